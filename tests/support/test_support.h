@@ -1,0 +1,44 @@
+// Helpers shared by the test programs: an in-memory data device, scratch folders and outside tools.
+#pragma once
+#include <string>
+#include <vector>
+#include <cstdlib>
+
+#include "data_device.h"
+
+// A DATA_DEVICE over a byte vector; reading past the end transfers what is left.
+class MEMORY_DEVICE : public DATA_DEVICE {
+public:
+  std::vector<INT_U8> bytes;
+  INT_U32 position = 0;
+
+  MEMORY_DEVICE() {}
+  explicit MEMORY_DEVICE(const std::vector<INT_U8>& initial) : bytes(initial) {}
+  INT_U32 tell() override { return position; }
+  void seek(INT_S32 offset, bool from_end) override;
+  INT_S32 read(void* buffer, INT_S32 count) override;
+  INT_S32 write(const void* buffer, INT_S32 count) override;
+};
+
+// A new empty folder for one test, under the scratch folder that CTest names (or the system's
+// temporary folder). Ends with the host's separator.
+std::string make_scratch_folder(const std::string& name);
+
+// Whole-file helpers for checking stored bytes.
+std::vector<INT_U8> read_whole_file(const std::string& path);
+bool write_whole_file(const std::string& path, const std::vector<INT_U8>& bytes);
+
+// Runs a shell command (Linux build only) and returns its exit status; -1 when it cannot run.
+int run_command(const std::string& command);
+
+// True when an outside tool can be run. Under CI (CI=true) a missing tool fails the test instead of
+// skipping it; elsewhere the test is skipped with a plain message.
+bool tool_available(const std::string& tool);
+#define REQUIRE_TOOL(tool)                                                          \
+  do {                                                                              \
+    if (!tool_available(tool)) {                                                    \
+      if (std::getenv("CI") && std::string(std::getenv("CI")) == "true")            \
+        FAIL() << "outside tool " << (tool) << " is missing under CI";              \
+      GTEST_SKIP() << "outside tool " << (tool) << " is not installed; skipped";    \
+    }                                                                               \
+  } while (0)
