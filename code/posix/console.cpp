@@ -1,0 +1,70 @@
+// Linux host layer: the unattended switch, console output, message boxes (always on standard error),
+// the millisecond clock, sleeping and the two ways of ending the process.
+#include "host.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <cerrno>
+
+static MESSAGE_BOX_HOOK message_box_hook = nullptr;
+
+bool running_unattended() {
+  static int state = -1;
+  if (state < 0) {
+    const char* value = std::getenv(UNATTENDED_VARIABLE);
+    state = (value && value[0] && std::strcmp(value, "0") != 0) ? 1 : 0;
+  }
+  return state == 1;
+}
+
+void console_print(const char* text) {
+  if (!text) return;
+  std::fputs(text, stdout);
+  std::fflush(stdout);
+}
+
+void set_message_box_hook(MESSAGE_BOX_HOOK hook) { message_box_hook = hook; }
+
+// There is no desktop dialog on this host: the box is its text on standard error, and it never blocks.
+void show_message_box(const char* caption, const char* text) {
+  if (!caption) caption = "";
+  if (!text) text = "";
+  if (message_box_hook) message_box_hook(caption, text);
+  std::fprintf(stderr, "%s: %s\n", caption, text);
+  std::fflush(stderr);
+}
+
+INT_U32 get_tick_count() {
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  INT_U64 ms = (INT_U64)now.tv_sec * 1000u + (INT_U64)now.tv_nsec / 1000000u;
+  return (INT_U32)ms;
+}
+
+void sleep_milliseconds(INT_U32 ms) {
+  struct timespec wait;
+  wait.tv_sec = ms / 1000;
+  wait.tv_nsec = (long)(ms % 1000) * 1000000L;
+  while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+  }
+}
+
+void sleep_seconds(INT_U32 s) {
+  sleep_milliseconds(s > 0xFFFFFFFFu / 1000u ? 0xFFFFFFFFu : s * 1000u);
+}
+
+void fatal_exit(const char* text) {
+  close_main_window(-1);
+  std::fflush(stdout);
+  if (text && text[0]) show_message_box("Fatal error", text);
+  std::_Exit(FATAL_EXIT_STATUS);
+}
+
+void exit_process(INT_S32 status) {
+  close_main_window(-1);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  std::_Exit(status);
+}

@@ -1,0 +1,102 @@
+// Windows host layer: the unattended switch, console output, message boxes, the millisecond clock,
+// sleeping and the two ways of ending the process.
+#include "win32_host.h"
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+static MESSAGE_BOX_HOOK message_box_hook = nullptr;
+static HANDLE console_output = nullptr;
+INT_U8 console_allocated = 0;  // a console was opened by console_print
+
+bool running_unattended() {
+  static int state = -1;
+  if (state < 0) {
+    const char* value = std::getenv(UNATTENDED_VARIABLE);
+    state = (value && value[0] && std::strcmp(value, "0") != 0) ? 1 : 0;
+  }
+  return state == 1;
+}
+
+// Writes all bytes to a handle; WriteFile works for consoles, pipes and redirected files alike.
+static void write_handle(HANDLE handle, const char* text, DWORD length) {
+  while (length > 0) {
+    DWORD written = 0;
+    if (!WriteFile(handle, text, length, &written, nullptr) || written == 0) return;
+    text += written;
+    length -= written;
+  }
+}
+
+void console_print(const char* text) {
+  if (!text) return;
+  if (!console_output) {
+    // Use the standard output the process inherited; open a console only when there is none.
+    HANDLE inherited = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (inherited && inherited != INVALID_HANDLE_VALUE) {
+      console_output = inherited;
+    } else if (AllocConsole()) {
+      console_allocated = 1;
+      console_output = GetStdHandle(STD_OUTPUT_HANDLE);
+    }
+    if (console_output == INVALID_HANDLE_VALUE) console_output = nullptr;
+    if (!console_output) return;
+  }
+  std::fflush(stdout);
+  write_handle(console_output, text, (DWORD)std::strlen(text));
+}
+
+// Gives back a console that console_print opened (at shut-down).
+void release_console() {
+  if (console_allocated) {
+    FreeConsole();
+    console_allocated = 0;
+    console_output = nullptr;
+  }
+}
+
+void set_message_box_hook(MESSAGE_BOX_HOOK hook) { message_box_hook = hook; }
+
+static void write_to_stderr(const char* caption, const char* text) {
+  std::fprintf(stderr, "%s: %s\n", caption, text);
+  std::fflush(stderr);
+}
+
+void show_message_box(const char* caption, const char* text) {
+  if (!caption) caption = "";
+  if (!text) text = "";
+  if (message_box_hook) message_box_hook(caption, text);
+  if (running_unattended()) {
+    write_to_stderr(caption, text);
+    return;
+  }
+  MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONEXCLAMATION);
+}
+
+INT_U32 get_tick_count() { return GetTickCount(); }
+
+void sleep_milliseconds(INT_U32 ms) { Sleep(ms); }
+
+void sleep_seconds(INT_U32 s) { Sleep(s > 0xFFFFFFFFu / 1000u ? 0xFFFFFFFFu : s * 1000u); }
+
+void fatal_exit(const char* text) {
+  close_main_window(-1);
+  std::fflush(stdout);
+  if (text && text[0]) {
+    if (message_box_hook) message_box_hook("Fatal error", text);
+    if (running_unattended()) {
+      write_to_stderr("Fatal error", text);
+    } else {
+      FatalAppExitA(0, text);
+    }
+  }
+  ExitProcess(FATAL_EXIT_STATUS);
+}
+
+void exit_process(INT_S32 status) {
+  close_main_window(-1);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  release_console();
+  ExitProcess((UINT)status);
+}
