@@ -1,0 +1,255 @@
+// The font system: FreeType faces in slots indexed by font id, the built-in font table, and the
+// per-slot glyph cache that text measuring and drawing render from.
+#include "font.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#if __has_include("errors.h")
+#include "errors.h"
+#define FONT_HAVE_ERRORS 1
+#endif
+#if __has_include("folder.h") && __has_include("data_file.h")
+#include "data_file.h"
+#include "folder.h"
+#define FONT_HAVE_FOLDERS 1
+#endif
+
+#ifndef FONT_HAVE_ERRORS
+#include <cstdio>
+// Until the error tables are in the library: report and stop as a fatal error would.
+static void raise_error(INT_U16 code, const char*) {
+  std::fprintf(stderr, "ERROR: %04X:\n", code);
+  std::exit(1);
+}
+#endif
+
+// The built-in fonts, row n = font id n: file name and display name. Packages store their built-in
+// fonts under these file names, so the table is fixed. All are DejaVu faces; the six of the core
+// set (ids 8, 9, 10, 11, 0 and 1) are the ones every installation is expected to carry.
+static const char* const BUILTIN_FONTS[BUILTIN_FONT_COUNT][2] = {
+    {"DejaVuSerif.ttf", "DejaVu Serif"},
+    {"DejaVuSerif-Bold.ttf", "DejaVu Serif Bold"},
+    {"DejaVuSerif-Italic.ttf", "DejaVu Serif Italic"},
+    {"DejaVuSerif-BoldItalic.ttf", "DejaVu Serif Bold Italic"},
+    {"DejaVuSerifCondensed.ttf", "DejaVu Serif Condensed"},
+    {"DejaVuSerifCondensed-Bold.ttf", "DejaVu Serif Condensed Bold"},
+    {"DejaVuSerifCondensed-Italic.ttf", "DejaVu Serif Condensed Italic"},
+    {"DejaVuSerifCondensed-BoldItalic.ttf", "DejaVu Serif Condensed Bold Italic"},
+    {"DejaVuSansMono.ttf", "DejaVu Sans Mono"},
+    {"DejaVuSansMono-Bold.ttf", "DejaVu Sans Mono Bold"},
+    {"DejaVuSans.ttf", "DejaVu Sans"},
+    {"DejaVuSans-Bold.ttf", "DejaVu Sans Bold"},
+    {"DejaVuSans-Oblique.ttf", "DejaVu Sans Oblique"},
+    {"DejaVuSans-BoldOblique.ttf", "DejaVu Sans Bold Oblique"},
+    {"DejaVuSansCondensed.ttf", "DejaVu Sans Condensed"},
+    {"DejaVuSansCondensed-Bold.ttf", "DejaVu Sans Condensed Bold"},
+    {"DejaVuSansCondensed-Oblique.ttf", "DejaVu Sans Condensed Oblique"},
+    {"DejaVuSansCondensed-BoldOblique.ttf", "DejaVu Sans Condensed Bold Oblique"},
+    {"DejaVuSans-ExtraLight.ttf", "DejaVu Sans ExtraLight"},
+    {"DejaVuSansMono-Oblique.ttf", "DejaVu Sans Mono Oblique"},
+    {"DejaVuSansMono-BoldOblique.ttf", "DejaVu Sans Mono Bold Oblique"},
+    {"DejaVuMathTeXGyre.ttf", "DejaVu Math TeX Gyre"},
+    {"DejaVuSans.ttf", "DejaVu Sans UI"},
+};
+
+// Module state.
+static FT_Library font_library = nullptr;
+static INT_U8 fonts_started = 0;
+static INT_U8 font_preload = 1;
+static FONT_SLOT* font_slots = nullptr;
+static INT_S16 font_slot_count = 0;
+
+const char* font_file_name(INT_U8 font_id) {
+  return font_id < BUILTIN_FONT_COUNT ? BUILTIN_FONTS[font_id][0] : nullptr;
+}
+
+const char* font_display_name(INT_U8 font_id) {
+  return font_id < BUILTIN_FONT_COUNT ? BUILTIN_FONTS[font_id][1] : nullptr;
+}
+
+void disable_font_preload() { font_preload = 0; }
+
+INT_U8 font_system_started() { return fonts_started; }
+
+void start_font_system() {
+  if (fonts_started) return;
+  if (FT_Init_FreeType(&font_library) != 0) {
+    font_library = nullptr;
+    raise_error(0x21, nullptr);
+    return;
+  }
+  if (font_preload) {
+    for (INT_S16 id = 0; id < BUILTIN_FONT_COUNT; id++)
+      load_font(BUILTIN_FONTS[id][0], BUILTIN_FONTS[id][1], (INT_S8)id, nullptr);
+  }
+  fonts_started = 1;
+}
+
+void stop_font_system() {
+  if (!fonts_started) return;
+  free_font(-1);
+  std::free(font_slots);
+  font_slots = nullptr;
+  font_slot_count = 0;
+  FT_Done_FreeType(font_library);
+  font_library = nullptr;
+  fonts_started = 0;
+}
+
+void free_glyph_bitmap(GLYPH* glyph) {
+  if (!glyph) return;
+  std::free(glyph->coverage);
+  glyph->coverage = nullptr;
+  glyph->coverage_size = 0;
+}
+
+static void empty_slot(FONT_SLOT* slot) {
+  if (slot->face) FT_Done_Face(slot->face);
+  slot->face = nullptr;
+  for (int c = 0; c < 256; c++) {
+    if (slot->glyphs[c]) {
+      free_glyph_bitmap(slot->glyphs[c]);
+      std::free(slot->glyphs[c]);
+      slot->glyphs[c] = nullptr;
+    }
+  }
+}
+
+void free_font(INT_S8 font_id) {
+  if (font_id == -1) {
+    for (INT_S16 id = 0; id < font_slot_count; id++) empty_slot(&font_slots[id]);
+    return;
+  }
+  if (font_id >= 0 && font_id < font_slot_count) empty_slot(&font_slots[font_id]);
+}
+
+FONT_SLOT* get_font(INT_S8 font_id) {
+  if (font_id < 0 || font_id >= font_slot_count) return nullptr;
+  return font_slots[font_id].face ? &font_slots[font_id] : nullptr;
+}
+
+bool font_loaded(INT_S8 font_id) { return get_font(font_id) != nullptr; }
+
+// The full path of the file when it opens for reading in the folder (null = "$FONTDATA"), else null.
+static const char* readable_font_path(const char* file_name, FOLDER* folder) {
+#ifdef FONT_HAVE_FOLDERS
+  FOLDER font_folder;
+  if (!folder) {
+    if (!font_folder.set("$FONTDATA", false, nullptr, false, false, false)) return nullptr;
+    folder = &font_folder;
+  }
+  DATA_FILE* file = open_data_file(folder, file_name, 0, 0, 0);
+  if (!file) return nullptr;
+  close_data_file(&file);
+  return folder->get_path_text(file_name);
+#else
+  (void)folder;
+  (void)file_name;
+  return nullptr;
+#endif
+}
+
+INT_S8 load_font(const char* file_name, const char* display_name, INT_S8 font_id, FOLDER* folder) {
+  if (!file_name || !font_library) return -1;
+  if (font_id < -1) return -1;
+  INT_S16 id = font_id;
+  if (font_id >= 0 && font_id < BUILTIN_FONT_COUNT) {
+    if (std::strcmp(file_name, BUILTIN_FONTS[font_id][0]) != 0) return -1;
+  } else if (font_id == -1) {
+    id = font_slot_count > BUILTIN_FONT_COUNT ? font_slot_count : BUILTIN_FONT_COUNT;
+  }
+
+  const char* path = readable_font_path(file_name, folder);
+  if (!path) return -1;
+
+  if (font_id >= 0) {
+    if (id < font_slot_count && font_slots[id].face) return -1;
+  } else if (font_slot_count > BUILTIN_FONT_COUNT) {
+    for (INT_S16 n = BUILTIN_FONT_COUNT; n < font_slot_count; n++) {
+      if (!font_slots[n].face) {
+        id = n;
+        break;
+      }
+    }
+  }
+  // Font ids are 8-bit: no slot beyond 127.
+  if (id > 127) return -1;
+
+  if (id >= font_slot_count) {
+    FONT_SLOT* grown = (FONT_SLOT*)std::realloc(font_slots, sizeof(FONT_SLOT) * (size_t)(id + 1));
+    if (!grown) {
+      raise_error(0x23, nullptr);
+      return -1;
+    }
+    std::memset(grown + font_slot_count, 0, sizeof(FONT_SLOT) * (size_t)(id + 1 - font_slot_count));
+    font_slots = grown;
+    font_slot_count = id + 1;
+  }
+
+  FONT_SLOT* slot = &font_slots[id];
+  if (FT_New_Face(font_library, path, 0, &slot->face) != 0) {
+    slot->face = nullptr;
+    raise_error(0x22, nullptr);
+    return -1;
+  }
+  slot->coverage_maximum = 255;
+  const char* name = display_name ? display_name : file_name;
+  std::strncpy(slot->display_name, name, sizeof(slot->display_name) - 1);
+  slot->display_name[sizeof(slot->display_name) - 1] = 0;
+  return (INT_S8)id;
+}
+
+void cache_glyph(GLYPH* glyph, INT_S8 font_id, INT_U16 character, INT_S16 x_pixels, INT_S16 y_pixels) {
+  FONT_SLOT* slot = get_font(font_id);
+  if (!glyph || !slot) return;
+  if (glyph->coverage && glyph->x_size == x_pixels && glyph->y_size == y_pixels) return;
+  free_glyph_bitmap(glyph);
+
+  FT_Face face = slot->face;
+  if (FT_Set_Pixel_Sizes(face, (FT_UInt)(x_pixels > 0 ? x_pixels : 0), (FT_UInt)(y_pixels > 0 ? y_pixels : 0)) != 0) {
+    raise_error(0x24, nullptr);
+    return;
+  }
+  if (FT_Load_Char(face, character, FT_LOAD_RENDER) != 0) {
+    raise_error(0x25, nullptr);
+    return;
+  }
+  FT_GlyphSlot rendered = face->glyph;
+  const FT_Bitmap& bitmap = rendered->bitmap;
+  INT_S32 pitch = bitmap.pitch < 0 ? -bitmap.pitch : bitmap.pitch;
+
+  glyph->x_size = x_pixels;
+  glyph->y_size = y_pixels;
+  glyph->advance = (INT_S16)(rendered->advance.x >> 6);
+  glyph->bitmap_left = (INT_S16)rendered->bitmap_left;
+  glyph->bitmap_top = (INT_S16)rendered->bitmap_top;
+  glyph->bitmap_width = (INT_S16)bitmap.width;
+  glyph->bitmap_rows = (INT_S16)bitmap.rows;
+  glyph->bitmap_pitch = (INT_S16)pitch;
+
+  // The coverage buffer is sized for this glyph, whatever its size (at least one byte).
+  size_t size = (size_t)pitch * (size_t)bitmap.rows;
+  if (size == 0) size = 1;
+  glyph->coverage = (INT_U8*)std::calloc(size, 1);
+  if (!glyph->coverage) {
+    raise_error(0x23, nullptr);
+    return;
+  }
+  glyph->coverage_size = (INT_U32)size;
+  if (bitmap.rows && pitch && bitmap.buffer) {
+    if (bitmap.pitch > 0) {
+      std::memcpy(glyph->coverage, bitmap.buffer, (size_t)pitch * bitmap.rows);
+    } else {
+      // A negative pitch stores the rows bottom-up: the top row is the last one in memory.
+      const unsigned char* top = bitmap.buffer + (size_t)pitch * (bitmap.rows - 1);
+      for (unsigned row = 0; row < bitmap.rows; row++)
+        std::memcpy(glyph->coverage + (size_t)row * pitch, top + (ptrdiff_t)row * bitmap.pitch, pitch);
+    }
+  }
+  glyph->face_height = (INT_S16)face->height;
+  glyph->face_descender = (INT_S16)face->descender;
+}
