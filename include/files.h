@@ -1,0 +1,103 @@
+// The host layer's files, folders and drives: file operations on a folder and a name, file information,
+// directory scans, the system folders behind the path variables and the logical drives. Windows uses
+// the real calls; Linux stands in with '/' separators, "/" as the one drive and XDG folders.
+#pragma once
+#include <cstdio>
+#include "types.h"
+#include "folder.h"
+
+// What the host reports of one file.
+struct FILE_INFO {
+  INT_U8 is_folder;         // non-zero for a directory
+  INT_U8 hidden_or_system;  // 1 when hidden or system (Linux: the name begins with '.')
+  INT_U16 mode;             // 0x100 read-only, else 0x180; plus 0x20 when the archive attribute is set
+  INT_U32 size;             // low 32 bits of the size
+  INT_U32 time;             // last write, seconds since 1970-01-01 UTC (kept to 32 bits)
+};
+
+// Mode bits of FILE_INFO and set_file_attributes.
+#define FILE_INFO_READ_ONLY 0x100
+#define FILE_INFO_WRITABLE 0x80
+#define FILE_INFO_ARCHIVE 0x20
+
+// One entry of a running scan; it is a FILE_INFO, so format_byte_count and format_file_time take it.
+struct SCAN_ENTRY : FILE_INFO {
+  FOLDER* folder;    // the folder being listed
+  const char* name;  // points into the scan: valid until the next read or the close
+};
+
+// A running directory listing (host-specific contents).
+struct DIRECTORY_SCAN;
+
+// Match modes of a scan's pattern.
+enum SCAN_MATCH_MODE {
+  SCAN_ENDS_WITH = 0,
+  SCAN_ENDS_WITH_NO_CASE = 1,
+  SCAN_BEGINS_WITH = 2,
+  SCAN_BEGINS_WITH_NO_CASE = 3,
+  SCAN_CONTAINS = 4,
+  SCAN_CONTAINS_NO_CASE = 5,
+  SCAN_EQUALS = 6,
+  SCAN_EQUALS_NO_CASE = 7
+};
+
+// The host's path separator.
+#ifdef _WIN32
+#define PATH_SEPARATOR '\\'
+#else
+#define PATH_SEPARATOR '/'
+#endif
+
+// File operations. A folder path and a name that do not fit in 2048 bytes fail the operation.
+bool delete_file(const FOLDER* folder, const char* name);
+// With empty_first the folder's contents are removed first (that must succeed).
+bool remove_folder(const FOLDER* folder, const char* sub_folder, INT_U8 empty_first);
+// Renames or moves a file (also between folders of one drive).
+bool rename_file(const FOLDER* from, const char* from_name, const FOLDER* to, const char* to_name);
+// Copies a file, replacing an existing target.
+bool copy_file(const FOLDER* from, const char* from_name, const FOLDER* to, const char* to_name);
+// fopen of the file. A missing file asked for exactly "r+b" or "r+" is created ("wb" / "w"); an
+// existing one is never recreated. A name beginning with '.' opened for writing is made hidden.
+FILE* open_file(const FOLDER* folder, const char* name, const char* mode);
+void close_file(FILE* file);
+// The file (or folder) exists; a null name gives false. The third argument is not used.
+bool file_exists(const FOLDER* folder, const char* name, INT_U8 unused = 1);
+// Fills info; false when the file is missing.
+bool get_file_info(const FOLDER* folder, const char* name, FILE_INFO* info);
+// Read-only unless mode has 0x80; archive when it has 0x20.
+bool set_file_attributes(const FOLDER* folder, const char* name, INT_U32 mode);
+
+// Directory scans. The folder must outlive the scan. A null pattern passes everything; with
+// match_folders 0 sub-folders pass whatever the pattern. "." and ".." never come back.
+DIRECTORY_SCAN* open_directory_scan(FOLDER* folder, const char* pattern, INT_U8 include_hidden,
+                                    INT_U32 match_mode, INT_U8 match_folders);
+bool read_directory_scan(DIRECTORY_SCAN* scan, SCAN_ENTRY* entry);
+void close_directory_scan(DIRECTORY_SCAN* scan);
+
+// System folder kinds of get_system_folder.
+enum SYSTEM_FOLDER_KIND {
+  SYSTEM_FOLDER_PROGRAM = 0,        // the folder of the program's own file
+  SYSTEM_FOLDER_PROGRAMS = 1,       // program files (Linux: ~/.local/opt)
+  SYSTEM_FOLDER_INSTALL_DATA = 2,   // program files (Linux: $XDG_DATA_HOME, default ~/.local/share)
+  SYSTEM_FOLDER_COMMON_DATA = 3,    // shared application data (Linux: $XDG_DATA_HOME)
+  SYSTEM_FOLDER_USER_DATA = 4,      // the user's application data (Linux: $XDG_STATE_HOME, ~/.local/state)
+  SYSTEM_FOLDER_USER_PREFS = 5,     // the user's documents (Linux: $XDG_CONFIG_HOME, default ~/.config)
+  SYSTEM_FOLDER_TEMP = 6            // documents + "temp" (Linux: $TMPDIR, default /tmp, + "temp")
+};
+
+// out = the system folder of that kind with the application sub-folder below it (kinds 1 to 6); a null
+// application name means the program file's name without ".exe". create makes what is missing. On
+// failure out is unchanged when the system folder itself is missing.
+bool get_system_folder(FOLDER* out, INT_S32 kind, const char* application_name, INT_U8 create);
+// The application folder that holds "$TEMP"'s "temp" (empty until "$TEMP" was resolved); the exit
+// removes it when it is empty.
+extern char temp_parent_path[FOLDER_PATH_SIZE];
+
+// Logical drives: Windows lists them with floppy drives A and B last; Linux has the one root "/".
+INT_S32 get_drive_count();
+// The root text of drive index (static buffer); null past the end.
+const char* get_drive_root_text(INT_S16 index);
+// The index of the folder's drive; 0 when it is on none of them.
+INT_S16 get_drive_index(const FOLDER* folder);
+// Index of the drive's icon ("disk" 0 ... "disk-windows" 9); this host always answers 0.
+INT_U8 get_disk_kind(const FOLDER* folder);
