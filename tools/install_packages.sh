@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building and testing need (native, sanitizers, mingw-w64 and Wine).
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+dpkg --add-architecture i386
+apt-get update -q
+apt-get install -y -q --no-install-recommends \
+  build-essential cmake ninja-build pkg-config git ca-certificates \
+  googletest libgtest-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libfreetype-dev libx11-dev \
+  gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix mingw-w64-i686-dev mingw-w64-tools libz-mingw-w64-dev \
+  dpkg-dev xz-utils \
+  wine wine32:i386 xvfb xauth x11-utils x11-apps xdotool fonts-liberation fonts-wine \
+  gzip libc-bin imagemagick pngcheck libjpeg-turbo-progs fonts-dejavu-core sox libxml2-utils

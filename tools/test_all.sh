@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Runs every test: installs what is needed, then builds and runs the suites natively, natively under
+# AddressSanitizer + UndefinedBehaviorSanitizer, and cross-built for Windows under Wine.
+# A failure in any of the three fails the run.
+set -uo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+jobs=${JOBS:-$(nproc)}
+
+if [ "${VELK_SKIP_INSTALL:-0}" != 1 ]; then
+  "$top/tools/install_packages.sh" || { echo "package installation failed"; exit 2; }
+fi
+
+passed=0
+failed=0
+status=0
+run_suite() {  # name, ctest log file
+  local name=$1 log=$2
+  local line p t
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+  if [ -n "$line" ]; then
+    t=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
+    f=$(sed -E 's/.*tests passed, ([0-9]+) tests failed.*/\1/' <<<"$line")
+    passed=$((passed + t - f)); failed=$((failed + f))
+    echo "== $name: $((t - f)) passed, $f failed"
+  else
+    echo "== $name: no test result"; failed=$((failed + 1))
+  fi
+}
+
+step() {  # name, command...
+  local name=$1; shift
+  echo "== $name"
+  if ! "$@"; then echo "== $name FAILED"; status=1; return 1; fi
+}
+
+# Native build and tests.
+step "native build" bash -c "cmake -S '$top' -B '$top/build' -DCMAKE_BUILD_TYPE=Debug >/dev/null && cmake --build '$top/build' -j$jobs" &&
+  { (cd "$top/build" && ctest --output-on-failure -j"$jobs") 2>&1 | tee "$top/build/ctest.log"; [ "${PIPESTATUS[0]}" = 0 ] || status=1
+    run_suite native "$top/build/ctest.log"; }
+
+# Sanitizers.
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+step "sanitizer build" bash -c "cmake -S '$top' -B '$top/build-sanitize' -DCMAKE_BUILD_TYPE=Debug -DVELK_SANITIZE=ON >/dev/null && cmake --build '$top/build-sanitize' -j$jobs" &&
+  { (cd "$top/build-sanitize" && ctest --output-on-failure -j"$jobs") 2>&1 | tee "$top/build-sanitize/ctest.log"; [ "${PIPESTATUS[0]}" = 0 ] || status=1
+    run_suite sanitizers "$top/build-sanitize/ctest.log"; }
+unset ASAN_OPTIONS UBSAN_OPTIONS
+
+# Windows build under Wine.
+step "windows build" "$top/tools/windows_build.sh" &&
+  { "$top/tools/windows_test.sh" "" 2>&1 | tee "$top/build-win/ctest.log"; [ "${PIPESTATUS[0]}" = 0 ] || status=1
+    run_suite wine "$top/build-win/ctest.log"; }
+
+[ "$failed" = 0 ] || status=1
+echo "tests: $passed passed, $failed failed"
+exit $status

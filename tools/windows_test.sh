@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Runs the Windows test programs of build-win[-NAME] under Wine: a fresh 32-bit prefix and home in a scratch
+# folder, its own Xvfb display, no audio device, one persistent wineserver, everything unattended.
+# Usage: tools/windows_test.sh [NAME] [extra ctest arguments...]
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+name=${1:-}
+shift || true
+build="$top/build-win${name:+-$name}"
+scratch=$(mktemp -d /tmp/velk-wine.XXXXXX)
+export HOME="$scratch/home" WINEPREFIX="$scratch/prefix" WINEARCH=win32 WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
+export VELK_UNATTENDED=1
+mkdir -p "$HOME"
+printf 'pcm.!default { type null }\nctl.!default { type null }\n' > "$HOME/.asoundrc"
+
+xvfb_pid=
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" >/dev/null 2>&1 || true
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+# Xvfb picks a free display itself and writes its number to the pipe.
+exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null & echo "pid $!")
+read -r first <&3
+if [[ $first == pid* ]]; then xvfb_pid=${first#pid }; read -r display <&3; else display=$first; read -r p <&3; xvfb_pid=${p#pid }; fi
+export DISPLAY=":$display"
+
+wineboot -i >/dev/null 2>&1
+wineserver -w
+wineserver -p >/dev/null 2>&1
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+
+cd "$build"
+ctest --output-on-failure -j"${JOBS:-4}" "$@"
