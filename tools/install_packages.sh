@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # Installs every Debian package that building and testing need (native, sanitizers, mingw-w64 and Wine).
+# Usage: tools/install_packages.sh [native]   ("native": only what the Linux build and its program need)
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
+native=(build-essential cmake pkg-config git ca-certificates
+  googletest libgtest-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libfreetype-dev libx11-dev fonts-dejavu-core)
+if [ "${1:-}" = native ]; then
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${native[@]}"
+  exit 0
+fi
 dpkg --add-architecture i386
 apt-get update -q
-apt-get install -y -q --no-install-recommends \
-  build-essential cmake ninja-build pkg-config git ca-certificates \
-  googletest libgtest-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libfreetype-dev libx11-dev \
+apt-get install -y -q --no-install-recommends "${native[@]}" \
   gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix mingw-w64-i686-dev mingw-w64-tools libz-mingw-w64-dev \
   dpkg-dev xz-utils \
   wine wine32:i386 xvfb xauth x11-utils x11-apps xdotool fonts-liberation fonts-wine \
