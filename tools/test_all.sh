@@ -46,6 +46,19 @@ step "sanitizer build" bash -c "cmake -S '$top' -B '$top/build-sanitize' -DCMAKE
     run_suite sanitizers "$top/build-sanitize/ctest.log"; }
 unset ASAN_OPTIONS UBSAN_OPTIONS
 
+# Fuzz targets, each for a bounded time.
+if ls "$top"/tests/fuzz/*_fuzz.cpp >/dev/null 2>&1; then
+  "$top/tools/fuzz.sh" "${VELK_FUZZ_SECONDS:-40}" 2>&1 | tee "$top/build/fuzz.log"
+  [ "${PIPESTATUS[0]}" = 0 ] || status=1
+  line=$(grep -E '^fuzz: [0-9]+ passed, [0-9]+ failed' "$top/build/fuzz.log" | tail -n 1)
+  if [ -n "$line" ]; then
+    passed=$((passed + $(sed -E 's/fuzz: ([0-9]+) passed.*/\1/' <<<"$line")))
+    failed=$((failed + $(sed -E 's/.* ([0-9]+) failed/\1/' <<<"$line")))
+  else
+    failed=$((failed + 1))
+  fi
+fi
+
 # Windows build under Wine.
 step "windows build" "$top/tools/windows_build.sh" &&
   { "$top/tools/windows_test.sh" "" 2>&1 | tee "$top/build-win/ctest.log"; [ "${PIPESTATUS[0]}" = 0 ] || status=1
