@@ -1,0 +1,108 @@
+// The library's growable 8-bit text (VELK_STRING, stored as a u32 length and the bytes) and the free
+// text helpers: conversions, case-insensitive compare and find, accent folding, base64, byte counts.
+#pragma once
+#include "types.h"
+#include "data_device.h"
+
+struct FILE_INFO;
+
+// The smallest buffer a string allocates.
+const INT_S32 VELK_STRING_MINIMUM_ALLOCATION = 50;
+
+class VELK_STRING : public DATA_DEVICE_CLIENT {
+public:
+  // The text, or null; null and "" both count as empty. Held with malloc/realloc/free.
+  char* text = nullptr;
+  INT_S32 capacity = 0;
+  INT_S32 minimum_allocation = VELK_STRING_MINIMUM_ALLOCATION;
+
+  VELK_STRING() {}
+  // Copies own their text.
+  VELK_STRING(const VELK_STRING& other);
+  VELK_STRING& operator=(const VELK_STRING& other);
+  ~VELK_STRING() override;
+
+  // Length of the text (0 when empty or null).
+  INT_S32 length() const;
+
+  // Copies source in; null (or no memory) empties the string.
+  VELK_STRING& assign(const char* source);
+  // Appends source; a string without a buffer takes it as in assign; null changes nothing.
+  VELK_STRING& append(const char* source);
+  VELK_STRING& append_int(INT_S32 value);
+  VELK_STRING& append_short(INT_S16 value);
+  // The number's decimal text replaces the text.
+  VELK_STRING& set_int(INT_S32 value);
+  VELK_STRING& set_short(INT_S16 value);
+  // Frees the buffer.
+  void clear();
+  // 1 when the buffer holds at least max(n, minimum allocation) bytes afterwards.
+  INT_U32 reserve(INT_S32 n);
+  // Remove white space at the end / the start; a byte of 0x80 or above stops either.
+  void trim_right();
+  void trim_left();
+
+  // Index of the first occurrence of needle at or after start (counted from the text's start), or -1.
+  INT_S32 find(const VELK_STRING& needle, INT_S32 start, INT_U8 case_sensitive) const;
+  // Searches backwards from start (or from the last possible position when start is negative or too
+  // large); the index, or -1.
+  INT_S32 find_last(const VELK_STRING& needle, INT_S32 start, INT_U8 case_sensitive) const;
+  // Replaces the first occurrence of what at or after start by with; 1 when replaced.
+  INT_U32 replace(const VELK_STRING& what, const VELK_STRING& with, INT_S32 start);
+  // Inserts other before position index (0..length).
+  void insert(const VELK_STRING& other, INT_S32 index);
+  // Removes characters first..last inclusive; 1 when done.
+  INT_U32 delete_range(INT_S32 first, INT_S32 last);
+  // Characters first..last inclusive (last -1: to the end); empty for a range outside the text.
+  VELK_STRING substring(INT_S32 first, INT_S32 last) const;
+
+  // The text becomes the base64 encoding of size bytes of data.
+  void set_base64(const INT_U8* data, INT_S32 size);
+  // Decodes the text as base64 into out; with out null or size < 1 only the decoded size.
+  INT_S32 decode_base64(INT_U8* out, INT_S32 size) const;
+  // Scrambles the text with the library's scrambler and stores it as base64, and back again.
+  void scramble();
+  void unscramble();
+
+  void copy_to_clipboard() const;
+  // Replaces the text with the clipboard's text (at most 1023 characters) when there is some.
+  void paste_from_clipboard();
+
+  // Stored form: u32 length (swapped when the device swaps), then the bytes without NUL. A length
+  // larger than what is left on the device fails the read with a data error.
+  bool get_from_data_device(DATA_DEVICE* device) override;
+  bool put_to_data_device(DATA_DEVICE* device) override;
+
+private:
+  // Makes room for n bytes (growth rule); false when the buffer cannot be had.
+  bool grow(INT_S32 n);
+  // Used when an assignment cannot be carried out.
+  void empty_out();
+};
+
+// Conversions with a default for a missing text.
+INT_U32 string_to_unsigned(const char* text, INT_U32 default_value);
+double string_to_double(const char* text, double default_value);
+// Upper-cases in place.
+void string_to_upper(char* text);
+// Compares at most count characters ignoring case: 0, -1 or 1.
+INT_S32 string_compare_no_case(const char* a, const char* b, INT_U16 count);
+// First position of part in text ignoring case, or null.
+const char* string_find_no_case(const char* text, const char* part);
+
+// Accent folding of Latin-1 letters to plain ASCII spellings. fold_accented_char returns the folded
+// text of c; single characters are written into buffer (a static one when null).
+const char* fold_accented_char(INT_U8 c, char* buffer);
+// Compares two texts through their folded forms; ignore_case compares the folded pieces ignoring case.
+INT_S32 compare_folded(const char* a, const char* b, INT_U8 ignore_case);
+// Writes the folded form of source into out (size bytes).
+INT_S16 copy_folded(const char* source, char* out, INT_S16 size);
+
+// Standard base64. Encoding returns the encoded length (only the length when out is too small);
+// decoding returns the decoded size, -1 for a malformed text.
+INT_S32 base64_encode(const INT_U8* data, INT_S32 size, char* out, INT_S32 out_size);
+INT_S32 base64_decode(const char* text, INT_U8* out, INT_S32 out_size);
+
+// The size of a file for display ("%.1lf %s" with b, k, M or G), in a static buffer that the next
+// call overwrites.
+const char* format_byte_count(const FILE_INFO* info);
