@@ -13,9 +13,6 @@
 #include "errors.h"
 #include "host.h"
 
-// TODO: declared by the host interface once it provides the screen image.
-IMAGE* get_screen_image(INT_U16 screen_number);
-
 IMAGE* draw_target = nullptr;
 INT_U8 greyscale_average = 0;
 
