@@ -7,6 +7,7 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_BITMAP_H
 
 #if __has_include("errors.h")
 #include "errors.h"
@@ -219,37 +220,65 @@ void cache_glyph(GLYPH* glyph, INT_S8 font_id, INT_U16 character, INT_S16 x_pixe
     return;
   }
   FT_GlyphSlot rendered = face->glyph;
-  const FT_Bitmap& bitmap = rendered->bitmap;
-  INT_S32 pitch = bitmap.pitch < 0 ? -bitmap.pitch : bitmap.pitch;
+  // Coverage is kept as 8-bit grey; other bitmap kinds (embedded mono strikes, for one) are converted
+  // and their levels stretched to 0 .. 255.
+  FT_Bitmap converted;
+  FT_Bitmap_Init(&converted);
+  const FT_Bitmap* bitmap = &rendered->bitmap;
+  unsigned levels = 256;
+  if (bitmap->pixel_mode != FT_PIXEL_MODE_GRAY && bitmap->rows && bitmap->width) {
+    if (FT_Bitmap_Convert(font_library, bitmap, &converted, 1) == 0) {
+      bitmap = &converted;
+      levels = converted.num_grays > 1 ? converted.num_grays : 2;
+    } else {
+      bitmap = nullptr;
+    }
+  }
+  INT_S32 pitch = 0;
+  unsigned rows = 0;
+  unsigned width = 0;
+  if (bitmap) {
+    pitch = bitmap->pitch < 0 ? -bitmap->pitch : bitmap->pitch;
+    rows = bitmap->rows;
+    width = bitmap->width;
+  }
 
   glyph->x_size = x_pixels;
   glyph->y_size = y_pixels;
   glyph->advance = (INT_S16)(rendered->advance.x >> 6);
   glyph->bitmap_left = (INT_S16)rendered->bitmap_left;
   glyph->bitmap_top = (INT_S16)rendered->bitmap_top;
-  glyph->bitmap_width = (INT_S16)bitmap.width;
-  glyph->bitmap_rows = (INT_S16)bitmap.rows;
+  glyph->bitmap_width = (INT_S16)((INT_S32)width <= pitch ? width : (unsigned)pitch);
+  glyph->bitmap_rows = (INT_S16)rows;
   glyph->bitmap_pitch = (INT_S16)pitch;
 
   // The coverage buffer is sized for this glyph, whatever its size (at least one byte).
-  size_t size = (size_t)pitch * (size_t)bitmap.rows;
+  size_t size = (size_t)pitch * (size_t)rows;
   if (size == 0) size = 1;
   glyph->coverage = (INT_U8*)std::calloc(size, 1);
   if (!glyph->coverage) {
+    FT_Bitmap_Done(font_library, &converted);
     raise_error(0x23, nullptr);
     return;
   }
   glyph->coverage_size = (INT_U32)size;
-  if (bitmap.rows && pitch && bitmap.buffer) {
-    if (bitmap.pitch > 0) {
-      std::memcpy(glyph->coverage, bitmap.buffer, (size_t)pitch * bitmap.rows);
+  if (bitmap && rows && pitch && bitmap->buffer) {
+    if (bitmap->pitch > 0) {
+      std::memcpy(glyph->coverage, bitmap->buffer, (size_t)pitch * rows);
     } else {
       // A negative pitch stores the rows bottom-up: the top row is the last one in memory.
-      const unsigned char* top = bitmap.buffer + (size_t)pitch * (bitmap.rows - 1);
-      for (unsigned row = 0; row < bitmap.rows; row++)
-        std::memcpy(glyph->coverage + (size_t)row * pitch, top + (ptrdiff_t)row * bitmap.pitch, pitch);
+      const unsigned char* top = bitmap->buffer + (size_t)pitch * (rows - 1);
+      for (unsigned row = 0; row < rows; row++)
+        std::memcpy(glyph->coverage + (size_t)row * pitch, top + (ptrdiff_t)row * bitmap->pitch, pitch);
+    }
+    if (levels != 256) {
+      for (size_t n = 0; n < size; n++) {
+        unsigned level = glyph->coverage[n];
+        glyph->coverage[n] = (INT_U8)(level >= levels - 1 ? 255 : level * 255 / (levels - 1));
+      }
     }
   }
+  FT_Bitmap_Done(font_library, &converted);
   glyph->face_height = (INT_S16)face->height;
   glyph->face_descender = (INT_S16)face->descender;
 }

@@ -1,0 +1,437 @@
+// Text measuring and drawing: reads 8-bit text with hex runs, takes glyphs from the font system's cache
+// and writes them into images with the blending rule, the clip and the dirty rectangle; lays out
+// wrapped text in boxes.
+#include "text_draw.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "errors.h"
+#include "font.h"
+#include "image.h"
+
+// ---------------------------------------------------------------------------------------------------
+// Reading the text
+
+static int hex_digit_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// Walks a text one character at a time. 0x01 toggles hex mode (a "," after it is skipped too); in hex
+// mode four hexadecimal digits make one 16-bit character and stray bytes are skipped.
+struct TEXT_READER {
+  const char* text;
+  INT_S32 position;  // byte index of the next byte to read
+  bool hex;          // hex state at position
+
+  TEXT_READER(const char* t, bool hex_mode) : text(t), position(0), hex(hex_mode) {}
+
+  // The next character's code and the byte index where its own bytes begin; false at the NUL.
+  bool next(INT_U32* code, INT_S32* start = nullptr, bool* start_hex = nullptr) {
+    for (;;) {
+      unsigned char byte = (unsigned char)text[position];
+      if (byte == 0) return false;
+      if (byte == 0x01) {
+        hex = !hex;
+        position++;
+        if (text[position] == ',') position++;
+        continue;
+      }
+      if (start) *start = position;
+      if (start_hex) *start_hex = hex;
+      if (!hex) {
+        *code = byte;
+        position++;
+        return true;
+      }
+      // Hex mode: up to four digits.
+      INT_U32 value = 0;
+      int digits = 0;
+      while (digits < 4) {
+        int v = hex_digit_value(text[position + digits]);
+        if (v < 0) break;
+        value = value * 16 + (INT_U32)v;
+        digits++;
+      }
+      if (digits == 0) {
+        position++;  // not a digit: skipped
+        continue;
+      }
+      if (digits < 4) {
+        // A short group is dropped together with the byte after it, never past the NUL.
+        position += digits;
+        if (text[position] != 0) position++;
+        continue;
+      }
+      position += 4;
+      if (text[position] == ',') position++;
+      *code = value;
+      return true;
+    }
+  }
+};
+
+// ---------------------------------------------------------------------------------------------------
+// Glyphs
+
+// The glyph of a character at the text size. Codes below 256 come from the slot's cache; others are
+// rendered into *temporary, which the caller frees with free_glyph_bitmap.
+static GLYPH* fetch_glyph(FONT_SLOT* slot, INT_S8 font_id, INT_U32 code, INT_S16 x_size, INT_S16 y_size,
+                          GLYPH* temporary) {
+  GLYPH* glyph;
+  if (code < 256) {
+    glyph = slot->glyphs[code];
+    if (!glyph) {
+      glyph = (GLYPH*)std::calloc(1, sizeof(GLYPH));
+      if (!glyph) raise_error(0x23, nullptr);
+      slot->glyphs[code] = glyph;
+    }
+  } else {
+    glyph = temporary;
+  }
+  cache_glyph(glyph, font_id, (INT_U16)code, (INT_S16)(x_size - 1), (INT_S16)(y_size - 1));
+  return glyph;
+}
+
+static INT_S32 glyph_advance(FONT_SLOT* slot, INT_S8 font_id, INT_U32 code, INT_S16 x_size, INT_S16 y_size) {
+  GLYPH temporary;
+  std::memset(&temporary, 0, sizeof(temporary));
+  GLYPH* glyph = fetch_glyph(slot, font_id, code, x_size, y_size, &temporary);
+  INT_S32 advance = glyph->advance;
+  if (glyph == &temporary) free_glyph_bitmap(&temporary);
+  return advance;
+}
+
+INT_S32 text_width(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* text,
+                   INT_S32 length, bool hex_mode) {
+  if (!text) return 0;
+  if (font_id == -1) font_id = image ? image->default_font_id : DEFAULT_FONT_ID;
+  if (x_size == -1) x_size = image ? image->default_font_x_size : 22;
+  if (y_size == -1) y_size = image ? image->default_font_y_size : 22;
+  FONT_SLOT* slot = get_font(font_id);
+  if (!slot || x_size < 1 || y_size < 1) return (INT_S32)std::strlen(text);
+
+  TEXT_READER reader(text, hex_mode);
+  INT_S32 width = 0;
+  INT_U32 code;
+  for (INT_S32 taken = 0; (length < 0 || taken < length) && reader.next(&code); taken++)
+    width += glyph_advance(slot, font_id, code, x_size, y_size);
+  return width;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Painting
+
+static bool font_ready(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size) {
+  return image && image->pixels && image->can_draw() && font_loaded(font_id) && x_size >= 1 && y_size >= 1;
+}
+
+static void adjust_pixel_lightness(INT_U32* pixel, double shift) {
+  double a, h, s, l;
+  colour_to_ahsl(pixel, &a, &h, &s, &l);
+  l += shift;
+  if (l < 0) l = 0;
+  if (l > 1) l = 1;
+  COLOUR result;
+  colour_from_ahsl(&result, a, h, s, l);
+  // The pixel keeps its alpha byte exactly.
+  *pixel = (*pixel & 0xFF000000u) | (result & 0x00FFFFFFu);
+}
+
+void render_text(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, const COLOUR* background,
+                 const COLOUR* underline, double lightness_shift, INT_S8 font_id, INT_S16 x_size,
+                 INT_S16 y_size, const char* text, INT_S32 length, bool hex_mode) {
+  if (!text || !font_ready(image, font_id, x_size, y_size)) return;
+  FONT_SLOT* slot = get_font(font_id);
+  const COLOUR colour = text_colour ? *text_colour : 0;
+  const INT_U32 text_alpha = colour >> 24;
+  const bool with_background = background && (*background >> 24) != 0;
+  const bool with_underline = underline && (*underline >> 24) != 0;
+  const INT_U32 maximum = slot->coverage_maximum ? slot->coverage_maximum : 255;
+  const INT_U8 threshold = OPAQUE_ALPHA_THRESHOLD;
+  const IMAGE_AREA& clip = image->clip;
+
+  INT_S32 pen = x;
+  INT_S32 underline_offset = 0;
+  TEXT_READER reader(text, hex_mode);
+  INT_U32 code;
+  for (INT_S32 taken = 0; (length < 0 || taken < length) && reader.next(&code); taken++) {
+    GLYPH temporary;
+    std::memset(&temporary, 0, sizeof(temporary));
+    GLYPH* glyph = fetch_glyph(slot, font_id, code, x_size, y_size, &temporary);
+
+    // The underline sits at the descender; a face without a height puts it on the bottom edge.
+    if (underline_offset == 0 && glyph->face_height != 0)
+      underline_offset = (INT_S32)y_size * glyph->face_descender / glyph->face_height;
+
+    INT_S32 advance = glyph->advance;
+    if (with_background)
+      image->fill_rectangle((INT_S16)pen, y, (INT_S16)(pen + advance), (INT_S16)(y + y_size), background, 1);
+    if (with_underline) {
+      INT_S32 uy = y + y_size + underline_offset;
+      image->draw_line((INT_S16)pen, (INT_S16)uy, (INT_S16)(pen + advance - 1), (INT_S16)uy, underline, 1, 1);
+    }
+
+    // The glyph's box, never reaching the image's last column or row.
+    INT_S32 gx = pen + glyph->bitmap_left;
+    INT_S32 gy = y + y_size + underline_offset - glyph->bitmap_top - 1;
+    INT_S32 box_width = glyph->bitmap_width;
+    INT_S32 box_rows = glyph->bitmap_rows;
+    if (box_width > image->width - gx - 1) box_width = image->width - gx - 1;
+    if (box_rows > image->height - gy - 1) box_rows = image->height - gy - 1;
+    INT_S32 bx1 = gx > clip.x1 ? gx : clip.x1;
+    INT_S32 by1 = gy > clip.y1 ? gy : clip.y1;
+    INT_S32 bx2 = gx + box_width - 1 < clip.x2 ? gx + box_width - 1 : clip.x2;
+    INT_S32 by2 = gy + box_rows - 1 < clip.y2 ? gy + box_rows - 1 : clip.y2;
+    if (box_width > 0 && box_rows > 0 && bx1 <= bx2 && by1 <= by2 && glyph->coverage) {
+      // The changed area covers the pen box and whatever of the glyph overhangs it.
+      image->extend_dirty_area((INT_S16)pen, y, (INT_S16)(pen + advance), (INT_S16)(y + y_size));
+      image->extend_dirty_area((INT_S16)bx1, (INT_S16)by1, (INT_S16)bx2, (INT_S16)by2);
+      for (INT_S32 py = by1; py <= by2; py++) {
+        const INT_U8* coverage_row = glyph->coverage + (size_t)(py - gy) * glyph->bitmap_pitch;
+        INT_U32* target = image->pixel_at(bx1, py);
+        for (INT_S32 px = bx1; px <= bx2; px++, target++) {
+          INT_U32 c = coverage_row[px - gx];
+          if (c == 0) continue;
+          if (lightness_shift != 0) {
+            adjust_pixel_lightness(target, lightness_shift * (double)c / (double)maximum);
+            continue;
+          }
+          INT_U32 a = (maximum == text_alpha) ? c : c * text_alpha / maximum;
+          if (a == 0) continue;
+          if (a < threshold)
+            blend_pixel(target, (colour & 0x00FFFFFFu) | (a << 24), threshold);
+          else
+            *target = colour;
+        }
+      }
+    }
+    if (glyph == &temporary) free_glyph_bitmap(&temporary);
+    pen += advance;
+    if (pen >= image->width) break;
+  }
+}
+
+void draw_text(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, const COLOUR* background,
+               const COLOUR* underline, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* text,
+               TEXT_FLAGS flags, INT_S32 length, bool hex_mode) {
+  if (!font_ready(image, font_id, x_size, y_size)) return;
+  const COLOUR* none = &COLOUR_INVISIBLE;
+  if (flags & TEXT_SHADOW) {
+    COLOUR shadow = (50u << 24) | 0x000000u;
+    render_text(image, (INT_S16)(x + 2), (INT_S16)(y + 2), &shadow, background, underline, 0, font_id, x_size,
+                y_size, text, length, hex_mode);
+    render_text(image, x, y, text_colour, none, none, 0, font_id, x_size, y_size, text, length, hex_mode);
+  } else if (flags & TEXT_INSET) {
+    double a, h, s, l;
+    COLOUR colour = text_colour ? *text_colour : 0;
+    colour_to_ahsl(&colour, &a, &h, &s, &l);
+    if (l <= 0.5) {
+      COLOUR white = (100u << 24) | 0xFFFFFFu;
+      render_text(image, (INT_S16)(x + 1), (INT_S16)(y + 1), &white, none, none, 0, font_id, x_size, y_size, text,
+                  length, hex_mode);
+    } else {
+      COLOUR black = (100u << 24) | 0x000000u;
+      render_text(image, (INT_S16)(x - 1), (INT_S16)(y - 1), &black, none, none, 0, font_id, x_size, y_size, text,
+                  length, hex_mode);
+    }
+    render_text(image, x, y, text_colour, none, underline, 0, font_id, x_size, y_size, text, length, hex_mode);
+  } else if (flags & TEXT_CHISELED) {
+    render_text(image, (INT_S16)(x + 1), (INT_S16)(y + 1), text_colour, none, none, 0.15, font_id, x_size,
+                y_size, text, length, hex_mode);
+    render_text(image, x, y, text_colour, none, underline, -0.1, font_id, x_size, y_size, text, length,
+                hex_mode);
+  } else {
+    render_text(image, x, y, text_colour, background, underline, 0, font_id, x_size, y_size, text, length,
+                hex_mode);
+  }
+}
+
+void draw_char(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, const COLOUR* background,
+               const COLOUR* underline, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, INT_U16 character,
+               TEXT_FLAGS flags) {
+  static char buffer[2];
+  buffer[0] = (char)(character & 0xFF);
+  buffer[1] = 0;
+  draw_text(image, x, y, text_colour, background, underline, font_id, x_size, y_size, buffer, flags, -1, false);
+}
+
+void draw_text_printf(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, const COLOUR* background,
+                      INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* format, ...) {
+  static char buffer[TEXT_PRINTF_BUFFER];
+  if (!format) return;
+  va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(buffer, sizeof(buffer), format, arguments);
+  va_end(arguments);
+  draw_text(image, x, y, text_colour, background, &COLOUR_INVISIBLE, font_id, x_size, y_size, buffer, 0, -1,
+            false);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Text in a box
+
+namespace {
+// One character of the line being laid out.
+struct LAYOUT_CHAR {
+  INT_S32 start;  // byte index of the character
+  bool hex;       // hex state at that index
+  INT_U32 code;
+  INT_S32 width;
+};
+}  // namespace
+
+static bool is_blank(INT_U32 code) { return code == ' ' || code == '\t'; }
+
+void draw_text_in_box(IMAGE* image, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const COLOUR* text_colour,
+                      const COLOUR* background, const COLOUR* underline, INT_S8 font_id, INT_S16 x_size,
+                      INT_S16 y_size, const char* text, TEXT_FLAGS flags) {
+  if (!image || !text || !text[0]) return;
+  FONT_SLOT* slot = get_font(font_id);
+  if (!slot || x_size < 1 || y_size < 1) return;
+  image->extend_dirty_area(x1, y1, x2, y2);
+
+  INT_S32 lines_allowed = ((INT_S32)y2 - y1 + 1) / y_size;
+  if (lines_allowed < 1) lines_allowed = 1;
+  if (lines_allowed > TEXT_MAX_LINES) lines_allowed = TEXT_MAX_LINES;
+  const INT_S32 box_width = (INT_S32)x2 - x1 + 1;
+  const INT_S32 ellipsis_width = text_width(image, font_id, x_size, y_size, "...", -1, false);
+  const INT_S32 dash_width = text_width(image, font_id, x_size, y_size, "-", -1, false);
+
+  TEXT_LINE lines[TEXT_MAX_LINES];
+  INT_S32 begun = 1;
+  lines[0].start = 0;
+  lines[0].count = 0;
+  lines[0].width = 0;
+  lines[0].flags = 0;
+  std::vector<LAYOUT_CHAR> chars;  // the characters of the current line
+
+  // Starts the next line at a byte index with its hex state.
+  auto begin_line = [&](INT_S32 start, bool hex) {
+    TEXT_LINE& line = lines[begun++];
+    line.start = start;
+    line.count = 0;
+    line.width = 0;
+    line.flags = hex ? TEXT_LINE_HEX : 0;
+    chars.clear();
+  };
+
+  TEXT_READER reader(text, false);
+  INT_U32 code;
+  INT_S32 char_start;
+  bool char_hex;
+  while (reader.next(&code, &char_start, &char_hex)) {
+    TEXT_LINE& line = lines[begun - 1];
+    if (code == 10) {
+      if (begun >= lines_allowed) break;
+      begin_line(reader.position, reader.hex);
+      continue;
+    }
+    if (is_blank(code) && line.count == 0) {
+      line.start = reader.position;
+      line.flags = (INT_U8)((line.flags & ~TEXT_LINE_HEX) | (reader.hex ? TEXT_LINE_HEX : 0));
+      continue;
+    }
+    INT_S32 w = glyph_advance(slot, font_id, code, x_size, y_size);
+    if (begun == lines_allowed && line.width + w + ellipsis_width > box_width) {
+      INT_S32 rest = text_width(image, font_id, x_size, y_size, text + char_start, -1, char_hex);
+      if (line.width + rest <= box_width) {
+        line.count = -1;
+        line.width += rest;
+      } else {
+        line.flags |= TEXT_LINE_ELLIPSIS;
+      }
+      break;
+    }
+    // A character joins the line while it fits; an empty line takes it anyway so that a character
+    // wider than the box cannot hold up the layout.
+    if (line.width + w < box_width || line.count == 0) {
+      line.count++;
+      line.width += w;
+      chars.push_back({char_start, char_hex, code, w});
+      continue;
+    }
+    if (begun >= lines_allowed) break;
+
+    // Break the line: look back for a blank, tab or "-", remembering where a cut with "-" would fit.
+    INT_S32 remaining = line.width;
+    INT_S32 remembered = -1;
+    INT_S32 remembered_width = 0;
+    INT_S32 next_start = char_start;
+    bool next_hex = char_hex;
+    bool found = false;
+    for (INT_S32 i = (INT_S32)chars.size() - 1; i >= 0; i--) {
+      const LAYOUT_CHAR& back = chars[i];
+      if (is_blank(back.code)) {
+        line.count = i;
+        line.width = remaining - back.width;
+        next_start = back.start;
+        next_hex = back.hex;
+        found = true;
+        break;
+      }
+      if (back.code == '-') {
+        line.count = i + 1;
+        line.width = remaining;
+        if (i + 1 < (INT_S32)chars.size()) {
+          next_start = chars[i + 1].start;
+          next_hex = chars[i + 1].hex;
+        }
+        found = true;
+        break;
+      }
+      remaining -= back.width;
+      if (remembered < 0 && i > 0 && remaining + dash_width < box_width) {
+        remembered = i;
+        remembered_width = remaining;
+      }
+    }
+    if (!found && remembered >= 0) {
+      line.count = remembered;
+      line.width = remembered_width;
+      line.flags |= TEXT_LINE_DASH;
+      next_start = chars[remembered].start;
+      next_hex = chars[remembered].hex;
+    }
+    begin_line(next_start, next_hex);
+    reader.position = next_start;
+    reader.hex = next_hex;
+  }
+
+  INT_S32 count = begun;
+  if (count > 1 && count < lines_allowed && lines[count - 1].count == 0) count--;
+
+  for (INT_S32 k = 0; k < count; k++) {
+    const TEXT_LINE& line = lines[k];
+    INT_S32 extra = (line.flags & TEXT_LINE_ELLIPSIS) ? ellipsis_width : (line.flags & TEXT_LINE_DASH) ? dash_width : 0;
+    INT_S32 x;
+    if (flags & TEXT_LEFT_JUSTIFY)
+      x = x1;
+    else if (flags & TEXT_RIGHT_JUSTIFY)
+      x = x2 - line.width - extra;
+    else
+      x = x1 + (((INT_S32)x2 - x1) - line.width + 1) / 2 - extra / 2;
+    INT_S32 y;
+    if (flags & TEXT_TOP_ALIGN)
+      y = y1 + k * y_size;
+    else if (flags & TEXT_BOTTOM_ALIGN)
+      y = y2 - (count - k) * y_size;
+    else
+      y = y1 + (((INT_S32)y2 - y1) - count * y_size + 1) / 2 + k * y_size;
+    if (line.count != 0)
+      draw_text(image, (INT_S16)x, (INT_S16)y, text_colour, background, underline, font_id, x_size, y_size,
+                text + line.start, flags, line.count, (line.flags & TEXT_LINE_HEX) != 0);
+    if (line.flags & TEXT_LINE_ELLIPSIS)
+      draw_text(image, (INT_S16)(x + line.width), (INT_S16)y, text_colour, background, underline, font_id, x_size,
+                y_size, "...", flags, -1, false);
+    else if (line.flags & TEXT_LINE_DASH)
+      draw_text(image, (INT_S16)(x + line.width), (INT_S16)y, text_colour, background, underline, font_id, x_size,
+                y_size, "-", flags, -1, false);
+  }
+}

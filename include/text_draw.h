@@ -1,0 +1,71 @@
+// Text measuring and drawing: widths of 8-bit text (with 0x01 hex runs for characters above 0xFF),
+// painting glyphs from the font system's cache into an IMAGE, the shadow, inset and chiseled
+// effects, and wrapped, aligned text in a box.
+#pragma once
+#include "colour.h"
+#include "types.h"
+
+class IMAGE;
+
+// Effects and alignment of text drawing. Only one effect applies: shadow over inset over chiseled.
+// Neither top nor bottom centres vertically; neither left nor right centres horizontally.
+typedef INT_U16 TEXT_FLAGS;
+enum : TEXT_FLAGS {
+  TEXT_SHADOW = 0x01,
+  TEXT_INSET = 0x02,
+  TEXT_CHISELED = 0x04,
+  TEXT_TOP_ALIGN = 0x08,
+  TEXT_BOTTOM_ALIGN = 0x10,
+  TEXT_LEFT_JUSTIFY = 0x20,
+  TEXT_RIGHT_JUSTIFY = 0x40
+};
+
+// One laid-out line of draw_text_in_box.
+struct TEXT_LINE {
+  INT_S32 start;  // byte index of the line's first character
+  INT_S32 count;  // characters in the line, -1 = up to the end of the text
+  INT_S32 width;  // pixels
+  INT_U8 flags;   // TEXT_LINE_HEX, TEXT_LINE_DASH, TEXT_LINE_ELLIPSIS
+};
+enum : INT_U8 {
+  TEXT_LINE_HEX = 0x01,      // the line starts inside a hex run
+  TEXT_LINE_DASH = 0x02,     // a "-" is drawn after the line
+  TEXT_LINE_ELLIPSIS = 0x04  // "..." is drawn after the line
+};
+const INT_S32 TEXT_MAX_LINES = 256;
+// Bytes of the buffer that draw_text_printf formats into (the NUL included); longer text is cut.
+const INT_S32 TEXT_PRINTF_BUFFER = 5120;
+
+// Width in pixels (sum of advances) of length characters (-1 = to the NUL). Font id -1 and sizes -1
+// take the image's defaults. An unloaded font or a size below 1 gives the text's byte length.
+INT_S32 text_width(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* text,
+                   INT_S32 length, bool hex_mode);
+
+// Paints one run of glyphs with its top edge at y. A lightness shift other than 0 moves the lightness
+// of the covered pixels instead of painting the text colour.
+void render_text(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, const COLOUR* background,
+                 const COLOUR* underline, double lightness_shift, INT_S8 font_id, INT_S16 x_size,
+                 INT_S16 y_size, const char* text, INT_S32 length, bool hex_mode);
+
+// The effect passes selected by flags, then the text.
+void draw_text(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, const COLOUR* background,
+               const COLOUR* underline, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* text,
+               TEXT_FLAGS flags, INT_S32 length, bool hex_mode);
+
+// Wraps the text into the inclusive box (at most TEXT_MAX_LINES lines) and aligns it by flags.
+void draw_text_in_box(IMAGE* image, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const COLOUR* text_colour,
+                      const COLOUR* background, const COLOUR* underline, INT_S8 font_id, INT_S16 x_size,
+                      INT_S16 y_size, const char* text, TEXT_FLAGS flags);
+
+// draw_text of the character's low byte.
+void draw_char(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, const COLOUR* background,
+               const COLOUR* underline, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, INT_U16 character,
+               TEXT_FLAGS flags);
+
+// Formats (at most TEXT_PRINTF_BUFFER - 1 bytes) and draws without underline or flags.
+void draw_text_printf(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, const COLOUR* background,
+                      INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 9, 10)))
+#endif
+    ;
