@@ -13,8 +13,6 @@
 #define FOLDER_FORM_PORTABLE 0xFF
 #define FOLDER_FORM_RAW_PATH 0x21
 
-class DEBUG_STREAM;
-
 class FOLDER : public DATA_DEVICE_CLIENT {
 public:
   // Absolute path in the host's form (Windows: "D:\a\b", a drive root "D:\"; Linux: "/a/b", the root
@@ -100,6 +98,3 @@ void get_icon_path(FOLDER* out);
 
 // Writes how every variable resolves to the "Default Path Trace" stream when any of its outputs is on.
 void trace_default_paths();
-// The "Default Path Trace" stream, built on first use (the entry may call this to register it in its
-// place among the built-in streams). Null while it is being built.
-DEBUG_STREAM* path_trace_stream();

@@ -1,0 +1,554 @@
+// Folders and path variables: resolving "$APP", "$USERPREFS", "$TEMP" ... and named paths to folders
+// (with their fallbacks inside the program's tree), walking sub-folder texts, writing a folder back as a
+// portable text, its stored form, and the "Default Path Trace" of how every variable resolves.
+#include "folder.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "debug_stream.h"
+#include "errors.h"
+#include "files.h"
+#include "font.h"
+#include "host.h"
+#include "ptrarray.h"
+#include "velk_string.h"
+
+struct NAMED_PATH {
+  VELK_STRING name;
+  FOLDER folder;
+};
+
+// Module state. Plain data, so it is ready before any static FOLDER is constructed.
+static FOLDER* base_path_folder = nullptr;  // null until set: the program's folder
+static INT_U8 base_set = 0;
+static char application_name[256];
+static FOLDER* icon_path_folder = nullptr;  // null until set: the program's folder
+static INT_U8 icon_set = 0;
+static PTRARRAY* named_paths = nullptr;
+static INT_U8 traced = 0;
+
+// Frees the module's heap state at exit.
+static struct FOLDER_STATE_RELEASE {
+  ~FOLDER_STATE_RELEASE() {
+    if (named_paths) {
+      named_paths->clear();
+      delete named_paths;
+      named_paths = nullptr;
+    }
+    delete base_path_folder;
+    base_path_folder = nullptr;
+    delete icon_path_folder;
+    icon_path_folder = nullptr;
+  }
+} folder_state_release;
+
+void delete_named_path(void* entry) { delete static_cast<NAMED_PATH*>(entry); }
+
+static NAMED_PATH* find_named_path(const char* name, INT_S32* index) {
+  if (!named_paths || !name) return nullptr;
+  for (INT_S32 i = 0; i < named_paths->count; i++) {
+    NAMED_PATH* entry = static_cast<NAMED_PATH*>(named_paths->items[i]);
+    if (entry->name.text && strcmp(entry->name.text, name) == 0) {
+      if (index) *index = i;
+      return entry;
+    }
+  }
+  return nullptr;
+}
+
+static bool same_no_case(const char* a, const char* b) {
+  for (;; a++, b++) {
+    if (toupper(static_cast<unsigned char>(*a)) != toupper(static_cast<unsigned char>(*b))) return false;
+    if (!*a) return true;
+  }
+}
+
+static bool is_root_variable(const char* name) {
+  static const char prefix[] = "$ROOT";
+  for (int i = 0; i < 5; i++)
+    if (toupper(static_cast<unsigned char>(name[i])) != prefix[i]) return false;
+  return true;
+}
+
+// The built-in variables other than "$ROOTn".
+static const char* const builtin_variables[] = {"$APP",      "$BASE",     "$SYSAPP", "$INSTDATA",
+                                                "$APPDATA",  "$USERDATA", "$USERPREFS", "$TEMP",
+                                                "$FONTDATA", "$ICONDATA", "$HERE"};
+
+// Whether resolving the name would succeed without the fatal error of an unknown variable.
+static bool is_known_variable(const char* name) {
+  if (find_named_path(name, nullptr) || is_root_variable(name)) return true;
+  for (const char* builtin : builtin_variables)
+    if (same_no_case(name, builtin)) return true;
+  return false;
+}
+
+// Copies the path of another folder (which may be this one).
+static void copy_folder_path(FOLDER* to, const FOLDER* from) {
+  if (to != from) memcpy(to->path, from->path, FOLDER_PATH_SIZE);
+}
+
+// Splits the variable name (up to the first '/') off a text; false when it is longer than 255
+// characters. rest points at what follows the name.
+static bool take_variable_name(const char* text, char* name, const char** rest) {
+  size_t length = strcspn(text, "/");
+  if (length > 255) return false;
+  memcpy(name, text, length);
+  name[length] = 0;
+  if (rest) *rest = text + length;
+  return true;
+}
+
+static DEBUG_STREAM* trace_stream() { return path_trace_debug_stream(); }
+
+static void trace_text(const char* text) {
+  DEBUG_STREAM* stream = trace_stream();
+  if (stream && stream->flags) debug_stream_write(stream, nullptr, 0, text, false);
+}
+
+FOLDER::FOLDER() {
+  path[0] = 0;
+  set("$APP");
+}
+
+FOLDER::FOLDER(const FOLDER& other) : DATA_DEVICE_CLIENT() { memcpy(path, other.path, FOLDER_PATH_SIZE); }
+
+FOLDER& FOLDER::operator=(const FOLDER& other) {
+  copy_folder_path(this, &other);
+  return *this;
+}
+
+bool FOLDER::set(const char* text, bool create_sub_folders, FOLDER* here, bool create_system_folder,
+                 bool no_fallback, bool fallback_only) {
+  if (!traced && font_system_started()) {
+    traced = 1;
+    trace_text("\nStarting Default Paths:\n\n");
+    trace_default_paths();
+  }
+  if (!text) return false;
+  const char* cursor;
+  if (text[0] == '$') {
+    char name[256];
+    if (!take_variable_name(text, name, &cursor)) {
+      resolve_variable("$APP", false, nullptr, false, false);
+      return false;
+    }
+    if (!resolve_variable(name, false, here, true, fallback_only) &&
+        !resolve_variable(name, create_system_folder, here, no_fallback, fallback_only)) {
+      resolve_variable("$APP", false, nullptr, false, false);
+      return false;
+    }
+  } else if (strncmp(text, "..", 2) != 0) {
+    resolve_variable("$APP", false, nullptr, false, false);
+    return false;
+  } else {
+    cursor = text;
+  }
+  // Walk the components; a step that fails leaves the folder reached so far.
+  char component[256];
+  for (;;) {
+    while (*cursor == '/') cursor++;
+    if (!*cursor) return true;
+    size_t length = strcspn(cursor, "/");
+    if (length > 255) return false;
+    memcpy(component, cursor, length);
+    component[length] = 0;
+    cursor += length;
+    bool ok = strcmp(component, "..") == 0 ? go_up() : enter(component, create_sub_folders);
+    if (!ok) return false;
+  }
+}
+
+// System folders are tried while no base path is set, or while one is set with an application name.
+static bool system_folders_used() { return !base_set || application_name[0]; }
+static const char* application_sub_folder() { return base_set ? application_name : nullptr; }
+
+// Goes upward from "$APP": the first level with the sub-folder chain (each tried as listed) gives the
+// folder.
+static bool search_upward(FOLDER* out, const char* const* chains, int chain_count, bool fallback_only) {
+  FOLDER level;
+  level.resolve_variable("$APP", false, nullptr, false, fallback_only);
+  for (;;) {
+    for (int c = 0; c < chain_count; c++) {
+      FOLDER candidate(level);
+      bool found = true;
+      char chain[256];
+      strcpy(chain, chains[c]);
+      for (char* part = strtok(chain, "/"); part && found; part = strtok(nullptr, "/"))
+        found = candidate.enter(part, false);
+      if (found) {
+        copy_folder_path(out, &candidate);
+        return true;
+      }
+    }
+    if (!level.go_up()) return false;
+  }
+}
+
+// "$FONTDATA" and "$ICONDATA": the sub-folder in the user's, the shared or the install data folder,
+// else in "data" or "velk_libs/data" upward from the program's folder.
+static bool resolve_library_folder(FOLDER* out, const char* sub_folder, bool create, bool fallback_only) {
+  if (!fallback_only && system_folders_used()) {
+    static const INT_S32 kinds[] = {SYSTEM_FOLDER_USER_DATA, SYSTEM_FOLDER_COMMON_DATA, SYSTEM_FOLDER_INSTALL_DATA};
+    for (INT_S32 kind : kinds) {
+      FOLDER candidate(*out);
+      if (get_system_folder(&candidate, kind, application_sub_folder(), create ? 1 : 0) &&
+          candidate.enter(sub_folder, false)) {
+        copy_folder_path(out, &candidate);
+        return true;
+      }
+    }
+  }
+  std::string first = std::string("data/") + sub_folder;
+  std::string second = std::string("velk_libs/data/") + sub_folder;
+  const char* chains[] = {first.c_str(), second.c_str()};
+  return search_upward(out, chains, 2, fallback_only);
+}
+
+bool FOLDER::resolve_variable(const char* name, bool create, FOLDER* here, bool no_fallback, bool fallback_only) {
+  if (!name) return false;
+  auto fail = [&]() {
+    resolve_variable("$APP", create, nullptr, false, fallback_only);
+    return false;
+  };
+  if (NAMED_PATH* named = find_named_path(name, nullptr)) {
+    copy_folder_path(this, &named->folder);
+    return true;
+  }
+  if (same_no_case(name, "$APP") || same_no_case(name, "$BASE")) {
+    if (base_set && base_path_folder) {
+      copy_folder_path(this, base_path_folder);
+      return true;
+    }
+    if (!get_system_folder(this, SYSTEM_FOLDER_PROGRAM, nullptr, 0)) fatal_exit("No application folder found!");
+    return true;
+  }
+  if (same_no_case(name, "$SYSAPP")) {
+    if (!fallback_only && system_folders_used() &&
+        get_system_folder(this, SYSTEM_FOLDER_PROGRAMS, application_sub_folder(), create ? 1 : 0))
+      return true;
+    if (no_fallback) return fail();
+    resolve_variable("$APP", create, nullptr, false, fallback_only);
+    return true;
+  }
+  static const struct {
+    const char* name;
+    INT_S32 kind;
+  } data_variables[] = {{"$INSTDATA", SYSTEM_FOLDER_INSTALL_DATA},
+                        {"$APPDATA", SYSTEM_FOLDER_COMMON_DATA},
+                        {"$USERDATA", SYSTEM_FOLDER_USER_DATA},
+                        {"$USERPREFS", SYSTEM_FOLDER_USER_PREFS}};
+  for (const auto& variable : data_variables) {
+    if (!same_no_case(name, variable.name)) continue;
+    if (!fallback_only && system_folders_used() &&
+        get_system_folder(this, variable.kind, application_sub_folder(), create ? 1 : 0))
+      return true;
+    if (no_fallback) return fail();
+    const char* chains[] = {"data"};
+    if (search_upward(this, chains, 1, fallback_only)) return true;
+    return fail();
+  }
+  if (same_no_case(name, "$TEMP")) {
+    if (!fallback_only && system_folders_used() &&
+        get_system_folder(this, SYSTEM_FOLDER_TEMP, application_sub_folder(), 1))
+      return true;
+    if (no_fallback) return fail();
+    resolve_variable("$APP", create, nullptr, false, fallback_only);
+    if (enter("temp", true)) return true;
+    return fail();
+  }
+  if (is_root_variable(name)) {
+    INT_S16 index = static_cast<INT_S16>(atoi(name + 5));
+    if (set_to_drive_root(index)) return true;
+    return fail();
+  }
+  if (same_no_case(name, "$FONTDATA")) {
+    if (resolve_library_folder(this, "fonts", create, fallback_only)) return true;
+    return fail();
+  }
+  if (same_no_case(name, "$ICONDATA")) {
+    if (icon_set && icon_path_folder) {
+      copy_folder_path(this, icon_path_folder);
+      return true;
+    }
+    if (resolve_library_folder(this, "icons", create, fallback_only)) return true;
+    return fail();
+  }
+  if (same_no_case(name, "$HERE")) {
+    if (here) copy_folder_path(this, here);
+    return true;
+  }
+  raise_error(0x0C, nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Portable texts
+// ---------------------------------------------------------------------------------------------------
+
+void FOLDER::get_portable_text(char* out, FOLDER* here) {
+  if (here)
+    here->to_here_text(this, out);
+  else
+    to_variable_text(out);
+}
+
+void FOLDER::to_variable_text(char* out) {
+  static const char* const variables[] = {"$APP", "$SYSAPP", "$APPDATA", "$USERDATA", "$TEMP", "$FONTDATA", "$ICONDATA"};
+  if (!out) return;
+  // Going up from the folder, the first level that a variable names (or the drive root) is the start;
+  // the components passed on the way follow it.
+  std::vector<std::string> components;
+  FOLDER level(*this);
+  std::string start;
+  for (;;) {
+    for (const char* variable : variables) {
+      FOLDER candidate;
+      candidate.set(variable);
+      if (candidate.equals(&level)) {
+        start = variable;
+        break;
+      }
+    }
+    if (!start.empty()) break;
+    std::string name = level.get_name();
+    if (!level.go_up()) {
+      start = "$ROOT" + std::to_string(get_drive_index(this));
+      break;
+    }
+    components.push_back(name);
+  }
+  std::string text = start;
+  for (size_t i = components.size(); i-- > 0;) text += "/" + components[i];
+  snprintf(out, FOLDER_PATH_SIZE, "%s", text.c_str());
+}
+
+void FOLDER::to_here_text(FOLDER* folder, char* out) {
+  if (!folder || !out) return;
+  if (get_drive_index(this) != get_drive_index(folder)) {
+    folder->to_variable_text(out);
+    return;
+  }
+  // The nearest folder that is both this one (or an ancestor) and the described one (or an ancestor).
+  FOLDER candidate(*this);
+  int ups = 0, downs = 0;
+  for (;;) {
+    FOLDER described(*folder);
+    downs = 0;
+    while (!described.equals(&candidate) && described.go_up()) downs++;
+    if (described.equals(&candidate)) break;
+    if (!candidate.go_up()) {
+      folder->to_variable_text(out);  // no common folder can be found
+      return;
+    }
+    ups++;
+  }
+  std::vector<std::string> components;
+  FOLDER described(*folder);
+  for (int i = 0; i < downs; i++) {
+    components.push_back(described.get_name());
+    described.go_up();
+  }
+  std::string text = "$HERE";
+  for (int i = 0; i < ups; i++) text += "/..";
+  if (downs > 0) {
+    text += "/";
+    for (size_t i = components.size(); i-- > 0;) text += components[i] + "/";
+  }
+  snprintf(out, FOLDER_PATH_SIZE, "%s", text.c_str());
+}
+
+static bool is_separator(char c) { return c == '/' || c == '\\'; }
+
+const char* expand_path_text(const char* text, const char* file) {
+  static char result[FOLDER_PATH_SIZE];
+  std::string path;
+  {
+    FOLDER app;
+    const char* app_text = app.get_path_text(nullptr);
+    path = app_text ? app_text : "";
+  }
+  bool too_long = false;
+  if (text) {
+    const char* cursor = text;
+    while (*cursor) {
+      size_t length = strcspn(cursor, "/");
+      std::string component(cursor, length);
+      cursor += length;
+      while (*cursor == '/') cursor++;
+      if (component.empty()) continue;
+      if (component.size() > 255) {
+        too_long = true;
+        break;
+      }
+      if (component[0] == '$') {
+        FOLDER variable;
+        variable.set(component.c_str());
+        const char* variable_text = variable.get_path_text(nullptr);
+        path = variable_text ? variable_text : "";
+      } else if (component == "..") {
+        // Both separators count; a root ("/" or "D:\") keeps its separator.
+        size_t last = path.find_last_of("/\\");
+        if (last == std::string::npos)
+          path.clear();
+        else if (last == 0 || (last == 2 && path[1] == ':'))
+          path.resize(last + 1);
+        else
+          path.resize(last);
+      } else {
+        if (!path.empty() && !is_separator(path.back())) path += '/';
+        path += component;
+      }
+    }
+  }
+  if (file) {
+    if (!path.empty() && !is_separator(path.back())) path += '/';
+    path += file;
+  }
+  // A result that does not fit is refused: the empty text.
+  if (too_long || path.size() >= FOLDER_PATH_SIZE) path.clear();
+  strcpy(result, path.c_str());
+  return result;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Stored form
+// ---------------------------------------------------------------------------------------------------
+
+// A stored portable text may come from a damaged or foreign file: a variable that is not known here
+// would be a fatal error, so such a text is refused.
+static bool stored_text_usable(const char* text) {
+  if (text[0] != '$') return true;
+  char name[256];
+  return take_variable_name(text, name, nullptr) && is_known_variable(name);
+}
+
+bool FOLDER::get_from_data_device(DATA_DEVICE* device) {
+  if (!device) return false;
+  INT_U8 form;
+  if (!device->read_u8(&form)) return false;
+  char text[FOLDER_PATH_SIZE];
+  if (device->read(text, FOLDER_PATH_SIZE) != FOLDER_PATH_SIZE) {
+    device->failed = 1;
+    return false;
+  }
+  text[FOLDER_PATH_SIZE - 1] = 0;
+  if (form == FOLDER_FORM_PORTABLE) {
+    if (stored_text_usable(text))
+      set(text);
+    else
+      set("$APP");
+  } else {
+    memcpy(path, text, FOLDER_PATH_SIZE);
+    if (form != FOLDER_FORM_RAW_PATH) set("$APP");
+  }
+  if (!is_folder(path)) set("$APP");
+  return true;
+}
+
+bool FOLDER::put_to_data_device(DATA_DEVICE* device) {
+  if (!device) return false;
+  char text[FOLDER_PATH_SIZE];
+  memset(text, 0, sizeof text);  // the bytes after the text are zero, so equal folders store equally
+  to_variable_text(text);
+  if (!device->write_u8(FOLDER_FORM_PORTABLE)) return false;
+  if (device->write(text, FOLDER_PATH_SIZE) != FOLDER_PATH_SIZE) {
+    device->failed = 1;
+    return false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Named paths, base and icon paths, the trace
+// ---------------------------------------------------------------------------------------------------
+
+void set_named_path(const char* name, FOLDER* folder) {
+  if (!name || !folder) return;
+  if (NAMED_PATH* existing = find_named_path(name, nullptr)) {
+    copy_folder_path(&existing->folder, folder);
+    return;
+  }
+  if (!named_paths) {
+    named_paths = new (std::nothrow) PTRARRAY;
+    if (!named_paths) return;
+    named_paths->delete_callback = delete_named_path;
+  }
+  NAMED_PATH* entry = new (std::nothrow) NAMED_PATH;
+  if (!entry) return;
+  entry->name.assign(name);
+  copy_folder_path(&entry->folder, folder);
+  if (!named_paths->add(entry)) delete entry;
+}
+
+void remove_named_path(const char* name) {
+  INT_S32 index;
+  if (find_named_path(name, &index)) named_paths->remove_at_unordered(index);
+}
+
+void set_base_path(FOLDER* folder, const char* name) {
+  if (!base_path_folder) base_path_folder = new FOLDER;
+  if (folder) copy_folder_path(base_path_folder, folder);
+  base_set = 1;
+  snprintf(application_name, sizeof application_name, "%s", name ? name : "");
+  trace_text("\nBase Path Changed:\n\n");
+  trace_default_paths();
+}
+
+void reset_base_path() {
+  base_set = 0;
+  trace_text("\nBase Path Changed:\n\n");
+  trace_default_paths();
+}
+
+void get_base_path(FOLDER* out, char* name, INT_U16 size) {
+  if (out) {
+    if (base_path_folder)
+      copy_folder_path(out, base_path_folder);
+    else
+      get_system_folder(out, SYSTEM_FOLDER_PROGRAM, nullptr, 0);
+  }
+  if (name && size) snprintf(name, size, "%s", application_name);
+}
+
+void set_icon_path(FOLDER* folder) {
+  if (!icon_path_folder) icon_path_folder = new FOLDER;
+  if (folder) copy_folder_path(icon_path_folder, folder);
+  icon_set = 1;
+  trace_text("\nIcon Path Changed:\n\n");
+  trace_default_paths();
+}
+
+void reset_icon_path() {
+  icon_set = 0;
+  trace_text("\nIcon Path Changed:\n\n");
+  trace_default_paths();
+}
+
+void get_icon_path(FOLDER* out) {
+  if (!out) return;
+  if (icon_path_folder)
+    copy_folder_path(out, icon_path_folder);
+  else
+    get_system_folder(out, SYSTEM_FOLDER_PROGRAM, nullptr, 0);
+}
+
+void trace_default_paths() {
+  DEBUG_STREAM* stream = trace_stream();
+  if (!stream || !stream->flags) return;
+  static const char* const variables[] = {"$APP",      "$SYSAPP", "$INSTDATA", "$APPDATA", "$USERDATA",
+                                          "$USERPREFS", "$TEMP",  "$ROOT0",    "$FONTDATA", "$ICONDATA"};
+  for (const char* variable : variables) {
+    FOLDER resolved, fallback;
+    resolved.resolve_variable(variable, false, nullptr, false, false);
+    fallback.resolve_variable(variable, false, nullptr, false, true);
+    std::string first = resolved.get_path_text(nullptr) ? resolved.get_path_text(nullptr) : "";
+    std::string second = fallback.get_path_text(nullptr) ? fallback.get_path_text(nullptr) : "";
+    debug_stream_printf(stream, "%s => %s (%s)\n", variable, first.c_str(), second.c_str());
+  }
+}

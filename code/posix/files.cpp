@@ -1,0 +1,410 @@
+// Linux host layer: files, folders and drives. Paths use '/', the one drive is "/" ("$ROOT0"), and the
+// system folders follow the XDG base directories, each redirectable by its environment variable.
+#include "files.h"
+#include "file_utils.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+char temp_parent_path[FOLDER_PATH_SIZE];
+
+// ---------------------------------------------------------------------------------------------------
+// Path building: every path goes into a FOLDER_PATH_SIZE buffer; one that does not fit fails.
+// ---------------------------------------------------------------------------------------------------
+
+// out = folder path, a '/' unless it already ends with one, and name.
+static bool join_path(char* out, const char* folder_path, const char* name) {
+  if (!name) return false;
+  size_t length = strlen(folder_path);
+  const char* separator = (length > 0 && folder_path[length - 1] == '/') ? "" : "/";
+  int written = snprintf(out, FOLDER_PATH_SIZE, "%s%s%s", folder_path, separator, name);
+  return written >= 0 && written < FOLDER_PATH_SIZE;
+}
+
+static bool copy_path(char* out, const char* text) {
+  if (!text || strlen(text) >= FOLDER_PATH_SIZE) return false;
+  strcpy(out, text);
+  return true;
+}
+
+// The running program's full file name; false when it cannot be read.
+static bool program_file_name(char* out) {
+  ssize_t length = readlink("/proc/self/exe", out, FOLDER_PATH_SIZE - 1);
+  if (length <= 0 || length >= FOLDER_PATH_SIZE - 1) return false;
+  out[length] = 0;
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// FOLDER members of the host
+// ---------------------------------------------------------------------------------------------------
+
+bool FOLDER::equals(const FOLDER* other) const {
+  // The Linux file system tells case apart, so two paths are the same folder only when equal exactly.
+  return other && strcmp(path, other->path) == 0;
+}
+
+const char* FOLDER::get_name() const {
+  static char name[FOLDER_PATH_SIZE];
+  strcpy(name, path);
+  size_t length = strlen(name);
+  if (length > 0 && name[length - 1] == '/') name[length - 1] = 0;
+  char* last = strrchr(name, '/');
+  return last ? last + 1 : name;
+}
+
+const char* FOLDER::get_path_text(const char* name) const {
+  static char text[FOLDER_PATH_SIZE];
+  char base[FOLDER_PATH_SIZE];
+  strcpy(base, path);
+  size_t length = strlen(base);
+  if (length > 1 && base[length - 1] == '/') base[length - 1] = 0;
+  if (!name) {
+    strcpy(text, base);
+    return text;
+  }
+  if (!join_path(text, base, name)) return nullptr;
+  return text;
+}
+
+bool FOLDER::is_folder(const char* path_text) {
+  struct stat status;
+  if (!path_text || !*path_text) return false;
+  return stat(path_text, &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool FOLDER::set_if_folder(const char* path_text) {
+  if (!is_folder(path_text) || strlen(path_text) >= FOLDER_PATH_SIZE) return false;
+  strcpy(path, path_text);
+  return true;
+}
+
+bool FOLDER::enter(const char* name, bool create) {
+  char target[FOLDER_PATH_SIZE];
+  if (!name || !*name || !join_path(target, path, name)) return false;
+  if (!is_folder(target)) {
+    if (!create) return false;
+    mkdir(target, 0777);
+    if (!is_folder(target)) return false;
+  }
+  strcpy(path, target);
+  return true;
+}
+
+bool FOLDER::go_up() {
+  char parent[FOLDER_PATH_SIZE];
+  strcpy(parent, path);
+  size_t length = strlen(parent);
+  if (length > 0 && parent[length - 1] == '/') parent[--length] = 0;
+  char* last = strrchr(parent, '/');
+  if (!last) return false;
+  if (last == parent)
+    last[1] = 0;  // the root keeps its separator
+  else
+    *last = 0;
+  if (!is_folder(parent)) return false;
+  strcpy(path, parent);
+  return true;
+}
+
+bool FOLDER::set_to_drive_root(INT_S16 index) {
+  const char* root = get_drive_root_text(index);
+  if (!root) return false;
+  strcpy(path, root);
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// File operations
+// ---------------------------------------------------------------------------------------------------
+
+bool delete_file(const FOLDER* folder, const char* name) {
+  char target[FOLDER_PATH_SIZE];
+  if (!folder || !join_path(target, folder->path, name)) return false;
+  return unlink(target) == 0;
+}
+
+bool remove_folder(const FOLDER* folder, const char* sub_folder, INT_U8 empty_first) {
+  char target[FOLDER_PATH_SIZE];
+  if (!folder || !join_path(target, folder->path, sub_folder)) return false;
+  if (empty_first && !empty_folder(const_cast<FOLDER*>(folder), sub_folder)) return false;
+  return rmdir(target) == 0;
+}
+
+bool rename_file(const FOLDER* from, const char* from_name, const FOLDER* to, const char* to_name) {
+  char source[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE];
+  if (!from || !to || !join_path(source, from->path, from_name) || !join_path(target, to->path, to_name))
+    return false;
+  // As on Windows, a rename never replaces an existing file.
+  struct stat status;
+  if (lstat(target, &status) == 0) return false;
+  return rename(source, target) == 0;
+}
+
+bool copy_file(const FOLDER* from, const char* from_name, const FOLDER* to, const char* to_name) {
+  char source[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE];
+  if (!from || !to || !join_path(source, from->path, from_name) || !join_path(target, to->path, to_name))
+    return false;
+  if (strcmp(source, target) == 0) return false;
+  int input = open(source, O_RDONLY);
+  if (input < 0) return false;
+  struct stat status;
+  if (fstat(input, &status) != 0 || S_ISDIR(status.st_mode)) {
+    close(input);
+    return false;
+  }
+  int output = open(target, O_WRONLY | O_CREAT | O_TRUNC, status.st_mode & 0777);
+  if (output < 0) {
+    close(input);
+    return false;
+  }
+  bool ok = true;
+  static char buffer[65536];
+  for (;;) {
+    ssize_t got = read(input, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      ok = got == 0;
+      break;
+    }
+    ssize_t done = 0;
+    while (done < got) {
+      ssize_t put = write(output, buffer + done, got - done);
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) {
+        ok = false;
+        break;
+      }
+      done += put;
+    }
+    if (!ok) break;
+  }
+  close(input);
+  if (close(output) != 0) ok = false;
+  return ok;
+}
+
+FILE* open_file(const FOLDER* folder, const char* name, const char* mode) {
+  char target[FOLDER_PATH_SIZE];
+  if (!folder || !mode || !join_path(target, folder->path, name)) return nullptr;
+  FILE* file = fopen(target, mode);
+  if (!file) {
+    const char* create_mode = strcmp(mode, "r+b") == 0 ? "wb" : strcmp(mode, "r+") == 0 ? "w" : nullptr;
+    // Only a missing file is created: an existing one that could not be opened is left alone.
+    struct stat status;
+    if (!create_mode || lstat(target, &status) == 0) return nullptr;
+    file = fopen(target, create_mode);
+  }
+  // Names beginning with '.' are hidden on this host by their name alone.
+  return file;
+}
+
+void close_file(FILE* file) {
+  if (file) fclose(file);
+}
+
+bool file_exists(const FOLDER* folder, const char* name, INT_U8) {
+  char target[FOLDER_PATH_SIZE];
+  if (!folder || !join_path(target, folder->path, name)) return false;
+  return access(target, F_OK) == 0;
+}
+
+static void fill_info(const struct stat& status, const char* name, FILE_INFO* info) {
+  info->is_folder = S_ISDIR(status.st_mode) ? 1 : 0;
+  info->hidden_or_system = name[0] == '.' ? 1 : 0;
+  info->mode = (status.st_mode & S_IWUSR) ? (FILE_INFO_READ_ONLY | FILE_INFO_WRITABLE) : FILE_INFO_READ_ONLY;
+  info->size = static_cast<INT_U32>(status.st_size);
+  info->time = static_cast<INT_U32>(status.st_mtime);
+}
+
+bool get_file_info(const FOLDER* folder, const char* name, FILE_INFO* info) {
+  char target[FOLDER_PATH_SIZE];
+  if (!folder || !info || !join_path(target, folder->path, name)) return false;
+  struct stat status;
+  if (stat(target, &status) != 0) return false;
+  const char* leaf = strrchr(name, '/');
+  fill_info(status, leaf ? leaf + 1 : name, info);
+  return true;
+}
+
+bool set_file_attributes(const FOLDER* folder, const char* name, INT_U32 mode) {
+  char target[FOLDER_PATH_SIZE];
+  if (!folder || !join_path(target, folder->path, name)) return false;
+  struct stat status;
+  if (stat(target, &status) != 0) return false;
+  mode_t bits = status.st_mode & 07777;
+  if (mode & FILE_INFO_WRITABLE)
+    bits |= S_IWUSR;
+  else
+    bits &= ~(S_IWUSR | S_IWGRP | S_IWOTH);
+  return chmod(target, bits) == 0;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Directory scans
+// ---------------------------------------------------------------------------------------------------
+
+struct DIRECTORY_SCAN {
+  DIR* handle;
+  char name[256];
+  FOLDER* folder;
+  INT_U8 include_hidden;
+  char pattern[256];
+  INT_U32 match_mode;
+  INT_U8 match_folders;
+};
+
+DIRECTORY_SCAN* open_directory_scan(FOLDER* folder, const char* pattern, INT_U8 include_hidden,
+                                    INT_U32 match_mode, INT_U8 match_folders) {
+  if (!folder || (pattern && strlen(pattern) > 255)) return nullptr;
+  DIRECTORY_SCAN* scan = static_cast<DIRECTORY_SCAN*>(calloc(1, sizeof(DIRECTORY_SCAN)));
+  if (!scan) return nullptr;
+  scan->handle = opendir(folder->path);
+  if (!scan->handle) {
+    free(scan);
+    return nullptr;
+  }
+  scan->folder = folder;
+  scan->include_hidden = include_hidden;
+  strcpy(scan->pattern, pattern ? pattern : "");
+  scan->match_mode = match_mode;
+  scan->match_folders = match_folders;
+  return scan;
+}
+
+bool read_directory_scan(DIRECTORY_SCAN* scan, SCAN_ENTRY* entry) {
+  if (!scan || !entry) return false;
+  for (;;) {
+    struct dirent* found = readdir(scan->handle);
+    if (!found) return false;
+    const char* name = found->d_name;
+    if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) continue;
+    if (strlen(name) > 255) continue;
+    // A link reports what it points to, but a link to a directory is listed as a file: emptying a
+    // folder then removes the link and never the contents of the folder it points to.
+    struct stat status, link_status;
+    if (fstatat(dirfd(scan->handle), name, &link_status, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (fstatat(dirfd(scan->handle), name, &status, 0) != 0) status = link_status;  // a dangling link
+    if (S_ISLNK(link_status.st_mode) && S_ISDIR(status.st_mode)) status = link_status;
+    INT_U8 is_folder = S_ISDIR(status.st_mode) ? 1 : 0;
+    if (name[0] == '.' && !scan->include_hidden) continue;
+    if (scan->pattern[0] && !(is_folder && !scan->match_folders) &&
+        !scan_name_matches(name, scan->pattern, scan->match_mode))
+      continue;
+    strcpy(scan->name, name);
+    fill_info(status, scan->name, entry);
+    entry->folder = scan->folder;
+    entry->name = scan->name;
+    return true;
+  }
+}
+
+void close_directory_scan(DIRECTORY_SCAN* scan) {
+  if (!scan) return;
+  if (scan->handle) closedir(scan->handle);
+  free(scan);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// System folders and drives
+// ---------------------------------------------------------------------------------------------------
+
+// mkdir -p of an absolute path.
+static bool make_folders(const char* path_text) {
+  char partial[FOLDER_PATH_SIZE];
+  if (!copy_path(partial, path_text)) return false;
+  for (char* cursor = partial + 1; *cursor; cursor++) {
+    if (*cursor != '/') continue;
+    *cursor = 0;
+    mkdir(partial, 0777);
+    *cursor = '/';
+  }
+  mkdir(partial, 0777);
+  return FOLDER::is_folder(partial);
+}
+
+// The base folder of a system folder kind: an absolute XDG variable, else its default under $HOME.
+static bool system_base_folder(INT_S32 kind, char* out) {
+  const char* variable = nullptr;
+  const char* home_default = nullptr;
+  switch (kind) {
+    case SYSTEM_FOLDER_PROGRAMS: home_default = "/.local/opt"; break;
+    case SYSTEM_FOLDER_INSTALL_DATA:
+    case SYSTEM_FOLDER_COMMON_DATA: variable = "XDG_DATA_HOME"; home_default = "/.local/share"; break;
+    case SYSTEM_FOLDER_USER_DATA: variable = "XDG_STATE_HOME"; home_default = "/.local/state"; break;
+    case SYSTEM_FOLDER_USER_PREFS: variable = "XDG_CONFIG_HOME"; home_default = "/.config"; break;
+    case SYSTEM_FOLDER_TEMP: {
+      const char* temp = getenv("TMPDIR");
+      return copy_path(out, temp && temp[0] == '/' ? temp : "/tmp");
+    }
+    default: return false;
+  }
+  const char* value = variable ? getenv(variable) : nullptr;
+  if (value && value[0] == '/') return copy_path(out, value);
+  const char* home = getenv("HOME");
+  if (!home || home[0] != '/') return false;
+  int written = snprintf(out, FOLDER_PATH_SIZE, "%s%s", home, home_default);
+  return written > 0 && written < FOLDER_PATH_SIZE;
+}
+
+bool get_system_folder(FOLDER* out, INT_S32 kind, const char* application_name, INT_U8 create) {
+  if (!out) return false;
+  char program[FOLDER_PATH_SIZE];
+  bool have_program = program_file_name(program);
+  char default_name[FOLDER_PATH_SIZE];
+  if (!application_name) {
+    if (have_program) {
+      const char* leaf = strrchr(program, '/');
+      strcpy(default_name, leaf ? leaf + 1 : program);
+      size_t length = strlen(default_name);
+      if (length > 4 && strcasecmp(default_name + length - 4, ".exe") == 0) default_name[length - 4] = 0;
+    } else {
+      strcpy(default_name, "VELK Application");
+    }
+    application_name = default_name;
+  }
+  if (kind == SYSTEM_FOLDER_PROGRAM) {
+    if (!have_program) return false;
+    char* last = strrchr(program, '/');
+    if (!last) return false;
+    if (last == program)
+      last[1] = 0;
+    else
+      *last = 0;
+    strcpy(out->path, program);
+    return true;
+  }
+  if (kind < SYSTEM_FOLDER_PROGRAMS || kind > SYSTEM_FOLDER_TEMP) return false;
+  char base[FOLDER_PATH_SIZE];
+  if (!system_base_folder(kind, base)) return false;
+  size_t length = strlen(base);
+  while (length > 1 && base[length - 1] == '/') base[--length] = 0;
+  if (!FOLDER::is_folder(base) && !(create && make_folders(base))) return false;
+  FOLDER system_folder;
+  strcpy(system_folder.path, base);
+  char text[FOLDER_PATH_SIZE];
+  int written = snprintf(text, sizeof text, "$HERE/%s", application_name);
+  if (written < 0 || written >= FOLDER_PATH_SIZE) return false;
+  if (!out->set(text, create != 0, &system_folder)) return false;
+  if (kind == SYSTEM_FOLDER_TEMP) {
+    strcpy(temp_parent_path, out->path);
+    return out->enter("temp", create != 0);
+  }
+  return true;
+}
+
+INT_S32 get_drive_count() { return 1; }
+
+const char* get_drive_root_text(INT_S16 index) { return index == 0 ? "/" : nullptr; }
+
+INT_S16 get_drive_index(const FOLDER*) { return 0; }
+
+INT_U8 get_disk_kind(const FOLDER*) { return 0; }
