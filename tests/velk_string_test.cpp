@@ -1,0 +1,429 @@
+// Tests of the growable text and the text helpers: growth and emptying, search and editing, the
+// stored form (golden bytes, damaged streams), base64, the scrambler round trip, folding, byte counts.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "errors.h"
+#include "files.h"
+#include "shell.h"
+#include "test_support.h"
+#include "velk_string.h"
+
+namespace {
+
+VELK_STRING make(const char* text) {
+  VELK_STRING s;
+  s.assign(text);
+  return s;
+}
+
+std::string str(const VELK_STRING& s) {
+  return s.text ? s.text : "";
+}
+
+// A device that refuses every write.
+class FULL_DEVICE : public MEMORY_DEVICE {
+public:
+  INT_S32 write(const void*, INT_S32) override { return 0; }
+};
+
+}  // namespace
+
+TEST(VelkStringTest, FreshStringIsEmptyEverywhere) {
+  VELK_STRING s;
+  VELK_STRING needle = make("a");
+  EXPECT_EQ(s.text, nullptr);
+  EXPECT_EQ(s.capacity, 0);
+  EXPECT_EQ(s.minimum_allocation, 50);
+  EXPECT_EQ(s.find(needle, 0, 1), -1);
+  EXPECT_EQ(s.find_last(needle, -1, 1), -1);
+  EXPECT_EQ(s.replace(needle, needle, 0), 0u);
+  EXPECT_EQ(s.delete_range(0, 0), 0u);
+  MEMORY_DEVICE device;
+  EXPECT_TRUE(s.put_to_data_device(&device));
+  EXPECT_EQ(device.bytes, (std::vector<INT_U8>{0, 0, 0, 0}));
+}
+
+TEST(VelkStringTest, GrowthAndEmptyingRules) {
+  VELK_STRING s;
+  s.assign("");
+  ASSERT_NE(s.text, nullptr);
+  EXPECT_EQ(s.capacity, 50);
+  EXPECT_STREQ(s.text, "");
+  s.assign("hello");
+  char* buffer = s.text;
+  s.assign(nullptr);
+  EXPECT_EQ(s.text, buffer);  // the buffer stays, emptied
+  EXPECT_STREQ(s.text, "");
+
+  // Long texts get exactly their size; shorter ones never shrink the buffer.
+  std::string long_text(80, 'x');
+  s.assign(long_text.c_str());
+  EXPECT_EQ(s.capacity, 81);
+  s.assign("y");
+  EXPECT_EQ(s.capacity, 81);
+  EXPECT_EQ(s.reserve(10), 1u);
+  EXPECT_EQ(s.capacity, 81);
+  EXPECT_EQ(s.reserve(200), 1u);
+  EXPECT_EQ(s.capacity, 200);
+  EXPECT_STREQ(s.text, "y");
+  s.clear();
+  EXPECT_EQ(s.text, nullptr);
+  EXPECT_EQ(s.capacity, 0);
+
+  // Without a minimum allocation, a null assignment frees the buffer.
+  VELK_STRING bare;
+  bare.minimum_allocation = 0;
+  bare.assign("ab");
+  EXPECT_EQ(bare.capacity, 3);
+  bare.assign(nullptr);
+  EXPECT_EQ(bare.text, nullptr);
+  EXPECT_EQ(bare.capacity, 0);
+}
+
+TEST(VelkStringTest, AppendAndNumbers) {
+  VELK_STRING s;
+  s.append("ab").append(nullptr).append("cd");
+  EXPECT_STREQ(s.text, "abcd");
+  s.append(s.text + 2);  // a piece of its own text
+  EXPECT_STREQ(s.text, "abcdcd");
+  std::string long_text(100, 'z');
+  s.append(long_text.c_str());
+  s.append(s.text);  // its whole text, across a reallocation
+  EXPECT_EQ(str(s), "abcdcd" + long_text + "abcdcd" + long_text);
+
+  VELK_STRING n;
+  n.append_int(-12).append_short(-32768).append_int(2147483647);
+  EXPECT_STREQ(n.text, "-12-327682147483647");
+  VELK_STRING m;
+  m.set_int(-5);
+  EXPECT_STREQ(m.text, "-5");
+  EXPECT_GE(m.capacity, 50);
+  m.set_short(321);
+  EXPECT_STREQ(m.text, "321");
+
+  // Copies own their text.
+  VELK_STRING copy(n);
+  ASSERT_NE(copy.text, n.text);
+  EXPECT_STREQ(copy.text, n.text);
+  copy = m;
+  EXPECT_STREQ(copy.text, "321");
+}
+
+TEST(VelkStringTest, Trimming) {
+  VELK_STRING s = make(" \t\r\n text \v\f\r\n");
+  s.trim_right();
+  EXPECT_STREQ(s.text, " \t\r\n text");
+  s.trim_left();
+  EXPECT_STREQ(s.text, "text");
+  VELK_STRING high = make(" \xA0 x \xA0 ");
+  high.trim_left();
+  high.trim_right();
+  EXPECT_STREQ(high.text, "\xA0 x \xA0");
+  VELK_STRING blank = make("   ");
+  blank.trim_right();
+  EXPECT_STREQ(blank.text, "");
+  VELK_STRING none;
+  none.trim_left();
+  none.trim_right();
+  EXPECT_EQ(none.text, nullptr);
+}
+
+TEST(VelkStringTest, FindForwardAndBackward) {
+  VELK_STRING s = make("abqQ");
+  VELK_STRING q = make("q");
+  EXPECT_EQ(s.find(q, 3, 1), -1);
+  EXPECT_EQ(s.find(q, 3, 0), 3);
+  EXPECT_EQ(s.find(q, 0, 0), 2);
+  EXPECT_EQ(s.find(q, 0, 1), 2);
+  EXPECT_EQ(s.find(q, -1, 1), -1);
+  EXPECT_EQ(s.find(q, 4, 1), -1);
+  EXPECT_EQ(s.find(VELK_STRING(), 0, 1), -1);
+
+  VELK_STRING abab = make("abab");
+  VELK_STRING ab = make("ab");
+  EXPECT_EQ(abab.find_last(ab, -1, 1), 2);
+  EXPECT_EQ(abab.find_last(ab, 1, 1), 0);
+  EXPECT_EQ(abab.find_last(ab, 99, 1), 2);
+  EXPECT_EQ(abab.find_last(make("AB"), -1, 1), -1);
+  EXPECT_EQ(abab.find_last(make("AB"), -1, 0), 2);
+  EXPECT_EQ(abab.find_last(make("ababab"), -1, 1), -1);
+}
+
+TEST(VelkStringTest, ReplaceInsertDelete) {
+  VELK_STRING s = make("one two two");
+  EXPECT_EQ(s.replace(make("two"), make("three"), 5), 1u);
+  EXPECT_STREQ(s.text, "one two three");
+  EXPECT_EQ(s.replace(make("two "), VELK_STRING(), 0), 1u);
+  EXPECT_STREQ(s.text, "one three");
+  EXPECT_EQ(s.replace(make("one"), make("x"), 1), 0u);
+  EXPECT_EQ(s.replace(make("one"), make("x"), 9), 0u);
+  EXPECT_EQ(s.replace(VELK_STRING(), make("x"), 0), 0u);
+  EXPECT_STREQ(s.text, "one three");
+  EXPECT_GE(s.capacity, 50);
+  EXPECT_EQ(s.replace(make("one"), s, 0), 1u);  // the replacement is this string's own text
+  EXPECT_STREQ(s.text, "one three three");
+
+  VELK_STRING t = make("ace");
+  t.insert(make("b"), 1);
+  t.insert(make("d"), 3);
+  t.insert(make(">"), 0);
+  t.insert(make("<"), 6);
+  EXPECT_STREQ(t.text, ">abcde<");
+  t.insert(make("!"), 8);
+  t.insert(make("!"), -1);
+  t.insert(VELK_STRING(), 2);
+  EXPECT_STREQ(t.text, ">abcde<");
+  VELK_STRING e;
+  e.insert(make("new"), 0);
+  EXPECT_STREQ(e.text, "new");
+
+  VELK_STRING d = make("abcdef");
+  EXPECT_EQ(d.delete_range(1, 2), 1u);
+  EXPECT_STREQ(d.text, "adef");
+  EXPECT_EQ(d.delete_range(2, 1), 0u);
+  EXPECT_EQ(d.delete_range(-1, 1), 0u);
+  EXPECT_EQ(d.delete_range(0, 4), 0u);
+  EXPECT_EQ(d.delete_range(0, 3), 1u);
+  EXPECT_STREQ(d.text, "");
+}
+
+TEST(VelkStringTest, Substring) {
+  VELK_STRING s = make("abcdef");
+  EXPECT_EQ(str(s.substring(2, -1)), "cdef");
+  EXPECT_EQ(str(s.substring(3, 3)), "d");
+  EXPECT_EQ(str(s.substring(4, 2)), "");
+  EXPECT_EQ(str(s.substring(0, 6)), "");
+  EXPECT_EQ(str(s.substring(-1, 2)), "");
+  EXPECT_EQ(str(s.substring(6, -1)), "");
+  EXPECT_EQ(str(VELK_STRING().substring(0, -1)), "");
+}
+
+TEST(VelkStringTest, StoredFormGoldenBytes) {
+  VELK_STRING s = make("abc");
+  MEMORY_DEVICE device;
+  ASSERT_TRUE(s.put_to_data_device(&device));
+  EXPECT_EQ(device.bytes, (std::vector<INT_U8>{3, 0, 0, 0, 'a', 'b', 'c'}));
+  device.position = 0;
+  VELK_STRING back = make("old text");
+  ASSERT_TRUE(back.get_from_data_device(&device));
+  EXPECT_STREQ(back.text, "abc");
+  EXPECT_EQ(device.bytes_left(), 0u);
+
+  MEMORY_DEVICE swapped;
+  swapped.swap_bytes = 1;
+  ASSERT_TRUE(s.put_to_data_device(&swapped));
+  EXPECT_EQ(swapped.bytes, (std::vector<INT_U8>{0, 0, 0, 3, 'a', 'b', 'c'}));
+  swapped.position = 0;
+  ASSERT_TRUE(back.get_from_data_device(&swapped));
+  EXPECT_STREQ(back.text, "abc");
+
+  MEMORY_DEVICE empty({0, 0, 0, 0});
+  ASSERT_TRUE(back.get_from_data_device(&empty));
+  EXPECT_STREQ(back.text, "");
+
+  FULL_DEVICE full;
+  EXPECT_FALSE(s.put_to_data_device(&full));
+  EXPECT_TRUE(full.failed);
+}
+
+TEST(VelkStringTest, DamagedStoredFormFailsWithoutLargeAllocation) {
+  // Negative length.
+  MEMORY_DEVICE negative({0xFF, 0xFF, 0xFF, 0xFF, 'a'});
+  VELK_STRING s = make("before");
+  EXPECT_FALSE(s.get_from_data_device(&negative));
+  EXPECT_STREQ(s.text, "");
+
+  // A length beyond the bytes that follow: truncated text, or a corrupted length field.
+  set_error(0, nullptr);
+  MEMORY_DEVICE truncated({5, 0, 0, 0, 'a', 'b'});
+  EXPECT_FALSE(s.get_from_data_device(&truncated));
+  EXPECT_TRUE(truncated.failed);
+  EXPECT_EQ(get_error_code(), DATA_ERROR_READ);
+  EXPECT_STREQ(s.text, "");
+  EXPECT_LE(s.capacity, 50);
+
+  set_error(0, nullptr);
+  MEMORY_DEVICE corrupted({0x00, 0x00, 0x00, 0x70, 'x', 'y', 'z'});
+  VELK_STRING fresh;
+  EXPECT_FALSE(fresh.get_from_data_device(&corrupted));
+  EXPECT_EQ(get_error_code(), DATA_ERROR_READ);
+  EXPECT_EQ(fresh.capacity, 0);
+
+  // A length field cut short.
+  MEMORY_DEVICE short_length({3, 0});
+  EXPECT_FALSE(fresh.get_from_data_device(&short_length));
+  EXPECT_TRUE(short_length.failed);
+
+  // Every cut of a good stream fails cleanly; the whole stream reads.
+  MEMORY_DEVICE whole;
+  make("stored text").put_to_data_device(&whole);
+  for (size_t cut = 0; cut < whole.bytes.size(); ++cut) {
+    MEMORY_DEVICE part(std::vector<INT_U8>(whole.bytes.begin(), whole.bytes.begin() + cut));
+    VELK_STRING target;
+    EXPECT_FALSE(target.get_from_data_device(&part)) << "cut at " << cut;
+    EXPECT_EQ(str(target), "");
+  }
+  whole.position = 0;
+  EXPECT_TRUE(fresh.get_from_data_device(&whole));
+  EXPECT_STREQ(fresh.text, "stored text");
+}
+
+TEST(VelkStringTest, Base64) {
+  char out[16];
+  EXPECT_EQ(base64_encode(reinterpret_cast<const INT_U8*>("abc"), 3, out, sizeof out), 4);
+  EXPECT_STREQ(out, "YWJj");
+  EXPECT_EQ(base64_encode(reinterpret_cast<const INT_U8*>("ab"), 2, out, sizeof out), 4);
+  EXPECT_STREQ(out, "YWI=");
+  EXPECT_EQ(base64_encode(reinterpret_cast<const INT_U8*>("a"), 1, out, sizeof out), 4);
+  EXPECT_STREQ(out, "YQ==");
+  std::strcpy(out, "untouched");
+  EXPECT_EQ(base64_encode(reinterpret_cast<const INT_U8*>("abcd"), 4, out, 8), 8);  // no room for the NUL
+  EXPECT_STREQ(out, "untouched");
+
+  INT_U8 one = 0;
+  EXPECT_EQ(base64_decode("YQ==", &one, 1), 1);
+  EXPECT_EQ(one, 0x61);
+  EXPECT_EQ(base64_decode("YQ=", &one, 1), -1);
+  EXPECT_EQ(base64_decode(nullptr, &one, 1), -1);
+  EXPECT_EQ(base64_decode("", &one, 1), 0);
+  EXPECT_EQ(base64_decode("YWI=", nullptr, 0), 2);
+  EXPECT_EQ(base64_decode("YWJj", nullptr, 0), 3);
+  INT_U8 three[3];
+  EXPECT_EQ(base64_decode("YW*j", three, 3), -1);
+  EXPECT_EQ(base64_decode("YWJ\xC3", three, 3), -1);
+  EXPECT_EQ(base64_decode("YWJj", three, 2), 3);  // too small: only the size
+
+  std::vector<INT_U8> all(256);
+  for (int i = 0; i < 256; ++i) all[i] = static_cast<INT_U8>(i);
+  for (int size : {1, 2, 3, 4, 5, 256}) {
+    VELK_STRING s;
+    s.set_base64(all.data(), size);
+    EXPECT_EQ(s.length(), 4 * ((size + 2) / 3));
+    std::vector<INT_U8> back(size + 1, 0xEE);
+    EXPECT_EQ(s.decode_base64(nullptr, 0), size);
+    ASSERT_EQ(s.decode_base64(back.data(), size), size);
+    EXPECT_TRUE(std::equal(all.begin(), all.begin() + size, back.begin()));
+    EXPECT_EQ(back[size], 0xEE);
+  }
+  VELK_STRING keep = make("same");
+  keep.set_base64(nullptr, 3);
+  keep.set_base64(all.data(), 0);
+  EXPECT_STREQ(keep.text, "same");
+  EXPECT_EQ(VELK_STRING().decode_base64(nullptr, 0), 0);
+}
+
+TEST(VelkStringTest, ScrambleRoundTrip) {
+  for (const char* text : {"x", "secret password", "\xE9t\xE9 \x01\x7F"}) {
+    VELK_STRING s = make(text);
+    s.scramble();
+    EXPECT_NE(str(s), text);
+    EXPECT_EQ(base64_decode(s.text, nullptr, 0), static_cast<INT_S32>(std::strlen(text)) + 2);
+    s.unscramble();
+    EXPECT_STREQ(s.text, text);
+  }
+  // Texts too short to hold the two key bytes, or not base64 at all, stay as they are.
+  for (const char* text : {"YQ==", "AAA=", "abc", "!!!!"}) {
+    VELK_STRING s = make(text);
+    s.unscramble();
+    EXPECT_STREQ(s.text, text);
+  }
+  VELK_STRING empty;
+  empty.scramble();
+  empty.unscramble();
+  EXPECT_EQ(empty.text, nullptr);
+}
+
+TEST(VelkStringTest, Clipboard) {
+  make("copied text").copy_to_clipboard();
+  VELK_STRING s = make("old");
+  s.paste_from_clipboard();
+  EXPECT_STREQ(s.text, "copied text");
+
+  std::string long_text(2000, 'c');
+  make(long_text.c_str()).copy_to_clipboard();
+  s.paste_from_clipboard();
+  EXPECT_EQ(str(s), std::string(1023, 'c'));
+}
+
+TEST(TextHelpersTest, ConversionsAndCase) {
+  EXPECT_EQ(string_to_unsigned(nullptr, 7), 7u);
+  EXPECT_EQ(string_to_unsigned("42x", 7), 42u);
+  EXPECT_EQ(string_to_double(nullptr, 1.5), 1.5);
+  EXPECT_EQ(string_to_double("2.25", 1.5), 2.25);
+  char text[] = "MiXed 1\xE9";
+  string_to_upper(text);
+  EXPECT_STREQ(text, "MIXED 1\xE9");
+
+  EXPECT_EQ(string_compare_no_case("Hello", "hELLO", 10), 0);
+  EXPECT_EQ(string_compare_no_case("abcX", "ABCy", 3), 0);
+  EXPECT_EQ(string_compare_no_case("abcX", "ABCy", 4), -1);
+  EXPECT_EQ(string_compare_no_case("b", "A", 0), 1);  // the first pair counts even for 0
+  EXPECT_EQ(string_compare_no_case("ab", "abc", 10), -1);
+  EXPECT_EQ(string_compare_no_case("abc", "ab", 10), 1);
+
+  const char* hay = "Find The needle";
+  EXPECT_EQ(string_find_no_case(hay, "THE"), hay + 5);
+  EXPECT_EQ(string_find_no_case(hay, "NEEDLE"), hay + 9);
+  EXPECT_EQ(string_find_no_case(hay, "needles"), nullptr);
+  EXPECT_EQ(string_find_no_case(hay, ""), hay);
+  EXPECT_EQ(string_find_no_case("", "a"), nullptr);
+}
+
+TEST(TextHelpersTest, AccentFolding) {
+  char buffer[2];
+  EXPECT_STREQ(fold_accented_char(0xDD, buffer), "YSS");
+  EXPECT_STREQ(fold_accented_char(0xC6, buffer), "AE");
+  EXPECT_STREQ(fold_accented_char(0xE6, buffer), "ae");
+  EXPECT_STREQ(fold_accented_char(0xD8, buffer), "O");
+  EXPECT_STREQ(fold_accented_char(0xFE, buffer), "p");
+  EXPECT_STREQ(fold_accented_char(0xFD, buffer), "y");
+  for (int c : {0x80, 0xA0, 0xBF, 0xD7, 0xDE, 0xDF, 0xF7, 0xFF}) {
+    EXPECT_EQ(fold_accented_char(static_cast<INT_U8>(c), buffer), buffer);
+    EXPECT_STREQ(buffer, "?");
+  }
+  EXPECT_EQ(fold_accented_char('k', buffer), buffer);
+  EXPECT_STREQ(buffer, "k");
+  EXPECT_STREQ(fold_accented_char('z', nullptr), "z");
+
+  EXPECT_EQ(compare_folded("\xE9t\xE9", "ete", 0), 0);
+  EXPECT_EQ(compare_folded("ab", "abc", 0), -1);
+  EXPECT_GT(compare_folded("abc", "ab", 0), 0);
+  EXPECT_EQ(compare_folded("\xA0", "?", 0), 0);
+  EXPECT_EQ(compare_folded(nullptr, "", 0), 0);
+  EXPECT_EQ(compare_folded("", "a", 0), -1);
+  EXPECT_EQ(compare_folded("a", nullptr, 0), 1);
+  EXPECT_NE(compare_folded("\xC9T\xC9", "ete", 0), 0);
+  EXPECT_EQ(compare_folded("\xC9T\xC9", "ete", 1), 0);
+
+  char out[16];
+  EXPECT_EQ(copy_folded("\xC6on", out, sizeof out), 3);
+  EXPECT_STREQ(out, "AEon");
+  EXPECT_EQ(copy_folded("abcdefgh", out, 6), 3);  // stops once 3 (size - 3) characters are out
+  EXPECT_STREQ(out, "abc");
+  EXPECT_EQ(copy_folded("a\xDD\xDDxyz", out, 8), 7);
+  EXPECT_STREQ(out, "aYSSYSS");
+  EXPECT_EQ(copy_folded("a", nullptr, 8), 1);
+  std::strcpy(out, "kept");
+  EXPECT_EQ(copy_folded(nullptr, out, 8), 0);
+  EXPECT_STREQ(out, "kept");
+}
+
+TEST(TextHelpersTest, ByteCounts) {
+  FILE_INFO info = {};
+  info.size = 0;
+  EXPECT_STREQ(format_byte_count(&info), "0.0 b");
+  info.size = 1024;
+  EXPECT_STREQ(format_byte_count(&info), "1024.0 b");
+  info.size = 1536;
+  EXPECT_STREQ(format_byte_count(&info), "1.5 k");
+  info.size = 1048576;
+  EXPECT_STREQ(format_byte_count(&info), "1024.0 k");
+  info.size = 3u << 20;
+  EXPECT_STREQ(format_byte_count(&info), "3.0 M");
+  info.size = 0xFFFFFFFFu;
+  EXPECT_STREQ(format_byte_count(&info), "4.0 G");
+}
