@@ -1,0 +1,393 @@
+// Buffered data files: one cache buffer serves the many small transfers of the serialisers, the optional
+// byte-order byte tells a reader to swap every value, and a compressed file goes through a gzip stream.
+#include "data_file.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "errors.h"
+#include "files.h"
+#include "gzip_stream.h"
+
+INT_U32 default_file_cache_size = 0x80000;
+
+// One slot of the shared buffer pool. A slot that is lent out when the pool is dropped is orphaned:
+// the file holding it frees it when it is deleted.
+struct FILE_BUFFER_SLOT {
+  INT_U8* buffer;
+  INT_S32 size;
+  INT_U8 in_use;
+  INT_U8 orphaned;
+};
+
+namespace {
+
+FILE_BUFFER_SLOT** pool_slots = nullptr;
+INT_S16 pool_count = 0;
+
+const char* const stream_modes[3] = {"rb", "wb", "r+b"};
+
+}  // namespace
+
+void set_file_buffer_pool(INT_S16 n) {
+  for (INT_S16 index = 0; index < pool_count; ++index) {
+    FILE_BUFFER_SLOT* slot = pool_slots[index];
+    if (!slot) continue;
+    if (slot->in_use) {
+      slot->orphaned = 1;
+    } else {
+      std::free(slot->buffer);
+      std::free(slot);
+    }
+  }
+  std::free(pool_slots);
+  pool_slots = nullptr;
+  pool_count = 0;
+  if (n <= 0) return;
+  pool_slots = static_cast<FILE_BUFFER_SLOT**>(std::calloc(static_cast<size_t>(n), sizeof(FILE_BUFFER_SLOT*)));
+  if (!pool_slots) return;
+  for (INT_S16 index = 0; index < n; ++index) {
+    pool_slots[index] = static_cast<FILE_BUFFER_SLOT*>(std::calloc(1, sizeof(FILE_BUFFER_SLOT)));
+    if (!pool_slots[index]) {
+      // A table that cannot be made whole is no table.
+      for (INT_S16 made = 0; made < index; ++made) std::free(pool_slots[made]);
+      std::free(pool_slots);
+      pool_slots = nullptr;
+      return;
+    }
+  }
+  pool_count = n;
+}
+
+DATA_FILE::DATA_FILE(INT_S32 size) {
+  INT_S64 wanted = size == -1 ? static_cast<INT_S64>(default_file_cache_size) : size;
+  if (wanted > DATA_FILE_LARGEST_BUFFER) wanted = DATA_FILE_LARGEST_BUFFER;
+  if (wanted < DATA_FILE_SMALLEST_BUFFER) wanted = DATA_FILE_SMALLEST_BUFFER;
+  buffer_size = static_cast<INT_S32>(wanted);
+
+  FILE_BUFFER_SLOT* empty_slot = nullptr;
+  INT_S16 empty_index = -1;
+  for (INT_S16 index = 0; index < pool_count; ++index) {
+    FILE_BUFFER_SLOT* slot = pool_slots[index];
+    if (slot->buffer && !slot->in_use && slot->size >= buffer_size) {
+      slot->in_use = 1;
+      lent_slot = slot;
+      pool_slot = index;
+      buffer = slot->buffer;
+      return;
+    }
+    if (!slot->buffer && !empty_slot) {
+      empty_slot = slot;
+      empty_index = index;
+    }
+  }
+  if (empty_slot) {
+    empty_slot->buffer = static_cast<INT_U8*>(std::malloc(static_cast<size_t>(buffer_size)));
+    if (empty_slot->buffer) {
+      empty_slot->size = buffer_size;
+      empty_slot->in_use = 1;
+      lent_slot = empty_slot;
+      pool_slot = empty_index;
+      buffer = empty_slot->buffer;
+      return;
+    }
+  }
+  buffer = static_cast<INT_U8*>(std::malloc(static_cast<size_t>(buffer_size)));
+  if (!buffer) raise_error(0x15);
+}
+
+DATA_FILE::~DATA_FILE() {
+  if (lent_slot) {
+    if (lent_slot->orphaned) {
+      std::free(lent_slot->buffer);
+      std::free(lent_slot);
+    } else {
+      lent_slot->in_use = 0;
+    }
+  } else {
+    std::free(buffer);
+  }
+  buffer = nullptr;
+  name.clear();
+}
+
+bool DATA_FILE::stream_seek(INT_U32 physical) {
+  if (gzip_stream) return gzfile_seek(gzip_stream, static_cast<INT_S32>(physical), 0) >= 0;
+  return std::fseek(file, static_cast<long>(physical), SEEK_SET) == 0;
+}
+
+INT_S32 DATA_FILE::stream_read(void* data, INT_S32 count) {
+  if (gzip_stream) {
+    INT_S32 got = gzfile_read(gzip_stream, data, static_cast<INT_U32>(count));
+    return got > 0 ? got : 0;  // an error ends the data here
+  }
+  if (mode == FILE_MODE_UPDATE && !stream_seek(buffer_start)) return 0;
+  return static_cast<INT_S32>(std::fread(data, 1, static_cast<size_t>(count), file));
+}
+
+INT_S32 DATA_FILE::stream_write(const void* data, INT_S32 count) {
+  INT_S32 written;
+  if (gzip_stream) {
+    written = gzfile_write(gzip_stream, data, static_cast<INT_U32>(count));
+    if (written < 0) written = 0;
+  } else {
+    if (mode == FILE_MODE_UPDATE && !stream_seek(buffer_start)) {
+      write_failed = 1;
+      return 0;
+    }
+    written = static_cast<INT_S32>(std::fwrite(data, 1, static_cast<size_t>(count), file));
+  }
+  if (written != count) write_failed = 1;
+  return written;
+}
+
+bool DATA_FILE::open(FOLDER* in_folder, const char* file_name, FILE_MODE file_mode, INT_U8 order,
+                     DATA_FILE* target, bool compressed) {
+  if (!file_name || !file_name[0] || !target) return false;
+  if (file_mode < FILE_MODE_READ || file_mode > FILE_MODE_UPDATE) return false;
+  bool order_byte = order == BYTE_ORDER_HEADER;
+  // A gzip stream reads or writes, never both: a compressed file cannot be updated.
+  if (order_byte && compressed && file_mode == FILE_MODE_UPDATE) return false;
+  if (!in_folder) in_folder = &target->folder;
+
+  FILE* stream = open_file(in_folder, file_name, stream_modes[file_mode]);
+  if (!stream) return false;
+
+  GZ_FILE_STREAM* gzip = nullptr;
+  INT_U8 swap = 0;
+  INT_U32 size = 0;
+  INT_U32 start = 0;
+  bool ok = true;
+  if (order_byte) {
+    INT_U8 byte = 0;
+    if (file_mode == FILE_MODE_WRITE) {
+      if (compressed) {
+        gzip = gzopen_file(stream, "w");
+        ok = gzip && gzfile_write(gzip, &byte, 1) == 1;
+      } else {
+        ok = std::fwrite(&byte, 1, 1, stream) == 1;
+      }
+      size = 1;
+      start = 1;
+    } else if (file_mode == FILE_MODE_READ) {
+      std::fseek(stream, 0, SEEK_SET);
+      if (compressed) {
+        gzip = gzopen_file(stream, "r");
+        if (gzip) {
+          // The gzip stream cannot seek to its end: the size known is its position, 0.
+          gzfile_seek(gzip, 0, 2);
+          INT_S32 position = gzfile_tell(gzip);
+          size = position > 0 ? static_cast<INT_U32>(position) : 0;
+          gzfile_seek(gzip, 0, 0);
+          if (gzfile_read(gzip, &byte, 1) != 1) byte = 0;
+        } else {
+          ok = false;
+        }
+      } else {
+        std::fseek(stream, 0, SEEK_END);
+        long end = std::ftell(stream);
+        size = end > 0 ? static_cast<INT_U32>(end) : 0;
+        std::fseek(stream, 0, SEEK_SET);
+        if (std::fread(&byte, 1, 1, stream) != 1) byte = 0;  // an empty file reads as empty
+      }
+      swap = byte;
+      start = 1;
+    } else {
+      std::fseek(stream, 0, SEEK_SET);
+      if (std::fread(&byte, 1, 1, stream) == 1) {
+        swap = byte;
+        std::fseek(stream, 0, SEEK_END);
+        long end = std::ftell(stream);
+        size = start = end > 0 ? static_cast<INT_U32>(end) : 0;
+      } else {
+        // An empty file receives its byte-order byte; the stream must be positioned before writing.
+        byte = 0;
+        std::fseek(stream, 0, SEEK_SET);
+        ok = std::fwrite(&byte, 1, 1, stream) == 1;
+        swap = 0;
+        size = start = 1;
+      }
+    }
+  } else {
+    if (file_mode == FILE_MODE_READ) {
+      std::fseek(stream, 0, SEEK_END);
+      long end = std::ftell(stream);
+      size = end > 0 ? static_cast<INT_U32>(end) : 0;
+      std::fseek(stream, 0, SEEK_SET);
+    } else if (file_mode == FILE_MODE_UPDATE) {
+      std::fseek(stream, 0, SEEK_END);
+      long end = std::ftell(stream);
+      size = start = end > 0 ? static_cast<INT_U32>(end) : 0;
+    }
+    swap = order;
+  }
+  if (!ok) {
+    if (gzip) gzclose_keep_file(gzip);
+    close_file(stream);
+    return false;
+  }
+
+  target->file = stream;
+  target->gzip_stream = gzip;
+  target->mode = file_mode;
+  target->has_order_byte = order_byte ? 1 : 0;
+  target->swap_bytes = swap;
+  target->known_size = size;
+  target->buffer_start = start;
+  target->cursor = 0;
+  target->valid = 0;
+  target->dirty = 0;
+  target->write_failed = 0;
+  if (&target->folder != in_folder) target->folder = *in_folder;
+  target->name.assign(file_name);
+  return true;
+}
+
+INT_U32 DATA_FILE::tell() { return buffer_start + static_cast<INT_U32>(cursor) - has_order_byte; }
+
+INT_S32 DATA_FILE::get_size() {
+  if (!file) return 0;
+  INT_U32 end = buffer_start + static_cast<INT_U32>(valid);
+  if (known_size > end) end = known_size;
+  return static_cast<INT_S32>(end - has_order_byte);
+}
+
+bool DATA_FILE::at_end() {
+  if (!file) return true;
+  if (cursor < valid) return false;
+  if (gzip_stream) return gzfile_eof(gzip_stream) != 0;
+  return std::feof(file) != 0;
+}
+
+FILE* DATA_FILE::get_stream() {
+  if (!file || gzip_stream) return nullptr;
+  flush();
+  // Update mode positions the stream lazily: place it now for the outside reader or writer.
+  stream_seek(buffer_start);
+  return file;
+}
+
+void DATA_FILE::flush() {
+  if (!file) return;
+  if (dirty && valid > 0) {
+    if (buffer_start < known_size && mode != FILE_MODE_UPDATE) stream_seek(buffer_start);
+    stream_write(buffer, valid);
+  }
+  buffer_start += static_cast<INT_U32>(valid);
+  if (buffer_start > known_size) known_size = buffer_start;
+  if (cursor < valid) {
+    buffer_start -= static_cast<INT_U32>(valid - cursor);
+    stream_seek(buffer_start);
+  }
+  valid = 0;
+  cursor = 0;
+  dirty = 0;
+}
+
+void DATA_FILE::seek(INT_S32 offset, bool from_end) {
+  INT_S64 target = offset;
+  if (from_end) target += file ? get_size() : 0;
+  if (target < 0) return;
+  INT_S64 physical = target + has_order_byte;
+  if (physical > 0x7FFFFFFF) return;
+  INT_U32 wanted = static_cast<INT_U32>(physical);
+  if (wanted == buffer_start + static_cast<INT_U32>(cursor)) return;
+  if (wanted >= buffer_start && wanted <= buffer_start + static_cast<INT_U32>(valid)) {
+    cursor = static_cast<INT_S32>(wanted - buffer_start);
+    return;
+  }
+  if (!file) return;
+  // A gzip stream being written cannot go back over what it has compressed.
+  if (gzip_stream && mode == FILE_MODE_WRITE && wanted < buffer_start + static_cast<INT_U32>(cursor)) return;
+  flush();
+  if (gzip_stream) {
+    INT_S32 reached = gzfile_seek(gzip_stream, static_cast<INT_S32>(wanted), 0);
+    if (reached < 0) reached = gzfile_tell(gzip_stream);
+    if (reached >= 0) buffer_start = static_cast<INT_U32>(reached);
+  } else if (stream_seek(wanted)) {
+    buffer_start = wanted;
+  }
+}
+
+INT_S32 DATA_FILE::read(void* out, INT_S32 count) {
+  if (!file) return 0;
+  if (mode == FILE_MODE_WRITE) raise_error(0x0E);
+  INT_U8* to = static_cast<INT_U8*>(out);
+  INT_S32 total = 0;
+  // Served buffer by buffer: what is buffered first, then refills.
+  while (count > 0) {
+    INT_S32 available = valid - cursor;
+    if (count <= available) {
+      std::memcpy(to, buffer + cursor, static_cast<size_t>(count));
+      cursor += count;
+      return total + count;
+    }
+    if (available > 0) {
+      std::memcpy(to, buffer + cursor, static_cast<size_t>(available));
+      cursor += available;
+      to += available;
+      count -= available;
+      total += available;
+    }
+    if (dirty) {
+      flush();
+    } else {
+      buffer_start += static_cast<INT_U32>(valid);
+    }
+    cursor = 0;
+    valid = 0;
+    INT_S32 got = stream_read(buffer, buffer_size);
+    if (got <= 0) return total;
+    valid = got;
+  }
+  return total;
+}
+
+INT_S32 DATA_FILE::write(const void* data, INT_S32 count) {
+  if (!file || count < 1 || !data) return 0;
+  if (mode == FILE_MODE_READ) raise_error(0x0F);
+  if (static_cast<INT_S64>(cursor) + count >= buffer_size) flush();
+  if (count >= buffer_size) {
+    INT_S32 written = stream_write(data, count);
+    if (written > 0) {
+      buffer_start += static_cast<INT_U32>(written);
+      if (buffer_start > known_size) known_size = buffer_start;
+    }
+    return written;
+  }
+  std::memcpy(buffer + cursor, data, static_cast<size_t>(count));
+  cursor += count;
+  if (cursor > valid) valid = cursor;
+  dirty = 1;
+  return count;
+}
+
+DATA_FILE* open_data_file(FOLDER* folder, const char* name, FILE_MODE mode, INT_U8 order, bool compressed) {
+  DATA_FILE* file = new DATA_FILE(-1);
+  if (!file->open(folder, name, mode, order, file, compressed)) {
+    delete file;
+    return nullptr;
+  }
+  return file;
+}
+
+bool close_data_file(DATA_FILE** file) {
+  if (!file || !*file) return true;
+  DATA_FILE* data = *file;
+  bool ok = true;
+  if (data->file) {
+    data->flush();
+    if (data->gzip_stream) {
+      if (gzclose_keep_file(data->gzip_stream) != 0 && data->mode == FILE_MODE_WRITE) ok = false;
+      data->gzip_stream = nullptr;
+    }
+    // Closing writes what the stream still holds: a failure there is a lost write too.
+    if (data->mode != FILE_MODE_READ && std::fflush(data->file) != 0) ok = false;
+    close_file(data->file);
+    data->file = nullptr;
+  }
+  if (data->write_failed) ok = false;
+  delete data;
+  *file = nullptr;
+  return ok;
+}
