@@ -4,29 +4,15 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_BITMAP_H
 
-#if __has_include("errors.h")
-#include "errors.h"
-#define FONT_HAVE_ERRORS 1
-#endif
-#if __has_include("folder.h") && __has_include("data_file.h")
 #include "data_file.h"
+#include "errors.h"
 #include "folder.h"
-#define FONT_HAVE_FOLDERS 1
-#endif
-
-#ifndef FONT_HAVE_ERRORS
-#include <cstdio>
-// Until the error tables are in the library: report and stop as a fatal error would.
-static void raise_error(INT_U16 code, const char*) {
-  std::fprintf(stderr, "ERROR: %04X:\n", code);
-  std::exit(1);
-}
-#endif
 
 // The built-in fonts, row n = font id n: file name and display name. Packages store their built-in
 // fonts under these file names, so the table is fixed. All are DejaVu faces; the six of the core
@@ -135,23 +121,30 @@ FONT_SLOT* get_font(INT_S8 font_id) {
 
 bool font_loaded(INT_S8 font_id) { return get_font(font_id) != nullptr; }
 
-// The full path of the file when it opens for reading in the folder (null = "$FONTDATA"), else null.
-static const char* readable_font_path(const char* file_name, FOLDER* folder) {
-#ifdef FONT_HAVE_FOLDERS
-  FOLDER font_folder;
-  if (!folder) {
-    if (!font_folder.set("$FONTDATA", false, nullptr, false, false, false)) return nullptr;
-    folder = &font_folder;
-  }
-  DATA_FILE* file = open_data_file(folder, file_name, 0, 0, 0);
-  if (!file) return nullptr;
+// Folders searched for a built-in font that "$FONTDATA" does not hold: where Debian's fonts-dejavu
+// packages put the DejaVu faces. Folders that do not exist on a host are skipped.
+static const char* const SYSTEM_FONT_FOLDERS[] = {"/usr/share/fonts/truetype/dejavu", "/usr/share/fonts/dejavu"};
+
+static bool font_file_opens(FOLDER* folder, const char* file_name) {
+  DATA_FILE* file = open_data_file(folder, file_name, FILE_MODE_READ, 0, false);
+  if (!file) return false;
   close_data_file(&file);
-  return folder->get_path_text(file_name);
-#else
-  (void)folder;
-  (void)file_name;
+  return true;
+}
+
+// The full path of the file when it opens for reading in the folder, else null. A null folder means
+// "$FONTDATA", and for the built-in fonts then the system's font folders.
+static const char* readable_font_path(const char* file_name, FOLDER* folder, bool built_in) {
+  if (folder) return font_file_opens(folder, file_name) ? folder->get_path_text(file_name) : nullptr;
+  static FOLDER font_folder;
+  if (font_folder.set("$FONTDATA", false, nullptr, false, false, false) && font_file_opens(&font_folder, file_name))
+    return font_folder.get_path_text(file_name);
+  if (!built_in) return nullptr;
+  for (const char* path : SYSTEM_FONT_FOLDERS) {
+    if (font_folder.set_if_folder(path) && font_file_opens(&font_folder, file_name))
+      return font_folder.get_path_text(file_name);
+  }
   return nullptr;
-#endif
 }
 
 INT_S8 load_font(const char* file_name, const char* display_name, INT_S8 font_id, FOLDER* folder) {
@@ -164,8 +157,9 @@ INT_S8 load_font(const char* file_name, const char* display_name, INT_S8 font_id
     id = font_slot_count > BUILTIN_FONT_COUNT ? font_slot_count : BUILTIN_FONT_COUNT;
   }
 
-  const char* path = readable_font_path(file_name, folder);
+  const char* path = readable_font_path(file_name, folder, font_id >= 0 && font_id < BUILTIN_FONT_COUNT);
   if (!path) return -1;
+  const std::string full_path(path);
 
   if (font_id >= 0) {
     if (id < font_slot_count && font_slots[id].face) return -1;
@@ -192,7 +186,7 @@ INT_S8 load_font(const char* file_name, const char* display_name, INT_S8 font_id
   }
 
   FONT_SLOT* slot = &font_slots[id];
-  if (FT_New_Face(font_library, path, 0, &slot->face) != 0) {
+  if (FT_New_Face(font_library, full_path.c_str(), 0, &slot->face) != 0) {
     slot->face = nullptr;
     raise_error(0x22, nullptr);
     return -1;
