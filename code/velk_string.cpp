@@ -114,13 +114,21 @@ VELK_STRING& VELK_STRING::append(const char* source) {
   size_t added = std::strlen(source);
   size_t size = old_length + added + 1;
   if (size > 0x7FFFFFFF) return *this;
-  // Appending a piece of this very text: remember where it lies, the buffer may move.
-  bool inside = source >= text && source < text + capacity;
-  size_t offset = inside ? static_cast<size_t>(source - text) : 0;
-  if (!grow(static_cast<INT_S32>(size))) return *this;
-  if (inside) source = text + offset;
-  std::memmove(text + old_length, source, added);
-  text[old_length + added] = 0;
+  INT_S32 wanted = static_cast<INT_S32>(size) > minimum_allocation ? static_cast<INT_S32>(size) : minimum_allocation;
+  if (capacity >= wanted) {
+    std::memmove(text + old_length, source, added);
+    text[old_length + added] = 0;
+    return *this;
+  }
+  // Grown into a fresh buffer, the old one freed last: source may be a piece of this very text.
+  char* built = static_cast<char*>(std::malloc(static_cast<size_t>(wanted)));
+  if (!built) return *this;
+  std::memcpy(built, text, old_length);
+  std::memcpy(built + old_length, source, added);
+  built[old_length + added] = 0;
+  std::free(text);
+  text = built;
+  capacity = wanted;
   return *this;
 }
 
