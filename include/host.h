@@ -4,6 +4,8 @@
 #pragma once
 #include "types.h"
 
+class IMAGE;
+
 // ---------------------------------------------------------------------------------------------------
 // Unattended runs, console and message boxes
 // ---------------------------------------------------------------------------------------------------
@@ -49,10 +51,290 @@ void sleep_seconds(INT_U32 s);
 // not start). Does not return.
 [[noreturn]] void exit_process(INT_S32 status);
 
+// The program's full file name (argument 0 of the argument vector), filled on first use.
+const char* get_module_path();
+
 // ---------------------------------------------------------------------------------------------------
-// Main window
+// Program entry and frame loop
 // ---------------------------------------------------------------------------------------------------
 
+// The application's three entries. The library reaches them only through this record, which the
+// program's entry (main / WinMain) hands to run_host.
+typedef void (*APPLICATION_MAIN)(INT_S16 argc, char** argv);
+typedef INT_U8 (*APPLICATION_UPDATE)();  // 0 ends the loop
+typedef void (*APPLICATION_EXIT)();
+struct APPLICATION_ENTRIES {
+  APPLICATION_MAIN main;
+  APPLICATION_UPDATE update;
+  APPLICATION_EXIT exit;
+};
+
+// The application defines these; only the program's entry (main / WinMain) names them.
+void application_main(INT_S16 argc, char** argv);
+INT_U8 application_update();
+void application_exit();
+
+typedef void (*EXIT_HOOK)();
+
+extern INT_U32 idle_wait_ms;          // longest sleep of a pass in ms (50 at start); 0 = never sleep
+extern INT_U8 activity_flag;          // the pass was busy: its wait is skipped; cleared after every pass
+extern INT_U8 quit_flag;              // a close request of the window was granted: the loop ends
+extern EXIT_HOOK exit_hook;           // run once after the loop, before the application's exit
+extern INT_S8 current_pointer_shape;  // last shape asked of set_mouse_cursor (-1 at start)
+extern INT_U8 about_request_flag;     // read and cleared by the application; the host never sets it
+
+INT_U32 get_idle_wait();
+void set_idle_wait(INT_U32 ms);
+
+// Splits a command line into an argument vector: only spaces separate arguments, double quotes group
+// spaces into an argument, a leading and a trailing quote of an argument are dropped. Element 0 is a
+// copy of program_path (null = ""), the last element is null, *argc counts the others plus 1. The
+// vector and its texts are one malloc block: free() releases everything. Null when out of memory.
+char** split_command_line(const char* command_line, const char* program_path, INT_S32* argc);
+
+// The whole run after the arguments are known: starts the font system, takes out the library's
+// "--velk" options, calls the application's main, frees argv (a malloc block, e.g. from
+// split_command_line), runs the frame loop and shuts the host layer down. Returns the exit status 0.
+INT_S32 run_host(INT_S32 argc, char** argv, const APPLICATION_ENTRIES* application);
+
+// The frame loop alone: update, events, messages, idle wait; ends when update returns 0 or a close
+// request was granted.
+void run_frame_loop(APPLICATION_UPDATE update);
+
+// The shut-down after the loop: exit hook, the application's exit (may be null), the main window, the
+// console, the font system, the pointer, the banner, the file buffers, the options and the library's
+// temporary folder.
+void shut_down_host(APPLICATION_EXIT application_exit);
+
+// One pass of the loop without the application: the platform event queue, every pending window
+// message, then the idle wait unless it is 0 or the pass was busy.
+void pump_messages();
+
+// ---------------------------------------------------------------------------------------------------
+// Main window and presentation
+// ---------------------------------------------------------------------------------------------------
+
+// What an application asks of the main window.
+struct GRAPHICS_MODE {
+  const char* title;   // null = ""
+  INT_S16 width;       // client size; -1 = the available width / height
+  INT_S16 height;
+  INT_U8 full_screen;  // switch the display to width x height and show a frameless window
+  INT_S16 min_width;   // limits, -1 = none
+  INT_S16 max_width;
+  INT_S16 min_height;
+  INT_S16 max_height;
+  INT_U8 borderless;   // a popup window without frame and caption
+};
+
+// Asked when the user closes the window (screen is always 0); non-zero = the window may close.
+typedef INT_U8 (*CLOSE_CALLBACK)(INT_S16 screen);
+
+// The one 32-bit image of the main window; size-locked except inside OpenGraphics and
+// close_main_window.
+extern IMAGE screen_image;
+extern INT_U8 full_screen_active;  // the display mode was changed by OpenGraphics
+extern INT_U8 full_redraw_flag;    // the next OpenGL presentation copies the whole image
+extern CLOSE_CALLBACK close_callback;
+
+// Opens the main window or re-shapes the open one and sizes screen_image; 1 on success, 0 when screen
+// is not 0 or the size cannot meet the limits (nothing changed then). A window that cannot be made at
+// all (no display where one is required) is error 0x00 "Main window pointer invalid".
+INT_U8 OpenGraphics(const GRAPHICS_MODE* mode, INT_S16 screen);
+// OpenGraphics without size limits, not borderless.
+INT_U8 open_graphics_window(const char* title, INT_S16 width, INT_S16 height, INT_U8 full_screen,
+                            INT_S16 screen);
+// A borderless "Please Wait" window of the picture's size showing the picture at once.
+void show_please_wait(IMAGE* picture);
 // Closes the main window for screen 0 or -1 (all screens): leaves full screen, destroys the window and
 // empties the screen image. Other screen numbers and "no window" do nothing.
 void close_main_window(INT_S16 screen);
+// Copies the dirty rectangle of screen_image to the window (the whole image when it touches the last
+// row) and empties it; screen 0 or -1 only, and only with a window.
+void present_frame(INT_S16 screen);
+void set_close_callback(CLOSE_CALLBACK callback);
+INT_U8 allow_close(INT_S16 screen);  // a CLOSE_CALLBACK that always answers 1
+void set_window_title(const char* title, INT_S16 screen);
+INT_U8 close_graphics(INT_S16 screen);            // screen 0: nothing, 1; others: closed, 0
+INT_U8 close_graphics_and_check(INT_S16 screen);  // closes, then 1 when no screen is open
+
+IMAGE* get_screen_image(INT_S16 screen);  // screen_image for screen 0, else null
+INT_S16 get_screen_width(INT_S16 screen);   // 0 for screens other than 0
+INT_S16 get_screen_height(INT_S16 screen);
+INT_U8 is_screen_open(INT_S16 screen);
+INT_U8 has_main_window();
+INT_U8 is_full_screen();
+INT_U8 has_gl_context();
+INT_S16 get_desktop_width();
+INT_S16 get_desktop_height();
+
+// OpenGL presentation path (Windows): used by present_frame while a context exists.
+INT_U8 create_gl_context();
+void delete_gl_context();
+void set_full_redraw(INT_U8 on);
+
+// ---------------------------------------------------------------------------------------------------
+// Keyboard and mouse
+// ---------------------------------------------------------------------------------------------------
+
+// Windows virtual-key codes that the library compares (both hosts report keys in this code).
+enum VIRTUAL_KEY {
+  VKEY_BACK = 0x08, VKEY_TAB = 0x09, VKEY_RETURN = 0x0D, VKEY_SHIFT = 0x10, VKEY_CONTROL = 0x11,
+  VKEY_MENU = 0x12, VKEY_PAUSE = 0x13, VKEY_CAPITAL = 0x14, VKEY_ESCAPE = 0x1B, VKEY_SPACE = 0x20,
+  VKEY_PRIOR = 0x21, VKEY_NEXT = 0x22, VKEY_END = 0x23, VKEY_HOME = 0x24, VKEY_LEFT = 0x25,
+  VKEY_UP = 0x26, VKEY_RIGHT = 0x27, VKEY_DOWN = 0x28, VKEY_SNAPSHOT = 0x2C, VKEY_INSERT = 0x2D,
+  VKEY_DELETE = 0x2E, VKEY_LWIN = 0x5B, VKEY_RWIN = 0x5C, VKEY_APPS = 0x5D, VKEY_NUMPAD0 = 0x60,
+  VKEY_MULTIPLY = 0x6A, VKEY_ADD = 0x6B, VKEY_SEPARATOR = 0x6C, VKEY_SUBTRACT = 0x6D,
+  VKEY_DECIMAL = 0x6E, VKEY_DIVIDE = 0x6F, VKEY_F1 = 0x70, VKEY_NUMLOCK = 0x90, VKEY_SCROLL = 0x91,
+  VKEY_LSHIFT = 0xA0, VKEY_RSHIFT = 0xA1, VKEY_LCONTROL = 0xA2, VKEY_RCONTROL = 0xA3,
+  VKEY_LMENU = 0xA4, VKEY_RMENU = 0xA5, VKEY_OEM_1 = 0xBA, VKEY_OEM_PLUS = 0xBB,
+  VKEY_OEM_COMMA = 0xBC, VKEY_OEM_MINUS = 0xBD, VKEY_OEM_PERIOD = 0xBE, VKEY_OEM_2 = 0xBF,
+  VKEY_OEM_3 = 0xC0, VKEY_OEM_4 = 0xDB, VKEY_OEM_5 = 0xDC, VKEY_OEM_6 = 0xDD, VKEY_OEM_7 = 0xDE
+};
+
+// Called by KEYBOARD_HANDLER::read_line with (0 = waiting / 1 = the line changed, buffer, user);
+// answering 0 ends the reading with result 1.
+typedef INT_U8 (*LINE_ECHO_CALLBACK)(INT_U8 changed, char* buffer, void* user);
+
+// A view of the global keyboard state; any code may hold one. The state itself is shared.
+class KEYBOARD_HANDLER {
+public:
+  static INT_S32 last_key;         // virtual-key code of the last press not yet read; -1 = none
+  static INT_U32 last_input_time;  // seconds since 1970 of the last key press or typed character
+  static INT_S32 queue_last;       // index of the newest queued character; -1 = empty
+  static INT_S32 queue_size;       // capacity of the typed-character queue
+  static char* queue_buffer;       // the typed characters, oldest at index 0
+  static INT_S16 handler_count;    // live handlers; the queue goes with the last one
+
+  KEYBOARD_HANDLER() {
+    if (!queue_buffer) set_buffer_size(10);
+    handler_count++;
+  }
+  ~KEYBOARD_HANDLER() {
+    if (--handler_count <= 0) {
+      handler_count = 0;
+      release_queue();
+    }
+  }
+  KEYBOARD_HANDLER(const KEYBOARD_HANDLER&) = delete;
+  KEYBOARD_HANDLER& operator=(const KEYBOARD_HANDLER&) = delete;
+
+  void set_key(INT_S32 key);
+  INT_S32 read_key();
+  // Queues a character: 0..255 (and -128..-1 as its byte) through the character table, others as '?';
+  // dropped when the result is 0, the queue is full or has no buffer.
+  void push_char(INT_S32 character);
+  // The oldest queued character; 0 when the queue is empty.
+  char read_char();
+  void set_buffer_size(INT_S32 size);
+  // Line input from the queue into buffer (size bytes) at *cursor: 1 stopped by the callback, 2 a
+  // line feed ended the line, 3 nothing queued (not waiting), 4 characters taken (not waiting).
+  INT_S32 read_line(INT_U8 wait, INT_S16* cursor, char* buffer, INT_S16 size, LINE_ECHO_CALLBACK echo,
+                    void* user);
+  // The key is held down while the main window has the keyboard focus.
+  bool is_key_down(INT_S32 virtual_key);
+  // The character the key types with or without Shift; 0 when none.
+  char key_to_char(INT_S32 virtual_key, INT_U8 shift);
+  // The key's name (static buffer); "" when none.
+  const char* get_key_name(INT_S32 virtual_key);
+
+private:
+  static void release_queue();
+};
+
+// The number of mouse buttons the system reports.
+INT_S32 query_mouse_button_count();
+
+// Mouse buttons of MOUSE_HANDLER::button_event.
+enum MOUSE_BUTTON { MOUSE_LEFT = 1, MOUSE_RIGHT = 2, MOUSE_MIDDLE = 3, MOUSE_X1 = 10, MOUSE_X2 = 11 };
+
+// A view of the global mouse state; any code may hold one.
+class MOUSE_HANDLER {
+public:
+  static INT_S16 pointer_x;             // client pixels; -1 = outside the window
+  static INT_S16 pointer_y;
+  static INT_U32 held_buttons;          // bit (b - 1) while button b is held
+  static INT_S32 wheel_notches;         // whole notches, positive = away from the user; readers reset it
+  static INT_S32 wheel_remainder;       // movement short of a notch, in 1/120 notch
+  static INT_U32 last_event_time;       // seconds since 1970 of the last move, button or notch
+  static INT_S16 button_count;          // 0 = not yet asked
+  static INT_U8 pointer_visible;
+  static INT_U8 system_cursor_visible;
+  static INT_U32 last_press_tick;       // get_tick_count of the last press / release of button 1
+  static INT_U32 last_release_tick;
+  static INT_U32 press_interval;        // ms between the last two presses / releases of button 1
+  static INT_U32 release_interval;
+
+  MOUSE_HANDLER() {
+    if (button_count == 0) button_count = (INT_S16)::query_mouse_button_count();
+  }
+  ~MOUSE_HANDLER() {}
+
+  void button_event(INT_S16 button, INT_U8 pressed);
+  // Adds raw wheel movement (120 = one notch away from the user).
+  static void add_wheel_delta(INT_S32 delta);
+  // Moves the pointer to a client point.
+  void set_position(INT_S16 x, INT_S16 y);
+  void show_pointer();
+  void hide_pointer();
+};
+
+// Shows or hides the system pointer; always 1.
+INT_U8 show_system_cursor(INT_U8 show);
+
+// Pointer shapes of set_mouse_cursor; -1 = the pointer in use before the first change.
+typedef INT_S8 POINTER_SHAPE;
+enum { POINTER_ARROW = 0, POINTER_HAND = 1, POINTER_HAND_2 = 2, POINTER_MOVE = 3, POINTER_MOVE_2 = 4,
+       POINTER_TEXT = 5, POINTER_WAIT = 6 };
+// Shows the shape (load_only: only makes sure it can be shown); 1 on success, 0 when it cannot be
+// loaded or there is no window (shape -1 is accepted without a window).
+INT_U8 set_mouse_cursor(INT_S8 shape, INT_U8 load_only);
+
+// The character a typed key delivers: Control (without Alt) with a letter key gives the lower-case
+// letter, a carriage return becomes a line feed. -1 = nothing to queue. Used by both hosts.
+INT_S32 translate_typed_character(INT_U32 character, INT_S32 virtual_key, INT_U8 control_down,
+                                  INT_U8 alt_down);
+
+// Joystick capabilities; none on Linux.
+struct JOYSTICK_CAPS {
+  INT_U16 button_count;
+  INT_U32 x_minimum, x_maximum, y_minimum, y_maximum, z_minimum, z_maximum;
+  INT_U32 r_minimum, r_maximum, u_minimum, u_maximum, v_minimum, v_maximum;
+  INT_U8 has_z, has_r, has_u, has_v, has_pov;
+};
+// Joystick 1 or 2: 1 and the record filled, 0 for another number or no such joystick.
+INT_U8 get_joystick_caps(INT_S32 joystick, JOYSTICK_CAPS* caps);
+
+// ---------------------------------------------------------------------------------------------------
+// Platform event queue
+// ---------------------------------------------------------------------------------------------------
+
+struct EVENT;
+typedef void (*EVENT_RELEASE)(EVENT* event, void* data);
+
+// A platform event, allocated by its poster with malloc.
+struct EVENT {
+  INT_U32 code;           // the clients' event code; the queue passes it on untouched
+  void* data;
+  EVENT_RELEASE release;  // called before a released event is freed; null = none
+};
+
+// A receiver of every dispatched event, registered for exactly its lifetime, in registration order.
+class EVENT_CLIENT {
+public:
+  EVENT_CLIENT();
+  virtual ~EVENT_CLIENT();
+  EVENT_CLIENT(const EVENT_CLIENT&) = delete;
+  EVENT_CLIENT& operator=(const EVENT_CLIENT&) = delete;
+  virtual INT_S32 handle_event(EVENT* event) = 0;
+};
+
+// Hands the event to every client, then (release set, event not null) calls its release function and
+// frees the record.
+void dispatch_event(EVENT* event, INT_U8 release);
+// Queues the event for the next process_event_queue (dispatched at once when no entry can be made).
+void post_event(EVENT* event, INT_U8 release);
+// Dispatches and removes the events queued when it started, oldest first.
+void process_event_queue();
+// Number of queued events.
+INT_S32 queued_event_count();

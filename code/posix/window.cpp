@@ -1,7 +1,362 @@
-// Linux host layer: the main window (an X11 window when DISPLAY is set, otherwise a headless screen
-// image) and the presentation of the screen image.
-#include "host.h"
+// Linux host layer: the main window — an X11 window when DISPLAY is set, otherwise a headless screen
+// image — its shaping, and the presentation of the screen image with XPutImage.
+#include "x11_host.h"
+
+#include <X11/Xatom.h>
+#include <cstdlib>
+#include <cstring>
+
+#include "errors.h"
+#include "image.h"
+
+IMAGE screen_image;
+[[maybe_unused]] static INT_U8 screen_image_locked = (screen_image.size_locked = 1);
+
+INT_U8 full_screen_active = 0;
+INT_U8 full_redraw_flag = 0;
+CLOSE_CALLBACK close_callback = nullptr;
+
+Display* x_display = nullptr;
+Window x_window = 0;
+INT_U8 window_open = 0;
+Atom x_delete_window = 0;
+INT_U8 keyboard_focus = 0;
+
+static GC x_gc = nullptr;
+static XImage* x_image = nullptr;        // wraps the screen image's pixels (fast path)
+static INT_U32* x_image_pixels = nullptr;
+static bool x_direct_pixels = false;     // the visual takes 0x00RRGGBB words as they are
+static INT_S16 available_width = -1;
+static INT_S16 available_height = -1;
+
+// The desktop of a run without a display.
+static const INT_S16 HEADLESS_DESKTOP_WIDTH = 1920;
+static const INT_S16 HEADLESS_DESKTOP_HEIGHT = 1080;
+
+static bool display_wanted() {
+  const char* name = std::getenv("DISPLAY");
+  return name && name[0];
+}
+
+static void forget_x_image() {
+  if (x_image) {
+    x_image->data = nullptr;  // the pixels belong to the screen image
+    XDestroyImage(x_image);
+    x_image = nullptr;
+  }
+  x_image_pixels = nullptr;
+}
+
+// Opens the X connection once; false when DISPLAY names no reachable server.
+static bool open_display() {
+  if (x_display) return true;
+  x_display = XOpenDisplay(nullptr);
+  if (!x_display) return false;
+  x_delete_window = XInternAtom(x_display, "WM_DELETE_WINDOW", False);
+  int screen = DefaultScreen(x_display);
+  Visual* visual = DefaultVisual(x_display, screen);
+  int depth = DefaultDepth(x_display, screen);
+  // The pixels can go out unconverted when the server keeps 24-bit colour in 32-bit words with the
+  // same channel order as the image.
+  x_direct_pixels = false;
+  if ((depth == 24 || depth == 32) && visual->red_mask == 0xFF0000 && visual->green_mask == 0xFF00 &&
+      visual->blue_mask == 0xFF && ImageByteOrder(x_display) == LSBFirst) {
+    int count = 0;
+    XPixmapFormatValues* formats = XListPixmapFormats(x_display, &count);
+    for (int i = 0; i < count; i++)
+      if (formats[i].depth == depth && formats[i].bits_per_pixel == 32) x_direct_pixels = true;
+    if (formats) XFree(formats);
+  }
+  return true;
+}
+
+static void close_display() {
+  if (!x_display) return;
+  forget_pointer_shapes();
+  forget_x_image();
+  if (x_gc) XFreeGC(x_display, x_gc);
+  x_gc = nullptr;
+  XCloseDisplay(x_display);
+  x_display = nullptr;
+}
+
+// The space a window may take: the work area that the window manager announces, else the screen.
+static void measure_x_space(bool full_screen, INT_S16* width, INT_S16* height) {
+  int screen = DefaultScreen(x_display);
+  long w = DisplayWidth(x_display, screen), h = DisplayHeight(x_display, screen);
+  if (!full_screen) {
+    Atom work_area = XInternAtom(x_display, "_NET_WORKAREA", True);
+    Atom type;
+    int format;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (work_area != None &&
+        XGetWindowProperty(x_display, RootWindow(x_display, screen), work_area, 0, 4, False, XA_CARDINAL,
+                           &type, &format, &items, &after, &data) == Success &&
+        data && format == 32 && items >= 4) {
+      long* values = (long*)data;
+      if (values[2] > 0 && values[3] > 0) {
+        w = values[2];
+        h = values[3];
+      }
+    }
+    if (data) XFree(data);
+  }
+  *width = (INT_S16)(w > 0x7FFF ? 0x7FFF : w);
+  *height = (INT_S16)(h > 0x7FFF ? 0x7FFF : h);
+}
+
+// Fixed size, and no frame for a popup (Motif hints), full screen asked of the window manager.
+static void set_window_hints(INT_S16 width, INT_S16 height, bool popup, bool full_screen, int x, int y) {
+  XSizeHints* hints = XAllocSizeHints();
+  if (hints) {
+    hints->flags = PPosition | PMinSize | PMaxSize;
+    hints->x = x;
+    hints->y = y;
+    hints->min_width = hints->max_width = width;
+    hints->min_height = hints->max_height = height;
+    XSetWMNormalHints(x_display, x_window, hints);
+    XFree(hints);
+  }
+  Atom motif = XInternAtom(x_display, "_MOTIF_WM_HINTS", False);
+  long motif_hints[5] = {2, 0, popup ? 0 : 1, 0, 0};  // flags: decorations; decorations: none / all
+  XChangeProperty(x_display, x_window, motif, motif, 32, PropModeReplace, (unsigned char*)motif_hints, 5);
+  Atom state = XInternAtom(x_display, "_NET_WM_STATE", False);
+  Atom full = XInternAtom(x_display, "_NET_WM_STATE_FULLSCREEN", False);
+  if (full_screen) XChangeProperty(x_display, x_window, state, XA_ATOM, 32, PropModeReplace, (unsigned char*)&full, 1);
+  else XDeleteProperty(x_display, x_window, state);
+}
+
+INT_U8 OpenGraphics(const GRAPHICS_MODE* mode, INT_S16 screen) {
+  if (screen != 0 || !mode) return 0;
+  const char* title = mode->title ? mode->title : "";
+  INT_S32 width = mode->width, height = mode->height;
+  bool full_screen = mode->full_screen != 0;
+  bool popup = full_screen || mode->borderless;
+  // This host never changes the display mode; full screen is a frameless window over the screen.
+  full_screen_active = 0;
+
+  bool use_x = display_wanted();
+  if (use_x && !open_display()) raise_error(0x00, "no X display");
+  if (use_x) measure_x_space(full_screen, &available_width, &available_height);
+  else {
+    available_width = HEADLESS_DESKTOP_WIDTH;
+    available_height = HEADLESS_DESKTOP_HEIGHT;
+  }
+  if (width == -1) width = available_width;
+  if (height == -1) height = available_height;
+  if (mode->min_width != -1 && width < mode->min_width) width = mode->min_width;
+  if (mode->max_width != -1 && width > mode->max_width) width = mode->max_width;
+  if (mode->min_height != -1 && height < mode->min_height) height = mode->min_height;
+  if (mode->max_height != -1 && height > mode->max_height) height = mode->max_height;
+  // The window manager's frame lies outside the client area, so only the client must fit.
+  if (!popup) {
+    if (width > available_width) width = available_width;
+    if (height > available_height) height = available_height;
+  } else if (full_screen) {
+    available_width = (INT_S16)width;
+    available_height = (INT_S16)height;
+  }
+  int x = (available_width - width) / 2, y = (available_height - height) / 2;
+  if ((mode->min_width != -1 && width < mode->min_width) || (mode->max_width != -1 && width > mode->max_width) ||
+      (mode->min_height != -1 && height < mode->min_height) ||
+      (mode->max_height != -1 && height > mode->max_height) || width < 1 || height < 1 || width > 0x7FFF ||
+      height > 0x7FFF)
+    return 0;
+  if (full_screen) x = y = 0;
+
+  if (use_x) {
+    if (!x_window) {
+      int s = DefaultScreen(x_display);
+      x_window = XCreateSimpleWindow(x_display, RootWindow(x_display, s), x, y, (unsigned)width,
+                                     (unsigned)height, 0, BlackPixel(x_display, s), BlackPixel(x_display, s));
+      if (!x_window) raise_error(0x00, "no X window");
+      XSelectInput(x_display, x_window,
+                   ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                       PointerMotionMask | EnterWindowMask | LeaveWindowMask | FocusChangeMask |
+                       StructureNotifyMask);
+      XSetWMProtocols(x_display, x_window, &x_delete_window, 1);
+      x_gc = XCreateGC(x_display, x_window, 0, nullptr);
+      XClassHint* class_hint = XAllocClassHint();
+      if (class_hint) {
+        class_hint->res_name = (char*)"main";
+        class_hint->res_class = (char*)"main";
+        XSetClassHint(x_display, x_window, class_hint);
+        XFree(class_hint);
+      }
+    } else {
+      XUnmapWindow(x_display, x_window);
+      XMoveResizeWindow(x_display, x_window, x, y, (unsigned)width, (unsigned)height);
+    }
+    set_window_hints((INT_S16)width, (INT_S16)height, popup, full_screen, x, y);
+    XStoreName(x_display, x_window, title);
+    XMapRaised(x_display, x_window);
+    XSync(x_display, False);
+  }
+  window_open = 1;
+  if (full_screen) full_screen_active = 1;
+
+  if (screen_image.width != width || screen_image.height != height) {
+    screen_image.size_locked = 0;
+    screen_image.set_size((INT_S16)width, (INT_S16)height);
+    screen_image.size_locked = 1;
+    COLOUR black = 0xFF000000;
+    screen_image.clear(&black, 1);
+  }
+  return 1;
+}
+
+INT_U8 open_graphics_window(const char* title, INT_S16 width, INT_S16 height, INT_U8 full_screen, INT_S16 screen) {
+  GRAPHICS_MODE mode = {title, width, height, full_screen, -1, -1, -1, -1, 0};
+  return OpenGraphics(&mode, screen);
+}
+
+void show_please_wait(IMAGE* picture) {
+  if (!picture) return;
+  GRAPHICS_MODE mode = {"Please Wait", picture->width, picture->height, 0, -1, -1, -1, -1, 1};
+  if (!OpenGraphics(&mode, 0)) return;
+  screen_image.set_clip(0, 0, screen_image.width - 1, screen_image.height - 1);
+  picture->blit_to(0, 0, &screen_image, BLIT_COPY);
+  present_frame(-1);
+}
 
 void close_main_window(INT_S16 screen) {
-  (void)screen;
+  if ((screen != 0 && screen != -1) || !window_open) return;
+  full_screen_active = 0;
+  if (x_display && x_window) {
+    XUnmapWindow(x_display, x_window);
+    XDestroyWindow(x_display, x_window);
+    XSync(x_display, False);
+  }
+  x_window = 0;
+  keyboard_focus = 0;
+  close_display();
+  window_open = 0;
+  screen_image.size_locked = 0;
+  screen_image.set_size(-1, -1);
+  screen_image.size_locked = 1;
 }
+
+// Sends the rectangle to the window, converting pixel by pixel when the visual differs from the
+// image's layout.
+static void put_rectangle(INT_S32 left, INT_S32 top, INT_S32 width, INT_S32 height) {
+  if (!x_gc) return;
+  int s = DefaultScreen(x_display);
+  if (x_direct_pixels) {
+    if (!x_image || x_image_pixels != screen_image.pixels || x_image->width != screen_image.width ||
+        x_image->height != screen_image.height) {
+      forget_x_image();
+      x_image = XCreateImage(x_display, DefaultVisual(x_display, s), DefaultDepth(x_display, s), ZPixmap, 0,
+                             (char*)screen_image.pixels, screen_image.width, screen_image.height, 32,
+                             screen_image.row_pitch * 4);
+      if (!x_image) return;
+      x_image->byte_order = LSBFirst;
+      x_image_pixels = screen_image.pixels;
+    }
+    XPutImage(x_display, x_window, x_gc, x_image, left, top, left, top, (unsigned)width, (unsigned)height);
+    return;
+  }
+  XImage* part = XCreateImage(x_display, DefaultVisual(x_display, s), DefaultDepth(x_display, s), ZPixmap, 0,
+                              nullptr, (unsigned)width, (unsigned)height, 32, 0);
+  if (!part) return;
+  part->data = (char*)std::malloc((size_t)part->bytes_per_line * (size_t)height);
+  if (!part->data) {
+    XDestroyImage(part);
+    return;
+  }
+  Visual* visual = DefaultVisual(x_display, s);
+  auto place = [](INT_U32 value, unsigned long mask) -> unsigned long {
+    // value is 0..255; scale it into the mask's bits
+    if (!mask) return 0;
+    int shift = 0, bits = 0;
+    while (!((mask >> shift) & 1)) shift++;
+    while ((mask >> (shift + bits)) & 1) bits++;
+    return ((unsigned long)(value >> (8 - (bits > 8 ? 8 : bits))) << shift) & mask;
+  };
+  for (INT_S32 row = 0; row < height; row++) {
+    const INT_U32* source = screen_image.pixel_at(left, top + row);
+    for (INT_S32 column = 0; column < width; column++) {
+      INT_U32 p = source[column];
+      unsigned long pixel = place((p >> 16) & 0xFF, visual->red_mask) | place((p >> 8) & 0xFF, visual->green_mask) |
+                            place(p & 0xFF, visual->blue_mask);
+      XPutPixel(part, column, row, pixel);
+    }
+  }
+  XPutImage(x_display, x_window, x_gc, part, 0, 0, left, top, (unsigned)width, (unsigned)height);
+  XDestroyImage(part);
+}
+
+void present_frame(INT_S16 screen) {
+  if ((screen != 0 && screen != -1) || !window_open || !screen_image.pixels) return;
+  IMAGE_AREA& dirty = screen_image.dirty;
+  if (dirty.x1 == -1 || dirty.x2 == -1 || dirty.y1 == -1 || dirty.y2 == -1) return;
+  INT_S32 left = dirty.x1, top = dirty.y1, right = dirty.x2, bottom = dirty.y2;
+  if (bottom >= screen_image.height - 1) {
+    left = top = 0;
+    right = screen_image.width - 1;
+    bottom = screen_image.height - 1;
+  }
+  if (left < 0) left = 0;
+  if (top < 0) top = 0;
+  if (right > screen_image.width - 1) right = screen_image.width - 1;
+  if (left <= right && top <= bottom && x_display && x_window) {
+    put_rectangle(left, top, right - left + 1, bottom - top + 1);
+    XFlush(x_display);
+  }
+  activity_flag = 1;
+  screen_image.clear_dirty_area();
+}
+
+void set_close_callback(CLOSE_CALLBACK callback) { close_callback = callback; }
+
+INT_U8 allow_close(INT_S16 screen) {
+  (void)screen;
+  return 1;
+}
+
+void set_window_title(const char* title, INT_S16 screen) {
+  if (screen != 0 || !x_display || !x_window) return;
+  XStoreName(x_display, x_window, title ? title : "");
+  XFlush(x_display);
+}
+
+INT_U8 close_graphics(INT_S16 screen) {
+  if (screen == 0) return 1;
+  close_main_window(screen);
+  return 0;
+}
+
+INT_U8 close_graphics_and_check(INT_S16 screen) {
+  close_main_window(screen);
+  for (INT_S16 i = 0; i < 64; i++)
+    if (is_screen_open(i)) return 0;
+  return 1;
+}
+
+IMAGE* get_screen_image(INT_S16 screen) { return screen == 0 ? &screen_image : nullptr; }
+INT_S16 get_screen_width(INT_S16 screen) { return screen == 0 ? screen_image.width : 0; }
+INT_S16 get_screen_height(INT_S16 screen) { return screen == 0 ? screen_image.height : 0; }
+INT_U8 is_screen_open(INT_S16 screen) { return screen == 0 && window_open ? 1 : 0; }
+INT_U8 has_main_window() { return window_open; }
+INT_U8 is_full_screen() { return full_screen_active; }
+
+static INT_S16 desktop_size(bool want_width) {
+  if (display_wanted()) {
+    Display* display = x_display ? x_display : XOpenDisplay(nullptr);
+    if (display) {
+      int s = DefaultScreen(display);
+      INT_S16 size = (INT_S16)(want_width ? DisplayWidth(display, s) : DisplayHeight(display, s));
+      if (display != x_display) XCloseDisplay(display);
+      return size;
+    }
+  }
+  return want_width ? HEADLESS_DESKTOP_WIDTH : HEADLESS_DESKTOP_HEIGHT;
+}
+INT_S16 get_desktop_width() { return desktop_size(true); }
+INT_S16 get_desktop_height() { return desktop_size(false); }
+
+// There is no OpenGL presentation on this host.
+INT_U8 has_gl_context() { return 0; }
+INT_U8 create_gl_context() { return 0; }
+void delete_gl_context() {}
+void set_full_redraw(INT_U8 on) { full_redraw_flag = on; }

@@ -1,9 +1,301 @@
-// Windows host layer: the main window of class "main", its display modes and the presentation of the
-// screen image with GDI (or OpenGL when a context exists).
-#include "host.h"
+// Windows host layer: the main window of class "main", its display modes, and the presentation of the
+// screen image with GDI, or with OpenGL while a context exists.
+#include "win32_host.h"
 
-#include <windows.h>
+#include <GL/gl.h>
+#include <cstdlib>
+
+#include "errors.h"
+#include "image.h"
+
+#ifndef GL_BGRA_EXT
+#define GL_BGRA_EXT 0x80E1
+#endif
+
+IMAGE screen_image;
+[[maybe_unused]] static INT_U8 screen_image_locked = (screen_image.size_locked = 1);
+
+INT_U8 full_screen_active = 0;
+INT_U8 full_redraw_flag = 0;
+CLOSE_CALLBACK close_callback = nullptr;
+
+HWND main_window = nullptr;
+INT_S16 frame_width = 0;
+INT_S16 frame_height = 0;
+INT_S16 top_border = 0;
+INT_U8 display_mode_bits = 32;
+
+static INT_S16 available_width = -1;
+static INT_S16 available_height = -1;
+static HGLRC gl_context = nullptr;
+static HDC gl_device_context = nullptr;
+static INT_U32* presentation_buffer = nullptr;
+static INT_S16 presentation_width = 0;
+static INT_S16 presentation_height = 0;
+
+bool change_display_mode(INT_S16 width, INT_S16 height, INT_U8 bits) {
+  DEVMODEA mode;
+  ZeroMemory(&mode, sizeof(mode));
+  mode.dmSize = 156;  // the size of the record's original layout
+  mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
+  mode.dmPelsWidth = (DWORD)width;
+  mode.dmPelsHeight = (DWORD)height;
+  mode.dmBitsPerPel = bits;
+  return ChangeDisplaySettingsA(&mode, 0) == DISP_CHANGE_SUCCESSFUL;
+}
+
+INT_U8 OpenGraphics(const GRAPHICS_MODE* mode, INT_S16 screen) {
+  if (screen != 0 || !mode) return 0;
+  const char* title = mode->title ? mode->title : "";
+  INT_S32 width = mode->width, height = mode->height;
+  bool full_screen = mode->full_screen != 0;
+  bool popup = full_screen || mode->borderless;
+
+  if (full_screen_active) {
+    ChangeDisplaySettingsA(nullptr, 0);
+    full_screen_active = 0;
+  }
+  if (!full_screen) {
+    RECT work;
+    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) SetRect(&work, 0, 0, 0, 0);
+    available_width = (INT_S16)(work.right - work.left);
+    available_height = (INT_S16)(work.bottom - work.top);
+  } else {
+    available_width = get_desktop_width();
+    available_height = get_desktop_height();
+  }
+  if (width == -1) width = available_width;
+  if (height == -1) height = available_height;
+  if (mode->min_width != -1 && width < mode->min_width) width = mode->min_width;
+  if (mode->max_width != -1 && width > mode->max_width) width = mode->max_width;
+  if (mode->min_height != -1 && height < mode->min_height) height = mode->min_height;
+  if (mode->max_height != -1 && height > mode->max_height) height = mode->max_height;
+
+  DWORD style;
+  if (!popup) {
+    style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    frame_width = (INT_S16)GetSystemMetrics(SM_CXFIXEDFRAME);
+    frame_height = (INT_S16)GetSystemMetrics(SM_CYFIXEDFRAME);
+    top_border = (INT_S16)(GetSystemMetrics(SM_CYCAPTION) + frame_height);
+    if (width > available_width - 2 * frame_width) width = available_width - 2 * frame_width;
+    if (height > available_height - frame_height - top_border) height = available_height - frame_height - top_border;
+  } else {
+    style = WS_POPUP;
+    frame_width = frame_height = top_border = 0;
+    if (full_screen) {
+      available_width = (INT_S16)width;
+      available_height = (INT_S16)height;
+    }
+  }
+  INT_S32 x = (available_width - (width + 2 * frame_width)) / 2;
+  INT_S32 y = (available_height - (height + frame_height + top_border)) / 2;
+  if ((mode->min_width != -1 && width < mode->min_width) || (mode->max_width != -1 && width > mode->max_width) ||
+      (mode->min_height != -1 && height < mode->min_height) ||
+      (mode->max_height != -1 && height > mode->max_height) || width < 1 || height < 1 || width > 0x7FFF ||
+      height > 0x7FFF)
+    return 0;
+
+  INT_S32 outer_width = width + 2 * frame_width, outer_height = height + frame_height + top_border;
+  if (!main_window) {
+    register_main_class();
+    main_window = CreateWindowExA(0, "main", title, style, x, y, outer_width, outer_height, nullptr, nullptr,
+                                  instance_handle, nullptr);
+    if (!main_window) raise_error(0x00);
+  } else {
+    ShowWindow(main_window, SW_HIDE);
+    SetWindowLongA(main_window, GWL_STYLE, (LONG)style);
+    MoveWindow(main_window, x, y, outer_width, outer_height, FALSE);
+    SetWindowTextA(main_window, title);
+  }
+  ShowWindow(main_window, SW_SHOW);
+
+  if (full_screen) {
+    display_mode_bits = 32;
+    if (!change_display_mode((INT_S16)width, (INT_S16)height, 32)) {
+      display_mode_bits = 16;
+      if (!change_display_mode((INT_S16)width, (INT_S16)height, 16)) raise_error(0x01);
+    }
+    full_screen_active = 1;
+  }
+
+  if (screen_image.width != width || screen_image.height != height) {
+    screen_image.size_locked = 0;
+    screen_image.set_size((INT_S16)width, (INT_S16)height);
+    screen_image.size_locked = 1;
+    COLOUR black = 0xFF000000;
+    screen_image.clear(&black, 1);
+  }
+  return 1;
+}
+
+INT_U8 open_graphics_window(const char* title, INT_S16 width, INT_S16 height, INT_U8 full_screen, INT_S16 screen) {
+  GRAPHICS_MODE mode = {title, width, height, full_screen, -1, -1, -1, -1, 0};
+  return OpenGraphics(&mode, screen);
+}
+
+void show_please_wait(IMAGE* picture) {
+  if (!picture) return;
+  GRAPHICS_MODE mode = {"Please Wait", picture->width, picture->height, 0, -1, -1, -1, -1, 1};
+  if (!OpenGraphics(&mode, 0)) return;
+  screen_image.set_clip(0, 0, screen_image.width - 1, screen_image.height - 1);
+  picture->blit_to(0, 0, &screen_image, BLIT_COPY);
+  present_frame(-1);
+}
 
 void close_main_window(INT_S16 screen) {
-  (void)screen;
+  if ((screen != 0 && screen != -1) || !main_window) return;
+  delete_gl_context();
+  if (full_screen_active) {
+    ChangeDisplaySettingsA(nullptr, 0);
+    full_screen_active = 0;
+  }
+  ShowWindow(main_window, SW_HIDE);
+  DestroyWindow(main_window);
+  main_window = nullptr;
+  screen_image.size_locked = 0;
+  screen_image.set_size(-1, -1);
+  screen_image.size_locked = 1;
 }
+
+static void present_with_gl() {
+  if (!presentation_buffer || presentation_width != screen_image.width || presentation_height != screen_image.height) {
+    std::free(presentation_buffer);
+    presentation_buffer =
+        (INT_U32*)std::malloc((size_t)screen_image.width * (size_t)screen_image.height * sizeof(INT_U32));
+    presentation_width = presentation_buffer ? screen_image.width : 0;
+    presentation_height = presentation_buffer ? screen_image.height : 0;
+    if (!presentation_buffer) return;
+    screen_image.extend_dirty_area(0, 0, screen_image.width - 1, screen_image.height - 1);
+  }
+  bool dirty = screen_image.dirty.x1 != -1 && screen_image.dirty.x2 != -1 && screen_image.dirty.y1 != -1 &&
+               screen_image.dirty.y2 != -1;
+  if (!full_redraw_flag && !dirty) return;
+  full_redraw_flag = 0;
+  screen_image.convert_pixels(presentation_buffer, -1, -1, 0, 0);
+  screen_image.clear_dirty_area();
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glDrawPixels(screen_image.width, screen_image.height, GL_BGRA_EXT, GL_UNSIGNED_BYTE, presentation_buffer);
+  SwapBuffers(gl_device_context);
+  activity_flag = 1;
+}
+
+void present_frame(INT_S16 screen) {
+  if ((screen != 0 && screen != -1) || !main_window || !screen_image.pixels) return;
+  if (gl_context) {
+    present_with_gl();
+    return;
+  }
+  IMAGE_AREA& dirty = screen_image.dirty;
+  if (dirty.x1 == -1 || dirty.x2 == -1 || dirty.y1 == -1 || dirty.y2 == -1) return;
+  INT_S32 left = dirty.x1, top = dirty.y1, right = dirty.x2, bottom = dirty.y2;
+  INT_S32 width = screen_image.width, height = screen_image.height;
+  if (bottom >= height - 1) {
+    left = top = 0;
+    right = width - 1;
+    bottom = height - 1;
+  }
+  HDC device_context = GetDC(main_window);
+  if (device_context) {
+    BITMAPINFO info;
+    ZeroMemory(&info, sizeof(info));
+    info.bmiHeader.biSize = 40;
+    info.bmiHeader.biWidth = screen_image.row_pitch;
+    info.bmiHeader.biHeight = -height;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    SetMapMode(device_context, MM_TEXT);
+    SetStretchBltMode(device_context, COLORONCOLOR);
+    // The source rectangle counts from the bitmap's bottom even though the bitmap is top-down.
+    StretchDIBits(device_context, left, top, right - left + 1, bottom - top + 1, left, height - bottom - 1,
+                  right - left + 1, bottom - top + 1, screen_image.pixels, &info, DIB_RGB_COLORS, SRCCOPY);
+    ReleaseDC(main_window, device_context);
+  }
+  activity_flag = 1;
+  screen_image.clear_dirty_area();
+}
+
+void set_close_callback(CLOSE_CALLBACK callback) { close_callback = callback; }
+
+INT_U8 allow_close(INT_S16 screen) {
+  (void)screen;
+  return 1;
+}
+
+void set_window_title(const char* title, INT_S16 screen) {
+  if (screen == 0 && main_window) SetWindowTextA(main_window, title ? title : "");
+}
+
+INT_U8 close_graphics(INT_S16 screen) {
+  if (screen == 0) return 1;
+  close_main_window(screen);
+  return 0;
+}
+
+INT_U8 close_graphics_and_check(INT_S16 screen) {
+  close_main_window(screen);
+  for (INT_S16 i = 0; i < 64; i++)
+    if (is_screen_open(i)) return 0;
+  return 1;
+}
+
+IMAGE* get_screen_image(INT_S16 screen) { return screen == 0 ? &screen_image : nullptr; }
+INT_S16 get_screen_width(INT_S16 screen) { return screen == 0 ? screen_image.width : 0; }
+INT_S16 get_screen_height(INT_S16 screen) { return screen == 0 ? screen_image.height : 0; }
+INT_U8 is_screen_open(INT_S16 screen) { return screen == 0 && main_window ? 1 : 0; }
+INT_U8 has_main_window() { return main_window ? 1 : 0; }
+INT_U8 is_full_screen() { return full_screen_active; }
+INT_U8 has_gl_context() { return gl_context ? 1 : 0; }
+
+INT_S16 get_desktop_width() {
+  RECT area;
+  if (!GetClientRect(GetDesktopWindow(), &area)) return 0;
+  return (INT_S16)(area.right - area.left);
+}
+
+INT_S16 get_desktop_height() {
+  RECT area;
+  if (!GetClientRect(GetDesktopWindow(), &area)) return 0;
+  return (INT_S16)(area.bottom - area.top);
+}
+
+INT_U8 create_gl_context() {
+  if (gl_context) return 1;
+  if (!main_window) return 0;
+  HDC device_context = GetDC(main_window);
+  if (!device_context) return 0;
+  PIXELFORMATDESCRIPTOR format;
+  ZeroMemory(&format, sizeof(format));
+  format.nSize = 40;
+  format.nVersion = 1;
+  format.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+  format.iPixelType = PFD_TYPE_RGBA;
+  format.cColorBits = 24;
+  format.cDepthBits = 16;
+  format.iLayerType = PFD_MAIN_PLANE;
+  int chosen = ChoosePixelFormat(device_context, &format);
+  if (chosen) SetPixelFormat(device_context, chosen, &format);
+  HGLRC context = wglCreateContext(device_context);
+  if (!context) {
+    ReleaseDC(main_window, device_context);
+    return 0;
+  }
+  wglMakeCurrent(device_context, context);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  gl_context = context;
+  gl_device_context = device_context;
+  full_redraw_flag = 1;
+  return 1;
+}
+
+void delete_gl_context() {
+  if (!gl_context) return;
+  wglMakeCurrent(nullptr, nullptr);
+  wglDeleteContext(gl_context);
+  ReleaseDC(main_window, gl_device_context);
+  gl_context = nullptr;
+  gl_device_context = nullptr;
+}
+
+void set_full_redraw(INT_U8 on) { full_redraw_flag = on; }

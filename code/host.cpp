@@ -1,0 +1,152 @@
+// The shared part of the host layer: the command-line split, the program's run from the application's
+// main through the frame loop to the shut-down, the idle wait and the loop's globals.
+#include "host.h"
+#include "host_private.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "files.h"
+#include "folder.h"
+#include "font.h"
+#include "options.h"
+
+INT_U32 idle_wait_ms = 50;
+INT_U8 activity_flag = 0;
+INT_U8 quit_flag = 0;
+EXIT_HOOK exit_hook = nullptr;
+INT_S8 current_pointer_shape = -1;
+INT_U8 about_request_flag = 0;
+INT_U32 idle_wait_count = 0;
+
+INT_U32 get_idle_wait() { return idle_wait_ms; }
+void set_idle_wait(INT_U32 ms) { idle_wait_ms = ms; }
+
+// Scans one argument starting at text[*at] (not a space): the argument runs to the next space outside
+// double quotes or to the end. Returns the index behind the argument.
+static size_t scan_argument(const char* text, size_t at, size_t length) {
+  bool quoted = false;
+  while (at < length) {
+    char c = text[at];
+    if (c == '"') quoted = !quoted;
+    else if (c == ' ' && !quoted) break;
+    at++;
+  }
+  return at;
+}
+
+char** split_command_line(const char* command_line, const char* program_path, INT_S32* argc) {
+  if (!command_line) command_line = "";
+  if (!program_path) program_path = "";
+  size_t length = std::strlen(command_line);
+  size_t path_length = std::strlen(program_path);
+
+  // Count first, so that the vector and both texts fit one block.
+  size_t count = 0;
+  for (size_t at = 0; at < length;) {
+    if (command_line[at] == ' ') {
+      at++;
+      continue;
+    }
+    at = scan_argument(command_line, at, length);
+    count++;
+  }
+  size_t vector_bytes = (count + 2) * sizeof(char*);
+  char** vector = (char**)std::malloc(vector_bytes + path_length + 1 + length + 1);
+  if (!vector) return nullptr;
+  char* path_copy = (char*)vector + vector_bytes;
+  char* copy = path_copy + path_length + 1;
+  std::memcpy(path_copy, program_path, path_length + 1);
+  std::memcpy(copy, command_line, length + 1);
+  vector[0] = path_copy;
+
+  // Every argument ends in place: its trailing quote, else the space (or end) behind it, becomes the
+  // terminator; a leading quote is skipped. Quotes inside an argument stay.
+  size_t index = 1;
+  for (size_t at = 0; at < length && index <= count;) {
+    if (copy[at] == ' ') {
+      at++;
+      continue;
+    }
+    size_t end = scan_argument(copy, at, length);
+    char* start = copy + at;
+    if (end - at >= 2 && copy[end - 1] == '"') copy[end - 1] = 0;
+    else copy[end] = 0;  // a space or the final terminator
+    if (*start == '"') start++;
+    vector[index++] = start;
+    at = end + 1;
+  }
+  vector[index] = nullptr;
+  *argc = (INT_S32)index;
+  return vector;
+}
+
+void pump_messages() {
+  process_event_queue();
+  host_dispatch_messages();
+  if (idle_wait_ms != 0 && !activity_flag) {
+    idle_wait_count++;
+    host_wait_for_input(idle_wait_ms);
+  }
+  activity_flag = 0;
+}
+
+void run_frame_loop(APPLICATION_UPDATE update) {
+  for (;;) {
+    if (!update || !update()) break;
+    if (quit_flag) break;
+    pump_messages();
+  }
+}
+
+// Removes the library's temporary folder: "temp" inside the recorded application folder, then the
+// application folder itself when that left it empty.
+static void remove_library_temp_folder() {
+  if (!temp_parent_path[0]) return;
+  FOLDER folder;
+  if (!folder.set_if_folder(temp_parent_path)) return;
+  char name[FOLDER_PATH_SIZE];
+  const char* last = folder.get_name();
+  if (!last || std::strlen(last) >= sizeof(name)) return;
+  std::strcpy(name, last);
+  if (!remove_folder(&folder, "temp", 1)) return;
+  if (folder.go_up()) remove_folder(&folder, name, 0);
+}
+
+// Releases the data files' shared buffers. Stand-in until the data-file module offers
+// set_file_buffer_pool: nothing is pooled yet, so there is nothing to release.
+static void release_file_buffers() {}
+
+void shut_down_host(APPLICATION_EXIT application_exit) {
+  if (exit_hook) exit_hook();
+  if (application_exit) application_exit();
+  close_main_window(-1);
+  host_release_console();
+  stop_font_system();
+  if (current_pointer_shape != -1) {
+    current_pointer_shape = -1;
+    set_mouse_cursor(-1, 0);
+  }
+  if (app_descriptor.banner_at_exit)
+    host_show_banner("V.E.L.K. Development Libraries", build_library_banner(false));
+  release_file_buffers();
+  process_platform_options(0, nullptr, nullptr, nullptr);
+  remove_library_temp_folder();
+}
+
+INT_S32 run_host(INT_S32 argc, char** argv, const APPLICATION_ENTRIES* application) {
+  host_platform_start();
+  start_font_system();
+  INT_S32 new_argc = 0;
+  char** new_argv = nullptr;
+  process_platform_options(argc, argv, &new_argc, &new_argv);
+  if (application && application->main) application->main((INT_S16)new_argc, new_argv);
+  std::free(argv);  // the application keeps copies of what it needs
+  if (current_pointer_shape != 0) {
+    current_pointer_shape = 0;
+    set_mouse_cursor(0, 0);
+  }
+  run_frame_loop(application ? application->update : nullptr);
+  shut_down_host(application ? application->exit : nullptr);
+  return 0;
+}

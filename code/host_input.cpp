@@ -1,0 +1,175 @@
+// The shared part of keyboard and mouse input: the global keyboard state with its typed-character
+// queue and line input, the global mouse state with buttons and wheel, and the typed-character rule
+// that both hosts apply to what a key delivers.
+#include "host.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <new>
+
+INT_S32 KEYBOARD_HANDLER::last_key = -1;
+INT_U32 KEYBOARD_HANDLER::last_input_time = 0;
+INT_S32 KEYBOARD_HANDLER::queue_last = -1;
+INT_S32 KEYBOARD_HANDLER::queue_size = 0;
+char* KEYBOARD_HANDLER::queue_buffer = nullptr;
+INT_S16 KEYBOARD_HANDLER::handler_count = 0;
+
+INT_S16 MOUSE_HANDLER::pointer_x = -1;
+INT_S16 MOUSE_HANDLER::pointer_y = -1;
+INT_U32 MOUSE_HANDLER::held_buttons = 0;
+INT_S32 MOUSE_HANDLER::wheel_notches = 0;
+INT_S32 MOUSE_HANDLER::wheel_remainder = 0;
+INT_U32 MOUSE_HANDLER::last_event_time = 0;
+INT_S16 MOUSE_HANDLER::button_count = 0;
+INT_U8 MOUSE_HANDLER::pointer_visible = 1;
+INT_U8 MOUSE_HANDLER::system_cursor_visible = 1;
+INT_U32 MOUSE_HANDLER::last_press_tick = 0;
+INT_U32 MOUSE_HANDLER::last_release_tick = 0;
+INT_U32 MOUSE_HANDLER::press_interval = 0;
+INT_U32 MOUSE_HANDLER::release_interval = 0;
+
+// The global handlers: the keyboard queue (10 characters) exists for the whole run.
+static MOUSE_HANDLER global_mouse_handler;
+static KEYBOARD_HANDLER global_keyboard_handler;
+
+// The character table that every queued character passes through (the identity).
+static INT_U8 character_table[256];
+static bool character_table_ready = false;
+
+static INT_U32 now_seconds() { return (INT_U32)std::time(nullptr); }
+
+void KEYBOARD_HANDLER::set_key(INT_S32 key) {
+  last_key = key;
+  last_input_time = now_seconds();
+}
+
+INT_S32 KEYBOARD_HANDLER::read_key() {
+  INT_S32 key = last_key;
+  last_key = -1;
+  return key;
+}
+
+void KEYBOARD_HANDLER::push_char(INT_S32 character) {
+  last_input_time = now_seconds();
+  if (!character_table_ready) {
+    for (int i = 0; i < 256; i++) character_table[i] = (INT_U8)i;
+    character_table_ready = true;
+  }
+  INT_U8 value;
+  if (character >= -128 && character < 0x100) value = character_table[(INT_U8)character];
+  else value = '?';
+  if (!queue_buffer || value == 0 || queue_last + 1 >= queue_size) return;
+  queue_buffer[++queue_last] = (char)value;
+}
+
+char KEYBOARD_HANDLER::read_char() {
+  if (!queue_buffer || queue_last < 0) return 0;
+  char first = queue_buffer[0];
+  if (queue_last > 0) std::memmove(queue_buffer, queue_buffer + 1, (size_t)queue_last);
+  queue_last--;
+  return first;
+}
+
+void KEYBOARD_HANDLER::release_queue() {
+  delete[] queue_buffer;
+  queue_buffer = nullptr;
+  queue_size = 0;
+  queue_last = -1;
+}
+
+void KEYBOARD_HANDLER::set_buffer_size(INT_S32 size) {
+  if (size < 0) return;
+  if (size == queue_size) {
+    queue_last = -1;
+    return;
+  }
+  release_queue();
+  if (size > 0) {
+    queue_buffer = new (std::nothrow) char[size];
+    if (queue_buffer) queue_size = size;
+  }
+}
+
+INT_S32 KEYBOARD_HANDLER::read_line(INT_U8 wait, INT_S16* cursor, char* buffer, INT_S16 size,
+                                    LINE_ECHO_CALLBACK echo, void* user) {
+  if (!cursor || !buffer || size <= 0) return 3;
+  for (;;) {
+    INT_U8 c = (INT_U8)read_char();
+    if (c == 0) {
+      if (!wait) return 3;
+      pump_messages();
+      if (echo && !echo(0, buffer, user)) return 1;
+      continue;
+    }
+    bool changed = false;
+    if (c == 10) {
+      if (*cursor >= 0 && *cursor < size && buffer[*cursor] != 0) {
+        buffer[*cursor] = 0;
+        (*cursor)++;
+      }
+      if (echo && !echo(1, buffer, user)) return 1;
+      return 2;
+    } else if (c == 8) {
+      if (*cursor > 0) {
+        if (*cursor > size) *cursor = size;
+        (*cursor)--;
+        buffer[*cursor] = 0;
+      }
+      changed = true;
+    } else if (c > 0x1F && *cursor >= 0 && *cursor < size - 1) {
+      buffer[(*cursor)++] = (char)c;
+      buffer[*cursor] = 0;
+      changed = true;
+    }
+    if (changed && echo && !echo(1, buffer, user)) return 1;
+    if (!wait) return 4;
+  }
+}
+
+INT_S32 translate_typed_character(INT_U32 character, INT_S32 virtual_key, INT_U8 control_down,
+                                  INT_U8 alt_down) {
+  if (character == 0xFFFF) return -1;  // the "do you take Unicode characters" probe
+  // Control turns a letter into its control code; give back the letter, but only for letter keys:
+  // Control+Enter also delivers 10 and must stay a line feed.
+  if (control_down && !alt_down && virtual_key >= 'A' && virtual_key <= 'Z' && character >= 1 &&
+      character <= 26)
+    character += 0x60;
+  if (character == 13) character = 10;
+  return (INT_S32)character;
+}
+
+void MOUSE_HANDLER::button_event(INT_S16 button, INT_U8 pressed) {
+  last_event_time = now_seconds();
+  if (button == 1) {
+    INT_U32 now = get_tick_count();
+    if (pressed) {
+      press_interval = now - last_press_tick;
+      last_press_tick = now;
+    } else {
+      release_interval = now - last_release_tick;
+      last_release_tick = now;
+    }
+  }
+  if (button < 1 || button > 32) return;
+  INT_U32 bit = 1u << (button - 1);
+  if (pressed) held_buttons |= bit;
+  else held_buttons &= ~bit;
+}
+
+void MOUSE_HANDLER::add_wheel_delta(INT_S32 delta) {
+  wheel_remainder += delta;
+  if (wheel_remainder >= 120 || wheel_remainder <= -120) {
+    wheel_notches += wheel_remainder / 120;
+    wheel_remainder %= 120;
+    last_event_time = now_seconds();
+  }
+}
+
+void MOUSE_HANDLER::show_pointer() {
+  if (!pointer_visible && show_system_cursor(1)) pointer_visible = 1;
+}
+
+void MOUSE_HANDLER::hide_pointer() {
+  if (pointer_visible && show_system_cursor(0)) pointer_visible = 0;
+}

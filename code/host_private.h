@@ -1,0 +1,18 @@
+// What the shared part of the host layer (code/host*.cpp) asks of the platform's own part
+// (code/posix/, code/win32/). Not part of the host interface.
+#pragma once
+#include "host.h"
+
+// Start-up before the application runs (Windows: the window class).
+void host_platform_start();
+// Dispatches every pending window-system message without waiting.
+void host_dispatch_messages();
+// Sleeps until input arrives for the window or ms have passed.
+void host_wait_for_input(INT_U32 ms);
+// Gives back what console_print opened (Windows: the console).
+void host_release_console();
+// Shows the library banner box at exit (no icon, OK only).
+void host_show_banner(const char* caption, const char* text);
+
+// Number of idle waits the message pump has made (a pass that slept for input).
+extern INT_U32 idle_wait_count;

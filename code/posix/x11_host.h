@@ -1,0 +1,20 @@
+// Linux host layer: the X11 connection and main-window state that its window, input and loop files
+// share (not part of the host interface).
+#pragma once
+#include "host.h"
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+extern Display* x_display;       // open while the main window is an X window
+extern Window x_window;          // the main window; 0 = none (or headless)
+extern INT_U8 window_open;       // the main window exists (X or headless)
+extern Atom x_delete_window;     // WM_DELETE_WINDOW
+extern INT_U8 keyboard_focus;    // the X window has the keyboard focus
+
+// Handles one X event of the main window (input, exposure, close request).
+void handle_x_event(XEvent* event);
+// Forgets the loaded pointer shapes (the display is about to close).
+void forget_pointer_shapes();
+// The Windows virtual-key code of an X key symbol (Shift, Control and Alt as their left/right codes);
+// 0 when the key has none.
+INT_S32 key_symbol_to_virtual_key(INT_U32 key_symbol);

@@ -1,0 +1,58 @@
+// Windows host layer: the instance and the program's own path, the window class, and the message
+// pump's two platform steps — dispatching pending messages and the idle wait for input.
+#include "win32_host.h"
+#include "../host_private.h"
+#include "options.h"
+
+#include <cstdio>
+
+HINSTANCE instance_handle = nullptr;
+
+const char* get_module_path() {
+  static char module_path[2048];
+  static bool known = false;
+  if (!known) {
+    DWORD length = GetModuleFileNameA(nullptr, module_path, sizeof(module_path));
+    if (length == 0 || length >= sizeof(module_path)) module_path[0] = 0;  // failed or cut short
+    known = true;
+  }
+  return module_path;
+}
+
+bool register_main_class() {
+  static bool registered = false;
+  if (registered) return true;
+  if (!instance_handle) instance_handle = GetModuleHandleA(nullptr);
+  WNDCLASSA window_class;
+  ZeroMemory(&window_class, sizeof(window_class));
+  window_class.style = CS_HREDRAW | CS_VREDRAW;
+  window_class.lpfnWndProc = window_procedure;
+  window_class.hInstance = instance_handle;
+  window_class.hIcon = LoadIconA(instance_handle, MAKEINTRESOURCEA(app_descriptor.icon_resource));
+  window_class.lpszClassName = "main";
+  registered = RegisterClassA(&window_class) != 0;
+  return registered;
+}
+
+void host_platform_start() { register_main_class(); }
+
+void host_dispatch_messages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+void host_wait_for_input(INT_U32 ms) { MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, 0); }
+
+void host_release_console() { release_console(); }
+
+void host_show_banner(const char* caption, const char* text) {
+  if (running_unattended()) {
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    std::fflush(stderr);
+    return;
+  }
+  MessageBoxA(nullptr, text, caption, MB_OK);
+}

@@ -1,0 +1,394 @@
+// Tests of the host layer's shared part: the command-line split, the frame loop and its shut-down,
+// the idle wait, the platform event queue, and the main window without a display.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "font.h"
+#include "host.h"
+#include "image.h"
+#include "../code/host_private.h"
+
+static std::vector<std::string> split(const char* line, INT_S32* argc_out = nullptr) {
+  INT_S32 argc = -1;
+  char** argv = split_command_line(line, "C:\\prog\\installer.exe", &argc);
+  std::vector<std::string> result;
+  if (!argv) return result;
+  for (INT_S32 i = 0; i < argc; i++) result.push_back(argv[i]);
+  EXPECT_EQ(argv[argc], nullptr);
+  std::free(argv);
+  if (argc_out) *argc_out = argc;
+  return result;
+}
+
+TEST(CommandLine, QuotesGroupSpacesAndOuterQuotesGo) {
+  std::vector<std::string> expected = {"C:\\prog\\installer.exe", "a", "b c", "d"};
+  EXPECT_EQ(split("a \"b c\" d"), expected);
+  expected = {"C:\\prog\\installer.exe", "word"};
+  EXPECT_EQ(split("\"word\""), expected);
+  // Quotes only in the middle stay, with the space between them: one argument.
+  expected = {"C:\\prog\\installer.exe", "x\"y z\"w"};
+  EXPECT_EQ(split("x\"y z\"w"), expected);
+  // Only a trailing quote: that quote goes.
+  expected = {"C:\\prog\\installer.exe", "first", "end"};
+  EXPECT_EQ(split("first end\""), expected);
+  // A leading quote without its partner runs to the end of the text.
+  expected = {"C:\\prog\\installer.exe", "open to end"};
+  EXPECT_EQ(split("\"open to end"), expected);
+}
+
+TEST(CommandLine, SpacesOnlySeparateAndNothingGivesArgcOne) {
+  INT_S32 argc = 0;
+  std::vector<std::string> expected = {"C:\\prog\\installer.exe", "-x", "file"};
+  EXPECT_EQ(split("   -x    file   ", &argc), expected);
+  EXPECT_EQ(argc, 3);
+  expected = {"C:\\prog\\installer.exe", "a\tb"};
+  EXPECT_EQ(split("a\tb"), expected);  // a tab does not separate
+  EXPECT_EQ(split("", &argc).size(), 1u);
+  EXPECT_EQ(argc, 1);
+  EXPECT_EQ(split("     ", &argc).size(), 1u);
+  EXPECT_EQ(split(nullptr, &argc).size(), 1u);
+  expected = {"C:\\prog\\installer.exe", ""};
+  EXPECT_EQ(split("\"\""), expected);
+  expected = {"C:\\prog\\installer.exe", ""};
+  EXPECT_EQ(split("\""), expected);
+}
+
+TEST(CommandLine, NeverReadsPastTheText) {
+  // The text sits at the very end of its own block, so any read past the terminator is caught by the
+  // sanitizers.
+  const char* lines[] = {"\"", "a\"", "\"a", "\" \"", "x \"", "\"\"\"", "abc\"  "};
+  for (const char* line : lines) {
+    size_t length = std::strlen(line);
+    char* exact = (char*)std::malloc(length + 1);
+    std::memcpy(exact, line, length + 1);
+    INT_S32 argc = 0;
+    char** argv = split_command_line(exact, nullptr, &argc);
+    ASSERT_NE(argv, nullptr);
+    EXPECT_STREQ(argv[0], "");
+    for (INT_S32 i = 1; i < argc; i++) EXPECT_LE(std::strlen(argv[i]), length);
+    std::free(argv);
+    std::free(exact);
+  }
+}
+
+// A small application whose update counts its calls.
+static int update_calls = 0;
+static int update_limit = 0;
+static int exit_calls = 0;
+static int hook_calls = 0;
+static int order_mark = 0;
+static int hook_order = 0, exit_order = 0;
+static std::vector<std::string> main_arguments;
+static int client_events = 0;
+
+struct COUNTING_CLIENT : EVENT_CLIENT {
+  std::vector<INT_U32> codes;
+  INT_S32 handle_event(EVENT* event) override {
+    codes.push_back(event->code);
+    client_events++;
+    return 0;
+  }
+};
+
+static EVENT* new_event(INT_U32 code) {
+  EVENT* event = (EVENT*)std::malloc(sizeof(EVENT));
+  event->code = code;
+  event->data = nullptr;
+  event->release = nullptr;
+  return event;
+}
+
+static void test_main(INT_S16 argc, char** argv) {
+  main_arguments.clear();
+  for (INT_S16 i = 0; i < argc; i++) main_arguments.push_back(argv[i]);
+  post_event(new_event(7), 1);  // waits for the first drain of the queue
+}
+static INT_U8 test_update() { return ++update_calls < update_limit ? 1 : 0; }
+static void test_exit() {
+  exit_calls++;
+  exit_order = ++order_mark;
+}
+static void test_hook() {
+  hook_calls++;
+  hook_order = ++order_mark;
+}
+
+static void reset_application() {
+  update_calls = exit_calls = hook_calls = order_mark = hook_order = exit_order = client_events = 0;
+  quit_flag = 0;
+  activity_flag = 0;
+  exit_hook = test_hook;
+  disable_font_preload();
+}
+
+TEST(FrameLoop, UpdateEndingAtOnceProcessesNothingAndShutsDownInOrder) {
+  reset_application();
+  update_limit = 1;
+  COUNTING_CLIENT client;
+  INT_S32 argc = 0;
+  char** argv = split_command_line("one \"two three\"", "/prog/installer", &argc);
+  APPLICATION_ENTRIES entries = {test_main, test_update, test_exit};
+  EXPECT_EQ(run_host(argc, argv, &entries), 0);
+  std::vector<std::string> expected = {"/prog/installer", "one", "two three"};
+  EXPECT_EQ(main_arguments, expected);
+  EXPECT_EQ(update_calls, 1);
+  EXPECT_EQ(client_events, 0);  // the event posted by main was never drained
+  EXPECT_EQ(queued_event_count(), 1);
+  process_event_queue();
+  EXPECT_EQ(client_events, 1);
+  EXPECT_EQ(hook_calls, 1);
+  EXPECT_EQ(exit_calls, 1);
+  EXPECT_LT(hook_order, exit_order);  // the exit hook runs before the application's exit
+  EXPECT_EQ(font_system_started(), 0);
+  EXPECT_EQ(current_pointer_shape, -1);
+  exit_hook = nullptr;
+}
+
+// A client that grants a close request while it handles an event, as the window's close path does.
+struct CLOSING_CLIENT : EVENT_CLIENT {
+  INT_S32 handle_event(EVENT*) override {
+    quit_flag = 1;
+    return 0;
+  }
+};
+
+TEST(FrameLoop, GrantedCloseLetsUpdateRunOnceMore) {
+  reset_application();
+  update_limit = 1000;
+  idle_wait_ms = 0;
+  CLOSING_CLIENT closer;
+  post_event(new_event(1), 1);
+  run_frame_loop(test_update);
+  // First pass: update, then the event grants the close; second pass: update, then the loop ends.
+  EXPECT_EQ(update_calls, 2);
+  quit_flag = 0;
+  idle_wait_ms = 50;
+}
+
+static int busy_updates = 0;
+static INT_U8 busy_update() {
+  activity_flag = (busy_updates % 2) == 0;  // every other pass presents something
+  return ++busy_updates < 6 ? 1 : 0;
+}
+
+TEST(FrameLoop, IdleWaitIsSkippedForBusyPassesAndWhenZero) {
+  reset_application();
+  set_idle_wait(1);
+  EXPECT_EQ(get_idle_wait(), 1u);
+  INT_U32 before = idle_wait_count;
+  busy_updates = 0;
+  run_frame_loop(busy_update);
+  // Passes 1, 3, 5 were busy; passes 2 and 4 waited; the sixth update ended the loop.
+  EXPECT_EQ(idle_wait_count - before, 2u);
+  EXPECT_EQ(activity_flag, 0);  // cleared at the end of every pass
+
+  set_idle_wait(0);
+  before = idle_wait_count;
+  for (int i = 0; i < 20; i++) pump_messages();
+  EXPECT_EQ(idle_wait_count, before);
+  set_idle_wait(1);
+  pump_messages();
+  EXPECT_EQ(idle_wait_count, before + 1);
+  set_idle_wait(50);
+}
+
+// Event queue.
+static std::vector<std::string> seen;
+struct NAMED_CLIENT : EVENT_CLIENT {
+  std::string name;
+  explicit NAMED_CLIENT(const char* n) : name(n) {}
+  INT_S32 handle_event(EVENT* event) override {
+    seen.push_back(name + std::to_string(event->code));
+    return 0;
+  }
+};
+
+TEST(EventQueue, ClientsSeeEventsInRegistrationAndPostingOrder) {
+  seen.clear();
+  NAMED_CLIENT a("A"), b("B");
+  post_event(new_event(1), 1);
+  post_event(new_event(2), 1);
+  post_event(new_event(3), 1);
+  EXPECT_TRUE(seen.empty());
+  process_event_queue();
+  std::vector<std::string> expected = {"A1", "B1", "A2", "B2", "A3", "B3"};
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(queued_event_count(), 0);
+}
+
+struct REPOSTING_CLIENT : EVENT_CLIENT {
+  int handled = 0;
+  INT_S32 handle_event(EVENT* event) override {
+    handled++;
+    if (event->code == 1) post_event(new_event(2), 1);
+    return 0;
+  }
+};
+
+TEST(EventQueue, EventPostedDuringDispatchWaitsForNextDrain) {
+  REPOSTING_CLIENT client;
+  post_event(new_event(1), 1);
+  process_event_queue();
+  EXPECT_EQ(client.handled, 1);
+  EXPECT_EQ(queued_event_count(), 1);
+  process_event_queue();
+  EXPECT_EQ(client.handled, 2);
+  EXPECT_EQ(queued_event_count(), 0);
+}
+
+static int release_calls = 0;
+static void* released_data = nullptr;
+static EVENT* released_event = nullptr;
+static void record_release(EVENT* event, void* data) {
+  release_calls++;
+  released_event = event;
+  released_data = data;
+}
+
+TEST(EventQueue, ReleaseFlagDecidesWhoOwnsTheEvent) {
+  release_calls = 0;
+  int payload = 5;
+  // Flag 0: neither released nor freed; the poster keeps it.
+  EVENT kept = {9, &payload, record_release};
+  post_event(&kept, 0);
+  process_event_queue();  // no clients at all: still drained
+  EXPECT_EQ(release_calls, 0);
+  EXPECT_EQ(kept.code, 9u);
+  // Flag 1: release(event, data), then the record is freed.
+  EVENT* owned = new_event(4);
+  owned->data = &payload;
+  owned->release = record_release;
+  post_event(owned, 1);
+  process_event_queue();
+  EXPECT_EQ(release_calls, 1);
+  EXPECT_EQ(released_event, owned);
+  EXPECT_EQ(released_data, &payload);
+  EXPECT_EQ(queued_event_count(), 0);
+}
+
+struct SELF_REMOVING_CLIENT : EVENT_CLIENT {
+  int handled = 0;
+  INT_S32 handle_event(EVENT*) override {
+    handled++;
+    return 0;
+  }
+};
+
+TEST(EventQueue, ClientsRegisterForTheirLifetime) {
+  seen.clear();
+  {
+    NAMED_CLIENT gone("G");
+  }
+  NAMED_CLIENT stays("S");
+  EVENT event = {3, nullptr, nullptr};
+  dispatch_event(&event, 0);
+  std::vector<std::string> expected = {"S3"};
+  EXPECT_EQ(seen, expected);
+}
+
+// The main window without a display (Linux) or with the real one (Windows).
+#ifndef _WIN32
+struct HEADLESS : ::testing::Test {
+  void SetUp() override { unsetenv("DISPLAY"); }
+  void TearDown() override { close_main_window(-1); }
+};
+#else
+struct HEADLESS : ::testing::Test {
+  void TearDown() override { close_main_window(-1); }
+};
+#endif
+
+TEST_F(HEADLESS, OpenSizesTheScreenImageAndPresentEmptiesTheDirtyArea) {
+  EXPECT_EQ(has_main_window(), 0);
+  present_frame(0);  // no window: nothing happens
+  ASSERT_EQ(open_graphics_window("Test", 64, 48, 0, 0), 1);
+  EXPECT_EQ(has_main_window(), 1);
+  EXPECT_EQ(is_screen_open(0), 1);
+  EXPECT_EQ(is_screen_open(1), 0);
+  EXPECT_EQ(get_screen_image(0), &screen_image);
+  EXPECT_EQ(get_screen_image(1), nullptr);
+  EXPECT_EQ(get_screen_width(0), 64);
+  EXPECT_EQ(get_screen_height(0), 48);
+  EXPECT_EQ(get_screen_width(2), 0);
+  EXPECT_EQ(screen_image.pixels[0], 0xFF000000u);  // cleared to opaque black
+  EXPECT_EQ(screen_image.size_locked, 1);
+  screen_image.set_size(10, 10);  // locked: no other code may resize it
+  EXPECT_EQ(screen_image.width, 64);
+
+  screen_image.pixels[5] = 0xFF123456;
+  screen_image.extend_dirty_area(2, 3, 10, 12);
+  activity_flag = 0;
+  present_frame(0);
+  EXPECT_EQ(screen_image.dirty.x1, -1);
+  EXPECT_EQ(screen_image.dirty.y2, -1);
+  EXPECT_EQ(activity_flag, 1);
+  activity_flag = 0;
+  present_frame(0);  // nothing dirty: nothing presented
+  EXPECT_EQ(activity_flag, 0);
+  present_frame(1);
+
+  // The same size again keeps the pixels; another size clears them.
+  ASSERT_EQ(open_graphics_window("Again", 64, 48, 0, 0), 1);
+  EXPECT_EQ(screen_image.pixels[5], 0xFF123456u);
+  ASSERT_EQ(open_graphics_window("Other", 32, 48, 0, 0), 1);
+  EXPECT_EQ(screen_image.width, 32);
+  EXPECT_EQ(screen_image.pixels[5], 0xFF000000u);
+
+  EXPECT_EQ(close_graphics(0), 1);
+  EXPECT_EQ(has_main_window(), 1);
+  EXPECT_EQ(close_graphics_and_check(0), 1);
+  EXPECT_EQ(has_main_window(), 0);
+  EXPECT_EQ(screen_image.pixels, nullptr);
+  EXPECT_EQ(screen_image.width, 0);
+}
+
+TEST_F(HEADLESS, SizesFollowTheAvailableSpaceAndTheLimits) {
+  GRAPHICS_MODE mode = {nullptr, -1, -1, 0, -1, -1, -1, -1, 0};
+  ASSERT_EQ(OpenGraphics(&mode, 0), 1);
+  EXPECT_GT(screen_image.width, 0);
+  EXPECT_LE(screen_image.width, get_desktop_width());
+  EXPECT_LE(screen_image.height, get_desktop_height());
+  EXPECT_EQ(OpenGraphics(&mode, 1), 0);
+
+  // Clamped to the limits before the cut to the available space.
+  GRAPHICS_MODE limited = {"Limited", 50, 500, 0, 100, 200, 10, 120, 0};
+  ASSERT_EQ(OpenGraphics(&limited, 0), 1);
+  EXPECT_EQ(screen_image.width, 100);
+  EXPECT_EQ(screen_image.height, 120);
+
+  // A minimum beyond the available space: 0, window and image unchanged.
+  GRAPHICS_MODE too_big = {"Big", 100, 100, 0, 30000, -1, -1, -1, 0};
+  EXPECT_EQ(OpenGraphics(&too_big, 0), 0);
+  EXPECT_EQ(has_main_window(), 1);
+  EXPECT_EQ(screen_image.width, 100);
+  EXPECT_EQ(screen_image.height, 120);
+}
+
+TEST_F(HEADLESS, DirtyAreaTouchingTheLastRowPresentsEverything) {
+  ASSERT_EQ(open_graphics_window("Rows", 20, 10, 0, 0), 1);
+  screen_image.extend_dirty_area(3, 9, 4, 9);
+  present_frame(-1);
+  EXPECT_EQ(screen_image.dirty.x1, -1);
+}
+
+static int close_asks = 0;
+static INT_U8 refuse_close(INT_S16 screen) {
+  EXPECT_EQ(screen, 0);
+  close_asks++;
+  return 0;
+}
+
+TEST(Window, CloseCallbackAndPointerWithoutWindow) {
+  set_close_callback(refuse_close);
+  EXPECT_EQ(close_callback, refuse_close);
+  EXPECT_EQ(allow_close(0), 1);
+  set_close_callback(nullptr);
+  // Without a window only shape -1 is taken.
+  EXPECT_EQ(set_mouse_cursor(2, 0), 0);
+  EXPECT_EQ(set_mouse_cursor(-1, 0), 1);
+  EXPECT_EQ(has_gl_context(), 0);
+}
