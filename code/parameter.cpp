@@ -80,6 +80,10 @@ INT_S64 load_integer(INT_U32 type, const PARAMETER_SLOT* slot) {
 
 bool read_text_slot(DATA_DEVICE* device, PARAMETER_SLOT* slot) {
   INT_U32 length = 0;
+  if (device->bytes_left() < 4) {
+    device->failed = 1;
+    return false;
+  }
   if (!device->read_u32(&length)) return false;
   // A damaged length must not allocate more than the device still holds.
   if (length > device->bytes_left()) {
@@ -114,7 +118,18 @@ bool write_text_slot(DATA_DEVICE* device, const PARAMETER_SLOT* slot) {
   return !device->failed;
 }
 
+// Widths of the fixed-size stored forms (0 for the text type).
+INT_U32 stored_width(INT_U32 type) {
+  static const INT_U32 widths[] = {1, 1, 2, 2, 4, 4, 4, 8, 0, 8};
+  return type <= POINTER_TYPE ? widths[type] : 0;
+}
+
 bool read_slot(DATA_DEVICE* device, INT_U32 type, PARAMETER_SLOT* slot) {
+  // A value cut off by the end of the data is a damaged record, not a shorter number.
+  if (stored_width(type) > device->bytes_left()) {
+    device->failed = 1;
+    return false;
+  }
   switch (type) {
     case INT_S8_TYPE:
     case INT_U8_TYPE: return device->read_u8(&slot->u8);

@@ -1,0 +1,205 @@
+// Tests of the numbered errors and warnings, the data layer's last error and the debugging aids.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "debug_stream.h"
+#include "errors.h"
+#include "host.h"
+#include "test_support.h"
+
+namespace {
+
+std::vector<std::string> box_captions;
+std::vector<std::string> box_texts;
+
+void record_box(const char* caption, const char* text) {
+  box_captions.push_back(caption);
+  box_texts.push_back(text);
+}
+
+// In a death test's child: reports on standard error whether the box showed exactly the expected text.
+std::string expected_box;
+void check_box(const char* caption, const char* text) {
+  if (std::string(caption) == "Error" && expected_box == text)
+    std::fputs("[box as expected]\n", stderr);
+  else
+    std::fprintf(stderr, "[unexpected box %s]\n", caption);
+}
+
+struct BoxRecorder {
+  BoxRecorder() {
+    box_captions.clear();
+    box_texts.clear();
+    set_message_box_hook(record_box);
+  }
+  ~BoxRecorder() { set_message_box_hook(nullptr); }
+};
+
+// Text written through the C library's text mode: CR LF line ends on Windows.
+std::string text_lines(std::string text) {
+#ifdef _WIN32
+  std::string crlf;
+  for (char c : text) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  return crlf;
+#else
+  return text;
+#endif
+}
+
+size_t table_rows(const ERROR_TABLE_ROW* table) {
+  size_t rows = 0;
+  while (table[rows].code != ERROR_TABLE_END) ++rows;
+  return rows;
+}
+
+}  // namespace
+
+TEST(ErrorTables, HoldEveryRowInAscendingOrder) {
+  EXPECT_EQ(table_rows(error_table), 76u);
+  EXPECT_EQ(table_rows(warning_table), 7u);
+  for (const ERROR_TABLE_ROW* table : {error_table, warning_table})
+    for (size_t i = 1; i < table_rows(table); ++i) EXPECT_LT(table[i - 1].code, table[i].code);
+  EXPECT_EQ(error_table[0].code, 0x0000u);
+  EXPECT_STREQ(error_table[0].detail, "Unable to create main window");
+  EXPECT_EQ(error_table[75].code, 0x1025u);
+  EXPECT_STREQ(error_table[75].message, "Unable to open competition file");
+  EXPECT_STREQ(error_table[3].detail, "Transparent colour was used in an inavlid situation");
+  EXPECT_EQ(error_table[61].code, 0x0090u);
+  EXPECT_EQ(warning_table[6].code, 0x0021u);
+  EXPECT_EQ(warning_table[3].append, 1u);
+  EXPECT_STREQ(warning_table[4].detail,
+               "There were more that 256 colours when tring to save an image, all unsaved colours have been "
+               "defaulted to palette entry 0");
+}
+
+TEST(RaiseWarning, ShowsTheRowWithItsArgumentAndReturns) {
+  BoxRecorder recorder;
+  raise_warning(0x03, "abc");
+  raise_warning(0x10, "ignored");
+  raise_warning(0x77, nullptr);
+  ASSERT_EQ(box_texts.size(), 3u);
+  EXPECT_EQ(box_captions[0], "Warning");
+  EXPECT_EQ(box_texts[0], "WARNING: 0003:\nSound layer was unable to start abc");
+  EXPECT_EQ(box_texts[1],
+            "WARNING: 0010:\nToo many colour for a 256 Palette \n\nDo you require more information?");
+  EXPECT_EQ(box_texts[2], "WARNING: Undefined warning encountered");
+}
+
+TEST(ShowMessageWithDetail, AsksForMoreOnlyWhenThereIsADetail) {
+  BoxRecorder recorder;
+  show_message_with_detail("Cap", "text", "detail");
+  show_message_with_detail("Cap", "text", nullptr);
+  ASSERT_EQ(box_texts.size(), 2u);
+  EXPECT_EQ(box_captions[0], "Cap");
+  EXPECT_EQ(box_texts[0], "text\n\nDo you require more information?");
+  EXPECT_EQ(box_texts[1], "text");
+}
+
+TEST(RaiseErrorDeathTest, ShowsTheRowThenEndsTheProgram) {
+  EXPECT_EXIT(
+      {
+        expected_box = "ERROR: 0042:\nUnrecognised command line option: -q\n\nDo you require more information?";
+        set_message_box_hook(check_box);
+        raise_error(0x42, "-q");
+      },
+      testing::ExitedWithCode(FATAL_EXIT_STATUS), "\\[box as expected\\]");
+  EXPECT_EXIT(
+      {
+        expected_box = "ERROR: 000C:\nPath type constant passed to function FOLDER::set() was invalid ";
+        set_message_box_hook(check_box);
+        raise_error(0x0C, "x");
+      },
+      testing::ExitedWithCode(FATAL_EXIT_STATUS), "\\[box as expected\\]");
+  EXPECT_EXIT(
+      {
+        expected_box = "ERROR: Undefined error encountered";
+        set_message_box_hook(check_box);
+        raise_error(0x9999, "x");
+      },
+      testing::ExitedWithCode(FATAL_EXIT_STATUS), "Application was unable to continue");
+}
+
+TEST(DataError, KeepsTheCodeAndACutArgument) {
+  set_error(0x1010, "a.bin");
+  EXPECT_EQ(get_error_code(), 0x1010);
+  EXPECT_STREQ(get_error_text(), "Error: File a.bin not found in package.");
+  set_error(0x1234, nullptr);
+  EXPECT_STREQ(get_error_text(), "Unknown Error Code");
+  EXPECT_STREQ(data_error.argument, "");
+
+  std::string long_argument(2000, 'z');
+  set_error(0x1007, long_argument.c_str());
+  EXPECT_EQ(std::strlen(data_error.argument), 1023u);
+  EXPECT_EQ(std::string(get_error_text()), "Error: Unable to read from file " + std::string(1023, 'z') + ".");
+}
+
+TEST(DataError, TextsIgnoreArgumentsWithoutPlaceholder) {
+  EXPECT_STREQ(data_error_text(0x0000, "x"), "No Error");
+  EXPECT_STREQ(data_error_text(0x1000, "%s%d"),
+               "Error: Colour darkening percentage was over 100% or less than -100% which makes no sense.");
+  EXPECT_STREQ(data_error_text(0x1006, "p.pkg"), "Error: Unable to open the package file p.pkg in write mode");
+  EXPECT_STREQ(data_error_text(0x0100, nullptr),
+               "Warning: The requested entry was not found in the config file ().");
+  // An argument that looks like a format is copied as it is.
+  EXPECT_STREQ(data_error_text(0x100F, "%s%n"), "Error: Unable to create file %s%n.");
+}
+
+TEST(LogDataError, WritesToThePlatformStreamOnlyWhenItHasOutputs) {
+  DEBUG_STREAM* platform = platform_debug_stream();
+  ASSERT_NE(platform, nullptr);
+  INT_U16 kept = platform->flags;
+  set_error(0x100C, "gone.txt");
+
+  platform->flags = 0;
+  testing::internal::CaptureStdout();
+  log_data_error(nullptr, "code/package", 12);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+
+  platform->flags = DEBUG_WRITE_TO_CONSOLE | DEBUG_WRITE_CODE_LOCATION | DEBUG_WRITE_STREAM_NAME;
+  testing::internal::CaptureStdout();
+  log_data_error(nullptr, "code/package", 12);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "<VELK Platform>: (code/package,12) Error: Can not open file gone.txt as it was not found.\n");
+  platform->flags = kept;
+}
+
+TEST(DebugConsolePrint, WritesTheLocationWhenGiven) {
+  testing::internal::CaptureStdout();
+  debug_console_print("main.cpp", 7, "hello");
+  debug_console_print(nullptr, 7, "plain");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Debug - File: main.cpp Line 7: = hello\nplain\n");
+}
+
+TEST(DebugLog, CreatesDebugTxtAfreshThenAppends) {
+  namespace fs = std::filesystem;
+  std::string folder = make_scratch_folder("debug_log");
+  fs::path kept = fs::current_path();
+  fs::current_path(folder);
+  write_whole_file(folder + "debug.txt", {'o', 'l', 'd', '\n'});
+  debug_log(nullptr, 0, "first", nullptr);
+  debug_log("a.cpp", 3, "second", nullptr);
+  debug_log(nullptr, 0, "other", "other.log");
+  fs::current_path(kept);
+
+  std::vector<INT_U8> bytes = read_whole_file(folder + "debug.txt");
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), text_lines("first\nDebug - File: a.cpp Line 3: = second\n"));
+  bytes = read_whole_file(folder + "other.log");
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), text_lines("other\n"));
+}
+
+TEST(DebugLog, ReportsAFileThatCannotBeOpened) {
+  BoxRecorder recorder;
+  std::string name = make_scratch_folder("debug_log_missing") + "no-such-folder/x.log";
+  debug_log(nullptr, 0, "text", name.c_str());
+  ASSERT_EQ(box_texts.size(), 1u);
+  EXPECT_EQ(box_captions[0], "Warning");
+  EXPECT_EQ(box_texts[0], "WARNING: 0002:\nUnable to open debug file " + name);
+}
