@@ -22,6 +22,10 @@ public:
   FILE* stream = nullptr;   // the open stream; callers may test feof on it
   INT_S32 line_end = 0;     // the first CR (13) or LF (10) the file gave; 0 until then
   INT_S32 read_ahead[3] = {0, 0, 0};  // bytes given back by the UTF-8 decoder, oldest first
+  INT_U8 read_ahead_count = 0;        // filled slots of read_ahead
+  INT_U8 at_start = 0;                // the next byte read is the file's first (a UTF-8 mark may follow)
+  INT_S32 pending = -1;               // a character that did not fit in the last line, read first
+  INT_U8 line_whole = 1;              // the last read_line reached its line end (or the file's end)
   INT_U8 utf16 = 0;         // the file holds 16-bit units
   INT_U8 swap = 0;          // the units are big-endian
   INT_U8 utf8 = 1;          // 8-bit text is UTF-8; cleared for good at the first invalid sequence read
@@ -58,8 +62,10 @@ public:
 
   // Private steps.
   INT_S32 read_unit();
+  INT_S32 read_byte();
   INT_S32 read_folded();
-  bool write_unit(INT_S32 character);
+  bool write_unit(INT_S32 unit);
+  bool write_character(INT_S32 character);
 };
 
 // Makes and opens a text file; null when the name is null or empty, the mode is not 0 to 2, the file
