@@ -1,0 +1,412 @@
+// Tests of the main window on a real display: pixels presented to the window are read back from the
+// display, and input sent through the window system reaches the keyboard and mouse state and the
+// close callback. Linux starts its own Xvfb; Windows runs under Wine's display.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "host.h"
+#include "image.h"
+#include "test_support.h"
+
+static int close_asks = 0;
+static INT_U8 refuse_close(INT_S16) {
+  close_asks++;
+  return 0;
+}
+static INT_U8 grant_close(INT_S16) {
+  close_asks++;
+  return 1;
+}
+
+// Pumps until the condition holds, at most a few hundred passes.
+template <typename CONDITION>
+static bool pump_until(CONDITION condition) {
+  set_idle_wait(10);
+  for (int i = 0; i < 300; i++) {
+    if (condition()) return true;
+    pump_messages();
+  }
+  return condition();
+}
+
+// Fills the screen image: left half red, right half blue, one green pixel at (10, 10).
+static void paint_known_image() {
+  INT_S16 w = screen_image.width, h = screen_image.height;
+  for (INT_S16 y = 0; y < h; y++)
+    for (INT_S16 x = 0; x < w; x++) *screen_image.pixel_at(x, y) = x < w / 2 ? 0xFFFF0000u : 0xFF0000FFu;
+  *screen_image.pixel_at(10, 10) = 0xFF00FF00u;
+  screen_image.extend_dirty_area(0, 0, w - 1, h - 1);
+}
+
+#ifndef _WIN32
+#include <X11/Xatom.h>
+#include <X11/keysym.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "../code/posix/x11_host.h"
+
+// Our own X server, so that parallel tests never share a display.
+struct X_SERVER_TEST : ::testing::Test {
+  pid_t server = -1;
+  Display* probe = nullptr;  // a second client: reads pixels back and sends input
+
+  void SetUp() override {
+    REQUIRE_TOOL("Xvfb");
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    server = fork();
+    ASSERT_GE(server, 0);
+    if (server == 0) {
+      close(fds[0]);
+      std::string fd = std::to_string(fds[1]);
+      freopen("/dev/null", "w", stderr);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp",
+             (char*)nullptr);
+      _exit(127);
+    }
+    close(fds[1]);
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+    std::string display = ":" + number;
+    setenv("DISPLAY", display.c_str(), 1);
+    probe = XOpenDisplay(display.c_str());
+    ASSERT_NE(probe, nullptr);
+    close_asks = 0;
+    quit_flag = 0;
+  }
+
+  void TearDown() override {
+    close_main_window(-1);
+    set_close_callback(nullptr);
+    if (probe) XCloseDisplay(probe);
+    if (server > 0) {
+      kill(server, SIGTERM);
+      waitpid(server, nullptr, 0);
+    }
+    unsetenv("DISPLAY");
+    set_idle_wait(50);
+  }
+
+  unsigned long pixel(XImage* image, int x, int y) { return XGetPixel(image, x, y) & 0xFFFFFF; }
+
+  void send(XEvent* event, long mask) {
+    event->xany.window = x_window;
+    event->xany.display = probe;
+    XSendEvent(probe, x_window, False, mask, event);
+    XFlush(probe);
+  }
+
+  void send_key(KeySym symbol, unsigned int state, bool press) {
+    XEvent event;
+    std::memset(&event, 0, sizeof(event));
+    event.type = press ? KeyPress : KeyRelease;
+    event.xkey.keycode = XKeysymToKeycode(probe, symbol);
+    event.xkey.state = state;
+    event.xkey.root = DefaultRootWindow(probe);
+    event.xkey.same_screen = True;
+    send(&event, 0);
+  }
+
+  void send_button(unsigned int button, bool press, int x, int y) {
+    XEvent event;
+    std::memset(&event, 0, sizeof(event));
+    event.type = press ? ButtonPress : ButtonRelease;
+    event.xbutton.button = button;
+    event.xbutton.x = x;
+    event.xbutton.y = y;
+    event.xbutton.same_screen = True;
+    send(&event, 0);
+  }
+};
+
+TEST_F(X_SERVER_TEST, PresentedPixelsReachTheWindow) {
+  ASSERT_EQ(open_graphics_window("Pixels", 200, 150, 0, 0), 1);
+  ASSERT_NE(x_window, 0u);
+  paint_known_image();
+  present_frame(0);
+  XSync(x_display, False);
+  XImage* image = XGetImage(probe, x_window, 0, 0, 200, 150, AllPlanes, ZPixmap);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(pixel(image, 0, 0), 0xFF0000u);
+  EXPECT_EQ(pixel(image, 99, 149), 0xFF0000u);
+  EXPECT_EQ(pixel(image, 100, 0), 0x0000FFu);
+  EXPECT_EQ(pixel(image, 199, 149), 0x0000FFu);
+  EXPECT_EQ(pixel(image, 10, 10), 0x00FF00u);
+  XDestroyImage(image);
+
+  // Only the dirty rectangle goes out: a change outside it stays unseen until it is dirty too.
+  *screen_image.pixel_at(20, 20) = 0xFFFFFFFFu;
+  *screen_image.pixel_at(150, 20) = 0xFFFFFFFFu;
+  screen_image.extend_dirty_area(15, 15, 25, 25);
+  present_frame(0);
+  XSync(x_display, False);
+  image = XGetImage(probe, x_window, 0, 0, 200, 150, AllPlanes, ZPixmap);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(pixel(image, 20, 20), 0xFFFFFFu);
+  EXPECT_EQ(pixel(image, 150, 20), 0x0000FFu);
+  XDestroyImage(image);
+
+  // The window carries its title and the client size asked for.
+  char* name = nullptr;
+  ASSERT_TRUE(XFetchName(probe, x_window, &name));
+  EXPECT_STREQ(name, "Pixels");
+  XFree(name);
+  XWindowAttributes attributes;
+  ASSERT_TRUE(XGetWindowAttributes(probe, x_window, &attributes));
+  EXPECT_EQ(attributes.width, 200);
+  EXPECT_EQ(attributes.height, 150);
+  EXPECT_EQ(attributes.map_state, IsViewable);
+}
+
+TEST_F(X_SERVER_TEST, ReshapingAndFullScreen) {
+  ASSERT_EQ(open_graphics_window("One", 120, 80, 0, 0), 1);
+  Window first = x_window;
+  ASSERT_EQ(open_graphics_window("Two", 300, 100, 0, 0), 1);
+  EXPECT_EQ(x_window, first);  // the same window, re-shaped
+  XSync(x_display, False);
+  XWindowAttributes attributes;
+  ASSERT_TRUE(XGetWindowAttributes(probe, x_window, &attributes));
+  EXPECT_EQ(attributes.width, 300);
+  EXPECT_EQ(attributes.height, 100);
+  EXPECT_EQ(get_desktop_width(), 800);
+  EXPECT_EQ(get_desktop_height(), 600);
+
+  ASSERT_EQ(open_graphics_window("Full", 640, 480, 1, 0), 1);
+  EXPECT_EQ(is_full_screen(), 1);
+  EXPECT_EQ(screen_image.width, 640);
+  close_main_window(0);
+  EXPECT_EQ(is_full_screen(), 0);
+  EXPECT_EQ(has_main_window(), 0);
+}
+
+TEST_F(X_SERVER_TEST, KeysReachTheKeyboardState) {
+  ASSERT_EQ(open_graphics_window("Keys", 100, 100, 0, 0), 1);
+  KEYBOARD_HANDLER keyboard;
+  keyboard.set_buffer_size(10);
+  keyboard.set_buffer_size(10);
+  keyboard.read_key();
+
+  send_key(XK_a, 0, true);
+  send_key(XK_a, 0, false);
+  ASSERT_TRUE(pump_until([] { return KEYBOARD_HANDLER::queue_last >= 0; }));
+  EXPECT_EQ(keyboard.read_key(), 'A');
+  EXPECT_EQ(keyboard.read_char(), 'a');
+
+  // Control+C types the letter; Control+Enter stays a line feed; Enter is a line feed.
+  send_key(XK_c, ControlMask, true);
+  send_key(XK_Return, ControlMask, true);
+  send_key(XK_Return, 0, true);
+  send_key(XK_A, ShiftMask, true);
+  ASSERT_TRUE(pump_until([] { return KEYBOARD_HANDLER::queue_last >= 3; }));
+  EXPECT_EQ(keyboard.read_char(), 'c');
+  EXPECT_EQ(keyboard.read_char(), '\n');
+  EXPECT_EQ(keyboard.read_char(), '\n');
+  EXPECT_EQ(keyboard.read_char(), 'A');
+
+  // Modifiers: the last key is the common code, held state by side.
+  send_key(XK_Shift_L, 0, true);
+  ASSERT_TRUE(pump_until([&] { return keyboard.is_key_down(VKEY_LSHIFT); }));
+  EXPECT_EQ(keyboard.read_key(), VKEY_SHIFT);
+  EXPECT_TRUE(keyboard.is_key_down(VKEY_SHIFT));
+  EXPECT_FALSE(keyboard.is_key_down(VKEY_RSHIFT));
+  send_key(XK_Shift_L, 0, false);
+  ASSERT_TRUE(pump_until([&] { return !keyboard.is_key_down(VKEY_LSHIFT); }));
+  EXPECT_FALSE(keyboard.is_key_down(VKEY_SHIFT));
+}
+
+TEST_F(X_SERVER_TEST, MouseButtonsWheelAndLeaving) {
+  ASSERT_EQ(open_graphics_window("Mouse", 100, 100, 0, 0), 1);
+  MOUSE_HANDLER::held_buttons = 0;
+  MOUSE_HANDLER::wheel_notches = MOUSE_HANDLER::wheel_remainder = 0;
+  send_button(3, true, 30, 40);
+  ASSERT_TRUE(pump_until([] { return MOUSE_HANDLER::held_buttons != 0; }));
+  EXPECT_EQ(MOUSE_HANDLER::held_buttons, 0x2u);  // the right button is button 2
+  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 30);
+  EXPECT_EQ(MOUSE_HANDLER::pointer_y, 40);
+  send_button(2, true, 30, 40);
+  send_button(3, false, 30, 40);
+  send_button(4, true, 30, 40);
+  send_button(4, false, 30, 40);
+  ASSERT_TRUE(pump_until([] { return MOUSE_HANDLER::wheel_notches != 0; }));
+  EXPECT_EQ(MOUSE_HANDLER::held_buttons, 0x4u);  // middle held, right released
+  EXPECT_EQ(MOUSE_HANDLER::wheel_notches, 1);
+
+  XEvent leave;
+  std::memset(&leave, 0, sizeof(leave));
+  leave.type = LeaveNotify;
+  send(&leave, 0);
+  ASSERT_TRUE(pump_until([] { return MOUSE_HANDLER::pointer_x == -1; }));
+  EXPECT_EQ(MOUSE_HANDLER::pointer_y, -1);
+  EXPECT_EQ(MOUSE_HANDLER::held_buttons, 0u);
+
+  // Moving the pointer through the host reaches the state through the server's motion event.
+  MOUSE_HANDLER mouse;
+  mouse.set_position(12, 34);
+  ASSERT_TRUE(pump_until([] { return MOUSE_HANDLER::pointer_x == 12; }));
+  EXPECT_EQ(MOUSE_HANDLER::pointer_y, 34);
+}
+
+TEST_F(X_SERVER_TEST, CloseRequestAsksTheCallback) {
+  ASSERT_EQ(open_graphics_window("Close", 100, 100, 0, 0), 1);
+  XEvent close;
+  std::memset(&close, 0, sizeof(close));
+  close.type = ClientMessage;
+  close.xclient.message_type = XInternAtom(probe, "WM_PROTOCOLS", False);
+  close.xclient.format = 32;
+  close.xclient.data.l[0] = (long)XInternAtom(probe, "WM_DELETE_WINDOW", False);
+  set_close_callback(refuse_close);
+  send(&close, 0);
+  ASSERT_TRUE(pump_until([] { return close_asks == 1; }));
+  EXPECT_EQ(quit_flag, 0);
+  set_close_callback(grant_close);
+  send(&close, 0);
+  ASSERT_TRUE(pump_until([] { return close_asks == 2; }));
+  EXPECT_EQ(quit_flag, 1);
+  quit_flag = 0;
+  // Without a callback the window cannot be closed by the user.
+  set_close_callback(nullptr);
+  send(&close, 0);
+  XSync(probe, False);
+  for (int i = 0; i < 5; i++) pump_messages();
+  EXPECT_EQ(quit_flag, 0);
+  EXPECT_EQ(has_main_window(), 1);
+}
+
+TEST_F(X_SERVER_TEST, PointerShapes) {
+  EXPECT_EQ(set_mouse_cursor(1, 0), 0);  // no window yet
+  ASSERT_EQ(open_graphics_window("Pointer", 100, 100, 0, 0), 1);
+  EXPECT_EQ(set_mouse_cursor(5, 1), 1);
+  EXPECT_EQ(set_mouse_cursor(1, 0), 1);
+  EXPECT_EQ(set_mouse_cursor(7, 0), 0);
+  EXPECT_EQ(show_system_cursor(0), 1);
+  EXPECT_EQ(MOUSE_HANDLER::system_cursor_visible, 0);
+  EXPECT_EQ(show_system_cursor(1), 1);
+  EXPECT_EQ(set_mouse_cursor(-1, 0), 1);
+}
+
+TEST(WindowWithoutDisplay, UnreachableDisplayIsAFatalError) {
+  EXPECT_EXIT(
+      {
+        setenv("DISPLAY", ":32761", 1);
+        open_graphics_window("Nowhere", 100, 100, 0, 0);
+        std::exit(0);  // not reached: a window that cannot be made ends the program
+      },
+      ::testing::ExitedWithCode(FATAL_EXIT_STATUS), "");
+}
+
+#else  // _WIN32
+#include <windows.h>
+
+struct WIN32_WINDOW_TEST : ::testing::Test {
+  HWND window = nullptr;
+  void open(const char* title, INT_S16 width, INT_S16 height) {
+    ASSERT_EQ(open_graphics_window(title, width, height, 0, 0), 1);
+    window = FindWindowA("main", title);
+    ASSERT_NE(window, nullptr);
+  }
+  void TearDown() override {
+    close_main_window(-1);
+    set_close_callback(nullptr);
+    quit_flag = 0;
+    BYTE state[256] = {0};
+    SetKeyboardState(state);
+  }
+};
+
+TEST_F(WIN32_WINDOW_TEST, PresentedPixelsReachTheWindow) {
+  open("Pixels", 200, 150);
+  paint_known_image();
+  present_frame(0);
+  GdiFlush();
+  HDC dc = GetDC(window);
+  ASSERT_NE(dc, nullptr);
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 199, 149), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(dc, 10, 10), RGB(0, 255, 0));
+  ReleaseDC(window, dc);
+  RECT client;
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right - client.left, 200);
+  EXPECT_EQ(client.bottom - client.top, 150);
+}
+
+TEST_F(WIN32_WINDOW_TEST, MessagesReachTheKeyboardState) {
+  open("Keys", 100, 100);
+  KEYBOARD_HANDLER keyboard;
+  keyboard.set_buffer_size(10);
+  keyboard.set_buffer_size(10);
+  keyboard.read_key();
+  SendMessageA(window, WM_KEYDOWN, 'A', 0);
+  SendMessageA(window, WM_CHAR, 'a', 0);
+  EXPECT_EQ(keyboard.read_key(), 'A');
+  EXPECT_EQ(keyboard.read_char(), 'a');
+
+  BYTE state[256] = {0};
+  state[VK_CONTROL] = 0x80;
+  SetKeyboardState(state);
+  SendMessageA(window, WM_KEYDOWN, 'C', 0);
+  SendMessageA(window, WM_CHAR, 3, 0);
+  SendMessageA(window, WM_KEYDOWN, VK_RETURN, 0);
+  SendMessageA(window, WM_CHAR, 10, 0);
+  EXPECT_EQ(keyboard.read_char(), 'c');
+  EXPECT_EQ(keyboard.read_char(), '\n');
+  state[VK_CONTROL] = 0;
+  SetKeyboardState(state);
+  SendMessageA(window, WM_CHAR, 13, 0);
+  EXPECT_EQ(keyboard.read_char(), '\n');
+  EXPECT_EQ(SendMessageA(window, WM_UNICHAR, 0xFFFF, 0), 1);
+  EXPECT_EQ(keyboard.read_char(), 0);
+  SendMessageA(window, WM_UNICHAR, 0x20AC, 0);
+  EXPECT_EQ(keyboard.read_char(), '?');
+}
+
+TEST_F(WIN32_WINDOW_TEST, MessagesReachTheMouseState) {
+  open("Mouse", 100, 100);
+  MOUSE_HANDLER::held_buttons = 0;
+  MOUSE_HANDLER::wheel_notches = MOUSE_HANDLER::wheel_remainder = 0;
+  SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(30, 40));
+  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 30);
+  EXPECT_EQ(MOUSE_HANDLER::pointer_y, 40);
+  SendMessageA(window, WM_RBUTTONDOWN, 0, MAKELPARAM(30, 40));
+  SendMessageA(window, WM_XBUTTONDOWN, MAKEWPARAM(0, XBUTTON2), 0);
+  EXPECT_EQ(MOUSE_HANDLER::held_buttons, 0x2u | (1u << 10));
+  SendMessageA(window, WM_MOUSEWHEEL, MAKEWPARAM(0, 60), 0);
+  SendMessageA(window, WM_MOUSEWHEEL, MAKEWPARAM(0, 60), 0);
+  EXPECT_EQ(MOUSE_HANDLER::wheel_notches, 1);
+  SendMessageA(window, WM_MOUSELEAVE, 0, 0);
+  EXPECT_EQ(MOUSE_HANDLER::pointer_x, -1);
+  EXPECT_EQ(MOUSE_HANDLER::held_buttons, 0u);
+}
+
+TEST_F(WIN32_WINDOW_TEST, CloseRequestAsksTheCallback) {
+  open("Close", 100, 100);
+  close_asks = 0;
+  set_close_callback(refuse_close);
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(pump_until([] { return close_asks == 1; }));
+  EXPECT_EQ(quit_flag, 0);
+  set_close_callback(grant_close);
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(pump_until([] { return close_asks == 2; }));
+  EXPECT_EQ(quit_flag, 1);
+  EXPECT_NE(FindWindowA("main", "Close"), nullptr);  // the window itself stays
+}
+
+TEST_F(WIN32_WINDOW_TEST, PointerShapesAndJoystick) {
+  EXPECT_EQ(set_mouse_cursor(1, 0), 0);
+  open("Pointer", 100, 100);
+  EXPECT_EQ(set_mouse_cursor(5, 1), 1);
+  EXPECT_EQ(set_mouse_cursor(1, 0), 1);
+  EXPECT_EQ(set_mouse_cursor(-1, 0), 1);
+  JOYSTICK_CAPS caps;
+  EXPECT_EQ(get_joystick_caps(3, &caps), 0);
+}
+#endif
