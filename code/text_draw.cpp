@@ -289,22 +289,16 @@ struct LAYOUT_CHAR {
 
 static bool is_blank(INT_U32 code) { return code == ' ' || code == '\t'; }
 
-void draw_text_in_box(IMAGE* image, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const COLOUR* text_colour,
-                      const COLOUR* background, const COLOUR* underline, INT_S8 font_id, INT_S16 x_size,
-                      INT_S16 y_size, const char* text, TEXT_FLAGS flags) {
-  if (!image || !text || !text[0]) return;
+INT_S32 layout_text_in_box(IMAGE* image, INT_S32 box_width, INT_S32 lines_allowed, INT_S8 font_id, INT_S16 x_size,
+                           INT_S16 y_size, const char* text, TEXT_LINE* lines) {
+  if (!text || !text[0] || !lines) return 0;
   FONT_SLOT* slot = get_font(font_id);
-  if (!slot || x_size < 1 || y_size < 1) return;
-  image->extend_dirty_area(x1, y1, x2, y2);
-
-  INT_S32 lines_allowed = ((INT_S32)y2 - y1 + 1) / y_size;
+  if (!slot || x_size < 1 || y_size < 1) return 0;
   if (lines_allowed < 1) lines_allowed = 1;
   if (lines_allowed > TEXT_MAX_LINES) lines_allowed = TEXT_MAX_LINES;
-  const INT_S32 box_width = (INT_S32)x2 - x1 + 1;
   const INT_S32 ellipsis_width = text_width(image, font_id, x_size, y_size, "...", -1, false);
   const INT_S32 dash_width = text_width(image, font_id, x_size, y_size, "-", -1, false);
 
-  TEXT_LINE lines[TEXT_MAX_LINES];
   INT_S32 begun = 1;
   lines[0].start = 0;
   lines[0].count = 0;
@@ -406,6 +400,19 @@ void draw_text_in_box(IMAGE* image, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 
 
   INT_S32 count = begun;
   if (count > 1 && count < lines_allowed && lines[count - 1].count == 0) count--;
+  return count;
+}
+
+void draw_text_in_box(IMAGE* image, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const COLOUR* text_colour,
+                      const COLOUR* background, const COLOUR* underline, INT_S8 font_id, INT_S16 x_size,
+                      INT_S16 y_size, const char* text, TEXT_FLAGS flags) {
+  if (!image || !text || !text[0] || !font_loaded(font_id) || x_size < 1 || y_size < 1) return;
+  image->extend_dirty_area(x1, y1, x2, y2);
+  const INT_S32 ellipsis_width = text_width(image, font_id, x_size, y_size, "...", -1, false);
+  const INT_S32 dash_width = text_width(image, font_id, x_size, y_size, "-", -1, false);
+  TEXT_LINE lines[TEXT_MAX_LINES];
+  INT_S32 count = layout_text_in_box(image, (INT_S32)x2 - x1 + 1, ((INT_S32)y2 - y1 + 1) / y_size, font_id, x_size,
+                                     y_size, text, lines);
 
   for (INT_S32 k = 0; k < count; k++) {
     const TEXT_LINE& line = lines[k];

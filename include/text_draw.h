@@ -57,6 +57,11 @@ void draw_text_in_box(IMAGE* image, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 
                       const COLOUR* background, const COLOUR* underline, INT_S8 font_id, INT_S16 x_size,
                       INT_S16 y_size, const char* text, TEXT_FLAGS flags);
 
+// The line breaking of draw_text_in_box: fills lines (room for TEXT_MAX_LINES) for a box of that width
+// and at most lines_allowed lines (kept within 1 .. TEXT_MAX_LINES) and returns the number to draw.
+INT_S32 layout_text_in_box(IMAGE* image, INT_S32 box_width, INT_S32 lines_allowed, INT_S8 font_id, INT_S16 x_size,
+                           INT_S16 y_size, const char* text, TEXT_LINE* lines);
+
 // draw_text of the character's low byte.
 void draw_char(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, const COLOUR* background,
                const COLOUR* underline, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, INT_U16 character,

@@ -1,0 +1,351 @@
+// Tests of text measuring and drawing with DejaVu Sans: widths and hex runs, where ink lands (bounds,
+// clip, the last column and row, the dirty rectangle), the effects, and the line breaking of text in
+// boxes. Glyph pixels themselves change with the FreeType version, so only their extent is checked.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "folder.h"
+#include "font.h"
+#include "image.h"
+#include "text_draw.h"
+#include "test_support.h"
+
+namespace {
+
+const COLOUR WHITE = 0xFFFFFFFF;
+const COLOUR BLACK = 0xFF000000;
+const COLOUR RED = 0xFFFF0000;
+const INT_S8 SANS = 10;
+
+std::string system_font_folder() {
+#ifdef _WIN32
+  return "Z:\\usr\\share\\fonts\\truetype\\dejavu";
+#else
+  return "/usr/share/fonts/truetype/dejavu";
+#endif
+}
+
+struct BOUNDS {
+  int x1 = 100000, y1 = 100000, x2 = -1, y2 = -1, count = 0;
+};
+
+// The extent of the pixels that differ from the background.
+BOUNDS ink(const IMAGE& image, COLOUR background) {
+  BOUNDS b;
+  for (int y = 0; y < image.height; y++)
+    for (int x = 0; x < image.width; x++)
+      if (*image.pixel_at(x, y) != background) {
+        b.count++;
+        if (x < b.x1) b.x1 = x;
+        if (y < b.y1) b.y1 = y;
+        if (x > b.x2) b.x2 = x;
+        if (y > b.y2) b.y2 = y;
+      }
+  return b;
+}
+
+void fill(IMAGE* image, COLOUR colour) {
+  image->clear(&colour, 1);
+  image->clear_dirty_area();
+}
+
+class TextTest : public ::testing::Test {
+protected:
+  FOLDER fonts;
+  void SetUp() override {
+    if (!std::filesystem::exists(system_font_folder() + "/DejaVuSans.ttf"))
+      GTEST_SKIP() << "fonts-dejavu-core is not installed; skipped";
+    ASSERT_TRUE(fonts.set_if_folder(system_font_folder().c_str()));
+    set_named_path("$FONTDATA", &fonts);
+    disable_font_preload();
+    start_font_system();
+    ASSERT_EQ(load_font("DejaVuSans.ttf", nullptr, SANS, &fonts), SANS);
+  }
+  void TearDown() override {
+    stop_font_system();
+    remove_named_path("$FONTDATA");
+  }
+  INT_S32 width(const char* text, INT_S16 size = 30) { return text_width(nullptr, SANS, size, size, text, -1, false); }
+};
+
+}  // namespace
+
+TEST_F(TextTest, WidthsAddTheAdvances) {
+  EXPECT_EQ(width(""), 0);
+  EXPECT_GT(width("A"), 10);
+  EXPECT_EQ(width("AB"), width("A") + width("B"));
+  EXPECT_EQ(text_width(nullptr, SANS, 30, 30, "AB", 1, false), width("A"));
+  EXPECT_GT(width("Hello", 60), width("Hello", 30));
+  // Unloaded fonts and sizes below 1 give the byte length.
+  EXPECT_EQ(text_width(nullptr, 50, 30, 30, "hello", -1, false), 5);
+  EXPECT_EQ(text_width(nullptr, SANS, 0, 30, "hello", 2, false), 5);
+  // -1 takes the image's default font and sizes.
+  IMAGE image(10, 10);
+  EXPECT_EQ(text_width(&image, -1, -1, -1, "Hello", -1, false), text_width(nullptr, SANS, 22, 22, "Hello", -1, false));
+}
+
+TEST_F(TextTest, HexRunsReadAsOneCharacterEach) {
+  EXPECT_EQ(width("\x01,0041\x01"), width("A"));
+  EXPECT_EQ(width("x\x01,0041,0042\x01y"), width("xABy"));
+  EXPECT_EQ(width("\x01" "0041" "0042"), width("AB"));       // commas are optional, the run may stay open
+  EXPECT_EQ(text_width(nullptr, SANS, 30, 30, "0041", -1, true), width("A"));  // starting in hex mode
+  EXPECT_EQ(text_width(nullptr, SANS, 30, 30, "\x01,0041,0042\x01", 1, false), width("A"));
+  // Characters above 0xFF are rendered on their own.
+  EXPECT_GT(width("\x01,0416\x01"), 10);
+  // Broken runs: stray bytes and short digit groups are no characters, and reading stops at the NUL.
+  EXPECT_EQ(width("\x01,zz0041\x01"), width("A"));
+  EXPECT_EQ(width("\x01,12"), 0);
+  EXPECT_EQ(width("\x01,123"), 0);
+}
+
+TEST_F(TextTest, InkLiesInsideThePenBoxAndTheDirtyRectangle) {
+  IMAGE image(300, 80);
+  fill(&image, WHITE);
+  draw_text(&image, 10, 10, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 30, 30, "Hello", 0, -1, false);
+  BOUNDS b = ink(image, WHITE);
+  ASSERT_GT(b.count, 100);
+  EXPECT_GE(b.x1, 10);
+  EXPECT_LE(b.x1, 16);
+  EXPECT_LT(b.x2, 10 + width("Hello"));
+  EXPECT_GT(b.x2 - b.x1, width("Hello") * 8 / 10);
+  EXPECT_GE(b.y1, 10);
+  EXPECT_LE(b.y2, 10 + 30);
+  EXPECT_GT(b.y2 - b.y1, 15);  // cap height of a 29-pixel face
+  EXPECT_LE(image.dirty.x1, b.x1);
+  EXPECT_LE(image.dirty.y1, b.y1);
+  EXPECT_GE(image.dirty.x2, b.x2);
+  EXPECT_GE(image.dirty.y2, b.y2);
+
+  // A hex-run letter draws exactly like the plain letter.
+  IMAGE plain(60, 50), hex(60, 50);
+  fill(&plain, WHITE);
+  fill(&hex, WHITE);
+  draw_text(&plain, 5, 5, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 30, 30, "A", 0, -1, false);
+  draw_text(&hex, 5, 5, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 30, 30, "\x01,0041\x01", 0, -1, false);
+  EXPECT_EQ(0, std::memcmp(plain.pixels, hex.pixels, sizeof(INT_U32) * 60 * 50));
+}
+
+TEST_F(TextTest, TheDirtyRectangleTakesInGlyphOverhang) {
+  // At this size the hook of "j" reaches left of the pen position.
+  GLYPH* glyph = nullptr;
+  IMAGE image(200, 200);
+  fill(&image, WHITE);
+  draw_text(&image, 60, 20, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 120, 120, "j", 0, -1, false);
+  glyph = get_font(SANS)->glyphs['j'];
+  ASSERT_NE(glyph, nullptr);
+  BOUNDS b = ink(image, WHITE);
+  ASSERT_GT(b.count, 0);
+  if (glyph->bitmap_left < 0) {
+    EXPECT_LT(b.x1, 60);
+  }
+  EXPECT_LE(image.dirty.x1, b.x1);
+  EXPECT_LE(image.dirty.y1, b.y1);
+  EXPECT_GE(image.dirty.x2, b.x2);
+  EXPECT_GE(image.dirty.y2, b.y2);
+}
+
+TEST_F(TextTest, ClipAndImageEdgesBoundTheInk) {
+  IMAGE image(40, 40);
+  fill(&image, WHITE);
+  // Text running off the right and bottom never touches the last column or row.
+  draw_text(&image, 20, 15, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 40, 40, "WWW", 0, -1, false);
+  BOUNDS b = ink(image, WHITE);
+  ASSERT_GT(b.count, 0);
+  EXPECT_LT(b.x2, 39);
+  EXPECT_LT(b.y2, 39);
+
+  fill(&image, WHITE);
+  image.set_clip(0, 0, 19, 39);
+  draw_text(&image, 5, 0, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 30, 30, "WW", 0, -1, false);
+  b = ink(image, WHITE);
+  ASSERT_GT(b.count, 0);
+  EXPECT_LE(b.x2, 19);
+
+  // An unset clip draws nothing.
+  fill(&image, WHITE);
+  image.clip.x1 = -1;
+  draw_text(&image, 5, 0, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 30, 30, "WW", 0, -1, false);
+  EXPECT_EQ(ink(image, WHITE).count, 0);
+}
+
+TEST_F(TextTest, InvisibleTextStillDrawsItsBackground) {
+  IMAGE image(200, 60);
+  fill(&image, WHITE);
+  COLOUR clear_text = 0x00000000;
+  draw_text(&image, 10, 10, &clear_text, &RED, &COLOUR_INVISIBLE, SANS, 30, 30, "Hi", 0, -1, false);
+  BOUNDS b = ink(image, WHITE);
+  EXPECT_EQ(b.x1, 10);
+  EXPECT_EQ(b.y1, 10);
+  EXPECT_EQ(b.x2, 10 + width("Hi"));
+  EXPECT_EQ(b.y2, 40);
+  for (int y = b.y1; y <= b.y2; y++)
+    for (int x = b.x1; x <= b.x2; x++) ASSERT_EQ(*image.pixel_at(x, y), RED);
+}
+
+TEST_F(TextTest, EffectsPlaceTheirPasses) {
+  IMAGE image(200, 60);
+  // Shadow: the background box comes with the shadow pass, two pixels down and right, once.
+  fill(&image, WHITE);
+  draw_text(&image, 10, 10, &BLACK, &RED, &COLOUR_INVISIBLE, SANS, 30, 30, ".", TEXT_SHADOW, -1, false);
+  EXPECT_EQ(*image.pixel_at(10, 10), WHITE);
+  EXPECT_EQ(*image.pixel_at(11, 11), WHITE);
+  EXPECT_EQ(*image.pixel_at(12, 12), RED);
+  EXPECT_EQ(*image.pixel_at(12 + width("."), 42), RED);
+  EXPECT_EQ(*image.pixel_at(13 + width("."), 42), WHITE);
+
+  // Inset: no background box at all.
+  fill(&image, WHITE);
+  draw_text(&image, 10, 10, &BLACK, &RED, &COLOUR_INVISIBLE, SANS, 30, 30, "H", TEXT_INSET, -1, false);
+  int red = 0;
+  for (int y = 0; y < 60; y++)
+    for (int x = 0; x < 200; x++) red += *image.pixel_at(x, y) == RED;
+  EXPECT_EQ(red, 0);
+  EXPECT_GT(ink(image, WHITE).count, 50);
+}
+
+TEST_F(TextTest, ChiseledTextChangesOnlyCoveredPixels) {
+  const COLOUR grey = 0xFF808080;
+  IMAGE chiseled(120, 60), plain(120, 60);
+  fill(&chiseled, grey);
+  draw_text(&chiseled, 10, 10, &BLACK, &RED, &COLOUR_INVISIBLE, SANS, 30, 30, "Aw", TEXT_CHISELED, -1, false);
+  // Where the two passes have coverage: plain text at the same two places.
+  fill(&plain, WHITE);
+  draw_text(&plain, 10, 10, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 30, 30, "Aw", 0, -1, false);
+  draw_text(&plain, 11, 11, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 30, 30, "Aw", 0, -1, false);
+  int changed = 0;
+  for (int y = 0; y < 60; y++)
+    for (int x = 0; x < 120; x++) {
+      if (*chiseled.pixel_at(x, y) == grey) continue;
+      changed++;
+      EXPECT_NE(*plain.pixel_at(x, y), WHITE) << x << "," << y;
+      EXPECT_EQ(*chiseled.pixel_at(x, y) >> 24, 0xFFu);
+    }
+  EXPECT_GT(changed, 50);
+}
+
+TEST_F(TextTest, PrintfFormatsWithinItsBuffer) {
+  IMAGE image(300, 50);
+  fill(&image, WHITE);
+  std::string huge(20000, 'i');
+  draw_text_printf(&image, 0, 5, &BLACK, &COLOUR_INVISIBLE, SANS, 20, 20, "%d:%s", 42, huge.c_str());
+  BOUNDS b = ink(image, WHITE);
+  EXPECT_GT(b.count, 20);
+  EXPECT_LT(b.x1, 10);
+  fill(&image, WHITE);
+  draw_char(&image, 0, 5, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 20, 20, 0x0141, 0);  // low byte 'A'
+  EXPECT_GT(ink(image, WHITE).count, 20);
+}
+
+TEST_F(TextTest, LinesBreakAtBlanks) {
+  TEXT_LINE lines[TEXT_MAX_LINES];
+  INT_S32 box = width("hello world ") + 2;
+  INT_S32 n = layout_text_in_box(nullptr, box, 5, SANS, 30, 30, "hello world hello world", lines);
+  ASSERT_EQ(n, 2);
+  EXPECT_EQ(lines[0].start, 0);
+  EXPECT_EQ(lines[0].count, 11);
+  EXPECT_EQ(lines[0].width, width("hello world"));
+  EXPECT_EQ(lines[1].start, 12);
+  EXPECT_EQ(lines[1].count, 11);
+  EXPECT_EQ(lines[0].flags | lines[1].flags, 0);
+
+  // Line feeds end lines; leading blanks are dropped.
+  n = layout_text_in_box(nullptr, 1000, 5, SANS, 30, 30, "ab\n   cd", lines);
+  ASSERT_EQ(n, 2);
+  EXPECT_EQ(lines[1].start, 6);
+  EXPECT_EQ(lines[1].count, 2);
+  EXPECT_EQ(lines[1].width, width("cd"));
+
+  // A hyphen ends a line with it included.
+  box = width("well-") + 2;
+  n = layout_text_in_box(nullptr, box, 5, SANS, 30, 30, "well-known", lines);
+  ASSERT_GE(n, 2);
+  EXPECT_EQ(lines[0].count, 5);
+  EXPECT_EQ(lines[1].start, 5);
+}
+
+TEST_F(TextTest, LongWordsAreCutWithHyphens) {
+  TEXT_LINE lines[TEXT_MAX_LINES];
+  const char* word = "abcdefghijklmnopqrstuvwxyz";
+  INT_S32 box = 100;
+  INT_S32 n = layout_text_in_box(nullptr, box, 20, SANS, 30, 30, word, lines);
+  ASSERT_GT(n, 2);
+  INT_S32 total = 0;
+  for (INT_S32 k = 0; k < n; k++) {
+    EXPECT_EQ(lines[k].start, total);
+    total += lines[k].count;
+    if (k < n - 1) {
+      EXPECT_EQ(lines[k].flags, TEXT_LINE_DASH) << k;
+      EXPECT_LT(lines[k].width + width("-"), box);
+      EXPECT_GT(lines[k].count, 0);
+    }
+  }
+  EXPECT_EQ(total, 26);
+  // A box narrower than one character still moves on, one character per line.
+  n = layout_text_in_box(nullptr, 3, 10, SANS, 30, 30, "WWW", lines);
+  ASSERT_EQ(n, 3);
+  EXPECT_EQ(lines[2].start, 2);
+}
+
+TEST_F(TextTest, TheLastLineEndsWithAnEllipsisUnlessTheRestFits) {
+  TEXT_LINE lines[TEXT_MAX_LINES];
+  INT_S32 box = width("one two") + 2;
+  INT_S32 n = layout_text_in_box(nullptr, box, 1, SANS, 30, 30, "one two three four", lines);
+  ASSERT_EQ(n, 1);
+  EXPECT_EQ(lines[0].flags, TEXT_LINE_ELLIPSIS);
+  EXPECT_LE(lines[0].width + width("..."), box);
+  EXPECT_GT(lines[0].count, 0);
+
+  // The whole rest fits although a character plus "..." would not.
+  box = width("abc");
+  n = layout_text_in_box(nullptr, box, 1, SANS, 30, 30, "abc", lines);
+  ASSERT_EQ(n, 1);
+  EXPECT_EQ(lines[0].count, -1);
+  EXPECT_EQ(lines[0].width, width("abc"));
+  EXPECT_EQ(lines[0].flags, 0);
+
+  // At most 256 lines, and a trailing empty line is dropped.
+  std::string many;
+  for (int k = 0; k < 300; k++) many += "a\n";
+  n = layout_text_in_box(nullptr, 100, 1000, SANS, 30, 30, many.c_str(), lines);
+  EXPECT_EQ(n, TEXT_MAX_LINES);
+  n = layout_text_in_box(nullptr, 100, 10, SANS, 30, 30, "a\nb\n", lines);
+  EXPECT_EQ(n, 2);
+}
+
+TEST_F(TextTest, BoxesAlignTheirLines) {
+  IMAGE image(300, 100);
+  const INT_S16 x1 = 20, y1 = 10, x2 = 279, y2 = 89;
+  fill(&image, WHITE);
+  draw_text_in_box(&image, x1, y1, x2, y2, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 30, 30, "Centred", 0);
+  BOUNDS b = ink(image, WHITE);
+  ASSERT_GT(b.count, 0);
+  int left_gap = b.x1 - x1, right_gap = x2 - b.x2;
+  EXPECT_LE(std::abs(left_gap - right_gap), 6);
+  EXPECT_EQ(image.dirty.x1, x1);  // the whole box is marked changed
+  EXPECT_EQ(image.dirty.y2, y2);
+
+  fill(&image, WHITE);
+  draw_text_in_box(&image, x1, y1, x2, y2, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 30, 30, "Left",
+                   TEXT_LEFT_JUSTIFY | TEXT_TOP_ALIGN);
+  b = ink(image, WHITE);
+  EXPECT_LE(b.x1 - x1, 4);
+  EXPECT_LE(b.y1 - y1, 10);
+
+  fill(&image, WHITE);
+  draw_text_in_box(&image, x1, y1, x2, y2, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 30, 30, "Right",
+                   TEXT_RIGHT_JUSTIFY | TEXT_BOTTOM_ALIGN);
+  b = ink(image, WHITE);
+  EXPECT_LE(x2 - b.x2, 4);
+  EXPECT_GE(b.y2, y2 - 30);
+
+  // A box lower than one line still shows that line.
+  fill(&image, WHITE);
+  draw_text_in_box(&image, x1, 40, x2, 45, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 30, 30, "Low", 0);
+  EXPECT_GT(ink(image, WHITE).count, 0);
+}
