@@ -1,0 +1,376 @@
+// Windows host layer: files, folders and drives. Paths use '\', drive roots are "D:\", system folders
+// come from SHGetFolderPathA and the logical drives from GetLogicalDriveStringsA (floppies listed last).
+#include "files.h"
+#include "file_utils.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+char temp_parent_path[FOLDER_PATH_SIZE];
+
+// ---------------------------------------------------------------------------------------------------
+// Path building: every path goes into a FOLDER_PATH_SIZE buffer; one that does not fit fails.
+// ---------------------------------------------------------------------------------------------------
+
+static bool join_path(char* out, const char* folder_path, const char* name) {
+  if (!name) return false;
+  size_t length = strlen(folder_path);
+  const char* separator = (length > 0 && folder_path[length - 1] == '\\') ? "" : "\\";
+  int written = snprintf(out, FOLDER_PATH_SIZE, "%s%s%s", folder_path, separator, name);
+  return written >= 0 && written < FOLDER_PATH_SIZE;
+}
+
+static bool program_file_name(char* out) {
+  DWORD length = GetModuleFileNameA(nullptr, out, FOLDER_PATH_SIZE);
+  return length > 0 && length < FOLDER_PATH_SIZE - 1;
+}
+
+static bool path_exists(const char* path_text) { return GetFileAttributesA(path_text) != INVALID_FILE_ATTRIBUTES; }
+
+// ---------------------------------------------------------------------------------------------------
+// FOLDER members of the host
+// ---------------------------------------------------------------------------------------------------
+
+bool FOLDER::equals(const FOLDER* other) const { return other && _stricmp(path, other->path) == 0; }
+
+const char* FOLDER::get_name() const {
+  static char name[FOLDER_PATH_SIZE];
+  strcpy(name, path);
+  size_t length = strlen(name);
+  if (length > 0 && name[length - 1] == '\\') name[length - 1] = 0;
+  char* last = strrchr(name, '\\');
+  return last ? last + 1 : name;
+}
+
+const char* FOLDER::get_path_text(const char* name) const {
+  static char text[FOLDER_PATH_SIZE];
+  char base[FOLDER_PATH_SIZE];
+  strcpy(base, path);
+  size_t length = strlen(base);
+  if (!name) {
+    // A drive root keeps its backslash: "D:" alone would name the drive's current folder.
+    if (length > 3 && base[length - 1] == '\\') base[length - 1] = 0;
+    strcpy(text, base);
+    return text;
+  }
+  if (length > 0 && base[length - 1] == '\\') base[length - 1] = 0;
+  if (!join_path(text, base, name)) return nullptr;
+  return text;
+}
+
+bool FOLDER::is_folder(const char* path_text) {
+  if (!path_text || !*path_text) return false;
+  DWORD attributes = GetFileAttributesA(path_text);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FOLDER::set_if_folder(const char* path_text) {
+  if (!is_folder(path_text) || strlen(path_text) >= FOLDER_PATH_SIZE) return false;
+  strcpy(path, path_text);
+  return true;
+}
+
+bool FOLDER::enter(const char* name, bool create) {
+  char target[FOLDER_PATH_SIZE];
+  if (!name || !*name || !join_path(target, path, name)) return false;
+  if (!is_folder(target)) {
+    if (!create) return false;
+    CreateDirectoryA(target, nullptr);
+    if (!is_folder(target)) return false;
+  }
+  strcpy(path, target);
+  return true;
+}
+
+bool FOLDER::go_up() {
+  char parent[FOLDER_PATH_SIZE];
+  strcpy(parent, path);
+  size_t length = strlen(parent);
+  if (length > 0 && parent[length - 1] == '\\') parent[--length] = 0;
+  char* last = strrchr(parent, '\\');
+  if (!last) return false;
+  if (last - parent <= 2)
+    last[1] = 0;  // a drive root keeps its backslash
+  else
+    *last = 0;
+  if (!is_folder(parent)) return false;
+  strcpy(path, parent);
+  return true;
+}
+
+bool FOLDER::set_to_drive_root(INT_S16 index) {
+  const char* root = get_drive_root_text(index);
+  if (!root) return false;
+  strcpy(path, root);
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// File operations
+// ---------------------------------------------------------------------------------------------------
+
+bool delete_file(const FOLDER* folder, const char* name) {
+  char target[FOLDER_PATH_SIZE];
+  if (!folder || !join_path(target, folder->path, name)) return false;
+  return remove(target) == 0;
+}
+
+bool remove_folder(const FOLDER* folder, const char* sub_folder, INT_U8 empty_first) {
+  char target[FOLDER_PATH_SIZE];
+  if (!folder || !join_path(target, folder->path, sub_folder)) return false;
+  if (empty_first && !empty_folder(const_cast<FOLDER*>(folder), sub_folder)) return false;
+  return RemoveDirectoryA(target) != 0;
+}
+
+bool rename_file(const FOLDER* from, const char* from_name, const FOLDER* to, const char* to_name) {
+  char source[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE];
+  if (!from || !to || !join_path(source, from->path, from_name) || !join_path(target, to->path, to_name))
+    return false;
+  return rename(source, target) == 0;
+}
+
+bool copy_file(const FOLDER* from, const char* from_name, const FOLDER* to, const char* to_name) {
+  char source[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE];
+  if (!from || !to || !join_path(source, from->path, from_name) || !join_path(target, to->path, to_name))
+    return false;
+  return CopyFileA(source, target, FALSE) != 0;
+}
+
+FILE* open_file(const FOLDER* folder, const char* name, const char* mode) {
+  char target[FOLDER_PATH_SIZE];
+  if (!folder || !mode || !join_path(target, folder->path, name)) return nullptr;
+  FILE* file = fopen(target, mode);
+  if (!file) {
+    const char* create_mode = strcmp(mode, "r+b") == 0 ? "wb" : strcmp(mode, "r+") == 0 ? "w" : nullptr;
+    // Only a missing file is created: an existing one that could not be opened is left alone.
+    if (!create_mode || path_exists(target)) return nullptr;
+    file = fopen(target, create_mode);
+    if (!file) return nullptr;
+  }
+  bool writes = mode[0] == 'w' || (mode[0] && mode[1] == '+');
+  if (name[0] == '.' && writes) {
+    DWORD attributes = GetFileAttributesA(target);
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+      SetFileAttributesA(target, (attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_HIDDEN);
+  }
+  return file;
+}
+
+void close_file(FILE* file) {
+  if (file) fclose(file);
+}
+
+bool file_exists(const FOLDER* folder, const char* name, INT_U8) {
+  char target[FOLDER_PATH_SIZE];
+  if (!folder || !join_path(target, folder->path, name)) return false;
+  return path_exists(target);
+}
+
+// Seconds since 1970 from a file time (100-ns units since 1601), kept to 32 bits.
+static INT_U32 unix_seconds(const FILETIME& time) {
+  INT_U64 ticks = (static_cast<INT_U64>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  return static_cast<INT_U32>(ticks / 10000000ULL - 11644473600ULL);
+}
+
+static INT_U16 attribute_mode(DWORD attributes) {
+  INT_U16 mode = (attributes & FILE_ATTRIBUTE_READONLY) ? FILE_INFO_READ_ONLY : (FILE_INFO_READ_ONLY | FILE_INFO_WRITABLE);
+  if (attributes & FILE_ATTRIBUTE_ARCHIVE) mode |= FILE_INFO_ARCHIVE;
+  return mode;
+}
+
+bool get_file_info(const FOLDER* folder, const char* name, FILE_INFO* info) {
+  char target[FOLDER_PATH_SIZE];
+  if (!folder || !info || !join_path(target, folder->path, name)) return false;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(target, GetFileExInfoStandard, &data)) return false;
+  info->is_folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
+  info->hidden_or_system = (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) ? 1 : 0;
+  info->mode = attribute_mode(data.dwFileAttributes);
+  info->size = data.nFileSizeLow;
+  info->time = unix_seconds(data.ftLastWriteTime);
+  return true;
+}
+
+bool set_file_attributes(const FOLDER* folder, const char* name, INT_U32 mode) {
+  char target[FOLDER_PATH_SIZE];
+  if (!folder || !join_path(target, folder->path, name)) return false;
+  DWORD attributes = 0;
+  if (!(mode & FILE_INFO_WRITABLE)) attributes |= FILE_ATTRIBUTE_READONLY;
+  if (mode & FILE_INFO_ARCHIVE) attributes |= FILE_ATTRIBUTE_ARCHIVE;
+  if (!attributes) attributes = FILE_ATTRIBUTE_NORMAL;
+  return SetFileAttributesA(target, attributes) != 0;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Directory scans
+// ---------------------------------------------------------------------------------------------------
+
+struct DIRECTORY_SCAN {
+  WIN32_FIND_DATAA data;
+  HANDLE handle;
+  INT_U8 first_pending;
+  INT_U8 include_hidden;
+  FOLDER* folder;
+  char pattern[256];
+  INT_U32 match_mode;
+  INT_U8 match_folders;
+};
+
+DIRECTORY_SCAN* open_directory_scan(FOLDER* folder, const char* pattern, INT_U8 include_hidden,
+                                    INT_U32 match_mode, INT_U8 match_folders) {
+  char search[FOLDER_PATH_SIZE];
+  if (!folder || (pattern && strlen(pattern) > 255) || !join_path(search, folder->path, "*")) return nullptr;
+  DIRECTORY_SCAN* scan = static_cast<DIRECTORY_SCAN*>(calloc(1, sizeof(DIRECTORY_SCAN)));
+  if (!scan) return nullptr;
+  scan->handle = FindFirstFileA(search, &scan->data);
+  if (scan->handle == INVALID_HANDLE_VALUE) {
+    free(scan);
+    return nullptr;
+  }
+  scan->first_pending = 1;
+  scan->include_hidden = include_hidden;
+  scan->folder = folder;
+  strcpy(scan->pattern, pattern ? pattern : "");
+  scan->match_mode = match_mode;
+  scan->match_folders = match_folders;
+  return scan;
+}
+
+bool read_directory_scan(DIRECTORY_SCAN* scan, SCAN_ENTRY* entry) {
+  if (!scan || !entry) return false;
+  for (;;) {
+    if (!scan->first_pending && !FindNextFileA(scan->handle, &scan->data)) return false;
+    scan->first_pending = 0;
+    DWORD attributes = scan->data.dwFileAttributes;
+    const char* name = scan->data.cFileName;
+    if ((attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) && !scan->include_hidden) continue;
+    // A linked folder (junction or link) is listed as a file: emptying a folder then never reaches
+    // into the folder it points to.
+    bool is_folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (scan->pattern[0] && !(is_folder && !scan->match_folders) &&
+        !scan_name_matches(name, scan->pattern, scan->match_mode))
+      continue;
+    if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) continue;
+    entry->folder = scan->folder;
+    entry->name = name;
+    entry->is_folder = is_folder ? 1 : 0;
+    entry->hidden_or_system = (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) ? 1 : 0;
+    entry->mode = attribute_mode(attributes);
+    entry->size = scan->data.nFileSizeLow;
+    entry->time = unix_seconds(scan->data.ftLastWriteTime);
+    return true;
+  }
+}
+
+void close_directory_scan(DIRECTORY_SCAN* scan) {
+  if (!scan) return;
+  if (scan->handle != INVALID_HANDLE_VALUE && scan->handle) FindClose(scan->handle);
+  free(scan);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// System folders and drives
+// ---------------------------------------------------------------------------------------------------
+
+bool get_system_folder(FOLDER* out, INT_S32 kind, const char* application_name, INT_U8 create) {
+  if (!out) return false;
+  char program[FOLDER_PATH_SIZE];
+  bool have_program = program_file_name(program);
+  char default_name[FOLDER_PATH_SIZE];
+  if (!application_name) {
+    if (have_program) {
+      const char* leaf = strrchr(program, '\\');
+      strcpy(default_name, leaf ? leaf + 1 : program);
+      size_t length = strlen(default_name);
+      if (length > 4 && _stricmp(default_name + length - 4, ".exe") == 0) default_name[length - 4] = 0;
+    } else {
+      strcpy(default_name, "VELK Application");
+    }
+    application_name = default_name;
+  }
+  if (kind == SYSTEM_FOLDER_PROGRAM) {
+    if (!have_program) return false;
+    char* last = strrchr(program, '\\');
+    char* slash = strrchr(program, '/');
+    if (slash > last) last = slash;
+    if (!last) return false;
+    if (last - program == 2 && program[1] == ':')
+      last[1] = 0;  // a program at a drive root has the folder "C:\"
+    else
+      *last = 0;
+    strcpy(out->path, program);
+    return true;
+  }
+  static const int csidl_of_kind[] = {0, 0x26, 0x26, 0x23, 0x1A, 0x05, 0x05};
+  if (kind < SYSTEM_FOLDER_PROGRAMS || kind > SYSTEM_FOLDER_TEMP) return false;
+  char base[MAX_PATH + 1];
+  int csidl = csidl_of_kind[kind] | (create ? CSIDL_FLAG_CREATE : 0);
+  if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, 0, base))) return false;
+  FOLDER system_folder;
+  strcpy(system_folder.path, base);
+  char text[FOLDER_PATH_SIZE];
+  int written = snprintf(text, sizeof text, "$HERE/%s", application_name);
+  if (written < 0 || written >= FOLDER_PATH_SIZE) return false;
+  if (!out->set(text, create != 0, &system_folder)) return false;
+  if (kind == SYSTEM_FOLDER_TEMP) {
+    strcpy(temp_parent_path, out->path);
+    return out->enter("temp", create != 0);
+  }
+  return true;
+}
+
+// The drive roots in the library's order: A and B (floppies) moved to the end.
+static int list_drives(char roots[26][4]) {
+  char buffer[256];
+  DWORD length = GetLogicalDriveStringsA(sizeof buffer, buffer);
+  if (length == 0 || length >= sizeof buffer) return 0;
+  int count = 0;
+  for (const char* entry = buffer; *entry && count < 26; entry += strlen(entry) + 1) {
+    roots[count][0] = entry[0];
+    roots[count][1] = ':';
+    roots[count][2] = '\\';
+    roots[count][3] = 0;
+    count++;
+  }
+  static const char floppies[] = {'A', 'B'};
+  for (char floppy : floppies) {
+    if (count > 1 && toupper(static_cast<unsigned char>(roots[0][0])) == floppy) {
+      char first[4];
+      memcpy(first, roots[0], 4);
+      first[0] = floppy;
+      memmove(roots[0], roots[1], static_cast<size_t>(count - 1) * 4);
+      memcpy(roots[count - 1], first, 4);
+    }
+  }
+  return count;
+}
+
+INT_S32 get_drive_count() {
+  char roots[26][4];
+  return list_drives(roots);
+}
+
+const char* get_drive_root_text(INT_S16 index) {
+  static char root[256];
+  char roots[26][4];
+  int count = list_drives(roots);
+  if (index < 0 || index >= count) return nullptr;
+  strcpy(root, roots[index]);
+  return root;
+}
+
+INT_S16 get_drive_index(const FOLDER* folder) {
+  if (!folder) return 0;
+  char roots[26][4];
+  int count = list_drives(roots);
+  for (int i = 0; i < count; i++)
+    if (_strnicmp(roots[i], folder->path, 2) == 0) return static_cast<INT_S16>(i);
+  return 0;
+}
+
+INT_U8 get_disk_kind(const FOLDER*) { return 0; }
