@@ -1,0 +1,314 @@
+// Tests of the host layer's files, folders and drives: joined paths, file operations and their refusals,
+// file information, directory scans, system folders and drive roots.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <set>
+#include <string>
+
+#include "file_utils.h"
+#include "files.h"
+#include "test_support.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace {
+
+// A folder set straight to a scratch path (no trailing separator).
+FOLDER scratch_folder(const std::string& name) {
+  std::string path = make_scratch_folder(name);
+  path.pop_back();
+  FOLDER folder;
+  strcpy(folder.path, path.c_str());
+  return folder;
+}
+
+std::string in(const std::string& folder, const std::string& name) { return folder + PATH_SEPARATOR + name; }
+std::string in(const FOLDER& folder, const std::string& name) { return in(std::string(folder.path), name); }
+
+void set_environment(const char* name, const std::string& value) {
+#ifdef _WIN32
+  _putenv_s(name, value.c_str());
+#else
+  setenv(name, value.c_str(), 1);
+#endif
+}
+
+bool running_as_root() {
+#ifdef _WIN32
+  return false;
+#else
+  return geteuid() == 0;
+#endif
+}
+
+}  // namespace
+
+TEST(Files, EnterGoUpAndJoinedPaths) {
+  FOLDER base = scratch_folder("files-enter");
+  FOLDER folder = base;
+  EXPECT_FALSE(folder.enter("missing"));
+  EXPECT_STREQ(folder.path, base.path);
+  EXPECT_FALSE(folder.enter(nullptr, true));
+  ASSERT_TRUE(folder.enter("a", true));
+  EXPECT_EQ(in(base, "a"), folder.path);
+  ASSERT_TRUE(folder.enter("b", true));
+  EXPECT_STREQ("b", folder.get_name());
+  EXPECT_EQ(in(in(base, "a"), "b") + PATH_SEPARATOR + "f", folder.get_path_text("f"));
+  ASSERT_TRUE(folder.go_up());
+  EXPECT_EQ(in(base, "a"), folder.path);
+
+  // A trailing separator gives the same joined paths.
+  FOLDER trailing = folder;
+  strcat(trailing.path, std::string(1, PATH_SEPARATOR).c_str());
+  FILE* file = open_file(&trailing, "x.bin", "wb");
+  ASSERT_NE(nullptr, file);
+  close_file(file);
+  EXPECT_TRUE(file_exists(&folder, "x.bin"));
+  EXPECT_TRUE(delete_file(&trailing, "x.bin"));
+  EXPECT_FALSE(file_exists(&folder, "x.bin"));
+  EXPECT_FALSE(file_exists(&folder, nullptr));
+  EXPECT_TRUE(FOLDER::is_folder(folder.path));
+  EXPECT_FALSE(FOLDER::is_folder(in(folder, "none").c_str()));
+}
+
+TEST(Files, GoUpEndsAtTheDriveRoot) {
+  FOLDER folder = scratch_folder("files-up");
+  int steps = 0;
+  while (folder.go_up()) steps++;
+  EXPECT_GT(steps, 0);
+  EXPECT_STREQ(get_drive_root_text(get_drive_index(&folder)), folder.path);
+#ifdef _WIN32
+  EXPECT_EQ(3u, strlen(folder.path));
+  EXPECT_EQ(':', folder.path[1]);
+  EXPECT_EQ('\\', folder.path[2]);
+#else
+  EXPECT_STREQ("/", folder.path);
+#endif
+  EXPECT_FALSE(folder.go_up());
+}
+
+TEST(Files, OpenFileCreatesOnlyMissingFilesForUpdate) {
+  FOLDER folder = scratch_folder("files-open");
+  EXPECT_EQ(nullptr, open_file(&folder, "none.bin", "rb"));
+  FILE* file = open_file(&folder, "new.bin", "r+b");
+  ASSERT_NE(nullptr, file);
+  close_file(file);
+  EXPECT_TRUE(file_exists(&folder, "new.bin"));
+
+  // An existing file that cannot be opened for update is never recreated (truncated).
+  if (!running_as_root()) {
+    ASSERT_TRUE(write_whole_file(in(folder, "kept.bin"), {1, 2, 3}));
+    ASSERT_TRUE(set_file_attributes(&folder, "kept.bin", FILE_INFO_READ_ONLY));
+    EXPECT_EQ(nullptr, open_file(&folder, "kept.bin", "r+b"));
+    EXPECT_EQ(nullptr, open_file(&folder, "kept.bin", "r+"));
+    EXPECT_EQ((std::vector<INT_U8>{1, 2, 3}), read_whole_file(in(folder, "kept.bin")));
+    FILE_INFO info;
+    ASSERT_TRUE(get_file_info(&folder, "kept.bin", &info));
+    EXPECT_EQ(FILE_INFO_READ_ONLY, info.mode & ~FILE_INFO_ARCHIVE);
+    ASSERT_TRUE(set_file_attributes(&folder, "kept.bin", FILE_INFO_READ_ONLY | FILE_INFO_WRITABLE));
+    ASSERT_TRUE(get_file_info(&folder, "kept.bin", &info));
+    EXPECT_EQ(FILE_INFO_READ_ONLY | FILE_INFO_WRITABLE, info.mode & ~FILE_INFO_ARCHIVE);
+  }
+
+  // Names beginning with a point are hidden once written.
+  file = open_file(&folder, ".hidden", "wb");
+  ASSERT_NE(nullptr, file);
+  close_file(file);
+  FILE_INFO info;
+  ASSERT_TRUE(get_file_info(&folder, ".hidden", &info));
+  EXPECT_EQ(1, info.hidden_or_system);
+}
+
+TEST(Files, OverLongPathsFail) {
+  FOLDER folder = scratch_folder("files-long");
+  std::string name(FOLDER_PATH_SIZE, 'n');
+  EXPECT_EQ(nullptr, open_file(&folder, name.c_str(), "wb"));
+  EXPECT_EQ(nullptr, open_file(&folder, name.c_str(), "r+b"));
+  EXPECT_FALSE(file_exists(&folder, name.c_str()));
+  EXPECT_FALSE(delete_file(&folder, name.c_str()));
+  FILE_INFO info;
+  EXPECT_FALSE(get_file_info(&folder, name.c_str(), &info));
+  FOLDER before = folder;
+  EXPECT_FALSE(folder.enter(name.c_str(), true));
+  EXPECT_STREQ(before.path, folder.path);
+  EXPECT_EQ(nullptr, folder.get_path_text(name.c_str()));
+  EXPECT_FALSE(rename_file(&folder, "a", &folder, name.c_str()));
+  EXPECT_FALSE(copy_file(&folder, name.c_str(), &folder, "b"));
+}
+
+TEST(Files, RenameMovesButNeverReplacesAndCopyReplaces) {
+  FOLDER folder = scratch_folder("files-rename");
+  FOLDER sub = folder;
+  ASSERT_TRUE(sub.enter("sub", true));
+  ASSERT_TRUE(write_whole_file(in(folder, "a.txt"), {'a'}));
+  ASSERT_TRUE(write_whole_file(in(folder, "b.txt"), {'b'}));
+  EXPECT_FALSE(rename_file(&folder, "a.txt", &folder, "b.txt"));
+  EXPECT_EQ((std::vector<INT_U8>{'b'}), read_whole_file(in(folder, "b.txt")));
+  EXPECT_TRUE(rename_file(&folder, "a.txt", &sub, "moved.txt"));
+  EXPECT_FALSE(file_exists(&folder, "a.txt"));
+  EXPECT_EQ((std::vector<INT_U8>{'a'}), read_whole_file(in(sub, "moved.txt")));
+  EXPECT_TRUE(copy_file(&sub, "moved.txt", &folder, "b.txt"));
+  EXPECT_EQ((std::vector<INT_U8>{'a'}), read_whole_file(in(folder, "b.txt")));
+  EXPECT_FALSE(copy_file(&folder, "none", &folder, "c.txt"));
+
+  EXPECT_FALSE(remove_folder(&folder, "sub", 0));  // not empty
+  EXPECT_TRUE(remove_folder(&folder, "sub", 1));
+  EXPECT_FALSE(FOLDER::is_folder(in(folder, "sub").c_str()));
+  EXPECT_FALSE(remove_folder(&folder, nullptr, 0));
+}
+
+TEST(Files, FileInformation) {
+  FOLDER folder = scratch_folder("files-info");
+  ASSERT_TRUE(write_whole_file(in(folder, "five.bin"), {1, 2, 3, 4, 5}));
+  FILE_INFO info;
+  EXPECT_FALSE(get_file_info(&folder, "none", &info));
+  ASSERT_TRUE(get_file_info(&folder, "five.bin", &info));
+  EXPECT_EQ(0, info.is_folder);
+  EXPECT_EQ(0, info.hidden_or_system);
+  EXPECT_EQ(5u, info.size);
+  EXPECT_EQ(FILE_INFO_READ_ONLY | FILE_INFO_WRITABLE, info.mode & ~FILE_INFO_ARCHIVE);
+  INT_U32 now = static_cast<INT_U32>(time(nullptr));
+  EXPECT_LE(info.time, now + 5);
+  EXPECT_GE(info.time + 600, now);
+  FOLDER parent = folder;
+  ASSERT_TRUE(parent.go_up());
+  ASSERT_TRUE(get_file_info(&parent, folder.get_name(), &info));
+  EXPECT_EQ(1, info.is_folder);
+  // The time reads as ctime does, without the line feed.
+  std::string text = format_file_time(&info);
+  EXPECT_EQ(24u, text.size());
+}
+
+TEST(Files, ScanMatchesByModeAndSkipsDotEntries) {
+  FOLDER folder = scratch_folder("files-scan");
+  for (const char* name : {"a.png", "B.PNG", "c.txt", "png", "image.png.txt"})
+    ASSERT_TRUE(write_whole_file(in(folder, name), {0}));
+  FOLDER sub = folder;
+  ASSERT_TRUE(sub.enter("sub.dir", true));
+  FILE* file = open_file(&folder, ".h.png", "wb");
+  ASSERT_NE(nullptr, file);
+  close_file(file);
+
+  auto scan_names = [&](const char* pattern, INT_U32 mode, INT_U8 hidden, INT_U8 match_folders) {
+    std::set<std::string> names;
+    DIRECTORY_SCAN* scan = open_directory_scan(&folder, pattern, hidden, mode, match_folders);
+    EXPECT_NE(nullptr, scan);
+    if (!scan) return names;
+    SCAN_ENTRY entry;
+    while (read_directory_scan(scan, &entry)) {
+      EXPECT_EQ(&folder, entry.folder);
+      EXPECT_EQ(std::string(entry.name) == "sub.dir" ? 1 : 0, entry.is_folder);
+      names.insert(entry.name);
+    }
+    close_directory_scan(scan);
+    return names;
+  };
+  using NAMES = std::set<std::string>;
+  EXPECT_EQ((NAMES{"a.png", "B.PNG", "sub.dir"}), scan_names(".png", SCAN_ENDS_WITH_NO_CASE, 0, 0));
+  EXPECT_EQ((NAMES{"a.png"}), scan_names(".png", SCAN_ENDS_WITH, 0, 1));
+  EXPECT_EQ((NAMES{"a.png", "B.PNG", ".h.png"}), scan_names(".png", SCAN_ENDS_WITH_NO_CASE, 1, 1));
+  EXPECT_EQ((NAMES{"a.png", "B.PNG", "c.txt", "png", "image.png.txt", "sub.dir"}), scan_names(nullptr, 0, 0, 1));
+  EXPECT_EQ((NAMES{"image.png.txt"}), scan_names("IMA", SCAN_BEGINS_WITH_NO_CASE, 0, 1));
+  EXPECT_EQ((NAMES{}), scan_names("IMA", SCAN_BEGINS_WITH, 0, 1));
+  EXPECT_EQ((NAMES{"a.png", "B.PNG", "png", "image.png.txt"}), scan_names("PNG", SCAN_CONTAINS_NO_CASE, 0, 1));
+  EXPECT_EQ((NAMES{"png"}), scan_names("png", SCAN_EQUALS, 0, 1));
+  EXPECT_EQ((NAMES{"png"}), scan_names("PNG", SCAN_EQUALS_NO_CASE, 0, 1));
+  EXPECT_EQ((NAMES{"a.png"}), scan_names(".png", 99, 0, 1));  // unknown modes act as ends-with
+  // A pattern longer than the name never matches the ends-with modes.
+  EXPECT_EQ((NAMES{}), scan_names("xa.png", SCAN_ENDS_WITH, 0, 1));
+
+  FOLDER missing = folder;
+  strcat(missing.path, "-missing");
+  EXPECT_EQ(nullptr, open_directory_scan(&missing, nullptr, 0, 0, 0));
+  EXPECT_EQ(nullptr, open_directory_scan(&folder, std::string(256, 'p').c_str(), 0, 0, 0));
+}
+
+TEST(Files, DriveRoots) {
+  EXPECT_GE(get_drive_count(), 1);
+  ASSERT_NE(nullptr, get_drive_root_text(0));
+  EXPECT_EQ(nullptr, get_drive_root_text(static_cast<INT_S16>(get_drive_count())));
+  EXPECT_EQ(nullptr, get_drive_root_text(-1));
+  for (INT_S16 i = 0; i < get_drive_count(); i++) {
+    FOLDER root;
+    ASSERT_TRUE(root.set_to_drive_root(i));
+    EXPECT_STREQ(get_drive_root_text(i), root.path);
+    EXPECT_EQ(i, get_drive_index(&root));
+    EXPECT_EQ(0, get_disk_kind(&root));
+  }
+  FOLDER past;
+  EXPECT_FALSE(past.set_to_drive_root(static_cast<INT_S16>(get_drive_count())));
+#ifdef _WIN32
+  // Floppy drives come last; every root is a letter, a colon and a backslash.
+  std::string root0 = get_drive_root_text(0);
+  EXPECT_EQ(3u, root0.size());
+  EXPECT_EQ(":\\", root0.substr(1));
+  if (get_drive_count() > 1) EXPECT_NE('A', root0[0]);
+#else
+  EXPECT_EQ(1, get_drive_count());
+  EXPECT_STREQ("/", get_drive_root_text(0));
+#endif
+}
+
+TEST(Files, SystemFolders) {
+  FOLDER program;
+  ASSERT_TRUE(get_system_folder(&program, SYSTEM_FOLDER_PROGRAM, nullptr, 0));
+  EXPECT_TRUE(FOLDER::is_folder(program.path));
+  FOLDER unchanged = program;
+  EXPECT_FALSE(get_system_folder(&unchanged, 7, nullptr, 1));
+  EXPECT_STREQ(program.path, unchanged.path);
+
+#ifndef _WIN32
+  std::string home = make_scratch_folder("files-home");
+  set_environment("HOME", home + "home");
+  set_environment("XDG_DATA_HOME", home + "data");
+  set_environment("XDG_CONFIG_HOME", home + "config");
+  set_environment("XDG_STATE_HOME", home + "state");
+  set_environment("TMPDIR", home + "tmp");
+  // Without create a missing system folder fails and leaves the folder as it was.
+  FOLDER folder = program;
+  EXPECT_FALSE(get_system_folder(&folder, SYSTEM_FOLDER_COMMON_DATA, "app", 0));
+  EXPECT_STREQ(program.path, folder.path);
+  struct {
+    INT_S32 kind;
+    std::string path;
+  } expected[] = {{SYSTEM_FOLDER_PROGRAMS, home + "home/.local/opt/app"},
+                  {SYSTEM_FOLDER_INSTALL_DATA, home + "data/app"},
+                  {SYSTEM_FOLDER_COMMON_DATA, home + "data/app"},
+                  {SYSTEM_FOLDER_USER_DATA, home + "state/app"},
+                  {SYSTEM_FOLDER_USER_PREFS, home + "config/app"},
+                  {SYSTEM_FOLDER_TEMP, home + "tmp/app/temp"}};
+  for (const auto& want : expected) {
+    ASSERT_TRUE(get_system_folder(&folder, want.kind, "app", 1)) << want.kind;
+    EXPECT_EQ(want.path, folder.path);
+    EXPECT_TRUE(FOLDER::is_folder(folder.path));
+  }
+  EXPECT_EQ(home + "tmp/app", temp_parent_path);
+  // The default application name is the program file's name.
+  ASSERT_TRUE(get_system_folder(&folder, SYSTEM_FOLDER_USER_PREFS, nullptr, 1));
+  EXPECT_EQ(home + "config/files_test", folder.path);
+#else
+  FOLDER folder;
+  ASSERT_TRUE(get_system_folder(&folder, SYSTEM_FOLDER_TEMP, "velk files test", 1));
+  EXPECT_TRUE(FOLDER::is_folder(folder.path));
+  EXPECT_STREQ("temp", folder.get_name());
+  std::string parent = temp_parent_path;
+  EXPECT_EQ(parent + "\\temp", folder.path);
+  EXPECT_EQ(parent.size() - strlen("velk files test"), parent.rfind("velk files test"));
+  ASSERT_TRUE(get_system_folder(&folder, SYSTEM_FOLDER_USER_PREFS, nullptr, 1));
+  EXPECT_STREQ("files_test", folder.get_name());
+#endif
+}
+
+#ifdef _WIN32
+TEST(Files, DeletingTheRunningProgramFails) {
+  FOLDER program;
+  ASSERT_TRUE(get_system_folder(&program, SYSTEM_FOLDER_PROGRAM, nullptr, 0));
+  EXPECT_FALSE(delete_file(&program, "files_test.exe"));
+  EXPECT_TRUE(file_exists(&program, "files_test.exe"));
+}
+#endif

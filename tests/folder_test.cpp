@@ -1,0 +1,363 @@
+// Tests of folders and path variables: variable names, named paths, sub-folder walks, fallbacks below a
+// base path, portable and "$HERE" texts, the stored form (golden bytes, damaged records) and
+// expand_path_text.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "debug_stream.h"
+#include "files.h"
+#include "folder.h"
+#include "host.h"
+#include "test_support.h"
+
+namespace {
+
+void set_environment(const char* name, const std::string& value) {
+#ifdef _WIN32
+  _putenv_s(name, value.c_str());
+#else
+  setenv(name, value.c_str(), 1);
+#endif
+}
+
+// A scratch path without its trailing separator.
+std::string scratch_path(const std::string& name) {
+  std::string path = make_scratch_folder(name);
+  path.pop_back();
+  return path;
+}
+
+std::string join(const std::string& folder, const std::string& name) { return folder + PATH_SEPARATOR + name; }
+
+FOLDER folder_at(const std::string& path) {
+  FOLDER folder;
+  strcpy(folder.path, path.c_str());
+  return folder;
+}
+
+// Every test starts with no base path, no icon path and, on Linux, system folders inside scratch.
+class Folders : public ::testing::Test {
+protected:
+  std::string home;
+  void SetUp() override {
+    reset_base_path();
+    reset_icon_path();
+    home = scratch_path("folder-home");
+#ifndef _WIN32
+    set_environment("HOME", join(home, "home"));
+    set_environment("XDG_DATA_HOME", join(home, "data"));
+    set_environment("XDG_CONFIG_HOME", join(home, "config"));
+    set_environment("XDG_STATE_HOME", join(home, "state"));
+    set_environment("TMPDIR", join(home, "tmp"));
+#endif
+  }
+};
+
+}  // namespace
+
+TEST_F(Folders, VariablesIgnoreCaseAndNamedPathsDoNot) {
+  FOLDER program;
+  ASSERT_TRUE(get_system_folder(&program, SYSTEM_FOLDER_PROGRAM, nullptr, 0));
+  FOLDER a, b, c, fresh;
+  EXPECT_TRUE(a.set("$app"));
+  EXPECT_TRUE(b.set("$APP"));
+  EXPECT_TRUE(c.set("$Base"));
+  EXPECT_STREQ(program.path, a.path);
+  EXPECT_STREQ(program.path, b.path);
+  EXPECT_STREQ(program.path, c.path);
+  EXPECT_STREQ(program.path, fresh.path);  // a new folder is "$APP"
+
+  FOLDER named = folder_at(home);
+  set_named_path("$X", &named);
+  FOLDER x;
+  EXPECT_TRUE(x.set("$X"));
+  EXPECT_EQ(home, x.path);
+  ASSERT_TRUE(FOLDER(named).enter("sub", true));
+  EXPECT_TRUE(x.set("$X/sub"));
+  EXPECT_EQ(join(home, "sub"), x.path);
+  remove_named_path("$X");
+  remove_named_path("$X");
+}
+
+TEST_F(Folders, UnknownVariableIsFatal) {
+  EXPECT_EXIT(
+      {
+        FOLDER folder;
+        folder.set("$FOO");
+      },
+      ::testing::ExitedWithCode(FATAL_EXIT_STATUS), "");
+  FOLDER named = folder_at(home);
+  set_named_path("$X", &named);
+  EXPECT_EXIT(
+      {
+        FOLDER folder;
+        folder.set("$x");
+      },
+      ::testing::ExitedWithCode(FATAL_EXIT_STATUS), "");
+  remove_named_path("$X");
+}
+
+TEST_F(Folders, UnusableTextsGiveTheProgramFolder) {
+  FOLDER program;
+  FOLDER folder = folder_at(home);
+  EXPECT_FALSE(folder.set(nullptr));
+  EXPECT_EQ(home, folder.path);
+  EXPECT_FALSE(folder.set("D:\\temp"));
+  EXPECT_STREQ(program.path, folder.path);
+  folder = folder_at(home);
+  EXPECT_FALSE(folder.set(""));
+  EXPECT_STREQ(program.path, folder.path);
+  // Over-long variable names and components are refused.
+  folder = folder_at(home);
+  EXPECT_FALSE(folder.set(("$" + std::string(300, 'A')).c_str()));
+  EXPECT_STREQ(program.path, folder.path);
+  folder = folder_at(home);
+  EXPECT_FALSE(folder.set(("$HERE/" + std::string(300, 'a')).c_str(), true));
+  EXPECT_EQ(home, folder.path);
+}
+
+TEST_F(Folders, SubFolderWalks) {
+  FOLDER base = folder_at(home);
+  set_base_path(&base, "walker");  // system folders named after "walker"
+  FOLDER data;
+  ASSERT_TRUE(data.set("$APPDATA", false, nullptr, true));
+  FOLDER folder;
+  EXPECT_TRUE(folder.set("$APPDATA/a//b/", true));
+  EXPECT_EQ(join(join(data.path, "a"), "b"), folder.path);
+  EXPECT_FALSE(folder.set("$APPDATA/missing/b"));
+  EXPECT_STREQ(data.path, folder.path);
+  // ".." texts start from the folder's own path.
+  FOLDER here = folder_at(home);
+  ASSERT_TRUE(FOLDER(here).enter("x", true));
+  ASSERT_TRUE(here.enter("y", true));
+  EXPECT_TRUE(here.set("../x"));
+  EXPECT_EQ(join(home, "x"), here.path);
+  FOLDER ab;
+  ASSERT_TRUE(ab.set("$APPDATA/a/b"));
+  EXPECT_FALSE(here.set("$HERE/../y", false, &ab));
+  EXPECT_EQ(join(data.path, "a"), here.path);  // stopped where the missing "y" was
+  EXPECT_TRUE(here.set("$HERE/../y", true, &ab));
+  EXPECT_EQ(join(join(data.path, "a"), "y"), here.path);
+  reset_base_path();
+}
+
+TEST_F(Folders, FallbacksBelowABasePathWithoutApplicationName) {
+  std::string tree = join(home, "tree");
+  FOLDER base = folder_at(home);
+  ASSERT_TRUE(base.enter("tree", true));
+  FOLDER p = base;
+  ASSERT_TRUE(p.enter("p", true));
+  FOLDER q = p;
+  ASSERT_TRUE(q.enter("q", true));
+  FOLDER data = base;
+  ASSERT_TRUE(data.enter("data", true));
+  FOLDER fonts = p;
+  ASSERT_TRUE(fonts.enter("velk_libs", true) && fonts.enter("data", true) && fonts.enter("fonts", true));
+  set_base_path(&q, nullptr);
+
+  FOLDER folder;
+  EXPECT_STREQ(q.path, folder.path);  // "$APP" is the base path
+  EXPECT_TRUE(folder.set("$APPDATA"));
+  EXPECT_STREQ(data.path, folder.path);
+  EXPECT_TRUE(folder.set("$USERPREFS"));
+  EXPECT_STREQ(data.path, folder.path);
+  EXPECT_TRUE(folder.set("$SYSAPP"));
+  EXPECT_STREQ(q.path, folder.path);
+  EXPECT_TRUE(folder.set("$FONTDATA"));
+  EXPECT_STREQ(fonts.path, folder.path);
+  EXPECT_FALSE(folder.set("$ICONDATA"));  // no icons folder anywhere up the tree
+  EXPECT_STREQ(q.path, folder.path);
+  EXPECT_TRUE(folder.set("$TEMP"));
+  EXPECT_EQ(join(q.path, "temp"), folder.path);
+
+  set_icon_path(&p);
+  EXPECT_TRUE(folder.set("$ICONDATA"));
+  EXPECT_STREQ(p.path, folder.path);
+  FOLDER icons;
+  get_icon_path(&icons);
+  EXPECT_STREQ(p.path, icons.path);
+  reset_icon_path();
+
+  FOLDER got;
+  char name[8] = "zzz";
+  get_base_path(&got, name, sizeof name);
+  EXPECT_STREQ(q.path, got.path);
+  EXPECT_STREQ("", name);
+  reset_base_path();
+  FOLDER program;
+  EXPECT_TRUE(folder.set("$APP"));
+  EXPECT_STREQ(program.path, folder.path);
+}
+
+TEST_F(Folders, RootVariable) {
+  FOLDER folder;
+  EXPECT_TRUE(folder.set("$ROOT"));
+  EXPECT_STREQ(get_drive_root_text(0), folder.path);
+  EXPECT_TRUE(folder.set("$root0"));
+  EXPECT_STREQ(get_drive_root_text(0), folder.path);
+  FOLDER program;
+  EXPECT_FALSE(folder.set("$ROOT25"));
+  EXPECT_STREQ(program.path, folder.path);
+}
+
+TEST_F(Folders, PortableTexts) {
+  FOLDER base = folder_at(home);
+  ASSERT_TRUE(base.enter("base", true));
+  set_base_path(&base, "portable");
+  FOLDER data;
+  ASSERT_TRUE(data.set("$APPDATA", false, nullptr, true));
+  char text[FOLDER_PATH_SIZE];
+  data.to_variable_text(text);
+  EXPECT_STREQ("$APPDATA", text);
+  FOLDER app;
+  app.to_variable_text(text);
+  EXPECT_STREQ("$APP", text);
+
+  // Outside every variable: the drive root and the components.
+  FOLDER outside = folder_at(home);
+  ASSERT_TRUE(outside.enter("o", true) && outside.enter("p", true));
+  outside.to_variable_text(text);
+  std::string expected = "$ROOT" + std::to_string(get_drive_index(&outside));
+  std::string rest = std::string(outside.path).substr(strlen(get_drive_root_text(get_drive_index(&outside))));
+  for (char& c : rest)
+    if (c == '\\') c = '/';
+  EXPECT_EQ(expected + "/" + rest, text);
+  FOLDER back;
+  EXPECT_TRUE(back.set(text));
+  EXPECT_STREQ(outside.path, back.path);
+  FOLDER inside = base;
+  ASSERT_TRUE(inside.enter("i", true));
+  inside.to_variable_text(text);
+  EXPECT_STREQ("$APP/i", text);
+
+  // Texts relative to a reference folder.
+  FOLDER a = folder_at(home);
+  ASSERT_TRUE(a.enter("a", true));
+  FOLDER b = a, c = a;
+  ASSERT_TRUE(b.enter("b", true));
+  ASSERT_TRUE(c.enter("c", true));
+  FOLDER d = c;
+  ASSERT_TRUE(d.enter("d", true));
+  b.to_here_text(&d, text);
+  EXPECT_STREQ("$HERE/../c/d/", text);
+  EXPECT_TRUE(back.set(text, false, &b));
+  EXPECT_STREQ(d.path, back.path);
+  b.to_here_text(&b, text);
+  EXPECT_STREQ("$HERE", text);
+  b.to_here_text(&a, text);
+  EXPECT_STREQ("$HERE/..", text);
+  d.get_portable_text(text, &b);
+  EXPECT_STREQ("$HERE/../c/d/", text);
+  data.get_portable_text(text, nullptr);
+  EXPECT_STREQ("$APPDATA", text);
+  reset_base_path();
+}
+
+TEST_F(Folders, StoredForm) {
+  FOLDER base = folder_at(home);
+  set_base_path(&base, "stored");
+  FOLDER folder;
+  ASSERT_TRUE(folder.set("$APPDATA/s", true, nullptr, true));
+  MEMORY_DEVICE device;
+  ASSERT_TRUE(folder.put_to_data_device(&device));
+  std::vector<INT_U8> golden(1 + FOLDER_PATH_SIZE, 0);
+  golden[0] = 0xFF;
+  memcpy(&golden[1], "$APPDATA/s", 10);
+  EXPECT_EQ(golden, device.bytes);  // the unused tail is zero
+
+  FOLDER read;
+  device.position = 0;
+  ASSERT_TRUE(read.get_from_data_device(&device));
+  EXPECT_STREQ(folder.path, read.path);
+
+  // A raw path of this platform is kept; one of another platform gives "$APP".
+  FOLDER app;
+  std::vector<INT_U8> raw(1 + FOLDER_PATH_SIZE, 0);
+  raw[0] = 0x21;
+  memcpy(&raw[1], folder.path, strlen(folder.path));
+  MEMORY_DEVICE raw_device(raw);
+  ASSERT_TRUE(read.get_from_data_device(&raw_device));
+  EXPECT_STREQ(folder.path, read.path);
+  raw[0] = 0x20;
+  MEMORY_DEVICE foreign_device(raw);
+  ASSERT_TRUE(read.get_from_data_device(&foreign_device));
+  EXPECT_STREQ(app.path, read.path);
+  reset_base_path();
+}
+
+TEST_F(Folders, DamagedStoredFormsNeverOverrunOrEndTheProgram) {
+  FOLDER app;
+  FOLDER read = folder_at(home);
+  // Truncated records fail.
+  MEMORY_DEVICE empty;
+  EXPECT_FALSE(read.get_from_data_device(&empty));
+  std::vector<INT_U8> bytes(1 + 100, 'a');
+  bytes[0] = 0xFF;
+  MEMORY_DEVICE short_device(bytes);
+  EXPECT_FALSE(read.get_from_data_device(&short_device));
+  EXPECT_EQ(home, read.path);
+
+  // An unknown variable, a missing folder and a text without its terminator give "$APP".
+  for (std::string text : {std::string("$NOSUCHVARIABLE/x"), std::string("$APP/no/such/folder"),
+                           std::string(FOLDER_PATH_SIZE, 'z'), std::string(FOLDER_PATH_SIZE, '$')}) {
+    std::vector<INT_U8> record(1 + FOLDER_PATH_SIZE, 0);
+    record[0] = 0xFF;
+    memcpy(&record[1], text.data(), std::min(text.size(), static_cast<size_t>(FOLDER_PATH_SIZE)));
+    MEMORY_DEVICE device(record);
+    read = folder_at(home);
+    ASSERT_TRUE(read.get_from_data_device(&device));
+    EXPECT_STREQ(app.path, read.path);
+    record[0] = 0x21;
+    MEMORY_DEVICE raw(record);
+    read = folder_at(home);
+    ASSERT_TRUE(read.get_from_data_device(&raw));
+    EXPECT_STREQ(app.path, read.path);
+  }
+}
+
+TEST_F(Folders, ExpandPathText) {
+  FOLDER app;
+  std::string program = app.get_path_text(nullptr);
+  EXPECT_EQ(program + "/a/f", expand_path_text("$APP/a", "f"));
+  EXPECT_EQ(program + "/f", expand_path_text("$APP/a/..", "f"));
+  EXPECT_EQ(program + "/a/b", expand_path_text("$APP//a/b/", nullptr));
+  EXPECT_EQ(program, expand_path_text(nullptr, nullptr));
+  // ".." removes the last component whichever separator precedes it.
+  FOLDER parent = app;
+  ASSERT_TRUE(parent.go_up());
+  std::string above = parent.get_path_text(nullptr);
+  std::string expected = above;
+  if (expected.back() != PATH_SEPARATOR) expected += '/';
+  EXPECT_EQ(expected + "x/f", expand_path_text("$APP/../x", "f"));
+  // Going above the root keeps the root.
+  std::string root = get_drive_root_text(0);
+  EXPECT_EQ(root + "f", expand_path_text("$ROOT0/../..", "f"));
+  // A variable component replaces the result.
+  FOLDER base = folder_at(home);
+  set_named_path("$H", &base);
+  EXPECT_EQ(home + "/y", expand_path_text("$APP/z/$H", "y"));
+  remove_named_path("$H");
+  // Results that do not fit are refused.
+  EXPECT_STREQ("", expand_path_text(("$APP/" + std::string(200, 'c') + "/" + std::string(2000, 'd')).c_str(), "f"));
+}
+
+TEST_F(Folders, TraceListsEveryVariable) {
+  DEBUG_STREAM* trace = path_trace_debug_stream();
+  ASSERT_NE(nullptr, trace);
+  INT_U16 flags = trace->flags;
+  trace->flags = DEBUG_WRITE_TO_CONSOLE;
+  ::testing::internal::CaptureStdout();
+  trace_default_paths();
+  std::string output = ::testing::internal::GetCapturedStdout();
+  trace->flags = flags;
+  FOLDER app;
+  std::string program = app.get_path_text(nullptr);
+  EXPECT_NE(std::string::npos, output.find("$APP => " + program + " (" + program + ")\n")) << output;
+  for (const char* variable : {"$SYSAPP => ", "$INSTDATA => ", "$APPDATA => ", "$USERDATA => ", "$USERPREFS => ",
+                               "$TEMP => ", "$ROOT0 => ", "$FONTDATA => ", "$ICONDATA => "})
+    EXPECT_NE(std::string::npos, output.find(variable)) << variable;
+  EXPECT_LT(output.find("$APP => "), output.find("$ICONDATA => "));
+}
