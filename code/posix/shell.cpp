@@ -1,0 +1,110 @@
+// Process and shell services on Linux: replacing the running program, opening documents, folders and
+// web addresses with the desktop's opener (xdg-open) while the main window is open, and the running
+// program's own folder and file name.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "folder.h"
+#include "host.h"
+#include "shell.h"
+
+// The path that shell_open_file hands to the opener; valid until the next call.
+static char shell_path[FOLDER_PATH_SIZE];
+
+INT_S32 exec_program(FOLDER* folder, const char* name) {
+  if (!folder || !name)
+    return -1;
+  char path[FOLDER_PATH_SIZE];
+  size_t length = strlen(folder->path);
+  const char* separator = length > 0 && folder->path[length - 1] == '/' ? "" : "/";
+  int written = snprintf(path, sizeof(path), "%s%s%s", folder->path, separator, name);
+  if (written < 0 || written >= (int)sizeof(path))
+    return -1;
+  fflush(stdout);
+  execl(path, path, (char*)nullptr);
+  return -1;
+}
+
+// Starts the opener detached (its child is adopted by init, so no zombie is left) and returns at once.
+static void open_with_desktop(const char* text) {
+  pid_t child = fork();
+  if (child < 0)
+    return;
+  if (child == 0) {
+    if (fork() == 0) {
+      setsid();
+      int null_device = open("/dev/null", O_RDWR);
+      if (null_device >= 0) {
+        dup2(null_device, 0);
+        dup2(null_device, 1);
+        dup2(null_device, 2);
+      }
+      execlp("xdg-open", "xdg-open", text, (char*)nullptr);
+      _exit(127);
+    }
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+}
+
+void shell_open(const char* text) {
+  if (!text || !has_main_window())
+    return;
+  open_with_desktop(text);
+}
+
+void shell_open_file(FOLDER* folder, const char* name) {
+  if (!has_main_window())
+    return;
+  int written;
+  if (folder) {
+    char base[FOLDER_PATH_SIZE];
+    snprintf(base, sizeof(base), "%s", folder->path);
+    size_t length = strlen(base);
+    if (length > 1 && base[length - 1] == '/')
+      base[length - 1] = 0;
+    if (name)
+      written = snprintf(shell_path, sizeof(shell_path), "%s%s%s", base,
+                         strcmp(base, "/") == 0 ? "" : "/", name);
+    else
+      written = snprintf(shell_path, sizeof(shell_path), "%s", base);
+  } else {
+    if (!name)
+      return;
+    written = snprintf(shell_path, sizeof(shell_path), "%s", name);
+  }
+  if (written < 0 || written >= (int)sizeof(shell_path))
+    return;  // an over-long path opens nothing
+  open_with_desktop(shell_path);
+}
+
+void get_program_location(FOLDER* folder, char* name) {
+  char path[FOLDER_PATH_SIZE];
+  ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
+  char* last = nullptr;
+  if (length > 0 && length < (ssize_t)sizeof(path) - 1) {
+    path[length] = 0;
+    last = strrchr(path, '/');
+  }
+  if (!last) {
+    if (folder)
+      snprintf(folder->path, sizeof(folder->path), "/");
+    if (name)
+      strcpy(name, "VELK Application");
+    return;
+  }
+  if (name)
+    snprintf(name, FOLDER_PATH_SIZE, "%s", last + 1);
+  // A program in the root folder keeps the root's separator.
+  if (last == path)
+    last[1] = 0;
+  else
+    *last = 0;
+  if (folder)
+    snprintf(folder->path, sizeof(folder->path), "%s", path);
+}

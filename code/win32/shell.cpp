@@ -1,0 +1,85 @@
+// Process and shell services on Windows: replacing the running program (_spawnlp in overlay mode),
+// opening documents, folders and web addresses through ShellExecuteA while the main window is open,
+// and the running program's own folder and file name.
+#include "win32_host.h"
+#include <process.h>
+#include <shellapi.h>
+#include <cstdio>
+#include <cstring>
+
+#include "folder.h"
+#include "shell.h"
+
+// The path that shell_open_file hands to the shell; valid until the next call.
+static char shell_path[FOLDER_PATH_SIZE];
+
+INT_S32 exec_program(FOLDER* folder, const char* name) {
+  if (!folder || !name)
+    return -1;
+  char path[FOLDER_PATH_SIZE];
+  size_t length = strlen(folder->path);
+  const char* separator = length > 0 && folder->path[length - 1] == '\\' ? "" : "\\";
+  int written = snprintf(path, sizeof(path), "%s%s%s", folder->path, separator, name);
+  if (written < 0 || written >= (int)sizeof(path))
+    return -1;
+  fflush(stdout);
+  if (_spawnlp(_P_OVERLAY, path, path, NULL) == -1)
+    return -1;
+  return -1;
+}
+
+void shell_open(const char* text) {
+  if (!text || !main_window)
+    return;
+  ShellExecuteA(main_window, "open", text, NULL, NULL, SW_SHOWNORMAL);
+}
+
+void shell_open_file(FOLDER* folder, const char* name) {
+  if (!main_window)
+    return;
+  int written;
+  if (folder) {
+    char base[FOLDER_PATH_SIZE];
+    snprintf(base, sizeof(base), "%s", folder->path);
+    size_t length = strlen(base);
+    if (length > 0 && base[length - 1] == '\\')
+      base[length - 1] = 0;
+    if (name)
+      written = snprintf(shell_path, sizeof(shell_path), "%s\\%s", base, name);
+    else
+      written = snprintf(shell_path, sizeof(shell_path), "%s", base);
+  } else {
+    if (!name)
+      return;
+    written = snprintf(shell_path, sizeof(shell_path), "%s", name);
+  }
+  if (written < 0 || written >= (int)sizeof(shell_path))
+    return;  // an over-long path opens nothing
+  ShellExecuteA(main_window, "open", shell_path, NULL, NULL, SW_SHOWNORMAL);
+}
+
+void get_program_location(FOLDER* folder, char* name) {
+  char path[FOLDER_PATH_SIZE];
+  DWORD length = GetModuleFileNameA(NULL, path, sizeof(path));
+  char* last = nullptr;
+  if (length > 0 && length < sizeof(path)) {
+    path[length] = 0;
+    last = strrchr(path, '\\');
+  }
+  if (!last) {
+    if (folder)
+      snprintf(folder->path, sizeof(folder->path), "C:\\");
+    if (name)
+      strcpy(name, "VELK Application");
+    return;
+  }
+  if (name)
+    snprintf(name, FOLDER_PATH_SIZE, "%s", last + 1);
+  // A program at a drive root keeps the root's backslash ("C:\").
+  if (last - path == 2 && path[1] == ':')
+    last[1] = 0;
+  else
+    *last = 0;
+  if (folder)
+    snprintf(folder->path, sizeof(folder->path), "%s", path);
+}
