@@ -378,11 +378,11 @@ bool close_data_file(DATA_FILE** file) {
   if (data->file) {
     data->flush();
     if (data->gzip_stream) {
-      if (gzclose_keep_file(data->gzip_stream) != 0 && data->mode == FILE_MODE_WRITE) ok = false;
+      if (gzclose_keep_file(data->gzip_stream) != 0 && data->mode == FILE_MODE_WRITE) data->write_failed = 1;
       data->gzip_stream = nullptr;
     }
     // Closing writes what the stream still holds: a failure there is a lost write too.
-    if (data->mode != FILE_MODE_READ && std::fflush(data->file) != 0) ok = false;
+    if (data->mode != FILE_MODE_READ && std::fflush(data->file) != 0) data->write_failed = 1;
     close_file(data->file);
     data->file = nullptr;
   }

@@ -1,0 +1,178 @@
+// Package files: one file of named entries stored in chains of fixed-size blocks, with a free list of
+// released blocks (PACKAGE), and package entries opened as data or text files through temporary copies
+// in "$TEMP" (PACKAGE_DATA_FILE, PACKAGE_TEXT_FILE).
+#pragma once
+#include "types.h"
+#include "data_file.h"
+#include "folder.h"
+#include "ptrarray.h"
+#include "text_file.h"
+
+// Body layout: the magic "VELKPKG" and a NUL at 0, the u16 version at 8, the header record (block size,
+// root position, first free, last free) at 10, the root record at 26; entry records and blocks follow.
+#define PACKAGE_MAGIC "VELKPKG"
+const INT_U16 PACKAGE_VERSION = 1;
+const INT_U32 PACKAGE_HEADER_POSITION = 10;
+const INT_U32 PACKAGE_ROOT_POSITION = 26;
+// A stored block size above this is damage; a larger size asked for at creation is cut to it.
+const INT_U32 PACKAGE_LARGEST_BLOCK_SIZE = 0x3200000;
+
+class PACKAGE;
+
+// The in-memory form of an entry record. It owns its name; clear() frees it and zeroes the fields.
+struct PACKAGE_ENTRY {
+  INT_U32 position = 0;      // body position of the record
+  char* name = nullptr;      // NUL-terminated copy; null stands for the empty name
+  INT_U32 first_block = 0;   // first block of the entry's chain, 0 for none
+  INT_U32 last_block = 0;    // last block of the chain, 0 for none
+  INT_U32 next_entry = 0;    // next entry record, 0 for the last
+  INT_U32 size = 0;          // length of the entry's data
+  PACKAGE_ENTRY* next_loaded = nullptr;  // loaded entries: the next in chain order
+  PACKAGE_ENTRY* loaded = nullptr;       // the loaded entry this is (or was copied from); null when not loaded
+
+  PACKAGE_ENTRY() {}
+  ~PACKAGE_ENTRY() { clear(); }
+  PACKAGE_ENTRY(const PACKAGE_ENTRY&) = delete;
+  PACKAGE_ENTRY& operator=(const PACKAGE_ENTRY&) = delete;
+  void clear();
+};
+
+// One block being read or written; its data (block size bytes) are allocated on first use and owned.
+struct PACKAGE_BLOCK {
+  INT_U32 position = 0;
+  INT_U32 next = 0;
+  INT_U8* data = nullptr;
+  INT_U32 used = 0;
+
+  PACKAGE_BLOCK() {}
+  ~PACKAGE_BLOCK();
+  PACKAGE_BLOCK(const PACKAGE_BLOCK&) = delete;
+  PACKAGE_BLOCK& operator=(const PACKAGE_BLOCK&) = delete;
+};
+
+// The root record: the head of the entry chain, in the form of an entry record with one more u32.
+struct PACKAGE_ROOT {
+  INT_U32 position = 0;
+  char* name = nullptr;  // "root"
+  INT_U32 first_entry = 0;
+  INT_U32 last_entry = 0;
+  INT_U32 next = 0;
+  INT_U32 size = 0;
+  INT_U32 reserved = 0;
+  PACKAGE_ENTRY* first_loaded = nullptr;
+  PACKAGE_ENTRY* last_loaded = nullptr;
+};
+
+// Called once per non-empty block copied: done counts the data bytes so far, total is the entry's size.
+typedef void (*PACKAGE_PROGRESS_CALLBACK)(PACKAGE* package, INT_S32 done, INT_S32 total, void* user);
+
+class PACKAGE {
+public:
+  DATA_FILE* file = nullptr;          // the open package; null when the open failed
+  INT_U32 header_position = 0;        // body position of the header record (10)
+  INT_U32 block_size = 0;             // data bytes in every block
+  INT_U32 root_position = 0;
+  INT_U32 first_free_block = 0;       // head of the free list, 0 when empty
+  INT_U32 last_free_block = 0;        // tail of the free list, 0 when empty
+  PACKAGE_ROOT root;
+  INT_U8 directory_loaded = 0;        // the entry records are held in memory (entries)
+  INT_U8 read_only = 0;               // nothing may be written
+  PTRARRAY entries;                   // loaded entries in chain order, then those created since; owned
+  char* package_name = nullptr;       // the file name given to the constructor (error texts)
+
+  // Opens the package, or creates it when create is set and no file of that name exists (an existing
+  // file is never truncated). A new package is always writable; block_size < 1 takes the default
+  // file-cache size. Success clears the data error; failure leaves file null and sets it.
+  PACKAGE(FOLDER* folder, const char* name, bool create, INT_S32 block_size, bool load_directory, bool read_only);
+  // Writes back a loaded directory unless read only, frees everything and closes the file.
+  virtual ~PACKAGE();
+  PACKAGE(const PACKAGE&) = delete;
+  PACKAGE& operator=(const PACKAGE&) = delete;
+
+  // A copy of the first entry whose name equals name byte for byte; false when there is none (or the
+  // chain is damaged: then the data error says so).
+  bool find_entry(const char* name, PACKAGE_ENTRY* out);
+  // Writes the entry's data (entry_name, or file_name when null) into the file of the folder.
+  bool extract_entry(FOLDER* folder, const char* file_name, const char* entry_name,
+                     PACKAGE_PROGRESS_CALLBACK progress = nullptr, void* user = nullptr);
+  // Stores the file's contents as the entry (entry_name, or file_name when null); an existing entry is
+  // replaced only with replace set. False with the data error set when any write fails.
+  bool add_file(FOLDER* folder, const char* file_name, const char* entry_name, bool replace,
+                PACKAGE_PROGRESS_CALLBACK progress = nullptr, void* user = nullptr);
+
+  // Appends a new empty entry record and links it at the end of the chain.
+  bool create_entry(const char* name, PACKAGE_ENTRY* out);
+  // Takes a block (from the head of the free list, else at the end of the file), written empty, and
+  // links it at the end of the entry's chain.
+  bool allocate_block(PACKAGE_ENTRY* entry, PACKAGE_BLOCK* block);
+  // Moves the entry's chain to the tail of the free list.
+  bool release_blocks(PACKAGE_ENTRY* entry);
+  // Reads every entry record into loaded entries; false (data error set) when the chain is damaged.
+  bool load_directory();
+  // Unless read only: writes the header record, the root record and every loaded entry's record.
+  bool flush();
+  // Frees every loaded entry and empties the array.
+  void free_directory();
+
+  // Block transfers at the block's position: u32 next, block_size data bytes, u32 used.
+  bool read_block(PACKAGE_BLOCK* block, DATA_DEVICE* device, INT_U32 size);
+  bool write_block(PACKAGE_BLOCK* block, DATA_DEVICE* device, INT_U32 size);
+  // The header record at the header position.
+  bool write_record(DATA_DEVICE* device);
+  // The root record at the root position.
+  bool write_root_record(DATA_DEVICE* device);
+  // An entry record at the entry's position.
+  bool write_entry_record(PACKAGE_ENTRY* entry, DATA_DEVICE* device);
+
+private:
+  bool read_header();
+  bool create_package(FOLDER* folder, const char* name, INT_S32 size);
+  // 1 found, 0 not found, -1 damaged (data error set).
+  INT_S32 locate(const char* name, PACKAGE_ENTRY* out);
+  // Reads the record at position into out after checking that it lies inside the file.
+  bool read_entry_at(INT_U32 position, PACKAGE_ENTRY* out);
+  bool block_fits(INT_U32 position);
+  bool store_entry(PACKAGE_ENTRY* entry);
+  bool link_block(INT_U32 position, INT_U32 next);
+  void fail(INT_U16 code, const char* argument, INT_S32 line);
+  void close_file_after_failure();
+};
+
+// A package entry opened as a data file: a temporary copy in "$TEMP" (eight upper-case hexadecimal digits
+// and ".tmp") that closing stores back into the package unless it was opened for reading.
+class PACKAGE_DATA_FILE : public DATA_FILE {
+public:
+  PACKAGE* package = nullptr;  // not owned
+  FOLDER temporary_folder;     // "$TEMP"
+  char temporary_name[256];
+  char entry_name[256];
+  INT_U8 read_only = 1;
+  INT_U8 store_back = 0;       // set once the copy is open: the destructor then stores it back
+
+  PACKAGE_DATA_FILE();
+  // Stores the copy back (unless read only) and deletes it; a copy that cannot be stored back stays in
+  // "$TEMP" and the data error says why.
+  ~PACKAGE_DATA_FILE() override;
+};
+
+// Copies the entry to a temporary file and opens it as a plain data file with the mode and order; a
+// missing entry is an empty copy (mode 0 then fails). Null on failure, with no temporary file left.
+PACKAGE_DATA_FILE* open_package_file(PACKAGE* package, const char* entry_name, FILE_MODE mode, INT_U8 order);
+// As close_data_file: flushes, closes, deletes the object (storing the copy back) and nulls the pointer.
+void close_package_file(PACKAGE_DATA_FILE** file);
+
+// The same scheme over a text file.
+class PACKAGE_TEXT_FILE : public TEXT_FILE {
+public:
+  PACKAGE* package = nullptr;
+  FOLDER temporary_folder;
+  char temporary_name[256];
+  char entry_name[256];
+  INT_U8 read_only = 1;
+
+  PACKAGE_TEXT_FILE();
+};
+
+PACKAGE_TEXT_FILE* open_package_text_file(PACKAGE* package, const char* entry_name, FILE_MODE mode, bool unicode);
+// Closes the text file's stream, stores the copy back unless read only, deletes it and frees the object.
+void close_package_text_file(PACKAGE_TEXT_FILE** file);

@@ -1,0 +1,333 @@
+// Data files: the byte-order byte and swapping, positions and sizes in every mode, the buffer against a
+// model of the file under mixed reads, writes and seeks, compressed files against the system's gzip,
+// the buffer pool and the fatal misuse errors.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "data_file.h"
+#include "test_support.h"
+
+namespace {
+
+FOLDER scratch_folder(const std::string& name, std::string* path = nullptr) {
+  std::string text = make_scratch_folder(name);
+  if (path) *path = text;
+  text.pop_back();
+  FOLDER folder;
+  EXPECT_TRUE(folder.set_if_folder(text.c_str()));
+  return folder;
+}
+
+std::vector<INT_U8> numbers(size_t count, INT_U32 seed) {
+  std::vector<INT_U8> bytes(count);
+  for (size_t index = 0; index < count; ++index) {
+    seed = seed * 1664525u + 1013904223u;
+    bytes[index] = static_cast<INT_U8>(seed >> 24);
+  }
+  return bytes;
+}
+
+}  // namespace
+
+TEST(DataFile, ByteOrderByteLeadsTheDataAndSetsSwapping) {
+  std::string path;
+  FOLDER folder = scratch_folder("df-order", &path);
+  DATA_FILE* file = open_data_file(&folder, "a.bin", FILE_MODE_WRITE, BYTE_ORDER_HEADER, false);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->tell(), 0u);
+  EXPECT_EQ(file->get_size(), 0);
+  EXPECT_EQ(file->swap_bytes, 0);
+  EXPECT_TRUE(file->write_u16(0x1234));
+  EXPECT_TRUE(file->write_u32(0x89ABCDEF));
+  EXPECT_EQ(file->tell(), 6u);
+  EXPECT_EQ(file->get_size(), 6);
+  EXPECT_TRUE(close_data_file(&file));
+  EXPECT_EQ(file, nullptr);
+  std::vector<INT_U8> stored = {0, 0x34, 0x12, 0xEF, 0xCD, 0xAB, 0x89};
+  EXPECT_EQ(read_whole_file(path + "a.bin"), stored);
+
+  file = open_data_file(&folder, "a.bin", FILE_MODE_READ, BYTE_ORDER_HEADER, false);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->swap_bytes, 0);
+  EXPECT_EQ(file->get_size(), 6);
+  INT_U16 small = 0;
+  INT_U32 large = 0;
+  EXPECT_TRUE(file->read_u16(&small));
+  EXPECT_TRUE(file->read_u32(&large));
+  EXPECT_EQ(small, 0x1234);
+  EXPECT_EQ(large, 0x89ABCDEFu);
+  EXPECT_FALSE(file->read_u32(&large));
+  EXPECT_TRUE(file->at_end());
+  close_data_file(&file);
+
+  // The same bytes with byte-order byte 1 read byte-reversed.
+  stored[0] = 1;
+  ASSERT_TRUE(write_whole_file(path + "b.bin", stored));
+  file = open_data_file(&folder, "b.bin", FILE_MODE_READ, BYTE_ORDER_HEADER, false);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->swap_bytes, 1);
+  EXPECT_TRUE(file->read_u16(&small));
+  EXPECT_TRUE(file->read_u32(&large));
+  EXPECT_EQ(small, 0x3412);
+  EXPECT_EQ(large, 0xEFCDAB89u);
+  close_data_file(&file);
+
+  // Without the byte-order byte positions count from the first byte and the order is the swap setting.
+  file = open_data_file(&folder, "b.bin", FILE_MODE_READ, 1, false);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->swap_bytes, 1);
+  EXPECT_EQ(file->get_size(), 7);
+  INT_U8 first = 9;
+  EXPECT_TRUE(file->read_u8(&first));
+  EXPECT_EQ(first, 1);
+  EXPECT_EQ(file->tell(), 1u);
+  close_data_file(&file);
+
+  // An empty file read with the byte-order byte is empty.
+  ASSERT_TRUE(write_whole_file(path + "empty.bin", {}));
+  file = open_data_file(&folder, "empty.bin", FILE_MODE_READ, BYTE_ORDER_HEADER, false);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->get_size(), 0);
+  EXPECT_EQ(file->swap_bytes, 0);
+  EXPECT_EQ(file->read(&first, 1), 0);
+  close_data_file(&file);
+}
+
+TEST(DataFile, OpenRefusesBadArgumentsAndMissingFiles) {
+  FOLDER folder = scratch_folder("df-open");
+  EXPECT_EQ(open_data_file(&folder, "missing.bin", FILE_MODE_READ, 0, false), nullptr);
+  EXPECT_EQ(open_data_file(&folder, "", FILE_MODE_WRITE, 0, false), nullptr);
+  EXPECT_EQ(open_data_file(&folder, nullptr, FILE_MODE_WRITE, 0, false), nullptr);
+  EXPECT_EQ(open_data_file(&folder, "x.bin", 3, 0, false), nullptr);
+  EXPECT_EQ(open_data_file(&folder, "x.bin", -1, 0, false), nullptr);
+  // A gzip stream cannot be updated: the open fails instead of every write.
+  EXPECT_EQ(open_data_file(&folder, "x.bin", FILE_MODE_UPDATE, BYTE_ORDER_HEADER, true), nullptr);
+  DATA_FILE* none = nullptr;
+  EXPECT_TRUE(close_data_file(&none));
+  EXPECT_TRUE(close_data_file(nullptr));
+}
+
+TEST(DataFile, UpdateModePositionsAndMixesReadsAndWrites) {
+  std::string path;
+  FOLDER folder = scratch_folder("df-update", &path);
+  // An empty file receives the byte-order byte and stands at logical 0.
+  DATA_FILE* file = open_data_file(&folder, "new.bin", FILE_MODE_UPDATE, BYTE_ORDER_HEADER, false);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->tell(), 0u);
+  EXPECT_EQ(file->get_size(), 0);
+  close_data_file(&file);
+  EXPECT_EQ(read_whole_file(path + "new.bin"), std::vector<INT_U8>{0});
+
+  std::vector<INT_U8> original = numbers(101, 7);
+  original[0] = 0;
+  ASSERT_TRUE(write_whole_file(path + "u.bin", original));
+  file = open_data_file(&folder, "u.bin", FILE_MODE_UPDATE, BYTE_ORDER_HEADER, false);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->tell(), 100u);
+  file->seek(-4, true);
+  EXPECT_EQ(file->tell(), 96u);
+  file->seek(-1, false);
+  EXPECT_EQ(file->tell(), 96u);  // below 0: refused
+  file->seek(-200, true);
+  EXPECT_EQ(file->tell(), 96u);
+
+  // Write 10, go back 5, read 8: the last 5 written, then what the file holds after the 10.
+  file->seek(20, false);
+  std::vector<INT_U8> written = numbers(10, 99);
+  EXPECT_EQ(file->write(written.data(), 10), 10);
+  file->seek(-5 + 30, false);
+  INT_U8 got[8];
+  EXPECT_EQ(file->read(got, 8), 8);
+  EXPECT_EQ(std::vector<INT_U8>(got, got + 5), std::vector<INT_U8>(written.begin() + 5, written.end()));
+  EXPECT_EQ(std::vector<INT_U8>(got + 5, got + 8), std::vector<INT_U8>(original.begin() + 31, original.begin() + 34));
+  EXPECT_TRUE(close_data_file(&file));
+  std::vector<INT_U8> expected = original;
+  std::copy(written.begin(), written.end(), expected.begin() + 21);
+  EXPECT_EQ(read_whole_file(path + "u.bin"), expected);
+}
+
+TEST(DataFile, BufferAgreesWithAModelOfTheFileUnderMixedTransfers) {
+  std::string path;
+  FOLDER folder = scratch_folder("df-model", &path);
+  std::vector<INT_U8> model = numbers(5000, 3);
+  ASSERT_TRUE(write_whole_file(path + "m.bin", model));
+  DATA_FILE* file = new DATA_FILE(1024);
+  ASSERT_TRUE(file->open(&folder, "m.bin", FILE_MODE_UPDATE, 0, file, false));
+  INT_U32 position = static_cast<INT_U32>(model.size());
+  INT_U32 state = 1;
+  auto next = [&state](INT_U32 range) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 8) % range;
+  };
+  for (int step = 0; step < 3000; ++step) {
+    INT_U32 action = next(3);
+    if (action == 0) {
+      position = next(static_cast<INT_U32>(model.size()) + 1);
+      file->seek(static_cast<INT_S32>(position), false);
+    } else if (action == 1) {
+      INT_U32 count = next(3) == 0 ? next(2500) : next(40);
+      std::vector<INT_U8> bytes(count);
+      INT_S32 got = file->read(bytes.data(), static_cast<INT_S32>(count));
+      INT_U32 expect = position >= model.size() ? 0 : std::min<INT_U32>(count, static_cast<INT_U32>(model.size()) - position);
+      ASSERT_EQ(got, static_cast<INT_S32>(expect)) << "step " << step;
+      ASSERT_TRUE(std::equal(bytes.begin(), bytes.begin() + got, model.begin() + position)) << "step " << step;
+      position += expect;
+    } else {
+      INT_U32 count = next(3) == 0 ? next(2500) + 1 : next(40) + 1;
+      std::vector<INT_U8> bytes = numbers(count, static_cast<INT_U32>(step));
+      ASSERT_EQ(file->write(bytes.data(), static_cast<INT_S32>(count)), static_cast<INT_S32>(count));
+      if (position > model.size()) model.resize(position, 0);
+      if (position + count > model.size()) model.resize(position + count);
+      std::copy(bytes.begin(), bytes.end(), model.begin() + position);
+      position += count;
+    }
+    ASSERT_EQ(file->tell(), position) << "step " << step;
+    ASSERT_EQ(file->get_size(), static_cast<INT_S32>(model.size())) << "step " << step;
+  }
+  EXPECT_TRUE(close_data_file(&file));
+  EXPECT_EQ(read_whole_file(path + "m.bin"), model);
+}
+
+TEST(DataFile, BufferSizesAndLargeTransfers) {
+  EXPECT_EQ(DATA_FILE(100).buffer_size, 1024);
+  EXPECT_EQ(DATA_FILE(0x7FFFFFFF).buffer_size, 0x3200000);
+  EXPECT_EQ(DATA_FILE(-1).buffer_size, static_cast<INT_S32>(default_file_cache_size));
+
+  std::string path;
+  FOLDER folder = scratch_folder("df-large", &path);
+  DATA_FILE* file = new DATA_FILE(1024);
+  ASSERT_TRUE(file->open(&folder, "big.bin", FILE_MODE_WRITE, BYTE_ORDER_HEADER, file, false));
+  std::vector<INT_U8> data = numbers(5000, 11);
+  EXPECT_EQ(file->write(data.data(), 10), 10);
+  // A write of at least the buffer size goes straight to the stream and raises the known size.
+  EXPECT_EQ(file->write(data.data() + 10, 3000), 3000);
+  EXPECT_EQ(file->known_size, 3011u);
+  EXPECT_EQ(file->valid, 0);
+  EXPECT_EQ(file->write(data.data() + 3010, 1990), 1990);
+  EXPECT_TRUE(close_data_file(&file));
+  std::vector<INT_U8> expected = {0};
+  expected.insert(expected.end(), data.begin(), data.end());
+  EXPECT_EQ(read_whole_file(path + "big.bin"), expected);
+
+  file = new DATA_FILE(1024);
+  ASSERT_TRUE(file->open(&folder, "big.bin", FILE_MODE_READ, BYTE_ORDER_HEADER, file, false));
+  std::vector<INT_U8> back(6000);
+  EXPECT_EQ(file->read(back.data(), 6000), 5000);
+  back.resize(5000);
+  EXPECT_EQ(back, data);
+  file->seek(4990, false);
+  INT_U8 byte;
+  EXPECT_TRUE(file->read_u8(&byte));
+  EXPECT_EQ(byte, data[4990]);
+  close_data_file(&file);
+}
+
+TEST(DataFile, CompressedFilesAreGzipMembersWithTheOrderByteFirst) {
+  REQUIRE_TOOL("gzip");
+  std::string path;
+  FOLDER folder = scratch_folder("df-gzip", &path);
+  std::vector<INT_U8> data = numbers(700000, 5);
+  DATA_FILE* file = open_data_file(&folder, "c.gz", FILE_MODE_WRITE, BYTE_ORDER_HEADER, true);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->write(data.data(), 100), 100);
+  EXPECT_TRUE(file->write_u32(0x01020304));
+  EXPECT_EQ(file->write(data.data() + 104, static_cast<INT_S32>(data.size()) - 104), static_cast<INT_S32>(data.size()) - 104);
+  file->seek(50, false);  // back over compressed data: refused
+  EXPECT_EQ(file->tell(), static_cast<INT_U32>(data.size()));
+  EXPECT_TRUE(close_data_file(&file));
+  ASSERT_EQ(run_command("gzip -d -c '" + path + "c.gz' > '" + path + "c.raw'"), 0);
+  std::vector<INT_U8> expected = {0};
+  expected.insert(expected.end(), data.begin(), data.begin() + 100);
+  expected.insert(expected.end(), {4, 3, 2, 1});
+  expected.insert(expected.end(), data.begin() + 104, data.end());
+  EXPECT_EQ(read_whole_file(path + "c.raw"), expected);
+
+  // A member made by gzip whose first byte is 1 reads back swapped, with seeks both ways.
+  expected[0] = 1;
+  ASSERT_TRUE(write_whole_file(path + "d.raw", expected));
+  ASSERT_EQ(run_command("gzip -c '" + path + "d.raw' > '" + path + "d.gz'"), 0);
+  file = open_data_file(&folder, "d.gz", FILE_MODE_READ, BYTE_ORDER_HEADER, true);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->swap_bytes, 1);
+  file->seek(100, false);
+  INT_U32 value = 0;
+  EXPECT_TRUE(file->read_u32(&value));
+  EXPECT_EQ(value, 0x04030201u);
+  file->seek(600000, false);
+  INT_U8 byte = 0;
+  EXPECT_TRUE(file->read_u8(&byte));
+  EXPECT_EQ(byte, data[600000]);
+  file->seek(3, false);
+  EXPECT_TRUE(file->read_u8(&byte));
+  EXPECT_EQ(byte, data[3]);
+  std::vector<INT_U8> rest(data.size());
+  file->seek(104, false);
+  EXPECT_EQ(file->read(rest.data(), static_cast<INT_S32>(rest.size())), static_cast<INT_S32>(data.size()) - 104);
+  EXPECT_TRUE(std::equal(data.begin() + 104, data.end(), rest.begin()));
+  EXPECT_TRUE(file->at_end());
+  close_data_file(&file);
+
+  // Damaged compressed data end the reads without overrun.
+  std::vector<INT_U8> damaged = read_whole_file(path + "d.gz");
+  damaged.resize(damaged.size() / 2);
+  ASSERT_TRUE(write_whole_file(path + "e.gz", damaged));
+  file = open_data_file(&folder, "e.gz", FILE_MODE_READ, BYTE_ORDER_HEADER, true);
+  ASSERT_NE(file, nullptr);
+  INT_S32 total = 0;
+  std::vector<INT_U8> chunk(4096);
+  INT_S32 got;
+  while ((got = file->read(chunk.data(), 4096)) > 0) total += got;
+  EXPECT_LT(total, static_cast<INT_S32>(data.size()));
+  EXPECT_TRUE(file->at_end());
+  close_data_file(&file);
+}
+
+TEST(DataFile, PoolLendsBuffersAndOutlivesItsTable) {
+  FOLDER folder = scratch_folder("df-pool");
+  set_file_buffer_pool(2);
+  DATA_FILE* first = new DATA_FILE(2048);
+  DATA_FILE* second = new DATA_FILE(1024);
+  DATA_FILE* third = new DATA_FILE(1024);
+  EXPECT_EQ(first->pool_slot, 0);
+  EXPECT_EQ(second->pool_slot, 1);
+  EXPECT_EQ(third->pool_slot, -1);
+  INT_U8* lent = first->buffer;
+  delete first;
+  // A freed slot lends its buffer to the next file that fits in it.
+  DATA_FILE* fourth = new DATA_FILE(1500);
+  EXPECT_EQ(fourth->pool_slot, 0);
+  EXPECT_EQ(fourth->buffer, lent);
+  // Dropping the pool leaves lent buffers with their files until they are deleted.
+  set_file_buffer_pool(0);
+  ASSERT_TRUE(fourth->open(&folder, "p.bin", FILE_MODE_WRITE, 0, fourth, false));
+  EXPECT_TRUE(fourth->write_u32(5));
+  EXPECT_TRUE(close_data_file(&fourth));
+  delete second;
+  delete third;
+  DATA_FILE* fifth = new DATA_FILE(1024);
+  EXPECT_EQ(fifth->pool_slot, -1);
+  delete fifth;
+}
+
+TEST(DataFileDeathTest, ReadingAWriteFileOrWritingAReadFileIsFatal) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  FOLDER folder = scratch_folder("df-fatal");
+  EXPECT_DEATH(
+      {
+        DATA_FILE* file = open_data_file(&folder, "w.bin", FILE_MODE_WRITE, 0, false);
+        INT_U8 byte;
+        file->read(&byte, 1);
+      },
+      "000E");
+  EXPECT_DEATH(
+      {
+        DATA_FILE* file = open_data_file(&folder, "w.bin", FILE_MODE_WRITE, 0, false);
+        close_data_file(&file);
+        file = open_data_file(&folder, "w.bin", FILE_MODE_READ, 0, false);
+        file->write("x", 1);
+      },
+      "000F");
+}
