@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
 #include <utility>
 
+#include "data_file.h"
 #include "draw.h"
 #include "errors.h"
+#include "folder.h"
 #include "host.h"
 #include "image.h"
+#include "image_file.h"
+#include "test_support.h"
 
 namespace {
 
@@ -300,4 +305,54 @@ TEST(DrawAntialiased, DiscAndRing) {
   EXPECT_TRUE(set_pixels(huge).empty());
   fill_antialiased(&huge, 10, 10, 0, &red, 0, ANTIALIAS_DISC, 0, 1);
   EXPECT_TRUE(set_pixels(huge).empty());
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Reference pictures for a person to look at: <scratch>/reference-pictures-*/*.png
+// ---------------------------------------------------------------------------------------------------
+
+namespace {
+
+// One folder per run under the scratch folder, named "reference-pictures-...".
+const std::string& reference_folder() {
+  static const std::string path = make_scratch_folder("reference-pictures");
+  return path;
+}
+
+void save_reference(IMAGE& image, const char* name) {
+  FOLDER folder;
+  std::string folder_path = reference_folder();
+  folder_path.pop_back();  // the trailing separator
+  ASSERT_TRUE(folder.set_if_folder(folder_path.c_str()));
+  DATA_FILE* file = open_data_file(&folder, name, FILE_MODE_WRITE, 0, false);
+  ASSERT_NE(file, nullptr);
+  EXPECT_TRUE(save_png(&image, file));
+  close_data_file(&file);
+}
+
+}  // namespace
+
+TEST(DrawReference, PrimitivesAndBlends) {
+  IMAGE image(320, 240);
+  COLOUR top = 0xFF203050, bottom = 0xFF8090C0;
+  image.fill_gradient_vertical(0, 0, 319, 239, &top, &bottom, 0);
+  COLOUR red = 0xFFE03030, half_green = 0x8030E030, blue = 0xC03050F0, white = 0xFFFFFFFF, yellow = 0xFFF0E040;
+  image.draw_line(10, 10, 150, 60, &white, 1, 1);
+  image.draw_line(10, 30, 150, 80, &yellow, 3, 1);
+  image.draw_line(160, 10, 170, 110, &white, 2, 1);
+  image.draw_rectangle(190, 10, 310, 60, &red, 3, SIDE_ALL);
+  image.draw_rounded_rectangle(190, 70, 310, 120, &white, 12, CORNER_ALL);
+  draw_shaded_box(&image, 10, 100, 150, 170, -1, CORNER_ALL, &red, &blue, 0, SHADE_HORIZONTAL);
+  draw_shaded_box(&image, 40, 120, 180, 200, 20, CORNER_TOP_LEFT | CORNER_BOTTOM_RIGHT, &half_green, nullptr, 0,
+                  SHADE_BLEND);
+  image.darken_rectangle(200, 130, 260, 230, 40);
+  fill_antialiased(&image, 280, 180, 30, &blue, 0, ANTIALIAS_DISC, 0, 1);
+  fill_antialiased(&image, 280, 180, 36, &white, 0, ANTIALIAS_RING, 3, 1);
+  image.xor_rectangle(195, 125, 265, 235, &white);
+  save_reference(image, "primitives_and_blends.png");
+
+  IMAGE scaled(64, 48);
+  scaled.blit(&image, 0, 0, 0, 0, 64, 48, BLIT_COPY);
+  scaled.scale(256, 192, true);
+  save_reference(scaled, "scaled_smooth.png");
 }
