@@ -1,7 +1,6 @@
-// Drawing primitives that are not members of IMAGE: the default corner radius, the shaded box with
-// rounded corners that buttons, frames and dialogs are filled with, and the anti-aliased ring or disc.
-// Lines, outlines, gradients, darkened and XOR boxes, corner arcs and rounded outlines are IMAGE
-// operations (include/image.h). Everything clips to the image's clip and grows its dirty rectangle.
+// Drawing primitives beside the IMAGE members (lines, outlines, gradients, arcs: include/image.h): the
+// default corner radius, the shaded box with round corners that buttons, frames and dialogs are filled
+// with, and the anti-aliased ring or disc. All clip to the image's clip and grow its dirty rectangle.
 #pragma once
 #include "types.h"
 #include "colour.h"
