@@ -210,6 +210,8 @@ bool PACKAGE::read_header() {
     }
     ok = file->read(root.name, static_cast<INT_S32>(length)) == static_cast<INT_S32>(length);
     root.name[length] = 0;
+    // Names are written from texts: a NUL inside one is damage (and could not be written back alike).
+    ok = ok && std::strlen(root.name) == length;
   }
   ok = ok && file->read_u32(&root.first_entry) && file->read_u32(&root.last_entry) && file->read_u32(&root.next) &&
        file->read_u32(&root.size) && file->read_u32(&root.reserved);
@@ -258,7 +260,7 @@ bool PACKAGE::read_entry_at(INT_U32 position, PACKAGE_ENTRY* out) {
     if (!out->name) return false;
     bool got = file->read(out->name, static_cast<INT_S32>(length)) == static_cast<INT_S32>(length);
     out->name[length] = 0;
-    if (!got) return false;
+    if (!got || std::strlen(out->name) != length) return false;
   }
   return file->read_u32(&out->first_block) && file->read_u32(&out->last_block) &&
          file->read_u32(&out->next_entry) && file->read_u32(&out->size);
