@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,14 @@
 #include "image.h"
 #include "options.h"
 #include "test_support.h"
+
+#ifdef _WIN32
+#include <io.h>
+#define duplicate_descriptor _dup2
+#else
+#include <unistd.h>
+#define duplicate_descriptor dup2
+#endif
 
 namespace {
 
@@ -32,9 +42,13 @@ std::string file_text(const std::string& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-// In a death test's child: console output goes to a file that the parent reads afterwards.
+// In a death test's child: console output goes to a file that the parent reads afterwards (the
+// descriptor itself is replaced, which on Windows also replaces the standard output handle).
 void run_options_into(const std::string& path, ARGUMENTS& arguments) {
-  if (!std::freopen(path.c_str(), "w", stdout)) return;
+  FILE* output = std::fopen(path.c_str(), "wb");
+  if (!output) return;
+  std::fflush(stdout);
+  if (duplicate_descriptor(fileno(output), 1) < 0) return;
   INT_S32 argc = 0;
   char** argv = nullptr;
   process_platform_options(arguments.count(), arguments.vector(), &argc, &argv);
@@ -98,8 +112,21 @@ TEST(PlatformOptions, ShowAllEnablesEveryRegisteredStream) {
   process_platform_options(0, nullptr, nullptr, nullptr);
 }
 
+// A folder whose name does not change between the test and its death-test children (which on
+// Windows run the test from its start in a new process).
+std::string death_test_folder() {
+  namespace fs = std::filesystem;
+  const char* base = std::getenv("VELK_TEST_SCRATCH");
+  fs::path folder = (base && *base ? fs::path(base) : fs::temp_directory_path()) / "options_death_test";
+  std::error_code ignored;
+  fs::create_directories(folder, ignored);
+  return (folder / "").string();
+}
+
 TEST(PlatformOptionsDeathTest, OneShotEndsExitWithTheirStatus) {
-  std::string folder = make_scratch_folder("velk_options");
+  std::string folder = death_test_folder();
+  for (const char* name : {"usage.txt", "list.txt", "unknown.txt", "missing.txt", "nan.txt"})
+    std::remove((folder + name).c_str());
 
   ARGUMENTS usage_only{"prog", "--velk"};
   EXPECT_EXIT(run_options_into(folder + "usage.txt", usage_only), testing::ExitedWithCode(0), "");
