@@ -292,17 +292,17 @@ TEST(EventQueue, ClientsRegisterForTheirLifetime) {
 
 // The main window without a display (Linux) or with the real one (Windows).
 #ifndef _WIN32
-struct HEADLESS : ::testing::Test {
+struct MAIN_WINDOW : ::testing::Test {
   void SetUp() override { unsetenv("DISPLAY"); }
   void TearDown() override { close_main_window(-1); }
 };
 #else
-struct HEADLESS : ::testing::Test {
+struct MAIN_WINDOW : ::testing::Test {
   void TearDown() override { close_main_window(-1); }
 };
 #endif
 
-TEST_F(HEADLESS, OpenSizesTheScreenImageAndPresentEmptiesTheDirtyArea) {
+TEST_F(MAIN_WINDOW, OpenSizesTheScreenImageAndPresentEmptiesTheDirtyArea) {
   EXPECT_EQ(has_main_window(), 0);
   present_frame(0);  // no window: nothing happens
   ASSERT_EQ(open_graphics_window("Test", 64, 48, 0, 0), 1);
@@ -346,7 +346,7 @@ TEST_F(HEADLESS, OpenSizesTheScreenImageAndPresentEmptiesTheDirtyArea) {
   EXPECT_EQ(screen_image.width, 0);
 }
 
-TEST_F(HEADLESS, SizesFollowTheAvailableSpaceAndTheLimits) {
+TEST_F(MAIN_WINDOW, SizesFollowTheAvailableSpaceAndTheLimits) {
   GRAPHICS_MODE mode = {nullptr, -1, -1, 0, -1, -1, -1, -1, 0};
   ASSERT_EQ(OpenGraphics(&mode, 0), 1);
   EXPECT_GT(screen_image.width, 0);
@@ -368,7 +368,7 @@ TEST_F(HEADLESS, SizesFollowTheAvailableSpaceAndTheLimits) {
   EXPECT_EQ(screen_image.height, 120);
 }
 
-TEST_F(HEADLESS, DirtyAreaTouchingTheLastRowPresentsEverything) {
+TEST_F(MAIN_WINDOW, DirtyAreaTouchingTheLastRowPresentsEverything) {
   ASSERT_EQ(open_graphics_window("Rows", 20, 10, 0, 0), 1);
   screen_image.extend_dirty_area(3, 9, 4, 9);
   present_frame(-1);
@@ -391,4 +391,48 @@ TEST(Window, CloseCallbackAndPointerWithoutWindow) {
   EXPECT_EQ(set_mouse_cursor(2, 0), 0);
   EXPECT_EQ(set_mouse_cursor(-1, 0), 1);
   EXPECT_EQ(has_gl_context(), 0);
+}
+
+// Console, message boxes and the process ends.
+static std::string hooked;
+static void record_box(const char* caption, const char* text) { hooked = std::string(caption) + "|" + text; }
+
+TEST(Console, MessageBoxesGoToStandardErrorWhenUnattended) {
+  ASSERT_TRUE(running_unattended());  // the test harness sets the switch
+  set_message_box_hook(record_box);
+  ::testing::internal::CaptureStderr();
+  show_message_box("Caption", "Some text");
+  std::string written = ::testing::internal::GetCapturedStderr();
+  set_message_box_hook(nullptr);
+  EXPECT_EQ(hooked, "Caption|Some text");
+  EXPECT_NE(written.find("Caption: Some text"), std::string::npos);
+}
+
+TEST(Console, PrintReachesStandardOutput) {
+  ::testing::internal::CaptureStdout();
+  console_print("first line\n");
+  console_print(nullptr);
+  console_print("second\n");
+  std::string written = ::testing::internal::GetCapturedStdout();
+  EXPECT_NE(written.find("first line\nsecond\n"), std::string::npos);
+}
+
+TEST(Console, ProcessEndsCarryTheirStatus) {
+  EXPECT_EXIT(fatal_exit("Application was unable to continue"), ::testing::ExitedWithCode(FATAL_EXIT_STATUS),
+              "Application was unable to continue");
+  EXPECT_EXIT(exit_process(2), ::testing::ExitedWithCode(2), "");
+  EXPECT_EXIT(exit_process(0), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(Clock, TicksAdvanceAndSleepingReturns) {
+  INT_U32 before = get_tick_count();
+  sleep_seconds(0);
+  int sleeps = 0;
+  while (get_tick_count() == before && sleeps < 1000) {
+    sleep_milliseconds(1);
+    sleeps++;
+  }
+  EXPECT_NE(get_tick_count(), before);
+  EXPECT_NE(get_module_path(), nullptr);
+  EXPECT_NE(get_module_path()[0], 0);
 }
