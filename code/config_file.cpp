@@ -334,9 +334,13 @@ bool CONFIG_FILE::set_string(FOLDER* folder, const char* id, const char* value) 
       entry.id[0] = 0;
       set_error(DATA_ERROR_NONE, "");
       if (!read_entry(input, &entry, output)) {
-        // An identifier at the very end without its value line is kept as it was.
-        if (get_error_code() == DATA_ERROR_CONFIG_EARLY_END && entry.id[0])
-          ok = output->write_text(entry.id) && output->write_text("\n") && ok;
+        // An identifier at the very end without its value line is kept, with an empty value, so that
+        // what follows it cannot be taken for its value.
+        if (get_error_code() == DATA_ERROR_CONFIG_EARLY_END && entry.id[0]) {
+          bool match = strcmp(entry.id, wanted.id) == 0;
+          found = found || match;
+          ok = write_entry(output, entry.id, match ? wanted.value : "") && ok;
+        }
         break;
       }
       bool match = strcmp(entry.id, wanted.id) == 0;
