@@ -32,6 +32,7 @@ const int built_in_count = 4;
 DEBUG_STREAM* built_in[built_in_count] = {nullptr, nullptr, nullptr, nullptr};
 bool built_ins_started = false;
 bool built_ins_starting = false;
+bool built_ins_stopped = false;  // after the stop (at the end of the run) they are not built again
 bool stop_registered = false;
 
 bool register_stream(DEBUG_STREAM* stream) {
@@ -162,7 +163,7 @@ void append_text(char* line, size_t size, size_t* used, const char* format, ...)
 }  // namespace
 
 void start_debug_streams() {
-  if (built_ins_started || built_ins_starting) return;
+  if (built_ins_started || built_ins_starting || built_ins_stopped) return;
   built_ins_starting = true;
   for (int i = 0; i < built_in_count; ++i) built_in[i] = new DEBUG_STREAM(built_in_names[i], 0, true);
   built_ins_starting = false;
@@ -179,6 +180,7 @@ void stop_debug_streams() {
     built_in[i] = nullptr;
   }
   built_ins_started = false;
+  built_ins_stopped = true;
 }
 
 DEBUG_STREAM* platform_debug_stream() {

@@ -61,7 +61,8 @@ DEBUG_STREAM* debug_stream_at(INT_S16 index);
 // (called at the program entry, and by any of the functions here on first use), each with flags 0 and
 // its settings read: "VELK Platform", "VELK Modules", "Default Path Trace", "WAV file loading debug".
 void start_debug_streams();
-// Destroys the built-in streams in reverse order (also run at process exit).
+// Destroys the built-in streams in reverse order (also run at process exit); they are not built again
+// in this run, and their accessors then give null.
 void stop_debug_streams();
 DEBUG_STREAM* platform_debug_stream();     // "VELK Platform": the data layer's error reports
 DEBUG_STREAM* modules_debug_stream();      // "VELK Modules"
