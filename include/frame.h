@@ -1,0 +1,52 @@
+// Nine-part frames: a skinnable rectangle made of images of the image cache, in full form four corners,
+// four edges and a centre plus three overlays, or reduced to a row, a column or one image. Style sets keep
+// one frame per widget state; dialogs keep one for their background.
+#pragma once
+#include "types.h"
+
+class IMAGE;
+class IMAGE_CACHE;
+class FOLDER;
+
+// Longest base name (with its part suffix) that a frame asks the cache for, terminator included.
+const int FRAME_NAME_SIZE = 256;
+
+class WM_FRAME {
+public:
+  IMAGE_CACHE* cache;   // where the images come from; a frame without a cache loads nothing
+  IMAGE* mid_left;      // left edge, also the left cap of a row
+  IMAGE* mid_mid;       // centre, also the single image and the middle of a row or column
+  IMAGE* mid_right;     // right edge, also the right cap of a row
+  IMAGE* top_mid;       // top edge, also the top cap of a column
+  IMAGE* bottom_mid;    // bottom edge, also the bottom cap of a column
+  IMAGE* top_left;
+  IMAGE* top_right;
+  IMAGE* bottom_left;
+  IMAGE* bottom_right;
+  IMAGE* colay;         // centred overlay
+  IMAGE* solay;         // stretched overlay
+  IMAGE* tolay;         // tiled overlay
+  IMAGE* composite;     // owned: the last drawn frame at its size, null until drawn
+  INT_S16 overlay_x;
+  INT_S16 overlay_y;
+  INT_U8 composite_stale;
+
+  // An empty frame bound to a cache (null: the frame loads nothing).
+  explicit WM_FRAME(IMAGE_CACHE* frame_cache);
+  // Releases the images (clear).
+  ~WM_FRAME();
+  WM_FRAME(const WM_FRAME&) = delete;
+  WM_FRAME& operator=(const WM_FRAME&) = delete;
+
+  // Loads the parts named after base from the folder text; flags go to IMAGE_CACHE::get unchanged.
+  // True when the form chosen (nine parts, row, column, single image) is complete; parts found stay.
+  bool load(const char* folder_text, const char* base, INT_U8 flags);
+  bool load_from_path(FOLDER* folder, const char* base, INT_U8 flags);
+  // Gives every image back to the cache and deletes the composite.
+  void clear();
+  // clear, then a new reference to each image of source (own cache kept; composite and offsets not
+  // copied). Nothing when this frame has no cache.
+  WM_FRAME* copy(const WM_FRAME& source);
+  // The centre part is present.
+  bool is_loaded() const;
+};

@@ -1,0 +1,380 @@
+// The installer's one state object: the installation description that a package carries in
+// "database.bin" (settings, placements, installations with files and shortcut items, languages, installer
+// clients), the skin members (14 style sets, 24 icons, the background) and the runtime state of a run.
+#pragma once
+#include "types.h"
+#include "data_device.h"
+#include "folder.h"
+#include "image.h"
+#include "style_set.h"
+#include "system_info.h"
+#include "velk_string.h"
+
+class PACKAGE;
+class INSTALL_DIALOG;
+
+// Sizes of the description's texts, terminator included: at most 255 bytes, 2047 for the skin path and
+// the install location.
+const int DATABASE_TEXT_SIZE = 256;
+const int DATABASE_PATH_SIZE = 2048;
+typedef char DATABASE_TEXT[DATABASE_TEXT_SIZE];
+
+// Version of the stored form that DATABASE::put_to_data_device writes (every older one is read).
+const INT_U8 DATABASE_VERSION = 14;
+
+// The wizard's stages (DATABASE::stage).
+enum INSTALL_STAGE : INT_S32 {
+  STAGE_PACK_DATA = 0,  // pack-data page (the stage automatic mode sets)
+  STAGE_PACK_LOG = 1,
+  STAGE_START = 2,
+  STAGE_LANGUAGE = 3,
+  STAGE_LICENCE = 4,
+  STAGE_INSTALL_TYPE = 5,
+  STAGE_OPTIONS = 6,
+  STAGE_INSTALLING = 7,
+  STAGE_README = 8,
+  STAGE_FINISHED = 9
+};
+
+// Platform codes of files and items (u8); only 0 and 33 are installed by this program.
+enum PLATFORM_CODE : INT_U8 {
+  PLATFORM_ANY = 0,
+  PLATFORM_LINUX_I86 = 1,
+  PLATFORM_MACOSX = 17,
+  PLATFORM_WIN32 = 33,
+  PLATFORM_GP2X = 129,
+  PLATFORM_WINMOB_ARM = 130,
+  PLATFORM_PSP = 131,
+  PLATFORM_NDS = 132
+};
+
+// Kinds of shortcut items (u8); 0 for any other name.
+enum ITEM_TYPE : INT_U8 {
+  ITEM_NONE = 0,
+  ITEM_APPLICATION = 1,
+  ITEM_WEBLINK = 2,
+  ITEM_TEXTFILE = 3
+};
+
+// The code of a platform name, compared without regard to case; 0 for any other name (or null).
+INT_U8 platform_from_name(const char* name);
+// The name of a code ("win32"...); an empty text for 0 and codes without a name.
+const char* platform_name(INT_U8 code);
+// The item type of a name ("application", "weblink", "textfile"), without regard to case; 0 otherwise.
+INT_U8 item_type_from_name(const char* name);
+
+// One file of an installation.
+struct INSTALLATION_FILE {
+  DATABASE_TEXT src_name;                        // also the destination name when dest_name is empty
+  DATABASE_TEXT src_path_from_xml;               // carried; not used when installing
+  DATABASE_TEXT dest_path_from_inst_loc;         // destination folder below the install location
+  INT_U8 platform;                               // PLATFORM_CODE
+  DATABASE_TEXT dest_name;                       // empty: src_name
+  DATABASE_TEXT system_dest_path_from_inst_loc;  // used when not empty and use_system_paths is set
+  INT_U8 stamp;                                  // yes/no flag of the description; carried
+  INT_U8 overwrite;                              // 2 only when absent; 1 when absent or older; else always
+  DATABASE_TEXT packed_name;                     // package entry holding the file; empty: nothing to install
+};
+
+// One shortcut of an installation.
+struct INSTALLATION_ITEM {
+  INT_U8 type;  // ITEM_TYPE
+  DATABASE_TEXT program_name;
+  DATABASE_TEXT link_name;
+  DATABASE_TEXT menu_folder;  // empty: a desktop shortcut; else a menu shortcut in that group
+  INT_U8 platform;            // PLATFORM_CODE
+  DATABASE_TEXT arguments;
+  DATABASE_TEXT extra_path_from_inst_loc;
+  DATABASE_TEXT system_extra_path_from_inst_loc;
+  DATABASE_TEXT extra_name;
+  DATABASE_TEXT program_path_from_inst_loc;
+  DATABASE_TEXT system_program_path_from_inst_loc;
+};
+
+// One installation the user can choose. The file and item arrays are owned.
+struct INSTALLATION {
+  DATABASE_TEXT name;
+  DATABASE_TEXT default_path;  // install path proposed when this installation is chosen
+  INT_U8 allow_system_paths;
+  INSTALLATION_FILE* files;
+  INT_S16 file_count;
+  INSTALLATION_ITEM* items;
+  INT_S16 item_count;
+  DATABASE_TEXT uninstaller_name;      // registry sub-key and "DisplayName" of the uninstall entry
+  DATABASE_TEXT uninstaller_filename;  // the uninstaller's file name in its folder
+  DATABASE_TEXT uninstaller_path;      // its folder below the install location
+  DATABASE_TEXT uninstaller_syspath;   // the same with system paths, used when not empty
+  INT_U8 has_desktop_items;            // not stored; set by DATABASE::load_package
+  INT_U8 has_menu_items;               // not stored; set by DATABASE::load_package
+};
+
+// Number of page texts of a language (INSTALLER_TITLE to PATCH_MSG).
+const int LANGUAGE_TEXT_COUNT = 56;
+
+// One language of the wizard. installation_strings is owned: one display name per installation that
+// the database held when the language was read.
+struct LANGUAGE {
+  DATABASE_TEXT name;  // matched against default_language_name
+  DATABASE_TEXT LANGUAGE_TITLE;
+  DATABASE_TEXT INSTALLER_TITLE;
+  DATABASE_TEXT QUIT_TITLE;
+  DATABASE_TEXT QUIT_MSG;
+  DATABASE_TEXT QUIT_YES;
+  DATABASE_TEXT QUIT_NO;
+  DATABASE_TEXT COPY_ERROR_TITLE;
+  DATABASE_TEXT COPY_ERROR_MSG;
+  DATABASE_TEXT COPY_ERROR_YES;
+  DATABASE_TEXT COPY_ERROR_NO;
+  DATABASE_TEXT FORWARD;
+  DATABASE_TEXT FORWARD_HINT;
+  DATABASE_TEXT PREVIOUS;
+  DATABASE_TEXT PREVIOUS_HINT;
+  DATABASE_TEXT AGREE;
+  DATABASE_TEXT AGREE_HINT;
+  DATABASE_TEXT DISAGREE;
+  DATABASE_TEXT DISAGREE_HINT;
+  DATABASE_TEXT QUIT;
+  DATABASE_TEXT QUIT_HINT;
+  DATABASE_TEXT ABOUT;
+  DATABASE_TEXT ABOUT_HINT;
+  DATABASE_TEXT INSTALL;
+  DATABASE_TEXT INSTALL_HINT;
+  DATABASE_TEXT FINISH;
+  DATABASE_TEXT FINISH_HINT;
+  DATABASE_TEXT SELECT_LANGUAGE;
+  DATABASE_TEXT LICENCE_TITLE;
+  DATABASE_TEXT README_TITLE;
+  DATABASE_TEXT INSTALL_TYPE_TITLE;
+  DATABASE_TEXT SELECT_OPTIONS_TITLE;
+  DATABASE_TEXT SELECT_OPTIONS_LOCATION_QUESTION;
+  DATABASE_TEXT SELECT_OPTIONS_USE_SYSTEM_PATHS;
+  DATABASE_TEXT SELECT_OPTIONS_SHORTCUT_QUESTION;
+  DATABASE_TEXT SELECT_OPTIONS_DESKTOP_SHORTCUT;
+  DATABASE_TEXT SELECT_OPTIONS_MENU_SHORTCUT;
+  DATABASE_TEXT SELECT_OPTIONS_SYSPATHS_SELECTED;
+  DATABASE_TEXT INSTALLING_TITLE;
+  DATABASE_TEXT INSTALLING_STRING;
+  DATABASE_TEXT INITIALIZING_STRING;
+  DATABASE_TEXT INSTALLING_DESKTOP_SHORTCUT;
+  DATABASE_TEXT INSTALLING_MENU_SHORTCUT;
+  DATABASE_TEXT PACK_DATA_TITLE;
+  DATABASE_TEXT PACK_LOG_TITLE;
+  DATABASE_TEXT COMPLETE;
+  DATABASE_TEXT OK_BUTTON;
+  DATABASE_TEXT CANCEL_BUTTON;
+  DATABASE_TEXT NEW_FOLDER_BUTTON;
+  DATABASE_TEXT SELECT_FOLDER_TITLE;
+  DATABASE_TEXT SELECT_FOLDER_MSG;
+  DATABASE_TEXT SELECT_FOLDER_MENU_TITLE;
+  DATABASE_TEXT MY_COMPUTER;
+  DATABASE_TEXT NEW_FOLDER_TITLE;
+  DATABASE_TEXT NEW_FOLDER_MSG;
+  DATABASE_TEXT CHECK_DESKTOP_FAILED_TITLE;
+  DATABASE_TEXT CHECK_DESKTOP_FAILED;
+  DATABASE_TEXT PATCH_MSG;
+  DATABASE_TEXT* installation_strings;  // owned; null when there were no installations
+  INT_S16 installation_string_count;
+  struct {
+    DATABASE_TEXT path;
+    DATABASE_TEXT filename;
+  } LICENCE;
+  struct {
+    DATABASE_TEXT path;
+    DATABASE_TEXT filename;
+    INT_S16 lines;
+  } README;
+};
+
+// The page text number i (0 = INSTALLER_TITLE ... 55 = PATCH_MSG) of a language, and its identifier in
+// the installation description ("INSTALLER_TITLE"...); null out of range.
+char* language_text(LANGUAGE* language, int i);
+const char* language_text_name(int i);
+
+// One installer client of the description (read, written and printed into the patch description).
+struct INSTALLER_CLIENT {
+  INT_U8 platform;  // PLATFORM_CODE
+  FOLDER path;      // "$APPDATA" when made by the reader
+  VELK_STRING filename;
+  VELK_STRING destname;
+  INT_U8 compress_data;
+
+  INSTALLER_CLIENT();
+};
+
+class DATABASE : public DATA_DEVICE_CLIENT {
+public:
+  // Icons, in member order; icon_name gives each one's skin file base name.
+  enum {
+    forw_icon, prev_icon, yes_icon, no_icon, quit_icon, about_icon, finish_icon, agree_icon,
+    disagree_icon, install_icon, new_folder_icon,
+    disk_icon, disk_cdrom_icon, disk_floppy_icon, disk_network_icon, disk_linux_icon, disk_unix_icon,
+    disk_mac_icon, disk_os2_icon, disk_dos_icon, disk_windows_icon, parent_folder_icon, file_icon,
+    folder_icon,
+    ICON_COUNT
+  };
+  // Member style sets, in member order (style_set gives each by number).
+  enum {
+    TITLE_STYLE, DIALOG_TEXT_STYLE, OPTIONS_STYLE, OPTIONS_ALT_STYLE, TEXT_TITLE_STYLE, TEXT_STYLE,
+    SCROLLBAR_STYLE, CHECK_BOX_STYLE, PROGRESS_BAR_STYLE, PROGRESS_BAR_SCRIPT_STYLE, MENU_DROPDOWN_STYLE,
+    MENU_BUTTON_STYLE, MENU_ITEM_STYLE, MENU_ALT_ITEM_STYLE,
+    STYLE_COUNT
+  };
+
+  // --- header settings ---
+  INT_U32 settings_number;  // first number of the install log's "Settings: " line
+  INT_U8 show_frame_rate;
+  INT_U8 show_filenames;
+  INT_U8 show_filepaths;
+  INT_U32 file_cache_sz;    // data-file buffer size with which the package is opened for the run
+  DATABASE_TEXT default_language_name;
+  struct {
+    INT_S16 width, height;
+    INT_U8 fullscreen, show_bg_title;
+  } WINDOW;
+  struct {
+    INT_S16 x, y, width, height, button_gap;  // x and y are not touched by clear
+    INT_U8 can_drag;
+  } DIALOG;
+  struct {
+    INT_S16 x, y, width, height;
+    INT_U8 can_drag;
+  } EXIT;
+  struct {
+    INT_S16 x, y, width, height;
+    INT_U8 can_drag;
+  } ERROR;
+  struct {
+    INT_S16 x, y, width, height;
+    INT_U8 new_folder_too, can_drag;
+  } FILE_SELECT;
+  struct {
+    INT_S16 x, y, width, height;
+    INT_U8 can_drag;
+  } ABOUT;
+  struct {
+    DATABASE_TEXT path, filename;
+    INT_S32 speed;
+    INT_S16 width, height, start_offset_ms;
+  } BACKGROUND;
+  struct {
+    DATABASE_TEXT dest_path_from_inst_loc, system_dest_path_from_inst_loc;
+  } LOG;
+  struct {
+    DATABASE_TEXT dest_path_from_inst_loc, system_dest_path_from_inst_loc;
+    INT_U8 do_check;
+  } PATCH;
+
+  // --- skin members ---
+  WM_STYLE_SET title_style;
+  WM_STYLE_SET dialog_text_style;
+  WM_STYLE_SET options_style;
+  WM_STYLE_SET options_alt_style;
+  WM_STYLE_SET text_title_style;
+  WM_STYLE_SET text_style;
+  WM_STYLE_SET scrollbar_style;
+  WM_STYLE_SET check_box_style;
+  WM_STYLE_SET progress_bar_style;
+  WM_STYLE_SET progress_bar_script_style;
+  WM_STYLE_SET menu_dropdown_style;
+  WM_STYLE_SET menu_button_style;
+  WM_STYLE_SET menu_item_style;
+  WM_STYLE_SET menu_alt_item_style;
+  IMAGE icons[ICON_COUNT];
+  INT_U16 progress_bar_animation_x_rate;  // 0 at start; not touched by clear
+  INT_U16 progress_bar_animation_y_rate;
+  INT_U16 progress_bar_animation_update_rate;
+
+  // --- application and lists ---
+  struct {
+    DATABASE_TEXT version;
+    INT_S32 build_number;
+    DATABASE_TEXT app_string;  // application sub-folder handed to set_base_path with the install path
+  } APPLICATION;
+  INT_U32 time_stamp;  // seconds since 1970; overwrite rule 1 replaces files older than this
+  struct {
+    INT_S16 width, height;
+  } CHECK_DESKTOP_SIZE;
+  INSTALLATION* installations;  // owned array of installation_count records
+  INT_S16 installation_count;
+  LANGUAGE* languages;          // owned array of language_count records
+  INT_S16 language_count;
+  IMAGE background_image;
+
+  // --- runtime state ---
+  PACKAGE* package;               // the open package, owned; not touched by clear
+  INT_S16 current_installation;
+  INT_S16 current_language;
+  INT_S32 stage;                  // INSTALL_STAGE
+  SYSTEM_INFORMATION system_information;
+  char install_path[DATABASE_PATH_SIZE];
+  INT_S16 total_file_count;       // files of all installations, set by load_package
+  INT_U8 use_system_paths;
+  INT_U8 desktop_shortcut;
+  INT_U8 menu_shortcut;
+  INT_U8 desktop_size_checked;
+  INSTALLER_CLIENT** installer_clients;  // owned array of installer_client_count owned records
+  INT_S16 installer_client_count;
+  INT_U8 attached_package;        // "installer.pkg" is the copy of attached data; not touched by clear
+  DATABASE_TEXT desktop_size_warning;
+  struct {
+    char path[DATABASE_PATH_SIZE];
+  } SKIN;
+  INT_U8 platform_filter;         // PLATFORM_CODE set by "-p"; not touched by clear
+  VELK_STRING xml_name;           // "installer.xml"; not touched by clear
+  FOLDER data_folder;             // "$APPDATA"; not touched by clear
+
+  DATABASE();
+  // clear, the package deleted, then the members.
+  ~DATABASE() override;
+  DATABASE(const DATABASE&) = delete;
+  DATABASE& operator=(const DATABASE&) = delete;
+
+  // === data model (database.cpp) ===
+  // Every default back (except package, attached_package, platform_filter, xml_name, data_folder, the
+  // DIALOG position and the progress-bar rates); frees the installations, languages and clients.
+  void clear();
+  // The stage after / before the current one by the wizard's page rules; stage is not changed.
+  INT_S32 next_stage();
+  INT_S32 previous_stage();
+  // Member style set n (TITLE_STYLE...), null out of range.
+  WM_STYLE_SET* style_set(int n);
+  // Skin file base name of icon n ("forw_icon", "disk-cdrom"...), null out of range.
+  static const char* icon_name(int n);
+  // The current installation / language, null while its list is empty.
+  INSTALLATION* get_current_installation();
+  LANGUAGE* get_current_language();
+
+  // === stored form (database_file.cpp): version 14 written, every older version read ===
+  // Writes the stream at the device's position; false at the first failed write.
+  bool put_to_data_device(DATA_DEVICE* device) override;
+  // Clears, reads the stream, makes the language named default_language_name current and sets the
+  // stage after the start page. False (data error DATA_ERROR_READ) on damaged, truncated or unusable
+  // data: no languages, a bad count, a failed allocation; what was read stays for clear to free.
+  bool get_from_data_device(DATA_DEVICE* device) override;
+
+  // === engine (installer engine modules) ===
+  // Opens the named package of data_folder, reads "database.bin" and the fonts, derives the working
+  // values; false when the package or its database cannot be read.
+  bool load_package(const char* name);
+  // "installer.idx" in data_folder, read or written as a data file with the byte-order byte.
+  bool load_index();
+  bool save_index();
+  // One step of the installation at stage 7 (page may be null); other stages reset the step counter.
+  void install_step(INSTALL_DIALOG* page);
+  // Reads the "Settings: " line of an earlier install log and compares it with the current choices.
+  bool read_install_log();
+  // "-d first=second": writes "patch.xml" describing the files the second package adds or changes.
+  void create_file_differences(const char* argument);
+};
+
+// The installer's one database, built on first use (or by start_database in the entry's start-up order),
+// used like a pointer: database->stage, database->load_package("installer.pkg").
+struct DATABASE_INSTANCE {
+  DATABASE* operator->() const;
+  DATABASE& operator*() const;
+  operator DATABASE*() const;
+};
+extern const DATABASE_INSTANCE database;
+void start_database();
+// Destroys the database (at exit); a later use builds a new one.
+void stop_database();
