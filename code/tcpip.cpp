@@ -181,8 +181,10 @@ INT_S16 TCPIP::connect(const char* host, INT_U16 port) {
   return -1;
 }
 
-// Binds a free group of the kind on every address of the local host. The loopback address comes
-// last (and only once), so local peers always reach the group.
+// Binds a free group of the kind on every address of the local host, and once on the loopback
+// address so that local peers always reach the group: last for a listen group; first for a datagram
+// group, where some socket layers bind an interface address as the wildcard address of its device,
+// which would otherwise take the port from the loopback socket.
 bool TCPIP::open_port_group(bool listening, INT_U16 port) {
   if (!startup())
     return false;
@@ -203,10 +205,13 @@ bool TCPIP::open_port_group(bool listening, INT_U16 port) {
     return false;
   INT_U32 addresses[MOST_LOCAL_ADDRESSES + 1];
   INT_S32 address_count = 0;
+  if (!listening)
+    addresses[address_count++] = LOOPBACK_ADDRESS;
   for (INT_S32 i = 0; i < found_count; i++)
     if (found[i] != LOOPBACK_ADDRESS)
       addresses[address_count++] = found[i];
-  addresses[address_count++] = LOOPBACK_ADDRESS;
+  if (listening)
+    addresses[address_count++] = LOOPBACK_ADDRESS;
 
   group->sockets = (INT_S32*)malloc(sizeof(INT_S32) * address_count);
   if (!group->sockets)
