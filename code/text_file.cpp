@@ -209,7 +209,7 @@ bool TEXT_FILE::get_char(char* out) {
 }
 
 bool TEXT_FILE::read_line(char* line) {
-  if (!line || !stream || mode != TEXT_FILE_READ || line_size < 1) return false;
+  if (!line || !stream || mode != TEXT_FILE_READ || line_size < 2) return false;
   INT_S32 limit = line_size - 1;
   INT_U16 stored = 0;
   line_whole = 0;
@@ -235,6 +235,8 @@ bool TEXT_FILE::read_line(char* line) {
         run = false;
       }
       line[stored++] = static_cast<char>(character);
+    } else if (stored == 0 && 6 >= limit) {
+      line[stored++] = '?';  // a buffer too small for any group
     } else {
       if (stored + 6 >= limit) {
         pending = character;

@@ -173,6 +173,9 @@ TEST_F(TextFiles, LineSizeEdges) {
   for (const std::string& piece : pieces) EXPECT_TRUE(copy->write_text(piece.c_str()));
   close_text_file(&copy);
   EXPECT_EQ(bytes_of("abcd\xE2\x82\xAC" "g\xE2\x82\xAC\xE2\x82\xAC"), read_whole_file(path + "copy.txt"));
+  // A buffer too small for any group takes '?' instead; one without room for a character reads nothing.
+  EXPECT_EQ((std::vector<std::string>{"a", "?", "b"}), read_lines(prefixed(0xFF, 0xFE, utf16({'a', 0x20AC, 'b'}, false, false)), 2));
+  EXPECT_EQ((std::vector<std::string>{}), read_lines(bytes_of("abc"), 1));
   // An odd byte at the end of a UTF-16 file is the end.
   EXPECT_EQ((std::vector<std::string>{"a"}), read_lines(BYTES{0xFF, 0xFE, 'a', 0, 'b'}));
 }

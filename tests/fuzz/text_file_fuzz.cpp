@@ -1,0 +1,61 @@
+// Fuzz target of text files: the bytes become a text file that is read line by line at several line
+// sizes and character by character, and the lines are written back as UTF-8 and as UTF-16.
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+#include <vector>
+
+#include "text_file.h"
+
+namespace {
+
+FOLDER* work_folder() {
+  static FOLDER* folder = nullptr;
+  if (!folder) {
+    static char pattern[] = "/tmp/velk-text-fuzz-XXXXXX";
+    if (!mkdtemp(pattern)) abort();
+    folder = new FOLDER;
+    strcpy(folder->path, pattern);
+  }
+  return folder;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const INT_U8* data, size_t size) {
+  FOLDER* folder = work_folder();
+  char path[FOLDER_PATH_SIZE + 16];
+  snprintf(path, sizeof path, "%s/in.txt", folder->path);
+  FILE* file = fopen(path, "wb");
+  if (!file) abort();
+  if (size) fwrite(data, 1, size, file);
+  fclose(file);
+
+  static const INT_S16 line_sizes[] = {2, 7, 256};
+  for (INT_S16 line_size : line_sizes) {
+    TEXT_FILE* input = open_text_file(folder, "in.txt", TEXT_FILE_READ, false);
+    if (!input) abort();
+    TEXT_FILE* output = open_text_file(folder, "out.txt", TEXT_FILE_WRITE, line_size == 7);
+    if (!output) abort();
+    input->line_size = line_size;
+    std::vector<char> line(static_cast<size_t>(line_size));
+    while (input->read_line(line.data())) {
+      if (strlen(line.data()) >= static_cast<size_t>(line_size)) abort();
+      output->write_text(line.data());
+      output->put_char('\n');
+    }
+    close_text_file(&input);
+    close_text_file(&output);
+  }
+  TEXT_FILE* input = open_text_file(folder, "in.txt", TEXT_FILE_READ, false);
+  char c;
+  while (input->get_char(&c)) {
+  }
+  close_text_file(&input);
+  TEXT_FILE* append = open_text_file(folder, "in.txt", TEXT_FILE_APPEND, size & 1);
+  if (append) append->printf("%s\n", "tail");
+  close_text_file(&append);
+  return 0;
+}
