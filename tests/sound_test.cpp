@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "folder.h"
+#include "host.h"
 #include "sound.h"
 #include "test_support.h"
 
@@ -253,6 +254,34 @@ TEST(WavLoader, SoxFilesLoadWithTheRightFormatAndLength) {
   ASSERT_TRUE(load(odd, &info));
   EXPECT_EQ(info.samples_per_second, 44100u);
   EXPECT_EQ(info.data_size, 3u);
+}
+#endif
+
+#ifndef _WIN32
+namespace {
+std::string shown_boxes;
+void record_box(const char* caption, const char* text) {
+  shown_boxes += std::string(caption ? caption : "") + ": " + (text ? text : "") + "\n";
+}
+}  // namespace
+
+// A format that no sound device takes is refused with the sound warning, which never waits.
+TEST(SoundBuffers, UnplayableFormatsRaiseTheSoundWarning) {
+  SOUND_BUFFER buffer;
+  BYTES format = format_body(1, 8000, 8);
+  format[0] = 2;  // not plain PCM
+  BYTES chunks;
+  put_chunk(chunks, "fmt ", format);
+  put_chunk(chunks, "data", BYTES(16, 0));
+  MEMORY_DEVICE device(riff(chunks));
+  shown_boxes.clear();
+  set_message_box_hook(record_box);
+  EXPECT_FALSE(buffer.create_from_wav(&device));
+  set_message_box_hook(nullptr);
+  EXPECT_NE(shown_boxes.find("Sound layer was unable to start"), std::string::npos) << shown_boxes;
+  EXPECT_NE(shown_boxes.find("DirectSound ERROR: Bad format"), std::string::npos) << shown_boxes;
+  EXPECT_EQ(buffer.loaded, 0);
+  EXPECT_FALSE(buffer.is_playing());
 }
 #endif
 
