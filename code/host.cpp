@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "data_file.h"
 #include "files.h"
 #include "folder.h"
 #include "font.h"
@@ -113,10 +114,6 @@ static void remove_library_temp_folder() {
   if (folder.go_up()) remove_folder(&folder, name, 0);
 }
 
-// Releases the data files' shared buffers. Stand-in until the data-file module offers
-// set_file_buffer_pool: nothing is pooled yet, so there is nothing to release.
-static void release_file_buffers() {}
-
 void shut_down_host(APPLICATION_EXIT application_exit) {
   if (exit_hook) exit_hook();
   if (application_exit) application_exit();
@@ -129,7 +126,7 @@ void shut_down_host(APPLICATION_EXIT application_exit) {
   }
   if (app_descriptor.banner_at_exit)
     host_show_banner("V.E.L.K. Development Libraries", build_library_banner(false));
-  release_file_buffers();
+  set_file_buffer_pool(0);
   process_platform_options(0, nullptr, nullptr, nullptr);
   remove_library_temp_folder();
 }
