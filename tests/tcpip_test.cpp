@@ -302,3 +302,12 @@ TEST(TcpipDatagrams, DatagramsReachTheGroupOverLoopback) {
   receiver.close_datagram_port(0);
   EXPECT_EQ(receiver.receive_datagram(buffer, sizeof(buffer), &from, &from_port, &group_port), 0);
 }
+
+#ifndef _WIN32
+// A zero buffer size is a fatal error of the platform: the program ends with the fatal status.
+TEST(TcpipDeathTest, ZeroBufferSizeIsFatal) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT({ TCPIP tcpip(1, 1, 1, 0); }, testing::ExitedWithCode(FATAL_EXIT_STATUS),
+              "Receive buffer ssize supplied to TCPIP::TCPIP\\(\\) was invalid");
+}
+#endif
