@@ -3,6 +3,8 @@
 // the buffer pool and the fatal misuse errors.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -208,8 +210,8 @@ TEST(DataFile, BufferSizesAndLargeTransfers) {
   EXPECT_EQ(file->valid, 0);
   EXPECT_EQ(file->write(data.data() + 3010, 1990), 1990);
   EXPECT_TRUE(close_data_file(&file));
-  std::vector<INT_U8> expected = {0};
-  expected.insert(expected.end(), data.begin(), data.end());
+  std::vector<INT_U8> expected(data.size() + 1, 0);
+  std::copy(data.begin(), data.end(), expected.begin() + 1);
   EXPECT_EQ(read_whole_file(path + "big.bin"), expected);
 
   file = new DATA_FILE(1024);
@@ -239,10 +241,10 @@ TEST(DataFile, CompressedFilesAreGzipMembersWithTheOrderByteFirst) {
   EXPECT_EQ(file->tell(), static_cast<INT_U32>(data.size()));
   EXPECT_TRUE(close_data_file(&file));
   ASSERT_EQ(run_command("gzip -d -c '" + path + "c.gz' > '" + path + "c.raw'"), 0);
-  std::vector<INT_U8> expected = {0};
-  expected.insert(expected.end(), data.begin(), data.begin() + 100);
-  expected.insert(expected.end(), {4, 3, 2, 1});
-  expected.insert(expected.end(), data.begin() + 104, data.end());
+  std::vector<INT_U8> expected(data.size() + 1, 0);
+  std::copy(data.begin(), data.end(), expected.begin() + 1);
+  const INT_U8 value_bytes[4] = {4, 3, 2, 1};
+  std::copy(value_bytes, value_bytes + 4, expected.begin() + 101);
   EXPECT_EQ(read_whole_file(path + "c.raw"), expected);
 
   // A member made by gzip whose first byte is 1 reads back swapped, with seeks both ways.

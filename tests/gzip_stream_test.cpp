@@ -2,6 +2,8 @@
 // members inside other files, concatenated members, transparent input and damaged input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -174,8 +176,8 @@ TEST(GzipStream, InputWithoutTheMagicPassesThroughUnchanged) {
   EXPECT_EQ(status, 0);
 
   // Seeking transparent data counts from where the data begin.
-  std::vector<INT_U8> with_prefix(100, 0);
-  with_prefix.insert(with_prefix.end(), data.begin(), data.end());
+  std::vector<INT_U8> with_prefix(100 + data.size(), 0);
+  std::copy(data.begin(), data.end(), with_prefix.begin() + 100);
   ASSERT_TRUE(write_whole_file(folder + "prefixed", with_prefix));
   FILE* file = std::fopen((folder + "prefixed").c_str(), "rb");
   std::fseek(file, 100, SEEK_SET);

@@ -2,6 +2,8 @@
 // the open, find, extract and add rules with their data errors, and entries opened as data and text files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -451,17 +453,19 @@ TEST(PackageDeathTest, AddReportsAFailedWriteAsADataError) {
 
 namespace {
 
-// Points "$TEMP" into the scratch folder and gives the temporary folder's file names.
+// Points "$TEMP" into the scratch folder (a named path comes before the built-in variable) and gives
+// the temporary folder's file names.
 struct TEMP_FOLDER {
   FOLDER folder;
   explicit TEMP_FOLDER(const SCRATCH& scratch) {
-#ifdef _WIN32
-    _putenv_s("TMPDIR", scratch.path.c_str());
-#else
-    setenv("TMPDIR", scratch.path.c_str(), 1);
-#endif
-    EXPECT_TRUE(folder.set("$TEMP"));
+    folder = scratch.folder;
+    EXPECT_TRUE(folder.enter("temp", true));
+    set_named_path("$TEMP", &folder);
+    FOLDER check;
+    EXPECT_TRUE(check.set("$TEMP"));
+    EXPECT_TRUE(check.equals(&folder));
   }
+  ~TEMP_FOLDER() { remove_named_path("$TEMP"); }
   std::vector<std::string> names() const {
     std::vector<std::string> found;
     for (const auto& item : std::filesystem::directory_iterator(folder.path)) found.push_back(item.path().filename().string());
