@@ -123,11 +123,7 @@ void handle_x_event(XEvent* event) {
       if ((Atom)event->xclient.data.l[0] == x_delete_window)
         quit_flag = (close_callback && close_callback(0)) ? 1 : 0;
       break;
-    case FocusIn:
-      keyboard_focus = 1;
-      break;
     case FocusOut:
-      keyboard_focus = 0;
       std::memset(key_down, 0, sizeof(key_down));
       break;
     case KeyPress:

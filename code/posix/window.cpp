@@ -20,7 +20,6 @@ Display* x_display = nullptr;
 Window x_window = 0;
 INT_U8 window_open = 0;
 Atom x_delete_window = 0;
-INT_U8 keyboard_focus = 0;
 
 static GC x_gc = nullptr;
 static XImage* x_image = nullptr;        // wraps the screen image's pixels (fast path)
@@ -47,11 +46,16 @@ static void forget_x_image() {
   x_image_pixels = nullptr;
 }
 
+// A failed X request (a resource the server refuses) must not end the program as Xlib's default
+// handler does; the operation that made it simply has no effect.
+static int ignore_x_error(Display*, XErrorEvent*) { return 0; }
+
 // Opens the X connection once; false when DISPLAY names no reachable server.
 static bool open_display() {
   if (x_display) return true;
   x_display = XOpenDisplay(nullptr);
   if (!x_display) return false;
+  XSetErrorHandler(ignore_x_error);
   x_delete_window = XInternAtom(x_display, "WM_DELETE_WINDOW", False);
   int screen = DefaultScreen(x_display);
   Visual* visual = DefaultVisual(x_display, screen);
@@ -229,7 +233,6 @@ void close_main_window(INT_S16 screen) {
     XSync(x_display, False);
   }
   x_window = 0;
-  keyboard_focus = 0;
   close_display();
   window_open = 0;
   screen_image.size_locked = 0;

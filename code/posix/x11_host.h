@@ -9,7 +9,6 @@ extern Display* x_display;       // open while the main window is an X window
 extern Window x_window;          // the main window; 0 = none (or headless)
 extern INT_U8 window_open;       // the main window exists (X or headless)
 extern Atom x_delete_window;     // WM_DELETE_WINDOW
-extern INT_U8 keyboard_focus;    // the X window has the keyboard focus
 
 // Handles one X event of the main window (input, exposure, close request).
 void handle_x_event(XEvent* event);
