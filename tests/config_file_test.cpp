@@ -20,6 +20,15 @@
 
 namespace {
 
+// The scratch path with its drive: under Wine the scratch folder is named without one.
+std::string with_drive(const std::string& path) {
+#ifdef _WIN32
+  char full[4096];
+  if (_fullpath(full, path.c_str(), sizeof full)) return full;
+#endif
+  return path;
+}
+
 typedef std::vector<INT_U8> BYTES;
 
 #ifdef _WIN32
@@ -48,7 +57,7 @@ protected:
   std::string path;
   void SetUp() override {
     path = make_scratch_folder("config");
-    std::string bare = path.substr(0, path.size() - 1);
+    std::string bare = with_drive(path.substr(0, path.size() - 1));
     strcpy(folder.path, bare.c_str());
   }
   void put(const std::string& text, const char* name = "settings") {

@@ -18,9 +18,18 @@
 
 namespace {
 
+// The scratch path with its drive: under Wine the scratch folder is named without one.
+std::string with_drive(const std::string& path) {
+#ifdef _WIN32
+  char full[4096];
+  if (_fullpath(full, path.c_str(), sizeof full)) return full;
+#endif
+  return path;
+}
+
 FOLDER scratch_folder(const std::string& name) {
   std::string path = make_scratch_folder(name);
-  path.pop_back();
+  path = with_drive(path.substr(0, path.size() - 1));
   FOLDER folder;
   strcpy(folder.path, path.c_str());
   return folder;

@@ -15,18 +15,23 @@
 
 namespace {
 
-void set_environment(const char* name, const std::string& value) {
+// The scratch path with its drive: under Wine the scratch folder is named without one.
+std::string with_drive(const std::string& path) {
 #ifdef _WIN32
-  _putenv_s(name, value.c_str());
-#else
-  setenv(name, value.c_str(), 1);
+  char full[4096];
+  if (_fullpath(full, path.c_str(), sizeof full)) return full;
 #endif
+  return path;
 }
+
+#ifndef _WIN32
+void set_environment(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
+#endif
 
 // A scratch path without its trailing separator.
 std::string scratch_path(const std::string& name) {
   std::string path = make_scratch_folder(name);
-  path.pop_back();
+  path = with_drive(path.substr(0, path.size() - 1));
   return path;
 }
 

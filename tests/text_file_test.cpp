@@ -13,6 +13,15 @@
 
 namespace {
 
+// The scratch path with its drive: under Wine the scratch folder is named without one.
+std::string with_drive(const std::string& path) {
+#ifdef _WIN32
+  char full[4096];
+  if (_fullpath(full, path.c_str(), sizeof full)) return full;
+#endif
+  return path;
+}
+
 typedef std::vector<INT_U8> BYTES;
 
 #ifdef _WIN32
@@ -54,7 +63,7 @@ protected:
   std::string path;
   void SetUp() override {
     path = make_scratch_folder("text-file");
-    std::string bare = path.substr(0, path.size() - 1);
+    std::string bare = with_drive(path.substr(0, path.size() - 1));
     strcpy(folder.path, bare.c_str());
   }
   std::vector<std::string> read_lines(const BYTES& bytes, INT_S16 line_size = 256) {
@@ -97,7 +106,9 @@ BYTES iconv_bytes(const std::string& utf8, const char* to) {
 }  // namespace
 
 TEST_F(TextFiles, EncodingsMatchIconv) {
-#ifndef _WIN32
+#ifdef _WIN32
+  GTEST_SKIP() << "iconv is run by the Linux build; this build checks the same golden bytes";
+#else
   REQUIRE_TOOL("iconv");
   EXPECT_EQ(utf16(SAMPLE, false, false), iconv_bytes(SAMPLE_UTF8, "UTF-16LE"));
   EXPECT_EQ(utf16(SAMPLE, true, false), iconv_bytes(SAMPLE_UTF8, "UTF-16BE"));
