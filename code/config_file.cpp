@@ -1,6 +1,6 @@
 // Settings files: reading identifier/value entries through TEXT_FILE, the sorted cache, and rewriting
-// the file without ever losing it: the old file is set aside as "<name>.tmp" while the new one is
-// written, and put back when anything fails.
+// the file without ever losing it: the new file is written beside it and only then takes its place,
+// the old one set aside as "<name>.tmp" meanwhile and put back when anything fails.
 #include "config_file.h"
 
 #include <cstdio>
@@ -137,40 +137,34 @@ bool CONFIG_FILE::load_cache(FOLDER* folder, bool report_missing) {
 // Rewriting without losing the file
 // ---------------------------------------------------------------------------------------------------
 
-// Sets the existing file aside as "<name>.tmp". A stale ".tmp" beside the file is dropped; one found
-// while the file itself is missing is the only copy and is put back first. False (data error) when
-// the file exists and cannot be set aside; it is then left untouched.
-static bool set_file_aside(FOLDER* folder, const char* name, const char* temporary, bool* had_old) {
-  *had_old = false;
-  if (file_exists(folder, temporary)) {
-    if (file_exists(folder, name)) {
-      if (!delete_file(folder, temporary)) {
-        REPORT(DATA_ERROR_CONFIG_OPEN, name);
-        return false;
-      }
-    } else if (!rename_file(folder, temporary, folder, name)) {
+// A rewrite writes "<name>.new" beside the file, then sets the file aside as "<name>.tmp", puts the new
+// file in its place and drops the old one. Whatever step is interrupted, the settings survive: a
+// ".tmp" found beside the file is an old copy (the new file was complete), and one found while the
+// file is missing is the only copy.
+struct REWRITE {
+  char name[256];
+  char temporary[260];
+  char fresh[260];
+};
+
+// Tidies what an interrupted rewrite left; false (data error) when that cannot be done.
+static bool begin_rewrite(FOLDER* folder, const char* name, REWRITE* rewrite) {
+  snprintf(rewrite->name, sizeof rewrite->name, "%s", name);
+  snprintf(rewrite->temporary, sizeof rewrite->temporary, "%s%s", name, ".tmp");
+  snprintf(rewrite->fresh, sizeof rewrite->fresh, "%s%s", name, ".new");
+  if (file_exists(folder, rewrite->temporary)) {
+    bool tidied = file_exists(folder, name) ? delete_file(folder, rewrite->temporary)
+                                            : rename_file(folder, rewrite->temporary, folder, name);
+    if (!tidied) {
       REPORT(DATA_ERROR_CONFIG_OPEN, name);
       return false;
     }
   }
-  if (!file_exists(folder, name)) return true;
-  if (!rename_file(folder, name, folder, temporary)) {
+  if (file_exists(folder, rewrite->fresh) && !delete_file(folder, rewrite->fresh)) {
     REPORT(DATA_ERROR_CONFIG_OPEN, name);
     return false;
   }
-  *had_old = true;
   return true;
-}
-
-// Ends a rewrite: success drops the set-aside copy; failure removes the new file and puts the old one
-// back.
-static void finish_rewrite(FOLDER* folder, const char* name, const char* temporary, bool had_old, bool ok) {
-  if (ok) {
-    if (had_old) delete_file(folder, temporary);
-    return;
-  }
-  delete_file(folder, name);
-  if (had_old) rename_file(folder, temporary, folder, name);
 }
 
 // Closes a file that was written; false when any write or the final flush failed.
@@ -180,18 +174,39 @@ static bool close_written(TEXT_FILE** file) {
   return ok;
 }
 
+// Puts the written file in place of the old one. On any failure the new file is removed, the old one
+// stays (or is put back) and the result is false with a data error.
+static bool commit_rewrite(FOLDER* folder, REWRITE* rewrite, bool written) {
+  if (!written) {
+    delete_file(folder, rewrite->fresh);
+    REPORT(DATA_ERROR_WRITE, rewrite->name);
+    return false;
+  }
+  bool had_old = file_exists(folder, rewrite->name);
+  if (had_old && !rename_file(folder, rewrite->name, folder, rewrite->temporary)) {
+    delete_file(folder, rewrite->fresh);
+    REPORT(DATA_ERROR_CONFIG_OPEN, rewrite->name);
+    return false;
+  }
+  if (!rename_file(folder, rewrite->fresh, folder, rewrite->name)) {
+    if (had_old) rename_file(folder, rewrite->temporary, folder, rewrite->name);
+    delete_file(folder, rewrite->fresh);
+    REPORT(DATA_ERROR_WRITE, rewrite->name);
+    return false;
+  }
+  if (had_old) delete_file(folder, rewrite->temporary);
+  return true;
+}
+
 static bool write_entry(TEXT_FILE* file, const char* id, const char* value) {
   return file->write_text(id) && file->write_text("\n\t") && file->write_text(value) && file->write_text("\n");
 }
 
 bool CONFIG_FILE::write_cache(FOLDER* folder) {
-  char temporary[sizeof file_name + 4];
-  snprintf(temporary, sizeof temporary, "%s%s", file_name, ".tmp");
-  bool had_old;
-  if (!set_file_aside(folder, file_name, temporary, &had_old)) return false;
-  TEXT_FILE* file = open_text_file(folder, file_name, TEXT_FILE_WRITE, false);
+  REWRITE rewrite;
+  if (!begin_rewrite(folder, file_name, &rewrite)) return false;
+  TEXT_FILE* file = open_text_file(folder, rewrite.fresh, TEXT_FILE_WRITE, false);
   if (!file) {
-    finish_rewrite(folder, file_name, temporary, had_old, false);
     REPORT(DATA_ERROR_CONFIG_OPEN, file_name);
     return false;
   }
@@ -203,9 +218,7 @@ bool CONFIG_FILE::write_cache(FOLDER* folder) {
   }
   cache.sort(compare_config_entry_ids, nullptr);
   ok = close_written(&file) && ok;
-  finish_rewrite(folder, file_name, temporary, had_old, ok);
-  if (!ok) REPORT(DATA_ERROR_WRITE, file_name);
-  return ok;
+  return commit_rewrite(folder, &rewrite, ok);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -306,29 +319,26 @@ bool CONFIG_FILE::set_string(FOLDER* folder, const char* id, const char* value) 
     return write_cache(folder);
   }
 
-  // Uncached: the old file is set aside and copied into the new one entry by entry, comments in place.
-  char temporary[sizeof file_name + 4];
-  snprintf(temporary, sizeof temporary, "%s%s", file_name, ".tmp");
-  bool had_old;
-  if (!set_file_aside(folder, file_name, temporary, &had_old)) return false;
-  TEXT_FILE* output = open_text_file(folder, file_name, TEXT_FILE_WRITE, false);
+  // Uncached: the file is copied into the new one entry by entry, comments in place.
+  REWRITE rewrite;
+  if (!begin_rewrite(folder, file_name, &rewrite)) return false;
+  TEXT_FILE* input = nullptr;
+  if (file_exists(folder, file_name)) {
+    input = open_text_file(folder, file_name, TEXT_FILE_READ, false);
+    if (!input) {
+      REPORT(DATA_ERROR_CONFIG_OPEN, file_name);
+      return false;
+    }
+  }
+  TEXT_FILE* output = open_text_file(folder, rewrite.fresh, TEXT_FILE_WRITE, false);
   if (!output) {
-    finish_rewrite(folder, file_name, temporary, had_old, false);
+    close_text_file(&input);
     REPORT(DATA_ERROR_CONFIG_OPEN, file_name);
     return false;
   }
   bool ok = true;
-  if (!had_old) {
-    ok = write_entry(output, wanted.id, wanted.value);
-  } else {
-    TEXT_FILE* input = open_text_file(folder, temporary, TEXT_FILE_READ, false);
-    if (!input) {
-      close_text_file(&output);
-      finish_rewrite(folder, file_name, temporary, had_old, false);
-      REPORT(DATA_ERROR_CONFIG_OPEN, file_name);
-      return false;
-    }
-    bool found = false;
+  bool found = false;
+  if (input) {
     CONFIG_ENTRY entry;
     for (;;) {
       entry.id[0] = 0;
@@ -347,16 +357,11 @@ bool CONFIG_FILE::set_string(FOLDER* folder, const char* id, const char* value) 
       found = found || match;
       ok = write_entry(output, entry.id, match ? wanted.value : entry.value) && ok;
     }
-    if (!found) ok = write_entry(output, wanted.id, wanted.value) && ok;
     close_text_file(&input);
   }
+  if (!found) ok = write_entry(output, wanted.id, wanted.value) && ok;
   ok = close_written(&output) && ok;
-  finish_rewrite(folder, file_name, temporary, had_old, ok);
-  if (!ok) {
-    REPORT(DATA_ERROR_WRITE, file_name);
-    return false;
-  }
-  return true;
+  return commit_rewrite(folder, &rewrite, ok);
 }
 
 bool CONFIG_FILE::set_int(FOLDER* folder, const char* id, INT_S32 value, bool hex) {

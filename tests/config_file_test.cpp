@@ -231,6 +231,13 @@ TEST_F(Settings, RewritesNeverLoseTheFile) {
   EXPECT_EQ(host_text("a\n\t1\nb\n\t3\n"), file_text());
   EXPECT_FALSE(file_exists(&folder, "settings.tmp"));
 
+  // A new file left half-written beside the file is dropped.
+  put("half", "settings.new");
+  EXPECT_TRUE(config.set_string(&folder, "c", "4"));
+  EXPECT_EQ(host_text("a\n\t1\nb\n\t3\nc\n\t4\n"), file_text());
+  EXPECT_FALSE(file_exists(&folder, "settings.new"));
+  put("a\n\t1\nb\n\t3\n");
+
   // When the file cannot be set aside the change fails and the file is untouched.
   FOLDER blocker = folder;
   ASSERT_TRUE(blocker.enter("settings.tmp", true));
@@ -268,6 +275,7 @@ TEST_F(Settings, FailedWritesPutTheOldFileBack) {
   EXPECT_EQ(DATA_ERROR_WRITE, cached_error);
   EXPECT_EQ(old_text, file_text());
   EXPECT_FALSE(file_exists(&folder, "settings.tmp"));
+  EXPECT_FALSE(file_exists(&folder, "settings.new"));
 }
 #endif
 
