@@ -285,6 +285,7 @@ bool DATABASE::get_from_data_device(DATA_DEVICE* device) {
 
   INT_U8 version = 0;
   if (!device->read_u8(&version)) return read_failed(device);
+  if (version < 1) version = 1;  // every field of version 1 is in every stream
   if (!image_cache->get_from_data_device(device) || !background_image.get_from_data_device(device))
     return read_failed(device);
 
