@@ -236,7 +236,7 @@ TEST_F(Settings, RewritesNeverLoseTheFile) {
   EXPECT_TRUE(config.set_string(&folder, "c", "4"));
   EXPECT_EQ(host_text("a\n\t1\nb\n\t3\nc\n\t4\n"), file_text());
   EXPECT_FALSE(file_exists(&folder, "settings.new"));
-  put("a\n\t1\nb\n\t3\n");
+  put(host_text("a\n\t1\nb\n\t3\n"));
 
   // When the file cannot be set aside the change fails and the file is untouched.
   FOLDER blocker = folder;
