@@ -292,20 +292,31 @@ void DATA_FILE::seek(INT_S32 offset, bool from_end) {
   if (physical > 0x7FFFFFFF) return;
   INT_U32 wanted = static_cast<INT_U32>(physical);
   if (wanted == buffer_start + static_cast<INT_U32>(cursor)) return;
+  // A gzip stream being written cannot go back over what it has taken: it only moves on from its end.
+  if (gzip_stream && mode == FILE_MODE_WRITE && wanted < buffer_start + static_cast<INT_U32>(valid)) return;
   if (wanted >= buffer_start && wanted <= buffer_start + static_cast<INT_U32>(valid)) {
     cursor = static_cast<INT_S32>(wanted - buffer_start);
     return;
   }
   if (!file) return;
-  // A gzip stream being written cannot go back over what it has compressed.
-  if (gzip_stream && mode == FILE_MODE_WRITE && wanted < buffer_start + static_cast<INT_U32>(cursor)) return;
-  flush();
+  if (dirty) {
+    flush();
+  } else {
+    // Nothing to write back: the buffer is dropped without moving the stream twice (a compressed
+    // stream would have to decompress from its start to go back).
+    buffer_start += static_cast<INT_U32>(cursor);
+    valid = 0;
+    cursor = 0;
+  }
   if (gzip_stream) {
     INT_S32 reached = gzfile_seek(gzip_stream, static_cast<INT_S32>(wanted), 0);
     if (reached < 0) reached = gzfile_tell(gzip_stream);
     if (reached >= 0) buffer_start = static_cast<INT_U32>(reached);
   } else if (stream_seek(wanted)) {
     buffer_start = wanted;
+  } else {
+    long here = std::ftell(file);
+    if (here >= 0) buffer_start = static_cast<INT_U32>(here);
   }
 }
 

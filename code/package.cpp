@@ -72,6 +72,8 @@ void PACKAGE::close_file_after_failure() {
 PACKAGE::PACKAGE(FOLDER* folder, const char* name, bool create, INT_S32 size, bool load, bool only_read) {
   directory_loaded = load ? 1 : 0;
   read_only = only_read ? 1 : 0;
+  FOLDER program_folder;
+  if (!folder) folder = &program_folder;
   package_name = copy_name(name);
   if (!package_name) {
     fail(0x100B, nullptr, __LINE__);

@@ -64,7 +64,7 @@ public:
 
   INT_U32 tell() override;
   // A target below 0 is refused (nothing moves). A compressed file that is being written only moves
-  // forward.
+  // forward from the end of what was written.
   void seek(INT_S32 offset, bool from_end) override;
   // Reading a file opened for writing is a fatal error (0x0E).
   INT_S32 read(void* buffer, INT_S32 count) override;

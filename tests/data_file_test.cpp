@@ -247,6 +247,20 @@ TEST(DataFile, CompressedFilesAreGzipMembersWithTheOrderByteFirst) {
   std::copy(value_bytes, value_bytes + 4, expected.begin() + 101);
   EXPECT_EQ(read_whole_file(path + "c.raw"), expected);
 
+  // Inside the buffer too a compressed file only moves on from its end; forward it gains zeros.
+  file = open_data_file(&folder, "z.gz", FILE_MODE_WRITE, BYTE_ORDER_HEADER, true);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->write("abcdefghij", 10), 10);
+  file->seek(5, false);
+  EXPECT_EQ(file->tell(), 10u);
+  file->seek(13, false);
+  EXPECT_EQ(file->tell(), 13u);
+  EXPECT_EQ(file->write("k", 1), 1);
+  EXPECT_TRUE(close_data_file(&file));
+  ASSERT_EQ(run_command("gzip -d -c '" + path + "z.gz' > '" + path + "z.raw'"), 0);
+  EXPECT_EQ(read_whole_file(path + "z.raw"),
+            (std::vector<INT_U8>{0, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 0, 0, 0, 'k'}));
+
   // A member made by gzip whose first byte is 1 reads back swapped, with seeks both ways.
   expected[0] = 1;
   ASSERT_TRUE(write_whole_file(path + "d.raw", expected));
