@@ -29,6 +29,8 @@ if [[ $first == pid* ]]; then xvfb_pid=${first#pid }; read -r display <&3; else 
 export DISPLAY=":$display"
 
 wineboot -i >/dev/null 2>&1
+# Unmanaged windows: without a window manager every hide or close of a managed window waits 2 s.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
 wineserver -w
 wineserver -p >/dev/null 2>&1
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true

@@ -50,6 +50,10 @@ std::string make_scratch_folder(const std::string& name) {
   leaf += "-" + std::to_string(static_cast<unsigned long>(getpid()));
 #endif
   fs::path folder = root / leaf;
+#ifdef _WIN32
+  // Under Wine a Unix scratch path has no drive letter: make it absolute so that it carries one.
+  folder = fs::absolute(folder);
+#endif
   std::error_code ignored;
   fs::remove_all(folder, ignored);
   fs::create_directories(folder, ignored);
