@@ -30,6 +30,15 @@ static bool picture_size_acceptable(INT_U32 width, INT_U32 height) {
   return (INT_U64)width * height <= IMAGE_FILE_PIXEL_LIMIT;
 }
 
+// The most pixels that compressed data of this many bytes can describe: deflate expands at most about
+// 1032 times and a PNG byte holds up to 8 pixels; a JPEG spends at least a bit or two on every 8 x 8
+// block, so no real picture comes near 2048 pixels per byte.
+static const INT_U64 PNG_PIXELS_PER_BYTE = 8 * 1032;
+static const INT_U64 JPEG_PIXELS_PER_BYTE = 2048;
+static bool fits_data_left(INT_U32 width, INT_U32 height, INT_U32 data_left, INT_U64 pixels_per_byte) {
+  return (INT_U64)width * height <= (INT_U64)data_left * pixels_per_byte + 4096;
+}
+
 // Sizes the image and checks that it took the size (a size-locked image keeps its own).
 static bool size_image(IMAGE* image, INT_S16 width, INT_S16 height) {
   image->set_size(width, height);
@@ -49,7 +58,7 @@ static void png_error_jump(png_structp png, png_const_charp) { png_longjmp(png, 
 static void png_warning_ignore(png_structp, png_const_charp) {}
 
 // Decodes the PNG on stream (its first four bytes already read) into the image.
-static bool decode_png(IMAGE* image, FILE* stream) {
+static bool decode_png(IMAGE* image, FILE* stream, INT_U32 data_left) {
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_error_jump, png_warning_ignore);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
@@ -62,13 +71,21 @@ static bool decode_png(IMAGE* image, FILE* stream) {
     return false;
   }
   png_set_user_limits(png, 32767, 32767);
+  // No chunk is allocated beyond what the file can still hold (nor beyond 8 MiB), and the ancillary
+  // chunks that decoding does not use are skipped unread, so that a declared length never becomes an
+  // allocation (libpng allocates text chunks by their stated length).
+  png_alloc_size_t chunk_limit = (png_alloc_size_t)data_left + 0x10000;
+  png_set_chunk_malloc_max(png, chunk_limit < 0x800000 ? chunk_limit : 0x800000);
+  static const png_byte used_chunks[] = {'t', 'R', 'N', 'S', 0, 'g', 'A', 'M', 'A', 0, 's', 'R', 'G', 'B', 0};
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_AS_DEFAULT, used_chunks, 3);
   png_init_io(png, stream);
   png_set_sig_bytes(png, 4);
   png_read_info(png, info);
 
   png_uint_32 width = png_get_image_width(png, info);
   png_uint_32 height = png_get_image_height(png, info);
-  if (!picture_size_acceptable(width, height)) {
+  if (!picture_size_acceptable(width, height) || !fits_data_left(width, height, data_left, PNG_PIXELS_PER_BYTE)) {
     png_destroy_read_struct(&png, &info, nullptr);
     return false;
   }
@@ -115,9 +132,10 @@ bool load_png(IMAGE* image, DATA_FILE* file) {
   INT_U8 signature[4];
   if (file->read(signature, 4) != 4) return false;
   if (png_sig_cmp(signature, 0, 4) != 0) return false;
+  INT_U32 data_left = file->bytes_left();
   FILE* stream = hand_over_stream(file);
   if (!stream) return false;
-  return decode_png(image, stream);
+  return decode_png(image, stream, data_left);
 }
 
 static bool encode_png(IMAGE* image, FILE* stream) {
@@ -209,7 +227,7 @@ static void jpeg_line_to_row(INT_U32* row, const JSAMPLE* line, INT_U32 source_w
   }
 }
 
-static bool decode_jpeg(IMAGE* image, FILE* stream, INT_S16 width, INT_S16 height) {
+static bool decode_jpeg(IMAGE* image, FILE* stream, INT_S16 width, INT_S16 height, INT_U32 data_left) {
   jpeg_decompress_struct info;
   JPEG_ERROR_MANAGER errors;
   info.err = jpeg_std_error(&errors.standard);
@@ -223,6 +241,7 @@ static bool decode_jpeg(IMAGE* image, FILE* stream, INT_S16 width, INT_S16 heigh
   jpeg_stdio_src(&info, stream);
   jpeg_read_header(&info, TRUE);
   if (!picture_size_acceptable(info.image_width, info.image_height) ||
+      !fits_data_left(info.image_width, info.image_height, data_left, JPEG_PIXELS_PER_BYTE) ||
       (info.num_components != 1 && info.num_components != 3)) {
     jpeg_destroy_decompress(&info);
     return false;
@@ -274,9 +293,10 @@ static bool decode_jpeg(IMAGE* image, FILE* stream, INT_S16 width, INT_S16 heigh
 
 bool load_jpeg(IMAGE* image, DATA_FILE* file, INT_S16 width, INT_S16 height) {
   if (!image || !file) return false;
+  INT_U32 data_left = file->bytes_left();
   FILE* stream = hand_over_stream(file);
   if (!stream) return false;
-  return decode_jpeg(image, stream, width, height);
+  return decode_jpeg(image, stream, width, height, data_left);
 }
 
 static bool encode_jpeg(IMAGE* image, FILE* stream, INT_U8 quality, bool progressive) {

@@ -230,7 +230,8 @@ TEST_F(ImageFileTest, DamagedAndOversizedPngsAreRefused) {
   EXPECT_FALSE(load(&target, "notpng.png", 0));
 
   // Sizes beyond the 16-bit fields or the pixel cap are refused before anything is allocated.
-  for (INT_U32 size : {40000u, 30000u}) {
+  // 5000 x 5000 is within both, but far more than a few bytes of deflate data can describe.
+  for (INT_U32 size : {40000u, 30000u, 5000u}) {
     std::vector<INT_U8> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     std::vector<INT_U8> header = {0, 0, (INT_U8)(size >> 8), (INT_U8)size, 0, 0, (INT_U8)(size >> 8), (INT_U8)size,
                                   8, 6, 0, 0, 0};
@@ -350,6 +351,18 @@ TEST_F(ImageFileTest, BadJpegsFailWithoutEndingTheProgram) {
     }
   write_whole_file(path + "huge.jpg", huge);
   EXPECT_FALSE(load(&target, "huge.jpg", 1));
+  expect_marker(target);
+  // 5000 x 6000 fits the fields and the cap, but not the few hundred bytes that follow.
+  for (size_t n = 0; n + 8 < huge.size(); n++)
+    if (huge[n] == 0xFF && huge[n + 1] == 0xC0) {
+      huge[n + 5] = 0x17;
+      huge[n + 6] = 0x70;
+      huge[n + 7] = 0x13;
+      huge[n + 8] = 0x88;
+      break;
+    }
+  write_whole_file(path + "large.jpg", huge);
+  EXPECT_FALSE(load(&target, "large.jpg", 1));
   expect_marker(target);
 }
 
