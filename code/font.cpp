@@ -193,8 +193,10 @@ INT_S8 load_font(const char* file_name, const char* display_name, INT_S8 font_id
   }
   slot->coverage_maximum = 255;
   const char* name = display_name ? display_name : file_name;
-  std::strncpy(slot->display_name, name, sizeof(slot->display_name) - 1);
-  slot->display_name[sizeof(slot->display_name) - 1] = 0;
+  size_t length = 0;
+  while (length + 1 < sizeof(slot->display_name) && name[length]) length++;
+  std::memcpy(slot->display_name, name, length);
+  slot->display_name[length] = 0;
   return (INT_S8)id;
 }
 

@@ -11,6 +11,12 @@
 // ---------------------------------------------------------------------------------------------------
 // Entries
 
+// Copies at most size - 1 characters of text into a zero-filled field of size bytes.
+static void copy_folder_text(char* field, size_t size, const char* text) {
+  std::memset(field, 0, size);
+  for (size_t n = 0; text && n + 1 < size && text[n]; n++) field[n] = text[n];
+}
+
 IMAGE_CACHE_ENTRY::IMAGE_CACHE_ENTRY(const char* folder_text, const char* name)
     : file_name(nullptr),
       requested_width(-1),
@@ -20,8 +26,7 @@ IMAGE_CACHE_ENTRY::IMAGE_CACHE_ENTRY(const char* folder_text, const char* name)
       reference_count(0),
       modified(0),
       release_pending(0) {
-  std::memset(folder_path, 0, sizeof(folder_path));
-  if (folder_text) std::strncpy(folder_path, folder_text, sizeof(folder_path) - 1);
+  copy_folder_text(folder_path, sizeof(folder_path), folder_text);
   if (name) {
     size_t length = std::strlen(name);
     file_name = (char*)std::malloc(length + 1);
@@ -323,8 +328,7 @@ bool IMAGE_CACHE::put_to_data_device(DATA_DEVICE* device) {
     if (entry->modified || entry->release_pending) continue;
     // The folder text with every byte after it zero.
     char folder_bytes[IMAGE_CACHE_FOLDER_SIZE];
-    std::memset(folder_bytes, 0, sizeof(folder_bytes));
-    std::strncpy(folder_bytes, entry->folder_path, sizeof(folder_bytes) - 1);
+    copy_folder_text(folder_bytes, sizeof(folder_bytes), entry->folder_path);
     if (device->write(folder_bytes, IMAGE_CACHE_FOLDER_SIZE) != IMAGE_CACHE_FOLDER_SIZE) {
       device->failed = 1;
       return false;
