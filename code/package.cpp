@@ -86,8 +86,12 @@ PACKAGE::PACKAGE(FOLDER* folder, const char* name, bool create, INT_S32 size, bo
       fail(0x100C, name, __LINE__);
       return;
     }
+    if (!name || !name[0]) {
+      fail(0x1006, name, __LINE__);
+      return;
+    }
     // Only a missing file is created: an existing one that cannot be read is left as it is.
-    if (!name || !name[0] || file_exists(folder, name)) {
+    if (file_exists(folder, name)) {
       fail(0x1007, name, __LINE__);
       return;
     }
