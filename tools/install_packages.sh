@@ -4,7 +4,8 @@
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 native=(build-essential cmake pkg-config git ca-certificates
-  googletest libgtest-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libfreetype-dev libx11-dev fonts-dejavu-core)
+  googletest libgtest-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libfreetype-dev libx11-dev fonts-dejavu-core
+  libbenchmark-dev libpixman-1-dev)
 if [ "${1:-}" = native ]; then
   apt-get update -q
   apt-get install -y -q --no-install-recommends "${native[@]}"
