@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "errors.h"
@@ -173,7 +174,7 @@ void render_text(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, 
     INT_S32 advance = glyph->advance;
     if (with_background)
       image->fill_rectangle((INT_S16)pen, y, (INT_S16)(pen + advance), (INT_S16)(y + y_size), background, 1);
-    if (with_underline) {
+    if (with_underline && advance > 0) {
       INT_S32 uy = y + y_size + underline_offset;
       image->draw_line((INT_S16)pen, (INT_S16)uy, (INT_S16)(pen + advance - 1), (INT_S16)uy, underline, 1, 1);
     }
@@ -407,6 +408,9 @@ void draw_text_in_box(IMAGE* image, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 
                       const COLOUR* background, const COLOUR* underline, INT_S8 font_id, INT_S16 x_size,
                       INT_S16 y_size, const char* text, TEXT_FLAGS flags) {
   if (!image || !text || !text[0] || !font_loaded(font_id) || x_size < 1 || y_size < 1) return;
+  // The corners may come in either order.
+  if (x2 < x1) std::swap(x1, x2);
+  if (y2 < y1) std::swap(y1, y2);
   image->extend_dirty_area(x1, y1, x2, y2);
   const INT_S32 ellipsis_width = text_width(image, font_id, x_size, y_size, "...", -1, false);
   const INT_S32 dash_width = text_width(image, font_id, x_size, y_size, "-", -1, false);
