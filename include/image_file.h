@@ -9,6 +9,7 @@ class DATA_DEVICE;
 class DATA_FILE;
 class FOLDER;
 class TEXT_FILE;
+struct jpeg_common_struct;
 
 // Largest picture a reader of a compressed format accepts, in pixels (both sides must also fit in
 // the 16-bit size fields).
@@ -28,6 +29,9 @@ bool save_png(IMAGE* image, DATA_FILE* file);
 // Decodes at (width, height), each -1 (or below 1) = the picture's own size, scaling by nearest
 // neighbour while decoding.
 bool load_jpeg(IMAGE* image, DATA_FILE* file, INT_S16 width, INT_S16 height);
+// The error exit installed in libjpeg's standard error manager by both JPEG operations: it jumps back
+// into the running operation, which cleans up and fails.
+void jpeg_error_exit(jpeg_common_struct* info);
 // Baseline JPEG of quality 0 .. 100 (above: false, nothing written), optionally progressive.
 bool save_jpeg(IMAGE* image, DATA_FILE* file, INT_U8 quality, bool progressive);
 
