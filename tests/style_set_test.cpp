@@ -384,6 +384,18 @@ TEST(StyleSetRecord, DamagedRecords) {
   WM_STYLE_SET u;
   EXPECT_FALSE(u.get_from_data_device(&h));
   EXPECT_EQ(u.image_filename, nullptr);
+
+  // An image folder naming a path variable unknown here is dropped, not resolved (which would end the
+  // program); the frames are then looked for without a folder.
+  std::vector<INT_U8> unknown = record;
+  unknown[4] = 1;
+  unknown.insert(unknown.begin() + 8, 'k');
+  std::memcpy(&unknown[12 + 1], "$NOSUCH/skin", 12);
+  MEMORY_DEVICE n(unknown);
+  WM_STYLE_SET v;
+  ASSERT_TRUE(v.get_from_data_device(&n));
+  EXPECT_STREQ(v.image_path, "");
+  EXPECT_STREQ(v.image_filename, "k");
 }
 
 // --- text form ---
@@ -490,6 +502,18 @@ TEST_F(STYLE_TEXT_FILE, FlagKeysAndOptionalKeys) {
   auto font_for = [](const char* name, void*) -> int { return std::strcmp(name, "DejaVu") == 0 ? 7 : -1; };
   ASSERT_TRUE(s.read_text(&file, font_for, nullptr, &folder));
   EXPECT_EQ(s.font_id, 7);
+}
+
+TEST_F(STYLE_TEXT_FILE, UnknownPathVariableIsDropped) {
+  for (const char* path : {"$NOSUCH/skin", "$HEREX/skin"}) {
+    std::string text = required_keys("");
+    text.replace(text.find("image_path\n$APP\n"), 16, std::string("image_path\n") + path + "\n");
+    write(text);
+    WM_STYLE_SET s;
+    std::strcpy(s.image_path, "$APP/old");
+    ASSERT_TRUE(s.read_text(&file, nullptr, nullptr, &folder)) << path;
+    EXPECT_STREQ(s.image_path, "") << path;
+  }
 }
 
 TEST_F(STYLE_TEXT_FILE, MissingRequiredKeyStops) {

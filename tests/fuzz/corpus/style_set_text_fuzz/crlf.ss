@@ -1,0 +1,40 @@
+name
+	plain
+image_filename
+	button
+image_path
+	$HERE/skin
+shading_type
+	3
+fg_colour
+	#FF102030
+bg_colour
+	#FF102030
+fading_colour
+	#FF102030
+highlight_colour
+	#FF102030
+highlight_text_colour
+	#FF102030
+active_colour
+	#FF102030
+underline_colour
+	#FF102030
+visible
+	1
+shading_flags
+	15
+drawing_flags
+	65537
+font_id
+	-1
+font_x_sz
+	8
+font_y_sz
+	12
+font_name
+	DejaVu Sans
+border_left_gap
+	2
+border_right_gap
+	2

@@ -1,0 +1,72 @@
+name
+	plain
+image_filename
+	button
+image_path
+	$HERE/skin
+shading_type
+	3
+fg_colour
+	#FF102030
+bg_colour
+	#FF102030
+fading_colour
+	#FF102030
+highlight_colour
+	#FF102030
+highlight_text_colour
+	#FF102030
+active_colour
+	#FF102030
+underline_colour
+	#FF102030
+visible
+	1
+shading_flags
+	15
+drawing_flags
+	65537
+font_id
+	-1
+font_x_sz
+	8
+font_y_sz
+	12
+font_name
+	DejaVu Sans
+border_left_gap
+	2
+border_right_gap
+	2
+border_top_gap
+	2
+border_bottom_gap
+	2
+cell_left_gap
+	2
+cell_right_gap
+	2
+cell_top_gap
+	2
+cell_bottom_gap
+	2
+x_spacing
+	2
+y_spacing
+	2
+scrollbar_button_width
+	2
+scrollbar_slider_width
+	2
+grid_scrollbar_width
+	2
+grid_two_tone_value
+	2
+ssf_wrap_text
+	1
+ssf_grid_two_tone
+	1
+ssef_grid_two_tone
+	0
+sssf_retain_width
+	256

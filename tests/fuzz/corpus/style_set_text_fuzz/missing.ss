@@ -1,0 +1,12 @@
+name
+	plain
+image_filename
+	button
+image_path
+	$HERE/skin
+shading_type
+	3
+fg_colour
+	#FF102030
+bg_colour
+	#FF102030
