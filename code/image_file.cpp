@@ -202,22 +202,41 @@ void jpeg_error_exit(j_common_ptr info) {
 
 static void jpeg_message_ignore(j_common_ptr) {}
 
-// Writes one decoded line into a target row, scaling its columns by nearest neighbour.
-static void jpeg_line_to_row(INT_U32* row, const JSAMPLE* line, INT_U32 source_width, INT_U32 target_width,
-                             int components) {
+// libjpeg-turbo can write 0xAARRGGBB pixels (bytes B, G, R, A) itself, from colour and grey files
+// alike; a plain libjpeg gives R, G, B or grey samples that are converted here.
+#ifdef JCS_EXTENSIONS
+static const J_COLOR_SPACE JPEG_PIXEL_SPACE = JCS_EXT_BGRA;
+#else
+static const J_COLOR_SPACE JPEG_PIXEL_SPACE = JCS_RGB;
+#endif
+
+// Turns one decoded line into pixels (nothing to do when the library wrote pixels itself).
+static void jpeg_samples_to_pixels(INT_U32* pixels, const JSAMPLE* line, INT_U32 width, int components) {
+  if (components == 4) {
+    std::memcpy(pixels, line, sizeof(INT_U32) * width);
+    return;
+  }
+  for (INT_U32 c = 0; c < width; c++) {
+    const JSAMPLE* sample = line + (size_t)c * components;
+    pixels[c] = components == 1
+                    ? 0xFF000000u | ((INT_U32)sample[0] << 16) | ((INT_U32)sample[0] << 8) | sample[0]
+                    : 0xFF000000u | ((INT_U32)sample[0] << 16) | ((INT_U32)sample[1] << 8) | sample[2];
+  }
+}
+
+// Writes one line of pixels into a target row, scaling its columns by nearest neighbour: source
+// column c belongs to target column (target width - 1) * c / (source width - 1); gaps repeat the pixel
+// to their left and later columns for a target column already written are dropped.
+static void jpeg_line_to_row(INT_U32* row, const INT_U32* line, INT_U32 source_width, INT_U32 target_width) {
   INT_U32 next_column = 0;
   for (INT_U32 c = 0; c < source_width; c++) {
-    const JSAMPLE* sample = line + (size_t)c * components;
-    INT_U32 pixel = components == 1
-                        ? 0xFF000000u | ((INT_U32)sample[0] << 16) | ((INT_U32)sample[0] << 8) | sample[0]
-                        : 0xFF000000u | ((INT_U32)sample[0] << 16) | ((INT_U32)sample[1] << 8) | sample[2];
     INT_U32 t = source_width > 1 ? (INT_U32)((INT_U64)(target_width - 1) * c / (source_width - 1)) : 0;
     if (t < next_column) continue;
     while (next_column < t) {
       row[next_column] = row[next_column - 1];
       next_column++;
     }
-    row[t] = pixel;
+    row[t] = line[c];
     next_column = t + 1;
   }
   // A one-pixel-wide source fills the whole row with its pixel.
@@ -246,14 +265,14 @@ static bool decode_jpeg(IMAGE* image, FILE* stream, INT_S16 width, INT_S16 heigh
     jpeg_destroy_decompress(&info);
     return false;
   }
-  info.out_color_space = info.num_components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  info.out_color_space = (JPEG_PIXEL_SPACE == JCS_RGB && info.num_components == 1) ? JCS_GRAYSCALE : JPEG_PIXEL_SPACE;
   jpeg_start_decompress(&info);
   INT_U32 output_width = info.output_width;
   INT_U32 output_height = info.output_height;
   int components = info.output_components;
   INT_U32 target_width = width < 1 ? output_width : (INT_U32)width;
   INT_U32 target_height = height < 1 ? output_height : (INT_U32)height;
-  if (output_width == 0 || output_height == 0 || (components != 1 && components != 3) ||
+  if (output_width == 0 || output_height == 0 || (components != 1 && components != 3 && components != 4) ||
       !picture_size_acceptable(target_width, target_height)) {
     jpeg_destroy_decompress(&info);
     return false;
@@ -262,28 +281,44 @@ static bool decode_jpeg(IMAGE* image, FILE* stream, INT_S16 width, INT_S16 heigh
     jpeg_destroy_decompress(&info);
     return false;
   }
-  JSAMPARRAY line = (*info.mem->alloc_sarray)((j_common_ptr)&info, JPOOL_IMAGE, output_width * components, 1);
 
-  // Source line s belongs to target row (target height - 1) * s / (output height - 1); rows skipped
-  // over repeat the row above, and later lines for a row already written are dropped.
-  INT_U32 next_row = 0;
-  for (INT_U32 s = 0; info.output_scanline < output_height; s++) {
-    jpeg_read_scanlines(&info, line, 1);
-    INT_U32 r = output_height > 1 ? (INT_U32)((INT_U64)(target_height - 1) * s / (output_height - 1)) : 0;
-    if (r < next_row || r >= target_height) continue;
-    while (next_row < r) {
+  if (target_width == output_width && target_height == output_height && components == 4) {
+    // At the natural size the library writes the rows straight into the image.
+    while (info.output_scanline < output_height) {
+      JSAMPROW row = (JSAMPROW)image->pixel_at(0, (INT_S32)info.output_scanline);
+      jpeg_read_scanlines(&info, &row, 1);
+    }
+  } else {
+    JSAMPARRAY line = (*info.mem->alloc_sarray)((j_common_ptr)&info, JPOOL_IMAGE, output_width * components, 1);
+    INT_U32* pixels = (INT_U32*)(*info.mem->alloc_large)((j_common_ptr)&info, JPOOL_IMAGE,
+                                                         sizeof(INT_U32) * output_width);
+    // Source line s belongs to target row (target height - 1) * s / (output height - 1); rows skipped
+    // over repeat the row above, and later lines for a row already written are dropped.
+    INT_U32 next_row = 0;
+    for (INT_U32 s = 0; info.output_scanline < output_height; s++) {
+      jpeg_read_scanlines(&info, line, 1);
+      INT_U32 r = output_height > 1 ? (INT_U32)((INT_U64)(target_height - 1) * s / (output_height - 1)) : 0;
+      if (r < next_row || r >= target_height) continue;
+      while (next_row < r) {
+        std::memcpy(image->pixel_at(0, (INT_S32)next_row), image->pixel_at(0, (INT_S32)next_row - 1),
+                    sizeof(INT_U32) * target_width);
+        next_row++;
+      }
+      INT_U32* row = image->pixel_at(0, (INT_S32)r);
+      if (target_width == output_width) {
+        jpeg_samples_to_pixels(row, line[0], output_width, components);
+      } else {
+        jpeg_samples_to_pixels(pixels, line[0], output_width, components);
+        jpeg_line_to_row(row, pixels, output_width, target_width);
+      }
+      next_row = r + 1;
+    }
+    // A one-line source fills every row with its line.
+    while (next_row > 0 && next_row < target_height) {
       std::memcpy(image->pixel_at(0, (INT_S32)next_row), image->pixel_at(0, (INT_S32)next_row - 1),
                   sizeof(INT_U32) * target_width);
       next_row++;
     }
-    jpeg_line_to_row(image->pixel_at(0, (INT_S32)r), line[0], output_width, target_width, components);
-    next_row = r + 1;
-  }
-  // A one-line source fills every row with its line.
-  while (next_row > 0 && next_row < target_height) {
-    std::memcpy(image->pixel_at(0, (INT_S32)next_row), image->pixel_at(0, (INT_S32)next_row - 1),
-                sizeof(INT_U32) * target_width);
-    next_row++;
   }
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);
