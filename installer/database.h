@@ -294,6 +294,10 @@ public:
   struct {
     INT_S16 width, height;
   } CHECK_DESKTOP_SIZE;
+  // The lists are owned and freed by clear with delete[] (and delete for each client): code that fills
+  // a database to write it allocates them the same way, e.g. new INSTALLATION[n]() (zeroed records),
+  // each record's files and items and each language's installation_strings likewise, new
+  // INSTALLER_CLIENT*[k] and new INSTALLER_CLIENT() per client, and sets the counts.
   INSTALLATION* installations;  // owned array of installation_count records
   INT_S16 installation_count;
   LANGUAGE* languages;          // owned array of language_count records
