@@ -1,0 +1,59 @@
+// Automatic mode: the current installation goes into its default destination with the default options
+// through the same install step as the wizard, one file per pass, with a console line per step and
+// every failure on the console.
+#include "database.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "engine.h"
+#include "host.h"
+
+// Reports the install step's progress and failures on the console.
+class CONSOLE_INSTALL_OBSERVER : public INSTALL_OBSERVER {
+public:
+  void show_progress(INSTALL_DIALOG*, const char* text, INT_S32 value) override {
+    std::string line = std::to_string(value) + "% " + text + "\n";
+    console_print(line.c_str());
+  }
+  void show_install_complete(INSTALL_DIALOG*) override {}
+  void copy_error(DATABASE*, const char* path_text, const char* packed_name) override {
+    std::string line = path_text ? std::string("ERROR: \"") + path_text + "\" failed to unpack (" + packed_name + ")\n"
+                                 : std::string("ERROR: the install log cannot be created\n");
+    console_print(line.c_str());
+  }
+  void installation_stopped(DATABASE*, const char* message) override { console_print(message); }
+};
+
+INT_S32 run_automatic_install(DATABASE* database) {
+  INSTALLATION* installation = database->get_current_installation();
+  if (!installation) {
+    console_print("ERROR: the package holds no installation\n");
+    return EXIT_JOB_FAILED;
+  }
+  std::strncpy(database->install_path, installation->default_path, sizeof database->install_path - 1);
+  database->install_path[sizeof database->install_path - 1] = 0;
+  database->use_system_paths = 1;
+  database->desktop_shortcut = 1;
+  database->menu_shortcut = 1;
+
+  CONSOLE_INSTALL_OBSERVER console;
+  INSTALL_OBSERVER* previous = get_install_observer();
+  set_install_observer(&console);
+  database->stage = STAGE_INSTALLING;
+  database->install_step(nullptr);  // the preparation
+  // Then one file per pass, the shortcuts and the completion; each pass moves the counter on by one.
+  INT_S32 last = install_step_counter();
+  while (!install_stopped()) {
+    database->install_step(nullptr);
+    INT_S32 now = install_step_counter();
+    if (now == last) break;
+    last = now;
+  }
+  bool failed = install_stopped() || install_error_count() > 0 || install_log_failed();
+  database->stage = database->next_stage();
+  database->install_step(nullptr);  // leaving the installing stage resets the step counter
+  set_install_observer(previous);
+  return failed ? EXIT_JOB_FAILED : EXIT_JOB_DONE;
+}

@@ -1,0 +1,95 @@
+// The installer engine's own interfaces beside DATABASE: the observer through which the install step
+// reports progress and failures (the wizard's pages or the console of automatic mode), the one-shot
+// jobs with their exit statuses, the attached-package copy-out and the path texts of the command line.
+#pragma once
+#include <string>
+
+#include "types.h"
+#include "confirm.h"
+#include "folder.h"
+
+class DATABASE;
+class INSTALL_DIALOG;
+class IMAGE;
+
+// printf into a string of any length (the engine's log and description lines are never cut).
+std::string format_text(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+// Exit statuses of the one-shot jobs: done, the job ran but something failed, it could not start.
+const INT_S32 EXIT_JOB_DONE = 0;
+const INT_S32 EXIT_JOB_FAILED = 1;
+const INT_S32 EXIT_JOB_NOT_STARTED = 2;
+
+// What the install step reports. The wizard implements it with its pages and the copy error box;
+// automatic mode prints to the console. Without an observer nothing is reported.
+class INSTALL_OBSERVER {
+public:
+  virtual ~INSTALL_OBSERVER() {}
+  // The progress text and a value from 0 to 100 (page may be null).
+  virtual void show_progress(INSTALL_DIALOG* page, const char* text, INT_S32 value) = 0;
+  // The installation is done: the way forward may open.
+  virtual void show_install_complete(INSTALL_DIALOG* page) = 0;
+  // A file failed to unpack (path_text: its destination, packed_name: its entry), or the install log
+  // cannot be created (both null): the wizard asks with the copy error box whether to go on.
+  virtual void copy_error(DATABASE* database, const char* path_text, const char* packed_name) = 0;
+  // The installation stopped before installing anything (the destination folder cannot be created).
+  virtual void installation_stopped(DATABASE* database, const char* message) = 0;
+};
+void set_install_observer(INSTALL_OBSERVER* observer);
+INSTALL_OBSERVER* get_install_observer();
+
+// Button results of the copy error box: go on with the next file, or stop.
+const INT_S32 COPY_ERROR_YES_RESULT = 101;
+const INT_S32 COPY_ERROR_NO_RESULT = 100;
+// Opens the copy error box of the current language over the page manager's current area; both buttons
+// report to event_callback (yes: 101 and 0; no: 100 and the previous stage). Null without a page manager.
+WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_CONFIRM_CALLBACK event_callback);
+
+// Where the install step is: 0 before the preparation, 1 .. files for the file steps, files + 1 the
+// shortcuts, files + 2 the uninstall entry, files + 3 done. Failures so far.
+INT_S32 install_step_counter();
+INT_S32 install_error_count();
+// The installation stopped with a message (destination folder) since the last preparation.
+bool install_stopped();
+// A line of the install log could not be written since the last preparation.
+bool install_log_failed();
+
+// Automatic mode: installs the current installation of the loaded database into its default
+// destination with the default options, one file per pass of the install step, printing a line per
+// file and every failure; EXIT_JOB_DONE or EXIT_JOB_FAILED.
+INT_S32 run_automatic_install(DATABASE* database);
+// "-d first=second": writes "patch.xml"; EXIT_JOB_DONE when it was written completely, EXIT_JOB_FAILED
+// when a difference cannot be patched or writing failed, EXIT_JOB_NOT_STARTED when a name is missing
+// or a package cannot be loaded.
+INT_S32 create_patch_description(const char* argument);
+
+// A command-line file name: "$HERE/" is put before a text that does not begin with '$'; the file name
+// is the part after the last '/', the folder (which must exist; nothing is created) the part before
+// it, set relative to here ("$HERE"). False when the folder does not exist or the name is empty or
+// too long (name needs 256 bytes).
+bool set_folder_and_name(const char* argument, FOLDER* folder, char* name, FOLDER* here);
+
+// Attached data: the position after the program's executable image (ELF or PE) at which attached data
+// begins; false when the file cannot be read, is no executable, or holds nothing after its image.
+bool locate_attached_data(FOLDER* folder, const char* name, INT_U32* position);
+// Result of the copy-out.
+enum ATTACHED_RESULT {
+  ATTACHED_NONE = 0,    // nothing attached (or the program's file cannot be opened)
+  ATTACHED_COPIED = 1,  // "installer.pkg" written byte-exact into "$temp", which is the data folder now
+  ATTACHED_FAILED = 2   // attached data damaged or the copy failed: no copy is left, data folder unchanged
+};
+// Copies the package attached to the named program file (attached data at position) into "$temp"
+// (out_folder when given, for tests) as "installer.pkg", with the splash and the progress bar.
+// splash_window tells whether a splash window was opened; message gets a failure's text (256 bytes).
+ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* program_name, INT_U32 position,
+                                      FOLDER* out_folder, bool* splash_window, char* message);
+// The interactive start's step: locates data attached to the running program and copies it out.
+ATTACHED_RESULT run_attached_package_step(bool* splash_window, char* message);
+
+// The built-in 353 x 143 start and closing images of the "Please Wait" window.
+void make_start_image(IMAGE* image);
+void make_closing_image(IMAGE* image);

@@ -1,0 +1,339 @@
+// The install step: prepares the destination and the install log, copies one file of the current
+// installation out of the package per call, then makes the shortcuts and the uninstall entry; reads
+// the "Settings: " line of an earlier install log back. Progress and failures go to the observer.
+#include "database.h"
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "engine.h"
+#include "files.h"
+#include "host.h"
+#include "package.h"
+#include "registry.h"
+#include "shell.h"
+#include "text_file.h"
+
+static const char* const LOG_FILE_NAME = "install_log.txt";
+static const char* const PACKAGE_FILE_NAME = "installer.pkg";
+
+// Step state of the one installation of a run.
+static INT_S32 step_counter = 0;
+static INT_S32 step_total = 0;
+static INT_S32 error_count = 0;
+static bool stopped = false;
+static bool log_failed = false;  // a line of the install log could not be written
+static FOLDER base_folder;
+static FOLDER log_folder;
+static INSTALL_OBSERVER* observer = nullptr;
+
+void set_install_observer(INSTALL_OBSERVER* new_observer) { observer = new_observer; }
+INSTALL_OBSERVER* get_install_observer() { return observer; }
+INT_S32 install_step_counter() { return step_counter; }
+INT_S32 install_error_count() { return error_count; }
+bool install_stopped() { return stopped; }
+bool install_log_failed() { return log_failed; }
+
+// Writes the lines to the log (created with create, else appended to; a missing log is created),
+// opened and closed again so that the log is complete on disk after every step.
+static bool write_log(const std::string& lines, bool create) {
+  TEXT_FILE* file = open_text_file(&log_folder, LOG_FILE_NAME, create ? TEXT_FILE_WRITE : TEXT_FILE_APPEND, false);
+  if (!file) {
+    log_failed = true;
+    return false;
+  }
+  bool written = file->write_text(lines.c_str()) && std::fflush(file->stream) == 0 && !std::ferror(file->stream);
+  close_text_file(&file);
+  if (!written) log_failed = true;
+  return written;
+}
+
+static void progress(INSTALL_DIALOG* page, const char* text, INT_S32 value) {
+  if (observer) observer->show_progress(page, text ? text : "", value);
+}
+
+static const char* language_string(DATABASE* database, size_t offset) {
+  LANGUAGE* language = database->get_current_language();
+  return language ? reinterpret_cast<const char*>(language) + offset : "";
+}
+#define LANGUAGE_STRING(database, field) language_string(database, offsetof(LANGUAGE, field))
+
+// The system form of a destination when it is given and the user chose system paths, else the plain one.
+static const char* choose_path(const DATABASE* database, const char* plain, const char* system) {
+  return system[0] && database->use_system_paths == 1 ? system : plain;
+}
+
+// A folder from a destination text relative to the base folder, creating what is missing.
+static bool set_destination(FOLDER* folder, const char* text) {
+  return text && text[0] && folder->set(text, true, &base_folder);
+}
+
+// The folder's path, the host's separator and the name, however long.
+static std::string full_path(const FOLDER& folder, const char* name) {
+  std::string path = folder.path;
+  if (path.empty() || path.back() != PATH_SEPARATOR) path += PATH_SEPARATOR;
+  return path + name;
+}
+
+static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* installation) {
+  set_idle_wait(0);
+  error_count = 0;
+  stopped = false;
+  log_failed = false;
+  if (!database->system_information.has_system_paths || !installation->allow_system_paths)
+    database->use_system_paths = 0;
+  step_total = (INT_S32)installation->file_count + 1;
+  if (!database->package)
+    database->package = new PACKAGE(&database->data_folder, PACKAGE_FILE_NAME, false, -1, true, true);
+  step_counter = 1;
+  progress(page, LANGUAGE_STRING(database, INSTALLING_STRING), 0);
+
+  // The destination must exist (or be made): the installation never goes into another folder.
+  if (!base_folder.set(database->install_path, true)) {
+    stopped = true;
+    step_counter = step_total + 3;
+    set_idle_wait(50);
+    std::string message =
+        format_text("ERROR: the destination folder \"%s\" cannot be created\n", database->install_path);
+    if (observer) observer->installation_stopped(database, message.c_str());
+    return;
+  }
+  set_base_path(&base_folder, database->APPLICATION.app_string);
+  const char* log_text =
+      choose_path(database, database->LOG.dest_path_from_inst_loc, database->LOG.system_dest_path_from_inst_loc);
+  log_folder = base_folder;
+  if (!set_destination(&log_folder, log_text)) log_folder = base_folder;
+
+  LANGUAGE* language = database->get_current_language();
+  std::string lines = format_text("Installed Files\n---------------\n\nLanguage: %s\n", language ? language->name : "");
+  lines += format_text("Settings: %d %d %s\n", (int)database->settings_number, (int)database->use_system_paths,
+                       database->install_path);
+  lines += format_text("%s\n", database->desktop_size_warning);
+  if (!write_log(lines, true)) {
+    log_failed = true;
+    if (observer) observer->copy_error(database, nullptr, nullptr);
+  }
+}
+
+static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_FILE* file) {
+  if (!file->packed_name[0] || (file->platform != PLATFORM_ANY && file->platform != PLATFORM_WIN32)) return;
+  const char* path_text = choose_path(database, file->dest_path_from_inst_loc, file->system_dest_path_from_inst_loc);
+  FOLDER destination(base_folder);
+  bool folder_set = set_destination(&destination, path_text);
+  const char* name = file->dest_name[0] ? file->dest_name : file->src_name;
+
+  size_t path_length = std::strlen(path_text);
+  std::string shown = format_text("%s%s%s", path_text, path_length && path_text[path_length - 1] == '/' ? "" : "/", name);
+  if (shown[0] == '$') {
+    size_t slash = shown.find('/');
+    shown = slash == std::string::npos ? std::string() : shown.substr(slash);
+  }
+  progress(page, shown.c_str(), (INT_S32)((INT_S64)step_counter * 100 / step_total));
+
+  bool attempted = false, installed = false;
+  if (folder_set) {
+    FILE_INFO info;
+    switch (file->overwrite) {
+      case 2:
+        attempted = !file_exists(&destination, name);
+        break;
+      case 1:
+        attempted = !get_file_info(&destination, name, &info) || info.time < database->time_stamp;
+        break;
+      default:
+        attempted = true;
+        break;
+    }
+    if (attempted)
+      installed = database->package && database->package->file &&
+                  database->package->extract_entry(&destination, name, file->packed_name);
+  }
+  std::string path = full_path(destination, name);
+  std::string line;
+  if (installed)
+    line = format_text("Installed \"%s\"\n", path.c_str());
+  else if (attempted)
+    line = format_text("\"%s\" failed to unpack (%s)\n", path.c_str(), file->packed_name);
+  else
+    line = format_text("Skipped \"%s\"\n", path.c_str());
+  write_log(line, false);
+  if (attempted && !installed) {
+    error_count++;
+    if (observer) observer->copy_error(database, path.c_str(), file->packed_name);
+  }
+}
+
+// A folder argument of a shortcut: from the system text when chosen, else the plain one; null when the
+// chosen text is empty or the folder cannot be set.
+static FOLDER* shortcut_folder(DATABASE* database, FOLDER* folder, const char* plain, const char* system) {
+  const char* text = system[0] && database->use_system_paths == 1 ? system : plain;
+  if (!text[0]) return nullptr;
+  *folder = base_folder;
+  return set_destination(folder, text) ? folder : nullptr;
+}
+
+static void make_shortcuts(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* installation) {
+  for (INT_S16 i = 0; i < installation->item_count; i++) {
+    INSTALLATION_ITEM* item = &installation->items[i];
+    if (item->platform != PLATFORM_ANY && item->platform != PLATFORM_WIN32) continue;
+    FOLDER program_store, extra_store;
+    FOLDER* program = shortcut_folder(database, &program_store, item->program_path_from_inst_loc,
+                                      item->system_program_path_from_inst_loc);
+    FOLDER* extra = shortcut_folder(database, &extra_store, item->extra_path_from_inst_loc,
+                                    item->system_extra_path_from_inst_loc);
+    const char* extra_text = extra ? extra->path : "null";
+    const char* program_text = program ? program->path : "null";
+    if (!item->menu_folder[0] && database->desktop_shortcut == 1 &&
+        database->system_information.has_desktop_shortcuts == 1) {
+      progress(page, LANGUAGE_STRING(database, INSTALLING_DESKTOP_SHORTCUT), 100);
+      create_desktop_shortcut(item->type, item->program_name, item->arguments, item->link_name, extra,
+                              item->extra_name, program);
+      write_log(format_text("create_desktop_shortcut( %d, \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\" );\n",
+                            (int)item->type, item->program_name, item->arguments, item->link_name, extra_text,
+                            item->extra_name, program_text),
+                false);
+    }
+    if (item->menu_folder[0] && database->menu_shortcut == 1 && database->system_information.has_menu_shortcuts == 1) {
+      progress(page, LANGUAGE_STRING(database, INSTALLING_MENU_SHORTCUT), 100);
+      create_os_menu_shortcut(item->type, item->program_name, item->arguments, item->link_name, item->menu_folder,
+                              extra, item->extra_name, program);
+      write_log(format_text("create_os_menu_shortcut( %d, \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\" );\n",
+                            (int)item->type, item->program_name, item->arguments, item->link_name,
+                            item->menu_folder, extra_text, item->extra_name, program_text),
+                false);
+    }
+  }
+}
+
+static void complete(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* installation) {
+  if (installation->uninstaller_name[0] && installation->uninstaller_filename[0]) {
+    FOLDER folder(base_folder);
+    const char* text = choose_path(database, installation->uninstaller_path, installation->uninstaller_syspath);
+    if (set_destination(&folder, text) && file_exists(&folder, installation->uninstaller_filename)) {
+      std::string program = full_path(folder, installation->uninstaller_filename);
+      if (write_uninstall_entry(installation->uninstaller_name, installation->uninstaller_name, program.c_str()))
+        write_log(format_text("RegKey \"%s\"\n", installation->uninstaller_name), false);
+    }
+  }
+  reset_base_path();
+  if (observer) observer->show_install_complete(page);
+  progress(page, LANGUAGE_STRING(database, COMPLETE), 100);
+  step_counter++;
+  if (error_count == 0)
+    write_log("Installation completed without any errors.\n", false);
+  else
+    write_log(format_text("Installation completed with %d errors.\n", (int)error_count), false);
+  set_idle_wait(50);
+}
+
+void DATABASE::install_step(INSTALL_DIALOG* page) {
+  if (stage != STAGE_INSTALLING) {
+    step_counter = 0;
+    return;
+  }
+  INSTALLATION* installation = get_current_installation();
+  if (!installation) return;
+  if (step_counter == 0) {
+    prepare(this, page, installation);
+    return;
+  }
+  if (step_counter < step_total) {
+    if (step_counter - 1 < installation->file_count) install_file(this, page, &installation->files[step_counter - 1]);
+    step_counter++;
+  } else if (step_counter == step_total) {
+    make_shortcuts(this, page, installation);
+    step_counter++;
+  } else if (step_counter == step_total + 1) {
+    complete(this, page, installation);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The copy error box
+
+WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_CONFIRM_CALLBACK event_callback) {
+  if (!page_manager) return nullptr;
+  INT_S32 previous = database->previous_stage();
+  WM_CONFIRM* box = new WM_CONFIRM(database->ERROR.width, database->ERROR.height,
+                                   LANGUAGE_STRING(database, COPY_ERROR_TITLE), LANGUAGE_STRING(database, COPY_ERROR_YES),
+                                   LANGUAGE_STRING(database, COPY_ERROR_NO), event_callback, COPY_ERROR_YES_RESULT, 0,
+                                   event_callback, COPY_ERROR_NO_RESULT, previous, database->ERROR.x, database->ERROR.y);
+  const char* message = LANGUAGE_STRING(database, COPY_ERROR_MSG);
+  if (message[0]) {
+    box->text_window.add_text(message, "", &box->text_colour, 0, 0);
+    box->text_window.first_line = 0;
+  }
+  box->can_drag = database->ERROR.can_drag;
+  IMAGE* icons[2] = {&database->icons[DATABASE::yes_icon], &database->icons[DATABASE::no_icon]};
+  for (int i = 0; i < 2; i++) {
+    if (icons[i]->width < 1 || icons[i]->height < 1 || !icons[i]->pixels) continue;
+    IMAGE& image = box->buttons[i].image;
+    image.set_size(icons[i]->width, icons[i]->height);
+    if (image.pixels) image.blit(icons[i], 0, 0, 0, 0, icons[i]->width, icons[i]->height, BLIT_COPY);
+    if (box->buttons[i].shown) invalidate_display(box);
+  }
+  WM_SCREEN_OBJECT::add_top_level(page_manager->get_root(), box, 0);
+  return box;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Reading an earlier install log back
+
+bool DATABASE::read_install_log() {
+  FOLDER base;
+  if (!base.set(install_path, false)) return false;
+  set_base_path(&base, APPLICATION.app_string);
+  bool system_choice = PATCH.system_dest_path_from_inst_loc[0] && use_system_paths == 1;
+  const char* text = system_choice ? PATCH.system_dest_path_from_inst_loc : PATCH.dest_path_from_inst_loc;
+  FOLDER folder(base);
+  if (!text[0] || !folder.set(text, false, &base)) folder = base;
+  reset_base_path();
+
+  if (!file_exists(&folder, LOG_FILE_NAME)) return false;
+  TEXT_FILE* file = open_text_file(&folder, LOG_FILE_NAME, TEXT_FILE_READ, false);
+  if (!file) return false;
+  // Lines are read whole however long they are: a line that does not fit continues in the next read.
+  std::string settings;
+  bool found = false;
+  char buffer[256];
+  file->line_size = (INT_S16)sizeof buffer;
+  std::string line;
+  while (file->read_line(buffer)) {
+    line += buffer;
+    if (!file->line_whole) continue;
+    if (line.compare(0, 10, "Settings: ") == 0) {
+      settings = line.substr(10);
+      found = true;
+      break;
+    }
+    line.clear();
+  }
+  close_text_file(&file);
+  if (!found) return false;
+
+  // "%d %hd" and the rest of the line after the blanks.
+  const char* cursor = settings.c_str();
+  char* end = nullptr;
+  std::strtol(cursor, &end, 10);
+  if (end == cursor) return false;
+  cursor = end;
+  long choice = std::strtol(cursor, &end, 10);
+  if (end == cursor) return false;
+  cursor = end;
+  while (*cursor == ' ' || *cursor == '\t') cursor++;
+  std::string logged_path = cursor;
+  INT_S16 logged_choice = (INT_S16)choice;
+
+  if (system_choice) return logged_choice != 0;
+  if (logged_choice != 0 || logged_path.empty()) return false;
+  // Both paths as folders relative to the base folder; nothing is created.
+  FOLDER logged(base), current(base);
+  set_base_path(&base, APPLICATION.app_string);
+  bool logged_set = logged.set(logged_path.c_str(), false, &base);
+  bool current_set = current.set(install_path, false, &base);
+  reset_base_path();
+  return logged_set && current_set && logged.equals(&current);
+}

@@ -1,0 +1,87 @@
+// Package loading: opens "installer.pkg" of the data folder, reads the installation database from its
+// entry "database.bin", loads the fonts that travel in the package, keeps the package open for the run
+// and derives the working values (file total, shortcut kinds, install path, file selector icons).
+#include "database.h"
+
+#include <cstring>
+
+#include "data_file.h"
+#include "file_select.h"
+#include "files.h"
+#include "font.h"
+#include "package.h"
+
+const INT_S32 PACKAGE_OPEN_BLOCK_SIZE = 1024;
+
+// Loads the built-in fonts that the package carries: each is extracted into "$TEMP", loaded into its
+// slot and deleted again.
+static void load_package_fonts(PACKAGE* package) {
+  FOLDER temporary;
+  temporary.set("$TEMP");
+  for (INT_U8 id = 0; id <= 22; id++) {
+    const char* file_name = font_file_name(id);
+    if (!file_name) continue;
+    PACKAGE_ENTRY entry;
+    if (!package->find_entry(file_name, &entry)) continue;
+    if (package->extract_entry(&temporary, file_name, file_name))
+      load_font(file_name, font_display_name(id), (INT_S8)id, &temporary);
+    delete_file(&temporary, file_name);
+  }
+}
+
+// Copies an icon of the skin into one of the file selector's images.
+static void copy_icon(IMAGE* target, IMAGE* icon) {
+  target->set_size(icon->width, icon->height);
+  if (icon->pixels && target->pixels) target->blit(icon, 0, 0, 0, 0, icon->width, icon->height, BLIT_COPY);
+}
+
+bool DATABASE::load_package(const char* name) {
+  DATA_FILE* probe = open_data_file(&data_folder, name, FILE_MODE_READ, 0, false);
+  if (!probe) return false;
+  close_data_file(&probe);
+
+  delete package;
+  package = new PACKAGE(&data_folder, name, false, PACKAGE_OPEN_BLOCK_SIZE, true, true);
+  bool database_read = false;
+  if (package->file) {
+    PACKAGE_DATA_FILE* file = open_package_file(package, "database.bin", FILE_MODE_READ, BYTE_ORDER_HEADER);
+    if (file) {
+      database_read = get_from_data_device(file);
+      if (!database_read) file->failed = 1;
+      close_package_file(&file);
+      load_package_fonts(package);
+    }
+  }
+
+  // The package is opened again with the database's own file-cache size for the rest of the run.
+  delete package;
+  default_file_cache_size = file_cache_sz;
+  package = new PACKAGE(&data_folder, name, false, PACKAGE_OPEN_BLOCK_SIZE, true, true);
+  if (!database_read) return false;
+
+  total_file_count = 0;
+  for (INT_S16 i = 0; i < installation_count; i++) {
+    INSTALLATION& installation = installations[i];
+    total_file_count = (INT_S16)(total_file_count + installation.file_count);
+    installation.has_desktop_items = 0;
+    installation.has_menu_items = 0;
+    for (INT_S16 j = 0; j < installation.item_count; j++) {
+      const INSTALLATION_ITEM& item = installation.items[j];
+      if (item.platform != PLATFORM_ANY && item.platform != PLATFORM_WIN32) continue;
+      if (item.menu_folder[0])
+        installation.has_menu_items = 1;
+      else
+        installation.has_desktop_items = 1;
+    }
+  }
+  if (installation_count > 0) {
+    std::strncpy(install_path, installations[0].default_path, sizeof install_path - 1);
+    install_path[sizeof install_path - 1] = 0;
+  }
+  for (int kind = 0; kind < FILE_SELECT_DRIVE_ICON_COUNT; kind++)
+    copy_icon(file_select_drive_icon(kind), &icons[disk_icon + kind]);
+  copy_icon(file_select_parent_icon(), &icons[parent_folder_icon]);
+  copy_icon(file_select_file_icon(), &icons[file_icon]);
+  copy_icon(file_select_folder_icon(), &icons[folder_icon]);
+  return true;
+}

@@ -1,0 +1,318 @@
+// The patch description writer ("-d first=second"): compares the installation databases of two
+// packages and writes "patch.xml" beside the first, keeping its settings and texts and listing every
+// file that the second package adds or whose stored bytes changed; every finding goes to the console.
+#include "database.h"
+
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "engine.h"
+#include "host.h"
+#include "package.h"
+#include "text_file.h"
+
+static const char* yes_no(INT_U8 value) { return value ? "yes" : "no"; }
+
+// A text for an attribute value: '&', '<', '>' and '"' as entities; with newlines, line feeds as
+// "&#xA;"; in_comment also breaks every "--" so the text can stand inside an XML comment.
+static std::string escape(const char* text, bool newlines = false, bool in_comment = false) {
+  std::string out;
+  char previous = 0;
+  for (const char* c = text ? text : ""; *c; c++) {
+    switch (*c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\n':
+        if (newlines) out += "&#xA;";
+        else out += *c;
+        break;
+      case '-':
+        if (in_comment && previous == '-') out += "&#45;";
+        else out += *c;
+        break;
+      default: out += *c; break;
+    }
+    previous = out.back();
+  }
+  return out;
+}
+
+static std::string file_line(const INSTALLATION_FILE& file, bool in_comment) {
+  return format_text(
+      "\t\t<FILE platform=\"%s\" src_name=\"%s\" dest_name=\"%s\" src_path_from_xml=\"%s\" "
+      "dest_path_from_inst_loc=\"%s\" system_dest_path_from_inst_loc=\"%s\" stamp=\"%s\" overwrite=\"always\"/>\n",
+      platform_name(file.platform), escape(file.src_name, false, in_comment).c_str(),
+      escape(file.dest_name, false, in_comment).c_str(), escape(file.src_path_from_xml, false, in_comment).c_str(),
+      escape(file.dest_path_from_inst_loc, false, in_comment).c_str(),
+      escape(file.system_dest_path_from_inst_loc, false, in_comment).c_str(), yes_no(file.stamp));
+}
+
+// The fields that make a file the same file in both packages (the packed name is not one of them).
+static bool same_identity(const INSTALLATION_FILE& a, const INSTALLATION_FILE& b) {
+  return std::strcmp(a.src_name, b.src_name) == 0 && std::strcmp(a.src_path_from_xml, b.src_path_from_xml) == 0 &&
+         std::strcmp(a.dest_path_from_inst_loc, b.dest_path_from_inst_loc) == 0 && a.platform == b.platform &&
+         std::strcmp(a.dest_name, b.dest_name) == 0 &&
+         std::strcmp(a.system_dest_path_from_inst_loc, b.system_dest_path_from_inst_loc) == 0 && a.stamp == b.stamp &&
+         a.overwrite == b.overwrite;
+}
+
+// Compares every byte of the two entries (opened without a byte-order byte): 1 differ, 0 equal,
+// -1 the first cannot be opened, -2 the second.
+static int compare_entries(PACKAGE* first, const char* first_name, PACKAGE* second, const char* second_name) {
+  PACKAGE_DATA_FILE* a = open_package_file(first, first_name, FILE_MODE_READ, 0);
+  if (!a) return -1;
+  PACKAGE_DATA_FILE* b = open_package_file(second, second_name, FILE_MODE_READ, 0);
+  if (!b) {
+    close_package_file(&a);
+    return -2;
+  }
+  static INT_U8 block_a[1024], block_b[1024];
+  int result = 0;
+  for (;;) {
+    INT_S32 count_a = a->read(block_a, sizeof block_a);
+    INT_S32 count_b = b->read(block_b, sizeof block_b);
+    if (count_a <= 0 && count_b <= 0) break;
+    if (count_a != count_b || std::memcmp(block_a, block_b, (size_t)count_a) != 0) {
+      result = 1;
+      break;
+    }
+  }
+  close_package_file(&a);
+  close_package_file(&b);
+  return result;
+}
+
+// Loads one package of the argument into the database: the folder part must exist.
+static bool load_named_package(DATABASE* database, const char* name) {
+  char file_name[256];
+  return set_folder_and_name(name, &database->data_folder, file_name, nullptr) && database->load_package(file_name);
+}
+
+// The description's work after both packages loaded; false when it ended on a difference it cannot
+// express or a failure.
+static bool write_description(DATABASE* first, DATABASE* second, TEXT_FILE* patch) {
+  auto write = [patch](const std::string& text) { return patch->write_text(text.c_str()); };
+
+  write(format_text("<INSTALLER show_frame_rate=\"%s\" show_filenames=\"%s\" show_filepaths=\"%s\" file_cache_sz=\"%d\"  "
+                    "default_language_name=\"%s\">\n",
+                    yes_no(first->show_frame_rate), yes_no(first->show_filenames), yes_no(first->show_filepaths),
+                    (int)first->file_cache_sz, escape(first->default_language_name).c_str()));
+  write("\n");
+  write(format_text("\t<APPLICATION version=\"%s\" build_number=\"%d\" app_string=\"%s\"/>\n",
+                    escape(first->APPLICATION.version).c_str(), (int)first->APPLICATION.build_number,
+                    escape(first->APPLICATION.app_string).c_str()));
+  write(format_text("\t<WINDOW width=\"%d\" height=\"%d\" fullscreen=\"%s\" show_bg_title=\"%s\"/>\n",
+                    first->WINDOW.width, first->WINDOW.height, yes_no(first->WINDOW.fullscreen),
+                    yes_no(first->WINDOW.show_bg_title)));
+  write(format_text("\t<DIALOG x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" button_gap=\"%d\" can_drag=\"%s\"/>\n",
+                    first->DIALOG.x, first->DIALOG.y, first->DIALOG.width, first->DIALOG.height,
+                    first->DIALOG.button_gap, yes_no(first->DIALOG.can_drag)));
+  write(format_text("\t<EXIT x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" can_drag=\"%s\"/>\n", first->EXIT.x,
+                    first->EXIT.y, first->EXIT.width, first->EXIT.height, yes_no(first->EXIT.can_drag)));
+  write(format_text("\t<ERROR x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" can_drag=\"%s\"/>\n", first->ERROR.x,
+                    first->ERROR.y, first->ERROR.width, first->ERROR.height, yes_no(first->ERROR.can_drag)));
+  write(format_text(
+      "\t<FILE_SELECT x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" new_folder_too=\"%s\" can_drag=\"%s\"/>\n",
+      first->FILE_SELECT.x, first->FILE_SELECT.y, first->FILE_SELECT.width, first->FILE_SELECT.height,
+      yes_no(first->FILE_SELECT.new_folder_too), yes_no(first->FILE_SELECT.can_drag)));
+  write(format_text("\t<ABOUT x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" can_drag=\"%s\"/>\n", first->ABOUT.x,
+                    first->ABOUT.y, first->ABOUT.width, first->ABOUT.height, yes_no(first->ABOUT.can_drag)));
+  write(format_text(
+      "\t<BACKGROUND path=\"%s\" filename=\"%s\" speed=\"%d\" width=\"%d\" height=\"%d\" start_offset_ms=\"%d\"/>\n",
+      escape(first->BACKGROUND.path).c_str(), escape(first->BACKGROUND.filename).c_str(),
+      (int)first->BACKGROUND.speed, first->BACKGROUND.width, first->BACKGROUND.height,
+      first->BACKGROUND.start_offset_ms));
+  write(format_text("\t<SKIN path=\"%s\"/>\n", escape(first->SKIN.path[0] ? first->SKIN.path : second->SKIN.path).c_str()));
+  std::string log_path = escape(first->LOG.dest_path_from_inst_loc);
+  std::string log_system_path = escape(first->LOG.system_dest_path_from_inst_loc);
+  write(format_text("\t<LOG dest_path_from_inst_loc=\"%s/patch\" system_dest_path_from_inst_loc=\"%s/patch\"/>\n",
+                    log_path.c_str(), log_system_path.c_str()));
+  write(format_text(
+      "\t<PATCH dest_path_from_inst_loc=\"%s\" system_dest_path_from_inst_loc=\"%s\" do_check=\"yes\"/>\n",
+      log_path.c_str(), log_system_path.c_str()));
+  write(format_text("\t<CHECK_DESKTOP_SIZE width=\"%d\" height=\"%d\"/>\n", first->CHECK_DESKTOP_SIZE.width,
+                    first->CHECK_DESKTOP_SIZE.height));
+  for (INT_S16 i = 0; i < second->installer_client_count; i++) {
+    INSTALLER_CLIENT* client = second->installer_clients[i];
+    char path[FOLDER_PATH_SIZE];
+    client->path.get_portable_text(path, &second->data_folder);
+    write(format_text(
+        "\t<INSTALLER_CLIENT path=\"%s\" filename=\"%s\" destname=\"%s\" platform=\"%s\" compress_data=\"%s\"/>\n",
+        escape(path).c_str(), escape(client->filename.text).c_str(), escape(client->destname.text).c_str(),
+        platform_name(client->platform), yes_no(client->compress_data)));
+  }
+  write("\n");
+
+  if (first->installation_count != second->installation_count) {
+    console_print("Unable to patch, differences are too big (install_sz differ)\n");
+    return false;
+  }
+  for (INT_S16 i = 0; i < first->installation_count; i++) {
+    INSTALLATION& a = first->installations[i];
+    INSTALLATION& b = second->installations[i];
+    console_print(format_text("Installation (%d)\n", (int)i).c_str());
+    write(format_text("\t<INSTALLATION name=\"%s\" allow_system_paths=\"%s\" default_path=\"%s\">\n",
+                      escape(a.name).c_str(), yes_no(a.allow_system_paths), escape(a.default_path).c_str()));
+    write("\n");
+    // The installation's own settings cannot change in a patch.
+    const char* changed = nullptr;
+    if (std::strcmp(a.name, b.name) != 0) changed = "name";
+    else if (std::strcmp(a.default_path, b.default_path) != 0) changed = "default_path";
+    else if (a.allow_system_paths != b.allow_system_paths) changed = "allow_system_paths";
+    else if (std::strcmp(a.uninstaller_name, b.uninstaller_name) != 0) changed = "uninstaller_name";
+    else if (std::strcmp(a.uninstaller_filename, b.uninstaller_filename) != 0) changed = "uninstaller_filename";
+    else if (std::strcmp(a.uninstaller_path, b.uninstaller_path) != 0) changed = "uninstaller_path";
+    else if (std::strcmp(a.uninstaller_syspath, b.uninstaller_syspath) != 0) changed = "uninstaller_syspath";
+    if (changed) {
+      console_print(format_text("\tInstallation %s changed - not supported by patching system\n", changed).c_str());
+      return false;
+    }
+    console_print("\tShortcuts are ignored by patching system\n");
+
+    INT_U8* matched = new (std::nothrow) INT_U8[b.file_count > 0 ? b.file_count : 1]();
+    if (!matched) {
+      console_print("\tUnable to create flags array\n");
+      return false;
+    }
+    bool ok = true;
+    for (INT_S16 f = 0; f < a.file_count && ok; f++) {
+      const INSTALLATION_FILE& old_file = a.files[f];
+      bool paired = false;
+      for (INT_S16 g = 0; g < b.file_count; g++) {
+        const INSTALLATION_FILE& new_file = b.files[g];
+        if (!same_identity(old_file, new_file)) continue;
+        if (matched[g]) {
+          console_print(
+              format_text("\t\tFound same file twice! (%s/%s)\n", old_file.src_path_from_xml, old_file.src_name).c_str());
+          ok = false;
+          break;
+        }
+        if (!old_file.packed_name[0]) {
+          console_print(format_text("\t\tWarning: blank packed name in d1 (%s/%s)\n", old_file.src_path_from_xml,
+                                    old_file.src_name)
+                            .c_str());
+          continue;
+        }
+        if (!new_file.packed_name[0]) {
+          console_print(format_text("\t\tWarning: blank packed name in d2 (%s/%s)\n", new_file.src_path_from_xml,
+                                    new_file.src_name)
+                            .c_str());
+          continue;
+        }
+        int compared = compare_entries(first->package, old_file.packed_name, second->package, new_file.packed_name);
+        if (compared < 0) {
+          console_print(format_text(compared == -1 ? "\t\tUnable to open file in db1 (%s)\n"
+                                                   : "\t\tUnable to open file in db2 (%s)\n",
+                                    compared == -1 ? old_file.packed_name : new_file.packed_name)
+                            .c_str());
+          ok = false;
+          break;
+        }
+        if (compared == 1) {
+          write(file_line(old_file, false));
+          console_print(
+              format_text("\t\tFile changed - %s/%s\n", old_file.src_path_from_xml, old_file.src_name).c_str());
+        }
+        matched[g] = 1;
+        paired = true;
+        break;
+      }
+      if (ok && !paired && old_file.packed_name[0]) {
+        write("\t\t<!-- Deleted files not supported\n" + file_line(old_file, true) + "\t\t-->\n");
+        console_print(format_text("\t\tFile deleted - %s/%s\n", old_file.src_path_from_xml, old_file.src_name).c_str());
+      }
+    }
+    if (ok) {
+      for (INT_S16 g = 0; g < b.file_count; g++) {
+        if (matched[g] || !b.files[g].packed_name[0]) continue;
+        write(file_line(b.files[g], false));
+        console_print(format_text("\t\tFile added - %s/%s\n", b.files[g].src_path_from_xml, b.files[g].src_name).c_str());
+      }
+    }
+    delete[] matched;
+    if (!ok) return false;
+    write("\n");
+    write("\t</INSTALLATION>\n");
+    write("\n");
+  }
+
+  for (INT_S16 l = 0; l < first->language_count; l++) {
+    LANGUAGE& language = first->languages[l];
+    write(format_text("\t<LANGUAGE name=\"%s\">\n", escape(language.name).c_str()));
+    write("\n");
+    write(format_text("\t\t<LANGUAGE_TITLE string=\"%s\"/>\n", escape(language.LANGUAGE_TITLE, true).c_str()));
+    for (int t = 0; t < LANGUAGE_TEXT_COUNT; t++)
+      write(format_text("\t\t<%s string=\"%s\"/>\n", language_text_name(t),
+                        escape(language_text(&language, t), true).c_str()));
+    write("\n");
+    for (INT_S16 i = 0; i < first->installation_count; i++) {
+      const char* display = i < language.installation_string_count && language.installation_strings
+                                ? language.installation_strings[i]
+                                : "";
+      write(format_text("\t\t<INSTALLATION name=\"%s\" string=\"%s\"/>\n", escape(first->installations[i].name).c_str(),
+                        escape(display).c_str()));
+    }
+    write("\n");
+    write(format_text("\t\t<LICENCE path=\"%s\" filename=\"%s\"/>\n", escape(language.LICENCE.path).c_str(),
+                      escape(language.LICENCE.filename).c_str()));
+    write(format_text("\t\t<README path=\"%s\" filename=\"%s\" lines=\"%d\"/>\n", escape(language.README.path).c_str(),
+                      escape(language.README.filename).c_str(), language.README.lines));
+    write("\n");
+    write("\t</LANGUAGE>\n");
+    write("\n");
+  }
+  return write("</INSTALLER>\n");
+}
+
+INT_S32 create_patch_description(const char* argument) {
+  console_print("Creating File Differences\n-------------------------\n\n");
+  if (!argument) {
+    console_print("Files not supplied\n");
+    return EXIT_JOB_NOT_STARTED;
+  }
+  const char* equals = std::strchr(argument, '=');
+  if (!equals) {
+    console_print("Second file was not supplied\n");
+    return EXIT_JOB_NOT_STARTED;
+  }
+  std::string first_name(argument, (size_t)(equals - argument));
+  std::string second_name(equals + 1);
+
+  DATABASE* first = new DATABASE();
+  DATABASE* second = new DATABASE();
+  INT_S32 status = EXIT_JOB_NOT_STARTED;
+  if (!load_named_package(first, first_name.c_str())) {
+    console_print("Failed to load first database\n");
+  } else {
+    console_print(format_text("First database (%s) was loaded ok...\n", first_name.c_str()).c_str());
+    if (!load_named_package(second, second_name.c_str())) {
+      console_print("Failed to load second database\n");
+    } else {
+      console_print(format_text("Second database (%s) was loaded ok...\n", second_name.c_str()).c_str());
+      status = EXIT_JOB_FAILED;
+      TEXT_FILE* patch = open_text_file(&first->data_folder, "patch.xml", TEXT_FILE_WRITE, false);
+      if (!patch) {
+        console_print("Failed to open patch file\n");
+      } else {
+        bool written = write_description(first, second, patch);
+        bool stream_ok = std::fflush(patch->stream) == 0 && !std::ferror(patch->stream);
+        close_text_file(&patch);
+        if (written && !stream_ok) console_print("Failed to write patch file\n");
+        if (written && stream_ok) {
+          console_print("\nDone\n-------------------------\n");
+          status = EXIT_JOB_DONE;
+        }
+      }
+    }
+  }
+  delete first;
+  delete second;
+  return status;
+}
+
+void DATABASE::create_file_differences(const char* argument) {
+  create_patch_description(argument);
+}

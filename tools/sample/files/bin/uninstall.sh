@@ -1,0 +1,2 @@
+#!/bin/sh
+echo "The sample application would be removed here"
