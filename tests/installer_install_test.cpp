@@ -1,0 +1,330 @@
+// Tests of the install step and automatic mode: a package built from a scratch tree is installed file
+// by file (byte-identical copies), "install_log.txt" holds exactly its lines, the uninstall entry and
+// the shortcuts hold the right values; overwrite rules, failures, a destination that cannot be made,
+// 32-bit counters, reading the log back, and the installer program's own exit statuses.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "installer_test_support.h"
+#include "registry.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#endif
+
+namespace {
+
+std::unique_ptr<DATABASE> load_or_fail(INSTALLER_SCRATCH& scratch) {
+  if (!scratch.build()) return nullptr;
+  return std::unique_ptr<DATABASE>(scratch.load());
+}
+
+std::vector<std::string> expected_log(INSTALLER_SCRATCH& scratch, const std::string& settings,
+                                      const std::vector<std::string>& file_lines,
+                                      const std::vector<std::string>& tail) {
+  std::vector<std::string> lines = {"Installed Files", "---------------", "", "Language: English", settings, ""};
+  lines.insert(lines.end(), file_lines.begin(), file_lines.end());
+  lines.insert(lines.end(), tail.begin(), tail.end());
+  (void)scratch;
+  return lines;
+}
+
+#ifdef _WIN32
+std::string special_folder(int csidl) {
+  char path[MAX_PATH] = "";
+  if (!SHGetSpecialFolderPathA(NULL, path, csidl, FALSE)) return std::string();
+  return path;
+}
+
+std::string link_target(const std::string& file) {
+  std::string target;
+  HRESULT init = CoInitialize(NULL);
+  IShellLinkA* link = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link))) {
+    IPersistFile* persist = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&persist))) {
+      WCHAR wide[MAX_PATH];
+      MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
+      if (SUCCEEDED(persist->Load(wide, STGM_READ))) {
+        char text[1024] = "";
+        link->GetPath(text, sizeof(text), NULL, SLGP_RAWPATH);
+        target = text;
+      }
+      persist->Release();
+    }
+    link->Release();
+  }
+  if (SUCCEEDED(init)) CoUninitialize();
+  return target;
+}
+#else
+std::string desktop_value(const std::string& path, const std::string& key) {
+  for (const std::string& line : read_lines(path))
+    if (line.compare(0, key.size() + 1, key + "=") == 0) return line.substr(key.size() + 1);
+  return std::string();
+}
+#endif
+
+}  // namespace
+
+TEST(InstallerInstall, AutomaticInstallCopiesEveryFileLogsAndRegisters) {
+  INSTALLER_SCRATCH scratch("install-all");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  EXPECT_EQ(database->total_file_count, 5);
+  EXPECT_EQ(database->installations[0].has_desktop_items, 1);
+  EXPECT_EQ(database->installations[0].has_menu_items, 1);
+  EXPECT_STREQ(database->install_path, "$SCRATCH/dest");
+
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  EXPECT_EQ(install_error_count(), 0);
+  EXPECT_EQ(install_step_counter(), 0);  // the stage moved on: the counter starts afresh next time
+
+  for (const std::string& file : scratch.files)
+    EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
+
+  const int system = database->use_system_paths;
+  std::vector<std::string> installed;
+  for (const char* file : {"bin/data.bin", "bin/run.sh", "bin/uninstall.sh", "docs/guide.txt", "readme.txt"})
+    installed.push_back("Installed \"" + scratch.installed(file) + "\"");
+  std::string bin = scratch.installed("bin"), docs = scratch.installed("docs");
+  std::vector<std::string> tail = {
+      "create_desktop_shortcut( 1, \"run.sh\", \"\", \"Test App\", \"null\", \"\", \"" + bin + "\" );",
+      "create_os_menu_shortcut( 3, \"guide.txt\", \"\", \"Test Guide\", \"Velk Test Group\", \"null\", \"\", \"" + docs +
+          "\" );",
+      "RegKey \"Velk Test App\"", "Installation completed without any errors."};
+  EXPECT_EQ(read_lines(scratch.installed("install_log.txt")),
+            expected_log(scratch, "Settings: 0 " + std::to_string(system) + " $SCRATCH/dest", installed, tail));
+
+  char display[512] = "", uninstall[512] = "";
+  ASSERT_TRUE(read_uninstall_entry("Velk Test App", display, uninstall, sizeof display));
+  EXPECT_STREQ(display, "Velk Test App");
+  EXPECT_EQ(std::string(uninstall), scratch.installed("bin/uninstall.sh"));
+
+#ifdef _WIN32
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY_PATH "\\Velk Test App", 0, KEY_READ, &key), ERROR_SUCCESS);
+  char value[512] = "";
+  DWORD type = 0, size = sizeof value;
+  ASSERT_EQ(RegQueryValueExA(key, "UninstallString", nullptr, &type, (BYTE*)value, &size), ERROR_SUCCESS);
+  EXPECT_EQ(type, (DWORD)REG_SZ);
+  EXPECT_EQ(size, (DWORD)(std::strlen(value) + 1));  // the size counts the terminating zero
+  EXPECT_EQ(std::string(value), scratch.installed("bin/uninstall.sh"));
+  size = sizeof value;
+  ASSERT_EQ(RegQueryValueExA(key, "DisplayName", nullptr, &type, (BYTE*)value, &size), ERROR_SUCCESS);
+  EXPECT_STREQ(value, "Velk Test App");
+  RegCloseKey(key);
+
+  std::string desktop_link = special_folder(CSIDL_DESKTOPDIRECTORY) + "\\Test App.lnk";
+  std::string menu_link = special_folder(CSIDL_PROGRAMS) + "\\Velk Test Group\\Test Guide.lnk";
+  EXPECT_EQ(link_target(desktop_link), scratch.installed("bin/run.sh"));
+  EXPECT_EQ(link_target(menu_link), scratch.installed("docs/guide.txt"));
+#else
+  std::string desktop = scratch.root + "home/Desktop/Test App.desktop";
+  EXPECT_EQ(desktop_value(desktop, "Name"), "Test App");
+  EXPECT_EQ(desktop_value(desktop, "Exec"), scratch.installed("bin/run.sh"));
+  std::string menu = scratch.root + "home/data/applications/Velk Test Group/Test Guide.desktop";
+  EXPECT_EQ(desktop_value(menu, "Name"), "Test Guide");
+  EXPECT_EQ(desktop_value(menu, "URL"), "file://" + scratch.installed("docs/guide.txt"));
+  // The stand-in registry file is a settings file of the installer's own preferences.
+  std::string registry = scratch.root + "home/config/installer_install_test/registry/SOFTWARE/Microsoft/Windows/"
+                                        "CurrentVersion/Uninstall/Velk Test App.cfg";
+  EXPECT_EQ(read_lines(registry), (std::vector<std::string>{"DisplayName", "\tVelk Test App", "UninstallString",
+                                                            "\t" + scratch.installed("bin/uninstall.sh")}));
+#endif
+
+  // The log is read back: the same install location matches.
+  database->use_system_paths = 0;
+  std::strcpy(database->PATCH.dest_path_from_inst_loc, "$HERE");
+  EXPECT_EQ(database->read_install_log(), system == 0);
+}
+
+TEST(InstallerInstall, OverwriteRulesKeepOrReplaceExistingFiles) {
+  INSTALLER_SCRATCH scratch("install-overwrite");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  ASSERT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  std::vector<INT_U8> changed = text_bytes("changed by the user\n");
+  ASSERT_TRUE(write_whole_file(scratch.installed("readme.txt"), changed));
+  ASSERT_TRUE(write_whole_file(scratch.installed("docs/guide.txt"), changed));
+  ASSERT_TRUE(write_whole_file(scratch.installed("bin/run.sh"), changed));
+
+  INSTALLATION& installation = database->installations[0];
+  for (INT_S16 i = 0; i < installation.file_count; i++) {
+    std::string name = installation.files[i].src_name;
+    if (name == "readme.txt") installation.files[i].overwrite = 2;   // only when absent
+    if (name == "guide.txt") installation.files[i].overwrite = 1;    // when absent or older
+    if (name == "run.sh") installation.files[i].overwrite = 1;
+  }
+  // Older than the stamp: replaced; the guide's rule sees a stamp from 1970 and keeps it.
+  database->time_stamp = 0xFFFFFFF0u;
+  for (INT_S16 i = 0; i < installation.file_count; i++)
+    if (std::string(installation.files[i].src_name) == "guide.txt") installation.files[i].overwrite = 3;
+  ASSERT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  EXPECT_EQ(read_whole_file(scratch.installed("readme.txt")), changed);  // kept: it exists
+  EXPECT_EQ(read_whole_file(scratch.installed("bin/run.sh")), read_whole_file(scratch.source + "files/bin/run.sh"));
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  EXPECT_EQ(log[10], "Skipped \"" + scratch.installed("readme.txt") + "\"");
+
+  ASSERT_TRUE(write_whole_file(scratch.installed("bin/run.sh"), changed));
+  database->time_stamp = 1;  // the file is newer than the stamp: kept
+  ASSERT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  EXPECT_EQ(read_whole_file(scratch.installed("bin/run.sh")), changed);
+  log = read_lines(scratch.installed("install_log.txt"));
+  EXPECT_EQ(log[7], "Skipped \"" + scratch.installed("bin/run.sh") + "\"");
+  EXPECT_EQ(log.back(), "Installation completed without any errors.");
+}
+
+TEST(InstallerInstall, FailedEntriesAreLoggedCountedAndEndWithStatusOne) {
+  INSTALLER_SCRATCH scratch("install-fail");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  INSTALLATION& installation = database->installations[0];
+  std::strcpy(installation.files[0].packed_name, "no-such-entry");
+  // Other platforms and files without a packed name are passed over without a line.
+  installation.files[1].platform = PLATFORM_PSP;
+  installation.files[2].packed_name[0] = 0;
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  EXPECT_EQ(install_error_count(), 1);
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  ASSERT_GE(log.size(), 9u);
+  EXPECT_EQ(log[6], "\"" + scratch.installed("bin/data.bin") + "\" failed to unpack (no-such-entry)");
+  EXPECT_EQ(log[7], "Installed \"" + scratch.installed("docs/guide.txt") + "\"");
+  EXPECT_EQ(log.back(), "Installation completed with 1 errors.");
+  EXPECT_FALSE(std::filesystem::exists(scratch.installed("bin/run.sh")));
+}
+
+TEST(InstallerInstall, CountersAreWideEnoughForManyFilesAndFailures) {
+  INSTALLER_SCRATCH scratch("install-many");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  INSTALLATION& installation = database->installations[0];
+  // 300 failures: an 8-bit count would read 44.
+  INSTALLATION_FILE* failing = new INSTALLATION_FILE[300]();
+  for (int i = 0; i < 300; i++) {
+    std::snprintf(failing[i].src_name, DATABASE_TEXT_SIZE, "f%d", i);
+    std::strcpy(failing[i].dest_path_from_inst_loc, "$HERE");
+    std::strcpy(failing[i].packed_name, "missing");
+  }
+  delete[] installation.files;
+  installation.files = failing;
+  installation.file_count = 300;
+  installation.item_count = 0;
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  EXPECT_EQ(install_error_count(), 300);
+  EXPECT_EQ(read_lines(scratch.installed("install_log.txt")).back(), "Installation completed with 300 errors.");
+
+  // 32,767 files (the largest count) run through every step: the step total passes 32,767.
+  INSTALLATION_FILE* empty = new INSTALLATION_FILE[32767]();
+  delete[] installation.files;
+  installation.files = empty;
+  installation.file_count = 32767;
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  EXPECT_EQ(read_lines(scratch.installed("install_log.txt")).back(), "Installation completed without any errors.");
+}
+
+TEST(InstallerInstall, DestinationThatCannotBeMadeStopsTheInstallation) {
+  INSTALLER_SCRATCH scratch("install-blocked");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  ASSERT_TRUE(write_whole_file(scratch.root + "blocker", text_bytes("a file, not a folder")));
+  std::strcpy(database->installations[0].default_path, "$SCRATCH/blocker/dest");
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  EXPECT_TRUE(install_stopped());
+  // Nothing went anywhere else: no log, no files beside the blocker.
+  EXPECT_FALSE(std::filesystem::exists(scratch.root + "dest"));
+  FOLDER application;
+  application.set("$APP");
+  EXPECT_FALSE(std::filesystem::exists(std::string(application.path) + SEPARATOR + "install_log.txt"));
+  char display[256], uninstall[256];
+  EXPECT_FALSE(read_uninstall_entry("Velk Test App", display, uninstall, sizeof display));
+}
+
+TEST(InstallerInstall, ReadInstallLogComparesTheLoggedLocation) {
+  INSTALLER_SCRATCH scratch("install-readlog");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  database->installations[0].allow_system_paths = 0;  // forces use_system_paths to 0 at the preparation
+  ASSERT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  EXPECT_EQ(read_lines(scratch.installed("install_log.txt"))[4], "Settings: 0 0 $SCRATCH/dest");
+  std::strcpy(database->PATCH.dest_path_from_inst_loc, "$HERE");
+  database->use_system_paths = 0;
+  EXPECT_TRUE(database->read_install_log());
+#ifdef _WIN32
+  std::strcpy(database->install_path, "$SCRATCH/DEST");  // letter case does not matter here
+  EXPECT_TRUE(database->read_install_log());
+#endif
+  // Another location holds no log; looking creates no folder.
+  std::strcpy(database->install_path, "$SCRATCH/elsewhere");
+  EXPECT_FALSE(database->read_install_log());
+  EXPECT_FALSE(std::filesystem::exists(scratch.root + "elsewhere"));
+  // A log that says system paths were used does not match a choice without them.
+  std::string log_path = scratch.installed("install_log.txt");
+  std::vector<INT_U8> log = read_whole_file(log_path);
+  std::string text(log.begin(), log.end());
+  text.replace(text.find("Settings: 0 0"), 13, "Settings: 0 1");
+  ASSERT_TRUE(write_whole_file(log_path, text_bytes(text)));
+  std::strcpy(database->install_path, "$SCRATCH/dest");
+  EXPECT_FALSE(database->read_install_log());
+  // A very long settings line is read whole.
+  std::string long_path = "$SCRATCH/dest/" + std::string(1500, 'x');
+  text.replace(text.find("Settings: 0 1 $SCRATCH/dest"), 27, "Settings: 0 0 " + long_path);
+  ASSERT_TRUE(write_whole_file(log_path, text_bytes(text)));
+  EXPECT_FALSE(database->read_install_log());  // the long folder does not exist
+}
+
+#ifndef _WIN32
+// The installer program itself: automatic mode, help and command-line errors with their statuses.
+TEST(InstallerProgram, OneShotModesEndWithTheirExitStatus) {
+  const char* binary_dir = std::getenv("VELK_BINARY_DIR");
+  if (!binary_dir) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  std::string installer = std::string(binary_dir) + "/installer";
+  ASSERT_TRUE(std::filesystem::exists(installer));
+  INSTALLER_SCRATCH scratch("program");
+  std::string environment = "HOME='" + scratch.root + "home' XDG_CONFIG_HOME='" + scratch.root +
+                            "home/config' XDG_DATA_HOME='" + scratch.root + "home/data' XDG_DESKTOP_DIR='" +
+                            scratch.root + "home/Desktop' TMPDIR='" + scratch.root + "tmp' ";
+  std::string output = scratch.root + "output.txt";
+  auto run = [&](const std::string& arguments) {
+    return run_command(environment + "'" + installer + "' " + arguments + " >'" + output + "' 2>&1");
+  };
+  // The named path of the test process means nothing to the program: absolute texts from $ROOT0.
+  std::string package = "'$ROOT0" + scratch.package + "installer.xml'";
+
+  EXPECT_EQ(run("-h"), 0);
+  EXPECT_NE(read_text(output).find("\t-a\t- Automatic mode (non interactive)\n"), std::string::npos);
+
+  // The package names its destination from the drive root, which the program resolves.
+  std::string description = read_text(scratch.source + "description.txt");
+  description.replace(description.find("$SCRATCH/dest"), 13, "$ROOT0" + scratch.root + "dest");
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  ASSERT_TRUE(scratch.build());
+  EXPECT_EQ(run("-x " + package + " -a"), 0);
+  EXPECT_NE(read_text(output).find("Done\n"), std::string::npos);
+  for (const std::string& file : scratch.files)
+    EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
+
+  // A folder part that does not exist is an error, never a fall-back to a parent folder.
+  EXPECT_EQ(run("-x '$ROOT0" + scratch.root + "missing/installer.xml' -a"), 2);
+  EXPECT_NE(read_text(output).find("does not exist"), std::string::npos);
+  // No package in the data folder, and a damaged package: the job cannot start.
+  EXPECT_EQ(run("-x '$ROOT0" + scratch.root + "installer.xml' -a"), 2);
+  EXPECT_NE(read_text(output).find("ERROR: unable to load data\n"), std::string::npos);
+  EXPECT_EQ(read_text(output).find("Done"), std::string::npos);
+  std::vector<INT_U8> bytes = read_whole_file(scratch.package + "installer.pkg");
+  bytes.resize(bytes.size() / 2);
+  ASSERT_TRUE(write_whole_file(scratch.package + "installer.pkg", bytes));
+  EXPECT_EQ(run("-x " + package + " -a"), 2);
+  // "-d" without its second name.
+  EXPECT_EQ(run("-d first.pkg"), 2);
+  EXPECT_NE(read_text(output).find("Second file was not supplied\n"), std::string::npos);
+}
+#endif

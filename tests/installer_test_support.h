@@ -1,0 +1,143 @@
+// Shared fixture of the installer's tests: a scratch folder with its own home (system folders,
+// shortcuts and the uninstall stand-in land inside it), a small source tree with a description, and
+// the installation package built from them.
+#pragma once
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "database.h"
+#include "engine.h"
+#include "folder.h"
+#include "test_support.h"
+#include "../tools/package_builder.h"
+
+#ifdef _WIN32
+const char SEPARATOR = '\\';
+#else
+const char SEPARATOR = '/';
+#endif
+
+inline void set_environment(const char* name, const std::string& value) {
+#ifdef _WIN32
+  _putenv_s(name, value.c_str());
+#else
+  setenv(name, value.c_str(), 1);
+#endif
+}
+
+inline std::vector<INT_U8> text_bytes(const std::string& text) {
+  return std::vector<INT_U8>(text.begin(), text.end());
+}
+
+inline std::string read_text(const std::string& path) {
+  std::vector<INT_U8> bytes = read_whole_file(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// The lines of a text file without their line ends (CR LF or LF).
+inline std::vector<std::string> read_lines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::istringstream in(read_text(path));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// Every byte value, for files that must arrive byte for byte.
+inline std::vector<INT_U8> all_byte_values(size_t repeat) {
+  std::vector<INT_U8> bytes;
+  for (size_t r = 0; r < repeat; r++)
+    for (int b = 0; b < 256; b++) bytes.push_back((INT_U8)b);
+  return bytes;
+}
+
+struct INSTALLER_SCRATCH {
+  std::string root;     // ends with the separator
+  std::string source;   // the description's folder
+  std::string package;  // the folder of "installer.pkg"
+  std::string destination;
+  std::vector<std::string> files;  // relative to source + "files", with '/'
+
+  // name: the scratch folder's name; extra: description lines added to the standard ones.
+  explicit INSTALLER_SCRATCH(const std::string& name, const std::string& extra = "") {
+    root = make_scratch_folder(name);
+#ifndef _WIN32
+    set_environment("HOME", root + "home");
+    set_environment("XDG_CONFIG_HOME", root + "home/config");
+    set_environment("XDG_DATA_HOME", root + "home/data");
+    set_environment("XDG_STATE_HOME", root + "home/state");
+    set_environment("XDG_DESKTOP_DIR", root + "home/Desktop");
+    set_environment("TMPDIR", root + "tmp");
+    std::filesystem::create_directories(root + "tmp");
+#endif
+    FOLDER scratch;
+    std::string root_text = root.substr(0, root.size() - 1);
+    scratch.set_if_folder(root_text.c_str());
+    set_named_path("$SCRATCH", &scratch);
+    source = root + "source" + SEPARATOR;
+    package = root + "package" + SEPARATOR;
+    destination = root + "dest";
+    std::filesystem::create_directories(source + "files/bin");
+    std::filesystem::create_directories(source + "files/docs");
+    std::filesystem::create_directories(package);
+    add_file("readme.txt", text_bytes("Read me first.\n"));
+    add_file("bin/data.bin", all_byte_values(40));  // 10 KiB: several package blocks
+    add_file("bin/run.sh", text_bytes("#!/bin/sh\necho run\n"));
+    add_file("bin/uninstall.sh", text_bytes("#!/bin/sh\necho remove\n"));
+    add_file("docs/guide.txt", text_bytes("Guide & notes <1>\n"));
+    write_whole_file(source + "licence.txt", text_bytes("Licence text.\n"));
+    std::string description =
+        "title = Test Installer\n"
+        "application = velk-test-app\n"
+        "installation = Test App\n"
+        "default_path = $SCRATCH/dest\n"
+        "log = $HERE\n"
+        "uninstaller = Velk Test App;uninstall.sh;$HERE/bin\n"
+        "desktop_shortcut = 1;run.sh;Test App;$HERE/bin\n"
+        "menu_shortcut = 3;guide.txt;Test Guide;Velk Test Group;$HERE/docs\n"
+        "language = English;licence.txt;\n" +
+        extra;
+    write_whole_file(source + "description.txt", text_bytes(description));
+  }
+
+  void add_file(const std::string& relative, const std::vector<INT_U8>& bytes) {
+    std::string path = source + "files/" + relative;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    write_whole_file(path, bytes);
+    files.push_back(relative);
+  }
+
+  // Builds package + name ("installer.pkg") from the description.
+  bool build(const std::string& name = "installer.pkg") {
+    std::string error;
+    bool built = package_builder::build_package(source + "description.txt", package + name, &error);
+    if (!built) std::fprintf(stderr, "package not built: %s\n", error.c_str());
+    return built;
+  }
+
+  // A database with its data folder at the package folder, loaded.
+  DATABASE* load() {
+    DATABASE* database = new DATABASE();
+    std::string folder = package.substr(0, package.size() - 1);
+    database->data_folder.set_if_folder(folder.c_str());
+    if (!database->load_package("installer.pkg")) {
+      delete database;
+      return nullptr;
+    }
+    return database;
+  }
+
+  // The destination path of an installed file in the host's form.
+  std::string installed(const std::string& relative) const {
+    std::string path = destination + SEPARATOR + relative;
+    for (char& c : path)
+      if (c == '/' || c == '\\') c = SEPARATOR;
+    return path;
+  }
+};
