@@ -10,6 +10,7 @@
 #include "files.h"
 #include "folder.h"
 #include "font.h"
+#include "image_cache.h"
 #include "options.h"
 
 INT_U32 idle_wait_ms = 50;
@@ -129,10 +130,12 @@ void shut_down_host(APPLICATION_EXIT application_exit) {
   set_file_buffer_pool(0);
   process_platform_options(0, nullptr, nullptr, nullptr);
   remove_library_temp_folder();
+  stop_image_cache();  // last: the application's pictures were released by its exit step
 }
 
 INT_S32 run_host(INT_S32 argc, char** argv, const APPLICATION_ENTRIES* application) {
   host_platform_start();
+  start_image_cache();  // the graphics statics come before the font system, as the start-up order has it
   start_font_system();
   INT_S32 new_argc = 0;
   char** new_argv = nullptr;
