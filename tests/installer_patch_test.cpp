@@ -1,0 +1,155 @@
+// Tests of the patch description: "-d first=second" on two packages writes the exact "patch.xml"
+// (changed, added and deleted files, header and language texts, entities), which an XML reader accepts;
+// files differing only in their first byte are found; missing names and packages end the job.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "host.h"
+#include "installer_test_support.h"
+
+namespace {
+
+// Builds first.pkg and second.pkg: the second changes the first byte of readme.txt, adds docs/new.txt,
+// drops "bin/old--file.txt" and keeps the rest.
+struct TWO_PACKAGES {
+  INSTALLER_SCRATCH scratch;
+  bool built = false;
+  explicit TWO_PACKAGES(const std::string& name)
+      : scratch(name, "title = Test \"Installer\" <1> & more\nlanguage = Deutsch;;\n") {
+    scratch.add_file("bin/old--file.txt", text_bytes("to be dropped\n"));
+    scratch.add_file("a&b.txt", text_bytes("ampersand\n"));
+    if (!scratch.build("first.pkg")) return;
+    write_whole_file(scratch.source + "files/readme.txt", text_bytes("read me first.\n"));
+    std::filesystem::remove(scratch.source + "files/bin/old--file.txt");
+    write_whole_file(scratch.source + "files/docs/new.txt", text_bytes("new\n"));
+    built = scratch.build("second.pkg");
+  }
+  std::string argument() const { return "$SCRATCH/package/first.pkg=$SCRATCH/package/second.pkg"; }
+  std::string patch() const { return scratch.package + "patch.xml"; }
+};
+
+const char* const LANGUAGE_NAMES[] = {
+    "LANGUAGE_TITLE", "INSTALLER_TITLE", "QUIT_TITLE", "QUIT_MSG", "QUIT_YES", "QUIT_NO", "COPY_ERROR_TITLE",
+    "COPY_ERROR_MSG", "COPY_ERROR_YES", "COPY_ERROR_NO", "FORWARD", "FORWARD_HINT", "PREVIOUS", "PREVIOUS_HINT",
+    "AGREE", "AGREE_HINT", "DISAGREE", "DISAGREE_HINT", "QUIT", "QUIT_HINT", "ABOUT", "ABOUT_HINT", "INSTALL",
+    "INSTALL_HINT", "FINISH", "FINISH_HINT", "SELECT_LANGUAGE", "LICENCE_TITLE", "README_TITLE",
+    "INSTALL_TYPE_TITLE", "SELECT_OPTIONS_TITLE", "SELECT_OPTIONS_LOCATION_QUESTION",
+    "SELECT_OPTIONS_USE_SYSTEM_PATHS", "SELECT_OPTIONS_SHORTCUT_QUESTION", "SELECT_OPTIONS_DESKTOP_SHORTCUT",
+    "SELECT_OPTIONS_MENU_SHORTCUT", "SELECT_OPTIONS_SYSPATHS_SELECTED", "INSTALLING_TITLE", "INSTALLING_STRING",
+    "INITIALIZING_STRING", "INSTALLING_DESKTOP_SHORTCUT", "INSTALLING_MENU_SHORTCUT", "PACK_DATA_TITLE",
+    "PACK_LOG_TITLE", "COMPLETE", "OK_BUTTON", "CANCEL_BUTTON", "NEW_FOLDER_BUTTON", "SELECT_FOLDER_TITLE",
+    "SELECT_FOLDER_MSG", "SELECT_FOLDER_MENU_TITLE", "MY_COMPUTER", "NEW_FOLDER_TITLE", "NEW_FOLDER_MSG",
+    "CHECK_DESKTOP_FAILED_TITLE", "CHECK_DESKTOP_FAILED", "PATCH_MSG"};
+
+std::string language_block(const std::string& name, const std::string& licence) {
+  std::string text = "\t<LANGUAGE name=\"" + name + "\">\n\n";
+  for (const char* element : LANGUAGE_NAMES) {
+    std::string value;
+    std::string e = element;
+    if (e == "LANGUAGE_TITLE") value = name;
+    else if (e == "INSTALLER_TITLE") value = "Test &quot;Installer&quot; &lt;1&gt; &amp; more";
+    else if (e == "COPY_ERROR_TITLE") value = "Copy error";
+    else if (e == "COPY_ERROR_MSG") value = "A file could not be installed.&#xA;Go on with the next one?";
+    else if (e == "COPY_ERROR_YES") value = "Yes";
+    else if (e == "COPY_ERROR_NO") value = "No";
+    else if (e == "INSTALLING_STRING") value = "Installing...";
+    else if (e == "INSTALLING_DESKTOP_SHORTCUT") value = "Creating the desktop shortcuts";
+    else if (e == "INSTALLING_MENU_SHORTCUT") value = "Creating the menu shortcuts";
+    else if (e == "COMPLETE") value = "Complete";
+    else if (e == "OK_BUTTON") value = "OK";
+    text += "\t\t<" + e + " string=\"" + value + "\"/>\n";
+  }
+  text += "\n\t\t<INSTALLATION name=\"Test App\" string=\"Test App\"/>\n\n";
+  text += "\t\t<LICENCE path=\"" + std::string(licence.empty() ? "" : "$HERE") + "\" filename=\"" + licence + "\"/>\n";
+  text += "\t\t<README path=\"\" filename=\"\" lines=\"0\"/>\n\n\t</LANGUAGE>\n\n";
+  return text;
+}
+
+std::string file_element(const std::string& name, const std::string& folder) {
+  return "\t\t<FILE platform=\"\" src_name=\"" + name + "\" dest_name=\"\" src_path_from_xml=\"" + folder +
+         "\" dest_path_from_inst_loc=\"" + (folder.empty() ? "$HERE" : "$HERE/" + folder) +
+         "\" system_dest_path_from_inst_loc=\"\" stamp=\"no\" overwrite=\"always\"/>\n";
+}
+
+}  // namespace
+
+TEST(InstallerPatch, DescribesChangedAddedAndDeletedFilesExactly) {
+  TWO_PACKAGES packages("patch-exact");
+  ASSERT_TRUE(packages.built);
+  EXPECT_EQ(create_patch_description(packages.argument().c_str()), EXIT_JOB_DONE);
+
+  std::string expected =
+      std::string("<INSTALLER show_frame_rate=\"no\" show_filenames=\"yes\" show_filepaths=\"yes\" file_cache_sz=\"1048576\"  "
+      "default_language_name=\"English\">\n"
+      "\n"
+      "\t<APPLICATION version=\"1.0\" build_number=\"0\" app_string=\"velk-test-app\"/>\n"
+      "\t<WINDOW width=\"300\" height=\"200\" fullscreen=\"no\" show_bg_title=\"no\"/>\n"
+      "\t<DIALOG x=\"0\" y=\"0\" width=\"200\" height=\"150\" button_gap=\"10\" can_drag=\"yes\"/>\n"
+      "\t<EXIT x=\"-1\" y=\"-1\" width=\"200\" height=\"150\" can_drag=\"yes\"/>\n"
+      "\t<ERROR x=\"-1\" y=\"-1\" width=\"400\" height=\"300\" can_drag=\"yes\"/>\n"
+      "\t<FILE_SELECT x=\"-1\" y=\"-1\" width=\"-1\" height=\"-1\" new_folder_too=\"no\" can_drag=\"yes\"/>\n"
+      "\t<ABOUT x=\"-1\" y=\"-1\" width=\"-1\" height=\"-1\" can_drag=\"yes\"/>\n"
+      "\t<BACKGROUND path=\"\" filename=\"\" speed=\"600\" width=\"-1\" height=\"-1\" start_offset_ms=\"0\"/>\n"
+      "\t<SKIN path=\"\"/>\n"
+      "\t<LOG dest_path_from_inst_loc=\"$HERE/patch\" system_dest_path_from_inst_loc=\"/patch\"/>\n"
+      "\t<PATCH dest_path_from_inst_loc=\"$HERE\" system_dest_path_from_inst_loc=\"\" do_check=\"yes\"/>\n"
+      "\t<CHECK_DESKTOP_SIZE width=\"-1\" height=\"-1\"/>\n"
+      "\n"
+      "\t<INSTALLATION name=\"Test App\" allow_system_paths=\"yes\" default_path=\"$SCRATCH/dest\">\n"
+      "\n") +
+      "\t\t<!-- Deleted files not supported\n" +
+      std::string(
+      // Inside the comment a "--" is broken up so that the comment stays well-formed.
+      "\t\t<FILE platform=\"\" src_name=\"old-&#45;file.txt\" dest_name=\"\" src_path_from_xml=\"bin\" "
+      "dest_path_from_inst_loc=\"$HERE/bin\" system_dest_path_from_inst_loc=\"\" stamp=\"no\" overwrite=\"always\"/>\n"
+      "\t\t-->\n") +
+      file_element("readme.txt", "") + file_element("new.txt", "docs") +
+      "\n\t</INSTALLATION>\n\n" + language_block("English", "licence-0") + language_block("Deutsch", "") +
+      "</INSTALLER>\n";
+  // "a&b.txt" is the same in both packages: it appears nowhere.
+  std::vector<std::string> lines = read_lines(packages.patch());
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  EXPECT_EQ(text, expected);
+
+#ifndef _WIN32
+  REQUIRE_TOOL("xmllint");
+  EXPECT_EQ(run_command("xmllint --noout '" + packages.patch() + "'"), 0);
+#endif
+}
+
+TEST(InstallerPatch, IdenticalPackagesListNoFilesAndMissingNamesEndTheJob) {
+  TWO_PACKAGES packages("patch-same");
+  ASSERT_TRUE(packages.built);
+  std::string same = "$SCRATCH/package/first.pkg=$SCRATCH/package/first.pkg";
+  EXPECT_EQ(create_patch_description(same.c_str()), EXIT_JOB_DONE);
+  std::string text = read_text(packages.patch());
+  EXPECT_EQ(text.find("<FILE "), std::string::npos);
+  EXPECT_NE(text.find("</INSTALLER>"), std::string::npos);
+  std::filesystem::remove(packages.patch());
+
+  EXPECT_EQ(create_patch_description(nullptr), EXIT_JOB_NOT_STARTED);
+  EXPECT_EQ(create_patch_description("$SCRATCH/package/first.pkg"), EXIT_JOB_NOT_STARTED);
+  EXPECT_EQ(create_patch_description("$SCRATCH/package/first.pkg=$SCRATCH/package/none.pkg"), EXIT_JOB_NOT_STARTED);
+  // A folder part that does not exist is no fall-back to its parent, where first.pkg lies.
+  EXPECT_EQ(create_patch_description("$SCRATCH/package/missing/first.pkg=$SCRATCH/package/second.pkg"),
+            EXIT_JOB_NOT_STARTED);
+  EXPECT_FALSE(std::filesystem::exists(packages.patch()));
+}
+
+TEST(InstallerPatch, ChangedInstallationSettingsCannotBePatched) {
+  TWO_PACKAGES packages("patch-settings");
+  ASSERT_TRUE(packages.built);
+  std::string description = read_text(packages.scratch.source + "description.txt");
+  description.replace(description.find("uninstall.sh"), 12, "remove.sh");
+  ASSERT_TRUE(write_whole_file(packages.scratch.source + "description.txt", text_bytes(description)));
+  ASSERT_TRUE(packages.scratch.build("second.pkg"));
+  EXPECT_EQ(create_patch_description(packages.argument().c_str()), EXIT_JOB_FAILED);
+  // The file holds what was written before the difference, and no closing line.
+  std::string text = read_text(packages.patch());
+  EXPECT_NE(text.find("\t<INSTALLATION name=\"Test App\""), std::string::npos);
+  EXPECT_EQ(text.find("</INSTALLER>"), std::string::npos);
+}
