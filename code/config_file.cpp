@@ -225,7 +225,10 @@ bool CONFIG_FILE::write_cache(FOLDER* folder) {
 // Lookups and changes
 // ---------------------------------------------------------------------------------------------------
 
+// The cache is sorted before each search: an entry appended by a change whose write failed would
+// otherwise stand out of order and hide others from the binary search.
 static CONFIG_ENTRY* find_cached(PTRARRAY* cache, const char* id) {
+  cache->sort(compare_config_entry_ids, nullptr);
   CONFIG_ENTRY key;
   snprintf(key.id, sizeof key.id, "%s", id);
   INT_S32 index = cache->find(&key, compare_config_entry_ids, nullptr);

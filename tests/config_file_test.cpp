@@ -248,6 +248,14 @@ TEST_F(Settings, RewritesNeverLoseTheFile) {
     EXPECT_EQ(DATA_ERROR_CONFIG_OPEN, get_error_code());
     EXPECT_EQ(host_text("a\n\t1\nb\n\t3\n"), file_text());
   }
+
+  // A new entry whose write failed stays in the cache without hiding the others from lookups.
+  put(host_text("b\n\t2\nc\n\t3\nd\n\t4\ne\n\t5\n"));
+  config.init(nullptr, true);
+  EXPECT_FALSE(config.set_string(&folder, "a", "1"));
+  char value[256];
+  for (const char* id : {"a", "b", "c", "d", "e"}) EXPECT_TRUE(config.get_string(&folder, id, value)) << id;
+  EXPECT_STREQ("5", value);
 }
 
 #ifndef _WIN32
