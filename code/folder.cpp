@@ -420,9 +420,8 @@ const char* expand_path_text(const char* text, const char* file) {
 // Stored form
 // ---------------------------------------------------------------------------------------------------
 
-// A stored portable text may come from a damaged or foreign file: a variable that is not known here
-// would be a fatal error, so such a text is refused.
-static bool stored_text_usable(const char* text) {
+bool is_known_path_text(const char* text) {
+  if (!text) return false;
   if (text[0] != '$') return true;
   char name[256];
   return take_variable_name(text, name, nullptr) && is_known_variable(name);
@@ -439,7 +438,9 @@ bool FOLDER::get_from_data_device(DATA_DEVICE* device) {
   }
   text[FOLDER_PATH_SIZE - 1] = 0;
   if (form == FOLDER_FORM_PORTABLE) {
-    if (stored_text_usable(text))
+    // A stored text may come from a damaged or foreign file: a variable that is not known here would
+    // be a fatal error, so such a text gives "$APP".
+    if (is_known_path_text(text))
       set(text);
     else
       set("$APP");

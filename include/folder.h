@@ -77,6 +77,12 @@ public:
 struct NAMED_PATH;
 void delete_named_path(void* entry);
 
+// Whether FOLDER::set can take the text without the fatal error of an unknown path variable: a text
+// that does not begin with '$', or one whose variable is built in ("$APP" ... "$HERE", "$ROOTn") or a
+// registered named path. False for null and for a variable name longer than 255 characters. Readers of
+// stored folder texts check with it before FOLDER::set.
+bool is_known_path_text(const char* text);
+
 // The path that a variable text names (with file appended when given), without touching the disk apart
 // from resolving '$' components; both separators count for "..". One static buffer.
 const char* expand_path_text(const char* text, const char* file);

@@ -102,7 +102,18 @@ TEST_F(Folders, UnknownVariableIsFatal) {
         folder.set("$x");
       },
       ::testing::ExitedWithCode(FATAL_EXIT_STATUS), "");
+  // The public check tells such texts apart before they reach FOLDER::set.
+  EXPECT_TRUE(is_known_path_text("$X/sub"));
+  EXPECT_FALSE(is_known_path_text("$x"));
   remove_named_path("$X");
+  EXPECT_FALSE(is_known_path_text("$X"));
+  for (const char* known : {"$app", "$BASE/a", "$SysApp", "$INSTDATA", "$appdata//x", "$USERDATA", "$USERPREFS/debug",
+                            "$TEMP", "$ROOT", "$root12/x", "$FONTDATA", "$ICONDATA", "$HERE/..", "../x", "", "D:\\x"})
+    EXPECT_TRUE(is_known_path_text(known)) << known;
+  for (const char* unknown : {"$FOO", "$", "$/x", "$APPX", "$ROO", "$APP\\sub"})
+    EXPECT_FALSE(is_known_path_text(unknown)) << unknown;
+  EXPECT_FALSE(is_known_path_text(nullptr));
+  EXPECT_FALSE(is_known_path_text(("$" + std::string(300, 'A')).c_str()));
 }
 
 TEST_F(Folders, UnusableTextsGiveTheProgramFolder) {
