@@ -1,0 +1,272 @@
+// Tests of the attached-package copy-out: the locating step on the program's own file, byte-exact copies
+// of plain and compressed records (empty records, records longer than the chunk, every end position
+// around the buffer size), a splash block, and clear failures for damaged data that leave no copy.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+#include <zlib.h>
+
+#include "host.h"
+#include "image.h"
+#include "image_cache.h"
+#include "installer_test_support.h"
+#include "style_set.h"
+
+namespace {
+
+void put_u32(std::vector<INT_U8>& out, INT_U32 value) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back((INT_U8)(value >> shift));
+}
+
+// A record holding bytes, plain or as one zlib stream.
+void put_record(std::vector<INT_U8>& out, const INT_U8* bytes, size_t count, bool compressed) {
+  if (!compressed) {
+    put_u32(out, (INT_U32)count);
+    out.insert(out.end(), bytes, bytes + count);
+    return;
+  }
+  uLongf size = compressBound((uLong)count);
+  std::vector<INT_U8> packed(size);
+  compress2(packed.data(), &size, bytes, (uLong)count, 9);
+  put_u32(out, (INT_U32)size);
+  out.insert(out.end(), packed.begin(), packed.begin() + (long)size);
+}
+
+// Attached data without splash: chunk size, compressed flag, the package in records of at most record
+// bytes (the chunk size when 0).
+std::vector<INT_U8> attached_data(const std::vector<INT_U8>& package, INT_U32 chunk, bool compressed,
+                                  size_t record = 0, bool empty_records = false) {
+  std::vector<INT_U8> out;
+  out.push_back(0);
+  put_u32(out, chunk);
+  out.push_back(compressed ? 1 : 0);
+  if (!record) record = chunk;
+  for (size_t at = 0; at < package.size(); at += record) {
+    if (empty_records) {
+      put_u32(out, 0);           // no bytes
+      put_u32(out, 0xFFFFFFFFu); // a negative length: no bytes either
+    }
+    put_record(out, package.data() + at, std::min(record, package.size() - at), compressed);
+  }
+  return out;
+}
+
+struct ATTACHED_FIXTURE {
+  INSTALLER_SCRATCH scratch;
+  std::vector<INT_U8> package;  // the package file's bytes after its byte-order byte
+  std::vector<INT_U8> program;  // the test program's own bytes
+  std::string out;              // the folder the copy goes to
+  FOLDER out_folder, program_folder;
+
+  explicit ATTACHED_FIXTURE(const std::string& name) : scratch(name) {
+    scratch.build();
+    // Records carry the package's body: the copy gets its byte-order byte from the data file.
+    package = read_whole_file(scratch.package + "installer.pkg");
+    if (!package.empty()) package.erase(package.begin());
+    program = read_whole_file(get_module_path());
+    out = scratch.root + "out";
+    std::filesystem::create_directories(out);
+    out_folder.set_if_folder(out.c_str());
+    std::string root = scratch.root.substr(0, scratch.root.size() - 1);
+    program_folder.set_if_folder(root.c_str());
+  }
+
+  // The program with data attached, written as name; the data's position in *position.
+  bool attach(const std::string& name, const std::vector<INT_U8>& data, INT_U32* position) {
+    std::vector<INT_U8> bytes = program;
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    if (!write_whole_file(scratch.root + name, bytes)) return false;
+    return locate_attached_data(&program_folder, name.c_str(), position);
+  }
+
+  ATTACHED_RESULT copy(const std::string& name, INT_U32 position, std::string* message) {
+    char text[256] = "";
+    bool splash = true;
+    ATTACHED_RESULT result = copy_attached_package(&program_folder, name.c_str(), position, &out_folder, &splash, text);
+    EXPECT_FALSE(splash);
+    *message = text;
+    return result;
+  }
+
+  std::vector<INT_U8> expected_copy() const {
+    std::vector<INT_U8> bytes = {0};  // the byte-order byte of the copy
+    bytes.insert(bytes.end(), package.begin(), package.end());
+    return bytes;
+  }
+  std::string copy_path() const { return out + SEPARATOR + "installer.pkg"; }
+};
+
+}  // namespace
+
+TEST(InstallerAttached, TheProgramItselfCarriesNothing) {
+  FOLDER folder;
+  std::string path = get_module_path();
+  size_t slash = path.find_last_of("/\\");
+  ASSERT_TRUE(folder.set_if_folder(path.substr(0, slash).c_str()));
+  INT_U32 position = 0;
+  EXPECT_FALSE(locate_attached_data(&folder, path.substr(slash + 1).c_str(), &position));
+}
+
+TEST(InstallerAttached, PlainAndCompressedRecordsAreCopiedByteExact) {
+  ATTACHED_FIXTURE fixture("attached-exact");
+  ASSERT_GT(fixture.package.size(), 10000u);
+  struct CASE {
+    INT_U32 chunk;
+    bool compressed;
+    size_t record;
+    bool empty_records;
+  } cases[] = {{4096, false, 0, false},    {4096, true, 0, false}, {1000, false, 0, true},
+               {1000, true, 0, true},      {100, false, 5000, false},  // plain records longer than the chunk
+               {65536, true, 0, false}};
+  int index = 0;
+  for (const CASE& c : cases) {
+    std::string name = "attached" + std::to_string(index++) + ".exe";
+    INT_U32 position = 0;
+    ASSERT_TRUE(fixture.attach(name, attached_data(fixture.package, c.chunk, c.compressed, c.record, c.empty_records),
+                               &position))
+        << name;
+    EXPECT_EQ(position, (INT_U32)fixture.program.size());
+    std::string message;
+    ASSERT_EQ(fixture.copy(name, position, &message), ATTACHED_COPIED) << name << ": " << message;
+    EXPECT_EQ(read_whole_file(fixture.copy_path()), fixture.expected_copy()) << name;
+    EXPECT_EQ(database->file_cache_sz, c.chunk);
+    EXPECT_EQ(database->attached_package, 1);
+    EXPECT_TRUE(database->data_folder.equals(&fixture.out_folder));
+  }
+  // The copy is a package that loads.
+  EXPECT_TRUE(database->load_package("installer.pkg"));
+  EXPECT_EQ(database->total_file_count, 5);
+}
+
+TEST(InstallerAttached, IncompressibleRecordsAndEveryEndAroundTheBufferSize) {
+  ATTACHED_FIXTURE fixture("attached-edges");
+  // Random bytes do not shrink: their compressed records are longer than the chunk.
+  std::vector<INT_U8> noise(3 * 4096 + 17);
+  INT_U32 seed = 12345;
+  for (INT_U8& byte : noise) {
+    seed = seed * 1103515245u + 12345u;
+    byte = (INT_U8)(seed >> 16);
+  }
+  fixture.package = noise;
+  INT_U32 position = 0;
+  std::string message;
+  ASSERT_TRUE(fixture.attach("noise.exe", attached_data(noise, 4096, true), &position));
+  ASSERT_EQ(fixture.copy("noise.exe", position, &message), ATTACHED_COPIED) << message;
+  EXPECT_EQ(read_whole_file(fixture.copy_path()), fixture.expected_copy());
+
+  // Payloads whose data end just before, on and after multiples of the 1 KiB buffer.
+  for (size_t size = 1024 * 3 - 12; size <= 1024 * 3 + 12; size++) {
+    fixture.package.assign(noise.begin(), noise.begin() + (long)size);
+    ASSERT_TRUE(fixture.attach("edge.exe", attached_data(fixture.package, 1024, false), &position));
+    ASSERT_EQ(fixture.copy("edge.exe", position, &message), ATTACHED_COPIED) << size << ": " << message;
+    EXPECT_EQ(read_whole_file(fixture.copy_path()), fixture.expected_copy()) << size;
+  }
+}
+
+TEST(InstallerAttached, DamagedDataFailsClearlyAndLeavesNoCopy) {
+  ATTACHED_FIXTURE fixture("attached-damaged");
+  database->attached_package = 0;
+  FOLDER before(database->data_folder);
+  struct CASE {
+    const char* what;
+    std::vector<INT_U8> data;
+    const char* message;
+  };
+  std::vector<CASE> cases;
+  std::vector<INT_U8> data = attached_data(fixture.package, 0, false, 4096);
+  cases.push_back({"chunk size 0", data, "chunk size 0 is out of range"});
+  data = attached_data(fixture.package, 0x7FFFFFFF, false, 4096);
+  cases.push_back({"huge chunk size", data, "is out of range"});
+  data = attached_data(fixture.package, 4096, true);
+  data[10 + 4] ^= 0xFF;  // inside the first zlib stream's header
+  data[10 + 5] ^= 0xFF;
+  cases.push_back({"bad stream", data, "does not inflate"});
+  data = attached_data(fixture.package, 4096, false);
+  data.resize(data.size() - 10);
+  cases.push_back({"cut record", data, "runs past the end"});
+  data = attached_data(fixture.package, 4096, false);
+  data.push_back(0);
+  data.push_back(0);
+  cases.push_back({"cut length", data, "is cut off"});
+  data = {0, 0, 0};
+  cases.push_back({"no chunk size", data, "ends before its first record"});
+  data = {1, 0, 0, 0, 0};
+  cases.push_back({"cut splash", data, "splash block is damaged"});
+
+  for (const CASE& c : cases) {
+    INT_U32 position = 0;
+    ASSERT_TRUE(fixture.attach("damaged.exe", c.data, &position)) << c.what;
+    std::string message;
+    EXPECT_EQ(fixture.copy("damaged.exe", position, &message), ATTACHED_FAILED) << c.what;
+    EXPECT_NE(message.find(c.message), std::string::npos) << c.what << ": " << message;
+    EXPECT_NE(message.find("The installation data attached to the program cannot be used"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(fixture.copy_path())) << c.what;
+    EXPECT_EQ(database->attached_package, 0) << c.what;
+    EXPECT_TRUE(database->data_folder.equals(&before)) << c.what;
+  }
+}
+
+TEST(InstallerAttached, SplashBlockWithoutTitleUsesThePleaseWaitWindow) {
+  ATTACHED_FIXTURE fixture("attached-splash");
+  // The splash block's streams are most significant byte first.
+  MEMORY_DEVICE device;
+  device.swap_bytes = 1;
+  INT_U8 flag = 1;
+  device.write(&flag, 1);
+  ASSERT_TRUE(image_cache->put_to_data_device(&device));
+  IMAGE splash(12, 8);
+  COLOUR grey = 0xFF808080;
+  splash.clear(&grey, 1);
+  ASSERT_TRUE(splash.put_to_data_device(&device));
+  for (INT_U16 value : {2, 3, 8, 4}) ASSERT_TRUE(device.write_u16(value));
+  VELK_STRING title;
+  ASSERT_TRUE(title.put_to_data_device(&device));
+  WM_STYLE_SET style;
+  style.object_colour = 0xFF112233;
+  ASSERT_TRUE(style.put_to_data_device(&device));
+  std::vector<INT_U8> data = device.bytes;
+  std::vector<INT_U8> records = attached_data(fixture.package, 2048, true);
+  data.insert(data.end(), records.begin() + 1, records.end());  // without the second splash flag
+
+  INT_U32 position = 0;
+  ASSERT_TRUE(fixture.attach("splash.exe", data, &position));
+  std::string message;
+  ASSERT_EQ(fixture.copy("splash.exe", position, &message), ATTACHED_COPIED) << message;
+  EXPECT_EQ(read_whole_file(fixture.copy_path()), fixture.expected_copy());
+  close_main_window(-1);
+}
+
+#ifndef _WIN32
+// An installer program with its package attached starts, copies it out, loads it and ends cleanly,
+// deleting the copy; damaged attached data ends the start with a message and status 2.
+TEST(InstallerAttached, AttachedInstallerProgramStartsAndEnds) {
+  const char* binary_dir = std::getenv("VELK_BINARY_DIR");
+  if (!binary_dir) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  ATTACHED_FIXTURE fixture("attached-program");
+  fixture.program = read_whole_file(std::string(binary_dir) + "/installer");
+  ASSERT_FALSE(fixture.program.empty());
+  INT_U32 position = 0;
+  ASSERT_TRUE(fixture.attach("setup", attached_data(fixture.package, 8192, true), &position));
+  std::string setup = fixture.scratch.root + "setup";
+  std::filesystem::permissions(setup, std::filesystem::perms::owner_all);
+  std::string environment = "env -u DISPLAY HOME='" + fixture.scratch.root + "home' XDG_CONFIG_HOME='" +
+                            fixture.scratch.root + "home/config' XDG_DATA_HOME='" + fixture.scratch.root +
+                            "home/data' TMPDIR='" + fixture.scratch.root + "tmp' VELK_UNATTENDED=1 ";
+  std::string output = fixture.scratch.root + "output.txt";
+  EXPECT_EQ(run_command(environment + "'" + setup + "' >'" + output + "' 2>&1"), 0) << read_text(output);
+  // The copy was made in "$temp" and deleted at the end.
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(fixture.scratch.root + "tmp"))
+    EXPECT_NE(entry.path().filename().string(), "installer.pkg") << entry.path();
+
+  std::vector<INT_U8> damaged = attached_data(fixture.package, 8192, true);
+  damaged[12] ^= 0xFF;
+  damaged[13] ^= 0xFF;
+  ASSERT_TRUE(fixture.attach("setup", damaged, &position));
+  std::filesystem::permissions(setup, std::filesystem::perms::owner_all);
+  EXPECT_EQ(run_command(environment + "'" + setup + "' >'" + output + "' 2>&1"), 2);
+  EXPECT_NE(read_text(output).find("does not inflate"), std::string::npos) << read_text(output);
+}
+#endif
