@@ -133,6 +133,10 @@ static bool font_ready(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_s
   return image && image->pixels && image->can_draw() && font_loaded(font_id) && x_size >= 1 && y_size >= 1;
 }
 
+// A pen position as an image coordinate. Beyond the 16-bit range it is pinned to the range's end, so
+// that a box starting far outside the image stays outside instead of wrapping round across it.
+static INT_S16 pinned(INT_S32 value) { return (INT_S16)(value < -32768 ? -32768 : value > 32767 ? 32767 : value); }
+
 static void adjust_pixel_lightness(INT_U32* pixel, double shift) {
   double a, h, s, l;
   colour_to_ahsl(pixel, &a, &h, &s, &l);
@@ -173,10 +177,11 @@ void render_text(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, 
 
     INT_S32 advance = glyph->advance;
     if (with_background)
-      image->fill_rectangle((INT_S16)pen, y, (INT_S16)(pen + advance), (INT_S16)(y + y_size), background, 1);
+      image->fill_rectangle(pinned(pen), y, pinned(pen + advance), pinned(y + y_size), background, 1);
     if (with_underline && advance > 0) {
       INT_S32 uy = y + y_size + underline_offset;
-      image->draw_line((INT_S16)pen, (INT_S16)uy, (INT_S16)(pen + advance - 1), (INT_S16)uy, underline, 1, 1);
+      if (uy >= -32768 && uy <= 32767)
+        image->draw_line(pinned(pen), (INT_S16)uy, pinned(pen + advance - 1), (INT_S16)uy, underline, 1, 1);
     }
 
     // The glyph's box, never reaching the image's last column or row.
@@ -192,7 +197,7 @@ void render_text(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, 
     INT_S32 by2 = gy + box_rows - 1 < clip.y2 ? gy + box_rows - 1 : clip.y2;
     if (box_width > 0 && box_rows > 0 && bx1 <= bx2 && by1 <= by2 && glyph->coverage) {
       // The changed area covers the pen box and whatever of the glyph overhangs it.
-      image->extend_dirty_area((INT_S16)pen, y, (INT_S16)(pen + advance), (INT_S16)(y + y_size));
+      image->extend_dirty_area(pinned(pen), y, pinned(pen + advance), pinned(y + y_size));
       image->extend_dirty_area((INT_S16)bx1, (INT_S16)by1, (INT_S16)bx2, (INT_S16)by2);
       for (INT_S32 py = by1; py <= by2; py++) {
         const INT_U8* coverage_row = glyph->coverage + (size_t)(py - gy) * glyph->bitmap_pitch;
@@ -226,7 +231,7 @@ void draw_text(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, co
   const COLOUR* none = &COLOUR_INVISIBLE;
   if (flags & TEXT_SHADOW) {
     COLOUR shadow = (50u << 24) | 0x000000u;
-    render_text(image, (INT_S16)(x + 2), (INT_S16)(y + 2), &shadow, background, underline, 0, font_id, x_size,
+    render_text(image, pinned(x + 2), pinned(y + 2), &shadow, background, underline, 0, font_id, x_size,
                 y_size, text, length, hex_mode);
     render_text(image, x, y, text_colour, none, none, 0, font_id, x_size, y_size, text, length, hex_mode);
   } else if (flags & TEXT_INSET) {
@@ -235,16 +240,16 @@ void draw_text(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, co
     colour_to_ahsl(&colour, &a, &h, &s, &l);
     if (l <= 0.5) {
       COLOUR white = (100u << 24) | 0xFFFFFFu;
-      render_text(image, (INT_S16)(x + 1), (INT_S16)(y + 1), &white, none, none, 0, font_id, x_size, y_size, text,
+      render_text(image, pinned(x + 1), pinned(y + 1), &white, none, none, 0, font_id, x_size, y_size, text,
                   length, hex_mode);
     } else {
       COLOUR black = (100u << 24) | 0x000000u;
-      render_text(image, (INT_S16)(x - 1), (INT_S16)(y - 1), &black, none, none, 0, font_id, x_size, y_size, text,
+      render_text(image, pinned(x - 1), pinned(y - 1), &black, none, none, 0, font_id, x_size, y_size, text,
                   length, hex_mode);
     }
     render_text(image, x, y, text_colour, none, underline, 0, font_id, x_size, y_size, text, length, hex_mode);
   } else if (flags & TEXT_CHISELED) {
-    render_text(image, (INT_S16)(x + 1), (INT_S16)(y + 1), text_colour, none, none, 0.15, font_id, x_size,
+    render_text(image, pinned(x + 1), pinned(y + 1), text_colour, none, none, 0.15, font_id, x_size,
                 y_size, text, length, hex_mode);
     render_text(image, x, y, text_colour, none, underline, -0.1, font_id, x_size, y_size, text, length,
                 hex_mode);
@@ -439,10 +444,10 @@ void draw_text_in_box(IMAGE* image, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 
       draw_text(image, (INT_S16)x, (INT_S16)y, text_colour, background, underline, font_id, x_size, y_size,
                 text + line.start, flags, line.count, (line.flags & TEXT_LINE_HEX) != 0);
     if (line.flags & TEXT_LINE_ELLIPSIS)
-      draw_text(image, (INT_S16)(x + line.width), (INT_S16)y, text_colour, background, underline, font_id, x_size,
+      draw_text(image, pinned(x + line.width), (INT_S16)y, text_colour, background, underline, font_id, x_size,
                 y_size, "...", flags, -1, false);
     else if (line.flags & TEXT_LINE_DASH)
-      draw_text(image, (INT_S16)(x + line.width), (INT_S16)y, text_colour, background, underline, font_id, x_size,
+      draw_text(image, pinned(x + line.width), (INT_S16)y, text_colour, background, underline, font_id, x_size,
                 y_size, "-", flags, -1, false);
   }
 }

@@ -190,6 +190,19 @@ TEST_F(TextTest, InvisibleTextStillDrawsItsBackground) {
     for (int x = b.x1; x <= b.x2; x++) ASSERT_EQ(*image.pixel_at(x, y), RED);
 }
 
+TEST_F(TextTest, TextPlacedNearTheCoordinateLimitsStaysOffTheImage) {
+  // The background box and underline of a pen far right or far down end beyond 32767; they must not
+  // wrap round to negative coordinates and cover the image.
+  IMAGE image(200, 60);
+  fill(&image, WHITE);
+  const INT_S16 places[3][2] = {{32760, 10}, {10, 32760}, {32760, 32760}};
+  for (const auto& place : places) {
+    draw_text(&image, place[0], place[1], &BLACK, &RED, &BLACK, SANS, 30, 30, "W", TEXT_SHADOW, -1, false);
+    draw_text(&image, place[0], place[1], &BLACK, &RED, &BLACK, SANS, 30, 30, "W", 0, -1, false);
+  }
+  EXPECT_EQ(ink(image, WHITE).count, 0);
+}
+
 TEST_F(TextTest, EffectsPlaceTheirPasses) {
   IMAGE image(200, 60);
   // Shadow: the background box comes with the shadow pass, two pixels down and right, once.
