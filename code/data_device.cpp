@@ -15,10 +15,11 @@ void swap_value_bytes(void* value, int size) {
 
 namespace {
 
+// A value cut off by the end of the data fails like a missing one: its bytes would be partly invented.
 template <typename T>
 bool read_value(DATA_DEVICE* device, T* out) {
   T value = 0;
-  device->failed = device->read(&value, sizeof(T)) == 0;
+  device->failed = device->read(&value, sizeof(T)) != static_cast<INT_S32>(sizeof(T));
   if (device->swap_bytes && sizeof(T) > 1) swap_value_bytes(&value, sizeof(T));
   *out = value;
   return !device->failed;
@@ -27,7 +28,7 @@ bool read_value(DATA_DEVICE* device, T* out) {
 template <typename T>
 bool write_value(DATA_DEVICE* device, T value) {
   if (device->swap_bytes && sizeof(T) > 1) swap_value_bytes(&value, sizeof(T));
-  device->failed = device->write(&value, sizeof(T)) == 0;
+  device->failed = device->write(&value, sizeof(T)) != static_cast<INT_S32>(sizeof(T));
   return !device->failed;
 }
 
@@ -113,7 +114,8 @@ bool DATA_DEVICE::write_string(const char* text) {
   INT_U32 length = text ? static_cast<INT_U32>(std::strlen(text)) : 0;
   if (!write_u32(length)) return false;
   if (length == 0) return true;
-  failed = write(text, static_cast<INT_S32>(length)) == 0;
+  // A text written only in part is not stored.
+  failed = write(text, static_cast<INT_S32>(length)) != static_cast<INT_S32>(length);
   return !failed;
 }
 

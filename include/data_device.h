@@ -15,7 +15,8 @@ public:
   virtual INT_S32 read(void* buffer, INT_S32 count) = 0;
   virtual INT_S32 write(const void* buffer, INT_S32 count) = 0;
 
-  // Typed accessors: each sets failed from its own transfer and returns !failed.
+  // Typed accessors: each sets failed from its own transfer (a short one counts as failed) and
+  // returns !failed.
   bool read_u8(INT_U8* out);
   bool write_u8(INT_U8 value);
   bool read_s8(INT_S8* out);

@@ -65,3 +65,39 @@ TEST(DataDevice, DamagedStringsFail) {
   EXPECT_FALSE(empty.read_u32(&value));
   EXPECT_TRUE(empty.failed);
 }
+
+// A value cut off by the end of the data, or only partly written, fails instead of arriving with
+// invented bytes.
+class SHORT_DEVICE : public MEMORY_DEVICE {
+public:
+  INT_S32 room;
+  explicit SHORT_DEVICE(INT_S32 room_left) : room(room_left) {}
+  INT_S32 write(const void* buffer, INT_S32 count) override {
+    INT_S32 taken = count < room ? count : room;
+    room -= taken;
+    return taken > 0 ? MEMORY_DEVICE::write(buffer, taken) : 0;
+  }
+};
+
+TEST(DataDevice, CutValuesFail) {
+  MEMORY_DEVICE cut_u32({0x01, 0x02});
+  INT_U32 value = 7;
+  EXPECT_FALSE(cut_u32.read_u32(&value));
+  EXPECT_TRUE(cut_u32.failed);
+
+  MEMORY_DEVICE cut_u16({0x01});
+  INT_U16 small = 7;
+  EXPECT_FALSE(cut_u16.read_u16(&small));
+
+  MEMORY_DEVICE cut_double({0, 0, 0, 0, 0, 0, 0xF0});
+  double real = 0;
+  EXPECT_FALSE(cut_double.read_double(&real));
+
+  SHORT_DEVICE full_soon(3);
+  EXPECT_FALSE(full_soon.write_u32(0x11223344));
+  EXPECT_TRUE(full_soon.failed);
+
+  SHORT_DEVICE text_room(6);
+  EXPECT_FALSE(text_room.write_string("abcdef"));
+  EXPECT_TRUE(text_room.failed);
+}
