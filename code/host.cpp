@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "click_sound.h"
 #include "data_file.h"
 #include "files.h"
 #include "folder.h"
@@ -130,12 +131,14 @@ void shut_down_host(APPLICATION_EXIT application_exit) {
   set_file_buffer_pool(0);
   process_platform_options(0, nullptr, nullptr, nullptr);
   remove_library_temp_folder();
-  stop_image_cache();  // last: the application's pictures were released by its exit step
+  stop_image_cache();  // the application's pictures were released by its exit step
+  stop_click_sound();  // last, as the statics go after the entry returns
 }
 
 INT_S32 run_host(INT_S32 argc, char** argv, const APPLICATION_ENTRIES* application) {
   host_platform_start();
   start_image_cache();  // the graphics statics come before the font system, as the start-up order has it
+  start_click_sound();  // the window manager's statics: the sound system starts before any window
   start_font_system();
   INT_S32 new_argc = 0;
   char** new_argv = nullptr;

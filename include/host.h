@@ -92,8 +92,9 @@ void set_idle_wait(INT_U32 ms);
 // vector and its texts are one malloc block: free() releases everything. Null when out of memory.
 char** split_command_line(const char* command_line, const char* program_path, INT_S32* argc);
 
-// The whole run after the arguments are known: starts the font system, takes out the library's
-// "--velk" options, calls the application's main, frees argv (a malloc block, e.g. from
+// The whole run after the arguments are known: builds the statics (image cache, the window manager's
+// click sound, whose sound system may warn but never waits unattended), starts the font system, takes
+// out the library's "--velk" options, calls the application's main, frees argv (a malloc block, e.g. from
 // split_command_line), runs the frame loop and shuts the host layer down. Returns the exit status 0.
 INT_S32 run_host(INT_S32 argc, char** argv, const APPLICATION_ENTRIES* application);
 
@@ -102,8 +103,8 @@ INT_S32 run_host(INT_S32 argc, char** argv, const APPLICATION_ENTRIES* applicati
 void run_frame_loop(APPLICATION_UPDATE update);
 
 // The shut-down after the loop: exit hook, the application's exit (may be null), the main window, the
-// console, the font system, the pointer, the banner, the file buffers, the options and the library's
-// temporary folder.
+// console, the font system, the pointer, the banner, the file buffers, the options, the library's
+// temporary folder, then the statics.
 void shut_down_host(APPLICATION_EXIT application_exit);
 
 // One pass of the loop without the application: the platform event queue, every pending window

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "click_sound.h"
 #include "files.h"
 #include "font.h"
 #include "host.h"
@@ -106,7 +107,13 @@ static EVENT* new_event(INT_U32 code) {
   return event;
 }
 
+static bool click_sound_at_main = false;
+static bool sound_running_at_main = false;
+
 static void test_main(INT_S16 argc, char** argv) {
+  // The statics were built at entry: the click sound exists, empty, before any window.
+  click_sound_at_main = click_sound != nullptr && !click_sound->loaded;
+  sound_running_at_main = sound_system_running();
   main_arguments.clear();
   for (INT_S16 i = 0; i < argc; i++) main_arguments.push_back(argv[i]);
   post_event(new_event(7), 1);  // waits for the first drain of the queue
@@ -149,6 +156,11 @@ TEST(FrameLoop, UpdateEndingAtOnceProcessesNothingAndShutsDownInOrder) {
   EXPECT_LT(hook_order, exit_order);  // the exit hook runs before the application's exit
   EXPECT_EQ(font_system_started(), 0);
   EXPECT_EQ(current_pointer_shape, -1);
+  EXPECT_TRUE(click_sound_at_main);
+#ifndef _WIN32
+  EXPECT_TRUE(sound_running_at_main);  // the stand-in's sound system always starts
+#endif
+  EXPECT_EQ(click_sound, nullptr);  // gone with the statics at the end of the run
   exit_hook = nullptr;
 }
 

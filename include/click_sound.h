@@ -1,0 +1,15 @@
+// The window manager's click sound: the one SOUND_BUFFER that widgets play when a sound has been
+// loaded into it. Built at entry in the fixed start-up order, before the main window opens, so the
+// sound system starts (or warns once that it cannot) before anything else runs; destroyed at exit.
+#pragma once
+#include "sound.h"
+
+// Null before start_click_sound and after stop_click_sound. Widgets play it only while its loaded
+// flag is set; nothing in the installer loads a sound into it.
+extern SOUND_BUFFER* click_sound;
+
+// Builds the click sound unless it exists. A sound system that cannot start raises its warning (which
+// never waits in an unattended run) and the program goes on without sound.
+void start_click_sound();
+// Destroys the click sound; the sound system stops when no other buffer is alive.
+void stop_click_sound();
