@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "host.h"
 #include "random.h"
 #include "test_support.h"
 
@@ -265,4 +266,40 @@ TEST(Random, ReportCountsEveryDraw) {
   text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
   EXPECT_NE(text.find("Random report for 3 (1966050 numbers)"), std::string::npos);
   EXPECT_NE(text.find("Average times each number retuned 655350\nUnreturned values 0\n"), std::string::npos);
+}
+
+TEST(Random, ScrambledBytesFollowTheKeysAndTheRunningSum) {
+  // Every byte, not only the round trip: texts scrambled elsewhere must unscramble here.
+  const INT_U8 plain[] = {'a', 'b', 0xE9, 0, 'z', 0x80, '1'};
+  const INT_S32 size = static_cast<INT_S32>(sizeof plain);
+  INT_U8 scrambled[sizeof plain + 2];
+  ASSERT_EQ(scramble_text(plain, size, scrambled, size + 2), size + 2);
+  INT_U8 a = scrambled[0];
+  INT_U8 b = scrambled[size + 1];
+  INT_U32 sum = 0;
+  for (INT_S32 i = 0; i < size; ++i) {
+    INT_U8 expected = static_cast<INT_U8>((i * a) ^ plain[i] ^ b ^ ~(sum & 0xFF));
+    EXPECT_EQ(scrambled[i + 1], expected) << "byte " << i;
+    sum += plain[i];
+  }
+
+  // A scrambled text made by hand with the keys 3 and 5.
+  const INT_U8 keyed[] = {3, static_cast<INT_U8>('h' ^ 5 ^ 0xFF),
+                          static_cast<INT_U8>(3 ^ 'i' ^ 5 ^ static_cast<INT_U8>(~'h')), 5};
+  char back[2];
+  ASSERT_EQ(unscramble_text(keyed, 4, reinterpret_cast<INT_U8*>(back), 2), 2);
+  EXPECT_EQ(std::string(back, 2), "hi");
+}
+
+TEST(Random, ActivityIsTheLaterOfKeyboardAndMouse) {
+  INT_U32 keys = KEYBOARD_HANDLER::last_input_time;
+  INT_U32 mouse = MOUSE_HANDLER::last_event_time;
+  KEYBOARD_HANDLER::last_input_time = 1000;
+  MOUSE_HANDLER::last_event_time = 2000;
+  EXPECT_EQ(get_last_input_time(), 1000u);
+  EXPECT_EQ(get_last_activity_time(), 2000u);
+  KEYBOARD_HANDLER::last_input_time = 3000;
+  EXPECT_EQ(get_last_activity_time(), 3000u);
+  KEYBOARD_HANDLER::last_input_time = keys;
+  MOUSE_HANDLER::last_event_time = mouse;
 }
