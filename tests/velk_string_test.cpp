@@ -427,3 +427,17 @@ TEST(TextHelpersTest, ByteCounts) {
   info.size = 0xFFFFFFFFu;
   EXPECT_STREQ(format_byte_count(&info), "4.0 G");
 }
+
+TEST(TextHelpersTest, AccentFoldingTableRowByRow) {
+  // Every byte from 0xC0 up, folded in one go.
+  char source[0x41];
+  for (int c = 0xC0; c <= 0xFF; ++c) source[c - 0xC0] = static_cast<char>(c);
+  source[0x40] = 0;
+  char out[200];
+  copy_folded(source, out, static_cast<INT_S16>(sizeof out));
+  EXPECT_STREQ(out,
+               "AAAAAAAECEEEEIIII"   // C0-CF
+               "DNOOOOO?OUUUUYSS??"  // D0-DF
+               "aaaaaaaeceeeeiiii"   // E0-EF
+               "dnooooo?ouuuuyp?");  // F0-FF
+}
