@@ -492,6 +492,14 @@ void adopt_block(IMAGE* image, INT_S32 new_width, INT_S32 new_height, INT_U32* b
 
 }  // namespace
 
+bool IMAGE::set_size_from_file(INT_S16 new_width, INT_S16 new_height) {
+  INT_U32* block = nullptr;
+  INT_S32 pitch = 0;
+  if (!prepare_size(this, new_width, new_height, &block, &pitch)) return false;
+  adopt_block(this, new_width, new_height, block, pitch);
+  return true;
+}
+
 bool IMAGE::get_from_data_device(DATA_DEVICE* device) {
   if (!device) return false;
   char magic[10];

@@ -39,10 +39,11 @@ static bool fits_data_left(INT_U32 width, INT_U32 height, INT_U32 data_left, INT
   return (INT_U64)width * height <= (INT_U64)data_left * pixels_per_byte + 4096;
 }
 
-// Sizes the image and checks that it took the size (a size-locked image keeps its own).
+// Sizes the image for a picture; false, with the image unchanged, when memory is short or a
+// size-locked image has another size: a file never ends the program.
 static bool size_image(IMAGE* image, INT_S16 width, INT_S16 height) {
-  image->set_size(width, height);
-  return image->width == width && image->height == height && image->pixels;
+  return image->set_size_from_file(width, height) && image->width == width && image->height == height &&
+         image->pixels;
 }
 
 // The data file's stdio stream, positioned at the file's logical position, for a library to use.

@@ -57,6 +57,9 @@ public:
 
   void init(INT_S16 new_width, INT_S16 new_height);
   void set_size(INT_S16 new_width, INT_S16 new_height);
+  // set_size for a size read from a file: false, with the image unchanged, when memory is short or the
+  // image is size-locked at another size, where set_size would end the program or keep its size.
+  bool set_size_from_file(INT_S16 new_width, INT_S16 new_height);
   void set_clip(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2);
   void intersect_clip(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2);
   void extend_dirty_area(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2);

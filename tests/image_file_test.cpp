@@ -10,6 +10,13 @@
 
 #include <zlib.h>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <fstream>
+#endif
+
 #include "data_file.h"
 #include "folder.h"
 #include "image.h"
@@ -364,6 +371,46 @@ TEST_F(ImageFileTest, BadJpegsFailWithoutEndingTheProgram) {
   write_whole_file(path + "large.jpg", huge);
   EXPECT_FALSE(load(&target, "large.jpg", 1));
   expect_marker(target);
+}
+
+// Whether the address space can be limited here (not on Windows, not under AddressSanitizer).
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELK_TEST_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define VELK_TEST_ADDRESS_SANITIZER 1
+#endif
+
+TEST_F(ImageFileTest, PicturesTooLargeForTheMemoryLeftAreRefused) {
+#if defined(_WIN32) || defined(VELK_TEST_ADDRESS_SANITIZER)
+  GTEST_SKIP() << "needs a limited address space (POSIX without AddressSanitizer)";
+#else
+  {
+    IMAGE big(4000, 4000);
+    ASSERT_TRUE(save(&big, "big.png", 0));
+    ASSERT_TRUE(save(&big, "big.jpg", 1, 50));
+  }
+  IMAGE target;
+  make_marker(&target);
+  // Leave about 40 MB of address space: a 4000 x 4000 picture needs 64 MB of pixels.
+  long pages = 0;
+  std::ifstream("/proc/self/statm") >> pages;
+  ASSERT_GT(pages, 0);
+  rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
+  rlimit limited = saved;
+  limited.rlim_cur = (rlim_t)pages * (rlim_t)sysconf(_SC_PAGESIZE) + (rlim_t)40 * 1024 * 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_AS, &limited), 0);
+  bool png_loaded = load(&target, "big.png", 0);
+  bool jpeg_loaded = load(&target, "big.jpg", 1);
+  setrlimit(RLIMIT_AS, &saved);
+  // The readers fail instead of ending the program, and the image stays as it was.
+  EXPECT_FALSE(png_loaded);
+  EXPECT_FALSE(jpeg_loaded);
+  expect_marker(target);
+#endif
 }
 
 // ---------------------------------------------------------------------------------------------------
