@@ -3,6 +3,7 @@
 // around the buffer size), a splash block, and clear failures for damaged data that leave no copy.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -92,8 +93,8 @@ struct ATTACHED_FIXTURE {
   }
 
   std::vector<INT_U8> expected_copy() const {
-    std::vector<INT_U8> bytes = {0};  // the byte-order byte of the copy
-    bytes.insert(bytes.end(), package.begin(), package.end());
+    std::vector<INT_U8> bytes(package.size() + 1, 0);  // the byte-order byte of the copy, then the body
+    std::copy(package.begin(), package.end(), bytes.begin() + 1);
     return bytes;
   }
   std::string copy_path() const { return out + SEPARATOR + "installer.pkg"; }

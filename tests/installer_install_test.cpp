@@ -237,6 +237,7 @@ TEST(InstallerInstall, DestinationThatCannotBeMadeStopsTheInstallation) {
   ASSERT_TRUE(database);
   ASSERT_TRUE(write_whole_file(scratch.root + "blocker", text_bytes("a file, not a folder")));
   std::strcpy(database->installations[0].default_path, "$SCRATCH/blocker/dest");
+  std::strcpy(database->installations[0].uninstaller_name, "Velk Blocked App");
   EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
   EXPECT_TRUE(install_stopped());
   // Nothing went anywhere else: no log, no files beside the blocker.
@@ -245,7 +246,7 @@ TEST(InstallerInstall, DestinationThatCannotBeMadeStopsTheInstallation) {
   application.set("$APP");
   EXPECT_FALSE(std::filesystem::exists(std::string(application.path) + SEPARATOR + "install_log.txt"));
   char display[256], uninstall[256];
-  EXPECT_FALSE(read_uninstall_entry("Velk Test App", display, uninstall, sizeof display));
+  EXPECT_FALSE(read_uninstall_entry("Velk Blocked App", display, uninstall, sizeof display));
 }
 
 TEST(InstallerInstall, ReadInstallLogComparesTheLoggedLocation) {
