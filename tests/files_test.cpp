@@ -2,6 +2,8 @@
 // file information, directory scans, system folders and drive roots.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -246,12 +248,24 @@ TEST(Files, DriveRoots) {
   FOLDER past;
   EXPECT_FALSE(past.set_to_drive_root(static_cast<INT_S16>(get_drive_count())));
 #ifdef _WIN32
-  // Floppy drives come last; every root is a letter, a colon and a backslash.
-  std::string root0 = get_drive_root_text(0);
-  EXPECT_EQ(3u, root0.size());
-  EXPECT_EQ(":\\", root0.substr(1));
-  if (get_drive_count() > 1) {
-    EXPECT_NE('A', root0[0]);
+  // Every root is a letter, a colon and a backslash; the floppy drives A and B come last, in that order,
+  // after the others in letter order (the Wine runner gives its prefix both).
+  std::string order;
+  for (INT_S16 i = 0; i < get_drive_count(); i++) {
+    std::string root = get_drive_root_text(i);
+    ASSERT_EQ(3u, root.size());
+    EXPECT_EQ(":\\", root.substr(1));
+    order += static_cast<char>(toupper(static_cast<unsigned char>(root[0])));
+  }
+  std::string others, floppies;
+  for (char letter : order) (letter == 'A' || letter == 'B' ? floppies : others) += letter;
+  std::sort(others.begin(), others.end());
+  std::sort(floppies.begin(), floppies.end());
+  EXPECT_EQ(others + floppies, order);
+  if (!others.empty()) {
+    FOLDER first;
+    ASSERT_TRUE(first.set("$ROOT0"));
+    EXPECT_EQ(others[0], toupper(static_cast<unsigned char>(first.path[0])));
   }
 #else
   EXPECT_EQ(1, get_drive_count());

@@ -3,6 +3,7 @@
 // expand_path_text.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -271,6 +272,34 @@ TEST_F(Folders, PortableTexts) {
   EXPECT_STREQ("$APPDATA", text);
   reset_base_path();
 }
+
+#ifdef _WIN32
+// A folder on floppy drive A is written from its drive's root by that drive's number, which counts the
+// floppy drives after the others, and reads back to the same folder.
+TEST_F(Folders, FloppyDriveFoldersUseTheirDriveNumber) {
+  INT_S16 floppy = -1;
+  for (INT_S16 i = 0; i < get_drive_count(); i++)
+    if (toupper(static_cast<unsigned char>(get_drive_root_text(i)[0])) == 'A') floppy = i;
+  if (floppy < 0) GTEST_SKIP() << "no drive A";
+  FOLDER root;
+  ASSERT_TRUE(root.set_to_drive_root(floppy));
+  FOLDER folder = root;
+  if (!folder.enter("velk-floppy", true)) GTEST_SKIP() << "drive A cannot be written";
+  EXPECT_EQ(floppy, get_drive_index(&folder));
+  char text[FOLDER_PATH_SIZE];
+  folder.to_variable_text(text);
+  std::string expected = "$ROOT" + std::to_string(floppy) + "/velk-floppy";
+  EXPECT_EQ(expected, text);
+  FOLDER back;
+  EXPECT_TRUE(back.set(text));
+  EXPECT_STREQ("A:\\velk-floppy", back.path);
+  // Described from a folder on another drive, it keeps the drive text.
+  FOLDER program;
+  program.to_here_text(&folder, text);
+  EXPECT_EQ(expected, text);
+  EXPECT_TRUE(remove_folder(&root, "velk-floppy", 0));
+}
+#endif
 
 TEST_F(Folders, StoredForm) {
   FOLDER base = folder_at(home);

@@ -29,6 +29,11 @@ if [[ $first == pid* ]]; then xvfb_pid=${first#pid }; read -r display <&3; else 
 export DISPLAY=":$display"
 
 wineboot -i >/dev/null 2>&1
+# Floppy drives A: and B: (folders of the scratch), so that the tests meet the drive order that lists
+# floppy drives last.
+mkdir -p "$scratch/floppy-a" "$scratch/floppy-b"
+ln -sfn "$scratch/floppy-a" "$WINEPREFIX/dosdevices/a:"
+ln -sfn "$scratch/floppy-b" "$WINEPREFIX/dosdevices/b:"
 # Unmanaged windows: without a window manager every hide or close of a managed window waits 2 s.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
 wineserver -w
