@@ -303,3 +303,16 @@ TEST(Random, ActivityIsTheLaterOfKeyboardAndMouse) {
   KEYBOARD_HANDLER::last_input_time = keys;
   MOUSE_HANDLER::last_event_time = mouse;
 }
+
+TEST(Random, RangesScaleTheDrawByItsUpperBits) {
+  random_seed(0x12345u << 10);
+  for (int i = 0; i < 50; ++i) {
+    RANDOM ahead = global_random();  // the same state: its next draw is the one the helpers take
+    INT_U64 r = ahead.next();
+    EXPECT_EQ(random_range(10, 1000), static_cast<INT_S32>(10 + ((r * 2 * 990) >> 32)));
+    r = ahead.next();
+    EXPECT_EQ(random_below(7), static_cast<INT_S32>((r * 2 * 7) >> 32));
+    r = ahead.next();
+    EXPECT_DOUBLE_EQ(random_double(3.0), (r ? r - 1 : 0) * 3.0 / 2147483647.0);
+  }
+}
