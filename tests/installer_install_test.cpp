@@ -11,6 +11,7 @@
 #include <string>
 
 #include "installer_test_support.h"
+#include "page_manager.h"
 #include "registry.h"
 
 #ifdef _WIN32
@@ -329,3 +330,69 @@ TEST(InstallerProgram, OneShotModesEndWithTheirExitStatus) {
   EXPECT_NE(read_text(output).find("Second file was not supplied\n"), std::string::npos);
 }
 #endif
+
+namespace {
+WM_CONFIRM* pressed_box = nullptr;
+INT_S32 pressed_result = 0, pressed_value = 0;
+void record_press(WM_CONFIRM* box, INT_S32 result, INT_S32 value) {
+  pressed_box = box;
+  pressed_result = result;
+  pressed_value = value;
+}
+}  // namespace
+
+TEST(InstallerInstall, CopyErrorBoxAsksWithTheLanguagesTexts) {
+  INSTALLER_SCRATCH scratch("install-box");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  EXPECT_EQ(open_copy_error_box(database.get(), record_press), nullptr);  // no page manager, no box
+
+  WM_PAGE_MANAGER manager(1, -1);
+  database->stage = STAGE_INSTALLING;
+  database->ERROR.can_drag = 0;
+  database->icons[DATABASE::yes_icon].set_size(4, 3);
+  WM_CONFIRM* box = open_copy_error_box(database.get(), record_press);
+  ASSERT_NE(box, nullptr);
+  ASSERT_EQ(manager.get_root()->top_level.size(), 1u);
+  EXPECT_EQ(manager.get_root()->top_level[0], box);
+  EXPECT_STREQ(box->title.text, "Copy error");
+  EXPECT_STREQ(box->buttons[0].text.text, "Yes");
+  EXPECT_STREQ(box->buttons[1].text.text, "No");
+  EXPECT_EQ(box->width, 400);
+  EXPECT_EQ(box->height, 300);
+  EXPECT_EQ(box->can_drag, 0);
+  EXPECT_EQ(box->buttons[0].image.width, 4);  // the skin's yes icon
+  EXPECT_LT(box->buttons[1].image.width, 1);  // no icon: none
+  ASSERT_EQ(box->text_window.lines.size(), 2u);  // the message, split at its line end
+  EXPECT_EQ(box->text_window.lines[0].text, "A file could not be installed.");
+  EXPECT_EQ(box->text_window.lines[1].colour, box->text_colour);
+  EXPECT_EQ(box->text_window.first_line, 0);
+  box->press(0);
+  EXPECT_EQ(pressed_box, box);
+  EXPECT_EQ(pressed_result, COPY_ERROR_YES_RESULT);
+  EXPECT_EQ(pressed_value, 0);
+  box->press(1);
+  EXPECT_EQ(pressed_result, COPY_ERROR_NO_RESULT);
+  EXPECT_EQ(pressed_value, STAGE_OPTIONS);  // the stage before installing
+}
+
+TEST(InstallerInstall, IndexFileKeepsTheWholeDatabase) {
+  INSTALLER_SCRATCH scratch("install-index");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  EXPECT_FALSE(database->load_index());  // none yet
+  ASSERT_TRUE(database->save_index());
+  std::unique_ptr<DATABASE> copy(new DATABASE());
+  copy->data_folder = database->data_folder;
+  ASSERT_TRUE(copy->load_index());
+  ASSERT_EQ(copy->installation_count, 1);
+  EXPECT_EQ(copy->installations[0].file_count, 5);
+  EXPECT_STREQ(copy->installations[0].uninstaller_name, "Velk Test App");
+  EXPECT_STREQ(copy->languages[0].name, "English");
+  std::vector<INT_U8> bytes = read_whole_file(scratch.package + "installer.idx");
+  ASSERT_FALSE(bytes.empty());
+  EXPECT_EQ(bytes[0], 0);  // the byte-order byte
+  bytes.resize(bytes.size() / 3);
+  ASSERT_TRUE(write_whole_file(scratch.package + "installer.idx", bytes));
+  EXPECT_FALSE(copy->load_index());
+}
