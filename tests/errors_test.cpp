@@ -203,3 +203,59 @@ TEST(DebugLog, ReportsAFileThatCannotBeOpened) {
   EXPECT_EQ(box_captions[0], "Warning");
   EXPECT_EQ(box_texts[0], "WARNING: 0002:\nUnable to open debug file " + name);
 }
+
+// The texts are the system's own, misspellings included: the rows that carry one stay as they are.
+TEST(ErrorTables, KeepTheirTextsLetterForLetter) {
+  auto row = [](const ERROR_TABLE_ROW* table, INT_U32 code) -> const ERROR_TABLE_ROW* {
+    for (const ERROR_TABLE_ROW* r = table; r->code != ERROR_TABLE_END; ++r)
+      if (r->code == code) return r;
+    return nullptr;
+  };
+  struct EXPECTED {
+    INT_U32 code;
+    INT_U32 append;
+    const char* message;
+    const char* detail;
+  };
+  const EXPECTED errors[] = {
+      {0x000A, 0, "Receive buffer ssize supplied to TCPIP::TCPIP() was invalid", nullptr},
+      {0x0012, 0, "The desktop colour depth is not supported",
+       "The current destop or display is in an unsupported colour mode, change the number of colours and try "
+       "again"},
+      {0x0013, 1, "Unable to open the window",
+       "Check that your graphics card supports the requested mode and if you have changed your disply setting "
+       "return them back to defaults"},
+      {0x002A, 1, "No PCX palatte found in file", nullptr},
+      {0x0030, 0, "Invalid number of stars specified for starfeild", nullptr},
+      {0x0031, 0, "Invalid starfield dimentions specifed", nullptr},
+      {0x0040, 1, "Invalid argument format for command line option:", "Check command line options specified"},
+      {0x0070, 0, "Srollbar slew values are invalid", nullptr},
+      {0x0073, 0, "Scrollbar slew variable is of the wrong type",
+       "Scrollbar slew varible in not an integer based parameter, must be a INT_S8_TYPE, INT_TYPE, INT_S16_TYPE "
+       "or INT_S32_TYPE"},
+      {0x1010, 0, "Unable to open dungeon amp config file", "Check filename and path are correct"},
+      {0x1020, 1, "Unable to allocate dynamic memory for table ",
+       "Dynamic memory failed to allocate, this is normally due to a lack of free system memory"},
+      {0x1023, 1, "Invalid race entry found in ", nullptr},
+  };
+  for (const EXPECTED& expected : errors) {
+    const ERROR_TABLE_ROW* found = row(error_table, expected.code);
+    ASSERT_NE(found, nullptr) << expected.code;
+    EXPECT_EQ(found->append, expected.append) << expected.code;
+    EXPECT_STREQ(found->message, expected.message);
+    EXPECT_STREQ(found->detail, expected.detail);
+  }
+  const ERROR_TABLE_ROW* colours = row(warning_table, 0x0010);
+  ASSERT_NE(colours, nullptr);
+  EXPECT_STREQ(colours->message, "Too many colour for a 256 Palette");
+  EXPECT_STREQ(colours->detail,
+               "There were more that 256 colours when tring to save an image, all unsaved colours have been "
+               "defaulted to palette entry 0");
+  EXPECT_STREQ(row(warning_table, 0x0020)->message, "Scrollbar dimentions are invalid");
+
+  EXPECT_STREQ(data_error_text(0x1006, "p.pkg"), "Error: Unable to open the package file p.pkg in write mode");
+  EXPECT_STREQ(data_error_text(0x1000, "ignored"),
+               "Error: Colour darkening percentage was over 100% or less than -100% which makes no sense.");
+  EXPECT_STREQ(data_error_text(0x0100, "key"),
+               "Warning: The requested entry was not found in the config file (key).");
+}
