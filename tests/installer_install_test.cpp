@@ -19,6 +19,8 @@
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+// The Windows headers' ERROR macro would hide the database's ERROR placement.
+#undef ERROR
 #endif
 
 namespace {
