@@ -3,9 +3,12 @@
 // close callback. Linux starts its own Xvfb; Windows runs under Wine's display.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "host.h"
 #include "image.h"
@@ -398,6 +401,210 @@ TEST_F(WIN32_WINDOW_TEST, CloseRequestAsksTheCallback) {
   ASSERT_TRUE(pump_until([] { return close_asks == 2; }));
   EXPECT_EQ(quit_flag, 1);
   EXPECT_NE(FindWindowA("main", "Close"), nullptr);  // the window itself stays
+}
+
+// The X display behind Wine, reached from the test through the X tools themselves: Wine starts Unix
+// programs from CreateProcess. Each step is a shell script whose last act writes its result file; the
+// test pumps its messages while it waits, so the window keeps answering.
+struct WINE_DISPLAY_TEST : WIN32_WINDOW_TEST {
+  std::string scratch;
+
+  // The Unix name of a Windows path (Wine's own translation); "" outside Wine.
+  static std::string unix_name(const std::string& path) {
+    typedef char*(CDECL * TO_UNIX)(LPCWSTR);
+    TO_UNIX to_unix = (TO_UNIX)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+    if (!to_unix) return std::string();
+    WCHAR wide[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) return std::string();
+    char* name = to_unix(wide);
+    if (!name) return std::string();
+    std::string result = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+  }
+
+  void SetUp() override {
+    if (unix_name("C:\\").empty()) GTEST_SKIP() << "not running under Wine: no X display to read back";
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !display[0]) GTEST_SKIP() << "no X display";
+    scratch = make_scratch_folder("wine_display");
+  }
+
+  // The X tools the checks use: true when present; under CI a missing tool fails.
+  bool tools_present() {
+    std::string answer;
+    if (!run_script("tools",
+                    "for t in xdotool xwd /usr/bin/convert; do command -v $t >/dev/null || { echo missing $t; "
+                    "exit; }; done; echo ok",
+                    &answer)) {
+      ADD_FAILURE() << "the shell did not run";
+      return false;
+    }
+    if (answer.compare(0, 2, "ok") == 0) return true;
+    if (std::getenv("CI") && std::string(std::getenv("CI")) == "true") ADD_FAILURE() << answer << " under CI";
+    else std::printf("%s: skipped\n", answer.c_str());
+    return false;
+  }
+
+  // Runs the script under /bin/sh with $OUT naming its result file, pumping messages until the result
+  // is there (bounded); the result's text goes to answer.
+  bool run_script(const std::string& name, const std::string& body, std::string* answer) {
+    std::string script = scratch + name + ".sh", result = scratch + name + ".out";
+    std::remove(result.c_str());
+    std::string unix_result = unix_name(result);
+    std::string text = "OUT='" + unix_result + "'\n( " + body + " ) > \"$OUT.part\" 2>&1\nmv \"$OUT.part\" \"$OUT\"\n";
+    if (!write_whole_file(script, std::vector<INT_U8>(text.begin(), text.end()))) return false;
+    std::string command = "/bin/sh " + unix_name(script);
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process;
+    ZeroMemory(&process, sizeof(process));
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back(0);
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+      return false;
+    if (process.hProcess) CloseHandle(process.hProcess);
+    if (process.hThread) CloseHandle(process.hThread);
+    set_idle_wait(10);
+    for (int i = 0; i < 3000; i++) {
+      if (GetFileAttributesA(result.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        std::vector<INT_U8> bytes = read_whole_file(result);
+        answer->assign(bytes.begin(), bytes.end());
+        return true;
+      }
+      pump_messages();
+    }
+    return false;
+  }
+
+  // Opens the window at a corner of the display, away from the centred windows of other programs,
+  // on top and with the keyboard focus.
+  void open_in_corner(const char* title, INT_S16 width, INT_S16 height) {
+    open(title, width, height);
+    if (!window) return;
+    RECT outer;
+    GetWindowRect(window, &outer);
+    SetWindowPos(window, HWND_TOPMOST, 8, 8, outer.right - outer.left, outer.bottom - outer.top, 0);
+    SetForegroundWindow(window);
+    SetFocus(window);
+    for (int i = 0; i < 5; i++) pump_messages();
+  }
+
+  // The client area's top-left corner on the screen, and its place inside the window's X window.
+  POINT client_on_screen() {
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    return origin;
+  }
+  POINT client_in_window() {
+    POINT origin = client_on_screen();
+    RECT outer;
+    GetWindowRect(window, &outer);
+    POINT inside = {origin.x - outer.left, origin.y - outer.top};
+    return inside;
+  }
+};
+
+// A binary PPM ("P6", 8 bits, comments allowed in its header) read into 0xRRGGBB values.
+static bool read_ppm(const std::vector<INT_U8>& bytes, int* width, int* height, std::vector<INT_U32>* pixels) {
+  size_t at = 0;
+  long fields[4] = {0, 0, 0, 0};  // magic number, width, height, largest value
+  for (int field = 0; field < 4; field++) {
+    while (at < bytes.size() && (std::isspace(bytes[at]) || bytes[at] == '#')) {
+      if (bytes[at] == '#')
+        while (at < bytes.size() && bytes[at] != '\n') at++;
+      else
+        at++;
+    }
+    if (field == 0) {
+      if (at + 2 > bytes.size() || bytes[at] != 'P' || bytes[at + 1] != '6') return false;
+      at += 2;
+      continue;
+    }
+    while (at < bytes.size() && std::isdigit(bytes[at])) fields[field] = fields[field] * 10 + (bytes[at++] - '0');
+  }
+  at++;  // the one white-space byte before the samples
+  *width = (int)fields[1];
+  *height = (int)fields[2];
+  if (fields[3] != 255 || *width < 1 || *height < 1 || bytes.size() < at + (size_t)*width * *height * 3) return false;
+  pixels->resize((size_t)*width * *height);
+  for (size_t i = 0; i < pixels->size(); i++, at += 3)
+    (*pixels)[i] = ((INT_U32)bytes[at] << 16) | ((INT_U32)bytes[at + 1] << 8) | bytes[at + 2];
+  return true;
+}
+
+// One window for every check, opened before any Unix program runs: Wine (8.0) may lose its display
+// configuration for the windows a process creates after it has started one.
+TEST_F(WINE_DISPLAY_TEST, PresentedPixelsAndRealInputOnTheXDisplay) {
+  open_in_corner("Velk display", 200, 150);
+  RECT client_area;
+  GetClientRect(window, &client_area);
+  ASSERT_EQ(client_area.right, 200);
+  ASSERT_EQ(client_area.bottom, 150);
+  if (!tools_present()) return;
+
+  // The presented image, read back from the X server.
+  paint_known_image();
+  present_frame(0);
+  GdiFlush();
+  std::string answer;
+  ASSERT_TRUE(run_script("capture",
+                         "id=$(xdotool search --name '^Velk display$' | head -n 1); "
+                         "xwd -silent -id \"$id\" | /usr/bin/convert xwd:- -depth 8 ppm:\"$OUT.ppm\" && echo ok",
+                         &answer));
+  ASSERT_EQ(answer.compare(0, 2, "ok"), 0) << answer;
+  int width = 0, height = 0;
+  std::vector<INT_U32> pixels;
+  std::vector<INT_U8> picture = read_whole_file(scratch + "capture.out.ppm");
+  ASSERT_TRUE(read_ppm(picture, &width, &height, &pixels))
+      << picture.size() << " bytes: " << std::string(picture.begin(), picture.begin() + (picture.size() < 20 ? picture.size() : 20));
+  POINT at = client_in_window();
+  ASSERT_GE(width, at.x + 200);
+  ASSERT_GE(height, at.y + 150);
+  auto pixel = [&](int x, int y) { return pixels[(size_t)(at.y + y) * width + at.x + x]; };
+  EXPECT_EQ(pixel(0, 0), 0xFF0000u);
+  EXPECT_EQ(pixel(99, 149), 0xFF0000u);
+  EXPECT_EQ(pixel(100, 0), 0x0000FFu);
+  EXPECT_EQ(pixel(199, 149), 0x0000FFu);
+  EXPECT_EQ(pixel(10, 10), 0x00FF00u);
+
+  // Real input from the X server: the pointer moves into the client area and the left button goes down.
+  KEYBOARD_HANDLER keyboard;
+  keyboard.set_buffer_size(10);
+  keyboard.set_buffer_size(10);
+  keyboard.read_key();
+  MOUSE_HANDLER::held_buttons = 0;
+  MOUSE_HANDLER::wheel_notches = MOUSE_HANDLER::wheel_remainder = 0;
+  POINT client = client_on_screen();
+  std::string move = "xdotool mousemove " + std::to_string(client.x + 40) + " " + std::to_string(client.y + 50) +
+                     " && sleep 0.2 && xdotool mousedown 1 && echo ok";
+  ASSERT_TRUE(run_script("press", move, &answer));
+  ASSERT_EQ(answer.compare(0, 2, "ok"), 0) << answer;
+  ASSERT_TRUE(pump_until([] { return (MOUSE_HANDLER::held_buttons & 1) != 0; }));
+  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 40);
+  EXPECT_EQ(MOUSE_HANDLER::pointer_y, 50);
+
+  // Release, one wheel notch away from the user.
+  ASSERT_TRUE(run_script("release", "xdotool mouseup 1 && xdotool click 4 && echo ok", &answer));
+  ASSERT_EQ(answer.compare(0, 2, "ok"), 0) << answer;
+  ASSERT_TRUE(pump_until([] { return MOUSE_HANDLER::held_buttons == 0 && MOUSE_HANDLER::wheel_notches != 0; }));
+  EXPECT_EQ(MOUSE_HANDLER::wheel_notches, 1);
+
+  // Typed keys: letters, Control+C, Enter.
+  SetForegroundWindow(window);
+  SetFocus(window);
+  ASSERT_TRUE(run_script("keys",
+                         "id=$(xdotool search --name '^Velk display$' | head -n 1); xdotool windowfocus \"$id\"; "
+                         "xdotool key a b ctrl+c Return && echo ok",
+                         &answer));
+  ASSERT_EQ(answer.compare(0, 2, "ok"), 0) << answer;
+  ASSERT_TRUE(pump_until([] { return KEYBOARD_HANDLER::queue_last >= 3; }));
+  EXPECT_EQ(keyboard.read_char(), 'a');
+  EXPECT_EQ(keyboard.read_char(), 'b');
+  EXPECT_EQ(keyboard.read_char(), 'c');  // Control+C types the letter
+  EXPECT_EQ(keyboard.read_char(), '\n');
+  EXPECT_EQ(keyboard.read_key(), VK_RETURN);
 }
 
 TEST_F(WIN32_WINDOW_TEST, PointerShapesAndJoystick) {
