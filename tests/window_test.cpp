@@ -283,6 +283,39 @@ TEST_F(X_SERVER_TEST, CloseRequestAsksTheCallback) {
   EXPECT_EQ(has_main_window(), 1);
 }
 
+// Input through the X server's test extension, as a user's devices would make it (no synthetic events):
+// the pointer enters and presses, the wheel turns, keys type with the server's own modifier state.
+TEST_F(X_SERVER_TEST, RealInputFromTheServerReachesTheState) {
+  REQUIRE_TOOL("xdotool");
+  ASSERT_EQ(open_graphics_window("Real input", 160, 120, 0, 0), 1);
+  XSync(x_display, False);
+  KEYBOARD_HANDLER keyboard;
+  keyboard.set_buffer_size(10);
+  keyboard.set_buffer_size(10);
+  keyboard.read_key();
+  MOUSE_HANDLER::held_buttons = 0;
+  MOUSE_HANDLER::wheel_notches = MOUSE_HANDLER::wheel_remainder = 0;
+  std::string window = std::to_string((unsigned long)x_window);
+
+  ASSERT_EQ(run_command("xdotool mousemove --sync --window " + window + " 40 50 mousedown 1"), 0);
+  ASSERT_TRUE(pump_until([] { return (MOUSE_HANDLER::held_buttons & 1) != 0; }));
+  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 40);
+  EXPECT_EQ(MOUSE_HANDLER::pointer_y, 50);
+  ASSERT_EQ(run_command("xdotool mouseup 1 click 4"), 0);
+  ASSERT_TRUE(pump_until([] { return MOUSE_HANDLER::held_buttons == 0 && MOUSE_HANDLER::wheel_notches != 0; }));
+  EXPECT_EQ(MOUSE_HANDLER::wheel_notches, 1);
+
+  // Without a window manager the keyboard follows the pointer, which is inside the window.
+  ASSERT_EQ(run_command("xdotool key a shift+b ctrl+c ctrl+Return"), 0);
+  ASSERT_TRUE(pump_until([] { return KEYBOARD_HANDLER::queue_last >= 3; }));
+  EXPECT_EQ(keyboard.read_char(), 'a');
+  EXPECT_EQ(keyboard.read_char(), 'B');
+  EXPECT_EQ(keyboard.read_char(), 'c');   // Control+C types the letter
+  EXPECT_EQ(keyboard.read_char(), '\n');  // Control+Enter stays a line feed
+  EXPECT_EQ(keyboard.read_key(), VKEY_RETURN);
+  EXPECT_FALSE(keyboard.is_key_down(VKEY_CONTROL));  // every key was released again
+}
+
 TEST_F(X_SERVER_TEST, PointerShapes) {
   EXPECT_EQ(set_mouse_cursor(1, 0), 0);  // no window yet
   ASSERT_EQ(open_graphics_window("Pointer", 100, 100, 0, 0), 1);
