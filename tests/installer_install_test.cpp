@@ -333,6 +333,29 @@ TEST(InstallerProgram, OneShotModesEndWithTheirExitStatus) {
 }
 #endif
 
+#ifndef _WIN32
+TEST(InstallerInstall, LongLogLinesAreWrittenWhole) {
+  INSTALLER_SCRATCH scratch("install-long");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  // The install location is a named folder more than 1,000 characters deep.
+  std::string deep = scratch.root + "deep";
+  for (char c : std::string("abcd")) deep += "/" + std::string(250, c);
+  std::filesystem::create_directories(deep);
+  FOLDER folder;
+  ASSERT_TRUE(folder.set_if_folder(deep.c_str()));
+  set_named_path("$DEEP", &folder);
+  std::strcpy(database->installations[0].default_path, "$DEEP");
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  std::string line = "Installed \"" + deep + "/readme.txt\"";
+  ASSERT_GT(line.size(), 1023u);
+  std::vector<std::string> log = read_lines(deep + "/install_log.txt");
+  ASSERT_GT(log.size(), 10u);
+  EXPECT_EQ(log[10], line);
+  EXPECT_EQ(read_whole_file(deep + "/readme.txt"), read_whole_file(scratch.source + "files/readme.txt"));
+}
+#endif
+
 namespace {
 WM_CONFIRM* pressed_box = nullptr;
 INT_S32 pressed_result = 0, pressed_value = 0;

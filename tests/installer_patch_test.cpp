@@ -153,3 +153,21 @@ TEST(InstallerPatch, ChangedInstallationSettingsCannotBePatched) {
   EXPECT_NE(text.find("\t<INSTALLATION name=\"Test App\""), std::string::npos);
   EXPECT_EQ(text.find("</INSTALLER>"), std::string::npos);
 }
+
+TEST(InstallerPatch, LongEscapedLinesAreWrittenWhole) {
+  TWO_PACKAGES packages("patch-long");
+  ASSERT_TRUE(packages.built);
+  std::string folder(60, '&'), name = std::string(60, '&') + ".txt";
+  packages.scratch.add_file(folder + "/" + name, text_bytes("long\n"));
+  ASSERT_TRUE(packages.scratch.build("second.pkg"));
+  EXPECT_EQ(create_patch_description(packages.argument().c_str()), EXIT_JOB_DONE);
+  std::string amps(300, ' ');
+  amps.clear();
+  for (int i = 0; i < 60; i++) amps += "&amp;";
+  std::string line = file_element(amps + ".txt", amps);
+  line.pop_back();  // read_lines drops the line end
+  ASSERT_GT(line.size(), 1023u);
+  bool found = false;
+  for (const std::string& text : read_lines(packages.patch())) found = found || text == line;
+  EXPECT_TRUE(found);
+}
