@@ -246,6 +246,7 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
   if (splash_window) *splash_window = splash_opened;
   WM_PROGRESS_BAR* bar = nullptr;
   DATA_FILE* copy = nullptr;
+  bool copy_created = false;  // only a copy made here is ever deleted
   INT_U8* input = nullptr;
   INT_U8* output = nullptr;
   INT_U32 input_size = chunk;
@@ -267,6 +268,7 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
       failure = "the temporary folder cannot be made";
     if (failure.empty()) {
       copy = open_data_file(&target, PACKAGE_FILE_NAME, FILE_MODE_WRITE, BYTE_ORDER_HEADER, false);
+      copy_created = copy != nullptr;
       if (!copy) failure = std::string("\"") + target.path + "/installer.pkg\" cannot be created";
     }
     if (failure.empty()) {
@@ -342,7 +344,7 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
   if (failure.empty() && bar) {
     database->data_folder = target;
     database->attached_package = 1;
-  } else if (bar && failure.find("cannot be created") == std::string::npos) {
+  } else if (copy_created) {
     delete_file(&target, PACKAGE_FILE_NAME);  // never leave a damaged copy behind
   }
   delete[] output;
