@@ -42,10 +42,12 @@ void shell_open_file(FOLDER* folder, const char* name) {
     char base[FOLDER_PATH_SIZE];
     snprintf(base, sizeof(base), "%s", folder->path);
     size_t length = strlen(base);
-    if (length > 0 && base[length - 1] == '\\')
+    // A drive root keeps its backslash: "C:" alone would name the drive's current folder.
+    bool drive_root = length == 3 && base[1] == ':' && base[2] == '\\';
+    if (length > 0 && base[length - 1] == '\\' && !drive_root)
       base[length - 1] = 0;
     if (name)
-      written = snprintf(shell_path, sizeof(shell_path), "%s\\%s", base, name);
+      written = snprintf(shell_path, sizeof(shell_path), "%s%s%s", base, drive_root ? "" : "\\", name);
     else
       written = snprintf(shell_path, sizeof(shell_path), "%s", base);
   } else {
