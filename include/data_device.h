@@ -40,9 +40,9 @@ public:
   bool read_string(char* buffer, INT_S32 size);
   bool write_string(const char* text);
 
-  // Bytes left from the current position to the end (seeks there and back); readers of stored
-  // lengths check against it before allocating.
-  INT_U32 bytes_left();
+  // Bytes left from the current position to the end; readers of stored lengths check against it
+  // before allocating. The default seeks to the end and back; devices that know their size override it.
+  virtual INT_U32 bytes_left();
 };
 
 class DATA_DEVICE_CLIENT {
