@@ -12,6 +12,7 @@
 
 #include "installer_test_support.h"
 #include "page_manager.h"
+#include "files.h"
 #include "registry.h"
 
 #ifdef _WIN32
@@ -353,6 +354,61 @@ TEST(InstallerInstall, LongLogLinesAreWrittenWhole) {
   ASSERT_GT(log.size(), 10u);
   EXPECT_EQ(log[10], line);
   EXPECT_EQ(read_whole_file(deep + "/readme.txt"), read_whole_file(scratch.source + "files/readme.txt"));
+}
+#endif
+
+#ifdef _WIN32
+// The path-variable text of a folder from its drive root, which another process resolves the same way.
+std::string root_text(const std::string& path) {
+  FOLDER folder;
+  std::string trimmed = path;
+  while (!trimmed.empty() && (trimmed.back() == '\\' || trimmed.back() == '/')) trimmed.pop_back();
+  if (!folder.set_if_folder(trimmed.c_str())) return std::string();
+  INT_S16 drive = get_drive_index(&folder);
+  std::string root = get_drive_root_text(drive);
+  std::string rest = std::string(folder.path).substr(root.size());
+  for (char& c : rest)
+    if (c == '\\') c = '/';
+  return "$ROOT" + std::to_string(drive) + "/" + rest;
+}
+
+// installer.exe itself in automatic mode: the files, the registry values and the shell links.
+TEST(InstallerProgram, AutomaticModeOfTheWindowsProgram) {
+  const char* binary_dir = std::getenv("VELK_BINARY_DIR");
+  if (!binary_dir) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  std::string installer = std::filesystem::absolute(std::string(binary_dir) + "/installer.exe").string();
+  ASSERT_TRUE(std::filesystem::exists(installer));
+  INSTALLER_SCRATCH scratch("program-win");
+  std::string description = read_text(scratch.source + "description.txt");
+  std::filesystem::create_directories(scratch.root + "dest");
+  description.replace(description.find("$SCRATCH/dest"), 13, root_text(scratch.root + "dest"));
+  description.replace(description.find("Velk Test App"), 13, "Velk Program App");
+  description.replace(description.find("Test Guide"), 10, "Program Guide");
+  description.replace(description.find("Test App;"), 9, "Program App;");
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  ASSERT_TRUE(scratch.build());
+  std::string output = scratch.root + "output.txt";
+  std::string command = "\"\"" + installer + "\" -x \"" + root_text(scratch.package) + "/installer.xml\" -a >\"" +
+                        output + "\" 2>&1\"";
+  EXPECT_EQ(std::system(command.c_str()), 0) << read_text(output);
+  EXPECT_NE(read_text(output).find("Done"), std::string::npos);
+  for (const std::string& file : scratch.files)
+    EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
+
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY_PATH "\\Velk Program App", 0, KEY_READ, &key),
+            ERROR_SUCCESS);
+  char value[512] = "";
+  DWORD type = 0, size = sizeof value;
+  ASSERT_EQ(RegQueryValueExA(key, "DisplayName", nullptr, &type, (BYTE*)value, &size), ERROR_SUCCESS);
+  EXPECT_STREQ(value, "Velk Program App");
+  size = sizeof value;
+  ASSERT_EQ(RegQueryValueExA(key, "UninstallString", nullptr, &type, (BYTE*)value, &size), ERROR_SUCCESS);
+  EXPECT_EQ(std::string(value), scratch.installed("bin/uninstall.sh"));
+  RegCloseKey(key);
+  EXPECT_EQ(link_target(special_folder(CSIDL_DESKTOPDIRECTORY) + "\\Program App.lnk"), scratch.installed("bin/run.sh"));
+  EXPECT_EQ(link_target(special_folder(CSIDL_PROGRAMS) + "\\Velk Test Group\\Program Guide.lnk"),
+            scratch.installed("docs/guide.txt"));
 }
 #endif
 
