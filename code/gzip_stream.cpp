@@ -193,7 +193,12 @@ GZ_FILE_STREAM* open_stream(const char* path, const char* mode, FILE* file) {
       file_mode[file_mode_length++] = *p;
     }
   }
+  // Gzip data are bytes: a stream opened by path never goes through a host's text translation.
   file_mode[file_mode_length] = 0;
+  if (!std::strchr(file_mode, 'b') && file_mode_length < 79) {
+    file_mode[file_mode_length++] = 'b';
+    file_mode[file_mode_length] = 0;
+  }
   if (s->mode == 0) {
     destroy(s);
     return nullptr;

@@ -282,3 +282,39 @@ TEST(GzipStream, WritingStreamsOnlySeekForwardWithZeros) {
   EXPECT_EQ(gzopen_file(nullptr, "r"), nullptr);
   EXPECT_EQ(gzfile_open(path.c_str(), "b"), nullptr);
 }
+
+TEST(GzipStream, StreamsOpenedByPathAreByteExact) {
+  std::string folder = make_scratch_folder("gzip-path");
+  // Made by the system's gzip and kept as bytes, so that every host reads the same input: a member with
+  // the original name and a second member joined to it. Its time field holds CR, LF and 0x1A, which a
+  // stream in a host's text mode would change or stop at.
+  static const INT_U8 joined[] = {
+      0x1f, 0x8b, 0x08, 0x08, 0x0d, 0x0a, 0x1a, 0x5e, 0x02, 0x03, 0x6e, 0x6f, 0x74, 0x65, 0x2e, 0x74, 0x78, 0x74, 0x00, 0xcb,
+      0xc9, 0xcc, 0x4b, 0x55, 0xc8, 0xcf, 0x4b, 0xe5, 0xe5, 0xca, 0x01, 0xb1, 0x4a, 0xca, 0xf3, 0xb9, 0xa4, 0x14, 0x52, 0xf3,
+      0x52, 0xb8, 0x00, 0xf0, 0xb4, 0x58, 0x6e, 0x19, 0x00, 0x00, 0x00, 0x1f, 0x8b, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x04,
+      0x03, 0x2b, 0x4e, 0x4d, 0xce, 0xcf, 0x4b, 0xe1, 0x02, 0x00, 0x7e, 0xc0, 0x0f, 0x06, 0x07, 0x00, 0x00, 0x00};
+  const std::string text = "line one\r\nline two\n\x1a end\nsecond\n";
+  ASSERT_TRUE(write_whole_file(folder + "joined.gz", std::vector<INT_U8>(joined, joined + sizeof joined)));
+  GZ_FILE_STREAM* reader = gzfile_open((folder + "joined.gz").c_str(), "r");
+  ASSERT_NE(reader, nullptr);
+  char out[100];
+  EXPECT_EQ(gzfile_read(reader, out, sizeof out), static_cast<INT_S32>(text.size()));
+  EXPECT_EQ(std::string(out, text.size()), text);
+  EXPECT_EQ(gzfile_close(reader), 0);
+
+  // Written by path with "w", the member gives zlib's own gzip reader the same bytes back (compressed
+  // noise holds every byte value).
+  std::vector<INT_U8> data = sample_bytes(20000);
+  std::string path = folder + "written.gz";
+  GZ_FILE_STREAM* writer = gzfile_open(path.c_str(), "w");
+  ASSERT_NE(writer, nullptr);
+  EXPECT_EQ(gzfile_write(writer, data.data(), static_cast<INT_U32>(data.size())), static_cast<INT_S32>(data.size()));
+  EXPECT_EQ(gzfile_close(writer), 0);
+  gzFile check = gzopen(path.c_str(), "rb");
+  ASSERT_NE(check, nullptr);
+  std::vector<INT_U8> back(data.size() + 1);
+  EXPECT_EQ(gzread(check, back.data(), static_cast<unsigned>(back.size())), static_cast<int>(data.size()));
+  back.resize(data.size());
+  EXPECT_EQ(back, data);
+  EXPECT_EQ(gzclose(check), Z_OK);
+}
