@@ -152,6 +152,13 @@ bool DATA_FILE::open(FOLDER* in_folder, const char* file_name, FILE_MODE file_mo
 
   FILE* stream = open_file(in_folder, file_name, stream_modes[file_mode]);
   if (!stream) return false;
+  // Some hosts open a folder for reading as if it were a file, which then reads as empty (or fails on
+  // every read): a folder is no data file.
+  FILE_INFO info;
+  if (file_mode == FILE_MODE_READ && get_file_info(in_folder, file_name, &info) && info.is_folder) {
+    close_file(stream);
+    return false;
+  }
 
   GZ_FILE_STREAM* gzip = nullptr;
   INT_U8 swap = 0;

@@ -59,7 +59,8 @@ public:
   DATA_FILE& operator=(const DATA_FILE&) = delete;
 
   // Opens into target (normally this object). False for a null or empty name, a null target, a bad mode,
-  // a stream or gzip stream that cannot be opened, and a compressed file asked for update.
+  // a stream or gzip stream that cannot be opened, a folder opened for reading, and a compressed file
+  // asked for update.
   bool open(FOLDER* folder, const char* name, FILE_MODE mode, INT_U8 order, DATA_FILE* target, bool compressed);
 
   INT_U32 tell() override;
