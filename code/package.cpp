@@ -114,6 +114,13 @@ PACKAGE::PACKAGE(FOLDER* folder, const char* name, bool create, INT_S32 size, bo
         close_file_after_failure();
         return;
       }
+      // Blocks are taken from the free list in turn: a list that loops or runs out of the file would
+      // hand out blocks still in use.
+      if (first_free_block != 0 && !chain_sound(first_free_block, last_free_block)) {
+        fail(0x1007, package_name, __LINE__);
+        close_file_after_failure();
+        return;
+      }
     }
   }
 
@@ -251,6 +258,20 @@ PACKAGE::~PACKAGE() {
 bool PACKAGE::block_fits(INT_U32 position) {
   return position >= PACKAGE_ROOT_POSITION &&
          static_cast<INT_U64>(position) + block_size + BLOCK_OVERHEAD <= static_cast<INT_U64>(file->get_size());
+}
+
+bool PACKAGE::chain_sound(INT_U32 first, INT_U32 last) {
+  // Blocks written here never overlap: a longer chain than the file can hold loops.
+  INT_U64 steps_left = static_cast<INT_U64>(file->get_size()) / (block_size + BLOCK_OVERHEAD) + 1;
+  for (INT_U32 position = first; steps_left > 0; --steps_left) {
+    INT_U32 next = 0;
+    if (!block_fits(position)) return false;
+    file->seek(static_cast<INT_S32>(position), false);
+    if (file->tell() != position || !file->read_u32(&next)) return false;
+    if (next == 0) return position == last;
+    position = next;
+  }
+  return false;
 }
 
 bool PACKAGE::read_entry_at(INT_U32 position, PACKAGE_ENTRY* out) {
@@ -524,6 +545,12 @@ bool PACKAGE::allocate_block(PACKAGE_ENTRY* entry, PACKAGE_BLOCK* block) {
 
 bool PACKAGE::release_blocks(PACKAGE_ENTRY* entry) {
   if (read_only || !file || entry->first_block == 0) return true;
+  // The chain joins the free list whole: one that loops or leaves the file would make the list hand
+  // out the same block twice.
+  if (!chain_sound(entry->first_block, entry->last_block)) {
+    fail(0x1007, package_name, __LINE__);
+    return false;
+  }
   if (last_free_block == 0) {
     first_free_block = entry->first_block;
   } else if (!link_block(last_free_block, entry->first_block)) {
@@ -663,7 +690,13 @@ bool PACKAGE::add_file(FOLDER* folder, const char* file_name, const char* entry_
     // A read that gives nothing ends the copy even when the source cannot tell its end.
     if (got == 0) break;
   }
+  // A source that fails to read part-way is not stored as if it had ended there.
+  bool source_failed = source->file && std::ferror(source->file);
   close_data_file(&source);
+  if (source_failed) {
+    fail(0x1007, file_name, __LINE__);
+    return false;
+  }
 
   // Everything written so far must reach the disk: a buffered write that fails shows only here.
   file->flush();

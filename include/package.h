@@ -132,6 +132,8 @@ private:
   // Reads the record at position into out after checking that it lies inside the file.
   bool read_entry_at(INT_U32 position, PACKAGE_ENTRY* out);
   bool block_fits(INT_U32 position);
+  // A chain of blocks from first that stays inside the file, ends, and ends at last.
+  bool chain_sound(INT_U32 first, INT_U32 last);
   bool store_entry(PACKAGE_ENTRY* entry);
   bool link_block(INT_U32 position, INT_U32 next);
   void fail(INT_U16 code, const char* argument, INT_S32 line);

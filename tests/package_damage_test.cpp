@@ -154,18 +154,41 @@ TEST(PackageDamage, LoopsAndPositionsOutsideTheFileAreReadErrors) {
   }
   EXPECT_EQ(read_whole_file(fixture.path + "loop.pkg"), bytes);
 
-  // Taking a block from a free list whose head names no block is refused, and so is the add.
+  // A free list that leaves the file, loops, or ends elsewhere than its stated tail would hand out
+  // blocks in use: the package opens for reading only. Replacing an entry whose chain loops is refused
+  // before the chain reaches the free list.
+  struct FREE_DAMAGE {
+    const char* what;
+    INT_U32 next;
+    INT_U32 last;
+  };
+  INT_U32 gamma_block = fixture.first_block(2);
+  for (const FREE_DAMAGE& damage : {FREE_DAMAGE{"next outside the file", size + 64, beta_block},
+                                    FREE_DAMAGE{"loops", beta_block, beta_block},
+                                    FREE_DAMAGE{"ends before its tail", 0, gamma_block}}) {
+    bytes = fixture.good;
+    put_u32(bytes, 18, beta_block);
+    put_u32(bytes, 22, damage.last);
+    put_u32(bytes, beta_block, damage.next);
+    ASSERT_TRUE(write_whole_file(fixture.path + "free.pkg", bytes));
+    for (bool loaded : {false, true}) {
+      PACKAGE package(&fixture.folder, "free.pkg", false, -1, loaded, false);
+      EXPECT_EQ(package.file, nullptr) << damage.what;
+      EXPECT_EQ(get_error_code(), 0x1007) << damage.what;
+    }
+    EXPECT_NE(PACKAGE(&fixture.folder, "free.pkg", false, -1, false, true).file, nullptr) << damage.what;
+    EXPECT_EQ(read_whole_file(fixture.path + "free.pkg"), bytes) << damage.what;
+  }
   bytes = fixture.good;
-  put_u32(bytes, 18, beta_block);
-  put_u32(bytes, 22, beta_block);
-  put_u32(bytes, beta_block, size + 64);  // the free block's next lies outside the file
-  ASSERT_TRUE(write_whole_file(fixture.path + "free.pkg", bytes));
+  put_u32(bytes, beta_block, beta_block);
+  ASSERT_TRUE(write_whole_file(fixture.path + "chain.pkg", bytes));
   {
-    PACKAGE package(&fixture.folder, "free.pkg", false, -1, false, false);
+    PACKAGE package(&fixture.folder, "chain.pkg", false, -1, false, false);
     ASSERT_NE(package.file, nullptr);
-    EXPECT_FALSE(package.add_file(&fixture.folder, "alpha", "new", false));
+    EXPECT_FALSE(package.add_file(&fixture.folder, "alpha", "beta.bin", true));
     EXPECT_EQ(get_error_code(), 0x1007);
   }
+  EXPECT_EQ(read_whole_file(fixture.path + "chain.pkg"), bytes);
 }
 
 TEST(PackageDamage, RandomByteChangesNeverCrashOrChangeTheFile) {

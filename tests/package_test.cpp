@@ -378,6 +378,11 @@ TEST(Package, FindExtractAndAddRules) {
   EXPECT_FALSE(package.add_file(&scratch.folder, "absent.bin", nullptr, false));
   EXPECT_EQ(get_error_code(), 0x100E);
   EXPECT_STREQ(data_error.argument, "absent.bin");
+  // A folder is no source, even where the host opens it like a file.
+  std::filesystem::create_directory(scratch.path + "folder");
+  EXPECT_FALSE(package.add_file(&scratch.folder, "folder", nullptr, false));
+  EXPECT_EQ(get_error_code(), 0x100E);
+  EXPECT_FALSE(package.find_entry("folder", &entry));
 
   // An existing entry without replace: false, nothing changed, the last error left alone.
   package.file->flush();
