@@ -298,6 +298,20 @@ void FOLDER::get_portable_text(char* out, FOLDER* here) {
     to_variable_text(out);
 }
 
+// Up one level for describing a folder: through the host when the parent exists, else by the path
+// text alone, so that a folder that does not exist (yet) is still described by its whole path rather
+// than taken for a drive root. False at a root.
+static bool go_up_for_text(FOLDER* folder) {
+  if (folder->go_up()) return true;
+  char* last = strrchr(folder->path, PATH_SEPARATOR);
+  if (!last || !last[1]) return false;
+  if (last == folder->path || (last == folder->path + 2 && folder->path[1] == ':'))
+    last[1] = 0;  // the root keeps its separator
+  else
+    *last = 0;
+  return true;
+}
+
 void FOLDER::to_variable_text(char* out) {
   static const char* const variables[] = {"$APP", "$SYSAPP", "$APPDATA", "$USERDATA", "$TEMP", "$FONTDATA", "$ICONDATA"};
   if (!out) return;
@@ -317,7 +331,7 @@ void FOLDER::to_variable_text(char* out) {
     }
     if (!start.empty()) break;
     std::string name = level.get_name();
-    if (!level.go_up()) {
+    if (!go_up_for_text(&level)) {
       start = "$ROOT" + std::to_string(get_drive_index(this));
       break;
     }
@@ -340,9 +354,9 @@ void FOLDER::to_here_text(FOLDER* folder, char* out) {
   for (;;) {
     FOLDER described(*folder);
     downs = 0;
-    while (!described.equals(&candidate) && described.go_up()) downs++;
+    while (!described.equals(&candidate) && go_up_for_text(&described)) downs++;
     if (described.equals(&candidate)) break;
-    if (!candidate.go_up()) {
+    if (!go_up_for_text(&candidate)) {
       folder->to_variable_text(out);  // no common folder can be found
       return;
     }
@@ -352,7 +366,7 @@ void FOLDER::to_here_text(FOLDER* folder, char* out) {
   FOLDER described(*folder);
   for (int i = 0; i < downs; i++) {
     components.push_back(described.get_name());
-    described.go_up();
+    go_up_for_text(&described);
   }
   std::string text = "$HERE";
   for (int i = 0; i < ups; i++) text += "/..";

@@ -245,6 +245,15 @@ TEST_F(Folders, PortableTexts) {
   FOLDER back;
   EXPECT_TRUE(back.set(text));
   EXPECT_STREQ(outside.path, back.path);
+  // A folder that does not exist (yet) is described by its whole path, not as a drive root.
+  FOLDER missing = outside;
+  strcat(missing.path, (std::string(1, PATH_SEPARATOR) + "m1" + PATH_SEPARATOR + "m2").c_str());
+  missing.to_variable_text(text);
+  EXPECT_EQ(expected + "/" + rest + "/m1/m2", text);
+  outside.to_here_text(&missing, text);
+  EXPECT_STREQ("$HERE/m1/m2/", text);
+  missing.to_here_text(&outside, text);
+  EXPECT_STREQ("$HERE/../..", text);
   FOLDER inside = base;
   ASSERT_TRUE(inside.enter("i", true));
   inside.to_variable_text(text);
