@@ -11,8 +11,9 @@ const char* get_module_path() {
   static char module_path[2048];
   static bool known = false;
   if (!known) {
-    ssize_t length = readlink("/proc/self/exe", module_path, sizeof(module_path) - 1);
-    module_path[length > 0 ? length : 0] = 0;
+    ssize_t length = readlink("/proc/self/exe", module_path, sizeof(module_path));
+    // A name that fills the buffer may have been cut short: as on Windows, it is then not known.
+    module_path[length > 0 && length < (ssize_t)sizeof(module_path) ? length : 0] = 0;
     known = true;
   }
   return module_path;
