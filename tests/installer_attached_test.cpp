@@ -271,3 +271,26 @@ TEST(InstallerAttached, AttachedInstallerProgramStartsAndEnds) {
   EXPECT_NE(read_text(output).find("does not inflate"), std::string::npos) << read_text(output);
 }
 #endif
+
+#ifdef _WIN32
+// installer.exe with its package attached starts, copies it out, loads it and ends cleanly.
+TEST(InstallerAttached, AttachedWindowsProgramStartsAndEnds) {
+  const char* binary_dir = std::getenv("VELK_BINARY_DIR");
+  if (!binary_dir) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  ATTACHED_FIXTURE fixture("attached-program-win");
+  fixture.program = read_whole_file(std::filesystem::absolute(std::string(binary_dir) + "/installer.exe").string());
+  ASSERT_FALSE(fixture.program.empty());
+  INT_U32 position = 0;
+  ASSERT_TRUE(fixture.attach("setup.exe", attached_data(fixture.package, 8192, true), &position));
+  std::string output = fixture.scratch.root + "output.txt";
+  std::string command = "\"\"" + fixture.scratch.root + "setup.exe\" >\"" + output + "\" 2>&1\"";
+  EXPECT_EQ(std::system(command.c_str()), 0) << read_text(output);
+
+  std::vector<INT_U8> damaged = attached_data(fixture.package, 8192, true);
+  damaged[12] ^= 0xFF;
+  damaged[13] ^= 0xFF;
+  ASSERT_TRUE(fixture.attach("setup.exe", damaged, &position));
+  EXPECT_EQ(std::system(command.c_str()), 2);
+  EXPECT_NE(read_text(output).find("does not inflate"), std::string::npos) << read_text(output);
+}
+#endif
