@@ -438,6 +438,14 @@ bool PACKAGE::link_block(INT_U32 position, INT_U32 next) {
 
 bool PACKAGE::create_entry(const char* name, PACKAGE_ENTRY* out) {
   if (read_only || !file || !out) return false;
+  // The new record is linked after the root's last entry, which must end the chain: linking it after
+  // any other record would cut the entries that follow out of the chain. Checked before anything is
+  // written.
+  PACKAGE_ENTRY last;
+  if (!directory_loaded && root.last_entry != 0 && (!read_entry_at(root.last_entry, &last) || last.next_entry != 0)) {
+    fail(0x1007, package_name, __LINE__);
+    return false;
+  }
   out->clear();
   out->position = static_cast<INT_U32>(file->get_size());
   out->name = copy_name(name);
@@ -452,11 +460,6 @@ bool PACKAGE::create_entry(const char* name, PACKAGE_ENTRY* out) {
 
   if (!directory_loaded) {
     if (root.last_entry != 0) {
-      PACKAGE_ENTRY last;
-      if (!read_entry_at(root.last_entry, &last)) {
-        fail(0x1007, package_name, __LINE__);
-        return false;
-      }
       last.next_entry = out->position;
       if (!write_entry_record(&last, file)) {
         fail(0x1008, package_name, __LINE__);
