@@ -436,6 +436,28 @@ TEST_F(WIN32_WINDOW_TEST, CloseRequestAsksTheCallback) {
   EXPECT_NE(FindWindowA("main", "Close"), nullptr);  // the window itself stays
 }
 
+// Full screen at the desktop's own size: leaving the program gives the desktop mode back, coming back
+// sets the mode that the opening set (32 bits per pixel here), never a fixed 16 bits that the display
+// may not offer (Wine on a 24-bit X server refuses 16, which would end the program).
+TEST_F(WIN32_WINDOW_TEST, ReactivationRestoresTheFullScreenModeThatWasSet) {
+  INT_S16 width = get_desktop_width(), height = get_desktop_height();
+  ASSERT_GT(width, 0);
+  EXPECT_EXIT(
+      {
+        if (!open_graphics_window("Full", width, height, 1, 0) || !is_full_screen()) std::exit(10);
+        HWND full = FindWindowA("main", "Full");
+        SendMessageA(full, WM_ACTIVATEAPP, FALSE, 0);
+        SendMessageA(full, WM_ACTIVATEAPP, TRUE, 0);
+        DEVMODEA mode;
+        ZeroMemory(&mode, sizeof(mode));
+        mode.dmSize = sizeof(mode);
+        if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode) || mode.dmBitsPerPel != 32) std::exit(11);
+        close_main_window(-1);
+        std::exit(is_full_screen() ? 12 : 0);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
 // The X display behind Wine, reached from the test through the X tools themselves: Wine starts Unix
 // programs from CreateProcess. Each step is a shell script whose last act writes its result file; the
 // test pumps its messages while it waits, so the window keeps answering.
