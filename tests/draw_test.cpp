@@ -356,3 +356,46 @@ TEST(DrawReference, PrimitivesAndBlends) {
   scaled.scale(256, 192, true);
   save_reference(scaled, "scaled_smooth.png");
 }
+
+TEST(DrawReference, ScaledPhoto) {
+  // ImageMagick's built-in photograph of a rose (70 x 46), as a JPEG file.
+  REQUIRE_TOOL("/usr/bin/convert");
+  std::string folder_path = reference_folder();
+  ASSERT_EQ(run_command("/usr/bin/convert rose: -quality 95 '" + folder_path + "rose.jpg'"), 0);
+  folder_path.pop_back();
+  FOLDER folder;
+  ASSERT_TRUE(folder.set_if_folder(folder_path.c_str()));
+  IMAGE photo;
+  ASSERT_TRUE(photo.load(&folder, "rose", -1, -1));
+  ASSERT_EQ(photo.width, 70);
+  ASSERT_EQ(photo.height, 46);
+
+  // Nearest neighbour by 4 repeats every pixel in a 4 x 4 block.
+  IMAGE nearest(70, 46);
+  nearest.blit(&photo, 0, 0, 0, 0, 70, 46, BLIT_COPY);
+  nearest.scale(280, 184, false);
+  ASSERT_EQ(nearest.width, 280);
+  for (int y = 0; y < 184; y++)
+    for (int x = 0; x < 280; x++) ASSERT_EQ(*nearest.pixel_at(x, y), *photo.pixel_at(x / 4, y / 4)) << x << "," << y;
+  save_reference(nearest, "rose_nearest.png");
+
+  // The smooth enlargement keeps the picture: each pixel lies near the source pixel it came from, and
+  // the mean colour stays within a few steps.
+  IMAGE smooth(70, 46);
+  smooth.blit(&photo, 0, 0, 0, 0, 70, 46, BLIT_COPY);
+  smooth.scale(280, 184, true);
+  ASSERT_EQ(smooth.width, 280);
+  ASSERT_EQ(smooth.height, 184);
+  double source_sum[3] = {0, 0, 0}, smooth_sum[3] = {0, 0, 0};
+  for (int y = 0; y < 46; y++)
+    for (int x = 0; x < 70; x++)
+      for (int c = 0; c < 3; c++) source_sum[c] += (*photo.pixel_at(x, y) >> (16 - 8 * c)) & 0xFF;
+  for (int y = 0; y < 184; y++)
+    for (int x = 0; x < 280; x++) {
+      INT_U32 p = *smooth.pixel_at(x, y);
+      ASSERT_GE(p >> 24, 250u) << x << "," << y;  // truncated weights can cost a step or two
+      for (int c = 0; c < 3; c++) smooth_sum[c] += (p >> (16 - 8 * c)) & 0xFF;
+    }
+  for (int c = 0; c < 3; c++) EXPECT_NEAR(smooth_sum[c] / (280 * 184), source_sum[c] / (70 * 46), 4.0) << c;
+  save_reference(smooth, "rose_smooth.png");
+}
