@@ -109,7 +109,9 @@ IMAGE* IMAGE_CACHE::get(const char* folder_text, const char* file_name, INT_S16 
                    (entry->requested_height == height || height == -1);
     if (matches) {
       if (flags & CACHE_RELOAD) {
-        if (!load_entry(entry, width, height)) entry->image.set_size(0, 0);
+        // Read again at the size the entry answers to: a lookup of any size (-1) must not leave a
+        // scaled entry holding the natural-size picture.
+        if (!load_entry(entry, entry->requested_width, entry->requested_height)) entry->image.set_size(0, 0);
       }
       found = entry;
       break;

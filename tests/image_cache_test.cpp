@@ -108,6 +108,33 @@ TEST_F(ImageCacheTest, AFirstLookupAtASizeLoadsThatSize) {
   EXPECT_EQ(cache.get(place, "b.png", -1, -1, 0), small);  // the first entry of the file
 }
 
+TEST_F(ImageCacheTest, ReloadsReadTheFileAgainAtTheEntrysOwnSize) {
+  IMAGE* small = cache.get(place, "b.png", 10, 4, 0);
+  ASSERT_NE(small, nullptr);
+  write_picture("b.png", 5, 5, 0xFFFF0000);
+  // A lookup of any size with the reload flag finds the scaled entry; it is read again at the size it
+  // answers to, not at the natural size.
+  EXPECT_EQ(cache.get(place, "b.png", -1, -1, CACHE_RELOAD), small);
+  EXPECT_EQ(small->width, 10);
+  EXPECT_EQ(small->height, 4);
+  EXPECT_EQ(*small->pixel_at(9, 3), 0xFFFF0000u);
+  EXPECT_EQ(cache.find_entry(small)->reference_count, 2);
+
+  write_picture("b.png", 5, 5, 0xFF0000FF);
+  cache.reload(small);
+  EXPECT_EQ(small->width, 10);
+  EXPECT_EQ(*small->pixel_at(9, 3), 0xFF0000FFu);
+  write_picture("b.png", 5, 5, 0xFF00FF00);
+  cache.reload_all();
+  EXPECT_EQ(small->height, 4);
+  EXPECT_EQ(*small->pixel_at(9, 3), 0xFF00FF00u);
+
+  // A file gone by the time of the reload leaves the entry empty: the lookup gives null.
+  std::filesystem::remove(path + "b.png");
+  EXPECT_EQ(cache.get(place, "b.png", 10, 4, CACHE_RELOAD), nullptr);
+  EXPECT_EQ(cache.find_entry(small)->reference_count, 2);
+}
+
 TEST_F(ImageCacheTest, FailedLoadsKeepAnEmptyEntryWithoutAReference) {
   EXPECT_EQ(cache.get(place, "missing.png", -1, -1, 0), nullptr);
   ASSERT_EQ(cache.entries.count, 1);
