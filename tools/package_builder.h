@@ -71,7 +71,9 @@ struct SHORTCUT_LINE {
 };
 
 // Builds the package at package_path (an existing file there is replaced); error says what failed.
-inline bool build_package(const std::string& description_path, const std::string& package_path, std::string* error) {
+// block_size: the data bytes per package block.
+inline bool build_package(const std::string& description_path, const std::string& package_path, std::string* error,
+                          INT_S32 block_size = 4096) {
   namespace fs = std::filesystem;
   std::ifstream input(description_path);
   if (!input) {
@@ -130,7 +132,7 @@ inline bool build_package(const std::string& description_path, const std::string
     return false;
   }
   std::string package_name = fs::path(package_path).filename().string();
-  PACKAGE* package = new PACKAGE(&package_folder, package_name.c_str(), true, 4096, true, false);
+  PACKAGE* package = new PACKAGE(&package_folder, package_name.c_str(), true, block_size, true, false);
   DATABASE* database = new DATABASE();
   bool ok = package->file != nullptr;
   if (!ok) *error = "cannot create " + package_path;
