@@ -13,6 +13,7 @@
 
 namespace fs = std::filesystem;
 
+#ifndef _WIN32
 namespace {
 
 double seconds_since(std::chrono::steady_clock::time_point start) {
@@ -87,6 +88,7 @@ bool measure(const fs::path& work, const std::string& installer, const char* lab
 }
 
 }  // namespace
+#endif
 
 int main(int argc, char** argv) {
 #ifdef _WIN32
