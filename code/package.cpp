@@ -438,13 +438,19 @@ bool PACKAGE::link_block(INT_U32 position, INT_U32 next) {
 
 bool PACKAGE::create_entry(const char* name, PACKAGE_ENTRY* out) {
   if (read_only || !file || !out) return false;
-  // The new record is linked after the root's last entry, which must end the chain: linking it after
-  // any other record would cut the entries that follow out of the chain. Checked before anything is
-  // written.
+  // The new record is linked after the end of the chain. Should the root's last entry not end it (a
+  // damaged root, or a change cut short), the chain is followed on to its end, so that linking cuts
+  // no entry off. Done before anything is written.
   PACKAGE_ENTRY last;
-  if (!directory_loaded && root.last_entry != 0 && (!read_entry_at(root.last_entry, &last) || last.next_entry != 0)) {
-    fail(0x1007, package_name, __LINE__);
-    return false;
+  if (!directory_loaded && root.last_entry != 0) {
+    INT_U64 steps_left = static_cast<INT_U64>(file->get_size()) / ENTRY_RECORD_BASE + 1;
+    for (INT_U32 position = root.last_entry;; position = last.next_entry) {
+      if (steps_left-- == 0 || !read_entry_at(position, &last)) {
+        fail(0x1007, package_name, __LINE__);
+        return false;
+      }
+      if (last.next_entry == 0) break;
+    }
   }
   out->clear();
   out->position = static_cast<INT_U32>(file->get_size());

@@ -154,20 +154,20 @@ TEST(PackageDamage, LoopsAndPositionsOutsideTheFileAreReadErrors) {
   }
   EXPECT_EQ(read_whole_file(fixture.path + "loop.pkg"), bytes);
 
-  // A root whose last entry is not the end of the chain: appending there would cut the later entries
-  // off, so the add is refused and the package stays as it is.
+  // A root whose last entry is not the end of the chain: the new entry goes after the real end, so
+  // that no entry is cut off.
   bytes = fixture.good;
   put_u32(bytes, 26 + 12, alpha);
   ASSERT_TRUE(write_whole_file(fixture.path + "last.pkg", bytes));
   {
     PACKAGE package(&fixture.folder, "last.pkg", false, -1, false, false);
     ASSERT_NE(package.file, nullptr);
-    EXPECT_FALSE(package.add_file(&fixture.folder, "alpha", "new", false));
-    EXPECT_EQ(get_error_code(), 0x1007);
+    EXPECT_TRUE(package.add_file(&fixture.folder, "alpha", "new", false));
     PACKAGE_ENTRY entry;
     EXPECT_TRUE(package.find_entry("gamma", &entry));
+    EXPECT_EQ(entry.next_entry, package.root.last_entry);
+    EXPECT_TRUE(package.find_entry("new", &entry));
   }
-  EXPECT_EQ(read_whole_file(fixture.path + "last.pkg"), bytes);
 
   // A free list that leaves the file, loops, or ends elsewhere than its stated tail would hand out
   // blocks in use: the package opens for reading only. Replacing an entry whose chain loops is refused
