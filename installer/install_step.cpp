@@ -4,7 +4,6 @@
 #include "database.h"
 
 #include <cstdarg>
-#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -55,11 +54,9 @@ static void progress(INSTALL_DIALOG* page, const char* text, INT_S32 value) {
   if (observer) observer->show_progress(page, text ? text : "", value);
 }
 
-static const char* language_string(DATABASE* database, size_t offset) {
-  LANGUAGE* language = database->get_current_language();
-  return language ? reinterpret_cast<const char*>(language) + offset : "";
-}
-#define LANGUAGE_STRING(database, field) language_string(database, offsetof(LANGUAGE, field))
+// A text of the current language; empty without languages.
+#define LANGUAGE_STRING(database, field) \
+  ((database)->get_current_language() ? (const char*)(database)->get_current_language()->field : "")
 
 // The system form of a destination when it is given and the user chose system paths, else the plain one.
 static const char* choose_path(const DATABASE* database, const char* plain, const char* system) {
@@ -169,7 +166,7 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
 // A folder argument of a shortcut: from the system text when chosen, else the plain one; null when the
 // chosen text is empty or the folder cannot be set.
 static FOLDER* shortcut_folder(DATABASE* database, FOLDER* folder, const char* plain, const char* system) {
-  const char* text = system[0] && database->use_system_paths == 1 ? system : plain;
+  const char* text = choose_path(database, plain, system);
   if (!text[0]) return nullptr;
   *folder = base_folder;
   return set_destination(folder, text) ? folder : nullptr;
