@@ -32,7 +32,8 @@ struct GZ_FILE_STREAM {
 // / 'a' (writing; 'a' does not append), optionally a compression level digit and 'f' (filtered) or 'h'
 // (Huffman only). Null when the mode is unusable or memory runs out.
 GZ_FILE_STREAM* gzopen_file(FILE* file, const char* mode);
-// The same on a file opened by path with the mode's letters (other than digits, 'f' and 'h').
+// The same on a file opened by path with the mode's letters (other than digits, 'f' and 'h'), always in
+// binary mode.
 GZ_FILE_STREAM* gzfile_open(const char* path, const char* mode);
 
 // Uncompressed bytes read; 0 at the end; -1 after a file or data error; -2 when not reading.
