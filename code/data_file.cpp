@@ -164,6 +164,7 @@ bool DATA_FILE::open(FOLDER* in_folder, const char* file_name, FILE_MODE file_mo
   INT_U8 swap = 0;
   INT_U32 size = 0;
   INT_U32 start = 0;
+  INT_U32 packed = 0;
   bool ok = true;
   if (order_byte) {
     INT_U8 byte = 0;
@@ -179,6 +180,10 @@ bool DATA_FILE::open(FOLDER* in_folder, const char* file_name, FILE_MODE file_mo
     } else if (file_mode == FILE_MODE_READ) {
       std::fseek(stream, 0, SEEK_SET);
       if (compressed) {
+        std::fseek(stream, 0, SEEK_END);
+        long end = std::ftell(stream);
+        packed = end > 0 ? static_cast<INT_U32>(end) : 0;
+        std::fseek(stream, 0, SEEK_SET);
         gzip = gzopen_file(stream, "r");
         if (gzip) {
           // The gzip stream cannot seek to its end: the size known is its position, 0.
@@ -240,6 +245,7 @@ bool DATA_FILE::open(FOLDER* in_folder, const char* file_name, FILE_MODE file_mo
   target->has_order_byte = order_byte ? 1 : 0;
   target->swap_bytes = swap;
   target->known_size = size;
+  target->packed_size = packed;
   target->buffer_start = start;
   target->cursor = 0;
   target->valid = 0;
@@ -257,6 +263,16 @@ INT_S32 DATA_FILE::get_size() {
   INT_U32 end = buffer_start + static_cast<INT_U32>(valid);
   if (known_size > end) end = known_size;
   return static_cast<INT_S32>(end - has_order_byte);
+}
+
+INT_U32 DATA_FILE::bytes_left() {
+  if (!file) return 0;
+  INT_U64 end = static_cast<INT_U64>(get_size());
+  // Deflate expands at most about 1032 to 1.
+  if (gzip_stream) end = static_cast<INT_U64>(packed_size > end ? packed_size : end) * 1032;
+  if (end > 0x7FFFFFFF) end = 0x7FFFFFFF;
+  INT_U64 here = tell();
+  return end > here ? static_cast<INT_U32>(end - here) : 0;
 }
 
 bool DATA_FILE::at_end() {

@@ -46,6 +46,7 @@ public:
   FOLDER folder;                         // the folder the file was opened in
   VELK_STRING name;                      // the name given to the open
   INT_U32 known_size = 0;                // physical size as far as known: at the open, raised by writes
+  INT_U32 packed_size = 0;               // a compressed file read: its size on disk at the open
   INT_U32 buffer_start = 0;              // physical offset of the first buffer byte
   INT_S16 pool_slot = -1;                // the pool slot lending the buffer; -1 for an own buffer
   INT_U8 write_failed = 0;               // a write to the stream moved fewer bytes than asked (sticky)
@@ -75,6 +76,9 @@ public:
   void flush();
   // Logical size (without the byte-order byte); 0 with no file open.
   INT_S32 get_size();
+  // Bytes left to read, from the known size without moving the stream. A compressed file's own size is
+  // not known before it is read: its bound is what deflate can make of the compressed bytes.
+  INT_U32 bytes_left() override;
   // True with no file open, or when the buffer is used up and the stream has met its end.
   bool at_end();
   // Flushes and hands out the stdio stream, standing at the logical position, for a library that reads

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "data_file.h"
+#include "velk_string.h"
 #include "test_support.h"
 
 namespace {
@@ -299,6 +300,34 @@ TEST(DataFile, CompressedFilesAreGzipMembersWithTheOrderByteFirst) {
   EXPECT_LT(total, static_cast<INT_S32>(data.size()));
   EXPECT_TRUE(file->at_end());
   close_data_file(&file);
+}
+
+TEST(DataFile, StoredTextsReadBackBeyondTheFirstBuffer) {
+  // Readers check stored lengths against the bytes left: that must hold for every text of a file larger
+  // than its buffer, compressed (whose size is unknown until read) or not.
+  FOLDER folder = scratch_folder("df-texts");
+  for (bool compressed : {false, true}) {
+    const char* name = compressed ? "texts.gz" : "texts.bin";
+    DATA_FILE* file = open_data_file(&folder, name, FILE_MODE_WRITE, BYTE_ORDER_HEADER, compressed);
+    ASSERT_NE(file, nullptr);
+    for (int index = 0; index < 40000; ++index)
+      ASSERT_TRUE(file->write_string(("entry number " + std::to_string(index) + " of the list").c_str()));
+    EXPECT_TRUE(close_data_file(&file));
+
+    file = open_data_file(&folder, name, FILE_MODE_READ, BYTE_ORDER_HEADER, compressed);
+    ASSERT_NE(file, nullptr);
+    VELK_STRING text;
+    int count = 0;
+    while (count < 40000 && text.get_from_data_device(file)) ++count;
+    EXPECT_EQ(count, 40000) << name;
+    EXPECT_STREQ(text.text, "entry number 39999 of the list");
+    if (!compressed) {
+      EXPECT_EQ(file->bytes_left(), 0u);
+    }
+    file->seek(0, false);
+    EXPECT_GT(file->bytes_left(), 1000000u);
+    close_data_file(&file);
+  }
 }
 
 TEST(DataFile, PoolLendsBuffersAndOutlivesItsTable) {
