@@ -3,6 +3,8 @@
 // allocation, allocation failures end the read, and every failure leaves the data error set.
 #include <cstring>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "button.h"
 #include "database.h"
@@ -278,6 +280,34 @@ static bool read_failed(DATA_DEVICE* device) {
   return false;
 }
 
+// The first folder text of the database that begins with a path variable this program does not know,
+// or null. Such a text would end the program when a folder is set from it, so a database holding one
+// is not loaded.
+static const char* unknown_path_text(DATABASE* database) {
+  std::vector<const char*> texts = {database->BACKGROUND.path,
+                                    database->LOG.dest_path_from_inst_loc,
+                                    database->LOG.system_dest_path_from_inst_loc,
+                                    database->PATCH.dest_path_from_inst_loc,
+                                    database->PATCH.system_dest_path_from_inst_loc,
+                                    database->SKIN.path};
+  for (INT_S16 i = 0; i < database->installation_count; i++) {
+    const INSTALLATION& installation = database->installations[i];
+    texts.insert(texts.end(), {installation.default_path, installation.uninstaller_path, installation.uninstaller_syspath});
+    for (INT_S16 j = 0; j < installation.file_count; j++)
+      texts.insert(texts.end(), {installation.files[j].dest_path_from_inst_loc,
+                                 installation.files[j].system_dest_path_from_inst_loc});
+    for (INT_S16 j = 0; j < installation.item_count; j++) {
+      const INSTALLATION_ITEM& item = installation.items[j];
+      texts.insert(texts.end(), {item.extra_path_from_inst_loc, item.system_extra_path_from_inst_loc,
+                                 item.program_path_from_inst_loc, item.system_program_path_from_inst_loc});
+    }
+  }
+  for (INT_S16 i = 0; i < database->language_count; i++) texts.push_back(database->languages[i].LICENCE.path);
+  for (const char* text : texts)
+    if (!is_known_path_text(text)) return text;
+  return nullptr;
+}
+
 bool DATABASE::get_from_data_device(DATA_DEVICE* device) {
   if (!device) return false;
   WM_STYLE_SET global;
@@ -391,6 +421,14 @@ bool DATABASE::get_from_data_device(DATA_DEVICE* device) {
         if (!installer_clients[i] || !read_client(device, installer_clients[i])) return read_failed(device);
       }
     }
+  }
+
+  const char* unknown = unknown_path_text(this);
+  if (unknown) {
+    device->failed = 1;
+    std::string argument = std::string("installation database (unknown path variable in \"") + unknown + "\")";
+    set_error(DATA_ERROR_READ, argument.c_str());
+    return false;
   }
 
   stage = next_stage();

@@ -58,6 +58,10 @@ bool install_stopped();
 // A line of the install log could not be written since the last preparation.
 bool install_log_failed();
 
+// Why the last DATABASE::load_package failed (a data error's message or a missing file); empty after
+// a successful load.
+const char* package_load_failure();
+
 // Automatic mode: installs the current installation of the loaded database into its default
 // destination with the default options, one file per pass of the install step, printing a line per
 // file and every failure; EXIT_JOB_DONE or EXIT_JOB_FAILED.

@@ -63,9 +63,10 @@ static const char* choose_path(const DATABASE* database, const char* plain, cons
   return system[0] && database->use_system_paths == 1 ? system : plain;
 }
 
-// A folder from a destination text relative to the base folder, creating what is missing.
+// A folder from a destination text relative to the base folder, creating what is missing. A text
+// with a path variable this program does not know names no folder.
 static bool set_destination(FOLDER* folder, const char* text) {
-  return text && text[0] && folder->set(text, true, &base_folder);
+  return text && text[0] && is_known_path_text(text) && folder->set(text, true, &base_folder);
 }
 
 // The folder's path, the host's separator and the name, however long.
@@ -89,7 +90,7 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   progress(page, LANGUAGE_STRING(database, INSTALLING_STRING), 0);
 
   // The destination must exist (or be made): the installation never goes into another folder.
-  if (!base_folder.set(database->install_path, true)) {
+  if (!is_known_path_text(database->install_path) || !base_folder.set(database->install_path, true)) {
     stopped = true;
     step_counter = step_total + 3;
     set_idle_wait(50);
@@ -281,12 +282,12 @@ WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_CONFIRM_CALLBACK event_ca
 
 bool DATABASE::read_install_log() {
   FOLDER base;
-  if (!base.set(install_path, false)) return false;
+  if (!is_known_path_text(install_path) || !base.set(install_path, false)) return false;
   set_base_path(&base, APPLICATION.app_string);
   bool system_choice = PATCH.system_dest_path_from_inst_loc[0] && use_system_paths == 1;
   const char* text = system_choice ? PATCH.system_dest_path_from_inst_loc : PATCH.dest_path_from_inst_loc;
   FOLDER folder(base);
-  if (!text[0] || !folder.set(text, false, &base)) folder = base;
+  if (!text[0] || !is_known_path_text(text) || !folder.set(text, false, &base)) folder = base;
   reset_base_path();
 
   if (!file_exists(&folder, LOG_FILE_NAME)) return false;
@@ -325,7 +326,8 @@ bool DATABASE::read_install_log() {
   INT_S16 logged_choice = (INT_S16)choice;
 
   if (system_choice) return logged_choice != 0;
-  if (logged_choice != 0 || logged_path.empty()) return false;
+  // The logged path comes from a file: a path variable this program does not know matches nothing.
+  if (logged_choice != 0 || logged_path.empty() || !is_known_path_text(logged_path.c_str())) return false;
   // Both paths as folders relative to the base folder; nothing is created.
   FOLDER logged(base), current(base);
   set_base_path(&base, APPLICATION.app_string);

@@ -4,8 +4,11 @@
 #include "database.h"
 
 #include <cstring>
+#include <string>
 
 #include "data_file.h"
+#include "engine.h"
+#include "errors.h"
 #include "file_select.h"
 #include "files.h"
 #include "font.h"
@@ -35,7 +38,12 @@ static void copy_icon(IMAGE* target, IMAGE* icon) {
   if (icon->pixels && target->pixels) target->blit(icon, 0, 0, 0, 0, icon->width, icon->height, BLIT_COPY);
 }
 
+static std::string load_failure;
+
+const char* package_load_failure() { return load_failure.c_str(); }
+
 bool DATABASE::load_package(const char* name) {
+  load_failure = std::string("the package \"") + (name ? name : "") + "\" cannot be opened";
   DATA_FILE* probe = open_data_file(&data_folder, name, FILE_MODE_READ, 0, false);
   if (!probe) return false;
   close_data_file(&probe);
@@ -52,6 +60,11 @@ bool DATABASE::load_package(const char* name) {
       load_package_fonts(package);
     }
   }
+
+  // Why the load failed, kept before opening the package again clears the data error.
+  load_failure = database_read ? std::string()
+                 : get_error_code() != DATA_ERROR_NONE ? std::string(get_error_text())
+                                                       : std::string("\"database.bin\" not found in the package");
 
   // The package is opened again with the database's own file-cache size for the rest of the run.
   delete package;

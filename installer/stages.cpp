@@ -39,7 +39,7 @@ bool set_folder_and_name(const char* argument, FOLDER* folder, char* name, FOLDE
   // A bare variable ("$TEMP") names a folder and no file.
   if (file_name.empty() || file_name[0] == '$' || file_name.size() > 255) return false;
   FOLDER candidate(*folder);
-  if (!candidate.set(folder_text.c_str(), false, here)) return false;
+  if (!is_known_path_text(folder_text.c_str()) || !candidate.set(folder_text.c_str(), false, here)) return false;
   *folder = candidate;
   std::strcpy(name, file_name.c_str());
   return true;

@@ -52,6 +52,7 @@ struct CONTENT {
   std::vector<std::pair<std::string, std::string>> languages = {{"English", "English"}, {"Deutsch", "Deutsch"}};
   int clients = 1;
   std::string installation_name = "Full";
+  std::string default_path_variable = "$ROOT0";
 };
 
 // Member style sets carry shading type 100 + member number, global ones 200 + their number, so that
@@ -127,7 +128,7 @@ std::vector<INT_U8> build_stream(INT_U8 v, const CONTENT& c = CONTENT()) {
   for (int i = 0; i < c.installations; i++) {
     e.text(c.installation_name + std::to_string(i));
     e.u8(1);
-    if (v >= 7) e.text("$ROOT0/prog" + std::to_string(i));
+    if (v >= 7) e.text(c.default_path_variable + "/prog" + std::to_string(i));
     e.s16(1);  // one file
     e.text("a.txt");
     e.text("src");
@@ -719,6 +720,17 @@ TEST_F(Database, UnusableStreamsAreRefused) {
     EXPECT_EQ(d.stage, 2);
     EXPECT_EQ(d.installation_count, 2);  // read so far; clear frees them
     EXPECT_EQ(frame_image_flags, CACHE_DROP_ON_FAILURE);
+  }
+  {
+    // A path text whose variable this program does not know is a load error (setting a folder from it
+    // would end the program).
+    CONTENT c;
+    c.default_path_variable = "$NOSUCHVARIABLE";
+    DATABASE d;
+    EXPECT_FALSE(read(&d, build_stream(14, c)));
+    EXPECT_EQ(get_error_code(), DATA_ERROR_READ);
+    EXPECT_NE(std::string(get_error_text()).find("unknown path variable in \"$NOSUCHVARIABLE/prog0\""),
+              std::string::npos);
   }
   {
     // A stream that ends inside the language list keeps the installations read before.

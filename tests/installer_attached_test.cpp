@@ -62,7 +62,14 @@ struct ATTACHED_FIXTURE {
   std::string out;              // the folder the copy goes to
   FOLDER out_folder, program_folder;
 
-  explicit ATTACHED_FIXTURE(const std::string& name) : scratch(name) {
+  // for_program: the package is for the installer program, which knows none of the test's named
+  // paths, so its destination is given under "$TEMP".
+  explicit ATTACHED_FIXTURE(const std::string& name, bool for_program = false) : scratch(name) {
+    if (for_program) {
+      std::string description = read_text(scratch.source + "description.txt");
+      description.replace(description.find("$SCRATCH/dest"), 13, "$TEMP/dest");
+      write_whole_file(scratch.source + "description.txt", text_bytes(description));
+    }
     scratch.build();
     // Records carry the package's body: the copy gets its byte-order byte from the data file.
     package = read_whole_file(scratch.package + "installer.pkg");
@@ -246,7 +253,7 @@ TEST(InstallerAttached, SplashBlockWithoutTitleUsesThePleaseWaitWindow) {
 TEST(InstallerAttached, AttachedInstallerProgramStartsAndEnds) {
   const char* binary_dir = std::getenv("VELK_BINARY_DIR");
   if (!binary_dir) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
-  ATTACHED_FIXTURE fixture("attached-program");
+  ATTACHED_FIXTURE fixture("attached-program", true);
   fixture.program = read_whole_file(std::string(binary_dir) + "/installer");
   ASSERT_FALSE(fixture.program.empty());
   INT_U32 position = 0;
@@ -277,7 +284,7 @@ TEST(InstallerAttached, AttachedInstallerProgramStartsAndEnds) {
 TEST(InstallerAttached, AttachedWindowsProgramStartsAndEnds) {
   const char* binary_dir = std::getenv("VELK_BINARY_DIR");
   if (!binary_dir) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
-  ATTACHED_FIXTURE fixture("attached-program-win");
+  ATTACHED_FIXTURE fixture("attached-program-win", true);
   fixture.program = read_whole_file(std::filesystem::absolute(std::string(binary_dir) + "/installer.exe").string());
   ASSERT_FALSE(fixture.program.empty());
   INT_U32 position = 0;

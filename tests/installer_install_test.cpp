@@ -328,6 +328,14 @@ TEST(InstallerProgram, OneShotModesEndWithTheirExitStatus) {
   bytes.resize(bytes.size() / 2);
   ASSERT_TRUE(write_whole_file(scratch.package + "installer.pkg", bytes));
   EXPECT_EQ(run("-x " + package + " -a"), 2);
+  // A destination naming a path variable the program does not know: the database is not loaded (no
+  // fatal error), and nothing is installed.
+  description.replace(description.find("$ROOT0" + scratch.root + "dest"), 6 + scratch.root.size() + 4, "$NOSUCHVARIABLE/dest");
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  ASSERT_TRUE(scratch.build());
+  EXPECT_EQ(run("-x " + package + " -a"), 2);
+  EXPECT_NE(read_text(output).find("ERROR: unable to load data\n"), std::string::npos);
+  EXPECT_NE(read_text(output).find("unknown path variable in \"$NOSUCHVARIABLE/dest\""), std::string::npos);
   // "-d" without its second name.
   EXPECT_EQ(run("-d first.pkg"), 2);
   EXPECT_NE(read_text(output).find("Second file was not supplied\n"), std::string::npos);
