@@ -12,6 +12,7 @@
 #include "data_file.h"
 #include "debug_stream.h"
 #include "engine.h"
+#include "file_select.h"
 #include "files.h"
 #include "folder.h"
 #include "host.h"
@@ -20,6 +21,7 @@
 #include "package.h"
 #include "page_manager.h"
 #include "random.h"
+#include "style_set.h"
 #include "text_draw.h"
 
 static const char* const PACKAGE_FILE_NAME = "installer.pkg";
@@ -42,12 +44,23 @@ static void application_statics() {
   if (!application_page_manager) application_page_manager = new WM_PAGE_MANAGER(1, -1);
 }
 
-// The end of a one-shot job: the package is closed, the host shut down, and the process ends with the
-// job's status.
+// The objects built on first use that hold pictures of the image cache go before the host stops the
+// cache: the page manager, the database (skin style sets and icons), the window manager's global style
+// sets and the file selector's icons.
+static void release_engine_objects() {
+  delete application_page_manager;
+  application_page_manager = nullptr;
+  stop_database();
+  stop_global_style_sets();
+  stop_file_select_icons();
+}
+
+// The end of a one-shot job: the package is closed, the engine's objects released, the host shut down,
+// and the process ends with the job's status.
 [[noreturn]] static void end_one_shot(INT_S32 status) {
   delete database->package;
   database->package = nullptr;
-  shut_down_host(nullptr);
+  shut_down_host(release_engine_objects);
   exit_process(status);
 }
 
@@ -225,6 +238,5 @@ void application_exit() {
   database->package = nullptr;
   if (attached) delete_file(&data_folder, PACKAGE_FILE_NAME);
   close_main_window(0);
-  delete application_page_manager;
-  application_page_manager = nullptr;
+  release_engine_objects();
 }
