@@ -284,6 +284,10 @@ TEST(InstallerInstall, ReadInstallLogComparesTheLoggedLocation) {
   text.replace(text.find("Settings: 0 1 $SCRATCH/dest"), 27, "Settings: 0 0 " + long_path);
   ASSERT_TRUE(write_whole_file(log_path, text_bytes(text)));
   EXPECT_FALSE(database->read_install_log());  // the long folder does not exist
+  // A logged path with a path variable this program does not know matches nothing (and ends nothing).
+  text.replace(text.find("Settings: 0 0 " + long_path), 14 + long_path.size(), "Settings: 0 0 $NOSUCHVARIABLE/dest");
+  ASSERT_TRUE(write_whole_file(log_path, text_bytes(text)));
+  EXPECT_FALSE(database->read_install_log());
 }
 
 #ifndef _WIN32
