@@ -20,15 +20,6 @@
 
 namespace {
 
-// The scratch path with its drive: under Wine the scratch folder is named without one.
-std::string with_drive(const std::string& path) {
-#ifdef _WIN32
-  char full[4096];
-  if (_fullpath(full, path.c_str(), sizeof full)) return full;
-#endif
-  return path;
-}
-
 typedef std::vector<INT_U8> BYTES;
 
 #ifdef _WIN32
@@ -56,9 +47,7 @@ protected:
   FOLDER folder;
   std::string path;
   void SetUp() override {
-    path = make_scratch_folder("config");
-    std::string bare = with_drive(path.substr(0, path.size() - 1));
-    strcpy(folder.path, bare.c_str());
+    folder = scratch_folder("config", &path);
   }
   void put(const std::string& text, const char* name = "settings") {
     ASSERT_TRUE(write_whole_file(path + name, bytes_of(text)));

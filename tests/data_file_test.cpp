@@ -13,28 +13,6 @@
 #include "velk_string.h"
 #include "test_support.h"
 
-namespace {
-
-FOLDER scratch_folder(const std::string& name, std::string* path = nullptr) {
-  std::string text = make_scratch_folder(name);
-  if (path) *path = text;
-  text.pop_back();
-  FOLDER folder;
-  EXPECT_TRUE(folder.set_if_folder(text.c_str()));
-  return folder;
-}
-
-std::vector<INT_U8> numbers(size_t count, INT_U32 seed) {
-  std::vector<INT_U8> bytes(count);
-  for (size_t index = 0; index < count; ++index) {
-    seed = seed * 1664525u + 1013904223u;
-    bytes[index] = static_cast<INT_U8>(seed >> 24);
-  }
-  return bytes;
-}
-
-}  // namespace
-
 TEST(DataFile, ByteOrderByteLeadsTheDataAndSetsSwapping) {
   std::string path;
   FOLDER folder = scratch_folder("df-order", &path);
@@ -124,7 +102,7 @@ TEST(DataFile, UpdateModePositionsAndMixesReadsAndWrites) {
   close_data_file(&file);
   EXPECT_EQ(read_whole_file(path + "new.bin"), std::vector<INT_U8>{0});
 
-  std::vector<INT_U8> original = numbers(101, 7);
+  std::vector<INT_U8> original = pseudo_random_bytes(101, 7);
   original[0] = 0;
   ASSERT_TRUE(write_whole_file(path + "u.bin", original));
   file = open_data_file(&folder, "u.bin", FILE_MODE_UPDATE, BYTE_ORDER_HEADER, false);
@@ -139,7 +117,7 @@ TEST(DataFile, UpdateModePositionsAndMixesReadsAndWrites) {
 
   // Write 10, go back 5, read 8: the last 5 written, then what the file holds after the 10.
   file->seek(20, false);
-  std::vector<INT_U8> written = numbers(10, 99);
+  std::vector<INT_U8> written = pseudo_random_bytes(10, 99);
   EXPECT_EQ(file->write(written.data(), 10), 10);
   file->seek(-5 + 30, false);
   INT_U8 got[8];
@@ -155,7 +133,7 @@ TEST(DataFile, UpdateModePositionsAndMixesReadsAndWrites) {
 TEST(DataFile, BufferAgreesWithAModelOfTheFileUnderMixedTransfers) {
   std::string path;
   FOLDER folder = scratch_folder("df-model", &path);
-  std::vector<INT_U8> model = numbers(5000, 3);
+  std::vector<INT_U8> model = pseudo_random_bytes(5000, 3);
   ASSERT_TRUE(write_whole_file(path + "m.bin", model));
   DATA_FILE* file = new DATA_FILE(1024);
   ASSERT_TRUE(file->open(&folder, "m.bin", FILE_MODE_UPDATE, 0, file, false));
@@ -180,7 +158,7 @@ TEST(DataFile, BufferAgreesWithAModelOfTheFileUnderMixedTransfers) {
       position += expect;
     } else {
       INT_U32 count = next(3) == 0 ? next(2500) + 1 : next(40) + 1;
-      std::vector<INT_U8> bytes = numbers(count, static_cast<INT_U32>(step));
+      std::vector<INT_U8> bytes = pseudo_random_bytes(count, static_cast<INT_U32>(step));
       ASSERT_EQ(file->write(bytes.data(), static_cast<INT_S32>(count)), static_cast<INT_S32>(count));
       if (position > model.size()) model.resize(position, 0);
       if (position + count > model.size()) model.resize(position + count);
@@ -203,7 +181,7 @@ TEST(DataFile, BufferSizesAndLargeTransfers) {
   FOLDER folder = scratch_folder("df-large", &path);
   DATA_FILE* file = new DATA_FILE(1024);
   ASSERT_TRUE(file->open(&folder, "big.bin", FILE_MODE_WRITE, BYTE_ORDER_HEADER, file, false));
-  std::vector<INT_U8> data = numbers(5000, 11);
+  std::vector<INT_U8> data = pseudo_random_bytes(5000, 11);
   EXPECT_EQ(file->write(data.data(), 10), 10);
   // A write of at least the buffer size goes straight to the stream and raises the known size.
   EXPECT_EQ(file->write(data.data() + 10, 3000), 3000);
@@ -232,7 +210,7 @@ TEST(DataFile, CompressedFilesAreGzipMembersWithTheOrderByteFirst) {
   REQUIRE_TOOL("gzip");
   std::string path;
   FOLDER folder = scratch_folder("df-gzip", &path);
-  std::vector<INT_U8> data = numbers(700000, 5);
+  std::vector<INT_U8> data = pseudo_random_bytes(700000, 5);
   DATA_FILE* file = open_data_file(&folder, "c.gz", FILE_MODE_WRITE, BYTE_ORDER_HEADER, true);
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(file->write(data.data(), 100), 100);

@@ -18,23 +18,6 @@
 
 namespace {
 
-// The scratch path with its drive: under Wine the scratch folder is named without one.
-std::string with_drive(const std::string& path) {
-#ifdef _WIN32
-  char full[4096];
-  if (_fullpath(full, path.c_str(), sizeof full)) return full;
-#endif
-  return path;
-}
-
-FOLDER scratch_folder(const std::string& name) {
-  std::string path = make_scratch_folder(name);
-  path = with_drive(path.substr(0, path.size() - 1));
-  FOLDER folder;
-  strcpy(folder.path, path.c_str());
-  return folder;
-}
-
 std::string in(const FOLDER& folder, const std::string& name) { return std::string(folder.path) + PATH_SEPARATOR + name; }
 
 std::set<std::string> names_of(const DIRECTORY_ENTRY* entries, INT_S32 count) {
@@ -187,7 +170,7 @@ TEST(FileUtils, UniqueNames) {
 TEST(FileUtils, FileTimes) {
   FILE_INFO info = {};
 #ifndef _WIN32
-  setenv("TZ", "UTC", 1);
+  set_environment("TZ", "UTC");
   tzset();
   info.time = 0;
   EXPECT_STREQ("Thu Jan  1 00:00:00 1970", format_file_time(&info));

@@ -17,30 +17,8 @@
 
 namespace {
 
-// The scratch path with its drive: under Wine the scratch folder is named without one.
-std::string with_drive(const std::string& path) {
-#ifdef _WIN32
-  char full[4096];
-  if (_fullpath(full, path.c_str(), sizeof full)) return full;
-#endif
-  return path;
-}
-
-// A folder set straight to a scratch path (no trailing separator).
-FOLDER scratch_folder(const std::string& name) {
-  std::string path = make_scratch_folder(name);
-  path = with_drive(path.substr(0, path.size() - 1));
-  FOLDER folder;
-  strcpy(folder.path, path.c_str());
-  return folder;
-}
-
 std::string in(const std::string& folder, const std::string& name) { return folder + PATH_SEPARATOR + name; }
 std::string in(const FOLDER& folder, const std::string& name) { return in(std::string(folder.path), name); }
-
-#ifndef _WIN32
-void set_environment(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
-#endif
 
 }  // namespace
 

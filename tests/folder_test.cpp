@@ -16,26 +16,6 @@
 
 namespace {
 
-// The scratch path with its drive: under Wine the scratch folder is named without one.
-std::string with_drive(const std::string& path) {
-#ifdef _WIN32
-  char full[4096];
-  if (_fullpath(full, path.c_str(), sizeof full)) return full;
-#endif
-  return path;
-}
-
-#ifndef _WIN32
-void set_environment(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
-#endif
-
-// A scratch path without its trailing separator.
-std::string scratch_path(const std::string& name) {
-  std::string path = make_scratch_folder(name);
-  path = with_drive(path.substr(0, path.size() - 1));
-  return path;
-}
-
 std::string join(const std::string& folder, const std::string& name) { return folder + PATH_SEPARATOR + name; }
 
 FOLDER folder_at(const std::string& path) {
@@ -51,7 +31,7 @@ protected:
   void SetUp() override {
     reset_base_path();
     reset_icon_path();
-    home = scratch_path("folder-home");
+    home = scratch_folder("folder-home").path;
 #ifndef _WIN32
     set_environment("HOME", join(home, "home"));
     set_environment("XDG_DATA_HOME", join(home, "data"));

@@ -12,15 +12,6 @@
 
 namespace {
 
-// Where the Debian package puts the DejaVu faces (seen through Wine's Z: drive on Windows).
-std::string system_font_folder() {
-#ifdef _WIN32
-  return "Z:\\usr\\share\\fonts\\truetype\\dejavu";
-#else
-  return "/usr/share/fonts/truetype/dejavu";
-#endif
-}
-
 // A scratch folder holding copies of the core DejaVu faces (plus one under another name) and a file
 // that is no font.
 std::string make_font_folder(const std::string& name) {

@@ -20,8 +20,7 @@ protected:
   FOLDER folder;
   char folder_text[FOLDER_PATH_SIZE];
   void SetUp() override {
-    std::string path = make_scratch_folder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::strcpy(folder.path, path.substr(0, path.size() - 1).c_str());
+    folder = scratch_folder(::testing::UnitTest::GetInstance()->current_test_info()->name());
     folder.get_portable_text(folder_text, nullptr);
     image_cache->clear();
   }

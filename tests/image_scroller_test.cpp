@@ -14,15 +14,6 @@
 
 namespace {
 
-// A fresh scratch folder as a FOLDER.
-FOLDER scratch_folder() {
-  std::string path = make_scratch_folder("image_scroller");
-  path.pop_back();  // the trailing separator
-  FOLDER folder;
-  EXPECT_TRUE(folder.set_if_folder(path.c_str()));
-  return folder;
-}
-
 // Writes a raw image file of the given size into folder; pixel (x, y) is 0xFF000000 | y << 8 | x.
 void write_picture(FOLDER& folder, const char* name, int width, int height) {
   IMAGE picture((INT_S16)width, (INT_S16)height);
@@ -45,7 +36,7 @@ void expect_offsets(IMAGE_SCROLLER& scroller, INT_U32 now, int x, int y) {
 }  // namespace
 
 TEST(ImageScroller, OffsetsFollowTheTriangleWaves) {
-  FOLDER folder = scratch_folder();
+  FOLDER folder = scratch_folder("image_scroller");
   write_picture(folder, "back.raw", 40, 30);
   IMAGE_SCROLLER scroller(0, 0, &folder, "back", 200, 150, 4000, 400, 300);
   ASSERT_NE(scroller.image, nullptr);
@@ -95,7 +86,7 @@ TEST(ImageScroller, StillShortAndWrappingClocks) {
 }
 
 TEST(ImageScroller, CachedImageAndItsReference) {
-  FOLDER folder = scratch_folder();
+  FOLDER folder = scratch_folder("image_scroller");
   write_picture(folder, "sky.raw", 8, 6);
   // The cache names folders by path text: a named path stands for the scratch folder.
   set_named_path("$SCROLLERTEST", &folder);

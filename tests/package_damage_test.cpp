@@ -19,9 +19,7 @@ struct FIXTURE {
   std::vector<INT_U8> good;
 
   explicit FIXTURE(const std::string& name) {
-    path = make_scratch_folder(name);
-    std::string text = path.substr(0, path.size() - 1);
-    EXPECT_TRUE(folder.set_if_folder(text.c_str()));
+    folder = scratch_folder(name, &path);
     INT_U32 seed = 77;
     for (size_t count : {size_t(5), size_t(70), size_t(0)}) {
       std::vector<INT_U8> bytes(count);

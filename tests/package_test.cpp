@@ -67,15 +67,6 @@ struct BYTES {
   }
 };
 
-std::vector<INT_U8> sample(size_t count, INT_U32 seed) {
-  std::vector<INT_U8> bytes(count);
-  for (size_t index = 0; index < count; ++index) {
-    seed = seed * 1664525u + 1013904223u;
-    bytes[index] = static_cast<INT_U8>(seed >> 24);
-  }
-  return bytes;
-}
-
 std::vector<INT_U8> slice(const std::vector<INT_U8>& bytes, size_t from, size_t count) {
   return std::vector<INT_U8>(bytes.begin() + from, bytes.begin() + from + count);
 }
@@ -88,9 +79,7 @@ struct SCRATCH {
   std::string path;  // ends with the separator
   FOLDER folder;
   explicit SCRATCH(const std::string& name) {
-    path = make_scratch_folder(name);
-    std::string text = path.substr(0, path.size() - 1);
-    EXPECT_TRUE(folder.set_if_folder(text.c_str()));
+    folder = scratch_folder(name, &path);
   }
   void put(const std::string& name, const std::vector<INT_U8>& bytes) { ASSERT_TRUE(write_whole_file(path + name, bytes)); }
   std::vector<INT_U8> get(const std::string& name) { return read_whole_file(path + name); }
@@ -131,7 +120,7 @@ TEST(Package, NewPackageIsFiftyFiveBytesAndWritable) {
 TEST(Package, EntriesAndBlocksAreLaidOutInOrderWithZeroTails) {
   SCRATCH scratch("pkg-layout");
   scratch.put("a.txt", {'a', 'b', 'c'});
-  std::vector<INT_U8> second = sample(40, 1);
+  std::vector<INT_U8> second = pseudo_random_bytes(40, 1);
   scratch.put("second.bin", second);
   // The same additions give the same bytes whether the directory is loaded or not.
   for (bool loaded : {false, true}) {
@@ -156,8 +145,8 @@ TEST(Package, EntriesAndBlocksAreLaidOutInOrderWithZeroTails) {
 
 TEST(Package, FilesOfOneAndTwoBlocksAndTheEmptyFile) {
   SCRATCH scratch("pkg-blocks");
-  std::vector<INT_U8> odd = sample(1025, 2);
-  std::vector<INT_U8> even = sample(2048, 3);
+  std::vector<INT_U8> odd = pseudo_random_bytes(1025, 2);
+  std::vector<INT_U8> even = pseudo_random_bytes(2048, 3);
   scratch.put("odd", odd);
   scratch.put("even", even);
   scratch.put("empty", {});
@@ -197,7 +186,7 @@ TEST(Package, FilesOfOneAndTwoBlocksAndTheEmptyFile) {
 
 TEST(Package, ReplacedEntriesFeedTheFreeListFirstInFirstOut) {
   SCRATCH scratch("pkg-free");
-  std::vector<INT_U8> three = sample(48, 4), two = sample(32, 5), one = sample(16, 6), later = sample(48, 7);
+  std::vector<INT_U8> three = pseudo_random_bytes(48, 4), two = pseudo_random_bytes(32, 5), one = pseudo_random_bytes(16, 6), later = pseudo_random_bytes(48, 7);
   scratch.put("three", three);
   scratch.put("two", two);
   scratch.put("one", one);
@@ -257,7 +246,7 @@ TEST(Package, ReplacedEntriesFeedTheFreeListFirstInFirstOut) {
 
 TEST(Package, ByteOrderByteOneSwapsEveryNumberButNotNamesOrData) {
   SCRATCH scratch("pkg-swap");
-  std::vector<INT_U8> data = sample(20, 8);
+  std::vector<INT_U8> data = pseudo_random_bytes(20, 8);
   BYTES swapped;
   swapped.big = true;
   swapped.header(16, 0, 0, 54, 54);
@@ -351,7 +340,7 @@ TEST(Package, OpeningRefusesWhatIsNoPackageAndNeverTruncates) {
 
 TEST(Package, FindExtractAndAddRules) {
   SCRATCH scratch("pkg-rules");
-  std::vector<INT_U8> data = sample(2500, 9);
+  std::vector<INT_U8> data = pseudo_random_bytes(2500, 9);
   scratch.put("data.bin", data);
   PACKAGE package(&scratch.folder, "r.pkg", true, 1024, false, false);
   ASSERT_TRUE(package.add_file(&scratch.folder, "data.bin", "Data.bin", false));
@@ -360,7 +349,7 @@ TEST(Package, FindExtractAndAddRules) {
   EXPECT_FALSE(package.find_entry("data.bin", &entry));
 
   // The progress callback runs once per block with the bytes so far and the entry's size.
-  scratch.put("out.bin", sample(9000, 1));
+  scratch.put("out.bin", pseudo_random_bytes(9000, 1));
   PROGRESS_LOG log;
   ASSERT_TRUE(package.extract_entry(&scratch.folder, "out.bin", "Data.bin", PROGRESS_LOG::record, &log));
   EXPECT_EQ(scratch.get("out.bin"), data);  // an existing file is replaced
@@ -397,7 +386,7 @@ TEST(Package, FindExtractAndAddRules) {
 
 TEST(Package, DirectoryLoadedWritesRecordsAtTheEndAndReadOnlyWritesNothing) {
   SCRATCH scratch("pkg-dir");
-  scratch.put("f", sample(100, 10));
+  scratch.put("f", pseudo_random_bytes(100, 10));
   {
     PACKAGE writer(&scratch.folder, "d.pkg", true, 64, true, false);
     ASSERT_TRUE(writer.add_file(&scratch.folder, "f", nullptr, false));
@@ -449,7 +438,7 @@ static void add_with_small_file_limit(FOLDER* folder) {
 TEST(PackageDeathTest, AddReportsAFailedWriteAsADataError) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   SCRATCH scratch("pkg-full");
-  scratch.put("big", sample(300000, 11));
+  scratch.put("big", pseudo_random_bytes(300000, 11));
   { PACKAGE package(&scratch.folder, "f.pkg", true, 4096, false, false); }
   // In a child whose files may not grow past 100000 bytes, the add meets a full disk.
   EXPECT_EXIT(add_with_small_file_limit(&scratch.folder), testing::ExitedWithCode(0), "");

@@ -39,9 +39,9 @@ struct SCRATCH_DESKTOP {
     root = make_scratch_folder("shortcuts");
     desktop = root + "Desktop";
     programs = root + "data/applications";
-    setenv("HOME", root.c_str(), 1);
-    setenv("XDG_DESKTOP_DIR", desktop.c_str(), 1);
-    setenv("XDG_DATA_HOME", (root + "data").c_str(), 1);
+    set_environment("HOME", root);
+    set_environment("XDG_DESKTOP_DIR", desktop);
+    set_environment("XDG_DATA_HOME", root + "data");
   }
 };
 

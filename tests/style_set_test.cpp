@@ -100,12 +100,6 @@ void expect_same_fields(const WM_STYLE_SET& a, const WM_STYLE_SET& b) {
   EXPECT_STREQ(a.image_filename ? a.image_filename : "", b.image_filename ? b.image_filename : "");
 }
 
-FOLDER folder_at(const std::string& path) {
-  FOLDER folder;
-  std::strcpy(folder.path, path.c_str());
-  return folder;
-}
-
 // A 4 x 4 opaque PNG picture.
 void write_png(FOLDER* folder, const char* name) {
   IMAGE picture(4, 4);
@@ -221,8 +215,7 @@ TEST(StyleSet, DefaultsCopyAndHelpers) {
 TEST(StyleSet, StateFramesComeFromTheCache) {
   // A skin folder with two single-image frames, "knob_up" and "knob_alt", cached before the frames
   // are looked for with find-only flags.
-  std::string path = make_scratch_folder("StateFrames");
-  FOLDER skin = folder_at(path.substr(0, path.size() - 1));
+  FOLDER skin = scratch_folder("StateFrames");
   write_png(&skin, "knob_up.png");
   write_png(&skin, "knob_alt.png");
   char skin_text[FOLDER_PATH_SIZE];
@@ -405,8 +398,7 @@ struct STYLE_TEXT_FILE : ::testing::Test {
   FOLDER folder;
   CONFIG_FILE file;
   void SetUp() override {
-    path = make_scratch_folder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    folder = folder_at(path.substr(0, path.size() - 1));
+    folder = scratch_folder(::testing::UnitTest::GetInstance()->current_test_info()->name(), &path);
     file.init("style.ss", false);
   }
   void write(const std::string& text) { write_whole_file(path + "style.ss", std::vector<INT_U8>(text.begin(), text.end())); }

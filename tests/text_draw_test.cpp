@@ -25,14 +25,6 @@ const COLOUR BLACK = 0xFF000000;
 const COLOUR RED = 0xFFFF0000;
 const INT_S8 SANS = 10;
 
-std::string system_font_folder() {
-#ifdef _WIN32
-  return "Z:\\usr\\share\\fonts\\truetype\\dejavu";
-#else
-  return "/usr/share/fonts/truetype/dejavu";
-#endif
-}
-
 struct BOUNDS {
   int x1 = 100000, y1 = 100000, x2 = -1, y2 = -1, count = 0;
 };

@@ -13,15 +13,6 @@
 
 namespace {
 
-// The scratch path with its drive: under Wine the scratch folder is named without one.
-std::string with_drive(const std::string& path) {
-#ifdef _WIN32
-  char full[4096];
-  if (_fullpath(full, path.c_str(), sizeof full)) return full;
-#endif
-  return path;
-}
-
 typedef std::vector<INT_U8> BYTES;
 
 #ifdef _WIN32
@@ -62,9 +53,7 @@ protected:
   FOLDER folder;
   std::string path;
   void SetUp() override {
-    path = make_scratch_folder("text-file");
-    std::string bare = with_drive(path.substr(0, path.size() - 1));
-    strcpy(folder.path, bare.c_str());
+    folder = scratch_folder("text-file", &path);
   }
   std::vector<std::string> read_lines(const BYTES& bytes, INT_S16 line_size = 256) {
     EXPECT_TRUE(write_whole_file(path + "in.txt", bytes));

@@ -68,6 +68,46 @@ std::string make_scratch_folder(const std::string& name) {
   return text;
 }
 
+FOLDER scratch_folder(const std::string& name, std::string* path) {
+  std::string text = make_scratch_folder(name);
+  char separator = text.back();
+  text.pop_back();
+#ifdef _WIN32
+  // Under Wine the scratch folder may be named without its drive.
+  char full[4096];
+  if (_fullpath(full, text.c_str(), sizeof full)) text = full;
+#endif
+  FOLDER folder;
+  std::strcpy(folder.path, text.c_str());
+  if (path) *path = text + separator;
+  return folder;
+}
+
+void set_environment(const char* name, const std::string& value) {
+#ifdef _WIN32
+  _putenv((std::string(name) + "=" + value).c_str());
+#else
+  setenv(name, value.c_str(), 1);
+#endif
+}
+
+std::vector<INT_U8> pseudo_random_bytes(size_t count, INT_U32 seed) {
+  std::vector<INT_U8> bytes(count);
+  for (size_t index = 0; index < count; ++index) {
+    seed = seed * 1664525u + 1013904223u;
+    bytes[index] = static_cast<INT_U8>(seed >> 24);
+  }
+  return bytes;
+}
+
+std::string system_font_folder() {
+#ifdef _WIN32
+  return "Z:\\usr\\share\\fonts\\truetype\\dejavu";
+#else
+  return "/usr/share/fonts/truetype/dejavu";
+#endif
+}
+
 std::vector<INT_U8> read_whole_file(const std::string& path) {
   std::vector<INT_U8> bytes;
   FILE* file = std::fopen(path.c_str(), "rb");

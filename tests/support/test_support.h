@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "data_device.h"
+#include "folder.h"
 
 // A DATA_DEVICE over a byte vector; reading past the end transfers what is left.
 class MEMORY_DEVICE : public DATA_DEVICE {
@@ -23,6 +24,19 @@ public:
 // A new empty folder for one test, under the scratch folder that CTest names (or the system's
 // temporary folder). Ends with the host's separator.
 std::string make_scratch_folder(const std::string& name);
+
+// A FOLDER set straight to a new scratch folder: its path without the trailing separator and, on
+// Windows, with its drive. When path is given it receives the same path ending with the separator.
+FOLDER scratch_folder(const std::string& name, std::string* path = nullptr);
+
+// Sets an environment variable of this process (both builds).
+void set_environment(const char* name, const std::string& value);
+
+// count bytes from a small linear congruential generator started at seed: the same bytes every run.
+std::vector<INT_U8> pseudo_random_bytes(size_t count, INT_U32 seed);
+
+// Where the Debian package puts the DejaVu faces (seen through Wine's Z: drive on Windows).
+std::string system_font_folder();
 
 // Whole-file helpers for checking stored bytes.
 std::vector<INT_U8> read_whole_file(const std::string& path);
