@@ -1,6 +1,6 @@
 // Linux host layer: files, folders and drives. Paths use '/', the one drive is "/" ("$ROOT0"), and the
 // system folders follow the XDG base directories, each redirectable by its environment variable.
-#include "files.h"
+#include "../files_host.h"
 #include "file_utils.h"
 
 #include <cerrno>
@@ -9,25 +9,13 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
-char temp_parent_path[FOLDER_PATH_SIZE];
-
 // ---------------------------------------------------------------------------------------------------
 // Path building: every path goes into a FOLDER_PATH_SIZE buffer; one that does not fit fails.
 // ---------------------------------------------------------------------------------------------------
-
-// out = folder path, a '/' unless it already ends with one, and name.
-static bool join_path(char* out, const char* folder_path, const char* name) {
-  if (!name) return false;
-  size_t length = strlen(folder_path);
-  const char* separator = (length > 0 && folder_path[length - 1] == '/') ? "" : "/";
-  int written = snprintf(out, FOLDER_PATH_SIZE, "%s%s%s", folder_path, separator, name);
-  return written >= 0 && written < FOLDER_PATH_SIZE;
-}
 
 static bool copy_path(char* out, const char* text) {
   if (!text || strlen(text) >= FOLDER_PATH_SIZE) return false;
@@ -35,8 +23,7 @@ static bool copy_path(char* out, const char* text) {
   return true;
 }
 
-// The running program's full file name; false when it cannot be read.
-static bool program_file_name(char* out) {
+bool host_program_file_name(char* out) {
   ssize_t length = readlink("/proc/self/exe", out, FOLDER_PATH_SIZE - 1);
   if (length <= 0 || length >= FOLDER_PATH_SIZE - 1) return false;
   out[length] = 0;
@@ -50,15 +37,6 @@ static bool program_file_name(char* out) {
 bool FOLDER::equals(const FOLDER* other) const {
   // The Linux file system tells case apart, so two paths are the same folder only when equal exactly.
   return other && strcmp(path, other->path) == 0;
-}
-
-const char* FOLDER::get_name() const {
-  static char name[FOLDER_PATH_SIZE];
-  strcpy(name, path);
-  size_t length = strlen(name);
-  if (length > 0 && name[length - 1] == '/') name[length - 1] = 0;
-  char* last = strrchr(name, '/');
-  return last ? last + 1 : name;
 }
 
 const char* FOLDER::get_path_text(const char* name) const {
@@ -79,12 +57,6 @@ bool FOLDER::is_folder(const char* path_text) {
   struct stat status;
   if (!path_text || !*path_text) return false;
   return stat(path_text, &status) == 0 && S_ISDIR(status.st_mode);
-}
-
-bool FOLDER::set_if_folder(const char* path_text) {
-  if (!is_folder(path_text) || strlen(path_text) >= FOLDER_PATH_SIZE) return false;
-  strcpy(path, path_text);
-  return true;
 }
 
 bool FOLDER::enter(const char* name, bool create) {
@@ -112,13 +84,6 @@ bool FOLDER::go_up() {
     *last = 0;
   if (!is_folder(parent)) return false;
   strcpy(path, parent);
-  return true;
-}
-
-bool FOLDER::set_to_drive_root(INT_S16 index) {
-  const char* root = get_drive_root_text(index);
-  if (!root) return false;
-  strcpy(path, root);
   return true;
 }
 
@@ -355,50 +320,21 @@ static bool system_base_folder(INT_S32 kind, char* out) {
   return written > 0 && written < FOLDER_PATH_SIZE;
 }
 
-bool get_system_folder(FOLDER* out, INT_S32 kind, const char* application_name, INT_U8 create) {
-  if (!out) return false;
-  char program[FOLDER_PATH_SIZE];
-  bool have_program = program_file_name(program);
-  char default_name[FOLDER_PATH_SIZE];
-  if (!application_name) {
-    if (have_program) {
-      const char* leaf = strrchr(program, '/');
-      strcpy(default_name, leaf ? leaf + 1 : program);
-      size_t length = strlen(default_name);
-      if (length > 4 && strcasecmp(default_name + length - 4, ".exe") == 0) default_name[length - 4] = 0;
-    } else {
-      strcpy(default_name, "VELK Application");
-    }
-    application_name = default_name;
-  }
-  if (kind == SYSTEM_FOLDER_PROGRAM) {
-    if (!have_program) return false;
-    char* last = strrchr(program, '/');
-    if (!last) return false;
-    if (last == program)
-      last[1] = 0;
-    else
-      *last = 0;
-    strcpy(out->path, program);
-    return true;
-  }
-  if (kind < SYSTEM_FOLDER_PROGRAMS || kind > SYSTEM_FOLDER_TEMP) return false;
-  char base[FOLDER_PATH_SIZE];
-  if (!system_base_folder(kind, base)) return false;
-  size_t length = strlen(base);
-  while (length > 1 && base[length - 1] == '/') base[--length] = 0;
-  if (!FOLDER::is_folder(base) && !(create && make_folders(base))) return false;
-  FOLDER system_folder;
-  strcpy(system_folder.path, base);
-  char text[FOLDER_PATH_SIZE];
-  int written = snprintf(text, sizeof text, "$HERE/%s", application_name);
-  if (written < 0 || written >= FOLDER_PATH_SIZE) return false;
-  if (!out->set(text, create != 0, &system_folder)) return false;
-  if (kind == SYSTEM_FOLDER_TEMP) {
-    strcpy(temp_parent_path, out->path);
-    return out->enter("temp", create != 0);
-  }
+bool host_program_folder(char* program) {
+  char* last = strrchr(program, '/');
+  if (!last) return false;
+  if (last == program)
+    last[1] = 0;
+  else
+    *last = 0;
   return true;
+}
+
+bool host_system_base_folder(INT_S32 kind, INT_U8 create, char* out) {
+  if (!system_base_folder(kind, out)) return false;
+  size_t length = strlen(out);
+  while (length > 1 && out[length - 1] == '/') out[--length] = 0;
+  return FOLDER::is_folder(out) || (create && make_folders(out));
 }
 
 INT_S32 get_drive_count() { return 1; }

@@ -1,6 +1,6 @@
 // Windows host layer: files, folders and drives. Paths use '\', drive roots are "D:\", system folders
 // come from SHGetFolderPathA and the logical drives from GetLogicalDriveStringsA (floppies listed last).
-#include "files.h"
+#include "../files_host.h"
 #include "file_utils.h"
 
 #include <windows.h>
@@ -11,21 +11,11 @@
 #include <cstdlib>
 #include <cstring>
 
-char temp_parent_path[FOLDER_PATH_SIZE];
-
 // ---------------------------------------------------------------------------------------------------
-// Path building: every path goes into a FOLDER_PATH_SIZE buffer; one that does not fit fails.
+// Paths
 // ---------------------------------------------------------------------------------------------------
 
-static bool join_path(char* out, const char* folder_path, const char* name) {
-  if (!name) return false;
-  size_t length = strlen(folder_path);
-  const char* separator = (length > 0 && folder_path[length - 1] == '\\') ? "" : "\\";
-  int written = snprintf(out, FOLDER_PATH_SIZE, "%s%s%s", folder_path, separator, name);
-  return written >= 0 && written < FOLDER_PATH_SIZE;
-}
-
-static bool program_file_name(char* out) {
+bool host_program_file_name(char* out) {
   DWORD length = GetModuleFileNameA(nullptr, out, FOLDER_PATH_SIZE);
   return length > 0 && length < FOLDER_PATH_SIZE - 1;
 }
@@ -37,15 +27,6 @@ static bool path_exists(const char* path_text) { return GetFileAttributesA(path_
 // ---------------------------------------------------------------------------------------------------
 
 bool FOLDER::equals(const FOLDER* other) const { return other && _stricmp(path, other->path) == 0; }
-
-const char* FOLDER::get_name() const {
-  static char name[FOLDER_PATH_SIZE];
-  strcpy(name, path);
-  size_t length = strlen(name);
-  if (length > 0 && name[length - 1] == '\\') name[length - 1] = 0;
-  char* last = strrchr(name, '\\');
-  return last ? last + 1 : name;
-}
 
 const char* FOLDER::get_path_text(const char* name) const {
   static char text[FOLDER_PATH_SIZE];
@@ -67,12 +48,6 @@ bool FOLDER::is_folder(const char* path_text) {
   if (!path_text || !*path_text) return false;
   DWORD attributes = GetFileAttributesA(path_text);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool FOLDER::set_if_folder(const char* path_text) {
-  if (!is_folder(path_text) || strlen(path_text) >= FOLDER_PATH_SIZE) return false;
-  strcpy(path, path_text);
-  return true;
 }
 
 bool FOLDER::enter(const char* name, bool create) {
@@ -100,13 +75,6 @@ bool FOLDER::go_up() {
     *last = 0;
   if (!is_folder(parent)) return false;
   strcpy(path, parent);
-  return true;
-}
-
-bool FOLDER::set_to_drive_root(INT_S16 index) {
-  const char* root = get_drive_root_text(index);
-  if (!root) return false;
-  strcpy(path, root);
   return true;
 }
 
@@ -277,51 +245,23 @@ void close_directory_scan(DIRECTORY_SCAN* scan) {
 // System folders and drives
 // ---------------------------------------------------------------------------------------------------
 
-bool get_system_folder(FOLDER* out, INT_S32 kind, const char* application_name, INT_U8 create) {
-  if (!out) return false;
-  char program[FOLDER_PATH_SIZE];
-  bool have_program = program_file_name(program);
-  char default_name[FOLDER_PATH_SIZE];
-  if (!application_name) {
-    if (have_program) {
-      const char* leaf = strrchr(program, '\\');
-      strcpy(default_name, leaf ? leaf + 1 : program);
-      size_t length = strlen(default_name);
-      if (length > 4 && _stricmp(default_name + length - 4, ".exe") == 0) default_name[length - 4] = 0;
-    } else {
-      strcpy(default_name, "VELK Application");
-    }
-    application_name = default_name;
-  }
-  if (kind == SYSTEM_FOLDER_PROGRAM) {
-    if (!have_program) return false;
-    char* last = strrchr(program, '\\');
-    char* slash = strrchr(program, '/');
-    if (slash > last) last = slash;
-    if (!last) return false;
-    if (last - program == 2 && program[1] == ':')
-      last[1] = 0;  // a program at a drive root has the folder "C:\"
-    else
-      *last = 0;
-    strcpy(out->path, program);
-    return true;
-  }
-  static const int csidl_of_kind[] = {0, 0x26, 0x26, 0x23, 0x1A, 0x05, 0x05};
-  if (kind < SYSTEM_FOLDER_PROGRAMS || kind > SYSTEM_FOLDER_TEMP) return false;
-  char base[MAX_PATH + 1];
-  int csidl = csidl_of_kind[kind] | (create ? CSIDL_FLAG_CREATE : 0);
-  if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, 0, base))) return false;
-  FOLDER system_folder;
-  strcpy(system_folder.path, base);
-  char text[FOLDER_PATH_SIZE];
-  int written = snprintf(text, sizeof text, "$HERE/%s", application_name);
-  if (written < 0 || written >= FOLDER_PATH_SIZE) return false;
-  if (!out->set(text, create != 0, &system_folder)) return false;
-  if (kind == SYSTEM_FOLDER_TEMP) {
-    strcpy(temp_parent_path, out->path);
-    return out->enter("temp", create != 0);
-  }
+bool host_program_folder(char* program) {
+  char* last = strrchr(program, '\\');
+  char* slash = strrchr(program, '/');
+  if (slash > last) last = slash;
+  if (!last) return false;
+  if (last - program == 2 && program[1] == ':')
+    last[1] = 0;  // a program at a drive root has the folder "C:\"
+  else
+    *last = 0;
   return true;
+}
+
+bool host_system_base_folder(INT_S32 kind, INT_U8 create, char* out) {
+  // The shell's folder for each kind, SYSTEM_FOLDER_PROGRAMS to SYSTEM_FOLDER_TEMP (out holds MAX_PATH).
+  static const int csidl_of_kind[] = {0, 0x26, 0x26, 0x23, 0x1A, 0x05, 0x05};
+  int csidl = csidl_of_kind[kind] | (create ? CSIDL_FLAG_CREATE : 0);
+  return SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, 0, out));
 }
 
 // The drive roots in the library's order: A and B (floppies) moved to the end.
