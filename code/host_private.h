@@ -1,5 +1,5 @@
 // What the shared part of the host layer (code/host*.cpp) asks of the platform's own part
-// (code/posix/, code/win32/). Not part of the host interface.
+// (code/posix/, code/win32/), and the shared helpers the platform parts call. Not part of the host interface.
 #pragma once
 #include "host.h"
 
@@ -13,6 +13,9 @@ void host_wait_for_input(INT_U32 ms);
 void host_release_console();
 // Shows the library banner box at exit (no icon, OK only).
 void host_show_banner(const char* caption, const char* text);
+
+// Sizes screen_image to the window (cleared to black) unless it has that size already.
+void host_fit_screen_image(INT_S32 width, INT_S32 height);
 
 // Number of idle waits the message pump has made (a pass that slept for input).
 extern INT_U32 idle_wait_count;

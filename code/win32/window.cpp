@@ -1,6 +1,7 @@
 // Windows host layer: the main window of class "main", its display modes, and the presentation of the
 // screen image with GDI, or with OpenGL while a context exists.
 #include "win32_host.h"
+#include "../host_private.h"
 
 #include <GL/gl.h>
 #include <cstdlib>
@@ -11,13 +12,6 @@
 #ifndef GL_BGRA_EXT
 #define GL_BGRA_EXT 0x80E1
 #endif
-
-IMAGE screen_image;
-[[maybe_unused]] static INT_U8 screen_image_locked = (screen_image.size_locked = 1);
-
-INT_U8 full_screen_active = 0;
-INT_U8 full_redraw_flag = 0;
-CLOSE_CALLBACK close_callback = nullptr;
 
 HWND main_window = nullptr;
 INT_S16 frame_width = 0;
@@ -118,28 +112,8 @@ INT_U8 OpenGraphics(const GRAPHICS_MODE* mode, INT_S16 screen) {
     full_screen_active = 1;
   }
 
-  if (screen_image.width != width || screen_image.height != height) {
-    screen_image.size_locked = 0;
-    screen_image.set_size((INT_S16)width, (INT_S16)height);
-    screen_image.size_locked = 1;
-    COLOUR black = 0xFF000000;
-    screen_image.clear(&black, 1);
-  }
+  host_fit_screen_image(width, height);
   return 1;
-}
-
-INT_U8 open_graphics_window(const char* title, INT_S16 width, INT_S16 height, INT_U8 full_screen, INT_S16 screen) {
-  GRAPHICS_MODE mode = {title, width, height, full_screen, -1, -1, -1, -1, 0};
-  return OpenGraphics(&mode, screen);
-}
-
-void show_please_wait(IMAGE* picture) {
-  if (!picture) return;
-  GRAPHICS_MODE mode = {"Please Wait", picture->width, picture->height, 0, -1, -1, -1, -1, 1};
-  if (!OpenGraphics(&mode, 0)) return;
-  screen_image.set_clip(0, 0, screen_image.width - 1, screen_image.height - 1);
-  picture->blit_to(0, 0, &screen_image, BLIT_COPY);
-  present_frame(-1);
 }
 
 void close_main_window(INT_S16 screen) {
@@ -216,36 +190,12 @@ void present_frame(INT_S16 screen) {
   screen_image.clear_dirty_area();
 }
 
-void set_close_callback(CLOSE_CALLBACK callback) { close_callback = callback; }
-
-INT_U8 allow_close(INT_S16 screen) {
-  (void)screen;
-  return 1;
-}
-
 void set_window_title(const char* title, INT_S16 screen) {
   if (screen == 0 && main_window) SetWindowTextA(main_window, title ? title : "");
 }
 
-INT_U8 close_graphics(INT_S16 screen) {
-  if (screen == 0) return 1;
-  close_main_window(screen);
-  return 0;
-}
-
-INT_U8 close_graphics_and_check(INT_S16 screen) {
-  close_main_window(screen);
-  for (INT_S16 i = 0; i < 64; i++)
-    if (is_screen_open(i)) return 0;
-  return 1;
-}
-
-IMAGE* get_screen_image(INT_S16 screen) { return screen == 0 ? &screen_image : nullptr; }
-INT_S16 get_screen_width(INT_S16 screen) { return screen == 0 ? screen_image.width : 0; }
-INT_S16 get_screen_height(INT_S16 screen) { return screen == 0 ? screen_image.height : 0; }
 INT_U8 is_screen_open(INT_S16 screen) { return screen == 0 && main_window ? 1 : 0; }
 INT_U8 has_main_window() { return main_window ? 1 : 0; }
-INT_U8 is_full_screen() { return full_screen_active; }
 INT_U8 has_gl_context() { return gl_context ? 1 : 0; }
 
 INT_S16 get_desktop_width() {
