@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "../files_host.h"
 #include "folder.h"
 #include "host.h"
 #include "shell.h"
@@ -16,13 +17,8 @@
 static char shell_path[FOLDER_PATH_SIZE];
 
 INT_S32 exec_program(FOLDER* folder, const char* name) {
-  if (!folder || !name)
-    return -1;
   char path[FOLDER_PATH_SIZE];
-  size_t length = strlen(folder->path);
-  const char* separator = length > 0 && folder->path[length - 1] == '/' ? "" : "/";
-  int written = snprintf(path, sizeof(path), "%s%s%s", folder->path, separator, name);
-  if (written < 0 || written >= (int)sizeof(path))
+  if (!folder || !join_path(path, folder->path, name))
     return -1;
   fflush(stdout);
   execl(path, path, (char*)nullptr);
