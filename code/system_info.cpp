@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include "files.h"
+#include "host.h"
 #include "system_info_host.h"
 
 static SYSTEM_INFORMATION gathered;
@@ -18,6 +20,25 @@ static INT_U32* copy_array(const INT_U32* source, INT_S64 count) {
   if (copy)
     memcpy(copy, source, sizeof(INT_U32) * count);
   return copy;
+}
+
+void gather_drive_list(SYSTEM_INFORMATION* out) {
+  INT_S32 drives = get_drive_count();
+  out->drive_count = (INT_S16)(drives > 0 && drives < 0x7FFF ? drives : 0);
+  out->drive_free_mb = out->drive_count > 0 ? new (std::nothrow) INT_U32[out->drive_count] : nullptr;
+  if (!out->drive_free_mb)
+    out->drive_count = 0;
+}
+
+void gather_input_devices(SYSTEM_INFORMATION* out) {
+  out->has_keyboard = 1;
+  out->keyboard_flag_2 = 1;
+  INT_S32 buttons = MOUSE_HANDLER::button_count ? MOUSE_HANDLER::button_count : query_mouse_button_count();
+  out->mouse_buttons = (INT_U16)(buttons > 0 ? buttons : 0);
+  out->mouse_flag = 1;
+  JOYSTICK_CAPS caps;
+  out->has_joystick = (get_joystick_caps(1, &caps) || get_joystick_caps(2, &caps)) ? 1 : 0;
+  out->last_flag = 0;
 }
 
 void get_system_information(SYSTEM_INFORMATION* out) {

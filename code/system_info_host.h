@@ -5,3 +5,8 @@
 
 // Fills an empty record (its arrays null) from the machine.
 void gather_system_information(SYSTEM_INFORMATION* out);
+
+// The parts every host fills alike (code/system_info.cpp): the drive count with its (uncleared)
+// drive_free_mb array, none when it cannot be had; and the keyboard, mouse and joystick fields.
+void gather_drive_list(SYSTEM_INFORMATION* out);
+void gather_input_devices(SYSTEM_INFORMATION* out);

@@ -182,11 +182,7 @@ void gather_system_information(SYSTEM_INFORMATION* out) {
   out->available_virtual_mb = clamp_mb((used < address_space ? address_space - used : 0) >> 20);
   out->has_system_paths = 1;
 
-  INT_S32 drives = get_drive_count();
-  out->drive_count = (INT_S16)(drives > 0 && drives < 0x7FFF ? drives : 0);
-  out->drive_free_mb = out->drive_count > 0 ? new (std::nothrow) INT_U32[out->drive_count] : nullptr;
-  if (!out->drive_free_mb)
-    out->drive_count = 0;
+  gather_drive_list(out);
   for (INT_S16 i = 0; i < out->drive_count; i++) {
     out->drive_free_mb[i] = 0;
     const char* root = get_drive_root_text(i);
@@ -207,12 +203,5 @@ void gather_system_information(SYSTEM_INFORMATION* out) {
       out->host_address[0] = 0;
   }
 
-  out->has_keyboard = 1;
-  out->keyboard_flag_2 = 1;
-  INT_S32 buttons = MOUSE_HANDLER::button_count ? MOUSE_HANDLER::button_count : query_mouse_button_count();
-  out->mouse_buttons = (INT_U16)(buttons > 0 ? buttons : 0);
-  out->mouse_flag = 1;
-  JOYSTICK_CAPS caps;
-  out->has_joystick = (get_joystick_caps(1, &caps) || get_joystick_caps(2, &caps)) ? 1 : 0;
-  out->last_flag = 0;
+  gather_input_devices(out);
 }

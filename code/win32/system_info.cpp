@@ -98,11 +98,7 @@ void gather_system_information(SYSTEM_INFORMATION* out) {
   out->available_virtual_mb = (INT_U32)(memory.dwAvailVirtual >> 20);
   out->has_system_paths = 1;
 
-  INT_S32 drives = get_drive_count();
-  out->drive_count = (INT_S16)(drives > 0 && drives < 0x7FFF ? drives : 0);
-  out->drive_free_mb = out->drive_count > 0 ? new (std::nothrow) INT_U32[out->drive_count] : nullptr;
-  if (!out->drive_free_mb)
-    out->drive_count = 0;
+  gather_drive_list(out);
   // No "insert a disk" box for empty drives.
   UINT old_mode = SetErrorMode(SEM_FAILCRITICALERRORS);
   for (INT_S16 i = 0; i < out->drive_count; i++) {
@@ -131,12 +127,5 @@ void gather_system_information(SYSTEM_INFORMATION* out) {
     snprintf(out->host_address, sizeof(out->host_address), "%s", tcpip.resolve_host(out->host_name));
   }
 
-  out->has_keyboard = 1;
-  out->keyboard_flag_2 = 1;
-  INT_S32 buttons = MOUSE_HANDLER::button_count ? MOUSE_HANDLER::button_count : query_mouse_button_count();
-  out->mouse_buttons = (INT_U16)(buttons > 0 ? buttons : 0);
-  out->mouse_flag = 1;
-  JOYSTICK_CAPS caps;
-  out->has_joystick = (get_joystick_caps(1, &caps) || get_joystick_caps(2, &caps)) ? 1 : 0;
-  out->last_flag = 0;
+  gather_input_devices(out);
 }
