@@ -1,5 +1,5 @@
 // The shared part of the host layer: the command-line split, the program's run from the application's
-// main through the frame loop to the shut-down, the idle wait and the loop's globals.
+// main through the frame loop to the shut-down, the unattended switch, the idle wait and the loop's globals.
 #include "host.h"
 #include "host_private.h"
 
@@ -21,6 +21,16 @@ EXIT_HOOK exit_hook = nullptr;
 INT_S8 current_pointer_shape = -1;
 INT_U8 about_request_flag = 0;
 INT_U32 idle_wait_count = 0;
+
+// The switch is read once: a value other than empty or "0" makes the run unattended.
+bool running_unattended() {
+  static int state = -1;
+  if (state < 0) {
+    const char* value = std::getenv(UNATTENDED_VARIABLE);
+    state = (value && value[0] && std::strcmp(value, "0") != 0) ? 1 : 0;
+  }
+  return state == 1;
+}
 
 INT_U32 get_idle_wait() { return idle_wait_ms; }
 void set_idle_wait(INT_U32 ms) { idle_wait_ms = ms; }

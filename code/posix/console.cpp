@@ -1,4 +1,4 @@
-// Linux host layer: the unattended switch, console output, message boxes (always on standard error),
+// Linux host layer: console output, message boxes (always on standard error),
 // the millisecond clock, sleeping and the two ways of ending the process.
 #include "host.h"
 
@@ -9,15 +9,6 @@
 #include <cerrno>
 
 static MESSAGE_BOX_HOOK message_box_hook = nullptr;
-
-bool running_unattended() {
-  static int state = -1;
-  if (state < 0) {
-    const char* value = std::getenv(UNATTENDED_VARIABLE);
-    state = (value && value[0] && std::strcmp(value, "0") != 0) ? 1 : 0;
-  }
-  return state == 1;
-}
 
 void console_print(const char* text) {
   if (!text) return;

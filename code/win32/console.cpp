@@ -1,4 +1,4 @@
-// Windows host layer: the unattended switch, console output, message boxes, the millisecond clock,
+// Windows host layer: console output, message boxes, the millisecond clock,
 // sleeping and the two ways of ending the process.
 #include "win32_host.h"
 #include <cstdio>
@@ -8,15 +8,6 @@
 static MESSAGE_BOX_HOOK message_box_hook = nullptr;
 static HANDLE console_output = nullptr;
 INT_U8 console_allocated = 0;  // a console was opened by console_print
-
-bool running_unattended() {
-  static int state = -1;
-  if (state < 0) {
-    const char* value = std::getenv(UNATTENDED_VARIABLE);
-    state = (value && value[0] && std::strcmp(value, "0") != 0) ? 1 : 0;
-  }
-  return state == 1;
-}
 
 // Writes all bytes to a handle; WriteFile works for consoles, pipes and redirected files alike.
 static void write_handle(HANDLE handle, const char* text, DWORD length) {
