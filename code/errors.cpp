@@ -179,27 +179,27 @@ void show_message_with_detail(const char* caption, const char* text, const char*
   std::free(with_question);
 }
 
-void raise_error(INT_U32 code, const char* argument) {
-  const ERROR_TABLE_ROW* row = find_row(error_table, code);
-  if (row) {
-    char text[1024];
-    compose_report(text, sizeof text, "ERROR", row, argument);
-    show_message_with_detail("Error", text, row->detail);
-  } else {
-    show_message_box("Error", "ERROR: Undefined error encountered");
+// Shows the box of a table's row ("<prefix>: %04X:" ... with the detail question), or the undefined
+// box when the code has no row.
+static void show_report(const ERROR_TABLE_ROW* table, INT_U32 code, const char* argument, const char* caption,
+                        const char* prefix, const char* undefined) {
+  const ERROR_TABLE_ROW* row = find_row(table, code);
+  if (!row) {
+    show_message_box(caption, undefined);
+    return;
   }
+  char text[1024];
+  compose_report(text, sizeof text, prefix, row, argument);
+  show_message_with_detail(caption, text, row->detail);
+}
+
+void raise_error(INT_U32 code, const char* argument) {
+  show_report(error_table, code, argument, "Error", "ERROR", "ERROR: Undefined error encountered");
   fatal_exit("Application was unable to continue");
 }
 
 void raise_warning(INT_U32 code, const char* argument) {
-  const ERROR_TABLE_ROW* row = find_row(warning_table, code);
-  if (!row) {
-    show_message_box("Warning", "WARNING: Undefined warning encountered");
-    return;
-  }
-  char text[1024];
-  compose_report(text, sizeof text, "WARNING", row, argument);
-  show_message_with_detail("Warning", text, row->detail);
+  show_report(warning_table, code, argument, "Warning", "WARNING", "WARNING: Undefined warning encountered");
 }
 
 void set_error(INT_U16 code, const char* argument) {
