@@ -45,6 +45,15 @@ void sort_corners(INT_S16* x1, INT_S16* y1, INT_S16* x2, INT_S16* y2) {
   if (*y2 < *y1) std::swap(*y1, *y2);
 }
 
+// Cuts a sorted box that meets the clip rectangle down to it and grows the dirty rectangle over it.
+void clip_box(IMAGE* image, INT_S16* x1, INT_S16* y1, INT_S16* x2, INT_S16* y2) {
+  *x1 = std::max(*x1, image->clip.x1);
+  *y1 = std::max(*y1, image->clip.y1);
+  *x2 = std::min(*x2, image->clip.x2);
+  *y2 = std::min(*y2, image->clip.y2);
+  image->extend_dirty_area(*x1, *y1, *x2, *y2);
+}
+
 // Darkens one pixel by a percent already known to lie in -100 .. 100 (alpha kept).
 INT_U32 darken_value(INT_U32 pixel, INT_S32 percent) {
   INT_U32 result = pixel & 0xFF000000;
@@ -144,11 +153,7 @@ void IMAGE::draw_rectangle(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const
   if (right_cut) sides &= ~2;
   if (y1 < clip.y1) sides &= ~4;
   if (y2 > clip.y2) sides &= ~8;
-  x1 = std::max(x1, clip.x1);
-  y1 = std::max(y1, clip.y1);
-  x2 = std::min(x2, clip.x2);
-  y2 = std::min(y2, clip.y2);
-  extend_dirty_area(x1, y1, x2, y2);
+  clip_box(this, &x1, &y1, &x2, &y2);
   COLOUR value = *colour;
   INT_U8 threshold = OPAQUE_ALPHA_THRESHOLD;
   INT_S32 row_start = left_cut ? x1 : x1 + 1, row_end = right_cut ? x2 : x2 - 1;
@@ -174,11 +179,7 @@ void IMAGE::fill_gradient_horizontal(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16
   sort_corners(&x1, &y1, &x2, &y2);
   if (outside_clip(this, x1, y1, x2, y2)) return;
   INT_S32 span = x2 - x1, offset = x1 < clip.x1 ? clip.x1 - x1 : 0;
-  x1 = std::max(x1, clip.x1);
-  y1 = std::max(y1, clip.y1);
-  x2 = std::min(x2, clip.x2);
-  y2 = std::min(y2, clip.y2);
-  extend_dirty_area(x1, y1, x2, y2);
+  clip_box(this, &x1, &y1, &x2, &y2);
   INT_U8 threshold = OPAQUE_ALPHA_THRESHOLD;
   for (INT_S32 i = 0; i <= x2 - x1; ++i) {
     COLOUR value = interpolate(*left, *right, i + offset, span, true);
@@ -195,11 +196,7 @@ void IMAGE::fill_gradient_vertical(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y
   sort_corners(&x1, &y1, &x2, &y2);
   if (outside_clip(this, x1, y1, x2, y2)) return;
   INT_S32 span = y2 - y1, offset = y1 < clip.y1 ? clip.y1 - y1 : 0;
-  x1 = std::max(x1, clip.x1);
-  y1 = std::max(y1, clip.y1);
-  x2 = std::min(x2, clip.x2);
-  y2 = std::min(y2, clip.y2);
-  extend_dirty_area(x1, y1, x2, y2);
+  clip_box(this, &x1, &y1, &x2, &y2);
   INT_U8 threshold = OPAQUE_ALPHA_THRESHOLD;
   for (INT_S32 j = 0; j <= y2 - y1; ++j) {
     COLOUR value = interpolate(*top, *bottom, j + offset, span, true);
@@ -217,11 +214,7 @@ void IMAGE::darken_rectangle(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT
   if (outside_clip(this, x1, y1, x2, y2)) return;
   if (percent <= 0) return;
   if (percent > 100) percent = 100;
-  x1 = std::max(x1, clip.x1);
-  y1 = std::max(y1, clip.y1);
-  x2 = std::min(x2, clip.x2);
-  y2 = std::min(y2, clip.y2);
-  extend_dirty_area(x1, y1, x2, y2);
+  clip_box(this, &x1, &y1, &x2, &y2);
   for (INT_S32 y = y1; y <= y2; ++y) {
     INT_U32* row = pixel_at(x1, y);
     for (INT_S32 i = 0; i <= x2 - x1; ++i) row[i] = darken_value(row[i], percent);
@@ -235,11 +228,7 @@ void IMAGE::xor_rectangle(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const 
   sort_corners(&x1, &y1, &x2, &y2);
   if (outside_clip(this, x1, y1, x2, y2)) return;
   bool left = x1 >= clip.x1, right = x2 <= clip.x2, top = y1 >= clip.y1, bottom = y2 <= clip.y2;
-  x1 = std::max(x1, clip.x1);
-  y1 = std::max(y1, clip.y1);
-  x2 = std::min(x2, clip.x2);
-  y2 = std::min(y2, clip.y2);
-  extend_dirty_area(x1, y1, x2, y2);
+  clip_box(this, &x1, &y1, &x2, &y2);
   COLOUR value = *colour;
   auto flip = [&](INT_S32 x, INT_S32 y) {
     INT_U32* p = pixel_at(x, y);
