@@ -324,6 +324,8 @@ TEST(InstallerProgram, OneShotModesEndWithTheirExitStatus) {
   // A folder part that does not exist is an error, never a fall-back to a parent folder.
   EXPECT_EQ(run("-x '$ROOT0" + scratch.root + "missing/installer.xml' -a"), 2);
   EXPECT_NE(read_text(output).find("does not exist"), std::string::npos);
+  EXPECT_EQ(run("-x '$NOSUCHVARIABLE/installer.xml' -a"), 2);  // an unknown variable names no folder
+  EXPECT_NE(read_text(output).find("does not exist"), std::string::npos);
   // No package in the data folder, and a damaged package: the job cannot start.
   EXPECT_EQ(run("-x '$ROOT0" + scratch.root + "installer.xml' -a"), 2);
   EXPECT_NE(read_text(output).find("ERROR: unable to load data\n"), std::string::npos);
