@@ -4,39 +4,23 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <unistd.h>
 
 #include "data_file.h"
 #include "database.h"
 #include "engine.h"
+#include "fuzz_support.h"
 #include "host.h"
 
-namespace {
-
-FOLDER* work_folder() {
-  static FOLDER* folder = nullptr;
-  if (!folder) {
-    static char pattern[] = "/tmp/velk-attached-fuzz-XXXXXX";
-    if (!mkdtemp(pattern)) abort();
-    folder = new FOLDER;
-    strcpy(folder->path, pattern);
-    setenv(UNATTENDED_VARIABLE, "1", 1);
-    unsetenv("DISPLAY");
-  }
-  return folder;
+// Message boxes print instead of waiting, and no window is opened.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  setenv(UNATTENDED_VARIABLE, "1", 1);
+  unsetenv("DISPLAY");
+  return 0;
 }
 
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const INT_U8* data, size_t size) {
-  FOLDER* folder = work_folder();
-  char path[FOLDER_PATH_SIZE + 16];
-  snprintf(path, sizeof path, "%s/program.bin", folder->path);
-  FILE* file = fopen(path, "wb");
-  if (!file) abort();
-  if (size) fwrite(data, 1, size, file);
-  fclose(file);
+  FOLDER* folder = fuzz_work_folder("attached");
+  fuzz_write_file(folder, "program.bin", data, size);
 
   INT_U32 position = 0;
   locate_attached_data(folder, "program.bin", &position);
@@ -46,7 +30,6 @@ extern "C" int LLVMFuzzerTestOneInput(const INT_U8* data, size_t size) {
   close_main_window(-1);
   // Keep the default buffer small for the next input, whatever chunk size this one set.
   default_file_cache_size = 4096;
-  snprintf(path, sizeof path, "%s/installer.pkg", folder->path);
-  remove(path);
+  std::remove(folder->get_path_text("installer.pkg"));
   return 0;
 }

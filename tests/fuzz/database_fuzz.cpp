@@ -6,37 +6,10 @@
 #include <cstring>
 #include <vector>
 
-#include "data_device.h"
 #include "database.h"
+#include "fuzz_support.h"
 
 namespace {
-
-class BYTES_DEVICE : public DATA_DEVICE {
-public:
-  std::vector<INT_U8> bytes;
-  INT_U32 position = 0;
-  INT_U32 tell() override { return position; }
-  void seek(INT_S32 offset, bool from_end) override {
-    INT_S64 size = (INT_S64)bytes.size();
-    INT_S64 target = from_end ? size + offset : offset;
-    position = target < 0 ? 0 : (target > size ? (INT_U32)size : (INT_U32)target);
-  }
-  INT_S32 read(void* buffer, INT_S32 count) override {
-    if (count <= 0 || position >= bytes.size()) return 0;
-    INT_U32 left = (INT_U32)bytes.size() - position;
-    INT_U32 taken = (INT_U32)count < left ? (INT_U32)count : left;
-    std::memcpy(buffer, bytes.data() + position, taken);
-    position += taken;
-    return (INT_S32)taken;
-  }
-  INT_S32 write(const void* buffer, INT_S32 count) override {
-    if (count <= 0) return 0;
-    const INT_U8* from = (const INT_U8*)buffer;
-    bytes.insert(bytes.end(), from, from + count);
-    position = (INT_U32)bytes.size();
-    return count;
-  }
-};
 
 // A database with two installations (files and items), two languages and one client.
 std::vector<INT_U8> make_template() {
@@ -66,7 +39,7 @@ std::vector<INT_U8> make_template() {
   d.installer_clients = new INSTALLER_CLIENT*[1];
   d.installer_clients[0] = new INSTALLER_CLIENT();
   d.installer_client_count = 1;
-  BYTES_DEVICE device;
+  VECTOR_DEVICE device;
   d.put_to_data_device(&device);
   return device.bytes;
 }
@@ -76,11 +49,11 @@ std::vector<INT_U8> make_template() {
 extern "C" int LLVMFuzzerTestOneInput(const INT_U8* data, size_t size) {
   static const std::vector<INT_U8> valid = make_template();
   if (size < 1) return 0;
-  BYTES_DEVICE input;
+  std::vector<INT_U8> bytes;
   if (data[0] == 0) {
-    input.bytes.assign(data + 1, data + size);
+    bytes.assign(data + 1, data + size);
   } else {
-    input.bytes = valid;
+    bytes = valid;
     // Patches: u16 offset (little-endian), u8 length, then the bytes; an offset of 0xFFFF cuts the
     // stream at the next u16.
     size_t at = 1;
@@ -90,18 +63,17 @@ extern "C" int LLVMFuzzerTestOneInput(const INT_U8* data, size_t size) {
       at += 3;
       if (offset == 0xFFFF) {
         size_t cut = length | (at < size ? data[at] << 8 : 0);
-        if (cut * 64 < input.bytes.size()) input.bytes.resize(cut * 64);
+        if (cut * 64 < bytes.size()) bytes.resize(cut * 64);
         at++;
         continue;
       }
       for (size_t i = 0; i < length && at < size; i++, at++)
-        if (offset + i < input.bytes.size()) input.bytes[offset + i] = data[at];
+        if (offset + i < bytes.size()) bytes[offset + i] = data[at];
     }
   }
   for (INT_U8 swap = 0; swap < 2; ++swap) {
-    input.position = 0;
+    BYTES_DEVICE input(bytes.data(), bytes.size());
     input.swap_bytes = swap;
-    input.failed = 0;
     DATABASE d;
     if (d.get_from_data_device(&input)) {
       // What was read must be reachable in full.

@@ -3,36 +3,19 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <unistd.h>
 
 #include "data_file.h"
+#include "fuzz_support.h"
 #include "gzip_stream.h"
 
-namespace {
-
-FOLDER* work_folder() {
-  static FOLDER* folder = nullptr;
-  if (!folder) {
-    static char pattern[] = "/tmp/velk-gzip-fuzz-XXXXXX";
-    if (!mkdtemp(pattern)) abort();
-    folder = new FOLDER;
-    strcpy(folder->path, pattern);
-    default_file_cache_size = 4096;
-  }
-  return folder;
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  default_file_cache_size = 4096;
+  return 0;
 }
 
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const INT_U8* data, size_t size) {
-  FOLDER* folder = work_folder();
-  char path[FOLDER_PATH_SIZE + 16];
-  snprintf(path, sizeof path, "%s/in.gz", folder->path);
-  FILE* file = fopen(path, "wb");
-  if (!file) abort();
-  if (size) fwrite(data, 1, size, file);
-  fclose(file);
+  FOLDER* folder = fuzz_work_folder("gzip");
+  fuzz_write_file(folder, "in.gz", data, size);
 
   static INT_U8 buffer[70000];
   DATA_FILE* input = open_data_file(folder, "in.gz", FILE_MODE_READ, BYTE_ORDER_HEADER, true);
@@ -57,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const INT_U8* data, size_t size) {
   input->read(buffer, 3);
   close_data_file(&input);
 
-  file = fopen(path, "rb");
+  FILE* file = fopen(folder->get_path_text("in.gz"), "rb");
   if (!file) abort();
   GZ_FILE_STREAM* stream = gzopen_file(file, "r");
   if (stream) {

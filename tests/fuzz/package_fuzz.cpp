@@ -1,33 +1,14 @@
 // Fuzz target of packages: the bytes become a package file that is opened in every mode (directory
 // loaded or not, read only or writable), every entry found is extracted, and a file is added to it.
 #include <cstddef>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
+#include "fuzz_support.h"
 #include "package.h"
 
 namespace {
 
-FOLDER* work_folder() {
-  static FOLDER* folder = nullptr;
-  if (!folder) {
-    static char pattern[] = "/tmp/velk-package-fuzz-XXXXXX";
-    if (!mkdtemp(pattern)) abort();
-    folder = new FOLDER;
-    strcpy(folder->path, pattern);
-    // Small buffers keep each run quick; packages read any block size all the same.
-    default_file_cache_size = 4096;
-    char path[FOLDER_PATH_SIZE + 16];
-    snprintf(path, sizeof path, "%s/small.txt", folder->path);
-    FILE* file = fopen(path, "wb");
-    if (!file) abort();
-    fputs("a few bytes to add\n", file);
-    fclose(file);
-  }
-  return folder;
-}
+FOLDER* work_folder() { return fuzz_work_folder("package"); }
 
 // Extracts at most a few dozen entries: a long chain of tiny records would otherwise make one input
 // quadratic without the directory.
@@ -39,14 +20,18 @@ void extract_all(PACKAGE* package, PACKAGE* names) {
 
 }  // namespace
 
+// Small buffers keep each run quick; packages read any block size all the same. small.txt is the file
+// added to every package.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  default_file_cache_size = 4096;
+  const char small[] = "a few bytes to add\n";
+  fuzz_write_file(work_folder(), "small.txt", small, std::strlen(small));
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const INT_U8* data, size_t size) {
   FOLDER* folder = work_folder();
-  char path[FOLDER_PATH_SIZE + 16];
-  snprintf(path, sizeof path, "%s/in.pkg", folder->path);
-  FILE* file = fopen(path, "wb");
-  if (!file) abort();
-  if (size) fwrite(data, 1, size, file);
-  fclose(file);
+  fuzz_write_file(folder, "in.pkg", data, size);
 
   {
     PACKAGE loaded(folder, "in.pkg", false, -1, true, true);

@@ -2,40 +2,19 @@
 // signature; the target puts the signature in front and recomputes every chunk's CRC, so that changed
 // headers, palettes, transparency and image data reach the reader instead of failing the checksum.
 #include <cstddef>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <string>
 #include <vector>
 
 #include <zlib.h>
 
 #include "data_file.h"
-#include "folder.h"
+#include "fuzz_support.h"
 #include "image.h"
 #include "image_file.h"
 
 namespace {
 
 const INT_U8 PNG_SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-
-// The process's own scratch folder, made once.
-FOLDER* work_folder() {
-  static FOLDER* folder = nullptr;
-  if (!folder) {
-    static char pattern[] = "/tmp/velk-png-chunk-fuzz-XXXXXX";
-    if (!mkdtemp(pattern)) abort();
-    folder = new FOLDER;
-    if (!folder->set_if_folder(pattern)) abort();
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(work_folder()->path, ignored);
-    });
-    default_file_cache_size = 0x1000;
-  }
-  return folder;
-}
 
 // Signature + chunks, each complete chunk's CRC set to that of its type and data; a cut last chunk
 // stays as it is.
@@ -63,14 +42,15 @@ std::vector<INT_U8> with_checksums(const INT_U8* data, size_t size) {
 // keeps the sanitizer's memory within the fuzz run's limit.
 extern "C" const char* __asan_default_options() { return "quarantine_size_mb=32"; }
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  default_file_cache_size = 0x1000;
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const INT_U8* data, size_t size) {
-  FOLDER* folder = work_folder();
+  FOLDER* folder = fuzz_work_folder("png-chunk");
   std::vector<INT_U8> bytes = with_checksums(data, size);
-  std::string path = std::string(folder->path) + "/in.png";
-  FILE* out = std::fopen(path.c_str(), "wb");
-  if (!out) abort();
-  std::fwrite(bytes.data(), 1, bytes.size(), out);
-  std::fclose(out);
+  fuzz_write_file(folder, "in.png", bytes.data(), bytes.size());
 
   DATA_FILE* file = open_data_file(folder, "in.png", FILE_MODE_READ, 0, false);
   if (!file) abort();

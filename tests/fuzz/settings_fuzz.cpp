@@ -2,24 +2,12 @@
 // uncached), looked up, and changed uncached and cached (which rewrites it through its ".tmp" copy).
 #include <cstddef>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 #include "config_file.h"
+#include "fuzz_support.h"
 
 namespace {
-
-FOLDER* work_folder() {
-  static FOLDER* folder = nullptr;
-  if (!folder) {
-    static char pattern[] = "/tmp/velk-settings-fuzz-XXXXXX";
-    if (!mkdtemp(pattern)) abort();
-    folder = new FOLDER;
-    strcpy(folder->path, pattern);
-  }
-  return folder;
-}
 
 INT_S32 count_entry(const char*, const char* value, void* user) {
   *static_cast<size_t*>(user) += strlen(value);
@@ -29,15 +17,9 @@ INT_S32 count_entry(const char*, const char* value, void* user) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const INT_U8* data, size_t size) {
-  FOLDER* folder = work_folder();
-  char path[FOLDER_PATH_SIZE + 16];
-  snprintf(path, sizeof path, "%s/settings", folder->path);
-  FILE* file = fopen(path, "wb");
-  if (!file) abort();
-  if (size) fwrite(data, 1, size, file);
-  fclose(file);
-  snprintf(path, sizeof path, "%s/settings.tmp", folder->path);
-  remove(path);
+  FOLDER* folder = fuzz_work_folder("settings");
+  fuzz_write_file(folder, "settings", data, size);
+  std::remove(folder->get_path_text("settings.tmp"));
 
   size_t total = 0;
   CONFIG_FILE config;

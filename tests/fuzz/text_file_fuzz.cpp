@@ -1,37 +1,16 @@
 // Fuzz target of text files: the bytes become a text file that is read line by line at several line
 // sizes and character by character, and the lines are written back as UTF-8 and as UTF-16.
 #include <cstddef>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "text_file.h"
 
-namespace {
-
-FOLDER* work_folder() {
-  static FOLDER* folder = nullptr;
-  if (!folder) {
-    static char pattern[] = "/tmp/velk-text-fuzz-XXXXXX";
-    if (!mkdtemp(pattern)) abort();
-    folder = new FOLDER;
-    strcpy(folder->path, pattern);
-  }
-  return folder;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const INT_U8* data, size_t size) {
-  FOLDER* folder = work_folder();
-  char path[FOLDER_PATH_SIZE + 16];
-  snprintf(path, sizeof path, "%s/in.txt", folder->path);
-  FILE* file = fopen(path, "wb");
-  if (!file) abort();
-  if (size) fwrite(data, 1, size, file);
-  fclose(file);
+  FOLDER* folder = fuzz_work_folder("text");
+  fuzz_write_file(folder, "in.txt", data, size);
 
   static const INT_S16 line_sizes[] = {2, 7, 256};
   for (INT_S16 line_size : line_sizes) {
