@@ -12,6 +12,7 @@
 #include "data_file.h"
 #include "debug_stream.h"
 #include "engine.h"
+#include "errors.h"
 #include "file_select.h"
 #include "files.h"
 #include "folder.h"
@@ -200,7 +201,9 @@ void application_main(INT_S16 argc, char** argv) {
                           database->DIALOG.height,
                           -1,
                           0};
-    OpenGraphics(&mode, 0);
+    // A window that cannot be had (the screen is smaller than the installer needs) ends the run with
+    // the platform's screen-mode error rather than a loop with nothing to show.
+    if (!OpenGraphics(&mode, 0)) raise_error(0x01, nullptr);
   }
   application_page_manager->get_root()->resize(get_screen_width(0), get_screen_height(0), 1);
   // Until the wizard's pages take over, the main window shows the start picture.

@@ -13,6 +13,7 @@
 #include "installer_test_support.h"
 #include "page_manager.h"
 #include "files.h"
+#include "host.h"
 #include "registry.h"
 
 #ifdef _WIN32
@@ -345,6 +346,33 @@ TEST(InstallerProgram, OneShotModesEndWithTheirExitStatus) {
   // "-d" without its second name.
   EXPECT_EQ(run("-d first.pkg"), 2);
   EXPECT_NE(read_text(output).find("Second file was not supplied\n"), std::string::npos);
+}
+#endif
+
+#ifndef _WIN32
+// An interactive start opens the main window at the database's size; a screen smaller than the smallest
+// window the installer accepts is reported as the screen-mode error, not run without a window.
+TEST(InstallerProgram, InteractiveStartReportsAWindowThatCannotOpen) {
+  const char* binary_dir = std::getenv("VELK_BINARY_DIR");
+  if (!binary_dir) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  std::string installer = std::string(binary_dir) + "/installer";
+  INSTALLER_SCRATCH scratch("window");
+  std::string output = scratch.root + "output.txt";
+  std::string run = "env -u DISPLAY VELK_UNATTENDED=1 HOME='" + scratch.root + "home' TMPDIR='" + scratch.root +
+                    "tmp' '" + installer + "' -x '$ROOT0" + scratch.package + "installer.xml' >'" + output +
+                    "' 2>&1";
+  // The test's own named path means nothing to the program: the destination is given from the root.
+  std::string description = read_text(scratch.source + "description.txt");
+  description.replace(description.find("$SCRATCH/dest"), 13, "$ROOT0" + scratch.root + "dest");
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  ASSERT_TRUE(scratch.build());
+  EXPECT_EQ(run_command(run), 0) << read_text(output);
+
+  description += "minimum_size = 30000;30000\n";
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  ASSERT_TRUE(scratch.build());
+  EXPECT_EQ(run_command(run), FATAL_EXIT_STATUS);
+  EXPECT_NE(read_text(output).find("ERROR: 0001:\nUnable to open screen mode"), std::string::npos) << read_text(output);
 }
 #endif
 

@@ -11,11 +11,13 @@
 //   desktop_shortcut = <type>;<program name>;<link name>;<program folder>
 //   menu_shortcut = <type>;<program name>;<link name>;<menu folder>;<program folder>
 //   language = <name>;<licence file or empty>;<readme file or empty>
+//   minimum_size = <smallest window width>;<smallest window height>
 // Every file below the files folder becomes an installation file: destination "$HERE" plus its
 // sub-folder, packed under its relative path.
 #pragma once
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -86,6 +88,7 @@ inline bool build_package(const std::string& description_path, const std::string
   std::vector<std::string> uninstaller;
   std::vector<SHORTCUT_LINE> shortcuts;
   std::vector<std::vector<std::string>> languages;
+  std::vector<std::string> minimum_size;
   std::string line;
   while (std::getline(input, line)) {
     line = trim(line);
@@ -106,6 +109,7 @@ inline bool build_package(const std::string& description_path, const std::string
     else if (key == "desktop_shortcut") shortcuts.push_back({false, split(value, ';')});
     else if (key == "menu_shortcut") shortcuts.push_back({true, split(value, ';')});
     else if (key == "language") languages.push_back(split(value, ';'));
+    else if (key == "minimum_size") minimum_size = split(value, ';');
     else {
       *error = "unknown key " + key;
       return false;
@@ -141,6 +145,10 @@ inline bool build_package(const std::string& description_path, const std::string
   copy_text(database->APPLICATION.version, "1.0");
   copy_text(database->default_language_name, languages[0][0]);
   copy_text(database->LOG.dest_path_from_inst_loc, log_path);
+  if (minimum_size.size() == 2) {
+    database->DIALOG.width = (INT_S16)std::atoi(minimum_size[0].c_str());
+    database->DIALOG.height = (INT_S16)std::atoi(minimum_size[1].c_str());
+  }
   database->installation_count = 1;
   database->installations = new INSTALLATION[1]();
   INSTALLATION& installation = database->installations[0];
