@@ -148,20 +148,6 @@ static INT_U8 big_endian_swap_setting() {
   return first == 1 ? 1 : 0;
 }
 
-static bool read_big_u32(DATA_FILE* file, INT_U32* value) {
-  INT_U8 bytes[4];
-  if (file->read(bytes, 4) != 4) return false;
-  *value = ((INT_U32)bytes[0] << 24) | ((INT_U32)bytes[1] << 16) | ((INT_U32)bytes[2] << 8) | bytes[3];
-  return true;
-}
-
-static bool read_big_u16(DATA_FILE* file, INT_U16* value) {
-  INT_U8 bytes[2];
-  if (file->read(bytes, 2) != 2) return false;
-  *value = (INT_U16)((bytes[0] << 8) | bytes[1]);
-  return true;
-}
-
 // The progress bar, drawn and presented at once, then allowed to tick.
 static void show_bar(WM_PROGRESS_BAR* bar) {
   WM_SCREEN_OBJECT::draw_now(bar);
@@ -182,7 +168,7 @@ static bool read_splash(DATA_FILE* file, INT_S16 bar_place[4], WM_STYLE_SET* bar
   if (!image_cache->get_from_data_device(file) || !splash.get_from_data_device(file)) return false;
   INT_U16 place[4];
   for (int i = 0; i < 4; i++)
-    if (!read_big_u16(file, &place[i])) return false;
+    if (!file->read_u16(&place[i])) return false;
   if (!title.get_from_data_device(file) || !bar_style->get_from_data_device(file)) return false;
   for (int i = 0; i < 4; i++) bar_place[i] = (INT_S16)place[i];
   if (!title.text || !title.text[0]) {
@@ -235,7 +221,7 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
     bar_style = new WM_STYLE_SET();
     if (!read_splash(program, bar_place, bar_style, &splash_opened)) failure = "its splash block is damaged";
   }
-  if (failure.empty() && (!read_big_u32(program, &chunk) || program->read(&compressed, 1) != 1))
+  if (failure.empty() && (!program->read_u32(&chunk) || program->read(&compressed, 1) != 1))
     failure = "it ends before its first record";
   if (failure.empty() && (chunk < 1 || chunk > (INT_U32)DATA_FILE_LARGEST_BUFFER))
     failure = "its chunk size " + std::to_string(chunk) + " is out of range";
@@ -290,7 +276,7 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
   while (failure.empty() && at < size) {
     record++;
     INT_U32 stored_length = 0;
-    if (size - at < 4 || !read_big_u32(program, &stored_length)) {
+    if (size - at < 4 || !program->read_u32(&stored_length)) {
       failure = "record " + std::to_string(record) + " is cut off";
       break;
     }
