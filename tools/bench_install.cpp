@@ -9,24 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "package_builder.h"
 
 namespace fs = std::filesystem;
+using bench_support::fill;
+using bench_support::seconds_since;
 
 #ifndef _WIN32
 namespace {
-
-double seconds_since(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// Bytes that the disk cannot shortcut: a cheap generator, fresh per file.
-void fill(std::vector<char>& bytes, unsigned seed) {
-  for (char& byte : bytes) {
-    seed = seed * 1664525u + 1013904223u;
-    byte = static_cast<char>(seed >> 24);
-  }
-}
 
 int run(const std::string& command) {
   int status = std::system(command.c_str());
@@ -45,9 +36,7 @@ bool measure(const fs::path& work, const std::string& installer, const char* lab
     fs::path folder = set / "source" / "files" / ("d" + std::to_string(i / 100));
     fs::create_directories(folder);
     fill(bytes, (unsigned)i * 2654435761u + 1u);
-    FILE* file = std::fopen((folder / ("f" + std::to_string(i) + ".bin")).string().c_str(), "wb");
-    if (!file || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) return false;
-    std::fclose(file);
+    if (!bench_support::write_file(folder / ("f" + std::to_string(i) + ".bin"), bytes)) return false;
   }
   std::string destination = (set / "installed").string();
   FILE* description = std::fopen((set / "source" / "description.txt").string().c_str(), "w");

@@ -10,31 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "data_file.h"
 #include "package.h"
 
 namespace fs = std::filesystem;
+using bench_support::fill;
+using bench_support::seconds_since;
+using bench_support::write_file;
 
 namespace {
-
-double seconds_since(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// Bytes that deflate and the disk cannot shortcut: a cheap generator, fresh per file.
-void fill(std::vector<char>& bytes, unsigned seed) {
-  for (char& byte : bytes) {
-    seed = seed * 1664525u + 1013904223u;
-    byte = static_cast<char>(seed >> 24);
-  }
-}
-
-bool write_file(const fs::path& path, const std::vector<char>& bytes) {
-  FILE* file = std::fopen(path.string().c_str(), "wb");
-  if (!file) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && ok;
-}
 
 bool same_file(const fs::path& a, const fs::path& b) {
   FILE* first = std::fopen(a.string().c_str(), "rb");
