@@ -3,7 +3,6 @@
 // portable text, its stored form, and the "Default Path Trace" of how every variable resolves.
 #include "folder.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -62,19 +61,10 @@ static NAMED_PATH* find_named_path(const char* name, INT_S32* index) {
   return nullptr;
 }
 
-static bool same_no_case(const char* a, const char* b) {
-  for (;; a++, b++) {
-    if (toupper(static_cast<unsigned char>(*a)) != toupper(static_cast<unsigned char>(*b))) return false;
-    if (!*a) return true;
-  }
-}
+// Variable names are far shorter than the largest count the compare takes.
+static bool same_no_case(const char* a, const char* b) { return string_compare_no_case(a, b, 0x7FFF) == 0; }
 
-static bool is_root_variable(const char* name) {
-  static const char prefix[] = "$ROOT";
-  for (int i = 0; i < 5; i++)
-    if (toupper(static_cast<unsigned char>(name[i])) != prefix[i]) return false;
-  return true;
-}
+static bool is_root_variable(const char* name) { return string_compare_no_case(name, "$ROOT", 5) == 0; }
 
 // The built-in variables other than "$ROOTn".
 static const char* const builtin_variables[] = {"$APP",      "$BASE",     "$SYSAPP", "$INSTDATA",
