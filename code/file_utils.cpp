@@ -10,6 +10,7 @@
 #include <new>
 
 #include "host.h"
+#include "velk_string.h"
 
 // Case-folding helpers for the scan's match modes.
 static bool same_no_case(const char* a, const char* b, size_t count) {
@@ -28,10 +29,7 @@ bool scan_name_matches(const char* name, const char* pattern, INT_U32 match_mode
     case SCAN_CONTAINS:
       return strstr(name, pattern) != nullptr;
     case SCAN_CONTAINS_NO_CASE:
-      if (pattern_length == 0) return true;
-      for (size_t at = 0; at + pattern_length <= name_length; at++)
-        if (same_no_case(name + at, pattern, pattern_length)) return true;
-      return false;
+      return pattern_length == 0 || string_find_no_case(name, pattern) != nullptr;
     case SCAN_EQUALS:
       return strcmp(name, pattern) == 0;
     case SCAN_EQUALS_NO_CASE:
