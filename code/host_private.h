@@ -16,6 +16,11 @@ void host_show_banner(const char* caption, const char* text);
 
 // Sizes screen_image to the window (cleared to black) unless it has that size already.
 void host_fit_screen_image(INT_S32 width, INT_S32 height);
+// The size a mode asks for: -1 takes the available size, then the mode's limits apply.
+void host_mode_size(const GRAPHICS_MODE* mode, INT_S32 available_width, INT_S32 available_height, INT_S32* width,
+                    INT_S32* height);
+// The size, once fitted to the screen, still keeps within the mode's limits and 1..0x7FFF.
+bool host_mode_size_fits(const GRAPHICS_MODE* mode, INT_S32 width, INT_S32 height);
 
 // Number of idle waits the message pump has made (a pass that slept for input).
 extern INT_U32 idle_wait_count;

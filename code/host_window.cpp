@@ -21,6 +21,23 @@ void host_fit_screen_image(INT_S32 width, INT_S32 height) {
   screen_image.clear(&black, 1);
 }
 
+void host_mode_size(const GRAPHICS_MODE* mode, INT_S32 available_width, INT_S32 available_height, INT_S32* width,
+                    INT_S32* height) {
+  *width = mode->width == -1 ? available_width : mode->width;
+  *height = mode->height == -1 ? available_height : mode->height;
+  if (mode->min_width != -1 && *width < mode->min_width) *width = mode->min_width;
+  if (mode->max_width != -1 && *width > mode->max_width) *width = mode->max_width;
+  if (mode->min_height != -1 && *height < mode->min_height) *height = mode->min_height;
+  if (mode->max_height != -1 && *height > mode->max_height) *height = mode->max_height;
+}
+
+bool host_mode_size_fits(const GRAPHICS_MODE* mode, INT_S32 width, INT_S32 height) {
+  return (mode->min_width == -1 || width >= mode->min_width) && (mode->max_width == -1 || width <= mode->max_width) &&
+         (mode->min_height == -1 || height >= mode->min_height) &&
+         (mode->max_height == -1 || height <= mode->max_height) && width >= 1 && height >= 1 && width <= 0x7FFF &&
+         height <= 0x7FFF;
+}
+
 INT_U8 open_graphics_window(const char* title, INT_S16 width, INT_S16 height, INT_U8 full_screen, INT_S16 screen) {
   GRAPHICS_MODE mode = {title, width, height, full_screen, -1, -1, -1, -1, 0};
   return OpenGraphics(&mode, screen);

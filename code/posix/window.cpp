@@ -128,7 +128,7 @@ static void set_window_hints(INT_S16 width, INT_S16 height, bool popup, bool ful
 INT_U8 OpenGraphics(const GRAPHICS_MODE* mode, INT_S16 screen) {
   if (screen != 0 || !mode) return 0;
   const char* title = mode->title ? mode->title : "";
-  INT_S32 width = mode->width, height = mode->height;
+  INT_S32 width, height;
   bool full_screen = mode->full_screen != 0;
   bool popup = full_screen || mode->borderless;
   // This host never changes the display mode; full screen is a frameless window over the screen.
@@ -141,12 +141,7 @@ INT_U8 OpenGraphics(const GRAPHICS_MODE* mode, INT_S16 screen) {
     available_width = HEADLESS_DESKTOP_WIDTH;
     available_height = HEADLESS_DESKTOP_HEIGHT;
   }
-  if (width == -1) width = available_width;
-  if (height == -1) height = available_height;
-  if (mode->min_width != -1 && width < mode->min_width) width = mode->min_width;
-  if (mode->max_width != -1 && width > mode->max_width) width = mode->max_width;
-  if (mode->min_height != -1 && height < mode->min_height) height = mode->min_height;
-  if (mode->max_height != -1 && height > mode->max_height) height = mode->max_height;
+  host_mode_size(mode, available_width, available_height, &width, &height);
   // The window manager's frame lies outside the client area, so only the client must fit.
   if (!popup) {
     if (width > available_width) width = available_width;
@@ -156,11 +151,7 @@ INT_U8 OpenGraphics(const GRAPHICS_MODE* mode, INT_S16 screen) {
     available_height = (INT_S16)height;
   }
   int x = (available_width - width) / 2, y = (available_height - height) / 2;
-  if ((mode->min_width != -1 && width < mode->min_width) || (mode->max_width != -1 && width > mode->max_width) ||
-      (mode->min_height != -1 && height < mode->min_height) ||
-      (mode->max_height != -1 && height > mode->max_height) || width < 1 || height < 1 || width > 0x7FFF ||
-      height > 0x7FFF)
-    return 0;
+  if (!host_mode_size_fits(mode, width, height)) return 0;
   if (full_screen) x = y = 0;
 
   if (use_x) {

@@ -41,7 +41,7 @@ bool change_display_mode(INT_S16 width, INT_S16 height, INT_U8 bits) {
 INT_U8 OpenGraphics(const GRAPHICS_MODE* mode, INT_S16 screen) {
   if (screen != 0 || !mode) return 0;
   const char* title = mode->title ? mode->title : "";
-  INT_S32 width = mode->width, height = mode->height;
+  INT_S32 width, height;
   bool full_screen = mode->full_screen != 0;
   bool popup = full_screen || mode->borderless;
 
@@ -58,12 +58,7 @@ INT_U8 OpenGraphics(const GRAPHICS_MODE* mode, INT_S16 screen) {
     available_width = get_desktop_width();
     available_height = get_desktop_height();
   }
-  if (width == -1) width = available_width;
-  if (height == -1) height = available_height;
-  if (mode->min_width != -1 && width < mode->min_width) width = mode->min_width;
-  if (mode->max_width != -1 && width > mode->max_width) width = mode->max_width;
-  if (mode->min_height != -1 && height < mode->min_height) height = mode->min_height;
-  if (mode->max_height != -1 && height > mode->max_height) height = mode->max_height;
+  host_mode_size(mode, available_width, available_height, &width, &height);
 
   DWORD style;
   if (!popup) {
@@ -83,11 +78,7 @@ INT_U8 OpenGraphics(const GRAPHICS_MODE* mode, INT_S16 screen) {
   }
   INT_S32 x = (available_width - (width + 2 * frame_width)) / 2;
   INT_S32 y = (available_height - (height + frame_height + top_border)) / 2;
-  if ((mode->min_width != -1 && width < mode->min_width) || (mode->max_width != -1 && width > mode->max_width) ||
-      (mode->min_height != -1 && height < mode->min_height) ||
-      (mode->max_height != -1 && height > mode->max_height) || width < 1 || height < 1 || width > 0x7FFF ||
-      height > 0x7FFF)
-    return 0;
+  if (!host_mode_size_fits(mode, width, height)) return 0;
 
   INT_S32 outer_width = width + 2 * frame_width, outer_height = height + frame_height + top_border;
   if (!main_window) {
