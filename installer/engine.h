@@ -71,6 +71,10 @@ INT_S32 run_automatic_install(DATABASE* database);
 // or a package cannot be loaded.
 INT_S32 create_patch_description(const char* argument);
 
+// Sets the folder from a path-variable text unless the text begins with a variable this program does
+// not know (setting a folder from one ends the program); false then, or when the folder cannot be set.
+bool set_known_folder(FOLDER* folder, const char* text, bool create, FOLDER* here = nullptr);
+
 // A command-line file name: "$HERE/" is put before a text that does not begin with '$'; the file name
 // is the part after the last '/', the folder (which must exist; nothing is created) the part before
 // it, set relative to here ("$HERE"). False when the folder does not exist or the name is empty or

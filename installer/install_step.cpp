@@ -66,7 +66,7 @@ static const char* choose_path(const DATABASE* database, const char* plain, cons
 // A folder from a destination text relative to the base folder, creating what is missing. A text
 // with a path variable this program does not know names no folder.
 static bool set_destination(FOLDER* folder, const char* text) {
-  return text && text[0] && is_known_path_text(text) && folder->set(text, true, &base_folder);
+  return text && text[0] && set_known_folder(folder, text, true, &base_folder);
 }
 
 // The folder's path, the host's separator and the name, however long.
@@ -90,7 +90,7 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   progress(page, LANGUAGE_STRING(database, INSTALLING_STRING), 0);
 
   // The destination must exist (or be made): the installation never goes into another folder.
-  if (!is_known_path_text(database->install_path) || !base_folder.set(database->install_path, true)) {
+  if (!set_known_folder(&base_folder, database->install_path, true)) {
     stopped = true;
     step_counter = step_total + 3;
     set_idle_wait(50);
@@ -282,12 +282,12 @@ WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_CONFIRM_CALLBACK event_ca
 
 bool DATABASE::read_install_log() {
   FOLDER base;
-  if (!is_known_path_text(install_path) || !base.set(install_path, false)) return false;
+  if (!set_known_folder(&base, install_path, false)) return false;
   set_base_path(&base, APPLICATION.app_string);
   bool system_choice = PATCH.system_dest_path_from_inst_loc[0] && use_system_paths == 1;
   const char* text = system_choice ? PATCH.system_dest_path_from_inst_loc : PATCH.dest_path_from_inst_loc;
   FOLDER folder(base);
-  if (!text[0] || !is_known_path_text(text) || !folder.set(text, false, &base)) folder = base;
+  if (!text[0] || !set_known_folder(&folder, text, false, &base)) folder = base;
   reset_base_path();
 
   if (!file_exists(&folder, LOG_FILE_NAME)) return false;

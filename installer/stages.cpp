@@ -30,6 +30,10 @@ bool DATABASE::save_index() {
   return written && closed;
 }
 
+bool set_known_folder(FOLDER* folder, const char* text, bool create, FOLDER* here) {
+  return is_known_path_text(text) && folder->set(text, create, here);
+}
+
 bool set_folder_and_name(const char* argument, FOLDER* folder, char* name, FOLDER* here) {
   if (!argument || !folder || !name) return false;
   std::string text = argument[0] == '$' ? std::string(argument) : std::string("$HERE/") + argument;
@@ -39,7 +43,7 @@ bool set_folder_and_name(const char* argument, FOLDER* folder, char* name, FOLDE
   // A bare variable ("$TEMP") names a folder and no file.
   if (file_name.empty() || file_name[0] == '$' || file_name.size() > 255) return false;
   FOLDER candidate(*folder);
-  if (!is_known_path_text(folder_text.c_str()) || !candidate.set(folder_text.c_str(), false, here)) return false;
+  if (!set_known_folder(&candidate, folder_text.c_str(), false, here)) return false;
   *folder = candidate;
   std::strcpy(name, file_name.c_str());
   return true;
