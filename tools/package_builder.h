@@ -141,7 +141,7 @@ inline bool build_package(const std::string& description_path, const std::string
   bool ok = package->file != nullptr;
   if (!ok) *error = "cannot create " + package_path;
 
-  std::snprintf(database->APPLICATION.app_string, DATABASE_TEXT_SIZE, "%s", application.c_str());
+  copy_text(database->APPLICATION.app_string, application);
   copy_text(database->APPLICATION.version, "1.0");
   copy_text(database->default_language_name, languages[0][0]);
   copy_text(database->LOG.dest_path_from_inst_loc, log_path);
