@@ -71,13 +71,16 @@ static const char* const builtin_variables[] = {"$APP",      "$BASE",     "$SYSA
                                                 "$APPDATA",  "$USERDATA", "$USERPREFS", "$TEMP",
                                                 "$FONTDATA", "$ICONDATA", "$HERE"};
 
-// Whether resolving the name would succeed without the fatal error of an unknown variable.
-static bool is_known_variable(const char* name) {
-  if (find_named_path(name, nullptr) || is_root_variable(name)) return true;
+// Whether the name is a built-in variable or "$ROOTn".
+static bool is_builtin_variable(const char* name) {
+  if (is_root_variable(name)) return true;
   for (const char* builtin : builtin_variables)
     if (same_no_case(name, builtin)) return true;
   return false;
 }
+
+// Whether resolving the name would succeed without the fatal error of an unknown variable.
+static bool is_known_variable(const char* name) { return find_named_path(name, nullptr) || is_builtin_variable(name); }
 
 // Copies the path of another folder (which may be this one).
 static void copy_folder_path(FOLDER* to, const FOLDER* from) {
@@ -429,6 +432,13 @@ bool is_known_path_text(const char* text) {
   if (text[0] != '$') return true;
   char name[256];
   return take_variable_name(text, name, nullptr) && is_known_variable(name);
+}
+
+bool is_builtin_path_text(const char* text) {
+  if (!text) return false;
+  if (text[0] != '$') return true;
+  char name[256];
+  return take_variable_name(text, name, nullptr) && is_builtin_variable(name);
 }
 
 bool FOLDER::get_from_data_device(DATA_DEVICE* device) {

@@ -51,28 +51,6 @@ static bool same_file(const IMAGE_CACHE_ENTRY* entry, const char* folder_text, c
          std::strncmp(entry->folder_path, folder_text ? folder_text : "", IMAGE_CACHE_FOLDER_SIZE) == 0;
 }
 
-// Whether FOLDER::set can take a folder text read from a stream without the fatal error of an unknown
-// path variable: the built-in variables and drive roots are known here. Other variable names (named
-// paths of the running program, or damage) are not taken from a stream.
-static bool stored_folder_text_usable(const char* text) {
-  if (text[0] != '$') return true;
-  static const char* const variables[] = {"$APP",       "$BASE", "$SYSAPP",   "$INSTDATA", "$APPDATA", "$USERDATA",
-                                          "$USERPREFS", "$TEMP", "$FONTDATA", "$ICONDATA", "$HERE"};
-  const size_t length = std::strcspn(text, "/");
-  // The first count characters of the text equal name, ignoring case.
-  auto starts_with = [&](const char* name, size_t count) {
-    for (size_t n = 0; n < count; n++) {
-      char c = text[n];
-      if (c >= 'a' && c <= 'z') c = (char)(c - 'a' + 'A');
-      if (c != name[n]) return false;
-    }
-    return true;
-  };
-  for (const char* name : variables)
-    if (std::strlen(name) == length && starts_with(name, length)) return true;
-  return length > 5 && starts_with("$ROOT", 5);
-}
-
 // Copies the whole picture of source into target (target takes source's size).
 static void copy_picture(IMAGE* target, IMAGE* source) {
   target->set_size(source->width, source->height);
@@ -379,7 +357,7 @@ bool IMAGE_CACHE::get_from_data_device(DATA_DEVICE* device) {
     folder_text[IMAGE_CACHE_FOLDER_SIZE - 1] = 0;
     // A text this program could not resolve is dropped: the entry keeps its picture but is never
     // loaded from a folder.
-    if (!stored_folder_text_usable(folder_text)) std::memset(folder_text, 0, sizeof(folder_text));
+    if (!is_builtin_path_text(folder_text)) std::memset(folder_text, 0, sizeof(folder_text));
 
     INT_U32 name_length;
     if (!device->read_u32(&name_length)) return false;

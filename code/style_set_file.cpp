@@ -11,28 +11,6 @@
 #include "folder.h"
 #include "style_set.h"
 
-// Whether a folder text taken from a file can be handed to FOLDER::set (and the image cache) without the
-// fatal error of an unknown path variable: the built-in variables and drive roots are known; other
-// names (damage, or named paths of another program) are not taken from a file.
-static bool folder_text_usable(const char* text) {
-  if (text[0] != '$') return true;
-  static const char* const variables[] = {"$APP",       "$BASE", "$SYSAPP",   "$INSTDATA", "$APPDATA", "$USERDATA",
-                                          "$USERPREFS", "$TEMP", "$FONTDATA", "$ICONDATA", "$HERE"};
-  size_t length = std::strcspn(text, "/");
-  auto starts_with = [&](const char* name, size_t count) {
-    for (size_t n = 0; n < count; n++) {
-      char c = text[n];
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-      if (c != name[n]) return false;
-    }
-    return true;
-  };
-  if (length > 255) return false;
-  for (const char* name : variables)
-    if (std::strlen(name) == length && starts_with(name, length)) return true;
-  return length >= 5 && starts_with("$ROOT", 5);
-}
-
 // ---------------------------------------------------------------------------------------------------
 // Binary record
 
@@ -148,7 +126,7 @@ bool WM_STYLE_SET::get_from_data_device(DATA_DEVICE* device) {
     path[STYLE_SET_PATH_SIZE - 1] = 0;
     std::memset(image_path, 0, sizeof image_path);
     // An image folder that names an unknown path variable is dropped.
-    if (folder_text_usable(path)) std::strcpy(image_path, path);
+    if (is_builtin_path_text(path)) std::strcpy(image_path, path);
   } else {
     FOLDER folder;
     if (!folder.get_from_data_device(device)) return read_failed();
@@ -338,7 +316,7 @@ bool WM_STYLE_SET::read_text(CONFIG_FILE* file, STYLE_FONT_ID_CALLBACK font_id_c
   set_image_filename(value);
   if (!file->get_string(folder, "image_path", value)) return false;
   std::memset(image_path, 0, sizeof image_path);
-  if (!folder_text_usable(value)) {
+  if (!is_builtin_path_text(value)) {
     // An image folder that names an unknown path variable is dropped.
   } else if (std::strncmp(value, "$HERE", 5) == 0) {
     if (folder) {
@@ -411,7 +389,7 @@ bool WM_STYLE_SET::write_text(CONFIG_FILE* file, STYLE_FONT_NAME_CALLBACK font_n
   if (!file->set_string(folder, "image_filename", image_filename ? image_filename : "")) return false;
   char path[FOLDER_PATH_SIZE];
   std::memset(path, 0, sizeof path);
-  if (folder && folder_text_usable(image_path)) {
+  if (folder && is_builtin_path_text(image_path)) {
     FOLDER local;
     local.set(image_path);
     folder->to_here_text(&local, path);

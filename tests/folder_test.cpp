@@ -86,6 +86,10 @@ TEST_F(Folders, UnknownVariableIsFatal) {
   // The public check tells such texts apart before they reach FOLDER::set.
   EXPECT_TRUE(is_known_path_text("$X/sub"));
   EXPECT_FALSE(is_known_path_text("$x"));
+  // Texts from files take only the built-in variables, never a named path.
+  EXPECT_FALSE(is_builtin_path_text("$X/sub"));
+  EXPECT_TRUE(is_builtin_path_text("$root3/x"));
+  EXPECT_TRUE(is_builtin_path_text("plain"));
   remove_named_path("$X");
   EXPECT_FALSE(is_known_path_text("$X"));
   for (const char* known : {"$app", "$BASE/a", "$SysApp", "$INSTDATA", "$appdata//x", "$USERDATA", "$USERPREFS/debug",
