@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "errors.h"
+#include "velk_string.h"
 
 COLOUR COLOUR_INVISIBLE = 0;
 INT_U8 OPAQUE_ALPHA_THRESHOLD = 250;
@@ -19,16 +20,6 @@ INT_U32 channel(COLOUR colour, int shift) { return (colour >> shift) & 0xFF; }
 INT_U32 low_eight_bits(double value) {
   if (!(value > -1e15 && value < 1e15)) return 0;
   return (INT_U32)(INT_S64)value & 0xFF;
-}
-
-bool same_text(const char* text, const char* word) {
-  size_t length = std::strlen(word);
-  for (size_t i = 0; i < length; ++i) {
-    char c = text[i];
-    if (c >= 'a' && c <= 'z') c = (char)(c - 'a' + 'A');
-    if (c != word[i]) return false;
-  }
-  return true;
 }
 
 const char* skip_spaces(const char* text) {
@@ -195,10 +186,10 @@ void parse_colour(COLOUR* out, const char* text) {
 
   int model = 0;  // 0 plain ARGB, 1 AHSL, 2 ACMYK
   const char* rest;
-  if (std::strlen(text) >= 5 && same_text(text + 1, "AHSL")) {
+  if (std::strlen(text) >= 5 && string_compare_no_case(text + 1, "AHSL", 4) == 0) {
     model = 1;
     rest = skip_spaces(text + 5);
-  } else if (std::strlen(text) >= 6 && same_text(text + 1, "ACMYK")) {
+  } else if (std::strlen(text) >= 6 && string_compare_no_case(text + 1, "ACMYK", 5) == 0) {
     model = 2;
     rest = skip_spaces(text + 6);
   } else {
