@@ -20,6 +20,7 @@
 #include "files.h"
 #include "scale.h"
 #include "text_file.h"
+#include "velk_string.h"
 
 // ---------------------------------------------------------------------------------------------------
 // Shared checks
@@ -553,17 +554,6 @@ static bool read_picture(IMAGE* image, FOLDER* folder, const char* name, PICTURE
   return ok;
 }
 
-static bool ends_with_no_case(const std::string& name, const char* extension) {
-  size_t length = std::strlen(extension);
-  if (name.size() < length) return false;
-  for (size_t n = 0; n < length; n++) {
-    char a = name[name.size() - length + n];
-    if (a >= 'A' && a <= 'Z') a = (char)(a - 'A' + 'a');
-    if (a != extension[n]) return false;
-  }
-  return true;
-}
-
 bool IMAGE::load(FOLDER* folder, const char* file_name, INT_S16 new_width, INT_S16 new_height) {
   if (!file_name || !file_name[0]) return false;
   FOLDER here;
@@ -576,7 +566,7 @@ bool IMAGE::load(FOLDER* folder, const char* file_name, INT_S16 new_width, INT_S
   // A known extension goes straight to its reader.
   if (name.size() >= 5 && name[name.size() - 4] == '.') {
     for (int n = 0; n < 4 && !loaded; n++) {
-      if (ends_with_no_case(name, extensions[n]) && file_exists(folder, name.c_str()))
+      if (string_compare_no_case(name.c_str() + name.size() - 4, extensions[n], 4) == 0 && file_exists(folder, name.c_str()))
         loaded = read_picture(this, folder, name.c_str(), readers[n], new_width, new_height);
     }
   }
