@@ -53,8 +53,7 @@ protected:
     ASSERT_TRUE(write_whole_file(path + name, bytes_of(text)));
   }
   std::string file_text(const char* name = "settings") {
-    BYTES bytes = read_whole_file(path + name);
-    return std::string(bytes.begin(), bytes.end());
+    return read_whole_text(path + name);
   }
   std::vector<std::pair<std::string, std::string>> all(bool cached) {
     CONFIG_FILE config;

@@ -16,8 +16,7 @@
 namespace {
 
 std::string file_text(const std::string& path) {
-  std::vector<INT_U8> bytes = read_whole_file(path);
-  std::string text(bytes.begin(), bytes.end());
+  std::string text = read_whole_text(path);
   text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
   return text;
 }

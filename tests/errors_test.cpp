@@ -189,10 +189,8 @@ TEST(DebugLog, CreatesDebugTxtAfreshThenAppends) {
   debug_log(nullptr, 0, "other", "other.log");
   fs::current_path(kept);
 
-  std::vector<INT_U8> bytes = read_whole_file(folder + "debug.txt");
-  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), text_lines("first\nDebug - File: a.cpp Line 3: = second\n"));
-  bytes = read_whole_file(folder + "other.log");
-  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), text_lines("other\n"));
+  EXPECT_EQ(read_whole_text(folder + "debug.txt"), text_lines("first\nDebug - File: a.cpp Line 3: = second\n"));
+  EXPECT_EQ(read_whole_text(folder + "other.log"), text_lines("other\n"));
 }
 
 TEST(DebugLog, ReportsAFileThatCannotBeOpened) {

@@ -157,8 +157,7 @@ TEST_F(ImageFileTest, SavedPngsPassPngcheckAndDecodeToTheSamePixels) {
   ASSERT_TRUE(load(&back, "out.png", 0));
   EXPECT_EQ(pixels_of(back), pixels_of(image));
   // The text chunks are there.
-  std::vector<INT_U8> bytes = read_whole_file(path + "out.png");
-  std::string text(bytes.begin(), bytes.end());
+  std::string text = read_whole_text(path + "out.png");
   EXPECT_NE(text.find("tEXtAuthor"), std::string::npos);
   EXPECT_NE(text.find("tEXtWebsite"), std::string::npos);
 

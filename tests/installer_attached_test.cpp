@@ -66,7 +66,7 @@ struct ATTACHED_FIXTURE {
   // paths, so its destination is given under "$TEMP".
   explicit ATTACHED_FIXTURE(const std::string& name, bool for_program = false) : scratch(name) {
     if (for_program) {
-      std::string description = read_text(scratch.source + "description.txt");
+      std::string description = read_whole_text(scratch.source + "description.txt");
       description.replace(description.find("$SCRATCH/dest"), 13, "$TEMP/dest");
       write_whole_file(scratch.source + "description.txt", text_bytes(description));
     }
@@ -104,7 +104,7 @@ struct ATTACHED_FIXTURE {
     std::copy(package.begin(), package.end(), bytes.begin() + 1);
     return bytes;
   }
-  std::string copy_path() const { return out + SEPARATOR + "installer.pkg"; }
+  std::string copy_path() const { return out + PATH_SEPARATOR + "installer.pkg"; }
 };
 
 }  // namespace
@@ -264,7 +264,7 @@ TEST(InstallerAttached, AttachedInstallerProgramStartsAndEnds) {
                             fixture.scratch.root + "home/config' XDG_DATA_HOME='" + fixture.scratch.root +
                             "home/data' TMPDIR='" + fixture.scratch.root + "tmp' VELK_UNATTENDED=1 ";
   std::string output = fixture.scratch.root + "output.txt";
-  EXPECT_EQ(run_command(environment + "'" + setup + "' >'" + output + "' 2>&1"), 0) << read_text(output);
+  EXPECT_EQ(run_command(environment + "'" + setup + "' >'" + output + "' 2>&1"), 0) << read_whole_text(output);
   // The copy was made in "$temp" and deleted at the end.
   for (const auto& entry : std::filesystem::recursive_directory_iterator(fixture.scratch.root + "tmp"))
     EXPECT_NE(entry.path().filename().string(), "installer.pkg") << entry.path();
@@ -275,7 +275,7 @@ TEST(InstallerAttached, AttachedInstallerProgramStartsAndEnds) {
   ASSERT_TRUE(fixture.attach("setup", damaged, &position));
   std::filesystem::permissions(setup, std::filesystem::perms::owner_all);
   EXPECT_EQ(run_command(environment + "'" + setup + "' >'" + output + "' 2>&1"), 2);
-  EXPECT_NE(read_text(output).find("does not inflate"), std::string::npos) << read_text(output);
+  EXPECT_NE(read_whole_text(output).find("does not inflate"), std::string::npos) << read_whole_text(output);
 }
 #endif
 
@@ -291,13 +291,13 @@ TEST(InstallerAttached, AttachedWindowsProgramStartsAndEnds) {
   ASSERT_TRUE(fixture.attach("setup.exe", attached_data(fixture.package, 8192, true), &position));
   std::string output = fixture.scratch.root + "output.txt";
   std::string command = "\"\"" + fixture.scratch.root + "setup.exe\" >\"" + output + "\" 2>&1\"";
-  EXPECT_EQ(std::system(command.c_str()), 0) << read_text(output);
+  EXPECT_EQ(std::system(command.c_str()), 0) << read_whole_text(output);
 
   std::vector<INT_U8> damaged = attached_data(fixture.package, 8192, true);
   damaged[12] ^= 0xFF;
   damaged[13] ^= 0xFF;
   ASSERT_TRUE(fixture.attach("setup.exe", damaged, &position));
   EXPECT_EQ(std::system(command.c_str()), 2);
-  EXPECT_NE(read_text(output).find("does not inflate"), std::string::npos) << read_text(output);
+  EXPECT_NE(read_whole_text(output).find("does not inflate"), std::string::npos) << read_whole_text(output);
 }
 #endif

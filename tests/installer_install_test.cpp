@@ -249,7 +249,7 @@ TEST(InstallerInstall, DestinationThatCannotBeMadeStopsTheInstallation) {
   EXPECT_FALSE(std::filesystem::exists(scratch.root + "dest"));
   FOLDER application;
   application.set("$APP");
-  EXPECT_FALSE(std::filesystem::exists(std::string(application.path) + SEPARATOR + "install_log.txt"));
+  EXPECT_FALSE(std::filesystem::exists(std::string(application.path) + PATH_SEPARATOR + "install_log.txt"));
   char display[256], uninstall[256];
   EXPECT_FALSE(read_uninstall_entry("Velk Blocked App", display, uninstall, sizeof display));
 }
@@ -274,8 +274,7 @@ TEST(InstallerInstall, ReadInstallLogComparesTheLoggedLocation) {
   EXPECT_FALSE(std::filesystem::exists(scratch.root + "elsewhere"));
   // A log that says system paths were used does not match a choice without them.
   std::string log_path = scratch.installed("install_log.txt");
-  std::vector<INT_U8> log = read_whole_file(log_path);
-  std::string text(log.begin(), log.end());
+  std::string text = read_whole_text(log_path);
   text.replace(text.find("Settings: 0 0"), 13, "Settings: 0 1");
   ASSERT_TRUE(write_whole_file(log_path, text_bytes(text)));
   std::strcpy(database->install_path, "$SCRATCH/dest");
@@ -310,27 +309,27 @@ TEST(InstallerProgram, OneShotModesEndWithTheirExitStatus) {
   std::string package = "'$ROOT0" + scratch.package + "installer.xml'";
 
   EXPECT_EQ(run("-h"), 0);
-  EXPECT_NE(read_text(output).find("\t-a\t- Automatic mode (non interactive)\n"), std::string::npos);
+  EXPECT_NE(read_whole_text(output).find("\t-a\t- Automatic mode (non interactive)\n"), std::string::npos);
 
   // The package names its destination from the drive root, which the program resolves.
-  std::string description = read_text(scratch.source + "description.txt");
+  std::string description = read_whole_text(scratch.source + "description.txt");
   description.replace(description.find("$SCRATCH/dest"), 13, "$ROOT0" + scratch.root + "dest");
   ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
   ASSERT_TRUE(scratch.build());
   EXPECT_EQ(run("-x " + package + " -a"), 0);
-  EXPECT_NE(read_text(output).find("Done\n"), std::string::npos);
+  EXPECT_NE(read_whole_text(output).find("Done\n"), std::string::npos);
   for (const std::string& file : scratch.files)
     EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
 
   // A folder part that does not exist is an error, never a fall-back to a parent folder.
   EXPECT_EQ(run("-x '$ROOT0" + scratch.root + "missing/installer.xml' -a"), 2);
-  EXPECT_NE(read_text(output).find("does not exist"), std::string::npos);
+  EXPECT_NE(read_whole_text(output).find("does not exist"), std::string::npos);
   EXPECT_EQ(run("-x '$NOSUCHVARIABLE/installer.xml' -a"), 2);  // an unknown variable names no folder
-  EXPECT_NE(read_text(output).find("does not exist"), std::string::npos);
+  EXPECT_NE(read_whole_text(output).find("does not exist"), std::string::npos);
   // No package in the data folder, and a damaged package: the job cannot start.
   EXPECT_EQ(run("-x '$ROOT0" + scratch.root + "installer.xml' -a"), 2);
-  EXPECT_NE(read_text(output).find("ERROR: unable to load data\n"), std::string::npos);
-  EXPECT_EQ(read_text(output).find("Done"), std::string::npos);
+  EXPECT_NE(read_whole_text(output).find("ERROR: unable to load data\n"), std::string::npos);
+  EXPECT_EQ(read_whole_text(output).find("Done"), std::string::npos);
   std::vector<INT_U8> bytes = read_whole_file(scratch.package + "installer.pkg");
   bytes.resize(bytes.size() / 2);
   ASSERT_TRUE(write_whole_file(scratch.package + "installer.pkg", bytes));
@@ -341,11 +340,11 @@ TEST(InstallerProgram, OneShotModesEndWithTheirExitStatus) {
   ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
   ASSERT_TRUE(scratch.build());
   EXPECT_EQ(run("-x " + package + " -a"), 2);
-  EXPECT_NE(read_text(output).find("ERROR: unable to load data\n"), std::string::npos);
-  EXPECT_NE(read_text(output).find("unknown path variable in \"$NOSUCHVARIABLE/dest\""), std::string::npos);
+  EXPECT_NE(read_whole_text(output).find("ERROR: unable to load data\n"), std::string::npos);
+  EXPECT_NE(read_whole_text(output).find("unknown path variable in \"$NOSUCHVARIABLE/dest\""), std::string::npos);
   // "-d" without its second name.
   EXPECT_EQ(run("-d first.pkg"), 2);
-  EXPECT_NE(read_text(output).find("Second file was not supplied\n"), std::string::npos);
+  EXPECT_NE(read_whole_text(output).find("Second file was not supplied\n"), std::string::npos);
 }
 #endif
 
@@ -362,17 +361,17 @@ TEST(InstallerProgram, InteractiveStartReportsAWindowThatCannotOpen) {
                     "tmp' '" + installer + "' -x '$ROOT0" + scratch.package + "installer.xml' >'" + output +
                     "' 2>&1";
   // The test's own named path means nothing to the program: the destination is given from the root.
-  std::string description = read_text(scratch.source + "description.txt");
+  std::string description = read_whole_text(scratch.source + "description.txt");
   description.replace(description.find("$SCRATCH/dest"), 13, "$ROOT0" + scratch.root + "dest");
   ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
   ASSERT_TRUE(scratch.build());
-  EXPECT_EQ(run_command(run), 0) << read_text(output);
+  EXPECT_EQ(run_command(run), 0) << read_whole_text(output);
 
   description += "minimum_size = 30000;30000\n";
   ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
   ASSERT_TRUE(scratch.build());
   EXPECT_EQ(run_command(run), FATAL_EXIT_STATUS);
-  EXPECT_NE(read_text(output).find("ERROR: 0001:\nUnable to open screen mode"), std::string::npos) << read_text(output);
+  EXPECT_NE(read_whole_text(output).find("ERROR: 0001:\nUnable to open screen mode"), std::string::npos) << read_whole_text(output);
 }
 #endif
 
@@ -421,7 +420,7 @@ TEST(InstallerProgram, AutomaticModeOfTheWindowsProgram) {
   std::string installer = std::filesystem::absolute(std::string(binary_dir) + "/installer.exe").string();
   ASSERT_TRUE(std::filesystem::exists(installer));
   INSTALLER_SCRATCH scratch("program-win");
-  std::string description = read_text(scratch.source + "description.txt");
+  std::string description = read_whole_text(scratch.source + "description.txt");
   std::filesystem::create_directories(scratch.root + "dest");
   description.replace(description.find("$SCRATCH/dest"), 13, root_text(scratch.root + "dest"));
   description.replace(description.find("Velk Test App"), 13, "Velk Program App");
@@ -432,8 +431,8 @@ TEST(InstallerProgram, AutomaticModeOfTheWindowsProgram) {
   std::string output = scratch.root + "output.txt";
   std::string command = "\"\"" + installer + "\" -x \"" + root_text(scratch.package) + "/installer.xml\" -a >\"" +
                         output + "\" 2>&1\"";
-  EXPECT_EQ(std::system(command.c_str()), 0) << read_text(output);
-  EXPECT_NE(read_text(output).find("Done"), std::string::npos);
+  EXPECT_EQ(std::system(command.c_str()), 0) << read_whole_text(output);
+  EXPECT_NE(read_whole_text(output).find("Done"), std::string::npos);
   for (const std::string& file : scratch.files)
     EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
 

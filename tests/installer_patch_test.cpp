@@ -126,7 +126,7 @@ TEST(InstallerPatch, IdenticalPackagesListNoFilesAndMissingNamesEndTheJob) {
   ASSERT_TRUE(packages.built);
   std::string same = "$SCRATCH/package/first.pkg=$SCRATCH/package/first.pkg";
   EXPECT_EQ(create_patch_description(same.c_str()), EXIT_JOB_DONE);
-  std::string text = read_text(packages.patch());
+  std::string text = read_whole_text(packages.patch());
   EXPECT_EQ(text.find("<FILE "), std::string::npos);
   EXPECT_NE(text.find("</INSTALLER>"), std::string::npos);
   std::filesystem::remove(packages.patch());
@@ -143,13 +143,13 @@ TEST(InstallerPatch, IdenticalPackagesListNoFilesAndMissingNamesEndTheJob) {
 TEST(InstallerPatch, ChangedInstallationSettingsCannotBePatched) {
   TWO_PACKAGES packages("patch-settings");
   ASSERT_TRUE(packages.built);
-  std::string description = read_text(packages.scratch.source + "description.txt");
+  std::string description = read_whole_text(packages.scratch.source + "description.txt");
   description.replace(description.find("uninstall.sh"), 12, "remove.sh");
   ASSERT_TRUE(write_whole_file(packages.scratch.source + "description.txt", text_bytes(description)));
   ASSERT_TRUE(packages.scratch.build("second.pkg"));
   EXPECT_EQ(create_patch_description(packages.argument().c_str()), EXIT_JOB_FAILED);
   // The file holds what was written before the difference, and no closing line.
-  std::string text = read_text(packages.patch());
+  std::string text = read_whole_text(packages.patch());
   EXPECT_NE(text.find("\t<INSTALLATION name=\"Test App\""), std::string::npos);
   EXPECT_EQ(text.find("</INSTALLER>"), std::string::npos);
 }

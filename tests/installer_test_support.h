@@ -10,37 +10,19 @@
 
 #include "database.h"
 #include "engine.h"
+#include "files.h"
 #include "folder.h"
 #include "test_support.h"
 #include "../tools/package_builder.h"
-
-#ifdef _WIN32
-const char SEPARATOR = '\\';
-#else
-const char SEPARATOR = '/';
-#endif
-
-inline void set_environment(const char* name, const std::string& value) {
-#ifdef _WIN32
-  _putenv_s(name, value.c_str());
-#else
-  setenv(name, value.c_str(), 1);
-#endif
-}
 
 inline std::vector<INT_U8> text_bytes(const std::string& text) {
   return std::vector<INT_U8>(text.begin(), text.end());
 }
 
-inline std::string read_text(const std::string& path) {
-  std::vector<INT_U8> bytes = read_whole_file(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
 // The lines of a text file without their line ends (CR LF or LF).
 inline std::vector<std::string> read_lines(const std::string& path) {
   std::vector<std::string> lines;
-  std::istringstream in(read_text(path));
+  std::istringstream in(read_whole_text(path));
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -80,8 +62,8 @@ struct INSTALLER_SCRATCH {
     std::string root_text = root.substr(0, root.size() - 1);
     scratch.set_if_folder(root_text.c_str());
     set_named_path("$SCRATCH", &scratch);
-    source = root + "source" + SEPARATOR;
-    package = root + "package" + SEPARATOR;
+    source = root + "source" + PATH_SEPARATOR;
+    package = root + "package" + PATH_SEPARATOR;
     destination = root + "dest";
     std::filesystem::create_directories(source + "files/bin");
     std::filesystem::create_directories(source + "files/docs");
@@ -135,9 +117,9 @@ struct INSTALLER_SCRATCH {
 
   // The destination path of an installed file in the host's form.
   std::string installed(const std::string& relative) const {
-    std::string path = destination + SEPARATOR + relative;
+    std::string path = destination + PATH_SEPARATOR + relative;
     for (char& c : path)
-      if (c == '/' || c == '\\') c = SEPARATOR;
+      if (c == '/' || c == '\\') c = PATH_SEPARATOR;
     return path;
   }
 };

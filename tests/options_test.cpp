@@ -37,11 +37,6 @@ struct ARGUMENTS {
   char** vector() { return pointers.data(); }
 };
 
-std::string file_text(const std::string& path) {
-  std::vector<INT_U8> bytes = read_whole_file(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
 // In a death test's child: console output goes to a file that the parent reads afterwards (the
 // descriptor itself is replaced, which on Windows also replaces the standard output handle).
 void run_options_into(const std::string& path, ARGUMENTS& arguments) {
@@ -130,26 +125,26 @@ TEST(PlatformOptionsDeathTest, OneShotEndsExitWithTheirStatus) {
 
   ARGUMENTS usage_only{"prog", "--velk"};
   EXPECT_EXIT(run_options_into(folder + "usage.txt", usage_only), testing::ExitedWithCode(0), "");
-  EXPECT_EQ(file_text(folder + "usage.txt"), usage);
+  EXPECT_EQ(read_whole_text(folder + "usage.txt"), usage);
 
   ARGUMENTS listing{"prog", "--velk-listdebug"};
   EXPECT_EXIT(run_options_into(folder + "list.txt", listing), testing::ExitedWithCode(0), "");
-  EXPECT_EQ(file_text(folder + "list.txt"),
+  EXPECT_EQ(read_whole_text(folder + "list.txt"),
             "ID   Name\n--------------------\n\n"
             " 0   VELK Platform\n 1   VELK Modules\n 2   Default Path Trace\n 3   WAV file loading debug\n\n");
 
   ARGUMENTS unknown{"prog", "-a", "--velkfoo"};
   EXPECT_EXIT(run_options_into(folder + "unknown.txt", unknown), testing::ExitedWithCode(2), "");
-  EXPECT_EQ(file_text(folder + "unknown.txt"),
+  EXPECT_EQ(read_whole_text(folder + "unknown.txt"),
             std::string("ERROR: Command line option \"--velkfoo\" is not known\n\n") + usage);
 
   ARGUMENTS missing_stream{"prog", "--velk-showdebug=99"};
   EXPECT_EXIT(run_options_into(folder + "missing.txt", missing_stream), testing::ExitedWithCode(2), "");
-  EXPECT_EQ(file_text(folder + "missing.txt"), "Enabling debug channel 99\nERROR: Stream 99 was not found\n\n");
+  EXPECT_EQ(read_whole_text(folder + "missing.txt"), "Enabling debug channel 99\nERROR: Stream 99 was not found\n\n");
 
   ARGUMENTS not_a_number{"prog", "--velk-showdebug=abc"};
   EXPECT_EXIT(run_options_into(folder + "nan.txt", not_a_number), testing::ExitedWithCode(2), "");
-  EXPECT_NE(file_text(folder + "nan.txt").find("was not found"), std::string::npos);
+  EXPECT_NE(read_whole_text(folder + "nan.txt").find("was not found"), std::string::npos);
 }
 
 TEST(GetOption, ReadsLettersAndTheirArguments) {

@@ -36,11 +36,6 @@ INT_U32 untemper(INT_U32 y) {
   return x;
 }
 
-std::string file_text(const std::string& path) {
-  std::vector<INT_U8> bytes = read_whole_file(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
 }  // namespace
 
 TEST(Random, DrawsTheBlockFromTheTopDownwards) {
@@ -210,7 +205,7 @@ TEST(Random, ScrambledTextRoundTrips) {
 TEST(Random, TableToolWritesAShuffledSourceTable) {
   std::string path = make_scratch_folder("random_table") + "table.h";
   create_random_table(12, 3, 50, path.c_str());
-  std::string text = file_text(path);
+  std::string text = read_whole_text(path);
   ASSERT_FALSE(text.empty());
   std::istringstream lines(text);
   std::string line;
@@ -257,12 +252,12 @@ TEST(Random, ReportCountsEveryDraw) {
   std::string expected =
       "\nRandom report for 1 (1966050 numbers)\nMIN - 0 was retured 1966050 times\nMAX - 0 was retured 1966050 "
       "times\nAverage times each number retuned 1966050\nUnreturned values 0\n";
-  std::string text = file_text(path);
+  std::string text = read_whole_text(path);
   text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
   EXPECT_EQ(text, expected);
   random_report(0, path.c_str());  // nothing to count: nothing written
   random_report(3, path.c_str());
-  text = file_text(path);
+  text = read_whole_text(path);
   text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
   EXPECT_NE(text.find("Random report for 3 (1966050 numbers)"), std::string::npos);
   EXPECT_NE(text.find("Average times each number retuned 655350\nUnreturned values 0\n"), std::string::npos);

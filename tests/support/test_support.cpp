@@ -119,6 +119,11 @@ std::vector<INT_U8> read_whole_file(const std::string& path) {
   return bytes;
 }
 
+std::string read_whole_text(const std::string& path) {
+  std::vector<INT_U8> bytes = read_whole_file(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
 bool write_whole_file(const std::string& path, const std::vector<INT_U8>& bytes) {
   FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return false;

@@ -40,6 +40,7 @@ std::string system_font_folder();
 
 // Whole-file helpers for checking stored bytes.
 std::vector<INT_U8> read_whole_file(const std::string& path);
+std::string read_whole_text(const std::string& path);  // the same bytes as a string
 bool write_whole_file(const std::string& path, const std::vector<INT_U8>& bytes);
 
 // Runs a shell command (Linux build only) and returns its exit status; -1 when it cannot run.
