@@ -167,43 +167,29 @@ TEST(GetOption, ReadsLettersAndTheirArguments) {
 
 TEST(GetOptionDeathTest, BadOptionsAreFatalErrors) {
   const char* letters = "havs:x:p:d:";
-  ARGUMENTS last_without_value{"prog", "-x"};
-  EXPECT_EXIT(
-      {
-        expected_box = "ERROR: 0041:\nNo argument for command line option: -x\n\nDo you require more information?";
-        set_message_box_hook(check_box);
-        option_index = 1;
-        get_option(2, last_without_value.vector(), letters);
-      },
-      testing::ExitedWithCode(FATAL_EXIT_STATUS), "\\[box as expected\\]");
-  ARGUMENTS value_is_option{"prog", "-x", "-v"};
-  EXPECT_EXIT(
-      {
-        expected_box = "ERROR: 0041:\nNo argument for command line option: -x\n\nDo you require more information?";
-        set_message_box_hook(check_box);
-        option_index = 1;
-        get_option(3, value_is_option.vector(), letters);
-      },
-      testing::ExitedWithCode(FATAL_EXIT_STATUS), "\\[box as expected\\]");
-  ARGUMENTS unknown{"prog", "-q"};
-  EXPECT_EXIT(
-      {
-        expected_box = "ERROR: 0042:\nUnrecognised command line option: -q\n\nDo you require more information?";
-        set_message_box_hook(check_box);
-        option_index = 1;
-        get_option(2, unknown.vector(), letters);
-      },
-      testing::ExitedWithCode(FATAL_EXIT_STATUS), "\\[box as expected\\]");
-  ARGUMENTS joined{"prog", "-vh"};
-  EXPECT_EXIT(
-      {
-        expected_box =
-            "ERROR: 0040:\nInvalid argument format for command line option: -vh\n\nDo you require more information?";
-        set_message_box_hook(check_box);
-        option_index = 1;
-        get_option(2, joined.vector(), letters);
-      },
-      testing::ExitedWithCode(FATAL_EXIT_STATUS), "\\[box as expected\\]");
+  // Each bad command line and the error box it ends the program with.
+  struct BAD_OPTION {
+    ARGUMENTS arguments;
+    const char* box;
+  } cases[] = {
+      {ARGUMENTS{"prog", "-x"}, "ERROR: 0041:\nNo argument for command line option: -x\n\nDo you require more information?"},
+      {ARGUMENTS{"prog", "-x", "-v"},
+       "ERROR: 0041:\nNo argument for command line option: -x\n\nDo you require more information?"},
+      {ARGUMENTS{"prog", "-q"}, "ERROR: 0042:\nUnrecognised command line option: -q\n\nDo you require more information?"},
+      {ARGUMENTS{"prog", "-vh"},
+       "ERROR: 0040:\nInvalid argument format for command line option: -vh\n\nDo you require more information?"},
+  };
+  for (BAD_OPTION& bad : cases) {
+    SCOPED_TRACE(bad.box);
+    EXPECT_EXIT(
+        {
+          expected_box = bad.box;
+          set_message_box_hook(check_box);
+          option_index = 1;
+          get_option(bad.arguments.count(), bad.arguments.vector(), letters);
+        },
+        testing::ExitedWithCode(FATAL_EXIT_STATUS), "\\[box as expected\\]");
+  }
   ARGUMENTS lone_dash{"prog", "-"};
   EXPECT_EXIT(
       {
