@@ -127,33 +127,31 @@ TEST(Colour, DarkenAndItsError) {
 }
 
 TEST(Colour, ParseColourTexts) {
+  COLOUR ahsl = 0;
+  colour_from_ahsl(&ahsl, 1, 0, 1, 128 / 255.0);
+  // Parsed in this order into the same colour.
+  const struct {
+    const char* text;
+    COLOUR expected;
+  } cases[] = {
+      {"#FF0000", 0xFFFF0000u},
+      {"#80FF0000", 0x80FF0000u},
+      {"#FF0000 ", 0x00FF0000u},
+      {"#  00FF00", 0xFF00FF00u},
+      {"&255,0,128,255", 0xFF0080FFu},
+      {"%100,0,50,100", 0xFF007FFFu},
+      {"@1,0.5,0,0", 0xFF7F0000u},
+      {"#ahsl FF00FF80", ahsl},
+      {"@ACMYK1,0,0,0,1", 0xFF000000u},
+      {"@ACMYK1,0,0,0,0", 0xFFFFFFFFu},
+      {"%AHSL100,0,100,50", 0xFFFF0000u},
+      {"&AHSL 255,0,255,0", 0xFF000000u},
+  };
   COLOUR out = 0x12345678;
-  parse_colour(&out, "#FF0000");
-  EXPECT_EQ(out, 0xFFFF0000u);
-  parse_colour(&out, "#80FF0000");
-  EXPECT_EQ(out, 0x80FF0000u);
-  parse_colour(&out, "#FF0000 ");
-  EXPECT_EQ(out, 0x00FF0000u);
-  parse_colour(&out, "#  00FF00");
-  EXPECT_EQ(out, 0xFF00FF00u);
-  parse_colour(&out, "&255,0,128,255");
-  EXPECT_EQ(out, 0xFF0080FFu);
-  parse_colour(&out, "%100,0,50,100");
-  EXPECT_EQ(out, 0xFF007FFFu);
-  parse_colour(&out, "@1,0.5,0,0");
-  EXPECT_EQ(out, 0xFF7F0000u);
-  parse_colour(&out, "#ahsl FF00FF80");
-  COLOUR expected = 0;
-  colour_from_ahsl(&expected, 1, 0, 1, 128 / 255.0);
-  EXPECT_EQ(out, expected);
-  parse_colour(&out, "@ACMYK1,0,0,0,1");
-  EXPECT_EQ(out, 0xFF000000u);
-  parse_colour(&out, "@ACMYK1,0,0,0,0");
-  EXPECT_EQ(out, 0xFFFFFFFFu);
-  parse_colour(&out, "%AHSL100,0,100,50");
-  EXPECT_EQ(out, 0xFFFF0000u);
-  parse_colour(&out, "&AHSL 255,0,255,0");
-  EXPECT_EQ(out, 0xFF000000u);
+  for (const auto& item : cases) {
+    parse_colour(&out, item.text);
+    EXPECT_EQ(out, item.expected) << item.text;
+  }
 
   out = 0x12345678;
   parse_colour(&out, "rgb(1,2,3)");
