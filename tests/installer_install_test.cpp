@@ -17,10 +17,7 @@
 #include "registry.h"
 
 #ifdef _WIN32
-#include <windows.h>
-#include <objbase.h>
-#include <shlobj.h>
-#include <shobjidl.h>
+#include "shell_link_test_support.h"
 // The Windows headers' ERROR macro would hide the database's ERROR placement.
 #undef ERROR
 #endif
@@ -43,33 +40,7 @@ std::vector<std::string> expected_log(INSTALLER_SCRATCH& scratch, const std::str
 }
 
 #ifdef _WIN32
-std::string special_folder(int csidl) {
-  char path[MAX_PATH] = "";
-  if (!SHGetSpecialFolderPathA(NULL, path, csidl, FALSE)) return std::string();
-  return path;
-}
-
-std::string link_target(const std::string& file) {
-  std::string target;
-  HRESULT init = CoInitialize(NULL);
-  IShellLinkA* link = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link))) {
-    IPersistFile* persist = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&persist))) {
-      WCHAR wide[MAX_PATH];
-      MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
-      if (SUCCEEDED(persist->Load(wide, STGM_READ))) {
-        char text[1024] = "";
-        link->GetPath(text, sizeof(text), NULL, SLGP_RAWPATH);
-        target = text;
-      }
-      persist->Release();
-    }
-    link->Release();
-  }
-  if (SUCCEEDED(init)) CoUninitialize();
-  return target;
-}
+std::string link_target(const std::string& file) { return read_link(file).path; }
 #else
 std::string desktop_value(const std::string& path, const std::string& key) {
   for (const std::string& line : read_lines(path))
