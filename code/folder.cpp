@@ -13,7 +13,6 @@
 #include "debug_stream.h"
 #include "errors.h"
 #include "files.h"
-#include "font.h"
 #include "host.h"
 #include "ptrarray.h"
 #include "velk_string.h"
@@ -31,6 +30,7 @@ static FOLDER* icon_path_folder = nullptr;  // null until set: the program's fol
 static INT_U8 icon_set = 0;
 static PTRARRAY* named_paths = nullptr;
 static INT_U8 traced = 0;
+static bool started = false;
 
 // Frees the module's heap state at exit.
 static struct FOLDER_STATE_RELEASE {
@@ -119,7 +119,7 @@ FOLDER& FOLDER::operator=(const FOLDER& other) {
 
 bool FOLDER::set(const char* text, bool create_sub_folders, FOLDER* here, bool create_system_folder,
                  bool no_fallback, bool fallback_only) {
-  if (!traced && font_system_started()) {
+  if (!traced && started) {
     traced = 1;
     trace_text("\nStarting Default Paths:\n\n");
     trace_default_paths();
@@ -553,9 +553,15 @@ void get_icon_path(FOLDER* out) {
     get_system_folder(out, SYSTEM_FOLDER_PROGRAM, nullptr, 0);
 }
 
+void set_library_started(bool on) { started = on; }
+bool library_started() { return started; }
+
 void trace_default_paths() {
   DEBUG_STREAM* stream = trace_stream();
   if (!stream || !stream->flags) return;
+  // A trace written after the start stands for the one-time start trace, which would otherwise come
+  // first from the folders resolved below and write every line twice.
+  if (started) traced = 1;
   static const char* const variables[] = {"$APP",      "$SYSAPP", "$INSTDATA", "$APPDATA", "$USERDATA",
                                           "$USERPREFS", "$TEMP",  "$ROOT0",    "$FONTDATA", "$ICONDATA"};
   for (const char* variable : variables) {

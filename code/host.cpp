@@ -1,18 +1,10 @@
-// The shared part of the host layer: the command-line split, the program's run from the application's
-// main through the frame loop to the shut-down, the unattended switch, the idle wait and the loop's globals.
+// The shared part of the host layer: the command-line split, the frame loop and its message pump, the
+// unattended switch, the idle wait and the loop's globals.
 #include "host.h"
 #include "host_private.h"
 
 #include <cstdlib>
 #include <cstring>
-
-#include "click_sound.h"
-#include "data_file.h"
-#include "files.h"
-#include "folder.h"
-#include "font.h"
-#include "image_cache.h"
-#include "options.h"
 
 INT_U32 idle_wait_ms = 50;
 INT_U8 activity_flag = 0;
@@ -112,54 +104,3 @@ void run_frame_loop(APPLICATION_UPDATE update) {
   }
 }
 
-// Removes the library's temporary folder: "temp" inside the recorded application folder, then the
-// application folder itself when that left it empty.
-static void remove_library_temp_folder() {
-  if (!temp_parent_path[0]) return;
-  FOLDER folder;
-  if (!folder.set_if_folder(temp_parent_path)) return;
-  char name[FOLDER_PATH_SIZE];
-  const char* last = folder.get_name();
-  if (!last || std::strlen(last) >= sizeof(name)) return;
-  std::strcpy(name, last);
-  if (!remove_folder(&folder, "temp", 1)) return;
-  if (folder.go_up()) remove_folder(&folder, name, 0);
-}
-
-void shut_down_host(APPLICATION_EXIT application_exit) {
-  if (exit_hook) exit_hook();
-  if (application_exit) application_exit();
-  close_main_window(-1);
-  host_release_console();
-  stop_font_system();
-  if (current_pointer_shape != -1) {
-    current_pointer_shape = -1;
-    set_mouse_cursor(-1, 0);
-  }
-  if (app_descriptor.banner_at_exit)
-    host_show_banner("V.E.L.K. Development Libraries", build_library_banner(false));
-  set_file_buffer_pool(0);
-  process_platform_options(0, nullptr, nullptr, nullptr);
-  remove_library_temp_folder();
-  stop_image_cache();  // the application's pictures were released by its exit step
-  stop_click_sound();  // last, as the statics go after the entry returns
-}
-
-INT_S32 run_host(INT_S32 argc, char** argv, const APPLICATION_ENTRIES* application) {
-  host_platform_start();
-  start_image_cache();  // the graphics statics come before the font system, as the start-up order has it
-  start_click_sound();  // the window manager's statics: the sound system starts before any window
-  start_font_system();
-  INT_S32 new_argc = 0;
-  char** new_argv = nullptr;
-  process_platform_options(argc, argv, &new_argc, &new_argv);
-  if (application && application->main) application->main((INT_S16)new_argc, new_argv);
-  std::free(argv);  // the application keeps copies of what it needs
-  if (current_pointer_shape != 0) {
-    current_pointer_shape = 0;
-    set_mouse_cursor(0, 0);
-  }
-  run_frame_loop(application ? application->update : nullptr);
-  shut_down_host(application ? application->exit : nullptr);
-  return 0;
-}

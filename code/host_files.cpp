@@ -76,3 +76,17 @@ bool get_system_folder(FOLDER* out, INT_S32 kind, const char* application_name, 
   }
   return true;
 }
+
+// Removes the library's temporary folder: "temp" inside the recorded application folder, then the
+// application folder itself when that left it empty.
+void remove_temporary_folder() {
+  if (!temp_parent_path[0]) return;
+  FOLDER folder;
+  if (!folder.set_if_folder(temp_parent_path)) return;
+  char name[FOLDER_PATH_SIZE];
+  const char* last = folder.get_name();
+  if (!last || strlen(last) >= sizeof(name)) return;
+  strcpy(name, last);
+  if (!remove_folder(&folder, "temp", 1)) return;
+  if (folder.go_up()) remove_folder(&folder, name, 0);
+}

@@ -3,16 +3,10 @@
 #pragma once
 #include "host.h"
 
-// Start-up before the application runs (Windows: the window class).
-void host_platform_start();
 // Dispatches every pending window-system message without waiting.
 void host_dispatch_messages();
 // Sleeps until input arrives for the window or ms have passed.
 void host_wait_for_input(INT_U32 ms);
-// Gives back what console_print opened (Windows: the console).
-void host_release_console();
-// Shows the library banner box at exit (no icon, OK only).
-void host_show_banner(const char* caption, const char* text);
 
 // Sizes screen_image to the window (cleared to black) unless it has that size already.
 void host_fit_screen_image(INT_S32 width, INT_S32 height);

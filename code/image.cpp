@@ -12,6 +12,7 @@
 
 #include "errors.h"
 #include "host.h"
+#include "options.h"
 
 IMAGE* draw_target = nullptr;
 INT_U8 greyscale_average = 0;
@@ -571,4 +572,16 @@ bool IMAGE::from_bytes(const INT_U8* bytes, INT_S32 byte_count) {
   }
   adopt_block(this, w, h, block, pitch);
   return true;
+}
+
+void make_small_logo_image(IMAGE* image) {
+  INT_S32 size = 0;
+  const INT_U8* block = small_logo_block(&size);
+  if (image) image->from_bytes(block, size);
+}
+
+void make_large_logo_image(IMAGE* image) {
+  INT_S32 size = 0;
+  const INT_U8* block = large_logo_block(&size);
+  if (image) image->from_bytes(block, size);
 }

@@ -10,7 +10,6 @@
 #include "debug_stream.h"
 #include "errors.h"
 #include "host.h"
-#include "image.h"
 
 APP_DESCRIPTOR app_descriptor = {"", 0, 0};
 
@@ -224,26 +223,24 @@ std::vector<INT_U8> make_logo_block(INT_S32 width, INT_S32 height) {
   return block;
 }
 
-const std::vector<INT_U8>& small_logo_block() {
+const std::vector<INT_U8>& small_logo() {
   static const std::vector<INT_U8> block = make_logo_block(80, 75);
   return block;
 }
 
-const std::vector<INT_U8>& large_logo_block() {
+const std::vector<INT_U8>& large_logo() {
   static const std::vector<INT_U8> block = make_logo_block(195, 80);
   return block;
 }
 
 }  // namespace
 
-void make_small_logo_image(IMAGE* image) {
-  if (!image) return;
-  const std::vector<INT_U8>& block = small_logo_block();
-  image->from_bytes(block.data(), static_cast<INT_S32>(block.size()));
+const INT_U8* small_logo_block(INT_S32* size) {
+  if (size) *size = static_cast<INT_S32>(small_logo().size());
+  return small_logo().data();
 }
 
-void make_large_logo_image(IMAGE* image) {
-  if (!image) return;
-  const std::vector<INT_U8>& block = large_logo_block();
-  image->from_bytes(block.data(), static_cast<INT_S32>(block.size()));
+const INT_U8* large_logo_block(INT_S32* size) {
+  if (size) *size = static_cast<INT_S32>(large_logo().size());
+  return large_logo().data();
 }

@@ -1,5 +1,5 @@
-// Borders of screen objects: the shading types with their widths and the window manager's module
-// colours from which border shades are taken.
+// Borders of screen objects: the shading types with their widths, the window manager's module colours
+// from which border shades are taken, and the window manager's statics.
 #pragma once
 #include "types.h"
 #include "colour.h"
@@ -15,3 +15,10 @@ extern COLOUR border_dark_colour;     // dark shade when the object has no colou
 
 // Width in pixels of a shading type; type 1 is the default type, unknown types are 0.
 INT_S32 border_width_of_type(INT_S32 type);
+
+// The window manager's statics, in this order: the image cache (empty), the five module colours at
+// their initial values, the top-level list (empty) and the click sound. Built by the program's
+// start-up before the application's statics; destroyed in the reverse order after them, when nothing
+// that holds a picture of the cache is left.
+void start_window_manager();
+void stop_window_manager();

@@ -92,6 +92,9 @@ bool get_system_folder(FOLDER* out, INT_S32 kind, const char* application_name, 
 // The application folder that holds "$TEMP"'s "temp" (empty until "$TEMP" was resolved); the exit
 // removes it when it is empty.
 extern char temp_parent_path[FOLDER_PATH_SIZE];
+// Removes the library's temporary folder at the end of the run: "temp" with everything in it, then
+// its application folder when that is left empty.
+void remove_temporary_folder();
 
 // Logical drives: Windows lists them with floppy drives A and B last; Linux has the one root "/".
 INT_S32 get_drive_count();

@@ -107,3 +107,8 @@ void get_icon_path(FOLDER* out);
 
 // Writes how every variable resolves to the "Default Path Trace" stream when any of its outputs is on.
 void trace_default_paths();
+
+// The library has started: set by the program's start-up once the font system runs and cleared when
+// it stops. The first FOLDER::set while it is set writes the one-time "Starting Default Paths" trace.
+void set_library_started(bool started);
+bool library_started();

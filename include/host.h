@@ -58,21 +58,11 @@ const char* get_module_path();
 // Program entry and frame loop
 // ---------------------------------------------------------------------------------------------------
 
-// The application's three entries. The library reaches them only through this record, which the
-// program's entry (main / WinMain) hands to run_host.
+// The application's three entries, reached by the library only through the record that the program's
+// entry (main / WinMain) hands to run_program (program.h).
 typedef void (*APPLICATION_MAIN)(INT_S16 argc, char** argv);
 typedef INT_U8 (*APPLICATION_UPDATE)();  // 0 ends the loop
 typedef void (*APPLICATION_EXIT)();
-struct APPLICATION_ENTRIES {
-  APPLICATION_MAIN main;
-  APPLICATION_UPDATE update;
-  APPLICATION_EXIT exit;
-};
-
-// The application defines these; only the program's entry (main / WinMain) names them.
-void application_main(INT_S16 argc, char** argv);
-INT_U8 application_update();
-void application_exit();
 
 typedef void (*EXIT_HOOK)();
 
@@ -92,20 +82,16 @@ void set_idle_wait(INT_U32 ms);
 // vector and its texts are one malloc block: free() releases everything. Null when out of memory.
 char** split_command_line(const char* command_line, const char* program_path, INT_S32* argc);
 
-// The whole run after the arguments are known: builds the statics (image cache, the window manager's
-// click sound, whose sound system may warn but never waits unattended), starts the font system, takes
-// out the library's "--velk" options, calls the application's main, frees argv (a malloc block, e.g. from
-// split_command_line), runs the frame loop and shuts the host layer down. Returns the exit status 0.
-INT_S32 run_host(INT_S32 argc, char** argv, const APPLICATION_ENTRIES* application);
+// The host's part of the start-up before the application runs: the window class (Windows).
+void start_host();
+// Gives back the console that console_print opened (Windows; nothing on Linux).
+void release_console();
+// The library banner box at exit: no icon, OK only (standard error when unattended).
+void show_banner_box(const char* caption, const char* text);
 
 // The frame loop alone: update, events, messages, idle wait; ends when update returns 0 or a close
 // request was granted.
 void run_frame_loop(APPLICATION_UPDATE update);
-
-// The shut-down after the loop: exit hook, the application's exit (may be null), the main window, the
-// console, the font system, the pointer, the banner, the file buffers, the options, the library's
-// temporary folder, then the statics.
-void shut_down_host(APPLICATION_EXIT application_exit);
 
 // One pass of the loop without the application: the platform event queue, every pending window
 // message, then the idle wait unless it is 0 or the pass was busy.

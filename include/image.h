@@ -136,3 +136,7 @@ void blit_to_screen(IMAGE* source, INT_S16 target_x, INT_S16 target_y, INT_S16 s
 extern IMAGE* draw_target;
 // Greyscale by the plain average of red, green and blue instead of the weighted sum; off.
 extern INT_U8 greyscale_average;
+
+// Fill the image with the library's small (80 x 75) or large (195 x 80) logo.
+void make_small_logo_image(IMAGE* image);
+void make_large_logo_image(IMAGE* image);

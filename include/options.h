@@ -4,8 +4,6 @@
 #pragma once
 #include "types.h"
 
-class IMAGE;
-
 // The application's descriptor, read by the host layer. The library keeps the one instance with
 // empty defaults; the application fills it in before the program entry reads it.
 struct APP_DESCRIPTOR {
@@ -30,6 +28,8 @@ INT_S32 get_option(INT_S16 argc, char** argv, const char* option_letters);
 // The library's about text in a static buffer (overwritten by each call).
 const char* build_library_banner(bool name_maker);
 
-// Fill the image with the small (80 x 75) or large (195 x 80) logo.
-void make_small_logo_image(IMAGE* image);
-void make_large_logo_image(IMAGE* image);
+// The two logos as built-in pixel blocks (the form IMAGE::from_bytes reads): the small one 80 x 75,
+// the large one 195 x 80 pixels. The images are made from them by make_small_logo_image and
+// make_large_logo_image (image.h). *size receives the block's length in bytes.
+const INT_U8* small_logo_block(INT_S32* size);
+const INT_U8* large_logo_block(INT_S32* size);

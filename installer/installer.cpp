@@ -21,6 +21,7 @@
 #include "options.h"
 #include "package.h"
 #include "page_manager.h"
+#include "program.h"
 #include "random.h"
 #include "style_set.h"
 #include "text_draw.h"
@@ -36,33 +37,29 @@ static bool fill_app_descriptor() {
 }
 static const bool app_descriptor_filled = fill_app_descriptor();
 
-// The application's page manager: one display area, the default key buffer; built at entry.
+// The application's page manager: one display area, the default key buffer.
 static WM_PAGE_MANAGER* application_page_manager = nullptr;
 
-static void application_statics() {
+// The application's statics, built and destroyed in the program's start-up order: the database, then
+// the page manager (whose constructor installs the exit hook); destroyed in the reverse order.
+void application_statics(bool start) {
   (void)app_descriptor_filled;
-  start_database();
-  if (!application_page_manager) application_page_manager = new WM_PAGE_MANAGER(1, -1);
-}
-
-// The objects built on first use that hold pictures of the image cache go before the host stops the
-// cache: the page manager, the database (skin style sets and icons), the window manager's global style
-// sets and the file selector's icons.
-static void release_engine_objects() {
+  if (start) {
+    start_database();
+    if (!application_page_manager) application_page_manager = new WM_PAGE_MANAGER(1, -1);
+    return;
+  }
   delete application_page_manager;
   application_page_manager = nullptr;
   stop_database();
-  stop_global_style_sets();
-  stop_file_select_icons();
 }
 
-// The end of a one-shot job: the package is closed, the engine's objects released, the host shut down,
-// and the process ends with the job's status.
+// The end of a one-shot job: the package is closed, and the program shuts down and ends with the job's
+// status.
 [[noreturn]] static void end_one_shot(INT_S32 status) {
   delete database->package;
   database->package = nullptr;
-  shut_down_host(release_engine_objects);
-  exit_process(status);
+  end_program(status);
 }
 
 static void print_usage(const char* program) {
@@ -130,7 +127,6 @@ static void show_in_main_window(IMAGE* picture) {
 
 void application_main(INT_S16 argc, char** argv) {
   default_file_cache_size = 1048576;
-  application_statics();
   database->attached_package = 0;
 
   bool help = false, automatic = false;
@@ -241,5 +237,4 @@ void application_exit() {
   database->package = nullptr;
   if (attached) delete_file(&data_folder, PACKAGE_FILE_NAME);
   close_main_window(0);
-  release_engine_objects();
 }

@@ -1,4 +1,4 @@
-// Tests of the host layer's shared part: the command-line split, the frame loop and its shut-down,
+// Tests of the host layer's shared part: the command-line split, the frame loop, the temporary folder,
 // the idle wait, the platform event queue, and the main window without a display.
 #include <gtest/gtest.h>
 
@@ -9,9 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "click_sound.h"
 #include "files.h"
-#include "font.h"
 #include "host.h"
 #include "image.h"
 #include "test_support.h"
@@ -83,21 +81,6 @@ TEST(CommandLine, NeverReadsPastTheText) {
 // A small application whose update counts its calls.
 static int update_calls = 0;
 static int update_limit = 0;
-static int exit_calls = 0;
-static int hook_calls = 0;
-static int order_mark = 0;
-static int hook_order = 0, exit_order = 0;
-static std::vector<std::string> main_arguments;
-static int client_events = 0;
-
-struct COUNTING_CLIENT : EVENT_CLIENT {
-  std::vector<INT_U32> codes;
-  INT_S32 handle_event(EVENT* event) override {
-    codes.push_back(event->code);
-    client_events++;
-    return 0;
-  }
-};
 
 static EVENT* new_event(INT_U32 code) {
   EVENT* event = (EVENT*)std::malloc(sizeof(EVENT));
@@ -107,61 +90,12 @@ static EVENT* new_event(INT_U32 code) {
   return event;
 }
 
-static bool click_sound_at_main = false;
-static bool sound_running_at_main = false;
-
-static void test_main(INT_S16 argc, char** argv) {
-  // The statics were built at entry: the click sound exists, empty, before any window.
-  click_sound_at_main = click_sound != nullptr && !click_sound->loaded;
-  sound_running_at_main = sound_system_running();
-  main_arguments.clear();
-  for (INT_S16 i = 0; i < argc; i++) main_arguments.push_back(argv[i]);
-  post_event(new_event(7), 1);  // waits for the first drain of the queue
-}
 static INT_U8 test_update() { return ++update_calls < update_limit ? 1 : 0; }
-static void test_exit() {
-  exit_calls++;
-  exit_order = ++order_mark;
-}
-static void test_hook() {
-  hook_calls++;
-  hook_order = ++order_mark;
-}
 
 static void reset_application() {
-  update_calls = exit_calls = hook_calls = order_mark = hook_order = exit_order = client_events = 0;
+  update_calls = 0;
   quit_flag = 0;
   activity_flag = 0;
-  exit_hook = test_hook;
-  disable_font_preload();
-}
-
-TEST(FrameLoop, UpdateEndingAtOnceProcessesNothingAndShutsDownInOrder) {
-  reset_application();
-  update_limit = 1;
-  COUNTING_CLIENT client;
-  INT_S32 argc = 0;
-  char** argv = split_command_line("one \"two three\"", "/prog/installer", &argc);
-  APPLICATION_ENTRIES entries = {test_main, test_update, test_exit};
-  EXPECT_EQ(run_host(argc, argv, &entries), 0);
-  std::vector<std::string> expected = {"/prog/installer", "one", "two three"};
-  EXPECT_EQ(main_arguments, expected);
-  EXPECT_EQ(update_calls, 1);
-  EXPECT_EQ(client_events, 0);  // the event posted by main was never drained
-  EXPECT_EQ(queued_event_count(), 1);
-  process_event_queue();
-  EXPECT_EQ(client_events, 1);
-  EXPECT_EQ(hook_calls, 1);
-  EXPECT_EQ(exit_calls, 1);
-  EXPECT_LT(hook_order, exit_order);  // the exit hook runs before the application's exit
-  EXPECT_EQ(font_system_started(), 0);
-  EXPECT_EQ(current_pointer_shape, -1);
-  EXPECT_TRUE(click_sound_at_main);
-#ifndef _WIN32
-  EXPECT_TRUE(sound_running_at_main);  // the stand-in's sound system always starts
-#endif
-  EXPECT_EQ(click_sound, nullptr);  // gone with the statics at the end of the run
-  exit_hook = nullptr;
 }
 
 // A client that grants a close request while it handles an event, as the window's close path does.
@@ -467,12 +401,12 @@ TEST(ShutDown, TemporaryFolderIsRemovedAndBusyParentKept) {
 
   exit_hook = nullptr;
   std::snprintf(temp_parent_path, sizeof(temp_parent_path), "%s", busy.c_str());
-  shut_down_host(nullptr);
+  remove_temporary_folder();
   EXPECT_FALSE(std::filesystem::exists(busy + sep + "temp"));
   EXPECT_TRUE(std::filesystem::exists(busy + sep + "settings.cfg"));
 
   std::snprintf(temp_parent_path, sizeof(temp_parent_path), "%s", lone.c_str());
-  shut_down_host(nullptr);
+  remove_temporary_folder();
   EXPECT_FALSE(std::filesystem::exists(lone));
   EXPECT_TRUE(std::filesystem::exists(busy));
   temp_parent_path[0] = 0;

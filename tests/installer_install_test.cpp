@@ -320,6 +320,56 @@ TEST(InstallerProgram, OneShotModesEndWithTheirExitStatus) {
 #endif
 
 #ifndef _WIN32
+// The one-time "Starting Default Paths" trace comes with the application's first folder, after the
+// library has started: never lost while the debug streams are still being built, never before the
+// usage that "-h" prints.
+TEST(InstallerProgram, DefaultPathTraceStartsWithTheApplicationsFirstFolder) {
+  const char* binary_dir = std::getenv("VELK_BINARY_DIR");
+  if (!binary_dir) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  std::string installer = std::string(binary_dir) + "/installer";
+  INSTALLER_SCRATCH scratch("program-trace");
+  std::string description = read_whole_text(scratch.source + "description.txt");
+  description.replace(description.find("$SCRATCH/dest"), 13, "$ROOT0" + scratch.root + "dest");
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  ASSERT_TRUE(scratch.build());
+  std::string output = scratch.root + "output.txt";
+  auto run = [&](const std::string& arguments) {
+    return run_command("env -u DISPLAY HOME='" + scratch.root + "home' XDG_CONFIG_HOME='" + scratch.root +
+                       "home/config' XDG_DATA_HOME='" + scratch.root + "home/data' TMPDIR='" + scratch.root +
+                       "tmp' '" + installer + "' " + arguments + " >'" + output + "' 2>/dev/null");
+  };
+  auto count = [](const std::string& text, const std::string& part) {
+    size_t found = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) found++;
+    return found;
+  };
+
+  // Stream 2 is the trace: switched on by the library's option, it prints once, with the first folder
+  // the application sets while loading its package.
+  ASSERT_EQ(run("--velk-showdebug=2 -x '$ROOT0" + scratch.package + "installer.xml' -a"), 0);
+  std::string text = read_whole_text(output);
+  EXPECT_EQ(text.rfind("Enabling debug channel 2\n", 0), 0u) << text;
+  EXPECT_EQ(count(text, "\nStarting Default Paths:\n\n$APP => "), 1u) << text;
+  EXPECT_LT(text.find("Starting Default Paths"), text.find("Packing data...")) << text;
+
+  // Switched on by its settings file, it does not come before the usage: "-h" sets no folder.
+  std::string settings = scratch.root + "home/config/installer/debug/";
+  std::filesystem::create_directories(settings);
+  ASSERT_TRUE(write_whole_file(settings + "Default Path Trace_release.cfg", text_bytes("write_to_console\n\t1\n")));
+  ASSERT_EQ(run("-h"), 0);
+  text = read_whole_text(output);
+  EXPECT_EQ(text.rfind("Usage:\n", 0), 0u) << text;
+  EXPECT_EQ(text.find("Starting Default Paths"), std::string::npos) << text;
+  // With "-v" first the trace is printed at once, before the usage, and once only.
+  ASSERT_EQ(run("-v -h"), 0);
+  text = read_whole_text(output);
+  EXPECT_EQ(text.rfind("$APP => ", 0), 0u) << text;
+  EXPECT_EQ(count(text, "$APP => "), 1u) << text;
+  EXPECT_NE(text.find("Usage:\n"), std::string::npos) << text;
+}
+#endif
+
+#ifndef _WIN32
 // An interactive start opens the main window at the database's size; a screen smaller than the smallest
 // window the installer accepts is reported as the screen-mode error, not run without a window.
 TEST(InstallerProgram, InteractiveStartReportsAWindowThatCannotOpen) {

@@ -230,4 +230,10 @@ TEST(Logos, HaveTheirSizes) {
   EXPECT_EQ(large_logo.width, 195);
   EXPECT_EQ(large_logo.height, 80);
   make_large_logo_image(nullptr);
+  // The blocks hold exactly their header and pixels.
+  INT_S32 size = 0;
+  EXPECT_NE(small_logo_block(&size), nullptr);
+  EXPECT_EQ(size, 5 + 80 * 75 * 4);
+  EXPECT_NE(large_logo_block(&size), nullptr);
+  EXPECT_EQ(size, 5 + 195 * 80 * 4);
 }

@@ -19,7 +19,7 @@ const char* get_module_path() {
   return module_path;
 }
 
-void host_platform_start() {}
+void start_host() {}
 
 void host_dispatch_messages() {
   while (x_display && XPending(x_display) > 0) {
@@ -43,6 +43,6 @@ void host_wait_for_input(INT_U32 ms) {
   poll(&connection, 1, ms > 0x7FFFFFFFu ? 0x7FFFFFFF : (int)ms);
 }
 
-void host_release_console() {}
+void release_console() {}
 
-void host_show_banner(const char* caption, const char* text) { show_message_box(caption, text); }
+void show_banner_box(const char* caption, const char* text) { show_message_box(caption, text); }

@@ -1,6 +1,6 @@
-// The program's entry on Linux: the arguments with the program's full path first, handed to the host
-// layer with the application's three entries.
-#include "host.h"
+// The program's entry on Linux: the arguments with the program's full path first, handed to the
+// program's run with the application's entries.
+#include "program.h"
 
 #include <cstdlib>
 
@@ -10,6 +10,6 @@ int main(int argc, char** argv) {
   vector[0] = (char*)get_module_path();
   for (int i = 1; i < argc; i++) vector[i] = argv[i];
   vector[argc > 0 ? argc : 1] = nullptr;
-  APPLICATION_ENTRIES entries = {application_main, application_update, application_exit};
-  return run_host(argc > 0 ? argc : 1, vector, &entries);
+  APPLICATION_ENTRIES entries = {application_main, application_update, application_exit, application_statics};
+  return run_program(argc > 0 ? argc : 1, vector, &entries);
 }

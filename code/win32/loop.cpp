@@ -34,7 +34,7 @@ bool register_main_class() {
   return registered;
 }
 
-void host_platform_start() { register_main_class(); }
+void start_host() { register_main_class(); }
 
 void host_dispatch_messages() {
   MSG message;
@@ -46,9 +46,7 @@ void host_dispatch_messages() {
 
 void host_wait_for_input(INT_U32 ms) { MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, 0); }
 
-void host_release_console() { release_console(); }
-
-void host_show_banner(const char* caption, const char* text) {
+void show_banner_box(const char* caption, const char* text) {
   if (running_unattended()) {
     std::fprintf(stderr, "%s: %s\n", caption, text);
     std::fflush(stderr);

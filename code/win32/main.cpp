@@ -1,6 +1,7 @@
 // The program's entry on Windows: keeps the instance, splits the command line and hands the run to
-// the host layer with the application's three entries.
+// the program's run with the application's entries.
 #include "win32_host.h"
+#include "program.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, int show_mode) {
   (void)previous;
@@ -9,7 +10,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
   INT_S32 argc = 0;
   char** argv = split_command_line(command_line, get_module_path(), &argc);
   if (!argv) return 0;
-  APPLICATION_ENTRIES entries = {application_main, application_update, application_exit};
-  run_host(argc, argv, &entries);
+  APPLICATION_ENTRIES entries = {application_main, application_update, application_exit, application_statics};
+  run_program(argc, argv, &entries);
   return 0;
 }

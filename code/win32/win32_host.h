@@ -4,7 +4,6 @@
 #include <windows.h>
 
 extern INT_U8 console_allocated;  // console_print opened a console
-void release_console();
 
 extern HINSTANCE instance_handle;  // the program's instance (WinMain's, else the module's own)
 extern HWND main_window;           // the one window of class "main"; null = none
