@@ -59,11 +59,16 @@ void set_file_buffer_pool(INT_S16 n) {
   pool_count = n;
 }
 
-DATA_FILE::DATA_FILE(INT_S32 size) {
+// A buffer size asked for (-1: the default file-cache size) within the limits.
+static INT_S32 limited_buffer_size(INT_S32 size) {
   INT_S64 wanted = size == -1 ? static_cast<INT_S64>(default_file_cache_size) : size;
   if (wanted > DATA_FILE_LARGEST_BUFFER) wanted = DATA_FILE_LARGEST_BUFFER;
   if (wanted < DATA_FILE_SMALLEST_BUFFER) wanted = DATA_FILE_SMALLEST_BUFFER;
-  buffer_size = static_cast<INT_S32>(wanted);
+  return static_cast<INT_S32>(wanted);
+}
+
+DATA_FILE::DATA_FILE(INT_S32 size) {
+  buffer_size = limited_buffer_size(size);
 
   FILE_BUFFER_SLOT* empty_slot = nullptr;
   INT_S16 empty_index = -1;
@@ -97,6 +102,11 @@ DATA_FILE::DATA_FILE(INT_S32 size) {
 }
 
 DATA_FILE::~DATA_FILE() {
+  release_buffer();
+  name.clear();
+}
+
+void DATA_FILE::release_buffer() {
   if (lent_slot) {
     if (lent_slot->orphaned) {
       std::free(lent_slot->buffer);
@@ -107,8 +117,21 @@ DATA_FILE::~DATA_FILE() {
   } else {
     std::free(buffer);
   }
+  lent_slot = nullptr;
+  pool_slot = -1;
   buffer = nullptr;
-  name.clear();
+}
+
+bool DATA_FILE::set_buffer_size(INT_S32 size) {
+  INT_S32 wanted = limited_buffer_size(size);
+  if (wanted == buffer_size) return true;
+  INT_U8* fresh = static_cast<INT_U8*>(std::malloc(static_cast<size_t>(wanted)));
+  if (!fresh) return false;
+  flush();
+  release_buffer();
+  buffer = fresh;
+  buffer_size = wanted;
+  return true;
 }
 
 bool DATA_FILE::stream_seek(INT_U32 physical) {
@@ -375,6 +398,28 @@ INT_S32 DATA_FILE::read(void* out, INT_S32 count) {
     valid = got;
   }
   return total;
+}
+
+INT_S32 DATA_FILE::read_unbuffered(void* out, INT_S32 count) {
+  if (!file || count < 1) return 0;
+  INT_S32 available = valid - cursor;
+  // A compressed stream is read in order anyway.
+  if (count <= available || gzip_stream) return read(out, count);
+  if (mode == FILE_MODE_WRITE) raise_error(0x0E);
+  INT_U8* to = static_cast<INT_U8*>(out);
+  if (available > 0) std::memcpy(to, buffer + cursor, static_cast<size_t>(available));
+  cursor = valid;
+  // The buffer is used up: empty it; the stream stands at its end, the logical position.
+  if (dirty)
+    flush();
+  else
+    buffer_start += static_cast<INT_U32>(valid);
+  cursor = 0;
+  valid = 0;
+  INT_S32 got = stream_read(to + available, count - available);
+  if (got <= 0) return available;
+  buffer_start += static_cast<INT_U32>(got);
+  return available + got;
 }
 
 INT_S32 DATA_FILE::write(const void* data, INT_S32 count) {

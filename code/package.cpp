@@ -47,7 +47,60 @@ bool copy_entry(PACKAGE_ENTRY* target, const PACKAGE_ENTRY* source) {
   return true;
 }
 
+// FNV-1a over the name's bytes; null hashes as the empty name.
+INT_U32 name_hash(const char* name) {
+  INT_U32 hash = 2166136261u;
+  for (const unsigned char* c = reinterpret_cast<const unsigned char*>(name ? name : ""); *c; ++c) {
+    hash ^= *c;
+    hash *= 16777619u;
+  }
+  return hash;
+}
+
 }  // namespace
+
+PACKAGE_ENTRY* PACKAGE_NAME_INDEX::find(const char* name) const {
+  if (count == 0) return nullptr;
+  INT_U32 hash = name_hash(name);
+  for (INT_U32 index = hash & (capacity - 1);; index = (index + 1) & (capacity - 1)) {
+    const SLOT& slot = slots[index];
+    if (!slot.entry) return nullptr;
+    if (slot.hash == hash && names_equal(slot.entry->name, name)) return slot.entry;
+  }
+}
+
+bool PACKAGE_NAME_INDEX::add(PACKAGE_ENTRY* entry) {
+  if (find(entry->name)) return true;
+  if ((static_cast<INT_U64>(count) + 1) * 2 > capacity) {
+    // Double the table (at least 64 slots) and place every entry again.
+    if (capacity >= 0x80000000u) return false;
+    INT_U32 grown = capacity ? capacity * 2 : 64;
+    SLOT* table = static_cast<SLOT*>(std::calloc(grown, sizeof(SLOT)));
+    if (!table) return false;
+    for (INT_U32 index = 0; index < capacity; ++index) {
+      if (!slots[index].entry) continue;
+      INT_U32 to = slots[index].hash & (grown - 1);
+      while (table[to].entry) to = (to + 1) & (grown - 1);
+      table[to] = slots[index];
+    }
+    std::free(slots);
+    slots = table;
+    capacity = grown;
+  }
+  INT_U32 hash = name_hash(entry->name);
+  INT_U32 index = hash & (capacity - 1);
+  while (slots[index].entry) index = (index + 1) & (capacity - 1);
+  slots[index].hash = hash;
+  slots[index].entry = entry;
+  count++;
+  return true;
+}
+
+void PACKAGE_NAME_INDEX::clear() {
+  std::free(slots);
+  slots = nullptr;
+  capacity = count = 0;
+}
 
 void PACKAGE_ENTRY::clear() {
   std::free(name);
@@ -72,6 +125,8 @@ void PACKAGE::close_file_after_failure() {
 PACKAGE::PACKAGE(FOLDER* folder, const char* name, bool create, INT_S32 size, bool load, bool only_read) {
   directory_loaded = load ? 1 : 0;
   read_only = only_read ? 1 : 0;
+  // A directory of thousands of entries grows the array in the largest steps.
+  entries.grow_step = PTRARRAY_MAX_STEP;
   FOLDER program_folder;
   if (!folder) folder = &program_folder;
   package_name = copy_name(name);
@@ -280,17 +335,32 @@ bool PACKAGE::read_entry_at(INT_U32 position, PACKAGE_ENTRY* out) {
   if (position < PACKAGE_ROOT_POSITION || static_cast<INT_U64>(position) + ENTRY_RECORD_BASE > body) return false;
   file->seek(static_cast<INT_S32>(position), false);
   out->position = file->tell();
+  // Records lie scattered between the blocks: each is read at its own size.
   INT_U32 length = 0;
-  if (!file->read_u32(&length) || static_cast<INT_U64>(position) + ENTRY_RECORD_BASE + length > body) return false;
+  if (!read_record_u32s(&length, 1) || static_cast<INT_U64>(position) + ENTRY_RECORD_BASE + length > body)
+    return false;
   if (length > 0) {
     out->name = static_cast<char*>(std::malloc(length + 1));
     if (!out->name) return false;
-    bool got = file->read(out->name, static_cast<INT_S32>(length)) == static_cast<INT_S32>(length);
+    bool got = file->read_unbuffered(out->name, static_cast<INT_S32>(length)) == static_cast<INT_S32>(length);
     out->name[length] = 0;
     if (!got || std::strlen(out->name) != length) return false;
   }
-  return file->read_u32(&out->first_block) && file->read_u32(&out->last_block) &&
-         file->read_u32(&out->next_entry) && file->read_u32(&out->size);
+  INT_U32 fields[4];
+  if (!read_record_u32s(fields, 4)) return false;
+  out->first_block = fields[0];
+  out->last_block = fields[1];
+  out->next_entry = fields[2];
+  out->size = fields[3];
+  return true;
+}
+
+bool PACKAGE::read_record_u32s(INT_U32* values, INT_S32 count) {
+  INT_S32 bytes = count * static_cast<INT_S32>(sizeof(INT_U32));
+  if (file->read_unbuffered(values, bytes) != bytes) return false;
+  if (file->swap_bytes)
+    for (INT_S32 index = 0; index < count; ++index) swap_value_bytes(&values[index], sizeof(INT_U32));
+  return true;
 }
 
 bool PACKAGE::load_directory() {
@@ -313,6 +383,10 @@ bool PACKAGE::load_directory() {
     }
     entry->loaded = entry;
     entry->next_loaded = nullptr;
+    if (!name_index.add(entry)) {
+      fail(0x100B, nullptr, __LINE__);
+      return false;
+    }
     if (!root.first_loaded) root.first_loaded = entry;
     if (previous) previous->next_loaded = entry;
     previous = entry;
@@ -325,6 +399,7 @@ bool PACKAGE::load_directory() {
 void PACKAGE::free_directory() {
   for (INT_S32 index = 0; index < entries.count; ++index) delete static_cast<PACKAGE_ENTRY*>(entries.items[index]);
   entries.remove_all();
+  name_index.clear();
   root.first_loaded = root.last_loaded = nullptr;
 }
 
@@ -339,15 +414,14 @@ bool PACKAGE::flush() {
 INT_S32 PACKAGE::locate(const char* name, PACKAGE_ENTRY* out) {
   if (!file || root.first_entry == 0) return 0;
   if (directory_loaded) {
-    for (PACKAGE_ENTRY* entry = root.first_loaded; entry; entry = entry->next_loaded) {
-      if (!names_equal(entry->name, name)) continue;
-      if (!copy_entry(out, entry)) {
-        fail(0x100B, nullptr, __LINE__);
-        return -1;
-      }
-      return 1;
+    // The index holds the first entry of each name along the chain, as a walk would find it.
+    PACKAGE_ENTRY* entry = name_index.find(name);
+    if (!entry) return 0;
+    if (!copy_entry(out, entry)) {
+      fail(0x100B, nullptr, __LINE__);
+      return -1;
     }
-    return 0;
+    return 1;
   }
   INT_U64 steps_left = static_cast<INT_U64>(file->get_size()) / ENTRY_RECORD_BASE + 1;
   INT_U32 position = root.first_entry;
@@ -489,6 +563,12 @@ bool PACKAGE::create_entry(const char* name, PACKAGE_ENTRY* out) {
   }
   entry->loaded = entry;
   entry->next_loaded = nullptr;
+  if (!name_index.add(entry)) {
+    entries.remove_at(entries.count - 1);
+    delete entry;
+    fail(0x100B, nullptr, __LINE__);
+    return false;
+  }
   out->loaded = entry;
   if (root.last_loaded) {
     root.last_loaded->next_loaded = entry;

@@ -70,10 +70,17 @@ public:
   void seek(INT_S32 offset, bool from_end) override;
   // Reading a file opened for writing is a fatal error (0x0E).
   INT_S32 read(void* buffer, INT_S32 count) override;
+  // As read, but what the buffer does not hold comes straight from the stream, no more than asked, and
+  // leaves the buffer empty: scattered small records of a large file are read at their own size
+  // instead of refilling the whole buffer for each.
+  INT_S32 read_unbuffered(void* buffer, INT_S32 count);
   // Writing a file opened for reading is a fatal error (0x0F).
   INT_S32 write(const void* buffer, INT_S32 count) override;
   // Writes a dirty buffer and empties it, leaving the stream at the logical position.
   void flush();
+  // Flushes and takes a buffer of the new size (kept within the same limits as at construction) for
+  // the rest of the file's life; false, with the old buffer kept, when it cannot be had.
+  bool set_buffer_size(INT_S32 size);
   // Logical size (without the byte-order byte); 0 with no file open.
   INT_S32 get_size();
   // Bytes left to read, from the known size without moving the stream. A compressed file's own size is
@@ -87,6 +94,8 @@ public:
 
 private:
   FILE_BUFFER_SLOT* lent_slot = nullptr;
+  // Gives the buffer back to its pool slot or the heap.
+  void release_buffer();
   // Plain stream transfers at the buffer's start; update mode always positions the stream first, since
   // a stream may not switch between reading and writing without a seek.
   INT_S32 stream_read(void* data, INT_S32 count);

@@ -63,6 +63,30 @@ struct PACKAGE_ROOT {
   PACKAGE_ENTRY* last_loaded = nullptr;
 };
 
+// The loaded entries by name: for each name, the first loaded entry of the chain that has it, so that
+// finding the last entry costs what finding the first does. Open addressing over a power-of-two table.
+struct PACKAGE_NAME_INDEX {
+  struct SLOT {
+    INT_U32 hash;
+    PACKAGE_ENTRY* entry;  // null: an empty slot
+  };
+  SLOT* slots = nullptr;
+  INT_U32 capacity = 0;  // 0 or a power of two, at least twice the count
+  INT_U32 count = 0;
+
+  PACKAGE_NAME_INDEX() {}
+  ~PACKAGE_NAME_INDEX() { clear(); }
+  PACKAGE_NAME_INDEX(const PACKAGE_NAME_INDEX&) = delete;
+  PACKAGE_NAME_INDEX& operator=(const PACKAGE_NAME_INDEX&) = delete;
+
+  // The entry under the name (null stands for the empty name); null when there is none.
+  PACKAGE_ENTRY* find(const char* name) const;
+  // Adds the entry under its name unless an entry of that name is there already: entries are added in
+  // chain order, so the one there is the earlier. False when the table cannot grow.
+  bool add(PACKAGE_ENTRY* entry);
+  void clear();
+};
+
 // Called once per non-empty block copied: done counts the data bytes so far, total is the entry's size.
 typedef void (*PACKAGE_PROGRESS_CALLBACK)(PACKAGE* package, INT_S32 done, INT_S32 total, void* user);
 
@@ -78,6 +102,7 @@ public:
   INT_U8 directory_loaded = 0;        // the entry records are held in memory (entries)
   INT_U8 read_only = 0;               // nothing may be written
   PTRARRAY entries;                   // loaded entries in chain order, then those created since; owned
+  PACKAGE_NAME_INDEX name_index;      // the loaded entries by name
   char* package_name = nullptr;       // the file name given to the constructor (error texts)
 
   // Opens the package, or creates it when create is set and no file of that name exists (an existing
@@ -111,7 +136,7 @@ public:
   bool load_directory();
   // Unless read only: writes the header record, the root record and every loaded entry's record.
   bool flush();
-  // Frees every loaded entry and empties the array.
+  // Frees every loaded entry and empties the array and the index.
   void free_directory();
 
   // Block transfers at the block's position: u32 next, block_size data bytes, u32 used.
@@ -131,6 +156,8 @@ private:
   INT_S32 locate(const char* name, PACKAGE_ENTRY* out);
   // Reads the record at position into out after checking that it lies inside the file.
   bool read_entry_at(INT_U32 position, PACKAGE_ENTRY* out);
+  // count u32 of a record at the file's position, read at their own size and swapped as the file says.
+  bool read_record_u32s(INT_U32* values, INT_S32 count);
   bool block_fits(INT_U32 position);
   // A chain of blocks from first that stays inside the file, ends, and ends at last.
   bool chain_sound(INT_U32 first, INT_U32 last);

@@ -61,15 +61,18 @@ bool DATABASE::load_package(const char* name) {
     }
   }
 
-  // Why the load failed, kept before opening the package again clears the data error.
   load_failure = database_read ? std::string()
                  : get_error_code() != DATA_ERROR_NONE ? std::string(get_error_text())
                                                        : std::string("\"database.bin\" not found in the package");
 
-  // The package is opened again with the database's own file-cache size for the rest of the run.
-  delete package;
+  // The package stays open for the rest of the run, read once: it only takes the database's own
+  // file-cache size for its buffer, as a package opened now would have. An open package leaves the
+  // data error clear, as opening succeeded.
   default_file_cache_size = file_cache_sz;
-  package = new PACKAGE(&data_folder, name, false, PACKAGE_OPEN_BLOCK_SIZE, true, true);
+  if (package->file) {
+    package->file->set_buffer_size(-1);
+    set_error(0, nullptr);
+  }
   if (!database_read) return false;
 
   total_file_count = 0;

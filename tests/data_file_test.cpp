@@ -144,14 +144,21 @@ TEST(DataFile, BufferAgreesWithAModelOfTheFileUnderMixedTransfers) {
     return (state >> 8) % range;
   };
   for (int step = 0; step < 3000; ++step) {
-    INT_U32 action = next(3);
-    if (action == 0) {
+    INT_U32 action = next(4);
+    if (action == 3 && next(20) == 0) {
+      // A new buffer size in the middle of the transfers changes nothing of the file.
+      INT_S32 size = next(2) == 0 ? 1024 : 1024 + static_cast<INT_S32>(next(4000));
+      ASSERT_TRUE(file->set_buffer_size(size));
+      ASSERT_EQ(file->buffer_size, size);
+    } else if (action == 0) {
       position = next(static_cast<INT_U32>(model.size()) + 1);
       file->seek(static_cast<INT_S32>(position), false);
-    } else if (action == 1) {
+    } else if (action == 1 || action == 3) {
+      // Buffered and unbuffered reads give the same bytes.
       INT_U32 count = next(3) == 0 ? next(2500) : next(40);
       std::vector<INT_U8> bytes(count);
-      INT_S32 got = file->read(bytes.data(), static_cast<INT_S32>(count));
+      INT_S32 got = action == 1 ? file->read(bytes.data(), static_cast<INT_S32>(count))
+                                : file->read_unbuffered(bytes.data(), static_cast<INT_S32>(count));
       INT_U32 expect = position >= model.size() ? 0 : std::min<INT_U32>(count, static_cast<INT_U32>(model.size()) - position);
       ASSERT_EQ(got, static_cast<INT_S32>(expect)) << "step " << step;
       ASSERT_TRUE(std::equal(bytes.begin(), bytes.begin() + got, model.begin() + position)) << "step " << step;
@@ -203,6 +210,20 @@ TEST(DataFile, BufferSizesAndLargeTransfers) {
   INT_U8 byte;
   EXPECT_TRUE(file->read_u8(&byte));
   EXPECT_EQ(byte, data[4990]);
+
+  // An unbuffered read takes what was asked and no more: the buffer stays empty and the stream stands
+  // right after the bytes read (the order byte counted).
+  file->seek(3000, false);
+  std::vector<INT_U8> part(20);
+  EXPECT_EQ(file->read_unbuffered(part.data(), 20), 20);
+  EXPECT_TRUE(std::equal(part.begin(), part.end(), data.begin() + 3000));
+  EXPECT_EQ(file->valid, 0);
+  EXPECT_EQ(std::ftell(file->file), 3021);
+  EXPECT_EQ(file->tell(), 3020u);
+  file->seek(4990, false);
+  EXPECT_EQ(file->read_unbuffered(part.data(), 20), 10);
+  EXPECT_TRUE(std::equal(part.begin(), part.begin() + 10, data.begin() + 4990));
+  EXPECT_EQ(file->tell(), 5000u);
   close_data_file(&file);
 }
 
@@ -318,6 +339,13 @@ TEST(DataFile, PoolLendsBuffersAndOutlivesItsTable) {
   EXPECT_EQ(second->pool_slot, 1);
   EXPECT_EQ(third->pool_slot, -1);
   INT_U8* lent = first->buffer;
+  // A file that takes another buffer size gives its slot back and keeps a buffer of its own.
+  ASSERT_TRUE(second->set_buffer_size(4096));
+  EXPECT_EQ(second->pool_slot, -1);
+  EXPECT_EQ(second->buffer_size, 4096);
+  DATA_FILE* other = new DATA_FILE(1024);
+  EXPECT_EQ(other->pool_slot, 1);
+  delete other;
   delete first;
   // A freed slot lends its buffer to the next file that fits in it.
   DATA_FILE* fourth = new DATA_FILE(1500);

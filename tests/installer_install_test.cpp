@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "errors.h"
 #include "installer_test_support.h"
 #include "page_manager.h"
 #include "files.h"
@@ -538,4 +539,25 @@ TEST(InstallerInstall, IndexFileKeepsTheWholeDatabase) {
   bytes.resize(bytes.size() / 3);
   ASSERT_TRUE(write_whole_file(scratch.package + "installer.idx", bytes));
   EXPECT_FALSE(copy->load_index());
+}
+
+TEST(InstallerInstall, LoadedPackageStaysOpenWithTheDatabasesCacheSize) {
+  INSTALLER_SCRATCH scratch("install-cache-size");
+  ASSERT_TRUE(scratch.build());
+  INT_U32 saved = default_file_cache_size;
+  default_file_cache_size = 0x4000;
+  std::unique_ptr<DATABASE> database(scratch.load());
+  INT_U32 after = default_file_cache_size;
+  default_file_cache_size = saved;
+  ASSERT_TRUE(database);
+  // The package opened with the buffer of the time takes the database's file-cache size, which is the
+  // default for every data file from then on.
+  EXPECT_EQ(after, database->file_cache_sz);
+  ASSERT_TRUE(database->package && database->package->file);
+  EXPECT_EQ(database->package->file->buffer_size, (INT_S32)database->file_cache_sz);
+  EXPECT_EQ(get_error_code(), 0);
+  PACKAGE_ENTRY entry;
+  EXPECT_TRUE(database->package->find_entry("bin/data.bin", &entry));
+  ASSERT_TRUE(database->package->extract_entry(&database->data_folder, "copy.bin", "bin/data.bin"));
+  EXPECT_EQ(read_whole_file(scratch.package + "copy.bin"), all_byte_values(40));
 }

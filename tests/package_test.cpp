@@ -92,7 +92,101 @@ struct PROGRESS_LOG {
   }
 };
 
+// The first loaded entry of the name along the chain: what a lookup finds.
+const PACKAGE_ENTRY* walk_chain(const PACKAGE& package, const std::string& name) {
+  for (const PACKAGE_ENTRY* entry = package.root.first_loaded; entry; entry = entry->next_loaded)
+    if (name == (entry->name ? entry->name : "")) return entry;
+  return nullptr;
+}
+
+void expect_found_as_walked(PACKAGE& package, const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    const PACKAGE_ENTRY* walked = walk_chain(package, name);
+    PACKAGE_ENTRY entry;
+    ASSERT_EQ(package.find_entry(name.c_str(), &entry), walked != nullptr) << "'" << name << "'";
+    if (!walked) continue;
+    EXPECT_EQ(entry.loaded, walked) << "'" << name << "'";
+    EXPECT_EQ(entry.position, walked->position) << "'" << name << "'";
+    EXPECT_EQ(entry.size, walked->size) << "'" << name << "'";
+  }
+}
+
 }  // namespace
+
+TEST(Package, NameIndexFindsWhatTheChainWalkFinds) {
+  SCRATCH scratch("pkg-index");
+  // Names twice on disk ("a" and the empty name): the first along the chain is the one found.
+  BYTES bytes;
+  bytes.header(16, 0, 0, 54, 137)
+      .record("a", 0, 0, 75, 1)
+      .record("b", 0, 0, 96, 2)
+      .record("a", 0, 0, 117, 3)
+      .record("", 0, 0, 137, 4)
+      .record("", 0, 0, 0, 5);
+  scratch.put("dup.pkg", bytes.data);
+  const std::vector<std::string> names = {"a", "b", "", "A", "c", "new", "b "};
+  {
+    PACKAGE loaded(&scratch.folder, "dup.pkg", false, -1, true, true);
+    PACKAGE on_disk(&scratch.folder, "dup.pkg", false, -1, false, true);
+    expect_found_as_walked(loaded, names);
+    for (const std::string& name : names) {
+      PACKAGE_ENTRY from_index, from_disk;
+      bool found = loaded.find_entry(name.c_str(), &from_index);
+      ASSERT_EQ(on_disk.find_entry(name.c_str(), &from_disk), found) << "'" << name << "'";
+      EXPECT_EQ(from_disk.position, from_index.position) << "'" << name << "'";
+    }
+    PACKAGE_ENTRY entry;
+    ASSERT_TRUE(loaded.find_entry("a", &entry));
+    EXPECT_EQ(entry.size, 1u);
+    ASSERT_TRUE(loaded.find_entry("", &entry));
+    EXPECT_EQ(entry.size, 4u);
+  }
+  {
+    // Changes after the load: an added entry is found, a replaced one keeps its place (the first "a"),
+    // a second "b" created behind the first leaves the first found.
+    PACKAGE writer(&scratch.folder, "dup.pkg", false, -1, true, false);
+    std::vector<INT_U8> data = pseudo_random_bytes(40, 3);
+    scratch.put("f", data);
+    ASSERT_TRUE(writer.add_file(&scratch.folder, "f", "new", false));
+    ASSERT_TRUE(writer.add_file(&scratch.folder, "f", "a", true));
+    PACKAGE_ENTRY second_b;
+    ASSERT_TRUE(writer.create_entry("b", &second_b));
+    expect_found_as_walked(writer, names);
+    PACKAGE_ENTRY entry;
+    ASSERT_TRUE(writer.find_entry("a", &entry));
+    EXPECT_EQ(entry.position, 54u);
+    EXPECT_EQ(entry.size, 40u);
+    ASSERT_TRUE(writer.find_entry("b", &entry));
+    EXPECT_EQ(entry.position, 75u);
+    ASSERT_TRUE(writer.extract_entry(&scratch.folder, "out", "a"));
+    EXPECT_EQ(scratch.get("out"), data);
+
+    // The directory removed: nothing is found; loaded again from the flushed file: all as before.
+    ASSERT_TRUE(writer.flush());
+    writer.free_directory();
+    for (const std::string& name : names) EXPECT_FALSE(writer.find_entry(name.c_str(), &entry)) << "'" << name << "'";
+    ASSERT_TRUE(writer.load_directory());
+    expect_found_as_walked(writer, names);
+    ASSERT_TRUE(writer.find_entry("new", &entry));
+    ASSERT_TRUE(writer.find_entry("b", &entry));
+    EXPECT_EQ(entry.position, 75u);
+  }
+  {
+    // Thousands of entries: the index grows and keeps every one, in either package mode.
+    PACKAGE many(&scratch.folder, "many.pkg", true, 16, true, false);
+    PACKAGE_ENTRY entry;
+    for (int i = 0; i < 5000; ++i) ASSERT_TRUE(many.create_entry(("n" + std::to_string(i)).c_str(), &entry));
+    for (int i = 0; i < 5000; i += 7) {
+      ASSERT_TRUE(many.find_entry(("n" + std::to_string(i)).c_str(), &entry)) << i;
+      EXPECT_EQ(entry.loaded, many.entries.items[i]);
+    }
+    EXPECT_FALSE(many.find_entry("n5000", &entry));
+  }
+  PACKAGE reopened(&scratch.folder, "many.pkg", false, -1, true, true);
+  PACKAGE_ENTRY entry;
+  ASSERT_TRUE(reopened.find_entry("n4999", &entry));
+  EXPECT_EQ(entry.loaded, reopened.entries.items[4999]);
+}
 
 TEST(Package, NewPackageIsFiftyFiveBytesAndWritable) {
   SCRATCH scratch("pkg-new");
