@@ -4,12 +4,20 @@
 #pragma once
 #include "types.h"
 
+#include "colour.h"
+
 class IMAGE;
 class IMAGE_CACHE;
 class FOLDER;
 
-// Longest base name (with its part suffix) that a frame asks the cache for, terminator included.
+// Longest base name (with its part suffix) that a frame asks the cache for, terminator included; a
+// longer name loads nothing.
 const int FRAME_NAME_SIZE = 256;
+
+// Module switches, both on: a frame keeps its last drawing at its size and redraws it with one blit;
+// the stretched overlay is scaled without smoothing.
+extern INT_U8 frame_composite_caching;
+extern INT_U8 frame_sharp_overlay_scaling;
 
 class WM_FRAME {
 public:
@@ -49,4 +57,19 @@ public:
   WM_FRAME* copy(const WM_FRAME& source);
   // The centre part is present.
   bool is_loaded() const;
+
+  // Draws the frame over the inclusive box (corners in either order) of target (null = the screen
+  // image) with a blit mode; stretch scales a single-image frame to the box. Parts are scaled through
+  // the cache to the box, so afterwards they have the sizes of the last box drawn.
+  void draw(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT_U8 stretch, IMAGE* target, INT_S32 mode);
+  // Whether the frame drawn in a width x height box is solid at (x, y) relative to the box, judged on
+  // the parts at their current sizes.
+  bool hit_test(INT_S16 x, INT_S16 y, INT_S16 width, INT_S16 height);
+
+  // Colour operations on every image present, copy-on-write through the cache. The composite is left
+  // alone: an owner that recolours a frame already drawn sets composite_stale.
+  void greyscale();
+  void tint(const COLOUR* tint_colour);
+  void map_channels(const COLOUR* red, const COLOUR* green, const COLOUR* blue);
+  void replace_colour(const COLOUR* from, const COLOUR* to);
 };
