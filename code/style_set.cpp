@@ -9,7 +9,7 @@
 #include "frame.h"
 #include "image_cache.h"
 
-INT_U8 frame_image_flags = CACHE_DROP_ON_FAILURE;
+INT_U8 style_frame_cache_flags = CACHE_DROP_ON_FAILURE;
 
 static const char* const frame_names[STYLE_SET_FRAME_COUNT] = {
     "%s",             "%s_up",             "%s_down",          "%s_disabled",        "%s_over",
@@ -108,18 +108,24 @@ bool WM_STYLE_SET::has_frames() const {
   return frames_loaded != 0;
 }
 
+// Loads frame from the name that format makes of base; a name longer than a frame name may be loads
+// nothing rather than a cut name that may be another picture.
+static void load_named_frame(WM_FRAME* frame, const char* folder_text, const char* format, const char* base) {
+  char frame_name[FRAME_NAME_SIZE];
+  int length = std::snprintf(frame_name, sizeof frame_name, format, base);
+  if (length >= 0 && length < FRAME_NAME_SIZE)
+    frame->load(folder_text, frame_name, style_frame_cache_flags);
+  else
+    frame->clear();
+}
+
 void WM_STYLE_SET::load_state_frames() {
   if (!image_filename) return;
   free_frames();
   WM_FRAME* frame = new WM_FRAME(&*image_cache);
-  char frame_name[256];
   for (int slot = 0; slot < STYLE_SET_FRAME_COUNT; slot++) {
-    std::snprintf(frame_name, sizeof frame_name, frame_names[slot], image_filename);
-    frame->load(image_path, frame_name, frame_image_flags);
-    if (!frame->is_loaded() && slot == 10) {
-      std::snprintf(frame_name, sizeof frame_name, STYLE_SET_ALT_NAME, image_filename);
-      frame->load(image_path, frame_name, frame_image_flags);
-    }
+    load_named_frame(frame, image_path, frame_names[slot], image_filename);
+    if (!frame->is_loaded() && slot == 10) load_named_frame(frame, image_path, STYLE_SET_ALT_NAME, image_filename);
     if (frame->is_loaded()) {
       state_frames[slot] = frame;
       frame = new WM_FRAME(&*image_cache);
@@ -132,6 +138,20 @@ void WM_STYLE_SET::load_state_frames() {
 
 WM_STYLE_SET* WM_STYLE_SET::copy(WM_STYLE_SET* destination, const WM_STYLE_SET* source) {
   if (!destination || !source || destination == source) return destination;
+  copy_fields(destination, source);
+  destination->free_frames();
+  for (int i = 0; i < STYLE_SET_FRAME_COUNT; i++) {
+    if (source->state_frames[i]) {
+      destination->state_frames[i] = new WM_FRAME(&*image_cache);
+      destination->state_frames[i]->copy(*source->state_frames[i]);
+    }
+  }
+  destination->frames_loaded = source->frames_loaded;
+  return destination;
+}
+
+void WM_STYLE_SET::copy_fields(WM_STYLE_SET* destination, const WM_STYLE_SET* source) {
+  if (!destination || !source || destination == source) return;
   std::memcpy(destination->image_path, source->image_path, sizeof destination->image_path);
   destination->image_path[STYLE_SET_PATH_SIZE - 1] = 0;
   destination->shading_type = source->shading_type;
@@ -174,15 +194,6 @@ WM_STYLE_SET* WM_STYLE_SET::copy(WM_STYLE_SET* destination, const WM_STYLE_SET* 
   destination->grid_two_tone_value = source->grid_two_tone_value;
   destination->set_image_filename(source->image_filename);
   destination->set_name(source->name);
-  destination->free_frames();
-  for (int i = 0; i < STYLE_SET_FRAME_COUNT; i++) {
-    if (source->state_frames[i]) {
-      destination->state_frames[i] = new WM_FRAME(&*image_cache);
-      destination->state_frames[i]->copy(*source->state_frames[i]);
-    }
-  }
-  destination->frames_loaded = source->frames_loaded;
-  return destination;
 }
 
 TEXT_FLAGS WM_STYLE_SET::text_flags() const {
@@ -197,40 +208,48 @@ TEXT_FLAGS WM_STYLE_SET::text_flags() const {
   return result;
 }
 
+// A scaled gap or font size as stored: the nearest 16-bit value, so that no result wraps.
+static INT_S16 to_s16(INT_S64 value) {
+  return (INT_S16)(value < -32768 ? -32768 : (value > 32767 ? 32767 : value));
+}
+
+// trunc(value x new_size / size) through the floating-point ratio; the value stays where size is 0.
+static INT_S16 scale_by_ratio(INT_S32 value, INT_S32 size, INT_S32 new_size) {
+  if (size == 0) return (INT_S16)value;
+  // |value x ratio| stays below 2^31: the conversion to 64 bits cannot overflow.
+  return to_s16((INT_S64)(value * ((double)new_size / size)));
+}
+
+// value x factor / divisor in 64 bits, truncating toward zero; the value stays where divisor is 0.
+static INT_S16 scale_by_division(INT_S64 value, INT_S64 factor, INT_S64 divisor) {
+  return divisor == 0 ? (INT_S16)value : to_s16(value * factor / divisor);
+}
+
 // One axis of scale: the two gaps a and b of an object of length size becoming new_size, with the
-// retain flags of the whole length and of each border. A zero divisor (a limit the caller must respect)
-// keeps the gap instead of dividing.
+// retain flags of the whole length and of each border.
 static void scale_gaps(INT_S16* a, INT_S16* b, INT_S32 size, INT_S32 new_size, bool keep_size, bool keep_a,
                        bool keep_b) {
-  INT_S32 old_a = *a;
-  INT_S32 old_b = *b;
-  INT_S32 inner = size - old_a - old_b;
-  INT_S32 new_a = old_a;
-  INT_S32 new_b = old_b;
+  INT_S32 old_a = *a, old_b = *b;
+  INT_S64 inner = (INT_S64)size - old_a - old_b;
   if (!keep_size) {
     if (!keep_a && !keep_b) {
-      double ratio = size != 0 ? static_cast<double>(new_size) / size : 1.0;
-      new_a = static_cast<INT_S32>(old_a * ratio);
-      new_b = static_cast<INT_S32>(old_b * ratio);
+      *a = scale_by_ratio(old_a, size, new_size);
+      *b = scale_by_ratio(old_b, size, new_size);
     } else if (!keep_a) {
-      if (size - old_b != 0) new_a = old_a * (new_size - old_b) / (size - old_b);
+      *a = scale_by_division(old_a, (INT_S64)new_size - old_b, (INT_S64)size - old_b);
     } else if (!keep_b) {
-      if (size - old_a != 0) new_b = old_b * (new_size - old_a) / (size - old_a);
+      *b = scale_by_division(old_b, (INT_S64)new_size - old_a, (INT_S64)size - old_a);
     }
   } else {
     if (!keep_a && !keep_b) {
-      if (old_a + old_b != 0) {
-        new_a = old_a * (new_size - inner) / (old_a + old_b);
-        new_b = old_b * (new_size - inner) / (old_a + old_b);
-      }
+      *a = scale_by_division(old_a, new_size - inner, (INT_S64)old_a + old_b);
+      *b = scale_by_division(old_b, new_size - inner, (INT_S64)old_a + old_b);
     } else if (!keep_a) {
-      new_a = old_a != 0 ? new_size - old_b - inner : 0;
+      *a = old_a != 0 ? to_s16(new_size - old_b - inner) : 0;
     } else if (!keep_b) {
-      new_b = old_b != 0 ? new_size - old_a - inner : 0;
+      *b = old_b != 0 ? to_s16(new_size - old_a - inner) : 0;
     }
   }
-  *a = static_cast<INT_S16>(new_a);
-  *b = static_cast<INT_S16>(new_b);
 }
 
 void WM_STYLE_SET::scale(INT_S16 old_width, INT_S16 old_height, INT_S16 new_width, INT_S16 new_height) {
@@ -238,10 +257,8 @@ void WM_STYLE_SET::scale(INT_S16 old_width, INT_S16 old_height, INT_S16 new_widt
              size_flags & sssf_retain_left_border, size_flags & sssf_retain_right_border);
   scale_gaps(&border_top_gap, &border_bottom_gap, old_height, new_height, size_flags & sssf_retain_height,
              size_flags & sssf_retain_top_border, size_flags & sssf_retain_bottom_border);
-  if (!(size_flags & sssf_retain_x_font_size) && old_width != 0)
-    font_x_sz = static_cast<INT_S16>(font_x_sz * (static_cast<double>(new_width) / old_width));
-  if (!(size_flags & sssf_retain_y_font_size) && old_height != 0)
-    font_y_sz = static_cast<INT_S16>(font_y_sz * (static_cast<double>(new_height) / old_height));
+  if (!(size_flags & sssf_retain_x_font_size)) font_x_sz = scale_by_ratio(font_x_sz, old_width, new_width);
+  if (!(size_flags & sssf_retain_y_font_size)) font_y_sz = scale_by_ratio(font_y_sz, old_height, new_height);
 }
 
 // The library-wide style sets, built on first use: the three default dialog styles and the button hint

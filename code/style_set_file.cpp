@@ -1,6 +1,7 @@
 // Style-set files: the binary record (version 9 written, versions 1 to 9 read) and the key=value text
 // form in a settings file. Both readers take their input as untrusted: lengths are checked against what
-// the device still holds, and a missing required key ends the reading.
+// the device still holds, a missing required key ends the reading, and a style set is changed only by
+// a read that succeeds.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -102,60 +103,68 @@ static bool read_failed() {
   return false;
 }
 
-bool WM_STYLE_SET::get_from_data_device(DATA_DEVICE* device) {
-  if (!device) return false;
+// Reads one record of any version into s, a fresh style set; false at the first field that fails.
+static bool read_record(WM_STYLE_SET* s, DATA_DEVICE* device) {
   INT_U32 stored_version = 0;
-  if (!device->read_u32(&stored_version)) return read_failed();
+  if (!device->read_u32(&stored_version)) return false;
   INT_S32 version = static_cast<INT_S32>(stored_version);
   if (version > 9) version = 9;
   if (version < 2) version = 1;
 
-  std::free(image_filename);
-  std::free(name);
-  image_filename = nullptr;
-  name = nullptr;
-  if (!read_record_text(device, &image_filename)) return read_failed();
-  if (!read_record_text(device, &name)) return read_failed();
+  if (!read_record_text(device, &s->image_filename)) return false;
+  if (!read_record_text(device, &s->name)) return false;
 
   if (version >= 6) {
     char path[STYLE_SET_PATH_SIZE];
     if (device->read(path, STYLE_SET_PATH_SIZE) != STYLE_SET_PATH_SIZE) {
       device->failed = 1;
-      return read_failed();
+      return false;
     }
     path[STYLE_SET_PATH_SIZE - 1] = 0;
-    std::memset(image_path, 0, sizeof image_path);
+    std::memset(s->image_path, 0, sizeof s->image_path);
     // An image folder that names an unknown path variable is dropped.
-    if (is_builtin_path_text(path)) std::strcpy(image_path, path);
+    if (is_builtin_path_text(path)) std::strcpy(s->image_path, path);
   } else {
     FOLDER folder;
-    if (!folder.get_from_data_device(device)) return read_failed();
+    if (!folder.get_from_data_device(device)) return false;
     char text[FOLDER_PATH_SIZE];
     std::memset(text, 0, sizeof text);
     folder.get_portable_text(text, nullptr);
     text[FOLDER_PATH_SIZE - 1] = 0;
-    std::memset(image_path, 0, sizeof image_path);
-    std::strcpy(image_path, text);
+    std::memset(s->image_path, 0, sizeof s->image_path);
+    std::strcpy(s->image_path, text);
   }
 
-  if (!device->read_u32(&shading_type)) return read_failed();
+  if (!device->read_u32(&s->shading_type)) return false;
   for (int i = 0; i < 15; i++) {
     if (version < stored_colours[i].from) {
-      this->*stored_colours[i].field = COLOUR_INVISIBLE;
-    } else if (!device->read_u32(&(this->*stored_colours[i].field))) {
-      return read_failed();
+      s->*stored_colours[i].field = COLOUR_INVISIBLE;
+    } else if (!device->read_u32(&(s->*stored_colours[i].field))) {
+      return false;
     }
   }
-  if (!device->read_u8(&visible) || !device->read_u32(&flags) || !device->read_u32(&extended_flags))
-    return read_failed();
+  if (!device->read_u8(&s->visible) || !device->read_u32(&s->flags) || !device->read_u32(&s->extended_flags))
+    return false;
   if (version >= 7) {
-    if (!device->read_u8(&size_flags)) return read_failed();
+    if (!device->read_u8(&s->size_flags)) return false;
   } else {
-    size_flags = 0xEE;
+    s->size_flags = 0xEE;
   }
-  if (!device->read_u16(&shading_flags) || !device->read_s8(&font_id)) return read_failed();
+  if (!device->read_u16(&s->shading_flags) || !device->read_s8(&s->font_id)) return false;
   for (int i = 0; i < 16; i++)
-    if (!device->read_s16(&(this->*stored_sizes[i]))) return read_failed();
+    if (!device->read_s16(&(s->*stored_sizes[i]))) return false;
+  return true;
+}
+
+bool WM_STYLE_SET::get_from_data_device(DATA_DEVICE* device) {
+  if (!device) return false;
+  // Read aside and taken over whole, so that a damaged record changes nothing.
+  WM_STYLE_SET record;
+  if (!read_record(&record, device)) {
+    if (!device->failed) device->failed = 1;
+    return read_failed();
+  }
+  copy_fields(this, &record);
   load_state_frames();
   return true;
 }
@@ -302,77 +311,89 @@ static void read_flag_keys(CONFIG_FILE* file, FOLDER* folder, const FLAG_KEY* ke
   }
 }
 
-bool WM_STYLE_SET::read_text(CONFIG_FILE* file, STYLE_FONT_ID_CALLBACK font_id_callback, void* user,
-                             FOLDER* folder) {
-  if (!file) return false;
+// Reads the text form into s, which holds the style's values so far; false at the first required key
+// that is missing.
+static bool read_text_fields(WM_STYLE_SET* s, CONFIG_FILE* file, STYLE_FONT_ID_CALLBACK font_id_callback,
+                             void* user, FOLDER* folder) {
   char value[256];
-  flags = 0;
-  extended_flags = 0;
-  size_flags = 0xEE;
-  FOLDER local;
+  s->flags = 0;
+  s->extended_flags = 0;
+  s->size_flags = 0xEE;
 
-  if (file->get_string(folder, "name", value)) set_name(value);
+  if (file->get_string(folder, "name", value)) s->set_name(value);
   if (!file->get_string(folder, "image_filename", value)) return false;
-  set_image_filename(value);
+  s->set_image_filename(value);
   if (!file->get_string(folder, "image_path", value)) return false;
-  std::memset(image_path, 0, sizeof image_path);
+  std::memset(s->image_path, 0, sizeof s->image_path);
   if (!is_builtin_path_text(value)) {
     // An image folder that names an unknown path variable is dropped.
   } else if (std::strncmp(value, "$HERE", 5) == 0) {
     if (folder) {
+      FOLDER local;
       local.set(value, false, folder);
       char text[FOLDER_PATH_SIZE];
       std::memset(text, 0, sizeof text);
       local.get_portable_text(text, nullptr);
       text[FOLDER_PATH_SIZE - 1] = 0;
-      std::strcpy(image_path, text);
+      std::strcpy(s->image_path, text);
     } else {
-      std::strcpy(image_path, "$APP_DATA/config");
+      std::strcpy(s->image_path, "$APP_DATA/config");
     }
   } else {
-    std::strcpy(image_path, value);
+    std::strcpy(s->image_path, value);
   }
-  load_state_frames();
 
   INT_S32 number = 0;
   if (!file->get_int(folder, "shading_type", &number, false)) return false;
-  shading_type = static_cast<INT_U32>(number);
+  s->shading_type = static_cast<INT_U32>(number);
   for (int i = 0; i < 14; i++) {
     if (file->get_string(folder, colour_keys[i].key, value)) {
-      parse_colour(&(this->*colour_keys[i].field), value);
+      parse_colour(&(s->*colour_keys[i].field), value);
     } else if (i < REQUIRED_COLOUR_KEYS) {
       return false;
     } else {
-      this->*colour_keys[i].field = COLOUR_INVISIBLE;
+      s->*colour_keys[i].field = COLOUR_INVISIBLE;
     }
   }
   if (!file->get_int(folder, "visible", &number, false)) return false;
-  visible = static_cast<INT_U8>(number & 0xFF);
+  s->visible = static_cast<INT_U8>(number & 0xFF);
   if (!file->get_int(folder, "shading_flags", &number, false)) return false;
-  shading_flags = static_cast<INT_U16>(number & 0xFFFF);
+  s->shading_flags = static_cast<INT_U16>(number & 0xFFFF);
   if (file->get_int(folder, "drawing_flags", &number, false)) {
     INT_U32 both = static_cast<INT_U32>(number);
-    flags = both & 0xFFFF;
-    extended_flags = both >> 16;
+    s->flags = both & 0xFFFF;
+    s->extended_flags = both >> 16;
   }
   if (!file->get_int(folder, "font_id", &number, false)) return false;
-  font_id = static_cast<INT_S8>(number & 0xFF);
+  s->font_id = static_cast<INT_S8>(number & 0xFF);
   if (!file->get_int(folder, "font_x_sz", &number, false)) return false;
-  font_x_sz = static_cast<INT_S16>(number & 0xFFFF);
+  s->font_x_sz = static_cast<INT_S16>(number & 0xFFFF);
   if (!file->get_int(folder, "font_y_sz", &number, false)) return false;
-  font_y_sz = static_cast<INT_S16>(number & 0xFFFF);
+  s->font_y_sz = static_cast<INT_S16>(number & 0xFFFF);
   if (file->get_string(folder, "font_name", value) && value[0] && font_id_callback)
-    font_id = static_cast<INT_S8>(font_id_callback(value, user) & 0xFF);
+    s->font_id = static_cast<INT_S8>(font_id_callback(value, user) & 0xFF);
   for (int i = 0; i < 14; i++) {
     if (!file->get_int(folder, size_keys[i].key, &number, false)) return false;
-    this->*size_keys[i].field = static_cast<INT_S16>(number & 0xFFFF);
+    s->*size_keys[i].field = static_cast<INT_S16>(number & 0xFFFF);
   }
-  read_flag_keys(file, folder, ssf_keys, 22, &flags);
-  read_flag_keys(file, folder, old_ssef_keys, 15, &extended_flags);
-  read_flag_keys(file, folder, ssef_keys, 26, &extended_flags);
-  INT_U32 size_bits = size_flags;
+  read_flag_keys(file, folder, ssf_keys, 22, &s->flags);
+  read_flag_keys(file, folder, old_ssef_keys, 15, &s->extended_flags);
+  read_flag_keys(file, folder, ssef_keys, 26, &s->extended_flags);
+  INT_U32 size_bits = s->size_flags;
   read_flag_keys(file, folder, sssf_keys, 8, &size_bits);
-  size_flags = static_cast<INT_U8>(size_bits);
+  s->size_flags = static_cast<INT_U8>(size_bits);
+  return true;
+}
+
+bool WM_STYLE_SET::read_text(CONFIG_FILE* file, STYLE_FONT_ID_CALLBACK font_id_callback, void* user,
+                             FOLDER* folder) {
+  if (!file) return false;
+  // Read aside and taken over whole, so that a file that fails half-way changes nothing.
+  WM_STYLE_SET read;
+  copy_fields(&read, this);
+  if (!read_text_fields(&read, file, font_id_callback, user, folder)) return false;
+  copy_fields(this, &read);
+  load_state_frames();
   return true;
 }
 

@@ -153,26 +153,31 @@ public:
   void free_frames();
   bool has_frames() const;
   // Loads the state frames named after image_filename from image_path through image_cache, with
-  // frame_image_flags; nothing when image_filename is null.
+  // style_frame_cache_flags; nothing when image_filename is null.
   void load_state_frames();
   // destination takes all of source's values; frames are new records sharing the cached images.
   static WM_STYLE_SET* copy(WM_STYLE_SET* destination, const WM_STYLE_SET* source);
+  // copy without the frames: every stored value and both texts.
+  static void copy_fields(WM_STYLE_SET* destination, const WM_STYLE_SET* source);
   // The text-drawing flags the ssf_ bits select.
   TEXT_FLAGS text_flags() const;
   // Adapts gaps and font sizes to an object that changes size, by the sssf_ flags.
   void scale(INT_S16 old_width, INT_S16 old_height, INT_S16 new_width, INT_S16 new_height);
 
-  // Binary record: version 9 written, versions 1 to 9 read (style_set_file.cpp).
+  // Binary record: version 9 written, versions 1 to 9 read (style_set_file.cpp). A record that cannot be
+  // read whole gives false with the data error and leaves the style set as it was.
   bool get_from_data_device(DATA_DEVICE* device) override;
   bool put_to_data_device(DATA_DEVICE* device) override;
-  // Text form in a settings file; folder is the folder of the file ("$HERE").
+  // Text form in a settings file; folder is the folder of the file ("$HERE"). A file that cannot be
+  // read or lacks a required key gives false (the settings file's error names the key) and leaves the
+  // style set as it was.
   bool read_text(CONFIG_FILE* file, STYLE_FONT_ID_CALLBACK font_id_callback, void* user, FOLDER* folder);
   bool write_text(CONFIG_FILE* file, STYLE_FONT_NAME_CALLBACK font_name_callback, void* user, FOLDER* folder);
 };
 
 // Image-cache lookup flags with which style sets load their state frames: CACHE_DROP_ON_FAILURE at
 // start; the installation database reader sets CACHE_FIND_ONLY so frames come only from the cache.
-extern INT_U8 frame_image_flags;
+extern INT_U8 style_frame_cache_flags;
 
 // Image name of a state-frame slot (printf form with one "%s" for image_filename, or "%s" alone for
 // slot 0); slot 10 also tries STYLE_SET_ALT_NAME when its own name finds nothing.

@@ -432,6 +432,6 @@ bool DATABASE::get_from_data_device(DATA_DEVICE* device) {
   }
 
   stage = next_stage();
-  frame_image_flags = CACHE_FIND_ONLY;
+  style_frame_cache_flags = CACHE_FIND_ONLY;
   return true;
 }

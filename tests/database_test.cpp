@@ -316,7 +316,7 @@ protected:
     button_hint_style_ready = 0;
     default_dialog_effects = {DEFAULT_DIALOG_EFFECT_FLAGS, DEFAULT_DIALOG_OPEN_DELAY, DEFAULT_DIALOG_DISPLAY_DELAY,
                               DEFAULT_DIALOG_DRAGGING_ALPHA};
-    frame_image_flags = CACHE_DROP_ON_FAILURE;
+    style_frame_cache_flags = CACHE_DROP_ON_FAILURE;
     set_error(0, nullptr);
   }
   void TearDown() override { stop_global_style_sets(); }
@@ -562,7 +562,7 @@ TEST_F(Database, ReadBackVersion14) {
   EXPECT_STREQ(d.installer_clients[0]->destname.text, "dest.exe");
   EXPECT_EQ(d.installer_clients[0]->compress_data, 1);
   EXPECT_EQ(d.stage, 3);  // two languages: the language page follows the start
-  EXPECT_EQ(frame_image_flags, CACHE_FIND_ONLY);
+  EXPECT_EQ(style_frame_cache_flags, CACHE_FIND_ONLY);
 
   // Written again, the same bytes.
   MEMORY_DEVICE again;
@@ -719,7 +719,7 @@ TEST_F(Database, UnusableStreamsAreRefused) {
     EXPECT_EQ(get_error_code(), DATA_ERROR_READ);
     EXPECT_EQ(d.stage, 2);
     EXPECT_EQ(d.installation_count, 2);  // read so far; clear frees them
-    EXPECT_EQ(frame_image_flags, CACHE_DROP_ON_FAILURE);
+    EXPECT_EQ(style_frame_cache_flags, CACHE_DROP_ON_FAILURE);
   }
   {
     // A path text whose variable this program does not know is a load error (setting a folder from it

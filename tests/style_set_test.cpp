@@ -225,8 +225,8 @@ TEST(StyleSet, StateFramesComeFromTheCache) {
   IMAGE* alt = image_cache->get(skin_text, "knob_alt", -1, -1, CACHE_DROP_ON_FAILURE);
   ASSERT_NE(up, nullptr);
   ASSERT_NE(alt, nullptr);
-  INT_U8 old_flags = frame_image_flags;
-  frame_image_flags = CACHE_FIND_ONLY;
+  INT_U8 old_flags = style_frame_cache_flags;
+  style_frame_cache_flags = CACHE_FIND_ONLY;
   WM_STYLE_SET s;
   std::strcpy(s.image_path, skin_text);
   s.set_image_filename("knob");
@@ -249,9 +249,85 @@ TEST(StyleSet, StateFramesComeFromTheCache) {
   EXPECT_EQ(image_cache->find_entry(up)->reference_count, 2);
   s.free_frames();
   EXPECT_EQ(image_cache->find_entry(up)->reference_count, 1);
-  frame_image_flags = old_flags;
+  style_frame_cache_flags = old_flags;
   image_cache->release(image_cache->find_entry(up));
   image_cache->release(image_cache->find_entry(alt));
+  image_cache->clear();
+}
+
+TEST(StyleSet, ScaleKeepsWhatItCannotDivide) {
+  // {flags, old w, old h, new w, new h, gaps L R T B before, after, font x y before, after}
+  struct CASE {
+    INT_U8 flags;
+    INT_S16 w, h, nw, nh;
+    INT_S16 before[6], after[6];
+  } cases[] = {
+      // No flags, zero old sizes: the ratios would divide by 0, gaps and fonts stay.
+      {0, 0, 0, 50, 50, {10, 6, 4, 2, 8, 12}, {10, 6, 4, 2, 8, 12}},
+      // Retaining one border: W - R and H - B are 0.
+      {sssf_retain_right_border | sssf_retain_bottom_border, 6, 2, 40, 40, {10, 6, 4, 2, 8, 12}, {10, 6, 4, 2, 53, 240}},
+      {sssf_retain_left_border | sssf_retain_top_border, 10, 4, 40, 40, {10, 6, 4, 2, 8, 12}, {10, 6, 4, 2, 32, 120}},
+      // Retaining the width (height) only with both gaps 0: L + R is 0.
+      {sssf_retain_width | sssf_retain_height, 100, 50, 200, 80, {0, 0, 0, 0, 8, 12}, {0, 0, 0, 0, 16, 19}},
+      // Results beyond 16 bits are held at the ends of the range instead of wrapping.
+      {0, 1, 1, 32767, -32768, {32767, -32768, 1000, -1000, 32767, 2}, {32767, -32768, -32768, 32767, 32767, -32768}},
+      {sssf_retain_width, 1, 50, 32767, 50, {-32768, 32767, 1, 1, -1, -1}, {32767, -32768, 1, 1, -32767, -1}},
+      // The worked example: a bigger width, with and without the default flags.
+      {0, 100, 50, 200, 50, {10, 6, 4, 2, 8, 12}, {20, 12, 4, 2, 16, 12}},
+      {0xEE, 100, 50, 200, 50, {10, 6, 4, 2, 8, 12}, {10, 6, 4, 2, 8, 12}},
+  };
+  for (const CASE& c : cases) {
+    WM_STYLE_SET t;
+    t.size_flags = c.flags;
+    INT_S16* fields[6] = {&t.border_left_gap, &t.border_right_gap, &t.border_top_gap, &t.border_bottom_gap,
+                          &t.font_x_sz, &t.font_y_sz};
+    for (int i = 0; i < 6; i++) *fields[i] = c.before[i];
+    t.scale(c.w, c.h, c.nw, c.nh);
+    for (int i = 0; i < 6; i++) EXPECT_EQ(*fields[i], c.after[i]) << "case " << (&c - cases) << " field " << i;
+  }
+}
+
+TEST(StyleSet, StateFramesBySuffix) {
+  FOLDER skin = scratch_folder("StateFramesBySuffix");
+  char skin_text[FOLDER_PATH_SIZE];
+  skin.get_portable_text(skin_text, nullptr);
+  struct SLOT {
+    int slot;
+    const char* file;
+  } present[] = {{0, "k"},        {1, "k_up"},       {10, "k_alternate"}, {11, "k_flashing"}, {13, "k_bg"},
+                 {14, "k_empty"}, {15, "k_full"},    {16, "k_bar"},       {22, "k_slider_over"},
+                 {30, "k_more_over"}};
+  for (const SLOT& p : present) write_png(&skin, (std::string(p.file) + ".png").c_str());
+  write_png(&skin, "k_alt.png");
+  image_cache->clear();
+  WM_STYLE_SET s;
+  std::strcpy(s.image_path, skin_text);
+  s.set_image_filename("k");
+  s.load_state_frames();
+  int filled = 0;
+  for (int slot = 0; slot < STYLE_SET_FRAME_COUNT; slot++) filled += s.state_frames[slot] != nullptr;
+  EXPECT_EQ(filled, 10);
+  for (const SLOT& p : present) {
+    ASSERT_NE(s.state_frames[p.slot], nullptr) << p.file;
+    IMAGE_CACHE_ENTRY* entry = image_cache->find_entry(s.state_frames[p.slot]->mid_mid);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_STREQ(entry->file_name, p.file);  // "%s_alternate" wins over "%s_alt"
+  }
+
+  // An image name too long for a frame name loads nothing (no cut name is tried), yet counts as loaded.
+  std::string overlong(300, 'k');
+  s.set_image_filename(overlong.c_str());
+  s.load_state_frames();
+  EXPECT_TRUE(s.has_frames());
+  for (int slot = 0; slot < STYLE_SET_FRAME_COUNT; slot++) EXPECT_EQ(s.state_frames[slot], nullptr) << slot;
+  // A null image name leaves the frames alone.
+  s.set_image_filename("k");
+  s.load_state_frames();
+  s.set_image_filename(nullptr);
+  s.load_state_frames();
+  EXPECT_NE(s.state_frames[1], nullptr);
+  s.free_frames();
+  EXPECT_FALSE(s.has_frames());
   image_cache->clear();
 }
 
@@ -347,25 +423,28 @@ TEST(StyleSetRecord, OlderVersions) {
   EXPECT_EQ(d12.position, v12.size());
 }
 
-TEST(StyleSetRecord, DamagedRecords) {
+TEST(StyleSetRecord, DamagedRecordsChangeNothing) {
   std::vector<INT_U8> record = default_record();
-  // Cut short after the name: false, texts as read, other fields unchanged.
-  std::vector<INT_U8> cut(record.begin(), record.begin() + 12);
-  WM_STYLE_SET s;
-  s.shading_type = 42;
-  s.set_name("old");
-  MEMORY_DEVICE d(cut);
-  EXPECT_FALSE(s.get_from_data_device(&d));
-  EXPECT_EQ(s.name, nullptr);
-  EXPECT_EQ(s.shading_type, 42u);
-  EXPECT_EQ(get_error_code(), DATA_ERROR_READ);
-
-  // Every shorter prefix fails cleanly.
-  for (size_t n = 0; n < record.size(); n += 97) {
+  // A style with a name, an image name and frames loaded: a damaged record leaves all of it.
+  WM_STYLE_SET before;
+  fill_style(&before);
+  before.load_state_frames();
+  // Cut short after the name, then every shorter prefix: false, the read error, nothing changed.
+  std::vector<size_t> cuts = {12};
+  for (size_t n = 0; n < record.size(); n += 97) cuts.push_back(n);
+  cuts.push_back(record.size() - 1);
+  for (size_t n : cuts) {
     std::vector<INT_U8> part(record.begin(), record.begin() + n);
     MEMORY_DEVICE p(part);
     WM_STYLE_SET t;
+    WM_STYLE_SET::copy(&t, &before);
+    set_error(DATA_ERROR_NONE, "");
     EXPECT_FALSE(t.get_from_data_device(&p)) << n;
+    EXPECT_EQ(get_error_code(), DATA_ERROR_READ) << n;
+    EXPECT_TRUE(p.failed) << n;
+    expect_same_fields(t, before);
+    EXPECT_EQ(t.object_colour, before.object_colour);
+    EXPECT_TRUE(t.has_frames());
   }
   // A text length beyond the data is refused before anything is allocated.
   std::vector<INT_U8> huge = record;
@@ -375,8 +454,28 @@ TEST(StyleSetRecord, DamagedRecords) {
   huge[7] = 0x7F;
   MEMORY_DEVICE h(huge);
   WM_STYLE_SET u;
+  u.set_image_filename("kept");
   EXPECT_FALSE(u.get_from_data_device(&h));
-  EXPECT_EQ(u.image_filename, nullptr);
+  EXPECT_STREQ(u.image_filename, "kept");
+  EXPECT_EQ(h.position, 8u);
+  // The same for the name's length, and for a length just one byte beyond what is left.
+  std::vector<INT_U8> over = record;
+  INT_U32 left = (INT_U32)record.size() - 12 + 1;
+  std::memcpy(&over[8], &left, 4);
+  MEMORY_DEVICE o(over);
+  EXPECT_FALSE(u.get_from_data_device(&o));
+  EXPECT_EQ(u.name, nullptr);
+  EXPECT_STREQ(u.image_filename, "kept");
+
+  // A path field without a zero is ended by one: the text is the first 2047 bytes.
+  std::vector<INT_U8> full = record;
+  std::memcpy(&full[12], "$APP/", 5);
+  std::fill(full.begin() + 17, full.begin() + 12 + 2048, 'p');
+  MEMORY_DEVICE f(full);
+  WM_STYLE_SET w;
+  ASSERT_TRUE(w.get_from_data_device(&f));
+  EXPECT_EQ(std::strlen(w.image_path), 2047u);
+  EXPECT_EQ(f.position, full.size());
 
   // An image folder naming a path variable unknown here is dropped, not resolved (which would end the
   // program); the frames are then looked for without a folder.
@@ -512,18 +611,50 @@ TEST_F(STYLE_TEXT_FILE, UnknownPathVariableIsDropped) {
   }
 }
 
-TEST_F(STYLE_TEXT_FILE, MissingRequiredKeyStops) {
-  std::string text = required_keys("");
-  text.replace(text.find("image_filename\n\n"), 16, "image_filename\nknob\n");
-  size_t at = text.find("shading_type\n3\n");
-  text.erase(at, std::strlen("shading_type\n3\n"));
-  write(text);
+TEST_F(STYLE_TEXT_FILE, MissingRequiredKeyChangesNothing) {
+  std::string complete = required_keys("ssf_wrap_text\n1\n");
+  complete.replace(complete.find("image_filename\n\n"), 16, "image_filename\nknob\n");
+  WM_STYLE_SET before;
+  fill_style(&before);
+  before.underline_colour = 0xFF0000FF;
+  // Each required key left out in turn, and the file cut short in the middle of the keys.
+  std::vector<std::string> damaged;
+  for (const char* key : {"image_filename", "image_path", "shading_type", "fg_colour", "active_colour", "visible",
+                          "shading_flags", "font_id", "font_x_sz", "font_y_sz", "border_left_gap",
+                          "cell_bottom_gap", "grid_two_tone_value"}) {
+    std::string text = complete;
+    size_t at = text.find(std::string(key) + "\n");
+    ASSERT_NE(at, std::string::npos) << key;
+    text.erase(at, text.find('\n', text.find('\n', at) + 1) + 1 - at);
+    damaged.push_back(text);
+  }
+  damaged.push_back(complete.substr(0, complete.find("visible")));
+  damaged.push_back("");
+  for (const std::string& text : damaged) {
+    write(text);
+    WM_STYLE_SET s;
+    WM_STYLE_SET::copy(&s, &before);
+    EXPECT_FALSE(s.read_text(&file, nullptr, nullptr, &folder)) << text.size();
+    EXPECT_EQ(get_error_code(), DATA_ERROR_CONFIG_ENTRY_NOT_FOUND);
+    expect_same_fields(s, before);
+    EXPECT_FALSE(s.has_frames());
+  }
+  // A file that is not there at all: its open error, nothing changed.
+  CONFIG_FILE missing;
+  missing.init("missing.ss", false);
   WM_STYLE_SET s;
-  s.shading_type = 9;
-  EXPECT_FALSE(s.read_text(&file, nullptr, nullptr, &folder));
-  EXPECT_STREQ(s.name, "plain");
-  EXPECT_STREQ(s.image_path, "$APP");
-  EXPECT_EQ(s.shading_type, 9u);
+  WM_STYLE_SET::copy(&s, &before);
+  EXPECT_FALSE(s.read_text(&missing, nullptr, nullptr, &folder));
+  EXPECT_EQ(get_error_code(), DATA_ERROR_CONFIG_OPEN);
+  expect_same_fields(s, before);
+
+  // The complete file reads, clearing the flags it does not name and loading the frames.
+  write(complete);
+  ASSERT_TRUE(s.read_text(&file, nullptr, nullptr, &folder));
+  EXPECT_EQ(s.flags, (INT_U32)ssf_wrap_text);
+  EXPECT_EQ(s.extended_flags, 0u);
+  EXPECT_EQ(s.size_flags, 0xEE);
+  EXPECT_STREQ(s.image_filename, "knob");
   EXPECT_TRUE(s.has_frames());
 }
 
