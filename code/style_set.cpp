@@ -198,13 +198,13 @@ void WM_STYLE_SET::copy_fields(WM_STYLE_SET* destination, const WM_STYLE_SET* so
 
 TEXT_FLAGS WM_STYLE_SET::text_flags() const {
   TEXT_FLAGS result = 0;
-  if (flags & ssf_shadow_text) result |= 0x01;
-  if (flags & ssf_inset_text) result |= 0x02;
-  if (flags & ssf_chiseled_text) result |= 0x04;
-  if (flags & ssf_top_align_text) result |= 0x08;
-  if (flags & ssf_bottom_align_text) result |= 0x10;
-  if (flags & ssf_left_justify_text) result |= 0x20;
-  if (flags & ssf_right_justify_text) result |= 0x40;
+  if (flags & ssf_shadow_text) result |= TEXT_SHADOW;
+  if (flags & ssf_inset_text) result |= TEXT_INSET;
+  if (flags & ssf_chiseled_text) result |= TEXT_CHISELED;
+  if (flags & ssf_top_align_text) result |= TEXT_TOP_ALIGN;
+  if (flags & ssf_bottom_align_text) result |= TEXT_BOTTOM_ALIGN;
+  if (flags & ssf_left_justify_text) result |= TEXT_LEFT_JUSTIFY;
+  if (flags & ssf_right_justify_text) result |= TEXT_RIGHT_JUSTIFY;
   return result;
 }
 

@@ -5,6 +5,7 @@
 #include "types.h"
 #include "colour.h"
 #include "data_device.h"
+#include "text_draw.h"
 
 class WM_FRAME;
 class CONFIG_FILE;
@@ -85,8 +86,6 @@ enum : INT_U8 {
   sssf_retain_y_font_size = 0x80
 };
 
-// Text-drawing flags that WM_STYLE_SET::text_flags gives.
-typedef INT_U16 TEXT_FLAGS;
 
 // Font callbacks of the text form: the id for a font name, the name to store for an id.
 typedef int (*STYLE_FONT_ID_CALLBACK)(const char* font_name, void* user);
