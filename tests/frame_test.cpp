@@ -69,6 +69,18 @@ struct TARGET {
           return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is " << std::hex << at(x, y);
     return ::testing::AssertionSuccess();
   }
+  // Each box of the list holds its colour.
+  struct BOX {
+    int x1, y1, x2, y2;
+    COLOUR colour;
+  };
+  ::testing::AssertionResult boxes_are(std::initializer_list<BOX> boxes) {
+    for (const BOX& b : boxes) {
+      ::testing::AssertionResult result = box_is(b.x1, b.y1, b.x2, b.y2, b.colour);
+      if (!result) return result;
+    }
+    return ::testing::AssertionSuccess();
+  }
 };
 
 // The nine parts of "nine": columns 10 and 30 pixels wide (centre 6), rows 4 pixels high (centre 6),
@@ -169,14 +181,16 @@ TEST_F(NineFrames, CapsShrinkInProportionAndEdgesTile) {
   EXPECT_EQ(frame.mid_right->width, 15);
   EXPECT_EQ(frame.top_left->width, 5);
   EXPECT_EQ(frame.top_left->height, 4);
-  EXPECT_TRUE(small.box_is(0, 0, 4, 3, RED));
-  EXPECT_TRUE(small.box_is(5, 0, 19, 3, BLUE));
-  EXPECT_TRUE(small.box_is(0, 4, 4, 25, YELLOW));
-  EXPECT_TRUE(small.box_is(5, 4, 19, 25, MAGENTA));
-  EXPECT_TRUE(small.box_is(0, 26, 4, 29, WHITE));
-  EXPECT_TRUE(small.box_is(5, 26, 19, 29, ORANGE));
-  EXPECT_TRUE(small.box_is(20, 0, 39, 39, BACKGROUND));
-  EXPECT_TRUE(small.box_is(0, 30, 19, 39, BACKGROUND));
+  EXPECT_TRUE(small.boxes_are({
+      {0, 0, 4, 3, RED},
+      {5, 0, 19, 3, BLUE},
+      {0, 4, 4, 25, YELLOW},
+      {5, 4, 19, 25, MAGENTA},
+      {0, 26, 4, 29, WHITE},
+      {5, 26, 19, 29, ORANGE},
+      {20, 0, 39, 39, BACKGROUND},
+      {0, 30, 19, 39, BACKGROUND},
+  }));
 
   // 60 x 20 at (2, 3): natural caps again (taken back from the scaled copies), a middle of 20 filled by
   // top_mid 6 + 6 + 6 + 2 and the centre tiled and cut to 20 x 12.
@@ -185,22 +199,26 @@ TEST_F(NineFrames, CapsShrinkInProportionAndEdgesTile) {
   EXPECT_EQ(frame.mid_left->width, 10);
   EXPECT_EQ(frame.mid_right->width, 30);
   EXPECT_EQ(frame.top_mid->width, 6);
-  EXPECT_TRUE(wide.box_is(2, 3, 11, 6, RED));
-  EXPECT_TRUE(wide.box_is(12, 3, 31, 6, GREEN));
-  EXPECT_TRUE(wide.box_is(32, 3, 61, 6, BLUE));
-  EXPECT_TRUE(wide.box_is(2, 7, 11, 18, YELLOW));
-  EXPECT_TRUE(wide.box_is(12, 7, 31, 18, CYAN));
-  EXPECT_TRUE(wide.box_is(32, 7, 61, 18, MAGENTA));
-  EXPECT_TRUE(wide.box_is(12, 19, 31, 22, GREY));
-  EXPECT_TRUE(wide.box_is(62, 0, 69, 29, BACKGROUND));
-  EXPECT_TRUE(wide.box_is(0, 23, 69, 29, BACKGROUND));
+  EXPECT_TRUE(wide.boxes_are({
+      {2, 3, 11, 6, RED},
+      {12, 3, 31, 6, GREEN},
+      {32, 3, 61, 6, BLUE},
+      {2, 7, 11, 18, YELLOW},
+      {12, 7, 31, 18, CYAN},
+      {32, 7, 61, 18, MAGENTA},
+      {12, 19, 31, 22, GREY},
+      {62, 0, 69, 29, BACKGROUND},
+      {0, 23, 69, 29, BACKGROUND},
+  }));
 
   // A box taller than the rows: the side edges repeat mid_left's height and the last copy is cut.
   TARGET tall(40, 70);
   frame.draw(0, 0, 39, 69, 0, &tall.image, BLIT_COPY);
-  EXPECT_TRUE(tall.box_is(0, 4, 9, 65, YELLOW));
-  EXPECT_TRUE(tall.box_is(10, 4, 39, 65, MAGENTA));
-  EXPECT_TRUE(tall.box_is(0, 66, 9, 69, WHITE));
+  EXPECT_TRUE(tall.boxes_are({
+      {0, 4, 9, 65, YELLOW},
+      {10, 4, 39, 65, MAGENTA},
+      {0, 66, 9, 69, WHITE},
+  }));
 }
 
 TEST_F(Frames, RowColumnAndSingleImage) {
@@ -219,20 +237,24 @@ TEST_F(Frames, RowColumnAndSingleImage) {
   row.draw(1, 1, 14, 8, 0, &r.image, BLIT_BLEND);  // 14 x 8: caps scaled to the height
   EXPECT_EQ(row.mid_left->height, 8);
   EXPECT_EQ(row.mid_mid->width, 4);
-  EXPECT_TRUE(r.box_is(1, 1, 3, 8, RED));
-  EXPECT_TRUE(r.box_is(4, 1, 12, 8, GREEN));
-  EXPECT_TRUE(r.box_is(13, 1, 14, 8, BLUE));
-  EXPECT_TRUE(r.box_is(15, 0, 19, 9, BACKGROUND));
+  EXPECT_TRUE(r.boxes_are({
+      {1, 1, 3, 8, RED},
+      {4, 1, 12, 8, GREEN},
+      {13, 1, 14, 8, BLUE},
+      {15, 0, 19, 9, BACKGROUND},
+  }));
 
   WM_FRAME column(&*image_cache);
   ASSERT_TRUE(column.load(folder_text, "col", CACHE_DROP_ON_FAILURE));
   TARGET c(10, 20);
   column.draw(0, 0, 6, 11, 0, &c.image, BLIT_BLEND);  // 7 x 12
   EXPECT_EQ(column.mid_mid->width, 7);
-  EXPECT_TRUE(c.box_is(0, 0, 6, 1, RED));
-  EXPECT_TRUE(c.box_is(0, 2, 6, 10, GREEN));
-  EXPECT_TRUE(c.box_is(0, 11, 6, 11, BLUE));
-  EXPECT_TRUE(c.box_is(7, 0, 9, 19, BACKGROUND));
+  EXPECT_TRUE(c.boxes_are({
+      {0, 0, 6, 1, RED},
+      {0, 2, 6, 10, GREEN},
+      {0, 11, 6, 11, BLUE},
+      {7, 0, 9, 19, BACKGROUND},
+  }));
   // Caps of 2 and 1 in a box 2 high: 1 and 0 pixels, no middle.
   TARGET flat(10, 4);
   column.draw(0, 0, 6, 1, 0, &flat.image, BLIT_BLEND);
@@ -325,9 +347,11 @@ TEST_F(Frames, OverlaysAreCutByTheFrame) {
   ASSERT_TRUE(frame.load(folder_text, "ov", CACHE_DROP_ON_FAILURE));
   TARGET t(8, 8);
   frame.draw(0, 0, 7, 7, 0, &t.image, BLIT_BLEND);
-  EXPECT_TRUE(t.box_is(3, 3, 4, 4, GREEN));
-  EXPECT_TRUE(t.box_is(0, 0, 2, 7, BACKGROUND));
-  EXPECT_TRUE(t.box_is(5, 0, 7, 2, RED));
+  EXPECT_TRUE(t.boxes_are({
+      {3, 3, 4, 4, GREEN},
+      {0, 0, 2, 7, BACKGROUND},
+      {5, 0, 7, 2, RED},
+  }));
   // The offsets move the centred overlay; the owner marks the composite stale.
   frame.overlay_x = 2;
   frame.overlay_y = -1;
@@ -350,10 +374,12 @@ TEST_F(Frames, OverlaysAreCutByTheFrame) {
   stretched.overlay_y = 1;
   TARGET s(10, 10);
   stretched.draw(1, 1, 8, 8, 0, &s.image, BLIT_BLEND);
-  EXPECT_TRUE(s.box_is(1, 1, 8, 1, RED));
-  EXPECT_TRUE(s.box_is(1, 2, 2, 8, RED));
-  EXPECT_TRUE(s.box_is(3, 2, 8, 8, BLUE));
-  EXPECT_TRUE(s.box_is(0, 0, 9, 0, BACKGROUND));
+  EXPECT_TRUE(s.boxes_are({
+      {1, 1, 8, 1, RED},
+      {1, 2, 2, 8, RED},
+      {3, 2, 8, 8, BLUE},
+      {0, 0, 9, 0, BACKGROUND},
+  }));
   // The nested draw that cut the overlay reused the composite: it is still the box's size.
   ASSERT_NE(stretched.composite, nullptr);
   EXPECT_EQ(stretched.composite->width, 8);
@@ -431,9 +457,11 @@ TEST_F(Frames, RecolouringIsCopyOnWrite) {
   frame.map_channels(&to_red, &to_green, &to_blue);
   TARGET mapped(6, 2);
   frame.draw(0, 0, 5, 1, 0, &mapped.image, BLIT_BLEND);
-  EXPECT_TRUE(mapped.box_is(0, 0, 1, 1, to_red));
-  EXPECT_TRUE(mapped.box_is(2, 0, 3, 1, to_green));
-  EXPECT_TRUE(mapped.box_is(4, 0, 5, 1, to_blue));
+  EXPECT_TRUE(mapped.boxes_are({
+      {0, 0, 1, 1, to_red},
+      {2, 0, 3, 1, to_green},
+      {4, 0, 5, 1, to_blue},
+  }));
   // The frame sharing the pictures keeps them.
   TARGET kept(6, 2);
   shared.draw(0, 0, 5, 1, 0, &kept.image, BLIT_BLEND);
