@@ -128,6 +128,12 @@ inline bool build_package(const std::string& description_path, const std::string
     return false;
   }
   std::sort(files.begin(), files.end());
+  // The installation's file count is stored in 16 bits: a larger count would be stored wrong and the
+  // package would install nothing.
+  if (files.size() > 32767) {
+    *error = "too many files: " + std::to_string(files.size()) + " (an installation holds at most 32767)";
+    return false;
+  }
 
   std::remove(package_path.c_str());
   FOLDER package_folder;
