@@ -2,12 +2,14 @@
 // byte-order byte tells a reader to swap every value, and a compressed file goes through a gzip stream.
 #include "data_file.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "errors.h"
 #include "files.h"
 #include "gzip_stream.h"
+#include "host.h"
 
 INT_U32 default_file_cache_size = 0x80000;
 
@@ -167,13 +169,19 @@ INT_S32 DATA_FILE::stream_write(const void* data, INT_S32 count) {
 bool DATA_FILE::open(FOLDER* in_folder, const char* file_name, FILE_MODE file_mode, INT_U8 order,
                      DATA_FILE* target, bool compressed) {
   if (!file_name || !file_name[0] || !target) return false;
-  if (file_mode < FILE_MODE_READ || file_mode > FILE_MODE_UPDATE) return false;
+  if (file_mode < FILE_MODE_READ || file_mode > FILE_MODE_WRITE_NEW) return false;
   bool order_byte = order == BYTE_ORDER_HEADER;
   // A gzip stream reads or writes, never both: a compressed file cannot be updated.
   if (order_byte && compressed && file_mode == FILE_MODE_UPDATE) return false;
   if (!in_folder) in_folder = &target->folder;
 
-  FILE* stream = open_file(in_folder, file_name, stream_modes[file_mode]);
+  FILE* stream = nullptr;
+  if (file_mode == FILE_MODE_WRITE_NEW) {
+    stream = create_new_file(in_folder, file_name);
+    file_mode = FILE_MODE_WRITE;
+  } else {
+    stream = open_file(in_folder, file_name, stream_modes[file_mode]);
+  }
   if (!stream) return false;
   // Some hosts open a folder for reading as if it were a file, which then reads as empty (or fails on
   // every read): a folder is no data file.
@@ -439,6 +447,21 @@ INT_S32 DATA_FILE::write(const void* data, INT_S32 count) {
   if (cursor > valid) valid = cursor;
   dirty = 1;
   return count;
+}
+
+DATA_FILE* create_unique_data_file(FOLDER* folder, char* out, INT_S16 size, const char* suffix, INT_U8 order) {
+  if (out && size > 0) out[0] = 0;
+  if (!folder || !out || !suffix || static_cast<INT_S32>(std::strlen(suffix)) + 9 > size) return nullptr;
+  INT_U32 number = get_tick_count();
+  // A name that cannot be created is taken, or the folder takes no files: after a few hundred names
+  // the folder is given up.
+  for (INT_S32 tries = 0; tries < 256; ++tries, ++number) {
+    std::snprintf(out, static_cast<size_t>(size), "%08X%s", static_cast<unsigned>(number), suffix);
+    DATA_FILE* file = open_data_file(folder, out, FILE_MODE_WRITE_NEW, order, false);
+    if (file) return file;
+  }
+  out[0] = 0;
+  return nullptr;
 }
 
 DATA_FILE* open_data_file(FOLDER* folder, const char* name, FILE_MODE mode, INT_U8 order, bool compressed) {

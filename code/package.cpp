@@ -672,47 +672,63 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
     fail(0x1010, file_name, __LINE__);
     return false;
   }
-  DATA_FILE* target = open_data_file(folder, file_name, FILE_MODE_WRITE, 0, false);
+  // The data go to a new file of a temporary name beside the destination, which takes the destination's
+  // place only once the whole entry is there: a failure leaves no part of a file, and whatever was at
+  // the destination stays as it was.
+  if (!folder || !file_name || !file_name[0]) {
+    fail(0x100F, file_name, __LINE__);
+    return false;
+  }
+  char temporary[32];
+  DATA_FILE* target = create_unique_data_file(folder, temporary, sizeof temporary, ".tmp", 0);
   if (!target) {
     fail(0x100F, file_name, __LINE__);
     return false;
   }
 
+  // The first failure stops the copy; the temporary file then goes again.
+  INT_U16 failure = 0;
+  const char* failure_argument = nullptr;
+  INT_S32 failure_line = 0;
+  auto stop = [&](INT_U16 code, const char* argument, INT_S32 line) {
+    failure = code;
+    failure_argument = argument;
+    failure_line = line;
+  };
   PACKAGE_BLOCK block;
   INT_U64 steps_left = static_cast<INT_U64>(file->get_size()) / (block_size + BLOCK_OVERHEAD) + 1;
   INT_U32 done = 0;
-  for (INT_U32 position = entry.first_block; position != 0; position = block.next) {
-    // Each block must lie inside the file, hold at most a block of data, and the chain must end.
+  for (INT_U32 position = entry.first_block; position != 0 && !failure; position = block.next) {
+    // Each block must lie inside the file and hold at most a block of data, and the chain must end
+    // with exactly the entry's size: a chain that loops runs past it.
     if (steps_left-- == 0 || !block_fits(position)) {
-      close_data_file(&target);
-      fail(0x1007, package_name, __LINE__);
-      return false;
+      stop(0x1007, package_name, __LINE__);
+      break;
     }
     file->seek(static_cast<INT_S32>(position), false);
     if (!block.data) {
       block.data = static_cast<INT_U8*>(std::malloc(block_size));
       if (!block.data) {
-        close_data_file(&target);
-        fail(0x100B, nullptr, __LINE__);
-        return false;
+        stop(0x100B, nullptr, __LINE__);
+        break;
       }
     }
-    if (!read_block(&block, file, block_size) || block.used > block_size) {
-      close_data_file(&target);
-      fail(0x1007, package_name, __LINE__);
-      return false;
+    if (!read_block(&block, file, block_size) || block.used > block_size || block.used > entry.size - done) {
+      stop(0x1007, package_name, __LINE__);
+      break;
     }
     if (block.used < 1) continue;
     done += block.used;
     if (progress) progress(this, static_cast<INT_S32>(done), static_cast<INT_S32>(entry.size), user);
-    if (target->write(block.data, static_cast<INT_S32>(block.used)) != static_cast<INT_S32>(block.used)) {
-      close_data_file(&target);
-      fail(0x1008, file_name, __LINE__);
-      return false;
-    }
+    if (target->write(block.data, static_cast<INT_S32>(block.used)) != static_cast<INT_S32>(block.used))
+      stop(0x1008, file_name, __LINE__);
   }
-  if (!close_data_file(&target)) {
-    fail(0x1008, file_name, __LINE__);
+  if (!failure && done != entry.size) stop(0x1007, package_name, __LINE__);
+  if (!close_data_file(&target) && !failure) stop(0x1008, file_name, __LINE__);
+  if (!failure && !replace_file(folder, temporary, file_name)) stop(0x100F, file_name, __LINE__);
+  if (failure) {
+    delete_file(folder, temporary);
+    fail(failure, failure_argument, failure_line);
     return false;
   }
   set_error(0, nullptr);

@@ -12,11 +12,13 @@
 struct GZ_FILE_STREAM;
 
 // How a data file is opened: read ("rb"), write ("wb", created or truncated) or update ("r+b", a
-// missing file is created; positioned at the end).
+// missing file is created; positioned at the end). Write-new writes like write, but only to a file it
+// creates itself: the open fails when anything of that name exists (create_new_file).
 typedef INT_S32 FILE_MODE;
 const FILE_MODE FILE_MODE_READ = 0;
 const FILE_MODE FILE_MODE_WRITE = 1;
 const FILE_MODE FILE_MODE_UPDATE = 2;
+const FILE_MODE FILE_MODE_WRITE_NEW = 3;
 
 // Order argument: the file begins with a byte-order byte (0 written; non-zero read = swap every value).
 // Any other value means no such byte, and the value itself is the swap setting.
@@ -105,6 +107,11 @@ private:
 
 // Allocates a data file with the default buffer and opens it; null (nothing left open) on failure.
 DATA_FILE* open_data_file(FOLDER* folder, const char* name, FILE_MODE mode, INT_U8 order, bool compressed);
+// Creates a data file for writing (FILE_MODE_WRITE_NEW) under a new name in the folder: eight
+// upper-case hexadecimal digits of the tick count and the suffix, counted up past every name that is
+// taken in any form. The name goes into out (size bytes, at least 9 + the suffix's length). Null when
+// no file can be made.
+DATA_FILE* create_unique_data_file(FOLDER* folder, char* out, INT_S16 size, const char* suffix, INT_U8 order);
 // Flushes, finishes a gzip stream (leaving the file stream to close here), closes the stream, deletes the
 // object and nulls the caller's pointer; nothing for null. False when pending bytes could not all be
 // written (the file is closed and deleted all the same).

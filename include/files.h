@@ -60,6 +60,14 @@ bool copy_file(const FOLDER* from, const char* from_name, const FOLDER* to, cons
 // existing one is never recreated. A name beginning with '.' opened for writing is made hidden.
 FILE* open_file(const FOLDER* folder, const char* name, const char* mode);
 void close_file(FILE* file);
+// Creates the file and opens it for writing ("wb") only when nothing of that name exists yet: no file,
+// folder or link, dangling or not, is ever opened or followed. Null when the name is taken or the
+// file cannot be made.
+FILE* create_new_file(const FOLDER* folder, const char* name);
+// Moves the file from_name of the folder to to_name in the same folder, replacing whatever is there
+// (a file, a link, a special file) as a whole: it is never written through or followed. A name
+// beginning with '.' is made hidden, as for open_file. False when it cannot be done.
+bool replace_file(const FOLDER* folder, const char* from_name, const char* to_name);
 // The file (or folder) exists; a null name gives false. The third argument is not used.
 bool file_exists(const FOLDER* folder, const char* name, INT_U8 unused = 1);
 // Fills info; false when the file is missing.

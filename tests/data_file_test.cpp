@@ -6,12 +6,17 @@
 #include <algorithm>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "data_file.h"
 #include "velk_string.h"
 #include "test_support.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 TEST(DataFile, ByteOrderByteLeadsTheDataAndSetsSwapping) {
   std::string path;
@@ -82,13 +87,56 @@ TEST(DataFile, OpenRefusesBadArgumentsAndMissingFiles) {
   EXPECT_EQ(open_data_file(&folder, "missing.bin", FILE_MODE_READ, 0, false), nullptr);
   EXPECT_EQ(open_data_file(&folder, "", FILE_MODE_WRITE, 0, false), nullptr);
   EXPECT_EQ(open_data_file(&folder, nullptr, FILE_MODE_WRITE, 0, false), nullptr);
-  EXPECT_EQ(open_data_file(&folder, "x.bin", 3, 0, false), nullptr);
+  EXPECT_EQ(open_data_file(&folder, "x.bin", 4, 0, false), nullptr);
   EXPECT_EQ(open_data_file(&folder, "x.bin", -1, 0, false), nullptr);
   // A gzip stream cannot be updated: the open fails instead of every write.
   EXPECT_EQ(open_data_file(&folder, "x.bin", FILE_MODE_UPDATE, BYTE_ORDER_HEADER, true), nullptr);
   DATA_FILE* none = nullptr;
   EXPECT_TRUE(close_data_file(&none));
   EXPECT_TRUE(close_data_file(nullptr));
+}
+
+// Write-new only writes a file it has created: nothing of the name may exist, and a name that is taken
+// is left exactly as it was.
+TEST(DataFile, WriteNewCreatesOnlyFilesThatDoNotExist) {
+  std::string path;
+  FOLDER folder = scratch_folder("df-new", &path);
+  DATA_FILE* file = open_data_file(&folder, "new.bin", FILE_MODE_WRITE_NEW, BYTE_ORDER_HEADER, false);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->mode, FILE_MODE_WRITE);
+  EXPECT_TRUE(file->write_u32(0x01020304));
+  EXPECT_TRUE(close_data_file(&file));
+  EXPECT_EQ(read_whole_file(path + "new.bin"), (std::vector<INT_U8>{0, 4, 3, 2, 1}));
+  EXPECT_EQ(open_data_file(&folder, "new.bin", FILE_MODE_WRITE_NEW, 0, false), nullptr);
+  EXPECT_EQ(read_whole_file(path + "new.bin"), (std::vector<INT_U8>{0, 4, 3, 2, 1}));
+  std::filesystem::create_directory(path + "folder");
+  EXPECT_EQ(open_data_file(&folder, "folder", FILE_MODE_WRITE_NEW, 0, false), nullptr);
+#ifndef _WIN32
+  // A link is never followed, whether its target exists or not.
+  ASSERT_EQ(symlink((path + "target.bin").c_str(), (path + "dangling").c_str()), 0);
+  EXPECT_EQ(open_data_file(&folder, "dangling", FILE_MODE_WRITE_NEW, 0, false), nullptr);
+  EXPECT_FALSE(std::filesystem::exists(path + "target.bin"));
+  ASSERT_EQ(symlink((path + "new.bin").c_str(), (path + "link").c_str()), 0);
+  EXPECT_EQ(open_data_file(&folder, "link", FILE_MODE_WRITE_NEW, 0, false), nullptr);
+  EXPECT_EQ(read_whole_file(path + "new.bin"), (std::vector<INT_U8>{0, 4, 3, 2, 1}));
+#endif
+
+  // Unique names pass over every name that is taken; a suffix that leaves no room is refused.
+  char name[32];
+  std::vector<std::string> names;
+  for (int i = 0; i < 3; i++) {
+    DATA_FILE* unique = create_unique_data_file(&folder, name, sizeof name, ".tmp", 0);
+    ASSERT_NE(unique, nullptr);
+    EXPECT_EQ(std::strlen(name), 12u);
+    EXPECT_STREQ(name + 8, ".tmp");
+    EXPECT_EQ(std::string(name).find_first_not_of("0123456789ABCDEF"), 8u);
+    names.push_back(name);
+    close_data_file(&unique);
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(std::unique(names.begin(), names.end()), names.end());
+  EXPECT_EQ(create_unique_data_file(&folder, name, 12, ".tmp", 0), nullptr);
+  EXPECT_STREQ(name, "");
 }
 
 TEST(DataFile, UpdateModePositionsAndMixesReadsAndWrites) {

@@ -2,6 +2,7 @@
 // byte changes give the read error (or the right data) and never change the package.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -46,8 +47,9 @@ struct FIXTURE {
   }
 
   // Opens bytes as a package in every mode; each entry either extracts (to its contents while the data
-  // are intact) or fails with the read error or as missing; the file is never changed. Returns how many
-  // opens failed.
+  // are intact) or fails with the read error or as missing, leaving the file that was at the
+  // destination as it was and no temporary file; the package is never changed. Returns how many opens
+  // failed.
   int check(const std::vector<INT_U8>& bytes, const std::string& what, bool data_intact = true) {
     int failed_opens = 0;
     EXPECT_TRUE(write_whole_file(path + "damaged.pkg", bytes));
@@ -61,13 +63,18 @@ struct FIXTURE {
         continue;
       }
       for (size_t index = 0; index < names.size(); ++index) {
+        const std::vector<INT_U8> old = {'o', 'l', 'd'};
+        EXPECT_TRUE(write_whole_file(path + "out", old));
         if (package.extract_entry(&folder, "out", names[index].c_str())) {
           if (data_intact) {
             EXPECT_EQ(read_whole_file(path + "out"), contents[index]) << what << " entry " << index;
           }
         } else {
           EXPECT_TRUE(get_error_code() == 0x1007 || get_error_code() == 0x1010) << what << " code " << get_error_code();
+          EXPECT_EQ(read_whole_file(path + "out"), old) << what << " entry " << index;
         }
+        for (const auto& item : std::filesystem::directory_iterator(path))
+          EXPECT_NE(item.path().extension().string(), ".tmp") << what << ": " << item.path().string() << " was left";
       }
     }
     EXPECT_EQ(read_whole_file(path + "damaged.pkg"), bytes) << what << ": the package was changed";
@@ -113,6 +120,8 @@ TEST(PackageDamage, LoopsAndPositionsOutsideTheFileAreReadErrors) {
       {"block beyond the end", beta_block, size - 20, false},
       {"block inside the header", beta + 4 + 8, 5, false},
       {"used above the block size", beta_block + 4 + 16, 17, false},
+      {"size above the chain's data", beta + 4 + 8 + 12, 71, false},
+      {"size below the chain's data", beta + 4 + 8 + 12, 69, false},
       {"block size 0", 10, 0, true},
       {"block size beyond any buffer", 10, 0xFFFFFFFF, true},
       {"block size larger than the blocks", 10, 1000, false},
@@ -132,6 +141,20 @@ TEST(PackageDamage, LoopsAndPositionsOutsideTheFileAreReadErrors) {
       EXPECT_EQ(get_error_code(), 0x1007) << damage.what;
       EXPECT_STREQ(data_error.argument, "damaged.pkg");
     }
+  }
+
+  // An entry is extracted only when its chain holds exactly its size: a chain that loops would
+  // otherwise write on and on, and one that ends early would give a short file.
+  for (const DAMAGE& damage : damages) {
+    if (damage.open_fails || damage.position < beta || damage.position > beta_block + 20) continue;
+    std::vector<INT_U8> bytes = fixture.good;
+    put_u32(bytes, damage.position, damage.value);
+    ASSERT_TRUE(write_whole_file(fixture.path + "damaged.pkg", bytes));
+    PACKAGE package(&fixture.folder, "damaged.pkg", false, -1, true, true);
+    ASSERT_NE(package.file, nullptr) << damage.what;
+    EXPECT_FALSE(package.extract_entry(&fixture.folder, "beta.out", "beta.bin")) << damage.what;
+    EXPECT_EQ(get_error_code(), 0x1007) << damage.what;
+    EXPECT_FALSE(std::filesystem::exists(fixture.path + "beta.out")) << damage.what;
   }
 
   // Without the directory, a looping chain ends the lookup with the read error, not "not found", and

@@ -176,6 +176,26 @@ void close_file(FILE* file) {
   if (file) fclose(file);
 }
 
+FILE* create_new_file(const FOLDER* folder, const char* name) {
+  char target[FOLDER_PATH_SIZE];
+  if (!folder || !join_path(target, folder->path, name)) return nullptr;
+  int descriptor = open(target, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (descriptor < 0) return nullptr;
+  FILE* file = fdopen(descriptor, "wb");
+  if (!file) {
+    close(descriptor);
+    unlink(target);
+  }
+  return file;
+}
+
+bool replace_file(const FOLDER* folder, const char* from_name, const char* to_name) {
+  char source[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE];
+  if (!folder || !join_path(source, folder->path, from_name) || !join_path(target, folder->path, to_name))
+    return false;
+  return rename(source, target) == 0;
+}
+
 bool file_exists(const FOLDER* folder, const char* name, INT_U8) {
   char target[FOLDER_PATH_SIZE];
   if (!folder || !join_path(target, folder->path, name)) return false;

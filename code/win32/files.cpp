@@ -6,6 +6,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -109,6 +112,14 @@ bool copy_file(const FOLDER* from, const char* from_name, const FOLDER* to, cons
   return CopyFileA(source, target, FALSE) != 0;
 }
 
+// A name beginning with '.' that a write has made is hidden.
+static void hide_dot_name(const char* target, const char* name) {
+  if (name[0] != '.') return;
+  DWORD attributes = GetFileAttributesA(target);
+  if (attributes != INVALID_FILE_ATTRIBUTES)
+    SetFileAttributesA(target, (attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_HIDDEN);
+}
+
 FILE* open_file(const FOLDER* folder, const char* name, const char* mode) {
   char target[FOLDER_PATH_SIZE];
   if (!folder || !mode || !join_path(target, folder->path, name)) return nullptr;
@@ -121,16 +132,40 @@ FILE* open_file(const FOLDER* folder, const char* name, const char* mode) {
     if (!file) return nullptr;
   }
   bool writes = mode[0] == 'w' || (mode[0] && mode[1] == '+');
-  if (name[0] == '.' && writes) {
-    DWORD attributes = GetFileAttributesA(target);
-    if (attributes != INVALID_FILE_ATTRIBUTES)
-      SetFileAttributesA(target, (attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_HIDDEN);
-  }
+  if (writes) hide_dot_name(target, name);
   return file;
 }
 
 void close_file(FILE* file) {
   if (file) fclose(file);
+}
+
+FILE* create_new_file(const FOLDER* folder, const char* name) {
+  char target[FOLDER_PATH_SIZE];
+  if (!folder || !join_path(target, folder->path, name)) return nullptr;
+  HANDLE handle = CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  int descriptor = _open_osfhandle((intptr_t)handle, _O_WRONLY | _O_BINARY);
+  FILE* file = descriptor >= 0 ? _fdopen(descriptor, "wb") : nullptr;
+  if (!file) {
+    if (descriptor >= 0)
+      _close(descriptor);
+    else
+      CloseHandle(handle);
+    DeleteFileA(target);
+    return nullptr;
+  }
+  hide_dot_name(target, name);
+  return file;
+}
+
+bool replace_file(const FOLDER* folder, const char* from_name, const char* to_name) {
+  char source[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE];
+  if (!folder || !join_path(source, folder->path, from_name) || !join_path(target, folder->path, to_name))
+    return false;
+  if (!MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING)) return false;
+  hide_dot_name(target, to_name);
+  return true;
 }
 
 bool file_exists(const FOLDER* folder, const char* name, INT_U8) {
