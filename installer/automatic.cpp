@@ -44,14 +44,15 @@ INT_S32 run_automatic_install(DATABASE* database) {
   database->stage = STAGE_INSTALLING;
   database->install_step(nullptr);  // the preparation
   // Then one file per pass, the shortcuts and the completion; each pass moves the counter on by one.
-  INT_S32 last = install_step_counter();
-  while (!install_stopped()) {
+  const INSTALL_STATE& state = database->install_state;
+  INT_S32 last = state.step_counter;
+  while (!state.stopped) {
     database->install_step(nullptr);
-    INT_S32 now = install_step_counter();
+    INT_S32 now = state.step_counter;
     if (now == last) break;
     last = now;
   }
-  bool failed = install_stopped() || install_error_count() > 0 || install_log_failed();
+  bool failed = state.stopped || state.error_count > 0 || state.log_failed;
   database->stage = database->next_stage();
   database->install_step(nullptr);  // leaving the installing stage resets the step counter
   set_install_observer(previous);

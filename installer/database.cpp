@@ -143,6 +143,9 @@ static void free_languages(LANGUAGE* languages, INT_S16 count) {
 }
 
 void DATABASE::clear() {
+  // The installation described here is gone: one that is running ends where it stands.
+  end_installation();
+  install_state.step_counter = 0;
   settings_number = 0;
   show_frame_rate = 0;
   show_filenames = 1;

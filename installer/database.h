@@ -201,6 +201,20 @@ struct INSTALLER_CLIENT {
   INSTALLER_CLIENT();
 };
 
+// Where the install step stands between its calls: one installation at a time, kept with the database.
+struct INSTALL_STATE {
+  // 0 before the preparation; 1 .. files for the file steps, files + 1 the shortcuts, files + 2 the
+  // uninstall entry and completion, files + 3 done.
+  INT_S32 step_counter = 0;
+  INT_S32 step_total = 0;       // the installation's file count + 1
+  INT_S32 error_count = 0;      // files that failed to unpack
+  bool stopped = false;         // the destination cannot be made: nothing was installed
+  bool log_failed = false;      // a line of the install log could not be written
+  bool running = false;         // prepared and not completed: the idle wait is 0 and the base path set
+  FOLDER base_folder;           // the destination, "$APP" and "$BASE" while running
+  FOLDER log_folder;            // the folder of "install_log.txt"
+};
+
 class DATABASE : public DATA_DEVICE_CLIENT {
 public:
   // Icons, in member order; icon_name gives each one's skin file base name.
@@ -326,6 +340,7 @@ public:
   INT_U8 platform_filter;         // PLATFORM_CODE set by "-p"; not touched by clear
   VELK_STRING xml_name;           // "installer.xml"; not touched by clear
   FOLDER data_folder;             // "$APPDATA"; not touched by clear
+  INSTALL_STATE install_state;    // the install step's; clear ends a running installation
 
   DATABASE();
   // clear, the package deleted, then the members.
@@ -363,8 +378,11 @@ public:
   // "installer.idx" in data_folder, read or written as a data file with the byte-order byte.
   bool load_index();
   bool save_index();
-  // One step of the installation at stage 7 (page may be null); other stages reset the step counter.
+  // One step of the installation at stage 7 (page may be null). At other stages the step counter goes
+  // back to 0, and an installation left before its completion gives back the idle wait and the base path.
   void install_step(INSTALL_DIALOG* page);
+  // Ends a running installation where it stands: the idle wait back to 50 ms, the base path reset.
+  void end_installation();
   // Reads the "Settings: " line of an earlier install log and compares it with the current choices.
   bool read_install_log();
   // "-d first=second": writes "patch.xml" describing the files the second package adds or changes.

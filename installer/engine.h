@@ -49,15 +49,6 @@ const INT_S32 COPY_ERROR_NO_RESULT = 100;
 // report to event_callback (yes: 101 and 0; no: 100 and the previous stage). Null without a page manager.
 WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_CONFIRM_CALLBACK event_callback);
 
-// Where the install step is: 0 before the preparation, 1 .. files for the file steps, files + 1 the
-// shortcuts, files + 2 the uninstall entry, files + 3 done. Failures so far.
-INT_S32 install_step_counter();
-INT_S32 install_error_count();
-// The installation stopped with a message (destination folder) since the last preparation.
-bool install_stopped();
-// A line of the install log could not be written since the last preparation.
-bool install_log_failed();
-
 // Why the last DATABASE::load_package failed (a data error's message or a missing file); empty after
 // a successful load.
 const char* package_load_failure();

@@ -19,34 +19,23 @@
 static const char* const LOG_FILE_NAME = "install_log.txt";
 static const char* const PACKAGE_FILE_NAME = "installer.pkg";
 
-// Step state of the one installation of a run.
-static INT_S32 step_counter = 0;
-static INT_S32 step_total = 0;
-static INT_S32 error_count = 0;
-static bool stopped = false;
-static bool log_failed = false;  // a line of the install log could not be written
-static FOLDER base_folder;
-static FOLDER log_folder;
 static INSTALL_OBSERVER* observer = nullptr;
 
 void set_install_observer(INSTALL_OBSERVER* new_observer) { observer = new_observer; }
 INSTALL_OBSERVER* get_install_observer() { return observer; }
-INT_S32 install_step_counter() { return step_counter; }
-INT_S32 install_error_count() { return error_count; }
-bool install_stopped() { return stopped; }
-bool install_log_failed() { return log_failed; }
 
 // Writes the lines to the log (created with create, else appended to; a missing log is created),
 // opened and closed again so that the log is complete on disk after every step.
-static bool write_log(const std::string& lines, bool create) {
-  TEXT_FILE* file = open_text_file(&log_folder, LOG_FILE_NAME, create ? TEXT_FILE_WRITE : TEXT_FILE_APPEND, false);
+static bool write_log(INSTALL_STATE* state, const std::string& lines, bool create) {
+  TEXT_FILE* file =
+      open_text_file(&state->log_folder, LOG_FILE_NAME, create ? TEXT_FILE_WRITE : TEXT_FILE_APPEND, false);
   if (!file) {
-    log_failed = true;
+    state->log_failed = true;
     return false;
   }
   bool written = file->write_text(lines.c_str()) && std::fflush(file->stream) == 0 && !std::ferror(file->stream);
   close_text_file(&file);
-  if (!written) log_failed = true;
+  if (!written) state->log_failed = true;
   return written;
 }
 
@@ -65,8 +54,8 @@ static const char* choose_path(const DATABASE* database, const char* plain, cons
 
 // A folder from a destination text relative to the base folder, creating what is missing. A text
 // with a path variable this program does not know names no folder.
-static bool set_destination(FOLDER* folder, const char* text) {
-  return text && text[0] && set_known_folder(folder, text, true, &base_folder);
+static bool set_destination(INSTALL_STATE* state, FOLDER* folder, const char* text) {
+  return text && text[0] && set_known_folder(folder, text, true, &state->base_folder);
 }
 
 // The folder's path, the host's separator and the name, however long.
@@ -77,50 +66,53 @@ static std::string full_path(const FOLDER& folder, const char* name) {
 }
 
 static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* installation) {
+  INSTALL_STATE* state = &database->install_state;
   set_idle_wait(0);
-  error_count = 0;
-  stopped = false;
-  log_failed = false;
+  state->running = true;
+  state->error_count = 0;
+  state->stopped = false;
+  state->log_failed = false;
   if (!database->system_information.has_system_paths || !installation->allow_system_paths)
     database->use_system_paths = 0;
-  step_total = (INT_S32)installation->file_count + 1;
+  state->step_total = (INT_S32)installation->file_count + 1;
   if (!database->package)
     database->package = new PACKAGE(&database->data_folder, PACKAGE_FILE_NAME, false, -1, true, true);
-  step_counter = 1;
+  state->step_counter = 1;
   progress(page, LANGUAGE_STRING(database, INSTALLING_STRING), 0);
 
   // The destination must exist (or be made): the installation never goes into another folder.
-  if (!set_known_folder(&base_folder, database->install_path, true)) {
-    stopped = true;
-    step_counter = step_total + 3;
-    set_idle_wait(50);
+  if (!set_known_folder(&state->base_folder, database->install_path, true)) {
+    state->stopped = true;
+    state->step_counter = state->step_total + 3;
+    database->end_installation();
     std::string message =
         format_text("ERROR: the destination folder \"%s\" cannot be created\n", database->install_path);
     if (observer) observer->installation_stopped(database, message.c_str());
     return;
   }
-  set_base_path(&base_folder, database->APPLICATION.app_string);
+  set_base_path(&state->base_folder, database->APPLICATION.app_string);
   const char* log_text =
       choose_path(database, database->LOG.dest_path_from_inst_loc, database->LOG.system_dest_path_from_inst_loc);
-  log_folder = base_folder;
-  if (!set_destination(&log_folder, log_text)) log_folder = base_folder;
+  state->log_folder = state->base_folder;
+  if (!set_destination(state, &state->log_folder, log_text)) state->log_folder = state->base_folder;
 
   LANGUAGE* language = database->get_current_language();
   std::string lines = format_text("Installed Files\n---------------\n\nLanguage: %s\n", language ? language->name : "");
   lines += format_text("Settings: %d %d %s\n", (int)database->settings_number, (int)database->use_system_paths,
                        database->install_path);
   lines += format_text("%s\n", database->desktop_size_warning);
-  if (!write_log(lines, true)) {
-    log_failed = true;
+  if (!write_log(state, lines, true)) {
+    state->log_failed = true;
     if (observer) observer->copy_error(database, nullptr, nullptr);
   }
 }
 
 static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_FILE* file) {
   if (!file->packed_name[0] || (file->platform != PLATFORM_ANY && file->platform != PLATFORM_WIN32)) return;
+  INSTALL_STATE* state = &database->install_state;
   const char* path_text = choose_path(database, file->dest_path_from_inst_loc, file->system_dest_path_from_inst_loc);
-  FOLDER destination(base_folder);
-  bool folder_set = set_destination(&destination, path_text);
+  FOLDER destination(state->base_folder);
+  bool folder_set = set_destination(state, &destination, path_text);
   const char* name = file->dest_name[0] ? file->dest_name : file->src_name;
 
   size_t path_length = std::strlen(path_text);
@@ -129,7 +121,7 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
     size_t slash = shown.find('/');
     shown = slash == std::string::npos ? std::string() : shown.substr(slash);
   }
-  progress(page, shown.c_str(), (INT_S32)((INT_S64)step_counter * 100 / step_total));
+  progress(page, shown.c_str(), (INT_S32)((INT_S64)state->step_counter * 100 / state->step_total));
 
   bool attempted = false, installed = false;
   if (folder_set) {
@@ -157,9 +149,9 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
     line = format_text("\"%s\" failed to unpack (%s)\n", path.c_str(), file->packed_name);
   else
     line = format_text("Skipped \"%s\"\n", path.c_str());
-  write_log(line, false);
+  write_log(state, line, false);
   if (attempted && !installed) {
-    error_count++;
+    state->error_count++;
     if (observer) observer->copy_error(database, path.c_str(), file->packed_name);
   }
 }
@@ -169,8 +161,8 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
 static FOLDER* shortcut_folder(DATABASE* database, FOLDER* folder, const char* plain, const char* system) {
   const char* text = choose_path(database, plain, system);
   if (!text[0]) return nullptr;
-  *folder = base_folder;
-  return set_destination(folder, text) ? folder : nullptr;
+  *folder = database->install_state.base_folder;
+  return set_destination(&database->install_state, folder, text) ? folder : nullptr;
 }
 
 static void make_shortcuts(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* installation) {
@@ -189,7 +181,7 @@ static void make_shortcuts(DATABASE* database, INSTALL_DIALOG* page, INSTALLATIO
       progress(page, LANGUAGE_STRING(database, INSTALLING_DESKTOP_SHORTCUT), 100);
       create_desktop_shortcut(item->type, item->program_name, item->arguments, item->link_name, extra,
                               item->extra_name, program);
-      write_log(format_text("create_desktop_shortcut( %d, \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\" );\n",
+      write_log(&database->install_state, format_text("create_desktop_shortcut( %d, \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\" );\n",
                             (int)item->type, item->program_name, item->arguments, item->link_name, extra_text,
                             item->extra_name, program_text),
                 false);
@@ -198,7 +190,7 @@ static void make_shortcuts(DATABASE* database, INSTALL_DIALOG* page, INSTALLATIO
       progress(page, LANGUAGE_STRING(database, INSTALLING_MENU_SHORTCUT), 100);
       create_os_menu_shortcut(item->type, item->program_name, item->arguments, item->link_name, item->menu_folder,
                               extra, item->extra_name, program);
-      write_log(format_text("create_os_menu_shortcut( %d, \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\" );\n",
+      write_log(&database->install_state, format_text("create_os_menu_shortcut( %d, \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\" );\n",
                             (int)item->type, item->program_name, item->arguments, item->link_name,
                             item->menu_folder, extra_text, item->extra_name, program_text),
                 false);
@@ -207,44 +199,57 @@ static void make_shortcuts(DATABASE* database, INSTALL_DIALOG* page, INSTALLATIO
 }
 
 static void complete(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* installation) {
+  INSTALL_STATE* state = &database->install_state;
   if (installation->uninstaller_name[0] && installation->uninstaller_filename[0]) {
-    FOLDER folder(base_folder);
+    FOLDER folder(state->base_folder);
     const char* text = choose_path(database, installation->uninstaller_path, installation->uninstaller_syspath);
-    if (set_destination(&folder, text) && file_exists(&folder, installation->uninstaller_filename)) {
+    if (set_destination(state, &folder, text) && file_exists(&folder, installation->uninstaller_filename)) {
       std::string program = full_path(folder, installation->uninstaller_filename);
       if (write_uninstall_entry(installation->uninstaller_name, installation->uninstaller_name, program.c_str()))
-        write_log(format_text("RegKey \"%s\"\n", installation->uninstaller_name), false);
+        write_log(state, format_text("RegKey \"%s\"\n", installation->uninstaller_name), false);
     }
   }
   reset_base_path();
   if (observer) observer->show_install_complete(page);
   progress(page, LANGUAGE_STRING(database, COMPLETE), 100);
-  step_counter++;
-  if (error_count == 0)
-    write_log("Installation completed without any errors.\n", false);
+  state->step_counter++;
+  if (state->error_count == 0)
+    write_log(state, "Installation completed without any errors.\n", false);
   else
-    write_log(format_text("Installation completed with %d errors.\n", (int)error_count), false);
+    write_log(state, format_text("Installation completed with %d errors.\n", (int)state->error_count), false);
+  state->running = false;
+  set_idle_wait(50);
+}
+
+void DATABASE::end_installation() {
+  if (!install_state.running) return;
+  install_state.running = false;
+  reset_base_path();
   set_idle_wait(50);
 }
 
 void DATABASE::install_step(INSTALL_DIALOG* page) {
+  INSTALL_STATE* state = &install_state;
   if (stage != STAGE_INSTALLING) {
-    step_counter = 0;
+    // Leaving the stage ends an installation that has not completed, and the next one starts afresh.
+    end_installation();
+    state->step_counter = 0;
     return;
   }
   INSTALLATION* installation = get_current_installation();
   if (!installation) return;
-  if (step_counter == 0) {
+  if (state->step_counter == 0) {
     prepare(this, page, installation);
     return;
   }
-  if (step_counter < step_total) {
-    if (step_counter - 1 < installation->file_count) install_file(this, page, &installation->files[step_counter - 1]);
-    step_counter++;
-  } else if (step_counter == step_total) {
+  if (state->step_counter < state->step_total) {
+    if (state->step_counter - 1 < installation->file_count)
+      install_file(this, page, &installation->files[state->step_counter - 1]);
+    state->step_counter++;
+  } else if (state->step_counter == state->step_total) {
     make_shortcuts(this, page, installation);
-    step_counter++;
-  } else if (step_counter == step_total + 1) {
+    state->step_counter++;
+  } else if (state->step_counter == state->step_total + 1) {
     complete(this, page, installation);
   }
 }

@@ -62,8 +62,8 @@ TEST(InstallerInstall, AutomaticInstallCopiesEveryFileLogsAndRegisters) {
   EXPECT_STREQ(database->install_path, "$SCRATCH/dest");
 
   EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
-  EXPECT_EQ(install_error_count(), 0);
-  EXPECT_EQ(install_step_counter(), 0);  // the stage moved on: the counter starts afresh next time
+  EXPECT_EQ(database->install_state.error_count, 0);
+  EXPECT_EQ(database->install_state.step_counter, 0);  // the stage moved on: the counter starts afresh next time
 
   for (const std::string& file : scratch.files)
     EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
@@ -170,13 +170,50 @@ TEST(InstallerInstall, FailedEntriesAreLoggedCountedAndEndWithStatusOne) {
   installation.files[1].platform = PLATFORM_PSP;
   installation.files[2].packed_name[0] = 0;
   EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
-  EXPECT_EQ(install_error_count(), 1);
+  EXPECT_EQ(database->install_state.error_count, 1);
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
   ASSERT_GE(log.size(), 9u);
   EXPECT_EQ(log[6], "\"" + scratch.installed("bin/data.bin") + "\" failed to unpack (no-such-entry)");
   EXPECT_EQ(log[7], "Installed \"" + scratch.installed("docs/guide.txt") + "\"");
   EXPECT_EQ(log.back(), "Installation completed with 1 errors.");
   EXPECT_FALSE(std::filesystem::exists(scratch.installed("bin/run.sh")));
+}
+
+// An installation left before its completion (back to the options page, or the database cleared) gives
+// back the idle wait and the base path: "$APP" names the program's folder again.
+TEST(InstallerInstall, LeavingTheInstallingStageEarlyRestoresIdleWaitAndBasePath) {
+  INSTALLER_SCRATCH scratch("install-leave");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  FOLDER program;
+  program.set("$APP");
+  std::filesystem::create_directories(scratch.destination);
+  FOLDER destination;
+  ASSERT_TRUE(destination.set_if_folder(scratch.destination.c_str()));
+  for (int way = 0; way < 2; way++) {
+    database->stage = STAGE_INSTALLING;
+    database->install_step(nullptr);  // the preparation
+    database->install_step(nullptr);  // the first file
+    EXPECT_EQ(get_idle_wait(), 0u);
+    FOLDER app;
+    app.set("$APP");
+    EXPECT_TRUE(app.equals(&destination)) << app.path;
+    EXPECT_EQ(database->install_state.step_counter, 2);
+    if (way == 0) {
+      database->stage = STAGE_OPTIONS;
+      database->install_step(nullptr);
+    } else {
+      database->clear();
+    }
+    EXPECT_EQ(get_idle_wait(), 50u) << way;
+    app.set("$APP");
+    EXPECT_TRUE(app.equals(&program)) << way << ": " << app.path;
+    EXPECT_EQ(database->install_state.step_counter, 0);
+    EXPECT_FALSE(database->install_state.running);
+    if (way == 0) {
+      ASSERT_TRUE(database->load_package("installer.pkg"));
+    }
+  }
 }
 
 TEST(InstallerInstall, CountersAreWideEnoughForManyFilesAndFailures) {
@@ -196,7 +233,7 @@ TEST(InstallerInstall, CountersAreWideEnoughForManyFilesAndFailures) {
   installation.file_count = 300;
   installation.item_count = 0;
   EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
-  EXPECT_EQ(install_error_count(), 300);
+  EXPECT_EQ(database->install_state.error_count, 300);
   EXPECT_EQ(read_lines(scratch.installed("install_log.txt")).back(), "Installation completed with 300 errors.");
 
   // 32,767 files (the largest count) run through every step: the step total passes 32,767.
@@ -216,7 +253,7 @@ TEST(InstallerInstall, DestinationThatCannotBeMadeStopsTheInstallation) {
   std::strcpy(database->installations[0].default_path, "$SCRATCH/blocker/dest");
   std::strcpy(database->installations[0].uninstaller_name, "Velk Blocked App");
   EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
-  EXPECT_TRUE(install_stopped());
+  EXPECT_TRUE(database->install_state.stopped);
   // Nothing went anywhere else: no log, no files beside the blocker.
   EXPECT_FALSE(std::filesystem::exists(scratch.root + "dest"));
   FOLDER application;
