@@ -6,9 +6,16 @@
 
 #include "dialog.h"
 #include "host.h"
+#include "redraw.h"
 
 WM_TEXT_WIN::WM_TEXT_WIN(INT_S16 x_, INT_S16 y_, INT_S16 width_, INT_S16 height_)
-    : WM_SCREEN_OBJECT(x_, y_, width_, height_), first_line(0) {}
+    : WM_SCREEN_OBJECT(1, nullptr, 0, 0), first_line(0) {
+  x = x_;
+  y = y_;
+  width = width_;
+  height = height_;
+  kind |= WM_KIND_TEXT_WIN;
+}
 
 void WM_TEXT_WIN::add_text(const char* text, const char* link, const COLOUR* colour, INT_U8 redraw, INT_U8) {
   if (!text) return;
@@ -33,15 +40,18 @@ WM_CONFIRM::WM_CONFIRM(INT_S16 width_, INT_S16 height_, const char* title_, cons
                        const char* second_text, WM_CONFIRM_CALLBACK first_callback, INT_S32 first_result,
                        INT_S32 first_value, WM_CONFIRM_CALLBACK second_callback, INT_S32 second_result,
                        INT_S32 second_value, INT_S16 x_, INT_S16 y_)
-    : WM_SCREEN_OBJECT(x_, y_, width_ < 1 ? 300 : width_, height_ < 1 ? 200 : height_),
-      text_window(0, 0, 0, 0), can_drag(1) {
+    : WM_SCREEN_OBJECT(1, nullptr, 0, 0), text_window(0, 0, 0, 0), can_drag(1) {
+  x = x_;
+  y = y_;
+  width = width_ < 1 ? 300 : width_;
+  height = height_ < 1 ? 200 : height_;
+  kind |= WM_KIND_CONFIRM;
   if (x == -1) x = (INT_S16)((get_screen_width(0) - width) / 2);
   if (y == -1) y = (INT_S16)((get_screen_height(0) - height) / 2);
   text_window.x = (INT_S16)(x + 8);
   text_window.y = (INT_S16)(y + 24);
   text_window.width = (INT_S16)(width - 16);
   text_window.height = (INT_S16)(height - 64);
-  text_window.parent = this;
   title.assign(title_ ? title_ : "");
   text_colour = default_dialog_window_style->fg_colour;
   const char* texts[2] = {first_text, second_text};
@@ -63,7 +73,8 @@ void WM_CONFIRM::press(int button) {
   if (pressed.callback) pressed.callback(this, pressed.result, pressed.value);
 }
 
-void WM_CONFIRM::draw(IMAGE* target) {
+void WM_CONFIRM::draw() {
+  IMAGE* target = draw_target;
   if (!target || !target->pixels) return;
   COLOUR face = default_dialog_window_style->bg_colour;
   COLOUR edge = 0xFF808080;

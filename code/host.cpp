@@ -96,9 +96,29 @@ void pump_messages() {
   activity_flag = 0;
 }
 
+// Set while the application's update runs: a close request then waits for the next pass.
+static INT_U8 inside_update = 0;
+static INT_U8 close_pending = 0;
+
+void host_request_close() {
+  if (inside_update) {
+    close_pending = 1;
+    return;
+  }
+  close_pending = 0;
+  quit_flag = (close_callback && close_callback(0)) ? 1 : 0;
+}
+
 void run_frame_loop(APPLICATION_UPDATE update) {
   for (;;) {
-    if (!update || !update()) break;
+    if (close_pending) {
+      host_request_close();
+      if (quit_flag) break;
+    }
+    inside_update = 1;
+    INT_U8 going_on = update ? update() : 0;
+    inside_update = 0;
+    if (!going_on) break;
     if (quit_flag) break;
     pump_messages();
   }

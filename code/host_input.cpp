@@ -37,7 +37,7 @@ static KEYBOARD_HANDLER global_keyboard_handler;
 static INT_U8 character_table[256];
 static bool character_table_ready = false;
 
-static INT_U32 now_seconds() { return (INT_U32)std::time(nullptr); }
+static INT_U32 now_seconds() { return get_calendar_seconds(); }
 
 void KEYBOARD_HANDLER::set_key(INT_S32 key) {
   last_key = key;

@@ -18,3 +18,19 @@ bool host_mode_size_fits(const GRAPHICS_MODE* mode, INT_S32 width, INT_S32 heigh
 
 // Number of idle waits the message pump has made (a pass that slept for input).
 extern INT_U32 idle_wait_count;
+
+// The platform's own clock, desktop size and key state; the shared host layer answers get_tick_count,
+// get_desktop_width/height and KEYBOARD_HANDLER::is_key_down with them unless a test drives them.
+INT_U32 host_tick_count();
+INT_S16 host_desktop_width();
+INT_S16 host_desktop_height();
+bool host_is_key_down(INT_S32 virtual_key);
+
+// A close request of the main window (the window's close button, or a test): asks the close callback and
+// ends the loop when it agrees. A request that arrives while the application's update runs (messages
+// pumped inside a pass) is only recorded and acted on before the next pass, so no callback adds or
+// removes screen objects in the middle of a pass.
+void host_request_close();
+
+// The keyboard presence a test asked for (-1: the host's own answer).
+extern INT_S8 test_seam_keyboard;

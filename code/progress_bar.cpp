@@ -3,10 +3,11 @@
 #include "progress_bar.h"
 
 #include "host.h"
+#include "image.h"
 
 WM_PROGRESS_BAR::WM_PROGRESS_BAR(INT_S16 x_, INT_S16 y_, INT_S16 width_, INT_S16 height_, INT_S32 value_,
                                  INT_S32 maximum_, WM_STYLE_SET* style_set)
-    : WM_SCREEN_OBJECT(x_, y_, width_, height_) {
+    : WM_SCREEN_OBJECT(1, nullptr, 0, 0) {
   COLOUR object = 0xFF3060C0, background = 0xFF202020;
   if (style_set) {
     WM_STYLE_SET::copy(&style, style_set);
@@ -28,6 +29,7 @@ void WM_PROGRESS_BAR::init(INT_S16 x_, INT_S16 y_, INT_S16 width_, INT_S16 heigh
   maximum = maximum_;
   value = 0;
   mode = 6;
+  kind |= WM_KIND_PROGRESS_BAR;
   object_colour = object ? *object : 0xFF3060C0;
   background_colour = background ? *background : 0xFF202020;
   border_colour = 0xFF808080;
@@ -40,7 +42,8 @@ void WM_PROGRESS_BAR::set_value(INT_S32 new_value) {
   value = new_value;
 }
 
-void WM_PROGRESS_BAR::draw(IMAGE* target) {
+void WM_PROGRESS_BAR::draw() {
+  IMAGE* target = draw_target;
   if (!target || !target->pixels || width < 1 || height < 1) return;
   INT_S16 x2 = (INT_S16)(x + width - 1), y2 = (INT_S16)(y + height - 1);
   target->fill_rectangle(x, y, x2, y2, &background_colour, 0);

@@ -17,7 +17,7 @@ namespace {
 
 const INT_U32 seed_mask = 0xFFFFFC00u;  // a block seed keeps only its upper 22 bits
 
-INT_U32 clock_seconds() { return static_cast<INT_U32>(std::time(nullptr)); }
+INT_U32 clock_seconds() { return get_calendar_seconds(); }
 
 }  // namespace
 

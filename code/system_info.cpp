@@ -8,6 +8,7 @@
 
 #include "files.h"
 #include "host.h"
+#include "host_private.h"
 #include "system_info_host.h"
 
 static SYSTEM_INFORMATION gathered;
@@ -75,7 +76,7 @@ void get_system_information(SYSTEM_INFORMATION* out) {
   out->drive_flag_2 = gathered.drive_flag_2;
   memcpy(out->host_name, gathered.host_name, sizeof(out->host_name));
   memcpy(out->host_address, gathered.host_address, sizeof(out->host_address));
-  out->has_keyboard = gathered.has_keyboard;
+  out->has_keyboard = test_seam_keyboard >= 0 ? (INT_U8)test_seam_keyboard : gathered.has_keyboard;
   out->keyboard_flag_2 = gathered.keyboard_flag_2;
   out->mouse_buttons = gathered.mouse_buttons;
   out->mouse_flag = gathered.mouse_flag;

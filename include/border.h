@@ -1,10 +1,14 @@
-// Borders of screen objects: the shading types with their widths, the window manager's module colours
-// from which border shades are taken, and the window manager's statics.
+// Borders and arrows of screen objects: the shading types with their widths, the window manager's module
+// colours from which border shades are taken, the ring drawing with square or rounded corners, the small
+// direction triangles, and the window manager's statics (image cache, colours, top-level list, click sound).
 #pragma once
 #include "types.h"
 #include "colour.h"
 
+class WM_SCREEN_OBJECT;
+
 // The border type that type 1 ("the object's own") means for an object whose own type is 1.
+extern INT_S32 default_border_type;
 const INT_S32 DEFAULT_BORDER_TYPE = 6;
 
 extern COLOUR border_base_colour;     // last fallback for both shades (invisible)
@@ -13,12 +17,38 @@ extern COLOUR border_groove_colour;   // middle ring of type 2
 extern COLOUR border_light_colour;    // light shade when the object has no colour
 extern COLOUR border_dark_colour;     // dark shade when the object has no colour
 
+// Flags of draw_border: the sides drawn, the corners rounded, and the pressed look.
+enum : INT_U16 {
+  BORDER_TOP = 0x0001,
+  BORDER_BOTTOM = 0x0002,
+  BORDER_LEFT = 0x0004,
+  BORDER_RIGHT = 0x0008,
+  BORDER_ROUND_TOP_LEFT = 0x0010,
+  BORDER_ROUND_TOP_RIGHT = 0x0020,
+  BORDER_ROUND_BOTTOM_LEFT = 0x0040,
+  BORDER_ROUND_BOTTOM_RIGHT = 0x0080,
+  BORDER_PRESSED = 0x8000
+};
+
 // Width in pixels of a shading type; type 1 is the default type, unknown types are 0.
 INT_S32 border_width_of_type(INT_S32 type);
+// The colour's red, green and blue times percent / 100, each at most 255; alpha kept.
+COLOUR shade_colour(COLOUR colour, INT_S32 percent);
+// The dark (70 %) and light (130 %) shades: the object's colour, else the module colour, else the
+// fallback, else the module base colour, else grey and white.
+void border_colours(WM_SCREEN_OBJECT* object, const COLOUR* fallback, COLOUR* dark, COLOUR* light);
+// Draws the rings of the type (1 = the object's own) inside the inclusive rectangle into draw_target;
+// radius -1 = corner_radius of the rectangle.
+void draw_border(WM_SCREEN_OBJECT* object, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT_U16 flags,
+                 const COLOUR* colour, INT_S32 type, INT_S16 radius);
+// A triangle pointing up (0), down (1), left (2) or right (3); insets -1 = a third of the box.
+void draw_arrow(WM_SCREEN_OBJECT* object, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const COLOUR* colour,
+                INT_S32 direction, INT_S16 inset_x, INT_S16 inset_y);
 
 // The window manager's statics, in this order: the image cache (empty), the five module colours at
-// their initial values, the top-level list (empty) and the click sound. Built by the program's
-// start-up before the application's statics; destroyed in the reverse order after them, when nothing
-// that holds a picture of the cache is left.
+// their initial values, the top-level list (empty) and the click sound. Built by the program's start-up
+// before the application's statics; ended in the reverse order after them: the click sound goes, the
+// top-level list is emptied without deleting its objects, the library-wide style sets and the image
+// cache are freed.
 void start_window_manager();
 void stop_window_manager();

@@ -7,7 +7,7 @@
 #include "types.h"
 #include "colour.h"
 #include "image.h"
-#include "page_manager.h"
+#include "screen_object.h"
 #include "velk_string.h"
 
 class WM_CONFIRM;
@@ -55,5 +55,5 @@ public:
              INT_S32 second_value, INT_S16 x, INT_S16 y);
   // Presses button 0 or 1: its callback gets its result and value.
   void press(int button);
-  void draw(IMAGE* target) override;
+  void draw() override;
 };

@@ -35,6 +35,8 @@ void set_message_box_hook(MESSAGE_BOX_HOOK hook);
 
 // The library's millisecond clock: milliseconds since the system started; wraps after 49.7 days.
 INT_U32 get_tick_count();
+// The calendar clock: seconds since 1970 (the last input times, time stamps and the random seed).
+INT_U32 get_calendar_seconds();
 
 void sleep_milliseconds(INT_U32 ms);
 void sleep_seconds(INT_U32 s);

@@ -1,88 +1,144 @@
-// The window manager's page manager and the screen objects it holds: one root object per display
-// area, the page shown in each area, the top-level objects (dialogs, boxes) above it, the first
-// display layer and the exit hook that closes every page at the end of the run.
+// The page manager: the one object that drives the window manager for an application. It divides the
+// screen into display areas, each with a root WM_MANAGER under which one page of objects is built at a
+// time from a WM_PAGE record of plain functions, keeps each area's page history and pending page, one
+// background layer per display, the simulated click of a hot key and the pass's pointer-shape request.
+// Its per-pass update, the result codes and the focus moves are in page_update.cpp; transitions in
+// transitions.h.
 #pragma once
-#include <vector>
-
 #include "types.h"
 #include "image.h"
+#include "screen_object.h"
 
-class WM_MANAGER;
+class WM_PAGE_MANAGER;
 
-// Result of a page manager pass; WM_RESULT_LAST_PAGE_CLOSED ends the run.
-typedef INT_S32 WM_RESULT;
-const WM_RESULT WM_RESULT_NONE = 0;
-const WM_RESULT WM_RESULT_LAST_PAGE_CLOSED = -1;
+typedef void (*WM_PAGE_BUILD)(WM_PAGE_MANAGER* manager);
+typedef void (*WM_PAGE_CLOSE)(INT_U32* user_value);
+typedef WM_RESULT (*WM_PAGE_PER_PASS)();
+typedef bool (*WM_PAGE_COMPARE)(INT_U32 a, INT_U32 b, INT_U32 unused1, INT_U32 unused2);
+typedef void (*WM_PAGE_REFRESH)();
 
-// A rectangle of a display that draws itself.
-class WM_SCREEN_OBJECT {
-public:
-  INT_S16 x, y, width, height;
-  WM_SCREEN_OBJECT* parent;  // the object holding this one; null for a root
-
-  WM_SCREEN_OBJECT(INT_S16 x, INT_S16 y, INT_S16 width, INT_S16 height);
-  virtual ~WM_SCREEN_OBJECT();
-  WM_SCREEN_OBJECT(const WM_SCREEN_OBJECT&) = delete;
-  WM_SCREEN_OBJECT& operator=(const WM_SCREEN_OBJECT&) = delete;
-
-  // Gives the object a new size (children: the objects it holds follow).
-  virtual void resize(INT_S16 new_width, INT_S16 new_height, INT_U8 children);
-  // Draws the object into the image; the base draws nothing.
-  virtual void draw(IMAGE* target);
-
-  // Adds the object to the top-level list of the root's display; the root owns it from then on.
-  static void add_top_level(WM_MANAGER* root, WM_SCREEN_OBJECT* object, INT_S32 flags);
-  // Draws the object into the screen image at once (nothing while the screen image has no pixels).
-  static void draw_now(WM_SCREEN_OBJECT* object);
+// One page record, copied field by field; a record without build is empty.
+struct WM_PAGE {
+  WM_PAGE_BUILD build;
+  WM_PAGE_CLOSE close;
+  WM_PAGE_PER_PASS per_pass;
+  WM_PAGE_COMPARE compare;
+  WM_PAGE_REFRESH refresh;
+  INT_U32 user_value;
+  INT_U8 keep_in_history;  // the next page applied here is pushed after this one instead of replacing it
+  INT_U32 time_stamp;      // pages with equal stamps count as one step of going back and forward
 };
 
-// The root object of a display area: holds the area's children and its top-level objects.
-class WM_MANAGER : public WM_SCREEN_OBJECT {
-public:
-  std::vector<WM_SCREEN_OBJECT*> children;   // owned
-  std::vector<WM_SCREEN_OBJECT*> top_level;  // owned, drawn above the children in order
+// Every function null, user value 0, keep_in_history 0 and a fresh time stamp.
+void clear_page(WM_PAGE* page);
+// The same functions and stamp, and equal user values (by compare when set).
+bool page_equal(const WM_PAGE* a, const WM_PAGE* b);
 
-  WM_MANAGER(INT_S16 x, INT_S16 y, INT_S16 width, INT_S16 height);
-  ~WM_MANAGER() override;
-  void resize(INT_S16 new_width, INT_S16 new_height, INT_U8 children_too) override;
-  void draw(IMAGE* target) override;
-  // Removes (and deletes) a top-level object; false when it is not one of this root's.
-  bool close_top_level(WM_SCREEN_OBJECT* object);
-  void close_all();
+const int PAGE_HISTORY_SIZE = 20;
+const int DISPLAY_LAYER_COUNT = 64;
+
+struct WM_AREA {
+  WM_MANAGER root;                   // root of the area's object tree; its area number is the index
+  WM_PAGE pages[PAGE_HISTORY_SIZE];  // history; index 0 is the oldest
+  WM_PAGE pending;                   // asked for by set_page, not yet applied (no build = none)
+  INT_S32 current;                   // index of the shown page
+  INT_S32 count;                     // records in use (the current one counts even while empty)
+  INT_S32 requested;                 // history record asked for; -1 = none
+  INT_U8 reset_requested;            // the next apply_page empties the area and its history
+  INT_U8 redraw_requested;           // the next apply_page without a pending page rebuilds and redraws
+  INT_U8 rebuild_requested;          // the next update rebuilds the current page
+
+  WM_AREA();
 };
 
-// The page manager: the library's one instance is registered by its constructor.
 class WM_PAGE_MANAGER {
 public:
+  WM_AREA* current_area;
+  IMAGE display_layers[DISPLAY_LAYER_COUNT];  // one background per display, drawn behind its areas
+  WM_AREA* areas;                             // owned
   INT_S16 area_count;
-  INT_S16 current_area;
-  std::vector<WM_MANAGER*> roots;          // one per area, owned
-  std::vector<WM_SCREEN_OBJECT*> pages;    // the page of each area, owned; null = none
-  IMAGE first_layer;                       // the first display layer (background, splash)
-  INT_U8 page_change;                      // set once the application has started its pages
-  INT_U8 display_changed;                  // the display must be drawn again
-  INT_S32 key_buffer_size;
+  INT_S16 current_area_index;
+  INT_U8 first_page_from_black;  // an area's first page comes in with 12 instead of 10
+  INT_U32 transition_ms;         // 700
+  INT_S16 click_x;               // simulated click; -1 = none
+  INT_S16 click_y;
+  INT_U8 click_button_down;
+  INT_S16 display_width;         // display size seen by the last update; 0 = not yet read
+  INT_S16 display_height;
+  INT_S8 cursor_request;         // pointer shape asked for during the pass; -1 = leave it
 
-  // Registers the object as the library's page manager and installs the host's exit hook. A key
-  // buffer size of -1 keeps the keyboard handler's default.
-  WM_PAGE_MANAGER(INT_S16 areas, INT_S32 key_buffer_size);
+  // At least one area (error 0x69) and only one page manager (0x6A); installs the exit hook. A key
+  // buffer size of -1 leaves the typed-character queue as it is.
+  WM_PAGE_MANAGER(INT_S16 area_count, INT_S32 key_buffer_size);
+  // Resets and destroys the areas; clears page_manager and the exit hook when they are its own.
   ~WM_PAGE_MANAGER();
   WM_PAGE_MANAGER(const WM_PAGE_MANAGER&) = delete;
   WM_PAGE_MANAGER& operator=(const WM_PAGE_MANAGER&) = delete;
 
-  // One pass: draws what changed into the screen image; WM_RESULT_LAST_PAGE_CLOSED when no area
-  // shows a page any more.
-  WM_RESULT update();
-  // The root object of the current area.
+  // Makes the area current (nothing out of range).
+  void select_area(INT_S32 area);
+  // The root of the current area.
   WM_MANAGER* get_root();
-  // Shows the page in the current area (owned; replaces and deletes the page shown before).
-  void set_page(WM_SCREEN_OBJECT* page);
-  // Closes the page of every area.
+
+  // Stores the pending page of an area; the next update applies it.
+  void set_page(INT_S32 area, WM_PAGE_BUILD build, WM_PAGE_CLOSE close, INT_U32 user_value, WM_PAGE_PER_PASS per_pass,
+                INT_U8 keep_in_history, INT_U32 time_stamp, WM_PAGE_REFRESH refresh);
+  // Applies the pending page or the requested history record of an area (the update and transitions).
+  void apply_page(INT_S32 area);
+  // The exit step: keeps the last picture in the layers, closes every area's page, deletes the
+  // top-level objects.
   void close_pages();
+  // The deepest object under the point over all areas, from the last area; a root only when nothing else.
+  WM_SCREEN_OBJECT* object_at(INT_S16 px, INT_S16 py);
+  // Every dialog on the top-level list closes with its effects (at once when immediately).
+  void close_all_dialogs(bool immediately);
+
+  // Page-stack operations (area -1 = the current area; nothing for a bad area or index).
+  void reset_area(WM_AREA* area);
+  void keep_current_page(INT_S32 area);
+  void select_page(INT_S32 index, INT_S32 area);
+  void remove_page(INT_S32 index, INT_S32 area);
+  void go_back(INT_S32 area);
+  void go_forward(INT_S32 area);
+  bool can_go_back(INT_S32 area);
+  bool can_go_forward(INT_S32 area);
+  INT_U32 page_value(INT_S32 index, INT_S32 area);
+  bool has_page(INT_U32 user_value);
+
+  // One pass (page_update.cpp): the result after the page manager acted on it; with present the screen
+  // image is presented at the end.
+  WM_RESULT update(bool present);
+  // Draws every pending redraw region and empties the list.
+  void redraw();
+  // Focus moves: Tab, Shift+Tab, Ctrl+Tab, Ctrl+Shift+Tab; true when an object took the focus.
+  bool focus_next();
+  bool focus_previous();
+  bool focus_next_area();
+  bool focus_previous_area();
+  void collect_focus_candidates(WM_SCREEN_OBJECT* object, bool* seen, WM_SCREEN_OBJECT** first,
+                                WM_SCREEN_OBJECT** last, WM_SCREEN_OBJECT** previous, WM_SCREEN_OBJECT** next);
+  // Applies every area's page starting with first_area, then draws every region.
+  void draw_all(INT_S32 first_area);
+
+  // Internal steps shared by the update and the transitions.
+  WM_AREA* area_at(INT_S32 area);  // null out of range; -1 = the current area
+  void clear_root(WM_AREA* area, bool top_level);
+  void rebuild_area(WM_AREA* area, bool top_level);
+  void apply_all_pages(INT_S32 first_area);
 };
 
-// The registered page manager, null when there is none.
+// The application's one page manager; null before its constructor and after its destructor.
 extern WM_PAGE_MANAGER* page_manager;
-
-// Marks the whole display that holds the object for redraw.
-void invalidate_display(WM_SCREEN_OBJECT* object);
+// The exit hook the constructor installs: close_pages of page_manager.
+void page_manager_exit_hook();
+// The page timer: interval in ms (0 = every pass) and the tick of the last tick.
+extern INT_S16 page_timer_interval;
+extern INT_U32 page_timer_last;
+// Switches of the update, all on: pointer shapes asked of the host, the busy pointer while pages are
+// built, following the display size.
+extern INT_U8 cursor_management;
+extern INT_U8 busy_pointer;
+extern INT_U8 display_size_watch;
+// The work area for pop-ups from four settings (-1 = the screen's edge).
+extern INT_S16 work_area_settings[4];
+void get_work_area(INT_S16* left, INT_S16* top, INT_S16* right, INT_S16* bottom);

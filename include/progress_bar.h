@@ -3,7 +3,7 @@
 #pragma once
 #include "types.h"
 #include "colour.h"
-#include "page_manager.h"
+#include "screen_object.h"
 #include "style_set.h"
 
 class WM_PROGRESS_BAR : public WM_SCREEN_OBJECT {
@@ -27,7 +27,7 @@ public:
             const COLOUR* background);
   // Value clamped to 0 .. maximum.
   void set_value(INT_S32 new_value);
-  void draw(IMAGE* target) override;
+  void draw() override;
   // Animates the bar and pumps the window messages once per second of wall time.
   void tick();
 };

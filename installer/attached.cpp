@@ -14,6 +14,7 @@
 #include "host.h"
 #include "image_cache.h"
 #include "page_manager.h"
+#include "redraw.h"
 #include "progress_bar.h"
 #include "shell.h"
 
@@ -179,8 +180,8 @@ static bool read_splash(DATA_FILE* file, INT_S16 bar_place[4], WM_STYLE_SET* bar
   if (!OpenGraphics(&mode, 0)) return true;
   set_close_callback(allow_close);
   if (page_manager) {
-    page_manager->display_changed = 1;
-    IMAGE& layer = page_manager->first_layer;
+    invalidate_display(page_manager->get_root());
+    IMAGE& layer = page_manager->display_layers[0];
     bool had_size = layer.width > 0 && layer.height > 0;
     layer.set_size(screen_image.width, screen_image.height);
     if (!had_size && layer.pixels) {

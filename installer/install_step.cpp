@@ -12,6 +12,8 @@
 #include "files.h"
 #include "host.h"
 #include "package.h"
+#include "page_manager.h"
+#include "redraw.h"
 #include "registry.h"
 #include "shell.h"
 #include "text_file.h"
@@ -278,7 +280,7 @@ WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_CONFIRM_CALLBACK event_ca
     if (image.pixels) image.blit(icons[i], 0, 0, 0, 0, icons[i]->width, icons[i]->height, BLIT_COPY);
     if (box->buttons[i].shown) invalidate_display(box);
   }
-  WM_SCREEN_OBJECT::add_top_level(page_manager->get_root(), box, 0);
+  page_manager->get_root()->add_top_level(box, false);
   return box;
 }
 

@@ -201,17 +201,27 @@ void application_main(INT_S16 argc, char** argv) {
     // the platform's screen-mode error rather than a loop with nothing to show.
     if (!OpenGraphics(&mode, 0)) raise_error(0x01, nullptr);
   }
-  application_page_manager->get_root()->resize(get_screen_width(0), get_screen_height(0), 1);
+  application_page_manager->get_root()->resize(get_screen_width(0), get_screen_height(0), true);
   // Until the wizard's pages take over, the main window shows the start picture.
   show_in_main_window(&start_image);
-  application_page_manager->page_change = 1;
   set_close_callback(allow_close);
   border_light_colour = COLOUR_INVISIBLE;
   border_dark_colour = COLOUR_INVISIBLE;
 }
 
+// Some area shows a page or has one pending; without any the run ends.
+static bool shows_a_page(WM_PAGE_MANAGER* manager) {
+  for (INT_S16 i = 0; i < manager->area_count; i++) {
+    const WM_AREA& area = manager->areas[i];
+    if (area.pages[area.current].build || area.pending.build) return true;
+  }
+  return false;
+}
+
 INT_U8 application_update() {
-  WM_RESULT result = application_page_manager ? application_page_manager->update() : WM_RESULT_LAST_PAGE_CLOSED;
+  WM_RESULT result = application_page_manager && shows_a_page(application_page_manager)
+                         ? application_page_manager->update(false)
+                         : WM_RESULT_LAST_PAGE_CLOSED;
   if (database->show_frame_rate && draw_target) {
     COLOUR white = 0xFFFFFFFF;
     INT_S16 y = (INT_S16)(get_screen_height(0) - screen_image.default_font_y_size - 10);

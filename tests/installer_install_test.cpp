@@ -13,6 +13,7 @@
 #include "errors.h"
 #include "installer_test_support.h"
 #include "page_manager.h"
+#include "redraw.h"
 #include "files.h"
 #include "host.h"
 #include "registry.h"
@@ -534,8 +535,8 @@ TEST(InstallerInstall, CopyErrorBoxAsksWithTheLanguagesTexts) {
   database->icons[DATABASE::yes_icon].set_size(4, 3);
   WM_CONFIRM* box = open_copy_error_box(database.get(), record_press);
   ASSERT_NE(box, nullptr);
-  ASSERT_EQ(manager.get_root()->top_level.size(), 1u);
-  EXPECT_EQ(manager.get_root()->top_level[0], box);
+  ASSERT_EQ(top_level_list()->count, 1);
+  EXPECT_EQ(find_top_level(WM_KIND_CONFIRM), box);
   EXPECT_STREQ(box->title.text, "Copy error");
   EXPECT_STREQ(box->buttons[0].text.text, "Yes");
   EXPECT_STREQ(box->buttons[1].text.text, "No");

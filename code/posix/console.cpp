@@ -1,6 +1,7 @@
 // Linux host layer: console output, message boxes (always on standard error),
 // the millisecond clock, sleeping and the two ways of ending the process.
 #include "host.h"
+#include "../host_private.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,7 +28,7 @@ void show_message_box(const char* caption, const char* text) {
   std::fflush(stderr);
 }
 
-INT_U32 get_tick_count() {
+INT_U32 host_tick_count() {
   struct timespec now;
   clock_gettime(CLOCK_MONOTONIC, &now);
   INT_U64 ms = (INT_U64)now.tv_sec * 1000u + (INT_U64)now.tv_nsec / 1000000u;

@@ -2,6 +2,7 @@
 // (X key symbols mapped to the Windows virtual-key codes the library compares), pointer shapes and
 // position, key names and characters (US layout), and the joystick query (no joystick here).
 #include "x11_host.h"
+#include "../host_private.h"
 
 #include <X11/cursorfont.h>
 #include <X11/keysym.h>
@@ -70,7 +71,7 @@ static INT_S32 common_key(INT_S32 virtual_key) {
   return virtual_key;
 }
 
-static INT_U32 now_seconds() { return (INT_U32)std::time(nullptr); }
+static INT_U32 now_seconds() { return get_calendar_seconds(); }
 
 static void key_event(XKeyEvent* key, bool pressed) {
   KeySym base = XLookupKeysym(key, 0);
@@ -121,7 +122,7 @@ void handle_x_event(XEvent* event) {
       break;
     case ClientMessage:
       if ((Atom)event->xclient.data.l[0] == x_delete_window)
-        quit_flag = (close_callback && close_callback(0)) ? 1 : 0;
+        host_request_close();
       break;
     case FocusOut:
       std::memset(key_down, 0, sizeof(key_down));
@@ -161,7 +162,7 @@ void handle_x_event(XEvent* event) {
   }
 }
 
-bool KEYBOARD_HANDLER::is_key_down(INT_S32 virtual_key) {
+bool host_is_key_down(INT_S32 virtual_key) {
   // X sends key events only to the window with the focus; the held state is dropped when it goes.
   if (!window_open || virtual_key < 0 || virtual_key > 255) return false;
   return key_down[virtual_key] != 0;

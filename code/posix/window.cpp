@@ -296,8 +296,8 @@ static INT_S16 desktop_size(bool want_width) {
   }
   return want_width ? HEADLESS_DESKTOP_WIDTH : HEADLESS_DESKTOP_HEIGHT;
 }
-INT_S16 get_desktop_width() { return desktop_size(true); }
-INT_S16 get_desktop_height() { return desktop_size(false); }
+INT_S16 host_desktop_width() { return desktop_size(true); }
+INT_S16 host_desktop_height() { return desktop_size(false); }
 
 // There is no OpenGL presentation on this host.
 INT_U8 has_gl_context() { return 0; }

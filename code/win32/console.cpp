@@ -1,6 +1,7 @@
 // Windows host layer: console output, message boxes, the millisecond clock,
 // sleeping and the two ways of ending the process.
 #include "win32_host.h"
+#include "../host_private.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -64,7 +65,7 @@ void show_message_box(const char* caption, const char* text) {
   MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONEXCLAMATION);
 }
 
-INT_U32 get_tick_count() { return GetTickCount(); }
+INT_U32 host_tick_count() { return GetTickCount(); }
 
 void sleep_milliseconds(INT_U32 ms) { Sleep(ms); }
 

@@ -2,6 +2,7 @@
 // and mouse state and answers close requests; pointer shapes and position, key names and characters,
 // and the joystick capability query.
 #include "win32_host.h"
+#include "../host_private.h"
 
 #include <mmsystem.h>
 #include <cstring>
@@ -22,7 +23,7 @@ static HCURSOR saved_pointer = nullptr;  // the pointer in use before the first 
 static bool pointer_saved = false;
 static INT_S32 last_key_down = 0;        // virtual key of the last key press, for the characters it types
 
-static INT_U32 now_seconds() { return (INT_U32)std::time(nullptr); }
+static INT_U32 now_seconds() { return get_calendar_seconds(); }
 
 static void queue_typed_character(WPARAM character) {
   bool control = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
@@ -46,7 +47,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPA
       return 1;
     }
     case WM_CLOSE:
-      quit_flag = (close_callback && close_callback(0)) ? 1 : 0;
+      host_request_close();
       return 1;
     case WM_ACTIVATEAPP:
       if (full_screen_active) {
@@ -111,7 +112,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPA
   }
 }
 
-bool KEYBOARD_HANDLER::is_key_down(INT_S32 virtual_key) {
+bool host_is_key_down(INT_S32 virtual_key) {
   return main_window && GetFocus() == main_window && (GetKeyState(virtual_key) & 0x8000) != 0;
 }
 

@@ -189,13 +189,13 @@ INT_U8 is_screen_open(INT_S16 screen) { return screen == 0 && main_window ? 1 : 
 INT_U8 has_main_window() { return main_window ? 1 : 0; }
 INT_U8 has_gl_context() { return gl_context ? 1 : 0; }
 
-INT_S16 get_desktop_width() {
+INT_S16 host_desktop_width() {
   RECT area;
   if (!GetClientRect(GetDesktopWindow(), &area)) return 0;
   return (INT_S16)(area.right - area.left);
 }
 
-INT_S16 get_desktop_height() {
+INT_S16 host_desktop_height() {
   RECT area;
   if (!GetClientRect(GetDesktopWindow(), &area)) return 0;
   return (INT_S16)(area.bottom - area.top);

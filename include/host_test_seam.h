@@ -1,0 +1,42 @@
+// The host layer's test seam, used only by tests: a driven tick clock and calendar clock, scripted input
+// (pointer, buttons, wheel, keys held, typed characters, a close request) set between passes, a chosen
+// desktop size and keyboard presence, a screen image without a window, and the screen image as PNG.
+// Nothing in the library or the installer calls it; until a test does, the host answers as usual.
+#pragma once
+#include "types.h"
+
+// A driven clock answers its value and then advances it by its step on every read, so code that waits
+// for the clock to move always sees it move, and a frozen clock (step 0) still ends every transition.
+void test_seam_set_ticks(INT_U32 value, INT_U32 step_per_read);
+void test_seam_set_seconds(INT_U32 value, INT_U32 step_per_read);
+// Moves a driven tick clock on by ms (nothing while the clock is not driven).
+void test_seam_advance_ticks(INT_U32 ms);
+// Back to the real clocks.
+void test_seam_release_clocks();
+
+// Scripted input: the keyboard state comes from the seam from the first call on (so is_key_down answers
+// what the test holds down, with or without a window).
+void test_seam_pointer(INT_S16 x, INT_S16 y);
+void test_seam_button(INT_S16 button, bool down);  // 1 left, 2 right, 3 middle (MOUSE_HANDLER::button_event)
+void test_seam_wheel(INT_S32 notches);             // positive = away from the user
+void test_seam_key(INT_S32 virtual_key, bool down);  // down also makes it the last key, as a key press does
+void test_seam_type(const char* text);               // queued as typed characters
+void test_seam_close_request();                      // as the window's close button
+// Every key up, no button held, the pointer outside the window, no key pending, no typed character, no
+// wheel notch; the keyboard state stays the seam's.
+void test_seam_release_input();
+
+// The desktop size that get_desktop_width / height answer (-1, -1: the host's own) and the keyboard
+// presence that get_system_information reports (-1: the host's own, else 0 or 1).
+void test_seam_desktop(INT_S16 width, INT_S16 height);
+void test_seam_keyboard_present(INT_S8 present);
+
+// Gives the screen image the size (black) without opening a window: a headless screen on both builds.
+void test_seam_screen(INT_S16 width, INT_S16 height);
+
+// Writes the screen image as a PNG file at the path (a failing test's picture, screenshots); false when
+// the file cannot be written or the screen image is empty.
+bool test_seam_dump_png(const char* path);
+
+// Everything back to the host's own behaviour (clocks, input, desktop, keyboard).
+void test_seam_reset();

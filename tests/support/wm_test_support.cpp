@@ -1,0 +1,102 @@
+// Window-manager test helpers: the headless screen fixture and input driven pass by pass through the host's
+// test seam and the page manager's update.
+#include "wm_test_support.h"
+
+#include "border.h"
+#include "dialog.h"
+#include "host.h"
+#include "host_test_seam.h"
+#include "image.h"
+#include "page_manager.h"
+#include "redraw.h"
+#include "screen_object.h"
+#include "transitions.h"
+
+// Everything the window manager keeps between tests back to its start.
+static void reset_window_manager() {
+  clear_redraw_regions();
+  stop_top_level_list();
+  start_top_level_list();
+  focus_object = nullptr;
+  pressed_object = nullptr;
+  focus_confirmed = 0;
+  modal_switch = 1;
+  outermost_update = 1;
+  screen_object_created_hook = nullptr;
+  screen_object_destroyed_hook = nullptr;
+  transition_rectangle[0] = transition_rectangle[1] = transition_rectangle[2] = transition_rectangle[3] = -1;
+}
+
+WM_TEST_SCREEN::WM_TEST_SCREEN(INT_S16 width, INT_S16 height, INT_S16 areas, INT_U32 start_ms, INT_U32 step_ms)
+    : manager(nullptr) {
+  test_seam_reset();
+  test_seam_set_ticks(start_ms, step_ms);
+  test_seam_set_seconds(1000000, 0);
+  test_seam_release_input();
+  test_seam_screen(width, height);
+  draw_target = &screen_image;
+  reset_window_manager();
+  if (areas > 0) manager = new WM_PAGE_MANAGER(areas, -1);
+}
+
+WM_TEST_SCREEN::~WM_TEST_SCREEN() {
+  delete manager;
+  reset_window_manager();
+  test_seam_release_input();
+  test_seam_reset();
+}
+
+INT_S32 run_pass() { return page_manager ? page_manager->update(false) : 0; }
+
+INT_S32 run_passes(int count) {
+  INT_S32 last = 0;
+  for (int i = 0; i < count; i++) {
+    INT_S32 result = run_pass();
+    if (result != 0) last = result;
+  }
+  return last;
+}
+
+void advance_ms(INT_U32 ms) { test_seam_advance_ticks(ms); }
+
+INT_S32 move_pointer(INT_S16 x, INT_S16 y) {
+  test_seam_pointer(x, y);
+  return run_pass();
+}
+
+INT_S32 press(INT_S16 x, INT_S16 y, INT_S16 button) {
+  test_seam_pointer(x, y);
+  test_seam_button(button, true);
+  return run_pass();
+}
+
+INT_S32 release(INT_S16 x, INT_S16 y, INT_S16 button) {
+  test_seam_pointer(x, y);
+  test_seam_button(button, false);
+  return run_pass();
+}
+
+INT_S32 click(INT_S16 x, INT_S16 y, INT_S16 button) {
+  INT_S32 pressed = press(x, y, button);
+  INT_S32 released = release(x, y, button);
+  return pressed != 0 ? pressed : released;
+}
+
+INT_S32 key(INT_S32 virtual_key, INT_S32 modifier, INT_S32 second_modifier) {
+  if (modifier >= 0) test_seam_key(modifier, true);
+  if (second_modifier >= 0) test_seam_key(second_modifier, true);
+  test_seam_key(virtual_key, true);
+  INT_S32 down = run_pass();
+  test_seam_key(virtual_key, false);
+  INT_S32 up = run_pass();
+  if (second_modifier >= 0) test_seam_key(second_modifier, false);
+  if (modifier >= 0) test_seam_key(modifier, false);
+  return down != 0 ? down : up;
+}
+
+INT_S32 type_text(const char* text) {
+  test_seam_type(text);
+  return run_pass();
+}
+
+INT_U32 screen_pixel(INT_S16 x, INT_S16 y) { return *screen_image.pixel_at(x, y); }

@@ -1,0 +1,41 @@
+// Helpers for window-manager tests: a headless screen with a driven clock and a page manager, and input
+// given pass by pass through the page manager's real update.
+#pragma once
+#include "types.h"
+
+class WM_PAGE_MANAGER;
+class WM_SCREEN_OBJECT;
+
+// A fresh window-manager state for one test: a width x height screen image without a window, the tick
+// clock at start_ms advancing step_ms on every read, no input, empty redraw regions and top-level list, no
+// focus, and (with areas > 0) a page manager of that many areas. Everything is undone on destruction.
+class WM_TEST_SCREEN {
+public:
+  WM_PAGE_MANAGER* manager;
+
+  explicit WM_TEST_SCREEN(INT_S16 width = 640, INT_S16 height = 480, INT_S16 areas = 1, INT_U32 start_ms = 10000,
+                          INT_U32 step_ms = 0);
+  ~WM_TEST_SCREEN();
+  WM_TEST_SCREEN(const WM_TEST_SCREEN&) = delete;
+  WM_TEST_SCREEN& operator=(const WM_TEST_SCREEN&) = delete;
+};
+
+// One pass of the page manager's update; the result it returned.
+INT_S32 run_pass();
+// count passes; the last non-zero result, or 0.
+INT_S32 run_passes(int count);
+// The tick clock moves on by ms (between passes).
+void advance_ms(INT_U32 ms);
+// Pointer to (x, y), then button down in one pass and up in the next (1 left, 2 right); the result of the
+// release pass, or of the press pass when that was not 0.
+INT_S32 click(INT_S16 x, INT_S16 y, INT_S16 button = 1);
+// The pointer moved to (x, y) and the button pressed or released, followed by one pass.
+INT_S32 press(INT_S16 x, INT_S16 y, INT_S16 button = 1);
+INT_S32 release(INT_S16 x, INT_S16 y, INT_S16 button = 1);
+INT_S32 move_pointer(INT_S16 x, INT_S16 y);
+// A key pressed (one pass) and let go (one pass), with optional modifier keys held through both.
+INT_S32 key(INT_S32 virtual_key, INT_S32 modifier = -1, INT_S32 second_modifier = -1);
+// The characters queued as typed, then one pass.
+INT_S32 type_text(const char* text);
+// The colour of a screen pixel.
+INT_U32 screen_pixel(INT_S16 x, INT_S16 y);
