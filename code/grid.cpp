@@ -313,7 +313,7 @@ bool WM_GRID::row_span(INT_S16 row, INT_S32* top, INT_S32* bottom) {
 
 bool WM_GRID::row_fully_visible(INT_S32 row) {
   if (!visible || row < 0 || row >= row_count) return false;
-  INT_S32 top, bottom;
+  INT_S32 top = 0, bottom = 0;
   row_span((INT_S16)row, &top, &bottom);
   INT_S32 limit = y + style.border_top_gap;
   if (style.extended_flags & ssef_grid_fix_top_row) limit += rows[0]->height;
