@@ -154,7 +154,11 @@ WM_RESULT WM_SCRIPT::update(bool top_level) {
 bool WM_SCRIPT::contains_point(INT_S16 px, INT_S16 py) {
   if (!visible) return false;
   if (child_contains_point(px, py)) return true;
-  return rect_contains_point(px, py);
+  if (!rect_contains_point(px, py)) return false;
+  // Only solid pixels of a frame count, unless the whole rectangle is asked for.
+  if (frame.is_loaded() && !(draw_flags & SCRIPT_WHOLE_RECTANGLE_HIT))
+    return frame.hit_test((INT_S16)(px - x), (INT_S16)(py - y), width, height);
+  return true;
 }
 
 bool WM_SCRIPT::is_focusable() { return false; }
@@ -201,7 +205,10 @@ void WM_SCRIPT::draw() {
   target->intersect_clip(x, y, x2, y2);
   COLOUR background = flashing && (flash_background_colour >> 24) ? flash_background_colour : background_colour;
   COLOUR black = 0xFF000000;
-  if (!frame.is_loaded() && draw_background) {
+  if (frame.is_loaded()) {
+    WM_FRAME& shown_frame = flashing && flash_frame.is_loaded() ? flash_frame : frame;
+    shown_frame.draw(x, y, x2, y2, (draw_flags & SCRIPT_DONT_RESIZE_IMAGE) ? 0 : 1, target, BLIT_BLEND);
+  } else if (draw_background) {
     INT_S16 radius = (INT_S16)(corner_radius(target, x, y, x2, y2) / 2);
     if (radius > 20) radius = 20;
     INT_U8 corners = (INT_U8)((shading_flags >> 4) & 0x0F);
