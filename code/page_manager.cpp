@@ -234,10 +234,12 @@ void WM_PAGE_MANAGER::apply_page(INT_S32 index) {
   clear_page(&area->pending);
   area->requested = -1;
 
-  build_current(this, area);
-  area->root.invalidate();
+  // The root's visibility comes back before the page is built, so the focus can go to its first
+  // focusable object (a hidden root offers none).
   area->root.visible = was_visible ? 1 : 0;
   area->root.needs_draw = was_visible ? 1 : 0;
+  build_current(this, area);
+  area->root.invalidate();
   area->redraw_requested = area->rebuild_requested = 0;
 }
 

@@ -70,3 +70,220 @@ TEST(DialogStyles, AdjustedOnce) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------------
+// Dialogs on a headless screen, driven through the page manager's passes.
+
+#include "host.h"
+#include "host_test_seam.h"
+#include "page_manager.h"
+#include "redraw.h"
+#include "script.h"
+#include "wm_test_support.h"
+
+namespace {
+
+WM_DIALOG_EFFECTS no_effects = {0, 300, 1000, 192};
+
+void empty_page(WM_PAGE_MANAGER*) {}
+
+void start_page(WM_TEST_SCREEN& screen) {
+  screen.manager->set_page(0, empty_page, nullptr, 0, nullptr, 0, 0, nullptr);
+  run_pass();
+}
+
+int deleted_count = 0;
+void count_deleted(WM_SCREEN_OBJECT*, INT_U32) { deleted_count++; }
+
+TEST(Dialog, CentredTitledAndUntitled) {
+  WM_TEST_SCREEN screen(640, 480, 1);
+  WM_DIALOG* dialog = new WM_DIALOG(-1, -1, 200, 100, nullptr, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_EQ(dialog->get_x(), 220);
+  EXPECT_EQ(dialog->get_y(), 190);
+  EXPECT_EQ(dialog->x, 220);
+  EXPECT_EQ(dialog->y, -100);  // the default block slides in from the top of the display
+  EXPECT_EQ(dialog->alpha, 255);
+  EXPECT_EQ(dialog->kind & WM_KIND_DIALOG, (INT_U32)WM_KIND_DIALOG);
+  EXPECT_FALSE(dialog->is_focusable());
+  EXPECT_EQ(dialog->title, nullptr);
+  EXPECT_STREQ(dialog->get_title(), "");
+  // Type 4 border: gaps of 1; without a title the client starts at the top gap.
+  EXPECT_EQ(dialog->client_top(), 1);
+  EXPECT_EQ(dialog->client->x, dialog->x + 1);
+  EXPECT_EQ(dialog->client->y, dialog->y + 1);
+  EXPECT_EQ(dialog->client->width, 198);
+  EXPECT_EQ(dialog->client->height, 98);
+  delete dialog;
+
+  WM_DIALOG titled(10, 20, 200, 100, "", nullptr, nullptr, nullptr, &no_effects);
+  ASSERT_NE(titled.title, nullptr);  // "" builds a title that set_title fills later
+  titled.set_title("Hello");
+  EXPECT_STREQ(titled.get_title(), "Hello");
+  EXPECT_EQ(titled.title->x, 11);
+  EXPECT_EQ(titled.client_top(), 1 + 1 + titled.title->height);
+  EXPECT_EQ(titled.y, 20);  // no slide without the flags
+
+  // The colour form: null pointers and invisible colours leave the style's colours.
+  COLOUR green = 0xFF00FF00, invisible = 0;
+  WM_DIALOG coloured(0, 0, 50, 50, nullptr, &green, nullptr, &invisible, nullptr, nullptr, nullptr, nullptr, nullptr, 1,
+                     &no_effects);
+  EXPECT_EQ(coloured.window_style.bg_colour, green);
+  EXPECT_EQ(coloured.window_style.fg_colour, 0xFF0000FFu);
+  EXPECT_EQ(coloured.title_style.bg_colour, 0xFFFF0000u);
+}
+
+TEST(Dialog, FadeUsesTheSignedTimeSinceItsStart) {
+  // 0xFFFFFFB0 + 150 wraps: the half-way alpha is the same as anywhere else.
+  for (INT_U32 start : {10000u, 0xFFFFFFB0u}) {
+    WM_TEST_SCREEN screen(640, 480, 1, start);
+    WM_DIALOG_EFFECTS fade_in = {0x1, 300, 1000, 192};
+    WM_DIALOG dialog(0, 0, 100, 50, nullptr, nullptr, nullptr, nullptr, &fade_in);
+    EXPECT_EQ(dialog.alpha, 0);
+    EXPECT_EQ(dialog.update(false), 1);  // the fade begins at this pass time
+    EXPECT_EQ(dialog.alpha, 0);
+    advance_ms(150);
+    EXPECT_EQ(dialog.update(false), 0);  // a pass that advanced is followed by one that only checks the end
+    EXPECT_EQ(dialog.update(false), 1);
+    EXPECT_EQ(dialog.alpha, 127) << start;  // 0 - (150 * -255) / 300 rounds toward zero
+    advance_ms(200);
+    dialog.update(false);
+    dialog.update(false);
+    EXPECT_EQ(dialog.alpha, 255);
+  }
+}
+
+TEST(Dialog, DefaultEffectsSlideInAndOutThenTheDialogIsDeleted) {
+  WM_TEST_SCREEN screen(640, 480, 1);
+  start_page(screen);
+  WM_DIALOG* dialog = new WM_DIALOG(-1, -1, 200, 100, "Box", nullptr, nullptr, nullptr, nullptr);
+  screen.manager->get_root()->add_top_level(dialog, false);
+  run_pass();
+  EXPECT_LT(dialog->y, 190);
+  EXPECT_EQ(dialog->get_y(), 190);  // layouts see the resting place during the slide
+  // Moved while sliding in: the slide ends at the new place.
+  dialog->move_to(100, 150);
+  for (int i = 0; i < 12; i++) {
+    advance_ms(50);
+    run_pass();
+  }
+  EXPECT_EQ(dialog->x, 100);
+  EXPECT_EQ(dialog->y, 150);
+  EXPECT_TRUE(dialog->at_rest());
+
+  screen_object_destroyed_hook = count_deleted;
+  deleted_count = 0;
+  screen.manager->close_all_dialogs(false);
+  EXPECT_EQ(dialog->closing, 1);
+  int passes = 0;
+  while (is_top_level(dialog) && passes < 40) {
+    advance_ms(50);
+    run_pass();
+    passes++;
+  }
+  EXPECT_FALSE(top_level_list()->count);
+  EXPECT_GE(deleted_count, 1);
+  EXPECT_GE(passes, 6);  // 300 ms of slide at 50 ms a pass, advanced every second pass
+  screen_object_destroyed_hook = nullptr;
+}
+
+WM_RESULT answer_two(WM_SCREEN_OBJECT*, INT_U32, INT_U32, int) { return WM_RESULT_CLOSE_DIALOG; }
+
+TEST(Dialog, ChildAnsweringTwoClosesItsDialog) {
+  for (INT_U8 owned : {1, 0}) {
+    WM_TEST_SCREEN screen(640, 480, 1);
+    start_page(screen);
+    WM_DIALOG* dialog = new WM_DIALOG(100, 100, 200, 100, nullptr, nullptr, nullptr, nullptr, &no_effects);
+    dialog->not_owned = owned ? 0 : 1;
+    WM_SCREEN_OBJECT* child = new WM_SCREEN_OBJECT(1, nullptr, 0, 0);
+    child->x = 10, child->y = 10, child->width = child->height = 20;
+    child->click_callback = answer_two;
+    dialog->add_child(child, true);
+    EXPECT_EQ(child->x, 111);  // relative to the client
+    screen.manager->get_root()->add_top_level(dialog, false);
+    run_pass();
+    EXPECT_EQ(click(120, 120, 2), 0);  // 2 is not passed on
+    run_passes(3);
+    if (owned) {
+      EXPECT_EQ(top_level_list()->count, 0);  // removed and deleted when its closing effects ended
+    } else {
+      EXPECT_EQ(top_level_list()->count, 1);  // a pop-up that is not owned only ends hidden
+      EXPECT_EQ(dialog->visible, 0);
+      screen.manager->get_root()->remove_top_level(dialog, false, false);
+      delete dialog;
+    }
+  }
+}
+
+TEST(Dialog, DraggedOnlyByAFreshPressOnTitleOrSurface) {
+  WM_TEST_SCREEN screen(640, 480, 1);
+  start_page(screen);
+  WM_DIALOG* dialog = new WM_DIALOG(100, 100, 200, 100, "Title", nullptr, nullptr, nullptr, &no_effects);
+  WM_SCREEN_OBJECT* child = new WM_SCREEN_OBJECT(1, nullptr, 0, 0);
+  child->x = 50, child->y = 40, child->width = child->height = 20;
+  dialog->add_child(child, true);
+  screen.manager->get_root()->add_top_level(dialog, false);
+  run_pass();
+
+  // A press on a widget of the client never starts a drag.
+  INT_S16 cx = (INT_S16)(child->x + 5), cy = (INT_S16)(child->y + 5);
+  press(cx, cy);
+  move_pointer((INT_S16)(cx + 30), (INT_S16)(cy + 30));
+  release((INT_S16)(cx + 30), (INT_S16)(cy + 30));
+  EXPECT_EQ(dialog->x, 100);
+
+  // The title: the dialog follows the pointer and is translucent while dragged.
+  press(150, 105);
+  EXPECT_EQ(dialog->dragging, 1);
+  EXPECT_EQ(dialog->alpha, 192);
+  move_pointer(170, 135);
+  EXPECT_EQ(dialog->x, 120);
+  EXPECT_EQ(dialog->y, 130);
+  EXPECT_EQ(child->x, 120 + (50 + 1));
+  release(170, 135);
+  EXPECT_EQ(dialog->dragging, 0);
+  EXPECT_EQ(dialog->alpha, 255);
+
+  // Free surface of the client also drags.
+  press(130, 220);
+  move_pointer(140, 230);
+  release(140, 230);
+  EXPECT_EQ(dialog->x, 130);
+
+  // A button held since before the press was seen does not.
+  test_seam_pointer(0, 0);
+  test_seam_button(MOUSE_LEFT, true);
+  run_pass();
+  move_pointer(200, 230);
+  move_pointer(220, 250);
+  release(220, 250);
+  EXPECT_EQ(dialog->x, 130);
+
+  dialog->draggable = 0;
+  press(150, 140);
+  move_pointer(160, 150);
+  release(160, 150);
+  EXPECT_EQ(dialog->x, 130);
+}
+
+TEST(Dialog, TranslucentDialogIsBlendedOverWhatLiesBehind) {
+  WM_TEST_SCREEN screen(320, 240, 1);
+  start_page(screen);
+  COLOUR white = 0xFFFFFFFF, black = 0xFF000000;
+  IMAGE& layer = screen.manager->display_layers[0];  // the background redrawn under everything
+  layer.set_size(320, 240);
+  layer.clear(&black, 1);
+  WM_DIALOG* dialog = new WM_DIALOG(10, 10, 100, 50, nullptr, &white, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                    nullptr, nullptr, 1, &no_effects);
+  dialog->window_style.flags = 0;  // a plain fill, no border
+  screen.manager->get_root()->add_top_level(dialog, false);
+  run_pass();
+  EXPECT_EQ(screen_pixel(50, 30), white);
+  dialog->alpha = dialog->target_alpha = 128;
+  dialog->show();
+  run_pass();
+  // White at 128 over black: 255 * 128 >> 8.
+  EXPECT_EQ(screen_pixel(50, 30), 0xFF7F7F7Fu);
+  EXPECT_EQ(screen_pixel(5, 5), 0xFF000000u);
+}
+
+}  // namespace

@@ -1,0 +1,226 @@
+// Tests of the page manager's pass: Tab, Shift+Tab and Ctrl+Tab focus moves with and without a dialog, the
+// focus repair, result codes that rebuild pages or remove dialogs, the display-size watch, the simulated
+// click, and moving a small object presenting only the rectangles it left and entered.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "dialog.h"
+#include "grid.h"
+#include "host.h"
+#include "host_test_seam.h"
+#include "image.h"
+#include "page_manager.h"
+#include "redraw.h"
+#include "wm_test_support.h"
+
+namespace {
+
+std::vector<WM_SCREEN_OBJECT*> page_objects;
+int builds = 0;
+
+WM_SCREEN_OBJECT* focusable_at(INT_S16 x, INT_S16 y) {
+  WM_SCREEN_OBJECT* object = new WM_SCREEN_OBJECT(1, nullptr, 0, 0);
+  object->x = x, object->y = y, object->width = object->height = 10;
+  object->focusable = 1;
+  return object;
+}
+
+void three_focusable(WM_PAGE_MANAGER* manager) {
+  builds++;
+  page_objects.clear();
+  for (INT_S16 i = 0; i < 3; i++) {
+    page_objects.push_back(focusable_at((INT_S16)(20 * i), 0));
+    manager->get_root()->add_child(page_objects.back(), false);
+  }
+}
+
+WM_RESULT next_result = 0;
+WM_RESULT per_pass() {
+  WM_RESULT result = next_result;
+  next_result = 0;
+  return result;
+}
+
+TEST(PageUpdate, TabShiftTabAndCtrlTab) {
+  WM_TEST_SCREEN screen(640, 480, 1);
+  screen.manager->set_page(0, three_focusable, nullptr, 0, nullptr, 0, 0, nullptr);
+  run_pass();
+  EXPECT_EQ(focus_object, page_objects[0]);  // the first focusable object takes the focus
+  key(VKEY_TAB);
+  EXPECT_EQ(focus_object, page_objects[1]);
+  key(VKEY_TAB);
+  key(VKEY_TAB);
+  EXPECT_EQ(focus_object, page_objects[0]);  // wraps
+  key(VKEY_TAB, VKEY_LSHIFT);
+  EXPECT_EQ(focus_object, page_objects[2]);
+  key(VKEY_TAB, VKEY_RSHIFT);
+  EXPECT_EQ(focus_object, page_objects[1]);
+  key(VKEY_TAB, VKEY_LCONTROL);  // one area: its first focusable object
+  EXPECT_EQ(focus_object, page_objects[0]);
+  EXPECT_EQ(KEYBOARD_HANDLER::last_key, -1);  // the Tab was taken
+
+  // With a dialog open Tab cycles through the dialog's objects only, and Ctrl+Tab does nothing.
+  WM_DIALOG_EFFECTS none = {0, 0, 0, 255};
+  WM_DIALOG* dialog = new WM_DIALOG(300, 300, 100, 60, nullptr, nullptr, nullptr, nullptr, &none);
+  WM_SCREEN_OBJECT* a = focusable_at(0, 0);
+  WM_SCREEN_OBJECT* b = focusable_at(20, 0);
+  dialog->add_child(a, true);
+  dialog->add_child(b, true);
+  screen.manager->get_root()->add_top_level(dialog, false);
+  run_pass();  // the area's focus is not reached: the repair moves it into the dialog
+  EXPECT_EQ(focus_object, a);
+  key(VKEY_TAB);
+  EXPECT_EQ(focus_object, b);
+  key(VKEY_TAB);
+  EXPECT_EQ(focus_object, a);
+  key(VKEY_TAB, VKEY_LCONTROL);
+  EXPECT_EQ(focus_object, a);
+  EXPECT_FALSE(screen.manager->focus_next_area());
+}
+
+void two_pages_area(WM_PAGE_MANAGER* manager) {
+  WM_SCREEN_OBJECT* object = focusable_at((INT_S16)(manager->current_area_index * 100), 100);
+  manager->get_root()->add_child(object, false);
+}
+
+TEST(PageUpdate, CtrlTabMovesBetweenAreas) {
+  WM_TEST_SCREEN screen(640, 480, 2);
+  screen.manager->set_page(0, two_pages_area, nullptr, 0, nullptr, 0, 0, nullptr);
+  screen.manager->set_page(1, two_pages_area, nullptr, 0, nullptr, 0, 0, nullptr);
+  run_pass();
+  ASSERT_NE(focus_object, nullptr);
+  INT_S16 first_area = focus_object->area;
+  // Ctrl+Tab starts with the focus object's own area, so it stays there.
+  key(VKEY_TAB, VKEY_LCONTROL);
+  EXPECT_EQ(focus_object->area, first_area);
+  screen.manager->areas[first_area].root.hide(false, false);  // a hidden area is passed over
+  key(VKEY_TAB, VKEY_LCONTROL);
+  EXPECT_EQ(focus_object->area, 1 - first_area);
+}
+
+int focus_lost = 0;
+void lost(WM_SCREEN_OBJECT*, INT_U32) { focus_lost++; }
+
+void nothing_focusable(WM_PAGE_MANAGER*) {}
+
+TEST(PageUpdate, FocusRepairDropsAnUnreachedFocus) {
+  WM_TEST_SCREEN screen(640, 480, 1);
+  screen.manager->set_page(0, nothing_focusable, nullptr, 0, per_pass, 0, 0, nullptr);
+  run_pass();
+  WM_SCREEN_OBJECT outsider(1, nullptr, 0, 0);  // focusable but in no area: input never reaches it
+  outsider.focusable = 1;
+  outsider.focus_callback = lost;
+  outsider.take_focus();
+  focus_lost = 0;
+  next_result = WM_RESULT_KEEP_FOCUS;  // 1 keeps it for this pass
+  run_pass();
+  EXPECT_EQ(focus_object, &outsider);
+  key(VKEY_TAB);  // nothing focusable anywhere: Tab changes nothing, the repair drops it
+  EXPECT_EQ(focus_object, nullptr);
+  EXPECT_EQ(focus_lost, 1);
+}
+
+void page_with_dialog(WM_PAGE_MANAGER* manager) {
+  builds++;
+  WM_DIALOG_EFFECTS none = {0, 0, 0, 255};
+  manager->get_root()->add_top_level(new WM_DIALOG(10, 10, 50, 50, nullptr, nullptr, nullptr, nullptr, &none), false);
+}
+
+TEST(PageUpdate, ResultsThatRebuildOrRemove) {
+  WM_TEST_SCREEN screen(640, 480, 1);
+  builds = 0;
+  screen.manager->set_page(0, page_with_dialog, nullptr, 0, per_pass, 0, 0, nullptr);
+  run_pass();
+  EXPECT_EQ(builds, 1);
+  EXPECT_EQ(top_level_list()->count, 1);
+  // 5 rebuilds and keeps the top-level objects; the dialog's pass time comes first, so per_pass only
+  // runs with no dialog visible: hide it.
+  find_top_level(0)->hide(false, false);
+  next_result = WM_RESULT_REBUILD;
+  EXPECT_EQ(run_pass(), 0);
+  EXPECT_EQ(builds, 2);
+  EXPECT_EQ(top_level_list()->count, 2);
+  for (int i = 0; i < 2; i++) find_top_level(0)->hide(false, false);
+  next_result = WM_RESULT_REBUILD_CLEAR;  // 7 removes them as well
+  EXPECT_EQ(run_pass(), 0);
+  EXPECT_EQ(builds, 3);
+  EXPECT_EQ(top_level_list()->count, 1);
+  find_top_level(0)->hide(false, false);
+  next_result = WM_RESULT_REMOVE_TOP_LEVEL;
+  EXPECT_EQ(run_pass(), 0);
+  EXPECT_EQ(top_level_list()->count, 0);
+  next_result = -1;  // the application's own codes are passed up
+  EXPECT_EQ(run_pass(), -1);
+}
+
+TEST(PageUpdate, DisplaySizeChangeRebuildsInTheSamePass) {
+  WM_TEST_SCREEN screen(640, 480, 1);
+  builds = 0;
+  screen.manager->set_page(0, three_focusable, nullptr, 0, nullptr, 0, 0, nullptr);
+  run_pass();
+  EXPECT_EQ(builds, 1);
+  test_seam_screen(800, 600);
+  run_pass();
+  EXPECT_EQ(builds, 2);
+  EXPECT_EQ(screen.manager->display_width, 800);
+  EXPECT_EQ(screen.manager->display_height, 600);
+}
+
+TEST(PageUpdate, SimulatedClickLeavesTheRealPointer) {
+  WM_TEST_SCREEN screen(640, 480, 1);
+  screen.manager->set_page(0, nothing_focusable, nullptr, 0, nullptr, 0, 0, nullptr);
+  run_pass();
+  test_seam_pointer(7, 9);
+  screen.manager->click_x = 100;
+  screen.manager->click_y = 120;
+  screen.manager->click_button_down = 1;
+  run_pass();
+  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 7);
+  EXPECT_EQ(MOUSE_HANDLER::pointer_y, 9);
+  EXPECT_EQ(MOUSE_HANDLER::held_buttons & 1, 0u);
+}
+
+// Paints itself in its colour (the moving object and the background).
+class PAINTED : public WM_SCREEN_OBJECT {
+public:
+  PAINTED(INT_S16 x_, INT_S16 y_, INT_S16 w, INT_S16 h, COLOUR c) : WM_SCREEN_OBJECT(1, nullptr, 0, 0) {
+    x = x_, y = y_, width = w, height = h, colour = c;
+  }
+  void draw() override { draw_target->fill_rectangle(x, y, (INT_S16)(x + width - 1), (INT_S16)(y + height - 1), &colour, 0); }
+};
+
+PAINTED* small_object = nullptr;
+void background_and_small(WM_PAGE_MANAGER* manager) {
+  manager->get_root()->add_child(new PAINTED(0, 0, 640, 480, 0xFF000080), false);
+  small_object = new PAINTED(100, 100, 10, 10, 0xFFFF0000);
+  manager->get_root()->add_child(small_object, false);
+}
+
+TEST(PageUpdate, MovingASmallObjectRedrawsOnlyWhereItWasAndIs) {
+  WM_TEST_SCREEN screen(640, 480, 1);
+  screen.manager->set_page(0, background_and_small, nullptr, 0, nullptr, 0, 0, nullptr);
+  run_pass();
+  screen_image.clear_dirty_area();
+  run_pass();  // nothing changed: nothing drawn
+  EXPECT_EQ(screen_image.dirty.x1, -1);
+  small_object->move_to(300, 200);
+  run_pass();
+  // Two regions far apart: the dirty rectangle spans them, and only they were repainted.
+  EXPECT_EQ(screen_image.dirty.x1, 100);
+  EXPECT_EQ(screen_image.dirty.y1, 100);
+  EXPECT_EQ(screen_image.dirty.x2, 309);
+  EXPECT_EQ(screen_image.dirty.y2, 209);
+  EXPECT_EQ(screen_pixel(105, 105), 0xFF000080u);
+  EXPECT_EQ(screen_pixel(305, 205), 0xFFFF0000u);
+  // A move of a few pixels is one region around both rectangles.
+  screen_image.clear_dirty_area();
+  small_object->move_to(303, 200);
+  run_pass();
+  EXPECT_EQ(screen_image.dirty.x1, 300);
+  EXPECT_EQ(screen_image.dirty.x2, 312);
+  EXPECT_EQ(screen_image.dirty.y1, 200);
+  EXPECT_EQ(screen_image.dirty.y2, 209);
+}
+
+}  // namespace
