@@ -127,6 +127,10 @@ void page_with_dialog(WM_PAGE_MANAGER* manager) {
   manager->get_root()->add_top_level(new WM_DIALOG(10, 10, 50, 50, nullptr, nullptr, nullptr, nullptr, &none), false);
 }
 
+void hide_dialogs() {
+  while (WM_SCREEN_OBJECT* shown = find_top_level(0)) shown->hide(false, false);
+}
+
 TEST(PageUpdate, ResultsThatRebuildOrRemove) {
   WM_TEST_SCREEN screen(640, 480, 1);
   builds = 0;
@@ -136,17 +140,17 @@ TEST(PageUpdate, ResultsThatRebuildOrRemove) {
   EXPECT_EQ(top_level_list()->count, 1);
   // 5 rebuilds and keeps the top-level objects; the dialog's pass time comes first, so per_pass only
   // runs with no dialog visible: hide it.
-  find_top_level(0)->hide(false, false);
+  hide_dialogs();
   next_result = WM_RESULT_REBUILD;
   EXPECT_EQ(run_pass(), 0);
   EXPECT_EQ(builds, 2);
   EXPECT_EQ(top_level_list()->count, 2);
-  for (int i = 0; i < 2; i++) find_top_level(0)->hide(false, false);
+  hide_dialogs();
   next_result = WM_RESULT_REBUILD_CLEAR;  // 7 removes them as well
   EXPECT_EQ(run_pass(), 0);
   EXPECT_EQ(builds, 3);
   EXPECT_EQ(top_level_list()->count, 1);
-  find_top_level(0)->hide(false, false);
+  hide_dialogs();
   next_result = WM_RESULT_REMOVE_TOP_LEVEL;
   EXPECT_EQ(run_pass(), 0);
   EXPECT_EQ(top_level_list()->count, 0);
