@@ -1,0 +1,119 @@
+// Window-manager benchmark (not a test): an idle page-manager pass, one frame of a translucent 400 x 300
+// dialog over an 800 x 600 page, and one frame of a cross fade and of a push slide, each printed as a
+// ratio against a baseline measured in the same run (pixman's blend of the same area, memcpy of a frame).
+// Usage: bench_window_manager [repeats]
+#include <pixman.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "bench_support.h"
+#include "dialog.h"
+#include "host.h"
+#include "host_test_seam.h"
+#include "image.h"
+#include "page_manager.h"
+#include "redraw.h"
+#include "transitions.h"
+
+namespace {
+
+const INT_S16 WIDTH = 800, HEIGHT = 600;
+
+// The page: a gradient picture filling the screen.
+class PICTURE : public WM_SCREEN_OBJECT {
+public:
+  IMAGE picture;
+  PICTURE() : WM_SCREEN_OBJECT(1, nullptr, 0, 0), picture(WIDTH, HEIGHT) {
+    width = WIDTH, height = HEIGHT;
+    for (INT_S16 y = 0; y < HEIGHT; y++)
+      for (INT_S16 x = 0; x < WIDTH; x++) *picture.pixel_at(x, y) = 0xFF000000u | (x * 255 / WIDTH) << 16 | (y * 255 / HEIGHT) << 8;
+  }
+  void draw() override { picture.blit_to(0, 0, draw_target, BLIT_COPY); }
+};
+
+void build_picture(WM_PAGE_MANAGER* manager) { manager->get_root()->add_child(new PICTURE(), false); }
+
+template <typename F>
+double per_run(int repeats, F work) {
+  auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < repeats; i++) work();
+  return bench_support::seconds_since(start) / repeats;
+}
+
+// pixman: source over destination through a constant alpha mask, the blend a translucent dialog needs.
+double pixman_blend(int repeats, int w, int h) {
+  std::vector<uint32_t> source((size_t)w * h, 0xFFC0C0C0u), target((size_t)WIDTH * HEIGHT, 0xFF204060u);
+  pixman_image_t* s = pixman_image_create_bits(PIXMAN_a8r8g8b8, w, h, source.data(), w * 4);
+  pixman_image_t* d = pixman_image_create_bits(PIXMAN_a8r8g8b8, WIDTH, HEIGHT, target.data(), WIDTH * 4);
+  pixman_color_t alpha = {0, 0, 0, 0x8000};
+  pixman_image_t* mask = pixman_image_create_solid_fill(&alpha);
+  double t = per_run(repeats, [&] { pixman_image_composite32(PIXMAN_OP_OVER, s, mask, d, 0, 0, 0, 0, 0, 0, w, h); });
+  pixman_image_unref(s);
+  pixman_image_unref(d);
+  pixman_image_unref(mask);
+  return t;
+}
+
+double memcpy_frame(int repeats) {
+  std::vector<uint32_t> a((size_t)WIDTH * HEIGHT, 1), b((size_t)WIDTH * HEIGHT, 2);
+  return per_run(repeats, [&] {
+    std::memcpy(b.data(), a.data(), a.size() * 4);
+    a[0] = b[1];
+  });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int repeats = argc > 1 ? std::atoi(argv[1]) : 200;
+  if (repeats < 1) repeats = 1;
+  test_seam_set_ticks(100000, 0);
+  test_seam_screen(WIDTH, HEIGHT);
+  draw_target = &screen_image;
+  WM_PAGE_MANAGER* manager = new WM_PAGE_MANAGER(1, -1);
+  manager->set_page(0, build_picture, nullptr, 0, nullptr, 0, 0, nullptr);
+  manager->update(false);
+
+  // An idle pass: nothing changed, so nothing is drawn.
+  screen_image.clear_dirty_area();
+  double idle = per_run(repeats * 10, [&] { manager->update(false); });
+  bool idle_drew = screen_image.dirty.x1 != -1;
+  double frame_copy = memcpy_frame(repeats);
+
+  // One frame of a 400 x 300 dialog at alpha 128 over the page.
+  WM_DIALOG_EFFECTS none = {0, 0, 0, 255};
+  WM_DIALOG* dialog = new WM_DIALOG(-1, -1, 400, 300, nullptr, nullptr, nullptr, nullptr, &none);
+  manager->get_root()->add_top_level(dialog, false);
+  manager->update(false);
+  dialog->alpha = dialog->target_alpha = 128;
+  double fade = per_run(repeats, [&] {
+    dialog->show();
+    manager->redraw();
+  });
+  double pixman_dialog = pixman_blend(repeats, 400, 300);
+  manager->get_root()->remove_top_level(dialog, true, false);
+  manager->update(false);
+
+  // Transitions: many frames on a frozen clock, the page applied once; the time per frame.
+  const INT_U32 frames = 100;
+  transition_frame_limit = frames;
+  manager->set_page(0, build_picture, nullptr, 0, nullptr, 0, 0, nullptr);
+  double cross = per_run(3, [&] { cross_fade(manager, 0); }) / frames;
+  double push = per_run(3, [&] { slide_transition(manager, 0, 1, 2); }) / frames;
+  double pixman_screen = pixman_blend(repeats, WIDTH, HEIGHT);
+
+  std::printf("idle pass                 %10.1f us  (%.3f x a frame memcpy; drew %s)\n", idle * 1e6,
+              idle / frame_copy, idle_drew ? "pixels" : "nothing");
+  std::printf("dialog fade frame 400x300 %10.1f us  %.2f x pixman blend of the area (target <= 1.5)\n", fade * 1e6,
+              fade / pixman_dialog);
+  std::printf("cross fade frame 800x600  %10.1f us  %.2f x pixman blend of the frame (target <= 1.5)\n", cross * 1e6,
+              cross / pixman_screen);
+  std::printf("push slide frame 800x600  %10.1f us  %.2f x pixman blend, %.2f x memcpy of the frame\n", push * 1e6,
+              push / pixman_screen, push / frame_copy);
+  delete manager;
+  return 0;
+}
