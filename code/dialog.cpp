@@ -206,14 +206,7 @@ void WM_DIALOG::init(INT_S16 x_, INT_S16 y_, INT_S16 width_, INT_S16 height_, co
 }
 
 WM_DIALOG::~WM_DIALOG() {
-  if (x != slide_end_x || y != slide_end_y) {
-    INT_S16 rest_x = appearing ? slide_end_x : slide_start_x, rest_y = appearing ? slide_end_y : slide_start_y;
-    WM_SCREEN_OBJECT::move_to(rest_x, rest_y);
-  }
-  slide_start_x = slide_end_x = x;
-  slide_start_y = slide_end_y = y;
-  alpha = target_alpha;
-  instant = 0;
+  end_effects_at_once();
   WM_SCREEN_OBJECT::hide(false, false);
   composite.set_size(-1, -1);
   background.clear();

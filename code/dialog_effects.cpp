@@ -132,7 +132,7 @@ WM_RESULT WM_DIALOG::update(bool top_level) {
   return result;
 }
 
-void WM_DIALOG::hide(bool top_level, bool hide_children) {
+void WM_DIALOG::end_effects_at_once() {
   if (x != slide_end_x || y != slide_end_y) {
     INT_S16 rest_x = appearing ? slide_end_x : slide_start_x, rest_y = appearing ? slide_end_y : slide_start_y;
     WM_SCREEN_OBJECT::move_to(rest_x, rest_y);
@@ -141,6 +141,10 @@ void WM_DIALOG::hide(bool top_level, bool hide_children) {
   slide_start_y = slide_end_y = y;
   alpha = target_alpha;
   instant = 0;
+}
+
+void WM_DIALOG::hide(bool top_level, bool hide_children) {
+  end_effects_at_once();
   WM_SCREEN_OBJECT::hide(top_level, hide_children);
 }
 

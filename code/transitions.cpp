@@ -160,16 +160,23 @@ static void two_halves(WM_PAGE_MANAGER* manager, INT_S32 area, bool grey) {
 void black_transition(WM_PAGE_MANAGER* manager, INT_S32 area) { two_halves(manager, area, false); }
 void grey_transition(WM_PAGE_MANAGER* manager, INT_S32 area) { two_halves(manager, area, true); }
 
-void cross_fade(WM_PAGE_MANAGER* manager, INT_S32 area) {
-  RECTANGLE rect = transition_area();
+// The old picture, the pages applied, the new picture; false (the pages applied) for an empty rectangle.
+static bool old_and_new(WM_PAGE_MANAGER* manager, INT_S32 area, const RECTANGLE& rect, IMAGE* old_picture,
+                        IMAGE* new_picture) {
   if (rect.w < 1 || rect.h < 1) {
     apply_pages(manager, area);
-    return;
+    return false;
   }
-  IMAGE old_picture, new_picture;
-  copy_screen(&old_picture, rect);
+  copy_screen(old_picture, rect);
   apply_pages(manager, area);
-  copy_screen(&new_picture, rect);
+  copy_screen(new_picture, rect);
+  return true;
+}
+
+void cross_fade(WM_PAGE_MANAGER* manager, INT_S32 area) {
+  RECTANGLE rect = transition_area();
+  IMAGE old_picture, new_picture;
+  if (!old_and_new(manager, area, rect, &old_picture, &new_picture)) return;
   IMAGE* image = screen();
   run_frames(manager->transition_ms, [&](INT_U32 progress) {
     old_picture.blit_to(rect.x, rect.y, image, BLIT_BLEND);
@@ -180,14 +187,8 @@ void cross_fade(WM_PAGE_MANAGER* manager, INT_S32 area) {
 
 void slide_transition(WM_PAGE_MANAGER* manager, INT_S32 area, INT_U8 direction, INT_U8 kind) {
   RECTANGLE rect = transition_area();
-  if (rect.w < 1 || rect.h < 1) {
-    apply_pages(manager, area);
-    return;
-  }
   IMAGE old_picture, new_picture;
-  copy_screen(&old_picture, rect);
-  apply_pages(manager, area);
-  copy_screen(&new_picture, rect);
+  if (!old_and_new(manager, area, rect, &old_picture, &new_picture)) return;
   IMAGE* image = screen();
   IMAGE_AREA saved_clip = image->clip;
   image->set_clip(rect.x, rect.y, (INT_S16)(rect.x + rect.w - 1), (INT_S16)(rect.y + rect.h - 1));

@@ -146,4 +146,6 @@ public:
   void close_with_effects(bool remove, bool immediately);
   // Alpha equals the target and the position is the slide end.
   bool at_rest();
+  // A running slide jumps to the resting position and the fade to its target (hiding, destruction).
+  void end_effects_at_once();
 };
