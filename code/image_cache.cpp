@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "folder.h"
 #include "scale.h"
@@ -76,6 +77,14 @@ void IMAGE_CACHE::free_entry(IMAGE_CACHE_ENTRY* entry) {
   delete entry;
 }
 
+// Adds the entry at the end; when the list cannot take it, the entry is freed and false returned.
+bool IMAGE_CACHE::append(IMAGE_CACHE_ENTRY* entry) {
+  entries.cursor = nullptr;
+  if (entries.add(entry)) return true;
+  delete entry;
+  return false;
+}
+
 IMAGE* IMAGE_CACHE::get(const char* folder_text, const char* file_name, INT_S16 width, INT_S16 height,
                         INT_U8 flags) {
   IMAGE_CACHE_ENTRY* found = nullptr;
@@ -106,7 +115,8 @@ IMAGE* IMAGE_CACHE::get(const char* folder_text, const char* file_name, INT_S16 
 
   if (!found) {
     if (flags & CACHE_FIND_ONLY) return nullptr;
-    IMAGE_CACHE_ENTRY* entry = new IMAGE_CACHE_ENTRY(folder_text, file_name);
+    IMAGE_CACHE_ENTRY* entry = new (std::nothrow) IMAGE_CACHE_ENTRY(folder_text, file_name);
+    if (!entry) return nullptr;
     entry->requested_width = entry->natural_width = width;
     entry->requested_height = entry->natural_height = height;
     if (source) {
@@ -132,8 +142,7 @@ IMAGE* IMAGE_CACHE::get(const char* folder_text, const char* file_name, INT_S16 
       entry->image.set_size(0, 0);
     }
     entry->image.owner = entry;
-    entries.cursor = nullptr;
-    entries.add(entry);
+    if (!append(entry)) return nullptr;
     found = entry;
   }
 
@@ -215,19 +224,23 @@ void IMAGE_CACHE::reload_all() {
   }
 }
 
-// A new entry holding a copy of the entry's picture, sizes and release state, count 1, at the end.
+// A new entry holding a copy of the entry's picture, sizes and release state, count 1, at the end; null
+// when it cannot be had.
 IMAGE_CACHE_ENTRY* IMAGE_CACHE::copy_entry(IMAGE_CACHE_ENTRY* entry) {
-  IMAGE_CACHE_ENTRY* copy = new IMAGE_CACHE_ENTRY(entry->folder_path, entry->file_name);
+  IMAGE_CACHE_ENTRY* copy = new (std::nothrow) IMAGE_CACHE_ENTRY(entry->folder_path, entry->file_name);
+  if (!copy) return nullptr;
   copy_picture(&copy->image, &entry->image);
+  if (copy->image.width != entry->image.width || copy->image.height != entry->image.height) {
+    delete copy;
+    return nullptr;
+  }
   copy->requested_width = entry->requested_width;
   copy->requested_height = entry->requested_height;
   copy->natural_width = entry->natural_width;
   copy->natural_height = entry->natural_height;
   copy->release_pending = entry->release_pending;
   copy->reference_count = 1;
-  entries.cursor = nullptr;
-  entries.add(copy);
-  return copy;
+  return append(copy) ? copy : nullptr;
 }
 
 void IMAGE_CACHE::make_unique(IMAGE** image) {
@@ -235,8 +248,13 @@ void IMAGE_CACHE::make_unique(IMAGE** image) {
   IMAGE_CACHE_ENTRY* entry = find_entry(*image);
   if (!entry) return;
   if (!(entry->reference_count < 2 && !entry->unscaled())) {
+    // Without memory for a private copy the caller gives up its picture rather than change a shared one.
     IMAGE_CACHE_ENTRY* copy = copy_entry(entry);
     release(entry);
+    if (!copy) {
+      *image = nullptr;
+      return;
+    }
     entry = copy;
     *image = &copy->image;
   }
@@ -262,8 +280,12 @@ void IMAGE_CACHE::resize(IMAGE** image, INT_S16 width, INT_S16 height) {
   }
   if (!(entry->reference_count < 2 && !entry->unscaled())) {
     IMAGE_CACHE_ENTRY* copy = copy_entry(entry);
-    copy->modified = entry->modified;
+    if (copy) copy->modified = entry->modified;
     release(entry);
+    if (!copy) {
+      *image = nullptr;
+      return;
+    }
     entry = copy;
     *image = &copy->image;
   }
@@ -330,29 +352,29 @@ bool IMAGE_CACHE::put_to_data_device(DATA_DEVICE* device) {
   return true;
 }
 
-bool IMAGE_CACHE::get_from_data_device(DATA_DEVICE* device) {
-  if (!device) return false;
-  flush();
+// Reads the stream's entries into fresh, in stream order; false (fresh emptied, its entries freed)
+// when the stream is damaged or memory runs out.
+bool IMAGE_CACHE::read_entries(DATA_DEVICE* device, PTRLLIST* fresh) {
+  auto fail = [&]() {
+    fresh->cursor = fresh->head;
+    while (IMAGE_CACHE_ENTRY* entry = (IMAGE_CACHE_ENTRY*)fresh->next()) delete entry;
+    fresh->clear();
+    device->failed = 1;
+    return false;
+  };
   INT_U8 version;
   INT_U32 count;
   if (!device->read_u8(&version) || !device->read_u32(&count)) return false;
-  if (version > IMAGE_CACHE_STREAM_VERSION) {
-    device->failed = 1;
-    return false;
-  }
+  if (version > IMAGE_CACHE_STREAM_VERSION) return fail();
   for (INT_U32 n = 0; n < count; n++) {
     char folder_text[IMAGE_CACHE_FOLDER_SIZE];
     std::memset(folder_text, 0, sizeof(folder_text));
     if (version < 2) {
       FOLDER folder;
-      if (!folder.get_from_data_device(device)) {
-        device->failed = 1;
-        return false;
-      }
+      if (!folder.get_from_data_device(device)) return fail();
       folder.get_portable_text(folder_text, nullptr);
     } else if (device->read(folder_text, IMAGE_CACHE_FOLDER_SIZE) != IMAGE_CACHE_FOLDER_SIZE) {
-      device->failed = 1;
-      return false;
+      return fail();
     }
     folder_text[IMAGE_CACHE_FOLDER_SIZE - 1] = 0;
     // A text this program could not resolve is dropped: the entry keeps its picture but is never
@@ -360,32 +382,111 @@ bool IMAGE_CACHE::get_from_data_device(DATA_DEVICE* device) {
     if (!is_builtin_path_text(folder_text)) std::memset(folder_text, 0, sizeof(folder_text));
 
     INT_U32 name_length;
-    if (!device->read_u32(&name_length)) return false;
-    if (name_length > IMAGE_CACHE_NAME_LIMIT || name_length > device->bytes_left()) {
-      device->failed = 1;
-      return false;
-    }
+    if (!device->read_u32(&name_length)) return fail();
+    if (name_length > IMAGE_CACHE_NAME_LIMIT || name_length > device->bytes_left()) return fail();
     char name[IMAGE_CACHE_NAME_LIMIT + 1];
-    if (name_length && device->read(name, (INT_S32)name_length) != (INT_S32)name_length) {
-      device->failed = 1;
-      return false;
-    }
+    if (name_length && device->read(name, (INT_S32)name_length) != (INT_S32)name_length) return fail();
     name[name_length] = 0;
 
-    IMAGE_CACHE_ENTRY* entry = new IMAGE_CACHE_ENTRY(folder_text, name_length ? name : nullptr);
-    bool ok = device->read_s16(&entry->requested_width) && device->read_s16(&entry->requested_height) &&
-              device->read_s16(&entry->natural_width) && device->read_s16(&entry->natural_height) &&
-              entry->image.get_from_data_device(device);
-    if (!ok) {
-      delete entry;
-      device->failed = 1;
-      return false;
-    }
+    IMAGE_CACHE_ENTRY* entry = new (std::nothrow) IMAGE_CACHE_ENTRY(folder_text, name_length ? name : nullptr);
+    if (!entry) return fail();
+    bool ok = (!name_length || entry->file_name) && device->read_s16(&entry->requested_width) &&
+              device->read_s16(&entry->requested_height) && device->read_s16(&entry->natural_width) &&
+              device->read_s16(&entry->natural_height) && entry->image.get_from_data_device(device);
     entry->image.owner = entry;
-    entries.cursor = nullptr;
-    entries.add(entry);
+    fresh->cursor = nullptr;
+    if (!ok || !fresh->add(entry)) {
+      delete entry;
+      return fail();
+    }
   }
   return true;
+}
+
+bool IMAGE_CACHE::add_from_data_device(DATA_DEVICE* device) {
+  if (!device) return false;
+  PTRLLIST fresh;
+  if (!read_entries(device, &fresh)) return false;
+  // The list may fail to take an entry: those added so far go again, so that all or none are added.
+  INT_S32 added = 0;
+  fresh.cursor = fresh.head;
+  while (IMAGE_CACHE_ENTRY* entry = (IMAGE_CACHE_ENTRY*)fresh.next()) {
+    if (append(entry)) {
+      added++;
+      continue;
+    }
+    fresh.cursor = fresh.head;
+    for (INT_S32 i = 0; i < added; i++) free_entry((IMAGE_CACHE_ENTRY*)fresh.next());
+    fresh.next();  // the one that append freed
+    while (IMAGE_CACHE_ENTRY* rest = (IMAGE_CACHE_ENTRY*)fresh.next()) delete rest;
+    device->failed = 1;
+    return false;
+  }
+  return true;
+}
+
+bool IMAGE_CACHE::get_from_data_device(DATA_DEVICE* device) {
+  if (!device) return false;
+  IMAGE_CACHE_SNAPSHOT snapshot;
+  if (!hide_entries(&snapshot)) {
+    device->failed = 1;
+    return false;
+  }
+  if (!add_from_data_device(device)) {
+    take_back(&snapshot);
+    return false;
+  }
+  keep_replacement(&snapshot);
+  return true;
+}
+
+IMAGE_CACHE_SNAPSHOT::~IMAGE_CACHE_SNAPSHOT() {
+  std::free(entries);
+  std::free(release_pending);
+}
+
+bool IMAGE_CACHE::hide_entries(IMAGE_CACHE_SNAPSHOT* snapshot) {
+  std::free(snapshot->entries);
+  std::free(snapshot->release_pending);
+  snapshot->count = 0;
+  size_t count = entries.count > 0 ? (size_t)entries.count : 1;
+  snapshot->entries = (IMAGE_CACHE_ENTRY**)std::malloc(count * sizeof(IMAGE_CACHE_ENTRY*));
+  snapshot->release_pending = (INT_U8*)std::malloc(count);
+  if (!snapshot->entries || !snapshot->release_pending) return false;
+  for (LLIST_NODE* node = entries.head; node; node = node->next) {
+    IMAGE_CACHE_ENTRY* entry = *(IMAGE_CACHE_ENTRY**)node->data;
+    snapshot->entries[snapshot->count] = entry;
+    snapshot->release_pending[snapshot->count++] = entry->release_pending;
+    // Lookups pass over an entry whose release is pending; its references stay good.
+    entry->release_pending = 1;
+  }
+  return true;
+}
+
+void IMAGE_CACHE::keep_replacement(IMAGE_CACHE_SNAPSHOT* snapshot) {
+  for (INT_S32 i = 0; i < snapshot->count; i++)
+    if (snapshot->entries[i]->reference_count <= 0) free_entry(snapshot->entries[i]);
+  snapshot->count = 0;
+}
+
+void IMAGE_CACHE::take_back(IMAGE_CACHE_SNAPSHOT* snapshot) {
+  // What came since goes as flush lets it: at once, or with its last reference.
+  LLIST_NODE* node = entries.head;
+  while (node) {
+    LLIST_NODE* following = node->next;
+    IMAGE_CACHE_ENTRY* entry = *(IMAGE_CACHE_ENTRY**)node->data;
+    bool hidden = false;
+    for (INT_S32 i = 0; i < snapshot->count && !hidden; i++) hidden = snapshot->entries[i] == entry;
+    if (!hidden) {
+      if (entry->reference_count <= 0)
+        free_entry(entry);
+      else
+        entry->release_pending = 1;
+    }
+    node = following;
+  }
+  for (INT_S32 i = 0; i < snapshot->count; i++) snapshot->entries[i]->release_pending = snapshot->release_pending[i];
+  snapshot->count = 0;
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -48,6 +48,17 @@ public:
   bool unscaled() const;
 };
 
+// The entries of a cache hidden by IMAGE_CACHE::hide_entries, with their release states.
+struct IMAGE_CACHE_SNAPSHOT {
+  IMAGE_CACHE_ENTRY** entries = nullptr;  // malloc block of count pointers
+  INT_U8* release_pending = nullptr;      // malloc block of count flags
+  INT_S32 count = 0;
+  IMAGE_CACHE_SNAPSHOT() {}
+  ~IMAGE_CACHE_SNAPSHOT();
+  IMAGE_CACHE_SNAPSHOT(const IMAGE_CACHE_SNAPSHOT&) = delete;
+  IMAGE_CACHE_SNAPSHOT& operator=(const IMAGE_CACHE_SNAPSHOT&) = delete;
+};
+
 class IMAGE_CACHE : public DATA_DEVICE_CLIENT {
 public:
   PTRLLIST entries;       // IMAGE_CACHE_ENTRY pointers in insertion order
@@ -89,11 +100,24 @@ public:
   void map_channels(IMAGE** image, const COLOUR* red, const COLOUR* green, const COLOUR* blue);
   void replace_colour(IMAGE** image, const COLOUR* from, const COLOUR* to);
 
-  // The image-cache stream.
+  // The image-cache stream. Reading replaces the cache's contents (as flush does) only when the whole
+  // stream was read; a damaged stream changes nothing.
   bool get_from_data_device(DATA_DEVICE* device) override;
   bool put_to_data_device(DATA_DEVICE* device) override;
+  // Reads a stream's entries and adds them after the present ones, all of them or none.
+  bool add_from_data_device(DATA_DEVICE* device);
+
+  // A change of the whole contents that may still be taken back (reading an installation database):
+  // hide_entries keeps the present entries in the snapshot and hides them from every lookup (false,
+  // nothing hidden, when there is no memory for the snapshot); then keep_replacement lets them go as
+  // flush would, or take_back flushes whatever came since and shows them again exactly as they were.
+  bool hide_entries(IMAGE_CACHE_SNAPSHOT* snapshot);
+  void keep_replacement(IMAGE_CACHE_SNAPSHOT* snapshot);
+  void take_back(IMAGE_CACHE_SNAPSHOT* snapshot);
 
 private:
+  bool read_entries(DATA_DEVICE* device, PTRLLIST* fresh);
+  bool append(IMAGE_CACHE_ENTRY* entry);
   IMAGE_CACHE_ENTRY* copy_entry(IMAGE_CACHE_ENTRY* entry);
   void free_entry(IMAGE_CACHE_ENTRY* entry);
 };

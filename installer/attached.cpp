@@ -240,8 +240,9 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
   INT_U32 output_size = chunk + chunk / 5;
   FOLDER target;
   if (failure.empty()) {
+    // The chunk size is the database's file-cache size and the buffer size of the two files of the
+    // copy; data files opened later keep the default.
     database->file_cache_sz = chunk;
-    default_file_cache_size = chunk;
     bar = splash_flag ? new WM_PROGRESS_BAR(bar_place[0], bar_place[1], bar_place[2], bar_place[3], 0, 100, bar_style)
                       : new WM_PROGRESS_BAR(110, 122, 220, 10, 0, 100, nullptr);
     bar->mode = 4;
@@ -256,6 +257,7 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
     if (failure.empty()) {
       copy = open_data_file(&target, PACKAGE_FILE_NAME, FILE_MODE_WRITE, BYTE_ORDER_HEADER, false);
       copy_created = copy != nullptr;
+      if (copy) copy->set_buffer_size((INT_S32)chunk);
       if (!copy) failure = std::string("\"") + target.path + "/installer.pkg\" cannot be created";
     }
     if (failure.empty()) {
@@ -266,6 +268,7 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
     if (failure.empty()) {
       program = open_data_file(program_folder, program_name, FILE_MODE_READ, order, false);
       if (!program) failure = "the program's file cannot be read again";
+      else program->set_buffer_size((INT_S32)chunk);
     }
   }
 

@@ -2,6 +2,8 @@
 // "database.bin" (settings, placements, installations with files and shortcut items, languages, installer
 // clients), the skin members (14 style sets, 24 icons, the background) and the runtime state of a run.
 #pragma once
+#include <string>
+
 #include "types.h"
 #include "data_device.h"
 #include "folder.h"
@@ -341,6 +343,7 @@ public:
   VELK_STRING xml_name;           // "installer.xml"; not touched by clear
   FOLDER data_folder;             // "$APPDATA"; not touched by clear
   INSTALL_STATE install_state;    // the install step's; clear ends a running installation
+  std::string load_failure;       // why the last load_package failed; empty after a successful one
 
   DATABASE();
   // clear, the package deleted, then the members.
@@ -373,8 +376,11 @@ public:
 
   // === engine (installer engine modules) ===
   // Opens the named package of data_folder, reads "database.bin" and the fonts, derives the working
-  // values; false when the package or its database cannot be read.
+  // values; false (load_failure says why) when the package or its database cannot be read. The
+  // package file takes the database's file_cache_sz as its own buffer size; nothing else does.
   bool load_package(const char* name);
+  // The buffer size that the database's file_cache_sz gives its package file.
+  INT_S32 package_buffer_size() const;
   // "installer.idx" in data_folder, read or written as a data file with the byte-order byte.
   bool load_index();
   bool save_index();

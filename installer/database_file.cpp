@@ -308,15 +308,61 @@ static const char* unknown_path_text(DATABASE* database) {
   return nullptr;
 }
 
+// What reading a database replaces beyond the database: the image cache's contents, the three
+// default dialog styles and the button hint style with its ready flag, the one-time style adjustment,
+// the default dialog effects and the frame flags of style sets. The read works on them in place; this
+// keeps what they were and puts it back unless the read is kept, so that a damaged database leaves
+// the program as it was.
+class READ_GUARD {
+public:
+  READ_GUARD() {
+    cache_hidden = image_cache->hide_entries(&snapshot);
+    for (int i = 0; i < 4; i++) WM_STYLE_SET::copy(&styles[i], *globals[i]);
+    hint_ready = button_hint_style_ready;
+    adjusted = default_styles_adjusted;
+    effects = default_dialog_effects;
+    frame_flags = style_frame_cache_flags;
+  }
+  ~READ_GUARD() {
+    if (kept || !cache_hidden) return;
+    for (int i = 0; i < 4; i++) WM_STYLE_SET::copy(*globals[i], &styles[i]);
+    button_hint_style_ready = hint_ready;
+    default_styles_adjusted = adjusted;
+    default_dialog_effects = effects;
+    style_frame_cache_flags = frame_flags;
+    image_cache->take_back(&snapshot);
+  }
+  READ_GUARD(const READ_GUARD&) = delete;
+  READ_GUARD& operator=(const READ_GUARD&) = delete;
+
+  bool ready() const { return cache_hidden; }
+  void keep() {
+    kept = true;
+    image_cache->keep_replacement(&snapshot);
+  }
+
+private:
+  const WM_STYLE_SET_INSTANCE* globals[4] = {&default_dialog_window_style, &default_dialog_title_style,
+                                              &default_dialog_button_style, &button_hint_style};
+  IMAGE_CACHE_SNAPSHOT snapshot;
+  bool cache_hidden = false;
+  bool kept = false;
+  WM_STYLE_SET styles[4];  // copies: they hold their own references to the pictures of the cache
+  INT_U8 hint_ready = 0, adjusted = 0, frame_flags = 0;
+  WM_DIALOG_EFFECTS effects = {};
+};
+
 bool DATABASE::get_from_data_device(DATA_DEVICE* device) {
   if (!device) return false;
   WM_STYLE_SET global;
   clear();
+  READ_GUARD guard;
+  if (!guard.ready()) return read_failed(device);
 
   INT_U8 version = 0;
   if (!device->read_u8(&version)) return read_failed(device);
   if (version < 1) version = 1;  // every field of version 1 is in every stream
-  if (!image_cache->get_from_data_device(device) || !background_image.get_from_data_device(device))
+  if (!image_cache->add_from_data_device(device) || !background_image.get_from_data_device(device))
     return read_failed(device);
 
   if (version >= 10 && !device->read_u32(&settings_number)) return read_failed(device);
@@ -433,5 +479,6 @@ bool DATABASE::get_from_data_device(DATA_DEVICE* device) {
 
   stage = next_stage();
   style_frame_cache_flags = CACHE_FIND_ONLY;
+  guard.keep();
   return true;
 }

@@ -49,10 +49,6 @@ const INT_S32 COPY_ERROR_NO_RESULT = 100;
 // report to event_callback (yes: 101 and 0; no: 100 and the previous stage). Null without a page manager.
 WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_CONFIRM_CALLBACK event_callback);
 
-// Why the last DATABASE::load_package failed (a data error's message or a missing file); empty after
-// a successful load.
-const char* package_load_failure();
-
 // Automatic mode: installs the current installation of the loaded database into its default
 // destination with the default options, one file per pass of the install step, printing a line per
 // file and every failure; EXIT_JOB_DONE or EXIT_JOB_FAILED.

@@ -77,8 +77,10 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   if (!database->system_information.has_system_paths || !installation->allow_system_paths)
     database->use_system_paths = 0;
   state->step_total = (INT_S32)installation->file_count + 1;
-  if (!database->package)
+  if (!database->package) {
     database->package = new PACKAGE(&database->data_folder, PACKAGE_FILE_NAME, false, -1, true, true);
+    if (database->package->file) database->package->file->set_buffer_size(database->package_buffer_size());
+  }
   state->step_counter = 1;
   progress(page, LANGUAGE_STRING(database, INSTALLING_STRING), 0);
 

@@ -38,9 +38,9 @@ static void copy_icon(IMAGE* target, IMAGE* icon) {
   if (icon->pixels && target->pixels) target->blit(icon, 0, 0, 0, 0, icon->width, icon->height, BLIT_COPY);
 }
 
-static std::string load_failure;
-
-const char* package_load_failure() { return load_failure.c_str(); }
+INT_S32 DATABASE::package_buffer_size() const {
+  return file_cache_sz > (INT_U32)DATA_FILE_LARGEST_BUFFER ? DATA_FILE_LARGEST_BUFFER : (INT_S32)file_cache_sz;
+}
 
 bool DATABASE::load_package(const char* name) {
   load_failure = std::string("the package \"") + (name ? name : "") + "\" cannot be opened";
@@ -65,12 +65,11 @@ bool DATABASE::load_package(const char* name) {
                  : get_error_code() != DATA_ERROR_NONE ? std::string(get_error_text())
                                                        : std::string("\"database.bin\" not found in the package");
 
-  // The package stays open for the rest of the run, read once: it only takes the database's own
-  // file-cache size for its buffer, as a package opened now would have. An open package leaves the
-  // data error clear, as opening succeeded.
-  default_file_cache_size = file_cache_sz;
+  // The package stays open for the rest of the run, read once: it takes the database's own file-cache
+  // size for its buffer (every other data file keeps the default; a buffer that cannot be had leaves
+  // the one it has). An open package leaves the data error clear, as opening succeeded.
   if (package->file) {
-    package->file->set_buffer_size(-1);
+    package->file->set_buffer_size(package_buffer_size());
     set_error(0, nullptr);
   }
   if (!database_read) return false;

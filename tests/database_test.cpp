@@ -781,6 +781,111 @@ TEST_F(Database, UnusableStreamsAreRefused) {
   EXPECT_FALSE(read(&d, long_text));
 }
 
+// Records where every write ended: the boundaries of the stored fields and members.
+struct RECORDING_DEVICE : MEMORY_DEVICE {
+  std::vector<size_t> ends;
+  INT_S32 write(const void* buffer, INT_S32 count) override {
+    INT_S32 written = MEMORY_DEVICE::write(buffer, count);
+    ends.push_back(position);
+    return written;
+  }
+};
+
+// The process-wide state that a database read replaces, as text: the image cache's entries (identity,
+// name, count, release state, size), the three default dialog styles and the hint style in their
+// stored form, the hint style's ready flag, the one-time adjustment, the default effects and the frame
+// flags of style sets.
+std::string global_state() {
+  std::string text;
+  for (LLIST_NODE* node = image_cache->entries.head; node; node = node->next) {
+    IMAGE_CACHE_ENTRY* entry = *(IMAGE_CACHE_ENTRY**)node->data;
+    char line[200];
+    std::snprintf(line, sizeof line, "%p %s %d %d %dx%d\n", (void*)entry, entry->file_name ? entry->file_name : "",
+                  entry->reference_count, entry->release_pending, entry->image.width, entry->image.height);
+    text += line;
+  }
+  WM_STYLE_SET* globals[4] = {default_dialog_window_style, default_dialog_title_style, default_dialog_button_style,
+                              button_hint_style};
+  for (WM_STYLE_SET* style : globals) {
+    MEMORY_DEVICE stored;
+    style->put_to_data_device(&stored);
+    text += std::string(stored.bytes.begin(), stored.bytes.end()) + "\n";
+  }
+  char flags[200];
+  std::snprintf(flags, sizeof flags, "%d %d %u %u %u %u %d", button_hint_style_ready, default_styles_adjusted,
+                default_dialog_effects.flags, default_dialog_effects.open_delay, default_dialog_effects.display_delay,
+                default_dialog_effects.dragging_alpha, style_frame_cache_flags);
+  return text + flags;
+}
+
+IMAGE_CACHE_ENTRY* add_cache_entry(const char* name, INT_S16 size) {
+  IMAGE_CACHE_ENTRY* entry = new IMAGE_CACHE_ENTRY("$APP", name);
+  entry->image.set_size(size, size);
+  entry->requested_width = entry->natural_width = size;
+  entry->requested_height = entry->natural_height = size;
+  image_cache->entries.cursor = nullptr;
+  image_cache->entries.add(entry);
+  return entry;
+}
+
+// A database that fails to read, wherever it is cut, leaves the image cache, the global styles, the
+// default effects and the flags exactly as they were; a whole one replaces them.
+TEST_F(Database, FailedReadLeavesTheProgramAsItWas) {
+  // The stream to read: its own cache pictures, styles (200 + n) and effects.
+  add_cache_entry("new1.png", 3);
+  add_cache_entry("new2.png", 2);
+  RECORDING_DEVICE written;
+  {
+    DATABASE d;
+    fill_database(&d);
+    ASSERT_TRUE(d.put_to_data_device(&written));
+  }
+  std::vector<INT_U8> good = written.bytes;
+
+  // The state before: other pictures (one of them held), styles, effects and flags.
+  image_cache->clear();
+  stop_global_style_sets();
+  default_styles_adjusted = 0;
+  IMAGE_CACHE_ENTRY* held = add_cache_entry("old1.png", 4);
+  add_cache_entry("old2.png", 5);
+  IMAGE* reference = image_cache->add_reference(&held->image);
+  ASSERT_NE(reference, nullptr);
+  WM_STYLE_SET* globals[4] = {default_dialog_window_style, default_dialog_title_style, default_dialog_button_style,
+                              button_hint_style};
+  for (int i = 0; i < 4; i++) globals[i]->shading_type = 300 + i;
+  default_dialog_effects = {5, 6, 7, 8};
+  button_hint_style_ready = 0;
+  const std::string before = global_state();
+
+  size_t cuts = 0;
+  for (size_t end : written.ends) {
+    if (end >= good.size()) continue;
+    std::vector<INT_U8> cut(good.begin(), good.begin() + (long)end);
+    {
+      DATABASE d;
+      ASSERT_FALSE(read(&d, cut)) << end;
+    }
+    ASSERT_EQ(global_state(), before) << "cut at " << end;
+    cuts++;
+  }
+  EXPECT_GT(cuts, 100u);
+
+  // The whole stream replaces them: the pictures of the stream, the held one waiting for its reference.
+  DATABASE d;
+  ASSERT_TRUE(read(&d, good));
+  EXPECT_EQ(default_dialog_window_style->shading_type, 200u);
+  EXPECT_EQ(button_hint_style->shading_type, 203u);
+  EXPECT_EQ(button_hint_style_ready, 1);
+  EXPECT_EQ(default_dialog_effects.open_delay, 111u);
+  EXPECT_EQ(style_frame_cache_flags, CACHE_FIND_ONLY);
+  ASSERT_EQ(image_cache->entries.count, 3);
+  EXPECT_EQ(*(IMAGE_CACHE_ENTRY**)image_cache->entries.head->data, held);
+  EXPECT_EQ(held->release_pending, 1);
+  image_cache->release(held);
+  ASSERT_EQ(image_cache->entries.count, 2);
+  EXPECT_STREQ((*(IMAGE_CACHE_ENTRY**)image_cache->entries.head->data)->file_name, "new1.png");
+}
+
 TEST_F(Database, GlobalInstance) {
   stop_database();
   database->stage = 7;

@@ -322,17 +322,39 @@ TEST_F(ImageCacheTest, DamagedStreamsAreRefused) {
   EXPECT_STREQ(first->folder_path, "$temp/x");
   reader.clear();
 
-  // Cut inside the second entry: the first one stays.
+  // A damaged stream changes nothing: the entries from before stay, findable, with their counts and
+  // release states, whether the stream is cut inside its second entry or counts more than it holds.
+  MEMORY_DEVICE good_device(good);
+  ASSERT_TRUE(reader.get_from_data_device(&good_device));
+  ASSERT_EQ(reader.entries.count, 2);
+  IMAGE_CACHE_ENTRY* held = *(IMAGE_CACHE_ENTRY**)reader.entries.head->data;
+  IMAGE_CACHE_ENTRY* free_one = *(IMAGE_CACHE_ENTRY**)reader.entries.tail->data;
+  IMAGE* reference = reader.add_reference(&held->image);
+  ASSERT_NE(reference, nullptr);
   std::vector<INT_U8> cut(good.begin(), good.end() - 30);
-  MEMORY_DEVICE cut_device(cut);
-  EXPECT_FALSE(reader.get_from_data_device(&cut_device));
-  EXPECT_EQ(reader.entries.count, 1);
-  // A count far beyond the entries stored ends at the first failed read.
   std::vector<INT_U8> counted = good;
   counted[4] = 0x40;
-  MEMORY_DEVICE counted_device(counted);
-  EXPECT_FALSE(reader.get_from_data_device(&counted_device));
-  EXPECT_EQ(reader.entries.count, 2);  // the unreferenced entry from before is flushed first
+  for (const std::vector<INT_U8>* damaged : {&cut, &counted}) {
+    MEMORY_DEVICE device(*damaged);
+    EXPECT_FALSE(reader.get_from_data_device(&device));
+    ASSERT_EQ(reader.entries.count, 2);
+    EXPECT_EQ(*(IMAGE_CACHE_ENTRY**)reader.entries.head->data, held);
+    EXPECT_EQ(*(IMAGE_CACHE_ENTRY**)reader.entries.tail->data, free_one);
+    EXPECT_EQ(held->reference_count, 1);
+    EXPECT_EQ(held->release_pending, 0);
+    EXPECT_EQ(free_one->release_pending, 0);
+    IMAGE* found = reader.get(held->folder_path, held->file_name, held->requested_width, held->requested_height,
+                              CACHE_FIND_ONLY);
+    EXPECT_EQ(found, &held->image);
+    reader.release(held);
+  }
+  // A whole stream replaces them: the unreferenced one goes, the held one waits for its reference.
+  MEMORY_DEVICE again(good);
+  ASSERT_TRUE(reader.get_from_data_device(&again));
+  EXPECT_EQ(reader.entries.count, 3);
+  EXPECT_EQ(held->release_pending, 1);
+  reader.release(held);
+  EXPECT_EQ(reader.entries.count, 2);
 }
 
 TEST_F(ImageCacheTest, TheLibraryInstanceIsBuiltOnFirstUse) {

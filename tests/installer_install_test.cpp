@@ -588,9 +588,10 @@ TEST(InstallerInstall, LoadedPackageStaysOpenWithTheDatabasesCacheSize) {
   INT_U32 after = default_file_cache_size;
   default_file_cache_size = saved;
   ASSERT_TRUE(database);
-  // The package opened with the buffer of the time takes the database's file-cache size, which is the
-  // default for every data file from then on.
-  EXPECT_EQ(after, database->file_cache_sz);
+  // The package opened with the buffer of the time takes the database's file-cache size as its own:
+  // the default of every other data file stays what it was.
+  EXPECT_EQ(after, 0x4000u);
+  EXPECT_NE(database->file_cache_sz, 0x4000u);
   ASSERT_TRUE(database->package && database->package->file);
   EXPECT_EQ(database->package->file->buffer_size, (INT_S32)database->file_cache_sz);
   EXPECT_EQ(get_error_code(), 0);
@@ -598,6 +599,18 @@ TEST(InstallerInstall, LoadedPackageStaysOpenWithTheDatabasesCacheSize) {
   EXPECT_TRUE(database->package->find_entry("bin/data.bin", &entry));
   ASSERT_TRUE(database->package->extract_entry(&database->data_folder, "copy.bin", "bin/data.bin"));
   EXPECT_EQ(read_whole_file(scratch.package + "copy.bin"), all_byte_values(40));
+
+  // A second database loads on its own: its failure is its own, and the first keeps its package.
+  std::vector<INT_U8> bytes = read_whole_file(scratch.package + "installer.pkg");
+  bytes.resize(bytes.size() / 2);
+  ASSERT_TRUE(write_whole_file(scratch.package + "damaged.pkg", bytes));
+  DATABASE second;
+  second.data_folder = database->data_folder;
+  EXPECT_FALSE(second.load_package("damaged.pkg"));
+  EXPECT_FALSE(second.load_failure.empty());
+  EXPECT_TRUE(database->load_failure.empty());
+  EXPECT_EQ(database->package->file->buffer_size, (INT_S32)database->file_cache_sz);
+  EXPECT_TRUE(database->package->extract_entry(&database->data_folder, "copy2.bin", "bin/data.bin"));
 }
 
 // Tens of thousands of files take minutes to make under Wine; the builder is the same code on both builds.
