@@ -54,6 +54,16 @@ void application_statics(bool start) {
   stop_database();
 }
 
+// A start that fails goes without leaving the copy of attached data behind: the package is closed and
+// the copy deleted.
+static void discard_attached_copy() {
+  delete database->package;
+  database->package = nullptr;
+  if (!database->attached_package) return;
+  delete_file(&database->data_folder, PACKAGE_FILE_NAME);
+  database->attached_package = 0;
+}
+
 // The end of a one-shot job: the package is closed, and the program shuts down and ends with the job's
 // status.
 [[noreturn]] static void end_one_shot(INT_S32 status) {
@@ -179,6 +189,7 @@ void application_main(INT_S16 argc, char** argv) {
   if (!splash_window) show_please_wait(&start_image);
 
   if (!database->load_package(PACKAGE_FILE_NAME)) {
+    discard_attached_copy();
     close_main_window(0);
     show_message_box("No installation data found!", "Make sure you have got all required files.");
     fatal_exit("No installation data found!");
@@ -199,7 +210,10 @@ void application_main(INT_S16 argc, char** argv) {
                           0};
     // A window that cannot be had (the screen is smaller than the installer needs) ends the run with
     // the platform's screen-mode error rather than a loop with nothing to show.
-    if (!OpenGraphics(&mode, 0)) raise_error(0x01, nullptr);
+    if (!OpenGraphics(&mode, 0)) {
+      discard_attached_copy();
+      raise_error(0x01, nullptr);
+    }
   }
   application_page_manager->get_root()->resize(get_screen_width(0), get_screen_height(0), true);
   // Until the wizard's pages take over, the main window shows the start picture.

@@ -276,6 +276,15 @@ TEST(InstallerAttached, AttachedInstallerProgramStartsAndEnds) {
   std::filesystem::permissions(setup, std::filesystem::perms::owner_all);
   EXPECT_EQ(run_command(environment + "'" + setup + "' >'" + output + "' 2>&1"), 2);
   EXPECT_NE(read_whole_text(output).find("does not inflate"), std::string::npos) << read_whole_text(output);
+
+  // Attached data that copies out whole but is no package: the start fails, and the copy goes with it.
+  std::vector<INT_U8> no_package(3000, 'x');
+  ASSERT_TRUE(fixture.attach("setup", attached_data(no_package, 1024, false), &position));
+  std::filesystem::permissions(setup, std::filesystem::perms::owner_all);
+  EXPECT_EQ(run_command(environment + "'" + setup + "' >'" + output + "' 2>&1"), FATAL_EXIT_STATUS);
+  EXPECT_NE(read_whole_text(output).find("No installation data found!"), std::string::npos) << read_whole_text(output);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(fixture.scratch.root + "tmp"))
+    EXPECT_NE(entry.path().filename().string(), "installer.pkg") << entry.path();
 }
 #endif
 
