@@ -1,8 +1,15 @@
-// Benchmark of automatic mode (not a test): installs a package of large files and one of many small
-// files with "installer -a" and unpacks the same files from a tar archive with "tar -xf" to the same
-// disk in the same run, and prints the time ratios (targets: 1.3 for large files, 2 for small ones).
-// Usage: bench_install [work folder] [large files] [large file KiB] [small files] [small file bytes]
+// Benchmark of automatic mode (not a test): installs packages with "installer -a" and unpacks the same
+// files from a tar archive with "tar -xf" to the same disk, in paired runs (one of each, right after each
+// other, the order alternating from pair to pair, after one untimed pair that warms the cache). Each
+// destination is checked against the source files and then renamed out of the way; nothing is deleted
+// until every run is over, since a file system creates files slowly just after many were deleted.
+// Prints the median ratio of the pairs with its minimum and maximum:
+//   2,000 files of 100 KiB (target 1.2), 20,000 files of 1-8 KiB (target 1.5),
+// and the growth table: time per file at 1,000, 5,000, 20,000 and 32,000 files of 1-8 KiB beside tar's
+// (target: flat within 25 % of the time per file at 1,000 files).
+// Usage: bench_install [work folder] [pairs per set, 5] [package block size, 4096]
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,67 +20,121 @@
 #include "package_builder.h"
 
 namespace fs = std::filesystem;
-using bench_support::fill;
+using bench_support::PAIRED_TIMES;
 using bench_support::seconds_since;
 
 #ifndef _WIN32
 namespace {
 
-int run(const std::string& command) {
-  int status = std::system(command.c_str());
-  return status;
-}
+// The source files, package and tar archive of one measurement, and where its runs go.
+struct SET {
+  fs::path root;
+  std::vector<std::string> files;  // relative to root / "source" / "files"
+  std::string installer_command;   // installs into root / "installed"
+  std::string tar_command;         // unpacks into root / "untarred"
+  int runs = 0;                    // destinations renamed so far
+};
 
-// Makes count files of size bytes in folders of 100, the package (blocks of block_size bytes), the
-// description and the tar archive; then times both unpackings. The ratio is the installer's time over tar's.
-bool measure(const fs::path& work, const std::string& installer, const char* label, int count, size_t size,
-             INT_S32 block_size, double* ratio) {
-  fs::path set = work / label;
-  fs::remove_all(set);
-  fs::create_directories(set / "source" / "files");
-  std::vector<char> bytes(size);
+std::string shell_quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+
+bool run(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+// Writes the files (count files of min_size to max_size bytes, in folders of 100), the package with
+// blocks of block_size bytes, and the tar archive of the same files.
+bool make_set(const fs::path& work, const std::string& installer, const std::string& label, int count,
+              size_t min_size, size_t max_size, INT_S32 block_size, SET* set) {
+  set->root = work / label;
+  fs::path files = set->root / "source" / "files";
+  fs::create_directories(files);
+  std::vector<char> bytes;
   for (int i = 0; i < count; i++) {
-    fs::path folder = set / "source" / "files" / ("d" + std::to_string(i / 100));
-    fs::create_directories(folder);
-    fill(bytes, (unsigned)i * 2654435761u + 1u);
-    if (!bench_support::write_file(folder / ("f" + std::to_string(i) + ".bin"), bytes)) return false;
+    unsigned seed = (unsigned)i * 2654435761u + 1u;
+    bytes.resize(min_size + (max_size > min_size ? (seed >> 8) % (max_size - min_size + 1) : 0));
+    bench_support::fill(bytes, seed);
+    std::string relative = "d" + std::to_string(i / 100) + "/f" + std::to_string(i) + ".bin";
+    fs::create_directories((files / relative).parent_path());
+    if (!bench_support::write_file(files / relative, bytes)) return false;
+    set->files.push_back(relative);
   }
-  std::string destination = (set / "installed").string();
-  FILE* description = std::fopen((set / "source" / "description.txt").string().c_str(), "w");
+  fs::path destination = set->root / "installed";
+  FILE* description = std::fopen((set->root / "source" / "description.txt").string().c_str(), "w");
   if (!description) return false;
-  std::fprintf(description, "installation = Benchmark\ndefault_path = $ROOT0%s\n", destination.c_str());
+  std::fprintf(description, "installation = Benchmark\ndefault_path = $ROOT0%s\n", destination.string().c_str());
   std::fclose(description);
-  fs::create_directories(set / "package");
+  fs::create_directories(set->root / "package");
   std::string error;
-  if (!package_builder::build_package((set / "source" / "description.txt").string(),
-                                      (set / "package" / "installer.pkg").string(), &error, block_size)) {
+  if (!package_builder::build_package((set->root / "source" / "description.txt").string(),
+                                      (set->root / "package" / "installer.pkg").string(), &error, block_size)) {
     std::fprintf(stderr, "bench_install: %s\n", error.c_str());
     return false;
   }
-  std::string tar = (set / "files.tar").string();
-  if (run("tar -cf '" + tar + "' -C '" + (set / "source" / "files").string() + "' .") != 0) return false;
-  fs::create_directories(set / "untarred");
-  run("sync");
+  fs::path tar = set->root / "files.tar";
+  if (!run("tar -cf " + shell_quoted(tar) + " -C " + shell_quoted(files) + " .")) return false;
 
-  std::string environment = "HOME='" + set.string() + "/home' XDG_CONFIG_HOME='" + set.string() +
-                            "/home/config' XDG_DATA_HOME='" + set.string() + "/home/data' TMPDIR='" + set.string() +
-                            "' VELK_UNATTENDED=1 ";
+  fs::path home = set->root / "home";
+  set->installer_command = "HOME=" + shell_quoted(home) + " XDG_CONFIG_HOME=" + shell_quoted(home / "config") +
+                           " XDG_DATA_HOME=" + shell_quoted(home / "data") + " TMPDIR=" + shell_quoted(set->root) +
+                           " VELK_UNATTENDED=1 " + shell_quoted(installer) + " -x '$ROOT0" +
+                           (set->root / "package").string() + "/installer.xml' -a >/dev/null";
+  set->tar_command = "tar -xf " + shell_quoted(tar) + " -C " + shell_quoted(set->root / "untarred");
+  return true;
+}
+
+// Times one command; false when it fails.
+bool timed(const std::string& command, double* seconds) {
   auto start = std::chrono::steady_clock::now();
-  int status = run(environment + "'" + installer + "' -x '$ROOT0" + (set / "package").string() +
-                   "/installer.xml' -a >/dev/null");
-  double installer_seconds = seconds_since(start);
-  start = std::chrono::steady_clock::now();
-  int tar_status = run("tar -xf '" + tar + "' -C '" + (set / "untarred").string() + "'");
-  double tar_seconds = seconds_since(start);
-  if (status != 0 || tar_status != 0) {
-    std::fprintf(stderr, "bench_install: installer status %d, tar status %d\n", status, tar_status);
+  bool ok = run(command);
+  *seconds = seconds_since(start);
+  return ok;
+}
+
+// Checks a destination against the source files and renames it into the trash.
+bool check_and_move(SET* set, const fs::path& work, const char* destination) {
+  std::string wrong;
+  if (!bench_support::same_files(set->root / "source" / "files", set->root / destination, set->files, &wrong)) {
+    std::fprintf(stderr, "bench_install: %s differs from its source\n", wrong.c_str());
     return false;
   }
-  *ratio = installer_seconds / (tar_seconds > 0 ? tar_seconds : 1e-9);
-  std::printf("%-6s %6d files x %8zu bytes: installer -a %.3f s, tar -xf %.3f s, ratio %.2f\n", label, count, size,
-              installer_seconds, tar_seconds, *ratio);
-  fs::remove_all(set);
+  fs::path trash = work / "trash" / (set->root.filename().string() + "-" + destination + "-" + std::to_string(set->runs));
+  fs::rename(set->root / destination, trash);
   return true;
+}
+
+// One pair: the installer and tar back to back, the first of the two alternating with the pair's number.
+// Everything written before is on disk first, so that neither run waits for the other's writes.
+bool run_pair(SET* set, const fs::path& work, int pair, double* installer_seconds, double* tar_seconds) {
+  fs::create_directories(set->root / "untarred");
+  run("sync");
+  bool ok;
+  if (pair % 2 == 0)
+    ok = timed(set->installer_command, installer_seconds) && timed(set->tar_command, tar_seconds);
+  else
+    ok = timed(set->tar_command, tar_seconds) && timed(set->installer_command, installer_seconds);
+  if (!ok) {
+    std::fprintf(stderr, "bench_install: a run failed:\n  %s\n  %s\n", set->installer_command.c_str(),
+                 set->tar_command.c_str());
+    return false;
+  }
+  set->runs++;
+  return check_and_move(set, work, "installed") && check_and_move(set, work, "untarred");
+}
+
+// An untimed pair to warm the cache, then the timed pairs.
+bool measure(SET* set, const fs::path& work, int pairs, PAIRED_TIMES* times) {
+  double installer_seconds = 0, tar_seconds = 0;
+  if (!run_pair(set, work, 0, &installer_seconds, &tar_seconds)) return false;
+  for (int pair = 0; pair < pairs; pair++) {
+    if (!run_pair(set, work, pair, &installer_seconds, &tar_seconds)) return false;
+    times->add(installer_seconds, tar_seconds);
+  }
+  return true;
+}
+
+void print_set(const char* label, int count, const PAIRED_TIMES& times, double target) {
+  double ratio = times.median_ratio();
+  std::printf("%-6s %6d files: installer -a %.3f s, tar -xf %.3f s (medians); ratio %s; target %.1f %s\n", label,
+              count, times.median_ours(), times.median_baseline(), times.spread().c_str(), target,
+              ratio <= target ? "met" : "NOT met");
 }
 
 }  // namespace
@@ -86,24 +147,67 @@ int main(int argc, char** argv) {
   std::printf("bench_install runs on the Linux build (it times tar beside the installer)\n");
   return 0;
 #else
-  fs::path work = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "velk-bench-install";
-  int large_count = argc > 2 ? std::atoi(argv[2]) : 2000;
-  size_t large_size = (argc > 3 ? (size_t)std::atoi(argv[3]) : 100) * 1024;
-  int small_count = argc > 4 ? std::atoi(argv[4]) : 20000;
-  size_t small_size = argc > 5 ? (size_t)std::atoi(argv[5]) : 512;
+  fs::path work = fs::absolute(argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "velk-bench-install");
+  int pairs = argc > 2 ? std::atoi(argv[2]) : 5;
+  INT_S32 block_size = argc > 3 ? std::atoi(argv[3]) : 4096;
   std::string installer = (fs::absolute(fs::path(argv[0])).parent_path() / "installer").string();
   if (!fs::exists(installer)) {
     std::fprintf(stderr, "bench_install: no installer beside this program (%s)\n", installer.c_str());
     return 2;
   }
-  fs::create_directories(work);
-  double large = 0, small = 0;
-  // Package blocks sized for the files they hold: 64 KiB for the large files, 4 KiB for the small ones.
-  if (!measure(work, installer, "large", large_count, large_size, 65536, &large) ||
-      !measure(work, installer, "small", small_count, small_size, 4096, &small))
-    return 1;
-  std::printf("ratios: large files %.2f (target 1.3), small files %.2f (target 2)\n", large, small);
-  fs::remove_all(work);
-  return 0;
+  if (pairs < 1 || block_size < 1) {
+    std::fprintf(stderr, "usage: bench_install [work folder] [pairs per set] [package block size]\n");
+    return 2;
+  }
+  // Leftovers of an earlier run are removed and written out before anything is timed.
+  std::error_code ignored;
+  fs::remove_all(work, ignored);
+  fs::create_directories(work / "trash");
+  run("sync");
+
+  std::printf("%d timed pairs per set after one warm-up pair; package blocks of %d bytes; work folder %s\n", pairs,
+              (int)block_size, work.string().c_str());
+  std::fflush(stdout);
+  SET large;
+  PAIRED_TIMES large_times;
+  bool ok = make_set(work, installer, "large", 2000, 100 * 1024, 100 * 1024, block_size, &large) &&
+            measure(&large, work, pairs, &large_times);
+  if (ok) print_set("large", 2000, large_times, 1.2);
+  std::fflush(stdout);
+
+  const int counts[] = {1000, 5000, 20000, 32000};
+  std::vector<PAIRED_TIMES> growth;
+  for (int count : counts) {
+    if (!ok) break;
+    SET set;
+    PAIRED_TIMES times;
+    ok = make_set(work, installer, "small" + std::to_string(count), count, 1024, 8192, block_size, &set) &&
+         measure(&set, work, pairs, &times);
+    if (!ok) break;
+    growth.push_back(times);
+    if (count == 20000) print_set("small", count, times, 1.5);
+    std::fflush(stdout);
+  }
+
+  if (ok) {
+    std::printf("\ngrowth (files of 1-8 KiB): time per file, medians of the pairs\n");
+    std::printf("%7s %14s %12s %36s %14s\n", "files", "installer us", "tar us", "ratio", "vs 1,000 files");
+    double first = growth[0].median_ours() / counts[0];
+    double worst = 0;
+    for (size_t index = 0; index < growth.size(); ++index) {
+      double per_file = growth[index].median_ours() / counts[index];
+      double change = per_file / first - 1;
+      if (std::fabs(change) > std::fabs(worst)) worst = change;
+      std::printf("%7d %14.1f %12.1f %36s %+13.0f%%\n", counts[index], per_file * 1e6,
+                  growth[index].median_baseline() / counts[index] * 1e6, growth[index].spread().c_str(),
+                  change * 100);
+    }
+    std::printf("installer time per file: largest change from 1,000 files %+.0f%% (target within 25%%: %s)\n",
+                worst * 100, std::fabs(worst) <= 0.25 ? "met" : "NOT met");
+  }
+  // Everything is deleted only now, after the last timed run.
+  fs::remove_all(work, ignored);
+  run("sync");
+  return ok ? 0 : 1;
 #endif
 }

@@ -1,9 +1,13 @@
 // Shared pieces of the benchmark tools (not tests): a stopwatch, bytes that neither deflate nor the
-// disk can shortcut, and writing a host file whole.
+// disk can shortcut, writing a host file whole, comparing installed files with their sources, and the
+// statistics of paired runs (median ratio with its spread).
 #pragma once
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace bench_support {
@@ -26,5 +30,78 @@ inline bool write_file(const std::filesystem::path& path, const std::vector<char
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && ok;
 }
+
+// Same size and the same bytes.
+inline bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code code_a, code_b;
+  if (std::filesystem::file_size(a, code_a) != std::filesystem::file_size(b, code_b) || code_a || code_b) return false;
+  FILE* first = std::fopen(a.string().c_str(), "rb");
+  FILE* second = std::fopen(b.string().c_str(), "rb");
+  bool same = first && second;
+  std::vector<char> x(1 << 16), y(1 << 16);
+  while (same) {
+    size_t got_x = std::fread(x.data(), 1, x.size(), first);
+    size_t got_y = std::fread(y.data(), 1, y.size(), second);
+    same = got_x == got_y && std::memcmp(x.data(), y.data(), got_x) == 0;
+    if (got_x == 0) break;
+  }
+  if (first) std::fclose(first);
+  if (second) std::fclose(second);
+  return same;
+}
+
+// Every file (relative paths) of the source folder is in the copy with its size and content; the first
+// that is not is named in wrong.
+inline bool same_files(const std::filesystem::path& source, const std::filesystem::path& copy,
+                       const std::vector<std::string>& files, std::string* wrong) {
+  for (const std::string& file : files)
+    if (!same_file(source / file, copy / file)) {
+      *wrong = (copy / file).string();
+      return false;
+    }
+  return true;
+}
+
+inline double median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  size_t middle = values.size() / 2;
+  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// The times of paired runs: in each pair the library's side and its baseline ran right after each
+// other, so that both met the same state of the machine. Ratios are taken pair by pair.
+struct PAIRED_TIMES {
+  std::vector<double> ours;
+  std::vector<double> baseline;
+
+  void add(double our_seconds, double baseline_seconds) {
+    ours.push_back(our_seconds);
+    baseline.push_back(baseline_seconds > 0 ? baseline_seconds : 1e-9);
+  }
+  std::vector<double> ratios() const {
+    std::vector<double> out;
+    for (size_t index = 0; index < ours.size(); ++index) out.push_back(ours[index] / baseline[index]);
+    return out;
+  }
+  double median_ratio() const { return median(ratios()); }
+  double min_ratio() const {
+    std::vector<double> all = ratios();
+    return all.empty() ? 0 : *std::min_element(all.begin(), all.end());
+  }
+  double max_ratio() const {
+    std::vector<double> all = ratios();
+    return all.empty() ? 0 : *std::max_element(all.begin(), all.end());
+  }
+  double median_ours() const { return median(ours); }
+  double median_baseline() const { return median(baseline); }
+  // "1.12 (min 1.05, max 1.30, 5 pairs)"
+  std::string spread() const {
+    char text[96];
+    std::snprintf(text, sizeof text, "%.2f (min %.2f, max %.2f, %zu pairs)", median_ratio(), min_ratio(), max_ratio(),
+                  ours.size());
+    return text;
+  }
+};
 
 }  // namespace bench_support
