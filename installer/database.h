@@ -12,8 +12,12 @@
 #include "system_info.h"
 #include "velk_string.h"
 
+#include <string>
+#include <unordered_map>
+
 class PACKAGE;
 class INSTALL_DIALOG;
+class TEXT_FILE;
 
 // Sizes of the description's texts, terminator included: at most 255 bytes, 2047 for the skin path and
 // the install location.
@@ -215,6 +219,10 @@ struct INSTALL_STATE {
   bool running = false;         // prepared and not completed: the idle wait is 0 and the base path set
   FOLDER base_folder;           // the destination, "$APP" and "$BASE" while running
   FOLDER log_folder;            // the folder of "install_log.txt"
+  TEXT_FILE* log = nullptr;     // "install_log.txt", open for the whole installation once it could be opened
+  // Destination texts already set in this installation and the folders they gave: those folders were
+  // made or found once and are not checked again.
+  std::unordered_map<std::string, std::string> known_folders;
 };
 
 class DATABASE : public DATA_DEVICE_CLIENT {
@@ -387,7 +395,8 @@ public:
   // One step of the installation at stage 7 (page may be null). At other stages the step counter goes
   // back to 0, and an installation left before its completion gives back the idle wait and the base path.
   void install_step(INSTALL_DIALOG* page);
-  // Ends a running installation where it stands: the idle wait back to 50 ms, the base path reset.
+  // Ends a running installation where it stands: the log closed, the idle wait back to 50 ms, the base
+  // path reset.
   void end_installation();
   // Reads the "Settings: " line of an earlier install log and compares it with the current choices.
   bool read_install_log();

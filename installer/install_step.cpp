@@ -26,17 +26,21 @@ static INSTALL_OBSERVER* observer = nullptr;
 void set_install_observer(INSTALL_OBSERVER* new_observer) { observer = new_observer; }
 INSTALL_OBSERVER* get_install_observer() { return observer; }
 
-// Writes the lines to the log (created with create, else appended to; a missing log is created),
-// opened and closed again so that the log is complete on disk after every step.
+static void close_log(INSTALL_STATE* state) { close_text_file(&state->log); }
+
+// Writes the lines to the log: created with create, else appended to (a log that is not open yet is
+// opened for appending, and created when missing). The log stays open for the rest of the installation,
+// its encoding found once; each write is flushed, so that the log is complete on disk after every step.
 static bool write_log(INSTALL_STATE* state, const std::string& lines, bool create) {
-  TEXT_FILE* file =
-      open_text_file(&state->log_folder, LOG_FILE_NAME, create ? TEXT_FILE_WRITE : TEXT_FILE_APPEND, false);
-  if (!file) {
+  if (create) close_log(state);
+  if (!state->log)
+    state->log = open_text_file(&state->log_folder, LOG_FILE_NAME, create ? TEXT_FILE_WRITE : TEXT_FILE_APPEND, false);
+  if (!state->log) {
     state->log_failed = true;
     return false;
   }
+  TEXT_FILE* file = state->log;
   bool written = file->write_text(lines.c_str()) && std::fflush(file->stream) == 0 && !std::ferror(file->stream);
-  close_text_file(&file);
   if (!written) state->log_failed = true;
   return written;
 }
@@ -55,9 +59,18 @@ static const char* choose_path(const DATABASE* database, const char* plain, cons
 }
 
 // A folder from a destination text relative to the base folder, creating what is missing. A text
-// with a path variable this program does not know names no folder.
+// with a path variable this program does not know names no folder. A text set before in this
+// installation gives the folder it gave then, without asking the host again.
 static bool set_destination(INSTALL_STATE* state, FOLDER* folder, const char* text) {
-  return text && text[0] && set_known_folder(folder, text, true, &state->base_folder);
+  if (!text || !text[0]) return false;
+  auto known = state->known_folders.find(text);
+  if (known != state->known_folders.end()) {
+    std::memcpy(folder->path, known->second.c_str(), known->second.size() + 1);
+    return true;
+  }
+  if (!set_known_folder(folder, text, true, &state->base_folder)) return false;
+  state->known_folders.emplace(text, folder->path);
+  return true;
 }
 
 // The folder's path, the host's separator and the name, however long.
@@ -74,6 +87,7 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   state->error_count = 0;
   state->stopped = false;
   state->log_failed = false;
+  state->known_folders.clear();
   if (!database->system_information.has_system_paths || !installation->allow_system_paths)
     database->use_system_paths = 0;
   state->step_total = (INT_S32)installation->file_count + 1;
@@ -221,11 +235,13 @@ static void complete(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* ins
     write_log(state, "Installation completed without any errors.\n", false);
   else
     write_log(state, format_text("Installation completed with %d errors.\n", (int)state->error_count), false);
+  close_log(state);
   state->running = false;
   set_idle_wait(50);
 }
 
 void DATABASE::end_installation() {
+  close_log(&install_state);
   if (!install_state.running) return;
   install_state.running = false;
   reset_base_path();

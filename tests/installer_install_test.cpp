@@ -613,6 +613,52 @@ TEST(InstallerInstall, LoadedPackageStaysOpenWithTheDatabasesCacheSize) {
   EXPECT_TRUE(database->package->extract_entry(&database->data_folder, "copy2.bin", "bin/data.bin"));
 }
 
+TEST(InstallerInstall, LogLinesAreOnDiskAsTheyAreWritten) {
+  // The log stays open through the installation; whatever happens after a line (here a file that fails
+  // to unpack, and then nothing more), the lines so far are in the file, not in a buffer.
+  INSTALLER_SCRATCH scratch("install-log-flush");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  std::strcpy(database->installations[0].files[1].packed_name, "missing");
+  std::strcpy(database->install_path, database->installations[0].default_path);
+  database->stage = STAGE_INSTALLING;
+  for (int step = 0; step < 3; step++) database->install_step(nullptr);  // preparation and two files
+  ASSERT_NE(database->install_state.log, nullptr);
+  const int system = database->use_system_paths;
+  std::vector<std::string> files = {"Installed \"" + scratch.installed("bin/data.bin") + "\"",
+                                    "\"" + scratch.installed("bin/run.sh") + "\" failed to unpack (missing)"};
+  std::vector<std::string> expected =
+      expected_log(scratch, "Settings: 0 " + std::to_string(system) + " $SCRATCH/dest", files, {});
+  EXPECT_EQ(read_lines(scratch.installed("install_log.txt")), expected);
+  // Leaving the stage ends the installation there and closes the log as it is.
+  database->stage = STAGE_OPTIONS;
+  database->install_step(nullptr);
+  EXPECT_EQ(database->install_state.log, nullptr);
+  EXPECT_EQ(read_lines(scratch.installed("install_log.txt")), expected);
+}
+
+TEST(InstallerInstall, EachInstallationSetsItsFoldersAfresh) {
+  // Folders made or found once are not asked for again within an installation; the next installation,
+  // into another destination, makes its own.
+  INSTALLER_SCRATCH scratch("install-twice");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  ASSERT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  const std::unordered_map<std::string, std::string>& known = database->install_state.known_folders;
+  EXPECT_EQ(known.size(), 3u);  // "$HERE", "$HERE/bin" and "$HERE/docs", each set once
+  EXPECT_EQ(known.at("$HERE/bin"), scratch.installed("bin"));
+  std::strcpy(database->installations[0].default_path, "$SCRATCH/second");
+  ASSERT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  for (const std::string& file : scratch.files) {
+    std::string second = scratch.root + "second" + PATH_SEPARATOR + file;
+    for (char& c : second)
+      if (c == '/' || c == '\\') c = PATH_SEPARATOR;
+    EXPECT_EQ(read_whole_file(second), read_whole_file(scratch.source + "files/" + file)) << file;
+  }
+  EXPECT_EQ(read_lines(scratch.root + "second" + PATH_SEPARATOR + "install_log.txt").back(),
+            "Installation completed without any errors.");
+}
+
 // Tens of thousands of files take minutes to make under Wine; the builder is the same code on both builds.
 #ifndef _WIN32
 TEST(InstallerInstall, FixtureBuilderRefusesMoreFilesThanAnInstallationHolds) {
