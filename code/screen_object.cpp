@@ -2,6 +2,8 @@
 // added, removed, cleared), geometry, visibility, focus, drawing order, and the plain container WM_MANAGER.
 #include "screen_object.h"
 
+#include <unordered_map>
+
 #include "border.h"
 #include "host.h"
 #include "image.h"
@@ -53,6 +55,26 @@ bool objects_meet(WM_SCREEN_OBJECT* child, WM_SCREEN_OBJECT* root) {
          ry <= cy + child->get_height();
 }
 
+// Live objects by handle; the next handle to give out.
+static std::unordered_map<INT_U32, WM_SCREEN_OBJECT*> handle_table;
+static INT_U32 next_handle = 1;
+
+INT_U32 object_handle(WM_SCREEN_OBJECT* object) {
+  if (!object) return 0;
+  if (!object->handle) {
+    object->handle = next_handle++;
+    if (next_handle == 0) next_handle = 1;
+    handle_table[object->handle] = object;
+  }
+  return object->handle;
+}
+
+WM_SCREEN_OBJECT* object_from_handle(INT_U32 handle) {
+  if (!handle) return nullptr;
+  auto found = handle_table.find(handle);
+  return found == handle_table.end() ? nullptr : found->second;
+}
+
 void call_screen_object_created_hook(WM_SCREEN_OBJECT* object) {
   if (screen_object_created_hook) screen_object_created_hook(object, screen_object_created_user);
 }
@@ -62,7 +84,7 @@ WM_SCREEN_OBJECT::WM_SCREEN_OBJECT(INT_U8 visible_, WM_EVENT_CALLBACK event_call
     : x(0), y(0), width(0), height(0), state(0), visible(visible_), needs_draw(visible_), drawn(0), not_owned(0),
       colour(0), area(-1), kind(0), border_type(1), event_callback(event_callback_), click_callback(nullptr),
       click_mode(2), event_user1(event_user1_), event_user2(event_user2_), click_user1(0), click_user2(0),
-      enter_was_down(0), reserved(0), focus_callback(nullptr), focus_user(0), focusable(0) {
+      enter_was_down(0), reserved(0), focus_callback(nullptr), focus_user(0), focusable(0), handle(0) {
   if (!draw_target) draw_target = get_screen_image(0);
 }
 
@@ -76,6 +98,7 @@ WM_SCREEN_OBJECT::~WM_SCREEN_OBJECT() {
     if (focus_callback) focus_callback(this, focus_user);
   }
   if (screen_object_destroyed_hook) screen_object_destroyed_hook(this, screen_object_destroyed_user);
+  if (handle) handle_table.erase(handle);
   detach_all(false, false, true);
   children.clear();
   // An object deleted while still on the top-level list takes itself off, so the list never holds a

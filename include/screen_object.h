@@ -99,6 +99,7 @@ public:
   WM_FOCUS_CALLBACK focus_callback;
   INT_U32 focus_user;
   INT_U8 focusable;
+  INT_U32 handle;         // the object's user-value handle (object_handle); 0 until one is asked for
 
   WM_SCREEN_OBJECT(INT_U8 visible, WM_EVENT_CALLBACK event_callback, INT_U32 event_user1, INT_U32 event_user2);
   WM_SCREEN_OBJECT(const WM_SCREEN_OBJECT&) = delete;
@@ -202,6 +203,15 @@ extern INT_U8 pointer_shapes_enabled;
 // The blink phase of a pass time: bit k is set while t / {50, 125, 250, 500, 1000, 2000, 4000, 8000}[k]
 // is odd.
 INT_U8 blink_phase_of(INT_U32 t);
+
+// Callbacks carry 32-bit user values, and a pointer does not fit one on every build. Where an object is
+// passed as a user value (a dialog to its buttons, a keyboard to its keys, an edit box to the keyboard
+// dialog), its handle goes instead: a number that finds the object while it lives and finds nothing once
+// it is destroyed, so a callback never reaches a deleted object. Handles are never reused in a run.
+// object_handle: the object's handle (made on first use); 0 for null.
+INT_U32 object_handle(WM_SCREEN_OBJECT* object);
+// The object of a handle; null for 0 and for the handle of a destroyed object.
+WM_SCREEN_OBJECT* object_from_handle(INT_U32 handle);
 
 // A record on the stack that tells a caller whether the object it called out to was deleted meanwhile
 // (by its own callback): the base destructor marks every guard watching it.

@@ -185,6 +185,32 @@ TEST(ScreenObject, NotOwnedChildSurvivesItsParentAndGlobalsAreCleared) {
   delete kept;
 }
 
+TEST(ScreenObject, HandlesFindLiveObjectsOnly) {
+  WM_TEST_SCREEN screen(640, 480, 0);
+  EXPECT_EQ(object_handle(nullptr), 0u);
+  EXPECT_EQ(object_from_handle(0), nullptr);
+  WM_SCREEN_OBJECT* parent = make(0, 0, 10, 10);
+  WM_SCREEN_OBJECT* child = make(1, 1, 2, 2);
+  parent->add_child(child, false);
+  INT_U32 parent_handle = object_handle(parent), child_handle = object_handle(child);
+  EXPECT_NE(parent_handle, 0u);
+  EXPECT_NE(parent_handle, child_handle);
+  EXPECT_EQ(object_handle(parent), parent_handle);  // one handle per object
+  EXPECT_EQ(object_from_handle(parent_handle), parent);
+  EXPECT_EQ(object_from_handle(child_handle), child);
+  // Deleting the parent deletes the child: neither handle finds anything, and a new object never
+  // takes an old handle.
+  delete parent;
+  EXPECT_EQ(object_from_handle(parent_handle), nullptr);
+  EXPECT_EQ(object_from_handle(child_handle), nullptr);
+  WM_SCREEN_OBJECT* later = make(0, 0, 1, 1);
+  INT_U32 later_handle = object_handle(later);
+  EXPECT_NE(later_handle, parent_handle);
+  EXPECT_NE(later_handle, child_handle);
+  EXPECT_EQ(object_from_handle(later_handle), later);
+  delete later;
+}
+
 TEST(ScreenObject, DetachAllDeletesOwnedAndHidesTheRest) {
   WM_TEST_SCREEN screen(640, 480, 1);
   WM_SCREEN_OBJECT* root = screen.manager->get_root();
