@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "errors.h"
 #include "files.h"
@@ -376,8 +377,8 @@ bool PACKAGE::load_directory() {
       fail(0x1007, package_name, __LINE__);
       return false;
     }
-    PACKAGE_ENTRY* entry = new PACKAGE_ENTRY;
-    if (!copy_entry(entry, &record) || !entries.add(entry)) {
+    PACKAGE_ENTRY* entry = new (std::nothrow) PACKAGE_ENTRY;
+    if (!entry || !copy_entry(entry, &record) || !entries.add(entry)) {
       delete entry;
       fail(0x100B, nullptr, __LINE__);
       return false;
@@ -556,8 +557,8 @@ bool PACKAGE::create_entry(const char* name, PACKAGE_ENTRY* out) {
     return true;
   }
 
-  PACKAGE_ENTRY* entry = new PACKAGE_ENTRY;
-  if (!copy_entry(entry, out) || !entries.add(entry)) {
+  PACKAGE_ENTRY* entry = new (std::nothrow) PACKAGE_ENTRY;
+  if (!entry || !copy_entry(entry, out) || !entries.add(entry)) {
     delete entry;
     fail(0x100B, nullptr, __LINE__);
     return false;

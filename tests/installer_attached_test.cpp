@@ -251,8 +251,8 @@ TEST(InstallerAttached, SplashBlockWithoutTitleUsesThePleaseWaitWindow) {
 // An installer program with its package attached starts, copies it out, loads it and ends cleanly,
 // deleting the copy; damaged attached data ends the start with a message and status 2.
 TEST(InstallerAttached, AttachedInstallerProgramStartsAndEnds) {
-  const char* binary_dir = std::getenv("VELK_BINARY_DIR");
-  if (!binary_dir) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
   ATTACHED_FIXTURE fixture("attached-program", true);
   fixture.program = read_whole_file(std::string(binary_dir) + "/installer");
   ASSERT_FALSE(fixture.program.empty());
@@ -291,8 +291,8 @@ TEST(InstallerAttached, AttachedInstallerProgramStartsAndEnds) {
 #ifdef _WIN32
 // installer.exe with its package attached starts, copies it out, loads it and ends cleanly.
 TEST(InstallerAttached, AttachedWindowsProgramStartsAndEnds) {
-  const char* binary_dir = std::getenv("VELK_BINARY_DIR");
-  if (!binary_dir) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
   ATTACHED_FIXTURE fixture("attached-program-win", true);
   fixture.program = read_whole_file(std::filesystem::absolute(std::string(binary_dir) + "/installer.exe").string());
   ASSERT_FALSE(fixture.program.empty());

@@ -107,16 +107,9 @@ TEST(PlatformOptions, ShowAllEnablesEveryRegisteredStream) {
   process_platform_options(0, nullptr, nullptr, nullptr);
 }
 
-// A folder whose name does not change between the test and its death-test children (which on
-// Windows run the test from its start in a new process).
-std::string death_test_folder() {
-  namespace fs = std::filesystem;
-  const char* base = std::getenv("VELK_TEST_SCRATCH");
-  fs::path folder = (base && *base ? fs::path(base) : fs::temp_directory_path()) / "options_death_test";
-  std::error_code ignored;
-  fs::create_directories(folder, ignored);
-  return (folder / "").string();
-}
+// The test's scratch folder, which its death-test children (on Windows new processes that run the
+// test from its start) share.
+std::string death_test_folder() { return make_scratch_folder("options-death"); }
 
 TEST(PlatformOptionsDeathTest, OneShotEndsExitWithTheirStatus) {
   std::string folder = death_test_folder();

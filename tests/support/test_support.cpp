@@ -1,7 +1,10 @@
 // Shared test helpers: memory device, scratch folders, outside tools.
 #include "test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,8 +40,74 @@ INT_S32 MEMORY_DEVICE::write(const void* buffer, INT_S32 count) {
   return count;
 }
 
+namespace {
+
+// The scratch folders made since the current test began (or, outside tests, since the program began).
+std::vector<std::string>& scratch_made() {
+  static std::vector<std::string> folders;
+  return folders;
+}
+
+// The environment variable that hands the index-th scratch folder of the current test to a death
+// test's child, which runs the test again from its start in a new process: the child then works in
+// the folders of its parent, which removes them.
+std::string scratch_variable(size_t index) {
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = "VELK_SCRATCH_";
+  name += test ? std::string(test->test_suite_name()) + "_" + test->name() : std::string("PROGRAM");
+  name += "_" + std::to_string(index);
+  for (char& c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name;
+}
+
+// Removes a folder and everything in it, also what a test left without write permission.
+void remove_scratch(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  if (fs::remove_all(folder, error) != static_cast<std::uintmax_t>(-1) && !error) return;
+  for (auto it = fs::recursive_directory_iterator(folder, fs::directory_options::skip_permission_denied, error);
+       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    std::error_code ignored;
+    if (!it->is_symlink(ignored)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  }
+  fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, error);
+  fs::remove_all(folder, error);
+}
+
+// A test that passes takes its scratch folders with it; one that fails keeps them and says where.
+void settle_scratch(bool failed, const std::string& owner) {
+  for (size_t index = 0; index < scratch_made().size(); index++) {
+    const std::string& folder = scratch_made()[index];
+    if (failed)
+      std::fprintf(stderr, "The scratch folder of %s is kept: %s\n", owner.c_str(), folder.c_str());
+    else
+      remove_scratch(folder);
+    set_environment(scratch_variable(index).c_str(), "");
+  }
+  scratch_made().clear();
+}
+
+class SCRATCH_KEEPER : public ::testing::EmptyTestEventListener {
+  void OnTestEnd(const ::testing::TestInfo& test) override {
+    settle_scratch(test.result()->Failed(), std::string(test.test_suite_name()) + "." + test.name());
+  }
+  void OnTestProgramEnd(const ::testing::UnitTest& program) override {
+    settle_scratch(program.Failed(), "the test program");
+  }
+};
+
+const bool scratch_keeper_listening = [] {
+  ::testing::UnitTest::GetInstance()->listeners().Append(new SCRATCH_KEEPER);
+  return true;
+}();
+
+}  // namespace
+
 std::string make_scratch_folder(const std::string& name) {
   namespace fs = std::filesystem;
+  (void)scratch_keeper_listening;
+  std::string variable = scratch_variable(scratch_made().size());
   static std::atomic<int> serial{0};
   const char* base = std::getenv("VELK_TEST_SCRATCH");
   fs::path root = base && *base ? fs::path(base) : fs::temp_directory_path() / "velk-tests";
@@ -55,8 +124,15 @@ std::string make_scratch_folder(const std::string& name) {
   folder = fs::absolute(folder);
 #endif
   std::error_code ignored;
-  fs::remove_all(folder, ignored);
-  fs::create_directories(folder, ignored);
+  const char* parents = std::getenv(variable.c_str());
+  if (parents && *parents && fs::is_directory(parents, ignored)) {
+    folder = parents;  // a death test's child: its parent's folder, left to the parent
+  } else {
+    fs::remove_all(folder, ignored);
+    fs::create_directories(folder, ignored);
+    set_environment(variable.c_str(), folder.string());
+  }
+  scratch_made().push_back(folder.string());
   std::string text = folder.string();
 #ifdef _WIN32
   for (char& c : text)
@@ -81,6 +157,11 @@ FOLDER scratch_folder(const std::string& name, std::string* path) {
   std::strcpy(folder.path, text.c_str());
   if (path) *path = text + separator;
   return folder;
+}
+
+std::string environment_text(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? std::string(value) : std::string();
 }
 
 void set_environment(const char* name, const std::string& value) {
