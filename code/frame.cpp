@@ -88,6 +88,15 @@ bool WM_FRAME::load(const char* folder_text, const char* base, INT_U8 flags) {
   return load_part(this, &mid_mid, folder_text, base, "", flags);
 }
 
+bool load_frame_named(WM_FRAME* frame, const char* folder_text, const char* format, const char* base,
+                      INT_U8 flags) {
+  char name[FRAME_NAME_SIZE];
+  int length = std::snprintf(name, sizeof name, format, base);
+  if (length >= 0 && length < FRAME_NAME_SIZE) return frame->load(folder_text, name, flags);
+  frame->clear();
+  return false;
+}
+
 bool WM_FRAME::load_from_path(FOLDER* folder, const char* base, INT_U8 flags) {
   if (!folder) return false;
   char text[FOLDER_PATH_SIZE];

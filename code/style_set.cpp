@@ -108,24 +108,13 @@ bool WM_STYLE_SET::has_frames() const {
   return frames_loaded != 0;
 }
 
-// Loads frame from the name that format makes of base; a name longer than a frame name may be loads
-// nothing rather than a cut name that may be another picture.
-static void load_named_frame(WM_FRAME* frame, const char* folder_text, const char* format, const char* base) {
-  char frame_name[FRAME_NAME_SIZE];
-  int length = std::snprintf(frame_name, sizeof frame_name, format, base);
-  if (length >= 0 && length < FRAME_NAME_SIZE)
-    frame->load(folder_text, frame_name, style_frame_cache_flags);
-  else
-    frame->clear();
-}
-
 void WM_STYLE_SET::load_state_frames() {
   if (!image_filename) return;
   free_frames();
   WM_FRAME* frame = new WM_FRAME(&*image_cache);
   for (int slot = 0; slot < STYLE_SET_FRAME_COUNT; slot++) {
-    load_named_frame(frame, image_path, frame_names[slot], image_filename);
-    if (!frame->is_loaded() && slot == 10) load_named_frame(frame, image_path, STYLE_SET_ALT_NAME, image_filename);
+    load_frame_named(frame, image_path, frame_names[slot], image_filename, style_frame_cache_flags);
+    if (!frame->is_loaded() && slot == 10) load_frame_named(frame, image_path, STYLE_SET_ALT_NAME, image_filename, style_frame_cache_flags);
     if (frame->is_loaded()) {
       state_frames[slot] = frame;
       frame = new WM_FRAME(&*image_cache);

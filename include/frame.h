@@ -73,3 +73,9 @@ public:
   void map_channels(const COLOUR* red, const COLOUR* green, const COLOUR* blue);
   void replace_colour(const COLOUR* from, const COLOUR* to);
 };
+
+// Loads frame from the name that format (printf form with one "%s") makes of base. A name that does not
+// fit FRAME_NAME_SIZE loads nothing and clears the frame, rather than a cut name that may be another
+// picture. True when the frame is loaded.
+bool load_frame_named(WM_FRAME* frame, const char* folder_text, const char* format, const char* base,
+                      INT_U8 flags);

@@ -2,11 +2,15 @@
 // test seam and the page manager's update.
 #include "wm_test_support.h"
 
+#include <string>
+
 #include "border.h"
+#include "data_file.h"
 #include "dialog.h"
 #include "host.h"
 #include "host_test_seam.h"
 #include "image.h"
+#include "image_file.h"
 #include "page_manager.h"
 #include "redraw.h"
 #include "screen_object.h"
@@ -100,3 +104,14 @@ INT_S32 type_text(const char* text) {
 }
 
 INT_U32 screen_pixel(INT_S16 x, INT_S16 y) { return *screen_image.pixel_at(x, y); }
+
+bool save_solid_picture(FOLDER* folder, const char* name, INT_S16 width, INT_S16 height, INT_U32 colour) {
+  IMAGE image(width, height);
+  COLOUR fill = colour;
+  image.clear(&fill, 1);
+  DATA_FILE* file = open_data_file(folder, (std::string(name) + ".png").c_str(), FILE_MODE_WRITE, 0, false);
+  if (!file) return false;
+  bool saved = save_png(&image, file);
+  close_data_file(&file);
+  return saved;
+}

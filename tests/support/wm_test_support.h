@@ -3,6 +3,7 @@
 #pragma once
 #include "types.h"
 
+class FOLDER;
 class WM_PAGE_MANAGER;
 class WM_SCREEN_OBJECT;
 
@@ -39,3 +40,7 @@ INT_S32 key(INT_S32 virtual_key, INT_S32 modifier = -1, INT_S32 second_modifier 
 INT_S32 type_text(const char* text);
 // The colour of a screen pixel.
 INT_U32 screen_pixel(INT_S16 x, INT_S16 y);
+
+// Writes a width x height PNG of one colour as folder/name.png (a single-image frame part); false when
+// it cannot be written.
+bool save_solid_picture(FOLDER* folder, const char* name, INT_S16 width, INT_S16 height, INT_U32 colour);
