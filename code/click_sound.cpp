@@ -14,3 +14,7 @@ void stop_click_sound() {
   delete click_sound;
   click_sound = nullptr;
 }
+
+void play_click_sound() {
+  if (click_sound && click_sound->loaded) click_sound->play();
+}

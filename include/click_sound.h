@@ -13,3 +13,5 @@ extern SOUND_BUFFER* click_sound;
 void start_click_sound();
 // Destroys the click sound; the sound system stops when no other buffer is alive.
 void stop_click_sound();
+// Plays the click sound when one is loaded; nothing otherwise (widgets call it when they fire).
+void play_click_sound();

@@ -1,9 +1,80 @@
-// Tests of the button hint style: its one-time defaults, and a stored hint style kept by the ready flag.
+// Tests of buttons driven through the page manager's pass: the hint style's one-time defaults; sizing
+// from the label; press, click, repeat (300 then 30 ms) and release outside; Enter on the focused button
+// and the hot key; auto-activate and slide-select; the callback's result; the hover hint after the seconds
+// clock moves on and its placement; the state frame drawn in each state and the frames' click mask.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "button.h"
+#include "data_file.h"
+#include "folder.h"
+#include "host.h"
+#include "host_test_seam.h"
+#include "image.h"
+#include "image_cache.h"
+#include "image_file.h"
+#include "page_manager.h"
+#include "redraw.h"
+#include "script.h"
+#include "test_support.h"
+#include "wm_test_support.h"
 
 namespace {
+
+struct EVENT_SEEN {
+  WM_SCREEN_OBJECT* object;
+  INT_U32 user1;
+  INT_U32 user2;
+  int value;
+  INT_U8 released;
+  INT_U32 time;
+};
+std::vector<EVENT_SEEN> events;
+WM_RESULT answer = 0;
+
+WM_RESULT record_event(WM_SCREEN_OBJECT* object, INT_U32 user1, INT_U32 user2, int value) {
+  WM_BUTTON* button = static_cast<WM_BUTTON*>(object);
+  events.push_back({object, user1, user2, value, button->released, pass_time});
+  return answer;
+}
+
+std::vector<WM_SCREEN_OBJECT*> page_objects;
+void build_page(WM_PAGE_MANAGER* manager) {
+  for (WM_SCREEN_OBJECT* object : page_objects) manager->get_root()->add_child(object, false);
+}
+
+const COLOUR GREY = 0xFF808080, BLACK = 0xFF000000;
+
+// A plain button at (x, y), 40 x 20.
+WM_BUTTON* plain_button(INT_S16 x, INT_S16 y, INT_U8 mask, INT_U32 user1 = 1) {
+  return new WM_BUTTON(x, y, (INT_S16)(x + 39), (INT_S16)(y + 19), &GREY, &BLACK, "OK", 0, 0, 15, record_event, user1,
+                       77, 1, mask);
+}
+
+class ButtonTest : public ::testing::Test {
+protected:
+  WM_TEST_SCREEN* screen = nullptr;
+  void SetUp() override {
+    screen = new WM_TEST_SCREEN(320, 240, 1);
+    events.clear();
+    answer = 0;
+  }
+  void TearDown() override {
+    delete screen;
+    page_objects.clear();
+  }
+  // Shows the objects as the page and runs the pass that applies it.
+  void show_page(std::initializer_list<WM_SCREEN_OBJECT*> objects) {
+    page_objects = objects;
+    screen->manager->set_page(0, build_page, nullptr, 0, nullptr, 0, 0, nullptr);
+    run_pass();
+    run_pass();
+  }
+};
+
+}  // namespace
 
 TEST(ButtonHintStyle, DefaultsOnceUnlessReady) {
   stop_global_style_sets();
@@ -26,4 +97,525 @@ TEST(ButtonHintStyle, DefaultsOnceUnlessReady) {
   button_hint_style_ready = 0;
 }
 
+TEST_F(ButtonTest, SizesAndStylesAtConstruction) {
+  // Without a loaded font a text is as wide as its bytes; the default border type is 2 pixels wide.
+  IMAGE saved_fonts(1, 1);
+  saved_fonts.default_font_id = draw_target->default_font_id;
+  saved_fonts.default_font_x_size = draw_target->default_font_x_size;
+  saved_fonts.default_font_y_size = draw_target->default_font_y_size;
+  draw_target->default_font_id = 50;
+  draw_target->default_font_x_size = 8;
+  draw_target->default_font_y_size = 12;
+  WM_BUTTON sized(10, 20, 9, 19, &GREY, &BLACK, "Hello", -1, -1, -1, 0, 0, 15, nullptr, 0, 0, 1, 2);
+  EXPECT_EQ(sized.width, 5 + 2 + 2);
+  EXPECT_EQ(sized.height, 12 + 2 + 2);
+  EXPECT_EQ(sized.font_id, 50);
+  EXPECT_EQ(sized.kind & WM_KIND_BUTTON, WM_KIND_BUTTON);
+  EXPECT_EQ(sized.hot_key, -1);
+  EXPECT_EQ(sized.x_spacing, sized.left_gap);
+  EXPECT_EQ(sized.text_colour, BLACK);
+  EXPECT_EQ(sized.active_colour, GREY);
+  EXPECT_EQ(sized.highlight_colour, GREY);
+  EXPECT_EQ(sized.mouse_over_colour, COLOUR_INVISIBLE);
+
+  // set_text: null changes nothing; grow only widens, measured in the default font plus 1.
+  EXPECT_FALSE(sized.set_text(nullptr, true));
+  EXPECT_STREQ(sized.label, "Hello");
+  EXPECT_TRUE(sized.set_text("Hi", true));
+  EXPECT_EQ(sized.width, 9);
+  EXPECT_TRUE(sized.set_text("Much longer", true));
+  EXPECT_EQ(sized.width, 12);
+
+  // The styled form: flags, colours and the click behaviour come from the style; invisible style colours
+  // keep the defaults; a disabled style gives a disabled button.
+  WM_STYLE_SET style;
+  style.shading_type = 3;
+  style.bg_colour = 0xFF112233;
+  style.active_colour = 0;
+  style.fg_colour = 0xFFEEEEEE;
+  style.mouse_over_colour = 0xFF445566;
+  style.flags = ssf_draw_border | ssf_indent_border | ssf_left_justify_text | ssf_disabled | ssf_wrap_text;
+  style.extended_flags = ssef_auto_actiavte | ssef_down_arrow | ssef_indent_when_active;
+  style.shading_flags = 0x00F5;
+  WM_BUTTON styled(0, 0, 29, 19, &style, "S", "", nullptr, 0, 0, 2);
+  EXPECT_EQ(styled.border_type, 3);
+  EXPECT_EQ(styled.left_gap, 1);  // border gaps unset: the width of shading type 3
+  EXPECT_EQ(styled.active_colour, 0xFF112233u);  // no active colour: the background
+  EXPECT_EQ(styled.text_colour, 0xFFEEEEEEu);
+  EXPECT_EQ(styled.mouse_over_colour, 0xFF445566u);
+  EXPECT_EQ(styled.disabled_colour, COLOUR_INVISIBLE);
+  EXPECT_EQ(styled.button_flags, bf_draw_border | bf_left_justify_text | bf_wrap_text | bf_down_arrow);
+  EXPECT_EQ(styled.shading_flags, 0x80F5);
+  EXPECT_EQ(styled.click_behaviour, CLICK_AUTO_ACTIVATE);
+  EXPECT_EQ(styled.enabled, 0);
+  EXPECT_EQ(styled.indent_when_active, 1);
+  EXPECT_EQ(styled.hint, nullptr);  // an empty hint text gives none
+  EXPECT_FALSE(styled.is_focusable());
+
+  // Without ssf_draw_border the edges are 0; auto-depress wins over auto-activate.
+  style.flags = ssf_outstanding_border;
+  style.extended_flags = ssef_auto_depress | ssef_auto_actiavte;
+  WM_BUTTON flat(0, 0, 29, 19, &style, "F", "tip", nullptr, 0, 0, 2);
+  EXPECT_EQ(flat.shading_flags, 0);
+  EXPECT_EQ(flat.button_flags & bf_draw_border, 0u);
+  EXPECT_EQ(flat.click_behaviour, CLICK_AUTO_DEPRESS);
+  ASSERT_NE(flat.hint, nullptr);
+  EXPECT_EQ(flat.hint->owner, &flat);
+  EXPECT_EQ(flat.hint->not_owned, 1);
+  EXPECT_EQ(flat.hint->visible, 0);
+  draw_target->default_font_id = saved_fonts.default_font_id;
+  draw_target->default_font_x_size = saved_fonts.default_font_x_size;
+  draw_target->default_font_y_size = saved_fonts.default_font_y_size;
+}
+
+TEST_F(ButtonTest, ClickAndReleaseOutside) {
+  WM_BUTTON* button = plain_button(100, 100, BUTTON_EVENT_CLICK | BUTTON_EVENT_RELEASE_OUTSIDE);
+  show_page({button});
+
+  press(110, 110);
+  EXPECT_TRUE(events.empty());
+  EXPECT_EQ(button->highlighted, 1);
+  EXPECT_EQ(button->armed, 1);
+  release(110, 110);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].object, button);
+  EXPECT_EQ(events[0].user1, 1u);
+  EXPECT_EQ(events[0].user2, 77u);
+  EXPECT_EQ(events[0].released, 1);
+  EXPECT_EQ(button->released, 0);
+  EXPECT_EQ(button->highlighted, 0);
+
+  // Pressed, moved off and let go: one release-outside event, no click.
+  events.clear();
+  press(110, 110);
+  move_pointer(200, 200);
+  release(200, 200);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].released, 1);
+  EXPECT_EQ(button->armed, 0);
+
+  // Without the release-outside bit nothing at all; a press that began elsewhere never clicks.
+  button->event_mask = BUTTON_EVENT_CLICK;
+  events.clear();
+  press(110, 110);
+  release(200, 200);
+  press(200, 200);
+  release(110, 110);
+  EXPECT_TRUE(events.empty());
+
+  // The right button does nothing to a button.
+  click(110, 110, 2);
+  EXPECT_TRUE(events.empty());
+}
+
+TEST_F(ButtonTest, RepeatAfter300ThenEvery30Ms) {
+  WM_BUTTON* button = plain_button(100, 100, BUTTON_EVENT_PRESS | BUTTON_EVENT_REPEAT | BUTTON_EVENT_CLICK);
+  show_page({button});
+  press(110, 110);
+  ASSERT_EQ(events.size(), 1u);  // the press
+  INT_U32 pressed_at = events[0].time;
+  EXPECT_EQ(events[0].released, 0);
+
+  advance_ms(300);
+  run_pass();
+  EXPECT_EQ(events.size(), 1u);  // not yet: more than 300 ms are needed
+  advance_ms(1);
+  run_pass();
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[1].time, pressed_at + 301);
+  advance_ms(30);
+  run_pass();
+  EXPECT_EQ(events.size(), 2u);
+  advance_ms(1);
+  run_pass();
+  EXPECT_EQ(events.size(), 3u);
+  // One repeat per pass at most, however long the pass took.
+  advance_ms(500);
+  run_pass();
+  EXPECT_EQ(events.size(), 4u);
+  // The release after a repeat is no click.
+  release(110, 110);
+  EXPECT_EQ(events.size(), 4u);
+  for (size_t i = 1; i < events.size(); i++) EXPECT_EQ(events[i].released, 0);
+
+  // A new press starts the delay again, and a click follows when no repeat fired.
+  events.clear();
+  press(110, 110);
+  advance_ms(100);
+  run_pass();
+  release(110, 110);
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[1].released, 1);
+}
+
+TEST_F(ButtonTest, EnterOnTheFocusedButtonAndTheHotKey) {
+  WM_BUTTON* focused = plain_button(10, 10, BUTTON_EVENT_PRESS | BUTTON_EVENT_CLICK, 1);
+  WM_BUTTON* other = plain_button(100, 10, BUTTON_EVENT_PRESS | BUTTON_EVENT_CLICK, 2);
+  focused->focusable = other->focusable = 1;
+  show_page({focused, other});
+  ASSERT_EQ(focus_object, focused);
+  test_seam_pointer(300, 200);  // the pointer is elsewhere
+
+  // The press on the pass where Enter is first seen down, the click on the first pass after it is let go.
+  test_seam_key(VKEY_RETURN, true);
+  run_pass();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].user1, 1u);
+  EXPECT_EQ(events[0].released, 0);
+  run_pass();
+  EXPECT_EQ(events.size(), 1u);
+  test_seam_key(VKEY_RETURN, false);
+  run_pass();
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[1].user1, 1u);
+  EXPECT_EQ(events[1].released, 1);
+
+  // A button whose hot key is held behaves the same without the focus.
+  events.clear();
+  other->set_hot_key('K');
+  key('K');
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].user1, 2u);
+  EXPECT_EQ(events[1].user1, 2u);
+  EXPECT_EQ(events[1].released, 1);
+  EXPECT_EQ(focus_object, other);  // the press takes the focus
+
+  // A selected button answers Enter as if it had the focus; a disabled one gives nothing.
+  events.clear();
+  focused->selected = 1;
+  key(VKEY_RETURN);  // the selected button's press takes the focus from the other before it sees Enter
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].user1, 1u);
+  EXPECT_EQ(events[1].user1, 1u);
+  EXPECT_EQ(focus_object, focused);
+  events.clear();
+  other->enabled = 0;
+  key('K');
+  EXPECT_TRUE(events.empty());
+}
+
+TEST_F(ButtonTest, AutoActivateAndSlideSelect) {
+  WM_BUTTON* hover = new WM_BUTTON(10, 10, 49, 29, &GREY, &BLACK, "A", CLICK_AUTO_ACTIVATE, 0, 15, record_event, 1, 0,
+                                   1, BUTTON_EVENT_PRESS | BUTTON_EVENT_CLICK);
+  show_page({hover});
+  move_pointer(20, 20);  // entering is the press
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].value, (int)CLICK_AUTO_ACTIVATE);
+  EXPECT_EQ(hover->highlighted, 1);
+  move_pointer(200, 200);  // leaving is the click
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[1].released, 1);
+  EXPECT_EQ(hover->highlighted, 0);
+  // Pressing the real mouse button over it does nothing.
+  events.clear();
+  move_pointer(20, 20);
+  events.clear();
+  click(20, 20);
+  EXPECT_TRUE(events.empty());
+  delete screen;
+  screen = new WM_TEST_SCREEN(320, 240, 1);
+  events.clear();
+
+  // Slide-select keys: the click goes to the key under the pointer when the left button is let go.
+  WM_BUTTON* a = plain_button(10, 10, BUTTON_EVENT_CLICK, 1);
+  WM_BUTTON* b = plain_button(60, 10, BUTTON_EVENT_CLICK, 2);
+  a->slide_select = b->slide_select = 1;
+  show_page({a, b});
+  press(20, 20);
+  EXPECT_EQ(a->highlighted, 1);
+  move_pointer(70, 20);
+  EXPECT_EQ(a->highlighted, 0);
+  EXPECT_EQ(b->highlighted, 1);
+  EXPECT_EQ(b->armed, 1);
+  release(70, 20);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].user1, 2u);
+}
+
+TEST_F(ButtonTest, ProcessAnswersKeepFocusForACallbackThatAnswers0) {
+  WM_BUTTON* button = plain_button(10, 10, BUTTON_EVENT_PRESS);
+  show_page({button});
+  test_seam_pointer(20, 20);
+  test_seam_button(1, true);
+  EXPECT_EQ(button->process(), WM_RESULT_KEEP_FOCUS);
+  test_seam_button(1, false);
+  button->process();
+  answer = 7;
+  test_seam_button(1, true);
+  EXPECT_EQ(button->process(), 7);
+  // A slide-select button passes 0 on; without the event in its mask nothing is called.
+  test_seam_button(1, false);
+  button->process();
+  answer = 0;
+  button->slide_select = 1;
+  test_seam_button(1, true);
+  EXPECT_EQ(button->process(), 0);
+  button->slide_select = 0;
+  button->event_mask = BUTTON_EVENT_CLICK;
+  test_seam_button(1, false);
+  button->process();
+  size_t seen = events.size();
+  test_seam_button(1, true);
+  EXPECT_EQ(button->process(), 0);
+  EXPECT_EQ(events.size(), seen);
+}
+
+TEST_F(ButtonTest, HoverHintAfterTheSecondsClockMovesOn) {
+  WM_BUTTON* button = plain_button(100, 100, BUTTON_EVENT_CLICK);
+  WM_BUTTON* neighbour = plain_button(140, 100, BUTTON_EVENT_CLICK);
+  button->set_hint("Tip");
+  neighbour->set_hint("Other");
+  show_page({button, neighbour});
+  WM_SCRIPT* hint = button->hint;
+  ASSERT_NE(hint, nullptr);
+
+  test_seam_set_seconds(5000, 0);
+  move_pointer(110, 110);
+  EXPECT_EQ(button->hint_x, 110);
+  test_seam_set_seconds(5001, 0);
+  run_pass();
+  EXPECT_FALSE(is_top_level(hint));
+  test_seam_set_seconds(5002, 0);
+  run_pass();
+  ASSERT_TRUE(is_top_level(hint));
+  EXPECT_EQ(hint->visible, 1);
+  EXPECT_EQ(hint->x, 110);
+  EXPECT_EQ(hint->y, 110 - hint->height);
+  // It follows the pointer while shown.
+  move_pointer(112, 105);
+  EXPECT_EQ(hint->x, 112);
+  EXPECT_EQ(hint->y, 105 - hint->height);
+
+  // Pressing hides it and starts the wait again; no hint while the button is held.
+  press(112, 105);
+  EXPECT_FALSE(is_top_level(hint));
+  test_seam_set_seconds(5010, 0);
+  run_pass();
+  EXPECT_FALSE(is_top_level(hint));
+  release(112, 105);
+  test_seam_set_seconds(5012, 0);
+  run_pass();
+  EXPECT_TRUE(is_top_level(hint));
+
+  // Moving onto the neighbour hides it; the neighbour takes over the wait and shows its hint at once.
+  move_pointer(150, 110);
+  EXPECT_FALSE(is_top_level(hint));
+  EXPECT_EQ(hint->visible, 0);
+  EXPECT_EQ(button->hint_x, -1);
+  EXPECT_EQ(neighbour->hint_x, 100);  // the corner of the button whose hint was shown
+  run_pass();
+  EXPECT_TRUE(is_top_level(neighbour->hint));
+  move_pointer(300, 10);
+  EXPECT_FALSE(is_top_level(neighbour->hint));
+
+  // Never beyond the right or bottom edge of the screen.
+  button->move_to(290, 225);
+  move_pointer(318, 238);
+  test_seam_set_seconds(5020, 0);
+  run_pass();
+  test_seam_set_seconds(5030, 0);
+  run_pass();
+  ASSERT_TRUE(is_top_level(hint));
+  EXPECT_EQ(hint->x + hint->width, 320);
+  EXPECT_LE(hint->y + hint->height, 240);
+  EXPECT_GE(hint->x, 0);
+
+  // Hiding the button takes its hint off; replacing the hint deletes the old one.
+  button->hide(false, false);
+  EXPECT_FALSE(is_top_level(hint));
+  button->set_hint("New");
+  EXPECT_NE(button->hint, nullptr);
+  button->set_hint(nullptr);
+  EXPECT_EQ(button->hint, nullptr);
+}
+
+TEST_F(ButtonTest, HighlightHintAboveTheButton) {
+  WM_BUTTON* button = plain_button(100, 100, BUTTON_EVENT_CLICK);
+  WM_BUTTON* other = plain_button(10, 10, BUTTON_EVENT_CLICK);
+  other->focusable = 1;
+  button->set_hint("Up");
+  button->hint_mode = 1;
+  show_page({other, button});
+  ASSERT_EQ(focus_object, other);
+  WM_SCRIPT* hint = button->hint;
+  press(110, 110);  // highlighted by this pass's press: the hint comes on the next
+  EXPECT_FALSE(is_top_level(hint));
+  run_pass();
+  ASSERT_TRUE(is_top_level(hint));
+  EXPECT_EQ(hint->x, 100 + (40 - hint->width) / 2);
+  EXPECT_EQ(hint->y, 100 - hint->height);
+  release(110, 110);
+  run_pass();
+  EXPECT_FALSE(is_top_level(hint));
+  EXPECT_EQ(focus_object, other);  // the saved focus is put back
+}
+
+namespace {
+
+// Writes a solid 8 x 8 picture as a PNG file.
+void write_picture(FOLDER* folder, const std::string& name, COLOUR colour) {
+  ASSERT_TRUE(save_solid_picture(folder, name.c_str(), 8, 8, colour));
+}
+
+const char* const frame_suffixes[BUTTON_FRAME_COUNT] = {"_up",          "_down",          "_disabled",
+                                                        "_over",        "_active_up",     "_active_down",
+                                                        "_active_disabled", "_active_over", "_highlighted",
+                                                        "_flashing",    "_dragging"};
+
 }  // namespace
+
+TEST_F(ButtonTest, TheStateFrameDrawnByState) {
+  FOLDER folder = scratch_folder("button_frames");
+  char path[FOLDER_PATH_SIZE];
+  folder.get_portable_text(path, nullptr);
+  image_cache->clear();
+  COLOUR colours[BUTTON_FRAME_COUNT];
+  for (int i = 0; i < BUTTON_FRAME_COUNT; i++) {
+    colours[i] = 0xFF000000u | (INT_U32)(0x101010 * (i + 1));
+    write_picture(&folder, std::string("all") + frame_suffixes[i], colours[i]);
+  }
+  WM_BUTTON* button = plain_button(100, 100, BUTTON_EVENT_CLICK);
+  ASSERT_TRUE(button->load_state_frames(path, "all", nullptr));
+  for (int i = 0; i < BUTTON_FRAME_COUNT; i++) EXPECT_TRUE(button->state_frames[i].is_loaded()) << i;
+  screen_image.set_clip(0, 0, 319, 239);
+  // Draws the button and answers the colour at its centre.
+  auto drawn_centre = [](WM_BUTTON* b) {
+    b->draw();
+    return screen_pixel((INT_S16)(b->x + b->width / 2), (INT_S16)(b->y + b->height / 2));
+  };
+
+  struct CASE {
+    const char* name;
+    INT_U8 state, enabled, highlighted, pointer_over, indented;
+    int frame;
+  } cases[] = {
+      {"up", 0, 1, 0, 0, 0, BUTTON_FRAME_UP},
+      {"down", 0, 1, 0, 0, 1, BUTTON_FRAME_DOWN},
+      {"disabled", 0, 0, 0, 0, 0, BUTTON_FRAME_DISABLED},
+      {"over", 0, 1, 0, 1, 0, BUTTON_FRAME_OVER},
+      {"active up", 1, 1, 0, 0, 0, BUTTON_FRAME_ACTIVE_UP},
+      {"active down", 1, 1, 0, 0, 1, BUTTON_FRAME_ACTIVE_DOWN},
+      {"active disabled", 1, 0, 0, 0, 0, BUTTON_FRAME_ACTIVE_DISABLED},
+      {"active over", 1, 1, 0, 1, 0, BUTTON_FRAME_ACTIVE_OVER},
+      {"highlighted", 1, 0, 1, 1, 1, BUTTON_FRAME_HIGHLIGHTED},
+      {"disabled over", 0, 0, 0, 1, 0, BUTTON_FRAME_DISABLED},
+      {"down over", 0, 1, 0, 1, 1, BUTTON_FRAME_DOWN},
+  };
+  for (const CASE& c : cases) {
+    button->state = c.state;
+    button->enabled = c.enabled;
+    button->highlighted = c.highlighted;
+    button->pointer_over = c.pointer_over;
+    // A border style keeps the indented edge bit it was given.
+    button->button_flags = c.indented ? (INT_U32)bf_draw_border : 0u;
+    button->shading_flags = c.indented ? 0x800F : 0x000F;
+    EXPECT_EQ(drawn_centre(button), colours[c.frame]) << c.name;
+  }
+  // The focus and selected look like the pointer over it (the flashing and dragging frames never show).
+  button->state = 0, button->enabled = 1, button->highlighted = 0, button->pointer_over = 0;
+  button->button_flags = 0;
+  button->selected = 1;
+  EXPECT_EQ(drawn_centre(button), colours[BUTTON_FRAME_OVER]);
+  button->selected = 0;
+  button->focusable = 1;
+  focus_object = button;
+  EXPECT_EQ(drawn_centre(button), colours[BUTTON_FRAME_OVER]);
+  focus_object = nullptr;
+  // Without a border style a highlighted button is indented: with no highlighted frame, the down frame.
+  button->state_frames[BUTTON_FRAME_HIGHLIGHTED].clear();
+  button->highlighted = 1;
+  EXPECT_EQ(drawn_centre(button), colours[BUTTON_FRAME_DOWN]);
+  EXPECT_EQ(button->shading_flags & 0x8000, 0x8000);
+
+  // Only up and down: the down frame while highlighted, the up frame otherwise, also disabled or pointed.
+  WM_BUTTON* two = plain_button(10, 10, BUTTON_EVENT_CLICK);
+  write_picture(&folder, "two_up", 0xFF00AA00);
+  write_picture(&folder, "two_down", 0xFF0000AA);
+  ASSERT_TRUE(two->load_state_frames(&folder, "two", nullptr));
+  struct {
+    INT_U8 highlighted, enabled, pointer_over;
+    COLOUR expected;
+  } fallbacks[] = {{1, 1, 0, 0xFF0000AA}, {0, 1, 0, 0xFF00AA00}, {0, 0, 0, 0xFF00AA00}, {0, 1, 1, 0xFF00AA00}};
+  for (const auto& f : fallbacks) {
+    two->highlighted = f.highlighted;
+    two->enabled = f.enabled;
+    two->pointer_over = f.pointer_over;
+    EXPECT_EQ(drawn_centre(two), f.expected);
+  }
+
+  // Only the bare name: it serves as both up and down.
+  write_picture(&folder, "bare", 0xFFAA0000);
+  two->free_state_frames();
+  EXPECT_FALSE(two->has_state_frames());
+  EXPECT_TRUE(two->load_state_frames(&folder, "bare", nullptr));
+  EXPECT_TRUE(two->state_frames[BUTTON_FRAME_DOWN].is_loaded());
+  EXPECT_FALSE(two->state_frames[BUTTON_FRAME_OVER].is_loaded());
+
+  // A base name too long for its suffixes loads nothing and ends nothing; a null name frees the frames.
+  std::string overlong(300, 'n');
+  EXPECT_FALSE(two->load_state_frames(path, overlong.c_str(), nullptr));
+  EXPECT_FALSE(two->load_state_frames(path, nullptr, nullptr));
+  EXPECT_FALSE(two->state_frames[BUTTON_FRAME_UP].is_loaded());
+  delete two;
+  delete button;
+  image_cache->clear();
+}
+
+TEST_F(ButtonTest, StyleFramesAndTheClickMask) {
+  FOLDER folder = scratch_folder("button_style_frames");
+  image_cache->clear();
+  // A skin whose up frame has transparent left half: a click there is not on the button.
+  IMAGE half(8, 8);
+  COLOUR clear = 0x00000000, solid = 0xFF3060C0;
+  half.clear(&clear, 1);
+  half.fill_rectangle(4, 0, 7, 7, &solid, 0);
+  DATA_FILE* file = open_data_file(&folder, "skin_up.png", FILE_MODE_WRITE, 0, false);
+  ASSERT_NE(file, nullptr);
+  ASSERT_TRUE(save_png(&half, file));
+  close_data_file(&file);
+  write_picture(&folder, "skin", 0xFF202020);
+
+  WM_STYLE_SET style;
+  style.bg_colour = GREY;
+  folder.get_portable_text(style.image_path, nullptr);
+  style.set_image_filename("skin");
+  style.load_state_frames();
+  ASSERT_TRUE(style.has_frames());
+  WM_BUTTON* button = new WM_BUTTON(100, 100, 139, 119, &style, "OK", nullptr, record_event, 1, 0, BUTTON_EVENT_CLICK);
+  // The up frame from the style, the down frame from its bare-name frame.
+  EXPECT_TRUE(button->has_state_frames());
+  EXPECT_EQ(button->state_frames[BUTTON_FRAME_DOWN].mid_mid, style.state_frames[0]->mid_mid);
+  show_page({button});
+  click(105, 110);
+  EXPECT_TRUE(events.empty());
+  click(130, 110);
+  EXPECT_EQ(events.size(), 1u);
+  button->button_flags |= bf_dont_mask_click;
+  click(105, 110);
+  EXPECT_EQ(events.size(), 2u);
+  delete screen;
+  screen = nullptr;
+  style.free_frames();
+  image_cache->clear();
+  screen = new WM_TEST_SCREEN(320, 240, 1);
+}
+
+TEST_F(ButtonTest, FlashTextFollowsTheBlinkPhase) {
+  WM_BUTTON* button = plain_button(10, 10, BUTTON_EVENT_CLICK);
+  show_page({button});
+  advance_ms(4000 - (pass_time % 4000) + 10);  // the first half of a 4-second cycle
+  run_pass();
+  EXPECT_EQ(button->flash_state, 0);
+  button->flash_text.parse(&button->flash_text.value, "Flash");
+  advance_ms(2000);
+  run_pass();
+  EXPECT_EQ(button->flash_state, 1);
+  advance_ms(2000);
+  run_pass();
+  EXPECT_EQ(button->flash_state, 0);
+  // Hidden, or with an empty flash text, the state stays.
+  button->hide(false, false);
+  advance_ms(2000);
+  button->update(false);
+  EXPECT_EQ(button->flash_state, 0);
+}
