@@ -1,0 +1,53 @@
+// Grid and menu test helpers: the plain style, the probe object, the destroyed count and the one-object page.
+#include "grid_test_support.h"
+
+#include "page_manager.h"
+#include "style_set.h"
+#include "wm_test_support.h"
+
+void plain_grid_style(WM_STYLE_SET* style) {
+  style->border_left_gap = style->border_right_gap = style->border_top_gap = style->border_bottom_gap = 0;
+  style->cell_left_gap = style->cell_right_gap = style->cell_top_gap = style->cell_bottom_gap = 0;
+  style->x_spacing = 0;
+  style->y_spacing = 1;
+  style->flags = 0;
+  style->shading_flags = 0x000F;
+  style->bg_colour = 0xFF204060;
+  style->highlight_colour = 0xFFE0E000;
+  style->grid_scrollbar_width = 15;
+}
+
+PROBE::PROBE() : WM_SCREEN_OBJECT(1, nullptr, 0, 0) { focusable = 1; }
+
+WM_RESULT PROBE::process() {
+  processed++;
+  WM_RESULT result = WM_SCREEN_OBJECT::process();
+  return result != 0 ? result : answer;
+}
+
+WM_RESULT PROBE::update(bool top_level) {
+  updated++;
+  return WM_SCREEN_OBJECT::update(top_level);
+}
+
+int destroyed_objects = 0;
+
+static void on_destroyed(WM_SCREEN_OBJECT*, INT_U32) { destroyed_objects++; }
+
+void count_destroyed_objects() {
+  destroyed_objects = 0;
+  screen_object_destroyed_hook = on_destroyed;
+}
+
+static WM_SCREEN_OBJECT* page_object = nullptr;
+
+static void build_one(WM_PAGE_MANAGER* manager) {
+  manager->get_root()->add_child(page_object, false);
+  page_object = nullptr;
+}
+
+void show_on_page(WM_PAGE_MANAGER* manager, WM_SCREEN_OBJECT* object) {
+  page_object = object;
+  manager->set_page(0, build_one, nullptr, 0, nullptr, 0, 0, nullptr);
+  run_passes(3);
+}

@@ -1,0 +1,31 @@
+// Helpers for the grid and menu tests: a plain grid style, a probe object that counts its passes, a count
+// of destroyed objects, and a page that holds one object.
+#pragma once
+#include "types.h"
+#include "screen_object.h"
+
+class WM_PAGE_MANAGER;
+class WM_STYLE_SET;
+
+// No border or cell gaps, x spacing 0, y spacing 1, no border drawn, square corners, an opaque background
+// of 0xFF204060 and a highlight colour of 0xFFE0E000; the scroll bar column 15 pixels wide.
+void plain_grid_style(WM_STYLE_SET* style);
+
+// A focusable screen object that counts its input and update passes.
+class PROBE : public WM_SCREEN_OBJECT {
+public:
+  int processed = 0;
+  int updated = 0;
+  WM_RESULT answer = 0;  // what its input pass returns
+  PROBE();
+  WM_RESULT process() override;
+  WM_RESULT update(bool top_level) override;
+};
+
+// Objects destroyed since the last reset (through the screen-object destroyed hook).
+extern int destroyed_objects;
+void count_destroyed_objects();
+
+// Sets a page on area 0 that adds the object to the area's root (not deleted by the page: the root owns
+// it once added), and runs passes until it is built and drawn.
+void show_on_page(WM_PAGE_MANAGER* manager, WM_SCREEN_OBJECT* object);
