@@ -1,9 +1,9 @@
 // Tests of the main window on a real display: pixels presented to the window are read back from the
 // display, and input sent through the window system reaches the keyboard and mouse state and the
-// close callback. Linux starts its own Xvfb; Windows runs under Wine's display.
+// close callback. Linux starts its own Xvfb; Windows runs under Wine's display. The scenario at the end
+// runs a program in a real window on both builds (tests/support/window_scenario.h).
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +13,7 @@
 #include "host.h"
 #include "image.h"
 #include "test_support.h"
+#include "window_scenario.h"
 
 static int close_asks = 0;
 static INT_U8 refuse_close(INT_S16) {
@@ -213,6 +214,12 @@ TEST_F(X_SERVER_TEST, KeysReachTheKeyboardState) {
   EXPECT_EQ(keyboard.read_char(), '\n');
   EXPECT_EQ(keyboard.read_char(), '\n');
   EXPECT_EQ(keyboard.read_char(), 'A');
+
+  // Shift+Tab is the Tab key and types a tab, as on Windows.
+  send_key(XK_Tab, ShiftMask, true);
+  ASSERT_TRUE(pump_until([] { return KEYBOARD_HANDLER::queue_last >= 0; }));
+  EXPECT_EQ(keyboard.read_key(), VKEY_TAB);
+  EXPECT_EQ(keyboard.read_char(), '\t');
 
   // Modifiers: the last key is the common code, held state by side.
   send_key(XK_Shift_L, 0, true);
@@ -458,250 +465,6 @@ TEST_F(WIN32_WINDOW_TEST, ReactivationRestoresTheFullScreenModeThatWasSet) {
       ::testing::ExitedWithCode(0), "");
 }
 
-// The X display behind Wine, reached from the test through the X tools themselves: Wine starts Unix
-// programs from CreateProcess. Each step is a shell script whose last act writes its result file; the
-// test pumps its messages while it waits, so the window keeps answering.
-struct WINE_DISPLAY_TEST : WIN32_WINDOW_TEST {
-  std::string scratch;
-
-  // The Unix name of a Windows path (Wine's own translation); "" outside Wine.
-  static std::string unix_name(const std::string& path) {
-    typedef char*(CDECL * TO_UNIX)(LPCWSTR);
-    TO_UNIX to_unix = (TO_UNIX)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
-    if (!to_unix) return std::string();
-    WCHAR wide[MAX_PATH];
-    if (!MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) return std::string();
-    char* name = to_unix(wide);
-    if (!name) return std::string();
-    std::string result = name;
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
-  }
-
-  void SetUp() override {
-    if (unix_name("C:\\").empty()) GTEST_SKIP() << "not running under Wine: no X display to read back";
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !display[0]) GTEST_SKIP() << "no X display";
-    scratch = make_scratch_folder("wine_display");
-  }
-
-  // The X tools the checks use: true when present; under CI a missing tool fails.
-  bool tools_present() {
-    std::string answer;
-    if (!run_script("tools",
-                    "for t in xdotool xwd /usr/bin/convert; do command -v $t >/dev/null || { echo missing $t; "
-                    "exit; }; done; echo ok",
-                    &answer)) {
-      ADD_FAILURE() << "the shell did not run";
-      return false;
-    }
-    if (answer.compare(0, 2, "ok") == 0) return true;
-    if (std::getenv("CI") && std::string(std::getenv("CI")) == "true") ADD_FAILURE() << answer << " under CI";
-    else std::printf("%s: skipped\n", answer.c_str());
-    return false;
-  }
-
-  // Runs the script under /bin/sh with $OUT naming its result file, pumping messages until the result
-  // is there (bounded); the result's text goes to answer.
-  bool run_script(const std::string& name, const std::string& body, std::string* answer) {
-    std::string script = scratch + name + ".sh", result = scratch + name + ".out";
-    std::remove(result.c_str());
-    std::string unix_result = unix_name(result);
-    std::string text = "OUT='" + unix_result + "'\n( " + body + " ) > \"$OUT.part\" 2>&1\nmv \"$OUT.part\" \"$OUT\"\n";
-    if (!write_whole_file(script, std::vector<INT_U8>(text.begin(), text.end()))) return false;
-    std::string command = "/bin/sh " + unix_name(script);
-    STARTUPINFOA startup;
-    ZeroMemory(&startup, sizeof(startup));
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process;
-    ZeroMemory(&process, sizeof(process));
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back(0);
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-      return false;
-    if (process.hProcess) CloseHandle(process.hProcess);
-    if (process.hThread) CloseHandle(process.hThread);
-    set_idle_wait(10);
-    for (int i = 0; i < 3000; i++) {
-      if (GetFileAttributesA(result.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        std::vector<INT_U8> bytes = read_whole_file(result);
-        answer->assign(bytes.begin(), bytes.end());
-        return true;
-      }
-      pump_messages();
-    }
-    return false;
-  }
-
-  // Opens the window at a corner of the display, away from the centred windows of other programs,
-  // on top and with the keyboard focus.
-  void open_in_corner(const char* title, INT_S16 width, INT_S16 height) {
-    open(title, width, height);
-    if (!window) return;
-    RECT outer;
-    GetWindowRect(window, &outer);
-    SetWindowPos(window, HWND_TOPMOST, 8, 8, outer.right - outer.left, outer.bottom - outer.top, 0);
-    SetForegroundWindow(window);
-    SetFocus(window);
-    for (int i = 0; i < 5; i++) pump_messages();
-  }
-
-  // The client area's top-left corner on the screen, and its place inside the window's X window.
-  POINT client_on_screen() {
-    POINT origin = {0, 0};
-    ClientToScreen(window, &origin);
-    return origin;
-  }
-  POINT client_in_window() {
-    POINT origin = client_on_screen();
-    RECT outer;
-    GetWindowRect(window, &outer);
-    POINT inside = {origin.x - outer.left, origin.y - outer.top};
-    return inside;
-  }
-};
-
-// A binary PPM ("P6", 8 bits, comments allowed in its header) read into 0xRRGGBB values.
-static bool read_ppm(const std::vector<INT_U8>& bytes, int* width, int* height, std::vector<INT_U32>* pixels) {
-  size_t at = 0;
-  long fields[4] = {0, 0, 0, 0};  // magic number, width, height, largest value
-  for (int field = 0; field < 4; field++) {
-    while (at < bytes.size() && (std::isspace(bytes[at]) || bytes[at] == '#')) {
-      if (bytes[at] == '#')
-        while (at < bytes.size() && bytes[at] != '\n') at++;
-      else
-        at++;
-    }
-    if (field == 0) {
-      if (at + 2 > bytes.size() || bytes[at] != 'P' || bytes[at + 1] != '6') return false;
-      at += 2;
-      continue;
-    }
-    while (at < bytes.size() && std::isdigit(bytes[at])) fields[field] = fields[field] * 10 + (bytes[at++] - '0');
-  }
-  at++;  // the one white-space byte before the samples
-  *width = (int)fields[1];
-  *height = (int)fields[2];
-  if (fields[3] != 255 || *width < 1 || *height < 1 || bytes.size() < at + (size_t)*width * *height * 3) return false;
-  pixels->resize((size_t)*width * *height);
-  for (size_t i = 0; i < pixels->size(); i++, at += 3)
-    (*pixels)[i] = ((INT_U32)bytes[at] << 16) | ((INT_U32)bytes[at + 1] << 8) | bytes[at + 2];
-  return true;
-}
-
-// One window for every check, opened before any Unix program runs: Wine (8.0) may lose its display
-// configuration for the windows a process creates after it has started one. Other test programs open
-// windows meanwhile, which may cover this one or take the focus: each step raises the window again and
-// is tried up to three times.
-TEST_F(WINE_DISPLAY_TEST, PresentedPixelsAndRealInputOnTheXDisplay) {
-  open_in_corner("Velk display", 200, 150);
-  RECT client_area;
-  GetClientRect(window, &client_area);
-  ASSERT_EQ(client_area.right, 200);
-  ASSERT_EQ(client_area.bottom, 150);
-  if (!tools_present()) return;
-  auto raise = [&] {
-    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    SetForegroundWindow(window);
-    SetFocus(window);
-    for (int i = 0; i < 3; i++) pump_messages();
-  };
-  std::string answer;
-  auto step = [&](const char* name, const std::string& body) {
-    raise();
-    return run_script(name, body, &answer) && answer.compare(0, 2, "ok") == 0;
-  };
-
-  // The presented image, read back from the X server.
-  paint_known_image();
-  present_frame(0);
-  GdiFlush();
-  POINT at = client_in_window();
-  int width = 0, height = 0;
-  std::vector<INT_U32> pixels;
-  auto pixel = [&](int x, int y) { return pixels[(size_t)(at.y + y) * width + at.x + x]; };
-  bool seen = false;
-  for (int attempt = 0; attempt < 3 && !seen; attempt++) {
-    ASSERT_TRUE(step("capture",
-                     "id=$(xdotool search --name '^Velk display$' | head -n 1); "
-                     "xwd -silent -id \"$id\" | /usr/bin/convert xwd:- -depth 8 ppm:\"$OUT.ppm\" && echo ok"))
-        << answer;
-    ASSERT_TRUE(read_ppm(read_whole_file(scratch + "capture.out.ppm"), &width, &height, &pixels));
-    ASSERT_GE(width, at.x + 200);
-    ASSERT_GE(height, at.y + 150);
-    seen = pixel(0, 0) == 0xFF0000u && pixel(99, 149) == 0xFF0000u && pixel(100, 0) == 0x0000FFu &&
-           pixel(199, 149) == 0x0000FFu && pixel(10, 10) == 0x00FF00u;
-  }
-  EXPECT_EQ(pixel(0, 0), 0xFF0000u);
-  EXPECT_EQ(pixel(99, 149), 0xFF0000u);
-  EXPECT_EQ(pixel(100, 0), 0x0000FFu);
-  EXPECT_EQ(pixel(199, 149), 0x0000FFu);
-  EXPECT_EQ(pixel(10, 10), 0x00FF00u);
-
-  // Real input from the X server: the pointer moves into the client area and the left button goes down.
-  KEYBOARD_HANDLER keyboard;
-  keyboard.read_key();
-  MOUSE_HANDLER::wheel_notches = MOUSE_HANDLER::wheel_remainder = 0;
-  POINT client = client_on_screen();
-  std::string press = "xdotool mousemove --sync " + std::to_string(client.x + 40) + " " +
-                      std::to_string(client.y + 50) + " && sleep 0.2 && xdotool mousedown 1 && echo ok";
-  bool pressed = false;
-  for (int attempt = 0; attempt < 3 && !pressed; attempt++) {
-    MOUSE_HANDLER::held_buttons = 0;
-    ASSERT_TRUE(step("press", press)) << answer;
-    pressed = pump_until([] { return (MOUSE_HANDLER::held_buttons & 1) != 0; });
-    if (!pressed) run_script("undo", "xdotool mouseup 1; echo ok", &answer);
-  }
-  ASSERT_TRUE(pressed);
-  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 40);
-  EXPECT_EQ(MOUSE_HANDLER::pointer_y, 50);
-
-  // Release, one wheel notch away from the user.
-  ASSERT_TRUE(step("release", "xdotool mouseup 1 && xdotool click 4 && echo ok")) << answer;
-  ASSERT_TRUE(pump_until([] { return MOUSE_HANDLER::held_buttons == 0 && MOUSE_HANDLER::wheel_notches != 0; }));
-  EXPECT_EQ(MOUSE_HANDLER::wheel_notches, 1);
-
-  // Typed keys: letters, Control+C, Enter.
-  bool typed = false;
-  for (int attempt = 0; attempt < 3 && !typed; attempt++) {
-    keyboard.set_buffer_size(10);
-    keyboard.set_buffer_size(10);
-    ASSERT_TRUE(step("keys",
-                     "id=$(xdotool search --name '^Velk display$' | head -n 1); xdotool windowfocus \"$id\"; "
-                     "xdotool key a b ctrl+c Return && echo ok"))
-        << answer;
-    typed = pump_until([] { return KEYBOARD_HANDLER::queue_last >= 3; });
-  }
-  ASSERT_TRUE(typed);
-  EXPECT_EQ(keyboard.read_char(), 'a');
-  EXPECT_EQ(keyboard.read_char(), 'b');
-  EXPECT_EQ(keyboard.read_char(), 'c');  // Control+C types the letter
-  EXPECT_EQ(keyboard.read_char(), '\n');
-  EXPECT_EQ(keyboard.read_key(), VK_RETURN);
-
-  // A click on the caption's close button is the user's close request: it reaches the close callback,
-  // and the window stays for the program to close.
-  RECT outer;
-  GetWindowRect(window, &outer);
-  INT_S32 close_x = outer.right - GetSystemMetrics(SM_CXFIXEDFRAME) - GetSystemMetrics(SM_CXSIZE) / 2 - 1;
-  INT_S32 close_y = outer.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
-  ASSERT_EQ(SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(close_x, close_y)), HTCLOSE);
-  close_asks = 0;
-  quit_flag = 0;
-  set_close_callback(grant_close);
-  bool asked = false;
-  for (int attempt = 0; attempt < 3 && !asked; attempt++) {
-    ASSERT_TRUE(step("close", "xdotool mousemove --sync " + std::to_string(close_x) + " " + std::to_string(close_y) +
-                                  " && sleep 0.2 && xdotool click 1 && echo ok"))
-        << answer;
-    asked = pump_until([] { return close_asks >= 1; });
-  }
-  ASSERT_TRUE(asked);
-  EXPECT_EQ(close_asks, 1);
-  EXPECT_EQ(quit_flag, 1);
-  EXPECT_TRUE(IsWindow(window));
-}
-
 TEST_F(WIN32_WINDOW_TEST, PointerShapesAndJoystick) {
   EXPECT_EQ(set_mouse_cursor(1, 0), 0);
   open("Pointer", 100, 100);
@@ -712,3 +475,61 @@ TEST_F(WIN32_WINDOW_TEST, PointerShapesAndJoystick) {
   EXPECT_EQ(get_joystick_caps(3, &caps), 0);
 }
 #endif
+
+// ---- A real-window scenario on both builds: the probe program in a real window on a display of its
+// own, driven by real input from the X server and read back from it. Later scenarios copy this one. ----
+
+// The characters the probe reports ("char 48" lines), in order.
+static std::string typed_text(const std::string& output) {
+  std::string text;
+  for (size_t at = output.find("char "); at != std::string::npos; at = output.find("char ", at + 1))
+    text += (char)std::strtol(output.substr(at + 5, 2).c_str(), nullptr, 16);
+  return text;
+}
+
+TEST(WindowScenario, RealInputReachesTheProgramAndItsPixelsReadBack) {
+  WINDOW_SCENARIO scenario("probe");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("window_probe"), {"Velk probe", "200", "150"}));
+  ASSERT_TRUE(scenario.wait_for_window("Velk probe"));
+  ASSERT_TRUE(scenario.wait_for_output("ready 200 150\n"));
+
+  // Buttons where the pointer is: a left click, a right click, a drag; the wheel both ways.
+  ASSERT_TRUE(scenario.click(40, 50));
+  ASSERT_TRUE(scenario.wait_for_output("press 1 40 50\nrelease 1 40 50\n"));
+  ASSERT_TRUE(scenario.click(20, 130, 3));
+  ASSERT_TRUE(scenario.wait_for_output("press 2 20 130\nrelease 2 20 130\n"));
+  ASSERT_TRUE(scenario.drag(60, 60, 150, 100));
+  ASSERT_TRUE(scenario.wait_for_output("press 1 60 60\nrelease 1 150 100\n"));
+  ASSERT_TRUE(scenario.wheel(1));
+  ASSERT_TRUE(scenario.wait_for_output("wheel 1\n"));
+  ASSERT_TRUE(scenario.wheel(-1));
+  ASSERT_TRUE(scenario.wait_for_output("wheel -1\n"));
+
+  // Keys as the widgets compare them, and typed text with shifted characters.
+  ASSERT_TRUE(scenario.key("Tab"));
+  ASSERT_TRUE(scenario.wait_for_output("key 09\n"));
+  ASSERT_TRUE(scenario.key("shift+Tab"));
+  ASSERT_TRUE(scenario.wait_for_output("key 09 shift\n"));
+  ASSERT_TRUE(scenario.key("Return"));
+  ASSERT_TRUE(scenario.wait_for_output("key 0D\n"));
+  ASSERT_TRUE(scenario.type("Hi, Velk!"));
+  ASSERT_TRUE(scenario.wait_for_output("char 21\n"));
+  EXPECT_EQ(typed_text(scenario.output()), "\t\t\nHi, Velk!");
+
+  // The marks the program drew, read back from the X server.
+  WINDOW_CAPTURE image;
+  ASSERT_TRUE(scenario.capture(&image));
+  ASSERT_EQ(image.width, 200);
+  ASSERT_EQ(image.height, 150);
+  EXPECT_EQ(image.at(0, 0), 0x203040u);
+  EXPECT_EQ(image.at(199, 149), 0x203040u);
+  EXPECT_EQ(image.at(40, 50), 0x0000FFu);  // pressed and released at one place: the release mark on top
+  EXPECT_EQ(image.at(60, 60), 0xFF0000u);   // the drag's press
+  EXPECT_EQ(image.at(150, 100), 0x0000FFu);  // and its release
+
+  // The window's close button ends the program with its own status.
+  ASSERT_TRUE(scenario.close_window());
+  ASSERT_TRUE(scenario.wait_for_output("close\n"));
+  EXPECT_EQ(scenario.wait_for_exit(), 5);
+}

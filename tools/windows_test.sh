@@ -36,6 +36,8 @@ ln -sfn "$scratch/floppy-a" "$WINEPREFIX/dosdevices/a:"
 ln -sfn "$scratch/floppy-b" "$WINEPREFIX/dosdevices/b:"
 # Unmanaged windows: without a window manager every hide or close of a managed window waits 2 s.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+# A crashing program ends at once instead of waiting in Wine's crash dialog.
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
 wineserver -w
 wineserver -p >/dev/null 2>&1
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true

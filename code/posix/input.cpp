@@ -78,6 +78,11 @@ static void key_event(XKeyEvent* key, bool pressed) {
   char text[8];
   KeySym typed = 0;
   int length = XLookupString(key, text, sizeof(text), &typed, nullptr);
+  // Shift+Tab types a tab, as on Windows; X gives its key symbol (ISO_Left_Tab) no text.
+  if (length == 0 && typed == XK_ISO_Left_Tab) {
+    text[0] = '\t';
+    length = 1;
+  }
   INT_S32 virtual_key = key_symbol_to_virtual_key((INT_U32)base);
   if (!virtual_key) virtual_key = key_symbol_to_virtual_key((INT_U32)typed);
   INT_S32 common = common_key(virtual_key);

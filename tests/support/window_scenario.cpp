@@ -1,0 +1,559 @@
+// Real-window scenarios: the private display, the program under test, real input and read-back. The X
+// side is reached through short shell scripts on both builds (under Wine a Windows process starts Unix
+// programs with CreateProcess); starting the program and finding its window are the host's own.
+#include "window_scenario.h"
+
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "host.h"
+#include "test_support.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+static const int STEP_WAIT_MS = 30000;   // the longest wait of one step
+static const int POLL_MS = 50;
+static const int DISPLAY_LIFETIME_S = 600;  // a display ends by itself after the longest test program
+static const char* const STEP_PAUSE = "sleep 0.1";  // between input events: each lands in its own pass
+
+static void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Text in single quotes for the shell.
+static std::string shell_quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// A title as an anchored extended regular expression for xdotool's search.
+static std::string title_pattern(const std::string& title) {
+  std::string pattern = "^";
+  for (char c : title) {
+    if (std::strchr("\\^$.|?*+()[]{}", c)) pattern += '\\';
+    pattern += c;
+  }
+  return pattern + "$";
+}
+
+// A binary PPM ("P6", 8 bits, comments allowed in its header) read into 0xRRGGBB values.
+static bool read_ppm(const std::vector<INT_U8>& bytes, WINDOW_CAPTURE* image) {
+  size_t at = 0;
+  long fields[4] = {0, 0, 0, 0};  // magic number, width, height, largest value
+  for (int field = 0; field < 4; field++) {
+    while (at < bytes.size() && (std::isspace(bytes[at]) || bytes[at] == '#')) {
+      if (bytes[at] == '#')
+        while (at < bytes.size() && bytes[at] != '\n') at++;
+      else
+        at++;
+    }
+    if (field == 0) {
+      if (at + 2 > bytes.size() || bytes[at] != 'P' || bytes[at + 1] != '6') return false;
+      at += 2;
+      continue;
+    }
+    while (at < bytes.size() && std::isdigit(bytes[at]) && fields[field] < 100000)
+      fields[field] = fields[field] * 10 + (bytes[at++] - '0');
+  }
+  at++;  // the one white-space byte before the samples
+  if (fields[3] != 255 || fields[1] < 1 || fields[2] < 1) return false;
+  size_t count = (size_t)fields[1] * (size_t)fields[2];
+  if (bytes.size() < at || (bytes.size() - at) / 3 < count) return false;
+  image->width = (int)fields[1];
+  image->height = (int)fields[2];
+  image->pixels.resize(count);
+  for (size_t i = 0; i < count; i++, at += 3)
+    image->pixels[i] = ((INT_U32)bytes[at] << 16) | ((INT_U32)bytes[at + 1] << 8) | bytes[at + 2];
+  return true;
+}
+
+WINDOW_SCENARIO::WINDOW_SCENARIO(const std::string& name, int width, int height)
+    : scratch_folder(make_scratch_folder(name)), screen_width(width), screen_height(height) {}
+
+WINDOW_SCENARIO::~WINDOW_SCENARIO() {
+  stop_program();
+  std::string answer;
+  if (!server_pids.empty()) run_shell("stop", "kill " + server_pids + " 2>/dev/null; echo ok", &answer);
+  // What a failed scenario leaves (its scripts, outputs and captures) stays for a look.
+  if (::testing::Test::HasFailure()) {
+    std::printf("real-window scenario: its files are in %s\n", scratch_folder.c_str());
+  } else {
+    std::error_code ignored;
+    std::filesystem::remove_all(scratch_folder, ignored);
+  }
+}
+
+// Writes the body as a script whose output lands in a result file, runs it with /bin/sh on the
+// scenario's display, and waits (bounded) for the result.
+bool WINDOW_SCENARIO::run_shell(const std::string& name, const std::string& body, std::string* answer) {
+  std::string script = scratch_folder + name + ".sh", result = scratch_folder + name + ".out";
+  std::remove(result.c_str());
+  std::string text = "OUT=" + shell_quote(unix_path(result)) + "\n";
+  if (!display.empty()) text += "export DISPLAY=" + display + "\n";
+  text += "(\n" + body + "\n) >\"$OUT.part\" 2>&1 </dev/null\nmv \"$OUT.part\" \"$OUT\"\n";
+  if (!write_whole_file(script, std::vector<INT_U8>(text.begin(), text.end()))) return false;
+#ifdef _WIN32
+  std::string command = "/bin/sh " + unix_path(script);
+  std::vector<char> line(command.begin(), command.end());
+  line.push_back(0);
+  STARTUPINFOA startup;
+  ZeroMemory(&startup, sizeof(startup));
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started;
+  ZeroMemory(&started, sizeof(started));
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
+    return false;
+  if (started.hProcess) CloseHandle(started.hProcess);
+  if (started.hThread) CloseHandle(started.hThread);
+  for (int waited = 0; waited < STEP_WAIT_MS; waited += 10) {
+    if (GetFileAttributesA(result.c_str()) != INVALID_FILE_ATTRIBUTES) break;
+    pause_ms(10);
+  }
+#else
+  run_command("timeout " + std::to_string(STEP_WAIT_MS / 1000) + " /bin/sh " + shell_quote(script));
+#endif
+  if (!std::filesystem::exists(result)) return false;
+  *answer = read_whole_text(result);
+  return true;
+}
+
+std::string WINDOW_SCENARIO::missing_tools() {
+  if (unix_path("/").empty()) return "not running under Wine, so there is no X display to use";
+  std::string tools = "Xvfb xdotool xwd xwininfo /usr/bin/convert";
+#ifndef _WIN32
+  tools += " twm";
+#endif
+  std::string answer;
+  if (!run_shell("tools", "for t in " + tools + "; do command -v $t >/dev/null || printf '%s ' $t; done", &answer))
+    return "the shell did not run";
+  return answer.empty() ? "" : "missing " + answer;
+}
+
+bool WINDOW_SCENARIO::start_display() {
+  std::string screen = std::to_string(screen_width) + "x" + std::to_string(screen_height) + "x24";
+  // Under load a new server may still refuse its first clients (or lose a race for its number): each
+  // start is checked with a client and tried again.
+  std::string body =
+      "for attempt in 1 2 3; do\n"
+      "  rm -f \"$OUT.number\"\n"
+      "  Xvfb -displayfd 5 -screen 0 " + screen + " -nolisten tcp 5>\"$OUT.number\" >/dev/null 2>&1 &\n"
+      "  pids=$!\n"
+      "  i=0; while [ ! -s \"$OUT.number\" ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done\n"
+      "  export DISPLAY=:$(head -n 1 \"$OUT.number\")\n"
+      "  i=0; until xwininfo -root >/dev/null 2>&1 || [ $i -ge 100 ]; do sleep 0.05; i=$((i+1)); done\n"
+      "  xwininfo -root >/dev/null 2>&1 && break\n"
+      "  kill $pids; pids=\n"
+      "done\n"
+      "[ -n \"$pids\" ] || { echo Xvfb did not start; exit; }\n";
+#ifndef _WIN32
+  // twm frames the window with a title bar whose one button closes it (WM_DELETE_WINDOW); fixed fonts
+  // only (the server has no others), windows where the program puts them, nothing else shown. It is
+  // ready once it redirects the root's children.
+  std::string settings = scratch_folder + "twmrc";
+  std::string rc =
+      "NoGrabServer\nUsePPosition \"on\"\nRandomPlacement\nNoDefaults\nBorderWidth 1\n"
+      "TitleFont \"fixed\"\nResizeFont \"fixed\"\nMenuFont \"fixed\"\nIconFont \"fixed\"\n"
+      "IconManagerFont \"fixed\"\nRightTitleButton \":delete\" = f.delete\n";
+  write_whole_file(settings, std::vector<INT_U8>(rc.begin(), rc.end()));
+  body += "for attempt in 1 2 3; do\n"
+          "  twm -f " + shell_quote(settings) + " >/dev/null 2>&1 &\n"
+          "  manager=$!\n"
+          "  i=0; until xwininfo -root -events | grep -q SubstructureRedirect; do\n"
+          "    kill -0 $manager 2>/dev/null && [ $i -lt 200 ] || break; sleep 0.05; i=$((i+1)); done\n"
+          "  xwininfo -root -events | grep -q SubstructureRedirect && break\n"
+          "  kill $manager 2>/dev/null; manager=\n"
+          "done\n"
+          "[ -n \"$manager\" ] || { kill $pids; echo twm did not start; exit; }\n"
+          "pids=\"$pids $manager\"\n";
+#endif
+  // The display ends by itself when a test program dies without its destructor.
+  body += "( i=0; while kill -0 ${pids%% *} && [ $i -lt " + std::to_string(DISPLAY_LIFETIME_S) +
+          " ]; do sleep 1; i=$((i+1)); done; kill $pids ) >/dev/null 2>&1 </dev/null &\n"
+          "echo \"display $DISPLAY $pids\"\n";
+  std::string answer;
+  if (!run_shell("display", body, &answer) || answer.compare(0, 8, "display ") != 0) {
+    ADD_FAILURE() << "the display did not start: " << answer;
+    return false;
+  }
+  size_t space = answer.find(' ', 8);
+  display = answer.substr(8, space - 8);
+  server_pids = answer.substr(space + 1);
+  while (!server_pids.empty() && std::isspace((unsigned char)server_pids.back())) server_pids.pop_back();
+  return true;
+}
+
+std::string WINDOW_SCENARIO::built_program(const std::string& name) {
+#ifdef _WIN32
+  std::string file = name + ".exe";
+#else
+  std::string file = name;
+#endif
+  std::filesystem::path beside = std::filesystem::path(get_module_path()).parent_path() / file;
+  if (std::filesystem::exists(beside)) return beside.string();
+  const char* binary_dir = std::getenv("VELK_BINARY_DIR");
+  if (binary_dir) return std::filesystem::absolute(std::filesystem::path(binary_dir) / file).string();
+  return beside.string();
+}
+
+std::string WINDOW_SCENARIO::output() const { return read_whole_text(scratch_folder + "program.out"); }
+std::string WINDOW_SCENARIO::errors() const { return read_whole_text(scratch_folder + "program.err"); }
+
+bool WINDOW_SCENARIO::wait_for_output(const std::string& text) {
+  for (int waited = 0; waited < STEP_WAIT_MS; waited += POLL_MS) {
+    if (output().find(text) != std::string::npos) return true;
+    if (!program_running()) break;
+    pause_ms(POLL_MS);
+  }
+  if (output().find(text) != std::string::npos) return true;
+  ADD_FAILURE() << "the program did not print \"" << text << "\"; it printed:\n" << output() << errors();
+  return false;
+}
+
+bool WINDOW_SCENARIO::wait_for_window(const std::string& title) {
+  for (int waited = 0; waited < STEP_WAIT_MS; waited += POLL_MS) {
+    if (find_window(title, &client_x, &client_y, &client_width, &client_height)) {
+      window_title = title;
+      return true;
+    }
+    if (!program_running()) break;
+    pause_ms(POLL_MS);
+  }
+  ADD_FAILURE() << "no window \"" << title << "\" was shown; the program printed:\n" << output() << errors();
+  return false;
+}
+
+bool WINDOW_SCENARIO::xdotool(const std::string& arguments) {
+  std::string answer;
+  if (run_shell("input", "xdotool " + arguments + " && echo ok", &answer) && answer.find("ok") != std::string::npos)
+    return true;
+  ADD_FAILURE() << "xdotool " << arguments << " failed: " << answer;
+  return false;
+}
+
+// Client coordinates on the screen, for xdotool's absolute moves.
+static std::string screen_point(int x, int y) { return std::to_string(x) + " " + std::to_string(y); }
+
+bool WINDOW_SCENARIO::move(int x, int y) {
+  return xdotool("mousemove " + screen_point(client_x + x, client_y + y) + " " + STEP_PAUSE);
+}
+bool WINDOW_SCENARIO::press(int button) {
+  return xdotool("mousedown " + std::to_string(button) + " " + STEP_PAUSE);
+}
+bool WINDOW_SCENARIO::release(int button) {
+  return xdotool("mouseup " + std::to_string(button) + " " + STEP_PAUSE);
+}
+bool WINDOW_SCENARIO::click(int x, int y, int button) {
+  std::string b = std::to_string(button);
+  return xdotool("mousemove " + screen_point(client_x + x, client_y + y) + " " + STEP_PAUSE + " mousedown " + b +
+                 " " + STEP_PAUSE + " mouseup " + b + " " + STEP_PAUSE);
+}
+bool WINDOW_SCENARIO::drag(int from_x, int from_y, int to_x, int to_y, int button) {
+  std::string b = std::to_string(button);
+  // The pointer goes down, moves half-way and on to the end, then comes up.
+  return xdotool("mousemove " + screen_point(client_x + from_x, client_y + from_y) + " " + STEP_PAUSE + " mousedown " +
+                 b + " " + STEP_PAUSE + " mousemove " +
+                 screen_point(client_x + (from_x + to_x) / 2, client_y + (from_y + to_y) / 2) + " " + STEP_PAUSE +
+                 " mousemove " + screen_point(client_x + to_x, client_y + to_y) + " " + STEP_PAUSE + " mouseup " + b +
+                 " " + STEP_PAUSE);
+}
+bool WINDOW_SCENARIO::wheel(int notches) {
+  if (notches == 0) return true;
+  std::string button = notches > 0 ? "4" : "5";
+  return xdotool("click --repeat " + std::to_string(notches > 0 ? notches : -notches) + " --delay 100 " + button +
+                 " " + STEP_PAUSE);
+}
+
+// Keys go to the window with the keyboard focus: the program's window gets it first.
+static std::string focus_window(const std::string& title) {
+  return "id=$(xdotool search --onlyvisible --name " + shell_quote(title_pattern(title)) +
+         " | head -n 1) && xdotool windowfocus $id && ";
+}
+// A person holds the modifiers around the key: the program reads them in the pass that takes the key.
+bool WINDOW_SCENARIO::key(const std::string& keys) {
+  std::string modifiers, last = keys;
+  for (size_t plus; (plus = last.find('+')) != std::string::npos && plus + 1 < last.size(); last = last.substr(plus + 1))
+    modifiers += (modifiers.empty() ? "" : "+") + last.substr(0, plus);
+  std::string held = modifiers.empty() ? "" : "keydown " + shell_quote(modifiers) + " " + STEP_PAUSE + " ";
+  std::string freed = modifiers.empty() ? "" : " keyup " + shell_quote(modifiers) + " " + STEP_PAUSE;
+  std::string answer;
+  if (run_shell("input", focus_window(window_title) + "xdotool " + held + "key " + shell_quote(last) + " " +
+                             STEP_PAUSE + freed + " && echo ok",
+                &answer) &&
+      answer.find("ok") != std::string::npos)
+    return true;
+  ADD_FAILURE() << "key " << keys << " failed: " << answer;
+  return false;
+}
+bool WINDOW_SCENARIO::type(const std::string& text) {
+  std::string answer;
+  if (run_shell("input", focus_window(window_title) + "xdotool type --delay 60 -- " + shell_quote(text) + " && " +
+                             STEP_PAUSE + " && echo ok",
+                &answer) &&
+      answer.find("ok") != std::string::npos)
+    return true;
+  ADD_FAILURE() << "typing " << text << " failed: " << answer;
+  return false;
+}
+
+bool WINDOW_SCENARIO::close_window() {
+  int x = 0, y = 0;
+  if (!close_button(&x, &y)) {
+    ADD_FAILURE() << "the close button of \"" << window_title << "\" was not found";
+    return false;
+  }
+  return xdotool("mousemove " + screen_point(x, y) + " " + STEP_PAUSE + " click 1 " + STEP_PAUSE);
+}
+
+bool WINDOW_SCENARIO::capture(WINDOW_CAPTURE* image, const std::string& png_path) {
+  std::string crop = std::to_string(client_width) + "x" + std::to_string(client_height) + "+" +
+                     std::to_string(client_x) + "+" + std::to_string(client_y);
+  std::string body = "xwd -root -silent | /usr/bin/convert xwd:- -crop " + crop +
+                     " +repage -depth 8 ppm:\"$OUT.ppm\" || exit\n";
+  if (!png_path.empty()) body += "/usr/bin/convert \"$OUT.ppm\" png:" + shell_quote(unix_path(png_path)) + " || exit\n";
+  std::string answer;
+  if (!run_shell("capture", body + "echo ok", &answer) || answer.find("ok") == std::string::npos) {
+    ADD_FAILURE() << "the window was not captured: " << answer;
+    return false;
+  }
+  if (!read_ppm(read_whole_file(scratch_folder + "capture.out.ppm"), image)) {
+    ADD_FAILURE() << "the capture is not a readable image";
+    return false;
+  }
+  return true;
+}
+
+#ifndef _WIN32
+// ---- Linux: the program is a child process; its window is found through the X tools. ----
+
+std::string WINDOW_SCENARIO::unix_path(const std::string& path) const { return path; }
+
+bool WINDOW_SCENARIO::start(const std::string& program, const std::vector<std::string>& arguments,
+                            const std::vector<std::string>& environment) {
+  std::string out = scratch_folder + "program.out", err = scratch_folder + "program.err";
+  pid_t child = fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives the test
+    setenv("DISPLAY", display.c_str(), 1);
+    for (const std::string& entry : environment) putenv(const_cast<char*>(entry.c_str()));
+    int out_fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err_fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int null_fd = open("/dev/null", O_RDONLY);
+    if (out_fd < 0 || err_fd < 0 || null_fd < 0) _exit(127);
+    dup2(null_fd, 0);
+    dup2(out_fd, 1);
+    dup2(err_fd, 2);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  process_id = child;
+  exited = false;
+  return true;
+}
+
+bool WINDOW_SCENARIO::program_running() {
+  if (process_id < 0 || exited) return false;
+  int status = 0;
+  if (waitpid(process_id, &status, WNOHANG) != process_id) return true;
+  exited = true;
+  exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return false;
+}
+
+void WINDOW_SCENARIO::stop_program() {
+  if (!program_running()) return;
+  kill(process_id, SIGKILL);
+  waitpid(process_id, nullptr, 0);
+  exited = true;
+  exit_status = -1;
+}
+
+// The window by its title (viewable), and its client area on the screen.
+bool WINDOW_SCENARIO::find_window(const std::string& title, int* x, int* y, int* width, int* height) {
+  std::string answer;
+  std::string body = "id=$(xdotool search --onlyvisible --name " + shell_quote(title_pattern(title)) +
+                     " | head -n 1)\n[ -n \"$id\" ] || exit\n"
+                     "xwininfo -id $id | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} "
+                     "/Width:/ {w=$2} /Height:/ {h=$2} END {print \"window\", x, y, w, h}'";
+  if (!run_shell("find", body, &answer)) return false;
+  return std::sscanf(answer.c_str(), "window %d %d %d %d", x, y, width, height) == 4;
+}
+
+// twm's close button: the right-most child of the title bar, the frame's child beside the window.
+bool WINDOW_SCENARIO::close_button(int* x, int* y) {
+  std::string body =
+      "id=$(xdotool search --onlyvisible --name " + shell_quote(title_pattern(window_title)) +
+      " | head -n 1)\n[ -n \"$id\" ] || exit\n"
+      "client=$(printf '0x%x' $id)\n"
+      "frame=$(xwininfo -children -id $id | sed -n 's/.*Parent window id: \\(0x[0-9a-f]*\\).*/\\1/p')\n"
+      "for bar in $(xwininfo -children -id $frame | awk '$1 ~ /^0x/ {print $1}'); do\n"
+      "  [ \"$bar\" = \"$client\" ] && continue\n"
+      "  xwininfo -children -id $bar | awk '$1 ~ /^0x/ { split($(NF-1), g, /[x+]/); split($NF, a, /\\+/);"
+      " if (a[2] + 0 >= best) { best = a[2] + 0; print \"button\", a[2] + int(g[1] / 2), a[3] + int(g[2] / 2) } }' "
+      "| tail -n 1\n"
+      "done";
+  std::string answer;
+  if (!run_shell("close", body, &answer)) return false;
+  size_t at = answer.rfind("button ");
+  return at != std::string::npos && std::sscanf(answer.c_str() + at, "button %d %d", x, y) == 2;
+}
+
+int WINDOW_SCENARIO::wait_for_exit() {
+  for (int waited = 0; waited < STEP_WAIT_MS && program_running(); waited += POLL_MS) pause_ms(POLL_MS);
+  if (program_running()) {
+    stop_program();
+    ADD_FAILURE() << "the program did not end and was killed; it printed:\n" << output() << errors();
+    return -1;
+  }
+  if (exit_status < 0) ADD_FAILURE() << "the program ended by a signal; it printed:\n" << output() << errors();
+  return exit_status;
+}
+
+#else
+// ---- Windows under Wine: the program runs on a Wine desktop of its own, a virtual desktop as large as
+// the private display's screen, so that its windows, keyboard focus and foreground are its alone. ----
+
+std::string WINDOW_SCENARIO::unix_path(const std::string& path) const {
+  typedef char*(CDECL * TO_UNIX)(LPCWSTR);
+  TO_UNIX to_unix = (TO_UNIX)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+  if (!to_unix) return std::string();
+  WCHAR wide[MAX_PATH];
+  if (!MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) return std::string();
+  char* name = to_unix(wide);
+  if (!name) return std::string();
+  std::string result = name;
+  HeapFree(GetProcessHeap(), 0, name);
+  return result;
+}
+
+// Windows processes take the X display from the Unix environment they start with, which a Windows
+// process cannot give its children: the program is started from the shell, as Wine's explorer drawing
+// a desktop of its own (as large as the screen) and running the scenario launcher on it, which starts
+// the program and writes its process id and, at its end, its exit status.
+bool WINDOW_SCENARIO::start(const std::string& program, const std::vector<std::string>& arguments,
+                            const std::vector<std::string>& environment) {
+  static int serial = 0;
+  desktop_name = "velk-scenario-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(serial++);
+  std::string size = std::to_string(screen_width) + "x" + std::to_string(screen_height);
+  std::string body;
+  for (const std::string& entry : environment) body += "export " + shell_quote(entry) + "\n";
+  body += "wine explorer /desktop=" + desktop_name + "," + size + " " + shell_quote(built_program("scenario_launcher")) +
+          " " + shell_quote(scratch_folder + "program.status") + " " + shell_quote(scratch_folder + "program.out") + " " +
+          shell_quote(scratch_folder + "program.err") + " " + shell_quote(program);
+  for (const std::string& argument : arguments) body += " " + shell_quote(argument);
+  body += " >/dev/null 2>&1 </dev/null &\necho ok";
+  std::string answer, pid_file = scratch_folder + "program.status.pid";
+  if (!run_shell("start", body, &answer) || answer.find("ok") == std::string::npos) {
+    ADD_FAILURE() << "the program could not be started: " << answer;
+    return false;
+  }
+  for (int waited = 0; waited < STEP_WAIT_MS && !std::filesystem::exists(pid_file); waited += POLL_MS)
+    pause_ms(POLL_MS);
+  DWORD id = (DWORD)std::strtoul(read_whole_text(pid_file).c_str(), nullptr, 10);
+  if (id) process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, id);
+  if (id) desktop_handle = OpenDesktopA(desktop_name.c_str(), 0, FALSE, GENERIC_ALL);
+  exited = false;
+  if (!id) ADD_FAILURE() << "the program did not start: " << read_whole_text(scratch_folder + "program.status");
+  return id != 0;
+}
+
+bool WINDOW_SCENARIO::program_running() {
+  if (exited) return false;
+  std::string status = read_whole_text(scratch_folder + "program.status");
+  if (status.empty()) return true;  // the launcher writes it once the program has ended
+  exited = true;
+  exit_status = status.compare(0, 5, "exit ") == 0 ? (int)std::strtol(status.c_str() + 5, nullptr, 10) : -1;
+  return false;
+}
+
+void WINDOW_SCENARIO::stop_program() {
+  if (program_running() && process) {
+    TerminateProcess((HANDLE)process, 255);
+    WaitForSingleObject((HANDLE)process, STEP_WAIT_MS);
+    exited = true;
+    exit_status = -1;
+  }
+  if (process) CloseHandle((HANDLE)process);
+  process = nullptr;
+  if (desktop_handle) CloseDesktop((HDESK)desktop_handle);
+  desktop_handle = nullptr;
+}
+
+struct WINDOW_SEARCH {
+  const std::string* title;
+  HWND found;
+};
+
+static BOOL CALLBACK match_title(HWND window, LPARAM data) {
+  WINDOW_SEARCH* search = (WINDOW_SEARCH*)data;
+  char text[512];
+  bool shown = (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0;
+  if (shown && GetWindowTextA(window, text, sizeof text) >= 0 && *search->title == text) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+static HWND window_on_desktop(void* desktop, const std::string& title) {
+  WINDOW_SEARCH search = {&title, nullptr};
+  if (desktop) EnumDesktopWindows((HDESK)desktop, match_title, (LPARAM)&search);
+  return search.found;
+}
+
+// The virtual desktop covers the private screen from its corner: desktop and screen points are one.
+bool WINDOW_SCENARIO::find_window(const std::string& title, int* x, int* y, int* width, int* height) {
+  HWND window = window_on_desktop(desktop_handle, title);
+  RECT client;
+  if (!window || !GetClientRect(window, &client)) return false;
+  POINT origin = {0, 0};
+  ClientToScreen(window, &origin);
+  *x = origin.x;
+  *y = origin.y;
+  *width = client.right - client.left;
+  *height = client.bottom - client.top;
+  return true;
+}
+
+// The caption's close button, which Wine draws at the right of the caption.
+bool WINDOW_SCENARIO::close_button(int* x, int* y) {
+  HWND window = window_on_desktop(desktop_handle, window_title);
+  RECT outer;
+  if (!window || !GetWindowRect(window, &outer)) return false;
+  *x = outer.right - GetSystemMetrics(SM_CXFIXEDFRAME) - GetSystemMetrics(SM_CXSIZE) / 2 - 1;
+  *y = outer.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
+  return true;
+}
+
+int WINDOW_SCENARIO::wait_for_exit() {
+  for (int waited = 0; waited < STEP_WAIT_MS && program_running(); waited += POLL_MS) pause_ms(POLL_MS);
+  if (program_running()) {
+    stop_program();
+    ADD_FAILURE() << "the program did not end and was killed; it printed:\n" << output() << errors();
+    return -1;
+  }
+  if (exit_status < 0) ADD_FAILURE() << "the program's end was not reported: " << output() << errors();
+  // A crash may end a program with status 0 under Wine; its report on standard error tells.
+  if (errors().find("Unhandled") != std::string::npos) {
+    ADD_FAILURE() << "the program crashed:\n" << errors();
+    return -1;
+  }
+  return exit_status;
+}
+#endif

@@ -1,0 +1,113 @@
+// Real-window scenarios: a program under test runs in a real window on a private X display (Xvfb),
+// takes real input from xdotool and is read back from the X server with xwd. Natively the program is a
+// Linux executable and a small window manager (twm) gives its window a close button; in the Windows
+// build (run under Wine) the program is a .exe started on a Wine desktop of its own, whose caption Wine
+// draws. Nothing else draws on the display or takes its keyboard, so scenarios run in parallel. Every
+// wait is bounded; the destructor ends whatever still runs and removes the scratch folder.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "types.h"
+
+// Pixels of a client area read back from the X server, 0xRRGGBB, top row first.
+struct WINDOW_CAPTURE {
+  int width = 0;
+  int height = 0;
+  std::vector<INT_U32> pixels;
+  // The pixel at (x, y) of the client area; 0xFF000000 (no colour the server sends) outside it.
+  INT_U32 at(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) return 0xFF000000u;
+    return pixels[(size_t)y * width + x];
+  }
+};
+
+class WINDOW_SCENARIO {
+public:
+  // name: the scratch folder's name; the display's screen is width x height.
+  explicit WINDOW_SCENARIO(const std::string& name, int screen_width = 1024, int screen_height = 768);
+  ~WINDOW_SCENARIO();
+  WINDOW_SCENARIO(const WINDOW_SCENARIO&) = delete;
+  WINDOW_SCENARIO& operator=(const WINDOW_SCENARIO&) = delete;
+
+  // "" when every outside tool is there, else what is missing (START_WINDOW_SCENARIO asks this).
+  std::string missing_tools();
+  // Starts the private display (and natively its window manager).
+  bool start_display();
+
+  // The path of a program built with the project: the test programs' folder first, then the build's
+  // top folder (the installer); ".exe" is added on Windows.
+  static std::string built_program(const std::string& name);
+  // Starts the program with the arguments and extra environment entries ("NAME=value") on the display;
+  // its standard output and error go to files of the scratch folder.
+  bool start(const std::string& program, const std::vector<std::string>& arguments = {},
+             const std::vector<std::string>& environment = {});
+  // Waits until a window of the program with exactly this title is shown, and takes its client area
+  // as the origin of every later input and capture.
+  bool wait_for_window(const std::string& title);
+  // Waits until the program's standard output holds the text.
+  bool wait_for_output(const std::string& text);
+  std::string output() const;  // its standard output so far
+  std::string errors() const;  // its standard error so far
+
+  // Real input, in client coordinates of the window found last. Buttons: 1 left, 2 middle, 3 right.
+  bool move(int x, int y);
+  bool press(int button = 1);
+  bool release(int button = 1);
+  bool click(int x, int y, int button = 1);
+  bool drag(int from_x, int from_y, int to_x, int to_y, int button = 1);
+  bool wheel(int notches);             // positive: away from the user
+  bool key(const std::string& keys);   // one xdotool key, e.g. "Tab", "shift+Tab", "Return", "ctrl+c"
+  bool type(const std::string& text);  // typed characters, shifted ones included
+  bool close_window();                 // a click on the window's close button
+
+  // Reads the client area back from the X server; with png_path also saves it as a PNG file there.
+  bool capture(WINDOW_CAPTURE* image, const std::string& png_path = "");
+
+  // Waits for the program's end and returns its exit status; -1 (and a failure) when it had to be
+  // killed or crashed.
+  int wait_for_exit();
+
+  std::string scratch() const { return scratch_folder; }
+
+private:
+  bool run_shell(const std::string& name, const std::string& body, std::string* answer);
+  bool xdotool(const std::string& arguments);
+  bool find_window(const std::string& title, int* x, int* y, int* width, int* height);
+  bool close_button(int* x, int* y);
+  bool program_running();
+  void stop_program();
+  std::string unix_path(const std::string& path) const;
+
+  std::string scratch_folder;
+  int screen_width, screen_height;
+  std::string display;        // ":N" once the display runs
+  std::string server_pids;    // the display's processes, for the shell's kill
+  int client_x = 0, client_y = 0, client_width = 0, client_height = 0;
+  std::string window_title;
+  bool exited = false;
+  int exit_status = -1;
+#ifdef _WIN32
+  void* process = nullptr;         // the program's process handle
+  void* desktop_handle = nullptr;  // its Wine desktop
+  std::string desktop_name;
+#else
+  int process_id = -1;
+#endif
+};
+
+// Starts the scenario's display, or ends the test: missing tools fail it under CI (CI=true) and skip
+// it elsewhere with a plain message.
+#define START_WINDOW_SCENARIO(scenario)                                                          \
+  do {                                                                                           \
+    std::string missing_ = (scenario).missing_tools();                                           \
+    if (!missing_.empty()) {                                                                     \
+      if (std::getenv("CI") && std::string(std::getenv("CI")) == "true")                         \
+        FAIL() << "real-window scenario: " << missing_ << " under CI";                           \
+      GTEST_SKIP() << "real-window scenario: " << missing_ << "; skipped";                       \
+    }                                                                                            \
+    ASSERT_TRUE((scenario).start_display());                                                     \
+  } while (0)
