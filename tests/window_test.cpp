@@ -519,7 +519,8 @@ TEST(WindowScenario, RealInputReachesTheProgramAndItsPixelsReadBack) {
 
   // The marks the program drew, read back from the X server.
   WINDOW_CAPTURE image;
-  ASSERT_TRUE(scenario.capture(&image));
+  ASSERT_TRUE(scenario.capture(&image, scenario.scratch() + "probe.png"));
+  EXPECT_EQ(read_whole_file(scenario.scratch() + "probe.png").size() > 8, true);
   ASSERT_EQ(image.width, 200);
   ASSERT_EQ(image.height, 150);
   EXPECT_EQ(image.at(0, 0), 0x203040u);

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "host.h"
 #include "image.h"
+#include "program.h"
 
 static const INT_S32 CLOSED_STATUS = 5;
 static const COLOUR BACKGROUND = 0xFF203040u;
@@ -74,3 +74,5 @@ INT_U8 application_update() {
 }
 
 void application_exit() { exit_process(CLOSED_STATUS); }
+
+void application_statics(bool) {}

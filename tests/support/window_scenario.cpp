@@ -86,13 +86,7 @@ WINDOW_SCENARIO::~WINDOW_SCENARIO() {
   stop_program();
   std::string answer;
   if (!server_pids.empty()) run_shell("stop", "kill " + server_pids + " 2>/dev/null; echo ok", &answer);
-  // What a failed scenario leaves (its scripts, outputs and captures) stays for a look.
-  if (::testing::Test::HasFailure()) {
-    std::printf("real-window scenario: its files are in %s\n", scratch_folder.c_str());
-  } else {
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch_folder, ignored);
-  }
+  // The scratch folder goes with the test's others: removed when it passed, kept when it failed.
 }
 
 // Writes the body as a script whose output lands in a result file, runs it with /bin/sh on the

@@ -3,7 +3,7 @@
 // Linux executable and a small window manager (twm) gives its window a close button; in the Windows
 // build (run under Wine) the program is a .exe started on a Wine desktop of its own, whose caption Wine
 // draws. Nothing else draws on the display or takes its keyboard, so scenarios run in parallel. Every
-// wait is bounded; the destructor ends whatever still runs and removes the scratch folder.
+// wait is bounded; the destructor ends whatever still runs.
 #pragma once
 #include <gtest/gtest.h>
 
