@@ -70,6 +70,8 @@ FILE* create_new_file(const FOLDER* folder, const char* name);
 bool replace_file(const FOLDER* folder, const char* from_name, const char* to_name);
 // The file (or folder) exists; a null name gives false. The third argument is not used.
 bool file_exists(const FOLDER* folder, const char* name, INT_U8 unused = 1);
+// The name is a plain file, not a folder, link, device or pipe (a file the program may remove again).
+bool is_regular_file(const FOLDER* folder, const char* name);
 // Fills info; false when the file is missing.
 bool get_file_info(const FOLDER* folder, const char* name, FILE_INFO* info);
 // Read-only unless mode has 0x80; archive when it has 0x20.

@@ -14,6 +14,10 @@
 #include "files.h"
 #include "test_support.h"
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 
 namespace {
 
@@ -165,6 +169,25 @@ TEST(Files, FileInformation) {
   // The time reads as ctime does, without the line feed.
   std::string text = format_file_time(&info);
   EXPECT_EQ(24u, text.size());
+}
+
+// Only plain files count as regular: what a program may remove again after writing it.
+TEST(Files, RegularFilesAreOnlyPlainFiles) {
+  FOLDER folder = scratch_folder("files-regular");
+  ASSERT_TRUE(write_whole_file(in(folder, "plain.bin"), {1, 2, 3}));
+  FOLDER sub = folder;
+  ASSERT_TRUE(sub.enter("sub", true));
+  EXPECT_TRUE(is_regular_file(&folder, "plain.bin"));
+  EXPECT_FALSE(is_regular_file(&folder, "sub"));
+  EXPECT_FALSE(is_regular_file(&folder, "missing"));
+  EXPECT_FALSE(is_regular_file(nullptr, "plain.bin"));
+#ifndef _WIN32
+  ASSERT_EQ(symlink(in(folder, "plain.bin").c_str(), in(folder, "link").c_str()), 0);
+  EXPECT_FALSE(is_regular_file(&folder, "link"));
+  FOLDER devices;
+  ASSERT_TRUE(devices.set_if_folder("/dev"));
+  EXPECT_FALSE(is_regular_file(&devices, "null"));
+#endif
 }
 
 TEST(Files, ScanMatchesByModeAndSkipsDotEntries) {

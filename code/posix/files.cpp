@@ -202,6 +202,13 @@ bool file_exists(const FOLDER* folder, const char* name, INT_U8) {
   return access(target, F_OK) == 0;
 }
 
+bool is_regular_file(const FOLDER* folder, const char* name) {
+  char target[FOLDER_PATH_SIZE];
+  if (!folder || !join_path(target, folder->path, name)) return false;
+  struct stat status;
+  return lstat(target, &status) == 0 && S_ISREG(status.st_mode);
+}
+
 static void fill_info(const struct stat& status, const char* name, FILE_INFO* info) {
   info->is_folder = S_ISDIR(status.st_mode) ? 1 : 0;
   info->hidden_or_system = name[0] == '.' ? 1 : 0;

@@ -174,6 +174,14 @@ bool file_exists(const FOLDER* folder, const char* name, INT_U8) {
   return path_exists(target);
 }
 
+bool is_regular_file(const FOLDER* folder, const char* name) {
+  char target[FOLDER_PATH_SIZE];
+  if (!folder || !join_path(target, folder->path, name)) return false;
+  DWORD attributes = GetFileAttributesA(target);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
 // Seconds since 1970 from a file time (100-ns units since 1601), kept to 32 bits.
 static INT_U32 unix_seconds(const FILETIME& time) {
   INT_U64 ticks = (static_cast<INT_U64>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
