@@ -121,7 +121,11 @@ static bool pe_image_end(DATA_FILE* file, INT_U64 size, INT_U64* end) {
   return true;
 }
 
-bool locate_attached_data(FOLDER* folder, const char* name, INT_U32* position) {
+const char ATTACHED_SKIN_TAG[8] = {'V', 'E', 'L', 'K', 'S', 'K', 'I', 'N'};
+
+bool locate_attached_data(FOLDER* folder, const char* name, ATTACHED_DATA* record) {
+  ATTACHED_DATA found = {0, 0, 0, 0};
+  if (record) *record = found;
   DATA_FILE* file = open_data_file(folder, name, FILE_MODE_READ, 0, false);
   if (!file) return false;
   INT_U64 size = (INT_U64)(INT_U32)file->get_size();
@@ -132,9 +136,25 @@ bool locate_attached_data(FOLDER* folder, const char* name, INT_U32* position) {
     if (std::memcmp(magic, "\x7F" "ELF", 4) == 0) known = elf_image_end(file, size, &end);
     else if (magic[0] == 'M' && magic[1] == 'Z') known = pe_image_end(file, size, &end);
   }
+  // A skin block that fits in the file comes first; the package data follows it.
+  INT_U8 block[12];
+  if (known && end < size && read_at(file, end, block, 12, size) &&
+      std::memcmp(block, ATTACHED_SKIN_TAG, 8) == 0) {
+    INT_U64 length = read_number(block + 8, 4, true);
+    if (length <= size - end - 12) {
+      found.skin_attached = length > 0 ? 1 : 0;
+      found.skin_position = length > 0 ? (INT_U32)(end + 12) : 0;
+      end += 12 + length;
+    }
+  }
   close_data_file(&file);
-  if (!known || end >= size || end > 0x7FFFFFFF) return false;
-  if (position) *position = (INT_U32)end;
+  if (!known || end > 0x7FFFFFFF) return false;
+  if (end < size) {
+    found.package_attached = 1;
+    found.package_position = (INT_U32)end;
+  }
+  if (!found.skin_attached && !found.package_attached) return false;
+  if (record) *record = found;
   return true;
 }
 
@@ -352,7 +372,7 @@ ATTACHED_RESULT run_attached_package_step(bool* splash_window, char* message) {
   FOLDER folder;
   static char name[FOLDER_PATH_SIZE];
   get_program_location(&folder, name);
-  INT_U32 position = 0;
-  if (!locate_attached_data(&folder, name, &position)) return ATTACHED_NONE;
-  return copy_attached_package(&folder, name, position, nullptr, splash_window, message);
+  ATTACHED_DATA attached;
+  if (!locate_attached_data(&folder, name, &attached) || !attached.package_attached) return ATTACHED_NONE;
+  return copy_attached_package(&folder, name, attached.package_position, nullptr, splash_window, message);
 }

@@ -118,6 +118,7 @@ DATABASE::DATABASE()
   progress_bar_animation_update_rate = 0;
   xml_name.assign("installer.xml");
   data_folder.set("$APPDATA");
+  program_file_text[0] = 0;
   clear();
 }
 

@@ -6,6 +6,7 @@
 
 #include "types.h"
 #include "data_device.h"
+#include "dialog.h"
 #include "folder.h"
 #include "image.h"
 #include "style_set.h"
@@ -225,6 +226,22 @@ struct INSTALL_STATE {
   std::unordered_map<std::string, std::string> known_folders;
 };
 
+// The part of a skin stream that belongs to the window manager: the default window, title and button
+// styles of dialogs, the hint style of buttons and the default dialog effects. A stream is read into
+// this scratch record first and applied as a whole.
+struct SKIN_GLOBALS {
+  WM_STYLE_SET window_style;
+  WM_STYLE_SET title_style;
+  WM_STYLE_SET button_style;
+  WM_STYLE_SET hint_style;
+  WM_DIALOG_EFFECTS effects;
+  INT_U8 has_effects = 0;  // the stream held the effects (database version 4 and later)
+
+  // The one-time adjustment of the default dialog styles runs before each of them is replaced, so that
+  // it never lands on the values read; the hint style is marked ready; the effects become the default.
+  void apply();
+};
+
 class DATABASE : public DATA_DEVICE_CLIENT {
 public:
   // Icons, in member order; icon_name gives each one's skin file base name.
@@ -303,7 +320,7 @@ public:
   WM_STYLE_SET menu_button_style;
   WM_STYLE_SET menu_item_style;
   WM_STYLE_SET menu_alt_item_style;
-  IMAGE icons[ICON_COUNT];
+  IMAGE skin_icons[ICON_COUNT];
   INT_U16 progress_bar_animation_x_rate;  // 0 at start; not touched by clear
   INT_U16 progress_bar_animation_y_rate;
   INT_U16 progress_bar_animation_update_rate;
@@ -352,6 +369,9 @@ public:
   FOLDER data_folder;             // "$APPDATA"; not touched by clear
   INSTALL_STATE install_state;    // the install step's; clear ends a running installation
   std::string load_failure;       // why the last load_package failed; empty after a successful one
+  // The program's own file as a path-variable text ("$APP/installer"), where load_skin_file looks for
+  // an attached skin; set by the installer's entry, empty otherwise; not touched by clear.
+  char program_file_text[DATABASE_PATH_SIZE];
 
   DATABASE();
   // clear, the package deleted, then the members.
@@ -381,6 +401,29 @@ public:
   // stage after the start page. False (data error DATA_ERROR_READ) on damaged, truncated or unusable
   // data: no languages, a bad count, a failed allocation; what was read stays for clear to free.
   bool get_from_data_device(DATA_DEVICE* device) override;
+
+  // === skin (skin.cpp) ===
+  // Reads a skin folder (a FOLDER::set text such as "$APPDATA/qon") into the skin members, the window
+  // manager's default dialog styles, the hint style and the default dialog effects; the text goes into
+  // SKIN.path. A folder that does not exist gives the empty skin: nothing is read from anywhere else.
+  void load_skin(const char* folder_text);
+  // The skin stream: the image cache, then the items of write_skin_items. False at the first failed
+  // write (the device's failed flag set).
+  bool write_skin(DATA_DEVICE* device);
+  // Reads a skin stream. The whole stream is checked first: a damaged or truncated one changes nothing
+  // and gives false (data error DATA_ERROR_READ); on success the file selector icons take the disk icons.
+  bool read_skin(DATA_DEVICE* device);
+  // Reads the skin attached to the file that program_file_text names; false when none is attached, the
+  // file cannot be opened or the skin is damaged.
+  bool load_skin_file();
+  // The skin items that the skin stream and the database stream share, in their order: the 14 member
+  // style sets, the 24 icons, the four global style sets, the default dialog effects and the three
+  // progress-bar rates. Reading takes the stream version (effects from 4, rates from 5) and reads the
+  // global style sets and the effects into globals, which the caller applies.
+  bool write_skin_items(DATA_DEVICE* device);
+  bool read_skin_items(DATA_DEVICE* device, INT_U8 version, SKIN_GLOBALS* globals);
+  // The file selector's drive, parent-folder, file and folder icons become copies of skin icons 11 to 23.
+  void fill_file_select_icons();
 
   // === engine (installer engine modules) ===
   // Opens the named package of data_folder, reads "database.bin" and the fonts, derives the working

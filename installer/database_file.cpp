@@ -8,18 +8,9 @@
 
 #include "button.h"
 #include "database.h"
-#include "dialog.h"
 #include "errors.h"
 #include "image_cache.h"
 #include "style_set.h"
-
-// Member style sets in the order the stream holds them.
-static const int stream_style_order[DATABASE::STYLE_COUNT] = {
-    DATABASE::CHECK_BOX_STYLE,    DATABASE::PROGRESS_BAR_STYLE, DATABASE::PROGRESS_BAR_SCRIPT_STYLE,
-    DATABASE::MENU_DROPDOWN_STYLE, DATABASE::MENU_BUTTON_STYLE, DATABASE::MENU_ITEM_STYLE,
-    DATABASE::MENU_ALT_ITEM_STYLE, DATABASE::DIALOG_TEXT_STYLE, DATABASE::SCROLLBAR_STYLE,
-    DATABASE::TEXT_TITLE_STYLE,   DATABASE::TEXT_STYLE,         DATABASE::TITLE_STYLE,
-    DATABASE::OPTIONS_STYLE,      DATABASE::OPTIONS_ALT_STYLE};
 
 // First version that stores page text i of a language (INSTALLER_TITLE = 0).
 static INT_U8 language_text_from(int i) {
@@ -125,7 +116,6 @@ static bool write_failed(DATA_DEVICE* device) {
 
 bool DATABASE::put_to_data_device(DATA_DEVICE* device) {
   if (!device) return false;
-  WM_STYLE_SET global;
   if (!device->write_u8(DATABASE_VERSION) || !image_cache->put_to_data_device(device) ||
       !background_image.put_to_data_device(device))
     return write_failed(device);
@@ -150,23 +140,8 @@ bool DATABASE::put_to_data_device(DATA_DEVICE* device) {
        write_text(device, LOG.dest_path_from_inst_loc) && write_text(device, LOG.system_dest_path_from_inst_loc) &&
        write_text(device, PATCH.dest_path_from_inst_loc) &&
        write_text(device, PATCH.system_dest_path_from_inst_loc) && device->write_u8(PATCH.do_check);
-  for (int i = 0; ok && i < STYLE_COUNT; i++) ok = style_set(stream_style_order[i])->put_to_data_device(device);
-  for (int i = 0; ok && i < ICON_COUNT; i++) ok = icons[i].put_to_data_device(device);
-  // The default dialog styles are written as they will be used: adjusted once first.
-  const WM_STYLE_SET_INSTANCE* dialog_styles[3] = {&default_dialog_window_style, &default_dialog_title_style,
-                                                   &default_dialog_button_style};
-  for (int i = 0; ok && i < 3; i++) {
-    adjust_default_styles();
-    WM_STYLE_SET::copy(&global, *dialog_styles[i]);
-    ok = global.put_to_data_device(device);
-  }
-  if (ok) {
-    WM_STYLE_SET::copy(&global, button_hint_style);
-    ok = global.put_to_data_device(device);
-  }
-  ok = ok && default_dialog_effects.put_to_data_device(device) &&
-       device->write_u16(progress_bar_animation_x_rate) && device->write_u16(progress_bar_animation_y_rate) &&
-       device->write_u16(progress_bar_animation_update_rate);
+  // The skin items sit here in the same order as in a skin stream.
+  ok = ok && write_skin_items(device);
   ok = ok && write_text(device, APPLICATION.version) && device->write_s32(APPLICATION.build_number) &&
        write_text(device, APPLICATION.app_string) && device->write_u32(time_stamp) &&
        device->write_s16(CHECK_DESKTOP_SIZE.width) && device->write_s16(CHECK_DESKTOP_SIZE.height);
@@ -354,7 +329,6 @@ private:
 
 bool DATABASE::get_from_data_device(DATA_DEVICE* device) {
   if (!device) return false;
-  WM_STYLE_SET global;
   clear();
   READ_GUARD guard;
   if (!guard.ready()) return read_failed(device);
@@ -404,29 +378,11 @@ bool DATABASE::get_from_data_device(DATA_DEVICE* device) {
     ok = read_text(device, PATCH.dest_path_from_inst_loc) && read_text(device, PATCH.system_dest_path_from_inst_loc) &&
          device->read_u8(&PATCH.do_check);
   }
-  for (int i = 0; ok && i < STYLE_COUNT; i++) ok = style_set(stream_style_order[i])->get_from_data_device(device);
-  for (int i = 0; ok && i < ICON_COUNT; i++) ok = icons[i].get_from_data_device(device);
-  if (!ok) return read_failed(device);
+  // The skin items, as in a skin stream; the window manager's part is applied once they are all read.
+  SKIN_GLOBALS globals;
+  if (!ok || !read_skin_items(device, version, &globals)) return read_failed(device);
+  globals.apply();
 
-  // Global styles: the one-time adjustment runs before each copy so that it never lands on the values
-  // read; the ready flag keeps buttons from giving the hint style their own defaults.
-  const WM_STYLE_SET_INSTANCE* dialog_styles[3] = {&default_dialog_window_style, &default_dialog_title_style,
-                                                   &default_dialog_button_style};
-  for (int i = 0; i < 3; i++) {
-    if (!global.get_from_data_device(device)) return read_failed(device);
-    adjust_default_styles();
-    WM_STYLE_SET::copy(*dialog_styles[i], &global);
-  }
-  if (!global.get_from_data_device(device)) return read_failed(device);
-  WM_STYLE_SET::copy(button_hint_style, &global);
-  button_hint_style_ready = 1;
-
-  if (version >= 4 && !default_dialog_effects.get_from_data_device(device)) return read_failed(device);
-  if (version >= 5) {
-    if (!device->read_u16(&progress_bar_animation_x_rate) || !device->read_u16(&progress_bar_animation_y_rate) ||
-        !device->read_u16(&progress_bar_animation_update_rate))
-      return read_failed(device);
-  }
   if (!read_text(device, APPLICATION.version) || !device->read_s32(&APPLICATION.build_number) ||
       !read_text(device, APPLICATION.app_string))
     return read_failed(device);

@@ -290,7 +290,7 @@ WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_CONFIRM_CALLBACK event_ca
     box->text_window.first_line = 0;
   }
   box->can_drag = database->ERROR.can_drag;
-  IMAGE* icons[2] = {&database->icons[DATABASE::yes_icon], &database->icons[DATABASE::no_icon]};
+  IMAGE* icons[2] = {&database->skin_icons[DATABASE::yes_icon], &database->skin_icons[DATABASE::no_icon]};
   for (int i = 0; i < 2; i++) {
     if (icons[i]->width < 1 || icons[i]->height < 1 || !icons[i]->pixels) continue;
     IMAGE& image = box->buttons[i].image;

@@ -9,7 +9,6 @@
 #include "data_file.h"
 #include "engine.h"
 #include "errors.h"
-#include "file_select.h"
 #include "files.h"
 #include "font.h"
 #include "package.h"
@@ -30,12 +29,6 @@ static void load_package_fonts(PACKAGE* package) {
       load_font(file_name, font_display_name(id), (INT_S8)id, &temporary);
     delete_file(&temporary, file_name);
   }
-}
-
-// Copies an icon of the skin into one of the file selector's images.
-static void copy_icon(IMAGE* target, IMAGE* icon) {
-  target->set_size(icon->width, icon->height);
-  if (icon->pixels && target->pixels) target->blit(icon, 0, 0, 0, 0, icon->width, icon->height, BLIT_COPY);
 }
 
 INT_S32 DATABASE::package_buffer_size() const {
@@ -93,10 +86,6 @@ bool DATABASE::load_package(const char* name) {
     std::strncpy(install_path, installations[0].default_path, sizeof install_path - 1);
     install_path[sizeof install_path - 1] = 0;
   }
-  for (int kind = 0; kind < FILE_SELECT_DRIVE_ICON_COUNT; kind++)
-    copy_icon(file_select_drive_icon(kind), &icons[disk_icon + kind]);
-  copy_icon(file_select_parent_icon(), &icons[parent_folder_icon]);
-  copy_icon(file_select_file_icon(), &icons[file_icon]);
-  copy_icon(file_select_folder_icon(), &icons[folder_icon]);
+  fill_file_select_icons();
   return true;
 }

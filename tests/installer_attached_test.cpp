@@ -87,7 +87,10 @@ struct ATTACHED_FIXTURE {
     std::vector<INT_U8> bytes = program;
     bytes.insert(bytes.end(), data.begin(), data.end());
     if (!write_whole_file(scratch.root + name, bytes)) return false;
-    return locate_attached_data(&program_folder, name.c_str(), position);
+    ATTACHED_DATA record;
+    bool found = locate_attached_data(&program_folder, name.c_str(), &record);
+    *position = record.package_position;
+    return found && record.package_attached && !record.skin_attached;
   }
 
   ATTACHED_RESULT copy(const std::string& name, INT_U32 position, std::string* message) {
@@ -114,8 +117,10 @@ TEST(InstallerAttached, TheProgramItselfCarriesNothing) {
   std::string path = get_module_path();
   size_t slash = path.find_last_of("/\\");
   ASSERT_TRUE(folder.set_if_folder(path.substr(0, slash).c_str()));
-  INT_U32 position = 0;
-  EXPECT_FALSE(locate_attached_data(&folder, path.substr(slash + 1).c_str(), &position));
+  ATTACHED_DATA record;
+  EXPECT_FALSE(locate_attached_data(&folder, path.substr(slash + 1).c_str(), &record));
+  EXPECT_FALSE(record.skin_attached);
+  EXPECT_FALSE(record.package_attached);
 }
 
 TEST(InstallerAttached, PlainAndCompressedRecordsAreCopiedByteExact) {

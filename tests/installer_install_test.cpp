@@ -596,7 +596,7 @@ TEST(InstallerInstall, CopyErrorBoxAsksWithTheLanguagesTexts) {
   WM_PAGE_MANAGER manager(1, -1);
   database->stage = STAGE_INSTALLING;
   database->ERROR.can_drag = 0;
-  database->icons[DATABASE::yes_icon].set_size(4, 3);
+  database->skin_icons[DATABASE::yes_icon].set_size(4, 3);
   WM_CONFIRM* box = open_copy_error_box(database.get(), record_press);
   ASSERT_NE(box, nullptr);
   ASSERT_EQ(top_level_list()->count, 1);

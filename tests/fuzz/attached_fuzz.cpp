@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const INT_U8* data, size_t size) {
   FOLDER* folder = fuzz_work_folder("attached");
   fuzz_write_file(folder, "program.bin", data, size);
 
-  INT_U32 position = 0;
-  locate_attached_data(folder, "program.bin", &position);
+  ATTACHED_DATA record;
+  locate_attached_data(folder, "program.bin", &record);
   bool splash = false;
   char message[256];
   copy_attached_package(folder, "program.bin", 0, folder, &splash, message);

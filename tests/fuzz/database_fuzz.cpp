@@ -49,28 +49,7 @@ std::vector<INT_U8> make_template() {
 extern "C" int LLVMFuzzerTestOneInput(const INT_U8* data, size_t size) {
   static const std::vector<INT_U8> valid = make_template();
   if (size < 1) return 0;
-  std::vector<INT_U8> bytes;
-  if (data[0] == 0) {
-    bytes.assign(data + 1, data + size);
-  } else {
-    bytes = valid;
-    // Patches: u16 offset (little-endian), u8 length, then the bytes; an offset of 0xFFFF cuts the
-    // stream at the next u16.
-    size_t at = 1;
-    while (at + 3 <= size) {
-      size_t offset = data[at] | (data[at + 1] << 8);
-      size_t length = data[at + 2];
-      at += 3;
-      if (offset == 0xFFFF) {
-        size_t cut = length | (at < size ? data[at] << 8 : 0);
-        if (cut * 64 < bytes.size()) bytes.resize(cut * 64);
-        at++;
-        continue;
-      }
-      for (size_t i = 0; i < length && at < size; i++, at++)
-        if (offset + i < bytes.size()) bytes[offset + i] = data[at];
-    }
-  }
+  std::vector<INT_U8> bytes = fuzz_patched_stream(valid, data, size);
   for (INT_U8 swap = 0; swap < 2; ++swap) {
     BYTES_DEVICE input(bytes.data(), bytes.size());
     input.swap_bytes = swap;

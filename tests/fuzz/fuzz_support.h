@@ -89,3 +89,32 @@ inline void fuzz_write_file(const FOLDER* folder, const char* name, const void* 
   if (count && std::fwrite(bytes, 1, count, file) != count) std::abort();
   std::fclose(file);
 }
+
+// The bytes a target reads: after a first byte of 0 the rest of the input itself; after any other first
+// byte the valid stream with patches from the input (u16 offset little-endian, u8 length, then the
+// bytes; an offset of 0xFFFF cuts the stream at 64 times the next u16), so that small inputs reach
+// deep into a long stream.
+inline std::vector<INT_U8> fuzz_patched_stream(const std::vector<INT_U8>& valid, const INT_U8* data, size_t size) {
+  std::vector<INT_U8> bytes;
+  if (size < 1) return bytes;
+  if (data[0] == 0) {
+    bytes.assign(data + 1, data + size);
+    return bytes;
+  }
+  bytes = valid;
+  size_t at = 1;
+  while (at + 3 <= size) {
+    size_t offset = data[at] | (data[at + 1] << 8);
+    size_t length = data[at + 2];
+    at += 3;
+    if (offset == 0xFFFF) {
+      size_t cut = length | (at < size ? data[at] << 8 : 0);
+      if (cut * 64 < bytes.size()) bytes.resize(cut * 64);
+      at++;
+      continue;
+    }
+    for (size_t i = 0; i < length && at < size; i++, at++)
+      if (offset + i < bytes.size()) bytes[offset + i] = data[at];
+  }
+  return bytes;
+}
