@@ -167,7 +167,6 @@ static void show_in_main_window(IMAGE* picture) {
 void application_main(INT_S16 argc, char** argv) {
   default_file_cache_size = 1048576;
   database->attached_package = 0;
-  name_program_file();
 
   bool help = false, automatic = false;
   for (;;) {
@@ -207,6 +206,7 @@ void application_main(INT_S16 argc, char** argv) {
   if (automatic) run_automatic_mode();
 
   // Interactive start.
+  name_program_file();
   bool splash_window = false;
   char message[256] = "";
   if (run_attached_package_step(&splash_window, message) == ATTACHED_FAILED) {
