@@ -135,10 +135,10 @@ static bool skim_skin_stream(DATA_DEVICE* device) {
   for (WM_STYLE_SET*& target : into.globals) target = &style;
   into.effects = &effects;
   for (INT_U16*& target : into.rates) target = &rate;
-  INT_U8 flags = frame_image_flags;
-  frame_image_flags = CACHE_FIND_ONLY;
+  INT_U8 flags = style_frame_cache_flags;
+  style_frame_cache_flags = CACHE_FIND_ONLY;
   bool complete = cache.get_from_data_device(device) && read_items(device, DATABASE_VERSION, into);
-  frame_image_flags = flags;
+  style_frame_cache_flags = flags;
   return complete;
 }
 
@@ -205,10 +205,10 @@ void DATABASE::load_skin(const char* folder_text) {
     sub = skin;
     return found && sub.enter(name);
   };
-  // A style file that is missing leaves its target as it was.
+  // A style file that is missing or incomplete leaves its target as it was.
   auto read = [&](WM_STYLE_SET* style, const char* file) {
     settings.init(file, false);
-    return settings.can_open(&sub) && style->read_text(&settings, nullptr, nullptr, &sub);
+    return style->read_text(&settings, nullptr, nullptr, &sub);
   };
   // One scratch style set serves "button.ss", "button_hints.ss", "background.ss" and "title.ss" in
   // turn, so an entry a later file lacks keeps what an earlier one (or the defaults) gave it.

@@ -106,7 +106,7 @@ protected:
     button_hint_style_ready = 0;
     default_dialog_effects = {DEFAULT_DIALOG_EFFECT_FLAGS, DEFAULT_DIALOG_OPEN_DELAY, DEFAULT_DIALOG_DISPLAY_DELAY,
                               DEFAULT_DIALOG_DRAGGING_ALPHA};
-    frame_image_flags = CACHE_DROP_ON_FAILURE;
+    style_frame_cache_flags = CACHE_DROP_ON_FAILURE;
     set_error(0, nullptr);
   }
   void TearDown() override {
