@@ -169,9 +169,8 @@ static bool begin_rewrite(FOLDER* folder, const char* name, REWRITE* rewrite) {
 
 // Closes a file that was written; false when any write or the final flush failed.
 static bool close_written(TEXT_FILE** file) {
-  bool ok = *file && (*file)->stream && fflush((*file)->stream) == 0 && !ferror((*file)->stream);
-  close_text_file(file);
-  return ok;
+  bool open = *file && (*file)->stream;
+  return close_text_file(file) && open;
 }
 
 // Puts the written file in place of the old one. On any failure the new file is removed, the old one

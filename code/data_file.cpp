@@ -484,8 +484,7 @@ bool close_data_file(DATA_FILE** file) {
       data->gzip_stream = nullptr;
     }
     // Closing writes what the stream still holds: a failure there is a lost write too.
-    if (data->mode != FILE_MODE_READ && std::fflush(data->file) != 0) data->write_failed = 1;
-    close_file(data->file);
+    if (!close_file(data->file) && data->mode != FILE_MODE_READ) data->write_failed = 1;
     data->file = nullptr;
   }
   if (data->write_failed) ok = false;

@@ -106,9 +106,7 @@ void close_package_text_file(PACKAGE_TEXT_FILE** file) {
   PACKAGE_TEXT_FILE* text = *file;
   bool complete = true;
   if (text->stream) {
-    if (!text->read_only && std::fflush(text->stream) != 0) complete = false;
-    if (std::ferror(text->stream)) complete = false;
-    close_file(text->stream);
+    complete = close_file(text->stream);
     text->stream = nullptr;
   }
   store_copy(text->package, &text->temporary_folder, text->temporary_name, text->entry_name, text->read_only != 0,

@@ -91,11 +91,12 @@ TEXT_FILE* open_text_file(FOLDER* folder, const char* name, INT_S32 mode, bool u
   return file;
 }
 
-void close_text_file(TEXT_FILE** file) {
-  if (!file || !*file) return;
-  if ((*file)->stream) close_file((*file)->stream);
+bool close_text_file(TEXT_FILE** file) {
+  if (!file || !*file) return true;
+  bool ok = close_file((*file)->stream);
   delete *file;
   *file = nullptr;
+  return ok;
 }
 
 // ---------------------------------------------------------------------------------------------------

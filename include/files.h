@@ -59,7 +59,9 @@ bool copy_file(const FOLDER* from, const char* from_name, const FOLDER* to, cons
 // fopen of the file. A missing file asked for exactly "r+b" or "r+" is created ("wb" / "w"); an
 // existing one is never recreated. A name beginning with '.' opened for writing is made hidden.
 FILE* open_file(const FOLDER* folder, const char* name, const char* mode);
-void close_file(FILE* file);
+// fclose; false when the stream had a read or write error, or closing could not write back what it
+// still held. Null is closed at once.
+bool close_file(FILE* file);
 // Creates the file and opens it for writing ("wb") only when nothing of that name exists yet: no file,
 // folder or link, dangling or not, is ever opened or followed. Null when the name is taken or the
 // file cannot be made.

@@ -71,5 +71,6 @@ public:
 // Makes and opens a text file; null when the name is null or empty, the mode is not 0 to 2, the file
 // cannot be opened, or it is big-endian UTF-16 opened for appending.
 TEXT_FILE* open_text_file(FOLDER* folder, const char* name, INT_S32 mode, bool unicode);
-// Closes the stream, frees the object and clears the caller's pointer; null does nothing.
-void close_text_file(TEXT_FILE** file);
+// Closes the stream, frees the object and clears the caller's pointer; null does nothing. False when a
+// read or write of the stream failed or closing could not write back what it held.
+bool close_text_file(TEXT_FILE** file);

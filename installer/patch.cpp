@@ -298,8 +298,7 @@ INT_S32 create_patch_description(const char* argument) {
         console_print("Failed to open patch file\n");
       } else {
         bool written = write_description(first, second, patch);
-        bool stream_ok = std::fflush(patch->stream) == 0 && !std::ferror(patch->stream);
-        close_text_file(&patch);
+        bool stream_ok = close_text_file(&patch);
         if (written && !stream_ok) console_print("Failed to write patch file\n");
         if (written && stream_ok) {
           console_print("\nDone\n-------------------------\n");

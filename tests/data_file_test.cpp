@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "data_file.h"
+#include "files.h"
+#include "text_file.h"
 #include "velk_string.h"
 #include "test_support.h"
 
@@ -138,6 +140,39 @@ TEST(DataFile, WriteNewCreatesOnlyFilesThatDoNotExist) {
   EXPECT_EQ(create_unique_data_file(&folder, name, 12, ".tmp", 0), nullptr);
   EXPECT_STREQ(name, "");
 }
+
+#ifndef _WIN32
+// A write that only fails when the file is closed (the device is full when the stream writes back what
+// it holds) is reported by the close itself: for data files, text files and plain streams alike.
+TEST(DataFile, ClosingReportsAWriteBackThatFails) {
+  FOLDER devices;
+  ASSERT_TRUE(devices.set_if_folder("/dev"));
+  DATA_FILE* data = open_data_file(&devices, "full", FILE_MODE_WRITE, 0, false);
+  ASSERT_NE(data, nullptr);
+  EXPECT_TRUE(data->write_u32(7));  // only buffered so far
+  EXPECT_FALSE(close_data_file(&data));
+  EXPECT_EQ(data, nullptr);
+  TEXT_FILE* text = open_text_file(&devices, "full", TEXT_FILE_WRITE, false);
+  ASSERT_NE(text, nullptr);
+  text->write_text("a line\n");
+  EXPECT_FALSE(close_text_file(&text));
+  EXPECT_EQ(text, nullptr);
+  FILE* plain = open_file(&devices, "full", "wb");
+  ASSERT_NE(plain, nullptr);
+  std::fputs("x", plain);
+  EXPECT_FALSE(close_file(plain));
+  // Files that could write everything close without complaint, and reading never fails a close.
+  std::string path;
+  FOLDER folder = scratch_folder("df-close", &path);
+  data = open_data_file(&folder, "fine.bin", FILE_MODE_WRITE, 0, false);
+  ASSERT_NE(data, nullptr);
+  EXPECT_TRUE(data->write_u32(7));
+  EXPECT_TRUE(close_data_file(&data));
+  data = open_data_file(&folder, "fine.bin", FILE_MODE_READ, 0, false);
+  ASSERT_NE(data, nullptr);
+  EXPECT_TRUE(close_data_file(&data));
+}
+#endif
 
 TEST(DataFile, UpdateModePositionsAndMixesReadsAndWrites) {
   std::string path;

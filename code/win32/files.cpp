@@ -136,8 +136,10 @@ FILE* open_file(const FOLDER* folder, const char* name, const char* mode) {
   return file;
 }
 
-void close_file(FILE* file) {
-  if (file) fclose(file);
+bool close_file(FILE* file) {
+  if (!file) return true;
+  bool failed = ferror(file) != 0;
+  return fclose(file) == 0 && !failed;
 }
 
 FILE* create_new_file(const FOLDER* folder, const char* name) {
