@@ -7,10 +7,20 @@
 // is null or the result does not fit in FOLDER_PATH_SIZE.
 bool join_path(char* out, const char* folder_path, const char* name);
 
-// The running program's full file name; false when it cannot be read.
-bool host_program_file_name(char* out);
-// Cuts a program's file name down to its folder (a root keeps its separator); false when it has none.
-bool host_program_folder(char* program);
+// The running program's full file name as the system gives it (FOLDER_PATH_SIZE bytes); false when it
+// cannot be read whole.
+bool host_read_program_path(char* out);
+// The length of the root at the start of a path: Linux "/" 1; Windows "D:\" 3 and a leading '\' 1;
+// 0 when the path has none. A root keeps its separator when a path is cut down to its parent.
+size_t host_root_length(const char* path);
+// Makes one folder whose parent exists; false when it cannot be made.
+bool host_make_folder(const char* path);
+// Removes one empty folder; false when it is not empty or cannot be removed.
+bool host_remove_empty_folder(const char* path);
+
+// Cuts a path down to its parent folder (a trailing separator is dropped first; a root keeps its
+// separator); false, the path unchanged, when no separator is left.
+bool cut_to_parent(char* path);
 // The folder under which the system folder kind (SYSTEM_FOLDER_PROGRAMS … SYSTEM_FOLDER_TEMP) keeps
 // applications' folders, made first when create is set; false when there is none.
 bool host_system_base_folder(INT_S32 kind, INT_U8 create, char* out);

@@ -1,6 +1,9 @@
-// Files and folders, the part both hosts share: path joining, the FOLDER members that only handle
-// path text, and the system folders built from the host's base folders and the application's name.
+// Files and folders, the part both hosts share: path joining and cutting, the program's own path and
+// location, the FOLDER members built on the host's few folder calls, and the system folders built
+// from the host's base folders and the application's name.
 #include "files_host.h"
+#include "host.h"
+#include "shell.h"
 #include "velk_string.h"
 
 #include <cstdio>
@@ -15,6 +18,84 @@ bool join_path(char* out, const char* folder_path, const char* name) {
   if (length > 0 && folder_path[length - 1] == PATH_SEPARATOR) separator[0] = 0;
   int written = snprintf(out, FOLDER_PATH_SIZE, "%s%s%s", folder_path, separator, name);
   return written >= 0 && written < FOLDER_PATH_SIZE;
+}
+
+static bool is_separator(char c) { return c == PATH_SEPARATOR || c == '/'; }
+
+bool cut_to_parent(char* path) {
+  char copy[FOLDER_PATH_SIZE];
+  if (strlen(path) >= sizeof copy) return false;
+  strcpy(copy, path);
+  size_t root = host_root_length(copy);
+  size_t length = strlen(copy);
+  if (length > 0 && is_separator(copy[length - 1])) copy[--length] = 0;
+  size_t at = length;
+  while (at > 0 && !is_separator(copy[at - 1])) at--;
+  if (at == 0) return false;
+  copy[at - 1 < root ? at : at - 1] = 0;  // a root keeps its separator
+  strcpy(path, copy);
+  return true;
+}
+
+const char* get_module_path() {
+  static char module_path[FOLDER_PATH_SIZE];
+  static bool known = false;
+  if (!known) {
+    // A name that cannot be read whole is not known: argument 0 stays empty.
+    if (!host_read_program_path(module_path)) module_path[0] = 0;
+    known = true;
+  }
+  return module_path;
+}
+
+void get_program_location(FOLDER* folder, char* name) {
+  char path[FOLDER_PATH_SIZE];
+  strcpy(path, get_module_path());
+  const char* leaf = path + strlen(path);
+  while (leaf > path && !is_separator(leaf[-1])) leaf--;
+  if (leaf == path) {
+    // No program file to name: the first drive's root and the library's default name.
+    if (folder) snprintf(folder->path, sizeof(folder->path), "%s", get_drive_root_text(0) ? get_drive_root_text(0) : "");
+    if (name) strcpy(name, "VELK Application");
+    return;
+  }
+  if (name) snprintf(name, FOLDER_PATH_SIZE, "%s", leaf);
+  if (folder && cut_to_parent(path)) strcpy(folder->path, path);
+}
+
+const char* FOLDER::get_path_text(const char* name) const {
+  static char text[FOLDER_PATH_SIZE];
+  char base[FOLDER_PATH_SIZE];
+  strcpy(base, path);
+  if (!name) {
+    // A root keeps its separator: "D:" alone would name the drive's current folder.
+    size_t length = strlen(base);
+    if (length > host_root_length(base) && base[length - 1] == PATH_SEPARATOR) base[length - 1] = 0;
+    strcpy(text, base);
+    return text;
+  }
+  if (!join_path(text, base, name)) return nullptr;
+  return text;
+}
+
+bool FOLDER::enter(const char* name, bool create) {
+  char target[FOLDER_PATH_SIZE];
+  if (!name || !*name || !join_path(target, path, name)) return false;
+  if (!is_folder(target)) {
+    if (!create) return false;
+    host_make_folder(target);
+    if (!is_folder(target)) return false;
+  }
+  strcpy(path, target);
+  return true;
+}
+
+bool FOLDER::go_up() {
+  char parent[FOLDER_PATH_SIZE];
+  strcpy(parent, path);
+  if (!cut_to_parent(parent) || !is_folder(parent)) return false;
+  strcpy(path, parent);
+  return true;
 }
 
 const char* FOLDER::get_name() const {
@@ -42,13 +123,15 @@ bool FOLDER::set_to_drive_root(INT_S16 index) {
 bool get_system_folder(FOLDER* out, INT_S32 kind, const char* application_name, INT_U8 create) {
   if (!out) return false;
   char program[FOLDER_PATH_SIZE];
-  bool have_program = host_program_file_name(program);
+  strcpy(program, get_module_path());
+  bool have_program = program[0] != 0;
   char default_name[FOLDER_PATH_SIZE];
   if (!application_name) {
     // The program's file name without ".exe".
     if (have_program) {
-      const char* leaf = strrchr(program, PATH_SEPARATOR);
-      strcpy(default_name, leaf ? leaf + 1 : program);
+      const char* leaf = program + strlen(program);
+      while (leaf > program && !is_separator(leaf[-1])) leaf--;
+      strcpy(default_name, leaf);
       size_t length = strlen(default_name);
       if (length > 4 && string_compare_no_case(default_name + length - 4, ".exe", 5) == 0) default_name[length - 4] = 0;
     } else {
@@ -57,7 +140,7 @@ bool get_system_folder(FOLDER* out, INT_S32 kind, const char* application_name, 
     application_name = default_name;
   }
   if (kind == SYSTEM_FOLDER_PROGRAM) {
-    if (!have_program || !host_program_folder(program)) return false;
+    if (!have_program || !cut_to_parent(program)) return false;
     strcpy(out->path, program);
     return true;
   }

@@ -52,6 +52,10 @@ TEST(Files, EnterGoUpAndJoinedPaths) {
   EXPECT_FALSE(file_exists(&folder, nullptr));
   EXPECT_TRUE(FOLDER::is_folder(folder.path));
   EXPECT_FALSE(FOLDER::is_folder(in(folder, "none").c_str()));
+  // Its path text has no trailing separator, and going up drops it first.
+  EXPECT_STREQ(trailing.get_path_text(nullptr), folder.path);
+  ASSERT_TRUE(trailing.go_up());
+  EXPECT_STREQ(trailing.path, base.path);
 }
 
 TEST(Files, GoUpEndsAtTheDriveRoot) {
@@ -68,6 +72,9 @@ TEST(Files, GoUpEndsAtTheDriveRoot) {
   EXPECT_STREQ("/", folder.path);
 #endif
   EXPECT_FALSE(folder.go_up());
+  // The root keeps its separator in its path text, and a name joins it without a second one.
+  EXPECT_STREQ(folder.get_path_text(nullptr), folder.path);
+  EXPECT_EQ(std::string(folder.get_path_text("x")), std::string(folder.path) + "x");
 }
 
 TEST(Files, OpenFileCreatesOnlyMissingFilesForUpdate) {

@@ -23,12 +23,18 @@ static bool copy_path(char* out, const char* text) {
   return true;
 }
 
-bool host_program_file_name(char* out) {
+bool host_read_program_path(char* out) {
   ssize_t length = readlink("/proc/self/exe", out, FOLDER_PATH_SIZE - 1);
   if (length <= 0 || length >= FOLDER_PATH_SIZE - 1) return false;
   out[length] = 0;
   return true;
 }
+
+size_t host_root_length(const char* path) { return path && path[0] == '/' ? 1 : 0; }
+
+bool host_make_folder(const char* path) { return mkdir(path, 0777) == 0; }
+
+bool host_remove_empty_folder(const char* path) { return rmdir(path) == 0; }
 
 // ---------------------------------------------------------------------------------------------------
 // FOLDER members of the host
@@ -39,52 +45,10 @@ bool FOLDER::equals(const FOLDER* other) const {
   return other && strcmp(path, other->path) == 0;
 }
 
-const char* FOLDER::get_path_text(const char* name) const {
-  static char text[FOLDER_PATH_SIZE];
-  char base[FOLDER_PATH_SIZE];
-  strcpy(base, path);
-  size_t length = strlen(base);
-  if (length > 1 && base[length - 1] == '/') base[length - 1] = 0;
-  if (!name) {
-    strcpy(text, base);
-    return text;
-  }
-  if (!join_path(text, base, name)) return nullptr;
-  return text;
-}
-
 bool FOLDER::is_folder(const char* path_text) {
   struct stat status;
   if (!path_text || !*path_text) return false;
   return stat(path_text, &status) == 0 && S_ISDIR(status.st_mode);
-}
-
-bool FOLDER::enter(const char* name, bool create) {
-  char target[FOLDER_PATH_SIZE];
-  if (!name || !*name || !join_path(target, path, name)) return false;
-  if (!is_folder(target)) {
-    if (!create) return false;
-    mkdir(target, 0777);
-    if (!is_folder(target)) return false;
-  }
-  strcpy(path, target);
-  return true;
-}
-
-bool FOLDER::go_up() {
-  char parent[FOLDER_PATH_SIZE];
-  strcpy(parent, path);
-  size_t length = strlen(parent);
-  if (length > 0 && parent[length - 1] == '/') parent[--length] = 0;
-  char* last = strrchr(parent, '/');
-  if (!last) return false;
-  if (last == parent)
-    last[1] = 0;  // the root keeps its separator
-  else
-    *last = 0;
-  if (!is_folder(parent)) return false;
-  strcpy(path, parent);
-  return true;
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -347,16 +311,6 @@ static bool system_base_folder(INT_S32 kind, char* out) {
   if (!home || home[0] != '/') return false;
   int written = snprintf(out, FOLDER_PATH_SIZE, "%s%s", home, home_default);
   return written > 0 && written < FOLDER_PATH_SIZE;
-}
-
-bool host_program_folder(char* program) {
-  char* last = strrchr(program, '/');
-  if (!last) return false;
-  if (last == program)
-    last[1] = 0;
-  else
-    *last = 0;
-  return true;
 }
 
 bool host_system_base_folder(INT_S32 kind, INT_U8 create, char* out) {

@@ -1,23 +1,11 @@
-// Linux host layer: the program's own path, start-up and the message pump's two platform steps —
-// dispatching pending X events, and the idle wait that blocks on the X connection with a time-out.
+// Linux host layer: start-up and the message pump's two platform steps — dispatching pending X
+// events, and the idle wait that blocks on the X connection with a time-out.
 #include "x11_host.h"
 #include "../host_private.h"
 
 #include <cstdio>
 #include <poll.h>
 #include <unistd.h>
-
-const char* get_module_path() {
-  static char module_path[2048];
-  static bool known = false;
-  if (!known) {
-    ssize_t length = readlink("/proc/self/exe", module_path, sizeof(module_path));
-    // A name that fills the buffer may have been cut short: as on Windows, it is then not known.
-    module_path[length > 0 && length < (ssize_t)sizeof(module_path) ? length : 0] = 0;
-    known = true;
-  }
-  return module_path;
-}
 
 void start_host() {}
 

@@ -79,28 +79,3 @@ void shell_open_file(FOLDER* folder, const char* name) {
   open_with_desktop(shell_path);
 }
 
-void get_program_location(FOLDER* folder, char* name) {
-  char path[FOLDER_PATH_SIZE];
-  ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
-  char* last = nullptr;
-  if (length > 0 && length < (ssize_t)sizeof(path) - 1) {
-    path[length] = 0;
-    last = strrchr(path, '/');
-  }
-  if (!last) {
-    if (folder)
-      snprintf(folder->path, sizeof(folder->path), "/");
-    if (name)
-      strcpy(name, "VELK Application");
-    return;
-  }
-  if (name)
-    snprintf(name, FOLDER_PATH_SIZE, "%s", last + 1);
-  // A program in the root folder keeps the root's separator.
-  if (last == path)
-    last[1] = 0;
-  else
-    *last = 0;
-  if (folder)
-    snprintf(folder->path, sizeof(folder->path), "%s", path);
-}

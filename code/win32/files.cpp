@@ -18,10 +18,20 @@
 // Paths
 // ---------------------------------------------------------------------------------------------------
 
-bool host_program_file_name(char* out) {
+bool host_read_program_path(char* out) {
   DWORD length = GetModuleFileNameA(nullptr, out, FOLDER_PATH_SIZE);
   return length > 0 && length < FOLDER_PATH_SIZE - 1;
 }
+
+size_t host_root_length(const char* path) {
+  if (!path) return 0;
+  if (path[0] && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) return 3;
+  return path[0] == '\\' || path[0] == '/' ? 1 : 0;
+}
+
+bool host_make_folder(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
+
+bool host_remove_empty_folder(const char* path) { return RemoveDirectoryA(path) != 0; }
 
 static bool path_exists(const char* path_text) { return GetFileAttributesA(path_text) != INVALID_FILE_ATTRIBUTES; }
 
@@ -31,54 +41,10 @@ static bool path_exists(const char* path_text) { return GetFileAttributesA(path_
 
 bool FOLDER::equals(const FOLDER* other) const { return other && _stricmp(path, other->path) == 0; }
 
-const char* FOLDER::get_path_text(const char* name) const {
-  static char text[FOLDER_PATH_SIZE];
-  char base[FOLDER_PATH_SIZE];
-  strcpy(base, path);
-  size_t length = strlen(base);
-  if (!name) {
-    // A drive root keeps its backslash: "D:" alone would name the drive's current folder.
-    if (length > 3 && base[length - 1] == '\\') base[length - 1] = 0;
-    strcpy(text, base);
-    return text;
-  }
-  if (length > 0 && base[length - 1] == '\\') base[length - 1] = 0;
-  if (!join_path(text, base, name)) return nullptr;
-  return text;
-}
-
 bool FOLDER::is_folder(const char* path_text) {
   if (!path_text || !*path_text) return false;
   DWORD attributes = GetFileAttributesA(path_text);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool FOLDER::enter(const char* name, bool create) {
-  char target[FOLDER_PATH_SIZE];
-  if (!name || !*name || !join_path(target, path, name)) return false;
-  if (!is_folder(target)) {
-    if (!create) return false;
-    CreateDirectoryA(target, nullptr);
-    if (!is_folder(target)) return false;
-  }
-  strcpy(path, target);
-  return true;
-}
-
-bool FOLDER::go_up() {
-  char parent[FOLDER_PATH_SIZE];
-  strcpy(parent, path);
-  size_t length = strlen(parent);
-  if (length > 0 && parent[length - 1] == '\\') parent[--length] = 0;
-  char* last = strrchr(parent, '\\');
-  if (!last) return false;
-  if (last - parent <= 2)
-    last[1] = 0;  // a drive root keeps its backslash
-  else
-    *last = 0;
-  if (!is_folder(parent)) return false;
-  strcpy(path, parent);
-  return true;
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -289,18 +255,6 @@ void close_directory_scan(DIRECTORY_SCAN* scan) {
 // ---------------------------------------------------------------------------------------------------
 // System folders and drives
 // ---------------------------------------------------------------------------------------------------
-
-bool host_program_folder(char* program) {
-  char* last = strrchr(program, '\\');
-  char* slash = strrchr(program, '/');
-  if (slash > last) last = slash;
-  if (!last) return false;
-  if (last - program == 2 && program[1] == ':')
-    last[1] = 0;  // a program at a drive root has the folder "C:\"
-  else
-    *last = 0;
-  return true;
-}
 
 bool host_system_base_folder(INT_S32 kind, INT_U8 create, char* out) {
   // The shell's folder for each kind, SYSTEM_FOLDER_PROGRAMS to SYSTEM_FOLDER_TEMP (out holds MAX_PATH).

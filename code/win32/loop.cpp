@@ -1,5 +1,5 @@
-// Windows host layer: the instance and the program's own path, the window class, and the message
-// pump's two platform steps — dispatching pending messages and the idle wait for input.
+// Windows host layer: the instance, the window class, and the message pump's two platform steps —
+// dispatching pending messages and the idle wait for input.
 #include "win32_host.h"
 #include "../host_private.h"
 #include "options.h"
@@ -7,17 +7,6 @@
 #include <cstdio>
 
 HINSTANCE instance_handle = nullptr;
-
-const char* get_module_path() {
-  static char module_path[2048];
-  static bool known = false;
-  if (!known) {
-    DWORD length = GetModuleFileNameA(nullptr, module_path, sizeof(module_path));
-    if (length == 0 || length >= sizeof(module_path)) module_path[0] = 0;  // failed or cut short
-    known = true;
-  }
-  return module_path;
-}
 
 bool register_main_class() {
   static bool registered = false;

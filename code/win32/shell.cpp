@@ -56,28 +56,3 @@ void shell_open_file(FOLDER* folder, const char* name) {
   ShellExecuteA(main_window, "open", shell_path, NULL, NULL, SW_SHOWNORMAL);
 }
 
-void get_program_location(FOLDER* folder, char* name) {
-  char path[FOLDER_PATH_SIZE];
-  DWORD length = GetModuleFileNameA(NULL, path, sizeof(path));
-  char* last = nullptr;
-  if (length > 0 && length < sizeof(path)) {
-    path[length] = 0;
-    last = strrchr(path, '\\');
-  }
-  if (!last) {
-    if (folder)
-      snprintf(folder->path, sizeof(folder->path), "C:\\");
-    if (name)
-      strcpy(name, "VELK Application");
-    return;
-  }
-  if (name)
-    snprintf(name, FOLDER_PATH_SIZE, "%s", last + 1);
-  // A program at a drive root keeps the root's backslash ("C:\").
-  if (last - path == 2 && path[1] == ':')
-    last[1] = 0;
-  else
-    *last = 0;
-  if (folder)
-    snprintf(folder->path, sizeof(folder->path), "%s", path);
-}
