@@ -241,5 +241,11 @@ TEST(Shortcuts, ShellLinksReadBackThroughTheShell) {
   std::string long_target(1100, 'a');
   create_desktop_shortcut(1, long_target.c_str(), "", "Velk Test Long", nullptr, "", nullptr);
   EXPECT_FALSE(exists(desktop + "\\Velk Test Long.lnk"));
+  // A link name with a separator would put the link into another folder: nothing is made.
+  for (const char* name : {"..\\Velk Test Escape", "../Velk Test Escape", "sub\\Velk Test Escape"}) {
+    create_desktop_shortcut(1, "tool.exe", "", name, nullptr, "", &program_folder);
+    EXPECT_FALSE(exists(desktop + "\\..\\Velk Test Escape.lnk")) << name;
+    EXPECT_FALSE(exists(desktop + "\\sub\\Velk Test Escape.lnk")) << name;
+  }
 }
 #endif

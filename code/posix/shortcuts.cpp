@@ -7,33 +7,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <string>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "../shortcuts_host.h"
 #include "folder.h"
 #include "shell.h"
-
-// Longest target text and link file name.
-#define TARGET_LIMIT 1023
-#define LINK_NAME_LIMIT 255
-
-static bool is_directory(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// Makes the folder and any missing folders above it.
-static bool make_folders(const std::string& path) {
-  if (path.empty() || is_directory(path))
-    return !path.empty();
-  size_t slash = path.find_last_of('/');
-  if (slash != std::string::npos && slash > 0 && !make_folders(path.substr(0, slash)))
-    return false;
-  return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
-}
 
 static std::string home_folder(const char* below) {
   const char* home = getenv("HOME");
@@ -61,51 +42,6 @@ static std::string programs_folder() {
 static void drop_trailing_slash(std::string& path) {
   while (path.size() > 1 && path.back() == '/')
     path.pop_back();
-}
-
-// The group folder of menu_folder ('/'-separated, ".." moves up but never above the program folder);
-// empty when a component is too long.
-static std::string group_folder(const std::string& programs, const char* menu_folder) {
-  std::string group = programs;
-  const char* p = menu_folder ? menu_folder : "";
-  while (*p) {
-    while (*p == '/' || *p == '\\')
-      p++;
-    const char* start = p;
-    while (*p && *p != '/' && *p != '\\')
-      p++;
-    std::string component(start, p - start);
-    if (component.empty() || component == ".")
-      continue;
-    if (component.size() > 255)
-      return std::string();
-    if (component == "..") {
-      if (group.size() > programs.size())
-        group.erase(group.find_last_of('/'));
-      continue;
-    }
-    group += "/" + component;
-  }
-  return group;
-}
-
-// The target: program folder, '/', program name (the name alone without a folder).
-static bool build_target(FOLDER* program_folder, const char* program_name, std::string* target) {
-  std::string name = program_name ? program_name : "";
-  if (program_folder) {
-    std::string folder = program_folder->path;
-    *target = folder + (!folder.empty() && folder.back() == '/' ? "" : "/") + name;
-  } else {
-    *target = name;
-  }
-  return !target->empty() && target->size() <= TARGET_LIMIT;
-}
-
-static bool build_link_file_name(const char* link_name, std::string* file_name) {
-  if (!link_name || !link_name[0] || strchr(link_name, '/'))
-    return false;
-  *file_name = std::string(link_name) + ".desktop";
-  return file_name->size() <= LINK_NAME_LIMIT;
 }
 
 // A value of the desktop-entry "string" type: backslash and control characters escaped.
@@ -152,13 +88,9 @@ static std::string percent_encoded(const std::string& path) {
   return out;
 }
 
-static bool ends_with_exe(const std::string& text) {
-  return text.size() >= 4 && strcasecmp(text.c_str() + text.size() - 4, ".exe") == 0;
-}
-
 // The icon: a program target is its own icon; otherwise the theme's icon for the kind of item.
 static std::string choose_icon(INT_U8 type, const std::string& target) {
-  if (ends_with_exe(target))
+  if (shortcut_names_program(target))
     return target;
   if (type == 2)
     return "applications-internet";
@@ -171,7 +103,7 @@ static std::string choose_icon(INT_U8 type, const std::string& target) {
 static bool write_shortcut(const std::string& path, INT_U8 type, const char* link_name,
                            const std::string& target, const char* arguments, bool executable) {
   std::string text = "[Desktop Entry]\nVersion=1.0\n";
-  bool program = type == 1 || type == 0 || ends_with_exe(target);
+  bool program = type == 1 || type == 0 || shortcut_names_program(target);
   if (program) {
     std::string command = exec_word(target);
     if (arguments && arguments[0]) {
@@ -206,11 +138,11 @@ static bool write_shortcut(const std::string& path, INT_U8 type, const char* lin
 void create_desktop_shortcut(INT_U8 type, const char* program_name, const char* arguments,
                              const char* link_name, FOLDER*, const char*, FOLDER* program_folder) {
   std::string target, file_name;
-  if (!build_target(program_folder, program_name, &target) || !build_link_file_name(link_name, &file_name))
+  if (!shortcut_target(program_folder, program_name, &target) || !shortcut_file_name(link_name, ".desktop", &file_name))
     return;
   std::string desktop = desktop_folder();
   drop_trailing_slash(desktop);
-  if (desktop.empty() || !make_folders(desktop))
+  if (desktop.empty() || !make_shortcut_folders(desktop))
     return;
   std::string path = desktop + "/" + file_name;
   if (path.size() >= FOLDER_PATH_SIZE)
@@ -222,15 +154,15 @@ void create_os_menu_shortcut(INT_U8 type, const char* program_name, const char* 
                              const char* link_name, const char* menu_folder, FOLDER*, const char*,
                              FOLDER* program_folder) {
   std::string target, file_name;
-  if (!build_target(program_folder, program_name, &target) || !build_link_file_name(link_name, &file_name))
+  if (!shortcut_target(program_folder, program_name, &target) || !shortcut_file_name(link_name, ".desktop", &file_name))
     return;
   std::string programs = programs_folder();
   drop_trailing_slash(programs);
   if (programs.empty())
     return;
-  std::string group = group_folder(programs, menu_folder);
+  std::string group = shortcut_group_folder(programs, menu_folder, FOLDER_PATH_SIZE - 1);
   std::string path = group + "/" + file_name;
-  if (group.empty() || path.size() >= FOLDER_PATH_SIZE || !make_folders(group))
+  if (group.empty() || path.size() >= FOLDER_PATH_SIZE || !make_shortcut_folders(group))
     return;
   write_shortcut(path, type, link_name, target, arguments, false);
 }
@@ -240,25 +172,9 @@ INT_S32 remove_desktop_shortcut(INT_U8, const char*, const char*, const char* li
   std::string file_name;
   std::string desktop = desktop_folder();
   drop_trailing_slash(desktop);
-  if (desktop.empty() || !build_link_file_name(link_name, &file_name))
+  if (desktop.empty() || !shortcut_file_name(link_name, ".desktop", &file_name))
     return -1;
   return remove((desktop + "/" + file_name).c_str());
-}
-
-// True when the folder holds any entry besides "." and "..", hidden ones included.
-static bool folder_has_entries(const std::string& path) {
-  DIR* directory = opendir(path.c_str());
-  if (!directory)
-    return true;
-  bool any = false;
-  while (dirent* entry = readdir(directory)) {
-    if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0) {
-      any = true;
-      break;
-    }
-  }
-  closedir(directory);
-  return any;
 }
 
 void remove_os_menu_shortcut(INT_U8, const char*, const char*, const char* link_name,
@@ -266,19 +182,11 @@ void remove_os_menu_shortcut(INT_U8, const char*, const char*, const char* link_
   std::string file_name;
   std::string programs = programs_folder();
   drop_trailing_slash(programs);
-  if (programs.empty() || !build_link_file_name(link_name, &file_name))
+  if (programs.empty() || !shortcut_file_name(link_name, ".desktop", &file_name))
     return;
-  std::string group = group_folder(programs, menu_folder);
+  std::string group = shortcut_group_folder(programs, menu_folder, FOLDER_PATH_SIZE - 1);
   if (group.empty())
     return;
   remove((group + "/" + file_name).c_str());
-  // Upward from the group: remove each folder left empty, up to (never including) the program folder.
-  std::string folder = group;
-  while (folder.size() > programs.size()) {
-    if (is_directory(folder)) {
-      if (folder_has_entries(folder) || rmdir(folder.c_str()) != 0)
-        break;
-    }
-    folder.erase(folder.find_last_of('/'));
-  }
+  remove_empty_groups(programs, group);
 }

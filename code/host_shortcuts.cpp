@@ -1,0 +1,88 @@
+// Shortcuts, the part both hosts share: the target and file name of a link, its group folder below the
+// menu's program folder, and the group folders made for it and removed after it. The hosts keep the
+// link files themselves (".desktop" entries, shell links) and where the desktop and menu folders are.
+#include "shortcuts_host.h"
+
+#include <cstring>
+
+#include "files.h"
+#include "files_host.h"
+#include "velk_string.h"
+
+bool shortcut_target(FOLDER* program_folder, const char* program_name, std::string* target) {
+  std::string name = program_name ? program_name : "";
+  if (program_folder) {
+    std::string folder = program_folder->path;
+    bool ends = !folder.empty() && (folder.back() == '/' || folder.back() == PATH_SEPARATOR);
+    *target = folder + (ends ? "" : std::string(1, PATH_SEPARATOR)) + name;
+  } else {
+    *target = name;
+  }
+  for (char& c : *target)
+    if (c == '/') c = PATH_SEPARATOR;
+  return !target->empty() && target->size() <= SHORTCUT_TARGET_LIMIT;
+}
+
+bool shortcut_file_name(const char* link_name, const char* extension, std::string* file_name) {
+  // A link name is a file name: one with a separator would put the link into another folder.
+  if (!link_name || !link_name[0] || std::strchr(link_name, '/') || std::strchr(link_name, PATH_SEPARATOR))
+    return false;
+  *file_name = std::string(link_name) + extension;
+  return file_name->size() <= SHORTCUT_NAME_LIMIT;
+}
+
+bool shortcut_names_program(const std::string& target) {
+  return target.size() >= 4 && string_compare_no_case(target.c_str() + target.size() - 4, ".exe", 5) == 0;
+}
+
+std::string shortcut_group_folder(const std::string& programs, const char* menu_folder, size_t limit) {
+  std::string group = programs;
+  const char* p = menu_folder ? menu_folder : "";
+  while (*p) {
+    while (*p == '/' || *p == '\\') p++;
+    const char* start = p;
+    while (*p && *p != '/' && *p != '\\') p++;
+    std::string component(start, (size_t)(p - start));
+    if (component.empty() || component == ".") continue;
+    if (component.size() > 255) return std::string();
+    if (component == "..") {
+      if (group.size() > programs.size()) group.erase(group.find_last_of(PATH_SEPARATOR));
+      continue;
+    }
+    group += PATH_SEPARATOR + component;
+    if (group.size() > limit) return std::string();
+  }
+  return group;
+}
+
+bool make_shortcut_folders(const std::string& path) {
+  if (path.empty() || path.size() >= FOLDER_PATH_SIZE) return false;
+  if (FOLDER::is_folder(path.c_str())) return true;
+  char parent[FOLDER_PATH_SIZE];
+  std::strcpy(parent, path.c_str());
+  if (cut_to_parent(parent) && !make_shortcut_folders(parent)) return false;
+  host_make_folder(path.c_str());
+  return FOLDER::is_folder(path.c_str());
+}
+
+// True when the folder holds any entry, hidden ones included (or cannot be listed).
+static bool folder_has_entries(const std::string& path) {
+  FOLDER folder;
+  std::strcpy(folder.path, path.c_str());
+  DIRECTORY_SCAN* scan = open_directory_scan(&folder, nullptr, 1, SCAN_ENDS_WITH, 1);
+  if (!scan) return true;
+  SCAN_ENTRY entry;
+  bool any = read_directory_scan(scan, &entry);
+  close_directory_scan(scan);
+  return any;
+}
+
+void remove_empty_groups(const std::string& programs, const std::string& group) {
+  std::string folder = group;
+  while (folder.size() > programs.size() && folder.size() < FOLDER_PATH_SIZE) {
+    if (FOLDER::is_folder(folder.c_str()) &&
+        (folder_has_entries(folder) || !host_remove_empty_folder(folder.c_str())))
+      break;
+    folder.erase(folder.find_last_of(PATH_SEPARATOR));
+  }
+}
