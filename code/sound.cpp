@@ -1,6 +1,6 @@
-// The host-independent half of the sound service: the tracing WAV loader, the tune synthesizer, the
-// sound bank's channels, loading a buffer from a file and the level mappings. The playable buffers are
-// the host's (code/<host>/sound.cpp).
+// The host-independent half of the sound service: a buffer's life from construction to unloading, the
+// tracing WAV loader, the tune synthesizer, the sound bank's channels, loading a buffer from a file and
+// the level mappings. The playable buffers themselves are the host's (code/<host>/sound.cpp).
 #include "sound.h"
 
 #include <cmath>
@@ -10,6 +10,7 @@
 #include "data_file.h"
 #include "debug_stream.h"
 #include "host.h"
+#include "sound_host.h"
 
 // ---------------------------------------------------------------------------------------------------
 // Levels and texts
@@ -148,6 +149,53 @@ bool load_wav(DATA_DEVICE* file, WAV_INFO* info) {
   }
   debug_stream_printf(trace, "Complete\n\n");
   return have_format && have_data;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// A buffer's life: the first one alive starts the sound system, the last one stops it
+// ---------------------------------------------------------------------------------------------------
+
+static INT_S16 sound_instances = 0;
+
+SOUND_BUFFER::SOUND_BUFFER() {
+  if (sound_instances++ == 0) host_start_sound_system();
+  holder = host_new_sound_holder();
+  loop = 0;
+  loaded = 0;
+  host_prepare_sound();
+  set_volume(100);
+  set_pan(0);
+}
+
+SOUND_BUFFER::~SOUND_BUFFER() {
+  unload();
+  if (--sound_instances <= 0) {
+    sound_instances = 0;
+    host_stop_sound_system();
+  }
+}
+
+bool SOUND_BUFFER::create_from_wav(DATA_DEVICE* file) {
+  if (!holder) return false;
+  host_prepare_sound();
+  release_buffer();
+  loaded = 0;
+  if (!sound_system_running()) return false;
+  WAV_INFO info;
+  std::memset(&info, 0, sizeof(info));
+  if (!load_wav(file, &info)) return false;
+  return host_make_sound(holder, file, &info);
+}
+
+void SOUND_BUFFER::release_buffer() {
+  if (holder) host_release_sound(holder);
+}
+
+void SOUND_BUFFER::unload() {
+  release_buffer();
+  loaded = 0;
+  host_delete_sound_holder(holder);
+  holder = nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------------

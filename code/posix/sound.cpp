@@ -8,7 +8,7 @@
 #include "data_device.h"
 #include "errors.h"
 #include "host.h"
-#include "sound.h"
+#include "../sound_host.h"
 
 struct SOUND_HOLDER {
   INT_U8* data;            // the sound's sample bytes; null = no buffer
@@ -22,38 +22,19 @@ struct SOUND_HOLDER {
   INT_S32 pan_level;
 };
 
-static INT_S16 sound_instances = 0;
 static bool sound_running = false;
 
-static void start_sound_system() {
-  sound_running = true;
-}
+void host_start_sound_system() { sound_running = true; }
 
-static void stop_sound_system() {
-  sound_running = false;
-}
+void host_stop_sound_system() { sound_running = false; }
 
-bool sound_system_running() {
-  return sound_running;
-}
+void host_prepare_sound() {}
 
-SOUND_BUFFER::SOUND_BUFFER() {
-  if (sound_instances++ == 0)
-    start_sound_system();
-  holder = new (std::nothrow) SOUND_HOLDER();
-  loop = 0;
-  loaded = 0;
-  set_volume(100);
-  set_pan(0);
-}
+bool sound_system_running() { return sound_running; }
 
-SOUND_BUFFER::~SOUND_BUFFER() {
-  unload();
-  if (--sound_instances <= 0) {
-    sound_instances = 0;
-    stop_sound_system();
-  }
-}
+SOUND_HOLDER* host_new_sound_holder() { return new (std::nothrow) SOUND_HOLDER(); }
+
+void host_delete_sound_holder(SOUND_HOLDER* holder) { delete holder; }
 
 // Brings a playing one-shot sound up to the clock: it stops (and rewinds) once its data has played.
 static void advance(SOUND_HOLDER* h) {
@@ -67,17 +48,8 @@ static void advance(SOUND_HOLDER* h) {
   }
 }
 
-bool SOUND_BUFFER::create_from_wav(DATA_DEVICE* file) {
-  if (!holder)
-    return false;
-  release_buffer();
-  loaded = 0;
-  if (!sound_running)
-    return false;
-  WAV_INFO info;
-  memset(&info, 0, sizeof(info));
-  if (!load_wav(file, &info))
-    return false;
+bool host_make_sound(SOUND_HOLDER* holder, DATA_DEVICE* file, const WAV_INFO* wav) {
+  const WAV_INFO& info = *wav;
   // What a sound device would refuse: no rate, no block size, no sample width, or not plain PCM.
   if (info.samples_per_second == 0 || info.block_align == 0 || info.bits_per_sample == 0 ||
       info.format_tag != 1) {
@@ -139,16 +111,9 @@ void SOUND_BUFFER::set_pan(INT_S32 pan) {
     holder->pan_level = sound_pan_to_level(pan);
 }
 
-void SOUND_BUFFER::release_buffer() {
-  if (!holder || !holder->data)
+void host_release_sound(SOUND_HOLDER* holder) {
+  if (!holder->data)
     return;
   free(holder->data);
   memset(holder, 0, sizeof(*holder));
-}
-
-void SOUND_BUFFER::unload() {
-  release_buffer();
-  loaded = 0;
-  delete holder;
-  holder = nullptr;
 }

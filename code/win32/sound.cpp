@@ -9,22 +9,20 @@
 
 #include "data_device.h"
 #include "errors.h"
-#include "sound.h"
+#include "../sound_host.h"
 
 struct SOUND_HOLDER {
   IDirectSoundBuffer* buffer;  // null = no sound data
 };
 
 static IDirectSound* direct_sound = nullptr;
-static INT_S16 sound_instances = 0;
 static INT_U8 needs_binding = 1;
 
 static void sound_warning(HRESULT result) {
   raise_warning(3, sound_error_text((INT_U32)result));
 }
 
-// Attaches the sound system to the main window once it exists.
-static void bind_sound_system() {
+void host_prepare_sound() {
   if (!needs_binding || !direct_sound || !main_window)
     return;
   HRESULT result = direct_sound->SetCooperativeLevel(main_window, DSSCL_NORMAL);
@@ -37,7 +35,7 @@ static void bind_sound_system() {
   sound_warning(result);
 }
 
-static void start_sound_system() {
+void host_start_sound_system() {
   IDirectSound* created = nullptr;
   HRESULT result = DirectSoundCreate(NULL, &created, NULL);
   if (FAILED(result) || !created) {
@@ -46,10 +44,10 @@ static void start_sound_system() {
     return;
   }
   direct_sound = created;
-  bind_sound_system();
+  host_prepare_sound();
 }
 
-static void stop_sound_system() {
+void host_stop_sound_system() {
   if (direct_sound)
     direct_sound->Release();
   direct_sound = nullptr;
@@ -59,37 +57,12 @@ bool sound_system_running() {
   return direct_sound != nullptr;
 }
 
-SOUND_BUFFER::SOUND_BUFFER() {
-  if (sound_instances++ == 0)
-    start_sound_system();
-  holder = new (std::nothrow) SOUND_HOLDER();
-  loop = 0;
-  loaded = 0;
-  bind_sound_system();
-  set_volume(100);
-  set_pan(0);
-}
+SOUND_HOLDER* host_new_sound_holder() { return new (std::nothrow) SOUND_HOLDER(); }
 
-SOUND_BUFFER::~SOUND_BUFFER() {
-  unload();
-  if (--sound_instances <= 0) {
-    sound_instances = 0;
-    stop_sound_system();
-  }
-}
+void host_delete_sound_holder(SOUND_HOLDER* holder) { delete holder; }
 
-bool SOUND_BUFFER::create_from_wav(DATA_DEVICE* file) {
-  if (!holder)
-    return false;
-  bind_sound_system();
-  release_buffer();
-  loaded = 0;
-  if (!direct_sound)
-    return false;
-  WAV_INFO info;
-  memset(&info, 0, sizeof(info));
-  if (!load_wav(file, &info))
-    return false;
+bool host_make_sound(SOUND_HOLDER* holder, DATA_DEVICE* file, const WAV_INFO* wav) {
+  const WAV_INFO& info = *wav;
 
   WAVEFORMATEX format;
   memset(&format, 0, sizeof(format));
@@ -139,7 +112,7 @@ bool SOUND_BUFFER::create_from_wav(DATA_DEVICE* file) {
 }
 
 void SOUND_BUFFER::play() {
-  bind_sound_system();
+  host_prepare_sound();
   if (holder && holder->buffer)
     holder->buffer->Play(0, 0, loop ? DSBPLAY_LOOPING : 0);
 }
@@ -161,31 +134,24 @@ bool SOUND_BUFFER::is_playing() {
 }
 
 void SOUND_BUFFER::set_volume(INT_S32 volume) {
-  bind_sound_system();
+  host_prepare_sound();
   INT_S32 level = sound_volume_to_level(volume);
   if (holder && holder->buffer)
     holder->buffer->SetVolume(level);
 }
 
 void SOUND_BUFFER::set_pan(INT_S32 pan) {
-  bind_sound_system();
+  host_prepare_sound();
   INT_S32 level = sound_pan_to_level(pan);
   if (holder && holder->buffer)
     holder->buffer->SetPan(level);
 }
 
-void SOUND_BUFFER::release_buffer() {
-  if (!holder || !holder->buffer)
+void host_release_sound(SOUND_HOLDER* holder) {
+  if (!holder->buffer)
     return;
   holder->buffer->Stop();
   holder->buffer->SetCurrentPosition(0);
   holder->buffer->Release();
   holder->buffer = nullptr;
-}
-
-void SOUND_BUFFER::unload() {
-  release_buffer();
-  loaded = 0;
-  delete holder;
-  holder = nullptr;
 }
