@@ -328,6 +328,25 @@ bool WINDOW_SCENARIO::capture(WINDOW_CAPTURE* image, const std::string& png_path
   return true;
 }
 
+int WINDOW_SCENARIO::wait_for_exit() {
+  for (int waited = 0; waited < STEP_WAIT_MS && program_running(); waited += POLL_MS) pause_ms(POLL_MS);
+  if (program_running()) {
+    stop_program();
+    ADD_FAILURE() << "the program did not end and was killed; it printed:\n" << output() << errors();
+    return -1;
+  }
+  if (exit_status < 0) {
+    ADD_FAILURE() << "the program ended by a signal, or its end was not reported; it printed:\n" << output() << errors();
+    return -1;
+  }
+  // A crash may end a program with status 0 under Wine; its report on standard error tells.
+  if (errors().find("Unhandled") != std::string::npos) {
+    ADD_FAILURE() << "the program crashed:\n" << errors();
+    return -1;
+  }
+  return exit_status;
+}
+
 #ifndef _WIN32
 // ---- Linux: the program is a child process; its window is found through the X tools. ----
 
@@ -406,17 +425,6 @@ bool WINDOW_SCENARIO::close_button(int* x, int* y) {
   if (!run_shell("close", body, &answer)) return false;
   size_t at = answer.rfind("button ");
   return at != std::string::npos && std::sscanf(answer.c_str() + at, "button %d %d", x, y) == 2;
-}
-
-int WINDOW_SCENARIO::wait_for_exit() {
-  for (int waited = 0; waited < STEP_WAIT_MS && program_running(); waited += POLL_MS) pause_ms(POLL_MS);
-  if (program_running()) {
-    stop_program();
-    ADD_FAILURE() << "the program did not end and was killed; it printed:\n" << output() << errors();
-    return -1;
-  }
-  if (exit_status < 0) ADD_FAILURE() << "the program ended by a signal; it printed:\n" << output() << errors();
-  return exit_status;
 }
 
 #else
@@ -535,19 +543,4 @@ bool WINDOW_SCENARIO::close_button(int* x, int* y) {
   return true;
 }
 
-int WINDOW_SCENARIO::wait_for_exit() {
-  for (int waited = 0; waited < STEP_WAIT_MS && program_running(); waited += POLL_MS) pause_ms(POLL_MS);
-  if (program_running()) {
-    stop_program();
-    ADD_FAILURE() << "the program did not end and was killed; it printed:\n" << output() << errors();
-    return -1;
-  }
-  if (exit_status < 0) ADD_FAILURE() << "the program's end was not reported: " << output() << errors();
-  // A crash may end a program with status 0 under Wine; its report on standard error tells.
-  if (errors().find("Unhandled") != std::string::npos) {
-    ADD_FAILURE() << "the program crashed:\n" << errors();
-    return -1;
-  }
-  return exit_status;
-}
 #endif
