@@ -1,0 +1,142 @@
+// Text edit dialog: the three constructors, the layout of the prompt, the edit box and the two buttons
+// inside the client area (fitted to the screen, the block centred above the buttons), and the buttons'
+// callback that stores the result and reports it to the owner.
+#include "text_edit_dialog.h"
+
+#include "button.h"
+#include "click_sound.h"
+#include "host.h"
+#include "image.h"
+#include "random.h"
+#include "script.h"
+#include "style_set.h"
+#include "text_edit.h"
+
+static INT_S16 default_width(INT_S16 width) { return width == -1 ? TEXT_EDIT_DIALOG_WIDTH : width; }
+static INT_S16 default_height(INT_S16 height) { return height == -1 ? TEXT_EDIT_DIALOG_HEIGHT : height; }
+
+WM_TEXT_EDIT_DIALOG::WM_TEXT_EDIT_DIALOG(INT_S16 x_, INT_S16 y_, INT_S16 width_, INT_S16 height_,
+                                         INT_S16 prompt_lines_, WM_STYLE_SET* edit_style, INT_U8 visible_,
+                                         WM_EVENT_CALLBACK callback, INT_U32 user1, const char* ok_label,
+                                         const char* cancel_label, const char* title_, INT_S16 max_length)
+    : WM_DIALOG(x_, y_, default_width(width_), default_height(height_), title_ ? title_ : "", nullptr, nullptr, nullptr,
+                nullptr),
+      ok_button(nullptr), cancel_button(nullptr), prompt(nullptr), edit(nullptr), prompt_lines(prompt_lines_),
+      owner(0) {
+  invalidate();
+  visible = needs_draw = visible_;
+  build(callback, user1, edit_style, ok_label, cancel_label, max_length);
+}
+
+WM_TEXT_EDIT_DIALOG::WM_TEXT_EDIT_DIALOG(INT_S16 x_, INT_S16 y_, INT_S16 width_, INT_S16 height_,
+                                         WM_STYLE_SET* edit_style, INT_U8 visible_, WM_EVENT_CALLBACK callback,
+                                         INT_U32 user1, const char* ok_label, const char* cancel_label,
+                                         const char* title_, INT_S16 max_length)
+    : WM_TEXT_EDIT_DIALOG(x_, y_, width_, height_, 1, edit_style, visible_, callback, user1, ok_label, cancel_label,
+                          title_, max_length) {}
+
+WM_TEXT_EDIT_DIALOG::WM_TEXT_EDIT_DIALOG(INT_S16 x_, INT_S16 y_, INT_U8 visible_, WM_EVENT_CALLBACK callback,
+                                         INT_U32 user1, const char* ok_label, const char* cancel_label,
+                                         const char* title_, INT_S16 max_length)
+    : WM_DIALOG(x_, y_, TEXT_EDIT_DIALOG_WIDTH, TEXT_EDIT_DIALOG_HEIGHT, title_ ? title_ : "", nullptr, nullptr,
+                nullptr, nullptr),
+      ok_button(nullptr), cancel_button(nullptr), prompt(nullptr), edit(nullptr), prompt_lines(1), owner(0) {
+  invalidate();
+  visible = needs_draw = visible_;
+  // The edit box looks like the dialog's buttons, sunken, without their image, with border type 4.
+  WM_STYLE_SET edit_style;
+  WM_STYLE_SET::copy(&edit_style, &button_style);
+  edit_style.flags |= ssf_draw_border | ssf_indent_border;
+  edit_style.set_image_filename(nullptr);
+  edit_style.shading_type = 4;
+  build(callback, user1, &edit_style, ok_label, cancel_label, max_length);
+}
+
+WM_TEXT_EDIT_DIALOG::~WM_TEXT_EDIT_DIALOG() {}
+
+WM_SCREEN_OBJECT* WM_TEXT_EDIT_DIALOG::get_owner() { return object_from_handle(owner); }
+
+void WM_TEXT_EDIT_DIALOG::build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_STYLE_SET* edit_style,
+                                const char* ok_label, const char* cancel_label, INT_S16 max_length) {
+  // Fitted to the screen that holds the top-left corner.
+  INT_S16 w = get_width(), h = get_height(), nx = x, ny = y;
+  INT_S16 screen = (INT_S16)screen_number(x, y);
+  INT_S16 screen_width = get_screen_width(screen), screen_height = get_screen_height(screen);
+  bool changed = false;
+  if (w > screen_width) {
+    w = screen_width;
+    nx = 0;
+    changed = true;
+  }
+  if (h > screen_height) {
+    h = screen_height;
+    ny = 0;
+    changed = true;
+  }
+  if (changed) {
+    resize(w, h, true);
+    move_to(nx, ny);
+  }
+
+  event_callback = callback;
+  event_user1 = user1;
+  if (!ok_label) ok_label = "OK";
+  if (!cancel_label) cancel_label = "Cancel";
+
+  ok_button = new WM_BUTTON(0, 0, -1, -1, &button_style, ok_label, "", on_button, 1, object_handle(this), 2);
+  INT_S16 half = (INT_S16)(ok_button->get_height() / 2);
+  // Positions from here on are relative to the client area.
+  const WM_STYLE_SET& s = window_style;
+  INT_S16 cw = (INT_S16)(width - s.border_left_gap - s.border_right_gap - s.cell_left_gap - s.cell_right_gap);
+  INT_S16 ch = (INT_S16)(height - client_top() - s.border_bottom_gap - s.cell_bottom_gap);
+  INT_S16 button_top = (INT_S16)(ch - 2 * half);
+  INT_S16 ok_width = ok_button->get_width();
+  ok_button->move_to((INT_S16)(cw - ok_width - half), button_top);
+  ok_button->focusable = 1;
+
+  cancel_button = new WM_BUTTON(0, 0, -1, -1, &button_style, cancel_label, "", on_button, 2, object_handle(this), 2);
+  cancel_button->move_to((INT_S16)(cw - cancel_button->get_width() - 2 * half - ok_width), button_top);
+  cancel_button->focusable = 1;
+
+  IMAGE* target = draw_target;
+  INT_S16 line = target ? target->default_font_y_size : 22;
+  COLOUR prompt_colour = s.fg_colour;
+  prompt = new WM_SCRIPT(1, nullptr, 0, 0);
+  prompt->init(half, half, (INT_S16)(cw - half), (INT_S16)(half + prompt_lines * line), "Enter Text", -1, -1, -1,
+               &prompt_colour, &COLOUR_INVISIBLE, -1, -1, -1, -1, -1, -1);
+  prompt->draw_flags |= SCRIPT_LEFT_JUSTIFY | SCRIPT_WRAP_TEXT;
+  prompt->left_gap = prompt->right_gap = prompt->top_gap = prompt->bottom_gap = 0;
+
+  edit = new WM_TEXT_EDIT(0, 0, (INT_S16)(cw - 2 * half), max_length, "", edit_style, nullptr, 0, 0);
+  edit->move_to(half, (INT_S16)(button_top - half - edit->get_height()));
+
+  // The prompt and the edit box as one block, centred in the space above the buttons when it fits.
+  INT_S32 space = ch - 5 * half;
+  INT_S32 used = prompt->get_height() + edit->get_height() + half;
+  if (space > used) {
+    INT_S16 d = (INT_S16)((space - used) / 2);
+    prompt->move_to(half, (INT_S16)(half + d));
+    edit->move_to(half, (INT_S16)(2 * half + prompt->get_height() + d));
+  }
+
+  add_child(prompt, true);
+  add_child(edit, true);
+  add_child(ok_button, true);
+  add_child(cancel_button, true);
+  kind |= WM_KIND_TEXT_EDIT_DIALOG;
+  call_screen_object_created_hook(this);
+}
+
+WM_RESULT WM_TEXT_EDIT_DIALOG::on_button(WM_SCREEN_OBJECT*, INT_U32 user1, INT_U32 user2, int) {
+  INT_U32 result;
+  if (user1 == 1) result = 1;
+  else if (user1 == 2) result = 0;
+  else return 0;
+  WM_SCREEN_OBJECT* found = object_from_handle(user2);
+  if (!found || !(found->kind & WM_KIND_TEXT_EDIT_DIALOG)) return 0;
+  WM_TEXT_EDIT_DIALOG* dialog = static_cast<WM_TEXT_EDIT_DIALOG*>(found);
+  dialog->event_user2 = result;
+  if (click_sound && click_sound->loaded) click_sound->play();
+  if (!dialog->event_callback) return 0;
+  return dialog->event_callback(dialog, dialog->event_user1, result, 0);
+}
