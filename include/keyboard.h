@@ -100,8 +100,9 @@ public:
 
   // The event callback of every key: (key, kind, handle of the keyboard, value); 0.
   static WM_RESULT on_key(WM_SCREEN_OBJECT* key, INT_U32 kind, INT_U32 keyboard, int value);
-  // The state query of every key: the latch that a Caps, Shift or Ext key shows; 0 for other keys.
-  static INT_U8 key_state_of(WM_BUTTON* key, INT_U32 keyboard);
+  // The state query of every key (user value: the keyboard): the latch that a Caps, Shift or Ext key
+  // shows; false for other keys.
+  static bool key_state_of(WM_BUTTON* key, void* keyboard);
 };
 
 class WM_KEYBOARD_DIALOG : public WM_DIALOG {
