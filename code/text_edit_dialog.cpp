@@ -136,7 +136,7 @@ WM_RESULT WM_TEXT_EDIT_DIALOG::on_button(WM_SCREEN_OBJECT*, INT_U32 user1, INT_U
   if (!found || !(found->kind & WM_KIND_TEXT_EDIT_DIALOG)) return 0;
   WM_TEXT_EDIT_DIALOG* dialog = static_cast<WM_TEXT_EDIT_DIALOG*>(found);
   dialog->event_user2 = result;
-  if (click_sound && click_sound->loaded) click_sound->play();
+  play_click_sound();
   if (!dialog->event_callback) return 0;
   return dialog->event_callback(dialog, dialog->event_user1, result, 0);
 }

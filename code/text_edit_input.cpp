@@ -10,7 +10,7 @@
 #include "text_draw.h"
 
 WM_RESULT WM_TEXT_EDIT::call_event() {
-  if (click_sound && click_sound->loaded) click_sound->play();
+  play_click_sound();
   if (!event_callback) return 0;
   return event_callback(this, event_user1, event_user2, 0);
 }
