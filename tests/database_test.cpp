@@ -309,15 +309,7 @@ protected:
       setenv(name, (scratch + name).c_str(), 1);
     setenv("TMPDIR", scratch.c_str(), 1);
 #endif
-    // The process-wide state a database read replaces, back to its start.
-    image_cache->clear();
-    stop_global_style_sets();
-    default_styles_adjusted = 0;
-    button_hint_style_ready = 0;
-    default_dialog_effects = {DEFAULT_DIALOG_EFFECT_FLAGS, DEFAULT_DIALOG_OPEN_DELAY, DEFAULT_DIALOG_DISPLAY_DELAY,
-                              DEFAULT_DIALOG_DRAGGING_ALPHA};
-    style_frame_cache_flags = CACHE_DROP_ON_FAILURE;
-    set_error(0, nullptr);
+    reset_skin_globals();
   }
   void TearDown() override { stop_global_style_sets(); }
 

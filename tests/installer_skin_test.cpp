@@ -98,16 +98,7 @@ protected:
     scratch = scratch_folder(std::string("skin-") + ::testing::UnitTest::GetInstance()->current_test_info()->name(), &root);
     // The named path stands for the scratch folder in folder texts.
     set_named_path("$SKINTEST", &scratch);
-    // The process-wide state a skin replaces, back to its start.
-    image_cache->clear();
-    stop_global_style_sets();
-    stop_file_select_icons();
-    default_styles_adjusted = 0;
-    button_hint_style_ready = 0;
-    default_dialog_effects = {DEFAULT_DIALOG_EFFECT_FLAGS, DEFAULT_DIALOG_OPEN_DELAY, DEFAULT_DIALOG_DISPLAY_DELAY,
-                              DEFAULT_DIALOG_DRAGGING_ALPHA};
-    style_frame_cache_flags = CACHE_DROP_ON_FAILURE;
-    set_error(0, nullptr);
+    reset_skin_globals();
   }
   void TearDown() override {
     stop_global_style_sets();
@@ -157,17 +148,6 @@ protected:
     d->progress_bar_animation_x_rate = 1;
     d->progress_bar_animation_y_rate = 2;
     d->progress_bar_animation_update_rate = 3;
-  }
-
-  // The globals and the image cache back to their start, as in another run.
-  void forget_globals() {
-    image_cache->clear();
-    stop_global_style_sets();
-    stop_file_select_icons();
-    default_styles_adjusted = 0;
-    button_hint_style_ready = 0;
-    default_dialog_effects = {DEFAULT_DIALOG_EFFECT_FLAGS, DEFAULT_DIALOG_OPEN_DELAY, DEFAULT_DIALOG_DISPLAY_DELAY,
-                              DEFAULT_DIALOG_DRAGGING_ALPHA};
   }
 
   void expect_distinct_skin(DATABASE* d) {
@@ -268,7 +248,7 @@ TEST_F(Skin, DefaultStylesComeFromOneScratchStyleSet) {
 
   // A "button" folder without "button.ss" still replaces the button style, with the scratch style
   // set's defaults; a hint file with "image_filename" replaces the hint style and marks it ready.
-  forget_globals();
+  reset_skin_globals();
   std::filesystem::remove(root + "s" + PATH_SEPARATOR + "button" + PATH_SEPARATOR + "button.ss");
   put("s/button/button_hints.ss", style_file("hint", 4, "name\n\thints\n"));
   default_dialog_button_style->shading_type = 55;
@@ -413,7 +393,7 @@ TEST_F(Skin, EmptySkinFileBytes) {
 TEST_F(Skin, StreamRoundTripInBothByteOrders) {
   for (INT_U8 swap = 0; swap < 2; swap++) {
     SCOPED_TRACE(swap ? "swapped" : "plain");
-    forget_globals();
+    reset_skin_globals();
     DATABASE written;
     make_distinct_skin(&written);
     MEMORY_DEVICE device;
@@ -423,7 +403,7 @@ TEST_F(Skin, StreamRoundTripInBothByteOrders) {
     std::vector<INT_U8> end(device.bytes.end() - 6, device.bytes.end());
     EXPECT_EQ(end, swap ? std::vector<INT_U8>({0, 1, 0, 2, 0, 3}) : std::vector<INT_U8>({1, 0, 2, 0, 3, 0}));
 
-    forget_globals();
+    reset_skin_globals();
     DATABASE read;
     device.position = 0;
     ASSERT_TRUE(read.read_skin(&device));
@@ -483,7 +463,7 @@ TEST_F(Skin, DamagedStreamsChangeNothing) {
 
   for (const auto& c : damaged) {
     SCOPED_TRACE(c.first);
-    forget_globals();
+    reset_skin_globals();
     DATABASE d;
     d.style_set(0)->shading_type = 7;
     d.skin_icons[5].set_size(9, 9);
@@ -567,7 +547,7 @@ TEST_F(Skin, SkinAttachedToTheProgramFile) {
       EXPECT_EQ(record.package_position, c.skin ? file.size() - package_data.size() : program.size());
     }
 
-    forget_globals();
+    reset_skin_globals();
     DATABASE d;
     SKIN_STATE before(&d);
     std::strcpy(d.program_file_text, "$SKINTEST/setup.exe");
@@ -622,7 +602,7 @@ TEST_F(Skin, GenerateSkinOptionOfTheProgram) {
   put("home/data/installer/qon/dialog_effects.cfg", "flags\n\t1148\nopen_delay\n\t40\nprogress_bar_animation_x_rate\n\t6\n");
   put("home/data/installer/qon/button/button.ss", style_file("knob", 3, "name\n\tround\n"));
   EXPECT_EQ(run("-s " + out + "look.skin'"), 0) << read_whole_text(output);
-  forget_globals();
+  reset_skin_globals();
   DATABASE d;
   DATA_FILE* file = open_data_file(&scratch, "out/look.skin", FILE_MODE_READ, BYTE_ORDER_HEADER, false);
   ASSERT_NE(file, nullptr);

@@ -1,4 +1,4 @@
-// Shared test helpers: memory device, scratch folders, outside tools.
+// Shared test helpers: memory device, scratch folders, outside tools, the skin globals reset.
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,13 @@
 #include <cstring>
 #include <filesystem>
 #include <ctime>
+
+#include "button.h"
+#include "dialog.h"
+#include "errors.h"
+#include "file_select.h"
+#include "image_cache.h"
+#include "style_set.h"
 #ifdef _WIN32
 #include <process.h>
 #else
@@ -230,4 +237,16 @@ bool tool_available(const std::string& tool) {
 #else
   return run_command("command -v " + tool + " >/dev/null 2>&1") == 0;
 #endif
+}
+
+void reset_skin_globals() {
+  image_cache->clear();
+  stop_global_style_sets();
+  stop_file_select_icons();
+  default_styles_adjusted = 0;
+  button_hint_style_ready = 0;
+  default_dialog_effects = {DEFAULT_DIALOG_EFFECT_FLAGS, DEFAULT_DIALOG_OPEN_DELAY, DEFAULT_DIALOG_DISPLAY_DELAY,
+                            DEFAULT_DIALOG_DRAGGING_ALPHA};
+  style_frame_cache_flags = CACHE_DROP_ON_FAILURE;
+  set_error(0, nullptr);
 }

@@ -41,6 +41,12 @@ std::vector<INT_U8> pseudo_random_bytes(size_t count, INT_U32 seed);
 // Where the Debian package puts the DejaVu faces (seen through Wine's Z: drive on Windows).
 std::string system_font_folder();
 
+// The process-wide state that reading a database or a skin replaces, back to its start: the image
+// cache emptied, the global style sets and the file selector's icons freed (built again on use), the
+// one-time style adjustment and the hint style's ready flag cleared, the default dialog effects and the
+// frame lookup flags as at start, and no data error.
+void reset_skin_globals();
+
 // Whole-file helpers for checking stored bytes.
 std::vector<INT_U8> read_whole_file(const std::string& path);
 std::string read_whole_text(const std::string& path);  // the same bytes as a string
