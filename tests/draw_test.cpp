@@ -307,60 +307,11 @@ TEST(DrawAntialiased, DiscAndRing) {
   EXPECT_TRUE(set_pixels(huge).empty());
 }
 
-// ---------------------------------------------------------------------------------------------------
-// Reference pictures for a person to look at: <scratch>/reference-pictures-*/*.png
-// ---------------------------------------------------------------------------------------------------
-
-namespace {
-
-// One folder per run under the scratch folder, named "reference-pictures-...".
-const std::string& reference_folder() {
-  static const std::string path = make_scratch_folder("reference-pictures");
-  return path;
-}
-
-void save_reference(IMAGE& image, const char* name) {
-  FOLDER folder;
-  std::string folder_path = reference_folder();
-  folder_path.pop_back();  // the trailing separator
-  ASSERT_TRUE(folder.set_if_folder(folder_path.c_str()));
-  DATA_FILE* file = open_data_file(&folder, name, FILE_MODE_WRITE, 0, false);
-  ASSERT_NE(file, nullptr);
-  EXPECT_TRUE(save_png(&image, file));
-  close_data_file(&file);
-}
-
-}  // namespace
-
-TEST(DrawReference, PrimitivesAndBlends) {
-  IMAGE image(320, 240);
-  COLOUR top = 0xFF203050, bottom = 0xFF8090C0;
-  image.fill_gradient_vertical(0, 0, 319, 239, &top, &bottom, 0);
-  COLOUR red = 0xFFE03030, half_green = 0x8030E030, blue = 0xC03050F0, white = 0xFFFFFFFF, yellow = 0xFFF0E040;
-  image.draw_line(10, 10, 150, 60, &white, 1, 1);
-  image.draw_line(10, 30, 150, 80, &yellow, 3, 1);
-  image.draw_line(160, 10, 170, 110, &white, 2, 1);
-  image.draw_rectangle(190, 10, 310, 60, &red, 3, SIDE_ALL);
-  image.draw_rounded_rectangle(190, 70, 310, 120, &white, 12, CORNER_ALL);
-  draw_shaded_box(&image, 10, 100, 150, 170, -1, CORNER_ALL, &red, &blue, 0, SHADE_HORIZONTAL);
-  draw_shaded_box(&image, 40, 120, 180, 200, 20, CORNER_TOP_LEFT | CORNER_BOTTOM_RIGHT, &half_green, nullptr, 0,
-                  SHADE_BLEND);
-  image.darken_rectangle(200, 130, 260, 230, 40);
-  fill_antialiased(&image, 280, 180, 30, &blue, 0, ANTIALIAS_DISC, 0, 1);
-  fill_antialiased(&image, 280, 180, 36, &white, 0, ANTIALIAS_RING, 3, 1);
-  image.xor_rectangle(195, 125, 265, 235, &white);
-  save_reference(image, "primitives_and_blends.png");
-
-  IMAGE scaled(64, 48);
-  scaled.blit(&image, 0, 0, 0, 0, 64, 48, BLIT_COPY);
-  scaled.scale(256, 192, true);
-  save_reference(scaled, "scaled_smooth.png");
-}
-
-TEST(DrawReference, ScaledPhoto) {
+// A photograph scaled both ways.
+TEST(DrawScale, ScaledPhoto) {
   // ImageMagick's built-in photograph of a rose (70 x 46), as a JPEG file.
   REQUIRE_TOOL("/usr/bin/convert");
-  std::string folder_path = reference_folder();
+  std::string folder_path = make_scratch_folder("scaled-photo");
   ASSERT_EQ(run_command("/usr/bin/convert rose: -quality 95 '" + folder_path + "rose.jpg'"), 0);
   folder_path.pop_back();
   FOLDER folder;
@@ -377,7 +328,6 @@ TEST(DrawReference, ScaledPhoto) {
   ASSERT_EQ(nearest.width, 280);
   for (int y = 0; y < 184; y++)
     for (int x = 0; x < 280; x++) ASSERT_EQ(*nearest.pixel_at(x, y), *photo.pixel_at(x / 4, y / 4)) << x << "," << y;
-  save_reference(nearest, "rose_nearest.png");
 
   // The smooth enlargement keeps the picture: each pixel lies near the source pixel it came from, and
   // the mean colour stays within a few steps.
@@ -397,5 +347,4 @@ TEST(DrawReference, ScaledPhoto) {
       for (int c = 0; c < 3; c++) smooth_sum[c] += (p >> (16 - 8 * c)) & 0xFF;
     }
   for (int c = 0; c < 3; c++) EXPECT_NEAR(smooth_sum[c] / (280 * 184), source_sum[c] / (70 * 46), 4.0) << c;
-  save_reference(smooth, "rose_smooth.png");
 }

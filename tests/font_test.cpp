@@ -30,8 +30,7 @@ class FontTest : public ::testing::Test {
 protected:
   FOLDER fonts;
   void SetUp() override {
-    if (!std::filesystem::exists(system_font_folder() + "/DejaVuSans.ttf"))
-      GTEST_SKIP() << "fonts-dejavu-core is not installed; skipped";
+    REQUIRE_SYSTEM_FONTS();
     std::string path = make_font_folder("font");
     ASSERT_TRUE(fonts.set_if_folder(path.c_str()));
     // The built-in fonts come from this folder, so that the test sees only the core faces.

@@ -53,8 +53,7 @@ class TextTest : public ::testing::Test {
 protected:
   FOLDER fonts;
   void SetUp() override {
-    if (!std::filesystem::exists(system_font_folder() + "/DejaVuSans.ttf"))
-      GTEST_SKIP() << "fonts-dejavu-core is not installed; skipped";
+    REQUIRE_SYSTEM_FONTS();
     ASSERT_TRUE(fonts.set_if_folder(system_font_folder().c_str()));
     set_named_path("$FONTDATA", &fonts);
     disable_font_preload();
@@ -357,30 +356,3 @@ TEST_F(TextTest, BoxesAlignTheirLines) {
   EXPECT_GT(ink(image, WHITE).count, 0);
 }
 
-// A picture of the effects for a person to look at: written to the scratch folder as text_effects.png.
-TEST_F(TextTest, WritesAReferencePictureOfTheEffects) {
-  IMAGE image(420, 260);
-  image.fill_gradient_vertical(0, 0, 419, 259, &WHITE, &RED, 0);
-  image.clear_dirty_area();
-  const COLOUR blue = 0xFF2040C0, pale = 0xFFE0E0FF, translucent = 0x80000000;
-  draw_text(&image, 10, 10, &blue, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 32, 32, "Plain text", 0, -1, false);
-  draw_text(&image, 10, 50, &blue, &pale, &blue, SANS, 32, 32, "Background, underline", 0, -1, false);
-  draw_text(&image, 10, 90, &WHITE, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 32, 32, "Shadow", TEXT_SHADOW, -1, false);
-  draw_text(&image, 200, 90, &blue, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 32, 32, "Inset", TEXT_INSET, -1, false);
-  draw_text(&image, 10, 130, &blue, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 40, 40, "Chiseled", TEXT_CHISELED, -1,
-            false);
-  draw_text(&image, 250, 130, &translucent, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 40, 40, "50%", 0, -1, false);
-  image.draw_rectangle(10, 180, 409, 249, &BLACK, 1, 0x0F);
-  draw_text_in_box(&image, 11, 181, 408, 248, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 18, 18,
-                   "Text in a box wraps at blanks, cuts averyveryverylongwordwithhyphens and ends with an "
-                   "ellipsis when the last line is full, full, full, full, full, full, full, full.",
-                   0);
-  EXPECT_GT(ink(image, *image.pixel_at(415, 5)).count, 1000);
-  std::string path = make_scratch_folder("text_pictures");
-  FOLDER folder;
-  ASSERT_TRUE(folder.set_if_folder(path.c_str()));
-  DATA_FILE* file = open_data_file(&folder, "text_effects.png", FILE_MODE_WRITE, 0, false);
-  ASSERT_NE(file, nullptr);
-  EXPECT_TRUE(save_png(&image, file));
-  EXPECT_TRUE(close_data_file(&file));
-}

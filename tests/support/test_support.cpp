@@ -196,6 +196,11 @@ std::string system_font_folder() {
 #endif
 }
 
+bool system_fonts_present() {
+  std::error_code error;
+  return std::filesystem::exists(system_font_folder() + "/DejaVuSans.ttf", error);
+}
+
 std::vector<INT_U8> read_whole_file(const std::string& path) {
   std::vector<INT_U8> bytes;
   FILE* file = std::fopen(path.c_str(), "rb");

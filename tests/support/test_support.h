@@ -40,6 +40,17 @@ std::vector<INT_U8> pseudo_random_bytes(size_t count, INT_U32 seed);
 
 // Where the Debian package puts the DejaVu faces (seen through Wine's Z: drive on Windows).
 std::string system_font_folder();
+// The DejaVu faces are there. A test that draws text needs them: under CI (CI=true) their absence fails
+// the test, elsewhere it is skipped with a plain message.
+bool system_fonts_present();
+#define REQUIRE_SYSTEM_FONTS()                                                            \
+  do {                                                                                    \
+    if (!system_fonts_present()) {                                                        \
+      if (std::getenv("CI") && std::string(std::getenv("CI")) == "true")                  \
+        FAIL() << "the DejaVu fonts (fonts-dejavu-core) are missing under CI";            \
+      GTEST_SKIP() << "the DejaVu fonts (fonts-dejavu-core) are not installed; skipped";  \
+    }                                                                                     \
+  } while (0)
 
 // The process-wide state that reading a database or a skin replaces, back to its start: the image
 // cache emptied, the global style sets and the file selector's icons freed (built again on use), the
