@@ -523,20 +523,6 @@ TEST(InstallerInstall, LongLogLinesAreWrittenWhole) {
 #endif
 
 #ifdef _WIN32
-// The path-variable text of a folder from its drive root, which another process resolves the same way.
-std::string root_text(const std::string& path) {
-  FOLDER folder;
-  std::string trimmed = path;
-  while (!trimmed.empty() && (trimmed.back() == '\\' || trimmed.back() == '/')) trimmed.pop_back();
-  if (!folder.set_if_folder(trimmed.c_str())) return std::string();
-  INT_S16 drive = get_drive_index(&folder);
-  std::string root = get_drive_root_text(drive);
-  std::string rest = std::string(folder.path).substr(root.size());
-  for (char& c : rest)
-    if (c == '\\') c = '/';
-  return "$ROOT" + std::to_string(drive) + "/" + rest;
-}
-
 // installer.exe itself in automatic mode: the files, the registry values and the shell links.
 TEST(InstallerProgram, AutomaticModeOfTheWindowsProgram) {
   const std::string binary_dir = environment_text("VELK_BINARY_DIR");

@@ -19,8 +19,8 @@
 #include "files.h"
 #include "host.h"
 #include "image_cache.h"
+#include "installer_test_support.h"
 #include "style_set.h"
-#include "test_support.h"
 
 namespace {
 
@@ -41,8 +41,6 @@ std::string style_file(const char* image_filename, int shading_type, const std::
     t += std::string(size) + "\n\t2\n";
   return t + extra;
 }
-
-std::vector<INT_U8> text_bytes(const std::string& text) { return std::vector<INT_U8>(text.begin(), text.end()); }
 
 std::vector<INT_U8> style_record(WM_STYLE_SET* style) {
   MEMORY_DEVICE device;
@@ -634,5 +632,28 @@ TEST_F(Skin, GenerateSkinOptionOfTheProgram) {
         << read_whole_text(output);
     EXPECT_FALSE(std::filesystem::exists(root + "out/" + name)) << name;
   }
+}
+#endif
+
+#ifdef _WIN32
+// installer.exe writes the empty skin with the same bytes, and reports a folder that does not exist.
+TEST_F(Skin, GenerateSkinOptionOfTheWindowsProgram) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  std::string installer = std::filesystem::absolute(binary_dir + "/installer.exe").string();
+  ASSERT_TRUE(std::filesystem::exists(installer));
+  std::string output = root + "output.txt";
+  auto run = [&](const std::string& name) {
+    std::string command = "\"\"" + installer + "\" -s \"" + name + "\" >\"" + output + "\" 2>&1\"";
+    return std::system(command.c_str());
+  };
+  // The prefix holds no skin folder: the empty skin.
+  EXPECT_EQ(run(root_text(root) + "/empty.skin"), 0) << read_whole_text(output);
+  std::vector<INT_U8> bytes = read_whole_file(root + "empty.skin");
+  ASSERT_EQ(bytes.size(), EMPTY_SKIN_FILE_SIZE);
+  EXPECT_EQ(std::vector<INT_U8>(bytes.begin(), bytes.begin() + 6), std::vector<INT_U8>({0, 2, 0, 0, 0, 0}));
+  EXPECT_EQ(std::vector<INT_U8>(bytes.end() - 17, bytes.end()), EMPTY_SKIN_END);
+  EXPECT_EQ(run(root_text(root) + "/missing/x.skin"), 2);
+  EXPECT_NE(read_whole_text(output).find("does not exist"), std::string::npos);
 }
 #endif

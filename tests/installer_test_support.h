@@ -39,6 +39,22 @@ inline std::vector<INT_U8> all_byte_values(size_t repeat) {
   return bytes;
 }
 
+#ifdef _WIN32
+// The path-variable text of a folder from its drive root, which another process resolves the same way.
+inline std::string root_text(const std::string& path) {
+  FOLDER folder;
+  std::string trimmed = path;
+  while (!trimmed.empty() && (trimmed.back() == '\\' || trimmed.back() == '/')) trimmed.pop_back();
+  if (!folder.set_if_folder(trimmed.c_str())) return std::string();
+  INT_S16 drive = get_drive_index(&folder);
+  std::string root = get_drive_root_text(drive);
+  std::string rest = std::string(folder.path).substr(root.size());
+  for (char& c : rest)
+    if (c == '\\') c = '/';
+  return "$ROOT" + std::to_string(drive) + "/" + rest;
+}
+#endif
+
 struct INSTALLER_SCRATCH {
   std::string root;     // ends with the separator
   std::string source;   // the description's folder
