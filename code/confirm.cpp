@@ -1,4 +1,4 @@
-// The confirmation box and its text window: the title, the message lines with their colours, two
+// The confirmation box: the title, the message window, two
 // buttons that report their result numbers and values, and a plain drawing of the box.
 #include "confirm.h"
 
@@ -8,39 +8,11 @@
 #include "host.h"
 #include "redraw.h"
 
-WM_TEXT_WIN::WM_TEXT_WIN(INT_S16 x_, INT_S16 y_, INT_S16 width_, INT_S16 height_)
-    : WM_SCREEN_OBJECT(1, nullptr, 0, 0), first_line(0) {
-  x = x_;
-  y = y_;
-  width = width_;
-  height = height_;
-  kind |= WM_KIND_TEXT_WIN;
-}
-
-void WM_TEXT_WIN::add_text(const char* text, const char* link, const COLOUR* colour, INT_U8 redraw, INT_U8) {
-  if (!text) return;
-  COLOUR line_colour = colour ? *colour : 0xFF000000;
-  const char* start = text;
-  for (;;) {
-    size_t length = std::strcspn(start, "\r\n");
-    LINE line;
-    line.text.assign(start, length);
-    line.link = link ? link : "";
-    line.colour = line_colour;
-    lines.push_back(line);
-    start += length;
-    if (!*start) break;
-    if (start[0] == '\r' && start[1] == '\n') start++;
-    start++;
-  }
-  if (redraw) invalidate_display(this);
-}
-
 WM_CONFIRM::WM_CONFIRM(INT_S16 width_, INT_S16 height_, const char* title_, const char* first_text,
                        const char* second_text, WM_CONFIRM_CALLBACK first_callback, INT_S32 first_result,
                        INT_S32 first_value, WM_CONFIRM_CALLBACK second_callback, INT_S32 second_result,
                        INT_S32 second_value, INT_S16 x_, INT_S16 y_)
-    : WM_SCREEN_OBJECT(1, nullptr, 0, 0), text_window(0, 0, 0, 0), can_drag(1) {
+    : WM_SCREEN_OBJECT(1, nullptr, 0, 0), text_window(nullptr), can_drag(1) {
   x = x_;
   y = y_;
   width = width_ < 1 ? 300 : width_;
@@ -48,10 +20,11 @@ WM_CONFIRM::WM_CONFIRM(INT_S16 width_, INT_S16 height_, const char* title_, cons
   kind |= WM_KIND_CONFIRM;
   if (x == -1) x = (INT_S16)((get_screen_width(0) - width) / 2);
   if (y == -1) y = (INT_S16)((get_screen_height(0) - height) / 2);
-  text_window.x = (INT_S16)(x + 8);
-  text_window.y = (INT_S16)(y + 24);
-  text_window.width = (INT_S16)(width - 16);
-  text_window.height = (INT_S16)(height - 64);
+  COLOUR none = COLOUR_INVISIBLE;
+  text_window = new WM_TEXT_WIN((INT_S16)(x + 8), (INT_S16)(y + 24), (INT_S16)(x + width - 9), (INT_S16)(y + height - 41),
+                                2, 20, 15, &none, &none, &none, false, true, nullptr, 0, 0);
+  text_window->show_from_start = 1;
+  add_child(text_window, false);
   title.assign(title_ ? title_ : "");
   text_colour = default_dialog_window_style->fg_colour;
   const char* texts[2] = {first_text, second_text};

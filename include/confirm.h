@@ -1,35 +1,17 @@
 // The confirmation box: a dialog with a title, a text window and two buttons, each reporting its
-// result number and value to a callback; and the text window it shows its message in.
+// result number and value to a callback.
 #pragma once
-#include <string>
-#include <vector>
-
 #include "types.h"
 #include "colour.h"
 #include "image.h"
 #include "screen_object.h"
+#include "text_win.h"
 #include "velk_string.h"
 
 class WM_CONFIRM;
 
 // Called when a button of the box is pressed, with the button's result number and value.
 typedef void (*WM_CONFIRM_CALLBACK)(WM_CONFIRM* box, INT_S32 result, INT_S32 value);
-
-// A window of text lines, each with its colour.
-class WM_TEXT_WIN : public WM_SCREEN_OBJECT {
-public:
-  struct LINE {
-    std::string text;
-    std::string link;
-    COLOUR colour;
-  };
-  std::vector<LINE> lines;
-  INT_S16 first_line;  // the first line shown
-
-  WM_TEXT_WIN(INT_S16 x, INT_S16 y, INT_S16 width, INT_S16 height);
-  // Adds the text split into lines at its line ends (link text may be null or empty).
-  void add_text(const char* text, const char* link, const COLOUR* colour, INT_U8 redraw, INT_U8 flag);
-};
 
 struct WM_CONFIRM_BUTTON {
   VELK_STRING text;
@@ -43,7 +25,7 @@ struct WM_CONFIRM_BUTTON {
 class WM_CONFIRM : public WM_SCREEN_OBJECT {
 public:
   VELK_STRING title;
-  WM_TEXT_WIN text_window;
+  WM_TEXT_WIN* text_window;  // a child: the message
   WM_CONFIRM_BUTTON buttons[2];
   INT_U8 can_drag;     // the user may drag the box by its title
   COLOUR text_colour;  // the colour of the box's own text

@@ -286,8 +286,7 @@ WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_CONFIRM_CALLBACK event_ca
                                    event_callback, COPY_ERROR_NO_RESULT, previous, database->ERROR.x, database->ERROR.y);
   const char* message = LANGUAGE_STRING(database, COPY_ERROR_MSG);
   if (message[0]) {
-    box->text_window.add_text(message, "", &box->text_colour, 0, 0);
-    box->text_window.first_line = 0;
+    box->text_window->add_text(message, "", &box->text_colour, false, true);
   }
   box->can_drag = database->ERROR.can_drag;
   IMAGE* icons[2] = {&database->skin_icons[DATABASE::yes_icon], &database->skin_icons[DATABASE::no_icon]};

@@ -595,10 +595,10 @@ TEST(InstallerInstall, CopyErrorBoxAsksWithTheLanguagesTexts) {
   EXPECT_EQ(box->can_drag, 0);
   EXPECT_EQ(box->buttons[0].image.width, 4);  // the skin's yes icon
   EXPECT_LT(box->buttons[1].image.width, 1);  // no icon: none
-  ASSERT_EQ(box->text_window.lines.size(), 2u);  // the message, split at its line end
-  EXPECT_EQ(box->text_window.lines[0].text, "A file could not be installed.");
-  EXPECT_EQ(box->text_window.lines[1].colour, box->text_colour);
-  EXPECT_EQ(box->text_window.first_line, 0);
+  ASSERT_EQ(box->text_window->data_count, 2);  // the message, split at its line end
+  EXPECT_STREQ(box->text_window->data_buffer[0].text, "A file could not be installed.");
+  EXPECT_EQ(box->text_window->data_buffer[1].colour, box->text_colour);
+  EXPECT_EQ(box->text_window->show_from_start, 1);
   box->press(0);
   EXPECT_EQ(pressed_box, box);
   EXPECT_EQ(pressed_result, COPY_ERROR_YES_RESULT);

@@ -218,10 +218,10 @@ TEST(Confirm, TextWindowSplitsLinesAndButtonsReportTheirValues) {
   EXPECT_EQ(box.x, 5);
   EXPECT_STREQ(box.title.text, "Title");
   COLOUR red = 0xFFFF0000;
-  box.text_window.add_text("one\r\ntwo\nthree", "", &red, 0, 0);
-  ASSERT_EQ(box.text_window.lines.size(), 3u);
-  EXPECT_EQ(box.text_window.lines[1].text, "two");
-  EXPECT_EQ(box.text_window.lines[2].colour, red);
+  box.text_window->add_text("one\r\ntwo\nthree", "", &red, false, true);
+  ASSERT_EQ(box.text_window->data_count, 3);
+  EXPECT_STREQ(box.text_window->data_buffer[1].text, "two");
+  EXPECT_EQ(box.text_window->data_buffer[2].colour, red);
   box.press(1);
   EXPECT_EQ(last_result, 8);
   EXPECT_EQ(last_value, 80);

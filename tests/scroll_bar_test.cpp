@@ -52,21 +52,15 @@ WM_SCROLLBAR* make_bar(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT_S16 s
                           count_report, 0, 0);
 }
 
-void empty_page(WM_PAGE_MANAGER*) {}
-
 // A headless screen whose current page holds the objects added to its root.
 struct BAR_SCREEN {
   WM_TEST_SCREEN screen;
   BAR_SCREEN() : screen(640, 480, 1) {
-    screen.manager->set_page(0, empty_page, nullptr, 0, nullptr, 0, 0, nullptr);
-    run_pass();
+    start_empty_page();
     reports = 0;
     last_report_value = -1;
   }
-  void add(WM_SCREEN_OBJECT* object) {
-    page_manager->get_root()->add_child(object, false);
-    run_pass();
-  }
+  void add(WM_SCREEN_OBJECT* object) { add_to_page(object); }
 };
 
 // ---------------------------------------------------------------------------------------------------

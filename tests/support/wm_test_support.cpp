@@ -50,6 +50,20 @@ WM_TEST_SCREEN::~WM_TEST_SCREEN() {
   test_seam_reset();
 }
 
+static void empty_page(WM_PAGE_MANAGER*) {}
+
+void start_empty_page() {
+  if (!page_manager) return;
+  page_manager->set_page(0, empty_page, nullptr, 0, nullptr, 0, 0, nullptr);
+  run_pass();
+}
+
+void add_to_page(WM_SCREEN_OBJECT* object) {
+  if (!page_manager) return;
+  page_manager->get_root()->add_child(object, false);
+  run_pass();
+}
+
 INT_S32 run_pass() { return page_manager ? page_manager->update(false) : 0; }
 
 INT_S32 run_passes(int count) {

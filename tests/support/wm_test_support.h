@@ -21,6 +21,11 @@ public:
   WM_TEST_SCREEN& operator=(const WM_TEST_SCREEN&) = delete;
 };
 
+// Gives the page manager's area 0 an empty page and applies it (one pass).
+void start_empty_page();
+// Adds the object to the current area's root (absolute position), then one pass.
+void add_to_page(WM_SCREEN_OBJECT* object);
+
 // One pass of the page manager's update; the result it returned.
 INT_S32 run_pass();
 // count passes; the last non-zero result, or 0.

@@ -1,0 +1,436 @@
+// Tests of text windows: splitting at LF, CR and CR LF, the rings, wrapping at spaces (cut words, dropped
+// spaces, windows narrower than a character), the scroll bar appearing exactly when the lines overflow
+// and its slider shrinking, the first line kept in view, large texts in one call, files; then input
+// through the page manager's passes (drag selection, the selected text, link clicks, the wheel) and
+// drawing. Without a loaded font every character measures one pixel, which makes widths exact.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "font.h"
+#include "folder.h"
+#include "host.h"
+#include "host_test_seam.h"
+#include "image.h"
+#include "page_manager.h"
+#include "scroll_bar.h"
+#include "style_set.h"
+#include "test_support.h"
+#include "text_file.h"
+#include "text_win.h"
+#include "wm_test_support.h"
+
+namespace {
+
+int link_clicks = 0;
+std::string last_link;
+int last_left = -1, last_right = -1;
+WM_RESULT record_link(WM_SCREEN_OBJECT* object, INT_U32, INT_U32, int) {
+  WM_TEXT_WIN* window = (WM_TEXT_WIN*)object;
+  link_clicks++;
+  last_link = window->clicked_link ? window->clicked_link : "(null)";
+  last_left = window->left_released;
+  last_right = window->right_released;
+  return 0;
+}
+
+// A window at (100, 50) of width x height with no margins, rows of 10 pixels, lines from the top and
+// left; one character is one pixel wide while no font is loaded, so avail = width - 2 and a page holds
+// (height - 2) / 10 lines.
+WM_TEXT_WIN* make_window(INT_S16 width, INT_S16 height, INT_S16 capacity, bool selectable = false,
+                         INT_U32 extra_flags = ssf_top_align_text, INT_S8 font = -1) {
+  WM_STYLE_SET style;
+  style.border_left_gap = style.border_right_gap = style.border_top_gap = style.border_bottom_gap = 0;
+  style.font_id = font;
+  style.font_x_sz = 10;
+  style.font_y_sz = 10;
+  style.flags = ssf_left_justify_text | extra_flags;
+  style.bg_colour = 0xFF202020;
+  style.shading_flags = 0x000F;  // square corners
+  WM_STYLE_SET bar_style;
+  link_clicks = 0;
+  last_link.clear();
+  return new WM_TEXT_WIN(100, 50, (INT_S16)(100 + width - 1), (INT_S16)(50 + height - 1), &style, &bar_style,
+                         capacity, selectable, record_link, 0, 0);
+}
+
+// The display lines from the oldest, each cut at its length.
+std::vector<std::string> display_lines(WM_TEXT_WIN* window) {
+  std::vector<std::string> lines;
+  INT_S32 start = window->screen_count < window->capacity ? 0 : window->screen_next;
+  for (INT_S32 k = 0; k < window->screen_count; k++) {
+    const TEXT_WIN_SCREEN_LINE& line = window->screen_buffer[(start + k) % window->capacity];
+    lines.push_back(line.text ? std::string(line.text, (size_t)line.length) : "(none)");
+  }
+  return lines;
+}
+
+std::vector<std::string> data_lines(WM_TEXT_WIN* window) {
+  std::vector<std::string> lines;
+  INT_S32 start = window->data_count < window->capacity ? 0 : window->data_next;
+  for (INT_S32 k = 0; k < window->data_count; k++)
+    lines.push_back(window->data_buffer[(start + k) % window->capacity].text);
+  return lines;
+}
+
+// The lines of the page, top row first.
+std::vector<std::string> page_lines(WM_TEXT_WIN* window) {
+  INT_S16 first, count;
+  window->page_span(&first, &count);
+  std::vector<std::string> lines;
+  for (INT_S32 row = 0; row < count; row++) {
+    const TEXT_WIN_SCREEN_LINE& line = window->screen_buffer[(first + row) % window->capacity];
+    lines.push_back(line.text ? std::string(line.text, (size_t)line.length) : "(none)");
+  }
+  return lines;
+}
+
+std::string numbered(int count, int from = 0) {
+  std::string text;
+  for (int i = from; i < from + count; i++) text += (i > from ? "\n" : "") + std::to_string(i);
+  return text;
+}
+
+typedef std::vector<std::string> LINES;
+
+const INT_S8 SANS = 10;  // the font slot of the drawing tests
+
+// ---------------------------------------------------------------------------------------------------
+// Lines, rings and wrapping
+
+TEST(TextWinLines, SplitAtLFAndCRWithCRLFAsOneLineEnd) {
+  WM_TEST_SCREEN screen(640, 480, 0);
+  struct CASE {
+    const char* text;
+    LINES lines;
+  } cases[] = {
+      {"one", {"one"}},         {"a\nb", {"a", "b"}},       {"end\n", {"end", ""}},
+      {"", {""}},               {"x\ry", {"x", "y"}},       {"p\r\nq", {"p", "q"}},
+      {"\n\n", {"", "", ""}},   {"a\n\rb", {"a", "", "b"}}, {"t\r", {"t", ""}},
+  };
+  for (const CASE& c : cases) {
+    WM_TEXT_WIN* window = make_window(200, 502, 20);
+    COLOUR green = 0xFF00FF00;
+    EXPECT_TRUE(window->add_text(c.text, "go", &green, false, true));
+    EXPECT_EQ(data_lines(window), c.lines) << "text \"" << c.text << "\"";
+    EXPECT_EQ(display_lines(window), c.lines);
+    EXPECT_STREQ(window->data_buffer[0].link, "go");
+    EXPECT_EQ(window->data_buffer[0].colour, green);
+    delete window;
+  }
+  WM_TEXT_WIN* window = make_window(200, 502, 20);
+  EXPECT_FALSE(window->add_text(nullptr, "go", nullptr, false, true));
+  EXPECT_EQ(window->data_count, 0);
+  EXPECT_TRUE(window->add_text("plain", nullptr, nullptr, false, true));
+  EXPECT_STREQ(window->data_buffer[0].link, "");  // a null link counts as ""
+  delete window;
+}
+
+TEST(TextWinLines, FullRingsKeepTheNewestLines) {
+  WM_TEST_SCREEN screen(640, 480, 0);
+  WM_TEXT_WIN* window = make_window(200, 502, 3);
+  window->add_text(numbered(5, 1).c_str(), nullptr, nullptr, false, true);
+  EXPECT_EQ(window->data_count, 3);
+  EXPECT_EQ(data_lines(window), (LINES{"3", "4", "5"}));
+  EXPECT_EQ(display_lines(window), (LINES{"3", "4", "5"}));
+  // With fewer entries than rows the page shows the ring from its oldest line, each line once.
+  EXPECT_EQ(page_lines(window), (LINES{"3", "4", "5"}));
+  delete window;
+}
+
+TEST(TextWinWrapping, BreaksAtSpacesCutsLongWordsAndDropsSpaces) {
+  WM_TEST_SCREEN screen(640, 480, 0);
+  struct CASE {
+    INT_S16 width;
+    const char* text;
+    LINES lines;
+  } cases[] = {
+      // avail 10: a line of at most 9 characters fits.
+      {12, "hello world foo", {"hello", "world foo"}},
+      {12, "abcdefghijklmnop", {"abcdefghi", "jklmnop"}},
+      {12, "aaaa bbbb    cccc", {"aaaa bbbb", "cccc"}},
+      {12, " abcdefghijk", {" abcdefgh", "ijk"}},  // a space at the start is never a break
+      {12, "123456789", {"123456789"}},
+      {12, "1234567890", {"123456789", "0"}},
+      {12, "aaaaaaaa         ", {"aaaaaaaa "}},      // only spaces remain: nothing more
+      // Narrower than a character: one character per display line, never a loop.
+      {2, "abc", {"a", "b", "c"}},
+      {1, "a b", {"a", "b"}},
+  };
+  for (const CASE& c : cases) {
+    WM_TEXT_WIN* window = make_window(c.width, 502, 40);
+    window->add_text(c.text, nullptr, nullptr, false, true);
+    EXPECT_EQ(display_lines(window), c.lines) << "width " << c.width << " text \"" << c.text << "\"";
+    EXPECT_EQ(window->data_count, 1);
+    delete window;
+  }
+}
+
+TEST(TextWinWrapping, LargeTextsInOneCallAreAddedIteratively) {
+  WM_TEST_SCREEN screen(640, 480, 0);
+  WM_TEXT_WIN* window = make_window(200, 502, 32000);
+  std::string text = numbered(40000);
+  EXPECT_TRUE(window->add_text(text.c_str(), nullptr, nullptr, false, true));
+  EXPECT_EQ(window->data_count, 32000);
+  EXPECT_STREQ(window->data_buffer[(window->data_next + 31999) % 32000].text, "39999");
+  delete window;
+  // One very long line in a narrow window: thousands of display lines without recursion.
+  WM_TEXT_WIN* narrow = make_window(40, 502, 5000);
+  std::string line(200000, 'x');
+  EXPECT_TRUE(narrow->add_text(line.c_str(), nullptr, nullptr, false, true));
+  EXPECT_EQ(narrow->screen_count, 5000);
+  EXPECT_EQ(narrow->screen_buffer[0].length, 22);  // beside the scroll bar
+  delete narrow;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The scroll bar and the page
+
+TEST(TextWinScrollBar, AppearsExactlyWhenTheLinesOverflowAndShrinksItsSlider) {
+  WM_TEST_SCREEN screen(640, 480, 0);
+  WM_TEXT_WIN* window = make_window(40, 52, 36);  // a page of 5 lines
+  EXPECT_EQ(window->page_last_row, 4);
+  // 30 characters fit beside no scroll bar (avail 38) and wrap beside one (avail 23).
+  window->add_text("aaaaaaaaaa bbbbbbbbbb cccccccc", nullptr, nullptr, false, true);
+  window->add_text(numbered(4, 1).c_str(), nullptr, nullptr, false, true);
+  EXPECT_EQ(window->scrollbar, nullptr);
+  EXPECT_EQ(window->screen_count, 5);
+  window->add_text("5", nullptr, nullptr, false, true);
+  ASSERT_NE(window->scrollbar, nullptr);
+  WM_SCROLLBAR* bar = window->scrollbar;
+  EXPECT_EQ(display_lines(window), (LINES{"aaaaaaaaaa bbbbbbbbbb", "cccccccc", "1", "2", "3", "4", "5"}));
+  // Corners (right - 15, y + 3) and (right - 3, bottom - 3), a child of the window.
+  EXPECT_EQ(bar->x, 124);
+  EXPECT_EQ(bar->y, 53);
+  EXPECT_EQ(bar->width, 13);
+  EXPECT_EQ(bar->height, 46);
+  EXPECT_EQ(window->child_at_index(0), bar);
+  // (track 46 - 15) / (36 - 5) = 1 pixel per line beyond the page.
+  EXPECT_DOUBLE_EQ(window->slider_step, 1.0);
+  EXPECT_EQ(bar->slider_length, 44);
+  EXPECT_EQ(window->scroll_value.get_int(&window->scroll_value.maximum), 2);
+  EXPECT_EQ(window->scroll_value.get_int(&window->scroll_value.value), 0);
+  window->add_text(numbered(40, 6).c_str(), nullptr, nullptr, false, true);
+  EXPECT_EQ(window->screen_count, 36);
+  EXPECT_EQ(bar->slider_length, 15);  // a full ring: the slider is the bar's width
+  EXPECT_EQ(window->scroll_value.get_int(&window->scroll_value.maximum), 31);
+
+  // Without leave to add a scroll bar the overflow is reported instead.
+  WM_TEXT_WIN* bare = make_window(40, 52, 36);
+  EXPECT_TRUE(bare->add_text(numbered(5).c_str(), nullptr, nullptr, false, false));
+  EXPECT_FALSE(bare->add_text("one more", nullptr, nullptr, false, false));
+  EXPECT_EQ(bare->scrollbar, nullptr);
+  delete bare;
+
+  // Growing the window drops the scroll bar; shrinking it makes a new one; clear removes it.
+  window->resize(40, 502, true);
+  EXPECT_EQ(window->scrollbar, nullptr);
+  EXPECT_EQ(window->screen_count, 36);
+  window->resize(40, 52, true);
+  EXPECT_NE(window->scrollbar, nullptr);
+  window->clear();
+  EXPECT_EQ(window->scrollbar, nullptr);
+  EXPECT_EQ(window->data_count, 0);
+  EXPECT_EQ(window->screen_count, 0);
+  EXPECT_EQ(window->children.count, 0);
+  delete window;
+}
+
+TEST(TextWinScrollBar, TheFirstLineStaysInViewWithShowFromStart) {
+  WM_TEST_SCREEN screen(640, 480, 0);
+  for (int from_start = 0; from_start < 2; from_start++) {
+    WM_TEXT_WIN* window = make_window(200, 52, 12);
+    window->show_from_start = (INT_U8)from_start;
+    for (int i = 0; i < 20; i++) window->add_text(std::to_string(i).c_str(), nullptr, nullptr, false, true);
+    if (from_start)
+      EXPECT_EQ(page_lines(window), (LINES{"8", "9", "10", "11", "12"}));  // the oldest kept line first
+    else
+      EXPECT_EQ(page_lines(window), (LINES{"15", "16", "17", "18", "19"}));
+    window->scroll_value.set_int(&window->scroll_value.value, 2);
+    EXPECT_EQ(page_lines(window), (LINES{"13", "14", "15", "16", "17"}));
+    delete window;
+  }
+}
+
+TEST(TextWinFiles, LinesOfATextFile) {
+  WM_TEST_SCREEN screen(640, 480, 0);
+  std::string path;
+  FOLDER folder = scratch_folder("text_win_file", &path);
+  ASSERT_TRUE(write_whole_file(path + "licence.txt", {'o', 'n', 'e', '\n', 't', 'w', 'o', '\r', '\n', 'x'}));
+  WM_TEXT_WIN* window = make_window(200, 502, 20);
+  COLOUR blue = 0xFF0000FF;
+  EXPECT_TRUE(window->load_text_file(&folder, "licence.txt", &blue));
+  EXPECT_EQ(data_lines(window), (LINES{"one", "two", "x"}));
+  EXPECT_EQ(window->data_buffer[2].colour, blue);
+  EXPECT_FALSE(window->load_text_file(&folder, "missing.txt", &blue));
+  EXPECT_EQ(window->data_count, 3);
+  delete window;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Input through the page manager's passes
+
+struct WINDOW_PAGE {
+  WM_TEST_SCREEN screen;
+  WINDOW_PAGE() : screen(640, 480, 1) { start_empty_page(); }
+};
+
+TEST(TextWinInput, DragSelectionAndTheSelectedText) {
+  WINDOW_PAGE page;
+  WM_TEXT_WIN* window = make_window(200, 102, 20, true);
+  window->add_text("hello world\nsecond line\nthird", nullptr, nullptr, false, true);
+  add_to_page(window);
+  // Rows 50, 60, 70; character i of a row spans column 100 + i.
+  press(102, 55);
+  move_pointer(105, 65);
+  release(105, 65);
+  EXPECT_EQ(window->selection_start_line, 0);
+  EXPECT_EQ(window->selection_start_char, 2);
+  EXPECT_EQ(window->selection_end_line, 1);
+  EXPECT_EQ(window->selection_end_char, 5);
+  char text[64] = "unchanged";
+  window->get_selected_text(text, 0);
+  EXPECT_STREQ(text, "unchanged");  // a size below 1 writes nothing
+  window->get_selected_text(text, sizeof text);
+  EXPECT_STREQ(text, "llo world second ");
+  window->get_selected_text(text, 5);
+  EXPECT_STREQ(text, "llo ");
+  window->get_selected_text(text, 1);
+  EXPECT_STREQ(text, "");
+
+  // Dragging backwards selects the same range from the other end.
+  press(105, 65);
+  move_pointer(102, 55);
+  release(102, 55);
+  EXPECT_EQ(window->selection_start_line, 0);
+  EXPECT_EQ(window->selection_start_char, 2);
+  EXPECT_EQ(window->selection_end_line, 1);
+  EXPECT_EQ(window->selection_end_char, 5);
+  // Press and release at one point is a click: the selection goes.
+  click(110, 75);
+  EXPECT_EQ(window->selection_start_line, -1);
+  window->get_selected_text(text, sizeof text);
+  EXPECT_STREQ(text, "");
+
+  // A window that is not selectable never selects.
+  window->selectable = 0;
+  press(102, 55);
+  move_pointer(105, 65);
+  release(105, 65);
+  EXPECT_EQ(window->selection_start_line, -1);
+}
+
+TEST(TextWinInput, LinkClicksCallTheCallbackOnlyOnALineWithALink) {
+  WINDOW_PAGE page;
+  WM_TEXT_WIN* window = make_window(200, 102, 40);
+  window->add_text("first", "site", nullptr, false, true);
+  window->add_text("plain", nullptr, nullptr, false, true);
+  add_to_page(window);
+  click(110, 55);
+  EXPECT_EQ(link_clicks, 1);
+  EXPECT_EQ(last_link, "site");
+  EXPECT_EQ(last_left, 1);
+  EXPECT_EQ(last_right, 0);
+  EXPECT_EQ(window->clicked_link, nullptr);  // only while the callback runs
+  click(110, 55, 2);
+  EXPECT_EQ(link_clicks, 2);
+  EXPECT_EQ(last_right, 1);
+  click(110, 65);  // no link
+  click(110, 95);  // below the last line
+  click(99, 55);   // outside the text area
+  EXPECT_EQ(link_clicks, 2);
+  // With the lines overflowing, the scroll bar's strip is no text area.
+  window->add_text(numbered(20).c_str(), "site", nullptr, false, true);
+  ASSERT_NE(window->scrollbar, nullptr);
+  click(290, 75);
+  EXPECT_EQ(link_clicks, 2);
+}
+
+TEST(TextWinInput, CentredLinesAreHitWhereTheyAreDrawn) {
+  WINDOW_PAGE page;
+  WM_TEXT_WIN* window = make_window(200, 102, 40, false, 0);
+  window->add_text("first\nsecond", "site", nullptr, false, true);
+  add_to_page(window);
+  // Two rows centred in 102: they start 41 pixels down, at 91 and 101.
+  EXPECT_EQ(window->vertical_offset(), 41);
+  EXPECT_EQ(window->line_at(95, false), 0);
+  EXPECT_EQ(window->line_at(105, false), 1);
+  EXPECT_EQ(window->line_at(60, false), -1);
+  click(110, 60);
+  EXPECT_EQ(link_clicks, 0);
+  click(110, 95);
+  EXPECT_EQ(link_clicks, 1);
+  // Bottom alignment: the last row ends at the bottom.
+  window->drawing_flags = (INT_U16)(window->drawing_flags | TWF_BOTTOM_ALIGN);
+  EXPECT_EQ(window->vertical_offset(), 82);
+}
+
+TEST(TextWinInput, TheWheelScrollsAndOnlyTheWindowIsRedrawn) {
+  WINDOW_PAGE page;
+  WM_TEXT_WIN* window = make_window(200, 52, 40);
+  window->show_from_start = 1;
+  window->add_text(numbered(12).c_str(), nullptr, nullptr, false, true);
+  add_to_page(window);
+  run_pass();
+  EXPECT_EQ(page_lines(window), (LINES{"0", "1", "2", "3", "4"}));
+  screen_image.clear_dirty_area();
+  test_seam_wheel(-2);  // towards the user: on towards the newest lines
+  run_pass();
+  EXPECT_EQ(page_lines(window), (LINES{"2", "3", "4", "5", "6"}));
+  EXPECT_EQ(screen_image.dirty.x1, 100);
+  EXPECT_EQ(screen_image.dirty.y1, 50);
+  EXPECT_EQ(screen_image.dirty.x2, 299);
+  EXPECT_EQ(screen_image.dirty.y2, 101);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Drawing with a real font
+
+class TextWinDrawing : public ::testing::Test {
+protected:
+  FOLDER fonts;
+  void SetUp() override {
+    if (!std::filesystem::exists(system_font_folder() + "/DejaVuSans.ttf"))
+      GTEST_SKIP() << "fonts-dejavu-core is not installed; skipped";
+    ASSERT_TRUE(fonts.set_if_folder(system_font_folder().c_str()));
+    disable_font_preload();
+    start_font_system();
+    ASSERT_EQ(load_font("DejaVuSans.ttf", nullptr, SANS, &fonts), SANS);
+  }
+  void TearDown() override { stop_font_system(); }
+};
+
+// Count of pixels of colour (or, with other, of any other colour) inside the inclusive box of the screen.
+int count_colour(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, COLOUR colour, bool other = false) {
+  int count = 0;
+  for (INT_S16 y = y1; y <= y2; y++)
+    for (INT_S16 x = x1; x <= x2; x++)
+      if ((screen_pixel(x, y) == colour) != other) count++;
+  return count;
+}
+
+TEST_F(TextWinDrawing, LinesInTheirRowsAndSelectedLinesAsBlocks) {
+  WINDOW_PAGE page;
+  WM_TEXT_WIN* window = make_window(200, 102, 20, true, ssf_top_align_text, SANS);
+  COLOUR white = 0xFFFFFFFF;
+  window->add_text("Wide text\nWide text\nWide text", nullptr, &white, false, true);
+  EXPECT_GT(window->measure("W", 1), 5);
+  add_to_page(window);
+  run_pass();
+  const COLOUR background = 0xFF202020;
+  EXPECT_GT(count_colour(102, 50, 297, 59, background, true), 20);  // glyphs in row 0
+  EXPECT_EQ(count_colour(102, 81, 297, 149, background, true), 0);  // nothing below row 2
+  int glyph_pixels = count_colour(100, 60, 299, 69, white);
+  // The middle line of a three-line selection is drawn as a solid block of its colour.
+  press(101, 55);
+  move_pointer(110, 75);
+  release(110, 75);
+  run_pass();
+  EXPECT_EQ(window->selection_start_line, 0);
+  EXPECT_EQ(window->selection_end_line, 2);
+  EXPECT_GT(count_colour(100, 60, 299, 69, white), glyph_pixels * 2);
+}
+
+}  // namespace
