@@ -263,11 +263,17 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
     // The chunk size is the database's file-cache size and the buffer size of the two files of the
     // copy; data files opened later keep the default.
     database->file_cache_sz = chunk;
-    bar = splash_flag ? new WM_PROGRESS_BAR(bar_place[0], bar_place[1], bar_place[2], bar_place[3], 0, 100, bar_style)
-                      : new WM_PROGRESS_BAR(110, 122, 220, 10, 0, 100, nullptr);
-    bar->mode = 4;
-    bar->object_colour = 0xFF0000FF;
-    if (bar->maximum >= 0) bar->set_value(0);
+    if (splash_flag) {
+      bar = new WM_PROGRESS_BAR(bar_place[0], bar_place[1], bar_place[2], bar_place[3], nullptr, 100, bar_style);
+    } else {
+      // The plain look: a blue bar with white text on dark grey.
+      const COLOUR background = 0xFF202020, text = 0xFFFFFFFF, fill = 0xFF0000FF;
+      bar = new WM_PROGRESS_BAR();
+      bar->init(110, 122, 220, 10, nullptr, 100, &background, &text, &fill, 0, -1, -1, -1, -1, -1, -1, -1);
+    }
+    bar->bar_border_type = 4;
+    bar->colour = 0xFF0000FF;
+    if (bar->maximum >= 0) bar->value = 0;
     show_bar(bar);
 
     if (out_folder)
@@ -346,7 +352,7 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
     if (!failure.empty()) break;
     INT_U64 span = size - first_record;
     INT_S32 value = span ? (INT_S32)((total * 100 + span / 2) / span) : 100;
-    if (value >= 0 && value <= bar->maximum) bar->set_value(value);
+    if (value >= 0 && value <= bar->maximum) bar->value = value;
     show_bar(bar);
   }
 

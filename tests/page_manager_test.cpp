@@ -8,7 +8,6 @@
 #include "confirm.h"
 #include "host.h"
 #include "page_manager.h"
-#include "progress_bar.h"
 #include "redraw.h"
 #include "wm_test_support.h"
 
@@ -177,32 +176,6 @@ TEST(PageManager, ObjectAtAndWorkArea) {
   EXPECT_EQ(t, 0);
   EXPECT_EQ(r, 319);
   EXPECT_EQ(b, 239);
-}
-
-TEST(ProgressBar, ValueStaysInRangeAndFillsInProportion) {
-  WM_PROGRESS_BAR bar(2, 1, 12, 4, 150, 100, nullptr);
-  EXPECT_EQ(bar.mode, 6);
-  EXPECT_EQ(bar.value, 100);
-  bar.set_value(-5);
-  EXPECT_EQ(bar.value, 0);
-  bar.set_value(50);
-  bar.object_colour = 0xFF0000FF;
-  IMAGE target(20, 8);
-  COLOUR white = 0xFFFFFFFF;
-  target.clear(&white, 1);
-  target.clear_dirty_area();
-  IMAGE* saved = draw_target;
-  draw_target = &target;
-  bar.draw();
-  draw_target = saved;
-  // Inner width 10: half of it filled from x 3 to 7, the rest in the background colour.
-  EXPECT_EQ(*target.pixel_at(3, 2), 0xFF0000FFu);
-  EXPECT_EQ(*target.pixel_at(7, 2), 0xFF0000FFu);
-  EXPECT_EQ(*target.pixel_at(8, 2), bar.background_colour);
-  EXPECT_EQ(*target.pixel_at(2, 1), bar.border_colour);
-  EXPECT_EQ(*target.pixel_at(0, 0), white);
-  EXPECT_EQ(target.dirty.x1, 2);
-  EXPECT_EQ(target.dirty.x2, 13);
 }
 
 INT_S32 last_result = 0, last_value = 0;
