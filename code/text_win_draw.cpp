@@ -167,7 +167,7 @@ WM_RESULT WM_TEXT_WIN::process() {
     INT_S16 line = line_at(py, false);
     if (line >= 0 && screen_buffer[line].text && screen_buffer[line].link && screen_buffer[line].link[0]) {
       clicked_link = screen_buffer[line].link;
-      if (click_sound && click_sound->loaded) click_sound->play();
+      play_click_sound();
       if (event_callback) {
         WM_DELETE_GUARD guard(this);
         result = event_callback(this, event_user1, event_user2, 0);

@@ -5,7 +5,6 @@
 // drawing. Without a loaded font every character measures one pixel, which makes widths exact.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -392,8 +391,7 @@ class TextWinDrawing : public ::testing::Test {
 protected:
   FOLDER fonts;
   void SetUp() override {
-    if (!std::filesystem::exists(system_font_folder() + "/DejaVuSans.ttf"))
-      GTEST_SKIP() << "fonts-dejavu-core is not installed; skipped";
+    REQUIRE_SYSTEM_FONTS();
     ASSERT_TRUE(fonts.set_if_folder(system_font_folder().c_str()));
     disable_font_preload();
     start_font_system();
