@@ -12,6 +12,7 @@
 #include "folder.h"
 #include "host.h"
 #include "image_cache.h"
+#include "random.h"
 #include "redraw.h"
 #include "grid.h"
 #include "script.h"
@@ -279,6 +280,27 @@ void WM_DIALOG::remove_child(WM_SCREEN_OBJECT* child, bool delete_child, bool ma
 }
 
 bool WM_DIALOG::is_focusable() { return false; }
+
+void WM_DIALOG::fit_to_screen() {
+  INT_S16 w = get_width(), h = get_height(), nx = get_x(), ny = get_y();
+  INT_S16 screen = (INT_S16)screen_number(nx, ny);
+  INT_S16 screen_width = get_screen_width(screen), screen_height = get_screen_height(screen);
+  bool changed = false;
+  if (w > screen_width) {
+    w = screen_width;
+    nx = 0;
+    changed = true;
+  }
+  if (h > screen_height) {
+    h = screen_height;
+    ny = 0;
+    changed = true;
+  }
+  if (changed) {
+    resize(w, h, true);
+    move_to(nx, ny);
+  }
+}
 
 bool WM_DIALOG::on_title(INT_S16 px, INT_S16 py) { return title && title->contains_point(px, py); }
 

@@ -7,7 +7,6 @@
 #include "click_sound.h"
 #include "host.h"
 #include "image.h"
-#include "random.h"
 #include "script.h"
 #include "style_set.h"
 #include "text_edit.h"
@@ -58,25 +57,7 @@ WM_SCREEN_OBJECT* WM_TEXT_EDIT_DIALOG::get_owner() { return object_from_handle(o
 
 void WM_TEXT_EDIT_DIALOG::build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_STYLE_SET* edit_style,
                                 const char* ok_label, const char* cancel_label, INT_S16 max_length) {
-  // Fitted to the screen that holds the top-left corner (where the dialog comes to rest).
-  INT_S16 w = get_width(), h = get_height(), nx = get_x(), ny = get_y();
-  INT_S16 screen = (INT_S16)screen_number(nx, ny);
-  INT_S16 screen_width = get_screen_width(screen), screen_height = get_screen_height(screen);
-  bool changed = false;
-  if (w > screen_width) {
-    w = screen_width;
-    nx = 0;
-    changed = true;
-  }
-  if (h > screen_height) {
-    h = screen_height;
-    ny = 0;
-    changed = true;
-  }
-  if (changed) {
-    resize(w, h, true);
-    move_to(nx, ny);
-  }
+  fit_to_screen();
 
   event_callback = callback;
   event_user1 = user1;

@@ -131,6 +131,9 @@ public:
   void init(INT_S16 x, INT_S16 y, INT_S16 width, INT_S16 height, const char* title, WM_DIALOG_EFFECTS* effects);
   // Top gap, plus the cell top gap and the title's height when there is a title.
   INT_S16 client_top();
+  // A dialog wider (taller) than the screen that holds its resting top-left corner takes the screen's
+  // width (height) and moves to x = 0 (y = 0), its children resized with it.
+  void fit_to_screen();
   // On the title, or inside the dialog where no visible child of the client lies.
   bool on_background(INT_S16 px, INT_S16 py);
   bool set_background(const char* folder_text, const char* name, WM_STYLE_SET* style);
