@@ -5,7 +5,6 @@
 // the same advance M and positions are exact; the tests of the "W" rule use the proportional face.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -96,8 +95,7 @@ protected:
   INT_S16 M = 0;  // the advance of every character
 
   void SetUp() override {
-    if (!std::filesystem::exists(system_font_folder() + "/DejaVuSansMono.ttf"))
-      GTEST_SKIP() << "fonts-dejavu-core is not installed; skipped";
+    REQUIRE_SYSTEM_FONTS();
     screen = new WM_TEST_SCREEN(320, 240, 1);
     FOLDER fonts;
     ASSERT_TRUE(fonts.set_if_folder(system_font_folder().c_str()));
@@ -516,7 +514,7 @@ class TextEditFontTest : public TextEditTest {
 protected:
   void SetUp() override {
     TextEditTest::SetUp();
-    if (IsSkipped()) return;
+    if (IsSkipped() || HasFatalFailure()) return;
     style.font_id = DEFAULT_FONT_ID;
     style.font_x_sz = style.font_y_sz = 20;
   }
