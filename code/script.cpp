@@ -3,8 +3,6 @@
 // and text.
 #include "script.h"
 
-#include <cstdio>
-
 #include "border.h"
 #include "draw.h"
 #include "folder.h"
@@ -174,12 +172,9 @@ bool WM_SCRIPT::set_style(const char* path_text, const char* base_name, WM_STYLE
     clear_frames();
     return false;
   }
-  char name[256];
   frame.load(path_text, base_name, 0);
-  if (!frame.is_loaded() && std::snprintf(name, sizeof(name), "%s_up", base_name) < (int)sizeof(name))
-    frame.load(path_text, name, 0);
-  if (std::snprintf(name, sizeof(name), "%s_flashing", base_name) < (int)sizeof(name))
-    flash_frame.load(path_text, name, 0);
+  if (!frame.is_loaded()) load_frame_named(&frame, path_text, "%s_up", base_name, 0);
+  load_frame_named(&flash_frame, path_text, "%s_flashing", base_name, 0);
   return frame.is_loaded();
 }
 
@@ -212,7 +207,8 @@ void WM_SCRIPT::draw() {
     INT_S16 radius = (INT_S16)(corner_radius(target, x, y, x2, y2) / 2);
     if (radius > 20) radius = 20;
     INT_U8 corners = (INT_U8)((shading_flags >> 4) & 0x0F);
-    if (draw_flags & SCRIPT_DARKEN_BACKGROUND) {
+    bool flash_background = flashing && (flash_background_colour >> 24);
+    if ((draw_flags & SCRIPT_DARKEN_BACKGROUND) && !flash_background) {
       if (!corners) target->darken_rectangle(x, y, x2, y2, 50);
       else draw_shaded_box(target, x, y, x2, y2, radius, corners, &black, &black, 50, SHADE_DARKEN);
     } else if (background >> 24) {
@@ -248,17 +244,67 @@ void WM_SCRIPT::draw() {
     if (draw_flags & SCRIPT_CHISELED_TEXT) flags |= TEXT_CHISELED;
   }
   PARAMETER& shown = flashing ? flash_text : text;
-  const char* line = shown.type == STRING_TYPE && shown.value.text ? shown.value.text : nullptr;
-  if (line) {
-    INT_S32 tw = text_width(target, font_id, font_x_size, font_y_size, line, -1, false);
-    INT_S32 th = font_y_size == -1 ? target->default_font_y_size : font_y_size;
-    INT_S32 tx, ty;
-    if (draw_flags & SCRIPT_LEFT_JUSTIFY) tx = x + left_gap;
-    else if (draw_flags & SCRIPT_RIGHT_JUSTIFY) tx = x + width - right_gap - tw - 1;
-    else tx = x + left_gap + (width - left_gap - right_gap - tw) / 2;
-    if (draw_flags & SCRIPT_TOP_ALIGN) ty = y + top_gap;
-    else if (draw_flags & SCRIPT_BOTTOM_ALIGN) ty = y + height - bottom_gap - th - 1;
-    else ty = y + top_gap + (height - top_gap - bottom_gap - th) / 2;
+  const char* line = shown.type == STRING_TYPE && shown.value.text ? shown.value.text : "";
+  INT_S32 tw = text_width(target, font_id, font_x_size, font_y_size, line, -1, false);
+  INT_S32 th = font_y_size == -1 ? target->default_font_y_size : font_y_size;
+  bool left_justified = (draw_flags & SCRIPT_LEFT_JUSTIFY) != 0;
+  bool right_justified = !left_justified && (draw_flags & SCRIPT_RIGHT_JUSTIFY);
+  bool top_aligned = (draw_flags & SCRIPT_TOP_ALIGN) != 0;
+  bool bottom_aligned = !top_aligned && (draw_flags & SCRIPT_BOTTOM_ALIGN);
+  INT_S32 tx, ty;
+  if (left_justified) tx = x + left_gap;
+  else if (right_justified) tx = x + width - right_gap - tw - 1;
+  else tx = x + left_gap + (width - left_gap - right_gap - tw) / 2;
+  if (top_aligned) ty = y + top_gap;
+  else if (bottom_aligned) ty = y + height - bottom_gap - th - 1;
+  else ty = y + top_gap + (height - top_gap - bottom_gap - th) / 2;
+
+  INT_S32 iw = icon.width, ih = icon.height;
+  if (iw != 0) {
+    bool attached = (draw_flags & SCRIPT_ICON_ATTACH_TO_TEXT) != 0;
+    INT_S32 bx1, bx2, by1, by2;
+    if (!attached) {
+      if (draw_flags & SCRIPT_ICON_LEFT) bx1 = x, bx2 = x + left_gap;
+      else if (draw_flags & SCRIPT_ICON_RIGHT) bx1 = x + width - right_gap - 1, bx2 = x + width - 1;
+      else bx1 = x, bx2 = x + width - 1;
+      if (draw_flags & SCRIPT_ICON_TOP) by1 = y, by2 = y + top_gap;
+      else if (draw_flags & SCRIPT_ICON_BOTTOM) by1 = y + height - bottom_gap - 1, by2 = y + height - 1;
+      else by1 = y, by2 = y + height - 1;
+    } else {
+      // The text makes room for an icon beside it.
+      if (draw_flags & SCRIPT_ICON_LEFT) {
+        if (left_justified) tx += x_spacing + iw;
+        else if (!right_justified) tx += (x_spacing + iw) / 2;
+        bx1 = tx - x_spacing - iw, bx2 = tx - x_spacing;
+      } else if (draw_flags & SCRIPT_ICON_RIGHT) {
+        if (right_justified) tx -= x_spacing + iw;
+        else if (!left_justified) tx -= (x_spacing + iw) / 2;
+        bx1 = tx + tw + x_spacing - 1, bx2 = bx1 + iw;
+      } else {
+        bx1 = tx, bx2 = tx + tw - 1;
+      }
+      if (draw_flags & SCRIPT_ICON_TOP) {
+        if (top_aligned) ty += y_spacing + ih;
+        else if (!bottom_aligned) ty += (y_spacing + ih) / 2;
+        by1 = ty - y_spacing - ih, by2 = ty - y_spacing;
+      } else if (draw_flags & SCRIPT_ICON_BOTTOM) {
+        if (bottom_aligned) ty -= y_spacing + ih;
+        else if (!top_aligned) ty -= (y_spacing + ih) / 2;
+        by1 = ty + th + y_spacing - 1, by2 = by1 + ih;
+      } else {
+        by1 = ty, by2 = ty + th - 1;
+      }
+    }
+    IMAGE_AREA before_icon = target->clip;
+    bool x_set = (draw_flags & (SCRIPT_ICON_LEFT | SCRIPT_ICON_RIGHT)) != 0;
+    bool y_set = (draw_flags & (SCRIPT_ICON_TOP | SCRIPT_ICON_BOTTOM)) != 0;
+    target->intersect_clip((INT_S16)(x_set ? bx1 : x), (INT_S16)(y_set ? by1 : y), (INT_S16)(x_set ? bx2 : x2),
+                           (INT_S16)(y_set ? by2 : y2));
+    icon.blit_to((INT_S16)(bx1 + (bx2 - bx1 - iw) / 2), (INT_S16)(by1 + (by2 - by1 - ih) / 2), target, BLIT_BLEND);
+    target->clip = before_icon;
+  }
+
+  if (shown.type == STRING_TYPE && line[0]) {
     target->intersect_clip((INT_S16)(x + left_gap), (INT_S16)(y + top_gap), (INT_S16)(x + width - right_gap - 1),
                            (INT_S16)(y + height - bottom_gap - 1));
     COLOUR colour_of_text = flashing && (flash_text_colour >> 24) ? flash_text_colour : text_colour;
@@ -271,4 +317,45 @@ void WM_SCRIPT::draw() {
                 font_x_size, font_y_size, line, flags, -1, false);
   }
   target->clip = saved;
+}
+
+void WM_SCRIPT::set_colours(const COLOUR* background, const COLOUR* text_colour_, const COLOUR* third, bool map) {
+  if (background) background_colour = *background;
+  if (text_colour_) text_colour = *text_colour_;
+  if (frame.is_loaded()) {
+    if (map) frame.map_channels(background, text_colour_, third);
+    else frame.tint(background);
+    frame.composite_stale = 1;
+  }
+  show();
+}
+
+// Measures from a style set; a font size of -1 is the draw target's default.
+static INT_S16 style_font_x(const WM_STYLE_SET* style) {
+  return style->font_x_sz == -1 && draw_target ? draw_target->default_font_x_size : style->font_x_sz;
+}
+
+void WM_SCRIPT::horizontal_gaps(const WM_STYLE_SET* style, INT_S16* out) {
+  INT_S16 left = style->border_left_gap, right = style->border_right_gap, font = style_font_x(style);
+  if (left != -1 && right != -1) *out = (INT_S16)(left + right);
+  else if (left != -1 || right != -1) *out = (INT_S16)((left != -1 ? left : right) + font / 2);
+  else *out = font;
+}
+
+void WM_SCRIPT::vertical_gaps(const WM_STYLE_SET* style, INT_S16 missing, INT_S16* out) {
+  INT_S16 top = style->border_top_gap, bottom = style->border_bottom_gap;
+  *out = (INT_S16)((top != -1 ? top : missing) + (bottom != -1 ? bottom : missing));
+}
+
+void WM_SCRIPT::size_for_text(const WM_STYLE_SET* style, const char* text_, INT_S16* out_width, INT_S16* out_height) {
+  IMAGE* target = draw_target;
+  INT_S8 font = style->font_id == -1 && target ? target->default_font_id : style->font_id;
+  INT_S16 font_x = style_font_x(style);
+  INT_S16 font_y = style->font_y_sz == -1 && target ? target->default_font_y_size : style->font_y_sz;
+  INT_S16 horizontal, vertical;
+  horizontal_gaps(style, &horizontal);
+  // Shading type 1 counts as the library's default border type.
+  vertical_gaps(style, (INT_S16)border_width_of_type((INT_S32)style->shading_type), &vertical);
+  *out_width = (INT_S16)(text_width(target, font, font_x, font_y, text_ ? text_ : "", -1, false) + horizontal + 1);
+  *out_height = (INT_S16)(font_y + vertical + 1);
 }

@@ -92,4 +92,14 @@ public:
   bool set_style(FOLDER* folder, const char* base_name, WM_STYLE_SET* style);
   void clear_frames();
   bool has_frame();
+  // Background and text colours; a loaded frame is tinted with the background (or, with map, its channels
+  // mapped to the three colours); then the script is shown and redrawn.
+  void set_colours(const COLOUR* background, const COLOUR* text, const COLOUR* third, bool map);
+
+  // Measures of a script built from a style set (65535 = missing, font -1 = the draw target's default):
+  // the horizontal gap total; the vertical gap total with missing gaps counted as missing; the size of a
+  // script fitted to the text.
+  static void horizontal_gaps(const WM_STYLE_SET* style, INT_S16* out);
+  static void vertical_gaps(const WM_STYLE_SET* style, INT_S16 missing, INT_S16* out);
+  static void size_for_text(const WM_STYLE_SET* style, const char* text, INT_S16* out_width, INT_S16* out_height);
 };

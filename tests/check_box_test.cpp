@@ -1,0 +1,166 @@
+// Tests of check boxes driven through the page manager's pass: "X" and " " in a box without frames, the
+// callback's object and value (the new state) from a click on the box or the label, set_state without a
+// callback, the box's size with its 10 x 10 minimum, the state shown through the box's state function
+// with frames, and hiding and resizing.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "button.h"
+#include "check_box.h"
+#include "folder.h"
+#include "image.h"
+#include "image_cache.h"
+#include "page_manager.h"
+#include "style_set.h"
+#include "test_support.h"
+#include "wm_test_support.h"
+
+namespace {
+
+struct SEEN {
+  WM_SCREEN_OBJECT* object;
+  INT_U32 user1, user2;
+  int value;
+};
+std::vector<SEEN> seen;
+
+WM_RESULT record(WM_SCREEN_OBJECT* object, INT_U32 user1, INT_U32 user2, int value) {
+  seen.push_back({object, user1, user2, value});
+  return 7;  // asks for a rebuild, which the check box does not pass on
+}
+
+WM_CHECK_BOX* page_box = nullptr;
+void build_page(WM_PAGE_MANAGER* manager) { manager->get_root()->add_child(page_box, false); }
+
+const COLOUR WHITE = 0xFFFFFFFF, BLACK = 0xFF000000;
+
+class CheckBoxTest : public ::testing::Test {
+protected:
+  WM_TEST_SCREEN screen{320, 240, 1};
+  void SetUp() override { seen.clear(); }
+  void show_page(WM_CHECK_BOX* check_box) {
+    page_box = check_box;
+    screen.manager->set_page(0, build_page, nullptr, 0, nullptr, 0, 0, nullptr);
+    run_pass();
+    run_pass();
+  }
+};
+
+}  // namespace
+
+TEST_F(CheckBoxTest, ClicksOnBoxAndLabelToggleAndReportTheNewState) {
+  WM_CHECK_BOX* check = new WM_CHECK_BOX(20, 30, &WHITE, &BLACK, "Option", -1, 12, 14, record, 5, 6, 1);
+  show_page(check);
+  EXPECT_STREQ(check->box->label, "");  // empty until the first change
+  EXPECT_EQ(check->state, 0);
+  EXPECT_EQ(check->kind & WM_KIND_CHECK_BOX, WM_KIND_CHECK_BOX);
+
+  click(22, 32);  // the box
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].object, check);
+  EXPECT_EQ(seen[0].user1, 5u);
+  EXPECT_EQ(seen[0].user2, 6u);
+  EXPECT_EQ(seen[0].value, 1);
+  EXPECT_EQ(check->state, 1);
+  EXPECT_STREQ(check->box->label, "X");
+  run_pass();
+  EXPECT_EQ(check->box->state, 1);  // the box shows the state through its state function
+
+  click((INT_S16)(check->label->x + 1), (INT_S16)(check->label->y + 1));  // the label toggles the same way
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1].object, check);
+  EXPECT_EQ(seen[1].value, 0);
+  EXPECT_STREQ(check->box->label, " ");
+
+  // set_state: no callback; again in the same state still no callback.
+  check->set_state(1);
+  check->set_state(1);
+  EXPECT_STREQ(check->box->label, "X");
+  EXPECT_EQ(seen.size(), 2u);
+  check->set_state(0);
+  EXPECT_STREQ(check->box->label, " ");
+
+  // Whatever the callback answers, the toggle answers 0 to the button.
+  EXPECT_EQ(WM_CHECK_BOX::toggle(check->box, object_handle(check), 0, 0), 0);
+  EXPECT_EQ(check->state, 1);
+  // A handle whose check box is gone finds nothing and does nothing.
+  EXPECT_EQ(WM_CHECK_BOX::toggle(nullptr, 0, 0, 0), 0);
+
+  // Only the box takes the focus; the check box is focusable while a child is.
+  EXPECT_EQ(check->box->focusable, 1);
+  EXPECT_EQ(check->label->focusable, 0);
+  EXPECT_TRUE(check->is_focusable());
+  check->box->enabled = check->label->enabled = 0;
+  EXPECT_FALSE(check->is_focusable());
+
+  // Hiding hides the children too; resizing changes nothing.
+  INT_S16 w = check->width, h = check->height;
+  check->resize(200, 200, true);
+  EXPECT_EQ(check->width, w);
+  EXPECT_EQ(check->height, h);
+  check->hide(false, false);
+  EXPECT_EQ(check->box->visible, 0);
+  EXPECT_EQ(check->label->visible, 0);
+}
+
+TEST_F(CheckBoxTest, BoxSizeAndItsMinimum) {
+  IMAGE* target = draw_target;
+  INT_S16 saved_x = target->default_font_x_size, saved_y = target->default_font_y_size;
+  target->default_font_x_size = 9;
+  target->default_font_y_size = 15;
+  struct CASE {
+    INT_S16 font_x, font_y;
+    INT_S16 box_width, box_height, label_left;
+  } cases[] = {
+      {4, 4, 10, 10, 10 + 2},     // 4 + 2 * 2 = 8, raised to 10; half gap 2
+      {12, 20, 16, 24, 16 + 6},   // font plus twice the border width of 2
+      {-1, -1, 13, 19, 13 + 4},   // the draw target's default sizes; half of the default x size
+      {30, 2, 34, 10, 34 + 15},   // each side has its own minimum
+  };
+  for (const CASE& c : cases) {
+    WM_CHECK_BOX check(100, 50, &WHITE, &BLACK, "Label", -1, c.font_x, c.font_y, nullptr, 0, 0, 1);
+    EXPECT_EQ(check.box->width, c.box_width) << c.font_x;
+    EXPECT_EQ(check.box->height, c.box_height) << c.font_y;
+    EXPECT_EQ(check.label->x, 100 + c.label_left) << c.font_x;
+    EXPECT_EQ(check.width, c.label_left + check.label->width);
+    EXPECT_EQ(check.height, std::max(c.box_height, check.label->height));
+    EXPECT_EQ(check.box->shading_flags, 0x800F);
+    EXPECT_EQ(check.label->shading_flags, 0);
+    EXPECT_EQ(check.label->background_colour, COLOUR_INVISIBLE);
+  }
+  target->default_font_x_size = saved_x;
+  target->default_font_y_size = saved_y;
+}
+
+TEST_F(CheckBoxTest, WithFramesTheBoxTextStaysEmpty) {
+  FOLDER folder = scratch_folder("check_box_frames");
+  image_cache->clear();
+  ASSERT_TRUE(save_solid_picture(&folder, "tick_up", 8, 8, 0xFF00FF00));
+  ASSERT_TRUE(save_solid_picture(&folder, "tick_down", 8, 8, 0xFF0000FF));
+  WM_STYLE_SET style;
+  style.bg_colour = WHITE;
+  style.fg_colour = BLACK;
+  style.flags = ssf_dont_resize_image;
+  folder.get_portable_text(style.image_path, nullptr);
+  style.set_image_filename("tick");
+  WM_CHECK_BOX* check = new WM_CHECK_BOX(20, 30, &style, "Framed", record, 1, 2);
+  EXPECT_TRUE(check->box->has_state_frames());
+  EXPECT_EQ(check->box->button_flags & bf_dont_resize_image, (INT_U32)bf_dont_resize_image);
+  show_page(check);
+  // The frame keeps its natural 8 x 8 in the middle of the box: only its pixels take the click.
+  INT_S16 cx = (INT_S16)(check->box->x + check->box->width / 2), cy = (INT_S16)(check->box->y + check->box->height / 2);
+  click((INT_S16)(cx - 6), (INT_S16)(cy - 6));
+  EXPECT_EQ(check->state, 0);
+  click(cx, cy);
+  EXPECT_EQ(check->state, 1);
+  EXPECT_STREQ(check->box->label, "");
+  run_pass();
+  EXPECT_EQ(check->box->state, 1);
+  check->set_state(0);
+  run_pass();
+  EXPECT_EQ(check->box->state, 0);
+  EXPECT_STREQ(check->box->label, "");
+  screen.manager->get_root()->remove_child(check, true, false);
+  image_cache->clear();
+}
