@@ -61,7 +61,11 @@ void list_directory(FOLDER* folder, bool folders, bool include_hidden, bool appe
   while (read_directory_scan(scan, &found)) {
     if ((found.is_folder != 0) != folders) continue;
     if (*count >= capacity) {
-      INT_S32 wanted = *count == 0 ? first_allocation : *count + grow_step;
+      // The array grows by at least as much as it holds, so that a large listing costs linear time.
+      INT_S32 step = grow_step > *count ? grow_step : *count;
+      if (step > 0x7FFFFFFF - *count) step = 0x7FFFFFFF - *count;
+      if (step < 1) break;
+      INT_S32 wanted = *count == 0 ? first_allocation : *count + step;
       // The records are plain data apart from the folder's table pointer, which is the same for every
       // FOLDER, so moving them bytewise is sound.
       void* grown = realloc(static_cast<void*>(*entries), static_cast<size_t>(wanted) * sizeof(DIRECTORY_ENTRY));
@@ -92,7 +96,8 @@ void free_directory_list(DIRECTORY_ENTRY** entries) {
 bool empty_folder(FOLDER* folder, const char* inner_name) {
   if (!folder) return false;
   FOLDER work(*folder);
-  if (inner_name && !work.enter(inner_name, false)) return false;
+  // Emptying never follows a link: what a link points to is not this folder's to empty.
+  if (inner_name && (is_link(folder, inner_name) || !work.enter(inner_name, false))) return false;
   DIRECTORY_ENTRY* entries = nullptr;
   INT_S32 count = 0;
   list_directory(&work, true, true, false, &entries, &count, nullptr, 0, 10, 5);

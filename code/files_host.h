@@ -17,6 +17,9 @@ size_t host_root_length(const char* path);
 bool host_make_folder(const char* path);
 // Removes one empty folder; false when it is not empty or cannot be removed.
 bool host_remove_empty_folder(const char* path);
+// Makes a new folder below parent named prefix, '-' and a part no one can guess, that only this user
+// can enter, and never one that exists; out receives its path. False when none can be made.
+bool host_make_private_folder(const char* parent, const char* prefix, char* out);
 
 // Cuts a path down to its parent folder (a trailing separator is dropped first; a root keeps its
 // separator); false, the path unchanged, when no separator is left.

@@ -248,12 +248,15 @@ bool FOLDER::resolve_variable(const char* name, bool create, FOLDER* here, bool 
     return fail();
   }
   if (same_no_case(name, "$TEMP")) {
+    // The run's one private folder, made on first use: below the system's temporary folder, or,
+    // when that has none, below the program's folder.
     if (!fallback_only && system_folders_used() &&
         get_system_folder(this, SYSTEM_FOLDER_TEMP, application_sub_folder(), 1))
       return true;
     if (no_fallback) return fail();
-    resolve_variable("$APP", create, nullptr, false, fallback_only);
-    if (enter("temp", true)) return true;
+    FOLDER program;
+    program.resolve_variable("$APP", create, nullptr, false, fallback_only);
+    if (get_private_temp_folder(this, &program)) return true;
     return fail();
   }
   if (is_root_variable(name)) {

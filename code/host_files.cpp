@@ -7,9 +7,8 @@
 #include "velk_string.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-
-char temp_parent_path[FOLDER_PATH_SIZE];
 
 bool join_path(char* out, const char* folder_path, const char* name) {
   if (!name) return false;
@@ -120,31 +119,36 @@ bool FOLDER::set_to_drive_root(INT_S16 index) {
   return true;
 }
 
+// The program's file name without ".exe"; "VELK Application" when it is not known.
+static void default_application_name(char* out) {
+  const char* program = get_module_path();
+  const char* leaf = program + strlen(program);
+  while (leaf > program && !is_separator(leaf[-1])) leaf--;
+  if (!*leaf) {
+    strcpy(out, "VELK Application");
+    return;
+  }
+  strcpy(out, leaf);
+  size_t length = strlen(out);
+  if (length > 4 && string_compare_no_case(out + length - 4, ".exe", 5) == 0) out[length - 4] = 0;
+}
+
 bool get_system_folder(FOLDER* out, INT_S32 kind, const char* application_name, INT_U8 create) {
   if (!out) return false;
-  char program[FOLDER_PATH_SIZE];
-  strcpy(program, get_module_path());
-  bool have_program = program[0] != 0;
+  if (kind == SYSTEM_FOLDER_TEMP) return get_private_temp_folder(out, nullptr);
   char default_name[FOLDER_PATH_SIZE];
   if (!application_name) {
-    // The program's file name without ".exe".
-    if (have_program) {
-      const char* leaf = program + strlen(program);
-      while (leaf > program && !is_separator(leaf[-1])) leaf--;
-      strcpy(default_name, leaf);
-      size_t length = strlen(default_name);
-      if (length > 4 && string_compare_no_case(default_name + length - 4, ".exe", 5) == 0) default_name[length - 4] = 0;
-    } else {
-      strcpy(default_name, "VELK Application");
-    }
+    default_application_name(default_name);
     application_name = default_name;
   }
   if (kind == SYSTEM_FOLDER_PROGRAM) {
-    if (!have_program || !cut_to_parent(program)) return false;
+    char program[FOLDER_PATH_SIZE];
+    strcpy(program, get_module_path());
+    if (!program[0] || !cut_to_parent(program)) return false;
     strcpy(out->path, program);
     return true;
   }
-  if (kind < SYSTEM_FOLDER_PROGRAMS || kind > SYSTEM_FOLDER_TEMP) return false;
+  if (kind < SYSTEM_FOLDER_PROGRAMS || kind > SYSTEM_FOLDER_USER_PREFS) return false;
   char base[FOLDER_PATH_SIZE];
   if (!host_system_base_folder(kind, create, base)) return false;
   FOLDER system_folder;
@@ -152,24 +156,45 @@ bool get_system_folder(FOLDER* out, INT_S32 kind, const char* application_name, 
   char text[FOLDER_PATH_SIZE];
   int written = snprintf(text, sizeof text, "$HERE/%s", application_name);
   if (written < 0 || written >= FOLDER_PATH_SIZE) return false;
-  if (!out->set(text, create != 0, &system_folder)) return false;
-  if (kind == SYSTEM_FOLDER_TEMP) {
-    strcpy(temp_parent_path, out->path);
-    return out->enter("temp", create != 0);
+  return out->set(text, create != 0, &system_folder);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The run's private temporary folder
+
+static char private_temp_path[FOLDER_PATH_SIZE];  // empty until made, and again once removed
+
+bool get_private_temp_folder(FOLDER* out, const FOLDER* parent) {
+  if (!out) return false;
+  if (!private_temp_path[0]) {
+    char base[FOLDER_PATH_SIZE];
+    if (parent) {
+      if (strlen(parent->path) >= sizeof base) return false;
+      strcpy(base, parent->path);
+    } else if (!host_system_base_folder(SYSTEM_FOLDER_TEMP, 1, base)) {
+      return false;
+    }
+    char prefix[FOLDER_PATH_SIZE];
+    default_application_name(prefix);
+    char made[FOLDER_PATH_SIZE];
+    if (!host_make_private_folder(base, prefix, made)) return false;
+    strcpy(private_temp_path, made);
+    // Whatever way the process ends normally, the folder goes with it.
+    static bool removal_registered = false;
+    if (!removal_registered) removal_registered = std::atexit(remove_temporary_folder) == 0;
   }
+  if (!FOLDER::is_folder(private_temp_path)) return false;
+  strcpy(out->path, private_temp_path);
   return true;
 }
 
-// Removes the library's temporary folder: "temp" inside the recorded application folder, then the
-// application folder itself when that left it empty.
 void remove_temporary_folder() {
-  if (!temp_parent_path[0]) return;
-  FOLDER folder;
-  if (!folder.set_if_folder(temp_parent_path)) return;
+  if (!private_temp_path[0]) return;
+  FOLDER parent;
+  strcpy(parent.path, private_temp_path);
   char name[FOLDER_PATH_SIZE];
-  const char* last = folder.get_name();
-  if (!last || strlen(last) >= sizeof(name)) return;
-  strcpy(name, last);
-  if (!remove_folder(&folder, "temp", 1)) return;
-  if (folder.go_up()) remove_folder(&folder, name, 0);
+  strcpy(name, parent.get_name());
+  private_temp_path[0] = 0;
+  if (!cut_to_parent(parent.path)) return;
+  remove_folder(&parent, name, 1);
 }

@@ -12,15 +12,27 @@ namespace {
 
 // The common opening steps: the temporary folder and name, and the copy of the entry when it exists.
 // False (nothing left in "$TEMP") when any of them fails.
-bool make_copy(PACKAGE* package, const char* entry_name, FOLDER* folder, char* temporary_name, char* stored_name) {
+bool make_copy(PACKAGE* package, const char* entry_name, FOLDER* folder, char* temporary_name, char* stored_name,
+               bool reading) {
   if (!package || !entry_name || std::strlen(entry_name) > 255) return false;
   std::strcpy(stored_name, entry_name);
   if (!folder->set("$TEMP")) return false;
-  if (!folder->make_unique_name(temporary_name, 256, ".tmp")) return false;
+  // The copy's name is one this open creates (empty for now), never one that someone else made.
+  DATA_FILE* created = create_unique_data_file(folder, temporary_name, 256, ".tmp", 0);
+  if (!created) return false;
+  if (!close_data_file(&created)) {
+    delete_file(folder, temporary_name);
+    return false;
+  }
   // A damaged package must not look like a missing entry: that would store an empty entry back.
   set_error(0, nullptr);
   PACKAGE_ENTRY entry;
-  if (!package->find_entry(entry_name, &entry)) return get_error_code() == 0;
+  if (!package->find_entry(entry_name, &entry)) {
+    // A missing entry has no copy: reading it fails, writing starts from the empty file.
+    if (get_error_code() == 0 && !reading) return true;
+    delete_file(folder, temporary_name);
+    return false;
+  }
   if (!package->extract_entry(folder, temporary_name, entry_name)) {
     delete_file(folder, temporary_name);
     return false;
@@ -60,7 +72,8 @@ PACKAGE_DATA_FILE* open_package_file(PACKAGE* package, const char* entry_name, F
   PACKAGE_DATA_FILE* file = new PACKAGE_DATA_FILE;
   file->package = package;
   file->read_only = mode == FILE_MODE_READ ? 1 : 0;
-  if (!make_copy(package, entry_name, &file->temporary_folder, file->temporary_name, file->entry_name)) {
+  if (!make_copy(package, entry_name, &file->temporary_folder, file->temporary_name, file->entry_name,
+                 mode == FILE_MODE_READ)) {
     delete file;
     return nullptr;
   }
@@ -89,7 +102,8 @@ PACKAGE_TEXT_FILE* open_package_text_file(PACKAGE* package, const char* entry_na
   PACKAGE_TEXT_FILE* file = new PACKAGE_TEXT_FILE;
   file->package = package;
   file->read_only = mode == FILE_MODE_READ ? 1 : 0;
-  if (!make_copy(package, entry_name, &file->temporary_folder, file->temporary_name, file->entry_name)) {
+  if (!make_copy(package, entry_name, &file->temporary_folder, file->temporary_name, file->entry_name,
+                 mode == FILE_MODE_READ)) {
     delete file;
     return nullptr;
   }

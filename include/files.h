@@ -94,19 +94,23 @@ enum SYSTEM_FOLDER_KIND {
   SYSTEM_FOLDER_COMMON_DATA = 3,    // shared application data (Linux: $XDG_DATA_HOME)
   SYSTEM_FOLDER_USER_DATA = 4,      // the user's application data (Linux: $XDG_STATE_HOME, ~/.local/state)
   SYSTEM_FOLDER_USER_PREFS = 5,     // the user's documents (Linux: $XDG_CONFIG_HOME, default ~/.config)
-  SYSTEM_FOLDER_TEMP = 6            // documents + "temp" (Linux: $TMPDIR, default /tmp, + "temp")
+  SYSTEM_FOLDER_TEMP = 6            // the run's private temporary folder (get_private_temp_folder)
 };
 
 // out = the system folder of that kind with the application sub-folder below it (kinds 1 to 6); a null
 // application name means the program file's name without ".exe". create makes what is missing. On
 // failure out is unchanged when the system folder itself is missing.
 bool get_system_folder(FOLDER* out, INT_S32 kind, const char* application_name, INT_U8 create);
-// The application folder that holds "$TEMP"'s "temp" (empty until "$TEMP" was resolved); the exit
-// removes it when it is empty.
-extern char temp_parent_path[FOLDER_PATH_SIZE];
-// Removes the library's temporary folder at the end of the run: "temp" with everything in it, then
-// its application folder when that is left empty.
+// The run's private temporary folder, which "$TEMP" names: made on its first use as a new folder that
+// only this user can enter, under parent (null: the system's temporary folder, $TMPDIR or /tmp on
+// Linux, the user's temporary folder on Windows), with the application's name and a part no one can
+// guess or take first; the same folder for the rest of the run. False when it cannot be made.
+bool get_private_temp_folder(FOLDER* out, const FOLDER* parent);
+// Removes the run's private temporary folder and everything in it (links in it are removed as links,
+// never followed). It runs at the end of the run, also at a fatal end and at the process's exit.
 void remove_temporary_folder();
+// The entry of that name is a link (a symbolic link or another reparse point), whatever it points to.
+bool is_link(const FOLDER* folder, const char* name);
 
 // Logical drives: Windows lists them with floppy drives A and B last; Linux has the one root "/".
 INT_S32 get_drive_count();

@@ -253,7 +253,7 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
   if (splash_window) *splash_window = splash_opened;
   WM_PROGRESS_BAR* bar = nullptr;
   DATA_FILE* copy = nullptr;
-  bool copy_created = false;  // only a copy made here is ever deleted
+  char copy_name[32] = "";  // the copy's own name until it is whole; only a copy made here is deleted
   INT_U8* input = nullptr;
   INT_U8* output = nullptr;
   INT_U32 input_size = chunk;
@@ -281,8 +281,9 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
     else if (!target.set("$temp"))
       failure = "the temporary folder cannot be made";
     if (failure.empty()) {
-      copy = open_data_file(&target, PACKAGE_FILE_NAME, FILE_MODE_WRITE, BYTE_ORDER_HEADER, false);
-      copy_created = copy != nullptr;
+      // The copy is written to a new file of its own name and takes the name "installer.pkg" only when
+      // whole: whatever had that name is replaced, never written through.
+      copy = create_unique_data_file(&target, copy_name, sizeof copy_name, ".tmp", BYTE_ORDER_HEADER);
       if (copy) copy->set_buffer_size((INT_S32)chunk);
       if (!copy) failure = std::string("\"") + target.path + "/installer.pkg\" cannot be created";
     }
@@ -357,11 +358,13 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
   }
 
   if (copy && !close_data_file(&copy) && failure.empty()) failure = "the copy cannot be written";
+  if (failure.empty() && bar && !replace_file(&target, copy_name, PACKAGE_FILE_NAME))
+    failure = std::string("\"") + target.path + "/installer.pkg\" cannot be created";
   if (failure.empty() && bar) {
     database->data_folder = target;
     database->attached_package = 1;
-  } else if (copy_created) {
-    delete_file(&target, PACKAGE_FILE_NAME);  // never leave a damaged copy behind
+  } else if (copy_name[0]) {
+    delete_file(&target, copy_name);  // never leave a damaged copy behind
   }
   delete[] output;
   delete[] input;

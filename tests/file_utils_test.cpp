@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <ctime>
 #include <set>
 #include <string>
@@ -125,6 +126,18 @@ TEST(FileUtils, EmptyFolder) {
   free_directory_list(&entries);
   EXPECT_TRUE(file_exists(&folder, "keep"));
 #ifndef _WIN32
+  EXPECT_EQ((std::vector<INT_U8>{7}), read_whole_file(in(outside, "precious")));
+#endif
+
+#ifndef _WIN32
+  // Named as the folder to empty or remove, a link is never followed: emptying through it is refused,
+  // and removing it removes the link alone.
+  ASSERT_EQ(0, symlink(outside.path, in(folder, "named-link").c_str()));
+  EXPECT_TRUE(is_link(&folder, "named-link"));
+  EXPECT_FALSE(is_link(&folder, "inner"));
+  EXPECT_FALSE(empty_folder(&folder, "named-link"));
+  EXPECT_TRUE(remove_folder(&folder, "named-link", 1));
+  EXPECT_FALSE(std::filesystem::exists(in(folder, "named-link")));
   EXPECT_EQ((std::vector<INT_U8>{7}), read_whole_file(in(outside, "precious")));
 #endif
 

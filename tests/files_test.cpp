@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <set>
 #include <string>
 
@@ -14,10 +15,12 @@
 #include "files.h"
 #include "test_support.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
-
 
 namespace {
 
@@ -307,25 +310,17 @@ TEST(Files, SystemFolders) {
                   {SYSTEM_FOLDER_INSTALL_DATA, home + "data/app"},
                   {SYSTEM_FOLDER_COMMON_DATA, home + "data/app"},
                   {SYSTEM_FOLDER_USER_DATA, home + "state/app"},
-                  {SYSTEM_FOLDER_USER_PREFS, home + "config/app"},
-                  {SYSTEM_FOLDER_TEMP, home + "tmp/app/temp"}};
+                  {SYSTEM_FOLDER_USER_PREFS, home + "config/app"}};
   for (const auto& want : expected) {
     ASSERT_TRUE(get_system_folder(&folder, want.kind, "app", 1)) << want.kind;
     EXPECT_EQ(want.path, folder.path);
     EXPECT_TRUE(FOLDER::is_folder(folder.path));
   }
-  EXPECT_EQ(home + "tmp/app", temp_parent_path);
   // The default application name is the program file's name.
   ASSERT_TRUE(get_system_folder(&folder, SYSTEM_FOLDER_USER_PREFS, nullptr, 1));
   EXPECT_EQ(home + "config/files_test", folder.path);
 #else
   FOLDER folder;
-  ASSERT_TRUE(get_system_folder(&folder, SYSTEM_FOLDER_TEMP, "velk files test", 1));
-  EXPECT_TRUE(FOLDER::is_folder(folder.path));
-  EXPECT_STREQ("temp", folder.get_name());
-  std::string parent = temp_parent_path;
-  EXPECT_EQ(parent + "\\temp", folder.path);
-  EXPECT_EQ(parent.size() - strlen("velk files test"), parent.rfind("velk files test"));
   ASSERT_TRUE(get_system_folder(&folder, SYSTEM_FOLDER_USER_PREFS, nullptr, 1));
   EXPECT_STREQ("files_test", folder.get_name());
   // Both program-files kinds name one folder; every kind ends in the application sub-folder.
@@ -343,6 +338,56 @@ TEST(Files, SystemFolders) {
 }
 
 #ifdef _WIN32
+// "$TEMP" is a folder of this run alone: made fresh below the system's temporary folder with a name
+// no one can guess, private to the user, the same for the whole run, and removed whole at its end,
+// links in it as links.
+TEST(Files, PrivateTemporaryFolderIsTheRunsOwn) {
+  std::string scratch = make_scratch_folder("files-private");
+#ifndef _WIN32
+  set_environment("TMPDIR", scratch + "tmp");
+  std::filesystem::create_directories(scratch + "tmp");
+  std::string base = scratch + "tmp/";
+#else
+  char temp_path[MAX_PATH];
+  std::string base = std::string(temp_path, GetTempPathA(MAX_PATH, temp_path));
+#endif
+  remove_temporary_folder();
+  FOLDER first, again;
+  ASSERT_TRUE(get_system_folder(&first, SYSTEM_FOLDER_TEMP, "any name", 0));
+  std::string path = first.path;
+  EXPECT_EQ(path.rfind(base + "files_test-", 0), 0u) << path;
+  EXPECT_GT(path.size(), base.size() + std::strlen("files_test-"));
+  ASSERT_TRUE(FOLDER::is_folder(first.path));
+#ifndef _WIN32
+  struct stat status;
+  ASSERT_EQ(stat(first.path, &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0700u);
+#endif
+  ASSERT_TRUE(again.set("$TEMP"));
+  EXPECT_STREQ(again.path, first.path);
+
+  // Its contents go with it; what links in it point to stays.
+  FOLDER outside = scratch_folder("files-private-outside");
+  ASSERT_TRUE(write_whole_file(in(outside, "kept.bin"), {7}));
+  FOLDER inner = first;
+  ASSERT_TRUE(inner.enter("inner", true));
+  ASSERT_TRUE(write_whole_file(in(inner, "copy.tmp"), {1, 2}));
+#ifndef _WIN32
+  ASSERT_EQ(symlink(outside.path, in(first, "folder-link").c_str()), 0);
+  ASSERT_EQ(symlink(in(outside, "kept.bin").c_str(), in(inner, "file-link").c_str()), 0);
+#endif
+  remove_temporary_folder();
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_EQ(read_whole_file(in(outside, "kept.bin")), (std::vector<INT_U8>{7}));
+
+  // The next use makes a new folder of another name.
+  FOLDER next;
+  ASSERT_TRUE(next.set("$TEMP"));
+  EXPECT_STRNE(next.path, path.c_str());
+  remove_temporary_folder();
+  EXPECT_FALSE(FOLDER::is_folder(next.path));
+}
+
 TEST(Files, DeletingTheRunningProgramFails) {
   FOLDER program;
   ASSERT_TRUE(get_system_folder(&program, SYSTEM_FOLDER_PROGRAM, nullptr, 0));

@@ -387,27 +387,3 @@ TEST(Clock, TicksAdvanceAndSleepingReturns) {
   EXPECT_NE(get_module_path()[0], 0);
 }
 
-// The library's temporary folder goes at shut-down; its application folder only when that left it empty.
-TEST(ShutDown, TemporaryFolderIsRemovedAndBusyParentKept) {
-  std::string scratch = make_scratch_folder("host_shutdown");
-  std::string busy = scratch + "busy";
-  std::string lone = scratch + "lone";
-  std::string sep(1, scratch.back());
-  for (const std::string& app : {busy, lone}) {
-    std::filesystem::create_directories(app + sep + "temp");
-    ASSERT_TRUE(write_whole_file(app + sep + "temp" + sep + "pkg.tmp", {1, 2, 3}));
-  }
-  ASSERT_TRUE(write_whole_file(busy + sep + "settings.cfg", {4}));
-
-  exit_hook = nullptr;
-  std::snprintf(temp_parent_path, sizeof(temp_parent_path), "%s", busy.c_str());
-  remove_temporary_folder();
-  EXPECT_FALSE(std::filesystem::exists(busy + sep + "temp"));
-  EXPECT_TRUE(std::filesystem::exists(busy + sep + "settings.cfg"));
-
-  std::snprintf(temp_parent_path, sizeof(temp_parent_path), "%s", lone.c_str());
-  remove_temporary_folder();
-  EXPECT_FALSE(std::filesystem::exists(lone));
-  EXPECT_TRUE(std::filesystem::exists(busy));
-  temp_parent_path[0] = 0;
-}

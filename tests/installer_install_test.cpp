@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "errors.h"
@@ -405,6 +406,61 @@ TEST(InstallerProgram, DefaultPathTraceStartsWithTheApplicationsFirstFolder) {
   EXPECT_EQ(text.rfind("$APP => ", 0), 0u) << text;
   EXPECT_EQ(count(text, "$APP => "), 1u) << text;
   EXPECT_NE(text.find("Usage:\n"), std::string::npos) << text;
+}
+#endif
+
+#ifndef _WIN32
+// "$TEMP" is made fresh for each run and removed at its end: a link planted at the old fixed
+// temporary folder, or at a font's name in it, is left alone with its target, and another run's
+// temporary files are never touched.
+TEST(InstallerProgram, TemporaryFolderIsPrivateToTheRun) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  std::string installer = binary_dir + "/installer";
+  INSTALLER_SCRATCH scratch("program-temp");
+  std::string description = read_whole_text(scratch.source + "description.txt");
+  description.replace(description.find("$SCRATCH/dest"), 13, "$ROOT0" + scratch.root + "dest");
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  ASSERT_TRUE(scratch.build());
+
+  // Another user's trap: the old fixed folder is a link to a folder of theirs, with a link at a font's
+  // name to a file of theirs. Another run's private folder holds its copy.
+  std::string tmp = scratch.root + "tmp/";
+  std::string theirs = scratch.root + "theirs/";
+  std::filesystem::create_directories(theirs + "temp");
+  ASSERT_TRUE(write_whole_file(theirs + "precious.txt", text_bytes("keep me")));
+  ASSERT_EQ(symlink((theirs + "precious.txt").c_str(), (theirs + "temp/DejaVuSans.ttf").c_str()), 0);
+  ASSERT_EQ(symlink(theirs.c_str(), (tmp + "installer").c_str()), 0);
+  std::filesystem::create_directories(tmp + "installer-Other1");
+  ASSERT_TRUE(write_whole_file(tmp + "installer-Other1/installer.pkg", text_bytes("another run's copy")));
+
+  std::string output = scratch.root + "output.txt";
+  auto run = [&](const std::string& arguments) {
+    return run_command("env -u DISPLAY HOME='" + scratch.root + "home' XDG_CONFIG_HOME='" + scratch.root +
+                       "home/config' XDG_DATA_HOME='" + scratch.root + "home/data' TMPDIR='" + tmp + "' '" +
+                       installer + "' " + arguments + " >'" + output + "' 2>&1");
+  };
+  std::set<std::string> temps;
+  for (int i = 0; i < 2; i++) {
+    ASSERT_EQ(run("-v -x '$ROOT0" + scratch.package + "installer.xml' -a"), 0) << read_whole_text(output);
+    std::string text = read_whole_text(output);
+    size_t at = text.find("$TEMP => ");
+    ASSERT_NE(at, std::string::npos) << text;
+    std::string temp = text.substr(at + 9, text.find(' ', at + 9) - at - 9);
+    EXPECT_EQ(temp.rfind(tmp + "installer-", 0), 0u) << temp;
+    EXPECT_FALSE(std::filesystem::exists(temp)) << temp << " was left";
+    temps.insert(temp);
+  }
+  EXPECT_EQ(temps.size(), 2u);  // a new folder for each run
+
+  remove_temporary_folder();  // this test's own, made while the package was built
+  std::set<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(tmp)) left.insert(entry.path().filename().string());
+  EXPECT_EQ(left, (std::set<std::string>{"installer", "installer-Other1"}));
+  EXPECT_TRUE(std::filesystem::is_symlink(tmp + "installer"));
+  EXPECT_TRUE(std::filesystem::is_symlink(theirs + "temp/DejaVuSans.ttf"));
+  EXPECT_EQ(read_whole_text(theirs + "precious.txt"), "keep me");
+  EXPECT_EQ(read_whole_text(tmp + "installer-Other1/installer.pkg"), "another run's copy");
 }
 #endif
 

@@ -2,6 +2,7 @@
 // the millisecond clock, sleeping and the two ways of ending the process.
 #include "host.h"
 #include "../host_private.h"
+#include "files.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -51,6 +52,7 @@ void fatal_exit(const char* text) {
   close_main_window(-1);
   std::fflush(stdout);
   if (text && text[0]) show_message_box("Fatal error", text);
+  remove_temporary_folder();
   std::_Exit(FATAL_EXIT_STATUS);
 }
 
@@ -58,5 +60,6 @@ void exit_process(INT_S32 status) {
   close_main_window(-1);
   std::fflush(stdout);
   std::fflush(stderr);
+  remove_temporary_folder();
   std::_Exit(status);
 }

@@ -36,6 +36,20 @@ bool host_make_folder(const char* path) { return mkdir(path, 0777) == 0; }
 
 bool host_remove_empty_folder(const char* path) { return rmdir(path) == 0; }
 
+bool host_make_private_folder(const char* parent, const char* prefix, char* out) {
+  char name[FOLDER_PATH_SIZE];
+  int written = snprintf(name, sizeof name, "%s-XXXXXX", prefix);
+  if (written < 0 || written >= (int)sizeof name || !join_path(out, parent, name)) return false;
+  // mkdtemp makes the folder with mode 0700 and fails rather than take a name that exists.
+  return mkdtemp(out) != nullptr;
+}
+
+bool is_link(const FOLDER* folder, const char* name) {
+  char target[FOLDER_PATH_SIZE];
+  struct stat status;
+  return folder && join_path(target, folder->path, name) && lstat(target, &status) == 0 && S_ISLNK(status.st_mode);
+}
+
 // ---------------------------------------------------------------------------------------------------
 // FOLDER members of the host
 // ---------------------------------------------------------------------------------------------------
@@ -64,6 +78,8 @@ bool delete_file(const FOLDER* folder, const char* name) {
 bool remove_folder(const FOLDER* folder, const char* sub_folder, INT_U8 empty_first) {
   char target[FOLDER_PATH_SIZE];
   if (!folder || !join_path(target, folder->path, sub_folder)) return false;
+  // A link is removed as a link: the folder it points to is never emptied.
+  if (is_link(folder, sub_folder)) return unlink(target) == 0;
   if (empty_first && !empty_folder(const_cast<FOLDER*>(folder), sub_folder)) return false;
   return rmdir(target) == 0;
 }

@@ -2,6 +2,7 @@
 // sleeping and the two ways of ending the process.
 #include "win32_host.h"
 #include "../host_private.h"
+#include "files.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,6 +75,7 @@ void sleep_seconds(INT_U32 s) { Sleep(s > 0xFFFFFFFFu / 1000u ? 0xFFFFFFFFu : s 
 void fatal_exit(const char* text) {
   close_main_window(-1);
   std::fflush(stdout);
+  remove_temporary_folder();
   if (text && text[0]) {
     if (message_box_hook) message_box_hook("Fatal error", text);
     if (running_unattended()) {
@@ -90,5 +92,6 @@ void exit_process(INT_S32 status) {
   std::fflush(stdout);
   std::fflush(stderr);
   release_console();
+  remove_temporary_folder();
   ExitProcess((UINT)status);
 }

@@ -33,6 +33,30 @@ bool host_make_folder(const char* path) { return CreateDirectoryA(path, nullptr)
 
 bool host_remove_empty_folder(const char* path) { return RemoveDirectoryA(path) != 0; }
 
+bool host_make_private_folder(const char* parent, const char* prefix, char* out) {
+  // CreateDirectoryA fails rather than take a name that exists; the folder inherits the user's
+  // temporary folder's access, which is the user's own.
+  static INT_U32 counter = 0;
+  for (int tries = 0; tries < 100; tries++) {
+    LARGE_INTEGER clock;
+    QueryPerformanceCounter(&clock);
+    INT_U32 unique = (INT_U32)clock.LowPart ^ ((INT_U32)GetCurrentProcessId() << 16) ^ (counter++ * 0x9E3779B9u);
+    char name[FOLDER_PATH_SIZE];
+    int written = snprintf(name, sizeof name, "%s-%08X", prefix, (unsigned)unique);
+    if (written < 0 || written >= (int)sizeof name || !join_path(out, parent, name)) return false;
+    if (CreateDirectoryA(out, nullptr)) return true;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  }
+  return false;
+}
+
+bool is_link(const FOLDER* folder, const char* name) {
+  char target[FOLDER_PATH_SIZE];
+  if (!folder || !join_path(target, folder->path, name)) return false;
+  DWORD attributes = GetFileAttributesA(target);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 static bool path_exists(const char* path_text) { return GetFileAttributesA(path_text) != INVALID_FILE_ATTRIBUTES; }
 
 // ---------------------------------------------------------------------------------------------------
@@ -60,6 +84,8 @@ bool delete_file(const FOLDER* folder, const char* name) {
 bool remove_folder(const FOLDER* folder, const char* sub_folder, INT_U8 empty_first) {
   char target[FOLDER_PATH_SIZE];
   if (!folder || !join_path(target, folder->path, sub_folder)) return false;
+  // A link is removed as a link: the folder it points to is never emptied.
+  if (is_link(folder, sub_folder)) return RemoveDirectoryA(target) != 0 || DeleteFileA(target) != 0;
   if (empty_first && !empty_folder(const_cast<FOLDER*>(folder), sub_folder)) return false;
   return RemoveDirectoryA(target) != 0;
 }
@@ -257,8 +283,15 @@ void close_directory_scan(DIRECTORY_SCAN* scan) {
 // ---------------------------------------------------------------------------------------------------
 
 bool host_system_base_folder(INT_S32 kind, INT_U8 create, char* out) {
-  // The shell's folder for each kind, SYSTEM_FOLDER_PROGRAMS to SYSTEM_FOLDER_TEMP (out holds MAX_PATH).
-  static const int csidl_of_kind[] = {0, 0x26, 0x26, 0x23, 0x1A, 0x05, 0x05};
+  if (kind == SYSTEM_FOLDER_TEMP) {
+    // The user's temporary folder, without its trailing backslash (a root keeps it).
+    DWORD length = GetTempPathA(FOLDER_PATH_SIZE, out);
+    if (length == 0 || length >= FOLDER_PATH_SIZE) return false;
+    if (length > 3 && out[length - 1] == '\\') out[length - 1] = 0;
+    return FOLDER::is_folder(out) || (create && CreateDirectoryA(out, nullptr));
+  }
+  // The shell's folder for each kind, SYSTEM_FOLDER_PROGRAMS to SYSTEM_FOLDER_USER_PREFS (out holds MAX_PATH).
+  static const int csidl_of_kind[] = {0, 0x26, 0x26, 0x23, 0x1A, 0x05};
   int csidl = csidl_of_kind[kind] | (create ? CSIDL_FLAG_CREATE : 0);
   return SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, 0, out));
 }
