@@ -8,6 +8,7 @@
 #include <new>
 
 #include "border.h"
+#include "button.h"
 #include "image.h"
 #include "image_cache.h"
 #include "script.h"
@@ -347,6 +348,31 @@ WM_SCRIPT* WM_GRID::add_script(INT_S16 column, INT_S16 row, const char* text, WM
   WM_SCRIPT* script = new (std::nothrow) WM_SCRIPT(x1, y1, x2, y2, script_style, text);
   if (!script) return nullptr;
   return static_cast<WM_SCRIPT*>(set_cell(column, row, script));
+}
+
+WM_BUTTON* WM_GRID::add_button(INT_S16 column, INT_S16 row, const char* text, WM_STYLE_SET* button_style,
+                               WM_EVENT_CALLBACK callback, INT_U32 user1, INT_U32 user2, INT_U8 flags) {
+  INT_S16 x1, y1, x2, y2;
+  cell_rectangle(column, row, &x1, &y1, &x2, &y2);
+  WM_BUTTON* button =
+      new (std::nothrow) WM_BUTTON(x1, y1, x2, y2, button_style, text, nullptr, callback, user1, user2, flags);
+  if (!button) return nullptr;
+  return static_cast<WM_BUTTON*>(set_cell(column, row, button));
+}
+
+WM_BUTTON* WM_GRID::add_text_button(INT_S16 column, INT_S16 row, const char* text, const COLOUR* c1,
+                                    const COLOUR* c2, INT_U32 drawing_flags, WM_EVENT_CALLBACK callback,
+                                    INT_U32 user1, INT_U32 user2, INT_U8 flags) {
+  INT_S16 x1, y1, x2, y2;
+  cell_rectangle(column, row, &x1, &y1, &x2, &y2);
+  WM_BUTTON* button = new (std::nothrow) WM_BUTTON(x1, y1, x2, y2, c2, c1, text, style.font_id, style.font_x_sz,
+                                                   style.font_y_sz, CLICK_NORMAL, drawing_flags, 0, callback, user1,
+                                                   user2, 1, BUTTON_EVENT_PRESS | BUTTON_EVENT_CLICK);
+  if (!button) return nullptr;
+  // Only the text shows: the face is left undrawn.
+  button->background_colour = COLOUR_INVISIBLE;
+  button->event_mask = flags;
+  return static_cast<WM_BUTTON*>(set_cell(column, row, button));
 }
 
 WM_SCRIPT* WM_GRID::add_text(INT_S16 column, INT_S16 row, const char* text, const COLOUR* fg, const COLOUR* bg,

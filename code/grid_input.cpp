@@ -114,6 +114,11 @@ static void handle_keys(WM_GRID* grid) {
   if (grid->visible) grid->show();
 }
 
+// Columns of a row, 0 for a row that is gone (a callback may have emptied the grid meanwhile).
+static INT_S16 columns_of(WM_GRID* grid, INT_S32 row) {
+  return row >= 0 && row < grid->row_count && grid->rows[row]->cells ? grid->rows[row]->cell_count : 0;
+}
+
 // An object asked for input unless its middle lies at or below the inner bottom edge (a cell taller than
 // the inner height is always asked).
 static bool takes_input(WM_GRID* grid, WM_SCREEN_OBJECT* object) {
@@ -139,16 +144,16 @@ WM_RESULT WM_GRID::process() {
     if (guard.deleted) return result;
   }
   if (result == 0 && (style.extended_flags & ssef_grid_fix_top_row) && first_visible_row != 0 && row_count > 0) {
-    for (INT_S16 c = 0; result == 0 && c < rows[0]->cell_count && rows[0]->cells; c++) {
-      WM_SCREEN_OBJECT* object = rows[0]->cells[c];
+    for (INT_S16 c = 0; result == 0 && c < columns_of(this, 0); c++) {
+      WM_SCREEN_OBJECT* object = cell(c, 0);
       if (!object) continue;
       result = object->process();
       if (guard.deleted) return result;
     }
   }
   for (INT_S32 r = first_visible_row; result == 0 && r <= last_visible_row && r < row_count; r++) {
-    for (INT_S16 c = 0; result == 0 && rows[r]->cells && c < rows[r]->cell_count; c++) {
-      WM_SCREEN_OBJECT* object = rows[r]->cells[c];
+    for (INT_S16 c = 0; result == 0 && c < columns_of(this, r); c++) {
+      WM_SCREEN_OBJECT* object = cell(c, r);
       if (!object || !takes_input(this, object)) continue;
       result = object->process();
       if (guard.deleted) return result;
@@ -168,16 +173,16 @@ WM_RESULT WM_GRID::update(bool top_level) {
     if (guard.deleted) return result;
   }
   if (result == 0 && (style.extended_flags & ssef_grid_fix_top_row) && first_visible_row != 0 && row_count > 0) {
-    for (INT_S16 c = 0; result == 0 && c < rows[0]->cell_count && rows[0]->cells; c++) {
-      WM_SCREEN_OBJECT* object = rows[0]->cells[c];
+    for (INT_S16 c = 0; result == 0 && c < columns_of(this, 0); c++) {
+      WM_SCREEN_OBJECT* object = cell(c, 0);
       if (!object) continue;
       result = object->update(false);
       if (guard.deleted) return result;
     }
   }
   for (INT_S32 r = first_visible_row; result == 0 && r <= last_visible_row && r < row_count; r++) {
-    for (INT_S16 c = 0; result == 0 && rows[r]->cells && c < rows[r]->cell_count; c++) {
-      WM_SCREEN_OBJECT* object = rows[r]->cells[c];
+    for (INT_S16 c = 0; result == 0 && c < columns_of(this, r); c++) {
+      WM_SCREEN_OBJECT* object = cell(c, r);
       if (!object) continue;
       result = object->update(false);
       if (guard.deleted) return result;

@@ -11,8 +11,11 @@
 #include "style_set.h"
 
 class FOLDER;
+class WM_BUTTON;
+class WM_LIST_BOX;
 class WM_SCRIPT;
 class WM_SCROLLBAR;
+struct WM_DIALOG_EFFECTS;
 
 // One row: its cells (owned objects) with their edges from the grid's left edge. A plain record, made
 // zero-filled.
@@ -105,6 +108,20 @@ public:
   // Cell makers: the object built at the cell's rectangle and put into the cell; null when it cannot be
   // allocated or the cell refused (and deleted) it.
   WM_SCRIPT* add_script(INT_S16 column, INT_S16 row, const char* text, WM_STYLE_SET* script_style);
+  // A button from a style set; flags is its event mask.
+  WM_BUTTON* add_button(INT_S16 column, INT_S16 row, const char* text, WM_STYLE_SET* button_style,
+                        WM_EVENT_CALLBACK callback, INT_U32 user1, INT_U32 user2, INT_U8 flags);
+  // A button in the grid's font showing only its text in c1 (its face is invisible), with the drawing
+  // flags, callback and user values given; flags is its event mask.
+  WM_BUTTON* add_text_button(INT_S16 column, INT_S16 row, const char* text, const COLOUR* c1, const COLOUR* c2,
+                             INT_U32 drawing_flags, WM_EVENT_CALLBACK callback, INT_U32 user1, INT_U32 user2,
+                             INT_U8 flags);
+  // A list box (list_box.cpp): the list box's 18-argument constructor without the corners.
+  WM_LIST_BOX* add_list_box(INT_S16 column, INT_S16 row, INT_S16 ignored1, INT_S16 count, const char** texts,
+                            INT_S16 selected, WM_STYLE_SET* button_style, WM_STYLE_SET* ignored2,
+                            WM_STYLE_SET* popup_style, WM_STYLE_SET* ignored3, WM_STYLE_SET* even_entry_style,
+                            int (*selection_callback)(WM_LIST_BOX*, INT_U32, INT_U32), INT_U32 selection_user1,
+                            INT_U32 selection_user2, WM_STYLE_SET* odd_entry_style, WM_DIALOG_EFFECTS* effects);
   // A script in the grid's font; value becomes the script's drawing flags.
   WM_SCRIPT* add_text(INT_S16 column, INT_S16 row, const char* text, const COLOUR* fg, const COLOUR* bg,
                       INT_U32 value);

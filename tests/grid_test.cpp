@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "button.h"
 #include "grid.h"
 #include "grid_test_support.h"
 #include "script.h"
@@ -288,6 +289,49 @@ TEST(Grid, DeleteClearAndRemoveRows) {
   grid.clear(false);
   EXPECT_EQ(grid.default_column_count, 0);
   EXPECT_EQ(grid.default_row_height, 0);
+}
+
+WM_RESULT nothing(WM_SCREEN_OBJECT*, INT_U32, INT_U32, int) { return 0; }
+
+TEST(Grid, CellMakers) {
+  WM_TEST_SCREEN screen(640, 480, 0);
+  WM_STYLE_SET style;
+  plain_grid_style(&style);
+  INT_S16 weights[2] = {1, 3};
+  WM_GRID grid(10, 10, 209, 109, 2, weights, &style, nullptr);
+  grid.default_row_height = 20;
+  WM_STYLE_SET button_style;
+  WM_BUTTON* button = grid.add_button(1, 0, "OK", &button_style, nothing, 5, 6, BUTTON_EVENT_CLICK);
+  ASSERT_NE(button, nullptr);
+  EXPECT_EQ(grid.cell(1, 0), button);
+  EXPECT_EQ(button->x, 10 + 50);
+  EXPECT_EQ(button->width, 150);
+  EXPECT_STREQ(button->label, "OK");
+  EXPECT_EQ(button->event_user1, 5u);
+  EXPECT_EQ(button->event_user2, 6u);
+  EXPECT_EQ(button->event_mask, BUTTON_EVENT_CLICK);
+
+  COLOUR text = 0xFF112233, face = 0xFF445566;
+  WM_BUTTON* label = grid.add_text_button(0, 1, "Name", &text, &face, bf_left_justify_text, nothing, 7, 8, 0x2);
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->text_colour, text);
+  EXPECT_EQ(label->background_colour, COLOUR_INVISIBLE);
+  EXPECT_EQ(label->highlight_colour, face);
+  EXPECT_EQ(label->font_id, grid.style.font_id);
+  EXPECT_EQ(label->button_flags, (INT_U32)bf_left_justify_text);
+  EXPECT_EQ(label->event_mask, 0x2);
+  EXPECT_EQ(label->event_user1, 7u);
+
+  WM_SCRIPT* script = grid.add_text(1, 1, "Value", &text, nullptr, SCRIPT_LEFT_JUSTIFY);
+  ASSERT_NE(script, nullptr);
+  EXPECT_EQ(script->draw_flags, (INT_U32)SCRIPT_LEFT_JUSTIFY);
+  EXPECT_EQ(script->font_y_size, grid.style.font_y_sz);
+  EXPECT_EQ(script->text_colour, text);
+  WM_STYLE_SET script_style;
+  EXPECT_NE(grid.add_script(0, 2, "Caption", &script_style), nullptr);
+  // A refused cell: the made object is deleted and null returned.
+  EXPECT_EQ(grid.add_button(2, 3, "x", &button_style, nothing, 0, 0, 0), nullptr);
+  EXPECT_EQ(grid.add_script(0, -1, "x", &script_style), nullptr);
 }
 
 TEST(Grid, ResizeWithRowsPerPageMeasuresTheNewRows) {

@@ -1,7 +1,13 @@
 // Grid and menu test helpers: the plain style, the probe object, the destroyed count and the one-object page.
 #include "grid_test_support.h"
 
+#include <filesystem>
+
+#include "folder.h"
+#include "font.h"
+#include "image.h"
 #include "page_manager.h"
+#include "test_support.h"
 #include "style_set.h"
 #include "wm_test_support.h"
 
@@ -51,3 +57,21 @@ void show_on_page(WM_PAGE_MANAGER* manager, WM_SCREEN_OBJECT* object) {
   manager->set_page(0, build_one, nullptr, 0, nullptr, 0, 0, nullptr);
   run_passes(3);
 }
+
+bool load_test_font() {
+  const INT_S8 sans = 10;  // the built-in slot whose file is DejaVuSans.ttf
+  FOLDER fonts;
+  if (!std::filesystem::exists(system_font_folder() + "/DejaVuSans.ttf") ||
+      !fonts.set_if_folder(system_font_folder().c_str()))
+    return false;
+  disable_font_preload();
+  start_font_system();
+  if (load_font("DejaVuSans.ttf", nullptr, sans, &fonts) != sans) return false;
+  if (draw_target) {
+    draw_target->default_font_id = sans;
+    draw_target->default_font_x_size = draw_target->default_font_y_size = 16;
+  }
+  return true;
+}
+
+void unload_test_font() { stop_font_system(); }

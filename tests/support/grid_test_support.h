@@ -26,6 +26,11 @@ public:
 extern int destroyed_objects;
 void count_destroyed_objects();
 
+// Loads DejaVu Sans into font slot 10 and makes it the draw target's default at 16 pixels, so that
+// labels have widths; false when the font is not installed. unload_test_font undoes it.
+bool load_test_font();
+void unload_test_font();
+
 // Sets a page on area 0 that adds the object to the area's root (not deleted by the page: the root owns
 // it once added), and runs passes until it is built and drawn.
 void show_on_page(WM_PAGE_MANAGER* manager, WM_SCREEN_OBJECT* object);
