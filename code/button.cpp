@@ -334,13 +334,7 @@ void WM_BUTTON::hide(bool top_level, bool hide_children) {
 }
 
 WM_RESULT WM_BUTTON::update(bool top_level) {
-  if (flash_text.type == STRING_TYPE && flash_text.value.text && flash_text.value.text[0] && visible) {
-    INT_U8 wanted = (blink_phase & blink_mask) ? 1 : 0;
-    if (wanted != flash_state) {
-      flash_state = wanted;
-      show();
-    }
-  }
+  follow_blink_phase(this, &flash_text, blink_mask, &flash_state);
   return WM_SCREEN_OBJECT::update(top_level);
 }
 

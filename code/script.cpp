@@ -138,14 +138,17 @@ WM_RESULT WM_SCRIPT::process() {
   return WM_SCREEN_OBJECT::process();
 }
 
+void follow_blink_phase(WM_SCREEN_OBJECT* object, const PARAMETER* flash_text, INT_U8 mask, INT_U8* flash_state) {
+  if (flash_text->type != STRING_TYPE || !flash_text->value.text || !flash_text->value.text[0] || !object->visible)
+    return;
+  INT_U8 wanted = (blink_phase & mask) ? 1 : 0;
+  if (wanted == *flash_state) return;
+  *flash_state = wanted;
+  object->show();
+}
+
 WM_RESULT WM_SCRIPT::update(bool top_level) {
-  if (flash_text.type == STRING_TYPE && flash_text.value.text && flash_text.value.text[0] && visible) {
-    INT_U8 wanted = (blink_phase & blink_mask) ? 1 : 0;
-    if (wanted != flashing) {
-      flashing = wanted;
-      show();
-    }
-  }
+  follow_blink_phase(this, &flash_text, blink_mask, &flashing);
   return WM_SCREEN_OBJECT::update(top_level);
 }
 

@@ -37,6 +37,10 @@ enum : INT_U32 {
   SCRIPT_WHOLE_RECTANGLE_HIT = 0x1000000
 };
 
+// The flash step of scripts and buttons: while the flash text is not empty and the object is visible,
+// the flash state follows the blink-phase bits of mask; a change redraws the object.
+void follow_blink_phase(WM_SCREEN_OBJECT* object, const PARAMETER* flash_text, INT_U8 mask, INT_U8* flash_state);
+
 class WM_SCRIPT : public WM_SCREEN_OBJECT {
 public:
   PARAMETER text;          // string type; drawn only while it is
