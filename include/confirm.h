@@ -1,41 +1,58 @@
-// The confirmation box: a dialog with a title, a text window and two buttons, each reporting its
-// result number and value to a callback.
+// Confirmation boxes: the message box of the widget set, a dialog with a message (a text window that the
+// caller fills, or a column of centred one-line texts that sizes the box) and one, two or three buttons
+// at its bottom, each calling the caller's event callback with the caller's user values.
 #pragma once
 #include "types.h"
-#include "colour.h"
-#include "image.h"
-#include "screen_object.h"
+#include "button.h"
+#include "dialog.h"
 #include "text_win.h"
-#include "velk_string.h"
 
-class WM_CONFIRM;
+class FOLDER;
 
-// Called when a button of the box is pressed, with the button's result number and value.
-typedef void (*WM_CONFIRM_CALLBACK)(WM_CONFIRM* box, INT_S32 result, INT_S32 value);
-
-struct WM_CONFIRM_BUTTON {
-  VELK_STRING text;
-  WM_CONFIRM_CALLBACK callback;
-  INT_S32 result;
-  INT_S32 value;
-  IMAGE image;  // the button's icon; empty = none
-  INT_U8 shown; // the button is on screen (its image is redrawn when it changes)
-};
-
-class WM_CONFIRM : public WM_SCREEN_OBJECT {
+class WM_CONFIRM : public WM_DIALOG {
 public:
-  VELK_STRING title;
-  WM_TEXT_WIN* text_window;  // a child: the message
-  WM_CONFIRM_BUTTON buttons[2];
-  INT_U8 can_drag;     // the user may drag the box by its title
-  COLOUR text_colour;  // the colour of the box's own text
+  WM_TEXT_WIN* text;       // the message window (a child of the client); null for the text-line form
+  WM_BUTTON* buttons[3];   // children of the client, left to right by their number; null when fewer
 
-  // width and height -1 take 300 x 200; x and y -1 centre the box on the screen.
-  WM_CONFIRM(INT_S16 width, INT_S16 height, const char* title, const char* first_text,
-             const char* second_text, WM_CONFIRM_CALLBACK first_callback, INT_S32 first_result,
-             INT_S32 first_value, WM_CONFIRM_CALLBACK second_callback, INT_S32 second_result,
-             INT_S32 second_value, INT_S16 x, INT_S16 y);
-  // Presses button 0 or 1: its callback gets its result and value.
-  void press(int button);
-  void draw() override;
+  // General form: count buttons with their labels, callbacks and user values, a text window of capacity
+  // lines. x or y -1 centres the box; null effects take the default block.
+  WM_CONFIRM(INT_S16 width, INT_S16 height, const char* title, const char* label1, const char* label2,
+             const char* label3, INT_U8 visible, WM_EVENT_CALLBACK callback1, INT_U32 user1_1, INT_U32 user2_1,
+             WM_EVENT_CALLBACK callback2, INT_U32 user1_2, INT_U32 user2_2, WM_EVENT_CALLBACK callback3,
+             INT_U32 user1_3, INT_U32 user2_3, INT_S16 x, INT_S16 y, INT_S16 count, INT_S16 capacity,
+             WM_DIALOG_EFFECTS* effects);
+  // Two-way form: one button (label1) when one_button is set, else two.
+  WM_CONFIRM(INT_S16 width, INT_S16 height, const char* title, const char* label1, const char* label2,
+             INT_U8 visible, WM_EVENT_CALLBACK callback1, INT_U32 user1_1, INT_U32 user2_1,
+             WM_EVENT_CALLBACK callback2, INT_U32 user1_2, INT_U32 user2_2, INT_S16 x, INT_S16 y, INT_U8 one_button,
+             INT_S16 capacity, WM_DIALOG_EFFECTS* effects);
+  // Yes/no form: "Yes" (user2 1) and "No" (user2 0), or one "Close" (user2 1), all calling callback with user1.
+  WM_CONFIRM(INT_S16 width, INT_S16 height, const char* title, INT_U8 visible, WM_EVENT_CALLBACK callback,
+             INT_U32 user1, INT_S16 x, INT_S16 y, INT_U8 one_button, INT_S16 capacity, WM_DIALOG_EFFECTS* effects);
+  // Text-line form: one centred line per text, the box sized to them, buttons as the yes/no form.
+  WM_CONFIRM(INT_S16 x, INT_S16 y, const char* title, const char** lines, INT_S16 line_count, INT_U8 visible,
+             WM_EVENT_CALLBACK callback, INT_U32 user1, INT_U8 one_button, WM_DIALOG_EFFECTS* effects);
+  ~WM_CONFIRM() override;
+
+  // Adds the lines of a text file to the message window in the window style's foreground colour; false
+  // without a message window or when no line was added.
+  bool load_text_file(FOLDER* folder, const char* name);
+  // Builds the message window above one button row; text_height receives the height left for text.
+  void create_text(INT_S16* text_height, INT_S16 capacity);
+  // Builds count buttons on the client row at y, each as wide as the widest label (and never narrower
+  // than a "Close" button).
+  void create_buttons(INT_S16 y, INT_S16 count, const char* label1, const char* label2, const char* label3,
+                      WM_EVENT_CALLBACK callback1, INT_U32 user1_1, INT_U32 user2_1, WM_EVENT_CALLBACK callback2,
+                      INT_U32 user1_2, INT_U32 user2_2, WM_EVENT_CALLBACK callback3, INT_U32 user1_3,
+                      INT_U32 user2_3);
+
+  // Button metrics of the button style: the horizontal and vertical gap sums and the font height.
+  INT_S16 button_horizontal_gaps();
+  INT_S16 button_vertical_gaps();
+  INT_S16 button_font_height();
+  // Width of the client: the dialog's width less the window style's border and cell gaps.
+  INT_S16 client_width();
+
+private:
+  void finish();
 };

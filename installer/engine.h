@@ -45,9 +45,12 @@ INSTALL_OBSERVER* get_install_observer();
 // Button results of the copy error box: go on with the next file, or stop.
 const INT_S32 COPY_ERROR_YES_RESULT = 101;
 const INT_S32 COPY_ERROR_NO_RESULT = 100;
+// Lines the copy error box's message window keeps.
+const INT_S16 COPY_ERROR_LINES = 100;
 // Opens the copy error box of the current language over the page manager's current area; both buttons
-// report to event_callback (yes: 101 and 0; no: 100 and the previous stage). Null without a page manager.
-WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_CONFIRM_CALLBACK event_callback);
+// report to event_callback as (button, event, value): yes 101 and 0, no 100 and the previous stage. Null
+// without a page manager.
+WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_EVENT_CALLBACK event_callback);
 
 // Automatic mode: installs the current installation of the loaded database into its default
 // destination with the default options, one file per pass of the install step, printing a line per

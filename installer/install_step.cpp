@@ -277,25 +277,24 @@ void DATABASE::install_step(INSTALL_DIALOG* page) {
 // ---------------------------------------------------------------------------------------------------
 // The copy error box
 
-WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_CONFIRM_CALLBACK event_callback) {
+WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_EVENT_CALLBACK event_callback) {
   if (!page_manager) return nullptr;
   INT_S32 previous = database->previous_stage();
   WM_CONFIRM* box = new WM_CONFIRM(database->ERROR.width, database->ERROR.height,
                                    LANGUAGE_STRING(database, COPY_ERROR_TITLE), LANGUAGE_STRING(database, COPY_ERROR_YES),
-                                   LANGUAGE_STRING(database, COPY_ERROR_NO), event_callback, COPY_ERROR_YES_RESULT, 0,
-                                   event_callback, COPY_ERROR_NO_RESULT, previous, database->ERROR.x, database->ERROR.y);
+                                   LANGUAGE_STRING(database, COPY_ERROR_NO), 1, event_callback, COPY_ERROR_YES_RESULT, 0,
+                                   event_callback, COPY_ERROR_NO_RESULT, (INT_U32)previous, database->ERROR.x,
+                                   database->ERROR.y, 0, COPY_ERROR_LINES, nullptr);
   const char* message = LANGUAGE_STRING(database, COPY_ERROR_MSG);
-  if (message[0]) {
-    box->text_window->add_text(message, "", &box->text_colour, false, true);
-  }
-  box->can_drag = database->ERROR.can_drag;
+  if (message[0]) box->text->add_text(message, "", &box->window_style.fg_colour, box->visible != 0, true);
+  box->draggable = database->ERROR.can_drag;
   IMAGE* icons[2] = {&database->skin_icons[DATABASE::yes_icon], &database->skin_icons[DATABASE::no_icon]};
   for (int i = 0; i < 2; i++) {
-    if (icons[i]->width < 1 || icons[i]->height < 1 || !icons[i]->pixels) continue;
-    IMAGE& image = box->buttons[i].image;
+    if (icons[i]->width < 1 || icons[i]->height < 1 || !icons[i]->pixels || !box->buttons[i]) continue;
+    IMAGE& image = box->buttons[i]->icon;
     image.set_size(icons[i]->width, icons[i]->height);
     if (image.pixels) image.blit(icons[i], 0, 0, 0, 0, icons[i]->width, icons[i]->height, BLIT_COPY);
-    if (box->buttons[i].shown) invalidate_display(box);
+    if (box->buttons[i]->visible) box->buttons[i]->show();
   }
   page_manager->get_root()->add_top_level(box, false);
   return box;

@@ -11,7 +11,10 @@
 #include <set>
 #include <string>
 
+#include "button.h"
+#include "confirm.h"
 #include "errors.h"
+#include "text_win.h"
 #include "installer_test_support.h"
 #include "page_manager.h"
 #include "redraw.h"
@@ -620,12 +623,13 @@ TEST(InstallerProgram, AutomaticModeOfTheWindowsProgram) {
 #endif
 
 namespace {
-WM_CONFIRM* pressed_box = nullptr;
+WM_SCREEN_OBJECT* pressed_button = nullptr;
 INT_S32 pressed_result = 0, pressed_value = 0;
-void record_press(WM_CONFIRM* box, INT_S32 result, INT_S32 value) {
-  pressed_box = box;
-  pressed_result = result;
-  pressed_value = value;
+WM_RESULT record_press(WM_SCREEN_OBJECT* button, INT_U32 result, INT_U32 value, int) {
+  pressed_button = button;
+  pressed_result = (INT_S32)result;
+  pressed_value = (INT_S32)value;
+  return 0;
 }
 }  // namespace
 
@@ -643,25 +647,31 @@ TEST(InstallerInstall, CopyErrorBoxAsksWithTheLanguagesTexts) {
   ASSERT_NE(box, nullptr);
   ASSERT_EQ(top_level_list()->count, 1);
   EXPECT_EQ(find_top_level(WM_KIND_CONFIRM), box);
-  EXPECT_STREQ(box->title.text, "Copy error");
-  EXPECT_STREQ(box->buttons[0].text.text, "Yes");
-  EXPECT_STREQ(box->buttons[1].text.text, "No");
+  EXPECT_STREQ(box->get_title(), "Copy error");
+  ASSERT_NE(box->buttons[0], nullptr);
+  ASSERT_NE(box->buttons[1], nullptr);
+  EXPECT_EQ(box->buttons[2], nullptr);
+  EXPECT_STREQ(box->buttons[0]->label, "Yes");
+  EXPECT_STREQ(box->buttons[1]->label, "No");
   EXPECT_EQ(box->width, 400);
   EXPECT_EQ(box->height, 300);
-  EXPECT_EQ(box->can_drag, 0);
-  EXPECT_EQ(box->buttons[0].image.width, 4);  // the skin's yes icon
-  EXPECT_LT(box->buttons[1].image.width, 1);  // no icon: none
-  ASSERT_EQ(box->text_window->data_count, 2);  // the message, split at its line end
-  EXPECT_STREQ(box->text_window->data_buffer[0].text, "A file could not be installed.");
-  EXPECT_EQ(box->text_window->data_buffer[1].colour, box->text_colour);
-  EXPECT_EQ(box->text_window->show_from_start, 1);
-  box->press(0);
-  EXPECT_EQ(pressed_box, box);
-  EXPECT_EQ(pressed_result, COPY_ERROR_YES_RESULT);
-  EXPECT_EQ(pressed_value, 0);
-  box->press(1);
+  EXPECT_EQ(box->draggable, 0);
+  EXPECT_EQ(box->buttons[0]->icon.width, 4);  // the skin's yes icon
+  EXPECT_LT(box->buttons[1]->icon.width, 1);  // no icon: none
+  ASSERT_EQ(box->text->data_count, 2);  // the message, split at its line end
+  EXPECT_STREQ(box->text->data_buffer[0].text, "A file could not be installed.");
+  EXPECT_EQ(box->text->data_buffer[1].colour, box->window_style.fg_colour);
+  EXPECT_EQ(box->text->show_from_start, 1);
+  for (int i = 0; i < 2; i++) {
+    WM_BUTTON* button = box->buttons[i];
+    button->event_callback(button, button->event_user1, button->event_user2, 0);
+  }
+  EXPECT_EQ(pressed_button, box->buttons[1]);
   EXPECT_EQ(pressed_result, COPY_ERROR_NO_RESULT);
   EXPECT_EQ(pressed_value, STAGE_OPTIONS);  // the stage before installing
+  WM_BUTTON* yes = box->buttons[0];
+  EXPECT_EQ(yes->event_user1, (INT_U32)COPY_ERROR_YES_RESULT);
+  EXPECT_EQ(yes->event_user2, 0u);
 }
 
 TEST(InstallerInstall, IndexFileKeepsTheWholeDatabase) {

@@ -5,7 +5,6 @@
 
 #include <vector>
 
-#include "confirm.h"
 #include "host.h"
 #include "page_manager.h"
 #include "redraw.h"
@@ -176,33 +175,6 @@ TEST(PageManager, ObjectAtAndWorkArea) {
   EXPECT_EQ(t, 0);
   EXPECT_EQ(r, 319);
   EXPECT_EQ(b, 239);
-}
-
-INT_S32 last_result = 0, last_value = 0;
-void remember(WM_CONFIRM*, INT_S32 result, INT_S32 value) {
-  last_result = result;
-  last_value = value;
-}
-
-TEST(Confirm, TextWindowSplitsLinesAndButtonsReportTheirValues) {
-  WM_CONFIRM box(-1, -1, "Title", "Go", "Stop", remember, 7, 70, remember, 8, 80, 5, 6);
-  EXPECT_EQ(box.width, 300);
-  EXPECT_EQ(box.height, 200);
-  EXPECT_EQ(box.x, 5);
-  EXPECT_STREQ(box.title.text, "Title");
-  COLOUR red = 0xFFFF0000;
-  box.text_window->add_text("one\r\ntwo\nthree", "", &red, false, true);
-  ASSERT_EQ(box.text_window->data_count, 3);
-  EXPECT_STREQ(box.text_window->data_buffer[1].text, "two");
-  EXPECT_EQ(box.text_window->data_buffer[2].colour, red);
-  box.press(1);
-  EXPECT_EQ(last_result, 8);
-  EXPECT_EQ(last_value, 80);
-  box.press(0);
-  EXPECT_EQ(last_result, 7);
-  EXPECT_EQ(last_value, 70);
-  box.press(2);  // no such button: nothing
-  EXPECT_EQ(last_result, 7);
 }
 
 }  // namespace

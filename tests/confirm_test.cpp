@@ -1,0 +1,214 @@
+// Tests of confirmation boxes: button widths and places for one, two and three buttons (never narrower than
+// "Close"), the message window above the button row, the text-line form sized to its lines, the buttons'
+// callbacks and user values through the page manager's passes, and a box that closes itself with result
+// 2 being removed and deleted when its fade ends. Without a loaded font every character measures one
+// pixel.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "button.h"
+#include "confirm.h"
+#include "folder.h"
+#include "host.h"
+#include "host_test_seam.h"
+#include "page_manager.h"
+#include "redraw.h"
+#include "script.h"
+#include "test_support.h"
+#include "text_win.h"
+#include "wm_test_support.h"
+
+namespace {
+
+WM_DIALOG_EFFECTS no_effects = {0, 300, 1000, 192};
+
+struct ANSWER {
+  int calls = 0;
+  WM_SCREEN_OBJECT* button = nullptr;
+  INT_U32 user1 = 0, user2 = 0;
+  WM_RESULT reply = 0;
+} answer;
+
+WM_RESULT record_answer(WM_SCREEN_OBJECT* button, INT_U32 user1, INT_U32 user2, int) {
+  answer.calls++;
+  answer.button = button;
+  answer.user1 = user1;
+  answer.user2 = user2;
+  return answer.reply;
+}
+
+// A button's place relative to its box's client.
+struct PLACE {
+  INT_S32 left, top, width, height;
+};
+PLACE place_of(WM_CONFIRM* box, int i) {
+  WM_BUTTON* b = box->buttons[i];
+  return {b->x - box->client->x, b->y - box->client->y, b->width, b->height};
+}
+
+struct BOX_PAGE {
+  WM_TEST_SCREEN screen;
+  BOX_PAGE() : screen(640, 480, 1) {
+    start_empty_page();
+    answer = ANSWER();
+  }
+  void open(WM_CONFIRM* box) {
+    page_manager->get_root()->add_top_level(box, false);
+    run_pass();
+  }
+};
+
+TEST(ConfirmLayout, ButtonWidthsAndPlacesForOneTwoAndThreeButtons) {
+  BOX_PAGE page;
+  // Default button style: gaps 4 + 4 each way; "Close" is 5 pixels, so no button is narrower than 13.
+  WM_CONFIRM two(400, 300, "Question", 1, record_answer, 7, 10, 20, 0, 20, &no_effects);
+  EXPECT_EQ(two.button_horizontal_gaps(), 8);
+  EXPECT_EQ(two.button_vertical_gaps(), 8);
+  const INT_S16 fh = two.button_font_height();
+  EXPECT_EQ(fh, screen_image.default_font_y_size);
+  const INT_S16 cw = two.client_width();
+  EXPECT_EQ(cw, 398);  // border gaps 1 and 1
+  const INT_S32 row = (300 - two.client_top() - 1) - (8 + fh);
+  ASSERT_NE(two.buttons[0], nullptr);
+  ASSERT_NE(two.buttons[1], nullptr);
+  EXPECT_EQ(two.buttons[2], nullptr);
+  EXPECT_STREQ(two.buttons[0]->label, "Yes");
+  EXPECT_STREQ(two.buttons[1]->label, "No");
+  struct EXPECTED {
+    WM_CONFIRM* box;
+    int button;
+    PLACE place;
+  };
+  // Two: g = (398 - 26) / 3 = 124; the second at 2 * 372 / 3 + 13 = 261.
+  EXPECTED cases[] = {{&two, 0, {124, row, 14, 8 + fh + 1}}, {&two, 1, {261, row, 14, 8 + fh + 1}}};
+  for (const EXPECTED& c : cases) {
+    PLACE p = place_of(c.box, c.button);
+    EXPECT_EQ(p.left, c.place.left) << "button " << c.button;
+    EXPECT_EQ(p.top, c.place.top);
+    EXPECT_EQ(p.width, c.place.width);
+    EXPECT_EQ(p.height, c.place.height);
+  }
+
+  WM_CONFIRM one(400, 300, "Notice", 1, record_answer, 7, 10, 20, 1, 20, &no_effects);
+  ASSERT_NE(one.buttons[0], nullptr);
+  EXPECT_EQ(one.buttons[1], nullptr);
+  EXPECT_STREQ(one.buttons[0]->label, "Close");
+  EXPECT_EQ(place_of(&one, 0).left, (398 - 13) / 2);
+  EXPECT_EQ(one.buttons[0]->event_user2, 1u);
+
+  // Three: the widest label sets every width; the third stands alone at the left.
+  WM_CONFIRM three(400, 300, "Choose", "A", "Longer label", "C", 1, record_answer, 1, 11, record_answer, 2, 22,
+                   record_answer, 3, 33, 10, 20, 3, 20, &no_effects);
+  const INT_S32 bw = 8 + 12;
+  EXPECT_EQ(place_of(&three, 2).left, 10);
+  EXPECT_EQ(place_of(&three, 0).left, 398 - 2 * bw - 8 - 11);
+  EXPECT_EQ(place_of(&three, 1).left, 398 - bw - 11);
+  for (int i = 0; i < 3; i++) EXPECT_EQ(place_of(&three, i).width, bw + 1) << "button " << i;
+  EXPECT_EQ(three.buttons[1]->event_user1, 2u);
+  EXPECT_EQ(three.buttons[2]->event_user2, 33u);
+  EXPECT_EQ(three.buttons[0]->event_mask, BUTTON_EVENT_CLICK);
+
+  // The message window above the button row, top-aligned and kept at its first line.
+  ASSERT_NE(two.text, nullptr);
+  EXPECT_EQ(two.text->x - two.client->x, 10);
+  EXPECT_EQ(two.text->y - two.client->y, 10);
+  EXPECT_EQ(two.text->width, cw - 19);
+  EXPECT_EQ(two.text->height, row - 19);
+  EXPECT_EQ(two.text->show_from_start, 1);
+  EXPECT_EQ(two.text->drawing_flags, TWF_LEFT_JUSTIFY | TWF_TOP_ALIGN);
+  EXPECT_EQ(two.text->capacity, 20);
+  EXPECT_EQ(two.kind & (WM_KIND_CONFIRM | WM_KIND_DIALOG), (INT_U32)(WM_KIND_CONFIRM | WM_KIND_DIALOG));
+}
+
+TEST(ConfirmLayout, TextLinesSizeTheBox) {
+  BOX_PAGE page;
+  const INT_S16 fh0 = screen_image.default_font_y_size;
+  const char* short_lines[] = {"Hi"};
+  WM_CONFIRM small(30, 40, "T", short_lines, 1, 1, record_answer, 5, 0, &no_effects);
+  EXPECT_EQ(small.width, 150);
+  const INT_S32 fh = small.button_font_height();
+  EXPECT_EQ(small.height, small.client_top() + 1 + 3 * fh0 + 8 + fh);
+  EXPECT_EQ(small.text, nullptr);
+  EXPECT_EQ(small.x, 30);
+  ASSERT_EQ(small.client->children.count, 3);  // the line and two buttons
+  WM_SCREEN_OBJECT* line = small.client->child_at_index(0);
+  EXPECT_EQ(line->kind & WM_KIND_SCRIPT, (INT_U32)WM_KIND_SCRIPT);
+  EXPECT_EQ(line->x - small.client->x, (148 - 2) / 2);
+  EXPECT_EQ(line->y - small.client->y, fh0);
+  EXPECT_EQ(place_of(&small, 0).top, 3 * fh0);
+  EXPECT_EQ(small.buttons[0]->event_user1, 5u);
+  EXPECT_EQ(small.buttons[1]->event_user2, 0u);
+  EXPECT_FALSE(small.load_text_file(nullptr, "anything.txt"));
+
+  // A long line widens the box; x -1 centres it on the screen.
+  std::string long_line(200, 'w');
+  const char* lines[] = {"one", long_line.c_str(), "three"};
+  WM_CONFIRM wide(-1, 40, nullptr, lines, 3, 1, record_answer, 5, 1, &no_effects);
+  EXPECT_EQ(wide.width, 240);
+  EXPECT_EQ(wide.x, (640 - 240) / 2);
+  EXPECT_EQ(wide.height, wide.client_top() + 1 + 5 * fh0 + 8 + fh);
+  EXPECT_EQ(wide.buttons[1], nullptr);
+  EXPECT_STREQ(wide.buttons[0]->label, "Close");
+}
+
+TEST(ConfirmInput, ButtonsCallTheCallbackAndAReplyOf2ClosesAndDeletesTheBox) {
+  BOX_PAGE page;
+  WM_CONFIRM* box = new WM_CONFIRM(400, 300, "Question", 1, record_answer, 7, 10, 20, 0, 20, &no_effects);
+  page.open(box);
+  INT_U32 handle = object_handle(box);
+  WM_BUTTON* no = box->buttons[1];
+  INT_S16 nx = (INT_S16)(no->x + no->width / 2), ny = (INT_S16)(no->y + no->height / 2);
+  press(nx, ny);
+  EXPECT_EQ(answer.calls, 0);  // event mask 2: the release calls
+  release(nx, ny);
+  EXPECT_EQ(answer.calls, 1);
+  EXPECT_EQ(answer.button, no);
+  EXPECT_EQ(answer.user1, 7u);
+  EXPECT_EQ(answer.user2, 0u);
+  EXPECT_EQ(object_from_handle(handle), box);  // a reply of 0 leaves it open
+
+  answer.reply = 2;
+  WM_BUTTON* yes = box->buttons[0];
+  click((INT_S16)(yes->x + 3), (INT_S16)(yes->y + 3));
+  EXPECT_EQ(answer.user2, 1u);
+  run_passes(3);
+  EXPECT_EQ(object_from_handle(handle), nullptr);  // removed and deleted, nothing left on the list
+  EXPECT_EQ(top_level_list()->count, 0);
+}
+
+TEST(ConfirmInput, ABoxClosingWithTheDefaultEffectsGoesWhenItsFadeEnds) {
+  BOX_PAGE page;
+  WM_CONFIRM* box = new WM_CONFIRM(300, 200, "Question", 1, record_answer, 7, 10, 20, 1, 20, nullptr);
+  page.open(box);
+  advance_ms(1500);
+  run_passes(3);  // slid in and at rest
+  INT_U32 handle = object_handle(box);
+  answer.reply = 2;
+  WM_BUTTON* close = box->buttons[0];
+  click((INT_S16)(close->x + 3), (INT_S16)(close->y + 3));
+  EXPECT_EQ(answer.calls, 1);
+  EXPECT_TRUE(box->closing);
+  run_pass();
+  EXPECT_EQ(object_from_handle(handle), box);  // still fading
+  for (int i = 0; i < 10 && object_from_handle(handle); i++) {
+    advance_ms(100);
+    run_pass();
+  }
+  EXPECT_EQ(object_from_handle(handle), nullptr);
+  EXPECT_EQ(top_level_list()->count, 0);
+}
+
+TEST(ConfirmText, MessageFromAFile) {
+  BOX_PAGE page;
+  std::string path;
+  FOLDER folder = scratch_folder("confirm_file", &path);
+  ASSERT_TRUE(write_whole_file(path + "message.txt", {'F', 'i', 'r', 's', 't', '\n', 'S', 'e', 'c', 'o', 'n', 'd'}));
+  WM_CONFIRM box(400, 300, "Question", 1, record_answer, 7, 10, 20, 0, 20, &no_effects);
+  EXPECT_TRUE(box.load_text_file(&folder, "message.txt"));
+  EXPECT_EQ(box.text->data_count, 2);
+  EXPECT_EQ(box.text->data_buffer[1].colour, box.window_style.fg_colour);
+  EXPECT_FALSE(box.load_text_file(&folder, "missing.txt"));
+}
+
+}  // namespace
