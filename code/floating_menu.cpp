@@ -382,6 +382,14 @@ void WM_FLOATING_MENU::restore_entries() {
   }
 }
 
+void WM_FLOATING_MENU::clear_entries() {
+  restore_entries();
+  if (grid) grid->clear(true);
+  entry_count = entry_serial = 0;
+  first_visible = last_visible = 0;
+  layout();
+}
+
 // The arrow button over a row: made on first need, then put into the row in place of its entry.
 static void cover_row(WM_FLOATING_MENU* menu, INT_S16 row, bool upper) {
   WM_GRID* grid = menu->grid;

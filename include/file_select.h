@@ -1,9 +1,23 @@
-// File selector: the icons shared by every file selector, ten drive icons by disk kind, the parent
-// folder, a file and a folder. The installer fills them from the skin's disk icons.
+// File selector: the dialog that lets the user pick an existing file, a new or existing file name, or an
+// existing folder. It browses the folders of the machine from a start folder (a location menu of the
+// current folder and its parents, a list of folders and files, a pseudo-folder of drives), can create a
+// new folder, and reports OK or Cancel to its owner, which then reads the choice with get_selection.
+// Also the thirteen icons that every file selector shares (ten drive icons by disk kind, the parent
+// folder, a file and a folder), which the installer fills from the skin.
 #pragma once
 #include "types.h"
+#include "dialog.h"
+#include "folder.h"
+#include "style_set.h"
+#include "velk_string.h"
 
 class IMAGE;
+class WM_BUTTON;
+class WM_GRID;
+class WM_MENU;
+class WM_SCRIPT;
+class WM_TEXT_EDIT;
+struct SCAN_ENTRY;
 
 const int FILE_SELECT_DRIVE_ICON_COUNT = 10;
 
@@ -18,3 +32,99 @@ IMAGE* file_select_file_icon();
 IMAGE* file_select_folder_icon();
 // Frees the icons (at exit); a later use builds them again, empty.
 void stop_file_select_icons();
+
+// Modes of WM_FILE_SELECT::set_mode.
+enum : INT_U8 {
+  FILE_SELECT_NONE = 0,
+  FILE_SELECT_FILE = 1,        // an existing file
+  FILE_SELECT_NEW_FILE = 2,    // a new or existing file name
+  FILE_SELECT_FOLDER = 3       // an existing folder
+};
+
+// Events of the selector's buttons, rows and location entries (their first user value; the second is
+// the selector's handle) and of the new-folder dialog (its first user value).
+enum : INT_U32 {
+  FILE_SELECT_OK = 1,
+  FILE_SELECT_CANCEL = 2,
+  FILE_SELECT_NEW_FOLDER = 3,
+  FILE_SELECT_LOCATION = 4,  // a location entry or the parent row: value levels up, -1 the drives
+  FILE_SELECT_DRIVE = 5,
+  FILE_SELECT_FOLDER_ROW = 6,
+  FILE_SELECT_FILE_ROW = 7,
+  FILE_SELECT_NAME_ENTER = 8
+};
+
+// Width and height that 65535 (-1) stands for, and the size of the short form.
+const INT_S16 FILE_SELECT_WIDTH = 500;
+const INT_S16 FILE_SELECT_HEIGHT = 350;
+// Most characters of a typed file or folder name.
+const INT_S16 FILE_SELECT_NAME_LENGTH = 256;
+
+class WM_FILE_SELECT : public WM_DIALOG {
+public:
+  INT_U8 mode;                  // FILE_SELECT_ mode; 0 after construction
+  FOLDER folder;                // the folder shown ("$APP" at first)
+  VELK_STRING default_extension;  // appended in mode 2 and filtering files; empty = none
+  INT_U8 show_hidden;           // the scans include hidden and system entries; 0
+  INT_U8 at_my_computer;        // the list shows the drives instead of a folder
+  VELK_STRING my_computer_text;   // "My Computer"
+  VELK_STRING new_folder_title;   // "New Folder"
+  VELK_STRING new_folder_prompt;  // "Enter new folder name"
+  INT_U8 refresh;               // the list is rebuilt at the next pass
+  INT_S32 highlighted_row;      // -1 none
+  INT_S32 row_count;            // rows in the list
+  INT_U8 new_folder_at_own_position;  // the new-folder dialog opens over the selector instead of centred
+  WM_BUTTON* ok_button;
+  WM_BUTTON* cancel_button;
+  WM_BUTTON* new_folder_button;
+  WM_SCRIPT* message;           // the mode's message
+  WM_SCRIPT* location_label;    // "Location:"
+  WM_MENU* location_menu;       // the current folder and its parents
+  WM_TEXT_EDIT* name_field;     // the chosen or typed name
+  WM_GRID* location_row;        // message, label and location menu side by side
+  WM_GRID* list;                // the rows: icon, name, size, date
+  WM_STYLE_SET name_style;      // own copy of the name field's style (the new-folder dialog's edit box)
+
+  // width and height -1 are 500 and 350; null texts are "OK", "Cancel" and "New Folder".
+  WM_FILE_SELECT(INT_S16 x, INT_S16 y, INT_S16 width, INT_S16 height, WM_STYLE_SET* location_button_style,
+                 WM_STYLE_SET* location_list_style, WM_STYLE_SET* name_style, WM_STYLE_SET* list_style,
+                 WM_STYLE_SET* list_scrollbar_style, bool visible, WM_EVENT_CALLBACK callback, INT_U32 user1,
+                 const char* ok_text, const char* cancel_text, const char* new_folder_text,
+                 WM_STYLE_SET* menu_item_style, WM_STYLE_SET* menu_alt_item_style);
+  // 500 by 350, every style derived from the dialog's own button style.
+  WM_FILE_SELECT(INT_S16 x, INT_S16 y, bool visible, WM_EVENT_CALLBACK callback, INT_U32 user1, const char* ok_text,
+                 const char* cancel_text, const char* new_folder_text);
+  ~WM_FILE_SELECT() override;
+
+  // Rebuilds the list when asked, then the dialog's input.
+  WM_RESULT process() override;
+
+  // Mode, start folder (null keeps the current one), default name and extension (null = none). A mode
+  // of 0 or above 3 only asks for a rebuild.
+  void set_mode(INT_U8 new_mode, FOLDER* start, const char* file_name, const char* extension);
+  // The choice: the folder, and the name into out_name (name_size bytes, the terminator included) when
+  // given. Mode 2 appends the default extension. False, with "" written when there is room, when the
+  // name does not fit or the mode is none; nothing is ever written past name_size.
+  bool get_selection(FOLDER* out_folder, char* out_name, INT_S32 name_size);
+
+  // The constructors' common body (file_select.cpp).
+  void build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_STYLE_SET* location_button_style,
+             WM_STYLE_SET* location_list_style, WM_STYLE_SET* new_name_style, WM_STYLE_SET* list_style,
+             WM_STYLE_SET* list_scrollbar_style, const char* ok_text, const char* cancel_text,
+             const char* new_folder_text, WM_STYLE_SET* menu_item_style, WM_STYLE_SET* menu_alt_item_style);
+  // The list and the location menu for the folder or the drives (file_select_list.cpp).
+  void rebuild();
+  // One row of a folder scan: folders always, files matching the default extension.
+  void add_entry_row(const SCAN_ENTRY* entry);
+  // A button enabled or not (redrawn when it changes); a disabled one also loses its pressed state.
+  static void enable_button(WM_BUTTON* button, bool on);
+  // OK is enabled in a folder, in modes 1 and 2 only with a name.
+  void update_ok_button();
+  // Opens the dialog that asks for a new folder's name.
+  void open_new_folder_dialog();
+  // Event callback of every button, row object, location entry and of the new-folder dialog.
+  static WM_RESULT list_event(WM_SCREEN_OBJECT* object, INT_U32 event, INT_U32 user2, int value);
+};
+
+// A name that a new folder may take: not empty, not "." or "..", without ':' or a path separator.
+bool is_new_folder_name(const char* name);

@@ -90,6 +90,9 @@ public:
   void add_script();
   // Puts the displaced entries back in their rows (the arrows stay made for later).
   void restore_entries();
+  // Removes and deletes every entry and separator (the arrows stay made for later); the menu is laid
+  // out again, empty.
+  void clear_entries();
   // Puts the arrows over the first and last visible rows while the list is scrolled away from its ends.
   void place_arrows();
   // The arrows' event callback: user1 the menu's handle, user2 1 for the upper arrow, 0 for the lower.

@@ -1,8 +1,30 @@
-// Tests of the file selector's shared icons: names by disk kind, built empty on first use, one per slot.
+// Tests of the file selector: its shared icons, and the dialog in a scratch folder tree through the page
+// manager's real pass - the rows of modes 1, 2 and 3, the extension filter and the extension appended to
+// a new name, the ".." row up to the drives, the location menu, a new folder made on disk (and the names
+// refused for one), every entry of a large folder, and the selection read into a buffer of a given size.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "button.h"
 #include "file_select.h"
+#include "files.h"
+#include "floating_menu.h"
+#include "grid.h"
 #include "image.h"
+#include "menu.h"
+#include "page_manager.h"
+#include "redraw.h"
+#include "script.h"
+#include "test_support.h"
+#include "text_edit.h"
+#include "text_edit_dialog.h"
+#include "window_scenario.h"
+#include "wm_test_support.h"
 
 namespace {
 
@@ -22,6 +44,367 @@ TEST(FileSelectIcons, NamesAndSlots) {
   stop_file_select_icons();
   EXPECT_EQ(file_select_drive_icon(2)->pixels, nullptr);
   stop_file_select_icons();
+}
+
+TEST(FileSelectNames, NewFolderNames) {
+  for (const char* good : {"a", "New folder", "x.y", "..x", "{1}"}) EXPECT_TRUE(is_new_folder_name(good)) << good;
+  for (const char* bad : {"", ".", "..", "a:b", "C:", "a/b", "a\\b", "/"}) EXPECT_FALSE(is_new_folder_name(bad)) << bad;
+  EXPECT_FALSE(is_new_folder_name(nullptr));
+}
+
+struct OWNER_CALL {
+  INT_U32 user1, result;
+  int value;
+};
+std::vector<OWNER_CALL> owner_calls;
+WM_RESULT owner_event(WM_SCREEN_OBJECT*, INT_U32 user1, INT_U32 result, int value) {
+  owner_calls.push_back({user1, result, value});
+  return 0;
+}
+
+class FileSelectTest : public ::testing::Test {
+protected:
+  WM_TEST_SCREEN* screen = nullptr;
+  std::string top;  // the scratch tree, ending with the separator
+  FOLDER tree;
+  WM_FILE_SELECT* selector = nullptr;
+
+  void SetUp() override {
+    screen = new WM_TEST_SCREEN(640, 480, 1);
+    use_on_screen_keyboard = 0;
+    owner_calls.clear();
+    tree = scratch_folder("file-select", &top);
+    FOLDER sub = tree;
+    ASSERT_TRUE(sub.enter("alpha", true));
+    sub = tree;
+    ASSERT_TRUE(sub.enter("beta", true));
+    for (const char* name : {"a.txt", "b.dat", "c.txt"}) ASSERT_TRUE(write_whole_file(top + name, {'x'}));
+    selector = new WM_FILE_SELECT(-1, -1, true, owner_event, 9, nullptr, nullptr, nullptr);
+    screen->manager->get_root()->add_top_level(selector, false);
+  }
+  void TearDown() override {
+    delete screen;
+    use_on_screen_keyboard = 0xFF;
+  }
+  static void settle() {
+    for (int i = 0; i < 4; i++) {
+      run_pass();
+      advance_ms(2000);
+    }
+    run_pass();
+  }
+  // The names of the list's rows (column 1), top to bottom.
+  std::vector<std::string> rows() {
+    std::vector<std::string> names;
+    for (INT_S32 r = 0; r < selector->list->row_count; r++) {
+      WM_SCREEN_OBJECT* cell = selector->list->cell(1, r);
+      names.push_back(cell && (cell->kind & WM_KIND_BUTTON) ? static_cast<WM_BUTTON*>(cell)->label : "?");
+    }
+    return names;
+  }
+  static std::vector<std::string> sorted(std::vector<std::string> v, size_t from = 1) {
+    std::sort(v.begin() + (long)from, v.end());
+    return v;
+  }
+  // The event a click on the row's name would send.
+  void pick_row(INT_S32 row) {
+    WM_SCREEN_OBJECT* cell = selector->list->cell(1, row);
+    ASSERT_NE(cell, nullptr);
+    WM_FILE_SELECT::list_event(cell, cell->event_user1, cell->event_user2, 0);
+    settle();
+  }
+  static INT_S32 tap(WM_SCREEN_OBJECT* object) {
+    INT_S16 cx = (INT_S16)(object->x + object->width / 2), cy = (INT_S16)(object->y + object->height / 2);
+    move_pointer(cx, cy);
+    return click(cx, cy);
+  }
+};
+
+TEST_F(FileSelectTest, ShortFormAndItsParts) {
+  EXPECT_EQ(selector->width, 500);
+  EXPECT_EQ(selector->height, 350);
+  EXPECT_EQ(selector->kind & WM_KIND_FILE_SELECT, (INT_U32)WM_KIND_FILE_SELECT);
+  EXPECT_EQ(selector->mode, 0);
+  EXPECT_STREQ(selector->ok_button->label, "OK");
+  EXPECT_STREQ(selector->cancel_button->label, "Cancel");
+  EXPECT_STREQ(selector->new_folder_button->label, "New Folder");
+  EXPECT_STREQ(selector->my_computer_text.text, "My Computer");
+  EXPECT_STREQ(selector->new_folder_title.text, "New Folder");
+  EXPECT_STREQ(selector->new_folder_prompt.text, "Enter new folder name");
+  EXPECT_EQ(selector->list->maximum_rows, -1);
+  EXPECT_EQ(selector->name_style.flags & (ssf_draw_border | ssf_indent_border), ssf_draw_border | ssf_indent_border);
+  // The button row: New Folder at the left, OK at the right, Cancel left of it.
+  INT_S16 half = (INT_S16)(selector->new_folder_button->height / 2);
+  EXPECT_EQ(selector->new_folder_button->x, selector->client->x + half);
+  EXPECT_EQ(selector->cancel_button->x + selector->cancel_button->width, selector->ok_button->x - half);
+  EXPECT_EQ(selector->ok_button->y, selector->new_folder_button->y);
+  EXPECT_LT(selector->list->y + selector->list->height, selector->name_field->y);
+  EXPECT_LT(selector->name_field->y + selector->name_field->height, selector->ok_button->y);
+}
+
+TEST_F(FileSelectTest, ModesListWhatTheyShould) {
+  selector->set_mode(FILE_SELECT_FOLDER, &tree, "ignored", nullptr);
+  settle();
+  EXPECT_STREQ(selector->get_title(), "Select a Folder");
+  EXPECT_STREQ(selector->message->text.value.text, "Select an exsiting folder.");
+  EXPECT_EQ(sorted(rows()), (std::vector<std::string>{"..", "alpha", "beta"}));
+  EXPECT_STREQ(selector->name_field->text.text ? selector->name_field->text.text : "", "");
+  EXPECT_EQ(selector->name_field->editable, 0);
+  EXPECT_EQ(selector->new_folder_button->enabled, 1);
+  EXPECT_EQ(selector->ok_button->enabled, 1);
+
+  selector->set_mode(FILE_SELECT_FILE, &tree, "b.dat", nullptr);
+  settle();
+  EXPECT_STREQ(selector->get_title(), "Select a File");
+  EXPECT_STREQ(selector->message->text.value.text, "Select an exsiting file.");
+  std::vector<std::string> listed = rows();
+  ASSERT_EQ(listed.size(), 6u);
+  EXPECT_EQ(sorted(std::vector<std::string>(listed.begin(), listed.begin() + 3)),
+            (std::vector<std::string>{"..", "alpha", "beta"}));  // folders before files
+  EXPECT_EQ(sorted(std::vector<std::string>(listed.begin() + 3, listed.end()), 0),
+            (std::vector<std::string>{"a.txt", "b.dat", "c.txt"}));
+  EXPECT_EQ(selector->name_field->editable, 0);
+  EXPECT_EQ(selector->new_folder_button->enabled, 0);
+  EXPECT_EQ(selector->ok_button->enabled, 1);
+  ASSERT_GE(selector->highlighted_row, 3);  // the named file is highlighted
+  EXPECT_EQ(listed[(size_t)selector->highlighted_row], "b.dat");
+  EXPECT_EQ(selector->list->rows[selector->highlighted_row]->highlighted, 1);
+
+  selector->set_mode(FILE_SELECT_NEW_FILE, &tree, "", ".txt");
+  settle();
+  EXPECT_STREQ(selector->get_title(), "Select a New File");
+  EXPECT_EQ(sorted(rows()), (std::vector<std::string>{"..", "a.txt", "alpha", "beta", "c.txt"}));
+  EXPECT_EQ(selector->name_field->editable, 1);
+  EXPECT_EQ(selector->ok_button->enabled, 0);  // no name yet
+  // A file row puts its name into the field and moves the highlight; OK follows.
+  listed = rows();
+  INT_S32 c_row = (INT_S32)(std::find(listed.begin(), listed.end(), "c.txt") - listed.begin());
+  pick_row(c_row);
+  EXPECT_STREQ(selector->name_field->text.text, "c.txt");
+  EXPECT_EQ(selector->highlighted_row, c_row);
+  EXPECT_EQ(selector->ok_button->enabled, 1);
+
+  // A mode of 0 or above 3 changes nothing but the rebuild; no start folder keeps the folder.
+  selector->set_mode(7, nullptr, nullptr, nullptr);
+  EXPECT_EQ(selector->mode, FILE_SELECT_NEW_FILE);
+  EXPECT_EQ(selector->refresh, 1);
+  FOLDER elsewhere = tree;
+  ASSERT_TRUE(elsewhere.enter("alpha"));
+  selector->set_mode(FILE_SELECT_FOLDER, &elsewhere, nullptr, nullptr);
+  selector->set_mode(FILE_SELECT_FILE, nullptr, nullptr, nullptr);
+  EXPECT_TRUE(selector->folder.equals(&elsewhere));
+}
+
+TEST_F(FileSelectTest, SelectionAndTheExtension) {
+  char name[64];
+  selector->set_mode(FILE_SELECT_NEW_FILE, &tree, "report", ".txt");
+  settle();
+  FOLDER chosen;
+  ASSERT_TRUE(selector->get_selection(&chosen, name, sizeof name));
+  EXPECT_TRUE(chosen.equals(&tree));
+  EXPECT_STREQ(name, "report.txt");
+  selector->name_field->set_text("report.txt");  // already ends with it
+  ASSERT_TRUE(selector->get_selection(&chosen, name, sizeof name));
+  EXPECT_STREQ(name, "report.txt");
+  selector->name_field->set_text("report.TXT");  // another letter case gets it once more
+  ASSERT_TRUE(selector->get_selection(&chosen, name, sizeof name));
+  EXPECT_STREQ(name, "report.TXT.txt");
+  selector->name_field->set_text("xt");  // shorter than the extension
+  ASSERT_TRUE(selector->get_selection(&chosen, name, sizeof name));
+  EXPECT_STREQ(name, "xt.txt");
+
+  // The caller's buffer bounds everything written, the extension included.
+  selector->name_field->set_text("abcd");
+  char small[10];
+  std::memset(small, '#', sizeof small);
+  EXPECT_FALSE(selector->get_selection(&chosen, small, 8));  // "abcd.txt" needs 9
+  EXPECT_EQ(small[0], 0);
+  for (int i = 1; i < 10; i++) EXPECT_EQ(small[i], '#') << i;
+  EXPECT_TRUE(selector->get_selection(&chosen, small, 9));
+  EXPECT_STREQ(small, "abcd.txt");
+  EXPECT_EQ(small[9], '#');
+  EXPECT_FALSE(selector->get_selection(&chosen, nullptr, 0));  // mode 2 needs the name
+
+  // Mode 1: the name as it stands; mode 3: the folder, entered by the name when one is given.
+  selector->set_mode(FILE_SELECT_FILE, &tree, "b.dat", ".txt");
+  ASSERT_TRUE(selector->get_selection(&chosen, name, sizeof name));
+  EXPECT_STREQ(name, "b.dat");
+  selector->set_mode(FILE_SELECT_FOLDER, &tree, nullptr, nullptr);
+  std::strcpy(name, "junk");
+  ASSERT_TRUE(selector->get_selection(&chosen, name, sizeof name));
+  EXPECT_STREQ(name, "");
+  EXPECT_TRUE(chosen.equals(&tree));
+  selector->name_field->set_text("beta");
+  ASSERT_TRUE(selector->get_selection(&chosen, nullptr, 0));
+  FOLDER beta = tree;
+  ASSERT_TRUE(beta.enter("beta"));
+  EXPECT_TRUE(chosen.equals(&beta));
+  // No mode: nothing.
+  WM_FILE_SELECT fresh(-1, -1, false, nullptr, 0, nullptr, nullptr, nullptr);
+  EXPECT_FALSE(fresh.get_selection(&chosen, name, sizeof name));
+}
+
+TEST_F(FileSelectTest, FoldersUpToTheDrives) {
+  selector->set_mode(FILE_SELECT_FOLDER, &tree, nullptr, nullptr);
+  settle();
+  std::vector<std::string> listed = rows();
+  INT_S32 alpha_row = (INT_S32)(std::find(listed.begin(), listed.end(), "alpha") - listed.begin());
+  pick_row(alpha_row);  // into alpha
+  FOLDER alpha = tree;
+  ASSERT_TRUE(alpha.enter("alpha"));
+  EXPECT_TRUE(selector->folder.equals(&alpha));
+  EXPECT_EQ(rows(), std::vector<std::string>{".."});  // an empty folder shows only the parent row
+  // The location menu: this folder, each parent up to the root, then "My Computer".
+  WM_FLOATING_MENU* popup = selector->location_menu->popup;
+  ASSERT_NE(popup, nullptr);
+  INT_S32 levels = 1;
+  for (FOLDER up = alpha; up.go_up();) levels++;
+  EXPECT_EQ(popup->entry_count, levels + 1);
+  EXPECT_STREQ(popup->get_entry(0)->label, "alpha");
+  EXPECT_STREQ(popup->get_entry((INT_S16)levels)->label, "My Computer");
+  EXPECT_STREQ(selector->location_menu->label, "alpha");
+  // The location entry one level up goes to the tree again.
+  WM_BUTTON* one_up = popup->get_entry(1);
+  WM_FILE_SELECT::list_event(one_up, one_up->event_user1, one_up->event_user2, 0);
+  settle();
+  EXPECT_TRUE(selector->folder.equals(&tree));
+  // ".." from the root reaches the drives.
+  FOLDER root;
+  ASSERT_TRUE(root.set_to_drive_root(0));
+  selector->set_mode(FILE_SELECT_FOLDER, &root, nullptr, nullptr);
+  settle();
+  pick_row(0);
+  EXPECT_EQ(selector->at_my_computer, 1);
+  EXPECT_EQ(selector->row_count, get_drive_count());
+  EXPECT_STREQ(static_cast<WM_BUTTON*>(selector->list->cell(1, 0))->label, get_drive_root_text(0));
+  EXPECT_EQ(selector->new_folder_button->enabled, 0);
+  EXPECT_EQ(selector->ok_button->enabled, 0);
+  EXPECT_STREQ(selector->location_menu->label, "My Computer");
+  pick_row(0);  // a drive row: its root
+  EXPECT_EQ(selector->at_my_computer, 0);
+  EXPECT_TRUE(selector->folder.equals(&root));
+}
+
+TEST_F(FileSelectTest, NewFolderMadeOnDiskAndBadNamesRefused) {
+  selector->set_mode(FILE_SELECT_FOLDER, &tree, nullptr, nullptr);
+  settle();
+  auto new_folder_dialog = [&]() -> WM_TEXT_EDIT_DIALOG* {
+    tap(selector->new_folder_button);
+    settle();
+    PTRLLIST* list = top_level_list();
+    WM_SCREEN_OBJECT* last = list->tail ? *(WM_SCREEN_OBJECT**)list->tail->data : nullptr;
+    if (!last || !(last->kind & WM_KIND_TEXT_EDIT_DIALOG)) return nullptr;
+    return static_cast<WM_TEXT_EDIT_DIALOG*>(last);
+  };
+  WM_TEXT_EDIT_DIALOG* dialog = new_folder_dialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->get_owner(), selector);
+  EXPECT_STREQ(dialog->get_title(), "New Folder");
+  EXPECT_STREQ(dialog->prompt->text.value.text, "Enter new folder name");
+  EXPECT_EQ(dialog->edit->char_filter, is_text_char);
+  EXPECT_EQ(dialog->edit->max_length, 256);
+  EXPECT_EQ(dialog->width, 450);  // centred at the default size
+  for (const char* bad : {"", ".", "..", "x:y", "x/y"}) {
+    if (!dialog) dialog = new_folder_dialog();
+    ASSERT_NE(dialog, nullptr);
+    dialog->edit->set_text(bad);
+    tap(dialog->ok_button);
+    settle();
+    EXPECT_FALSE(is_top_level(dialog)) << bad;  // closed in any case
+    dialog = nullptr;
+    EXPECT_TRUE(selector->folder.equals(&tree)) << bad;
+  }
+  EXPECT_FALSE(file_exists(&tree, "x:y"));
+  EXPECT_EQ(sorted(rows()), (std::vector<std::string>{"..", "alpha", "beta"}));
+  // Cancel makes nothing either.
+  dialog = new_folder_dialog();
+  dialog->edit->set_text("never");
+  tap(dialog->cancel_button);
+  settle();
+  EXPECT_FALSE(file_exists(&tree, "never"));
+  // OK with a good name makes the folder on disk and enters it.
+  dialog = new_folder_dialog();
+  dialog->edit->set_text("Fresh one");
+  tap(dialog->ok_button);
+  settle();
+  EXPECT_TRUE(file_exists(&tree, "Fresh one"));
+  FOLDER fresh = tree;
+  ASSERT_TRUE(fresh.enter("Fresh one"));
+  EXPECT_TRUE(selector->folder.equals(&fresh));
+  FOLDER chosen;
+  ASSERT_TRUE(selector->get_selection(&chosen, nullptr, 0));
+  EXPECT_TRUE(chosen.equals(&fresh));
+  // OK reports to the owner with result 1 and event 1; Cancel with 0.
+  tap(selector->ok_button);
+  ASSERT_FALSE(owner_calls.empty());
+  EXPECT_EQ(owner_calls.back().user1, 9u);
+  EXPECT_EQ(owner_calls.back().result, 1u);
+  EXPECT_EQ(owner_calls.back().value, 1);
+  tap(selector->cancel_button);
+  EXPECT_EQ(owner_calls.back().result, 0u);
+}
+
+TEST_F(FileSelectTest, EveryEntryOfALargeFolder) {
+  FOLDER big = tree;
+  ASSERT_TRUE(big.enter("big", true));
+  std::string path = top + "big" + std::string(1, PATH_SEPARATOR);
+  for (int i = 0; i < 1500; i++) ASSERT_TRUE(write_whole_file(path + "f" + std::to_string(i), {}));
+  selector->set_mode(FILE_SELECT_FILE, &big, nullptr, nullptr);
+  settle();
+  EXPECT_EQ(selector->row_count, 1501);
+  EXPECT_EQ(selector->list->row_count, 1501);
+  EXPECT_NE(selector->list->cell(1, 1500), nullptr);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------------
+// The real window
+
+namespace {
+
+// The "name x y" lines the probe printed.
+bool place_of(const std::string& output, const std::string& name, int* x, int* y) {
+  size_t at = output.find(name + " ");
+  if (at == std::string::npos) return false;
+  return std::sscanf(output.c_str() + at + name.size() + 1, "%d %d", x, y) == 2;
+}
+
+TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
+  WINDOW_SCENARIO scenario("file-select-window");
+  START_WINDOW_SCENARIO(scenario);
+  std::string start = scenario.scratch() + "start";
+  FOLDER start_folder;
+  ASSERT_TRUE(start_folder.set_if_folder(scenario.scratch().c_str()));
+  ASSERT_TRUE(start_folder.enter("start", true));
+  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("file_select_probe"), {start_folder.path}));
+  ASSERT_TRUE(scenario.wait_for_window("File selector"));
+  ASSERT_TRUE(scenario.wait_for_output("ready\n"));
+  int x, y;
+  // The location menu opens its drop-down and Escape closes it again.
+  ASSERT_TRUE(place_of(scenario.output(), "location", &x, &y));
+  ASSERT_TRUE(scenario.click(x, y));
+  ASSERT_TRUE(scenario.key("Escape"));
+  // New Folder: a name typed, cut and pasted back through the clipboard, then OK.
+  ASSERT_TRUE(place_of(scenario.output(), "new_folder", &x, &y));
+  ASSERT_TRUE(scenario.click(x, y));
+  ASSERT_TRUE(scenario.wait_for_output("dialog ready\n"));
+  ASSERT_TRUE(place_of(scenario.output(), "dialog_edit", &x, &y));
+  ASSERT_TRUE(scenario.click(x, y));
+  ASSERT_TRUE(scenario.type("Made here"));
+  ASSERT_TRUE(scenario.key("ctrl+a"));
+  ASSERT_TRUE(scenario.key("ctrl+x"));
+  ASSERT_TRUE(scenario.key("ctrl+v"));
+  ASSERT_TRUE(place_of(scenario.output(), "dialog_ok", &x, &y));
+  ASSERT_TRUE(scenario.click(x, y));
+  ASSERT_TRUE(scenario.wait_for_output("dialog closed"));
+  FOLDER made = start_folder;
+  EXPECT_TRUE(made.enter("Made here")) << scenario.output();
+  // OK: the selection is the new folder.
+  ASSERT_TRUE(place_of(scenario.output(), "ok", &x, &y));
+  ASSERT_TRUE(scenario.click(x, y));
+  ASSERT_TRUE(scenario.wait_for_output(std::string("selected ") + made.path + "\n")) << scenario.output();
+  EXPECT_EQ(scenario.wait_for_exit(), 0);
 }
 
 }  // namespace

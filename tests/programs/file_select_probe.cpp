@@ -1,0 +1,116 @@
+// A program for real-window tests of the file selector: opens the main window with a page manager and a
+// file selector choosing a folder from the start folder given, prints where its controls stand (and
+// those of the new-folder dialog when it opens) so that a test can click them, and on OK prints the
+// folder that get_selection returns and ends with status 0; Cancel or a close request end with 5.
+// Arguments: start folder.
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+#include "button.h"
+#include "file_select.h"
+#include "folder.h"
+#include "image.h"
+#include "menu.h"
+#include "page_manager.h"
+#include "program.h"
+#include "redraw.h"
+#include "text_edit.h"
+#include "text_edit_dialog.h"
+
+static const INT_S32 CANCELLED_STATUS = 5;
+static WM_PAGE_MANAGER* manager = nullptr;
+static FOLDER start_folder;
+static WM_FILE_SELECT* selector = nullptr;
+static WM_TEXT_EDIT_DIALOG* reported_dialog = nullptr;
+static INT_S32 status = CANCELLED_STATUS;
+static bool finished = false;
+
+static void say(const char* format, ...) {
+  char line[2200];
+  va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(line, sizeof line, format, arguments);
+  va_end(arguments);
+  console_print(line);
+}
+
+// The centre of an object, in client coordinates.
+static void say_place(const char* name, WM_SCREEN_OBJECT* object) {
+  say("%s %d %d\n", name, object->x + object->width / 2, object->y + object->height / 2);
+}
+
+static WM_RESULT selector_event(WM_SCREEN_OBJECT*, INT_U32, INT_U32 result, int) {
+  if (result == 1) {
+    FOLDER chosen;
+    selector->get_selection(&chosen, nullptr, 0);
+    say("selected %s\n", chosen.path);
+    status = 0;
+  } else {
+    say("cancelled\n");
+  }
+  finished = true;
+  return 0;
+}
+
+static void build_page(WM_PAGE_MANAGER* page_manager) {
+  selector = new WM_FILE_SELECT(-1, -1, true, selector_event, 0, nullptr, nullptr, nullptr);
+  selector->set_mode(FILE_SELECT_FOLDER, &start_folder, nullptr, nullptr);
+  page_manager->get_root()->add_top_level(selector, false);
+}
+
+static INT_U8 close_requested(INT_S16) {
+  say("close\n");
+  return 1;
+}
+
+void application_statics(bool start) {
+  if (start) manager = new WM_PAGE_MANAGER(1, -1);
+  else {
+    delete manager;
+    manager = nullptr;
+  }
+}
+
+void application_main(INT_S16 argc, char** argv) {
+  if (argc < 2 || !start_folder.set_if_folder(argv[1])) {
+    say("usage: file_select_probe folder\n");
+    exit_process(2);
+  }
+  if (!open_graphics_window("File selector", 640, 480, 0, 0)) exit_process(2);
+  set_close_callback(close_requested);
+  manager->set_page(0, build_page, nullptr, 0, nullptr, 0, 0, nullptr);
+}
+
+INT_U8 application_update() {
+  static int passes = 0;
+  if (finished) return 0;
+  manager->update(true);
+  // Once the selector rests, where its controls stand; the same for the new-folder dialog.
+  if (++passes == 40 && selector) {
+    say_place("new_folder", selector->new_folder_button);
+    say_place("ok", selector->ok_button);
+    say_place("location", selector->location_menu);
+    say("ready\n");
+  }
+  PTRLLIST* list = top_level_list();
+  WM_SCREEN_OBJECT* last = list->tail ? *(WM_SCREEN_OBJECT**)list->tail->data : nullptr;
+  static int dialog_passes = 0;
+  if (last && (last->kind & WM_KIND_TEXT_EDIT_DIALOG) && last != reported_dialog) {
+    if (++dialog_passes == 40) {
+      WM_TEXT_EDIT_DIALOG* dialog = static_cast<WM_TEXT_EDIT_DIALOG*>(last);
+      reported_dialog = dialog;
+      dialog_passes = 0;
+      say_place("dialog_edit", dialog->edit);
+      say_place("dialog_ok", dialog->ok_button);
+      say("dialog ready\n");
+    }
+  }
+  if (reported_dialog && !is_top_level(reported_dialog)) {
+    reported_dialog = nullptr;
+    say("dialog closed %s\n", selector ? selector->folder.path : "");
+  }
+  return 1;
+}
+
+void application_exit() { exit_process(status); }
