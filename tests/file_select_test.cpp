@@ -16,6 +16,7 @@
 #include "floating_menu.h"
 #include "grid.h"
 #include "image.h"
+#include "image_object.h"
 #include "menu.h"
 #include "page_manager.h"
 #include "redraw.h"
@@ -273,9 +274,26 @@ TEST_F(FileSelectTest, FoldersUpToTheDrives) {
   ASSERT_TRUE(root.set_to_drive_root(0));
   selector->set_mode(FILE_SELECT_FOLDER, &root, nullptr, nullptr);
   settle();
+  file_select_drive_icon(0)->set_size(6, 6);  // the disk icon stands in for kinds without an icon
   pick_row(0);
   EXPECT_EQ(selector->at_my_computer, 1);
   EXPECT_EQ(selector->row_count, get_drive_count());
+  // Each drive row: its root (a drive letter on Windows) and its icon.
+  for (INT_S32 i = 0; i < selector->row_count; i++) {
+    const char* root_text = get_drive_root_text((INT_S16)i);
+    ASSERT_NE(root_text, nullptr);
+    EXPECT_EQ(rows()[(size_t)i], root_text);
+    if (PATH_SEPARATOR == '\\') {
+      EXPECT_EQ(std::strlen(root_text), 3u) << root_text;
+      EXPECT_TRUE(root_text[0] >= 'A' && root_text[0] <= 'Z') << root_text;
+      EXPECT_EQ(root_text[1], ':') << root_text;
+    }
+    WM_SCREEN_OBJECT* icon = selector->list->cell(0, i);
+    ASSERT_NE(icon, nullptr);
+    ASSERT_TRUE(icon->kind & WM_KIND_IMAGE);
+    EXPECT_NE(static_cast<WM_IMAGE*>(icon)->image.pixels, nullptr);  // a copy of the disk icon, fitted to the cell
+    EXPECT_EQ(icon->event_user1, (INT_U32)FILE_SELECT_DRIVE);
+  }
   EXPECT_STREQ(static_cast<WM_BUTTON*>(selector->list->cell(1, 0))->label, get_drive_root_text(0));
   EXPECT_EQ(selector->new_folder_button->enabled, 0);
   EXPECT_EQ(selector->ok_button->enabled, 0);
