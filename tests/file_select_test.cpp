@@ -87,13 +87,6 @@ protected:
     delete screen;
     use_on_screen_keyboard = 0xFF;
   }
-  static void settle() {
-    for (int i = 0; i < 4; i++) {
-      run_pass();
-      advance_ms(2000);
-    }
-    run_pass();
-  }
   // The names of the list's rows (column 1), top to bottom.
   std::vector<std::string> rows() {
     std::vector<std::string> names;
@@ -112,12 +105,7 @@ protected:
     WM_SCREEN_OBJECT* cell = selector->list->cell(1, row);
     ASSERT_NE(cell, nullptr);
     WM_FILE_SELECT::list_event(cell, cell->event_user1, cell->event_user2, 0);
-    settle();
-  }
-  static INT_S32 tap(WM_SCREEN_OBJECT* object) {
-    INT_S16 cx = (INT_S16)(object->x + object->width / 2), cy = (INT_S16)(object->y + object->height / 2);
-    move_pointer(cx, cy);
-    return click(cx, cy);
+    settle_effects();
   }
 };
 
@@ -145,7 +133,7 @@ TEST_F(FileSelectTest, ShortFormAndItsParts) {
 
 TEST_F(FileSelectTest, ModesListWhatTheyShould) {
   selector->set_mode(FILE_SELECT_FOLDER, &tree, "ignored", nullptr);
-  settle();
+  settle_effects();
   EXPECT_STREQ(selector->get_title(), "Select a Folder");
   EXPECT_STREQ(selector->message->text.value.text, "Select an exsiting folder.");
   EXPECT_EQ(sorted(rows()), (std::vector<std::string>{"..", "alpha", "beta"}));
@@ -155,7 +143,7 @@ TEST_F(FileSelectTest, ModesListWhatTheyShould) {
   EXPECT_EQ(selector->ok_button->enabled, 1);
 
   selector->set_mode(FILE_SELECT_FILE, &tree, "b.dat", nullptr);
-  settle();
+  settle_effects();
   EXPECT_STREQ(selector->get_title(), "Select a File");
   EXPECT_STREQ(selector->message->text.value.text, "Select an exsiting file.");
   std::vector<std::string> listed = rows();
@@ -172,7 +160,7 @@ TEST_F(FileSelectTest, ModesListWhatTheyShould) {
   EXPECT_EQ(selector->list->rows[selector->highlighted_row]->highlighted, 1);
 
   selector->set_mode(FILE_SELECT_NEW_FILE, &tree, "", ".txt");
-  settle();
+  settle_effects();
   EXPECT_STREQ(selector->get_title(), "Select a New File");
   EXPECT_EQ(sorted(rows()), (std::vector<std::string>{"..", "a.txt", "alpha", "beta", "c.txt"}));
   EXPECT_EQ(selector->name_field->editable, 1);
@@ -199,7 +187,7 @@ TEST_F(FileSelectTest, ModesListWhatTheyShould) {
 TEST_F(FileSelectTest, SelectionAndTheExtension) {
   char name[64];
   selector->set_mode(FILE_SELECT_NEW_FILE, &tree, "report", ".txt");
-  settle();
+  settle_effects();
   FOLDER chosen;
   ASSERT_TRUE(selector->get_selection(&chosen, name, sizeof name));
   EXPECT_TRUE(chosen.equals(&tree));
@@ -247,7 +235,7 @@ TEST_F(FileSelectTest, SelectionAndTheExtension) {
 
 TEST_F(FileSelectTest, FoldersUpToTheDrives) {
   selector->set_mode(FILE_SELECT_FOLDER, &tree, nullptr, nullptr);
-  settle();
+  settle_effects();
   std::vector<std::string> listed = rows();
   INT_S32 alpha_row = (INT_S32)(std::find(listed.begin(), listed.end(), "alpha") - listed.begin());
   pick_row(alpha_row);  // into alpha
@@ -267,13 +255,13 @@ TEST_F(FileSelectTest, FoldersUpToTheDrives) {
   // The location entry one level up goes to the tree again.
   WM_BUTTON* one_up = popup->get_entry(1);
   WM_FILE_SELECT::list_event(one_up, one_up->event_user1, one_up->event_user2, 0);
-  settle();
+  settle_effects();
   EXPECT_TRUE(selector->folder.equals(&tree));
   // ".." from the root reaches the drives.
   FOLDER root;
   ASSERT_TRUE(root.set_to_drive_root(0));
   selector->set_mode(FILE_SELECT_FOLDER, &root, nullptr, nullptr);
-  settle();
+  settle_effects();
   file_select_drive_icon(0)->set_size(6, 6);  // the disk icon stands in for kinds without an icon
   pick_row(0);
   EXPECT_EQ(selector->at_my_computer, 1);
@@ -305,10 +293,10 @@ TEST_F(FileSelectTest, FoldersUpToTheDrives) {
 
 TEST_F(FileSelectTest, NewFolderMadeOnDiskAndBadNamesRefused) {
   selector->set_mode(FILE_SELECT_FOLDER, &tree, nullptr, nullptr);
-  settle();
+  settle_effects();
   auto new_folder_dialog = [&]() -> WM_TEXT_EDIT_DIALOG* {
     tap(selector->new_folder_button);
-    settle();
+    settle_effects();
     PTRLLIST* list = top_level_list();
     WM_SCREEN_OBJECT* last = list->tail ? *(WM_SCREEN_OBJECT**)list->tail->data : nullptr;
     if (!last || !(last->kind & WM_KIND_TEXT_EDIT_DIALOG)) return nullptr;
@@ -327,7 +315,7 @@ TEST_F(FileSelectTest, NewFolderMadeOnDiskAndBadNamesRefused) {
     ASSERT_NE(dialog, nullptr);
     dialog->edit->set_text(bad);
     tap(dialog->ok_button);
-    settle();
+    settle_effects();
     EXPECT_FALSE(is_top_level(dialog)) << bad;  // closed in any case
     dialog = nullptr;
     EXPECT_TRUE(selector->folder.equals(&tree)) << bad;
@@ -338,13 +326,13 @@ TEST_F(FileSelectTest, NewFolderMadeOnDiskAndBadNamesRefused) {
   dialog = new_folder_dialog();
   dialog->edit->set_text("never");
   tap(dialog->cancel_button);
-  settle();
+  settle_effects();
   EXPECT_FALSE(file_exists(&tree, "never"));
   // OK with a good name makes the folder on disk and enters it.
   dialog = new_folder_dialog();
   dialog->edit->set_text("Fresh one");
   tap(dialog->ok_button);
-  settle();
+  settle_effects();
   EXPECT_TRUE(file_exists(&tree, "Fresh one"));
   FOLDER fresh = tree;
   ASSERT_TRUE(fresh.enter("Fresh one"));
@@ -368,7 +356,7 @@ TEST_F(FileSelectTest, EveryEntryOfALargeFolder) {
   std::string path = top + "big" + std::string(1, PATH_SEPARATOR);
   for (int i = 0; i < 1500; i++) ASSERT_TRUE(write_whole_file(path + "f" + std::to_string(i), {}));
   selector->set_mode(FILE_SELECT_FILE, &big, nullptr, nullptr);
-  settle();
+  settle_effects();
   EXPECT_EQ(selector->row_count, 1501);
   EXPECT_EQ(selector->list->row_count, 1501);
   EXPECT_NE(selector->list->cell(1, 1500), nullptr);

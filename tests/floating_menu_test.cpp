@@ -140,6 +140,32 @@ TEST_F(FloatingMenuTest, ArrowsStandInForTheRowsOfALongList) {
   delete quiet;
 }
 
+TEST_F(FloatingMenuTest, ClearedWithItsArrowsKeptAndFilledAgain) {
+  work_area_settings[1] = 0;
+  work_area_settings[3] = 200;
+  WM_FLOATING_MENU* menu = new_menu();
+  fill(menu, 30, {3});
+  WM_FLOATING_MENU::on_arrow(menu->down_arrow, object_handle(menu), 0, 0);  // both arrows stand in rows
+  WM_BUTTON* up = menu->up_arrow;
+  WM_BUTTON* down = menu->down_arrow;
+  ASSERT_NE(up, nullptr);
+  ASSERT_NE(down, nullptr);
+  menu->clear_entries();
+  EXPECT_EQ(menu->entry_count, 0);
+  EXPECT_EQ(menu->entry_serial, 0);
+  EXPECT_EQ(menu->grid->row_count, 0);
+  EXPECT_EQ(menu->displaced_top, nullptr);
+  EXPECT_EQ(menu->displaced_bottom, nullptr);
+  EXPECT_EQ(menu->up_arrow, up);  // kept for later, not deleted with the rows
+  EXPECT_EQ(menu->down_arrow, down);
+  EXPECT_EQ(menu->height, chrome_height(menu));
+  fill(menu, 2);
+  EXPECT_EQ(menu->entry_count, 2);
+  EXPECT_EQ(menu->get_entry(1)->event_user2, 1u);
+  EXPECT_STREQ(menu->get_entry(0)->label, "Entry 0");
+  delete menu;
+}
+
 TEST_F(FloatingMenuTest, SeparatorsAtTheCutAndAtTheTop) {
   WM_FLOATING_MENU* probe = new_menu();
   INT_S32 pitch = probe->grid->default_row_height, chrome = chrome_height(probe);

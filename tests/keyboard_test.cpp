@@ -94,10 +94,7 @@ protected:
   void hit(INT_S16 column, INT_S16 row) {
     WM_SCREEN_OBJECT* key = page_keyboard->grid->cell(column, row);
     ASSERT_NE(key, nullptr);
-    INT_S16 cx = (INT_S16)(key->x + key->width / 2), cy = (INT_S16)(key->y + key->height / 2);
-    move_pointer(cx, cy);  // every key sees the button up before the press
-    press(cx, cy);
-    release(cx, cy);
+    tap(key);
     // A key that acts on release leaves its key pending until one more pass.
     if (page_keyboard->pending_key != -1 || page_keyboard->pending_char != 0) run_pass();
   }
@@ -255,19 +252,8 @@ protected:
     delete screen;
     use_on_screen_keyboard = 0xFF;
   }
-  // Passes until fades and slides have ended.
-  static void settle() {
-    for (int i = 0; i < 4; i++) {
-      run_pass();
-      advance_ms(2000);
-    }
-    run_pass();
-  }
   static void hit(WM_SCREEN_OBJECT* object) {
-    INT_S16 cx = (INT_S16)(object->x + object->width / 2), cy = (INT_S16)(object->y + object->height / 2);
-    move_pointer(cx, cy);
-    press(cx, cy);
-    release(cx, cy);
+    tap(object);
     run_passes(2);
   }
 };
@@ -305,7 +291,7 @@ TEST_F(KeyboardDialogTest, EditBoxOpensTheKeyboardAndTakesItsText) {
   EXPECT_STREQ(dialog->edit->text.text, "abc");
   EXPECT_EQ(dialog->edit->max_length, 12);
   EXPECT_STREQ(dialog->close_button->label, "Close");
-  settle();
+  settle_effects();
   // The keys type into the dialog's own edit box.
   hit(dialog->edit);
   hit(dialog->keyboard->grid->cell(4, 1));  // r
@@ -317,7 +303,7 @@ TEST_F(KeyboardDialogTest, EditBoxOpensTheKeyboardAndTakesItsText) {
   EXPECT_STREQ(page_box->text.text, "abcr");
   ASSERT_FALSE(box_events.empty());
   EXPECT_EQ(box_events.back(), "abcr");
-  settle();
+  settle_effects();
   EXPECT_FALSE(is_top_level(dialog));  // removed and deleted once its fade ended
 }
 
@@ -340,7 +326,7 @@ TEST_F(KeyboardDialogTest, TargetAndPointerClearedWhenEitherGoes) {
                                                       &style, nullptr, nullptr, nullptr, nullptr, 5, 1, 0, 0);
   open_keyboard_dialog = second;
   screen->manager->get_root()->add_top_level(second, false);
-  settle();
+  settle_effects();
   hit(second->close_button);  // close_deletes: 4, removed and deleted at once
   EXPECT_FALSE(is_top_level(second));
   EXPECT_EQ(open_keyboard_dialog, nullptr);

@@ -46,22 +46,8 @@ protected:
   }
   WM_TEXT_EDIT_DIALOG* open(WM_TEXT_EDIT_DIALOG* dialog) {
     screen->manager->get_root()->add_top_level(dialog, false);
-    settle();
+    settle_effects();
     return dialog;
-  }
-  // Passes until fades and slides have ended.
-  static void settle() {
-    for (int i = 0; i < 4; i++) {
-      run_pass();
-      advance_ms(2000);
-    }
-    run_pass();
-  }
-  // A click in the middle of an object, after a pass in which every button saw the pointer's button up.
-  static INT_S32 tap(WM_SCREEN_OBJECT* object) {
-    INT_S16 cx = (INT_S16)(object->x + object->width / 2), cy = (INT_S16)(object->y + object->height / 2);
-    move_pointer(cx, cy);
-    return click(cx, cy);
   }
   static INT_S16 right(WM_SCREEN_OBJECT* object) { return (INT_S16)(object->x + object->width); }
   static INT_S16 bottom(WM_SCREEN_OBJECT* object) { return (INT_S16)(object->y + object->height); }
@@ -170,7 +156,7 @@ TEST_F(TextEditDialogTest, OkAndCancelReportToTheOwner) {
   EXPECT_EQ(calls[1].user2, 0u);
   EXPECT_EQ(dialog->event_user2, 0u);
   // The dialog stays until the owner's answer closes it.
-  settle();
+  settle_effects();
   EXPECT_TRUE(is_top_level(dialog));
   EXPECT_EQ(dialog->visible, 1);
   answer = WM_RESULT_REMOVE;
@@ -187,7 +173,7 @@ TEST_F(TextEditDialogTest, WithoutCallbackTheButtonsOnlyStoreTheResult) {
   EXPECT_EQ(dialog->event_user2, 0u);
   EXPECT_EQ(WM_TEXT_EDIT_DIALOG::on_button(cancel, 1, object_handle(dialog), 0), 0);
   EXPECT_EQ(dialog->event_user2, 1u);
-  settle();
+  settle_effects();
   EXPECT_TRUE(is_top_level(dialog));
   // An unknown button number does nothing.
   EXPECT_EQ(WM_TEXT_EDIT_DIALOG::on_button(cancel, 9, object_handle(dialog), 0), 0);

@@ -100,6 +100,20 @@ INT_S32 click(INT_S16 x, INT_S16 y, INT_S16 button) {
   return pressed != 0 ? pressed : released;
 }
 
+void settle_effects() {
+  for (int i = 0; i < 4; i++) {
+    run_pass();
+    advance_ms(2000);
+  }
+  run_pass();
+}
+
+INT_S32 tap(WM_SCREEN_OBJECT* object) {
+  INT_S16 cx = (INT_S16)(object->x + object->width / 2), cy = (INT_S16)(object->y + object->height / 2);
+  move_pointer(cx, cy);
+  return click(cx, cy);
+}
+
 INT_S32 key(INT_S32 virtual_key, INT_S32 modifier, INT_S32 second_modifier) {
   if (modifier >= 0) test_seam_key(modifier, true);
   if (second_modifier >= 0) test_seam_key(second_modifier, true);

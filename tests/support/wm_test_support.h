@@ -41,6 +41,12 @@ INT_S32 release(INT_S16 x, INT_S16 y, INT_S16 button = 1);
 INT_S32 move_pointer(INT_S16 x, INT_S16 y);
 // A key pressed (one pass) and let go (one pass), with optional modifier keys held through both.
 INT_S32 key(INT_S32 virtual_key, INT_S32 modifier = -1, INT_S32 second_modifier = -1);
+// Passes with the clock moved on 2 s between them, so that every dialog's fade and slide (and those of
+// dialogs that wait for it) come to their end.
+void settle_effects();
+// A pass with the pointer over the object's centre and no button held (so that every button has seen
+// the button up), then a click there; the result of click.
+INT_S32 tap(WM_SCREEN_OBJECT* object);
 // The characters queued as typed, then one pass.
 INT_S32 type_text(const char* text);
 // The colour of a screen pixel.
