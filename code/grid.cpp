@@ -10,6 +10,7 @@
 #include "border.h"
 #include "button.h"
 #include "image.h"
+#include "image_object.h"
 #include "image_cache.h"
 #include "script.h"
 
@@ -373,6 +374,17 @@ WM_BUTTON* WM_GRID::add_text_button(INT_S16 column, INT_S16 row, const char* tex
   button->background_colour = COLOUR_INVISIBLE;
   button->event_mask = flags;
   return static_cast<WM_BUTTON*>(set_cell(column, row, button));
+}
+
+WM_IMAGE* WM_GRID::add_image(INT_S16 column, INT_S16 row, FOLDER* folder, const char* file_name,
+                             WM_EVENT_CALLBACK callback, INT_U32 user1, INT_U32 user2) {
+  INT_S16 x1, y1, x2, y2;
+  cell_rectangle(column, row, &x1, &y1, &x2, &y2);
+  INT_S16 w = (INT_S16)(x2 - x1 + 1), h = (INT_S16)(y2 - y1 + 1);
+  WM_IMAGE* picture = new (std::nothrow) WM_IMAGE(x1, y1, w, h, 1, callback, user1, user2, 0x3);
+  if (!picture) return nullptr;
+  picture->image.load(folder, file_name, w, h);
+  return static_cast<WM_IMAGE*>(set_cell(column, row, picture));
 }
 
 WM_SCRIPT* WM_GRID::add_text(INT_S16 column, INT_S16 row, const char* text, const COLOUR* fg, const COLOUR* bg,

@@ -121,21 +121,8 @@ static void render_row(WM_GRID_ROW* row) {
 void WM_GRID::render() {
   if (!redraw_region_active() || !visible || !draw_target) return;
   IMAGE* target = draw_target;
-  bool outermost = !render_clip_narrowed;
   IMAGE_AREA outer = target->clip;
-  if (outermost) {
-    const WM_REDRAW_REGION& region = redraw_regions[current_redraw_region];
-    target->intersect_clip(region.left, region.top, region.right, region.bottom);
-    render_clip_narrowed = 1;
-  }
-  if (meets_redraw_region()) {
-    draw();
-    drawn = 1;
-    needs_draw = 0;
-  } else if (needs_draw) {
-    drawn = 1;
-    needs_draw = 0;
-  }
+  bool outermost = render_self(this);
   IMAGE_AREA saved = target->clip;
   bool header = (style.extended_flags & ssef_grid_fix_top_row) && row_count > 0;
   if (header) render_row(rows[0]);

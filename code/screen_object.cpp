@@ -298,23 +298,28 @@ void WM_SCREEN_OBJECT::set_state(INT_U8 new_state) {
 // ---------------------------------------------------------------------------------------------------
 // Drawing order
 
-void WM_SCREEN_OBJECT::render() {
-  if (!redraw_region_active() || !visible || !draw_target) return;
+bool render_self(WM_SCREEN_OBJECT* object) {
   bool outermost = !render_clip_narrowed;
-  IMAGE_AREA saved = draw_target->clip;
   if (outermost) {
     const WM_REDRAW_REGION& region = redraw_regions[current_redraw_region];
     draw_target->intersect_clip(region.left, region.top, region.right, region.bottom);
     render_clip_narrowed = 1;
   }
-  if (meets_redraw_region()) {
-    draw();
-    drawn = 1;
-    needs_draw = 0;
-  } else if (needs_draw) {
-    drawn = 1;
-    needs_draw = 0;
+  if (object->meets_redraw_region()) {
+    object->draw();
+    object->drawn = 1;
+    object->needs_draw = 0;
+  } else if (object->needs_draw) {
+    object->drawn = 1;
+    object->needs_draw = 0;
   }
+  return outermost;
+}
+
+void WM_SCREEN_OBJECT::render() {
+  if (!redraw_region_active() || !visible || !draw_target) return;
+  IMAGE_AREA saved = draw_target->clip;
+  bool outermost = render_self(this);
   for (LLIST_NODE* node = children.head; node; node = node->next) {
     WM_SCREEN_OBJECT* child = *(WM_SCREEN_OBJECT**)node->data;
     if (!is_top_level(child)) child->render();

@@ -28,6 +28,11 @@ private:
 // Set while the outermost render of a pass has narrowed the clip to the current region.
 extern INT_U8 render_clip_narrowed;
 
+// The start of a render: the outermost one narrows the clip to the current region (true: the caller
+// puts the clip back and clears render_clip_narrowed when done); the object is drawn when it meets the
+// region, or only marked drawn when it was waiting to be drawn.
+bool render_self(WM_SCREEN_OBJECT* object);
+
 // The rectangles of two objects meet, edges included (the area filter of the input and update passes).
 bool objects_meet(WM_SCREEN_OBJECT* child, WM_SCREEN_OBJECT* root);
 

@@ -12,6 +12,7 @@
 
 class FOLDER;
 class WM_BUTTON;
+class WM_IMAGE;
 class WM_LIST_BOX;
 class WM_SCRIPT;
 class WM_SCROLLBAR;
@@ -116,6 +117,9 @@ public:
   WM_BUTTON* add_text_button(INT_S16 column, INT_S16 row, const char* text, const COLOUR* c1, const COLOUR* c2,
                              INT_U32 drawing_flags, WM_EVENT_CALLBACK callback, INT_U32 user1, INT_U32 user2,
                              INT_U8 flags);
+  // An image object reporting presses and releases, its picture loaded from the file at the cell's size.
+  WM_IMAGE* add_image(INT_S16 column, INT_S16 row, FOLDER* folder, const char* file_name, WM_EVENT_CALLBACK callback,
+                      INT_U32 user1, INT_U32 user2);
   // A list box (list_box.cpp): the list box's 18-argument constructor without the corners.
   WM_LIST_BOX* add_list_box(INT_S16 column, INT_S16 row, INT_S16 ignored1, INT_S16 count, const char** texts,
                             INT_S16 selected, WM_STYLE_SET* button_style, WM_STYLE_SET* ignored2,

@@ -18,14 +18,9 @@ namespace {
 const INT_U32 BLACK = 0xFF000000;
 const INT_U32 BG = 0xFF204060;
 
-// A grid of 200 x 100 at (0, 0) with rows of 20 and the given extra style flags.
+// A grid of 200 x height at (0, 0) with rows of 20 and the given extra style flags.
 WM_GRID* new_grid(INT_U32 extended_flags, INT_S16 height = 100) {
-  WM_STYLE_SET style;
-  plain_grid_style(&style);
-  style.extended_flags = extended_flags;
-  WM_GRID* grid = new WM_GRID(0, 0, 199, (INT_S16)(height - 1), 1, nullptr, &style, nullptr);
-  grid->default_row_height = 20;
-  return grid;
+  return new_plain_grid(0, 0, 199, (INT_S16)(height - 1), 1, 20, extended_flags);
 }
 
 WM_SCRIPT* add_row(WM_GRID* grid, INT_S16 row) { return grid->add_text(0, row, "", nullptr, nullptr, 0); }

@@ -18,12 +18,7 @@ namespace {
 // A 200 x height grid at (x, 0) of rows of row_height, with the given extra style flags.
 WM_GRID* new_grid(INT_S16 columns, INT_U32 extended_flags = 0, INT_S16 x = 0, INT_S16 height = 100,
                   INT_S16 row_height = 20) {
-  WM_STYLE_SET style;
-  plain_grid_style(&style);
-  style.extended_flags = extended_flags;
-  WM_GRID* grid = new WM_GRID(x, 0, (INT_S16)(x + 199), (INT_S16)(height - 1), columns, nullptr, &style, nullptr);
-  grid->default_row_height = row_height;
-  return grid;
+  return new_plain_grid(x, 0, (INT_S16)(x + 199), (INT_S16)(height - 1), columns, row_height, extended_flags);
 }
 
 INT_S32 offset_of(WM_GRID* grid) { return grid->scroll_offset(); }

@@ -3,10 +3,15 @@
 // resizing rows, moving the grid with its cells.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "button.h"
 #include "grid.h"
+#include "data_file.h"
+#include "image_file.h"
+#include "image_object.h"
+#include "test_support.h"
 #include "grid_test_support.h"
 #include "script.h"
 #include "style_set.h"
@@ -102,76 +107,67 @@ TEST(Grid, InitResolvesTheStyleAndSize) {
 TEST(Grid, RowsMadeOnDemandAndCellsThatRefuse) {
   WM_TEST_SCREEN screen(640, 480, 0);
   count_destroyed_objects();
-  WM_STYLE_SET style;
-  plain_grid_style(&style);
-  WM_GRID grid(0, 0, 199, 99, 1, nullptr, &style, nullptr);
-  grid.default_row_height = 20;
+  std::unique_ptr<WM_GRID> grid(new_plain_grid(0, 0, 199, 99));
   PROBE* probe = new PROBE();
-  EXPECT_EQ(grid.set_cell(0, 5, probe), probe);
-  EXPECT_EQ(grid.row_count, 6);
-  EXPECT_EQ(grid.cell(0, 3), nullptr);
-  EXPECT_EQ(grid.cell(0, 5), probe);
-  EXPECT_EQ(grid.cell(1, 5), nullptr);
-  EXPECT_EQ(grid.cell(0, 6), nullptr);
-  for (INT_S16 r = 0; r < 6; r++) EXPECT_EQ(grid.rows[r]->end, 21 * (r + 1));
-  EXPECT_EQ(grid.content_height(), 125);
+  EXPECT_EQ(grid->set_cell(0, 5, probe), probe);
+  EXPECT_EQ(grid->row_count, 6);
+  EXPECT_EQ(grid->cell(0, 3), nullptr);
+  EXPECT_EQ(grid->cell(0, 5), probe);
+  EXPECT_EQ(grid->cell(1, 5), nullptr);
+  EXPECT_EQ(grid->cell(0, 6), nullptr);
+  for (INT_S16 r = 0; r < 6; r++) EXPECT_EQ(grid->rows[r]->end, 21 * (r + 1));
+  EXPECT_EQ(grid->content_height(), 125);
   EXPECT_EQ(probe->y, 105);  // placed at its cell (the view is at the top)
   EXPECT_EQ(probe->height, 20);
 
   // Refused: a bad column (the rows are made), a negative row, a row at the limit. The object is
   // deleted each time and null returned.
-  EXPECT_EQ(grid.set_cell(1, 7, new PROBE()), nullptr);
-  EXPECT_EQ(grid.row_count, 8);
-  EXPECT_EQ(grid.set_cell(0, -1, new PROBE()), nullptr);
-  EXPECT_EQ(grid.set_cell(0, 1024, new PROBE()), nullptr);
-  EXPECT_EQ(grid.row_count, 8);
+  EXPECT_EQ(grid->set_cell(1, 7, new PROBE()), nullptr);
+  EXPECT_EQ(grid->row_count, 8);
+  EXPECT_EQ(grid->set_cell(0, -1, new PROBE()), nullptr);
+  EXPECT_EQ(grid->set_cell(0, 1024, new PROBE()), nullptr);
+  EXPECT_EQ(grid->row_count, 8);
   EXPECT_EQ(destroyed_objects, 3);
 
   // A new object in a full cell deletes the old one.
   PROBE* second = new PROBE();
-  EXPECT_EQ(grid.set_cell(0, 5, second), second);
+  EXPECT_EQ(grid->set_cell(0, 5, second), second);
   EXPECT_EQ(destroyed_objects, 4);
 
   // Without a row limit a long list passes the 16-bit row ends.
-  grid.maximum_rows = -1;
-  EXPECT_NE(grid.set_cell(0, 1999, new PROBE()), nullptr);
-  EXPECT_EQ(grid.rows[1999]->end, 42000);
-  EXPECT_EQ(grid.content_height(), 41999);
-  EXPECT_EQ(grid.scroll_position.get_int(&grid.scroll_position.maximum), 41899);
+  grid->maximum_rows = -1;
+  EXPECT_NE(grid->set_cell(0, 1999, new PROBE()), nullptr);
+  EXPECT_EQ(grid->rows[1999]->end, 42000);
+  EXPECT_EQ(grid->content_height(), 41999);
+  EXPECT_EQ(grid->scroll_position.get_int(&grid->scroll_position.maximum), 41899);
   INT_S32 top = 0, bottom = 0;
-  EXPECT_TRUE(grid.row_span(1999, &top, &bottom));
+  EXPECT_TRUE(grid->row_span(1999, &top, &bottom));
   EXPECT_EQ(top, 41979);  // the view is at the top
-  EXPECT_EQ(grid.set_cell(0, 32767, new PROBE()), nullptr);  // past what the row count holds
+  EXPECT_EQ(grid->set_cell(0, 32767, new PROBE()), nullptr);  // past what the row count holds
 }
 
 TEST(Grid, AddingRowsKeepsTheViewAtTheTop) {
   WM_TEST_SCREEN screen(640, 480, 0);
-  WM_STYLE_SET style;
-  plain_grid_style(&style);
-  WM_GRID grid(0, 0, 199, 99, 1, nullptr, &style, nullptr);
-  grid.default_row_height = 20;
-  PARAMETER& scroll = grid.scroll_position;
-  for (INT_S16 r = 0; r < 4; r++) grid.add_text(0, r, "", nullptr, nullptr, 0);
+  std::unique_ptr<WM_GRID> grid(new_plain_grid(0, 0, 199, 99));
+  PARAMETER& scroll = grid->scroll_position;
+  for (INT_S16 r = 0; r < 4; r++) grid->add_text(0, r, "", nullptr, nullptr, 0);
   EXPECT_EQ(scroll.get_int(&scroll.maximum), 0);  // 83 pixels fit
   EXPECT_EQ(scroll.get_int(&scroll.value), 0);
-  EXPECT_EQ(grid.last_visible_row, 3);
-  grid.add_text(0, 4, "", nullptr, nullptr, 0);  // 104 pixels: overflows by 4
+  EXPECT_EQ(grid->last_visible_row, 3);
+  grid->add_text(0, 4, "", nullptr, nullptr, 0);  // 104 pixels: overflows by 4
   EXPECT_EQ(scroll.get_int(&scroll.maximum), 4);
   EXPECT_EQ(scroll.get_int(&scroll.value), 4);
-  grid.add_text(0, 5, "", nullptr, nullptr, 0);
+  grid->add_text(0, 5, "", nullptr, nullptr, 0);
   EXPECT_EQ(scroll.get_int(&scroll.maximum), 25);
   EXPECT_EQ(scroll.get_int(&scroll.value), 25);
-  EXPECT_EQ(grid.scroll_offset(), 0);
-  EXPECT_EQ(grid.last_visible_row, 4);  // row 5 starts at 105
+  EXPECT_EQ(grid->scroll_offset(), 0);
+  EXPECT_EQ(grid->last_visible_row, 4);  // row 5 starts at 105
 }
 
 TEST(Grid, CellRectanglesShareTheSparePixels) {
   WM_TEST_SCREEN screen(640, 480, 0);
-  WM_STYLE_SET style;
-  plain_grid_style(&style);
-  WM_GRID grid(10, 20, 209, 119, 1, nullptr, &style, nullptr);
-  grid.default_row_height = 20;
-  for (INT_S16 r = 0; r < 3; r++) grid.add_text(0, r, "", nullptr, nullptr, 0);
+  std::unique_ptr<WM_GRID> grid(new_plain_grid(10, 20, 209, 119));
+  for (INT_S16 r = 0; r < 3; r++) grid->add_text(0, r, "", nullptr, nullptr, 0);
   // u = 63 with the last spacing, s = 1, p = 100 - (63 + 20) = 17, n = 4: 5, 4, 4, 4 extra pixels.
   struct {
     INT_S16 row, y1, y2;
@@ -179,7 +175,7 @@ TEST(Grid, CellRectanglesShareTheSparePixels) {
   } expected[] = {{0, 20, 44, true}, {1, 46, 69, true}, {2, 71, 94, true}, {3, 96, 119, true}, {4, 121, 144, false}};
   for (const auto& e : expected) {
     INT_S16 x1, y1, x2, y2;
-    EXPECT_EQ(grid.cell_rectangle(0, e.row, &x1, &y1, &x2, &y2), e.visible) << e.row;
+    EXPECT_EQ(grid->cell_rectangle(0, e.row, &x1, &y1, &x2, &y2), e.visible) << e.row;
     EXPECT_EQ(x1, 10);
     EXPECT_EQ(x2, 209);
     EXPECT_EQ(y1, e.y1) << e.row;
@@ -197,12 +193,9 @@ TEST(Grid, CellRectanglesShareTheSparePixels) {
 
 TEST(Grid, ScrollAmounts) {
   WM_TEST_SCREEN screen(640, 480, 0);
-  WM_STYLE_SET style;
-  plain_grid_style(&style);
-  WM_GRID grid(0, 0, 199, 99, 1, nullptr, &style, nullptr);
-  grid.default_row_height = 20;
-  for (INT_S16 r = 0; r < 10; r++) grid.add_text(0, r, "", nullptr, nullptr, 0);
-  PARAMETER& scroll = grid.scroll_position;
+  std::unique_ptr<WM_GRID> grid(new_plain_grid(0, 0, 199, 99));
+  for (INT_S16 r = 0; r < 10; r++) grid->add_text(0, r, "", nullptr, nullptr, 0);
+  PARAMETER& scroll = grid->scroll_position;
   ASSERT_EQ(scroll.get_int(&scroll.maximum), 109);
   struct {
     INT_S32 offset, line_up, line_down, page_up, page_down;
@@ -214,81 +207,78 @@ TEST(Grid, ScrollAmounts) {
   };
   for (const auto& c : cases) {
     scroll.set_int(&scroll.value, 109 - c.offset);
-    grid.sync_scroll();
+    grid->sync_scroll();
     SCOPED_TRACE(testing::Message() << "offset " << c.offset);
-    EXPECT_EQ(grid.scroll_amount(GRID_LINE_UP), c.line_up);
-    EXPECT_EQ(grid.scroll_amount(GRID_LINE_DOWN), c.line_down);
-    EXPECT_EQ(grid.scroll_amount(GRID_PAGE_UP), c.page_up);
-    EXPECT_EQ(grid.scroll_amount(GRID_PAGE_DOWN), c.page_down);
-    EXPECT_EQ(grid.scroll_amount(5), 0);
+    EXPECT_EQ(grid->scroll_amount(GRID_LINE_UP), c.line_up);
+    EXPECT_EQ(grid->scroll_amount(GRID_LINE_DOWN), c.line_down);
+    EXPECT_EQ(grid->scroll_amount(GRID_PAGE_UP), c.page_up);
+    EXPECT_EQ(grid->scroll_amount(GRID_PAGE_DOWN), c.page_down);
+    EXPECT_EQ(grid->scroll_amount(5), 0);
   }
   scroll.set_int(&scroll.value, 109 - 105);
-  grid.sync_scroll();
-  EXPECT_EQ(grid.first_visible_row, 5);
-  EXPECT_EQ(grid.last_visible_row, 9);
+  grid->sync_scroll();
+  EXPECT_EQ(grid->first_visible_row, 5);
+  EXPECT_EQ(grid->last_visible_row, 9);
   // Scrolling back shows row 2 again.
-  grid.make_row_visible(2);
-  EXPECT_EQ(grid.scroll_offset(), 42);
-  EXPECT_EQ(grid.first_visible_row, 2);
-  EXPECT_TRUE(grid.row_fully_visible(2));
-  EXPECT_TRUE(grid.row_fully_visible(5));
-  EXPECT_FALSE(grid.row_fully_visible(6));  // 105 - 42 = 63 .. 82 fits; row 6: 84 .. 103 does not
-  grid.make_row_visible(9);
-  EXPECT_TRUE(grid.row_fully_visible(9));
-  EXPECT_EQ(grid.scroll_offset(), 109);
+  grid->make_row_visible(2);
+  EXPECT_EQ(grid->scroll_offset(), 42);
+  EXPECT_EQ(grid->first_visible_row, 2);
+  EXPECT_TRUE(grid->row_fully_visible(2));
+  EXPECT_TRUE(grid->row_fully_visible(5));
+  EXPECT_FALSE(grid->row_fully_visible(6));  // 105 - 42 = 63 .. 82 fits; row 6: 84 .. 103 does not
+  grid->make_row_visible(9);
+  EXPECT_TRUE(grid->row_fully_visible(9));
+  EXPECT_EQ(grid->scroll_offset(), 109);
 }
 
 TEST(Grid, DeleteClearAndRemoveRows) {
   WM_TEST_SCREEN screen(640, 480, 0);
   count_destroyed_objects();
-  WM_STYLE_SET style;
-  plain_grid_style(&style);
-  WM_GRID grid(0, 0, 199, 299, 2, nullptr, &style, nullptr);
-  grid.default_row_height = 20;
+  std::unique_ptr<WM_GRID> grid(new_plain_grid(0, 0, 199, 299, 2));
   PROBE* objects[5];
-  for (INT_S16 r = 0; r < 5; r++) grid.set_cell(1, r, objects[r] = new PROBE());
-  grid.delete_rows(1, 2);
-  EXPECT_EQ(grid.row_count, 3);
+  for (INT_S16 r = 0; r < 5; r++) grid->set_cell(1, r, objects[r] = new PROBE());
+  grid->delete_rows(1, 2);
+  EXPECT_EQ(grid->row_count, 3);
   EXPECT_EQ(destroyed_objects, 2);
-  EXPECT_EQ(grid.cell(1, 0), objects[0]);
-  EXPECT_EQ(grid.cell(1, 1), objects[3]);
-  EXPECT_EQ(grid.cell(1, 2), objects[4]);
+  EXPECT_EQ(grid->cell(1, 0), objects[0]);
+  EXPECT_EQ(grid->cell(1, 1), objects[3]);
+  EXPECT_EQ(grid->cell(1, 2), objects[4]);
   EXPECT_EQ(objects[4]->y, 44);  // placed in its new row, 2 of the 7 spare pixels above it
-  grid.delete_rows(2, 1);        // first after last: nothing
-  grid.delete_rows(0, 3);        // past the last row: nothing
-  EXPECT_EQ(grid.row_count, 3);
+  grid->delete_rows(2, 1);        // first after last: nothing
+  grid->delete_rows(0, 3);        // past the last row: nothing
+  EXPECT_EQ(grid->row_count, 3);
 
   INT_S16 row = -1, column = -1;
-  EXPECT_TRUE(grid.find_object(objects[3], &row, &column, true));
+  EXPECT_TRUE(grid->find_object(objects[3], &row, &column, true));
   EXPECT_EQ(row, 1);
   EXPECT_EQ(column, 1);
-  EXPECT_TRUE(grid.find_object(objects[4], &row, &column, false));
+  EXPECT_TRUE(grid->find_object(objects[4], &row, &column, false));
   EXPECT_EQ(row, 2);
-  EXPECT_FALSE(grid.find_object(&grid, &row, &column, true));
+  EXPECT_FALSE(grid->find_object(grid.get(), &row, &column, true));
 
   // remove_child without delete leaves the object alive and the cell empty.
-  grid.remove_child(objects[3], false, false);
-  EXPECT_EQ(grid.cell(1, 1), nullptr);
+  grid->remove_child(objects[3], false, false);
+  EXPECT_EQ(grid->cell(1, 1), nullptr);
   EXPECT_EQ(destroyed_objects, 2);
   EXPECT_FALSE(objects[3]->visible);
   delete objects[3];
-  grid.remove_child(objects[4], true, false);
+  grid->remove_child(objects[4], true, false);
   EXPECT_EQ(destroyed_objects, 4);
 
-  grid.clear_rows(0, 5);  // beyond the last row: up to it
+  grid->clear_rows(0, 5);  // beyond the last row: up to it
   EXPECT_EQ(destroyed_objects, 5);
-  EXPECT_EQ(grid.row_count, 3);
-  EXPECT_EQ(grid.rows[0]->cell_count, 2);
+  EXPECT_EQ(grid->row_count, 3);
+  EXPECT_EQ(grid->rows[0]->cell_count, 2);
 
-  grid.set_cell(0, 0, new PROBE());
-  grid.clear(true);
+  grid->set_cell(0, 0, new PROBE());
+  grid->clear(true);
   EXPECT_EQ(destroyed_objects, 6);
-  EXPECT_EQ(grid.row_count, 0);
-  EXPECT_EQ(grid.default_column_count, 2);
-  EXPECT_EQ(grid.default_row_height, 20);
-  grid.clear(false);
-  EXPECT_EQ(grid.default_column_count, 0);
-  EXPECT_EQ(grid.default_row_height, 0);
+  EXPECT_EQ(grid->row_count, 0);
+  EXPECT_EQ(grid->default_column_count, 2);
+  EXPECT_EQ(grid->default_row_height, 20);
+  grid->clear(false);
+  EXPECT_EQ(grid->default_column_count, 0);
+  EXPECT_EQ(grid->default_row_height, 0);
 }
 
 WM_RESULT nothing(WM_SCREEN_OBJECT*, INT_U32, INT_U32, int) { return 0; }
@@ -329,6 +319,20 @@ TEST(Grid, CellMakers) {
   EXPECT_EQ(script->text_colour, text);
   WM_STYLE_SET script_style;
   EXPECT_NE(grid.add_script(0, 2, "Caption", &script_style), nullptr);
+  // An image object with its picture loaded at the cell's size.
+  FOLDER pictures = scratch_folder("grid_cell_images");
+  IMAGE picture(8, 4);
+  DATA_FILE* file = open_data_file(&pictures, "dot.png", FILE_MODE_WRITE, 0, false);
+  ASSERT_NE(file, nullptr);
+  ASSERT_TRUE(save_png(&picture, file));
+  ASSERT_TRUE(close_data_file(&file));
+  WM_IMAGE* image = grid.add_image(1, 2, &pictures, "dot.png", nothing, 3, 4);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->event_mask, 0x3);
+  EXPECT_EQ(image->width, 150);
+  EXPECT_EQ(image->image.width, 150);  // the 8 x 4 picture at the cell's size
+  EXPECT_EQ(image->image.height, image->height);
+  EXPECT_NE(grid.add_image(0, 3, &pictures, "none.png", nothing, 0, 0), nullptr);
   // A refused cell: the made object is deleted and null returned.
   EXPECT_EQ(grid.add_button(2, 3, "x", &button_style, nothing, 0, 0, 0), nullptr);
   EXPECT_EQ(grid.add_script(0, -1, "x", &script_style), nullptr);
@@ -336,48 +340,43 @@ TEST(Grid, CellMakers) {
 
 TEST(Grid, ResizeWithRowsPerPageMeasuresTheNewRows) {
   WM_TEST_SCREEN screen(640, 480, 0);
-  WM_STYLE_SET style;
-  plain_grid_style(&style);
-  WM_GRID grid(0, 0, 199, 199, 1, nullptr, &style, nullptr);
-  grid.rows_per_page = 5;
-  grid.resize(200, 201, false);  // (201 + 1) / 5 - 1 = 39
-  EXPECT_EQ(grid.default_row_height, 39);
-  for (INT_S16 r = 0; r < 10; r++) grid.add_text(0, r, "", nullptr, nullptr, 0);
-  PARAMETER& scroll = grid.scroll_position;
+  std::unique_ptr<WM_GRID> grid(new_plain_grid(0, 0, 199, 199, 1, 0));
+  grid->rows_per_page = 5;
+  grid->resize(200, 201, false);  // (201 + 1) / 5 - 1 = 39
+  EXPECT_EQ(grid->default_row_height, 39);
+  for (INT_S16 r = 0; r < 10; r++) grid->add_text(0, r, "", nullptr, nullptr, 0);
+  PARAMETER& scroll = grid->scroll_position;
   EXPECT_EQ(scroll.get_int(&scroll.maximum), 399 - 201);
-  grid.resize(150, 101, false);  // rows of (101 + 1) / 5 - 1 = 19
-  EXPECT_EQ(grid.default_row_height, 19);
-  EXPECT_EQ(grid.rows[9]->end, 200);
+  grid->resize(150, 101, false);  // rows of (101 + 1) / 5 - 1 = 19
+  EXPECT_EQ(grid->default_row_height, 19);
+  EXPECT_EQ(grid->rows[9]->end, 200);
   EXPECT_EQ(scroll.get_int(&scroll.maximum), 199 - 101);  // the content the rows now make
-  EXPECT_EQ(grid.scroll_offset(), 0);
-  EXPECT_EQ(grid.rows[0]->right_wide[0], 149);  // columns laid out for the new width
-  EXPECT_EQ(grid.last_visible_row, 5);
+  EXPECT_EQ(grid->scroll_offset(), 0);
+  EXPECT_EQ(grid->rows[0]->right_wide[0], 149);  // columns laid out for the new width
+  EXPECT_EQ(grid->last_visible_row, 5);
   // The same size again changes nothing.
-  grid.rows[0]->right_wide[0] = 1;
-  grid.resize(150, 101, false);
-  EXPECT_EQ(grid.rows[0]->right_wide[0], 1);
+  grid->rows[0]->right_wide[0] = 1;
+  grid->resize(150, 101, false);
+  EXPECT_EQ(grid->rows[0]->right_wide[0], 1);
 }
 
 TEST(Grid, MoveCarriesCellsAndChildren) {
   WM_TEST_SCREEN screen(640, 480, 0);
-  WM_STYLE_SET style;
-  plain_grid_style(&style);
-  WM_GRID grid(0, 0, 199, 99, 1, nullptr, &style, nullptr);
-  grid.default_row_height = 20;
+  std::unique_ptr<WM_GRID> grid(new_plain_grid(0, 0, 199, 99));
   PROBE* cell_object = new PROBE();
-  grid.set_cell(0, 1, cell_object);
+  grid->set_cell(0, 1, cell_object);
   PROBE* child = new PROBE();
   child->x = 5, child->y = 6;
-  grid.add_child(child, false);
-  grid.move_to(30, 40);
+  grid->add_child(child, false);
+  grid->move_to(30, 40);
   EXPECT_EQ(cell_object->x, 30);
   EXPECT_EQ(cell_object->y, 66);  // 21 + 5 spare pixels above it, then moved by 40
   EXPECT_EQ(child->x, 35);
   EXPECT_EQ(child->y, 46);
-  grid.set_area(3);
+  grid->set_area(3);
   EXPECT_EQ(cell_object->area, 3);
   EXPECT_EQ(child->area, 3);
-  EXPECT_EQ(grid.cell(0, 0), nullptr);  // a child is not a cell
+  EXPECT_EQ(grid->cell(0, 0), nullptr);  // a child is not a cell
 }
 
 }  // namespace

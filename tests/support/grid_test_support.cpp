@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "folder.h"
+#include "grid.h"
 #include "font.h"
 #include "image.h"
 #include "page_manager.h"
@@ -21,6 +22,16 @@ void plain_grid_style(WM_STYLE_SET* style) {
   style->bg_colour = 0xFF204060;
   style->highlight_colour = 0xFFE0E000;
   style->grid_scrollbar_width = 15;
+}
+
+WM_GRID* new_plain_grid(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT_S16 columns, INT_S16 row_height,
+                        INT_U32 extended_flags) {
+  WM_STYLE_SET style;
+  plain_grid_style(&style);
+  style.extended_flags = extended_flags;
+  WM_GRID* grid = new WM_GRID(x1, y1, x2, y2, columns, nullptr, &style, nullptr);
+  grid->default_row_height = row_height;
+  return grid;
 }
 
 PROBE::PROBE() : WM_SCREEN_OBJECT(1, nullptr, 0, 0) { focusable = 1; }

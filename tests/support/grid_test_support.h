@@ -11,6 +11,12 @@ class WM_STYLE_SET;
 // of 0xFF204060 and a highlight colour of 0xFFE0E000; the scroll bar column 15 pixels wide.
 void plain_grid_style(WM_STYLE_SET* style);
 
+class WM_GRID;
+// A grid of plain_grid_style over the corners, with columns of weight 1, rows of row_height and the extra
+// ssef_ flags; the caller owns it.
+WM_GRID* new_plain_grid(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT_S16 columns = 1, INT_S16 row_height = 20,
+                        INT_U32 extended_flags = 0);
+
 // A focusable screen object that counts its input and update passes.
 class PROBE : public WM_SCREEN_OBJECT {
 public:
