@@ -223,6 +223,24 @@ TEST_F(KeyboardTest, ArrowKeysMoveTheSelectedKey) {
   EXPECT_EQ(page_keyboard->selected_column, 12);
 }
 
+TEST_F(KeyboardTest, EnterKeysEnabledAndDisabled) {
+  WM_BUTTON* enter = page_keyboard->key_at(12, 2);
+  ASSERT_NE(enter, nullptr);
+  EXPECT_EQ(enter->event_mask, BUTTON_EVENT_CLICK);  // Enter acts on release whatever the keys' mask
+  EXPECT_EQ(page_keyboard->key_at(1, 2)->event_mask, 5);
+  EXPECT_TRUE(page_keyboard->enter_enabled());
+  enter->armed = 1;
+  page_keyboard->set_enter_enabled(false);
+  EXPECT_FALSE(page_keyboard->enter_enabled());
+  EXPECT_EQ(enter->enabled, 0);
+  EXPECT_EQ(enter->armed, 0);  // loses its pressed look
+  EXPECT_EQ(page_keyboard->key_at(1, 2)->enabled, 1);  // other keys stay
+  hit(12, 2);
+  EXPECT_EQ(take_key(), -1);  // a disabled Enter records nothing
+  page_keyboard->set_enter_enabled(true);
+  EXPECT_TRUE(page_keyboard->enter_enabled());
+}
+
 TEST_F(KeyboardTest, APassThatDeliversHandlesNoKeys) {
   // Two keys pressed before the pass that delivers: the second overwrites the first.
   page_keyboard->pending_char = 'x';
