@@ -18,10 +18,12 @@ bool TEXT_FILE::open(FOLDER* folder, const char* name, INT_S32 mode, bool unicod
     case TEXT_FILE_WRITE: open_mode = unicode ? "wb" : "w"; break;
     case TEXT_FILE_READ: open_mode = "rb"; break;
     case TEXT_FILE_APPEND: open_mode = "r+b"; break;
+    case TEXT_FILE_WRITE_NEW: open_mode = nullptr; break;
     default: return false;
   }
-  FILE* stream = open_file(folder, name, open_mode);
+  FILE* stream = open_mode ? open_file(folder, name, open_mode) : create_new_file(folder, name, !unicode);
   if (!stream) return false;
+  if (mode == TEXT_FILE_WRITE_NEW) mode = TEXT_FILE_WRITE;
   target->stream = stream;
   target->mode = mode;
   target->folder = *folder;

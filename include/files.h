@@ -57,15 +57,17 @@ bool rename_file(const FOLDER* from, const char* from_name, const FOLDER* to, co
 // Copies a file, replacing an existing target.
 bool copy_file(const FOLDER* from, const char* from_name, const FOLDER* to, const char* to_name);
 // fopen of the file. A missing file asked for exactly "r+b" or "r+" is created ("wb" / "w"); an
-// existing one is never recreated. A name beginning with '.' opened for writing is made hidden.
+// existing one is never recreated. A name beginning with '.' opened for writing is made hidden. Only a
+// regular file is opened for reading or update: a folder, device or pipe gives null at once, never a
+// wait (and on Windows only a disk file is opened at all, never a device name such as "CON").
 FILE* open_file(const FOLDER* folder, const char* name, const char* mode);
 // fclose; false when the stream had a read or write error, or closing could not write back what it
 // still held. Null is closed at once.
 bool close_file(FILE* file);
-// Creates the file and opens it for writing ("wb") only when nothing of that name exists yet: no file,
-// folder or link, dangling or not, is ever opened or followed. Null when the name is taken or the
-// file cannot be made.
-FILE* create_new_file(const FOLDER* folder, const char* name);
+// Creates the file and opens it for writing ("wb", or "w" with text) only when nothing of that name
+// exists yet: no file, folder or link, dangling or not, is ever opened or followed. Null when the name
+// is taken or the file cannot be made.
+FILE* create_new_file(const FOLDER* folder, const char* name, bool text = false);
 // Moves the file from_name of the folder to to_name in the same folder, replacing whatever is there
 // (a file, a link, a special file) as a whole: it is never written through or followed. A name
 // beginning with '.' is made hidden, as for open_file. False when it cannot be done.
@@ -111,6 +113,9 @@ bool get_private_temp_folder(FOLDER* out, const FOLDER* parent);
 void remove_temporary_folder();
 // The entry of that name is a link (a symbolic link or another reparse point), whatever it points to.
 bool is_link(const FOLDER* folder, const char* name);
+// The two names are one and the same existing file (by its identity on its volume, whatever the names
+// or links that lead to it).
+bool same_file(const FOLDER* folder, const char* name, const FOLDER* other_folder, const char* other_name);
 
 // Logical drives: Windows lists them with floppy drives A and B last; Linux has the one root "/".
 INT_S32 get_drive_count();

@@ -7,10 +7,12 @@
 #include "folder.h"
 #include "velk_string.h"
 
-// Open modes of text files (the same numbers as data files' FILE_MODE; 2 appends).
+// Open modes of text files (the same numbers as data files' FILE_MODE; 2 appends). Write-new writes
+// like write, but only to a file it creates: nothing of that name may exist (create_new_file).
 #define TEXT_FILE_READ 0
 #define TEXT_FILE_WRITE 1
 #define TEXT_FILE_APPEND 2
+#define TEXT_FILE_WRITE_NEW 3
 
 // Opens and marks a wide-character run in 8-bit text.
 #define WIDE_RUN_MARK 0x01

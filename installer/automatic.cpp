@@ -13,17 +13,24 @@
 // Reports the install step's progress and failures on the console.
 class CONSOLE_INSTALL_OBSERVER : public INSTALL_OBSERVER {
 public:
+  // Texts from the installation data never drive the terminal: control characters are shown as '?'.
   void show_progress(INSTALL_DIALOG*, const char* text, INT_S32 value) override {
-    std::string line = std::to_string(value) + "% " + text + "\n";
+    std::string line = std::to_string(value) + "% " + printable_text(text) + "\n";
     console_print(line.c_str());
   }
   void show_install_complete(INSTALL_DIALOG*) override {}
   void copy_error(DATABASE*, const char* path_text, const char* packed_name) override {
-    std::string line = path_text ? std::string("ERROR: \"") + path_text + "\" failed to unpack (" + packed_name + ")\n"
+    std::string line = path_text ? "ERROR: \"" + printable_text(path_text) + "\" failed to unpack (" +
+                                       printable_text(packed_name) + ")\n"
                                  : std::string("ERROR: the install log cannot be created\n");
     console_print(line.c_str());
   }
-  void installation_stopped(DATABASE*, const char* message) override { console_print(message); }
+  void installation_stopped(DATABASE*, const char* message) override {
+    std::string text = message ? message : "";
+    bool line_end = !text.empty() && text.back() == '\n';
+    if (line_end) text.pop_back();
+    console_print((printable_text(text.c_str()) + (line_end ? "\n" : "")).c_str());
+  }
 };
 
 INT_S32 run_automatic_install(DATABASE* database) {

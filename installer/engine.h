@@ -19,6 +19,11 @@ std::string format_text(const char* format, ...)
 #endif
     ;
 
+// A text from the installation data as it may go into "install_log.txt" or onto the console: line
+// breaks and every other control character, also one written as a wide character of a run, become
+// '?', so that a text can neither add a line nor drive the terminal.
+std::string printable_text(const char* text);
+
 // Exit statuses of the one-shot jobs: done, the job ran but something failed, it could not start.
 const INT_S32 EXIT_JOB_DONE = 0;
 const INT_S32 EXIT_JOB_FAILED = 1;

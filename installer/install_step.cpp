@@ -28,13 +28,37 @@ INSTALL_OBSERVER* get_install_observer() { return observer; }
 
 static void close_log(INSTALL_STATE* state) { close_text_file(&state->log); }
 
+// Creates the log with its first lines: they are written to a new file of its own name, which then
+// takes the name "install_log.txt" in place of whatever had it (a file, a link, a pipe), never writing
+// through it. False when it cannot be made.
+static bool create_log(INSTALL_STATE* state, const std::string& lines) {
+  char name[32];
+  TEXT_FILE* file = nullptr;
+  for (INT_U32 tries = 0, number = get_tick_count(); !file && tries < 256; tries++, number++) {
+    std::snprintf(name, sizeof name, "%08X.tmp", (unsigned)number);
+    file = open_text_file(&state->log_folder, name, TEXT_FILE_WRITE_NEW, false);
+  }
+  if (!file) return false;
+  bool written = file->write_text(lines.c_str());
+  written = close_text_file(&file) && written;
+  if (written && replace_file(&state->log_folder, name, LOG_FILE_NAME)) return true;
+  delete_file(&state->log_folder, name);
+  return false;
+}
+
 // Writes the lines to the log: created with create, else appended to (a log that is not open yet is
 // opened for appending, and created when missing). The log stays open for the rest of the installation,
 // its encoding found once; each write is flushed, so that the log is complete on disk after every step.
 static bool write_log(INSTALL_STATE* state, const std::string& lines, bool create) {
-  if (create) close_log(state);
-  if (!state->log)
-    state->log = open_text_file(&state->log_folder, LOG_FILE_NAME, create ? TEXT_FILE_WRITE : TEXT_FILE_APPEND, false);
+  if (create) {
+    close_log(state);
+    if (!create_log(state, lines)) {
+      state->log_failed = true;
+      return false;
+    }
+    return true;
+  }
+  if (!state->log) state->log = open_text_file(&state->log_folder, LOG_FILE_NAME, TEXT_FILE_APPEND, false);
   if (!state->log) {
     state->log_failed = true;
     return false;
@@ -70,6 +94,20 @@ static bool set_destination(INSTALL_STATE* state, FOLDER* folder, const char* te
   }
   if (!set_known_folder(folder, text, true, &state->base_folder)) return false;
   state->known_folders.emplace(text, folder->path);
+  return true;
+}
+
+// A file name from the installation data stays inside its destination folder: it has no ".." component,
+// does not begin with a separator and names no drive.
+static bool name_stays_inside(const char* name) {
+  if (!name[0] || name[0] == '/' || name[0] == '\\') return false;
+  if (((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z')) && name[1] == ':') return false;
+  for (const char* at = name; *at;) {
+    const char* end = at;
+    while (*end && *end != '/' && *end != '\\') end++;
+    if (end - at == 2 && at[0] == '.' && at[1] == '.') return false;
+    at = *end ? end + 1 : end;
+  }
   return true;
 }
 
@@ -115,10 +153,11 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   if (!set_destination(state, &state->log_folder, log_text)) state->log_folder = state->base_folder;
 
   LANGUAGE* language = database->get_current_language();
-  std::string lines = format_text("Installed Files\n---------------\n\nLanguage: %s\n", language ? language->name : "");
+  std::string lines = format_text("Installed Files\n---------------\n\nLanguage: %s\n",
+                                  printable_text(language ? language->name : "").c_str());
   lines += format_text("Settings: %d %d %s\n", (int)database->settings_number, (int)database->use_system_paths,
-                       database->install_path);
-  lines += format_text("%s\n", database->desktop_size_warning);
+                       printable_text(database->install_path).c_str());
+  lines += format_text("%s\n", printable_text(database->desktop_size_warning).c_str());
   if (!write_log(state, lines, true)) {
     state->log_failed = true;
     if (observer) observer->copy_error(database, nullptr, nullptr);
@@ -142,7 +181,11 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   progress(page, shown.c_str(), (INT_S32)((INT_S64)state->step_counter * 100 / state->step_total));
 
   bool attempted = false, installed = false;
-  if (folder_set) {
+  if (!name_stays_inside(name) ||
+      (folder_set && same_file(&destination, name, &database->data_folder, PACKAGE_FILE_NAME))) {
+    // A name that leads out of the destination folder, or the package being read: never written.
+    attempted = true;
+  } else if (folder_set) {
     FILE_INFO info;
     switch (file->overwrite) {
       case 2:
@@ -159,12 +202,12 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
       installed = database->package && database->package->file &&
                   database->package->extract_entry(&destination, name, file->packed_name);
   }
-  std::string path = full_path(destination, name);
+  std::string path = printable_text(full_path(destination, name).c_str());
   std::string line;
   if (installed)
     line = format_text("Installed \"%s\"\n", path.c_str());
   else if (attempted)
-    line = format_text("\"%s\" failed to unpack (%s)\n", path.c_str(), file->packed_name);
+    line = format_text("\"%s\" failed to unpack (%s)\n", path.c_str(), printable_text(file->packed_name).c_str());
   else
     line = format_text("Skipped \"%s\"\n", path.c_str());
   write_log(state, line, false);
@@ -192,16 +235,18 @@ static void make_shortcuts(DATABASE* database, INSTALL_DIALOG* page, INSTALLATIO
                                       item->system_program_path_from_inst_loc);
     FOLDER* extra = shortcut_folder(database, &extra_store, item->extra_path_from_inst_loc,
                                     item->system_extra_path_from_inst_loc);
-    const char* extra_text = extra ? extra->path : "null";
-    const char* program_text = program ? program->path : "null";
+    std::string extra_text = printable_text(extra ? extra->path : "null");
+    std::string program_text = printable_text(program ? program->path : "null");
+    std::string program_name = printable_text(item->program_name), arguments = printable_text(item->arguments);
+    std::string link_name = printable_text(item->link_name), extra_name = printable_text(item->extra_name);
     if (!item->menu_folder[0] && database->desktop_shortcut == 1 &&
         database->system_information.has_desktop_shortcuts == 1) {
       progress(page, LANGUAGE_STRING(database, INSTALLING_DESKTOP_SHORTCUT), 100);
       create_desktop_shortcut(item->type, item->program_name, item->arguments, item->link_name, extra,
                               item->extra_name, program);
       write_log(&database->install_state, format_text("create_desktop_shortcut( %d, \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\" );\n",
-                            (int)item->type, item->program_name, item->arguments, item->link_name, extra_text,
-                            item->extra_name, program_text),
+                            (int)item->type, program_name.c_str(), arguments.c_str(), link_name.c_str(),
+                            extra_text.c_str(), extra_name.c_str(), program_text.c_str()),
                 false);
     }
     if (item->menu_folder[0] && database->menu_shortcut == 1 && database->system_information.has_menu_shortcuts == 1) {
@@ -209,8 +254,9 @@ static void make_shortcuts(DATABASE* database, INSTALL_DIALOG* page, INSTALLATIO
       create_os_menu_shortcut(item->type, item->program_name, item->arguments, item->link_name, item->menu_folder,
                               extra, item->extra_name, program);
       write_log(&database->install_state, format_text("create_os_menu_shortcut( %d, \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\" );\n",
-                            (int)item->type, item->program_name, item->arguments, item->link_name,
-                            item->menu_folder, extra_text, item->extra_name, program_text),
+                            (int)item->type, program_name.c_str(), arguments.c_str(), link_name.c_str(),
+                            printable_text(item->menu_folder).c_str(), extra_text.c_str(), extra_name.c_str(),
+                            program_text.c_str()),
                 false);
     }
   }
@@ -224,7 +270,7 @@ static void complete(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* ins
     if (set_destination(state, &folder, text) && file_exists(&folder, installation->uninstaller_filename)) {
       std::string program = full_path(folder, installation->uninstaller_filename);
       if (write_uninstall_entry(installation->uninstaller_name, installation->uninstaller_name, program.c_str()))
-        write_log(state, format_text("RegKey \"%s\"\n", installation->uninstaller_name), false);
+        write_log(state, format_text("RegKey \"%s\"\n", printable_text(installation->uninstaller_name).c_str()), false);
     }
   }
   reset_base_path();

@@ -142,7 +142,7 @@ static void run_automatic_mode() {
   console_print("Loading automatic pack...\n");
   if (!database->load_package(PACKAGE_FILE_NAME)) {
     console_print("ERROR: unable to load data\n");
-    console_print(format_text("%s\n", database->load_failure.c_str()).c_str());
+    console_print(format_text("%s\n", printable_text(database->load_failure.c_str()).c_str()).c_str());
     end_one_shot(EXIT_JOB_NOT_STARTED);
   }
   console_print("Packing data...\n");

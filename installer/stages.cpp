@@ -1,5 +1,6 @@
 // Installer state kept beside the package: the index file "installer.idx" that holds a whole database
-// in the data folder, and the command line's file names split into an existing folder and a name.
+// in the data folder, the command line's file names split into an existing folder and a name, and the
+// engine's text helpers.
 #include "database.h"
 
 #include <cstdarg>
@@ -9,6 +10,7 @@
 
 #include "data_file.h"
 #include "engine.h"
+#include "text_file.h"
 
 static const char* const INDEX_FILE_NAME = "installer.idx";
 
@@ -64,4 +66,46 @@ std::string format_text(const char* format, ...) {
   }
   va_end(arguments);
   return text;
+}
+
+// A character that may stand in a log line or on the console: no control character of either range.
+static bool printable_character(INT_U32 character) {
+  return character >= 0x20 && character != 0x7F && !(character >= 0x80 && character <= 0x9F) &&
+         character != 0x2028 && character != 0x2029;
+}
+
+static int hex_digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+std::string printable_text(const char* text) {
+  std::string out;
+  if (!text) return out;
+  bool run = false;
+  for (const char* at = text; *at;) {
+    unsigned char c = (unsigned char)*at;
+    if (c == WIDE_RUN_MARK) {
+      run = !run;
+      out += *at++;
+      continue;
+    }
+    if (run && c != ',') {
+      // A run holds characters as four hexadecimal digits: one that stands for a control character
+      // is written as '?' (3F) in its place.
+      int digits = 0;
+      INT_U32 character = 0;
+      while (digits < 4 && hex_digit(at[digits]) >= 0) character = character * 16 + (INT_U32)hex_digit(at[digits++]);
+      if (digits == 4 && !printable_character(character)) {
+        out += "003F";
+        at += 4;
+        continue;
+      }
+    }
+    out += c < 0x20 || c == 0x7F ? '?' : *at;
+    at++;
+  }
+  return out;
 }

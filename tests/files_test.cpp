@@ -11,8 +11,11 @@
 #include <set>
 #include <string>
 
+#include "data_file.h"
 #include "file_utils.h"
 #include "files.h"
+#include "image.h"
+#include "text_file.h"
 #include "test_support.h"
 
 #ifdef _WIN32
@@ -337,13 +340,13 @@ TEST(Files, SystemFolders) {
 #endif
 }
 
-#ifdef _WIN32
 // "$TEMP" is a folder of this run alone: made fresh below the system's temporary folder with a name
 // no one can guess, private to the user, the same for the whole run, and removed whole at its end,
 // links in it as links.
 TEST(Files, PrivateTemporaryFolderIsTheRunsOwn) {
   std::string scratch = make_scratch_folder("files-private");
 #ifndef _WIN32
+  std::string saved_tmpdir = environment_text("TMPDIR");
   set_environment("TMPDIR", scratch + "tmp");
   std::filesystem::create_directories(scratch + "tmp");
   std::string base = scratch + "tmp/";
@@ -386,8 +389,43 @@ TEST(Files, PrivateTemporaryFolderIsTheRunsOwn) {
   EXPECT_STRNE(next.path, path.c_str());
   remove_temporary_folder();
   EXPECT_FALSE(FOLDER::is_folder(next.path));
+#ifndef _WIN32
+  set_environment("TMPDIR", saved_tmpdir);
+#endif
 }
 
+#ifndef _WIN32
+// Files are read only when they are regular files: a pipe (whose open would wait for a writer), a
+// device or a folder gives the failure at once, through every reader.
+TEST(Files, OnlyRegularFilesAreOpenedForReading) {
+  FOLDER folder = scratch_folder("files-pipes");
+  ASSERT_EQ(mkfifo(in(folder, "pipe.png").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo(in(folder, "pipe.ss").c_str(), 0600), 0);
+  FOLDER devices;
+  ASSERT_TRUE(devices.set_if_folder("/dev"));
+  for (const char* mode : {"rb", "r", "r+b", "r+"}) {
+    EXPECT_EQ(open_file(&folder, "pipe.png", mode), nullptr) << mode;
+    EXPECT_EQ(open_file(&devices, "null", mode), nullptr) << mode;
+  }
+  EXPECT_EQ(open_file(&devices, "", "rb"), nullptr);  // the folder itself
+  EXPECT_EQ(open_data_file(&folder, "pipe.png", FILE_MODE_READ, 0, false), nullptr);
+  EXPECT_EQ(open_data_file(&devices, "stdin", FILE_MODE_READ, 0, false), nullptr);
+  EXPECT_EQ(open_text_file(&folder, "pipe.ss", TEXT_FILE_READ, false), nullptr);
+  EXPECT_EQ(open_text_file(&folder, "pipe.ss", TEXT_FILE_APPEND, false), nullptr);
+  IMAGE picture;
+  EXPECT_FALSE(picture.load(&folder, "pipe.png", -1, -1));
+  EXPECT_FALSE(picture.load(&folder, "pipe", -1, -1));
+  // A link to a regular file is read as that file.
+  ASSERT_TRUE(write_whole_file(in(folder, "plain.txt"), {'o', 'k'}));
+  ASSERT_EQ(symlink(in(folder, "plain.txt").c_str(), in(folder, "link.txt").c_str()), 0);
+  FILE* file = open_file(&folder, "link.txt", "rb");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(std::fgetc(file), 'o');
+  EXPECT_TRUE(close_file(file));
+}
+#endif
+
+#ifdef _WIN32
 TEST(Files, DeletingTheRunningProgramFails) {
   FOLDER program;
   ASSERT_TRUE(get_system_folder(&program, SYSTEM_FOLDER_PROGRAM, nullptr, 0));

@@ -26,6 +26,9 @@
 #include "shell_link_test_support.h"
 // The Windows headers' ERROR macro would hide the database's ERROR placement.
 #undef ERROR
+#else
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -182,6 +185,109 @@ TEST(InstallerInstall, FailedEntriesAreLoggedCountedAndEndWithStatusOne) {
   EXPECT_EQ(log[7], "Installed \"" + scratch.installed("docs/guide.txt") + "\"");
   EXPECT_EQ(log.back(), "Installation completed with 1 errors.");
   EXPECT_FALSE(std::filesystem::exists(scratch.installed("bin/run.sh")));
+}
+
+// A file name from the data that would lead out of the destination folder (a ".." component, a leading
+// separator, a drive) fails that file: logged, counted, nothing written outside; the rest installs.
+TEST(InstallerSecurity, NamesThatLeaveTheDestinationFailTheirFile) {
+  INSTALLER_SCRATCH scratch("install-names");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  INSTALLATION& installation = database->installations[0];
+  const char* bad_names[] = {"../escape.txt", "bin/../../escape2.txt", "..\\escape3.txt", "/absolute.txt",
+                             "\\absolute2.txt", "C:escape4.txt"};
+  ASSERT_GE(installation.file_count, 5);
+  for (int i = 0; i < 5; i++) std::strcpy(installation.files[i].dest_name, bad_names[i]);
+  std::strcpy(installation.files[4].dest_name, bad_names[5]);
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  EXPECT_EQ(database->install_state.error_count, 5);
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  int failed_lines = 0;
+  for (const std::string& line : log) failed_lines += line.find("\" failed to unpack (") != std::string::npos;
+  EXPECT_EQ(failed_lines, 5);
+  EXPECT_EQ(log.back(), "Installation completed with 5 errors.");
+  for (const char* name : {"escape.txt", "escape2.txt", "escape3.txt", "absolute.txt", "absolute2.txt"}) {
+    EXPECT_FALSE(std::filesystem::exists(scratch.root + name)) << name;
+    EXPECT_FALSE(std::filesystem::exists(std::string("/") + name)) << name;
+  }
+  // The names that stay inside still install, "sub/name" included.
+  EXPECT_TRUE(std::filesystem::exists(scratch.installed("install_log.txt")));
+}
+
+#ifndef _WIN32
+// What is already at an installed file's place or the log's (a link, a pipe) is replaced by the new
+// regular file, never written through and never waited on; a file that is the package being read (by
+// identity, under any name) is never installed over.
+TEST(InstallerSecurity, LinksAndPipesAtTheirPlaceAreReplacedAndThePackageIsKept) {
+  INSTALLER_SCRATCH scratch("install-places");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  std::string dest = scratch.destination + "/";
+  std::filesystem::create_directories(dest + "bin");
+  ASSERT_TRUE(write_whole_file(scratch.root + "theirs.txt", text_bytes("theirs")));
+  ASSERT_EQ(symlink((scratch.root + "theirs.txt").c_str(), (dest + "readme.txt").c_str()), 0);
+  ASSERT_EQ(symlink((scratch.root + "missing-target").c_str(), (dest + "bin/uninstall.sh").c_str()), 0);
+  ASSERT_EQ(mkfifo((dest + "bin/run.sh").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((dest + "install_log.txt").c_str(), 0600), 0);
+  // "docs/guide.txt" is the package itself under another name.
+  std::filesystem::create_directories(dest + "docs");
+  ASSERT_EQ(link((scratch.package + "installer.pkg").c_str(), (dest + "docs/guide.txt").c_str()), 0);
+  std::vector<INT_U8> package_bytes = read_whole_file(scratch.package + "installer.pkg");
+
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  EXPECT_EQ(database->install_state.error_count, 1);
+  for (const char* file : {"readme.txt", "bin/run.sh", "bin/uninstall.sh", "install_log.txt"})
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(dest + file))) << file;
+  for (const char* file : {"readme.txt", "bin/run.sh", "bin/uninstall.sh"})
+    EXPECT_EQ(read_whole_file(dest + file), read_whole_file(scratch.source + "files/" + file)) << file;
+  EXPECT_EQ(read_whole_text(scratch.root + "theirs.txt"), "theirs");
+  EXPECT_FALSE(std::filesystem::exists(scratch.root + "missing-target"));
+  EXPECT_EQ(read_whole_file(scratch.package + "installer.pkg"), package_bytes);
+  std::vector<std::string> log = read_lines(dest + "install_log.txt");
+  ASSERT_GT(log.size(), 6u);
+  EXPECT_EQ(log[1], "---------------");
+  bool guide_failed = false;
+  for (const std::string& line : log) guide_failed = guide_failed || line == "\"" + dest + "docs/guide.txt\" failed to unpack (docs/guide.txt)";
+  EXPECT_TRUE(guide_failed);
+}
+#endif
+
+// Texts of the data written to the log cannot add lines: a language name with a line break (and a
+// forged "Settings: " line after it), also one hidden in a wide-character run, stays on its own line.
+TEST(InstallerSecurity, DataTextsCannotAddLogLines) {
+  INSTALLER_SCRATCH scratch("install-forged");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  std::strcpy(database->languages[0].name, "English\nSettings: 9 1 $ROOT0/elsewhere\r\x1b[2J");
+#ifndef _WIN32
+  // (Windows refuses a line break in a file name.)
+  std::strcpy(database->installations[0].files[0].dest_name, "read\nme.txt");
+#endif
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  ASSERT_GT(log.size(), 5u);
+  EXPECT_EQ(log[3], "Language: English?Settings: 9 1 $ROOT0/elsewhere??[2J");
+  int settings_lines = 0;
+  for (const std::string& line : log) settings_lines += line.rfind("Settings: ", 0) == 0;
+  EXPECT_EQ(settings_lines, 1);
+  EXPECT_EQ(log[4].rfind("Settings: 0 ", 0), 0u);
+#ifndef _WIN32
+  bool joined = false;
+  for (const std::string& line : log) joined = joined || line.find("read?me.txt\"") != std::string::npos;
+  EXPECT_TRUE(joined);
+#endif
+
+  // The same for every kind of text, wide-character runs included.
+  struct CASE {
+    std::string text, printable;
+  } cases[] = {{"plain", "plain"},
+               {"tab\there", "tab?here"},
+               {"del\x7f", "del?"},
+               {"utf-8 \xc3\xa9\xe2\x80\x94", "utf-8 \xc3\xa9\xe2\x80\x94"},
+               {"run \x01,0041,000A,2028,00E9\x01 end", "run \x01,0041,003F,003F,00E9\x01 end"},
+               {"broken \x01,00\x0a\x01", "broken \x01,00?\x01"}};
+  for (const CASE& c : cases) EXPECT_EQ(printable_text(c.text.c_str()), c.printable) << c.text;
+  EXPECT_EQ(printable_text(nullptr), "");
 }
 
 // An installation left before its completion (back to the options page, or the database cleared) gives

@@ -237,7 +237,7 @@ TEST_F(TextFiles, Appending) {
 }
 
 TEST_F(TextFiles, OpenFailures) {
-  EXPECT_EQ(nullptr, open_text_file(&folder, "x.txt", 3, false));
+  EXPECT_EQ(nullptr, open_text_file(&folder, "x.txt", 4, false));
   EXPECT_EQ(nullptr, open_text_file(&folder, "x.txt", -1, false));
   EXPECT_EQ(nullptr, open_text_file(&folder, "", TEXT_FILE_WRITE, false));
   EXPECT_EQ(nullptr, open_text_file(&folder, nullptr, TEXT_FILE_WRITE, false));
@@ -252,4 +252,11 @@ TEST_F(TextFiles, OpenFailures) {
   EXPECT_STREQ("w.txt", file->name.text);
   EXPECT_STREQ(folder.path, file->folder.path);
   close_text_file(&file);
+  // Write-new writes a file it creates, never one that exists; it is then a file being written.
+  EXPECT_EQ(nullptr, open_text_file(&folder, "w.txt", TEXT_FILE_WRITE_NEW, false));
+  file = open_text_file(&folder, "new.txt", TEXT_FILE_WRITE_NEW, false);
+  ASSERT_NE(nullptr, file);
+  EXPECT_EQ(file->mode, TEXT_FILE_WRITE);
+  EXPECT_TRUE(file->write_text("line\n"));
+  EXPECT_TRUE(close_text_file(&file));
 }

@@ -44,6 +44,15 @@ bool host_make_private_folder(const char* parent, const char* prefix, char* out)
   return mkdtemp(out) != nullptr;
 }
 
+bool same_file(const FOLDER* folder, const char* name, const FOLDER* other_folder, const char* other_name) {
+  char first[FOLDER_PATH_SIZE], second[FOLDER_PATH_SIZE];
+  if (!folder || !other_folder || !join_path(first, folder->path, name) ||
+      !join_path(second, other_folder->path, other_name))
+    return false;
+  struct stat a, b;
+  return stat(first, &a) == 0 && stat(second, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 bool is_link(const FOLDER* folder, const char* name) {
   char target[FOLDER_PATH_SIZE];
   struct stat status;
@@ -137,10 +146,27 @@ bool copy_file(const FOLDER* from, const char* from_name, const FOLDER* to, cons
   return ok;
 }
 
+// Opens an existing file for reading (or update with plus) only when it is a regular file: the open
+// never waits (a pipe or device would), and what is no plain file is closed again at once.
+static FILE* open_regular_file(const char* target, const char* mode, bool plus) {
+  int descriptor = open(target, (plus ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0) return nullptr;
+  struct stat status;
+  if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+    close(descriptor);
+    errno = EINVAL;
+    return nullptr;
+  }
+  fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+  FILE* file = fdopen(descriptor, mode);
+  if (!file) close(descriptor);
+  return file;
+}
+
 FILE* open_file(const FOLDER* folder, const char* name, const char* mode) {
   char target[FOLDER_PATH_SIZE];
   if (!folder || !mode || !join_path(target, folder->path, name)) return nullptr;
-  FILE* file = fopen(target, mode);
+  FILE* file = mode[0] == 'r' ? open_regular_file(target, mode, strchr(mode, '+') != nullptr) : fopen(target, mode);
   if (!file) {
     const char* create_mode = strcmp(mode, "r+b") == 0 ? "wb" : strcmp(mode, "r+") == 0 ? "w" : nullptr;
     // Only a missing file is created: an existing one that could not be opened is left alone.
@@ -158,7 +184,7 @@ bool close_file(FILE* file) {
   return fclose(file) == 0 && !failed;
 }
 
-FILE* create_new_file(const FOLDER* folder, const char* name) {
+FILE* create_new_file(const FOLDER* folder, const char* name, bool) {
   char target[FOLDER_PATH_SIZE];
   if (!folder || !join_path(target, folder->path, name)) return nullptr;
   int descriptor = open(target, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -50,6 +50,26 @@ bool host_make_private_folder(const char* parent, const char* prefix, char* out)
   return false;
 }
 
+// The volume and file index of an existing file; false when it cannot be opened to ask.
+static bool file_identity(const char* path, BY_HANDLE_FILE_INFORMATION* information) {
+  HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  bool known = GetFileInformationByHandle(handle, information) != 0;
+  CloseHandle(handle);
+  return known;
+}
+
+bool same_file(const FOLDER* folder, const char* name, const FOLDER* other_folder, const char* other_name) {
+  char first[FOLDER_PATH_SIZE], second[FOLDER_PATH_SIZE];
+  if (!folder || !other_folder || !join_path(first, folder->path, name) ||
+      !join_path(second, other_folder->path, other_name))
+    return false;
+  BY_HANDLE_FILE_INFORMATION a, b;
+  return file_identity(first, &a) && file_identity(second, &b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
 bool is_link(const FOLDER* folder, const char* name) {
   char target[FOLDER_PATH_SIZE];
   if (!folder || !join_path(target, folder->path, name)) return false;
@@ -123,6 +143,11 @@ FILE* open_file(const FOLDER* folder, const char* name, const char* mode) {
     file = fopen(target, create_mode);
     if (!file) return nullptr;
   }
+  // Only a disk file: a device name ("CON", "NUL", "COM1") in any folder opens a device.
+  if (GetFileType((HANDLE)_get_osfhandle(_fileno(file))) != FILE_TYPE_DISK) {
+    fclose(file);
+    return nullptr;
+  }
   bool writes = mode[0] == 'w' || (mode[0] && mode[1] == '+');
   if (writes) hide_dot_name(target, name);
   return file;
@@ -134,13 +159,13 @@ bool close_file(FILE* file) {
   return fclose(file) == 0 && !failed;
 }
 
-FILE* create_new_file(const FOLDER* folder, const char* name) {
+FILE* create_new_file(const FOLDER* folder, const char* name, bool text) {
   char target[FOLDER_PATH_SIZE];
   if (!folder || !join_path(target, folder->path, name)) return nullptr;
   HANDLE handle = CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
-  int descriptor = _open_osfhandle((intptr_t)handle, _O_WRONLY | _O_BINARY);
-  FILE* file = descriptor >= 0 ? _fdopen(descriptor, "wb") : nullptr;
+  int descriptor = _open_osfhandle((intptr_t)handle, _O_WRONLY | (text ? _O_TEXT : _O_BINARY));
+  FILE* file = descriptor >= 0 ? _fdopen(descriptor, text ? "w" : "wb") : nullptr;
   if (!file) {
     if (descriptor >= 0)
       _close(descriptor);

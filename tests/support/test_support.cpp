@@ -175,7 +175,10 @@ void set_environment(const char* name, const std::string& value) {
 #ifdef _WIN32
   _putenv((std::string(name) + "=" + value).c_str());
 #else
-  setenv(name, value.c_str(), 1);
+  if (value.empty())
+    unsetenv(name);
+  else
+    setenv(name, value.c_str(), 1);
 #endif
 }
 

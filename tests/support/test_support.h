@@ -29,7 +29,8 @@ std::string make_scratch_folder(const std::string& name);
 // Windows, with its drive. When path is given it receives the same path ending with the separator.
 FOLDER scratch_folder(const std::string& name, std::string* path = nullptr);
 
-// Sets an environment variable of this process (both builds). Setting one may move the environment:
+// Sets an environment variable of this process (both builds); an empty value removes it. Setting one
+// may move the environment:
 // texts that getenv gave before must be copied first (environment_text does).
 void set_environment(const char* name, const std::string& value);
 // A copy of an environment variable's value; empty when it is not set.
