@@ -103,7 +103,7 @@ WM_DIALOG::WM_DIALOG(INT_S16 x_, INT_S16 y_, INT_S16 width_, INT_S16 height_, co
       drag_offset_x(0), drag_offset_y(0), client(nullptr), draggable(1), button_was_down(0), step_effects(1),
       background(&*image_cache), effects(default_dialog_effects), duration(0), start_time(0), closing(0), instant(0),
       alpha(255), fade_start_alpha(0), target_alpha(255), slide_start_x(-1), slide_start_y(-1), slide_end_x(-1),
-      slide_end_y(-1), appearing(1) {
+      slide_end_y(-1), appearing(1), closing_hidden(0) {
   adjust_default_styles();
   WM_STYLE_SET::copy(&window_style, window_style_ ? window_style_ : (WM_STYLE_SET*)default_dialog_window_style);
   WM_STYLE_SET::copy(&title_style, title_style_ ? title_style_ : (WM_STYLE_SET*)default_dialog_title_style);
@@ -125,7 +125,7 @@ WM_DIALOG::WM_DIALOG(INT_S16 x_, INT_S16 y_, INT_S16 width_, INT_S16 height_, co
       client(nullptr), draggable(1), button_was_down(0), step_effects(1), background(&*image_cache),
       effects(default_dialog_effects), duration(0), start_time(0), closing(0), instant(0), alpha(255),
       fade_start_alpha(0), target_alpha(255), slide_start_x(-1), slide_start_y(-1), slide_end_x(-1), slide_end_y(-1),
-      appearing(1) {
+      appearing(1), closing_hidden(0) {
   adjust_default_styles();
   WM_STYLE_SET::copy(&window_style, default_dialog_window_style);
   WM_STYLE_SET::copy(&title_style, default_dialog_title_style);
@@ -437,6 +437,9 @@ WM_RESULT WM_DIALOG::process() {
     close_with_effects(owned, false);
     return 0;
   }
-  if (!visible && !dragging) close_with_effects(owned, false);
+  if (!visible && !dragging) {
+    close_with_effects(owned, false);
+    closing_hidden = owned ? 1 : 0;
+  }
   return result;
 }

@@ -89,7 +89,12 @@ void WM_DIALOG::close_with_effects(bool remove, bool immediately) {
 }
 
 WM_RESULT WM_DIALOG::update(bool top_level) {
-  if (!visible && !dragging) return 0;
+  if (!visible && !dragging) {
+    if (!closing_hidden || !closing) return 0;
+    closing_hidden = 0;
+    end_effects_at_once();
+    return WM_RESULT_REMOVE;
+  }
   WM_RESULT result = WM_SCREEN_OBJECT::update(top_level);
   if (result != 0) return result;
   bool at_end = x == slide_end_x && y == slide_end_y;

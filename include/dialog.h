@@ -96,6 +96,9 @@ public:
   INT_S16 slide_end_x;         // equal to the position when no slide runs
   INT_S16 slide_end_y;
   INT_U8 appearing;            // the slide runs toward the resting position
+  // A dialog that the top-level list owns and that a child's callback hid: it closes, but hidden it has
+  // no closing effects to show, so its next update ends the close (4: removed and deleted).
+  INT_U8 closing_hidden;
 
   // x or y -1 centres the dialog on the display; a null title builds no title object ("" builds one);
   // null styles take the default dialog styles and null effects the default block.

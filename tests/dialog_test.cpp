@@ -187,29 +187,48 @@ TEST(Dialog, DefaultEffectsSlideInAndOutThenTheDialogIsDeleted) {
 }
 
 WM_RESULT answer_two(WM_SCREEN_OBJECT*, INT_U32, INT_U32, int) { return WM_RESULT_CLOSE_DIALOG; }
+WM_DIALOG* dialog_to_hide = nullptr;
+WM_RESULT hide_the_dialog(WM_SCREEN_OBJECT*, INT_U32, INT_U32, int) {
+  dialog_to_hide->hide(false, true);
+  return 0;
+}
 
-TEST(Dialog, ChildAnsweringTwoClosesItsDialog) {
-  for (INT_U8 owned : {1, 0}) {
-    WM_TEST_SCREEN screen(640, 480, 1);
-    start_page(screen);
-    WM_DIALOG* dialog = new WM_DIALOG(100, 100, 200, 100, nullptr, nullptr, nullptr, nullptr, &no_effects);
-    dialog->not_owned = owned ? 0 : 1;
-    WM_SCREEN_OBJECT* child = new WM_SCREEN_OBJECT(1, nullptr, 0, 0);
-    child->x = 10, child->y = 10, child->width = child->height = 20;
-    child->click_callback = answer_two;
-    dialog->add_child(child, true);
-    EXPECT_EQ(child->x, 111);  // relative to the client
-    screen.manager->get_root()->add_top_level(dialog, false);
-    run_pass();
-    EXPECT_EQ(click(120, 120, 2), 0);  // 2 is not passed on
-    run_passes(3);
-    if (owned) {
-      EXPECT_EQ(top_level_list()->count, 0);  // removed and deleted when its closing effects ended
-    } else {
-      EXPECT_EQ(top_level_list()->count, 1);  // a pop-up that is not owned only ends hidden
-      EXPECT_EQ(dialog->visible, 0);
-      screen.manager->get_root()->remove_top_level(dialog, false, false);
-      delete dialog;
+// A dialog closes itself when a child answers 2 or when a child's callback hides it; one that the
+// top-level list owns is then removed and deleted, a pop-up that is not owned only ends hidden.
+TEST(Dialog, ChildClosingItsDialog) {
+  struct {
+    WM_CLICK_CALLBACK callback;
+    const char* name;
+  } closers[] = {{answer_two, "answers 2"}, {hide_the_dialog, "hides it"}};
+  for (const auto& closer : closers) {
+    for (INT_U8 owned : {1, 0}) {
+      WM_TEST_SCREEN screen(640, 480, 1);
+      start_page(screen);
+      WM_DIALOG* dialog = new WM_DIALOG(100, 100, 200, 100, nullptr, nullptr, nullptr, nullptr, &no_effects);
+      dialog_to_hide = dialog;
+      dialog->not_owned = owned ? 0 : 1;
+      WM_SCREEN_OBJECT* child = new WM_SCREEN_OBJECT(1, nullptr, 0, 0);
+      child->x = 10, child->y = 10, child->width = child->height = 20;
+      child->click_callback = closer.callback;
+      dialog->add_child(child, true);
+      EXPECT_EQ(child->x, 111);  // relative to the client
+      screen.manager->get_root()->add_top_level(dialog, false);
+      run_pass();
+      screen_object_destroyed_hook = count_deleted;
+      deleted_count = 0;
+      EXPECT_EQ(click(120, 120, 2), 0) << closer.name;  // 2 is not passed on
+      run_passes(3);
+      screen_object_destroyed_hook = nullptr;
+      if (owned) {
+        EXPECT_EQ(top_level_list()->count, 0) << closer.name;  // removed when its closing effects ended
+        EXPECT_EQ(deleted_count, 3) << closer.name;            // the dialog, its client and the child
+      } else {
+        EXPECT_EQ(top_level_list()->count, 1) << closer.name;
+        EXPECT_EQ(dialog->visible, 0) << closer.name;
+        EXPECT_EQ(deleted_count, 0) << closer.name;
+        screen.manager->get_root()->remove_top_level(dialog, false, false);
+        delete dialog;
+      }
     }
   }
 }
