@@ -12,6 +12,35 @@
 COLOUR COLOUR_INVISIBLE = 0;
 INT_U8 OPAQUE_ALPHA_THRESHOLD = 250;
 
+void blend_row(COLOUR* out, const COLOUR* under, const COLOUR* over, INT_S32 count, INT_U8 alpha, INT_U8 threshold) {
+  if (count <= 0) return;
+  if (alpha == 0) {
+    if (out != under) std::memmove(out, under, (size_t)count * sizeof(COLOUR));
+    return;
+  }
+  if (alpha >= threshold) {
+    COLOUR top = (COLOUR)alpha << 24;
+    for (INT_S32 i = 0; i < count; i++) out[i] = (over[i] & 0x00FFFFFF) | top;
+    return;
+  }
+  // Each of red, green and blue is (over * alpha + under * (255 - alpha)) >> 8, which fits 16 bits: so the
+  // bytes are mixed alike in 16-bit lanes, and the alpha bytes of under are put back afterwards. Pieces of
+  // a row small enough to stay in the first-level cache go through the three loops.
+  const INT_S32 PIECE = 256;
+  INT_U16 weight = alpha, rest = (INT_U16)(255 - alpha);
+  COLOUR kept[PIECE];
+  for (INT_S32 start = 0; start < count; start += PIECE) {
+    INT_S32 n = count - start < PIECE ? count - start : PIECE;
+    for (INT_S32 i = 0; i < n; i++) kept[i] = under[start + i] & 0xFF000000;
+    const INT_U8* from_under = (const INT_U8*)(under + start);
+    const INT_U8* from_over = (const INT_U8*)(over + start);
+    INT_U8* to = (INT_U8*)(out + start);
+    for (INT_S32 i = 0; i < n * 4; i++)
+      to[i] = (INT_U8)((INT_U16)(from_over[i] * weight + from_under[i] * rest) >> 8);
+    for (INT_S32 i = 0; i < n; i++) out[start + i] = (out[start + i] & 0x00FFFFFF) | kept[i];
+  }
+}
+
 namespace {
 
 INT_U32 channel(COLOUR colour, int shift) { return (colour >> shift) & 0xFF; }

@@ -201,30 +201,28 @@ void WM_DIALOG::render() {
     start_slide(true);
     instant = 0;
   }
-  bool partial = alpha > 0 && alpha < 255;
-  IMAGE_AREA saved_dirty = screen->dirty;
-  if (partial) screen->clear_dirty_area();
-  IMAGE behind;
-  if (alpha != 255 && width > 0 && height > 0) {
-    behind.set_size(width, height);
-    behind.grab(x, y, screen, BLIT_COPY);
-  }
   if (alpha == 0) {
     drawn = 1;
     needs_draw = 0;
-  } else {
+  } else if (alpha == 255) {
     WM_SCREEN_OBJECT::render();
-  }
-  if (partial) {
-    const IMAGE_AREA& dirty = screen->dirty;
-    if (dirty.x1 != -1 && dirty.x2 != -1 && dirty.y1 != -1 && dirty.y2 != -1) {
-      composite.set_size(width, height);
+  } else {
+    // Translucent: what lies behind the part being redrawn is kept in the composite, the dialog is drawn
+    // over it as it is when opaque, and where it drew, the two are mixed at its alpha in one pass.
+    IMAGE_AREA box;
+    bool inside = screen->box_in_clip(x, y, width, height, &box);
+    if (inside) {
+      if (composite.width != width || composite.height != height) composite.set_size(width, height);
       composite.set_clip(0, 0, (INT_S16)(width - 1), (INT_S16)(height - 1));
-      composite.grab(x, y, screen, BLIT_COPY);
-      behind.blit_to(x, y, screen, BLIT_COPY);
-      composite.set_alpha(alpha, 0, 0);
-      composite.blit_to(x, y, screen, BLIT_BLEND);
+      composite.blit(screen, box.x1, box.y1, (INT_S16)(box.x1 - x), (INT_S16)(box.y1 - y),
+                     (INT_S16)(box.x2 - box.x1 + 1), (INT_S16)(box.y2 - box.y1 + 1), BLIT_COPY);
     }
+    IMAGE_AREA saved_dirty = screen->dirty;
+    screen->clear_dirty_area();
+    WM_SCREEN_OBJECT::render();
+    const IMAGE_AREA& dirty = screen->dirty;
+    bool drew = dirty.x1 != -1 && dirty.x2 != -1 && dirty.y1 != -1 && dirty.y2 != -1;
+    if (drew && inside) blend_pictures(screen, x, y, &composite, nullptr, alpha);
     if (saved_dirty.x1 != -1 && saved_dirty.x2 != -1 && saved_dirty.y1 != -1 && saved_dirty.y2 != -1)
       screen->extend_dirty_area(saved_dirty.x1, saved_dirty.y1, saved_dirty.x2, saved_dirty.y2);
   }

@@ -121,8 +121,7 @@ void black_fade(WM_PAGE_MANAGER* manager, bool to_black) {
   run_frames(manager->transition_ms, [&](INT_U32 progress) {
     INT_U8 alpha = alpha_of(progress, manager->transition_ms);
     image->clear(&BLACK, 0);
-    copy.set_alpha(to_black ? (INT_U8)(255 - alpha) : alpha, 0, 0);
-    copy.blit_to(area.x, area.y, image, BLIT_BLEND);
+    blend_pictures(image, area.x, area.y, nullptr, &copy, to_black ? (INT_U8)(255 - alpha) : alpha);
   });
 }
 
@@ -179,9 +178,7 @@ void cross_fade(WM_PAGE_MANAGER* manager, INT_S32 area) {
   if (!old_and_new(manager, area, rect, &old_picture, &new_picture)) return;
   IMAGE* image = screen();
   run_frames(manager->transition_ms, [&](INT_U32 progress) {
-    old_picture.blit_to(rect.x, rect.y, image, BLIT_BLEND);
-    new_picture.set_alpha(alpha_of(progress, manager->transition_ms), 0, 0);
-    new_picture.blit_to(rect.x, rect.y, image, BLIT_BLEND);
+    blend_pictures(image, rect.x, rect.y, &old_picture, &new_picture, alpha_of(progress, manager->transition_ms));
   });
 }
 
@@ -204,15 +201,16 @@ void slide_transition(WM_PAGE_MANAGER* manager, INT_S32 area, INT_U8 direction, 
       case 3: ny = rect.y + rect.h - d, oy = rect.y - d; break;
       default: ny = rect.y - rect.h + d, oy = rect.y + d; break;
     }
+    // Both pictures are opaque, so blending them is copying them.
     if (kind == 0) {
-      old_picture.blit_to(rect.x, rect.y, image, BLIT_BLEND);
-      new_picture.blit_to((INT_S16)nx, (INT_S16)ny, image, BLIT_BLEND);
+      old_picture.blit_to(rect.x, rect.y, image, BLIT_COPY);
+      new_picture.blit_to((INT_S16)nx, (INT_S16)ny, image, BLIT_COPY);
     } else if (kind == 1) {
-      new_picture.blit_to(rect.x, rect.y, image, BLIT_BLEND);
-      old_picture.blit_to((INT_S16)ox, (INT_S16)oy, image, BLIT_BLEND);
+      new_picture.blit_to(rect.x, rect.y, image, BLIT_COPY);
+      old_picture.blit_to((INT_S16)ox, (INT_S16)oy, image, BLIT_COPY);
     } else {
-      old_picture.blit_to((INT_S16)ox, (INT_S16)oy, image, BLIT_BLEND);
-      new_picture.blit_to((INT_S16)nx, (INT_S16)ny, image, BLIT_BLEND);
+      old_picture.blit_to((INT_S16)ox, (INT_S16)oy, image, BLIT_COPY);
+      new_picture.blit_to((INT_S16)nx, (INT_S16)ny, image, BLIT_COPY);
     }
   });
   image->clip = saved_clip;

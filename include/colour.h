@@ -27,6 +27,11 @@ inline void blend_pixel(COLOUR* target, COLOUR source, INT_U8 threshold) {
   *target = (d & 0xFF000000) | red_blue | green;
 }
 
+// blend_pixel of over[i] with its alpha replaced by one alpha onto under[i], into out[i], for a row of
+// count pixels; out may be under or over (the same pixels, not a shifted overlap). One alpha for the
+// whole row keeps the loops free of branches, so that the compiler can vectorise them.
+void blend_row(COLOUR* out, const COLOUR* under, const COLOUR* over, INT_S32 count, INT_U8 alpha, INT_U8 threshold);
+
 // Replaces the pixel by the tint at the pixel's brightness (alpha kept).
 void tint_pixel(COLOUR* pixel, const COLOUR* tint);
 // Replaces the pixel by a mix of three colours weighted by its own red, green and blue.

@@ -65,6 +65,9 @@ public:
   void extend_dirty_area(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2);
   // Empties the dirty rectangle (all four -1).
   void clear_dirty_area() { dirty.x1 = dirty.x2 = dirty.y1 = dirty.y2 = -1; }
+  // The part of the box (x, y, box_width, box_height) inside the clip, in *box; false when there is
+  // none (or no pixels, or drawing is off).
+  bool box_in_clip(INT_S32 x, INT_S32 y, INT_S32 box_width, INT_S32 box_height, IMAGE_AREA* box) const;
   // True when the clip is enabled and set.
   bool can_draw() const {
     return clip_enabled && clip.x1 != -1 && clip.x2 != -1 && clip.y1 != -1 && clip.y2 != -1;
@@ -131,6 +134,12 @@ public:
 // and source are the same image.
 void blit_to_screen(IMAGE* source, INT_S16 target_x, INT_S16 target_y, INT_S16 source_x, INT_S16 source_y,
                     INT_S16 copy_width, INT_S16 copy_height, IMAGE* target, INT_S32 mode);
+
+// One frame of a fade, in one pass of tight rows: the picture over put over the picture under at one
+// alpha (blend_pixel of each pixel of over with its alpha replaced by that alpha) into target, the two
+// pictures having one size and lying at (x, y) of target; a null picture stands for target's own pixels
+// there. Only inside target's clip; the dirty rectangle grows by what was written.
+void blend_pictures(IMAGE* target, INT_S16 x, INT_S16 y, const IMAGE* under, const IMAGE* over, INT_U8 alpha);
 
 // The image every screen object draws into (normally the screen image).
 extern IMAGE* draw_target;

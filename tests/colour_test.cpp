@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "colour.h"
 #include "errors.h"
@@ -34,6 +35,34 @@ TEST(Colour, BlendingRule) {
         INT_U32 expected = (s * a + d * (255 - a)) >> 8;
         ASSERT_EQ(t, 0x7F000000 | (expected << 16) | (expected << 8) | expected) << a << " " << s << " " << d;
       }
+}
+
+// A row at one alpha is the blending rule on every pixel, whichever alpha and threshold, in rows longer
+// than the pieces it works in, written apart or in place of either input.
+TEST(Colour, BlendRowIsTheRuleAtOneAlpha) {
+  const INT_S32 COUNT = 300;
+  std::vector<COLOUR> under(COUNT), over(COUNT);
+  for (INT_S32 i = 0; i < COUNT; i++) {
+    under[i] = (COLOUR)(i * 2654435761u);
+    over[i] = (COLOUR)(i * 40503u * 40503u + 0x9E3779B9u);
+  }
+  for (INT_U8 threshold : {250, 128}) {
+    for (INT_U32 alpha = 0; alpha < 256; alpha++) {
+      std::vector<COLOUR> expected = under;
+      for (INT_S32 i = 0; i < COUNT; i++)
+        blend_pixel(&expected[i], (over[i] & 0x00FFFFFF) | alpha << 24, threshold);
+      std::vector<COLOUR> apart(COUNT), in_under = under, in_over = over;
+      blend_row(apart.data(), under.data(), over.data(), COUNT, (INT_U8)alpha, threshold);
+      blend_row(in_under.data(), in_under.data(), over.data(), COUNT, (INT_U8)alpha, threshold);
+      blend_row(in_over.data(), under.data(), in_over.data(), COUNT, (INT_U8)alpha, threshold);
+      ASSERT_EQ(apart, expected) << alpha << " " << (int)threshold;
+      ASSERT_EQ(in_under, expected) << alpha << " " << (int)threshold;
+      ASSERT_EQ(in_over, expected) << alpha << " " << (int)threshold;
+    }
+  }
+  COLOUR untouched = 0x12345678;
+  blend_row(&untouched, &untouched, &untouched, 0, 128, 250);
+  EXPECT_EQ(untouched, 0x12345678u);
 }
 
 TEST(Colour, Tint) {

@@ -2,6 +2,7 @@
 // one-time adjustment of the three default dialog style sets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "dialog.h"
@@ -284,25 +285,72 @@ TEST(Dialog, DraggedOnlyByAFreshPressOnTitleOrSurface) {
   EXPECT_EQ(dialog->x, 130);
 }
 
+// The screen's pixels, row by row.
+std::vector<INT_U32> screen_pixels() {
+  std::vector<INT_U32> pixels;
+  for (INT_S16 y = 0; y < screen_image.height; y++)
+    for (INT_S16 x = 0; x < screen_image.width; x++) pixels.push_back(screen_pixel(x, y));
+  return pixels;
+}
+
+// A translucent dialog shows its opaque picture blended at its alpha over what lies behind it, only where
+// the redrawn region meets it: its own translucent fill has blended with the page first, alphas from the
+// opaque threshold up store the picture with that alpha, and the target keeps its alpha byte elsewhere.
 TEST(Dialog, TranslucentDialogIsBlendedOverWhatLiesBehind) {
-  WM_TEST_SCREEN screen(320, 240, 1);
-  start_page(screen);
-  COLOUR white = 0xFFFFFFFF, black = 0xFF000000;
-  IMAGE& layer = screen.manager->display_layers[0];  // the background redrawn under everything
-  layer.set_size(320, 240);
-  layer.clear(&black, 1);
-  WM_DIALOG* dialog = new WM_DIALOG(10, 10, 100, 50, nullptr, &white, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                    nullptr, nullptr, 1, &no_effects);
-  dialog->window_style.flags = 0;  // a plain fill, no border
-  screen.manager->get_root()->add_top_level(dialog, false);
-  run_pass();
-  EXPECT_EQ(screen_pixel(50, 30), white);
-  dialog->alpha = dialog->target_alpha = 128;
-  dialog->show();
-  run_pass();
-  // White at 128 over black: 255 * 128 >> 8.
-  EXPECT_EQ(screen_pixel(50, 30), 0xFF7F7F7Fu);
-  EXPECT_EQ(screen_pixel(5, 5), 0xFF000000u);
+  struct {
+    INT_S16 x, y;
+    INT_U8 alpha;
+    INT_S16 left, top, right, bottom;  // the region redrawn; -1 = the dialog's rectangle
+  } cases[] = {{10, 10, 128, -1, -1, -1, -1}, {10, 10, 1, -1, -1, -1, -1},   {10, 10, 249, -1, -1, -1, -1},
+               {10, 10, 250, -1, -1, -1, -1}, {10, 10, 254, -1, -1, -1, -1}, {10, 10, 0, -1, -1, -1, -1},
+               {-30, 200, 100, -1, -1, -1, -1},  // partly off the screen's left and bottom edges
+               {290, -20, 60, -1, -1, -1, -1},   // off the right and top edges
+               {40, 40, 77, 0, 50, 90, 70}};     // only a band across the dialog
+  for (const auto& c : cases) {
+    WM_TEST_SCREEN screen(320, 240, 1);
+    start_page(screen);
+    IMAGE& layer = screen.manager->display_layers[0];  // the page: the background redrawn under everything
+    layer.set_size(320, 240);
+    for (INT_S32 y = 0; y < 240; y++)
+      for (INT_S32 x = 0; x < 320; x++)
+        *layer.pixel_at(x, y) = (INT_U32)((x ^ y) & 0xFF) << 24 | (INT_U32)(x * 3 & 0xFF) << 16 |
+                                (INT_U32)(y * 5 & 0xFF) << 8 | (INT_U32)((x + y) & 0xFF);
+    invalidate_display(screen.manager->get_root());
+    run_pass();
+    std::vector<INT_U32> behind = screen_pixels();
+
+    COLOUR translucent = 0x80FFFF00;
+    WM_DIALOG* dialog = new WM_DIALOG(c.x, c.y, 60, 50, nullptr, &translucent, nullptr, nullptr, nullptr, nullptr,
+                                      nullptr, nullptr, nullptr, 1, &no_effects);
+    screen.manager->get_root()->add_top_level(dialog, false);
+    run_pass();
+    std::vector<INT_U32> opaque = screen_pixels();
+    ASSERT_NE(opaque, behind);
+
+    dialog->alpha = dialog->target_alpha = c.alpha;
+    if (c.left == -1) dialog->show();
+    else add_redraw_region(nullptr, c.left, c.top, c.right, c.bottom);
+    run_pass();
+    std::vector<INT_U32> shown = screen_pixels();
+
+    INT_S32 left = c.left == -1 ? c.x : std::max(c.left, c.x), top = c.left == -1 ? c.y : std::max(c.top, c.y);
+    INT_S32 right = c.left == -1 ? c.x + 59 : std::min(c.right, (INT_S16)(c.x + 59));
+    INT_S32 bottom = c.left == -1 ? c.y + 49 : std::min(c.bottom, (INT_S16)(c.y + 49));
+    int wrong = 0;
+    for (INT_S32 y = 0; y < 240; y++)
+      for (INT_S32 x = 0; x < 320; x++) {
+        size_t at = (size_t)y * 320 + x;
+        COLOUR expected = opaque[at];
+        if (x >= left && x <= right && y >= top && y <= bottom) {
+          expected = behind[at];
+          blend_pixel(&expected, (opaque[at] & 0x00FFFFFF) | (INT_U32)c.alpha << 24, OPAQUE_ALPHA_THRESHOLD);
+        }
+        if (shown[at] != expected && wrong++ < 3)
+          ADD_FAILURE() << "alpha " << (int)c.alpha << " dialog at " << c.x << "," << c.y << ": pixel " << x << ","
+                        << y << " is " << std::hex << shown[at] << ", not " << expected;
+      }
+    EXPECT_EQ(wrong, 0);
+  }
 }
 
 }  // namespace

@@ -208,6 +208,55 @@ TEST(Image, BlitToAndGrab) {
   EXPECT_EQ(at(other, 3, 3), 0u);
 }
 
+// A fade frame in one pass gives what copying the under picture and blending the over picture with its
+// alpha set over it gives, inside the target's clip only, and grows the dirty rectangle by the same box.
+TEST(Image, BlendPicturesIsCopyThenBlendAtOneAlpha) {
+  struct {
+    INT_S16 x, y;
+    bool with_under, with_over;
+    INT_U8 alpha;
+  } cases[] = {{3, 2, true, true, 100},  {-2, -1, true, true, 77}, {7, 5, true, true, 200}, {3, 2, true, false, 128},
+               {3, 2, false, true, 128}, {3, 2, true, true, 0},    {3, 2, true, true, 255}, {3, 2, true, true, 252},
+               {12, 2, true, true, 100}};  // wholly outside the target
+  for (const auto& c : cases) {
+    IMAGE target(10, 8), reference(10, 8), under(5, 4), over(5, 4);
+    for (int y = 0; y < 8; y++)
+      for (int x = 0; x < 10; x++)
+        *target.pixel_at(x, y) = *reference.pixel_at(x, y) = 0x30000000u * (x & 3) + (COLOUR)(x * 0x1F0D07 + y * 0x0B1305);
+    for (int y = 0; y < 4; y++)
+      for (int x = 0; x < 5; x++) {
+        *under.pixel_at(x, y) = 0x11000000u * (y + 1) + (COLOUR)(x * 0x332211 + y * 0x050A0F);
+        *over.pixel_at(x, y) = 0x80000000u + (COLOUR)(x * 0x0F1E2D + y * 0x2D1E0F);
+      }
+    target.set_clip(1, 1, 8, 6);
+    reference.set_clip(1, 1, 8, 6);
+    target.clear_dirty_area();
+    reference.clear_dirty_area();
+
+    IMAGE over_copy(5, 4);
+    if (c.with_over) over.blit_to(0, 0, &over_copy, BLIT_COPY);
+    else over_copy.grab(c.x, c.y, &reference, BLIT_COPY);
+    if (c.with_under) under.blit_to(c.x, c.y, &reference, BLIT_COPY);
+    over_copy.set_alpha(c.alpha, 0, 0);
+    over_copy.blit_to(c.x, c.y, &reference, BLIT_BLEND);
+
+    blend_pictures(&target, c.x, c.y, c.with_under ? &under : nullptr, c.with_over ? &over : nullptr, c.alpha);
+    for (int y = 0; y < 8; y++)
+      for (int x = 0; x < 10; x++)
+        ASSERT_EQ(at(target, x, y), at(reference, x, y)) << x << "," << y << " for " << c.x << "," << c.y << " alpha "
+                                                          << (int)c.alpha;
+    expect_area(target.dirty, reference.dirty.x1, reference.dirty.y1, reference.dirty.x2, reference.dirty.y2);
+  }
+  // Nothing without a clip.
+  IMAGE target(4, 4), picture(2, 2);
+  fill_all(picture, 0xFFFFFFFF);
+  target.clip.x1 = -1;  // unset
+  target.clear_dirty_area();
+  blend_pictures(&target, 0, 0, &picture, &picture, 128);
+  EXPECT_EQ(at(target, 0, 0), 0u);
+  expect_area(target.dirty, -1, -1, -1, -1);
+}
+
 TEST(Image, FillRectangleStoresOrBlends) {
   IMAGE image(8, 8);
   fill_all(image, 0xFF204060);

@@ -1,7 +1,7 @@
 // Window-manager benchmark (not a test): an idle page-manager pass, one frame of a translucent 400 x 300
 // dialog over an 800 x 600 page, and one frame of a cross fade and of a push slide, each printed as a
 // ratio against a baseline measured in the same run (pixman's blend of the same area, memcpy of a frame).
-// Usage: bench_window_manager [repeats]
+// Usage: bench_window_manager [rounds]
 #include <pixman.h>
 
 #include <chrono>
@@ -45,44 +45,60 @@ double per_run(int repeats, F work) {
 }
 
 // pixman: source over destination through a constant alpha mask, the blend a translucent dialog needs.
-double pixman_blend(int repeats, int w, int h) {
-  std::vector<uint32_t> source((size_t)w * h, 0xFFC0C0C0u), target((size_t)WIDTH * HEIGHT, 0xFF204060u);
-  pixman_image_t* s = pixman_image_create_bits(PIXMAN_a8r8g8b8, w, h, source.data(), w * 4);
-  pixman_image_t* d = pixman_image_create_bits(PIXMAN_a8r8g8b8, WIDTH, HEIGHT, target.data(), WIDTH * 4);
-  pixman_color_t alpha = {0, 0, 0, 0x8000};
-  pixman_image_t* mask = pixman_image_create_solid_fill(&alpha);
-  double t = per_run(repeats, [&] { pixman_image_composite32(PIXMAN_OP_OVER, s, mask, d, 0, 0, 0, 0, 0, 0, w, h); });
-  pixman_image_unref(s);
-  pixman_image_unref(d);
-  pixman_image_unref(mask);
-  return t;
-}
+struct PIXMAN_BLEND {
+  int w, h;
+  std::vector<uint32_t> source, target;
+  pixman_image_t *s, *d, *mask;
+  PIXMAN_BLEND(int w_, int h_) : w(w_), h(h_), source((size_t)w_ * h_, 0xFFC0C0C0u), target((size_t)WIDTH * HEIGHT, 0xFF204060u) {
+    s = pixman_image_create_bits(PIXMAN_a8r8g8b8, w, h, source.data(), w * 4);
+    d = pixman_image_create_bits(PIXMAN_a8r8g8b8, WIDTH, HEIGHT, target.data(), WIDTH * 4);
+    pixman_color_t alpha = {0, 0, 0, 0x8000};
+    mask = pixman_image_create_solid_fill(&alpha);
+  }
+  ~PIXMAN_BLEND() {
+    pixman_image_unref(s);
+    pixman_image_unref(d);
+    pixman_image_unref(mask);
+  }
+  double time(int repeats) {
+    return per_run(repeats, [&] { pixman_image_composite32(PIXMAN_OP_OVER, s, mask, d, 0, 0, 0, 0, 0, 0, w, h); });
+  }
+};
 
-double memcpy_frame(int repeats) {
-  std::vector<uint32_t> a((size_t)WIDTH * HEIGHT, 1), b((size_t)WIDTH * HEIGHT, 2);
-  return per_run(repeats, [&] {
-    std::memcpy(b.data(), a.data(), a.size() * 4);
-    a[0] = b[1];
-  });
-}
+struct FRAME_COPY {
+  std::vector<uint32_t> a, b;
+  FRAME_COPY() : a((size_t)WIDTH * HEIGHT, 1), b((size_t)WIDTH * HEIGHT, 2) {}
+  double time(int repeats) {
+    return per_run(repeats, [&] {
+      std::memcpy(b.data(), a.data(), a.size() * 4);
+      a[0] = b[1];
+    });
+  }
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  int repeats = argc > 1 ? std::atoi(argv[1]) : 200;
-  if (repeats < 1) repeats = 1;
+  // Each figure is the median of paired rounds: in a round the library's side and its baseline run right
+  // after each other, so that both meet the same state of a busy machine.
+  int rounds = argc > 1 ? std::atoi(argv[1]) : 15;
+  if (rounds < 1) rounds = 1;
+  const int REPEATS = 20;
   test_seam_set_ticks(100000, 0);
   test_seam_screen(WIDTH, HEIGHT);
   draw_target = &screen_image;
   WM_PAGE_MANAGER* manager = new WM_PAGE_MANAGER(1, -1);
   manager->set_page(0, build_picture, nullptr, 0, nullptr, 0, 0, nullptr);
   manager->update(false);
+  PIXMAN_BLEND dialog_blend(400, 300), screen_blend(WIDTH, HEIGHT);
+  FRAME_COPY frame_copy;
 
   // An idle pass: nothing changed, so nothing is drawn.
   screen_image.clear_dirty_area();
-  double idle = per_run(repeats * 10, [&] { manager->update(false); });
+  bench_support::PAIRED_TIMES idle;
+  for (int round = 0; round < rounds; round++)
+    idle.add(per_run(REPEATS * 10, [&] { manager->update(false); }), frame_copy.time(REPEATS));
   bool idle_drew = screen_image.dirty.x1 != -1;
-  double frame_copy = memcpy_frame(repeats);
 
   // One frame of a 400 x 300 dialog at alpha 128 over the page.
   WM_DIALOG_EFFECTS none = {0, 0, 0, 255};
@@ -90,11 +106,14 @@ int main(int argc, char** argv) {
   manager->get_root()->add_top_level(dialog, false);
   manager->update(false);
   dialog->alpha = dialog->target_alpha = 128;
-  double fade = per_run(repeats, [&] {
-    dialog->show();
-    manager->redraw();
-  });
-  double pixman_dialog = pixman_blend(repeats, 400, 300);
+  bench_support::PAIRED_TIMES fade;
+  for (int round = 0; round < rounds; round++) {
+    double ours = per_run(REPEATS, [&] {
+      dialog->show();
+      manager->redraw();
+    });
+    fade.add(ours, dialog_blend.time(REPEATS));
+  }
   manager->get_root()->remove_top_level(dialog, true, false);
   manager->update(false);
 
@@ -102,18 +121,25 @@ int main(int argc, char** argv) {
   const INT_U32 frames = 100;
   transition_frame_limit = frames;
   manager->set_page(0, build_picture, nullptr, 0, nullptr, 0, 0, nullptr);
-  double cross = per_run(3, [&] { cross_fade(manager, 0); }) / frames;
-  double push = per_run(3, [&] { slide_transition(manager, 0, 1, 2); }) / frames;
-  double pixman_screen = pixman_blend(repeats, WIDTH, HEIGHT);
+  bench_support::PAIRED_TIMES cross, push_blend, push_copy;
+  for (int round = 0; round < rounds; round++) {
+    cross.add(per_run(1, [&] { cross_fade(manager, 0); }) / frames, screen_blend.time(REPEATS));
+    double push = per_run(1, [&] { slide_transition(manager, 0, 1, 2); }) / frames;
+    push_blend.add(push, screen_blend.time(REPEATS));
+    push_copy.add(push, frame_copy.time(REPEATS));
+  }
 
-  std::printf("idle pass                 %10.1f us  (%.3f x a frame memcpy; drew %s)\n", idle * 1e6,
-              idle / frame_copy, idle_drew ? "pixels" : "nothing");
-  std::printf("dialog fade frame 400x300 %10.1f us  %.2f x pixman blend of the area (target <= 1.5)\n", fade * 1e6,
-              fade / pixman_dialog);
-  std::printf("cross fade frame 800x600  %10.1f us  %.2f x pixman blend of the frame (target <= 1.5)\n", cross * 1e6,
-              cross / pixman_screen);
-  std::printf("push slide frame 800x600  %10.1f us  %.2f x pixman blend, %.2f x memcpy of the frame\n", push * 1e6,
-              push / pixman_screen, push / frame_copy);
+  std::printf("%d paired rounds; ratio = median (min, max)\n", rounds);
+  std::printf("idle pass                 %8.1f us  %s x a frame memcpy; drew %s\n", idle.median_ours() * 1e6,
+              idle.spread().c_str(), idle_drew ? "pixels" : "nothing");
+  std::printf("dialog fade frame 400x300 %8.1f us  %s x pixman blend of the area (target <= 1.5)\n",
+              fade.median_ours() * 1e6, fade.spread().c_str());
+  std::printf("cross fade frame 800x600  %8.1f us  %s x pixman blend of the frame (target <= 1.5)\n",
+              cross.median_ours() * 1e6, cross.spread().c_str());
+  std::printf("push slide frame 800x600  %8.1f us  %s x pixman blend of the frame (target <= 1.5)\n",
+              push_blend.median_ours() * 1e6, push_blend.spread().c_str());
+  std::printf("                                      %s x memcpy of the frame (target <= 1.5)\n",
+              push_copy.spread().c_str());
   delete manager;
   return 0;
 }
