@@ -193,9 +193,15 @@ bool DATA_FILE::open(FOLDER* in_folder, const char* file_name, FILE_MODE file_mo
 
   GZ_FILE_STREAM* gzip = nullptr;
   INT_U8 swap = 0;
-  INT_U32 size = 0;
+  INT_U64 size = 0;
   INT_U32 start = 0;
   INT_U32 packed = 0;
+  INT_U64 stored = stream_size(stream);  // the file's size on disk, in 64 bits
+  // Positions of a data file are 32-bit: a file it could not address to its end is refused.
+  if (stored > 0xFFFFFFFFull) {
+    close_file(stream);
+    return false;
+  }
   bool ok = true;
   if (order_byte) {
     INT_U8 byte = 0;
@@ -211,10 +217,7 @@ bool DATA_FILE::open(FOLDER* in_folder, const char* file_name, FILE_MODE file_mo
     } else if (file_mode == FILE_MODE_READ) {
       std::fseek(stream, 0, SEEK_SET);
       if (compressed) {
-        std::fseek(stream, 0, SEEK_END);
-        long end = std::ftell(stream);
-        packed = end > 0 ? static_cast<INT_U32>(end) : 0;
-        std::fseek(stream, 0, SEEK_SET);
+        packed = static_cast<INT_U32>(stored);
         gzip = gzopen_file(stream, "r");
         if (gzip) {
           // The gzip stream cannot seek to its end: the size known is its position, 0.
@@ -227,10 +230,7 @@ bool DATA_FILE::open(FOLDER* in_folder, const char* file_name, FILE_MODE file_mo
           ok = false;
         }
       } else {
-        std::fseek(stream, 0, SEEK_END);
-        long end = std::ftell(stream);
-        size = end > 0 ? static_cast<INT_U32>(end) : 0;
-        std::fseek(stream, 0, SEEK_SET);
+        size = stored;
         if (std::fread(&byte, 1, 1, stream) != 1) byte = 0;  // an empty file reads as empty
       }
       swap = byte;
@@ -240,8 +240,8 @@ bool DATA_FILE::open(FOLDER* in_folder, const char* file_name, FILE_MODE file_mo
       if (std::fread(&byte, 1, 1, stream) == 1) {
         swap = byte;
         std::fseek(stream, 0, SEEK_END);
-        long end = std::ftell(stream);
-        size = start = end > 0 ? static_cast<INT_U32>(end) : 0;
+        size = stored;
+        start = static_cast<INT_U32>(stored);
       } else {
         // An empty file receives its byte-order byte; the stream must be positioned before writing.
         byte = 0;
@@ -253,14 +253,11 @@ bool DATA_FILE::open(FOLDER* in_folder, const char* file_name, FILE_MODE file_mo
     }
   } else {
     if (file_mode == FILE_MODE_READ) {
-      std::fseek(stream, 0, SEEK_END);
-      long end = std::ftell(stream);
-      size = end > 0 ? static_cast<INT_U32>(end) : 0;
-      std::fseek(stream, 0, SEEK_SET);
+      size = stored;
     } else if (file_mode == FILE_MODE_UPDATE) {
       std::fseek(stream, 0, SEEK_END);
-      long end = std::ftell(stream);
-      size = start = end > 0 ? static_cast<INT_U32>(end) : 0;
+      size = stored;
+      start = static_cast<INT_U32>(stored);
     }
     swap = order;
   }
@@ -289,11 +286,16 @@ bool DATA_FILE::open(FOLDER* in_folder, const char* file_name, FILE_MODE file_mo
 
 INT_U32 DATA_FILE::tell() { return buffer_start + static_cast<INT_U32>(cursor) - has_order_byte; }
 
-INT_S32 DATA_FILE::get_size() {
+INT_U64 DATA_FILE::whole_size() {
   if (!file) return 0;
-  INT_U32 end = buffer_start + static_cast<INT_U32>(valid);
+  INT_U64 end = static_cast<INT_U64>(buffer_start) + static_cast<INT_U64>(valid);
   if (known_size > end) end = known_size;
-  return static_cast<INT_S32>(end - has_order_byte);
+  return end > has_order_byte ? end - has_order_byte : 0;
+}
+
+INT_S32 DATA_FILE::get_size() {
+  INT_U64 size = whole_size();
+  return size > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<INT_S32>(size);
 }
 
 INT_U32 DATA_FILE::bytes_left() {
@@ -340,10 +342,12 @@ void DATA_FILE::flush() {
 
 void DATA_FILE::seek(INT_S32 offset, bool from_end) {
   INT_S64 target = offset;
-  if (from_end) target += file ? get_size() : 0;
-  if (target < 0) return;
+  if (from_end) target += file ? static_cast<INT_S64>(whole_size()) : 0;
   INT_S64 physical = target + has_order_byte;
-  if (physical > 0x7FFFFFFF) return;
+  if (target < 0 || physical > 0x7FFFFFFF) {
+    failed = 1;  // a position the file's 32-bit positions cannot reach: nothing moves
+    return;
+  }
   INT_U32 wanted = static_cast<INT_U32>(physical);
   if (wanted == buffer_start + static_cast<INT_U32>(cursor)) return;
   // A gzip stream being written cannot go back over what it has taken: it only moves on from its end.
@@ -369,6 +373,7 @@ void DATA_FILE::seek(INT_S32 offset, bool from_end) {
   } else if (stream_seek(wanted)) {
     buffer_start = wanted;
   } else {
+    failed = 1;
     long here = std::ftell(file);
     if (here >= 0) buffer_start = static_cast<INT_U32>(here);
   }

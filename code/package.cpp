@@ -254,7 +254,11 @@ bool PACKAGE::read_header() {
     fail(0x1007, package_name, __LINE__);
     return false;
   }
-  INT_U64 body = static_cast<INT_U64>(file->get_size());
+  INT_U64 body = file->whole_size();
+  if (body > PACKAGE_LARGEST_SIZE) {
+    fail(0x1007, package_name, __LINE__);  // its 32-bit positions could not reach all of it
+    return false;
+  }
   // The block size is fixed at creation; a size of 0 or beyond any buffer is damage. Free-list ends
   // and the root must lie inside the file.
   bool sound = block_size >= 1 && block_size <= PACKAGE_LARGEST_BLOCK_SIZE && root_position >= PACKAGE_ROOT_POSITION &&
@@ -314,12 +318,12 @@ PACKAGE::~PACKAGE() {
 
 bool PACKAGE::block_fits(INT_U32 position) {
   return position >= PACKAGE_ROOT_POSITION &&
-         static_cast<INT_U64>(position) + block_size + BLOCK_OVERHEAD <= static_cast<INT_U64>(file->get_size());
+         static_cast<INT_U64>(position) + block_size + BLOCK_OVERHEAD <= file->whole_size();
 }
 
 bool PACKAGE::chain_sound(INT_U32 first, INT_U32 last) {
   // Blocks written here never overlap: a longer chain than the file can hold loops.
-  INT_U64 steps_left = static_cast<INT_U64>(file->get_size()) / (block_size + BLOCK_OVERHEAD) + 1;
+  INT_U64 steps_left = file->whole_size() / (block_size + BLOCK_OVERHEAD) + 1;
   for (INT_U32 position = first; steps_left > 0; --steps_left) {
     INT_U32 next = 0;
     if (!block_fits(position)) return false;
@@ -333,10 +337,11 @@ bool PACKAGE::chain_sound(INT_U32 first, INT_U32 last) {
 
 bool PACKAGE::read_entry_at(INT_U32 position, PACKAGE_ENTRY* out) {
   out->clear();
-  INT_U64 body = static_cast<INT_U64>(file->get_size());
+  INT_U64 body = file->whole_size();
   if (position < PACKAGE_ROOT_POSITION || static_cast<INT_U64>(position) + ENTRY_RECORD_BASE > body) return false;
   file->seek(static_cast<INT_S32>(position), false);
   out->position = file->tell();
+  if (out->position != position) return false;
   // Records lie scattered between the blocks: each is read at its own size.
   INT_U32 length = 0;
   if (!read_record_u32s(&length, 1) || static_cast<INT_U64>(position) + ENTRY_RECORD_BASE + length > body)
@@ -368,7 +373,7 @@ bool PACKAGE::read_record_u32s(INT_U32* values, INT_S32 count) {
 bool PACKAGE::load_directory() {
   if (root.first_entry == 0) return true;
   // Records are at least 20 bytes: a longer chain than the file can hold loops.
-  INT_U64 steps_left = static_cast<INT_U64>(file->get_size()) / ENTRY_RECORD_BASE + 1;
+  INT_U64 steps_left = file->whole_size() / ENTRY_RECORD_BASE + 1;
   INT_U32 position = root.first_entry;
   PACKAGE_ENTRY record;
   PACKAGE_ENTRY* previous = nullptr;
@@ -425,7 +430,7 @@ INT_S32 PACKAGE::locate(const char* name, PACKAGE_ENTRY* out) {
     }
     return 1;
   }
-  INT_U64 steps_left = static_cast<INT_U64>(file->get_size()) / ENTRY_RECORD_BASE + 1;
+  INT_U64 steps_left = file->whole_size() / ENTRY_RECORD_BASE + 1;
   INT_U32 position = root.first_entry;
   while (position != 0) {
     if (steps_left-- == 0 || !read_entry_at(position, out)) {
@@ -519,7 +524,7 @@ bool PACKAGE::create_entry(const char* name, PACKAGE_ENTRY* out) {
   // no entry off. Done before anything is written.
   PACKAGE_ENTRY last;
   if (!directory_loaded && root.last_entry != 0) {
-    INT_U64 steps_left = static_cast<INT_U64>(file->get_size()) / ENTRY_RECORD_BASE + 1;
+    INT_U64 steps_left = file->whole_size() / ENTRY_RECORD_BASE + 1;
     for (INT_U32 position = root.last_entry;; position = last.next_entry) {
       if (steps_left-- == 0 || !read_entry_at(position, &last)) {
         fail(0x1007, package_name, __LINE__);
@@ -529,7 +534,11 @@ bool PACKAGE::create_entry(const char* name, PACKAGE_ENTRY* out) {
     }
   }
   out->clear();
-  out->position = static_cast<INT_U32>(file->get_size());
+  if (file->whole_size() + ENTRY_RECORD_BASE + name_length(name) > PACKAGE_LARGEST_SIZE) {
+    fail(0x1008, package_name, __LINE__);  // the package cannot grow past its largest size
+    return false;
+  }
+  out->position = static_cast<INT_U32>(file->whole_size());
   out->name = copy_name(name);
   if (!out->name) {
     fail(0x100B, nullptr, __LINE__);
@@ -594,7 +603,11 @@ bool PACKAGE::allocate_block(PACKAGE_ENTRY* entry, PACKAGE_BLOCK* block) {
     }
   }
   if (first_free_block == 0) {
-    block->position = static_cast<INT_U32>(file->get_size());
+    if (file->whole_size() + block_size + BLOCK_OVERHEAD > PACKAGE_LARGEST_SIZE) {
+      fail(0x1008, package_name, __LINE__);  // the package cannot grow past its largest size
+      return false;
+    }
+    block->position = static_cast<INT_U32>(file->whole_size());
   } else {
     // Only the next field of a free block means anything: take it and move the head along.
     if (!block_fits(first_free_block)) {
@@ -701,7 +714,7 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
     failure_line = line;
   };
   PACKAGE_BLOCK block;
-  INT_U64 steps_left = static_cast<INT_U64>(file->get_size()) / (block_size + BLOCK_OVERHEAD) + 1;
+  INT_U64 steps_left = file->whole_size() / (block_size + BLOCK_OVERHEAD) + 1;
   INT_U32 done = 0;
   for (INT_U32 position = entry.first_block; position != 0 && !failure; position = block.next) {
     // Each block must lie inside the file and hold at most a block of data, and the chain must end
@@ -711,6 +724,10 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
       break;
     }
     file->seek(static_cast<INT_S32>(position), false);
+    if (file->tell() != position) {
+      stop(0x1007, package_name, __LINE__);
+      break;
+    }
     if (!block.data) {
       block.data = static_cast<INT_U8*>(std::malloc(block_size));
       if (!block.data) {
@@ -750,6 +767,12 @@ bool PACKAGE::add_file(FOLDER* folder, const char* file_name, const char* entry_
   DATA_FILE* source = open_data_file(folder, file_name, FILE_MODE_READ, 0, false);
   if (!source) {
     fail(0x100E, file_name, __LINE__);
+    return false;
+  }
+  // An entry's size is a 32-bit field and the package stays within its largest size.
+  if (source->whole_size() > PACKAGE_LARGEST_SIZE) {
+    close_data_file(&source);
+    fail(0x1008, package_name, __LINE__);
     return false;
   }
   if (!entry_name) entry_name = file_name;

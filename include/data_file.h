@@ -47,7 +47,7 @@ public:
   GZ_FILE_STREAM* gzip_stream = nullptr;  // non-null when the file is compressed
   FOLDER folder;                         // the folder the file was opened in
   VELK_STRING name;                      // the name given to the open
-  INT_U32 known_size = 0;                // physical size as far as known: at the open, raised by writes
+  INT_U64 known_size = 0;                // physical size as far as known: at the open, raised by writes
   INT_U32 packed_size = 0;               // a compressed file read: its size on disk at the open
   INT_U32 buffer_start = 0;              // physical offset of the first buffer byte
   INT_S16 pool_slot = -1;                // the pool slot lending the buffer; -1 for an own buffer
@@ -67,8 +67,9 @@ public:
   bool open(FOLDER* folder, const char* name, FILE_MODE mode, INT_U8 order, DATA_FILE* target, bool compressed);
 
   INT_U32 tell() override;
-  // A target below 0 is refused (nothing moves). A compressed file that is being written only moves
-  // forward from the end of what was written.
+  // A target below 0 or beyond the data file's signed 32-bit positions is refused: nothing moves and
+  // the failed flag is set, as it is when the stream cannot be moved. A compressed file that is being
+  // written only moves forward from the end of what was written.
   void seek(INT_S32 offset, bool from_end) override;
   // Reading a file opened for writing is a fatal error (0x0E).
   INT_S32 read(void* buffer, INT_S32 count) override;
@@ -83,8 +84,10 @@ public:
   // Flushes and takes a buffer of the new size (kept within the same limits as at construction) for
   // the rest of the file's life; false, with the old buffer kept, when it cannot be had.
   bool set_buffer_size(INT_S32 size);
-  // Logical size (without the byte-order byte); 0 with no file open.
+  // Logical size (without the byte-order byte); 0 with no file open. A file larger than 2 GiB answers
+  // 0x7FFFFFFF here: whole_size gives its size in 64 bits.
   INT_S32 get_size();
+  INT_U64 whole_size();
   // Bytes left to read, from the known size without moving the stream. A compressed file's own size is
   // not known before it is read: its bound is what deflate can make of the compressed bytes.
   INT_U32 bytes_left() override;

@@ -61,6 +61,9 @@ bool copy_file(const FOLDER* from, const char* from_name, const FOLDER* to, cons
 // regular file is opened for reading or update: a folder, device or pipe gives null at once, never a
 // wait (and on Windows only a disk file is opened at all, never a device name such as "CON").
 FILE* open_file(const FOLDER* folder, const char* name, const char* mode);
+// The size in bytes of the file open on the stream, in 64 bits (files past 2 or 4 GiB included); 0
+// when it cannot be had.
+INT_U64 stream_size(FILE* file);
 // fclose; false when the stream had a read or write error, or closing could not write back what it
 // still held. Null is closed at once.
 bool close_file(FILE* file);

@@ -16,6 +16,9 @@ const INT_U32 PACKAGE_HEADER_POSITION = 10;
 const INT_U32 PACKAGE_ROOT_POSITION = 26;
 // A stored block size above this is damage; a larger size asked for at creation is cut to it.
 const INT_U32 PACKAGE_LARGEST_BLOCK_SIZE = 0x3200000;
+// The largest package: positions are reached through the data file's signed 32-bit positions, so a
+// larger file is refused when it opens, and a package never grows past it.
+const INT_U64 PACKAGE_LARGEST_SIZE = 0x7FFFFFFF;
 
 class PACKAGE;
 

@@ -174,6 +174,42 @@ TEST(DataFile, ClosingReportsAWriteBackThatFails) {
 }
 #endif
 
+// Sizes are kept in 64 bits: a file past 2 GiB has its size, a seek its signed 32-bit positions
+// cannot reach is refused with the failed flag (never ignored), and a file past 4 GiB is not opened.
+// The files are sparse: they take no room on disk.
+TEST(DataFile, FilesPastTwoGigabytesKeepTheirSizeAndRefuseUnreachableSeeks) {
+  std::string path;
+  FOLDER folder = scratch_folder("df-large", &path);
+  ASSERT_TRUE(write_whole_file(path + "large.bin", {0, 1, 2, 3}));
+  std::filesystem::resize_file(path + "large.bin", 0x80000010ull);
+  DATA_FILE* file = open_data_file(&folder, "large.bin", FILE_MODE_READ, BYTE_ORDER_HEADER, false);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->whole_size(), 0x8000000Full);
+  EXPECT_EQ(file->get_size(), 0x7FFFFFFF);
+  INT_U8 byte = 0;
+  EXPECT_EQ(file->read(&byte, 1), 1);
+  EXPECT_EQ(byte, 1);
+  EXPECT_EQ(file->failed, 0);
+  file->seek(0x7FFFFFF0, false);  // reachable
+  EXPECT_EQ(file->tell(), 0x7FFFFFF0u);
+  EXPECT_EQ(file->failed, 0);
+  file->seek(-5, true);  // 2 GiB + 10: beyond the positions
+  EXPECT_EQ(file->failed, 1);
+  EXPECT_EQ(file->tell(), 0x7FFFFFF0u);  // nothing moved
+  file->failed = 0;
+  file->seek(-1, false);
+  EXPECT_EQ(file->failed, 1);
+  close_data_file(&file);
+
+  std::filesystem::resize_file(path + "large.bin", 0x100000010ull);
+  EXPECT_EQ(open_data_file(&folder, "large.bin", FILE_MODE_READ, 0, false), nullptr);
+  EXPECT_EQ(stream_size(nullptr), 0u);
+  FILE* stream = open_file(&folder, "large.bin", "rb");
+  ASSERT_NE(stream, nullptr);
+  EXPECT_EQ(stream_size(stream), 0x100000010ull);
+  close_file(stream);
+}
+
 TEST(DataFile, UpdateModePositionsAndMixesReadsAndWrites) {
   std::string path;
   FOLDER folder = scratch_folder("df-update", &path);

@@ -574,6 +574,29 @@ TEST(InstallerProgram, TemporaryFolderIsPrivateToTheRun) {
 #endif
 
 #ifndef _WIN32
+// A package just past 2 GiB (sparse: the real package and a hole) is refused with the load error: it is
+// never read through positions that do not move the file, and nothing is written.
+TEST(InstallerProgram, PackagePastTwoGigabytesIsRefused) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  INSTALLER_SCRATCH scratch("program-large");
+  std::string description = read_whole_text(scratch.source + "description.txt");
+  description.replace(description.find("$SCRATCH/dest"), 13, "$ROOT0" + scratch.root + "dest");
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  ASSERT_TRUE(scratch.build());
+  std::filesystem::resize_file(scratch.package + "installer.pkg", 0x80000000ull + 44 * 1024);
+  std::string output = scratch.root + "output.txt";
+  EXPECT_EQ(run_command("env -u DISPLAY HOME='" + scratch.root + "home' TMPDIR='" + scratch.root + "tmp' '" +
+                        binary_dir + "/installer' -x '$ROOT0" + scratch.package + "installer.xml' -a >'" + output +
+                        "' 2>&1"),
+            EXIT_JOB_NOT_STARTED);
+  EXPECT_NE(read_whole_text(output).find("ERROR: unable to load data\n"), std::string::npos) << read_whole_text(output);
+  EXPECT_FALSE(std::filesystem::exists(scratch.root + "dest"));
+  std::filesystem::remove(scratch.package + "installer.pkg");
+}
+#endif
+
+#ifndef _WIN32
 // A package whose stated sizes ask for more memory than the process may have (its block size: one
 // 50 MiB block for "database.bin", stored sparse) gives the load error and status 2, never an abort; with
 // memory enough the same package loads.

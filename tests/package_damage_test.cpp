@@ -227,6 +227,39 @@ TEST(PackageDamage, LoopsAndPositionsOutsideTheFileAreReadErrors) {
   EXPECT_EQ(read_whole_file(fixture.path + "chain.pkg"), bytes);
 }
 
+// A package past 2 GiB (here sparse: the real package with a hole after it) cannot be reached through
+// its 32-bit positions: it is refused when it opens, never read with positions that do not move the
+// file, and a package never grows past that size.
+TEST(PackageDamage, PackagesPastTheirAddressableSizeAreRefused) {
+  FIXTURE fixture("pkgd-large");
+  ASSERT_TRUE(write_whole_file(fixture.path + "large.pkg", fixture.good));
+  std::filesystem::resize_file(fixture.path + "large.pkg", PACKAGE_LARGEST_SIZE + 2);  // body 2 GiB
+  for (int mode = 0; mode < 4; ++mode) {
+    PACKAGE package(&fixture.folder, "large.pkg", false, -1, mode & 1, mode & 2);
+    EXPECT_EQ(package.file, nullptr) << mode;
+    EXPECT_EQ(get_error_code(), 0x1007) << mode;
+  }
+  EXPECT_FALSE(std::filesystem::exists(fixture.path + "out"));
+  EXPECT_EQ(std::filesystem::file_size(fixture.path + "large.pkg"), PACKAGE_LARGEST_SIZE + 2);
+  // Just within the size it opens and its entries read as before.
+  std::filesystem::resize_file(fixture.path + "large.pkg", PACKAGE_LARGEST_SIZE + 1);
+  {
+    PACKAGE package(&fixture.folder, "large.pkg", false, -1, true, true);
+    ASSERT_NE(package.file, nullptr);
+    ASSERT_TRUE(package.extract_entry(&fixture.folder, "out", "beta.bin"));
+    EXPECT_EQ(read_whole_file(fixture.path + "out"), fixture.contents[1]);
+  }
+  // Adding to it would take it past the size: refused, the file as it was.
+  {
+    PACKAGE package(&fixture.folder, "large.pkg", false, -1, false, false);
+    ASSERT_NE(package.file, nullptr);
+    EXPECT_FALSE(package.add_file(&fixture.folder, "alpha", "more", false));
+    EXPECT_EQ(get_error_code(), 0x1008);
+  }
+  EXPECT_EQ(std::filesystem::file_size(fixture.path + "large.pkg"), PACKAGE_LARGEST_SIZE + 1);
+  std::filesystem::remove(fixture.path + "large.pkg");
+}
+
 TEST(PackageDamage, RandomByteChangesNeverCrashOrChangeTheFile) {
   FIXTURE fixture("pkgd-random");
   INT_U32 state = 4242;

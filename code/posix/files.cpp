@@ -178,6 +178,12 @@ FILE* open_file(const FOLDER* folder, const char* name, const char* mode) {
   return file;
 }
 
+INT_U64 stream_size(FILE* file) {
+  struct stat status;
+  if (!file || fstat(fileno(file), &status) != 0 || status.st_size < 0) return 0;
+  return (INT_U64)status.st_size;
+}
+
 bool close_file(FILE* file) {
   if (!file) return true;
   bool failed = ferror(file) != 0;

@@ -153,6 +153,12 @@ FILE* open_file(const FOLDER* folder, const char* name, const char* mode) {
   return file;
 }
 
+INT_U64 stream_size(FILE* file) {
+  if (!file) return 0;
+  __int64 size = _filelengthi64(_fileno(file));
+  return size > 0 ? (INT_U64)size : 0;
+}
+
 bool close_file(FILE* file) {
   if (!file) return true;
   bool failed = ferror(file) != 0;
