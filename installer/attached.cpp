@@ -128,7 +128,7 @@ bool locate_attached_data(FOLDER* folder, const char* name, ATTACHED_DATA* recor
   if (record) *record = found;
   DATA_FILE* file = open_data_file(folder, name, FILE_MODE_READ, 0, false);
   if (!file) return false;
-  INT_U64 size = (INT_U64)(INT_U32)file->get_size();
+  INT_U64 size = file->whole_size();
   INT_U8 magic[4] = {0, 0, 0, 0};
   INT_U64 end = 0;
   bool known = false;
@@ -224,7 +224,7 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
   const INT_U8 order = big_endian_swap_setting();
   DATA_FILE* program = open_data_file(program_folder, program_name, FILE_MODE_READ, order, false);
   if (!program) return ATTACHED_NONE;
-  INT_U64 size = (INT_U64)(INT_U32)program->get_size();
+  INT_U64 size = program->whole_size();
   INT_U8 splash_flag = 0;
   if (position >= size) {
     close_data_file(&program);

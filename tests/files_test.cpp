@@ -11,10 +11,12 @@
 #include <set>
 #include <string>
 
+#include "config_file.h"
 #include "data_file.h"
 #include "file_utils.h"
 #include "files.h"
 #include "image.h"
+#include "style_set.h"
 #include "text_file.h"
 #include "test_support.h"
 
@@ -415,6 +417,16 @@ TEST(Files, OnlyRegularFilesAreOpenedForReading) {
   IMAGE picture;
   EXPECT_FALSE(picture.load(&folder, "pipe.png", -1, -1));
   EXPECT_FALSE(picture.load(&folder, "pipe", -1, -1));
+  // A style set named by the data at a pipe, or at "$ROOT0/dev/stdin", loads nothing.
+  WM_STYLE_SET style;
+  CONFIG_FILE settings;
+  settings.init("pipe.ss", false);
+  EXPECT_FALSE(style.read_text(&settings, nullptr, nullptr, &folder));
+  FOLDER device_folder;
+  ASSERT_TRUE(device_folder.set("$ROOT0/dev"));
+  settings.init("stdin", false);
+  EXPECT_FALSE(style.read_text(&settings, nullptr, nullptr, &device_folder));
+  EXPECT_FALSE(picture.load(&device_folder, "stdin", -1, -1));
   // A link to a regular file is read as that file.
   ASSERT_TRUE(write_whole_file(in(folder, "plain.txt"), {'o', 'k'}));
   ASSERT_EQ(symlink(in(folder, "plain.txt").c_str(), in(folder, "link.txt").c_str()), 0);
