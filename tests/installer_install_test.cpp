@@ -432,9 +432,7 @@ TEST(InstallerProgram, OneShotModesEndWithTheirExitStatus) {
   EXPECT_NE(read_whole_text(output).find("\t-a\t- Automatic mode (non interactive)\n"), std::string::npos);
 
   // The package names its destination from the drive root, which the program resolves.
-  std::string description = read_whole_text(scratch.source + "description.txt");
-  description.replace(description.find("$SCRATCH/dest"), 13, "$ROOT0" + scratch.root + "dest");
-  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  std::string description = scratch.name_destination_from_root();
   ASSERT_TRUE(scratch.build());
   EXPECT_EQ(run("-x " + package + " -a"), 0);
   EXPECT_NE(read_whole_text(output).find("Done\n"), std::string::npos);
@@ -477,9 +475,7 @@ TEST(InstallerProgram, DefaultPathTraceStartsWithTheApplicationsFirstFolder) {
   if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
   std::string installer = std::string(binary_dir) + "/installer";
   INSTALLER_SCRATCH scratch("program-trace");
-  std::string description = read_whole_text(scratch.source + "description.txt");
-  description.replace(description.find("$SCRATCH/dest"), 13, "$ROOT0" + scratch.root + "dest");
-  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  scratch.name_destination_from_root();
   ASSERT_TRUE(scratch.build());
   std::string output = scratch.root + "output.txt";
   auto run = [&](const std::string& arguments) {
@@ -527,9 +523,7 @@ TEST(InstallerProgram, TemporaryFolderIsPrivateToTheRun) {
   if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
   std::string installer = binary_dir + "/installer";
   INSTALLER_SCRATCH scratch("program-temp");
-  std::string description = read_whole_text(scratch.source + "description.txt");
-  description.replace(description.find("$SCRATCH/dest"), 13, "$ROOT0" + scratch.root + "dest");
-  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  scratch.name_destination_from_root();
   ASSERT_TRUE(scratch.build());
 
   // Another user's trap: the old fixed folder is a link to a folder of theirs, with a link at a font's
@@ -580,9 +574,7 @@ TEST(InstallerProgram, PackagePastTwoGigabytesIsRefused) {
   const std::string binary_dir = environment_text("VELK_BINARY_DIR");
   if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
   INSTALLER_SCRATCH scratch("program-large");
-  std::string description = read_whole_text(scratch.source + "description.txt");
-  description.replace(description.find("$SCRATCH/dest"), 13, "$ROOT0" + scratch.root + "dest");
-  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  scratch.name_destination_from_root();
   ASSERT_TRUE(scratch.build());
   std::filesystem::resize_file(scratch.package + "installer.pkg", 0x80000000ull + 44 * 1024);
   std::string output = scratch.root + "output.txt";
@@ -608,9 +600,7 @@ TEST(InstallerProgram, StatedSizesBeyondTheMemoryLimitGiveTheLoadError) {
   if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
   std::string installer = std::string(binary_dir) + "/installer";
   INSTALLER_SCRATCH scratch("program-memory");
-  std::string description = read_whole_text(scratch.source + "description.txt");
-  description.replace(description.find("$SCRATCH/dest"), 13, "$ROOT0" + scratch.root + "dest");
-  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  scratch.name_destination_from_root();
   ASSERT_TRUE(scratch.build());
   FOLDER folder;
   std::string package_folder = scratch.package.substr(0, scratch.package.size() - 1);
@@ -673,9 +663,7 @@ TEST(InstallerProgram, InteractiveStartReportsAWindowThatCannotOpen) {
                     "tmp' '" + installer + "' -x '$ROOT0" + scratch.package + "installer.xml' >'" + output +
                     "' 2>&1";
   // The test's own named path means nothing to the program: the destination is given from the root.
-  std::string description = read_whole_text(scratch.source + "description.txt");
-  description.replace(description.find("$SCRATCH/dest"), 13, "$ROOT0" + scratch.root + "dest");
-  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  std::string description = scratch.name_destination_from_root();
   ASSERT_TRUE(scratch.build());
   EXPECT_EQ(run_command(run), 0) << read_whole_text(output);
 

@@ -111,6 +111,16 @@ struct INSTALLER_SCRATCH {
     files.push_back(relative);
   }
 
+  // Names the destination in the description from the drive root ("$ROOT0" and the scratch path), as the
+  // installer program resolves it: the test's own named paths mean nothing to another process. Returns
+  // the description as written.
+  std::string name_destination_from_root() {
+    std::string description = read_whole_text(source + "description.txt");
+    description.replace(description.find("$SCRATCH/dest"), 13, "$ROOT0" + root + "dest");
+    write_whole_file(source + "description.txt", text_bytes(description));
+    return description;
+  }
+
   // Builds package + name ("installer.pkg") from the description.
   bool build(const std::string& name = "installer.pkg") {
     std::string error;
