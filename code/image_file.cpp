@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "data_file.h"
 #include "folder.h"
 #include "image.h"
+#include "llist.h"
 #include "files.h"
 #include "scale.h"
 #include "text_file.h"
@@ -587,32 +589,33 @@ bool IMAGE::load(FOLDER* folder, const char* file_name, INT_S16 new_width, INT_S
 
 bool IMAGE::load_strip(FOLDER* folder, const char* name_format, INT_S16 first_index, INT_S16 last_index) {
   if (!name_format) return false;
-  std::vector<IMAGE*> frames;
+  // The frames are held until the strip's size is known; memory that runs out ends the strip with
+  // the frames read so far.
+  PTRLLIST frames;
   INT_S32 last = last_index < 0 ? 32767 : last_index;
   for (INT_S32 index = first_index; index <= last; index++) {
     char name[4096];
     std::snprintf(name, sizeof(name), name_format, (int)index);
-    IMAGE* frame = new IMAGE();
-    if (frame->load(folder, name, -1, -1)) {
-      frames.push_back(frame);
-    } else {
-      delete frame;
-      if (last_index < 0) break;
-    }
+    IMAGE* frame = new (std::nothrow) IMAGE();
+    if (!frame) break;
+    frames.cursor = nullptr;
+    if (frame->load(folder, name, -1, -1) && frames.add(frame)) continue;
+    delete frame;
+    if (last_index < 0) break;
   }
-  if (frames.empty()) {
+  if (frames.count == 0) {
     set_size(0, 0);
     return false;
   }
-  IMAGE* final_frame = frames.back();
-  INT_S32 total_width = (INT_S32)frames.size() * final_frame->width;
+  IMAGE* final_frame = *(IMAGE**)frames.tail->data;
+  INT_S32 total_width = frames.count * final_frame->width;
   if (total_width > 32767) total_width = 32767;
   set_size((INT_S16)total_width, final_frame->height);
   clear(&COLOUR_INVISIBLE, 1);
   // The last frame stands at the right edge, each earlier one immediately to its left.
   INT_S32 right = width;
-  for (size_t n = frames.size(); n-- > 0;) {
-    IMAGE* frame = frames[n];
+  for (LLIST_NODE* node = frames.tail; node; node = node->prev) {
+    IMAGE* frame = *(IMAGE**)node->data;
     right -= frame->width;
     blit(frame, 0, 0, (INT_S16)right, 0, frame->width, frame->height, BLIT_COPY);
     delete frame;
