@@ -68,6 +68,8 @@ void WM_FILE_SELECT::update_ok_button() {
 }
 
 void WM_FILE_SELECT::add_entry_row(const SCAN_ENTRY* entry) {
+  // Grid rows are numbered in 16 bits: past the last one nothing more is listed.
+  if (row_count >= FILE_SELECT_MAX_ROWS) return;
   const char* name = entry->name ? entry->name : "";
   const char* extension = default_extension.text ? default_extension.text : "";
   if (!entry->is_folder && *extension) {

@@ -57,6 +57,8 @@ enum : INT_U32 {
 // Width and height that 65535 (-1) stands for, and the size of the short form.
 const INT_S16 FILE_SELECT_WIDTH = 500;
 const INT_S16 FILE_SELECT_HEIGHT = 350;
+// Most rows the list holds (grid rows are numbered in 16 bits).
+const INT_S32 FILE_SELECT_MAX_ROWS = 32767;
 // Most characters of a typed file or folder name.
 const INT_S16 FILE_SELECT_NAME_LENGTH = 256;
 

@@ -360,6 +360,13 @@ TEST_F(FileSelectTest, EveryEntryOfALargeFolder) {
   EXPECT_EQ(selector->row_count, 1501);
   EXPECT_EQ(selector->list->row_count, 1501);
   EXPECT_NE(selector->list->cell(1, 1500), nullptr);
+  // The list stops at the last row a grid can number, without wrapping round.
+  selector->row_count = FILE_SELECT_MAX_ROWS;
+  SCAN_ENTRY entry = {};
+  entry.name = "one more";
+  selector->add_entry_row(&entry);
+  EXPECT_EQ(selector->row_count, FILE_SELECT_MAX_ROWS);
+  EXPECT_EQ(selector->list->row_count, 1501);
 }
 
 }  // namespace
