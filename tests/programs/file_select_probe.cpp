@@ -9,6 +9,7 @@
 
 #include "button.h"
 #include "file_select.h"
+#include "floating_menu.h"
 #include "folder.h"
 #include "image.h"
 #include "menu.h"
@@ -92,6 +93,13 @@ INT_U8 application_update() {
     say_place("ok", selector->ok_button);
     say_place("location", selector->location_menu);
     say("ready\n");
+  }
+  // The location menu's drop-down opening and closing.
+  static INT_U8 menu_shown = 0;
+  if (selector && selector->location_menu->popup) {
+    INT_U8 shown = selector->location_menu->popup->visible;
+    if (shown != menu_shown) say(shown ? "menu shown\n" : "menu hidden\n");
+    menu_shown = shown;
   }
   PTRLLIST* list = top_level_list();
   WM_SCREEN_OBJECT* last = list->tail ? *(WM_SCREEN_OBJECT**)list->tail->data : nullptr;
