@@ -406,6 +406,7 @@ TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
   ASSERT_TRUE(scenario.wait_for_output("dialog ready\n"));
   ASSERT_TRUE(place_of(scenario.output(), "dialog_edit", &x, &y));
   ASSERT_TRUE(scenario.click(x, y));
+  ASSERT_TRUE(scenario.wait_for_output("edit clicked\n"));
   ASSERT_TRUE(scenario.type("Made here"));
   ASSERT_TRUE(scenario.key("ctrl+a"));
   ASSERT_TRUE(scenario.key("ctrl+x"));
