@@ -117,14 +117,14 @@ INT_U8 application_update() {
   // A click on the dialog's edit box seen through (the press empties the typed characters, so typing
   // waits for it), with the box holding the focus.
   static INT_U8 edit_button = 0;
+  if (reported_dialog && !is_top_level(reported_dialog)) {
+    reported_dialog = nullptr;
+    say("dialog closed %s\n", selector ? selector->folder.path : "");
+  }
   if (reported_dialog) {
     INT_U8 now = reported_dialog->edit->button_down;
     if (edit_button && !now && focus_object == reported_dialog->edit) say("edit clicked\n");
     edit_button = now;
-  }
-  if (reported_dialog && !is_top_level(reported_dialog)) {
-    reported_dialog = nullptr;
-    say("dialog closed %s\n", selector ? selector->folder.path : "");
   }
   return 1;
 }
