@@ -195,8 +195,9 @@ void WM_DIALOG::render() {
     INT_S16 rest_x = appearing ? slide_end_x : slide_start_x, rest_y = appearing ? slide_end_y : slide_start_y;
     screen->intersect_clip(rest_x, rest_y, (INT_S16)(rest_x + width - 1), (INT_S16)(rest_y + height - 1));
   }
-  if (!drawn && meets_redraw_region()) {
-    // The appearing effects start from the first drawing, not from construction.
+  if (!drawn && !closing && meets_redraw_region()) {
+    // The appearing effects start from the first drawing, not from construction; a dialog closed for
+    // removal before it was ever drawn stays closing.
     set_alpha_target(255);
     start_slide(true);
     instant = 0;

@@ -187,6 +187,27 @@ TEST(Dialog, DefaultEffectsSlideInAndOutThenTheDialogIsDeleted) {
   screen_object_destroyed_hook = nullptr;
 }
 
+// A dialog closed before its first drawing stays closing (its first drawing does not start the opening
+// effects again) and is deleted, at once or with its effects.
+TEST(Dialog, ClosedBeforeItsFirstDrawingItIsDeleted) {
+  for (bool at_once : {true, false}) {
+    SCOPED_TRACE(at_once);
+    WM_TEST_SCREEN screen(640, 480, 1);
+    start_page(screen);
+    run_pass();
+    WM_DIALOG* dialog = new WM_DIALOG(-1, -1, 200, 100, "Box", nullptr, nullptr, nullptr, nullptr);
+    screen.manager->get_root()->add_top_level(dialog, false);
+    INT_U32 handle = object_handle(dialog);
+    screen.manager->close_all_dialogs(at_once);
+    for (int i = 0; i < 20 && object_from_handle(handle); i++) {
+      advance_ms(50);
+      run_pass();
+    }
+    EXPECT_EQ(object_from_handle(handle), nullptr);
+    EXPECT_EQ(top_level_list()->count, 0);
+  }
+}
+
 WM_RESULT answer_two(WM_SCREEN_OBJECT*, INT_U32, INT_U32, int) { return WM_RESULT_CLOSE_DIALOG; }
 WM_DIALOG* dialog_to_hide = nullptr;
 WM_RESULT hide_the_dialog(WM_SCREEN_OBJECT*, INT_U32, INT_U32, int) {
