@@ -513,15 +513,20 @@ static BOOL CALLBACK match_title(HWND window, LPARAM data) {
   return TRUE;
 }
 
-static HWND window_on_desktop(void* desktop, const std::string& title) {
+// The desktop is opened afresh by its name for every search: under Wine the handle opened at the start
+// stops listing the desktop's windows once the program has run for a while.
+static HWND window_on_desktop(const std::string& desktop_name, const std::string& title) {
   WINDOW_SEARCH search = {&title, nullptr};
-  if (desktop) EnumDesktopWindows((HDESK)desktop, match_title, (LPARAM)&search);
+  HDESK desktop = OpenDesktopA(desktop_name.c_str(), 0, FALSE, GENERIC_ALL);
+  if (!desktop) return nullptr;
+  EnumDesktopWindows(desktop, match_title, (LPARAM)&search);
+  CloseDesktop(desktop);
   return search.found;
 }
 
 // The virtual desktop covers the private screen from its corner: desktop and screen points are one.
 bool WINDOW_SCENARIO::find_window(const std::string& title, int* x, int* y, int* width, int* height) {
-  HWND window = window_on_desktop(desktop_handle, title);
+  HWND window = window_on_desktop(desktop_name, title);
   RECT client;
   if (!window || !GetClientRect(window, &client)) return false;
   POINT origin = {0, 0};
@@ -535,7 +540,7 @@ bool WINDOW_SCENARIO::find_window(const std::string& title, int* x, int* y, int*
 
 // The caption's close button, which Wine draws at the right of the caption.
 bool WINDOW_SCENARIO::close_button(int* x, int* y) {
-  HWND window = window_on_desktop(desktop_handle, window_title);
+  HWND window = window_on_desktop(desktop_name, window_title);
   RECT outer;
   if (!window || !GetWindowRect(window, &outer)) return false;
   *x = outer.right - GetSystemMetrics(SM_CXFIXEDFRAME) - GetSystemMetrics(SM_CXSIZE) / 2 - 1;
