@@ -12,6 +12,10 @@
 //   menu_shortcut = <type>;<program name>;<link name>;<menu folder>;<program folder>
 //   language = <name>;<licence file or empty>;<readme file or empty>
 //   minimum_size = <smallest window width>;<smallest window height>
+//   window = <width>;<height>            dialog = <x>;<y>;<width>;<height>   (the wizard's page)
+//   background_speed = <ms of one drift of the background; 0 = still>
+//   text = <text identifier, e.g. FORWARD>;<value>   (for the language line before it; before any
+//          language line, for every language)
 // Every file below the files folder becomes an installation file: destination "$HERE" plus its
 // sub-folder, packed under its relative path.
 #pragma once
@@ -88,7 +92,13 @@ inline bool build_package(const std::string& description_path, const std::string
   std::vector<std::string> uninstaller;
   std::vector<SHORTCUT_LINE> shortcuts;
   std::vector<std::vector<std::string>> languages;
-  std::vector<std::string> minimum_size;
+  std::vector<std::string> minimum_size, window, dialog, background_speed;
+  // Page texts by identifier: for every language (index -1) or the language declared before them.
+  struct TEXT_LINE {
+    int language;
+    std::string name, value;
+  };
+  std::vector<TEXT_LINE> texts;
   std::string line;
   while (std::getline(input, line)) {
     line = trim(line);
@@ -110,7 +120,17 @@ inline bool build_package(const std::string& description_path, const std::string
     else if (key == "menu_shortcut") shortcuts.push_back({true, split(value, ';')});
     else if (key == "language") languages.push_back(split(value, ';'));
     else if (key == "minimum_size") minimum_size = split(value, ';');
-    else {
+    else if (key == "window") window = split(value, ';');
+    else if (key == "dialog") dialog = split(value, ';');
+    else if (key == "background_speed") background_speed = split(value, ';');
+    else if (key == "text") {
+      size_t separator = value.find(';');
+      if (separator == std::string::npos) {
+        *error = "a text needs an identifier and a value: " + value;
+        return false;
+      }
+      texts.push_back({(int)languages.size() - 1, trim(value.substr(0, separator)), value.substr(separator + 1)});
+    } else {
       *error = "unknown key " + key;
       return false;
     }
@@ -155,6 +175,17 @@ inline bool build_package(const std::string& description_path, const std::string
     database->DIALOG.width = (INT_S16)std::atoi(minimum_size[0].c_str());
     database->DIALOG.height = (INT_S16)std::atoi(minimum_size[1].c_str());
   }
+  if (window.size() == 2) {
+    database->WINDOW.width = (INT_S16)std::atoi(window[0].c_str());
+    database->WINDOW.height = (INT_S16)std::atoi(window[1].c_str());
+  }
+  if (dialog.size() == 4) {
+    database->DIALOG.x = (INT_S16)std::atoi(dialog[0].c_str());
+    database->DIALOG.y = (INT_S16)std::atoi(dialog[1].c_str());
+    database->DIALOG.width = (INT_S16)std::atoi(dialog[2].c_str());
+    database->DIALOG.height = (INT_S16)std::atoi(dialog[3].c_str());
+  }
+  if (background_speed.size() == 1) database->BACKGROUND.speed = std::atoi(background_speed[0].c_str());
   database->installation_count = 1;
   database->installations = new INSTALLATION[1]();
   INSTALLATION& installation = database->installations[0];
@@ -226,6 +257,25 @@ inline bool build_package(const std::string& description_path, const std::string
       if (!ok) *error = "cannot add " + parts[1 + k];
       copy_text(k == 0 ? language.LICENCE.path : language.README.path, "$HERE");
       copy_text(k == 0 ? language.LICENCE.filename : language.README.filename, entry);
+      // The readme window keeps as many lines as the readme has.
+      if (k == 1) {
+        std::ifstream readme(base / parts[2]);
+        INT_S32 lines = 0;
+        for (std::string text_line; std::getline(readme, text_line);) lines++;
+        language.README.lines = (INT_S16)(lines < 32767 ? lines : 32767);
+      }
+    }
+    for (const TEXT_LINE& text : texts) {
+      if (text.language != -1 && text.language != (int)i) continue;
+      int slot = -1;
+      for (int n = 0; n < LANGUAGE_TEXT_COUNT && slot < 0; n++)
+        if (text.name == language_text_name(n)) slot = n;
+      if (slot < 0) {
+        *error = "unknown text " + text.name;
+        ok = false;
+        break;
+      }
+      copy_text(language_text(&language, slot), text.value);
     }
   }
 
