@@ -26,6 +26,7 @@
 #include "shell.h"
 #include "style_set.h"
 #include "text_draw.h"
+#include "wizard.h"
 
 static const char* const PACKAGE_FILE_NAME = "installer.pkg";
 
@@ -152,18 +153,6 @@ static void run_automatic_mode() {
   end_one_shot(status);
 }
 
-// Draws a built-in picture centred into the screen image and presents it.
-static void show_in_main_window(IMAGE* picture) {
-  if (!screen_image.pixels) return;
-  COLOUR black = 0xFF000000;
-  screen_image.set_clip(0, 0, (INT_S16)(screen_image.width - 1), (INT_S16)(screen_image.height - 1));
-  screen_image.clear(&black, 1);
-  picture->blit_to((INT_S16)((screen_image.width - picture->width) / 2),
-                   (INT_S16)((screen_image.height - picture->height) / 2), &screen_image, BLIT_COPY);
-  screen_image.extend_dirty_area(0, 0, (INT_S16)(screen_image.width - 1), (INT_S16)(screen_image.height - 1));
-  present_frame(-1);
-}
-
 void application_main(INT_S16 argc, char** argv) {
   default_file_cache_size = 1048576;
   database->attached_package = 0;
@@ -245,10 +234,13 @@ void application_main(INT_S16 argc, char** argv) {
       raise_error(0x01, nullptr);
     }
   }
+  // The root takes the window's size (the splash picture's when the splash window stayed); the wizard
+  // starts on the page of the first stage, which comes in from black, and a close request of the window
+  // asks the quit question.
   application_page_manager->get_root()->resize(get_screen_width(0), get_screen_height(0), true);
-  // Until the wizard's pages take over, the main window shows the start picture.
-  show_in_main_window(&start_image);
-  set_close_callback(allow_close);
+  start_wizard(application_page_manager);
+  application_page_manager->first_page_from_black = 1;
+  set_close_callback(open_quit_dialog);
   border_light_colour = COLOUR_INVISIBLE;
   border_dark_colour = COLOUR_INVISIBLE;
 }
@@ -273,8 +265,10 @@ INT_U8 application_update() {
               draw_target->default_font_x_size, draw_target->default_font_y_size, frame_rate_text(nullptr), 0, -1,
               false);
   }
-  // The about box belongs to the widgets that the wizard brings; until then a request is only consumed.
-  if (about_request_flag) about_request_flag = 0;
+  if (about_request_flag) {
+    about_request_flag = 0;
+    open_about_box(false);
+  }
   present_frame(-1);
   return result == WM_RESULT_LAST_PAGE_CLOSED ? 0 : 1;
 }

@@ -14,6 +14,7 @@
 #include "image.h"
 #include "image_cache.h"
 #include "installer_test_support.h"
+#include "wizard_test_support.h"
 #include "style_set.h"
 
 namespace {
@@ -109,6 +110,31 @@ struct ATTACHED_FIXTURE {
   }
   std::string copy_path() const { return out + PATH_SEPARATOR + "installer.pkg"; }
 };
+
+// Starts the program with its package attached in a real window, asks the quit question with the
+// window's close button and answers Yes: the program ends with 0. Where Yes lies comes from the same
+// wizard and question built in this process from the package.
+void quit_attached_program(INSTALLER_SCRATCH& scratch, const std::string& program,
+                           const std::vector<std::string>& environment) {
+  int yes_x = 0, yes_y = 0, width = 0, height = 0;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    width = database->WINDOW.width;
+    height = database->WINDOW.height;
+    open_quit_dialog(0);
+    ASSERT_TRUE(quit_dialog() && quit_dialog()->buttons[0]);
+    resting_centre(quit_dialog()->buttons[0], quit_dialog(), &yes_x, &yes_y);
+  }
+  WINDOW_SCENARIO scenario("attached-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(scenario.start(program, {}, environment));
+  ASSERT_TRUE(wait_for_wizard(scenario, "Test Installer", width, height));
+  ASSERT_TRUE(scenario.close_window());
+  ASSERT_TRUE(wait_until_still(scenario));
+  ASSERT_TRUE(scenario.click(yes_x, yes_y));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+}
 
 }  // namespace
 
@@ -269,7 +295,8 @@ TEST(InstallerAttached, AttachedInstallerProgramStartsAndEnds) {
                             fixture.scratch.root + "home/config' XDG_DATA_HOME='" + fixture.scratch.root +
                             "home/data' TMPDIR='" + fixture.scratch.root + "tmp' VELK_UNATTENDED=1 ";
   std::string output = fixture.scratch.root + "output.txt";
-  EXPECT_EQ(run_command(environment + "'" + setup + "' >'" + output + "' 2>&1"), 0) << read_whole_text(output);
+  // The wizard starts on the copy and ends through its quit question.
+  quit_attached_program(fixture.scratch, setup, program_environment(fixture.scratch.root));
   // The copy was made in "$temp" and deleted at the end.
   for (const auto& entry : std::filesystem::recursive_directory_iterator(fixture.scratch.root + "tmp"))
     EXPECT_NE(entry.path().filename().string(), "installer.pkg") << entry.path();
@@ -305,7 +332,8 @@ TEST(InstallerAttached, AttachedWindowsProgramStartsAndEnds) {
   ASSERT_TRUE(fixture.attach("setup.exe", attached_data(fixture.package, 8192, true), &position));
   std::string output = fixture.scratch.root + "output.txt";
   std::string command = "\"\"" + fixture.scratch.root + "setup.exe\" >\"" + output + "\" 2>&1\"";
-  EXPECT_EQ(std::system(command.c_str()), 0) << read_whole_text(output);
+  // The wizard starts on the copy and ends through its quit question.
+  quit_attached_program(fixture.scratch, fixture.scratch.root + "setup.exe", program_environment(fixture.scratch.root));
 
   std::vector<INT_U8> damaged = attached_data(fixture.package, 8192, true);
   damaged[12] ^= 0xFF;

@@ -651,7 +651,7 @@ TEST(InstallerProgram, StatedSizesBeyondTheMemoryLimitGiveTheLoadError) {
 #endif
 
 #ifndef _WIN32
-// An interactive start opens the main window at the database's size; a screen smaller than the smallest
+// An interactive start opens the main window at the database's size: a screen smaller than the smallest
 // window the installer accepts is reported as the screen-mode error, not run without a window.
 TEST(InstallerProgram, InteractiveStartReportsAWindowThatCannotOpen) {
   const std::string binary_dir = environment_text("VELK_BINARY_DIR");
@@ -664,9 +664,7 @@ TEST(InstallerProgram, InteractiveStartReportsAWindowThatCannotOpen) {
                     "' 2>&1";
   // The test's own named path means nothing to the program: the destination is given from the root.
   std::string description = scratch.name_destination_from_root();
-  ASSERT_TRUE(scratch.build());
-  EXPECT_EQ(run_command(run), 0) << read_whole_text(output);
-
+  // (A start that opens its window shows the wizard, which the wizard's scenarios drive.)
   description += "minimum_size = 30000;30000\n";
   ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
   ASSERT_TRUE(scratch.build());

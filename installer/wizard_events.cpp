@@ -1,0 +1,240 @@
+// The wizard's control flow: the one event callback of every page control and wizard message box, the
+// page manager's build, close and per-pass callbacks of the page with the still or drifting background,
+// the about box, and the install step's reports turned into page progress and message boxes.
+#include "wizard.h"
+
+#include <cstring>
+
+#include "about.h"
+#include "button.h"
+#include "check_box.h"
+#include "confirm.h"
+#include "database.h"
+#include "engine.h"
+#include "folder.h"
+#include "grid.h"
+#include "host.h"
+#include "image.h"
+#include "image_cache.h"
+#include "image_scroller.h"
+#include "page_manager.h"
+#include "redraw.h"
+#include "script.h"
+
+INSTALL_DIALOG* current_page = nullptr;
+INT_S16 page_position_x = 0;
+INT_S16 page_position_y = 0;
+IMAGE_SCROLLER* background_scroller = nullptr;
+INT_U32 scroller_start_time = 0;
+
+// The handle of current_page: the page is deleted by the page manager (a rebuild, the end of the run),
+// and the handle tells whether the pointer still names it.
+static INT_U32 current_page_handle = 0;
+
+INSTALL_DIALOG* live_page() {
+  if (!current_page || object_from_handle(current_page_handle) != current_page) current_page = nullptr;
+  return current_page;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Events
+
+// A stage chosen: -1 ends the program at the finished stage, 7 rebuilds the page for the new one.
+// Leaving the installing stage before its end (the copy error box's No) ends the installation at once:
+// the idle wait and the base path come back and the next installation starts afresh.
+static WM_RESULT go_to_stage(INT_S32 stage) {
+  bool leaving_installation = database->stage == STAGE_INSTALLING && stage != STAGE_INSTALLING;
+  database->stage = stage;
+  if (leaving_installation) database->install_step(nullptr);
+  return stage == STAGE_FINISHED ? WM_RESULT_LAST_PAGE_CLOSED : WM_RESULT_REBUILD_CLEAR;
+}
+
+// The check box (or other object) that sent an event reports its state.
+static INT_U8 sender_state(WM_SCREEN_OBJECT* object) { return object && object->state ? 1 : 0; }
+
+WM_RESULT install_dialog_event(WM_SCREEN_OBJECT* object, INT_U32 event, INT_U32 parameter, int) {
+  // A button calls on its press and on its release: only the release acts, so each acts once.
+  if (object && (object->kind & WM_KIND_BUTTON) && !static_cast<WM_BUTTON*>(object)->released) return 0;
+  if (event > WIZARD_EVENT_GO_ON) return 0;
+  INSTALL_DIALOG* page = live_page();
+  switch (event) {
+    case WIZARD_EVENT_QUIT:
+      open_quit_dialog(0);
+      return 0;
+    case WIZARD_EVENT_INSTALLATION: {
+      if ((INT_S16)parameter < 0 || (INT_S16)parameter >= database->installation_count) return 0;
+      if (page_grid) {
+        WM_SCREEN_OBJECT* old = page_grid->cell(0, database->current_installation);
+        if (old) old->set_state(0);
+      }
+      database->current_installation = (INT_S16)parameter;
+      std::strncpy(database->install_path, database->installations[parameter].default_path,
+                   sizeof database->install_path - 1);
+      database->install_path[sizeof database->install_path - 1] = 0;
+      if (page_grid) {
+        WM_SCREEN_OBJECT* chosen = page_grid->cell(0, (INT_S32)parameter);
+        if (chosen) chosen->set_state(1);
+      }
+      return 0;
+    }
+    case WIZARD_EVENT_LANGUAGE: {
+      // The chosen language is taken first, and the next stage is the one that follows with it: a
+      // language with a licence never skips its licence, one without never shows an empty page.
+      INT_S16 language = object ? (INT_S16)object->click_user1 : (INT_S16)-1;
+      if (language >= 0 && language < database->language_count) database->current_language = language;
+      set_window_title(wizard_text(&LANGUAGE::INSTALLER_TITLE), 0);
+      return go_to_stage(database->next_stage());
+    }
+    case WIZARD_EVENT_SYSTEM_PATHS: {
+      database->use_system_paths = sender_state(object);
+      bool free_choice = !database->use_system_paths;
+      set_button_enabled(location_button, free_choice);
+      set_button_enabled(browse_button, free_choice);
+      if (location_button)
+        location_button->set_text(free_choice ? expand_path_text(database->install_path, nullptr)
+                                              : wizard_text(&LANGUAGE::SELECT_OPTIONS_SYSPATHS_SELECTED),
+                                  false);
+      if (database->PATCH.do_check && page) set_button_enabled(page->forward_button, database->read_install_log());
+      return 0;
+    }
+    case WIZARD_EVENT_FOLDER:
+      return 0;
+    case WIZARD_EVENT_DESKTOP:
+      database->desktop_shortcut = sender_state(object);
+      return 0;
+    case WIZARD_EVENT_MENU:
+      database->menu_shortcut = sender_state(object);
+      return 0;
+    case WIZARD_EVENT_ABOUT:
+      open_about_box(true);
+      return 0;
+    case WIZARD_EVENT_DESKTOP_SIZE:
+      if (parameter) return WM_RESULT_LAST_PAGE_CLOSED;
+      if (page_manager) page_manager->close_all_dialogs(false);
+      return 0;
+    case WIZARD_EVENT_STAGE:
+      return go_to_stage((INT_S32)parameter);
+    case WIZARD_EVENT_GO_ON:
+      return WM_RESULT_CLOSE_DIALOG;
+    default:
+      return 0;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The about box
+
+void open_about_box(bool from_wizard) {
+  if (!page_manager) return;
+  WM_ABOUT* box = new WM_ABOUT(database->ABOUT.x, database->ABOUT.y, database->ABOUT.width, database->ABOUT.height);
+  box->draggable = database->ABOUT.can_drag;
+  page_manager->get_root()->add_top_level(box, false);
+  const char* title = wizard_text(&LANGUAGE::ABOUT);
+  const char* label = wizard_text(&LANGUAGE::OK_BUTTON);
+  if (from_wizard || title[0]) box->set_title(title);
+  if (box->close_button && (from_wizard || label[0])) box->close_button->set_text(label, false);
+  if (from_wizard) give_button_icon(box->close_button, &database->skin_icons[DATABASE::yes_icon]);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The install step's reports
+
+// Set when the installation stopped before its first file: the next pass goes back to the options.
+static bool back_to_options = false;
+
+class WIZARD_INSTALL_OBSERVER : public INSTALL_OBSERVER {
+public:
+  void show_progress(INSTALL_DIALOG* page, const char* text, INT_S32 value) override {
+    INSTALL_DIALOG::show_progress(page, value, text);
+  }
+  void show_install_complete(INSTALL_DIALOG* page) override { INSTALL_DIALOG::show_install_complete(page); }
+  void copy_error(DATABASE* base, const char*, const char*) override { open_copy_error_box(base, install_dialog_event); }
+  // The destination cannot be made: the user is told and chooses again on the options page.
+  void installation_stopped(DATABASE*, const char* message) override {
+    show_message_box(wizard_text(&LANGUAGE::COPY_ERROR_TITLE), message);
+    back_to_options = true;
+  }
+};
+static WIZARD_INSTALL_OBSERVER wizard_observer;
+
+// ---------------------------------------------------------------------------------------------------
+// Page callbacks
+
+void create_wizard_page(WM_PAGE_MANAGER* manager) {
+  if (!manager) return;
+  WM_MANAGER* root = manager->get_root();
+  if (background_scroller) background_scroller->draw();
+  if (database->WINDOW.show_bg_title) {
+    WM_SCRIPT* title = new WM_SCRIPT(0, 0, -1, -1, &database->title_style, wizard_text(&LANGUAGE::INSTALLER_TITLE));
+    root->add_child(title, true);
+  }
+  page_grid = nullptr;
+  location_button = nullptr;
+  browse_button = nullptr;
+  current_page = new INSTALL_DIALOG(page_position_x, page_position_y);
+  current_page_handle = object_handle(current_page);
+  root->add_child(current_page, true);
+}
+
+void close_wizard(INT_U32*) {
+  delete background_scroller;
+  background_scroller = nullptr;
+  current_page = nullptr;
+  current_page_handle = 0;
+}
+
+WM_RESULT wizard_frame() {
+  INSTALL_DIALOG* page = live_page();
+  database->install_step(page);
+  if (back_to_options) {
+    back_to_options = false;
+    return go_to_stage(STAGE_OPTIONS);
+  }
+  page = live_page();
+  if (page) {
+    page_position_x = page->x;
+    page_position_y = page->y;
+  }
+  if (background_scroller && database->DIALOG.width < get_screen_width(0) &&
+      database->DIALOG.height < get_screen_height(0)) {
+    if (scroller_start_time == 0) scroller_start_time = pass_time + (INT_U32)(INT_S32)database->BACKGROUND.start_offset_ms;
+    if ((INT_S32)(pass_time - scroller_start_time) < 0) {
+      background_scroller->reset();
+    } else if (background_scroller->update()) {
+      background_scroller->draw();
+      WM_MANAGER* root = page_manager ? page_manager->get_root() : nullptr;
+      if (root) {
+        root->visible = 1;
+        root->needs_draw = 1;
+        root->invalidate();
+      }
+    }
+  }
+  return 0;
+}
+
+void start_wizard(WM_PAGE_MANAGER* manager) {
+  if (!manager) return;
+  set_install_observer(&wizard_observer);
+  back_to_options = false;
+  current_page = nullptr;
+  current_page_handle = 0;
+  scroller_start_time = 0;
+  manager->set_page(manager->current_area_index, create_wizard_page, close_wizard, 0, wizard_frame, 0, 0, nullptr);
+  delete background_scroller;
+  background_scroller = nullptr;
+  if (database->BACKGROUND.speed == 0) {
+    invalidate_display(manager->get_root());
+    IMAGE& layer = manager->display_layers[0];
+    IMAGE& picture = database->background_image;
+    layer.set_size(picture.width, picture.height);
+    if (layer.pixels && picture.pixels) layer.blit(&picture, 0, 0, 0, 0, picture.width, picture.height, BLIT_COPY);
+  } else {
+    background_scroller = new IMAGE_SCROLLER(0, 0, &*image_cache, database->BACKGROUND.path,
+                                             database->BACKGROUND.filename, database->WINDOW.width,
+                                             database->WINDOW.height, (INT_U32)database->BACKGROUND.speed,
+                                             database->BACKGROUND.width, database->BACKGROUND.height);
+  }
+  page_position_x = database->DIALOG.x;
+  page_position_y = database->DIALOG.y;
+}

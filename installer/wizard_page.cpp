@@ -1,0 +1,489 @@
+// The wizard's page: one dialog built for the current stage with the three navigation buttons, the
+// stage's title and content (progress bar, language or installation list, licence, readme or log text,
+// options grid), the desktop-size check of the first options page, and the progress the install step
+// reports to it.
+#include "wizard.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "border.h"
+#include "button.h"
+#include "check_box.h"
+#include "confirm.h"
+#include "database.h"
+#include "folder.h"
+#include "files.h"
+#include "grid.h"
+#include "host.h"
+#include "image.h"
+#include "package.h"
+#include "page_manager.h"
+#include "progress_bar.h"
+#include "random.h"
+#include "script.h"
+#include "style_measures.h"
+#include "text_draw.h"
+#include "text_win.h"
+
+WM_DIALOG_EFFECTS page_effects = {0, 0, 0, 255};
+
+WM_GRID* page_grid = nullptr;
+WM_BUTTON* location_button = nullptr;
+WM_BUTTON* browse_button = nullptr;
+
+// ---------------------------------------------------------------------------------------------------
+// Button rules
+
+void disable_button(WM_BUTTON* button) {
+  if (!button || !button->enabled) return;
+  if (button->visible) button->show();
+  button->armed = 0;
+  button->enabled = 0;
+}
+
+void enable_button(WM_BUTTON* button) {
+  if (!button) return;
+  if (button->visible) button->show();
+  button->enabled = 1;
+}
+
+void set_button_enabled(WM_BUTTON* button, bool enabled) {
+  if (enabled)
+    enable_button(button);
+  else
+    disable_button(button);
+}
+
+void give_button_icon(WM_BUTTON* button, IMAGE* icon) {
+  if (!button || !icon || icon->width < 1 || icon->height < 1 || !icon->pixels) return;
+  button->icon.set_size(icon->width, icon->height);
+  if (button->icon.pixels) button->icon.blit(icon, 0, 0, 0, 0, icon->width, icon->height, BLIT_COPY);
+  if (button->visible) button->show();
+}
+
+// A gap of the button style; -1 (65535) is the border width of the style's shading type.
+static INT_S16 resolved_gap(const WM_STYLE_SET& style, INT_S16 gap) {
+  return gap == -1 ? (INT_S16)border_width_of_type((INT_S32)style.shading_type) : gap;
+}
+
+void relabel_button(INSTALL_DIALOG* page, WM_BUTTON* button, const char* text, const char* hint, IMAGE* icon) {
+  if (!page || !button) return;
+  button->set_text(text, false);
+  const WM_STYLE_SET& style = page->button_style;
+  IMAGE* target = draw_target;
+  INT_S8 font = (INT_U8)style.font_id == 255 && target ? target->default_font_id : (INT_S8)style.font_id;
+  INT_S16 x_size = style.font_x_sz == -1 && target ? target->default_font_x_size : style.font_x_sz;
+  INT_S16 y_size = style.font_y_sz == -1 && target ? target->default_font_y_size : style.font_y_sz;
+  INT_S32 label_width = target ? text_width(target, font, x_size, y_size, text ? text : "", -1, false) : 0;
+  INT_S32 width = resolved_gap(style, style.border_left_gap) + resolved_gap(style, style.border_right_gap) + label_width;
+  button->resize((INT_S16)width, button->height, true);
+  button->set_hint(hint);
+  give_button_icon(button, icon);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Helpers of the page
+
+const char* wizard_text(DATABASE_TEXT LANGUAGE::*field) {
+  LANGUAGE* language = database->get_current_language();
+  return language ? (const char*)(language->*field) : "";
+}
+
+static IMAGE* skin_icon(int n) { return &database->skin_icons[n]; }
+
+// A navigation button in the dialog's button style, sized by its label.
+static WM_BUTTON* navigation_button(INSTALL_DIALOG* page, const char* text, const char* hint, INT_U32 event) {
+  return new WM_BUTTON(0, 0, -1, -1, &page->button_style, text, hint, install_dialog_event, event, 0,
+                       WIZARD_BUTTON_EVENTS);
+}
+
+// The installation has run to its completion (not stopped before its first file).
+static bool installation_finished() {
+  const INSTALL_STATE& state = database->install_state;
+  return !state.stopped && state.step_total > 0 && state.step_counter >= state.step_total + 2;
+}
+
+// Rows of a grid from now on: rows to fit 0 and the row height h (0: the row height of the grid's own
+// style) less the grid's y spacing, at least 1.
+static void set_row_height(WM_GRID* grid, INT_S32 h) {
+  grid->rows_per_page = 0;
+  if (h == 0) h = style_row_height(&grid->style, nullptr);
+  h -= grid->style.y_spacing;
+  grid->default_row_height = (INT_S16)(h < 1 ? 1 : h);
+}
+
+// The grid divides its height into rows rows and lays out again at its own size.
+static void fit_rows(WM_GRID* grid, INT_S16 rows) {
+  grid->rows_per_page = rows;
+  INT_S16 width = grid->width, height = grid->height;
+  grid->resize((INT_S16)(width - 1), height, true);
+  grid->resize(width, height, true);
+}
+
+static WM_GRID* new_page_grid(INT_S16 cw, INT_S16 top) {
+  return new WM_GRID(0, 0, (INT_S16)(cw - 1), top, 1, nullptr, &database->options_style,
+                     &database->options_alt_style);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Construction
+
+INSTALL_DIALOG::INSTALL_DIALOG(INT_S16 x_, INT_S16 y_)
+    : WM_DIALOG(x_, y_, database->DIALOG.width, database->DIALOG.height, "", nullptr, nullptr, nullptr, &page_effects),
+      quit_button(nullptr),
+      previous_button(nullptr),
+      forward_button(nullptr),
+      progress_bar(nullptr),
+      progress_text(nullptr) {
+  invalidate();
+  visible = 1;
+  needs_draw = 1;
+  draggable = database->DIALOG.can_drag;
+  INT_S16 cw = (INT_S16)(width - window_style.border_left_gap - window_style.border_right_gap -
+                         window_style.cell_left_gap - window_style.cell_right_gap);
+  INT_S16 ch = (INT_S16)(height - client_top() - window_style.border_bottom_gap - window_style.cell_bottom_gap);
+
+  quit_button = navigation_button(this, wizard_text(&LANGUAGE::QUIT), wizard_text(&LANGUAGE::QUIT_HINT),
+                                  WIZARD_EVENT_QUIT);
+  quit_button->move_to(0, (INT_S16)(ch - quit_button->height));
+  give_button_icon(quit_button, skin_icon(DATABASE::quit_icon));
+  add_child(quit_button, true);
+  forward_button = navigation_button(this, wizard_text(&LANGUAGE::FORWARD),
+                                     wizard_text(&LANGUAGE::FORWARD_HINT), WIZARD_EVENT_STAGE);
+  give_button_icon(forward_button, skin_icon(DATABASE::forw_icon));
+  add_child(forward_button, true);
+  previous_button = navigation_button(this, wizard_text(&LANGUAGE::PREVIOUS),
+                                      wizard_text(&LANGUAGE::PREVIOUS_HINT), WIZARD_EVENT_STAGE);
+  give_button_icon(previous_button, skin_icon(DATABASE::prev_icon));
+  add_child(previous_button, true);
+
+  INT_S16 top = (INT_S16)(ch - forward_button->height - database->DIALOG.button_gap);
+  INT_S32 stage = database->stage;
+  switch (stage) {
+    case STAGE_PACK_DATA:
+      set_title(wizard_text(&LANGUAGE::PACK_DATA_TITLE));
+      disable_button(previous_button);
+      disable_button(forward_button);
+      forward_button->event_user2 = (INT_U32)database->next_stage();
+      build_progress(cw, top);
+      break;
+    case STAGE_PACK_LOG:
+      set_title(wizard_text(&LANGUAGE::PACK_LOG_TITLE));
+      disable_button(previous_button);
+      relabel_button(this, forward_button, wizard_text(&LANGUAGE::FINISH), wizard_text(&LANGUAGE::FINISH_HINT),
+                     skin_icon(DATABASE::finish_icon));
+      forward_button->event_user2 = (INT_U32)database->next_stage();
+      relabel_button(this, quit_button, wizard_text(&LANGUAGE::ABOUT), wizard_text(&LANGUAGE::ABOUT_HINT),
+                     skin_icon(DATABASE::about_icon));
+      quit_button->event_user1 = WIZARD_EVENT_ABOUT;
+      {
+        INT_S32 count = database->total_file_count;
+        INT_S16 capacity = count >= 16383 ? (INT_S16)32766 : (INT_S16)(2 * count < 250 ? 250 : 2 * count);
+        build_text_window(cw, top, capacity, nullptr);
+      }
+      break;
+    case STAGE_LANGUAGE:
+      set_title(wizard_text(&LANGUAGE::SELECT_LANGUAGE));
+      disable_button(previous_button);
+      disable_button(forward_button);
+      build_list(cw, top, true);
+      break;
+    case STAGE_LICENCE:
+      build_text_window(cw, top, 250, "licence-%d");
+      set_title(wizard_text(&LANGUAGE::LICENCE_TITLE));
+      previous_button->event_user2 = STAGE_FINISHED;
+      relabel_button(this, previous_button, wizard_text(&LANGUAGE::DISAGREE),
+                     wizard_text(&LANGUAGE::DISAGREE_HINT), skin_icon(DATABASE::disagree_icon));
+      forward_button->event_user2 = (INT_U32)database->next_stage();
+      relabel_button(this, forward_button, wizard_text(&LANGUAGE::AGREE), wizard_text(&LANGUAGE::AGREE_HINT),
+                     skin_icon(DATABASE::agree_icon));
+      break;
+    case STAGE_INSTALL_TYPE:
+      set_title(wizard_text(&LANGUAGE::INSTALL_TYPE_TITLE));
+      disable_button(previous_button);
+      forward_button->event_user2 = (INT_U32)database->next_stage();
+      build_list(cw, top, false);
+      break;
+    case STAGE_OPTIONS: {
+      set_title(wizard_text(&LANGUAGE::SELECT_OPTIONS_TITLE));
+      INT_S32 previous = database->previous_stage();
+      previous_button->event_user2 = (INT_U32)previous;
+      set_button_enabled(previous_button, previous == STAGE_INSTALL_TYPE);
+      forward_button->event_user2 = (INT_U32)database->next_stage();
+      relabel_button(this, forward_button, wizard_text(&LANGUAGE::INSTALL),
+                     wizard_text(&LANGUAGE::INSTALL_HINT), skin_icon(DATABASE::install_icon));
+      if (database->PATCH.do_check) set_button_enabled(forward_button, database->read_install_log());
+      build_options(cw, top);
+      check_desktop_size();
+      break;
+    }
+    case STAGE_INSTALLING: {
+      set_title(wizard_text(&LANGUAGE::INSTALLING_TITLE));
+      disable_button(previous_button);
+      disable_button(forward_button);
+      INT_S32 next = database->next_stage();
+      if (next == STAGE_FINISHED)
+        relabel_button(this, forward_button, wizard_text(&LANGUAGE::FINISH),
+                       wizard_text(&LANGUAGE::FINISH_HINT), skin_icon(DATABASE::finish_icon));
+      forward_button->event_user2 = (INT_U32)next;
+      build_progress(cw, top);
+      // A page rebuilt after the installation finished (the window was resized) offers the way on again.
+      if (installation_finished()) {
+        show_install_complete(this);
+        progress_bar->value = progress_bar->maximum;
+        progress_text->set_text(wizard_text(&LANGUAGE::COMPLETE), false);
+      }
+      break;
+    }
+    case STAGE_README:
+      set_title(wizard_text(&LANGUAGE::README_TITLE));
+      disable_button(previous_button);
+      forward_button->event_user2 = (INT_U32)database->next_stage();
+      relabel_button(this, forward_button, wizard_text(&LANGUAGE::FINISH), wizard_text(&LANGUAGE::FINISH_HINT),
+                     skin_icon(DATABASE::finish_icon));
+      relabel_button(this, quit_button, wizard_text(&LANGUAGE::ABOUT), wizard_text(&LANGUAGE::ABOUT_HINT),
+                     skin_icon(DATABASE::about_icon));
+      quit_button->event_user1 = WIZARD_EVENT_ABOUT;
+      {
+        LANGUAGE* language = database->get_current_language();
+        build_text_window(cw, top, language ? language->README.lines : (INT_S16)0, "readme-%d");
+      }
+      break;
+    default:
+      break;
+  }
+
+  // The navigation buttons go to the bottom right after the stage code, so that relabelled buttons are
+  // placed at their new widths.
+  INT_S16 cx = client->x, cy = client->y;
+  INT_S16 button_y = (INT_S16)(cy + ch - quit_button->height);
+  forward_button->move_to((INT_S16)(cx + cw - forward_button->width), button_y);
+  previous_button->move_to(
+      (INT_S16)(cx + cw - previous_button->width - database->DIALOG.button_gap - forward_button->width), button_y);
+}
+
+INSTALL_DIALOG::~INSTALL_DIALOG() {}
+
+void INSTALL_DIALOG::build_progress(INT_S16 cw, INT_S16 top) {
+  WM_STYLE_SET& style = database->progress_bar_style;
+  IMAGE* target = draw_target;
+  INT_S32 gaps = (style.border_top_gap == -1 ? border_width_of_type((INT_S32)style.shading_type) : style.border_top_gap) +
+                 (style.border_bottom_gap == -1 ? border_width_of_type((INT_S32)style.shading_type)
+                                                : style.border_bottom_gap);
+  INT_S32 font_height = style.font_y_sz == -1 ? (target ? target->default_font_y_size : 0) : style.font_y_sz;
+  INT_S16 bar_height = (INT_S16)(gaps + font_height + style.y_spacing);
+  progress_bar = new WM_PROGRESS_BAR(0, (INT_S16)(top / 2), cw, bar_height, "", 100, &style);
+  progress_bar->x_rate = (INT_S16)database->progress_bar_animation_x_rate;
+  progress_bar->y_rate = (INT_S16)database->progress_bar_animation_y_rate;
+  progress_bar->update_rate = (INT_S16)database->progress_bar_animation_update_rate;
+  add_child(progress_bar, true);
+
+  progress_text = new WM_SCRIPT(0, 0, (INT_S16)(cw - 1), -1, &database->progress_bar_script_style, "");
+  progress_text->move_to(0, (INT_S16)(top / 2 - progress_text->height));
+  add_child(progress_text, true);
+}
+
+// A text window over the content: the error log of the package (no entry format), or the package entry
+// of the current language named by entry_format, taken out into "$TEMP" for reading.
+void INSTALL_DIALOG::build_text_window(INT_S16 cw, INT_S16 top, INT_S16 capacity, const char* entry_format) {
+  WM_TEXT_WIN* window = new WM_TEXT_WIN(0, 0, (INT_S16)(cw - 1), top, &database->text_style, &database->scrollbar_style,
+                                        capacity, false, nullptr, 0, 0);
+  window->show_from_start = 1;
+  add_child(window, true);
+  COLOUR colour = database->text_style.fg_colour;
+  if (!entry_format) {
+    std::string name = std::string("installer.pkg") + ".errlog";
+    window->load_text_file(&database->data_folder, name.c_str(), &colour);
+    return;
+  }
+  char name[64];
+  std::snprintf(name, sizeof name, entry_format, (int)database->current_language);
+  FOLDER temporary;
+  if (!temporary.set("$TEMP")) return;
+  if (database->package && database->package->extract_entry(&temporary, name, name))
+    window->load_text_file(&temporary, name, &colour);
+  delete_file(&temporary, name);
+}
+
+// The language buttons or the installations' check boxes, one per row, in a grid as large as they need
+// in the middle of the content.
+void INSTALL_DIALOG::build_list(INT_S16 cw, INT_S16 top, bool languages) {
+  WM_STYLE_SET& style = database->options_style;
+  page_grid = new_page_grid(cw, top);
+  WM_GRID* grid = page_grid;
+  INT_S16 count = languages ? database->language_count : database->installation_count;
+  fit_rows(grid, count);
+  INT_S32 next = database->next_stage();
+  LANGUAGE* current = database->get_current_language();
+  INT_S32 widest = 0, total = 0;
+  for (INT_S16 i = 0; i < count; i++) {
+    WM_SCREEN_OBJECT* entry;
+    if (languages) {
+      WM_BUTTON* button = new WM_BUTTON(0, 0, -1, -1, &button_style, database->languages[i].LANGUAGE_TITLE, nullptr,
+                                        install_dialog_event, WIZARD_EVENT_LANGUAGE, (INT_U32)next, BUTTON_EVENT_CLICK);
+      button->click_user1 = (INT_U32)i;
+      entry = button;
+    } else {
+      const char* name =
+          current && i < current->installation_string_count ? current->installation_strings[i] : "";
+      WM_CHECK_BOX* box = new WM_CHECK_BOX(0, 0, &database->check_box_style, name, install_dialog_event,
+                                           WIZARD_EVENT_INSTALLATION, (INT_U32)i);
+      box->set_state(i == database->current_installation ? 1 : 0);
+      entry = box;
+    }
+    INT_S16 entry_width = entry->width, entry_height = entry->height;
+    set_row_height(grid, entry_height + style.y_spacing);
+    grid->set_cell(0, i, entry);
+    if (entry_width > widest) widest = entry_width;
+    total += entry_height + style.y_spacing;
+  }
+  INT_S16 grid_width = (INT_S16)(style_horizontal_gaps(&style) + style_horizontal_cell_gaps(&style) + widest);
+  INT_S16 grid_height = (INT_S16)(style_vertical_gaps(&style) + total);
+  grid->resize(grid_width, grid_height, true);
+  grid->move_to((INT_S16)((cw - grid_width) / 2), (INT_S16)((top - grid_height + 1) / 2));
+  add_child(grid, true);
+}
+
+// The options: the destination question and folder, the use of system paths, a patch's message and the
+// shortcut choices, in rows of a grid over the content.
+void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
+  page_grid = new_page_grid(cw, top);
+  WM_GRID* grid = page_grid;
+  fit_rows(grid, 8);
+  add_child(grid, true);
+  INT_S32 r = grid->default_row_height;
+  INT_S32 small = r / 3;
+  INT_S32 big = r + (3 * (r - small)) / 5;
+  INSTALLATION* installation = database->get_current_installation();
+  const SYSTEM_INFORMATION& system = database->system_information;
+  INT_U32 page = object_handle(this);
+  INT_S16 row = 0;
+
+  grid->add_script(0, row++, wizard_text(&LANGUAGE::SELECT_OPTIONS_LOCATION_QUESTION), &database->text_title_style);
+  static const INT_S16 location_weights[4] = {2, 11, 1, 2};
+  grid->set_columns(4, location_weights);
+  set_row_height(grid, small);
+  grid->add_script(0, row++, "", &database->text_title_style);
+  set_row_height(grid, big);
+
+  bool system_paths = system.has_system_paths && installation && installation->allow_system_paths;
+  if (system_paths) {
+    WM_CHECK_BOX* box = new WM_CHECK_BOX(0, 0, &database->check_box_style,
+                                         wizard_text(&LANGUAGE::SELECT_OPTIONS_USE_SYSTEM_PATHS),
+                                         install_dialog_event, WIZARD_EVENT_SYSTEM_PATHS, page);
+    box->set_state(database->use_system_paths ? 1 : 0);
+    grid->set_cell(1, row++, box);
+  }
+  location_button = grid->add_button(1, row, expand_path_text(database->install_path, nullptr), &database->text_style,
+                                     install_dialog_event, WIZARD_EVENT_FOLDER, page, WIZARD_BUTTON_EVENTS);
+  browse_button = grid->add_button(2, row++, "...", &button_style, install_dialog_event, WIZARD_EVENT_FOLDER, page,
+                                   WIZARD_BUTTON_EVENTS);
+  if (system_paths) {
+    set_button_enabled(location_button, !database->use_system_paths);
+    set_button_enabled(browse_button, !database->use_system_paths);
+    if (database->use_system_paths && location_button)
+      location_button->set_text(wizard_text(&LANGUAGE::SELECT_OPTIONS_SYSPATHS_SELECTED), false);
+  }
+  set_row_height(grid, small);
+  grid->add_script(0, row++, "", &database->text_title_style);
+  set_row_height(grid, big);
+
+  if (database->PATCH.do_check) {
+    grid->set_columns(1, nullptr);
+    grid->add_script(0, row++, wizard_text(&LANGUAGE::PATCH_MSG), &database->text_title_style);
+    set_row_height(grid, small);
+    grid->add_script(0, row++, "", &database->text_title_style);
+    set_row_height(grid, big);
+  }
+
+  bool desktop = installation && system.has_desktop_shortcuts && installation->has_desktop_items;
+  bool menu = installation && system.has_menu_shortcuts && installation->has_menu_items;
+  if (desktop || menu) {
+    grid->set_columns(1, nullptr);
+    grid->add_script(0, row++, wizard_text(&LANGUAGE::SELECT_OPTIONS_SHORTCUT_QUESTION), &database->text_title_style);
+    static const INT_S16 shortcut_weights[3] = {2, 11, 1};
+    grid->set_columns(3, shortcut_weights);
+    set_row_height(grid, small);
+    grid->add_script(0, row++, "", &database->text_title_style);
+    set_row_height(grid, big);
+    if (desktop) {
+      WM_CHECK_BOX* box =
+          new WM_CHECK_BOX(0, 0, &database->check_box_style, wizard_text(&LANGUAGE::SELECT_OPTIONS_DESKTOP_SHORTCUT),
+                           install_dialog_event, WIZARD_EVENT_DESKTOP, 0);
+      box->set_state(database->desktop_shortcut ? 1 : 0);
+      grid->set_cell(1, row++, box);
+    }
+    if (menu) {
+      WM_CHECK_BOX* box =
+          new WM_CHECK_BOX(0, 0, &database->check_box_style, wizard_text(&LANGUAGE::SELECT_OPTIONS_MENU_SHORTCUT),
+                           install_dialog_event, WIZARD_EVENT_MENU, 0);
+      box->set_state(database->menu_shortcut ? 1 : 0);
+      grid->set_cell(1, row++, box);
+    }
+  }
+}
+
+// Once per run, on the first options page: a desktop smaller than the database asks for is written
+// into the install log and asked about.
+void INSTALL_DIALOG::check_desktop_size() {
+  if (database->desktop_size_checked) return;
+  database->desktop_size_checked = 1;
+  INT_S16 required_width = database->CHECK_DESKTOP_SIZE.width, required_height = database->CHECK_DESKTOP_SIZE.height;
+  if (required_width == -1 || required_height == -1) return;
+  INT_S16 desktop_width = get_desktop_width(), desktop_height = get_desktop_height();
+  if (desktop_width >= required_width && desktop_height >= required_height) return;
+  std::snprintf(database->desktop_size_warning, sizeof database->desktop_size_warning,
+                "ERROR: screen %dx%d does not meet minimum requirement of %dx%d\n", (int)desktop_width,
+                (int)desktop_height, (int)required_width, (int)required_height);
+  open_wizard_question(wizard_text(&LANGUAGE::CHECK_DESKTOP_FAILED_TITLE),
+                       wizard_text(&LANGUAGE::CHECK_DESKTOP_FAILED), install_dialog_event,
+                       WIZARD_EVENT_DESKTOP_SIZE);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Progress
+
+void INSTALL_DIALOG::show_progress(INSTALL_DIALOG* page, INT_S32 value, const char* text) {
+  if (!page || !page->progress_bar) return;
+  WM_PROGRESS_BAR* bar = page->progress_bar;
+  std::string shown = text ? text : "";
+  if (!shown.empty() && shown[0] == '/') {
+    if (!database->show_filenames && !database->show_filepaths) {
+      if (value == bar->value) return;
+      shown = wizard_text(&LANGUAGE::INITIALIZING_STRING);
+    } else if (!database->show_filenames) {
+      shown = shown.substr(0, shown.find_last_of('/') + 1);
+      WM_SCRIPT* script = page->progress_text;
+      const char* showing = script && script->text.type == STRING_TYPE ? script->text.value.text : nullptr;
+      if (value == bar->value && showing && shown == showing) return;
+    }
+  }
+  if (value >= 0 && value <= bar->maximum) bar->value = value;
+  WM_SCREEN_OBJECT::draw_now(bar);
+  present_frame((INT_S16)screen_number(bar->x, bar->y));
+  bar->tick();
+  if (page->progress_text) {
+    page->progress_text->set_text(shown.c_str(), false);
+    WM_SCREEN_OBJECT::draw_now(page->progress_text);
+    present_frame((INT_S16)screen_number(page->x, page->y));
+    pump_messages();
+  }
+}
+
+void INSTALL_DIALOG::show_install_complete(INSTALL_DIALOG* page) {
+  if (!page) return;
+  INT_S32 stage = database->stage;
+  if (stage != STAGE_PACK_DATA && stage != STAGE_INSTALLING) return;
+  if (stage == STAGE_PACK_DATA) {
+    disable_button(page->quit_button);
+  } else if (database->next_stage() == STAGE_FINISHED) {
+    relabel_button(page, page->quit_button, wizard_text(&LANGUAGE::ABOUT),
+                   wizard_text(&LANGUAGE::ABOUT_HINT), skin_icon(DATABASE::about_icon));
+    page->quit_button->event_user1 = WIZARD_EVENT_ABOUT;
+  } else {
+    disable_button(page->quit_button);
+  }
+  enable_button(page->forward_button);
+}

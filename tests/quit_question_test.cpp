@@ -1,0 +1,173 @@
+// Tests of the quit question: its texts, geometry and icons, Yes ending the program and No keeping the
+// page, two close requests leaving one question, the question forgotten whenever it is deleted, a close
+// request inside a pass acted on at the start of the next one, and the installation going on beneath it.
+#include <gtest/gtest.h>
+
+#include "confirm.h"
+#include "redraw.h"
+#include "text_win.h"
+#include "wizard_test_support.h"
+
+namespace {
+
+// The confirmation boxes on the top-level list.
+int confirm_boxes() {
+  int count = 0;
+  for (LLIST_NODE* node = top_level_list()->head; node; node = node->next)
+    if ((*(WM_SCREEN_OBJECT**)node->data)->kind & WM_KIND_CONFIRM) count++;
+  return count;
+}
+
+// A click on a button of a box once its opening effects have ended.
+INT_S32 answer(WM_CONFIRM* box, int button) {
+  let_effects_end();
+  return click_on(box->buttons[button]);
+}
+
+}  // namespace
+
+TEST(QuitQuestion, TheQuestionHasTheExitPlaceTextsAndIcons) {
+  WIZARD_RUN run("quit-look", "");
+  ASSERT_TRUE(run.load());
+  database->EXIT.x = 20;
+  database->EXIT.y = 30;
+  database->EXIT.width = 260;
+  database->EXIT.height = 170;
+  database->EXIT.can_drag = 0;
+  database->skin_icons[DATABASE::yes_icon].set_size(8, 6);
+  run.screen.reset(new WM_TEST_SCREEN(640, 480, 1));
+  start_wizard(run.screen->manager);
+  run_pass();
+  EXPECT_EQ(open_quit_dialog(0), 0);
+  WM_CONFIRM* box = quit_dialog();
+  ASSERT_TRUE(box);
+  EXPECT_TRUE(is_top_level(box));
+  EXPECT_EQ(box->slide_end_x, 20);
+  EXPECT_EQ(box->slide_end_y, 30);
+  EXPECT_EQ(box->width, 260);
+  EXPECT_EQ(box->height, 170);
+  EXPECT_EQ(box->draggable, 0);
+  EXPECT_EQ(std::string(box->get_title()), "Quit");
+  ASSERT_TRUE(box->text);
+  ASSERT_EQ(box->text->data_count, 1);
+  EXPECT_STREQ(box->text->data_buffer[0].text, "Do you want to quit the installation?");
+  EXPECT_EQ(box->text->data_buffer[0].colour, box->window_style.fg_colour);
+  EXPECT_EQ(box->text->drawing_flags, 0);
+  EXPECT_EQ(label_of(box->buttons[0]), "Yes");
+  EXPECT_EQ(label_of(box->buttons[1]), "No");
+  EXPECT_EQ(box->buttons[2], nullptr);
+  // Only a skin icon with a size is copied.
+  EXPECT_EQ(box->buttons[0]->icon.width, 8);
+  EXPECT_EQ(box->buttons[0]->icon.height, 6);
+  EXPECT_EQ(box->buttons[1]->icon.width, 0);
+}
+
+TEST(QuitQuestion, NoKeepsThePageAndYesEndsTheProgram) {
+  WIZARD_RUN run("quit-answers");
+  ASSERT_TRUE(run.start());
+  INSTALL_DIALOG* page = live_page();
+  EXPECT_NE(click_on(page->quit_button), WM_RESULT_LAST_PAGE_CLOSED);
+  WM_CONFIRM* box = quit_dialog();
+  ASSERT_TRUE(box);
+  // The page takes no input while the question is open.
+  click_on(page->forward_button);
+  EXPECT_EQ(database->stage, STAGE_LICENCE);
+  EXPECT_NE(answer(box, 1), WM_RESULT_LAST_PAGE_CLOSED);
+  EXPECT_EQ(quit_dialog(), nullptr);
+  let_effects_end();
+  EXPECT_EQ(confirm_boxes(), 0);
+  EXPECT_EQ(live_page(), page);
+  EXPECT_EQ(database->stage, STAGE_LICENCE);
+  // The window's close button asks again; Yes ends the program from any stage.
+  test_seam_close_request();
+  box = quit_dialog();
+  ASSERT_TRUE(box);
+  EXPECT_EQ(answer(box, 0), WM_RESULT_LAST_PAGE_CLOSED);
+}
+
+TEST(QuitQuestion, TwoCloseRequestsLeaveOneQuestion) {
+  WIZARD_RUN run("quit-twice");
+  ASSERT_TRUE(run.start());
+  test_seam_close_request();
+  WM_CONFIRM* first = quit_dialog();
+  INT_U32 first_handle = object_handle(first);
+  test_seam_close_request();
+  ASSERT_TRUE(quit_dialog());
+  EXPECT_EQ(object_from_handle(first_handle), nullptr);
+  EXPECT_EQ(confirm_boxes(), 1);
+  run_passes(2);
+  EXPECT_EQ(confirm_boxes(), 1);
+  EXPECT_NE(answer(quit_dialog(), 1), WM_RESULT_LAST_PAGE_CLOSED);
+  EXPECT_EQ(quit_dialog(), nullptr);
+  let_effects_end();
+  EXPECT_EQ(confirm_boxes(), 0);
+}
+
+TEST(QuitQuestion, TheQuestionIsForgottenWheneverItIsDeleted) {
+  WIZARD_RUN run("quit-forgotten");
+  ASSERT_TRUE(run.start());
+  // A page rebuilt with the top-level list emptied deletes it.
+  open_quit_dialog(0);
+  ASSERT_TRUE(quit_dialog());
+  EXPECT_EQ(install_dialog_event(nullptr, WIZARD_EVENT_STAGE, STAGE_OPTIONS, 0), WM_RESULT_REBUILD_CLEAR);
+  run.screen->manager->rebuild_area(run.screen->manager->current_area, true);
+  EXPECT_EQ(quit_dialog(), nullptr);
+  // close_all_dialogs (at once) deletes it.
+  open_quit_dialog(0);
+  ASSERT_TRUE(quit_dialog());
+  run.screen->manager->close_all_dialogs(true);
+  run_passes(2);
+  EXPECT_EQ(quit_dialog(), nullptr);
+  // A close request after each of these makes a fresh question and touches nothing deleted.
+  test_seam_close_request();
+  EXPECT_EQ(confirm_boxes(), 1);
+  test_seam_close_request();
+  EXPECT_EQ(confirm_boxes(), 1);
+}
+
+// The frame loop of the application for the next test: a close request arrives in the middle of a pass
+// (as while a progress bar pumps the window messages), and the question must not open before the pass
+// has ended.
+namespace {
+int loop_pass = 0;
+bool open_inside_pass = false, open_after_pass = false;
+INT_U8 loop_update() {
+  loop_pass++;
+  if (loop_pass == 3) open_after_pass = quit_dialog() != nullptr;
+  if (loop_pass >= 3) return 0;
+  run_pass();
+  if (loop_pass == 1) {
+    test_seam_close_request();
+    open_inside_pass = quit_dialog() != nullptr;
+  }
+  return 1;
+}
+}  // namespace
+
+TEST(QuitQuestion, ACloseRequestInsideAPassIsActedOnAtTheNextPass) {
+  WIZARD_RUN run("quit-in-pass");
+  ASSERT_TRUE(run.start());
+  loop_pass = 0;
+  run_frame_loop(loop_update);
+  EXPECT_FALSE(open_inside_pass);
+  EXPECT_TRUE(open_after_pass);
+  EXPECT_EQ(quit_flag, 0);
+  EXPECT_EQ(confirm_boxes(), 1);
+}
+
+TEST(QuitQuestion, TheInstallationGoesOnBeneathTheQuestion) {
+  WIZARD_RUN run("quit-installing");
+  ASSERT_TRUE(run.start());
+  run.show_stage(STAGE_INSTALLING);
+  run_pass();
+  test_seam_close_request();
+  ASSERT_TRUE(quit_dialog());
+  INT_S32 before = database->install_state.step_counter;
+  run_passes(3);
+  EXPECT_EQ(database->install_state.step_counter, before + 3);
+  EXPECT_TRUE(quit_dialog());
+  // No: the installation runs on to its end on the same page.
+  EXPECT_NE(answer(quit_dialog(), 1), WM_RESULT_LAST_PAGE_CLOSED);
+  run_passes(10);
+  EXPECT_EQ(live_page()->forward_button->enabled, 1);
+}

@@ -1,0 +1,434 @@
+// Tests of the wizard's events and page callbacks, driven through the page manager's real update: the
+// navigation buttons acting once on release, the whole course from the licence to Finish with the files
+// installed, the language, installation, system-path and shortcut choices, the results of the events,
+// leaving the installation early, a page rebuilt after the installation, and the background.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "about.h"
+#include "check_box.h"
+#include "confirm.h"
+#include "redraw.h"
+#include "grid.h"
+#include "host.h"
+#include "image_scroller.h"
+#include "progress_bar.h"
+#include "registry.h"
+#include "wizard_test_support.h"
+
+namespace {
+
+// Passes until the installation page offers the way on; false when it does not within the limit.
+bool install_through(int limit) {
+  for (int i = 0; i < limit; i++) {
+    run_pass();
+    INSTALL_DIALOG* page = live_page();
+    if (page && database->stage == STAGE_INSTALLING && page->forward_button->enabled) return true;
+  }
+  return false;
+}
+
+// A second installation ("Minimal", into $SCRATCH/minimal) beside the package's own one, added the way
+// the database reader makes them.
+void add_second_installation() {
+  INSTALLATION* two = new INSTALLATION[2]();
+  two[0] = database->installations[0];
+  std::strcpy(two[1].name, "Minimal");
+  std::strcpy(two[1].default_path, "$SCRATCH/minimal");
+  delete[] database->installations;
+  database->installations = two;
+  database->installation_count = 2;
+  LANGUAGE& language = database->languages[0];
+  DATABASE_TEXT* names = new DATABASE_TEXT[2]();
+  std::strcpy(names[0], "Everything");
+  std::strcpy(names[1], "Minimal");
+  delete[] language.installation_strings;
+  language.installation_strings = names;
+  language.installation_string_count = 2;
+}
+
+}  // namespace
+
+TEST(WizardEvents, APressDoesNothingAndTheReleaseActsOnce) {
+  WIZARD_RUN run("wizard-release");
+  ASSERT_TRUE(run.start());
+  INSTALL_DIALOG* page = live_page();
+  ASSERT_EQ(database->stage, STAGE_LICENCE);
+  WM_BUTTON* agree = page->forward_button;
+  INT_S16 x = (INT_S16)(agree->x + agree->width / 2), y = (INT_S16)(agree->y + agree->height / 2);
+  press(x, y);
+  EXPECT_EQ(database->stage, STAGE_LICENCE);
+  EXPECT_EQ(live_page(), page);
+  release(x, y);
+  EXPECT_EQ(database->stage, STAGE_OPTIONS);
+  // The page was rebuilt for the options at the old page's place.
+  page = live_page();
+  ASSERT_TRUE(page);
+  EXPECT_EQ(std::string(page->get_title()), "Options");
+  EXPECT_EQ(page->x, 70);
+  EXPECT_EQ(page->y, 60);
+  // Back is shut on the options page without an installation page before it.
+  EXPECT_EQ(click_on(page->previous_button), 0);
+  EXPECT_EQ(database->stage, STAGE_OPTIONS);
+}
+
+TEST(WizardEvents, TheWholeCourseInstallsAndFinishEndsTheProgram) {
+  WIZARD_RUN run("wizard-course");
+  ASSERT_TRUE(run.start());
+  click_on(live_page()->forward_button);  // I agree
+  ASSERT_EQ(database->stage, STAGE_OPTIONS);
+  database->use_system_paths = 0;
+  click_on(live_page()->forward_button);  // Install
+  ASSERT_EQ(database->stage, STAGE_INSTALLING);
+  INSTALL_DIALOG* page = live_page();
+  EXPECT_EQ(label_of(page->forward_button), "Finish");
+  EXPECT_EQ(page->forward_button->enabled, 0);
+  ASSERT_TRUE(install_through(50));
+  page = live_page();
+  EXPECT_EQ(page->progress_bar->value, 100);
+  EXPECT_EQ(text_of(page->progress_text), "Complete");
+  EXPECT_EQ(label_of(page->quit_button), "About");
+  EXPECT_EQ(get_idle_wait(), 50u);
+  for (const std::string& file : run.scratch.files)
+    EXPECT_EQ(read_whole_file(run.scratch.installed(file)), read_whole_file(run.scratch.source + "files/" + file))
+        << file;
+  std::vector<std::string> log = read_lines(run.scratch.installed("install_log.txt"));
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), "Installation completed without any errors.");
+  char display[512] = "", uninstall[512] = "";
+  EXPECT_TRUE(read_uninstall_entry("Velk Test App", display, uninstall, sizeof display));
+  // Finish ends the program from the last page.
+  EXPECT_EQ(click_on(page->forward_button), WM_RESULT_LAST_PAGE_CLOSED);
+  EXPECT_EQ(database->stage, STAGE_FINISHED);
+}
+
+TEST(WizardEvents, DisagreeEndsTheProgramAndInstallsNothing) {
+  WIZARD_RUN run("wizard-disagree");
+  ASSERT_TRUE(run.start());
+  EXPECT_EQ(click_on(live_page()->previous_button), WM_RESULT_LAST_PAGE_CLOSED);
+  EXPECT_EQ(database->stage, STAGE_FINISHED);
+  EXPECT_FALSE(std::filesystem::exists(run.scratch.destination));
+}
+
+TEST(WizardEvents, TheChosenLanguageDecidesWhetherItsLicenceComes) {
+  // English has a licence, Deutsch none.
+  WIZARD_RUN run("wizard-language", "language = Deutsch;;\ntext = INSTALLER_TITLE;Installationsprogramm\n");
+  ASSERT_TRUE(run.start());
+  ASSERT_EQ(database->stage, STAGE_LANGUAGE);
+  // The buttons were built with English current, whose next page is its licence: Deutsch skips it.
+  WM_BUTTON* deutsch = static_cast<WM_BUTTON*>(page_grid->cell(0, 1));
+  EXPECT_EQ(deutsch->event_user2, (INT_U32)STAGE_LICENCE);
+  EXPECT_EQ(click_on(deutsch), 0);
+  EXPECT_EQ(database->current_language, 1);
+  EXPECT_EQ(database->stage, STAGE_OPTIONS);
+  EXPECT_EQ(std::string(live_page()->get_title()), "");
+  // From Deutsch back to the language page, English brings its licence.
+  run.show_stage(STAGE_LANGUAGE);
+  WM_BUTTON* english = static_cast<WM_BUTTON*>(page_grid->cell(0, 0));
+  EXPECT_EQ(english->event_user2, (INT_U32)STAGE_OPTIONS);
+  click_on(english);
+  EXPECT_EQ(database->current_language, 0);
+  EXPECT_EQ(database->stage, STAGE_LICENCE);
+  EXPECT_EQ(std::string(live_page()->get_title()), "Licence");
+}
+
+TEST(WizardEvents, InstallationChoiceChecksOneBoxAndResetsTheDestination) {
+  WIZARD_RUN run("wizard-installation");
+  ASSERT_TRUE(run.load());
+  add_second_installation();
+  run.screen.reset(new WM_TEST_SCREEN(640, 480, 1));
+  start_wizard(run.screen->manager);
+  run_pass();
+  run.show_stage(STAGE_INSTALL_TYPE);
+  ASSERT_TRUE(page_grid);
+  WM_CHECK_BOX* first = static_cast<WM_CHECK_BOX*>(page_grid->cell(0, 0));
+  WM_CHECK_BOX* second = static_cast<WM_CHECK_BOX*>(page_grid->cell(0, 1));
+  ASSERT_EQ(first->state, 1);
+  // The checked installation clicked again stays checked, and its destination comes back.
+  std::strcpy(database->install_path, "$SCRATCH/elsewhere");
+  click_on(first->label);
+  EXPECT_EQ(first->state, 1);
+  EXPECT_EQ(database->current_installation, 0);
+  EXPECT_STREQ(database->install_path, "$SCRATCH/dest");
+  // The other one takes the check and its own destination.
+  click_on(second->box);
+  EXPECT_EQ(first->state, 0);
+  EXPECT_EQ(second->state, 1);
+  EXPECT_EQ(database->current_installation, 1);
+  EXPECT_STREQ(database->install_path, "$SCRATCH/minimal");
+  // Next goes to the options; Back there returns to the installation page.
+  click_on(live_page()->forward_button);
+  ASSERT_EQ(database->stage, STAGE_OPTIONS);
+  EXPECT_EQ(live_page()->previous_button->enabled, 1);
+  click_on(live_page()->previous_button);
+  EXPECT_EQ(database->stage, STAGE_INSTALL_TYPE);
+  EXPECT_EQ(page_grid->cell(0, 1)->state, 1);
+}
+
+TEST(WizardEvents, OptionCheckBoxesSetTheChoices) {
+  WIZARD_RUN run("wizard-option-choices");
+  ASSERT_TRUE(run.start());
+  database->system_information.has_system_paths = 1;
+  database->use_system_paths = 1;
+  run.show_stage(STAGE_OPTIONS);
+  ASSERT_TRUE(page_grid && location_button && browse_button);
+  WM_CHECK_BOX* system = static_cast<WM_CHECK_BOX*>(page_grid->cell(1, 2));
+  ASSERT_TRUE(system && (system->kind & WM_KIND_CHECK_BOX));
+  EXPECT_EQ(location_button->enabled, 0);
+  EXPECT_EQ(label_of(location_button), "The system folders");
+  click_on(system->box);
+  EXPECT_EQ(database->use_system_paths, 0);
+  EXPECT_EQ(location_button->enabled, 1);
+  EXPECT_EQ(browse_button->enabled, 1);
+  EXPECT_EQ(label_of(location_button), expand_path_text("$SCRATCH/dest", nullptr));
+  click_on(system->label);
+  EXPECT_EQ(database->use_system_paths, 1);
+  EXPECT_EQ(location_button->enabled, 0);
+  EXPECT_EQ(browse_button->enabled, 0);
+  EXPECT_EQ(label_of(location_button), "The system folders");
+
+  WM_CHECK_BOX* desktop = static_cast<WM_CHECK_BOX*>(page_grid->cell(1, 7));
+  WM_CHECK_BOX* menu = static_cast<WM_CHECK_BOX*>(page_grid->cell(1, 8));
+  ASSERT_TRUE(desktop && menu);
+  EXPECT_EQ(desktop->event_user1, (INT_U32)WIZARD_EVENT_DESKTOP);
+  EXPECT_EQ(menu->event_user1, (INT_U32)WIZARD_EVENT_MENU);
+  click_on(desktop->box);
+  EXPECT_EQ(database->desktop_shortcut, 0);
+  EXPECT_EQ(database->menu_shortcut, 1);
+  click_on(menu->box);
+  EXPECT_EQ(database->menu_shortcut, 0);
+  click_on(desktop->box);
+  EXPECT_EQ(database->desktop_shortcut, 1);
+  // The choices survive a rebuilt page.
+  run.show_stage(STAGE_OPTIONS);
+  EXPECT_EQ(page_grid->cell(1, 7)->state, 1);
+  EXPECT_EQ(page_grid->cell(1, 8)->state, 0);
+}
+
+TEST(WizardEvents, EventResults) {
+  WIZARD_RUN run("wizard-results");
+  ASSERT_TRUE(run.start());
+  struct RESULT_CASE {
+    INT_U32 event, parameter;
+    WM_RESULT result;
+    INT_S32 stage;  // the stage afterwards
+  };
+  const RESULT_CASE cases[] = {
+      {WIZARD_EVENT_STAGE, 5, WM_RESULT_REBUILD_CLEAR, 5},
+      {WIZARD_EVENT_STAGE, 9, WM_RESULT_LAST_PAGE_CLOSED, 9},
+      {WIZARD_EVENT_GO_ON, 0, WM_RESULT_CLOSE_DIALOG, 4},
+      {102, 9, 0, 4},
+      {0xFFFFFFFFu, 9, 0, 4},
+      {50, 9, 0, 4},
+      {WIZARD_EVENT_DESKTOP_SIZE, 1, WM_RESULT_LAST_PAGE_CLOSED, 4},
+      {WIZARD_EVENT_DESKTOP_SIZE, 0, 0, 4},
+      {WIZARD_EVENT_FOLDER, 0, 0, 4},
+  };
+  for (const RESULT_CASE& c : cases) {
+    SCOPED_TRACE(c.event);
+    database->stage = STAGE_LICENCE;
+    EXPECT_EQ(install_dialog_event(nullptr, c.event, c.parameter, 0), c.result);
+    EXPECT_EQ(database->stage, c.stage);
+  }
+  // A button's press call (not a release) does nothing, whatever the event.
+  WM_BUTTON* forward = live_page()->forward_button;
+  forward->released = 0;
+  EXPECT_EQ(install_dialog_event(forward, WIZARD_EVENT_STAGE, STAGE_FINISHED, 0), 0);
+  EXPECT_EQ(database->stage, STAGE_LICENCE);
+}
+
+TEST(WizardEvents, LeavingTheInstallationEarlyGivesBackTheIdleWaitAndTheBasePath) {
+  WIZARD_RUN run("wizard-leave");
+  ASSERT_TRUE(run.start());
+  set_idle_wait(50);
+  run.show_stage(STAGE_INSTALLING);
+  run_pass();  // the preparation
+  run_pass();  // the first file
+  EXPECT_TRUE(database->install_state.running);
+  EXPECT_EQ(get_idle_wait(), 0u);
+  // "$BASE" names the destination while the installation runs.
+  FOLDER base;
+  ASSERT_TRUE(base.set("$BASE"));
+  EXPECT_EQ(std::string(base.path), run.scratch.destination);
+  // The copy error box's No: back to the options.
+  EXPECT_EQ(install_dialog_event(nullptr, WIZARD_EVENT_STAGE, STAGE_OPTIONS, 0), WM_RESULT_REBUILD_CLEAR);
+  EXPECT_FALSE(database->install_state.running);
+  EXPECT_EQ(database->install_state.step_counter, 0);
+  EXPECT_EQ(get_idle_wait(), 50u);
+  ASSERT_TRUE(base.set("$BASE"));
+  EXPECT_NE(std::string(base.path), run.scratch.destination);
+}
+
+TEST(WizardEvents, APageRebuiltAfterTheInstallationKeepsTheWayOn) {
+  WIZARD_RUN run("wizard-resize");
+  ASSERT_TRUE(run.start());
+  run.show_stage(STAGE_INSTALLING);
+  ASSERT_TRUE(install_through(50));
+  // The window changes size: the page manager rebuilds the page.
+  INT_U32 before = object_handle(live_page());
+  test_seam_screen(700, 520);
+  run_pass();
+  INSTALL_DIALOG* page = live_page();
+  ASSERT_TRUE(page);
+  EXPECT_NE(object_handle(page), before);
+  EXPECT_EQ(page->forward_button->enabled, 1);
+  EXPECT_EQ(label_of(page->forward_button), "Finish");
+  EXPECT_EQ(label_of(page->quit_button), "About");
+  EXPECT_EQ(page->quit_button->event_user1, (INT_U32)WIZARD_EVENT_ABOUT);
+  EXPECT_EQ(page->progress_bar->value, 100);
+  EXPECT_EQ(text_of(page->progress_text), "Complete");
+  // Nothing is installed twice.
+  run_passes(3);
+  EXPECT_EQ(database->install_state.step_counter, database->install_state.step_total + 2);
+}
+
+TEST(WizardEvents, ADestinationThatCannotBeMadeReturnsToTheOptions) {
+  WIZARD_RUN run("wizard-stopped");
+  ASSERT_TRUE(run.start());
+  // A file stands where the destination's folder would be.
+  ASSERT_TRUE(write_whole_file(run.scratch.root + "blocked", text_bytes("a file\n")));
+  std::strcpy(database->install_path, "$SCRATCH/blocked/dest");
+  run.show_stage(STAGE_INSTALLING);
+  run_pass();
+  EXPECT_EQ(database->stage, STAGE_OPTIONS);
+  EXPECT_EQ(std::string(live_page()->get_title()), "Options");
+  EXPECT_EQ(get_idle_wait(), 50u);
+}
+
+TEST(WizardEvents, AStillBackgroundIsCopiedIntoTheDisplayLayer) {
+  WIZARD_RUN run("wizard-still");
+  ASSERT_TRUE(run.load());
+  database->background_image.set_size(4, 3);
+  COLOUR colour = 0xFF123456;
+  database->background_image.clear(&colour, 1);
+  run.screen.reset(new WM_TEST_SCREEN(640, 480, 1));
+  start_wizard(run.screen->manager);
+  EXPECT_EQ(background_scroller, nullptr);
+  IMAGE& layer = run.screen->manager->display_layers[0];
+  ASSERT_EQ(layer.width, 4);
+  ASSERT_EQ(layer.height, 3);
+  EXPECT_EQ(*layer.pixel_at(3, 2), 0xFF123456u);
+  run_pass();
+  EXPECT_EQ(screen_pixel(1, 1), 0xFF123456u);
+}
+
+TEST(WizardEvents, TheBackgroundDriftsOnlyAroundASmallerPage) {
+  struct DRIFT_CASE {
+    INT_S16 dialog_width, dialog_height;
+    bool moves;
+  };
+  const DRIFT_CASE cases[] = {{640, 300, false}, {500, 480, false}, {639, 479, true}};
+  for (const DRIFT_CASE& c : cases) {
+    SCOPED_TRACE(c.dialog_width);
+    WIZARD_RUN run("wizard-drift");
+    ASSERT_TRUE(run.load());
+    database->BACKGROUND.speed = 4000;
+    database->BACKGROUND.start_offset_ms = 500;
+    database->DIALOG.width = c.dialog_width;
+    database->DIALOG.height = c.dialog_height;
+    database->DIALOG.x = database->DIALOG.y = 0;
+    run.screen.reset(new WM_TEST_SCREEN(640, 480, 1));
+    start_wizard(run.screen->manager);
+    ASSERT_TRUE(background_scroller);
+    run_pass();
+    run_pass();
+    INT_S16 x = background_scroller->offset_x;
+    // Before the start offset the background stays at its start.
+    advance_ms(400);
+    run_pass();
+    EXPECT_EQ(background_scroller->offset_x, 0);
+    advance_ms(1100);
+    run_pass();
+    EXPECT_EQ(background_scroller->offset_x != x, c.moves);
+  }
+}
+
+TEST(WizardEvents, TheCopyErrorBoxGoesOnOrReturnsToTheOptions) {
+  for (bool go_on : {true, false}) {
+    SCOPED_TRACE(go_on);
+    WIZARD_RUN run("wizard-copy-error");
+    ASSERT_TRUE(run.start());
+    std::strcpy(database->installations[0].files[1].packed_name, "no such entry");
+    database->use_system_paths = 0;
+    set_idle_wait(50);
+    run.show_stage(STAGE_INSTALLING);
+    WM_CONFIRM* box = nullptr;
+    for (int i = 0; i < 10 && !box; i++) {
+      run_pass();
+      box = static_cast<WM_CONFIRM*>(find_top_level(WM_KIND_CONFIRM));
+    }
+    ASSERT_TRUE(box);
+    EXPECT_EQ(std::string(box->get_title()), "Copy error");
+    EXPECT_EQ(box->buttons[0]->event_user1, (INT_U32)WIZARD_EVENT_GO_ON);
+    EXPECT_EQ(box->buttons[1]->event_user1, (INT_U32)WIZARD_EVENT_STAGE);
+    EXPECT_EQ(box->buttons[1]->event_user2, (INT_U32)STAGE_OPTIONS);
+    let_effects_end();
+    if (go_on) {
+      // Yes closes the box; the installation had gone on beneath it and ends with the error counted.
+      click_on(box->buttons[0]);
+      ASSERT_TRUE(install_through(20));
+      let_effects_end();
+      EXPECT_EQ(find_top_level(WM_KIND_CONFIRM), nullptr);
+      EXPECT_EQ(read_lines(run.scratch.installed("install_log.txt")).back(), "Installation completed with 1 errors.");
+      EXPECT_EQ(get_idle_wait(), 50u);
+    } else {
+      // No returns to the options and ends the installation where it stands.
+      EXPECT_EQ(click_on(box->buttons[1]), 0);
+      EXPECT_EQ(database->stage, STAGE_OPTIONS);
+      EXPECT_EQ(std::string(live_page()->get_title()), "Options");
+      EXPECT_EQ(find_top_level(WM_KIND_CONFIRM), nullptr);
+      EXPECT_FALSE(database->install_state.running);
+      EXPECT_EQ(get_idle_wait(), 50u);
+    }
+  }
+}
+
+TEST(WizardEvents, TheAboutBoxOpensFromTheWizardAndOnRequest) {
+  WIZARD_RUN run("wizard-about");
+  ASSERT_TRUE(run.load());
+  database->ABOUT.x = 30;
+  database->ABOUT.y = 40;
+  database->ABOUT.width = 400;
+  database->ABOUT.height = 300;
+  database->ABOUT.can_drag = 0;
+  database->skin_icons[DATABASE::yes_icon].set_size(5, 7);
+  run.screen.reset(new WM_TEST_SCREEN(640, 480, 1));
+  start_wizard(run.screen->manager);
+  run_pass();
+  INSTALL_DIALOG* page = run.show_stage(STAGE_README);
+  ASSERT_EQ(page->quit_button->event_user1, (INT_U32)WIZARD_EVENT_ABOUT);
+  click_on(page->quit_button);
+  WM_ABOUT* about = static_cast<WM_ABOUT*>(find_top_level(WM_KIND_ABOUT));
+  ASSERT_TRUE(about);
+  EXPECT_EQ(about->slide_end_x, 30);
+  EXPECT_EQ(about->slide_end_y, 40);
+  EXPECT_EQ(about->width, 400);
+  EXPECT_EQ(about->height, 300);
+  EXPECT_EQ(about->draggable, 0);
+  EXPECT_EQ(std::string(about->get_title()), "About");
+  EXPECT_EQ(label_of(about->close_button), "OK");
+  EXPECT_EQ(about->close_button->icon.width, 5);
+  // Its button closes it, and the page goes on.
+  let_effects_end();
+  click_on(about->close_button);
+  let_effects_end();
+  EXPECT_EQ(find_top_level(WM_KIND_ABOUT), nullptr);
+  EXPECT_EQ(live_page(), page);
+
+  // The frame driver's request: the language's texts only where it gives them.
+  std::strcpy(database->languages[0].ABOUT, "");
+  std::strcpy(database->languages[0].OK_BUTTON, "");
+  open_about_box(false);
+  about = static_cast<WM_ABOUT*>(find_top_level(WM_KIND_ABOUT));
+  ASSERT_TRUE(about);
+  EXPECT_EQ(std::string(about->get_title()), "About");
+  EXPECT_EQ(label_of(about->close_button), "Close");
+  EXPECT_EQ(about->close_button->icon.width, 0);
+  std::strcpy(database->languages[0].ABOUT, "Info");
+  std::strcpy(database->languages[0].OK_BUTTON, "Fine");
+  open_about_box(false);
+  about = static_cast<WM_ABOUT*>(find_top_level(WM_KIND_ABOUT));
+  EXPECT_EQ(std::string(about->get_title()), "Info");
+  EXPECT_EQ(label_of(about->close_button), "Fine");
+}

@@ -1,0 +1,497 @@
+// Tests of the wizard's page: the buttons, labels, parameters and enabled states of every stage, the
+// language and installation lists, the options grid under each condition, the progress text rules and
+// the way forward when the installation is complete.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "border.h"
+#include "check_box.h"
+#include "confirm.h"
+#include "redraw.h"
+#include "grid.h"
+#include "host.h"
+#include "progress_bar.h"
+#include "style_measures.h"
+#include "text_draw.h"
+#include "text_win.h"
+#include "wizard_test_support.h"
+
+namespace {
+
+struct STAGE_CASE {
+  INT_S32 stage;
+  const char* title;
+  // Labels, events and parameters of quit, previous and forward; enabled states.
+  const char* quit;
+  INT_U32 quit_event;
+  bool quit_enabled;
+  const char* previous;
+  INT_S32 previous_parameter;  // -1: not looked at
+  bool previous_enabled;
+  const char* forward;
+  INT_S32 forward_parameter;
+  bool forward_enabled;
+  bool progress;
+  bool text_window;
+};
+
+// With one language that has a licence and no readme, one installation: next of 4 is 6, of 7 is 9.
+const STAGE_CASE stage_cases[] = {
+    {0, "Packing data", "Quit", 1, true, "Back", -1, false, "Next", 1, false, true, false},
+    {1, "Packing log", "About", 8, true, "Back", -1, false, "Finish", 9, true, false, true},
+    {2, "", "Quit", 1, true, "Back", 0, true, "Next", 0, true, false, false},
+    {3, "Choose a language", "Quit", 1, true, "Back", -1, false, "Next", -1, false, false, false},
+    {4, "Licence", "Quit", 1, true, "I do not agree", 9, true, "I agree", 6, true, false, true},
+    {5, "Installation type", "Quit", 1, true, "Back", -1, false, "Next", 6, true, false, false},
+    {6, "Options", "Quit", 1, true, "Back", 4, false, "Install", 7, true, false, false},
+    {7, "Installing", "Quit", 1, true, "Back", -1, false, "Finish", 9, false, true, false},
+    {8, "Read me", "About", 8, true, "Back", -1, false, "Finish", 9, true, false, true},
+    {9, "", "Quit", 1, true, "Back", 0, true, "Next", 0, true, false, false},
+};
+
+WM_TEXT_WIN* text_window_of(INSTALL_DIALOG* page) {
+  for (LLIST_NODE* node = page->client->children.head; node; node = node->next) {
+    WM_SCREEN_OBJECT* object = *(WM_SCREEN_OBJECT**)node->data;
+    if (object->kind & WM_KIND_TEXT_WIN) return static_cast<WM_TEXT_WIN*>(object);
+  }
+  return nullptr;
+}
+
+// The label of a cell that holds a script, a button or a check box.
+std::string cell_text(WM_GRID* grid, int column, int row) {
+  WM_SCREEN_OBJECT* object = grid->cell(column, row);
+  if (!object) return "<none>";
+  if (object->kind & WM_KIND_CHECK_BOX)
+    return (object->state ? "[x] " : "[ ] ") + label_of(static_cast<WM_CHECK_BOX*>(object)->label);
+  if (object->kind & WM_KIND_BUTTON) return "<" + label_of(static_cast<WM_BUTTON*>(object)) + ">";
+  if (object->kind & WM_KIND_SCRIPT) return text_of(static_cast<WM_SCRIPT*>(object));
+  return "?";
+}
+
+// Every row of the grid, its cells' texts joined by '|'.
+std::vector<std::string> grid_rows(WM_GRID* grid) {
+  std::vector<std::string> rows;
+  for (INT_S16 r = 0; r < grid->row_count; r++) {
+    std::string row;
+    for (INT_S16 c = 0; c < grid->rows[r]->cell_count; c++) {
+      if (c) row += "|";
+      if (grid->cell(c, r)) row += cell_text(grid, c, r);
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+// show_progress drew and ran the frame loop's idle step (which clears the activity flag).
+bool progress_acts(INSTALL_DIALOG* page, INT_S32 value, const char* text) {
+  activity_flag = 1;
+  INSTALL_DIALOG::show_progress(page, value, text);
+  bool acted = activity_flag == 0;
+  activity_flag = 0;
+  return acted;
+}
+
+}  // namespace
+
+TEST(WizardPage, EveryStageHasItsTitleButtonsAndContent) {
+  WIZARD_RUN run("wizard-stages");
+  ASSERT_TRUE(run.start());
+  // The first page: the stage after the start with a licence and one installation is the licence.
+  EXPECT_EQ(database->stage, 4);
+  for (const STAGE_CASE& c : stage_cases) {
+    SCOPED_TRACE(c.stage);
+    INSTALL_DIALOG* page = run.show_stage(c.stage);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(std::string(page->get_title()), c.title);
+    EXPECT_EQ(label_of(page->quit_button), c.quit);
+    EXPECT_EQ(page->quit_button->event_user1, c.quit_event);
+    EXPECT_EQ(page->quit_button->enabled != 0, c.quit_enabled);
+    EXPECT_EQ(label_of(page->previous_button), c.previous);
+    EXPECT_EQ(page->previous_button->event_user1, (INT_U32)WIZARD_EVENT_STAGE);
+    if (c.previous_parameter >= 0) {
+      EXPECT_EQ(page->previous_button->event_user2, (INT_U32)c.previous_parameter);
+    }
+    EXPECT_EQ(page->previous_button->enabled != 0, c.previous_enabled);
+    EXPECT_EQ(label_of(page->forward_button), c.forward);
+    if (c.forward_parameter >= 0) {
+      EXPECT_EQ(page->forward_button->event_user2, (INT_U32)c.forward_parameter);
+    }
+    EXPECT_EQ(page->forward_button->enabled != 0, c.forward_enabled);
+    EXPECT_EQ(page->progress_bar != nullptr, c.progress);
+    EXPECT_EQ(page->progress_text != nullptr, c.progress);
+    EXPECT_EQ(text_window_of(page) != nullptr, c.text_window);
+    // The hints go with the labels.
+    if (std::string(c.forward) == "Finish") {
+      ASSERT_TRUE(page->forward_button->hint);
+      EXPECT_EQ(text_of(page->forward_button->hint), "Close the installer");
+    }
+  }
+}
+
+TEST(WizardPage, ButtonsSitAtTheBottomAndALongerLabelWidensItsButton) {
+  WIZARD_RUN run("wizard-placement");
+  ASSERT_TRUE(run.start());
+  INSTALL_DIALOG* page = run.show_stage(STAGE_LICENCE);
+  ASSERT_TRUE(page);
+  WM_STYLE_SET& style = page->button_style;
+  INT_S16 cw = page->client->width, ch = page->client->height;
+  INT_S16 cx = page->client->x, cy = page->client->y;
+  WM_BUTTON* quit = page->quit_button;
+  WM_BUTTON* previous = page->previous_button;
+  WM_BUTTON* forward = page->forward_button;
+  // Quit at the client's bottom left; forward at its bottom right; previous button_gap to its left.
+  EXPECT_EQ(quit->x, cx);
+  EXPECT_EQ(quit->y + quit->height, cy + ch);
+  EXPECT_EQ(forward->x + forward->width, cx + cw);
+  EXPECT_EQ(forward->y, quit->y);
+  EXPECT_EQ(previous->x + previous->width + database->DIALOG.button_gap, forward->x);
+  EXPECT_EQ(previous->y, quit->y);
+  // Relabelled buttons are as wide as the style's border gaps and the label.
+  INT_S32 gaps = (style.border_left_gap == -1 ? border_width_of_type((INT_S32)style.shading_type) : style.border_left_gap) +
+                 (style.border_right_gap == -1 ? border_width_of_type((INT_S32)style.shading_type) : style.border_right_gap);
+  INT_S8 font = (INT_U8)style.font_id == 255 ? draw_target->default_font_id : (INT_S8)style.font_id;
+  INT_S16 xs = style.font_x_sz == -1 ? draw_target->default_font_x_size : style.font_x_sz;
+  INT_S16 ys = style.font_y_sz == -1 ? draw_target->default_font_y_size : style.font_y_sz;
+  EXPECT_EQ(previous->width, gaps + text_width(draw_target, font, xs, ys, "I do not agree", -1, false));
+  EXPECT_EQ(forward->width, gaps + text_width(draw_target, font, xs, ys, "I agree", -1, false));
+  // The content ends button_gap above the buttons.
+  WM_TEXT_WIN* licence = text_window_of(page);
+  ASSERT_TRUE(licence);
+  EXPECT_EQ(licence->x, cx);
+  EXPECT_EQ(licence->width, cw);
+  EXPECT_EQ(licence->y + licence->height - 1, cy + ch - forward->height - database->DIALOG.button_gap);
+}
+
+TEST(WizardPage, TheLicenceShowsFromItsFirstLineAndAMissingEntryLeavesItEmpty) {
+  WIZARD_RUN run("wizard-licence", "language = Deutsch;;\n");
+  std::string licence;
+  for (int i = 1; i <= 80; i++) licence += "Licence line " + std::to_string(i) + "\n";
+  ASSERT_TRUE(write_whole_file(run.scratch.source + "licence.txt", text_bytes(licence)));
+  ASSERT_TRUE(run.start());
+  EXPECT_EQ(database->stage, STAGE_LANGUAGE);
+  INSTALL_DIALOG* page = run.show_stage(STAGE_LICENCE);
+  WM_TEXT_WIN* window = text_window_of(page);
+  ASSERT_TRUE(window);
+  EXPECT_EQ(window->data_count, 80);
+  EXPECT_EQ(window->show_from_start, 1);
+  EXPECT_EQ(window->scroll_value.get_int(&window->scroll_value.value),
+            window->scroll_value.get_int(&window->scroll_value.maximum));
+  // The copy in "$TEMP" is gone again.
+  FOLDER temporary;
+  ASSERT_TRUE(temporary.set("$TEMP"));
+  EXPECT_FALSE(file_exists(&temporary, "licence-0"));
+  // The second language has no licence entry: its page is empty, and still shown.
+  database->current_language = 1;
+  page = run.show_stage(STAGE_LICENCE);
+  window = text_window_of(page);
+  ASSERT_TRUE(window);
+  EXPECT_EQ(window->data_count, 0);
+}
+
+TEST(WizardPage, TheLanguagePageListsEveryLanguageInOrder) {
+  WIZARD_RUN run("wizard-languages", "language = Deutsch;;\nlanguage = Francais;licence.txt;\n");
+  ASSERT_TRUE(run.start());
+  INSTALL_DIALOG* page = live_page();
+  ASSERT_EQ(database->stage, STAGE_LANGUAGE);
+  ASSERT_TRUE(page_grid);
+  ASSERT_EQ(page_grid->row_count, 3);
+  const char* names[3] = {"English", "Deutsch", "Francais"};
+  INT_S32 heights = 0;
+  for (int i = 0; i < 3; i++) {
+    SCOPED_TRACE(i);
+    WM_SCREEN_OBJECT* cell = page_grid->cell(0, i);
+    ASSERT_TRUE(cell && (cell->kind & WM_KIND_BUTTON));
+    WM_BUTTON* button = static_cast<WM_BUTTON*>(cell);
+    EXPECT_EQ(label_of(button), names[i]);
+    EXPECT_EQ(button->event_user1, (INT_U32)WIZARD_EVENT_LANGUAGE);
+    EXPECT_EQ(button->click_user1, (INT_U32)i);
+    EXPECT_EQ(button->event_mask, BUTTON_EVENT_CLICK);
+    // The rows take the entries' heights; the buttons now fill their cells.
+    heights += page_grid->rows[i]->height + database->options_style.y_spacing;
+  }
+  // The grid is as large as its entries and sits in the middle of the content.
+  WM_STYLE_SET& style = database->options_style;
+  WM_BUTTON widest(0, 0, -1, -1, &page->button_style, "Francais", nullptr, nullptr, 0, 0, 2);
+  EXPECT_EQ(page_grid->width, style_horizontal_gaps(&style) + style_horizontal_cell_gaps(&style) + widest.width);
+  EXPECT_EQ(page_grid->height, style_vertical_gaps(&style) + heights);
+  INT_S16 top = (INT_S16)(page->client->height - page->forward_button->height - database->DIALOG.button_gap);
+  EXPECT_EQ(page_grid->x - page->client->x, (page->client->width - page_grid->width) / 2);
+  EXPECT_EQ(page_grid->y - page->client->y, (top - page_grid->height + 1) / 2);
+}
+
+TEST(WizardPage, TheInstallationPageChecksOnlyTheCurrentInstallation) {
+  WIZARD_RUN run("wizard-installations");
+  ASSERT_TRUE(run.load());
+  // A second installation, added the way the database reader makes them.
+  INSTALLATION* two = new INSTALLATION[2]();
+  two[0] = database->installations[0];
+  std::strcpy(two[1].name, "Minimal");
+  std::strcpy(two[1].default_path, "$SCRATCH/minimal");
+  delete[] database->installations;
+  database->installations = two;
+  database->installation_count = 2;
+  LANGUAGE& language = database->languages[0];
+  DATABASE_TEXT* names = new DATABASE_TEXT[2]();
+  std::strcpy(names[0], "Everything");
+  std::strcpy(names[1], "Minimal");
+  delete[] language.installation_strings;
+  language.installation_strings = names;
+  language.installation_string_count = 2;
+  database->current_installation = 1;
+  run.screen.reset(new WM_TEST_SCREEN(640, 480, 1));
+  start_wizard(run.screen->manager);
+  run_pass();
+  INSTALL_DIALOG* page = run.show_stage(STAGE_INSTALL_TYPE);
+  ASSERT_TRUE(page && page_grid);
+  ASSERT_EQ(page_grid->row_count, 2);
+  for (int i = 0; i < 2; i++) {
+    WM_SCREEN_OBJECT* cell = page_grid->cell(0, i);
+    ASSERT_TRUE(cell && (cell->kind & WM_KIND_CHECK_BOX));
+    EXPECT_EQ(cell->state, i == 1 ? 1 : 0);
+    EXPECT_EQ(cell->event_user1, (INT_U32)WIZARD_EVENT_INSTALLATION);
+    EXPECT_EQ(cell->event_user2, (INT_U32)i);
+  }
+  EXPECT_EQ(label_of(static_cast<WM_CHECK_BOX*>(page_grid->cell(0, 0))->label), "Everything");
+}
+
+TEST(WizardPage, TheOptionsGridHasTheRowsItsConditionsAskFor) {
+  struct OPTIONS_CASE {
+    const char* name;
+    bool host_system_paths;
+    INT_U8 allow_system_paths;
+    INT_U8 use_system_paths;
+    bool shortcuts;
+    INT_U8 patch;
+    std::vector<std::string> rows;
+  };
+  // Rows made after the columns were set to 4 (2, 11, 1, 2) have four cells, the shortcut rows three.
+  const OPTIONS_CASE cases[] = {
+      {"system paths chosen", true, 1, 1, true, 0,
+       {"Where should the application go?", "|||", "|[x] Use the system folders||", "|<The system folders>|<...>|",
+        "|||", "Which shortcuts should be made?", "||", "|[x] On the desktop|", "|[x] In the menu|"}},
+      {"system paths refused", true, 1, 0, true, 0,
+       {"Where should the application go?", "|||", "|[ ] Use the system folders||", "|PATH|<...>|", "|||",
+        "Which shortcuts should be made?", "||", "|[x] On the desktop|", "|[x] In the menu|"}},
+      {"no system paths on the host", false, 1, 1, false, 0,
+       {"Where should the application go?", "|||", "|PATH|<...>|", "|||"}},
+      {"installation without system paths", true, 0, 1, false, 1,
+       {"Where should the application go?", "|||", "|PATH|<...>|", "|||",
+        "This update needs the earlier installation in the chosen folder.", ""}},
+  };
+  for (const OPTIONS_CASE& c : cases) {
+    SCOPED_TRACE(c.name);
+    WIZARD_RUN run("wizard-options");
+    ASSERT_TRUE(run.start());
+    std::string path = "<" + std::string(expand_path_text("$SCRATCH/dest", nullptr)) + ">";
+    database->system_information.has_system_paths = c.host_system_paths ? 1 : 0;
+    database->installations[0].allow_system_paths = c.allow_system_paths;
+    database->use_system_paths = c.use_system_paths;
+    if (!c.shortcuts) database->installations[0].has_desktop_items = database->installations[0].has_menu_items = 0;
+    database->PATCH.do_check = c.patch;
+    INSTALL_DIALOG* page = run.show_stage(STAGE_OPTIONS);
+    ASSERT_TRUE(page && page_grid);
+    std::vector<std::string> rows = c.rows;
+    for (std::string& row : rows)
+      if (row == "|PATH|<...>|") row = "|" + path + "|<...>|";
+    EXPECT_EQ(grid_rows(page_grid), rows);
+    ASSERT_TRUE(location_button && browse_button);
+    bool free_choice = !(c.host_system_paths && c.allow_system_paths && c.use_system_paths);
+    EXPECT_EQ(location_button->enabled != 0, free_choice);
+    EXPECT_EQ(browse_button->enabled != 0, free_choice);
+    EXPECT_EQ(location_button->event_user1, (INT_U32)WIZARD_EVENT_FOLDER);
+    EXPECT_EQ(location_button->event_mask, WIZARD_BUTTON_EVENTS);
+    EXPECT_EQ(object_from_handle(location_button->event_user2), page);
+    // With the patch check and no earlier install log the way forward stays shut.
+    EXPECT_EQ(page->forward_button->enabled != 0, c.patch == 0);
+  }
+}
+
+TEST(WizardPage, OptionRowsTakeTheirHeightsFromEightEqualRows) {
+  WIZARD_RUN run("wizard-option-rows");
+  ASSERT_TRUE(run.start());
+  INSTALL_DIALOG* page = run.show_stage(STAGE_OPTIONS);
+  ASSERT_TRUE(page && page_grid);
+  INT_S32 r = (page_grid->inner_height() + page_grid->style.y_spacing) / 8 - page_grid->style.y_spacing;
+  INT_S32 small = r / 3, big = r + (3 * (r - small)) / 5;
+  auto expected = [&](INT_S32 h) {
+    INT_S32 kept = h - page_grid->style.y_spacing;
+    return kept < 1 ? 1 : kept;
+  };
+  // Question, spacer, system paths, location, spacer, shortcut question, spacer, desktop, menu.
+  INT_S32 heights[9] = {r, small, big, big, small, big, small, big, big};
+  ASSERT_EQ(page_grid->row_count, 9);
+  for (int i = 0; i < 9; i++) {
+    SCOPED_TRACE(i);
+    INT_S32 h = i == 0 ? r : expected(heights[i]);
+    EXPECT_EQ(page_grid->rows[i]->height, h < page_grid->style.cell_top_gap + 2 + page_grid->style.cell_bottom_gap
+                                               ? page_grid->style.cell_top_gap + 2 + page_grid->style.cell_bottom_gap
+                                               : h);
+  }
+  EXPECT_EQ(page_grid->rows[3]->cell_count, 4);
+  EXPECT_EQ(page_grid->rows[7]->cell_count, 3);
+}
+
+TEST(WizardPage, ProgressTextFollowsTheFileNameSettings) {
+  struct PROGRESS_CASE {
+    INT_U8 filenames, filepaths;
+    const char* text;
+    const char* shown;
+  };
+  const PROGRESS_CASE cases[] = {
+      {1, 1, "/bin/run.sh", "/bin/run.sh"},   {1, 0, "/bin/run.sh", "/bin/run.sh"},
+      {0, 1, "/bin/run.sh", "/bin/"},          {0, 1, "/run.sh", "/"},
+      {0, 0, "/bin/run.sh", "Initializing..."}, {0, 0, "Installing...", "Installing..."},
+      {0, 1, "Complete", "Complete"},
+  };
+  WIZARD_RUN run("wizard-progress");
+  ASSERT_TRUE(run.start());
+  for (const PROGRESS_CASE& c : cases) {
+    SCOPED_TRACE(c.text);
+    INSTALL_DIALOG* page = run.show_stage(STAGE_PACK_DATA);
+    ASSERT_TRUE(page && page->progress_bar && page->progress_text);
+    database->show_filenames = c.filenames;
+    database->show_filepaths = c.filepaths;
+    char caller[64];
+    std::strcpy(caller, c.text);
+    INSTALL_DIALOG::show_progress(page, 40, caller);
+    EXPECT_EQ(text_of(page->progress_text), c.shown);
+    EXPECT_EQ(page->progress_bar->value, 40);
+    EXPECT_STREQ(caller, c.text);
+  }
+  // A value outside 0 .. maximum leaves the bar; the text still changes.
+  INSTALL_DIALOG* page = live_page();
+  INSTALL_DIALOG::show_progress(page, 101, "Complete");
+  EXPECT_EQ(page->progress_bar->value, 40);
+  INSTALL_DIALOG::show_progress(page, -1, "Installing...");
+  EXPECT_EQ(page->progress_bar->value, 40);
+  EXPECT_EQ(text_of(page->progress_text), "Installing...");
+  // Neither names nor folders: a path at the bar's value changes nothing at all (no drawing, no idle
+  // step of the frame loop); at another value it shows the initializing text.
+  database->show_filenames = database->show_filepaths = 0;
+  EXPECT_FALSE(progress_acts(page, 40, "/docs/guide.txt"));
+  EXPECT_EQ(text_of(page->progress_text), "Installing...");
+  EXPECT_TRUE(progress_acts(page, 45, "/docs/guide.txt"));
+  EXPECT_EQ(text_of(page->progress_text), "Initializing...");
+  // Folders only: the same folder at the same value changes nothing; another folder or value acts.
+  database->show_filepaths = 1;
+  EXPECT_TRUE(progress_acts(page, 50, "/docs/guide.txt"));
+  EXPECT_EQ(text_of(page->progress_text), "/docs/");
+  EXPECT_FALSE(progress_acts(page, 50, "/docs/other.txt"));
+  EXPECT_TRUE(progress_acts(page, 51, "/docs/other.txt"));
+  EXPECT_TRUE(progress_acts(page, 51, "/bin/run.sh"));
+  EXPECT_EQ(text_of(page->progress_text), "/bin/");
+  // Any other text acts every time.
+  EXPECT_TRUE(progress_acts(page, 51, "Installing..."));
+  EXPECT_TRUE(progress_acts(page, 51, "Installing..."));
+  // A null page, and a page without a bar, take nothing.
+  INSTALL_DIALOG::show_progress(nullptr, 10, "Installing...");
+  INSTALL_DIALOG::show_install_complete(nullptr);
+  page = run.show_stage(STAGE_OPTIONS);
+  INSTALL_DIALOG::show_progress(page, 10, "Installing...");
+  INSTALL_DIALOG::show_install_complete(page);
+  EXPECT_EQ(label_of(page->quit_button), "Quit");
+}
+
+TEST(WizardPage, TheCompleteInstallationOpensTheWayOn) {
+  WIZARD_RUN run("wizard-complete", "language = Deutsch;;readme.txt\n");
+  ASSERT_TRUE(write_whole_file(run.scratch.source + "readme.txt", text_bytes("one\ntwo\n")));
+  ASSERT_TRUE(run.start());
+  // Stage 7 with a readme next: quit is disabled, forward enabled with its label.
+  database->current_language = 1;
+  INSTALL_DIALOG* page = run.show_stage(STAGE_INSTALLING);
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->forward_button->event_user2, (INT_U32)STAGE_README);
+  EXPECT_EQ(page->forward_button->enabled, 0);
+  INSTALL_DIALOG::show_install_complete(page);
+  EXPECT_EQ(page->forward_button->enabled, 1);
+  EXPECT_EQ(page->quit_button->enabled, 0);
+  // Stage 7 with the end next: quit becomes About, and stays enabled.
+  database->current_language = 0;
+  page = run.show_stage(STAGE_INSTALLING);
+  EXPECT_EQ(label_of(page->forward_button), "Finish");
+  INSTALL_DIALOG::show_install_complete(page);
+  EXPECT_EQ(page->forward_button->enabled, 1);
+  EXPECT_EQ(label_of(page->quit_button), "About");
+  EXPECT_EQ(page->quit_button->event_user1, (INT_U32)WIZARD_EVENT_ABOUT);
+  EXPECT_EQ(page->quit_button->enabled, 1);
+  // Stage 0: quit disabled, forward enabled. Other stages: nothing.
+  page = run.show_stage(STAGE_PACK_DATA);
+  INSTALL_DIALOG::show_install_complete(page);
+  EXPECT_EQ(page->quit_button->enabled, 0);
+  EXPECT_EQ(page->forward_button->enabled, 1);
+  page = run.show_stage(STAGE_README);
+  page->forward_button->enabled = 0;
+  INSTALL_DIALOG::show_install_complete(page);
+  EXPECT_EQ(page->forward_button->enabled, 0);
+}
+
+TEST(WizardPage, TheDesktopSizeIsCheckedOnceOnTheFirstOptionsPage) {
+  struct SIZE_CASE {
+    INT_S16 desktop_width, desktop_height, required_width, required_height;
+    bool asks;
+  };
+  const SIZE_CASE cases[] = {{800, 600, 800, 600, false}, {799, 600, 800, 600, true}, {800, 599, 800, 600, true},
+                             {100, 100, -1, 600, false},  {100, 100, 800, -1, false}};
+  for (const SIZE_CASE& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.desktop_width << "x" << c.desktop_height);
+    WIZARD_RUN run("wizard-desktop");
+    ASSERT_TRUE(run.load());
+    database->CHECK_DESKTOP_SIZE.width = c.required_width;
+    database->CHECK_DESKTOP_SIZE.height = c.required_height;
+    test_seam_desktop(c.desktop_width, c.desktop_height);
+    run.screen.reset(new WM_TEST_SCREEN(640, 480, 1));
+    test_seam_desktop(c.desktop_width, c.desktop_height);
+    start_wizard(run.screen->manager);
+    run_pass();
+    EXPECT_EQ(database->desktop_size_checked, 0);  // the licence page checks nothing
+    run.show_stage(STAGE_OPTIONS);
+    EXPECT_EQ(database->desktop_size_checked, 1);
+    WM_CONFIRM* question = static_cast<WM_CONFIRM*>(find_top_level(WM_KIND_CONFIRM));
+    EXPECT_EQ(question != nullptr, c.asks);
+    std::string warning = c.asks ? "ERROR: screen " + std::to_string(c.desktop_width) + "x" +
+                                       std::to_string(c.desktop_height) + " does not meet minimum requirement of 800x600\n"
+                                 : "";
+    EXPECT_EQ(std::string(database->desktop_size_warning), warning);
+    if (!question) continue;
+    EXPECT_EQ(std::string(question->get_title()), "Screen too small");
+    ASSERT_TRUE(question->text && question->text->data_count == 1);
+    EXPECT_STREQ(question->text->data_buffer[0].text, "The screen is smaller than this application needs. Quit now?");
+    EXPECT_EQ(question->buttons[0]->event_user1, (INT_U32)WIZARD_EVENT_DESKTOP_SIZE);
+    EXPECT_EQ(label_of(question->buttons[0]), "Yes");
+    EXPECT_EQ(label_of(question->buttons[1]), "No");
+    // No goes on: the question closes and the options stay.
+    let_effects_end();
+    EXPECT_NE(click_on(question->buttons[1]), WM_RESULT_LAST_PAGE_CLOSED);
+    let_effects_end();
+    EXPECT_EQ(find_top_level(WM_KIND_CONFIRM), nullptr);
+    EXPECT_EQ(database->stage, STAGE_OPTIONS);
+    // Back and forward again: no second question.
+    run.show_stage(STAGE_LICENCE);
+    run.show_stage(STAGE_OPTIONS);
+    EXPECT_EQ(find_top_level(WM_KIND_CONFIRM), nullptr);
+    // The line goes into the install log.
+    database->use_system_paths = 0;
+    run.show_stage(STAGE_INSTALLING);
+    run_pass();
+    std::vector<std::string> log = read_lines(run.scratch.installed("install_log.txt"));
+    ASSERT_GE(log.size(), 6u);
+    EXPECT_EQ(log[5] + "\n", warning);
+  }
+}
+
+TEST(WizardPage, YesToTheDesktopSizeQuestionEndsTheProgram) {
+  WIZARD_RUN run("wizard-desktop-yes");
+  ASSERT_TRUE(run.load());
+  database->CHECK_DESKTOP_SIZE.width = 2000;
+  database->CHECK_DESKTOP_SIZE.height = 10;
+  run.screen.reset(new WM_TEST_SCREEN(640, 480, 1));
+  test_seam_desktop(1024, 768);
+  start_wizard(run.screen->manager);
+  run_pass();
+  run.show_stage(STAGE_OPTIONS);
+  WM_CONFIRM* question = static_cast<WM_CONFIRM*>(find_top_level(WM_KIND_CONFIRM));
+  ASSERT_TRUE(question);
+  let_effects_end();
+  EXPECT_EQ(click_on(question->buttons[0]), WM_RESULT_LAST_PAGE_CLOSED);
+}

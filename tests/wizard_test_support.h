@@ -1,0 +1,258 @@
+// Shared fixture of the wizard's tests: a package with the wizard's page geometry and English page texts,
+// loaded into the installer's one database, and the wizard started on a headless screen whose page
+// manager runs its real update pass by pass.
+#pragma once
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "button.h"
+#include "database.h"
+#include "engine.h"
+#include "font.h"
+#include "host.h"
+#include "host_test_seam.h"
+#include "installer_test_support.h"
+#include "page_manager.h"
+#include "script.h"
+#include "window_scenario.h"
+#include "wizard.h"
+#include "wm_test_support.h"
+
+// The description lines that give a package the wizard's geometry (a 640 x 480 window, a 500 x 360
+// page at 70, 60, a still background) and a text for every page element.
+inline std::string wizard_description_lines() {
+  static const char* const texts[][2] = {
+      {"QUIT_TITLE", "Quit"},
+      {"QUIT_MSG", "Do you want to quit the installation?"},
+      {"QUIT_YES", "Yes"},
+      {"QUIT_NO", "No"},
+      {"FORWARD", "Next"},
+      {"FORWARD_HINT", "The next page"},
+      {"PREVIOUS", "Back"},
+      {"PREVIOUS_HINT", "The page before"},
+      {"AGREE", "I agree"},
+      {"AGREE_HINT", "Accept the licence"},
+      {"DISAGREE", "I do not agree"},
+      {"DISAGREE_HINT", "Decline the licence and quit"},
+      {"QUIT", "Quit"},
+      {"QUIT_HINT", "Quit the installation"},
+      {"ABOUT", "About"},
+      {"ABOUT_HINT", "About the installer"},
+      {"INSTALL", "Install"},
+      {"INSTALL_HINT", "Install now"},
+      {"FINISH", "Finish"},
+      {"FINISH_HINT", "Close the installer"},
+      {"SELECT_LANGUAGE", "Choose a language"},
+      {"LICENCE_TITLE", "Licence"},
+      {"README_TITLE", "Read me"},
+      {"INSTALL_TYPE_TITLE", "Installation type"},
+      {"SELECT_OPTIONS_TITLE", "Options"},
+      {"SELECT_OPTIONS_LOCATION_QUESTION", "Where should the application go?"},
+      {"SELECT_OPTIONS_USE_SYSTEM_PATHS", "Use the system folders"},
+      {"SELECT_OPTIONS_SHORTCUT_QUESTION", "Which shortcuts should be made?"},
+      {"SELECT_OPTIONS_DESKTOP_SHORTCUT", "On the desktop"},
+      {"SELECT_OPTIONS_MENU_SHORTCUT", "In the menu"},
+      {"SELECT_OPTIONS_SYSPATHS_SELECTED", "The system folders"},
+      {"INSTALLING_TITLE", "Installing"},
+      {"INITIALIZING_STRING", "Initializing..."},
+      {"PACK_DATA_TITLE", "Packing data"},
+      {"PACK_LOG_TITLE", "Packing log"},
+      {"CANCEL_BUTTON", "Cancel"},
+      {"NEW_FOLDER_BUTTON", "New folder"},
+      {"SELECT_FOLDER_TITLE", "Choose a folder"},
+      {"SELECT_FOLDER_MSG", "The folder to install into:"},
+      {"SELECT_FOLDER_MENU_TITLE", "Look in"},
+      {"MY_COMPUTER", "Computer"},
+      {"NEW_FOLDER_TITLE", "New folder"},
+      {"NEW_FOLDER_MSG", "The new folder's name:"},
+      {"CHECK_DESKTOP_FAILED_TITLE", "Screen too small"},
+      {"CHECK_DESKTOP_FAILED", "The screen is smaller than this application needs. Quit now?"},
+      {"PATCH_MSG", "This update needs the earlier installation in the chosen folder."}};
+  std::string lines = "window = 640;480\ndialog = 70;60;500;360\nbackground_speed = 0\n";
+  for (const auto& text : texts) lines += std::string("text = ") + text[0] + ";" + text[1] + "\n";
+  return lines;
+}
+
+// A package built from the scratch description plus the wizard lines (and extra), loaded into the
+// installer's database; start() hands it to the wizard on a 640 x 480 headless screen and applies the
+// first page. Everything goes back at the end: the page manager, the database, the skin globals.
+class WIZARD_RUN {
+public:
+  INSTALLER_SCRATCH scratch;
+  std::unique_ptr<WM_TEST_SCREEN> screen;
+
+  explicit WIZARD_RUN(const std::string& name, const std::string& extra = "")
+      : scratch(name, wizard_description_lines() + extra) {}
+
+  ~WIZARD_RUN() {
+    set_close_callback(nullptr);
+    screen.reset();
+    set_idle_wait(50);
+    set_install_observer(nullptr);
+    stop_database();
+    reset_skin_globals();
+  }
+
+  // Builds the package and loads it into the database; false when either fails.
+  bool load() {
+    if (!scratch.build()) return false;
+    stop_database();
+    start_database();
+    std::string folder = scratch.package.substr(0, scratch.package.size() - 1);
+    database->data_folder.set_if_folder(folder.c_str());
+    return database->load_package("installer.pkg");
+  }
+
+  // load, then the wizard started with one pass that applies its first page.
+  bool start() {
+    if (!load()) return false;
+    screen.reset(new WM_TEST_SCREEN(640, 480, 1));
+    // The frame loop's idle steps inside a pass (the progress) never wait.
+    set_idle_wait(0);
+    start_wizard(screen->manager);
+    set_close_callback(open_quit_dialog);
+    run_pass();
+    return live_page() != nullptr;
+  }
+
+  // The page rebuilt for a stage, as a navigation click does.
+  INSTALL_DIALOG* show_stage(INT_S32 stage) {
+    database->stage = stage;
+    screen->manager->rebuild_area(screen->manager->current_area, true);
+    run_pass();
+    return live_page();
+  }
+};
+
+inline std::string label_of(WM_BUTTON* button) { return button && button->label ? button->label : ""; }
+inline std::string text_of(WM_SCRIPT* script) {
+  return script && script->text.type == STRING_TYPE && script->text.value.text ? script->text.value.text : "";
+}
+
+// Dialogs end their fades and slides (they step every second pass, by the clock).
+inline void let_effects_end() {
+  for (int i = 0; i < 4; i++) {
+    advance_ms(1000);
+    run_pass();
+  }
+}
+
+// A left click on the middle of an object through the page manager's pass, then a pass with nothing
+// held (as the frame loop runs between two clicks, so every object sees the button up): the result of
+// the release.
+inline INT_S32 click_on(WM_SCREEN_OBJECT* object) {
+  INT_S16 x = (INT_S16)(object->x + object->width / 2), y = (INT_S16)(object->y + object->height / 2);
+  press(x, y);
+  INT_S32 result = release(x, y);
+  if (result != WM_RESULT_LAST_PAGE_CLOSED) run_pass();
+  return result;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Real-window scenarios
+
+// The wizard that the real program shows for a package, built in this process the same way: the package
+// loaded into the database, the system's fonts (or none, as the program finds them), a headless screen
+// of the window's size and the page of the first stage. Its controls lie where the real window shows
+// them, so a scenario clicks on them by their rectangles.
+class WIZARD_TWIN {
+public:
+  std::unique_ptr<WM_TEST_SCREEN> screen;
+
+  ~WIZARD_TWIN() {
+    screen.reset();
+    set_install_observer(nullptr);
+    stop_database();
+    reset_skin_globals();
+    stop_font_system();
+  }
+
+  // package_folder: the folder of "installer.pkg", in the host's form.
+  bool start(const std::string& package_folder) {
+    start_font_system();
+    stop_database();
+    start_database();
+    std::string folder = package_folder;
+    while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+    database->data_folder.set_if_folder(folder.c_str());
+    if (!database->load_package("installer.pkg")) return false;
+    screen.reset(new WM_TEST_SCREEN(database->WINDOW.width, database->WINDOW.height, 1));
+    start_wizard(screen->manager);
+    run_pass();
+    return live_page() != nullptr;
+  }
+};
+
+// Where an object of a dialog lies once the dialog's opening slide has ended: its middle point.
+inline void resting_centre(WM_SCREEN_OBJECT* object, WM_DIALOG* dialog, int* x, int* y) {
+  *x = object->x + object->width / 2 + (dialog && dialog->slide_end_x != -1 ? dialog->slide_end_x - dialog->x : 0);
+  *y = object->y + object->height / 2 + (dialog && dialog->slide_end_y != -1 ? dialog->slide_end_y - dialog->y : 0);
+}
+
+inline void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Waits until two captures of the window a little apart are the same picture (fades and slides have
+// ended); false when the window keeps changing for the whole wait.
+inline bool wait_until_still(WINDOW_SCENARIO& scenario) {
+  WINDOW_CAPTURE last, now;
+  if (!scenario.capture(&last)) return false;
+  for (int i = 0; i < 100; i++) {
+    pause_ms(150);
+    if (!scenario.capture(&now)) return false;
+    if (now.width == last.width && now.height == last.height && now.pixels == last.pixels) return true;
+    last = now;
+  }
+  return false;
+}
+
+// Waits until the window of that title shows the wizard at its full size and stands still: the "Please
+// Wait" window the program shows first may carry the title for a moment before it takes the window's
+// size. Input and captures then go to the window as it is now.
+inline bool wait_for_wizard(WINDOW_SCENARIO& scenario, const std::string& title, int width, int height) {
+  for (int attempt = 0; attempt < 50; attempt++) {
+    if (!scenario.wait_for_window(title)) return false;
+    WINDOW_CAPTURE image;
+    if (!scenario.capture(&image)) return false;
+    if (image.width == width && image.height == height) return wait_until_still(scenario);
+    pause_ms(200);
+  }
+  return false;
+}
+
+// Waits until the file's last line is the text.
+inline bool wait_for_last_line(const std::string& path, const std::string& text) {
+  for (int waited = 0; waited < 30000; waited += 100) {
+    std::vector<std::string> lines = read_lines(path);
+    if (!lines.empty() && lines.back() == text) return true;
+    pause_ms(100);
+  }
+  return false;
+}
+
+// A path-variable text of a host folder that the installer program resolves as this process does.
+inline std::string program_path_text(const std::string& path) {
+#ifdef _WIN32
+  return root_text(path);
+#else
+  std::string text = path;
+  while (text.size() > 1 && text.back() == '/') text.pop_back();
+  return "$ROOT0" + text;
+#endif
+}
+
+// The program's environment: unattended, and natively its system folders inside the scratch folder.
+inline std::vector<std::string> program_environment(const std::string& root) {
+#ifdef _WIN32
+  (void)root;
+  return {"VELK_UNATTENDED=1"};
+#else
+  return {"VELK_UNATTENDED=1",
+          "HOME=" + root + "home",
+          "XDG_CONFIG_HOME=" + root + "home/config",
+          "XDG_DATA_HOME=" + root + "home/data",
+          "XDG_DESKTOP_DIR=" + root + "home/Desktop",
+          "TMPDIR=" + root + "tmp"};
+#endif
+}
