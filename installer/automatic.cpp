@@ -26,10 +26,7 @@ public:
     console_print(line.c_str());
   }
   void installation_stopped(DATABASE*, const char* message) override {
-    std::string text = message ? message : "";
-    bool line_end = !text.empty() && text.back() == '\n';
-    if (line_end) text.pop_back();
-    console_print((printable_text(text.c_str()) + (line_end ? "\n" : "")).c_str());
+    console_print(printable_line(message).c_str());
   }
 };
 

@@ -157,7 +157,8 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
                                   printable_text(language ? language->name : "").c_str());
   lines += format_text("Settings: %d %d %s\n", (int)database->settings_number, (int)database->use_system_paths,
                        printable_text(database->install_path).c_str());
-  lines += format_text("%s\n", printable_text(database->desktop_size_warning).c_str());
+  // The wizard's warning is a line of its own (it ends with its line end).
+  lines += format_text("%s\n", printable_line(database->desktop_size_warning).c_str());
   if (!write_log(state, lines, true)) {
     state->log_failed = true;
     if (observer) observer->copy_error(database, nullptr, nullptr);

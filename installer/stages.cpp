@@ -81,6 +81,13 @@ static int hex_digit(char c) {
   return -1;
 }
 
+std::string printable_line(const char* text) {
+  std::string line = text ? text : "";
+  bool line_end = !line.empty() && line.back() == '\n';
+  if (line_end) line.pop_back();
+  return printable_text(line.c_str()) + (line_end ? "\n" : "");
+}
+
 std::string printable_text(const char* text) {
   std::string out;
   if (!text) return out;
