@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "click_sound.h"
 #include "errors.h"
@@ -45,11 +46,7 @@ WM_BUTTON::WM_BUTTON(INT_U8 visible_, WM_EVENT_CALLBACK callback, INT_U32 user1,
       right_gap(0), top_gap(0), bottom_gap(0), x_spacing(0), y_spacing(0), event_mask(0), released(0),
       was_enter_down(0), hot_key(-1), was_hot_key_down(0), selected(0), repeat_time(0), repeating(0),
       flash_text(""), flash_state(0), blink_mask(0x20), drag_shown(0), drag_x(-1), drag_y(-1), drag_offset_x(0),
-      drag_offset_y(0),
-      state_frames{WM_FRAME(&*image_cache), WM_FRAME(&*image_cache), WM_FRAME(&*image_cache),
-                   WM_FRAME(&*image_cache), WM_FRAME(&*image_cache), WM_FRAME(&*image_cache),
-                   WM_FRAME(&*image_cache), WM_FRAME(&*image_cache), WM_FRAME(&*image_cache),
-                   WM_FRAME(&*image_cache), WM_FRAME(&*image_cache)} {}
+      drag_offset_y(0), state_frames(nullptr) {}
 
 // Assigns a look value, redrawing a visible button first when it changes.
 template <typename T>
@@ -223,7 +220,11 @@ WM_BUTTON::~WM_BUTTON() {
   set_hint(nullptr);
   std::free(label);
   label = nullptr;
-  free_state_frames();
+  if (state_frames) {
+    for (int i = 0; i < BUTTON_FRAME_COUNT; i++) state_frames[i].~WM_FRAME();
+    ::operator delete(state_frames);
+    state_frames = nullptr;
+  }
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -265,7 +266,19 @@ void WM_BUTTON::set_hint(const char* text) {
 // Style-set slot of each state frame.
 static const int frame_slots[BUTTON_FRAME_COUNT] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12};
 
+// The button's frames, empty and bound to image_cache, made on first use; false without memory.
+static bool make_state_frames(WM_BUTTON* button) {
+  if (button->state_frames) return true;
+  void* block = ::operator new(sizeof(WM_FRAME) * BUTTON_FRAME_COUNT, std::nothrow);
+  if (!block) return false;
+  WM_FRAME* frames = static_cast<WM_FRAME*>(block);
+  for (int i = 0; i < BUTTON_FRAME_COUNT; i++) new (&frames[i]) WM_FRAME(&*image_cache);
+  button->state_frames = frames;
+  return true;
+}
+
 bool WM_BUTTON::load_state_frames(const char* path_text, const char* base_name, WM_STYLE_SET* style) {
+  if (!make_state_frames(this)) return false;
   if (style && style->has_frames()) {
     for (int i = 0; i < BUTTON_FRAME_COUNT; i++)
       if (style->state_frames[frame_slots[i]]) state_frames[i].copy(*style->state_frames[frame_slots[i]]);
@@ -290,11 +303,16 @@ bool WM_BUTTON::load_state_frames(FOLDER* folder, const char* base_name, WM_STYL
 }
 
 bool WM_BUTTON::has_state_frames() {
-  return state_frames[BUTTON_FRAME_UP].is_loaded() && state_frames[BUTTON_FRAME_DOWN].is_loaded();
+  return state_frame_loaded(BUTTON_FRAME_UP) && state_frame_loaded(BUTTON_FRAME_DOWN);
+}
+
+bool WM_BUTTON::state_frame_loaded(int frame) {
+  return state_frames && frame >= 0 && frame < BUTTON_FRAME_COUNT && state_frames[frame].is_loaded();
 }
 
 void WM_BUTTON::free_state_frames() {
-  for (WM_FRAME& frame : state_frames) frame.clear();
+  if (state_frames)
+    for (int i = 0; i < BUTTON_FRAME_COUNT; i++) state_frames[i].clear();
 }
 
 INT_U32 WM_BUTTON::released_event() { return released ? BUTTON_EVENT_CLICK : 0; }
@@ -480,7 +498,7 @@ WM_RESULT WM_BUTTON::process() {
   }
   if (!enabled) return 0;
 
-  bool over_visuals = state_frames[BUTTON_FRAME_OVER].is_loaded() || (mouse_over_colour >> 24) ||
+  bool over_visuals = state_frame_loaded(BUTTON_FRAME_OVER) || (mouse_over_colour >> 24) ||
                       (mouse_over_text_colour >> 24);
   if (over_visuals && (over ? 1 : 0) != pointer_over) {
     pointer_over = over ? 1 : 0;

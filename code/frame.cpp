@@ -25,13 +25,14 @@ WM_FRAME::~WM_FRAME() {
   delete composite;  // also when the frame has no cache, which clear leaves alone
 }
 
-// The twelve image fields in one order for the loops below.
-static IMAGE** frame_part(WM_FRAME* frame, int i) {
-  IMAGE** parts[12] = {&frame->mid_left,   &frame->mid_mid,     &frame->mid_right,  &frame->top_mid,
-                       &frame->bottom_mid, &frame->top_left,    &frame->top_right,  &frame->bottom_left,
-                       &frame->bottom_right, &frame->colay,     &frame->solay,      &frame->tolay};
-  return parts[i];
-}
+// The twelve image fields in one order for the loops below (a constant table: clearing the many empty
+// frames of plain buttons stays a few loads).
+static IMAGE* WM_FRAME::*const frame_parts[12] = {
+    &WM_FRAME::mid_left,    &WM_FRAME::mid_mid,      &WM_FRAME::mid_right,   &WM_FRAME::top_mid,
+    &WM_FRAME::bottom_mid,  &WM_FRAME::top_left,     &WM_FRAME::top_right,   &WM_FRAME::bottom_left,
+    &WM_FRAME::bottom_right, &WM_FRAME::colay,       &WM_FRAME::solay,       &WM_FRAME::tolay};
+
+static IMAGE** frame_part(WM_FRAME* frame, int i) { return &(frame->*frame_parts[i]); }
 
 void WM_FRAME::clear() {
   if (!cache) return;

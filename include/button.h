@@ -152,7 +152,9 @@ public:
   INT_S16 drag_y;
   INT_S16 drag_offset_x;    // button corner less the pointer at the start of the drag
   INT_S16 drag_offset_y;
-  WM_FRAME state_frames[BUTTON_FRAME_COUNT];
+  // BUTTON_FRAME_COUNT frames bound to image_cache, made when the button first loads frames (most
+  // buttons never do, and empty frames would be most of their size); null until then.
+  WM_FRAME* state_frames;
 
   // From a style set; x2 < x1 (y2 < y1) sizes the button to its label. A null or empty hint gives none.
   WM_BUTTON(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, WM_STYLE_SET* style, const char* text,
@@ -191,6 +193,8 @@ public:
   bool load_state_frames(const char* path_text, const char* base_name, WM_STYLE_SET* style);
   bool load_state_frames(FOLDER* folder, const char* base_name, WM_STYLE_SET* style);
   bool has_state_frames();
+  // The state frame is there and loaded.
+  bool state_frame_loaded(int frame);
   void free_state_frames();
   // BUTTON_EVENT_CLICK while the callback runs for a click or a release outside, else 0.
   INT_U32 released_event();
