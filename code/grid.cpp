@@ -17,13 +17,6 @@
 // ---------------------------------------------------------------------------------------------------
 // Rows
 
-static INT_S16* new_table(INT_S16 count) {
-  size_t n = (size_t)(count > 0 ? count : 1);
-  INT_S16* table = new (std::nothrow) INT_S16[n];
-  if (table) std::memset(table, 0, sizeof(INT_S16) * n);
-  return table;
-}
-
 void WM_GRID_ROW::init(WM_GRID_ROW* row, INT_S16 row_width, INT_S16 count, const INT_S16* column_weights,
                        WM_STYLE_SET* style) {
   if (row->cell_count != count) {
@@ -32,13 +25,22 @@ void WM_GRID_ROW::init(WM_GRID_ROW* row, INT_S16 row_width, INT_S16 count, const
   }
   if (count < 1) return;
   if (!row->cells) {
-    row->cells = new (std::nothrow) WM_SCREEN_OBJECT*[(size_t)count];
-    if (row->cells) std::memset(row->cells, 0, sizeof(WM_SCREEN_OBJECT*) * (size_t)count);
+    // The cells and the five column tables share one zeroed block (cells first, for their alignment):
+    // a long list makes one allocation per row instead of six.
+    size_t n = (size_t)count;
+    size_t bytes = n * sizeof(WM_SCREEN_OBJECT*) + 5 * n * sizeof(INT_S16);
+    void** block = new (std::nothrow) void*[(bytes + sizeof(void*) - 1) / sizeof(void*)];
+    if (!block) return;
+    std::memset(block, 0, bytes);
+    row->cells = reinterpret_cast<WM_SCREEN_OBJECT**>(block);
+    INT_S16* tables = reinterpret_cast<INT_S16*>(row->cells + n);
+    row->left_wide = tables;
+    row->left_narrow = tables + n;
+    row->right_wide = tables + 2 * n;
+    row->right_narrow = tables + 3 * n;
+    row->weights = tables + 4 * n;
   }
-  INT_S16** tables[5] = {&row->left_wide, &row->left_narrow, &row->right_wide, &row->right_narrow, &row->weights};
-  for (INT_S16** table : tables)
-    if (!*table) *table = new_table(count);
-  if (row->weights && row->weights != column_weights)
+  if (row->weights != column_weights)
     for (INT_S16 i = 0; i < count; i++) row->weights[i] = column_weights ? column_weights[i] : 1;
   layout_columns(row, row_width, style);
 }
@@ -116,13 +118,10 @@ void WM_GRID_ROW::clear(WM_GRID_ROW* row) {
       row->cells[i] = nullptr;
       delete object;
     }
-  delete[] row->cells;
+  // The column tables live in the cells' block.
+  delete[] reinterpret_cast<void**>(row->cells);
   row->cells = nullptr;
-  INT_S16** tables[5] = {&row->left_wide, &row->left_narrow, &row->right_wide, &row->right_narrow, &row->weights};
-  for (INT_S16** table : tables) {
-    delete[] *table;
-    *table = nullptr;
-  }
+  row->left_wide = row->left_narrow = row->right_wide = row->right_narrow = row->weights = nullptr;
   row->cell_count = 0;
   row->highlighted = 0;
 }
@@ -258,7 +257,7 @@ WM_SCREEN_OBJECT* WM_GRID::cell(INT_S32 column, INT_S32 row) {
 
 void WM_GRID::set_columns(INT_S16 count, const INT_S16* weights) {
   if (count <= 0) return;
-  INT_S16* table = new_table(count);
+  INT_S16* table = new (std::nothrow) INT_S16[(size_t)count];
   if (!table) return;
   for (INT_S16 i = 0; i < count; i++) table[i] = weights ? weights[i] : 1;
   delete[] default_weights;
