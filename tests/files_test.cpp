@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 
@@ -248,6 +249,48 @@ TEST(Files, ScanMatchesByModeAndSkipsDotEntries) {
   EXPECT_EQ(nullptr, open_directory_scan(&missing, nullptr, 0, 0, 0));
   EXPECT_EQ(nullptr, open_directory_scan(&folder, std::string(256, 'p').c_str(), 0, 0, 0));
 }
+
+#ifndef _WIN32
+// A scan reports a link as what it points to, except that a link to a folder is a file (of the link's
+// own size), and a link pointing nowhere is listed with its own status.
+TEST(Files, ScanReportsLinksByWhatTheyPointTo) {
+  FOLDER folder = scratch_folder("files-scan-links");
+  ASSERT_TRUE(write_whole_file(in(folder, "five.bin"), {1, 2, 3, 4, 5}));
+  FOLDER sub = folder;
+  ASSERT_TRUE(sub.enter("sub", true));
+  ASSERT_EQ(symlink(in(folder, "five.bin").c_str(), in(folder, "file-link").c_str()), 0);
+  ASSERT_EQ(symlink(sub.path, in(folder, "folder-link").c_str()), 0);
+  ASSERT_EQ(symlink(in(folder, "none").c_str(), in(folder, "dangling").c_str()), 0);
+  auto own_size = [&](const char* name) {
+    struct stat own;
+    return lstat(in(folder, name).c_str(), &own) == 0 ? (INT_U32)own.st_size : 0xFFFFFFFFu;
+  };
+  struct EXPECTED {
+    INT_U8 is_folder;
+    INT_U32 size;
+  };
+  std::map<std::string, EXPECTED> expected = {{"five.bin", {0, 5}},
+                                              {"file-link", {0, 5}},
+                                              {"sub", {1, 0}},
+                                              {"folder-link", {0, own_size("folder-link")}},
+                                              {"dangling", {0, own_size("dangling")}}};
+  DIRECTORY_SCAN* scan = open_directory_scan(&folder, nullptr, 0, 0, 0);
+  ASSERT_NE(nullptr, scan);
+  SCAN_ENTRY entry;
+  std::set<std::string> seen;
+  while (read_directory_scan(scan, &entry)) {
+    seen.insert(entry.name);
+    auto found = expected.find(entry.name);
+    ASSERT_NE(found, expected.end()) << entry.name;
+    EXPECT_EQ(found->second.is_folder, entry.is_folder) << entry.name;
+    if (!entry.is_folder) {
+      EXPECT_EQ(found->second.size, entry.size) << entry.name;
+    }
+  }
+  close_directory_scan(scan);
+  EXPECT_EQ(seen.size(), expected.size());
+}
+#endif
 
 TEST(Files, DriveRoots) {
   EXPECT_GE(get_drive_count(), 1);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -294,14 +295,16 @@ bool read_directory_scan(DIRECTORY_SCAN* scan, SCAN_ENTRY* entry) {
     const char* name = found->d_name;
     if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) continue;
     if (strlen(name) > 255) continue;
-    // A link reports what it points to, but a link to a directory is listed as a file: emptying a
-    // folder then removes the link and never the contents of the folder it points to.
-    struct stat status, link_status;
-    if (fstatat(dirfd(scan->handle), name, &link_status, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    if (fstatat(dirfd(scan->handle), name, &status, 0) != 0) status = link_status;  // a dangling link
-    if (S_ISLNK(link_status.st_mode) && S_ISDIR(status.st_mode)) status = link_status;
-    INT_U8 is_folder = S_ISDIR(status.st_mode) ? 1 : 0;
     if (name[0] == '.' && !scan->include_hidden) continue;
+    // A link reports what it points to, but a link to a directory is listed as a file: emptying a
+    // folder then removes the link and never the contents of the folder it points to. Only a link
+    // needs the second look.
+    struct stat status;
+    if (fstatat(dirfd(scan->handle), name, &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    struct stat target;
+    if (S_ISLNK(status.st_mode) && fstatat(dirfd(scan->handle), name, &target, 0) == 0 && !S_ISDIR(target.st_mode))
+      status = target;  // a dangling link keeps its own
+    INT_U8 is_folder = S_ISDIR(status.st_mode) ? 1 : 0;
     if (scan->pattern[0] && !(is_folder && !scan->match_folders) &&
         !scan_name_matches(name, scan->pattern, scan->match_mode))
       continue;
@@ -375,3 +378,67 @@ const char* get_drive_root_text(INT_S16 index) { return index == 0 ? "/" : nullp
 INT_S16 get_drive_index(const FOLDER*) { return 0; }
 
 INT_U8 get_disk_kind(const FOLDER*) { return 0; }
+
+// ---------------------------------------------------------------------------------------------------
+// Local time text
+// ---------------------------------------------------------------------------------------------------
+
+// Writes number in decimal, at least width digits (leading pad character), and returns the end.
+static char* put_number(char* out, long number, int width, char pad) {
+  char digits[24];
+  int n = 0;
+  unsigned long magnitude = number < 0 ? 0ul - (unsigned long)number : (unsigned long)number;
+  do {
+    digits[n++] = (char)('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude > 0);
+  if (number < 0) digits[n++] = '-';
+  for (int i = n; i < width; i++) *out++ = pad;
+  while (n > 0) *out++ = digits[--n];
+  return out;
+}
+
+bool host_local_time_text(INT_U32 seconds, char* out, size_t size) {
+  if (!out || size < 1) return false;
+  // ctime looks at the zone again on every call (with the C library here, a status call on the zone
+  // file each time); a list of thousands of files sets the zone up once, and again when TZ changes.
+  static char zone[256];
+  static bool zone_set = false, zone_named = false;
+  const char* tz = getenv("TZ");
+  if (!zone_set || (tz != nullptr) != zone_named || (tz && strncmp(tz, zone, sizeof zone) != 0)) {
+    tzset();
+    zone_set = true;
+    zone_named = tz != nullptr;
+    // A name too long to keep is looked at again every time.
+    if (tz && strlen(tz) < sizeof zone) strcpy(zone, tz);
+    else zone_set = !tz;
+  }
+  time_t when = static_cast<time_t>(seconds);
+  struct tm fields;
+  if (!localtime_r(&when, &fields)) return false;
+  if (fields.tm_wday < 0 || fields.tm_wday > 6 || fields.tm_mon < 0 || fields.tm_mon > 11) return false;
+  // ctime's form: "Www Mmm dd hh:mm:ss yyyy", the day of the month padded with a space.
+  static const char days[] = "SunMonTueWedThuFriSat";
+  static const char months[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
+  char text[64];
+  char* end = text;
+  memcpy(end, days + 3 * fields.tm_wday, 3);
+  end += 3;
+  *end++ = ' ';
+  memcpy(end, months + 3 * fields.tm_mon, 3);
+  end += 3;
+  end = put_number(end, fields.tm_mday, 3, ' ');
+  *end++ = ' ';
+  end = put_number(end, fields.tm_hour, 2, '0');
+  *end++ = ':';
+  end = put_number(end, fields.tm_min, 2, '0');
+  *end++ = ':';
+  end = put_number(end, fields.tm_sec, 2, '0');
+  *end++ = ' ';
+  end = put_number(end, 1900L + fields.tm_year, 1, '0');
+  size_t length = (size_t)(end - text);
+  if (length >= size) return false;
+  memcpy(out, text, length);
+  out[length] = 0;
+  return true;
+}
