@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <new>
 
+#include "files_host.h"
 #include "host.h"
 #include "velk_string.h"
 
@@ -123,13 +123,6 @@ bool FOLDER::make_unique_name(char* out, INT_S16 size, const char* suffix) {
 const char* format_file_time(const FILE_INFO* info) {
   static char text[64];
   text[0] = 0;
-  if (!info) return text;
-  time_t when = static_cast<time_t>(info->time);
-  const char* formatted = ctime(&when);
-  if (!formatted) return text;
-  strncpy(text, formatted, sizeof text - 1);
-  text[sizeof text - 1] = 0;
-  size_t length = strlen(text);
-  if (length > 0 && text[length - 1] == '\n') text[length - 1] = 0;
+  if (info && !host_local_time_text(info->time, text, sizeof text)) text[0] = 0;
   return text;
 }

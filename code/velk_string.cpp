@@ -577,10 +577,30 @@ INT_S32 base64_decode(const char* text, INT_U8* out, INT_S32 out_size) {
 
 const char* format_byte_count(const FILE_INFO* info) {
   static char formatted[64];
-  double bytes = static_cast<double>(info ? info->size : 0);
-  if (bytes > 1073741824.0) std::snprintf(formatted, sizeof formatted, "%.1lf %s", bytes / 1073741824.0, "G");
-  else if (bytes > 1048576.0) std::snprintf(formatted, sizeof formatted, "%.1lf %s", bytes / 1048576.0, "M");
-  else if (bytes > 1024.0) std::snprintf(formatted, sizeof formatted, "%.1lf %s", bytes / 1024.0, "k");
-  else std::snprintf(formatted, sizeof formatted, "%.1lf %s", bytes, "b");
+  INT_U32 size = info ? info->size : 0;
+  int shift = size > 1073741824u ? 30 : size > 1048576u ? 20 : size > 1024u ? 10 : 0;
+  const char* unit = shift == 30 ? "G" : shift == 20 ? "M" : shift == 10 ? "k" : "b";
+  // size / 2^shift is exact in a double, so "%.1lf" rounds its exact tenths: written out here, which a
+  // long list does thousands of times. A tie (a remainder of exactly half a tenth) is left to the C
+  // library, whose rounding of ties is its own.
+  INT_U64 tenths = (INT_U64)size * 10;
+  INT_U64 whole = tenths >> shift;
+  INT_U64 rest = tenths & ((1ull << shift) - 1);
+  INT_U64 half = shift ? 1ull << (shift - 1) : 0;
+  if (shift && rest == half) {
+    std::snprintf(formatted, sizeof formatted, "%.1lf %s", (double)size / (double)(1ull << shift), unit);
+    return formatted;
+  }
+  if (rest > half) whole++;
+  char digits[24];
+  int n = 0;
+  for (INT_U64 integer = whole / 10; n == 0 || integer > 0; integer /= 10) digits[n++] = (char)('0' + integer % 10);
+  char* out = formatted;
+  while (n > 0) *out++ = digits[--n];
+  *out++ = '.';
+  *out++ = (char)('0' + whole % 10);
+  *out++ = ' ';
+  *out++ = unit[0];
+  *out = 0;
   return formatted;
 }

@@ -189,6 +189,13 @@ TEST(FileUtils, FileTimes) {
   EXPECT_STREQ("Thu Jan  1 00:00:00 1970", format_file_time(&info));
   info.time = 1000000000;
   EXPECT_STREQ("Sun Sep  9 01:46:40 2001", format_file_time(&info));
+  // A new zone counts from the next call, as with ctime, without tzset being called.
+  set_environment("TZ", "XYZ-2");
+  EXPECT_STREQ("Sun Sep  9 03:46:40 2001", format_file_time(&info));
+  info.time = 1000000000 + 20 * 86400;
+  EXPECT_STREQ("Sat Sep 29 03:46:40 2001", format_file_time(&info));
+  set_environment("TZ", "UTC");
+  EXPECT_STREQ("Sat Sep 29 01:46:40 2001", format_file_time(&info));
 #endif
   info.time = static_cast<INT_U32>(time(nullptr));
   EXPECT_EQ(24u, strlen(format_file_time(&info)));

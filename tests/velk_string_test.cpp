@@ -2,6 +2,7 @@
 // stored form (golden bytes, damaged streams), base64, the scrambler round trip, folding, byte counts.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -426,6 +427,30 @@ TEST(TextHelpersTest, ByteCounts) {
   EXPECT_STREQ(format_byte_count(&info), "3.0 M");
   info.size = 0xFFFFFFFFu;
   EXPECT_STREQ(format_byte_count(&info), "4.0 G");
+}
+
+// Every size reads as "%.1lf" of the size in its unit: around each unit's edge, the tenths' rounding
+// either side of a half, and the halves themselves.
+TEST(TextHelpersTest, ByteCountsRoundAsPrintfDoes) {
+  std::vector<INT_U32> sizes;
+  for (INT_U32 edge : {0u, 1024u, 1048576u, 1073741824u, 0xFFFFFFFFu - 300u})
+    for (INT_U32 k = 0; k < 300; k++) sizes.push_back(edge + k);
+  for (INT_U32 step = 1; step < 4000000000u / 977; step += 977) sizes.push_back(step * 977);
+  for (INT_U32 size : {1280u, 1331u, 1332u, 1382u, 1383u, 2662u, 5u << 19, 0x7FFFFFFFu})
+    sizes.push_back(size);
+  FILE_INFO info = {};
+  for (INT_U32 size : sizes) {
+    double bytes = size;
+    const char* unit = bytes > 1073741824.0 ? "G" : bytes > 1048576.0 ? "M" : bytes > 1024.0 ? "k" : "b";
+    double shown = bytes > 1073741824.0 ? bytes / 1073741824.0
+                   : bytes > 1048576.0  ? bytes / 1048576.0
+                   : bytes > 1024.0     ? bytes / 1024.0
+                                        : bytes;
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%.1lf %s", shown, unit);
+    info.size = size;
+    ASSERT_STREQ(expected, format_byte_count(&info)) << size;
+  }
 }
 
 TEST(TextHelpersTest, AccentFoldingTableRowByRow) {

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 // ---------------------------------------------------------------------------------------------------
 // Paths
@@ -377,3 +378,16 @@ INT_S16 get_drive_index(const FOLDER* folder) {
 }
 
 INT_U8 get_disk_kind(const FOLDER*) { return 0; }
+
+bool host_local_time_text(INT_U32 seconds, char* out, size_t size) {
+  if (!out || size < 1) return false;
+  time_t when = static_cast<time_t>(seconds);
+  const char* formatted = ctime(&when);
+  if (!formatted) return false;
+  size_t length = strlen(formatted);
+  if (length > 0 && formatted[length - 1] == '\n') length--;
+  if (length >= size) return false;
+  memcpy(out, formatted, length);
+  out[length] = 0;
+  return true;
+}
