@@ -101,6 +101,7 @@ bool check_and_move(SET* set, const fs::path& work, const char* destination) {
 }
 
 // One pair: the installer and tar back to back, the first of the two alternating with the pair's number.
+// The first pair of a set is run only to warm the cache.
 // Everything written before is on disk first, so that neither run waits for the other's writes.
 bool run_pair(SET* set, const fs::path& work, int pair, double* installer_seconds, double* tar_seconds) {
   fs::create_directories(set->root / "untarred");
@@ -117,17 +118,6 @@ bool run_pair(SET* set, const fs::path& work, int pair, double* installer_second
   }
   set->runs++;
   return check_and_move(set, work, "installed") && check_and_move(set, work, "untarred");
-}
-
-// An untimed pair to warm the cache, then the timed pairs.
-bool measure(SET* set, const fs::path& work, int pairs, PAIRED_TIMES* times) {
-  double installer_seconds = 0, tar_seconds = 0;
-  if (!run_pair(set, work, 0, &installer_seconds, &tar_seconds)) return false;
-  for (int pair = 0; pair < pairs; pair++) {
-    if (!run_pair(set, work, pair, &installer_seconds, &tar_seconds)) return false;
-    times->add(installer_seconds, tar_seconds);
-  }
-  return true;
 }
 
 void print_set(const char* label, int count, const PAIRED_TIMES& times, double target) {
@@ -168,26 +158,26 @@ int main(int argc, char** argv) {
   std::printf("%d timed pairs per set after one warm-up pair; package blocks of %d bytes; work folder %s\n", pairs,
               (int)block_size, work.string().c_str());
   std::fflush(stdout);
-  SET large;
-  PAIRED_TIMES large_times;
-  bool ok = make_set(work, installer, "large", 2000, 100 * 1024, 100 * 1024, block_size, &large) &&
-            measure(&large, work, pairs, &large_times);
-  if (ok) print_set("large", 2000, large_times, 1.2);
-  std::fflush(stdout);
-
+  // Every set is made first; then each round runs one pair of every set, after a first round that only
+  // warms the cache: a disturbance of the machine falls on all sets alike, not on one size.
   const int counts[] = {1000, 5000, 20000, 32000};
-  std::vector<PAIRED_TIMES> growth;
-  for (int count : counts) {
-    if (!ok) break;
-    SET set;
-    PAIRED_TIMES times;
-    ok = make_set(work, installer, "small" + std::to_string(count), count, 1024, 8192, block_size, &set) &&
-         measure(&set, work, pairs, &times);
-    if (!ok) break;
-    growth.push_back(times);
-    if (count == 20000) print_set("small", count, times, 1.5);
-    std::fflush(stdout);
+  std::vector<SET> sets(1 + sizeof counts / sizeof counts[0]);
+  bool ok = make_set(work, installer, "large", 2000, 100 * 1024, 100 * 1024, block_size, &sets[0]);
+  for (size_t index = 1; ok && index < sets.size(); ++index)
+    ok = make_set(work, installer, "small" + std::to_string(counts[index - 1]), counts[index - 1], 1024, 8192,
+                  block_size, &sets[index]);
+  std::vector<PAIRED_TIMES> times(sets.size());
+  for (int round = 0; ok && round <= pairs; ++round)
+    for (size_t index = 0; ok && index < sets.size(); ++index) {
+      double installer_seconds = 0, tar_seconds = 0;
+      ok = run_pair(&sets[index], work, round, &installer_seconds, &tar_seconds);
+      if (round > 0) times[index].add(installer_seconds, tar_seconds);
+    }
+  if (ok) {
+    print_set("large", 2000, times[0], 1.2);
+    print_set("small", 20000, times[3], 1.5);
   }
+  std::vector<PAIRED_TIMES> growth(times.begin() + 1, times.end());
 
   if (ok) {
     // Time per file, and per file added from the row before: the second leaves out what a run costs
