@@ -398,11 +398,11 @@ bool DATABASE::read_install_log() {
   if (system_choice) return logged_choice != 0;
   // The logged path comes from a file: a path variable this program does not know matches nothing.
   if (logged_choice != 0 || logged_path.empty() || !is_known_path_text(logged_path.c_str())) return false;
-  // Both paths as folders relative to the base folder; nothing is created.
+  // Both paths as folders relative to the base folder; nothing is created. They are read as the install
+  // step reads the destination, before the base path names it: a destination below the program's own
+  // folder ("$APP/...", as the folder dialog gives it) then means the same folder on both sides.
   FOLDER logged(base), current(base);
-  set_base_path(&base, APPLICATION.app_string);
   bool logged_set = logged.set(logged_path.c_str(), false, &base);
   bool current_set = current.set(install_path, false, &base);
-  reset_base_path();
   return logged_set && current_set && logged.equals(&current);
 }

@@ -408,6 +408,17 @@ TEST(InstallerInstall, ReadInstallLogComparesTheLoggedLocation) {
   text.replace(text.find("Settings: 0 0 " + long_path), 14 + long_path.size(), "Settings: 0 0 $NOSUCHVARIABLE/dest");
   ASSERT_TRUE(write_whole_file(log_path, text_bytes(text)));
   EXPECT_FALSE(database->read_install_log());
+  // A destination below the program's own folder, in the "$APP/..." form: the same folder on both sides
+  // (the test program's folder holds the scratch folders).
+  FOLDER destination;
+  ASSERT_TRUE(destination.set("$SCRATCH/dest"));
+  char application_text[FOLDER_PATH_SIZE];
+  destination.get_portable_text(application_text, nullptr);
+  ASSERT_EQ(std::string(application_text).compare(0, 5, "$APP/"), 0) << application_text;
+  text.replace(text.find("Settings: 0 0 $NOSUCHVARIABLE/dest"), 34, std::string("Settings: 0 0 ") + application_text);
+  ASSERT_TRUE(write_whole_file(log_path, text_bytes(text)));
+  std::strcpy(database->install_path, application_text);
+  EXPECT_TRUE(database->read_install_log());
 }
 
 #ifndef _WIN32
