@@ -3,6 +3,7 @@
 // the about box, and the install step's reports turned into page progress and message boxes.
 #include "wizard.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "about.h"
@@ -11,6 +12,7 @@
 #include "confirm.h"
 #include "database.h"
 #include "engine.h"
+#include "file_select.h"
 #include "folder.h"
 #include "grid.h"
 #include "host.h"
@@ -34,6 +36,56 @@ static INT_U32 current_page_handle = 0;
 INSTALL_DIALOG* live_page() {
   if (!current_page || object_from_handle(current_page_handle) != current_page) current_page = nullptr;
   return current_page;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The folder dialog
+
+// The file selector in folder mode over the destination, with the page's texts and icons.
+static void open_folder_dialog(INSTALL_DIALOG* page) {
+  if (!page_manager) return;
+  WM_FILE_SELECT* selector = new WM_FILE_SELECT(
+      database->FILE_SELECT.x, database->FILE_SELECT.y, database->FILE_SELECT.width, database->FILE_SELECT.height,
+      &database->menu_button_style, &database->menu_dropdown_style, &database->text_style, &database->text_style,
+      &database->scrollbar_style, true, install_dialog_event, WIZARD_EVENT_FOLDER, wizard_text(&LANGUAGE::OK_BUTTON),
+      wizard_text(&LANGUAGE::CANCEL_BUTTON), wizard_text(&LANGUAGE::NEW_FOLDER_BUTTON), &database->menu_item_style,
+      &database->menu_alt_item_style);
+  selector->new_folder_at_own_position = database->FILE_SELECT.new_folder_too;
+  // The dialog starts in the destination, or in the deepest of its folders that exists. A path variable
+  // this program does not know (the destination comes from the package) starts where the dialog stands.
+  FOLDER start;
+  bool known = is_known_path_text(database->install_path);
+  if (known) start.set(database->install_path, false);
+  selector->set_mode(FILE_SELECT_FOLDER, known ? &start : nullptr, nullptr, nullptr);
+  selector->click_user1 = object_handle(page);
+  selector->draggable = database->FILE_SELECT.can_drag;
+  page_manager->get_root()->add_top_level(selector, false);
+  selector->set_title(wizard_text(&LANGUAGE::SELECT_FOLDER_TITLE));
+  give_button_icon(selector->ok_button, &database->skin_icons[DATABASE::yes_icon]);
+  give_button_icon(selector->cancel_button, &database->skin_icons[DATABASE::no_icon]);
+  give_button_icon(selector->new_folder_button, &database->skin_icons[DATABASE::new_folder_icon]);
+  if (selector->message) selector->message->set_text(wizard_text(&LANGUAGE::SELECT_FOLDER_MSG), false);
+  if (selector->location_label) selector->location_label->set_text(wizard_text(&LANGUAGE::SELECT_FOLDER_MENU_TITLE), false);
+  selector->my_computer_text.assign(wizard_text(&LANGUAGE::MY_COMPUTER));
+  selector->new_folder_title.assign(wizard_text(&LANGUAGE::NEW_FOLDER_TITLE));
+  selector->new_folder_prompt.assign(wizard_text(&LANGUAGE::NEW_FOLDER_MSG));
+}
+
+// The folder dialog's answer: a chosen folder becomes the destination, shown on the current page's
+// location button (the page may have been rebuilt since the dialog opened: never the one it opened
+// from); the dialog then closes with its effects.
+static void take_chosen_folder(WM_FILE_SELECT* selector, bool chosen) {
+  if (chosen) {
+    FOLDER folder;
+    selector->get_selection(&folder, nullptr, 0);
+    char text[FOLDER_PATH_SIZE];
+    folder.get_portable_text(text, nullptr);
+    std::snprintf(database->install_path, sizeof database->install_path, "%s", text);
+    if (location_button) location_button->set_text(expand_path_text(database->install_path, nullptr), false);
+    INSTALL_DIALOG* page = live_page();
+    if (database->PATCH.do_check && page) set_button_enabled(page->forward_button, database->read_install_log());
+  }
+  selector->close_with_effects(true, false);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -98,6 +150,10 @@ WM_RESULT install_dialog_event(WM_SCREEN_OBJECT* object, INT_U32 event, INT_U32 
       return 0;
     }
     case WIZARD_EVENT_FOLDER:
+      if (object && (object->kind & WM_KIND_FILE_SELECT))
+        take_chosen_folder(static_cast<WM_FILE_SELECT*>(object), parameter != 0);
+      else
+        open_folder_dialog(page);
       return 0;
     case WIZARD_EVENT_DESKTOP:
       database->desktop_shortcut = sender_state(object);

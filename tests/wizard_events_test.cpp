@@ -9,6 +9,7 @@
 #include "about.h"
 #include "check_box.h"
 #include "confirm.h"
+#include "file_select.h"
 #include "redraw.h"
 #include "grid.h"
 #include "host.h"
@@ -431,4 +432,98 @@ TEST(WizardEvents, TheAboutBoxOpensFromTheWizardAndOnRequest) {
   about = static_cast<WM_ABOUT*>(find_top_level(WM_KIND_ABOUT));
   EXPECT_EQ(std::string(about->get_title()), "Info");
   EXPECT_EQ(label_of(about->close_button), "Fine");
+}
+
+TEST(WizardEvents, TheFolderDialogChoosesTheDestination) {
+  WIZARD_RUN run("wizard-folder");
+  ASSERT_TRUE(run.start());
+  std::filesystem::create_directories(run.scratch.root + "elsewhere/deeper");
+  database->use_system_paths = 0;
+  database->FILE_SELECT.can_drag = 0;
+  database->FILE_SELECT.new_folder_too = 1;
+  database->skin_icons[DATABASE::new_folder_icon].set_size(9, 4);
+  INSTALL_DIALOG* page = run.show_stage(STAGE_OPTIONS);
+  ASSERT_TRUE(browse_button && location_button);
+  // The press does nothing; the release opens one dialog.
+  INT_S16 x = (INT_S16)(browse_button->x + browse_button->width / 2), y = (INT_S16)(browse_button->y + 3);
+  press(x, y);
+  EXPECT_EQ(find_top_level(WM_KIND_FILE_SELECT), nullptr);
+  release(x, y);
+  run_pass();
+  WM_FILE_SELECT* selector = static_cast<WM_FILE_SELECT*>(find_top_level(WM_KIND_FILE_SELECT));
+  ASSERT_TRUE(selector);
+  EXPECT_EQ(selector->mode, FILE_SELECT_FOLDER);
+  // The destination does not exist yet: the dialog starts in the deepest of its folders that does.
+  FOLDER destination;
+  ASSERT_TRUE(destination.set("$SCRATCH"));
+  EXPECT_TRUE(selector->folder.equals(&destination));
+  EXPECT_EQ(std::string(selector->get_title()), "Choose a folder");
+  EXPECT_EQ(text_of(selector->message), "The folder to install into:");
+  EXPECT_EQ(text_of(selector->location_label), "Look in");
+  EXPECT_EQ(label_of(selector->ok_button), "OK");
+  EXPECT_EQ(label_of(selector->cancel_button), "Cancel");
+  EXPECT_EQ(label_of(selector->new_folder_button), "New folder");
+  EXPECT_STREQ(selector->my_computer_text.text, "Computer");
+  EXPECT_STREQ(selector->new_folder_title.text, "New folder");
+  EXPECT_STREQ(selector->new_folder_prompt.text, "The new folder's name:");
+  EXPECT_EQ(selector->new_folder_button->icon.width, 9);
+  EXPECT_EQ(selector->new_folder_at_own_position, 1);
+  EXPECT_EQ(selector->draggable, 0);
+  EXPECT_EQ(object_from_handle(selector->click_user1), page);
+  EXPECT_EQ(find_top_level(WM_KIND_FILE_SELECT), selector);
+
+  // Cancel changes nothing and closes it.
+  let_effects_end();
+  click_on(selector->cancel_button);
+  let_effects_end();
+  EXPECT_EQ(find_top_level(WM_KIND_FILE_SELECT), nullptr);
+  EXPECT_STREQ(database->install_path, "$SCRATCH/dest");
+
+  // A chosen folder is stored in path-variable form and shown expanded on the location button.
+  click_on(location_button);
+  selector = static_cast<WM_FILE_SELECT*>(find_top_level(WM_KIND_FILE_SELECT));
+  ASSERT_TRUE(selector);
+  ASSERT_TRUE(selector->folder.set("$SCRATCH/elsewhere/deeper"));
+  let_effects_end();
+  // The window is resized while the dialog is open: the page is rebuilt under it, and the answer goes
+  // to the new page's location button.
+  test_seam_screen(660, 500);
+  run_pass();
+  EXPECT_NE(live_page(), nullptr);
+  let_effects_end();
+  click_on(selector->ok_button);
+  let_effects_end();
+  EXPECT_EQ(find_top_level(WM_KIND_FILE_SELECT), nullptr);
+  FOLDER chosen;
+  ASSERT_TRUE(chosen.set(database->install_path));
+  EXPECT_EQ(std::string(chosen.path), run.scratch.root + "elsewhere" + PATH_SEPARATOR + "deeper");
+  EXPECT_EQ(database->install_path[0], '$');
+  EXPECT_EQ(label_of(location_button), expand_path_text(database->install_path, nullptr));
+}
+
+TEST(WizardEvents, WithThePatchCheckTheChosenFolderDecidesWhetherInstallOpens) {
+  WIZARD_RUN run("wizard-folder-patch");
+  ASSERT_TRUE(run.start());
+  // An earlier installation's log in one folder, none in the other. The scratch folder lies below the
+  // test program's folder, so the dialog gives the destination as "$APP/...", which must still match.
+  std::filesystem::create_directories(run.scratch.root + "earlier");
+  std::filesystem::create_directories(run.scratch.root + "empty");
+  ASSERT_TRUE(write_whole_file(run.scratch.root + "earlier/install_log.txt",
+                               text_bytes("Installed Files\nSettings: 0 0 $SCRATCH/earlier\n")));
+  database->PATCH.do_check = 1;
+  database->use_system_paths = 0;
+  INSTALL_DIALOG* page = run.show_stage(STAGE_OPTIONS);
+  EXPECT_EQ(page->forward_button->enabled, 0);
+  const char* folders[2] = {"$SCRATCH/earlier", "$SCRATCH/empty"};
+  for (int i = 0; i < 2; i++) {
+    SCOPED_TRACE(folders[i]);
+    click_on(browse_button);
+    WM_FILE_SELECT* selector = static_cast<WM_FILE_SELECT*>(find_top_level(WM_KIND_FILE_SELECT));
+    ASSERT_TRUE(selector);
+    ASSERT_TRUE(selector->folder.set(folders[i]));
+    let_effects_end();
+    click_on(selector->ok_button);
+    let_effects_end();
+    EXPECT_EQ(live_page()->forward_button->enabled, i == 0 ? 1 : 0);
+  }
 }
