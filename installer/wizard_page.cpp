@@ -360,13 +360,17 @@ void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
   const SYSTEM_INFORMATION& system = database->system_information;
   INT_U32 page = object_handle(this);
   INT_S16 row = 0;
+  // A short empty row between two groups; the rows after it are tall again.
+  auto spacer = [&]() {
+    set_row_height(grid, small);
+    grid->add_script(0, row++, "", &database->text_title_style);
+    set_row_height(grid, big);
+  };
 
   grid->add_script(0, row++, wizard_text(&LANGUAGE::SELECT_OPTIONS_LOCATION_QUESTION), &database->text_title_style);
   static const INT_S16 location_weights[4] = {2, 11, 1, 2};
   grid->set_columns(4, location_weights);
-  set_row_height(grid, small);
-  grid->add_script(0, row++, "", &database->text_title_style);
-  set_row_height(grid, big);
+  spacer();
 
   bool system_paths = system.has_system_paths && installation && installation->allow_system_paths;
   if (system_paths) {
@@ -386,16 +390,12 @@ void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
     if (database->use_system_paths && location_button)
       location_button->set_text(wizard_text(&LANGUAGE::SELECT_OPTIONS_SYSPATHS_SELECTED), false);
   }
-  set_row_height(grid, small);
-  grid->add_script(0, row++, "", &database->text_title_style);
-  set_row_height(grid, big);
+  spacer();
 
   if (database->PATCH.do_check) {
     grid->set_columns(1, nullptr);
     grid->add_script(0, row++, wizard_text(&LANGUAGE::PATCH_MSG), &database->text_title_style);
-    set_row_height(grid, small);
-    grid->add_script(0, row++, "", &database->text_title_style);
-    set_row_height(grid, big);
+    spacer();
   }
 
   bool desktop = installation && system.has_desktop_shortcuts && installation->has_desktop_items;
@@ -405,23 +405,16 @@ void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
     grid->add_script(0, row++, wizard_text(&LANGUAGE::SELECT_OPTIONS_SHORTCUT_QUESTION), &database->text_title_style);
     static const INT_S16 shortcut_weights[3] = {2, 11, 1};
     grid->set_columns(3, shortcut_weights);
-    set_row_height(grid, small);
-    grid->add_script(0, row++, "", &database->text_title_style);
-    set_row_height(grid, big);
-    if (desktop) {
-      WM_CHECK_BOX* box =
-          new WM_CHECK_BOX(0, 0, &database->check_box_style, wizard_text(&LANGUAGE::SELECT_OPTIONS_DESKTOP_SHORTCUT),
-                           install_dialog_event, WIZARD_EVENT_DESKTOP, 0);
-      box->set_state(database->desktop_shortcut ? 1 : 0);
+    spacer();
+    // A shortcut choice in column 1 of the next row.
+    auto add_choice = [&](const char* text, INT_U32 event, INT_U8 chosen) {
+      WM_CHECK_BOX* box = new WM_CHECK_BOX(0, 0, &database->check_box_style, text, install_dialog_event, event, 0);
+      box->set_state(chosen ? 1 : 0);
       grid->set_cell(1, row++, box);
-    }
-    if (menu) {
-      WM_CHECK_BOX* box =
-          new WM_CHECK_BOX(0, 0, &database->check_box_style, wizard_text(&LANGUAGE::SELECT_OPTIONS_MENU_SHORTCUT),
-                           install_dialog_event, WIZARD_EVENT_MENU, 0);
-      box->set_state(database->menu_shortcut ? 1 : 0);
-      grid->set_cell(1, row++, box);
-    }
+    };
+    if (desktop)
+      add_choice(wizard_text(&LANGUAGE::SELECT_OPTIONS_DESKTOP_SHORTCUT), WIZARD_EVENT_DESKTOP, database->desktop_shortcut);
+    if (menu) add_choice(wizard_text(&LANGUAGE::SELECT_OPTIONS_MENU_SHORTCUT), WIZARD_EVENT_MENU, database->menu_shortcut);
   }
 }
 

@@ -35,9 +35,7 @@ TEST(QuitQuestion, TheQuestionHasTheExitPlaceTextsAndIcons) {
   database->EXIT.height = 170;
   database->EXIT.can_drag = 0;
   database->skin_icons[DATABASE::yes_icon].set_size(8, 6);
-  run.screen.reset(new WM_TEST_SCREEN(640, 480, 1));
-  start_wizard(run.screen->manager);
-  run_pass();
+  ASSERT_TRUE(run.begin());
   EXPECT_EQ(open_quit_dialog(0), 0);
   WM_CONFIRM* box = quit_dialog();
   ASSERT_TRUE(box);

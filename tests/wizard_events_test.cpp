@@ -30,25 +30,6 @@ bool install_through(int limit) {
   return false;
 }
 
-// A second installation ("Minimal", into $SCRATCH/minimal) beside the package's own one, added the way
-// the database reader makes them.
-void add_second_installation() {
-  INSTALLATION* two = new INSTALLATION[2]();
-  two[0] = database->installations[0];
-  std::strcpy(two[1].name, "Minimal");
-  std::strcpy(two[1].default_path, "$SCRATCH/minimal");
-  delete[] database->installations;
-  database->installations = two;
-  database->installation_count = 2;
-  LANGUAGE& language = database->languages[0];
-  DATABASE_TEXT* names = new DATABASE_TEXT[2]();
-  std::strcpy(names[0], "Everything");
-  std::strcpy(names[1], "Minimal");
-  delete[] language.installation_strings;
-  language.installation_strings = names;
-  language.installation_string_count = 2;
-}
-
 }  // namespace
 
 TEST(WizardEvents, APressDoesNothingAndTheReleaseActsOnce) {
@@ -138,9 +119,7 @@ TEST(WizardEvents, InstallationChoiceChecksOneBoxAndResetsTheDestination) {
   WIZARD_RUN run("wizard-installation");
   ASSERT_TRUE(run.load());
   add_second_installation();
-  run.screen.reset(new WM_TEST_SCREEN(640, 480, 1));
-  start_wizard(run.screen->manager);
-  run_pass();
+  ASSERT_TRUE(run.begin());
   run.show_stage(STAGE_INSTALL_TYPE);
   ASSERT_TRUE(page_grid);
   WM_CHECK_BOX* first = static_cast<WM_CHECK_BOX*>(page_grid->cell(0, 0));
@@ -303,14 +282,12 @@ TEST(WizardEvents, AStillBackgroundIsCopiedIntoTheDisplayLayer) {
   database->background_image.set_size(4, 3);
   COLOUR colour = 0xFF123456;
   database->background_image.clear(&colour, 1);
-  run.screen.reset(new WM_TEST_SCREEN(640, 480, 1));
-  start_wizard(run.screen->manager);
+  ASSERT_TRUE(run.begin());
   EXPECT_EQ(background_scroller, nullptr);
   IMAGE& layer = run.screen->manager->display_layers[0];
   ASSERT_EQ(layer.width, 4);
   ASSERT_EQ(layer.height, 3);
   EXPECT_EQ(*layer.pixel_at(3, 2), 0xFF123456u);
-  run_pass();
   EXPECT_EQ(screen_pixel(1, 1), 0xFF123456u);
 }
 
@@ -329,10 +306,8 @@ TEST(WizardEvents, TheBackgroundDriftsOnlyAroundASmallerPage) {
     database->DIALOG.width = c.dialog_width;
     database->DIALOG.height = c.dialog_height;
     database->DIALOG.x = database->DIALOG.y = 0;
-    run.screen.reset(new WM_TEST_SCREEN(640, 480, 1));
-    start_wizard(run.screen->manager);
+    ASSERT_TRUE(run.begin());
     ASSERT_TRUE(background_scroller);
-    run_pass();
     run_pass();
     INT_S16 x = background_scroller->offset_x;
     // Before the start offset the background stays at its start.
@@ -394,9 +369,7 @@ TEST(WizardEvents, TheAboutBoxOpensFromTheWizardAndOnRequest) {
   database->ABOUT.height = 300;
   database->ABOUT.can_drag = 0;
   database->skin_icons[DATABASE::yes_icon].set_size(5, 7);
-  run.screen.reset(new WM_TEST_SCREEN(640, 480, 1));
-  start_wizard(run.screen->manager);
-  run_pass();
+  ASSERT_TRUE(run.begin());
   INSTALL_DIALOG* page = run.show_stage(STAGE_README);
   ASSERT_EQ(page->quit_button->event_user1, (INT_U32)WIZARD_EVENT_ABOUT);
   click_on(page->quit_button);

@@ -223,25 +223,9 @@ TEST(WizardPage, TheLanguagePageListsEveryLanguageInOrder) {
 TEST(WizardPage, TheInstallationPageChecksOnlyTheCurrentInstallation) {
   WIZARD_RUN run("wizard-installations");
   ASSERT_TRUE(run.load());
-  // A second installation, added the way the database reader makes them.
-  INSTALLATION* two = new INSTALLATION[2]();
-  two[0] = database->installations[0];
-  std::strcpy(two[1].name, "Minimal");
-  std::strcpy(two[1].default_path, "$SCRATCH/minimal");
-  delete[] database->installations;
-  database->installations = two;
-  database->installation_count = 2;
-  LANGUAGE& language = database->languages[0];
-  DATABASE_TEXT* names = new DATABASE_TEXT[2]();
-  std::strcpy(names[0], "Everything");
-  std::strcpy(names[1], "Minimal");
-  delete[] language.installation_strings;
-  language.installation_strings = names;
-  language.installation_string_count = 2;
+  add_second_installation();
   database->current_installation = 1;
-  run.screen.reset(new WM_TEST_SCREEN(640, 480, 1));
-  start_wizard(run.screen->manager);
-  run_pass();
+  ASSERT_TRUE(run.begin());
   INSTALL_DIALOG* page = run.show_stage(STAGE_INSTALL_TYPE);
   ASSERT_TRUE(page && page_grid);
   ASSERT_EQ(page_grid->row_count, 2);
@@ -439,11 +423,7 @@ TEST(WizardPage, TheDesktopSizeIsCheckedOnceOnTheFirstOptionsPage) {
     ASSERT_TRUE(run.load());
     database->CHECK_DESKTOP_SIZE.width = c.required_width;
     database->CHECK_DESKTOP_SIZE.height = c.required_height;
-    test_seam_desktop(c.desktop_width, c.desktop_height);
-    run.screen.reset(new WM_TEST_SCREEN(640, 480, 1));
-    test_seam_desktop(c.desktop_width, c.desktop_height);
-    start_wizard(run.screen->manager);
-    run_pass();
+    ASSERT_TRUE(run.begin(c.desktop_width, c.desktop_height));
     EXPECT_EQ(database->desktop_size_checked, 0);  // the licence page checks nothing
     run.show_stage(STAGE_OPTIONS);
     EXPECT_EQ(database->desktop_size_checked, 1);
@@ -487,10 +467,7 @@ TEST(WizardPage, YesToTheDesktopSizeQuestionEndsTheProgram) {
   ASSERT_TRUE(run.load());
   database->CHECK_DESKTOP_SIZE.width = 2000;
   database->CHECK_DESKTOP_SIZE.height = 10;
-  run.screen.reset(new WM_TEST_SCREEN(640, 480, 1));
-  test_seam_desktop(1024, 768);
-  start_wizard(run.screen->manager);
-  run_pass();
+  ASSERT_TRUE(run.begin(1024, 768));
   run.show_stage(STAGE_OPTIONS);
   WM_CONFIRM* question = static_cast<WM_CONFIRM*>(find_top_level(WM_KIND_CONFIRM));
   ASSERT_TRUE(question);

@@ -3,6 +3,7 @@
 // manager runs its real update pass by pass.
 #pragma once
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -105,10 +106,15 @@ public:
     return database->load_package("installer.pkg");
   }
 
-  // load, then the wizard started with one pass that applies its first page.
-  bool start() {
-    if (!load()) return false;
+  // load, then begin.
+  bool start() { return load() && begin(); }
+
+  // The wizard started on the loaded database (which a test may have changed first): a 640 x 480 screen
+  // (and a desktop of the size given), the window's close callback, and one pass that applies the first
+  // page.
+  bool begin(INT_S16 desktop_width = -1, INT_S16 desktop_height = -1) {
     screen.reset(new WM_TEST_SCREEN(640, 480, 1));
+    test_seam_desktop(desktop_width, desktop_height);
     // The frame loop's idle steps inside a pass (the progress) never wait.
     set_idle_wait(0);
     start_wizard(screen->manager);
@@ -125,6 +131,25 @@ public:
     return live_page();
   }
 };
+
+// A second installation ("Minimal", into $SCRATCH/minimal) beside the package's own one ("Everything"
+// in the display names), added the way the database reader makes them.
+inline void add_second_installation() {
+  INSTALLATION* two = new INSTALLATION[2]();
+  two[0] = database->installations[0];
+  std::strcpy(two[1].name, "Minimal");
+  std::strcpy(two[1].default_path, "$SCRATCH/minimal");
+  delete[] database->installations;
+  database->installations = two;
+  database->installation_count = 2;
+  LANGUAGE& language = database->languages[0];
+  DATABASE_TEXT* names = new DATABASE_TEXT[2]();
+  std::strcpy(names[0], "Everything");
+  std::strcpy(names[1], "Minimal");
+  delete[] language.installation_strings;
+  language.installation_strings = names;
+  language.installation_string_count = 2;
+}
 
 inline std::string label_of(WM_BUTTON* button) { return button && button->label ? button->label : ""; }
 inline std::string text_of(WM_SCRIPT* script) {
