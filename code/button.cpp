@@ -45,14 +45,18 @@ WM_BUTTON::WM_BUTTON(INT_U8 visible_, WM_EVENT_CALLBACK callback, INT_U32 user1,
       hint(nullptr), hint_time(0), hint_x(-1), hint_y(-1), hint_mode(0), hint_saved_focus(nullptr), left_gap(0),
       right_gap(0), top_gap(0), bottom_gap(0), x_spacing(0), y_spacing(0), event_mask(0), released(0),
       was_enter_down(0), hot_key(-1), was_hot_key_down(0), selected(0), repeat_time(0), repeating(0),
-      flash_text(""), flash_state(0), blink_mask(0x20), drag_shown(0), drag_x(-1), drag_y(-1), drag_offset_x(0),
-      drag_offset_y(0), state_frames(nullptr) {}
+      flash_text(), flash_state(0), blink_mask(0x20), drag_shown(0), drag_x(-1), drag_y(-1), drag_offset_x(0),
+      drag_offset_y(0), state_frames(nullptr) {
+  // A text parameter with no text yet (read as empty everywhere): most buttons never flash, and a list
+  // makes thousands of them.
+  flash_text.type = STRING_TYPE;
+}
 
-// Assigns a look value, redrawing a visible button first when it changes.
+// Assigns a look value of a button being built. A visible button's rectangle was invalidated when init
+// gave it its label, and nothing has moved it since: redrawing it again for every value that changes
+// would only invalidate the same rectangle once more, so the value is simply stored.
 template <typename T>
-static void assign_look(WM_BUTTON* button, T* field, T value) {
-  if (*field == value) return;
-  if (button->visible) button->show();
+static void assign_look(WM_BUTTON*, T* field, T value) {
   *field = value;
 }
 

@@ -144,7 +144,8 @@ public:
   INT_U32 repeat_time;      // pass time of the press or of the last repeat
   INT_U8 repeating;         // a repeat fired during this press
   IMAGE icon;               // drawn with the label; empty by default
-  PARAMETER flash_text;     // shown instead of the label while flash_state is on
+  PARAMETER flash_text;     // shown instead of the label while flash_state is on; a text parameter
+                            // whose text stays null (empty) until one is set
   INT_U8 flash_state;
   INT_U8 blink_mask;        // blink_phase bits that drive the flashing
   INT_U8 drag_shown;        // a dragged image of the button is being drawn
@@ -202,7 +203,8 @@ public:
   void set_colours(const COLOUR* background, const COLOUR* text, const COLOUR* third, bool three_colours);
 
 protected:
-  // The screen object, zeroed colours, empty icon, flash text "" and the empty frames; init follows.
+  // The screen object, zeroed colours, empty icon and empty flash text (frames come with the first
+  // load); init follows.
   WM_BUTTON(INT_U8 visible, WM_EVENT_CALLBACK callback, INT_U32 user1, INT_U32 user2);
 
 private:
