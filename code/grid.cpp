@@ -25,15 +25,23 @@ void WM_GRID_ROW::init(WM_GRID_ROW* row, INT_S16 row_width, INT_S16 count, const
   }
   if (count < 1) return;
   if (!row->cells) {
-    // The cells and the five column tables share one zeroed block (cells first, for their alignment):
-    // a long list makes one allocation per row instead of six.
+    // The cells and the five column tables live in the record or share one zeroed block (cells first,
+    // for their alignment).
     size_t n = (size_t)count;
-    size_t bytes = n * sizeof(WM_SCREEN_OBJECT*) + 5 * n * sizeof(INT_S16);
-    void** block = new (std::nothrow) void*[(bytes + sizeof(void*) - 1) / sizeof(void*)];
-    if (!block) return;
-    std::memset(block, 0, bytes);
-    row->cells = reinterpret_cast<WM_SCREEN_OBJECT**>(block);
-    INT_S16* tables = reinterpret_cast<INT_S16*>(row->cells + n);
+    INT_S16* tables;
+    if (count <= GRID_ROW_INLINE_COLUMNS) {
+      std::memset(row->inline_cells, 0, sizeof row->inline_cells);
+      std::memset(row->inline_tables, 0, sizeof row->inline_tables);
+      row->cells = row->inline_cells;
+      tables = row->inline_tables;
+    } else {
+      size_t bytes = n * sizeof(WM_SCREEN_OBJECT*) + 5 * n * sizeof(INT_S16);
+      void** block = new (std::nothrow) void*[(bytes + sizeof(void*) - 1) / sizeof(void*)];
+      if (!block) return;
+      std::memset(block, 0, bytes);
+      row->cells = reinterpret_cast<WM_SCREEN_OBJECT**>(block);
+      tables = reinterpret_cast<INT_S16*>(row->cells + n);
+    }
     row->left_wide = tables;
     row->left_narrow = tables + n;
     row->right_wide = tables + 2 * n;
@@ -118,8 +126,8 @@ void WM_GRID_ROW::clear(WM_GRID_ROW* row) {
       row->cells[i] = nullptr;
       delete object;
     }
-  // The column tables live in the cells' block.
-  delete[] reinterpret_cast<void**>(row->cells);
+  // The column tables live with the cells, in the record or in the cells' block.
+  if (row->cells != row->inline_cells) delete[] reinterpret_cast<void**>(row->cells);
   row->cells = nullptr;
   row->left_wide = row->left_narrow = row->right_wide = row->right_narrow = row->weights = nullptr;
   row->cell_count = 0;
@@ -315,31 +323,45 @@ static void place(WM_GRID* grid, WM_SCREEN_OBJECT* object, INT_S16 column, INT_S
   object->move_to(x1, y1);
 }
 
-WM_SCREEN_OBJECT* WM_GRID::set_cell(INT_S16 column, INT_S16 row, WM_SCREEN_OBJECT* object) {
+// set_cell. placed: the object (one that resizing and moving to its own rectangle leaves alone) stands
+// at the rectangle cell_rectangle gave for the cell just before; while the row already exists, putting
+// the object in moves no cell, so it is not measured and placed a second time.
+static WM_SCREEN_OBJECT* put_in_cell(WM_GRID* grid, INT_S16 column, INT_S16 row, WM_SCREEN_OBJECT* object,
+                                     bool placed) {
   // The row count is 16 bits: the last index it can count is 32766.
-  bool refused = row < 0 || row >= 32767 || (maximum_rows != -1 && row >= maximum_rows);
-  bool overflowed = overflows();
-  if (!refused && row >= row_count && !make_rows(this, row)) refused = true;
+  bool refused = row < 0 || row >= 32767 || (grid->maximum_rows != -1 && row >= grid->maximum_rows);
+  bool overflowed = grid->overflows();
+  bool row_made = row < grid->row_count;
+  if (!refused && !row_made && !make_rows(grid, row)) refused = true;
   if (refused) {
     delete object;
     return nullptr;
   }
   // The rows above lose their spare pixels once the grid overflows.
-  if (!overflowed && overflows())
+  if (!overflowed && grid->overflows())
     for (INT_S16 r = 0; r < row; r++)
-      for (INT_S16 c = 0; c < rows[r]->cell_count; c++)
-        if (rows[r]->cells && rows[r]->cells[c]) place(this, rows[r]->cells[c], c, r);
+      for (INT_S16 c = 0; c < grid->rows[r]->cell_count; c++)
+        if (grid->rows[r]->cells && grid->rows[r]->cells[c]) place(grid, grid->rows[r]->cells[c], c, r);
   if (object) {
-    object->set_area(area);
-    if (visible) show();
-    place(this, object, column, row);
+    object->set_area(grid->area);
+    if (grid->visible) grid->show();
+    if (!(placed && row_made)) place(grid, object, column, row);
   }
-  if (scrollbar) size_scrollbar();
-  if (!WM_GRID_ROW::set_cell(rows[row], column, object, true)) {
+  if (grid->scrollbar) grid->size_scrollbar();
+  if (!WM_GRID_ROW::set_cell(grid->rows[row], column, object, true)) {
     delete object;
     return nullptr;
   }
   return object;
+}
+
+WM_SCREEN_OBJECT* WM_GRID::set_cell(INT_S16 column, INT_S16 row, WM_SCREEN_OBJECT* object) {
+  return put_in_cell(this, column, row, object, false);
+}
+
+// A button built at a cell's rectangle stands there unless it sized itself to its label.
+static bool stands_at(WM_BUTTON* button, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2) {
+  return button->x == x1 && button->y == y1 && button->width == x2 - x1 + 1 && button->height == y2 - y1 + 1;
 }
 
 WM_SCRIPT* WM_GRID::add_script(INT_S16 column, INT_S16 row, const char* text, WM_STYLE_SET* script_style) {
@@ -357,7 +379,7 @@ WM_BUTTON* WM_GRID::add_button(INT_S16 column, INT_S16 row, const char* text, WM
   WM_BUTTON* button =
       new (std::nothrow) WM_BUTTON(x1, y1, x2, y2, button_style, text, nullptr, callback, user1, user2, flags);
   if (!button) return nullptr;
-  return static_cast<WM_BUTTON*>(set_cell(column, row, button));
+  return static_cast<WM_BUTTON*>(put_in_cell(this, column, row, button, stands_at(button, x1, y1, x2, y2)));
 }
 
 WM_BUTTON* WM_GRID::add_text_button(INT_S16 column, INT_S16 row, const char* text, const COLOUR* c1,
@@ -372,7 +394,7 @@ WM_BUTTON* WM_GRID::add_text_button(INT_S16 column, INT_S16 row, const char* tex
   // Only the text shows: the face is left undrawn.
   button->background_colour = COLOUR_INVISIBLE;
   button->event_mask = flags;
-  return static_cast<WM_BUTTON*>(set_cell(column, row, button));
+  return static_cast<WM_BUTTON*>(put_in_cell(this, column, row, button, stands_at(button, x1, y1, x2, y2)));
 }
 
 WM_IMAGE* WM_GRID::add_image(INT_S16 column, INT_S16 row, FOLDER* folder, const char* file_name,

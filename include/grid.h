@@ -18,8 +18,11 @@ class WM_SCRIPT;
 class WM_SCROLLBAR;
 struct WM_DIALOG_EFFECTS;
 
+// Columns whose cells and column tables a row keeps inside its own record.
+const INT_S16 GRID_ROW_INLINE_COLUMNS = 4;
+
 // One row: its cells (owned objects) with their edges from the grid's left edge. A plain record, made
-// zero-filled.
+// zero-filled; never copied (its tables may point into itself).
 struct WM_GRID_ROW {
   INT_U8 highlighted;
   WM_SCREEN_OBJECT** cells;
@@ -34,6 +37,10 @@ struct WM_GRID_ROW {
   INT_S16* right_narrow;
   INT_S16* weights;      // >= 0 a share of the free width, < 0 a fixed width of -w pixels
   INT_S16 last_cell_extension;
+  // The cells and the five tables of a row of up to GRID_ROW_INLINE_COLUMNS columns, so that a long
+  // list's row is one allocation; a wider row takes one block for them.
+  WM_SCREEN_OBJECT* inline_cells[GRID_ROW_INLINE_COLUMNS];
+  INT_S16 inline_tables[5 * GRID_ROW_INLINE_COLUMNS];
 
   // Takes count columns (cleared first when the count differs), copies the weights (null = all 1) and
   // lays the columns out.
