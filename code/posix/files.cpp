@@ -383,18 +383,10 @@ INT_U8 get_disk_kind(const FOLDER*) { return 0; }
 // Local time text
 // ---------------------------------------------------------------------------------------------------
 
-// Writes number in decimal, at least width digits (leading pad character), and returns the end.
-static char* put_number(char* out, long number, int width, char pad) {
-  char digits[24];
-  int n = 0;
-  unsigned long magnitude = number < 0 ? 0ul - (unsigned long)number : (unsigned long)number;
-  do {
-    digits[n++] = (char)('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude > 0);
-  if (number < 0) digits[n++] = '-';
-  for (int i = n; i < width; i++) *out++ = pad;
-  while (n > 0) *out++ = digits[--n];
+// Two digits of a number from 0 to 99.
+static char* put_two_digits(char* out, int number) {
+  *out++ = (char)('0' + number / 10 % 10);
+  *out++ = (char)('0' + number % 10);
   return out;
 }
 
@@ -417,28 +409,27 @@ bool host_local_time_text(INT_U32 seconds, char* out, size_t size) {
   struct tm fields;
   if (!localtime_r(&when, &fields)) return false;
   if (fields.tm_wday < 0 || fields.tm_wday > 6 || fields.tm_mon < 0 || fields.tm_mon > 11) return false;
-  // ctime's form: "Www Mmm dd hh:mm:ss yyyy", the day of the month padded with a space.
+  // ctime's form: "Www Mmm dd hh:mm:ss yyyy", the day of the month padded with a space; the years of
+  // 32-bit times have four digits.
   static const char days[] = "SunMonTueWedThuFriSat";
   static const char months[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
-  char text[64];
-  char* end = text;
+  int year = 1900 + fields.tm_year;
+  if (year < 1000 || year > 9999 || size < 25) return false;
+  char* end = out;
   memcpy(end, days + 3 * fields.tm_wday, 3);
-  end += 3;
+  end[3] = ' ';
+  memcpy(end + 4, months + 3 * fields.tm_mon, 3);
+  end[7] = ' ';
+  end = put_two_digits(end + 8, fields.tm_mday);
+  if (fields.tm_mday < 10) end[-2] = ' ';
   *end++ = ' ';
-  memcpy(end, months + 3 * fields.tm_mon, 3);
-  end += 3;
-  end = put_number(end, fields.tm_mday, 3, ' ');
-  *end++ = ' ';
-  end = put_number(end, fields.tm_hour, 2, '0');
+  end = put_two_digits(end, fields.tm_hour);
   *end++ = ':';
-  end = put_number(end, fields.tm_min, 2, '0');
+  end = put_two_digits(end, fields.tm_min);
   *end++ = ':';
-  end = put_number(end, fields.tm_sec, 2, '0');
+  end = put_two_digits(end, fields.tm_sec);
   *end++ = ' ';
-  end = put_number(end, 1900L + fields.tm_year, 1, '0');
-  size_t length = (size_t)(end - text);
-  if (length >= size) return false;
-  memcpy(out, text, length);
-  out[length] = 0;
+  end = put_two_digits(put_two_digits(end, year / 100), year % 100);
+  *end = 0;
   return true;
 }
