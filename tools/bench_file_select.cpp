@@ -57,6 +57,7 @@ int main(int argc, char** argv) {
   FOLDER folder;
   if (!folder.set_if_folder(files.string().c_str())) return 1;
 
+  start_host();  // the host as the program starts it (on Linux, its heap settings)
   test_seam_set_ticks(100000, 0);
   test_seam_screen(800, 600);
   draw_target = &screen_image;
