@@ -3,6 +3,7 @@
 // dialog, and the events of every button, row, location entry and of that dialog.
 #include "file_select.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "button.h"
@@ -89,6 +90,48 @@ void WM_FILE_SELECT::add_entry_row(const SCAN_ENTRY* entry) {
   row_count++;
 }
 
+// Appends count bytes to a growing malloc block; false, the block unchanged, when memory is short.
+static bool append_bytes(char** block, size_t* used, size_t* capacity, const void* bytes, size_t count) {
+  if (*used + count > *capacity) {
+    size_t wanted = *capacity < 4096 ? 4096 : *capacity * 2;
+    while (wanted < *used + count) wanted *= 2;
+    char* grown = static_cast<char*>(std::realloc(*block, wanted));
+    if (!grown) return false;
+    *block = grown;
+    *capacity = wanted;
+  }
+  std::memcpy(*block + *used, bytes, count);
+  *used += count;
+  return true;
+}
+
+// One scan of the folder, the folders or the files of it, each as its FILE_INFO and its name with the
+// terminator, back to back in a malloc block (*block, *used bytes). The folder is read whole before any
+// row is built, so that the scan's status calls run one after the other instead of between the rows'
+// allocations: a long folder lists markedly quicker. False when the scan cannot be opened; an entry that
+// finds no memory ends the reading.
+static bool read_folder(FOLDER* folder, INT_U8 show_hidden, bool folders, char** block, size_t* used) {
+  DIRECTORY_SCAN* scan = open_directory_scan(folder, nullptr, show_hidden, SCAN_ENDS_WITH, 0);
+  if (!scan) return false;
+  size_t capacity = 0;
+  *block = nullptr;
+  *used = 0;
+  SCAN_ENTRY entry;
+  while (read_directory_scan(scan, &entry)) {
+    if ((entry.is_folder != 0) != folders) continue;
+    const char* name = entry.name ? entry.name : "";
+    size_t start = *used;
+    const FILE_INFO& info = entry;
+    if (!append_bytes(block, used, &capacity, &info, sizeof info) ||
+        !append_bytes(block, used, &capacity, name, std::strlen(name) + 1)) {
+      *used = start;
+      break;
+    }
+  }
+  close_directory_scan(scan);
+  return true;
+}
+
 void WM_FILE_SELECT::rebuild() {
   refresh = 0;
   empty_location_menu(this);
@@ -119,12 +162,19 @@ void WM_FILE_SELECT::rebuild() {
 
     // Folders, then (except when choosing a folder) files, each in scan order.
     for (int pass = 0; pass < (mode == FILE_SELECT_FOLDER ? 1 : 2); pass++) {
-      DIRECTORY_SCAN* scan = open_directory_scan(&folder, nullptr, show_hidden, SCAN_ENDS_WITH, 0);
-      if (!scan) break;
+      char* block = nullptr;
+      size_t used = 0;
+      if (!read_folder(&folder, show_hidden, pass == 0, &block, &used)) break;
       SCAN_ENTRY entry;
-      while (read_directory_scan(scan, &entry))
-        if ((entry.is_folder != 0) == (pass == 0)) add_entry_row(&entry);
-      close_directory_scan(scan);
+      entry.folder = &folder;
+      for (size_t at = 0; at < used;) {
+        FILE_INFO& info = entry;
+        std::memcpy(&info, block + at, sizeof info);
+        entry.name = block + at + sizeof info;
+        at += sizeof info + std::strlen(entry.name) + 1;
+        add_entry_row(&entry);
+      }
+      std::free(block);
     }
   } else {
     enable_button(new_folder_button, false);
