@@ -282,8 +282,8 @@ static bool make_state_frames(WM_BUTTON* button) {
 }
 
 bool WM_BUTTON::load_state_frames(const char* path_text, const char* base_name, WM_STYLE_SET* style) {
-  if (!make_state_frames(this)) return false;
   if (style && style->has_frames()) {
+    if (!make_state_frames(this)) return false;
     for (int i = 0; i < BUTTON_FRAME_COUNT; i++)
       if (style->state_frames[frame_slots[i]]) state_frames[i].copy(*style->state_frames[frame_slots[i]]);
     for (int i = BUTTON_FRAME_UP; i <= BUTTON_FRAME_DOWN; i++)
@@ -291,7 +291,7 @@ bool WM_BUTTON::load_state_frames(const char* path_text, const char* base_name, 
     return has_state_frames();
   }
   free_state_frames();
-  if (!base_name) return false;
+  if (!base_name || !make_state_frames(this)) return false;
   for (int i = 0; i < BUTTON_FRAME_COUNT; i++) {
     load_frame_named(&state_frames[i], path_text, style_set_frame_name(frame_slots[i]), base_name, 0);
     if (i <= BUTTON_FRAME_DOWN && !state_frames[i].is_loaded()) state_frames[i].load(path_text, base_name, 0);
