@@ -8,6 +8,7 @@
 #include "border.h"
 #include "click_sound.h"
 #include "draw.h"
+#include "font.h"
 #include "host.h"
 #include "image.h"
 #include "scroll_bar.h"
@@ -191,6 +192,33 @@ static bool in_selection(INT_S32 line, INT_S32 start, INT_S32 end) {
   return line >= start || line <= end;
 }
 
+// A display line in its row box, aligned by the flags as draw_text_in_box aligns one line. A line is cut
+// to fit the window when it is wrapped, so it is drawn at once from its measured width; only a line wider
+// than its box (a window narrower than a character) or holding a run of wide characters goes through
+// draw_text_in_box's own layout.
+void WM_TEXT_WIN::draw_row(IMAGE* target, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const COLOUR* ink,
+                           const COLOUR* paper, const char* text, INT_S16 length, TEXT_FLAGS flags) {
+  COLOUR none = COLOUR_INVISIBLE;
+  INT_S32 line_width = measure(text, length);
+  // Runs of characters above 0xFF (between 0x01 bytes) are read by draw_text_in_box's own layout.
+  if (length < 1 || line_width > x2 - x1 + 1 || font_y_size > y2 - y1 + 1 || std::memchr(text, 0x01, (size_t)length)) {
+    draw_text_in_box(target, x1, y1, x2, y2, ink, paper, &none, font_id, font_x_size, font_y_size, text, flags);
+    return;
+  }
+  INT_S32 left;
+  if (flags & TEXT_LEFT_JUSTIFY) left = x1;
+  else if (flags & TEXT_RIGHT_JUSTIFY) left = x2 - line_width;
+  else left = x1 + ((x2 - x1) - line_width + 1) / 2;
+  INT_S32 top;
+  if (flags & TEXT_TOP_ALIGN) top = y1;
+  else if (flags & TEXT_BOTTOM_ALIGN) top = y2 - font_y_size;
+  else top = y1 + ((y2 - y1) - font_y_size + 1) / 2;
+  if (!font_loaded(font_id)) return;
+  target->extend_dirty_area(x1, y1, x2, y2);
+  draw_text(target, (INT_S16)left, (INT_S16)top, ink, paper, &none, font_id, font_x_size, font_y_size, text, flags,
+            length, false);
+}
+
 void WM_TEXT_WIN::draw() {
   IMAGE* target = draw_target;
   if (!target) return;
@@ -258,12 +286,10 @@ void WM_TEXT_WIN::draw() {
     line.text[line.length] = 0;
     bool selected = in_selection(slot, selection_start_line, selection_end_line);
     if (!selected) {
-      draw_text_in_box(target, x1, y1, x2, y2, &line.colour, &none, &none, font_id, font_x_size, font_y_size,
-                       line.text, flags);
+      draw_row(target, x1, y1, x2, y2, &line.colour, &none, line.text, line.length, flags);
     } else if (slot != selection_start_line && slot != selection_end_line) {
       // Selected text shows as solid blocks of the line's colour.
-      draw_text_in_box(target, x1, y1, x2, y2, &none, &line.colour, &none, font_id, font_x_size, font_y_size,
-                       line.text, flags);
+      draw_row(target, x1, y1, x2, y2, &none, &line.colour, line.text, line.length, flags);
     } else {
       INT_S32 pen = x1;
       for (INT_S32 i = 0; i < line.length; i++) {

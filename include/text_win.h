@@ -9,8 +9,10 @@
 #include "parameter.h"
 #include "screen_object.h"
 #include "style_set.h"
+#include "text_draw.h"
 
 class FOLDER;
+class IMAGE;
 class WM_SCROLLBAR;
 
 // One added line: owned copies of its text (no CR or LF) and its link text ("" for none).
@@ -145,6 +147,8 @@ public:
 
 private:
   bool wrap_line(char* text, char* link, COLOUR colour, bool may_add_scrollbar);
+  void draw_row(IMAGE* target, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const COLOUR* ink, const COLOUR* paper,
+                const char* text, INT_S16 length, TEXT_FLAGS flags);
   void update_page_rows();
   INT_S16 line_height();
   INT_S32 available_width();

@@ -17,6 +17,7 @@
 #include "scroll_bar.h"
 #include "style_set.h"
 #include "test_support.h"
+#include "text_draw.h"
 #include "text_file.h"
 #include "text_win.h"
 #include "wm_test_support.h"
@@ -429,6 +430,39 @@ TEST_F(TextWinDrawing, LinesInTheirRowsAndSelectedLinesAsBlocks) {
   EXPECT_EQ(window->selection_start_line, 0);
   EXPECT_EQ(window->selection_end_line, 2);
   EXPECT_GT(count_colour(100, 60, 299, 69, white), glyph_pixels * 2);
+}
+
+}  // namespace
+
+namespace {
+
+// Lines are drawn as draw_text_in_box draws them in their row box, pixel for pixel, however aligned.
+TEST_F(TextWinDrawing, RowsMatchDrawTextInBoxForEveryAlignment) {
+  const INT_U16 alignments[] = {TWF_LEFT_JUSTIFY, TWF_RIGHT_JUSTIFY, 0, TWF_LEFT_JUSTIFY | TWF_SHADOW_TEXT};
+  for (INT_U16 alignment : alignments) {
+    WINDOW_PAGE page;
+    WM_TEXT_WIN* window = make_window(200, 102, 20, false, ssf_top_align_text, SANS);
+    window->drawing_flags = (INT_U16)(alignment | TWF_TOP_ALIGN);
+    COLOUR white = 0xFFFFFFFF, none = COLOUR_INVISIBLE;
+    window->add_text("Wide text", nullptr, &white, false, true);
+    add_to_page(window);
+    run_pass();
+    IMAGE expected(640, 480);
+    COLOUR black = 0xFF000000;
+    expected.clear(&black, 1);
+    expected.set_clip(0, 0, 639, 479);
+    expected.fill_rectangle(100, 50, 299, 151, &window->background_colour, 1);
+    TEXT_FLAGS flags = TEXT_TOP_ALIGN;
+    if (alignment & TWF_LEFT_JUSTIFY) flags |= TEXT_LEFT_JUSTIFY;
+    if (alignment & TWF_RIGHT_JUSTIFY) flags |= TEXT_RIGHT_JUSTIFY;
+    if (alignment & TWF_SHADOW_TEXT) flags |= TEXT_SHADOW;
+    draw_text_in_box(&expected, 100, 50, 299, 60, &white, &none, &none, SANS, 10, 10, "Wide text", flags);
+    int different = 0;
+    for (INT_S16 y = 50; y <= 151; y++)
+      for (INT_S16 x = 100; x <= 299; x++)
+        if (screen_pixel(x, y) != *expected.pixel_at(x, y)) different++;
+    EXPECT_EQ(different, 0) << "alignment " << alignment;
+  }
 }
 
 }  // namespace
