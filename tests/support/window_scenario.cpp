@@ -80,7 +80,14 @@ static bool read_ppm(const std::vector<INT_U8>& bytes, WINDOW_CAPTURE* image) {
 }
 
 WINDOW_SCENARIO::WINDOW_SCENARIO(const std::string& name, int width, int height)
-    : scratch_folder(make_scratch_folder(name)), screen_width(width), screen_height(height) {}
+    : scratch_folder(make_scratch_folder(name)), screen_width(width), screen_height(height) {
+#ifdef _WIN32
+  // A test process that has not used a window yet joins its window station and desktop here. Without
+  // it, under Wine, the scenario's desktop read back empty (its windows no longer found) after the first
+  // capture's shell had run, in a test program whose cases open no window of their own.
+  GetDesktopWindow();
+#endif
+}
 
 WINDOW_SCENARIO::~WINDOW_SCENARIO() {
   stop_program();
