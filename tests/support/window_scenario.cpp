@@ -116,8 +116,13 @@ bool WINDOW_SCENARIO::run_shell(const std::string& name, const std::string& body
   ZeroMemory(&started, sizeof(started));
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
     return false;
-  if (started.hProcess) CloseHandle(started.hProcess);
-  if (started.hThread) CloseHandle(started.hThread);
+  // Wine starts /bin/sh as a Unix process: it gives no process handle then, and the thread handle it
+  // leaves is none of ours; closing it would close whichever handle of this process it happens to name
+  // (the scenario's desktop, for one).
+  if (started.hProcess) {
+    CloseHandle(started.hProcess);
+    if (started.hThread) CloseHandle(started.hThread);
+  }
   for (int waited = 0; waited < STEP_WAIT_MS; waited += 10) {
     if (GetFileAttributesA(result.c_str()) != INVALID_FILE_ATTRIBUTES) break;
     pause_ms(10);
