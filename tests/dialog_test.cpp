@@ -375,3 +375,77 @@ TEST(Dialog, TranslucentDialogIsBlendedOverWhatLiesBehind) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------------
+// The real main window: a page and a draggable dialog driven by real input (tests/programs/dialog_probe).
+
+#include <cstdio>
+#include <string>
+
+#include "window_scenario.h"
+
+namespace {
+
+// The numbers after the first "label " line the probe printed; false when it printed none.
+bool printed(const std::string& output, const std::string& label, int* a, int* b, int* c = nullptr, int* d = nullptr) {
+  size_t at = output.find(label + " ");
+  if (at == std::string::npos) return false;
+  int e = 0, f = 0;
+  int count = std::sscanf(output.c_str() + at + label.size() + 1, "%d %d %d %d", a, b, c ? c : &e, d ? d : &f);
+  return count >= (c ? 4 : 2);
+}
+
+TEST(DialogScenario, RealInputReachesTheObjectsAndTheDialogIsShownWhereItWasDragged) {
+  WINDOW_SCENARIO scenario("dialog-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("dialog_probe")));
+  ASSERT_TRUE(scenario.wait_for_window("Dialogs"));
+  ASSERT_TRUE(scenario.wait_for_output("place Page "));  // the dialog has slid in and rests
+  int x, y, width, height, one_x, one_y, page_x, page_y;
+  ASSERT_TRUE(printed(scenario.output(), "dialog", &x, &y, &width, &height));
+  ASSERT_TRUE(printed(scenario.output(), "place One", &one_x, &one_y));
+  ASSERT_TRUE(printed(scenario.output(), "place Page", &page_x, &page_y));
+  EXPECT_EQ(x, 60);
+  EXPECT_EQ(y, 40);
+  // Building the page gave the focus to the dialog's first button.
+  EXPECT_NE(scenario.output().find("focus One\n"), std::string::npos);
+
+  // While the dialog is shown, a click on the page reaches nothing; its own buttons take clicks, Tab
+  // moves the focus and Enter clicks the focused button.
+  ASSERT_TRUE(scenario.click(page_x, page_y));
+  ASSERT_TRUE(scenario.click(one_x, one_y));
+  ASSERT_TRUE(scenario.wait_for_output("click One\n"));
+  ASSERT_TRUE(scenario.key("Tab"));
+  ASSERT_TRUE(scenario.wait_for_output("focus Two\n"));
+  ASSERT_TRUE(scenario.key("Return"));
+  ASSERT_TRUE(scenario.wait_for_output("click Two\n"));
+  EXPECT_EQ(scenario.output().find("click Page"), std::string::npos);
+
+  // Dragged by its free surface: it follows the pointer, fades back to opaque when let go and rests
+  // there with its buttons.
+  int from_x = x + 30, from_y = y + height - 15;
+  ASSERT_TRUE(scenario.drag(from_x, from_y, from_x + 150, from_y + 120));
+  char resting[64];
+  std::snprintf(resting, sizeof resting, "dialog %d %d %d %d\n", x + 150, y + 120, width, height);
+  ASSERT_TRUE(scenario.wait_for_output(resting));
+  char moved_one[64];
+  std::snprintf(moved_one, sizeof moved_one, "place One %d %d\n", one_x + 150, one_y + 120);
+  EXPECT_NE(scenario.output().find(moved_one), std::string::npos) << scenario.output();
+
+  // The window's pixels: the dialog's face at its new place, the page where it stood before.
+  WINDOW_CAPTURE image;
+  ASSERT_TRUE(scenario.capture(&image, scenario.scratch() + "dragged.png"));
+  ASSERT_EQ(image.width, 480);
+  ASSERT_EQ(image.height, 360);
+  EXPECT_EQ(image.at(x + 150 + 10, y + 120 + height - 10), 0xC0C0C0u);
+  EXPECT_EQ(image.at(x + width - 10, y + height - 10), 0xC0C0C0u);  // still covered: both places overlap there
+  EXPECT_EQ(image.at(x + 10, y + 10), 0x203040u);
+  EXPECT_EQ(image.at(x + 10, y + height - 10), 0x203040u);
+
+  ASSERT_TRUE(scenario.close_window());
+  ASSERT_TRUE(scenario.wait_for_output("close\n"));
+  EXPECT_EQ(scenario.wait_for_exit(), 0);
+  EXPECT_NE(scenario.output().find("exit\n"), std::string::npos);
+}
+
+}  // namespace
