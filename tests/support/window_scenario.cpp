@@ -287,6 +287,9 @@ static std::string focus_window(const std::string& title) {
          " | head -n 1) && xdotool windowfocus $id && ";
 }
 // A person holds the modifiers around the key: the program reads them in the pass that takes the key.
+// The key itself is held for a pause too, so that its press and its release land in passes of their
+// own: a program that reads whether the key is held (Enter on a button, Escape on a menu) sees it down
+// even when a busy machine makes its passes slow.
 bool WINDOW_SCENARIO::key(const std::string& keys) {
   std::string modifiers, last = keys;
   for (size_t plus; (plus = last.find('+')) != std::string::npos && plus + 1 < last.size(); last = last.substr(plus + 1))
@@ -294,8 +297,8 @@ bool WINDOW_SCENARIO::key(const std::string& keys) {
   std::string held = modifiers.empty() ? "" : "keydown " + shell_quote(modifiers) + " " + STEP_PAUSE + " ";
   std::string freed = modifiers.empty() ? "" : " keyup " + shell_quote(modifiers) + " " + STEP_PAUSE;
   std::string answer;
-  if (run_shell("input", focus_window(window_title) + "xdotool " + held + "key " + shell_quote(last) + " " +
-                             STEP_PAUSE + freed + " && echo ok",
+  if (run_shell("input", focus_window(window_title) + "xdotool " + held + "keydown " + shell_quote(last) + " " +
+                             STEP_PAUSE + " keyup " + shell_quote(last) + " " + STEP_PAUSE + freed + " && echo ok",
                 &answer) &&
       answer.find("ok") != std::string::npos)
     return true;
