@@ -301,9 +301,7 @@ bool WM_BUTTON::load_state_frames(const char* path_text, const char* base_name, 
 
 bool WM_BUTTON::load_state_frames(FOLDER* folder, const char* base_name, WM_STYLE_SET* style) {
   char path[FOLDER_PATH_SIZE];
-  path[0] = 0;
-  if (folder) folder->get_portable_text(path, nullptr);
-  return load_state_frames(path, base_name, style);
+  return load_state_frames(FOLDER::portable_text_of(folder, path), base_name, style);
 }
 
 bool WM_BUTTON::has_state_frames() {

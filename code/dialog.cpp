@@ -320,22 +320,12 @@ bool WM_DIALOG::on_background(INT_S16 px, INT_S16 py) {
 }
 
 bool WM_DIALOG::set_background(const char* folder_text, const char* name, WM_STYLE_SET* style) {
-  if (style && style->has_frames()) {
-    if (style->state_frames[0]) background.copy(*style->state_frames[0]);
-  } else if (!name) {
-    background.clear();
-    return false;
-  } else {
-    background.load(folder_text, name, 0);
-  }
-  return background.is_loaded();
+  return load_frame_from_style(&background, folder_text, name, style);
 }
 
 bool WM_DIALOG::set_background(FOLDER* folder, const char* name, WM_STYLE_SET* style) {
   char path[FOLDER_PATH_SIZE];
-  path[0] = 0;
-  if (folder) folder->get_portable_text(path, nullptr);
-  return set_background(path, name, style);
+  return set_background(FOLDER::portable_text_of(folder, path), name, style);
 }
 
 void WM_DIALOG::clear_background() { background.clear(); }

@@ -294,6 +294,12 @@ void FOLDER::get_portable_text(char* out, FOLDER* here) {
     to_variable_text(out);
 }
 
+const char* FOLDER::portable_text_of(FOLDER* folder, char* text) {
+  text[0] = 0;
+  if (folder) folder->get_portable_text(text, nullptr);
+  return text;
+}
+
 // Up one level for describing a folder: through the host when the parent exists, else by the path
 // text alone, so that a folder that does not exist (yet) is still described by its whole path rather
 // than taken for a drive root. False at a root.

@@ -38,9 +38,7 @@ bool WM_GRID::set_style(const char* path_text, const char* base_name, WM_STYLE_S
 
 bool WM_GRID::set_style_from_path(FOLDER* folder, const char* base_name, WM_STYLE_SET* frame_style) {
   char path[FOLDER_PATH_SIZE];
-  path[0] = 0;
-  if (folder) folder->get_portable_text(path, nullptr);
-  return set_style(path, base_name, frame_style);
+  return set_style(FOLDER::portable_text_of(folder, path), base_name, frame_style);
 }
 
 bool WM_GRID::has_base_frame() { return base_frame.is_loaded(); }

@@ -159,9 +159,7 @@ bool WM_PROGRESS_BAR::set_style(const char* path_text, const char* base_name, WM
 
 bool WM_PROGRESS_BAR::set_style(FOLDER* folder, const char* base_name, WM_STYLE_SET* style) {
   char text[FOLDER_PATH_SIZE];
-  text[0] = 0;
-  if (folder) folder->get_portable_text(text, nullptr);
-  return set_style(text, base_name, style);
+  return set_style(FOLDER::portable_text_of(folder, text), base_name, style);
 }
 
 void WM_PROGRESS_BAR::clear_frames() {

@@ -183,9 +183,7 @@ bool WM_SCRIPT::set_style(const char* path_text, const char* base_name, WM_STYLE
 
 bool WM_SCRIPT::set_style(FOLDER* folder, const char* base_name, WM_STYLE_SET* style) {
   char path[FOLDER_PATH_SIZE];
-  path[0] = 0;
-  if (folder) folder->get_portable_text(path, nullptr);
-  return set_style(path, base_name, style);
+  return set_style(FOLDER::portable_text_of(folder, path), base_name, style);
 }
 
 void WM_SCRIPT::clear_frames() {

@@ -244,9 +244,7 @@ bool WM_SCROLLBAR::load_state_frames(const char* path_text, const char* base_nam
 
 bool WM_SCROLLBAR::load_state_frames(FOLDER* folder, const char* base_name, WM_STYLE_SET* style) {
   char text[FOLDER_PATH_SIZE];
-  text[0] = 0;
-  if (folder) folder->get_portable_text(text, nullptr);
-  return load_state_frames(text, base_name, style);
+  return load_state_frames(FOLDER::portable_text_of(folder, text), base_name, style);
 }
 
 void WM_SCROLLBAR::free_state_frames() {

@@ -108,6 +108,18 @@ bool WM_STYLE_SET::has_frames() const {
   return frames_loaded != 0;
 }
 
+bool load_frame_from_style(WM_FRAME* frame, const char* path_text, const char* name, WM_STYLE_SET* style) {
+  if (style && style->has_frames()) {
+    if (style->state_frames[0]) frame->copy(*style->state_frames[0]);
+  } else if (!name) {
+    frame->clear();
+    return false;
+  } else {
+    frame->load(path_text, name, 0);
+  }
+  return frame->is_loaded();
+}
+
 void WM_STYLE_SET::load_state_frames() {
   if (!image_filename) return;
   free_frames();

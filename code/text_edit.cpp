@@ -167,22 +167,12 @@ void WM_TEXT_EDIT::set_max_length(INT_S16 n) {
 // Frame
 
 bool WM_TEXT_EDIT::load_frame(const char* path_text, const char* name, WM_STYLE_SET* style) {
-  if (style && style->has_frames()) {
-    if (style->state_frames[0]) frame.copy(*style->state_frames[0]);
-  } else if (!name) {
-    frame.clear();
-    return false;
-  } else {
-    frame.load(path_text, name, 0);
-  }
-  return frame.is_loaded();
+  return load_frame_from_style(&frame, path_text, name, style);
 }
 
 bool WM_TEXT_EDIT::load_frame(FOLDER* folder, const char* name, WM_STYLE_SET* style) {
   char path[FOLDER_PATH_SIZE];
-  path[0] = 0;
-  if (folder) folder->get_portable_text(path, nullptr);
-  return load_frame(path, name, style);
+  return load_frame(FOLDER::portable_text_of(folder, path), name, style);
 }
 
 void WM_TEXT_EDIT::clear_frame() { frame.clear(); }

@@ -369,22 +369,12 @@ bool WM_TEXT_WIN::load_text_file(FOLDER* folder, const char* name, const COLOUR*
 }
 
 bool WM_TEXT_WIN::set_background(const char* path_text, const char* name, WM_STYLE_SET* style) {
-  if (style && style->has_frames() && style->state_frames[0]) {
-    background.copy(*style->state_frames[0]);
-  } else if (name) {
-    background.load(path_text, name, style_frame_cache_flags);
-  } else {
-    background.clear();
-    return false;
-  }
-  return background.is_loaded();
+  return load_frame_from_style(&background, path_text, name, style);
 }
 
 bool WM_TEXT_WIN::set_background(FOLDER* folder, const char* name, WM_STYLE_SET* style) {
   char text[FOLDER_PATH_SIZE];
-  text[0] = 0;
-  if (folder) folder->get_portable_text(text, nullptr);
-  return set_background(text, name, style);
+  return set_background(FOLDER::portable_text_of(folder, text), name, style);
 }
 
 void WM_TEXT_WIN::clear_background() { background.clear(); }

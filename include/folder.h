@@ -40,6 +40,9 @@ public:
 
   // The folder as a text that set() reads back: relative to the variables, or to here when given.
   void get_portable_text(char* out, FOLDER* here);
+  // The folder's portable text (variable form) in text (FOLDER_PATH_SIZE bytes), or "" for a null
+  // folder: how the widgets' "from a folder" forms name the folder to their "from a path text" forms.
+  static const char* portable_text_of(FOLDER* folder, char* text);
   // out (2048 bytes): the first of "$APP", "$SYSAPP", "$APPDATA", "$USERDATA", "$TEMP", "$FONTDATA",
   // "$ICONDATA" equal to the folder, else the parent's text and "/" and the last component, ending at
   // "$ROOTn".

@@ -178,6 +178,11 @@ public:
 // start; the installation database reader sets CACHE_FIND_ONLY so frames come only from the cache.
 extern INT_U8 style_frame_cache_flags;
 
+// A widget's single frame (a background, an edit box's frame): a copy of the style's first state frame
+// when the style's frames are loaded (and it has one), else loaded by name from the path text; without
+// either the frame is cleared. True when the frame is loaded afterwards.
+bool load_frame_from_style(WM_FRAME* frame, const char* path_text, const char* name, WM_STYLE_SET* style);
+
 // Image name of a state-frame slot (printf form with one "%s" for image_filename, or "%s" alone for
 // slot 0); slot 10 also tries STYLE_SET_ALT_NAME when its own name finds nothing.
 const char* style_set_frame_name(int slot);

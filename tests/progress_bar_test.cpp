@@ -194,17 +194,7 @@ TEST(ProgressBarStyle, TheStyleSetGivesFlagsColoursFontAndGaps) {
   EXPECT_EQ(low.top_gap, 0);
 }
 
-class ProgressBarFrames : public ::testing::Test {
-protected:
-  FOLDER folder;
-  char path[FOLDER_PATH_SIZE];
-  void SetUp() override {
-    folder = scratch_folder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    folder.get_portable_text(path, nullptr);
-    image_cache->clear();
-  }
-  void TearDown() override { image_cache->clear(); }
-};
+typedef PICTURE_FOLDER_TEST ProgressBarFrames;
 
 TEST_F(ProgressBarFrames, FramedBarsDrawTheFullFrameAtLeastItsMinimumWidth) {
   WM_TEST_SCREEN screen(200, 100, 0);

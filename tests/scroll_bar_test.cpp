@@ -517,14 +517,10 @@ TEST(ScrollBarDrawing, ASliderLongerThanTheBarStaysInside) {
   EXPECT_EQ(screen_pixel(70, 40), 0xFF00C000u);
 }
 
-class ScrollBarFrames : public ::testing::Test {
+class ScrollBarFrames : public PICTURE_FOLDER_TEST {
 protected:
-  FOLDER folder;
-  char path[FOLDER_PATH_SIZE];
   void SetUp() override {
-    folder = scratch_folder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    folder.get_portable_text(path, nullptr);
-    image_cache->clear();
+    PICTURE_FOLDER_TEST::SetUp();
     const struct {
       const char* name;
       INT_U32 colour;
@@ -532,7 +528,6 @@ protected:
                     {"sb_slider_disabled", 0xFF400000}, {"sb_bar_over", 0xFF500000}};
     for (const auto& p : pictures) ASSERT_TRUE(save_solid_picture(&folder, p.name, 4, 4, p.colour));
   }
-  void TearDown() override { image_cache->clear(); }
 };
 
 TEST_F(ScrollBarFrames, CompleteFramesByTypeAndStateChoice) {

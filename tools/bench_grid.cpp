@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench_screen.h"
 #include "bench_support.h"
-#include "folder.h"
 #include "font.h"
 #include "grid.h"
 #include "host.h"
@@ -48,17 +48,9 @@ int main(int argc, char** argv) {
   int passes = argc > 1 ? std::atoi(argv[1]) : 200;
   if (passes < 1) passes = 1;
   std::string font_folder = argc > 2 ? argv[2] : "/usr/share/fonts/truetype/dejavu";
-  test_seam_set_ticks(100000, 0);
-  test_seam_screen(WIDTH, HEIGHT);
-  draw_target = &screen_image;
-  FOLDER fonts;
-  bool with_text = fonts.set_if_folder(font_folder.c_str());
+  bool with_text = bench_screen::start(WIDTH, HEIGHT, font_folder);
   if (with_text) {
-    disable_font_preload();
-    start_font_system();
-    const INT_S8 sans = 10;  // the built-in slot whose file is DejaVuSans.ttf
-    with_text = load_font("DejaVuSans.ttf", nullptr, sans, &fonts) == sans;
-    screen_image.default_font_id = sans;
+    screen_image.default_font_id = bench_screen::SANS;
     screen_image.default_font_x_size = screen_image.default_font_y_size = 16;
   }
   WM_PAGE_MANAGER* manager = new WM_PAGE_MANAGER(1, -1);

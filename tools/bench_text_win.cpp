@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_screen.h"
 #include "bench_support.h"
-#include "folder.h"
 #include "font.h"
 #include "host.h"
 #include "host_test_seam.h"
@@ -26,7 +26,7 @@ namespace {
 
 const INT_S16 WIDTH = 800, HEIGHT = 600;
 const int LINES = 20000;
-const INT_S8 SANS = 10;  // the built-in slot whose file is DejaVuSans.ttf
+const INT_S8 SANS = bench_screen::SANS;
 const INT_S16 FONT_SIZE = 16;
 
 // 20,000 lines of words of 2 to 11 letters, 2 to 13 words a line: the same text every run.
@@ -73,16 +73,7 @@ int main(int argc, char** argv) {
   int rounds = argc > 1 ? std::atoi(argv[1]) : 7;
   if (rounds < 1) rounds = 1;
   std::string font_folder = argc > 2 ? argv[2] : "/usr/share/fonts/truetype/dejavu";
-  test_seam_set_ticks(100000, 0);
-  test_seam_screen(WIDTH, HEIGHT);
-  draw_target = &screen_image;
-  FOLDER fonts;
-  bool with_text = fonts.set_if_folder(font_folder.c_str());
-  if (with_text) {
-    disable_font_preload();
-    start_font_system();
-    with_text = load_font("DejaVuSans.ttf", nullptr, SANS, &fonts) == SANS;
-  }
+  bool with_text = bench_screen::start(WIDTH, HEIGHT, font_folder);
   WM_PAGE_MANAGER* manager = new WM_PAGE_MANAGER(1, -1);
   manager->set_page(0, build_page, nullptr, 0, nullptr, 0, 0, nullptr);
   manager->update(false);

@@ -3,7 +3,6 @@
 // confirmation box. It prints each callback and every change a test needs to follow (the top-level count,
 // the scroll value with the first line shown, where the box's "Yes" and the slider are), one line each.
 // A close request ends it with status 5. Argument: the folder of DejaVuSans.ttf.
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
@@ -15,6 +14,7 @@
 #include "image.h"
 #include "page_manager.h"
 #include "program.h"
+#include "scenario_output.h"
 #include "redraw.h"
 #include "scroll_bar.h"
 #include "style_set.h"
@@ -31,20 +31,6 @@ static INT_S16 shown_dialogs = -1;
 static bool box_reported = false;
 static bool slider_reported = false;
 static INT_U8 was_dragging = 0;
-
-static void say(const char* format, ...) {
-  char line[160];
-  va_list arguments;
-  va_start(arguments, format);
-  std::vsnprintf(line, sizeof line, format, arguments);
-  va_end(arguments);
-  console_print(line);
-}
-
-static INT_U8 close_requested(INT_S16) {
-  say("close\n");
-  return 1;
-}
 
 // The colour of line i: red and blue fixed, green counting up, so every line has its own.
 static COLOUR line_colour(int i) { return 0xFFFF00FFu | (INT_U32)(i * 4) << 8; }
@@ -112,7 +98,7 @@ void application_main(INT_S16 argc, char** argv) {
     exit_process(2);
   }
   if (!open_graphics_window("Velk widgets", 480, 360, 0, 0)) exit_process(2);
-  set_close_callback(close_requested);
+  set_close_callback(say_close_and_grant);
   // A plain background layer behind the page, so that a dialog that goes leaves nothing behind.
   IMAGE& layer = manager->display_layers[0];
   layer.set_size(screen_image.width, screen_image.height);

@@ -2,12 +2,12 @@
 // (a red square) and up (a blue square), and prints every input it receives, one line each, so that a
 // test driving it with real input can check what arrived. A close request ends it with status 5.
 // Arguments: title, client width, client height.
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
 #include "image.h"
 #include "program.h"
+#include "scenario_output.h"
 
 static const INT_S32 CLOSED_STATUS = 5;
 static const COLOUR BACKGROUND = 0xFF203040u;
@@ -15,20 +15,6 @@ static const COLOUR PRESS_MARK = 0xFFFF0000u;
 static const COLOUR RELEASE_MARK = 0xFF0000FFu;
 
 static INT_U32 previous_buttons = 0;
-
-static void say(const char* format, ...) {
-  char line[128];
-  va_list arguments;
-  va_start(arguments, format);
-  std::vsnprintf(line, sizeof line, format, arguments);
-  va_end(arguments);
-  console_print(line);
-}
-
-static INT_U8 close_requested(INT_S16) {
-  say("close\n");
-  return 1;
-}
 
 // A 10 x 10 square centred on the point.
 static void mark(INT_S16 x, INT_S16 y, COLOUR colour) {
@@ -41,7 +27,7 @@ void application_main(INT_S16 argc, char** argv) {
     exit_process(2);
   }
   if (!open_graphics_window(argv[1], (INT_S16)std::atoi(argv[2]), (INT_S16)std::atoi(argv[3]), 0, 0)) exit_process(2);
-  set_close_callback(close_requested);
+  set_close_callback(say_close_and_grant);
   screen_image.clear(&BACKGROUND, 1);
   screen_image.extend_dirty_area(0, 0, screen_image.width - 1, screen_image.height - 1);
   present_frame(0);

@@ -10,10 +10,12 @@
 #include "host.h"
 #include "host_test_seam.h"
 #include "image.h"
+#include "image_cache.h"
 #include "image_file.h"
 #include "page_manager.h"
 #include "redraw.h"
 #include "screen_object.h"
+#include "test_support.h"
 #include "transitions.h"
 
 // Everything the window manager keeps between tests back to its start.
@@ -143,3 +145,11 @@ bool save_solid_picture(FOLDER* folder, const char* name, INT_S16 width, INT_S16
   close_data_file(&file);
   return saved;
 }
+
+void PICTURE_FOLDER_TEST::SetUp() {
+  folder = scratch_folder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+  folder.get_portable_text(path, nullptr);
+  image_cache->clear();
+}
+
+void PICTURE_FOLDER_TEST::TearDown() { image_cache->clear(); }

@@ -1,9 +1,11 @@
 // Helpers for window-manager tests: a headless screen with a driven clock and a page manager, and input
 // given pass by pass through the page manager's real update.
 #pragma once
+#include <gtest/gtest.h>
+
+#include "folder.h"
 #include "types.h"
 
-class FOLDER;
 class WM_PAGE_MANAGER;
 class WM_SCREEN_OBJECT;
 
@@ -51,6 +53,16 @@ INT_S32 tap(WM_SCREEN_OBJECT* object);
 INT_S32 type_text(const char* text);
 // The colour of a screen pixel.
 INT_U32 screen_pixel(INT_S16 x, INT_S16 y);
+
+// A test whose pictures (frame parts) live in its own scratch folder: folder and its portable text
+// path; the image cache is emptied before and after.
+class PICTURE_FOLDER_TEST : public ::testing::Test {
+protected:
+  FOLDER folder;
+  char path[FOLDER_PATH_SIZE];
+  void SetUp() override;
+  void TearDown() override;
+};
 
 // Writes a width x height PNG of one colour as folder/name.png (a single-image frame part); false when
 // it cannot be written.
