@@ -2,6 +2,7 @@
 // display, and input sent through the window system reaches the keyboard and mouse state and the
 // close callback. Linux starts its own Xvfb; Windows runs under Wine's display. The scenario at the end
 // runs a program in a real window on both builds (tests/support/window_scenario.h).
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -491,7 +492,7 @@ TEST(WindowScenario, RealInputReachesTheProgramAndItsPixelsReadBack) {
   WINDOW_SCENARIO scenario("probe");
   START_WINDOW_SCENARIO(scenario);
   ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("window_probe"), {"Velk probe", "200", "150"}));
-  ASSERT_TRUE(scenario.wait_for_window("Velk probe"));
+  ASSERT_TRUE(scenario.wait_for_window("Velk probe", 200, 150));
   ASSERT_TRUE(scenario.wait_for_output("ready 200 150\n"));
 
   // Buttons where the pointer is: a left click, a right click, a drag; the wheel both ways.
@@ -517,8 +518,10 @@ TEST(WindowScenario, RealInputReachesTheProgramAndItsPixelsReadBack) {
   ASSERT_TRUE(scenario.wait_for_output("char 21\n"));
   EXPECT_EQ(typed_text(scenario.output()), "\t\t\nHi, Velk!");
 
-  // The marks the program drew, read back from the X server.
+  // The marks the program drew, read back from the X server once the last one has reached it.
   WINDOW_CAPTURE image;
+  ASSERT_TRUE(scenario.wait_for_pixel(150, 100, 0x0000FFu));
+  ASSERT_TRUE(scenario.wait_until_still());
   ASSERT_TRUE(scenario.capture(&image, scenario.scratch() + "probe.png"));
   EXPECT_EQ(read_whole_file(scenario.scratch() + "probe.png").size() > 8, true);
   ASSERT_EQ(image.width, 200);
@@ -533,4 +536,34 @@ TEST(WindowScenario, RealInputReachesTheProgramAndItsPixelsReadBack) {
   ASSERT_TRUE(scenario.close_window());
   ASSERT_TRUE(scenario.wait_for_output("close\n"));
   EXPECT_EQ(scenario.wait_for_exit(), 5);
+}
+
+// A step's wait ends as soon as the program has ended, and its failure says what it saw.
+TEST(WindowScenario, WaitsEndWithTheProgramAndSayWhatTheySaw) {
+  WINDOW_SCENARIO scenario("probe-ends");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("window_probe"), {"Velk probe"}));  // no size
+  ::testing::TestPartResultArray failures;
+  bool shown, printed;
+  {
+    ::testing::ScopedFakeTestPartResultReporter reporter(
+        ::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD, &failures);
+    shown = scenario.wait_for_window("Velk probe", 200, 150);
+    printed = scenario.wait_for_output("ready");
+  }
+  EXPECT_FALSE(shown);
+  EXPECT_FALSE(printed);
+  ASSERT_EQ(failures.size(), 2);
+  std::string window = failures.GetTestPartResult(0).message(), output = failures.GetTestPartResult(1).message();
+  EXPECT_NE(window.find("no window \"Velk probe\" of 200 x 150 was shown (the program ended with 2); the windows "
+                        "shown:\nnone\n"),
+            std::string::npos)
+      << window;
+  EXPECT_NE(window.find("usage: window_probe title width height\n"), std::string::npos) << window;
+  EXPECT_NE(output.find("the program did not print \"ready\" (the program ended with 2)"), std::string::npos) << output;
+  EXPECT_EQ(scenario.wait_for_exit(), 2);
+#ifdef _WIN32
+  // The scenario's own Wine server keeps the settings of the test's: a crash ends the program at once.
+  EXPECT_EQ(scenario.registry_value("HKCU\\Software\\Wine\\WineDbg", "ShowCrashDialog"), "0x0");
+#endif
 }

@@ -28,8 +28,19 @@ static const int STEP_WAIT_MS = 30000;   // the longest wait of one step
 static const int POLL_MS = 50;
 static const int DISPLAY_LIFETIME_S = 600;  // a display ends by itself after the longest test program
 static const char* const STEP_PAUSE = "sleep 0.1";  // between input events: each lands in its own pass
+static const int STILL_GAP_MS = 200;  // between two captures that must match for a window to stand still
 
 static void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// The end of one step's wait in real time, however long each look takes on a loaded machine.
+class STEP_DEADLINE {
+public:
+  bool passed() const { return std::chrono::steady_clock::now() >= end; }
+
+private:
+  std::chrono::steady_clock::time_point end =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(STEP_WAIT_MS);
+};
 
 // Text in single quotes for the shell.
 static std::string shell_quote(const std::string& text) {
@@ -80,19 +91,20 @@ static bool read_ppm(const std::vector<INT_U8>& bytes, WINDOW_CAPTURE* image) {
 }
 
 WINDOW_SCENARIO::WINDOW_SCENARIO(const std::string& name, int width, int height)
-    : scratch_folder(make_scratch_folder(name)), screen_width(width), screen_height(height) {
-#ifdef _WIN32
-  // A test process that has not used a window yet joins its window station and desktop here. Without
-  // it, under Wine, the scenario's desktop read back empty (its windows no longer found) after the first
-  // capture's shell had run, in a test program whose cases open no window of their own.
-  GetDesktopWindow();
-#endif
-}
+    : scratch_folder(make_scratch_folder(name)), screen_width(width), screen_height(height) {}
 
 WINDOW_SCENARIO::~WINDOW_SCENARIO() {
   stop_program();
+  std::string stop = server_pids.empty() ? "" : "kill " + server_pids + " 2>/dev/null\n";
+#ifdef _WIN32
+  // The scenario's Wine server ends with the display; its prefix holds links to the whole file system
+  // and is removed by the shell, which never follows them.
+  if (!wine_prefix.empty())
+    stop = "export WINEPREFIX=" + shell_quote(wine_prefix) + "\nwineserver -k 2>/dev/null; wineserver -w\n" + stop +
+           "rm -rf \"$WINEPREFIX\"\n";
+#endif
   std::string answer;
-  if (!server_pids.empty()) run_shell("stop", "kill " + server_pids + " 2>/dev/null; echo ok", &answer);
+  if (!stop.empty()) run_shell("stop", stop + "echo ok", &answer);
   // The scratch folder goes with the test's others: removed when it passed, kept when it failed.
 }
 
@@ -117,13 +129,12 @@ bool WINDOW_SCENARIO::run_shell(const std::string& name, const std::string& body
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
     return false;
   // Wine starts /bin/sh as a Unix process: it gives no process handle then, and the thread handle it
-  // leaves is none of ours; closing it would close whichever handle of this process it happens to name
-  // (the scenario's desktop, for one).
+  // leaves is none of ours; closing it would close whichever handle of this process it happens to name.
   if (started.hProcess) {
     CloseHandle(started.hProcess);
     if (started.hThread) CloseHandle(started.hThread);
   }
-  for (int waited = 0; waited < STEP_WAIT_MS; waited += 10) {
+  for (STEP_DEADLINE deadline; !deadline.passed();) {
     if (GetFileAttributesA(result.c_str()) != INVALID_FILE_ATTRIBUTES) break;
     pause_ms(10);
   }
@@ -138,7 +149,9 @@ bool WINDOW_SCENARIO::run_shell(const std::string& name, const std::string& body
 std::string WINDOW_SCENARIO::missing_tools() {
   if (unix_path("/").empty()) return "not running under Wine, so there is no X display to use";
   std::string tools = "Xvfb xdotool xwd xwininfo /usr/bin/convert";
-#ifndef _WIN32
+#ifdef _WIN32
+  tools += " wine wineserver";
+#else
   tools += " twm";
 #endif
   std::string answer;
@@ -183,20 +196,37 @@ bool WINDOW_SCENARIO::start_display() {
           "done\n"
           "[ -n \"$manager\" ] || { kill $pids; echo twm did not start; exit; }\n"
           "pids=\"$pids $manager\"\n";
+  std::string stop = "kill $pids";
+#else
+  // A Wine prefix of the scenario's own, so that its programs run under a Wine server of their own: the
+  // settings of the test's prefix, its C: drive (linked) and its drive letters. A prefix takes its
+  // server from its folder.
+  body += "main=${WINEPREFIX:-$HOME/.wine}\n"
+          "prefix=$(mktemp -d /tmp/velk-scenario.XXXXXX) || { kill $pids; echo no folder for a Wine prefix; exit; }\n"
+          "cp -p \"$main\"/*.reg \"$main/.update-timestamp\" \"$prefix/\" && cp -a \"$main/dosdevices\" \"$prefix/\" &&\n"
+          "  ln -s \"$main/drive_c\" \"$prefix/drive_c\" ||\n"
+          "  { kill $pids; rm -rf \"$prefix\"; echo the Wine prefix $main was not copied; exit; }\n";
+  std::string stop = "kill $pids; WINEPREFIX=\"$prefix\" wineserver -k; rm -rf \"$prefix\"";
 #endif
-  // The display ends by itself when a test program dies without its destructor.
+  // The display (and under Wine the scenario's Wine server and prefix) ends by itself when a test
+  // program dies without its destructor.
   body += "( i=0; while kill -0 ${pids%% *} && [ $i -lt " + std::to_string(DISPLAY_LIFETIME_S) +
-          " ]; do sleep 1; i=$((i+1)); done; kill $pids ) >/dev/null 2>&1 </dev/null &\n"
-          "echo \"display $DISPLAY $pids\"\n";
+          " ]; do sleep 1; i=$((i+1)); done; " + stop + " ) >/dev/null 2>&1 </dev/null &\n"
+          "echo \"display $DISPLAY ${prefix:--} $pids\"\n";
   std::string answer;
-  if (!run_shell("display", body, &answer) || answer.compare(0, 8, "display ") != 0) {
+  char number[64] = "", prefix[1024] = "";
+  int used = 0;
+  if (!run_shell("display", body, &answer) ||
+      std::sscanf(answer.c_str(), "display %63s %1023s %n", number, prefix, &used) != 2 || !used) {
     ADD_FAILURE() << "the display did not start: " << answer;
     return false;
   }
-  size_t space = answer.find(' ', 8);
-  display = answer.substr(8, space - 8);
-  server_pids = answer.substr(space + 1);
+  display = number;
+  server_pids = answer.substr(used);
   while (!server_pids.empty() && std::isspace((unsigned char)server_pids.back())) server_pids.pop_back();
+#ifdef _WIN32
+  wine_prefix = prefix;
+#endif
   return true;
 }
 
@@ -216,27 +246,41 @@ std::string WINDOW_SCENARIO::built_program(const std::string& name) {
 std::string WINDOW_SCENARIO::output() const { return read_whole_text(scratch_folder + "program.out"); }
 std::string WINDOW_SCENARIO::errors() const { return read_whole_text(scratch_folder + "program.err"); }
 
+// How the program stands, for a failure's message.
+static std::string program_state(bool running, int status) {
+  if (running) return "the program still runs";
+  return status < 0 ? "the program was killed or crashed" : "the program ended with " + std::to_string(status);
+}
+
 bool WINDOW_SCENARIO::wait_for_output(const std::string& text) {
-  for (int waited = 0; waited < STEP_WAIT_MS; waited += POLL_MS) {
+  for (STEP_DEADLINE deadline; !deadline.passed();) {
     if (output().find(text) != std::string::npos) return true;
     if (!program_running()) break;
     pause_ms(POLL_MS);
   }
   if (output().find(text) != std::string::npos) return true;
-  ADD_FAILURE() << "the program did not print \"" << text << "\"; it printed:\n" << output() << errors();
+  ADD_FAILURE() << "the program did not print \"" << text << "\" (" << program_state(program_running(), exit_status)
+                << "); it printed:\n"
+                << output() << errors();
   return false;
 }
 
-bool WINDOW_SCENARIO::wait_for_window(const std::string& title) {
-  for (int waited = 0; waited < STEP_WAIT_MS; waited += POLL_MS) {
-    if (find_window(title, &client_x, &client_y, &client_width, &client_height)) {
+bool WINDOW_SCENARIO::wait_for_window(const std::string& title, int width, int height) {
+  for (STEP_DEADLINE deadline; !deadline.passed();) {
+    int x, y, w, h;
+    if (find_window(title, &x, &y, &w, &h) && (width < 0 || w == width) && (height < 0 || h == height)) {
+      client_x = x, client_y = y, client_width = w, client_height = h;
       window_title = title;
       return true;
     }
     if (!program_running()) break;
     pause_ms(POLL_MS);
   }
-  ADD_FAILURE() << "no window \"" << title << "\" was shown; the program printed:\n" << output() << errors();
+  std::string size = width < 0 && height < 0 ? "" : " of " + std::to_string(width) + " x " + std::to_string(height);
+  ADD_FAILURE() << "no window \"" << title << "\"" << size << " was shown (" << program_state(program_running(), exit_status)
+                << "); the windows shown:\n"
+                << windows_seen() << "the program printed:\n"
+                << output() << errors();
   return false;
 }
 
@@ -343,8 +387,52 @@ bool WINDOW_SCENARIO::capture(WINDOW_CAPTURE* image, const std::string& png_path
   return true;
 }
 
+static std::string colour_text(INT_U32 colour) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%06X", (unsigned)colour);
+  return text;
+}
+
+bool WINDOW_SCENARIO::wait_for_pixel(int x, int y, INT_U32 colour, WINDOW_CAPTURE* image) {
+  WINDOW_CAPTURE seen;
+  for (STEP_DEADLINE deadline; !deadline.passed();) {
+    if (!capture(&seen)) return false;
+    if (seen.at(x, y) == colour) {
+      if (image) *image = seen;
+      return true;
+    }
+    pause_ms(POLL_MS);
+  }
+  ADD_FAILURE() << "the pixel at (" << x << ", " << y << ") of \"" << window_title << "\" stayed "
+                << colour_text(seen.at(x, y)) << ", not " << colour_text(colour) << " ("
+                << program_state(program_running(), exit_status) << "); the last capture is " << scratch_folder
+                << "capture.out.ppm";
+  return false;
+}
+
+bool WINDOW_SCENARIO::wait_until_still(WINDOW_CAPTURE* image) {
+  WINDOW_CAPTURE last, now;
+  if (!capture(&last)) return false;
+  size_t changed = 0;
+  for (STEP_DEADLINE deadline; !deadline.passed();) {
+    pause_ms(STILL_GAP_MS);
+    if (!capture(&now)) return false;
+    if (now.width == last.width && now.height == last.height && now.pixels == last.pixels) {
+      if (image) *image = now;
+      return true;
+    }
+    changed = 0;
+    for (size_t i = 0; i < now.pixels.size() && i < last.pixels.size(); i++) changed += now.pixels[i] != last.pixels[i];
+    last = now;
+  }
+  ADD_FAILURE() << "\"" << window_title << "\" never stood still: " << changed
+                << " pixels changed between the last two captures ("
+                << program_state(program_running(), exit_status) << ")";
+  return false;
+}
+
 int WINDOW_SCENARIO::wait_for_exit() {
-  for (int waited = 0; waited < STEP_WAIT_MS && program_running(); waited += POLL_MS) pause_ms(POLL_MS);
+  for (STEP_DEADLINE deadline; !deadline.passed() && program_running();) pause_ms(POLL_MS);
   if (program_running()) {
     stop_program();
     ADD_FAILURE() << "the program did not end and was killed; it printed:\n" << output() << errors();
@@ -423,6 +511,17 @@ bool WINDOW_SCENARIO::find_window(const std::string& title, int* x, int* y, int*
   return std::sscanf(answer.c_str(), "window %d %d %d %d", x, y, width, height) == 4;
 }
 
+std::string WINDOW_SCENARIO::windows_seen() {
+  std::string answer;
+  run_shell("seen",
+            "for id in $(xdotool search --onlyvisible --name .); do\n"
+            "  xwininfo -id $id | awk '/Window id:/ {$1 = $2 = $3 = \"\"; n = $0} /Width:/ {w = $2} /Height:/ {h = $2} "
+            "END {print w \" x \" h n}'\n"
+            "done",
+            &answer);
+  return answer.empty() ? "none\n" : answer;
+}
+
 // twm's close button: the right-most child of the title bar, the frame's child beside the window.
 bool WINDOW_SCENARIO::close_button(int* x, int* y) {
   std::string body =
@@ -444,7 +543,9 @@ bool WINDOW_SCENARIO::close_button(int* x, int* y) {
 
 #else
 // ---- Windows under Wine: the program runs on a Wine desktop of its own, a virtual desktop as large as
-// the private display's screen, so that its windows, keyboard focus and foreground are its alone. ----
+// the private display's screen, under a Wine server of its own, so that its windows, keyboard focus,
+// foreground, clipboard and display settings are its alone. This process sees none of its windows: the
+// launcher beside the program reports them. ----
 
 std::string WINDOW_SCENARIO::unix_path(const std::string& path) const {
   typedef char*(CDECL * TO_UNIX)(LPCWSTR);
@@ -460,18 +561,19 @@ std::string WINDOW_SCENARIO::unix_path(const std::string& path) const {
 }
 
 // Windows processes take the X display from the Unix environment they start with, which a Windows
-// process cannot give its children: the program is started from the shell, as Wine's explorer drawing
-// a desktop of its own (as large as the screen) and running the scenario launcher on it, which starts
-// the program and writes its process id and, at its end, its exit status.
+// process cannot give its children: the program is started from the shell, in the scenario's prefix,
+// as Wine's explorer drawing a desktop of its own (as large as the screen) and running the scenario
+// launcher on it, which starts the program, writes its process id, reports its windows and, at its end,
+// writes its exit status.
 bool WINDOW_SCENARIO::start(const std::string& program, const std::vector<std::string>& arguments,
                             const std::vector<std::string>& environment) {
   static int serial = 0;
-  desktop_name = "velk-scenario-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(serial++);
+  std::string desktop = "velk-scenario-" + std::to_string(serial++);
   std::string size = std::to_string(screen_width) + "x" + std::to_string(screen_height);
-  std::string body;
+  std::string body = "export WINEPREFIX=" + shell_quote(wine_prefix) + "\n";
   for (const std::string& entry : environment) body += "export " + shell_quote(entry) + "\n";
-  body += "wine explorer /desktop=" + desktop_name + "," + size + " " + shell_quote(built_program("scenario_launcher")) +
-          " " + shell_quote(scratch_folder + "program.status") + " " + shell_quote(scratch_folder + "program.out") + " " +
+  body += "wine explorer /desktop=" + desktop + "," + size + " " + shell_quote(built_program("scenario_launcher")) + " " +
+          shell_quote(scratch_folder + "program.status") + " " + shell_quote(scratch_folder + "program.out") + " " +
           shell_quote(scratch_folder + "program.err") + " " + shell_quote(program);
   for (const std::string& argument : arguments) body += " " + shell_quote(argument);
   body += " >/dev/null 2>&1 </dev/null &\necho ok";
@@ -480,14 +582,15 @@ bool WINDOW_SCENARIO::start(const std::string& program, const std::vector<std::s
     ADD_FAILURE() << "the program could not be started: " << answer;
     return false;
   }
-  for (int waited = 0; waited < STEP_WAIT_MS && !std::filesystem::exists(pid_file); waited += POLL_MS)
-    pause_ms(POLL_MS);
-  DWORD id = (DWORD)std::strtoul(read_whole_text(pid_file).c_str(), nullptr, 10);
-  if (id) process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, id);
-  if (id) desktop_handle = OpenDesktopA(desktop_name.c_str(), 0, FALSE, GENERIC_ALL);
   exited = false;
-  if (!id) ADD_FAILURE() << "the program did not start: " << read_whole_text(scratch_folder + "program.status");
-  return id != 0;
+  for (STEP_DEADLINE deadline; !deadline.passed() && !std::filesystem::exists(pid_file);) {
+    if (!program_running()) break;  // the launcher could not start it
+    pause_ms(POLL_MS);
+  }
+  if (std::filesystem::exists(pid_file)) return true;
+  ADD_FAILURE() << "the program did not start on its Wine desktop: "
+                << (exited ? read_whole_text(scratch_folder + "program.status") : "no launcher reported in time");
+  return false;
 }
 
 bool WINDOW_SCENARIO::program_running() {
@@ -499,67 +602,74 @@ bool WINDOW_SCENARIO::program_running() {
   return false;
 }
 
+// Everything of the scenario's Wine server ends: the program, its launcher and the desktop.
 void WINDOW_SCENARIO::stop_program() {
-  if (program_running() && process) {
-    TerminateProcess((HANDLE)process, 255);
-    WaitForSingleObject((HANDLE)process, STEP_WAIT_MS);
-    exited = true;
-    exit_status = -1;
-  }
-  if (process) CloseHandle((HANDLE)process);
-  process = nullptr;
-  if (desktop_handle) CloseDesktop((HDESK)desktop_handle);
-  desktop_handle = nullptr;
+  if (wine_prefix.empty() || !program_running()) return;
+  std::string answer;
+  run_shell("kill", "WINEPREFIX=" + shell_quote(wine_prefix) + " wineserver -k; echo ok", &answer);
+  exited = true;
+  exit_status = -1;
 }
 
-struct WINDOW_SEARCH {
-  const std::string* title;
-  HWND found;
+// A line of the launcher's report: "window X Y WIDTH HEIGHT CLOSE_X CLOSE_Y TITLE".
+struct REPORTED_WINDOW {
+  int x, y, width, height, close_x, close_y;
 };
 
-static BOOL CALLBACK match_title(HWND window, LPARAM data) {
-  WINDOW_SEARCH* search = (WINDOW_SEARCH*)data;
-  char text[512];
-  bool shown = (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0;
-  if (shown && GetWindowTextA(window, text, sizeof text) >= 0 && *search->title == text) {
-    search->found = window;
-    return FALSE;
+static bool reported_window(const std::string& report, const std::string& title, REPORTED_WINDOW* window) {
+  size_t at = 0;
+  while (at < report.size()) {
+    size_t end = report.find('\n', at);
+    if (end == std::string::npos) end = report.size();
+    std::string line = report.substr(at, end - at);
+    at = end + 1;
+    int used = 0;
+    if (std::sscanf(line.c_str(), "window %d %d %d %d %d %d %n", &window->x, &window->y, &window->width,
+                    &window->height, &window->close_x, &window->close_y, &used) == 6 &&
+        used && line.substr(used) == title)
+      return true;
   }
-  return TRUE;
+  return false;
 }
 
-// The desktop is opened afresh by its name for every search: under Wine the handle opened at the start
-// stops listing the desktop's windows once the program has run for a while.
-static HWND window_on_desktop(const std::string& desktop_name, const std::string& title) {
-  WINDOW_SEARCH search = {&title, nullptr};
-  HDESK desktop = OpenDesktopA(desktop_name.c_str(), 0, FALSE, GENERIC_ALL);
-  if (!desktop) return nullptr;
-  EnumDesktopWindows(desktop, match_title, (LPARAM)&search);
-  CloseDesktop(desktop);
-  return search.found;
-}
-
-// The virtual desktop covers the private screen from its corner: desktop and screen points are one.
 bool WINDOW_SCENARIO::find_window(const std::string& title, int* x, int* y, int* width, int* height) {
-  HWND window = window_on_desktop(desktop_name, title);
-  RECT client;
-  if (!window || !GetClientRect(window, &client)) return false;
-  POINT origin = {0, 0};
-  ClientToScreen(window, &origin);
-  *x = origin.x;
-  *y = origin.y;
-  *width = client.right - client.left;
-  *height = client.bottom - client.top;
+  REPORTED_WINDOW window;
+  if (!reported_window(read_whole_text(scratch_folder + "program.status.windows"), title, &window)) return false;
+  *x = window.x;
+  *y = window.y;
+  *width = window.width;
+  *height = window.height;
   return true;
 }
 
-// The caption's close button, which Wine draws at the right of the caption.
+std::string WINDOW_SCENARIO::windows_seen() {
+  std::string report = read_whole_text(scratch_folder + "program.status.windows");
+  return report.empty() ? "none\n" : report;
+}
+
+// "reg query" answers with a line "    NAME    TYPE    VALUE" for the value.
+std::string WINDOW_SCENARIO::registry_value(const std::string& key, const std::string& name) {
+  std::string answer;
+  if (!run_shell("registry",
+                 "WINEPREFIX=" + shell_quote(wine_prefix) + " wine reg query " + shell_quote(key) + " /v " +
+                     shell_quote(name) + " 2>/dev/null",
+                 &answer))
+    return "";
+  std::string start = "    " + name + "    REG_";
+  size_t at = answer.find(start);
+  if (at == std::string::npos) return "";
+  size_t value = answer.find("    ", at + start.size());
+  size_t end = answer.find_first_of("\r\n", at);
+  if (value == std::string::npos || value > end) return "";
+  return answer.substr(value + 4, end - value - 4);
+}
+
 bool WINDOW_SCENARIO::close_button(int* x, int* y) {
-  HWND window = window_on_desktop(desktop_name, window_title);
-  RECT outer;
-  if (!window || !GetWindowRect(window, &outer)) return false;
-  *x = outer.right - GetSystemMetrics(SM_CXFIXEDFRAME) - GetSystemMetrics(SM_CXSIZE) / 2 - 1;
-  *y = outer.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
+  REPORTED_WINDOW window;
+  if (!reported_window(read_whole_text(scratch_folder + "program.status.windows"), window_title, &window))
+    return false;
+  *x = window.close_x;
+  *y = window.close_y;
   return true;
 }
 

@@ -2,8 +2,10 @@
 // takes real input from xdotool and is read back from the X server with xwd. Natively the program is a
 // Linux executable and a small window manager (twm) gives its window a close button; in the Windows
 // build (run under Wine) the program is a .exe started on a Wine desktop of its own, whose caption Wine
-// draws. Nothing else draws on the display or takes its keyboard, so scenarios run in parallel. Every
-// wait is bounded; the destructor ends whatever still runs.
+// draws, served by a Wine server of its own (display settings, clipboard, registry and foreground are
+// per server, so scenarios under one server would change each other's). Nothing else draws on the
+// display or takes its keyboard, so scenarios run in parallel. Every wait is bounded and says on failure
+// what it saw; the destructor ends whatever still runs.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -45,9 +47,10 @@ public:
   // its standard output and error go to files of the scratch folder.
   bool start(const std::string& program, const std::vector<std::string>& arguments = {},
              const std::vector<std::string>& environment = {});
-  // Waits until a window of the program with exactly this title is shown, and takes its client area
-  // as the origin of every later input and capture.
-  bool wait_for_window(const std::string& title);
+  // Waits until a window of the program with exactly this title is shown (with a client area of
+  // width x height when they are given), and takes its client area as the origin of every later input
+  // and capture.
+  bool wait_for_window(const std::string& title, int width = -1, int height = -1);
   // Waits until the program's standard output holds the text.
   bool wait_for_output(const std::string& text);
   std::string output() const;  // its standard output so far
@@ -65,7 +68,16 @@ public:
   bool close_window();                 // a click on the window's close button
 
   // Reads the client area back from the X server; with png_path also saves it as a PNG file there.
+  // What a program presented reaches the server a moment later (under Wine, when the program next
+  // waits for messages): capture a state the program has been seen to reach, through one of the waits
+  // below, rather than at once.
   bool capture(WINDOW_CAPTURE* image, const std::string& png_path = "");
+  // Captures until the pixel at (x, y) of the client area has the colour (0xRRGGBB); image, when given,
+  // gets that capture.
+  bool wait_for_pixel(int x, int y, INT_U32 colour, WINDOW_CAPTURE* image = nullptr);
+  // Captures until two captures in a row are the same (the program has stopped changing its window);
+  // image, when given, gets that capture.
+  bool wait_until_still(WINDOW_CAPTURE* image = nullptr);
 
   // Waits for the program's end and returns its exit status; -1 (and a failure) when it had to be
   // killed or crashed.
@@ -73,10 +85,17 @@ public:
 
   std::string scratch() const { return scratch_folder; }
 
+#ifdef _WIN32
+  // A value (as text) of the registry that the program saw, which is its Wine server's and not this
+  // process's; "" when there is none. Read before the scenario ends.
+  std::string registry_value(const std::string& key, const std::string& name);
+#endif
+
 private:
   bool run_shell(const std::string& name, const std::string& body, std::string* answer);
   bool xdotool(const std::string& arguments);
   bool find_window(const std::string& title, int* x, int* y, int* width, int* height);
+  std::string windows_seen();  // the titles and client areas of the windows shown, for failures
   bool close_button(int* x, int* y);
   bool program_running();
   void stop_program();
@@ -91,9 +110,7 @@ private:
   bool exited = false;
   int exit_status = -1;
 #ifdef _WIN32
-  void* process = nullptr;         // the program's process handle
-  void* desktop_handle = nullptr;  // its Wine desktop
-  std::string desktop_name;
+  std::string wine_prefix;  // the scenario's own Wine prefix (a Unix path), whose server runs the program
 #else
   int process_id = -1;
 #endif

@@ -1,12 +1,15 @@
 // Starts a program for a real-window scenario under Wine and reports on it: Wine's explorer runs this
-// launcher on the scenario's own desktop and display, and the launcher starts the program there with
-// its standard output and error in files, writes the program's process id, waits for its end and writes
-// its exit status. The test, in another process, reads both files.
+// launcher on the scenario's own desktop, display and Wine server, and the launcher starts the program
+// there with its standard output and error in files, reports the visible windows of the desktop while
+// the program runs, and writes the program's exit status at its end. The test runs on another Wine
+// server and sees none of these windows itself: it reads the files.
 // Arguments: status file, output file, error file, program, the program's arguments.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
+
+static const DWORD REPORT_EVERY_MS = 20;
 
 static HANDLE inheritable_file(const char* path, bool write) {
   SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
@@ -14,14 +17,37 @@ static HANDLE inheritable_file(const char* path, bool write) {
                      write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Writes the line to a new file in one go (written as .part, then renamed, so a reader never sees half).
-static void report(const std::string& path, const std::string& line) {
+// Writes the text to a new file in one go (written as .part, then renamed, so a reader never sees half).
+static void report(const std::string& path, const std::string& text) {
   std::string part = path + ".part";
   FILE* file = std::fopen(part.c_str(), "wb");
   if (!file) return;
-  std::fputs(line.c_str(), file);
+  std::fputs(text.c_str(), file);
   std::fclose(file);
   MoveFileExA(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+// One line per visible top-level window: "window", its client area on the screen (x y width height),
+// the centre of its caption's close button, and its title. The virtual desktop covers the display's
+// screen from its corner, so desktop and screen points are one.
+static BOOL CALLBACK describe_window(HWND window, LPARAM data) {
+  if (!(GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE)) return TRUE;
+  char title[512] = "";
+  GetWindowTextA(window, title, sizeof title);
+  for (char* c = title; *c; c++)
+    if (*c == '\n' || *c == '\r') *c = ' ';
+  RECT client, outer;
+  if (!GetClientRect(window, &client) || !GetWindowRect(window, &outer)) return TRUE;
+  POINT origin = {0, 0};
+  ClientToScreen(window, &origin);
+  // Wine draws the close button at the right of the caption.
+  int close_x = outer.right - GetSystemMetrics(SM_CXFIXEDFRAME) - GetSystemMetrics(SM_CXSIZE) / 2 - 1;
+  int close_y = outer.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
+  char line[640];
+  std::snprintf(line, sizeof line, "window %ld %ld %ld %ld %d %d %s\n", origin.x, origin.y, client.right - client.left,
+                client.bottom - client.top, close_x, close_y, title);
+  *(std::string*)data += line;
+  return TRUE;
 }
 
 int main(int argc, char** argv) {
@@ -42,16 +68,25 @@ int main(int argc, char** argv) {
   startup.hStdError = err;
   PROCESS_INFORMATION started;
   ZeroMemory(&started, sizeof(started));
+  std::string status = argv[1], windows = status + ".windows";
   if (!CreateProcessA(argv[4], &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started)) {
-    report(argv[1], "failed\n");
+    report(status, "failed\n");
     return 2;
   }
   CloseHandle(out);
   CloseHandle(err);
-  report(std::string(argv[1]) + ".pid", std::to_string(started.dwProcessId) + "\n");
-  WaitForSingleObject(started.hProcess, INFINITE);
+  report(status + ".pid", std::to_string(started.dwProcessId) + "\n");
+  // The windows as they are now, rewritten whenever they change, until the program ends.
+  std::string reported = "-";
+  do {
+    std::string now;
+    EnumWindows(describe_window, (LPARAM)&now);
+    if (now != reported) report(windows, now);
+    reported = now;
+  } while (WaitForSingleObject(started.hProcess, REPORT_EVERY_MS) == WAIT_TIMEOUT);
+  report(windows, "");
   DWORD code = 0;
   GetExitCodeProcess(started.hProcess, &code);
-  report(argv[1], "exit " + std::to_string(code) + "\n");
+  report(status, "exit " + std::to_string(code) + "\n");
   return 0;
 }
