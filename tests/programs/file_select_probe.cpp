@@ -94,10 +94,12 @@ INT_U8 application_update() {
     say_place("location", selector->location_menu);
     say("ready\n");
   }
-  // The location menu's drop-down opening and closing.
+  // The location menu's drop-down opening and closing. The pop-up is built visible long before it is
+  // first opened: it shows only while it is on the top-level list.
   static INT_U8 menu_shown = 0;
   if (selector && selector->location_menu->popup) {
-    INT_U8 shown = selector->location_menu->popup->visible;
+    WM_FLOATING_MENU* popup = selector->location_menu->popup;
+    INT_U8 shown = is_top_level(popup) && popup->visible ? 1 : 0;
     if (shown != menu_shown) say(shown ? "menu shown\n" : "menu hidden\n");
     menu_shown = shown;
   }
