@@ -17,6 +17,11 @@ class IMAGE;
 // True when the process runs unattended (read once from the environment).
 bool running_unattended();
 
+// Name of the environment variable that, for a test driving the program from outside with real input,
+// names a file into which the frame loop writes how many passes it has completed ("N\n", after every
+// pass), so that the test sends each input only once the program has taken the one before.
+#define PASS_COUNT_VARIABLE "VELK_PASS_COUNT_FILE"
+
 // Writes the text to the standard output the process inherited; a Windows program without one opens a
 // console on first use (freed again at shut-down).
 void console_print(const char* text);

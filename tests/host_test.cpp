@@ -119,6 +119,26 @@ TEST(FrameLoop, GrantedCloseLetsUpdateRunOnceMore) {
   idle_wait_ms = 50;
 }
 
+// A test driving the program from outside reads how many passes it has made from the named file.
+TEST(FrameLoop, PassCountGoesToTheFileTheEnvironmentNames) {
+  std::string file = make_scratch_folder("pass-count") + "passes";
+  reset_application();
+  set_idle_wait(0);
+  set_environment(PASS_COUNT_VARIABLE, file);
+  update_limit = 12;
+  run_frame_loop(test_update);
+  EXPECT_EQ(read_whole_text(file), "12\n");  // every update counted, the last one too
+  reset_application();
+  update_limit = 3;
+  run_frame_loop(test_update);
+  EXPECT_EQ(read_whole_text(file), "3\n");  // each run counts afresh
+  set_environment(PASS_COUNT_VARIABLE, "");
+  reset_application();
+  run_frame_loop(test_update);
+  EXPECT_EQ(read_whole_text(file), "3\n");  // no name, no count
+  set_idle_wait(50);
+}
+
 static int busy_updates = 0;
 static INT_U8 busy_update() {
   activity_flag = (busy_updates % 2) == 0;  // every other pass presents something

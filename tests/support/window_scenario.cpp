@@ -25,9 +25,9 @@
 #endif
 
 static const int STEP_WAIT_MS = 30000;   // the longest wait of one step
+static const int SHELL_WAIT_MS = 2 * STEP_WAIT_MS;  // a shell's own bound, beyond the waits inside it
 static const int POLL_MS = 50;
 static const int DISPLAY_LIFETIME_S = 600;  // a display ends by itself after the longest test program
-static const char* const STEP_PAUSE = "sleep 0.1";  // between input events: each lands in its own pass
 static const int STILL_GAP_MS = 200;  // between two captures that must match for a window to stand still
 
 static void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
@@ -134,12 +134,13 @@ bool WINDOW_SCENARIO::run_shell(const std::string& name, const std::string& body
     CloseHandle(started.hProcess);
     if (started.hThread) CloseHandle(started.hThread);
   }
-  for (STEP_DEADLINE deadline; !deadline.passed();) {
+  for (auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(SHELL_WAIT_MS);
+       std::chrono::steady_clock::now() < end;) {
     if (GetFileAttributesA(result.c_str()) != INVALID_FILE_ATTRIBUTES) break;
     pause_ms(10);
   }
 #else
-  run_command("timeout " + std::to_string(STEP_WAIT_MS / 1000) + " /bin/sh " + shell_quote(script));
+  run_command("timeout " + std::to_string(SHELL_WAIT_MS / 1000) + " /bin/sh " + shell_quote(script));
 #endif
   if (!std::filesystem::exists(result)) return false;
   *answer = read_whole_text(result);
@@ -284,80 +285,88 @@ bool WINDOW_SCENARIO::wait_for_window(const std::string& title, int width, int h
   return false;
 }
 
-bool WINDOW_SCENARIO::xdotool(const std::string& arguments) {
+// Sends the events (xdotool commands) one by one and after each waits until the program has taken it:
+// two more passes of its frame loop, as the first may have read its input just before the event came.
+// Input paced by the program's own passes lands in a pass of its own however slowly the program runs.
+// The wait ends early when the program has ended; a program that makes no pass for a step's wait fails
+// the step. With focus, the window takes the keyboard focus first. Input to the window's frame rather
+// than to the program goes unpaced: the frame may hold the program's loop until the button comes up.
+bool WINDOW_SCENARIO::send_input(const std::vector<std::string>& events, bool focus, bool paced) {
+  std::string body = "P=" + shell_quote(unix_path(scratch_folder + "program.passes")) + "\n" + program_ended_shell() +
+                     "taken() {\n"
+                     "  n=; { read n <\"$P\"; } 2>/dev/null; want=$((${n:-0} + 2)); i=0\n"
+                     "  while :; do\n"
+                     "    m=; { read m <\"$P\"; } 2>/dev/null\n"
+                     "    [ \"${m:-0}\" -ge $want ] && return\n"
+                     "    ended && return\n"
+                     "    [ $i -ge " + std::to_string(STEP_WAIT_MS / 20) + " ] && {\n"
+                     "      echo \"the program made no pass for " + std::to_string(STEP_WAIT_MS / 1000) +
+                     " s after xdotool $1 (it stands at pass ${m:-0})\"; exit; }\n"
+                     "    sleep 0.02; i=$((i+1))\n"
+                     "  done\n"
+                     "}\n";
+  if (focus)
+    body += "id=$(xdotool search --onlyvisible --name " + shell_quote(title_pattern(window_title)) +
+            " | head -n 1)\n[ -n \"$id\" ] || { echo no window to focus; exit; }\nxdotool windowfocus $id || exit\n";
+  std::string all;
+  for (const std::string& event : events) {
+    body += "xdotool " + event + " || exit\n";
+    if (paced) body += "taken " + shell_quote(event) + "\n";
+    all += (all.empty() ? "" : ", ") + event;
+  }
   std::string answer;
-  if (run_shell("input", "xdotool " + arguments + " && echo ok", &answer) && answer.find("ok") != std::string::npos)
-    return true;
-  ADD_FAILURE() << "xdotool " << arguments << " failed: " << answer;
+  if (run_shell("input", body + "echo ok", &answer) && answer.find("ok") != std::string::npos) return true;
+  ADD_FAILURE() << "the input (" << all << ") to \"" << window_title << "\" failed: " << answer;
   return false;
 }
 
 // Client coordinates on the screen, for xdotool's absolute moves.
-static std::string screen_point(int x, int y) { return std::to_string(x) + " " + std::to_string(y); }
+std::string WINDOW_SCENARIO::move_event(int x, int y) const {
+  return "mousemove " + std::to_string(client_x + x) + " " + std::to_string(client_y + y);
+}
 
-bool WINDOW_SCENARIO::move(int x, int y) {
-  return xdotool("mousemove " + screen_point(client_x + x, client_y + y) + " " + STEP_PAUSE);
-}
-bool WINDOW_SCENARIO::press(int button) {
-  return xdotool("mousedown " + std::to_string(button) + " " + STEP_PAUSE);
-}
-bool WINDOW_SCENARIO::release(int button) {
-  return xdotool("mouseup " + std::to_string(button) + " " + STEP_PAUSE);
-}
+bool WINDOW_SCENARIO::move(int x, int y) { return send_input({move_event(x, y)}); }
+bool WINDOW_SCENARIO::press(int button) { return send_input({"mousedown " + std::to_string(button)}); }
+bool WINDOW_SCENARIO::release(int button) { return send_input({"mouseup " + std::to_string(button)}); }
 bool WINDOW_SCENARIO::click(int x, int y, int button) {
   std::string b = std::to_string(button);
-  return xdotool("mousemove " + screen_point(client_x + x, client_y + y) + " " + STEP_PAUSE + " mousedown " + b +
-                 " " + STEP_PAUSE + " mouseup " + b + " " + STEP_PAUSE);
+  return send_input({move_event(x, y), "mousedown " + b, "mouseup " + b});
 }
 bool WINDOW_SCENARIO::drag(int from_x, int from_y, int to_x, int to_y, int button) {
   std::string b = std::to_string(button);
   // The pointer goes down, moves half-way and on to the end, then comes up.
-  return xdotool("mousemove " + screen_point(client_x + from_x, client_y + from_y) + " " + STEP_PAUSE + " mousedown " +
-                 b + " " + STEP_PAUSE + " mousemove " +
-                 screen_point(client_x + (from_x + to_x) / 2, client_y + (from_y + to_y) / 2) + " " + STEP_PAUSE +
-                 " mousemove " + screen_point(client_x + to_x, client_y + to_y) + " " + STEP_PAUSE + " mouseup " + b +
-                 " " + STEP_PAUSE);
+  return send_input({move_event(from_x, from_y), "mousedown " + b,
+                     move_event((from_x + to_x) / 2, (from_y + to_y) / 2), move_event(to_x, to_y), "mouseup " + b});
 }
 bool WINDOW_SCENARIO::wheel(int notches) {
-  if (notches == 0) return true;
-  std::string button = notches > 0 ? "4" : "5";
-  return xdotool("click --repeat " + std::to_string(notches > 0 ? notches : -notches) + " --delay 100 " + button +
-                 " " + STEP_PAUSE);
+  std::vector<std::string> events(notches > 0 ? notches : -notches, notches > 0 ? "click 4" : "click 5");
+  return send_input(events);
 }
 
-// Keys go to the window with the keyboard focus: the program's window gets it first.
-static std::string focus_window(const std::string& title) {
-  return "id=$(xdotool search --onlyvisible --name " + shell_quote(title_pattern(title)) +
-         " | head -n 1) && xdotool windowfocus $id && ";
-}
-// A person holds the modifiers around the key: the program reads them in the pass that takes the key.
-// The key itself is held for a pause too, so that its press and its release land in passes of their
-// own: a program that reads whether the key is held (Enter on a button, Escape on a menu) sees it down
-// even when a busy machine makes its passes slow.
+// A person holds the modifiers around the key, and the key itself for its own passes: a program that
+// reads whether a key is held (Enter on a button, Escape on a menu) sees it down.
 bool WINDOW_SCENARIO::key(const std::string& keys) {
   std::string modifiers, last = keys;
   for (size_t plus; (plus = last.find('+')) != std::string::npos && plus + 1 < last.size(); last = last.substr(plus + 1))
     modifiers += (modifiers.empty() ? "" : "+") + last.substr(0, plus);
-  std::string held = modifiers.empty() ? "" : "keydown " + shell_quote(modifiers) + " " + STEP_PAUSE + " ";
-  std::string freed = modifiers.empty() ? "" : " keyup " + shell_quote(modifiers) + " " + STEP_PAUSE;
-  std::string answer;
-  if (run_shell("input", focus_window(window_title) + "xdotool " + held + "keydown " + shell_quote(last) + " " +
-                             STEP_PAUSE + " keyup " + shell_quote(last) + " " + STEP_PAUSE + freed + " && echo ok",
-                &answer) &&
-      answer.find("ok") != std::string::npos)
-    return true;
-  ADD_FAILURE() << "key " << keys << " failed: " << answer;
-  return false;
+  std::vector<std::string> events;
+  if (!modifiers.empty()) events.push_back("keydown " + shell_quote(modifiers));
+  events.push_back("keydown " + shell_quote(last));
+  events.push_back("keyup " + shell_quote(last));
+  if (!modifiers.empty()) events.push_back("keyup " + shell_quote(modifiers));
+  return send_input(events, true);
 }
+
+// One character at a time (a UTF-8 sequence stays whole), shifted ones included.
 bool WINDOW_SCENARIO::type(const std::string& text) {
-  std::string answer;
-  if (run_shell("input", focus_window(window_title) + "xdotool type --delay 60 -- " + shell_quote(text) + " && " +
-                             STEP_PAUSE + " && echo ok",
-                &answer) &&
-      answer.find("ok") != std::string::npos)
-    return true;
-  ADD_FAILURE() << "typing " << text << " failed: " << answer;
-  return false;
+  std::vector<std::string> events;
+  for (size_t at = 0; at < text.size();) {
+    size_t end = at + 1;
+    while (end < text.size() && ((unsigned char)text[end] & 0xC0) == 0x80) end++;
+    events.push_back("type -- " + shell_quote(text.substr(at, end - at)));
+    at = end;
+  }
+  return send_input(events, true);
 }
 
 bool WINDOW_SCENARIO::close_window() {
@@ -366,7 +375,7 @@ bool WINDOW_SCENARIO::close_window() {
     ADD_FAILURE() << "the close button of \"" << window_title << "\" was not found";
     return false;
   }
-  return xdotool("mousemove " + screen_point(x, y) + " " + STEP_PAUSE + " click 1 " + STEP_PAUSE);
+  return send_input({move_event(x - client_x, y - client_y), "mousedown 1", "mouseup 1"}, false, false);
 }
 
 bool WINDOW_SCENARIO::capture(WINDOW_CAPTURE* image, const std::string& png_path) {
@@ -458,11 +467,14 @@ std::string WINDOW_SCENARIO::unix_path(const std::string& path) const { return p
 bool WINDOW_SCENARIO::start(const std::string& program, const std::vector<std::string>& arguments,
                             const std::vector<std::string>& environment) {
   std::string out = scratch_folder + "program.out", err = scratch_folder + "program.err";
+  std::string passes = scratch_folder + "program.passes";
+  std::remove(passes.c_str());
   pid_t child = fork();
   if (child < 0) return false;
   if (child == 0) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives the test
     setenv("DISPLAY", display.c_str(), 1);
+    setenv(PASS_COUNT_VARIABLE, passes.c_str(), 1);
     for (const std::string& entry : environment) putenv(const_cast<char*>(entry.c_str()));
     int out_fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int err_fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -490,6 +502,12 @@ bool WINDOW_SCENARIO::program_running() {
   exited = true;
   exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return false;
+}
+
+// The program's process is gone or a zombie (state Z in /proc/PID/stat) once it has ended.
+std::string WINDOW_SCENARIO::program_ended_shell() const {
+  return "ended() { s=; { read s </proc/" + std::to_string(process_id) +
+         "/stat; } 2>/dev/null; case \"$s\" in \"\"|*\") Z \"*) return 0;; esac; return 1; }\n";
 }
 
 void WINDOW_SCENARIO::stop_program() {
@@ -570,7 +588,10 @@ bool WINDOW_SCENARIO::start(const std::string& program, const std::vector<std::s
   static int serial = 0;
   std::string desktop = "velk-scenario-" + std::to_string(serial++);
   std::string size = std::to_string(screen_width) + "x" + std::to_string(screen_height);
+  std::string passes = scratch_folder + "program.passes";
+  std::remove(passes.c_str());
   std::string body = "export WINEPREFIX=" + shell_quote(wine_prefix) + "\n";
+  body += "export " + shell_quote(std::string(PASS_COUNT_VARIABLE) + "=" + passes) + "\n";
   for (const std::string& entry : environment) body += "export " + shell_quote(entry) + "\n";
   body += "wine explorer /desktop=" + desktop + "," + size + " " + shell_quote(built_program("scenario_launcher")) + " " +
           shell_quote(scratch_folder + "program.status") + " " + shell_quote(scratch_folder + "program.out") + " " +
@@ -600,6 +621,11 @@ bool WINDOW_SCENARIO::program_running() {
   exited = true;
   exit_status = status.compare(0, 5, "exit ") == 0 ? (int)std::strtol(status.c_str() + 5, nullptr, 10) : -1;
   return false;
+}
+
+// The launcher writes the status file once the program has ended.
+std::string WINDOW_SCENARIO::program_ended_shell() const {
+  return "ended() { [ -s " + shell_quote(unix_path(scratch_folder + "program.status")) + " ]; }\n";
 }
 
 // Everything of the scenario's Wine server ends: the program, its launcher and the desktop.

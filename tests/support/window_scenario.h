@@ -57,6 +57,8 @@ public:
   std::string errors() const;  // its standard error so far
 
   // Real input, in client coordinates of the window found last. Buttons: 1 left, 2 middle, 3 right.
+  // Each event is sent once the program has taken the one before (two passes of its frame loop), so
+  // that each press, release and key lands in a pass of its own however slowly the program runs.
   bool move(int x, int y);
   bool press(int button = 1);
   bool release(int button = 1);
@@ -93,7 +95,9 @@ public:
 
 private:
   bool run_shell(const std::string& name, const std::string& body, std::string* answer);
-  bool xdotool(const std::string& arguments);
+  bool send_input(const std::vector<std::string>& events, bool focus = false, bool paced = true);
+  std::string move_event(int x, int y) const;
+  std::string program_ended_shell() const;  // a shell function "ended": true once the program has ended
   bool find_window(const std::string& title, int* x, int* y, int* width, int* height);
   std::string windows_seen();  // the titles and client areas of the windows shown, for failures
   bool close_button(int* x, int* y);
