@@ -432,8 +432,10 @@ TEST(DialogScenario, RealInputReachesTheObjectsAndTheDialogIsShownWhereItWasDrag
   std::snprintf(moved_one, sizeof moved_one, "place One %d %d\n", one_x + 150, one_y + 120);
   EXPECT_NE(scenario.output().find(moved_one), std::string::npos) << scenario.output();
 
-  // The window's pixels: the dialog's face at its new place, the page where it stood before.
+  // The window's pixels: the dialog's face at its new place, the page where it stood before (once the
+  // resting dialog has reached the display).
   WINDOW_CAPTURE image;
+  ASSERT_TRUE(scenario.wait_for_pixel(x + 150 + 10, y + 120 + height - 10, 0xC0C0C0u));
   ASSERT_TRUE(scenario.capture(&image, scenario.scratch() + "dragged.png"));
   ASSERT_EQ(image.width, 480);
   ASSERT_EQ(image.height, 360);

@@ -129,9 +129,10 @@ void quit_attached_program(INSTALLER_SCRATCH& scratch, const std::string& progra
   WINDOW_SCENARIO scenario("attached-window");
   START_WINDOW_SCENARIO(scenario);
   ASSERT_TRUE(scenario.start(program, {}, environment));
-  ASSERT_TRUE(wait_for_wizard(scenario, "Test Installer", width, height));
+  ASSERT_TRUE(scenario.wait_for_window("Test Installer", width, height));  // not "Please Wait" at its size
+  ASSERT_TRUE(scenario.wait_until_still());
   ASSERT_TRUE(scenario.close_window());
-  ASSERT_TRUE(wait_until_still(scenario));
+  ASSERT_TRUE(scenario.wait_until_still());
   ASSERT_TRUE(scenario.click(yes_x, yes_y));
   EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
 }

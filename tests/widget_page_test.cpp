@@ -78,6 +78,7 @@ TEST(WidgetPage, ClicksDragAndWheelReachTheWidgetsAndTheScrolledTextShows) {
 
   // The scrolled text read back from the X server: the top row holds line `first`, and line 0 is gone.
   WINDOW_CAPTURE image;
+  ASSERT_TRUE(scenario.wait_until_still());
   ASSERT_TRUE(scenario.capture(&image, scenario.scratch() + "scrolled.png"));
   ASSERT_EQ(image.width, 480);
   ASSERT_EQ(image.height, 360);

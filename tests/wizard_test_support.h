@@ -218,34 +218,6 @@ inline void resting_centre(WM_SCREEN_OBJECT* object, WM_DIALOG* dialog, int* x, 
 
 inline void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-// Waits until two captures of the window a little apart are the same picture (fades and slides have
-// ended); false when the window keeps changing for the whole wait.
-inline bool wait_until_still(WINDOW_SCENARIO& scenario) {
-  WINDOW_CAPTURE last, now;
-  if (!scenario.capture(&last)) return false;
-  for (int i = 0; i < 100; i++) {
-    pause_ms(150);
-    if (!scenario.capture(&now)) return false;
-    if (now.width == last.width && now.height == last.height && now.pixels == last.pixels) return true;
-    last = now;
-  }
-  return false;
-}
-
-// Waits until the window of that title shows the wizard at its full size and stands still: the "Please
-// Wait" window the program shows first may carry the title for a moment before it takes the window's
-// size. Input and captures then go to the window as it is now.
-inline bool wait_for_wizard(WINDOW_SCENARIO& scenario, const std::string& title, int width, int height) {
-  for (int attempt = 0; attempt < 50; attempt++) {
-    if (!scenario.wait_for_window(title)) return false;
-    WINDOW_CAPTURE image;
-    if (!scenario.capture(&image)) return false;
-    if (image.width == width && image.height == height) return wait_until_still(scenario);
-    pause_ms(200);
-  }
-  return false;
-}
-
 // Waits until the file's last line is the text.
 inline bool wait_for_last_line(const std::string& path, const std::string& text) {
   for (int waited = 0; waited < 30000; waited += 100) {
