@@ -125,15 +125,19 @@ WM_RESULT WM_PAGE_MANAGER::update(bool present) {
       result = 0;
       break;
     case WM_RESULT_REBUILD_ALL:
-    case WM_RESULT_REBUILD_ALL_CLEAR:
+    case WM_RESULT_REBUILD_ALL_CLEAR: {
+      // With 8 the top-level objects go with the first area rebuilt (a hidden area is not rebuilt).
+      bool first = true;
       for (INT_S16 j = 0; j < area_count; j++) {
         WM_AREA* area = &areas[(here + j) % area_count];
         if (!area->root.visible) continue;
         select_area((here + j) % area_count);
-        rebuild_area(area, j == 0 && result == WM_RESULT_REBUILD_ALL_CLEAR);
+        rebuild_area(area, first && result == WM_RESULT_REBUILD_ALL_CLEAR);
+        first = false;
       }
       result = 0;
       break;
+    }
     case WM_RESULT_REMOVE_TOP_LEVEL:
       if (area_count > 0) areas[0].root.detach_all(true, false, false);
       result = 0;
@@ -302,6 +306,8 @@ bool WM_PAGE_MANAGER::focus_next_area() {
 }
 
 bool WM_PAGE_MANAGER::focus_previous_area() {
-  INT_S32 start = focus_object && focus_object->area >= 0 ? focus_object->area : (area_count > 0 ? 1 % area_count : 0);
+  // Without a focus object the walk back starts at area 1 (so that area 0 comes first); a focus object
+  // outside the areas counts as area 0.
+  INT_S32 start = focus_object ? (focus_object->area >= 0 ? focus_object->area : 0) : (area_count > 0 ? 1 % area_count : 0);
   return focus_area_from(this, start, -1);
 }
