@@ -302,5 +302,7 @@ void WM_TEXT_WIN::draw() {
     }
     line.text[line.length] = kept;
   }
+  // The scroll bar is shown again so that it lies on top of the rows (and shows with the window).
+  if (scrollbar) scrollbar->show();
   target->clip = saved;
 }

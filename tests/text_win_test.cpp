@@ -385,6 +385,20 @@ TEST(TextWinInput, TheWheelScrollsAndOnlyTheWindowIsRedrawn) {
   EXPECT_EQ(screen_image.dirty.y2, 101);
 }
 
+TEST(TextWinScrollBar, AWindowShownLaterShowsItsScrollBar) {
+  WINDOW_PAGE page;
+  WM_TEXT_WIN* window = make_window(200, 52, 40);
+  window->hide(false, false);
+  window->add_text(numbered(12).c_str(), nullptr, nullptr, false, true);
+  ASSERT_NE(window->scrollbar, nullptr);
+  EXPECT_EQ(window->scrollbar->visible, 0);  // made hidden, like the window
+  add_to_page(window);
+  window->show();  // the window alone: its children stay as they were
+  run_pass();
+  EXPECT_EQ(window->scrollbar->visible, 1);  // drawing the window shows its bar on top of the rows
+  EXPECT_EQ(window->scrollbar->drawn, 1);
+}
+
 // ---------------------------------------------------------------------------------------------------
 // Drawing with a real font
 
