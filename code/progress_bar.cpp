@@ -149,10 +149,10 @@ bool WM_PROGRESS_BAR::set_style(const char* path_text, const char* base_name, WM
     clear_frames();
     return false;
   } else {
-    load_frame_named(&background_frame, path_text, "%s_bg", base_name, style_frame_cache_flags);
-    load_frame_named(&empty_frame, path_text, "%s_empty", base_name, style_frame_cache_flags);
-    load_frame_named(&full_frame, path_text, "%s_full", base_name, style_frame_cache_flags);
-    load_frame_named(&alt_frame, path_text, STYLE_SET_ALT_NAME, base_name, style_frame_cache_flags);
+    load_frame_named(&background_frame, path_text, "%s_bg", base_name, 0);
+    load_frame_named(&empty_frame, path_text, "%s_empty", base_name, 0);
+    load_frame_named(&full_frame, path_text, "%s_full", base_name, 0);
+    load_frame_named(&alt_frame, path_text, STYLE_SET_ALT_NAME, base_name, 0);
   }
   return has_frames();
 }

@@ -236,7 +236,7 @@ bool WM_SCROLLBAR::load_state_frames(const char* path_text, const char* base_nam
     return false;
   } else {
     for (int i = 0; i < count; i++)
-      load_frame_named(state_frames[i], path_text, frame_formats[i], base_name, style_frame_cache_flags);
+      load_frame_named(state_frames[i], path_text, frame_formats[i], base_name, 0);
   }
   for (int i = count; i < SCROLLBAR_FRAME_COUNT; i++) state_frames[i]->clear();
   return state_frames_loaded();
