@@ -183,20 +183,14 @@ bool DATA_FILE::open(FOLDER* in_folder, const char* file_name, FILE_MODE file_mo
     stream = open_file(in_folder, file_name, stream_modes[file_mode]);
   }
   if (!stream) return false;
-  // Some hosts open a folder for reading as if it were a file, which then reads as empty (or fails on
-  // every read): a folder is no data file.
-  FILE_INFO info;
-  if (file_mode == FILE_MODE_READ && get_file_info(in_folder, file_name, &info) && info.is_folder) {
-    close_file(stream);
-    return false;
-  }
 
   GZ_FILE_STREAM* gzip = nullptr;
   INT_U8 swap = 0;
   INT_U64 size = 0;
   INT_U32 start = 0;
   INT_U32 packed = 0;
-  INT_U64 stored = stream_size(stream);  // the file's size on disk, in 64 bits
+  // The file's size on disk, in 64 bits; a file opened for writing has just been emptied or made.
+  INT_U64 stored = file_mode == FILE_MODE_WRITE ? 0 : stream_size(stream);
   // Positions of a data file are 32-bit: a file it could not address to its end is refused.
   if (stored > 0xFFFFFFFFull) {
     close_file(stream);
@@ -454,17 +448,29 @@ INT_S32 DATA_FILE::write(const void* data, INT_S32 count) {
   return count;
 }
 
-DATA_FILE* create_unique_data_file(FOLDER* folder, char* out, INT_S16 size, const char* suffix, INT_U8 order) {
+bool data_file_opens(FOLDER* folder, const char* name) {
+  DATA_FILE* file = new DATA_FILE(DATA_FILE_SMALLEST_BUFFER);
+  if (!file->open(folder, name, FILE_MODE_READ, 0, file, false)) {
+    delete file;
+    return false;
+  }
+  close_data_file(&file);
+  return true;
+}
+
+DATA_FILE* create_unique_data_file(FOLDER* folder, char* out, INT_S16 size, const char* suffix, INT_U8 order,
+                                   INT_S32 buffer_size) {
   if (out && size > 0) out[0] = 0;
   if (!folder || !out || !suffix || static_cast<INT_S32>(std::strlen(suffix)) + 9 > size) return nullptr;
+  DATA_FILE* file = new DATA_FILE(buffer_size);
   INT_U32 number = get_tick_count();
   // A name that cannot be created is taken, or the folder takes no files: after a few hundred names
   // the folder is given up.
   for (INT_S32 tries = 0; tries < 256; ++tries, ++number) {
     std::snprintf(out, static_cast<size_t>(size), "%08X%s", static_cast<unsigned>(number), suffix);
-    DATA_FILE* file = open_data_file(folder, out, FILE_MODE_WRITE_NEW, order, false);
-    if (file) return file;
+    if (file->open(folder, out, FILE_MODE_WRITE_NEW, order, file, false)) return file;
   }
+  delete file;
   out[0] = 0;
   return nullptr;
 }

@@ -71,6 +71,15 @@ static const char* const builtin_variables[] = {"$APP",      "$BASE",     "$SYSA
                                                 "$APPDATA",  "$USERDATA", "$USERPREFS", "$TEMP",
                                                 "$FONTDATA", "$ICONDATA", "$HERE"};
 
+// Whether resolving the variable takes its fallbacks only when no_fallback is off: the system-folder
+// variables. "$FONTDATA", "$ICONDATA" and "$ROOTn" search all they can either way, and named paths,
+// "$APP" and "$HERE" never fail.
+static bool has_optional_fallback(const char* name) {
+  for (const char* variable : {"$SYSAPP", "$INSTDATA", "$APPDATA", "$USERDATA", "$USERPREFS", "$TEMP"})
+    if (same_no_case(name, variable)) return !find_named_path(name, nullptr);
+  return false;
+}
+
 // Whether the name is a built-in variable or "$ROOTn".
 static bool is_builtin_variable(const char* name) {
   if (is_root_variable(name)) return true;
@@ -132,8 +141,11 @@ bool FOLDER::set(const char* text, bool create_sub_folders, FOLDER* here, bool c
       resolve_variable("$APP", false, nullptr, false, false);
       return false;
     }
+    // The second look differs from the first only in creating the system folder or in taking the
+    // fallbacks; when it would differ in neither, it would find what the first found.
+    bool second_look_differs = create_system_folder || (!no_fallback && has_optional_fallback(name));
     if (!resolve_variable(name, false, here, true, fallback_only) &&
-        !resolve_variable(name, create_system_folder, here, no_fallback, fallback_only)) {
+        (!second_look_differs || !resolve_variable(name, create_system_folder, here, no_fallback, fallback_only))) {
       resolve_variable("$APP", false, nullptr, false, false);
       return false;
     }

@@ -62,20 +62,6 @@ void disable_font_preload() { font_preload = 0; }
 
 INT_U8 font_system_started() { return fonts_started; }
 
-void start_font_system() {
-  if (fonts_started) return;
-  if (FT_Init_FreeType(&font_library) != 0) {
-    font_library = nullptr;
-    raise_error(0x21, nullptr);
-    return;
-  }
-  if (font_preload) {
-    for (INT_S16 id = 0; id < BUILTIN_FONT_COUNT; id++)
-      load_font(BUILTIN_FONTS[id][0], BUILTIN_FONTS[id][1], (INT_S8)id, nullptr);
-  }
-  fonts_started = 1;
-}
-
 void stop_font_system() {
   if (!fonts_started) return;
   free_font(-1);
@@ -125,29 +111,41 @@ bool font_loaded(INT_S8 font_id) { return get_font(font_id) != nullptr; }
 // packages put the DejaVu faces. Folders that do not exist on a host are skipped.
 static const char* const SYSTEM_FONT_FOLDERS[] = {"/usr/share/fonts/truetype/dejavu", "/usr/share/fonts/dejavu"};
 
-static bool font_file_opens(FOLDER* folder, const char* file_name) {
-  DATA_FILE* file = open_data_file(folder, file_name, FILE_MODE_READ, 0, false);
-  if (!file) return false;
-  close_data_file(&file);
-  return true;
-}
+// The folders that a font named without a folder is looked for in, each found on first need: "$FONTDATA"
+// and, for the built-in fonts, the system's font folders that exist.
+struct DEFAULT_FONT_FOLDERS {
+  bool font_data_known = false, font_data_found = false;
+  FOLDER font_data;
+  bool system_known = false;
+  INT_S16 system_count = 0;
+  FOLDER system[sizeof SYSTEM_FONT_FOLDERS / sizeof SYSTEM_FONT_FOLDERS[0]];
+};
 
 // The full path of the file when it opens for reading in the folder, else null. A null folder means
 // "$FONTDATA", and for the built-in fonts then the system's font folders.
-static const char* readable_font_path(const char* file_name, FOLDER* folder, bool built_in) {
-  if (folder) return font_file_opens(folder, file_name) ? folder->get_path_text(file_name) : nullptr;
-  static FOLDER font_folder;
-  if (font_folder.set("$FONTDATA", false, nullptr, false, false, false) && font_file_opens(&font_folder, file_name))
-    return font_folder.get_path_text(file_name);
-  if (!built_in) return nullptr;
-  for (const char* path : SYSTEM_FONT_FOLDERS) {
-    if (font_folder.set_if_folder(path) && font_file_opens(&font_folder, file_name))
-      return font_folder.get_path_text(file_name);
+static const char* readable_font_path(const char* file_name, FOLDER* folder, bool built_in,
+                                      DEFAULT_FONT_FOLDERS* folders) {
+  if (folder) return data_file_opens(folder, file_name) ? folder->get_path_text(file_name) : nullptr;
+  if (!folders->font_data_known) {
+    folders->font_data_found = folders->font_data.set("$FONTDATA", false, nullptr, false, false, false);
+    folders->font_data_known = true;
   }
+  if (folders->font_data_found && data_file_opens(&folders->font_data, file_name))
+    return folders->font_data.get_path_text(file_name);
+  if (!built_in) return nullptr;
+  if (!folders->system_known) {
+    for (const char* path : SYSTEM_FONT_FOLDERS)
+      if (folders->system[folders->system_count].set_if_folder(path)) folders->system_count++;
+    folders->system_known = true;
+  }
+  for (INT_S16 n = 0; n < folders->system_count; n++)
+    if (data_file_opens(&folders->system[n], file_name)) return folders->system[n].get_path_text(file_name);
   return nullptr;
 }
 
-INT_S8 load_font(const char* file_name, const char* display_name, INT_S8 font_id, FOLDER* folder) {
+// load_font with the default folders as far as they are known already.
+static INT_S8 load_font_from(const char* file_name, const char* display_name, INT_S8 font_id, FOLDER* folder,
+                             DEFAULT_FONT_FOLDERS* folders) {
   if (!file_name || !font_library) return -1;
   if (font_id < -1) return -1;
   INT_S16 id = font_id;
@@ -157,7 +155,7 @@ INT_S8 load_font(const char* file_name, const char* display_name, INT_S8 font_id
     id = font_slot_count > BUILTIN_FONT_COUNT ? font_slot_count : BUILTIN_FONT_COUNT;
   }
 
-  const char* path = readable_font_path(file_name, folder, font_id >= 0 && font_id < BUILTIN_FONT_COUNT);
+  const char* path = readable_font_path(file_name, folder, font_id >= 0 && font_id < BUILTIN_FONT_COUNT, folders);
   if (!path) return -1;
   const std::string full_path(path);
 
@@ -198,6 +196,27 @@ INT_S8 load_font(const char* file_name, const char* display_name, INT_S8 font_id
   std::memcpy(slot->display_name, name, length);
   slot->display_name[length] = 0;
   return (INT_S8)id;
+}
+
+INT_S8 load_font(const char* file_name, const char* display_name, INT_S8 font_id, FOLDER* folder) {
+  DEFAULT_FONT_FOLDERS folders;
+  return load_font_from(file_name, display_name, font_id, folder, &folders);
+}
+
+void start_font_system() {
+  if (fonts_started) return;
+  if (FT_Init_FreeType(&font_library) != 0) {
+    font_library = nullptr;
+    raise_error(0x21, nullptr);
+    return;
+  }
+  if (font_preload) {
+    // The folders are looked up once for all the built-in fonts, not once per font.
+    DEFAULT_FONT_FOLDERS folders;
+    for (INT_S16 id = 0; id < BUILTIN_FONT_COUNT; id++)
+      load_font_from(BUILTIN_FONTS[id][0], BUILTIN_FONTS[id][1], (INT_S8)id, nullptr, &folders);
+  }
+  fonts_started = 1;
 }
 
 void cache_glyph(GLYPH* glyph, INT_S8 font_id, INT_U16 character, INT_S16 x_pixels, INT_S16 y_pixels) {

@@ -110,11 +110,15 @@ private:
 
 // Allocates a data file with the default buffer and opens it; null (nothing left open) on failure.
 DATA_FILE* open_data_file(FOLDER* folder, const char* name, FILE_MODE mode, INT_U8 order, bool compressed);
+// Whether the file opens for reading as a plain data file (no byte-order byte, not compressed): it is
+// opened and closed again at once, with the smallest buffer, as nothing is read.
+bool data_file_opens(FOLDER* folder, const char* name);
 // Creates a data file for writing (FILE_MODE_WRITE_NEW) under a new name in the folder: eight
 // upper-case hexadecimal digits of the tick count and the suffix, counted up past every name that is
-// taken in any form. The name goes into out (size bytes, at least 9 + the suffix's length). Null when
-// no file can be made.
-DATA_FILE* create_unique_data_file(FOLDER* folder, char* out, INT_S16 size, const char* suffix, INT_U8 order);
+// taken in any form. The name goes into out (size bytes, at least 9 + the suffix's length). The file's
+// buffer is buffer_size bytes (-1: the default). Null when no file can be made.
+DATA_FILE* create_unique_data_file(FOLDER* folder, char* out, INT_S16 size, const char* suffix, INT_U8 order,
+                                   INT_S32 buffer_size = -1);
 // Flushes, finishes a gzip stream (leaving the file stream to close here), closes the stream, deletes the
 // object and nulls the caller's pointer; nothing for null. False when pending bytes could not all be
 // written (the file is closed and deleted all the same).

@@ -37,9 +37,7 @@ INT_S32 DATABASE::package_buffer_size() const {
 
 bool DATABASE::load_package(const char* name) {
   load_failure = std::string("the package \"") + (name ? name : "") + "\" cannot be opened";
-  DATA_FILE* probe = open_data_file(&data_folder, name, FILE_MODE_READ, 0, false);
-  if (!probe) return false;
-  close_data_file(&probe);
+  if (!data_file_opens(&data_folder, name)) return false;
 
   delete package;
   package = new PACKAGE(&data_folder, name, false, PACKAGE_OPEN_BLOCK_SIZE, true, true);

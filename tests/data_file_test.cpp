@@ -93,6 +93,13 @@ TEST(DataFile, OpenRefusesBadArgumentsAndMissingFiles) {
   EXPECT_EQ(open_data_file(&folder, "x.bin", -1, 0, false), nullptr);
   // A gzip stream cannot be updated: the open fails instead of every write.
   EXPECT_EQ(open_data_file(&folder, "x.bin", FILE_MODE_UPDATE, BYTE_ORDER_HEADER, true), nullptr);
+  // A folder is no data file, on every host; the check for a file that opens says the same.
+  ASSERT_TRUE(FOLDER(folder).enter("sub", true));
+  EXPECT_EQ(open_data_file(&folder, "sub", FILE_MODE_READ, 0, false), nullptr);
+  EXPECT_FALSE(data_file_opens(&folder, "sub"));
+  EXPECT_FALSE(data_file_opens(&folder, "missing.bin"));
+  ASSERT_TRUE(write_whole_file(folder.get_path_text("present.bin"), {1}));
+  EXPECT_TRUE(data_file_opens(&folder, "present.bin"));
   DATA_FILE* none = nullptr;
   EXPECT_TRUE(close_data_file(&none));
   EXPECT_TRUE(close_data_file(nullptr));
