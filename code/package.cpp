@@ -695,7 +695,12 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
     return false;
   }
   char temporary[32];
-  DATA_FILE* target = create_unique_data_file(folder, temporary, sizeof temporary, ".tmp", 0);
+  // The buffer holds the whole entry and one byte more, so that a small entry goes out in one write at
+  // the close, but is never larger than a data file's default: a small file needs no large buffer.
+  INT_S32 buffer_size = -1;
+  if (entry.size < default_file_cache_size && entry.size < static_cast<INT_U32>(DATA_FILE_LARGEST_BUFFER))
+    buffer_size = static_cast<INT_S32>(entry.size) + 1;
+  DATA_FILE* target = create_unique_data_file(folder, temporary, sizeof temporary, ".tmp", 0, buffer_size);
   if (!target) {
     fail(0x100F, file_name, __LINE__);
     return false;

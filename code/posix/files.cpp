@@ -158,7 +158,7 @@ static FILE* open_regular_file(const char* target, const char* mode, bool plus) 
     errno = EINVAL;
     return nullptr;
   }
-  fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+  fcntl(descriptor, F_SETFL, 0);  // O_NONBLOCK was the only status flag of the open
   FILE* file = fdopen(descriptor, mode);
   if (!file) close(descriptor);
   return file;
@@ -194,14 +194,8 @@ bool close_file(FILE* file) {
 FILE* create_new_file(const FOLDER* folder, const char* name, bool) {
   char target[FOLDER_PATH_SIZE];
   if (!folder || !join_path(target, folder->path, name)) return nullptr;
-  int descriptor = open(target, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (descriptor < 0) return nullptr;
-  FILE* file = fdopen(descriptor, "wb");
-  if (!file) {
-    close(descriptor);
-    unlink(target);
-  }
-  return file;
+  // "x": O_EXCL, so that nothing that exists (a link included) is opened; "e": O_CLOEXEC.
+  return fopen(target, "wbxe");
 }
 
 bool replace_file(const FOLDER* folder, const char* from_name, const char* to_name) {
