@@ -145,6 +145,42 @@ TEST_F(Folders, SubFolderWalks) {
   reset_base_path();
 }
 
+// The flags of FOLDER::set: without creating, a missing system folder leaves the fallbacks, which
+// no_fallback refuses ("$FONTDATA" and "$ICONDATA" search all they can either way); creating makes the
+// system folder, which a later look without creating then finds.
+TEST_F(Folders, SetFlagsDecideBetweenSystemFolderAndFallbacks) {
+  FOLDER tree = folder_at(home);
+  ASSERT_TRUE(tree.enter("flags-tree", true));
+  FOLDER data = tree, fonts = tree, program = tree;
+  ASSERT_TRUE(data.enter("data", true));
+  ASSERT_TRUE(fonts.enter("velk_libs", true) && fonts.enter("data", true) && fonts.enter("fonts", true));
+  ASSERT_TRUE(program.enter("p", true));
+  // An application name of its own: on Windows the system folder is the machine's.
+  std::string application = FOLDER(folder_at(home)).get_name();
+  set_base_path(&program, application.c_str());
+  FOLDER system;  // the "$APPDATA" system folder, once made
+  enum WHERE { PROGRAM, DATA, FONTS, SYSTEM };
+  struct CASE {
+    const char* text;
+    bool create, no_fallback, result;
+    WHERE where;
+  } cases[] = {{"$APPDATA", false, true, false, PROGRAM}, {"$APPDATA", false, false, true, DATA},
+               {"$FONTDATA", false, true, true, FONTS},   {"$ICONDATA", false, true, false, PROGRAM},
+               {"$APPDATA", true, true, true, SYSTEM},    {"$APPDATA", false, true, true, SYSTEM}};
+  for (const CASE& c : cases) {
+    FOLDER folder = folder_at(home);
+    EXPECT_EQ(folder.set(c.text, false, nullptr, c.create, c.no_fallback), c.result) << c.text << c.create << c.no_fallback;
+    if (c.where == SYSTEM) {
+      ASSERT_TRUE(get_system_folder(&system, SYSTEM_FOLDER_COMMON_DATA, application.c_str(), 0));
+    }
+    const FOLDER* expected[] = {&program, &data, &fonts, &system};
+    EXPECT_STREQ(expected[c.where]->path, folder.path) << c.text << c.create << c.no_fallback;
+  }
+  reset_base_path();
+  FOLDER parent = system;
+  if (parent.go_up()) remove_folder(&parent, application.c_str(), 1);
+}
+
 TEST_F(Folders, FallbacksBelowABasePathWithoutApplicationName) {
   std::string tree = join(home, "tree");
   FOLDER base = folder_at(home);
