@@ -135,9 +135,12 @@ WM_RESULT WM_FLOATING_MENU::process() {
     bool over_title = title && title->contains_point(px, py);
     bool over_owner_child = owner && owner->contains_point(px, py) && !owner->rect_contains_point(px, py);
     if (!over_title && !over_owner_child) {
-      for (INT_S16 i = 0; grid && i < entry_count; i++) {
+      // Only the rows in view: the others stand outside the menu, hidden by its clip.
+      for (INT_S16 i = first_visible; grid && i <= last_visible && i < entry_count; i++) {
         WM_SCREEN_OBJECT* entry = grid->cell(0, i);
-        if (!entry || (entry->kind & WM_KIND_MENU) || !entry->contains_point(px, py)) continue;
+        // An arrow button standing in a row is no entry: a release over it only ends its scrolling.
+        if (!entry || entry == up_arrow || entry == down_arrow) continue;
+        if ((entry->kind & WM_KIND_MENU) || !entry->contains_point(px, py)) continue;
         choose();
         break;
       }
@@ -176,12 +179,14 @@ bool WM_FLOATING_MENU::contains_point_deep(INT_S16 px, INT_S16 py) {
   for (INT_S32 i = 0; grid && i < grid->row_count; i++) {
     WM_SCREEN_OBJECT* entry = grid->cell(0, i);
     if (!entry) continue;
+    // Rows out of view stand outside the menu, hidden by its clip: only their open pop-ups count.
+    bool in_view = i >= first_visible && i <= last_visible;
     if (!(entry->kind & WM_KIND_MENU)) {
-      if (entry->contains_point(px, py)) return true;
+      if (in_view && entry->contains_point(px, py)) return true;
       continue;
     }
     WM_MENU* submenu = static_cast<WM_MENU*>(entry);
-    if (submenu->WM_BUTTON::contains_point(px, py)) return true;
+    if (in_view && submenu->WM_BUTTON::contains_point(px, py)) return true;
     if (submenu->popup && submenu->popup->contains_point_deep(px, py)) return true;
   }
   return false;

@@ -248,3 +248,32 @@ TEST_F(FloatingMenuInputTest, SubmenuDismissedWithTheMenusAboveIt) {
 }
 
 }  // namespace
+
+TEST_F(FloatingMenuInputTest, ArrowsScrollUnderThePointerAndAClickOnOneChoosesNothing) {
+  work_area_settings[1] = 0;
+  work_area_settings[3] = 200;
+  show_menu({"a0", "a1", "a2", "a3", "a4", "a5", "a6", "a7", "a8", "a9", "b0", "b1", "b2", "b3", "b4", "b5"});
+  open_menu();
+  settle_effects();
+  WM_BUTTON* arrow = popup()->down_arrow;
+  ASSERT_NE(arrow, nullptr);
+  INT_S16 ax = (INT_S16)(arrow->x + 5), ay = (INT_S16)(arrow->y + arrow->height / 2);
+  move_pointer(ax, ay);  // the pointer over the arrow scrolls by a row
+  run_pass();
+  EXPECT_EQ(popup()->first_visible, 1);
+  ASSERT_EQ(popup()->grid->cell(0, popup()->last_visible), arrow);
+  click(ax, ay);
+  run_pass();
+  EXPECT_TRUE(popup()->visible);
+  EXPECT_EQ(chosen_count, 0);
+  // A release over a row out of view (its object stands below the menu) dismisses the menu with its
+  // slide instead of choosing that row.
+  WM_SCREEN_OBJECT* below = popup()->grid->cell(0, (INT_S16)(popup()->grid->row_count - 1));
+  ASSERT_GT(below->y, popup()->y + popup()->height);
+  click((INT_S16)(below->x + 5), (INT_S16)(below->y + 2));
+  EXPECT_TRUE(popup()->visible);  // sliding out, not hidden at once
+  settle();
+  EXPECT_FALSE(popup()->visible);
+  EXPECT_EQ(chosen_count, 0);
+  for (INT_S16& setting : work_area_settings) setting = -1;
+}
