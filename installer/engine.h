@@ -11,6 +11,7 @@
 class DATABASE;
 class INSTALL_DIALOG;
 class IMAGE;
+class WM_PAGE_MANAGER;
 
 // printf into a string of any length (the engine's log and description lines are never cut).
 std::string format_text(const char* format, ...)
@@ -109,3 +110,17 @@ ATTACHED_RESULT run_attached_package_step(bool* splash_window, char* message);
 // The built-in 353 x 143 start and closing images of the "Please Wait" window.
 void make_start_image(IMAGE* image);
 void make_closing_image(IMAGE* image);
+
+// The interactive start: the main window at the installation's size and title (a splash window of that
+// size already stays); false when no such window can be had. Then the wizard on the manager: the root
+// at the window's size, the first page coming in from black, the quit question on a close request.
+bool open_installer_window(bool splash_window);
+void begin_wizard(WM_PAGE_MANAGER* manager);
+
+// An alternative start that the start-up does not use: the file selector asks for the installation's
+// configuration file, starting at the folder and name last chosen ("last_path" and "last_filename" of
+// "settings.cfg" in "$USERPREFS"; "$APPDATA" when no folder is stored). configuration_chosen is its
+// event callback: the chosen folder becomes the data folder and the name the configuration file, both
+// are remembered, and with the package found there the main window opens and the wizard starts.
+void choose_configuration(WM_PAGE_MANAGER* manager);
+WM_RESULT configuration_chosen(WM_SCREEN_OBJECT* selector, INT_U32 user1, INT_U32 result, int value);

@@ -214,33 +214,13 @@ void application_main(INT_S16 argc, char** argv) {
     fatal_exit("No installation data found!");
   }
 
-  INT_S16 width = database->WINDOW.width, height = database->WINDOW.height;
-  if (!(splash_window && get_screen_width(0) == width && get_screen_height(0) == height)) {
-    close_main_window(0);
-    LANGUAGE* language = database->get_current_language();
-    GRAPHICS_MODE mode = {language ? language->INSTALLER_TITLE : "",
-                          width,
-                          height,
-                          database->WINDOW.fullscreen,
-                          database->DIALOG.width,
-                          -1,
-                          database->DIALOG.height,
-                          -1,
-                          0};
-    // A window that cannot be had (the screen is smaller than the installer needs) ends the run with
-    // the platform's screen-mode error rather than a loop with nothing to show.
-    if (!OpenGraphics(&mode, 0)) {
-      discard_attached_copy();
-      raise_error(0x01, nullptr);
-    }
+  // A window that cannot be had (the screen is smaller than the installer needs) ends the run with the
+  // platform's screen-mode error rather than a loop with nothing to show.
+  if (!open_installer_window(splash_window)) {
+    discard_attached_copy();
+    raise_error(0x01, nullptr);
   }
-  // The root takes the window's size (the splash picture's when the splash window stayed); the wizard
-  // starts on the page of the first stage, which comes in from black, and a close request of the window
-  // asks the quit question.
-  application_page_manager->get_root()->resize(get_screen_width(0), get_screen_height(0), true);
-  start_wizard(application_page_manager);
-  application_page_manager->first_page_from_black = 1;
-  set_close_callback(open_quit_dialog);
+  begin_wizard(application_page_manager);
   border_light_colour = COLOUR_INVISIBLE;
   border_dark_colour = COLOUR_INVISIBLE;
 }
