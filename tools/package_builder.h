@@ -4,20 +4,29 @@
 //
 // Description lines ("key = value", '#' starts a comment; lists separated by ';'):
 //   title = <installer title>            application = <application sub-folder (app_string)>
-//   installation = <name>                default_path = <install location, a path-variable text>
-//   files = <folder of the files, relative to the description>
+//   installation = <name>                (the first names the first installation, each later one adds
+//                                         one; the keys below up to the next one are its own)
+//     default_path = <install location, a path-variable text>
+//     files = <folder of the files, relative to the description>
+//     missing_file = <relative path of a file whose package entry is left out>
+//     uninstaller = <name>;<file name>;<folder>
+//     desktop_shortcut = <type>;<program name>;<link name>;<program folder>
+//     menu_shortcut = <type>;<program name>;<link name>;<menu folder>;<program folder>
 //   log = <install log folder, relative to the install location>
-//   uninstaller = <name>;<file name>;<folder>
-//   desktop_shortcut = <type>;<program name>;<link name>;<program folder>
-//   menu_shortcut = <type>;<program name>;<link name>;<menu folder>;<program folder>
+//   patch_check = <folder of an earlier install log that must match, relative to the install location>
 //   language = <name>;<licence file or empty>;<readme file or empty>
 //   minimum_size = <smallest window width>;<smallest window height>
 //   window = <width>;<height>            dialog = <x>;<y>;<width>;<height>   (the wizard's page)
+//   exit = <x>;<y>;<width>;<height>      (the quit and desktop-size questions; -1 centres)
+//   about = <x>;<y>;<width>;<height>     file_select = <x>;<y>;<width>;<height>;<new folder over it 0/1>
+//   required_desktop = <width>;<height>  (the smallest desktop the options page accepts without asking)
 //   background_speed = <ms of one drift of the background; 0 = still>
 //   text = <text identifier, e.g. FORWARD>;<value>   (for the language line before it; before any
 //          language line, for every language)
-// Every file below the files folder becomes an installation file: destination "$HERE" plus its
-// sub-folder, packed under its relative path.
+// Every file below an installation's files folder becomes one of its files: destination "$HERE" plus
+// its sub-folder, packed under its relative path (under the folder's name too when another
+// installation packs a different file under that path). Each language names every installation by
+// its name.
 #pragma once
 #include <algorithm>
 #include <cstdio>
@@ -76,6 +85,46 @@ struct SHORTCUT_LINE {
   std::vector<std::string> parts;
 };
 
+// What the description says of one installation.
+struct INSTALLATION_LINES {
+  std::string name = "Default", default_path = "$ROOT0", files_folder = "files";
+  std::vector<std::string> uninstaller, missing_files;
+  std::vector<SHORTCUT_LINE> shortcuts;
+};
+
+// Exactly count numbers separated by ';' into out; false (with error set) otherwise.
+inline bool numbers(const std::string& key, const std::string& value, size_t count, std::vector<INT_S32>* out,
+                    std::string* error) {
+  std::vector<std::string> parts = split(value, ';');
+  out->clear();
+  for (const std::string& part : parts) {
+    std::string text = trim(part);
+    char* end = nullptr;
+    long number = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end) break;
+    out->push_back((INT_S32)number);
+  }
+  if (out->size() == count && parts.size() == count) return true;
+  *error = key + " needs " + std::to_string(count) + " numbers: " + value;
+  return false;
+}
+
+// Files of one installation in name order: relative paths, and whether each is left out of the package.
+inline bool list_files(const std::filesystem::path& root, const std::vector<std::string>& missing,
+                       std::vector<std::pair<std::string, bool>>* files, std::string* error) {
+  namespace fs = std::filesystem;
+  std::error_code code;
+  for (fs::recursive_directory_iterator it(root, code), end; !code && it != end; it.increment(code))
+    if (it->is_regular_file()) files->push_back({fs::relative(it->path(), root).generic_string(), false});
+  if (code) {
+    *error = "cannot list " + root.string();
+    return false;
+  }
+  for (const std::string& name : missing) files->push_back({name, true});
+  std::sort(files->begin(), files->end());
+  return true;
+}
+
 // Builds the package at package_path (an existing file there is replaced); error says what failed.
 // block_size: the data bytes per package block.
 inline bool build_package(const std::string& description_path, const std::string& package_path, std::string* error,
@@ -87,12 +136,17 @@ inline bool build_package(const std::string& description_path, const std::string
     return false;
   }
   fs::path base = fs::path(description_path).parent_path();
-  std::string title = "Installer", application, installation_name = "Default", default_path = "$ROOT0";
-  std::string files_folder = "files", log_path;
-  std::vector<std::string> uninstaller;
-  std::vector<SHORTCUT_LINE> shortcuts;
+  std::string title = "Installer", application, log_path, patch_path;
+  std::vector<INSTALLATION_LINES> installation_lines(1);
+  bool installation_named = false;
   std::vector<std::vector<std::string>> languages;
-  std::vector<std::string> minimum_size, window, dialog, background_speed;
+  // Numbers of the keys that give sizes and places, by key.
+  std::vector<std::pair<std::string, std::vector<INT_S32>>> geometry;
+  static const struct {
+    const char* key;
+    size_t count;
+  } geometry_keys[] = {{"minimum_size", 2}, {"window", 2},      {"dialog", 4},           {"exit", 4},
+                       {"about", 4},        {"file_select", 5}, {"required_desktop", 2}, {"background_speed", 1}};
   // Page texts by identifier: for every language (index -1) or the language declared before them.
   struct TEXT_LINE {
     int language;
@@ -109,20 +163,31 @@ inline bool build_package(const std::string& description_path, const std::string
       return false;
     }
     std::string key = trim(line.substr(0, equals)), value = trim(line.substr(equals + 1));
+    INSTALLATION_LINES& current = installation_lines.back();
+    bool known_geometry = false;
+    for (const auto& entry : geometry_keys) {
+      if (key != entry.key) continue;
+      known_geometry = true;
+      std::vector<INT_S32> values;
+      if (!numbers(key, value, entry.count, &values, error)) return false;
+      geometry.push_back({key, values});
+    }
+    if (known_geometry) continue;
     if (key == "title") title = value;
     else if (key == "application") application = value;
-    else if (key == "installation") installation_name = value;
-    else if (key == "default_path") default_path = value;
-    else if (key == "files") files_folder = value;
+    else if (key == "installation") {
+      if (installation_named) installation_lines.emplace_back();
+      installation_lines.back().name = value;
+      installation_named = true;
+    } else if (key == "default_path") current.default_path = value;
+    else if (key == "files") current.files_folder = value;
+    else if (key == "missing_file") current.missing_files.push_back(value);
+    else if (key == "uninstaller") current.uninstaller = split(value, ';');
+    else if (key == "desktop_shortcut") current.shortcuts.push_back({false, split(value, ';')});
+    else if (key == "menu_shortcut") current.shortcuts.push_back({true, split(value, ';')});
     else if (key == "log") log_path = value;
-    else if (key == "uninstaller") uninstaller = split(value, ';');
-    else if (key == "desktop_shortcut") shortcuts.push_back({false, split(value, ';')});
-    else if (key == "menu_shortcut") shortcuts.push_back({true, split(value, ';')});
+    else if (key == "patch_check") patch_path = value;
     else if (key == "language") languages.push_back(split(value, ';'));
-    else if (key == "minimum_size") minimum_size = split(value, ';');
-    else if (key == "window") window = split(value, ';');
-    else if (key == "dialog") dialog = split(value, ';');
-    else if (key == "background_speed") background_speed = split(value, ';');
     else if (key == "text") {
       size_t separator = value.find(';');
       if (separator == std::string::npos) {
@@ -137,22 +202,16 @@ inline bool build_package(const std::string& description_path, const std::string
   }
   if (languages.empty()) languages.push_back({"English", "", ""});
 
-  // The files, in name order.
-  fs::path files_root = base / files_folder;
-  std::vector<std::string> files;
-  std::error_code code;
-  for (fs::recursive_directory_iterator it(files_root, code), end; !code && it != end; it.increment(code))
-    if (it->is_regular_file()) files.push_back(fs::relative(it->path(), files_root).generic_string());
-  if (code) {
-    *error = "cannot list " + files_root.string();
-    return false;
-  }
-  std::sort(files.begin(), files.end());
-  // The installation's file count is stored in 16 bits: a larger count would be stored wrong and the
-  // package would install nothing.
-  if (files.size() > 32767) {
-    *error = "too many files: " + std::to_string(files.size()) + " (an installation holds at most 32767)";
-    return false;
+  // The files of every installation, in name order. An installation's file count is stored in 16 bits:
+  // a larger count would be stored wrong and the package would install nothing.
+  std::vector<std::vector<std::pair<std::string, bool>>> files(installation_lines.size());
+  for (size_t i = 0; i < installation_lines.size(); i++) {
+    if (!list_files(base / installation_lines[i].files_folder, installation_lines[i].missing_files, &files[i], error))
+      return false;
+    if (files[i].size() > 32767) {
+      *error = "too many files: " + std::to_string(files[i].size()) + " (an installation holds at most 32767)";
+      return false;
+    }
   }
 
   std::remove(package_path.c_str());
@@ -171,61 +230,107 @@ inline bool build_package(const std::string& description_path, const std::string
   copy_text(database->APPLICATION.version, "1.0");
   copy_text(database->default_language_name, languages[0][0]);
   copy_text(database->LOG.dest_path_from_inst_loc, log_path);
-  if (minimum_size.size() == 2) {
-    database->DIALOG.width = (INT_S16)std::atoi(minimum_size[0].c_str());
-    database->DIALOG.height = (INT_S16)std::atoi(minimum_size[1].c_str());
+  if (!patch_path.empty()) {
+    copy_text(database->PATCH.dest_path_from_inst_loc, patch_path);
+    database->PATCH.do_check = 1;
   }
-  if (window.size() == 2) {
-    database->WINDOW.width = (INT_S16)std::atoi(window[0].c_str());
-    database->WINDOW.height = (INT_S16)std::atoi(window[1].c_str());
-  }
-  if (dialog.size() == 4) {
-    database->DIALOG.x = (INT_S16)std::atoi(dialog[0].c_str());
-    database->DIALOG.y = (INT_S16)std::atoi(dialog[1].c_str());
-    database->DIALOG.width = (INT_S16)std::atoi(dialog[2].c_str());
-    database->DIALOG.height = (INT_S16)std::atoi(dialog[3].c_str());
-  }
-  if (background_speed.size() == 1) database->BACKGROUND.speed = std::atoi(background_speed[0].c_str());
-  database->installation_count = 1;
-  database->installations = new INSTALLATION[1]();
-  INSTALLATION& installation = database->installations[0];
-  copy_text(installation.name, installation_name);
-  copy_text(installation.default_path, default_path);
-  installation.allow_system_paths = 1;
-  installation.file_count = (INT_S16)files.size();
-  installation.files = files.empty() ? nullptr : new INSTALLATION_FILE[files.size()]();
-  for (size_t i = 0; i < files.size() && ok; i++) {
-    INSTALLATION_FILE& file = installation.files[i];
-    size_t slash = files[i].find_last_of('/');
-    std::string folder = slash == std::string::npos ? std::string() : files[i].substr(0, slash);
-    copy_text(file.src_name, slash == std::string::npos ? files[i] : files[i].substr(slash + 1));
-    copy_text(file.src_path_from_xml, folder);
-    copy_text(file.dest_path_from_inst_loc, folder.empty() ? "$HERE" : "$HERE/" + folder);
-    copy_text(file.packed_name, files[i]);
-    ok = add_host_file(package, files_root / files[i], files[i]);
-    if (!ok) *error = "cannot add " + files[i];
-  }
-  if (uninstaller.size() == 3) {
-    copy_text(installation.uninstaller_name, uninstaller[0]);
-    copy_text(installation.uninstaller_filename, uninstaller[1]);
-    copy_text(installation.uninstaller_path, uninstaller[2]);
-  }
-  installation.item_count = (INT_S16)shortcuts.size();
-  installation.items = shortcuts.empty() ? nullptr : new INSTALLATION_ITEM[shortcuts.size()]();
-  for (size_t i = 0; i < shortcuts.size(); i++) {
-    INSTALLATION_ITEM& item = installation.items[i];
-    const std::vector<std::string>& parts = shortcuts[i].parts;
-    size_t needed = shortcuts[i].menu ? 5 : 4;
-    if (parts.size() != needed) {
-      *error = "a shortcut needs " + std::to_string(needed) + " parts";
-      ok = false;
-      break;
+  for (const auto& entry : geometry) {
+    const std::string& key = entry.first;
+    const std::vector<INT_S32>& v = entry.second;
+    auto place = [&](INT_S16* x, INT_S16* y, INT_S16* width, INT_S16* height) {
+      *x = (INT_S16)v[0];
+      *y = (INT_S16)v[1];
+      *width = (INT_S16)v[2];
+      *height = (INT_S16)v[3];
+    };
+    if (key == "minimum_size") {
+      database->DIALOG.width = (INT_S16)v[0];
+      database->DIALOG.height = (INT_S16)v[1];
+    } else if (key == "window") {
+      database->WINDOW.width = (INT_S16)v[0];
+      database->WINDOW.height = (INT_S16)v[1];
+    } else if (key == "dialog") {
+      place(&database->DIALOG.x, &database->DIALOG.y, &database->DIALOG.width, &database->DIALOG.height);
+    } else if (key == "exit") {
+      place(&database->EXIT.x, &database->EXIT.y, &database->EXIT.width, &database->EXIT.height);
+    } else if (key == "about") {
+      place(&database->ABOUT.x, &database->ABOUT.y, &database->ABOUT.width, &database->ABOUT.height);
+    } else if (key == "file_select") {
+      place(&database->FILE_SELECT.x, &database->FILE_SELECT.y, &database->FILE_SELECT.width,
+            &database->FILE_SELECT.height);
+      database->FILE_SELECT.new_folder_too = v[4] ? 1 : 0;
+    } else if (key == "required_desktop") {
+      database->CHECK_DESKTOP_SIZE.width = (INT_S16)v[0];
+      database->CHECK_DESKTOP_SIZE.height = (INT_S16)v[1];
+    } else if (key == "background_speed") {
+      database->BACKGROUND.speed = v[0];
     }
-    item.type = (INT_U8)std::atoi(parts[0].c_str());
-    copy_text(item.program_name, parts[1]);
-    copy_text(item.link_name, parts[2]);
-    if (shortcuts[i].menu) copy_text(item.menu_folder, parts[3]);
-    copy_text(item.program_path_from_inst_loc, parts[needed - 1]);
+  }
+
+  // Package entries by name, with the host file each holds: a name is given to one file only.
+  std::vector<std::pair<std::string, fs::path>> entries;
+  auto add_entry = [&](const fs::path& file, const std::string& wanted, std::string* name) {
+    for (const auto& entry : entries)
+      if (entry.first == wanted) {
+        if (entry.second == file) {
+          *name = wanted;
+          return true;
+        }
+        return false;
+      }
+    entries.push_back({wanted, file});
+    *name = wanted;
+    return add_host_file(package, file, wanted);
+  };
+
+  database->installation_count = (INT_S16)installation_lines.size();
+  database->installations = new INSTALLATION[installation_lines.size()]();
+  for (size_t n = 0; n < installation_lines.size() && ok; n++) {
+    const INSTALLATION_LINES& lines = installation_lines[n];
+    INSTALLATION& installation = database->installations[n];
+    copy_text(installation.name, lines.name);
+    copy_text(installation.default_path, lines.default_path);
+    installation.allow_system_paths = 1;
+    installation.file_count = (INT_S16)files[n].size();
+    installation.files = files[n].empty() ? nullptr : new INSTALLATION_FILE[files[n].size()]();
+    for (size_t i = 0; i < files[n].size() && ok; i++) {
+      const std::string& relative = files[n][i].first;
+      INSTALLATION_FILE& file = installation.files[i];
+      size_t slash = relative.find_last_of('/');
+      std::string folder = slash == std::string::npos ? std::string() : relative.substr(0, slash);
+      copy_text(file.src_name, slash == std::string::npos ? relative : relative.substr(slash + 1));
+      copy_text(file.src_path_from_xml, folder);
+      copy_text(file.dest_path_from_inst_loc, folder.empty() ? "$HERE" : "$HERE/" + folder);
+      std::string packed = relative;
+      if (!files[n][i].second) {
+        fs::path host = base / lines.files_folder / relative;
+        ok = add_entry(host, relative, &packed) || add_entry(host, lines.files_folder + "/" + relative, &packed);
+        if (!ok) *error = "cannot add " + relative;
+      }
+      copy_text(file.packed_name, packed);
+    }
+    if (lines.uninstaller.size() == 3) {
+      copy_text(installation.uninstaller_name, lines.uninstaller[0]);
+      copy_text(installation.uninstaller_filename, lines.uninstaller[1]);
+      copy_text(installation.uninstaller_path, lines.uninstaller[2]);
+    }
+    installation.item_count = (INT_S16)lines.shortcuts.size();
+    installation.items = lines.shortcuts.empty() ? nullptr : new INSTALLATION_ITEM[lines.shortcuts.size()]();
+    for (size_t i = 0; i < lines.shortcuts.size() && ok; i++) {
+      INSTALLATION_ITEM& item = installation.items[i];
+      const std::vector<std::string>& parts = lines.shortcuts[i].parts;
+      size_t needed = lines.shortcuts[i].menu ? 5 : 4;
+      if (parts.size() != needed) {
+        *error = "a shortcut needs " + std::to_string(needed) + " parts";
+        ok = false;
+        break;
+      }
+      item.type = (INT_U8)std::atoi(parts[0].c_str());
+      copy_text(item.program_name, parts[1]);
+      copy_text(item.link_name, parts[2]);
+      if (lines.shortcuts[i].menu) copy_text(item.menu_folder, parts[3]);
+      copy_text(item.program_path_from_inst_loc, parts[needed - 1]);
+    }
   }
 
   database->language_count = (INT_S16)languages.size();
@@ -246,14 +351,15 @@ inline bool build_package(const std::string& description_path, const std::string
     copy_text(language.INSTALLING_MENU_SHORTCUT, "Creating the menu shortcuts");
     copy_text(language.COMPLETE, "Complete");
     copy_text(language.OK_BUTTON, "OK");
-    language.installation_string_count = 1;
-    language.installation_strings = new DATABASE_TEXT[1]();
-    copy_text(language.installation_strings[0], installation_name);
+    language.installation_string_count = database->installation_count;
+    language.installation_strings = new DATABASE_TEXT[installation_lines.size()]();
+    for (size_t n = 0; n < installation_lines.size(); n++)
+      copy_text(language.installation_strings[n], installation_lines[n].name);
     const char* kinds[2] = {"licence", "readme"};
     for (int k = 0; k < 2 && ok; k++) {
       if (parts[1 + k].empty()) continue;
-      std::string entry = std::string(kinds[k]) + "-" + std::to_string(i);
-      ok = add_host_file(package, base / parts[1 + k], entry);
+      std::string entry = std::string(kinds[k]) + "-" + std::to_string(i), added;
+      ok = add_entry(base / parts[1 + k], entry, &added);
       if (!ok) *error = "cannot add " + parts[1 + k];
       copy_text(k == 0 ? language.LICENCE.path : language.README.path, "$HERE");
       copy_text(k == 0 ? language.LICENCE.filename : language.README.filename, entry);
