@@ -518,6 +518,9 @@ void WINDOW_SCENARIO::stop_program() {
   exit_status = -1;
 }
 
+bool WINDOW_SCENARIO::pause_program() { return program_running() && kill(process_id, SIGSTOP) == 0; }
+bool WINDOW_SCENARIO::resume_program() { return program_running() && kill(process_id, SIGCONT) == 0; }
+
 // The window by its title (viewable), and its client area on the screen.
 bool WINDOW_SCENARIO::find_window(const std::string& title, int* x, int* y, int* width, int* height) {
   std::string answer;
@@ -586,6 +589,7 @@ std::string WINDOW_SCENARIO::unix_path(const std::string& path) const {
 bool WINDOW_SCENARIO::start(const std::string& program, const std::vector<std::string>& arguments,
                             const std::vector<std::string>& environment) {
   static int serial = 0;
+  program_name = program.substr(program.find_last_of("/\\") + 1);
   std::string desktop = "velk-scenario-" + std::to_string(serial++);
   std::string size = std::to_string(screen_width) + "x" + std::to_string(screen_height);
   std::string passes = scratch_folder + "program.passes";
@@ -636,6 +640,24 @@ void WINDOW_SCENARIO::stop_program() {
   exited = true;
   exit_status = -1;
 }
+
+// The program is the Unix process of the scenario's prefix whose command line begins with its file.
+bool WINDOW_SCENARIO::signal_program(const char* signal) {
+  std::string answer;
+  run_shell("signal",
+            "for p in /proc/[0-9]*; do\n"
+            "  tr '\\0' '\\n' <\"$p/environ\" 2>/dev/null | grep -qxF " + shell_quote("WINEPREFIX=" + wine_prefix) +
+                " || continue\n"
+            "  first=$(tr '\\0' '\\n' <\"$p/cmdline\" 2>/dev/null | head -n 1)\n"
+            "  case \"$first\" in *[/\\\\]" + shell_quote(program_name) + "|" + shell_quote(program_name) +
+                ") kill -" + signal + " ${p#/proc/} && echo ok;; esac\n"
+            "done",
+            &answer);
+  return answer.find("ok") != std::string::npos;
+}
+
+bool WINDOW_SCENARIO::pause_program() { return program_running() && signal_program("STOP"); }
+bool WINDOW_SCENARIO::resume_program() { return program_running() && signal_program("CONT"); }
 
 // A line of the launcher's report: "window X Y WIDTH HEIGHT CLOSE_X CLOSE_Y TITLE".
 struct REPORTED_WINDOW {

@@ -81,6 +81,11 @@ public:
   // image, when given, gets that capture.
   bool wait_until_still(WINDOW_CAPTURE* image = nullptr);
 
+  // Stops the program where it is, and lets it go on: its input and close requests wait meanwhile, so
+  // that a step can be taken at a chosen moment of its work.
+  bool pause_program();
+  bool resume_program();
+
   // Waits for the program's end and returns its exit status; -1 (and a failure) when it had to be
   // killed or crashed.
   int wait_for_exit();
@@ -115,6 +120,8 @@ private:
   int exit_status = -1;
 #ifdef _WIN32
   std::string wine_prefix;  // the scenario's own Wine prefix (a Unix path), whose server runs the program
+  std::string program_name;  // the program's file name, by which its Unix process is found
+  bool signal_program(const char* signal);
 #else
   int process_id = -1;
 #endif
