@@ -190,19 +190,27 @@ INT_U8 OpenGraphics(const GRAPHICS_MODE* mode, INT_S16 screen) {
 }
 
 void close_main_window(INT_S16 screen) {
-  if ((screen != 0 && screen != -1) || !window_open) return;
-  full_screen_active = 0;
-  if (x_display && x_window) {
-    XUnmapWindow(x_display, x_window);
-    XDestroyWindow(x_display, x_window);
-    XSync(x_display, False);
+  if (screen != 0 && screen != -1) return;
+  // The connection stays open for the next window and goes only with every screen (the program's
+  // end): a new connection may be given the identifiers of the old one, and a window manager still
+  // busy with the old window then moves and sizes the new window that has its number.
+  if (window_open) {
+    full_screen_active = 0;
+    if (x_display && x_window) {
+      forget_x_image();
+      if (x_gc) XFreeGC(x_display, x_gc);
+      x_gc = nullptr;
+      XUnmapWindow(x_display, x_window);
+      XDestroyWindow(x_display, x_window);
+      XSync(x_display, False);
+    }
+    x_window = 0;
+    window_open = 0;
+    screen_image.size_locked = 0;
+    screen_image.set_size(-1, -1);
+    screen_image.size_locked = 1;
   }
-  x_window = 0;
-  close_display();
-  window_open = 0;
-  screen_image.size_locked = 0;
-  screen_image.set_size(-1, -1);
-  screen_image.size_locked = 1;
+  if (screen == -1) close_display();
 }
 
 // Sends the rectangle to the window, converting pixel by pixel when the visual differs from the
