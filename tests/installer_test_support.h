@@ -55,6 +55,14 @@ inline std::string root_text(const std::string& path) {
 }
 #endif
 
+// A file below a folder of the host, in the host's form ('/' or '\\' in the relative path).
+inline std::string below(const std::string& folder, const std::string& relative) {
+  std::string path = folder + PATH_SEPARATOR + relative;
+  for (char& c : path)
+    if (c == '/' || c == '\\') c = PATH_SEPARATOR;
+  return path;
+}
+
 struct INSTALLER_SCRATCH {
   std::string root;     // ends with the separator
   std::string source;   // the description's folder
@@ -142,10 +150,5 @@ struct INSTALLER_SCRATCH {
   }
 
   // The destination path of an installed file in the host's form.
-  std::string installed(const std::string& relative) const {
-    std::string path = destination + PATH_SEPARATOR + relative;
-    for (char& c : path)
-      if (c == '/' || c == '\\') c = PATH_SEPARATOR;
-    return path;
-  }
+  std::string installed(const std::string& relative) const { return below(destination, relative); }
 };

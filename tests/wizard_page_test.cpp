@@ -50,14 +50,6 @@ const STAGE_CASE stage_cases[] = {
     {9, "", "Quit", 1, true, "Back", 0, true, "Next", 0, true, false, false},
 };
 
-WM_TEXT_WIN* text_window_of(INSTALL_DIALOG* page) {
-  for (LLIST_NODE* node = page->client->children.head; node; node = node->next) {
-    WM_SCREEN_OBJECT* object = *(WM_SCREEN_OBJECT**)node->data;
-    if (object->kind & WM_KIND_TEXT_WIN) return static_cast<WM_TEXT_WIN*>(object);
-  }
-  return nullptr;
-}
-
 // The label of a cell that holds a script, a button or a check box.
 std::string cell_text(WM_GRID* grid, int column, int row) {
   WM_SCREEN_OBJECT* object = grid->cell(column, row);

@@ -1,12 +1,22 @@
 // Real-window scenarios of the installer's wizard: the real installer program on a private X display,
 // driven by real clicks (natively, and as installer.exe under Wine), with a package of the fixture
 // builder; the installed files, "install_log.txt", the uninstall entry, the shortcuts and the exit status
-// are checked afterwards. Where to click comes from the same wizard built in this process.
+// are checked afterwards. Where to click comes from the same wizard built in this process (its twin),
+// which also shows what the window must show.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
 
+#include "about.h"
+#include "check_box.h"
+#include "confirm.h"
+#include "file_select.h"
+#include "grid.h"
+#include "redraw.h"
 #include "registry.h"
+#include "text_edit.h"
+#include "text_edit_dialog.h"
 #include "wizard_test_support.h"
 
 #ifdef _WIN32
@@ -23,78 +33,511 @@ std::string replaced(std::string text, const std::string& from, const std::strin
   return text;
 }
 
+// The description edit of a scenario without a licence.
+const std::pair<std::string, std::string> NO_LICENCE = {"language = English;licence.txt;", "language = English;;"};
+
+// The scratch description made a scenario's own and built: its shortcut and uninstall names carry the
+// tag (under Wine the prefix's desktop and registry are shared), the destination is named from the drive
+// root (the test's own named paths mean nothing to the program), then the edits and the extra lines.
+bool build_scenario_package(INSTALLER_SCRATCH& scratch, const std::string& tag,
+                            const std::vector<std::pair<std::string, std::string>>& edits = {},
+                            const std::string& extra = "") {
+  std::string description = read_whole_text(scratch.source + "description.txt");
+  description = replaced(description, "Velk Test App", "Wizard " + tag + " App");
+  description = replaced(description, "Test App;$HERE/bin", "Wizard " + tag + " App;$HERE/bin");
+  description = replaced(description, "Velk Test Group", "Wizard " + tag + " Group");
+  description = replaced(description, "$SCRATCH/dest", program_path_text(scratch.root) + "/dest");
+  for (const auto& edit : edits) description = replaced(description, edit.first, edit.second);
+  return write_whole_file(scratch.source + "description.txt", text_bytes(description + extra)) && scratch.build();
+}
+
+// What the program's installation left: every source file in the destination, the log's completion line,
+// the uninstall entry of the tag's name naming the uninstaller, the menu shortcut, and the desktop
+// shortcut when it was chosen.
+void expect_installation(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& scratch, const std::string& destination,
+                         const std::string& tag, bool desktop_shortcut) {
+  for (const std::string& file : scratch.files)
+    EXPECT_EQ(read_whole_file(below(destination, file)), read_whole_file(scratch.source + "files/" + file)) << file;
+  std::vector<std::string> log = read_lines(below(destination, "install_log.txt"));
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), "Installation completed without any errors.");
+  std::string name = "Wizard " + tag + " App", group = "Wizard " + tag + " Group";
+#ifdef _WIN32
+  // The program wrote to its own Wine server's registry.
+  std::string entry = "HKLM\\" UNINSTALL_KEY_PATH "\\" + name;
+  EXPECT_EQ(scenario.registry_value(entry, "DisplayName"), name);
+  EXPECT_EQ(scenario.registry_value(entry, "UninstallString"), below(destination, "bin/uninstall.sh"));
+  std::string desktop_link = special_folder(CSIDL_DESKTOPDIRECTORY) + "\\" + name + ".lnk";
+  if (desktop_shortcut)
+    EXPECT_EQ(read_link(desktop_link).path, below(destination, "bin/run.sh"));
+  else
+    EXPECT_FALSE(std::filesystem::exists(desktop_link));
+  EXPECT_EQ(read_link(special_folder(CSIDL_PROGRAMS) + "\\" + group + "\\Test Guide.lnk").path,
+            below(destination, "docs/guide.txt"));
+#else
+  (void)scenario;
+  std::string registry = scratch.root + "home/config/installer/registry/SOFTWARE/Microsoft/Windows/CurrentVersion/";
+  EXPECT_EQ(read_lines(registry + "Uninstall/" + name + ".cfg"),
+            (std::vector<std::string>{"DisplayName", "\t" + name, "UninstallString",
+                                      "\t" + below(destination, "bin/uninstall.sh")}));
+  EXPECT_EQ(std::filesystem::exists(scratch.root + "home/Desktop/" + name + ".desktop"), desktop_shortcut);
+  EXPECT_TRUE(std::filesystem::exists(scratch.root + "home/data/applications/" + group + "/Test Guide.desktop"));
+#endif
+}
+
+// Starts the real installer on the scratch package in the scenario's window and waits for its first
+// page at rest.
+bool start_installer(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& scratch, const std::string& title) {
+  return scenario.start(WINDOW_SCENARIO::built_program("installer"),
+                        {"-x", program_path_text(scratch.package) + "/installer.xml"},
+                        program_environment(scratch.root)) &&
+         scenario.wait_for_window(title, 640, 480) && scenario.wait_until_still();
+}
+
+// The page of a stage built in the twin without a pass (a pass at the installing stage would install).
+INSTALL_DIALOG* twin_page(WIZARD_TWIN& twin, INT_S32 stage) {
+  database->stage = stage;
+  twin.screen->manager->rebuild_area(twin.screen->manager->current_area, true);
+  return live_page();
+}
+
+// The check box of the options grid that sends the event.
+WM_SCREEN_OBJECT* option_box(INT_U32 event) {
+  for (INT_S16 row = 0; page_grid && row < page_grid->row_count; row++) {
+    WM_SCREEN_OBJECT* cell = page_grid->cell(1, row);
+    if (cell && (cell->kind & WM_KIND_CHECK_BOX) && cell->event_user1 == event) return cell;
+  }
+  return nullptr;
+}
+
+// The cell of a grid whose label is the text.
+WM_SCREEN_OBJECT* cell_labelled(WM_GRID* grid, INT_S16 column, const std::string& text) {
+  for (INT_S16 row = 0; grid && row < grid->row_count; row++) {
+    WM_SCREEN_OBJECT* cell = grid->cell(column, row);
+    if (cell && (cell->kind & WM_KIND_BUTTON) && label_of(static_cast<WM_BUTTON*>(cell)) == text) return cell;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 // Scenario A: one language, one installation, no licence or readme. The options come first; Install,
 // the progress to its end, Finish; the program ends with 0 and everything is in place.
 TEST(WizardScenario, OneInstallationFromTheOptionsToFinish) {
   INSTALLER_SCRATCH scratch("wizard-a", wizard_description_lines());
-  // No licence; names of this scenario's own, so that no other test's shortcuts or entry meet them.
-  std::string description = read_whole_text(scratch.source + "description.txt");
-  description = replaced(description, "language = English;licence.txt;", "language = English;;");
-  description = replaced(description, "Velk Test App", "Wizard A App");
-  description = replaced(description, "Test App;$HERE/bin", "Wizard A App;$HERE/bin");
-  description = replaced(description, "Velk Test Group", "Wizard A Group");
-  description = replaced(description, "$SCRATCH/dest", program_path_text(scratch.root) + "/dest");
-  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
-  ASSERT_TRUE(scratch.build());
+  ASSERT_TRUE(build_scenario_package(scratch, "A", {NO_LICENCE}));
 
-  int install_x, install_y, finish_x, finish_y;
+  SPOT install, finish;
   {
     WIZARD_TWIN twin;
     ASSERT_TRUE(twin.start(scratch.package));
     ASSERT_EQ(database->stage, STAGE_OPTIONS);
     INSTALL_DIALOG* page = live_page();
     ASSERT_EQ(label_of(page->forward_button), "Install");
-    resting_centre(page->forward_button, page, &install_x, &install_y);
-    database->stage = STAGE_INSTALLING;
-    twin.screen->manager->rebuild_area(twin.screen->manager->current_area, true);
-    page = live_page();
+    install = spot_of(page->forward_button, page);
+    page = twin_page(twin, STAGE_INSTALLING);
     ASSERT_EQ(label_of(page->forward_button), "Finish");
-    resting_centre(page->forward_button, page, &finish_x, &finish_y);
+    finish = spot_of(page->forward_button, page);
   }
 
   WINDOW_SCENARIO scenario("wizard-a-window");
   START_WINDOW_SCENARIO(scenario);
-  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("installer"),
-                             {"-x", program_path_text(scratch.package) + "/installer.xml"},
-                             program_environment(scratch.root)));
-  ASSERT_TRUE(scenario.wait_for_window("Test Installer", 640, 480));  // not "Please Wait" at its size
-  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
   WINDOW_CAPTURE options;
   ASSERT_TRUE(scenario.capture(&options, scenario.scratch() + "options.png"));
-  ASSERT_TRUE(scenario.click(install_x, install_y));
+  ASSERT_TRUE(scenario.click(install.x, install.y));
   ASSERT_TRUE(wait_for_last_line(scratch.installed("install_log.txt"), "Installation completed without any errors."));
   ASSERT_TRUE(scenario.wait_until_still());
   WINDOW_CAPTURE finished;
   ASSERT_TRUE(scenario.capture(&finished, scenario.scratch() + "finished.png"));
   EXPECT_NE(options.pixels, finished.pixels);
-  ASSERT_TRUE(scenario.click(finish_x, finish_y));
+  ASSERT_TRUE(scenario.click(finish.x, finish.y));
   EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
   EXPECT_EQ(scenario.output(), "");
 
-  for (const std::string& file : scratch.files)
-    EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
+  expect_installation(scenario, scratch, scratch.destination, "A", true);
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
   ASSERT_EQ(log.size(), 15u);
   EXPECT_EQ(log[4], "Settings: 0 1 " + program_path_text(scratch.root) + "/dest");
   EXPECT_EQ(log[6], "Installed \"" + scratch.installed("bin/data.bin") + "\"");
   EXPECT_EQ(log[13], "RegKey \"Wizard A App\"");
+}
+
+// Scenario B: two languages each with a licence and a readme, two installations. The second language
+// changes the window's title and shows its own licence; the second installation resets the destination;
+// the desktop shortcut is left out; the folder dialog browses into a folder and makes a new one there,
+// where the files then land; the readme's About box opens and closes; Finish ends the program.
+TEST(WizardScenario, SecondLanguageSecondInstallationIntoANewFolder) {
+  INSTALLER_SCRATCH scratch("wizard-b", wizard_description_lines());
+  write_whole_file(scratch.source + "readme.txt", text_bytes("Read me.\n"));
+  write_whole_file(scratch.source + "licence-2.txt", text_bytes("Second licence, line one.\nLine two.\n"));
+  write_whole_file(scratch.source + "readme-2.txt", text_bytes("Second readme.\n"));
+  std::string place = scratch.root + "place";
+  std::filesystem::create_directories(below(place, "target"));
+  std::string second =
+      "installation = Second App\n"
+      "default_path = " + program_path_text(place) + "\n"
+      "uninstaller = Wizard B App;uninstall.sh;$HERE/bin\n"
+      "desktop_shortcut = 1;run.sh;Wizard B App;$HERE/bin\n"
+      "menu_shortcut = 3;guide.txt;Test Guide;Wizard B Group;$HERE/docs\n"
+      "language = Second;licence-2.txt;readme-2.txt\n" +
+      wizard_text_lines() +
+      "text = INSTALLER_TITLE;Second Installer\n"
+      "text = AGREE;Agreed\n"
+      "text = FORWARD;Onward\n";
+  ASSERT_TRUE(
+      build_scenario_package(scratch, "B", {{"English;licence.txt;", "English;licence.txt;readme.txt"}}, second));
+
+  // Every step in the twin first: where to click, and the licence the window must show.
+  SPOT language, agree, installation, onward, system_paths, desktop, browse, install, target, new_folder, name, made,
+      chosen, readme, about, about_close, finish;
+  AREA licence, about_box;
+  WINDOW_CAPTURE licence_shown, about_expected;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    ASSERT_EQ(database->stage, STAGE_LANGUAGE);
+    ASSERT_TRUE(page_grid && page_grid->cell(0, 1));
+    language = spot_of(page_grid->cell(0, 1), live_page());
+    click_on(page_grid->cell(0, 1));
+    INSTALL_DIALOG* page = live_page();
+    ASSERT_EQ(database->stage, STAGE_LICENCE);
+    ASSERT_TRUE(text_window_of(page));
+    licence = area_of(text_window_of(page));
+    licence_shown = twin_screen();
+    agree = spot_of(page->forward_button, page);
+    click_on(page->forward_button);
+    ASSERT_EQ(database->stage, STAGE_INSTALL_TYPE);
+    page = live_page();
+    installation = spot_of(page_grid->cell(0, 1), page);
+    click_on(page_grid->cell(0, 1));
+    onward = spot_of(page->forward_button, page);
+    click_on(page->forward_button);
+    ASSERT_EQ(database->stage, STAGE_OPTIONS);
+    page = live_page();
+    install = spot_of(page->forward_button, page);
+    WM_SCREEN_OBJECT* system_box = option_box(WIZARD_EVENT_SYSTEM_PATHS);
+    WM_SCREEN_OBJECT* desktop_box = option_box(WIZARD_EVENT_DESKTOP);
+    ASSERT_TRUE(system_box && desktop_box);
+    system_paths = spot_of(system_box, page);
+    desktop = spot_of(desktop_box, page);
+    click_on(system_box);
+    browse = spot_of(browse_button, page);
+    click_on(browse_button);
+    settle_effects();
+    WM_FILE_SELECT* selector = static_cast<WM_FILE_SELECT*>(find_top_level(WM_KIND_FILE_SELECT));
+    ASSERT_TRUE(selector);
+    WM_SCREEN_OBJECT* target_row = cell_labelled(selector->list, 1, "target");
+    ASSERT_TRUE(target_row);
+    target = spot_of(target_row);
+    new_folder = spot_of(selector->new_folder_button);
+    chosen = spot_of(selector->ok_button);
+    click_on(selector->new_folder_button);
+    settle_effects();
+    WM_TEXT_EDIT_DIALOG* naming = static_cast<WM_TEXT_EDIT_DIALOG*>(find_top_level(WM_KIND_TEXT_EDIT_DIALOG));
+    ASSERT_TRUE(naming);
+    name = spot_of(naming->edit);
+    made = spot_of(naming->ok_button);
+    click_on(naming->cancel_button);
+    settle_effects();
+    click_on(selector->cancel_button);
+    settle_effects();
+    page = twin_page(twin, STAGE_INSTALLING);
+    ASSERT_EQ(label_of(page->forward_button), "Onward");
+    readme = spot_of(page->forward_button, page);
+    page = twin_page(twin, STAGE_README);
+    run_pass();
+    about = spot_of(page->quit_button, page);
+    finish = spot_of(page->forward_button, page);
+    click_on(page->quit_button);
+    settle_effects();
+    WM_ABOUT* box = static_cast<WM_ABOUT*>(find_top_level(WM_KIND_ABOUT));
+    ASSERT_TRUE(box && box->close_button);
+    about_close = spot_of(box->close_button);
+    about_box = area_of(box);
+    about_expected = twin_screen();
+  }
+
+  WINDOW_SCENARIO scenario("wizard-b-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  ASSERT_TRUE(scenario.click(language.x, language.y));
+  ASSERT_TRUE(scenario.wait_for_window("Second Installer"));
+  ASSERT_TRUE(scenario.wait_until_still());
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "licence.png"));
+  EXPECT_EQ(differing_pixels(shown, licence_shown, licence), 0);
+  for (SPOT spot : {agree, installation, onward, system_paths, desktop, browse, target, new_folder, name})
+    ASSERT_TRUE(click_and_settle(scenario, spot));
+  ASSERT_TRUE(scenario.type("Fresh"));
+  for (SPOT spot : {made, chosen, install}) ASSERT_TRUE(click_and_settle(scenario, spot));
+  std::string fresh = below(place, "target/Fresh");
+  ASSERT_TRUE(wait_for_last_line(below(fresh, "install_log.txt"), "Installation completed without any errors."));
+  ASSERT_TRUE(scenario.wait_until_still());
+  for (SPOT spot : {readme, about}) ASSERT_TRUE(click_and_settle(scenario, spot));
+  WINDOW_CAPTURE about_shown;
+  ASSERT_TRUE(scenario.capture(&about_shown, scenario.scratch() + "about.png"));
+  EXPECT_EQ(differing_pixels(about_shown, about_expected, about_box), 0);
+  ASSERT_TRUE(click_and_settle(scenario, about_close));
+  ASSERT_TRUE(scenario.click(finish.x, finish.y));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+  EXPECT_EQ(scenario.output(), "");
+  expect_installation(scenario, scratch, fresh, "B", false);
+}
+
+// Scenario C: the window's close button asks the quit question; No keeps the page as it was. A close
+// request while installing (the program held still at that moment) opens the question, and the
+// installation goes on to its end beneath it; Yes then ends the program.
+TEST(WizardScenario, TheCloseButtonAsksAndTheInstallationGoesOnBeneathTheQuestion) {
+  INSTALLER_SCRATCH scratch("wizard-c", wizard_description_lines());
+  // Enough files that installing takes many passes.
+  for (int i = 0; i < 2000; i++) scratch.add_file("many/file" + std::to_string(i) + ".txt", all_byte_values(1));
+  ASSERT_TRUE(build_scenario_package(scratch, "C", {NO_LICENCE}));
+
+  SPOT install, yes, no;
+  AREA page_area, question_area;
+  WINDOW_CAPTURE options_expected, question_expected;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    INSTALL_DIALOG* page = live_page();
+    install = spot_of(page->forward_button, page);
+    page_area = area_of(page);
+    options_expected = twin_screen();
+    open_quit_dialog(0);
+    settle_effects();
+    WM_CONFIRM* question = quit_dialog();
+    ASSERT_TRUE(question && question->buttons[0] && question->buttons[1]);
+    yes = spot_of(question->buttons[0]);
+    no = spot_of(question->buttons[1]);
+    question_area = area_of(question);
+    question_expected = twin_screen();
+  }
+
+  WINDOW_SCENARIO scenario("wizard-c-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.close_window());
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "question.png"));
+  EXPECT_EQ(differing_pixels(shown, question_expected, question_area), 0);
+  ASSERT_TRUE(scenario.click(no.x, no.y));
+  ASSERT_TRUE(scenario.move(2, 2));
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "no.png"));
+  EXPECT_EQ(differing_pixels(shown, options_expected, page_area), 0);
+
+  // Held still once installing has begun, the program gets the close request; it answers it when it
+  // goes on.
+  ASSERT_TRUE(scenario.click(install.x, install.y));
+  std::string log = scratch.installed("install_log.txt");
+  for (int waited = 0; waited < 30000 && !std::filesystem::exists(log); waited++) pause_ms(1);
+  ASSERT_TRUE(scenario.pause_program());
+  std::vector<std::string> lines = read_lines(log);
+  ASSERT_LT(lines.size(), scratch.files.size()) << "the installation was over before the program was held";
+  ASSERT_TRUE(scenario.close_window());
+  ASSERT_TRUE(scenario.resume_program());
+  ASSERT_TRUE(wait_for_last_line(log, "Installation completed without any errors."));
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "installed.png"));
+  EXPECT_EQ(differing_pixels(shown, question_expected, question_area), 0);
+  ASSERT_TRUE(scenario.click(yes.x, yes.y));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+  EXPECT_EQ(scenario.output(), "");
+  expect_installation(scenario, scratch, scratch.destination, "C", true);
+}
+
+// Scenario D: Disagree on the licence ends the program and installs nothing.
+TEST(WizardScenario, DisagreeEndsTheProgramAndInstallsNothing) {
+  INSTALLER_SCRATCH scratch("wizard-d", wizard_description_lines());
+  ASSERT_TRUE(build_scenario_package(scratch, "D"));
+  SPOT disagree;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    ASSERT_EQ(database->stage, STAGE_LICENCE);
+    disagree = spot_of(live_page()->previous_button, live_page());
+  }
+  WINDOW_SCENARIO scenario("wizard-d-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  ASSERT_TRUE(scenario.click(disagree.x, disagree.y));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+  EXPECT_FALSE(std::filesystem::exists(scratch.destination));
 #ifdef _WIN32
-  // The program wrote to its own Wine server's registry.
-  std::string entry = "HKLM\\" UNINSTALL_KEY_PATH "\\Wizard A App";
-  EXPECT_EQ(scenario.registry_value(entry, "DisplayName"), "Wizard A App");
-  EXPECT_EQ(scenario.registry_value(entry, "UninstallString"), scratch.installed("bin/uninstall.sh"));
-  EXPECT_EQ(read_link(special_folder(CSIDL_DESKTOPDIRECTORY) + "\\Wizard A App.lnk").path,
-            scratch.installed("bin/run.sh"));
-  EXPECT_EQ(read_link(special_folder(CSIDL_PROGRAMS) + "\\Wizard A Group\\Test Guide.lnk").path,
-            scratch.installed("docs/guide.txt"));
-#else
-  std::string registry = scratch.root + "home/config/installer/registry/SOFTWARE/Microsoft/Windows/CurrentVersion/"
-                                        "Uninstall/Wizard A App.cfg";
-  EXPECT_EQ(read_lines(registry), (std::vector<std::string>{"DisplayName", "\tWizard A App", "UninstallString",
-                                                            "\t" + scratch.installed("bin/uninstall.sh")}));
-  EXPECT_TRUE(std::filesystem::exists(scratch.root + "home/Desktop/Wizard A App.desktop"));
-  EXPECT_TRUE(std::filesystem::exists(scratch.root + "home/data/applications/Wizard A Group/Test Guide.desktop"));
+  EXPECT_EQ(scenario.registry_value("HKLM\\" UNINSTALL_KEY_PATH "\\Wizard D App", "DisplayName"), "");
 #endif
+  EXPECT_FALSE(std::filesystem::exists(scratch.root + "home/config/installer/registry"));
+  EXPECT_FALSE(std::filesystem::exists(scratch.root + "home/Desktop/Wizard D App.desktop"));
+}
+
+// Scenario E: a desktop one pixel narrower than the package asks for. The first options page asks once
+// (the warning goes into the log as its own line), No goes on, and after Back and Next the question does
+// not come again.
+TEST(WizardScenario, ASmallDesktopIsAskedAboutOnce) {
+  INSTALLER_SCRATCH scratch("wizard-e", wizard_description_lines());
+  ASSERT_TRUE(build_scenario_package(scratch, "E", {NO_LICENCE},
+                                     "required_desktop = 800;600\ninstallation = Other\n"));
+  SPOT next, no, back, install, finish;
+  AREA question_area;
+  WINDOW_CAPTURE asked, not_asked;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package, 799, 600));
+    ASSERT_EQ(database->stage, STAGE_INSTALL_TYPE);
+    next = spot_of(live_page()->forward_button, live_page());
+    click_on(live_page()->forward_button);
+    settle_effects();
+    WM_CONFIRM* question = static_cast<WM_CONFIRM*>(find_top_level(WM_KIND_CONFIRM));
+    ASSERT_TRUE(question && question->buttons[1]);
+    no = spot_of(question->buttons[1]);
+    question_area = area_of(question);
+    asked = twin_screen();
+    click_on(question->buttons[1]);
+    settle_effects();
+    INSTALL_DIALOG* page = live_page();
+    back = spot_of(page->previous_button, page);
+    install = spot_of(page->forward_button, page);
+    click_on(page->previous_button);
+    click_on(live_page()->forward_button);
+    settle_effects();
+    not_asked = twin_screen();
+    page = twin_page(twin, STAGE_INSTALLING);
+    finish = spot_of(page->forward_button, page);
+  }
+
+  WINDOW_SCENARIO scenario("wizard-e-window", 799, 600);
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(click_and_settle(scenario, next));
+  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "asked.png"));
+  EXPECT_EQ(differing_pixels(shown, asked, question_area), 0);
+  for (SPOT spot : {no, back, next}) ASSERT_TRUE(click_and_settle(scenario, spot));
+  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "not-asked.png"));
+  EXPECT_EQ(differing_pixels(shown, not_asked, question_area), 0);
+  ASSERT_TRUE(scenario.click(install.x, install.y));
+  ASSERT_TRUE(wait_for_last_line(scratch.installed("install_log.txt"), "Installation completed without any errors."));
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.click(finish.x, finish.y));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  ASSERT_GT(log.size(), 7u);
+  EXPECT_EQ(log[5], "ERROR: screen 799x600 does not meet minimum requirement of 800x600");
+  EXPECT_EQ(log[6], "");
+}
+
+// Scenario F: two package entries are missing. Each failure opens its own copy-error box while the
+// installation goes on; Yes closes one, No on the other returns to the options.
+TEST(WizardScenario, MissingEntriesOpenCopyErrorBoxes) {
+  INSTALLER_SCRATCH scratch("wizard-f", wizard_description_lines());
+  ASSERT_TRUE(build_scenario_package(scratch, "F", {NO_LICENCE},
+                                     "missing_file = bin/0-gone.bin\nmissing_file = bin/1-gone.bin\n"));
+  SPOT install, yes, no, close_yes;
+  AREA box_area, page_area;
+  WINDOW_CAPTURE box_expected, options_expected;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    INSTALL_DIALOG* page = live_page();
+    install = spot_of(page->forward_button, page);
+    page_area = area_of(page);
+    options_expected = twin_screen();
+    open_quit_dialog(0);
+    settle_effects();
+    close_yes = spot_of(quit_dialog()->buttons[0]);
+    page = twin_page(twin, STAGE_INSTALLING);
+    WM_CONFIRM* box = open_copy_error_box(database, install_dialog_event);
+    settle_effects();
+    ASSERT_TRUE(box && box->buttons[0] && box->buttons[1]);
+    yes = spot_of(box->buttons[0]);
+    no = spot_of(box->buttons[1]);
+    box_area = area_of(box);
+    box_expected = twin_screen();
+    database->stage = STAGE_OPTIONS;
+  }
+
+  WINDOW_SCENARIO scenario("wizard-f-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  ASSERT_TRUE(scenario.click(install.x, install.y));
+  std::string log = scratch.installed("install_log.txt");
+  ASSERT_TRUE(wait_for_last_line(log, "Installation completed with 2 errors."));
+  ASSERT_TRUE(scenario.wait_until_still());
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "boxes.png"));
+  EXPECT_EQ(differing_pixels(shown, box_expected, box_area), 0);
+  // Yes closes the upper box; the other one is still there.
+  ASSERT_TRUE(click_and_settle(scenario, yes));
+  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "one-box.png"));
+  EXPECT_EQ(differing_pixels(shown, box_expected, box_area), 0);
+  ASSERT_TRUE(scenario.click(no.x, no.y));
+  ASSERT_TRUE(scenario.move(2, 2));
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "options.png"));
+  EXPECT_EQ(differing_pixels(shown, options_expected, page_area), 0);
+  ASSERT_TRUE(scenario.close_window());
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.click(close_yes.x, close_yes.y));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+
+  // Both failures are logged with their entries, and the files after them were installed.
+  std::vector<std::string> lines = read_lines(log);
+  ASSERT_GT(lines.size(), 8u);
+  EXPECT_EQ(lines[6], "\"" + scratch.installed("bin/0-gone.bin") + "\" failed to unpack (bin/0-gone.bin)");
+  EXPECT_EQ(lines[7], "\"" + scratch.installed("bin/1-gone.bin") + "\" failed to unpack (bin/1-gone.bin)");
+  EXPECT_EQ(lines[8], "Installed \"" + scratch.installed("bin/data.bin") + "\"");
+  for (const std::string& file : scratch.files)
+    EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
+}
+
+// Scenario G: with the patch check on, Install opens only when the destination holds an earlier
+// "install_log.txt" that names it: a log of another folder keeps it shut, the matching one opens it.
+TEST(WizardScenario, ThePatchCheckOpensInstallForAMatchingLogOnly) {
+  INSTALLER_SCRATCH scratch("wizard-g", wizard_description_lines());
+  ASSERT_TRUE(build_scenario_package(scratch, "G", {NO_LICENCE},
+                                     "patch_check = $HERE\n"));
+  std::string log = scratch.installed("install_log.txt");
+  std::filesystem::create_directories(scratch.destination);
+  std::string other = "Settings: 0 0 " + program_path_text(scratch.root) + "/elsewhere\n";
+  ASSERT_TRUE(write_whole_file(log, text_bytes(other)));
+  SPOT install, system_paths, finish;
+  AREA page_area;
+  WINDOW_CAPTURE shut;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    INSTALL_DIALOG* page = live_page();
+    ASSERT_EQ(page->forward_button->enabled, 0);
+    install = spot_of(page->forward_button, page);
+    ASSERT_TRUE(option_box(WIZARD_EVENT_SYSTEM_PATHS));
+    system_paths = spot_of(option_box(WIZARD_EVENT_SYSTEM_PATHS), page);
+    page_area = area_of(page);
+    shut = twin_screen();
+    page = twin_page(twin, STAGE_INSTALLING);
+    finish = spot_of(page->forward_button, page);
+  }
+
+  WINDOW_SCENARIO scenario("wizard-g-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  ASSERT_TRUE(scenario.click(install.x, install.y));
+  ASSERT_TRUE(scenario.move(2, 2));
+  ASSERT_TRUE(scenario.wait_until_still());
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "shut.png"));
+  EXPECT_EQ(differing_pixels(shown, shut, page_area), 0);
+  EXPECT_EQ(read_whole_text(log), other);
+  // The matching log is read again when the choice of system folders changes.
+  ASSERT_TRUE(write_whole_file(log, text_bytes("Settings: 0 0 " + program_path_text(scratch.root) + "/dest\n")));
+  ASSERT_TRUE(click_and_settle(scenario, system_paths));
+  ASSERT_TRUE(scenario.click(install.x, install.y));
+  ASSERT_TRUE(wait_for_last_line(log, "Installation completed without any errors."));
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.click(finish.x, finish.y));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+  std::vector<std::string> lines = read_lines(log);
+  ASSERT_GT(lines.size(), 4u);
+  EXPECT_EQ(lines[4], "Settings: 0 0 " + program_path_text(scratch.root) + "/dest");
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "border.h"
 #include "button.h"
 #include "database.h"
 #include "engine.h"
@@ -17,13 +18,13 @@
 #include "installer_test_support.h"
 #include "page_manager.h"
 #include "script.h"
+#include "text_win.h"
 #include "window_scenario.h"
 #include "wizard.h"
 #include "wm_test_support.h"
 
-// The description lines that give a package the wizard's geometry (a 640 x 480 window, a 500 x 360
-// page at 70, 60, a still background) and a text for every page element.
-inline std::string wizard_description_lines() {
+// Description lines with a text for every page element (of the language before them).
+inline std::string wizard_text_lines() {
   static const char* const texts[][2] = {
       {"QUIT_TITLE", "Quit"},
       {"QUIT_MSG", "Do you want to quit the installation?"},
@@ -71,9 +72,15 @@ inline std::string wizard_description_lines() {
       {"CHECK_DESKTOP_FAILED_TITLE", "Screen too small"},
       {"CHECK_DESKTOP_FAILED", "The screen is smaller than this application needs. Quit now?"},
       {"PATCH_MSG", "This update needs the earlier installation in the chosen folder."}};
-  std::string lines = "window = 640;480\ndialog = 70;60;500;360\nbackground_speed = 0\n";
+  std::string lines;
   for (const auto& text : texts) lines += std::string("text = ") + text[0] + ";" + text[1] + "\n";
   return lines;
+}
+
+// The description lines that give a package the wizard's geometry (a 640 x 480 window, a 500 x 360
+// page at 70, 60, a still background) and a text for every page element.
+inline std::string wizard_description_lines() {
+  return "window = 640;480\ndialog = 70;60;500;360\nbackground_speed = 0\n" + wizard_text_lines();
 }
 
 // A package built from the scratch description plus the wizard lines (and extra), loaded into the
@@ -151,6 +158,15 @@ inline void add_second_installation() {
   language.installation_string_count = 2;
 }
 
+// The text window of a page (licence, readme, log), or null.
+inline WM_TEXT_WIN* text_window_of(INSTALL_DIALOG* page) {
+  for (LLIST_NODE* node = page->client->children.head; node; node = node->next) {
+    WM_SCREEN_OBJECT* object = *(WM_SCREEN_OBJECT**)node->data;
+    if (object->kind & WM_KIND_TEXT_WIN) return static_cast<WM_TEXT_WIN*>(object);
+  }
+  return nullptr;
+}
+
 inline std::string label_of(WM_BUTTON* button) { return button && button->label ? button->label : ""; }
 inline std::string text_of(WM_SCRIPT* script) {
   return script && script->text.type == STRING_TYPE && script->text.value.text ? script->text.value.text : "";
@@ -188,14 +204,17 @@ public:
 
   ~WIZARD_TWIN() {
     screen.reset();
+    border_light_colour = 0xFFFFFFFF;
+    border_dark_colour = 0xFF808080;
     set_install_observer(nullptr);
     stop_database();
     reset_skin_globals();
     stop_font_system();
   }
 
-  // package_folder: the folder of "installer.pkg", in the host's form.
-  bool start(const std::string& package_folder) {
+  // package_folder: the folder of "installer.pkg", in the host's form; the desktop size the program
+  // meets (-1: the host's own).
+  bool start(const std::string& package_folder, INT_S16 desktop_width = -1, INT_S16 desktop_height = -1) {
     start_font_system();
     stop_database();
     start_database();
@@ -204,7 +223,11 @@ public:
     database->data_folder.set_if_folder(folder.c_str());
     if (!database->load_package("installer.pkg")) return false;
     screen.reset(new WM_TEST_SCREEN(database->WINDOW.width, database->WINDOW.height, 1));
+    test_seam_desktop(desktop_width, desktop_height);
     start_wizard(screen->manager);
+    // As the program's start leaves them: borders without a colour of their own have no shades.
+    border_light_colour = COLOUR_INVISIBLE;
+    border_dark_colour = COLOUR_INVISIBLE;
     run_pass();
     return live_page() != nullptr;
   }
@@ -216,7 +239,48 @@ inline void resting_centre(WM_SCREEN_OBJECT* object, WM_DIALOG* dialog, int* x, 
   *y = object->y + object->height / 2 + (dialog && dialog->slide_end_y != -1 ? dialog->slide_end_y - dialog->y : 0);
 }
 
+// A point of the window, where a scenario clicks.
+struct SPOT {
+  int x = 0, y = 0;
+};
+inline SPOT spot_of(WM_SCREEN_OBJECT* object, WM_DIALOG* dialog = nullptr) {
+  SPOT spot;
+  resting_centre(object, dialog, &spot.x, &spot.y);
+  return spot;
+}
+
+// The twin's screen as a capture of the real window shows it (0xRRGGBB).
+inline WINDOW_CAPTURE twin_screen() {
+  WINDOW_CAPTURE image;
+  image.width = screen_image.width;
+  image.height = screen_image.height;
+  for (int y = 0; y < image.height; y++)
+    for (int x = 0; x < image.width; x++) image.pixels.push_back(screen_pixel((INT_S16)x, (INT_S16)y) & 0xFFFFFFu);
+  return image;
+}
+
+// A rectangle of the window (an object's, kept after the object has gone).
+struct AREA {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+inline AREA area_of(WM_SCREEN_OBJECT* object) { return {object->x, object->y, object->width, object->height}; }
+
+// How many pixels of the area two pictures show differently.
+inline int differing_pixels(const WINDOW_CAPTURE& one, const WINDOW_CAPTURE& other, AREA area) {
+  int differing = 0;
+  for (int y = area.y; y < area.y + area.height; y++)
+    for (int x = area.x; x < area.x + area.width; x++)
+      if (one.at(x, y) != other.at(x, y)) differing++;
+  return differing;
+}
+
 inline void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// A click on the real window, then a wait until the window stands still again (a page rebuilt, a
+// dialog's effects ended).
+inline bool click_and_settle(WINDOW_SCENARIO& scenario, SPOT spot) {
+  return scenario.click(spot.x, spot.y) && scenario.wait_until_still();
+}
 
 // Waits until the file's last line is the text.
 inline bool wait_for_last_line(const std::string& path, const std::string& text) {
