@@ -190,9 +190,9 @@ bool WINDOW_SCENARIO::start_display() {
   body += "for attempt in 1 2 3; do\n"
           "  twm -f " + shell_quote(settings) + " >/dev/null 2>&1 &\n"
           "  manager=$!\n"
-          "  i=0; until xwininfo -root -events | grep -q SubstructureRedirect; do\n"
+          "  i=0; until xwininfo -root -events 2>/dev/null | grep -q SubstructureRedirect; do\n"
           "    kill -0 $manager 2>/dev/null && [ $i -lt 200 ] || break; sleep 0.05; i=$((i+1)); done\n"
-          "  xwininfo -root -events | grep -q SubstructureRedirect && break\n"
+          "  xwininfo -root -events 2>/dev/null | grep -q SubstructureRedirect && break\n"
           "  kill $manager 2>/dev/null; manager=\n"
           "done\n"
           "[ -n \"$manager\" ] || { kill $pids; echo twm did not start; exit; }\n"
@@ -217,13 +217,17 @@ bool WINDOW_SCENARIO::start_display() {
   std::string answer;
   char number[64] = "", prefix[1024] = "";
   int used = 0;
-  if (!run_shell("display", body, &answer) ||
-      std::sscanf(answer.c_str(), "display %63s %1023s %n", number, prefix, &used) != 2 || !used) {
+  // The result is the last line; a tool's complaint on the way (a busy server refusing one client) may
+  // stand before it.
+  bool ran = run_shell("display", body, &answer);
+  size_t line = answer.rfind("display ");
+  if (!ran || line == std::string::npos || (line > 0 && answer[line - 1] != '\n') ||
+      std::sscanf(answer.c_str() + line, "display %63s %1023s %n", number, prefix, &used) != 2 || !used) {
     ADD_FAILURE() << "the display did not start: " << answer;
     return false;
   }
   display = number;
-  server_pids = answer.substr(used);
+  server_pids = answer.substr(line + used);
   while (!server_pids.empty() && std::isspace((unsigned char)server_pids.back())) server_pids.pop_back();
 #ifdef _WIN32
   wine_prefix = prefix;
