@@ -22,6 +22,7 @@
 #include "window_scenario.h"
 #include "wizard.h"
 #include "wm_test_support.h"
+#include "../tools/wizard_headless.h"
 
 // Description lines with a text for every page element (of the language before them).
 inline std::string wizard_text_lines() {
@@ -215,19 +216,10 @@ public:
   // package_folder: the folder of "installer.pkg", in the host's form; the desktop size the program
   // meets (-1: the host's own).
   bool start(const std::string& package_folder, INT_S16 desktop_width = -1, INT_S16 desktop_height = -1) {
-    start_font_system();
-    stop_database();
-    start_database();
-    std::string folder = package_folder;
-    while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
-    database->data_folder.set_if_folder(folder.c_str());
-    if (!database->load_package("installer.pkg")) return false;
+    if (!wizard_headless::load(package_folder)) return false;
     screen.reset(new WM_TEST_SCREEN(database->WINDOW.width, database->WINDOW.height, 1));
     test_seam_desktop(desktop_width, desktop_height);
-    start_wizard(screen->manager);
-    // As the program's start leaves them: borders without a colour of their own have no shades.
-    border_light_colour = COLOUR_INVISIBLE;
-    border_dark_colour = COLOUR_INVISIBLE;
+    wizard_headless::begin(screen->manager);
     run_pass();
     return live_page() != nullptr;
   }
