@@ -363,11 +363,12 @@ inline bool build_package(const std::string& description_path, const std::string
       if (!ok) *error = "cannot add " + parts[1 + k];
       copy_text(k == 0 ? language.LICENCE.path : language.README.path, "$HERE");
       copy_text(k == 0 ? language.LICENCE.filename : language.README.filename, entry);
-      // The readme window keeps as many lines as the readme has.
+      // The readme window keeps as many lines as the readme shows: its window counts wrapped lines, so
+      // a long line counts once per 40 characters.
       if (k == 1) {
         std::ifstream readme(base / parts[2]);
         INT_S32 lines = 0;
-        for (std::string text_line; std::getline(readme, text_line);) lines++;
+        for (std::string text_line; std::getline(readme, text_line);) lines += 1 + (INT_S32)text_line.size() / 40;
         language.README.lines = (INT_S16)(lines < 32767 ? lines : 32767);
       }
     }
