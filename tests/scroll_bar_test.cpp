@@ -132,6 +132,15 @@ TEST(ScrollBarGeometry, TrackLengthLayoutAfterChangesAndEmptyRange) {
   bar->layout();
   EXPECT_EQ(bar->travel, 0);
   EXPECT_EQ(bar->slider_position(), bar->reference_position);
+  // The whole 32-bit range: the products stay exact, the ends land on the track's ends.
+  bar->slider_length = 30;
+  bar->layout();
+  slew.parameter.minimum.s32 = INT32_MIN;
+  slew.parameter.maximum.s32 = INT32_MAX;
+  for (auto [value, offset] : {std::pair<INT_S32, INT_S32>{INT32_MIN, 0}, {-1, 72}, {INT32_MAX, 146}}) {
+    slew.parameter.value.s32 = value;
+    EXPECT_EQ(bar->slider_position(), bar->reference_position + offset) << value;
+  }
   delete bar;
 }
 
