@@ -3,6 +3,8 @@
 // display, and the global list of dialogs and pop-ups above the areas.
 #include "redraw.h"
 
+#include <new>
+
 #include "host.h"
 #include "image.h"
 #include "page_manager.h"
@@ -200,7 +202,8 @@ void WM_SCREEN_OBJECT::add_top_level(WM_SCREEN_OBJECT* object, bool relative) {
   object->set_area(area >= 0 ? (INT_S16)(-(area + 2)) : area);
   PTRLLIST* list = top_level_list();
   list->cursor = nullptr;
-  list->add(object);
+  // As for a child: an object the list cannot hold ends the run like any failed allocation.
+  if (!list->add(object)) throw std::bad_alloc();
   if (object->visible && drawn) object->invalidate();
 }
 

@@ -2,6 +2,7 @@
 // added, removed, cleared), geometry, visibility, focus, drawing order, and the plain container WM_MANAGER.
 #include "screen_object.h"
 
+#include <new>
 #include <unordered_map>
 
 #include "border.h"
@@ -213,7 +214,9 @@ void WM_SCREEN_OBJECT::add_child(WM_SCREEN_OBJECT* child, bool relative) {
   if (relative) child->move_to((INT_S16)(child->x + x), (INT_S16)(child->y + y));
   child->set_area(area);
   children.cursor = nullptr;
-  children.add(child);
+  // No node for it: the run ends as any failed allocation ends it, rather than go on with a child
+  // that is in no tree while its caller takes it as the parent's.
+  if (!children.add(child)) throw std::bad_alloc();
   if (child->visible && drawn) child->invalidate();
 }
 

@@ -118,6 +118,8 @@ public:
   virtual void move_to(INT_S16 new_x, INT_S16 new_y);
   virtual void resize(INT_S16 new_width, INT_S16 new_height, bool resize_children);
   virtual void set_area(INT_S16 new_area);
+  // A list node that cannot be allocated throws std::bad_alloc as a failed new does: the child is then
+  // in no tree and still the caller's (the same holds for add_top_level).
   virtual void add_child(WM_SCREEN_OBJECT* child, bool relative);
   virtual void remove_child(WM_SCREEN_OBJECT* child, bool delete_child, bool make_relative);
   virtual bool is_focusable();

@@ -3,12 +3,26 @@
 // globals that never point at a deleted object.
 #include <gtest/gtest.h>
 
+#include <new>
 #include <vector>
 
 #include "page_manager.h"
 #include "redraw.h"
 #include "screen_object.h"
 #include "wm_test_support.h"
+
+// While set, every nothrow allocation fails, as it would with no memory left (the lists allocate their
+// nodes that way).
+static bool nothrow_allocations_fail = false;
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  if (nothrow_allocations_fail) return nullptr;
+  try {
+    return ::operator new(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
 
 namespace {
 
@@ -231,6 +245,25 @@ TEST(ScreenObject, DetachAllDeletesOwnedAndHidesTheRest) {
   EXPECT_EQ(kept_dialog->visible, 0);
   delete kept;
   delete kept_dialog;
+}
+
+// A child or dialog that no list node can be had for ends the run as a failed allocation does; it is in
+// no tree then and still the caller's (deleting it here frees it once).
+TEST(ScreenObject, NoNodeForAChildThrowsAndLeavesItTheCallers) {
+  WM_TEST_SCREEN screen(640, 480, 1);
+  WM_SCREEN_OBJECT* root = screen.manager->get_root();
+  INT_S32 children = root->children.count, top_level = top_level_list()->count;
+  for (bool as_top_level : {false, true}) {
+    WM_SCREEN_OBJECT* object = make(0, 0, 5, 5);
+    nothrow_allocations_fail = true;
+    EXPECT_THROW(as_top_level ? root->add_top_level(object, false) : root->add_child(object, false),
+                 std::bad_alloc);
+    nothrow_allocations_fail = false;
+    EXPECT_EQ(root->children.count, children);
+    EXPECT_EQ(top_level_list()->count, top_level);
+    EXPECT_FALSE(is_top_level(object));
+    delete object;
+  }
 }
 
 }  // namespace
