@@ -116,11 +116,9 @@ WM_KEYBOARD::WM_KEYBOARD(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, WM_STYL
     INT_S16 count = row.key_count > KEYBOARD_MAX_KEYS ? (INT_S16)KEYBOARD_MAX_KEYS : row.key_count;
     grid->set_columns(count, row.weights);
     for (INT_S16 c = 0; c < count; c++) {
-      INT_S16 kx1, ky1, kx2, ky2;
-      grid->cell_rectangle(c, r, &kx1, &ky1, &kx2, &ky2);
-      WM_BUTTON* key = new WM_BUTTON(kx1, ky1, kx2, ky2, key_style, "", nullptr, on_key, KEY_KIND_CHARACTER,
-                                     object_handle(this), key_event_mask);
-      if (!grid->set_cell(c, r, key)) continue;
+      WM_BUTTON* key =
+          grid->add_button(c, r, "", key_style, on_key, KEY_KIND_CHARACTER, object_handle(this), key_event_mask);
+      if (!key) continue;
       key->click_user1 = 0x20;
       key->state_function = key_state_of;
       key->state_user = this;
