@@ -41,6 +41,12 @@ wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /
 wineserver -w
 wineserver -p >/dev/null 2>&1
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+# The default desktop's process, started here with no output and kept for the run: Wine would start it
+# for the first test program that needs the desktop, with that program's output pipe, and keep the pipe
+# open until the last program of the run had ended (ctest then counted that test as running all along,
+# up to its timeout). It is ready once it has windows on the display.
+wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &
+for i in $(seq 100); do xwininfo -root -tree 2>/dev/null | grep -q '"explorer.exe"' && break; sleep 0.1; done
 
 cd "$build"
 ctest --output-on-failure -j"${JOBS:-4}" "$@"
