@@ -70,7 +70,7 @@ struct X_SERVER_TEST : ::testing::Test {
       close(fds[0]);
       std::string fd = std::to_string(fds[1]);
       freopen("/dev/null", "w", stderr);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp",
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset",
              (char*)nullptr);
       _exit(127);
     }

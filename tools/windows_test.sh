@@ -22,8 +22,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Xvfb picks a free display itself and writes its number to the pipe.
-exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null & echo "pid $!")
+# Xvfb picks a free display itself and writes its number to the pipe. No reset when the last client
+# leaves: a resetting server drops the clients that connect meanwhile, and between two test programs
+# the display may have none.
+exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp -noreset 2>/dev/null & echo "pid $!")
 read -r first <&3
 if [[ $first == pid* ]]; then xvfb_pid=${first#pid }; read -r display <&3; else display=$first; read -r p <&3; xvfb_pid=${p#pid }; fi
 export DISPLAY=":$display"

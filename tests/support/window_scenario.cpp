@@ -163,20 +163,18 @@ std::string WINDOW_SCENARIO::missing_tools() {
 
 bool WINDOW_SCENARIO::start_display() {
   std::string screen = std::to_string(screen_width) + "x" + std::to_string(screen_height) + "x24";
-  // Under load a new server may still refuse its first clients (or lose a race for its number): each
-  // start is checked with a client and tried again.
+  std::string wait = std::to_string(STEP_WAIT_MS / 50);  // a step's wait in rounds of 0.05 s
+  // No reset when the last client leaves: a server resetting drops every client that connects meanwhile,
+  // and between the scripts' X tools (and under Wine before the program's desktop comes) the display
+  // often has no client at all. The server writes its number once it takes clients.
   std::string body =
-      "for attempt in 1 2 3; do\n"
-      "  rm -f \"$OUT.number\"\n"
-      "  Xvfb -displayfd 5 -screen 0 " + screen + " -nolisten tcp 5>\"$OUT.number\" >/dev/null 2>&1 &\n"
-      "  pids=$!\n"
-      "  i=0; while [ ! -s \"$OUT.number\" ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done\n"
-      "  export DISPLAY=:$(head -n 1 \"$OUT.number\")\n"
-      "  i=0; until xwininfo -root >/dev/null 2>&1 || [ $i -ge 100 ]; do sleep 0.05; i=$((i+1)); done\n"
-      "  xwininfo -root >/dev/null 2>&1 && break\n"
-      "  kill $pids; pids=\n"
-      "done\n"
-      "[ -n \"$pids\" ] || { echo Xvfb did not start; exit; }\n";
+      "Xvfb -displayfd 5 -screen 0 " + screen + " -nolisten tcp -noreset 5>\"$OUT.number\" >\"$OUT.server\" 2>&1 &\n"
+      "pids=$!\n"
+      "i=0; while [ ! -s \"$OUT.number\" ] && kill -0 $pids 2>/dev/null && [ $i -lt " + wait + " ]; do\n"
+      "  sleep 0.05; i=$((i+1)); done\n"
+      "export DISPLAY=:$(head -n 1 \"$OUT.number\")\n"
+      "xwininfo -root >/dev/null 2>&1 ||\n"
+      "  { kill $pids; echo Xvfb did not start; tail -n 5 \"$OUT.server\"; exit; }\n";
 #ifndef _WIN32
   // twm frames the window with a title bar whose one button closes it (WM_DELETE_WINDOW); fixed fonts
   // only (the server has no others), windows where the program puts them, nothing else shown. It is
@@ -187,15 +185,12 @@ bool WINDOW_SCENARIO::start_display() {
       "TitleFont \"fixed\"\nResizeFont \"fixed\"\nMenuFont \"fixed\"\nIconFont \"fixed\"\n"
       "IconManagerFont \"fixed\"\nRightTitleButton \":delete\" = f.delete\n";
   write_whole_file(settings, std::vector<INT_U8>(rc.begin(), rc.end()));
-  body += "for attempt in 1 2 3; do\n"
-          "  twm -f " + shell_quote(settings) + " >/dev/null 2>&1 &\n"
-          "  manager=$!\n"
-          "  i=0; until xwininfo -root -events 2>/dev/null | grep -q SubstructureRedirect; do\n"
-          "    kill -0 $manager 2>/dev/null && [ $i -lt 200 ] || break; sleep 0.05; i=$((i+1)); done\n"
-          "  xwininfo -root -events 2>/dev/null | grep -q SubstructureRedirect && break\n"
-          "  kill $manager 2>/dev/null; manager=\n"
-          "done\n"
-          "[ -n \"$manager\" ] || { kill $pids; echo twm did not start; exit; }\n"
+  body += "twm -f " + shell_quote(settings) + " >\"$OUT.manager\" 2>&1 &\n"
+          "manager=$!\n"
+          "i=0; until xwininfo -root -events 2>/dev/null | grep -q SubstructureRedirect; do\n"
+          "  kill -0 $manager 2>/dev/null && [ $i -lt " + wait + " ] ||\n"
+          "    { kill $pids $manager 2>/dev/null; echo twm did not start; tail -n 5 \"$OUT.manager\"; exit; }\n"
+          "  sleep 0.05; i=$((i+1)); done\n"
           "pids=\"$pids $manager\"\n";
   std::string stop = "kill $pids";
 #else
@@ -210,9 +205,12 @@ bool WINDOW_SCENARIO::start_display() {
   std::string stop = "kill $pids; WINEPREFIX=\"$prefix\" wineserver -k; rm -rf \"$prefix\"";
 #endif
   // The display (and under Wine the scenario's Wine server and prefix) ends by itself when a test
-  // program dies without its destructor.
+  // program dies without its destructor. The destructor ends this watch with the display, so that it
+  // never signals process numbers the system may have given to others since.
   body += "( i=0; while kill -0 ${pids%% *} && [ $i -lt " + std::to_string(DISPLAY_LIFETIME_S) +
-          " ]; do sleep 1; i=$((i+1)); done; " + stop + " ) >/dev/null 2>&1 </dev/null &\n"
+          " ]; do sleep 1; i=$((i+1)); done; [ $i -lt " + std::to_string(DISPLAY_LIFETIME_S) + " ] || { " + stop +
+          "; } ) >/dev/null 2>&1 </dev/null &\n"
+          "pids=\"$pids $!\"\n"
           "echo \"display $DISPLAY ${prefix:--} $pids\"\n";
   std::string answer;
   char number[64] = "", prefix[1024] = "";
