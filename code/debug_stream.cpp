@@ -35,6 +35,14 @@ bool built_ins_starting = false;
 bool built_ins_stopped = false;  // after the stop (at the end of the run) they are not built again
 bool stop_registered = false;
 
+// The settings folder as one lookup found it: while the built-in streams start, one after the other,
+// the folder is looked up for the first and taken as it is by the others.
+struct SETTINGS_FOLDER {
+  bool known = false, found = false;
+  FOLDER folder;
+};
+SETTINGS_FOLDER* shared_settings_folder = nullptr;
+
 bool register_stream(DEBUG_STREAM* stream) {
   if (registry_count == 0x7FFF) return false;
   DEBUG_STREAM** grown = static_cast<DEBUG_STREAM**>(
@@ -165,7 +173,10 @@ void append_text(char* line, size_t size, size_t* used, const char* format, ...)
 void start_debug_streams() {
   if (built_ins_started || built_ins_starting || built_ins_stopped) return;
   built_ins_starting = true;
+  SETTINGS_FOLDER settings_folder;
+  shared_settings_folder = &settings_folder;
   for (int i = 0; i < built_in_count; ++i) built_in[i] = new DEBUG_STREAM(built_in_names[i], 0, true);
+  shared_settings_folder = nullptr;
   built_ins_starting = false;
   built_ins_started = true;
   if (!stop_registered) {
@@ -256,7 +267,14 @@ void DEBUG_STREAM::read_settings() {
   char settings_name[256];
   if (!settings_file_name(settings_name, name)) return;
   FOLDER folder;
-  if (!folder.set(debug_folder_text, false)) return;
+  if (SETTINGS_FOLDER* shared = shared_settings_folder) {
+    if (!shared->known) shared->found = shared->folder.set(debug_folder_text, false);
+    shared->known = true;
+    if (!shared->found) return;
+    folder = shared->folder;
+  } else if (!folder.set(debug_folder_text, false)) {
+    return;
+  }
   CONFIG_FILE settings;
   settings.init(settings_name, true);
   if (!settings.can_open(&folder)) return;
