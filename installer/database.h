@@ -15,6 +15,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 class PACKAGE;
 class INSTALL_DIALOG;
@@ -224,6 +225,9 @@ struct INSTALL_STATE {
   // Destination texts already set in this installation and the folders they gave: those folders were
   // made or found once and are not checked again.
   std::unordered_map<std::string, std::string> known_folders;
+  // Of those, the texts whose folder did not exist until this installation made it: such a folder holds
+  // nothing but what the installation put there.
+  std::unordered_set<std::string> made_folders;
 };
 
 // The part of a skin stream that belongs to the window manager: the default window, title and button

@@ -82,18 +82,41 @@ static const char* choose_path(const DATABASE* database, const char* plain, cons
   return system[0] && database->use_system_paths == 1 ? system : plain;
 }
 
+// Whether a text has a ".." component (between separators of either kind).
+static bool has_parent_step(const char* text) {
+  for (const char* at = text; *at;) {
+    const char* end = at;
+    while (*end && *end != '/' && *end != '\\') end++;
+    if (end - at == 2 && at[0] == '.' && at[1] == '.') return true;
+    at = *end ? end + 1 : end;
+  }
+  return false;
+}
+
 // A folder from a destination text relative to the base folder, creating what is missing. A text
 // with a path variable this program does not know names no folder. A text set before in this
-// installation gives the folder it gave then, without asking the host again.
-static bool set_destination(INSTALL_STATE* state, FOLDER* folder, const char* text) {
+// installation gives the folder it gave then, without asking the host again. made (when given) tells
+// whether the folder did not exist until this installation made it.
+static bool set_destination(INSTALL_STATE* state, FOLDER* folder, const char* text, bool* made = nullptr) {
   if (!text || !text[0]) return false;
   auto known = state->known_folders.find(text);
   if (known != state->known_folders.end()) {
     std::memcpy(folder->path, known->second.c_str(), known->second.size() + 1);
+    if (made) *made = state->made_folders.count(text) != 0;
     return true;
   }
-  if (!set_known_folder(folder, text, true, &state->base_folder)) return false;
+  // Looked for first without making anything: when that fails, some folder on the way is missing, and
+  // the folder reached by making them is a new one (unless a ".." step leads back out of what was made).
+  FOLDER found(*folder);
+  bool existed = set_known_folder(&found, text, false, &state->base_folder);
+  if (existed)
+    *folder = found;
+  else if (!set_known_folder(folder, text, true, &state->base_folder))
+    return false;
   state->known_folders.emplace(text, folder->path);
+  bool new_folder = !existed && !has_parent_step(text);
+  if (new_folder) state->made_folders.insert(text);
+  if (made) *made = new_folder;
   return true;
 }
 
@@ -102,13 +125,7 @@ static bool set_destination(INSTALL_STATE* state, FOLDER* folder, const char* te
 static bool name_stays_inside(const char* name) {
   if (!name[0] || name[0] == '/' || name[0] == '\\') return false;
   if (((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z')) && name[1] == ':') return false;
-  for (const char* at = name; *at;) {
-    const char* end = at;
-    while (*end && *end != '/' && *end != '\\') end++;
-    if (end - at == 2 && at[0] == '.' && at[1] == '.') return false;
-    at = *end ? end + 1 : end;
-  }
-  return true;
+  return !has_parent_step(name);
 }
 
 // The folder's path, the host's separator and the name, however long.
@@ -126,6 +143,7 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   state->stopped = false;
   state->log_failed = false;
   state->known_folders.clear();
+  state->made_folders.clear();
   if (!database->system_information.has_system_paths || !installation->allow_system_paths)
     database->use_system_paths = 0;
   state->step_total = (INT_S32)installation->file_count + 1;
@@ -170,7 +188,8 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   INSTALL_STATE* state = &database->install_state;
   const char* path_text = choose_path(database, file->dest_path_from_inst_loc, file->system_dest_path_from_inst_loc);
   FOLDER destination(state->base_folder);
-  bool folder_set = set_destination(state, &destination, path_text);
+  bool folder_made = false;
+  bool folder_set = set_destination(state, &destination, path_text, &folder_made);
   const char* name = file->dest_name[0] ? file->dest_name : file->src_name;
 
   size_t path_length = std::strlen(path_text);
@@ -182,9 +201,10 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   progress(page, shown.c_str(), (INT_S32)((INT_S64)state->step_counter * 100 / state->step_total));
 
   bool attempted = false, installed = false;
+  // A name that leads out of the destination folder, or the package being read: never written. (A
+  // folder this installation made cannot hold the package.)
   if (!name_stays_inside(name) ||
-      (folder_set && same_file(&destination, name, &database->data_folder, PACKAGE_FILE_NAME))) {
-    // A name that leads out of the destination folder, or the package being read: never written.
+      (folder_set && !folder_made && same_file(&destination, name, &database->data_folder, PACKAGE_FILE_NAME))) {
     attempted = true;
   } else if (folder_set) {
     FILE_INFO info;
