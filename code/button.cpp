@@ -173,9 +173,7 @@ void WM_BUTTON::init(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const char*
                      INT_U8 new_event_mask) {
   prepare_button_hint_style();
   IMAGE* target = draw_target;
-  font_id = new_font_id == -1 && target ? target->default_font_id : new_font_id;
-  font_x_size = new_font_x_size == -1 && target ? target->default_font_x_size : new_font_x_size;
-  font_y_size = new_font_y_size == -1 && target ? target->default_font_y_size : new_font_y_size;
+  choose_widget_font(new_font_id, new_font_x_size, new_font_y_size, &font_id, &font_x_size, &font_y_size);
   INT_S16 gap = (INT_S16)border_width(1);
   left_gap = new_left_gap == -1 ? gap : new_left_gap;
   right_gap = new_right_gap == -1 ? gap : new_right_gap;

@@ -87,10 +87,7 @@ void WM_PROGRESS_BAR::init(INT_S16 x_, INT_S16 y_, INT_S16 width_, INT_S16 heigh
                            INT_S32 maximum_, const COLOUR* background, const COLOUR* second, const COLOUR* fill,
                            INT_U8 bar_flags_, INT_S8 font_id_, INT_S16 font_x_size_, INT_S16 font_y_size_,
                            INT_S16 left_gap_, INT_S16 right_gap_, INT_S16 top_gap_, INT_S16 bottom_gap_) {
-  IMAGE* target = draw_target;
-  font_id = font_id_ == -1 && target ? target->default_font_id : font_id_;
-  font_x_size = font_x_size_ == -1 && target ? target->default_font_x_size : font_x_size_;
-  font_y_size = font_y_size_ == -1 && target ? target->default_font_y_size : font_y_size_;
+  choose_widget_font(font_id_, font_x_size_, font_y_size_, &font_id, &font_x_size, &font_y_size);
   INT_S16 across = (INT_S16)(font_x_size / 2);
   INT_S16 down = (INT_S16)((height_ - font_y_size) / 2);
   if (down < 0) down = 0;

@@ -84,9 +84,7 @@ void WM_SCRIPT::init(INT_S16 left, INT_S16 top, INT_S16 right, INT_S16 bottom, c
                      INT_S16 new_right_gap, INT_S16 new_top_gap, INT_S16 new_bottom_gap, INT_S16 new_x_spacing,
                      INT_S16 new_y_spacing) {
   IMAGE* target = draw_target;
-  font_id = new_font_id == -1 && target ? target->default_font_id : new_font_id;
-  font_x_size = new_font_x_size == -1 && target ? target->default_font_x_size : new_font_x_size;
-  font_y_size = new_font_y_size == -1 && target ? target->default_font_y_size : new_font_y_size;
+  choose_widget_font(new_font_id, new_font_x_size, new_font_y_size, &font_id, &font_x_size, &font_y_size);
   INT_S16 gap = (INT_S16)border_width(1);
   left_gap = new_left_gap == -1 ? gap : new_left_gap;
   right_gap = new_right_gap == -1 ? gap : new_right_gap;

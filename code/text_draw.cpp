@@ -109,6 +109,14 @@ static INT_S32 glyph_advance(FONT_SLOT* slot, INT_S8 font_id, INT_U32 code, INT_
   return advance;
 }
 
+void choose_widget_font(INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, INT_S8* font_id_out, INT_S16* x_size_out,
+                        INT_S16* y_size_out) {
+  IMAGE* target = draw_target;
+  *font_id_out = font_id == -1 && target ? target->default_font_id : font_id;
+  *x_size_out = x_size == -1 && target ? target->default_font_x_size : x_size;
+  *y_size_out = y_size == -1 && target ? target->default_font_y_size : y_size;
+}
+
 INT_S32 text_width(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* text,
                    INT_S32 length, bool hex_mode) {
   if (!text) return 0;

@@ -86,10 +86,7 @@ void WM_TEXT_EDIT::init(INT_S16 x_, INT_S16 y_, INT_S16 width_, INT_S16 max_leng
     get_system_information(&information);
     use_on_screen_keyboard = information.has_keyboard ? 0 : 1;
   }
-  IMAGE* target = draw_target;
-  font_id = new_font_id == -1 && target ? target->default_font_id : new_font_id;
-  font_x_size = new_font_x_size == -1 && target ? target->default_font_x_size : new_font_x_size;
-  font_y_size = new_font_y_size == -1 && target ? target->default_font_y_size : new_font_y_size;
+  choose_widget_font(new_font_id, new_font_x_size, new_font_y_size, &font_id, &font_x_size, &font_y_size);
   INT_S16 gap = (INT_S16)border_width(1);
   border_left = new_border_left == -1 ? gap : new_border_left;
   border_right = new_border_right == -1 ? gap : new_border_right;

@@ -92,10 +92,7 @@ void WM_TEXT_WIN::init(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT_S16 c
                        const COLOUR* background_, const COLOUR* gradient, INT_S8 font_id_, INT_S16 font_x_size_,
                        INT_S16 font_y_size_, INT_U16 drawing_flags_, INT_U16 shading_, WM_STYLE_SET* scrollbar_style_,
                        INT_S16 gap_left_, INT_S16 gap_right_, INT_S16 gap_top_, INT_S16 gap_bottom_) {
-  IMAGE* target = draw_target;
-  font_id = font_id_ == -1 && target ? target->default_font_id : font_id_;
-  font_x_size = font_x_size_ == -1 && target ? target->default_font_x_size : font_x_size_;
-  font_y_size = font_y_size_ == -1 && target ? target->default_font_y_size : font_y_size_;
+  choose_widget_font(font_id_, font_x_size_, font_y_size_, &font_id, &font_x_size, &font_y_size);
   INT_S16 default_gap = (INT_S16)(border_width(1) + 5);
   gap_left = gap_left_ == -1 ? default_gap : gap_left_;
   gap_right = gap_right_ == -1 ? default_gap : gap_right_;

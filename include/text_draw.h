@@ -36,6 +36,11 @@ const INT_S32 TEXT_MAX_LINES = 256;
 // Bytes of the buffer that draw_text_printf formats into (the NUL included); longer text is cut.
 const INT_S32 TEXT_PRINTF_BUFFER = 5120;
 
+// The font a widget is built with: an id or size of -1 takes draw_target's default (and stays -1 while
+// there is no draw target).
+void choose_widget_font(INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, INT_S8* font_id_out, INT_S16* x_size_out,
+                        INT_S16* y_size_out);
+
 // Width in pixels (sum of advances) of length characters (-1 = to the NUL). Font id -1 and sizes -1
 // take the image's defaults. An unloaded font or a size below 1 gives the text's byte length.
 INT_S32 text_width(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* text,
