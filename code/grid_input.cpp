@@ -128,6 +128,30 @@ static bool takes_input(WM_GRID* grid, WM_SCREEN_OBJECT* object) {
   return object->height > grid->inner_height();
 }
 
+// Asks the cells a pass reaches for input (input) or their update: the fixed top row while the grid is
+// scrolled away from it, then the visible rows, until one answers or a callback deletes the grid. Input
+// skips the cells that do not take it.
+static WM_RESULT serve_cells(WM_GRID* grid, const WM_DELETE_GUARD& guard, bool input) {
+  WM_RESULT result = 0;
+  if ((grid->style.extended_flags & ssef_grid_fix_top_row) && grid->first_visible_row != 0 && grid->row_count > 0) {
+    for (INT_S16 c = 0; result == 0 && c < columns_of(grid, 0); c++) {
+      WM_SCREEN_OBJECT* object = grid->cell(c, 0);
+      if (!object) continue;
+      result = input ? object->process() : object->update(false);
+      if (guard.deleted) return result;
+    }
+  }
+  for (INT_S32 r = grid->first_visible_row; result == 0 && r <= grid->last_visible_row && r < grid->row_count; r++) {
+    for (INT_S16 c = 0; result == 0 && c < columns_of(grid, r); c++) {
+      WM_SCREEN_OBJECT* object = grid->cell(c, r);
+      if (!object || (input && !takes_input(grid, object))) continue;
+      result = input ? object->process() : object->update(false);
+      if (guard.deleted) return result;
+    }
+  }
+  return result;
+}
+
 WM_RESULT WM_GRID::process() {
   if (!visible) return 0;
   WM_DELETE_GUARD guard(this);
@@ -143,21 +167,9 @@ WM_RESULT WM_GRID::process() {
     result = scrollbar->process();
     if (guard.deleted) return result;
   }
-  if (result == 0 && (style.extended_flags & ssef_grid_fix_top_row) && first_visible_row != 0 && row_count > 0) {
-    for (INT_S16 c = 0; result == 0 && c < columns_of(this, 0); c++) {
-      WM_SCREEN_OBJECT* object = cell(c, 0);
-      if (!object) continue;
-      result = object->process();
-      if (guard.deleted) return result;
-    }
-  }
-  for (INT_S32 r = first_visible_row; result == 0 && r <= last_visible_row && r < row_count; r++) {
-    for (INT_S16 c = 0; result == 0 && c < columns_of(this, r); c++) {
-      WM_SCREEN_OBJECT* object = cell(c, r);
-      if (!object || !takes_input(this, object)) continue;
-      result = object->process();
-      if (guard.deleted) return result;
-    }
+  if (result == 0) {
+    result = serve_cells(this, guard, true);
+    if (guard.deleted) return result;
   }
   sync_scroll();
   return result;
@@ -172,21 +184,9 @@ WM_RESULT WM_GRID::update(bool top_level) {
     result = scrollbar->update(false);
     if (guard.deleted) return result;
   }
-  if (result == 0 && (style.extended_flags & ssef_grid_fix_top_row) && first_visible_row != 0 && row_count > 0) {
-    for (INT_S16 c = 0; result == 0 && c < columns_of(this, 0); c++) {
-      WM_SCREEN_OBJECT* object = cell(c, 0);
-      if (!object) continue;
-      result = object->update(false);
-      if (guard.deleted) return result;
-    }
-  }
-  for (INT_S32 r = first_visible_row; result == 0 && r <= last_visible_row && r < row_count; r++) {
-    for (INT_S16 c = 0; result == 0 && c < columns_of(this, r); c++) {
-      WM_SCREEN_OBJECT* object = cell(c, r);
-      if (!object) continue;
-      result = object->update(false);
-      if (guard.deleted) return result;
-    }
+  if (result == 0) {
+    result = serve_cells(this, guard, false);
+    if (guard.deleted) return result;
   }
   sync_scroll();
   return result;
