@@ -7,6 +7,7 @@
 #include "draw.h"
 #include "image.h"
 #include "text_draw.h"
+#include "wm_private.h"
 
 static bool is_visible(COLOUR colour) { return (colour >> 24) != 0; }
 
@@ -24,6 +25,25 @@ static WM_FRAME* chosen_frame(WM_BUTTON* button, bool indented, bool pointed) {
   if (indented) return &frames[BUTTON_FRAME_DOWN];
   if (pointed && frames[BUTTON_FRAME_OVER].is_loaded()) return &frames[BUTTON_FRAME_OVER];
   return &frames[BUTTON_FRAME_UP];
+}
+
+void place_icon_beside_text(bool before, bool after, bool near_aligned, bool far_aligned, INT_S32 spacing,
+                            INT_S32 icon_size, INT_S32 text_size, INT_S32* text_start, INT_S32* from, INT_S32* to) {
+  INT_S32 room = icon_size + spacing;
+  if (before) {
+    if (near_aligned) *text_start += room;
+    else if (!far_aligned) *text_start += room / 2;
+    *from = *text_start - room;
+    *to = *text_start - spacing;
+  } else if (after) {
+    if (far_aligned) *text_start -= room;
+    else if (!near_aligned) *text_start -= room / 2;
+    *from = *text_start + text_size + spacing - 1;
+    *to = *from + icon_size;
+  } else {
+    *from = *text_start;
+    *to = *text_start + text_size - 1;
+  }
 }
 
 void WM_BUTTON::draw() {
@@ -140,28 +160,10 @@ void WM_BUTTON::draw() {
       else by1 = y + top_gap, by2 = y + height - bottom_gap - 1;
     } else {
       // The label makes room for an icon beside it.
-      if (button_flags & bf_icon_left) {
-        if (left_justified) tx += iw + sx;
-        else if (!right_justified) tx += (iw + sx) / 2;
-        bx2 = tx - sx, bx1 = bx2 - iw;
-      } else if (button_flags & bf_icon_right) {
-        if (right_justified) tx -= iw + sx;
-        else if (!left_justified) tx -= (iw + sx) / 2;
-        bx1 = tx + tw + sx - 1, bx2 = bx1 + iw;
-      } else {
-        bx1 = tx, bx2 = tx + tw - 1;
-      }
-      if (button_flags & bf_icon_top) {
-        if (top_aligned) ty += ih + sy;
-        else if (!bottom_aligned) ty += (ih + sy) / 2;
-        by2 = ty - sy, by1 = by2 - ih;
-      } else if (button_flags & bf_icon_bottom) {
-        if (bottom_aligned) ty -= ih + sy;
-        else if (!top_aligned) ty -= (ih + sy) / 2;
-        by1 = ty + fh + sy - 1, by2 = by1 + ih;
-      } else {
-        by1 = ty, by2 = ty + fh - 1;
-      }
+      place_icon_beside_text((button_flags & bf_icon_left) != 0, (button_flags & bf_icon_right) != 0, left_justified,
+                             right_justified, sx, iw, tw, &tx, &bx1, &bx2);
+      place_icon_beside_text((button_flags & bf_icon_top) != 0, (button_flags & bf_icon_bottom) != 0, top_aligned,
+                             bottom_aligned, sy, ih, fh, &ty, &by1, &by2);
     }
     target->intersect_clip((INT_S16)(x_set ? bx1 : x), (INT_S16)(y_set ? by1 : y), (INT_S16)(x_set ? bx2 : x2),
                            (INT_S16)(y_set ? by2 : y2));

@@ -9,6 +9,7 @@
 #include "image_cache.h"
 #include "style_set.h"
 #include "text_draw.h"
+#include "wm_private.h"
 
 WM_SCRIPT::WM_SCRIPT(INT_U8 visible_, WM_EVENT_CALLBACK event_callback_, INT_U32 event_user1_, INT_U32 event_user2_)
     : WM_SCREEN_OBJECT(visible_, event_callback_, event_user1_, event_user2_), text(""), flash_text(""), flashing(0),
@@ -271,28 +272,10 @@ void WM_SCRIPT::draw() {
       else by1 = y, by2 = y + height - 1;
     } else {
       // The text makes room for an icon beside it.
-      if (draw_flags & SCRIPT_ICON_LEFT) {
-        if (left_justified) tx += x_spacing + iw;
-        else if (!right_justified) tx += (x_spacing + iw) / 2;
-        bx1 = tx - x_spacing - iw, bx2 = tx - x_spacing;
-      } else if (draw_flags & SCRIPT_ICON_RIGHT) {
-        if (right_justified) tx -= x_spacing + iw;
-        else if (!left_justified) tx -= (x_spacing + iw) / 2;
-        bx1 = tx + tw + x_spacing - 1, bx2 = bx1 + iw;
-      } else {
-        bx1 = tx, bx2 = tx + tw - 1;
-      }
-      if (draw_flags & SCRIPT_ICON_TOP) {
-        if (top_aligned) ty += y_spacing + ih;
-        else if (!bottom_aligned) ty += (y_spacing + ih) / 2;
-        by1 = ty - y_spacing - ih, by2 = ty - y_spacing;
-      } else if (draw_flags & SCRIPT_ICON_BOTTOM) {
-        if (bottom_aligned) ty -= y_spacing + ih;
-        else if (!top_aligned) ty -= (y_spacing + ih) / 2;
-        by1 = ty + th + y_spacing - 1, by2 = by1 + ih;
-      } else {
-        by1 = ty, by2 = ty + th - 1;
-      }
+      place_icon_beside_text((draw_flags & SCRIPT_ICON_LEFT) != 0, (draw_flags & SCRIPT_ICON_RIGHT) != 0,
+                             left_justified, right_justified, x_spacing, iw, tw, &tx, &bx1, &bx2);
+      place_icon_beside_text((draw_flags & SCRIPT_ICON_TOP) != 0, (draw_flags & SCRIPT_ICON_BOTTOM) != 0, top_aligned,
+                             bottom_aligned, y_spacing, ih, th, &ty, &by1, &by2);
     }
     IMAGE_AREA before_icon = target->clip;
     bool x_set = (draw_flags & (SCRIPT_ICON_LEFT | SCRIPT_ICON_RIGHT)) != 0;

@@ -1,5 +1,6 @@
 // What the window manager's modules share among themselves (not part of its interface): list walks that
-// tolerate objects removed by the calls they make, and the render flag of the outermost render.
+// tolerate objects removed by the calls they make, the render flag of the outermost render, and the
+// placing of an icon beside a label that buttons and scripts share.
 #pragma once
 #include <vector>
 
@@ -43,3 +44,10 @@ INT_S16 display_of(INT_S16 x, INT_S16 y);
 
 // The root of the page manager's current area, null without one (slides to the area's edges).
 WM_SCREEN_OBJECT* current_area_root();
+
+// One axis of a label with an icon attached: the icon stands before the text (before) or after it
+// (after), spacing pixels away. A text aligned to the icon's side (near_aligned for before, far_aligned
+// for after) moves by the icon's whole room, a centred one by half, one aligned away stays. from and to
+// get the icon's span, or the text's own when the icon is on neither side.
+void place_icon_beside_text(bool before, bool after, bool near_aligned, bool far_aligned, INT_S32 spacing,
+                            INT_S32 icon_size, INT_S32 text_size, INT_S32* text_start, INT_S32* from, INT_S32* to);

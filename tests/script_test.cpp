@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "button.h"
 #include "folder.h"
 #include "host.h"
 #include "host_test_seam.h"
@@ -199,4 +200,75 @@ TEST(Script, OwnerFlashColoursAndIcon) {
   EXPECT_EQ(screen_pixel(101, 108), red);  // box x .. x + 6: icon at x + 1
   EXPECT_EQ(screen_pixel(104, 108), red);
   EXPECT_EQ(screen_pixel(105, 108), green);
+}
+
+namespace {
+
+// The box the red pixels of the screen span within (x1, y1) .. (x2, y2); all -1 when there are none.
+struct SPAN {
+  int x1, y1, x2, y2;
+  bool operator==(const SPAN& o) const { return x1 == o.x1 && y1 == o.y1 && x2 == o.x2 && y2 == o.y2; }
+};
+SPAN red_span(int x1, int y1, int x2, int y2) {
+  SPAN span = {-1, -1, -1, -1};
+  for (int y = y1; y <= y2; y++)
+    for (int x = x1; x <= x2; x++)
+      if (screen_pixel((INT_S16)x, (INT_S16)y) == 0xFFFF0000u) {
+        if (span.x1 == -1 || x < span.x1) span.x1 = x;
+        if (span.y1 == -1 || y < span.y1) span.y1 = y;
+        if (x > span.x2) span.x2 = x;
+        if (y > span.y2) span.y2 = y;
+      }
+  return span;
+}
+
+}  // namespace
+
+// An icon attached to the text stands beside it on the side asked for, the text making room for it by
+// its alignment; a script and a button place it alike. Text "abcdef" is 6 pixels wide without fonts.
+TEST(Script, IconAttachedToTheText) {
+  WM_TEST_SCREEN screen(320, 240, 0);
+  screen_image.set_clip(0, 0, 319, 239);
+  COLOUR blue = 0xFF0000FF, red = 0xFFFF0000;
+  struct CASE {
+    INT_U32 script_flags, button_flags;
+    SPAN script_icon, button_icon;  // the button's 100 pixels to the left
+  } cases[] = {
+      {SCRIPT_ICON_LEFT | SCRIPT_LEFT_JUSTIFY, bf_icon_left | bf_left_justify_text,
+       {106, 128, 109, 130}, {102, 128, 105, 130}},
+      {SCRIPT_ICON_LEFT, bf_icon_left, {134, 128, 137, 130}, {134, 128, 137, 130}},
+      {SCRIPT_ICON_LEFT | SCRIPT_RIGHT_JUSTIFY, bf_icon_left | bf_right_justify_text,
+       {161, 128, 164, 130}, {165, 128, 168, 130}},
+      {SCRIPT_ICON_RIGHT | SCRIPT_LEFT_JUSTIFY, bf_icon_right | bf_left_justify_text,
+       {117, 128, 120, 130}, {109, 128, 112, 130}},
+      {SCRIPT_ICON_RIGHT, bf_icon_right, {145, 128, 148, 130}, {141, 128, 144, 130}},
+      {SCRIPT_ICON_RIGHT | SCRIPT_RIGHT_JUSTIFY, bf_icon_right | bf_right_justify_text,
+       {172, 128, 175, 130}, {172, 128, 175, 130}},
+      {SCRIPT_ICON_TOP | SCRIPT_TOP_ALIGN, bf_icon_top | bf_top_align_text, {139, 102, 142, 104}, {137, 102, 140, 104}},
+      {SCRIPT_ICON_TOP, bf_icon_top, {139, 122, 142, 124}, {137, 122, 140, 124}},
+      {SCRIPT_ICON_BOTTOM | SCRIPT_BOTTOM_ALIGN, bf_icon_bottom | bf_bottom_align_text,
+       {139, 153, 142, 155}, {137, 153, 140, 155}},
+      {SCRIPT_ICON_BOTTOM, bf_icon_bottom, {139, 134, 142, 136}, {137, 134, 140, 136}},
+      {SCRIPT_ICON_LEFT | SCRIPT_ICON_BOTTOM | SCRIPT_TOP_ALIGN, bf_icon_left | bf_icon_bottom | bf_top_align_text,
+       {134, 113, 137, 115}, {134, 113, 137, 115}},
+  };
+  for (const CASE& c : cases) {
+    WM_SCRIPT script(true, nullptr, 0, 0);
+    script.init(100, 100, 179, 159, "abcdef", -1, -1, 10, &blue, &blue, 6, 2, 2, 2, -1, -1);
+    script.draw_background = 1;
+    script.icon.set_size(4, 3);
+    script.icon.clear(&red, 1);
+    script.draw_flags |= c.script_flags | SCRIPT_ICON_ATTACH_TO_TEXT;
+    script.draw();
+    EXPECT_EQ(red_span(100, 100, 179, 159), c.script_icon) << std::hex << c.script_flags;
+
+    WM_BUTTON button(200, 100, 279, 159, &blue, &blue, "abcdef", -1, -1, 10, CLICK_NORMAL,
+                     c.button_flags | bf_icon_attach_to_text, 0, nullptr, 0, 0, 1, 0);
+    button.icon.set_size(4, 3);
+    button.icon.clear(&red, 1);
+    button.draw();
+    SPAN icon = red_span(200, 100, 279, 159);
+    icon.x1 -= 100, icon.x2 -= 100;
+    EXPECT_EQ(icon, c.button_icon) << std::hex << c.button_flags;
+  }
 }
