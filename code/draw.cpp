@@ -111,6 +111,25 @@ void IMAGE::draw_line(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const COLO
     put(x1, y1);
     return;
   }
+  // A straight line is drawn as its run inside the clip (a border around a large box is mostly outside
+  // the small region being redrawn), stored whole where no pixel is blended.
+  if (dx == 0 || dy == 0) {
+    bool across = dy == 0;
+    INT_S32 fixed = across ? y1 : x1;
+    if (fixed < (across ? clip.y1 : clip.x1) || fixed > (across ? clip.y2 : clip.x2)) return;
+    INT_S32 from = std::max<INT_S32>(across ? x1 : y1, across ? clip.x1 : clip.y1);
+    INT_S32 last = std::min<INT_S32>(across ? x2 : y2, across ? clip.x2 : clip.y2);
+    if (across && (!blend || (value >> 24) >= threshold)) {
+      if (from <= last) std::fill(pixel_at(from, fixed), pixel_at(last, fixed) + 1, value);
+      return;
+    }
+    for (INT_S32 i = from; i <= last; ++i) {
+      INT_U32* pixel = across ? pixel_at(i, fixed) : pixel_at(fixed, i);
+      if (blend) blend_pixel(pixel, value, threshold);
+      else *pixel = value;
+    }
+    return;
+  }
   INT_S32 error = 0;
   if (along_x) {
     INT_S32 step = y2 < y1 ? -1 : 1, y = y1;
@@ -273,7 +292,7 @@ void draw_shaded_box(IMAGE* image, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y
   INT_U8 threshold = OPAQUE_ALPHA_THRESHOLD;
   INT_S32 from_x = std::max<INT_S32>(x1, image->clip.x1), to_x = std::min<INT_S32>(x2, image->clip.x2);
   INT_S32 from_y = std::max<INT_S32>(y1, image->clip.y1), to_y = std::min<INT_S32>(y2, image->clip.y2);
-  // Outside the round part of a flagged corner.
+  // Inside the shape: not outside the round part of a flagged corner.
   auto in_shape = [&](INT_S32 x, INT_S32 y) {
     INT_S32 cx, cy;
     if ((corners & 1) && x < x1 + r && y < y1 + r) cx = x1 + r, cy = y1 + r;
@@ -285,23 +304,28 @@ void draw_shaded_box(IMAGE* image, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y
     return (INT_S32)std::sqrt(dx * dx + dy * dy) < r;
   };
   for (INT_S32 y = from_y; y <= to_y; ++y) {
-    INT_U32* row = image->pixel_at(0, y);
-    for (INT_S32 x = from_x; x <= to_x; ++x) {
-      if (!in_shape(x, y)) continue;
-      switch (mode) {
-        case SHADE_BLEND:
-          blend_pixel(&row[x], *colour1, threshold);
-          break;
-        case SHADE_HORIZONTAL:
-          row[x] = interpolate(*colour1, *colour2, x - x1, x2 - x1, false);
-          break;
-        case SHADE_VERTICAL:
-          row[x] = interpolate(*colour1, *colour2, y - y1, y2 - y1, false);
-          break;
-        default:
-          row[x] = darken_value(row[x], percent);
-          break;
-      }
+    // A row of the shape is one run: a corner cuts only pixels at the row's ends (the farther from the
+    // corner's centre, the nearer the end), so the run's ends are found from the two sides.
+    INT_S32 left = from_x, right = to_x;
+    while (left <= right && !in_shape(left, y)) ++left;
+    while (right >= left && !in_shape(right, y)) --right;
+    if (left > right) continue;
+    INT_U32* row = image->pixel_at(0, y) + left;
+    INT_S32 count = right - left + 1;
+    switch (mode) {
+      case SHADE_BLEND:
+        if ((*colour1 >> 24) >= threshold) std::fill(row, row + count, *colour1);
+        else for (INT_S32 i = 0; i < count; ++i) blend_pixel(&row[i], *colour1, threshold);
+        break;
+      case SHADE_HORIZONTAL:
+        for (INT_S32 i = 0; i < count; ++i) row[i] = interpolate(*colour1, *colour2, left + i - x1, x2 - x1, false);
+        break;
+      case SHADE_VERTICAL:
+        std::fill(row, row + count, interpolate(*colour1, *colour2, y - y1, y2 - y1, false));
+        break;
+      default:
+        for (INT_S32 i = 0; i < count; ++i) row[i] = darken_value(row[i], percent);
+        break;
     }
   }
   if (mode == SHADE_DARKEN) set_error(DATA_ERROR_NONE, nullptr);

@@ -2,6 +2,7 @@
 // shaded boxes, rounded outlines and anti-aliased circles, their clipping and dirty rectangles.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 #include <string>
 #include <utility>
@@ -84,6 +85,14 @@ TEST(DrawLine, ThicknessAndClip) {
   clipped.draw_line(-5, 3, 20, 3, &RED, 1, 0);
   std::set<std::pair<int, int>> expected = {{2, 3}, {3, 3}, {4, 3}, {5, 3}};
   EXPECT_EQ(set_pixels(clipped), expected);
+  // Columns past both ends of the clip (one given bottom up, one blended) and a row beside the clip.
+  IMAGE columns(10, 10);
+  columns.set_clip(0, 2, 9, 5);
+  columns.draw_line(4, 20, 4, -5, &RED, 1, 0);
+  columns.draw_line(7, 0, 7, 9, &RED, 1, 1);
+  columns.draw_line(0, 8, 9, 8, &RED, 1, 0);
+  std::set<std::pair<int, int>> columns_expected = {{4, 2}, {4, 3}, {4, 4}, {4, 5}, {7, 2}, {7, 3}, {7, 4}, {7, 5}};
+  EXPECT_EQ(set_pixels(columns), columns_expected);
 
   // Blended: half red over black.
   IMAGE blended(3, 1);
@@ -248,6 +257,38 @@ TEST(DrawShadedBox, RadiusModesAndCorners) {
   draw_shaded_box(&dark, 0, 0, 3, 3, 1, 0, nullptr, nullptr, 120, SHADE_DARKEN);
   EXPECT_EQ(at(dark, 2, 2), 0xFF643219u);
   EXPECT_EQ(get_error_code(), 0x1000);
+}
+
+// Every corner set, corners that overlap on a small box, and a clip that cuts the box: the box covers
+// exactly the pixels that no flagged corner's round part leaves out.
+TEST(DrawShadedBox, CoversExactlyTheShapeInsideTheClip) {
+  struct BOX {
+    INT_S16 x1, y1, x2, y2, radius;
+  };
+  const BOX boxes[] = {{1, 1, 14, 10, 4}, {2, 2, 6, 5, 3}, {0, 3, 15, 4, 2}};
+  for (const BOX& b : boxes)
+    for (INT_U8 corners = 0; corners < 16; ++corners)
+      for (bool clipped : {false, true}) {
+        IMAGE image(16, 12);
+        if (clipped) image.intersect_clip(3, 2, 9, 11);
+        draw_shaded_box(&image, b.x1, b.y1, b.x2, b.y2, b.radius, corners, &RED, nullptr, 0, SHADE_BLEND);
+        INT_S32 r = b.radius;
+        for (int y = 0; y < 12; ++y)
+          for (int x = 0; x < 16; ++x) {
+            bool inside = x >= b.x1 && x <= b.x2 && y >= b.y1 && y <= b.y2 &&
+                          (!clipped || (x >= 3 && x <= 9 && y >= 2));
+            int cx = 0, cy = 0;
+            bool corner = true;
+            if ((corners & 1) && x < b.x1 + r && y < b.y1 + r) cx = b.x1 + r, cy = b.y1 + r;
+            else if ((corners & 4) && x < b.x1 + r && y > b.y2 - r) cx = b.x1 + r, cy = b.y2 - r;
+            else if ((corners & 2) && x > b.x2 - r && y < b.y1 + r) cx = b.x2 - r, cy = b.y1 + r;
+            else if ((corners & 8) && x > b.x2 - r && y > b.y2 - r) cx = b.x2 - r, cy = b.y2 - r;
+            else corner = false;
+            if (corner) inside = inside && (int)std::sqrt(double((x - cx) * (x - cx) + (y - cy) * (y - cy))) < r;
+            ASSERT_EQ(at(image, x, y), inside ? RED : 0u)
+                << "box " << b.x1 << "," << b.y1 << " corners " << int(corners) << " at " << x << "," << y;
+          }
+      }
 }
 
 TEST(DrawRounded, SquareCornersGiveThePlainOutline) {
