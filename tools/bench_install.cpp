@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "package_builder.h"
 
 namespace fs = std::filesystem;
 using bench_support::PAIRED_TIMES;
 using bench_support::seconds_since;
+using bench_support::shell_quoted;
 
 #ifndef _WIN32
 namespace {
@@ -35,47 +35,21 @@ struct SET {
   int runs = 0;                    // destinations renamed so far
 };
 
-std::string shell_quoted(const fs::path& path) { return "'" + path.string() + "'"; }
-
 bool run(const std::string& command) { return std::system(command.c_str()) == 0; }
 
-// Writes the files (count files of min_size to max_size bytes, in folders of 100), the package with
-// blocks of block_size bytes, and the tar archive of the same files.
+// Writes the files and their package (bench_support), and the tar archive of the same files.
 bool make_set(const fs::path& work, const std::string& installer, const std::string& label, int count,
               size_t min_size, size_t max_size, INT_S32 block_size, SET* set) {
   set->root = work / label;
-  fs::path files = set->root / "source" / "files";
-  fs::create_directories(files);
-  std::vector<char> bytes;
-  for (int i = 0; i < count; i++) {
-    unsigned seed = (unsigned)i * 2654435761u + 1u;
-    bytes.resize(min_size + (max_size > min_size ? (seed >> 8) % (max_size - min_size + 1) : 0));
-    bench_support::fill(bytes, seed);
-    std::string relative = "d" + std::to_string(i / 100) + "/f" + std::to_string(i) + ".bin";
-    fs::create_directories((files / relative).parent_path());
-    if (!bench_support::write_file(files / relative, bytes)) return false;
-    set->files.push_back(relative);
-  }
-  fs::path destination = set->root / "installed";
-  FILE* description = std::fopen((set->root / "source" / "description.txt").string().c_str(), "w");
-  if (!description) return false;
-  std::fprintf(description, "installation = Benchmark\ndefault_path = $ROOT0%s\n", destination.string().c_str());
-  std::fclose(description);
-  fs::create_directories(set->root / "package");
   std::string error;
-  if (!package_builder::build_package((set->root / "source" / "description.txt").string(),
-                                      (set->root / "package" / "installer.pkg").string(), &error, block_size)) {
+  if (!bench_support::make_installation_set(set->root, count, min_size, max_size, block_size, &set->files, &error)) {
     std::fprintf(stderr, "bench_install: %s\n", error.c_str());
     return false;
   }
   fs::path tar = set->root / "files.tar";
-  if (!run("tar -cf " + shell_quoted(tar) + " -C " + shell_quoted(files) + " .")) return false;
-
-  fs::path home = set->root / "home";
-  set->installer_command = "HOME=" + shell_quoted(home) + " XDG_CONFIG_HOME=" + shell_quoted(home / "config") +
-                           " XDG_DATA_HOME=" + shell_quoted(home / "data") + " TMPDIR=" + shell_quoted(set->root) +
-                           " VELK_UNATTENDED=1 " + shell_quoted(installer) + " -x '$ROOT0" +
-                           (set->root / "package").string() + "/installer.xml' -a >/dev/null";
+  if (!run("tar -cf " + shell_quoted(tar) + " -C " + shell_quoted(set->root / "source" / "files") + " ."))
+    return false;
+  set->installer_command = bench_support::automatic_install_command(installer, set->root);
   set->tar_command = "tar -xf " + shell_quoted(tar) + " -C " + shell_quoted(set->root / "untarred");
   return true;
 }

@@ -1,6 +1,7 @@
 // Shared pieces of the benchmark tools (not tests): a stopwatch, bytes that neither deflate nor the
-// disk can shortcut, writing a host file whole, comparing installed files with their sources, and the
-// statistics of paired runs (median ratio with its spread).
+// disk can shortcut, writing a host file whole, comparing installed files with their sources, the
+// statistics of paired runs (median ratio with its spread), and the installation sets of the
+// installer's benchmarks.
 #pragma once
 #include <algorithm>
 #include <chrono>
@@ -9,6 +10,8 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "package_builder.h"
 
 namespace bench_support {
 
@@ -103,5 +106,51 @@ struct PAIRED_TIMES {
     return text;
   }
 };
+
+inline std::string shell_quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+
+// An installation set of the installer's benchmarks under root: count files of min_size to max_size
+// bytes (in folders of 100) in root/source/files, their relative paths in files, and the package of them
+// in root/package (blocks of block_size bytes) that installs into root/installed; extra: more description
+// lines.
+inline bool make_installation_set(const std::filesystem::path& root, int count, size_t min_size, size_t max_size,
+                                  INT_S32 block_size, std::vector<std::string>* files, std::string* error,
+                                  const std::string& extra = "") {
+  namespace fs = std::filesystem;
+  fs::path source = root / "source" / "files";
+  fs::create_directories(source);
+  std::vector<char> bytes;
+  for (int i = 0; i < count; i++) {
+    unsigned seed = (unsigned)i * 2654435761u + 1u;
+    bytes.resize(min_size + (max_size > min_size ? (seed >> 8) % (max_size - min_size + 1) : 0));
+    fill(bytes, seed);
+    std::string relative = "d" + std::to_string(i / 100) + "/f" + std::to_string(i) + ".bin";
+    fs::create_directories((source / relative).parent_path());
+    if (!write_file(source / relative, bytes)) {
+      *error = "cannot write " + (source / relative).string();
+      return false;
+    }
+    files->push_back(relative);
+  }
+  std::string description =
+      "installation = Benchmark\ndefault_path = $ROOT0" + (root / "installed").string() + "\n" + extra;
+  if (!write_file(root / "source" / "description.txt", std::vector<char>(description.begin(), description.end()))) {
+    *error = "cannot write the description";
+    return false;
+  }
+  fs::create_directories(root / "package");
+  return package_builder::build_package((root / "source" / "description.txt").string(),
+                                        (root / "package" / "installer.pkg").string(), error, block_size);
+}
+
+// The command that installs the set's package with "installer -a", in a home of the set's own and
+// with its output discarded.
+inline std::string automatic_install_command(const std::string& installer, const std::filesystem::path& root) {
+  std::filesystem::path home = root / "home";
+  return "HOME=" + shell_quoted(home) + " XDG_CONFIG_HOME=" + shell_quoted(home / "config") +
+         " XDG_DATA_HOME=" + shell_quoted(home / "data") + " TMPDIR=" + shell_quoted(root) +
+         " VELK_UNATTENDED=1 " + shell_quoted(installer) + " -x '$ROOT0" + (root / "package").string() +
+         "/installer.xml' -a >/dev/null";
+}
 
 }  // namespace bench_support

@@ -19,18 +19,6 @@
 
 namespace {
 
-// The pointer over the object's centre, the button pressed in one pass and let go in the next.
-void click(WM_PAGE_MANAGER* manager, WM_SCREEN_OBJECT* object) {
-  test_seam_pointer((INT_S16)(object->x + object->width / 2), (INT_S16)(object->y + object->height / 2));
-  test_seam_button(1, true);
-  manager->update(false);
-  test_seam_button(1, false);
-  manager->update(false);
-  // The pointer leaves the window, so that no button shows it over itself.
-  test_seam_pointer(-1, -1);
-  manager->update(false);
-}
-
 bool save(const std::string& folder, const char* name) {
   std::string path = folder + "/" + name;
   bool saved = test_seam_dump_png(path.c_str());
@@ -61,7 +49,7 @@ int main(int argc, char** argv) {
   manager->update(false);
 
   bool ok = database->stage == STAGE_LICENCE && save(output, "wizard-licence.png");
-  if (ok) click(manager, live_page()->forward_button);
+  if (ok) wizard_headless::click(manager, live_page()->forward_button);
   ok = ok && database->stage == STAGE_OPTIONS && save(output, "wizard-options.png");
 
   // Installing into a folder of the run's own, with nothing left outside it.
@@ -71,12 +59,12 @@ int main(int argc, char** argv) {
   database->desktop_shortcut = 0;
   database->menu_shortcut = 0;
   database->get_current_installation()->uninstaller_name[0] = 0;
-  if (ok) click(manager, live_page()->forward_button);
+  if (ok) wizard_headless::click(manager, live_page()->forward_button);
   ok = ok && database->stage == STAGE_INSTALLING;
   while (ok && live_page()->progress_bar->value < 50 && !live_page()->forward_button->enabled) manager->update(false);
   ok = ok && save(output, "wizard-installing.png");
   while (ok && !live_page()->forward_button->enabled) manager->update(false);
-  if (ok) click(manager, live_page()->forward_button);
+  if (ok) wizard_headless::click(manager, live_page()->forward_button);
   ok = ok && database->stage == STAGE_README && save(output, "wizard-readme.png");
 
   delete manager;
