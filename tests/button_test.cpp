@@ -40,11 +40,6 @@ WM_RESULT record_event(WM_SCREEN_OBJECT* object, INT_U32 user1, INT_U32 user2, i
   return answer;
 }
 
-std::vector<WM_SCREEN_OBJECT*> page_objects;
-void build_page(WM_PAGE_MANAGER* manager) {
-  for (WM_SCREEN_OBJECT* object : page_objects) manager->get_root()->add_child(object, false);
-}
-
 const COLOUR GREY = 0xFF808080, BLACK = 0xFF000000;
 
 // A plain button at (x, y), 40 x 20.
@@ -61,17 +56,7 @@ protected:
     events.clear();
     answer = 0;
   }
-  void TearDown() override {
-    delete screen;
-    page_objects.clear();
-  }
-  // Shows the objects as the page and runs the pass that applies it.
-  void show_page(std::initializer_list<WM_SCREEN_OBJECT*> objects) {
-    page_objects = objects;
-    screen->manager->set_page(0, build_page, nullptr, 0, nullptr, 0, 0, nullptr);
-    run_pass();
-    run_pass();
-  }
+  void TearDown() override { delete screen; }
 };
 
 }  // namespace
@@ -170,7 +155,7 @@ TEST_F(ButtonTest, SizesAndStylesAtConstruction) {
 
 TEST_F(ButtonTest, ClickAndReleaseOutside) {
   WM_BUTTON* button = plain_button(100, 100, BUTTON_EVENT_CLICK | BUTTON_EVENT_RELEASE_OUTSIDE);
-  show_page({button});
+  show_as_page({button}, 2);
 
   press(110, 110);
   EXPECT_TRUE(events.empty());
@@ -210,7 +195,7 @@ TEST_F(ButtonTest, ClickAndReleaseOutside) {
 
 TEST_F(ButtonTest, RepeatAfter300ThenEvery30Ms) {
   WM_BUTTON* button = plain_button(100, 100, BUTTON_EVENT_PRESS | BUTTON_EVENT_REPEAT | BUTTON_EVENT_CLICK);
-  show_page({button});
+  show_as_page({button}, 2);
   press(110, 110);
   ASSERT_EQ(events.size(), 1u);  // the press
   INT_U32 pressed_at = events[0].time;
@@ -252,7 +237,7 @@ TEST_F(ButtonTest, EnterOnTheFocusedButtonAndTheHotKey) {
   WM_BUTTON* focused = plain_button(10, 10, BUTTON_EVENT_PRESS | BUTTON_EVENT_CLICK, 1);
   WM_BUTTON* other = plain_button(100, 10, BUTTON_EVENT_PRESS | BUTTON_EVENT_CLICK, 2);
   focused->focusable = other->focusable = 1;
-  show_page({focused, other});
+  show_as_page({focused, other}, 2);
   ASSERT_EQ(focus_object, focused);
   test_seam_pointer(300, 200);  // the pointer is elsewhere
 
@@ -297,7 +282,7 @@ TEST_F(ButtonTest, EnterOnTheFocusedButtonAndTheHotKey) {
 TEST_F(ButtonTest, AutoActivateAndSlideSelect) {
   WM_BUTTON* hover = new WM_BUTTON(10, 10, 49, 29, &GREY, &BLACK, "A", CLICK_AUTO_ACTIVATE, 0, 15, record_event, 1, 0,
                                    1, BUTTON_EVENT_PRESS | BUTTON_EVENT_CLICK);
-  show_page({hover});
+  show_as_page({hover}, 2);
   move_pointer(20, 20);  // entering is the press
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].value, (int)CLICK_AUTO_ACTIVATE);
@@ -320,7 +305,7 @@ TEST_F(ButtonTest, AutoActivateAndSlideSelect) {
   WM_BUTTON* a = plain_button(10, 10, BUTTON_EVENT_CLICK, 1);
   WM_BUTTON* b = plain_button(60, 10, BUTTON_EVENT_CLICK, 2);
   a->slide_select = b->slide_select = 1;
-  show_page({a, b});
+  show_as_page({a, b}, 2);
   press(20, 20);
   EXPECT_EQ(a->highlighted, 1);
   move_pointer(70, 20);
@@ -334,7 +319,7 @@ TEST_F(ButtonTest, AutoActivateAndSlideSelect) {
 
 TEST_F(ButtonTest, ProcessAnswersKeepFocusForACallbackThatAnswers0) {
   WM_BUTTON* button = plain_button(10, 10, BUTTON_EVENT_PRESS);
-  show_page({button});
+  show_as_page({button}, 2);
   test_seam_pointer(20, 20);
   test_seam_button(1, true);
   EXPECT_EQ(button->process(), WM_RESULT_KEEP_FOCUS);
@@ -365,7 +350,7 @@ TEST_F(ButtonTest, HoverHintAfterTheSecondsClockMovesOn) {
   WM_BUTTON* neighbour = plain_button(140, 100, BUTTON_EVENT_CLICK);
   button->set_hint("Tip");
   neighbour->set_hint("Other");
-  show_page({button, neighbour});
+  show_as_page({button, neighbour}, 2);
   WM_SCRIPT* hint = button->hint;
   ASSERT_NE(hint, nullptr);
 
@@ -435,7 +420,7 @@ TEST_F(ButtonTest, HighlightHintAboveTheButton) {
   other->focusable = 1;
   button->set_hint("Up");
   button->hint_mode = 1;
-  show_page({other, button});
+  show_as_page({other, button}, 2);
   ASSERT_EQ(focus_object, other);
   WM_SCRIPT* hint = button->hint;
   press(110, 110);  // highlighted by this pass's press: the hint comes on the next
@@ -585,7 +570,7 @@ TEST_F(ButtonTest, StyleFramesAndTheClickMask) {
   // The up frame from the style, the down frame from its bare-name frame.
   EXPECT_TRUE(button->has_state_frames());
   EXPECT_EQ(button->state_frames[BUTTON_FRAME_DOWN].mid_mid, style.state_frames[0]->mid_mid);
-  show_page({button});
+  show_as_page({button}, 2);
   click(105, 110);
   EXPECT_TRUE(events.empty());
   click(130, 110);
@@ -602,7 +587,7 @@ TEST_F(ButtonTest, StyleFramesAndTheClickMask) {
 
 TEST_F(ButtonTest, FlashTextFollowsTheBlinkPhase) {
   WM_BUTTON* button = plain_button(10, 10, BUTTON_EVENT_CLICK);
-  show_page({button});
+  show_as_page({button}, 2);
   advance_ms(4000 - (pass_time % 4000) + 10);  // the first half of a 4-second cycle
   run_pass();
   EXPECT_EQ(button->flash_state, 0);

@@ -30,28 +30,19 @@ WM_RESULT record(WM_SCREEN_OBJECT* object, INT_U32 user1, INT_U32 user2, int val
   return 7;  // asks for a rebuild, which the check box does not pass on
 }
 
-WM_CHECK_BOX* page_box = nullptr;
-void build_page(WM_PAGE_MANAGER* manager) { manager->get_root()->add_child(page_box, false); }
-
 const COLOUR WHITE = 0xFFFFFFFF, BLACK = 0xFF000000;
 
 class CheckBoxTest : public ::testing::Test {
 protected:
   WM_TEST_SCREEN screen{320, 240, 1};
   void SetUp() override { seen.clear(); }
-  void show_page(WM_CHECK_BOX* check_box) {
-    page_box = check_box;
-    screen.manager->set_page(0, build_page, nullptr, 0, nullptr, 0, 0, nullptr);
-    run_pass();
-    run_pass();
-  }
 };
 
 }  // namespace
 
 TEST_F(CheckBoxTest, ClicksOnBoxAndLabelToggleAndReportTheNewState) {
   WM_CHECK_BOX* check = new WM_CHECK_BOX(20, 30, &WHITE, &BLACK, "Option", -1, 12, 14, record, 5, 6, 1);
-  show_page(check);
+  show_as_page({check}, 2);
   EXPECT_STREQ(check->box->label, "");  // empty until the first change
   EXPECT_EQ(check->state, 0);
   EXPECT_EQ(check->kind & WM_KIND_CHECK_BOX, WM_KIND_CHECK_BOX);
@@ -147,7 +138,7 @@ TEST_F(CheckBoxTest, WithFramesTheBoxTextStaysEmpty) {
   WM_CHECK_BOX* check = new WM_CHECK_BOX(20, 30, &style, "Framed", record, 1, 2);
   EXPECT_TRUE(check->box->has_state_frames());
   EXPECT_EQ(check->box->button_flags & bf_dont_resize_image, (INT_U32)bf_dont_resize_image);
-  show_page(check);
+  show_as_page({check}, 2);
   // The frame keeps its natural 8 x 8 in the middle of the box: only its pixels take the click.
   INT_S16 cx = (INT_S16)(check->box->x + check->box->width / 2), cy = (INT_S16)(check->box->y + check->box->height / 2);
   click((INT_S16)(cx - 6), (INT_S16)(cy - 6));

@@ -45,7 +45,7 @@ protected:
     menu = new WM_MENU(100, 100, 199, 119, &BACK, &TEXT, &HIGH, &HIGH_TEXT, "Menu", 1, MENU_BELOW, nullptr);
     INT_U32 value = 0;
     for (const char* label : labels) menu->popup->add_entry(label, on_chosen, 0, value++, false);
-    show_on_page(screen.manager, menu);
+    show_as_page({menu}, 3);
   }
   WM_FLOATING_MENU* popup() { return menu->popup; }
   // The middle of entry i on the screen.
@@ -98,7 +98,7 @@ TEST_F(FloatingMenuInputTest, ReleasesOverTheTitleAndOutside) {
   WM_FLOATING_MENU* owned = new WM_FLOATING_MENU(300, 100, "Title", &window, nullptr, nullptr, nullptr, 0, 0, nullptr,
                                                  nullptr, nullptr, nullptr, nullptr);
   owned->add_entry("Only", on_chosen, 0, 7, false);
-  show_on_page(screen.manager, new WM_SCREEN_OBJECT(1, nullptr, 0, 0));
+  show_as_page({new WM_SCREEN_OBJECT(1, nullptr, 0, 0)}, 3);
   screen.manager->get_root()->add_top_level(owned, false);
   settle();  // faded in
   ASSERT_EQ(owned->alpha, 255);

@@ -30,7 +30,7 @@ TEST(GridDraw, SparePixelsAndEmptyBoxes) {
   WM_GRID* grid = new_grid(ssef_grid_type_lines);
   WM_SCRIPT* rows[3];
   for (INT_S16 r = 0; r < 3; r++) rows[r] = add_row(grid, r);
-  show_on_page(screen.manager, grid);
+  show_as_page({grid}, 3);
   // u = 62, s = 1, p = 100 - (62 + 20) = 18, n = 4: the rows grow by 5, 5, 4 (and the spare row by 4).
   INT_S16 tops[3] = {0, 26, 52}, heights[3] = {25, 25, 24};
   for (int r = 0; r < 3; r++) {
@@ -50,7 +50,7 @@ TEST(GridDraw, OnlyUsedLines) {
   add_row(grid, 0);
   grid->set_cell(0, 2, new PROBE());
   grid->set_cell(0, 3, nullptr);  // row 3 made, empty
-  show_on_page(screen.manager, grid);
+  show_as_page({grid}, 3);
   // Row 1 is empty: left out, taking no room, so row 2 follows row 0.
   EXPECT_EQ(grid->cell(0, 2)->y, 26);  // row 0 is 20 + 5 spare pixels + 1
   EXPECT_EQ(screen_pixel(100, 90), BLACK);  // nothing below the last used row
@@ -66,7 +66,7 @@ TEST(GridDraw, CellBoxes) {
   WM_GRID* cells = new WM_GRID(0, 0, 199, 99, 2, weights, &style, nullptr);
   cells->default_row_height = 20;
   add_row(cells, 0);
-  show_on_page(cells_screen.manager, cells);
+  show_as_page({cells}, 3);
   EXPECT_EQ(screen_pixel(50, 60), BG);      // a cell box of an empty spare row
   EXPECT_EQ(screen_pixel(100, 60), BLACK);  // between the two columns' boxes
   EXPECT_EQ(screen_pixel(150, 60), BG);
@@ -76,7 +76,7 @@ TEST(GridDraw, ScrollBarGrowsAndGoesWithTheOverflow) {
   WM_TEST_SCREEN screen(320, 240, 1);
   WM_GRID* grid = new_grid(0);
   for (INT_S16 r = 0; r < 6; r++) add_row(grid, r);
-  show_on_page(screen.manager, grid);
+  show_as_page({grid}, 3);
   ASSERT_NE(grid->scrollbar, nullptr);
   EXPECT_EQ(grid->scrollbar->x, 200 - 15 - 1);
   EXPECT_EQ(grid->scrollbar->y, 0);
@@ -113,7 +113,7 @@ TEST(GridDraw, HeaderRunsOverTheShortenedScrollBar) {
   WM_GRID* grid = new_grid(ssef_grid_fix_top_row);
   WM_SCRIPT* rows[8];
   for (INT_S16 r = 0; r < 8; r++) rows[r] = add_row(grid, r);
-  show_on_page(screen.manager, grid);
+  show_as_page({grid}, 3);
   ASSERT_NE(grid->scrollbar, nullptr);
   EXPECT_EQ(grid->scrollbar->y, 21);  // below row 0
   EXPECT_EQ(grid->rows[0]->last_cell_extension, 16);
@@ -141,7 +141,7 @@ TEST(GridDraw, TwoToneAndHighlight) {
   grid->two_tone_percentage = 50;
   for (INT_S16 r = 0; r < 4; r++) add_row(grid, r);
   grid->rows[3]->highlighted = 1;
-  show_on_page(screen.manager, grid);
+  show_as_page({grid}, 3);
   // 4 rows, no spare row: p = 100 - 83 = 17 over n = 4.
   EXPECT_EQ(screen_pixel(100, 10), BG);
   EXPECT_EQ(screen_pixel(100, 35), 0xFF102030u);  // the second row, darkened by half
@@ -156,7 +156,7 @@ TEST(GridDraw, Border) {
   style.flags = ssf_draw_border;
   style.shading_type = 3;  // a one-pixel outline
   WM_GRID* framed = new WM_GRID(10, 10, 109, 59, 1, nullptr, &style, nullptr);
-  show_on_page(bordered.manager, framed);
+  show_as_page({framed}, 3);
   EXPECT_NE(screen_pixel(10, 30), BG);  // the border
   EXPECT_EQ(screen_pixel(50, 30), BG);
 }
@@ -168,7 +168,7 @@ TEST(GridDraw, ZeroRowHeightDrawsWithoutSpareRows) {
   style.y_spacing = 0;
   style.extended_flags = ssef_grid_type_lines;
   WM_GRID* grid = new WM_GRID(0, 0, 99, 99, 1, nullptr, &style, nullptr);
-  show_on_page(screen.manager, grid);  // default row height 0 and no spacing: no division by zero
+  show_as_page({grid}, 3);  // default row height 0 and no spacing: no division by zero
   EXPECT_EQ(grid->row_count, 0);
   EXPECT_EQ(screen_pixel(50, 50), BLACK);
 }

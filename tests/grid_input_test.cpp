@@ -35,7 +35,7 @@ TEST(GridInput, ArrowKeysWalkTheFocus) {
     }
   p[2][0]->visible = 0;    // hidden
   p[2][1]->focusable = 0;  // not focusable
-  show_on_page(screen.manager, grid);
+  show_as_page({grid}, 3);
   p[0][0]->take_focus();
   struct {
     INT_S32 key;
@@ -77,7 +77,7 @@ TEST(GridInput, FocusMovesScrollTheRowsIntoView) {
   grid->keyboard_navigation = 1;
   PROBE* p[10];
   for (INT_S16 r = 0; r < 10; r++) grid->set_cell(0, r, p[r] = new PROBE());
-  show_on_page(screen.manager, grid);
+  show_as_page({grid}, 3);
   p[3]->take_focus();
   key(VKEY_DOWN);  // row 4 (84 .. 103) is partly out of view: the grid scrolls by 105 - 84
   EXPECT_EQ(focus_object, p[4]);
@@ -113,7 +113,7 @@ TEST(GridInput, PageHomeEndAndControl) {
   WM_TEST_SCREEN screen(320, 240, 1);
   WM_GRID* grid = new_grid(1);
   for (INT_S16 r = 0; r < 10; r++) grid->add_text(0, r, "", nullptr, nullptr, 0);
-  show_on_page(screen.manager, grid);
+  show_as_page({grid}, 3);
   ASSERT_NE(grid->scrollbar, nullptr);
   move_pointer(50, 50);
   EXPECT_EQ(scroll_wheel_target, grid->scrollbar);
@@ -148,7 +148,7 @@ TEST(GridInput, HeaderAnswersBeforeTheScrolledRows) {
   WM_GRID* grid = new_grid(1, ssef_grid_fix_top_row);
   PROBE* p[8];
   for (INT_S16 r = 0; r < 8; r++) grid->set_cell(0, r, p[r] = new PROBE());
-  show_on_page(screen.manager, grid);
+  show_as_page({grid}, 3);
   PARAMETER& scroll = grid->scroll_position;
   scroll.set_int(&scroll.value, scroll.get_int(&scroll.maximum) - 30);  // row 1 partly scrolled away
   run_passes(2);
@@ -173,7 +173,7 @@ TEST(GridInput, CellsBelowTheInnerBottomGetNoInput) {
   WM_GRID* grid = new_grid(1, 0, 0, 100, 30);
   PROBE* p[5];
   for (INT_S16 r = 0; r < 5; r++) grid->set_cell(0, r, p[r] = new PROBE());
-  show_on_page(screen.manager, grid);
+  show_as_page({grid}, 3);
   ASSERT_EQ(grid->last_visible_row, 3);
   int asked[5];
   for (int r = 0; r < 5; r++) asked[r] = p[r]->processed;
@@ -205,7 +205,7 @@ TEST(GridInput, PointerOverAGridMakesItsBarTheWheelTarget) {
   }
   holder->add_child(second, false);
   holder->add_child(first, false);
-  show_on_page(screen.manager, holder);
+  show_as_page({holder}, 3);
   ASSERT_NE(first->scrollbar, nullptr);
   ASSERT_NE(second->scrollbar, nullptr);
   move_pointer(50, 50);

@@ -26,19 +26,10 @@ WM_RESULT record(WM_SCREEN_OBJECT* object, INT_U32, INT_U32, int value) {
   return 0;
 }
 
-WM_IMAGE* page_image = nullptr;
-void build_page(WM_PAGE_MANAGER* manager) { manager->get_root()->add_child(page_image, false); }
-
 class ImageObjectTest : public ::testing::Test {
 protected:
   WM_TEST_SCREEN screen{320, 240, 1};
   void SetUp() override { seen.clear(); }
-  void show_page(WM_IMAGE* image) {
-    page_image = image;
-    screen.manager->set_page(0, build_page, nullptr, 0, nullptr, 0, 0, nullptr);
-    run_pass();
-    run_pass();
-  }
 };
 
 }  // namespace
@@ -85,7 +76,7 @@ TEST_F(ImageObjectTest, SizesFollowEachOther) {
 TEST_F(ImageObjectTest, PressAndReleaseCallTheCallback) {
   WM_IMAGE* image = new WM_IMAGE(50, 60, 40, 30, 1, record, 0, 0, 0x2);
   image->focusable = 1;
-  show_page(image);
+  show_as_page({image}, 2);
   press(55, 70);
   EXPECT_TRUE(seen.empty());  // the press does not fire with mask 0x2
   release(55, 70);

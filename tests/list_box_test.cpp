@@ -85,14 +85,14 @@ TEST_F(ListBoxTest, FirstSelectionClampedAndQuiet) {
     delete box;
   }
   WM_LIST_BOX* box = new_box(200, 7, FRUIT, 99);
-  show_on_page(screen.manager, box);
+  show_as_page({box}, 3);
   EXPECT_EQ(reports, 0);
   EXPECT_EQ(box->reported, 6);
 }
 
 TEST_F(ListBoxTest, WheelOverTheBox) {
   WM_LIST_BOX* box = new_box(200, 7, FRUIT, 5);
-  show_on_page(screen.manager, box);
+  show_as_page({box}, 3);
   test_seam_wheel(3);  // turned while the pointer is elsewhere
   move_pointer(150, 110);
   EXPECT_EQ(box->selected, 5);  // dropped when the pointer entered
@@ -117,7 +117,7 @@ TEST_F(ListBoxTest, WheelOverTheBox) {
 
 TEST_F(ListBoxTest, ChoosingInThePopup) {
   WM_LIST_BOX* box = new_box(200, 7, FRUIT, 2);
-  show_on_page(screen.manager, box);
+  show_as_page({box}, 3);
   click(150, 110);
   run_passes(2);
   WM_FLOATING_MENU* popup = box->popup;

@@ -92,7 +92,7 @@ TEST_F(MenuTest, PopupAtLeastAsWideAsTheButtonAndUnchangedMovesAndSizes) {
 
 TEST_F(MenuTest, PressOpensAndClosesThePopup) {
   WM_MENU* menu = new_menu(100, 100, MENU_BELOW, 3);
-  show_on_page(screen.manager, menu);
+  show_as_page({menu}, 3);
   WM_FLOATING_MENU* popup = menu->popup;
   EXPECT_FALSE(is_top_level(popup));
   press(150, 110);
@@ -204,7 +204,7 @@ TEST_F(MenuTest, OpenPopupHandedOverInTheGroup) {
 
 TEST_F(MenuTest, DestroyedWithItsPopupOpen) {
   WM_MENU* menu = new_menu(100, 100, MENU_BELOW, 2);
-  show_on_page(screen.manager, menu);
+  show_as_page({menu}, 3);
   press(150, 110);
   release(150, 110);
   ASSERT_TRUE(is_top_level(menu->popup));

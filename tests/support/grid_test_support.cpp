@@ -1,4 +1,4 @@
-// Grid and menu test helpers: the plain style, the probe object, the destroyed count and the one-object page.
+// Grid and menu test helpers: the plain style, the probe object, the destroyed count and the test font.
 #include "grid_test_support.h"
 
 #include <filesystem>
@@ -7,7 +7,6 @@
 #include "grid.h"
 #include "font.h"
 #include "image.h"
-#include "page_manager.h"
 #include "test_support.h"
 #include "style_set.h"
 #include "wm_test_support.h"
@@ -54,19 +53,6 @@ static void on_destroyed(WM_SCREEN_OBJECT*, INT_U32) { destroyed_objects++; }
 void count_destroyed_objects() {
   destroyed_objects = 0;
   screen_object_destroyed_hook = on_destroyed;
-}
-
-static WM_SCREEN_OBJECT* page_object = nullptr;
-
-static void build_one(WM_PAGE_MANAGER* manager) {
-  manager->get_root()->add_child(page_object, false);
-  page_object = nullptr;
-}
-
-void show_on_page(WM_PAGE_MANAGER* manager, WM_SCREEN_OBJECT* object) {
-  page_object = object;
-  manager->set_page(0, build_one, nullptr, 0, nullptr, 0, 0, nullptr);
-  run_passes(3);
 }
 
 bool load_test_font() {

@@ -1,10 +1,9 @@
 // Helpers for the grid and menu tests: a plain grid style, a probe object that counts its passes, a count
-// of destroyed objects, and a page that holds one object.
+// of destroyed objects, and a test font.
 #pragma once
 #include "types.h"
 #include "screen_object.h"
 
-class WM_PAGE_MANAGER;
 class WM_STYLE_SET;
 
 // No border or cell gaps, x spacing 0, y spacing 1, no border drawn, square corners, an opaque background
@@ -37,6 +36,3 @@ void count_destroyed_objects();
 bool load_test_font();
 void unload_test_font();
 
-// Sets a page on area 0 that adds the object to the area's root (not deleted by the page: the root owns
-// it once added), and runs passes until it is built and drawn.
-void show_on_page(WM_PAGE_MANAGER* manager, WM_SCREEN_OBJECT* object);

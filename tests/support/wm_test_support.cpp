@@ -3,6 +3,7 @@
 #include "wm_test_support.h"
 
 #include <string>
+#include <vector>
 
 #include "border.h"
 #include "data_file.h"
@@ -64,6 +65,20 @@ void add_to_page(WM_SCREEN_OBJECT* object) {
   if (!page_manager) return;
   page_manager->get_root()->add_child(object, false);
   run_pass();
+}
+
+static std::vector<WM_SCREEN_OBJECT*> page_objects;
+
+static void build_page_objects(WM_PAGE_MANAGER* manager) {
+  for (WM_SCREEN_OBJECT* object : page_objects) manager->get_root()->add_child(object, false);
+  page_objects.clear();
+}
+
+void show_as_page(std::initializer_list<WM_SCREEN_OBJECT*> objects, int passes) {
+  if (!page_manager) return;
+  page_objects = objects;
+  page_manager->set_page(0, build_page_objects, nullptr, 0, nullptr, 0, 0, nullptr);
+  run_passes(passes);
 }
 
 INT_S32 run_pass() { return page_manager ? page_manager->update(false) : 0; }

@@ -3,6 +3,8 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
 #include "folder.h"
 #include "types.h"
 
@@ -27,6 +29,9 @@ public:
 void start_empty_page();
 // Adds the object to the current area's root (absolute position), then one pass.
 void add_to_page(WM_SCREEN_OBJECT* object);
+// Gives area 0 a page that adds the objects to its root (absolute positions, in order; the root owns them
+// then, and a rebuilt page starts empty), then passes passes.
+void show_as_page(std::initializer_list<WM_SCREEN_OBJECT*> objects, int passes);
 
 // One pass of the page manager's update; the result it returned.
 INT_S32 run_pass();
