@@ -18,57 +18,48 @@
 
 namespace {
 
-struct SEEN {
-  WM_SCREEN_OBJECT* object;
-  INT_U32 user1, user2;
-  int value;
-};
-std::vector<SEEN> seen;
-
-WM_RESULT record(WM_SCREEN_OBJECT* object, INT_U32 user1, INT_U32 user2, int value) {
-  seen.push_back({object, user1, user2, value});
-  return 7;  // asks for a rebuild, which the check box does not pass on
-}
-
 const COLOUR WHITE = 0xFFFFFFFF, BLACK = 0xFF000000;
 
 class CheckBoxTest : public ::testing::Test {
 protected:
   WM_TEST_SCREEN screen{320, 240, 1};
-  void SetUp() override { seen.clear(); }
+  void SetUp() override {
+    event_calls.clear();
+    event_answer = 7;  // asks for a rebuild, which the check box does not pass on
+  }
 };
 
 }  // namespace
 
 TEST_F(CheckBoxTest, ClicksOnBoxAndLabelToggleAndReportTheNewState) {
-  WM_CHECK_BOX* check = new WM_CHECK_BOX(20, 30, &WHITE, &BLACK, "Option", -1, 12, 14, record, 5, 6, 1);
+  WM_CHECK_BOX* check = new WM_CHECK_BOX(20, 30, &WHITE, &BLACK, "Option", -1, 12, 14, record_event_call, 5, 6, 1);
   show_as_page({check}, 2);
   EXPECT_STREQ(check->box->label, "");  // empty until the first change
   EXPECT_EQ(check->state, 0);
   EXPECT_EQ(check->kind & WM_KIND_CHECK_BOX, WM_KIND_CHECK_BOX);
 
   click(22, 32);  // the box
-  ASSERT_EQ(seen.size(), 1u);
-  EXPECT_EQ(seen[0].object, check);
-  EXPECT_EQ(seen[0].user1, 5u);
-  EXPECT_EQ(seen[0].user2, 6u);
-  EXPECT_EQ(seen[0].value, 1);
+  ASSERT_EQ(event_calls.size(), 1u);
+  EXPECT_EQ(event_calls[0].object, check);
+  EXPECT_EQ(event_calls[0].user1, 5u);
+  EXPECT_EQ(event_calls[0].user2, 6u);
+  EXPECT_EQ(event_calls[0].value, 1);
   EXPECT_EQ(check->state, 1);
   EXPECT_STREQ(check->box->label, "X");
   run_pass();
   EXPECT_EQ(check->box->state, 1);  // the box shows the state through its state function
 
   click((INT_S16)(check->label->x + 1), (INT_S16)(check->label->y + 1));  // the label toggles the same way
-  ASSERT_EQ(seen.size(), 2u);
-  EXPECT_EQ(seen[1].object, check);
-  EXPECT_EQ(seen[1].value, 0);
+  ASSERT_EQ(event_calls.size(), 2u);
+  EXPECT_EQ(event_calls[1].object, check);
+  EXPECT_EQ(event_calls[1].value, 0);
   EXPECT_STREQ(check->box->label, " ");
 
   // set_state: no callback; again in the same state still no callback.
   check->set_state(1);
   check->set_state(1);
   EXPECT_STREQ(check->box->label, "X");
-  EXPECT_EQ(seen.size(), 2u);
+  EXPECT_EQ(event_calls.size(), 2u);
   check->set_state(0);
   EXPECT_STREQ(check->box->label, " ");
 
@@ -135,7 +126,7 @@ TEST_F(CheckBoxTest, WithFramesTheBoxTextStaysEmpty) {
   style.flags = ssf_dont_resize_image;
   folder.get_portable_text(style.image_path, nullptr);
   style.set_image_filename("tick");
-  WM_CHECK_BOX* check = new WM_CHECK_BOX(20, 30, &style, "Framed", record, 1, 2);
+  WM_CHECK_BOX* check = new WM_CHECK_BOX(20, 30, &style, "Framed", record_event_call, 1, 2);
   EXPECT_TRUE(check->box->has_state_frames());
   EXPECT_EQ(check->box->button_flags & bf_dont_resize_image, (INT_U32)bf_dont_resize_image);
   show_as_page({check}, 2);

@@ -19,26 +19,14 @@
 
 namespace {
 
-struct CALL {
-  WM_SCREEN_OBJECT* object;
-  INT_U32 user1, user2;
-  int value;
-};
-std::vector<CALL> calls;
-WM_RESULT answer = 0;
-WM_RESULT owner_callback(WM_SCREEN_OBJECT* object, INT_U32 user1, INT_U32 user2, int value) {
-  calls.push_back({object, user1, user2, value});
-  return answer;
-}
-
 class TextEditDialogTest : public ::testing::Test {
 protected:
   WM_TEST_SCREEN* screen = nullptr;
   void SetUp() override {
     screen = new WM_TEST_SCREEN(640, 480, 1);
     use_on_screen_keyboard = 0;
-    calls.clear();
-    answer = 0;
+    event_calls.clear();
+    event_answer = 0;
   }
   void TearDown() override {
     delete screen;
@@ -56,7 +44,7 @@ protected:
 TEST_F(TextEditDialogTest, ShortFormEditBoxIsSunkenWithoutImage) {
   adjust_default_styles();
   default_dialog_button_style->set_image_filename("button_face");
-  WM_TEXT_EDIT_DIALOG dialog(-1, -1, 1, owner_callback, 3, nullptr, nullptr, nullptr, 256);
+  WM_TEXT_EDIT_DIALOG dialog(-1, -1, 1, record_event_call, 3, nullptr, nullptr, nullptr, 256);
   default_dialog_button_style->set_image_filename(nullptr);
   EXPECT_EQ(dialog.width, 450);
   EXPECT_EQ(dialog.height, 180);
@@ -141,27 +129,28 @@ TEST_F(TextEditDialogTest, WiderThanTheScreenIsFitted) {
 }
 
 TEST_F(TextEditDialogTest, OkAndCancelReportToTheOwner) {
-  WM_TEXT_EDIT_DIALOG* dialog = open(new WM_TEXT_EDIT_DIALOG(-1, -1, 1, owner_callback, 3, nullptr, nullptr, "New", 50));
+  WM_TEXT_EDIT_DIALOG* dialog =
+      open(new WM_TEXT_EDIT_DIALOG(-1, -1, 1, record_event_call, 3, nullptr, nullptr, "New", 50));
   dialog->edit->set_text("folder");
   WM_BUTTON* ok = dialog->ok_button;
   tap(ok);
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].object, dialog);
-  EXPECT_EQ(calls[0].user1, 3u);
-  EXPECT_EQ(calls[0].user2, 1u);
+  ASSERT_EQ(event_calls.size(), 1u);
+  EXPECT_EQ(event_calls[0].object, dialog);
+  EXPECT_EQ(event_calls[0].user1, 3u);
+  EXPECT_EQ(event_calls[0].user2, 1u);
   EXPECT_EQ(dialog->event_user2, 1u);
   WM_BUTTON* cancel = dialog->cancel_button;
   tap(cancel);
-  ASSERT_EQ(calls.size(), 2u);
-  EXPECT_EQ(calls[1].user2, 0u);
+  ASSERT_EQ(event_calls.size(), 2u);
+  EXPECT_EQ(event_calls[1].user2, 0u);
   EXPECT_EQ(dialog->event_user2, 0u);
   // The dialog stays until the owner's answer closes it.
   settle_effects();
   EXPECT_TRUE(is_top_level(dialog));
   EXPECT_EQ(dialog->visible, 1);
-  answer = WM_RESULT_REMOVE;
+  event_answer = WM_RESULT_REMOVE;
   tap(ok);
-  EXPECT_EQ(calls.size(), 3u);
+  EXPECT_EQ(event_calls.size(), 3u);
   EXPECT_FALSE(is_top_level(dialog));
 }
 
@@ -181,14 +170,15 @@ TEST_F(TextEditDialogTest, WithoutCallbackTheButtonsOnlyStoreTheResult) {
 }
 
 TEST_F(TextEditDialogTest, EnterInTheEditBoxIsNotOk) {
-  WM_TEXT_EDIT_DIALOG* dialog = open(new WM_TEXT_EDIT_DIALOG(-1, -1, 1, owner_callback, 3, nullptr, nullptr, nullptr, 50));
+  WM_TEXT_EDIT_DIALOG* dialog =
+      open(new WM_TEXT_EDIT_DIALOG(-1, -1, 1, record_event_call, 3, nullptr, nullptr, nullptr, 50));
   WM_TEXT_EDIT* edit = dialog->edit;
   tap(edit);
   EXPECT_EQ(focus_object, edit);
   type_text("abc");  // one character per pass
   run_passes(3);
   key(VKEY_RETURN);
-  EXPECT_TRUE(calls.empty());
+  EXPECT_TRUE(event_calls.empty());
   EXPECT_STREQ(edit->text.text, "abc");
 }
 

@@ -73,17 +73,6 @@ void build_page(WM_PAGE_MANAGER* manager) {
   if (page_builder) page_builder(manager->get_root());
 }
 
-struct EVENT {
-  WM_SCREEN_OBJECT* object;
-  INT_U32 user1, user2;
-  int value;
-};
-std::vector<EVENT> events;
-WM_RESULT record_event(WM_SCREEN_OBJECT* object, INT_U32 user1, INT_U32 user2, int value) {
-  events.push_back({object, user1, user2, value});
-  return 0;
-}
-
 const COLOUR WHITE = 0xFFFFFFFF, BLACK = 0xFF000000, RED = 0xFFFF0000, BLUE = 0xFF0000FF;
 
 const INT_S8 MONO = 8;  // DejaVuSansMono.ttf
@@ -106,7 +95,8 @@ protected:
     M = (INT_S16)text_width(draw_target, MONO, 10, 10, "W", -1, false);
     ASSERT_GT(M, 2);
     use_on_screen_keyboard = 0;
-    events.clear();
+    event_calls.clear();
+    event_answer = 0;
     set_clipboard_text("");
     style.border_left_gap = style.border_right_gap = style.border_top_gap = style.border_bottom_gap = 2;
     style.font_id = MONO;
@@ -133,7 +123,7 @@ protected:
     if (width == -1) width = (INT_S16)(10 * M + 5);
     WM_TEXT_EDIT* box = nullptr;
     page_builder = [&](WM_MANAGER* root) {
-      box = new WM_TEXT_EDIT(10, 10, width, max_length, text, &style, record_event, 7, 8);
+      box = new WM_TEXT_EDIT(10, 10, width, max_length, text, &style, record_event_call, 7, 8);
       root->add_child(box, false);
     };
     screen->manager->set_page(0, build_page, nullptr, 0, nullptr, 0, 0, nullptr);
@@ -351,11 +341,11 @@ TEST_F(TextEditTest, TypingDeletingAndTheLimit) {
   type_text("X");  // typing into the selection replaces it
   EXPECT_EQ(text_of(box), "X");
   EXPECT_EQ(box->cursor, 1);
-  ASSERT_EQ(events.size(), 1u);
-  EXPECT_EQ(events[0].object, box);
-  EXPECT_EQ(events[0].user1, 7u);
-  EXPECT_EQ(events[0].user2, 8u);
-  EXPECT_EQ(events[0].value, 0);
+  ASSERT_EQ(event_calls.size(), 1u);
+  EXPECT_EQ(event_calls[0].object, box);
+  EXPECT_EQ(event_calls[0].user1, 7u);
+  EXPECT_EQ(event_calls[0].user2, 8u);
+  EXPECT_EQ(event_calls[0].value, 0);
   type_text("y");
   type_text("z");
   EXPECT_EQ(text_of(box), "Xyz");
@@ -363,15 +353,15 @@ TEST_F(TextEditTest, TypingDeletingAndTheLimit) {
   key(VKEY_DELETE);
   EXPECT_EQ(text_of(box), "yz");
   type_text("\x08");  // backspace at 0 does nothing and reports nothing
-  size_t before = events.size();
+  size_t before = event_calls.size();
   EXPECT_EQ(text_of(box), "yz");
-  EXPECT_EQ(events.size(), before);
+  EXPECT_EQ(event_calls.size(), before);
   key(VKEY_END);
   key(VKEY_DELETE);  // Delete at the end does nothing
-  EXPECT_EQ(events.size(), before);
+  EXPECT_EQ(event_calls.size(), before);
   type_text("\x08");
   EXPECT_EQ(text_of(box), "y");
-  EXPECT_EQ(events.size(), before + 1);
+  EXPECT_EQ(event_calls.size(), before + 1);
   for (const char* c : {"1", "2", "3", "4", "5", "6"}) type_text(c);  // full at 6: the last is dropped
   EXPECT_EQ(text_of(box), "y12345");
   EXPECT_EQ(box->cursor, 6);
@@ -406,10 +396,10 @@ TEST_F(TextEditTest, ClipboardSelectAllAndUndo) {
   EXPECT_EQ(clipboard(), "one");
   EXPECT_EQ(text_of(box), " two");
   EXPECT_EQ(box->cursor, 0);
-  size_t before = events.size();
+  size_t before = event_calls.size();
   EXPECT_GE(before, 1u);
   type_with_control("x");  // without a selection: nothing
-  EXPECT_EQ(events.size(), before);
+  EXPECT_EQ(event_calls.size(), before);
   key(VKEY_END);
   type_with_control("v");
   EXPECT_EQ(text_of(box), " twoone");
@@ -424,10 +414,10 @@ TEST_F(TextEditTest, ClipboardSelectAllAndUndo) {
   // Pasting letters through the numeric filter replaces the selection with nothing, and still reports.
   box->char_filter = is_numeric_char;
   set_clipboard_text("abc");
-  before = events.size();
+  before = event_calls.size();
   type_with_control("v");
   EXPECT_EQ(text_of(box), "");
-  EXPECT_EQ(events.size(), before + 1);
+  EXPECT_EQ(event_calls.size(), before + 1);
   set_clipboard_text("a1b2");
   type_with_control("v");
   EXPECT_EQ(text_of(box), "12");
@@ -448,21 +438,21 @@ TEST_F(TextEditTest, ClipboardSelectAllAndUndo) {
 
 TEST_F(TextEditTest, EnterActsOnceWhenLetGo) {
   WM_TEXT_EDIT* box = focused_box("go");
-  size_t before = events.size();
+  size_t before = event_calls.size();
   test_seam_key(VKEY_RETURN, true);
   run_passes(3);  // held: nothing yet, the key stays pending
-  EXPECT_EQ(events.size(), before);
+  EXPECT_EQ(event_calls.size(), before);
   EXPECT_EQ(KEYBOARD_HANDLER::last_key, VKEY_RETURN);
   test_seam_key(VKEY_RETURN, false);
   run_passes(2);
-  ASSERT_EQ(events.size(), before + 1);
-  EXPECT_EQ(events.back().object, box);
+  ASSERT_EQ(event_calls.size(), before + 1);
+  EXPECT_EQ(event_calls.back().object, box);
   EXPECT_EQ(KEYBOARD_HANDLER::last_key, -1);
   // A box that is not editable takes no input at all.
   box->editable = 0;
   type_text("x");
   key(VKEY_RETURN);
-  EXPECT_EQ(events.size(), before + 1);
+  EXPECT_EQ(event_calls.size(), before + 1);
   EXPECT_EQ(text_of(box), "go");
 }
 

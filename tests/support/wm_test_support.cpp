@@ -81,6 +81,14 @@ void show_as_page(std::initializer_list<WM_SCREEN_OBJECT*> objects, int passes) 
   run_passes(passes);
 }
 
+std::vector<EVENT_CALL> event_calls;
+WM_RESULT event_answer = 0;
+
+WM_RESULT record_event_call(WM_SCREEN_OBJECT* object, INT_U32 user1, INT_U32 user2, int value) {
+  event_calls.push_back({object, user1, user2, value});
+  return event_answer;
+}
+
 INT_S32 run_pass() { return page_manager ? page_manager->update(false) : 0; }
 
 INT_S32 run_passes(int count) {

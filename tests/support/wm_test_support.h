@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <vector>
 
 #include "folder.h"
+#include "screen_object.h"
 #include "types.h"
 
 class WM_PAGE_MANAGER;
@@ -58,6 +60,18 @@ INT_S32 tap(WM_SCREEN_OBJECT* object);
 INT_S32 type_text(const char* text);
 // The colour of a screen pixel.
 INT_U32 screen_pixel(INT_S16 x, INT_S16 y);
+
+// One call of an event callback as record_event_call saw it.
+struct EVENT_CALL {
+  WM_SCREEN_OBJECT* object;
+  INT_U32 user1, user2;
+  int value;
+};
+// The calls record_event_call has seen, and what it answers them; each test sets both up.
+extern std::vector<EVENT_CALL> event_calls;
+extern WM_RESULT event_answer;
+// An event callback that records its calls.
+WM_RESULT record_event_call(WM_SCREEN_OBJECT* object, INT_U32 user1, INT_U32 user2, int value);
 
 // A test whose pictures (frame parts) live in its own scratch folder: folder and its portable text
 // path; the image cache is emptied before and after.
