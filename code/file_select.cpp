@@ -4,6 +4,7 @@
 #include "file_select.h"
 
 #include <cstring>
+#include <new>
 
 #include "button.h"
 #include "grid.h"
@@ -162,7 +163,9 @@ void WM_FILE_SELECT::build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_STYLE_S
   COLOUR text_colour = window_style.fg_colour;
   message = location_row->add_text(0, 0, "", &text_colour, &COLOUR_INVISIBLE, 0);
   location_label = location_row->add_text(1, 0, "Location:", &text_colour, &COLOUR_INVISIBLE, 0);
-  location_row->set_cell(2, 0, location_menu);
+  // The row refuses the menu (and deletes it) only when memory is short; the selector cannot go on
+  // without it, so this ends the run as a failed allocation does.
+  if (!location_row->set_cell(2, 0, location_menu)) throw std::bad_alloc();
 
   // The name field above the buttons, the list between it and the location row.
   name_field = new WM_TEXT_EDIT(half, 0, (INT_S16)(cw - 2 * half), FILE_SELECT_NAME_LENGTH, "", &name_style, list_event,
