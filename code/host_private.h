@@ -19,12 +19,14 @@ bool host_mode_size_fits(const GRAPHICS_MODE* mode, INT_S32 width, INT_S32 heigh
 // Number of idle waits the message pump has made (a pass that slept for input).
 extern INT_U32 idle_wait_count;
 
-// The platform's own clock, desktop size and key state; the shared host layer answers get_tick_count,
-// get_desktop_width/height and KEYBOARD_HANDLER::is_key_down with them unless a test drives them.
+// The platform's own clock, desktop size, key state and present; the shared host layer answers
+// get_tick_count, get_desktop_width/height, KEYBOARD_HANDLER::is_key_down and present_frame with them,
+// unless a test drives or watches them.
 INT_U32 host_tick_count();
 INT_S16 host_desktop_width();
 INT_S16 host_desktop_height();
 bool host_is_key_down(INT_S32 virtual_key);
+void host_present_frame(INT_S16 screen);
 
 // A close request of the main window (the window's close button, or a test): asks the close callback and
 // ends the loop when it agrees. A request that arrives while the application's update runs (messages

@@ -1,5 +1,5 @@
 // The test seam of the host layer and the host entries it can stand in for: the tick and calendar
-// clocks, the desktop size, the held keys and the close request. Without a test these answer what the
+// clocks, the desktop size, the held keys and the close request, and the present it watches. Without a test these answer what the
 // platform's own part says; a test drives them pass by pass.
 #include "host_test_seam.h"
 
@@ -27,6 +27,7 @@ bool keys_driven = false;
 INT_U8 keys_held[256];
 INT_S16 desktop_width = -1;
 INT_S16 desktop_height = -1;
+void (*present_callback)() = nullptr;
 
 INT_U32 read_clock(DRIVEN_CLOCK* clock) {
   INT_U32 now = clock->value;
@@ -52,6 +53,11 @@ INT_U32 get_calendar_seconds() {
 
 INT_S16 get_desktop_width() { return desktop_width >= 0 ? desktop_width : host_desktop_width(); }
 INT_S16 get_desktop_height() { return desktop_height >= 0 ? desktop_height : host_desktop_height(); }
+
+void present_frame(INT_S16 screen) {
+  host_present_frame(screen);
+  if (present_callback) present_callback();
+}
 
 bool KEYBOARD_HANDLER::is_key_down(INT_S32 virtual_key) {
   if (!keys_driven) return host_is_key_down(virtual_key);
@@ -154,8 +160,11 @@ bool test_seam_dump_png(const char* path) {
   return saved;
 }
 
+void test_seam_on_present(void (*callback)()) { present_callback = callback; }
+
 void test_seam_reset() {
   test_seam_release_clocks();
+  present_callback = nullptr;
   keys_driven = false;
   desktop_width = desktop_height = -1;
   test_seam_keyboard = -1;

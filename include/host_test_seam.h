@@ -1,6 +1,7 @@
 // The host layer's test seam, used only by tests: a driven tick clock and calendar clock, scripted input
 // (pointer, buttons, wheel, keys held, typed characters, a close request) set between passes, a chosen
-// desktop size and keyboard presence, a screen image without a window, and the screen image as PNG.
+// desktop size and keyboard presence, a screen image without a window, each present seen, and the screen
+// image as PNG.
 // Nothing in the library or the installer calls it; until a test does, the host answers as usual.
 #pragma once
 #include "types.h"
@@ -33,6 +34,10 @@ void test_seam_keyboard_present(INT_S8 present);
 
 // Gives the screen image the size (black) without opening a window: a headless screen on both builds.
 void test_seam_screen(INT_S16 width, INT_S16 height);
+
+// Called after every present of the screen image, with or without a window (null: none), so that a
+// test sees each frame a window would have shown, also those presented in the middle of a pass.
+void test_seam_on_present(void (*callback)());
 
 // Writes the screen image as a PNG file at the path (a failing test's picture, screenshots); false when
 // the file cannot be written or the screen image is empty.

@@ -1,4 +1,4 @@
-// The installer's wizard without a window, for the tools that draw or time it and for the tests' twin
+// The installer's wizard without a window, for the benchmark that times it and for the tests' twin
 // of the real program: an installation package loaded into the installer's one database, the wizard
 // begun on a page manager as the program's start leaves it, and clicks through the host's test seam.
 #pragma once

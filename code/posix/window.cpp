@@ -262,7 +262,7 @@ static void put_rectangle(INT_S32 left, INT_S32 top, INT_S32 width, INT_S32 heig
   XDestroyImage(part);
 }
 
-void present_frame(INT_S16 screen) {
+void host_present_frame(INT_S16 screen) {
   if ((screen != 0 && screen != -1) || !window_open || !screen_image.pixels) return;
   IMAGE_AREA& dirty = screen_image.dirty;
   if (dirty.x1 == -1 || dirty.x2 == -1 || dirty.y1 == -1 || dirty.y2 == -1) return;

@@ -145,7 +145,7 @@ static void present_with_gl() {
   activity_flag = 1;
 }
 
-void present_frame(INT_S16 screen) {
+void host_present_frame(INT_S16 screen) {
   if ((screen != 0 && screen != -1) || !main_window || !screen_image.pixels) return;
   if (gl_context) {
     present_with_gl();

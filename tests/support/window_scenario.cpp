@@ -328,6 +328,7 @@ std::string WINDOW_SCENARIO::move_event(int x, int y) const {
 }
 
 bool WINDOW_SCENARIO::move(int x, int y) { return send_input({move_event(x, y)}); }
+bool WINDOW_SCENARIO::move_now(int x, int y) { return send_input({move_event(x, y)}, false, false); }
 bool WINDOW_SCENARIO::press(int button) { return send_input({"mousedown " + std::to_string(button)}); }
 bool WINDOW_SCENARIO::release(int button) { return send_input({"mouseup " + std::to_string(button)}); }
 bool WINDOW_SCENARIO::click(int x, int y, int button) {

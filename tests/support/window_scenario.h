@@ -68,6 +68,9 @@ public:
   bool key(const std::string& keys);   // one xdotool key, e.g. "Tab", "shift+Tab", "Return", "ctrl+c"
   bool type(const std::string& text);  // typed characters, shifted ones included
   bool close_window();                 // a click on the window's close button
+  // A pointer move sent at once, without waiting for the program's passes: for a program held still
+  // (paused, or waiting on something), which takes it in its next pass.
+  bool move_now(int x, int y);
 
   // Reads the client area back from the X server; with png_path also saves it as a PNG file there.
   // What a program presented reaches the server a moment later (under Wine, when the program next

@@ -1,0 +1,165 @@
+// The README's pictures of the wizard, taken from the real window: the installer program on a private
+// X display, led by real clicks through the licence, options, installing and readme pages of the sample
+// package (tools/sample). Each capture must be, pixel for pixel, what the wizard built in this process
+// (its twin) draws for that page, so the pictures are what the window shows. With VELK_SCREENSHOT_DIR
+// set to a folder, the captures of the window's client area are also written there as PNG files; the
+// README's are made with
+//   VELK_SCREENSHOT_DIR=$PWD/docs ctest --test-dir build -R WizardPictures
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "image_file.h"
+#include "wizard_test_support.h"
+
+namespace {
+
+// The sample package built into the scratch folder from tools/sample, installing into the scratch
+// folder's "dest" instead of the sample's place under /tmp (no page shows the destination).
+bool build_sample_package(const INSTALLER_SCRATCH& scratch) {
+  std::string sample = scratch.root + "sample";
+  std::filesystem::copy(environment_text("VELK_SOURCE_DIR") + "/tools/sample", sample,
+                        std::filesystem::copy_options::recursive);
+  std::string description = read_whole_text(sample + "/description.txt");
+  const std::string place = "default_path = $ROOT0/tmp/velk-sample/installed";
+  size_t at = description.find(place);
+  if (at == std::string::npos) return false;
+  description.replace(at, place.size(), "default_path = " + program_path_text(scratch.root) + "/dest");
+  std::string error;
+  return write_whole_file(sample + "/description.txt", text_bytes(description)) &&
+         package_builder::build_package(sample + "/description.txt", scratch.package + "installer.pkg", &error);
+}
+
+// The capture written as a PNG file into the folder that VELK_SCREENSHOT_DIR names, when it is set.
+bool keep_picture(const WINDOW_CAPTURE& image, const char* name) {
+  std::string folder_text = environment_text("VELK_SCREENSHOT_DIR");
+  if (folder_text.empty()) return true;
+  IMAGE picture((INT_S16)image.width, (INT_S16)image.height);
+  for (int y = 0; y < image.height; y++)
+    for (int x = 0; x < image.width; x++) picture.pixels[y * picture.row_pitch + x] = 0xFF000000u | image.at(x, y);
+  FOLDER folder;
+  if (!folder.set_if_folder(folder_text.c_str())) return false;
+  DATA_FILE* file = open_data_file(&folder, name, FILE_MODE_WRITE, 0, false);
+  if (!file) return false;
+  bool saved = save_png(&picture, file);
+  close_data_file(&file);
+  return saved;
+}
+
+// Every frame the twin presents while it installs: what the real window shows at any moment of it.
+std::vector<WINDOW_CAPTURE> presented;
+void keep_presented() { presented.push_back(twin_screen()); }
+
+// The twin's page with the pointer away from the window, as the real window shows it once the pointer
+// has left it.
+WINDOW_CAPTURE twin_page_at_rest() {
+  test_seam_pointer(-1, -1);
+  run_pass();
+  return twin_screen();
+}
+
+}  // namespace
+
+TEST(WizardPictures, TheSamplePagesAreWhatTheRealWindowShows) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the README's pictures are taken from the native window";
+#endif
+  INSTALLER_SCRATCH scratch("wizard-pictures");
+  ASSERT_TRUE(build_sample_package(scratch));
+
+  // The twin's pages, and where the real window is clicked. Installing goes into a folder of the twin's
+  // own, with every frame it presents kept (some are presented within a pass), as the real program is
+  // held at one of them.
+  SPOT agree, install, next, done;
+  WINDOW_CAPTURE licence, options, readme;
+  presented.clear();
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    ASSERT_EQ(database->stage, STAGE_LICENCE);
+    licence = twin_page_at_rest();
+    agree = spot_of(live_page()->forward_button, live_page());
+    click_on(live_page()->forward_button);
+    ASSERT_EQ(database->stage, STAGE_OPTIONS);
+    options = twin_page_at_rest();
+    install = spot_of(live_page()->forward_button, live_page());
+    std::snprintf(database->install_path, sizeof database->install_path, "%s/twin",
+                  program_path_text(scratch.root).c_str());
+    // Passes as the program's update runs them, each ending with a present, until the page has shown
+    // the installation complete.
+    auto program_pass = [] {
+      run_pass();
+      present_frame(-1);
+    };
+    test_seam_on_present(keep_presented);
+    test_seam_pointer((INT_S16)install.x, (INT_S16)install.y);
+    test_seam_button(1, true);
+    program_pass();
+    test_seam_button(1, false);
+    program_pass();
+    ASSERT_EQ(database->stage, STAGE_INSTALLING);
+    INSTALL_STATE* state = &database->install_state;
+    for (int pass = 0; pass < 100 && (state->running || state->step_counter == 0); pass++) program_pass();
+    program_pass();
+    program_pass();
+    test_seam_on_present(nullptr);
+    ASSERT_TRUE(live_page()->forward_button->enabled);
+    next = spot_of(live_page()->forward_button, live_page());
+    click_on(live_page()->forward_button);
+    ASSERT_EQ(database->stage, STAGE_README);
+    readme = twin_page_at_rest();
+    done = spot_of(live_page()->forward_button, live_page());
+  }
+
+  // The program's home folders are its own (the twin made its shortcuts in this process's).
+  std::string home = scratch.root + "program/";
+  std::filesystem::create_directories(home + "home/Desktop");
+  std::filesystem::create_directories(home + "tmp");
+  WINDOW_SCENARIO scenario("wizard-pictures-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("installer"),
+                             {"-x", program_path_text(scratch.package) + "/installer.xml"}, program_environment(home)));
+  ASSERT_TRUE(scenario.wait_for_window("Sample Application Installer", 640, 480));
+  // The pointer rests on the title bar, out of the client area, for every page but installing's (on
+  // which it stays where Install was, as in the twin).
+  const AREA whole = {0, 0, 640, 480};
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.move(10, -4));
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, licence, whole), 0);
+  ASSERT_TRUE(keep_picture(shown, "wizard-licence.png"));
+
+  ASSERT_TRUE(scenario.click(agree.x, agree.y));
+  ASSERT_TRUE(scenario.move(10, -4));
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, options, whole), 0);
+  ASSERT_TRUE(keep_picture(shown, "wizard-options.png"));
+
+  // The program is held still in the middle of installing: its desktop shortcut's file is a named pipe
+  // that nothing reads yet, so writing it waits, with the page showing that step. The window must then
+  // show one of the frames the twin presented. Reading the pipe lets the program go on.
+  std::string shortcut = home + "home/Desktop/Sample Application.desktop";
+  ASSERT_EQ(run_command("mkfifo '" + shortcut + "'"), 0);
+  ASSERT_TRUE(scenario.click(install.x, install.y));
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  size_t frame = 0;
+  while (frame < presented.size() && differing_pixels(shown, presented[frame], whole) != 0) frame++;
+  EXPECT_LT(frame, presented.size()) << "the window shows no frame of the twin's installation";
+  ASSERT_TRUE(keep_picture(shown, "wizard-installing.png"));
+  // The pointer leaves while the program waits, so that Next, enabled beneath it at the end, never
+  // shows its hint.
+  ASSERT_TRUE(scenario.move_now(10, -4));
+  ASSERT_EQ(run_command("timeout 30 cat '" + shortcut + "' >'" + home + "shortcut.txt'"), 0);
+  EXPECT_EQ(read_whole_text(home + "shortcut.txt").compare(0, 16, "[Desktop Entry]\n"), 0);
+  std::string log = scratch.root + "dest/install_log.txt";
+  ASSERT_TRUE(wait_for_last_line(log, "Installation completed without any errors."));
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.click(next.x, next.y));
+  ASSERT_TRUE(scenario.move(10, -4));
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, readme, whole), 0);
+  ASSERT_TRUE(keep_picture(shown, "wizard-readme.png"));
+
+  ASSERT_TRUE(scenario.click(done.x, done.y));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+}
