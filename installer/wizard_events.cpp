@@ -281,10 +281,19 @@ void start_wizard(WM_PAGE_MANAGER* manager) {
   background_scroller = nullptr;
   if (database->BACKGROUND.speed == 0) {
     invalidate_display(manager->get_root());
+    // The layer is what every redraw paints first: it covers the whole window, opaque black where the
+    // picture does not reach (or when there is none), so that what a pop-up covered outside the page is
+    // painted over again when it goes.
     IMAGE& layer = manager->display_layers[0];
     IMAGE& picture = database->background_image;
-    layer.set_size(picture.width, picture.height);
-    if (layer.pixels && picture.pixels) layer.blit(&picture, 0, 0, 0, 0, picture.width, picture.height, BLIT_COPY);
+    INT_S16 screen_width = get_screen_width(0), screen_height = get_screen_height(0);
+    layer.set_size(picture.width > screen_width ? picture.width : screen_width,
+                   picture.height > screen_height ? picture.height : screen_height);
+    if (layer.pixels) {
+      COLOUR black = 0xFF000000;
+      layer.clear(&black, 1);
+      if (picture.pixels) layer.blit(&picture, 0, 0, 0, 0, picture.width, picture.height, BLIT_COPY);
+    }
   } else {
     background_scroller = new IMAGE_SCROLLER(0, 0, &*image_cache, database->BACKGROUND.path,
                                              database->BACKGROUND.filename, database->WINDOW.width,

@@ -284,11 +284,48 @@ TEST(WizardEvents, AStillBackgroundIsCopiedIntoTheDisplayLayer) {
   database->background_image.clear(&colour, 1);
   ASSERT_TRUE(run.begin());
   EXPECT_EQ(background_scroller, nullptr);
+  // The picture at the top left of a layer that covers the window, opaque black beyond it.
   IMAGE& layer = run.screen->manager->display_layers[0];
-  ASSERT_EQ(layer.width, 4);
-  ASSERT_EQ(layer.height, 3);
+  ASSERT_EQ(layer.width, 640);
+  ASSERT_EQ(layer.height, 480);
   EXPECT_EQ(*layer.pixel_at(3, 2), 0xFF123456u);
+  EXPECT_EQ(*layer.pixel_at(4, 2), 0xFF000000u);
   EXPECT_EQ(screen_pixel(1, 1), 0xFF123456u);
+}
+
+TEST(WizardEvents, AHintReachingPastThePageLeavesNothingBehind) {
+  WIZARD_RUN run("wizard-hint-trace");
+  ASSERT_TRUE(run.start());
+  // The pixels of the hint's rectangle that lie outside the page show the window's background.
+  auto background_around_page = [](const AREA& hint, const AREA& page) {
+    int left_over = 0;
+    for (int y = hint.y; y < hint.y + hint.height; y++)
+      for (int x = hint.x; x < hint.x + hint.width; x++)
+        if ((x >= page.x + page.width || y >= page.y + page.height) &&
+            screen_pixel((INT_S16)x, (INT_S16)y) != 0xFF000000u)
+          left_over++;
+    return left_over;
+  };
+  for (bool change_page : {false, true}) {
+    SCOPED_TRACE(change_page);
+    INSTALL_DIALOG* page = live_page();
+    WM_BUTTON* next = page->forward_button;
+    INT_S16 x = (INT_S16)(next->x + next->width / 2), y = (INT_S16)(next->y + next->height / 2);
+    test_seam_set_seconds(5000, 0);
+    move_pointer(x, y);
+    test_seam_set_seconds(5002, 0);
+    move_pointer(x, y);
+    ASSERT_TRUE(is_top_level(next->hint));
+    AREA hint = area_of(next->hint), page_area = area_of(page);
+    ASSERT_GT(hint.x + hint.width, page_area.x + page_area.width);  // it reaches past the page
+    if (change_page) {
+      click_on(next);
+      ASSERT_EQ(database->stage, STAGE_OPTIONS);
+    } else {
+      move_pointer(5, 5);
+    }
+    EXPECT_EQ(background_around_page(hint, page_area), 0);
+  }
 }
 
 TEST(WizardEvents, TheBackgroundDriftsOnlyAroundASmallerPage) {
