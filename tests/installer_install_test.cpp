@@ -933,3 +933,36 @@ TEST(InstallerInstall, FixtureBuilderRefusesMoreFilesThanAnInstallationHolds) {
   EXPECT_EQ(database->installations[0].file_count, 32767);
 }
 #endif
+
+TEST(InstallerInstall, FixtureBuilderSetsColoursOfMemberStyleSets) {
+  const struct {
+    const char* line;
+    const char* error;  // empty: built
+  } cases[] = {
+      {"style = progress_bar;highlight_colour;#2E7D32", ""},
+      {"style = menu_alt_item ; underline_colour ; #802e7d32", ""},
+      {"style = progress;highlight_colour;#2E7D32", "unknown style set progress"},
+      {"style = progress_bar;highlight;#2E7D32", "unknown style colour highlight"},
+      {"style = progress_bar;object_colour;#2E7D32", "unknown style colour object_colour"},
+      {"style = progress_bar;highlight_colour;#2E7D3", "a style colour is #RRGGBB or #AARRGGBB: #2E7D3"},
+      {"style = progress_bar;highlight_colour;%50,0,0,0", "a style colour is #RRGGBB or #AARRGGBB: %50,0,0,0"},
+      {"style = progress_bar;highlight_colour;#2E7D3G", "a style colour is #RRGGBB or #AARRGGBB: #2E7D3G"},
+      {"style = progress_bar;#2E7D32", "style needs a style set, a colour key and a colour: progress_bar;#2E7D32"},
+  };
+  INSTALLER_SCRATCH scratch("install-style");
+  const std::string description = read_whole_text(scratch.source + "description.txt");
+  for (const auto& c : cases) {
+    write_whole_file(scratch.source + "description.txt", text_bytes(description + c.line + "\n"));
+    std::string error;
+    bool built = package_builder::build_package(scratch.source + "description.txt", scratch.package + "installer.pkg",
+                                                &error);
+    EXPECT_EQ(error, c.error) << c.line;
+    if (!built || c.error[0]) continue;
+    std::unique_ptr<DATABASE> database(scratch.load());
+    ASSERT_TRUE(database) << c.line;
+    bool menu = c.line[8] == 'm';
+    EXPECT_EQ(database->progress_bar_style.highlight_colour, menu ? COLOUR_INVISIBLE : 0xFF2E7D32u) << c.line;
+    EXPECT_EQ(database->menu_alt_item_style.underline_colour, menu ? 0x802E7D32u : COLOUR_INVISIBLE) << c.line;
+    EXPECT_EQ(database->progress_bar_style.fg_colour, 0xFFFFFFFFu);  // the other colours keep their defaults
+  }
+}

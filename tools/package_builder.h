@@ -23,6 +23,8 @@
 //   background_speed = <ms of one drift of the background; 0 = still>
 //   text = <text identifier, e.g. FORWARD>;<value>   (for the language line before it; before any
 //          language line, for every language)
+//   style = <member style set, e.g. progress_bar>;<colour key of a style-set file, e.g.
+//           highlight_colour>;<#RRGGBB or #AARRGGBB>   (the package's own colours, no skin needed)
 // Every file below an installation's files folder becomes one of its files: destination "$HERE" plus
 // its sub-folder, packed under its relative path (under the folder's name too when another
 // installation packs a different file under that path). Each language names every installation by
@@ -37,6 +39,7 @@
 #include <string>
 #include <vector>
 
+#include "colour.h"
 #include "data_file.h"
 #include "database.h"
 #include "folder.h"
@@ -109,6 +112,71 @@ inline bool numbers(const std::string& key, const std::string& value, size_t cou
   return false;
 }
 
+// The database's member style sets by name, in member order (DATABASE::style_set numbers).
+static const char* const style_member_names[DATABASE::STYLE_COUNT] = {
+    "title",        "dialog_text",         "options",       "options_alt", "text_title",
+    "text",         "scrollbar",           "check_box",     "progress_bar", "progress_bar_script",
+    "menu_dropdown", "menu_button",        "menu_item",     "menu_alt_item"};
+
+// The colours a style-set file names, by its keys.
+static const struct {
+  const char* key;
+  COLOUR WM_STYLE_SET::*field;
+} style_colour_keys[] = {{"fg_colour", &WM_STYLE_SET::fg_colour},
+                         {"bg_colour", &WM_STYLE_SET::bg_colour},
+                         {"fading_colour", &WM_STYLE_SET::fading_colour},
+                         {"highlight_colour", &WM_STYLE_SET::highlight_colour},
+                         {"highlight_text_colour", &WM_STYLE_SET::highlight_text_colour},
+                         {"active_colour", &WM_STYLE_SET::active_colour},
+                         {"active_text_colour", &WM_STYLE_SET::active_text_colour},
+                         {"mouse_over_colour", &WM_STYLE_SET::mouse_over_colour},
+                         {"mouse_over_text_colour", &WM_STYLE_SET::mouse_over_text_colour},
+                         {"flashing_colour", &WM_STYLE_SET::flashing_colour},
+                         {"flashing_text_colour", &WM_STYLE_SET::flashing_text_colour},
+                         {"disabled_colour", &WM_STYLE_SET::disabled_colour},
+                         {"disabled_text_colour", &WM_STYLE_SET::disabled_text_colour},
+                         {"underline_colour", &WM_STYLE_SET::underline_colour}};
+
+// One colour of a member style set.
+struct STYLE_COLOUR_LINE {
+  int member;
+  COLOUR WM_STYLE_SET::*field;
+  COLOUR colour;
+};
+
+// A "style" value: member;colour key;#RRGGBB or #AARRGGBB (six digits are opaque). False (with error
+// set) for an unknown member or key or a colour that is not such a text.
+inline bool style_colour(const std::string& value, STYLE_COLOUR_LINE* out, std::string* error) {
+  std::vector<std::string> parts = split(value, ';');
+  if (parts.size() != 3) {
+    *error = "style needs a style set, a colour key and a colour: " + value;
+    return false;
+  }
+  for (std::string& part : parts) part = trim(part);
+  out->member = -1;
+  for (int i = 0; i < DATABASE::STYLE_COUNT; i++)
+    if (parts[0] == style_member_names[i]) out->member = i;
+  if (out->member < 0) {
+    *error = "unknown style set " + parts[0];
+    return false;
+  }
+  out->field = nullptr;
+  for (const auto& entry : style_colour_keys)
+    if (parts[1] == entry.key) out->field = entry.field;
+  if (!out->field) {
+    *error = "unknown style colour " + parts[1];
+    return false;
+  }
+  const std::string& text = parts[2];
+  bool hex = text.size() > 1 && text.find_first_not_of("0123456789abcdefABCDEF", 1) == std::string::npos;
+  if (text[0] != '#' || !hex || (text.size() != 7 && text.size() != 9)) {
+    *error = "a style colour is #RRGGBB or #AARRGGBB: " + text;
+    return false;
+  }
+  parse_colour(&out->colour, text.c_str());
+  return true;
+}
+
 // Files of one installation in name order: relative paths, and whether each is left out of the package.
 inline bool list_files(const std::filesystem::path& root, const std::vector<std::string>& missing,
                        std::vector<std::pair<std::string, bool>>* files, std::string* error) {
@@ -153,6 +221,7 @@ inline bool build_package(const std::string& description_path, const std::string
     std::string name, value;
   };
   std::vector<TEXT_LINE> texts;
+  std::vector<STYLE_COLOUR_LINE> style_colours;
   std::string line;
   while (std::getline(input, line)) {
     line = trim(line);
@@ -195,6 +264,9 @@ inline bool build_package(const std::string& description_path, const std::string
         return false;
       }
       texts.push_back({(int)languages.size() - 1, trim(value.substr(0, separator)), value.substr(separator + 1)});
+    } else if (key == "style") {
+      style_colours.emplace_back();
+      if (!style_colour(value, &style_colours.back(), error)) return false;
     } else {
       *error = "unknown key " + key;
       return false;
@@ -266,6 +338,8 @@ inline bool build_package(const std::string& description_path, const std::string
       database->BACKGROUND.speed = v[0];
     }
   }
+
+  for (const STYLE_COLOUR_LINE& entry : style_colours) database->style_set(entry.member)->*entry.field = entry.colour;
 
   // Package entries by name, with the host file each holds: a name is given to one file only.
   std::vector<std::pair<std::string, fs::path>> entries;
