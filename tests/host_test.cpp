@@ -11,6 +11,7 @@
 
 #include "files.h"
 #include "host.h"
+#include "host_test_seam.h"
 #include "image.h"
 #include "test_support.h"
 #include "../code/host_private.h"
@@ -161,6 +162,14 @@ TEST(FrameLoop, IdleWaitIsSkippedForBusyPassesAndWhenZero) {
   for (int i = 0; i < 20; i++) pump_messages();
   EXPECT_EQ(idle_wait_count, before);
   set_idle_wait(1);
+  pump_messages();
+  EXPECT_EQ(idle_wait_count, before + 1);
+
+  // A frame drawn on a screen without a window is the pass's activity, as on a window.
+  test_seam_screen(8, 8);
+  screen_image.extend_dirty_area(1, 1, 2, 2);
+  present_frame(0);
+  EXPECT_EQ(screen_image.dirty.x1, -1);
   pump_messages();
   EXPECT_EQ(idle_wait_count, before + 1);
   set_idle_wait(50);
