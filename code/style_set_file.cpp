@@ -279,6 +279,12 @@ static const COLOUR_KEY colour_keys[14] = {
     {"underline_colour", &WM_STYLE_SET::underline_colour}};
 const int REQUIRED_COLOUR_KEYS = 6;
 
+COLOUR WM_STYLE_SET::*style_colour_field(const char* key) {
+  for (const COLOUR_KEY& entry : colour_keys)
+    if (key && std::strcmp(key, entry.key) == 0) return entry.field;
+  return nullptr;
+}
+
 struct SIZE_KEY {
   const char* key;
   INT_S16 WM_STYLE_SET::*field;

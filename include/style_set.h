@@ -178,6 +178,9 @@ public:
 // start; the installation database reader sets CACHE_FIND_ONLY so frames come only from the cache.
 extern INT_U8 style_frame_cache_flags;
 
+// The colour field a key of the text form names ("fg_colour" .. "underline_colour"); null for another key.
+COLOUR WM_STYLE_SET::*style_colour_field(const char* key);
+
 // A widget's single frame (a background, an edit box's frame): a copy of the style's first state frame
 // when the style's frames are loaded (and it has one), else loaded by name from the path text; without
 // either the frame is cleared. True when the frame is loaded afterwards.

@@ -118,25 +118,6 @@ static const char* const style_member_names[DATABASE::STYLE_COUNT] = {
     "text",         "scrollbar",           "check_box",     "progress_bar", "progress_bar_script",
     "menu_dropdown", "menu_button",        "menu_item",     "menu_alt_item"};
 
-// The colours a style-set file names, by its keys.
-static const struct {
-  const char* key;
-  COLOUR WM_STYLE_SET::*field;
-} style_colour_keys[] = {{"fg_colour", &WM_STYLE_SET::fg_colour},
-                         {"bg_colour", &WM_STYLE_SET::bg_colour},
-                         {"fading_colour", &WM_STYLE_SET::fading_colour},
-                         {"highlight_colour", &WM_STYLE_SET::highlight_colour},
-                         {"highlight_text_colour", &WM_STYLE_SET::highlight_text_colour},
-                         {"active_colour", &WM_STYLE_SET::active_colour},
-                         {"active_text_colour", &WM_STYLE_SET::active_text_colour},
-                         {"mouse_over_colour", &WM_STYLE_SET::mouse_over_colour},
-                         {"mouse_over_text_colour", &WM_STYLE_SET::mouse_over_text_colour},
-                         {"flashing_colour", &WM_STYLE_SET::flashing_colour},
-                         {"flashing_text_colour", &WM_STYLE_SET::flashing_text_colour},
-                         {"disabled_colour", &WM_STYLE_SET::disabled_colour},
-                         {"disabled_text_colour", &WM_STYLE_SET::disabled_text_colour},
-                         {"underline_colour", &WM_STYLE_SET::underline_colour}};
-
 // One colour of a member style set.
 struct STYLE_COLOUR_LINE {
   int member;
@@ -160,9 +141,7 @@ inline bool style_colour(const std::string& value, STYLE_COLOUR_LINE* out, std::
     *error = "unknown style set " + parts[0];
     return false;
   }
-  out->field = nullptr;
-  for (const auto& entry : style_colour_keys)
-    if (parts[1] == entry.key) out->field = entry.field;
+  out->field = style_colour_field(parts[1].c_str());
   if (!out->field) {
     *error = "unknown style colour " + parts[1];
     return false;

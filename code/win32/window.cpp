@@ -206,7 +206,7 @@ INT_S16 host_desktop_height() {
 INT_U8 create_gl_context() {
   if (gl_context) return 1;
   if (!main_window) return 0;
-  HDC device_context = main_window ? GetDC(main_window) : nullptr;
+  HDC device_context = GetDC(main_window);
   if (!device_context) return 0;
   PIXELFORMATDESCRIPTOR format;
   ZeroMemory(&format, sizeof(format));
