@@ -24,20 +24,19 @@ WM_CONFIRM* quit_dialog() {
 
 WM_CONFIRM* open_wizard_question(const char* title, const char* message, WM_EVENT_CALLBACK callback, INT_U32 event) {
   if (!page_manager) return nullptr;
-  WM_CONFIRM* box = new WM_CONFIRM(database->EXIT.width, database->EXIT.height, title, 1, callback, event,
+  // The buttons are made with the language's answers, so that the box lays them out as wide as the
+  // longer answer: answers given to buttons laid out for "Yes" and "No" are cut when they are longer.
+  WM_CONFIRM* box = new WM_CONFIRM(database->EXIT.width, database->EXIT.height, title, wizard_text(&LANGUAGE::QUIT_YES),
+                                   wizard_text(&LANGUAGE::QUIT_NO), 1, callback, event, 1, callback, event, 0,
                                    database->EXIT.x, database->EXIT.y, 0, 100, nullptr);
   if (box->text) {
     box->text->add_text(message, nullptr, &box->window_style.fg_colour, box->visible != 0, true);
     box->text->drawing_flags = 0;
   }
   box->draggable = database->EXIT.can_drag;
-  const char* labels[2] = {wizard_text(&LANGUAGE::QUIT_YES), wizard_text(&LANGUAGE::QUIT_NO)};
   IMAGE* icons[2] = {&database->skin_icons[DATABASE::yes_icon], &database->skin_icons[DATABASE::no_icon]};
-  for (int i = 0; i < 2; i++) {
-    if (!box->buttons[i]) continue;
-    box->buttons[i]->set_text(labels[i], false);
-    give_button_icon(box->buttons[i], icons[i]);
-  }
+  for (int i = 0; i < 2; i++)
+    if (box->buttons[i]) give_button_icon(box->buttons[i], icons[i]);
   page_manager->get_root()->add_top_level(box, false);
   return box;
 }

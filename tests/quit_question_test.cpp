@@ -5,6 +5,7 @@
 
 #include "confirm.h"
 #include "redraw.h"
+#include "text_draw.h"
 #include "text_win.h"
 #include "wizard_test_support.h"
 
@@ -58,6 +59,26 @@ TEST(QuitQuestion, TheQuestionHasTheExitPlaceTextsAndIcons) {
   EXPECT_EQ(box->buttons[0]->icon.width, 8);
   EXPECT_EQ(box->buttons[0]->icon.height, 6);
   EXPECT_EQ(box->buttons[1]->icon.width, 0);
+}
+
+TEST(QuitQuestion, AnswersLongerThanYesAndNoKeepTheirWholeLabels) {
+  WIZARD_RUN run("quit-long-answers", "text = QUIT_YES;Leave the installer\ntext = QUIT_NO;Go on installing\n");
+  ASSERT_TRUE(run.load());
+  database->EXIT.width = 400;
+  ASSERT_TRUE(run.begin());
+  open_quit_dialog(0);
+  WM_CONFIRM* box = quit_dialog();
+  ASSERT_TRUE(box && box->buttons[0] && box->buttons[1]);
+  for (WM_BUTTON* button : {box->buttons[0], box->buttons[1]}) {
+    SCOPED_TRACE(label_of(button));
+    INT_S32 label = text_width(draw_target, button->font_id, button->font_x_size, button->font_y_size, button->label,
+                               -1, false);
+    EXPECT_GE(button->width - button->left_gap - button->right_gap, label);
+    EXPECT_GE(button->x, box->client->x);
+    EXPECT_LE(button->x + button->width, box->client->x + box->client_width());
+  }
+  EXPECT_EQ(label_of(box->buttons[0]), "Leave the installer");
+  EXPECT_LT(box->buttons[0]->x + box->buttons[0]->width, box->buttons[1]->x);
 }
 
 TEST(QuitQuestion, NoKeepsThePageAndYesEndsTheProgram) {
