@@ -313,6 +313,8 @@ const char* WM_DIALOG::get_title() {
   return title->text.type == STRING_TYPE ? (title->text.value.text ? title->text.value.text : "") : nullptr;
 }
 
+WM_GRID* WM_DIALOG::entry_grid() { return nullptr; }
+
 bool WM_DIALOG::on_background(INT_S16 px, INT_S16 py) {
   if (on_title(px, py)) return true;
   if (!rect_contains_point(px, py)) return false;
@@ -388,8 +390,7 @@ WM_RESULT WM_DIALOG::process() {
   if (!visible && !dragging) return 0;
   bool opaque_target = target_alpha != 0;
   if (kind & WM_KIND_FLOATING_MENU) {
-    // A floating menu's first field after the dialog is the grid of its entries.
-    WM_GRID* entries = *reinterpret_cast<WM_GRID**>(this + 1);
+    WM_GRID* entries = entry_grid();
     if (entries && entries->find_focused_cell(nullptr, nullptr, false)) focus_confirmed = 1;
   }
   bool held = (MOUSE_HANDLER::held_buttons & 1) != 0;

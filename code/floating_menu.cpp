@@ -359,6 +359,8 @@ void WM_FLOATING_MENU::set_title(const char* text) {
   layout();
 }
 
+WM_GRID* WM_FLOATING_MENU::entry_grid() { return grid; }
+
 // ---------------------------------------------------------------------------------------------------
 // Scrolling arrows
 

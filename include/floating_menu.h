@@ -23,7 +23,6 @@ const int TYPE_AHEAD_LENGTH = 5;
 
 class WM_FLOATING_MENU : public WM_DIALOG {
 public:
-  // The dialog reads the grid as the first field after its own part: it stays first.
   WM_GRID* grid;                   // the entries, one per row; a child of the client
   INT_S16 entry_count;             // rows in use: entries and separators
   INT_S16 entry_serial;            // entries added (separators not counted); its parity picks the style
@@ -66,6 +65,7 @@ public:
   WM_RESULT process() override;
   void resize(INT_S16 new_width, INT_S16 new_height, bool resize_children) override;
   void set_title(const char* text) override;
+  WM_GRID* entry_grid() override;
 
   // The focusable byte of every button entry and of the arrows and displaced entries, and the grid's
   // keyboard navigation: 1 on, 0 off.

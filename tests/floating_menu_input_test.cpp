@@ -1,7 +1,8 @@
 // Tests of floating menu input through the page manager's passes: the opening press kept from the entries,
 // a release over an entry choosing it, releases over the title and outside, Escape and the hot key acting
 // on release, Enter with and without a focused entry, navigation turned on by the first key, the page keys,
-// type-ahead, and a sub-menu closing the menus above it.
+// type-ahead, a sub-menu closing the menus above it, and a focused entry that takes no pass keeping the
+// focus.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -276,4 +277,16 @@ TEST_F(FloatingMenuInputTest, ArrowsScrollUnderThePointerAndAClickOnOneChoosesNo
   EXPECT_FALSE(popup()->visible);
   EXPECT_EQ(chosen_count, 0);
   for (INT_S16& setting : work_area_settings) setting = -1;
+}
+
+TEST_F(FloatingMenuInputTest, AFocusedEntryThatTakesNoPassKeepsTheFocus) {
+  show_menu({"First", "Second", "Third"});
+  open_menu();
+  key(VKEY_DOWN);  // navigation on; the next pass focuses the first entry
+  run_pass();
+  ASSERT_EQ(focused_row(), 0);
+  // Hidden, the entry is left out of the passes: the menu itself holds the focus on its entry.
+  popup()->get_entry(0)->visible = 0;
+  run_passes(2);
+  EXPECT_EQ(focused_row(), 0);
 }
