@@ -25,8 +25,8 @@ void WM_GRID_ROW::init(WM_GRID_ROW* row, INT_S16 row_width, INT_S16 count, const
   }
   if (count < 1) return;
   if (!row->cells) {
-    // The cells and the five column tables live in the record or share one zeroed block (cells first,
-    // for their alignment).
+    // The cells and the five column tables live in the record, or a wider row's in two zeroed arrays
+    // (the cells, and one block of the tables).
     size_t n = (size_t)count;
     INT_S16* tables;
     if (count <= GRID_ROW_INLINE_COLUMNS) {
@@ -35,12 +35,14 @@ void WM_GRID_ROW::init(WM_GRID_ROW* row, INT_S16 row_width, INT_S16 count, const
       row->cells = row->inline_cells;
       tables = row->inline_tables;
     } else {
-      size_t bytes = n * sizeof(WM_SCREEN_OBJECT*) + 5 * n * sizeof(INT_S16);
-      void** block = new (std::nothrow) void*[(bytes + sizeof(void*) - 1) / sizeof(void*)];
-      if (!block) return;
-      std::memset(block, 0, bytes);
-      row->cells = reinterpret_cast<WM_SCREEN_OBJECT**>(block);
-      tables = reinterpret_cast<INT_S16*>(row->cells + n);
+      WM_SCREEN_OBJECT** cells = new (std::nothrow) WM_SCREEN_OBJECT*[n]();
+      tables = new (std::nothrow) INT_S16[5 * n]();
+      if (!cells || !tables) {
+        delete[] cells;
+        delete[] tables;
+        return;
+      }
+      row->cells = cells;
     }
     row->left_wide = tables;
     row->left_narrow = tables + n;
@@ -126,8 +128,12 @@ void WM_GRID_ROW::clear(WM_GRID_ROW* row) {
       row->cells[i] = nullptr;
       delete object;
     }
-  // The column tables live with the cells, in the record or in the cells' block.
-  if (row->cells != row->inline_cells) delete[] reinterpret_cast<void**>(row->cells);
+  // The column tables live in the record with the cells, or in a block of their own that left_wide
+  // begins.
+  if (row->cells != row->inline_cells) {
+    delete[] row->cells;
+    delete[] row->left_wide;
+  }
   row->cells = nullptr;
   row->left_wide = row->left_narrow = row->right_wide = row->right_narrow = row->weights = nullptr;
   row->cell_count = 0;
@@ -664,7 +670,7 @@ void WM_GRID::move_to(INT_S16 new_x, INT_S16 new_y) {
       if (object) object->move_to((INT_S16)(object->x + dx), (INT_S16)(object->y + dy));
     }
   for (LLIST_NODE* node = children.head; node; node = node->next) {
-    WM_SCREEN_OBJECT* child = *(WM_SCREEN_OBJECT**)node->data;
+    WM_SCREEN_OBJECT* child = static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node));
     child->move_to((INT_S16)(child->x + dx), (INT_S16)(child->y + dy));
   }
   if (visible) invalidate();

@@ -38,7 +38,7 @@ struct WM_GRID_ROW {
   INT_S16* weights;      // >= 0 a share of the free width, < 0 a fixed width of -w pixels
   INT_S16 last_cell_extension;
   // The cells and the five tables of a row of up to GRID_ROW_INLINE_COLUMNS columns, so that a long
-  // list's row is one allocation; a wider row takes one block for them.
+  // list's row is one allocation; a wider row takes an array of cells and one block of the tables.
   WM_SCREEN_OBJECT* inline_cells[GRID_ROW_INLINE_COLUMNS];
   INT_S16 inline_tables[5 * GRID_ROW_INLINE_COLUMNS];
 

@@ -36,6 +36,9 @@ TEST(GridRow, ColumnEdges) {
       {{-30, 1}, 400, 2, 3, 4, {4, 43}, {33, 396}, {4, 43}, {33, 380}},
       // Only fixed columns: no share term (no division by a total of 0).
       {{-10, -20}, 100, 0, 0, 0, {0, 10}, {9, 99}, {0, 10}, {9, 83}},
+      // More columns than a row holds in itself: their cells and tables are allocated.
+      {{-10, -20, -30, -40, -50}, 300, 0, 0, 0, {0, 10, 30, 60, 100}, {9, 29, 59, 99, 299}, {0, 10, 30, 60, 100},
+       {9, 29, 59, 99, 283}},
   };
   for (const EDGE_CASE& c : cases) {
     WM_STYLE_SET style;
