@@ -132,7 +132,7 @@ void WM_GRID::render() {
   target->clip = saved;
   if (scrollbar) scrollbar->render();
   for (LLIST_NODE* node = children.head; node; node = node->next) {
-    WM_SCREEN_OBJECT* child = *(WM_SCREEN_OBJECT**)node->data;
+    WM_SCREEN_OBJECT* child = static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node));
     if (!is_top_level(child)) child->render();
   }
   if (outermost) {

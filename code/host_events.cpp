@@ -61,7 +61,7 @@ void process_event_queue() {
   // leaves the queue before its dispatch, so a client that pumps messages meanwhile cannot see it twice.
   INT_S32 n = queue.count;
   while (n > 0 && queue.head) {
-    QUEUE_ENTRY* entry = (QUEUE_ENTRY*)*(void**)queue.head->data;
+    QUEUE_ENTRY* entry = static_cast<QUEUE_ENTRY*>(stored_pointer(queue.head));
     queue.remove((void*)entry);
     dispatch_event(entry->event, entry->release);
     delete entry;

@@ -199,7 +199,7 @@ void IMAGE_CACHE::flush() {
   LLIST_NODE* node = entries.head;
   while (node) {
     LLIST_NODE* following = node->next;
-    IMAGE_CACHE_ENTRY* entry = *(IMAGE_CACHE_ENTRY**)node->data;
+    IMAGE_CACHE_ENTRY* entry = static_cast<IMAGE_CACHE_ENTRY*>(stored_pointer(node));
     if (entry->reference_count <= 0)
       free_entry(entry);
     else
@@ -209,7 +209,7 @@ void IMAGE_CACHE::flush() {
 }
 
 void IMAGE_CACHE::clear() {
-  while (entries.head) free_entry(*(IMAGE_CACHE_ENTRY**)entries.head->data);
+  while (entries.head) free_entry(static_cast<IMAGE_CACHE_ENTRY*>(stored_pointer(entries.head)));
 }
 
 void IMAGE_CACHE::reload(IMAGE* image) {
@@ -219,7 +219,7 @@ void IMAGE_CACHE::reload(IMAGE* image) {
 
 void IMAGE_CACHE::reload_all() {
   for (LLIST_NODE* node = entries.head; node; node = node->next) {
-    IMAGE_CACHE_ENTRY* entry = *(IMAGE_CACHE_ENTRY**)node->data;
+    IMAGE_CACHE_ENTRY* entry = static_cast<IMAGE_CACHE_ENTRY*>(stored_pointer(node));
     if (!entry->release_pending) load_entry(entry, entry->requested_width, entry->requested_height);
   }
 }
@@ -268,7 +268,7 @@ void IMAGE_CACHE::resize(IMAGE** image, INT_S16 width, INT_S16 height) {
 
   if (!entry->modified) {
     for (LLIST_NODE* node = entries.head; node; node = node->next) {
-      IMAGE_CACHE_ENTRY* other = *(IMAGE_CACHE_ENTRY**)node->data;
+      IMAGE_CACHE_ENTRY* other = static_cast<IMAGE_CACHE_ENTRY*>(stored_pointer(node));
       if (other == entry || other->modified || other->release_pending) continue;
       if (!same_file(other, entry->folder_path, entry->file_name)) continue;
       if (other->requested_width != width || other->requested_height != height) continue;
@@ -321,12 +321,12 @@ bool IMAGE_CACHE::put_to_data_device(DATA_DEVICE* device) {
   if (!device) return false;
   INT_U32 count = 0;
   for (LLIST_NODE* node = entries.head; node; node = node->next) {
-    IMAGE_CACHE_ENTRY* entry = *(IMAGE_CACHE_ENTRY**)node->data;
+    IMAGE_CACHE_ENTRY* entry = static_cast<IMAGE_CACHE_ENTRY*>(stored_pointer(node));
     if (!entry->modified && !entry->release_pending) count++;
   }
   if (!device->write_u8(IMAGE_CACHE_STREAM_VERSION) || !device->write_u32(count)) return false;
   for (LLIST_NODE* node = entries.head; node; node = node->next) {
-    IMAGE_CACHE_ENTRY* entry = *(IMAGE_CACHE_ENTRY**)node->data;
+    IMAGE_CACHE_ENTRY* entry = static_cast<IMAGE_CACHE_ENTRY*>(stored_pointer(node));
     if (entry->modified || entry->release_pending) continue;
     // The folder text with every byte after it zero.
     char folder_bytes[IMAGE_CACHE_FOLDER_SIZE];
@@ -454,7 +454,7 @@ bool IMAGE_CACHE::hide_entries(IMAGE_CACHE_SNAPSHOT* snapshot) {
   snapshot->release_pending = (INT_U8*)std::malloc(count);
   if (!snapshot->entries || !snapshot->release_pending) return false;
   for (LLIST_NODE* node = entries.head; node; node = node->next) {
-    IMAGE_CACHE_ENTRY* entry = *(IMAGE_CACHE_ENTRY**)node->data;
+    IMAGE_CACHE_ENTRY* entry = static_cast<IMAGE_CACHE_ENTRY*>(stored_pointer(node));
     snapshot->entries[snapshot->count] = entry;
     snapshot->release_pending[snapshot->count++] = entry->release_pending;
     // Lookups pass over an entry whose release is pending; its references stay good.
@@ -474,7 +474,7 @@ void IMAGE_CACHE::take_back(IMAGE_CACHE_SNAPSHOT* snapshot) {
   LLIST_NODE* node = entries.head;
   while (node) {
     LLIST_NODE* following = node->next;
-    IMAGE_CACHE_ENTRY* entry = *(IMAGE_CACHE_ENTRY**)node->data;
+    IMAGE_CACHE_ENTRY* entry = static_cast<IMAGE_CACHE_ENTRY*>(stored_pointer(node));
     bool hidden = false;
     for (INT_S32 i = 0; i < snapshot->count && !hidden; i++) hidden = snapshot->entries[i] == entry;
     if (!hidden) {

@@ -607,7 +607,7 @@ bool IMAGE::load_strip(FOLDER* folder, const char* name_format, INT_S16 first_in
     set_size(0, 0);
     return false;
   }
-  IMAGE* final_frame = *(IMAGE**)frames.tail->data;
+  IMAGE* final_frame = static_cast<IMAGE*>(stored_pointer(frames.tail));
   INT_S32 total_width = frames.count * final_frame->width;
   if (total_width > 32767) total_width = 32767;
   set_size((INT_S16)total_width, final_frame->height);
@@ -615,7 +615,7 @@ bool IMAGE::load_strip(FOLDER* folder, const char* name_format, INT_S16 first_in
   // The last frame stands at the right edge, each earlier one immediately to its left.
   INT_S32 right = width;
   for (LLIST_NODE* node = frames.tail; node; node = node->prev) {
-    IMAGE* frame = *(IMAGE**)node->data;
+    IMAGE* frame = static_cast<IMAGE*>(stored_pointer(node));
     right -= frame->width;
     blit(frame, 0, 0, (INT_S16)right, 0, frame->width, frame->height, BLIT_COPY);
     delete frame;

@@ -107,15 +107,11 @@ void LLIST::clear() {
 // The pointer list. Each node holds the pointer value itself, sizeof(void*) bytes, so whole
 // pointers survive on 64-bit builds.
 
-namespace {
-
 void* stored_pointer(const LLIST_NODE* node) {
   void* item = nullptr;
-  if (node->data) std::memcpy(&item, node->data, sizeof item);
+  if (node && node->data) std::memcpy(&item, node->data, sizeof item);
   return item;
 }
-
-}  // namespace
 
 PTRLLIST::~PTRLLIST() {
   // Clear here, while delete_item still dispatches to the pointer form: the callback gets the stored

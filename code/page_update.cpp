@@ -241,7 +241,7 @@ void WM_PAGE_MANAGER::collect_focus_candidates(WM_SCREEN_OBJECT* object, bool* s
     else *next = object;
   }
   for (LLIST_NODE* node = object->children.head; node && (!*previous || !*next); node = node->next)
-    collect_focus_candidates(*(WM_SCREEN_OBJECT**)node->data, seen, first, last, previous, next);
+    collect_focus_candidates(static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node)), seen, first, last, previous, next);
   if (object->kind & WM_KIND_GRID) {
     WM_GRID* grid = static_cast<WM_GRID*>(object);
     for (INT_S16 row = 0; row < grid->row_count && (!*previous || !*next); row++) {

@@ -223,7 +223,7 @@ bool is_top_level(WM_SCREEN_OBJECT* object) { return object && top_level && list
 WM_SCREEN_OBJECT* find_top_level(INT_U32 kind_bits) {
   if (!top_level) return nullptr;
   for (LLIST_NODE* node = top_level->tail; node; node = node->prev) {
-    WM_SCREEN_OBJECT* object = *(WM_SCREEN_OBJECT**)node->data;
+    WM_SCREEN_OBJECT* object = static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node));
     if (object->visible && (object->kind & kind_bits) == kind_bits) return object;
   }
   return nullptr;
@@ -233,7 +233,7 @@ INT_S16 count_visible_top_level() {
   INT_S16 count = 0;
   if (top_level)
     for (LLIST_NODE* node = top_level->head; node; node = node->next)
-      if ((*(WM_SCREEN_OBJECT**)node->data)->visible) count++;
+      if ((static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node)))->visible) count++;
   return count;
 }
 

@@ -37,7 +37,7 @@ WM_DELETE_GUARD::~WM_DELETE_GUARD() {
 
 bool list_contains(const PTRLLIST* list, const void* item) {
   for (LLIST_NODE* node = list->head; node; node = node->next)
-    if (*(void* const*)node->data == item) return true;
+    if (stored_pointer(node) == item) return true;
   return false;
 }
 
@@ -47,7 +47,7 @@ WM_OBJECT_SNAPSHOT::WM_OBJECT_SNAPSHOT(const PTRLLIST* list) : count(0), items(l
     items = heap.data();
   }
   for (LLIST_NODE* node = list->head; node && count < list->count; node = node->next)
-    items[count++] = *(WM_SCREEN_OBJECT* const*)node->data;
+    items[count++] = static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node));
 }
 
 bool objects_meet(WM_SCREEN_OBJECT* child, WM_SCREEN_OBJECT* root) {
@@ -147,7 +147,7 @@ bool WM_SCREEN_OBJECT::rect_contains_point(INT_S16 px, INT_S16 py) {
 
 bool WM_SCREEN_OBJECT::child_contains_point(INT_S16 px, INT_S16 py) {
   for (LLIST_NODE* node = children.head; node; node = node->next) {
-    WM_SCREEN_OBJECT* child = *(WM_SCREEN_OBJECT**)node->data;
+    WM_SCREEN_OBJECT* child = static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node));
     if (child->visible && child->contains_point(px, py)) return true;
   }
   return false;
@@ -157,7 +157,7 @@ WM_SCREEN_OBJECT* WM_SCREEN_OBJECT::object_at(INT_S16 px, INT_S16 py) {
   if (!visible || !contains_point(px, py)) return nullptr;
   WM_SCREEN_OBJECT* found = this;
   for (LLIST_NODE* node = children.head; node; node = node->next) {
-    WM_SCREEN_OBJECT* child = *(WM_SCREEN_OBJECT**)node->data;
+    WM_SCREEN_OBJECT* child = static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node));
     if (!child->visible) continue;
     WM_SCREEN_OBJECT* deeper = child->object_at(px, py);
     if (deeper) found = deeper;
@@ -171,7 +171,7 @@ WM_SCREEN_OBJECT* WM_SCREEN_OBJECT::object_at(INT_S16 px, INT_S16 py) {
 void WM_SCREEN_OBJECT::move_to(INT_S16 new_x, INT_S16 new_y) {
   if (new_x == x && new_y == y) return;
   for (LLIST_NODE* node = children.head; node; node = node->next) {
-    WM_SCREEN_OBJECT* child = *(WM_SCREEN_OBJECT**)node->data;
+    WM_SCREEN_OBJECT* child = static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node));
     child->move_to((INT_S16)(child->x - x + new_x), (INT_S16)(child->y - y + new_y));
   }
   if (visible) invalidate();
@@ -186,7 +186,7 @@ void WM_SCREEN_OBJECT::resize(INT_S16 new_width, INT_S16 new_height, bool resize
   if (visible) invalidate();
   if (resize_children)
     for (LLIST_NODE* node = children.head; node; node = node->next) {
-      WM_SCREEN_OBJECT* child = *(WM_SCREEN_OBJECT**)node->data;
+      WM_SCREEN_OBJECT* child = static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node));
       child->resize((INT_S16)(child->get_width() - old_width + new_width),
                     (INT_S16)(child->get_height() - old_height + new_height), true);
     }
@@ -198,7 +198,7 @@ void WM_SCREEN_OBJECT::resize(INT_S16 new_width, INT_S16 new_height, bool resize
 void WM_SCREEN_OBJECT::set_area(INT_S16 new_area) {
   area = new_area;
   for (LLIST_NODE* node = children.head; node; node = node->next)
-    (*(WM_SCREEN_OBJECT**)node->data)->set_area(new_area);
+    static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node))->set_area(new_area);
 }
 
 INT_S16 WM_SCREEN_OBJECT::get_x() { return x; }
@@ -234,7 +234,7 @@ void WM_SCREEN_OBJECT::remove_child(WM_SCREEN_OBJECT* child, bool delete_child, 
 WM_SCREEN_OBJECT* WM_SCREEN_OBJECT::child_at_index(INT_S16 n) {
   if (n < 0) return nullptr;
   for (LLIST_NODE* node = children.head; node; node = node->next, n--)
-    if (n == 0) return *(WM_SCREEN_OBJECT**)node->data;
+    if (n == 0) return static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node));
   return nullptr;
 }
 
@@ -324,7 +324,7 @@ void WM_SCREEN_OBJECT::render() {
   IMAGE_AREA saved = draw_target->clip;
   bool outermost = render_self(this);
   for (LLIST_NODE* node = children.head; node; node = node->next) {
-    WM_SCREEN_OBJECT* child = *(WM_SCREEN_OBJECT**)node->data;
+    WM_SCREEN_OBJECT* child = static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node));
     if (!is_top_level(child)) child->render();
   }
   if (outermost) {

@@ -6,6 +6,7 @@
 #include "click_sound.h"
 #include "host.h"
 #include "image.h"
+#include "keyboard.h"
 #include "page_manager.h"
 #include "text_draw.h"
 
@@ -111,7 +112,7 @@ WM_RESULT WM_TEXT_EDIT::process() {
   MOUSE_HANDLER mouse;
 
   // A keyboard dialog that was hidden by other means is closed by the next edit box that runs.
-  if (open_keyboard_dialog && !reinterpret_cast<WM_SCREEN_OBJECT*>(open_keyboard_dialog)->visible) close_keyboard();
+  if (open_keyboard_dialog && !open_keyboard_dialog->visible) close_keyboard();
   bool password = (draw_flags & TEXT_EDIT_PASSWORD) != 0;
   if (selection_start != -1 && (password || focus_object != this)) {
     drop_selection();

@@ -72,3 +72,7 @@ public:
   // Calls the delete callback with the stored pointer.
   void delete_item(LLIST_NODE* node) override;
 };
+
+// The pointer that a node of a PTRLLIST holds (null for a node without data). The node keeps the
+// pointer's bytes, so they are copied out rather than read through a cast.
+void* stored_pointer(const LLIST_NODE* node);
