@@ -37,7 +37,8 @@ bool render_self(WM_SCREEN_OBJECT* object);
 // The rectangles of two objects meet, edges included (the area filter of the input and update passes).
 bool objects_meet(WM_SCREEN_OBJECT* child, WM_SCREEN_OBJECT* root);
 
-// Takes the object off the top-level list when the list exists (the base destructor's mend).
+// Takes the object off the top-level list when the list exists; every screen object's destructor calls
+// it, so that the list never holds a freed object.
 void forget_top_level(WM_SCREEN_OBJECT* object);
 // The display that holds the object's top-left corner, and its size (0 for displays without a screen).
 INT_S16 display_of(INT_S16 x, INT_S16 y);

@@ -30,7 +30,7 @@ static INT_S16 presentation_height = 0;
 bool change_display_mode(INT_S16 width, INT_S16 height, INT_U8 bits) {
   DEVMODEA mode;
   ZeroMemory(&mode, sizeof(mode));
-  mode.dmSize = 156;  // the size of the record's original layout
+  mode.dmSize = sizeof(mode);
   mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
   mode.dmPelsWidth = (DWORD)width;
   mode.dmPelsHeight = (DWORD)height;
