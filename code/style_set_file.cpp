@@ -1,7 +1,7 @@
 // Style-set files: the binary record (version 9 written, versions 1 to 9 read) and the key=value text
 // form in a settings file. Both readers take their input as untrusted: lengths are checked against what
-// the device still holds, a missing required key ends the reading, and a style set is changed only by
-// a read that succeeds.
+// the device still holds and a missing required key ends the reading. A reading that stops keeps the
+// fields read until then; the field that failed keeps its old value.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -103,7 +103,22 @@ static bool read_failed() {
   return false;
 }
 
-// Reads one record of any version into s, a fresh style set; false at the first field that fails.
+static bool read_value(DATA_DEVICE* device, INT_U8* value) { return device->read_u8(value); }
+static bool read_value(DATA_DEVICE* device, INT_S8* value) { return device->read_s8(value); }
+static bool read_value(DATA_DEVICE* device, INT_U16* value) { return device->read_u16(value); }
+static bool read_value(DATA_DEVICE* device, INT_S16* value) { return device->read_s16(value); }
+static bool read_value(DATA_DEVICE* device, INT_U32* value) { return device->read_u32(value); }
+
+// One field of the record: it takes the value only when the whole value was read.
+template <typename T>
+static bool read_field(DATA_DEVICE* device, T* field) {
+  T value = 0;
+  if (!read_value(device, &value)) return false;
+  *field = value;
+  return true;
+}
+
+// Reads one record of any version into s field by field; false at the first field that fails.
 static bool read_record(WM_STYLE_SET* s, DATA_DEVICE* device) {
   INT_U32 stored_version = 0;
   if (!device->read_u32(&stored_version)) return false;
@@ -111,6 +126,11 @@ static bool read_record(WM_STYLE_SET* s, DATA_DEVICE* device) {
   if (version > 9) version = 9;
   if (version < 2) version = 1;
 
+  // Both texts go before either is read: a text that fails to read stays null.
+  std::free(s->image_filename);
+  s->image_filename = nullptr;
+  std::free(s->name);
+  s->name = nullptr;
   if (!read_record_text(device, &s->image_filename)) return false;
   if (!read_record_text(device, &s->name)) return false;
 
@@ -135,36 +155,33 @@ static bool read_record(WM_STYLE_SET* s, DATA_DEVICE* device) {
     std::strcpy(s->image_path, text);
   }
 
-  if (!device->read_u32(&s->shading_type)) return false;
+  if (!read_field(device, &s->shading_type)) return false;
   for (int i = 0; i < 15; i++) {
     if (version < stored_colours[i].from) {
       s->*stored_colours[i].field = COLOUR_INVISIBLE;
-    } else if (!device->read_u32(&(s->*stored_colours[i].field))) {
+    } else if (!read_field(device, &(s->*stored_colours[i].field))) {
       return false;
     }
   }
-  if (!device->read_u8(&s->visible) || !device->read_u32(&s->flags) || !device->read_u32(&s->extended_flags))
+  if (!read_field(device, &s->visible) || !read_field(device, &s->flags) || !read_field(device, &s->extended_flags))
     return false;
   if (version >= 7) {
-    if (!device->read_u8(&s->size_flags)) return false;
+    if (!read_field(device, &s->size_flags)) return false;
   } else {
     s->size_flags = 0xEE;
   }
-  if (!device->read_u16(&s->shading_flags) || !device->read_s8(&s->font_id)) return false;
+  if (!read_field(device, &s->shading_flags) || !read_field(device, &s->font_id)) return false;
   for (int i = 0; i < 16; i++)
-    if (!device->read_s16(&(s->*stored_sizes[i]))) return false;
+    if (!read_field(device, &(s->*stored_sizes[i]))) return false;
   return true;
 }
 
 bool WM_STYLE_SET::get_from_data_device(DATA_DEVICE* device) {
   if (!device) return false;
-  // Read aside and taken over whole, so that a damaged record changes nothing.
-  WM_STYLE_SET record;
-  if (!read_record(&record, device)) {
+  if (!read_record(this, device)) {
     if (!device->failed) device->failed = 1;
     return read_failed();
   }
-  copy_fields(this, &record);
   load_state_frames();
   return true;
 }
@@ -317,16 +334,19 @@ static void read_flag_keys(CONFIG_FILE* file, FOLDER* folder, const FLAG_KEY* ke
   }
 }
 
-// Reads the text form into s, which holds the style's values so far; false at the first required key
-// that is missing.
+// Reads the text form into s; false at the first required key that is missing. The state frames are
+// loaded once the image file name and folder are known.
 static bool read_text_fields(WM_STYLE_SET* s, CONFIG_FILE* file, STYLE_FONT_ID_CALLBACK font_id_callback,
                              void* user, FOLDER* folder) {
   char value[256];
+  // A file that cannot be opened is no style file: the style stays as it was.
+  bool named = file->get_string(folder, "name", value);
+  if (!named && get_error_code() == DATA_ERROR_CONFIG_OPEN) return false;
   s->flags = 0;
   s->extended_flags = 0;
   s->size_flags = 0xEE;
 
-  if (file->get_string(folder, "name", value)) s->set_name(value);
+  if (named) s->set_name(value);
   if (!file->get_string(folder, "image_filename", value)) return false;
   s->set_image_filename(value);
   if (!file->get_string(folder, "image_path", value)) return false;
@@ -348,6 +368,7 @@ static bool read_text_fields(WM_STYLE_SET* s, CONFIG_FILE* file, STYLE_FONT_ID_C
   } else {
     std::strcpy(s->image_path, value);
   }
+  s->load_state_frames();
 
   INT_S32 number = 0;
   if (!file->get_int(folder, "shading_type", &number, false)) return false;
@@ -394,13 +415,7 @@ static bool read_text_fields(WM_STYLE_SET* s, CONFIG_FILE* file, STYLE_FONT_ID_C
 bool WM_STYLE_SET::read_text(CONFIG_FILE* file, STYLE_FONT_ID_CALLBACK font_id_callback, void* user,
                              FOLDER* folder) {
   if (!file) return false;
-  // Read aside and taken over whole, so that a file that fails half-way changes nothing.
-  WM_STYLE_SET read;
-  copy_fields(&read, this);
-  if (!read_text_fields(&read, file, font_id_callback, user, folder)) return false;
-  copy_fields(this, &read);
-  load_state_frames();
-  return true;
+  return read_text_fields(this, file, font_id_callback, user, folder);
 }
 
 static bool write_flag_keys(CONFIG_FILE* file, FOLDER* folder, const FLAG_KEY* keys, int count, INT_U32 bits) {

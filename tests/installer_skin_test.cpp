@@ -4,6 +4,7 @@
 // nothing, a skin attached to the program's file, and "-s" on the installer program.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -261,6 +262,54 @@ TEST_F(Skin, DefaultStylesComeFromOneScratchStyleSet) {
   // The window and title styles inherit the hint file's name now.
   EXPECT_STREQ(default_dialog_window_style->name, "hints");
   EXPECT_STREQ(default_dialog_title_style->name, "hints");
+}
+
+// The record of a dialog style that "background.ss" below filled and, for the title, a "title.ss" with
+// only a name, an image file name and a folder went on with.
+std::vector<INT_U8> dialog_style_record(const std::string& name, const std::string& image_filename, INT_U32 flags) {
+  std::vector<INT_U8> b;
+  auto u32 = [&](INT_U32 v) {
+    for (int i = 0; i < 4; i++) b.push_back((INT_U8)(v >> (8 * i)));
+  };
+  auto text = [&](const std::string& t) {
+    u32((INT_U32)t.size());
+    b.insert(b.end(), t.begin(), t.end());
+  };
+  u32(9);
+  text(image_filename);
+  text(name);
+  b.insert(b.end(), {'$', 'A', 'P', 'P'});
+  b.insert(b.end(), 2048 - 4, 0);
+  u32(5);                                       // shading type
+  for (int i = 0; i < 6; i++) u32(0xFF102030);  // the six required colours
+  for (int i = 0; i < 8; i++) u32(0);           // active text, object, mouse-over (2), flashing (2), disabled (2)
+  u32(0xFF445566);                              // underline
+  b.push_back(1);                               // visible
+  u32(flags);
+  u32(0);                                       // extended flags
+  b.push_back(0xEE);                            // size flags
+  b.insert(b.end(), {15, 0, 0xFF});             // shading flags, font id -1
+  b.insert(b.end(), 4, 0xFF);                   // font sizes -1
+  for (int i = 0; i < 14; i++) b.insert(b.end(), {2, 0});
+  return b;
+}
+
+TEST_F(Skin, AnIncompleteTitleFileKeepsWhatItGaveTheScratchStyle) {
+  put("s/dialog/background.ss", style_file("back", 5, "ssf_wrap_text\n\t1\nunderline_colour\n\t#FF445566\n"));
+  put("s/dialog/title.ss", "name\n\tcaption\nimage_filename\n\tbar\nimage_path\n\t$APP\n");  // no shading_type
+  DATABASE d;
+  d.load_skin("$SKINTEST/s");
+  DATA_FILE* file = open_data_file(&scratch, "title.skin", FILE_MODE_WRITE, BYTE_ORDER_HEADER, false);
+  ASSERT_NE(file, nullptr);
+  ASSERT_TRUE(d.write_skin(file));
+  ASSERT_TRUE(close_data_file(&file));
+  std::vector<INT_U8> bytes = read_whole_file(root + "title.skin");
+  // The window style is the scratch style as "background.ss" left it; the title style takes the name,
+  // image file name and folder of "title.ss", its flag words cleared, the rest of "background.ss".
+  std::vector<INT_U8> expected = dialog_style_record("", "back", ssf_wrap_text);
+  std::vector<INT_U8> title = dialog_style_record("caption", "bar", 0);
+  expected.insert(expected.end(), title.begin(), title.end());
+  EXPECT_NE(std::search(bytes.begin(), bytes.end(), expected.begin(), expected.end()), bytes.end());
 }
 
 TEST_F(Skin, EverySubFolderFillsItsMember) {

@@ -423,30 +423,66 @@ TEST(StyleSetRecord, OlderVersions) {
   EXPECT_EQ(d12.position, v12.size());
 }
 
-TEST(StyleSetRecord, DamagedRecordsChangeNothing) {
-  std::vector<INT_U8> record = default_record();
-  // A style with a name, an image name and frames loaded: a damaged record leaves all of it.
+std::vector<INT_U8> record_of(WM_STYLE_SET* style) {
+  MEMORY_DEVICE device;
+  style->put_to_data_device(&device);
+  return device.bytes;
+}
+
+TEST(StyleSetRecord, DamagedRecordsKeepWhatWasRead) {
+  // The record of a default style named "look" with the image "knob"; the style read into has every
+  // field elsewhere, a name, an image name and its frames loaded.
+  WM_STYLE_SET stored;
+  stored.set_name("look");
+  stored.set_image_filename("knob");
+  std::vector<INT_U8> named = record_of(&stored);
+  ASSERT_EQ(named.size(), 2169u + 8u);
   WM_STYLE_SET before;
   fill_style(&before);
   before.load_state_frames();
-  // Cut short after the name, then every shorter prefix: false, the read error, nothing changed.
-  std::vector<size_t> cuts = {12};
-  for (size_t n = 0; n < record.size(); n += 97) cuts.push_back(n);
-  cuts.push_back(record.size() - 1);
-  for (size_t n : cuts) {
-    std::vector<INT_U8> part(record.begin(), record.begin() + n);
+  std::vector<INT_U8> old_record = record_of(&before);
+  auto read_cut = [&](size_t n, WM_STYLE_SET* t) {
+    std::vector<INT_U8> part(named.begin(), named.begin() + (long)n);
     MEMORY_DEVICE p(part);
-    WM_STYLE_SET t;
-    WM_STYLE_SET::copy(&t, &before);
+    WM_STYLE_SET::copy(t, &before);
     set_error(DATA_ERROR_NONE, "");
-    EXPECT_FALSE(t.get_from_data_device(&p)) << n;
+    EXPECT_FALSE(t->get_from_data_device(&p)) << n;
     EXPECT_EQ(get_error_code(), DATA_ERROR_READ) << n;
     EXPECT_TRUE(p.failed) << n;
-    expect_same_fields(t, before);
-    EXPECT_EQ(t.object_colour, before.object_colour);
-    EXPECT_TRUE(t.has_frames());
+    EXPECT_TRUE(t->has_frames()) << n;  // frames are loaded only by a whole record
+  };
+  // Without a whole version nothing changes; once it is read both texts go, and each comes back when
+  // its bytes are read.
+  WM_STYLE_SET t;
+  read_cut(3, &t);
+  EXPECT_EQ(record_of(&t), old_record);
+  read_cut(10, &t);
+  EXPECT_EQ(t.image_filename, nullptr);
+  EXPECT_EQ(t.name, nullptr);
+  read_cut(16, &t);
+  EXPECT_STREQ(t.image_filename, "knob");
+  EXPECT_EQ(t.name, nullptr);
+  // Cut after the name, or anywhere later: the fields read until the cut are the record's, the field
+  // it cuts and the ones after it are as they were.
+  std::vector<size_t> ends = {20, 20 + 2048};
+  for (int i = 0; i < 16; i++) ends.push_back(ends.back() + 4);  // shading type, fifteen colours
+  for (size_t size : {1, 4, 4, 1, 2, 1}) ends.push_back(ends.back() + size);
+  for (int i = 0; i < 16; i++) ends.push_back(ends.back() + 2);
+  ASSERT_EQ(ends.back(), named.size());
+  std::vector<INT_U8> expected(named.begin(), named.begin() + 20);  // "before" named as read
+  expected.insert(expected.end(), old_record.begin() + 12 + (long)std::strlen("nothing_by_this_name") + 5,
+                  old_record.end());
+  ASSERT_EQ(expected.size(), named.size());
+  size_t whole = 0;
+  for (size_t n = 20; n < named.size(); n++) {
+    while (whole + 1 < ends.size() && ends[whole + 1] <= n) whole++;
+    read_cut(n, &t);
+    std::vector<INT_U8> want(named.begin(), named.begin() + (long)ends[whole]);
+    want.insert(want.end(), expected.begin() + (long)ends[whole], expected.end());
+    ASSERT_EQ(record_of(&t), want) << "cut at " << n;
   }
-  // A text length beyond the data is refused before anything is allocated.
+  // A text length beyond the data is refused before anything is allocated; the text is left null.
+  std::vector<INT_U8> record = default_record();
   std::vector<INT_U8> huge = record;
   huge[4] = 0xF0;
   huge[5] = 0xFF;
@@ -454,18 +490,19 @@ TEST(StyleSetRecord, DamagedRecordsChangeNothing) {
   huge[7] = 0x7F;
   MEMORY_DEVICE h(huge);
   WM_STYLE_SET u;
-  u.set_image_filename("kept");
+  u.set_image_filename("gone");
   EXPECT_FALSE(u.get_from_data_device(&h));
-  EXPECT_STREQ(u.image_filename, "kept");
+  EXPECT_EQ(u.image_filename, nullptr);
   EXPECT_EQ(h.position, 8u);
   // The same for the name's length, and for a length just one byte beyond what is left.
   std::vector<INT_U8> over = record;
   INT_U32 left = (INT_U32)record.size() - 12 + 1;
   std::memcpy(&over[8], &left, 4);
   MEMORY_DEVICE o(over);
+  u.set_name("gone");
   EXPECT_FALSE(u.get_from_data_device(&o));
   EXPECT_EQ(u.name, nullptr);
-  EXPECT_STREQ(u.image_filename, "kept");
+  EXPECT_EQ(o.position, 12u);
 
   // A path field without a zero is ended by one: the text is the first 2047 bytes.
   std::vector<INT_U8> full = record;
@@ -611,38 +648,66 @@ TEST_F(STYLE_TEXT_FILE, UnknownPathVariableIsDropped) {
   }
 }
 
-TEST_F(STYLE_TEXT_FILE, MissingRequiredKeyChangesNothing) {
+TEST_F(STYLE_TEXT_FILE, MissingRequiredKeyKeepsWhatWasRead) {
   std::string complete = required_keys("ssf_wrap_text\n1\n");
   complete.replace(complete.find("image_filename\n\n"), 16, "image_filename\nknob\n");
   WM_STYLE_SET before;
   fill_style(&before);
-  before.underline_colour = 0xFF0000FF;
-  // Each required key left out in turn, and the file cut short in the middle of the keys.
-  std::vector<std::string> damaged;
+  // Each required key left out in turn, and the file cut short before "visible": false with the missing
+  // key's warning; the name was taken and the three flag words cleared first.
+  auto without = [&](const std::string& key) {
+    std::string text = complete;
+    size_t at = text.find(key + "\n");
+    text.erase(at, text.find('\n', text.find('\n', at) + 1) + 1 - at);
+    return text;
+  };
+  auto read_damaged = [&](const std::string& text, WM_STYLE_SET* s) {
+    write(text);
+    WM_STYLE_SET::copy(s, &before);
+    EXPECT_FALSE(s->read_text(&file, nullptr, nullptr, &folder)) << text;
+    EXPECT_EQ(get_error_code(), DATA_ERROR_CONFIG_ENTRY_NOT_FOUND) << text;
+    EXPECT_STREQ(s->name, "plain");
+    EXPECT_EQ(s->flags, 0u);
+    EXPECT_EQ(s->extended_flags, 0u);
+    EXPECT_EQ(s->size_flags, 0xEE);
+  };
   for (const char* key : {"image_filename", "image_path", "shading_type", "fg_colour", "active_colour", "visible",
                           "shading_flags", "font_id", "font_x_sz", "font_y_sz", "border_left_gap",
                           "cell_bottom_gap", "grid_two_tone_value"}) {
-    std::string text = complete;
-    size_t at = text.find(std::string(key) + "\n");
-    ASSERT_NE(at, std::string::npos) << key;
-    text.erase(at, text.find('\n', text.find('\n', at) + 1) + 1 - at);
-    damaged.push_back(text);
-  }
-  damaged.push_back(complete.substr(0, complete.find("visible")));
-  damaged.push_back("");
-  for (const std::string& text : damaged) {
-    write(text);
     WM_STYLE_SET s;
-    WM_STYLE_SET::copy(&s, &before);
-    EXPECT_FALSE(s.read_text(&file, nullptr, nullptr, &folder)) << text.size();
-    EXPECT_EQ(get_error_code(), DATA_ERROR_CONFIG_ENTRY_NOT_FOUND);
-    expect_same_fields(s, before);
-    EXPECT_FALSE(s.has_frames());
+    read_damaged(without(key), &s);
   }
-  // A file that is not there at all: its open error, nothing changed.
+  // Without "image_filename": nothing after the name is taken, no frames loaded.
+  WM_STYLE_SET s;
+  read_damaged(without("image_filename"), &s);
+  EXPECT_STREQ(s.image_filename, "nothing_by_this_name");
+  EXPECT_STREQ(s.image_path, "$APP/skin");
+  EXPECT_EQ(s.shading_type, 7u);
+  EXPECT_FALSE(s.has_frames());
+  // Without "shading_type": the image file name and folder are taken and the frames loaded; the
+  // shading type and the colours are as they were.
+  read_damaged(without("shading_type"), &s);
+  EXPECT_STREQ(s.image_filename, "knob");
+  EXPECT_STREQ(s.image_path, "$APP");
+  EXPECT_TRUE(s.has_frames());
+  EXPECT_EQ(s.shading_type, 7u);
+  EXPECT_EQ(s.fg_colour, 0x11223300u);
+  EXPECT_EQ(s.underline_colour, 0x1122330Eu);
+  // Cut before "visible": the colours are taken, the optional ones missing are invisible, and the
+  // fields from "visible" on are as they were.
+  read_damaged(complete.substr(0, complete.find("visible")), &s);
+  EXPECT_EQ(s.shading_type, 3u);
+  EXPECT_EQ(s.active_colour, 0xFF102030u);
+  EXPECT_EQ(s.underline_colour, 0u);
+  EXPECT_EQ(s.object_colour, before.object_colour);  // no key names it
+  EXPECT_EQ(s.visible, 0);
+  EXPECT_EQ(s.shading_flags, 0x1234);
+  EXPECT_EQ(s.font_id, 3);
+  EXPECT_EQ(s.grid_two_tone_value, -2);
+
+  // A file that is not there at all is no style file: its open error, nothing changed.
   CONFIG_FILE missing;
   missing.init("missing.ss", false);
-  WM_STYLE_SET s;
   WM_STYLE_SET::copy(&s, &before);
   EXPECT_FALSE(s.read_text(&missing, nullptr, nullptr, &folder));
   EXPECT_EQ(get_error_code(), DATA_ERROR_CONFIG_OPEN);
