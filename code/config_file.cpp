@@ -3,6 +3,7 @@
 // the old one set aside as "<name>.tmp" meanwhile and put back when anything fails.
 #include "config_file.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +34,15 @@ INT_S32 compare_config_entry_ids(const void* a, const void* b, void*) {
 INT_S32 compare_config_entry_order(const void* a, const void* b, void*) {
   INT_U16 x = static_cast<const CONFIG_ENTRY*>(a)->sequence, y = static_cast<const CONFIG_ENTRY*>(b)->sequence;
   return x < y ? -1 : x > y ? 1 : 0;
+}
+
+// Sorts the cache by identifier; entries of one identifier keep their order among themselves (file
+// order once loaded, sequence order once written), so that a lookup can take the first of them, as an
+// uncached lookup does.
+static void sort_by_id(PTRARRAY* cache) {
+  if (cache->count < 2) return;
+  std::stable_sort(cache->items, cache->items + cache->count,
+                   [](void* a, void* b) { return compare_config_entry_ids(a, b, nullptr) < 0; });
 }
 
 CONFIG_FILE::CONFIG_FILE() { init(nullptr, false); }
@@ -129,7 +139,7 @@ bool CONFIG_FILE::load_cache(FOLDER* folder, bool report_missing) {
     }
   }
   close_text_file(&file);
-  cache.sort(compare_config_entry_ids, nullptr);
+  sort_by_id(&cache);
   return true;
 }
 
@@ -215,7 +225,7 @@ bool CONFIG_FILE::write_cache(FOLDER* folder) {
     CONFIG_ENTRY* entry = static_cast<CONFIG_ENTRY*>(cache.items[i]);
     ok = write_entry(file, entry->id, entry->value);
   }
-  cache.sort(compare_config_entry_ids, nullptr);
+  sort_by_id(&cache);
   ok = close_written(&file) && ok;
   return commit_rewrite(folder, &rewrite, ok);
 }
@@ -224,14 +234,17 @@ bool CONFIG_FILE::write_cache(FOLDER* folder) {
 // Lookups and changes
 // ---------------------------------------------------------------------------------------------------
 
-// The cache is sorted before each search: an entry appended by a change whose write failed would
-// otherwise stand out of order and hide others from the binary search.
+// The cache stays sorted by identifier (loading, writing and adding an entry sort it), so a lookup is
+// one binary search; of several entries with the identifier it finds the first.
 static CONFIG_ENTRY* find_cached(PTRARRAY* cache, const char* id) {
-  cache->sort(compare_config_entry_ids, nullptr);
   CONFIG_ENTRY key;
   snprintf(key.id, sizeof key.id, "%s", id);
-  INT_S32 index = cache->find(&key, compare_config_entry_ids, nullptr);
-  return index < 0 ? nullptr : static_cast<CONFIG_ENTRY*>(cache->items[index]);
+  void** end = cache->items + cache->count;
+  void** found = std::lower_bound(cache->items, end, static_cast<void*>(&key), [](void* item, void* wanted) {
+    return compare_config_entry_ids(item, wanted, nullptr) < 0;
+  });
+  if (found == end || compare_config_entry_ids(*found, &key, nullptr) != 0) return nullptr;
+  return static_cast<CONFIG_ENTRY*>(*found);
 }
 
 bool CONFIG_FILE::get_string(FOLDER* folder, const char* id, char* value) {
@@ -317,6 +330,8 @@ bool CONFIG_FILE::set_string(FOLDER* folder, const char* id, const char* value) 
         REPORT(DATA_ERROR_CONFIG_MEMORY, nullptr);
         return false;
       }
+      // In its place at once: a write that fails must not leave it hiding others from lookups.
+      sort_by_id(&cache);
     }
     return write_cache(folder);
   }

@@ -205,9 +205,10 @@ void DATABASE::load_skin(const char* folder_text) {
     sub = skin;
     return found && sub.enter(name);
   };
-  // A style file that is missing or incomplete leaves its target as it was.
+  // A style file that is missing leaves its target as it was; one that is incomplete keeps what it
+  // gave before the missing key. The file is read once, into the settings cache, for all its keys.
   auto read = [&](WM_STYLE_SET* style, const char* file) {
-    settings.init(file, false);
+    settings.init(file, true);
     return style->read_text(&settings, nullptr, nullptr, &sub);
   };
   // One scratch style set serves "button.ss", "button_hints.ss", "background.ss" and "title.ss" in
@@ -262,7 +263,7 @@ void DATABASE::load_skin(const char* folder_text) {
   progress_bar_animation_x_rate = 0;
   progress_bar_animation_y_rate = 0;
   progress_bar_animation_update_rate = 0;
-  settings.init("dialog_effects.cfg", false);
+  settings.init("dialog_effects.cfg", true);
   if (found && settings.can_open(&skin)) {
     INT_S32 value = 0;
     if (read_decimal(&settings, &skin, "flags", &value)) effects.flags = (INT_U32)value & 0xFFFF;

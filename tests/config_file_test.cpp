@@ -136,6 +136,18 @@ TEST_F(Settings, LookupsAndErrors) {
     config.read_all(&folder, nullptr, nullptr);
     EXPECT_EQ(DATA_ERROR_CONFIG_NO_CALLBACK, get_error_code());
   }
+
+  // Of several entries with one identifier, a lookup gives the first in the file, cached or not.
+  std::string many;
+  for (int i = 0; i < 40; i++) many += "k" + std::to_string(i % 7) + "\n\t" + std::to_string(i) + "\n";
+  put(many);
+  for (bool cached : {false, true}) {
+    config.init(nullptr, cached);
+    for (int k = 0; k < 7; k++) {
+      ASSERT_TRUE(config.get_string(&folder, ("k" + std::to_string(k)).c_str(), value));
+      EXPECT_EQ(std::to_string(k), value) << (cached ? "cached" : "uncached");
+    }
+  }
 }
 
 TEST_F(Settings, UncachedSetKeepsCommentsAndChangesEveryOccurrence) {
