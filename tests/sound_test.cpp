@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -287,8 +288,12 @@ TEST(SoundBuffers, UnplayableFormatsRaiseTheSoundWarning) {
 
 TEST(SoundBuffers, StatesOfBuffersAndBanks) {
   SOUND_BUFFER buffer;
-  if (!sound_system_running())
-    GTEST_SKIP() << "no sound device: the sound system did not start";
+  if (!sound_system_running()) {
+    // CI gives the Windows build a null sound device: there the sound system must start.
+    if (std::getenv("CI") && std::string(std::getenv("CI")) == "true")
+      FAIL() << "the sound system did not start under CI";
+    GTEST_SKIP() << "no sound device: the sound system did not start; skipped";
+  }
   std::string scratch = make_scratch_folder("sound-bank");
   ASSERT_TRUE(write_whole_file(scratch + "loop.wav", plain_sound(8000)));
   ASSERT_TRUE(write_whole_file(scratch + "broken.wav", BYTES(30, 0)));
