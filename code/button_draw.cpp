@@ -197,8 +197,9 @@ void WM_BUTTON::draw() {
                      (INT_S16)(x + width - right_gap - 1 + pressed), (INT_S16)(y + height - bottom_gap - 1 + pressed),
                      &ink, &COLOUR_INVISIBLE, &underline_colour, font_id, font_x_size, font_y_size, shown, flags);
   else
-    draw_text(target, (INT_S16)(tx + pressed), (INT_S16)(ty + pressed), &ink, &COLOUR_INVISIBLE, &underline_colour,
-              font_id, font_x_size, font_y_size, shown, flags, -1, false);
+    draw_text_in_room(target, (INT_S16)(tx + pressed), (INT_S16)(ty + pressed), (INT_S16)(cx1 + pressed),
+                      (INT_S16)(cx2 + pressed), &ink, &COLOUR_INVISIBLE, &underline_colour, font_id, font_x_size,
+                      font_y_size, shown, flags);
 
   target->clip = button_clip;
   INT_S16 bw = (INT_S16)border_width(1);

@@ -295,8 +295,9 @@ void WM_SCRIPT::draw() {
                        (INT_S16)(y + height - bottom_gap - 1), &colour_of_text, &COLOUR_INVISIBLE,
                        &underline_colour, font_id, font_x_size, font_y_size, line, flags);
     else
-      draw_text(target, (INT_S16)tx, (INT_S16)ty, &colour_of_text, &COLOUR_INVISIBLE, &underline_colour, font_id,
-                font_x_size, font_y_size, line, flags, -1, false);
+      draw_text_in_room(target, (INT_S16)tx, (INT_S16)ty, (INT_S16)(x + left_gap), (INT_S16)(x + width - right_gap - 1),
+                        &colour_of_text, &COLOUR_INVISIBLE, &underline_colour, font_id, font_x_size, font_y_size, line,
+                        flags);
   }
   target->clip = saved;
 }

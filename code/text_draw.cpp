@@ -459,3 +459,34 @@ void draw_text_in_box(IMAGE* image, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 
                 y_size, "-", flags, -1, false);
   }
 }
+
+void draw_text_in_room(IMAGE* image, INT_S16 x, INT_S16 y, INT_S16 room_x1, INT_S16 room_x2, const COLOUR* text_colour,
+                       const COLOUR* background, const COLOUR* underline, INT_S8 font_id, INT_S16 x_size,
+                       INT_S16 y_size, const char* text, TEXT_FLAGS flags) {
+  if (!image || !text) return;
+  if (font_id == -1) font_id = image->default_font_id;
+  if (x_size == -1) x_size = image->default_font_x_size;
+  if (y_size == -1) y_size = image->default_font_y_size;
+  INT_S32 room = (INT_S32)room_x2 - room_x1 + 1;
+  if (text_width(image, font_id, x_size, y_size, text, -1, false) <= room) {
+    draw_text(image, x, y, text_colour, background, underline, font_id, x_size, y_size, text, flags, -1, false);
+    return;
+  }
+  TEXT_LINE lines[TEXT_MAX_LINES];
+  if (layout_text_in_box(image, room, 1, font_id, x_size, y_size, text, lines) < 1) return;
+  const TEXT_LINE& line = lines[0];
+  INT_S32 extra = (line.flags & TEXT_LINE_ELLIPSIS) ? text_width(image, font_id, x_size, y_size, "...", -1, false) : 0;
+  INT_S32 left;
+  if (flags & TEXT_LEFT_JUSTIFY)
+    left = room_x1;
+  else if (flags & TEXT_RIGHT_JUSTIFY)
+    left = room_x2 - line.width - extra;
+  else
+    left = room_x1 + ((INT_S32)room_x2 - room_x1 - line.width + 1) / 2 - extra / 2;
+  if (line.count != 0)
+    draw_text(image, pinned(left), y, text_colour, background, underline, font_id, x_size, y_size, text + line.start,
+              flags, line.count, (line.flags & TEXT_LINE_HEX) != 0);
+  if (extra)
+    draw_text(image, pinned(left + line.width), y, text_colour, background, underline, font_id, x_size, y_size, "...",
+              flags, -1, false);
+}

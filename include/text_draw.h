@@ -62,6 +62,13 @@ void draw_text_in_box(IMAGE* image, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 
                       const COLOUR* background, const COLOUR* underline, INT_S8 font_id, INT_S16 x_size,
                       INT_S16 y_size, const char* text, TEXT_FLAGS flags);
 
+// draw_text of one line that stays within the room from room_x1 to room_x2 (inclusive): a text that fits
+// is drawn at x as given; a wider one as the characters that fit followed by "...", placed in the room by
+// the justification flags, so that a text too long for its place is seen to be shortened.
+void draw_text_in_room(IMAGE* image, INT_S16 x, INT_S16 y, INT_S16 room_x1, INT_S16 room_x2, const COLOUR* text_colour,
+                       const COLOUR* background, const COLOUR* underline, INT_S8 font_id, INT_S16 x_size,
+                       INT_S16 y_size, const char* text, TEXT_FLAGS flags);
+
 // The line breaking of draw_text_in_box: fills lines (room for TEXT_MAX_LINES) for a box of that width
 // and at most lines_allowed lines (kept within 1 .. TEXT_MAX_LINES) and returns the number to draw.
 INT_S32 layout_text_in_box(IMAGE* image, INT_S32 box_width, INT_S32 lines_allowed, INT_S8 font_id, INT_S16 x_size,

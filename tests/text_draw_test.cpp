@@ -356,3 +356,37 @@ TEST_F(TextTest, BoxesAlignTheirLines) {
   EXPECT_GT(ink(image, WHITE).count, 0);
 }
 
+
+TEST_F(TextTest, ATextWiderThanItsRoomIsShortenedWithAnEllipsisInsideIt) {
+  IMAGE image(400, 60);
+  const char* text = "Pick the folder to install into.";
+  const INT_S16 room_x1 = 100, room_x2 = 229;
+  // Asked where a centred text of that width would start: far left of the room.
+  INT_S16 centred = (INT_S16)(room_x1 + (room_x2 - room_x1 + 1 - width(text)) / 2);
+  for (int flags : {0, (int)TEXT_LEFT_JUSTIFY, (int)TEXT_RIGHT_JUSTIFY}) {
+    fill(&image, WHITE);
+    draw_text_in_room(&image, centred, 10, room_x1, room_x2, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 30,
+                      30, text, (TEXT_FLAGS)flags);
+    BOUNDS b = ink(image, WHITE);
+    // The first letters show and the room is filled, up to three dots: three runs of inked columns.
+    EXPECT_GE(b.x1, room_x1);
+    EXPECT_LE(b.x1, room_x1 + 12);
+    EXPECT_LE(b.x2, room_x2);
+    EXPECT_GE(b.x2, room_x2 - 12);
+    int runs = 0;
+    for (int x = b.x2 - width("...") + 3, inked_before = 0; x <= b.x2; x++) {
+      int inked = 0;
+      for (int y = 0; y < image.height; y++) inked |= *image.pixel_at(x, y) != WHITE;
+      runs += inked && !inked_before;
+      inked_before = inked;
+    }
+    EXPECT_EQ(runs, 3) << flags;
+  }
+  // A text that fits is drawn where it is asked to be.
+  fill(&image, WHITE);
+  draw_text_in_room(&image, 150, 10, room_x1, room_x2, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 30, 30,
+                    "Pick", TEXT_RIGHT_JUSTIFY);
+  BOUNDS b = ink(image, WHITE);
+  EXPECT_GE(b.x1, 150);
+  EXPECT_LE(b.x2, 150 + width("Pick"));
+}
