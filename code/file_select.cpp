@@ -5,12 +5,15 @@
 
 #include <cstring>
 #include <new>
+#include <string>
 
+#include "border.h"
 #include "button.h"
 #include "grid.h"
 #include "image.h"
 #include "menu.h"
 #include "script.h"
+#include "text_draw.h"
 #include "text_edit.h"
 
 // ---------------------------------------------------------------------------------------------------
@@ -67,6 +70,113 @@ static void load_missing_icons() {
                                                           : other_names[i - FILE_SELECT_DRIVE_ICON_COUNT],
                 -1, -1);
   }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Layout
+
+// The widest of the texts in the list's font at a size.
+static const char* widest_of(const WM_GRID* grid, const char* const* texts, int count, INT_S16 size_x, INT_S16 size_y) {
+  const char* widest = texts[0];
+  INT_S32 most = -1;
+  for (int i = 0; i < count; i++) {
+    INT_S32 w = text_width(draw_target, grid->style.font_id, size_x, size_y, texts[i], -1, false);
+    if (w > most) most = w, widest = texts[i];
+  }
+  return widest;
+}
+
+// Widths of the widest size and date texts the list can show at a font size: a size as
+// format_byte_count writes one of 32 bits, a date in format_file_time's fixed form "Www Mmm dd
+// hh:mm:ss yyyy" made of its widest names and its widest digit.
+static void widest_values(const WM_GRID* grid, INT_S16 size_x, INT_S16 size_y, INT_S32* size_width,
+                          INT_S32* date_width) {
+  static const char* const sizes[] = {"1024.0 b", "1024.0 k", "1024.0 M", "4.0 G"};
+  static const char* const days[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+  static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  static const char* const digits[] = {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
+  *size_width = text_width(draw_target, grid->style.font_id, size_x, size_y, widest_of(grid, sizes, 4, size_x, size_y),
+                           -1, false);
+  std::string date = std::string(widest_of(grid, days, 7, size_x, size_y)) + " " +
+                     widest_of(grid, months, 12, size_x, size_y) + " ";
+  char digit = widest_of(grid, digits, 10, size_x, size_y)[0];
+  for (const char* c = "00 00:00:00 0000"; *c; c++) date += *c == '0' ? digit : *c;
+  *date_width = text_width(draw_target, grid->style.font_id, size_x, size_y, date.c_str(), -1, false);
+}
+
+void WM_FILE_SELECT::fit_list_columns(WM_GRID* grid, INT_S16 icon_width) {
+  const WM_STYLE_SET& s = grid->style;
+  // A text cell's gaps; the pixels of the row that the four columns' contents share.
+  INT_S32 text_gaps = 2 * border_width_of_type(1) + 1;
+  INT_S32 inner = grid->width - s.border_left_gap - s.border_right_gap - s.grid_scrollbar_width - 1 -
+                  4 * (s.cell_left_gap + s.cell_right_gap + s.x_spacing);
+  if (icon_width < 1) icon_width = 1;
+  // The font gets smaller a pixel at a time, down to half its size (8 pixels at least), while the
+  // sizes and dates would leave the names less than two fifths of the row.
+  INT_S16 size_x = s.font_x_sz, size_y = s.font_y_sz;
+  INT_S16 least = size_y / 2 > 8 ? (INT_S16)(size_y / 2) : (INT_S16)8;
+  INT_S32 size_width = 0, date_width = 0;
+  for (;;) {
+    widest_values(grid, size_x, size_y, &size_width, &date_width);
+    if ((icon_width + size_width + date_width + 2 * text_gaps) * 5 <= inner * 3 || size_y <= least) break;
+    size_y--;
+    size_x = (INT_S16)(s.font_x_sz * size_y / s.font_y_sz);
+  }
+  if (size_y != s.font_y_sz) {
+    grid->style.font_x_sz = size_x > 0 ? size_x : (INT_S16)1;
+    grid->style.font_y_sz = size_y;
+  }
+  const INT_S16 weights[4] = {(INT_S16)-icon_width, 1, (INT_S16)-(size_width + text_gaps),
+                              (INT_S16)-(date_width + text_gaps)};
+  grid->set_columns(4, weights);
+}
+
+// The natural width of a script's or a button's text with its gaps.
+static INT_S32 natural_width(INT_S8 font_id, INT_S16 size_x, INT_S16 size_y, const char* text, INT_S32 gaps) {
+  return text_width(draw_target, font_id, size_x, size_y, text ? text : "", -1, false) + gaps + 1;
+}
+
+static const char* script_text(WM_SCRIPT* script) {
+  return script && script->text.type == STRING_TYPE && script->text.value.text ? script->text.value.text : "";
+}
+
+void WM_FILE_SELECT::lay_out_location_row() {
+  WM_GRID* row = location_row;
+  if (!row || row->row_count < 1 || !message || !location_label || !location_menu) return;
+  const WM_STYLE_SET& s = row->style;
+  INT_S32 room = row->width - s.border_left_gap - s.border_right_gap -
+                 3 * (s.cell_left_gap + s.cell_right_gap + s.x_spacing);
+  // The message and the menu, whose texts are centred in their cells, keep half a line's height free
+  // around their texts, apart from each other and from the row's rounded ends.
+  INT_S32 space = location_label->font_y_size / 2;
+  INT_S32 label = natural_width(location_label->font_id, location_label->font_x_size, location_label->font_y_size,
+                                script_text(location_label), location_label->left_gap + location_label->right_gap);
+  INT_S32 said = natural_width(message->font_id, message->font_x_size, message->font_y_size, script_text(message),
+                               message->left_gap + message->right_gap + space);
+  WM_MENU* menu = location_menu;
+  INT_S32 arrow = (menu->button_flags & bf_down_arrow) ? menu->height : 0;
+  INT_S32 shown = natural_width(menu->font_id, menu->font_x_size, menu->font_y_size, menu->label,
+                                menu->left_gap + menu->right_gap + arrow + space);
+  // The label whole; of the rest the message and the menu each get what they need while both fit, else
+  // the one that needs no more than half gets its need and the other the remainder, else half each.
+  if (label > room) label = room;
+  INT_S32 rest = room - label, menu_width;
+  if (said + shown <= rest) menu_width = rest - said;
+  else if (shown <= rest / 2) menu_width = shown;
+  else if (said <= rest / 2) menu_width = rest - said;
+  else menu_width = rest - rest / 2;
+  const INT_S16 weights[3] = {1, (INT_S16)-label, (INT_S16)-menu_width};
+  row->set_columns(3, weights);
+  WM_GRID_ROW::init(row->rows[0], row->width, 3, weights, &row->style);
+  WM_SCREEN_OBJECT* cells[3] = {message, location_label, location_menu};
+  for (INT_S16 c = 0; c < 3; c++) {
+    INT_S16 x1, y1, x2, y2;
+    row->cell_rectangle(c, 0, &x1, &y1, &x2, &y2);
+    cells[c]->resize((INT_S16)(x2 - x1 + 1), (INT_S16)(y2 - y1 + 1), true);
+    cells[c]->move_to(x1, y1);
+  }
+  if (row->visible) row->show();
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -160,7 +270,8 @@ void WM_FILE_SELECT::build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_STYLE_S
   location_row = new WM_GRID(half, half, (INT_S16)(cw - half), (INT_S16)(half + row_height), 3, location_weights,
                              list_style, list_scrollbar_style);
   location_row->default_row_height = row_height;
-  COLOUR text_colour = window_style.fg_colour;
+  // The texts stand on the row's own background: they take its style's text colour.
+  COLOUR text_colour = location_row->style.fg_colour;
   message = location_row->add_text(0, 0, "", &text_colour, &COLOUR_INVISIBLE, 0);
   location_label = location_row->add_text(1, 0, "Location:", &text_colour, &COLOUR_INVISIBLE, 0);
   // The row refuses the menu (and deletes it) only when memory is short; the selector cannot go on
@@ -172,16 +283,23 @@ void WM_FILE_SELECT::build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_STYLE_S
                                 FILE_SELECT_NAME_ENTER, self);
   name_field->notify_changes = 1;
   name_field->move_to(half, (INT_S16)(button_top - 2 * half - name_field->get_height()));
-  static const INT_S16 list_weights[4] = {1, 5, 1, 3};
   INT_S16 list_top = (INT_S16)(half + row_height + half);
   INT_S16 list_bottom = (INT_S16)(name_field->y - half);
-  list = new WM_GRID(half, list_top, (INT_S16)(cw - half), list_bottom, 4, list_weights, list_style,
+  INT_S16 icon_width = 0, icon_height = 0;
+  for (int i = 0; i < FILE_SELECT_DRIVE_ICON_COUNT + 3; i++) {
+    if (icon(i)->width > icon_width) icon_width = icon(i)->width;
+    if (icon(i)->height > icon_height) icon_height = icon(i)->height;
+  }
+  INT_S16 list_row_height = icon_height > font_height ? icon_height : font_height;
+  list = new WM_GRID(half, list_top, (INT_S16)(cw - half), list_bottom, 4, nullptr, list_style,
                      list_scrollbar_style);
   list->maximum_rows = -1;  // every entry of a large folder gets its row
-  INT_S16 icon_height = 0;
-  for (int i = 0; i < FILE_SELECT_DRIVE_ICON_COUNT + 3; i++)
-    if (icon(i)->height > icon_height) icon_height = icon(i)->height;
-  list->default_row_height = icon_height > font_height ? icon_height : font_height;
+  list->default_row_height = list_row_height;
+  // The list holds whole rows: the pixels that would show part of one more stay below it.
+  INT_S32 pitch = list_row_height + list->style.y_spacing;
+  INT_S32 inner = list->inner_height() + list->style.y_spacing;
+  if (pitch > 0 && inner >= pitch) list->resize(list->width, (INT_S16)(list->height - inner % pitch), true);
+  fit_list_columns(list, icon_width);
 
   add_child(location_row, true);
   add_child(list, true);

@@ -23,10 +23,11 @@
 // The value an object of the list or a location entry carries (levels up, a drive, a row index).
 static INT_S32 value_of(WM_SCREEN_OBJECT* object) { return (INT_S32)object->click_user1; }
 
-// A text cell of the list: the text alone, left-justified, in the window's text colour.
+// A text cell of the list: the text alone, left-justified, in the text colour of the list's style, on
+// whose background it stands.
 static WM_BUTTON* add_text_cell(WM_FILE_SELECT* selector, INT_S16 column, INT_S32 row, const char* text,
                                 INT_U32 event) {
-  COLOUR fg = selector->window_style.fg_colour;
+  COLOUR fg = selector->list->style.fg_colour;
   WM_BUTTON* cell = selector->list->add_text_button(column, (INT_S16)row, text, &fg, &COLOUR_INVISIBLE,
                                                     bf_left_justify_text, WM_FILE_SELECT::list_event, event,
                                                     object_handle(selector), BUTTON_EVENT_CLICK);
@@ -193,6 +194,7 @@ void WM_FILE_SELECT::rebuild() {
       row_count++;
     }
   }
+  lay_out_location_row();
   location_menu->place_popup();
   if (list->visible) list->show();
   update_ok_button();

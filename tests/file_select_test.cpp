@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,6 +15,7 @@
 #include "file_select.h"
 #include "files.h"
 #include "floating_menu.h"
+#include "font.h"
 #include "grid.h"
 #include "image.h"
 #include "image_object.h"
@@ -23,6 +25,7 @@
 #include "script.h"
 #include "test_support.h"
 #include "text_edit.h"
+#include "text_draw.h"
 #include "text_edit_dialog.h"
 #include "window_scenario.h"
 #include "wm_test_support.h"
@@ -377,6 +380,65 @@ TEST_F(FileSelectTest, EveryEntryOfALargeFolder) {
 namespace {
 
 // The "name x y" lines the probe printed.
+// Lightness of a colour from 0 to 1 (sRGB luminance weights, no gamma).
+double lightness(COLOUR c) {
+  return (0.2126 * ((c >> 16) & 0xFF) + 0.7152 * ((c >> 8) & 0xFF) + 0.0722 * (c & 0xFF)) / 255;
+}
+
+// The dialog as the wizard opens it (white text on black for the menu and the list), drawn in DejaVu
+// Sans at the library's default size over folders with a long name, at the sample package's size and
+// at the default size.
+TEST(FileSelectLayout, WholeValuesInContrastingTextAndNoTextOverAnother) {
+  REQUIRE_SYSTEM_FONTS();
+  FOLDER fonts;
+  ASSERT_TRUE(fonts.set_if_folder(system_font_folder().c_str()));
+  disable_font_preload();
+  start_font_system();
+  ASSERT_EQ(load_font("DejaVuSans.ttf", nullptr, 10, &fonts), 10);
+  FOLDER tree = scratch_folder("file-select-layout");
+  for (const char* name : {"Games", "System tools and utilities for the administrator"}) {
+    FOLDER sub = tree;
+    ASSERT_TRUE(sub.enter(name, true));
+  }
+  // The width a text needs in an object's font, with the object's gaps.
+  auto needs = [](auto* object, const char* text) {
+    return text_width(draw_target, object->font_id, object->font_x_size, object->font_y_size, text, -1, false) +
+           object->left_gap + object->right_gap;
+  };
+  for (INT_S16 size : {520, -1}) {
+    WM_TEST_SCREEN screen(640, 480, 1);
+    WM_STYLE_SET plain;
+    WM_FILE_SELECT* selector = new WM_FILE_SELECT(-1, -1, size, (INT_S16)(size == -1 ? -1 : 380), &plain, &plain,
+                                                  &plain, &plain, &plain, true, owner_event, 5, 0, 0, 0, 0, 0);
+    screen.manager->get_root()->add_top_level(selector, false);
+    selector->set_mode(FILE_SELECT_FOLDER, &tree, nullptr, nullptr);
+    selector->message->set_text("Pick the folder to install into.", false);
+    run_passes(2);
+    WM_GRID* list = selector->list;
+    ASSERT_EQ(list->row_count, 3);
+    // No row shows only in part; sizes and dates whole; every text contrasts with the list.
+    EXPECT_EQ((list->inner_height() + list->style.y_spacing) % (list->default_row_height + list->style.y_spacing), 0);
+    for (INT_S32 r = 0; r < list->row_count; r++)
+      for (INT_S32 c = 1; c < 4; c++) {
+        WM_BUTTON* cell = static_cast<WM_BUTTON*>(list->cell(c, r));
+        if (!cell) continue;
+        EXPECT_GE(std::abs(lightness(cell->text_colour) - lightness(list->style.bg_colour)), 0.5) << cell->label;
+        if (c > 1) {
+          EXPECT_LE(needs(cell, cell->label), cell->width) << size << " " << cell->label;
+        }
+      }
+    // Message, label and menu side by side inside the location row, the label whole.
+    WM_SCREEN_OBJECT* parts[3] = {selector->message, selector->location_label, selector->location_menu};
+    for (int i = 0; i < 2; i++) EXPECT_LT(parts[i]->x + parts[i]->width, parts[i + 1]->x) << size;
+    EXPECT_GE(parts[0]->x, selector->location_row->x);
+    EXPECT_LE(parts[2]->x + parts[2]->width, selector->location_row->x + selector->location_row->width);
+    EXPECT_LE(needs(selector->location_label, "Location:"), selector->location_label->width);
+    EXPECT_GE(std::abs(lightness(selector->message->text_colour) - lightness(selector->location_row->style.bg_colour)),
+              0.5);
+  }
+  stop_font_system();
+}
+
 bool place_of(const std::string& output, const std::string& name, int* x, int* y) {
   size_t at = output.find(name + " ");
   if (at == std::string::npos) return false;
