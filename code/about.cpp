@@ -43,6 +43,8 @@ WM_ABOUT::WM_ABOUT(INT_S16 x_, INT_S16 y_, INT_S16 width_, INT_S16 height_)
                                       (INT_S16)(usable_height - close_button->get_height() - 1), &text_style,
                                       &text_style, 50, false, on_button, 2, 0);
   add_child(text, true);
+  // The text opens at its first line, as every text window does.
+  text->show_from_start = 1;
   text->add_text(build_library_banner(true), "credits", &window_style.fg_colour, visible != 0, true);
 
   kind |= WM_KIND_ABOUT;

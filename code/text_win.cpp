@@ -246,11 +246,20 @@ bool WM_TEXT_WIN::wrap_line(char* text, char* link, COLOUR colour, bool may_add_
       screen_buffer[slot].length = (INT_S16)n;
       break;
     }
-    // Break at the last space at or before n (not at position 0), else after the characters that fit;
-    // at least one character goes on each display line, so a window narrower than a glyph still ends.
+    // Break at the last space at or before n (not at position 0). A word longer than the line is cut
+    // after its last '/', '-' or '.' that fits, so that a path or a web address breaks between its parts,
+    // else after the characters that fit; at least one character goes on each display line, so a window
+    // narrower than a glyph still ends.
     INT_S32 cut = n;
+    bool spaced = false;
     for (INT_S32 s = n; s > 0; s--)
       if (piece[s] == ' ') {
+        cut = s;
+        spaced = true;
+        break;
+      }
+    for (INT_S32 s = n; !spaced && s > 1; s--)
+      if (piece[s - 1] == '/' || piece[s - 1] == '-' || piece[s - 1] == '.') {
         cut = s;
         break;
       }

@@ -70,6 +70,18 @@ TEST(AboutBox, LayoutOfLogoTextAndClose) {
   }
   EXPECT_EQ(joined, std::string(build_library_banner(true)) + "\n");  // a trailing line end adds an empty line
 
+  // A box too small for the whole text opens at its first line, as every text window does.
+  const char* kept_title = app_descriptor.title;
+  app_descriptor.title = "About test";
+  WM_ABOUT small(10, 20, 360, 240);
+  app_descriptor.title = kept_title;
+  WM_TEXT_WIN* text = parts_of(&small).text;
+  ASSERT_NE(text->scrollbar, nullptr);
+  INT_S16 first = -1, count = 0;
+  text->page_span(&first, &count);
+  ASSERT_GE(first, 0);
+  EXPECT_EQ(std::string(text->screen_buffer[first].text, (size_t)text->screen_buffer[first].length), "About test");
+
   // A box whose usable height is 275 has its 75-pixel logo 50 below the client's top.
   WM_ABOUT shorter(10, 20, 440, (INT_S16)(320 - (usable_height - 275)));
   PARTS q = parts_of(&shorter);

@@ -155,6 +155,12 @@ TEST(TextWinWrapping, BreaksAtSpacesCutsLongWordsAndDropsSpaces) {
       {12, "123456789", {"123456789"}},
       {12, "1234567890", {"123456789", "0"}},
       {12, "aaaaaaaa         ", {"aaaaaaaa "}},      // only spaces remain: nothing more
+      {12, "a bcdefghij", {"a", "bcdefghij"}},        // a word that fits a line of its own stays whole
+      // A word longer than a line breaks after its last '/', '-' or '.' that fits, never after one
+      // that begins it.
+      {12, "www.ab-cdefgh.ij", {"www.ab-", "cdefgh.ij"}},
+      {12, "/usr/local/share", {"/usr/", "local/", "share"}},
+      {12, "/abcdefghijk", {"/abcdefgh", "ijk"}},
       // Narrower than a character: one character per display line, never a loop.
       {2, "abc", {"a", "b", "c"}},
       {1, "a b", {"a", "b"}},

@@ -15,6 +15,7 @@
 #include "font.h"
 #include "host.h"
 #include "host_test_seam.h"
+#include "options.h"
 #include "installer_test_support.h"
 #include "page_manager.h"
 #include "script.h"
@@ -202,8 +203,10 @@ inline INT_S32 click_on(WM_SCREEN_OBJECT* object) {
 class WIZARD_TWIN {
 public:
   std::unique_ptr<WM_TEST_SCREEN> screen;
+  const char* kept_title = app_descriptor.title;  // given back at the end
 
   ~WIZARD_TWIN() {
+    app_descriptor.title = kept_title;
     screen.reset();
     border_light_colour = 0xFFFFFFFF;
     border_dark_colour = 0xFF808080;
@@ -216,6 +219,8 @@ public:
   // package_folder: the folder of "installer.pkg", in the host's form; the desktop size the program
   // meets (-1: the host's own).
   bool start(const std::string& package_folder, INT_S16 desktop_width = -1, INT_S16 desktop_height = -1) {
+    // The program's title (installer/installer.cpp), which its about box shows first.
+    app_descriptor.title = "Installer 1.11";
     if (!wizard_headless::load(package_folder)) return false;
     screen.reset(new WM_TEST_SCREEN(database->WINDOW.width, database->WINDOW.height, 1));
     test_seam_desktop(desktop_width, desktop_height);
