@@ -429,13 +429,13 @@ const char* expand_path_text(const char* text, const char* file) {
         else
           path.resize(last);
       } else {
-        if (!path.empty() && !is_separator(path.back())) path += '/';
+        if (!path.empty() && !is_separator(path.back())) path += PATH_SEPARATOR;
         path += component;
       }
     }
   }
   if (file) {
-    if (!path.empty() && !is_separator(path.back())) path += '/';
+    if (!path.empty() && !is_separator(path.back())) path += PATH_SEPARATOR;
     path += file;
   }
   // A result that does not fit is refused: the empty text.

@@ -90,7 +90,8 @@ bool is_known_path_text(const char* text);
 bool is_builtin_path_text(const char* text);
 
 // The path that a variable text names (with file appended when given), without touching the disk apart
-// from resolving '$' components; both separators count for "..". One static buffer.
+// from resolving '$' components; both separators count for "..". The components and the file are
+// joined with the host's separator, so the path reads as the host writes paths. One static buffer.
 const char* expand_path_text(const char* text, const char* file);
 
 // Named paths: set replaces the first entry of that name (case-sensitive) or appends one.

@@ -4,6 +4,7 @@
 // reports to it.
 #include "wizard.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -448,6 +449,11 @@ void INSTALL_DIALOG::show_progress(INSTALL_DIALOG* page, INT_S32 value, const ch
       shown = wizard_text(&LANGUAGE::INITIALIZING_STRING);
     } else if (!database->show_filenames) {
       shown = shown.substr(0, shown.find_last_of('/') + 1);
+    }
+    // A path is shown as the host writes paths.
+    if (database->show_filenames || database->show_filepaths)
+      std::replace(shown.begin(), shown.end(), '/', (char)PATH_SEPARATOR);
+    if (!database->show_filenames && database->show_filepaths) {
       WM_SCRIPT* script = page->progress_text;
       const char* showing = script && script->text.type == STRING_TYPE ? script->text.value.text : nullptr;
       if (value == bar->value && showing && shown == showing) return;

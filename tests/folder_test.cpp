@@ -400,24 +400,26 @@ TEST_F(Folders, DamagedStoredFormsNeverOverrunOrEndTheProgram) {
 TEST_F(Folders, ExpandPathText) {
   FOLDER app;
   std::string program = app.get_path_text(nullptr);
-  EXPECT_EQ(program + "/a/f", expand_path_text("$APP/a", "f"));
-  EXPECT_EQ(program + "/f", expand_path_text("$APP/a/..", "f"));
-  EXPECT_EQ(program + "/a/b", expand_path_text("$APP//a/b/", nullptr));
+  // Every part is joined with the host's separator: the path reads as the host writes paths.
+  const std::string sep(1, PATH_SEPARATOR);
+  EXPECT_EQ(program + sep + "a" + sep + "f", expand_path_text("$APP/a", "f"));
+  EXPECT_EQ(program + sep + "f", expand_path_text("$APP/a/..", "f"));
+  EXPECT_EQ(program + sep + "a" + sep + "b", expand_path_text("$APP//a/b/", nullptr));
   EXPECT_EQ(program, expand_path_text(nullptr, nullptr));
   // ".." removes the last component whichever separator precedes it.
   FOLDER parent = app;
   ASSERT_TRUE(parent.go_up());
   std::string above = parent.get_path_text(nullptr);
   std::string expected = above;
-  if (expected.back() != PATH_SEPARATOR) expected += '/';
-  EXPECT_EQ(expected + "x/f", expand_path_text("$APP/../x", "f"));
+  if (expected.back() != PATH_SEPARATOR) expected += sep;
+  EXPECT_EQ(expected + "x" + sep + "f", expand_path_text("$APP/../x", "f"));
   // Going above the root keeps the root.
   std::string root = get_drive_root_text(0);
   EXPECT_EQ(root + "f", expand_path_text("$ROOT0/../..", "f"));
   // A variable component replaces the result.
   FOLDER base = folder_at(home);
   set_named_path("$H", &base);
-  EXPECT_EQ(home + "/y", expand_path_text("$APP/z/$H", "y"));
+  EXPECT_EQ(home + sep + "y", expand_path_text("$APP/z/$H", "y"));
   remove_named_path("$H");
   // Results that do not fit are refused.
   EXPECT_STREQ("", expand_path_text(("$APP/" + std::string(200, 'c') + "/" + std::string(2000, 'd')).c_str(), "f"));
