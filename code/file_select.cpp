@@ -105,7 +105,8 @@ static void widest_values(const WM_GRID* grid, INT_S16 size_x, INT_S16 size_y, I
   *date_width = text_width(draw_target, grid->style.font_id, size_x, size_y, date.c_str(), -1, false);
 }
 
-void WM_FILE_SELECT::fit_list_columns(WM_GRID* grid, INT_S16 icon_width) {
+// The list's font and columns: the sizes and dates whole, the icons at their width, the names the rest.
+static void fit_list_columns(WM_GRID* grid, INT_S16 icon_width) {
   const WM_STYLE_SET& s = grid->style;
   // A text cell's gaps; the pixels of the row that the four columns' contents share.
   INT_S32 text_gaps = 2 * border_width_of_type(1) + 1;

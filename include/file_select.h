@@ -119,8 +119,6 @@ public:
   // The location row's columns for its texts: the label whole, the message and the menu sharing the
   // rest; a text that still does not fit is shown shortened.
   void lay_out_location_row();
-  // The list's font and columns: sizes and dates whole, the icons at their width, the names the rest.
-  static void fit_list_columns(WM_GRID* grid, INT_S16 icon_width);
   // One row of a folder scan: folders always, files matching the default extension.
   void add_entry_row(const SCAN_ENTRY* entry);
   // A button enabled or not (redrawn when it changes); a disabled one also loses its pressed state.
