@@ -3,7 +3,6 @@
 #include "host.h"
 #include "host_private.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -111,9 +110,6 @@ void host_request_close() {
 }
 
 void run_frame_loop(APPLICATION_UPDATE update) {
-  const char* pass_file_name = std::getenv(PASS_COUNT_VARIABLE);
-  FILE* pass_file = pass_file_name && pass_file_name[0] ? std::fopen(pass_file_name, "wb") : nullptr;
-  unsigned long passes = 0;
   for (;;) {
     if (close_pending) {
       host_request_close();
@@ -122,16 +118,10 @@ void run_frame_loop(APPLICATION_UPDATE update) {
     inside_update = 1;
     INT_U8 going_on = update ? update() : 0;
     inside_update = 0;
-    if (pass_file) {
-      // The count only grows, so writing it over the last one never leaves a shorter number behind.
-      std::rewind(pass_file);
-      std::fprintf(pass_file, "%lu\n", ++passes);
-      std::fflush(pass_file);
-    }
+    host_pass_done();
     if (!going_on) break;
     if (quit_flag) break;
     pump_messages();
   }
-  if (pass_file) std::fclose(pass_file);
 }
 

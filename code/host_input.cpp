@@ -28,6 +28,9 @@ INT_U32 MOUSE_HANDLER::last_press_tick = 0;
 INT_U32 MOUSE_HANDLER::last_release_tick = 0;
 INT_U32 MOUSE_HANDLER::press_interval = 0;
 INT_U32 MOUSE_HANDLER::release_interval = 0;
+INT_U8 MOUSE_HANDLER::unseen_change = 0;
+MOUSE_STATE MOUSE_HANDLER::pending[MOUSE_PENDING_SIZE];
+INT_S32 MOUSE_HANDLER::pending_count = 0;
 
 // The global handlers: the keyboard queue (10 characters) exists for the whole run.
 static MOUSE_HANDLER global_mouse_handler;
@@ -139,6 +142,35 @@ INT_S32 translate_typed_character(INT_U32 character, INT_S32 virtual_key, INT_U8
   return (INT_S32)character;
 }
 
+// The newest state recorded: the last one waiting, else the one shown.
+static MOUSE_STATE newest_state() {
+  if (MOUSE_HANDLER::pending_count > 0) return MOUSE_HANDLER::pending[MOUSE_HANDLER::pending_count - 1];
+  return {MOUSE_HANDLER::pointer_x, MOUSE_HANDLER::pointer_y, MOUSE_HANDLER::held_buttons, 0};
+}
+
+// Records a new state. It is shown at once unless the state shown holds a button change that no input
+// pass has taken, or others wait before it; then it waits in order. A move after a move that waits
+// replaces it; when no room is left, the newest waiting state takes the change.
+static void record_state(INT_S16 x, INT_S16 y, INT_U32 held, bool button) {
+  if (!MOUSE_HANDLER::unseen_change && MOUSE_HANDLER::pending_count == 0) {
+    MOUSE_HANDLER::pointer_x = x;
+    MOUSE_HANDLER::pointer_y = y;
+    MOUSE_HANDLER::held_buttons = held;
+    if (button) MOUSE_HANDLER::unseen_change = 1;
+    return;
+  }
+  INT_S32& count = MOUSE_HANDLER::pending_count;
+  if (count > 0 && (count == MOUSE_PENDING_SIZE || (!button && !MOUSE_HANDLER::pending[count - 1].button))) {
+    MOUSE_STATE& last = MOUSE_HANDLER::pending[count - 1];
+    last.x = x;
+    last.y = y;
+    last.held = held;
+    last.button = (INT_U8)(last.button || button);
+    return;
+  }
+  MOUSE_HANDLER::pending[count++] = {x, y, held, (INT_U8)(button ? 1 : 0)};
+}
+
 void MOUSE_HANDLER::button_event(INT_S16 button, INT_U8 pressed) {
   last_event_time = now_seconds();
   if (button == 1) {
@@ -153,8 +185,36 @@ void MOUSE_HANDLER::button_event(INT_S16 button, INT_U8 pressed) {
   }
   if (button < 1 || button > 32) return;
   INT_U32 bit = 1u << (button - 1);
-  if (pressed) held_buttons |= bit;
-  else held_buttons &= ~bit;
+  MOUSE_STATE now = newest_state();
+  INT_U32 held = pressed ? (now.held | bit) : (now.held & ~bit);
+  if (held == now.held) return;
+  record_state(now.x, now.y, held, true);
+  // The pass that is to see the change does not sleep first.
+  activity_flag = 1;
+}
+
+void MOUSE_HANDLER::pointer_event(INT_S16 x, INT_S16 y) {
+  last_event_time = now_seconds();
+  record_state(x, y, newest_state().held, false);
+}
+
+void MOUSE_HANDLER::pointer_left() {
+  bool any_held = newest_state().held != 0;
+  record_state(-1, -1, 0, any_held);
+  if (any_held) activity_flag = 1;
+}
+
+void MOUSE_HANDLER::input_pass_done() {
+  unseen_change = 0;
+  if (pending_count == 0) return;
+  MOUSE_STATE next = pending[0];
+  pending_count--;
+  for (INT_S32 i = 0; i < pending_count; i++) pending[i] = pending[i + 1];
+  pointer_x = next.x;
+  pointer_y = next.y;
+  held_buttons = next.held;
+  unseen_change = next.button;
+  activity_flag = 1;
 }
 
 void MOUSE_HANDLER::add_wheel_delta(INT_S32 delta) {

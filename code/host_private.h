@@ -34,5 +34,8 @@ void host_present_frame(INT_S16 screen);
 // removes screen objects in the middle of a pass.
 void host_request_close();
 
+// Called by the frame loop after every pass; tells the test seam's pass callback, when one is set.
+void host_pass_done();
+
 // The keyboard presence a test asked for (-1: the host's own answer).
 extern INT_S8 test_seam_keyboard;

@@ -28,6 +28,7 @@ INT_U8 keys_held[256];
 INT_S16 desktop_width = -1;
 INT_S16 desktop_height = -1;
 void (*present_callback)() = nullptr;
+void (*pass_callback)() = nullptr;
 
 INT_U32 read_clock(DRIVEN_CLOCK* clock) {
   INT_U32 now = clock->value;
@@ -78,9 +79,7 @@ void test_seam_release_clocks() {
 
 void test_seam_pointer(INT_S16 x, INT_S16 y) {
   drive_keys();
-  MOUSE_HANDLER::pointer_x = x;
-  MOUSE_HANDLER::pointer_y = y;
-  MOUSE_HANDLER::last_event_time = get_calendar_seconds();
+  MOUSE_HANDLER::pointer_event(x, y);
 }
 
 void test_seam_button(INT_S16 button, bool down) {
@@ -118,6 +117,8 @@ void test_seam_release_input() {
   std::memset(keys_held, 0, sizeof(keys_held));
   MOUSE_HANDLER::pointer_x = MOUSE_HANDLER::pointer_y = -1;
   MOUSE_HANDLER::held_buttons = 0;
+  MOUSE_HANDLER::unseen_change = 0;
+  MOUSE_HANDLER::pending_count = 0;
   MOUSE_HANDLER::wheel_notches = 0;
   MOUSE_HANDLER::wheel_remainder = 0;
   KEYBOARD_HANDLER::last_key = -1;
@@ -162,9 +163,16 @@ bool test_seam_dump_png(const char* path) {
 
 void test_seam_on_present(void (*callback)()) { present_callback = callback; }
 
+void test_seam_on_pass(void (*callback)()) { pass_callback = callback; }
+
+void host_pass_done() {
+  if (pass_callback) pass_callback();
+}
+
 void test_seam_reset() {
   test_seam_release_clocks();
   present_callback = nullptr;
+  pass_callback = nullptr;
   keys_driven = false;
   desktop_width = desktop_height = -1;
   test_seam_keyboard = -1;

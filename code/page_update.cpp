@@ -39,16 +39,19 @@ WM_RESULT WM_PAGE_MANAGER::update(bool present) {
   cursor_request = cursor_management ? 0 : -1;
   focus_confirmed = 0;
 
-  // Simulated click of a hot key: the real pointer and button state are put back after the pass.
+  // Simulated click of a hot key: the real pointer and button state are put back after the pass. It
+  // stands in for the real input of this pass, so it is shown as it is rather than recorded behind real
+  // button changes still to be seen, and those wait for a pass that shows them.
   bool simulated = click_x != -1 && click_y != -1;
   INT_S16 real_x = MOUSE_HANDLER::pointer_x, real_y = MOUSE_HANDLER::pointer_y;
-  bool real_held = (MOUSE_HANDLER::held_buttons & 1) != 0;
+  INT_U32 real_held = MOUSE_HANDLER::held_buttons & 1;
   if (simulated) {
     MOUSE_HANDLER::pointer_x = click_x;
     MOUSE_HANDLER::pointer_y = click_y;
     MOUSE_HANDLER::last_event_time = get_calendar_seconds();
-    mouse.button_event(MOUSE_LEFT, click_button_down);
+    MOUSE_HANDLER::held_buttons = (MOUSE_HANDLER::held_buttons & ~1u) | (click_button_down ? 1u : 0u);
   }
+  bool input_given = false;
 
   if (KEYBOARD_HANDLER::last_key == VKEY_TAB) {
     keyboard.read_key();
@@ -100,17 +103,25 @@ WM_RESULT WM_PAGE_MANAGER::update(bool present) {
       if (area != -1) select_area(area);
       if (tick && current_area && current_area->pages[current_area->current].per_pass)
         result = current_area->pages[current_area->current].per_pass();
-      if (result == 0 && current_area) result = current_area->root.process();
+      if (result == 0 && current_area) {
+        input_given = true;
+        result = current_area->root.process();
+      }
     } else {
       for (INT_S16 i = (INT_S16)(area_count - 1); i >= 0 && result == 0; i--) {
         WM_AREA* area = &areas[i];
         select_area(i);
         WM_PAGE& page = area->pages[area->current];
         if (tick && area->root.visible && page.per_pass) result = page.per_pass();
-        if (result == 0) result = area->root.process();
+        if (result == 0) {
+          input_given = true;
+          result = area->root.process();
+        }
       }
     }
   }
+  // The objects have had the mouse state of this pass: a button change recorded behind it comes next.
+  if (input_given && !simulated) MOUSE_HANDLER::input_pass_done();
 
   // Acting on the result, for the area that produced it.
   INT_S32 here = current_area_index;
@@ -194,7 +205,7 @@ WM_RESULT WM_PAGE_MANAGER::update(bool present) {
     MOUSE_HANDLER::last_event_time = get_calendar_seconds();
     MOUSE_HANDLER::pointer_x = real_x;
     MOUSE_HANDLER::pointer_y = real_y;
-    mouse.button_event(MOUSE_LEFT, real_held ? 1 : 0);
+    MOUSE_HANDLER::held_buttons = (MOUSE_HANDLER::held_buttons & ~1u) | real_held;
   }
   if (cursor_management && cursor_request >= 0 && cursor_request <= 6 && cursor_request != current_pointer_shape)
     set_mouse_cursor(cursor_request, 0);

@@ -17,11 +17,6 @@ class IMAGE;
 // True when the process runs unattended (read once from the environment).
 bool running_unattended();
 
-// Name of the environment variable that, for a test driving the program from outside with real input,
-// names a file into which the frame loop writes how many passes it has completed ("N\n", after every
-// pass), so that the test sends each input only once the program has taken the one before.
-#define PASS_COUNT_VARIABLE "VELK_PASS_COUNT_FILE"
-
 // Writes the text to the standard output the process inherited; a Windows program without one opens a
 // console on first use (freed again at shut-down).
 void console_print(const char* text);
@@ -243,6 +238,15 @@ INT_S32 query_mouse_button_count();
 // Mouse buttons of MOUSE_HANDLER::button_event.
 enum MOUSE_BUTTON { MOUSE_LEFT = 1, MOUSE_RIGHT = 2, MOUSE_MIDDLE = 3, MOUSE_X1 = 10, MOUSE_X2 = 11 };
 
+// A recorded mouse state that the input pass has still to see: the pointer and the held buttons, and
+// whether it came from a button (or the pointer leaving) rather than from a move alone.
+struct MOUSE_STATE {
+  INT_S16 x, y;
+  INT_U32 held;
+  INT_U8 button;
+};
+enum { MOUSE_PENDING_SIZE = 16 };
+
 // A view of the global mouse state; any code may hold one.
 class MOUSE_HANDLER {
 public:
@@ -259,6 +263,14 @@ public:
   static INT_U32 last_release_tick;
   static INT_U32 press_interval;        // ms between the last two presses / releases of button 1
   static INT_U32 release_interval;
+  // The input pass reads the pointer and the held buttons once per pass, so a press and its release
+  // that arrive between two passes (a quick click, a tap) would cancel out. The hosts therefore record
+  // button changes in order: while the state shown (pointer_x, pointer_y, held_buttons) holds a button
+  // change that no input pass has taken yet, later changes and the moves after them wait here, and each
+  // input_pass_done shows the next. Input slower than the passes is shown at once, as it comes.
+  static INT_U8 unseen_change;          // the state shown holds a button change no input pass has taken
+  static MOUSE_STATE pending[MOUSE_PENDING_SIZE];  // oldest first
+  static INT_S32 pending_count;
 
   MOUSE_HANDLER() {
     if (button_count == 0) button_count = (INT_S16)::query_mouse_button_count();
@@ -266,6 +278,12 @@ public:
   ~MOUSE_HANDLER() {}
 
   void button_event(INT_S16 button, INT_U8 pressed);
+  // The pointer moved to a client point; the pointer left the window (outside, every button up).
+  static void pointer_event(INT_S16 x, INT_S16 y);
+  static void pointer_left();
+  // Called by the input pass once it has given the state shown to its objects: the next recorded state,
+  // if any, is shown for the next pass (which then does not sleep).
+  static void input_pass_done();
   // Adds raw wheel movement (120 = one notch away from the user).
   static void add_wheel_delta(INT_S32 delta);
   // Moves the pointer to a client point.

@@ -39,9 +39,14 @@ void test_seam_screen(INT_S16 width, INT_S16 height);
 // test sees each frame a window would have shown, also those presented in the middle of a pass.
 void test_seam_on_present(void (*callback)());
 
+// Called after every pass of the frame loop (the application's update), the last one too (null: none);
+// a program that real-window scenarios start counts its passes with it.
+void test_seam_on_pass(void (*callback)());
+
 // Writes the screen image as a PNG file at the path (a failing test's picture, screenshots); false when
 // the file cannot be written or the screen image is empty.
 bool test_seam_dump_png(const char* path);
 
-// Everything back to the host's own behaviour (clocks, input, desktop, keyboard).
+// Everything back to the host's own behaviour (clocks, input, desktop, keyboard, the present and pass
+// callbacks).
 void test_seam_reset();

@@ -158,17 +158,78 @@ TEST(Mouse, ButtonsSetAndClearTheirBits) {
   MOUSE_HANDLER mouse;
   MOUSE_HANDLER::held_buttons = 0;
   mouse.button_event(MOUSE_LEFT, 1);
+  MOUSE_HANDLER::input_pass_done();
   mouse.button_event(MOUSE_RIGHT, 1);
+  MOUSE_HANDLER::input_pass_done();
   mouse.button_event(MOUSE_X2, 1);
+  MOUSE_HANDLER::input_pass_done();
   EXPECT_EQ(MOUSE_HANDLER::held_buttons, 0x1u | 0x2u | (1u << 10));
   mouse.button_event(MOUSE_LEFT, 0);
   EXPECT_EQ(MOUSE_HANDLER::held_buttons, 0x2u | (1u << 10));
+  MOUSE_HANDLER::input_pass_done();
   mouse.button_event(0, 1);   // outside 1..32: no bit
   mouse.button_event(33, 1);
   EXPECT_EQ(MOUSE_HANDLER::held_buttons, 0x2u | (1u << 10));
+  EXPECT_EQ(MOUSE_HANDLER::pending_count, 0);
   MOUSE_HANDLER::held_buttons = 0;
   EXPECT_GT(MOUSE_HANDLER::button_count, 0);
   EXPECT_GT(MOUSE_HANDLER::last_event_time, 0u);
+}
+
+// What the input pass sees pass by pass (input_pass_done between): the pointer and the held buttons.
+static std::string seen_by_passes(int passes) {
+  std::string seen;
+  for (int i = 0; i < passes; i++) {
+    seen += std::to_string(MOUSE_HANDLER::pointer_x) + "," + std::to_string(MOUSE_HANDLER::pointer_y) + ":" +
+            std::to_string(MOUSE_HANDLER::held_buttons) + " ";
+    MOUSE_HANDLER::input_pass_done();
+  }
+  return seen;
+}
+
+// Button changes that arrive between two passes are shown one per pass, in order, with the moves after
+// them; changes slower than the passes are shown at once, as they come.
+TEST(Mouse, ButtonChangesBetweenPassesAreShownInOrder) {
+  MOUSE_HANDLER mouse;
+  MOUSE_HANDLER::held_buttons = 0;
+  MOUSE_HANDLER::pointer_event(10, 10);
+  MOUSE_HANDLER::input_pass_done();
+  activity_flag = 0;
+
+  // A tap: press and release before the next pass, then the pointer moves on twice.
+  mouse.button_event(MOUSE_LEFT, 1);
+  mouse.button_event(MOUSE_LEFT, 0);
+  EXPECT_EQ(activity_flag, 1);  // the passes that are to see them do not sleep
+  MOUSE_HANDLER::pointer_event(50, 60);
+  MOUSE_HANDLER::pointer_event(55, 66);
+  EXPECT_EQ(seen_by_passes(4), "10,10:1 10,10:0 55,66:0 55,66:0 ");
+
+  // A slow click: each change is shown at once.
+  mouse.button_event(MOUSE_RIGHT, 1);
+  EXPECT_EQ(MOUSE_HANDLER::held_buttons, 2u);
+  MOUSE_HANDLER::input_pass_done();
+  MOUSE_HANDLER::pointer_event(20, 20);
+  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 20);
+  mouse.button_event(MOUSE_RIGHT, 0);
+  EXPECT_EQ(MOUSE_HANDLER::held_buttons, 0u);
+  MOUSE_HANDLER::input_pass_done();
+
+  // A press and the pointer leaving the window at once: the press, then outside with nothing held.
+  mouse.button_event(MOUSE_LEFT, 1);
+  MOUSE_HANDLER::pointer_left();
+  EXPECT_EQ(seen_by_passes(3), "20,20:1 -1,-1:0 -1,-1:0 ");
+
+  // More changes than there is room for: the newest waiting state takes the rest, nothing is lost at
+  // the end.
+  for (int i = 0; i < 2 * MOUSE_PENDING_SIZE + 1; i++) mouse.button_event(MOUSE_LEFT, (INT_U8)(i % 2 == 0));
+  EXPECT_EQ(MOUSE_HANDLER::pending_count, (INT_S32)MOUSE_PENDING_SIZE);
+  for (int i = 0; i < MOUSE_PENDING_SIZE; i++) MOUSE_HANDLER::input_pass_done();
+  EXPECT_EQ(MOUSE_HANDLER::held_buttons, 1u);
+  MOUSE_HANDLER::input_pass_done();
+  mouse.button_event(MOUSE_LEFT, 0);
+  EXPECT_EQ(MOUSE_HANDLER::held_buttons, 0u);
+  MOUSE_HANDLER::input_pass_done();
+  activity_flag = 0;
 }
 
 TEST(Keyboard, KeysToCharactersAndNames) {

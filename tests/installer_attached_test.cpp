@@ -283,10 +283,9 @@ TEST(InstallerAttached, SplashBlockWithoutTitleUsesThePleaseWaitWindow) {
 // An installer program with its package attached starts, copies it out, loads it and ends cleanly,
 // deleting the copy; damaged attached data ends the start with a message and status 2.
 TEST(InstallerAttached, AttachedInstallerProgramStartsAndEnds) {
-  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
-  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
   ATTACHED_FIXTURE fixture("attached-program", true);
-  fixture.program = read_whole_file(std::string(binary_dir) + "/installer");
+  // The installer as the scenarios build it, which a real-window scenario can pace.
+  fixture.program = read_whole_file(WINDOW_SCENARIO::built_program("installer"));
   ASSERT_FALSE(fixture.program.empty());
   INT_U32 position = 0;
   ASSERT_TRUE(fixture.attach("setup", attached_data(fixture.package, 8192, true), &position));
@@ -324,10 +323,9 @@ TEST(InstallerAttached, AttachedInstallerProgramStartsAndEnds) {
 #ifdef _WIN32
 // installer.exe with its package attached starts, copies it out, loads it and ends cleanly.
 TEST(InstallerAttached, AttachedWindowsProgramStartsAndEnds) {
-  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
-  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
   ATTACHED_FIXTURE fixture("attached-program-win", true);
-  fixture.program = read_whole_file(std::filesystem::absolute(std::string(binary_dir) + "/installer.exe").string());
+  // The installer as the scenarios build it, which a real-window scenario can pace.
+  fixture.program = read_whole_file(WINDOW_SCENARIO::built_program("installer"));
   ASSERT_FALSE(fixture.program.empty());
   INT_U32 position = 0;
   ASSERT_TRUE(fixture.attach("setup.exe", attached_data(fixture.package, 8192, true), &position));

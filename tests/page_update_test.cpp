@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "button.h"
 #include "dialog.h"
 #include "grid.h"
 #include "host.h"
@@ -183,6 +184,32 @@ TEST(PageUpdate, SimulatedClickLeavesTheRealPointer) {
   EXPECT_EQ(MOUSE_HANDLER::pointer_x, 7);
   EXPECT_EQ(MOUSE_HANDLER::pointer_y, 9);
   EXPECT_EQ(MOUSE_HANDLER::held_buttons & 1, 0u);
+}
+
+// A tap (press and release between two passes): the button sees the press in one pass and the click,
+// where the tap was, in the next, even when the pointer has moved on meanwhile.
+TEST(PageUpdate, ATapBetweenTwoPassesClicksTheButtonOnce) {
+  WM_TEST_SCREEN screen(640, 480, 1);
+  COLOUR grey = 0xFF808080, black = 0xFF000000;
+  WM_BUTTON* button = new WM_BUTTON(100, 100, 179, 129, &grey, &black, "Tap", CLICK_NORMAL, 0, 15, record_event_call,
+                                    4, 0, 1, BUTTON_EVENT_PRESS | BUTTON_EVENT_CLICK);
+  show_as_page({button}, 2);
+  event_calls.clear();
+  event_answer = 0;
+  test_seam_pointer(120, 110);
+  run_pass();
+  test_seam_button(1, true);
+  test_seam_button(1, false);
+  test_seam_pointer(400, 300);
+  run_pass();
+  EXPECT_EQ(event_calls.size(), 1u);  // the press
+  EXPECT_EQ(button->highlighted, 1);
+  run_pass();
+  ASSERT_EQ(event_calls.size(), 2u);  // and the click
+  EXPECT_EQ(button->highlighted, 0);
+  run_passes(2);
+  EXPECT_EQ(event_calls.size(), 2u);
+  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 400);
 }
 
 // Paints itself in its colour (the moving object and the background).

@@ -26,15 +26,24 @@ static INT_U8 grant_close(INT_S16) {
   return 1;
 }
 
-// Pumps until the condition holds, at most a few hundred passes.
+// Pumps until the condition holds, at most a few hundred passes; after each, the input pass has taken
+// the mouse state shown, so that recorded button changes come one per pass as in a program.
 template <typename CONDITION>
 static bool pump_until(CONDITION condition) {
   set_idle_wait(10);
   for (int i = 0; i < 300; i++) {
     if (condition()) return true;
     pump_messages();
+    MOUSE_HANDLER::input_pass_done();
   }
   return condition();
+}
+
+// No button held, nothing recorded behind the state shown.
+static void forget_mouse_state() {
+  MOUSE_HANDLER::held_buttons = 0;
+  MOUSE_HANDLER::unseen_change = 0;
+  MOUSE_HANDLER::pending_count = 0;
 }
 
 // Fills the screen image: left half red, right half blue, one green pixel at (10, 10).
@@ -235,7 +244,7 @@ TEST_F(X_SERVER_TEST, KeysReachTheKeyboardState) {
 
 TEST_F(X_SERVER_TEST, MouseButtonsWheelAndLeaving) {
   ASSERT_EQ(open_graphics_window("Mouse", 100, 100, 0, 0), 1);
-  MOUSE_HANDLER::held_buttons = 0;
+  forget_mouse_state();
   MOUSE_HANDLER::wheel_notches = MOUSE_HANDLER::wheel_remainder = 0;
   send_button(3, true, 30, 40);
   ASSERT_TRUE(pump_until([] { return MOUSE_HANDLER::held_buttons != 0; }));
@@ -246,9 +255,31 @@ TEST_F(X_SERVER_TEST, MouseButtonsWheelAndLeaving) {
   send_button(3, false, 30, 40);
   send_button(4, true, 30, 40);
   send_button(4, false, 30, 40);
-  ASSERT_TRUE(pump_until([] { return MOUSE_HANDLER::wheel_notches != 0; }));
+  ASSERT_TRUE(pump_until([] { return MOUSE_HANDLER::wheel_notches != 0 && MOUSE_HANDLER::pending_count == 0; }));
   EXPECT_EQ(MOUSE_HANDLER::held_buttons, 0x4u);  // middle held, right released
   EXPECT_EQ(MOUSE_HANDLER::wheel_notches, 1);
+
+  // A quick click and a move after it, all taken in one pump: the input pass sees the press, then the
+  // release where it happened, then the move.
+  forget_mouse_state();
+  send_button(1, true, 20, 25);
+  send_button(1, false, 20, 25);
+  XEvent motion;
+  std::memset(&motion, 0, sizeof(motion));
+  motion.type = MotionNotify;
+  motion.xmotion.x = 70;
+  motion.xmotion.y = 80;
+  send(&motion, 0);
+  XSync(probe, False);
+  ASSERT_TRUE(pump_until([] { return MOUSE_HANDLER::held_buttons != 0; }));
+  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 20);
+  MOUSE_HANDLER::input_pass_done();
+  EXPECT_EQ(MOUSE_HANDLER::held_buttons, 0u);
+  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 20);
+  EXPECT_EQ(MOUSE_HANDLER::pointer_y, 25);
+  MOUSE_HANDLER::input_pass_done();
+  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 70);
+  EXPECT_EQ(MOUSE_HANDLER::pointer_y, 80);
 
   XEvent leave;
   std::memset(&leave, 0, sizeof(leave));
@@ -301,7 +332,7 @@ TEST_F(X_SERVER_TEST, RealInputFromTheServerReachesTheState) {
   keyboard.set_buffer_size(10);
   keyboard.set_buffer_size(10);
   keyboard.read_key();
-  MOUSE_HANDLER::held_buttons = 0;
+  forget_mouse_state();
   MOUSE_HANDLER::wheel_notches = MOUSE_HANDLER::wheel_remainder = 0;
   std::string window = std::to_string((unsigned long)x_window);
 
@@ -414,14 +445,31 @@ TEST_F(WIN32_WINDOW_TEST, MessagesReachTheKeyboardState) {
 
 TEST_F(WIN32_WINDOW_TEST, MessagesReachTheMouseState) {
   open("Mouse", 100, 100);
-  MOUSE_HANDLER::held_buttons = 0;
+  forget_mouse_state();
   MOUSE_HANDLER::wheel_notches = MOUSE_HANDLER::wheel_remainder = 0;
   SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(30, 40));
   EXPECT_EQ(MOUSE_HANDLER::pointer_x, 30);
   EXPECT_EQ(MOUSE_HANDLER::pointer_y, 40);
   SendMessageA(window, WM_RBUTTONDOWN, 0, MAKELPARAM(30, 40));
   SendMessageA(window, WM_XBUTTONDOWN, MAKEWPARAM(0, XBUTTON2), 0);
+  EXPECT_EQ(MOUSE_HANDLER::held_buttons, 0x2u);  // one button change per input pass, in order
+  MOUSE_HANDLER::input_pass_done();
   EXPECT_EQ(MOUSE_HANDLER::held_buttons, 0x2u | (1u << 10));
+  MOUSE_HANDLER::input_pass_done();
+
+  // A quick click and a move after it, before any pass: the press, then the release where it
+  // happened, then the move.
+  SendMessageA(window, WM_LBUTTONDOWN, 0, MAKELPARAM(30, 40));
+  SendMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(30, 40));
+  SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(70, 80));
+  EXPECT_EQ(MOUSE_HANDLER::held_buttons & 1, 1u);
+  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 30);
+  MOUSE_HANDLER::input_pass_done();
+  EXPECT_EQ(MOUSE_HANDLER::held_buttons & 1, 0u);
+  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 30);
+  MOUSE_HANDLER::input_pass_done();
+  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 70);
+  EXPECT_EQ(MOUSE_HANDLER::pointer_y, 80);
   SendMessageA(window, WM_MOUSEWHEEL, MAKEWPARAM(0, 60), 0);
   SendMessageA(window, WM_MOUSEWHEEL, MAKEWPARAM(0, 60), 0);
   EXPECT_EQ(MOUSE_HANDLER::wheel_notches, 1);

@@ -1,7 +1,7 @@
-// Real-window scenarios of the installer's wizard: the real installer program on a private X display,
-// driven by real clicks (natively, and as installer.exe under Wine), with a package of the fixture
-// builder; the installed files, "install_log.txt", the uninstall entry, the shortcuts and the exit status
-// are checked afterwards. Where to click comes from the same wizard built in this process (its twin),
+// Real-window scenarios of the installer's wizard: the installer program (its scenario build, which
+// also writes its pass count) on a private X display, driven by real clicks (natively, and as an .exe
+// under Wine), with a package of the fixture builder; the installed files, "install_log.txt", the
+// uninstall entry, the shortcuts and the exit status are checked afterwards. Where to click comes from the same wizard built in this process (its twin),
 // which also shows what the window must show.
 #include <gtest/gtest.h>
 

@@ -71,8 +71,6 @@ static INT_S32 common_key(INT_S32 virtual_key) {
   return virtual_key;
 }
 
-static INT_U32 now_seconds() { return get_calendar_seconds(); }
-
 static void key_event(XKeyEvent* key, bool pressed) {
   KeySym base = XLookupKeysym(key, 0);
   char text[8];
@@ -109,11 +107,7 @@ static void key_event(XKeyEvent* key, bool pressed) {
   if (queued >= 0) keyboard.push_char(queued);
 }
 
-static void pointer_moved(int x, int y) {
-  MOUSE_HANDLER::last_event_time = now_seconds();
-  MOUSE_HANDLER::pointer_x = (INT_S16)x;
-  MOUSE_HANDLER::pointer_y = (INT_S16)y;
-}
+static void pointer_moved(int x, int y) { MOUSE_HANDLER::pointer_event((INT_S16)x, (INT_S16)y); }
 
 void handle_x_event(XEvent* event) {
   if (!x_window || event->xany.window != x_window) return;
@@ -143,8 +137,7 @@ void handle_x_event(XEvent* event) {
       pointer_moved(event->xcrossing.x, event->xcrossing.y);
       break;
     case LeaveNotify:
-      MOUSE_HANDLER::pointer_x = MOUSE_HANDLER::pointer_y = -1;
-      MOUSE_HANDLER::held_buttons = 0;
+      MOUSE_HANDLER::pointer_left();
       break;
     case ButtonPress:
     case ButtonRelease: {

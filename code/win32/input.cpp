@@ -23,8 +23,6 @@ static HCURSOR saved_pointer = nullptr;  // the pointer in use before the first 
 static bool pointer_saved = false;
 static INT_S32 last_key_down = 0;        // virtual key of the last key press, for the characters it types
 
-static INT_U32 now_seconds() { return get_calendar_seconds(); }
-
 static void queue_typed_character(WPARAM character) {
   bool control = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
   bool alt = (GetKeyState(VK_MENU) & 0x8000) != 0;
@@ -75,9 +73,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPA
       if (w_param != UNICODE_NOCHAR) queue_typed_character(w_param);
       return 1;
     case WM_MOUSEMOVE: {
-      MOUSE_HANDLER::last_event_time = now_seconds();
-      MOUSE_HANDLER::pointer_x = (INT_S16)LOWORD(l_param);
-      MOUSE_HANDLER::pointer_y = (INT_S16)HIWORD(l_param);
+      MOUSE_HANDLER::pointer_event((INT_S16)LOWORD(l_param), (INT_S16)HIWORD(l_param));
       TRACKMOUSEEVENT track;
       track.cbSize = sizeof(track);
       track.dwFlags = TME_LEAVE;
@@ -87,8 +83,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPA
       return 1;
     }
     case WM_MOUSELEAVE:
-      MOUSE_HANDLER::pointer_x = MOUSE_HANDLER::pointer_y = -1;
-      MOUSE_HANDLER::held_buttons = 0;
+      MOUSE_HANDLER::pointer_left();
       return 1;
     case WM_MOUSEWHEEL:
       MOUSE_HANDLER::add_wheel_delta((INT_S16)HIWORD(w_param));

@@ -47,6 +47,7 @@ INT_U8 application_update() {
     say("%s %d %d %d\n", down ? "press" : "release", button, (int)x, (int)y);
   }
   previous_buttons = MOUSE_HANDLER::held_buttons;
+  MOUSE_HANDLER::input_pass_done();  // this update is the program's input pass
   if (MOUSE_HANDLER::wheel_notches) {
     say("wheel %d\n", MOUSE_HANDLER::wheel_notches);
     MOUSE_HANDLER::wheel_notches = 0;

@@ -40,8 +40,9 @@ public:
   // Starts the private display (and natively its window manager).
   bool start_display();
 
-  // The path of a program built with the project: the test programs' folder first, then the build's
-  // top folder (the installer); ".exe" is added on Windows.
+  // The path of a program built with the project: the test programs' folder first, then its "scenario"
+  // folder (the installer as the scenarios build it, which writes its pass count), then the build's top
+  // folder; ".exe" is added on Windows.
   static std::string built_program(const std::string& name);
   // Starts the program with the arguments and extra environment entries ("NAME=value") on the display;
   // its standard output and error go to files of the scratch folder.
@@ -58,7 +59,9 @@ public:
 
   // Real input, in client coordinates of the window found last. Buttons: 1 left, 2 middle, 3 right.
   // Each event is sent once the program has taken the one before (two passes of its frame loop), so
-  // that each press, release and key lands in a pass of its own however slowly the program runs.
+  // that each move, press, release and key lands in a pass of its own however slowly the program runs.
+  // A click is the exception: its press and release go at once (xdotool click), as a person clicks, and
+  // the program itself shows them to its objects in two passes.
   bool move(int x, int y);
   bool press(int button = 1);
   bool release(int button = 1);
@@ -68,9 +71,11 @@ public:
   bool key(const std::string& keys);   // one xdotool key, e.g. "Tab", "shift+Tab", "Return", "ctrl+c"
   bool type(const std::string& text);  // typed characters, shifted ones included
   bool close_window();                 // a click on the window's close button
-  // A pointer move sent at once, without waiting for the program's passes: for a program held still
-  // (paused, or waiting on something), which takes it in its next pass.
+  // A pointer move, or a click, sent at once, without waiting for the program's passes: for a program
+  // held still (paused, or waiting on something), which takes it in its next passes, or one that may
+  // hold still right after the click.
   bool move_now(int x, int y);
+  bool click_now(int x, int y, int button = 1);
 
   // Reads the client area back from the X server; with png_path also saves it as a PNG file there.
   // What a program presented reaches the server a moment later (under Wine, when the program next
