@@ -50,6 +50,11 @@ void WM_CHECK_BOX::init(INT_S16 x_, INT_S16 y_, const COLOUR* background, const 
   box->state_user = this;
   box->state = get_state(box, this) ? 1 : 0;
   box->focusable = 1;
+  // Without state frames the box is a face and a sunken border whose shades come from the object's
+  // colour. Taken from the face, a face the colour of what lies around it (the default black on black)
+  // leaves an unticked box invisible; the label's colour contrasts with it, so the box shows in both
+  // states.
+  if (text_colour && (*text_colour >> 24)) box->colour = *text_colour;
   add_child(box, false);
 
   label = new WM_BUTTON((INT_S16)(x_ + half_gap + box_width), y_, -1, -1, &COLOUR_INVISIBLE, text_colour, label_text,
