@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "border.h"
@@ -183,6 +184,33 @@ TEST(WizardPage, TheLicenceShowsFromItsFirstLineAndAMissingEntryLeavesItEmpty) {
   EXPECT_EQ(window->data_count, 0);
 }
 
+// The entries of a list grid drawn with rounded corners (radius min(20, a third of its smaller side)) keep
+// as far from each corner's arc as the first and last rows keep from the straight top and bottom edges.
+static void expect_clear_of_rounded_corners(WM_GRID* grid) {
+  ASSERT_TRUE(grid->style.shading_flags & 0xF0) << "the page's grid has no rounded corners";
+  double radius = std::min(20, std::min(grid->width, grid->height) / 3);
+  WM_SCREEN_OBJECT* first = grid->cell(0, 0);
+  WM_SCREEN_OBJECT* last = grid->cell(0, (INT_S16)(grid->row_count - 1));
+  ASSERT_TRUE(first && last);
+  double margin = std::min(first->y - grid->y, grid->y + grid->height - (last->y + last->height));
+  for (INT_S16 row = 0; row < grid->row_count; row++) {
+    WM_SCREEN_OBJECT* entry = grid->cell(0, row);
+    ASSERT_TRUE(entry);
+    // The entry's four corners against the grid's four corner circles.
+    for (int corner = 0; corner < 4; corner++) {
+      bool right = corner & 1, bottom = corner & 2;
+      double cx = right ? grid->x + grid->width - radius : grid->x + radius;
+      double cy = bottom ? grid->y + grid->height - radius : grid->y + radius;
+      double px = right ? entry->x + entry->width : entry->x;
+      double py = bottom ? entry->y + entry->height : entry->y;
+      bool in_corner = (right ? px > cx : px < cx) && (bottom ? py > cy : py < cy);
+      if (in_corner) {
+        EXPECT_LE(std::hypot(px - cx, py - cy), radius - margin) << "row " << row << ", corner " << corner;
+      }
+    }
+  }
+}
+
 TEST(WizardPage, TheLanguagePageListsEveryLanguageInOrder) {
   WIZARD_RUN run("wizard-languages", "language = Deutsch;;\nlanguage = Francais;licence.txt;\n");
   ASSERT_TRUE(run.start());
@@ -204,11 +232,15 @@ TEST(WizardPage, TheLanguagePageListsEveryLanguageInOrder) {
     // The rows take the entries' heights; the buttons now fill their cells.
     heights += page_grid->rows[i]->height + database->options_style.y_spacing;
   }
-  // The grid is as large as its entries and sits in the middle of the content.
+  // The grid is as large as its entries, with room for its rounded corners at the sides, and sits in the
+  // middle of the content.
   WM_STYLE_SET& style = database->options_style;
   WM_BUTTON widest(0, 0, -1, -1, &page->button_style, "Francais", nullptr, nullptr, 0, 0, 2);
-  EXPECT_EQ(page_grid->width, style_horizontal_gaps(&style) + style_horizontal_cell_gaps(&style) + widest.width);
   EXPECT_EQ(page_grid->height, style_vertical_gaps(&style) + heights);
+  INT_S32 radius = std::min(20, page_grid->height / 3);
+  EXPECT_EQ(page_grid->width, 2 * std::max<INT_S32>(radius, style_horizontal_gaps(&style) / 2) +
+                                  style_horizontal_cell_gaps(&style) + widest.width);
+  expect_clear_of_rounded_corners(page_grid);
   INT_S16 top = (INT_S16)(page->client->height - page->forward_button->height - database->DIALOG.button_gap);
   EXPECT_EQ(page_grid->x - page->client->x, (page->client->width - page_grid->width) / 2);
   EXPECT_EQ(page_grid->y - page->client->y, (top - page_grid->height + 1) / 2);
@@ -231,6 +263,17 @@ TEST(WizardPage, TheInstallationPageChecksOnlyTheCurrentInstallation) {
     EXPECT_EQ(cell->event_user2, (INT_U32)i);
   }
   EXPECT_EQ(label_of(static_cast<WM_CHECK_BOX*>(page_grid->cell(0, 0))->label), "Everything");
+}
+
+TEST(WizardPage, TheLongestInstallationNameKeepsClearOfTheRoundedCorners) {
+  WIZARD_RUN run("wizard-long-installation");
+  ASSERT_TRUE(run.load());
+  add_second_installation();
+  std::strcpy(database->languages[0].installation_strings[1], "Everything with the guide and the examples");
+  ASSERT_TRUE(run.begin());
+  ASSERT_TRUE(run.show_stage(STAGE_INSTALL_TYPE) && page_grid);
+  ASSERT_EQ(page_grid->row_count, 2);
+  expect_clear_of_rounded_corners(page_grid);
 }
 
 TEST(WizardPage, TheOptionsGridHasTheRowsItsConditionsAskFor) {
