@@ -371,12 +371,47 @@ bool WM_BUTTON::is_focusable() { return enabled && focusable; }
 // ---------------------------------------------------------------------------------------------------
 // The hint pop-up
 
-// Moves the hint to (hx, hy) kept inside the draw target; with show it goes on the top-level list and is
-// shown there.
-void WM_BUTTON::show_hint_at(INT_S16 hx, INT_S16 hy, bool show_it) {
+// The window a hint stays in: the visible dialog that holds the button (the topmost one on the top-level
+// list around it, else one on the current area's root), else the whole draw target.
+static IMAGE_AREA hint_window(WM_BUTTON* button, IMAGE* target) {
+  IMAGE_AREA window;
+  window.x1 = window.y1 = 0;
+  window.x2 = (INT_S16)(target->width - 1);
+  window.y2 = (INT_S16)(target->height - 1);
+  auto holds_button = [button](WM_SCREEN_OBJECT* object) {
+    return object->visible && (object->kind & WM_KIND_DIALOG) && object->x <= button->x && object->y <= button->y &&
+           button->x + button->width <= object->x + object->width &&
+           button->y + button->height <= object->y + object->height;
+  };
+  WM_SCREEN_OBJECT* holder = nullptr;
+  for (LLIST_NODE* node = top_level_list()->tail; node && !holder; node = node->prev)
+    if (holds_button(*(WM_SCREEN_OBJECT**)node->data)) holder = *(WM_SCREEN_OBJECT**)node->data;
+  if (!holder && page_manager && page_manager->current_area)
+    for (LLIST_NODE* node = page_manager->current_area->root.children.head; node && !holder; node = node->next)
+      if (holds_button(*(WM_SCREEN_OBJECT**)node->data)) holder = *(WM_SCREEN_OBJECT**)node->data;
+  if (holder) {
+    window.x1 = holder->x;
+    window.y1 = holder->y;
+    window.x2 = (INT_S16)(holder->x + holder->width - 1);
+    window.y2 = (INT_S16)(holder->y + holder->height - 1);
+  }
+  return window;
+}
+
+// Moves the hint's left edge to left and its bottom to the button's top (below the button when there is
+// no room above), kept inside the window that holds the button and inside the draw target, so that it
+// neither covers the button's row nor reaches past the window; with show it goes on the top-level list
+// and is shown there.
+void WM_BUTTON::place_hint(INT_S16 left, bool show_it) {
   IMAGE* target = draw_target;
-  INT_S32 px = hx, py = hy;
+  INT_S32 px = left, py = y - hint->height;
   if (target) {
+    IMAGE_AREA window = hint_window(this, target);
+    if (py < window.y1) py = y + height;
+    if (py + hint->height > window.y2 + 1) py = window.y2 + 1 - hint->height;
+    if (py < window.y1) py = window.y1;
+    if (px + hint->width > window.x2 + 1) px = window.x2 + 1 - hint->width;
+    if (px < window.x1) px = window.x1;
     if (px + hint->width >= target->width) px = target->width - hint->width;
     if (py + hint->height >= target->height) py = target->height - hint->height;
   }
@@ -391,11 +426,6 @@ void WM_BUTTON::show_hint_at(INT_S16 hx, INT_S16 hy, bool show_it) {
   hint->show();
 }
 
-// The hover hint stands above the pointer.
-void WM_BUTTON::place_hint(INT_S16 px, INT_S16 py, bool show_it) {
-  show_hint_at(px, (INT_S16)(py - hint->height), show_it);
-}
-
 void WM_BUTTON::take_hint_off() {
   hint->hide(false, false);
   remove_top_level(hint, false, false);
@@ -406,7 +436,7 @@ void WM_BUTTON::run_hint(bool over, bool pressing, INT_S16 px, INT_S16 py) {
   if (hint_mode == 1) {
     if (highlighted && !shown) {
       hint_saved_focus = focus_object;
-      show_hint_at((INT_S16)(x + (width - hint->width) / 2), (INT_S16)(y - hint->height), true);
+      place_hint((INT_S16)(x + (width - hint->width) / 2), true);
     } else if (!highlighted && shown) {
       take_hint_off();
       focus_object = hint_saved_focus;
@@ -436,11 +466,11 @@ void WM_BUTTON::run_hint(bool over, bool pressing, INT_S16 px, INT_S16 py) {
     hint_x = px;
     hint_y = py;
   } else if (!shown && hint_time + 1 < now) {
-    place_hint(hint_x, hint_y, true);
+    place_hint(hint_x, true);
   } else if (px != hint_x || py != hint_y) {
     hint_x = px;
     hint_y = py;
-    place_hint(px, py, shown);
+    place_hint(px, shown);
   }
 }
 

@@ -209,8 +209,7 @@ protected:
 
 private:
   void set_look(INT_U16 new_shading_flags, INT_U32 new_button_flags, COLOUR new_text_colour);
-  void place_hint(INT_S16 px, INT_S16 py, bool show_it);
-  void show_hint_at(INT_S16 hx, INT_S16 hy, bool show_it);
+  void place_hint(INT_S16 left, bool show_it);
   void take_hint_off();
   void run_hint(bool over, bool pressing, INT_S16 px, INT_S16 py);
 };

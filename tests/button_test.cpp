@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "button.h"
+#include "dialog.h"
 #include "data_file.h"
 #include "folder.h"
 #include "host.h"
@@ -372,11 +373,11 @@ TEST_F(ButtonTest, HoverHintAfterTheSecondsClockMovesOn) {
   ASSERT_TRUE(is_top_level(hint));
   EXPECT_EQ(hint->visible, 1);
   EXPECT_EQ(hint->x, 110);
-  EXPECT_EQ(hint->y, 110 - hint->height);
-  // It follows the pointer while shown.
+  EXPECT_EQ(hint->y, 100 - hint->height);  // above the button, whose row it leaves free
+  // It follows the pointer across while shown.
   move_pointer(112, 105);
   EXPECT_EQ(hint->x, 112);
-  EXPECT_EQ(hint->y, 105 - hint->height);
+  EXPECT_EQ(hint->y, 100 - hint->height);
 
   // Pressing hides it and starts the wait again; no hint while the button is held.
   press(112, 105);
@@ -419,6 +420,39 @@ TEST_F(ButtonTest, HoverHintAfterTheSecondsClockMovesOn) {
   EXPECT_NE(button->hint, nullptr);
   button->set_hint(nullptr);
   EXPECT_EQ(button->hint, nullptr);
+}
+
+// A hint stays inside the dialog that holds its button: above the button, short of the dialog's edge,
+// and below the button when there is no room above it.
+TEST_F(ButtonTest, HintsStayInsideTheDialogThatHoldsTheButton) {
+  static WM_DIALOG_EFFECTS no_effects = {0, 0, 0, 255};
+  WM_DIALOG* dialog = new WM_DIALOG(60, 40, 200, 150, nullptr, nullptr, nullptr, nullptr, &no_effects);
+  WM_BUTTON* corner = plain_button(215, 165, BUTTON_EVENT_CLICK);
+  WM_BUTTON* neighbour = plain_button(170, 165, BUTTON_EVENT_CLICK);
+  WM_BUTTON* top = plain_button(70, 42, BUTTON_EVENT_CLICK);
+  for (WM_BUTTON* button : {corner, neighbour, top}) {
+    button->set_hint("A hint wider than the button");
+    dialog->add_child(button, false);
+  }
+  show_as_page({dialog}, 2);
+  ASSERT_GT(corner->hint->height, 2);
+  for (WM_BUTTON* button : {corner, top}) {
+    SCOPED_TRACE(button == corner ? "corner" : "top");
+    WM_SCRIPT* hint = button->hint;
+    test_seam_set_seconds(6000, 0);
+    move_pointer((INT_S16)(button->x + 30), (INT_S16)(button->y + 15));
+    test_seam_set_seconds(6010, 0);
+    run_pass();
+    ASSERT_TRUE(is_top_level(hint));
+    EXPECT_GE(hint->x, dialog->x);
+    EXPECT_LE(hint->x + hint->width, dialog->x + dialog->width);
+    EXPECT_GE(hint->y, dialog->y);
+    EXPECT_LE(hint->y + hint->height, dialog->y + dialog->height);
+    // Clear of the button's row: the button and its neighbour stay uncovered.
+    if (button == corner) EXPECT_EQ(hint->y + hint->height, corner->y);
+    else EXPECT_EQ(hint->y, top->y + top->height);
+    move_pointer(5, 5);
+  }
 }
 
 TEST_F(ButtonTest, HighlightHintAboveTheButton) {

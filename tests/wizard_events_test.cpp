@@ -16,6 +16,7 @@
 #include "image_scroller.h"
 #include "progress_bar.h"
 #include "registry.h"
+#include "text_draw.h"
 #include "wizard_test_support.h"
 
 namespace {
@@ -310,6 +311,11 @@ TEST(WizardEvents, AHintReachingPastThePageLeavesNothingBehind) {
     SCOPED_TRACE(change_page);
     INSTALL_DIALOG* page = live_page();
     WM_BUTTON* next = page->forward_button;
+    // A hint stays inside the page where it fits; this one is wider than the page.
+    std::string wide;
+    while (text_width(draw_target, -1, -1, -1, wide.c_str(), -1, false) <= page->width) wide += "Next step. ";
+    next->set_hint(wide.c_str());
+    ASSERT_GT(next->hint->width, page->width);
     INT_S16 x = (INT_S16)(next->x + next->width / 2), y = (INT_S16)(next->y + next->height / 2);
     test_seam_set_seconds(5000, 0);
     move_pointer(x, y);
