@@ -322,6 +322,12 @@ static const SIZE_KEY size_keys[14] = {
     {"grid_scrollbar_width", &WM_STYLE_SET::grid_scrollbar_width},
     {"grid_two_tone_value", &WM_STYLE_SET::grid_two_tone_value}};
 
+INT_S16 WM_STYLE_SET::*style_size_field(const char* key) {
+  for (const SIZE_KEY& entry : size_keys)
+    if (key && std::strcmp(key, entry.key) == 0) return entry.field;
+  return nullptr;
+}
+
 // A flag key that is present sets its bit when the value's low byte is not 0 and clears it otherwise.
 static void read_flag_keys(CONFIG_FILE* file, FOLDER* folder, const FLAG_KEY* keys, int count, INT_U32* bits) {
   for (int i = 0; i < count; i++) {

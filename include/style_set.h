@@ -180,6 +180,9 @@ extern INT_U8 style_frame_cache_flags;
 
 // The colour field a key of the text form names ("fg_colour" .. "underline_colour"); null for another key.
 COLOUR WM_STYLE_SET::*style_colour_field(const char* key);
+// The size field a key of the text form names ("border_left_gap" .. "grid_two_tone_value"); null for
+// another key.
+INT_S16 WM_STYLE_SET::*style_size_field(const char* key);
 
 // A widget's single frame (a background, an edit box's frame): a copy of the style's first state frame
 // when the style's frames are loaded (and it has one), else loaded by name from the path text; without

@@ -934,7 +934,7 @@ TEST(InstallerInstall, FixtureBuilderRefusesMoreFilesThanAnInstallationHolds) {
 }
 #endif
 
-TEST(InstallerInstall, FixtureBuilderSetsColoursOfMemberStyleSets) {
+TEST(InstallerInstall, FixtureBuilderSetsColoursAndSizesOfMemberStyleSets) {
   const struct {
     const char* line;
     const char* error;  // empty: built
@@ -948,6 +948,9 @@ TEST(InstallerInstall, FixtureBuilderSetsColoursOfMemberStyleSets) {
       {"style = progress_bar;highlight_colour;%50,0,0,0", "a style colour is #RRGGBB or #AARRGGBB: %50,0,0,0"},
       {"style = progress_bar;highlight_colour;#2E7D3G", "a style colour is #RRGGBB or #AARRGGBB: #2E7D3G"},
       {"style = progress_bar;#2E7D32", "style needs a style set, a colour key and a colour: progress_bar;#2E7D32"},
+      {"style = options;y_spacing;6", ""},
+      {"style = options;y_spacing;6px", "a style size is a number from -1 to 32767: 6px"},
+      {"style = options;border_left_gap;-2", "a style size is a number from -1 to 32767: -2"},
   };
   INSTALLER_SCRATCH scratch("install-style");
   const std::string description = read_whole_text(scratch.source + "description.txt");
@@ -960,9 +963,11 @@ TEST(InstallerInstall, FixtureBuilderSetsColoursOfMemberStyleSets) {
     if (!built || c.error[0]) continue;
     std::unique_ptr<DATABASE> database(scratch.load());
     ASSERT_TRUE(database) << c.line;
-    bool menu = c.line[8] == 'm';
-    EXPECT_EQ(database->progress_bar_style.highlight_colour, menu ? COLOUR_INVISIBLE : 0xFF2E7D32u) << c.line;
+    bool menu = c.line[8] == 'm', options = c.line[8] == 'o';
+    EXPECT_EQ(database->progress_bar_style.highlight_colour, menu || options ? COLOUR_INVISIBLE : 0xFF2E7D32u)
+        << c.line;
     EXPECT_EQ(database->menu_alt_item_style.underline_colour, menu ? 0x802E7D32u : COLOUR_INVISIBLE) << c.line;
+    EXPECT_EQ(database->options_style.y_spacing, options ? 6 : 1) << c.line;
     EXPECT_EQ(database->progress_bar_style.fg_colour, 0xFFFFFFFFu);  // the other colours keep their defaults
   }
 }

@@ -7,9 +7,12 @@
 //   VELK_SCREENSHOT_DIR=$PWD/docs ctest --test-dir build -R WizardPictures
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
+#include "grid.h"
 #include "image_file.h"
+#include "progress_bar.h"
 #include "wizard_test_support.h"
 
 namespace {
@@ -82,6 +85,10 @@ TEST(WizardPictures, TheSamplePagesAreWhatTheRealWindowShows) {
     click_on(live_page()->forward_button);
     ASSERT_EQ(database->stage, STAGE_OPTIONS);
     options = twin_page_at_rest();
+    // Every option fits the grid: no scroll bar.
+    ASSERT_TRUE(page_grid);
+    EXPECT_FALSE(page_grid->overflows());
+    EXPECT_EQ(page_grid->scrollbar, nullptr);
     install = spot_of(live_page()->forward_button, live_page());
     std::snprintf(database->install_path, sizeof database->install_path, "%s/twin",
                   program_path_text(scratch.root).c_str());
@@ -98,6 +105,14 @@ TEST(WizardPictures, TheSamplePagesAreWhatTheRealWindowShows) {
     test_seam_button(1, false);
     program_pass();
     ASSERT_EQ(database->stage, STAGE_INSTALLING);
+    // The percentage on the bar is written in a colour that stands out from the bar's fill.
+    WM_PROGRESS_BAR* bar = live_page()->progress_bar;
+    ASSERT_TRUE(bar);
+    auto luminance = [](COLOUR c) {
+      return (((c >> 16) & 0xFF) * 299 + ((c >> 8) & 0xFF) * 587 + (c & 0xFF) * 114) / 1000;
+    };
+    EXPECT_EQ(bar->text_colour >> 24, 0xFFu);
+    EXPECT_GE(std::abs((int)luminance(bar->text_colour) - (int)luminance(bar->fill_colour)), 100);
     INSTALL_STATE* state = &database->install_state;
     for (int pass = 0; pass < 100 && (state->running || state->step_counter == 0); pass++) program_pass();
     program_pass();

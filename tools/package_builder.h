@@ -25,6 +25,7 @@
 //          language line, for every language)
 //   style = <member style set, e.g. progress_bar>;<colour key of a style-set file, e.g.
 //           highlight_colour>;<#RRGGBB or #AARRGGBB>   (the package's own colours, no skin needed)
+//   style = <member style set>;<size key of a style-set file, e.g. y_spacing>;<number, -1 default>
 // Every file below an installation's files folder becomes one of its files: destination "$HERE" plus
 // its sub-folder, packed under its relative path (under the folder's name too when another
 // installation packs a different file under that path). Each language names every installation by
@@ -118,15 +119,18 @@ static const char* const style_member_names[DATABASE::STYLE_COUNT] = {
     "text",         "scrollbar",           "check_box",     "progress_bar", "progress_bar_script",
     "menu_dropdown", "menu_button",        "menu_item",     "menu_alt_item"};
 
-// One colour of a member style set.
+// One colour, or one size, of a member style set.
 struct STYLE_COLOUR_LINE {
   int member;
   COLOUR WM_STYLE_SET::*field;
   COLOUR colour;
+  INT_S16 WM_STYLE_SET::*size_field;  // set instead of field for a size
+  INT_S16 size;
 };
 
-// A "style" value: member;colour key;#RRGGBB or #AARRGGBB (six digits are opaque). False (with error
-// set) for an unknown member or key or a colour that is not such a text.
+// A "style" value: member;colour key;#RRGGBB or #AARRGGBB (six digits are opaque), or member;size
+// key;number from -1 to 32767. False (with error set) for an unknown member or key or a value that is
+// not such a text.
 inline bool style_colour(const std::string& value, STYLE_COLOUR_LINE* out, std::string* error) {
   std::vector<std::string> parts = split(value, ';');
   if (parts.size() != 3) {
@@ -142,6 +146,17 @@ inline bool style_colour(const std::string& value, STYLE_COLOUR_LINE* out, std::
     return false;
   }
   out->field = style_colour_field(parts[1].c_str());
+  out->size_field = style_size_field(parts[1].c_str());
+  if (out->size_field) {
+    char* end = nullptr;
+    long number = std::strtol(parts[2].c_str(), &end, 10);
+    if (parts[2].empty() || *end || number < -1 || number > 32767) {
+      *error = "a style size is a number from -1 to 32767: " + parts[2];
+      return false;
+    }
+    out->size = (INT_S16)number;
+    return true;
+  }
   if (!out->field) {
     *error = "unknown style colour " + parts[1];
     return false;
@@ -318,7 +333,10 @@ inline bool build_package(const std::string& description_path, const std::string
     }
   }
 
-  for (const STYLE_COLOUR_LINE& entry : style_colours) database->style_set(entry.member)->*entry.field = entry.colour;
+  for (const STYLE_COLOUR_LINE& entry : style_colours) {
+    if (entry.size_field) database->style_set(entry.member)->*entry.size_field = entry.size;
+    else database->style_set(entry.member)->*entry.field = entry.colour;
+  }
 
   // Package entries by name, with the host file each holds: a name is given to one file only.
   std::vector<std::pair<std::string, fs::path>> entries;
