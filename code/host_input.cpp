@@ -2,6 +2,7 @@
 // queue and line input, the global mouse state with buttons and wheel, and the typed-character rule
 // that both hosts apply to what a key delivers.
 #include "host.h"
+#include "host_private.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -202,6 +203,15 @@ void MOUSE_HANDLER::pointer_left() {
   bool any_held = newest_state().held != 0;
   record_state(-1, -1, 0, any_held);
   if (any_held) activity_flag = 1;
+}
+
+void host_settle_mouse_state() {
+  MOUSE_STATE newest = newest_state();
+  MOUSE_HANDLER::pointer_x = newest.x;
+  MOUSE_HANDLER::pointer_y = newest.y;
+  MOUSE_HANDLER::held_buttons = newest.held;
+  MOUSE_HANDLER::pending_count = 0;
+  MOUSE_HANDLER::unseen_change = 0;
 }
 
 void MOUSE_HANDLER::input_pass_done() {

@@ -34,6 +34,10 @@ void host_present_frame(INT_S16 screen);
 // removes screen objects in the middle of a pass.
 void host_request_close();
 
+// Mouse changes recorded for the input pass but not yet shown to it are dropped and the newest state
+// is shown as it is: a new picture in the window does not take clicks made on the old one.
+void host_settle_mouse_state();
+
 // Called by the frame loop after every pass; tells the test seam's pass callback, when one is set.
 void host_pass_done();
 

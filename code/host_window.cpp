@@ -19,6 +19,7 @@ void host_fit_screen_image(INT_S32 width, INT_S32 height) {
   screen_image.size_locked = 1;
   COLOUR black = 0xFF000000;
   screen_image.clear(&black, 1);
+  host_settle_mouse_state();
 }
 
 void host_mode_size(const GRAPHICS_MODE* mode, INT_S32 available_width, INT_S32 available_height, INT_S32* width,

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host.h"
+#include "host_test_seam.h"
 
 #ifndef _WIN32
 INT_S32 key_symbol_to_virtual_key(INT_U32 key_symbol);
@@ -229,6 +230,15 @@ TEST(Mouse, ButtonChangesBetweenPassesAreShownInOrder) {
   mouse.button_event(MOUSE_LEFT, 0);
   EXPECT_EQ(MOUSE_HANDLER::held_buttons, 0u);
   MOUSE_HANDLER::input_pass_done();
+
+  // A tap made on a picture the window no longer shows (its screen image took a new size) is not
+  // replayed on the new one: the newest state stands.
+  mouse.button_event(MOUSE_LEFT, 1);
+  mouse.button_event(MOUSE_LEFT, 0);
+  MOUSE_HANDLER::pointer_event(7, 8);
+  test_seam_screen(90, 70);
+  EXPECT_EQ(seen_by_passes(1), "7,8:0 ");
+  EXPECT_EQ(MOUSE_HANDLER::pending_count, 0);
   activity_flag = 0;
 }
 
