@@ -87,39 +87,30 @@ TEST_F(CheckBoxTest, ClicksOnBoxAndLabelToggleAndReportTheNewState) {
   EXPECT_EQ(check->label->visible, 0);
 }
 
-// Luminance of a pixel, 0 to 255.
-static int luminance(INT_U32 pixel) {
-  return (int)((((pixel >> 16) & 0xFF) * 299 + ((pixel >> 8) & 0xFF) * 587 + (pixel & 0xFF) * 114) / 1000);
-}
-
 // The default look (a style set's black face and white text, no frames) on a black page, with the
-// borders' module shades off as the installer has them: the box's edge stands out from the page ticked
-// and unticked.
+// borders' module shades off as the installer has them: every side of the box stands out from the page,
+// ticked and unticked (a luminance difference of at least 100).
 TEST_F(CheckBoxTest, TheBoxWithoutFramesShowsInBothStates) {
   COLOUR saved_light = border_light_colour, saved_dark = border_dark_colour;
   border_light_colour = border_dark_colour = COLOUR_INVISIBLE;
   WM_STYLE_SET style;
   WM_CHECK_BOX* check = new WM_CHECK_BOX(40, 40, &style, "Option", record_event_call, 1, 2);
   show_as_page({check}, 2);
-  WM_BUTTON* box = check->box;
+  const WM_BUTTON* box = check->box;
+  auto side_stands_out = [&](int x, int y, int dx, int dy) {
+    for (int i = 2; i < (dx ? box->width : box->height) - 2; i++) {
+      INT_U32 p = screen_pixel((INT_S16)(x + i * dx), (INT_S16)(y + i * dy));
+      if (((p >> 16 & 0xFF) * 299 + (p >> 8 & 0xFF) * 587 + (p & 0xFF) * 114) / 1000 >= 100) return true;
+    }
+    return false;
+  };
   for (int state = 0; state < 2; state++) {
     check->set_state((INT_U8)state);
     run_pass();
-    // Every side of the box has pixels that a person tells from the black around it.
-    int left = box->x, top = box->y, right = box->x + box->width - 1, bottom = box->y + box->height - 1;
-    auto stands_out = [](int x, int y) {
-      return luminance(screen_pixel((INT_S16)x, (INT_S16)y)) - luminance(screen_pixel(20, 20)) >= 100;
-    };
-    bool sides[4] = {false, false, false, false};
-    for (int i = 2; i < box->width - 2; i++) {
-      sides[0] = sides[0] || stands_out(left + i, top);
-      sides[1] = sides[1] || stands_out(left + i, bottom);
-    }
-    for (int i = 2; i < box->height - 2; i++) {
-      sides[2] = sides[2] || stands_out(left, top + i);
-      sides[3] = sides[3] || stands_out(right, top + i);
-    }
-    EXPECT_TRUE(sides[0] && sides[1] && sides[2] && sides[3]) << "state " << state;
+    int right = box->x + box->width - 1, bottom = box->y + box->height - 1;
+    EXPECT_TRUE(side_stands_out(box->x, box->y, 1, 0) && side_stands_out(box->x, bottom, 1, 0) &&
+                side_stands_out(box->x, box->y, 0, 1) && side_stands_out(right, box->y, 0, 1))
+        << "state " << state;
   }
   border_light_colour = saved_light;
   border_dark_colour = saved_dark;

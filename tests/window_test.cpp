@@ -259,28 +259,6 @@ TEST_F(X_SERVER_TEST, MouseButtonsWheelAndLeaving) {
   EXPECT_EQ(MOUSE_HANDLER::held_buttons, 0x4u);  // middle held, right released
   EXPECT_EQ(MOUSE_HANDLER::wheel_notches, 1);
 
-  // A quick click and a move after it, all taken in one pump: the input pass sees the press, then the
-  // release where it happened, then the move.
-  forget_mouse_state();
-  send_button(1, true, 20, 25);
-  send_button(1, false, 20, 25);
-  XEvent motion;
-  std::memset(&motion, 0, sizeof(motion));
-  motion.type = MotionNotify;
-  motion.xmotion.x = 70;
-  motion.xmotion.y = 80;
-  send(&motion, 0);
-  XSync(probe, False);
-  ASSERT_TRUE(pump_until([] { return MOUSE_HANDLER::held_buttons != 0; }));
-  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 20);
-  MOUSE_HANDLER::input_pass_done();
-  EXPECT_EQ(MOUSE_HANDLER::held_buttons, 0u);
-  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 20);
-  EXPECT_EQ(MOUSE_HANDLER::pointer_y, 25);
-  MOUSE_HANDLER::input_pass_done();
-  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 70);
-  EXPECT_EQ(MOUSE_HANDLER::pointer_y, 80);
-
   XEvent leave;
   std::memset(&leave, 0, sizeof(leave));
   leave.type = LeaveNotify;
@@ -457,19 +435,6 @@ TEST_F(WIN32_WINDOW_TEST, MessagesReachTheMouseState) {
   EXPECT_EQ(MOUSE_HANDLER::held_buttons, 0x2u | (1u << 10));
   MOUSE_HANDLER::input_pass_done();
 
-  // A quick click and a move after it, before any pass: the press, then the release where it
-  // happened, then the move.
-  SendMessageA(window, WM_LBUTTONDOWN, 0, MAKELPARAM(30, 40));
-  SendMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(30, 40));
-  SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(70, 80));
-  EXPECT_EQ(MOUSE_HANDLER::held_buttons & 1, 1u);
-  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 30);
-  MOUSE_HANDLER::input_pass_done();
-  EXPECT_EQ(MOUSE_HANDLER::held_buttons & 1, 0u);
-  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 30);
-  MOUSE_HANDLER::input_pass_done();
-  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 70);
-  EXPECT_EQ(MOUSE_HANDLER::pointer_y, 80);
   SendMessageA(window, WM_MOUSEWHEEL, MAKEWPARAM(0, 60), 0);
   SendMessageA(window, WM_MOUSEWHEEL, MAKEWPARAM(0, 60), 0);
   EXPECT_EQ(MOUSE_HANDLER::wheel_notches, 1);

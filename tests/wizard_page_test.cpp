@@ -187,26 +187,19 @@ TEST(WizardPage, TheLicenceShowsFromItsFirstLineAndAMissingEntryLeavesItEmpty) {
 // The entries of a list grid drawn with rounded corners (radius min(20, a third of its smaller side)) keep
 // as far from each corner's arc as the first and last rows keep from the straight top and bottom edges.
 static void expect_clear_of_rounded_corners(WM_GRID* grid) {
-  ASSERT_TRUE(grid->style.shading_flags & 0xF0) << "the page's grid has no rounded corners";
+  ASSERT_TRUE((grid->style.shading_flags & 0xF0) && grid->cell(0, 0));
   double radius = std::min(20, std::min(grid->width, grid->height) / 3);
-  WM_SCREEN_OBJECT* first = grid->cell(0, 0);
   WM_SCREEN_OBJECT* last = grid->cell(0, (INT_S16)(grid->row_count - 1));
-  ASSERT_TRUE(first && last);
-  double margin = std::min(first->y - grid->y, grid->y + grid->height - (last->y + last->height));
+  double margin = std::min(grid->cell(0, 0)->y - grid->y, grid->y + grid->height - (last->y + last->height));
   for (INT_S16 row = 0; row < grid->row_count; row++) {
     WM_SCREEN_OBJECT* entry = grid->cell(0, row);
-    ASSERT_TRUE(entry);
-    // The entry's four corners against the grid's four corner circles.
     for (int corner = 0; corner < 4; corner++) {
       bool right = corner & 1, bottom = corner & 2;
       double cx = right ? grid->x + grid->width - radius : grid->x + radius;
       double cy = bottom ? grid->y + grid->height - radius : grid->y + radius;
-      double px = right ? entry->x + entry->width : entry->x;
-      double py = bottom ? entry->y + entry->height : entry->y;
+      double px = right ? entry->x + entry->width : entry->x, py = bottom ? entry->y + entry->height : entry->y;
       bool in_corner = (right ? px > cx : px < cx) && (bottom ? py > cy : py < cy);
-      if (in_corner) {
-        EXPECT_LE(std::hypot(px - cx, py - cy), radius - margin) << "row " << row << ", corner " << corner;
-      }
+      EXPECT_LE(in_corner ? std::hypot(px - cx, py - cy) : 0, radius - margin) << "row " << row << ", " << corner;
     }
   }
 }
