@@ -13,6 +13,7 @@
 #include "image.h"
 #include "menu.h"
 #include "script.h"
+#include "style_measures.h"
 #include "text_draw.h"
 #include "text_edit.h"
 
@@ -268,8 +269,11 @@ void WM_FILE_SELECT::build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_STYLE_S
                               menu_alt_item_style, nullptr, nullptr, nullptr, nullptr, nullptr);
   INT_S16 row_height = location_menu->get_height() > font_height ? location_menu->get_height() : font_height;
   static const INT_S16 location_weights[3] = {8, 3, 4};
-  location_row = new WM_GRID(half, half, (INT_S16)(cw - half), (INT_S16)(half + row_height), 3, location_weights,
-                             list_style, list_scrollbar_style);
+  // The grid holds its row inside its border gaps: a row taller than the inner area would run below the
+  // grid, where the grid's clip cuts its objects and its redrawing does not reach.
+  INT_S16 row_grid_height = (INT_S16)(row_height + style_vertical_gaps(list_style));
+  location_row = new WM_GRID(half, half, (INT_S16)(cw - half), (INT_S16)(half + row_grid_height - 1), 3,
+                             location_weights, list_style, list_scrollbar_style);
   location_row->default_row_height = row_height;
   // The texts stand on the row's own background: they take its style's text colour.
   COLOUR text_colour = location_row->style.fg_colour;
@@ -284,7 +288,7 @@ void WM_FILE_SELECT::build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_STYLE_S
                                 FILE_SELECT_NAME_ENTER, self);
   name_field->notify_changes = 1;
   name_field->move_to(half, (INT_S16)(button_top - 2 * half - name_field->get_height()));
-  INT_S16 list_top = (INT_S16)(half + row_height + half);
+  INT_S16 list_top = (INT_S16)(half + row_grid_height + half);
   INT_S16 list_bottom = (INT_S16)(name_field->y - half);
   INT_S16 icon_width = 0, icon_height = 0;
   for (int i = 0; i < FILE_SELECT_DRIVE_ICON_COUNT + 3; i++) {
@@ -300,6 +304,7 @@ void WM_FILE_SELECT::build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_STYLE_S
   INT_S32 pitch = list_row_height + list->style.y_spacing;
   INT_S32 inner = list->inner_height() + list->style.y_spacing;
   if (pitch > 0 && inner >= pitch) list->resize(list->width, (INT_S16)(list->height - inner % pitch), true);
+  list->keep_clear_of_rounded_corners(list->width, list->height);
   fit_list_columns(list, icon_width);
 
   add_child(location_row, true);

@@ -49,6 +49,20 @@ void WM_GRID::clear_frames() {
   alternate_frame.clear();
 }
 
+INT_S16 WM_GRID::rounded_corner_radius(INT_S16 drawn_width, INT_S16 drawn_height) {
+  INT_S16 r = corner_radius(nullptr, 0, 0, (INT_S16)(drawn_width - 1), (INT_S16)(drawn_height - 1));
+  return r > 20 ? (INT_S16)20 : r < 2 ? (INT_S16)2 : r;
+}
+
+// The arc of a rounded corner reaches into the first and last rows, where an entry standing at the
+// border gap would touch it; at the radius from the side it stands where the arc meets the edge.
+void WM_GRID::keep_clear_of_rounded_corners(INT_S16 drawn_width, INT_S16 drawn_height) {
+  if (has_base_frame() || (style.extended_flags & (ssef_grid_type_lines | ssef_grid_type_cells))) return;
+  INT_S16 radius = rounded_corner_radius(drawn_width, drawn_height);
+  if ((style.shading_flags & 0x50) && style.border_left_gap < radius) style.border_left_gap = radius;
+  if ((style.shading_flags & 0xA0) && style.border_right_gap < radius) style.border_right_gap = radius;
+}
+
 // ---------------------------------------------------------------------------------------------------
 // The scroll bar
 
@@ -208,9 +222,7 @@ void paint_background(GRID_PAINT& paint) {
     grid->base_frame.draw(x1, y1, x2, y2, 1, paint.target, 0);
     return;
   }
-  INT_S16 r = corner_radius(paint.target, x1, y1, x2, y2);
-  if (r > 20) r = 20;
-  if (r < 2) r = 2;
+  INT_S16 r = WM_GRID::rounded_corner_radius(grid->width, grid->height);
   IMAGE* t = paint.target;
   if (!paint.corners) {
     if (s.flags & ssf_darkened_background) t->darken_rectangle(x1, y1, x2, y2, 50);
@@ -365,9 +377,7 @@ void WM_GRID::draw() {
 
   if (!paint.frames && (s.flags & ssf_draw_border)) {
     INT_S16 x2 = (INT_S16)(x + width - 1), y2 = (INT_S16)(y + height - 1);
-    INT_S16 radius = corner_radius(paint.target, x, y, x2, y2);
-    if (radius > 20) radius = 20;
-    if (radius < 2) radius = 2;
+    INT_S16 radius = rounded_corner_radius(width, height);
     COLOUR saved_outline = border_outline_colour;
     if (s.flags & ssf_use_text_colour_for_outline) border_outline_colour = s.fg_colour;
     INT_U16 flags = (INT_U16)(s.shading_flags & ~0x8000);

@@ -167,6 +167,12 @@ public:
   bool set_style_from_path(FOLDER* folder, const char* base_name, WM_STYLE_SET* frame_style);
   bool has_base_frame();
   void clear_frames();
+  // The radius of the rounded corners a grid draws at a size: a third of its smaller side, 2 to 20 px.
+  static INT_S16 rounded_corner_radius(INT_S16 drawn_width, INT_S16 drawn_height);
+  // A grid that draws rounded corners (its plain background or border, no frames) at that size keeps its
+  // entries as far from their arcs as from a straight edge: a side with a rounded corner gets a border
+  // gap of at least the radius. Rows laid out from now on take the gaps.
+  void keep_clear_of_rounded_corners(INT_S16 drawn_width, INT_S16 drawn_height);
 
   // Keyboard focus (grid_input.cpp).
   // True and the cell holding the focus object (rows not wholly visible only with any_row).

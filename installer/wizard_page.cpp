@@ -308,20 +308,6 @@ void INSTALL_DIALOG::build_text_window(INT_S16 cw, INT_S16 top, INT_S16 capacity
   delete_file(&temporary, name);
 }
 
-// A list grid drawn with rounded corners (a plain background or border, no frames): the arc of a corner
-// reaches into the first and last rows, where the widest entry would touch it. A side with a rounded
-// corner keeps its entries at least the corner's radius from the edge, where the arc meets the edge, so
-// they stay as far from the arc as from a straight edge.
-static void keep_entries_off_rounded_corners(WM_GRID* grid, INT_S16 height) {
-  WM_STYLE_SET& style = grid->style;
-  if (grid->has_base_frame() || (style.extended_flags & (ssef_grid_type_lines | ssef_grid_type_cells))) return;
-  // The radius the grid draws its corners with, at most 20 and a third of its height (its width, wider
-  // than the radius on both sides, is no smaller).
-  INT_S16 radius = (INT_S16)(height / 3 < 20 ? height / 3 : 20);
-  if ((style.shading_flags & 0x50) && style.border_left_gap < radius) style.border_left_gap = radius;
-  if ((style.shading_flags & 0xA0) && style.border_right_gap < radius) style.border_right_gap = radius;
-}
-
 // The language buttons or the installations' check boxes, one per row, in a grid as large as they need
 // in the middle of the content.
 void INSTALL_DIALOG::build_list(INT_S16 cw, INT_S16 top, bool languages) {
@@ -355,7 +341,8 @@ void INSTALL_DIALOG::build_list(INT_S16 cw, INT_S16 top, bool languages) {
     total += entry_height + style.y_spacing;
   }
   INT_S16 grid_height = (INT_S16)(style_vertical_gaps(&style) + total);
-  keep_entries_off_rounded_corners(grid, grid_height);
+  // Its width follows from the gaps, within the content's width.
+  grid->keep_clear_of_rounded_corners(cw, grid_height);
   INT_S16 grid_width = (INT_S16)(grid->style.border_left_gap + grid->style.border_right_gap +
                                  style_horizontal_cell_gaps(&style) + widest);
   grid->resize(grid_width, grid_height, true);

@@ -432,6 +432,13 @@ TEST(FileSelectLayout, WholeValuesInContrastingTextAndNoTextOverAnother) {
     for (int i = 0; i < 2; i++) EXPECT_LT(parts[i]->x + parts[i]->width, parts[i + 1]->x) << size;
     EXPECT_GE(parts[0]->x, selector->location_row->x);
     EXPECT_LE(parts[2]->x + parts[2]->width, selector->location_row->x + selector->location_row->width);
+    // All three within the row's border gaps, where the row draws them and clips what they draw.
+    settle_effects();
+    WM_GRID* row = selector->location_row;
+    for (WM_SCREEN_OBJECT* part : parts) {
+      EXPECT_GE(part->y, row->y + row->style.border_top_gap) << size;
+      EXPECT_LE(part->y + part->height, row->y + row->height - row->style.border_bottom_gap) << size;
+    }
     EXPECT_LE(needs(selector->location_label, "Location:"), selector->location_label->width);
     EXPECT_GE(std::abs(lightness(selector->message->text_colour) - lightness(selector->location_row->style.bg_colour)),
               0.5);
