@@ -102,6 +102,13 @@ void WM_CHECK_BOX::hide(bool top_level, bool) { WM_SCREEN_OBJECT::hide(top_level
 
 void WM_CHECK_BOX::resize(INT_S16, INT_S16, bool) {}
 
+void WM_CHECK_BOX::fit_width(INT_S16 most) {
+  if (!label || width <= most) return;
+  INT_S32 label_width = label->width - (width - most);
+  label->resize((INT_S16)(label_width > 1 ? label_width : 1), label->height, true);
+  WM_SCREEN_OBJECT::resize((INT_S16)(label->x + label->width - x), height, false);
+}
+
 bool WM_CHECK_BOX::is_focusable() {
   bool any_focusable = (box && box->focusable) || (label && label->focusable);
   bool any_enabled = (box && box->enabled) || (label && label->enabled);

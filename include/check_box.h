@@ -27,6 +27,9 @@ public:
   void hide(bool top_level, bool children) override;
   // The size set at construction stays.
   void resize(INT_S16 new_width, INT_S16 new_height, bool resize_children) override;
+  // A check box wider than most pixels takes that width by narrowing its label, whose text then shows
+  // shortened with an ellipsis; the box keeps its size.
+  void fit_width(INT_S16 most);
   bool is_focusable() override;
   // Sets the state without a callback or sound: a box without frames shows "X" or " "; then redrawn.
   void set_state(INT_U8 on) override;

@@ -420,6 +420,24 @@ void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
       add_choice(wizard_text(&LANGUAGE::SELECT_OPTIONS_DESKTOP_SHORTCUT), WIZARD_EVENT_DESKTOP, database->desktop_shortcut);
     if (menu) add_choice(wizard_text(&LANGUAGE::SELECT_OPTIONS_MENU_SHORTCUT), WIZARD_EVENT_MENU, database->menu_shortcut);
   }
+
+  // A check box keeps the size it was made at, not its cell's. Its room is its cell and the empty cells
+  // after it in its row, less the scroll bar's column when the rows overflow the grid: a label wider than
+  // that shows shortened, and runs neither past the grid nor under the scroll bar.
+  bool narrow = grid->overflows();
+  for (INT_S16 r = 0; r < grid->row_count; r++) {
+    WM_GRID_ROW* cells = grid->rows[r];
+    for (INT_S16 c = 0; c < cells->cell_count; c++) {
+      WM_SCREEN_OBJECT* object = cells->cells[c];
+      if (!object || !(object->kind & WM_KIND_CHECK_BOX)) continue;
+      INT_S16 last = c;
+      while (last + 1 < cells->cell_count && !cells->cells[last + 1]) last++;
+      INT_S16 x1, x2, unused1, unused2, unused3;
+      WM_GRID_ROW::cell_rectangle(cells, c, narrow, &x1, &unused1, &unused2, &unused3);
+      WM_GRID_ROW::cell_rectangle(cells, last, narrow, &unused1, &unused2, &x2, &unused3);
+      static_cast<WM_CHECK_BOX*>(object)->fit_width((INT_S16)(x2 - x1 + 1));
+    }
+  }
 }
 
 // Once per run, on the first options page: a desktop smaller than the database asks for is written

@@ -1,7 +1,7 @@
 // Tests of check boxes driven through the page manager's pass: "X" and " " in a box without frames, the
 // callback's object and value (the new state) from a click on the box or the label, set_state without a
 // callback, the box's size with its 10 x 10 minimum, the state shown through the box's state function
-// with frames, and hiding and resizing.
+// with frames, and hiding, resizing and fitting into a width.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -82,6 +82,15 @@ TEST_F(CheckBoxTest, ClicksOnBoxAndLabelToggleAndReportTheNewState) {
   check->resize(200, 200, true);
   EXPECT_EQ(check->width, w);
   EXPECT_EQ(check->height, h);
+  // Fitting into less width narrows the label alone; a width it has already changes nothing.
+  INT_S16 box_width = check->box->width, label_width = check->label->width;
+  check->fit_width(w);
+  EXPECT_EQ(check->label->width, label_width);
+  check->fit_width((INT_S16)(w - 4));
+  EXPECT_EQ(check->width, w - 4);
+  EXPECT_EQ(check->label->width, label_width - 4);
+  EXPECT_EQ(check->label->x + check->label->width, check->x + check->width);
+  EXPECT_EQ(check->box->width, box_width);
   check->hide(false, false);
   EXPECT_EQ(check->box->visible, 0);
   EXPECT_EQ(check->label->visible, 0);
