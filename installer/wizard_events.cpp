@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "about.h"
 #include "button.h"
@@ -205,9 +206,16 @@ public:
   }
   void show_install_complete(INSTALL_DIALOG* page) override { INSTALL_DIALOG::show_install_complete(page); }
   void copy_error(DATABASE* base, const char*, const char*) override { open_copy_error_box(base, install_dialog_event); }
-  // The destination cannot be made: the user is told and chooses again on the options page.
-  void installation_stopped(DATABASE*, const char* message) override {
-    show_message_box(wizard_text(&LANGUAGE::COPY_ERROR_TITLE), message);
+  // The destination cannot be made: the user is told and chooses again on the options page. The message
+  // names the destination as it is stored ("$ROOT0/..."); the user is shown it as the options page shows
+  // it, a path of the host.
+  void installation_stopped(DATABASE* base, const char* message) override {
+    std::string shown = message ? message : "";
+    std::string stored = std::string("\"") + base->install_path + "\"";
+    size_t at = shown.find(stored);
+    if (at != std::string::npos)
+      shown.replace(at, stored.size(), std::string("\"") + expand_path_text(base->install_path, nullptr) + "\"");
+    show_message_box(wizard_text(&LANGUAGE::COPY_ERROR_TITLE), shown.c_str());
     back_to_options = true;
   }
 };

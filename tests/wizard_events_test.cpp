@@ -270,8 +270,16 @@ TEST(WizardEvents, ADestinationThatCannotBeMadeReturnsToTheOptions) {
   // A file stands where the destination's folder would be.
   ASSERT_TRUE(write_whole_file(run.scratch.root + "blocked", text_bytes("a file\n")));
   std::strcpy(database->install_path, "$SCRATCH/blocked/dest");
+  static std::string said;
+  said.clear();
+  set_message_box_hook([](const char*, const char* text) { said += text; });
   run.show_stage(STAGE_INSTALLING);
   run_pass();
+  set_message_box_hook(nullptr);
+  // The message names the destination as a path of the host; the stored form stays.
+  EXPECT_EQ(said, "ERROR: the destination folder \"" + run.scratch.root + "blocked" + PATH_SEPARATOR +
+                      "dest\" cannot be created\n");
+  EXPECT_STREQ(database->install_path, "$SCRATCH/blocked/dest");
   EXPECT_EQ(database->stage, STAGE_OPTIONS);
   EXPECT_EQ(std::string(live_page()->get_title()), "Options");
   EXPECT_EQ(get_idle_wait(), 50u);
