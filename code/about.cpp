@@ -12,7 +12,7 @@
 
 const char* const ABOUT_WEB_ADDRESS = "https://www.velk-libraries.example/credits";
 
-WM_ABOUT::WM_ABOUT(INT_S16 x_, INT_S16 y_, INT_S16 width_, INT_S16 height_)
+WM_ABOUT::WM_ABOUT(INT_S16 x_, INT_S16 y_, INT_S16 width_, INT_S16 height_, const char* close_text)
     : WM_DIALOG(x_, y_, width_ == -1 ? (INT_S16)440 : width_, height_ == -1 ? (INT_S16)320 : height_, "About", nullptr,
                 nullptr, nullptr, nullptr),
       close_button(nullptr) {
@@ -25,11 +25,16 @@ WM_ABOUT::WM_ABOUT(INT_S16 x_, INT_S16 y_, INT_S16 width_, INT_S16 height_)
   text_style.bg_colour = COLOUR_INVISIBLE;
   text_style.flags = ssf_left_justify_text;
 
-  close_button = new WM_BUTTON(0, 0, -1, -1, &button_style, "Close", nullptr, on_button, 1, 0,
-                               BUTTON_EVENT_PRESS | BUTTON_EVENT_CLICK);
+  // The button is made with its label, so that it is as wide as the label (a label given to a button
+  // laid out for "Close" is cut when it is longer); no wider than the box, where a longer label shows
+  // shortened.
+  close_button = new WM_BUTTON(0, 0, -1, -1, &button_style, close_text ? close_text : "Close", nullptr, on_button, 1,
+                               0, BUTTON_EVENT_PRESS | BUTTON_EVENT_CLICK);
   const WM_STYLE_SET& s = window_style;
   const INT_S16 usable_width = (INT_S16)(width - s.border_left_gap - s.border_right_gap - s.cell_left_gap - s.cell_right_gap);
   const INT_S16 usable_height = (INT_S16)(height - client_top() - s.border_bottom_gap - s.cell_bottom_gap);
+  if (close_button->get_width() > usable_width && usable_width > 0)
+    close_button->resize(usable_width, close_button->get_height(), true);
   close_button->move_to((INT_S16)((usable_width - close_button->get_width()) / 2),
                         (INT_S16)(usable_height - close_button->get_height()));
   add_child(close_button, true);

@@ -13,8 +13,9 @@ class WM_ABOUT : public WM_DIALOG {
 public:
   WM_BUTTON* close_button;  // a child of the client
 
-  // width -1 is 440 and height -1 is 320; x or y -1 centres the box.
-  WM_ABOUT(INT_S16 x, INT_S16 y, INT_S16 width, INT_S16 height);
+  // width -1 is 440 and height -1 is 320; x or y -1 centres the box. The close button shows close_text
+  // (null: "Close"), laid out at its width.
+  WM_ABOUT(INT_S16 x, INT_S16 y, INT_S16 width, INT_S16 height, const char* close_text = nullptr);
   ~WM_ABOUT() override;
 
   // The close button's callback (user1 1: 2 on its release, which closes the box) and the text

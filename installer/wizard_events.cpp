@@ -183,13 +183,13 @@ WM_RESULT install_dialog_event(WM_SCREEN_OBJECT* object, INT_U32 event, INT_U32 
 
 void open_about_box(bool from_wizard) {
   if (!page_manager) return;
-  WM_ABOUT* box = new WM_ABOUT(database->ABOUT.x, database->ABOUT.y, database->ABOUT.width, database->ABOUT.height);
-  box->draggable = database->ABOUT.can_drag;
-  page_manager->get_root()->add_top_level(box, false);
   const char* title = wizard_text(&LANGUAGE::ABOUT);
   const char* label = wizard_text(&LANGUAGE::OK_BUTTON);
+  WM_ABOUT* box = new WM_ABOUT(database->ABOUT.x, database->ABOUT.y, database->ABOUT.width, database->ABOUT.height,
+                               from_wizard || label[0] ? label : nullptr);
+  box->draggable = database->ABOUT.can_drag;
+  page_manager->get_root()->add_top_level(box, false);
   if (from_wizard || title[0]) box->set_title(title);
-  if (box->close_button && (from_wizard || label[0])) box->close_button->set_text(label, false);
   if (from_wizard) give_button_icon(box->close_button, &database->skin_icons[DATABASE::yes_icon]);
 }
 

@@ -1,17 +1,22 @@
 // Tests of the about box: its default size, the logo a quarter of the free height down, the text window
 // beside it holding the banner with a link on every line, "Close" centred at the bottom, closing on the
-// release (not the press) and going when the fade ends, and a click on the text leaving the box open.
+// release (not the press) and going when the fade ends, and a click on the text leaving the box open;
+// a close button made with a label of its own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "about.h"
 #include "button.h"
+#include "grid_test_support.h"
 #include "host_test_seam.h"
 #include "image_object.h"
 #include "options.h"
 #include "page_manager.h"
 #include "redraw.h"
+#include "test_support.h"
+#include "text_draw.h"
 #include "text_win.h"
 #include "wm_test_support.h"
 
@@ -86,6 +91,28 @@ TEST(AboutBox, LayoutOfLogoTextAndClose) {
   WM_ABOUT shorter(10, 20, 440, (INT_S16)(320 - (usable_height - 275)));
   PARTS q = parts_of(&shorter);
   EXPECT_EQ(q.logo->y - shorter.client->y, 50);
+}
+
+// A label of its own: the button as wide as the label needs and centred, or as wide as the box with a
+// longer label.
+TEST(AboutBox, TheCloseButtonTakesTheWidthOfItsLabel) {
+  REQUIRE_SYSTEM_FONTS();
+  WM_TEST_SCREEN screen(640, 480, 1);
+  ASSERT_TRUE(load_test_font());
+  for (const char* label : {"Close", "Das Installationsprogramm schliessen",
+                            "Schliessen Sie dieses Fenster, um zum Installationsprogramm zurueckzukehren"}) {
+    SCOPED_TRACE(label);
+    WM_ABOUT box(10, 20, 360, 240, label);
+    WM_BUTTON* close = box.close_button;
+    EXPECT_STREQ(close->label, label);
+    const WM_STYLE_SET& s = box.window_style;
+    INT_S32 usable_width = 360 - s.border_left_gap - s.border_right_gap - s.cell_left_gap - s.cell_right_gap;
+    INT_S32 needs = text_width(draw_target, close->font_id, close->font_x_size, close->font_y_size, label, -1, false) +
+                    close->left_gap + close->right_gap;
+    EXPECT_EQ(close->width, std::min(needs, usable_width));
+    EXPECT_EQ(close->x - box.client->x, (usable_width - close->width) / 2);
+  }
+  unload_test_font();
 }
 
 std::string clicked;
