@@ -3,9 +3,12 @@
 // repeats, pointer shapes). Also the hint style shared by every button's hint pop-up.
 #include "button.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "click_sound.h"
 #include "errors.h"
@@ -598,4 +601,36 @@ WM_RESULT WM_BUTTON::process() {
   was_right_down = right ? 1 : 0;
   if (!left) armed = 0;
   return result;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Buttons in a row
+
+// The width a button's label needs, as a button sized to its label is made: the label's text width in
+// its font and its left and right gaps.
+static INT_S32 label_width(WM_BUTTON* b) {
+  return text_width(draw_target, b->font_id, b->font_x_size, b->font_y_size, b->label ? b->label : "", -1, false) +
+         b->left_gap + b->right_gap;
+}
+
+void fit_buttons_in_row(WM_BUTTON* const* buttons, int count, INT_S32 room) {
+  std::vector<INT_S32> needs;
+  for (int i = 0; i < count; i++) needs.push_back(label_width(buttons[i]));
+  // The largest width that, given to every button needing more, lets all fit: the buttons needing
+  // least keep their widths.
+  std::vector<INT_S32> sorted = needs;
+  std::sort(sorted.begin(), sorted.end());
+  INT_S32 limit = INT32_MAX, left = room;
+  for (int k = 0; k < count; k++) {
+    INT_S32 share = left / (count - k);
+    if (sorted[(size_t)k] > share) {
+      limit = share > 1 ? share : 1;
+      break;
+    }
+    left -= sorted[(size_t)k];
+  }
+  for (int i = 0; i < count; i++) {
+    INT_S32 width = needs[(size_t)i] < limit ? needs[(size_t)i] : limit;
+    buttons[i]->resize((INT_S16)width, buttons[i]->height, true);
+  }
 }

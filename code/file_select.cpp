@@ -258,6 +258,10 @@ void WM_FILE_SELECT::build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_STYLE_S
   INT_S16 ch = (INT_S16)(height - client_top() - s.border_bottom_gap - s.cell_bottom_gap);
   INT_S16 half = (INT_S16)(new_folder_button->get_height() / 2);
   INT_S16 button_top = (INT_S16)(ch - 2 * half);
+  // Half a button's height before, between and after the three; labels too long for the row are
+  // shortened, so that none runs into another.
+  WM_BUTTON* button_row[3] = {new_folder_button, cancel_button, ok_button};
+  fit_buttons_in_row(button_row, 3, cw - 4 * half);
   new_folder_button->move_to(half, button_top);
   ok_button->move_to((INT_S16)(cw - ok_button->get_width() - half), button_top);
   cancel_button->move_to((INT_S16)(ok_button->x - half - cancel_button->get_width()), button_top);

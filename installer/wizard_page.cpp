@@ -128,6 +128,21 @@ static WM_GRID* new_page_grid(INT_S16 cw, INT_S16 top) {
                      &database->options_alt_style);
 }
 
+// Quit at the client's bottom left, forward at its bottom right and previous left of forward, button_gap
+// apart; when their labels need more than the row, the widest are shortened, so that none runs into
+// another.
+static void place_navigation_buttons(INSTALL_DIALOG* page) {
+  WM_SCREEN_OBJECT* client = page->client;
+  INT_S16 gap = database->DIALOG.button_gap;
+  WM_BUTTON* row[3] = {page->quit_button, page->previous_button, page->forward_button};
+  fit_buttons_in_row(row, 3, client->width - 2 * gap);
+  INT_S16 button_y = (INT_S16)(client->y + client->height - page->quit_button->height);
+  page->quit_button->move_to(client->x, button_y);
+  page->forward_button->move_to((INT_S16)(client->x + client->width - page->forward_button->width), button_y);
+  page->previous_button->move_to(
+      (INT_S16)(page->forward_button->x - gap - page->previous_button->width), button_y);
+}
+
 // ---------------------------------------------------------------------------------------------------
 // Construction
 
@@ -256,13 +271,9 @@ INSTALL_DIALOG::INSTALL_DIALOG(INT_S16 x_, INT_S16 y_)
       break;
   }
 
-  // The navigation buttons go to the bottom right after the stage code, so that relabelled buttons are
-  // placed at their new widths.
-  INT_S16 cx = client->x, cy = client->y;
-  INT_S16 button_y = (INT_S16)(cy + ch - quit_button->height);
-  forward_button->move_to((INT_S16)(cx + cw - forward_button->width), button_y);
-  previous_button->move_to(
-      (INT_S16)(cx + cw - previous_button->width - database->DIALOG.button_gap - forward_button->width), button_y);
+  // The navigation buttons are placed after the stage code, so that relabelled buttons are placed at
+  // their new widths.
+  place_navigation_buttons(this);
 }
 
 INSTALL_DIALOG::~INSTALL_DIALOG() {}
@@ -502,6 +513,7 @@ void INSTALL_DIALOG::show_install_complete(INSTALL_DIALOG* page) {
     relabel_button(page, page->quit_button, wizard_text(&LANGUAGE::ABOUT),
                    wizard_text(&LANGUAGE::ABOUT_HINT), skin_icon(DATABASE::about_icon));
     page->quit_button->event_user1 = WIZARD_EVENT_ABOUT;
+    place_navigation_buttons(page);
   } else {
     disable_button(page->quit_button);
   }

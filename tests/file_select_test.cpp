@@ -387,7 +387,7 @@ double lightness(COLOUR c) {
 
 // The dialog as the wizard opens it (white text on black for the menu and the list), drawn in DejaVu
 // Sans at the library's default size over folders with a long name, at the sample package's size and
-// at the default size.
+// at the default size; and a small one with long button labels.
 TEST(FileSelectLayout, WholeValuesInContrastingTextAndNoTextOverAnother) {
   REQUIRE_SYSTEM_FONTS();
   FOLDER fonts;
@@ -443,6 +443,19 @@ TEST(FileSelectLayout, WholeValuesInContrastingTextAndNoTextOverAnother) {
     EXPECT_GE(std::abs(lightness(selector->message->text_colour) - lightness(selector->location_row->style.bg_colour)),
               0.5);
   }
+  // Buttons whose labels need more than their row: half a button's height apart and inside the client,
+  // the longest label shortened, "OK" whole.
+  WM_TEST_SCREEN screen(640, 480, 1);
+  WM_STYLE_SET plain;
+  WM_FILE_SELECT selector(-1, -1, 400, 300, &plain, &plain, &plain, &plain, &plain, true, owner_event, 5, "OK",
+                          "Abbrechen", "Einen neuen Ordner anlegen", nullptr, nullptr);
+  WM_BUTTON* row[3] = {selector.new_folder_button, selector.cancel_button, selector.ok_button};
+  INT_S16 half = (INT_S16)(row[0]->height / 2);
+  EXPECT_EQ(row[0]->x, selector.client->x + half);
+  for (int i = 0; i < 2; i++) EXPECT_LE(row[i]->x + row[i]->width + half, row[i + 1]->x);
+  EXPECT_EQ(row[2]->x + row[2]->width + half, selector.client->x + selector.client->width);
+  EXPECT_LT(row[0]->width, needs(row[0], row[0]->label));
+  EXPECT_EQ(row[2]->width, needs(row[2], "OK"));
   stop_font_system();
 }
 

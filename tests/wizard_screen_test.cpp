@@ -48,11 +48,11 @@ const char* const long_texts[][2] = {
     {"FORWARD_HINT", "Weiter zum naechsten Schritt"},
     {"PREVIOUS", "Zurueck"},
     {"PREVIOUS_HINT", "Zurueck zum vorherigen Schritt"},
-    {"AGREE", "Annehmen"},
+    {"AGREE", "Lizenz akzeptieren"},
     {"AGREE_HINT", "Die Lizenzbedingungen annehmen"},
-    {"DISAGREE", "Ablehnen"},
+    {"DISAGREE", "Lizenz ablehnen"},
     {"DISAGREE_HINT", "Die Lizenzbedingungen ablehnen und beenden"},
-    {"QUIT", "Abbrechen"},
+    {"QUIT", "Installation abbrechen"},
     {"QUIT_HINT", "Die Installation abbrechen"},
     {"ABOUT", "Info"},
     {"ABOUT_HINT", "Ueber das Installationsprogramm"},
@@ -76,7 +76,7 @@ const char* const long_texts[][2] = {
     {"INITIALIZING_STRING", "Dateien werden kopiert..."},
     {"COMPLETE", "Alle Dateien wurden installiert."},
     {"CANCEL_BUTTON", "Abbrechen"},
-    {"NEW_FOLDER_BUTTON", "Neuer Ordner"},
+    {"NEW_FOLDER_BUTTON", "Neuen Ordner anlegen"},
     {"SELECT_FOLDER_TITLE", "Zielordner waehlen"},
     // 100 characters.
     {"SELECT_FOLDER_MSG", "Waehlen Sie den Ordner, in den die Beispielanwendung mit allen Handbuechern installiert "
