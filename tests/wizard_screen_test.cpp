@@ -22,20 +22,6 @@
 
 namespace {
 
-// Faults the check finds today, each waiting for the mend of its item of issue 18 (delete an entry when
-// its mend lands; the table is empty once all have). An entry stands for the faults of its package on the
-// pages whose name begins with its page, whose object and problem hold its two texts; an entry that stands
-// for none fails the test.
-struct KNOWN_FAULT {
-  const char* package;
-  const char* page;
-  const char* object;
-  const char* problem;
-  const char* item;
-};
-const std::vector<KNOWN_FAULT> known_faults = {
-};
-
 // The texts of the long package's second language, a German wording that is the longest; its first language
 // has the short English of the wizard's tests.
 const char* const long_texts[][2] = {
@@ -151,26 +137,19 @@ int longest_language() {
   return longest;
 }
 
-// The faults found on the pages, each once ("package / page: object: problem"), with its parts.
-struct FOUND {
-  std::string package, page, object, problem;
-  std::string line() const { return package + " / " + page + ": " + object + ": " + problem; }
-};
-
+// Checks pages; each fault found fails the test once ("package / page: object: problem").
 class SCREEN_WALK {
 public:
   std::string package;
-  std::vector<FOUND> found;
 
   // The whole screen drawn again with the pointer away, then checked.
   void check(const std::string& page) {
     test_seam_pointer(-1, -1);
     invalidate_display(page_manager->get_root());
     run_pass();
-    for (const SCREEN_FAULT& fault : check_screen()) {
-      FOUND one = {package, page, fault.object, fault.problem};
-      if (seen.insert(fault.object + fault.problem).second) found.push_back(one);
-    }
+    for (const SCREEN_FAULT& fault : check_screen())
+      if (seen.insert(fault.object + fault.problem).second)
+        ADD_FAILURE() << package << " / " << page << ": " << fault.object << ": " << fault.problem;
   }
 
 private:
@@ -249,7 +228,6 @@ void walk_pages(SCREEN_WALK* walk) {
 
 TEST(WizardScreen, EveryPageShowsEveryTextWholeReadableAndApart) {
   REQUIRE_SYSTEM_FONTS();
-  std::vector<FOUND> found;
   for (const char* package : {"sample", "long texts"}) {
     SCOPED_TRACE(package);
     INSTALLER_SCRATCH scratch(std::string("wizard-screen-") + (package[0] == 's' ? "sample" : "long"));
@@ -264,28 +242,9 @@ TEST(WizardScreen, EveryPageShowsEveryTextWholeReadableAndApart) {
       SCREEN_WALK walk;
       walk.package = package;
       walk_pages(&walk);
-      found.insert(found.end(), walk.found.begin(), walk.found.end());
     }
     set_idle_wait(50);
     remove_named_path("$FONTDATA");
     if (HasFatalFailure()) return;
   }
-
-  std::vector<bool> used(known_faults.size(), false);
-  for (const FOUND& fault : found) {
-    bool known = false;
-    for (size_t k = 0; k < known_faults.size() && !known; k++) {
-      const KNOWN_FAULT& entry = known_faults[k];
-      known = fault.package == entry.package && fault.page.compare(0, std::strlen(entry.page), entry.page) == 0 &&
-              fault.object.find(entry.object) != std::string::npos &&
-              fault.problem.find(entry.problem) != std::string::npos;
-      if (known) used[k] = true, std::printf("known (item %s): %s\n", entry.item, fault.line().c_str());
-    }
-    if (!known) ADD_FAILURE() << fault.line();
-  }
-  for (size_t k = 0; k < known_faults.size(); k++)
-    if (!used[k])
-      ADD_FAILURE() << "no longer found, delete the entry of item " << known_faults[k].item << ": "
-                    << known_faults[k].package << " / " << known_faults[k].page << ": " << known_faults[k].object
-                    << ": " << known_faults[k].problem;
 }
