@@ -89,8 +89,8 @@ void set_idle_wait(INT_U32 ms);
 // vector and its texts are one malloc block: free() releases everything. Null when out of memory.
 char** split_command_line(const char* command_line, const char* program_path, INT_S32* argc);
 
-// The host's part of the start-up before the application runs: the window class (Windows), the C
-// library's heap keeping freed memory for reuse (Linux).
+// The host's part of the start-up before the application runs: the C library's heap keeping freed
+// memory for reuse (Linux). The window class (Windows) is registered with the first window.
 void start_host();
 // Gives back the console that console_print opened (Windows; nothing on Linux).
 void release_console();

@@ -23,7 +23,9 @@ bool register_main_class() {
   return registered;
 }
 
-void start_host() { register_main_class(); }
+// The window class is registered with the first window (OpenGraphics), not here: registering it loads
+// the window system's driver, which a run that opens no window (the one-shot jobs) never needs.
+void start_host() {}
 
 void host_dispatch_messages() {
   MSG message;
