@@ -354,7 +354,8 @@ public:
   INT_S16 current_installation;
   INT_S16 current_language;
   INT_S32 stage;                  // INSTALL_STAGE
-  SYSTEM_INFORMATION system_information;
+  SYSTEM_INFORMATION system_information;  // read through system_info(), which fills it after clear
+  INT_U8 system_information_stale;        // set by clear: system_info() gathers the record again
   char install_path[DATABASE_PATH_SIZE];
   INT_S16 total_file_count;       // files of all installations, set by load_package
   INT_U8 use_system_paths;
@@ -394,6 +395,9 @@ public:
   WM_STYLE_SET* style_set(int n);
   // Skin file base name of icon n ("forw_icon", "disk-cdrom"...), null out of range.
   static const char* icon_name(int n);
+  // The host's description (system_information), gathered on the first use after clear and kept; a
+  // caller may change the record, which stays so until the next clear.
+  SYSTEM_INFORMATION& system_info();
   // The current installation / language, null while its list is empty.
   INSTALLATION* get_current_installation();
   LANGUAGE* get_current_language();

@@ -149,7 +149,7 @@ TEST(WizardEvents, InstallationChoiceChecksOneBoxAndResetsTheDestination) {
 TEST(WizardEvents, OptionCheckBoxesSetTheChoices) {
   WIZARD_RUN run("wizard-option-choices");
   ASSERT_TRUE(run.start());
-  database->system_information.has_system_paths = 1;
+  database->system_info().has_system_paths = 1;
   database->use_system_paths = 1;
   run.show_stage(STAGE_OPTIONS);
   ASSERT_TRUE(page_grid && location_button && browse_button);
