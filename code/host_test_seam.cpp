@@ -162,6 +162,9 @@ bool test_seam_dump_png(const char* path) {
 
 void test_seam_on_present(void (*callback)()) { present_callback = callback; }
 
+bool test_seam_pass_asked(INT_U32* tick, bool forget) { return host_pass_asked(tick, forget); }
+bool test_seam_pass_rests() { return host_pass_rests(); }
+
 void test_seam_reset() {
   test_seam_release_clocks();
   present_callback = nullptr;

@@ -39,6 +39,15 @@ void test_seam_screen(INT_S16 width, INT_S16 height);
 // test sees each frame a window would have shown, also those presented in the middle of a pass.
 void test_seam_on_present(void (*callback)());
 
+// Whether work asked the frame loop for a pass (request_pass_by) since the frame loop's pass began (or
+// since the asking was last forgotten), and the earliest time asked for. With forget the asking is
+// forgotten, as at the start of a pass of the loop.
+bool test_seam_pass_asked(INT_U32* tick, bool forget);
+// The frame loop's pass so far leaves the loop waiting for input alone (unless input comes): it
+// presented nothing, asked for no pass, dispatched no message, and no event or close request waits. A
+// program that a test drives tells by it that it stands still.
+bool test_seam_pass_rests();
+
 // Writes the screen image as a PNG file at the path (a failing test's picture, screenshots); false when
 // the file cannot be written or the screen image is empty.
 bool test_seam_dump_png(const char* path);

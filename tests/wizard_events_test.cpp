@@ -55,6 +55,17 @@ TEST(WizardEvents, APressDoesNothingAndTheReleaseActsOnce) {
   EXPECT_EQ(database->stage, STAGE_OPTIONS);
 }
 
+// A page at rest, with the pointer away, leaves the frame loop waiting for input alone.
+TEST(WizardEvents, AnIdlePageAsksTheFrameLoopForNothing) {
+  WIZARD_RUN run("wizard-idle");
+  ASSERT_TRUE(run.start());
+  let_effects_end();
+  test_seam_release_input();
+  run_pass();
+  run_pass();
+  EXPECT_EQ(pass_asked_in(), -1);
+}
+
 TEST(WizardEvents, TheWholeCourseInstallsAndFinishEndsTheProgram) {
   WIZARD_RUN run("wizard-course");
   ASSERT_TRUE(run.start());
@@ -347,13 +358,19 @@ TEST(WizardEvents, TheBackgroundDriftsOnlyAroundASmallerPage) {
     ASSERT_TRUE(background_scroller);
     run_pass();
     INT_S16 x = background_scroller->offset_x;
-    // Before the start offset the background stays at its start.
+    // Before the start offset the background stays at its start, and the loop waits for the start.
     advance_ms(400);
     run_pass();
     EXPECT_EQ(background_scroller->offset_x, 0);
+    if (c.moves) {
+      EXPECT_EQ(pass_asked_in(), 100);
+    }
     advance_ms(1100);
     run_pass();
     EXPECT_EQ(background_scroller->offset_x != x, c.moves);
+    if (c.moves) {
+      EXPECT_EQ(pass_asked_in(), 0);  // it moves with the clock: the next pass at the idle wait (0 here)
+    }
   }
 }
 
