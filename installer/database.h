@@ -434,10 +434,14 @@ public:
   void fill_file_select_icons();
 
   // === engine (installer engine modules) ===
-  // Opens the named package of data_folder, reads "database.bin" and the fonts, derives the working
-  // values; false (load_failure says why) when the package or its database cannot be read. The
-  // package file takes the database's file_cache_sz as its own buffer size; nothing else does.
+  // Opens the named package of data_folder, reads "database.bin", derives the working values; false
+  // (load_failure says why) when the package or its database cannot be read. The package file takes
+  // the database's file_cache_sz as its own buffer size; nothing else does.
   bool load_package(const char* name);
+  // Loads the built-in fonts that the open package carries: each is extracted into "$TEMP", loaded into
+  // its slot and deleted again. The wizard does it when it begins; the jobs that draw nothing ("-a",
+  // "-d") never do.
+  void load_package_fonts();
   // The buffer size that the database's file_cache_sz gives its package file.
   INT_S32 package_buffer_size() const;
   // "installer.idx" in data_folder, read or written as a data file with the byte-order byte.
