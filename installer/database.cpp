@@ -225,9 +225,10 @@ void DATABASE::clear() {
   installer_clients = nullptr;
   installer_client_count = 0;
 
-  // The record is gathered on its first use after this (system_info()): a run that never asks, as the
-  // one-shot jobs, never starts the socket library or asks the joysticks.
-  system_information_stale = 1;
+  // The record is gathered on its first use after this (system_info(), or its capability flags alone by
+  // system_capabilities()): a run that asks for no more than the flags, as the one-shot jobs ("-a"
+  // included), never starts the socket library or asks the joysticks.
+  system_information_state = 0;
 
   options_alt_style.fg_colour = COLOUR_INVISIBLE;
   options_alt_style.bg_colour = COLOUR_INVISIBLE;
@@ -245,9 +246,17 @@ WM_STYLE_SET* DATABASE::style_set(int n) {
 }
 
 SYSTEM_INFORMATION& DATABASE::system_info() {
-  if (system_information_stale) {
+  if (system_information_state < 2) {
     get_system_information(&system_information);
-    system_information_stale = 0;
+    system_information_state = 2;
+  }
+  return system_information;
+}
+
+const SYSTEM_INFORMATION& DATABASE::system_capabilities() {
+  if (system_information_state < 1) {
+    get_system_capabilities(&system_information);
+    system_information_state = 1;
   }
   return system_information;
 }

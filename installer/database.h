@@ -354,8 +354,8 @@ public:
   INT_S16 current_installation;
   INT_S16 current_language;
   INT_S32 stage;                  // INSTALL_STAGE
-  SYSTEM_INFORMATION system_information;  // read through system_info(), which fills it after clear
-  INT_U8 system_information_stale;        // set by clear: system_info() gathers the record again
+  SYSTEM_INFORMATION system_information;  // read through system_info() or system_capabilities()
+  INT_U8 system_information_state;        // 0 after clear, 1 its capability flags current, 2 all of it
   char install_path[DATABASE_PATH_SIZE];
   INT_S16 total_file_count;       // files of all installations, set by load_package
   INT_U8 use_system_paths;
@@ -398,6 +398,10 @@ public:
   // The host's description (system_information), gathered on the first use after clear and kept; a
   // caller may change the record, which stays so until the next clear.
   SYSTEM_INFORMATION& system_info();
+  // The same record with at least its platform and capability flags current, which are all that the
+  // install step and the options page decide by: filled without the host's lookups (no socket library,
+  // no joystick query) unless the whole record is current already.
+  const SYSTEM_INFORMATION& system_capabilities();
   // The current installation / language, null while its list is empty.
   INSTALLATION* get_current_installation();
   LANGUAGE* get_current_language();
