@@ -270,7 +270,8 @@ static void make_shortcuts(DATABASE* database, INSTALL_DIALOG* page, INSTALLATIO
                             extra_text.c_str(), extra_name.c_str(), program_text.c_str()),
                 false);
     }
-    if (item->menu_folder[0] && database->menu_shortcut == 1 && database->system_capabilities().has_menu_shortcuts == 1) {
+    if (item->menu_folder[0] && database->menu_shortcut == 1 &&
+        database->system_capabilities().has_menu_shortcuts == 1) {
       progress(page, LANGUAGE_STRING(database, INSTALLING_MENU_SHORTCUT), 100);
       create_os_menu_shortcut(item->type, item->program_name, item->arguments, item->link_name, item->menu_folder,
                               extra, item->extra_name, program);

@@ -144,7 +144,8 @@ int main(int argc, char** argv) {
               idle.spread().c_str(), idle_drew ? "pixels" : "nothing");
   std::printf("dialog fade frame 400x300 %8.1f us  %s x pixman blend of the area (target <= 1.5)\n",
               fade.median_ours() * 1e6, fade.spread().c_str());
-  std::printf("cross fade frame 800x600  %8.1f us  %s x pixman blend of the frame (target <= 1.5); %u frames, alpha 0 to 255\n",
+  std::printf("cross fade frame 800x600  %8.1f us  %s x pixman blend of the frame (target <= 1.5); %u frames, "
+              "alpha 0 to 255\n",
               cross.median_ours() * 1e6, cross.spread().c_str(), (unsigned)cross_frames);
   std::printf("push slide frame 800x600  %8.1f us  %s x pixman blend of the frame (target <= 1.5); %u frames\n",
               push_blend.median_ours() * 1e6, push_blend.spread().c_str(), (unsigned)push_frames);
