@@ -524,7 +524,11 @@ WM_RESULT WM_BUTTON::process() {
   if (result != 0 || guard.deleted) return result;
   if (!visible) return 0;
 
-  if (hint) run_hint(pointer_is_over, pressing, px, py);
+  if (hint) {
+    run_hint(pointer_is_over, pressing, px, py);
+    // The hover hint's wait counts calendar seconds: the loop looks again at its usual period.
+    if (hint_mode == 0 && hint_x != -1 && !is_top_level(hint)) request_pass_soon();
+  }
   if (state_function) {
     INT_U8 wanted = state_function(this, state_user) ? 1 : 0;
     if (wanted != state) set_state(wanted);
@@ -570,6 +574,7 @@ WM_RESULT WM_BUTTON::process() {
       event = BUTTON_EVENT_REPEAT;
       repeat_time = now;
     }
+    request_pass_by(repeat_time + (repeating ? REPEAT_INTERVAL : REPEAT_DELAY) + 1);
   }
 
   if (event) {

@@ -86,6 +86,7 @@ void WM_DIALOG::close_with_effects(bool remove, bool immediately) {
   set_alpha_target(0);
   start_slide(false);
   instant = 0;
+  request_pass_soon();  // the closing effects step from the next pass on
 }
 
 WM_RESULT WM_DIALOG::update(bool top_level) {
@@ -95,9 +96,12 @@ WM_RESULT WM_DIALOG::update(bool top_level) {
     end_effects_at_once();
     return WM_RESULT_REMOVE;
   }
+  // An effect steps every other pass and shows nothing new in between: while one runs, the loop looks
+  // again at its usual period.
+  bool at_end = x == slide_end_x && y == slide_end_y;
+  if (alpha != target_alpha || !at_end) request_pass_soon();
   WM_RESULT result = WM_SCREEN_OBJECT::update(top_level);
   if (result != 0) return result;
-  bool at_end = x == slide_end_x && y == slide_end_y;
   if (step_effects && (alpha != target_alpha || !at_end)) {
     if (start_time == 0) start_time = pass_time;
     // The signed time since the start: a counter that wrapped still counts forward, a clock that stepped
@@ -134,6 +138,7 @@ WM_RESULT WM_DIALOG::update(bool top_level) {
     }
   }
   step_effects = result != 1;
+  if (result == 1) request_pass_soon();  // the finished effect is taken down in the next pass
   return result;
 }
 

@@ -50,6 +50,9 @@ static INT_U8 font_preload = 1;
 static FONT_SLOT* font_slots = nullptr;
 static INT_S16 font_slot_count = 0;
 
+struct DEFAULT_FONT_FOLDERS;
+static void load_pending_font(INT_S16 id);
+
 const char* font_file_name(INT_U8 font_id) {
   return font_id < BUILTIN_FONT_COUNT ? BUILTIN_FONTS[font_id][0] : nullptr;
 }
@@ -62,8 +65,11 @@ void disable_font_preload() { font_preload = 0; }
 
 INT_U8 font_system_started() { return fonts_started; }
 
+static void forget_pending_fonts();
+
 void stop_font_system() {
   if (!fonts_started) return;
+  forget_pending_fonts();
   free_font(-1);
   std::free(font_slots);
   font_slots = nullptr;
@@ -92,15 +98,20 @@ static void empty_slot(FONT_SLOT* slot) {
   }
 }
 
+static INT_U8 preload_pending[BUILTIN_FONT_COUNT];
+
 void free_font(INT_S8 font_id) {
   if (font_id == -1) {
+    std::memset(preload_pending, 0, sizeof preload_pending);
     for (INT_S16 id = 0; id < font_slot_count; id++) empty_slot(&font_slots[id]);
     return;
   }
+  if (font_id >= 0 && font_id < BUILTIN_FONT_COUNT) preload_pending[font_id] = 0;
   if (font_id >= 0 && font_id < font_slot_count) empty_slot(&font_slots[font_id]);
 }
 
 FONT_SLOT* get_font(INT_S8 font_id) {
+  load_pending_font(font_id);
   if (font_id < 0 || font_id >= font_slot_count) return nullptr;
   return font_slots[font_id].face ? &font_slots[font_id] : nullptr;
 }
@@ -121,23 +132,29 @@ struct DEFAULT_FONT_FOLDERS {
   FOLDER system[sizeof SYSTEM_FONT_FOLDERS / sizeof SYSTEM_FONT_FOLDERS[0]];
 };
 
+static void find_font_data_folder(DEFAULT_FONT_FOLDERS* folders) {
+  if (folders->font_data_known) return;
+  folders->font_data_found = folders->font_data.set("$FONTDATA", false, nullptr, false, false, false);
+  folders->font_data_known = true;
+}
+
+static void find_system_font_folders(DEFAULT_FONT_FOLDERS* folders) {
+  if (folders->system_known) return;
+  for (const char* path : SYSTEM_FONT_FOLDERS)
+    if (folders->system[folders->system_count].set_if_folder(path)) folders->system_count++;
+  folders->system_known = true;
+}
+
 // The full path of the file when it opens for reading in the folder, else null. A null folder means
 // "$FONTDATA", and for the built-in fonts then the system's font folders.
 static const char* readable_font_path(const char* file_name, FOLDER* folder, bool built_in,
                                       DEFAULT_FONT_FOLDERS* folders) {
   if (folder) return data_file_opens(folder, file_name) ? folder->get_path_text(file_name) : nullptr;
-  if (!folders->font_data_known) {
-    folders->font_data_found = folders->font_data.set("$FONTDATA", false, nullptr, false, false, false);
-    folders->font_data_known = true;
-  }
+  find_font_data_folder(folders);
   if (folders->font_data_found && data_file_opens(&folders->font_data, file_name))
     return folders->font_data.get_path_text(file_name);
   if (!built_in) return nullptr;
-  if (!folders->system_known) {
-    for (const char* path : SYSTEM_FONT_FOLDERS)
-      if (folders->system[folders->system_count].set_if_folder(path)) folders->system_count++;
-    folders->system_known = true;
-  }
+  find_system_font_folders(folders);
   for (INT_S16 n = 0; n < folders->system_count; n++)
     if (data_file_opens(&folders->system[n], file_name)) return folders->system[n].get_path_text(file_name);
   return nullptr;
@@ -198,7 +215,25 @@ static INT_S8 load_font_from(const char* file_name, const char* display_name, IN
   return (INT_S8)id;
 }
 
+// The built-in fonts that the start preloads are each loaded with their first use (get_font, or
+// load_font of their id, which then finds the slot taken as it would after an eager preload), from the
+// folders the start looked up: a run that draws no text (the one-shot jobs) opens no font file.
+static DEFAULT_FONT_FOLDERS* preload_folders = nullptr;
+
+static void load_pending_font(INT_S16 id) {
+  if (id < 0 || id >= BUILTIN_FONT_COUNT || !preload_pending[id]) return;
+  preload_pending[id] = 0;
+  load_font_from(BUILTIN_FONTS[id][0], BUILTIN_FONTS[id][1], (INT_S8)id, nullptr, preload_folders);
+}
+
+static void forget_pending_fonts() {
+  std::memset(preload_pending, 0, sizeof preload_pending);
+  delete preload_folders;
+  preload_folders = nullptr;
+}
+
 INT_S8 load_font(const char* file_name, const char* display_name, INT_S8 font_id, FOLDER* folder) {
+  load_pending_font(font_id);
   DEFAULT_FONT_FOLDERS folders;
   return load_font_from(file_name, display_name, font_id, folder, &folders);
 }
@@ -211,10 +246,11 @@ void start_font_system() {
     return;
   }
   if (font_preload) {
-    // The folders are looked up once for all the built-in fonts, not once per font.
-    DEFAULT_FONT_FOLDERS folders;
-    for (INT_S16 id = 0; id < BUILTIN_FONT_COUNT; id++)
-      load_font_from(BUILTIN_FONTS[id][0], BUILTIN_FONTS[id][1], (INT_S8)id, nullptr, &folders);
+    // The folders are looked up now, once for all the built-in fonts; the files when each is used.
+    preload_folders = new DEFAULT_FONT_FOLDERS();
+    find_font_data_folder(preload_folders);
+    find_system_font_folders(preload_folders);
+    std::memset(preload_pending, 1, sizeof preload_pending);
   }
   fonts_started = 1;
 }

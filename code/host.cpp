@@ -86,19 +86,87 @@ char** split_command_line(const char* command_line, const char* program_path, IN
   return vector;
 }
 
-void pump_messages() {
-  process_event_queue();
-  host_dispatch_messages();
-  if (idle_wait_ms != 0 && !activity_flag) {
-    idle_wait_count++;
-    host_wait_for_input(idle_wait_ms);
-  }
-  activity_flag = 0;
-}
+// Messages dispatched since the application's update last began, by the loop or by a pump inside the
+// pass: the input they recorded waits for the next update.
+static bool dispatched_since_update = false;
+// The pass was busy, as a pump inside it saw before it cleared activity_flag.
+static bool busy_since_update = false;
 
 // Set while the application's update runs: a close request then waits for the next pass.
 static INT_U8 inside_update = 0;
 static INT_U8 close_pending = 0;
+
+static void dispatch_messages() {
+  if (host_dispatch_messages()) dispatched_since_update = true;
+}
+
+void pump_messages() {
+  process_event_queue();
+  dispatch_messages();
+  if (idle_wait_ms != 0 && !activity_flag) {
+    idle_wait_count++;
+    host_wait_for_input(idle_wait_ms);
+  }
+  if (inside_update && activity_flag) busy_since_update = true;
+  activity_flag = 0;
+}
+
+// The earliest time that work of the current pass asked the next pass by.
+static bool pass_due_asked = false;
+static INT_U32 pass_due = 0;
+
+void request_pass_by(INT_U32 tick) {
+  if (!pass_due_asked || (INT_S32)(tick - pass_due) < 0) pass_due = tick;
+  pass_due_asked = true;
+}
+
+void request_pass_soon() { request_pass_by(get_tick_count() + idle_wait_ms); }
+
+bool host_pass_rests() {
+  return !activity_flag && !busy_since_update && !dispatched_since_update && !close_pending && !pass_due_asked &&
+         queued_event_count() == 0;
+}
+
+bool host_pass_asked(INT_U32* tick, bool forget) {
+  bool asked = pass_due_asked;
+  if (tick) *tick = pass_due;
+  if (forget) pass_due_asked = false;
+  return asked;
+}
+
+// Whether the next pass is due now: something happened since the update began (messages, whose input
+// the next update reads; events queued; a close request), or the time asked for has come.
+static bool pass_due_now() {
+  if (dispatched_since_update || close_pending || quit_flag || queued_event_count() > 0) return true;
+  return pass_due_asked && (INT_S32)(pass_due - get_tick_count()) <= 0;
+}
+
+// The frame loop's wait after a pass. None when the idle wait is 0, after a busy pass or when the next
+// pass is due now. Otherwise until input arrives or the time the pass asked for; a pass that asked for
+// none waits for input alone. What ends the wait is taken at once (events, messages): the next pass
+// runs when something is due, and a wake that brought nothing (a system timer) is a round of the loop
+// without a pass, after which the wait goes on (the answer is true).
+// Without a window no input can come: the wait lasts the idle wait at most, as the message pump's does,
+// and a pass follows. While a test watches the passes, a wait lasts the idle wait at most too, so that
+// the rounds it counts as passes keep coming however long the program would wait, while the program runs
+// no update that it would not run unwatched.
+static bool wait_after_pass(bool watched) {
+  if (idle_wait_ms == 0 || activity_flag || busy_since_update || pass_due_now()) return false;
+  INT_U32 timeout = HOST_WAIT_FOREVER;
+  if (pass_due_asked) {
+    INT_S32 left = (INT_S32)(pass_due - get_tick_count());
+    if (left <= 0) return false;
+    timeout = (INT_U32)left;
+  }
+  bool window = host_has_input_source();
+  if (timeout > idle_wait_ms && (watched || !window)) timeout = idle_wait_ms;
+  idle_wait_count++;
+  host_wait_for_input(timeout);
+  if (!window) return false;
+  process_event_queue();
+  dispatch_messages();
+  return !pass_due_now();
+}
 
 void host_request_close() {
   if (inside_update) {
@@ -115,13 +183,19 @@ void run_frame_loop(APPLICATION_UPDATE update) {
       host_request_close();
       if (quit_flag) break;
     }
+    host_pass_asked(nullptr, true);
+    dispatched_since_update = false;
+    busy_since_update = false;
     inside_update = 1;
     INT_U8 going_on = update ? update() : 0;
     inside_update = 0;
     host_pass_done();
     if (!going_on) break;
     if (quit_flag) break;
-    pump_messages();
+    process_event_queue();
+    dispatch_messages();
+    while (wait_after_pass(host_passes_watched())) host_pass_done();
+    activity_flag = 0;
   }
 }
 

@@ -3,10 +3,21 @@
 #pragma once
 #include "host.h"
 
-// Dispatches every pending window-system message without waiting.
-void host_dispatch_messages();
-// Sleeps until input arrives for the window or ms have passed.
+// Dispatches every pending window-system message without waiting; true when there was any that can
+// carry input.
+bool host_dispatch_messages();
+// The time-out of host_wait_for_input that never runs out.
+const INT_U32 HOST_WAIT_FOREVER = 0xFFFFFFFFu;
+// Sleeps until input arrives for the window or ms have passed (HOST_WAIT_FOREVER: until input).
 void host_wait_for_input(INT_U32 ms);
+// True while input can arrive to end a wait: the main window is open on the window system.
+bool host_has_input_source();
+// Whether a pass was asked for since the last pass began, with the earliest time; with forget the
+// asking is forgotten (as at the start of a pass).
+bool host_pass_asked(INT_U32* tick, bool forget);
+// The pass so far leaves the frame loop waiting for input alone: it presented nothing, asked for no
+// pass, dispatched no message, and no event or close request waits.
+bool host_pass_rests();
 
 // Sizes screen_image to the window (cleared to black) unless it has that size already.
 void host_fit_screen_image(INT_S32 width, INT_S32 height);
@@ -40,6 +51,8 @@ void host_settle_mouse_state();
 
 // Called by the frame loop after every pass; tells the test seam's pass callback, when one is set.
 void host_pass_done();
+// Whether a test counts the frame loop's passes (the pass callback is set).
+bool host_passes_watched();
 
 // The keyboard presence a test asked for (-1: the host's own answer).
 extern INT_S8 test_seam_keyboard;

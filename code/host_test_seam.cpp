@@ -169,6 +169,11 @@ void host_pass_done() {
   if (pass_callback) pass_callback();
 }
 
+bool host_passes_watched() { return pass_callback != nullptr; }
+
+bool test_seam_pass_asked(INT_U32* tick, bool forget) { return host_pass_asked(tick, forget); }
+bool test_seam_pass_rests() { return host_pass_rests(); }
+
 void test_seam_reset() {
   test_seam_release_clocks();
   present_callback = nullptr;

@@ -16,12 +16,23 @@ INT_U8 blink_phase = 0;
 INT_U8 outermost_update = 1;
 INT_U8 pointer_shapes_enabled = 1;
 
+static const INT_U32 BLINK_PERIODS[8] = {50, 125, 250, 500, 1000, 2000, 4000, 8000};
+
 INT_U8 blink_phase_of(INT_U32 t) {
-  static const INT_U32 periods[8] = {50, 125, 250, 500, 1000, 2000, 4000, 8000};
   INT_U8 phase = 0;
   for (int bit = 0; bit < 8; bit++)
-    if ((t / periods[bit]) & 1) phase |= (INT_U8)(1 << bit);
+    if ((t / BLINK_PERIODS[bit]) & 1) phase |= (INT_U8)(1 << bit);
   return phase;
+}
+
+INT_U32 blink_phase_next_change(INT_U32 t, INT_U8 mask) {
+  INT_U32 earliest = 0;
+  for (int bit = 0; bit < 8; bit++) {
+    if (!(mask & (1 << bit))) continue;
+    INT_U32 change = (t / BLINK_PERIODS[bit] + 1) * BLINK_PERIODS[bit];
+    if (earliest == 0 || change - t < earliest - t) earliest = change;
+  }
+  return earliest;
 }
 
 // A child of an area that lies wholly outside the current area's root is left out while the filter is on.

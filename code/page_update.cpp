@@ -15,6 +15,18 @@ static void show_busy_pointer() {
   if (cursor_management && busy_pointer && current_pointer_shape != POINTER_WAIT) set_mouse_cursor(POINTER_WAIT, 0);
 }
 
+// What a pass left to the next one: regions invalidated after its redraw, a first page that waits to
+// come in, a rebuild asked for.
+static bool work_left_for_next_pass(const WM_PAGE_MANAGER* manager) {
+  if (redraw_region_count > 0) return true;
+  for (INT_S16 i = 0; i < manager->area_count; i++) {
+    const WM_AREA& area = manager->areas[i];
+    if (area.rebuild_requested && area.root.visible) return true;
+    if (!area.pages[area.current].build && area.pending.build) return true;
+  }
+  return false;
+}
+
 void WM_PAGE_MANAGER::apply_all_pages(INT_S32 first_area) {
   for (INT_S16 j = 0; j < area_count; j++) apply_page((first_area + j) % area_count);
 }
@@ -69,6 +81,7 @@ WM_RESULT WM_PAGE_MANAGER::update(bool present) {
       tick = true;
       page_timer_last = now;
     }
+    request_pass_by(page_timer_last + (INT_U32)page_timer_interval);
   }
 
   for (INT_S16 i = (INT_S16)(area_count - 1); i >= 0; i--) {
@@ -209,6 +222,7 @@ WM_RESULT WM_PAGE_MANAGER::update(bool present) {
   }
   if (cursor_management && cursor_request >= 0 && cursor_request <= 6 && cursor_request != current_pointer_shape)
     set_mouse_cursor(cursor_request, 0);
+  if (work_left_for_next_pass(this)) request_pass_by(get_tick_count());
   return result;
 }
 

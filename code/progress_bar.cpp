@@ -207,6 +207,9 @@ void WM_PROGRESS_BAR::animate() {
     if (step_overlay(&full_frame.overlay_y, &last_y_step, y_rate, down, now)) full_frame.composite_stale = 1;
     show();
   }
+  // The overlays move by the clock: the next step is the frame loop's due time.
+  if (visible && across && x_rate) request_pass_by(last_x_step + rate + 1);
+  if (visible && down && y_rate) request_pass_by(last_y_step + rate + 1);
 }
 
 // One message step the first time in each wall-clock second, for all bars together.

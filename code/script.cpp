@@ -6,6 +6,7 @@
 #include "border.h"
 #include "draw.h"
 #include "folder.h"
+#include "host.h"
 #include "image_cache.h"
 #include "style_set.h"
 #include "text_draw.h"
@@ -140,6 +141,8 @@ WM_RESULT WM_SCRIPT::process() {
 void follow_blink_phase(WM_SCREEN_OBJECT* object, const PARAMETER* flash_text, INT_U8 mask, INT_U8* flash_state) {
   if (flash_text->type != STRING_TYPE || !flash_text->value.text || !flash_text->value.text[0] || !object->visible)
     return;
+  // The next change of the flash is the frame loop's due time: the object shows nothing new until then.
+  if (mask) request_pass_by(blink_phase_next_change(pass_time, mask));
   INT_U8 wanted = (blink_phase & mask) ? 1 : 0;
   if (wanted == *flash_state) return;
   *flash_state = wanted;

@@ -453,6 +453,7 @@ WM_RESULT WM_SCROLLBAR::process() {
             apply_action(repeat_action);
             changed = true;
           }
+          request_pass_by(repeat_tick + (repeat_started ? 60 : 500) + 1);
         }
       }
       if (!repeat_pass) drag(px, py, p);

@@ -152,13 +152,26 @@ bool load_wav(DATA_DEVICE* file, WAV_INFO* info) {
 }
 
 // ---------------------------------------------------------------------------------------------------
-// A buffer's life: the first one alive starts the sound system, the last one stops it
+// A buffer's life: the sound system starts when the first sound is made while buffers are alive, and
+// stops with the last buffer
 // ---------------------------------------------------------------------------------------------------
 
 static INT_S16 sound_instances = 0;
+static bool sound_start_tried = false;  // since the first of the buffers now alive was built
+
+// The device is opened for the first sound data, not for the first buffer: a run that builds buffers and
+// makes no sound (the window manager's click sound in every run of the installer) never opens it. A
+// start that fails is not tried again until the buffers have all gone.
+static bool start_sound_system_once() {
+  if (!sound_start_tried) {
+    sound_start_tried = true;
+    host_start_sound_system();
+  }
+  return sound_system_running();
+}
 
 SOUND_BUFFER::SOUND_BUFFER() {
-  if (sound_instances++ == 0) host_start_sound_system();
+  sound_instances++;
   holder = host_new_sound_holder();
   loop = 0;
   loaded = 0;
@@ -171,7 +184,8 @@ SOUND_BUFFER::~SOUND_BUFFER() {
   unload();
   if (--sound_instances <= 0) {
     sound_instances = 0;
-    host_stop_sound_system();
+    if (sound_start_tried) host_stop_sound_system();
+    sound_start_tried = false;
   }
 }
 
@@ -180,7 +194,7 @@ bool SOUND_BUFFER::create_from_wav(DATA_DEVICE* file) {
   host_prepare_sound();
   release_buffer();
   loaded = 0;
-  if (!sound_system_running()) return false;
+  if (!start_sound_system_once()) return false;
   WAV_INFO info;
   std::memset(&info, 0, sizeof(info));
   if (!load_wav(file, &info)) return false;

@@ -4,7 +4,8 @@
 #pragma once
 #include "sound.h"
 
-// Start with the first buffer alive, stop with the last one; a failing start raises warning 3.
+// Start for the first sound made while buffers are alive, stop with the last buffer; a failing start
+// raises warning 3.
 void host_start_sound_system();
 void host_stop_sound_system();
 // Attaches the sound system to the main window once that exists (Windows); nothing elsewhere.

@@ -42,6 +42,20 @@ void gather_input_devices(SYSTEM_INFORMATION* out) {
   out->last_flag = 0;
 }
 
+void get_system_capabilities(SYSTEM_INFORMATION* out) {
+  if (!out)
+    return;
+  if (!gathered_once) {
+    gather_system_capabilities(out);
+    return;
+  }
+  out->platform = gathered.platform;
+  out->os_code = gathered.os_code;
+  out->has_desktop_shortcuts = gathered.has_desktop_shortcuts;
+  out->has_menu_shortcuts = gathered.has_menu_shortcuts;
+  out->has_system_paths = gathered.has_system_paths;
+}
+
 void get_system_information(SYSTEM_INFORMATION* out) {
   if (!out)
     return;

@@ -36,8 +36,10 @@ struct FONT_SLOT {
   GLYPH* glyphs[256];       // one per 8-bit character code, null until first used
 };
 
-// Starts FreeType once and, unless preloading was disabled, loads the built-in fonts from "$FONTDATA".
-// A second call does nothing. FreeType failing to start raises error 0x21.
+// Starts FreeType once and, unless preloading was disabled, preloads the built-in fonts from "$FONTDATA"
+// (else the system's font folders): the folders are looked up now, and each font is loaded with its
+// first use (get_font, font_loaded, load_font of its id), so that every call answers as after loading
+// them all at once. A second call does nothing. FreeType failing to start raises error 0x21.
 void start_font_system();
 // Clears the preload switch; only effective before start_font_system.
 void disable_font_preload();

@@ -68,7 +68,8 @@ typedef void (*APPLICATION_EXIT)();
 
 typedef void (*EXIT_HOOK)();
 
-extern INT_U32 idle_wait_ms;          // longest sleep of a pass in ms (50 at start); 0 = never sleep
+extern INT_U32 idle_wait_ms;          // 0 = the loop never sleeps; else the pump's longest sleep and the
+                                      // period of request_pass_soon, in ms (50 at start)
 extern INT_U8 activity_flag;          // the pass was busy: its wait is skipped; cleared after every pass
 extern INT_U8 quit_flag;              // a close request of the window was granted: the loop ends
 extern EXIT_HOOK exit_hook;           // run once after the loop, before the application's exit
@@ -84,21 +85,31 @@ void set_idle_wait(INT_U32 ms);
 // vector and its texts are one malloc block: free() releases everything. Null when out of memory.
 char** split_command_line(const char* command_line, const char* program_path, INT_S32* argc);
 
-// The host's part of the start-up before the application runs: the window class (Windows), the C
-// library's heap keeping freed memory for reuse (Linux).
+// The host's part of the start-up before the application runs: the C library's heap keeping freed
+// memory for reuse (Linux). The window class (Windows) is registered with the first window.
 void start_host();
 // Gives back the console that console_print opened (Windows; nothing on Linux).
 void release_console();
 // The library banner box at exit: no icon, OK only (standard error when unattended).
 void show_banner_box(const char* caption, const char* text);
 
-// The frame loop alone: update, events, messages, idle wait; ends when update returns 0 or a close
-// request was granted.
+// The frame loop alone: update, events, messages, then the wait (request_pass_by); ends when update
+// returns 0 or a close request was granted.
 void run_frame_loop(APPLICATION_UPDATE update);
 
 // One pass of the loop without the application: the platform event queue, every pending window
 // message, then the idle wait unless it is 0 or the pass was busy.
 void pump_messages();
+
+// The frame loop waits after an idle pass until input arrives, or until the time that work of the pass
+// asked the next pass by: work with a timed step ahead that shows nothing until then (a button's
+// repeat, a hint, a flash, an effect between its steps, an animation) asks during the pass. A pass
+// that asks for nothing and presented nothing waits for input alone; one that presented a frame does
+// not wait. The earliest time asked for counts; each pass asks afresh.
+void request_pass_by(INT_U32 tick);  // by get_tick_count() == tick
+// A pass within the idle wait from now: for work that watches the clock every pass without knowing
+// when it next changes, which the loop then serves as it serves every pass without this wait.
+void request_pass_soon();
 
 // ---------------------------------------------------------------------------------------------------
 // Main window and presentation

@@ -40,8 +40,19 @@ void test_seam_screen(INT_S16 width, INT_S16 height);
 void test_seam_on_present(void (*callback)());
 
 // Called after every pass of the frame loop (the application's update), the last one too (null: none);
-// a program that real-window scenarios start counts its passes with it.
+// a program that real-window scenarios start counts its passes with it. While it is set, the loop's wait
+// for input is cut into rounds of at most the idle time, and each round calls it too, so that a program
+// standing still still counts.
 void test_seam_on_pass(void (*callback)());
+
+// Whether work asked the frame loop for a pass (request_pass_by) since the frame loop's pass began (or
+// since the asking was last forgotten), and the earliest time asked for. With forget the asking is
+// forgotten, as at the start of a pass of the loop.
+bool test_seam_pass_asked(INT_U32* tick, bool forget);
+// The frame loop's pass so far leaves the loop waiting for input alone (unless input comes): it
+// presented nothing, asked for no pass, dispatched no message, and no event or close request waits. A
+// program that a test drives tells by it that it stands still.
+bool test_seam_pass_rests();
 
 // Writes the screen image as a PNG file at the path (a failing test's picture, screenshots); false when
 // the file cannot be written or the screen image is empty.

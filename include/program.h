@@ -28,8 +28,10 @@ void application_statics(bool start);
 //  2. the window manager's statics (image cache, module colours, top-level list, click sound);
 //  3. the application's statics (the installer's database, then its page manager, whose constructor
 //     installs the exit hook);
-//  4. the host (the window class), then the font system, after which the library counts as started:
-//     the first FOLDER::set from then on (the application's) writes the one-time default-path trace.
+//  4. the host, then the font system, after which the library counts as started: the first
+//     FOLDER::set from then on (the application's) writes the one-time default-path trace.
+// What only some runs need starts with its first use instead: the window class with the first window,
+// the sound device with the first sound, each built-in font with its first use (font.h).
 void start_program(const APPLICATION_ENTRIES* application);
 
 // The shut-down, in this order: the exit hook, the application's exit entry when with_exit is set,

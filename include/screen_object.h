@@ -205,6 +205,8 @@ extern INT_U8 pointer_shapes_enabled;
 // The blink phase of a pass time: bit k is set while t / {50, 125, 250, 500, 1000, 2000, 4000, 8000}[k]
 // is odd.
 INT_U8 blink_phase_of(INT_U32 t);
+// The first time after t at which one of the mask's bits of the blink phase changes (mask not 0).
+INT_U32 blink_phase_next_change(INT_U32 t, INT_U8 mask);
 
 // Callbacks carry 32-bit user values, and a pointer does not fit one on every build. Where an object is
 // passed as a user value (a dialog to its buttons, a keyboard to its keys, an edit box to the keyboard

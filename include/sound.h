@@ -30,7 +30,8 @@ public:
   INT_U8 loop;           // set before play: the sound repeats until stopped
   INT_U8 loaded;         // 1 after a successful load
 
-  // The first buffer alive starts the sound system, the last one stops it.
+  // Counts the buffer; the sound system starts with the first sound data made while buffers are
+  // alive (create_from_wav), and the last buffer's end stops it.
   SOUND_BUFFER();
   virtual ~SOUND_BUFFER();
   SOUND_BUFFER(const SOUND_BUFFER&) = delete;
@@ -116,6 +117,6 @@ INT_S32 sound_pan_to_level(INT_S32 pan);
 // The text appended to warning 3 for a sound-system result.
 const char* sound_error_text(INT_U32 result);
 
-// True while the sound system runs (between the first buffer's start and the last one's end, unless it
-// failed to start).
+// True while the sound system runs: from the first sound made while buffers are alive to the last
+// buffer's end, unless it failed to start.
 bool sound_system_running();

@@ -49,3 +49,7 @@ struct SYSTEM_INFORMATION {
 // Fills the record (freeing the arrays it holds first). The machine is asked on the first call of
 // the run only; later calls copy what was gathered then.
 void get_system_information(SYSTEM_INFORMATION* out);
+// Fills only the platform, os_code, has_desktop_shortcuts, has_menu_shortcuts and has_system_paths, as
+// get_system_information does, without its lookups (no socket library, no joystick query): for code
+// that decides by the capability flags alone. The other fields stay as they are.
+void get_system_capabilities(SYSTEM_INFORMATION* out);

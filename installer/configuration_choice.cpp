@@ -34,6 +34,7 @@ bool open_installer_window(bool splash_window) {
 
 void begin_wizard(WM_PAGE_MANAGER* manager) {
   if (!manager) return;
+  database->load_package_fonts();
   manager->get_root()->resize(get_screen_width(0), get_screen_height(0), true);
   start_wizard(manager);
   manager->first_page_from_black = 1;

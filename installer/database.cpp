@@ -225,7 +225,10 @@ void DATABASE::clear() {
   installer_clients = nullptr;
   installer_client_count = 0;
 
-  get_system_information(&system_information);
+  // The record is gathered on its first use after this (system_info(), or its capability flags alone by
+  // system_capabilities()): a run that asks for no more than the flags, as the one-shot jobs ("-a"
+  // included), never starts the socket library or asks the joysticks.
+  system_information_state = 0;
 
   options_alt_style.fg_colour = COLOUR_INVISIBLE;
   options_alt_style.bg_colour = COLOUR_INVISIBLE;
@@ -240,6 +243,22 @@ WM_STYLE_SET* DATABASE::style_set(int n) {
       &progress_bar_style, &progress_bar_script_style, &menu_dropdown_style, &menu_button_style,
       &menu_item_style,    &menu_alt_item_style};
   return n >= 0 && n < STYLE_COUNT ? members[n] : nullptr;
+}
+
+SYSTEM_INFORMATION& DATABASE::system_info() {
+  if (system_information_state < 2) {
+    get_system_information(&system_information);
+    system_information_state = 2;
+  }
+  return system_information;
+}
+
+const SYSTEM_INFORMATION& DATABASE::system_capabilities() {
+  if (system_information_state < 1) {
+    get_system_capabilities(&system_information);
+    system_information_state = 1;
+  }
+  return system_information;
 }
 
 INSTALLATION* DATABASE::get_current_installation() {

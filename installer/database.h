@@ -354,7 +354,8 @@ public:
   INT_S16 current_installation;
   INT_S16 current_language;
   INT_S32 stage;                  // INSTALL_STAGE
-  SYSTEM_INFORMATION system_information;
+  SYSTEM_INFORMATION system_information;  // read through system_info() or system_capabilities()
+  INT_U8 system_information_state;        // 0 after clear, 1 its capability flags current, 2 all of it
   char install_path[DATABASE_PATH_SIZE];
   INT_S16 total_file_count;       // files of all installations, set by load_package
   INT_U8 use_system_paths;
@@ -394,6 +395,13 @@ public:
   WM_STYLE_SET* style_set(int n);
   // Skin file base name of icon n ("forw_icon", "disk-cdrom"...), null out of range.
   static const char* icon_name(int n);
+  // The host's description (system_information), gathered on the first use after clear and kept; a
+  // caller may change the record, which stays so until the next clear.
+  SYSTEM_INFORMATION& system_info();
+  // The same record with at least its platform and capability flags current, which are all that the
+  // install step and the options page decide by: filled without the host's lookups (no socket library,
+  // no joystick query) unless the whole record is current already.
+  const SYSTEM_INFORMATION& system_capabilities();
   // The current installation / language, null while its list is empty.
   INSTALLATION* get_current_installation();
   LANGUAGE* get_current_language();
@@ -430,10 +438,14 @@ public:
   void fill_file_select_icons();
 
   // === engine (installer engine modules) ===
-  // Opens the named package of data_folder, reads "database.bin" and the fonts, derives the working
-  // values; false (load_failure says why) when the package or its database cannot be read. The
-  // package file takes the database's file_cache_sz as its own buffer size; nothing else does.
+  // Opens the named package of data_folder, reads "database.bin", derives the working values; false
+  // (load_failure says why) when the package or its database cannot be read. The package file takes
+  // the database's file_cache_sz as its own buffer size; nothing else does.
   bool load_package(const char* name);
+  // Loads the built-in fonts that the open package carries: each is extracted into "$TEMP", loaded into
+  // its slot and deleted again. The wizard does it when it begins; the jobs that draw nothing ("-a",
+  // "-d") never do.
+  void load_package_fonts();
   // The buffer size that the database's file_cache_sz gives its package file.
   INT_S32 package_buffer_size() const;
   // "installer.idx" in data_folder, read or written as a data file with the byte-order byte.

@@ -112,8 +112,9 @@ void make_start_image(IMAGE* image);
 void make_closing_image(IMAGE* image);
 
 // The interactive start: the main window at the installation's size and title (a splash window of that
-// size already stays); false when no such window can be had. Then the wizard on the manager: the root
-// at the window's size, the first page coming in from black, the quit question on a close request.
+// size already stays); false when no such window can be had. Then the wizard on the manager: the
+// package's fonts, the root at the window's size, the first page coming in from black, the quit
+// question on a close request.
 bool open_installer_window(bool splash_window);
 void begin_wizard(WM_PAGE_MANAGER* manager);
 

@@ -144,7 +144,7 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   state->log_failed = false;
   state->known_folders.clear();
   state->made_folders.clear();
-  if (!database->system_information.has_system_paths || !installation->allow_system_paths)
+  if (!database->system_capabilities().has_system_paths || !installation->allow_system_paths)
     database->use_system_paths = 0;
   state->step_total = (INT_S32)installation->file_count + 1;
   if (!database->package) {
@@ -261,7 +261,7 @@ static void make_shortcuts(DATABASE* database, INSTALL_DIALOG* page, INSTALLATIO
     std::string program_name = printable_text(item->program_name), arguments = printable_text(item->arguments);
     std::string link_name = printable_text(item->link_name), extra_name = printable_text(item->extra_name);
     if (!item->menu_folder[0] && database->desktop_shortcut == 1 &&
-        database->system_information.has_desktop_shortcuts == 1) {
+        database->system_capabilities().has_desktop_shortcuts == 1) {
       progress(page, LANGUAGE_STRING(database, INSTALLING_DESKTOP_SHORTCUT), 100);
       create_desktop_shortcut(item->type, item->program_name, item->arguments, item->link_name, extra,
                               item->extra_name, program);
@@ -270,7 +270,8 @@ static void make_shortcuts(DATABASE* database, INSTALL_DIALOG* page, INSTALLATIO
                             extra_text.c_str(), extra_name.c_str(), program_text.c_str()),
                 false);
     }
-    if (item->menu_folder[0] && database->menu_shortcut == 1 && database->system_information.has_menu_shortcuts == 1) {
+    if (item->menu_folder[0] && database->menu_shortcut == 1 &&
+        database->system_capabilities().has_menu_shortcuts == 1) {
       progress(page, LANGUAGE_STRING(database, INSTALLING_MENU_SHORTCUT), 100);
       create_os_menu_shortcut(item->type, item->program_name, item->arguments, item->link_name, item->menu_folder,
                               extra, item->extra_name, program);

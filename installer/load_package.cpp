@@ -1,6 +1,7 @@
 // Package loading: opens "installer.pkg" of the data folder, reads the installation database from its
-// entry "database.bin", loads the fonts that travel in the package, keeps the package open for the run
-// and derives the working values (file total, shortcut kinds, install path, file selector icons).
+// entry "database.bin", keeps the package open for the run and derives the working values (file total,
+// shortcut kinds, install path, file selector icons); the fonts that travel in the package are loaded
+// when the wizard begins.
 #include "database.h"
 
 #include <cstring>
@@ -15,9 +16,8 @@
 
 const INT_S32 PACKAGE_OPEN_BLOCK_SIZE = 1024;
 
-// Loads the built-in fonts that the package carries: each is extracted into "$TEMP", loaded into its
-// slot and deleted again.
-static void load_package_fonts(PACKAGE* package) {
+void DATABASE::load_package_fonts() {
+  if (!package || !package->file) return;
   FOLDER temporary;
   temporary.set("$TEMP");
   for (INT_U8 id = 0; id <= 22; id++) {
@@ -48,7 +48,6 @@ bool DATABASE::load_package(const char* name) {
       database_read = get_from_data_device(file);
       if (!database_read) file->failed = 1;
       close_package_file(&file);
-      load_package_fonts(package);
     }
   }
 

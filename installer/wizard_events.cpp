@@ -264,14 +264,18 @@ WM_RESULT wizard_frame() {
     if (scroller_start_time == 0) scroller_start_time = pass_time + (INT_U32)(INT_S32)database->BACKGROUND.start_offset_ms;
     if ((INT_S32)(pass_time - scroller_start_time) < 0) {
       background_scroller->reset();
-    } else if (background_scroller->update()) {
-      background_scroller->draw();
-      WM_MANAGER* root = page_manager ? page_manager->get_root() : nullptr;
-      if (root) {
-        root->visible = 1;
-        root->needs_draw = 1;
-        root->invalidate();
+      request_pass_by(scroller_start_time);
+    } else {
+      if (background_scroller->update()) {
+        background_scroller->draw();
+        WM_MANAGER* root = page_manager ? page_manager->get_root() : nullptr;
+        if (root) {
+          root->visible = 1;
+          root->needs_draw = 1;
+          root->invalidate();
+        }
       }
+      request_pass_soon();  // the picture moves with the clock
     }
   }
   return 0;

@@ -372,7 +372,7 @@ void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
   INT_S32 small = r / 3;
   INT_S32 big = r + (3 * (r - small)) / 5;
   INSTALLATION* installation = database->get_current_installation();
-  const SYSTEM_INFORMATION& system = database->system_information;
+  const SYSTEM_INFORMATION& system = database->system_capabilities();
   INT_U32 page = object_handle(this);
   INT_S16 row = 0;
   // A short empty row between two groups; the rows after it are tall again.

@@ -201,14 +201,17 @@ TEST_F(ButtonTest, RepeatAfter300ThenEvery30Ms) {
   ASSERT_EQ(events.size(), 1u);  // the press
   INT_U32 pressed_at = events[0].time;
   EXPECT_EQ(events[0].released, 0);
+  EXPECT_EQ(pass_asked_in(), 301);  // the held button needs no pass before its first repeat is due
 
   advance_ms(300);
   run_pass();
   EXPECT_EQ(events.size(), 1u);  // not yet: more than 300 ms are needed
+  EXPECT_EQ(pass_asked_in(), 1);
   advance_ms(1);
   run_pass();
   ASSERT_EQ(events.size(), 2u);
   EXPECT_EQ(events[1].time, pressed_at + 301);
+  EXPECT_EQ(pass_asked_in(), 31);
   advance_ms(30);
   run_pass();
   EXPECT_EQ(events.size(), 2u);
@@ -219,9 +222,10 @@ TEST_F(ButtonTest, RepeatAfter300ThenEvery30Ms) {
   advance_ms(500);
   run_pass();
   EXPECT_EQ(events.size(), 4u);
-  // The release after a repeat is no click.
+  // The release after a repeat is no click, and the released button asks for no pass.
   release(110, 110);
   EXPECT_EQ(events.size(), 4u);
+  EXPECT_EQ(pass_asked_in(), -1);
   for (size_t i = 1; i < events.size(); i++) EXPECT_EQ(events[i].released, 0);
 
   // A new press starts the delay again, and a click follows when no repeat fired.
@@ -365,12 +369,16 @@ TEST_F(ButtonTest, HoverHintAfterTheSecondsClockMovesOn) {
   test_seam_set_seconds(5000, 0);
   move_pointer(110, 110);
   EXPECT_EQ(button->hint_x, 110);
+  // The wait counts calendar seconds, which the loop cannot wait for: it looks at its usual period.
+  EXPECT_EQ(pass_asked_in(), (INT_S32)get_idle_wait());
   test_seam_set_seconds(5001, 0);
   run_pass();
   EXPECT_FALSE(is_top_level(hint));
   test_seam_set_seconds(5002, 0);
   run_pass();
   ASSERT_TRUE(is_top_level(hint));
+  run_pass();
+  EXPECT_EQ(pass_asked_in(), -1);  // shown: nothing is due
   EXPECT_EQ(hint->visible, 1);
   EXPECT_EQ(hint->x, 110);
   EXPECT_EQ(hint->y, 100 - hint->height);  // above the button, whose row it leaves free

@@ -370,6 +370,19 @@ TEST_F(Database, FreshAndCleared) {
   EXPECT_EQ(d.stage, 2);
   EXPECT_EQ(d.title_style.shading_type, 1u);
   EXPECT_STREQ(d.SKIN.path, "");
+
+  // The host's description is the host's after every clear, its capability flags as the whole record
+  // has them; a change made to it holds until then.
+  EXPECT_EQ(d.system_capabilities().has_system_paths, 1);
+  EXPECT_EQ(d.system_info().has_system_paths, 1);
+  d.system_info().has_system_paths = 0;
+  EXPECT_EQ(d.system_capabilities().has_system_paths, 0);
+  d.clear();
+  EXPECT_EQ(d.system_capabilities().has_system_paths, 1);
+  EXPECT_EQ(d.system_capabilities().has_desktop_shortcuts, 1);
+  EXPECT_EQ(d.system_capabilities().has_menu_shortcuts, 1);
+  EXPECT_EQ(d.system_capabilities().platform, 0x21);
+  EXPECT_EQ(d.system_info().os_code, d.system_capabilities().os_code);
 }
 
 TEST_F(Database, Names) {

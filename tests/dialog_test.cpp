@@ -170,7 +170,7 @@ TEST(Dialog, DefaultEffectsSlideInAndOutThenTheDialogIsDeleted) {
   EXPECT_EQ(dialog->x, 100);
   EXPECT_EQ(dialog->y, 150);
   EXPECT_TRUE(dialog->at_rest());
-
+  EXPECT_EQ(pass_asked_in(), -1);  // at rest nothing is due
   screen_object_destroyed_hook = count_deleted;
   deleted_count = 0;
   screen.manager->close_all_dialogs(false);
@@ -180,6 +180,10 @@ TEST(Dialog, DefaultEffectsSlideInAndOutThenTheDialogIsDeleted) {
     advance_ms(50);
     run_pass();
     passes++;
+    // Every pass of the effect, also those that show nothing new, asks for the next one.
+    if (is_top_level(dialog)) {
+      EXPECT_GE(pass_asked_in(), 0) << passes;
+    }
   }
   EXPECT_FALSE(top_level_list()->count);
   EXPECT_GE(deleted_count, 1);

@@ -6,6 +6,9 @@
 #include <filesystem>
 #include <string>
 
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
 #include "folder.h"
 #include "font.h"
 #include "test_support.h"
@@ -92,6 +95,22 @@ TEST_F(FontTest, BuiltInIdsTakeOnlyTheirOwnFileAndAreNeverReplaced) {
   EXPECT_EQ(get_font(8)->face, first);
   EXPECT_STREQ(get_font(8)->display_name, "Mono");
   EXPECT_EQ(load_font("dejavusansmono.ttf", nullptr, 8, &fonts), -1);  // names compare with case
+}
+
+TEST_F(FontTest, PreloadedFontsOpenAtFirstUseAndAnswerAsIfLoadedAtTheStart) {
+  // The file of a built-in font is opened at the font's first use: what the file holds then is loaded.
+  std::string serif = fonts.get_path_text("DejaVuSerif.ttf");
+  ASSERT_TRUE(write_whole_file(serif, read_whole_file(fonts.get_path_text("DejaVuSansMono.ttf"))));
+  ASSERT_TRUE(font_loaded(0));
+  EXPECT_STREQ(get_font(0)->face->family_name, "DejaVu Sans Mono");
+  // An id not used yet is its preload's: its own file loaded there is refused, the preloaded face kept.
+  EXPECT_EQ(load_font("DejaVuSans.ttf", "Mine", 10, &fonts), -1);
+  EXPECT_STREQ(get_font(10)->display_name, "DejaVu Sans");
+  // Freed before its first use, it stays empty and takes a load of its own.
+  free_font(11);
+  EXPECT_FALSE(font_loaded(11));
+  EXPECT_EQ(load_font("DejaVuSans-Bold.ttf", "Bold", 11, &fonts), 11);
+  EXPECT_STREQ(get_font(11)->display_name, "Bold");
 }
 
 TEST_F(FontTest, FreeIdsAreTakenFrom23OnAndReused) {

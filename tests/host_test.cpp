@@ -177,6 +177,42 @@ TEST(FrameLoop, IdleWaitIsSkippedForBusyPassesAndWhenZero) {
   set_idle_wait(50);
 }
 
+// Passes whose work asks for the next pass at once, or that drew and then pumped the messages inside
+// the pass (which clears the activity flag, as the pointer shape's change does), never wait.
+static int asking_updates = 0;
+static INT_U8 asking_update() {
+  asking_updates++;
+  if (asking_updates == 1) request_pass_by(get_tick_count());
+  if (asking_updates == 2) {
+    screen_image.extend_dirty_area(1, 1, 2, 2);
+    present_frame(0);
+    pump_messages();
+  }
+  return asking_updates < 3 ? 1 : 0;
+}
+
+TEST(FrameLoop, PassesThatAskForTheNextOrDrewBeforeAPumpDoNotWait) {
+  reset_application();
+  test_seam_screen(8, 8);
+  set_idle_wait(20);
+  asking_updates = 0;
+  INT_U32 before = idle_wait_count;
+  run_frame_loop(asking_update);
+  EXPECT_EQ(asking_updates, 3);
+  EXPECT_EQ(idle_wait_count, before);
+  // Soon is the idle wait from now.
+  test_seam_set_ticks(1000, 0);
+  test_seam_pass_asked(nullptr, true);
+  request_pass_soon();
+  request_pass_by(1500);
+  INT_U32 due = 0;
+  EXPECT_TRUE(test_seam_pass_asked(&due, true));
+  EXPECT_EQ(due, 1020u);  // the earliest asked for
+  EXPECT_FALSE(test_seam_pass_asked(&due, false));
+  test_seam_release_clocks();
+  set_idle_wait(50);
+}
+
 // Event queue.
 static std::vector<std::string> seen;
 struct NAMED_CLIENT : EVENT_CLIENT {

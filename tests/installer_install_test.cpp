@@ -19,6 +19,8 @@
 #include "page_manager.h"
 #include "redraw.h"
 #include "files.h"
+#include "font.h"
+#include "package.h"
 #include "host.h"
 #include "registry.h"
 
@@ -824,6 +826,31 @@ TEST(InstallerInstall, IndexFileKeepsTheWholeDatabase) {
   bytes.resize(bytes.size() / 3);
   ASSERT_TRUE(write_whole_file(scratch.package + "installer.idx", bytes));
   EXPECT_FALSE(copy->load_index());
+}
+
+// The fonts that travel in a package come in when the wizard begins, not with the package: a job that
+// draws nothing ("-a", "-d") extracts and loads none.
+TEST(InstallerInstall, ThePackagesFontsComeInWithTheWizard) {
+  REQUIRE_SYSTEM_FONTS();
+  INSTALLER_SCRATCH scratch("install-fonts");
+  ASSERT_TRUE(scratch.build());
+  {
+    FOLDER fonts, package_folder;
+    ASSERT_TRUE(fonts.set_if_folder(system_font_folder().c_str()));
+    ASSERT_TRUE(package_folder.set_if_folder(scratch.package.substr(0, scratch.package.size() - 1).c_str()));
+    PACKAGE package(&package_folder, "installer.pkg", false, 1024, true, false);
+    ASSERT_TRUE(package.add_file(&fonts, "DejaVuSansMono.ttf", nullptr, false));
+  }
+  stop_font_system();
+  disable_font_preload();  // only the package's fonts
+  start_font_system();
+  std::unique_ptr<DATABASE> database(scratch.load());
+  ASSERT_TRUE(database);
+  EXPECT_FALSE(font_loaded(8));
+  database->load_package_fonts();
+  ASSERT_TRUE(font_loaded(8));
+  EXPECT_STREQ(get_font(8)->display_name, "DejaVu Sans Mono");
+  stop_font_system();
 }
 
 TEST(InstallerInstall, LoadedPackageStaysOpenWithTheDatabasesCacheSize) {

@@ -179,6 +179,14 @@ TEST(Script, OwnerFlashColoursAndIcon) {
   test_seam_set_ticks(2000, 0);  // t / 2000 odd: bit 0x20 set
   script.update(false);
   EXPECT_EQ(script.flashing, 1);
+  // Another pass at that time: the flash's next change is the frame loop's due time.
+  test_seam_pass_asked(nullptr, true);
+  script.update(false);
+  INT_U32 due = 0;
+  EXPECT_TRUE(test_seam_pass_asked(&due, true));
+  EXPECT_EQ(due, 4000u);
+  EXPECT_EQ(blink_phase_next_change(1999, 0x21), 2000u);  // the earliest of the mask's bits
+  EXPECT_EQ(blink_phase_next_change(2010, 0x21), 2050u);
   script.flash_text.parse(&script.flash_text.value, "");
   test_seam_set_ticks(4000, 0);
   script.update(false);

@@ -69,3 +69,25 @@ TEST(SystemInformation, ValuesAreSaneAndEveryFillIsTheSame) {
   (void)old_array;
   EXPECT_EQ(second.mouse_buttons, first.mouse_buttons);
 }
+
+// The capability flags alone, asked before and after the machine was asked, are those of the whole
+// record, and nothing else of the record is filled.
+TEST(SystemInformation, CapabilitiesAloneAreThoseOfTheWholeRecord) {
+  SYSTEM_INFORMATION flags;
+  flags.host_name[0] = 'x';
+  flags.drive_count = -7;
+  get_system_capabilities(&flags);
+  SYSTEM_INFORMATION whole, again;
+  get_system_information(&whole);
+  get_system_capabilities(&again);
+  for (const SYSTEM_INFORMATION* record : {&flags, &again}) {
+    EXPECT_EQ(record->platform, whole.platform);
+    EXPECT_EQ(record->os_code, whole.os_code);
+    EXPECT_EQ(record->has_desktop_shortcuts, whole.has_desktop_shortcuts);
+    EXPECT_EQ(record->has_menu_shortcuts, whole.has_menu_shortcuts);
+    EXPECT_EQ(record->has_system_paths, whole.has_system_paths);
+    EXPECT_EQ(record->processor_mhz, nullptr);
+  }
+  EXPECT_EQ(flags.host_name[0], 'x');
+  EXPECT_EQ(flags.drive_count, -7);
+}

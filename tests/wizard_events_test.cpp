@@ -56,6 +56,17 @@ TEST(WizardEvents, APressDoesNothingAndTheReleaseActsOnce) {
   EXPECT_EQ(database->stage, STAGE_OPTIONS);
 }
 
+// A page at rest, with the pointer away, leaves the frame loop waiting for input alone.
+TEST(WizardEvents, AnIdlePageAsksTheFrameLoopForNothing) {
+  WIZARD_RUN run("wizard-idle");
+  ASSERT_TRUE(run.start());
+  let_effects_end();
+  test_seam_release_input();
+  run_pass();
+  run_pass();
+  EXPECT_EQ(pass_asked_in(), -1);
+}
+
 TEST(WizardEvents, TheWholeCourseInstallsAndFinishEndsTheProgram) {
   WIZARD_RUN run("wizard-course");
   ASSERT_TRUE(run.start());
@@ -150,7 +161,7 @@ TEST(WizardEvents, InstallationChoiceChecksOneBoxAndResetsTheDestination) {
 TEST(WizardEvents, OptionCheckBoxesSetTheChoices) {
   WIZARD_RUN run("wizard-option-choices");
   ASSERT_TRUE(run.start());
-  database->system_information.has_system_paths = 1;
+  database->system_info().has_system_paths = 1;
   database->use_system_paths = 1;
   run.show_stage(STAGE_OPTIONS);
   ASSERT_TRUE(page_grid && location_button && browse_button);
@@ -361,13 +372,19 @@ TEST(WizardEvents, TheBackgroundDriftsOnlyAroundASmallerPage) {
     ASSERT_TRUE(background_scroller);
     run_pass();
     INT_S16 x = background_scroller->offset_x;
-    // Before the start offset the background stays at its start.
+    // Before the start offset the background stays at its start, and the loop waits for the start.
     advance_ms(400);
     run_pass();
     EXPECT_EQ(background_scroller->offset_x, 0);
+    if (c.moves) {
+      EXPECT_EQ(pass_asked_in(), 100);
+    }
     advance_ms(1100);
     run_pass();
     EXPECT_EQ(background_scroller->offset_x != x, c.moves);
+    if (c.moves) {
+      EXPECT_EQ(pass_asked_in(), 0);  // it moves with the clock: the next pass at the idle wait (0 here)
+    }
   }
 }
 

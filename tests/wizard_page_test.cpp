@@ -298,7 +298,7 @@ TEST(WizardPage, TheOptionsGridHasTheRowsItsConditionsAskFor) {
     WIZARD_RUN run("wizard-options");
     ASSERT_TRUE(run.start());
     std::string path = "<" + std::string(expand_path_text("$SCRATCH/dest", nullptr)) + ">";
-    database->system_information.has_system_paths = c.host_system_paths ? 1 : 0;
+    database->system_info().has_system_paths = c.host_system_paths ? 1 : 0;
     database->installations[0].allow_system_paths = c.allow_system_paths;
     database->use_system_paths = c.use_system_paths;
     if (!c.shortcuts) database->installations[0].has_desktop_items = database->installations[0].has_menu_items = 0;

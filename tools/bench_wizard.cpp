@@ -6,8 +6,9 @@
 //    the disk synced before each run (target 1.2: drawing the progress must not slow installing); the
 //    CPU seconds of the two are compared as well, as on a busy machine they vary less than wall time;
 //  - the CPU time of the real installer while its wizard idles on the sample package's first page in a
-//    real window (Xvfb), as a share of one core (target below 2 %).
-// Usage: bench_wizard [work folder] [pairs, 5] [idle seconds, 5]
+//    real window (Xvfb), as a share of one core (target below 2 %), and how often it woke (its voluntary
+//    context switches per second: an idle page waits for input).
+// Usage: bench_wizard [work folder] [pairs, 5; 0 = the idle share alone] [idle seconds, 30]
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -80,8 +81,10 @@ bool check_and_move(const fs::path& root, const std::vector<std::string>& files,
 }
 
 // The real installer idling on the first page of the package in a window of its own X display: its CPU
-// seconds over the wall seconds of the measurement, or -1 when it could not be measured.
-double idle_share(const std::string& installer, const fs::path& package_folder, const fs::path& work, int seconds) {
+// seconds over the wall seconds of the measurement, or -1 when it could not be measured; its wake-ups
+// per second into *wakeups.
+double idle_share(const std::string& installer, const fs::path& package_folder, const fs::path& work, int seconds,
+                  double* wakeups) {
   fs::path home = work / "idle-home", answer = work / "idle.txt";
   fs::create_directories(home);
   std::string script =
@@ -100,21 +103,23 @@ double idle_share(const std::string& installer, const fs::path& package_folder, 
       "i=0; until xwininfo -root -tree 2>/dev/null | grep -q 'Installer\"' || [ $i -ge 400 ]; do sleep 0.05; "
       "i=$((i+1)); done\n"
       "sleep 2\n"
-      "a=$(cut -d' ' -f14,15 /proc/$p/stat); s=$(date +%s.%N)\n"
+      "a=$(cut -d' ' -f14,15 /proc/$p/stat); s=$(date +%s.%N); w=$(awk '/^voluntary/ {print $2}' /proc/$p/status)\n"
       "sleep " + std::to_string(seconds) + "\n"
-      "b=$(cut -d' ' -f14,15 /proc/$p/stat); e=$(date +%s.%N)\n"
+      "b=$(cut -d' ' -f14,15 /proc/$p/stat); e=$(date +%s.%N); v=$(awk '/^voluntary/ {print $2}' /proc/$p/status)\n"
       "kill $p $x\n"
-      "echo $a $b $s $e $(getconf CLK_TCK) >" + bench_support::shell_quoted(answer) + "\n";
+      "echo $a $b $s $e $(getconf CLK_TCK) $w $v >" + bench_support::shell_quoted(answer) + "\n";
   fs::path script_file = work / "idle.sh";
   if (!bench_support::write_file(script_file, std::vector<char>(script.begin(), script.end())) ||
       !run("bash " + bench_support::shell_quoted(script_file)))
     return -1;
   FILE* file = std::fopen(answer.string().c_str(), "r");
   if (!file) return -1;
-  double user0 = 0, system0 = 0, user1 = 0, system1 = 0, from = 0, to = 0, ticks = 0;
-  int read = std::fscanf(file, "%lf %lf %lf %lf %lf %lf %lf", &user0, &system0, &user1, &system1, &from, &to, &ticks);
+  double user0 = 0, system0 = 0, user1 = 0, system1 = 0, from = 0, to = 0, ticks = 0, woke0 = 0, woke1 = 0;
+  int read = std::fscanf(file, "%lf %lf %lf %lf %lf %lf %lf %lf %lf", &user0, &system0, &user1, &system1, &from, &to,
+                         &ticks, &woke0, &woke1);
   std::fclose(file);
-  if (read != 7 || ticks <= 0 || to <= from) return -1;
+  if (read != 9 || ticks <= 0 || to <= from) return -1;
+  *wakeups = (woke1 - woke0) / (to - from);
   return (user1 + system1 - user0 - system0) / ticks / (to - from);
 }
 
@@ -130,10 +135,10 @@ int main(int argc, char** argv) {
 #else
   fs::path work = fs::absolute(argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "velk-bench-wizard");
   int pairs = argc > 2 ? std::atoi(argv[2]) : 5;
-  int idle_seconds = argc > 3 ? std::atoi(argv[3]) : 5;
+  int idle_seconds = argc > 3 ? std::atoi(argv[3]) : 30;
   fs::path beside = fs::absolute(fs::path(argv[0])).parent_path();
   std::string installer = (beside / "installer").string();
-  if (!fs::exists(installer) || pairs < 1 || idle_seconds < 1) {
+  if (!fs::exists(installer) || pairs < 0 || idle_seconds < 1) {
     std::fprintf(stderr, "usage: bench_wizard [work folder] [pairs] [idle seconds] (the installer beside it)\n");
     return 2;
   }
@@ -144,7 +149,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> files;
   std::string error;
   // The page and window of the tests' wizard, so that the progress is drawn at a usual size.
-  if (!bench_support::make_installation_set(root, 2000, 100 * 1024, 100 * 1024, 4096, &files, &error,
+  if (pairs > 0 &&
+      !bench_support::make_installation_set(root, 2000, 100 * 1024, 100 * 1024, 4096, &files, &error,
                                             "window = 640;480\ndialog = 70;60;500;360\nbackground_speed = 0\n")) {
     std::fprintf(stderr, "bench_wizard: %s\n", error.c_str());
     return 1;
@@ -152,13 +158,13 @@ int main(int argc, char** argv) {
   std::string automatic = bench_support::automatic_install_command(installer, root);
   APPLICATION_ENTRIES none = {nullptr, nullptr, nullptr, nullptr};
   start_program(&none);
-  std::printf("%d timed pairs after one warm-up pair; work folder %s\n", pairs, work.string().c_str());
+  if (pairs > 0) std::printf("%d timed pairs after one warm-up pair; work folder %s\n", pairs, work.string().c_str());
   std::fflush(stdout);
 
   bench_support::PAIRED_TIMES times, cpu_times;
   bool ok = true;
   int moved = 0;
-  for (int pair = 0; ok && pair <= pairs; pair++) {
+  for (int pair = 0; ok && pairs > 0 && pair <= pairs; pair++) {
     double wizard = 0, automatic_seconds = 0, wizard_cpu = 0, automatic_cpu = 0;
     for (int turn = 0; ok && turn < 2; turn++) {
       // What the run before wrote is on disk first, so that no run waits for another's writes.
@@ -186,7 +192,7 @@ int main(int argc, char** argv) {
   }
   shut_down_program(false);
   stop_database();
-  if (ok) {
+  if (ok && pairs > 0) {
     std::printf("install 2000 files of 100 KiB: wizard %.3f s, installer -a %.3f s (medians); ratio %s; target 1.2 %s\n",
                 times.median_ours(), times.median_baseline(), times.spread().c_str(),
                 times.median_ratio() <= 1.2 ? "met" : "NOT met");
@@ -194,11 +200,13 @@ int main(int argc, char** argv) {
                 cpu_times.median_baseline(), cpu_times.spread().c_str());
   }
 
-  double share = ok ? idle_share(installer, beside / "sample", work, idle_seconds) : -1;
+  double wakeups = 0;
+  double share = ok ? idle_share(installer, beside / "sample", work, idle_seconds, &wakeups) : -1;
   if (ok && share < 0) std::printf("idle CPU: not measured (needs Xvfb, xwininfo and the sample package)\n");
   if (share >= 0)
-    std::printf("idle CPU of the wizard on a page: %.2f %% of a core over %d s; target below 2 %% %s\n", share * 100,
-                idle_seconds, share < 0.02 ? "met" : "NOT met");
+    std::printf("idle CPU of the wizard on a page: %.3f %% of a core over %d s, %.1f wake-ups a second; target below "
+                "2 %% %s\n",
+                share * 100, idle_seconds, wakeups, share < 0.02 ? "met" : "NOT met");
   fs::remove_all(work, ignored);
   return ok ? 0 : 1;
 #endif

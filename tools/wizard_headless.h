@@ -26,9 +26,10 @@ inline bool load(const std::string& package_folder) {
   return database->load_package("installer.pkg");
 }
 
-// The wizard begun on the page manager (the next pass applies its first page), with the borders that
-// the program's start sets: borders without a colour of their own have no shades.
+// The wizard begun on the page manager (the next pass applies its first page), with the package's fonts
+// and the borders that the program's start sets: borders without a colour of their own have no shades.
 inline void begin(WM_PAGE_MANAGER* manager) {
+  database->load_package_fonts();
   start_wizard(manager);
   border_light_colour = COLOUR_INVISIBLE;
   border_dark_colour = COLOUR_INVISIBLE;

@@ -16,17 +16,20 @@ void start_host() {
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
 }
 
-void host_dispatch_messages() {
+bool host_dispatch_messages() {
+  bool any = false;
   while (x_display && XPending(x_display) > 0) {
     XEvent event;
     XNextEvent(x_display, &event);
     handle_x_event(&event);
+    any = true;
   }
+  return any;
 }
 
 void host_wait_for_input(INT_U32 ms) {
   if (!x_display) {
-    sleep_milliseconds(ms);
+    if (ms != HOST_WAIT_FOREVER) sleep_milliseconds(ms);
     return;
   }
   XFlush(x_display);
@@ -35,8 +38,10 @@ void host_wait_for_input(INT_U32 ms) {
   connection.fd = ConnectionNumber(x_display);
   connection.events = POLLIN;
   connection.revents = 0;
-  poll(&connection, 1, ms > 0x7FFFFFFFu ? 0x7FFFFFFF : (int)ms);
+  poll(&connection, 1, ms == HOST_WAIT_FOREVER ? -1 : ms > 0x7FFFFFFFu ? 0x7FFFFFFF : (int)ms);
 }
+
+bool host_has_input_source() { return x_display && x_window && window_open; }
 
 void release_console() {}
 

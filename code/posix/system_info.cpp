@@ -124,14 +124,19 @@ static bool address_from_interfaces(char* out, size_t size) {
   return have;
 }
 
+void gather_system_capabilities(SYSTEM_INFORMATION* out) {
+  out->platform = 0x21;
+  out->os_code = 0x2109;
+  out->has_desktop_shortcuts = 1;
+  out->has_menu_shortcuts = 1;
+  out->has_system_paths = 1;
+}
+
 void gather_system_information(SYSTEM_INFORMATION* out) {
   TCPIP tcpip(1, 1, 1, 2048);
 
-  out->platform = 0x21;
-  out->os_code = 0x2109;
+  gather_system_capabilities(out);
   out->reserved_array = nullptr;
-  out->has_desktop_shortcuts = 1;
-  out->has_menu_shortcuts = 1;
 
   memset(out->computer_name, 0, sizeof(out->computer_name));
   if (host_socket_host_name(out->computer_name, sizeof(out->computer_name))) {
@@ -180,7 +185,6 @@ void gather_system_information(SYSTEM_INFORMATION* out) {
     fclose(statm);
   }
   out->available_virtual_mb = clamp_mb((used < address_space ? address_space - used : 0) >> 20);
-  out->has_system_paths = 1;
 
   gather_drive_list(out);
   for (INT_S16 i = 0; i < out->drive_count; i++) {

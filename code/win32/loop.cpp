@@ -23,17 +23,32 @@ bool register_main_class() {
   return registered;
 }
 
-void start_host() { register_main_class(); }
+// The window class is registered with the first window (OpenGraphics), not here: registering it loads
+// the window system's driver, which a run that opens no window (the one-shot jobs) never needs.
+void start_host() {}
 
-void host_dispatch_messages() {
+#ifndef WM_SYSTIMER
+#define WM_SYSTIMER 0x0118
+#endif
+
+// Timer messages are not counted: the program sets no timers, and the system's own (Wine's pointer
+// tracking polls every 400 ms while the pointer rests on the window) change no input state; what they
+// cause that does (a pointer leaving the window) comes as a message of its own.
+bool host_dispatch_messages() {
+  bool any = false;
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&message);
     DispatchMessageA(&message);
+    if (message.message != WM_TIMER && message.message != WM_SYSTIMER) any = true;
   }
+  return any;
 }
 
+// HOST_WAIT_FOREVER is INFINITE.
 void host_wait_for_input(INT_U32 ms) { MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, 0); }
+
+bool host_has_input_source() { return main_window != nullptr; }
 
 void show_banner_box(const char* caption, const char* text) {
   if (running_unattended()) {

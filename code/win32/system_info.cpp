@@ -49,13 +49,22 @@ static INT_U32 processor_clock(INT_U32 index) {
   return result == ERROR_SUCCESS && type == REG_DWORD ? value : 0;
 }
 
-void gather_system_information(SYSTEM_INFORMATION* out) {
-  TCPIP tcpip(1, 1, 1, 2048);
-
+void gather_system_capabilities(SYSTEM_INFORMATION* out) {
   OSVERSIONINFOA version;
   memset(&version, 0, sizeof(version));
   version.dwOSVersionInfoSize = sizeof(version);
   GetVersionExA(&version);
+  out->platform = 0x21;
+  out->os_code = operating_system_code(version);
+  out->has_desktop_shortcuts = 1;
+  out->has_menu_shortcuts = 1;
+  out->has_system_paths = 1;
+}
+
+void gather_system_information(SYSTEM_INFORMATION* out) {
+  TCPIP tcpip(1, 1, 1, 2048);
+
+  gather_system_capabilities(out);
   SYSTEM_INFO system;
   memset(&system, 0, sizeof(system));
   GetSystemInfo(&system);
@@ -64,11 +73,7 @@ void gather_system_information(SYSTEM_INFORMATION* out) {
   memory.dwLength = sizeof(memory);
   GlobalMemoryStatus(&memory);
 
-  out->platform = 0x21;
-  out->os_code = operating_system_code(version);
   out->reserved_array = nullptr;
-  out->has_desktop_shortcuts = 1;
-  out->has_menu_shortcuts = 1;
 
   memset(out->computer_name, 0, sizeof(out->computer_name));
   DWORD name_size = sizeof(out->computer_name);
@@ -96,7 +101,6 @@ void gather_system_information(SYSTEM_INFORMATION* out) {
   out->total_virtual_mb = (INT_U32)(memory.dwTotalVirtual >> 20);
   out->available_physical_mb = (INT_U32)(memory.dwAvailPhys >> 20);
   out->available_virtual_mb = (INT_U32)(memory.dwAvailVirtual >> 20);
-  out->has_system_paths = 1;
 
   gather_drive_list(out);
   // No "insert a disk" box for empty drives.

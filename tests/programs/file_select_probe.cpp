@@ -11,6 +11,7 @@
 #include "file_select.h"
 #include "floating_menu.h"
 #include "folder.h"
+#include "host_test_seam.h"
 #include "image.h"
 #include "menu.h"
 #include "page_manager.h"
@@ -84,11 +85,14 @@ void application_main(INT_S16 argc, char** argv) {
 }
 
 INT_U8 application_update() {
-  static int passes = 0;
+  static bool ready = false;
   if (finished) return 0;
   manager->update(true);
-  // Once the selector rests, where its controls stand; the same for the new-folder dialog.
-  if (++passes == 40 && selector) {
+  // Once the selector rests (the pass showed nothing and asked for no further pass: the program waits
+  // for input), where its controls stand; the same for the new-folder dialog.
+  bool resting = test_seam_pass_rests();
+  if (resting && selector && !ready) {
+    ready = true;
     say_place("new_folder", selector->new_folder_button);
     say_place("ok", selector->ok_button);
     say_place("location", selector->location_menu);
@@ -105,12 +109,10 @@ INT_U8 application_update() {
   }
   PTRLLIST* list = top_level_list();
   WM_SCREEN_OBJECT* last = list->tail ? *(WM_SCREEN_OBJECT**)list->tail->data : nullptr;
-  static int dialog_passes = 0;
   if (last && (last->kind & WM_KIND_TEXT_EDIT_DIALOG) && last != reported_dialog) {
-    if (++dialog_passes == 40) {
+    if (resting) {
       WM_TEXT_EDIT_DIALOG* dialog = static_cast<WM_TEXT_EDIT_DIALOG*>(last);
       reported_dialog = dialog;
-      dialog_passes = 0;
       say_place("dialog_edit", dialog->edit);
       say_place("dialog_ok", dialog->ok_button);
       say("dialog ready\n");

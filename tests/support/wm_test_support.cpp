@@ -89,7 +89,18 @@ WM_RESULT record_event_call(WM_SCREEN_OBJECT* object, INT_U32 user1, INT_U32 use
   return event_answer;
 }
 
-INT_S32 run_pass() { return page_manager ? page_manager->update(false) : 0; }
+// Each pass asks the frame loop afresh, as the loop's passes do.
+INT_S32 run_pass() {
+  test_seam_pass_asked(nullptr, true);
+  return page_manager ? page_manager->update(false) : 0;
+}
+
+INT_S32 pass_asked_in() {
+  INT_U32 tick = 0;
+  if (!test_seam_pass_asked(&tick, false)) return -1;
+  INT_S32 in = (INT_S32)(tick - pass_time);
+  return in < 0 ? 0 : in;
+}
 
 INT_S32 run_passes(int count) {
   INT_S32 last = 0;

@@ -37,6 +37,9 @@ void show_as_page(std::initializer_list<WM_SCREEN_OBJECT*> objects, int passes);
 
 // One pass of the page manager's update; the result it returned.
 INT_S32 run_pass();
+// What the last pass asked of the frame loop: the ms from its pass time to the pass it asked for (0 =
+// at once), or -1 when it asked for none (the loop then waits for input alone, unless it presented).
+INT_S32 pass_asked_in();
 // count passes; the last non-zero result, or 0.
 INT_S32 run_passes(int count);
 // The tick clock moves on by ms (between passes).
