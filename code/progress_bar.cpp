@@ -181,17 +181,29 @@ static INT_S32 overlay_extent(const WM_FRAME& frame, bool across) {
   return extent;
 }
 
-// Moves one overlay offset by the time passed at rate ms per pixel, wrapping within extent.
+// When the next overlay step of an axis falls due: its next whole pixel, and not before the update rate
+// has passed since its last step.
+static INT_U32 next_step_due(INT_U32 last, INT_S16 rate, INT_U32 update_rate) {
+  INT_U32 per_pixel = (INT_U32)(rate < 0 ? -rate : rate);
+  return last + (per_pixel > update_rate + 1 ? per_pixel : update_rate + 1);
+}
+
+// Moves one overlay offset by the whole pixels that the time passed makes at rate ms per pixel, wrapping
+// within extent. Only the time those pixels took is used up: the rest counts towards the next pixel, so
+// passes that come faster than the rate still move the overlays. False (and nothing changed) when no
+// whole pixel has passed yet.
 static bool step_overlay(INT_S16* offset, INT_U32* last, INT_S16 rate, INT_S32 extent, INT_U32 now) {
-  INT_S32 step = (INT_S32)(((now - *last) / (INT_U32)(rate < 0 ? -rate : rate)) % (INT_U32)extent);
+  INT_U32 per_pixel = (INT_U32)(rate < 0 ? -rate : rate);
+  INT_U32 pixels = (now - *last) / per_pixel;
+  if (pixels == 0) return false;
+  *last += pixels * per_pixel;
+  INT_S32 step = (INT_S32)(pixels % (INT_U32)extent);
   if (rate < 0) step = -step;
   INT_S32 moved = *offset + step;
   if (moved > extent) moved -= extent;
   if (moved < 0) moved += extent;
-  bool changed = moved != *offset;
   *offset = (INT_S16)moved;
-  *last = now;
-  return changed;
+  return true;
 }
 
 void WM_PROGRESS_BAR::animate() {
@@ -199,17 +211,20 @@ void WM_PROGRESS_BAR::animate() {
   INT_U32 now = get_tick_count();
   INT_U32 rate = update_rate < 0 ? 0 : (INT_U32)update_rate;
   INT_S32 across = overlay_extent(full_frame, true), down = overlay_extent(full_frame, false);
-  if (across && x_rate && now > last_x_step + rate) {
-    if (step_overlay(&full_frame.overlay_x, &last_x_step, x_rate, across, now)) full_frame.composite_stale = 1;
+  if (across && x_rate && now > last_x_step + rate &&
+      step_overlay(&full_frame.overlay_x, &last_x_step, x_rate, across, now)) {
+    full_frame.composite_stale = 1;
     show();
   }
-  if (down && y_rate && now > last_y_step + rate) {
-    if (step_overlay(&full_frame.overlay_y, &last_y_step, y_rate, down, now)) full_frame.composite_stale = 1;
+  if (down && y_rate && now > last_y_step + rate &&
+      step_overlay(&full_frame.overlay_y, &last_y_step, y_rate, down, now)) {
+    full_frame.composite_stale = 1;
     show();
   }
-  // The overlays move by the clock: the next step is the frame loop's due time.
-  if (visible && across && x_rate) request_pass_by(last_x_step + rate + 1);
-  if (visible && down && y_rate) request_pass_by(last_y_step + rate + 1);
+  // The overlays move by the clock: the next pixel's time, held back by the update rate, is the frame
+  // loop's due time.
+  if (visible && across && x_rate) request_pass_by(next_step_due(last_x_step, x_rate, rate));
+  if (visible && down && y_rate) request_pass_by(next_step_due(last_y_step, y_rate, rate));
 }
 
 // One message step the first time in each wall-clock second, for all bars together.

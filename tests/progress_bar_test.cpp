@@ -253,6 +253,20 @@ TEST_F(ProgressBarFrames, OverlaysMoveByTheRateAndWrapWithinTheirWidth) {
   advance_ms(201);
   bar->animate();
   EXPECT_EQ(bar->full_frame.overlay_x, 4);  // 301 / 20 = 15, mod 10 = 5 the other way
+  // Passes faster than the rate: the time short of a whole pixel is kept, so every 20 ms makes a pixel.
+  bar->x_rate = 20;
+  bar->update_rate = 0;
+  bar->full_frame.composite_stale = 0;
+  int offsets[4];
+  for (int& offset : offsets) {
+    advance_ms(10);
+    bar->animate();
+    offset = bar->full_frame.overlay_x;
+  }
+  EXPECT_EQ(offsets[0], 4);  // 1 ms left over from the last step, and 10 more
+  EXPECT_EQ(offsets[1], 5);
+  EXPECT_EQ(offsets[2], 5);
+  EXPECT_EQ(offsets[3], 6);
   delete bar;
 }
 
