@@ -51,14 +51,23 @@ bool host_make_private_folder(const char* parent, const char* prefix, char* out)
   return false;
 }
 
-// The volume and file index of an existing file; false when it cannot be opened to ask.
-static bool file_identity(const char* path, BY_HANDLE_FILE_INFORMATION* information) {
-  HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  bool known = GetFileInformationByHandle(handle, information) != 0;
-  CloseHandle(handle);
-  return known;
+// An existing file opened only to ask about it; INVALID_HANDLE_VALUE when it cannot be.
+static HANDLE open_to_ask(const char* path) {
+  return CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The file's index on its volume (the internal information of the file system), 0 when it cannot be
+// had. Asked before the volume: the volume's serial number takes a round trip to the mount manager,
+// which files of different indexes never need.
+static INT_U64 file_index(HANDLE handle) {
+  typedef LONG(WINAPI * QUERY)(HANDLE, void*, void*, ULONG, int);
+  static QUERY query = (QUERY)(void*)GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationFile");
+  const int FILE_INTERNAL_INFORMATION = 6;
+  ULONG_PTR status_block[2];
+  INT_U64 index = 0;
+  if (!query || query(handle, status_block, &index, sizeof index, FILE_INTERNAL_INFORMATION) != 0) return 0;
+  return index;
 }
 
 bool same_file(const FOLDER* folder, const char* name, const FOLDER* other_folder, const char* other_name) {
@@ -66,9 +75,21 @@ bool same_file(const FOLDER* folder, const char* name, const FOLDER* other_folde
   if (!folder || !other_folder || !join_path(first, folder->path, name) ||
       !join_path(second, other_folder->path, other_name))
     return false;
-  BY_HANDLE_FILE_INFORMATION a, b;
-  return file_identity(first, &a) && file_identity(second, &b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+  HANDLE a = open_to_ask(first);
+  if (a == INVALID_HANDLE_VALUE) return false;
+  HANDLE b = open_to_ask(second);
+  bool same = false;
+  if (b != INVALID_HANDLE_VALUE) {
+    INT_U64 index = file_index(a);
+    BY_HANDLE_FILE_INFORMATION x, y;
+    if (index == 0 || index == file_index(b))
+      same = GetFileInformationByHandle(a, &x) && GetFileInformationByHandle(b, &y) &&
+             x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
+             x.nFileIndexLow == y.nFileIndexLow;
+    CloseHandle(b);
+  }
+  CloseHandle(a);
+  return same;
 }
 
 bool is_link(const FOLDER* folder, const char* name) {
