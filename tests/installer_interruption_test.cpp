@@ -229,26 +229,34 @@ TEST(InstallerProgram, TwoRunsAtOnceLeaveTheLogOfOneWhole) {
     ASSERT_EQ(run_command(script + "wait"), 0);
     for (int run = 0; run < 2; run++) status[run] = std::atoi(read_whole_text(output[run] + ".status").c_str());
 #endif
-    // A run whose log's place the other held (Windows keeps an open file's name) says so and ends with 1.
-    for (int run = 0; run < 2; run++)
-      if (status[run] != 0) {
-        EXPECT_EQ(status[run], 1) << round;
-        EXPECT_NE(read_whole_text(output[run]).find("ERROR: the install log cannot be created"), std::string::npos)
-            << round << ": " << read_whole_text(output[run]);
-      }
+    // Natively both runs install everything. On Windows a name cannot be given to a file while another
+    // process has the file at that name open: a run whose log's place the other held, or whose file the
+    // other was looking at, says so and ends with 1.
+    for (int run = 0; run < 2; run++) {
+      std::string said = read_whole_text(output[run]);
+#ifdef _WIN32
+      if (status[run] == 0) continue;
+      EXPECT_EQ(status[run], 1) << round;
+      EXPECT_TRUE(said.find("ERROR: the install log cannot be created") != std::string::npos ||
+                  said.find("\" failed to unpack (") != std::string::npos)
+          << round << ": " << said;
+#else
+      EXPECT_EQ(status[run], 0) << round << ": " << said;
+#endif
+    }
     std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
     ASSERT_GT(log.size(), scratch.files.size() + 6) << round;
     EXPECT_EQ(log[0], "Installed Files") << round;
-    EXPECT_EQ(log.back(), "Installation completed without any errors.") << round;
-    int headers = 0, ends = 0, installed = 0;
+    EXPECT_EQ(log.back().rfind("Installation completed with", 0), 0u) << round;
+    int headers = 0, ends = 0, files = 0;
     for (const std::string& line : log) {
       headers += line == "Installed Files";
       ends += line.rfind("Installation completed", 0) == 0;
-      installed += line.rfind("Installed \"", 0) == 0;
+      files += line.rfind("Installed \"", 0) == 0 || line.find("\" failed to unpack (") != std::string::npos;
     }
     EXPECT_EQ(headers, 1) << round;
     EXPECT_EQ(ends, 1) << round;
-    EXPECT_EQ(installed, (int)scratch.files.size()) << round;
+    EXPECT_EQ(files, (int)scratch.files.size()) << round;
   }
   for (const std::string& file : scratch.files)
     EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
