@@ -171,9 +171,9 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   state->error_count = 0;
   state->stopped = false;
   state->log_failed = false;
+  state->cleaned_folders.clear();
   state->known_folders.clear();
   state->made_folders.clear();
-  state->cleaned_folders.clear();
   if (!database->system_information.has_system_paths || !installation->allow_system_paths)
     database->use_system_paths = 0;
   state->step_total = (INT_S32)installation->file_count + 1;
