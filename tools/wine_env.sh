@@ -41,13 +41,19 @@ velk_wine_start() {
     else VELK_WINE_XVFB=${second#pid }; export DISPLAY=":$first"; fi
   fi
   wineboot -i >/dev/null 2>&1 || return 1
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
   wineserver -w
   # The persistent server, primed at once by a run whose output goes nowhere: the first wine process
-  # after it starts the services, which inherit that process's output and never end.
+  # after it starts the services, which inherit that process's output and never end. The desktop's
+  # process likewise, started now with no output rather than by the first program that needs it.
   wineserver -p >/dev/null 2>&1
-  wine cmd /c exit </dev/null >/dev/null 2>&1
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  if [ -n "${DISPLAY:-}" ]; then
+    wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &
+    local i
+    for i in $(seq 100); do xwininfo -root -tree 2>/dev/null | grep -q '"explorer.exe"' && break; sleep 0.1; done
+  fi
   export VELK_WINE_DRIVE_C="$WINEPREFIX/drive_c"
 }
 
