@@ -32,3 +32,8 @@ bool host_system_base_folder(INT_S32 kind, INT_U8 create, char* out);
 // final line feed, into out (size bytes, the terminator included); false when it cannot be converted
 // or does not fit.
 bool host_local_time_text(INT_U32 seconds, char* out, size_t size);
+
+// The running process's number, and whether a process of that number runs (when it cannot be told,
+// it runs).
+INT_U32 host_process_id();
+bool host_process_running(INT_U32 id);

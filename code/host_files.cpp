@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 bool join_path(char* out, const char* folder_path, const char* name) {
   if (!name) return false;
@@ -197,4 +199,45 @@ void remove_temporary_folder() {
   private_temp_path[0] = 0;
   if (!cut_to_parent(parent.path)) return;
   remove_folder(&parent, name, 1);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Temporaries beside the files they become
+
+void next_temporary_name(char* out) {
+  // The count starts at the clock: a name that a killed process of the same number left is rarely met.
+  static INT_U32 count = get_tick_count();
+  static const INT_U32 process = host_process_id();
+  snprintf(out, TEMPORARY_NAME_SIZE, "~velk%08X-%08X.tmp", (unsigned)process, (unsigned)count++);
+}
+
+// The process number in a temporary's name; false when the name is not of that kind.
+static bool temporary_process(const char* name, INT_U32* id) {
+  if (strlen(name) != 26 || strncmp(name, "~velk", 5) != 0 || name[13] != '-' || strcmp(name + 22, ".tmp") != 0)
+    return false;
+  INT_U32 number = 0;
+  for (int at = 5; at < 22; at++) {
+    if (at == 13) continue;
+    char c = name[at];
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
+    if (at < 13) number = number * 16 + (INT_U32)(c <= '9' ? c - '0' : c - 'A' + 10);
+  }
+  *id = number;
+  return number != 0;
+}
+
+INT_S32 remove_stale_temporaries(FOLDER* folder) {
+  DIRECTORY_SCAN* scan = open_directory_scan(folder, "~velk", 1, SCAN_BEGINS_WITH, 1);
+  if (!scan) return 0;
+  // Removed once the listing is over: a folder that changes while it is listed may list an entry twice.
+  std::vector<std::string> stale;
+  SCAN_ENTRY entry;
+  INT_U32 id = 0;
+  while (read_directory_scan(scan, &entry))
+    if (!entry.is_folder && temporary_process(entry.name, &id) && id != host_process_id() && !host_process_running(id))
+      stale.push_back(entry.name);
+  close_directory_scan(scan);
+  INT_S32 removed = 0;
+  for (const std::string& name : stale) removed += delete_file(folder, name.c_str()) ? 1 : 0;
+  return removed;
 }

@@ -694,13 +694,14 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
     fail(0x100F, file_name, __LINE__);
     return false;
   }
-  char temporary[32];
+  char temporary[TEMPORARY_NAME_SIZE];
   // The buffer holds the whole entry and one byte more, so that a small entry goes out in one write at
   // the close, but is never larger than a data file's default: a small file needs no large buffer.
   INT_S32 buffer_size = -1;
   if (entry.size < default_file_cache_size && entry.size < static_cast<INT_U32>(DATA_FILE_LARGEST_BUFFER))
     buffer_size = static_cast<INT_S32>(entry.size) + 1;
-  DATA_FILE* target = create_unique_data_file(folder, temporary, sizeof temporary, ".tmp", 0, buffer_size);
+  // Its name tells a later run that a killed one left it (remove_stale_temporaries).
+  DATA_FILE* target = create_temporary_data_file(folder, temporary, buffer_size);
   if (!target) {
     fail(0x100F, file_name, __LINE__);
     return false;
@@ -751,8 +752,14 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
       stop(0x1008, file_name, __LINE__);
   }
   if (!failure && done != entry.size) stop(0x1007, package_name, __LINE__);
-  if (!close_data_file(&target) && !failure) stop(0x1008, file_name, __LINE__);
-  if (!failure && !replace_file(folder, temporary, file_name)) stop(0x100F, file_name, __LINE__);
+  if (!failure) {
+    target->flush();
+    if (target->write_failed) stop(0x1008, file_name, __LINE__);
+  }
+  if (failure)
+    close_data_file(&target);
+  else if (!close_data_file_as(&target, file_name))
+    stop(0x100F, file_name, __LINE__);
   if (failure) {
     delete_file(folder, temporary);
     fail(failure, failure_argument, failure_line);

@@ -69,12 +69,35 @@ INT_U64 stream_size(FILE* file);
 bool close_file(FILE* file);
 // Creates the file and opens it for writing ("wb", or "w" with text) only when nothing of that name
 // exists yet: no file, folder or link, dangling or not, is ever opened or followed. Null when the name
-// is taken or the file cannot be made.
+// is taken or the file cannot be made. Others may read the file while it is open, and rename_open_file
+// can give it another name meanwhile.
 FILE* create_new_file(const FOLDER* folder, const char* name, bool text = false);
+// create_new_file ("wb") for a temporary that close_file_as gives its place: others may read it while
+// it is open, but neither write it nor take it away.
+FILE* create_temporary_file(const FOLDER* folder, const char* name);
 // Moves the file from_name of the folder to to_name in the same folder, replacing whatever is there
 // (a file, a link, a special file) as a whole: it is never written through or followed. A name
 // beginning with '.' is made hidden, as for open_file. False when it cannot be done.
 bool replace_file(const FOLDER* folder, const char* from_name, const char* to_name);
+// replace_file for a file that create_new_file made as from_name and that stays open on the stream:
+// what the stream held is written first, and everything written through the stream afterwards goes to
+// the file under its new name, whatever is done to that name meanwhile. False when it cannot be done
+// (the file keeps its name).
+bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name);
+// Closes a stream that create_temporary_file opened on from_name of the folder and, only when
+// everything written through it reached the file, moves the file to to_name as replace_file does.
+// False when a write or the close failed or the name cannot be given (from_name may then still exist).
+bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name);
+
+// Temporary files that stand beside the file whose place they take when whole ("~velk", the process's
+// number and a count in hexadecimal, ".tmp"): the name tells a later run which process made the file,
+// so that what a killed run left is found and removed, and what a running one writes is left alone.
+const int TEMPORARY_NAME_SIZE = 32;
+// A name of that kind, a new one on every call (TEMPORARY_NAME_SIZE bytes).
+void next_temporary_name(char* out);
+// Removes from the folder every temporary of that kind whose process has ended: entries are removed as
+// they are (a link as a link, never followed), folders never. The number removed.
+INT_S32 remove_stale_temporaries(FOLDER* folder);
 // The file (or folder) exists; a null name gives false. The third argument is not used.
 bool file_exists(const FOLDER* folder, const char* name, INT_U8 unused = 1);
 // The name is a plain file, not a folder, link, device or pipe (a file the program may remove again).

@@ -28,6 +28,9 @@ public:
   void installation_stopped(DATABASE*, const char* message) override {
     console_print(printable_line(message).c_str());
   }
+  void log_not_written(const char* path_text) override {
+    console_print(("ERROR: the install log \"" + printable_text(path_text) + "\" could not be written\n").c_str());
+  }
 };
 
 INT_S32 run_automatic_install(DATABASE* database) {

@@ -221,13 +221,19 @@ struct INSTALL_STATE {
   bool running = false;         // prepared and not completed: the idle wait is 0 and the base path set
   FOLDER base_folder;           // the destination, "$APP" and "$BASE" while running
   FOLDER log_folder;            // the folder of "install_log.txt"
-  TEXT_FILE* log = nullptr;     // "install_log.txt", open for the whole installation once it could be opened
+  TEXT_FILE* log = nullptr;     // "install_log.txt" as this installation created it, open until its end
+  std::string log_pending;      // lines kept while the log cannot be created, written whole once it can be
+  INT_S32 log_pending_groups = 0;  // line groups kept since the last try to create the log
+  INT_S32 log_next_try = 1;        // the number of kept groups at which the next try comes
+  bool log_cut = false;         // a write to the log failed: nothing more goes into it
   // Destination texts already set in this installation and the folders they gave: those folders were
   // made or found once and are not checked again.
   std::unordered_map<std::string, std::string> known_folders;
   // Of those, the texts whose folder did not exist until this installation made it: such a folder holds
   // nothing but what the installation put there.
   std::unordered_set<std::string> made_folders;
+  // Folders already looked through for what killed runs left.
+  std::unordered_set<std::string> cleaned_folders;
 };
 
 // The part of a skin stream that belongs to the window manager: the default window, title and button

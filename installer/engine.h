@@ -46,6 +46,8 @@ public:
   virtual void copy_error(DATABASE* database, const char* path_text, const char* packed_name) = 0;
   // The installation stopped before installing anything (the destination folder cannot be created).
   virtual void installation_stopped(DATABASE* database, const char* message) = 0;
+  // A line could not be written to the install log at path_text (a full disk): the log ends there.
+  virtual void log_not_written(const char* path_text) { (void)path_text; }
 };
 void set_install_observer(INSTALL_OBSERVER* observer);
 INSTALL_OBSERVER* get_install_observer();

@@ -26,47 +26,81 @@ static INSTALL_OBSERVER* observer = nullptr;
 void set_install_observer(INSTALL_OBSERVER* new_observer) { observer = new_observer; }
 INSTALL_OBSERVER* get_install_observer() { return observer; }
 
+// The folder's path, the host's separator and the name, however long.
+static std::string full_path(const FOLDER& folder, const char* name) {
+  std::string path = folder.path;
+  if (path.empty() || path.back() != PATH_SEPARATOR) path += PATH_SEPARATOR;
+  return path + name;
+}
+
 static void close_log(INSTALL_STATE* state) { close_text_file(&state->log); }
 
-// Creates the log with its first lines: they are written to a new file of its own name, which then
+// Creates the log holding the lines: they are written to a new file of a temporary name, which then
 // takes the name "install_log.txt" in place of whatever had it (a file, a link, a pipe), never writing
-// through it. False when it cannot be made.
+// through it. The file stays open under that name: the rest of this installation writes to it alone,
+// whatever another run does at the name meanwhile. False when it cannot be made (nothing is left of it).
 static bool create_log(INSTALL_STATE* state, const std::string& lines) {
-  char name[32];
+  char name[TEMPORARY_NAME_SIZE];
   TEXT_FILE* file = nullptr;
-  for (INT_U32 tries = 0, number = get_tick_count(); !file && tries < 256; tries++, number++) {
-    std::snprintf(name, sizeof name, "%08X.tmp", (unsigned)number);
+  for (int tries = 0; !file && tries < 16; tries++) {
+    next_temporary_name(name);
     file = open_text_file(&state->log_folder, name, TEXT_FILE_WRITE_NEW, false);
+    if (!file && !file_exists(&state->log_folder, name)) break;  // not a taken name: no other name helps
   }
   if (!file) return false;
-  bool written = file->write_text(lines.c_str());
-  written = close_text_file(&file) && written;
-  if (written && replace_file(&state->log_folder, name, LOG_FILE_NAME)) return true;
+  if (file->write_text(lines.c_str()) && rename_open_file(file->stream, &state->log_folder, name, LOG_FILE_NAME) &&
+      !std::ferror(file->stream)) {
+    state->log = file;
+    return true;
+  }
+  close_text_file(&file);
   delete_file(&state->log_folder, name);
   return false;
 }
 
-// Writes the lines to the log: created with create, else appended to (a log that is not open yet is
-// opened for appending, and created when missing). The log stays open for the rest of the installation,
-// its encoding found once; each write is flushed, so that the log is complete on disk after every step.
-static bool write_log(INSTALL_STATE* state, const std::string& lines, bool create) {
+// Writes the lines to the log: a new log with create, else the log this installation created. Each write
+// reaches the file at once, so that the log is complete on disk after every step. A log that cannot be
+// created keeps its lines here and is created with all of them by a later try (after 1, 2, 4... further
+// line groups, and at the end): it never adds them to a log that it did not create. A write that fails
+// ends the log there, said once.
+static void write_log(INSTALL_STATE* state, const std::string& lines, bool create) {
   if (create) {
     close_log(state);
+    state->log_pending.clear();
+    state->log_pending_groups = 0;
+    state->log_next_try = 1;
+    state->log_cut = false;
     if (!create_log(state, lines)) {
       state->log_failed = true;
-      return false;
+      state->log_pending = lines;
     }
-    return true;
+    return;
   }
-  if (!state->log) state->log = open_text_file(&state->log_folder, LOG_FILE_NAME, TEXT_FILE_APPEND, false);
+  if (state->log_cut) return;
   if (!state->log) {
-    state->log_failed = true;
-    return false;
+    state->log_pending += lines;
+    if (++state->log_pending_groups < state->log_next_try) return;
+    state->log_next_try *= 2;
+    if (create_log(state, state->log_pending)) state->log_pending.clear();
+    return;
   }
   TEXT_FILE* file = state->log;
-  bool written = file->write_text(lines.c_str()) && std::fflush(file->stream) == 0 && !std::ferror(file->stream);
-  if (!written) state->log_failed = true;
-  return written;
+  if (file->write_text(lines.c_str()) && std::fflush(file->stream) == 0 && !std::ferror(file->stream)) return;
+  state->log_failed = true;
+  state->log_cut = true;
+  if (observer) observer->log_not_written(full_path(state->log_folder, LOG_FILE_NAME).c_str());
+}
+
+// The installation ends: lines kept for a log that could not be created get a last try; the log closes.
+static void finish_log(INSTALL_STATE* state) {
+  if (!state->log && !state->log_pending.empty() && create_log(state, state->log_pending)) state->log_pending.clear();
+  close_log(state);
+}
+
+// A folder that this installation did not make may hold what a killed run left of the files it was
+// writing there: those go before the first file of this one (each folder is looked through once).
+static void remove_leftovers(INSTALL_STATE* state, FOLDER* folder) {
+  if (state->cleaned_folders.insert(folder->path).second) remove_stale_temporaries(folder);
 }
 
 static void progress(INSTALL_DIALOG* page, const char* text, INT_S32 value) {
@@ -109,10 +143,12 @@ static bool set_destination(INSTALL_STATE* state, FOLDER* folder, const char* te
   // the folder reached by making them is a new one (unless a ".." step leads back out of what was made).
   FOLDER found(*folder);
   bool existed = set_known_folder(&found, text, false, &state->base_folder);
-  if (existed)
+  if (existed) {
     *folder = found;
-  else if (!set_known_folder(folder, text, true, &state->base_folder))
+    remove_leftovers(state, folder);
+  } else if (!set_known_folder(folder, text, true, &state->base_folder)) {
     return false;
+  }
   state->known_folders.emplace(text, folder->path);
   bool new_folder = !existed && !has_parent_step(text);
   if (new_folder) state->made_folders.insert(text);
@@ -128,13 +164,6 @@ static bool name_stays_inside(const char* name) {
   return !has_parent_step(name);
 }
 
-// The folder's path, the host's separator and the name, however long.
-static std::string full_path(const FOLDER& folder, const char* name) {
-  std::string path = folder.path;
-  if (path.empty() || path.back() != PATH_SEPARATOR) path += PATH_SEPARATOR;
-  return path + name;
-}
-
 static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* installation) {
   INSTALL_STATE* state = &database->install_state;
   set_idle_wait(0);
@@ -142,6 +171,7 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   state->error_count = 0;
   state->stopped = false;
   state->log_failed = false;
+  state->cleaned_folders.clear();
   state->known_folders.clear();
   state->made_folders.clear();
   if (!database->system_capabilities().has_system_paths || !installation->allow_system_paths)
@@ -165,10 +195,12 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
     return;
   }
   set_base_path(&state->base_folder, database->APPLICATION.app_string);
+  remove_leftovers(state, &state->base_folder);
   const char* log_text =
       choose_path(database, database->LOG.dest_path_from_inst_loc, database->LOG.system_dest_path_from_inst_loc);
   state->log_folder = state->base_folder;
   if (!set_destination(state, &state->log_folder, log_text)) state->log_folder = state->base_folder;
+  remove_leftovers(state, &state->log_folder);
 
   LANGUAGE* language = database->get_current_language();
   std::string lines = format_text("Installed Files\n---------------\n\nLanguage: %s\n",
@@ -177,10 +209,8 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
                        printable_text(database->install_path).c_str());
   // The wizard's warning is a line of its own (it ends with its line end).
   lines += format_text("%s\n", printable_line(database->desktop_size_warning).c_str());
-  if (!write_log(state, lines, true)) {
-    state->log_failed = true;
-    if (observer) observer->copy_error(database, nullptr, nullptr);
-  }
+  write_log(state, lines, true);
+  if (!state->log && observer) observer->copy_error(database, nullptr, nullptr);
 }
 
 static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_FILE* file) {
@@ -303,13 +333,13 @@ static void complete(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* ins
     write_log(state, "Installation completed without any errors.\n", false);
   else
     write_log(state, format_text("Installation completed with %d errors.\n", (int)state->error_count), false);
-  close_log(state);
+  finish_log(state);
   state->running = false;
   set_idle_wait(50);
 }
 
 void DATABASE::end_installation() {
-  close_log(&install_state);
+  finish_log(&install_state);
   if (!install_state.running) return;
   install_state.running = false;
   reset_base_path();

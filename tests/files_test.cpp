@@ -165,6 +165,43 @@ TEST(Files, RenameMovesButNeverReplacesAndCopyReplaces) {
   EXPECT_FALSE(remove_folder(&folder, nullptr, 0));
 }
 
+// A temporary takes its target's name whole when closed; a file renamed while open keeps taking
+// writes under its new name (and can be read meanwhile); same_file tells two names of one file from
+// two files.
+TEST(Files, TemporariesTakeTheirNamesAndSameFileKnowsAFileByItsIdentity) {
+  FOLDER folder = scratch_folder("files-temporaries");
+  ASSERT_TRUE(write_whole_file(in(folder, "target.txt"), {'o', 'l', 'd'}));
+  char name[TEMPORARY_NAME_SIZE];
+  next_temporary_name(name);
+  FILE* file = create_temporary_file(&folder, name);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(create_temporary_file(&folder, name), nullptr);  // never one that exists
+  ASSERT_EQ(std::fwrite("new", 1, 3, file), 3u);
+  EXPECT_TRUE(close_file_as(file, &folder, name, "target.txt"));
+  EXPECT_EQ((std::vector<INT_U8>{'n', 'e', 'w'}), read_whole_file(in(folder, "target.txt")));
+  EXPECT_FALSE(file_exists(&folder, name));
+
+  file = create_new_file(&folder, "log.tmp");
+  ASSERT_NE(file, nullptr);
+  ASSERT_EQ(std::fwrite("a", 1, 1, file), 1u);
+  EXPECT_TRUE(rename_open_file(file, &folder, "log.tmp", "target.txt"));
+  ASSERT_EQ(std::fwrite("b", 1, 1, file), 1u);
+  ASSERT_EQ(std::fflush(file), 0);
+  EXPECT_EQ((std::vector<INT_U8>{'a', 'b'}), read_whole_file(in(folder, "target.txt")));
+  EXPECT_TRUE(close_file(file));
+  EXPECT_FALSE(file_exists(&folder, "log.tmp"));
+
+  ASSERT_TRUE(write_whole_file(in(folder, "other.txt"), {'a', 'b'}));
+#ifdef _WIN32
+  ASSERT_TRUE(CreateHardLinkA(in(folder, "second.txt").c_str(), in(folder, "target.txt").c_str(), nullptr));
+#else
+  ASSERT_EQ(link(in(folder, "target.txt").c_str(), in(folder, "second.txt").c_str()), 0);
+#endif
+  EXPECT_TRUE(same_file(&folder, "target.txt", &folder, "second.txt"));
+  EXPECT_FALSE(same_file(&folder, "target.txt", &folder, "other.txt"));
+  EXPECT_FALSE(same_file(&folder, "target.txt", &folder, "missing.txt"));
+}
+
 TEST(Files, FileInformation) {
   FOLDER folder = scratch_folder("files-info");
   ASSERT_TRUE(write_whole_file(in(folder, "five.bin"), {1, 2, 3, 4, 5}));

@@ -112,10 +112,11 @@ inline std::string shell_quoted(const std::filesystem::path& path) { return "'" 
 // An installation set of the installer's benchmarks under root: count files of min_size to max_size
 // bytes (in folders of 100) in root/source/files, their relative paths in files, and the package of them
 // in root/package (blocks of block_size bytes) that installs into root/installed; extra: more description
-// lines.
+// lines; destination: the install location's path-variable text when the installer resolves root other
+// than this program does (under Wine), else "$ROOT0" and root/installed.
 inline bool make_installation_set(const std::filesystem::path& root, int count, size_t min_size, size_t max_size,
                                   INT_S32 block_size, std::vector<std::string>* files, std::string* error,
-                                  const std::string& extra = "") {
+                                  const std::string& extra = "", const std::string& destination = "") {
   namespace fs = std::filesystem;
   fs::path source = root / "source" / "files";
   fs::create_directories(source);
@@ -132,8 +133,8 @@ inline bool make_installation_set(const std::filesystem::path& root, int count, 
     }
     files->push_back(relative);
   }
-  std::string description =
-      "installation = Benchmark\ndefault_path = $ROOT0" + (root / "installed").string() + "\n" + extra;
+  std::string description = "installation = Benchmark\ndefault_path = " +
+                            (destination.empty() ? "$ROOT0" + (root / "installed").string() : destination) + "\n" + extra;
   if (!write_file(root / "source" / "description.txt", std::vector<char>(description.begin(), description.end()))) {
     *error = "cannot write the description";
     return false;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package that building and testing need (native, sanitizers, mingw-w64 and Wine).
-# Usage: tools/install_packages.sh [native]   ("native": only what the Linux build and its program need)
+# Usage: tools/install_packages.sh [native|bench]   ("native": only what the Linux build and its program
+# need; "bench": everything, and what the benchmarks run beside the program: NSIS, which CI does not need)
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 native=(build-essential cmake pkg-config git ca-certificates
@@ -19,3 +20,6 @@ apt-get install -y -q --no-install-recommends "${native[@]}" \
   wine wine32:i386 xvfb xauth x11-utils x11-apps xdotool twm fonts-liberation fonts-wine \
   gzip libc-bin imagemagick pngcheck libjpeg-turbo-progs fonts-dejavu-core sox libxml2-utils \
   clang libclang-rt-14-dev
+if [ "${1:-}" = bench ]; then
+  apt-get install -y -q --no-install-recommends nsis
+fi

@@ -10,6 +10,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -198,11 +199,32 @@ FILE* create_new_file(const FOLDER* folder, const char* name, bool) {
   return fopen(target, "wbxe");
 }
 
+FILE* create_temporary_file(const FOLDER* folder, const char* name) { return create_new_file(folder, name); }
+
 bool replace_file(const FOLDER* folder, const char* from_name, const char* to_name) {
   char source[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE];
   if (!folder || !join_path(source, folder->path, from_name) || !join_path(target, folder->path, to_name))
     return false;
   return rename(source, target) == 0;
+}
+
+bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name) {
+  // A name leads to the file only while it is there: the open stream is the file whatever its name.
+  return file && fflush(file) == 0 && replace_file(folder, from_name, to_name);
+}
+
+bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name) {
+  // Closed first: a close can still report a write that was lost (on a network file system), and a file
+  // that lost one never takes the name.
+  return close_file(file) && replace_file(folder, from_name, to_name);
+}
+
+INT_U32 host_process_id() { return (INT_U32)getpid(); }
+
+bool host_process_running(INT_U32 id) {
+  // Numbers past the largest pid_t would name process groups.
+  if (id == 0 || id > 0x7FFFFFFFu) return false;
+  return kill((pid_t)id, 0) == 0 || errno == EPERM;
 }
 
 bool file_exists(const FOLDER* folder, const char* name, INT_U8) {

@@ -51,14 +51,23 @@ bool host_make_private_folder(const char* parent, const char* prefix, char* out)
   return false;
 }
 
-// The volume and file index of an existing file; false when it cannot be opened to ask.
-static bool file_identity(const char* path, BY_HANDLE_FILE_INFORMATION* information) {
-  HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  bool known = GetFileInformationByHandle(handle, information) != 0;
-  CloseHandle(handle);
-  return known;
+// An existing file opened only to ask about it; INVALID_HANDLE_VALUE when it cannot be.
+static HANDLE open_to_ask(const char* path) {
+  return CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The file's index on its volume (the internal information of the file system), 0 when it cannot be
+// had. Asked before the volume: the volume's serial number takes a round trip to the mount manager,
+// which files of different indexes never need.
+static INT_U64 file_index(HANDLE handle) {
+  typedef LONG(WINAPI * QUERY)(HANDLE, void*, void*, ULONG, int);
+  static QUERY query = (QUERY)(void*)GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationFile");
+  const int FILE_INTERNAL_INFORMATION = 6;
+  ULONG_PTR status_block[2];
+  INT_U64 index = 0;
+  if (!query || query(handle, status_block, &index, sizeof index, FILE_INTERNAL_INFORMATION) != 0) return 0;
+  return index;
 }
 
 bool same_file(const FOLDER* folder, const char* name, const FOLDER* other_folder, const char* other_name) {
@@ -66,9 +75,21 @@ bool same_file(const FOLDER* folder, const char* name, const FOLDER* other_folde
   if (!folder || !other_folder || !join_path(first, folder->path, name) ||
       !join_path(second, other_folder->path, other_name))
     return false;
-  BY_HANDLE_FILE_INFORMATION a, b;
-  return file_identity(first, &a) && file_identity(second, &b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+  HANDLE a = open_to_ask(first);
+  if (a == INVALID_HANDLE_VALUE) return false;
+  HANDLE b = open_to_ask(second);
+  bool same = false;
+  if (b != INVALID_HANDLE_VALUE) {
+    INT_U64 index = file_index(a);
+    BY_HANDLE_FILE_INFORMATION x, y;
+    if (index == 0 || index == file_index(b))
+      same = GetFileInformationByHandle(a, &x) && GetFileInformationByHandle(b, &y) &&
+             x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
+             x.nFileIndexLow == y.nFileIndexLow;
+    CloseHandle(b);
+  }
+  CloseHandle(a);
+  return same;
 }
 
 bool is_link(const FOLDER* folder, const char* name) {
@@ -166,10 +187,9 @@ bool close_file(FILE* file) {
   return fclose(file) == 0 && !failed;
 }
 
-FILE* create_new_file(const FOLDER* folder, const char* name, bool text) {
-  char target[FOLDER_PATH_SIZE];
-  if (!folder || !join_path(target, folder->path, name)) return nullptr;
-  HANDLE handle = CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+// A new file of that path only, opened for writing with the access and sharing given.
+static FILE* create_file_stream(const char* target, const char* name, bool text, DWORD access, DWORD sharing) {
+  HANDLE handle = CreateFileA(target, access, sharing, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   int descriptor = _open_osfhandle((intptr_t)handle, _O_WRONLY | (text ? _O_TEXT : _O_BINARY));
   FILE* file = descriptor >= 0 ? _fdopen(descriptor, text ? "w" : "wb") : nullptr;
@@ -185,6 +205,21 @@ FILE* create_new_file(const FOLDER* folder, const char* name, bool text) {
   return file;
 }
 
+FILE* create_new_file(const FOLDER* folder, const char* name, bool text) {
+  char target[FOLDER_PATH_SIZE];
+  if (!folder || !join_path(target, folder->path, name)) return nullptr;
+  // Shared for removal: the file can take another name by name while it stays open (rename_open_file).
+  return create_file_stream(target, name, text, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE);
+}
+
+FILE* create_temporary_file(const FOLDER* folder, const char* name) {
+  char target[FOLDER_PATH_SIZE];
+  if (!folder || !join_path(target, folder->path, name)) return nullptr;
+  // The delete access lets close_file_as rename it through this handle; no one else may write or
+  // remove it meanwhile.
+  return create_file_stream(target, name, false, GENERIC_WRITE | DELETE, FILE_SHARE_READ);
+}
+
 bool replace_file(const FOLDER* folder, const char* from_name, const char* to_name) {
   char source[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE];
   if (!folder || !join_path(source, folder->path, from_name) || !join_path(target, folder->path, to_name))
@@ -192,6 +227,53 @@ bool replace_file(const FOLDER* folder, const char* from_name, const char* to_na
   if (!MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING)) return false;
   hide_dot_name(target, to_name);
   return true;
+}
+
+// Gives the file open on the handle the full path target, replacing a file there, through the handle
+// itself: no second open of the file by name, and no other process can take the file away meanwhile.
+static bool rename_handle(HANDLE handle, const char* target) {
+  WCHAR name[FOLDER_PATH_SIZE];
+  int length = MultiByteToWideChar(CP_ACP, 0, target, -1, name, FOLDER_PATH_SIZE);
+  if (length < 2) return false;
+  union {
+    FILE_RENAME_INFO info;
+    char bytes[sizeof(FILE_RENAME_INFO) + sizeof name];
+  } record;
+  memset(&record.info, 0, sizeof record.info);
+  record.info.ReplaceIfExists = TRUE;
+  record.info.FileNameLength = (DWORD)((length - 1) * sizeof(WCHAR));
+  memcpy(record.info.FileName, name, length * sizeof(WCHAR));
+  return SetFileInformationByHandle(handle, FileRenameInfo, &record.info,
+                                    (DWORD)(sizeof(FILE_RENAME_INFO) + length * sizeof(WCHAR))) != 0;
+}
+
+bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name) {
+  // By name: the file was made shared for removal, so the rename's own open of it does not wait for
+  // this one, and others can read it under its new name while it is written.
+  return file && fflush(file) == 0 && replace_file(folder, from_name, to_name);
+}
+
+bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name) {
+  char target[FOLDER_PATH_SIZE];
+  (void)from_name;
+  if (!file) return false;
+  // Renamed while still open, then closed: the file is never opened a second time by name.
+  bool renamed = folder && join_path(target, folder->path, to_name) && fflush(file) == 0 && !ferror(file) &&
+                 rename_handle((HANDLE)_get_osfhandle(_fileno(file)), target);
+  bool closed = fclose(file) == 0;
+  if (renamed && closed) hide_dot_name(target, to_name);
+  return renamed && closed;
+}
+
+INT_U32 host_process_id() { return (INT_U32)GetCurrentProcessId(); }
+
+bool host_process_running(INT_U32 id) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
+  // No such process; a process that may not be opened runs.
+  if (!process) return GetLastError() != ERROR_INVALID_PARAMETER;
+  bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  CloseHandle(process);
+  return running;
 }
 
 bool file_exists(const FOLDER* folder, const char* name, INT_U8) {

@@ -1,0 +1,103 @@
+# Sourced (not run) by benchmarks and scripts that time Windows programs under Wine outside the test
+# suite: one scratch 32-bit prefix and home, a private Xvfb display, no audio device, and one
+# persistent wineserver primed so that no later wine process starts Wine's services or waits for them;
+# and NSIS installers built with makensis as the peer to measure against. (The tests have their own
+# set-up in tools/windows_test.sh.)
+#
+#   source tools/wine_env.sh
+#   velk_wine_start [folder]     makes the prefix in folder (default: a new /tmp/velk-wine-env.XXXXXX) and
+#                                exports WINEPREFIX, WINEARCH, HOME, DISPLAY, WINEDEBUG, WINEDLLOVERRIDES,
+#                                VELK_UNATTENDED and VELK_WINE_DRIVE_C (the prefix's C: drive); sets an
+#                                EXIT trap that stops the server and the display and removes the folder
+#   velk_wine_stop               the same at once
+#   velk_wine_path PATH          PATH as Windows programs see it: C:\... inside the C: drive, else Z:\...
+#   velk_nsis_installer OUT.exe FILES COMPRESSION
+#                                an NSIS installer of every file below the folder FILES ("" for none) into
+#                                $INSTDIR, with COMPRESSION "off" (SetCompress off) or "zlib"; run it with
+#                                wine OUT.exe /S /D=C:\destination
+# A wine process then starts in about 0.1 s; each run of a program should send its output somewhere
+# other than the terminal's pipe of a caller that waits for it (Wine's services never close it).
+
+VELK_WINE_ENV=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine_env.sh
+export VELK_WINE_ENV
+
+velk_wine_start() {
+  local folder=${1:-}
+  if [ -z "$folder" ]; then folder=$(mktemp -d /tmp/velk-wine-env.XXXXXX) || return 1; fi
+  mkdir -p "$folder/home" || return 1
+  VELK_WINE_FOLDER=$folder
+  export HOME="$folder/home" WINEPREFIX="$folder/prefix" WINEARCH=win32 WINEDEBUG=-all
+  export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
+  export VELK_UNATTENDED=1
+  printf 'pcm.!default { type null }\nctl.!default { type null }\n' >"$HOME/.asoundrc"
+  trap velk_wine_stop EXIT
+  # Xvfb picks a free display and writes its number to the pipe; it never resets (see windows_test.sh).
+  VELK_WINE_XVFB=
+  if command -v Xvfb >/dev/null; then
+    local first second
+    exec {velk_xvfb_fd}< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp -noreset 2>/dev/null & echo "pid $!")
+    read -r first <&"$velk_xvfb_fd"; read -r second <&"$velk_xvfb_fd"
+    if [[ $first == pid* ]]; then VELK_WINE_XVFB=${first#pid }; export DISPLAY=":$second"
+    else VELK_WINE_XVFB=${second#pid }; export DISPLAY=":$first"; fi
+  fi
+  wineboot -i >/dev/null 2>&1 || return 1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
+  wineserver -w
+  # The persistent server, primed at once by a run whose output goes nowhere: the first wine process
+  # after it starts the services, which inherit that process's output and never end. The desktop's
+  # process likewise, started now with no output rather than by the first program that needs it.
+  wineserver -p >/dev/null 2>&1
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  if [ -n "${DISPLAY:-}" ]; then
+    wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &
+    local i
+    for i in $(seq 100); do xwininfo -root -tree 2>/dev/null | grep -q '"explorer.exe"' && break; sleep 0.1; done
+  fi
+  export VELK_WINE_DRIVE_C="$WINEPREFIX/drive_c"
+}
+
+velk_wine_stop() {
+  [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1
+  [ -n "${VELK_WINE_XVFB:-}" ] && kill "$VELK_WINE_XVFB" >/dev/null 2>&1
+  VELK_WINE_XVFB=
+  [ -n "${VELK_WINE_FOLDER:-}" ] && rm -rf "$VELK_WINE_FOLDER"
+  VELK_WINE_FOLDER=
+  trap - EXIT
+}
+
+velk_wine_path() {
+  local path
+  path=$(realpath -m "$1") || return 1
+  local drive_c
+  drive_c=$(realpath -m "$VELK_WINE_DRIVE_C")
+  if [ "${path#"$drive_c"/}" != "$path" ]; then path="C:/${path#"$drive_c"/}"; else path="Z:$path"; fi
+  printf '%s\n' "${path//\//\\}"
+}
+
+velk_nsis_installer() {
+  local out=$1 files=$2 compression=$3 script
+  case $compression in
+    off) compression="SetCompress off" ;;
+    zlib) compression="SetCompressor zlib" ;;
+    *) echo "velk_nsis_installer: compression is off or zlib" >&2; return 2 ;;
+  esac
+  command -v makensis >/dev/null || { echo "velk_nsis_installer: makensis is missing (Debian package nsis)" >&2; return 2; }
+  script=$(mktemp /tmp/velk-nsis.XXXXXX.nsi) || return 1
+  {
+    echo "Unicode true"
+    echo "$compression"
+    echo "Name \"Velk benchmark\""
+    echo "OutFile \"$(realpath -m "$out")\""
+    echo "InstallDir \"C:\\velk-nsis\""
+    echo "RequestExecutionLevel user"
+    echo "Section"
+    echo "  SetOutPath \"\$INSTDIR\""
+    [ -n "$files" ] && echo "  File /r \"$(realpath "$files")/*\""
+    echo "SectionEnd"
+  } >"$script"
+  makensis -V1 "$script" >/dev/null
+  local status=$?
+  rm -f "$script"
+  return $status
+}
