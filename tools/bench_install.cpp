@@ -23,7 +23,6 @@ using bench_support::PAIRED_TIMES;
 using bench_support::seconds_since;
 using bench_support::shell_quoted;
 
-#ifndef _WIN32
 namespace {
 
 // The source files, package and tar archive of one measurement, and where its runs go.
@@ -102,23 +101,13 @@ void print_set(const char* label, int count, const PAIRED_TIMES& times, double t
 }
 
 }  // namespace
-#endif
 
 int main(int argc, char** argv) {
-#ifdef _WIN32
-  (void)argc;
-  (void)argv;
-  std::printf("bench_install runs on the Linux build (it times tar beside the installer)\n");
-  return 0;
-#else
   fs::path work = fs::absolute(argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "velk-bench-install");
   int pairs = argc > 2 ? std::atoi(argv[2]) : 5;
   INT_S32 block_size = argc > 3 ? std::atoi(argv[3]) : 4096;
-  std::string installer = (fs::absolute(fs::path(argv[0])).parent_path() / "installer").string();
-  if (!fs::exists(installer)) {
-    std::fprintf(stderr, "bench_install: no installer beside this program (%s)\n", installer.c_str());
-    return 2;
-  }
+  std::string installer = bench_support::installer_beside(argv[0], "bench_install");
+  if (installer.empty()) return 2;
   if (pairs < 1 || block_size < 1) {
     std::fprintf(stderr, "usage: bench_install [work folder] [pairs per set] [package block size]\n");
     return 2;
@@ -181,5 +170,4 @@ int main(int argc, char** argv) {
   fs::remove_all(work, ignored);
   run("sync");
   return ok ? 0 : 1;
-#endif
 }

@@ -22,7 +22,6 @@ using bench_support::PAIRED_TIMES;
 using bench_support::seconds_since;
 using bench_support::shell_quoted;
 
-#ifndef _WIN32
 namespace {
 
 // The 17 style files of a skin folder.
@@ -112,23 +111,13 @@ unsigned long long fingerprint(const std::vector<char>& bytes) {
 }
 
 }  // namespace
-#endif
 
 int main(int argc, char** argv) {
-#ifdef _WIN32
-  (void)argc;
-  (void)argv;
-  std::printf("bench_skin runs on the Linux build (it starts the installer beside it)\n");
-  return 0;
-#else
   fs::path work = fs::absolute(argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "velk-bench-skin");
   int pairs = argc > 2 ? std::atoi(argv[2]) : 5;
   long kilobytes = argc > 3 ? std::atol(argv[3]) : 1300;
-  std::string installer = (fs::absolute(fs::path(argv[0])).parent_path() / "installer").string();
-  if (!fs::exists(installer)) {
-    std::fprintf(stderr, "bench_skin: no installer beside this program (%s)\n", installer.c_str());
-    return 2;
-  }
+  std::string installer = bench_support::installer_beside(argv[0], "bench_skin");
+  if (installer.empty()) return 2;
   if (pairs < 1 || kilobytes < 1) {
     std::fprintf(stderr, "usage: bench_skin [work folder] [pairs] [file size in KB]\n");
     return 2;
@@ -196,5 +185,4 @@ int main(int argc, char** argv) {
   std::printf("ratio %s; target 3.0 %s\n", times.spread().c_str(), ratio <= 3.0 ? "met" : "NOT met");
   fs::remove_all(work, ignored);
   return 0;
-#endif
 }

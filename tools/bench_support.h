@@ -109,6 +109,15 @@ struct PAIRED_TIMES {
 
 inline std::string shell_quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
+// The installer program beside the benchmark's own (argv0); empty, and said under the tool's name, when
+// there is none.
+inline std::string installer_beside(const char* argv0, const char* tool) {
+  std::filesystem::path installer = std::filesystem::absolute(std::filesystem::path(argv0)).parent_path() / "installer";
+  if (std::filesystem::exists(installer)) return installer.string();
+  std::fprintf(stderr, "%s: no installer beside this program (%s)\n", tool, installer.string().c_str());
+  return std::string();
+}
+
 // An installation set of the installer's benchmarks under root: count files of min_size to max_size
 // bytes (in folders of 100) in root/source/files, their relative paths in files, and the package of them
 // in root/package (blocks of block_size bytes) that installs into root/installed; extra: more description

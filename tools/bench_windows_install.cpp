@@ -23,7 +23,6 @@ using bench_support::PAIRED_TIMES;
 using bench_support::seconds_since;
 using bench_support::shell_quoted;
 
-#ifndef _WIN32
 namespace {
 
 const char* const NSIS_FORMS[2] = {"off", "zlib"};
@@ -116,15 +115,8 @@ bool run_pair(SET* set, const fs::path& work, int form, int pair, bool timed_pai
 }
 
 }  // namespace
-#endif
 
 int main(int argc, char** argv) {
-#ifdef _WIN32
-  (void)argc;
-  (void)argv;
-  std::printf("bench_windows_install runs on the Linux build (it runs Wine and makensis)\n");
-  return 0;
-#else
   const char* drive_c_text = std::getenv("VELK_WINE_DRIVE_C");
   if (argc < 2 || !drive_c_text || !std::getenv("VELK_WINE_ENV")) {
     std::fprintf(stderr, "usage (through tools/bench_windows_install.sh): bench_windows_install <installer.exe> "
@@ -170,5 +162,4 @@ int main(int argc, char** argv) {
   // Everything is deleted only now, after the last timed run.
   fs::remove_all(work, ignored);
   return ok ? 0 : 1;
-#endif
 }

@@ -23,13 +23,10 @@
 #include "program.h"
 #include "wizard_headless.h"
 
-#ifndef _WIN32
 #include <sys/resource.h>
-#endif
 
 namespace fs = std::filesystem;
 
-#ifndef _WIN32
 namespace {
 
 bool run(const std::string& command) { return std::system(command.c_str()) == 0; }
@@ -124,22 +121,16 @@ double idle_share(const std::string& installer, const fs::path& package_folder, 
 }
 
 }  // namespace
-#endif
 
 int main(int argc, char** argv) {
-#ifdef _WIN32
-  (void)argc;
-  (void)argv;
-  std::printf("bench_wizard runs on the Linux build (it times the installer's program and reads /proc)\n");
-  return 0;
-#else
   fs::path work = fs::absolute(argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "velk-bench-wizard");
   int pairs = argc > 2 ? std::atoi(argv[2]) : 5;
   int idle_seconds = argc > 3 ? std::atoi(argv[3]) : 30;
-  fs::path beside = fs::absolute(fs::path(argv[0])).parent_path();
-  std::string installer = (beside / "installer").string();
-  if (!fs::exists(installer) || pairs < 0 || idle_seconds < 1) {
-    std::fprintf(stderr, "usage: bench_wizard [work folder] [pairs] [idle seconds] (the installer beside it)\n");
+  std::string installer = bench_support::installer_beside(argv[0], "bench_wizard");
+  if (installer.empty()) return 2;
+  fs::path beside = fs::path(installer).parent_path();
+  if (pairs < 0 || idle_seconds < 1) {
+    std::fprintf(stderr, "usage: bench_wizard [work folder] [pairs] [idle seconds]\n");
     return 2;
   }
   std::error_code ignored;
@@ -209,5 +200,4 @@ int main(int argc, char** argv) {
                 share * 100, idle_seconds, wakeups, share < 0.02 ? "met" : "NOT met");
   fs::remove_all(work, ignored);
   return ok ? 0 : 1;
-#endif
 }
