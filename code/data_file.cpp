@@ -183,6 +183,9 @@ bool DATA_FILE::open(FOLDER* in_folder, const char* file_name, FILE_MODE file_mo
     stream = open_file(in_folder, file_name, stream_modes[file_mode]);
   }
   if (!stream) return false;
+  // A plain file's own buffer is the one buffer: a stream buffer beneath it would only split its
+  // transfers, and make every seek read ahead. (The gzip stream reads and writes in chunks of its own.)
+  if (!compressed) std::setvbuf(stream, nullptr, _IONBF, 0);
 
   GZ_FILE_STREAM* gzip = nullptr;
   INT_U8 swap = 0;
@@ -427,6 +430,25 @@ INT_S32 DATA_FILE::read_unbuffered(void* out, INT_S32 count) {
   if (got <= 0) return available;
   buffer_start += static_cast<INT_U32>(got);
   return available + got;
+}
+
+const INT_U8* DATA_FILE::read_in_place(INT_S32 count) {
+  if (!file || count < 1 || count > buffer_size || mode != FILE_MODE_READ) return nullptr;
+  if (valid - cursor < count) {
+    // What is left moves to the buffer's start, and the buffer fills up from the stream, which stands
+    // right after it.
+    INT_S32 available = valid - cursor;
+    if (available > 0) std::memmove(buffer, buffer + cursor, static_cast<size_t>(available));
+    buffer_start += static_cast<INT_U32>(cursor);
+    cursor = 0;
+    valid = available;
+    INT_S32 got = stream_read(buffer + available, buffer_size - available);
+    if (got > 0) valid += got;
+    if (valid < count) return nullptr;
+  }
+  const INT_U8* bytes = buffer + cursor;
+  cursor += count;
+  return bytes;
 }
 
 INT_S32 DATA_FILE::write(const void* data, INT_S32 count) {

@@ -14,11 +14,15 @@
 
 bool join_path(char* out, const char* folder_path, const char* name) {
   if (!name) return false;
+  // Copied piece by piece (every file operation joins a path, some several).
   size_t length = strlen(folder_path);
-  char separator[2] = {PATH_SEPARATOR, 0};
-  if (length > 0 && folder_path[length - 1] == PATH_SEPARATOR) separator[0] = 0;
-  int written = snprintf(out, FOLDER_PATH_SIZE, "%s%s%s", folder_path, separator, name);
-  return written >= 0 && written < FOLDER_PATH_SIZE;
+  size_t separator = length > 0 && folder_path[length - 1] == PATH_SEPARATOR ? 0 : 1;
+  size_t name_length = strlen(name);
+  if (length + separator + name_length >= FOLDER_PATH_SIZE) return false;
+  memmove(out, folder_path, length);
+  if (separator) out[length] = PATH_SEPARATOR;
+  memmove(out + length + separator, name, name_length + 1);
+  return true;
 }
 
 static bool is_separator(char c) { return c == PATH_SEPARATOR || c == '/'; }

@@ -17,6 +17,8 @@ namespace {
 const INT_U32 ENTRY_RECORD_BASE = 20;
 const INT_U32 ROOT_RECORD_BASE = 24;
 const INT_U32 BLOCK_OVERHEAD = 8;
+// Bytes read at first for an entry record: the record with a name of up to 108 bytes.
+const INT_S32 RECORD_FIRST_READ = 128;
 
 char* copy_name(const char* name) {
   if (!name) name = "";
@@ -31,6 +33,14 @@ bool names_equal(const char* stored, const char* wanted) {
 }
 
 INT_U32 name_length(const char* name) { return name ? static_cast<INT_U32>(std::strlen(name)) : 0; }
+
+// A u32 of the file's bytes, swapped as the file says.
+INT_U32 stored_u32(const INT_U8* bytes, bool swap) {
+  INT_U32 value;
+  std::memcpy(&value, bytes, sizeof value);
+  if (swap) swap_value_bytes(&value, sizeof value);
+  return value;
+}
 
 // Copies every field of source into target, with a new copy of the name; false when it cannot be had.
 bool copy_entry(PACKAGE_ENTRY* target, const PACKAGE_ENTRY* source) {
@@ -342,31 +352,36 @@ bool PACKAGE::read_entry_at(INT_U32 position, PACKAGE_ENTRY* out) {
   file->seek(static_cast<INT_S32>(position), false);
   out->position = file->tell();
   if (out->position != position) return false;
-  // Records lie scattered between the blocks: each is read at its own size.
-  INT_U32 length = 0;
-  if (!read_record_u32s(&length, 1) || static_cast<INT_U64>(position) + ENTRY_RECORD_BASE + length > body)
-    return false;
+  // Records lie scattered between the blocks: each is read in one transfer of the size of a record with
+  // a short name (no further than the file's end); what a longer name leaves follows in a second.
+  INT_U8 head[RECORD_FIRST_READ];
+  INT_U64 left = body - position;
+  INT_S32 got = file->read_unbuffered(head, left < sizeof head ? static_cast<INT_S32>(left) : RECORD_FIRST_READ);
+  if (got < static_cast<INT_S32>(ENTRY_RECORD_BASE)) return false;
+  INT_S32 used = 0;
+  // The record's next count bytes: from the first transfer, then from the file, which stands after it.
+  auto take = [&](void* to, INT_S32 count) {
+    INT_S32 here = count < got - used ? count : got - used;
+    std::memcpy(to, head + used, static_cast<size_t>(here));
+    used += here;
+    return here == count || file->read_unbuffered(static_cast<INT_U8*>(to) + here, count - here) == count - here;
+  };
+  INT_U8 bytes[16];
+  take(bytes, 4);  // the first transfer holds at least a record without its name
+  INT_U32 length = stored_u32(bytes, file->swap_bytes != 0);
+  if (static_cast<INT_U64>(position) + ENTRY_RECORD_BASE + length > body) return false;
   if (length > 0) {
     out->name = static_cast<char*>(std::malloc(length + 1));
     if (!out->name) return false;
-    bool got = file->read_unbuffered(out->name, static_cast<INT_S32>(length)) == static_cast<INT_S32>(length);
+    bool whole = take(out->name, static_cast<INT_S32>(length));
     out->name[length] = 0;
-    if (!got || std::strlen(out->name) != length) return false;
+    if (!whole || std::strlen(out->name) != length) return false;
   }
-  INT_U32 fields[4];
-  if (!read_record_u32s(fields, 4)) return false;
-  out->first_block = fields[0];
-  out->last_block = fields[1];
-  out->next_entry = fields[2];
-  out->size = fields[3];
-  return true;
-}
-
-bool PACKAGE::read_record_u32s(INT_U32* values, INT_S32 count) {
-  INT_S32 bytes = count * static_cast<INT_S32>(sizeof(INT_U32));
-  if (file->read_unbuffered(values, bytes) != bytes) return false;
-  if (file->swap_bytes)
-    for (INT_S32 index = 0; index < count; ++index) swap_value_bytes(&values[index], sizeof(INT_U32));
+  if (!take(bytes, 16)) return false;
+  out->first_block = stored_u32(bytes, file->swap_bytes != 0);
+  out->last_block = stored_u32(bytes + 4, file->swap_bytes != 0);
+  out->next_entry = stored_u32(bytes + 8, file->swap_bytes != 0);
+  out->size = stored_u32(bytes + 12, file->swap_bytes != 0);
   return true;
 }
 
@@ -706,10 +721,6 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
     fail(0x100F, file_name, __LINE__);
     return false;
   }
-  // The data file's own buffer gathers the entry: a stream buffer beneath it would only split its
-  // writes (one system call more per file, and one to size that buffer).
-  std::setvbuf(target->file, nullptr, _IONBF, 0);
-
   // The first failure stops the copy; the temporary file then goes again.
   INT_U16 failure = 0;
   const char* failure_argument = nullptr;
@@ -722,6 +733,10 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
   PACKAGE_BLOCK block;
   INT_U64 steps_left = file->whole_size() / (block_size + BLOCK_OVERHEAD) + 1;
   INT_U32 done = 0;
+  // In a package open for reading, a block is taken where it lies in the file's buffer when it fits
+  // there: its data are copied once, into the file written.
+  bool in_place = file->mode == FILE_MODE_READ &&
+                  static_cast<INT_U64>(block_size) + BLOCK_OVERHEAD <= static_cast<INT_U64>(file->buffer_size);
   for (INT_U32 position = entry.first_block; position != 0 && !failure; position = block.next) {
     // Each block must lie inside the file and hold at most a block of data, and the chain must end
     // with exactly the entry's size: a chain that loops runs past it.
@@ -734,21 +749,38 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
       stop(0x1007, package_name, __LINE__);
       break;
     }
-    if (!block.data) {
-      block.data = static_cast<INT_U8*>(std::malloc(block_size));
-      if (!block.data) {
-        stop(0x100B, nullptr, __LINE__);
+    const INT_U8* data = nullptr;
+    if (in_place) {
+      const INT_U8* bytes = file->read_in_place(static_cast<INT_S32>(block_size + BLOCK_OVERHEAD));
+      if (!bytes) {
+        stop(0x1007, package_name, __LINE__);
         break;
       }
+      block.next = stored_u32(bytes, file->swap_bytes != 0);
+      block.used = stored_u32(bytes + 4 + block_size, file->swap_bytes != 0);
+      data = bytes + 4;
+    } else {
+      if (!block.data) {
+        block.data = static_cast<INT_U8*>(std::malloc(block_size));
+        if (!block.data) {
+          stop(0x100B, nullptr, __LINE__);
+          break;
+        }
+      }
+      if (!read_block(&block, file, block_size)) {
+        stop(0x1007, package_name, __LINE__);
+        break;
+      }
+      data = block.data;
     }
-    if (!read_block(&block, file, block_size) || block.used > block_size || block.used > entry.size - done) {
+    if (block.used > block_size || block.used > entry.size - done) {
       stop(0x1007, package_name, __LINE__);
       break;
     }
     if (block.used < 1) continue;
     done += block.used;
     if (progress) progress(this, static_cast<INT_S32>(done), static_cast<INT_S32>(entry.size), user);
-    if (target->write(block.data, static_cast<INT_S32>(block.used)) != static_cast<INT_S32>(block.used))
+    if (target->write(data, static_cast<INT_S32>(block.used)) != static_cast<INT_S32>(block.used))
       stop(0x1008, file_name, __LINE__);
   }
   if (!failure && done != entry.size) stop(0x1007, package_name, __LINE__);

@@ -324,6 +324,17 @@ bool TEXT_FILE::write_text(const char* text) {
       continue;
     }
     if (!run) {
+      // 8-bit text writes a stretch of plain ASCII as it is, in one transfer.
+      const unsigned char* end = cursor;
+      if (!utf16)
+        while (*end > WIDE_RUN_MARK && *end < 0x80) end++;
+      if (end - cursor > 1) {
+        read_ahead_count = 0;
+        size_t count = static_cast<size_t>(end - cursor);
+        if (fwrite(cursor, 1, count, stream) != count) return false;
+        cursor = end;
+        continue;
+      }
       if (!write_character(*cursor++)) return false;
       continue;
     }

@@ -77,6 +77,10 @@ public:
   // leaves the buffer empty: scattered small records of a large file are read at their own size
   // instead of refilling the whole buffer for each.
   INT_S32 read_unbuffered(void* buffer, INT_S32 count);
+  // The next count bytes of a file opened for reading, where they lie in the buffer (valid until the
+  // next transfer), and the position moves past them; null, with nothing moved, when fewer are left, the
+  // buffer is smaller, or the file is not open for reading.
+  const INT_U8* read_in_place(INT_S32 count);
   // Writing a file opened for reading is a fatal error (0x0F).
   INT_S32 write(const void* buffer, INT_S32 count) override;
   // Writes a dirty buffer and empties it, leaving the stream at the logical position.

@@ -18,8 +18,11 @@ class IMAGE;
 bool running_unattended();
 
 // Writes the text to the standard output the process inherited; a Windows program without one opens a
-// console on first use (freed again at shut-down).
+// console on first use (freed again at shut-down). A terminal or console gets each text at once; a file
+// or a pipe gets them gathered in large writes: console_flush writes what is held, as does every way
+// the process ends (a process killed from outside loses the held tail) and every message box.
 void console_print(const char* text);
+void console_flush();
 
 // Shows a message box with an OK button and waits for it to be closed; unattended (and always on Linux)
 // the caption and text go to standard error instead ("caption: text") and nothing waits.

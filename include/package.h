@@ -159,8 +159,6 @@ private:
   INT_S32 locate(const char* name, PACKAGE_ENTRY* out);
   // Reads the record at position into out after checking that it lies inside the file.
   bool read_entry_at(INT_U32 position, PACKAGE_ENTRY* out);
-  // count u32 of a record at the file's position, read at their own size and swapped as the file says.
-  bool read_record_u32s(INT_U32* values, INT_S32 count);
   bool block_fits(INT_U32 position);
   // A chain of blocks from first that stays inside the file, ends, and ends at last.
   bool chain_sound(INT_U32 first, INT_U32 last);

@@ -1,6 +1,6 @@
 // Automatic mode: the current installation goes into its default destination with the default options
 // through the same install step as the wizard, one file per pass, with a console line per step and
-// every failure on the console.
+// every failure on the console (progress lines go out gathered, failures at once).
 #include "database.h"
 
 #include <cstdio>
@@ -24,12 +24,15 @@ public:
                                        printable_text(packed_name) + ")\n"
                                  : std::string("ERROR: the install log cannot be created\n");
     console_print(line.c_str());
+    console_flush();
   }
   void installation_stopped(DATABASE*, const char* message) override {
     console_print(printable_line(message).c_str());
+    console_flush();
   }
   void log_not_written(const char* path_text) override {
     console_print(("ERROR: the install log \"" + printable_text(path_text) + "\" could not be written\n").c_str());
+    console_flush();
   }
 };
 

@@ -20,6 +20,7 @@
 
 static const char* const LOG_FILE_NAME = "install_log.txt";
 static const char* const PACKAGE_FILE_NAME = "installer.pkg";
+static const size_t LOG_BUFFER_SIZE = 65536;
 
 static INSTALL_OBSERVER* observer = nullptr;
 
@@ -48,6 +49,9 @@ static bool create_log(INSTALL_STATE* state, const std::string& lines) {
     if (!file && !file_exists(&state->log_folder, name)) break;  // not a taken name: no other name helps
   }
   if (!file) return false;
+  // Lines gather in a large buffer (written out by the stream when it is full); the header goes out at
+  // once with the rename.
+  std::setvbuf(file->stream, nullptr, _IOFBF, LOG_BUFFER_SIZE);
   if (file->write_text(lines.c_str()) && rename_open_file(file->stream, &state->log_folder, name, LOG_FILE_NAME) &&
       !std::ferror(file->stream)) {
     state->log = file;
@@ -58,12 +62,21 @@ static bool create_log(INSTALL_STATE* state, const std::string& lines) {
   return false;
 }
 
-// Writes the lines to the log: a new log with create, else the log this installation created. Each write
-// reaches the file at once, so that the log is complete on disk after every step. A log that cannot be
-// created keeps its lines here and is created with all of them by a later try (after 1, 2, 4... further
-// line groups, and at the end): it never adds them to a log that it did not create. A write that fails
-// ends the log there, said once.
-static void write_log(INSTALL_STATE* state, const std::string& lines, bool create) {
+// A write to the log failed: the log ends there, said once.
+static void log_lost(INSTALL_STATE* state) {
+  state->log_failed = true;
+  state->log_cut = true;
+  if (observer) observer->log_not_written(full_path(state->log_folder, LOG_FILE_NAME).c_str());
+}
+
+// Writes the lines to the log: a new log with create, else the log this installation created. Lines go
+// out gathered in large writes, and at once with at_once (a failure): the log is complete on disk
+// after every failure and at the end, and the process writes what it holds before it ends however it
+// ends, unless it is killed from outside (then the lines of the last few hundred files may be missing,
+// never a file's data). A log that cannot be created keeps its lines here and is created with all of
+// them by a later try (after 1, 2, 4... further line groups, and at the end): it never adds them to a
+// log that it did not create. A write that fails ends the log there, said once.
+static void write_log(INSTALL_STATE* state, const std::string& lines, bool create, bool at_once = false) {
   if (create) {
     close_log(state);
     state->log_pending.clear();
@@ -85,16 +98,16 @@ static void write_log(INSTALL_STATE* state, const std::string& lines, bool creat
     return;
   }
   TEXT_FILE* file = state->log;
-  if (file->write_text(lines.c_str()) && std::fflush(file->stream) == 0 && !std::ferror(file->stream)) return;
-  state->log_failed = true;
-  state->log_cut = true;
-  if (observer) observer->log_not_written(full_path(state->log_folder, LOG_FILE_NAME).c_str());
+  if (file->write_text(lines.c_str()) && (!at_once || std::fflush(file->stream) == 0) && !std::ferror(file->stream))
+    return;
+  log_lost(state);
 }
 
-// The installation ends: lines kept for a log that could not be created get a last try; the log closes.
+// The installation ends: lines kept for a log that could not be created get a last try; the log is
+// written out and closes.
 static void finish_log(INSTALL_STATE* state) {
   if (!state->log && !state->log_pending.empty() && create_log(state, state->log_pending)) state->log_pending.clear();
-  close_log(state);
+  if (state->log && !close_text_file(&state->log) && !state->log_cut) log_lost(state);
 }
 
 // A folder that this installation did not make may hold what a killed run left of the files it was
@@ -222,8 +235,10 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   bool folder_set = set_destination(state, &destination, path_text, &folder_made);
   const char* name = file->dest_name[0] ? file->dest_name : file->src_name;
 
-  size_t path_length = std::strlen(path_text);
-  std::string shown = format_text("%s%s%s", path_text, path_length && path_text[path_length - 1] == '/' ? "" : "/", name);
+  // The texts of every file are joined piece by piece (formatting each costs more than the joining).
+  std::string shown = path_text;
+  if (shown.empty() || shown.back() != '/') shown += '/';
+  shown += name;
   if (shown[0] == '$') {
     size_t slash = shown.find('/');
     shown = slash == std::string::npos ? std::string() : shown.substr(slash);
@@ -256,12 +271,12 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   std::string path = printable_text(full_path(destination, name).c_str());
   std::string line;
   if (installed)
-    line = format_text("Installed \"%s\"\n", path.c_str());
+    line = "Installed \"" + path + "\"\n";
   else if (attempted)
-    line = format_text("\"%s\" failed to unpack (%s)\n", path.c_str(), printable_text(file->packed_name).c_str());
+    line = "\"" + path + "\" failed to unpack (" + printable_text(file->packed_name) + ")\n";
   else
-    line = format_text("Skipped \"%s\"\n", path.c_str());
-  write_log(state, line, false);
+    line = "Skipped \"" + path + "\"\n";
+  write_log(state, line, false, attempted && !installed);
   if (attempted && !installed) {
     state->error_count++;
     if (observer) observer->copy_error(database, path.c_str(), file->packed_name);

@@ -316,7 +316,7 @@ TEST_F(Settings, ErrorsGoToThePlatformStream) {
   char value[256];
   ::testing::internal::CaptureStdout();
   EXPECT_FALSE(config.get_string(&folder, "a", value));
-  std::string output = ::testing::internal::GetCapturedStdout();
+  std::string output = captured_stdout();
   platform->flags = flags;
   EXPECT_NE(std::string::npos, output.find("(code/config_file,")) << output;
   EXPECT_NE(std::string::npos, output.find(data_error_text(DATA_ERROR_CONFIG_OPEN, "nothing.cfg"))) << output;

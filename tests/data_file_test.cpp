@@ -305,6 +305,58 @@ TEST(DataFile, BufferAgreesWithAModelOfTheFileUnderMixedTransfers) {
   EXPECT_EQ(read_whole_file(path + "m.bin"), model);
 }
 
+// Bytes read in place are the file's bytes at the position, whatever part of them the buffer held
+// before; asked for more than is left or more than the buffer, nothing moves.
+TEST(DataFile, ReadsInPlaceAgreeWithAModelOfTheFile) {
+  std::string path;
+  FOLDER folder = scratch_folder("df-in-place", &path);
+  std::vector<INT_U8> model = pseudo_random_bytes(5000, 5);
+  std::vector<INT_U8> stored(1, 0);
+  stored.insert(stored.end(), model.begin(), model.end());
+  ASSERT_TRUE(write_whole_file(path + "p.bin", stored));
+  DATA_FILE* file = new DATA_FILE(1024);
+  ASSERT_TRUE(file->open(&folder, "p.bin", FILE_MODE_READ, BYTE_ORDER_HEADER, file, false));
+  INT_U32 position = 0;
+  INT_U32 state = 7;
+  auto next = [&state](INT_U32 range) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 8) % range;
+  };
+  for (int step = 0; step < 3000; ++step) {
+    INT_U32 action = next(4);
+    if (action == 0) {
+      position = next(static_cast<INT_U32>(model.size()) + 1);
+      file->seek(static_cast<INT_S32>(position), false);
+    } else if (action == 1) {
+      INT_U32 count = next(40);
+      std::vector<INT_U8> bytes(count);
+      INT_S32 got = file->read(bytes.data(), static_cast<INT_S32>(count));
+      ASSERT_EQ(got, static_cast<INT_S32>(std::min<INT_U32>(count, static_cast<INT_U32>(model.size()) - position)));
+      position += static_cast<INT_U32>(got);
+    } else {
+      INT_S32 count = static_cast<INT_S32>(next(3) == 0 ? next(1100) + 1 : next(300) + 1);
+      const INT_U8* bytes = file->read_in_place(count);
+      if (count > file->buffer_size || position + static_cast<INT_U32>(count) > model.size()) {
+        ASSERT_EQ(bytes, nullptr) << "step " << step;
+      } else {
+        ASSERT_NE(bytes, nullptr) << "step " << step;
+        ASSERT_TRUE(std::equal(bytes, bytes + count, model.begin() + position)) << "step " << step;
+        position += static_cast<INT_U32>(count);
+      }
+    }
+    ASSERT_EQ(file->tell(), position) << "step " << step;
+  }
+  close_data_file(&file);
+  // Only a file open for reading lends its buffer.
+  file = open_data_file(&folder, "q.bin", FILE_MODE_WRITE, 0, false);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->write(model.data(), 100), 100);
+  file->seek(0, false);
+  EXPECT_EQ(file->read_in_place(10), nullptr);
+  EXPECT_EQ(file->tell(), 0u);
+  close_data_file(&file);
+}
+
 TEST(DataFile, BufferSizesAndLargeTransfers) {
   EXPECT_EQ(DATA_FILE(100).buffer_size, 1024);
   EXPECT_EQ(DATA_FILE(0x7FFFFFFF).buffer_size, 0x3200000);

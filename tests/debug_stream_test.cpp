@@ -91,14 +91,14 @@ TEST(DebugStreamWrite, BuildsTheLineFromItsPrefixes) {
   debug_stream_write(&stream, "a", 12, "located", false);
   debug_stream_printf(&stream, " and %d more\n", 3);
   debug_stream_printf(&stream, nullptr);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+  EXPECT_EQ(captured_stdout(),
             "<Test console>: hello\n<Test console>: no location\n<Test console>: (a,12) located"
             "<Test console>:  and 3 more\n");
 
   stream.flags = DEBUG_WRITE_TO_CONSOLE | DEBUG_WRITE_TIME_STAMP;
   testing::internal::CaptureStdout();
   debug_stream_write(&stream, nullptr, 0, "stamped", false);
-  std::string stamped = testing::internal::GetCapturedStdout();
+  std::string stamped = captured_stdout();
   // "Thu, 01 Jan 1970 00:00:00 GMT " is 30 characters.
   ASSERT_EQ(stamped.size(), 30u + 7u);
   EXPECT_EQ(stamped.substr(25, 5), " GMT ");
@@ -109,7 +109,7 @@ TEST(DebugStreamWrite, BuildsTheLineFromItsPrefixes) {
   std::string long_text(5000, 'x');
   testing::internal::CaptureStdout();
   debug_stream_write(&stream, nullptr, 0, long_text.c_str(), false);
-  std::string cut = testing::internal::GetCapturedStdout();
+  std::string cut = captured_stdout();
   EXPECT_EQ(cut.size(), 2047u);
   EXPECT_EQ(cut.rfind("<Test console>: xxx", 0), 0u);
 
@@ -117,7 +117,7 @@ TEST(DebugStreamWrite, BuildsTheLineFromItsPrefixes) {
   testing::internal::CaptureStdout();
   debug_stream_write(&stream, nullptr, 0, "silent", true);
   debug_stream_write(nullptr, nullptr, 0, "no stream", true);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(captured_stdout(), "");
 }
 
 TEST(DebugStreamWrite, BoxesShowTheLineWithoutTheNamePrefix) {
@@ -142,7 +142,7 @@ TEST(DebugStreamSettings, SettingsChooseTheOutputs) {
   EXPECT_EQ(stream.rolling_limit, 100);
   testing::internal::CaptureStdout();
   debug_stream_write(&stream, nullptr, 0, "hello", true);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(captured_stdout(), "");
   EXPECT_EQ(file_text(preferences.debug_folder + "Test.txt"), "<Test>: hello\n");
   debug_stream_write(&stream, nullptr, 0, "again", true);
   EXPECT_EQ(file_text(preferences.debug_folder + "Test.txt"), "<Test>: hello\n<Test>: again\n");

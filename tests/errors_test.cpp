@@ -161,12 +161,12 @@ TEST(LogDataError, WritesToThePlatformStreamOnlyWhenItHasOutputs) {
   platform->flags = 0;
   testing::internal::CaptureStdout();
   log_data_error(nullptr, "code/package", 12);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(captured_stdout(), "");
 
   platform->flags = DEBUG_WRITE_TO_CONSOLE | DEBUG_WRITE_CODE_LOCATION | DEBUG_WRITE_STREAM_NAME;
   testing::internal::CaptureStdout();
   log_data_error(nullptr, "code/package", 12);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+  EXPECT_EQ(captured_stdout(),
             "<VELK Platform>: (code/package,12) Error: Can not open file gone.txt as it was not found.\n");
   platform->flags = kept;
 }
@@ -175,7 +175,7 @@ TEST(DebugConsolePrint, WritesTheLocationWhenGiven) {
   testing::internal::CaptureStdout();
   debug_console_print("main.cpp", 7, "hello");
   debug_console_print(nullptr, 7, "plain");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Debug - File: main.cpp Line 7: = hello\nplain\n");
+  EXPECT_EQ(captured_stdout(), "Debug - File: main.cpp Line 7: = hello\nplain\n");
 }
 
 TEST(DebugLog, CreatesDebugTxtAfreshThenAppends) {

@@ -432,7 +432,7 @@ TEST_F(Folders, TraceListsEveryVariable) {
   trace->flags = DEBUG_WRITE_TO_CONSOLE;
   ::testing::internal::CaptureStdout();
   trace_default_paths();
-  std::string output = ::testing::internal::GetCapturedStdout();
+  std::string output = captured_stdout();
   trace->flags = flags;
   FOLDER app;
   std::string program = app.get_path_text(nullptr);

@@ -2,6 +2,7 @@
 // the idle wait, the platform event queue, and the main window without a display.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,14 @@
 #include "pass_count.h"
 #include "test_support.h"
 #include "../code/host_private.h"
+
+#ifdef _WIN32
+#include <io.h>
+#define dup2 _dup2
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
 
 static std::vector<std::string> split(const char* line, INT_S32* argc_out = nullptr) {
   INT_S32 argc = -1;
@@ -430,8 +439,33 @@ TEST(Console, PrintReachesStandardOutput) {
   console_print("first line\n");
   console_print(nullptr);
   console_print("second\n");
-  std::string written = ::testing::internal::GetCapturedStdout();
+  std::string written = captured_stdout();
   EXPECT_NE(written.find("first line\nsecond\n"), std::string::npos);
+}
+
+// Written to a file, console lines are held and go out together: before a message box's text (so the
+// two keep their order) and, for what is left, as the process ends.
+TEST(ConsoleDeathTest, HeldLinesGoOutBeforeAMessageAndAsTheProcessEnds) {
+  std::string path = make_scratch_folder("console-held") + "out.txt";
+  ASSERT_TRUE(write_whole_file(path, {}));
+  auto size = [&path]() { return std::filesystem::file_size(path); };
+  EXPECT_EXIT(
+      {
+        // Both streams on one open file, as when a shell sends both to one file.
+        if (!std::freopen(path.c_str(), "w", stdout) || dup2(fileno(stdout), fileno(stderr)) < 0) std::_Exit(7);
+        console_print("one\n");
+        if (size() != 0) std::_Exit(8);
+        show_message_box("Caption", "text");
+        auto written = size();
+        console_print("two\n");
+        if (written < 18 || size() != written) std::_Exit(9);
+        fatal_exit("bye");
+      },
+      ::testing::ExitedWithCode(FATAL_EXIT_STATUS), "");
+  std::vector<INT_U8> bytes = read_whole_file(path);
+  std::string text(bytes.begin(), bytes.end());
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  EXPECT_EQ(text, "one\nCaption: text\ntwo\nFatal error: bye\n");
 }
 
 TEST(Console, ProcessEndsCarryTheirStatus) {

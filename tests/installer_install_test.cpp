@@ -887,9 +887,10 @@ TEST(InstallerInstall, LoadedPackageStaysOpenWithTheDatabasesCacheSize) {
   EXPECT_TRUE(database->package->extract_entry(&database->data_folder, "copy2.bin", "bin/data.bin"));
 }
 
-TEST(InstallerInstall, LogLinesAreOnDiskAsTheyAreWritten) {
-  // The log stays open through the installation; whatever happens after a line (here a file that fails
-  // to unpack, and then nothing more), the lines so far are in the file, not in a buffer.
+TEST(InstallerInstall, LogLinesAreOnDiskOnceAFileFails) {
+  // The log stays open through the installation, its lines gathered in large writes; a file that fails
+  // to unpack writes them out with its own line at once: whatever happens after it (here nothing more),
+  // the lines so far are in the file, not in a buffer.
   INSTALLER_SCRATCH scratch("install-log-flush");
   auto database = load_or_fail(scratch);
   ASSERT_TRUE(database);

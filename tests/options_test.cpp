@@ -76,7 +76,7 @@ TEST(PlatformOptions, RemovesTheLibraryOptionsAndEnablesAStream) {
   char** argv = nullptr;
   testing::internal::CaptureStdout();
   process_platform_options(arguments.count(), arguments.vector(), &argc, &argv);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Enabling debug channel 0\n");
+  EXPECT_EQ(captured_stdout(), "Enabling debug channel 0\n");
   ASSERT_EQ(argc, 4);
   EXPECT_STREQ(argv[0], "prog");
   EXPECT_STREQ(argv[1], "-a");
@@ -97,7 +97,7 @@ TEST(PlatformOptions, ShowAllEnablesEveryRegisteredStream) {
   char** argv = nullptr;
   testing::internal::CaptureStdout();
   process_platform_options(arguments.count(), arguments.vector(), &argc, &argv);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+  EXPECT_EQ(captured_stdout(),
             "Enabling all " + std::to_string(count) + " debug channels\n");
   EXPECT_EQ(argc, 1);
   for (INT_S16 i = 0; i < count; ++i) {

@@ -278,6 +278,49 @@ TEST(Package, FilesOfOneAndTwoBlocksAndTheEmptyFile) {
   EXPECT_EQ(scratch.get("out-even"), even);
 }
 
+// Entry records are read whatever their names' length (a record is first read at the size of one with
+// a short name), and blocks whether the package's buffer holds a block, holds one at a time, or is
+// smaller than one.
+TEST(Package, LongNamesAndBlocksOfAnySizeAgainstTheBufferReadWhole) {
+  SCRATCH scratch("pkg-read-sizes");
+  std::vector<std::string> names = {std::string(107, 'a'), std::string(108, 'b'), std::string(109, 'c'),
+                                    std::string(300, 'd') + "/e", "f"};
+  std::vector<std::vector<INT_U8>> contents;
+  {
+    PACKAGE package(&scratch.folder, "s.pkg", true, 2048, false, false);
+    for (size_t index = 0; index < names.size(); ++index) {
+      contents.push_back(pseudo_random_bytes(1000 + 1500 * index, static_cast<INT_U32>(index)));
+      scratch.put("in", contents.back());
+      ASSERT_TRUE(package.add_file(&scratch.folder, "in", names[index].c_str(), false));
+    }
+  }
+  for (INT_S32 buffer : {1024, 2056, 3000, -1}) {
+    PACKAGE package(&scratch.folder, "s.pkg", false, -1, true, true);
+    ASSERT_NE(package.file, nullptr) << get_error_text();
+    ASSERT_EQ(package.entries.count, static_cast<INT_S32>(names.size()));
+    ASSERT_TRUE(package.file->set_buffer_size(buffer));
+    // Backwards, so that every entry starts away from what the buffer holds.
+    for (size_t index = names.size(); index-- > 0;) {
+      ASSERT_TRUE(package.extract_entry(&scratch.folder, "out", names[index].c_str())) << buffer << " " << index;
+      EXPECT_EQ(scratch.get("out"), contents[index]) << buffer << " " << index;
+    }
+  }
+  // A cut package ends the data of its last entry in the middle of a block: the read error, no file.
+  std::vector<INT_U8> bytes = scratch.get("s.pkg");
+  bytes.resize(bytes.size() - 100);
+  scratch.put("cut.pkg", bytes);
+  for (INT_S32 buffer : {1024, -1}) {
+    PACKAGE package(&scratch.folder, "cut.pkg", false, -1, true, true);
+    ASSERT_NE(package.file, nullptr) << get_error_text();
+    ASSERT_TRUE(package.file->set_buffer_size(buffer));
+    EXPECT_FALSE(package.extract_entry(&scratch.folder, "cut-out", "f"));
+    EXPECT_EQ(get_error_code(), 0x1007);
+    for (const auto& item : std::filesystem::directory_iterator(scratch.path))
+      EXPECT_TRUE(item.path().filename() != "cut-out" && item.path().filename().string()[0] != '~') << item.path();
+    EXPECT_TRUE(package.extract_entry(&scratch.folder, "out", names[0].c_str()));
+  }
+}
+
 TEST(Package, ReplacedEntriesFeedTheFreeListFirstInFirstOut) {
   SCRATCH scratch("pkg-free");
   std::vector<INT_U8> three = pseudo_random_bytes(48, 4), two = pseudo_random_bytes(32, 5), one = pseudo_random_bytes(16, 6), later = pseudo_random_bytes(48, 7);

@@ -8,8 +8,8 @@
 #    over the same seconds after it has settled, with the Wine server's share beside it (target for the
 #    installer's own process <= 0.3 %).
 # One scratch Wine prefix and home, its own Xvfb display, no audio device, one persistent wineserver
-# primed with output to /dev/null, the desktop process started silently beforehand; all of it goes at
-# the end.
+# primed with output to /dev/null, the desktop process started silently beforehand (tools/wine_env.sh);
+# all of it goes at the end.
 # Usage: tools/bench_windows_start.sh [pairs, 21] [idle seconds, 30]
 # Needs build-win/installer.exe (tools/windows_build.sh; VELK_INSTALLER_EXE names another, e.g. an older
 # build to compare) and the sample package of a native build (build/sample/installer.pkg, or the file
@@ -26,35 +26,13 @@ done
 [ -f "$installer" ] || { echo "bench_windows_start: no $installer (tools/windows_build.sh)" >&2; exit 2; }
 [ -f "$sample" ] || { echo "bench_windows_start: no sample package $sample (a native build)" >&2; exit 2; }
 
+# The prefix, display, persistent server and desktop process (tools/wine_env.sh); all of it goes at
+# the end.
 scratch=$(mktemp -d /tmp/velk-bench-start.XXXXXX)
-export HOME="$scratch/home" WINEPREFIX="$scratch/prefix" WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml=" VELK_UNATTENDED=1
-mkdir -p "$HOME" "$scratch/work"
-printf 'pcm.!default { type null }\nctl.!default { type null }\n' >"$HOME/.asoundrc"
-xvfb_pid=
-cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" >/dev/null 2>&1 || true
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
-
-# The display: Xvfb picks a free number itself.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$scratch/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for i in $(seq 200); do [ -s "$scratch/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(head -n 1 "$scratch/display")"
-
-# The prefix, then one persistent server, primed by a run whose output goes nowhere (the services it
-# starts keep that output open), and the desktop process with no output either.
-wineboot -i >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
-wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
-wineserver -w
-wineserver -p >/dev/null 2>&1
-wine cmd /c exit </dev/null >/dev/null 2>&1 || true
-wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &
-for i in $(seq 100); do xwininfo -root -tree 2>/dev/null | grep -q '"explorer.exe"' && break; sleep 0.1; done
+# shellcheck source=tools/wine_env.sh
+source "$top/tools/wine_env.sh"
+velk_wine_start "$scratch"
+mkdir -p "$scratch/work"
 # This prefix's server: its working folder is named after the prefix's device and inode.
 server_dir="server-$(printf '%x-%x' "$(stat -c '%d' "$WINEPREFIX")" "$(stat -c '%i' "$WINEPREFIX")")"
 server_pid=

@@ -12,11 +12,14 @@
 
 static MESSAGE_BOX_HOOK message_box_hook = nullptr;
 
+// Standard output is line-buffered on a terminal and fully buffered otherwise: a terminal shows each
+// line as it comes, a file or a pipe takes a write per buffer instead of one per line.
 void console_print(const char* text) {
   if (!text) return;
   std::fputs(text, stdout);
-  std::fflush(stdout);
 }
+
+void console_flush() { std::fflush(stdout); }
 
 void set_message_box_hook(MESSAGE_BOX_HOOK hook) { message_box_hook = hook; }
 
@@ -25,6 +28,7 @@ void show_message_box(const char* caption, const char* text) {
   if (!caption) caption = "";
   if (!text) text = "";
   if (message_box_hook) message_box_hook(caption, text);
+  std::fflush(stdout);  // what was printed before comes before the message
   std::fprintf(stderr, "%s: %s\n", caption, text);
   std::fflush(stderr);
 }
@@ -48,9 +52,10 @@ void sleep_seconds(INT_U32 s) {
   sleep_milliseconds(s > 0xFFFFFFFFu / 1000u ? 0xFFFFFFFFu : s * 1000u);
 }
 
+// Both ways out write what every stream holds first: the console's lines, a log still open.
 void fatal_exit(const char* text) {
   close_main_window(-1);
-  std::fflush(stdout);
+  std::fflush(nullptr);
   if (text && text[0]) show_message_box("Fatal error", text);
   remove_temporary_folder();
   std::_Exit(FATAL_EXIT_STATUS);
@@ -58,8 +63,7 @@ void fatal_exit(const char* text) {
 
 void exit_process(INT_S32 status) {
   close_main_window(-1);
-  std::fflush(stdout);
-  std::fflush(stderr);
+  std::fflush(nullptr);
   remove_temporary_folder();
   std::_Exit(status);
 }

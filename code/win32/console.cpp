@@ -21,6 +21,19 @@ static void write_handle(HANDLE handle, const char* text, DWORD length) {
   }
 }
 
+// A console shows each text at once; a file or a pipe takes the texts gathered in writes of up to the
+// size of this buffer (each WriteFile a call into the system, under Wine a round trip to its server).
+static char held[8192];
+static DWORD held_length = 0;
+static bool output_is_console = false;
+
+void console_flush() {
+  if (held_length == 0) return;
+  DWORD length = held_length;
+  held_length = 0;
+  if (console_output) write_handle(console_output, held, length);
+}
+
 void console_print(const char* text) {
   if (!text) return;
   if (!console_output) {
@@ -34,13 +47,24 @@ void console_print(const char* text) {
     }
     if (console_output == INVALID_HANDLE_VALUE) console_output = nullptr;
     if (!console_output) return;
+    DWORD console_mode = 0;
+    output_is_console = GetConsoleMode(console_output, &console_mode) != 0;
   }
   std::fflush(stdout);
-  write_handle(console_output, text, (DWORD)std::strlen(text));
+  DWORD length = (DWORD)std::strlen(text);
+  if (output_is_console || length >= sizeof held) {
+    console_flush();
+    write_handle(console_output, text, length);
+    return;
+  }
+  if (held_length + length > sizeof held) console_flush();
+  std::memcpy(held + held_length, text, length);
+  held_length += length;
 }
 
-// Gives back a console that console_print opened (at shut-down).
+// Gives back a console that console_print opened (at shut-down), after what it holds.
 void release_console() {
+  console_flush();
   if (console_allocated) {
     FreeConsole();
     console_allocated = 0;
@@ -59,6 +83,7 @@ void show_message_box(const char* caption, const char* text) {
   if (!caption) caption = "";
   if (!text) text = "";
   if (message_box_hook) message_box_hook(caption, text);
+  console_flush();  // what was printed before comes before the message
   if (running_unattended()) {
     write_to_stderr(caption, text);
     return;
@@ -72,9 +97,11 @@ void sleep_milliseconds(INT_U32 ms) { Sleep(ms); }
 
 void sleep_seconds(INT_U32 s) { Sleep(s > 0xFFFFFFFFu / 1000u ? 0xFFFFFFFFu : s * 1000u); }
 
+// Both ways out write what every stream holds first: the console's lines, a log still open.
 void fatal_exit(const char* text) {
   close_main_window(-1);
-  std::fflush(stdout);
+  console_flush();
+  std::fflush(nullptr);
   remove_temporary_folder();
   if (text && text[0]) {
     if (message_box_hook) message_box_hook("Fatal error", text);
@@ -89,8 +116,7 @@ void fatal_exit(const char* text) {
 
 void exit_process(INT_S32 status) {
   close_main_window(-1);
-  std::fflush(stdout);
-  std::fflush(stderr);
+  std::fflush(nullptr);
   release_console();
   remove_temporary_folder();
   ExitProcess((UINT)status);

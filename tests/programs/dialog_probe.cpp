@@ -28,6 +28,7 @@ static void say(const char* format, ...) {
   std::vsnprintf(line, sizeof line, format, arguments);
   va_end(arguments);
   console_print(line);
+  console_flush();  // the test waits for it
 }
 
 // The page's background: one colour over the whole area.

@@ -7,7 +7,8 @@
 
 #include "host.h"
 
-// printf into one line of at most 159 characters, written at once.
+// printf into one line of at most 159 characters, written at once (not held back, as console output
+// to a pipe otherwise is).
 inline void say(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
@@ -20,6 +21,7 @@ inline void say(const char* format, ...) {
   std::vsnprintf(line, sizeof line, format, arguments);
   va_end(arguments);
   console_print(line);
+  console_flush();  // the test waits for it
 }
 
 inline INT_U8 say_close_and_grant(INT_S16) {

@@ -15,6 +15,7 @@
 #include "dialog.h"
 #include "errors.h"
 #include "file_select.h"
+#include "host.h"
 #include "image_cache.h"
 #include "style_set.h"
 #ifdef _WIN32
@@ -257,4 +258,9 @@ void reset_skin_globals() {
                             DEFAULT_DIALOG_DRAGGING_ALPHA};
   style_frame_cache_flags = CACHE_DROP_ON_FAILURE;
   set_error(0, nullptr);
+}
+
+std::string captured_stdout() {
+  console_flush();
+  return ::testing::internal::GetCapturedStdout();
 }

@@ -36,6 +36,10 @@ void set_environment(const char* name, const std::string& value);
 // A copy of an environment variable's value; empty when it is not set.
 std::string environment_text(const char* name);
 
+// What the test's standard output took since testing::internal::CaptureStdout, with what console_print
+// still held written first.
+std::string captured_stdout();
+
 // count bytes from a small linear congruential generator started at seed: the same bytes every run.
 std::vector<INT_U8> pseudo_random_bytes(size_t count, INT_U32 seed);
 
