@@ -145,6 +145,14 @@ static bool font_ready(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_s
 // that a box starting far outside the image stays outside instead of wrapping round across it.
 static INT_S16 pinned(INT_S32 value) { return (INT_S16)(value < -32768 ? -32768 : value > 32767 ? 32767 : value); }
 
+// Where a line of width (and extra after it: an ellipsis or a dash) starts between x1 and x2 by the
+// flags' justification; centred unless left or right is asked.
+static INT_S32 justified_left(TEXT_FLAGS flags, INT_S32 x1, INT_S32 x2, INT_S32 width, INT_S32 extra) {
+  if (flags & TEXT_LEFT_JUSTIFY) return x1;
+  if (flags & TEXT_RIGHT_JUSTIFY) return x2 - width - extra;
+  return x1 + (x2 - x1 - width + 1) / 2 - extra / 2;
+}
+
 static void adjust_pixel_lightness(INT_U32* pixel, double shift) {
   double a, h, s, l;
   colour_to_ahsl(pixel, &a, &h, &s, &l);
@@ -434,13 +442,7 @@ void draw_text_in_box(IMAGE* image, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 
   for (INT_S32 k = 0; k < count; k++) {
     const TEXT_LINE& line = lines[k];
     INT_S32 extra = (line.flags & TEXT_LINE_ELLIPSIS) ? ellipsis_width : (line.flags & TEXT_LINE_DASH) ? dash_width : 0;
-    INT_S32 x;
-    if (flags & TEXT_LEFT_JUSTIFY)
-      x = x1;
-    else if (flags & TEXT_RIGHT_JUSTIFY)
-      x = x2 - line.width - extra;
-    else
-      x = x1 + (((INT_S32)x2 - x1) - line.width + 1) / 2 - extra / 2;
+    INT_S32 x = justified_left(flags, x1, x2, line.width, extra);
     INT_S32 y;
     if (flags & TEXT_TOP_ALIGN)
       y = y1 + k * y_size;
@@ -476,13 +478,7 @@ void draw_text_in_room(IMAGE* image, INT_S16 x, INT_S16 y, INT_S16 room_x1, INT_
   if (layout_text_in_box(image, room, 1, font_id, x_size, y_size, text, lines) < 1) return;
   const TEXT_LINE& line = lines[0];
   INT_S32 extra = (line.flags & TEXT_LINE_ELLIPSIS) ? text_width(image, font_id, x_size, y_size, "...", -1, false) : 0;
-  INT_S32 left;
-  if (flags & TEXT_LEFT_JUSTIFY)
-    left = room_x1;
-  else if (flags & TEXT_RIGHT_JUSTIFY)
-    left = room_x2 - line.width - extra;
-  else
-    left = room_x1 + ((INT_S32)room_x2 - room_x1 - line.width + 1) / 2 - extra / 2;
+  INT_S32 left = justified_left(flags, room_x1, room_x2, line.width, extra);
   if (line.count != 0)
     draw_text(image, pinned(left), y, text_colour, background, underline, font_id, x_size, y_size, text + line.start,
               flags, line.count, (line.flags & TEXT_LINE_HEX) != 0);
