@@ -1,8 +1,7 @@
-# Sourced (not run) by benchmarks and scripts that time Windows programs under Wine outside the test
-# suite: one scratch 32-bit prefix and home, a private Xvfb display, no audio device, and one
-# persistent wineserver primed so that no later wine process starts Wine's services or waits for them;
-# and NSIS installers built with makensis as the peer to measure against. (The tests have their own
-# set-up in tools/windows_test.sh.)
+# Sourced (not run) by the Windows test runner (tools/windows_test.sh) and the benchmarks that time
+# Windows programs under Wine: one scratch 32-bit prefix and home, a private Xvfb display, no audio
+# device, and one persistent wineserver primed so that no later wine process starts Wine's services or
+# waits for them; and NSIS installers built with makensis as the peer to measure against.
 #
 #   source tools/wine_env.sh
 #   velk_wine_start [folder]     makes the prefix in folder (default: a new /tmp/velk-wine-env.XXXXXX) and
@@ -31,7 +30,8 @@ velk_wine_start() {
   export VELK_UNATTENDED=1
   printf 'pcm.!default { type null }\nctl.!default { type null }\n' >"$HOME/.asoundrc"
   trap velk_wine_stop EXIT
-  # Xvfb picks a free display and writes its number to the pipe; it never resets (see windows_test.sh).
+  # Xvfb picks a free display and writes its number to the pipe; it never resets: a resetting
+  # server drops the clients that connect meanwhile, and between two programs the display may have none.
   VELK_WINE_XVFB=
   if command -v Xvfb >/dev/null; then
     local first second
@@ -41,12 +41,15 @@ velk_wine_start() {
     else VELK_WINE_XVFB=${second#pid }; export DISPLAY=":$first"; fi
   fi
   wineboot -i >/dev/null 2>&1 || return 1
+  # Unmanaged windows: without a window manager every hide or close of a managed window waits 2 s. A
+  # crashing program ends at once instead of waiting in Wine's crash dialog.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
   wineserver -w
   # The persistent server, primed at once by a run whose output goes nowhere: the first wine process
   # after it starts the services, which inherit that process's output and never end. The desktop's
-  # process likewise, started now with no output rather than by the first program that needs it.
+  # process likewise, started now with no output rather than by the first program that needs it (which
+  # would keep that program's output pipe open until the last program ended).
   wineserver -p >/dev/null 2>&1
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
   if [ -n "${DISPLAY:-}" ]; then
