@@ -803,7 +803,7 @@ struct RECORDING_DEVICE : MEMORY_DEVICE {
 std::string global_state() {
   std::string text;
   for (LLIST_NODE* node = image_cache->entries.head; node; node = node->next) {
-    IMAGE_CACHE_ENTRY* entry = *(IMAGE_CACHE_ENTRY**)node->data;
+    IMAGE_CACHE_ENTRY* entry = static_cast<IMAGE_CACHE_ENTRY*>(stored_pointer(node));
     char line[200];
     std::snprintf(line, sizeof line, "%p %s %d %d %dx%d\n", (void*)entry, entry->file_name ? entry->file_name : "",
                   entry->reference_count, entry->release_pending, entry->image.width, entry->image.height);
@@ -884,11 +884,11 @@ TEST_F(Database, FailedReadLeavesTheProgramAsItWas) {
   EXPECT_EQ(default_dialog_effects.open_delay, 111u);
   EXPECT_EQ(style_frame_cache_flags, CACHE_FIND_ONLY);
   ASSERT_EQ(image_cache->entries.count, 3);
-  EXPECT_EQ(*(IMAGE_CACHE_ENTRY**)image_cache->entries.head->data, held);
+  EXPECT_EQ(static_cast<IMAGE_CACHE_ENTRY*>(stored_pointer(image_cache->entries.head)), held);
   EXPECT_EQ(held->release_pending, 1);
   image_cache->release(held);
   ASSERT_EQ(image_cache->entries.count, 2);
-  EXPECT_STREQ((*(IMAGE_CACHE_ENTRY**)image_cache->entries.head->data)->file_name, "new1.png");
+  EXPECT_STREQ(static_cast<IMAGE_CACHE_ENTRY*>(stored_pointer(image_cache->entries.head))->file_name, "new1.png");
 }
 
 TEST_F(Database, GlobalInstance) {

@@ -301,7 +301,7 @@ TEST_F(FileSelectTest, NewFolderMadeOnDiskAndBadNamesRefused) {
     tap(selector->new_folder_button);
     settle_effects();
     PTRLLIST* list = top_level_list();
-    WM_SCREEN_OBJECT* last = list->tail ? *(WM_SCREEN_OBJECT**)list->tail->data : nullptr;
+    WM_SCREEN_OBJECT* last = list->tail ? static_cast<WM_SCREEN_OBJECT*>(stored_pointer(list->tail)) : nullptr;
     if (!last || !(last->kind & WM_KIND_TEXT_EDIT_DIALOG)) return nullptr;
     return static_cast<WM_TEXT_EDIT_DIALOG*>(last);
   };

@@ -61,8 +61,8 @@ protected:
 TEST_F(FloatingMenuTest, AllEntriesFit) {
   WM_FLOATING_MENU* menu = new_menu();
   EXPECT_TRUE(menu->kind & WM_KIND_FLOATING_MENU);
-  // The dialog finds the grid as the first field after its own part.
-  EXPECT_EQ(*reinterpret_cast<WM_GRID**>(static_cast<WM_DIALOG*>(menu) + 1), menu->grid);
+  // The dialog's pass finds the menu's entry grid through the dialog.
+  EXPECT_EQ(static_cast<WM_DIALOG*>(menu)->entry_grid(), menu->grid);
   EXPECT_EQ(menu->grid->default_row_height, draw_target->default_font_y_size + 1);  // font + y spacing
   menu->add_entry("Short", nullptr, 0, 0, false);
   menu->add_entry("A much longer entry", nullptr, 0, 1, false);

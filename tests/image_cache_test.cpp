@@ -44,7 +44,7 @@ protected:
   IMAGE_CACHE_ENTRY* entry_at(int index) {
     LLIST_NODE* node = cache.entries.head;
     for (int n = 0; node && n < index; n++) node = node->next;
-    return node ? *(IMAGE_CACHE_ENTRY**)node->data : nullptr;
+    return node ? static_cast<IMAGE_CACHE_ENTRY*>(stored_pointer(node)) : nullptr;
   }
 };
 
@@ -301,7 +301,7 @@ TEST_F(ImageCacheTest, DamagedStreamsAreRefused) {
   for (size_t n = 5; n < 5 + 2048; n++) unterminated[n] = 'x';
   MEMORY_DEVICE unterminated_device(unterminated);
   ASSERT_TRUE(reader.get_from_data_device(&unterminated_device));
-  IMAGE_CACHE_ENTRY* first = *(IMAGE_CACHE_ENTRY**)reader.entries.head->data;
+  IMAGE_CACHE_ENTRY* first = static_cast<IMAGE_CACHE_ENTRY*>(stored_pointer(reader.entries.head));
   EXPECT_EQ(std::strlen(first->folder_path), 2047u);
   reader.clear();
 
@@ -310,7 +310,7 @@ TEST_F(ImageCacheTest, DamagedStreamsAreRefused) {
   std::memcpy(&unknown[5], "$NOSUCHVARIABLE/x", 18);
   MEMORY_DEVICE unknown_device(unknown);
   ASSERT_TRUE(reader.get_from_data_device(&unknown_device));
-  first = *(IMAGE_CACHE_ENTRY**)reader.entries.head->data;
+  first = static_cast<IMAGE_CACHE_ENTRY*>(stored_pointer(reader.entries.head));
   EXPECT_STREQ(first->folder_path, "");
   reader.reload_all();
   reader.clear();
@@ -318,7 +318,7 @@ TEST_F(ImageCacheTest, DamagedStreamsAreRefused) {
   std::memcpy(&known[5], "$temp/x", 8);
   MEMORY_DEVICE known_device(known);
   ASSERT_TRUE(reader.get_from_data_device(&known_device));
-  first = *(IMAGE_CACHE_ENTRY**)reader.entries.head->data;
+  first = static_cast<IMAGE_CACHE_ENTRY*>(stored_pointer(reader.entries.head));
   EXPECT_STREQ(first->folder_path, "$temp/x");
   reader.clear();
 
@@ -327,8 +327,8 @@ TEST_F(ImageCacheTest, DamagedStreamsAreRefused) {
   MEMORY_DEVICE good_device(good);
   ASSERT_TRUE(reader.get_from_data_device(&good_device));
   ASSERT_EQ(reader.entries.count, 2);
-  IMAGE_CACHE_ENTRY* held = *(IMAGE_CACHE_ENTRY**)reader.entries.head->data;
-  IMAGE_CACHE_ENTRY* free_one = *(IMAGE_CACHE_ENTRY**)reader.entries.tail->data;
+  IMAGE_CACHE_ENTRY* held = static_cast<IMAGE_CACHE_ENTRY*>(stored_pointer(reader.entries.head));
+  IMAGE_CACHE_ENTRY* free_one = static_cast<IMAGE_CACHE_ENTRY*>(stored_pointer(reader.entries.tail));
   IMAGE* reference = reader.add_reference(&held->image);
   ASSERT_NE(reference, nullptr);
   std::vector<INT_U8> cut(good.begin(), good.end() - 30);
@@ -338,8 +338,8 @@ TEST_F(ImageCacheTest, DamagedStreamsAreRefused) {
     MEMORY_DEVICE device(*damaged);
     EXPECT_FALSE(reader.get_from_data_device(&device));
     ASSERT_EQ(reader.entries.count, 2);
-    EXPECT_EQ(*(IMAGE_CACHE_ENTRY**)reader.entries.head->data, held);
-    EXPECT_EQ(*(IMAGE_CACHE_ENTRY**)reader.entries.tail->data, free_one);
+    EXPECT_EQ(static_cast<IMAGE_CACHE_ENTRY*>(stored_pointer(reader.entries.head)), held);
+    EXPECT_EQ(static_cast<IMAGE_CACHE_ENTRY*>(stored_pointer(reader.entries.tail)), free_one);
     EXPECT_EQ(held->reference_count, 1);
     EXPECT_EQ(held->release_pending, 0);
     EXPECT_EQ(free_one->release_pending, 0);

@@ -15,7 +15,7 @@ namespace {
 int confirm_boxes() {
   int count = 0;
   for (LLIST_NODE* node = top_level_list()->head; node; node = node->next)
-    if ((*(WM_SCREEN_OBJECT**)node->data)->kind & WM_KIND_CONFIRM) count++;
+    if (static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node))->kind & WM_KIND_CONFIRM) count++;
   return count;
 }
 

@@ -163,7 +163,7 @@ inline void add_second_installation() {
 // The text window of a page (licence, readme, log), or null.
 inline WM_TEXT_WIN* text_window_of(INSTALL_DIALOG* page) {
   for (LLIST_NODE* node = page->client->children.head; node; node = node->next) {
-    WM_SCREEN_OBJECT* object = *(WM_SCREEN_OBJECT**)node->data;
+    WM_SCREEN_OBJECT* object = static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node));
     if (object->kind & WM_KIND_TEXT_WIN) return static_cast<WM_TEXT_WIN*>(object);
   }
   return nullptr;

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const INT_U8* data, size_t size) {
     cache.get_from_data_device(&stream);
     // Every entry read is whole: walk them and look at each picture's last pixel.
     for (LLIST_NODE* node = cache.entries.head; node; node = node->next) {
-      IMAGE_CACHE_ENTRY* entry = *(IMAGE_CACHE_ENTRY**)node->data;
+      IMAGE_CACHE_ENTRY* entry = static_cast<IMAGE_CACHE_ENTRY*>(stored_pointer(node));
       if (entry->image.pixels) {
         volatile INT_U32 last = *entry->image.pixel_at(entry->image.width - 1, entry->image.height - 1);
         (void)last;

@@ -109,7 +109,7 @@ INT_U8 application_update() {
     menu_shown = shown;
   }
   PTRLLIST* list = top_level_list();
-  WM_SCREEN_OBJECT* last = list->tail ? *(WM_SCREEN_OBJECT**)list->tail->data : nullptr;
+  WM_SCREEN_OBJECT* last = list->tail ? static_cast<WM_SCREEN_OBJECT*>(stored_pointer(list->tail)) : nullptr;
   if (last && (last->kind & WM_KIND_TEXT_EDIT_DIALOG) && last != reported_dialog) {
     if (resting) {
       WM_TEXT_EDIT_DIALOG* dialog = static_cast<WM_TEXT_EDIT_DIALOG*>(last);

@@ -141,7 +141,7 @@ void walk(WM_SCREEN_OBJECT* object, int layer, const BOX& clip,
     if (grid->scrollbar) out->push_back({grid->scrollbar, layer, clip, ancestors});
   }
   for (LLIST_NODE* node = object->children.head; node; node = node->next) {
-    WM_SCREEN_OBJECT* child = *(WM_SCREEN_OBJECT**)node->data;
+    WM_SCREEN_OBJECT* child = static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node));
     if (!is_top_level(child)) children.push_back(child);
   }
   std::vector<std::pair<WM_SCREEN_OBJECT*, BOX>> inner = ancestors;
@@ -375,7 +375,7 @@ std::vector<SCREEN_FAULT> check_screen() {
   walk(page_manager->get_root(), 0, window, {}, &shown);
   std::vector<BOX> layers = {window};
   for (LLIST_NODE* node = top_level_list()->head; node; node = node->next) {
-    WM_SCREEN_OBJECT* object = *(WM_SCREEN_OBJECT**)node->data;
+    WM_SCREEN_OBJECT* object = static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node));
     if (!object->visible) continue;
     layers.push_back(meet(box_of(object), window));
     walk(object, (int)layers.size() - 1, window, {}, &shown);
