@@ -381,17 +381,19 @@ static IMAGE_AREA hint_window(WM_BUTTON* button, IMAGE* target) {
   window.x1 = window.y1 = 0;
   window.x2 = (INT_S16)(target->width - 1);
   window.y2 = (INT_S16)(target->height - 1);
-  auto holds_button = [button](WM_SCREEN_OBJECT* object) {
-    return object->visible && (object->kind & WM_KIND_DIALOG) && object->x <= button->x && object->y <= button->y &&
-           button->x + button->width <= object->x + object->width &&
-           button->y + button->height <= object->y + object->height;
+  // The node's object when it is a visible dialog around the button, else null.
+  auto holder_at = [button](const LLIST_NODE* node) -> WM_SCREEN_OBJECT* {
+    WM_SCREEN_OBJECT* object = static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node));
+    bool holds = object->visible && (object->kind & WM_KIND_DIALOG) && object->x <= button->x &&
+                 object->y <= button->y && button->x + button->width <= object->x + object->width &&
+                 button->y + button->height <= object->y + object->height;
+    return holds ? object : nullptr;
   };
   WM_SCREEN_OBJECT* holder = nullptr;
-  for (LLIST_NODE* node = top_level_list()->tail; node && !holder; node = node->prev)
-    if (holds_button(*(WM_SCREEN_OBJECT**)node->data)) holder = *(WM_SCREEN_OBJECT**)node->data;
+  for (LLIST_NODE* node = top_level_list()->tail; node && !holder; node = node->prev) holder = holder_at(node);
   if (!holder && page_manager && page_manager->current_area)
     for (LLIST_NODE* node = page_manager->current_area->root.children.head; node && !holder; node = node->next)
-      if (holds_button(*(WM_SCREEN_OBJECT**)node->data)) holder = *(WM_SCREEN_OBJECT**)node->data;
+      holder = holder_at(node);
   if (holder) {
     window.x1 = holder->x;
     window.y1 = holder->y;
