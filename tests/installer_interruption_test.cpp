@@ -277,16 +277,18 @@ TEST(InstallerProgram, AKilledUpdateLeavesNothingAfterTheNextRun) {
   std::string output = scratch.root + "output.txt";
   ASSERT_EQ(run_command(command + " >'" + output + "' 2>&1"), 0);
   // Once it reports a tenth of the files (its progress lines reach the file a few hundred at a time), it
-  // is stopped until it is caught with a temporary file in the destination, and killed there; three
-  // times over.
-  for (int kill = 0; kill < 3; kill++) {
-    ASSERT_EQ(run_command(command + " >'" + output + "' 2>&1 & run=$!; until grep -q '^[1-9][0-9]% ' '" + output +
-                          "'; do kill -0 $run 2>/dev/null || break; done; for try in $(seq 1000); do kill -STOP $run; "
-                          "find '" + scratch.destination + "' -name '*.tmp' | grep -q . && break; kill -CONT $run; "
-                          "done; kill -9 $run; wait $run; exit 0"),
-              0);
-    EXPECT_TRUE(has_temporary(scratch.destination)) << kill;
-  }
+  // is stopped until it is caught with a temporary of its own in the destination, and killed there;
+  // three times over. Between two looks it runs for a moment; a run that ends before it is caught is
+  // tried again.
+  int kills = 0;
+  for (int attempt = 0; attempt < 30 && kills < 3; attempt++)
+    kills += run_command(command + " >'" + output + "' 2>&1 & run=$!; own=\"~velk$(printf %08X $run)-*.tmp\"; "
+                         "until grep -q '^[1-9][0-9]% ' '" + output + "'; do kill -0 $run 2>/dev/null || break; done; "
+                         "caught=1; for try in $(seq 2000); do kill -STOP $run 2>/dev/null || break; "
+                         "find '" + scratch.destination + "' -name \"$own\" | grep -q . && caught=0 && break; "
+                         "kill -CONT $run; sleep 0.001; done; kill -9 $run 2>/dev/null; wait $run; exit $caught") == 0;
+  EXPECT_EQ(kills, 3);
+  EXPECT_TRUE(has_temporary(scratch.destination));
   ASSERT_EQ(run_command(command + " >'" + output + "' 2>&1"), 0);
   std::vector<std::string> expected = scratch.files, found;
   expected.push_back("install_log.txt");
