@@ -48,6 +48,29 @@ void KEYBOARD_HANDLER::set_key(INT_S32 key) {
   last_input_time = now_seconds();
 }
 
+// Keys pressed since the last input pass, by virtual-key code.
+static INT_U8 pressed_since_pass[256];
+
+void host_note_key_press(INT_S32 virtual_key) {
+  if (virtual_key >= 0 && virtual_key < 256) pressed_since_pass[virtual_key] = 1;
+}
+
+void host_drop_key_presses() { std::memset(pressed_since_pass, 0, sizeof(pressed_since_pass)); }
+
+bool host_key_pressed_since_pass(INT_S32 virtual_key) {
+  return virtual_key >= 0 && virtual_key < 256 && pressed_since_pass[virtual_key] != 0;
+}
+
+// A key the pass saw pressed may be up already: the next pass, which is to see it up, does not sleep.
+void KEYBOARD_HANDLER::input_pass_done() {
+  for (INT_U8 pressed : pressed_since_pass)
+    if (pressed) {
+      activity_flag = 1;
+      break;
+    }
+  host_drop_key_presses();
+}
+
 INT_S32 KEYBOARD_HANDLER::read_key() {
   INT_S32 key = last_key;
   last_key = -1;

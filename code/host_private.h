@@ -37,6 +37,11 @@ INT_U32 host_tick_count();
 INT_S16 host_desktop_width();
 INT_S16 host_desktop_height();
 bool host_is_key_down(INT_S32 virtual_key);
+// The hosts note every key press of the main window here, and drop what they noted when it loses the
+// keyboard focus; is_key_down answers true for a noted key until the next input pass is done.
+void host_note_key_press(INT_S32 virtual_key);
+void host_drop_key_presses();
+bool host_key_pressed_since_pass(INT_S32 virtual_key);
 void host_present_frame(INT_S16 screen);
 
 // A close request of the main window (the window's close button, or a test): asks the close callback and

@@ -61,7 +61,7 @@ void present_frame(INT_S16 screen) {
 }
 
 bool KEYBOARD_HANDLER::is_key_down(INT_S32 virtual_key) {
-  if (!keys_driven) return host_is_key_down(virtual_key);
+  if (!keys_driven) return host_is_key_down(virtual_key) || host_key_pressed_since_pass(virtual_key);
   return virtual_key >= 0 && virtual_key < 256 && keys_held[virtual_key] != 0;
 }
 

@@ -133,8 +133,12 @@ WM_RESULT WM_PAGE_MANAGER::update(bool present) {
       }
     }
   }
-  // The objects have had the mouse state of this pass: a button change recorded behind it comes next.
-  if (input_given && !simulated) MOUSE_HANDLER::input_pass_done();
+  // The objects have had the mouse and key state of this pass: a button change recorded behind it comes
+  // next, and the keys pressed since the last pass show as they are held.
+  if (input_given && !simulated) {
+    MOUSE_HANDLER::input_pass_done();
+    KEYBOARD_HANDLER::input_pass_done();
+  }
 
   // Acting on the result, for the area that produced it.
   INT_S32 here = current_area_index;

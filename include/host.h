@@ -235,8 +235,12 @@ public:
   // line feed ended the line, 3 nothing queued (not waiting), 4 characters taken (not waiting).
   INT_S32 read_line(INT_U8 wait, INT_S16* cursor, char* buffer, INT_S16 size, LINE_ECHO_CALLBACK echo,
                     void* user);
-  // The key is held down while the main window has the keyboard focus.
+  // The key is held down while the main window has the keyboard focus, or was pressed since the last
+  // input pass: a press and its release that both arrive between two passes (a quick tap) show the key
+  // down to one pass and up to the next, as the mouse's queue does for buttons.
   bool is_key_down(INT_S32 virtual_key);
+  // Called by the input pass once its objects have seen the keys: the presses it saw are forgotten.
+  static void input_pass_done();
   // The character the key types with or without Shift; 0 when none.
   char key_to_char(INT_S32 virtual_key, INT_U8 shift);
   // The key's name (static buffer); "" when none.

@@ -480,7 +480,7 @@ TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
   ASSERT_TRUE(place_of(scenario.output(), "location", &x, &y));
   ASSERT_TRUE(scenario.click(x, y));
   ASSERT_TRUE(scenario.wait_for_output("menu shown\n"));
-  ASSERT_TRUE(scenario.key("Escape"));
+  ASSERT_TRUE(scenario.key_now("Escape"));  // a tap
   ASSERT_TRUE(scenario.wait_for_output("menu hidden\n"));
   // New Folder: a name typed, cut and pasted back through the clipboard, then OK.
   ASSERT_TRUE(place_of(scenario.output(), "new_folder", &x, &y));

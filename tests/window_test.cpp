@@ -27,7 +27,8 @@ static INT_U8 grant_close(INT_S16) {
 }
 
 // Pumps until the condition holds, at most a few hundred passes; after each, the input pass has taken
-// the mouse state shown, so that recorded button changes come one per pass as in a program.
+// the mouse and key state shown, so that recorded button changes come one per pass as in a program
+// and a key pressed since the pass before shows as it is held.
 template <typename CONDITION>
 static bool pump_until(CONDITION condition) {
   set_idle_wait(10);
@@ -35,6 +36,7 @@ static bool pump_until(CONDITION condition) {
     if (condition()) return true;
     pump_messages();
     MOUSE_HANDLER::input_pass_done();
+    KEYBOARD_HANDLER::input_pass_done();
   }
   return condition();
 }

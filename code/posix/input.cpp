@@ -95,6 +95,10 @@ static void key_event(XKeyEvent* key, bool pressed) {
                                                                                         : VKEY_RMENU]));
   }
   if (!pressed) return;
+  if (virtual_key > 0 && virtual_key < 256) {
+    host_note_key_press(virtual_key);
+    host_note_key_press(common);
+  }
   KEYBOARD_HANDLER keyboard;
   if (virtual_key) keyboard.set_key(common);
   INT_U32 character = 0;
@@ -125,6 +129,7 @@ void handle_x_event(XEvent* event) {
       break;
     case FocusOut:
       std::memset(key_down, 0, sizeof(key_down));
+      host_drop_key_presses();
       break;
     case KeyPress:
     case KeyRelease:

@@ -62,9 +62,13 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPA
     case WM_SYSKEYDOWN: {
       KEYBOARD_HANDLER keyboard;
       last_key_down = (INT_S32)w_param;
+      host_note_key_press((INT_S32)w_param);
       keyboard.set_key((INT_S32)w_param);
       return 1;
     }
+    case WM_KILLFOCUS:
+      host_drop_key_presses();
+      return DefWindowProcA(window, message, w_param, l_param);
     case WM_CHAR:
       queue_typed_character(w_param);
       return 1;

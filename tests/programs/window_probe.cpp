@@ -55,6 +55,7 @@ INT_U8 application_update() {
   INT_S32 key = keyboard.read_key();
   if (key >= 0)
     say("key %02X%s\n", (unsigned)key, keyboard.is_key_down(VKEY_SHIFT) ? " shift" : "");
+  KEYBOARD_HANDLER::input_pass_done();
   while (char c = keyboard.read_char()) say("char %02X\n", (unsigned)(INT_U8)c);
   present_frame(0);
   return 1;

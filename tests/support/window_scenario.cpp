@@ -335,6 +335,9 @@ bool WINDOW_SCENARIO::move_now(int x, int y) { return send_input({move_event(x, 
 bool WINDOW_SCENARIO::click_now(int x, int y, int button) {
   return send_input({move_event(x, y), "click " + std::to_string(button)}, false, false);
 }
+bool WINDOW_SCENARIO::key_now(const std::string& keys) {
+  return send_input({"key --delay 0 " + shell_quote(keys)}, true, false);
+}
 bool WINDOW_SCENARIO::press(int button) { return send_input({"mousedown " + std::to_string(button)}); }
 bool WINDOW_SCENARIO::release(int button) { return send_input({"mouseup " + std::to_string(button)}); }
 bool WINDOW_SCENARIO::click(int x, int y, int button) {

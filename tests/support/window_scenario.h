@@ -76,6 +76,8 @@ public:
   // hold still right after the click.
   bool move_now(int x, int y);
   bool click_now(int x, int y, int button = 1);
+  // A key pressed and released at once (a tap), to the focused window.
+  bool key_now(const std::string& keys);
 
   // Reads the client area back from the X server; with png_path also saves it as a PNG file there.
   // What a program presented reaches the server a moment later (under Wine, when the program next
