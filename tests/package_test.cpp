@@ -188,6 +188,34 @@ TEST(Package, NameIndexFindsWhatTheChainWalkFinds) {
   EXPECT_EQ(entry.loaded, reopened.entries.items[4999]);
 }
 
+TEST(Package, ExtractionInAnyOrderGivesTheFirstEntryOfTheName) {
+  SCRATCH scratch("pkg-extract-order");
+  PACKAGE package(&scratch.folder, "order.pkg", true, 16, true, false);
+  std::vector<std::vector<INT_U8>> data;
+  for (int i = 0; i < 6; ++i) {
+    data.push_back(pseudo_random_bytes(10 + 9 * i, i + 1));
+    scratch.put("in", data.back());
+    ASSERT_TRUE(package.add_file(&scratch.folder, "in", ("e" + std::to_string(i)).c_str(), false));
+  }
+  // In order, backwards, skipping, and again after the directory is read anew.
+  auto extract_all = [&](const std::vector<int>& order) {
+    for (int i : order) {
+      ASSERT_TRUE(package.extract_entry(&scratch.folder, "out", ("e" + std::to_string(i)).c_str())) << i;
+      EXPECT_EQ(scratch.get("out"), data[i]) << i;
+    }
+  };
+  extract_all({0, 1, 2, 3, 4, 5, 5, 4, 3, 0, 2, 4});
+  ASSERT_TRUE(package.flush());
+  package.free_directory();
+  ASSERT_TRUE(package.load_directory());
+  extract_all({3, 4, 5, 0, 1});
+  // A second, empty "e2" right behind "e5" in the chain: extracting "e5" and then "e2" still gives the
+  // first "e2".
+  PACKAGE_ENTRY second;
+  ASSERT_TRUE(package.create_entry("e2", &second));
+  extract_all({5, 2, 1, 2});
+}
+
 TEST(Package, NewPackageIsFiftyFiveBytesAndWritable) {
   SCRATCH scratch("pkg-new");
   {
