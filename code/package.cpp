@@ -740,18 +740,33 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
     fail(0x100F, file_name, __LINE__);
     return false;
   }
+  // Its name tells a later run that a killed one left it (remove_stale_temporaries). The name holds this
+  // process's number, so it is taken only by what a killed process of the same number left: a few more
+  // names get past that; a failure that is not a taken name ends the tries.
   char temporary[TEMPORARY_NAME_SIZE];
-  // The buffer holds the whole entry and one byte more, so that a small entry goes out in one write at
-  // the close, but is never larger than a data file's default: a small file needs no large buffer.
-  INT_S32 buffer_size = -1;
-  if (entry_size < default_file_cache_size && entry_size < static_cast<INT_U32>(DATA_FILE_LARGEST_BUFFER))
-    buffer_size = static_cast<INT_S32>(entry_size) + 1;
-  // Its name tells a later run that a killed one left it (remove_stale_temporaries).
-  DATA_FILE* target = create_temporary_data_file(folder, temporary, buffer_size);
+  FILE* target = nullptr;
+  for (int tries = 0; !target && tries < 16; ++tries) {
+    next_temporary_name(temporary);
+    target = create_temporary_file(folder, temporary);
+    if (!target && !file_exists(folder, temporary)) break;
+  }
   if (!target) {
     fail(0x100F, file_name, __LINE__);
     return false;
   }
+  // The data are gathered here and written straight to the file, without a buffer of the stream's own:
+  // an entry of up to a data file's default buffer goes out in one write, a larger one in writes of
+  // that size.
+  std::setvbuf(target, nullptr, _IONBF, 0);
+  INT_U32 gather_size = entry_size < default_file_cache_size ? entry_size : default_file_cache_size;
+  if (gather_size > static_cast<INT_U32>(DATA_FILE_LARGEST_BUFFER)) gather_size = DATA_FILE_LARGEST_BUFFER;
+  if (gather_size < 1) gather_size = 1;
+  INT_U8* gathered = static_cast<INT_U8*>(std::malloc(gather_size));
+  INT_U32 gathered_used = 0;
+  bool write_failed = false;
+  auto write_out = [&](const INT_U8* bytes, INT_U32 count) {
+    if (!write_failed && count > 0 && std::fwrite(bytes, 1, count, target) != count) write_failed = true;
+  };
   // The first failure stops the copy; the temporary file then goes again.
   INT_U16 failure = 0;
   const char* failure_argument = nullptr;
@@ -761,6 +776,7 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
     failure_argument = argument;
     failure_line = line;
   };
+  if (!gathered) stop(0x100B, nullptr, __LINE__);
   PACKAGE_BLOCK block;
   INT_U64 steps_left = file->whole_size() / (block_size + BLOCK_OVERHEAD) + 1;
   INT_U32 done = 0;
@@ -811,17 +827,28 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
     if (block.used < 1) continue;
     done += block.used;
     if (progress) progress(this, static_cast<INT_S32>(done), static_cast<INT_S32>(entry_size), user);
-    if (target->write(data, static_cast<INT_S32>(block.used)) != static_cast<INT_S32>(block.used))
-      stop(0x1008, file_name, __LINE__);
+    if (gathered_used + block.used > gather_size) {
+      write_out(gathered, gathered_used);
+      gathered_used = 0;
+    }
+    if (block.used >= gather_size) {
+      write_out(data, block.used);
+    } else {
+      std::memcpy(gathered + gathered_used, data, block.used);
+      gathered_used += block.used;
+    }
+    if (write_failed) stop(0x1008, file_name, __LINE__);
   }
   if (!failure && done != entry_size) stop(0x1007, package_name, __LINE__);
   if (!failure) {
-    target->flush();
-    if (target->write_failed) stop(0x1008, file_name, __LINE__);
+    write_out(gathered, gathered_used);
+    if (write_failed) stop(0x1008, file_name, __LINE__);
   }
+  std::free(gathered);
+  // Closed first: a close can still report a lost write, and a file that lost one never takes the name.
   if (failure)
-    close_data_file(&target);
-  else if (!close_data_file_as(&target, file_name))
+    close_file(target);
+  else if (!close_file_as(target, folder, temporary, file_name))
     stop(0x100F, file_name, __LINE__);
   if (failure) {
     delete_file(folder, temporary);

@@ -216,6 +216,31 @@ TEST(Package, ExtractionInAnyOrderGivesTheFirstEntryOfTheName) {
   extract_all({5, 2, 1, 2});
 }
 
+// Entries around and past the default file-cache size, in blocks smaller and larger than it: every byte
+// comes out, in order, whichever way the data reach the file.
+TEST(Package, EntriesLargerThanTheCacheSizeComeOutWhole) {
+  SCRATCH scratch("pkg-extract-large");
+  INT_U32 saved = default_file_cache_size;
+  default_file_cache_size = 4096;
+  std::vector<size_t> sizes = {0, 1, 4095, 4096, 4097, 10000, 20000};
+  for (INT_S32 block : {1000, 8192}) {
+    std::string name = "b" + std::to_string(block) + ".pkg";
+    {
+      PACKAGE package(&scratch.folder, name.c_str(), true, block, false, false);
+      for (size_t size : sizes) {
+        scratch.put("in", pseudo_random_bytes(size, static_cast<INT_U32>(size)));
+        ASSERT_TRUE(package.add_file(&scratch.folder, "in", std::to_string(size).c_str(), false));
+      }
+    }
+    PACKAGE package(&scratch.folder, name.c_str(), false, -1, true, true);
+    for (size_t size : sizes) {
+      ASSERT_TRUE(package.extract_entry(&scratch.folder, "out", std::to_string(size).c_str())) << block << " " << size;
+      EXPECT_EQ(scratch.get("out"), pseudo_random_bytes(size, static_cast<INT_U32>(size))) << block << " " << size;
+    }
+  }
+  default_file_cache_size = saved;
+}
+
 TEST(Package, NewPackageIsFiftyFiveBytesAndWritable) {
   SCRATCH scratch("pkg-new");
   {
