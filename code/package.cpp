@@ -82,7 +82,10 @@ PACKAGE_ENTRY* PACKAGE_NAME_INDEX::find(const char* name) const {
 }
 
 bool PACKAGE_NAME_INDEX::add(PACKAGE_ENTRY* entry) {
-  if (find(entry->name)) return true;
+  if (find(entry->name)) {
+    shadowed++;
+    return true;
+  }
   if ((static_cast<INT_U64>(count) + 1) * 2 > capacity) {
     // Double the table (at least 64 slots) and place every entry again.
     if (capacity >= 0x80000000u) return false;
@@ -111,7 +114,7 @@ bool PACKAGE_NAME_INDEX::add(PACKAGE_ENTRY* entry) {
 void PACKAGE_NAME_INDEX::clear() {
   std::free(slots);
   slots = nullptr;
-  capacity = count = 0;
+  capacity = count = shadowed = 0;
 }
 
 void PACKAGE_ENTRY::clear() {
@@ -398,11 +401,19 @@ bool PACKAGE::load_directory() {
       return false;
     }
     PACKAGE_ENTRY* entry = new (std::nothrow) PACKAGE_ENTRY;
-    if (!entry || !copy_entry(entry, &record) || !entries.add(entry)) {
+    if (!entry || !entries.add(entry)) {
       delete entry;
       fail(0x100B, nullptr, __LINE__);
       return false;
     }
+    // The record read goes into the entry as it is: its name is taken over, not copied.
+    entry->position = record.position;
+    entry->name = record.name;
+    record.name = nullptr;
+    entry->first_block = record.first_block;
+    entry->last_block = record.last_block;
+    entry->next_entry = record.next_entry;
+    entry->size = record.size;
     entry->loaded = entry;
     entry->next_loaded = nullptr;
     if (!name_index.add(entry)) {
@@ -422,6 +433,7 @@ void PACKAGE::free_directory() {
   for (INT_S32 index = 0; index < entries.count; ++index) delete static_cast<PACKAGE_ENTRY*>(entries.items[index]);
   entries.remove_all();
   name_index.clear();
+  last_extracted = nullptr;
   root.first_loaded = root.last_loaded = nullptr;
 }
 
@@ -695,12 +707,31 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
     return false;
   }
   if (!entry_name) entry_name = file_name;
-  PACKAGE_ENTRY entry;
-  INT_S32 found = locate(entry_name, &entry);
-  if (found < 0) return false;
-  if (found == 0) {
-    fail(0x1010, file_name, __LINE__);
-    return false;
+  // Of the entry only its first block and its size are needed: with the directory loaded they are read
+  // from the loaded entry, without a copy.
+  INT_U32 first_block = 0, entry_size = 0;
+  const PACKAGE_ENTRY* loaded = nullptr;
+  if (directory_loaded && root.first_entry != 0) {
+    // Entries are mostly extracted in their order: the one after the last one found is tried first. It
+    // is the index's answer to its name whenever no two entries share a name.
+    const PACKAGE_ENTRY* next = last_extracted ? last_extracted->next_loaded : nullptr;
+    loaded = next && name_index.shadowed == 0 && names_equal(next->name, entry_name) ? next
+                                                                                      : name_index.find(entry_name);
+    if (loaded) last_extracted = loaded;
+  }
+  if (loaded) {
+    first_block = loaded->first_block;
+    entry_size = loaded->size;
+  } else {
+    PACKAGE_ENTRY entry;
+    INT_S32 found = directory_loaded ? 0 : locate(entry_name, &entry);
+    if (found < 0) return false;
+    if (found == 0) {
+      fail(0x1010, file_name, __LINE__);
+      return false;
+    }
+    first_block = entry.first_block;
+    entry_size = entry.size;
   }
   // The data go to a new file of a temporary name beside the destination, which takes the destination's
   // place only once the whole entry is there: a failure leaves no part of a file, and whatever was at
@@ -709,18 +740,33 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
     fail(0x100F, file_name, __LINE__);
     return false;
   }
+  // Its name tells a later run that a killed one left it (remove_stale_temporaries). The name holds this
+  // process's number, so it is taken only by what a killed process of the same number left: a few more
+  // names get past that; a failure that is not a taken name ends the tries.
   char temporary[TEMPORARY_NAME_SIZE];
-  // The buffer holds the whole entry and one byte more, so that a small entry goes out in one write at
-  // the close, but is never larger than a data file's default: a small file needs no large buffer.
-  INT_S32 buffer_size = -1;
-  if (entry.size < default_file_cache_size && entry.size < static_cast<INT_U32>(DATA_FILE_LARGEST_BUFFER))
-    buffer_size = static_cast<INT_S32>(entry.size) + 1;
-  // Its name tells a later run that a killed one left it (remove_stale_temporaries).
-  DATA_FILE* target = create_temporary_data_file(folder, temporary, buffer_size);
+  FILE* target = nullptr;
+  for (int tries = 0; !target && tries < 16; ++tries) {
+    next_temporary_name(temporary);
+    target = create_temporary_file(folder, temporary);
+    if (!target && !file_exists(folder, temporary)) break;
+  }
   if (!target) {
     fail(0x100F, file_name, __LINE__);
     return false;
   }
+  // The data are gathered here and written straight to the file, without a buffer of the stream's own:
+  // an entry of up to a data file's default buffer goes out in one write, a larger one in writes of
+  // that size.
+  std::setvbuf(target, nullptr, _IONBF, 0);
+  INT_U32 gather_size = entry_size < default_file_cache_size ? entry_size : default_file_cache_size;
+  if (gather_size > static_cast<INT_U32>(DATA_FILE_LARGEST_BUFFER)) gather_size = DATA_FILE_LARGEST_BUFFER;
+  if (gather_size < 1) gather_size = 1;
+  INT_U8* gathered = static_cast<INT_U8*>(std::malloc(gather_size));
+  INT_U32 gathered_used = 0;
+  bool write_failed = false;
+  auto write_out = [&](const INT_U8* bytes, INT_U32 count) {
+    if (!write_failed && count > 0 && std::fwrite(bytes, 1, count, target) != count) write_failed = true;
+  };
   // The first failure stops the copy; the temporary file then goes again.
   INT_U16 failure = 0;
   const char* failure_argument = nullptr;
@@ -730,6 +776,7 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
     failure_argument = argument;
     failure_line = line;
   };
+  if (!gathered) stop(0x100B, nullptr, __LINE__);
   PACKAGE_BLOCK block;
   INT_U64 steps_left = file->whole_size() / (block_size + BLOCK_OVERHEAD) + 1;
   INT_U32 done = 0;
@@ -737,7 +784,7 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
   // there: its data are copied once, into the file written.
   bool in_place = file->mode == FILE_MODE_READ &&
                   static_cast<INT_U64>(block_size) + BLOCK_OVERHEAD <= static_cast<INT_U64>(file->buffer_size);
-  for (INT_U32 position = entry.first_block; position != 0 && !failure; position = block.next) {
+  for (INT_U32 position = first_block; position != 0 && !failure; position = block.next) {
     // Each block must lie inside the file and hold at most a block of data, and the chain must end
     // with exactly the entry's size: a chain that loops runs past it.
     if (steps_left-- == 0 || !block_fits(position)) {
@@ -773,24 +820,35 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
       }
       data = block.data;
     }
-    if (block.used > block_size || block.used > entry.size - done) {
+    if (block.used > block_size || block.used > entry_size - done) {
       stop(0x1007, package_name, __LINE__);
       break;
     }
     if (block.used < 1) continue;
     done += block.used;
-    if (progress) progress(this, static_cast<INT_S32>(done), static_cast<INT_S32>(entry.size), user);
-    if (target->write(data, static_cast<INT_S32>(block.used)) != static_cast<INT_S32>(block.used))
-      stop(0x1008, file_name, __LINE__);
+    if (progress) progress(this, static_cast<INT_S32>(done), static_cast<INT_S32>(entry_size), user);
+    if (gathered_used + block.used > gather_size) {
+      write_out(gathered, gathered_used);
+      gathered_used = 0;
+    }
+    if (block.used >= gather_size) {
+      write_out(data, block.used);
+    } else {
+      std::memcpy(gathered + gathered_used, data, block.used);
+      gathered_used += block.used;
+    }
+    if (write_failed) stop(0x1008, file_name, __LINE__);
   }
-  if (!failure && done != entry.size) stop(0x1007, package_name, __LINE__);
+  if (!failure && done != entry_size) stop(0x1007, package_name, __LINE__);
   if (!failure) {
-    target->flush();
-    if (target->write_failed) stop(0x1008, file_name, __LINE__);
+    write_out(gathered, gathered_used);
+    if (write_failed) stop(0x1008, file_name, __LINE__);
   }
+  std::free(gathered);
+  // Closed first: a close can still report a lost write, and a file that lost one never takes the name.
   if (failure)
-    close_data_file(&target);
-  else if (!close_data_file_as(&target, file_name))
+    close_file(target);
+  else if (!close_file_as(target, folder, temporary, file_name))
     stop(0x100F, file_name, __LINE__);
   if (failure) {
     delete_file(folder, temporary);

@@ -76,6 +76,7 @@ struct PACKAGE_NAME_INDEX {
   SLOT* slots = nullptr;
   INT_U32 capacity = 0;  // 0 or a power of two, at least twice the count
   INT_U32 count = 0;
+  INT_U32 shadowed = 0;  // entries not added since an earlier one has their name; 0: every name is unique
 
   PACKAGE_NAME_INDEX() {}
   ~PACKAGE_NAME_INDEX() { clear(); }
@@ -153,6 +154,9 @@ public:
   bool write_entry_record(PACKAGE_ENTRY* entry, DATA_DEVICE* device);
 
 private:
+  // The loaded entry that extract_entry found last, null after the directory is freed.
+  const PACKAGE_ENTRY* last_extracted = nullptr;
+
   bool read_header();
   bool create_package(FOLDER* folder, const char* name, INT_S32 size);
   // 1 found, 0 not found, -1 damaged (data error set).

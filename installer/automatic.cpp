@@ -14,9 +14,13 @@
 class CONSOLE_INSTALL_OBSERVER : public INSTALL_OBSERVER {
 public:
   // Texts from the installation data never drive the terminal: control characters are shown as '?'.
+  // The line is made in a string kept from step to step.
   void show_progress(INSTALL_DIALOG*, const char* text, INT_S32 value) override {
-    std::string line = std::to_string(value) + "% " + printable_text(text) + "\n";
-    console_print(line.c_str());
+    progress_line = std::to_string(value);
+    progress_line += "% ";
+    append_printable_text(&progress_line, text);
+    progress_line += '\n';
+    console_print(progress_line.c_str());
   }
   void show_install_complete(INSTALL_DIALOG*) override {}
   void copy_error(DATABASE*, const char* path_text, const char* packed_name) override {
@@ -34,6 +38,9 @@ public:
     console_print(("ERROR: the install log \"" + printable_text(path_text) + "\" could not be written\n").c_str());
     console_flush();
   }
+
+private:
+  std::string progress_line;
 };
 
 INT_S32 run_automatic_install(DATABASE* database) {

@@ -229,11 +229,18 @@ struct INSTALL_STATE {
   // Destination texts already set in this installation and the folders they gave: those folders were
   // made or found once and are not checked again.
   std::unordered_map<std::string, std::string> known_folders;
+  // The element of known_folders that the last look-up found, and whether its folder is a made one:
+  // files of one folder follow each other, and their text is then compared once instead of hashed.
+  const std::pair<const std::string, std::string>* last_known = nullptr;
+  bool last_known_made = false;
   // Of those, the texts whose folder did not exist until this installation made it: such a folder holds
   // nothing but what the installation put there.
   std::unordered_set<std::string> made_folders;
   // Folders already looked through for what killed runs left.
   std::unordered_set<std::string> cleaned_folders;
+  // Each file's progress text, destination path and log line, kept from file to file so that their
+  // storage is made once.
+  std::string shown_text, file_path, log_line;
 };
 
 // The part of a skin stream that belongs to the window manager: the default window, title and button

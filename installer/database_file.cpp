@@ -278,8 +278,15 @@ static const char* unknown_path_text(DATABASE* database) {
     }
   }
   for (INT_S16 i = 0; i < database->language_count; i++) texts.push_back(database->languages[i].LICENCE.path);
-  for (const char* text : texts)
+  // Files of one folder follow each other with the same texts: a variable text equal to the last one
+  // looked up was answered already (a text without a variable needs no look-up).
+  const char* previous = nullptr;
+  for (const char* text : texts) {
+    if (text[0] != '$') continue;
+    if (previous && std::strcmp(text, previous) == 0) continue;
     if (!is_known_path_text(text)) return text;
+    previous = text;
+  }
   return nullptr;
 }
 

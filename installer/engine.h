@@ -24,6 +24,8 @@ std::string format_text(const char* format, ...)
 // breaks and every other control character, also one written as a wide character of a run, become
 // '?', so that a text can neither add a line nor drive the terminal.
 std::string printable_text(const char* text);
+// printable_text appended to out.
+void append_printable_text(std::string* out, const char* text);
 // The same for a text that may end with one line end of its own, which is kept.
 std::string printable_line(const char* text);
 

@@ -146,10 +146,18 @@ static bool has_parent_step(const char* text) {
 // whether the folder did not exist until this installation made it.
 static bool set_destination(INSTALL_STATE* state, FOLDER* folder, const char* text, bool* made = nullptr) {
   if (!text || !text[0]) return false;
-  auto known = state->known_folders.find(text);
-  if (known != state->known_folders.end()) {
+  const std::pair<const std::string, std::string>* known = state->last_known;
+  if (!known || known->first != text) {
+    auto found = state->known_folders.find(text);
+    known = found != state->known_folders.end() ? &*found : nullptr;
+    if (known) {
+      state->last_known = known;
+      state->last_known_made = state->made_folders.count(text) != 0;
+    }
+  }
+  if (known) {
     std::memcpy(folder->path, known->second.c_str(), known->second.size() + 1);
-    if (made) *made = state->made_folders.count(text) != 0;
+    if (made) *made = state->last_known_made;
     return true;
   }
   // Looked for first without making anything: when that fails, some folder on the way is missing, and
@@ -187,6 +195,7 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   state->cleaned_folders.clear();
   state->known_folders.clear();
   state->made_folders.clear();
+  state->last_known = nullptr;
   if (!database->system_capabilities().has_system_paths || !installation->allow_system_paths)
     database->use_system_paths = 0;
   state->step_total = (INT_S32)installation->file_count + 1;
@@ -235,13 +244,18 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   bool folder_set = set_destination(state, &destination, path_text, &folder_made);
   const char* name = file->dest_name[0] ? file->dest_name : file->src_name;
 
-  // The texts of every file are joined piece by piece (formatting each costs more than the joining).
-  std::string shown = path_text;
+  // The texts of every file are joined piece by piece (formatting each costs more than the joining),
+  // in strings kept from file to file.
+  std::string& shown = state->shown_text;
+  shown = path_text;
   if (shown.empty() || shown.back() != '/') shown += '/';
   shown += name;
   if (shown[0] == '$') {
     size_t slash = shown.find('/');
-    shown = slash == std::string::npos ? std::string() : shown.substr(slash);
+    if (slash == std::string::npos)
+      shown.clear();
+    else
+      shown.erase(0, slash);
   }
   progress(page, shown.c_str(), (INT_S32)((INT_S64)state->step_counter * 100 / state->step_total));
 
@@ -268,18 +282,26 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
       installed = database->package && database->package->file &&
                   database->package->extract_entry(&destination, name, file->packed_name);
   }
-  std::string path = printable_text(full_path(destination, name).c_str());
-  std::string line;
-  if (installed)
-    line = "Installed \"" + path + "\"\n";
-  else if (attempted)
-    line = "\"" + path + "\" failed to unpack (" + printable_text(file->packed_name) + ")\n";
-  else
-    line = "Skipped \"" + path + "\"\n";
+  std::string& full = state->file_path;
+  full = destination.path;
+  if (full.empty() || full.back() != PATH_SEPARATOR) full += PATH_SEPARATOR;
+  full += name;
+  std::string& line = state->log_line;
+  line = installed ? "Installed \"" : attempted ? "\"" : "Skipped \"";
+  size_t path_start = line.size();
+  append_printable_text(&line, full.c_str());
+  size_t path_end = line.size();
+  if (installed || !attempted) {
+    line += "\"\n";
+  } else {
+    line += "\" failed to unpack (";
+    append_printable_text(&line, file->packed_name);
+    line += ")\n";
+  }
   write_log(state, line, false, attempted && !installed);
   if (attempted && !installed) {
     state->error_count++;
-    if (observer) observer->copy_error(database, path.c_str(), file->packed_name);
+    if (observer) observer->copy_error(database, line.substr(path_start, path_end - path_start).c_str(), file->packed_name);
   }
 }
 

@@ -90,13 +90,22 @@ std::string printable_line(const char* text) {
 
 std::string printable_text(const char* text) {
   std::string out;
-  if (!text) return out;
+  append_printable_text(&out, text);
+  return out;
+}
+
+void append_printable_text(std::string* out, const char* text) {
+  if (!text) return;
+  // What comes before the first run mark or control character goes over as it is, in one piece.
+  const char* at = text;
+  while (*at && (unsigned char)*at != WIDE_RUN_MARK && (unsigned char)*at >= 0x20 && *at != 0x7F) at++;
+  out->append(text, (size_t)(at - text));
   bool run = false;
-  for (const char* at = text; *at;) {
+  while (*at) {
     unsigned char c = (unsigned char)*at;
     if (c == WIDE_RUN_MARK) {
       run = !run;
-      out += *at++;
+      *out += *at++;
       continue;
     }
     if (run && c != ',') {
@@ -106,13 +115,12 @@ std::string printable_text(const char* text) {
       INT_U32 character = 0;
       while (digits < 4 && hex_digit(at[digits]) >= 0) character = character * 16 + (INT_U32)hex_digit(at[digits++]);
       if (digits == 4 && !printable_character(character)) {
-        out += "003F";
+        *out += "003F";
         at += 4;
         continue;
       }
     }
-    out += c < 0x20 || c == 0x7F ? '?' : *at;
+    *out += c < 0x20 || c == 0x7F ? '?' : *at;
     at++;
   }
-  return out;
 }

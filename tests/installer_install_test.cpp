@@ -257,6 +257,37 @@ TEST(InstallerSecurity, LinksAndPipesAtTheirPlaceAreReplacedAndThePackageIsKept)
   for (const std::string& line : log) guide_failed = guide_failed || line == "\"" + dest + "docs/guide.txt\" failed to unpack (docs/guide.txt)";
   EXPECT_TRUE(guide_failed);
 }
+
+// Files whose folders alternate between one the installation makes and one that was there: each file's
+// folder is told apart, and the package, at a file's place in the folder that was there, is never
+// written, whether that folder's text comes again at once or after the other one.
+TEST(InstallerSecurity, PackageIsKeptWhateverFolderCameBefore) {
+  INSTALLER_SCRATCH scratch("install-alternate");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  INSTALLATION& installation = database->installations[0];
+  ASSERT_EQ(installation.file_count, 5);
+  const char* folders[] = {"$HERE/fresh", "$HERE/kept", "$HERE/fresh", "$HERE/kept", "$HERE/kept"};
+  const char* names[] = {"one", "package.bin", "two", "three", "package2.bin"};
+  for (int i = 0; i < 5; i++) {
+    std::strcpy(installation.files[i].dest_path_from_inst_loc, folders[i]);
+    std::strcpy(installation.files[i].dest_name, names[i]);
+  }
+  std::string kept = scratch.destination + "/kept/";
+  std::filesystem::create_directories(kept);
+  for (const char* name : {"package.bin", "package2.bin"})
+    ASSERT_EQ(link((scratch.package + "installer.pkg").c_str(), (kept + name).c_str()), 0);
+  std::vector<INT_U8> package_bytes = read_whole_file(scratch.package + "installer.pkg");
+
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  EXPECT_EQ(database->install_state.error_count, 2);
+  EXPECT_EQ(read_whole_file(scratch.package + "installer.pkg"), package_bytes);
+  for (int i : {0, 2, 3}) {
+    std::string installed = scratch.destination + "/" + (folders[i] + 6) + "/" + names[i];
+    EXPECT_EQ(read_whole_file(installed), read_whole_file(scratch.source + "files/" + installation.files[i].packed_name))
+        << installed;
+  }
+}
 #endif
 
 // Texts of the data written to the log cannot add lines: a language name with a line break (and a
@@ -292,7 +323,9 @@ TEST(InstallerSecurity, DataTextsCannotAddLogLines) {
                {"del\x7f", "del?"},
                {"utf-8 \xc3\xa9\xe2\x80\x94", "utf-8 \xc3\xa9\xe2\x80\x94"},
                {"run \x01,0041,000A,2028,00E9\x01 end", "run \x01,0041,003F,003F,00E9\x01 end"},
-               {"broken \x01,00\x0a\x01", "broken \x01,00?\x01"}};
+               {"broken \x01,00\x0a\x01", "broken \x01,00?\x01"},
+               {"\x1b[2J first", "?[2J first"},
+               {"\x01,000A\x01 then a control\x7f", "\x01,003F\x01 then a control?"}};
   for (const CASE& c : cases) EXPECT_EQ(printable_text(c.text.c_str()), c.printable) << c.text;
   EXPECT_EQ(printable_text(nullptr), "");
 }

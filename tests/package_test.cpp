@@ -188,6 +188,59 @@ TEST(Package, NameIndexFindsWhatTheChainWalkFinds) {
   EXPECT_EQ(entry.loaded, reopened.entries.items[4999]);
 }
 
+TEST(Package, ExtractionInAnyOrderGivesTheFirstEntryOfTheName) {
+  SCRATCH scratch("pkg-extract-order");
+  PACKAGE package(&scratch.folder, "order.pkg", true, 16, true, false);
+  std::vector<std::vector<INT_U8>> data;
+  for (int i = 0; i < 6; ++i) {
+    data.push_back(pseudo_random_bytes(10 + 9 * i, i + 1));
+    scratch.put("in", data.back());
+    ASSERT_TRUE(package.add_file(&scratch.folder, "in", ("e" + std::to_string(i)).c_str(), false));
+  }
+  // In order, backwards, skipping, and again after the directory is read anew.
+  auto extract_all = [&](const std::vector<int>& order) {
+    for (int i : order) {
+      ASSERT_TRUE(package.extract_entry(&scratch.folder, "out", ("e" + std::to_string(i)).c_str())) << i;
+      EXPECT_EQ(scratch.get("out"), data[i]) << i;
+    }
+  };
+  extract_all({0, 1, 2, 3, 4, 5, 5, 4, 3, 0, 2, 4});
+  ASSERT_TRUE(package.flush());
+  package.free_directory();
+  ASSERT_TRUE(package.load_directory());
+  extract_all({3, 4, 5, 0, 1});
+  // A second, empty "e2" right behind "e5" in the chain: extracting "e5" and then "e2" still gives the
+  // first "e2".
+  PACKAGE_ENTRY second;
+  ASSERT_TRUE(package.create_entry("e2", &second));
+  extract_all({5, 2, 1, 2});
+}
+
+// Entries around and past the default file-cache size, in blocks smaller and larger than it: every byte
+// comes out, in order, whichever way the data reach the file.
+TEST(Package, EntriesLargerThanTheCacheSizeComeOutWhole) {
+  SCRATCH scratch("pkg-extract-large");
+  INT_U32 saved = default_file_cache_size;
+  default_file_cache_size = 4096;
+  std::vector<size_t> sizes = {0, 1, 4095, 4096, 4097, 10000, 20000};
+  for (INT_S32 block : {1000, 8192}) {
+    std::string name = "b" + std::to_string(block) + ".pkg";
+    {
+      PACKAGE package(&scratch.folder, name.c_str(), true, block, false, false);
+      for (size_t size : sizes) {
+        scratch.put("in", pseudo_random_bytes(size, static_cast<INT_U32>(size)));
+        ASSERT_TRUE(package.add_file(&scratch.folder, "in", std::to_string(size).c_str(), false));
+      }
+    }
+    PACKAGE package(&scratch.folder, name.c_str(), false, -1, true, true);
+    for (size_t size : sizes) {
+      ASSERT_TRUE(package.extract_entry(&scratch.folder, "out", std::to_string(size).c_str())) << block << " " << size;
+      EXPECT_EQ(scratch.get("out"), pseudo_random_bytes(size, static_cast<INT_U32>(size))) << block << " " << size;
+    }
+  }
+  default_file_cache_size = saved;
+}
+
 TEST(Package, NewPackageIsFiftyFiveBytesAndWritable) {
   SCRATCH scratch("pkg-new");
   {
