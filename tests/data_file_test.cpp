@@ -311,8 +311,9 @@ TEST(DataFile, ReadsInPlaceAgreeWithAModelOfTheFile) {
   std::string path;
   FOLDER folder = scratch_folder("df-in-place", &path);
   std::vector<INT_U8> model = pseudo_random_bytes(5000, 5);
-  std::vector<INT_U8> stored(1, 0);
-  stored.insert(stored.end(), model.begin(), model.end());
+  // A header byte of 0, then the model.
+  std::vector<INT_U8> stored(model.size() + 1, 0);
+  std::copy(model.begin(), model.end(), stored.begin() + 1);
   ASSERT_TRUE(write_whole_file(path + "p.bin", stored));
   DATA_FILE* file = new DATA_FILE(1024);
   ASSERT_TRUE(file->open(&folder, "p.bin", FILE_MODE_READ, BYTE_ORDER_HEADER, file, false));
