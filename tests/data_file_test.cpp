@@ -256,6 +256,15 @@ TEST(DataFile, UpdateModePositionsAndMixesReadsAndWrites) {
   EXPECT_EQ(read_whole_file(path + "u.bin"), expected);
 }
 
+// A repeatable sequence of choices for the runs against a model of the file.
+struct CHOICES {
+  INT_U32 state;
+  INT_U32 next(INT_U32 range) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 8) % range;
+  }
+};
+
 TEST(DataFile, BufferAgreesWithAModelOfTheFileUnderMixedTransfers) {
   std::string path;
   FOLDER folder = scratch_folder("df-model", &path);
@@ -264,11 +273,8 @@ TEST(DataFile, BufferAgreesWithAModelOfTheFileUnderMixedTransfers) {
   DATA_FILE* file = new DATA_FILE(1024);
   ASSERT_TRUE(file->open(&folder, "m.bin", FILE_MODE_UPDATE, 0, file, false));
   INT_U32 position = static_cast<INT_U32>(model.size());
-  INT_U32 state = 1;
-  auto next = [&state](INT_U32 range) {
-    state = state * 1103515245u + 12345u;
-    return (state >> 8) % range;
-  };
+  CHOICES choices{1};
+  auto next = [&choices](INT_U32 range) { return choices.next(range); };
   for (int step = 0; step < 3000; ++step) {
     INT_U32 action = next(4);
     if (action == 3 && next(20) == 0) {
@@ -318,11 +324,8 @@ TEST(DataFile, ReadsInPlaceAgreeWithAModelOfTheFile) {
   DATA_FILE* file = new DATA_FILE(1024);
   ASSERT_TRUE(file->open(&folder, "p.bin", FILE_MODE_READ, BYTE_ORDER_HEADER, file, false));
   INT_U32 position = 0;
-  INT_U32 state = 7;
-  auto next = [&state](INT_U32 range) {
-    state = state * 1103515245u + 12345u;
-    return (state >> 8) % range;
-  };
+  CHOICES choices{7};
+  auto next = [&choices](INT_U32 range) { return choices.next(range); };
   for (int step = 0; step < 3000; ++step) {
     INT_U32 action = next(4);
     if (action == 0) {
