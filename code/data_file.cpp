@@ -497,37 +497,6 @@ DATA_FILE* create_unique_data_file(FOLDER* folder, char* out, INT_S16 size, cons
   return nullptr;
 }
 
-DATA_FILE* create_temporary_data_file(FOLDER* folder, char* out, INT_S32 buffer_size) {
-  if (!folder || !out) return nullptr;
-  DATA_FILE* file = new DATA_FILE(buffer_size);
-  // The name holds this process's number, so it is taken only by what a killed process of the same
-  // number left: a few more names get past that; a failure that is not a taken name ends the tries.
-  for (int tries = 0; tries < 16; ++tries) {
-    next_temporary_name(out);
-    if (file->open(folder, out, FILE_MODE_WRITE_NEW, 0, file, false)) return file;
-    if (!file_exists(folder, out)) break;
-  }
-  delete file;
-  out[0] = 0;
-  return nullptr;
-}
-
-bool close_data_file_as(DATA_FILE** file, const char* new_name) {
-  if (!file || !*file) return false;
-  DATA_FILE* data = *file;
-  if (!data->file || data->gzip_stream || data->mode == FILE_MODE_READ) {
-    close_data_file(file);
-    return false;
-  }
-  data->flush();
-  bool ok = data->write_failed ? (close_file(data->file), false)
-                               : close_file_as(data->file, &data->folder, data->name.text, new_name);
-  data->file = nullptr;
-  delete data;
-  *file = nullptr;
-  return ok;
-}
-
 DATA_FILE* open_data_file(FOLDER* folder, const char* name, FILE_MODE mode, INT_U8 order, bool compressed) {
   DATA_FILE* file = new DATA_FILE(-1);
   if (!file->open(folder, name, mode, order, file, compressed)) {

@@ -215,6 +215,17 @@ void next_temporary_name(char* out) {
   snprintf(out, TEMPORARY_NAME_SIZE, "~velk%08X-%08X.tmp", (unsigned)process, (unsigned)count++);
 }
 
+FILE* create_next_temporary_file(const FOLDER* folder, char* out) {
+  // The name holds this process's number, so it is taken only by what a killed process of the same
+  // number left: a few more names get past that; a failure that is not a taken name ends the tries.
+  for (int tries = 0; tries < 16; ++tries) {
+    next_temporary_name(out);
+    if (FILE* file = create_temporary_file(folder, out)) return file;
+    if (!file_exists(folder, out)) break;
+  }
+  return nullptr;
+}
+
 // The process number in a temporary's name; false when the name is not of that kind.
 static bool temporary_process(const char* name, INT_U32* id) {
   if (strlen(name) != 26 || strncmp(name, "~velk", 5) != 0 || name[13] != '-' || strcmp(name + 22, ".tmp") != 0)

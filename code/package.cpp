@@ -740,16 +740,9 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
     fail(0x100F, file_name, __LINE__);
     return false;
   }
-  // Its name tells a later run that a killed one left it (remove_stale_temporaries). The name holds this
-  // process's number, so it is taken only by what a killed process of the same number left: a few more
-  // names get past that; a failure that is not a taken name ends the tries.
+  // Its name tells a later run that a killed one left it (remove_stale_temporaries).
   char temporary[TEMPORARY_NAME_SIZE];
-  FILE* target = nullptr;
-  for (int tries = 0; !target && tries < 16; ++tries) {
-    next_temporary_name(temporary);
-    target = create_temporary_file(folder, temporary);
-    if (!target && !file_exists(folder, temporary)) break;
-  }
+  FILE* target = create_next_temporary_file(folder, temporary);
   if (!target) {
     fail(0x100F, file_name, __LINE__);
     return false;

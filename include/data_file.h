@@ -127,14 +127,6 @@ DATA_FILE* create_unique_data_file(FOLDER* folder, char* out, INT_S16 size, cons
 // object and nulls the caller's pointer; nothing for null. False when pending bytes could not all be
 // written (the file is closed and deleted all the same).
 bool close_data_file(DATA_FILE** file);
-// Creates a data file for writing under a new temporary name of the host's kind (next_temporary_name)
-// in the folder, which goes into out (TEMPORARY_NAME_SIZE bytes); its buffer is buffer_size bytes (-1:
-// the default). Null when no file can be made.
-DATA_FILE* create_temporary_data_file(FOLDER* folder, char* out, INT_S32 buffer_size = -1);
-// close_data_file of a plain file that create_temporary_data_file made, which then takes the name
-// new_name in its folder in place of whatever had it (close_file_as): only when everything written
-// reached it. False otherwise (the file may then still have its own name); the object is deleted.
-bool close_data_file_as(DATA_FILE** file, const char* new_name);
 
 // The shared buffer pool: frees every buffer not in use and the table; n > 0 then makes n empty slots.
 // Buffers still lent out stay with their files until those are deleted.

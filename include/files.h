@@ -95,6 +95,9 @@ bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, cons
 const int TEMPORARY_NAME_SIZE = 32;
 // A name of that kind, a new one on every call (TEMPORARY_NAME_SIZE bytes).
 void next_temporary_name(char* out);
+// create_temporary_file under a new name of that kind, which goes into out (TEMPORARY_NAME_SIZE bytes).
+// Null when no file can be made.
+FILE* create_next_temporary_file(const FOLDER* folder, char* out);
 // Removes from the folder every temporary of that kind whose process has ended: entries are removed as
 // they are (a link as a link, never followed), folders never. The number removed.
 INT_S32 remove_stale_temporaries(FOLDER* folder);
