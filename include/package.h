@@ -159,6 +159,12 @@ private:
 
   bool read_header();
   bool create_package(FOLDER* folder, const char* name, INT_S32 size);
+  // The parts of extract_entry: the entry's first block and size, one block of its chain, the chain
+  // copied into the file written.
+  bool find_extracted_entry(const char* entry_name, const char* file_name, INT_U32* first_block, INT_U32* size);
+  const INT_U8* read_chain_block(INT_U32 position, bool in_place, PACKAGE_BLOCK* block);
+  bool copy_chain(FILE* target, INT_U32 first_block, INT_U32 entry_size, const char* file_name,
+                  PACKAGE_PROGRESS_CALLBACK progress, void* user);
   // 1 found, 0 not found, -1 damaged (data error set).
   INT_S32 locate(const char* name, PACKAGE_ENTRY* out);
   // Reads the record at position into out after checking that it lies inside the file.
