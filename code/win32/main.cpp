@@ -11,6 +11,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
   char** argv = split_command_line(command_line, get_module_path(), &argc);
   if (!argv) return 0;
   APPLICATION_ENTRIES entries = {application_main, application_update, application_exit, application_statics};
-  run_program(argc, argv, &entries);
-  return 0;
+  return run_program(argc, argv, &entries);
 }
