@@ -10,6 +10,7 @@
 
 #include "errors.h"
 #include "files.h"
+#include "host.h"
 
 namespace {
 
@@ -815,7 +816,8 @@ struct GATHERED_WRITER {
 
 // Copies the chain of blocks from first_block into the file: each block must lie inside the package and
 // hold at most a block of data, and the chain must end with exactly the entry's size (a chain that loops
-// runs past it). False, with the data error set, at the first failure.
+// runs past it). False, with the data error set, at the first failure, and when the program is asked to
+// end (end_requested): the file is then abandoned.
 bool PACKAGE::copy_chain(FILE* target, INT_U32 first_block, INT_U32 entry_size, const char* file_name,
                          PACKAGE_PROGRESS_CALLBACK progress, void* user) {
   GATHERED_WRITER writer(target, entry_size);
@@ -831,6 +833,10 @@ bool PACKAGE::copy_chain(FILE* target, INT_U32 first_block, INT_U32 entry_size, 
   INT_U64 steps_left = file->whole_size() / (block_size + BLOCK_OVERHEAD) + 1;
   INT_U32 done = 0;
   for (INT_U32 position = first_block; position != 0; position = block.next) {
+    if (end_requested()) {
+      fail(0x1008, file_name, __LINE__);
+      return false;
+    }
     if (steps_left-- == 0 || !block_fits(position)) {
       fail(0x1007, package_name, __LINE__);
       return false;
@@ -883,6 +889,11 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
     return false;
   }
   bool copied = copy_chain(target, first_block, entry_size, file_name, progress, user);
+  // A request to end the program that came meanwhile abandons the file, whole or not.
+  if (copied && end_requested()) {
+    fail(0x1008, file_name, __LINE__);
+    copied = false;
+  }
   // Closed first: a close can still report a lost write, and a file that lost one never takes the name.
   if (!copied) {
     close_file(target);

@@ -121,7 +121,9 @@ public:
   // A copy of the first entry whose name equals name byte for byte; false when there is none (or the
   // chain is damaged: then the data error says so).
   bool find_entry(const char* name, PACKAGE_ENTRY* out);
-  // Writes the entry's data (entry_name, or file_name when null) into the file of the folder.
+  // Writes the entry's data (entry_name, or file_name when null) into the file of the folder: into a
+  // temporary beside it that takes its name once whole. A request to end the program (end_requested)
+  // abandons the file, and its temporary goes.
   bool extract_entry(FOLDER* folder, const char* file_name, const char* entry_name,
                      PACKAGE_PROGRESS_CALLBACK progress = nullptr, void* user = nullptr);
   // Stores the file's contents as the entry (entry_name, or file_name when null); an existing entry is
