@@ -70,24 +70,34 @@ bool has_temporary(const std::string& folder) {
   return false;
 }
 
-// A run of the installer program ("-a" on the package of a folder) in the background. Natively its
-// output goes to a file; on Windows it has none, so it opens a console of its own, which the test's
-// console events reach.
+// A run of the installer program ("-a" on the package of a folder) in the background, its output in a
+// file. On Windows, with own_console, it has no output to inherit instead: it opens a console of its
+// own, which the test's console events reach.
 class BACKGROUND_RUN {
 public:
   ~BACKGROUND_RUN() {
     if (!ended()) kill();
     wait();
   }
-  bool start(const std::string& binary_dir, const std::string& package_folder, const std::string& output) {
+  bool start(const std::string& binary_dir, const std::string& package_folder, const std::string& output,
+             bool own_console = false) {
 #ifdef _WIN32
-    (void)output;
     std::string line = "\"" + fs::absolute(binary_dir + "/installer.exe").string() + "\" -x \"" +
                        root_text(package_folder) + "/installer.xml\" -a";
     STARTUPINFOA start = {};
     start.cb = sizeof start;
-    return CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &process) != 0;
+    if (own_console)
+      return CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr, &start,
+                            &process) != 0;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdOutput = start.hStdError = out;
+    bool started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &process) != 0;
+    CloseHandle(out);
+    return started;
 #else
+    (void)own_console;
     std::string program = binary_dir + "/installer", xml = "$ROOT0" + package_folder + "/installer.xml";
     pid = fork();
     if (pid == 0) {
@@ -530,7 +540,7 @@ TEST(InstallerProgram, ARunAskedToEndStopsBeforeItsNextFileAndSaysSo) {
   for (int request : requests) {
     fs::remove_all(scratch.destination);
     BACKGROUND_RUN run;
-    ASSERT_TRUE(run.start(binary_dir, scratch.package, output));
+    ASSERT_TRUE(run.start(binary_dir, scratch.package, output, true));
     ASSERT_TRUE(run_until_logged(run, log, moment += 400)) << request;
     EXPECT_TRUE(run.request_end(request)) << request;
     run.resume();

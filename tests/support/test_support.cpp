@@ -232,7 +232,10 @@ bool write_whole_file(const std::string& path, const std::vector<INT_U8>& bytes)
 
 void request_program_end() {
 #ifdef _WIN32
-  if (!GetConsoleWindow()) AllocConsole();
+  if (!GetConsoleWindow()) {
+    FreeConsole();
+    AllocConsole();
+  }
   GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
   for (int wait = 0; wait < 200 && !end_requested(); wait++) Sleep(10);  // the handler runs on its own thread
 #else
