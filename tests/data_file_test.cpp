@@ -372,13 +372,13 @@ TEST(DataFile, BytesReadInPlaceAreLentUntilTheNextOperation) {
   FOLDER folder = scratch_folder("df-lent", &path);
   std::vector<INT_U8> model = pseudo_random_bytes(3000, 9);
   ASSERT_TRUE(write_whole_file(path + "l.bin", model));
-  DATA_FILE* file = new DATA_FILE(1024);
-  ASSERT_TRUE(file->open(&folder, "l.bin", FILE_MODE_READ, 0, file, false));
+  DATA_FILE* file = open_data_file(&folder, "l.bin", FILE_MODE_READ, 0, false);
+  ASSERT_NE(file, nullptr);
   const INT_U8* lent = file->read_in_place(100);
   ASSERT_NE(lent, nullptr);
   EXPECT_TRUE(std::equal(lent, lent + 100, model.begin()));
   EXPECT_TRUE(lent < file->buffer || lent >= file->buffer + file->buffer_size);  // a copy
-  file->seek(2000, false);  // the buffer is refilled from 2000 on the next read
+  file->seek(2000, false);  // the next operations take the bytes back
   INT_U8 byte = 0;
   EXPECT_EQ(file->read(&byte, 1), 1);
 #if defined(__SANITIZE_ADDRESS__)
