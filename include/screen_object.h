@@ -149,7 +149,8 @@ public:
   // itself when it belongs to no area); nothing without a page manager or an object.
   static void draw_now(WM_SCREEN_OBJECT* object);
 
-  // The top-level list (redraw.cpp), called on the owner that serves it (normally an area's root).
+  // The top-level list (redraw.cpp), called on the owner that serves it (normally an area's root). A
+  // dialog added (opened) drops the characters typed before it.
   void add_top_level(WM_SCREEN_OBJECT* object, bool relative);
   void remove_top_level(WM_SCREEN_OBJECT* object, bool delete_object, bool make_relative);
 };
