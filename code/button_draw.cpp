@@ -223,5 +223,17 @@ void WM_BUTTON::draw() {
       draw_arrow(this, ax1, ay1, ax2, ay2, &dark, arrow.direction, -1, -1);
     }
   }
+
+  // The keyboard focus, where it is shown: a dotted outline inside the border, in the label's colour,
+  // clear of round corners.
+  if (focus_object == this && focus_visible) {
+    COLOUR cue = is_visible(ink) ? ink : text_colour;
+    if (!is_visible(cue)) contrasting_text_colour(&cue, &face);
+    INT_S16 inset = (INT_S16)(border_width(1) + 1);
+    INT_S16 cut = (shading_flags & 0x00F0) && radius > inset ? (INT_S16)(radius - inset) : (INT_S16)0;
+    if (x2 - x > 2 * inset && y2 - y > 2 * inset)
+      draw_dotted_rectangle(target, (INT_S16)(x + inset), (INT_S16)(y + inset), (INT_S16)(x2 - inset),
+                            (INT_S16)(y2 - inset), cut, &cue);
+  }
   target->clip = saved;
 }

@@ -238,6 +238,21 @@ INT_S8 load_font(const char* file_name, const char* display_name, INT_S8 font_id
   return load_font_from(file_name, display_name, font_id, folder, &folders);
 }
 
+void check_preloaded_fonts() {
+  if (!font_library || !preload_folders) return;
+  for (INT_S16 id = 0; id < BUILTIN_FONT_COUNT; id++) {
+    if (!preload_pending[id]) continue;
+    const char* path = readable_font_path(BUILTIN_FONTS[id][0], nullptr, true, preload_folders);
+    if (!path) continue;  // a missing font is no error
+    FT_Face face = nullptr;
+    if (FT_New_Face(font_library, path, 0, &face) != 0) {
+      raise_error(0x22, nullptr);
+      return;
+    }
+    FT_Done_Face(face);
+  }
+}
+
 void start_font_system() {
   if (fonts_started) return;
   if (FT_Init_FreeType(&font_library) != 0) {

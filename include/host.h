@@ -230,6 +230,9 @@ public:
   void push_char(INT_S32 character);
   // The oldest queued character; 0 when the queue is empty.
   char read_char();
+  // Drops every queued character: what was typed before a text field took the focus, or before a page
+  // or dialog opened, was not typed into it.
+  static void empty_queue() { queue_last = -1; }
   void set_buffer_size(INT_S32 size);
   // Line input from the queue into buffer (size bytes) at *cursor: 1 stopped by the callback, 2 a
   // line feed ended the line, 3 nothing queued (not waiting), 4 characters taken (not waiting).

@@ -16,6 +16,7 @@
 #include "file_select.h"
 #include "files.h"
 #include "folder.h"
+#include "font.h"
 #include "host.h"
 #include "image.h"
 #include "options.h"
@@ -194,7 +195,8 @@ void application_main(INT_S16 argc, char** argv) {
   }
   if (automatic) run_automatic_mode();
 
-  // Interactive start.
+  // Interactive start: a damaged built-in font ends it before any window shows.
+  check_preloaded_fonts();
   name_program_file();
   bool splash_window = false;
   char message[256] = "";

@@ -284,6 +284,48 @@ TEST_F(ButtonTest, EnterOnTheFocusedButtonAndTheHotKey) {
   EXPECT_TRUE(events.empty());
 }
 
+// The focus shows on a focused button once the keyboard moved it (Tab) or works the button (Enter): a
+// dotted outline inside the border in the label's colour, on a painted face or a skin alike. A page at
+// rest, a mouse press and a new page show it no more.
+TEST_F(ButtonTest, TheFocusShowsOnceTheKeyboardMovesIt) {
+  FOLDER folder = scratch_folder("button_focus_frames");
+  image_cache->clear();
+  ASSERT_TRUE(save_solid_picture(&folder, "skin", 8, 8, 0xFF00AA00));
+  WM_BUTTON* painted = plain_button(10, 10, BUTTON_EVENT_CLICK, 1);
+  WM_BUTTON* skinned = plain_button(100, 10, BUTTON_EVENT_CLICK, 2);
+  ASSERT_TRUE(skinned->load_state_frames(&folder, "skin", nullptr));
+  painted->focusable = skinned->focusable = 1;
+  show_as_page({painted, skinned}, 2);
+  test_seam_pointer(300, 200);
+  const INT_S16 inset = (INT_S16)(painted->border_width(1) + 1);
+  // The first dots of the outline, and the face between two of them.
+  auto dotted = [&](WM_BUTTON* b) {
+    INT_S16 x = (INT_S16)(b->x + inset), y = (INT_S16)(b->y + inset);
+    return screen_pixel(x, y) == BLACK && screen_pixel((INT_S16)(x + 1), y) != BLACK &&
+           screen_pixel(x, (INT_S16)(y + 2)) == BLACK;
+  };
+  ASSERT_EQ(focus_object, painted);
+  EXPECT_FALSE(dotted(painted));
+  key(VKEY_TAB);
+  ASSERT_EQ(focus_object, skinned);
+  EXPECT_TRUE(dotted(skinned));
+  EXPECT_EQ(screen_pixel((INT_S16)(skinned->x + inset + 1), (INT_S16)(skinned->y + inset)), 0xFF00AA00u);
+  key(VKEY_TAB);
+  EXPECT_TRUE(dotted(painted));
+  EXPECT_FALSE(dotted(skinned));
+  click(300, 200);  // a press anywhere: the focus stays, its outline goes
+  EXPECT_EQ(focus_object, painted);
+  EXPECT_FALSE(dotted(painted));
+  EXPECT_EQ(screen_pixel((INT_S16)(painted->x + inset), (INT_S16)(painted->y + inset)), GREY);
+  events.clear();
+  key(VKEY_RETURN);
+  EXPECT_EQ(events.size(), 1u);
+  EXPECT_TRUE(dotted(painted));
+  screen->manager->rebuild_area(screen->manager->current_area, false);
+  EXPECT_EQ(focus_visible, 0);
+  image_cache->clear();
+}
+
 TEST_F(ButtonTest, AutoActivateAndSlideSelect) {
   WM_BUTTON* hover = new WM_BUTTON(10, 10, 49, 29, &GREY, &BLACK, "A", CLICK_AUTO_ACTIVATE, 0, 15, record_event, 1, 0,
                                    1, BUTTON_EVENT_PRESS | BUTTON_EVENT_CLICK);

@@ -465,6 +465,8 @@ bool place_of(const std::string& output, const std::string& name, int* x, int* y
   return std::sscanf(output.c_str() + at + name.size() + 1, "%d %d", x, y) == 2;
 }
 
+// The selector with the default styles in a real window: Tab shows where the focus goes, the location
+// menu opens and closes, a new folder is named through the clipboard and chosen.
 TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
   WINDOW_SCENARIO scenario("file-select-window");
   START_WINDOW_SCENARIO(scenario);
@@ -476,6 +478,15 @@ TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
   ASSERT_TRUE(scenario.wait_for_window("File selector"));
   ASSERT_TRUE(scenario.wait_for_output("ready\n"));
   int x, y;
+  // Tab moves the focus from control to control, and each move shows.
+  WINDOW_CAPTURE untabbed, tabbed, tabbed_again;
+  ASSERT_TRUE(scenario.wait_until_still(&untabbed));
+  ASSERT_TRUE(scenario.key("Tab"));
+  ASSERT_TRUE(scenario.wait_until_still(&tabbed));
+  ASSERT_TRUE(scenario.key("shift+Tab"));
+  ASSERT_TRUE(scenario.wait_until_still(&tabbed_again));
+  EXPECT_NE(untabbed.pixels, tabbed.pixels);
+  EXPECT_NE(tabbed.pixels, tabbed_again.pixels);
   // The location menu opens its drop-down and Escape closes it again.
   ASSERT_TRUE(place_of(scenario.output(), "location", &x, &y));
   ASSERT_TRUE(scenario.click(x, y));

@@ -11,6 +11,7 @@
 
 #include "folder.h"
 #include "font.h"
+#include "host.h"
 #include "test_support.h"
 
 namespace {
@@ -99,6 +100,8 @@ TEST_F(FontTest, BuiltInIdsTakeOnlyTheirOwnFileAndAreNeverReplaced) {
 
 TEST_F(FontTest, PreloadedFontsOpenAtFirstUseAndAnswerAsIfLoadedAtTheStart) {
   // The file of a built-in font is opened at the font's first use: what the file holds then is loaded.
+  // The check of the files before a first window opens them and loads nothing.
+  check_preloaded_fonts();
   std::string serif = fonts.get_path_text("DejaVuSerif.ttf");
   ASSERT_TRUE(write_whole_file(serif, read_whole_file(fonts.get_path_text("DejaVuSansMono.ttf"))));
   ASSERT_TRUE(font_loaded(0));
@@ -111,6 +114,16 @@ TEST_F(FontTest, PreloadedFontsOpenAtFirstUseAndAnswerAsIfLoadedAtTheStart) {
   EXPECT_FALSE(font_loaded(11));
   EXPECT_EQ(load_font("DejaVuSans-Bold.ttf", "Bold", 11, &fonts), 11);
   EXPECT_STREQ(get_font(11)->display_name, "Bold");
+}
+
+// A built-in font that FreeType refuses is found by the check, with the message loading it would give;
+// a missing one is no error.
+TEST_F(FontTest, TheCheckFindsADamagedBuiltInFontBeforeItsFirstUse) {
+  ASSERT_TRUE(std::filesystem::remove(fonts.get_path_text("DejaVuSans-Bold.ttf")));
+  check_preloaded_fonts();
+  ASSERT_TRUE(write_whole_file(fonts.get_path_text("DejaVuSerif.ttf"), {'n', 'o', 'n', 'e'}));
+  EXPECT_EXIT(check_preloaded_fonts(), ::testing::ExitedWithCode(FATAL_EXIT_STATUS),
+              "Unable to load font from disk");
 }
 
 TEST_F(FontTest, FreeIdsAreTakenFrom23OnAndReused) {

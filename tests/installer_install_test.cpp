@@ -725,6 +725,32 @@ TEST(InstallerProgram, InteractiveStartReportsAWindowThatCannotOpen) {
 #endif
 
 #ifndef _WIN32
+// A built-in font file beside the program that FreeType refuses ends an interactive start at once, with
+// the font system's message and the fatal status, before any window: before the main window too, which
+// this package's size would not let open.
+TEST(InstallerProgram, ADamagedBuiltInFontEndsTheStartBeforeAnyWindow) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  INSTALLER_SCRATCH scratch("damaged-font");
+  std::string installer = scratch.root + "bin/installer";
+  std::filesystem::create_directories(scratch.root + "bin/data/fonts");
+  std::filesystem::copy_file(binary_dir + "/installer", installer);
+  ASSERT_TRUE(write_whole_file(scratch.root + "bin/data/fonts/DejaVuMathTeXGyre.ttf", {'n', 'o', 'n', 'e'}));
+  std::string description = scratch.name_destination_from_root() + "minimum_size = 30000;30000\n";
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  ASSERT_TRUE(scratch.build());
+  std::string output = scratch.root + "output.txt";
+  EXPECT_EQ(run_command("env -u DISPLAY VELK_UNATTENDED=1 HOME='" + scratch.root + "home' TMPDIR='" + scratch.root +
+                        "tmp' '" + installer + "' -x '$ROOT0" + scratch.package + "installer.xml' >'" + output +
+                        "' 2>&1"),
+            FATAL_EXIT_STATUS);
+  std::string text = read_whole_text(output);
+  EXPECT_NE(text.find("ERROR: 0022:\nUnable to load font from disk"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Unable to open screen mode"), std::string::npos) << text;
+}
+#endif
+
+#ifndef _WIN32
 TEST(InstallerInstall, LongLogLinesAreWrittenWhole) {
   INSTALLER_SCRATCH scratch("install-long");
   auto database = load_or_fail(scratch);

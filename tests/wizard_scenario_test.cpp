@@ -166,7 +166,10 @@ TEST(WizardScenario, OneInstallationFromTheOptionsToFinish) {
 // Scenario B: two languages each with a licence and a readme, two installations. The second language
 // changes the window's title and shows its own licence; the second installation resets the destination;
 // the desktop shortcut is left out; the folder dialog browses into a folder and makes a new one there,
-// where the files then land; the readme's About box opens and closes; Finish ends the program.
+// where the files then land; the readme's About box opens and closes; Finish ends the program. Spaces
+// typed on the licence page, where nothing takes text, never reach the new folder's name, which is
+// typed into the name field that has the focus as its dialog opens. Tab in the folder dialog shows
+// there, and there alone, which control has the focus.
 TEST(WizardScenario, SecondLanguageSecondInstallationIntoANewFolder) {
   INSTALLER_SCRATCH scratch("wizard-b", wizard_description_lines());
   write_whole_file(scratch.source + "readme.txt", text_bytes("Read me.\n"));
@@ -189,9 +192,9 @@ TEST(WizardScenario, SecondLanguageSecondInstallationIntoANewFolder) {
       build_scenario_package(scratch, "B", {{"English;licence.txt;", "English;licence.txt;readme.txt"}}, second));
 
   // Every step in the twin first: where to click, and the licence the window must show.
-  SPOT language, agree, installation, onward, system_paths, desktop, browse, install, target, new_folder, name, made,
+  SPOT language, agree, installation, onward, system_paths, desktop, browse, install, target, new_folder, made,
       chosen, readme, about, about_close, finish;
-  AREA licence, about_box;
+  AREA licence, about_box, folder_dialog;
   WINDOW_CAPTURE licence_shown, about_expected;
   {
     WIZARD_TWIN twin;
@@ -227,6 +230,7 @@ TEST(WizardScenario, SecondLanguageSecondInstallationIntoANewFolder) {
     settle_effects();
     WM_FILE_SELECT* selector = static_cast<WM_FILE_SELECT*>(find_top_level(WM_KIND_FILE_SELECT));
     ASSERT_TRUE(selector);
+    folder_dialog = area_of(selector);
     WM_SCREEN_OBJECT* target_row = cell_labelled(selector->list, 1, "target");
     ASSERT_TRUE(target_row);
     target = spot_of(target_row);
@@ -236,7 +240,7 @@ TEST(WizardScenario, SecondLanguageSecondInstallationIntoANewFolder) {
     settle_effects();
     WM_TEXT_EDIT_DIALOG* naming = static_cast<WM_TEXT_EDIT_DIALOG*>(find_top_level(WM_KIND_TEXT_EDIT_DIALOG));
     ASSERT_TRUE(naming);
-    name = spot_of(naming->edit);
+    EXPECT_EQ(focus_object, naming->edit);
     made = spot_of(naming->ok_button);
     click_on(naming->cancel_button);
     settle_effects();
@@ -267,8 +271,21 @@ TEST(WizardScenario, SecondLanguageSecondInstallationIntoANewFolder) {
   WINDOW_CAPTURE shown;
   ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "licence.png"));
   EXPECT_EQ(differing_pixels(shown, licence_shown, licence), 0);
-  for (SPOT spot : {agree, installation, onward, system_paths, desktop, browse, target, new_folder, name})
+  ASSERT_TRUE(scenario.type("  "));
+  for (SPOT spot : {agree, installation, onward, system_paths, desktop, browse})
     ASSERT_TRUE(click_and_settle(scenario, spot));
+  WINDOW_CAPTURE untabbed, tabbed, tabbed_again;
+  ASSERT_TRUE(scenario.capture(&untabbed, scenario.scratch() + "folder-dialog.png"));
+  ASSERT_TRUE(scenario.key("Tab"));
+  ASSERT_TRUE(scenario.wait_until_still(&tabbed));
+  ASSERT_TRUE(scenario.key("Tab"));
+  ASSERT_TRUE(scenario.wait_until_still(&tabbed_again));
+  const AREA window = {0, 0, 640, 480};
+  int changed = differing_pixels(untabbed, tabbed, folder_dialog);
+  EXPECT_GT(changed, 0);
+  EXPECT_EQ(differing_pixels(untabbed, tabbed, window), changed);
+  EXPECT_GT(differing_pixels(tabbed, tabbed_again, folder_dialog), 0);
+  for (SPOT spot : {target, new_folder}) ASSERT_TRUE(click_and_settle(scenario, spot));
   ASSERT_TRUE(scenario.type("Fresh"));
   for (SPOT spot : {made, chosen, install}) ASSERT_TRUE(click_and_settle(scenario, spot));
   std::string fresh = below(place, "target/Fresh");
