@@ -518,6 +518,31 @@ TEST(InstallerProgram, OneShotModesEndWithTheirExitStatus) {
 #endif
 
 #ifndef _WIN32
+// On Linux a program arrives runnable: a file that a program shortcut starts, a script ("#!") and an ELF
+// image get an execute bit for each read bit; every other file (a document that a shortcut opens
+// included) keeps its plain mode.
+TEST(InstallerInstall, ProgramsAndScriptsAreInstalledExecutable) {
+  INSTALLER_SCRATCH scratch("install-programs", "desktop_shortcut = 1;tool;Tool;$HERE/bin\n");
+  scratch.add_file("bin/tool", text_bytes("echo started by its shortcut\n"));
+  scratch.add_file("bin/program", std::vector<INT_U8>{0x7F, 'E', 'L', 'F', 2, 1, 1, 0});
+  scratch.add_file("docs/#note.txt", text_bytes("#not a script\n"));
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  const std::set<std::string> programs = {"bin/run.sh", "bin/uninstall.sh", "bin/tool", "bin/program"};
+  for (const std::string& file : scratch.files) {
+    struct stat status;
+    ASSERT_EQ(stat(scratch.installed(file).c_str(), &status), 0) << file;
+    mode_t read_bits = status.st_mode & 0444, run_bits = status.st_mode & 0111;
+    EXPECT_EQ(run_bits, programs.count(file) ? read_bits >> 2 : 0) << file;
+    EXPECT_NE(read_bits, 0u) << file;
+  }
+  FOLDER folder = scratch_folder("install-programs-link");
+  EXPECT_FALSE(mark_program_file(&folder, "missing", true));
+}
+#endif
+
+#ifndef _WIN32
 // The one-time "Starting Default Paths" trace comes with the application's first folder, after the
 // library has started: never lost while the debug streams are still being built, never before the
 // usage that "-h" prints.
