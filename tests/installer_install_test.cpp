@@ -518,6 +518,62 @@ TEST(InstallerProgram, OneShotModesEndWithTheirExitStatus) {
 #endif
 
 #ifndef _WIN32
+// What the program says names what it tried: "-h" gives each option a line of what it does, a host path
+// given to "-x" is answered with the form it takes, and "-d" names the package it could not load.
+TEST(InstallerProgram, MessagesNameWhatTheyTriedAndTheFormsTheyTake) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  INSTALLER_SCRATCH scratch("program-messages");
+  std::string output = scratch.root + "output.txt";
+  auto run = [&](const std::string& arguments) {
+    return run_command("HOME='" + scratch.root + "home' XDG_DATA_HOME='" + scratch.root + "home/data' TMPDIR='" +
+                       scratch.root + "tmp' '" + binary_dir + "/installer' " + arguments + " >'" + output + "' 2>&1");
+  };
+  EXPECT_EQ(run("-h"), 0);
+  std::vector<std::string> help = read_lines(output);
+  const char* const options[] = {"\t-h\t- Show help",  "\t-a\t- Automatic mode (non interactive)",
+                                 "\t-v\t- Be verbose", "\t-s\t- Generate skin",
+                                 "\t-x\t- XML File",   "\t-p\t- Platform filter",
+                                 "\t-d\t- Diff files (used for patching)"};
+  ASSERT_EQ(help.size(), 3 + 2 * 7 + 1);
+  for (size_t i = 0; i < 7; i++) {
+    EXPECT_EQ(help[3 + 2 * i], options[i]);
+    EXPECT_EQ(help[4 + 2 * i].compare(0, 4, "\t\t  "), 0) << help[4 + 2 * i];
+    EXPECT_GT(help[4 + 2 * i].size(), 10u);
+  }
+  EXPECT_EQ(help.back(), "");
+
+  scratch.name_destination_from_root();
+  ASSERT_TRUE(scratch.build());
+  std::string folder = scratch.package.substr(0, scratch.package.size() - 1);
+  EXPECT_EQ(run("-x '" + folder + "/installer.xml' -a"), 2);
+  EXPECT_EQ(read_whole_text(output), "ERROR: \"" + folder + "/installer.xml\" is a path of this computer: give it from "
+                                     "the drive root, as \"$ROOT0\" followed by the path: \"$ROOT0" + folder +
+                                     "/installer.xml\"\n");
+  EXPECT_EQ(run("-d '$ROOT0" + folder + "/none.pkg=$ROOT0" + folder + "/installer.pkg'"), 2);
+  EXPECT_NE(read_whole_text(output).find("Failed to load first database\n\t" + folder +
+                                         "/none.pkg: the package \"none.pkg\" cannot be opened\n"),
+            std::string::npos)
+      << read_whole_text(output);
+  EXPECT_EQ(run("-d '$ROOT0" + folder + "/installer.pkg=" + folder + "/second.pkg'"), 2);
+  EXPECT_NE(read_whole_text(output).find("Failed to load second database\n\t\"" + folder + "/second.pkg\" is a path"),
+            std::string::npos)
+      << read_whole_text(output);
+}
+#endif
+
+// A path of the host's own form is answered with the path-variable form that names it.
+TEST(InstallerProgram, HostPathsAreAnsweredWithTheDriveRootForm) {
+  EXPECT_EQ(file_argument_problem("missing/x.skin"), "the folder of \"missing/x.skin\" does not exist");
+  EXPECT_EQ(file_argument_problem("/srv/package/installer.xml"),
+            "\"/srv/package/installer.xml\" is a path of this computer: give it from the drive root, as \"$ROOT0\" "
+            "followed by the path: \"$ROOT0/srv/package/installer.xml\"");
+  std::string windows = file_argument_problem("C:\\Package\\installer.xml");
+  EXPECT_NE(windows.find(" is a path of this computer: give it from the drive root, as \"$ROOT"), std::string::npos);
+  EXPECT_EQ(windows.substr(windows.size() - 23), "/Package/installer.xml\"") << windows;
+}
+
+#ifndef _WIN32
 // On Linux a program arrives runnable: a file that a program shortcut starts, a script ("#!") and an ELF
 // image get an execute bit for each read bit; every other file (a document that a shortcut opens
 // included) keeps its plain mode.
