@@ -378,7 +378,8 @@ TEST(WizardScenario, DisagreeEndsTheProgramAndInstallsNothing) {
 TEST(WizardScenario, ASmallDesktopIsAskedAboutOnce) {
   INSTALLER_SCRATCH scratch("wizard-e", wizard_description_lines());
   ASSERT_TRUE(build_scenario_package(scratch, "E", {NO_LICENCE},
-                                     "required_desktop = 800;600\ninstallation = Other\n"));
+                                     "required_desktop = 800;600\ninstallation = Other\ndefault_path = " +
+                                         program_path_text(scratch.root) + "/other\n"));
   SPOT next, no, back, install, finish;
   AREA question_area;
   WINDOW_CAPTURE asked, not_asked;
