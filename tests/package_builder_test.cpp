@@ -246,6 +246,7 @@ TEST(PackageBuilder, TheProgramReportsWithItsStatus) {
   EXPECT_EQ(read_whole_text(output), "make_package: " + description_of(scratch) +
                                          ":1: the installation \"A\" has no default_path (required: where it installs, "
                                          "e.g. \"default_path = $ROOT0/opt/application\")\n");
+  EXPECT_EQ(run("--installer '" + description_of(scratch) + "' " + pair), 1);
 }
 
 // Packing onto a small disk at a dozen fill levels: either status 0 and a package that installs every

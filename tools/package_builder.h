@@ -1,7 +1,8 @@
 // The packer: makes an installation package ("installer.pkg": the package file with the files of the
-// description's folders and "database.bin") from a short description. tools/make_package is its
-// program; the installer's tests and benchmarks build their packages through it too. Building packages
-// is not part of the installer itself.
+// description's folders and "database.bin") from a short description, or a single-file installer (the
+// installer program with that package attached). tools/make_package is its program; the installer's
+// tests and benchmarks build their packages through it too. Building packages is not part of the
+// installer itself.
 //
 // Description lines ("key = value", '#' starts a comment; lists separated by ';'). Texts hold at most
 // 255 bytes. Required: at least one installation, each with its default_path.
@@ -57,10 +58,12 @@
 #include <set>
 #include <string>
 #include <vector>
+#include <zlib.h>
 
 #include "colour.h"
 #include "data_file.h"
 #include "database.h"
+#include "engine.h"
 #include "errors.h"
 #include "files.h"
 #include "folder.h"
@@ -911,6 +914,126 @@ inline bool build_package(const std::string& description_path, const std::string
   std::vector<std::string> ignored;
   PACKER packer(description_path, notes ? notes : &ignored);
   return packer.build(package_path, block_size, error);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The single-file installer: the installer program with the package attached after its executable
+// image, as the installer reads it at its start. The attached data's numbers are stored most
+// significant byte first.
+
+inline void put_u32_big_endian(std::vector<INT_U8>* out, INT_U32 value) {
+  for (int shift = 24; shift >= 0; shift -= 8) out->push_back((INT_U8)(value >> shift));
+}
+
+// The head of attached data without a splash block: the splash flag 0, the chunk size (the most package
+// bytes a record holds) and whether the records are compressed.
+inline void put_attached_head(std::vector<INT_U8>* out, INT_U32 chunk, bool compressed) {
+  out->push_back(0);
+  put_u32_big_endian(out, chunk);
+  out->push_back(compressed ? 1 : 0);
+}
+
+// A record of attached data holding the bytes, plain or as one zlib stream; false when they cannot be
+// compressed.
+inline bool put_attached_record(std::vector<INT_U8>* out, const INT_U8* bytes, size_t count, bool compressed) {
+  if (!compressed) {
+    put_u32_big_endian(out, (INT_U32)count);
+    out->insert(out->end(), bytes, bytes + count);
+    return true;
+  }
+  uLongf size = compressBound((uLong)count);
+  std::vector<INT_U8> packed(size);
+  if (compress2(packed.data(), &size, bytes, (uLong)count, Z_DEFAULT_COMPRESSION) != Z_OK) return false;
+  put_u32_big_endian(out, (INT_U32)size);
+  out->insert(out->end(), packed.begin(), packed.begin() + (long)size);
+  return true;
+}
+
+// The package bytes a record of the packer's installers holds.
+const INT_U32 ATTACHED_CHUNK = 1048576;
+
+// Writes output_path as a copy of the installer program (program_path) with the package of the
+// description attached, compressed; it takes its name when whole, and is marked as a program where the
+// host keeps such a mark. error, notes and block_size as for build_package.
+inline bool build_installer(const std::string& description_path, const std::string& program_path,
+                            const std::string& output_path, std::string* error, INT_S32 block_size = 4096,
+                            std::vector<std::string>* notes = nullptr) {
+  fs::path program(program_path), output(output_path);
+  fs::path output_folder = output.parent_path().empty() ? fs::path(".") : output.parent_path();
+  FOLDER source, target;
+  std::string program_name = program.filename().string(), output_name = output.filename().string();
+  std::vector<INT_U8> head;
+  FILE* input = host_folder(&source, program.parent_path().empty() ? "." : program.parent_path().string())
+                    ? open_file(&source, program_name.c_str(), "rb")
+                    : nullptr;
+  if (input) {
+    head.resize((size_t)stream_size(input));
+    if (std::fread(head.data(), 1, head.size(), input) != head.size()) head.clear();
+    close_file(input);
+  }
+  if (head.empty()) {
+    *error = program_path + ": cannot be read";
+    return false;
+  }
+  if (!(head.size() > 4 && std::memcmp(head.data(), "\x7F" "ELF", 4) == 0) && !(head.size() > 2 && head[0] == 'M' && head[1] == 'Z')) {
+    *error = program_path + ": is no installer program (neither an ELF nor a Windows executable image)";
+    return false;
+  }
+  if (locate_attached_data(&source, program_name.c_str(), nullptr)) {
+    *error = program_path + ": carries installation data already; give the installer program itself";
+    return false;
+  }
+  if (!host_folder(&target, output_folder.string())) {
+    *error = output_path + ": the folder " + output_folder.string() + " does not exist";
+    return false;
+  }
+  std::error_code code;
+  if (fs::is_directory(output, code)) {
+    *error = output_path + ": is a folder";
+    return false;
+  }
+  // The package is made beside the installer under a temporary name, then read back record by record.
+  char package_name[TEMPORARY_NAME_SIZE], written_name[TEMPORARY_NAME_SIZE];
+  next_temporary_name(package_name);
+  if (!build_package(description_path, (output_folder / package_name).string(), error, block_size, notes)) return false;
+  FILE* package = open_file(&target, package_name, "rb");
+  errno = 0;
+  FILE* file = package ? create_next_temporary_file(&target, written_name) : nullptr;
+  bool ok = file != nullptr;
+  int error_number = errno;
+  std::vector<INT_U8> bytes;
+  std::vector<INT_U8> chunk(ATTACHED_CHUNK);
+  if (ok) {
+    bytes = head;
+    put_attached_head(&bytes, ATTACHED_CHUNK, true);
+    // The records carry the package's body: the copy gets its byte-order byte from the installer.
+    ok = std::fgetc(package) == 0;
+  }
+  while (ok) {
+    errno = 0;
+    ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    error_number = errno;
+    bytes.clear();
+    size_t count = ok ? std::fread(chunk.data(), 1, chunk.size(), package) : 0;
+    if (!count) break;
+    ok = put_attached_record(&bytes, chunk.data(), count, true);
+  }
+  if (ok && std::ferror(package)) ok = false;
+  close_file(package);
+  delete_file(&target, package_name);
+  if (file) {
+    errno = 0;
+    bool closed = close_file_as(file, &target, written_name, output_name.c_str());
+    if (ok && !closed) error_number = errno;
+    ok = ok && closed;
+    if (!ok) delete_file(&target, written_name);
+  }
+  if (!ok) {
+    *error = output_path + ": cannot be written: " + write_cause(output_folder, error_number);
+    return false;
+  }
+  mark_program_file(&target, output_name.c_str(), true);
+  return true;
 }
 
 }  // namespace package_builder
