@@ -30,16 +30,6 @@ std::vector<std::string> package_folder_entries(const INSTALLER_SCRATCH& scratch
   return names;
 }
 
-// The installed file's path text ("$HERE/..." and its name) of every file of the first installation.
-std::set<std::string> installed_names(DATABASE* database) {
-  std::set<std::string> names;
-  for (INT_S16 i = 0; i < database->installations[0].file_count; i++) {
-    const INSTALLATION_FILE& file = database->installations[0].files[i];
-    names.insert(std::string(file.dest_path_from_inst_loc) + "/" + file.src_name);
-  }
-  return names;
-}
-
 }  // namespace
 
 // Every mistake of a description stops the packer with the description's file and line; an earlier
@@ -138,6 +128,20 @@ TEST(PackageBuilder, TheInstallersOwnEntryNamesStayItsOwn) {
 }
 
 #ifndef _WIN32
+namespace {
+
+// The installed file's path text ("$HERE/..." and its name) of every file of the first installation.
+std::set<std::string> installed_names(DATABASE* database) {
+  std::set<std::string> names;
+  for (INT_S16 i = 0; i < database->installations[0].file_count; i++) {
+    const INSTALLATION_FILE& file = database->installations[0].files[i];
+    names.insert(std::string(file.dest_path_from_inst_loc) + "/" + file.src_name);
+  }
+  return names;
+}
+
+}  // namespace
+
 // A link is packed as what it leads to under its own name: a link to a file as that file (one entry for
 // every name of one file), a link to a folder as its files, a link back to a folder that holds it not at
 // all (said in a note). Nothing leads out of the install location, nothing outside it changes, and "-d"
