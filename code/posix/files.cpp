@@ -282,21 +282,16 @@ bool mark_program_file(const FOLDER* folder, const char* name, bool always) {
   if (!folder || !join_path(target, folder->path, name)) return false;
   int descriptor = open(target, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (descriptor < 0) return false;
-  struct stat status;
-  bool ok = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
+  // Most files are no programs: their first bytes are all that is read of them.
   unsigned char head[4];
-  if (ok && !always) {
-    ssize_t count = pread(descriptor, head, sizeof head, 0);
-    ok = count >= 0;
-    if (ok && !begins_as_program(head, count)) {
-      close(descriptor);
-      return true;
-    }
-  }
-  // Whoever may read the file may run it.
-  if (ok) {
+  ssize_t count = always ? 0 : pread(descriptor, head, sizeof head, 0);
+  bool ok = count >= 0;
+  struct stat status = {};
+  if (ok && (always || begins_as_program(head, count))) {
+    // Whoever may read the file may run it.
+    ok = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
     mode_t bits = status.st_mode & 07777;
-    ok = fchmod(descriptor, bits | ((bits & 0444) >> 2)) == 0;
+    if (ok) ok = fchmod(descriptor, bits | ((bits & 0444) >> 2)) == 0;
   }
   close(descriptor);
   return ok;
