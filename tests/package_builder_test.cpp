@@ -251,6 +251,15 @@ TEST(PackageBuilder, TheProgramReportsWithItsStatus) {
                                          ":1: the installation \"A\" has no default_path (required: where it installs, "
                                          "e.g. \"default_path = $ROOT0/opt/application\")\n");
   EXPECT_EQ(run("--installer '" + description_of(scratch) + "' " + pair), 1);
+  // Names relative to the folder the program runs in.
+  ASSERT_TRUE(write_whole_file(description_of(scratch), text_bytes("installation = A\ndefault_path = $ROOT0/opt/a\n"
+                                                                   "language = English;licence.txt\n")));
+  EXPECT_EQ(run_command("cd '" + scratch.source + "' && '" + binary_dir +
+                        "/make_package' description.txt ../package/installer.pkg"),
+            0);
+  std::unique_ptr<DATABASE> database(scratch.load());
+  ASSERT_TRUE(database);
+  EXPECT_STREQ(database->languages[0].LICENCE.filename, "licence-0");
 }
 
 // Packing onto a small disk at a dozen fill levels: either status 0 and a package that installs every

@@ -419,6 +419,7 @@ private:
     std::ifstream input(description, std::ios::binary);
     if (!input) return fail(description + ": cannot be read");
     base = fs::path(description).parent_path();
+    if (base.empty()) base = ".";
     std::string line;
     while (std::getline(input, line)) {
       int n = ++line_count;
