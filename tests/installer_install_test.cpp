@@ -518,6 +518,87 @@ TEST(InstallerProgram, OneShotModesEndWithTheirExitStatus) {
 #endif
 
 #ifndef _WIN32
+// What the program says names what it tried: "-h" gives each option a line of what it does, a host path
+// given to "-x" is answered with the form it takes, and "-d" names the package it could not load.
+TEST(InstallerProgram, MessagesNameWhatTheyTriedAndTheFormsTheyTake) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  INSTALLER_SCRATCH scratch("program-messages");
+  std::string output = scratch.root + "output.txt";
+  auto run = [&](const std::string& arguments) {
+    return run_command("HOME='" + scratch.root + "home' XDG_DATA_HOME='" + scratch.root + "home/data' TMPDIR='" +
+                       scratch.root + "tmp' '" + binary_dir + "/installer' " + arguments + " >'" + output + "' 2>&1");
+  };
+  EXPECT_EQ(run("-h"), 0);
+  std::vector<std::string> help = read_lines(output);
+  const char* const options[] = {"\t-h\t- Show help",  "\t-a\t- Automatic mode (non interactive)",
+                                 "\t-v\t- Be verbose", "\t-s\t- Generate skin",
+                                 "\t-x\t- XML File",   "\t-p\t- Platform filter",
+                                 "\t-d\t- Diff files (used for patching)"};
+  ASSERT_EQ(help.size(), 3 + 2 * 7 + 1);
+  for (size_t i = 0; i < 7; i++) {
+    EXPECT_EQ(help[3 + 2 * i], options[i]);
+    EXPECT_EQ(help[4 + 2 * i].compare(0, 4, "\t\t  "), 0) << help[4 + 2 * i];
+    EXPECT_GT(help[4 + 2 * i].size(), 10u);
+  }
+  EXPECT_EQ(help.back(), "");
+
+  scratch.name_destination_from_root();
+  ASSERT_TRUE(scratch.build());
+  std::string folder = scratch.package.substr(0, scratch.package.size() - 1);
+  EXPECT_EQ(run("-x '" + folder + "/installer.xml' -a"), 2);
+  EXPECT_EQ(read_whole_text(output), "ERROR: \"" + folder + "/installer.xml\" is a path of this computer: give it from "
+                                     "the drive root, as \"$ROOT0\" followed by the path: \"$ROOT0" + folder +
+                                     "/installer.xml\"\n");
+  EXPECT_EQ(run("-d '$ROOT0" + folder + "/none.pkg=$ROOT0" + folder + "/installer.pkg'"), 2);
+  EXPECT_NE(read_whole_text(output).find("Failed to load first database\n\t" + folder +
+                                         "/none.pkg: the package \"none.pkg\" cannot be opened\n"),
+            std::string::npos)
+      << read_whole_text(output);
+  EXPECT_EQ(run("-d '$ROOT0" + folder + "/installer.pkg=" + folder + "/second.pkg'"), 2);
+  EXPECT_NE(read_whole_text(output).find("Failed to load second database\n\t\"" + folder + "/second.pkg\" is a path"),
+            std::string::npos)
+      << read_whole_text(output);
+}
+#endif
+
+// A path of the host's own form is answered with the path-variable form that names it.
+TEST(InstallerProgram, HostPathsAreAnsweredWithTheDriveRootForm) {
+  EXPECT_EQ(file_argument_problem("missing/x.skin"), "the folder of \"missing/x.skin\" does not exist");
+  EXPECT_EQ(file_argument_problem("/srv/package/installer.xml"),
+            "\"/srv/package/installer.xml\" is a path of this computer: give it from the drive root, as \"$ROOT0\" "
+            "followed by the path: \"$ROOT0/srv/package/installer.xml\"");
+  std::string windows = file_argument_problem("C:\\Package\\installer.xml");
+  EXPECT_NE(windows.find(" is a path of this computer: give it from the drive root, as \"$ROOT"), std::string::npos);
+  EXPECT_EQ(windows.substr(windows.size() - 23), "/Package/installer.xml\"") << windows;
+}
+
+#ifndef _WIN32
+// On Linux a program arrives runnable: a file that a program shortcut starts, a script ("#!") and an ELF
+// image get an execute bit for each read bit; every other file (a document that a shortcut opens
+// included) keeps its plain mode.
+TEST(InstallerInstall, ProgramsAndScriptsAreInstalledExecutable) {
+  INSTALLER_SCRATCH scratch("install-programs", "desktop_shortcut = 1;tool;Tool;$HERE/bin\n");
+  scratch.add_file("bin/tool", text_bytes("echo started by its shortcut\n"));
+  scratch.add_file("bin/program", std::vector<INT_U8>{0x7F, 'E', 'L', 'F', 2, 1, 1, 0});
+  scratch.add_file("docs/#note.txt", text_bytes("#not a script\n"));
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  const std::set<std::string> programs = {"bin/run.sh", "bin/uninstall.sh", "bin/tool", "bin/program"};
+  for (const std::string& file : scratch.files) {
+    struct stat status;
+    ASSERT_EQ(stat(scratch.installed(file).c_str(), &status), 0) << file;
+    mode_t read_bits = status.st_mode & 0444, run_bits = status.st_mode & 0111;
+    EXPECT_EQ(run_bits, programs.count(file) ? read_bits >> 2 : 0) << file;
+    EXPECT_NE(read_bits, 0u) << file;
+  }
+  FOLDER folder = scratch_folder("install-programs-link");
+  EXPECT_FALSE(mark_program_file(&folder, "missing", true));
+}
+#endif
+
+#ifndef _WIN32
 // The one-time "Starting Default Paths" trace comes with the application's first folder, after the
 // library has started: never lost while the debug streams are still being built, never before the
 // usage that "-h" prints.
@@ -1008,7 +1089,8 @@ TEST(InstallerInstall, FixtureBuilderRefusesMoreFilesThanAnInstallationHolds) {
   std::string error;
   EXPECT_FALSE(package_builder::build_package(scratch.source + "description.txt", scratch.package + "installer.pkg",
                                               &error));
-  EXPECT_EQ(error, "too many files: 32768 (an installation holds at most 32767)");
+  EXPECT_EQ(error, scratch.source + "description.txt:3: an installation holds at most 32767 files; " + scratch.source +
+                       "files holds 32768");
   EXPECT_FALSE(std::filesystem::exists(scratch.package + "installer.pkg"));
   // One file fewer is the largest installation (small blocks keep the package small).
   std::filesystem::remove(folder + "0");
@@ -1046,7 +1128,8 @@ TEST(InstallerInstall, FixtureBuilderSetsColoursAndSizesOfMemberStyleSets) {
     std::string error;
     bool built = package_builder::build_package(scratch.source + "description.txt", scratch.package + "installer.pkg",
                                                 &error);
-    EXPECT_EQ(error, c.error) << c.line;
+    // A mistake names the description and its line, the last.
+    EXPECT_EQ(error, c.error[0] ? scratch.source + "description.txt:10: " + c.error : "") << c.line;
     if (!built || c.error[0]) continue;
     std::unique_ptr<DATABASE> database(scratch.load());
     ASSERT_TRUE(database) << c.line;

@@ -163,6 +163,42 @@ TEST(WizardScenario, OneInstallationFromTheOptionsToFinish) {
   EXPECT_EQ(log[13], "RegKey \"Wizard A App\"");
 }
 
+// The packer's single-file installer (the installer program with its package attached, nothing beside
+// it) starts without options, and its wizard installs: Install on the options page, Finish at the end.
+// Without window keys in the description the window has the packer's default size, 640 x 480.
+TEST(WizardScenario, TheSingleFileInstallerOfThePackerInstallsThroughItsWizard) {
+  INSTALLER_SCRATCH scratch("wizard-single", wizard_text_lines());
+  ASSERT_TRUE(build_scenario_package(scratch, "S", {NO_LICENCE}));
+  // Under the program's own file name, which names its settings folders natively.
+  std::string program = WINDOW_SCENARIO::built_program("installer"), error;
+  std::string setup = scratch.root + "single" + PATH_SEPARATOR + std::filesystem::path(program).filename().string();
+  std::filesystem::create_directories(scratch.root + "single");
+  ASSERT_TRUE(package_builder::build_installer(scratch.source + "description.txt", program, setup, &error)) << error;
+
+  SPOT install, finish;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    ASSERT_EQ(database->stage, STAGE_OPTIONS);
+    INSTALL_DIALOG* page = live_page();
+    install = spot_of(page->forward_button, page);
+    page = twin_page(twin, STAGE_INSTALLING);
+    finish = spot_of(page->forward_button, page);
+  }
+
+  WINDOW_SCENARIO scenario("wizard-single-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(scenario.start(setup, {}, program_environment(scratch.root)));
+  ASSERT_TRUE(scenario.wait_for_window("Test Installer", 640, 480));
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.click(install.x, install.y));
+  ASSERT_TRUE(wait_for_last_line(scratch.installed("install_log.txt"), "Installation completed without any errors."));
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.click(finish.x, finish.y));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+  expect_installation(scenario, scratch, scratch.destination, "S", true);
+}
+
 // Scenario B: two languages each with a licence and a readme, two installations. The second language
 // changes the window's title and shows its own licence; the second installation resets the destination;
 // the desktop shortcut is left out; the folder dialog browses into a folder and makes a new one there,
@@ -395,7 +431,8 @@ TEST(WizardScenario, DisagreeEndsTheProgramAndInstallsNothing) {
 TEST(WizardScenario, ASmallDesktopIsAskedAboutOnce) {
   INSTALLER_SCRATCH scratch("wizard-e", wizard_description_lines());
   ASSERT_TRUE(build_scenario_package(scratch, "E", {NO_LICENCE},
-                                     "required_desktop = 800;600\ninstallation = Other\n"));
+                                     "required_desktop = 800;600\ninstallation = Other\ndefault_path = " +
+                                         program_path_text(scratch.root) + "/other\n"));
   SPOT next, no, back, install, finish;
   AREA question_area;
   WINDOW_CAPTURE asked, not_asked;

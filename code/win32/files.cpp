@@ -325,6 +325,8 @@ bool set_file_attributes(const FOLDER* folder, const char* name, INT_U32 mode) {
   return SetFileAttributesA(target, attributes) != 0;
 }
 
+bool mark_program_file(const FOLDER*, const char*, bool) { return true; }
+
 // ---------------------------------------------------------------------------------------------------
 // Directory scans
 // ---------------------------------------------------------------------------------------------------
