@@ -12,6 +12,7 @@
 
 #include "data_file.h"
 #include "errors.h"
+#include "files.h"
 #include "folder.h"
 
 // The built-in fonts, row n = font id n: file name and display name. Packages store their built-in
@@ -145,19 +146,61 @@ static void find_system_font_folders(DEFAULT_FONT_FOLDERS* folders) {
   folders->system_known = true;
 }
 
-// The full path of the file when it opens for reading in the folder, else null. A null folder means
-// "$FONTDATA", and for the built-in fonts then the system's font folders.
-static const char* readable_font_path(const char* file_name, FOLDER* folder, bool built_in,
-                                      DEFAULT_FONT_FOLDERS* folders) {
-  if (folder) return data_file_opens(folder, file_name) ? folder->get_path_text(file_name) : nullptr;
+// The folder in which the file opens for reading, else null. A null folder means "$FONTDATA", and for
+// the built-in fonts then the system's font folders.
+static const FOLDER* readable_font_folder(const char* file_name, FOLDER* folder, bool built_in,
+                                          DEFAULT_FONT_FOLDERS* folders) {
+  if (folder) return data_file_opens(folder, file_name) ? folder : nullptr;
   find_font_data_folder(folders);
-  if (folders->font_data_found && data_file_opens(&folders->font_data, file_name))
-    return folders->font_data.get_path_text(file_name);
+  if (folders->font_data_found && data_file_opens(&folders->font_data, file_name)) return &folders->font_data;
   if (!built_in) return nullptr;
   find_system_font_folders(folders);
   for (INT_S16 n = 0; n < folders->system_count; n++)
-    if (data_file_opens(&folders->system[n], file_name)) return folders->system[n].get_path_text(file_name);
+    if (data_file_opens(&folders->system[n], file_name)) return &folders->system[n];
   return nullptr;
+}
+
+// FreeType reads a font through a stream on the file that the host opens by folder and name, as every
+// file of the library is opened (a path of its own would bypass the host's names).
+struct FONT_STREAM {
+  FT_StreamRec stream;
+  FILE* file;
+};
+
+static unsigned long read_font_stream(FT_Stream stream, unsigned long offset, unsigned char* buffer,
+                                      unsigned long count) {
+  FILE* file = reinterpret_cast<FONT_STREAM*>(stream)->file;
+  // A seek alone (count 0) answers 0 when it succeeds.
+  if (offset > 0x7FFFFFFFul || std::fseek(file, (long)offset, SEEK_SET) != 0) return count ? 0 : 1;
+  return count ? (unsigned long)std::fread(buffer, 1, count, file) : 0;
+}
+
+// FreeType closes the stream with the face, and at once when no face can be made of it.
+static void close_font_stream(FT_Stream stream) {
+  FONT_STREAM* font_stream = reinterpret_cast<FONT_STREAM*>(stream);
+  close_file(font_stream->file);
+  std::free(font_stream);
+}
+
+static bool open_font_face(const FOLDER* folder, const char* file_name, FT_Face* face) {
+  FILE* file = open_file(folder, file_name, "rb");
+  if (!file) return false;
+  FONT_STREAM* font_stream = (FONT_STREAM*)std::calloc(1, sizeof(FONT_STREAM));
+  INT_U64 size = stream_size(file);
+  if (!font_stream || size > 0x7FFFFFFFu) {
+    std::free(font_stream);
+    close_file(file);
+    return false;
+  }
+  font_stream->file = file;
+  font_stream->stream.size = (unsigned long)size;
+  font_stream->stream.read = read_font_stream;
+  font_stream->stream.close = close_font_stream;
+  FT_Open_Args arguments;
+  std::memset(&arguments, 0, sizeof arguments);
+  arguments.flags = FT_OPEN_STREAM;
+  arguments.stream = &font_stream->stream;
+  return FT_Open_Face(font_library, &arguments, 0, face) == 0;
 }
 
 // load_font with the default folders as far as they are known already.
@@ -172,9 +215,8 @@ static INT_S8 load_font_from(const char* file_name, const char* display_name, IN
     id = font_slot_count > BUILTIN_FONT_COUNT ? font_slot_count : BUILTIN_FONT_COUNT;
   }
 
-  const char* path = readable_font_path(file_name, folder, font_id >= 0 && font_id < BUILTIN_FONT_COUNT, folders);
-  if (!path) return -1;
-  const std::string full_path(path);
+  const FOLDER* found = readable_font_folder(file_name, folder, font_id >= 0 && font_id < BUILTIN_FONT_COUNT, folders);
+  if (!found) return -1;
 
   if (font_id >= 0) {
     if (id < font_slot_count && font_slots[id].face) return -1;
@@ -201,7 +243,7 @@ static INT_S8 load_font_from(const char* file_name, const char* display_name, IN
   }
 
   FONT_SLOT* slot = &font_slots[id];
-  if (FT_New_Face(font_library, full_path.c_str(), 0, &slot->face) != 0) {
+  if (!open_font_face(found, file_name, &slot->face)) {
     slot->face = nullptr;
     raise_error(0x22, nullptr);
     return -1;
