@@ -134,6 +134,54 @@ TEST(InstallerInstall, AutomaticInstallCopiesEveryFileLogsAndRegisters) {
   EXPECT_EQ(database->read_install_log(), system == 0);
 }
 
+// A tree named in UTF-8 is packed under the system's names (Latin-1, runs above 0xFF) and installed
+// under the file system's own: the files, their folder, the log's lines (UTF-8 once, never the UTF-8
+// bytes encoded again), the shortcut and the uninstall entry.
+TEST(InstallerInstall, NamesOutsideAsciiArriveUnderTheirOwnNamesAndAreLoggedOnce) {
+  const std::string latin = "Gr\xC3\xBC\xC3\x9F" "e-\xC3\xB1.txt", accents = "caf\xC3\xA9/\xC3\xBF.txt",
+                    wide = "\xE4\xB8\xAD\xE6\x96\x87.txt";
+  INSTALLER_SCRATCH scratch("install-names", "uninstaller = Gr\xC3\xBC\xC3\x9F" "e App;uninstall.sh;$HERE/bin\n"
+                                             "desktop_shortcut = 3;" + latin + ";Gr\xC3\xBC\xC3\x9F" "e Link;$HERE\n");
+  for (const std::string& name : {latin, accents, wide}) scratch.add_file(name, text_bytes(name));
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  std::set<std::string> packed;
+  for (INT_S16 i = 0; i < database->installations[0].file_count; i++)
+    packed.insert(database->installations[0].files[i].packed_name);
+  EXPECT_EQ(packed.count("Gr\xFC\xDF" "e-\xF1.txt"), 1u);
+  EXPECT_EQ(packed.count("caf\xE9/\xFF.txt"), 1u);
+  EXPECT_EQ(packed.count("\x01,4E2D,6587\x01.txt"), 1u);
+
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  std::string log = read_whole_text(scratch.installed("install_log.txt"));
+  for (const std::string& name : {latin, accents, wide}) {
+    EXPECT_EQ(read_whole_file(scratch.installed(name)), text_bytes(name)) << name;
+    std::string line = "Installed \"" + scratch.installed(name) + "\"";
+    size_t at = log.find(line);
+    EXPECT_NE(at, std::string::npos) << line;
+    EXPECT_EQ(log.find(line, at + 1), std::string::npos) << line;
+  }
+  EXPECT_EQ(log.find("\xC3\x83"), std::string::npos);  // U+00C3 starts every doubly encoded Latin-1 letter
+  EXPECT_NE(log.find("create_desktop_shortcut( 3, \"" + latin + "\", \"\", \"Gr\xC3\xBC\xC3\x9F" "e Link\""),
+            std::string::npos);
+  EXPECT_NE(log.find("RegKey \"Gr\xC3\xBC\xC3\x9F" "e App\""), std::string::npos);
+
+  char display[512] = "", uninstall[512] = "";
+  ASSERT_TRUE(read_uninstall_entry("Gr\xFC\xDF" "e App", display, uninstall, sizeof display));
+  EXPECT_STREQ(display, "Gr\xFC\xDF" "e App");
+#ifdef _WIN32
+  EXPECT_EQ(link_target(special_folder(CSIDL_DESKTOPDIRECTORY) + "\\Gr\xC3\xBC\xC3\x9F" "e Link.lnk"),
+            scratch.installed(latin));
+#else
+  std::string desktop = scratch.root + "home/Desktop/Gr\xC3\xBC\xC3\x9F" "e Link.desktop";
+  EXPECT_EQ(desktop_value(desktop, "Name"), "Gr\xC3\xBC\xC3\x9F" "e Link");
+  EXPECT_EQ(desktop_value(desktop, "URL"), "file://" + scratch.installed("Gr%C3%BC%C3%9Fe-%C3%B1.txt"));
+  std::string registry = scratch.root + "home/config/installer_install_test/registry/SOFTWARE/Microsoft/Windows/"
+                                        "CurrentVersion/Uninstall/Gr\xC3\xBC\xC3\x9F" "e App.cfg";
+  EXPECT_EQ(read_lines(registry)[1], "\tGr\xC3\xBC\xC3\x9F" "e App");
+#endif
+}
+
 TEST(InstallerInstall, OverwriteRulesKeepOrReplaceExistingFiles) {
   INSTALLER_SCRATCH scratch("install-overwrite");
   auto database = load_or_fail(scratch);

@@ -45,6 +45,7 @@
 #include "database.h"
 #include "folder.h"
 #include "package.h"
+#include "velk_string.h"
 
 namespace package_builder {
 
@@ -66,22 +67,31 @@ inline std::string trim(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
+// A name, path or text of the host (UTF-8, as the description holds it and u8string gives it) in the
+// system's 8-bit text: Latin-1 bytes, characters above 0xFF in wide-character runs, and bytes that are
+// no UTF-8 kept as velk_string.h says.
+inline std::string system_name(const std::string& host) {
+  std::vector<char> text(8 * host.size() + 8);
+  return utf8_to_text(host.c_str(), text.data(), text.size()) ? text.data() : std::string();
+}
+
 inline void copy_text(char* field, const std::string& text) {
-  std::snprintf(field, DATABASE_TEXT_SIZE, "%s", text.c_str());
+  std::snprintf(field, DATABASE_TEXT_SIZE, "%s", system_name(text).c_str());
 }
 
 // A folder set from a path of the host (it must exist).
 inline bool host_folder(FOLDER* folder, const std::string& path) {
-  std::string text = path;
+  std::string text = system_name(path);
   while (text.size() > 1 && (text.back() == '/' || text.back() == '\\')) text.pop_back();
   return folder->set_if_folder(text.c_str());
 }
 
-// Adds a file of the host as a package entry.
+// Adds a file of the host as a package entry (entry: its UTF-8 name).
 inline bool add_host_file(PACKAGE* package, const std::filesystem::path& file, const std::string& entry) {
   FOLDER folder;
-  if (!host_folder(&folder, file.parent_path().string())) return false;
-  return package->add_file(&folder, file.filename().string().c_str(), entry.c_str(), true);
+  if (!host_folder(&folder, file.parent_path().u8string())) return false;
+  std::string name = system_name(file.filename().u8string());
+  return package->add_file(&folder, name.c_str(), system_name(entry).c_str(), true);
 }
 
 struct SHORTCUT_LINE {
@@ -177,7 +187,7 @@ inline bool list_files(const std::filesystem::path& root, const std::vector<std:
   namespace fs = std::filesystem;
   std::error_code code;
   for (fs::recursive_directory_iterator it(root, code), end; !code && it != end; it.increment(code))
-    if (it->is_regular_file()) files->push_back({fs::relative(it->path(), root).generic_string(), false});
+    if (it->is_regular_file()) files->push_back({fs::relative(it->path(), root).generic_u8string(), false});
   if (code) {
     *error = "cannot list " + root.string();
     return false;
@@ -286,7 +296,7 @@ inline bool build_package(const std::string& description_path, const std::string
     *error = "no folder for " + package_path;
     return false;
   }
-  std::string package_name = fs::path(package_path).filename().string();
+  std::string package_name = system_name(fs::path(package_path).filename().string());
   PACKAGE* package = new PACKAGE(&package_folder, package_name.c_str(), true, block_size, true, false);
   DATABASE* database = new DATABASE();
   bool ok = package->file != nullptr;
@@ -374,7 +384,7 @@ inline bool build_package(const std::string& description_path, const std::string
       copy_text(file.dest_path_from_inst_loc, folder.empty() ? "$HERE" : "$HERE/" + folder);
       std::string packed = relative;
       if (!files[n][i].second) {
-        fs::path host = base / lines.files_folder / relative;
+        fs::path host = base / lines.files_folder / fs::u8path(relative);
         ok = add_entry(host, relative, &packed) || add_entry(host, lines.files_folder + "/" + relative, &packed);
         if (!ok) *error = "cannot add " + relative;
       }
