@@ -139,10 +139,10 @@ TEST(InstallerInstall, AutomaticInstallCopiesEveryFileLogsAndRegisters) {
 // bytes encoded again), the shortcut and the uninstall entry.
 TEST(InstallerInstall, NamesOutsideAsciiArriveUnderTheirOwnNamesAndAreLoggedOnce) {
   const std::string latin = "Gr\xC3\xBC\xC3\x9F" "e-\xC3\xB1.txt", accents = "caf\xC3\xA9/\xC3\xBF.txt",
-                    wide = "\xE4\xB8\xAD\xE6\x96\x87.txt";
+                    wide = "\xE4\xB8\xAD\xE6\x96\x87.txt", beyond = "\xF0\x9F\x98\x80.txt";
   INSTALLER_SCRATCH scratch("install-names", "uninstaller = Gr\xC3\xBC\xC3\x9F" "e App;uninstall.sh;$HERE/bin\n"
                                              "desktop_shortcut = 3;" + latin + ";Gr\xC3\xBC\xC3\x9F" "e Link;$HERE\n");
-  for (const std::string& name : {latin, accents, wide}) scratch.add_file(name, text_bytes(name));
+  for (const std::string& name : {latin, accents, wide, beyond}) scratch.add_file(name, text_bytes(name));
   auto database = load_or_fail(scratch);
   ASSERT_TRUE(database);
   std::set<std::string> packed;
@@ -151,10 +151,11 @@ TEST(InstallerInstall, NamesOutsideAsciiArriveUnderTheirOwnNamesAndAreLoggedOnce
   EXPECT_EQ(packed.count("Gr\xFC\xDF" "e-\xF1.txt"), 1u);
   EXPECT_EQ(packed.count("caf\xE9/\xFF.txt"), 1u);
   EXPECT_EQ(packed.count("\x01,4E2D,6587\x01.txt"), 1u);
+  EXPECT_EQ(packed.count("\x01,D83D,DE00\x01.txt"), 1u);
 
   EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
   std::string log = read_whole_text(scratch.installed("install_log.txt"));
-  for (const std::string& name : {latin, accents, wide}) {
+  for (const std::string& name : {latin, accents, wide, beyond}) {
     EXPECT_EQ(read_whole_file(scratch.installed(name)), text_bytes(name)) << name;
     std::string line = "Installed \"" + scratch.installed(name) + "\"";
     size_t at = log.find(line);
