@@ -4,6 +4,7 @@
 // 32-bit counters, reading the log back, and the installer program's own exit statuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -153,7 +154,13 @@ TEST(InstallerInstall, NamesOutsideAsciiArriveUnderTheirOwnNamesAndAreLoggedOnce
   EXPECT_EQ(packed.count("\x01,4E2D,6587\x01.txt"), 1u);
   EXPECT_EQ(packed.count("\x01,D83D,DE00\x01.txt"), 1u);
 
+#ifndef _WIN32
+  testing::internal::CaptureStdout();
+#endif
   EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+#ifndef _WIN32
+  EXPECT_NE(captured_stdout().find("% /" + latin + "\n"), std::string::npos);  // a terminal's UTF-8
+#endif
   std::string log = read_whole_text(scratch.installed("install_log.txt"));
   for (const std::string& name : {latin, accents, wide, beyond}) {
     EXPECT_EQ(read_whole_file(scratch.installed(name)), text_bytes(name)) << name;
@@ -811,14 +818,20 @@ TEST(InstallerProgram, AutomaticModeOfTheWindowsProgram) {
   description.replace(description.find("Test Guide"), 10, "Program Guide");
   description.replace(description.find("Test App;"), 9, "Program App;");
   ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  const std::string latin = "Gr\xC3\xBC\xC3\x9F" "e-\xC3\xB1.txt";  // the program names it in UTF-16
+  scratch.add_file(latin, text_bytes(latin));
   ASSERT_TRUE(scratch.build());
   std::string output = scratch.root + "output.txt";
   std::string command = "\"\"" + installer + "\" -x \"" + root_text(scratch.package) + "/installer.xml\" -a >\"" +
                         output + "\" 2>&1\"";
   EXPECT_EQ(std::system(command.c_str()), 0) << read_whole_text(output);
   EXPECT_NE(read_whole_text(output).find("Done"), std::string::npos);
+  // Output to a file is in the ANSI code page, 1252 under Wine.
+  EXPECT_NE(read_whole_text(output).find("% /Gr\xFC\xDF" "e-\xF1.txt"), std::string::npos);
   for (const std::string& file : scratch.files)
     EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Installed \"" + scratch.installed(latin) + "\""), 1);
 
   HKEY key = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY_PATH "\\Velk Program App", 0, KEY_READ, &key),
