@@ -574,6 +574,34 @@ TEST(InstallerProgram, OneShotModesEndWithTheirExitStatus) {
 #endif
 
 #ifndef _WIN32
+// The program takes its arguments and its folders from the environment in UTF-8: a package folder, a
+// destination and a home named outside ASCII.
+TEST(InstallerProgram, ArgumentsAndFoldersOutsideAsciiNameTheirOwnFolders) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  INSTALLER_SCRATCH scratch("program-names");
+  const std::string packages = scratch.root + "Pakete-\xC3\xA4/", home = scratch.root + "H\xC3\xB6me/";
+  std::string description = read_whole_text(scratch.source + "description.txt");
+  description.replace(description.find("$SCRATCH/dest"), 13, "$ROOT0" + scratch.root + "Ziel-\xC3\xBC");
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  ASSERT_TRUE(scratch.build());
+  std::filesystem::rename(scratch.package, packages);
+  std::string output = scratch.root + "output.txt";
+  std::string command = "HOME='" + home + "' XDG_DATA_HOME='" + home + "data' XDG_CONFIG_HOME='" + home +
+                        "config' XDG_DESKTOP_DIR='" + home + "Desktop' TMPDIR='" + home + "tmp' '" + binary_dir +
+                        "/installer' -x '$ROOT0" + packages + "installer.xml' -a >'" + output + "' 2>&1";
+  std::filesystem::create_directories(home + "tmp");
+  EXPECT_EQ(run_command(command), 0) << read_whole_text(output);
+  const std::string destination = scratch.root + "Ziel-\xC3\xBC/";
+  for (const std::string& file : scratch.files)
+    EXPECT_EQ(read_whole_file(destination + file), read_whole_file(scratch.source + "files/" + file)) << file;
+  EXPECT_EQ(read_lines(destination + "install_log.txt")[4], "Settings: 0 1 $ROOT0" + scratch.root + "Ziel-\xC3\xBC");
+  EXPECT_TRUE(std::filesystem::exists(home + "Desktop/Test App.desktop"));
+  EXPECT_TRUE(std::filesystem::exists(home + "data/applications/Velk Test Group/Test Guide.desktop"));
+}
+#endif
+
+#ifndef _WIN32
 // The one-time "Starting Default Paths" trace comes with the application's first folder, after the
 // library has started: never lost while the debug streams are still being built, never before the
 // usage that "-h" prints.
@@ -847,6 +875,32 @@ TEST(InstallerProgram, AutomaticModeOfTheWindowsProgram) {
   EXPECT_EQ(link_target(special_folder(CSIDL_DESKTOPDIRECTORY) + "\\Program App.lnk"), scratch.installed("bin/run.sh"));
   EXPECT_EQ(link_target(special_folder(CSIDL_PROGRAMS) + "\\Velk Test Group\\Program Guide.lnk"),
             scratch.installed("docs/guide.txt"));
+}
+#endif
+
+#ifdef _WIN32
+// The Windows program reads its command line in UTF-16: a package folder named beyond the ANSI code
+// page is found.
+TEST(InstallerProgram, TheWindowsProgramTakesArgumentsBeyondTheCodePage) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  std::string installer = std::filesystem::absolute(std::string(binary_dir) + "/installer.exe").string();
+  INSTALLER_SCRATCH scratch("program-win-names");
+  std::string description = read_whole_text(scratch.source + "description.txt");
+  std::filesystem::create_directories(scratch.root + "dest");
+  description.replace(description.find("$SCRATCH/dest"), 13, root_text(scratch.root + "dest"));
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  ASSERT_TRUE(scratch.build());
+  const std::string packages = "\xE5\x8C\x85-\xC3\xA4";  // U+5305, then a Latin-1 letter
+  std::filesystem::rename(scratch.package, std::filesystem::u8path(scratch.root + packages));
+  std::string output = scratch.root + "output.txt";
+  std::string command = "\"\"" + installer + "\" -x \"" + root_text(scratch.root) + "/" + packages +
+                        "/installer.xml\" -a >\"" + output + "\" 2>&1\"";
+  std::wstring wide(command.size() + 1, L'\0');
+  wide.resize((size_t)MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, &wide[0], (int)wide.size()) - 1);
+  EXPECT_EQ(_wsystem(wide.c_str()), 0) << read_whole_text(output);
+  for (const std::string& file : scratch.files)
+    EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
 }
 #endif
 
