@@ -160,47 +160,25 @@ static const FOLDER* readable_font_folder(const char* file_name, FOLDER* folder,
   return nullptr;
 }
 
-// FreeType reads a font through a stream on the file that the host opens by folder and name, as every
-// file of the library is opened (a path of its own would bypass the host's names).
-struct FONT_STREAM {
-  FT_StreamRec stream;
-  FILE* file;
-};
-
-static unsigned long read_font_stream(FT_Stream stream, unsigned long offset, unsigned char* buffer,
-                                      unsigned long count) {
-  FILE* file = reinterpret_cast<FONT_STREAM*>(stream)->file;
-  // A seek alone (count 0) answers 0 when it succeeds.
-  if (offset > 0x7FFFFFFFul || std::fseek(file, (long)offset, SEEK_SET) != 0) return count ? 0 : 1;
-  return count ? (unsigned long)std::fread(buffer, 1, count, file) : 0;
-}
-
-// FreeType closes the stream with the face, and at once when no face can be made of it.
-static void close_font_stream(FT_Stream stream) {
-  FONT_STREAM* font_stream = reinterpret_cast<FONT_STREAM*>(stream);
-  close_file(font_stream->file);
-  std::free(font_stream);
-}
+// FreeType reads a font from memory that holds the file as the host opens it by folder and name, as
+// every file of the library is opened (a path of its own would bypass the host's names). The memory
+// goes with the face.
+static void free_font_memory(void* face) { std::free(static_cast<FT_Face>(face)->generic.data); }
 
 static bool open_font_face(const FOLDER* folder, const char* file_name, FT_Face* face) {
   FILE* file = open_file(folder, file_name, "rb");
   if (!file) return false;
-  FONT_STREAM* font_stream = (FONT_STREAM*)std::calloc(1, sizeof(FONT_STREAM));
   INT_U64 size = stream_size(file);
-  if (!font_stream || size > 0x7FFFFFFFu) {
-    std::free(font_stream);
-    close_file(file);
+  FT_Byte* data = size > 0 && size < 0x7FFFFFFFu ? (FT_Byte*)std::malloc((size_t)size) : nullptr;
+  bool read = data && std::fread(data, 1, (size_t)size, file) == (size_t)size;
+  close_file(file);
+  if (!read || FT_New_Memory_Face(font_library, data, (FT_Long)size, 0, face) != 0) {
+    std::free(data);
     return false;
   }
-  font_stream->file = file;
-  font_stream->stream.size = (unsigned long)size;
-  font_stream->stream.read = read_font_stream;
-  font_stream->stream.close = close_font_stream;
-  FT_Open_Args arguments;
-  std::memset(&arguments, 0, sizeof arguments);
-  arguments.flags = FT_OPEN_STREAM;
-  arguments.stream = &font_stream->stream;
-  return FT_Open_Face(font_library, &arguments, 0, face) == 0;
+  (*face)->generic.data = data;
+  (*face)->generic.finalizer = free_font_memory;
+  return true;
 }
 
 // load_font with the default folders as far as they are known already.
