@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -292,6 +293,31 @@ TEST_F(FileSelectTest, FoldersUpToTheDrives) {
   pick_row(0);  // a drive row: its root
   EXPECT_EQ(selector->at_my_computer, 0);
   EXPECT_TRUE(selector->folder.equals(&root));
+}
+
+// Names that the file system holds outside ASCII are listed as the system's text (Latin-1 here), which
+// the list draws, and lead back to the same folder and file.
+TEST_F(FileSelectTest, NamesOutsideAsciiAreListedInTheSystemsTextAndLeadToTheirFiles) {
+  const std::string host_folder = top + "M\xC3\xBCller" + PATH_SEPARATOR;
+  std::filesystem::create_directories(std::filesystem::u8path(host_folder));
+  ASSERT_TRUE(write_whole_file(host_folder + "Gr\xC3\xBC\xC3\x9F" "e-\xC3\xB1.txt", {'g'}));
+  selector->set_mode(FILE_SELECT_FILE, &tree, nullptr, nullptr);
+  settle_effects();
+  std::vector<std::string> listed = rows();
+  INT_S32 folder_row = (INT_S32)(std::find(listed.begin(), listed.end(), "M\xFCller") - listed.begin());
+  ASSERT_LT(folder_row, (INT_S32)listed.size());
+  pick_row(folder_row);
+  EXPECT_STREQ(selector->location_menu->label, "M\xFCller");
+  EXPECT_EQ(rows(), (std::vector<std::string>{"..", "Gr\xFC\xDF" "e-\xF1.txt"}));
+  pick_row(1);
+  FOLDER chosen;
+  char name[256] = "";
+  ASSERT_TRUE(selector->get_selection(&chosen, name, sizeof name));
+  EXPECT_STREQ(name, "Gr\xFC\xDF" "e-\xF1.txt");
+  FILE* file = open_file(&chosen, name, "rb");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(std::fgetc(file), 'g');
+  close_file(file);
 }
 
 TEST_F(FileSelectTest, NewFolderMadeOnDiskAndBadNamesRefused) {

@@ -10,6 +10,7 @@
 #include FT_FREETYPE_H
 
 #include "folder.h"
+#include "files.h"
 #include "font.h"
 #include "host.h"
 #include "test_support.h"
@@ -150,6 +151,22 @@ TEST_F(FontTest, MissingFilesGiveMinusOneWithoutError) {
   EXPECT_EQ(load_font(nullptr, nullptr, -1, &fonts), -1);
   EXPECT_EQ(load_font("Missing.ttf", nullptr, -1, nullptr), -1);
   EXPECT_EQ(load_font("Other.ttf", nullptr, -1, nullptr), 23);  // null folder: "$FONTDATA"
+}
+
+// A font is read through the host's names: a folder and a file named outside ASCII hold it.
+TEST_F(FontTest, FontsLoadFromFoldersAndFilesNamedOutsideAscii) {
+  FOLDER folder = fonts;
+  ASSERT_TRUE(folder.enter("Schrift-\xFC", true));
+  std::string host_folder = std::string(fonts.path) + PATH_SEPARATOR + "Schrift-\xC3\xBC" + PATH_SEPARATOR;
+  ASSERT_TRUE(write_whole_file(host_folder + "Gr\xC3\xB6\xC3\x9F" "e.ttf",
+                               read_whole_file(system_font_folder() + "/DejaVuSans.ttf")));
+  ASSERT_EQ(load_font("Gr\xF6\xDF" "e.ttf", nullptr, -1, &folder), 23);
+  GLYPH glyph;
+  std::memset(&glyph, 0, sizeof(glyph));
+  cache_glyph(&glyph, 23, 'A', 21, 21);
+  EXPECT_EQ(glyph.x_size, 21);
+  EXPECT_GT(glyph.bitmap_rows, 10);
+  free_glyph_bitmap(&glyph);
 }
 
 TEST_F(FontTest, AFileThatIsNoFontIsAFatalError) {

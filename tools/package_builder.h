@@ -69,6 +69,7 @@
 #include "folder.h"
 #include "font.h"
 #include "package.h"
+#include "velk_string.h"
 
 namespace package_builder {
 
@@ -95,28 +96,36 @@ inline std::string trim(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
-// Texts are checked against TEXT_LIMIT before they are copied.
+// A name, path or text of the host (UTF-8, as the description holds it and u8string gives it) in the
+// system's 8-bit text: Latin-1 bytes, characters above 0xFF in wide-character runs, and bytes that are
+// no UTF-8 kept as velk_string.h says. The packer keeps host texts and converts them where they reach
+// the package, the database or the library's file calls.
+inline std::string system_name(const std::string& host) {
+  std::vector<char> text(8 * host.size() + 8);
+  return utf8_to_text(host.c_str(), text.data(), text.size()) ? text.data() : std::string();
+}
+
+// Texts are checked against TEXT_LIMIT (in the system's form) before they are copied.
 inline void copy_text(char* field, const std::string& text) {
-  std::snprintf(field, DATABASE_TEXT_SIZE, "%s", text.c_str());
+  std::snprintf(field, DATABASE_TEXT_SIZE, "%s", system_name(text).c_str());
 }
 
 // A folder set from a path of the host (it must exist).
 inline bool host_folder(FOLDER* folder, const std::string& path) {
-  std::string text = path;
+  std::string text = system_name(path);
   while (text.size() > 1 && (text.back() == '/' || text.back() == '\\')) text.pop_back();
   return folder->set_if_folder(text.c_str());
 }
 
 // The system's form of a path of the tree (the host's names below the files folder, joined with '/'):
-// the entry name of the file and the text of its installed folder and name. Every name of the tree
-// that reaches the package goes through here. False, with the cause, for a name the installer could
-// not write as given.
+// the entry name of the file and the text of its installed folder and name, whose lengths the
+// database limits. False, with the cause, for a name the installer could not write as given.
 inline bool system_path(const std::string& host_relative, std::string* path, std::string* cause) {
   if (host_relative.find('\\') != std::string::npos) {
     *cause = "the name holds '\\', which separates folders on Windows";
     return false;
   }
-  *path = host_relative;
+  *path = system_name(host_relative);
   return true;
 }
 
@@ -157,7 +166,7 @@ inline bool walk_tree(const fs::path& folder, const std::string& relative, std::
     return false;
   }
   for (const fs::path& entry : entries) {
-    std::string name = entry.filename().string();
+    std::string name = entry.filename().u8string();
     std::error_code link_code;
     bool link = fs::is_symlink(fs::symlink_status(entry, link_code));
     fs::file_status status = fs::status(entry, code);
@@ -410,8 +419,9 @@ private:
   }
   // A text of the database: at most TEXT_LIMIT bytes.
   bool fits(int line, const std::string& what, const std::string& text) {
-    if (text.size() <= TEXT_LIMIT) return true;
-    return fail_at(line, what + " is " + std::to_string(text.size()) + " bytes long; the installation database holds " +
+    size_t size = system_name(text).size();
+    if (size <= TEXT_LIMIT) return true;
+    return fail_at(line, what + " is " + std::to_string(size) + " bytes long; the installation database holds " +
                              std::to_string(TEXT_LIMIT));
   }
 
@@ -513,8 +523,8 @@ private:
       if (!fits(n, "the language's name", parts[0])) return false;
       parts.resize(3);
       for (int k = 1; k < 3; k++)
-        if (!parts[k].empty() && !fs::is_regular_file(base / parts[k]))
-          return fail_at(n, "the " + std::string(k == 1 ? "licence" : "readme") + " " + (base / parts[k]).string() +
+        if (!parts[k].empty() && !fs::is_regular_file(base / fs::u8path(parts[k])))
+          return fail_at(n, "the " + std::string(k == 1 ? "licence" : "readme") + " " + (base / fs::u8path(parts[k])).string() +
                                 " is not a file");
       languages.push_back(parts);
       return true;
@@ -565,7 +575,7 @@ private:
     files.resize(installation_lines.size());
     for (size_t i = 0; i < installation_lines.size(); i++) {
       const INSTALLATION_LINES& lines = installation_lines[i];
-      fs::path root = base / lines.files_folder;
+      fs::path root = base / fs::u8path(lines.files_folder);
       int line = lines.files_line ? lines.files_line : lines.line;
       std::error_code code;
       if (!fs::is_directory(root, code)) return fail_at(line, "the files folder " + root.string() + " is not a folder");
@@ -588,14 +598,14 @@ private:
                 [](const TREE_FILE& a, const TREE_FILE& b) { return a.relative < b.relative; });
       for (TREE_FILE& file : files[i]) {
         std::string place = file.missing ? description + ":" + std::to_string(file.line) : file.host.string();
-        std::string cause;
-        if (!system_path(file.relative, &file.relative, &cause)) return fail(place + ": " + cause);
-        size_t slash = file.relative.find_last_of('/');
+        std::string cause, path;
+        if (!system_path(file.relative, &path, &cause)) return fail(place + ": " + cause);
+        size_t slash = path.find_last_of('/');
         size_t folder = slash == std::string::npos ? 0 : slash;
-        size_t name = file.relative.size() - (slash == std::string::npos ? 0 : slash + 1);
+        size_t name = path.size() - (slash == std::string::npos ? 0 : slash + 1);
         // The installed folder is "$HERE/" and the folder; the entry name can be the path.
-        if (name > TEXT_LIMIT || folder + 6 > TEXT_LIMIT || file.relative.size() > TEXT_LIMIT)
-          return fail(place + ": its path below the files folder is " + std::to_string(file.relative.size()) +
+        if (name > TEXT_LIMIT || folder + 6 > TEXT_LIMIT || path.size() > TEXT_LIMIT)
+          return fail(place + ": its path below the files folder is " + std::to_string(path.size()) +
                       " bytes long; the installation database holds " + std::to_string(TEXT_LIMIT) +
                       " for a name and for the entry, and " + std::to_string(TEXT_LIMIT - 6) + " for a folder");
       }
@@ -617,7 +627,7 @@ private:
         std::string path = relative.empty() ? name : relative + "/" + name;
         if (part > 0 && !present.count(path))
           return fail_at(line, what + " " + path + " is not among the files of the installation \"" + lines.name +
-                                   "\" (" + (base / lines.files_folder).string() + ")");
+                                   "\" (" + (base / fs::u8path(lines.files_folder)).string() + ")");
         return true;
       };
       if (!lines.uninstaller.empty() &&
@@ -668,15 +678,17 @@ private:
       return true;
     }
     *name = wanted;
-    for (int n = 1; !exact && (entry_names.count(*name) || reserved_entry_name(*name) || name->size() > TEXT_LIMIT); n++)
-      *name = n == 1 && fallback.size() <= TEXT_LIMIT ? fallback : "entry-" + std::to_string(entry_names.size() + n);
+    for (int n = 1; !exact && (entry_names.count(*name) || reserved_entry_name(*name) || system_name(*name).size() > TEXT_LIMIT);
+         n++)
+      *name = n == 1 && system_name(fallback).size() <= TEXT_LIMIT ? fallback : "entry-" + std::to_string(entry_names.size() + n);
     FOLDER folder;
-    if (!host_folder(&folder, host.parent_path().string())) return fail(host.string() + ": its folder cannot be read");
+    if (!host_folder(&folder, host.parent_path().u8string())) return fail(host.string() + ": its folder cannot be read");
     FILE_STAMP before, after;
     if (!stamp_of(host, &before)) return fail(host.string() + ": cannot be read");
     INT_S64 copied = 0;
     errno = 0;
-    bool added = package->add_file(&folder, host.filename().string().c_str(), name->c_str(), false, count_copied, &copied);
+    std::string host_name = system_name(host.filename().u8string()), entry_name = system_name(*name);
+    bool added = package->add_file(&folder, host_name.c_str(), entry_name.c_str(), false, count_copied, &copied);
     int error_number = errno;
     if (!added) {
       INT_U16 code_number = get_error_code();
@@ -686,7 +698,7 @@ private:
                   (error_number ? ": " + std::generic_category().message(error_number) : std::string()));
     }
     PACKAGE_ENTRY entry;
-    if (!stamp_of(host, &after) || !(before == after) || !package->find_entry(name->c_str(), &entry) ||
+    if (!stamp_of(host, &after) || !(before == after) || !package->find_entry(entry_name.c_str(), &entry) ||
         entry.size != before.size || copied != (INT_S64)before.size)
       return fail(host.string() + ": changed while it was packed (" + std::to_string(before.size) + " bytes before, " +
                   std::to_string(copied) + " packed): pack it again once it no longer changes");
@@ -832,13 +844,13 @@ private:
         if (source.empty()) continue;
         // The installer reads these names, which no file of the tree is given.
         std::string entry = std::string(kinds[k]) + "-" + std::to_string(i), added;
-        if (!add_entry(base / source, entry, entry, &added, true)) return false;
+        if (!add_entry(base / fs::u8path(source), entry, entry, &added, true)) return false;
         copy_text(k == 0 ? language.LICENCE.path : language.README.path, "$HERE");
         copy_text(k == 0 ? language.LICENCE.filename : language.README.filename, entry);
         // The readme window keeps as many lines as the readme shows: its window counts wrapped lines, so
         // a long line counts once per 40 characters.
         if (k == 1) {
-          std::ifstream readme(base / source);
+          std::ifstream readme(base / fs::u8path(source));
           INT_S32 lines = 0;
           for (std::string text_line; std::getline(readme, text_line);) lines += 1 + (INT_S32)text_line.size() / 40;
           language.README.lines = (INT_S16)(lines < 32767 ? lines : 32767);
@@ -900,7 +912,7 @@ private:
     }
     delete package;
     package = nullptr;
-    if (ok && !replace_file(&package_folder, temporary, fs::path(path).filename().string().c_str()))
+    if (ok && !replace_file(&package_folder, temporary, system_name(fs::path(path).filename().u8string()).c_str()))
       ok = fail_writing("cannot take its name", errno);
     if (!ok) delete_file(&package_folder, temporary);
     return ok;
@@ -962,7 +974,8 @@ inline bool build_installer(const std::string& description_path, const std::stri
   fs::path program(program_path), output(output_path);
   fs::path output_folder = output.parent_path().empty() ? fs::path(".") : output.parent_path();
   FOLDER source, target;
-  std::string program_name = program.filename().string(), output_name = output.filename().string();
+  std::string program_name = system_name(program.filename().u8string());
+  std::string output_name = system_name(output.filename().u8string());
   std::vector<INT_U8> head;
   FILE* input = host_folder(&source, program.parent_path().empty() ? "." : program.parent_path().string())
                     ? open_file(&source, program_name.c_str(), "rb")

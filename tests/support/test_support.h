@@ -63,7 +63,7 @@ bool system_fonts_present();
 // frame lookup flags as at start, and no data error.
 void reset_skin_globals();
 
-// Whole-file helpers for checking stored bytes.
+// Whole-file helpers for checking stored bytes. Paths are UTF-8 on both builds.
 std::vector<INT_U8> read_whole_file(const std::string& path);
 std::string read_whole_text(const std::string& path);  // the same bytes as a string
 bool write_whole_file(const std::string& path, const std::vector<INT_U8>& bytes);
