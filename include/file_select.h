@@ -83,7 +83,7 @@ public:
   WM_SCRIPT* location_label;    // "Location:"
   WM_MENU* location_menu;       // the current folder and its parents
   WM_TEXT_EDIT* name_field;     // the chosen or typed name
-  WM_GRID* location_row;        // message, label and location menu side by side
+  WM_GRID* location_row;        // the message on a row of its own, then the label and the location menu
   WM_GRID* list;                // the rows: icon, name, size, date
   WM_STYLE_SET name_style;      // own copy of the name field's style (the new-folder dialog's edit box)
 
@@ -116,8 +116,8 @@ public:
              const char* new_folder_text, WM_STYLE_SET* menu_item_style, WM_STYLE_SET* menu_alt_item_style);
   // The list and the location menu for the folder or the drives (file_select_list.cpp).
   void rebuild();
-  // The location row's columns for its texts: the label whole, the message and the menu sharing the
-  // rest; a text that still does not fit is shown shortened.
+  // The location rows' columns for their texts: the message alone on the first, then the label whole
+  // and the menu the rest; a text that still does not fit is shown shortened.
   void lay_out_location_row();
   // One row of a folder scan: folders always, files matching the default extension.
   void add_entry_row(const SCAN_ENTRY* entry);

@@ -386,8 +386,8 @@ double lightness(COLOUR c) {
 }
 
 // The dialog as the wizard opens it (white text on black for the menu and the list), drawn in DejaVu
-// Sans at the library's default size over folders with a long name, at the sample package's size and
-// at the default size; and a small one with long button labels.
+// Sans at the library's default size in a folder of a twelve-letter name holding folders with a long
+// name, at the sample package's size and at the default size; and a small one with long button labels.
 TEST(FileSelectLayout, WholeValuesInContrastingTextAndNoTextOverAnother) {
   REQUIRE_SYSTEM_FONTS();
   FOLDER fonts;
@@ -396,6 +396,7 @@ TEST(FileSelectLayout, WholeValuesInContrastingTextAndNoTextOverAnother) {
   start_font_system();
   ASSERT_EQ(load_font("DejaVuSans.ttf", nullptr, 10, &fonts), 10);
   FOLDER tree = scratch_folder("file-select-layout");
+  ASSERT_TRUE(tree.enter("Applications", true));  // a twelve-letter location, shown whole
   for (const char* name : {"Games", "System tools and utilities for the administrator"}) {
     FOLDER sub = tree;
     ASSERT_TRUE(sub.enter(name, true));
@@ -427,12 +428,21 @@ TEST(FileSelectLayout, WholeValuesInContrastingTextAndNoTextOverAnother) {
           EXPECT_LE(needs(cell, cell->label), cell->width) << size << " " << cell->label;
         }
       }
-    // Message, label and menu side by side inside the location row, the label whole.
+    // The message on a row of its own, whole; below it the label and the menu side by side, both whole,
+    // inside the location rows.
     WM_SCREEN_OBJECT* parts[3] = {selector->message, selector->location_label, selector->location_menu};
-    for (int i = 0; i < 2; i++) EXPECT_LT(parts[i]->x + parts[i]->width, parts[i + 1]->x) << size;
-    EXPECT_GE(parts[0]->x, selector->location_row->x);
-    EXPECT_LE(parts[2]->x + parts[2]->width, selector->location_row->x + selector->location_row->width);
-    // All three within the row's border gaps, where the row draws them and clips what they draw.
+    EXPECT_LE(parts[0]->y + parts[0]->height, parts[1]->y) << size;
+    EXPECT_EQ(parts[1]->y, parts[2]->y) << size;
+    EXPECT_LT(parts[1]->x + parts[1]->width, parts[2]->x) << size;
+    EXPECT_LE(needs(selector->message, "Pick the folder to install into."), selector->message->width) << size;
+    WM_MENU* menu = selector->location_menu;
+    EXPECT_LE(needs(menu, menu->label) + ((menu->button_flags & bf_down_arrow) ? menu->height : 0), menu->width)
+        << size;
+    for (WM_SCREEN_OBJECT* part : parts) {
+      EXPECT_GE(part->x, selector->location_row->x);
+      EXPECT_LE(part->x + part->width, selector->location_row->x + selector->location_row->width);
+    }
+    // All three within the rows' border gaps, where the grid draws them and clips what they draw.
     settle_effects();
     WM_GRID* row = selector->location_row;
     for (WM_SCREEN_OBJECT* part : parts) {
