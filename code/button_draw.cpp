@@ -134,6 +134,11 @@ void WM_BUTTON::draw() {
   const char* shown = label ? label : "";
   if (flash_state && flash_text.type == STRING_TYPE && flash_text.value.text && flash_text.value.text[0])
     shown = flash_text.value.text;
+  std::string path;
+  if (path_text && shown == label && !(button_flags & bf_wrap_text)) {
+    path = path_in_room(target, font_id, font_x_size, font_y_size, shown, width - left_gap - right_gap);
+    shown = path.c_str();
+  }
   INT_S32 tw = text_width(target, font_id, font_x_size, font_y_size, shown, -1, false);
   INT_S32 fh = font_y_size == -1 ? target->default_font_y_size : font_y_size;
   INT_S32 tx, ty;

@@ -143,10 +143,12 @@ WM_RESULT install_dialog_event(WM_SCREEN_OBJECT* object, INT_U32 event, INT_U32 
       bool free_choice = !database->use_system_paths;
       set_button_enabled(location_button, free_choice);
       set_button_enabled(browse_button, free_choice);
-      if (location_button)
+      if (location_button) {
         location_button->set_text(free_choice ? expand_path_text(database->install_path, nullptr)
                                               : wizard_text(&LANGUAGE::SELECT_OPTIONS_SYSPATHS_SELECTED),
                                   false);
+        location_button->path_text = free_choice ? 1 : 0;
+      }
       if (database->PATCH.do_check && page) set_button_enabled(page->forward_button, database->read_install_log());
       return 0;
     }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "border.h"
 #include "button.h"
@@ -399,11 +400,14 @@ void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
                                      install_dialog_event, WIZARD_EVENT_FOLDER, page, WIZARD_BUTTON_EVENTS);
   browse_button = grid->add_button(2, row++, "...", &button_style, install_dialog_event, WIZARD_EVENT_FOLDER, page,
                                    WIZARD_BUTTON_EVENTS);
+  if (location_button) location_button->path_text = 1;
   if (system_paths) {
     set_button_enabled(location_button, !database->use_system_paths);
     set_button_enabled(browse_button, !database->use_system_paths);
-    if (database->use_system_paths && location_button)
+    if (database->use_system_paths && location_button) {
       location_button->set_text(wizard_text(&LANGUAGE::SELECT_OPTIONS_SYSPATHS_SELECTED), false);
+      location_button->path_text = 0;
+    }
   }
   spacer();
 
@@ -433,19 +437,28 @@ void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
   }
 
   // A check box keeps the size it was made at, not its cell's. Its room is its cell and the empty cells
-  // after it in its row, less the scroll bar's column when the rows overflow the grid: a label wider than
-  // that shows shortened, and runs neither past the grid nor under the scroll bar.
+  // after it in its row, less the scroll bar's column when the rows overflow the grid; one too wide for
+  // that takes the empty cells before it too (their weights join its cell's). A label wider than the
+  // whole room shows shortened, and runs neither past the grid nor under the scroll bar.
   bool narrow = grid->overflows();
   for (INT_S16 r = 0; r < grid->row_count; r++) {
     WM_GRID_ROW* cells = grid->rows[r];
     for (INT_S16 c = 0; c < cells->cell_count; c++) {
       WM_SCREEN_OBJECT* object = cells->cells[c];
       if (!object || !(object->kind & WM_KIND_CHECK_BOX)) continue;
-      INT_S16 last = c;
+      INT_S16 first = c, last = c;
+      while (first > 0 && !cells->cells[first - 1]) first--;
       while (last + 1 < cells->cell_count && !cells->cells[last + 1]) last++;
       INT_S16 x1, x2, unused1, unused2, unused3;
       WM_GRID_ROW::cell_rectangle(cells, c, narrow, &x1, &unused1, &unused2, &unused3);
       WM_GRID_ROW::cell_rectangle(cells, last, narrow, &unused1, &unused2, &x2, &unused3);
+      if (object->width > x2 - x1 + 1 && first < c && cells->weights) {
+        std::vector<INT_S16> weights(cells->weights, cells->weights + cells->cell_count);
+        for (INT_S16 e = first; e < c; e++) weights[c] = (INT_S16)(weights[c] + weights[e]), weights[e] = 0;
+        WM_GRID_ROW::init(cells, grid->width, cells->cell_count, weights.data(), &grid->style);
+        WM_GRID_ROW::cell_rectangle(cells, c, narrow, &x1, &unused1, &unused2, &unused3);
+        object->move_to(x1, object->y);
+      }
       static_cast<WM_CHECK_BOX*>(object)->fit_width((INT_S16)(x2 - x1 + 1));
     }
   }
@@ -475,7 +488,8 @@ void INSTALL_DIALOG::show_progress(INSTALL_DIALOG* page, INT_S32 value, const ch
   if (!page || !page->progress_bar) return;
   WM_PROGRESS_BAR* bar = page->progress_bar;
   std::string shown = text ? text : "";
-  if (!shown.empty() && shown[0] == '/') {
+  bool path = !shown.empty() && shown[0] == '/';
+  if (path) {
     if (!database->show_filenames && !database->show_filepaths) {
       if (value == bar->value) return;
       shown = wizard_text(&LANGUAGE::INITIALIZING_STRING);
@@ -490,12 +504,14 @@ void INSTALL_DIALOG::show_progress(INSTALL_DIALOG* page, INT_S32 value, const ch
       const char* showing = script && script->text.type == STRING_TYPE ? script->text.value.text : nullptr;
       if (value == bar->value && showing && shown == showing) return;
     }
+    path = database->show_filenames || database->show_filepaths;
   }
   if (value >= 0 && value <= bar->maximum) bar->value = value;
   WM_SCREEN_OBJECT::draw_now(bar);
   present_frame((INT_S16)screen_number(bar->x, bar->y));
   bar->tick();
   if (page->progress_text) {
+    page->progress_text->path_text = path ? 1 : 0;
     page->progress_text->set_text(shown.c_str(), false);
     WM_SCREEN_OBJECT::draw_now(page->progress_text);
     present_frame((INT_S16)screen_number(page->x, page->y));

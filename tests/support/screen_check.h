@@ -1,9 +1,11 @@
 // A check of what the window manager shows, read from its screen objects: every shown text fits its room
-// (or is shortened there with an ellipsis), stays inside its parents and the window, keeps its margin from
-// their rounded corners, overlaps no other shown text or control of its layer, and contrasts with what lies
-// under it; a control without text shows on its ground. Texts are measured with the font module's
-// text_width (FreeType's glyph advances summed), below the widgets whose layout is under test, and placed
-// here by the objects' own rectangles, gaps and alignment flags: nothing is taken from the widgets' drawing.
+// (or is shortened there with an ellipsis, a path by whole folders of its middle with its last folder whole,
+// and only where its row has no room for it), stays inside its parents and the window, keeps its margin
+// from their rounded corners, overlaps no other shown text or control of its layer, and contrasts with
+// what lies under it; a control without text shows on its ground.
+// Texts are measured with the font module's text_width (FreeType's glyph advances summed), below the
+// widgets whose layout is under test, and placed here by the objects' own rectangles, gaps and alignment
+// flags: nothing is taken from the widgets' drawing.
 #pragma once
 #include <string>
 #include <vector>
