@@ -125,10 +125,19 @@ void WM_BUTTON::draw() {
   INT_S32 pressed = (button_flags & bf_draw_border) ? indented : (highlighted || (indent_when_active && state));
   if (!(shading_flags & 0x000F)) pressed = 0;
   if (!enabled) {
-    // An engraved label: inset in its own colour, or chiseled in the face's pixels.
+    // An engraved label: inset in its own colour, or chiseled in the face's pixels. Chiseling lightens
+    // and darkens the face around the glyphs, which only shows on a face with room for both: on a dark
+    // face, a very light one or none (the label then stands on whatever lies beneath) the label is
+    // greyed instead, its colour at half its strength.
     pressed = 0;
     flags &= (TEXT_FLAGS) ~(TEXT_SHADOW | TEXT_INSET | TEXT_CHISELED);
-    flags |= is_visible(disabled_text_colour) ? TEXT_INSET : TEXT_CHISELED;
+    double alpha, hue, saturation, lightness;
+    colour_to_ahsl(&face, &alpha, &hue, &saturation, &lightness);
+    bool engraves = frames || (!(button_flags & bf_darkened_background) && is_visible(face) &&
+                               lightness >= 0.1 && lightness <= 0.85);
+    if (is_visible(disabled_text_colour)) flags |= TEXT_INSET;
+    else if (engraves) flags |= TEXT_CHISELED;
+    else ink = (text_colour & 0x00FFFFFF) | ((text_colour >> 25) << 24);
   }
 
   const char* shown = label ? label : "";

@@ -543,7 +543,18 @@ std::vector<SCREEN_FAULT> check_screen() {
       report("overlaps " + (other.text ? describe(*other.owner) + "'s text" : describe(*other.owner)));
     }
     // Colour: seen against the commonest colour where it is drawn.
-    if (!text.enabled || hidden) continue;
+    if (hidden) continue;
+    if (!text.enabled) {
+      // Greyed, inset or chiseled by its control: seen by the lightest and darkest pixels where it is drawn
+      // (the ground among them), which an engraved text's light and dark edges set apart too.
+      int least = 255, most = 0;
+      for (int y = visible.y1; y <= visible.y2; y++)
+        for (int x = visible.x1; x <= visible.x2; x++) least = std::min(least, luma(pixel(x, y))), most = std::max(most, luma(pixel(x, y)));
+      if (most - least < SCREEN_CHECK_LEAST_DISABLED_CONTRAST)
+        report("too little contrast for a disabled text: luma " + std::to_string(least) + " to " +
+               std::to_string(most) + " where it is drawn");
+      continue;
+    }
     if ((text.colour >> 24) < 128) {
       report("text colour " + hex(text.colour) + " is transparent");
       continue;
