@@ -86,6 +86,10 @@ public:
   WM_GRID* location_row;        // the message on a row of its own, then the label and the location menu
   WM_GRID* list;                // the rows: icon, name, size, date
   WM_STYLE_SET name_style;      // own copy of the name field's style (the new-folder dialog's edit box)
+  // The last click on a list row that opened a folder or a drive: its pass time and the pointer.
+  INT_U8 row_opened = 0;
+  INT_U32 row_opened_time = 0;
+  INT_S16 row_opened_x = 0, row_opened_y = 0;
 
   // width and height -1 are 500 and 350; null texts are "OK", "Cancel" and "New Folder".
   WM_FILE_SELECT(INT_S16 x, INT_S16 y, INT_S16 width, INT_S16 height, WM_STYLE_SET* location_button_style,
@@ -125,6 +129,10 @@ public:
   static void enable_button(WM_BUTTON* button, bool on);
   // OK is enabled in a folder, in modes 1 and 2 only with a name.
   void update_ok_button();
+  // A click on a list row that would open a folder or a drive: false for the second click of a double
+  // click whose first opened the row the pointer is now on (within the double-click time, the pointer
+  // where it was), which does nothing more; else true, and the click is kept as the opening one.
+  bool take_opening_click(WM_SCREEN_OBJECT* object);
   // Opens the dialog that asks for a new folder's name.
   void open_new_folder_dialog();
   // Event callback of every button, row object, location entry and of the new-folder dialog.
