@@ -29,7 +29,7 @@ namespace {
 // has the short English of the wizard's tests.
 const char* const long_texts[][2] = {
     {"QUIT_TITLE", "Installation beenden"},
-    {"QUIT_MSG", "Die Anwendung ist noch nicht installiert. Moechten Sie das Installationsprogramm trotzdem "
+    {"QUIT_MSG", "Moechten Sie das Installationsprogramm der Beispielanwendung mit allen Handbuechern jetzt "
                  "beenden?"},
     {"QUIT_YES", "Beenden"},
     {"QUIT_NO", "Fortsetzen"},
@@ -239,6 +239,17 @@ void walk_pages(SCREEN_WALK* walk) {
   for (int pass = 0; pass < 100 && !live_page()->forward_button->enabled; pass++) run_pass();
   ASSERT_TRUE(live_page()->forward_button->enabled);
   walk->check("installing, complete");
+  // The quit question asked through the window's close button after installing: one text for every page,
+  // it must be true here too.
+  open_quit_dialog(0);
+  let_effects_end();
+  ASSERT_TRUE(quit_dialog() && quit_dialog()->text && quit_dialog()->text->data_buffer);
+  std::string asked = quit_dialog()->text->data_buffer[0].text ? quit_dialog()->text->data_buffer[0].text : "";
+  EXPECT_EQ(asked, wizard_text(&LANGUAGE::QUIT_MSG));
+  EXPECT_EQ(asked.find("not installed"), std::string::npos) << asked;
+  walk->check("quit question, installed");
+  page_manager->close_all_dialogs(false);
+  let_effects_end();
   click_on(live_page()->forward_button);
   ASSERT_EQ(database->stage, STAGE_README);
   walk->check("readme");
