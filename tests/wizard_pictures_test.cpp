@@ -1,25 +1,28 @@
 // The README's pictures of the wizard, taken from the real window: the installer program on a private
 // X display, led by real clicks through the licence, options, installing and readme pages of the sample
-// package (tools/sample). Each capture must be, pixel for pixel, what the wizard built in this process
-// (its twin) draws for that page, so the pictures are what the window shows. With VELK_SCREENSHOT_DIR
-// set to a folder, the captures of the window's client area are also written there as PNG files; the
-// README's are made with
+// package (tools/sample); and the options page and the folder dialog of the sample with a long
+// destination. Each capture must be, pixel for pixel, what the wizard built in this process (its twin)
+// draws for that page, so the pictures are what the window shows. With VELK_SCREENSHOT_DIR set to a
+// folder, the captures of the window's client area are also written there as PNG files; the ones in
+// docs/ are made with
 //   VELK_SCREENSHOT_DIR=$PWD/docs ctest --test-dir build -R WizardPictures
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 
+#include "file_select.h"
 #include "grid.h"
 #include "image_file.h"
 #include "progress_bar.h"
+#include "redraw.h"
 #include "wizard_test_support.h"
 
 namespace {
 
-// The sample package built into the scratch folder from tools/sample, installing into the scratch
-// folder's "dest" instead of the sample's place under /tmp (no page shows the destination).
-bool build_sample_package(const INSTALLER_SCRATCH& scratch) {
+// The sample package built into the scratch folder from tools/sample, installing into the folder below
+// the scratch folder (its "dest" unless given) instead of the sample's place under /tmp.
+bool build_sample_package(const INSTALLER_SCRATCH& scratch, const std::string& destination = "dest") {
   std::string sample = scratch.root + "sample";
   std::filesystem::copy(environment_text("VELK_SOURCE_DIR") + "/tools/sample", sample,
                         std::filesystem::copy_options::recursive);
@@ -27,7 +30,7 @@ bool build_sample_package(const INSTALLER_SCRATCH& scratch) {
   const std::string place = "default_path = $ROOT0/tmp/velk-sample/installed";
   size_t at = description.find(place);
   if (at == std::string::npos) return false;
-  description.replace(at, place.size(), "default_path = " + program_path_text(scratch.root) + "/dest");
+  description.replace(at, place.size(), "default_path = " + program_path_text(scratch.root) + "/" + destination);
   std::string error;
   return write_whole_file(sample + "/description.txt", text_bytes(description)) &&
          package_builder::build_package(sample + "/description.txt", scratch.package + "installer.pkg", &error);
@@ -178,4 +181,64 @@ TEST(WizardPictures, TheSamplePagesAreWhatTheRealWindowShows) {
 
   ASSERT_TRUE(scenario.click(done.x, done.y));
   EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+}
+
+// The options page with a long destination and the folder dialog in a folder with a long name, in the
+// real window, each what the twin draws (written as "wizard-options-long-destination.png" and
+// "folder-dialog-long-name.png"): the destination shortened in its middle with its last folder whole,
+// the dialog's message and the folder's name whole.
+TEST(WizardPictures, ALongDestinationAndALongFolderName) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the pictures are taken from the native window";
+#endif
+  INSTALLER_SCRATCH scratch("wizard-pictures-long");
+  const std::string destination = "Programs/Sample Company/Sample Application Manuals";
+  for (const char* inside : {"bin", "docs", "Manuals and guides"})
+    std::filesystem::create_directories(std::filesystem::u8path(below(scratch.root, destination + "/" + inside)));
+  ASSERT_TRUE(build_sample_package(scratch, destination));
+
+  SPOT agree, system_paths, browse, cancel;
+  WINDOW_CAPTURE options, folder_dialog;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    agree = spot_of(live_page()->forward_button, live_page());
+    click_on(live_page()->forward_button);
+    ASSERT_EQ(database->stage, STAGE_OPTIONS);
+    ASSERT_TRUE(page_grid && page_grid->cell(1, 2) && (page_grid->cell(1, 2)->kind & WM_KIND_CHECK_BOX));
+    system_paths = spot_of(page_grid->cell(1, 2), live_page());
+    click_on(page_grid->cell(1, 2));
+    options = twin_page_at_rest();
+    ASSERT_TRUE(browse_button);
+    browse = spot_of(browse_button, live_page());
+    click_on(browse_button);
+    let_effects_end();
+    WM_FILE_SELECT* selector = static_cast<WM_FILE_SELECT*>(find_top_level(WM_KIND_FILE_SELECT));
+    ASSERT_TRUE(selector);
+    cancel = spot_of(selector->cancel_button);
+    folder_dialog = twin_page_at_rest();
+  }
+
+  std::string home = scratch.root + "program/";
+  std::filesystem::create_directories(home + "tmp");
+  WINDOW_SCENARIO scenario("wizard-pictures-long-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("installer"),
+                             {"-x", program_path_text(scratch.package) + "/installer.xml"}, program_environment(home)));
+  ASSERT_TRUE(scenario.wait_for_window("Sample Application Installer", 640, 480));
+  const AREA whole = {0, 0, 640, 480};
+  WINDOW_CAPTURE shown;
+  for (SPOT spot : {agree, system_paths}) ASSERT_TRUE(scenario.click(spot.x, spot.y));
+  ASSERT_TRUE(scenario.move(10, -4));
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, options, whole), 0);
+  ASSERT_TRUE(keep_picture(shown, "wizard-options-long-destination.png"));
+  ASSERT_TRUE(scenario.click(browse.x, browse.y));
+  ASSERT_TRUE(scenario.move(10, -4));
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, folder_dialog, whole), 0);
+  ASSERT_TRUE(keep_picture(shown, "folder-dialog-long-name.png"));
+  ASSERT_TRUE(scenario.click(cancel.x, cancel.y));
+  ASSERT_TRUE(scenario.close_window());
+  ASSERT_TRUE(scenario.wait_until_still());
 }
