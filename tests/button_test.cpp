@@ -656,11 +656,7 @@ TEST_F(ButtonTest, FlashTextFollowsTheBlinkPhase) {
 // where chiseling would all but vanish.
 TEST_F(ButtonTest, ADisabledLabelStaysReadableOnADarkFace) {
   REQUIRE_SYSTEM_FONTS();
-  FOLDER fonts;
-  ASSERT_TRUE(fonts.set_if_folder(system_font_folder().c_str()));
-  disable_font_preload();
-  start_font_system();
-  ASSERT_EQ(load_font("DejaVuSans.ttf", nullptr, 10, &fonts), 10);
+  ASSERT_TRUE(start_with_system_font(10));
   screen_image.set_clip(0, 0, 319, 239);
   const COLOUR white = 0xFFFFFFFF, light = 0xFFC0C0C0;
   // The lightest and darkest luma inside the button, its border left out.

@@ -429,11 +429,7 @@ double lightness(COLOUR c) {
 // name, at the sample package's size and at the default size; and a small one with long button labels.
 TEST(FileSelectLayout, WholeValuesInContrastingTextAndNoTextOverAnother) {
   REQUIRE_SYSTEM_FONTS();
-  FOLDER fonts;
-  ASSERT_TRUE(fonts.set_if_folder(system_font_folder().c_str()));
-  disable_font_preload();
-  start_font_system();
-  ASSERT_EQ(load_font("DejaVuSans.ttf", nullptr, 10, &fonts), 10);
+  ASSERT_TRUE(start_with_system_font(10));
   FOLDER tree = scratch_folder("file-select-layout");
   ASSERT_TRUE(tree.enter("Applications", true));  // a twelve-letter location, shown whole
   for (const char* name : {"Games", "System tools and utilities for the administrator"}) {

@@ -52,6 +52,29 @@ bool keep_picture(const WINDOW_CAPTURE& image, const char* name) {
   return saved;
 }
 
+// The installer program on the scratch folder's package in the scenario's window, with home folders of
+// its own below the scratch folder (the twin made its shortcuts in this process's); their folder.
+std::string start_sample_window(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& scratch) {
+  std::string home = scratch.root + "program/";
+  std::filesystem::create_directories(home + "home/Desktop");
+  std::filesystem::create_directories(home + "tmp");
+  bool started = scenario.start(WINDOW_SCENARIO::built_program("installer"),
+                                {"-x", program_path_text(scratch.package) + "/installer.xml"},
+                                program_environment(home)) &&
+                 scenario.wait_for_window("Sample Application Installer", 640, 480);
+  return started ? home : "";
+}
+
+// The window at rest with the pointer on its title bar, out of the client area, shows what the twin drew;
+// the capture is kept under the name.
+void expect_at_rest(WINDOW_SCENARIO& scenario, const WINDOW_CAPTURE& expected, const char* name) {
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.move(10, -4));
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, expected, {0, 0, 640, 480}), 0) << name;
+  ASSERT_TRUE(keep_picture(shown, name));
+}
+
 // Every frame the twin presents while it installs: what the real window shows at any moment of it.
 std::vector<WINDOW_CAPTURE> presented;
 void keep_presented() { presented.push_back(twin_screen()); }
@@ -129,29 +152,17 @@ TEST(WizardPictures, TheSamplePagesAreWhatTheRealWindowShows) {
     done = spot_of(live_page()->forward_button, live_page());
   }
 
-  // The program's home folders are its own (the twin made its shortcuts in this process's).
-  std::string home = scratch.root + "program/";
-  std::filesystem::create_directories(home + "home/Desktop");
-  std::filesystem::create_directories(home + "tmp");
   WINDOW_SCENARIO scenario("wizard-pictures-window");
   START_WINDOW_SCENARIO(scenario);
-  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("installer"),
-                             {"-x", program_path_text(scratch.package) + "/installer.xml"}, program_environment(home)));
-  ASSERT_TRUE(scenario.wait_for_window("Sample Application Installer", 640, 480));
+  std::string home = start_sample_window(scenario, scratch);
+  ASSERT_FALSE(home.empty());
   // The pointer rests on the title bar, out of the client area, for every page but installing's (on
   // which it stays where Install was, as in the twin).
   const AREA whole = {0, 0, 640, 480};
   WINDOW_CAPTURE shown;
-  ASSERT_TRUE(scenario.move(10, -4));
-  ASSERT_TRUE(scenario.wait_until_still(&shown));
-  EXPECT_EQ(differing_pixels(shown, licence, whole), 0);
-  ASSERT_TRUE(keep_picture(shown, "wizard-licence.png"));
-
+  ASSERT_NO_FATAL_FAILURE(expect_at_rest(scenario, licence, "wizard-licence.png"));
   ASSERT_TRUE(scenario.click(agree.x, agree.y));
-  ASSERT_TRUE(scenario.move(10, -4));
-  ASSERT_TRUE(scenario.wait_until_still(&shown));
-  EXPECT_EQ(differing_pixels(shown, options, whole), 0);
-  ASSERT_TRUE(keep_picture(shown, "wizard-options.png"));
+  ASSERT_NO_FATAL_FAILURE(expect_at_rest(scenario, options, "wizard-options.png"));
 
   // The program is held still in the middle of installing: its desktop shortcut's file is a named pipe
   // that nothing reads yet, so writing it waits, with the page showing that step. The window must then
@@ -174,10 +185,7 @@ TEST(WizardPictures, TheSamplePagesAreWhatTheRealWindowShows) {
   ASSERT_TRUE(wait_for_last_line(log, "Installation completed without any errors."));
   ASSERT_TRUE(scenario.wait_until_still());
   ASSERT_TRUE(scenario.click(next.x, next.y));
-  ASSERT_TRUE(scenario.move(10, -4));
-  ASSERT_TRUE(scenario.wait_until_still(&shown));
-  EXPECT_EQ(differing_pixels(shown, readme, whole), 0);
-  ASSERT_TRUE(keep_picture(shown, "wizard-readme.png"));
+  ASSERT_NO_FATAL_FAILURE(expect_at_rest(scenario, readme, "wizard-readme.png"));
 
   ASSERT_TRUE(scenario.click(done.x, done.y));
   EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
@@ -219,25 +227,13 @@ TEST(WizardPictures, ALongDestinationAndALongFolderName) {
     folder_dialog = twin_page_at_rest();
   }
 
-  std::string home = scratch.root + "program/";
-  std::filesystem::create_directories(home + "tmp");
   WINDOW_SCENARIO scenario("wizard-pictures-long-window");
   START_WINDOW_SCENARIO(scenario);
-  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("installer"),
-                             {"-x", program_path_text(scratch.package) + "/installer.xml"}, program_environment(home)));
-  ASSERT_TRUE(scenario.wait_for_window("Sample Application Installer", 640, 480));
-  const AREA whole = {0, 0, 640, 480};
-  WINDOW_CAPTURE shown;
+  ASSERT_FALSE(start_sample_window(scenario, scratch).empty());
   for (SPOT spot : {agree, system_paths}) ASSERT_TRUE(scenario.click(spot.x, spot.y));
-  ASSERT_TRUE(scenario.move(10, -4));
-  ASSERT_TRUE(scenario.wait_until_still(&shown));
-  EXPECT_EQ(differing_pixels(shown, options, whole), 0);
-  ASSERT_TRUE(keep_picture(shown, "wizard-options-long-destination.png"));
+  ASSERT_NO_FATAL_FAILURE(expect_at_rest(scenario, options, "wizard-options-long-destination.png"));
   ASSERT_TRUE(scenario.click(browse.x, browse.y));
-  ASSERT_TRUE(scenario.move(10, -4));
-  ASSERT_TRUE(scenario.wait_until_still(&shown));
-  EXPECT_EQ(differing_pixels(shown, folder_dialog, whole), 0);
-  ASSERT_TRUE(keep_picture(shown, "folder-dialog-long-name.png"));
+  ASSERT_NO_FATAL_FAILURE(expect_at_rest(scenario, folder_dialog, "folder-dialog-long-name.png"));
   ASSERT_TRUE(scenario.click(cancel.x, cancel.y));
   ASSERT_TRUE(scenario.close_window());
   ASSERT_TRUE(scenario.wait_until_still());

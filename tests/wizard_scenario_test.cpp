@@ -120,6 +120,29 @@ WM_SCREEN_OBJECT* cell_labelled(WM_GRID* grid, INT_S16 column, const std::string
   return nullptr;
 }
 
+// The folder dialog opened in the twin from the options page by its "..." button, with where that button,
+// the dialog's New Folder and OK buttons and the new-folder dialog's edit box and OK button stand (the
+// new-folder dialog is opened and cancelled again); the folder dialog stays open.
+WM_FILE_SELECT* twin_folder_dialog(INSTALL_DIALOG* page, SPOT* browse, SPOT* new_folder, SPOT* chosen, SPOT* name,
+                                   SPOT* made) {
+  *browse = spot_of(browse_button, page);
+  click_on(browse_button);
+  settle_effects();
+  WM_FILE_SELECT* selector = static_cast<WM_FILE_SELECT*>(find_top_level(WM_KIND_FILE_SELECT));
+  if (!selector) return nullptr;
+  *new_folder = spot_of(selector->new_folder_button);
+  *chosen = spot_of(selector->ok_button);
+  click_on(selector->new_folder_button);
+  settle_effects();
+  WM_TEXT_EDIT_DIALOG* naming = static_cast<WM_TEXT_EDIT_DIALOG*>(find_top_level(WM_KIND_TEXT_EDIT_DIALOG));
+  if (!naming) return nullptr;
+  *name = spot_of(naming->edit);
+  *made = spot_of(naming->ok_button);
+  click_on(naming->cancel_button);
+  settle_effects();
+  return selector;
+}
+
 }  // namespace
 
 // Scenario A: one language, one installation, no licence or readme. The options come first; Install,
@@ -223,24 +246,11 @@ TEST(WizardScenario, SecondLanguageSecondInstallationIntoANewFolder) {
     system_paths = spot_of(system_box, page);
     desktop = spot_of(desktop_box, page);
     click_on(system_box);
-    browse = spot_of(browse_button, page);
-    click_on(browse_button);
-    settle_effects();
-    WM_FILE_SELECT* selector = static_cast<WM_FILE_SELECT*>(find_top_level(WM_KIND_FILE_SELECT));
+    WM_FILE_SELECT* selector = twin_folder_dialog(page, &browse, &new_folder, &chosen, &name, &made);
     ASSERT_TRUE(selector);
     WM_SCREEN_OBJECT* target_row = cell_labelled(selector->list, 1, "target");
     ASSERT_TRUE(target_row);
     target = spot_of(target_row);
-    new_folder = spot_of(selector->new_folder_button);
-    chosen = spot_of(selector->ok_button);
-    click_on(selector->new_folder_button);
-    settle_effects();
-    WM_TEXT_EDIT_DIALOG* naming = static_cast<WM_TEXT_EDIT_DIALOG*>(find_top_level(WM_KIND_TEXT_EDIT_DIALOG));
-    ASSERT_TRUE(naming);
-    name = spot_of(naming->edit);
-    made = spot_of(naming->ok_button);
-    click_on(naming->cancel_button);
-    settle_effects();
     click_on(selector->cancel_button);
     settle_effects();
     page = twin_page(twin, STAGE_INSTALLING);
@@ -310,21 +320,8 @@ TEST(WizardScenario, AFolderChosenBelowALongPathShowsItsOwnNameOnTheOptions) {
     ASSERT_TRUE(system_box);
     system_paths = spot_of(system_box, page);
     click_on(system_box);
-    browse = spot_of(browse_button, page);
-    click_on(browse_button);
-    settle_effects();
-    WM_FILE_SELECT* selector = static_cast<WM_FILE_SELECT*>(find_top_level(WM_KIND_FILE_SELECT));
+    WM_FILE_SELECT* selector = twin_folder_dialog(page, &browse, &new_folder, &chosen, &name, &made);
     ASSERT_TRUE(selector);
-    new_folder = spot_of(selector->new_folder_button);
-    chosen = spot_of(selector->ok_button);
-    click_on(selector->new_folder_button);
-    settle_effects();
-    WM_TEXT_EDIT_DIALOG* naming = static_cast<WM_TEXT_EDIT_DIALOG*>(find_top_level(WM_KIND_TEXT_EDIT_DIALOG));
-    ASSERT_TRUE(naming);
-    name = spot_of(naming->edit);
-    made = spot_of(naming->ok_button);
-    click_on(naming->cancel_button);
-    settle_effects();
     // The folder as the program will have made it, chosen in the twin too.
     FOLDER folder = selector->folder;
     ASSERT_TRUE(folder.enter("chosen dest", true));
