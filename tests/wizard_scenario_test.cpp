@@ -337,7 +337,8 @@ TEST(WizardScenario, AFolderChosenBelowALongPathShowsItsOwnNameOnTheOptions) {
     EXPECT_EQ(shown.substr(shown.size() - 12), std::string(1, PATH_SEPARATOR) + "chosen dest") << shown;
     location = area_of(location_button);
     options_expected = twin_screen();
-    finish = spot_of(twin_page(twin, STAGE_INSTALLING)->forward_button, live_page());
+    page = twin_page(twin, STAGE_INSTALLING);
+    finish = spot_of(page->forward_button, page);
   }
   std::filesystem::remove(std::filesystem::u8path(destination));  // the program makes it
 
