@@ -255,6 +255,8 @@ private:
 
 // The number of mouse buttons the system reports.
 INT_S32 query_mouse_button_count();
+// The longest time in ms between the two clicks of a double click: the system's setting where it has one.
+INT_U32 query_double_click_time();
 
 // Mouse buttons of MOUSE_HANDLER::button_event.
 enum MOUSE_BUTTON { MOUSE_LEFT = 1, MOUSE_RIGHT = 2, MOUSE_MIDDLE = 3, MOUSE_X1 = 10, MOUSE_X2 = 11 };

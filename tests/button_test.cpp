@@ -4,6 +4,7 @@
 // clock moves on and its placement; the state frame drawn in each state and the frames' click mask.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "dialog.h"
 #include "data_file.h"
 #include "folder.h"
+#include "font.h"
 #include "host.h"
 #include "host_test_seam.h"
 #include "image.h"
@@ -689,4 +691,43 @@ TEST_F(ButtonTest, FlashTextFollowsTheBlinkPhase) {
   advance_ms(2000);
   button->update(false);
   EXPECT_EQ(button->flash_state, 0);
+}
+
+// A disabled label without a colour of its own, as a person sees it: chiseled (lighter and darker edges,
+// none of its ink) on a mid-tone face; greyed, its colour at half strength, on a dark face or on none,
+// where chiseling would all but vanish.
+TEST_F(ButtonTest, ADisabledLabelStaysReadableOnADarkFace) {
+  REQUIRE_SYSTEM_FONTS();
+  ASSERT_TRUE(start_with_system_font(10));
+  screen_image.set_clip(0, 0, 319, 239);
+  const COLOUR white = 0xFFFFFFFF, light = 0xFFC0C0C0;
+  // The lightest and darkest luma inside the button, its border left out.
+  auto lumas = [](WM_BUTTON* b, int* least, int* most) {
+    *least = 255, *most = 0;
+    for (int y = b->y + 4; y < b->y + b->height - 4; y++)
+      for (int x = b->x + 4; x < b->x + b->width - 4; x++) {
+        INT_U32 p = screen_pixel((INT_S16)x, (INT_S16)y);
+        int l = (int)((299 * ((p >> 16) & 0xFF) + 587 * ((p >> 8) & 0xFF) + 114 * (p & 0xFF)) / 1000);
+        *least = std::min(*least, l), *most = std::max(*most, l);
+      }
+  };
+  struct CASE {
+    const char* name;
+    COLOUR face, text;
+    int least, most;  // luma range of what the label leaves
+  } cases[] = {{"black face", BLACK, white, 0, 127}, {"no face", COLOUR_INVISIBLE, white, 0, 127},
+               {"light face", light, BLACK, 192 - 26, 192 + 38}};
+  for (const CASE& c : cases) {
+    COLOUR black = BLACK;
+    screen_image.fill_rectangle(0, 0, 319, 239, &black, 0);
+    WM_BUTTON button(20, 20, 219, 59, &c.face, &c.text, "Standard folders", 10, 16, 16, 0, 0, 0, nullptr, 0, 0, 1,
+                     BUTTON_EVENT_CLICK);
+    button.enabled = 0;
+    button.draw();
+    int least, most;
+    lumas(&button, &least, &most);
+    EXPECT_NEAR(least, c.least, 3) << c.name;
+    EXPECT_NEAR(most, c.most, 3) << c.name;
+  }
+  stop_font_system();
 }

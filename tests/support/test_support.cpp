@@ -15,6 +15,8 @@
 #include "dialog.h"
 #include "errors.h"
 #include "file_select.h"
+#include "folder.h"
+#include "font.h"
 #include "host.h"
 #include "image_cache.h"
 #include "style_set.h"
@@ -198,6 +200,14 @@ std::string system_font_folder() {
 #else
   return "/usr/share/fonts/truetype/dejavu";
 #endif
+}
+
+bool start_with_system_font(INT_S8 id) {
+  FOLDER fonts;
+  if (!fonts.set_if_folder(system_font_folder().c_str())) return false;
+  disable_font_preload();
+  start_font_system();
+  return load_font("DejaVuSans.ttf", nullptr, id, &fonts) == id;
 }
 
 bool system_fonts_present() {
