@@ -106,6 +106,16 @@ TEST(PackageBuilder, DescriptionMistakesNameTheirFileAndLine) {
   EXPECT_EQ(database->EXIT.width, 320);
   EXPECT_EQ(database->FILE_SELECT.height, 380);
   EXPECT_STREQ(database->installations[0].default_path, "$ROOT0/opt/a");
+
+  // The limits count the texts as the database holds them: 200 letters e-acute are 400 bytes of
+  // UTF-8 in the description and 200 Latin-1 bytes in the database.
+  std::string accents;
+  for (int i = 0; i < 200; i++) accents += "\xC3\xA9";
+  ASSERT_TRUE(write_whole_file(description, text_bytes("installation = A\ndefault_path = $ROOT0/" + accents + "\n")));
+  ASSERT_TRUE(scratch.build());
+  database.reset(scratch.load());
+  ASSERT_TRUE(database);
+  EXPECT_EQ(std::string(database->installations[0].default_path), "$ROOT0/" + std::string(200, '\xE9'));
 }
 
 // Files of the tree named like the entries the installer reads for itself ("database.bin", a licence's
