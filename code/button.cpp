@@ -499,6 +499,7 @@ WM_RESULT WM_BUTTON::process() {
   bool hot_down = hot_key != -1 && keyboard.is_key_down(hot_key);
   bool key_acting = false;
   if ((focus_object == this || selected) && (enter_down || was_enter_down)) {
+    if (focus_object == this && enter_down) set_focus_visible(true);
     over = true;
     hover_activates = false;
     right = false;

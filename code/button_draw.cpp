@@ -125,15 +125,29 @@ void WM_BUTTON::draw() {
   INT_S32 pressed = (button_flags & bf_draw_border) ? indented : (highlighted || (indent_when_active && state));
   if (!(shading_flags & 0x000F)) pressed = 0;
   if (!enabled) {
-    // An engraved label: inset in its own colour, or chiseled in the face's pixels.
+    // An engraved label: inset in its own colour, or chiseled in the face's pixels. Chiseling lightens
+    // and darkens the face around the glyphs, which only shows on a face with room for both: on a dark
+    // face, a very light one or none (the label then stands on whatever lies beneath) the label is
+    // greyed instead, its colour at half its strength.
     pressed = 0;
     flags &= (TEXT_FLAGS) ~(TEXT_SHADOW | TEXT_INSET | TEXT_CHISELED);
-    flags |= is_visible(disabled_text_colour) ? TEXT_INSET : TEXT_CHISELED;
+    double alpha, hue, saturation, lightness;
+    colour_to_ahsl(&face, &alpha, &hue, &saturation, &lightness);
+    bool engraves = frames || (!(button_flags & bf_darkened_background) && is_visible(face) &&
+                               lightness >= 0.1 && lightness <= 0.85);
+    if (is_visible(disabled_text_colour)) flags |= TEXT_INSET;
+    else if (engraves) flags |= TEXT_CHISELED;
+    else ink = (text_colour & 0x00FFFFFF) | ((text_colour >> 25) << 24);
   }
 
   const char* shown = label ? label : "";
   if (flash_state && flash_text.type == STRING_TYPE && flash_text.value.text && flash_text.value.text[0])
     shown = flash_text.value.text;
+  std::string path;
+  if (path_text && shown == label && !(button_flags & bf_wrap_text)) {
+    path = path_in_room(target, font_id, font_x_size, font_y_size, shown, width - left_gap - right_gap);
+    shown = path.c_str();
+  }
   INT_S32 tw = text_width(target, font_id, font_x_size, font_y_size, shown, -1, false);
   INT_S32 fh = font_y_size == -1 ? target->default_font_y_size : font_y_size;
   INT_S32 tx, ty;
@@ -222,6 +236,18 @@ void WM_BUTTON::draw() {
                  arrow.direction, -1, -1);
       draw_arrow(this, ax1, ay1, ax2, ay2, &dark, arrow.direction, -1, -1);
     }
+  }
+
+  // The keyboard focus, where it is shown: a dotted outline inside the border, in the label's colour,
+  // clear of round corners.
+  if (focus_object == this && focus_visible) {
+    COLOUR cue = is_visible(ink) ? ink : text_colour;
+    if (!is_visible(cue)) contrasting_text_colour(&cue, &face);
+    INT_S16 inset = (INT_S16)(border_width(1) + 1);
+    INT_S16 cut = (shading_flags & 0x00F0) && radius > inset ? (INT_S16)(radius - inset) : (INT_S16)0;
+    if (x2 - x > 2 * inset && y2 - y > 2 * inset)
+      draw_dotted_rectangle(target, (INT_S16)(x + inset), (INT_S16)(y + inset), (INT_S16)(x2 - inset),
+                            (INT_S16)(y2 - inset), cut, &cue);
   }
   target->clip = saved;
 }

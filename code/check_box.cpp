@@ -4,6 +4,7 @@
 
 #include "button.h"
 #include "click_sound.h"
+#include "draw.h"
 #include "image.h"
 #include "style_set.h"
 
@@ -115,4 +116,10 @@ bool WM_CHECK_BOX::is_focusable() {
   return any_focusable && any_enabled;
 }
 
-void WM_CHECK_BOX::draw() {}
+// The children draw themselves; the check box shows the keyboard focus when it has it (its box shows its
+// own): a dotted outline round the label, in the label's colour.
+void WM_CHECK_BOX::draw() {
+  if (focus_object != this || !focus_visible || !label || !draw_target || !(label->text_colour >> 24)) return;
+  draw_dotted_rectangle(draw_target, label->x, label->y, (INT_S16)(label->x + label->width - 1),
+                        (INT_S16)(label->y + label->height - 1), 0, &label->text_colour);
+}

@@ -188,6 +188,27 @@ void IMAGE::draw_rectangle(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const
   }
 }
 
+void draw_dotted_rectangle(IMAGE* image, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT_S16 corner_cut,
+                           const COLOUR* colour) {
+  if (!may_draw_visible(image, colour)) return;
+  sort_corners(&x1, &y1, &x2, &y2);
+  if (outside_clip(image, x1, y1, x2, y2)) return;
+  COLOUR value = *colour;
+  INT_S32 cut = corner_cut < 0 ? 0 : corner_cut;
+  auto dot = [&](INT_S32 x, INT_S32 y) {
+    if (inside_clip(image, x, y)) blend_pixel(image->pixel_at(x, y), value, OPAQUE_ALPHA_THRESHOLD);
+  };
+  for (INT_S32 x = x1 + cut; x <= x2 - cut; x += 2) {
+    dot(x, y1);
+    if (y2 != y1) dot(x, y2);
+  }
+  for (INT_S32 y = y1 + cut; y <= y2 - cut; y += 2) {
+    dot(x1, y);
+    if (x2 != x1) dot(x2, y);
+  }
+  clip_box(image, &x1, &y1, &x2, &y2);
+}
+
 // ----------------------------------------------------------------------------------------------------
 // Gradients, darkening and XOR outlines
 // ----------------------------------------------------------------------------------------------------

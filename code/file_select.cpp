@@ -145,36 +145,30 @@ static const char* script_text(WM_SCRIPT* script) {
 
 void WM_FILE_SELECT::lay_out_location_row() {
   WM_GRID* row = location_row;
-  if (!row || row->row_count < 1 || !message || !location_label || !location_menu) return;
+  if (!row || row->row_count < 2 || !message || !location_label || !location_menu) return;
   const WM_STYLE_SET& s = row->style;
   INT_S32 room = row->width - s.border_left_gap - s.border_right_gap -
-                 3 * (s.cell_left_gap + s.cell_right_gap + s.x_spacing);
-  // The message and the menu, whose texts are centred in their cells, keep half a line's height free
-  // around their texts, apart from each other and from the row's rounded ends.
+                 4 * (s.cell_left_gap + s.cell_right_gap + s.x_spacing);
+  // The menu, whose text is centred in its cell, keeps half a line's height free around its text, apart
+  // from the label and from the row's rounded end.
   INT_S32 space = location_label->font_y_size / 2;
   INT_S32 label = natural_width(location_label->font_id, location_label->font_x_size, location_label->font_y_size,
                                 script_text(location_label), location_label->left_gap + location_label->right_gap);
-  INT_S32 said = natural_width(message->font_id, message->font_x_size, message->font_y_size, script_text(message),
-                               message->left_gap + message->right_gap + space);
   WM_MENU* menu = location_menu;
   INT_S32 arrow = (menu->button_flags & bf_down_arrow) ? menu->height : 0;
   INT_S32 shown = natural_width(menu->font_id, menu->font_x_size, menu->font_y_size, menu->label,
                                 menu->left_gap + menu->right_gap + arrow + space);
-  // The label whole; of the rest the message and the menu each get what they need while both fit, else
-  // the one that needs no more than half gets its need and the other the remainder, else half each.
+  // The label whole and the menu what it needs, both in the middle of the row; the menu's name is
+  // shortened only when the row cannot hold it.
   if (label > room) label = room;
-  INT_S32 rest = room - label, menu_width;
-  if (said + shown <= rest) menu_width = rest - said;
-  else if (shown <= rest / 2) menu_width = shown;
-  else if (said <= rest / 2) menu_width = rest - said;
-  else menu_width = rest - rest / 2;
-  const INT_S16 weights[3] = {1, (INT_S16)-label, (INT_S16)-menu_width};
-  row->set_columns(3, weights);
-  WM_GRID_ROW::init(row->rows[0], row->width, 3, weights, &row->style);
+  if (shown > room - label) shown = room - label;
+  const INT_S16 weights[4] = {1, (INT_S16)-label, (INT_S16)-shown, 1};
+  row->set_columns(4, weights);
+  WM_GRID_ROW::init(row->rows[1], row->width, 4, weights, &row->style);
   WM_SCREEN_OBJECT* cells[3] = {message, location_label, location_menu};
   for (INT_S16 c = 0; c < 3; c++) {
     INT_S16 x1, y1, x2, y2;
-    row->cell_rectangle(c, 0, &x1, &y1, &x2, &y2);
+    row->cell_rectangle(c, c == 0 ? 0 : 1, &x1, &y1, &x2, &y2);
     cells[c]->resize((INT_S16)(x2 - x1 + 1), (INT_S16)(y2 - y1 + 1), true);
     cells[c]->move_to(x1, y1);
   }
@@ -266,26 +260,30 @@ void WM_FILE_SELECT::build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_STYLE_S
   ok_button->move_to((INT_S16)(cw - ok_button->get_width() - half), button_top);
   cancel_button->move_to((INT_S16)(ok_button->x - half - cancel_button->get_width()), button_top);
 
-  // The location row: the mode's message, "Location:" and the location menu.
+  // The location rows: the mode's message on a row of its own, where it is never cut for a long folder
+  // name, then "Location:" and the location menu.
   IMAGE* target = draw_target;
   INT_S16 font_height = target ? target->default_font_y_size : 22;
   location_menu = new WM_MENU(0, 0, -1, -1, "", 0, location_button_style, location_list_style, menu_item_style,
                               menu_alt_item_style, nullptr, nullptr, nullptr, nullptr, nullptr);
   INT_S16 row_height = location_menu->get_height() > font_height ? location_menu->get_height() : font_height;
-  static const INT_S16 location_weights[3] = {8, 3, 4};
-  // The grid holds its row inside its border gaps: a row taller than the inner area would run below the
+  // The grid holds its rows inside its border gaps: a row taller than the inner area would run below the
   // grid, where the grid's clip cuts its objects and its redrawing does not reach.
-  INT_S16 row_grid_height = (INT_S16)(row_height + style_vertical_gaps(list_style));
-  location_row = new WM_GRID(half, half, (INT_S16)(cw - half), (INT_S16)(half + row_grid_height - 1), 3,
-                             location_weights, list_style, list_scrollbar_style);
+  INT_S16 spacing = list_style ? list_style->y_spacing : 0;
+  INT_S16 row_grid_height = (INT_S16)(2 * row_height + spacing + style_vertical_gaps(list_style));
+  location_row = new WM_GRID(half, half, (INT_S16)(cw - half), (INT_S16)(half + row_grid_height - 1), 1, nullptr,
+                             list_style, list_scrollbar_style);
   location_row->default_row_height = row_height;
-  // The texts stand on the row's own background: they take its style's text colour.
+  location_row->keep_clear_of_rounded_corners(location_row->width, location_row->height);
+  // The texts stand on the rows' own background: they take its style's text colour.
   COLOUR text_colour = location_row->style.fg_colour;
   message = location_row->add_text(0, 0, "", &text_colour, &COLOUR_INVISIBLE, 0);
-  location_label = location_row->add_text(1, 0, "Location:", &text_colour, &COLOUR_INVISIBLE, 0);
+  static const INT_S16 location_weights[4] = {1, 3, 4, 1};
+  location_row->set_columns(4, location_weights);
+  location_label = location_row->add_text(1, 1, "Location:", &text_colour, &COLOUR_INVISIBLE, 0);
   // The row refuses the menu (and deletes it) only when memory is short; the selector cannot go on
   // without it, so this ends the run as a failed allocation does.
-  if (!location_row->set_cell(2, 0, location_menu)) throw std::bad_alloc();
+  if (!location_row->set_cell(2, 1, location_menu)) throw std::bad_alloc();
 
   // The name field above the buttons, the list between it and the location row.
   name_field = new WM_TEXT_EDIT(half, 0, (INT_S16)(cw - 2 * half), FILE_SELECT_NAME_LENGTH, "", &name_style, list_event,

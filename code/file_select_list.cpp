@@ -1,6 +1,7 @@
 // File selector list: rebuilding the location menu and the rows for a folder (its parent row, folders,
 // then files through the extension filter) or for the drives, the OK button's state, the new-folder
-// dialog, and the events of every button, row, location entry and of that dialog.
+// dialog, and the events of every button, row (a double click opens one level), location entry and of
+// that dialog.
 #include "file_select.h"
 
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include "files.h"
 #include "floating_menu.h"
 #include "grid.h"
+#include "host.h"
 #include "image.h"
 #include "image_object.h"
 #include "menu.h"
@@ -230,6 +232,23 @@ void WM_FILE_SELECT::open_new_folder_dialog() {
   else delete dialog;
 }
 
+// The pointer may stray this many pixels between the two clicks of a double click.
+static const INT_S32 DOUBLE_CLICK_DISTANCE = 4;
+
+bool WM_FILE_SELECT::take_opening_click(WM_SCREEN_OBJECT* object) {
+  INT_S16 row, column;
+  if (!list->find_object(object, &row, &column, true)) return true;  // a location entry
+  INT_S16 px = MOUSE_HANDLER::pointer_x, py = MOUSE_HANDLER::pointer_y;
+  bool second = row_opened && pass_time - row_opened_time <= query_double_click_time() &&
+                std::abs(px - row_opened_x) <= DOUBLE_CLICK_DISTANCE &&
+                std::abs(py - row_opened_y) <= DOUBLE_CLICK_DISTANCE;
+  row_opened = second ? 0 : 1;
+  row_opened_time = pass_time;
+  row_opened_x = px;
+  row_opened_y = py;
+  return !second;
+}
+
 WM_RESULT WM_FILE_SELECT::list_event(WM_SCREEN_OBJECT* object, INT_U32 event, INT_U32 user2, int) {
   if (!object) return 0;
   // The new-folder dialog answers (dialog, 3, result); everything else (object, event, selector).
@@ -262,6 +281,7 @@ WM_RESULT WM_FILE_SELECT::list_event(WM_SCREEN_OBJECT* object, INT_U32 event, IN
       selector->open_new_folder_dialog();
       break;
     case FILE_SELECT_LOCATION:
+      if (!selector->take_opening_click(object)) break;
       if (selector->mode == FILE_SELECT_FILE) selector->name_field->set_text(nullptr);
       if (value == -1) {
         selector->at_my_computer = 1;
@@ -272,12 +292,14 @@ WM_RESULT WM_FILE_SELECT::list_event(WM_SCREEN_OBJECT* object, INT_U32 event, IN
       selector->refresh = 1;
       break;
     case FILE_SELECT_DRIVE:
+      if (!selector->take_opening_click(object)) break;
       if (selector->mode == FILE_SELECT_FILE) selector->name_field->set_text(nullptr);
       selector->folder.set_to_drive_root((INT_S16)value);
       selector->at_my_computer = 0;
       selector->refresh = 1;
       break;
     case FILE_SELECT_FOLDER_ROW: {
+      if (!selector->take_opening_click(object)) break;
       WM_SCREEN_OBJECT* name_cell = selector->list->cell(1, value);
       if (selector->mode == FILE_SELECT_FILE) selector->name_field->set_text(nullptr);
       if (name_cell && (name_cell->kind & WM_KIND_BUTTON)) {

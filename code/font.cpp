@@ -12,6 +12,7 @@
 
 #include "data_file.h"
 #include "errors.h"
+#include "files.h"
 #include "folder.h"
 
 // The built-in fonts, row n = font id n: file name and display name. Packages store their built-in
@@ -145,19 +146,39 @@ static void find_system_font_folders(DEFAULT_FONT_FOLDERS* folders) {
   folders->system_known = true;
 }
 
-// The full path of the file when it opens for reading in the folder, else null. A null folder means
-// "$FONTDATA", and for the built-in fonts then the system's font folders.
-static const char* readable_font_path(const char* file_name, FOLDER* folder, bool built_in,
-                                      DEFAULT_FONT_FOLDERS* folders) {
-  if (folder) return data_file_opens(folder, file_name) ? folder->get_path_text(file_name) : nullptr;
+// The folder in which the file opens for reading, else null. A null folder means "$FONTDATA", and for
+// the built-in fonts then the system's font folders.
+static const FOLDER* readable_font_folder(const char* file_name, FOLDER* folder, bool built_in,
+                                          DEFAULT_FONT_FOLDERS* folders) {
+  if (folder) return data_file_opens(folder, file_name) ? folder : nullptr;
   find_font_data_folder(folders);
-  if (folders->font_data_found && data_file_opens(&folders->font_data, file_name))
-    return folders->font_data.get_path_text(file_name);
+  if (folders->font_data_found && data_file_opens(&folders->font_data, file_name)) return &folders->font_data;
   if (!built_in) return nullptr;
   find_system_font_folders(folders);
   for (INT_S16 n = 0; n < folders->system_count; n++)
-    if (data_file_opens(&folders->system[n], file_name)) return folders->system[n].get_path_text(file_name);
+    if (data_file_opens(&folders->system[n], file_name)) return &folders->system[n];
   return nullptr;
+}
+
+// FreeType reads a font from memory that holds the file as the host opens it by folder and name, as
+// every file of the library is opened (a path of its own would bypass the host's names). The memory
+// goes with the face.
+static void free_font_memory(void* face) { std::free(static_cast<FT_Face>(face)->generic.data); }
+
+static bool open_font_face(const FOLDER* folder, const char* file_name, FT_Face* face) {
+  FILE* file = open_file(folder, file_name, "rb");
+  if (!file) return false;
+  INT_U64 size = stream_size(file);
+  FT_Byte* data = size > 0 && size < 0x7FFFFFFFu ? (FT_Byte*)std::malloc((size_t)size) : nullptr;
+  bool read = data && std::fread(data, 1, (size_t)size, file) == (size_t)size;
+  close_file(file);
+  if (!read || FT_New_Memory_Face(font_library, data, (FT_Long)size, 0, face) != 0) {
+    std::free(data);
+    return false;
+  }
+  (*face)->generic.data = data;
+  (*face)->generic.finalizer = free_font_memory;
+  return true;
 }
 
 // load_font with the default folders as far as they are known already.
@@ -172,9 +193,8 @@ static INT_S8 load_font_from(const char* file_name, const char* display_name, IN
     id = font_slot_count > BUILTIN_FONT_COUNT ? font_slot_count : BUILTIN_FONT_COUNT;
   }
 
-  const char* path = readable_font_path(file_name, folder, font_id >= 0 && font_id < BUILTIN_FONT_COUNT, folders);
-  if (!path) return -1;
-  const std::string full_path(path);
+  const FOLDER* found = readable_font_folder(file_name, folder, font_id >= 0 && font_id < BUILTIN_FONT_COUNT, folders);
+  if (!found) return -1;
 
   if (font_id >= 0) {
     if (id < font_slot_count && font_slots[id].face) return -1;
@@ -201,7 +221,7 @@ static INT_S8 load_font_from(const char* file_name, const char* display_name, IN
   }
 
   FONT_SLOT* slot = &font_slots[id];
-  if (FT_New_Face(font_library, full_path.c_str(), 0, &slot->face) != 0) {
+  if (!open_font_face(found, file_name, &slot->face)) {
     slot->face = nullptr;
     raise_error(0x22, nullptr);
     return -1;
@@ -236,6 +256,21 @@ INT_S8 load_font(const char* file_name, const char* display_name, INT_S8 font_id
   load_pending_font(font_id);
   DEFAULT_FONT_FOLDERS folders;
   return load_font_from(file_name, display_name, font_id, folder, &folders);
+}
+
+void check_preloaded_fonts() {
+  if (!font_library || !preload_folders) return;
+  for (INT_S16 id = 0; id < BUILTIN_FONT_COUNT; id++) {
+    if (!preload_pending[id]) continue;
+    const FOLDER* found = readable_font_folder(BUILTIN_FONTS[id][0], nullptr, true, preload_folders);
+    if (!found) continue;  // a missing font is no error
+    FT_Face face = nullptr;
+    if (!open_font_face(found, BUILTIN_FONTS[id][0], &face)) {
+      raise_error(0x22, nullptr);
+      return;
+    }
+    FT_Done_Face(face);
+  }
 }
 
 void start_font_system() {

@@ -154,7 +154,11 @@ void WM_PAGE_MANAGER::reset_area(WM_AREA* area) {
 }
 
 // Builds the current page into the emptied root and gives the focus to the first object when none has it.
+// Characters typed before the page came are no one's: they are dropped; the page starts at rest, the
+// focus not shown.
 static void build_current(WM_PAGE_MANAGER* manager, WM_AREA* area) {
+  KEYBOARD_HANDLER::empty_queue();
+  set_focus_visible(false);
   WM_PAGE& page = area->pages[area->current];
   if (page.build) page.build(manager);
   if (!focus_object) manager->focus_next();

@@ -50,6 +50,8 @@ WM_RESULT WM_PAGE_MANAGER::update(bool present) {
   }
   cursor_request = cursor_management ? 0 : -1;
   focus_confirmed = 0;
+  // A person who works the mouse sees the focus as before the keyboard showed it.
+  if (MOUSE_HANDLER::held_buttons & 0x7) set_focus_visible(false);
 
   // Simulated click of a hot key: the real pointer and button state are put back after the pass. It
   // stands in for the real input of this pass, so it is shown as it is rather than recorded behind real
@@ -73,6 +75,7 @@ WM_RESULT WM_PAGE_MANAGER::update(bool present) {
     else if (control && !shift) focus_next_area();
     else if (shift && !control) focus_previous();
     else focus_previous_area();
+    set_focus_visible(true);
   }
 
   if (page_timer_interval != 0) {

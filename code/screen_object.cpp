@@ -13,6 +13,7 @@
 
 WM_SCREEN_OBJECT* focus_object = nullptr;
 INT_U8 focus_confirmed = 0;
+INT_U8 focus_visible = 0;
 WM_SCREEN_OBJECT* pressed_object = nullptr;
 WM_SCROLLBAR* scroll_wheel_target = nullptr;
 WM_OBJECT_HOOK screen_object_created_hook = nullptr;
@@ -20,6 +21,12 @@ INT_U32 screen_object_created_user = 0;
 WM_OBJECT_HOOK screen_object_destroyed_hook = nullptr;
 INT_U32 screen_object_destroyed_user = 0;
 INT_U8 render_clip_narrowed = 0;
+
+void set_focus_visible(bool visible) {
+  if ((focus_visible != 0) == visible) return;
+  focus_visible = visible ? 1 : 0;
+  if (focus_object && focus_object->visible) focus_object->show();
+}
 
 static WM_DELETE_GUARD* delete_guards = nullptr;
 

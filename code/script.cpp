@@ -248,6 +248,11 @@ void WM_SCRIPT::draw() {
   }
   PARAMETER& shown = flashing ? flash_text : text;
   const char* line = shown.type == STRING_TYPE && shown.value.text ? shown.value.text : "";
+  std::string path;
+  if (path_text && !(draw_flags & SCRIPT_WRAP_TEXT)) {
+    path = path_in_room(target, font_id, font_x_size, font_y_size, line, width - left_gap - right_gap);
+    line = path.c_str();
+  }
   INT_S32 tw = text_width(target, font_id, font_x_size, font_y_size, line, -1, false);
   INT_S32 th = font_y_size == -1 ? target->default_font_y_size : font_y_size;
   bool left_justified = (draw_flags & SCRIPT_LEFT_JUSTIFY) != 0;

@@ -486,3 +486,64 @@ void draw_text_in_room(IMAGE* image, INT_S16 x, INT_S16 y, INT_S16 room_x1, INT_
     draw_text(image, pinned(left + line.width), y, text_colour, background, underline, font_id, x_size, y_size, "...",
               flags, -1, false);
 }
+
+// ---------------------------------------------------------------------------------------------------
+// Paths in a room
+
+static bool is_path_separator(char c) { return c == '/' || c == '\\'; }
+
+std::string path_in_room(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* path,
+                         INT_S32 room) {
+  std::string text = path ? path : "";
+  auto fits = [&](const std::string& shown) {
+    return text_width(image, font_id, x_size, y_size, shown.c_str(), -1, false) <= room;
+  };
+  if (fits(text)) return text;
+  // The drive and its separator: "C:\", the root's "/", "\\server\share\", or nothing (a relative path).
+  size_t end = text.size();
+  if (end > 0 && is_path_separator(text[end - 1])) end--;  // a folder's path keeps its closing separator
+  size_t first = 0;
+  if (end >= 2 && is_path_separator(text[0]) && is_path_separator(text[1])) {
+    first = 2;
+    for (int part = 0; part < 2 && first < end; part++) {
+      while (first < end && !is_path_separator(text[first])) first++;
+      if (first < end) first++;
+    }
+  } else if (end > 0 && is_path_separator(text[0])) {
+    first = 1;
+  } else {
+    size_t separator = 0;
+    while (separator < end && !is_path_separator(text[separator])) separator++;
+    if (separator > 0 && separator < end && text[separator - 1] == ':') first = separator + 1;
+  }
+  // The folders after it (start and end of each name).
+  std::vector<std::pair<size_t, size_t>> folders;
+  for (size_t at = first; at < end;) {
+    size_t stop = at;
+    while (stop < end && !is_path_separator(text[stop])) stop++;
+    if (stop > at) folders.push_back({at, stop});
+    at = stop + 1;
+  }
+  if (folders.empty()) return text;
+  size_t n = folders.size();
+  // The first h folders, "...", and the last t folders; at least one folder gives way.
+  auto shortened = [&](size_t h, size_t t) {
+    size_t head_end = h ? folders[h - 1].second + 1 : first;
+    size_t tail = folders[n - t].first;
+    return text.substr(0, head_end) + "..." + text[tail - 1] + text.substr(tail);
+  };
+  size_t tail_count = 0;
+  while (tail_count + 1 < n && fits(shortened(0, tail_count + 1))) tail_count++;
+  if (tail_count > 0) {
+    size_t head_count = 0;
+    while (head_count + tail_count + 1 < n && fits(shortened(head_count + 1, tail_count))) head_count++;
+    return shortened(head_count, tail_count);
+  }
+  std::string last = text.substr(folders[n - 1].first);
+  size_t last_start = folders[n - 1].first;
+  if (last_start > 0) {
+    std::string marked = std::string("...") + text[last_start - 1] + last;
+    if (fits(marked)) return marked;
+  }
+  return last;
+}

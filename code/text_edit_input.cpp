@@ -44,6 +44,8 @@ void WM_TEXT_EDIT::take_focus() {
   bool had_focus = focus_object == this;
   WM_SCREEN_OBJECT::take_focus();
   if (had_focus || focus_object != this) return;
+  // The box takes only what is typed while it has the focus.
+  KEYBOARD_HANDLER::empty_queue();
   if (!(use_on_screen_keyboard == 1 && !open_keyboard_dialog)) {
     INT_S16 length = (INT_S16)text.length();
     if (length > 0 && !(selection_start == 0 && selection_end == length)) {
@@ -142,7 +144,7 @@ WM_RESULT WM_TEXT_EDIT::process() {
         cursor = char_index_at(px);
         show();
       }
-      KEYBOARD_HANDLER::queue_last = -1;
+      KEYBOARD_HANDLER::empty_queue();
       if (use_on_screen_keyboard == 1 && !open_keyboard_dialog) open_keyboard();
     }
   }

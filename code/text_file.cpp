@@ -211,6 +211,13 @@ bool TEXT_FILE::get_char(char* out) {
   return true;
 }
 
+// ",%04X" of a 16-bit unit (five bytes, no terminator).
+static void put_group(char* out, INT_S32 unit) {
+  static const char digits[] = "0123456789ABCDEF";
+  out[0] = ',';
+  for (int i = 0; i < 4; i++) out[1 + i] = digits[(unit >> (12 - 4 * i)) & 15];
+}
+
 bool TEXT_FILE::read_line(char* line) {
   if (!line || !stream || mode != TEXT_FILE_READ || line_size < 2) return false;
   INT_S32 limit = line_size - 1;
@@ -226,8 +233,10 @@ bool TEXT_FILE::read_line(char* line) {
       line[stored] = 0;
       return true;
     }
-    // A character above 0xFFFF has no four-digit group: it reads as '?'.
-    if (character > 0xFFFF) character = '?';
+    // A character above 0xFFFF is two groups, its UTF-16 surrogate pair (as names hold it); one past
+    // Unicode's last has none and reads as '?'.
+    if (character > 0x10FFFF) character = '?';
+    INT_S32 groups = character > 0xFFFF ? 2 : 1;
     if (character <= 0xFF) {
       if (run) {
         if (stored + 1 >= limit) {
@@ -238,10 +247,10 @@ bool TEXT_FILE::read_line(char* line) {
         run = false;
       }
       line[stored++] = static_cast<char>(character);
-    } else if (stored == 0 && 6 >= limit) {
-      line[stored++] = '?';  // a buffer too small for any group
+    } else if (stored == 0 && 1 + 5 * groups >= limit) {
+      line[stored++] = '?';  // a buffer too small for the groups
     } else {
-      if (stored + 6 >= limit) {
+      if (stored + 1 + 5 * groups >= limit) {
         pending = character;
         break;
       }
@@ -249,7 +258,12 @@ bool TEXT_FILE::read_line(char* line) {
         line[stored++] = WIDE_RUN_MARK;
         run = true;
       }
-      snprintf(line + stored, 6, ",%04X", static_cast<unsigned>(character));
+      if (groups == 2) {
+        put_group(line + stored, 0xD800 + ((character - 0x10000) >> 10));
+        stored += 5;
+        character = 0xDC00 + ((character - 0x10000) & 0x3FF);
+      }
+      put_group(line + stored, character);
       stored += 5;
     }
   }
@@ -319,6 +333,17 @@ static int hex_value(unsigned char c) {
   return -1;
 }
 
+// The group of four hexadecimal digits at text; -1 when they are not all there.
+static INT_S32 group_value(const unsigned char* text) {
+  INT_S32 value = 0;
+  for (int i = 0; i < 4; i++) {
+    int digit = hex_value(text[i]);
+    if (digit < 0) return -1;
+    value = value * 16 + digit;
+  }
+  return value;
+}
+
 bool TEXT_FILE::write_text(const char* text) {
   if (!stream || !text || (mode != TEXT_FILE_WRITE && mode != TEXT_FILE_APPEND)) return false;
   const unsigned char* cursor = reinterpret_cast<const unsigned char*>(text);
@@ -347,10 +372,18 @@ bool TEXT_FILE::write_text(const char* text) {
     int digits = 0;
     while (digits < 4 && hex_value(cursor[digits]) >= 0) digits++;
     if (digits == 4) {
-      INT_S32 character = (hex_value(cursor[0]) << 12) | (hex_value(cursor[1]) << 8) |
-                          (hex_value(cursor[2]) << 4) | hex_value(cursor[3]);
+      INT_S32 character = group_value(cursor);
       cursor += 4;
       if (*cursor == ',') cursor++;
+      // A surrogate pair of 8-bit UTF-8 text is the one character it stands for.
+      if (character >= 0xD800 && character <= 0xDBFF && !utf16 && utf8) {
+        INT_S32 low = group_value(cursor);
+        if (low >= 0xDC00 && low <= 0xDFFF) {
+          character = 0x10000 + ((character - 0xD800) << 10) + (low - 0xDC00);
+          cursor += 4;
+          if (*cursor == ',') cursor++;
+        }
+      }
       if (!write_character(character)) return false;
     } else {
       // A broken group is skipped up to and including its first non-digit, but never past the end of

@@ -12,6 +12,7 @@
 #include "files.h"
 #include "random.h"
 #include "shell.h"
+#include "text_file.h"
 
 namespace {
 
@@ -573,6 +574,192 @@ INT_S32 base64_decode(const char* text, INT_U8* out, INT_S32 out_size) {
     if (pad3) break;
   }
   return o;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Names between the system's text and the hosts' encodings
+
+namespace {
+
+int hex_digit(unsigned char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// The system's text one 16-bit unit at a time, read as text files write it: a byte outside a run is
+// itself, a run's group of four digits one unit, and a ',' after either mark or after a group is
+// skipped. A broken group, or one for a character that needs none, sets bad.
+struct TEXT_UNITS {
+  const unsigned char* at;
+  bool run = false, bad = false;
+
+  explicit TEXT_UNITS(const char* text) : at(reinterpret_cast<const unsigned char*>(text)) {}
+
+  bool next(INT_U32* unit) {
+    while (*at == WIDE_RUN_MARK) {
+      run = !run;
+      if (*++at == ',') at++;
+    }
+    if (!*at) return false;
+    if (!run) {
+      *unit = *at++;
+      return true;
+    }
+    INT_U32 value = 0;
+    for (int i = 0; i < 4; i++) {
+      int digit = hex_digit(at[i]);
+      if (digit < 0) return bad = true, false;
+      value = value * 16 + (INT_U32)digit;
+    }
+    at += 4;
+    if (*at == ',') at++;
+    if (value < 0x80 && value != WIDE_RUN_MARK && value != ',') return bad = true, false;
+    *unit = value;
+    return true;
+  }
+};
+
+// Writes the system's text from 16-bit units into out (size bytes): a unit above 0xFF, the run mark,
+// and a ',' that would follow a run (which readers skip) go into runs.
+struct TEXT_WRITER {
+  char* out;
+  size_t size, length = 0;
+  bool run = false, full = false;
+
+  TEXT_WRITER(char* o, size_t s) : out(o), size(s) {}
+
+  void put(char c) {
+    if (length + 1 < size) out[length++] = c;
+    else full = true;
+  }
+
+  void add(INT_U32 unit) {
+    bool wide = unit > 0xFF || unit == WIDE_RUN_MARK || (unit == ',' && run);
+    if (wide != run) put(WIDE_RUN_MARK);
+    run = wide;
+    if (!wide) return put((char)unit);
+    static const char digits[] = "0123456789ABCDEF";
+    put(',');
+    for (int shift = 12; shift >= 0; shift -= 4) put(digits[(unit >> shift) & 15]);
+  }
+
+  bool finish() {
+    if (run) put(WIDE_RUN_MARK);
+    if (size) out[length] = 0;
+    return size && !full;
+  }
+};
+
+// The length of the well-formed UTF-8 sequence at text and its character; 0 when there is none
+// (overlong forms, surrogates and values past 0x10FFFF are not UTF-8).
+int utf8_sequence(const unsigned char* text, INT_U32* character) {
+  unsigned char lead = text[0];
+  if (lead < 0x80) return *character = lead, 1;
+  int count;
+  INT_U32 value, least;
+  if (lead >= 0xC2 && lead <= 0xDF) count = 1, value = lead & 0x1F, least = 0x80;
+  else if (lead >= 0xE0 && lead <= 0xEF) count = 2, value = lead & 0x0F, least = 0x800;
+  else if (lead >= 0xF0 && lead <= 0xF4) count = 3, value = lead & 0x07, least = 0x10000;
+  else return 0;
+  for (int i = 1; i <= count; i++) {
+    if ((text[i] & 0xC0) != 0x80) return 0;
+    value = (value << 6) | (text[i] & 0x3F);
+  }
+  if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+  *character = value;
+  return count + 1;
+}
+
+bool is_high_surrogate(INT_U32 unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool is_low_surrogate(INT_U32 unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+}  // namespace
+
+bool text_to_utf8(const char* text, char* out, size_t size) {
+  if (!text || !out || size == 0) return false;
+  TEXT_UNITS units(text);
+  size_t length = 0;
+  INT_U32 unit = 0, next = 0;
+  while (units.next(&unit)) {
+    INT_U32 character = unit;
+    unsigned char bytes[4];
+    int count;
+    bool escaped = false;  // a byte that is no UTF-8, written as it is
+    if (is_high_surrogate(unit)) {
+      if (!units.next(&next) || !is_low_surrogate(next)) return false;
+      character = 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00);
+    } else if (is_low_surrogate(unit)) {
+      if (unit < 0xDC80 || unit > 0xDCFF) return false;
+      escaped = true;
+    }
+    if (escaped) bytes[0] = (unsigned char)(unit & 0xFF), count = 1;
+    else if (character < 0x80) bytes[0] = (unsigned char)character, count = 1;
+    else if (character < 0x800) {
+      bytes[0] = (unsigned char)(0xC0 | (character >> 6));
+      bytes[1] = (unsigned char)(0x80 | (character & 0x3F));
+      count = 2;
+    } else if (character < 0x10000) {
+      bytes[0] = (unsigned char)(0xE0 | (character >> 12));
+      bytes[1] = (unsigned char)(0x80 | ((character >> 6) & 0x3F));
+      bytes[2] = (unsigned char)(0x80 | (character & 0x3F));
+      count = 3;
+    } else {
+      bytes[0] = (unsigned char)(0xF0 | (character >> 18));
+      bytes[1] = (unsigned char)(0x80 | ((character >> 12) & 0x3F));
+      bytes[2] = (unsigned char)(0x80 | ((character >> 6) & 0x3F));
+      bytes[3] = (unsigned char)(0x80 | (character & 0x3F));
+      count = 4;
+    }
+    if (length + (size_t)count >= size) return false;
+    std::memcpy(out + length, bytes, (size_t)count);
+    length += (size_t)count;
+  }
+  out[length] = 0;
+  return !units.bad;
+}
+
+bool utf8_to_text(const char* utf8, char* out, size_t size) {
+  if (!utf8 || !out) return false;
+  TEXT_WRITER writer(out, size);
+  const unsigned char* at = reinterpret_cast<const unsigned char*>(utf8);
+  while (*at && !writer.full) {
+    INT_U32 character = 0;
+    int count = utf8_sequence(at, &character);
+    if (count == 0) {
+      writer.add(0xDC00 | *at++);  // not UTF-8: the byte itself, escaped
+      continue;
+    }
+    at += count;
+    if (character > 0xFFFF) {
+      writer.add(0xD800 + ((character - 0x10000) >> 10));
+      writer.add(0xDC00 + ((character - 0x10000) & 0x3FF));
+    } else {
+      writer.add(character);
+    }
+  }
+  return writer.finish();
+}
+
+bool text_to_utf16(const char* text, INT_U16* out, size_t size) {
+  if (!text || !out || size == 0) return false;
+  TEXT_UNITS units(text);
+  size_t length = 0;
+  INT_U32 unit = 0;
+  while (units.next(&unit)) {
+    if (length + 1 >= size) return false;
+    out[length++] = (INT_U16)unit;
+  }
+  out[length] = 0;
+  return !units.bad;
+}
+
+bool utf16_to_text(const INT_U16* wide, char* out, size_t size) {
+  if (!wide || !out) return false;
+  TEXT_WRITER writer(out, size);
+  for (; *wide && !writer.full; wide++) writer.add(*wide);
+  return writer.finish();
 }
 
 const char* format_byte_count(const FILE_INFO* info) {

@@ -78,7 +78,8 @@ public:
   INT_S16 drag_offset_x;       // dialog position minus pointer position when the drag began
   INT_S16 drag_offset_y;
   WM_MANAGER* client;          // container of the dialog's widgets (a child)
-  INT_U8 draggable;            // a fresh press on the title or on free surface starts a drag
+  INT_U8 draggable;            // a fresh press on the title or on free surface starts a drag; the drag keeps
+                               // the title bar (a dialog without one: all of it) inside the main window
   INT_U8 button_was_down;      // left button seen at the previous input pass
   INT_U8 step_effects;         // the next update may advance the effects
   WM_FRAME background;         // when loaded it replaces the painted background and border

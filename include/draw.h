@@ -43,6 +43,12 @@ enum {
 // The default corner radius of a box: a third of its smaller side. The image is not read.
 INT_S16 corner_radius(IMAGE* image, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2);
 
+// The outline of a box drawn dotted, every other pixel of each side from its start (the keyboard focus
+// shown on a control); corner_cut pixels at each end of every side are left out, for a box inside round
+// corners.
+void draw_dotted_rectangle(IMAGE* image, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT_S16 corner_cut,
+                           const COLOUR* colour);
+
 // Fills a box whose flagged corners are cut round with the radius (-1 = corner_radius) by the mode.
 void draw_shaded_box(IMAGE* image, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT_S16 radius,
                      INT_U8 corners, const COLOUR* colour1, const COLOUR* colour2, INT_S8 percent,

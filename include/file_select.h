@@ -83,9 +83,13 @@ public:
   WM_SCRIPT* location_label;    // "Location:"
   WM_MENU* location_menu;       // the current folder and its parents
   WM_TEXT_EDIT* name_field;     // the chosen or typed name
-  WM_GRID* location_row;        // message, label and location menu side by side
+  WM_GRID* location_row;        // the message on a row of its own, then the label and the location menu
   WM_GRID* list;                // the rows: icon, name, size, date
   WM_STYLE_SET name_style;      // own copy of the name field's style (the new-folder dialog's edit box)
+  // The last click on a list row that opened a folder or a drive: its pass time and the pointer.
+  INT_U8 row_opened = 0;
+  INT_U32 row_opened_time = 0;
+  INT_S16 row_opened_x = 0, row_opened_y = 0;
 
   // width and height -1 are 500 and 350; null texts are "OK", "Cancel" and "New Folder".
   WM_FILE_SELECT(INT_S16 x, INT_S16 y, INT_S16 width, INT_S16 height, WM_STYLE_SET* location_button_style,
@@ -116,8 +120,8 @@ public:
              const char* new_folder_text, WM_STYLE_SET* menu_item_style, WM_STYLE_SET* menu_alt_item_style);
   // The list and the location menu for the folder or the drives (file_select_list.cpp).
   void rebuild();
-  // The location row's columns for its texts: the label whole, the message and the menu sharing the
-  // rest; a text that still does not fit is shown shortened.
+  // The location rows' columns for their texts: the message alone on the first, then the label whole
+  // and the menu the rest; a text that still does not fit is shown shortened.
   void lay_out_location_row();
   // One row of a folder scan: folders always, files matching the default extension.
   void add_entry_row(const SCAN_ENTRY* entry);
@@ -125,6 +129,10 @@ public:
   static void enable_button(WM_BUTTON* button, bool on);
   // OK is enabled in a folder, in modes 1 and 2 only with a name.
   void update_ok_button();
+  // A click on a list row that would open a folder or a drive: false for the second click of a double
+  // click whose first opened the row the pointer is now on (within the double-click time, the pointer
+  // where it was), which does nothing more; else true, and the click is kept as the opening one.
+  bool take_opening_click(WM_SCREEN_OBJECT* object);
   // Opens the dialog that asks for a new folder's name.
   void open_new_folder_dialog();
   // Event callback of every button, row object, location entry and of the new-folder dialog.

@@ -41,6 +41,10 @@ struct FONT_SLOT {
 // first use (get_font, font_loaded, load_font of its id), so that every call answers as after loading
 // them all at once. A second call does nothing. FreeType failing to start raises error 0x21.
 void start_font_system();
+// Opens and closes again, through FreeType, the file of every built-in font that waits for its first use:
+// a file that FreeType refuses raises error 0x22 now, as loading it would at its first use. A program
+// calls it before its first window, so that a damaged font ends the start and not a later page.
+void check_preloaded_fonts();
 // Clears the preload switch; only effective before start_font_system.
 void disable_font_preload();
 // Non-zero between start_font_system and stop_font_system.

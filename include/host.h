@@ -241,6 +241,9 @@ public:
   void push_char(INT_S32 character);
   // The oldest queued character; 0 when the queue is empty.
   char read_char();
+  // Drops every queued character: what was typed before a text field took the focus, or before a page
+  // or dialog opened, was not typed into it.
+  static void empty_queue() { queue_last = -1; }
   void set_buffer_size(INT_S32 size);
   // Line input from the queue into buffer (size bytes) at *cursor: 1 stopped by the callback, 2 a
   // line feed ended the line, 3 nothing queued (not waiting), 4 characters taken (not waiting).
@@ -263,6 +266,8 @@ private:
 
 // The number of mouse buttons the system reports.
 INT_S32 query_mouse_button_count();
+// The longest time in ms between the two clicks of a double click: the system's setting where it has one.
+INT_U32 query_double_click_time();
 
 // Mouse buttons of MOUSE_HANDLER::button_event.
 enum MOUSE_BUTTON { MOUSE_LEFT = 1, MOUSE_RIGHT = 2, MOUSE_MIDDLE = 3, MOUSE_X1 = 10, MOUSE_X2 = 11 };

@@ -149,7 +149,8 @@ public:
   // itself when it belongs to no area); nothing without a page manager or an object.
   static void draw_now(WM_SCREEN_OBJECT* object);
 
-  // The top-level list (redraw.cpp), called on the owner that serves it (normally an area's root).
+  // The top-level list (redraw.cpp), called on the owner that serves it (normally an area's root). A
+  // dialog added (opened) drops the characters typed before it.
   void add_top_level(WM_SCREEN_OBJECT* object, bool relative);
   void remove_top_level(WM_SCREEN_OBJECT* object, bool delete_object, bool make_relative);
 };
@@ -178,6 +179,12 @@ extern WM_SCREEN_OBJECT* focus_object;
 // Set by take_focus and by the input pass when it reaches the focus object; the page manager clears it
 // at the start of its update and moves or drops the focus when it stays clear.
 extern INT_U8 focus_confirmed;
+// The focus object shows that it has the focus (a focused button or check box draws a dotted outline):
+// set when the keyboard moves the focus or works the focused button, cleared by a mouse press and when
+// a page is built, so a page at rest and a person using the mouse see what they saw before.
+extern INT_U8 focus_visible;
+// Sets focus_visible; the focus object is redrawn when that changes its look.
+void set_focus_visible(bool visible);
 // The object that took the current press; only it can receive the release.
 extern WM_SCREEN_OBJECT* pressed_object;
 // The scroll bar that takes the mouse wheel (the scroll bars' own global); cleared when it is destroyed.

@@ -67,6 +67,7 @@ public:
   INT_U8 enabled;
   INT_U8 blink_mask;       // bit of blink_phase that drives the flash look
   WM_SCREEN_OBJECT* owner; // not owned: its input runs before the script's own
+  INT_U8 path_text = 0;    // the text is a path: too long for its room, it loses folders of its middle
   IMAGE icon;
   WM_FRAME frame;
   WM_FRAME flash_frame;

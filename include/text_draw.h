@@ -2,6 +2,8 @@
 // painting glyphs from the font system's cache into an IMAGE, the shadow, inset and chiseled
 // effects, and wrapped, aligned text in a box.
 #pragma once
+#include <string>
+
 #include "colour.h"
 #include "types.h"
 
@@ -68,6 +70,14 @@ void draw_text_in_box(IMAGE* image, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 
 void draw_text_in_room(IMAGE* image, INT_S16 x, INT_S16 y, INT_S16 room_x1, INT_S16 room_x2, const COLOUR* text_colour,
                        const COLOUR* background, const COLOUR* underline, INT_S8 font_id, INT_S16 x_size,
                        INT_S16 y_size, const char* text, TEXT_FLAGS flags);
+
+// A path (folders parted by slashes or backslashes) as it is shown in a room of room pixels: whole when
+// it fits; otherwise whole folders out of its middle make way for "...", keeping its drive ("C:", the
+// root's separator, or a network share) with as many of its last folders as fit, then as many of its
+// first. When not even the drive and the last folder fit, "..." and the last folder, else the last folder
+// alone (a folder's path keeps its closing separator): draw_text_in_room then shortens that name at its end.
+std::string path_in_room(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* path,
+                         INT_S32 room);
 
 // The line breaking of draw_text_in_box: fills lines (room for TEXT_MAX_LINES) for a box of that width
 // and at most lines_allowed lines (kept within 1 .. TEXT_MAX_LINES) and returns the number to draw.

@@ -78,6 +78,8 @@ public:
 
   WM_RESULT process() override;
   bool is_focusable() override;
+  // Gaining the focus selects the whole text, keeps it for Ctrl+Z and drops the characters queued
+  // before: the box takes only what is typed while it has the focus.
   void take_focus() override;
   INT_S16 get_x() override;
   INT_S16 get_y() override;

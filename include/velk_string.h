@@ -103,6 +103,21 @@ INT_S16 copy_folded(const char* source, char* out, INT_S16 size);
 INT_S32 base64_encode(const INT_U8* data, INT_S32 size, char* out, INT_S32 out_size);
 INT_S32 base64_decode(const char* text, INT_U8* out, INT_S32 out_size);
 
+// Names between the system's 8-bit text (Latin-1 bytes, characters above 0xFF in wide-character runs)
+// and the hosts' names: UTF-8 bytes on Linux, UTF-16 units on Windows. Each writes a terminated result
+// into out (size bytes or units) and fails when it does not fit, or when the text holds what no name
+// may: a broken group, a group of 0x7F or below other than 0x01 (the run mark itself) and ',' (a comma
+// right after a run): separators, points and drive colons come only as plain bytes, which checks of
+// names see. A group of 0x80 to 0xFF stands for its character as the byte does.
+// Characters above 0xFFFF are two groups (a UTF-16 surrogate pair). Bytes of a Linux name that are no
+// UTF-8 each become the group 0xDC00 plus the byte (a lone low surrogate, which UTF-8 never holds), and
+// turn back into the same byte: every name on disk comes back byte for byte. A lone surrogate of any
+// other value has no UTF-8 form. UTF-16 units map one to one to bytes and groups.
+bool text_to_utf8(const char* text, char* out, size_t size);
+bool utf8_to_text(const char* utf8, char* out, size_t size);
+bool text_to_utf16(const char* text, INT_U16* out, size_t size);
+bool utf16_to_text(const INT_U16* wide, char* out, size_t size);
+
 // The size of a file for display ("%.1lf %s" with b, k, M or G), in a static buffer that the next
 // call overwrites.
 const char* format_byte_count(const FILE_INFO* info);

@@ -87,6 +87,10 @@ bool set_known_folder(FOLDER* folder, const char* text, bool create, FOLDER* her
 // it, set relative to here ("$HERE"). False when the folder does not exist or the name is empty or
 // too long (name needs 256 bytes).
 bool set_folder_and_name(const char* argument, FOLDER* folder, char* name, FOLDER* here);
+// Why set_folder_and_name refused the argument, for the console: a path of the host's own form
+// ("/home/...", "C:\\...") is given from the drive root ("$ROOT0" and the path), any other names a folder
+// that does not exist.
+std::string file_argument_problem(const char* argument);
 
 // What is attached to a program file after its executable image (ELF or PE): optionally a skin block -
 // the 8 bytes "VELKSKIN", a big-endian u32 length, then that many bytes of a skin file (its byte-order

@@ -197,6 +197,28 @@ static bool name_stays_inside(const char* name) {
   return !has_parent_step(name);
 }
 
+// Two folder texts of the description that name the same folder ("$HERE/bin" and "$HERE/bin/").
+static bool same_folder_text(const char* a, const char* b) {
+  size_t a_length = std::strlen(a), b_length = std::strlen(b);
+  while (a_length > 1 && a[a_length - 1] == '/') a_length--;
+  while (b_length > 1 && b[b_length - 1] == '/') b_length--;
+  return a_length == b_length && std::strncmp(a, b, a_length) == 0;
+}
+
+// A program shortcut of the current installation (type 1, or 0 as the hosts take it) starts the file (of
+// that folder text and name): where the host marks programs, it is installed as one.
+static bool started_by_shortcut(DATABASE* database, const char* path_text, const char* name) {
+  INSTALLATION* installation = database->get_current_installation();
+  for (INT_S16 i = 0; installation && i < installation->item_count; i++) {
+    const INSTALLATION_ITEM& item = installation->items[i];
+    if (item.type <= 1 && std::strcmp(item.program_name, name) == 0 &&
+        same_folder_text(choose_path(database, item.program_path_from_inst_loc, item.system_program_path_from_inst_loc),
+                         path_text))
+      return true;
+  }
+  return false;
+}
+
 static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* installation) {
   INSTALL_STATE* state = &database->install_state;
   set_idle_wait(0);
@@ -299,6 +321,7 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
       // counted; the installation stops after this step.
       if (!installed && end_requested()) return;
     }
+    if (installed) mark_program_file(&destination, name, started_by_shortcut(database, path_text, name));
   }
   std::string& full = state->file_path;
   full = destination.path;

@@ -16,6 +16,7 @@
 #include "file_select.h"
 #include "files.h"
 #include "folder.h"
+#include "font.h"
 #include "host.h"
 #include "image.h"
 #include "options.h"
@@ -74,17 +75,25 @@ static void discard_attached_copy() {
   end_program(status);
 }
 
+// The usage, each option with one more line of what it does.
 static void print_usage(const char* program) {
   console_print(format_text("Usage:\n\t%s [-h] [-a] [-v] [-s filename] [-x filename] [-p filter] [-d filename1=filename2]\n\n",
                             program ? program : "installer")
                     .c_str());
-  console_print("\t-h\t- Show help\n");
-  console_print("\t-a\t- Automatic mode (non interactive)\n");
-  console_print("\t-v\t- Be verbose\n");
-  console_print("\t-s\t- Generate skin\n");
-  console_print("\t-x\t- XML File\n");
-  console_print("\t-p\t- Platform filter\n");
-  console_print("\t-d\t- Diff files (used for patching)\n\n");
+  console_print("\t-h\t- Show help\n"
+                "\t\t  prints this text\n");
+  console_print("\t-a\t- Automatic mode (non interactive)\n"
+                "\t\t  installs the package's first installation into its default folder, without pages\n");
+  console_print("\t-v\t- Be verbose\n"
+                "\t\t  prints the folders that the path variables ($APPDATA, $TEMP, ...) name\n");
+  console_print("\t-s\t- Generate skin\n"
+                "\t\t  writes the skin folder \"$APPDATA/qon\" as one skin file of that name\n");
+  console_print("\t-x\t- XML File\n"
+                "\t\t  reads \"installer.pkg\" from the folder of that file, e.g. \"$ROOT0/home/me/package/installer.xml\"\n");
+  console_print("\t-p\t- Platform filter\n"
+                "\t\t  keeps a platform name (win32, linux_i86, ...); files for any platform and win32 install all the same\n");
+  console_print("\t-d\t- Diff files (used for patching)\n"
+                "\t\t  compares two packages, old=new, and writes \"patch.xml\" beside the old one\n\n");
 }
 
 // "-x": the data folder (which must exist) and the configuration file name.
@@ -92,7 +101,7 @@ static void take_configuration(const char* argument) {
   FOLDER folder(database->data_folder);
   char name[256];
   if (!set_folder_and_name(argument, &folder, name, nullptr)) {
-    console_print(format_text("ERROR: the folder of \"%s\" does not exist\n", argument ? argument : "").c_str());
+    console_print(format_text("ERROR: %s\n", file_argument_problem(argument).c_str()).c_str());
     end_one_shot(EXIT_JOB_NOT_STARTED);
   }
   database->data_folder = folder;
@@ -108,7 +117,7 @@ static void generate_skin(const char* argument) {
   FOLDER folder;
   char name[256];
   if (!set_folder_and_name(argument, &folder, name, nullptr)) {
-    console_print(format_text("ERROR: the folder of \"%s\" does not exist\n", argument ? argument : "").c_str());
+    console_print(format_text("ERROR: %s\n", file_argument_problem(argument).c_str()).c_str());
     end_one_shot(EXIT_JOB_NOT_STARTED);
   }
   database->load_skin(SKIN_FOLDER_TEXT);
@@ -194,7 +203,8 @@ void application_main(INT_S16 argc, char** argv) {
   }
   if (automatic) run_automatic_mode();
 
-  // Interactive start.
+  // Interactive start: a damaged built-in font ends it before any window shows.
+  check_preloaded_fonts();
   name_program_file();
   bool splash_window = false;
   char message[256] = "";

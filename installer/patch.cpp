@@ -85,10 +85,19 @@ static int compare_entries(PACKAGE* first, const char* first_name, PACKAGE* seco
   return result;
 }
 
-// Loads one package of the argument into the database: the folder part must exist.
-static bool load_named_package(DATABASE* database, const char* name) {
+// Loads one package of the argument into the database: the folder part must exist. On failure the
+// console line that names the database (which) is followed by the package's path and the reason.
+static bool load_named_package(DATABASE* database, const char* name, const char* which) {
   char file_name[256];
-  return set_folder_and_name(name, &database->data_folder, file_name, nullptr) && database->load_package(file_name);
+  std::string problem;
+  if (!set_folder_and_name(name, &database->data_folder, file_name, nullptr))
+    problem = file_argument_problem(name);
+  else if (!database->load_package(file_name))
+    problem = printable_text(database->data_folder.get_path_text(file_name)) + ": " +
+              printable_text(database->load_failure.c_str());
+  if (problem.empty()) return true;
+  console_print(format_text("Failed to load %s database\n\t%s\n", which, problem.c_str()).c_str());
+  return false;
 }
 
 // The description's work after both packages loaded; false when it ended on a difference it cannot
@@ -284,13 +293,9 @@ INT_S32 create_patch_description(const char* argument) {
   DATABASE* first = new DATABASE();
   DATABASE* second = new DATABASE();
   INT_S32 status = EXIT_JOB_NOT_STARTED;
-  if (!load_named_package(first, first_name.c_str())) {
-    console_print("Failed to load first database\n");
-  } else {
+  if (load_named_package(first, first_name.c_str(), "first")) {
     console_print(format_text("First database (%s) was loaded ok...\n", first_name.c_str()).c_str());
-    if (!load_named_package(second, second_name.c_str())) {
-      console_print("Failed to load second database\n");
-    } else {
+    if (load_named_package(second, second_name.c_str(), "second")) {
       console_print(format_text("Second database (%s) was loaded ok...\n", second_name.c_str()).c_str());
       status = EXIT_JOB_FAILED;
       TEXT_FILE* patch = open_text_file(&first->data_folder, "patch.xml", TEXT_FILE_WRITE, false);

@@ -10,6 +10,7 @@
 
 #include "data_file.h"
 #include "engine.h"
+#include "files.h"
 #include "text_file.h"
 
 static const char* const INDEX_FILE_NAME = "installer.idx";
@@ -49,6 +50,27 @@ bool set_folder_and_name(const char* argument, FOLDER* folder, char* name, FOLDE
   *folder = candidate;
   std::strcpy(name, file_name.c_str());
   return true;
+}
+
+std::string file_argument_problem(const char* argument) {
+  std::string text = argument ? argument : "";
+  bool drive_letter = text.size() >= 2 && text[1] == ':' &&
+                      ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
+  if (text.empty() || (text[0] != '/' && text[0] != '\\' && !drive_letter))
+    return "the folder of \"" + printable_text(text.c_str()) + "\" does not exist";
+  // The drive of the path (the first drive for a path without one), then the path with '/'.
+  INT_S32 drive = 0;
+  for (INT_S32 i = 0; drive_letter && i < get_drive_count(); i++) {
+    const char* root = get_drive_root_text((INT_S16)i);
+    if (root && (root[0] | 0x20) == (text[0] | 0x20)) drive = i;
+  }
+  std::string rest = drive_letter ? text.substr(2) : text;
+  for (char& c : rest)
+    if (c == '\\') c = '/';
+  if (rest.empty() || rest[0] != '/') rest.insert(0, "/");
+  return "\"" + printable_text(text.c_str()) + "\" is a path of this computer: give it from the drive root, as \"$ROOT" +
+         std::to_string(drive) + "\" followed by the path: \"$ROOT" + std::to_string(drive) +
+         printable_text(rest.c_str()) + "\"";
 }
 
 std::string format_text(const char* format, ...) {

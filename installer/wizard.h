@@ -91,6 +91,10 @@ extern WM_GRID* page_grid;
 extern WM_BUTTON* location_button;
 extern WM_BUTTON* browse_button;
 
+// The options page's location button shows the text: a path (shortened in its middle when too long) or
+// the system folders' text; one too wide for its cell takes the empty column before it.
+void show_location(const char* text, bool path);
+
 // The page on screen, null once it has been deleted (a rebuild or the end of the run).
 INSTALL_DIALOG* live_page();
 

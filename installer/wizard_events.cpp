@@ -82,7 +82,7 @@ static void take_chosen_folder(WM_FILE_SELECT* selector, bool chosen) {
     char text[FOLDER_PATH_SIZE];
     folder.get_portable_text(text, nullptr);
     std::snprintf(database->install_path, sizeof database->install_path, "%s", text);
-    if (location_button) location_button->set_text(expand_path_text(database->install_path, nullptr), false);
+    show_location(expand_path_text(database->install_path, nullptr), true);
     INSTALL_DIALOG* page = live_page();
     if (database->PATCH.do_check && page) set_button_enabled(page->forward_button, database->read_install_log());
   }
@@ -143,10 +143,9 @@ WM_RESULT install_dialog_event(WM_SCREEN_OBJECT* object, INT_U32 event, INT_U32 
       bool free_choice = !database->use_system_paths;
       set_button_enabled(location_button, free_choice);
       set_button_enabled(browse_button, free_choice);
-      if (location_button)
-        location_button->set_text(free_choice ? expand_path_text(database->install_path, nullptr)
-                                              : wizard_text(&LANGUAGE::SELECT_OPTIONS_SYSPATHS_SELECTED),
-                                  false);
+      show_location(free_choice ? expand_path_text(database->install_path, nullptr)
+                                : wizard_text(&LANGUAGE::SELECT_OPTIONS_SYSPATHS_SELECTED),
+                    free_choice);
       if (database->PATCH.do_check && page) set_button_enabled(page->forward_button, database->read_install_log());
       return 0;
     }

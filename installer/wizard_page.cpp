@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "border.h"
 #include "button.h"
@@ -361,6 +362,49 @@ void INSTALL_DIALOG::build_list(INT_S16 cw, INT_S16 top, bool languages) {
   add_child(grid, true);
 }
 
+// The weights of the options grid's location row: the destination between two empty columns, then "...".
+static const INT_S16 location_weights[4] = {2, 11, 1, 2};
+
+// The room on the screen of the object of cell c in its row: from its cell's left edge to the right edge
+// of the empty cells after it, less the scroll bar's column when the rows overflow the grid. An object
+// that needs more takes the empty cells before it too: their weights join its cell's and the row is laid
+// out again.
+static void room_in_row(WM_GRID* grid, WM_GRID_ROW* cells, INT_S16 c, INT_S32 need, INT_S16* x1, INT_S16* x2) {
+  bool narrow = grid->overflows();
+  INT_S16 first = c, last = c, unused1, unused2, unused3;
+  while (first > 0 && !cells->cells[first - 1]) first--;
+  while (last + 1 < cells->cell_count && !cells->cells[last + 1]) last++;
+  WM_GRID_ROW::cell_rectangle(cells, c, narrow, x1, &unused1, &unused2, &unused3);
+  WM_GRID_ROW::cell_rectangle(cells, last, narrow, &unused1, &unused2, x2, &unused3);
+  if (need > *x2 - *x1 + 1 && first < c && cells->weights) {
+    std::vector<INT_S16> weights(cells->weights, cells->weights + cells->cell_count);
+    for (INT_S16 e = first; e < c; e++) weights[c] = (INT_S16)(weights[c] + weights[e]), weights[e] = 0;
+    WM_GRID_ROW::init(cells, grid->width, cells->cell_count, weights.data(), &grid->style);
+    WM_GRID_ROW::cell_rectangle(cells, c, narrow, x1, &unused1, &unused2, &unused3);
+  }
+  *x1 = (INT_S16)(*x1 + grid->x);
+  *x2 = (INT_S16)(*x2 + grid->x);
+}
+
+void show_location(const char* text, bool path) {
+  WM_BUTTON* button = location_button;
+  if (!button) return;
+  button->set_text(text, false);
+  button->path_text = path ? 1 : 0;
+  INT_S16 row, column;
+  if (!page_grid || !page_grid->find_object(button, &row, &column, true)) return;
+  WM_GRID_ROW* cells = page_grid->rows[row];
+  if (cells->cell_count != 4) return;
+  WM_GRID_ROW::init(cells, page_grid->width, 4, location_weights, &page_grid->style);
+  INT_S32 need = text_width(draw_target, button->font_id, button->font_x_size, button->font_y_size,
+                            button->label ? button->label : "", -1, false) +
+                 button->left_gap + button->right_gap;
+  INT_S16 x1, x2;
+  room_in_row(page_grid, cells, column, need, &x1, &x2);
+  button->resize((INT_S16)(x2 - x1 + 1), button->height, true);
+  button->move_to(x1, button->y);
+}
+
 // The options: the destination question and folder, the use of system paths, a patch's message and the
 // shortcut choices, in rows of a grid over the content.
 void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
@@ -383,7 +427,6 @@ void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
   };
 
   grid->add_script(0, row++, wizard_text(&LANGUAGE::SELECT_OPTIONS_LOCATION_QUESTION), &database->text_title_style);
-  static const INT_S16 location_weights[4] = {2, 11, 1, 2};
   grid->set_columns(4, location_weights);
   spacer();
 
@@ -402,9 +445,11 @@ void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
   if (system_paths) {
     set_button_enabled(location_button, !database->use_system_paths);
     set_button_enabled(browse_button, !database->use_system_paths);
-    if (database->use_system_paths && location_button)
-      location_button->set_text(wizard_text(&LANGUAGE::SELECT_OPTIONS_SYSPATHS_SELECTED), false);
   }
+  if (system_paths && database->use_system_paths)
+    show_location(wizard_text(&LANGUAGE::SELECT_OPTIONS_SYSPATHS_SELECTED), false);
+  else
+    show_location(expand_path_text(database->install_path, nullptr), true);
   spacer();
 
   if (database->PATCH.do_check) {
@@ -432,20 +477,17 @@ void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
     if (menu) add_choice(wizard_text(&LANGUAGE::SELECT_OPTIONS_MENU_SHORTCUT), WIZARD_EVENT_MENU, database->menu_shortcut);
   }
 
-  // A check box keeps the size it was made at, not its cell's. Its room is its cell and the empty cells
-  // after it in its row, less the scroll bar's column when the rows overflow the grid: a label wider than
-  // that shows shortened, and runs neither past the grid nor under the scroll bar.
-  bool narrow = grid->overflows();
+  // A check box keeps the size it was made at, not its cell's; one wider than its room takes the empty
+  // cells before it too. A label wider than the whole room shows shortened, and runs neither past the
+  // grid nor under the scroll bar.
   for (INT_S16 r = 0; r < grid->row_count; r++) {
     WM_GRID_ROW* cells = grid->rows[r];
     for (INT_S16 c = 0; c < cells->cell_count; c++) {
       WM_SCREEN_OBJECT* object = cells->cells[c];
       if (!object || !(object->kind & WM_KIND_CHECK_BOX)) continue;
-      INT_S16 last = c;
-      while (last + 1 < cells->cell_count && !cells->cells[last + 1]) last++;
-      INT_S16 x1, x2, unused1, unused2, unused3;
-      WM_GRID_ROW::cell_rectangle(cells, c, narrow, &x1, &unused1, &unused2, &unused3);
-      WM_GRID_ROW::cell_rectangle(cells, last, narrow, &unused1, &unused2, &x2, &unused3);
+      INT_S16 x1, x2;
+      room_in_row(grid, cells, c, object->width, &x1, &x2);
+      object->move_to(x1, object->y);
       static_cast<WM_CHECK_BOX*>(object)->fit_width((INT_S16)(x2 - x1 + 1));
     }
   }
@@ -475,7 +517,8 @@ void INSTALL_DIALOG::show_progress(INSTALL_DIALOG* page, INT_S32 value, const ch
   if (!page || !page->progress_bar) return;
   WM_PROGRESS_BAR* bar = page->progress_bar;
   std::string shown = text ? text : "";
-  if (!shown.empty() && shown[0] == '/') {
+  bool path = !shown.empty() && shown[0] == '/';
+  if (path) {
     if (!database->show_filenames && !database->show_filepaths) {
       if (value == bar->value) return;
       shown = wizard_text(&LANGUAGE::INITIALIZING_STRING);
@@ -490,12 +533,14 @@ void INSTALL_DIALOG::show_progress(INSTALL_DIALOG* page, INT_S32 value, const ch
       const char* showing = script && script->text.type == STRING_TYPE ? script->text.value.text : nullptr;
       if (value == bar->value && showing && shown == showing) return;
     }
+    path = database->show_filenames || database->show_filepaths;
   }
   if (value >= 0 && value <= bar->maximum) bar->value = value;
   WM_SCREEN_OBJECT::draw_now(bar);
   present_frame((INT_S16)screen_number(bar->x, bar->y));
   bar->tick();
   if (page->progress_text) {
+    page->progress_text->path_text = path ? 1 : 0;
     page->progress_text->set_text(shown.c_str(), false);
     WM_SCREEN_OBJECT::draw_now(page->progress_text);
     present_frame((INT_S16)screen_number(page->x, page->y));

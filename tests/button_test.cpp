@@ -4,6 +4,7 @@
 // clock moves on and its placement; the state frame drawn in each state and the frames' click mask.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "dialog.h"
 #include "data_file.h"
 #include "folder.h"
+#include "font.h"
 #include "host.h"
 #include "host_test_seam.h"
 #include "image.h"
@@ -282,6 +284,48 @@ TEST_F(ButtonTest, EnterOnTheFocusedButtonAndTheHotKey) {
   other->enabled = 0;
   key('K');
   EXPECT_TRUE(events.empty());
+}
+
+// The focus shows on a focused button once the keyboard moved it (Tab) or works the button (Enter): a
+// dotted outline inside the border in the label's colour, on a painted face or a skin alike. A page at
+// rest, a mouse press and a new page show it no more.
+TEST_F(ButtonTest, TheFocusShowsOnceTheKeyboardMovesIt) {
+  FOLDER folder = scratch_folder("button_focus_frames");
+  image_cache->clear();
+  ASSERT_TRUE(save_solid_picture(&folder, "skin", 8, 8, 0xFF00AA00));
+  WM_BUTTON* painted = plain_button(10, 10, BUTTON_EVENT_CLICK, 1);
+  WM_BUTTON* skinned = plain_button(100, 10, BUTTON_EVENT_CLICK, 2);
+  ASSERT_TRUE(skinned->load_state_frames(&folder, "skin", nullptr));
+  painted->focusable = skinned->focusable = 1;
+  show_as_page({painted, skinned}, 2);
+  test_seam_pointer(300, 200);
+  const INT_S16 inset = (INT_S16)(painted->border_width(1) + 1);
+  // The first dots of the outline, and the face between two of them.
+  auto dotted = [&](WM_BUTTON* b) {
+    INT_S16 x = (INT_S16)(b->x + inset), y = (INT_S16)(b->y + inset);
+    return screen_pixel(x, y) == BLACK && screen_pixel((INT_S16)(x + 1), y) != BLACK &&
+           screen_pixel(x, (INT_S16)(y + 2)) == BLACK;
+  };
+  ASSERT_EQ(focus_object, painted);
+  EXPECT_FALSE(dotted(painted));
+  key(VKEY_TAB);
+  ASSERT_EQ(focus_object, skinned);
+  EXPECT_TRUE(dotted(skinned));
+  EXPECT_EQ(screen_pixel((INT_S16)(skinned->x + inset + 1), (INT_S16)(skinned->y + inset)), 0xFF00AA00u);
+  key(VKEY_TAB);
+  EXPECT_TRUE(dotted(painted));
+  EXPECT_FALSE(dotted(skinned));
+  click(300, 200);  // a press anywhere: the focus stays, its outline goes
+  EXPECT_EQ(focus_object, painted);
+  EXPECT_FALSE(dotted(painted));
+  EXPECT_EQ(screen_pixel((INT_S16)(painted->x + inset), (INT_S16)(painted->y + inset)), GREY);
+  events.clear();
+  key(VKEY_RETURN);
+  EXPECT_EQ(events.size(), 1u);
+  EXPECT_TRUE(dotted(painted));
+  screen->manager->rebuild_area(screen->manager->current_area, false);
+  EXPECT_EQ(focus_visible, 0);
+  image_cache->clear();
 }
 
 TEST_F(ButtonTest, AutoActivateAndSlideSelect) {
@@ -647,4 +691,43 @@ TEST_F(ButtonTest, FlashTextFollowsTheBlinkPhase) {
   advance_ms(2000);
   button->update(false);
   EXPECT_EQ(button->flash_state, 0);
+}
+
+// A disabled label without a colour of its own, as a person sees it: chiseled (lighter and darker edges,
+// none of its ink) on a mid-tone face; greyed, its colour at half strength, on a dark face or on none,
+// where chiseling would all but vanish.
+TEST_F(ButtonTest, ADisabledLabelStaysReadableOnADarkFace) {
+  REQUIRE_SYSTEM_FONTS();
+  ASSERT_TRUE(start_with_system_font(10));
+  screen_image.set_clip(0, 0, 319, 239);
+  const COLOUR white = 0xFFFFFFFF, light = 0xFFC0C0C0;
+  // The lightest and darkest luma inside the button, its border left out.
+  auto lumas = [](WM_BUTTON* b, int* least, int* most) {
+    *least = 255, *most = 0;
+    for (int y = b->y + 4; y < b->y + b->height - 4; y++)
+      for (int x = b->x + 4; x < b->x + b->width - 4; x++) {
+        INT_U32 p = screen_pixel((INT_S16)x, (INT_S16)y);
+        int l = (int)((299 * ((p >> 16) & 0xFF) + 587 * ((p >> 8) & 0xFF) + 114 * (p & 0xFF)) / 1000);
+        *least = std::min(*least, l), *most = std::max(*most, l);
+      }
+  };
+  struct CASE {
+    const char* name;
+    COLOUR face, text;
+    int least, most;  // luma range of what the label leaves
+  } cases[] = {{"black face", BLACK, white, 0, 127}, {"no face", COLOUR_INVISIBLE, white, 0, 127},
+               {"light face", light, BLACK, 192 - 26, 192 + 38}};
+  for (const CASE& c : cases) {
+    COLOUR black = BLACK;
+    screen_image.fill_rectangle(0, 0, 319, 239, &black, 0);
+    WM_BUTTON button(20, 20, 219, 59, &c.face, &c.text, "Standard folders", 10, 16, 16, 0, 0, 0, nullptr, 0, 0, 1,
+                     BUTTON_EVENT_CLICK);
+    button.enabled = 0;
+    button.draw();
+    int least, most;
+    lumas(&button, &least, &most);
+    EXPECT_NEAR(least, c.least, 3) << c.name;
+    EXPECT_NEAR(most, c.most, 3) << c.name;
+  }
+  stop_font_system();
 }

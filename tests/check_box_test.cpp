@@ -9,7 +9,9 @@
 #include "border.h"
 #include "button.h"
 #include "check_box.h"
+#include "dialog.h"
 #include "folder.h"
+#include "host.h"
 #include "image.h"
 #include "image_cache.h"
 #include "page_manager.h"
@@ -123,6 +125,32 @@ TEST_F(CheckBoxTest, TheBoxWithoutFramesShowsInBothStates) {
   }
   border_light_colour = saved_light;
   border_dark_colour = saved_dark;
+}
+
+// A check box shows the keyboard focus round its label, its box inside the box, in the text colour.
+TEST_F(CheckBoxTest, TheFocusShowsRoundTheLabelOrInTheBox) {
+  // On a dialog, whose painted surface is drawn again under what changes.
+  WM_DIALOG_EFFECTS no_effects = {0, 300, 1000, 192};
+  WM_DIALOG* surface = new WM_DIALOG(0, 0, 320, 240, nullptr, &BLACK, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                     nullptr, nullptr, 1, &no_effects);
+  WM_CHECK_BOX* check = new WM_CHECK_BOX(20, 30, &BLACK, &WHITE, "Option", -1, 12, 14, nullptr, 0, 0, 1);
+  surface->add_child(check, false);
+  show_as_page({surface}, 2);
+  WM_BUTTON* label = check->label;
+  WM_BUTTON* box = check->box;
+  auto label_outlined = [&] {
+    return screen_pixel(label->x, label->y) == WHITE && screen_pixel((INT_S16)(label->x + 1), label->y) == BLACK;
+  };
+  INT_S16 inset = (INT_S16)(box->border_width(1) + 1);
+  auto box_outlined = [&] { return screen_pixel((INT_S16)(box->x + inset), (INT_S16)(box->y + inset)) == WHITE; };
+  key(VKEY_TAB);  // from the check box to its box
+  ASSERT_EQ(focus_object, box);
+  EXPECT_FALSE(label_outlined());
+  EXPECT_TRUE(box_outlined());
+  key(VKEY_TAB, VKEY_LSHIFT);
+  ASSERT_EQ(focus_object, check);
+  EXPECT_TRUE(label_outlined());
+  EXPECT_FALSE(box_outlined());
 }
 
 TEST_F(CheckBoxTest, BoxSizeAndItsMinimum) {

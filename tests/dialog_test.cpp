@@ -310,6 +310,30 @@ TEST(Dialog, DraggedOnlyByAFreshPressOnTitleOrSurface) {
   EXPECT_EQ(dialog->x, 130);
 }
 
+// However far the pointer goes, a dragged dialog keeps its title bar inside the main window; one
+// without a title stays inside whole.
+TEST(Dialog, ADraggedDialogKeepsItsTitleBarInsideTheWindow) {
+  WM_TEST_SCREEN screen(640, 480, 1);
+  start_page(screen);
+  WM_DIALOG* titled = new WM_DIALOG(100, 100, 200, 100, "Title", nullptr, nullptr, nullptr, &no_effects);
+  WM_DIALOG* bare = new WM_DIALOG(300, 300, 100, 80, nullptr, nullptr, nullptr, nullptr, &no_effects);
+  for (WM_DIALOG* dialog : {titled, bare}) {
+    screen.manager->get_root()->add_top_level(dialog, false);
+    run_pass();
+    INT_S16 bar = dialog->title ? (INT_S16)(dialog->title->height + 1) : dialog->height;  // with the top gap
+    press((INT_S16)(dialog->x + 50), (INT_S16)(dialog->y + 5));
+    move_pointer(700, 700);
+    EXPECT_EQ(dialog->x, 640 - dialog->width + (dialog->title ? 1 : 0));  // the right gap may go out
+    EXPECT_EQ(dialog->y, 480 - bar);
+    move_pointer(-300, -300);
+    EXPECT_EQ(dialog->x, dialog->title ? -1 : 0);  // the left and top gaps may go out
+    EXPECT_EQ(dialog->y, dialog->title ? -1 : 0);
+    move_pointer(200, 20);  // inside: followed exactly
+    EXPECT_EQ(dialog->x, 150);
+    release(200, 20);
+  }
+}
+
 // The screen's pixels, row by row.
 std::vector<INT_U32> screen_pixels() {
   std::vector<INT_U32> pixels;

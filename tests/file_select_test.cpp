@@ -1,13 +1,15 @@
 // Tests of the file selector: its shared icons, and the dialog in a scratch folder tree through the page
 // manager's real pass - the rows of modes 1, 2 and 3, the extension filter and the extension appended to
-// a new name, the ".." row up to the drives, the location menu, a new folder made on disk (and the names
-// refused for one), every entry of a large folder, and the selection read into a buffer of a given size.
+// a new name, the ".." row up to the drives, the location menu, a double click on a row going one level,
+// a new folder made on disk (and the names refused for one), every entry of a large folder, and the
+// selection read into a buffer of a given size.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "floating_menu.h"
 #include "font.h"
 #include "grid.h"
+#include "host.h"
 #include "image.h"
 #include "image_object.h"
 #include "menu.h"
@@ -294,6 +297,68 @@ TEST_F(FileSelectTest, FoldersUpToTheDrives) {
   EXPECT_TRUE(selector->folder.equals(&root));
 }
 
+// Names that the file system holds outside ASCII are listed as the system's text (Latin-1 here), which
+// the list draws, and lead back to the same folder and file.
+TEST_F(FileSelectTest, NamesOutsideAsciiAreListedInTheSystemsTextAndLeadToTheirFiles) {
+  const std::string host_folder = top + "M\xC3\xBCller" + PATH_SEPARATOR;
+  std::filesystem::create_directories(std::filesystem::u8path(host_folder));
+  ASSERT_TRUE(write_whole_file(host_folder + "Gr\xC3\xBC\xC3\x9F" "e-\xC3\xB1.txt", {'g'}));
+  selector->set_mode(FILE_SELECT_FILE, &tree, nullptr, nullptr);
+  settle_effects();
+  std::vector<std::string> listed = rows();
+  INT_S32 folder_row = (INT_S32)(std::find(listed.begin(), listed.end(), "M\xFCller") - listed.begin());
+  ASSERT_LT(folder_row, (INT_S32)listed.size());
+  pick_row(folder_row);
+  EXPECT_STREQ(selector->location_menu->label, "M\xFCller");
+  EXPECT_EQ(rows(), (std::vector<std::string>{"..", "Gr\xFC\xDF" "e-\xF1.txt"}));
+  pick_row(1);
+  FOLDER chosen;
+  char name[256] = "";
+  ASSERT_TRUE(selector->get_selection(&chosen, name, sizeof name));
+  EXPECT_STREQ(name, "Gr\xFC\xDF" "e-\xF1.txt");
+  FILE* file = open_file(&chosen, name, "rb");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(std::fgetc(file), 'g');
+  close_file(file);
+}
+
+// A double click on a row opens one level: its second click lands on the row the first one opened and
+// does nothing more. A click after the double-click time, or elsewhere, opens as any click does.
+TEST_F(FileSelectTest, ADoubleClickOnARowGoesOneLevel) {
+  FOLDER alpha = tree, one, two;
+  ASSERT_TRUE(alpha.enter("alpha"));
+  one = alpha;
+  ASSERT_TRUE(one.enter("one", true));
+  two = one;
+  ASSERT_TRUE(two.enter("two", true));
+  selector->set_mode(FILE_SELECT_FOLDER, &two, nullptr, nullptr);
+  settle_effects();
+  auto click_row = [&](INT_S32 row) {
+    WM_SCREEN_OBJECT* cell = selector->list->cell(1, row);
+    ASSERT_NE(cell, nullptr);
+    click((INT_S16)(cell->x + cell->width / 2), (INT_S16)(cell->y + cell->height / 2));
+    run_pass();  // the list of the folder opened
+  };
+  auto double_click_row = [&](INT_S32 row) {
+    click_row(row);
+    advance_ms(120);
+    click_row(row);
+  };
+  double_click_row(0);  // ".."
+  EXPECT_TRUE(selector->folder.equals(&one)) << selector->folder.path;
+  advance_ms(query_double_click_time() + 1);
+  click_row(0);
+  EXPECT_TRUE(selector->folder.equals(&alpha)) << selector->folder.path;
+  advance_ms(1000);
+  double_click_row(1);  // "one", then the row of "two" beneath the pointer
+  EXPECT_TRUE(selector->folder.equals(&one)) << selector->folder.path;
+  advance_ms(1000);
+  click_row(0);
+  advance_ms(120);
+  click_row(1);  // quick, but on another row
+  EXPECT_TRUE(selector->folder.equals(&one)) << selector->folder.path;
+}
+
 TEST_F(FileSelectTest, NewFolderMadeOnDiskAndBadNamesRefused) {
   selector->set_mode(FILE_SELECT_FOLDER, &tree, nullptr, nullptr);
   settle_effects();
@@ -386,16 +451,13 @@ double lightness(COLOUR c) {
 }
 
 // The dialog as the wizard opens it (white text on black for the menu and the list), drawn in DejaVu
-// Sans at the library's default size over folders with a long name, at the sample package's size and
-// at the default size; and a small one with long button labels.
+// Sans at the library's default size in a folder of a twelve-letter name holding folders with a long
+// name, at the sample package's size and at the default size; and a small one with long button labels.
 TEST(FileSelectLayout, WholeValuesInContrastingTextAndNoTextOverAnother) {
   REQUIRE_SYSTEM_FONTS();
-  FOLDER fonts;
-  ASSERT_TRUE(fonts.set_if_folder(system_font_folder().c_str()));
-  disable_font_preload();
-  start_font_system();
-  ASSERT_EQ(load_font("DejaVuSans.ttf", nullptr, 10, &fonts), 10);
+  ASSERT_TRUE(start_with_system_font(10));
   FOLDER tree = scratch_folder("file-select-layout");
+  ASSERT_TRUE(tree.enter("Applications", true));  // a twelve-letter location, shown whole
   for (const char* name : {"Games", "System tools and utilities for the administrator"}) {
     FOLDER sub = tree;
     ASSERT_TRUE(sub.enter(name, true));
@@ -427,12 +489,21 @@ TEST(FileSelectLayout, WholeValuesInContrastingTextAndNoTextOverAnother) {
           EXPECT_LE(needs(cell, cell->label), cell->width) << size << " " << cell->label;
         }
       }
-    // Message, label and menu side by side inside the location row, the label whole.
+    // The message on a row of its own, whole; below it the label and the menu side by side, both whole,
+    // inside the location rows.
     WM_SCREEN_OBJECT* parts[3] = {selector->message, selector->location_label, selector->location_menu};
-    for (int i = 0; i < 2; i++) EXPECT_LT(parts[i]->x + parts[i]->width, parts[i + 1]->x) << size;
-    EXPECT_GE(parts[0]->x, selector->location_row->x);
-    EXPECT_LE(parts[2]->x + parts[2]->width, selector->location_row->x + selector->location_row->width);
-    // All three within the row's border gaps, where the row draws them and clips what they draw.
+    EXPECT_LE(parts[0]->y + parts[0]->height, parts[1]->y) << size;
+    EXPECT_EQ(parts[1]->y, parts[2]->y) << size;
+    EXPECT_LT(parts[1]->x + parts[1]->width, parts[2]->x) << size;
+    EXPECT_LE(needs(selector->message, "Pick the folder to install into."), selector->message->width) << size;
+    WM_MENU* menu = selector->location_menu;
+    EXPECT_LE(needs(menu, menu->label) + ((menu->button_flags & bf_down_arrow) ? menu->height : 0), menu->width)
+        << size;
+    for (WM_SCREEN_OBJECT* part : parts) {
+      EXPECT_GE(part->x, selector->location_row->x);
+      EXPECT_LE(part->x + part->width, selector->location_row->x + selector->location_row->width);
+    }
+    // All three within the rows' border gaps, where the grid draws them and clips what they draw.
     settle_effects();
     WM_GRID* row = selector->location_row;
     for (WM_SCREEN_OBJECT* part : parts) {
@@ -465,6 +536,8 @@ bool place_of(const std::string& output, const std::string& name, int* x, int* y
   return std::sscanf(output.c_str() + at + name.size() + 1, "%d %d", x, y) == 2;
 }
 
+// The selector with the default styles in a real window: Tab shows where the focus goes, the location
+// menu opens and closes, a new folder is named through the clipboard and chosen.
 TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
   WINDOW_SCENARIO scenario("file-select-window");
   START_WINDOW_SCENARIO(scenario);
@@ -476,6 +549,15 @@ TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
   ASSERT_TRUE(scenario.wait_for_window("File selector"));
   ASSERT_TRUE(scenario.wait_for_output("ready\n"));
   int x, y;
+  // Tab moves the focus from control to control, and each move shows.
+  WINDOW_CAPTURE untabbed, tabbed, tabbed_again;
+  ASSERT_TRUE(scenario.wait_until_still(&untabbed));
+  ASSERT_TRUE(scenario.key("Tab"));
+  ASSERT_TRUE(scenario.wait_until_still(&tabbed));
+  ASSERT_TRUE(scenario.key("shift+Tab"));
+  ASSERT_TRUE(scenario.wait_until_still(&tabbed_again));
+  EXPECT_NE(untabbed.pixels, tabbed.pixels);
+  EXPECT_NE(tabbed.pixels, tabbed_again.pixels);
   // The location menu opens its drop-down and Escape closes it again.
   ASSERT_TRUE(place_of(scenario.output(), "location", &x, &y));
   ASSERT_TRUE(scenario.click(x, y));
@@ -502,6 +584,42 @@ TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
   ASSERT_TRUE(place_of(scenario.output(), "ok", &x, &y));
   ASSERT_TRUE(scenario.click(x, y));
   ASSERT_TRUE(scenario.wait_for_output(std::string("selected ") + made.path + "\n")) << scenario.output();
+  EXPECT_EQ(scenario.wait_for_exit(), 0);
+}
+
+
+// A person's double click on the parent row and on a folder's row, in the real window: each goes one
+// level, the second click landing on the row that the first one opened.
+TEST(FileSelectScenario, ADoubleClickOnARowGoesOneLevel) {
+  WINDOW_SCENARIO scenario("file-select-double-click");
+  START_WINDOW_SCENARIO(scenario);
+  FOLDER start, a, b, c;
+  ASSERT_TRUE(start.set_if_folder(scenario.scratch().c_str()));
+  ASSERT_TRUE(start.enter("start", true));
+  a = start;
+  ASSERT_TRUE(a.enter("a", true));
+  b = a;
+  ASSERT_TRUE(b.enter("b", true));
+  c = b;
+  ASSERT_TRUE(c.enter("c", true));
+  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("file_select_probe"), {b.path}));
+  ASSERT_TRUE(scenario.wait_for_window("File selector"));
+  ASSERT_TRUE(scenario.move(2, 2));  // the pointer off the rows, where the display put it
+  ASSERT_TRUE(scenario.wait_for_output("ready\n"));
+  int x, y;
+  ASSERT_TRUE(place_of(scenario.output(), "parent_row", &x, &y));
+  ASSERT_TRUE(scenario.double_click(x, y));
+  ASSERT_TRUE(scenario.wait_for_output(std::string("folder ") + a.path + "\n"));
+  ASSERT_TRUE(scenario.wait_until_still());
+  EXPECT_EQ(scenario.output().find(std::string("folder ") + start.path + "\n"), std::string::npos) << scenario.output();
+  ASSERT_TRUE(place_of(scenario.output(), "first_row", &x, &y));
+  ASSERT_TRUE(scenario.double_click(x, y));
+  ASSERT_TRUE(scenario.wait_for_output(std::string("folder ") + b.path + "\n"));
+  ASSERT_TRUE(scenario.wait_until_still());
+  EXPECT_EQ(scenario.output().find(std::string("folder ") + c.path + "\n"), std::string::npos) << scenario.output();
+  ASSERT_TRUE(place_of(scenario.output(), "ok", &x, &y));
+  ASSERT_TRUE(scenario.click(x, y));
+  ASSERT_TRUE(scenario.wait_for_output(std::string("selected ") + b.path + "\n")) << scenario.output();
   EXPECT_EQ(scenario.wait_for_exit(), 0);
 }
 

@@ -329,6 +329,78 @@ TEST(Files, ScanReportsLinksByWhatTheyPointTo) {
 }
 #endif
 
+// The names in one folder of a scan.
+static std::set<std::string> listed_names(FOLDER* folder) {
+  std::set<std::string> names;
+  DIRECTORY_SCAN* scan = open_directory_scan(folder, nullptr, 1, 0, 0);
+  SCAN_ENTRY entry;
+  while (scan && read_directory_scan(scan, &entry)) names.insert(entry.name);
+  close_directory_scan(scan);
+  return names;
+}
+
+// The system's names are Latin-1 with runs above 0xFF; the file system's are its own characters (UTF-8
+// on Linux, UTF-16 on Windows), which the test names in UTF-8 on both.
+TEST(Files, NamesOutsideAsciiAreTheFileSystemsOwnCharacters) {
+  std::string base_path;
+  FOLDER base = scratch_folder("files-names", &base_path);
+  const std::string folder_name = "M\xFCller", latin = "Gr\xFC\xDF" "e-\xF1.txt", wide = "\x01,4E2D,6587\x01-\xE9.txt";
+  const std::string host_folder = base_path + "M\xC3\xBCller" + PATH_SEPARATOR;
+  const std::string host_latin = "Gr\xC3\xBC\xC3\x9F" "e-\xC3\xB1.txt", host_wide = "\xE4\xB8\xAD\xE6\x96\x87-\xC3\xA9.txt";
+  FOLDER folder = base;
+  ASSERT_TRUE(folder.enter(folder_name.c_str(), true));
+  EXPECT_EQ(folder.get_name(), folder_name);
+  for (const std::string& name : {latin, wide}) {
+    FILE* file = open_file(&folder, name.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << name;
+    std::fputs(name.c_str(), file);
+    EXPECT_TRUE(close_file(file));
+  }
+  EXPECT_EQ(read_whole_text(host_folder + host_latin), latin);
+  EXPECT_EQ(read_whole_text(host_folder + host_wide), wide);
+  EXPECT_EQ(listed_names(&base), std::set<std::string>{folder_name});
+  EXPECT_EQ(listed_names(&folder), (std::set<std::string>{latin, wide}));
+  FILE_INFO info;
+  ASSERT_TRUE(get_file_info(&folder, latin.c_str(), &info));
+  EXPECT_EQ(info.size, latin.size());
+  // A name the host wrote is found by the system's form of it, and so is its folder.
+  ASSERT_TRUE(write_whole_file(host_folder + "\xC3\xBF.txt", {'y'}));
+  EXPECT_TRUE(file_exists(&folder, "\xFF.txt"));
+  FOLDER again = base;
+  EXPECT_TRUE(again.set_if_folder(base.get_path_text(folder_name.c_str())));
+  ASSERT_TRUE(rename_file(&folder, latin.c_str(), &again, "\xE9.txt"));
+  EXPECT_EQ(read_whole_text(host_folder + "\xC3\xA9.txt"), latin);
+  TEXT_FILE* text = open_text_file(&folder, wide.c_str(), TEXT_FILE_APPEND, false);
+  ASSERT_NE(text, nullptr);
+  EXPECT_TRUE(close_text_file(&text));
+  EXPECT_TRUE(delete_file(&folder, wide.c_str()));
+  EXPECT_EQ(listed_names(&folder), (std::set<std::string>{"\xE9.txt", "\xFF.txt"}));
+  // Groups for characters that plain bytes hold (a separator, a point) name nothing.
+  EXPECT_EQ(open_file(&folder, "\x01,002E,002E,002F\x01x", "wb"), nullptr);
+  EXPECT_FALSE(again.enter("\x01,002E,002E\x01"));
+  EXPECT_TRUE(remove_folder(&base, folder_name.c_str(), 1));
+  EXPECT_TRUE(listed_names(&base).empty());
+}
+
+#ifndef _WIN32
+// A Linux name that is no UTF-8 keeps its bytes: listed in the system's form, it opens, renames and
+// deletes that very file.
+TEST(Files, LinuxNamesThatAreNoUtf8KeepTheirBytes) {
+  std::string base_path;
+  FOLDER folder = scratch_folder("files-raw-names", &base_path);
+  ASSERT_TRUE(write_whole_file(base_path + "caf\xE9.txt", {'r'}));
+  EXPECT_EQ(listed_names(&folder), std::set<std::string>{"caf\x01,DCE9\x01.txt"});
+  FILE* file = open_file(&folder, "caf\x01,DCE9\x01.txt", "rb");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(std::fgetc(file), 'r');
+  close_file(file);
+  ASSERT_TRUE(rename_file(&folder, "caf\x01,DCE9\x01.txt", &folder, "\x01,DCFF\x01"));
+  EXPECT_EQ(read_whole_text(base_path + "\xFF"), "r");
+  EXPECT_TRUE(delete_file(&folder, "\x01,DCFF\x01"));
+  EXPECT_TRUE(listed_names(&folder).empty());
+}
+#endif
+
 TEST(Files, DriveRoots) {
   EXPECT_GE(get_drive_count(), 1);
   ASSERT_NE(nullptr, get_drive_root_text(0));

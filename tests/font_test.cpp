@@ -10,7 +10,9 @@
 #include FT_FREETYPE_H
 
 #include "folder.h"
+#include "files.h"
 #include "font.h"
+#include "host.h"
 #include "test_support.h"
 
 namespace {
@@ -99,6 +101,8 @@ TEST_F(FontTest, BuiltInIdsTakeOnlyTheirOwnFileAndAreNeverReplaced) {
 
 TEST_F(FontTest, PreloadedFontsOpenAtFirstUseAndAnswerAsIfLoadedAtTheStart) {
   // The file of a built-in font is opened at the font's first use: what the file holds then is loaded.
+  // The check of the files before a first window opens them and loads nothing.
+  check_preloaded_fonts();
   std::string serif = fonts.get_path_text("DejaVuSerif.ttf");
   ASSERT_TRUE(write_whole_file(serif, read_whole_file(fonts.get_path_text("DejaVuSansMono.ttf"))));
   ASSERT_TRUE(font_loaded(0));
@@ -111,6 +115,16 @@ TEST_F(FontTest, PreloadedFontsOpenAtFirstUseAndAnswerAsIfLoadedAtTheStart) {
   EXPECT_FALSE(font_loaded(11));
   EXPECT_EQ(load_font("DejaVuSans-Bold.ttf", "Bold", 11, &fonts), 11);
   EXPECT_STREQ(get_font(11)->display_name, "Bold");
+}
+
+// A built-in font that FreeType refuses is found by the check, with the message loading it would give;
+// a missing one is no error.
+TEST_F(FontTest, TheCheckFindsADamagedBuiltInFontBeforeItsFirstUse) {
+  ASSERT_TRUE(std::filesystem::remove(fonts.get_path_text("DejaVuSans-Bold.ttf")));
+  check_preloaded_fonts();
+  ASSERT_TRUE(write_whole_file(fonts.get_path_text("DejaVuSerif.ttf"), {'n', 'o', 'n', 'e'}));
+  EXPECT_EXIT(check_preloaded_fonts(), ::testing::ExitedWithCode(FATAL_EXIT_STATUS),
+              "Unable to load font from disk");
 }
 
 TEST_F(FontTest, FreeIdsAreTakenFrom23OnAndReused) {
@@ -137,6 +151,22 @@ TEST_F(FontTest, MissingFilesGiveMinusOneWithoutError) {
   EXPECT_EQ(load_font(nullptr, nullptr, -1, &fonts), -1);
   EXPECT_EQ(load_font("Missing.ttf", nullptr, -1, nullptr), -1);
   EXPECT_EQ(load_font("Other.ttf", nullptr, -1, nullptr), 23);  // null folder: "$FONTDATA"
+}
+
+// A font is read through the host's names: a folder and a file named outside ASCII hold it.
+TEST_F(FontTest, FontsLoadFromFoldersAndFilesNamedOutsideAscii) {
+  FOLDER folder = fonts;
+  ASSERT_TRUE(folder.enter("Schrift-\xFC", true));
+  std::string host_folder = std::string(fonts.path) + PATH_SEPARATOR + "Schrift-\xC3\xBC" + PATH_SEPARATOR;
+  ASSERT_TRUE(write_whole_file(host_folder + "Gr\xC3\xB6\xC3\x9F" "e.ttf",
+                               read_whole_file(system_font_folder() + "/DejaVuSans.ttf")));
+  ASSERT_EQ(load_font("Gr\xF6\xDF" "e.ttf", nullptr, -1, &folder), 23);
+  GLYPH glyph;
+  std::memset(&glyph, 0, sizeof(glyph));
+  cache_glyph(&glyph, 23, 'A', 21, 21);
+  EXPECT_EQ(glyph.x_size, 21);
+  EXPECT_GT(glyph.bitmap_rows, 10);
+  free_glyph_bitmap(&glyph);
 }
 
 TEST_F(FontTest, AFileThatIsNoFontIsAFatalError) {

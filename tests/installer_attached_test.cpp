@@ -19,39 +19,19 @@
 
 namespace {
 
-void put_u32(std::vector<INT_U8>& out, INT_U32 value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back((INT_U8)(value >> shift));
-}
-
-// A record holding bytes, plain or as one zlib stream.
-void put_record(std::vector<INT_U8>& out, const INT_U8* bytes, size_t count, bool compressed) {
-  if (!compressed) {
-    put_u32(out, (INT_U32)count);
-    out.insert(out.end(), bytes, bytes + count);
-    return;
-  }
-  uLongf size = compressBound((uLong)count);
-  std::vector<INT_U8> packed(size);
-  compress2(packed.data(), &size, bytes, (uLong)count, 9);
-  put_u32(out, (INT_U32)size);
-  out.insert(out.end(), packed.begin(), packed.begin() + (long)size);
-}
-
-// Attached data without splash: chunk size, compressed flag, the package in records of at most record
-// bytes (the chunk size when 0).
+// Attached data without splash, as the packer writes it: chunk size, compressed flag, the package in
+// records of at most record bytes (the chunk size when 0).
 std::vector<INT_U8> attached_data(const std::vector<INT_U8>& package, INT_U32 chunk, bool compressed,
                                   size_t record = 0, bool empty_records = false) {
   std::vector<INT_U8> out;
-  out.push_back(0);
-  put_u32(out, chunk);
-  out.push_back(compressed ? 1 : 0);
+  package_builder::put_attached_head(&out, chunk, compressed);
   if (!record) record = chunk;
   for (size_t at = 0; at < package.size(); at += record) {
     if (empty_records) {
-      put_u32(out, 0);           // no bytes
-      put_u32(out, 0xFFFFFFFFu); // a negative length: no bytes either
+      package_builder::put_u32_big_endian(&out, 0);            // no bytes
+      package_builder::put_u32_big_endian(&out, 0xFFFFFFFFu);  // a negative length: no bytes either
     }
-    put_record(out, package.data() + at, std::min(record, package.size() - at), compressed);
+    package_builder::put_attached_record(&out, package.data() + at, std::min(record, package.size() - at), compressed);
   }
   return out;
 }
@@ -179,6 +159,56 @@ TEST(InstallerAttached, PlainAndCompressedRecordsAreCopiedByteExact) {
   // The copy is a package that loads.
   EXPECT_TRUE(database->load_package("installer.pkg"));
   EXPECT_EQ(database->total_file_count, 5);
+}
+
+// The packer's single-file installer: a copy of the program with the package attached, found where the
+// program's image ends and copied out whole; it is runnable where the host marks programs. A file that is
+// no program, or a program that carries data already, is refused and nothing is written.
+TEST(InstallerAttached, ThePackersSingleFileInstallerCarriesItsPackage) {
+  ATTACHED_FIXTURE fixture("attached-packer");
+  std::string error, setup = fixture.scratch.root + "setup.exe", description = fixture.scratch.source + "description.txt";
+  ASSERT_TRUE(package_builder::build_installer(description, get_module_path(), setup, &error)) << error;
+  std::vector<INT_U8> bytes = read_whole_file(setup);
+  ASSERT_GT(bytes.size(), fixture.program.size());
+  EXPECT_TRUE(std::equal(fixture.program.begin(), fixture.program.end(), bytes.begin()));
+  ATTACHED_DATA record;
+  ASSERT_TRUE(locate_attached_data(&fixture.program_folder, "setup.exe", &record));
+  EXPECT_EQ(record.package_position, (INT_U32)fixture.program.size());
+  std::string message;
+  ASSERT_EQ(fixture.copy("setup.exe", record.package_position, &message), ATTACHED_COPIED) << message;
+  EXPECT_EQ(database->file_cache_sz, package_builder::ATTACHED_CHUNK);
+  ASSERT_TRUE(database->load_package("installer.pkg"));
+  ASSERT_EQ(database->installation_count, 1);
+  EXPECT_EQ(database->total_file_count, 5);
+  for (INT_S16 i = 0; i < database->installations[0].file_count; i++) {
+    const INSTALLATION_FILE& file = database->installations[0].files[i];
+    ASSERT_TRUE(database->package->extract_entry(&fixture.out_folder, "extracted", file.packed_name));
+    std::string relative = std::string(file.src_path_from_xml) + (file.src_path_from_xml[0] ? "/" : "") + file.src_name;
+    EXPECT_EQ(read_whole_file(fixture.out + PATH_SEPARATOR + "extracted"),
+              read_whole_file(fixture.scratch.source + "files/" + relative))
+        << relative;
+  }
+#ifndef _WIN32
+  EXPECT_NE(std::filesystem::status(setup).permissions() & std::filesystem::perms::owner_exec, std::filesystem::perms::none);
+#endif
+
+  // What is refused leaves the earlier installer as it was and nothing beside it.
+  EXPECT_FALSE(package_builder::build_installer(description, setup, setup, &error));
+  EXPECT_EQ(error, setup + ": carries installation data already; give the installer program itself");
+  EXPECT_FALSE(package_builder::build_installer(description, description, setup, &error));
+  EXPECT_EQ(error, description + ": is no installer program (neither an ELF nor a Windows executable image)");
+  EXPECT_FALSE(package_builder::build_installer(description, fixture.scratch.root + "none.exe", setup, &error));
+  EXPECT_EQ(error, fixture.scratch.root + "none.exe: cannot be read");
+  std::string mistake = read_whole_text(description) + "desktop_shortcut = 1;run.sh\n";
+  ASSERT_TRUE(write_whole_file(description, text_bytes(mistake)));
+  EXPECT_FALSE(package_builder::build_installer(description, get_module_path(), setup, &error));
+  EXPECT_EQ(error.substr(description.size()), ":10: a desktop shortcut needs 4 parts (type;program;link name;program "
+                                              "folder), not 2: 1;run.sh");
+  EXPECT_EQ(read_whole_file(setup), bytes);
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(fixture.scratch.root))
+    if (entry.is_regular_file()) left.push_back(entry.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{"setup.exe"});
 }
 
 TEST(InstallerAttached, IncompressibleRecordsAndEveryEndAroundTheBufferSize) {

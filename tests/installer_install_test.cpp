@@ -4,6 +4,7 @@
 // 32-bit counters, reading the log back, and the installer program's own exit statuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -132,6 +133,61 @@ TEST(InstallerInstall, AutomaticInstallCopiesEveryFileLogsAndRegisters) {
   database->use_system_paths = 0;
   std::strcpy(database->PATCH.dest_path_from_inst_loc, "$HERE");
   EXPECT_EQ(database->read_install_log(), system == 0);
+}
+
+// A tree named in UTF-8 is packed under the system's names (Latin-1, runs above 0xFF) and installed
+// under the file system's own: the files, their folder, the log's lines (UTF-8 once, never the UTF-8
+// bytes encoded again), the shortcut and the uninstall entry.
+TEST(InstallerInstall, NamesOutsideAsciiArriveUnderTheirOwnNamesAndAreLoggedOnce) {
+  const std::string latin = "Gr\xC3\xBC\xC3\x9F" "e-\xC3\xB1.txt", accents = "caf\xC3\xA9/\xC3\xBF.txt",
+                    wide = "\xE4\xB8\xAD\xE6\x96\x87.txt", beyond = "\xF0\x9F\x98\x80.txt";
+  INSTALLER_SCRATCH scratch("install-names", "uninstaller = Gr\xC3\xBC\xC3\x9F" "e App;uninstall.sh;$HERE/bin\n"
+                                             "desktop_shortcut = 3;" + latin + ";Gr\xC3\xBC\xC3\x9F" "e Link;$HERE\n");
+  for (const std::string& name : {latin, accents, wide, beyond}) scratch.add_file(name, text_bytes(name));
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  std::set<std::string> packed;
+  for (INT_S16 i = 0; i < database->installations[0].file_count; i++)
+    packed.insert(database->installations[0].files[i].packed_name);
+  EXPECT_EQ(packed.count("Gr\xFC\xDF" "e-\xF1.txt"), 1u);
+  EXPECT_EQ(packed.count("caf\xE9/\xFF.txt"), 1u);
+  EXPECT_EQ(packed.count("\x01,4E2D,6587\x01.txt"), 1u);
+  EXPECT_EQ(packed.count("\x01,D83D,DE00\x01.txt"), 1u);
+
+#ifndef _WIN32
+  testing::internal::CaptureStdout();
+#endif
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+#ifndef _WIN32
+  EXPECT_NE(captured_stdout().find("% /" + latin + "\n"), std::string::npos);  // a terminal's UTF-8
+#endif
+  std::string log = read_whole_text(scratch.installed("install_log.txt"));
+  for (const std::string& name : {latin, accents, wide, beyond}) {
+    EXPECT_EQ(read_whole_file(scratch.installed(name)), text_bytes(name)) << name;
+    std::string line = "Installed \"" + scratch.installed(name) + "\"";
+    size_t at = log.find(line);
+    EXPECT_NE(at, std::string::npos) << line;
+    EXPECT_EQ(log.find(line, at + 1), std::string::npos) << line;
+  }
+  EXPECT_EQ(log.find("\xC3\x83"), std::string::npos);  // U+00C3 starts every doubly encoded Latin-1 letter
+  EXPECT_NE(log.find("create_desktop_shortcut( 3, \"" + latin + "\", \"\", \"Gr\xC3\xBC\xC3\x9F" "e Link\""),
+            std::string::npos);
+  EXPECT_NE(log.find("RegKey \"Gr\xC3\xBC\xC3\x9F" "e App\""), std::string::npos);
+
+  char display[512] = "", uninstall[512] = "";
+  ASSERT_TRUE(read_uninstall_entry("Gr\xFC\xDF" "e App", display, uninstall, sizeof display));
+  EXPECT_STREQ(display, "Gr\xFC\xDF" "e App");
+#ifdef _WIN32
+  EXPECT_EQ(link_target(special_folder(CSIDL_DESKTOPDIRECTORY) + "\\Gr\xC3\xBC\xC3\x9F" "e Link.lnk"),
+            scratch.installed(latin));
+#else
+  std::string desktop = scratch.root + "home/Desktop/Gr\xC3\xBC\xC3\x9F" "e Link.desktop";
+  EXPECT_EQ(desktop_value(desktop, "Name"), "Gr\xC3\xBC\xC3\x9F" "e Link");
+  EXPECT_EQ(desktop_value(desktop, "URL"), "file://" + scratch.installed("Gr%C3%BC%C3%9Fe-%C3%B1.txt"));
+  std::string registry = scratch.root + "home/config/installer_install_test/registry/SOFTWARE/Microsoft/Windows/"
+                                        "CurrentVersion/Uninstall/Gr\xC3\xBC\xC3\x9F" "e App.cfg";
+  EXPECT_EQ(read_lines(registry)[1], "\tGr\xC3\xBC\xC3\x9F" "e App");
+#endif
 }
 
 TEST(InstallerInstall, OverwriteRulesKeepOrReplaceExistingFiles) {
@@ -518,6 +574,115 @@ TEST(InstallerProgram, OneShotModesEndWithTheirExitStatus) {
 #endif
 
 #ifndef _WIN32
+// What the program says names what it tried: "-h" gives each option a line of what it does, a host path
+// given to "-x" is answered with the form it takes, and "-d" names the package it could not load.
+TEST(InstallerProgram, MessagesNameWhatTheyTriedAndTheFormsTheyTake) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  INSTALLER_SCRATCH scratch("program-messages");
+  std::string output = scratch.root + "output.txt";
+  auto run = [&](const std::string& arguments) {
+    return run_command("HOME='" + scratch.root + "home' XDG_DATA_HOME='" + scratch.root + "home/data' TMPDIR='" +
+                       scratch.root + "tmp' '" + binary_dir + "/installer' " + arguments + " >'" + output + "' 2>&1");
+  };
+  EXPECT_EQ(run("-h"), 0);
+  std::vector<std::string> help = read_lines(output);
+  const char* const options[] = {"\t-h\t- Show help",  "\t-a\t- Automatic mode (non interactive)",
+                                 "\t-v\t- Be verbose", "\t-s\t- Generate skin",
+                                 "\t-x\t- XML File",   "\t-p\t- Platform filter",
+                                 "\t-d\t- Diff files (used for patching)"};
+  ASSERT_EQ(help.size(), 3 + 2 * 7 + 1);
+  for (size_t i = 0; i < 7; i++) {
+    EXPECT_EQ(help[3 + 2 * i], options[i]);
+    EXPECT_EQ(help[4 + 2 * i].compare(0, 4, "\t\t  "), 0) << help[4 + 2 * i];
+    EXPECT_GT(help[4 + 2 * i].size(), 10u);
+  }
+  EXPECT_EQ(help.back(), "");
+
+  scratch.name_destination_from_root();
+  ASSERT_TRUE(scratch.build());
+  std::string folder = scratch.package.substr(0, scratch.package.size() - 1);
+  EXPECT_EQ(run("-x '" + folder + "/installer.xml' -a"), 2);
+  EXPECT_EQ(read_whole_text(output), "ERROR: \"" + folder + "/installer.xml\" is a path of this computer: give it from "
+                                     "the drive root, as \"$ROOT0\" followed by the path: \"$ROOT0" + folder +
+                                     "/installer.xml\"\n");
+  EXPECT_EQ(run("-d '$ROOT0" + folder + "/none.pkg=$ROOT0" + folder + "/installer.pkg'"), 2);
+  EXPECT_NE(read_whole_text(output).find("Failed to load first database\n\t" + folder +
+                                         "/none.pkg: the package \"none.pkg\" cannot be opened\n"),
+            std::string::npos)
+      << read_whole_text(output);
+  EXPECT_EQ(run("-d '$ROOT0" + folder + "/installer.pkg=" + folder + "/second.pkg'"), 2);
+  EXPECT_NE(read_whole_text(output).find("Failed to load second database\n\t\"" + folder + "/second.pkg\" is a path"),
+            std::string::npos)
+      << read_whole_text(output);
+}
+#endif
+
+// A path of the host's own form is answered with the path-variable form that names it.
+TEST(InstallerProgram, HostPathsAreAnsweredWithTheDriveRootForm) {
+  EXPECT_EQ(file_argument_problem("missing/x.skin"), "the folder of \"missing/x.skin\" does not exist");
+  EXPECT_EQ(file_argument_problem("/srv/package/installer.xml"),
+            "\"/srv/package/installer.xml\" is a path of this computer: give it from the drive root, as \"$ROOT0\" "
+            "followed by the path: \"$ROOT0/srv/package/installer.xml\"");
+  std::string windows = file_argument_problem("C:\\Package\\installer.xml");
+  EXPECT_NE(windows.find(" is a path of this computer: give it from the drive root, as \"$ROOT"), std::string::npos);
+  EXPECT_EQ(windows.substr(windows.size() - 23), "/Package/installer.xml\"") << windows;
+}
+
+#ifndef _WIN32
+// On Linux a program arrives runnable: a file that a program shortcut starts, a script ("#!") and an ELF
+// image get an execute bit for each read bit; every other file (a document that a shortcut opens
+// included) keeps its plain mode.
+TEST(InstallerInstall, ProgramsAndScriptsAreInstalledExecutable) {
+  INSTALLER_SCRATCH scratch("install-programs", "desktop_shortcut = 1;tool;Tool;$HERE/bin\n");
+  scratch.add_file("bin/tool", text_bytes("echo started by its shortcut\n"));
+  scratch.add_file("bin/program", std::vector<INT_U8>{0x7F, 'E', 'L', 'F', 2, 1, 1, 0});
+  scratch.add_file("docs/#note.txt", text_bytes("#not a script\n"));
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  const std::set<std::string> programs = {"bin/run.sh", "bin/uninstall.sh", "bin/tool", "bin/program"};
+  for (const std::string& file : scratch.files) {
+    struct stat status;
+    ASSERT_EQ(stat(scratch.installed(file).c_str(), &status), 0) << file;
+    mode_t read_bits = status.st_mode & 0444, run_bits = status.st_mode & 0111;
+    EXPECT_EQ(run_bits, programs.count(file) ? read_bits >> 2 : 0) << file;
+    EXPECT_NE(read_bits, 0u) << file;
+  }
+  FOLDER folder = scratch_folder("install-programs-link");
+  EXPECT_FALSE(mark_program_file(&folder, "missing", true));
+}
+#endif
+
+#ifndef _WIN32
+// The program takes its arguments and its folders from the environment in UTF-8: a package folder, a
+// destination and a home named outside ASCII.
+TEST(InstallerProgram, ArgumentsAndFoldersOutsideAsciiNameTheirOwnFolders) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  INSTALLER_SCRATCH scratch("program-names");
+  const std::string packages = scratch.root + "Pakete-\xC3\xA4/", home = scratch.root + "H\xC3\xB6me/";
+  std::string description = read_whole_text(scratch.source + "description.txt");
+  description.replace(description.find("$SCRATCH/dest"), 13, "$ROOT0" + scratch.root + "Ziel-\xC3\xBC");
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  ASSERT_TRUE(scratch.build());
+  std::filesystem::rename(scratch.package, packages);
+  std::string output = scratch.root + "output.txt";
+  std::string command = "HOME='" + home + "' XDG_DATA_HOME='" + home + "data' XDG_CONFIG_HOME='" + home +
+                        "config' XDG_DESKTOP_DIR='" + home + "Desktop' TMPDIR='" + home + "tmp' '" + binary_dir +
+                        "/installer' -x '$ROOT0" + packages + "installer.xml' -a >'" + output + "' 2>&1";
+  std::filesystem::create_directories(home + "tmp");
+  EXPECT_EQ(run_command(command), 0) << read_whole_text(output);
+  const std::string destination = scratch.root + "Ziel-\xC3\xBC/";
+  for (const std::string& file : scratch.files)
+    EXPECT_EQ(read_whole_file(destination + file), read_whole_file(scratch.source + "files/" + file)) << file;
+  EXPECT_EQ(read_lines(destination + "install_log.txt")[4], "Settings: 0 1 $ROOT0" + scratch.root + "Ziel-\xC3\xBC");
+  EXPECT_TRUE(std::filesystem::exists(home + "Desktop/Test App.desktop"));
+  EXPECT_TRUE(std::filesystem::exists(home + "data/applications/Velk Test Group/Test Guide.desktop"));
+}
+#endif
+
+#ifndef _WIN32
 // The one-time "Starting Default Paths" trace comes with the application's first folder, after the
 // library has started: never lost while the debug streams are still being built, never before the
 // usage that "-h" prints.
@@ -725,6 +890,32 @@ TEST(InstallerProgram, InteractiveStartReportsAWindowThatCannotOpen) {
 #endif
 
 #ifndef _WIN32
+// A built-in font file beside the program that FreeType refuses ends an interactive start at once, with
+// the font system's message and the fatal status, before any window: before the main window too, which
+// this package's size would not let open.
+TEST(InstallerProgram, ADamagedBuiltInFontEndsTheStartBeforeAnyWindow) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  INSTALLER_SCRATCH scratch("damaged-font");
+  std::string installer = scratch.root + "bin/installer";
+  std::filesystem::create_directories(scratch.root + "bin/data/fonts");
+  std::filesystem::copy_file(binary_dir + "/installer", installer);
+  ASSERT_TRUE(write_whole_file(scratch.root + "bin/data/fonts/DejaVuMathTeXGyre.ttf", {'n', 'o', 'n', 'e'}));
+  std::string description = scratch.name_destination_from_root() + "minimum_size = 30000;30000\n";
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  ASSERT_TRUE(scratch.build());
+  std::string output = scratch.root + "output.txt";
+  EXPECT_EQ(run_command("env -u DISPLAY VELK_UNATTENDED=1 HOME='" + scratch.root + "home' TMPDIR='" + scratch.root +
+                        "tmp' '" + installer + "' -x '$ROOT0" + scratch.package + "installer.xml' >'" + output +
+                        "' 2>&1"),
+            FATAL_EXIT_STATUS);
+  std::string text = read_whole_text(output);
+  EXPECT_NE(text.find("ERROR: 0022:\nUnable to load font from disk"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Unable to open screen mode"), std::string::npos) << text;
+}
+#endif
+
+#ifndef _WIN32
 TEST(InstallerInstall, LongLogLinesAreWrittenWhole) {
   INSTALLER_SCRATCH scratch("install-long");
   auto database = load_or_fail(scratch);
@@ -762,14 +953,20 @@ TEST(InstallerProgram, AutomaticModeOfTheWindowsProgram) {
   description.replace(description.find("Test Guide"), 10, "Program Guide");
   description.replace(description.find("Test App;"), 9, "Program App;");
   ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  const std::string latin = "Gr\xC3\xBC\xC3\x9F" "e-\xC3\xB1.txt";  // the program names it in UTF-16
+  scratch.add_file(latin, text_bytes(latin));
   ASSERT_TRUE(scratch.build());
   std::string output = scratch.root + "output.txt";
   std::string command = "\"\"" + installer + "\" -x \"" + root_text(scratch.package) + "/installer.xml\" -a >\"" +
                         output + "\" 2>&1\"";
   EXPECT_EQ(std::system(command.c_str()), 0) << read_whole_text(output);
   EXPECT_NE(read_whole_text(output).find("Done"), std::string::npos);
+  // Output to a file is in the ANSI code page, 1252 under Wine.
+  EXPECT_NE(read_whole_text(output).find("% /Gr\xFC\xDF" "e-\xF1.txt"), std::string::npos);
   for (const std::string& file : scratch.files)
     EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Installed \"" + scratch.installed(latin) + "\""), 1);
 
   HKEY key = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY_PATH "\\Velk Program App", 0, KEY_READ, &key),
@@ -785,6 +982,32 @@ TEST(InstallerProgram, AutomaticModeOfTheWindowsProgram) {
   EXPECT_EQ(link_target(special_folder(CSIDL_DESKTOPDIRECTORY) + "\\Program App.lnk"), scratch.installed("bin/run.sh"));
   EXPECT_EQ(link_target(special_folder(CSIDL_PROGRAMS) + "\\Velk Test Group\\Program Guide.lnk"),
             scratch.installed("docs/guide.txt"));
+}
+#endif
+
+#ifdef _WIN32
+// The Windows program reads its command line in UTF-16: a package folder named beyond the ANSI code
+// page is found.
+TEST(InstallerProgram, TheWindowsProgramTakesArgumentsBeyondTheCodePage) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  std::string installer = std::filesystem::absolute(std::string(binary_dir) + "/installer.exe").string();
+  INSTALLER_SCRATCH scratch("program-win-names");
+  std::string description = read_whole_text(scratch.source + "description.txt");
+  std::filesystem::create_directories(scratch.root + "dest");
+  description.replace(description.find("$SCRATCH/dest"), 13, root_text(scratch.root + "dest"));
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  ASSERT_TRUE(scratch.build());
+  const std::string packages = "\xE5\x8C\x85-\xC3\xA4";  // U+5305, then a Latin-1 letter
+  std::filesystem::rename(scratch.package, std::filesystem::u8path(scratch.root + packages));
+  std::string output = scratch.root + "output.txt";
+  std::string command = "\"\"" + installer + "\" -x \"" + root_text(scratch.root) + "/" + packages +
+                        "/installer.xml\" -a >\"" + output + "\" 2>&1\"";
+  std::wstring wide(command.size() + 1, L'\0');
+  wide.resize((size_t)MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, &wide[0], (int)wide.size()) - 1);
+  EXPECT_EQ(_wsystem(wide.c_str()), 0) << read_whole_text(output);
+  for (const std::string& file : scratch.files)
+    EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
 }
 #endif
 
@@ -982,7 +1205,8 @@ TEST(InstallerInstall, FixtureBuilderRefusesMoreFilesThanAnInstallationHolds) {
   std::string error;
   EXPECT_FALSE(package_builder::build_package(scratch.source + "description.txt", scratch.package + "installer.pkg",
                                               &error));
-  EXPECT_EQ(error, "too many files: 32768 (an installation holds at most 32767)");
+  EXPECT_EQ(error, scratch.source + "description.txt:3: an installation holds at most 32767 files; " + scratch.source +
+                       "files holds 32768");
   EXPECT_FALSE(std::filesystem::exists(scratch.package + "installer.pkg"));
   // One file fewer is the largest installation (small blocks keep the package small).
   std::filesystem::remove(folder + "0");
@@ -1020,7 +1244,8 @@ TEST(InstallerInstall, FixtureBuilderSetsColoursAndSizesOfMemberStyleSets) {
     std::string error;
     bool built = package_builder::build_package(scratch.source + "description.txt", scratch.package + "installer.pkg",
                                                 &error);
-    EXPECT_EQ(error, c.error) << c.line;
+    // A mistake names the description and its line, the last.
+    EXPECT_EQ(error, c.error[0] ? scratch.source + "description.txt:10: " + c.error : "") << c.line;
     if (!built || c.error[0]) continue;
     std::unique_ptr<DATABASE> database(scratch.load());
     ASSERT_TRUE(database) << c.line;

@@ -86,12 +86,13 @@ TEST(InstallerPatch, DescribesChangedAddedAndDeletedFilesExactly) {
       "default_language_name=\"English\">\n"
       "\n"
       "\t<APPLICATION version=\"1.0\" build_number=\"0\" app_string=\"velk-test-app\"/>\n"
-      "\t<WINDOW width=\"300\" height=\"200\" fullscreen=\"no\" show_bg_title=\"no\"/>\n"
-      "\t<DIALOG x=\"0\" y=\"0\" width=\"200\" height=\"150\" button_gap=\"10\" can_drag=\"yes\"/>\n"
-      "\t<EXIT x=\"-1\" y=\"-1\" width=\"200\" height=\"150\" can_drag=\"yes\"/>\n"
+      // The packer's sizes of the wizard and its dialogs where the description gives none.
+      "\t<WINDOW width=\"640\" height=\"480\" fullscreen=\"no\" show_bg_title=\"no\"/>\n"
+      "\t<DIALOG x=\"40\" y=\"30\" width=\"560\" height=\"420\" button_gap=\"10\" can_drag=\"yes\"/>\n"
+      "\t<EXIT x=\"-1\" y=\"-1\" width=\"320\" height=\"170\" can_drag=\"yes\"/>\n"
       "\t<ERROR x=\"-1\" y=\"-1\" width=\"400\" height=\"300\" can_drag=\"yes\"/>\n"
-      "\t<FILE_SELECT x=\"-1\" y=\"-1\" width=\"-1\" height=\"-1\" new_folder_too=\"no\" can_drag=\"yes\"/>\n"
-      "\t<ABOUT x=\"-1\" y=\"-1\" width=\"-1\" height=\"-1\" can_drag=\"yes\"/>\n"
+      "\t<FILE_SELECT x=\"-1\" y=\"-1\" width=\"520\" height=\"380\" new_folder_too=\"no\" can_drag=\"yes\"/>\n"
+      "\t<ABOUT x=\"-1\" y=\"-1\" width=\"360\" height=\"240\" can_drag=\"yes\"/>\n"
       "\t<BACKGROUND path=\"\" filename=\"\" speed=\"600\" width=\"-1\" height=\"-1\" start_offset_ms=\"0\"/>\n"
       "\t<SKIN path=\"\"/>\n"
       "\t<LOG dest_path_from_inst_loc=\"$HERE/patch\" system_dest_path_from_inst_loc=\"/patch\"/>\n"
@@ -146,6 +147,7 @@ TEST(InstallerPatch, ChangedInstallationSettingsCannotBePatched) {
   std::string description = read_whole_text(packages.scratch.source + "description.txt");
   description.replace(description.find("uninstall.sh"), 12, "remove.sh");
   ASSERT_TRUE(write_whole_file(packages.scratch.source + "description.txt", text_bytes(description)));
+  packages.scratch.add_file("bin/remove.sh", text_bytes("#!/bin/sh\n"));
   ASSERT_TRUE(packages.scratch.build("second.pkg"));
   EXPECT_EQ(create_patch_description(packages.argument().c_str()), EXIT_JOB_FAILED);
   // The file holds what was written before the difference, and no closing line.

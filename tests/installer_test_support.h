@@ -114,7 +114,7 @@ struct INSTALLER_SCRATCH {
 
   void add_file(const std::string& relative, const std::vector<INT_U8>& bytes) {
     std::string path = source + "files/" + relative;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::filesystem::create_directories(std::filesystem::u8path(path).parent_path());
     write_whole_file(path, bytes);
     files.push_back(relative);
   }

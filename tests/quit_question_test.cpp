@@ -190,3 +190,22 @@ TEST(QuitQuestion, TheInstallationGoesOnBeneathTheQuestion) {
   run_passes(10);
   EXPECT_EQ(live_page()->forward_button->enabled, 1);
 }
+
+// Dragged toward any corner, the question keeps its title bar in the window, where it can be taken back.
+TEST(QuitQuestion, ADraggedQuestionKeepsItsTitleBarInTheWindow) {
+  WIZARD_RUN run("quit-drag");
+  ASSERT_TRUE(run.start());
+  open_quit_dialog(0);
+  WM_CONFIRM* box = quit_dialog();
+  ASSERT_TRUE(box && box->title && box->draggable);
+  let_effects_end();
+  INT_S16 width = get_screen_width(0), height = get_screen_height(0);
+  press((INT_S16)(box->title->x + 10), (INT_S16)(box->title->y + 2));
+  for (INT_S16 corner = 0; corner < 4; corner++) {
+    move_pointer((corner & 1) ? (INT_S16)(width + 500) : (INT_S16)-500,
+                 (corner & 2) ? (INT_S16)(height + 500) : (INT_S16)-500);
+    EXPECT_TRUE(box->title->x >= 0 && box->title->x + box->title->width <= width) << corner;
+    EXPECT_TRUE(box->title->y >= 0 && box->title->y + box->title->height <= height) << corner;
+  }
+  release(width, height);
+}

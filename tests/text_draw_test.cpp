@@ -390,3 +390,31 @@ TEST_F(TextTest, ATextWiderThanItsRoomIsShortenedWithAnEllipsisInsideIt) {
   EXPECT_GE(b.x1, 150);
   EXPECT_LE(b.x2, 150 + width("Pick"));
 }
+
+TEST_F(TextTest, APathTooLongForItsRoomLosesWholeFoldersOfItsMiddle) {
+  auto shown = [&](const char* path, const char* room_text) {
+    return path_in_room(nullptr, SANS, 30, 30, path, width(room_text));
+  };
+  // Whole when it fits; the last folders first, then the first ones, the drive always.
+  const char* windows = "C:\\Program Files (x86)\\Company\\Application";
+  EXPECT_EQ(shown(windows, windows), windows);
+  EXPECT_EQ(shown(windows, "C:\\...\\Company\\Application"), "C:\\...\\Company\\Application");
+  EXPECT_EQ(shown(windows, "C:\\Program Files (x86)\\...\\Applicatio"), "C:\\...\\Company\\Application");
+  const char* deep = "/tmp/scenario/case/start/chosen dest";
+  EXPECT_EQ(shown(deep, "/tmp/.../start/chosen dest"), "/tmp/.../start/chosen dest");
+  EXPECT_EQ(shown(deep, "/.../start/chosen dest"), "/.../start/chosen dest");
+  EXPECT_EQ(shown(deep, "/.../chosen dest"), "/.../chosen dest");
+  // A network share is a drive; a folder's path keeps its closing separator; a relative path has none.
+  EXPECT_EQ(shown("\\\\server\\share\\tools\\long folder\\bin\\", "\\\\server\\share\\...\\bin\\"),
+            "\\\\server\\share\\...\\bin\\");
+  EXPECT_EQ(shown("\\bin\\long folder name\\data.bin", "\\...\\data.bin"), "\\...\\data.bin");
+  EXPECT_EQ(shown("first/second/third", ".../third"), ".../third");
+  // Without room for the drive: "..." and the last folder, else the last folder alone, which the
+  // drawing then shortens at its end.
+  EXPECT_EQ(shown(deep, ".../chosen dest"), ".../chosen dest");
+  EXPECT_EQ(shown(deep, "chosen dest"), "chosen dest");
+  EXPECT_EQ(shown(deep, "chosen"), "chosen dest");
+  EXPECT_EQ(shown("/one folder", "/one"), "one folder");
+  EXPECT_EQ(shown("plain text without a folder", "plain"), "plain text without a folder");
+  EXPECT_EQ(shown(nullptr, ""), "");
+}

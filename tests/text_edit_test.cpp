@@ -20,6 +20,7 @@
 #include "test_support.h"
 #include "text_draw.h"
 #include "text_edit.h"
+#include "text_edit_dialog.h"
 #include "wm_test_support.h"
 
 namespace {
@@ -454,6 +455,33 @@ TEST_F(TextEditTest, EnterActsOnceWhenLetGo) {
   key(VKEY_RETURN);
   EXPECT_EQ(event_calls.size(), before + 1);
   EXPECT_EQ(text_of(box), "go");
+}
+
+// Characters typed while no box has the focus go to no box: a box that takes the focus later (by Tab or
+// as the field of a dialog that opens), a page that is built and a dialog that opens drop them.
+TEST_F(TextEditTest, TakesOnlyWhatIsTypedWhileItHasTheFocus) {
+  WM_TEXT_EDIT* box = show_box("");
+  ASSERT_NE(focus_object, box);  // the page's placeholder has it
+  type_text("  ");
+  key(VKEY_TAB);
+  ASSERT_EQ(focus_object, box);
+  type_text("a");
+  EXPECT_EQ(text_of(box), "a");
+
+  KEYBOARD_HANDLER keyboard;
+  test_seam_type("xy");
+  page_builder = nullptr;  // the page built again holds its placeholder alone
+  screen->manager->rebuild_area(screen->manager->current_area, false);
+  EXPECT_EQ(keyboard.read_char(), 0);
+  type_text(" q");
+  WM_TEXT_EDIT_DIALOG* naming = new WM_TEXT_EDIT_DIALOG(-1, -1, 1, nullptr, 0, nullptr, nullptr, "Name", 256);
+  test_seam_type("xy");  // after the page's pass, before the dialog opens
+  screen->manager->get_root()->add_top_level(naming, false);
+  EXPECT_EQ(keyboard.read_char(), 0);
+  settle_effects();
+  ASSERT_EQ(focus_object, naming->edit);
+  type_text("F");
+  EXPECT_EQ(text_of(naming->edit), "F");
 }
 
 TEST_F(TextEditTest, PasswordStyleKeepsNoSelectionAndIgnoresCursorKeys) {

@@ -156,6 +156,25 @@ TEST_F(TextFiles, WideCharactersShareRuns) {
   EXPECT_EQ((std::vector<std::string>{"a\x01,20AC\x01" "b", "\x01,20AC,20AC\x01"}), read_lines(line));
 }
 
+// A character above 0xFFFF reads as the two groups of its surrogate pair, and such a pair writes back
+// as that one character: a name read from a log is the name that was written.
+TEST_F(TextFiles, CharactersAboveTheFirstPlaneAreSurrogatePairs) {
+  EXPECT_EQ((std::vector<std::string>{"a\x01,D83D,DE00\x01" "b"}), read_lines(bytes_of("a\xF0\x9F\x98\x80" "b")));
+  // The pair comes whole with the next call when the line has no room for it.
+  EXPECT_EQ((std::vector<std::string>{"abcde", "\x01,D83D,DE00\x01"}), read_lines(bytes_of("abcde\xF0\x9F\x98\x80"), 13));
+  EXPECT_EQ((std::vector<std::string>{"?"}), read_lines(bytes_of("\xF7\xBF\xBF\xBF")));  // past 0x10FFFF
+  TEXT_FILE* file = open_text_file(&folder, "pairs.txt", TEXT_FILE_WRITE, false);
+  ASSERT_NE(nullptr, file);
+  EXPECT_TRUE(file->write_text("a\x01,D83D,DE00,D83D\x01" "b\x01,DE00\x01"));  // a pair, then halves alone
+  close_text_file(&file);
+  EXPECT_EQ(bytes_of("a\xF0\x9F\x98\x80\xED\xA0\xBD" "b\xED\xB8\x80"), read_whole_file(path + "pairs.txt"));
+  file = open_text_file(&folder, "pairs16.txt", TEXT_FILE_WRITE, true);
+  ASSERT_NE(nullptr, file);
+  EXPECT_TRUE(file->write_text("\x01,D83D,DE00\x01"));
+  close_text_file(&file);
+  EXPECT_EQ((BYTES{0xFF, 0xFE, 0x3D, 0xD8, 0x00, 0xDE}), read_whole_file(path + "pairs16.txt"));
+}
+
 TEST_F(TextFiles, Latin1FallsBackToBytes) {
   // After the first byte that breaks UTF-8 the rest is taken byte by byte, even valid UTF-8.
   EXPECT_EQ((std::vector<std::string>{"caf\xE9", "\xC3\xA9"}), read_lines(bytes_of("caf\xE9\n\xC3\xA9\n")));

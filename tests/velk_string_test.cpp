@@ -466,3 +466,97 @@ TEST(TextHelpersTest, AccentFoldingTableRowByRow) {
                "aaaaaaaeceeeeiiii"   // E0-EF
                "dnooooo?ouuuuyp?");  // F0-FF
 }
+
+namespace {
+
+std::string to_utf8(const std::string& text, size_t size = 256) {
+  std::vector<char> out(size, 'X');
+  return text_to_utf8(text.c_str(), out.data(), size) ? out.data() : "<none>";
+}
+
+std::string from_utf8(const std::string& host, size_t size = 256) {
+  std::vector<char> out(size, 'X');
+  return utf8_to_text(host.c_str(), out.data(), size) ? out.data() : "<none>";
+}
+
+std::u16string to_utf16(const std::string& text, size_t size = 256) {
+  std::vector<INT_U16> out(size, 'X');
+  if (!text_to_utf16(text.c_str(), out.data(), size)) return u"<none>";
+  std::u16string wide;
+  for (size_t i = 0; out[i]; i++) wide += (char16_t)out[i];
+  return wide;
+}
+
+std::string from_utf16(const std::u16string& wide, size_t size = 256) {
+  std::vector<INT_U16> units(wide.begin(), wide.end());
+  units.push_back(0);
+  std::vector<char> out(size, 'X');
+  return utf16_to_text(units.data(), out.data(), size) ? out.data() : "<none>";
+}
+
+}  // namespace
+
+TEST(HostNamesTest, LatinOneAndWideCharactersBetweenTheSystemsTextAndUtf8) {
+  // The system's text is Latin-1; a run holds what lies above 0xFF.
+  EXPECT_EQ(from_utf8("Gr\xC3\xBC\xC3\x9F" "e-\xC3\xB1.txt"), "Gr\xFC\xDF" "e-\xF1.txt");
+  EXPECT_EQ(to_utf8("Gr\xFC\xDF" "e-\xF1.txt"), "Gr\xC3\xBC\xC3\x9F" "e-\xC3\xB1.txt");
+  EXPECT_EQ(from_utf8("caf\xC3\xA9 \xC3\xBF"), "caf\xE9 \xFF");
+  EXPECT_EQ(from_utf8("a\xE4\xB8\xAD\xE6\x96\x87" "b"), "a\x01,4E2D,6587\x01" "b");
+  EXPECT_EQ(to_utf8("a\x01,4E2D,6587\x01" "b"), "a\xE4\xB8\xAD\xE6\x96\x87" "b");
+  EXPECT_EQ(to_utf8("\x01,00E9"), "\xC3\xA9");  // a run left open ends with the text
+  // Past 0xFFFF: a surrogate pair of groups.
+  EXPECT_EQ(from_utf8("\xF0\x9F\x98\x80"), "\x01,D83D,DE00\x01");
+  EXPECT_EQ(to_utf8("\x01,D83D,DE00\x01"), "\xF0\x9F\x98\x80");
+  // The mark itself, and a comma that would follow a run (readers skip it), go into the run.
+  EXPECT_EQ(from_utf8("\x01"), "\x01,0001\x01");
+  EXPECT_EQ(from_utf8("\xE4\xB8\xAD,x"), "\x01,4E2D,002C\x01x");
+  EXPECT_EQ(to_utf8("\x01,4E2D,002C\x01x"), "\xE4\xB8\xAD,x");
+  EXPECT_EQ(to_utf8("\x01,4E2D\x01,x"), "\xE4\xB8\xAD" "x");  // as text files read it
+}
+
+TEST(HostNamesTest, BytesThatAreNoUtf8ComeBackAsTheyWere) {
+  // Each such byte is the lone low surrogate 0xDC00 plus the byte.
+  const std::vector<std::string> names = {"raw\xE9.txt", "\xFF\xFE", "\xC3", "\xC0\x80",          // cut, overlong
+                                          "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE4\xB8" "a"};  // surrogate, too large
+  for (const std::string& name : names) {
+    std::string text = from_utf8(name);
+    EXPECT_NE(text, "<none>");
+    EXPECT_EQ(to_utf8(text), name) << text;
+  }
+  EXPECT_EQ(from_utf8("raw\xE9.txt"), "raw\x01,DCE9\x01.txt");
+  // A pair made of a real character and an escaped byte stays two things.
+  EXPECT_EQ(to_utf8(from_utf8("\xF0\x9F\x98\x80\xFF")), "\xF0\x9F\x98\x80\xFF");
+}
+
+TEST(HostNamesTest, TextsNoNameMayHoldHaveNoHostForm) {
+  // Separators, points and colons come only as plain bytes, where checks of names see them.
+  for (const char* text : {"\x01,002F\x01", "\x01,002E,002E\x01", "a\x01,005C\x01", "\x01,003A\x01", "\x01,0000\x01",
+                           "\x01,4E2\x01", "\x01,4EZD\x01"}) {
+    EXPECT_EQ(to_utf8(text), "<none>") << text;
+    EXPECT_EQ(to_utf16(text), u"<none>") << text;
+  }
+  // A lone surrogate that stands for no byte has no UTF-8 form; Windows takes every 16-bit unit.
+  for (const char* text : {"\x01,D83D\x01", "\x01,DE00\x01", "\x01,DC7F\x01"}) EXPECT_EQ(to_utf8(text), "<none>") << text;
+  EXPECT_EQ(to_utf16("\x01,D83D\x01"), u"\xD83D");
+  // A group of 0x80 to 0xFF is that character.
+  EXPECT_EQ(to_utf8("\x01,00FC\x01"), "\xC3\xBC");
+}
+
+TEST(HostNamesTest, Utf16UnitsMapOneToOne) {
+  EXPECT_EQ(from_utf16(u"Gr\u00FC\u00DF" "e-\u00F1.txt"), "Gr\xFC\xDF" "e-\xF1.txt");
+  EXPECT_EQ(to_utf16("Gr\xFC\xDF" "e-\xF1.txt"), u"Gr\u00FC\u00DF" "e-\u00F1.txt");
+  EXPECT_EQ(from_utf16(u"\u4E2D,\U0001F600\u0001"), "\x01,4E2D,002C,D83D,DE00,0001\x01");
+  EXPECT_EQ(to_utf16("\x01,4E2D,002C,D83D,DE00,0001\x01"), u"\u4E2D,\U0001F600\u0001");
+}
+
+TEST(HostNamesTest, ResultsThatDoNotFitFail) {
+  // "Gr\xFC" needs three bytes and a terminator as text, five as UTF-8.
+  EXPECT_EQ(from_utf8("Gr\xC3\xBC", 4), "Gr\xFC");
+  EXPECT_EQ(from_utf8("Gr\xC3\xBC", 3), "<none>");
+  EXPECT_EQ(to_utf8("Gr\xFC", 5), "Gr\xC3\xBC");
+  EXPECT_EQ(to_utf8("Gr\xFC", 4), "<none>");
+  EXPECT_EQ(from_utf8("\xE4\xB8\xAD", 7), "<none>");  // the run's closing mark does not fit
+  EXPECT_EQ(from_utf8("\xE4\xB8\xAD", 8), "\x01,4E2D\x01");
+  EXPECT_EQ(to_utf16("ab", 2), u"<none>");
+  EXPECT_EQ(from_utf16(u"ab", 2), "<none>");
+}

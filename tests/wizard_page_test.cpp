@@ -321,6 +321,28 @@ TEST(WizardPage, TheOptionsGridHasTheRowsItsConditionsAskFor) {
   }
 }
 
+// The destination, a path shortened in its middle, takes the empty column before its cell when it needs
+// more than the cell; the system folders' text, shorter, stays in its cell, as does a short path again.
+TEST(WizardPage, ALongDestinationTakesTheEmptyColumnBeforeIt) {
+  WIZARD_RUN run("wizard-location");
+  ASSERT_TRUE(run.start());
+  database->use_system_paths = 0;
+  INSTALL_DIALOG* page = run.show_stage(STAGE_OPTIONS);
+  ASSERT_TRUE(page && location_button && browse_button);
+  EXPECT_EQ(location_button->path_text, 1);
+  const INT_S16 x = location_button->x, width = location_button->width, browse_x = browse_button->x;
+  std::string longer = "/" + std::string((size_t)width, 'a') + "/last";
+  show_location(longer.c_str(), true);
+  EXPECT_EQ(label_of(location_button), longer);
+  EXPECT_LT(location_button->x, x);
+  EXPECT_EQ(location_button->x + location_button->width, x + width);
+  EXPECT_EQ(browse_button->x, browse_x);
+  show_location("(system folders)", false);
+  EXPECT_EQ(location_button->path_text, 0);
+  EXPECT_EQ(location_button->x, x);
+  EXPECT_EQ(location_button->width, width);
+}
+
 TEST(WizardPage, OptionRowsTakeTheirHeightsFromEightEqualRows) {
   WIZARD_RUN run("wizard-option-rows");
   ASSERT_TRUE(run.start());
@@ -376,6 +398,8 @@ TEST(WizardPage, ProgressTextFollowsTheFileNameSettings) {
     std::strcpy(caller, c.text);
     INSTALL_DIALOG::show_progress(page, 40, caller);
     EXPECT_EQ(text_of(page->progress_text), c.shown[0] == '/' ? host_form(c.shown) : c.shown);
+    // A path shown is shortened in its middle when too long; any other text at its end.
+    EXPECT_EQ(page->progress_text->path_text, c.shown[0] == '/' ? 1 : 0);
     EXPECT_EQ(page->progress_bar->value, 40);
     EXPECT_STREQ(caller, c.text);
   }

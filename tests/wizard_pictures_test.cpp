@@ -1,25 +1,28 @@
 // The README's pictures of the wizard, taken from the real window: the installer program on a private
 // X display, led by real clicks through the licence, options, installing and readme pages of the sample
-// package (tools/sample). Each capture must be, pixel for pixel, what the wizard built in this process
-// (its twin) draws for that page, so the pictures are what the window shows. With VELK_SCREENSHOT_DIR
-// set to a folder, the captures of the window's client area are also written there as PNG files; the
-// README's are made with
+// package (tools/sample); and the options page and the folder dialog of the sample with a long
+// destination. Each capture must be, pixel for pixel, what the wizard built in this process (its twin)
+// draws for that page, so the pictures are what the window shows. With VELK_SCREENSHOT_DIR set to a
+// folder, the captures of the window's client area are also written there as PNG files; the ones in
+// docs/ are made with
 //   VELK_SCREENSHOT_DIR=$PWD/docs ctest --test-dir build -R WizardPictures
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 
+#include "file_select.h"
 #include "grid.h"
 #include "image_file.h"
 #include "progress_bar.h"
+#include "redraw.h"
 #include "wizard_test_support.h"
 
 namespace {
 
-// The sample package built into the scratch folder from tools/sample, installing into the scratch
-// folder's "dest" instead of the sample's place under /tmp (no page shows the destination).
-bool build_sample_package(const INSTALLER_SCRATCH& scratch) {
+// The sample package built into the scratch folder from tools/sample, installing into the folder below
+// the scratch folder (its "dest" unless given) instead of the sample's place under /tmp.
+bool build_sample_package(const INSTALLER_SCRATCH& scratch, const std::string& destination = "dest") {
   std::string sample = scratch.root + "sample";
   std::filesystem::copy(environment_text("VELK_SOURCE_DIR") + "/tools/sample", sample,
                         std::filesystem::copy_options::recursive);
@@ -27,7 +30,7 @@ bool build_sample_package(const INSTALLER_SCRATCH& scratch) {
   const std::string place = "default_path = $ROOT0/tmp/velk-sample/installed";
   size_t at = description.find(place);
   if (at == std::string::npos) return false;
-  description.replace(at, place.size(), "default_path = " + program_path_text(scratch.root) + "/dest");
+  description.replace(at, place.size(), "default_path = " + program_path_text(scratch.root) + "/" + destination);
   std::string error;
   return write_whole_file(sample + "/description.txt", text_bytes(description)) &&
          package_builder::build_package(sample + "/description.txt", scratch.package + "installer.pkg", &error);
@@ -47,6 +50,29 @@ bool keep_picture(const WINDOW_CAPTURE& image, const char* name) {
   bool saved = save_png(&picture, file);
   close_data_file(&file);
   return saved;
+}
+
+// The installer program on the scratch folder's package in the scenario's window, with home folders of
+// its own below the scratch folder (the twin made its shortcuts in this process's); their folder.
+std::string start_sample_window(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& scratch) {
+  std::string home = scratch.root + "program/";
+  std::filesystem::create_directories(home + "home/Desktop");
+  std::filesystem::create_directories(home + "tmp");
+  bool started = scenario.start(WINDOW_SCENARIO::built_program("installer"),
+                                {"-x", program_path_text(scratch.package) + "/installer.xml"},
+                                program_environment(home)) &&
+                 scenario.wait_for_window("Sample Application Installer", 640, 480);
+  return started ? home : "";
+}
+
+// The window at rest with the pointer on its title bar, out of the client area, shows what the twin drew;
+// the capture is kept under the name.
+void expect_at_rest(WINDOW_SCENARIO& scenario, const WINDOW_CAPTURE& expected, const char* name) {
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.move(10, -4));
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, expected, {0, 0, 640, 480}), 0) << name;
+  ASSERT_TRUE(keep_picture(shown, name));
 }
 
 // Every frame the twin presents while it installs: what the real window shows at any moment of it.
@@ -126,29 +152,17 @@ TEST(WizardPictures, TheSamplePagesAreWhatTheRealWindowShows) {
     done = spot_of(live_page()->forward_button, live_page());
   }
 
-  // The program's home folders are its own (the twin made its shortcuts in this process's).
-  std::string home = scratch.root + "program/";
-  std::filesystem::create_directories(home + "home/Desktop");
-  std::filesystem::create_directories(home + "tmp");
   WINDOW_SCENARIO scenario("wizard-pictures-window");
   START_WINDOW_SCENARIO(scenario);
-  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("installer"),
-                             {"-x", program_path_text(scratch.package) + "/installer.xml"}, program_environment(home)));
-  ASSERT_TRUE(scenario.wait_for_window("Sample Application Installer", 640, 480));
+  std::string home = start_sample_window(scenario, scratch);
+  ASSERT_FALSE(home.empty());
   // The pointer rests on the title bar, out of the client area, for every page but installing's (on
   // which it stays where Install was, as in the twin).
   const AREA whole = {0, 0, 640, 480};
   WINDOW_CAPTURE shown;
-  ASSERT_TRUE(scenario.move(10, -4));
-  ASSERT_TRUE(scenario.wait_until_still(&shown));
-  EXPECT_EQ(differing_pixels(shown, licence, whole), 0);
-  ASSERT_TRUE(keep_picture(shown, "wizard-licence.png"));
-
+  ASSERT_NO_FATAL_FAILURE(expect_at_rest(scenario, licence, "wizard-licence.png"));
   ASSERT_TRUE(scenario.click(agree.x, agree.y));
-  ASSERT_TRUE(scenario.move(10, -4));
-  ASSERT_TRUE(scenario.wait_until_still(&shown));
-  EXPECT_EQ(differing_pixels(shown, options, whole), 0);
-  ASSERT_TRUE(keep_picture(shown, "wizard-options.png"));
+  ASSERT_NO_FATAL_FAILURE(expect_at_rest(scenario, options, "wizard-options.png"));
 
   // The program is held still in the middle of installing: its desktop shortcut's file is a named pipe
   // that nothing reads yet, so writing it waits, with the page showing that step. The window must then
@@ -171,11 +185,56 @@ TEST(WizardPictures, TheSamplePagesAreWhatTheRealWindowShows) {
   ASSERT_TRUE(wait_for_last_line(log, "Installation completed without any errors."));
   ASSERT_TRUE(scenario.wait_until_still());
   ASSERT_TRUE(scenario.click(next.x, next.y));
-  ASSERT_TRUE(scenario.move(10, -4));
-  ASSERT_TRUE(scenario.wait_until_still(&shown));
-  EXPECT_EQ(differing_pixels(shown, readme, whole), 0);
-  ASSERT_TRUE(keep_picture(shown, "wizard-readme.png"));
+  ASSERT_NO_FATAL_FAILURE(expect_at_rest(scenario, readme, "wizard-readme.png"));
 
   ASSERT_TRUE(scenario.click(done.x, done.y));
   EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+}
+
+// The options page with a long destination and the folder dialog in a folder with a long name, in the
+// real window, each what the twin draws (written as "wizard-options-long-destination.png" and
+// "folder-dialog-long-name.png"): the destination shortened in its middle with its last folder whole,
+// the dialog's message and the folder's name whole.
+TEST(WizardPictures, ALongDestinationAndALongFolderName) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the pictures are taken from the native window";
+#endif
+  INSTALLER_SCRATCH scratch("wizard-pictures-long");
+  const std::string destination = "Programs/Sample Company/Sample Application Manuals";
+  for (const char* inside : {"bin", "docs", "Manuals and guides"})
+    std::filesystem::create_directories(std::filesystem::u8path(below(scratch.root, destination + "/" + inside)));
+  ASSERT_TRUE(build_sample_package(scratch, destination));
+
+  SPOT agree, system_paths, browse, cancel;
+  WINDOW_CAPTURE options, folder_dialog;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    agree = spot_of(live_page()->forward_button, live_page());
+    click_on(live_page()->forward_button);
+    ASSERT_EQ(database->stage, STAGE_OPTIONS);
+    ASSERT_TRUE(page_grid && page_grid->cell(1, 2) && (page_grid->cell(1, 2)->kind & WM_KIND_CHECK_BOX));
+    system_paths = spot_of(page_grid->cell(1, 2), live_page());
+    click_on(page_grid->cell(1, 2));
+    options = twin_page_at_rest();
+    ASSERT_TRUE(browse_button);
+    browse = spot_of(browse_button, live_page());
+    click_on(browse_button);
+    let_effects_end();
+    WM_FILE_SELECT* selector = static_cast<WM_FILE_SELECT*>(find_top_level(WM_KIND_FILE_SELECT));
+    ASSERT_TRUE(selector);
+    cancel = spot_of(selector->cancel_button);
+    folder_dialog = twin_page_at_rest();
+  }
+
+  WINDOW_SCENARIO scenario("wizard-pictures-long-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_FALSE(start_sample_window(scenario, scratch).empty());
+  for (SPOT spot : {agree, system_paths}) ASSERT_TRUE(scenario.click(spot.x, spot.y));
+  ASSERT_NO_FATAL_FAILURE(expect_at_rest(scenario, options, "wizard-options-long-destination.png"));
+  ASSERT_TRUE(scenario.click(browse.x, browse.y));
+  ASSERT_NO_FATAL_FAILURE(expect_at_rest(scenario, folder_dialog, "folder-dialog-long-name.png"));
+  ASSERT_TRUE(scenario.click(cancel.x, cancel.y));
+  ASSERT_TRUE(scenario.close_window());
+  ASSERT_TRUE(scenario.wait_until_still());
 }

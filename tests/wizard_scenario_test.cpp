@@ -15,6 +15,7 @@
 #include "grid.h"
 #include "redraw.h"
 #include "registry.h"
+#include "text_draw.h"
 #include "text_edit.h"
 #include "text_edit_dialog.h"
 #include "wizard_test_support.h"
@@ -119,6 +120,30 @@ WM_SCREEN_OBJECT* cell_labelled(WM_GRID* grid, INT_S16 column, const std::string
   return nullptr;
 }
 
+// The folder dialog opened in the twin from the options page by its "..." button, with where that button,
+// the dialog's New Folder and OK buttons and the new-folder dialog's edit box and OK button stand (the
+// new-folder dialog is opened and cancelled again); the folder dialog stays open.
+WM_FILE_SELECT* twin_folder_dialog(INSTALL_DIALOG* page, SPOT* browse, SPOT* new_folder, SPOT* chosen, SPOT* name,
+                                   SPOT* made) {
+  *browse = spot_of(browse_button, page);
+  click_on(browse_button);
+  settle_effects();
+  WM_FILE_SELECT* selector = static_cast<WM_FILE_SELECT*>(find_top_level(WM_KIND_FILE_SELECT));
+  if (!selector) return nullptr;
+  *new_folder = spot_of(selector->new_folder_button);
+  *chosen = spot_of(selector->ok_button);
+  click_on(selector->new_folder_button);
+  settle_effects();
+  WM_TEXT_EDIT_DIALOG* naming = static_cast<WM_TEXT_EDIT_DIALOG*>(find_top_level(WM_KIND_TEXT_EDIT_DIALOG));
+  if (!naming) return nullptr;
+  EXPECT_EQ(focus_object, naming->edit);
+  *name = spot_of(naming->edit);
+  *made = spot_of(naming->ok_button);
+  click_on(naming->cancel_button);
+  settle_effects();
+  return selector;
+}
+
 }  // namespace
 
 // Scenario A: one language, one installation, no licence or readme. The options come first; Install,
@@ -163,10 +188,49 @@ TEST(WizardScenario, OneInstallationFromTheOptionsToFinish) {
   EXPECT_EQ(log[13], "RegKey \"Wizard A App\"");
 }
 
+// The packer's single-file installer (the installer program with its package attached, nothing beside
+// it) starts without options, and its wizard installs: Install on the options page, Finish at the end.
+// Without window keys in the description the window has the packer's default size, 640 x 480.
+TEST(WizardScenario, TheSingleFileInstallerOfThePackerInstallsThroughItsWizard) {
+  INSTALLER_SCRATCH scratch("wizard-single", wizard_text_lines());
+  ASSERT_TRUE(build_scenario_package(scratch, "S", {NO_LICENCE}));
+  // Under the program's own file name, which names its settings folders natively.
+  std::string program = WINDOW_SCENARIO::built_program("installer"), error;
+  std::string setup = scratch.root + "single" + PATH_SEPARATOR + std::filesystem::path(program).filename().string();
+  std::filesystem::create_directories(scratch.root + "single");
+  ASSERT_TRUE(package_builder::build_installer(scratch.source + "description.txt", program, setup, &error)) << error;
+
+  SPOT install, finish;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    ASSERT_EQ(database->stage, STAGE_OPTIONS);
+    INSTALL_DIALOG* page = live_page();
+    install = spot_of(page->forward_button, page);
+    page = twin_page(twin, STAGE_INSTALLING);
+    finish = spot_of(page->forward_button, page);
+  }
+
+  WINDOW_SCENARIO scenario("wizard-single-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(scenario.start(setup, {}, program_environment(scratch.root)));
+  ASSERT_TRUE(scenario.wait_for_window("Test Installer", 640, 480));
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.click(install.x, install.y));
+  ASSERT_TRUE(wait_for_last_line(scratch.installed("install_log.txt"), "Installation completed without any errors."));
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.click(finish.x, finish.y));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+  expect_installation(scenario, scratch, scratch.destination, "S", true);
+}
+
 // Scenario B: two languages each with a licence and a readme, two installations. The second language
 // changes the window's title and shows its own licence; the second installation resets the destination;
 // the desktop shortcut is left out; the folder dialog browses into a folder and makes a new one there,
-// where the files then land; the readme's About box opens and closes; Finish ends the program.
+// where the files then land; the readme's About box opens and closes; Finish ends the program. Spaces
+// typed on the licence page, where nothing takes text, never reach the new folder's name, which is
+// typed into the name field that has the focus as its dialog opens. Tab in the folder dialog shows
+// there, and there alone, which control has the focus.
 TEST(WizardScenario, SecondLanguageSecondInstallationIntoANewFolder) {
   INSTALLER_SCRATCH scratch("wizard-b", wizard_description_lines());
   write_whole_file(scratch.source + "readme.txt", text_bytes("Read me.\n"));
@@ -189,9 +253,9 @@ TEST(WizardScenario, SecondLanguageSecondInstallationIntoANewFolder) {
       build_scenario_package(scratch, "B", {{"English;licence.txt;", "English;licence.txt;readme.txt"}}, second));
 
   // Every step in the twin first: where to click, and the licence the window must show.
-  SPOT language, agree, installation, onward, system_paths, desktop, browse, install, target, new_folder, name, made,
+  SPOT language, agree, installation, onward, system_paths, desktop, browse, install, target, new_folder, made,
       chosen, readme, about, about_close, finish;
-  AREA licence, about_box;
+  AREA licence, about_box, folder_dialog;
   WINDOW_CAPTURE licence_shown, about_expected;
   {
     WIZARD_TWIN twin;
@@ -222,24 +286,13 @@ TEST(WizardScenario, SecondLanguageSecondInstallationIntoANewFolder) {
     system_paths = spot_of(system_box, page);
     desktop = spot_of(desktop_box, page);
     click_on(system_box);
-    browse = spot_of(browse_button, page);
-    click_on(browse_button);
-    settle_effects();
-    WM_FILE_SELECT* selector = static_cast<WM_FILE_SELECT*>(find_top_level(WM_KIND_FILE_SELECT));
+    SPOT name_field;  // not clicked: the name field has the focus as its dialog opens
+    WM_FILE_SELECT* selector = twin_folder_dialog(page, &browse, &new_folder, &chosen, &name_field, &made);
     ASSERT_TRUE(selector);
+    folder_dialog = area_of(selector);
     WM_SCREEN_OBJECT* target_row = cell_labelled(selector->list, 1, "target");
     ASSERT_TRUE(target_row);
     target = spot_of(target_row);
-    new_folder = spot_of(selector->new_folder_button);
-    chosen = spot_of(selector->ok_button);
-    click_on(selector->new_folder_button);
-    settle_effects();
-    WM_TEXT_EDIT_DIALOG* naming = static_cast<WM_TEXT_EDIT_DIALOG*>(find_top_level(WM_KIND_TEXT_EDIT_DIALOG));
-    ASSERT_TRUE(naming);
-    name = spot_of(naming->edit);
-    made = spot_of(naming->ok_button);
-    click_on(naming->cancel_button);
-    settle_effects();
     click_on(selector->cancel_button);
     settle_effects();
     page = twin_page(twin, STAGE_INSTALLING);
@@ -267,8 +320,21 @@ TEST(WizardScenario, SecondLanguageSecondInstallationIntoANewFolder) {
   WINDOW_CAPTURE shown;
   ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "licence.png"));
   EXPECT_EQ(differing_pixels(shown, licence_shown, licence), 0);
-  for (SPOT spot : {agree, installation, onward, system_paths, desktop, browse, target, new_folder, name})
+  ASSERT_TRUE(scenario.type("  "));
+  for (SPOT spot : {agree, installation, onward, system_paths, desktop, browse})
     ASSERT_TRUE(click_and_settle(scenario, spot));
+  WINDOW_CAPTURE untabbed, tabbed, tabbed_again;
+  ASSERT_TRUE(scenario.capture(&untabbed, scenario.scratch() + "folder-dialog.png"));
+  ASSERT_TRUE(scenario.key("Tab"));
+  ASSERT_TRUE(scenario.wait_until_still(&tabbed));
+  ASSERT_TRUE(scenario.key("Tab"));
+  ASSERT_TRUE(scenario.wait_until_still(&tabbed_again));
+  const AREA window = {0, 0, 640, 480};
+  int changed = differing_pixels(untabbed, tabbed, folder_dialog);
+  EXPECT_GT(changed, 0);
+  EXPECT_EQ(differing_pixels(untabbed, tabbed, window), changed);
+  EXPECT_GT(differing_pixels(tabbed, tabbed_again, folder_dialog), 0);
+  for (SPOT spot : {target, new_folder}) ASSERT_TRUE(click_and_settle(scenario, spot));
   ASSERT_TRUE(scenario.type("Fresh"));
   for (SPOT spot : {made, chosen, install}) ASSERT_TRUE(click_and_settle(scenario, spot));
   std::string fresh = below(place, "target/Fresh");
@@ -283,6 +349,70 @@ TEST(WizardScenario, SecondLanguageSecondInstallationIntoANewFolder) {
   EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
   EXPECT_EQ(scenario.output(), "");
   expect_installation(scenario, scratch, fresh, "B", false);
+}
+
+// A folder made and chosen below a long path in the folder dialog: the options page shows the path
+// shortened in its middle, with the chosen folder's own name whole at its end, as the twin draws it; the
+// files then land there.
+TEST(WizardScenario, AFolderChosenBelowALongPathShowsItsOwnNameOnTheOptions) {
+  INSTALLER_SCRATCH scratch("wizard-long-path", wizard_description_lines());
+  std::string start = below(scratch.root, "place/of the sample application/with rather long folder names/start");
+  std::filesystem::create_directories(std::filesystem::u8path(start));
+  ASSERT_TRUE(build_scenario_package(scratch, "L", {NO_LICENCE, {program_path_text(scratch.root) + "/dest",
+                                                                 program_path_text(start)}}));
+
+  SPOT system_paths, browse, new_folder, name, made, chosen, install, finish;
+  AREA location;
+  WINDOW_CAPTURE options_expected;
+  std::string destination;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    ASSERT_EQ(database->stage, STAGE_OPTIONS);
+    INSTALL_DIALOG* page = live_page();
+    install = spot_of(page->forward_button, page);
+    WM_SCREEN_OBJECT* system_box = option_box(WIZARD_EVENT_SYSTEM_PATHS);
+    ASSERT_TRUE(system_box);
+    system_paths = spot_of(system_box, page);
+    click_on(system_box);
+    WM_FILE_SELECT* selector = twin_folder_dialog(page, &browse, &new_folder, &chosen, &name, &made);
+    ASSERT_TRUE(selector);
+    // The folder as the program will have made it, chosen in the twin too.
+    FOLDER folder = selector->folder;
+    ASSERT_TRUE(folder.enter("chosen dest", true));
+    destination = folder.path;
+    selector->folder = folder;
+    click_on(selector->ok_button);
+    settle_effects();
+    ASSERT_TRUE(location_button && location_button->path_text);
+    std::string shown = path_in_room(draw_target, location_button->font_id, location_button->font_x_size,
+                                     location_button->font_y_size, location_button->label,
+                                     location_button->width - location_button->left_gap - location_button->right_gap);
+    EXPECT_NE(shown, location_button->label);
+    EXPECT_EQ(shown.substr(shown.size() - 12), std::string(1, PATH_SEPARATOR) + "chosen dest") << shown;
+    location = area_of(location_button);
+    options_expected = twin_screen();
+    page = twin_page(twin, STAGE_INSTALLING);
+    finish = spot_of(page->forward_button, page);
+  }
+  std::filesystem::remove(std::filesystem::u8path(destination));  // the program makes it
+
+  WINDOW_SCENARIO scenario("wizard-long-path-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  for (SPOT spot : {system_paths, browse, new_folder, name}) ASSERT_TRUE(click_and_settle(scenario, spot));
+  ASSERT_TRUE(scenario.type("chosen dest"));
+  for (SPOT spot : {made, chosen}) ASSERT_TRUE(click_and_settle(scenario, spot));
+  ASSERT_TRUE(scenario.move(2, 2));
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, options_expected, location), 0);
+  ASSERT_TRUE(click_and_settle(scenario, install));
+  ASSERT_TRUE(wait_for_last_line(below(destination, "install_log.txt"), "Installation completed without any errors."));
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.click(finish.x, finish.y));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+  expect_installation(scenario, scratch, destination, "L", true);
 }
 
 // Scenario C: the window's close button asks the quit question; No keeps the page as it was. A close
@@ -378,7 +508,8 @@ TEST(WizardScenario, DisagreeEndsTheProgramAndInstallsNothing) {
 TEST(WizardScenario, ASmallDesktopIsAskedAboutOnce) {
   INSTALLER_SCRATCH scratch("wizard-e", wizard_description_lines());
   ASSERT_TRUE(build_scenario_package(scratch, "E", {NO_LICENCE},
-                                     "required_desktop = 800;600\ninstallation = Other\n"));
+                                     "required_desktop = 800;600\ninstallation = Other\ndefault_path = " +
+                                         program_path_text(scratch.root) + "/other\n"));
   SPOT next, no, back, install, finish;
   AREA question_area;
   WINDOW_CAPTURE asked, not_asked;

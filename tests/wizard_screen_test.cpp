@@ -2,9 +2,12 @@
 // long texts (the longest language's labels, a 100-character folder message, a deep destination folder,
 // long installation and option names), walked through the page manager's real passes, each page and
 // dialog checked from its screen objects (screen_check.h): no text cut, outside its place or over another
-// object, every text readable on its ground, every check box seen.
+// object, none shortened while its row has room, every path's last folder whole (the sample's
+// destination ends in a twelve-letter folder, and the options page also shows one of 70 characters),
+// every text readable on its ground (a disabled one too), every check box seen.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -26,7 +29,7 @@ namespace {
 // has the short English of the wizard's tests.
 const char* const long_texts[][2] = {
     {"QUIT_TITLE", "Installation beenden"},
-    {"QUIT_MSG", "Die Anwendung ist noch nicht installiert. Moechten Sie das Installationsprogramm trotzdem "
+    {"QUIT_MSG", "Moechten Sie das Installationsprogramm der Beispielanwendung mit allen Handbuechern jetzt "
                  "beenden?"},
     {"QUIT_YES", "Beenden"},
     {"QUIT_NO", "Fortsetzen"},
@@ -99,8 +102,12 @@ std::string long_description() {
   return description;
 }
 
+// The sample's destination below the scratch folder: a folder whose name is twelve letters, made, where
+// the folder dialog opens.
+const char* const sample_destination = "Programs/Applications";
+
 // The package of the case built into the scratch folder: the sample from its source, installing into the
-// scratch folder's "dest"; or the long package, with its deep folder made.
+// scratch folder's sample destination; or the long package, with its deep folder made.
 bool build_package(const std::string& name, INSTALLER_SCRATCH* scratch) {
   std::string description;
   if (name == "sample") {
@@ -111,7 +118,8 @@ bool build_package(const std::string& name, INSTALLER_SCRATCH* scratch) {
     const std::string place = "$ROOT0/tmp/velk-sample/installed";
     size_t at = description.find(place);
     if (at == std::string::npos) return false;
-    description.replace(at, place.size(), "$SCRATCH/dest");
+    description.replace(at, place.size(), std::string("$SCRATCH/") + sample_destination);
+    std::filesystem::create_directories(std::filesystem::u8path(scratch->root) / sample_destination);
   } else {
     description = long_description();
     write_whole_file(scratch->source + "readme.txt",
@@ -135,6 +143,16 @@ int longest_language() {
     if (total > most) most = total, longest = i;
   }
   return longest;
+}
+
+// A destination of 70 characters from the drive's root ending in a twelve-letter folder, as typical ones
+// are; it is only shown, never made.
+std::string seventy_character_destination() {
+  std::string root = expand_path_text("$ROOT0", nullptr);
+  std::string rest = "Company of the Sample Application/Sample Application 1.0/Applications";
+  size_t shown = root.size() + (root.empty() || root.back() == '/' || root.back() == '\\' ? 0 : 1) + rest.size();
+  rest.erase(0, shown - 70);  // the first folder's name gives way
+  return "$ROOT0/" + rest;
 }
 
 // Checks pages; each fault found fails the test once ("package / page: object: problem").
@@ -180,6 +198,15 @@ void walk_pages(SCREEN_WALK* walk) {
     click_on(static_cast<WM_CHECK_BOX*>(system)->box);
     walk->check("options, own folder");
   }
+  ASSERT_TRUE(location_button && location_button->enabled);
+  std::string destination = database->install_path;
+  std::string seventy = seventy_character_destination();
+  std::snprintf(database->install_path, sizeof database->install_path, "%s", seventy.c_str());
+  location_button->set_text(expand_path_text(database->install_path, nullptr), false);
+  EXPECT_EQ(std::strlen(location_button->label), 70u);
+  walk->check("options, a destination of 70 characters");
+  std::snprintf(database->install_path, sizeof database->install_path, "%s", destination.c_str());
+  location_button->set_text(expand_path_text(database->install_path, nullptr), false);
   ASSERT_TRUE(browse_button && browse_button->enabled);
   click_on(browse_button);
   let_effects_end();
@@ -212,6 +239,17 @@ void walk_pages(SCREEN_WALK* walk) {
   for (int pass = 0; pass < 100 && !live_page()->forward_button->enabled; pass++) run_pass();
   ASSERT_TRUE(live_page()->forward_button->enabled);
   walk->check("installing, complete");
+  // The quit question asked through the window's close button after installing: one text for every page,
+  // it must be true here too.
+  open_quit_dialog(0);
+  let_effects_end();
+  ASSERT_TRUE(quit_dialog() && quit_dialog()->text && quit_dialog()->text->data_buffer);
+  std::string asked = quit_dialog()->text->data_buffer[0].text ? quit_dialog()->text->data_buffer[0].text : "";
+  EXPECT_EQ(asked, wizard_text(&LANGUAGE::QUIT_MSG));
+  EXPECT_EQ(asked.find("not installed"), std::string::npos) << asked;
+  walk->check("quit question, installed");
+  page_manager->close_all_dialogs(false);
+  let_effects_end();
   click_on(live_page()->forward_button);
   ASSERT_EQ(database->stage, STAGE_README);
   walk->check("readme");

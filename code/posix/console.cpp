@@ -3,6 +3,7 @@
 #include "host.h"
 #include "../host_private.h"
 #include "files.h"
+#include "velk_string.h"
 #include "x11_host.h"
 
 #include <cstdio>
@@ -12,15 +13,29 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <signal.h>
+#include <string>
 #include <unistd.h>
 
 static MESSAGE_BOX_HOOK message_box_hook = nullptr;
+
+// The system's text (Latin-1 bytes, wide-character runs) as a terminal shows it: UTF-8. A text that
+// has no UTF-8 form goes out as it is.
+static void put_text(const char* text, FILE* stream) {
+  const unsigned char* at = reinterpret_cast<const unsigned char*>(text);
+  while (*at > 0x01 && *at < 0x80) at++;
+  if (!*at) {
+    std::fputs(text, stream);
+    return;
+  }
+  std::string converted(2 * std::strlen(text) + 1, '\0');
+  std::fputs(text_to_utf8(text, &converted[0], converted.size()) ? converted.c_str() : text, stream);
+}
 
 // Standard output is line-buffered on a terminal and fully buffered otherwise: a terminal shows each
 // line as it comes, a file or a pipe takes a write per buffer instead of one per line.
 void console_print(const char* text) {
   if (!text) return;
-  std::fputs(text, stdout);
+  put_text(text, stdout);
 }
 
 void console_flush() { std::fflush(stdout); }
@@ -33,7 +48,7 @@ void show_message_box(const char* caption, const char* text) {
   if (!text) text = "";
   if (message_box_hook) message_box_hook(caption, text);
   std::fflush(stdout);  // what was printed before comes before the message
-  std::fprintf(stderr, "%s: %s\n", caption, text);
+  put_text((std::string(caption) + ": " + text + "\n").c_str(), stderr);
   std::fflush(stderr);
 }
 

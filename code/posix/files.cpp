@@ -2,6 +2,8 @@
 // system folders follow the XDG base directories, each redirectable by its environment variable.
 #include "../files_host.h"
 #include "file_utils.h"
+#include "host_names.h"
+#include "velk_string.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -17,49 +19,69 @@
 #include <unistd.h>
 
 // ---------------------------------------------------------------------------------------------------
-// Path building: every path goes into a FOLDER_PATH_SIZE buffer; one that does not fit fails.
+// Path building: the system's paths (8-bit text, FOLDER_PATH_SIZE bytes) become UTF-8 paths here and
+// only here, and names and paths from the file system come back through system_text. One that does
+// not fit fails.
 // ---------------------------------------------------------------------------------------------------
 
 static bool copy_path(char* out, const char* text) {
-  if (!text || strlen(text) >= FOLDER_PATH_SIZE) return false;
+  if (!text || strlen(text) >= HOST_PATH_SIZE) return false;
   strcpy(out, text);
   return true;
 }
 
+bool host_path(const char* text, char* out) { return text_to_utf8(text, out, HOST_PATH_SIZE); }
+
+bool host_file_path(const FOLDER* folder, const char* name, char* out) {
+  char joined[FOLDER_PATH_SIZE];
+  return folder && join_path(joined, folder->path, name) && host_path(joined, out);
+}
+
+bool system_text(const char* host, char* out, size_t size) { return utf8_to_text(host, out, size); }
+
 bool host_read_program_path(char* out) {
-  ssize_t length = readlink("/proc/self/exe", out, FOLDER_PATH_SIZE - 1);
-  if (length <= 0 || length >= FOLDER_PATH_SIZE - 1) return false;
-  out[length] = 0;
-  return true;
+  char path[HOST_PATH_SIZE];
+  ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0 || length >= (ssize_t)sizeof path - 1) return false;
+  path[length] = 0;
+  return system_text(path, out, FOLDER_PATH_SIZE);
 }
 
 size_t host_root_length(const char* path) { return path && path[0] == '/' ? 1 : 0; }
 
-bool host_make_folder(const char* path) { return mkdir(path, 0777) == 0; }
+bool host_make_folder(const char* path) {
+  char target[HOST_PATH_SIZE];
+  return host_path(path, target) && mkdir(target, 0777) == 0;
+}
 
-bool host_remove_empty_folder(const char* path) { return rmdir(path) == 0; }
+bool host_remove_empty_folder(const char* path) {
+  char target[HOST_PATH_SIZE];
+  return host_path(path, target) && rmdir(target) == 0;
+}
 
 bool host_make_private_folder(const char* parent, const char* prefix, char* out) {
-  char name[FOLDER_PATH_SIZE];
+  char name[FOLDER_PATH_SIZE], joined[FOLDER_PATH_SIZE], target[HOST_PATH_SIZE];
   int written = snprintf(name, sizeof name, "%s-XXXXXX", prefix);
-  if (written < 0 || written >= (int)sizeof name || !join_path(out, parent, name)) return false;
+  if (written < 0 || written >= (int)sizeof name || !join_path(joined, parent, name) || !host_path(joined, target))
+    return false;
   // mkdtemp makes the folder with mode 0700 and fails rather than take a name that exists.
-  return mkdtemp(out) != nullptr;
+  if (!mkdtemp(target)) return false;
+  if (system_text(target, out, FOLDER_PATH_SIZE)) return true;
+  rmdir(target);
+  return false;
 }
 
 bool same_file(const FOLDER* folder, const char* name, const FOLDER* other_folder, const char* other_name) {
-  char first[FOLDER_PATH_SIZE], second[FOLDER_PATH_SIZE];
-  if (!folder || !other_folder || !join_path(first, folder->path, name) ||
-      !join_path(second, other_folder->path, other_name))
-    return false;
+  char first[HOST_PATH_SIZE], second[HOST_PATH_SIZE];
+  if (!host_file_path(folder, name, first) || !host_file_path(other_folder, other_name, second)) return false;
   struct stat a, b;
   return stat(first, &a) == 0 && stat(second, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 bool is_link(const FOLDER* folder, const char* name) {
-  char target[FOLDER_PATH_SIZE];
+  char target[HOST_PATH_SIZE];
   struct stat status;
-  return folder && join_path(target, folder->path, name) && lstat(target, &status) == 0 && S_ISLNK(status.st_mode);
+  return host_file_path(folder, name, target) && lstat(target, &status) == 0 && S_ISLNK(status.st_mode);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -73,8 +95,9 @@ bool FOLDER::equals(const FOLDER* other) const {
 
 bool FOLDER::is_folder(const char* path_text) {
   struct stat status;
-  if (!path_text || !*path_text) return false;
-  return stat(path_text, &status) == 0 && S_ISDIR(status.st_mode);
+  char target[HOST_PATH_SIZE];
+  if (!path_text || !*path_text || !host_path(path_text, target)) return false;
+  return stat(target, &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -82,14 +105,14 @@ bool FOLDER::is_folder(const char* path_text) {
 // ---------------------------------------------------------------------------------------------------
 
 bool delete_file(const FOLDER* folder, const char* name) {
-  char target[FOLDER_PATH_SIZE];
-  if (!folder || !join_path(target, folder->path, name)) return false;
+  char target[HOST_PATH_SIZE];
+  if (!host_file_path(folder, name, target)) return false;
   return unlink(target) == 0;
 }
 
 bool remove_folder(const FOLDER* folder, const char* sub_folder, INT_U8 empty_first) {
-  char target[FOLDER_PATH_SIZE];
-  if (!folder || !join_path(target, folder->path, sub_folder)) return false;
+  char target[HOST_PATH_SIZE];
+  if (!host_file_path(folder, sub_folder, target)) return false;
   // A link is removed as a link: the folder it points to is never emptied.
   if (is_link(folder, sub_folder)) return unlink(target) == 0;
   if (empty_first && !empty_folder(const_cast<FOLDER*>(folder), sub_folder)) return false;
@@ -97,9 +120,8 @@ bool remove_folder(const FOLDER* folder, const char* sub_folder, INT_U8 empty_fi
 }
 
 bool rename_file(const FOLDER* from, const char* from_name, const FOLDER* to, const char* to_name) {
-  char source[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE];
-  if (!from || !to || !join_path(source, from->path, from_name) || !join_path(target, to->path, to_name))
-    return false;
+  char source[HOST_PATH_SIZE], target[HOST_PATH_SIZE];
+  if (!host_file_path(from, from_name, source) || !host_file_path(to, to_name, target)) return false;
   // As on Windows, a rename never replaces an existing file.
   struct stat status;
   if (lstat(target, &status) == 0) return false;
@@ -107,9 +129,8 @@ bool rename_file(const FOLDER* from, const char* from_name, const FOLDER* to, co
 }
 
 bool copy_file(const FOLDER* from, const char* from_name, const FOLDER* to, const char* to_name) {
-  char source[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE];
-  if (!from || !to || !join_path(source, from->path, from_name) || !join_path(target, to->path, to_name))
-    return false;
+  char source[HOST_PATH_SIZE], target[HOST_PATH_SIZE];
+  if (!host_file_path(from, from_name, source) || !host_file_path(to, to_name, target)) return false;
   if (strcmp(source, target) == 0) return false;
   int input = open(source, O_RDONLY);
   if (input < 0) return false;
@@ -167,8 +188,8 @@ static FILE* open_regular_file(const char* target, const char* mode, bool plus) 
 }
 
 FILE* open_file(const FOLDER* folder, const char* name, const char* mode) {
-  char target[FOLDER_PATH_SIZE];
-  if (!folder || !mode || !join_path(target, folder->path, name)) return nullptr;
+  char target[HOST_PATH_SIZE];
+  if (!mode || !host_file_path(folder, name, target)) return nullptr;
   FILE* file = mode[0] == 'r' ? open_regular_file(target, mode, strchr(mode, '+') != nullptr) : fopen(target, mode);
   if (!file) {
     const char* create_mode = strcmp(mode, "r+b") == 0 ? "wb" : strcmp(mode, "r+") == 0 ? "w" : nullptr;
@@ -208,8 +229,8 @@ bool write_stream_whole(FILE* file, const void* bytes, size_t count) {
 }
 
 FILE* create_new_file(const FOLDER* folder, const char* name, bool) {
-  char target[FOLDER_PATH_SIZE];
-  if (!folder || !join_path(target, folder->path, name)) return nullptr;
+  char target[HOST_PATH_SIZE];
+  if (!host_file_path(folder, name, target)) return nullptr;
   // The stream holds a lock on its file while it is open: a run that looks for what killed runs left
   // sees it held, in whatever process namespace it runs. A run that removed the file in the moment
   // before the lock leaves it without a name: it is made again.
@@ -228,9 +249,8 @@ FILE* create_new_file(const FOLDER* folder, const char* name, bool) {
 FILE* create_temporary_file(const FOLDER* folder, const char* name) { return create_new_file(folder, name); }
 
 bool replace_file(const FOLDER* folder, const char* from_name, const char* to_name) {
-  char source[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE];
-  if (!folder || !join_path(source, folder->path, from_name) || !join_path(target, folder->path, to_name))
-    return false;
+  char source[HOST_PATH_SIZE], target[HOST_PATH_SIZE];
+  if (!host_file_path(folder, from_name, source) || !host_file_path(folder, to_name, target)) return false;
   return rename(source, target) == 0;
 }
 
@@ -254,8 +274,8 @@ bool host_process_running(INT_U32 id) {
 }
 
 bool host_remove_abandoned_temporary(const FOLDER* folder, const char* name) {
-  char target[FOLDER_PATH_SIZE];
-  if (!folder || !join_path(target, folder->path, name)) return false;
+  char target[HOST_PATH_SIZE];
+  if (!host_file_path(folder, name, target)) return false;
   struct stat named;
   if (lstat(target, &named) != 0) return false;
   // What no writer makes (a link, a folder's stand-in, a device) goes as it is, never opened.
@@ -271,14 +291,14 @@ bool host_remove_abandoned_temporary(const FOLDER* folder, const char* name) {
 }
 
 bool file_exists(const FOLDER* folder, const char* name, INT_U8) {
-  char target[FOLDER_PATH_SIZE];
-  if (!folder || !join_path(target, folder->path, name)) return false;
+  char target[HOST_PATH_SIZE];
+  if (!host_file_path(folder, name, target)) return false;
   return access(target, F_OK) == 0;
 }
 
 bool is_regular_file(const FOLDER* folder, const char* name) {
-  char target[FOLDER_PATH_SIZE];
-  if (!folder || !join_path(target, folder->path, name)) return false;
+  char target[HOST_PATH_SIZE];
+  if (!host_file_path(folder, name, target)) return false;
   struct stat status;
   return lstat(target, &status) == 0 && S_ISREG(status.st_mode);
 }
@@ -292,8 +312,8 @@ static void fill_info(const struct stat& status, const char* name, FILE_INFO* in
 }
 
 bool get_file_info(const FOLDER* folder, const char* name, FILE_INFO* info) {
-  char target[FOLDER_PATH_SIZE];
-  if (!folder || !info || !join_path(target, folder->path, name)) return false;
+  char target[HOST_PATH_SIZE];
+  if (!info || !host_file_path(folder, name, target)) return false;
   struct stat status;
   if (stat(target, &status) != 0) return false;
   const char* leaf = strrchr(name, '/');
@@ -302,8 +322,8 @@ bool get_file_info(const FOLDER* folder, const char* name, FILE_INFO* info) {
 }
 
 bool set_file_attributes(const FOLDER* folder, const char* name, INT_U32 mode) {
-  char target[FOLDER_PATH_SIZE];
-  if (!folder || !join_path(target, folder->path, name)) return false;
+  char target[HOST_PATH_SIZE];
+  if (!host_file_path(folder, name, target)) return false;
   struct stat status;
   if (stat(target, &status) != 0) return false;
   mode_t bits = status.st_mode & 07777;
@@ -314,13 +334,39 @@ bool set_file_attributes(const FOLDER* folder, const char* name, INT_U32 mode) {
   return chmod(target, bits) == 0;
 }
 
+// What the first bytes of a program are: a script's "#!" or an ELF image's magic.
+static bool begins_as_program(const unsigned char* head, ssize_t count) {
+  return (count >= 2 && head[0] == '#' && head[1] == '!') ||
+         (count >= 4 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F');
+}
+
+bool mark_program_file(const FOLDER* folder, const char* name, bool always) {
+  char target[FOLDER_PATH_SIZE];
+  if (!folder || !join_path(target, folder->path, name)) return false;
+  int descriptor = open(target, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0) return false;
+  // Most files are no programs: their first bytes are all that is read of them.
+  unsigned char head[4];
+  ssize_t count = always ? 0 : pread(descriptor, head, sizeof head, 0);
+  bool ok = count >= 0;
+  struct stat status = {};
+  if (ok && (always || begins_as_program(head, count))) {
+    // Whoever may read the file may run it.
+    ok = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
+    mode_t bits = status.st_mode & 07777;
+    if (ok) ok = fchmod(descriptor, bits | ((bits & 0444) >> 2)) == 0;
+  }
+  close(descriptor);
+  return ok;
+}
+
 // ---------------------------------------------------------------------------------------------------
 // Directory scans
 // ---------------------------------------------------------------------------------------------------
 
 struct DIRECTORY_SCAN {
   DIR* handle;
-  char name[256];
+  char name[1280];  // the system's text of any name of up to 255 bytes (five bytes a byte at most)
   FOLDER* folder;
   INT_U8 include_hidden;
   char pattern[256];
@@ -333,7 +379,8 @@ DIRECTORY_SCAN* open_directory_scan(FOLDER* folder, const char* pattern, INT_U8 
   if (!folder || (pattern && strlen(pattern) > 255)) return nullptr;
   DIRECTORY_SCAN* scan = static_cast<DIRECTORY_SCAN*>(calloc(1, sizeof(DIRECTORY_SCAN)));
   if (!scan) return nullptr;
-  scan->handle = opendir(folder->path);
+  char target[HOST_PATH_SIZE];
+  scan->handle = host_path(folder->path, target) ? opendir(target) : nullptr;
   if (!scan->handle) {
     free(scan);
     return nullptr;
@@ -351,23 +398,24 @@ bool read_directory_scan(DIRECTORY_SCAN* scan, SCAN_ENTRY* entry) {
   for (;;) {
     struct dirent* found = readdir(scan->handle);
     if (!found) return false;
-    const char* name = found->d_name;
-    if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) continue;
-    if (strlen(name) > 255) continue;
-    if (name[0] == '.' && !scan->include_hidden) continue;
+    const char* host_name = found->d_name;
+    if (strcmp(host_name, ".") == 0 || strcmp(host_name, "..") == 0) continue;
+    if (host_name[0] == '.' && !scan->include_hidden) continue;
+    if (!system_text(host_name, scan->name, sizeof scan->name)) continue;
+    const char* name = scan->name;
     // A link reports what it points to, but a link to a directory is listed as a file: emptying a
     // folder then removes the link and never the contents of the folder it points to. Only a link
     // needs the second look.
     struct stat status;
-    if (fstatat(dirfd(scan->handle), name, &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (fstatat(dirfd(scan->handle), host_name, &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
     struct stat target;
-    if (S_ISLNK(status.st_mode) && fstatat(dirfd(scan->handle), name, &target, 0) == 0 && !S_ISDIR(target.st_mode))
+    if (S_ISLNK(status.st_mode) && fstatat(dirfd(scan->handle), host_name, &target, 0) == 0 &&
+        !S_ISDIR(target.st_mode))
       status = target;  // a dangling link keeps its own
     INT_U8 is_folder = S_ISDIR(status.st_mode) ? 1 : 0;
     if (scan->pattern[0] && !(is_folder && !scan->match_folders) &&
         !scan_name_matches(name, scan->pattern, scan->match_mode))
       continue;
-    strcpy(scan->name, name);
     fill_info(status, scan->name, entry);
     entry->folder = scan->folder;
     entry->name = scan->name;
@@ -385,9 +433,9 @@ void close_directory_scan(DIRECTORY_SCAN* scan) {
 // System folders and drives
 // ---------------------------------------------------------------------------------------------------
 
-// mkdir -p of an absolute path.
+// mkdir -p of an absolute path of the host.
 static bool make_folders(const char* path_text) {
-  char partial[FOLDER_PATH_SIZE];
+  char partial[HOST_PATH_SIZE];
   if (!copy_path(partial, path_text)) return false;
   for (char* cursor = partial + 1; *cursor; cursor++) {
     if (*cursor != '/') continue;
@@ -396,10 +444,12 @@ static bool make_folders(const char* path_text) {
     *cursor = '/';
   }
   mkdir(partial, 0777);
-  return FOLDER::is_folder(partial);
+  struct stat status;
+  return stat(partial, &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-// The base folder of a system folder kind: an absolute XDG variable, else its default under $HOME.
+// The base folder of a system folder kind as the host names it (HOST_PATH_SIZE bytes): an absolute XDG
+// variable, else its default under $HOME.
 static bool system_base_folder(INT_S32 kind, char* out) {
   const char* variable = nullptr;
   const char* home_default = nullptr;
@@ -419,15 +469,16 @@ static bool system_base_folder(INT_S32 kind, char* out) {
   if (value && value[0] == '/') return copy_path(out, value);
   const char* home = getenv("HOME");
   if (!home || home[0] != '/') return false;
-  int written = snprintf(out, FOLDER_PATH_SIZE, "%s%s", home, home_default);
-  return written > 0 && written < FOLDER_PATH_SIZE;
+  int written = snprintf(out, HOST_PATH_SIZE, "%s%s", home, home_default);
+  return written > 0 && written < (int)HOST_PATH_SIZE;
 }
 
 bool host_system_base_folder(INT_S32 kind, INT_U8 create, char* out) {
-  if (!system_base_folder(kind, out)) return false;
-  size_t length = strlen(out);
-  while (length > 1 && out[length - 1] == '/') out[--length] = 0;
-  return FOLDER::is_folder(out) || (create && make_folders(out));
+  char base[HOST_PATH_SIZE];
+  if (!system_base_folder(kind, base)) return false;
+  size_t length = strlen(base);
+  while (length > 1 && base[length - 1] == '/') base[--length] = 0;
+  return system_text(base, out, FOLDER_PATH_SIZE) && (FOLDER::is_folder(out) || (create && make_folders(base)));
 }
 
 INT_S32 get_drive_count() { return 1; }

@@ -283,6 +283,9 @@ INT_S32 query_mouse_button_count() {
   return XGetPointerMapping(x_display, map, sizeof(map));
 }
 
+// X keeps no setting of its own: the desktops' common default.
+INT_U32 query_double_click_time() { return 400; }
+
 void forget_pointer_shapes() {
   for (int i = 0; i < 7; i++) {
     if (pointer_shapes[i] && x_display) XFreeCursor(x_display, pointer_shapes[i]);

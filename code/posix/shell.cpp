@@ -11,14 +11,15 @@
 #include "../files_host.h"
 #include "folder.h"
 #include "host.h"
+#include "host_names.h"
 #include "shell.h"
 
 // The path that shell_open_file hands to the opener; valid until the next call.
 static char shell_path[FOLDER_PATH_SIZE];
 
 INT_S32 exec_program(FOLDER* folder, const char* name) {
-  char path[FOLDER_PATH_SIZE];
-  if (!folder || !join_path(path, folder->path, name))
+  char path[HOST_PATH_SIZE];
+  if (!host_file_path(folder, name, path))
     return -1;
   fflush(stdout);
   execl(path, path, (char*)nullptr);
@@ -26,7 +27,11 @@ INT_S32 exec_program(FOLDER* folder, const char* name) {
 }
 
 // Starts the opener detached (its child is adopted by init, so no zombie is left) and returns at once.
-static void open_with_desktop(const char* text) {
+// The text goes to it in UTF-8.
+static void open_with_desktop(const char* given) {
+  char text[HOST_PATH_SIZE];
+  if (!host_path(given, text))
+    return;
   pid_t child = fork();
   if (child < 0)
     return;

@@ -14,7 +14,15 @@
 
 #include "../shortcuts_host.h"
 #include "folder.h"
+#include "host_names.h"
 #include "shell.h"
+
+// Folders are kept in the system's text, as every path of the library is; the variables name them in
+// the host's.
+static std::string system_folder_text(const std::string& host) {
+  char text[FOLDER_PATH_SIZE];
+  return !host.empty() && system_text(host.c_str(), text, sizeof text) ? text : std::string();
+}
 
 static std::string home_folder(const char* below) {
   const char* home = getenv("HOME");
@@ -26,8 +34,8 @@ static std::string home_folder(const char* below) {
 static std::string desktop_folder() {
   const char* desktop = getenv("XDG_DESKTOP_DIR");
   if (desktop && desktop[0])
-    return desktop;
-  return home_folder("/Desktop");
+    return system_folder_text(desktop);
+  return system_folder_text(home_folder("/Desktop"));
 }
 
 // The menu's program folder, which holds the groups.
@@ -36,7 +44,22 @@ static std::string programs_folder() {
   std::string base = data && data[0] ? std::string(data) : home_folder("/.local/share");
   if (base.empty())
     return base;
-  return base + "/applications";
+  return system_folder_text(base + "/applications");
+}
+
+// The UTF-8 form of a text of the system (null is empty); false when it has none.
+static bool utf8_text(const char* text, std::string* out) {
+  char converted[HOST_PATH_SIZE];
+  if (!host_path(text ? text : "", converted))
+    return false;
+  *out = converted;
+  return true;
+}
+
+// Removes a link file named in the system's text; 0 when it was removed.
+static int remove_link_file(const std::string& path) {
+  char target[HOST_PATH_SIZE];
+  return host_path(path.c_str(), target) ? remove(target) : -1;
 }
 
 static void drop_trailing_slash(std::string& path) {
@@ -100,8 +123,15 @@ static std::string choose_icon(INT_U8 type, const std::string& target) {
 }
 
 // Writes the desktop entry; programs run with their arguments, documents and web links open as links.
-static bool write_shortcut(const std::string& path, INT_U8 type, const char* link_name,
-                           const std::string& target, const char* arguments, bool executable) {
+// The entry's file name and contents are UTF-8.
+static bool write_shortcut(const std::string& path_text, INT_U8 type, const char* link_text,
+                           const std::string& target_text, const char* argument_text, bool executable) {
+  std::string path, link, target, argument_string;
+  if (!utf8_text(path_text.c_str(), &path) || !utf8_text(link_text, &link) ||
+      !utf8_text(target_text.c_str(), &target) || !utf8_text(argument_text, &argument_string))
+    return false;
+  const char* link_name = link.c_str();
+  const char* arguments = argument_string.c_str();
   std::string text = "[Desktop Entry]\nVersion=1.0\n";
   bool program = type == 1 || type == 0 || shortcut_names_program(target);
   if (program) {
@@ -174,7 +204,7 @@ INT_S32 remove_desktop_shortcut(INT_U8, const char*, const char*, const char* li
   drop_trailing_slash(desktop);
   if (desktop.empty() || !shortcut_file_name(link_name, ".desktop", &file_name))
     return -1;
-  return remove((desktop + "/" + file_name).c_str());
+  return remove_link_file(desktop + "/" + file_name);
 }
 
 void remove_os_menu_shortcut(INT_U8, const char*, const char*, const char* link_name,
@@ -187,6 +217,6 @@ void remove_os_menu_shortcut(INT_U8, const char*, const char*, const char* link_
   std::string group = shortcut_group_folder(programs, menu_folder, FOLDER_PATH_SIZE - 1);
   if (group.empty())
     return;
-  remove((group + "/" + file_name).c_str());
+  remove_link_file(group + "/" + file_name);
   remove_empty_groups(programs, group);
 }

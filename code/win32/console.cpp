@@ -3,9 +3,13 @@
 #include "win32_host.h"
 #include "../host_private.h"
 #include "files.h"
+#include "velk_string.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
 
 static MESSAGE_BOX_HOOK message_box_hook = nullptr;
 static HANDLE console_output = nullptr;
@@ -19,6 +23,42 @@ static void write_handle(HANDLE handle, const char* text, DWORD length) {
     text += written;
     length -= written;
   }
+}
+
+// The system's text in UTF-16 (units), for a console or a message box to show whatever the code page;
+// false when it has none.
+static bool wide_text(const char* text, std::vector<WCHAR>* wide) {
+  wide->resize(std::strlen(text) + 1);
+  return text_to_utf16(text, reinterpret_cast<INT_U16*>(wide->data()), wide->size());
+}
+
+static bool is_ascii(const char* text) {
+  while (*text > 0x01) text++;  // a byte from 0x80 on is negative
+  return !*text;
+}
+
+// A console shows the characters themselves; bytes go to it as they are only when they are ASCII.
+static void write_console(const char* text, DWORD length) {
+  std::vector<WCHAR> wide;
+  DWORD written = 0;
+  if (!is_ascii(text) && wide_text(text, &wide))
+    WriteConsoleW(console_output, wide.data(), (DWORD)(wide.size() ? std::wcslen(wide.data()) : 0), &written, nullptr);
+  else
+    write_handle(console_output, text, length);
+}
+
+// What a file or a pipe takes: the ANSI code page's bytes, as a Windows program's output is read, and
+// '?' for what the code page lacks. False for ASCII, and for a text without a UTF-16 form (it goes as
+// it is).
+static bool ansi_text(const char* text, std::string* out) {
+  std::vector<WCHAR> wide;
+  if (is_ascii(text) || !wide_text(text, &wide)) return false;
+  int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return false;
+  out->resize((size_t)size);
+  if (WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, &(*out)[0], size, nullptr, nullptr) != size) return false;
+  out->resize((size_t)size - 1);
+  return true;
 }
 
 // A console shows each text at once; a file or a pipe takes the texts gathered in writes of up to the
@@ -52,7 +92,17 @@ void console_print(const char* text) {
   }
   std::fflush(stdout);
   DWORD length = (DWORD)std::strlen(text);
-  if (output_is_console || length >= sizeof held) {
+  if (output_is_console) {
+    console_flush();
+    write_console(text, length);
+    return;
+  }
+  std::string converted;
+  if (ansi_text(text, &converted)) {
+    text = converted.c_str();
+    length = (DWORD)converted.size();
+  }
+  if (length >= sizeof held) {
     console_flush();
     write_handle(console_output, text, length);
     return;
@@ -88,7 +138,11 @@ void show_message_box(const char* caption, const char* text) {
     write_to_stderr(caption, text);
     return;
   }
-  MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONEXCLAMATION);
+  std::vector<WCHAR> wide_caption, wide_message;
+  if (wide_text(caption, &wide_caption) && wide_text(text, &wide_message))
+    MessageBoxW(nullptr, wide_message.data(), wide_caption.data(), MB_OK | MB_ICONEXCLAMATION);
+  else
+    MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 INT_U32 host_tick_count() { return GetTickCount(); }

@@ -1,7 +1,10 @@
 // Windows host layer: files, folders and drives. Paths use '\', drive roots are "D:\", system folders
-// come from SHGetFolderPathA and the logical drives from GetLogicalDriveStringsA (floppies listed last).
+// come from SHGetFolderPathW and the logical drives from GetLogicalDriveStringsA (floppies listed last).
+// Paths reach the file system through the W calls, as UTF-16 made from the system's 8-bit text.
 #include "../files_host.h"
 #include "file_utils.h"
+#include "velk_string.h"
+#include "win32_host.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -20,9 +23,25 @@
 // Paths
 // ---------------------------------------------------------------------------------------------------
 
+static_assert(sizeof(WCHAR) == sizeof(INT_U16), "UTF-16 units");
+
+bool wide_path(const char* text, WCHAR* out) {
+  return text_to_utf16(text, reinterpret_cast<INT_U16*>(out), FOLDER_PATH_SIZE);
+}
+
+bool wide_file_path(const FOLDER* folder, const char* name, WCHAR* out) {
+  char joined[FOLDER_PATH_SIZE];
+  return folder && join_path(joined, folder->path, name) && wide_path(joined, out);
+}
+
+bool system_text(const WCHAR* wide, char* out, size_t size) {
+  return utf16_to_text(reinterpret_cast<const INT_U16*>(wide), out, size);
+}
+
 bool host_read_program_path(char* out) {
-  DWORD length = GetModuleFileNameA(nullptr, out, FOLDER_PATH_SIZE);
-  return length > 0 && length < FOLDER_PATH_SIZE - 1;
+  WCHAR path[FOLDER_PATH_SIZE];
+  DWORD length = GetModuleFileNameW(nullptr, path, FOLDER_PATH_SIZE);
+  return length > 0 && length < FOLDER_PATH_SIZE - 1 && system_text(path, out, FOLDER_PATH_SIZE);
 }
 
 size_t host_root_length(const char* path) {
@@ -31,12 +50,18 @@ size_t host_root_length(const char* path) {
   return path[0] == '\\' || path[0] == '/' ? 1 : 0;
 }
 
-bool host_make_folder(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
+bool host_make_folder(const char* path) {
+  WCHAR target[FOLDER_PATH_SIZE];
+  return wide_path(path, target) && CreateDirectoryW(target, nullptr) != 0;
+}
 
-bool host_remove_empty_folder(const char* path) { return RemoveDirectoryA(path) != 0; }
+bool host_remove_empty_folder(const char* path) {
+  WCHAR target[FOLDER_PATH_SIZE];
+  return wide_path(path, target) && RemoveDirectoryW(target) != 0;
+}
 
 bool host_make_private_folder(const char* parent, const char* prefix, char* out) {
-  // CreateDirectoryA fails rather than take a name that exists; the folder inherits the user's
+  // CreateDirectoryW fails rather than take a name that exists; the folder inherits the user's
   // temporary folder's access, which is the user's own.
   static INT_U32 counter = 0;
   for (int tries = 0; tries < 100; tries++) {
@@ -45,16 +70,18 @@ bool host_make_private_folder(const char* parent, const char* prefix, char* out)
     INT_U32 unique = (INT_U32)clock.LowPart ^ ((INT_U32)GetCurrentProcessId() << 16) ^ (counter++ * 0x9E3779B9u);
     char name[FOLDER_PATH_SIZE];
     int written = snprintf(name, sizeof name, "%s-%08X", prefix, (unsigned)unique);
-    if (written < 0 || written >= (int)sizeof name || !join_path(out, parent, name)) return false;
-    if (CreateDirectoryA(out, nullptr)) return true;
+    WCHAR target[FOLDER_PATH_SIZE];
+    if (written < 0 || written >= (int)sizeof name || !join_path(out, parent, name) || !wide_path(out, target))
+      return false;
+    if (CreateDirectoryW(target, nullptr)) return true;
     if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
   }
   return false;
 }
 
 // An existing file opened only to ask about it; INVALID_HANDLE_VALUE when it cannot be.
-static HANDLE open_to_ask(const char* path) {
-  return CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+static HANDLE open_to_ask(const WCHAR* path) {
+  return CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
@@ -72,10 +99,8 @@ static INT_U64 file_index(HANDLE handle) {
 }
 
 bool same_file(const FOLDER* folder, const char* name, const FOLDER* other_folder, const char* other_name) {
-  char first[FOLDER_PATH_SIZE], second[FOLDER_PATH_SIZE];
-  if (!folder || !other_folder || !join_path(first, folder->path, name) ||
-      !join_path(second, other_folder->path, other_name))
-    return false;
+  WCHAR first[FOLDER_PATH_SIZE], second[FOLDER_PATH_SIZE];
+  if (!wide_file_path(folder, name, first) || !wide_file_path(other_folder, other_name, second)) return false;
   HANDLE a = open_to_ask(first);
   if (a == INVALID_HANDLE_VALUE) return false;
   HANDLE b = open_to_ask(second);
@@ -94,13 +119,13 @@ bool same_file(const FOLDER* folder, const char* name, const FOLDER* other_folde
 }
 
 bool is_link(const FOLDER* folder, const char* name) {
-  char target[FOLDER_PATH_SIZE];
-  if (!folder || !join_path(target, folder->path, name)) return false;
-  DWORD attributes = GetFileAttributesA(target);
+  WCHAR target[FOLDER_PATH_SIZE];
+  if (!wide_file_path(folder, name, target)) return false;
+  DWORD attributes = GetFileAttributesW(target);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-static bool path_exists(const char* path_text) { return GetFileAttributesA(path_text) != INVALID_FILE_ATTRIBUTES; }
+static bool path_exists(const WCHAR* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 
 // ---------------------------------------------------------------------------------------------------
 // FOLDER members of the host
@@ -109,8 +134,9 @@ static bool path_exists(const char* path_text) { return GetFileAttributesA(path_
 bool FOLDER::equals(const FOLDER* other) const { return other && _stricmp(path, other->path) == 0; }
 
 bool FOLDER::is_folder(const char* path_text) {
-  if (!path_text || !*path_text) return false;
-  DWORD attributes = GetFileAttributesA(path_text);
+  WCHAR target[FOLDER_PATH_SIZE];
+  if (!path_text || !*path_text || !wide_path(path_text, target)) return false;
+  DWORD attributes = GetFileAttributesW(target);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -119,51 +145,58 @@ bool FOLDER::is_folder(const char* path_text) {
 // ---------------------------------------------------------------------------------------------------
 
 bool delete_file(const FOLDER* folder, const char* name) {
-  char target[FOLDER_PATH_SIZE];
-  if (!folder || !join_path(target, folder->path, name)) return false;
-  return remove(target) == 0;
+  WCHAR target[FOLDER_PATH_SIZE];
+  if (!wide_file_path(folder, name, target)) return false;
+  return _wremove(target) == 0;
 }
 
 bool remove_folder(const FOLDER* folder, const char* sub_folder, INT_U8 empty_first) {
-  char target[FOLDER_PATH_SIZE];
-  if (!folder || !join_path(target, folder->path, sub_folder)) return false;
+  WCHAR target[FOLDER_PATH_SIZE];
+  if (!wide_file_path(folder, sub_folder, target)) return false;
   // A link is removed as a link: the folder it points to is never emptied.
-  if (is_link(folder, sub_folder)) return RemoveDirectoryA(target) != 0 || DeleteFileA(target) != 0;
+  if (is_link(folder, sub_folder)) return RemoveDirectoryW(target) != 0 || DeleteFileW(target) != 0;
   if (empty_first && !empty_folder(const_cast<FOLDER*>(folder), sub_folder)) return false;
-  return RemoveDirectoryA(target) != 0;
+  return RemoveDirectoryW(target) != 0;
 }
 
 bool rename_file(const FOLDER* from, const char* from_name, const FOLDER* to, const char* to_name) {
-  char source[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE];
-  if (!from || !to || !join_path(source, from->path, from_name) || !join_path(target, to->path, to_name))
-    return false;
-  return rename(source, target) == 0;
+  WCHAR source[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE];
+  if (!wide_file_path(from, from_name, source) || !wide_file_path(to, to_name, target)) return false;
+  return _wrename(source, target) == 0;
 }
 
 bool copy_file(const FOLDER* from, const char* from_name, const FOLDER* to, const char* to_name) {
-  char source[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE];
-  if (!from || !to || !join_path(source, from->path, from_name) || !join_path(target, to->path, to_name))
-    return false;
-  return CopyFileA(source, target, FALSE) != 0;
+  WCHAR source[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE];
+  if (!wide_file_path(from, from_name, source) || !wide_file_path(to, to_name, target)) return false;
+  return CopyFileW(source, target, FALSE) != 0;
 }
 
 // A name beginning with '.' that a write has made is hidden.
-static void hide_dot_name(const char* target, const char* name) {
+static void hide_dot_name(const WCHAR* target, const char* name) {
   if (name[0] != '.') return;
-  DWORD attributes = GetFileAttributesA(target);
+  DWORD attributes = GetFileAttributesW(target);
   if (attributes != INVALID_FILE_ATTRIBUTES)
-    SetFileAttributesA(target, (attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_HIDDEN);
+    SetFileAttributesW(target, (attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_HIDDEN);
+}
+
+// _wfopen with a mode of the C library (a few ASCII letters).
+static FILE* open_wide(const WCHAR* target, const char* mode) {
+  WCHAR wide_mode[8];
+  size_t length = strlen(mode);
+  if (length >= 8) return nullptr;
+  for (size_t i = 0; i <= length; i++) wide_mode[i] = (WCHAR)(unsigned char)mode[i];
+  return _wfopen(target, wide_mode);
 }
 
 FILE* open_file(const FOLDER* folder, const char* name, const char* mode) {
-  char target[FOLDER_PATH_SIZE];
-  if (!folder || !mode || !join_path(target, folder->path, name)) return nullptr;
-  FILE* file = fopen(target, mode);
+  WCHAR target[FOLDER_PATH_SIZE];
+  if (!mode || !wide_file_path(folder, name, target)) return nullptr;
+  FILE* file = open_wide(target, mode);
   if (!file) {
     const char* create_mode = strcmp(mode, "r+b") == 0 ? "wb" : strcmp(mode, "r+") == 0 ? "w" : nullptr;
     // Only a missing file is created: an existing one that could not be opened is left alone.
     if (!create_mode || path_exists(target)) return nullptr;
-    file = fopen(target, create_mode);
+    file = open_wide(target, create_mode);
     if (!file) return nullptr;
   }
   // Only a disk file: a device name ("CON", "NUL", "COM1") in any folder opens a device.
@@ -213,8 +246,8 @@ bool write_stream_whole(FILE* file, const void* bytes, size_t count) {
 }
 
 // A new file of that path only, opened for writing with the access and sharing given.
-static FILE* create_file_stream(const char* target, const char* name, bool text, DWORD access, DWORD sharing) {
-  HANDLE handle = CreateFileA(target, access, sharing, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+static FILE* create_file_stream(const WCHAR* target, const char* name, bool text, DWORD access, DWORD sharing) {
+  HANDLE handle = CreateFileW(target, access, sharing, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   int descriptor = _open_osfhandle((intptr_t)handle, _O_WRONLY | (text ? _O_TEXT : _O_BINARY));
   FILE* file = descriptor >= 0 ? _fdopen(descriptor, text ? "w" : "wb") : nullptr;
@@ -223,7 +256,7 @@ static FILE* create_file_stream(const char* target, const char* name, bool text,
       _close(descriptor);
     else
       CloseHandle(handle);
-    DeleteFileA(target);
+    DeleteFileW(target);
     return nullptr;
   }
   hide_dot_name(target, name);
@@ -231,38 +264,36 @@ static FILE* create_file_stream(const char* target, const char* name, bool text,
 }
 
 FILE* create_new_file(const FOLDER* folder, const char* name, bool text) {
-  char target[FOLDER_PATH_SIZE];
-  if (!folder || !join_path(target, folder->path, name)) return nullptr;
+  WCHAR target[FOLDER_PATH_SIZE];
+  if (!wide_file_path(folder, name, target)) return nullptr;
   // Shared for removal: the file can take another name by name while it stays open (rename_open_file).
   return create_file_stream(target, name, text, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE);
 }
 
 FILE* create_temporary_file(const FOLDER* folder, const char* name) {
-  char target[FOLDER_PATH_SIZE];
-  if (!folder || !join_path(target, folder->path, name)) return nullptr;
+  WCHAR target[FOLDER_PATH_SIZE];
+  if (!wide_file_path(folder, name, target)) return nullptr;
   // The delete access lets close_file_as rename it through this handle; no one else may write or
   // remove it meanwhile.
   return create_file_stream(target, name, false, GENERIC_WRITE | DELETE, FILE_SHARE_READ);
 }
 
 bool replace_file(const FOLDER* folder, const char* from_name, const char* to_name) {
-  char source[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE];
-  if (!folder || !join_path(source, folder->path, from_name) || !join_path(target, folder->path, to_name))
-    return false;
-  if (!MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING)) return false;
+  WCHAR source[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE];
+  if (!wide_file_path(folder, from_name, source) || !wide_file_path(folder, to_name, target)) return false;
+  if (!MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING)) return false;
   hide_dot_name(target, to_name);
   return true;
 }
 
 // Gives the file open on the handle the full path target, replacing a file there, through the handle
 // itself: no second open of the file by name, and no other process can take the file away meanwhile.
-static bool rename_handle(HANDLE handle, const char* target) {
-  WCHAR name[FOLDER_PATH_SIZE];
-  int length = MultiByteToWideChar(CP_ACP, 0, target, -1, name, FOLDER_PATH_SIZE);
+static bool rename_handle(HANDLE handle, const WCHAR* name) {
+  int length = (int)wcslen(name) + 1;
   if (length < 2) return false;
   union {
     FILE_RENAME_INFO info;
-    char bytes[sizeof(FILE_RENAME_INFO) + sizeof name];
+    char bytes[sizeof(FILE_RENAME_INFO) + FOLDER_PATH_SIZE * sizeof(WCHAR)];
   } record;
   memset(&record.info, 0, sizeof record.info);
   record.info.ReplaceIfExists = TRUE;
@@ -279,11 +310,11 @@ bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, c
 }
 
 bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name) {
-  char target[FOLDER_PATH_SIZE];
+  WCHAR target[FOLDER_PATH_SIZE];
   (void)from_name;
   if (!file) return false;
   // Renamed while still open, then closed: the file is never opened a second time by name.
-  bool renamed = folder && join_path(target, folder->path, to_name) && fflush(file) == 0 && !ferror(file) &&
+  bool renamed = wide_file_path(folder, to_name, target) && fflush(file) == 0 && !ferror(file) &&
                  rename_handle((HANDLE)_get_osfhandle(_fileno(file)), target);
   bool closed = fclose(file) == 0;
   if (renamed && closed) hide_dot_name(target, to_name);
@@ -307,15 +338,15 @@ bool host_remove_abandoned_temporary(const FOLDER* folder, const char* name) {
 }
 
 bool file_exists(const FOLDER* folder, const char* name, INT_U8) {
-  char target[FOLDER_PATH_SIZE];
-  if (!folder || !join_path(target, folder->path, name)) return false;
+  WCHAR target[FOLDER_PATH_SIZE];
+  if (!wide_file_path(folder, name, target)) return false;
   return path_exists(target);
 }
 
 bool is_regular_file(const FOLDER* folder, const char* name) {
-  char target[FOLDER_PATH_SIZE];
-  if (!folder || !join_path(target, folder->path, name)) return false;
-  DWORD attributes = GetFileAttributesA(target);
+  WCHAR target[FOLDER_PATH_SIZE];
+  if (!wide_file_path(folder, name, target)) return false;
+  DWORD attributes = GetFileAttributesW(target);
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
   return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
@@ -333,10 +364,10 @@ static INT_U16 attribute_mode(DWORD attributes) {
 }
 
 bool get_file_info(const FOLDER* folder, const char* name, FILE_INFO* info) {
-  char target[FOLDER_PATH_SIZE];
-  if (!folder || !info || !join_path(target, folder->path, name)) return false;
+  WCHAR target[FOLDER_PATH_SIZE];
+  if (!info || !wide_file_path(folder, name, target)) return false;
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(target, GetFileExInfoStandard, &data)) return false;
+  if (!GetFileAttributesExW(target, GetFileExInfoStandard, &data)) return false;
   info->is_folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
   info->hidden_or_system = (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) ? 1 : 0;
   info->mode = attribute_mode(data.dwFileAttributes);
@@ -346,21 +377,24 @@ bool get_file_info(const FOLDER* folder, const char* name, FILE_INFO* info) {
 }
 
 bool set_file_attributes(const FOLDER* folder, const char* name, INT_U32 mode) {
-  char target[FOLDER_PATH_SIZE];
-  if (!folder || !join_path(target, folder->path, name)) return false;
+  WCHAR target[FOLDER_PATH_SIZE];
+  if (!wide_file_path(folder, name, target)) return false;
   DWORD attributes = 0;
   if (!(mode & FILE_INFO_WRITABLE)) attributes |= FILE_ATTRIBUTE_READONLY;
   if (mode & FILE_INFO_ARCHIVE) attributes |= FILE_ATTRIBUTE_ARCHIVE;
   if (!attributes) attributes = FILE_ATTRIBUTE_NORMAL;
-  return SetFileAttributesA(target, attributes) != 0;
+  return SetFileAttributesW(target, attributes) != 0;
 }
+
+bool mark_program_file(const FOLDER*, const char*, bool) { return true; }
 
 // ---------------------------------------------------------------------------------------------------
 // Directory scans
 // ---------------------------------------------------------------------------------------------------
 
 struct DIRECTORY_SCAN {
-  WIN32_FIND_DATAA data;
+  WIN32_FIND_DATAW data;
+  char name[1280];  // the system's text of the entry's name (five bytes a unit at most)
   HANDLE handle;
   INT_U8 first_pending;
   INT_U8 include_hidden;
@@ -372,11 +406,11 @@ struct DIRECTORY_SCAN {
 
 DIRECTORY_SCAN* open_directory_scan(FOLDER* folder, const char* pattern, INT_U8 include_hidden,
                                     INT_U32 match_mode, INT_U8 match_folders) {
-  char search[FOLDER_PATH_SIZE];
-  if (!folder || (pattern && strlen(pattern) > 255) || !join_path(search, folder->path, "*")) return nullptr;
+  WCHAR search[FOLDER_PATH_SIZE];
+  if ((pattern && strlen(pattern) > 255) || !wide_file_path(folder, "*", search)) return nullptr;
   DIRECTORY_SCAN* scan = static_cast<DIRECTORY_SCAN*>(calloc(1, sizeof(DIRECTORY_SCAN)));
   if (!scan) return nullptr;
-  scan->handle = FindFirstFileA(search, &scan->data);
+  scan->handle = FindFirstFileW(search, &scan->data);
   if (scan->handle == INVALID_HANDLE_VALUE) {
     free(scan);
     return nullptr;
@@ -393,10 +427,11 @@ DIRECTORY_SCAN* open_directory_scan(FOLDER* folder, const char* pattern, INT_U8 
 bool read_directory_scan(DIRECTORY_SCAN* scan, SCAN_ENTRY* entry) {
   if (!scan || !entry) return false;
   for (;;) {
-    if (!scan->first_pending && !FindNextFileA(scan->handle, &scan->data)) return false;
+    if (!scan->first_pending && !FindNextFileW(scan->handle, &scan->data)) return false;
     scan->first_pending = 0;
     DWORD attributes = scan->data.dwFileAttributes;
-    const char* name = scan->data.cFileName;
+    if (!system_text(scan->data.cFileName, scan->name, sizeof scan->name)) continue;
+    const char* name = scan->name;
     if ((attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) && !scan->include_hidden) continue;
     // A linked folder (junction or link) is listed as a file: emptying a folder then never reaches
     // into the folder it points to.
@@ -429,15 +464,17 @@ void close_directory_scan(DIRECTORY_SCAN* scan) {
 bool host_system_base_folder(INT_S32 kind, INT_U8 create, char* out) {
   if (kind == SYSTEM_FOLDER_TEMP) {
     // The user's temporary folder, without its trailing backslash (a root keeps it).
-    DWORD length = GetTempPathA(FOLDER_PATH_SIZE, out);
+    WCHAR temp[FOLDER_PATH_SIZE];
+    DWORD length = GetTempPathW(FOLDER_PATH_SIZE, temp);
     if (length == 0 || length >= FOLDER_PATH_SIZE) return false;
-    if (length > 3 && out[length - 1] == '\\') out[length - 1] = 0;
-    return FOLDER::is_folder(out) || (create && CreateDirectoryA(out, nullptr));
+    if (length > 3 && temp[length - 1] == L'\\') temp[length - 1] = 0;
+    return system_text(temp, out, FOLDER_PATH_SIZE) && (FOLDER::is_folder(out) || (create && host_make_folder(out)));
   }
-  // The shell's folder for each kind, SYSTEM_FOLDER_PROGRAMS to SYSTEM_FOLDER_USER_PREFS (out holds MAX_PATH).
+  // The shell's folder for each kind, SYSTEM_FOLDER_PROGRAMS to SYSTEM_FOLDER_USER_PREFS.
   static const int csidl_of_kind[] = {0, 0x26, 0x26, 0x23, 0x1A, 0x05};
   int csidl = csidl_of_kind[kind] | (create ? CSIDL_FLAG_CREATE : 0);
-  return SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, 0, out));
+  WCHAR folder[MAX_PATH];
+  return SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, 0, folder)) && system_text(folder, out, FOLDER_PATH_SIZE);
 }
 
 // The drive roots in the library's order: A and B (floppies) moved to the end.

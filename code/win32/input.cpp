@@ -155,6 +155,8 @@ INT_U8 show_system_cursor(INT_U8 show) {
 
 INT_S32 query_mouse_button_count() { return GetSystemMetrics(SM_CMOUSEBUTTONS); }
 
+INT_U32 query_double_click_time() { return GetDoubleClickTime(); }
+
 // Shows a pointer: hidden while it changes, then one pass of the message pump.
 static void show_pointer_shape(HCURSOR cursor) {
   bool visible = MOUSE_HANDLER::system_cursor_visible != 0;

@@ -1,6 +1,6 @@
-// Process and shell services on Windows: replacing the running program (_spawnlp in overlay mode),
-// opening documents, folders and web addresses through ShellExecuteA while the main window is open,
-// and the running program's own folder and file name.
+// Process and shell services on Windows: replacing the running program (_wspawnlp in overlay mode),
+// opening documents, folders and web addresses through ShellExecuteW while the main window is open,
+// and the running program's own folder and file name. Texts go to Windows in UTF-16.
 #include "win32_host.h"
 #include <process.h>
 #include <shellapi.h>
@@ -15,19 +15,26 @@
 static char shell_path[FOLDER_PATH_SIZE];
 
 INT_S32 exec_program(FOLDER* folder, const char* name) {
-  char path[FOLDER_PATH_SIZE];
-  if (!folder || !join_path(path, folder->path, name))
+  WCHAR path[FOLDER_PATH_SIZE];
+  if (!wide_file_path(folder, name, path))
     return -1;
   fflush(stdout);
-  if (_spawnlp(_P_OVERLAY, path, path, NULL) == -1)
+  if (_wspawnlp(_P_OVERLAY, path, path, NULL) == -1)
     return -1;
   return -1;
+}
+
+// Opens the text (the system's 8-bit text) with the shell.
+static void open_with_shell(const char* text) {
+  WCHAR wide[FOLDER_PATH_SIZE];
+  if (wide_path(text, wide))
+    ShellExecuteW(main_window, L"open", wide, NULL, NULL, SW_SHOWNORMAL);
 }
 
 void shell_open(const char* text) {
   if (!text || !main_window)
     return;
-  ShellExecuteA(main_window, "open", text, NULL, NULL, SW_SHOWNORMAL);
+  open_with_shell(text);
 }
 
 void shell_open_file(FOLDER* folder, const char* name) {
@@ -53,6 +60,6 @@ void shell_open_file(FOLDER* folder, const char* name) {
   }
   if (written < 0 || written >= (int)sizeof(shell_path))
     return;  // an over-long path opens nothing
-  ShellExecuteA(main_window, "open", shell_path, NULL, NULL, SW_SHOWNORMAL);
+  open_with_shell(shell_path);
 }
 

@@ -1,12 +1,14 @@
-// Shortcuts on Windows: shell links (".lnk") made through IShellLinkA and IPersistFile on the desktop
+// Shortcuts on Windows: shell links (".lnk") made through IShellLinkW and IPersistFile on the desktop
 // and in a group folder of the start menu's Programs folder. Removing the last link of a group removes
-// the group folders it leaves empty, never the Programs folder itself.
+// the group folders it leaves empty, never the Programs folder itself. Paths and texts are the system's
+// 8-bit text here and reach the shell in UTF-16.
 #include "win32_host.h"
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "../shortcuts_host.h"
@@ -19,14 +21,15 @@
 // The path of a shell folder (CSIDL_DESKTOP or CSIDL_PROGRAMS); empty when the shell has none.
 static std::string shell_folder(int csidl) {
   LPITEMIDLIST list = NULL;
-  char path[MAX_PATH] = "";
+  WCHAR path[MAX_PATH] = L"";
   if (FAILED(SHGetSpecialFolderLocation(main_window, csidl, &list)) || !list)
     return std::string();
-  BOOL found = SHGetPathFromIDListA(list, path);
+  BOOL found = SHGetPathFromIDListW(list, path);
   CoTaskMemFree(list);
-  if (!found)
+  char text[FOLDER_PATH_SIZE];
+  if (!found || !system_text(path, text, sizeof text))
     return std::string();
-  std::string folder = path;
+  std::string folder = text;
   while (folder.size() > 3 && folder.back() == '\\')
     folder.pop_back();
   return folder;
@@ -36,28 +39,28 @@ static std::string shell_folder(int csidl) {
 static void make_link(INT_U8 type, const std::string& target, const char* arguments, const std::string& link_path) {
   if (link_path.size() > LINK_PATH_LIMIT)
     return;
-  WCHAR wide_path[MAX_PATH];
-  if (!MultiByteToWideChar(CP_ACP, 0, link_path.c_str(), -1, wide_path, MAX_PATH))
+  WCHAR link_file[FOLDER_PATH_SIZE], wide_target[FOLDER_PATH_SIZE], wide_arguments[FOLDER_PATH_SIZE];
+  if (!wide_path(link_path.c_str(), link_file) || !wide_path(target.c_str(), wide_target) ||
+      !wide_path(arguments ? arguments : "", wide_arguments))
     return;
   HRESULT com = CoInitialize(NULL);
-  IShellLinkA* link = NULL;
+  IShellLinkW* link = NULL;
   IPersistFile* persist = NULL;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link)) &&
-      SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&persist)) &&
-      SUCCEEDED(link->SetPath(target.c_str())) && SUCCEEDED(link->SetArguments(arguments ? arguments : "")) &&
-      SUCCEEDED(persist->Save(wide_path, TRUE))) {
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkW, (void**)&link)) &&
+      SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&persist)) && SUCCEEDED(link->SetPath(wide_target)) &&
+      SUCCEEDED(link->SetArguments(wide_arguments)) && SUCCEEDED(persist->Save(link_file, TRUE))) {
     // The icon: a program is its own icon; otherwise the shell's icon for the kind of item.
     if (shortcut_names_program(target)) {
-      link->SetIconLocation(target.c_str(), 0);
+      link->SetIconLocation(wide_target, 0);
     } else {
-      char system_folder[256];
-      UINT length = GetSystemDirectoryA(system_folder, sizeof(system_folder));
-      if (length > 0 && length < sizeof(system_folder) - 13) {
-        strcat(system_folder, "\\shell32.dll");
+      WCHAR system_folder[256];
+      UINT length = GetSystemDirectoryW(system_folder, 256);
+      if (length > 0 && length < 256 - 13) {
+        wcscat(system_folder, L"\\shell32.dll");
         link->SetIconLocation(system_folder, type == 2 ? 13 : (type == 3 ? 1 : 2));
       }
     }
-    persist->Save(wide_path, TRUE);
+    persist->Save(link_file, TRUE);
   }
   if (persist)
     persist->Release();
@@ -99,10 +102,10 @@ INT_S32 remove_desktop_shortcut(INT_U8, const char*, const char*, const char* li
   std::string desktop = shell_folder(CSIDL_DESKTOP);
   if (desktop.empty() || !shortcut_file_name(link_name, ".lnk", &file_name))
     return -1;
-  std::string path = desktop + "\\" + file_name;
-  if (path.size() >= FOLDER_PATH_SIZE)
+  WCHAR path[FOLDER_PATH_SIZE];
+  if (!wide_path((desktop + "\\" + file_name).c_str(), path))
     return -1;
-  return remove(path.c_str());
+  return _wremove(path);
 }
 
 void remove_os_menu_shortcut(INT_U8, const char*, const char*, const char* link_name,
@@ -114,8 +117,8 @@ void remove_os_menu_shortcut(INT_U8, const char*, const char*, const char* link_
   std::string group = shortcut_group_folder(programs, menu_folder, LINK_PATH_LIMIT);
   if (group.empty())
     return;
-  std::string path = group + "\\" + file_name;
-  if (path.size() < FOLDER_PATH_SIZE)
-    remove(path.c_str());
+  WCHAR path[FOLDER_PATH_SIZE];
+  if (wide_path((group + "\\" + file_name).c_str(), path))
+    _wremove(path);
   remove_empty_groups(programs, group);
 }

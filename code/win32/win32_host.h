@@ -1,5 +1,7 @@
 // Windows host layer: what its source files share among themselves (not part of the host interface).
 #pragma once
+#include <cstddef>
+#include "folder.h"
 #include "host.h"
 #include <windows.h>
 
@@ -18,3 +20,12 @@ bool register_main_class();
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPARAM l_param);
 // Sets the display to width x height at bits per pixel; true on success.
 bool change_display_mode(INT_S16 width, INT_S16 height, INT_U8 bits);
+
+// The system's paths and names (8-bit text: Latin-1 bytes, runs above 0xFF) as the W calls take them:
+// UTF-16 in FOLDER_PATH_SIZE units. The ANSI calls would pass them through the code page, where only
+// part of Latin-1 is itself and nothing above it is. False when the text has no such form or the
+// joined path does not fit.
+bool wide_path(const char* text, WCHAR* out);
+bool wide_file_path(const FOLDER* folder, const char* name, WCHAR* out);
+// A path or name that a W call gave, as the system's text (size bytes); false when it does not fit.
+bool system_text(const WCHAR* wide, char* out, size_t size);

@@ -1,8 +1,8 @@
 // A program for real-window tests of the file selector: opens the main window with a page manager and a
 // file selector choosing a folder from the start folder given, prints where its controls stand (and
-// those of the new-folder dialog when it opens) so that a test can click them, and on OK prints the
-// folder that get_selection returns and ends with status 0; Cancel or a close request end with 5.
-// Arguments: start folder.
+// those of the new-folder dialog when it opens) so that a test can click them, each folder it goes to,
+// and on OK the folder that get_selection returns, ending with status 0; Cancel or a close request end
+// with 5. Arguments: start folder.
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +11,7 @@
 #include "file_select.h"
 #include "floating_menu.h"
 #include "folder.h"
+#include "grid.h"
 #include "host_test_seam.h"
 #include "image.h"
 #include "menu.h"
@@ -97,7 +98,16 @@ INT_U8 application_update() {
     say_place("new_folder", selector->new_folder_button);
     say_place("ok", selector->ok_button);
     say_place("location", selector->location_menu);
+    // The parent row and the first row after it (the list's rows stay where they are from folder to
+    // folder).
+    say_place("parent_row", selector->list->cell(1, 0));
+    if (selector->list->cell(1, 1)) say_place("first_row", selector->list->cell(1, 1));
     say("ready\n");
+  }
+  static FOLDER shown_folder = start_folder;
+  if (selector && !selector->refresh && !selector->folder.equals(&shown_folder)) {
+    shown_folder = selector->folder;
+    say("folder %s\n", shown_folder.path);
   }
   // The location menu's drop-down opening and closing. The pop-up is built visible long before it is
   // first opened: it shows only while it is on the top-level list.

@@ -4,6 +4,7 @@
 #include "screen_check.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -68,8 +69,9 @@ struct TEXT {
   std::string text;
   BOX room, box;
   INT_U32 colour;
-  bool judged_colour;  // a disabled control's text is greyed on purpose
+  bool enabled;  // a disabled control's text is greyed on purpose: judged by what it leaves on the screen
   FONT font;
+  std::string whole;  // the object's text, of which a path shows only part
 };
 
 // What another text must not run into: a control's rectangle or a text drawn on no ground of its own.
@@ -186,14 +188,18 @@ void measure(const char* text, INT_S32 length, const FONT& font, bool wrapped, c
   *height = count * font.y_size;
 }
 
+// A text, or with path, the path as its object shows it in the room (the text module's shortening).
 void add_text(std::vector<TEXT>* texts, const SHOWN& shown, const char* text, INT_S32 length, const FONT& font,
-              BOX room, bool wrapped, bool left, bool right, bool top, bool bottom, INT_U32 colour, bool judged,
-              int extra_width = 0) {
+              BOX room, bool wrapped, bool left, bool right, bool top, bool bottom, INT_U32 colour, bool enabled,
+              int extra_width = 0, bool path = false) {
+  std::string whole = length < 0 ? std::string(text) : std::string(text, (size_t)length);
+  std::string shown_text =
+      path && !wrapped ? path_in_room(draw_target, font.id, font.x_size, font.y_size, whole.c_str(), room.width())
+                       : whole;
   int width, height;
-  measure(text, length, font, wrapped, room, &width, &height);
-  std::string shown_text = length < 0 ? std::string(text) : std::string(text, (size_t)length);
+  measure(shown_text.c_str(), -1, font, wrapped, room, &width, &height);
   BOX box = place(room, width + extra_width, height, left, right, top, bottom);
-  texts->push_back({&shown, shown_text, room, box, colour, judged, font});
+  texts->push_back({&shown, shown_text, room, box, colour, enabled, font, whole});
 }
 
 bool visible_colour(COLOUR colour) { return (colour >> 24) != 0; }
@@ -219,9 +225,12 @@ bool collect_texts(const SHOWN& shown, std::vector<TEXT>* texts) {
     if (b->highlighted && visible_colour(b->highlight_text_colour)) ink = b->highlight_text_colour;
     if (pointed && visible_colour(b->mouse_over_text_colour)) ink = b->mouse_over_text_colour;
     INT_U32 f = b->button_flags;
-    add_text(texts, shown, b->label, -1, font_of(b->font_id, b->font_x_size, b->font_y_size), room,
-             (f & bf_wrap_text) != 0, (f & bf_left_justify_text) != 0, (f & bf_right_justify_text) != 0,
-             (f & bf_top_align_text) != 0, (f & bf_bottom_align_text) != 0, ink, b->enabled != 0, icon);
+    // A path is shortened in the room its button's gaps leave.
+    BOX path_room = {b->x + b->left_gap, room.y1, b->x + b->width - b->right_gap - 1, room.y2};
+    add_text(texts, shown, b->label, -1, font_of(b->font_id, b->font_x_size, b->font_y_size),
+             b->path_text ? path_room : room, (f & bf_wrap_text) != 0, (f & bf_left_justify_text) != 0,
+             (f & bf_right_justify_text) != 0, (f & bf_top_align_text) != 0, (f & bf_bottom_align_text) != 0, ink,
+             b->enabled != 0, icon, b->path_text != 0);
   } else if (o->kind & WM_KIND_SCRIPT) {
     WM_SCRIPT* s = static_cast<WM_SCRIPT*>(o);
     if (s->text.type != STRING_TYPE || blank(s->text.value.text)) return true;
@@ -230,7 +239,8 @@ bool collect_texts(const SHOWN& shown, std::vector<TEXT>* texts) {
     INT_U32 f = s->draw_flags;
     add_text(texts, shown, s->text.value.text, -1, font_of(s->font_id, s->font_x_size, s->font_y_size), room,
              (f & SCRIPT_WRAP_TEXT) != 0, (f & SCRIPT_LEFT_JUSTIFY) != 0, (f & SCRIPT_RIGHT_JUSTIFY) != 0,
-             (f & SCRIPT_TOP_ALIGN) != 0, (f & SCRIPT_BOTTOM_ALIGN) != 0, s->text_colour, s->enabled != 0);
+             (f & SCRIPT_TOP_ALIGN) != 0, (f & SCRIPT_BOTTOM_ALIGN) != 0, s->text_colour, s->enabled != 0, 0,
+             s->path_text != 0);
   } else if (o->kind & WM_KIND_PROGRESS_BAR) {
     WM_PROGRESS_BAR* p = static_cast<WM_PROGRESS_BAR*>(o);
     BOX room = {p->x + p->left_gap, p->y + p->top_gap, p->x + p->width - p->right_gap - 1,
@@ -365,6 +375,79 @@ double rounded_shortfall(const BOX& drawn, WM_SCREEN_OBJECT* ground, int corners
   return worst;
 }
 
+bool is_separator(char c) { return c == '/' || c == '\\'; }
+
+// A text that names a path: it begins with a separator, or with a drive letter, ':' and a separator.
+bool looks_like_path(const std::string& text) {
+  if (text.empty()) return false;
+  if (is_separator(text[0])) return true;
+  return text.size() >= 3 && std::isalpha((unsigned char)text[0]) && text[1] == ':' && is_separator(text[2]);
+}
+
+// The last folder of a path (or its file), with the separator that closes a folder's path.
+std::string last_folder(const std::string& path) {
+  size_t end = path.size();
+  if (end > 0 && is_separator(path[end - 1])) end--;
+  size_t start = end;
+  while (start > 0 && !is_separator(path[start - 1])) start--;
+  return path.substr(start);
+}
+
+// The width an object needs to show its text whole: the text's with the object's gaps and its direction
+// arrows' squares, a check box's box and label whole; any other object its width.
+int needed_width(WM_SCREEN_OBJECT* o) {
+  if (o->kind & WM_KIND_CHECK_BOX) {
+    WM_CHECK_BOX* c = static_cast<WM_CHECK_BOX*>(o);
+    return c->label ? c->label->x - c->x + needed_width(c->label) : o->width;
+  }
+  if (o->kind & WM_KIND_BUTTON) {
+    WM_BUTTON* b = static_cast<WM_BUTTON*>(o);
+    if (blank(b->label)) return o->width;
+    FONT font = font_of(b->font_id, b->font_x_size, b->font_y_size);
+    int arrows = ((b->button_flags & bf_left_arrow) ? b->height : 0) +
+                 ((b->button_flags & (bf_right_arrow | bf_up_arrow | bf_down_arrow)) ? b->height : 0);
+    return text_width(draw_target, font.id, font.x_size, font.y_size, b->label, -1, false) + b->left_gap +
+           b->right_gap + arrows;
+  }
+  if (o->kind & WM_KIND_SCRIPT) {
+    WM_SCRIPT* t = static_cast<WM_SCRIPT*>(o);
+    if (t->text.type != STRING_TYPE || blank(t->text.value.text)) return o->width;
+    FONT font = font_of(t->font_id, t->font_x_size, t->font_y_size);
+    return text_width(draw_target, font.id, font.x_size, font.y_size, t->text.value.text, -1, false) + t->left_gap +
+           t->right_gap;
+  }
+  return o->width;
+}
+
+// For a text shown shortened in a grid's row: the width the row could give the cell that holds it when
+// each other object of the row had what it needs to show its text whole (a column of fixed width keeps
+// that width: a table's columns are shared by its rows), and what that cell needs; false outside grids.
+bool row_room(const SHOWN& owner, int* room, int* need) {
+  WM_SCREEN_OBJECT* cell = owner.object;
+  WM_GRID* grid = nullptr;
+  for (const auto& ancestor : owner.ancestors) {
+    if (ancestor.first->kind & WM_KIND_GRID) {
+      grid = static_cast<WM_GRID*>(ancestor.first);
+      break;
+    }
+    cell = ancestor.first;
+  }
+  INT_S16 row, column;
+  if (!grid || !grid->find_object(cell, &row, &column, true)) return false;
+  const WM_STYLE_SET& s = grid->style;
+  const WM_GRID_ROW* cells = grid->rows[row];
+  *room = grid->width - s.border_left_gap - s.border_right_gap - (grid->scrollbar ? s.grid_scrollbar_width : 0);
+  for (INT_S16 c = 0; c < cells->cell_count; c++) {
+    *room -= s.cell_left_gap + s.cell_right_gap + s.x_spacing;
+    WM_SCREEN_OBJECT* other = cells->cells[c];
+    if (c == column) continue;
+    if (cells->weights && cells->weights[c] < 0) *room -= -cells->weights[c];
+    else if (other && other->visible) *room -= needed_width(other);
+  }
+  *need = needed_width(cell);
+  return true;
+}
+
 }  // namespace
 
 std::vector<SCREEN_FAULT> check_screen() {
@@ -413,6 +496,19 @@ std::vector<SCREEN_FAULT> check_screen() {
     if (!inside(text.box, text.room) && !shortened)
       report("cut: needs " + std::to_string(text.box.width()) + " x " + std::to_string(text.box.height()) +
              " px, has " + std::to_string(text.room.width()) + " x " + std::to_string(text.room.height()));
+    // A shortened text only where its row has no room for it.
+    int row_width, need;
+    if ((!across || text.text != text.whole) && row_room(owner, &row_width, &need) && need <= row_width)
+      report("shortened though its row has room for it: needs " + std::to_string(need) + " px of " +
+             std::to_string(row_width));
+    // A path shows its last folder whole, unless the room cannot hold even that.
+    if (looks_like_path(text.whole)) {
+      std::string last = last_folder(text.whole);
+      bool whole_last = across && text.text.size() >= last.size() &&
+                        text.text.compare(text.text.size() - last.size(), last.size(), last) == 0;
+      int last_width = text_width(draw_target, text.font.id, text.font.x_size, text.font.y_size, last.c_str(), -1, false);
+      if (!whole_last && last_width <= text.room.width()) report("the last folder \"" + last + "\" is not shown whole");
+    }
     // Place: what the object draws stays inside the object, its ancestors and the window, and keeps its
     // margin from their rounded corners.
     if (!inside(drawn, meet(box_of(owner.object), window))) {
@@ -447,7 +543,18 @@ std::vector<SCREEN_FAULT> check_screen() {
       report("overlaps " + (other.text ? describe(*other.owner) + "'s text" : describe(*other.owner)));
     }
     // Colour: seen against the commonest colour where it is drawn.
-    if (!text.judged_colour || hidden) continue;
+    if (hidden) continue;
+    if (!text.enabled) {
+      // Greyed, inset or chiseled by its control: seen by the lightest and darkest pixels where it is drawn
+      // (the ground among them), which an engraved text's light and dark edges set apart too.
+      int least = 255, most = 0;
+      for (int y = visible.y1; y <= visible.y2; y++)
+        for (int x = visible.x1; x <= visible.x2; x++) least = std::min(least, luma(pixel(x, y))), most = std::max(most, luma(pixel(x, y)));
+      if (most - least < SCREEN_CHECK_LEAST_DISABLED_CONTRAST)
+        report("too little contrast for a disabled text: luma " + std::to_string(least) + " to " +
+               std::to_string(most) + " where it is drawn");
+      continue;
+    }
     if ((text.colour >> 24) < 128) {
       report("text colour " + hex(text.colour) + " is transparent");
       continue;

@@ -1,5 +1,6 @@
 // Windows shortcuts read back for the tests: the shell's special folders and the fields of a ".lnk"
-// file read through IShellLinkA, so tests can check what the shortcut service wrote.
+// file read through IShellLinkW, so tests can check what the shortcut service wrote. The link's file
+// and its fields are UTF-8 texts, as the tests name files on both builds.
 #pragma once
 #ifdef _WIN32
 #include <string>
@@ -26,22 +27,27 @@ struct LINK_FIELDS {
 inline LINK_FIELDS read_link(const std::string& file) {
   LINK_FIELDS fields;
   HRESULT init = CoInitialize(NULL);
-  IShellLinkA* link = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link))) {
+  IShellLinkW* link = nullptr;
+  auto utf8 = [](const WCHAR* text) {
+    char out[4096] = "";
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, out, sizeof out, NULL, NULL);
+    return std::string(out);
+  };
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkW, (void**)&link))) {
     IPersistFile* persist = nullptr;
     if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&persist))) {
       WCHAR wide[MAX_PATH];
-      MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
+      MultiByteToWideChar(CP_UTF8, 0, file.c_str(), -1, wide, MAX_PATH);
       if (SUCCEEDED(persist->Load(wide, STGM_READ))) {
-        char text[1024] = "";
-        link->GetPath(text, sizeof(text), NULL, SLGP_RAWPATH);
-        fields.path = text;
+        WCHAR text[1024] = L"";
+        link->GetPath(text, 1024, NULL, SLGP_RAWPATH);
+        fields.path = utf8(text);
         text[0] = 0;
-        link->GetArguments(text, sizeof(text));
-        fields.arguments = text;
+        link->GetArguments(text, 1024);
+        fields.arguments = utf8(text);
         text[0] = 0;
-        link->GetIconLocation(text, sizeof(text), &fields.icon_index);
-        fields.icon = text;
+        link->GetIconLocation(text, 1024, &fields.icon_index);
+        fields.icon = utf8(text);
         fields.read = true;
       }
       persist->Release();

@@ -16,6 +16,8 @@
 #include "dialog.h"
 #include "errors.h"
 #include "file_select.h"
+#include "folder.h"
+#include "font.h"
 #include "host.h"
 #include "image_cache.h"
 #include "style_set.h"
@@ -202,14 +204,37 @@ std::string system_font_folder() {
 #endif
 }
 
+bool start_with_system_font(INT_S8 id) {
+  FOLDER fonts;
+  if (!fonts.set_if_folder(system_font_folder().c_str())) return false;
+  disable_font_preload();
+  start_font_system();
+  return load_font("DejaVuSans.ttf", nullptr, id, &fonts) == id;
+}
+
 bool system_fonts_present() {
   std::error_code error;
   return std::filesystem::exists(system_font_folder() + "/DejaVuSans.ttf", error);
 }
 
+// Paths are UTF-8 (as on Linux); Windows opens them by their UTF-16 form, so that tests name files
+// outside ASCII on both builds alike.
+static FILE* open_named_file(const std::string& path, const char* mode) {
+#ifdef _WIN32
+  std::wstring wide_mode(mode, mode + std::strlen(mode));
+  try {
+    return _wfopen(std::filesystem::u8path(path).wstring().c_str(), wide_mode.c_str());
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+#else
+  return std::fopen(path.c_str(), mode);
+#endif
+}
+
 std::vector<INT_U8> read_whole_file(const std::string& path) {
   std::vector<INT_U8> bytes;
-  FILE* file = std::fopen(path.c_str(), "rb");
+  FILE* file = open_named_file(path, "rb");
   if (!file) return bytes;
   INT_U8 chunk[4096];
   size_t got;
@@ -224,7 +249,7 @@ std::string read_whole_text(const std::string& path) {
 }
 
 bool write_whole_file(const std::string& path, const std::vector<INT_U8>& bytes) {
-  FILE* file = std::fopen(path.c_str(), "wb");
+  FILE* file = open_named_file(path, "wb");
   if (!file) return false;
   bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && ok;

@@ -48,6 +48,9 @@ std::string system_font_folder();
 // The DejaVu faces are there. A test that draws text needs them: under CI (CI=true) their absence fails
 // the test, elsewhere it is skipped with a plain message.
 bool system_fonts_present();
+// The font system started without its built-in fonts, DejaVu Sans of the system's fonts loaded as font
+// id (after REQUIRE_SYSTEM_FONTS); false when it cannot be loaded. stop_font_system ends it.
+bool start_with_system_font(INT_S8 id);
 #define REQUIRE_SYSTEM_FONTS()                                                            \
   do {                                                                                    \
     if (!system_fonts_present()) {                                                        \
@@ -63,7 +66,7 @@ bool system_fonts_present();
 // frame lookup flags as at start, and no data error.
 void reset_skin_globals();
 
-// Whole-file helpers for checking stored bytes.
+// Whole-file helpers for checking stored bytes. Paths are UTF-8 on both builds.
 std::vector<INT_U8> read_whole_file(const std::string& path);
 std::string read_whole_text(const std::string& path);  // the same bytes as a string
 bool write_whole_file(const std::string& path, const std::vector<INT_U8>& bytes);

@@ -344,6 +344,9 @@ bool WINDOW_SCENARIO::click(int x, int y, int button) {
   // As a person clicks: the press and the release at once, which the program sees in two passes.
   return send_input({move_event(x, y), "click " + std::to_string(button)});
 }
+bool WINDOW_SCENARIO::double_click(int x, int y) {
+  return send_input({move_event(x, y), "click --repeat 2 --delay 50 1"});
+}
 bool WINDOW_SCENARIO::drag(int from_x, int from_y, int to_x, int to_y, int button) {
   std::string b = std::to_string(button);
   // The pointer goes down, moves half-way and on to the end, then comes up.

@@ -27,6 +27,7 @@ static void reset_window_manager() {
   focus_object = nullptr;
   pressed_object = nullptr;
   focus_confirmed = 0;
+  focus_visible = 0;
   modal_switch = 1;
   outermost_update = 1;
   screen_object_created_hook = nullptr;
