@@ -528,8 +528,8 @@ WM_RESULT WM_BUTTON::process() {
 
   if (hint) {
     run_hint(pointer_is_over, pressing, px, py);
-    // The hover hint's wait counts calendar seconds: the loop looks again at its usual period.
-    if (hint_mode == 0 && hint_x != -1 && !is_top_level(hint)) request_pass_soon();
+    // The hover hint's wait counts calendar seconds: the loop looks again now and then.
+    if (hint_mode == 0 && hint_x != -1 && !is_top_level(hint)) request_pass_by(now + HINT_LOOK_INTERVAL);
   }
   if (state_function) {
     INT_U8 wanted = state_function(this, state_user) ? 1 : 0;
