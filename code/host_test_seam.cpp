@@ -119,6 +119,7 @@ void test_seam_release_input() {
   MOUSE_HANDLER::pointer_x = MOUSE_HANDLER::pointer_y = -1;
   MOUSE_HANDLER::held_buttons = 0;
   MOUSE_HANDLER::unseen_change = 0;
+  MOUSE_HANDLER::unseen_drag = 0;
   MOUSE_HANDLER::pending_count = 0;
   MOUSE_HANDLER::wheel_notches = 0;
   MOUSE_HANDLER::wheel_remainder = 0;
