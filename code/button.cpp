@@ -592,7 +592,9 @@ WM_RESULT WM_BUTTON::process() {
     if (state_function) state = state_function(this, state_user) ? 1 : 0;
     if (visible) show();
   }
-  if (!left && highlighted && click_behaviour == CLICK_NORMAL) {
+  // A slide-select button's highlight follows the pointer (above), not the press: dropping it here
+  // too would set it again in the next pass, and redraw the button in every pass the pointer rests on it.
+  if (!left && highlighted && click_behaviour == CLICK_NORMAL && !slide_select) {
     highlighted = 0;
     armed = 0;
     show();

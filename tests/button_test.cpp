@@ -320,6 +320,15 @@ TEST_F(ButtonTest, AutoActivateAndSlideSelect) {
   release(70, 20);
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].user1, 2u);
+  // With nothing held the highlight follows the pointer too, and a key the pointer rests on stays
+  // highlighted without being redrawn pass after pass.
+  move_pointer(20, 20);
+  EXPECT_EQ(a->highlighted, 1);
+  EXPECT_EQ(b->highlighted, 0);
+  page_manager->update(false);
+  a->process();
+  EXPECT_EQ(a->highlighted, 1);
+  EXPECT_EQ(redraw_region_count, 0);
 }
 
 // The button's process as the input pass of a pass runs it, taking the mouse state shown.
