@@ -106,26 +106,12 @@ native
 # shellcheck source=tools/wine_env.sh
 source "$top/tools/wine_env.sh"
 velk_wine_start "$scratch/wine"
-server_dir="server-$(printf '%x-%x' "$(stat -c '%d' "$WINEPREFIX")" "$(stat -c '%i' "$WINEPREFIX")")"
-server_pid=
-for pid in $(pgrep -x wineserver32 || pgrep -x wineserver || true); do
-  [[ $(readlink "/proc/$pid/cwd" 2>/dev/null) == */"$server_dir" ]] && server_pid=$pid
-done
+server_pid=$(velk_wine_server_pid)
 mkdir -p "$scratch/work" "$WINEPREFIX/drive_c/sample"
 cp "$sample" "$WINEPREFIX/drive_c/sample/installer.pkg"
 cp "$installer_exe" "$scratch/work/installer.exe"
 cd "$scratch/work"
-cat >idle.nsi <<'EOF'
-Name "Idle"
-OutFile "idle.exe"
-RequestExecutionLevel user
-InstallDir "$TEMP\idle-nsis"
-Page directory
-Page instfiles
-Section
-SectionEnd
-EOF
-makensis -V1 idle.nsi >/dev/null
+velk_nsis_idle_installer idle.exe
 
 echo "under Wine ($installer_exe), CPU over $seconds s each"
 wine installer.exe -x '$ROOT0/sample/installer.xml' </dev/null >/dev/null 2>&1 &
