@@ -153,9 +153,10 @@ static bool pass_due_now() {
 // runs when something is due, and a wake that brought nothing (a system timer) is a round of the loop
 // without a pass, after which the wait goes on (the answer is true).
 // Without a window no input can come: the wait lasts the idle wait at most, as the message pump's does,
-// and a pass follows (unless a test drives the waits: its input comes as a window's would). While a test watches the passes, a wait lasts the idle wait at most too, so that
-// the rounds it counts as passes keep coming however long the program would wait, while the program runs
-// no update that it would not run unwatched.
+// and a pass follows (unless a test drives the waits: its input comes as a window's would). While a
+// test watches the passes, a wait lasts the idle wait at most too, so that the rounds it counts as
+// passes keep coming however long the program would wait, while the program runs no update that it
+// would not run unwatched.
 static bool wait_after_pass(bool watched) {
   if (idle_wait_ms == 0 || activity_flag || busy_since_update || pass_due_now()) return false;
   INT_U32 timeout = HOST_WAIT_FOREVER;

@@ -670,7 +670,8 @@ const CONTROL CONTROLS[] = {
      [] { return folder_dialog() ? (WM_SCREEN_OBJECT*)folder_dialog()->cancel_button : nullptr; }},
     {"folder dialog's New folder", STAGE_OPTIONS, FOLDER_DIALOG,
      [] { return folder_dialog() ? (WM_SCREEN_OBJECT*)folder_dialog()->new_folder_button : nullptr; }},
-    {"list row", STAGE_OPTIONS, FOLDER_DIALOG, [] { return folder_dialog() ? folder_dialog()->list->cell(1, 2) : nullptr; }},
+    {"list row", STAGE_OPTIONS, FOLDER_DIALOG,
+     [] { return folder_dialog() ? folder_dialog()->list->cell(1, 2) : nullptr; }},
     {"menu button", STAGE_OPTIONS, FOLDER_DIALOG,
      [] { return folder_dialog() ? (WM_SCREEN_OBJECT*)folder_dialog()->location_menu : nullptr; }},
     {"location menu's entry", STAGE_OPTIONS, LOCATION_MENU, [] {
