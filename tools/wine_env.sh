@@ -81,15 +81,25 @@ velk_wine_path() {
   printf '%s\n' "${path//\//\\}"
 }
 
+# Compiles the NSIS script that standard input holds.
+velk_nsis_compile() {
+  local script status
+  command -v makensis >/dev/null || { echo "wine_env: makensis is missing (Debian package nsis)" >&2; return 2; }
+  script=$(mktemp /tmp/velk-nsis.XXXXXX.nsi) || return 1
+  cat >"$script"
+  makensis -V1 "$script" >/dev/null
+  status=$?
+  rm -f "$script"
+  return $status
+}
+
 velk_nsis_installer() {
-  local out=$1 files=$2 compression=$3 script
+  local out=$1 files=$2 compression=$3
   case $compression in
     off) compression="SetCompress off" ;;
     zlib) compression="SetCompressor zlib" ;;
     *) echo "velk_nsis_installer: compression is off or zlib" >&2; return 2 ;;
   esac
-  command -v makensis >/dev/null || { echo "velk_nsis_installer: makensis is missing (Debian package nsis)" >&2; return 2; }
-  script=$(mktemp /tmp/velk-nsis.XXXXXX.nsi) || return 1
   {
     echo "Unicode true"
     echo "$compression"
@@ -101,31 +111,20 @@ velk_nsis_installer() {
     echo "  SetOutPath \"\$INSTDIR\""
     [ -n "$files" ] && echo "  File /r \"$(realpath "$files")/*\""
     echo "SectionEnd"
-  } >"$script"
-  makensis -V1 "$script" >/dev/null
-  local status=$?
-  rm -f "$script"
-  return $status
+  } | velk_nsis_compile
 }
 
 velk_nsis_idle_installer() {
-  local out=$1 script
-  command -v makensis >/dev/null || { echo "velk_nsis_idle_installer: makensis is missing (Debian package nsis)" >&2; return 2; }
-  script=$(mktemp /tmp/velk-nsis.XXXXXX.nsi) || return 1
   {
     echo "Name \"Idle\""
-    echo "OutFile \"$(realpath -m "$out")\""
+    echo "OutFile \"$(realpath -m "$1")\""
     echo "RequestExecutionLevel user"
     echo "InstallDir \"\$TEMP\\idle-nsis\""
     echo "Page directory"
     echo "Page instfiles"
     echo "Section"
     echo "SectionEnd"
-  } >"$script"
-  makensis -V1 "$script" >/dev/null
-  local status=$?
-  rm -f "$script"
-  return $status
+  } | velk_nsis_compile
 }
 
 # The server's working folder is named after the prefix's device and inode.
