@@ -529,8 +529,8 @@ WM_RESULT WM_BUTTON::process() {
 
   if (hint) {
     run_hint(pointer_is_over, pressing, px, py);
-    // The hover hint's wait counts calendar seconds: the loop looks again at its usual period.
-    if (hint_mode == 0 && hint_x != -1 && !is_top_level(hint)) request_pass_soon();
+    // The hover hint's wait counts calendar seconds: the loop looks again now and then.
+    if (hint_mode == 0 && hint_x != -1 && !is_top_level(hint)) request_pass_by(now + HINT_LOOK_INTERVAL);
   }
   if (state_function) {
     INT_U8 wanted = state_function(this, state_user) ? 1 : 0;
@@ -593,7 +593,9 @@ WM_RESULT WM_BUTTON::process() {
     if (state_function) state = state_function(this, state_user) ? 1 : 0;
     if (visible) show();
   }
-  if (!left && highlighted && click_behaviour == CLICK_NORMAL) {
+  // A slide-select button's highlight follows the pointer (above), not the press: dropping it here
+  // too would set it again in the next pass, and redraw the button in every pass the pointer rests on it.
+  if (!left && highlighted && click_behaviour == CLICK_NORMAL && !slide_select) {
     highlighted = 0;
     armed = 0;
     show();

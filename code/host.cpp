@@ -100,12 +100,18 @@ static void dispatch_messages() {
   if (host_dispatch_messages()) dispatched_since_update = true;
 }
 
+// The host's wait for input, or the one a test drives on its clock.
+static void wait_for_input(INT_U32 ms) {
+  if (host_waits_driven()) host_driven_wait(ms);
+  else host_wait_for_input(ms);
+}
+
 void pump_messages() {
   process_event_queue();
   dispatch_messages();
   if (idle_wait_ms != 0 && !activity_flag) {
     idle_wait_count++;
-    host_wait_for_input(idle_wait_ms);
+    wait_for_input(idle_wait_ms);
   }
   if (inside_update && activity_flag) busy_since_update = true;
   activity_flag = 0;
@@ -148,9 +154,10 @@ static bool pass_due_now() {
 // runs when something is due, and a wake that brought nothing (a system timer) is a round of the loop
 // without a pass, after which the wait goes on (the answer is true).
 // Without a window no input can come: the wait lasts the idle wait at most, as the message pump's does,
-// and a pass follows. While a test watches the passes, a wait lasts the idle wait at most too, so that
-// the rounds it counts as passes keep coming however long the program would wait, while the program runs
-// no update that it would not run unwatched.
+// and a pass follows (unless a test drives the waits: its input comes as a window's would). While a
+// test watches the passes, a wait lasts the idle wait at most too, so that the rounds it counts as
+// passes keep coming however long the program would wait, while the program runs no update that it
+// would not run unwatched.
 static bool wait_after_pass(bool watched) {
   if (idle_wait_ms == 0 || activity_flag || busy_since_update || pass_due_now()) return false;
   INT_U32 timeout = HOST_WAIT_FOREVER;
@@ -159,10 +166,10 @@ static bool wait_after_pass(bool watched) {
     if (left <= 0) return false;
     timeout = (INT_U32)left;
   }
-  bool window = host_has_input_source();
+  bool window = host_has_input_source() || host_waits_driven();
   if (timeout > idle_wait_ms && (watched || !window)) timeout = idle_wait_ms;
   idle_wait_count++;
-  host_wait_for_input(timeout);
+  wait_for_input(timeout);
   if (!window) return false;
   process_event_queue();
   dispatch_messages();

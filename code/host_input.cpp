@@ -30,6 +30,7 @@ INT_U32 MOUSE_HANDLER::last_release_tick = 0;
 INT_U32 MOUSE_HANDLER::press_interval = 0;
 INT_U32 MOUSE_HANDLER::release_interval = 0;
 INT_U8 MOUSE_HANDLER::unseen_change = 0;
+INT_U8 MOUSE_HANDLER::unseen_drag = 0;
 MOUSE_STATE MOUSE_HANDLER::pending[MOUSE_PENDING_SIZE];
 INT_S32 MOUSE_HANDLER::pending_count = 0;
 
@@ -173,14 +174,17 @@ static MOUSE_STATE newest_state() {
 }
 
 // Records a new state. It is shown at once unless the state shown holds a button change that no input
-// pass has taken, or others wait before it; then it waits in order. A move after a move that waits
-// replaces it; when no room is left, the newest waiting state takes the change.
+// pass has taken, or others wait before it, or it is a button change after a drag's move that no input
+// pass has taken; then it waits in order. A move after a move that waits replaces it; when no room is
+// left, the newest waiting state takes the change.
 static void record_state(INT_S16 x, INT_S16 y, INT_U32 held, bool button) {
-  if (!MOUSE_HANDLER::unseen_change && MOUSE_HANDLER::pending_count == 0) {
+  if (!MOUSE_HANDLER::unseen_change && MOUSE_HANDLER::pending_count == 0 && !(button && MOUSE_HANDLER::unseen_drag)) {
+    bool moved = x != MOUSE_HANDLER::pointer_x || y != MOUSE_HANDLER::pointer_y;
     MOUSE_HANDLER::pointer_x = x;
     MOUSE_HANDLER::pointer_y = y;
     MOUSE_HANDLER::held_buttons = held;
     if (button) MOUSE_HANDLER::unseen_change = 1;
+    else if (moved) MOUSE_HANDLER::unseen_drag = held != 0 ? 1 : 0;
     return;
   }
   INT_S32& count = MOUSE_HANDLER::pending_count;
@@ -235,10 +239,12 @@ void host_settle_mouse_state() {
   MOUSE_HANDLER::held_buttons = newest.held;
   MOUSE_HANDLER::pending_count = 0;
   MOUSE_HANDLER::unseen_change = 0;
+  MOUSE_HANDLER::unseen_drag = 0;
 }
 
 void MOUSE_HANDLER::input_pass_done() {
   unseen_change = 0;
+  unseen_drag = 0;
   if (pending_count == 0) return;
   MOUSE_STATE next = pending[0];
   pending_count--;
@@ -247,6 +253,7 @@ void MOUSE_HANDLER::input_pass_done() {
   pointer_y = next.y;
   held_buttons = next.held;
   unseen_change = next.button;
+  unseen_drag = !next.button && next.held != 0 ? 1 : 0;
   activity_flag = 1;
 }
 

@@ -58,6 +58,10 @@ void host_settle_mouse_state();
 void host_pass_done();
 // Whether a test counts the frame loop's passes (the pass callback is set).
 bool host_passes_watched();
+// Whether a test drives the frame loop's waits on its tick clock (test_seam_drive_waits), and such a
+// wait: the clock moves on by ms (a wait for input alone, by the idle wait) and no real time passes.
+bool host_waits_driven();
+void host_driven_wait(INT_U32 ms);
 
 // The keyboard presence a test asked for (-1: the host's own answer).
 extern INT_S8 test_seam_keyboard;

@@ -29,6 +29,7 @@ INT_S16 desktop_width = -1;
 INT_S16 desktop_height = -1;
 void (*present_callback)() = nullptr;
 void (*pass_callback)() = nullptr;
+bool waits_driven = false;
 
 INT_U32 read_clock(DRIVEN_CLOCK* clock) {
   INT_U32 now = clock->value;
@@ -118,6 +119,7 @@ void test_seam_release_input() {
   MOUSE_HANDLER::pointer_x = MOUSE_HANDLER::pointer_y = -1;
   MOUSE_HANDLER::held_buttons = 0;
   MOUSE_HANDLER::unseen_change = 0;
+  MOUSE_HANDLER::unseen_drag = 0;
   MOUSE_HANDLER::pending_count = 0;
   MOUSE_HANDLER::wheel_notches = 0;
   MOUSE_HANDLER::wheel_remainder = 0;
@@ -171,6 +173,10 @@ void host_pass_done() {
 
 bool host_passes_watched() { return pass_callback != nullptr; }
 
+void test_seam_drive_waits(bool on) { waits_driven = on; }
+bool host_waits_driven() { return waits_driven && tick_clock.driven; }
+void host_driven_wait(INT_U32 ms) { tick_clock.value += ms == HOST_WAIT_FOREVER ? idle_wait_ms : ms; }
+
 bool test_seam_pass_asked(INT_U32* tick, bool forget) { return host_pass_asked(tick, forget); }
 bool test_seam_pass_rests() { return host_pass_rests(); }
 
@@ -178,6 +184,7 @@ void test_seam_reset() {
   test_seam_release_clocks();
   present_callback = nullptr;
   pass_callback = nullptr;
+  waits_driven = false;
   keys_driven = false;
   desktop_width = desktop_height = -1;
   test_seam_keyboard = -1;

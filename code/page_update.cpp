@@ -10,9 +10,16 @@
 #include "transitions.h"
 #include "wm_private.h"
 
+// The pointer takes the shape, which is recorded as the current one: the shape is changed only when the
+// wanted one differs from it, and a change makes its pass busy (no wait for input after it), so a shape
+// left unrecorded would be set again in every pass while the pointer rests on a control.
+static void change_pointer_shape(INT_S8 shape) {
+  if (set_mouse_cursor(shape, 0)) current_pointer_shape = shape;
+}
+
 // Shows the busy pointer before pages are built (results 5 to 8 and 10 to 32).
 static void show_busy_pointer() {
-  if (cursor_management && busy_pointer && current_pointer_shape != POINTER_WAIT) set_mouse_cursor(POINTER_WAIT, 0);
+  if (cursor_management && busy_pointer && current_pointer_shape != POINTER_WAIT) change_pointer_shape(POINTER_WAIT);
 }
 
 // What a pass left to the next one: regions invalidated after its redraw, a first page that waits to
@@ -228,7 +235,7 @@ WM_RESULT WM_PAGE_MANAGER::update(bool present) {
     MOUSE_HANDLER::held_buttons = (MOUSE_HANDLER::held_buttons & ~1u) | real_held;
   }
   if (cursor_management && cursor_request >= 0 && cursor_request <= 6 && cursor_request != current_pointer_shape)
-    set_mouse_cursor(cursor_request, 0);
+    change_pointer_shape(cursor_request);
   if (work_left_for_next_pass(this)) request_pass_by(get_tick_count());
   return result;
 }

@@ -88,6 +88,9 @@ enum {
 // Timing of held buttons (ms): the first repeat, then the next ones.
 const INT_U32 REPEAT_DELAY = 300;
 const INT_U32 REPEAT_INTERVAL = 30;
+// A hover hint waits for the seconds clock, whose next step the frame loop cannot know: while it waits,
+// the loop looks again after this long (ms), so the hint shows at most this late.
+const INT_U32 HINT_LOOK_INTERVAL = 250;
 
 // Supplies a button's active state each pass.
 typedef bool (*WM_BUTTON_STATE_FUNCTION)(WM_BUTTON* button, void* user);

@@ -301,8 +301,11 @@ public:
   // that arrive between two passes (a quick click, a tap) would cancel out. The hosts therefore record
   // button changes in order: while the state shown (pointer_x, pointer_y, held_buttons) holds a button
   // change that no input pass has taken yet, later changes and the moves after them wait here, and each
-  // input_pass_done shows the next. Input slower than the passes is shown at once, as it comes.
+  // input_pass_done shows the next. Input slower than the passes is shown at once, as it comes. A move
+  // with a button held (a step of a drag) is shown at once too, but a button change after it waits until
+  // a pass has seen it, so that a drag let go between two passes ends where it was let go.
   static INT_U8 unseen_change;          // the state shown holds a button change no input pass has taken
+  static INT_U8 unseen_drag;            // the state shown is a move with a button held no input pass has taken
   static MOUSE_STATE pending[MOUSE_PENDING_SIZE];  // oldest first
   static INT_S32 pending_count;
 

@@ -45,6 +45,13 @@ void test_seam_on_present(void (*callback)());
 // standing still still counts.
 void test_seam_on_pass(void (*callback)());
 
+// While on and the tick clock is driven, the frame loop's waits pass on that clock: each moves the clock
+// on to its end at once (a wait for input alone, by the idle wait) and sleeps no real time, and input
+// comes from the test alone, with or without a window; so the loop runs a pass only when one is due, and
+// a test counts the passes that a stretch of its clock takes. A test that runs the loop so ends it from
+// its pass callback.
+void test_seam_drive_waits(bool on);
+
 // Whether work asked the frame loop for a pass (request_pass_by) since the frame loop's pass began (or
 // since the asking was last forgotten), and the earliest time asked for. With forget the asking is
 // forgotten, as at the start of a pass of the loop.

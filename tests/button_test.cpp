@@ -364,6 +364,15 @@ TEST_F(ButtonTest, AutoActivateAndSlideSelect) {
   release(70, 20);
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].user1, 2u);
+  // With nothing held the highlight follows the pointer too, and a key the pointer rests on stays
+  // highlighted without being redrawn pass after pass.
+  move_pointer(20, 20);
+  EXPECT_EQ(a->highlighted, 1);
+  EXPECT_EQ(b->highlighted, 0);
+  page_manager->update(false);
+  a->process();
+  EXPECT_EQ(a->highlighted, 1);
+  EXPECT_EQ(redraw_region_count, 0);
 }
 
 // The button's process as the input pass of a pass runs it, taking the mouse state shown.
@@ -413,8 +422,8 @@ TEST_F(ButtonTest, HoverHintAfterTheSecondsClockMovesOn) {
   test_seam_set_seconds(5000, 0);
   move_pointer(110, 110);
   EXPECT_EQ(button->hint_x, 110);
-  // The wait counts calendar seconds, which the loop cannot wait for: it looks at its usual period.
-  EXPECT_EQ(pass_asked_in(), (INT_S32)get_idle_wait());
+  // The wait counts calendar seconds, which the loop cannot wait for: it looks again now and then.
+  EXPECT_EQ(pass_asked_in(), (INT_S32)HINT_LOOK_INTERVAL);
   test_seam_set_seconds(5001, 0);
   run_pass();
   EXPECT_FALSE(is_top_level(hint));

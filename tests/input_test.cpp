@@ -208,9 +208,17 @@ TEST(Mouse, ButtonChangesBetweenPassesAreShownInOrder) {
   // A slow click: each change is shown at once.
   mouse.button_event(MOUSE_RIGHT, 1);
   EXPECT_EQ(seen_by_passes(1), "55,66:2 ");
+  MOUSE_HANDLER::pointer_event(55, 66);  // no move
+  mouse.button_event(MOUSE_RIGHT, 0);
+  EXPECT_EQ(seen_by_passes(1), "55,66:0 ");
+
+  // A drag let go before the next pass: its moves are shown at once, the last one before the release.
+  mouse.button_event(MOUSE_RIGHT, 1);
+  EXPECT_EQ(seen_by_passes(1), "55,66:2 ");
+  MOUSE_HANDLER::pointer_event(30, 30);
   MOUSE_HANDLER::pointer_event(20, 20);
   mouse.button_event(MOUSE_RIGHT, 0);
-  EXPECT_EQ(seen_by_passes(1), "20,20:0 ");
+  EXPECT_EQ(seen_by_passes(2), "20,20:2 20,20:0 ");
 
   // A press and the pointer leaving the window at once: the press, then outside with nothing held.
   mouse.button_event(MOUSE_LEFT, 1);

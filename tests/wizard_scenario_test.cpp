@@ -672,3 +672,51 @@ TEST(WizardScenario, ThePatchCheckOpensInstallForAMatchingLogOnly) {
   ASSERT_GT(lines.size(), 4u);
   EXPECT_EQ(lines[4], "Settings: 0 0 " + program_path_text(scratch.root) + "/dest");
 }
+
+// Scenario H: the quit question dragged by its title, at a person's pace and then in one quick movement
+// let go between two passes, each time left without motion afterwards: it rests opaque where the pointer
+// let it go.
+TEST(WizardScenario, TheQuitQuestionDraggedAndLeftStillIsOpaqueWhereItWasLetGo) {
+  INSTALLER_SCRATCH scratch("wizard-h", wizard_description_lines());
+  ASSERT_TRUE(build_scenario_package(scratch, "H", {NO_LICENCE}));
+
+  const int dx = 60, dy = 40;
+  SPOT quit, title;
+  AREA moved_area, twice_area;
+  WINDOW_CAPTURE moved_expected, twice_expected;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    INSTALL_DIALOG* page = live_page();
+    quit = spot_of(page->quit_button, page);
+    open_quit_dialog(0);
+    settle_effects();
+    WM_CONFIRM* question = quit_dialog();
+    ASSERT_TRUE(question && question->title);
+    title = spot_of(question->title);
+    question->move_to((INT_S16)(question->x + dx), (INT_S16)(question->y + dy));
+    settle_effects();
+    moved_area = area_of(question);
+    moved_expected = twin_screen();
+    question->move_to((INT_S16)(question->x - 2 * dx), (INT_S16)(question->y + dy));
+    settle_effects();
+    twice_area = area_of(question);
+    twice_expected = twin_screen();
+  }
+
+  WINDOW_SCENARIO scenario("wizard-h-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  ASSERT_TRUE(scenario.click(quit.x, quit.y));
+  ASSERT_TRUE(scenario.wait_until_still());
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.drag(title.x, title.y, title.x + dx, title.y + dy));
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "dragged.png"));
+  EXPECT_EQ(differing_pixels(shown, moved_expected, moved_area), 0);
+  ASSERT_TRUE(scenario.drag_now(title.x + dx, title.y + dy, title.x - dx, title.y + 2 * dy));
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "dragged-quickly.png"));
+  EXPECT_EQ(differing_pixels(shown, twice_expected, twice_area), 0);
+}
+

@@ -33,12 +33,7 @@ scratch=$(mktemp -d /tmp/velk-bench-start.XXXXXX)
 source "$top/tools/wine_env.sh"
 velk_wine_start "$scratch"
 mkdir -p "$scratch/work"
-# This prefix's server: its working folder is named after the prefix's device and inode.
-server_dir="server-$(printf '%x-%x' "$(stat -c '%d' "$WINEPREFIX")" "$(stat -c '%i' "$WINEPREFIX")")"
-server_pid=
-for pid in $(pgrep -x wineserver32 || pgrep -x wineserver || true); do
-  [[ $(readlink "/proc/$pid/cwd" 2>/dev/null) == */"$server_dir" ]] && server_pid=$pid
-done
+server_pid=$(velk_wine_server_pid)
 
 # The two NSIS installers: an empty silent one, and one that waits on its directory page.
 cd "$scratch/work"
@@ -50,18 +45,8 @@ RequestExecutionLevel user
 Section
 SectionEnd
 EOF
-cat >idle.nsi <<'EOF'
-Name "Idle"
-OutFile "idle.exe"
-RequestExecutionLevel user
-InstallDir "$TEMP\idle-nsis"
-Page directory
-Page instfiles
-Section
-SectionEnd
-EOF
 makensis -V1 empty.nsi >/dev/null
-makensis -V1 idle.nsi >/dev/null
+velk_nsis_idle_installer idle.exe
 cp "$installer" installer.exe
 mkdir -p "$WINEPREFIX/drive_c/sample"
 cp "$sample" "$WINEPREFIX/drive_c/sample/installer.pkg"

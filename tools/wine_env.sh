@@ -14,6 +14,9 @@
 #                                an NSIS installer of every file below the folder FILES ("" for none) into
 #                                $INSTDIR, with COMPRESSION "off" (SetCompress off) or "zlib"; run it with
 #                                wine OUT.exe /S /D=C:\destination
+#   velk_nsis_idle_installer OUT.exe
+#                                an NSIS installer titled "Idle Setup" that waits on its directory page
+#   velk_wine_server_pid         the process id of the prefix's persistent server ("" when none is found)
 # A wine process then starts in about 0.1 s; each run of a program should send its output somewhere
 # other than the terminal's pipe of a caller that waits for it (Wine's services never close it).
 
@@ -78,15 +81,25 @@ velk_wine_path() {
   printf '%s\n' "${path//\//\\}"
 }
 
+# Compiles the NSIS script that standard input holds.
+velk_nsis_compile() {
+  local script status
+  command -v makensis >/dev/null || { echo "wine_env: makensis is missing (Debian package nsis)" >&2; return 2; }
+  script=$(mktemp /tmp/velk-nsis.XXXXXX.nsi) || return 1
+  cat >"$script"
+  makensis -V1 "$script" >/dev/null
+  status=$?
+  rm -f "$script"
+  return $status
+}
+
 velk_nsis_installer() {
-  local out=$1 files=$2 compression=$3 script
+  local out=$1 files=$2 compression=$3
   case $compression in
     off) compression="SetCompress off" ;;
     zlib) compression="SetCompressor zlib" ;;
     *) echo "velk_nsis_installer: compression is off or zlib" >&2; return 2 ;;
   esac
-  command -v makensis >/dev/null || { echo "velk_nsis_installer: makensis is missing (Debian package nsis)" >&2; return 2; }
-  script=$(mktemp /tmp/velk-nsis.XXXXXX.nsi) || return 1
   {
     echo "Unicode true"
     echo "$compression"
@@ -98,9 +111,28 @@ velk_nsis_installer() {
     echo "  SetOutPath \"\$INSTDIR\""
     [ -n "$files" ] && echo "  File /r \"$(realpath "$files")/*\""
     echo "SectionEnd"
-  } >"$script"
-  makensis -V1 "$script" >/dev/null
-  local status=$?
-  rm -f "$script"
-  return $status
+  } | velk_nsis_compile
+}
+
+velk_nsis_idle_installer() {
+  {
+    echo "Name \"Idle\""
+    echo "OutFile \"$(realpath -m "$1")\""
+    echo "RequestExecutionLevel user"
+    echo "InstallDir \"\$TEMP\\idle-nsis\""
+    echo "Page directory"
+    echo "Page instfiles"
+    echo "Section"
+    echo "SectionEnd"
+  } | velk_nsis_compile
+}
+
+# The server's working folder is named after the prefix's device and inode.
+velk_wine_server_pid() {
+  local folder pid
+  folder="server-$(printf '%x-%x' "$(stat -c '%d' "$WINEPREFIX")" "$(stat -c '%i' "$WINEPREFIX")")"
+  for pid in $(pgrep -x wineserver32 || pgrep -x wineserver || true); do
+    [[ $(readlink "/proc/$pid/cwd" 2>/dev/null) == */"$folder" ]] && { echo "$pid"; return 0; }
+  done
+  return 0
 }

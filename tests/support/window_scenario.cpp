@@ -347,11 +347,24 @@ bool WINDOW_SCENARIO::click(int x, int y, int button) {
 bool WINDOW_SCENARIO::double_click(int x, int y) {
   return send_input({move_event(x, y), "click --repeat 2 --delay 50 1"});
 }
-bool WINDOW_SCENARIO::drag(int from_x, int from_y, int to_x, int to_y, int button) {
+// The pointer goes down, moves half-way and on to the end, then comes up.
+static std::vector<std::string> drag_events(const std::string& from, const std::string& half_way, const std::string& to,
+                                            int button) {
   std::string b = std::to_string(button);
-  // The pointer goes down, moves half-way and on to the end, then comes up.
-  return send_input({move_event(from_x, from_y), "mousedown " + b,
-                     move_event((from_x + to_x) / 2, (from_y + to_y) / 2), move_event(to_x, to_y), "mouseup " + b});
+  return {from, "mousedown " + b, half_way, to, "mouseup " + b};
+}
+bool WINDOW_SCENARIO::drag(int from_x, int from_y, int to_x, int to_y, int button) {
+  return send_input(drag_events(move_event(from_x, from_y), move_event((from_x + to_x) / 2, (from_y + to_y) / 2),
+                                move_event(to_x, to_y), button));
+}
+// One xdotool run chains the events, so that they reach the display within a moment.
+bool WINDOW_SCENARIO::drag_now(int from_x, int from_y, int to_x, int to_y, int button) {
+  std::string chained;
+  for (const std::string& event : drag_events(move_event(from_x, from_y),
+                                              move_event((from_x + to_x) / 2, (from_y + to_y) / 2),
+                                              move_event(to_x, to_y), button))
+    chained += (chained.empty() ? "" : " ") + event;
+  return send_input({chained}, false, false);
 }
 bool WINDOW_SCENARIO::wheel(int notches) {
   std::vector<std::string> events(notches > 0 ? notches : -notches, notches > 0 ? "click 4" : "click 5");

@@ -79,6 +79,9 @@ public:
   // hold still right after the click.
   bool move_now(int x, int y);
   bool click_now(int x, int y, int button = 1);
+  // A drag whose press, moves and release all go at once (one run of xdotool), as a quick hand may make
+  // them between two passes.
+  bool drag_now(int from_x, int from_y, int to_x, int to_y, int button = 1);
   // A key pressed and released at once (a tap), to the focused window.
   bool key_now(const std::string& keys);
 

@@ -119,16 +119,24 @@ INT_S32 move_pointer(INT_S16 x, INT_S16 y) {
   return run_pass();
 }
 
+// The pass that shows a button change: after a move with a button held, the change waits for a pass
+// that shows the move first. The change's result, or the move's when that is 0.
+static INT_S32 pass_showing_change() {
+  INT_S32 moved = MOUSE_HANDLER::pending_count > 0 ? run_pass() : 0;
+  INT_S32 changed = run_pass();
+  return changed != 0 ? changed : moved;
+}
+
 INT_S32 press(INT_S16 x, INT_S16 y, INT_S16 button) {
   test_seam_pointer(x, y);
   test_seam_button(button, true);
-  return run_pass();
+  return pass_showing_change();
 }
 
 INT_S32 release(INT_S16 x, INT_S16 y, INT_S16 button) {
   test_seam_pointer(x, y);
   test_seam_button(button, false);
-  return run_pass();
+  return pass_showing_change();
 }
 
 INT_S32 click(INT_S16 x, INT_S16 y, INT_S16 button) {

@@ -47,7 +47,8 @@ void advance_ms(INT_U32 ms);
 // Pointer to (x, y), then button down in one pass and up in the next (1 left, 2 right); the result of the
 // release pass, or of the press pass when that was not 0.
 INT_S32 click(INT_S16 x, INT_S16 y, INT_S16 button = 1);
-// The pointer moved to (x, y) and the button pressed or released, followed by one pass.
+// The pointer moved to (x, y) and the button pressed or released, followed by the pass that shows it
+// (two passes when a button was held and the pointer moved: the move is shown first).
 INT_S32 press(INT_S16 x, INT_S16 y, INT_S16 button = 1);
 INT_S32 release(INT_S16 x, INT_S16 y, INT_S16 button = 1);
 INT_S32 move_pointer(INT_S16 x, INT_S16 y);
