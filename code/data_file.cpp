@@ -11,6 +11,15 @@
 #include "gzip_stream.h"
 #include "host.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define POISON_LENT_BYTES(bytes, size) ASAN_POISON_MEMORY_REGION(bytes, size)
+#define UNPOISON_LENT_BYTES(bytes, size) ASAN_UNPOISON_MEMORY_REGION(bytes, size)
+#else
+#define POISON_LENT_BYTES(bytes, size) ((void)(bytes), (void)(size))
+#define UNPOISON_LENT_BYTES(bytes, size) ((void)(bytes), (void)(size))
+#endif
+
 INT_U32 default_file_cache_size = 0x80000;
 
 // One slot of the shared buffer pool. A slot that is lent out when the pool is dropped is orphaned:
@@ -105,7 +114,35 @@ DATA_FILE::DATA_FILE(INT_S32 size) {
 
 DATA_FILE::~DATA_FILE() {
   release_buffer();
+  UNPOISON_LENT_BYTES(lent_copy, lent_copy_capacity);
+  std::free(lent_copy);
   name.clear();
+}
+
+const INT_U8* DATA_FILE::lend(const INT_U8* bytes, INT_S32 count) {
+#ifdef NDEBUG
+  (void)count;
+  return bytes;
+#else
+  if (count > lent_copy_capacity) {
+    UNPOISON_LENT_BYTES(lent_copy, lent_copy_capacity);
+    std::free(lent_copy);
+    lent_copy = static_cast<INT_U8*>(std::malloc(static_cast<size_t>(count)));
+    lent_copy_capacity = lent_copy ? count : 0;
+    if (!lent_copy) return bytes;
+  }
+  UNPOISON_LENT_BYTES(lent_copy, count);
+  std::memcpy(lent_copy, bytes, static_cast<size_t>(count));
+  lent_count = count;
+  return lent_copy;
+#endif
+}
+
+void DATA_FILE::end_loan() {
+  if (lent_count == 0) return;
+  std::memset(lent_copy, 0xDD, static_cast<size_t>(lent_count));
+  POISON_LENT_BYTES(lent_copy, lent_count);
+  lent_count = 0;
 }
 
 void DATA_FILE::release_buffer() {
@@ -125,6 +162,7 @@ void DATA_FILE::release_buffer() {
 }
 
 bool DATA_FILE::set_buffer_size(INT_S32 size) {
+  end_loan();
   INT_S32 wanted = limited_buffer_size(size);
   if (wanted == buffer_size) return true;
   INT_U8* fresh = static_cast<INT_U8*>(std::malloc(static_cast<size_t>(wanted)));
@@ -313,6 +351,7 @@ bool DATA_FILE::at_end() {
 }
 
 FILE* DATA_FILE::get_stream() {
+  end_loan();
   if (!file || gzip_stream) return nullptr;
   flush();
   // Update mode positions the stream lazily: place it now for the outside reader or writer.
@@ -321,6 +360,7 @@ FILE* DATA_FILE::get_stream() {
 }
 
 void DATA_FILE::flush() {
+  end_loan();
   if (!file) return;
   if (dirty && valid > 0) {
     if (buffer_start < known_size && mode != FILE_MODE_UPDATE) stream_seek(buffer_start);
@@ -338,6 +378,7 @@ void DATA_FILE::flush() {
 }
 
 void DATA_FILE::seek(INT_S32 offset, bool from_end) {
+  end_loan();
   INT_S64 target = offset;
   if (from_end) target += file ? static_cast<INT_S64>(whole_size()) : 0;
   INT_S64 physical = target + has_order_byte;
@@ -377,6 +418,7 @@ void DATA_FILE::seek(INT_S32 offset, bool from_end) {
 }
 
 INT_S32 DATA_FILE::read(void* out, INT_S32 count) {
+  end_loan();
   if (!file) return 0;
   if (mode == FILE_MODE_WRITE) raise_error(0x0E);
   INT_U8* to = static_cast<INT_U8*>(out);
@@ -411,6 +453,7 @@ INT_S32 DATA_FILE::read(void* out, INT_S32 count) {
 }
 
 INT_S32 DATA_FILE::read_unbuffered(void* out, INT_S32 count) {
+  end_loan();
   if (!file || count < 1) return 0;
   INT_S32 available = valid - cursor;
   // A compressed stream is read in order anyway.
@@ -433,6 +476,7 @@ INT_S32 DATA_FILE::read_unbuffered(void* out, INT_S32 count) {
 }
 
 const INT_U8* DATA_FILE::read_in_place(INT_S32 count) {
+  end_loan();
   if (!file || count < 1 || count > buffer_size || mode != FILE_MODE_READ) return nullptr;
   if (valid - cursor < count) {
     // What is left moves to the buffer's start, and the buffer fills up from the stream, which stands
@@ -448,10 +492,11 @@ const INT_U8* DATA_FILE::read_in_place(INT_S32 count) {
   }
   const INT_U8* bytes = buffer + cursor;
   cursor += count;
-  return bytes;
+  return lend(bytes, count);
 }
 
 INT_S32 DATA_FILE::write(const void* data, INT_S32 count) {
+  end_loan();
   if (!file || count < 1 || !data) return 0;
   if (mode == FILE_MODE_READ) raise_error(0x0F);
   if (static_cast<INT_S64>(cursor) + count >= buffer_size) flush();

@@ -37,3 +37,7 @@ bool host_local_time_text(INT_U32 seconds, char* out, size_t size);
 // it runs).
 INT_U32 host_process_id();
 bool host_process_running(INT_U32 id);
+// Removes the temporary of that name (one of the kind of next_temporary_name) from the folder unless a
+// writer still holds it: on Linux the lock its writer takes (create_new_file), on Windows its open
+// handle, which refuses the delete. What is no plain file goes as it is. False when it stays.
+bool host_remove_abandoned_temporary(const FOLDER* folder, const char* name);

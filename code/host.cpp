@@ -143,7 +143,8 @@ bool host_pass_asked(INT_U32* tick, bool forget) {
 // Whether the next pass is due now: something happened since the update began (messages, whose input
 // the next update reads; events queued; a close request), or the time asked for has come.
 static bool pass_due_now() {
-  if (dispatched_since_update || close_pending || quit_flag || queued_event_count() > 0) return true;
+  if (dispatched_since_update || close_pending || quit_flag || queued_event_count() > 0 || end_requested())
+    return true;
   return pass_due_asked && (INT_S32)(pass_due - get_tick_count()) <= 0;
 }
 
@@ -193,12 +194,15 @@ void run_frame_loop(APPLICATION_UPDATE update) {
     host_pass_asked(nullptr, true);
     dispatched_since_update = false;
     busy_since_update = false;
+    // An end request of the system ends the loop after a pass whose update could see it (an
+    // installation stops there).
+    bool ending = end_requested();
     inside_update = 1;
     INT_U8 going_on = update ? update() : 0;
     inside_update = 0;
     host_pass_done();
     if (!going_on) break;
-    if (quit_flag) break;
+    if (quit_flag || ending) break;
     process_event_queue();
     dispatch_messages();
     while (wait_after_pass(host_passes_watched())) host_pass_done();

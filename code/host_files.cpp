@@ -241,10 +241,11 @@ static bool temporary_process(const char* name, INT_U32* id) {
   return number != 0;
 }
 
-INT_S32 remove_stale_temporaries(FOLDER* folder) {
+INT_S32 remove_stale_temporaries(FOLDER* folder, TEMPORARY_REMOVED removed, void* user) {
   DIRECTORY_SCAN* scan = open_directory_scan(folder, "~velk", 1, SCAN_BEGINS_WITH, 1);
   if (!scan) return 0;
   // Removed once the listing is over: a folder that changes while it is listed may list an entry twice.
+  // A process of the number in the name that this process can see keeps the file without a look at it.
   std::vector<std::string> stale;
   SCAN_ENTRY entry;
   INT_U32 id = 0;
@@ -252,7 +253,11 @@ INT_S32 remove_stale_temporaries(FOLDER* folder) {
     if (!entry.is_folder && temporary_process(entry.name, &id) && id != host_process_id() && !host_process_running(id))
       stale.push_back(entry.name);
   close_directory_scan(scan);
-  INT_S32 removed = 0;
-  for (const std::string& name : stale) removed += delete_file(folder, name.c_str()) ? 1 : 0;
-  return removed;
+  INT_S32 count = 0;
+  for (const std::string& name : stale) {
+    if (!host_remove_abandoned_temporary(folder, name.c_str())) continue;
+    count++;
+    if (removed) removed(folder, name.c_str(), user);
+  }
+  return count;
 }

@@ -10,6 +10,7 @@
 
 #include "errors.h"
 #include "files.h"
+#include "host.h"
 
 namespace {
 
@@ -700,39 +701,179 @@ bool PACKAGE::release_blocks(PACKAGE_ENTRY* entry) {
   return true;
 }
 
+// The first block and the size of the entry to extract. With the directory loaded they are read from
+// the loaded entry, without a copy: entries are mostly extracted in their order, so the one after the
+// last one found is tried first (it is the index's answer to its name whenever no two entries share a
+// name). False, with the data error set, when there is no such entry or the chain is damaged.
+bool PACKAGE::find_extracted_entry(const char* entry_name, const char* file_name, INT_U32* first_block,
+                                   INT_U32* size) {
+  if (directory_loaded && root.first_entry != 0) {
+    const PACKAGE_ENTRY* next = last_extracted ? last_extracted->next_loaded : nullptr;
+    const PACKAGE_ENTRY* loaded = next && name_index.shadowed == 0 && names_equal(next->name, entry_name)
+                                      ? next
+                                      : name_index.find(entry_name);
+    if (loaded) {
+      last_extracted = loaded;
+      *first_block = loaded->first_block;
+      *size = loaded->size;
+      return true;
+    }
+  }
+  PACKAGE_ENTRY entry;
+  INT_S32 found = directory_loaded ? 0 : locate(entry_name, &entry);
+  if (found < 0) return false;
+  if (found == 0) {
+    fail(0x1010, file_name, __LINE__);
+    return false;
+  }
+  *first_block = entry.first_block;
+  *size = entry.size;
+  return true;
+}
+
+// The data of the block at position: where it lies in the package file's buffer (in_place; valid only
+// until the next transfer of the package file), else read into the block's own buffer. The block's
+// next and used fields are filled. Null, with the data error set, when the block cannot be read.
+const INT_U8* PACKAGE::read_chain_block(INT_U32 position, bool in_place, PACKAGE_BLOCK* block) {
+  file->seek(static_cast<INT_S32>(position), false);
+  if (file->tell() != position) {
+    fail(0x1007, package_name, __LINE__);
+    return nullptr;
+  }
+  if (in_place) {
+    const INT_U8* bytes = file->read_in_place(static_cast<INT_S32>(block_size + BLOCK_OVERHEAD));
+    if (!bytes) {
+      fail(0x1007, package_name, __LINE__);
+      return nullptr;
+    }
+    block->next = stored_u32(bytes, file->swap_bytes != 0);
+    block->used = stored_u32(bytes + 4 + block_size, file->swap_bytes != 0);
+    return bytes + 4;
+  }
+  if (!block->data) {
+    block->data = static_cast<INT_U8*>(std::malloc(block_size));
+    if (!block->data) {
+      fail(0x100B, nullptr, __LINE__);
+      return nullptr;
+    }
+  }
+  if (!read_block(block, file, block_size)) {
+    fail(0x1007, package_name, __LINE__);
+    return nullptr;
+  }
+  return block->data;
+}
+
+namespace {
+
+// An entry's data on their way to the file written: gathered here and written straight to the file,
+// without a buffer of the stream's own. An entry of up to the gathering size goes out in one write, a
+// larger one in writes of that size; a block of at least that size is written from where it lies.
+struct GATHERED_WRITER {
+  FILE* target;
+  INT_U8* bytes = nullptr;
+  INT_U32 size = 1;
+  INT_U32 used = 0;
+  bool failed = false;
+
+  // Gathering for an entry of entry_size bytes, in a buffer of at most the default file-cache size.
+  GATHERED_WRITER(FILE* file, INT_U32 entry_size) : target(file) {
+    std::setvbuf(target, nullptr, _IONBF, 0);
+    size = entry_size < default_file_cache_size ? entry_size : default_file_cache_size;
+    if (size > static_cast<INT_U32>(DATA_FILE_LARGEST_BUFFER)) size = DATA_FILE_LARGEST_BUFFER;
+    if (size < 1) size = 1;
+    bytes = static_cast<INT_U8*>(std::malloc(size));
+  }
+  ~GATHERED_WRITER() { std::free(bytes); }
+  GATHERED_WRITER(const GATHERED_WRITER&) = delete;
+  GATHERED_WRITER& operator=(const GATHERED_WRITER&) = delete;
+
+  void write_out(const INT_U8* data, INT_U32 count) {
+    if (!failed && count > 0 && std::fwrite(data, 1, count, target) != count) failed = true;
+  }
+  // False once a write has failed.
+  bool add(const INT_U8* data, INT_U32 count) {
+    if (used + count > size) {
+      write_out(bytes, used);
+      used = 0;
+    }
+    if (count >= size) {
+      write_out(data, count);
+    } else {
+      std::memcpy(bytes + used, data, count);
+      used += count;
+    }
+    return !failed;
+  }
+  bool finish() {
+    write_out(bytes, used);
+    used = 0;
+    return !failed;
+  }
+};
+
+}  // namespace
+
+// Copies the chain of blocks from first_block into the file: each block must lie inside the package and
+// hold at most a block of data, and the chain must end with exactly the entry's size (a chain that loops
+// runs past it). False, with the data error set, at the first failure, and when the program is asked to
+// end (end_requested): the file is then abandoned.
+bool PACKAGE::copy_chain(FILE* target, INT_U32 first_block, INT_U32 entry_size, const char* file_name,
+                         PACKAGE_PROGRESS_CALLBACK progress, void* user) {
+  GATHERED_WRITER writer(target, entry_size);
+  if (!writer.bytes) {
+    fail(0x100B, nullptr, __LINE__);
+    return false;
+  }
+  // In a package open for reading, a block is taken where it lies in the file's buffer when it fits
+  // there: its data are copied once, into the file written.
+  bool in_place = file->mode == FILE_MODE_READ &&
+                  static_cast<INT_U64>(block_size) + BLOCK_OVERHEAD <= static_cast<INT_U64>(file->buffer_size);
+  PACKAGE_BLOCK block;
+  INT_U64 steps_left = file->whole_size() / (block_size + BLOCK_OVERHEAD) + 1;
+  INT_U32 done = 0;
+  for (INT_U32 position = first_block; position != 0; position = block.next) {
+    if (end_requested()) {
+      fail(0x1008, file_name, __LINE__);
+      return false;
+    }
+    if (steps_left-- == 0 || !block_fits(position)) {
+      fail(0x1007, package_name, __LINE__);
+      return false;
+    }
+    const INT_U8* data = read_chain_block(position, in_place, &block);
+    if (!data) return false;
+    if (block.used > block_size || block.used > entry_size - done) {
+      fail(0x1007, package_name, __LINE__);
+      return false;
+    }
+    if (block.used < 1) continue;
+    done += block.used;
+    if (progress) progress(this, static_cast<INT_S32>(done), static_cast<INT_S32>(entry_size), user);
+    if (!writer.add(data, block.used)) {
+      fail(0x1008, file_name, __LINE__);
+      return false;
+    }
+  }
+  if (done != entry_size) {
+    fail(0x1007, package_name, __LINE__);
+    return false;
+  }
+  if (!writer.finish()) {
+    fail(0x1008, file_name, __LINE__);
+    return false;
+  }
+  return true;
+}
+
 bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* entry_name,
                             PACKAGE_PROGRESS_CALLBACK progress, void* user) {
   if (!file) {
     fail(0x100D, nullptr, __LINE__);
     return false;
   }
-  if (!entry_name) entry_name = file_name;
-  // Of the entry only its first block and its size are needed: with the directory loaded they are read
-  // from the loaded entry, without a copy.
   INT_U32 first_block = 0, entry_size = 0;
-  const PACKAGE_ENTRY* loaded = nullptr;
-  if (directory_loaded && root.first_entry != 0) {
-    // Entries are mostly extracted in their order: the one after the last one found is tried first. It
-    // is the index's answer to its name whenever no two entries share a name.
-    const PACKAGE_ENTRY* next = last_extracted ? last_extracted->next_loaded : nullptr;
-    loaded = next && name_index.shadowed == 0 && names_equal(next->name, entry_name) ? next
-                                                                                      : name_index.find(entry_name);
-    if (loaded) last_extracted = loaded;
-  }
-  if (loaded) {
-    first_block = loaded->first_block;
-    entry_size = loaded->size;
-  } else {
-    PACKAGE_ENTRY entry;
-    INT_S32 found = directory_loaded ? 0 : locate(entry_name, &entry);
-    if (found < 0) return false;
-    if (found == 0) {
-      fail(0x1010, file_name, __LINE__);
-      return false;
-    }
-    first_block = entry.first_block;
-    entry_size = entry.size;
-  }
+  if (!find_extracted_entry(entry_name ? entry_name : file_name, file_name, &first_block, &entry_size)) return false;
   // The data go to a new file of a temporary name beside the destination, which takes the destination's
   // place only once the whole entry is there: a failure leaves no part of a file, and whatever was at
   // the destination stays as it was.
@@ -747,105 +888,21 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
     fail(0x100F, file_name, __LINE__);
     return false;
   }
-  // The data are gathered here and written straight to the file, without a buffer of the stream's own:
-  // an entry of up to a data file's default buffer goes out in one write, a larger one in writes of
-  // that size.
-  std::setvbuf(target, nullptr, _IONBF, 0);
-  INT_U32 gather_size = entry_size < default_file_cache_size ? entry_size : default_file_cache_size;
-  if (gather_size > static_cast<INT_U32>(DATA_FILE_LARGEST_BUFFER)) gather_size = DATA_FILE_LARGEST_BUFFER;
-  if (gather_size < 1) gather_size = 1;
-  INT_U8* gathered = static_cast<INT_U8*>(std::malloc(gather_size));
-  INT_U32 gathered_used = 0;
-  bool write_failed = false;
-  auto write_out = [&](const INT_U8* bytes, INT_U32 count) {
-    if (!write_failed && count > 0 && std::fwrite(bytes, 1, count, target) != count) write_failed = true;
-  };
-  // The first failure stops the copy; the temporary file then goes again.
-  INT_U16 failure = 0;
-  const char* failure_argument = nullptr;
-  INT_S32 failure_line = 0;
-  auto stop = [&](INT_U16 code, const char* argument, INT_S32 line) {
-    failure = code;
-    failure_argument = argument;
-    failure_line = line;
-  };
-  if (!gathered) stop(0x100B, nullptr, __LINE__);
-  PACKAGE_BLOCK block;
-  INT_U64 steps_left = file->whole_size() / (block_size + BLOCK_OVERHEAD) + 1;
-  INT_U32 done = 0;
-  // In a package open for reading, a block is taken where it lies in the file's buffer when it fits
-  // there: its data are copied once, into the file written.
-  bool in_place = file->mode == FILE_MODE_READ &&
-                  static_cast<INT_U64>(block_size) + BLOCK_OVERHEAD <= static_cast<INT_U64>(file->buffer_size);
-  for (INT_U32 position = first_block; position != 0 && !failure; position = block.next) {
-    // Each block must lie inside the file and hold at most a block of data, and the chain must end
-    // with exactly the entry's size: a chain that loops runs past it.
-    if (steps_left-- == 0 || !block_fits(position)) {
-      stop(0x1007, package_name, __LINE__);
-      break;
-    }
-    file->seek(static_cast<INT_S32>(position), false);
-    if (file->tell() != position) {
-      stop(0x1007, package_name, __LINE__);
-      break;
-    }
-    const INT_U8* data = nullptr;
-    if (in_place) {
-      const INT_U8* bytes = file->read_in_place(static_cast<INT_S32>(block_size + BLOCK_OVERHEAD));
-      if (!bytes) {
-        stop(0x1007, package_name, __LINE__);
-        break;
-      }
-      block.next = stored_u32(bytes, file->swap_bytes != 0);
-      block.used = stored_u32(bytes + 4 + block_size, file->swap_bytes != 0);
-      data = bytes + 4;
-    } else {
-      if (!block.data) {
-        block.data = static_cast<INT_U8*>(std::malloc(block_size));
-        if (!block.data) {
-          stop(0x100B, nullptr, __LINE__);
-          break;
-        }
-      }
-      if (!read_block(&block, file, block_size)) {
-        stop(0x1007, package_name, __LINE__);
-        break;
-      }
-      data = block.data;
-    }
-    if (block.used > block_size || block.used > entry_size - done) {
-      stop(0x1007, package_name, __LINE__);
-      break;
-    }
-    if (block.used < 1) continue;
-    done += block.used;
-    if (progress) progress(this, static_cast<INT_S32>(done), static_cast<INT_S32>(entry_size), user);
-    if (gathered_used + block.used > gather_size) {
-      write_out(gathered, gathered_used);
-      gathered_used = 0;
-    }
-    if (block.used >= gather_size) {
-      write_out(data, block.used);
-    } else {
-      std::memcpy(gathered + gathered_used, data, block.used);
-      gathered_used += block.used;
-    }
-    if (write_failed) stop(0x1008, file_name, __LINE__);
+  bool copied = copy_chain(target, first_block, entry_size, file_name, progress, user);
+  // A request to end the program that came meanwhile abandons the file, whole or not.
+  if (copied && end_requested()) {
+    fail(0x1008, file_name, __LINE__);
+    copied = false;
   }
-  if (!failure && done != entry_size) stop(0x1007, package_name, __LINE__);
-  if (!failure) {
-    write_out(gathered, gathered_used);
-    if (write_failed) stop(0x1008, file_name, __LINE__);
-  }
-  std::free(gathered);
   // Closed first: a close can still report a lost write, and a file that lost one never takes the name.
-  if (failure)
+  if (!copied) {
     close_file(target);
-  else if (!close_file_as(target, folder, temporary, file_name))
-    stop(0x100F, file_name, __LINE__);
-  if (failure) {
+  } else if (!close_file_as(target, folder, temporary, file_name)) {
+    fail(0x100F, file_name, __LINE__);
+    copied = false;
+  }
+  if (!copied) {
     delete_file(folder, temporary);
-    fail(failure, failure_argument, failure_line);
     return false;
   }
   set_error(0, nullptr);

@@ -64,9 +64,11 @@ INT_S32 run_program(INT_S32 argc, char** argv, const APPLICATION_ENTRIES* applic
     current_pointer_shape = 0;
     set_mouse_cursor(0, 0);
   }
+  // From the frame loop on, a request of the system to end the program ends it through the loop.
+  watch_end_requests();
   run_frame_loop(application_entries.update);
   shut_down_program(true);
-  return 0;
+  return end_requested() ? 1 : 0;
 }
 
 void end_program(INT_S32 status) {

@@ -298,13 +298,20 @@ bool TEXT_FILE::write_char(INT_S32 character) {
     bytes[0] = static_cast<unsigned char>(utf8 ? (character & 0x7F) : (character & 0xFF));
     count = 1;
   }
-  for (int i = 0; i < count; i++)
-    if (fputc(bytes[i], stream) == EOF) return false;
-  return true;
+  return put_bytes(bytes, static_cast<size_t>(count));
 }
 
 bool TEXT_FILE::write_unit(INT_S32 unit) {
-  return fputc(unit & 0xFF, stream) != EOF && fputc((unit >> 8) & 0xFF, stream) != EOF;
+  unsigned char bytes[2] = {static_cast<unsigned char>(unit & 0xFF), static_cast<unsigned char>((unit >> 8) & 0xFF)};
+  return put_bytes(bytes, 2);
+}
+
+bool TEXT_FILE::put_bytes(const void* bytes, size_t count) {
+  if (gathered) {
+    gathered->append(static_cast<const char*>(bytes), count);
+    return true;
+  }
+  return fwrite(bytes, 1, count, stream) == count;
 }
 
 // One character in the file's encoding: UTF-16 units (a line feed as CR LF) or write_char.
@@ -355,8 +362,7 @@ bool TEXT_FILE::write_text(const char* text) {
         while (*end > WIDE_RUN_MARK && *end < 0x80) end++;
       if (end - cursor > 1) {
         read_ahead_count = 0;
-        size_t count = static_cast<size_t>(end - cursor);
-        if (fwrite(cursor, 1, count, stream) != count) return false;
+        if (!put_bytes(cursor, static_cast<size_t>(end - cursor))) return false;
         cursor = end;
         continue;
       }
@@ -387,6 +393,15 @@ bool TEXT_FILE::write_text(const char* text) {
     }
   }
   return true;
+}
+
+bool TEXT_FILE::write_text_whole(const char* text) {
+  if (!stream || !text || (mode != TEXT_FILE_WRITE && mode != TEXT_FILE_APPEND)) return false;
+  std::string bytes;
+  gathered = &bytes;
+  bool made = write_text(text);
+  gathered = nullptr;
+  return made && write_stream_whole(stream, bytes.data(), bytes.size());
 }
 
 bool TEXT_FILE::printf(const char* format, ...) {

@@ -77,9 +77,13 @@ public:
   // leaves the buffer empty: scattered small records of a large file are read at their own size
   // instead of refilling the whole buffer for each.
   INT_S32 read_unbuffered(void* buffer, INT_S32 count);
-  // The next count bytes of a file opened for reading, where they lie in the buffer (valid until the
-  // next transfer), and the position moves past them; null, with nothing moved, when fewer are left, the
-  // buffer is smaller, or the file is not open for reading.
+  // The next count bytes of a file opened for reading, where they lie in the buffer, and the position
+  // moves past them; null, with nothing moved, when fewer are left, the buffer is smaller, or the file is
+  // not open for reading. The bytes are lent until the next operation on the file (a read, seek, write,
+  // flush, buffer change or close), which may refill the buffer or move it: use them before that and
+  // never keep the pointer. Builds with assertions (debug and sanitizer builds) lend a copy instead,
+  // which the next operation overwrites and, under AddressSanitizer, poisons: a late use reads wrong
+  // bytes, or stops the program with the place of the use.
   const INT_U8* read_in_place(INT_S32 count);
   // Writing a file opened for reading is a fatal error (0x0F).
   INT_S32 write(const void* buffer, INT_S32 count) override;
@@ -103,6 +107,13 @@ public:
 
 private:
   FILE_BUFFER_SLOT* lent_slot = nullptr;
+  // Builds with assertions: the copy that read_in_place lends, its capacity and the bytes on loan.
+  INT_U8* lent_copy = nullptr;
+  INT_S32 lent_copy_capacity = 0;
+  INT_S32 lent_count = 0;
+  const INT_U8* lend(const INT_U8* bytes, INT_S32 count);
+  // The bytes that read_in_place lent are taken back (an operation that may move the buffer begins).
+  void end_loan();
   // Gives the buffer back to its pool slot or the heap.
   void release_buffer();
   // Plain stream transfers at the buffer's start; update mode always positions the stream first, since

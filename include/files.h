@@ -67,10 +67,16 @@ INT_U64 stream_size(FILE* file);
 // fclose; false when the stream had a read or write error, or closing could not write back what it
 // still held. Null is closed at once.
 bool close_file(FILE* file);
+// Hands the bytes to the system in one write through the file open on the stream, after what the
+// stream still holds: a process killed at any moment leaves all of them in the file or none of them.
+// A stream opened in text mode (Windows) writes each LF as CR LF, as its own writes do. False when they
+// could not all be written.
+bool write_stream_whole(FILE* file, const void* bytes, size_t count);
 // Creates the file and opens it for writing ("wb", or "w" with text) only when nothing of that name
 // exists yet: no file, folder or link, dangling or not, is ever opened or followed. Null when the name
 // is taken or the file cannot be made. Others may read the file while it is open, and rename_open_file
-// can give it another name meanwhile.
+// can give it another name meanwhile. On Linux the stream holds a lock on the file while it is open,
+// which every process on the machine sees, in whatever process namespace it runs.
 FILE* create_new_file(const FOLDER* folder, const char* name, bool text = false);
 // create_new_file ("wb") for a temporary that close_file_as gives its place: others may read it while
 // it is open, but neither write it nor take it away.
@@ -90,17 +96,23 @@ bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, c
 bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name);
 
 // Temporary files that stand beside the file whose place they take when whole ("~velk", the process's
-// number and a count in hexadecimal, ".tmp"): the name tells a later run which process made the file,
-// so that what a killed run left is found and removed, and what a running one writes is left alone.
+// number and a count in hexadecimal, ".tmp"): the name tells a later run that a file is one of them
+// and which process made it, so that what a killed run left is found and removed, and what a running
+// one writes is left alone. Whether the writer still runs is told by what it holds while it writes (its
+// lock on Linux, its open handle on Windows); the process number is only a hint, as a process of
+// another process namespace cannot be seen by its number.
 const int TEMPORARY_NAME_SIZE = 32;
 // A name of that kind, a new one on every call (TEMPORARY_NAME_SIZE bytes).
 void next_temporary_name(char* out);
 // create_temporary_file under a new name of that kind, which goes into out (TEMPORARY_NAME_SIZE bytes).
 // Null when no file can be made.
 FILE* create_next_temporary_file(const FOLDER* folder, char* out);
-// Removes from the folder every temporary of that kind whose process has ended: entries are removed as
-// they are (a link as a link, never followed), folders never. The number removed.
-INT_S32 remove_stale_temporaries(FOLDER* folder);
+// Removes from the folder every temporary of that kind that no running process writes: a file whose
+// writer holds it, or whose process number names a running process, stays. Entries are removed as they
+// are (a link as a link, never followed), folders never. Each name removed goes to removed (when given)
+// with user. The number removed.
+typedef void (*TEMPORARY_REMOVED)(const FOLDER* folder, const char* name, void* user);
+INT_S32 remove_stale_temporaries(FOLDER* folder, TEMPORARY_REMOVED removed = nullptr, void* user = nullptr);
 // The file (or folder) exists; a null name gives false. The third argument is not used.
 bool file_exists(const FOLDER* folder, const char* name, INT_U8 unused = 1);
 // The name is a plain file, not a folder, link, device or pipe (a file the program may remove again).

@@ -56,6 +56,16 @@ void sleep_seconds(INT_U32 s);
 // not start). Does not return.
 [[noreturn]] void exit_process(INT_S32 status);
 
+// Requests of the system to end the process: on Linux SIGINT (Ctrl+C in the terminal), SIGTERM (a
+// service manager stopping it) and SIGHUP (its terminal closed); on Windows the console's Ctrl+C,
+// Ctrl+Break and close events, log-off and shut-down. Until watch_end_requests is called they end the
+// process as the system does. From then on the first one only sets the request that end_requested
+// reads, and the program ends itself at its next safe point: the frame loop ends after its pass, an
+// installation stops before its next file. A second request while it ends ends the process at once.
+// A request that the process was started to ignore (nohup) stays ignored.
+void watch_end_requests();
+bool end_requested();
+
 // The program's full file name (argument 0 of the argument vector), filled on first use.
 const char* get_module_path();
 
@@ -97,7 +107,8 @@ void release_console();
 void show_banner_box(const char* caption, const char* text);
 
 // The frame loop alone: update, events, messages, then the wait (request_pass_by); ends when update
-// returns 0 or a close request was granted.
+// returns 0, a close request was granted, or after the first pass whose update began after an end
+// request (end_requested).
 void run_frame_loop(APPLICATION_UPDATE update);
 
 // One pass of the loop without the application: the platform event queue, every pending window

@@ -121,7 +121,9 @@ public:
   // A copy of the first entry whose name equals name byte for byte; false when there is none (or the
   // chain is damaged: then the data error says so).
   bool find_entry(const char* name, PACKAGE_ENTRY* out);
-  // Writes the entry's data (entry_name, or file_name when null) into the file of the folder.
+  // Writes the entry's data (entry_name, or file_name when null) into the file of the folder: into a
+  // temporary beside it that takes its name once whole. A request to end the program (end_requested)
+  // abandons the file, and its temporary goes.
   bool extract_entry(FOLDER* folder, const char* file_name, const char* entry_name,
                      PACKAGE_PROGRESS_CALLBACK progress = nullptr, void* user = nullptr);
   // Stores the file's contents as the entry (entry_name, or file_name when null); an existing entry is
@@ -159,6 +161,12 @@ private:
 
   bool read_header();
   bool create_package(FOLDER* folder, const char* name, INT_S32 size);
+  // The parts of extract_entry: the entry's first block and size, one block of its chain, the chain
+  // copied into the file written.
+  bool find_extracted_entry(const char* entry_name, const char* file_name, INT_U32* first_block, INT_U32* size);
+  const INT_U8* read_chain_block(INT_U32 position, bool in_place, PACKAGE_BLOCK* block);
+  bool copy_chain(FILE* target, INT_U32 first_block, INT_U32 entry_size, const char* file_name,
+                  PACKAGE_PROGRESS_CALLBACK progress, void* user);
   // 1 found, 0 not found, -1 damaged (data error set).
   INT_S32 locate(const char* name, PACKAGE_ENTRY* out);
   // Reads the record at position into out after checking that it lies inside the file.

@@ -3,6 +3,7 @@
 // travel inside 8-bit strings as runs: 0x01, ",%04X" per character, 0x01.
 #pragma once
 #include <cstdio>
+#include <string>
 #include "types.h"
 #include "folder.h"
 #include "velk_string.h"
@@ -55,6 +56,9 @@ public:
   bool put_char(char c);
   // An 8-bit string, runs turned back into characters.
   bool write_text(const char* text);
+  // write_text, with the whole text handed to the system in one write (write_stream_whole) after what
+  // the stream holds: a process killed at any moment leaves all of it in the file or none of it.
+  bool write_text_whole(const char* text);
   // Formats at most 1023 characters and writes them with write_text; a null format writes nothing.
   bool printf(const char* format, ...)
 #if defined(__GNUC__)
@@ -68,6 +72,9 @@ public:
   INT_S32 read_folded();
   bool write_unit(INT_S32 unit);
   bool write_character(INT_S32 character);
+  // Bytes of the file's encoding: to the stream, or into gathered while write_text_whole makes them.
+  bool put_bytes(const void* bytes, size_t count);
+  std::string* gathered = nullptr;
 };
 
 // Makes and opens a text file; null when the name is null or empty, the mode is not 0 to 2, the file

@@ -1,6 +1,7 @@
 // Automatic mode: the current installation goes into its default destination with the default options
 // through the same install step as the wizard, one file per pass, with a console line per step and
-// every failure on the console (progress lines go out gathered, failures at once).
+// every failure on the console (progress lines go out gathered, failures at once). A request of the
+// system to end the program stops it before its next file, with status 1.
 #include "database.h"
 
 #include <cstdio>
@@ -38,6 +39,13 @@ public:
     console_print(("ERROR: the install log \"" + printable_text(path_text) + "\" could not be written\n").c_str());
     console_flush();
   }
+  void installation_interrupted(DATABASE*) override {
+    console_print("ERROR: the installation was interrupted\n");
+    console_flush();
+  }
+  void temporary_removed(const char* path_text) override {
+    console_print(("Removed \"" + printable_text(path_text) + "\" (left by an interrupted installation)\n").c_str());
+  }
 
 private:
   std::string progress_line;
@@ -55,6 +63,8 @@ INT_S32 run_automatic_install(DATABASE* database) {
   database->desktop_shortcut = 1;
   database->menu_shortcut = 1;
 
+  // Ctrl+C, a service manager's stop or a closed terminal stop the installation before its next file.
+  watch_end_requests();
   CONSOLE_INSTALL_OBSERVER console;
   INSTALL_OBSERVER* previous = get_install_observer();
   set_install_observer(&console);
@@ -63,13 +73,13 @@ INT_S32 run_automatic_install(DATABASE* database) {
   // Then one file per pass, the shortcuts and the completion; each pass moves the counter on by one.
   const INSTALL_STATE& state = database->install_state;
   INT_S32 last = state.step_counter;
-  while (!state.stopped) {
+  while (!state.stopped && !state.interrupted) {
     database->install_step(nullptr);
     INT_S32 now = state.step_counter;
     if (now == last) break;
     last = now;
   }
-  bool failed = state.stopped || state.error_count > 0 || state.log_failed;
+  bool failed = state.stopped || state.interrupted || state.error_count > 0 || state.log_failed;
   database->stage = database->next_stage();
   database->install_step(nullptr);  // leaving the installing stage resets the step counter
   set_install_observer(previous);

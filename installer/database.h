@@ -217,6 +217,7 @@ struct INSTALL_STATE {
   INT_S32 step_total = 0;       // the installation's file count + 1
   INT_S32 error_count = 0;      // files that failed to unpack
   bool stopped = false;         // the destination cannot be made: nothing was installed
+  bool interrupted = false;     // a request of the system to end the program stopped the installation
   bool log_failed = false;      // a line of the install log could not be written
   bool running = false;         // prepared and not completed: the idle wait is 0 and the base path set
   FOLDER base_folder;           // the destination, "$APP" and "$BASE" while running
@@ -226,6 +227,7 @@ struct INSTALL_STATE {
   INT_S32 log_pending_groups = 0;  // line groups kept since the last try to create the log
   INT_S32 log_next_try = 1;        // the number of kept groups at which the next try comes
   bool log_cut = false;         // a write to the log failed: nothing more goes into it
+  std::string removed_lines;    // lines of the temporaries removed, written with the next line group
   // Destination texts already set in this installation and the folders they gave: those folders were
   // made or found once and are not checked again.
   std::unordered_map<std::string, std::string> known_folders;

@@ -50,6 +50,11 @@ public:
   virtual void installation_stopped(DATABASE* database, const char* message) = 0;
   // A line could not be written to the install log at path_text (a full disk): the log ends there.
   virtual void log_not_written(const char* path_text) { (void)path_text; }
+  // A request of the system to end the program (end_requested) stopped the installation before its
+  // next file; the log ends with "Installation interrupted.".
+  virtual void installation_interrupted(DATABASE* database) { (void)database; }
+  // A temporary that an interrupted run left was removed (its full path); the log says so too.
+  virtual void temporary_removed(const char* path_text) { (void)path_text; }
 };
 void set_install_observer(INSTALL_OBSERVER* observer);
 INSTALL_OBSERVER* get_install_observer();

@@ -20,7 +20,7 @@
 
 static const char* const LOG_FILE_NAME = "install_log.txt";
 static const char* const PACKAGE_FILE_NAME = "installer.pkg";
-static const size_t LOG_BUFFER_SIZE = 65536;
+static const char* const INTERRUPTED_LINE = "Installation interrupted.\n";
 
 static INSTALL_OBSERVER* observer = nullptr;
 
@@ -49,11 +49,8 @@ static bool create_log(INSTALL_STATE* state, const std::string& lines) {
     if (!file && !file_exists(&state->log_folder, name)) break;  // not a taken name: no other name helps
   }
   if (!file) return false;
-  // Lines gather in a large buffer (written out by the stream when it is full); the header goes out at
-  // once with the rename.
-  std::setvbuf(file->stream, nullptr, _IOFBF, LOG_BUFFER_SIZE);
-  if (file->write_text(lines.c_str()) && rename_open_file(file->stream, &state->log_folder, name, LOG_FILE_NAME) &&
-      !std::ferror(file->stream)) {
+  if (file->write_text_whole(lines.c_str()) &&
+      rename_open_file(file->stream, &state->log_folder, name, LOG_FILE_NAME) && !std::ferror(file->stream)) {
     state->log = file;
     return true;
   }
@@ -69,14 +66,21 @@ static void log_lost(INSTALL_STATE* state) {
   if (observer) observer->log_not_written(full_path(state->log_folder, LOG_FILE_NAME).c_str());
 }
 
-// Writes the lines to the log: a new log with create, else the log this installation created. Lines go
-// out gathered in large writes, and at once with at_once (a failure): the log is complete on disk
-// after every failure and at the end, and the process writes what it holds before it ends however it
-// ends, unless it is killed from outside (then the lines of the last few hundred files may be missing,
-// never a file's data). A log that cannot be created keeps its lines here and is created with all of
-// them by a later try (after 1, 2, 4... further line groups, and at the end): it never adds them to a
-// log that it did not create. A write that fails ends the log there, said once.
-static void write_log(INSTALL_STATE* state, const std::string& lines, bool create, bool at_once = false) {
+// Writes a step's line group to the log: a new log with create, else the log this installation created.
+// The lines of temporaries removed since the last group go with it (after the header, before a file's
+// line). Each group is handed to the system whole through the open file as soon as its step is done,
+// so that the log is complete on disk after every step: a process killed at any moment leaves every
+// line of the steps before, and never part of a line. A log that cannot be created keeps its lines
+// here and is created with all of them by a later try (after 1, 2, 4... further line groups, and at
+// the end): it never adds them to a log that it did not create. A write that fails ends the log there,
+// said once.
+static void write_log(INSTALL_STATE* state, const std::string& step_lines, bool create) {
+  std::string joined;
+  if (!state->removed_lines.empty()) {
+    joined = create ? step_lines + state->removed_lines : state->removed_lines + step_lines;
+    state->removed_lines.clear();
+  }
+  const std::string& lines = joined.empty() ? step_lines : joined;
   if (create) {
     close_log(state);
     state->log_pending.clear();
@@ -97,23 +101,31 @@ static void write_log(INSTALL_STATE* state, const std::string& lines, bool creat
     if (create_log(state, state->log_pending)) state->log_pending.clear();
     return;
   }
-  TEXT_FILE* file = state->log;
-  if (file->write_text(lines.c_str()) && (!at_once || std::fflush(file->stream) == 0) && !std::ferror(file->stream))
-    return;
+  if (state->log->write_text_whole(lines.c_str())) return;
   log_lost(state);
 }
 
-// The installation ends: lines kept for a log that could not be created get a last try; the log is
-// written out and closes.
+// The installation ends: lines kept for a log that could not be created get a last try; the log closes.
 static void finish_log(INSTALL_STATE* state) {
   if (!state->log && !state->log_pending.empty() && create_log(state, state->log_pending)) state->log_pending.clear();
   if (state->log && !close_text_file(&state->log) && !state->log_cut) log_lost(state);
 }
 
+// A temporary that an interrupted run left is removed: the log's next line group and the observer
+// name it, so that whoever named a file that way finds where it went.
+static void note_removed_temporary(const FOLDER* folder, const char* name, void* user) {
+  INSTALL_STATE* state = static_cast<INSTALL_STATE*>(user);
+  std::string path = full_path(*folder, name);
+  state->removed_lines += "Removed \"";
+  append_printable_text(&state->removed_lines, path.c_str());
+  state->removed_lines += "\" (left by an interrupted installation)\n";
+  if (observer) observer->temporary_removed(path.c_str());
+}
+
 // A folder that this installation did not make may hold what a killed run left of the files it was
 // writing there: those go before the first file of this one (each folder is looked through once).
 static void remove_leftovers(INSTALL_STATE* state, FOLDER* folder) {
-  if (state->cleaned_folders.insert(folder->path).second) remove_stale_temporaries(folder);
+  if (state->cleaned_folders.insert(folder->path).second) remove_stale_temporaries(folder, note_removed_temporary, state);
 }
 
 static void progress(INSTALL_DIALOG* page, const char* text, INT_S32 value) {
@@ -213,7 +225,9 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   state->running = true;
   state->error_count = 0;
   state->stopped = false;
+  state->interrupted = false;
   state->log_failed = false;
+  state->removed_lines.clear();
   state->cleaned_folders.clear();
   state->known_folders.clear();
   state->made_folders.clear();
@@ -300,9 +314,13 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
         attempted = true;
         break;
     }
-    if (attempted)
+    if (attempted) {
       installed = database->package && database->package->file &&
                   database->package->extract_entry(&destination, name, file->packed_name);
+      // The program is asked to end: the file is abandoned (nothing of it stays), neither logged nor
+      // counted; the installation stops after this step.
+      if (!installed && end_requested()) return;
+    }
     if (installed) mark_program_file(&destination, name, started_by_shortcut(database, path_text, name));
   }
   std::string& full = state->file_path;
@@ -321,7 +339,7 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
     append_printable_text(&line, file->packed_name);
     line += ")\n";
   }
-  write_log(state, line, false, attempted && !installed);
+  write_log(state, line, false);
   if (attempted && !installed) {
     state->error_count++;
     if (observer) observer->copy_error(database, line.substr(path_start, path_end - path_start).c_str(), file->packed_name);
@@ -338,6 +356,7 @@ static FOLDER* shortcut_folder(DATABASE* database, FOLDER* folder, const char* p
 }
 
 static void make_shortcuts(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* installation) {
+  std::string lines;
   for (INT_S16 i = 0; i < installation->item_count; i++) {
     INSTALLATION_ITEM* item = &installation->items[i];
     if (item->platform != PLATFORM_ANY && item->platform != PLATFORM_WIN32) continue;
@@ -355,34 +374,34 @@ static void make_shortcuts(DATABASE* database, INSTALL_DIALOG* page, INSTALLATIO
       progress(page, LANGUAGE_STRING(database, INSTALLING_DESKTOP_SHORTCUT), 100);
       create_desktop_shortcut(item->type, item->program_name, item->arguments, item->link_name, extra,
                               item->extra_name, program);
-      write_log(&database->install_state, format_text("create_desktop_shortcut( %d, \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\" );\n",
-                            (int)item->type, program_name.c_str(), arguments.c_str(), link_name.c_str(),
-                            extra_text.c_str(), extra_name.c_str(), program_text.c_str()),
-                false);
+      lines += format_text("create_desktop_shortcut( %d, \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\" );\n",
+                           (int)item->type, program_name.c_str(), arguments.c_str(), link_name.c_str(),
+                           extra_text.c_str(), extra_name.c_str(), program_text.c_str());
     }
     if (item->menu_folder[0] && database->menu_shortcut == 1 &&
         database->system_capabilities().has_menu_shortcuts == 1) {
       progress(page, LANGUAGE_STRING(database, INSTALLING_MENU_SHORTCUT), 100);
       create_os_menu_shortcut(item->type, item->program_name, item->arguments, item->link_name, item->menu_folder,
                               extra, item->extra_name, program);
-      write_log(&database->install_state, format_text("create_os_menu_shortcut( %d, \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\" );\n",
-                            (int)item->type, program_name.c_str(), arguments.c_str(), link_name.c_str(),
-                            printable_text(item->menu_folder).c_str(), extra_text.c_str(), extra_name.c_str(),
-                            program_text.c_str()),
-                false);
+      lines += format_text("create_os_menu_shortcut( %d, \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\" );\n",
+                           (int)item->type, program_name.c_str(), arguments.c_str(), link_name.c_str(),
+                           printable_text(item->menu_folder).c_str(), extra_text.c_str(), extra_name.c_str(),
+                           program_text.c_str());
     }
   }
+  if (!lines.empty() || !database->install_state.removed_lines.empty()) write_log(&database->install_state, lines, false);
 }
 
 static void complete(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* installation) {
   INSTALL_STATE* state = &database->install_state;
+  std::string lines;
   if (installation->uninstaller_name[0] && installation->uninstaller_filename[0]) {
     FOLDER folder(state->base_folder);
     const char* text = choose_path(database, installation->uninstaller_path, installation->uninstaller_syspath);
     if (set_destination(state, &folder, text) && file_exists(&folder, installation->uninstaller_filename)) {
       std::string program = full_path(folder, installation->uninstaller_filename);
       if (write_uninstall_entry(installation->uninstaller_name, installation->uninstaller_name, program.c_str()))
-        write_log(state, format_text("RegKey \"%s\"\n", printable_text(installation->uninstaller_name).c_str()), false);
+        lines = format_text("RegKey \"%s\"\n", printable_text(installation->uninstaller_name).c_str());
     }
   }
   reset_base_path();
@@ -390,20 +409,38 @@ static void complete(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* ins
   progress(page, LANGUAGE_STRING(database, COMPLETE), 100);
   state->step_counter++;
   if (state->error_count == 0)
-    write_log(state, "Installation completed without any errors.\n", false);
+    lines += "Installation completed without any errors.\n";
   else
-    write_log(state, format_text("Installation completed with %d errors.\n", (int)state->error_count), false);
+    lines += format_text("Installation completed with %d errors.\n", (int)state->error_count);
+  write_log(state, lines, false);
   finish_log(state);
   state->running = false;
   set_idle_wait(50);
 }
 
 void DATABASE::end_installation() {
-  finish_log(&install_state);
-  if (!install_state.running) return;
-  install_state.running = false;
+  INSTALL_STATE* state = &install_state;
+  // Ended early on a request of the system to end the program: the log's last line says so.
+  if (state->running && !state->interrupted && end_requested()) {
+    state->interrupted = true;
+    write_log(state, INTERRUPTED_LINE, false);
+    if (observer) observer->installation_interrupted(this);
+  }
+  finish_log(state);
+  if (!state->running) return;
+  state->running = false;
   reset_base_path();
   set_idle_wait(50);
+}
+
+// A request of the system to end the program stops a running installation between two steps: the
+// log ends with its line, and nothing more is installed.
+static bool stopped_by_end_request(DATABASE* database) {
+  INSTALL_STATE* state = &database->install_state;
+  if (!state->running || !end_requested()) return false;
+  database->end_installation();
+  state->step_counter = state->step_total + 3;
+  return true;
 }
 
 void DATABASE::install_step(INSTALL_DIALOG* page) {
@@ -417,9 +454,16 @@ void DATABASE::install_step(INSTALL_DIALOG* page) {
   INSTALLATION* installation = get_current_installation();
   if (!installation) return;
   if (state->step_counter == 0) {
+    // Asked to end before it began: nothing is prepared.
+    if (end_requested()) {
+      if (!state->interrupted && observer) observer->installation_interrupted(this);
+      state->interrupted = true;
+      return;
+    }
     prepare(this, page, installation);
     return;
   }
+  if (stopped_by_end_request(this)) return;
   if (state->step_counter < state->step_total) {
     if (state->step_counter - 1 < installation->file_count)
       install_file(this, page, &installation->files[state->step_counter - 1]);
@@ -430,6 +474,7 @@ void DATABASE::install_step(INSTALL_DIALOG* page) {
   } else if (state->step_counter == state->step_total + 1) {
     complete(this, page, installation);
   }
+  stopped_by_end_request(this);
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -101,10 +101,10 @@ static WM_BUTTON* navigation_button(INSTALL_DIALOG* page, const char* text, cons
                        WIZARD_BUTTON_EVENTS);
 }
 
-// The installation has run to its completion (not stopped before its first file).
+// The installation has run to its completion (not stopped before its first file, nor interrupted).
 static bool installation_finished() {
   const INSTALL_STATE& state = database->install_state;
-  return !state.stopped && state.step_total > 0 && state.step_counter >= state.step_total + 2;
+  return !state.stopped && !state.interrupted && state.step_total > 0 && state.step_counter >= state.step_total + 2;
 }
 
 // Rows of a grid from now on: rows to fit 0 and the row height h (0: the row height of the grid's own

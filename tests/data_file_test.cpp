@@ -361,6 +361,35 @@ TEST(DataFile, ReadsInPlaceAgreeWithAModelOfTheFile) {
   close_data_file(&file);
 }
 
+// Bytes read in place are lent until the next operation on the file. Builds with assertions lend a copy
+// that the next operation overwrites (and AddressSanitizer poisons), so that a use after it fails here
+// instead of reading whatever the buffer holds by then.
+TEST(DataFile, BytesReadInPlaceAreLentUntilTheNextOperation) {
+#ifdef NDEBUG
+  GTEST_SKIP() << "a build without assertions lends the buffer itself";
+#else
+  std::string path;
+  FOLDER folder = scratch_folder("df-lent", &path);
+  std::vector<INT_U8> model = pseudo_random_bytes(3000, 9);
+  ASSERT_TRUE(write_whole_file(path + "l.bin", model));
+  DATA_FILE* file = open_data_file(&folder, "l.bin", FILE_MODE_READ, 0, false);
+  ASSERT_NE(file, nullptr);
+  const INT_U8* lent = file->read_in_place(100);
+  ASSERT_NE(lent, nullptr);
+  EXPECT_TRUE(std::equal(lent, lent + 100, model.begin()));
+  EXPECT_TRUE(lent < file->buffer || lent >= file->buffer + file->buffer_size);  // a copy
+  file->seek(2000, false);  // the next operations take the bytes back
+  INT_U8 byte = 0;
+  EXPECT_EQ(file->read(&byte, 1), 1);
+#if defined(__SANITIZE_ADDRESS__)
+  EXPECT_DEATH(std::printf("%d\n", lent[0]), "use-after-poison");
+#else
+  EXPECT_EQ(std::count(lent, lent + 100, 0xDD), 100);
+#endif
+  close_data_file(&file);
+#endif
+}
+
 TEST(DataFile, BufferSizesAndLargeTransfers) {
   EXPECT_EQ(DATA_FILE(100).buffer_size, 1024);
   EXPECT_EQ(DATA_FILE(0x7FFFFFFF).buffer_size, 0x3200000);

@@ -20,9 +20,11 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>  // STATUS_CONTROL_C_EXIT
 #define dup2 _dup2
 #define fileno _fileno
 #else
+#include <csignal>
 #include <unistd.h>
 #endif
 
@@ -473,6 +475,43 @@ TEST(Console, ProcessEndsCarryTheirStatus) {
               "Application was unable to continue");
   EXPECT_EXIT(exit_process(2), ::testing::ExitedWithCode(2), "");
   EXPECT_EXIT(exit_process(0), ::testing::ExitedWithCode(0), "");
+}
+
+// Once watched, a request to end the program is only noted: the frame loop ends after the pass whose
+// update could see it. A second request ends the process at once, as the system ends it.
+TEST(EndRequestDeathTest, TheFirstIsNotedAndEndsTheLoopTheSecondEndsTheProcess) {
+#ifdef _WIN32
+  // The system's own handler ends the process with STATUS_CONTROL_C_EXIT (under Wine with 0).
+  const auto ended_by_the_system = [](int code) { return code == (int)STATUS_CONTROL_C_EXIT || code == 0; };
+#else
+  const auto ended_by_the_system = ::testing::KilledBySignal(SIGTERM);
+#endif
+  EXPECT_EXIT(
+      {
+        watch_end_requests();
+        if (end_requested()) std::_Exit(5);
+        request_program_end();
+        if (!end_requested()) std::_Exit(6);
+        reset_application();
+        update_limit = 1000;
+        run_frame_loop(test_update);
+        if (update_calls != 1) std::_Exit(7);
+        request_program_end();
+        sleep_milliseconds(5000);  // the system's own end may come from another thread
+        std::_Exit(8);
+      },
+      ended_by_the_system, "");
+#ifndef _WIN32
+  // A request that the process was started to ignore (nohup) stays ignored.
+  EXPECT_EXIT(
+      {
+        std::signal(SIGHUP, SIG_IGN);
+        watch_end_requests();
+        std::raise(SIGHUP);
+        std::_Exit(end_requested() ? 9 : 0);
+      },
+      ::testing::ExitedWithCode(0), "");
+#endif
 }
 
 TEST(Clock, TicksAdvanceAndSleepingReturns) {

@@ -1,7 +1,9 @@
 // Tests of installations that are interrupted, crowded or starved of disk: what a killed run left is
-// removed by the next run (and nothing else is), two runs at once leave the log of one whole, a log that
-// cannot be created keeps its lines for a log of its own and never takes another's, and a log write that
-// fails ends the log and is said once, naming the log.
+// removed by the next run (and nothing else is, also what a run of another process namespace writes),
+// and the log and the console name it; a killed run's log names every file it wrote but the one it was
+// finishing, and a run asked to end stops before its next file with a last line saying so; two runs at
+// once leave the log of one whole, a log that cannot be created keeps its lines for a log of its own
+// and never takes another's, and a log write that fails ends the log and is said once, naming the log.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,15 +11,21 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "files.h"
+#include "host.h"
 #include "installer_test_support.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -62,6 +70,195 @@ bool has_temporary(const std::string& folder) {
   return false;
 }
 
+// A run of the installer program ("-a" on the package of a folder) in the background, its output in a
+// file. On Windows, with own_console, it has no output to inherit instead: it opens a console of its
+// own, which the test's console events reach.
+class BACKGROUND_RUN {
+public:
+  ~BACKGROUND_RUN() {
+    if (!ended()) kill();
+    wait();
+  }
+  bool start(const std::string& binary_dir, const std::string& package_folder, const std::string& output,
+             bool own_console = false) {
+#ifdef _WIN32
+    std::string line = "\"" + fs::absolute(binary_dir + "/installer.exe").string() + "\" -x \"" +
+                       root_text(package_folder) + "/installer.xml\" -a";
+    STARTUPINFOA start = {};
+    start.cb = sizeof start;
+    if (own_console)
+      return CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr, &start,
+                            &process) != 0;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdOutput = start.hStdError = out;
+    bool started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &process) != 0;
+    CloseHandle(out);
+    return started;
+#else
+    (void)own_console;
+    std::string program = binary_dir + "/installer", xml = "$ROOT0" + package_folder + "/installer.xml";
+    pid = fork();
+    if (pid == 0) {
+      int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (out < 0 || dup2(out, 1) < 0 || dup2(out, 2) < 0) _exit(126);
+      for (int number : {SIGINT, SIGTERM, SIGHUP}) signal(number, SIG_DFL);
+      execl(program.c_str(), program.c_str(), "-x", xml.c_str(), "-a", (char*)nullptr);
+      _exit(127);
+    }
+    return pid > 0;
+#endif
+  }
+  bool ended() {
+#ifdef _WIN32
+    return !process.hProcess || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
+#else
+    return pid <= 0 || done || (done = waitpid(pid, &status, WNOHANG) == pid);
+#endif
+  }
+  // Natively the run stands still while the test looks at what it did.
+  void pause() {
+#ifndef _WIN32
+    if (!ended()) ::kill(pid, SIGSTOP);
+#endif
+  }
+  void resume() {
+#ifndef _WIN32
+    if (!ended()) ::kill(pid, SIGCONT);
+#endif
+  }
+  void kill() {
+#ifdef _WIN32
+    TerminateProcess(process.hProcess, 9);
+#else
+    ::kill(pid, SIGKILL);
+#endif
+  }
+  // The system's request to end the run: natively the signal, on Windows the console's Ctrl+C event.
+  bool request_end(int number) {
+#ifdef _WIN32
+    (void)number;
+    FreeConsole();
+    if (!AttachConsole(process.dwProcessId)) return false;
+    SetConsoleCtrlHandler(nullptr, TRUE);  // the test shares the console: it ignores the event itself
+    bool sent = GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) != 0;
+    Sleep(200);
+    FreeConsole();
+    SetConsoleCtrlHandler(nullptr, FALSE);
+    return sent;
+#else
+    return ::kill(pid, number) == 0;
+#endif
+  }
+  // The exit status; -1 for a run ended by a signal.
+  int wait() {
+#ifdef _WIN32
+    if (!process.hProcess) return -1;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    process = PROCESS_INFORMATION();
+    last_status = (int)code;
+#else
+    if (pid <= 0) return last_status;
+    if (!done) waitpid(pid, &status, 0);
+    pid = -1;
+    last_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+    return last_status;
+  }
+
+private:
+#ifdef _WIN32
+  PROCESS_INFORMATION process = PROCESS_INFORMATION();
+#else
+  pid_t pid = -1;
+  int status = 0;
+  bool done = false;
+#endif
+  int last_status = -1;
+};
+
+// The "Installed" lines a log holds so far.
+size_t installed_lines(const std::string& log) {
+  std::string text = read_whole_text(log);
+  size_t count = 0;
+  for (size_t at = text.find("\nInstalled \""); at != std::string::npos; at = text.find("\nInstalled \"", at + 1)) count++;
+  return count;
+}
+
+// Lets the run go on until its log names at least count files (natively it then stands still); false
+// when it ended first.
+bool run_until_logged(BACKGROUND_RUN& run, const std::string& log, size_t count) {
+  for (;;) {
+    run.pause();
+    if (installed_lines(log) >= count) return true;
+    if (run.ended()) return false;
+    run.resume();
+    sleep_milliseconds(1);
+  }
+}
+
+// What a run left of the files of the folder "many": those its log names, those that hold the bytes of
+// the package, the first log line of no known form (a line cut short among them), the last line.
+struct RUN_RESULT {
+  std::set<std::string> logged, written;
+  std::string bad_line, last_line;
+};
+
+RUN_RESULT look_at_run(const INSTALLER_SCRATCH& scratch) {
+  RUN_RESULT result;
+  std::string log = scratch.installed("install_log.txt");
+  std::string text = read_whole_text(log);
+  if (!text.empty() && text.back() != '\n') result.bad_line = "(the log does not end with a line end)";
+  std::vector<std::string> lines = read_lines(log);
+  std::set<std::string> known;
+  for (const std::string& file : scratch.files)
+    if (file.rfind("many/", 0) == 0) known.insert(scratch.installed(file));
+  for (size_t i = 0; i < lines.size(); i++) {
+    const std::string& line = lines[i];
+    std::string named = line.size() > 12 ? line.substr(11, line.size() - 12) : "";
+    bool whole = i < 6 || line == "Installation interrupted." || line.rfind("Installation completed", 0) == 0 ||
+                 (line.rfind("Installed \"", 0) == 0 && line.back() == '"') || line.rfind("create_", 0) == 0 ||
+                 line.rfind("RegKey \"", 0) == 0;
+    if (line.rfind("Installed \"", 0) == 0 && known.count(named)) result.logged.insert(named);
+    if (!whole && result.bad_line.empty()) result.bad_line = line;
+  }
+  if (!lines.empty()) result.last_line = lines.back();
+  for (const std::string& file : scratch.files)
+    if (known.count(scratch.installed(file)) &&
+        read_whole_file(scratch.installed(file)) == read_whole_file(scratch.source + "files/" + file))
+      result.written.insert(scratch.installed(file));
+  return result;
+}
+
+// The standard scratch with 1,995 more files in "many" (2,000 in all), its destination named as another
+// process resolves it, and its package built; with old_package, first a package of the same names
+// with other bytes in that folder.
+bool build_many(INSTALLER_SCRATCH& scratch, const std::string& old_package = "") {
+  for (int i = 0; i < 1995; i++)
+    scratch.add_file("many/f" + std::to_string(i) + ".bin", pseudo_random_bytes(1000 + 37 * i % 4000, i));
+#ifdef _WIN32
+  std::string description = read_whole_text(scratch.source + "description.txt");
+  description.replace(description.find("$SCRATCH/dest"), 13, root_text(scratch.root) + "/dest");
+  write_whole_file(scratch.source + "description.txt", text_bytes(description));
+#else
+  scratch.name_destination_from_root();
+#endif
+  if (!old_package.empty()) {
+    if (!scratch.build()) return false;
+    fs::rename(scratch.package, old_package);
+    fs::create_directories(scratch.package);
+    for (int i = 0; i < 1995; i++)
+      write_whole_file(scratch.source + "files/many/f" + std::to_string(i) + ".bin",
+                       pseudo_random_bytes(1000 + 37 * i % 4000, 5000 + i));
+  }
+  return scratch.build();
+}
+
 }  // namespace
 
 TEST(InstallerInterruption, WhatEndedRunsLeftGoesAndNothingElse) {
@@ -100,9 +297,24 @@ TEST(InstallerInterruption, WhatEndedRunsLeftGoesAndNothingElse) {
       ASSERT_TRUE(write_whole_file(path, text_bytes("kept")));
     }
 
+  testing::internal::CaptureStdout();
   EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  std::string console = captured_stdout();
   EXPECT_FALSE(fs::exists(bin + "~velk7FFFFFF0-00000001.tmp"));
   EXPECT_FALSE(fs::exists(top + "~velk7FFFFFF0-00000002.tmp"));
+  // The log and the console name what went, each once, the log before the first file.
+  std::vector<std::string> removed;
+  for (const std::string& path : {top + "~velk7FFFFFF0-00000002.tmp", bin + "~velk7FFFFFF0-00000001.tmp"}) {
+    std::string said = "Removed \"" + path + "\" (left by an interrupted installation)";
+    EXPECT_NE(console.find(said + "\n"), std::string::npos) << console;
+    removed.push_back(said);
+  }
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  ASSERT_GE(log.size(), 8u);
+  EXPECT_EQ(std::vector<std::string>(log.begin() + 6, log.begin() + 7), std::vector<std::string>{removed[0]});
+  EXPECT_EQ(std::count(log.begin(), log.end(), removed[1]), 1);
+  EXPECT_LT(std::find(log.begin(), log.end(), removed[1]) - log.begin(),
+            std::find(log.begin(), log.end(), "Installed \"" + scratch.installed("bin/data.bin") + "\"") - log.begin());
   for (const std::string& path : kept) EXPECT_TRUE(fs::exists(path)) << path;
 #ifndef _WIN32
   EXPECT_FALSE(fs::exists(fs::symlink_status(top + "~velk7FFFFFF0-00000006.tmp")));
@@ -263,7 +475,128 @@ TEST(InstallerProgram, TwoRunsAtOnceLeaveTheLogOfOneWhole) {
   EXPECT_FALSE(has_temporary(scratch.destination));
 }
 
+// Runs killed at twelve random moments of a 2,000-file install, alternately into an empty destination and
+// as an update of other files of the same names: every log holds whole lines only and names every file
+// its run wrote, except at most the one the run was finishing; the next run completes and leaves nothing.
+TEST(InstallerProgram, AKilledRunLogsEveryFileItWroteButTheOneItWasFinishing) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  INSTALLER_SCRATCH scratch("killed-log");
+  std::string old_package = scratch.root + "old" + PATH_SEPARATOR, output = scratch.root + "output.txt";
+  std::string log = scratch.installed("install_log.txt");
+  ASSERT_TRUE(build_many(scratch, old_package));
+  std::minstd_rand pick(26);
+  for (int round = 0; round < 12; round++) {
+    bool update = round % 2 == 1;
+    fs::remove_all(scratch.destination);
+    if (update) {
+      BACKGROUND_RUN old;
+      ASSERT_TRUE(old.start(binary_dir, old_package, output));
+      ASSERT_EQ(old.wait(), 0) << read_whole_text(output);
+      fs::remove(log);
+    }
+    size_t moment = 20 + pick() % 1900;
+    BACKGROUND_RUN run;
+    ASSERT_TRUE(run.start(binary_dir, scratch.package, output));
+    EXPECT_TRUE(run_until_logged(run, log, moment)) << round;
+    run.kill();
+    run.wait();
+    RUN_RESULT result = look_at_run(scratch);
+    EXPECT_EQ(result.bad_line, "") << round;
+    size_t unlogged = 0;
+    for (const std::string& path : result.written) unlogged += result.logged.count(path) ? 0 : 1;
+    for (const std::string& path : result.logged) EXPECT_EQ(result.written.count(path), 1u) << round << " " << path;
+    EXPECT_LE(unlogged, 1u) << round << ": killed after " << result.logged.size() << " files";
+  }
+  BACKGROUND_RUN last;
+  ASSERT_TRUE(last.start(binary_dir, scratch.package, output));
+  ASSERT_EQ(last.wait(), 0) << read_whole_text(output);
+  std::vector<std::string> expected = scratch.files, found;
+  for (std::string& file : expected) file = scratch.installed(file);
+  expected.push_back(log);
+  std::sort(expected.begin(), expected.end());
+  for (const auto& entry : fs::recursive_directory_iterator(scratch.destination))
+    if (!entry.is_directory()) found.push_back(entry.path().string());
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(found, expected);
+  EXPECT_EQ(look_at_run(scratch).written.size(), 1995u);
+}
+
+// A run asked to end half-way (natively by SIGINT, SIGTERM and SIGHUP, on Windows by the console's
+// Ctrl+C event) stops before its next file: status 1, the console says so, the log names exactly the
+// files written and ends with the line saying the installation was interrupted, and no temporary stays.
+TEST(InstallerProgram, ARunAskedToEndStopsBeforeItsNextFileAndSaysSo) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  INSTALLER_SCRATCH scratch("asked-to-end");
+  std::string output = scratch.root + "output.txt", log = scratch.installed("install_log.txt");
+  ASSERT_TRUE(build_many(scratch));
+#ifdef _WIN32
+  const int requests[] = {0};
+#else
+  const int requests[] = {SIGINT, SIGTERM, SIGHUP};
+#endif
+  size_t moment = 300;
+  for (int request : requests) {
+    fs::remove_all(scratch.destination);
+    BACKGROUND_RUN run;
+    ASSERT_TRUE(run.start(binary_dir, scratch.package, output, true));
+    ASSERT_TRUE(run_until_logged(run, log, moment += 400)) << request;
+    EXPECT_TRUE(run.request_end(request)) << request;
+    run.resume();
+    EXPECT_EQ(run.wait(), 1) << request;
 #ifndef _WIN32
+    EXPECT_NE(read_whole_text(output).find("ERROR: the installation was interrupted\n"), std::string::npos) << request;
+#endif
+    RUN_RESULT result = look_at_run(scratch);
+    EXPECT_EQ(result.bad_line, "") << request;
+    EXPECT_EQ(result.last_line, "Installation interrupted.") << request;
+    EXPECT_EQ(result.logged, result.written) << request;
+    EXPECT_LT(result.written.size(), 1995u) << request;
+    EXPECT_FALSE(has_temporary(scratch.destination)) << request;
+  }
+}
+
+#ifndef _WIN32
+// Two runs in different process namespaces on one destination: the first is stopped while it writes
+// its temporary of a large file (its process number means nothing to the second, which cannot see it),
+// the second installs everything meanwhile; the stopped run's temporary survives, and both end with 0.
+TEST(InstallerProgram, ARunInAnotherProcessNamespaceLeavesALiveTemporaryAlone) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  REQUIRE_TOOL("unshare");
+  if (run_command("unshare --pid --fork true 2>/dev/null") != 0)
+    GTEST_SKIP() << "this machine gives this user no process namespace (unshare --pid needs root); skipped";
+  INSTALLER_SCRATCH scratch("namespaces");
+  scratch.add_file("large.bin", pseudo_random_bytes(40 << 20, 3));
+  scratch.name_destination_from_root();
+  ASSERT_TRUE(scratch.build());
+  std::string run = "'" + binary_dir + "/installer' -x '$ROOT0" + scratch.package + "installer.xml' -a";
+  std::string marks = scratch.root, dest = scratch.destination;
+  // The first run is process 4 of its namespace (the shell 1, two short programs 2 and 3); it is stopped
+  // once it has written to a temporary of its own (so it holds it), until the second run, process 2 of a
+  // namespace of its own, has ended.
+  std::string first = "true & true & wait; " + run + " >'" + marks + "first.out' 2>&1 & run=$!; "
+                      "until kill -STOP $run && find '" + dest + "' -maxdepth 1 -name '~velk00000004-*' -size +0c "
+                      "2>/dev/null | grep -q .; do kill -CONT $run || exit 3; done; touch '" + marks + "stopped'; "
+                      "until [ -e '" + marks + "second.status' ]; do sleep 0.01; done; "
+                      "ls '" + dest + "' | grep '^~velk' >'" + marks + "left.txt'; kill -CONT $run; wait $run; "
+                      "echo $? >'" + marks + "first.status'";
+  std::string second = run + " >'" + marks + "second.out' 2>&1; echo $? >'" + marks + "second.status'";
+  std::string script = "unshare --pid --fork sh '" + marks + "first.sh' & "
+                       "until [ -e '" + marks + "stopped' ]; do sleep 0.01; done; "
+                       "unshare --pid --fork sh '" + marks + "second.sh'; wait";
+  ASSERT_TRUE(write_whole_file(marks + "first.sh", text_bytes(first)));
+  ASSERT_TRUE(write_whole_file(marks + "second.sh", text_bytes(second)));
+  ASSERT_TRUE(write_whole_file(marks + "both.sh", text_bytes(script)));
+  ASSERT_EQ(run_command("timeout 120 bash '" + marks + "both.sh'"), 0);
+  EXPECT_EQ(read_whole_text(marks + "second.status"), "0\n") << read_whole_text(marks + "second.out");
+  EXPECT_EQ(read_whole_text(marks + "first.status"), "0\n") << read_whole_text(marks + "first.out");
+  EXPECT_EQ(read_whole_text(marks + "left.txt").rfind("~velk00000004-", 0), 0u);
+  EXPECT_EQ(read_whole_file(scratch.installed("large.bin")), read_whole_file(scratch.source + "files/large.bin"));
+  EXPECT_FALSE(has_temporary(scratch.destination));
+}
+
 // A run killed with SIGKILL in the middle of a 2,000-file update, then a complete run: the destination
 // holds the package's files, byte for byte, and the log, and nothing else.
 TEST(InstallerProgram, AKilledUpdateLeavesNothingAfterTheNextRun) {

@@ -72,11 +72,11 @@ protected:
     EXPECT_EQ(nullptr, file);
     return lines;
   }
-  BYTES written(const std::string& text, bool unicode) {
+  BYTES written(const std::string& text, bool unicode, bool whole = false) {
     TEXT_FILE* file = open_text_file(&folder, "out.txt", TEXT_FILE_WRITE, unicode);
     EXPECT_NE(nullptr, file);
     if (!file) return {};
-    EXPECT_TRUE(file->write_text(text.c_str()));
+    EXPECT_TRUE(whole ? file->write_text_whole(text.c_str()) : file->write_text(text.c_str()));
     close_text_file(&file);
     return read_whole_file(path + "out.txt");
   }
@@ -135,6 +135,20 @@ TEST_F(TextFiles, WritesUtf8AndUtf16) {
   EXPECT_EQ(bytes_of(""), written("\x01,20", false));
   // A run left open ends with the text.
   EXPECT_EQ(bytes_of("\xE2\x82\xAC"), written("\x01,20AC", false));
+}
+
+// A text written whole (in one write of the system) has the bytes that write_text gives, the host's
+// text-mode line ends included, after what the stream held.
+TEST_F(TextFiles, TextWrittenWholeHasTheBytesOfTextWritten) {
+  for (bool unicode : {false, true})
+    for (const char* text : {"caf\xE9 \x01,20AC\x01uro\n\nx", "plain\nlines\n", "\x01,2G\x01" "b"})
+      EXPECT_EQ(written(text, unicode, true), written(text, unicode, false)) << text;
+  TEXT_FILE* file = open_text_file(&folder, "out.txt", TEXT_FILE_WRITE, false);
+  ASSERT_NE(file, nullptr);
+  EXPECT_TRUE(file->write_text("held\n"));
+  EXPECT_TRUE(file->write_text_whole("whole\n"));
+  EXPECT_TRUE(close_text_file(&file));
+  EXPECT_EQ(read_whole_file(path + "out.txt"), bytes_of("held" + NL + "whole" + NL));
 }
 
 TEST_F(TextFiles, WideCharactersShareRuns) {

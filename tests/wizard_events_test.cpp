@@ -257,6 +257,30 @@ TEST(WizardEvents, LeavingTheInstallationEarlyGivesBackTheIdleWaitAndTheBasePath
   EXPECT_NE(std::string(base.path), run.scratch.destination);
 }
 
+// The system's request to end the program (Ctrl+C, a service manager's stop, a closed terminal) stops
+// the installing page's installation at its next pass, as the frame loop then ends: nothing more is
+// installed, and the log ends with the line saying the installation was interrupted.
+TEST(WizardEventsDeathTest, ARequestToEndStopsTheInstallationAtTheNextPass) {
+  EXPECT_EXIT(
+      {
+        WIZARD_RUN run("wizard-end-request");
+        for (int i = 0; i < 20; i++) run.scratch.add_file("many/f" + std::to_string(i) + ".bin", pseudo_random_bytes(100, i));
+        if (!run.start()) std::_Exit(3);
+        run.show_stage(STAGE_INSTALLING);
+        run_passes(4);  // four files (showing the stage prepared the installation)
+        watch_end_requests();
+        request_program_end();
+        run_pass();
+        const INSTALL_STATE& state = database->install_state;
+        std::vector<std::string> log = read_lines(run.scratch.installed("install_log.txt"));
+        if (!state.interrupted || state.running || log.size() != 11 || log.back() != "Installation interrupted.")
+          std::_Exit(4);
+        run_passes(3);
+        std::_Exit(read_lines(run.scratch.installed("install_log.txt")) == log && get_idle_wait() == 50 ? 0 : 5);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
 TEST(WizardEvents, APageRebuiltAfterTheInstallationKeepsTheWayOn) {
   WIZARD_RUN run("wizard-resize");
   ASSERT_TRUE(run.start());

@@ -7,7 +7,9 @@
 //   2,000 files of 100 KiB (target 1.0), 20,000 files of 1-8 KiB (target 1.2),
 // and the growth table: time per file at 1,000, 5,000, 20,000 and 32,000 files of 1-8 KiB beside tar's
 // (target: flat within 25 % of the time per file at 1,000 files).
-// Usage: bench_install [work folder] [pairs per set, 5] [package block size, 4096]
+// With a second installer program (another build) its runs join every pair, in turn with the others:
+// its ratio to tar is printed beside, and the ratio of this build's times to its times.
+// Usage: bench_install [work folder] [pairs per set, 5] [package block size, 4096] [installer to compare]
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -31,14 +33,15 @@ struct SET {
   std::vector<std::string> files;  // relative to root / "source" / "files"
   std::string installer_command;   // installs into root / "installed"
   std::string tar_command;         // unpacks into root / "untarred"
+  std::string other_command;       // the installer compared, into root / "installed"; empty for none
   int runs = 0;                    // destinations renamed so far
 };
 
 bool run(const std::string& command) { return std::system(command.c_str()) == 0; }
 
 // Writes the files and their package (bench_support), and the tar archive of the same files.
-bool make_set(const fs::path& work, const std::string& installer, const std::string& label, int count,
-              size_t min_size, size_t max_size, INT_S32 block_size, SET* set) {
+bool make_set(const fs::path& work, const std::string& installer, const std::string& other, const std::string& label,
+              int count, size_t min_size, size_t max_size, INT_S32 block_size, SET* set) {
   set->root = work / label;
   std::string error;
   if (!bench_support::make_installation_set(set->root, count, min_size, max_size, block_size, &set->files, &error)) {
@@ -49,6 +52,7 @@ bool make_set(const fs::path& work, const std::string& installer, const std::str
   if (!run("tar -cf " + shell_quoted(tar) + " -C " + shell_quoted(set->root / "source" / "files") + " ."))
     return false;
   set->installer_command = bench_support::automatic_install_command(installer, set->root);
+  if (!other.empty()) set->other_command = bench_support::automatic_install_command(other, set->root);
   set->tar_command = "tar -xf " + shell_quoted(tar) + " -C " + shell_quoted(set->root / "untarred");
   return true;
 }
@@ -68,29 +72,36 @@ bool check_and_move(SET* set, const fs::path& work, const char* destination) {
     std::fprintf(stderr, "bench_install: %s differs from its source\n", wrong.c_str());
     return false;
   }
-  fs::path trash = work / "trash" / (set->root.filename().string() + "-" + destination + "-" + std::to_string(set->runs));
+  fs::path trash = work / "trash" / (set->root.filename().string() + "-" + destination + "-" + std::to_string(set->runs++));
   fs::rename(set->root / destination, trash);
   return true;
 }
 
-// One pair: the installer and tar back to back, the first of the two alternating with the pair's number.
-// The first pair of a set is run only to warm the cache.
-// Everything written before is on disk first, so that neither run waits for the other's writes.
-bool run_pair(SET* set, const fs::path& work, int pair, double* installer_seconds, double* tar_seconds) {
-  fs::create_directories(set->root / "untarred");
+// One pair: the installer and tar (and the installer compared) back to back, the first of them turning
+// with the pair's number; each destination is checked and moved away after its run. The first pair of a
+// set is run only to warm the cache. Everything written before is on disk first, so that no run waits
+// for the writes of the pair before.
+bool run_pair(SET* set, const fs::path& work, int pair, double* installer_seconds, double* tar_seconds,
+              double* other_seconds) {
+  struct RUN {
+    const std::string* command;
+    double* seconds;
+    const char* destination;
+  };
+  std::vector<RUN> runs = {{&set->installer_command, installer_seconds, "installed"},
+                           {&set->tar_command, tar_seconds, "untarred"}};
+  if (!set->other_command.empty()) runs.push_back({&set->other_command, other_seconds, "installed"});
+  std::rotate(runs.begin(), runs.begin() + pair % runs.size(), runs.end());
   run("sync");
-  bool ok;
-  if (pair % 2 == 0)
-    ok = timed(set->installer_command, installer_seconds) && timed(set->tar_command, tar_seconds);
-  else
-    ok = timed(set->tar_command, tar_seconds) && timed(set->installer_command, installer_seconds);
-  if (!ok) {
-    std::fprintf(stderr, "bench_install: a run failed:\n  %s\n  %s\n", set->installer_command.c_str(),
-                 set->tar_command.c_str());
-    return false;
+  for (const RUN& one : runs) {
+    if (one.command == &set->tar_command) fs::create_directories(set->root / "untarred");
+    if (!timed(*one.command, one.seconds)) {
+      std::fprintf(stderr, "bench_install: a run failed:\n  %s\n", one.command->c_str());
+      return false;
+    }
+    if (!check_and_move(set, work, one.destination)) return false;
   }
-  set->runs++;
-  return check_and_move(set, work, "installed") && check_and_move(set, work, "untarred");
+  return true;
 }
 
 void print_set(const char* label, int count, const PAIRED_TIMES& times, double target) {
@@ -98,6 +109,13 @@ void print_set(const char* label, int count, const PAIRED_TIMES& times, double t
   std::printf("%-6s %6d files: installer -a %.3f s, tar -xf %.3f s (medians); ratio %s; target %.1f %s\n", label,
               count, times.median_ours(), times.median_baseline(), times.spread().c_str(), target,
               ratio <= target ? "met" : "NOT met");
+}
+
+// The installer compared: its ratio to tar, and this build's time to its time, pair by pair.
+void print_comparison(const char* label, const PAIRED_TIMES& other, const PAIRED_TIMES& versus) {
+  std::printf("%-6s compared installer -a %.3f s (median); ratio to tar %s\n", label, other.median_ours(),
+              other.spread().c_str());
+  std::printf("%-6s this build / compared build: %s\n", label, versus.spread().c_str());
 }
 
 }  // namespace
@@ -108,8 +126,9 @@ int main(int argc, char** argv) {
   INT_S32 block_size = argc > 3 ? std::atoi(argv[3]) : 4096;
   std::string installer = bench_support::installer_beside(argv[0], "bench_install");
   if (installer.empty()) return 2;
-  if (pairs < 1 || block_size < 1) {
-    std::fprintf(stderr, "usage: bench_install [work folder] [pairs per set] [package block size]\n");
+  std::string other = argc > 4 ? fs::absolute(argv[4]).string() : "";
+  if (pairs < 1 || block_size < 1 || (!other.empty() && !fs::exists(other))) {
+    std::fprintf(stderr, "usage: bench_install [work folder] [pairs per set] [package block size] [installer]\n");
     return 2;
   }
   // Leftovers of an earlier run are removed and written out before anything is timed.
@@ -120,25 +139,31 @@ int main(int argc, char** argv) {
 
   std::printf("%d timed pairs per set after one warm-up pair; package blocks of %d bytes; work folder %s\n", pairs,
               (int)block_size, work.string().c_str());
+  if (!other.empty()) std::printf("installer compared: %s\n", other.c_str());
   std::fflush(stdout);
   // Every set is made first; then each round runs one pair of every set, after a first round that only
   // warms the cache: a disturbance of the machine falls on all sets alike, not on one size.
   const int counts[] = {1000, 5000, 20000, 32000};
   std::vector<SET> sets(1 + sizeof counts / sizeof counts[0]);
-  bool ok = make_set(work, installer, "large", 2000, 100 * 1024, 100 * 1024, block_size, &sets[0]);
+  bool ok = make_set(work, installer, other, "large", 2000, 100 * 1024, 100 * 1024, block_size, &sets[0]);
   for (size_t index = 1; ok && index < sets.size(); ++index)
-    ok = make_set(work, installer, "small" + std::to_string(counts[index - 1]), counts[index - 1], 1024, 8192,
+    ok = make_set(work, installer, other, "small" + std::to_string(counts[index - 1]), counts[index - 1], 1024, 8192,
                   block_size, &sets[index]);
-  std::vector<PAIRED_TIMES> times(sets.size());
+  std::vector<PAIRED_TIMES> times(sets.size()), other_times(sets.size()), versus(sets.size());
   for (int round = 0; ok && round <= pairs; ++round)
     for (size_t index = 0; ok && index < sets.size(); ++index) {
-      double installer_seconds = 0, tar_seconds = 0;
-      ok = run_pair(&sets[index], work, round, &installer_seconds, &tar_seconds);
-      if (round > 0) times[index].add(installer_seconds, tar_seconds);
+      double installer_seconds = 0, tar_seconds = 0, other_seconds = 0;
+      ok = run_pair(&sets[index], work, round, &installer_seconds, &tar_seconds, &other_seconds);
+      if (round == 0) continue;
+      times[index].add(installer_seconds, tar_seconds);
+      other_times[index].add(other_seconds, tar_seconds);
+      versus[index].add(installer_seconds, other_seconds);
     }
   if (ok) {
     print_set("large", 2000, times[0], 1.0);
+    if (!other.empty()) print_comparison("large", other_times[0], versus[0]);
     print_set("small", 20000, times[3], 1.2);
+    if (!other.empty()) print_comparison("small", other_times[3], versus[3]);
   }
   std::vector<PAIRED_TIMES> growth(times.begin() + 1, times.end());
 

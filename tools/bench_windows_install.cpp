@@ -7,8 +7,10 @@
 // alternating from pair to pair), after which each destination is checked against the source files and
 // renamed out of the way; nothing is deleted until every run is over. Prints the median ratio of the
 // pairs with its minimum and maximum (target: 1.0 or less).
+// With a second installer.exe (another build) its runs join every pair, in turn with the others: its
+// ratio to NSIS is printed beside, and the ratio of this build's times to its times.
 // Run it through tools/bench_windows_install.sh, which makes the Wine prefix (tools/wine_env.sh).
-// Usage: bench_windows_install <installer.exe> [pairs, 5] [package block size, 4096]
+// Usage: bench_windows_install <installer.exe> [pairs, 5] [package block size, 4096] [installer.exe to compare]
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -34,8 +36,11 @@ struct SET {
   std::vector<std::string> files;  // relative to root / "source" / "files"
   std::string installer_command;   // installs into root / "installed"
   std::string nsis_commands[2];    // install into root / "nsis-off" and root / "nsis-zlib"
+  std::string other_command;       // the installer.exe compared, into root / "installed"; empty for none
   int runs = 0;                    // destinations renamed so far
   PAIRED_TIMES times[2];           // against each NSIS form
+  PAIRED_TIMES other_times[2];     // the installer.exe compared against each NSIS form
+  PAIRED_TIMES versus[2];          // this build against the one compared, in the pairs of each form
 };
 
 bool run(const std::string& command) { return std::system(command.c_str()) == 0; }
@@ -49,8 +54,8 @@ std::string windows_path(const fs::path& drive_c, const fs::path& path) {
 }
 
 // Writes the files and their package, and the two NSIS installers of the same files.
-bool make_set(const fs::path& drive_c, const fs::path& work, const std::string& installer, const std::string& label,
-              int count, size_t min_size, size_t max_size, INT_S32 block_size, SET* set) {
+bool make_set(const fs::path& drive_c, const fs::path& work, const std::string& installer, const std::string& other,
+              const std::string& label, int count, size_t min_size, size_t max_size, INT_S32 block_size, SET* set) {
   set->label = label;
   set->root = work / label;
   std::string destination = "$ROOT0/" + fs::relative(set->root / "installed", drive_c).string();
@@ -61,8 +66,9 @@ bool make_set(const fs::path& drive_c, const fs::path& work, const std::string& 
     return false;
   }
   std::string quiet = " </dev/null >/dev/null 2>&1";
-  set->installer_command = "wine " + shell_quoted(installer) + " -x '$ROOT0/" +
-                           fs::relative(set->root / "package", drive_c).string() + "/installer.xml' -a" + quiet;
+  std::string arguments = " -x '$ROOT0/" + fs::relative(set->root / "package", drive_c).string() + "/installer.xml' -a" + quiet;
+  set->installer_command = "wine " + shell_quoted(installer) + arguments;
+  if (!other.empty()) set->other_command = "wine " + shell_quoted(other) + arguments;
   for (int form = 0; form < 2; form++) {
     fs::path nsis = set->root / (std::string("nsis-") + NSIS_FORMS[form] + ".exe");
     if (!run("bash -c '. \"$VELK_WINE_ENV\" && velk_nsis_installer \"$0\" \"$1\" \"$2\"' " + shell_quoted(nsis) + " " +
@@ -92,26 +98,37 @@ bool check_and_move(SET* set, const fs::path& work, const std::string& destinati
     return false;
   }
   fs::rename(set->root / destination,
-             work / "trash" / (set->label + "-" + destination + "-" + std::to_string(set->runs)));
+             work / "trash" / (set->label + "-" + destination + "-" + std::to_string(set->runs++)));
   return true;
 }
 
-// One pair against one NSIS form; the pair's number decides which of the two runs first. What the
-// runs before wrote is on disk first, so that neither run waits for the other's writes.
+// One pair against one NSIS form (with the installer.exe compared, a run of it too); the pair's number
+// turns the order of the runs. Each destination is checked and moved away after its run. What the runs
+// before wrote is on disk first, so that no run waits for the writes of the pair before.
 bool run_pair(SET* set, const fs::path& work, int form, int pair, bool timed_pair) {
+  double ours = 0, peer = 0, other = 0;
+  struct RUN {
+    const std::string* command;
+    double* seconds;
+    std::string destination;
+  };
+  std::vector<RUN> runs = {{&set->installer_command, &ours, "installed"},
+                           {&set->nsis_commands[form], &peer, std::string("nsis-") + NSIS_FORMS[form]}};
+  if (!set->other_command.empty()) runs.push_back({&set->other_command, &other, "installed"});
+  std::rotate(runs.begin(), runs.begin() + pair % runs.size(), runs.end());
   run("sync");
-  double ours = 0, peer = 0;
-  bool ok = pair % 2 == 0 ? timed(set->installer_command, &ours) && timed(set->nsis_commands[form], &peer)
-                          : timed(set->nsis_commands[form], &peer) && timed(set->installer_command, &ours);
-  if (!ok) {
-    std::fprintf(stderr, "bench_windows_install: a run failed:\n  %s\n  %s\n", set->installer_command.c_str(),
-                 set->nsis_commands[form].c_str());
-    return false;
+  for (const RUN& one : runs) {
+    if (!timed(*one.command, one.seconds)) {
+      std::fprintf(stderr, "bench_windows_install: a run failed:\n  %s\n", one.command->c_str());
+      return false;
+    }
+    if (!check_and_move(set, work, one.destination)) return false;
   }
-  set->runs++;
-  if (timed_pair) set->times[form].add(ours, peer);
-  return check_and_move(set, work, "installed") &&
-         check_and_move(set, work, std::string("nsis-") + NSIS_FORMS[form]);
+  if (!timed_pair) return true;
+  set->times[form].add(ours, peer);
+  set->other_times[form].add(other, peer);
+  set->versus[form].add(ours, other);
+  return true;
 }
 
 }  // namespace
@@ -126,7 +143,8 @@ int main(int argc, char** argv) {
   std::string installer = fs::absolute(argv[1]).string();
   int pairs = argc > 2 ? std::atoi(argv[2]) : 5;
   INT_S32 block_size = argc > 3 ? std::atoi(argv[3]) : 4096;
-  if (!fs::exists(installer) || pairs < 1 || block_size < 1) {
+  std::string other = argc > 4 ? fs::absolute(argv[4]).string() : "";
+  if (!fs::exists(installer) || pairs < 1 || block_size < 1 || (!other.empty() && !fs::exists(other))) {
     std::fprintf(stderr, "bench_windows_install: no %s, or a bad number\n", installer.c_str());
     return 2;
   }
@@ -141,8 +159,9 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
 
   std::vector<SET> sets(2);
-  bool ok = make_set(drive_c, work, installer, "large", 2000, 100 * 1024, 100 * 1024, block_size, &sets[0]) &&
-            make_set(drive_c, work, installer, "small", 20000, 1024, 8192, block_size, &sets[1]);
+  if (!other.empty()) std::printf("installer.exe compared: %s\n", other.c_str());
+  bool ok = make_set(drive_c, work, installer, other, "large", 2000, 100 * 1024, 100 * 1024, block_size, &sets[0]) &&
+            make_set(drive_c, work, installer, other, "small", 20000, 1024, 8192, block_size, &sets[1]);
   // Each round runs one pair of every set and form, after a first round that only warms the cache: a
   // disturbance of the machine falls on all of them alike.
   for (int round = 0; ok && round <= pairs; ++round)
@@ -157,6 +176,11 @@ int main(int argc, char** argv) {
                     "target 1.0 %s\n",
                     set.label.c_str(), set.files.size(), times.median_ours(), NSIS_FORMS[form],
                     times.median_baseline(), times.spread().c_str(), ratio <= 1.0 ? "met" : "NOT met");
+        if (other.empty()) continue;
+        std::printf("%-5s %5zu files: compared installer.exe %.2f s (median); ratio to NSIS (%s) %s; this build / "
+                    "compared build %s\n",
+                    set.label.c_str(), set.files.size(), set.other_times[form].median_ours(), NSIS_FORMS[form],
+                    set.other_times[form].spread().c_str(), set.versus[form].spread().c_str());
       }
   }
   // Everything is deleted only now, after the last timed run.

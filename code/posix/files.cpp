@@ -13,6 +13,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -213,11 +214,36 @@ bool close_file(FILE* file) {
   return fclose(file) == 0 && !failed;
 }
 
+bool write_stream_whole(FILE* file, const void* bytes, size_t count) {
+  if (!file || fflush(file) != 0) return false;
+  const char* at = static_cast<const char*>(bytes);
+  // One write: a regular file takes it whole unless the disk is full, and then the rest fails too.
+  while (count > 0) {
+    ssize_t put = write(fileno(file), at, count);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    at += put;
+    count -= (size_t)put;
+  }
+  return true;
+}
+
 FILE* create_new_file(const FOLDER* folder, const char* name, bool) {
   char target[HOST_PATH_SIZE];
   if (!host_file_path(folder, name, target)) return nullptr;
-  // "x": O_EXCL, so that nothing that exists (a link included) is opened; "e": O_CLOEXEC.
-  return fopen(target, "wbxe");
+  // The stream holds a lock on its file while it is open: a run that looks for what killed runs left
+  // sees it held, in whatever process namespace it runs. A run that removed the file in the moment
+  // before the lock leaves it without a name: it is made again.
+  for (int tries = 0; tries < 3; tries++) {
+    // "x": O_EXCL, so that nothing that exists (a link included) is opened; "e": O_CLOEXEC.
+    FILE* file = fopen(target, "wbxe");
+    if (!file) return nullptr;
+    struct stat status;
+    if (flock(fileno(file), LOCK_EX | LOCK_NB) == 0 && fstat(fileno(file), &status) == 0 && status.st_nlink > 0)
+      return file;
+    fclose(file);
+  }
+  return nullptr;
 }
 
 FILE* create_temporary_file(const FOLDER* folder, const char* name) { return create_new_file(folder, name); }
@@ -245,6 +271,23 @@ bool host_process_running(INT_U32 id) {
   // Numbers past the largest pid_t would name process groups.
   if (id == 0 || id > 0x7FFFFFFFu) return false;
   return kill((pid_t)id, 0) == 0 || errno == EPERM;
+}
+
+bool host_remove_abandoned_temporary(const FOLDER* folder, const char* name) {
+  char target[HOST_PATH_SIZE];
+  if (!host_file_path(folder, name, target)) return false;
+  struct stat named;
+  if (lstat(target, &named) != 0) return false;
+  // What no writer makes (a link, a folder's stand-in, a device) goes as it is, never opened.
+  if (!S_ISREG(named.st_mode)) return unlink(target) == 0;
+  int descriptor = open(target, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0) return false;
+  // Removed only while this process holds the writer's lock itself, and only the file it holds.
+  struct stat held;
+  bool removed = flock(descriptor, LOCK_EX | LOCK_NB) == 0 && fstat(descriptor, &held) == 0 &&
+                 held.st_dev == named.st_dev && held.st_ino == named.st_ino && unlink(target) == 0;
+  close(descriptor);
+  return removed;
 }
 
 bool file_exists(const FOLDER* folder, const char* name, INT_U8) {

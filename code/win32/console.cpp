@@ -1,5 +1,5 @@
 // Windows host layer: console output, message boxes, the millisecond clock,
-// sleeping and the two ways of ending the process.
+// sleeping, the two ways of ending the process and the requests to end it.
 #include "win32_host.h"
 #include "../host_private.h"
 #include "files.h"
@@ -175,3 +175,39 @@ void exit_process(INT_S32 status) {
   remove_temporary_folder();
   ExitProcess((UINT)status);
 }
+
+// The console's handler runs on a thread of its own: it only notes the request and wakes the frame
+// loop's wait; the program reads the note at its next safe point.
+static volatile LONG end_request = 0;
+HANDLE end_request_event = nullptr;
+
+static BOOL WINAPI on_console_event(DWORD event) {
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      // A second request while the program ends goes on to the system's own handler, which ends the
+      // process at once.
+      if (InterlockedExchange(&end_request, 1) != 0) return FALSE;
+      SetEvent(end_request_event);
+      return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      InterlockedExchange(&end_request, 1);
+      SetEvent(end_request_event);
+      // The system ends the process as soon as this returns (or after its grace time): the program's
+      // own end, on the main thread, ends it first.
+      Sleep(INFINITE);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+void watch_end_requests() {
+  if (end_request_event) return;
+  end_request_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (end_request_event) SetConsoleCtrlHandler(on_console_event, TRUE);
+}
+
+bool end_requested() { return InterlockedCompareExchange(&end_request, 0, 0) != 0; }

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 // ---------------------------------------------------------------------------------------------------
 // Paths
@@ -220,6 +221,30 @@ bool close_file(FILE* file) {
   return fclose(file) == 0 && !failed;
 }
 
+bool write_stream_whole(FILE* file, const void* bytes, size_t count) {
+  if (!file || fflush(file) != 0) return false;
+  int descriptor = _fileno(file);
+  HANDLE handle = (HANDLE)_get_osfhandle(descriptor);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  // The runtime's own writes to a text-mode file write each LF as CR LF, in pieces of its buffer's size:
+  // the bytes are made alike here and go out in one WriteFile.
+  int mode = _setmode(descriptor, _O_BINARY);
+  if (mode != -1 && mode != _O_BINARY) _setmode(descriptor, mode);
+  const char* data = static_cast<const char*>(bytes);
+  std::string translated;
+  if (mode == _O_TEXT) {
+    translated.reserve(count + count / 16 + 2);
+    for (size_t at = 0; at < count; at++) {
+      if (data[at] == '\n') translated += '\r';
+      translated += data[at];
+    }
+    data = translated.data();
+    count = translated.size();
+  }
+  DWORD written = 0;
+  return count == 0 || (WriteFile(handle, data, (DWORD)count, &written, nullptr) && written == count);
+}
+
 // A new file of that path only, opened for writing with the access and sharing given.
 static FILE* create_file_stream(const WCHAR* target, const char* name, bool text, DWORD access, DWORD sharing) {
   HANDLE handle = CreateFileW(target, access, sharing, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -305,6 +330,11 @@ bool host_process_running(INT_U32 id) {
   bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
   CloseHandle(process);
   return running;
+}
+
+bool host_remove_abandoned_temporary(const FOLDER* folder, const char* name) {
+  // A writer's open handle shares no removal: the delete fails while it writes.
+  return delete_file(folder, name);
 }
 
 bool file_exists(const FOLDER* folder, const char* name, INT_U8) {

@@ -45,8 +45,14 @@ bool host_dispatch_messages() {
   return any;
 }
 
-// HOST_WAIT_FOREVER is INFINITE.
-void host_wait_for_input(INT_U32 ms) { MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, 0); }
+// HOST_WAIT_FOREVER is INFINITE. An end request wakes the wait too.
+void host_wait_for_input(INT_U32 ms) {
+  if (end_request_event) {
+    MsgWaitForMultipleObjectsEx(1, &end_request_event, ms, QS_ALLINPUT, 0);
+    return;
+  }
+  MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, 0);
+}
 
 bool host_has_input_source() { return main_window != nullptr; }
 

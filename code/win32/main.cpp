@@ -41,6 +41,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
   std::free(line);
   if (!argv) return 0;
   APPLICATION_ENTRIES entries = {application_main, application_update, application_exit, application_statics};
-  run_program(argc, argv, &entries);
-  return 0;
+  return run_program(argc, argv, &entries);
 }

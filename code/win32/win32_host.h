@@ -6,6 +6,7 @@
 #include <windows.h>
 
 extern INT_U8 console_allocated;  // console_print opened a console
+extern HANDLE end_request_event;  // set when an end request comes (watch_end_requests); null before
 
 extern HINSTANCE instance_handle;  // the program's instance (WinMain's, else the module's own)
 extern HWND main_window;           // the one window of class "main"; null = none

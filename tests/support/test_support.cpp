@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +22,7 @@
 #include "image_cache.h"
 #include "style_set.h"
 #ifdef _WIN32
+#include <windows.h>
 #include <process.h>
 #else
 #include <sys/wait.h>
@@ -251,6 +253,19 @@ bool write_whole_file(const std::string& path, const std::vector<INT_U8>& bytes)
   if (!file) return false;
   bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && ok;
+}
+
+void request_program_end() {
+#ifdef _WIN32
+  if (!GetConsoleWindow()) {
+    FreeConsole();
+    AllocConsole();
+  }
+  GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+  for (int wait = 0; wait < 200 && !end_requested(); wait++) Sleep(10);  // the handler runs on its own thread
+#else
+  kill(getpid(), SIGTERM);
+#endif
 }
 
 int run_command(const std::string& command) {

@@ -71,6 +71,11 @@ std::vector<INT_U8> read_whole_file(const std::string& path);
 std::string read_whole_text(const std::string& path);  // the same bytes as a string
 bool write_whole_file(const std::string& path, const std::vector<INT_U8>& bytes);
 
+// The system's request to end the program, sent to this process once it watches such requests
+// (watch_end_requests): natively SIGTERM, on Windows the console's Ctrl+C event (the process takes a
+// console of its own first). Returns once the request is noted; for a death test's child.
+void request_program_end();
+
 // Runs a shell command (Linux build only) and returns its exit status; -1 when it cannot run.
 int run_command(const std::string& command);
 
