@@ -832,6 +832,7 @@ bool PACKAGE::copy_chain(FILE* target, INT_U32 first_block, INT_U32 entry_size, 
   PACKAGE_BLOCK block;
   INT_U64 steps_left = file->whole_size() / (block_size + BLOCK_OVERHEAD) + 1;
   INT_U32 done = 0;
+  extracted_head_size = 0;
   for (INT_U32 position = first_block; position != 0; position = block.next) {
     if (end_requested()) {
       fail(0x1008, file_name, __LINE__);
@@ -848,6 +849,10 @@ bool PACKAGE::copy_chain(FILE* target, INT_U32 first_block, INT_U32 entry_size, 
       return false;
     }
     if (block.used < 1) continue;
+    while (extracted_head_size < sizeof extracted_head && extracted_head_size - done < block.used) {
+      extracted_head[extracted_head_size] = data[extracted_head_size - done];
+      extracted_head_size++;
+    }
     done += block.used;
     if (progress) progress(this, static_cast<INT_S32>(done), static_cast<INT_S32>(entry_size), user);
     if (!writer.add(data, block.used)) {

@@ -122,9 +122,11 @@ bool get_file_info(const FOLDER* folder, const char* name, FILE_INFO* info);
 // Read-only unless mode has 0x80; archive when it has 0x20.
 bool set_file_attributes(const FOLDER* folder, const char* name, INT_U32 mode);
 // Lets a file run where the host keeps a mark for that (Linux: an execute bit for each read bit): with
-// always, or when the file begins as a program does ("#!" or an ELF image). A link is never followed.
-// Windows keeps no such mark: nothing happens there. False when the file cannot be read or marked.
-bool mark_program_file(const FOLDER* folder, const char* name, bool always);
+// always, or when its first bytes (head, count of them; the caller that wrote the file has them) begin
+// as a program does ("#!" or an ELF image). A file that is no program is not touched. A link is never
+// followed. Windows keeps no such mark: nothing happens there. False when the file cannot be marked.
+bool mark_program_file(const FOLDER* folder, const char* name, bool always, const INT_U8* head = nullptr,
+                       INT_U32 count = 0);
 
 // Directory scans. The folder must outlive the scan. A null pattern passes everything; with
 // match_folders 0 sub-folders pass whatever the pattern. "." and ".." never come back.

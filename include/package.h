@@ -123,7 +123,7 @@ public:
   bool find_entry(const char* name, PACKAGE_ENTRY* out);
   // Writes the entry's data (entry_name, or file_name when null) into the file of the folder: into a
   // temporary beside it that takes its name once whole. A request to end the program (end_requested)
-  // abandons the file, and its temporary goes.
+  // abandons the file, and its temporary goes. The entry's first bytes stay in extracted_head.
   bool extract_entry(FOLDER* folder, const char* file_name, const char* entry_name,
                      PACKAGE_PROGRESS_CALLBACK progress = nullptr, void* user = nullptr);
   // Stores the file's contents as the entry (entry_name, or file_name when null); an existing entry is
@@ -154,6 +154,11 @@ public:
   bool write_root_record(DATA_DEVICE* device);
   // An entry record at the entry's position.
   bool write_entry_record(PACKAGE_ENTRY* entry, DATA_DEVICE* device);
+
+  // The first bytes of the entry that extract_entry wrote last (what a file begins with tells whether it
+  // is a program), and how many there are (fewer for a shorter entry).
+  INT_U8 extracted_head[4] = {};
+  INT_U32 extracted_head_size = 0;
 
 private:
   // The loaded entry that extract_entry found last, null after the directory is freed.

@@ -321,7 +321,9 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
       // counted; the installation stops after this step.
       if (!installed && end_requested()) return;
     }
-    if (installed) mark_program_file(&destination, name, started_by_shortcut(database, path_text, name));
+    if (installed)
+      mark_program_file(&destination, name, started_by_shortcut(database, path_text, name),
+                        database->package->extracted_head, database->package->extracted_head_size);
   }
   std::string& full = state->file_path;
   full = destination.path;

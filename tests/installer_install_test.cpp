@@ -638,10 +638,13 @@ TEST(InstallerInstall, ProgramsAndScriptsAreInstalledExecutable) {
   scratch.add_file("bin/tool", text_bytes("echo started by its shortcut\n"));
   scratch.add_file("bin/program", std::vector<INT_U8>{0x7F, 'E', 'L', 'F', 2, 1, 1, 0});
   scratch.add_file("docs/#note.txt", text_bytes("#not a script\n"));
+  scratch.add_file("bin/#", text_bytes("#"));
+  scratch.add_file("bin/Gr\xC3\xBC\xC3\x9F" "e.sh", text_bytes("#!/bin/sh\n"));
   auto database = load_or_fail(scratch);
   ASSERT_TRUE(database);
   EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
-  const std::set<std::string> programs = {"bin/run.sh", "bin/uninstall.sh", "bin/tool", "bin/program"};
+  const std::set<std::string> programs = {"bin/run.sh", "bin/uninstall.sh", "bin/tool", "bin/program",
+                                          "bin/Gr\xC3\xBC\xC3\x9F" "e.sh"};
   for (const std::string& file : scratch.files) {
     struct stat status;
     ASSERT_EQ(stat(scratch.installed(file).c_str(), &status), 0) << file;

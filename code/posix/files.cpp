@@ -335,27 +335,23 @@ bool set_file_attributes(const FOLDER* folder, const char* name, INT_U32 mode) {
 }
 
 // What the first bytes of a program are: a script's "#!" or an ELF image's magic.
-static bool begins_as_program(const unsigned char* head, ssize_t count) {
-  return (count >= 2 && head[0] == '#' && head[1] == '!') ||
-         (count >= 4 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F');
+static bool begins_as_program(const INT_U8* head, INT_U32 count) {
+  return head && ((count >= 2 && head[0] == '#' && head[1] == '!') ||
+                  (count >= 4 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F'));
 }
 
-bool mark_program_file(const FOLDER* folder, const char* name, bool always) {
-  char target[FOLDER_PATH_SIZE];
-  if (!folder || !join_path(target, folder->path, name)) return false;
+bool mark_program_file(const FOLDER* folder, const char* name, bool always, const INT_U8* head, INT_U32 count) {
+  // Most files are no programs: they cost no system call here.
+  if (!always && !begins_as_program(head, count)) return true;
+  char target[HOST_PATH_SIZE];
+  if (!host_file_path(folder, name, target)) return false;
   int descriptor = open(target, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (descriptor < 0) return false;
-  // Most files are no programs: their first bytes are all that is read of them.
-  unsigned char head[4];
-  ssize_t count = always ? 0 : pread(descriptor, head, sizeof head, 0);
-  bool ok = count >= 0;
+  // Whoever may read the file may run it.
   struct stat status = {};
-  if (ok && (always || begins_as_program(head, count))) {
-    // Whoever may read the file may run it.
-    ok = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
-    mode_t bits = status.st_mode & 07777;
-    if (ok) ok = fchmod(descriptor, bits | ((bits & 0444) >> 2)) == 0;
-  }
+  bool ok = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
+  mode_t bits = status.st_mode & 07777;
+  if (ok) ok = fchmod(descriptor, bits | ((bits & 0444) >> 2)) == 0;
   close(descriptor);
   return ok;
 }

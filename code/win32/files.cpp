@@ -386,7 +386,7 @@ bool set_file_attributes(const FOLDER* folder, const char* name, INT_U32 mode) {
   return SetFileAttributesW(target, attributes) != 0;
 }
 
-bool mark_program_file(const FOLDER*, const char*, bool) { return true; }
+bool mark_program_file(const FOLDER*, const char*, bool, const INT_U8*, INT_U32) { return true; }
 
 // ---------------------------------------------------------------------------------------------------
 // Directory scans
