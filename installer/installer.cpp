@@ -43,22 +43,7 @@ static const bool app_descriptor_filled = fill_app_descriptor();
 // The application's page manager: one display area, the default key buffer.
 static WM_PAGE_MANAGER* application_page_manager = nullptr;
 
-// A start that fails goes without leaving the copy of attached data behind: the package is closed and
-// the copy deleted.
-static void discard_attached_copy() {
-  delete database->package;
-  database->package = nullptr;
-  if (!database->attached_package) return;
-  delete_file(&database->data_folder, PACKAGE_FILE_NAME);
-  database->attached_package = 0;
-}
-
-// The session ends (log-off, shut-down) and the process with it: a running installation ends where it
-// stands, its log saying so, and the copy of attached data goes, as at the program's own end.
-static void end_with_session() {
-  database->end_installation();
-  discard_attached_copy();
-}
+static void end_with_session();
 
 // The application's statics, built and destroyed in the program's start-up order: the database, then
 // the page manager (whose constructor installs the exit hook); destroyed in the reverse order.
@@ -74,6 +59,23 @@ void application_statics(bool start) {
   delete application_page_manager;
   application_page_manager = nullptr;
   stop_database();
+}
+
+// A start that fails goes without leaving the copy of attached data behind: the package is closed and
+// the copy deleted.
+static void discard_attached_copy() {
+  delete database->package;
+  database->package = nullptr;
+  if (!database->attached_package) return;
+  delete_file(&database->data_folder, PACKAGE_FILE_NAME);
+  database->attached_package = 0;
+}
+
+// The session ends (log-off, shut-down) and the process with it: a running installation ends where it
+// stands, its log saying so, and the copy of attached data goes, as at the program's own end.
+static void end_with_session() {
+  database->end_installation();
+  discard_attached_copy();
 }
 
 // The end of a one-shot job: the package is closed, and the program shuts down and ends with the job's

@@ -638,7 +638,8 @@ TEST(InstallerProgram, ASessionThatEndsEndsARunBetweenTwoFiles) {
   ASSERT_TRUE(scenario.wait_for_window("Waiting for Program"));
   ASSERT_TRUE(scenario.resume_program());
   EXPECT_EQ(scenario.wait_for_exit(), 1) << scenario.output() << scenario.errors();
-  EXPECT_NE(scenario.output().find("ERROR: the installation was interrupted\n"), std::string::npos) << scenario.output();
+  std::string said = scenario.output();
+  EXPECT_NE(said.find("ERROR: the installation was interrupted\n"), std::string::npos) << said;
   RUN_RESULT result = look_at_run(scratch);
   EXPECT_EQ(result.bad_line, "");
   EXPECT_EQ(result.last_line, "Installation interrupted.");

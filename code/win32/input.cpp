@@ -1,6 +1,6 @@
 // Windows host layer: the window procedure of "main", which turns messages into the library's keyboard
-// and mouse state and answers close requests and the session's end; pointer shapes and position, key names and characters,
-// and the joystick capability query.
+// and mouse state and answers close requests and the session's end; pointer shapes and position, key
+// names and characters, and the joystick capability query.
 #include "win32_host.h"
 #include "../host_private.h"
 
