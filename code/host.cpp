@@ -10,6 +10,7 @@ INT_U32 idle_wait_ms = 50;
 INT_U8 activity_flag = 0;
 INT_U8 quit_flag = 0;
 EXIT_HOOK exit_hook = nullptr;
+EXIT_HOOK session_end_hook = nullptr;
 INT_S8 current_pointer_shape = -1;
 INT_U8 about_request_flag = 0;
 INT_U32 idle_wait_count = 0;

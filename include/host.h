@@ -63,6 +63,11 @@ void sleep_seconds(INT_U32 s);
 // reads, and the program ends itself at its next safe point: the frame loop ends after its pass, an
 // installation stops before its next file. A second request while it ends ends the process at once.
 // A request that the process was started to ignore (nohup) stays ignored.
+// A Windows program that uses the window system (every program on this library) learns of log-off and
+// shut-down only from messages to its top-level windows, and the system ends the process as soon as
+// they are answered: such an end cannot wait for a safe point. A program without a main window gets a
+// hidden one for them from watch_end_requests, whose messages pump_messages takes. When the session
+// ends, the request is set, session_end_hook runs, and the process ends with status 1.
 void watch_end_requests();
 bool end_requested();
 
@@ -86,6 +91,11 @@ extern INT_U32 idle_wait_ms;          // 0 = the loop never sleeps; else the pum
 extern INT_U8 activity_flag;          // the pass was busy: its wait is skipped; cleared after every pass
 extern INT_U8 quit_flag;              // a close request of the window was granted: the loop ends
 extern EXIT_HOOK exit_hook;           // run once after the loop, before the application's exit
+// Set by the application: ends its work where it stands when the session ends (watch_end_requests),
+// complete on disk, as the process ends right after. It runs on the program's thread from inside a
+// message dispatch, between two passes or inside one (a pump), and what it leaves half done is never
+// resumed. Null = none; the Linux host never runs it.
+extern EXIT_HOOK session_end_hook;
 extern INT_S8 current_pointer_shape;  // last shape asked of set_mouse_cursor (-1 at start)
 extern INT_U8 about_request_flag;     // read and cleared by the application; the host never sets it
 

@@ -1,7 +1,8 @@
 // Automatic mode: the current installation goes into its default destination with the default options
 // through the same install step as the wizard, one file per pass, with a console line per step and
 // every failure on the console (progress lines go out gathered, failures at once). A request of the
-// system to end the program stops it before its next file, with status 1.
+// system to end the program stops it before its next file, with status 1; a session's end (Windows
+// log-off, shut-down) ends it between two files.
 #include "database.h"
 
 #include <cstdio>
@@ -51,6 +52,8 @@ private:
   std::string progress_line;
 };
 
+static const INT_U32 MESSAGE_PERIOD_MS = 50;
+
 INT_S32 run_automatic_install(DATABASE* database) {
   INSTALLATION* installation = database->get_current_installation();
   if (!installation) {
@@ -71,9 +74,17 @@ INT_S32 run_automatic_install(DATABASE* database) {
   database->stage = STAGE_INSTALLING;
   database->install_step(nullptr);  // the preparation
   // Then one file per pass, the shortcuts and the completion; each pass moves the counter on by one.
+  // Between passes the system's messages are taken (on Windows a session's end comes as one), at most
+  // every MESSAGE_PERIOD_MS: each look is a call into the system, under Wine a round trip to its
+  // server, which a pass of one small file would feel.
   const INSTALL_STATE& state = database->install_state;
   INT_S32 last = state.step_counter;
+  INT_U32 messages_taken = get_tick_count();
   while (!state.stopped && !state.interrupted) {
+    if (state.running && get_tick_count() - messages_taken >= MESSAGE_PERIOD_MS) {
+      pump_messages();
+      messages_taken = get_tick_count();
+    }
     database->install_step(nullptr);
     INT_S32 now = state.step_counter;
     if (now == last) break;

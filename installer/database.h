@@ -228,6 +228,7 @@ struct INSTALL_STATE {
   INT_S32 log_next_try = 1;        // the number of kept groups at which the next try comes
   bool log_cut = false;         // a write to the log failed: nothing more goes into it
   std::string removed_lines;    // lines of the temporaries removed, written with the next line group
+  std::string step_lines;       // the line group of the step under way (shortcuts, completion)
   // Destination texts already set in this installation and the folders they gave: those folders were
   // made or found once and are not checked again.
   std::unordered_map<std::string, std::string> known_folders;

@@ -228,6 +228,8 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   state->interrupted = false;
   state->log_failed = false;
   state->removed_lines.clear();
+  state->step_lines.clear();
+  state->log_pending.clear();  // no log is begun before the header
   state->cleaned_folders.clear();
   state->known_folders.clear();
   state->made_folders.clear();
@@ -357,8 +359,10 @@ static FOLDER* shortcut_folder(DATABASE* database, FOLDER* folder, const char* p
   return set_destination(&database->install_state, folder, text) ? folder : nullptr;
 }
 
+// The step's lines gather in the state: a session that ends while a progress is shown (its messages
+// are taken there) logs the shortcuts made so far.
 static void make_shortcuts(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* installation) {
-  std::string lines;
+  std::string& lines = database->install_state.step_lines;
   for (INT_S16 i = 0; i < installation->item_count; i++) {
     INSTALLATION_ITEM* item = &installation->items[i];
     if (item->platform != PLATFORM_ANY && item->platform != PLATFORM_WIN32) continue;
@@ -392,11 +396,12 @@ static void make_shortcuts(DATABASE* database, INSTALL_DIALOG* page, INSTALLATIO
     }
   }
   if (!lines.empty() || !database->install_state.removed_lines.empty()) write_log(&database->install_state, lines, false);
+  lines.clear();
 }
 
 static void complete(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* installation) {
   INSTALL_STATE* state = &database->install_state;
-  std::string lines;
+  std::string& lines = state->step_lines;
   if (installation->uninstaller_name[0] && installation->uninstaller_filename[0]) {
     FOLDER folder(state->base_folder);
     const char* text = choose_path(database, installation->uninstaller_path, installation->uninstaller_syspath);
@@ -415,6 +420,7 @@ static void complete(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* ins
   else
     lines += format_text("Installation completed with %d errors.\n", (int)state->error_count);
   write_log(state, lines, false);
+  lines.clear();
   finish_log(state);
   state->running = false;
   set_idle_wait(50);
@@ -422,10 +428,12 @@ static void complete(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* ins
 
 void DATABASE::end_installation() {
   INSTALL_STATE* state = &install_state;
-  // Ended early on a request of the system to end the program: the log's last line says so.
+  // Ended early on a request of the system to end the program: the log's last line says so, after the
+  // lines of a step cut short (a session's end). A log not yet begun (the preparation) stays unmade.
   if (state->running && !state->interrupted && end_requested()) {
     state->interrupted = true;
-    write_log(state, INTERRUPTED_LINE, false);
+    if (state->log || !state->log_pending.empty()) write_log(state, state->step_lines + INTERRUPTED_LINE, false);
+    state->step_lines.clear();
     if (observer) observer->installation_interrupted(this);
   }
   finish_log(state);

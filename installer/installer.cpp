@@ -43,6 +43,8 @@ static const bool app_descriptor_filled = fill_app_descriptor();
 // The application's page manager: one display area, the default key buffer.
 static WM_PAGE_MANAGER* application_page_manager = nullptr;
 
+static void end_with_session();
+
 // The application's statics, built and destroyed in the program's start-up order: the database, then
 // the page manager (whose constructor installs the exit hook); destroyed in the reverse order.
 void application_statics(bool start) {
@@ -50,8 +52,10 @@ void application_statics(bool start) {
   if (start) {
     start_database();
     if (!application_page_manager) application_page_manager = new WM_PAGE_MANAGER(1, -1);
+    session_end_hook = end_with_session;
     return;
   }
+  session_end_hook = nullptr;
   delete application_page_manager;
   application_page_manager = nullptr;
   stop_database();
@@ -65,6 +69,13 @@ static void discard_attached_copy() {
   if (!database->attached_package) return;
   delete_file(&database->data_folder, PACKAGE_FILE_NAME);
   database->attached_package = 0;
+}
+
+// The session ends (log-off, shut-down) and the process with it: a running installation ends where it
+// stands, its log saying so, and the copy of attached data goes, as at the program's own end.
+static void end_with_session() {
+  database->end_installation();
+  discard_attached_copy();
 }
 
 // The end of a one-shot job: the package is closed, and the program shuts down and ends with the job's

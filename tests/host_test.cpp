@@ -514,6 +514,70 @@ TEST(EndRequestDeathTest, TheFirstIsNotedAndEndsTheLoopTheSecondEndsTheProcess) 
 #endif
 }
 
+#ifdef _WIN32
+// The window of the class among this thread's top-level windows (Wine gives the thread others); null
+// when there is none.
+struct WINDOW_SEARCH {
+  const char* class_name;
+  HWND found;
+};
+
+static BOOL CALLBACK find_window_of_class(HWND window, LPARAM data) {
+  WINDOW_SEARCH* search = (WINDOW_SEARCH*)data;
+  char name[16] = "";
+  GetClassNameA(window, name, sizeof name);
+  if (std::strcmp(name, search->class_name) != 0) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+static HWND thread_window(const char* class_name) {
+  WINDOW_SEARCH search = {class_name, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), find_window_of_class, (LPARAM)&search);
+  return search.found;
+}
+
+static void say_end_request() {
+  std::fprintf(stderr, "session ended, request %d\n", end_requested() ? 1 : 0);
+  std::fflush(stderr);
+}
+
+// Log-off and shut-down come as messages to the top-level windows, as the system sends them: asked
+// whether the session may end, the program says yes and goes on, as it does when the end is called off;
+// when the session ends, the end request is set, the application's hook runs and the process ends with
+// 1. A program without a main window has a hidden top-level one for them (a message-only window gets
+// no broadcasts); before end requests are watched, the main window leaves them to the system.
+TEST(EndRequestDeathTest, ASessionsEndIsAnEndRequestThatEndsTheProcessAtOnce) {
+  EXPECT_EXIT(
+      {
+        watch_end_requests();
+        HWND window = thread_window("session");
+        if (!window || IsWindowVisible(window) || GetAncestor(window, GA_PARENT) != GetDesktopWindow()) std::_Exit(5);
+        session_end_hook = say_end_request;
+        if (SendMessageA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF) != TRUE || end_requested()) std::_Exit(6);
+        SendMessageA(window, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);
+        if (end_requested()) std::_Exit(7);
+        SendMessageA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+        std::_Exit(8);
+      },
+      ::testing::ExitedWithCode(1), "session ended, request 1");
+  EXPECT_EXIT(
+      {
+        if (open_graphics_window("Session", 64, 48, 0, 0) != 1) std::_Exit(5);
+        HWND window = thread_window("main");
+        session_end_hook = say_end_request;
+        SendMessageA(window, WM_ENDSESSION, TRUE, 0);
+        if (!window || end_requested() || !has_main_window()) std::_Exit(6);
+        watch_end_requests();
+        if (thread_window("session")) std::_Exit(7);
+        SendMessageA(window, WM_QUERYENDSESSION, 0, 0);
+        SendMessageA(window, WM_ENDSESSION, TRUE, 0);
+        std::_Exit(8);
+      },
+      ::testing::ExitedWithCode(1), "session ended, request 1");
+}
+#endif
+
 TEST(Clock, TicksAdvanceAndSleepingReturns) {
   INT_U32 before = get_tick_count();
   sleep_seconds(0);

@@ -19,6 +19,7 @@
 #include "files.h"
 #include "host.h"
 #include "installer_test_support.h"
+#include "window_scenario.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -390,6 +391,65 @@ TEST(InstallerInterruption, ALogThatCannotBeCreatedKeepsItsLinesForItsOwn) {
   EXPECT_FALSE(has_temporary(scratch.destination));
 }
 
+// The session ends (Windows log-off or shut-down) while a step shows its progress, where the program
+// takes the system's messages; the process ends as soon as the installation has ended where it stands
+// (the installer's hook for it). The log on disk then names all that was done, the lines of the step cut
+// short included, and ends with the interrupted line; the preparation, cut before the log's header,
+// leaves no log; no temporary stays.
+TEST(InstallerInterruptionDeathTest, ASessionEndingInsideAStepLeavesTheLogWhole) {
+  INSTALLER_SCRATCH scratch("session-end");
+  ASSERT_TRUE(scratch.build());
+  std::string log = scratch.installed("install_log.txt");
+  std::vector<std::string> whole;
+  {
+    std::unique_ptr<DATABASE> database(scratch.load());
+    ASSERT_TRUE(database);
+    run_steps(database.get());
+    whole = read_lines(log);
+    ASSERT_EQ(whole.size(), 15u);  // the header, five files, two shortcuts, the uninstall entry, the end
+  }
+  struct SESSION_END : RECORDING_OBSERVER {
+    DATABASE* database = nullptr;
+    int progress = 0, end_at = 0;
+    std::vector<std::string> expected;
+    std::string log, destination;
+    void show_progress(INSTALL_DIALOG*, const char*, INT_S32) override {
+      if (++progress != end_at) return;
+      watch_end_requests();
+      request_program_end();
+      database->end_installation();
+      std::vector<std::string> logged = read_lines(log);
+      bool temporary = fs::exists(destination) && has_temporary(destination);
+      for (const std::string& line : logged) std::fprintf(stderr, "%s\n", line.c_str());
+      std::_Exit(logged == expected && fs::exists(log) == !expected.empty() && !temporary ? 0 : 2);
+    }
+  };
+  // The progress at which the session ends (1 the preparation's, 2 to 6 the files', 7 and 8 the
+  // shortcuts', 9 the completion's), and the lines of the whole log before the interrupted line.
+  const int moments[][2] = {{1, 0}, {4, 8}, {8, 12}, {9, 14}};
+  for (const auto& moment : moments) {
+    fs::remove_all(scratch.destination);
+    EXPECT_EXIT(
+        {
+          std::unique_ptr<DATABASE> database(scratch.load());
+          SESSION_END observer;
+          observer.database = database.get();
+          observer.end_at = moment[0];
+          observer.log = log;
+          observer.destination = scratch.destination;
+          if (moment[1]) {
+            observer.expected.assign(whole.begin(), whole.begin() + moment[1]);
+            observer.expected.push_back("Installation interrupted.");
+          }
+          set_install_observer(&observer);
+          run_steps(database.get());
+          std::_Exit(3);
+        },
+        ::testing::ExitedWithCode(0), "")
+        << moment[0];
+  }
+}
+
 // Two runs of the program started together on one destination, 20 times: every time the log is one
 // run's, whole (one header, every file once, one end line at the end), and every file is whole.
 TEST(InstallerProgram, TwoRunsAtOnceLeaveTheLogOfOneWhole) {
@@ -556,6 +616,38 @@ TEST(InstallerProgram, ARunAskedToEndStopsBeforeItsNextFileAndSaysSo) {
     EXPECT_FALSE(has_temporary(scratch.destination)) << request;
   }
 }
+
+#ifdef _WIN32
+// Log-off or shut-down in the middle of a run of automatic mode, as Wine ends its session: the run shows
+// no window but is asked and told through a hidden one, and ends between two files with 1; it says so,
+// its log names every file it wrote and ends with the interrupted line, and no temporary stays. The run
+// is held still meanwhile, until Wine is seen to wait for its answer.
+TEST(InstallerProgram, ASessionThatEndsEndsARunBetweenTwoFiles) {
+  INSTALLER_SCRATCH scratch("session-run");
+  std::string log = scratch.installed("install_log.txt");
+  ASSERT_TRUE(build_many(scratch));
+  WINDOW_SCENARIO scenario("session-run-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("installer"),
+                             {"-x", root_text(scratch.package) + "/installer.xml", "-a"}, {"VELK_UNATTENDED=1"}));
+  for (int waited = 0; waited < 30000 && installed_lines(log) < 100; waited += 5) sleep_milliseconds(5);
+  ASSERT_TRUE(scenario.pause_program());
+  ASSERT_GE(installed_lines(log), 100u);
+  ASSERT_LT(installed_lines(log), 1995u) << "the run was over before it was held";
+  ASSERT_TRUE(scenario.end_session());
+  ASSERT_TRUE(scenario.wait_for_window("Waiting for Program"));
+  ASSERT_TRUE(scenario.resume_program());
+  EXPECT_EQ(scenario.wait_for_exit(), 1) << scenario.output() << scenario.errors();
+  std::string said = scenario.output();
+  EXPECT_NE(said.find("ERROR: the installation was interrupted\n"), std::string::npos) << said;
+  RUN_RESULT result = look_at_run(scratch);
+  EXPECT_EQ(result.bad_line, "");
+  EXPECT_EQ(result.last_line, "Installation interrupted.");
+  EXPECT_EQ(result.logged, result.written);
+  EXPECT_LT(result.written.size(), 1995u);
+  EXPECT_FALSE(has_temporary(scratch.destination));
+}
+#endif
 
 #ifndef _WIN32
 // Two runs in different process namespaces on one destination: the first is stopped while it writes

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <utility>
 
 #include "about.h"
@@ -477,6 +478,50 @@ TEST(WizardScenario, TheCloseButtonAsksAndTheInstallationGoesOnBeneathTheQuestio
   EXPECT_EQ(scenario.output(), "");
   expect_installation(scenario, scratch, scratch.destination, "C", true);
 }
+
+#ifdef _WIN32
+// Log-off or shut-down while the wizard installs, as Wine ends its session: the main window is asked and
+// told, the installation ends between two files and the program with 1; the log names exactly the files
+// in the destination and ends with the interrupted line, and no temporary stays. The program is held
+// still meanwhile, until Wine is seen to wait for its answer.
+TEST(WizardScenario, ASessionThatEndsEndsTheInstallationBetweenTwoFiles) {
+  INSTALLER_SCRATCH scratch("wizard-i", wizard_description_lines());
+  for (int i = 0; i < 2000; i++) scratch.add_file("many/file" + std::to_string(i) + ".txt", all_byte_values(1));
+  ASSERT_TRUE(build_scenario_package(scratch, "I", {NO_LICENCE}));
+  SPOT install;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    install = spot_of(live_page()->forward_button, live_page());
+  }
+  WINDOW_SCENARIO scenario("wizard-i-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  ASSERT_TRUE(scenario.click(install.x, install.y));
+  std::string log = scratch.installed("install_log.txt");
+  for (int waited = 0; waited < 30000 && read_lines(log).size() < 100; waited += 5) pause_ms(5);
+  ASSERT_TRUE(scenario.pause_program());
+  ASSERT_LT(read_lines(log).size(), scratch.files.size()) << "the installation was over before the program was held";
+  ASSERT_TRUE(scenario.end_session());
+  ASSERT_TRUE(scenario.wait_for_window("Waiting for Program"));
+  ASSERT_TRUE(scenario.resume_program());
+  EXPECT_EQ(scenario.wait_for_exit(), 1) << scenario.errors();
+  std::vector<std::string> lines = read_lines(log);
+  ASSERT_GT(lines.size(), 100u);
+  EXPECT_EQ(lines.back(), "Installation interrupted.");
+  std::set<std::string> logged, found;
+  for (const std::string& line : lines)
+    if (line.rfind("Installed \"", 0) == 0) logged.insert(line.substr(11, line.size() - 12));
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(scratch.destination))
+    if (!entry.is_directory() && entry.path().filename() != "install_log.txt") found.insert(entry.path().string());
+  EXPECT_EQ(logged, found);
+  EXPECT_LT(found.size(), scratch.files.size());
+  for (const std::string& path : found) {
+    std::string file = std::filesystem::relative(path, scratch.destination).generic_string();
+    EXPECT_EQ(read_whole_file(path), read_whole_file(scratch.source + "files/" + file)) << file;
+  }
+}
+#endif
 
 // Scenario D: Disagree on the licence ends the program and installs nothing.
 TEST(WizardScenario, DisagreeEndsTheProgramAndInstallsNothing) {

@@ -1,6 +1,6 @@
 // Windows host layer: the window procedure of "main", which turns messages into the library's keyboard
-// and mouse state and answers close requests; pointer shapes and position, key names and characters,
-// and the joystick capability query.
+// and mouse state and answers close requests and the session's end; pointer shapes and position, key
+// names and characters, and the joystick capability query.
 #include "win32_host.h"
 #include "../host_private.h"
 
@@ -47,6 +47,12 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPA
     case WM_CLOSE:
       host_request_close();
       return 1;
+    case WM_QUERYENDSESSION:
+    case WM_ENDSESSION: {
+      LRESULT result = 0;
+      if (session_message(message, w_param, &result)) return result;
+      return DefWindowProcA(window, message, w_param, l_param);
+    }
     case WM_ACTIVATEAPP:
       if (full_screen_active) {
         if (w_param) {

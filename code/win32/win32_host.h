@@ -18,6 +18,9 @@ extern INT_U8 display_mode_bits;   // bits per pixel of the display mode OpenGra
 // Registers the window class "main" once; true when it is registered.
 bool register_main_class();
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPARAM l_param);
+// Answers the session's messages once end requests are watched (false for any other message): a
+// session that ends ends the process (watch_end_requests).
+bool session_message(UINT message, WPARAM w_param, LRESULT* result);
 // Sets the display to width x height at bits per pixel; true on success.
 bool change_display_mode(INT_S16 width, INT_S16 height, INT_U8 bits);
 

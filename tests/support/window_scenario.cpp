@@ -618,14 +618,14 @@ bool WINDOW_SCENARIO::start(const std::string& program, const std::vector<std::s
                             const std::vector<std::string>& environment) {
   static int serial = 0;
   program_name = program.substr(program.find_last_of("/\\") + 1);
-  std::string desktop = "velk-scenario-" + std::to_string(serial++);
-  std::string size = std::to_string(screen_width) + "x" + std::to_string(screen_height);
+  desktop = "velk-scenario-" + std::to_string(serial++) + "," + std::to_string(screen_width) + "x" +
+            std::to_string(screen_height);
   std::string passes = scratch_folder + "program.passes";
   std::remove(passes.c_str());
   std::string body = "export WINEPREFIX=" + shell_quote(wine_prefix) + "\n";
   body += "export " + shell_quote(std::string(PASS_COUNT_VARIABLE) + "=" + passes) + "\n";
   for (const std::string& entry : environment) body += "export " + shell_quote(entry) + "\n";
-  body += "wine explorer /desktop=" + desktop + "," + size + " " + shell_quote(built_program("scenario_launcher")) + " " +
+  body += "wine explorer /desktop=" + desktop + " " + shell_quote(built_program("scenario_launcher")) + " " +
           shell_quote(scratch_folder + "program.status") + " " + shell_quote(scratch_folder + "program.out") + " " +
           shell_quote(scratch_folder + "program.err") + " " + shell_quote(program);
   for (const std::string& argument : arguments) body += " " + shell_quote(argument);
@@ -738,6 +738,17 @@ std::string WINDOW_SCENARIO::registry_value(const std::string& key, const std::s
   size_t end = answer.find_first_of("\r\n", at);
   if (value == std::string::npos || value > end) return "";
   return answer.substr(value + 4, end - value - 4);
+}
+
+// Windows of another desktop are out of wineboot's reach: it runs on the program's, started by explorer,
+// which leaves it running in the background.
+bool WINDOW_SCENARIO::end_session() {
+  std::string answer;
+  return run_shell("end-session",
+                   "WINEPREFIX=" + shell_quote(wine_prefix) + " wine explorer /desktop=" + desktop +
+                       " wineboot --end-session >/dev/null 2>&1 </dev/null &\necho ok",
+                   &answer) &&
+         answer.find("ok") != std::string::npos;
 }
 
 bool WINDOW_SCENARIO::close_button(int* x, int* y) {

@@ -112,6 +112,12 @@ public:
   // A value (as text) of the registry that the program saw, which is its Wine server's and not this
   // process's; "" when there is none. Read before the scenario ends.
   std::string registry_value(const std::string& key, const std::string& name);
+  // Ends the session of the program's Wine server as log-off or shut-down does (wineboot's end of the
+  // session, on the program's desktop), without waiting for it: each program's top-level windows are
+  // asked whether the session may end, then told that it ends, and Wine ends the program once it has
+  // answered. A program that does not answer (one held still) is waited for; after 5 s Wine shows a
+  // window "Waiting for Program" meanwhile.
+  bool end_session();
 #endif
 
 private:
@@ -136,6 +142,7 @@ private:
   int exit_status = -1;
 #ifdef _WIN32
   std::string wine_prefix;  // the scenario's own Wine prefix (a Unix path), whose server runs the program
+  std::string desktop;      // the program's Wine desktop: its name and size, as explorer takes them
   std::string program_name;  // the program's file name, by which its Unix process is found
   bool signal_program(const char* signal);
 #else
