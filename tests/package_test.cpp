@@ -334,6 +334,41 @@ TEST(Package, FilesOfOneAndTwoBlocksAndTheEmptyFile) {
 // Entry records are read whatever their names' length (a record is first read at the size of one with
 // a short name), and blocks whether the package's buffer holds a block, holds one at a time, or is
 // smaller than one.
+// Records of small entries are loaded through a window of the file: names of every length, records that
+// cross the window's end and entries far apart load as the chain walk on disk finds them; a package cut
+// among them fails to load with the read error.
+TEST(Package, DirectoryOfManySmallEntriesLoadsAsTheChainOnDisk) {
+  SCRATCH scratch("pkg-window");
+  std::vector<std::string> names;
+  {
+    PACKAGE package(&scratch.folder, "w.pkg", true, 512, false, false);
+    for (INT_U32 index = 0; index < 1500; ++index) {
+      names.push_back(std::string(index % 97 == 0 ? 250 : 1 + index % 40, static_cast<char>('a' + index % 26)) +
+                      std::to_string(index));
+      scratch.put("in", pseudo_random_bytes(index % 300 == 0 ? 40000 : (index * 37) % 3000, index));
+      ASSERT_TRUE(package.add_file(&scratch.folder, "in", names.back().c_str(), false));
+    }
+  }
+  PACKAGE loaded(&scratch.folder, "w.pkg", false, -1, true, true);
+  PACKAGE on_disk(&scratch.folder, "w.pkg", false, -1, false, true);
+  ASSERT_EQ(loaded.entries.count, static_cast<INT_S32>(names.size())) << get_error_text();
+  for (INT_S32 index = 0; index < loaded.entries.count; ++index) {
+    const PACKAGE_ENTRY* entry = static_cast<const PACKAGE_ENTRY*>(loaded.entries.items[index]);
+    PACKAGE_ENTRY walked;
+    ASSERT_TRUE(on_disk.find_entry(names[index].c_str(), &walked)) << index;
+    EXPECT_STREQ(entry->name, names[index].c_str());
+    EXPECT_EQ(entry->position, walked.position) << index;
+    EXPECT_EQ(entry->first_block, walked.first_block) << index;
+    EXPECT_EQ(entry->size, walked.size) << index;
+  }
+  std::vector<INT_U8> bytes = scratch.get("w.pkg");
+  bytes.resize(bytes.size() / 2);
+  scratch.put("cut.pkg", bytes);
+  PACKAGE cut(&scratch.folder, "cut.pkg", false, -1, true, true);
+  EXPECT_EQ(get_error_code(), 0x1007);
+  EXPECT_EQ(cut.entries.count, 0);
+}
+
 TEST(Package, LongNamesAndBlocksOfAnySizeAgainstTheBufferReadWhole) {
   SCRATCH scratch("pkg-read-sizes");
   std::vector<std::string> names = {std::string(107, 'a'), std::string(108, 'b'), std::string(109, 'c'),
