@@ -679,6 +679,14 @@ bool is_low_surrogate(INT_U32 unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 bool text_to_utf8(const char* text, char* out, size_t size) {
   if (!text || !out || size == 0) return false;
+  // A text of plain ASCII, as most paths are, is its own UTF-8.
+  size_t plain = 0;
+  while (static_cast<unsigned char>(text[plain]) > 0x01 && static_cast<unsigned char>(text[plain]) < 0x80) plain++;
+  if (!text[plain]) {
+    if (plain >= size) return false;
+    std::memcpy(out, text, plain + 1);
+    return true;
+  }
   TEXT_UNITS units(text);
   size_t length = 0;
   INT_U32 unit = 0, next = 0;
