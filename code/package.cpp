@@ -20,10 +20,6 @@ const INT_U32 ROOT_RECORD_BASE = 24;
 const INT_U32 BLOCK_OVERHEAD = 8;
 // Bytes read at first for an entry record: the record with a name of up to 108 bytes.
 const INT_S32 RECORD_FIRST_READ = 128;
-// Loading the directory reads the records of entries that lie close together (small files) through a
-// window of this size, and keeps reading them one by one while they lie further apart than the nearness.
-const INT_S32 RECORD_WINDOW_SIZE = 65536;
-const INT_U32 RECORD_NEARNESS = 16384;
 
 char* copy_name(const char* name) {
   if (!name) name = "";
@@ -353,51 +349,26 @@ bool PACKAGE::chain_sound(INT_U32 first, INT_U32 last) {
   return false;
 }
 
-// Bytes of the package file from start, as load_directory read them in one transfer.
-struct RECORD_WINDOW {
-  INT_U8 bytes[RECORD_WINDOW_SIZE];
-  INT_U32 start = 0;
-  INT_S32 valid = 0;
-};
-
-bool PACKAGE::read_entry_at(INT_U32 position, PACKAGE_ENTRY* out, const RECORD_WINDOW* window) {
+bool PACKAGE::read_entry_at(INT_U32 position, PACKAGE_ENTRY* out) {
   out->clear();
   INT_U64 body = file->whole_size();
   if (position < PACKAGE_ROOT_POSITION || static_cast<INT_U64>(position) + ENTRY_RECORD_BASE > body) return false;
-  out->position = position;
+  file->seek(static_cast<INT_S32>(position), false);
+  out->position = file->tell();
+  if (out->position != position) return false;
   // Records lie scattered between the blocks: each is read in one transfer of the size of a record with
-  // a short name (no further than the file's end), or taken from the window that holds it; what a longer
-  // name leaves follows in a second transfer.
-  INT_U8 first[RECORD_FIRST_READ];
-  const INT_U8* head = first;
+  // a short name (no further than the file's end); what a longer name leaves follows in a second.
+  INT_U8 head[RECORD_FIRST_READ];
   INT_U64 left = body - position;
-  INT_S32 got = 0;
-  bool from_window = window && position >= window->start &&
-                     position - window->start + ENTRY_RECORD_BASE <= static_cast<INT_U32>(window->valid);
-  if (from_window) {
-    head = window->bytes + (position - window->start);
-    got = window->valid - static_cast<INT_S32>(position - window->start);
-    if (static_cast<INT_U64>(got) > left) got = static_cast<INT_S32>(left);
-  } else {
-    file->seek(static_cast<INT_S32>(position), false);
-    if (file->tell() != position) return false;
-    got = file->read_unbuffered(first, left < sizeof first ? static_cast<INT_S32>(left) : RECORD_FIRST_READ);
-    if (got < static_cast<INT_S32>(ENTRY_RECORD_BASE)) return false;
-  }
+  INT_S32 got = file->read_unbuffered(head, left < sizeof head ? static_cast<INT_S32>(left) : RECORD_FIRST_READ);
+  if (got < static_cast<INT_S32>(ENTRY_RECORD_BASE)) return false;
   INT_S32 used = 0;
-  // The record's next count bytes: from the first transfer or the window, then from the file (which
-  // stands after the first transfer; after the window it is placed first).
+  // The record's next count bytes: from the first transfer, then from the file, which stands after it.
   auto take = [&](void* to, INT_S32 count) {
     INT_S32 here = count < got - used ? count : got - used;
     std::memcpy(to, head + used, static_cast<size_t>(here));
     used += here;
-    if (here == count) return true;
-    if (from_window) {
-      file->seek(static_cast<INT_S32>(position + static_cast<INT_U32>(used)), false);
-      if (file->tell() != position + static_cast<INT_U32>(used)) return false;
-      from_window = false;
-    }
-    return file->read_unbuffered(static_cast<INT_U8*>(to) + here, count - here) == count - here;
+    return here == count || file->read_unbuffered(static_cast<INT_U8*>(to) + here, count - here) == count - here;
   };
   INT_U8 bytes[16];
   take(bytes, 4);  // the first transfer holds at least a record without its name
@@ -425,33 +396,14 @@ bool PACKAGE::load_directory() {
   INT_U32 position = root.first_entry;
   PACKAGE_ENTRY record;
   PACKAGE_ENTRY* previous = nullptr;
-  // Records close to the one before (those of small entries) come through the window, a transfer for
-  // many; records further apart one transfer each, so that loading reads little of the entries' data.
-  RECORD_WINDOW* window = nullptr;
-  INT_U32 before = 0;
   while (position != 0) {
-    bool near = before != 0 && position > before && position - before < RECORD_NEARNESS;
-    if (near && !window) window = new (std::nothrow) RECORD_WINDOW;
-    if (near && window &&
-        (position < window->start || position - window->start + RECORD_FIRST_READ > static_cast<INT_U32>(window->valid))) {
-      INT_U64 left = file->whole_size() > position ? file->whole_size() - position : 0;
-      file->seek(static_cast<INT_S32>(position), false);
-      window->start = position;
-      window->valid = file->tell() != position ? 0
-                      : file->read_unbuffered(window->bytes, left < sizeof window->bytes ? static_cast<INT_S32>(left)
-                                                                                         : RECORD_WINDOW_SIZE);
-      if (window->valid < 0) window->valid = 0;
-    }
-    before = position;
-    if (steps_left-- == 0 || !read_entry_at(position, &record, window)) {
-      delete window;
+    if (steps_left-- == 0 || !read_entry_at(position, &record)) {
       fail(0x1007, package_name, __LINE__);
       return false;
     }
     PACKAGE_ENTRY* entry = new (std::nothrow) PACKAGE_ENTRY;
     if (!entry || !entries.add(entry)) {
       delete entry;
-      delete window;
       fail(0x100B, nullptr, __LINE__);
       return false;
     }
@@ -466,7 +418,6 @@ bool PACKAGE::load_directory() {
     entry->loaded = entry;
     entry->next_loaded = nullptr;
     if (!name_index.add(entry)) {
-      delete window;
       fail(0x100B, nullptr, __LINE__);
       return false;
     }
@@ -475,7 +426,6 @@ bool PACKAGE::load_directory() {
     previous = entry;
     position = record.next_entry;
   }
-  delete window;
   root.last_loaded = previous;
   return true;
 }

@@ -21,8 +21,6 @@ const INT_U32 PACKAGE_LARGEST_BLOCK_SIZE = 0x3200000;
 const INT_U64 PACKAGE_LARGEST_SIZE = 0x7FFFFFFF;
 
 class PACKAGE;
-// A window of the package file that loading the directory reads records through.
-struct RECORD_WINDOW;
 
 // The in-memory form of an entry record. It owns its name; clear() frees it and zeroes the fields.
 struct PACKAGE_ENTRY {
@@ -177,8 +175,7 @@ private:
   // 1 found, 0 not found, -1 damaged (data error set).
   INT_S32 locate(const char* name, PACKAGE_ENTRY* out);
   // Reads the record at position into out after checking that it lies inside the file.
-  // With a window (load_directory's), a record that lies inside it is taken from there.
-  bool read_entry_at(INT_U32 position, PACKAGE_ENTRY* out, const RECORD_WINDOW* window = nullptr);
+  bool read_entry_at(INT_U32 position, PACKAGE_ENTRY* out);
   bool block_fits(INT_U32 position);
   // A chain of blocks from first that stays inside the file, ends, and ends at last.
   bool chain_sound(INT_U32 first, INT_U32 last);
