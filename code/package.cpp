@@ -849,9 +849,11 @@ bool PACKAGE::copy_chain(FILE* target, INT_U32 first_block, INT_U32 entry_size, 
       return false;
     }
     if (block.used < 1) continue;
-    while (extracted_head_size < sizeof extracted_head && extracted_head_size - done < block.used) {
-      extracted_head[extracted_head_size] = data[extracted_head_size - done];
-      extracted_head_size++;
+    if (extracted_head_size < sizeof extracted_head) {
+      INT_U32 taken = sizeof extracted_head - extracted_head_size;
+      if (taken > block.used) taken = block.used;
+      std::memcpy(extracted_head + extracted_head_size, data, taken);
+      extracted_head_size += taken;
     }
     done += block.used;
     if (progress) progress(this, static_cast<INT_S32>(done), static_cast<INT_S32>(entry_size), user);

@@ -681,7 +681,8 @@ bool text_to_utf8(const char* text, char* out, size_t size) {
   if (!text || !out || size == 0) return false;
   // A text of plain ASCII, as most paths are, is its own UTF-8.
   size_t plain = 0;
-  while (static_cast<unsigned char>(text[plain]) > 0x01 && static_cast<unsigned char>(text[plain]) < 0x80) plain++;
+  while (static_cast<unsigned char>(text[plain]) > WIDE_RUN_MARK && static_cast<unsigned char>(text[plain]) < 0x80)
+    plain++;
   if (!text[plain]) {
     if (plain >= size) return false;
     std::memcpy(out, text, plain + 1);
