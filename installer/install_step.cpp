@@ -190,11 +190,17 @@ static bool set_destination(INSTALL_STATE* state, FOLDER* folder, const char* te
 }
 
 // A file name from the installation data stays inside its destination folder: it has no ".." component,
-// does not begin with a separator and names no drive.
+// does not begin with a separator and names no drive, in the name that both hosts see.
 static bool name_stays_inside(const char* name) {
   if (!name[0] || name[0] == '/' || name[0] == '\\') return false;
   if (((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z')) && name[1] == ':') return false;
-  return !has_parent_step(name);
+  return !has_parent_step(name) && has_host_form(name);
+}
+
+// A name that is not allowed, as a log line shows it: its control bytes, the run marks included, as
+// '?', so that the line shows the text that was refused and not a name it may look like.
+static void append_refused_text(std::string* out, const char* text) {
+  for (; *text; text++) *out += (unsigned char)*text < 0x20 || *text == 0x7F ? '?' : *text;
 }
 
 // Two folder texts of the description that name the same folder ("$HERE/bin" and "$HERE/bin/").
@@ -273,6 +279,31 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   if (!state->log && observer) observer->copy_error(database, nullptr, nullptr);
 }
 
+// A file whose name is not allowed: its line in the log (the destination folder's path and the name,
+// or the texts of both when the folder has none), an error counted and reported.
+static void refuse_name(DATABASE* database, const char* folder_path, const char* path_text, const char* name,
+                        const char* packed_name) {
+  INSTALL_STATE* state = &database->install_state;
+  std::string path;
+  if (folder_path) {
+    path = folder_path;
+    if (path.empty() || path.back() != PATH_SEPARATOR) path += PATH_SEPARATOR;
+  } else {
+    append_refused_text(&path, path_text);
+    if (path.empty() || path.back() != '/') path += '/';
+  }
+  append_refused_text(&path, name);
+  std::string& line = state->log_line;
+  line = "\"";
+  append_printable_text(&line, path.c_str());
+  line += "\" not installed: the name is not allowed (";
+  append_printable_text(&line, packed_name);
+  line += ")\n";
+  write_log(state, line, false);
+  state->error_count++;
+  if (observer) observer->name_refused(database, printable_text(path.c_str()).c_str(), packed_name);
+}
+
 static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_FILE* file) {
   if (!file->packed_name[0] || (file->platform != PLATFORM_ANY && file->platform != PLATFORM_WIN32)) return;
   INSTALL_STATE* state = &database->install_state;
@@ -297,11 +328,15 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   }
   progress(page, shown.c_str(), (INT_S32)((INT_S64)state->step_counter * 100 / state->step_total));
 
+  // A name that leads out of the destination folder, or that a host cannot take as it stands: never
+  // written, and said so.
+  if (!name_stays_inside(name) || !has_host_form(path_text)) {
+    refuse_name(database, folder_set ? destination.path : nullptr, path_text, name, file->packed_name);
+    return;
+  }
   bool attempted = false, installed = false;
-  // A name that leads out of the destination folder, or the package being read: never written. (A
-  // folder this installation made cannot hold the package.)
-  if (!name_stays_inside(name) ||
-      (folder_set && !folder_made && same_file(&destination, name, &database->data_folder, PACKAGE_FILE_NAME))) {
+  // The package being read: never written. (A folder this installation made cannot hold the package.)
+  if (folder_set && !folder_made && same_file(&destination, name, &database->data_folder, PACKAGE_FILE_NAME)) {
     attempted = true;
   } else if (folder_set) {
     FILE_INFO info;
