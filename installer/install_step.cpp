@@ -280,13 +280,14 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
 }
 
 // A file whose name is not allowed: its line in the log (the destination folder's path and the name,
-// or the texts of both when the folder has none), an error counted and reported.
-static void refuse_name(DATABASE* database, const char* folder_path, const char* path_text, const char* name,
-                        const char* packed_name) {
+// or the texts of both when that folder does not exist; nothing is made for it), an error counted and
+// reported.
+static void refuse_name(DATABASE* database, const char* path_text, const char* name, const char* packed_name) {
   INSTALL_STATE* state = &database->install_state;
   std::string path;
-  if (folder_path) {
-    path = folder_path;
+  FOLDER folder(state->base_folder);
+  if (has_host_form(path_text) && set_known_folder(&folder, path_text, false, &state->base_folder)) {
+    path = folder.path;
     if (path.empty() || path.back() != PATH_SEPARATOR) path += PATH_SEPARATOR;
   } else {
     append_refused_text(&path, path_text);
@@ -308,10 +309,13 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   if (!file->packed_name[0] || (file->platform != PLATFORM_ANY && file->platform != PLATFORM_WIN32)) return;
   INSTALL_STATE* state = &database->install_state;
   const char* path_text = choose_path(database, file->dest_path_from_inst_loc, file->system_dest_path_from_inst_loc);
+  const char* name = file->dest_name[0] ? file->dest_name : file->src_name;
+  // A name that leads out of the destination folder, or that a host cannot take as it stands, is
+  // refused (after its progress) before anything is made for it.
+  bool allowed = name_stays_inside(name) && has_host_form(path_text);
   FOLDER destination(state->base_folder);
   bool folder_made = false;
-  bool folder_set = set_destination(state, &destination, path_text, &folder_made);
-  const char* name = file->dest_name[0] ? file->dest_name : file->src_name;
+  bool folder_set = allowed && set_destination(state, &destination, path_text, &folder_made);
 
   // The texts of every file are joined piece by piece (formatting each costs more than the joining),
   // in strings kept from file to file.
@@ -328,12 +332,7 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   }
   progress(page, shown.c_str(), (INT_S32)((INT_S64)state->step_counter * 100 / state->step_total));
 
-  // A name that leads out of the destination folder, or that a host cannot take as it stands: never
-  // written, and said so.
-  if (!name_stays_inside(name) || !has_host_form(path_text)) {
-    refuse_name(database, folder_set ? destination.path : nullptr, path_text, name, file->packed_name);
-    return;
-  }
+  if (!allowed) return refuse_name(database, path_text, name, file->packed_name);
   bool attempted = false, installed = false;
   // The package being read: never written. (A folder this installation made cannot hold the package.)
   if (folder_set && !folder_made && same_file(&destination, name, &database->data_folder, PACKAGE_FILE_NAME)) {
