@@ -539,3 +539,11 @@ bool host_local_time_text(INT_U32 seconds, char* out, size_t size) {
   *end = 0;
   return true;
 }
+
+void forget_file_failure() { errno = 0; }
+
+void describe_file_failure(char* out, size_t size) {
+  if (!out || size == 0) return;
+  out[0] = 0;
+  if (errno != 0) std::snprintf(out, size, "%s", std::strerror(errno));
+}

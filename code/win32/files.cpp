@@ -540,3 +540,19 @@ bool host_local_time_text(INT_U32 seconds, char* out, size_t size) {
   out[length] = 0;
   return true;
 }
+
+void forget_file_failure() { SetLastError(0); }
+
+void describe_file_failure(char* out, size_t size) {
+  if (!out || size == 0) return;
+  out[0] = 0;
+  DWORD code = GetLastError();
+  if (code == 0) return;
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, out,
+                                (DWORD)size, nullptr);
+  if (length == 0) snprintf(out, size, "system error %lu", (unsigned long)code);
+  // The message ends with a full stop and a line end.
+  size_t end = strlen(out);
+  while (end > 0 && (out[end - 1] == '\r' || out[end - 1] == '\n' || out[end - 1] == ' ' || out[end - 1] == '.')) end--;
+  out[end] = 0;
+}
