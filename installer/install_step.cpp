@@ -298,7 +298,10 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   const char* path_text = choose_path(database, file->dest_path_from_inst_loc, file->system_dest_path_from_inst_loc);
   FOLDER destination(state->base_folder);
   bool folder_made = false;
+  forget_file_failure();
   bool folder_set = set_destination(state, &destination, path_text, &folder_made);
+  char reason[256] = "";  // the system's words for a failure
+  if (!folder_set) describe_file_failure(reason, sizeof reason);
   const char* name = file->dest_name[0] ? file->dest_name : file->src_name;
 
   // The texts of every file are joined piece by piece (formatting each costs more than the joining),
@@ -318,7 +321,6 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
 
   bool attempted = false, installed = false;
   const char* cause = nullptr;  // why a file is not installed
-  char reason[256] = "";        // the system's words for it
   // A name that leads out of the destination folder, or the package being read: never written. (A
   // folder this installation made cannot hold the package.)
   if (!name_stays_inside(name)) {
@@ -331,7 +333,6 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
     // A file whose folder cannot be made is not installed: a failure like any other.
     attempted = true;
     cause = "cannot be placed: its folder cannot be created";
-    describe_file_failure(reason, sizeof reason);
   } else {
     FILE_INFO info;
     switch (file->overwrite) {
@@ -368,6 +369,9 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   }
   std::string& full = state->file_path;
   full = destination.path;
+  // A folder of the destination that could not be made is named as it would have been.
+  if (!folder_set && std::strncmp(path_text, "$HERE/", 6) == 0)
+    for (const char* at = path_text + 5; *at; at++) full += *at == '/' ? (char)PATH_SEPARATOR : *at;
   if (full.empty() || full.back() != PATH_SEPARATOR) full += PATH_SEPARATOR;
   full += name;
   std::string& line = state->log_line;

@@ -51,7 +51,14 @@ size_t host_root_length(const char* path) { return path && path[0] == '/' ? 1 : 
 
 bool host_make_folder(const char* path) {
   char target[HOST_PATH_SIZE];
-  return host_path(path, target) && mkdir(target, 0777) == 0;
+  if (!host_path(path, target)) return false;
+  if (mkdir(target, 0777) == 0) return true;
+  // A folder that another made meanwhile is as good; any other failure keeps its cause.
+  int failure = errno;
+  struct stat status;
+  if (failure == EEXIST && stat(target, &status) == 0 && S_ISDIR(status.st_mode)) return true;
+  errno = failure;
+  return false;
 }
 
 bool host_remove_empty_folder(const char* path) {

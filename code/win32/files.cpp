@@ -52,7 +52,15 @@ size_t host_root_length(const char* path) {
 
 bool host_make_folder(const char* path) {
   WCHAR target[FOLDER_PATH_SIZE];
-  return wide_path(path, target) && CreateDirectoryW(target, nullptr) != 0;
+  if (!wide_path(path, target)) return false;
+  if (CreateDirectoryW(target, nullptr)) return true;
+  // A folder that another made meanwhile is as good; any other failure keeps its cause.
+  DWORD failure = GetLastError();
+  DWORD attributes = GetFileAttributesW(target);
+  if (failure == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return true;
+  SetLastError(failure);
+  return false;
 }
 
 bool host_remove_empty_folder(const char* path) {
