@@ -54,7 +54,7 @@ public:
   static void show_progress(INSTALL_DIALOG* page, INT_S32 value, const char* text);
   // The installation is done: the way forward opens (stages 0 and 7; nothing for a null page). One that
   // did not complete (wizard_installation_failed) offers Finish, which ends the program, and Back to the
-  // options; its progress line takes up to four lines for what failed.
+  // options; its progress line takes up to five lines for what failed.
   static void show_install_complete(INSTALL_DIALOG* page);
 
 private:

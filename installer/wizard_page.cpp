@@ -566,12 +566,12 @@ void INSTALL_DIALOG::show_install_complete(INSTALL_DIALOG* page) {
     page->previous_button->event_user2 = (INT_U32)database->previous_stage();
     enable_button(page->previous_button);
     place_navigation_buttons(page);
-    // Room for what failed: four lines above the bar.
+    // Room for what failed: five lines above the bar.
     WM_SCRIPT* text = page->progress_text;
     if (text && !(text->draw_flags & SCRIPT_WRAP_TEXT)) {
       INT_S16 bottom = (INT_S16)(text->y + text->height);
       text->draw_flags |= SCRIPT_WRAP_TEXT;
-      text->resize(text->width, (INT_S16)(4 * text->height), true);
+      text->resize(text->width, (INT_S16)(5 * text->height), true);
       text->move_to(text->x, (INT_S16)(bottom - text->height));
     }
   } else if (database->next_stage() == STAGE_FINISHED) {
