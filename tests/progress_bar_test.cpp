@@ -201,9 +201,6 @@ TEST(ProgressBarStyle, AStyleWithoutAFillColourFillsInOneThatShowsOnTheFace) {
   bar.value = 100;
   draw_alone(&bar);
   EXPECT_EQ(screen_pixel(70, 30), WHITE);
-  style.fg_colour = 0xFF101010;  // too close to the black face: white instead
-  WM_PROGRESS_BAR dark(20, 20, 100, 20, nullptr, 100, &style);
-  EXPECT_EQ(dark.fill_colour, WHITE);
 }
 
 typedef PICTURE_FOLDER_TEST ProgressBarFrames;

@@ -168,17 +168,14 @@ TEST_F(TextTest, ClipAndImageEdgesBoundTheInk) {
 }
 
 TEST_F(TextTest, CapitalsWithMarksAndDescendersStayInsideTheLine) {
-  // The tallest and lowest characters of the 8-bit text, and the underline, at every size a control
-  // may use: nothing lands above the line's top or below its last row.
+  // The tallest and lowest characters of the 8-bit text, and the underline, at every size a control may use.
   for (INT_S16 size = 8; size <= 48; size++) {
     IMAGE image(400, 120);
     fill(&image, WHITE);
-    draw_text(&image, 10, 40, &BLACK, &COLOUR_INVISIBLE, &BLACK, SANS, size, size, "\xC5\xC2\xC9\xDC\xC7gjpy|",
-              0, -1, false);
+    draw_text(&image, 10, 40, &BLACK, &COLOUR_INVISIBLE, &BLACK, SANS, size, size, "\xC5\xC9\xDC\xC7gjpy|", 0, -1,
+              false);
     BOUNDS b = ink(image, WHITE);
-    ASSERT_GT(b.count, 0);
-    EXPECT_GE(b.y1, 40) << "size " << size;
-    EXPECT_LE(b.y2, 40 + size - 1) << "size " << size;
+    EXPECT_TRUE(b.count > 0 && b.y1 >= 40 && b.y2 < 40 + size) << "size " << size << ": " << b.y1 << ".." << b.y2;
   }
 }
 

@@ -387,10 +387,10 @@ bool WINDOW_SCENARIO::key(const std::string& keys) {
 
 bool WINDOW_SCENARIO::keyboard_layout(const std::string& layout) {
   std::string answer;
-  if (run_shell("layout", "setxkbmap " + shell_quote(layout) + " && echo ok", &answer) && answer.find("ok") != std::string::npos)
-    return true;
-  ADD_FAILURE() << "the keyboard layout " << layout << " was not set: " << answer;
-  return false;
+  bool set = run_shell("layout", "setxkbmap " + shell_quote(layout) + " && echo ok", &answer) &&
+             answer.find("ok") != std::string::npos;
+  if (!set) ADD_FAILURE() << "the keyboard layout " << layout << " was not set: " << answer;
+  return set;
 }
 
 // One character at a time (a UTF-8 sequence stays whole), shifted ones included.

@@ -73,9 +73,8 @@ public:
   bool wheel(int notches);             // positive: away from the user
   bool key(const std::string& keys);   // one xdotool key, e.g. "Tab", "shift+Tab", "Return", "ctrl+c"
   bool type(const std::string& text);  // typed characters, shifted ones included
-  // The display's keyboard layout (setxkbmap, e.g. "de"), so that its keys type their own characters:
-  // xdotool types a character that no key gives through a key it borrows for a moment, which a
-  // program may find given back before it looks. Under Wine set it before start().
+  // The display's keyboard layout (setxkbmap "de"), whose keys type its letters: xdotool types others through
+  // a key it lends them only for a moment. Under Wine set it before start().
   bool keyboard_layout(const std::string& layout);
   bool close_window();                 // a click on the window's close button
   // A pointer move, or a click, sent at once, without waiting for the program's passes: for a program
