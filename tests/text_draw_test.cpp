@@ -177,6 +177,7 @@ TEST_F(TextTest, CapitalsWithMarksAndDescendersStayInsideTheLine) {
     BOUNDS b = ink(image, WHITE);
     EXPECT_TRUE(b.count > 0 && b.y1 >= 40 && b.y2 < 40 + size) << "size " << size << ": " << b.y1 << ".." << b.y2;
   }
+  EXPECT_GE(width("A", 1), 0);  // the smallest size, with no pixel per em, is no error
 }
 
 TEST_F(TextTest, InvisibleTextStillDrawsItsBackground) {
