@@ -24,14 +24,14 @@ namespace {
 std::vector<INT_U8> attached_data(const std::vector<INT_U8>& package, INT_U32 chunk, bool compressed,
                                   size_t record = 0, bool empty_records = false) {
   std::vector<INT_U8> out;
-  package_builder::put_attached_head(&out, chunk, compressed);
+  put_attached_head(&out, chunk, compressed);
   if (!record) record = chunk;
   for (size_t at = 0; at < package.size(); at += record) {
     if (empty_records) {
-      package_builder::put_u32_big_endian(&out, 0);            // no bytes
-      package_builder::put_u32_big_endian(&out, 0xFFFFFFFFu);  // a negative length: no bytes either
+      put_attached_u32(&out, 0);            // no bytes
+      put_attached_u32(&out, 0xFFFFFFFFu);  // a negative length: no bytes either
     }
-    package_builder::put_attached_record(&out, package.data() + at, std::min(record, package.size() - at), compressed);
+    put_attached_record(&out, package.data() + at, std::min(record, package.size() - at), compressed);
   }
   return out;
 }
@@ -130,6 +130,24 @@ TEST(InstallerAttached, TheProgramItselfCarriesNothing) {
   EXPECT_FALSE(record.package_attached);
 }
 
+// The writer's bytes: the head (no splash, the chunk size most significant byte first, the compressed
+// flag) and a plain record (its length, its bytes); a compressed record is one zlib stream.
+TEST(InstallerAttached, TheWrittenHeadAndRecordsHaveTheirBytes) {
+  std::vector<INT_U8> bytes;
+  put_attached_head(&bytes, 0x00100000, true);
+  const INT_U8 abc[3] = {'a', 'b', 'c'};
+  ASSERT_TRUE(put_attached_record(&bytes, abc, 3, false));
+  EXPECT_EQ(bytes, std::vector<INT_U8>({0, 0x00, 0x10, 0x00, 0x00, 1, 0, 0, 0, 3, 'a', 'b', 'c'}));
+  bytes.clear();
+  ASSERT_TRUE(put_attached_record(&bytes, abc, 3, true));
+  ASSERT_GT(bytes.size(), 6u);
+  EXPECT_EQ(bytes[0] << 24 | bytes[1] << 16 | bytes[2] << 8 | bytes[3], (int)bytes.size() - 4);
+  uLongf size = 16;
+  INT_U8 inflated[16];
+  ASSERT_EQ(uncompress(inflated, &size, bytes.data() + 4, (uLong)bytes.size() - 4), Z_OK);
+  EXPECT_EQ(std::string((char*)inflated, size), "abc");
+}
+
 TEST(InstallerAttached, PlainAndCompressedRecordsAreCopiedByteExact) {
   ATTACHED_FIXTURE fixture("attached-exact");
   ASSERT_GT(fixture.package.size(), 10000u);
@@ -176,7 +194,7 @@ TEST(InstallerAttached, ThePackersSingleFileInstallerCarriesItsPackage) {
   EXPECT_EQ(record.package_position, (INT_U32)fixture.program.size());
   std::string message;
   ASSERT_EQ(fixture.copy("setup.exe", record.package_position, &message), ATTACHED_COPIED) << message;
-  EXPECT_EQ(database->file_cache_sz, package_builder::ATTACHED_CHUNK);
+  EXPECT_EQ(database->file_cache_sz, ATTACHED_CHUNK);
   ASSERT_TRUE(database->load_package("installer.pkg"));
   ASSERT_EQ(database->installation_count, 1);
   EXPECT_EQ(database->total_file_count, 5);

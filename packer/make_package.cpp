@@ -1,5 +1,5 @@
 // The packer's program: makes an installation package from a description and the folders of files it
-// names (see tools/package_builder.h and the README), or, with --installer, a single-file installer:
+// names (see package_builder.h and the README), or, with --installer, a single-file installer:
 // the installer program with that package attached. Status 0 made, 1 a mistake or a failure (said on
 // standard error), 2 the command line is wrong.
 #include <cstdio>
