@@ -3,6 +3,7 @@
 // installer.
 #include "attached_data.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <zlib.h>
@@ -149,6 +150,15 @@ bool locate_attached_data(FOLDER* folder, const char* name, ATTACHED_DATA* recor
   if (!found.skin_attached && !found.package_attached) return false;
   if (record) *record = found;
   return true;
+}
+
+const char INSTALLER_MARK_BACKWARDS[] = "ti ot dehcatta egakcap eht tuo seipoc :margorp rellatsni klev";
+
+bool carries_installer_mark(const std::vector<INT_U8>& program) {
+  std::string mark(INSTALLER_MARK_BACKWARDS);
+  std::reverse(mark.begin(), mark.end());
+  mark += '\0';  // the whole text, as the program stores it
+  return std::search(program.begin(), program.end(), mark.begin(), mark.end()) != program.end();
 }
 
 // ---------------------------------------------------------------------------------------------------

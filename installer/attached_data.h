@@ -35,6 +35,13 @@ bool locate_attached_data(FOLDER* folder, const char* name, ATTACHED_DATA* recor
 // The tag that opens an attached skin block.
 extern const char ATTACHED_SKIN_TAG[8];
 
+// The installer program carries a mark that no other program does (its entry, installer.cpp, holds
+// it): the packer attaches a package only to a program with it, the one that copies its attached
+// package out. Kept here backwards, so that the programs that look for it do not carry it.
+extern const char INSTALLER_MARK_BACKWARDS[];
+// Whether the bytes of a program file hold the installer's mark.
+bool carries_installer_mark(const std::vector<INT_U8>& program);
+
 // The byte-order setting (open_data_file's order) with which a data file reads the package data's
 // most-significant-first numbers on this machine.
 INT_U8 attached_data_byte_order();

@@ -14,6 +14,10 @@ class INSTALL_DIALOG;
 class IMAGE;
 class WM_PAGE_MANAGER;
 
+// The installer's version, which its window's default title ("Installer 1.11") and the packer's
+// --version give.
+#define INSTALLER_VERSION "1.11"
+
 // printf into a string of any length (the engine's log and description lines are never cut).
 std::string format_text(const char* format, ...)
 #if defined(__GNUC__)
