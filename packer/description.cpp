@@ -1,6 +1,8 @@
 // The packer's reading of a description: its lines, keys and values, checked as they are read, with
 // every mistake named by the description's file and line.
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
@@ -119,6 +121,15 @@ bool PACKER::read_description() {
   std::string line;
   while (std::getline(input, line)) {
     int n = ++line_count;
+    // The byte-order mark that Windows editors put before UTF-8 text is no part of the first line.
+    if (n == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+    size_t bad = utf8_error_at(line);
+    if (bad != std::string::npos) {
+      char byte[8];
+      std::snprintf(byte, sizeof byte, "0x%02X", (unsigned)(INT_U8)line[bad]);
+      return fail_at(n, std::string("the line is not UTF-8 text (the byte ") + byte + " at byte " +
+                            std::to_string(bad + 1) + "): the description is read as UTF-8");
+    }
     line = trim(line);
     if (line.empty() || line[0] == '#') continue;
     size_t equals = line.find('=');
@@ -142,6 +153,43 @@ bool PACKER::read_description() {
   return true;
 }
 
+// A key that takes one value, given again: the later value holds, and a note says so.
+void PACKER::given_once(int n, const std::string& scope, const std::string& what) {
+  auto first = key_lines.emplace(scope, n);
+  if (!first.second)
+    notes->push_back(description + ":" + std::to_string(n) + ": " + what + " is given twice (first on line " +
+                     std::to_string(first.first->second) + "); the later one holds");
+}
+
+// Why a default path cannot be an install location: it is a path variable that the installer knows
+// ("$ROOT" and the drive's number for a drive), '/' and at least one folder, none of them "." or ".."
+// and each a name that Windows and Linux can hold. Empty when it is one.
+static std::string default_path_problem(const std::string& value) {
+  if (value.empty() || value[0] != '$')
+    return "default_path begins with a path variable, e.g. $ROOT0/opt/application: " + value;
+  size_t slash = value.find('/');
+  std::string variable = value.substr(0, slash);
+  std::string upper;
+  for (char c : variable) upper += (c >= 'a' && c <= 'z') ? (char)(c - 32) : c;
+  if (upper.compare(0, 5, "$ROOT") == 0) {
+    if (upper.size() == 5 || upper.find_first_not_of("0123456789", 5) != std::string::npos)
+      return variable + " is no path variable (a drive is $ROOT and its number, then '/'): " + value;
+  } else if (!is_known_path_text(variable.c_str())) {
+    return variable + " is no path variable the installer knows: " + value;
+  }
+  bool folder = false;
+  if (slash != std::string::npos)
+    for (const std::string& part : split(value.substr(slash + 1), '/')) {
+      if (part.empty()) continue;
+      if (part == "." || part == "..") return "default_path holds a \"" + part + "\" part, which it may not: " + value;
+      std::string problem = name_problem(part);
+      if (!problem.empty()) return "default_path's folder \"" + part + "\": " + problem;
+      folder = true;
+    }
+  if (!folder)
+    return "default_path names no folder below " + variable + ", so it would install straight into it: " + value;
+  return std::string();
+}
 
 bool PACKER::read_key(int n, const std::string& key, const std::string& value) {
   for (const GEOMETRY_KEY& entry : geometry_keys) {
@@ -153,33 +201,44 @@ bool PACKER::read_key(int n, const std::string& key, const std::string& value) {
       return fail_at(n, cause);
     if ((key == "window" || key == "dialog" || key == "minimum_size") && (values[values.size() - 2] < 1 || values.back() < 1))
       return fail_at(n, key + " needs a width and a height of at least 1: " + value);
+    given_once(n, key, key);
     geometry.push_back({&entry, values});
     return true;
   }
   if (key == "title" || key == "application" || key == "log" || key == "patch_check") {
     if (!fits(n, key, value)) return false;
+    given_once(n, key, key);
     (key == "title" ? title : key == "application" ? application : key == "log" ? log_path : patch_path) = value;
     return true;
   }
   if (key == "installation") {
     if (value.empty()) return fail_at(n, "an installation needs a name");
     if (!fits(n, "the installation's name", value)) return false;
+    for (const INSTALLATION_LINES& lines : installation_lines)
+      if (lines.name == value)
+        return fail_at(n, "the installation \"" + value + "\" is named twice (first on line " +
+                              std::to_string(lines.line) + "): the wizard could not tell the two apart");
     installation_lines.emplace_back();
     installation_lines.back().name = value;
     installation_lines.back().line = n;
     return true;
   }
   INSTALLATION_LINES* current = installation_lines.empty() ? nullptr : &installation_lines.back();
+  // The keys of an installation that take one value.
+  std::string installation_scope = "installation " + std::to_string(installation_lines.size()) + " " + key;
+  std::string of_installation = current ? key + " of the installation \"" + current->name + "\"" : key;
   if (key == "default_path") {
-    if (value.empty() || value[0] != '$')
-      return fail_at(n, "default_path begins with a path variable, e.g. $ROOT0/opt/application: " + value);
+    std::string problem = default_path_problem(value);
+    if (!problem.empty()) return fail_at(n, problem);
     if (!fits(n, "default_path", value)) return false;
+    given_once(n, installation_scope, of_installation);
     current->default_path = value;
     current->default_path_line = n;
     return true;
   }
   if (key == "files") {
     if (value.empty()) return fail_at(n, "files names a folder");
+    given_once(n, installation_scope, of_installation);
     current->files_folder = value;
     current->files_line = n;
     return true;
@@ -189,6 +248,7 @@ bool PACKER::read_key(int n, const std::string& key, const std::string& value) {
     return true;
   }
   if (key == "uninstaller") {
+    given_once(n, installation_scope, of_installation);
     current->uninstaller = split(value, ';');
     current->uninstaller_line = n;
     for (std::string& part : current->uninstaller) part = trim(part);
@@ -225,17 +285,22 @@ bool PACKER::read_key(int n, const std::string& key, const std::string& value) {
       if (name == language_text_name(i)) slot = i;
     if (slot < 0) return fail_at(n, "unknown text " + name);
     if (!fits(n, "the text " + name, text)) return false;
+    std::string scope = languages.empty() ? " for every language" : " for the language \"" + languages.back()[0] + "\"";
+    given_once(n, "text " + std::to_string(languages.size()) + " " + name, "the text " + name + scope);
     texts.push_back({(int)languages.size() - 1, slot, text});
     return true;
   }
   if (key == "style") {
     style_colours.emplace_back();
     std::string cause;
-    return style_colour(value, &style_colours.back(), &cause) || fail_at(n, cause);
+    if (!style_colour(value, &style_colours.back(), &cause)) return fail_at(n, cause);
+    std::vector<std::string> parts = split(value, ';');
+    std::string style = trim(parts[0]) + ";" + trim(parts[1]);
+    given_once(n, "style " + style, "the style " + style);
+    return true;
   }
   return fail_at(n, "unknown key " + key);
 }
-
 
 bool PACKER::read_shortcut(int n, bool menu, const std::string& value) {
   std::vector<std::string> parts = split(value, ';');

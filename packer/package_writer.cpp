@@ -9,6 +9,7 @@
 #include "errors.h"
 #include "files.h"
 #include "font.h"
+#include "host.h"
 #include "package.h"
 #include "packer_private.h"
 
@@ -76,7 +77,9 @@ static bool stamp_of(const fs::path& file, FILE_STAMP* stamp) {
 }
 
 bool PACKER::build(const std::string& package_path, INT_S32 block_size, std::string* error_out) {
-  bool ok = read_description() && list_files() && check_references() && write(package_path, block_size);
+  if (output.empty()) output = package_path;
+  bool ok = read_description() && list_files() && check_references() && check_output() &&
+            write(package_path, block_size);
   if (!ok) *error_out = error;
   return ok;
 }
@@ -105,13 +108,13 @@ bool PACKER::check_size(INT_S32 block_size) {
       total += 20 + 2 * TEXT_LIMIT + (size / (INT_U64)block_size + 1) * ((INT_U64)block_size + 8);
     }
   if (total <= PACKAGE_LARGEST_SIZE) return true;
-  return fail(package_path + ": the files come to about " + std::to_string(total >> 20) +
+  return fail(output + ": the files come to about " + std::to_string(total >> 20) +
               " MiB in the package, which holds less than 2 GiB");
 }
 
 // Why the package could not be written, with the system's error number right after the failure.
 bool PACKER::fail_writing(const std::string& what, int error_number) {
-  return fail(package_path + ": " + what + ": " + write_cause(package_folder_path, error_number));
+  return fail(output + ": " + what + ": " + write_cause(package_folder_path, error_number));
 }
 
 // Adds the host file as an entry: a file of the tree (whatever links lead to it) is stored once, under
@@ -249,16 +252,10 @@ void PACKER::fill_database(DATABASE* database) {
     const std::vector<std::string>& parts = languages[i];
     copy_text(language.name, parts[0]);
     copy_text(language.LANGUAGE_TITLE, parts[0]);
+    // Every text has words: the built-in ones, which the description's texts replace.
     copy_text(language.INSTALLER_TITLE, title);
-    copy_text(language.COPY_ERROR_TITLE, "Copy error");
-    copy_text(language.COPY_ERROR_MSG, "A file could not be installed.\nGo on with the next one?");
-    copy_text(language.COPY_ERROR_YES, "Yes");
-    copy_text(language.COPY_ERROR_NO, "No");
-    copy_text(language.INSTALLING_STRING, "Installing...");
-    copy_text(language.INSTALLING_DESKTOP_SHORTCUT, "Creating the desktop shortcuts");
-    copy_text(language.INSTALLING_MENU_SHORTCUT, "Creating the menu shortcuts");
-    copy_text(language.COMPLETE, "Complete");
-    copy_text(language.OK_BUTTON, "OK");
+    for (int slot = 1; slot < LANGUAGE_TEXT_COUNT; slot++)
+      copy_text(language_text(&language, slot), default_wizard_text(slot));
     language.installation_string_count = database->installation_count;
     language.installation_strings = new DATABASE_TEXT[installation_lines.size()]();
     for (size_t n = 0; n < installation_lines.size(); n++)
@@ -270,8 +267,10 @@ void PACKER::fill_database(DATABASE* database) {
 
 // The files, the licences and readmes, then the database, into the open package.
 bool PACKER::fill_package(DATABASE* database) {
+  summary->installations.clear();
   for (size_t n = 0; n < installation_lines.size(); n++) {
     const INSTALLATION_LINES& lines = installation_lines[n];
+    summary->installations.push_back({lines.name, 0, 0});
     for (size_t i = 0; i < files[n].size(); i++) {
       const TREE_FILE& tree_file = files[n][i];
       INSTALLATION_FILE& file = database->installations[n].files[i];
@@ -282,9 +281,14 @@ bool PACKER::fill_package(DATABASE* database) {
       copy_text(file.src_path_from_xml, folder);
       copy_text(file.dest_path_from_inst_loc, folder.empty() ? "$HERE" : "$HERE/" + folder);
       std::string packed = relative;
+      // A request to end the program stops the packer between two files; the temporaries go.
+      if (end_requested()) return fail(output + ": not made: the packer was asked to end");
       if (!tree_file.missing && !add_entry(tree_file.host, relative, lines.files_folder + "/" + relative, &packed))
         return false;
       copy_text(file.packed_name, packed);
+      summary->installations[n].files++;
+      std::error_code code;
+      if (!tree_file.missing) summary->installations[n].bytes += fs::file_size(tree_file.host, code);
     }
   }
   for (size_t i = 0; i < languages.size(); i++) {
@@ -325,12 +329,11 @@ bool PACKER::fill_package(DATABASE* database) {
   if (!written) {
     std::string cause = write_cause(package_folder_path, error_number ? error_number : errno);
     delete_file(&package_folder, name);
-    return fail(package_path + ": database.bin cannot be written: " + cause);
+    return fail(output + ": database.bin cannot be written: " + cause);
   }
   delete_file(&package_folder, name);
   return true;
 }
-
 
 bool PACKER::write(const std::string& path, INT_S32 block_size) {
   package_path = path;
@@ -366,17 +369,21 @@ bool PACKER::write(const std::string& path, INT_S32 block_size) {
   package = nullptr;
   if (ok && !replace_file(&package_folder, temporary, system_name(fs::path(path).filename().u8string()).c_str()))
     ok = fail_writing("cannot take its name", errno);
-  if (!ok) delete_file(&package_folder, temporary);
-  return ok;
+  if (!ok) {
+    delete_file(&package_folder, temporary);
+    return false;
+  }
+  summary->entries = (INT_U32)entry_of_file.size();
+  summary->path = path;
+  summary->size = fs::file_size(path, code);
+  return true;
 }
 
-// Builds the package at package_path (an existing file there is replaced when the new one is whole);
-// error says what failed, notes (when given) gets what was left out on purpose. block_size: the data
-// bytes per package block.
 bool build_package(const std::string& description_path, const std::string& package_path, std::string* error,
-                   INT_S32 block_size, std::vector<std::string>* notes) {
+                   INT_S32 block_size, std::vector<std::string>* notes, PACK_SUMMARY* summary) {
   std::vector<std::string> ignored;
-  PACKER packer(description_path, notes ? notes : &ignored);
+  PACK_SUMMARY unused;
+  PACKER packer(description_path, notes ? notes : &ignored, summary ? summary : &unused);
   return packer.build(package_path, block_size, error);
 }
 

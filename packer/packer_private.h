@@ -35,6 +35,16 @@ std::string system_name(const std::string& host);
 void copy_text(char* field, const std::string& text);
 // A folder set from a path of the host (it must exist).
 bool host_folder(FOLDER* folder, const std::string& path);
+// The first byte of text that is not part of well-formed UTF-8 (overlong forms, surrogates and
+// characters past U+10FFFF included), or npos when all of it is.
+size_t utf8_error_at(const std::string& text);
+// Why Windows or Linux cannot hold a file or folder of that name ("" when both can): no UTF-8, longer
+// than a Linux name, a control character or one of "*:<>?|\, a dot or space at its end, a device name
+// (CON, aux.txt, NUL.txt ...).
+std::string name_problem(const std::string& name);
+// The form under which Windows compares names: letters of the Latin, Greek and Cyrillic alphabets as
+// capitals, so that "README" and "readme" have one key.
+std::string windows_name_key(const std::string& name);
 // Why a write into the folder failed: a full disk says so; else the system's reason, when it gave one.
 std::string write_cause(const fs::path& folder, int error_number);
 
@@ -101,16 +111,22 @@ bool numbers(const std::string& key, const std::string& value, size_t count, lon
 
 class PACKER {
 public:
-  PACKER(const std::string& description_path, std::vector<std::string>* notes)
-      : description(description_path), notes(notes) {}
+  PACKER(const std::string& description_path, std::vector<std::string>* notes, PACK_SUMMARY* summary)
+      : description(description_path), notes(notes), summary(summary) {}
 
   // Builds the package at package_path (a file there is replaced when the new one is whole). block_size:
   // the data bytes per package block.
   bool build(const std::string& package_path, INT_S32 block_size, std::string* error_out);
 
+  // What the run makes (the package, or the single-file installer that takes it: the package's path
+  // when empty) and the installer program it copies (none when empty). The output may be neither an
+  // input nor inside a folder that is packed.
+  std::string output, program;
+
 private:
   std::string description;
   std::vector<std::string>* notes;
+  PACK_SUMMARY* summary;
   std::string error;
   fs::path base;
   int line_count = 0;
@@ -128,6 +144,7 @@ private:
   std::vector<TEXT_LINE> texts;
   std::vector<STYLE_COLOUR_LINE> style_colours;
   std::vector<std::vector<TREE_FILE>> files;  // per installation, in name order
+  std::set<fs::path> walked_folders;          // the real paths of every folder packed
 
   PACKAGE* package = nullptr;
   FOLDER package_folder;
@@ -137,7 +154,11 @@ private:
   std::map<fs::path, std::string> entry_of_file;
   std::set<std::string> entry_names;
 
+  // The line of each key that takes one value, by its scope (e.g. the installation it belongs to).
+  std::map<std::string, int> key_lines;
+
   bool fail_at(int line, const std::string& cause);
+  void given_once(int n, const std::string& scope, const std::string& what);
   bool fail(const std::string& text);
   // A text of the database: at most TEXT_LIMIT bytes.
   bool fits(int line, const std::string& what, const std::string& text);
@@ -150,6 +171,7 @@ private:
   // tree.cpp
   bool list_files();
   bool check_references();
+  bool check_output();
 
   // package_writer.cpp
   bool check_size(INT_S32 block_size);

@@ -5,16 +5,14 @@
 
 #include "attached_data.h"
 #include "files.h"
+#include "host.h"
 #include "packer_private.h"
 
 namespace package_builder {
 
-// Writes output_path as a copy of the installer program (program_path) with the package of the
-// description attached, compressed; it takes its name when whole, and is marked as a program where the
-// host keeps such a mark. error, notes and block_size as for build_package.
 bool build_installer(const std::string& description_path, const std::string& program_path,
                      const std::string& output_path, std::string* error, INT_S32 block_size,
-                     std::vector<std::string>* notes) {
+                     std::vector<std::string>* notes, PACK_SUMMARY* summary) {
   fs::path program(program_path), output(output_path);
   fs::path output_folder = output.parent_path().empty() ? fs::path(".") : output.parent_path();
   FOLDER source, target;
@@ -33,8 +31,15 @@ bool build_installer(const std::string& description_path, const std::string& pro
     *error = program_path + ": cannot be read";
     return false;
   }
-  if (!(head.size() > 4 && std::memcmp(head.data(), "\x7F" "ELF", 4) == 0) && !(head.size() > 2 && head[0] == 'M' && head[1] == 'Z')) {
+  if (!(head.size() > 4 && std::memcmp(head.data(), "\x7F" "ELF", 4) == 0) &&
+      !(head.size() > 2 && head[0] == 'M' && head[1] == 'Z')) {
     *error = program_path + ": is no installer program (neither an ELF nor a Windows executable image)";
+    return false;
+  }
+  // Any other program would not find the package attached to it.
+  if (!carries_installer_mark(head)) {
+    *error = program_path + ": is no installer program: only the installer (build/installer, installer.exe) "
+                            "reads a package attached to it";
     return false;
   }
   if (locate_attached_data(&source, program_name.c_str(), nullptr)) {
@@ -53,12 +58,18 @@ bool build_installer(const std::string& description_path, const std::string& pro
   // The package is made beside the installer under a temporary name, then read back record by record.
   char package_name[TEMPORARY_NAME_SIZE], written_name[TEMPORARY_NAME_SIZE];
   next_temporary_name(package_name);
-  if (!build_package(description_path, (output_folder / package_name).string(), error, block_size, notes)) return false;
+  std::vector<std::string> ignored;
+  PACK_SUMMARY made;
+  PACKER packer(description_path, notes ? notes : &ignored, &made);
+  packer.output = output_path;
+  packer.program = program_path;
+  if (!packer.build((output_folder / package_name).string(), block_size, error)) return false;
   FILE* package = open_file(&target, package_name, "rb");
   errno = 0;
   FILE* file = package ? create_next_temporary_file(&target, written_name) : nullptr;
   bool ok = file != nullptr;
   int error_number = errno;
+  std::string cause;
   std::vector<INT_U8> bytes;
   std::vector<INT_U8> chunk(ATTACHED_CHUNK);
   if (ok) {
@@ -74,6 +85,11 @@ bool build_installer(const std::string& description_path, const std::string& pro
     bytes.clear();
     size_t count = ok ? std::fread(chunk.data(), 1, chunk.size(), package) : 0;
     if (!count) break;
+    if (end_requested()) {
+      ok = false;
+      cause = "not made: the packer was asked to end";
+      break;
+    }
     ok = put_attached_record(&bytes, chunk.data(), count, true);
   }
   if (ok && std::ferror(package)) ok = false;
@@ -81,16 +97,23 @@ bool build_installer(const std::string& description_path, const std::string& pro
   delete_file(&target, package_name);
   if (file) {
     errno = 0;
-    bool closed = close_file_as(file, &target, written_name, output_name.c_str());
+    bool closed = ok && close_file_as(file, &target, written_name, output_name.c_str());
     if (ok && !closed) error_number = errno;
+    if (!ok) close_file(file);
     ok = ok && closed;
     if (!ok) delete_file(&target, written_name);
   }
   if (!ok) {
-    *error = output_path + ": cannot be written: " + write_cause(output_folder, error_number);
+    if (cause.empty()) cause = "cannot be written: " + write_cause(output_folder, error_number);
+    *error = output_path + ": " + cause;
     return false;
   }
   mark_program_file(&target, output_name.c_str(), true);
+  if (summary) {
+    *summary = made;
+    summary->path = output_path;
+    summary->size = fs::file_size(output, code);
+  }
   return true;
 }
 

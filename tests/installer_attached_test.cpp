@@ -179,19 +179,23 @@ TEST(InstallerAttached, PlainAndCompressedRecordsAreCopiedByteExact) {
   EXPECT_EQ(database->total_file_count, 5);
 }
 
-// The packer's single-file installer: a copy of the program with the package attached, found where the
-// program's image ends and copied out whole; it is runnable where the host marks programs. A file that is
-// no program, or a program that carries data already, is refused and nothing is written.
+// The packer's single-file installer: a copy of the installer program with the package attached, found
+// where the program's image ends and copied out whole; it is runnable where the host marks programs. A
+// file that is no program, a program other than the installer (this test's own), one that carries data
+// already, and an output that is the installer program itself are refused, and nothing is written.
 TEST(InstallerAttached, ThePackersSingleFileInstallerCarriesItsPackage) {
   ATTACHED_FIXTURE fixture("attached-packer");
   std::string error, setup = fixture.scratch.root + "setup.exe", description = fixture.scratch.source + "description.txt";
-  ASSERT_TRUE(package_builder::build_installer(description, get_module_path(), setup, &error)) << error;
+  const std::string installer = WINDOW_SCENARIO::built_program("installer");
+  const std::vector<INT_U8> program = read_whole_file(installer);
+  ASSERT_FALSE(program.empty());
+  ASSERT_TRUE(package_builder::build_installer(description, installer, setup, &error)) << error;
   std::vector<INT_U8> bytes = read_whole_file(setup);
-  ASSERT_GT(bytes.size(), fixture.program.size());
-  EXPECT_TRUE(std::equal(fixture.program.begin(), fixture.program.end(), bytes.begin()));
+  ASSERT_GT(bytes.size(), program.size());
+  EXPECT_TRUE(std::equal(program.begin(), program.end(), bytes.begin()));
   ATTACHED_DATA record;
   ASSERT_TRUE(locate_attached_data(&fixture.program_folder, "setup.exe", &record));
-  EXPECT_EQ(record.package_position, (INT_U32)fixture.program.size());
+  EXPECT_EQ(record.package_position, (INT_U32)program.size());
   std::string message;
   ASSERT_EQ(fixture.copy("setup.exe", record.package_position, &message), ATTACHED_COPIED) << message;
   EXPECT_EQ(database->file_cache_sz, ATTACHED_CHUNK);
@@ -217,9 +221,18 @@ TEST(InstallerAttached, ThePackersSingleFileInstallerCarriesItsPackage) {
   EXPECT_EQ(error, description + ": is no installer program (neither an ELF nor a Windows executable image)");
   EXPECT_FALSE(package_builder::build_installer(description, fixture.scratch.root + "none.exe", setup, &error));
   EXPECT_EQ(error, fixture.scratch.root + "none.exe: cannot be read");
+  EXPECT_FALSE(package_builder::build_installer(description, get_module_path(), setup, &error));
+  EXPECT_EQ(error, get_module_path() + std::string(": is no installer program: only the installer (build/installer, "
+                                                   "installer.exe) reads a package attached to it"));
+  const std::string copy = fixture.scratch.root + "copy.exe";
+  ASSERT_TRUE(write_whole_file(copy, program));
+  EXPECT_FALSE(package_builder::build_installer(description, copy, copy, &error));
+  EXPECT_EQ(error, copy + ": is the installer program, which the package is made from: it would be replaced");
+  EXPECT_EQ(read_whole_file(copy), program);
+  std::filesystem::remove(copy);
   std::string mistake = read_whole_text(description) + "desktop_shortcut = 1;run.sh\n";
   ASSERT_TRUE(write_whole_file(description, text_bytes(mistake)));
-  EXPECT_FALSE(package_builder::build_installer(description, get_module_path(), setup, &error));
+  EXPECT_FALSE(package_builder::build_installer(description, installer, setup, &error));
   EXPECT_EQ(error.substr(description.size()), ":10: a desktop shortcut needs 4 parts (type;program;link name;program "
                                               "folder), not 2: 1;run.sh");
   EXPECT_EQ(read_whole_file(setup), bytes);
