@@ -2,31 +2,21 @@
 // shortcuts and the uninstall stand-in land inside it), a small source tree with a description, and
 // the installation package built from them.
 #pragma once
-#include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "colour.h"
-#include "data_file.h"
 #include "database.h"
 #include "engine.h"
-#include "errors.h"
 #include "files.h"
 #include "folder.h"
-#include "font.h"
 #include "package.h"
 #include "package_builder.h"
 #include "test_support.h"
-#include "velk_string.h"
 
 inline std::vector<INT_U8> text_bytes(const std::string& text) {
   return std::vector<INT_U8>(text.begin(), text.end());
