@@ -67,9 +67,8 @@ struct PACK_SUMMARY {
     INT_U64 bytes = 0;  // the bytes they install
   };
   std::vector<INSTALLATION_FILES> installations;
-  INT_U32 entries = 0;  // the package's entries of files: a file that links name twice is stored once
-  std::string path;     // the package, or the single-file installer
-  INT_U64 size = 0;     // its size in bytes
+  std::string path;  // the package, or the single-file installer
+  INT_U64 size = 0;  // its size in bytes
 };
 
 // Builds the package at package_path (an existing file there is replaced when the new one is whole);

@@ -373,7 +373,6 @@ bool PACKER::write(const std::string& path, INT_S32 block_size) {
     delete_file(&package_folder, temporary);
     return false;
   }
-  summary->entries = (INT_U32)entry_of_file.size();
   summary->path = path;
   summary->size = fs::file_size(path, code);
   return true;
