@@ -255,12 +255,14 @@ FILE* create_new_file(const FOLDER* folder, const char* name, bool) {
     if (!file) return nullptr;
     int descriptor = fileno(file);
     bool locked = flock(descriptor, LOCK_EX | LOCK_NB) == 0;
-    bool lockless = !locked && locks_unsupported(errno), taken = !locked && errno == EWOULDBLOCK;
+    int error = errno;
+    bool lockless = !locked && locks_unsupported(error), taken = !locked && error == EWOULDBLOCK;
     struct stat status;
     if ((locked || lockless) && fstat(descriptor, &status) == 0 && status.st_nlink > 0) return file;
     // The file of an attempt that fails never stays: a later run could not tell it from a live one.
     remove_own_name(target, descriptor);
     fclose(file);
+    errno = error;
     if (!locked && !lockless && !taken) return nullptr;
   }
   return nullptr;
