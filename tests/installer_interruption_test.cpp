@@ -45,8 +45,10 @@ extern "C" int flock(int descriptor, int operation) noexcept {
   static auto next = reinterpret_cast<int (*)(int, int)>(dlsym(RTLD_NEXT, "flock"));
   bool reader = (fcntl(descriptor, F_GETFL) & O_ACCMODE) == O_RDONLY;
   bool writers_only = std::strcmp(file_system, "locks for writers") == 0 && reader && (operation & LOCK_EX);
-  errno = std::strcmp(file_system, "no locks") == 0 ? ENOLCK : writers_only ? EBADF : 0;
-  return errno ? -1 : next(descriptor, operation);
+  int refused = std::strcmp(file_system, "no locks") == 0 ? ENOLCK : writers_only ? EBADF : 0;
+  if (!refused) return next(descriptor, operation);
+  errno = refused;
+  return -1;
 }
 
 extern "C" int rename(const char* from, const char* to) noexcept {
