@@ -283,18 +283,14 @@ static void draw_arrows(WM_BUTTON* b, BUTTON_LOOK* look) {
   }
 }
 
-// The keyboard focus, where it is shown: a dotted outline inside the border, in the label's colour,
-// clear of round corners.
+// The keyboard focus: the outline inside the border, clear of round corners, in the label's colour.
 static void draw_focus(WM_BUTTON* b, BUTTON_LOOK* look) {
-  if (focus_object != b || !focus_visible) return;
-  INT_S16 x = b->x, y = b->y, x2 = look->x2, y2 = look->y2;
-  COLOUR cue = is_visible(look->ink) ? look->ink : b->text_colour;
-  if (!is_visible(cue)) contrasting_text_colour(&cue, &look->face);
+  if (focus_object != b) return;
   INT_S16 inset = (INT_S16)(b->border_width(1) + 1);
   INT_S16 cut = (b->shading_flags & 0x00F0) && look->radius > inset ? (INT_S16)(look->radius - inset) : (INT_S16)0;
-  if (x2 - x > 2 * inset && y2 - y > 2 * inset)
-    draw_dotted_rectangle(look->target, (INT_S16)(x + inset), (INT_S16)(y + inset), (INT_S16)(x2 - inset),
-                          (INT_S16)(y2 - inset), cut, &cue);
+  const COLOUR* text = is_visible(look->ink) ? &look->ink : &b->text_colour;
+  draw_focus_outline((INT_S16)(b->x + inset), (INT_S16)(b->y + inset), (INT_S16)(look->x2 - inset),
+                     (INT_S16)(look->y2 - inset), cut, text, &look->face);
 }
 
 void WM_BUTTON::draw() {
