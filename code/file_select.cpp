@@ -10,6 +10,7 @@
 #include "border.h"
 #include "button.h"
 #include "grid.h"
+#include "host.h"
 #include "image.h"
 #include "menu.h"
 #include "script.h"
@@ -247,6 +248,7 @@ void WM_FILE_SELECT::build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_STYLE_S
   cancel_button = new WM_BUTTON(0, 0, -1, -1, &button_style, cancel_text ? cancel_text : "Cancel", nullptr,
                                 list_event, FILE_SELECT_CANCEL, self, BUTTON_EVENT_CLICK);
   new_folder_button->focusable = ok_button->focusable = cancel_button->focusable = 1;
+  cancel_button->set_hot_key(VKEY_ESCAPE);
   const WM_STYLE_SET& s = window_style;
   INT_S16 cw = (INT_S16)(width - s.border_left_gap - s.border_right_gap - s.cell_left_gap - s.cell_right_gap);
   INT_S16 ch = (INT_S16)(height - client_top() - s.border_bottom_gap - s.cell_bottom_gap);
@@ -309,12 +311,13 @@ void WM_FILE_SELECT::build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_STYLE_S
   list->keep_clear_of_rounded_corners(list->width, list->height);
   fit_list_columns(list, icon_width);
 
+  // Tab goes in reading order: from the list down to the buttons, left to right.
   add_child(location_row, true);
   add_child(list, true);
   add_child(name_field, true);
   add_child(new_folder_button, true);
-  add_child(ok_button, true);
   add_child(cancel_button, true);
+  add_child(ok_button, true);
   kind |= WM_KIND_FILE_SELECT;
   call_screen_object_created_hook(this);
 }

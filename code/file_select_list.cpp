@@ -138,6 +138,8 @@ static bool read_folder(FOLDER* folder, INT_U8 show_hidden, bool folders, char**
 void WM_FILE_SELECT::rebuild() {
   refresh = 0;
   empty_location_menu(this);
+  // A row opened from the keyboard leaves the focus in the list, on its first row.
+  bool list_focused = list->find_focused_cell(nullptr, nullptr, true);
   list->clear(true);
   highlighted_row = -1;
   row_count = 0;
@@ -199,11 +201,43 @@ void WM_FILE_SELECT::rebuild() {
   lay_out_location_row();
   location_menu->place_popup();
   if (list->visible) list->show();
+  move_list_stop(0);
+  if (list_focused) list->focus_cell(1, 0);
   update_ok_button();
+}
+
+void WM_FILE_SELECT::move_list_stop(INT_S32 row) {
+  if (row < 0 || row >= list->row_count) row = 0;
+  WM_SCREEN_OBJECT* name = list->cell(1, list_stop);
+  if (name) name->focusable = 0;
+  list_stop = row;
+  name = list->cell(1, row);
+  if (name) name->focusable = 1;
+}
+
+bool WM_FILE_SELECT::list_keys() {
+  INT_S16 column = 0, row = 0;
+  if (!list->find_focused_cell(&column, &row, true)) {
+    // Elsewhere, the stop stays among the rows in view, where Tab finds it.
+    for (INT_S32 r = list->first_visible_row; !list->row_fully_visible(list_stop) && r <= list->last_visible_row; r++)
+      if (list->row_fully_visible(r)) move_list_stop(r);
+    return false;
+  }
+  INT_S32 key = KEYBOARD_HANDLER::last_key;
+  if (key != VKEY_UP && key != VKEY_DOWN) return false;
+  KEYBOARD_HANDLER keyboard;
+  keyboard.read_key();
+  INT_S32 next = row + (key == VKEY_UP ? -1 : 1);
+  if (next < 0 || next >= list->row_count) return true;
+  move_list_stop(next);
+  list->focus_cell(1, (INT_S16)next);
+  set_focus_visible(true);
+  return true;
 }
 
 WM_RESULT WM_FILE_SELECT::process() {
   if (refresh) rebuild();
+  if (visible) list_keys();
   return WM_DIALOG::process();
 }
 
@@ -238,6 +272,11 @@ static const INT_S32 DOUBLE_CLICK_DISTANCE = 4;
 bool WM_FILE_SELECT::take_opening_click(WM_SCREEN_OBJECT* object) {
   INT_S16 row, column;
   if (!list->find_object(object, &row, &column, true)) return true;  // a location entry
+  // A row opened from the keyboard is never the second click of a double click.
+  if (object == focus_object && focus_visible) {
+    row_opened = 0;
+    return true;
+  }
   INT_S16 px = MOUSE_HANDLER::pointer_x, py = MOUSE_HANDLER::pointer_y;
   bool second = row_opened && pass_time - row_opened_time <= query_double_click_time() &&
                 std::abs(px - row_opened_x) <= DOUBLE_CLICK_DISTANCE &&
@@ -310,6 +349,7 @@ WM_RESULT WM_FILE_SELECT::list_event(WM_SCREEN_OBJECT* object, INT_U32 event, IN
       break;
     }
     case FILE_SELECT_FILE_ROW: {
+      selector->move_list_stop(value);
       WM_SCREEN_OBJECT* name_cell = selector->list->cell(1, value);
       if (name_cell && (name_cell->kind & WM_KIND_BUTTON))
         selector->name_field->set_text(static_cast<WM_BUTTON*>(name_cell)->label);

@@ -75,6 +75,7 @@ public:
   INT_U8 refresh;               // the list is rebuilt at the next pass
   INT_S32 highlighted_row;      // -1 none
   INT_S32 row_count;            // rows in the list
+  INT_S32 list_stop = 0;        // the row whose name is the list's one stop of Tab
   INT_U8 new_folder_at_own_position;  // the new-folder dialog opens over the selector instead of centred
   WM_BUTTON* ok_button;
   WM_BUTTON* cancel_button;
@@ -125,6 +126,12 @@ public:
   void lay_out_location_row();
   // One row of a folder scan: folders always, files matching the default extension.
   void add_entry_row(const SCAN_ENTRY* entry);
+  // The list is one stop of Tab, held by the name of one row: the row moves to the one given (a row
+  // out of range is the first), the old row's name stops taking the focus and the new one's starts.
+  void move_list_stop(INT_S32 row);
+  // The list's keys while a row has the focus: the arrows up and down move the focus to the row above or
+  // below, scrolled into view; true when a key was taken.
+  bool list_keys();
   // A button enabled or not (redrawn when it changes); a disabled one also loses its pressed state.
   static void enable_button(WM_BUTTON* button, bool on);
   // OK is enabled in a folder, in modes 1 and 2 only with a name.

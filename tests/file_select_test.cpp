@@ -359,6 +359,58 @@ TEST_F(FileSelectTest, ADoubleClickOnARowGoesOneLevel) {
   EXPECT_TRUE(selector->folder.equals(&one)) << selector->folder.path;
 }
 
+// The keyboard: Tab goes in reading order, from the list (one stop, a row in view) to the buttons left to
+// right, and Shift+Tab back; the arrows move along the rows, Enter or Space opens the row that has the
+// focus, which stays in the list; Escape answers as Cancel.
+TEST_F(FileSelectTest, TheKeyboardGoesInReadingOrderThroughTheListAndEscapeCancels) {
+  FOLDER many = tree;
+  ASSERT_TRUE(many.enter("many", true));
+  for (int i = 0; i < 40; i++) {
+    FOLDER sub = many;
+    ASSERT_TRUE(sub.enter(("sub" + std::to_string(100 + i)).c_str(), true));
+  }
+  selector->set_mode(FILE_SELECT_FOLDER, &tree, nullptr, nullptr);
+  settle_effects();
+  WM_SCREEN_OBJECT* first_row = selector->list->cell(1, 0);
+  std::vector<WM_SCREEN_OBJECT*> order = {first_row, selector->new_folder_button, selector->cancel_button,
+                                          selector->ok_button, first_row};
+  first_row->take_focus();
+  for (size_t i = 1; i < order.size(); i++) {
+    key(VKEY_TAB);
+    EXPECT_EQ(focus_object, order[i]) << i;
+  }
+  key(VKEY_TAB, VKEY_LSHIFT);
+  EXPECT_EQ(focus_object, selector->ok_button);
+  key(VKEY_TAB);
+  std::vector<std::string> names = rows();
+  INT_S32 at = (INT_S32)(std::find(names.begin(), names.end(), "many") - names.begin());
+  for (INT_S32 r = 0; r < at; r++) key(VKEY_DOWN);
+  EXPECT_EQ(focus_object, selector->list->cell(1, at));
+  key(VKEY_SPACE);
+  run_pass();
+  EXPECT_TRUE(selector->folder.equals(&many)) << selector->folder.path;
+  EXPECT_EQ(focus_object, selector->list->cell(1, 0));
+  for (int r = 0; r < 35; r++) key(VKEY_DOWN);
+  key(VKEY_RETURN);  // quickly after the Space, at the same pointer: no double click
+  run_pass();
+  EXPECT_STREQ(selector->folder.get_name(), "sub134");
+  // Scrolled away from the list's stop, Tab still finds the list on a row in view.
+  key(VKEY_RETURN);
+  run_pass();
+  ASSERT_TRUE(selector->folder.equals(&many));
+  selector->ok_button->take_focus();
+  PARAMETER& scroll = selector->list->scroll_position;
+  scroll.set_int(&scroll.value, scroll.get_int(&scroll.minimum));
+  run_passes(2);
+  key(VKEY_TAB);
+  INT_S16 column = 0, row = 0;
+  ASSERT_TRUE(selector->list->find_focused_cell(&column, &row, false));
+  EXPECT_GT(row, 0);
+  key(VKEY_ESCAPE);
+  ASSERT_EQ(owner_calls.size(), 1u);
+  EXPECT_EQ(owner_calls[0].result, 0u);
+}
+
 TEST_F(FileSelectTest, NewFolderMadeOnDiskAndBadNamesRefused) {
   selector->set_mode(FILE_SELECT_FOLDER, &tree, nullptr, nullptr);
   settle_effects();

@@ -81,7 +81,7 @@ TEST(QuitQuestion, AnswersLongerThanYesAndNoKeepTheirWholeLabels) {
   EXPECT_LT(box->buttons[0]->x + box->buttons[0]->width, box->buttons[1]->x);
 }
 
-TEST(QuitQuestion, NoKeepsThePageAndYesEndsTheProgram) {
+TEST(QuitQuestion, NoOrEscapeKeepsThePageAndYesEndsTheProgram) {
   WIZARD_RUN run("quit-answers");
   ASSERT_TRUE(run.start());
   INSTALL_DIALOG* page = live_page();
@@ -97,6 +97,14 @@ TEST(QuitQuestion, NoKeepsThePageAndYesEndsTheProgram) {
   EXPECT_EQ(confirm_boxes(), 0);
   EXPECT_EQ(live_page(), page);
   EXPECT_EQ(database->stage, STAGE_LICENCE);
+  // Escape answers No as well.
+  test_seam_close_request();
+  ASSERT_TRUE(quit_dialog());
+  let_effects_end();
+  EXPECT_NE(key(VKEY_ESCAPE), WM_RESULT_LAST_PAGE_CLOSED);
+  EXPECT_EQ(quit_dialog(), nullptr);
+  let_effects_end();
+  EXPECT_EQ(live_page(), page);
   // The window's close button asks again; Yes ends the program from any stage.
   test_seam_close_request();
   box = quit_dialog();
