@@ -6,9 +6,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "button.h"
 #include "click_sound.h"
+#include "confirm.h"
 #include "file_utils.h"
 #include "files.h"
 #include "floating_menu.h"
@@ -266,6 +268,31 @@ void WM_FILE_SELECT::open_new_folder_dialog() {
   else delete dialog;
 }
 
+// The message box's one button closes it.
+static WM_RESULT message_closed(WM_SCREEN_OBJECT*, INT_U32, INT_U32, int) { return WM_RESULT_CLOSE_DIALOG; }
+
+void WM_FILE_SELECT::make_new_folder(const char* name) {
+  // An empty name makes nothing; only a plain name makes a folder: never "." or "..", nor one holding
+  // ':' or a separator.
+  if (!name || !*name) return;
+  const char* reason = "a folder's name may not be \".\" or \"..\", nor hold \":\", \"/\" or \"\\\"";
+  if (is_new_folder_name(name)) {
+    if (folder.enter(name, true)) {
+      refresh = 1;
+      return;
+    }
+    reason = folder_failure_reason();
+  }
+  std::string message = std::string("The folder \"") + name + "\" could not be made: " + reason + ".";
+  WM_CONFIRM* box = new WM_CONFIRM(NEW_FOLDER_MESSAGE_WIDTH, NEW_FOLDER_MESSAGE_HEIGHT, new_folder_title.text,
+                                   ok_button->label, nullptr, 1, message_closed, 0, 0, nullptr, 0, 0, -1, -1, 1, 20,
+                                   nullptr);
+  box->text->add_text(message.c_str(), nullptr, &box->window_style.fg_colour, true, true);
+  WM_SCREEN_OBJECT* root = page_manager ? page_manager->get_root() : nullptr;
+  if (root) root->add_top_level(box, false);
+  else delete box;
+}
+
 // The pointer may stray this many pixels between the two clicks of a double click.
 static const INT_S32 DOUBLE_CLICK_DISTANCE = 4;
 
@@ -296,9 +323,9 @@ WM_RESULT WM_FILE_SELECT::list_event(WM_SCREEN_OBJECT* object, INT_U32 event, IN
     WM_SCREEN_OBJECT* owner = dialog->get_owner();
     if (owner && (owner->kind & WM_KIND_FILE_SELECT)) {
       WM_FILE_SELECT* selector = static_cast<WM_FILE_SELECT*>(owner);
-      const char* name = dialog->edit->text.text;
-      // Only a plain name makes a folder: never "", "." or "..", nor one holding ':' or a separator.
-      if (user2 == 1 && is_new_folder_name(name) && selector->folder.enter(name, true)) selector->refresh = 1;
+      dialog->close_with_effects(true, false);
+      if (user2 == 1) selector->make_new_folder(dialog->edit->text.text);
+      return 0;
     }
     dialog->close_with_effects(true, false);
     return 0;

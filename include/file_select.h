@@ -59,6 +59,9 @@ const INT_S16 FILE_SELECT_WIDTH = 500;
 const INT_S16 FILE_SELECT_HEIGHT = 350;
 // Most rows the list holds (grid rows are numbered in 16 bits).
 const INT_S32 FILE_SELECT_MAX_ROWS = 32767;
+// Size of the message box that says why a new folder could not be made.
+const INT_S16 NEW_FOLDER_MESSAGE_WIDTH = 420;
+const INT_S16 NEW_FOLDER_MESSAGE_HEIGHT = 180;
 // Most characters of a typed file or folder name.
 const INT_S16 FILE_SELECT_NAME_LENGTH = 256;
 
@@ -142,6 +145,9 @@ public:
   bool take_opening_click(WM_SCREEN_OBJECT* object);
   // Opens the dialog that asks for a new folder's name.
   void open_new_folder_dialog();
+  // Makes the new folder the dialog was given and enters it; when it cannot be made, a message box over
+  // the selector says why.
+  void make_new_folder(const char* name);
   // Event callback of every button, row object, location entry and of the new-folder dialog.
   static WM_RESULT list_event(WM_SCREEN_OBJECT* object, INT_U32 event, INT_U32 user2, int value);
 };

@@ -113,6 +113,9 @@ FILE* create_next_temporary_file(const FOLDER* folder, char* out);
 // with user. The number removed.
 typedef void (*TEMPORARY_REMOVED)(const FOLDER* folder, const char* name, void* user);
 INT_S32 remove_stale_temporaries(FOLDER* folder, TEMPORARY_REMOVED removed = nullptr, void* user = nullptr);
+// Why the last folder that FOLDER::enter was asked to make could not be made, for a person, in plain
+// English ("this folder may not be written to", "the disk is full", ...); "" when none has failed.
+const char* folder_failure_reason();
 // The file (or folder) exists; a null name gives false. The third argument is not used.
 bool file_exists(const FOLDER* folder, const char* name, INT_U8 unused = 1);
 // The name is a plain file, not a folder, link, device or pipe (a file the program may remove again).

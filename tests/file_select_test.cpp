@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "button.h"
+#include "confirm.h"
 #include "file_select.h"
 #include "files.h"
 #include "floating_menu.h"
@@ -430,15 +431,36 @@ TEST_F(FileSelectTest, NewFolderMadeOnDiskAndBadNamesRefused) {
   EXPECT_EQ(dialog->edit->char_filter, is_text_char);
   EXPECT_EQ(dialog->edit->max_length, 256);
   EXPECT_EQ(dialog->width, 450);  // centred at the default size
-  for (const char* bad : {"", ".", "..", "x:y", "x/y"}) {
+  // A name refused, or a folder the system does not make, is said so in a message box over the selector,
+  // which its button closes; an empty name makes nothing and says nothing.
+  ASSERT_TRUE(write_whole_file(top + "taken", {'x'}));
+  const std::string refused = "\" could not be made: a folder's name may not be \".\" or \"..\", nor hold \":\", "
+                              "\"/\" or \"\\\".";
+  const std::pair<const char*, std::string> bad_names[] = {
+      {"", ""}, {".", refused}, {"..", refused}, {"x:y", refused}, {"x/y", refused},
+      {"taken", "\" could not be made: a file of that name is there already."}};
+  for (const auto& bad : bad_names) {
     if (!dialog) dialog = new_folder_dialog();
     ASSERT_NE(dialog, nullptr);
-    dialog->edit->set_text(bad);
+    dialog->edit->set_text(bad.first);
     tap(dialog->ok_button);
     settle_effects();
-    EXPECT_FALSE(is_top_level(dialog)) << bad;  // closed in any case
+    EXPECT_FALSE(is_top_level(dialog)) << bad.first;  // closed in any case
     dialog = nullptr;
-    EXPECT_TRUE(selector->folder.equals(&tree)) << bad;
+    EXPECT_TRUE(selector->folder.equals(&tree)) << bad.first;
+    WM_SCREEN_OBJECT* last = static_cast<WM_SCREEN_OBJECT*>(stored_pointer(top_level_list()->tail));
+    if (bad.second.empty()) {
+      EXPECT_EQ(last, selector);
+      continue;
+    }
+    ASSERT_TRUE(last->kind & WM_KIND_CONFIRM) << bad.first;
+    WM_CONFIRM* box = static_cast<WM_CONFIRM*>(last);
+    EXPECT_STREQ(box->get_title(), "New Folder");
+    ASSERT_EQ(box->text->data_count, 1);
+    EXPECT_EQ(std::string(box->text->data_buffer[0].text), "The folder \"" + std::string(bad.first) + bad.second);
+    tap(box->buttons[0]);
+    settle_effects();
+    EXPECT_FALSE(is_top_level(box));
   }
   EXPECT_FALSE(file_exists(&tree, "x:y"));
   EXPECT_EQ(sorted(rows()), (std::vector<std::string>{"..", "alpha", "beta"}));

@@ -49,9 +49,26 @@ bool host_read_program_path(char* out) {
 
 size_t host_root_length(const char* path) { return path && path[0] == '/' ? 1 : 0; }
 
-bool host_make_folder(const char* path) {
+bool host_make_folder(const char* path, INT_U8* failure) {
   char target[HOST_PATH_SIZE];
-  return host_path(path, target) && mkdir(target, 0777) == 0;
+  if (!host_path(path, target)) {
+    if (failure) *failure = FOLDER_FAILED_BAD_NAME;
+    return false;
+  }
+  if (mkdir(target, 0777) == 0) return true;
+  if (failure) {
+    switch (errno) {
+      case EACCES: case EPERM: *failure = FOLDER_FAILED_DENIED; break;
+      case EROFS: *failure = FOLDER_FAILED_READ_ONLY; break;
+      case ENOSPC: case EDQUOT: *failure = FOLDER_FAILED_FULL; break;
+      case EEXIST: *failure = FOLDER_FAILED_EXISTS; break;
+      case ENAMETOOLONG: *failure = FOLDER_FAILED_TOO_LONG; break;
+      case ENOENT: case ENOTDIR: *failure = FOLDER_FAILED_GONE; break;
+      case EINVAL: case EILSEQ: *failure = FOLDER_FAILED_BAD_NAME; break;
+      default: *failure = FOLDER_FAILED_OTHER; break;
+    }
+  }
+  return false;
 }
 
 bool host_remove_empty_folder(const char* path) {

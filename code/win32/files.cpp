@@ -50,9 +50,26 @@ size_t host_root_length(const char* path) {
   return path[0] == '\\' || path[0] == '/' ? 1 : 0;
 }
 
-bool host_make_folder(const char* path) {
+bool host_make_folder(const char* path, INT_U8* failure) {
   WCHAR target[FOLDER_PATH_SIZE];
-  return wide_path(path, target) && CreateDirectoryW(target, nullptr) != 0;
+  if (!wide_path(path, target)) {
+    if (failure) *failure = FOLDER_FAILED_TOO_LONG;
+    return false;
+  }
+  if (CreateDirectoryW(target, nullptr)) return true;
+  if (failure) {
+    switch (GetLastError()) {
+      case ERROR_ACCESS_DENIED: *failure = FOLDER_FAILED_DENIED; break;
+      case ERROR_WRITE_PROTECT: *failure = FOLDER_FAILED_READ_ONLY; break;
+      case ERROR_DISK_FULL: case ERROR_HANDLE_DISK_FULL: *failure = FOLDER_FAILED_FULL; break;
+      case ERROR_ALREADY_EXISTS: case ERROR_FILE_EXISTS: *failure = FOLDER_FAILED_EXISTS; break;
+      case ERROR_FILENAME_EXCED_RANGE: *failure = FOLDER_FAILED_TOO_LONG; break;
+      case ERROR_PATH_NOT_FOUND: case ERROR_FILE_NOT_FOUND: *failure = FOLDER_FAILED_GONE; break;
+      case ERROR_INVALID_NAME: case ERROR_BAD_PATHNAME: *failure = FOLDER_FAILED_BAD_NAME; break;
+      default: *failure = FOLDER_FAILED_OTHER; break;
+    }
+  }
+  return false;
 }
 
 bool host_remove_empty_folder(const char* path) {
