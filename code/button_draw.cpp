@@ -162,15 +162,17 @@ static void choose_label_effects(WM_BUTTON* b, BUTTON_LOOK* look) {
   look->pressed = pressed;
 }
 
-// The text shown (the flash text while it flashes, a path shortened to its room) and where it goes.
+// The text shown (the flash text while it flashes, a path or name shortened to its room) and where it
+// goes.
 static void place_label(WM_BUTTON* b, BUTTON_LOOK* look) {
   IMAGE* target = look->target;
   const char* shown = b->label ? b->label : "";
   if (b->flash_state && b->flash_text.type == STRING_TYPE && b->flash_text.value.text && b->flash_text.value.text[0])
     shown = b->flash_text.value.text;
-  if (b->path_text && shown == b->label && !(b->button_flags & bf_wrap_text)) {
-    look->path = path_in_room(target, b->font_id, b->font_x_size, b->font_y_size, shown,
-                              b->width - b->left_gap - b->right_gap);
+  if ((b->path_text || b->name_text) && shown == b->label && !(b->button_flags & bf_wrap_text)) {
+    INT_S32 room = b->width - b->left_gap - b->right_gap;
+    look->path = b->path_text ? path_in_room(target, b->font_id, b->font_x_size, b->font_y_size, shown, room)
+                              : name_in_room(target, b->font_id, b->font_x_size, b->font_y_size, shown, room);
     shown = look->path.c_str();
   }
   look->shown = shown;

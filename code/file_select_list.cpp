@@ -36,6 +36,9 @@ static WM_BUTTON* add_text_cell(WM_FILE_SELECT* selector, INT_S16 column, INT_S3
                                                     bf_left_justify_text, WM_FILE_SELECT::list_event, event,
                                                     object_handle(selector), BUTTON_EVENT_CLICK);
   if (cell) cell->click_user1 = (INT_U32)row;
+  // A name too long for its column loses characters of its middle: names that share a long beginning
+  // stay apart.
+  if (cell && column == 1) cell->name_text = 1;
   return cell;
 }
 
@@ -64,7 +67,9 @@ static void add_location_entry(WM_FILE_SELECT* selector, const char* text, INT_S
   if (!popup) return;
   WM_BUTTON* entry = popup->add_entry(text, WM_FILE_SELECT::list_event, FILE_SELECT_LOCATION,
                                       object_handle(selector), false);
-  if (entry) entry->click_user1 = (INT_U32)value;
+  if (!entry) return;
+  entry->click_user1 = (INT_U32)value;
+  entry->name_text = 1;
 }
 
 void WM_FILE_SELECT::update_ok_button() {

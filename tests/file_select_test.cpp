@@ -532,7 +532,8 @@ TEST(FileSelectLayout, WholeValuesInContrastingTextAndNoTextOverAnother) {
   ASSERT_TRUE(start_with_system_font(10));
   FOLDER tree = scratch_folder("file-select-layout");
   ASSERT_TRUE(tree.enter("Applications", true));  // a twelve-letter location, shown whole
-  for (const char* name : {"Games", "System tools and utilities for the administrator"}) {
+  for (const char* name : {"Games", "System tools and utilities for the administrator",
+                           "System tools and utilities for the administrator, part 2"}) {
     FOLDER sub = tree;
     ASSERT_TRUE(sub.enter(name, true));
   }
@@ -551,7 +552,7 @@ TEST(FileSelectLayout, WholeValuesInContrastingTextAndNoTextOverAnother) {
     selector->message->set_text("Pick the folder to install into.", false);
     run_passes(2);
     WM_GRID* list = selector->list;
-    ASSERT_EQ(list->row_count, 3);
+    ASSERT_EQ(list->row_count, 4);
     // No row shows only in part; sizes and dates whole; every text contrasts with the list.
     EXPECT_EQ((list->inner_height() + list->style.y_spacing) % (list->default_row_height + list->style.y_spacing), 0);
     for (INT_S32 r = 0; r < list->row_count; r++)
@@ -587,6 +588,37 @@ TEST(FileSelectLayout, WholeValuesInContrastingTextAndNoTextOverAnother) {
     EXPECT_LE(needs(selector->location_label, "Location:"), selector->location_label->width);
     EXPECT_GE(std::abs(lightness(selector->message->text_colour) - lightness(selector->location_row->style.bg_colour)),
               0.5);
+    // Two names too long for their column that share their beginning show apart: each keeps its end.
+    std::vector<WM_SCREEN_OBJECT*> long_names;
+    for (INT_S32 r = 1; r < list->row_count; r++)
+      if (std::string(static_cast<WM_BUTTON*>(list->cell(1, r))->label).rfind("System", 0) == 0)
+        long_names.push_back(list->cell(1, r));
+    ASSERT_EQ(long_names.size(), 2u);
+    EXPECT_LT(long_names[0]->width, needs(static_cast<WM_BUTTON*>(long_names[0]), "System tools and utilities for the"));
+    bool apart = false;
+    for (int dy = 0; dy < long_names[0]->height; dy++)
+      for (int dx = 0; dx < long_names[0]->width; dx++)
+        apart |= screen_pixel((INT_S16)(long_names[0]->x + dx), (INT_S16)(long_names[0]->y + dy)) !=
+                 screen_pixel((INT_S16)(long_names[1]->x + dx), (INT_S16)(long_names[1]->y + dy));
+    EXPECT_TRUE(apart) << size;
+    // A message too long for one line takes the lines it needs, up to three, and the list below gives up
+    // the height, its rows still whole; a short one takes back its one line.
+    INT_S16 one_line = selector->message->height, list_top = list->y, list_height = list->height;
+    selector->message->set_text("Pick the folder into which the application and all of its parts are to be "
+                                "installed, or make a new one for it.", false);
+    selector->refresh = 1;
+    settle_effects();
+    EXPECT_GE(selector->message->height, 2 * (one_line - selector->message->top_gap - selector->message->bottom_gap));
+    EXPECT_TRUE(selector->message->wraps_in_its_box()) << size;
+    EXPECT_EQ(list->y - list_top, selector->message->height - one_line);
+    EXPECT_LE(list->y + list->height, selector->name_field->y - selector->new_folder_button->height / 2 + 1);
+    EXPECT_EQ((list->inner_height() + list->style.y_spacing) % (list->default_row_height + list->style.y_spacing), 0);
+    selector->message->set_text("Pick the folder to install into.", false);
+    selector->refresh = 1;
+    settle_effects();
+    EXPECT_EQ(selector->message->height, one_line);
+    EXPECT_EQ(list->y, list_top);
+    EXPECT_EQ(list->height, list_height);
   }
   // Buttons whose labels need more than their row: half a button's height apart and inside the client,
   // the longest label shortened, "OK" whole.

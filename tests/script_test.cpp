@@ -3,11 +3,13 @@
 // the owner's input first, the flash step, recolouring and the icon beside the text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
 #include "button.h"
 #include "folder.h"
+#include "font.h"
 #include "host.h"
 #include "host_test_seam.h"
 #include "image.h"
@@ -114,6 +116,38 @@ TEST(Script, SizesAndText) {
   EXPECT_STREQ(fitted.text.value.text, "");
   target->default_font_id = saved_font;
   target->default_font_y_size = saved_y;
+}
+
+// A text too long for its one line wraps where the script's height holds two lines (the lines taking the
+// gaps they need), rather than be shortened with "..." as it is where the height holds one line.
+TEST(Script, ATextTooLongForOneLineWrapsWhereTwoLinesFit) {
+  REQUIRE_SYSTEM_FONTS();
+  WM_TEST_SCREEN screen(320, 240, 0);
+  ASSERT_TRUE(start_with_system_font(10));
+  screen_image.set_clip(0, 0, 319, 239);
+  WM_STYLE_SET style;
+  style.font_id = 10;
+  style.font_x_sz = style.font_y_sz = 16;
+  style.fg_colour = WHITE;
+  style.bg_colour = COLOUR_INVISIBLE;
+  style.flags = 0;  // no border: what is drawn is the text
+  set_gaps(&style, 2, 2, 4, 4);
+  for (INT_S16 height : {32, 31, 40}) {
+    COLOUR black = BLACK;
+    screen_image.fill_rectangle(0, 0, 319, 239, &black, 0);
+    WM_SCRIPT script(10, 10, 209, (INT_S16)(10 + height - 1), &style, "Where shall the application go on this computer?");
+    script.draw();
+    int top = 240, bottom = -1;
+    for (int y = 0; y < 240; y++)
+      for (int x = 0; x < 320; x++)
+        if (screen_pixel((INT_S16)x, (INT_S16)y) != BLACK) top = std::min(top, y), bottom = std::max(bottom, y);
+    EXPECT_EQ(script.wraps_in_its_box(), height != 31) << height;
+    if (height == 31) EXPECT_LE(bottom - top + 1, 16) << height;
+    else EXPECT_GT(bottom - top + 1, 16) << height;
+    EXPECT_GE(top, 10);
+    EXPECT_LE(bottom, 10 + height - 1);
+  }
+  stop_font_system();
 }
 
 TEST(Script, FramesByNameAndFromTheStyle) {

@@ -409,12 +409,47 @@ TEST_F(TextTest, APathTooLongForItsRoomLosesWholeFoldersOfItsMiddle) {
             "\\\\server\\share\\...\\bin\\");
   EXPECT_EQ(shown("\\bin\\long folder name\\data.bin", "\\...\\data.bin"), "\\...\\data.bin");
   EXPECT_EQ(shown("first/second/third", ".../third"), ".../third");
-  // Without room for the drive: "..." and the last folder, else the last folder alone, which the
-  // drawing then shortens at its end.
+  // Without room for the drive: "..." and the last folder, else the last folder alone, shortened in its
+  // middle.
   EXPECT_EQ(shown(deep, ".../chosen dest"), ".../chosen dest");
   EXPECT_EQ(shown(deep, "chosen dest"), "chosen dest");
-  EXPECT_EQ(shown(deep, "chosen"), "chosen dest");
-  EXPECT_EQ(shown("/one folder", "/one"), "one folder");
-  EXPECT_EQ(shown("plain text without a folder", "plain"), "plain text without a folder");
+  EXPECT_EQ(shown(deep, "chosen dest!"), "chosen dest");
+  EXPECT_EQ(shown(deep, "chosen"), name_in_room(nullptr, SANS, 30, 30, "chosen dest", width("chosen")));
+  EXPECT_EQ(shown("plain text without a folder", "plain text"),
+            name_in_room(nullptr, SANS, 30, 30, "plain text without a folder", width("plain text")));
   EXPECT_EQ(shown(nullptr, ""), "");
+}
+
+// A name too long for its room loses characters of its middle, its end keeping at least half the room:
+// names that share a long beginning stay apart. A character above 0xFF goes or stays whole.
+TEST_F(TextTest, ANameTooLongForItsRoomLosesCharactersOfItsMiddle) {
+  auto shown = [&](const std::string& name, INT_S32 room) {
+    return name_in_room(nullptr, SANS, 30, 30, name.c_str(), room);
+  };
+  EXPECT_EQ(shown("Programs", width("Programs")), "Programs");
+  const std::string shared = "Programs of a rather long shared beginning, version ";
+  INT_S32 room = width("Programs of a ... version 1");
+  for (const char* end : {"1", "2"}) {
+    std::string name = shared + end, result = shown(name, room);
+    SCOPED_TRACE(result);
+    size_t dots = result.find("...");
+    ASSERT_NE(dots, std::string::npos);
+    EXPECT_LE(width(result.c_str()), room);
+    EXPECT_EQ(name.compare(0, dots, result, 0, dots), 0);  // the beginning, as it is
+    std::string tail = result.substr(dots + 3);
+    EXPECT_EQ(name.compare(name.size() - tail.size(), tail.size(), tail), 0);  // the end, as it is
+    EXPECT_GE(width(tail.c_str()) + width("W"), (room - width("...")) / 2);
+    EXPECT_GT(dots, 0u);
+  }
+  // Characters above 0xFF: the result holds only whole ones, each in a run of its own.
+  std::string wide = "ab\x01,0416,0417,0418,0419,041A,041B,041C,041D\x01yz";
+  std::string result = shown(wide, width("ab...yz") + 2 * text_width(nullptr, SANS, 30, 30, "\x01,0416\x01", -1, false));
+  EXPECT_LE(text_width(nullptr, SANS, 30, 30, result.c_str(), -1, false),
+            width("ab...yz") + 2 * text_width(nullptr, SANS, 30, 30, "\x01,0416\x01", -1, false));
+  EXPECT_EQ(result.substr(result.size() - 2), "yz");
+  EXPECT_NE(result.find("..."), std::string::npos);
+  for (size_t at = result.find('\x01'); at != std::string::npos; at = result.find('\x01', at + 6))
+    EXPECT_EQ(result[at + 5], '\x01') << result;
+  // No room beside "...": "..." alone.
+  EXPECT_EQ(shown("long name", width("...")), "...");
 }
