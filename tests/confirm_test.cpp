@@ -184,26 +184,16 @@ TEST(ConfirmInput, EscapeAnswersAsTheCancellingButtonAndSpaceAsTheFocusedOne) {
   WM_CONFIRM* two = new WM_CONFIRM(400, 300, "Question", 1, record_answer, 7, 10, 20, 0, 20, &no_effects);
   page.open(two);
   key(VKEY_ESCAPE);
-  EXPECT_EQ(answer.calls, 1);
-  EXPECT_EQ(answer.button, two->buttons[1]);
-  EXPECT_EQ(answer.user2, 0u);
+  EXPECT_TRUE(answer.calls == 1 && answer.button == two->buttons[1] && answer.user2 == 0u);
   two->buttons[0]->focusable = 1;
   two->buttons[0]->take_focus();
   key(VKEY_SPACE);
-  EXPECT_EQ(answer.calls, 2);
-  EXPECT_EQ(answer.user2, 1u);
-  page_manager->get_root()->remove_top_level(two, true, false);
-
-  WM_CONFIRM* one = new WM_CONFIRM(400, 300, "Note", 1, record_answer, 8, 10, 20, 1, 20, &no_effects);
-  page.open(one);
+  EXPECT_TRUE(answer.calls == 2 && answer.user2 == 1u);
+  page.open(new WM_CONFIRM(400, 300, "Note", 1, record_answer, 8, 10, 20, 1, 20, &no_effects));
   key(VKEY_ESCAPE);
-  EXPECT_EQ(answer.calls, 3);
-  EXPECT_EQ(answer.user1, 8u);
-  page_manager->get_root()->remove_top_level(one, true, false);
-
-  WM_CONFIRM* three = new WM_CONFIRM(400, 300, "Three", "A", "B", "C", 1, record_answer, 1, 0, record_answer, 2, 0,
-                                     record_answer, 3, 0, 10, 20, 3, 20, &no_effects);
-  page.open(three);
+  EXPECT_TRUE(answer.calls == 3 && answer.user1 == 8u);
+  page.open(new WM_CONFIRM(400, 300, "Three", "A", "B", "C", 1, record_answer, 1, 0, record_answer, 2, 0,
+                           record_answer, 3, 0, 10, 20, 3, 20, &no_effects));
   key(VKEY_ESCAPE);
   EXPECT_EQ(answer.calls, 3);
 }

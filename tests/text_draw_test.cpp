@@ -427,29 +427,19 @@ TEST_F(TextTest, ANameTooLongForItsRoomLosesCharactersOfItsMiddle) {
     return name_in_room(nullptr, SANS, 30, 30, name.c_str(), room);
   };
   EXPECT_EQ(shown("Programs", width("Programs")), "Programs");
-  const std::string shared = "Programs of a rather long shared beginning, version ";
+  const std::string name = "Programs of a rather long shared beginning, version 1";
   INT_S32 room = width("Programs of a ... version 1");
-  for (const char* end : {"1", "2"}) {
-    std::string name = shared + end, result = shown(name, room);
-    SCOPED_TRACE(result);
-    size_t dots = result.find("...");
-    ASSERT_NE(dots, std::string::npos);
-    EXPECT_LE(width(result.c_str()), room);
-    EXPECT_EQ(name.compare(0, dots, result, 0, dots), 0);  // the beginning, as it is
-    std::string tail = result.substr(dots + 3);
-    EXPECT_EQ(name.compare(name.size() - tail.size(), tail.size(), tail), 0);  // the end, as it is
-    EXPECT_GE(width(tail.c_str()) + width("W"), (room - width("...")) / 2);
-    EXPECT_GT(dots, 0u);
-  }
-  // Characters above 0xFF: the result holds only whole ones, each in a run of its own.
-  std::string wide = "ab\x01,0416,0417,0418,0419,041A,041B,041C,041D\x01yz";
-  std::string result = shown(wide, width("ab...yz") + 2 * text_width(nullptr, SANS, 30, 30, "\x01,0416\x01", -1, false));
-  EXPECT_LE(text_width(nullptr, SANS, 30, 30, result.c_str(), -1, false),
-            width("ab...yz") + 2 * text_width(nullptr, SANS, 30, 30, "\x01,0416\x01", -1, false));
-  EXPECT_EQ(result.substr(result.size() - 2), "yz");
-  EXPECT_NE(result.find("..."), std::string::npos);
-  for (size_t at = result.find('\x01'); at != std::string::npos; at = result.find('\x01', at + 6))
-    EXPECT_EQ(result[at + 5], '\x01') << result;
-  // No room beside "...": "..." alone.
-  EXPECT_EQ(shown("long name", width("...")), "...");
+  std::string result = shown(name, room);
+  size_t dots = result.find("...");
+  ASSERT_TRUE(dots != std::string::npos && dots > 0) << result;
+  std::string tail = result.substr(dots + 3);
+  EXPECT_LE(width(result.c_str()), room);
+  EXPECT_EQ(name.compare(0, dots, result, 0, dots), 0) << result;  // the beginning, as it is
+  EXPECT_EQ(name.compare(name.size() - tail.size(), tail.size(), tail), 0) << result;  // the end, as it is
+  EXPECT_GE(width(tail.c_str()) + width("W"), (room - width("...")) / 2) << result;
+  // Characters above 0xFF: each of those shown, whole in a run of its own.
+  INT_S32 wide = text_width(nullptr, SANS, 30, 30, "\x01,0416\x01", -1, false);
+  EXPECT_EQ(shown("ab\x01,0416,0417,0418,0419,041A,041B,041C,041D\x01yz", width("a...z") + 2 * wide),
+            "ab...\x01" "041D\x01yz");
+  EXPECT_EQ(shown("long name", width("...")), "...");  // no room beside "...": "..." alone
 }
