@@ -280,15 +280,16 @@ void WM_FILE_SELECT::make_new_folder(const char* name) {
   // An empty name makes nothing; only a plain name makes a folder: never "." or "..", nor one holding
   // ':' or a separator.
   if (!name || !*name) return;
-  const char* reason = "a folder's name may not be \".\" or \"..\", nor hold \":\", \"/\" or \"\\\"";
+  char cause[256] = "a folder's name may not be \".\" or \"..\", nor hold \":\", \"/\" or \"\\\"";
   if (is_new_folder_name(name)) {
+    forget_file_failure();
     if (folder.enter(name, true)) {
       refresh = 1;
       return;
     }
-    reason = folder_failure_reason();
+    describe_file_failure(cause, sizeof cause);  // the system's own words
   }
-  std::string message = std::string("The folder \"") + name + "\" could not be made: " + reason + ".";
+  std::string message = std::string("The folder \"") + name + "\" could not be made" + (*cause ? ": " : "") + cause + ".";
   WM_CONFIRM* box = new WM_CONFIRM(NEW_FOLDER_MESSAGE_WIDTH, NEW_FOLDER_MESSAGE_HEIGHT, new_folder_title.text,
                                    ok_button->label, nullptr, 1, message_closed, 0, 0, nullptr, 0, 0, -1, -1, 1, 20,
                                    nullptr);

@@ -13,20 +13,9 @@ bool host_read_program_path(char* out);
 // The length of the root at the start of a path: Linux "/" 1; Windows "D:\" 3 and a leading '\' 1;
 // 0 when the path has none. A root keeps its separator when a path is cut down to its parent.
 size_t host_root_length(const char* path);
-// Kinds of failure of host_make_folder, told from the system's error.
-enum : INT_U8 {
-  FOLDER_FAILED_OTHER = 0,
-  FOLDER_FAILED_DENIED,     // the folder may not be written to
-  FOLDER_FAILED_READ_ONLY,  // on a disk that is read-only
-  FOLDER_FAILED_FULL,
-  FOLDER_FAILED_EXISTS,     // a file (no folder) has the name
-  FOLDER_FAILED_TOO_LONG,   // the name or the whole path
-  FOLDER_FAILED_GONE,       // the parent is no longer there
-  FOLDER_FAILED_BAD_NAME    // a name the system refuses
-};
-// Makes one folder whose parent exists; false when it cannot be made, the kind of failure in *failure
-// when given.
-bool host_make_folder(const char* path, INT_U8* failure = nullptr);
+// Makes one folder whose parent exists (true also for a folder that is there already); false when it
+// cannot be made, the system's cause kept for describe_file_failure.
+bool host_make_folder(const char* path);
 // Removes one empty folder; false when it is not empty or cannot be removed.
 bool host_remove_empty_folder(const char* path);
 // Makes a new folder below parent named prefix, '-' and a part no one can guess, that only this user

@@ -83,39 +83,12 @@ const char* FOLDER::get_path_text(const char* name) const {
   return text;
 }
 
-// The kind of failure of the last folder that FOLDER::enter could not make; 0xFF none.
-static INT_U8 last_folder_failure = 0xFF;
-
 bool FOLDER::enter(const char* name, bool create) {
   char target[FOLDER_PATH_SIZE];
-  if (!name || !*name) return false;
-  if (!join_path(target, path, name)) {
-    if (create) last_folder_failure = FOLDER_FAILED_TOO_LONG;
-    return false;
-  }
-  if (!is_folder(target)) {
-    if (!create) return false;
-    INT_U8 failure = FOLDER_FAILED_OTHER;
-    host_make_folder(target, &failure);
-    if (!is_folder(target)) {
-      last_folder_failure = failure;
-      return false;
-    }
-  }
+  if (!name || !*name || !join_path(target, path, name)) return false;
+  if (!is_folder(target) && (!create || !host_make_folder(target))) return false;
   strcpy(path, target);
   return true;
-}
-
-const char* folder_failure_reason() {
-  static const char* const reasons[] = {"the system refused it",
-                                        "this folder may not be written to",
-                                        "the disk is read-only",
-                                        "the disk is full",
-                                        "a file of that name is there already",
-                                        "the name is too long",
-                                        "the folder it would go into is no longer there",
-                                        "the system does not take that name"};
-  return last_folder_failure < sizeof reasons / sizeof reasons[0] ? reasons[last_folder_failure] : "";
 }
 
 bool FOLDER::go_up() {

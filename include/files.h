@@ -113,9 +113,6 @@ FILE* create_next_temporary_file(const FOLDER* folder, char* out);
 // with user. The number removed.
 typedef void (*TEMPORARY_REMOVED)(const FOLDER* folder, const char* name, void* user);
 INT_S32 remove_stale_temporaries(FOLDER* folder, TEMPORARY_REMOVED removed = nullptr, void* user = nullptr);
-// Why the last folder that FOLDER::enter was asked to make could not be made, for a person, in plain
-// English ("this folder may not be written to", "the disk is full", ...); "" when none has failed.
-const char* folder_failure_reason();
 // The file (or folder) exists; a null name gives false. The third argument is not used.
 bool file_exists(const FOLDER* folder, const char* name, INT_U8 unused = 1);
 // The name is a plain file, not a folder, link, device or pipe (a file the program may remove again).
@@ -166,6 +163,12 @@ bool is_link(const FOLDER* folder, const char* name);
 // The two names are one and the same existing file (by its identity on its volume, whatever the names
 // or links that lead to it).
 bool same_file(const FOLDER* folder, const char* name, const FOLDER* other_folder, const char* other_name);
+
+// Why the last file operation failed, in the system's own words (Linux: the C library's text of errno;
+// Windows: the system's message of its last error), into out (size bytes), without a closing full stop;
+// empty when the system recorded no failure since forget_file_failure.
+void forget_file_failure();
+void describe_file_failure(char* out, size_t size);
 
 // Logical drives: Windows lists them with floppy drives A and B last; Linux has the one root "/".
 INT_S32 get_drive_count();

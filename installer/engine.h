@@ -64,10 +64,15 @@ const INT_S32 COPY_ERROR_YES_RESULT = 101;
 const INT_S32 COPY_ERROR_NO_RESULT = 100;
 // Lines the copy error box's message window keeps.
 const INT_S16 COPY_ERROR_LINES = 100;
-// Opens the copy error box of the current language over the page manager's current area; both buttons
-// report to event_callback as (button, event, value): yes 101 and 0, no 100 and the previous stage. Null
-// without a page manager.
+// Opens the copy error box of the current language over the page manager's current area, its message
+// followed by what failed and why (the install state's failure_text); both buttons report to
+// event_callback as (button, event, value): yes 101 and 0, no 100 and the previous stage. Null without a
+// page manager.
 WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_EVENT_CALLBACK event_callback);
+
+// What the page says of an installation that did not complete: the destination that could not be
+// made, or how many files could not be installed and what failed last.
+std::string installation_failure_text(const DATABASE* database);
 
 // Automatic mode: installs the current installation of the loaded database into its default
 // destination with the default options, one file per pass of the install step, printing a line per

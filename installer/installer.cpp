@@ -275,6 +275,8 @@ INT_U8 application_update() {
 }
 
 void application_exit() {
+  // Leaving while installing interrupts the installation; a run whose installation failed ends with 1.
+  set_program_status(end_wizard());
   bool attached = database->attached_package != 0;
   FOLDER data_folder(database->data_folder);
   close_main_window(0);

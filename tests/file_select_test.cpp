@@ -414,6 +414,11 @@ TEST_F(FileSelectTest, NewFolderMadeOnDiskAndBadNamesRefused) {
   // A name refused, or a folder the system does not make, is said so in a message box over the selector,
   // which its button closes; an empty name makes nothing and says nothing.
   ASSERT_TRUE(write_whole_file(top + "taken", {'x'}));
+  char cause[256];  // the system's own words for it
+  forget_file_failure();
+  ASSERT_FALSE(FOLDER(tree).enter("taken", true));
+  describe_file_failure(cause, sizeof cause);
+  ASSERT_NE(cause[0], 0);
   const char* refused = "could not be made: a folder's name may not be \".\" or \"..\", nor hold \":\", \"/\" or \"\\\".";
   for (const char* bad : {"", ".", "..", "x:y", "x/y", "taken"}) {
     if (!dialog) dialog = new_folder_dialog();
@@ -428,8 +433,8 @@ TEST_F(FileSelectTest, NewFolderMadeOnDiskAndBadNamesRefused) {
     if (!*bad) continue;
     ASSERT_TRUE(box->kind & WM_KIND_CONFIRM) << bad;
     EXPECT_STREQ(box->get_title(), "New Folder");
-    std::string why = *bad == 't' ? "could not be made: a file of that name is there already." : refused;
-    EXPECT_EQ(std::string(box->text->data_buffer[0].text), "The folder \"" + std::string(bad) + "\" " + why);
+    std::string shown = box->text->data_buffer[0].text, start = "The folder \"" + std::string(bad) + "\" ";
+    EXPECT_EQ(shown, start + (*bad == 't' ? "could not be made: " + std::string(cause) + "." : refused));
     key(VKEY_ESCAPE);
     settle_effects();
   }

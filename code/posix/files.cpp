@@ -49,25 +49,15 @@ bool host_read_program_path(char* out) {
 
 size_t host_root_length(const char* path) { return path && path[0] == '/' ? 1 : 0; }
 
-bool host_make_folder(const char* path, INT_U8* failure) {
+bool host_make_folder(const char* path) {
   char target[HOST_PATH_SIZE];
-  if (!host_path(path, target)) {
-    if (failure) *failure = FOLDER_FAILED_BAD_NAME;
-    return false;
-  }
+  if (!host_path(path, target)) return false;
   if (mkdir(target, 0777) == 0) return true;
-  if (failure) {
-    switch (errno) {
-      case EACCES: case EPERM: *failure = FOLDER_FAILED_DENIED; break;
-      case EROFS: *failure = FOLDER_FAILED_READ_ONLY; break;
-      case ENOSPC: case EDQUOT: *failure = FOLDER_FAILED_FULL; break;
-      case EEXIST: *failure = FOLDER_FAILED_EXISTS; break;
-      case ENAMETOOLONG: *failure = FOLDER_FAILED_TOO_LONG; break;
-      case ENOENT: case ENOTDIR: *failure = FOLDER_FAILED_GONE; break;
-      case EINVAL: case EILSEQ: *failure = FOLDER_FAILED_BAD_NAME; break;
-      default: *failure = FOLDER_FAILED_OTHER; break;
-    }
-  }
+  // A folder that another made meanwhile is as good; any other failure keeps its cause.
+  int failure = errno;
+  struct stat status;
+  if (failure == EEXIST && stat(target, &status) == 0 && S_ISDIR(status.st_mode)) return true;
+  errno = failure;
   return false;
 }
 
@@ -555,4 +545,12 @@ bool host_local_time_text(INT_U32 seconds, char* out, size_t size) {
   end = put_two_digits(put_two_digits(end, year / 100), year % 100);
   *end = 0;
   return true;
+}
+
+void forget_file_failure() { errno = 0; }
+
+void describe_file_failure(char* out, size_t size) {
+  if (!out || size == 0) return;
+  out[0] = 0;
+  if (errno != 0) std::snprintf(out, size, "%s", std::strerror(errno));
 }

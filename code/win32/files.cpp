@@ -50,25 +50,16 @@ size_t host_root_length(const char* path) {
   return path[0] == '\\' || path[0] == '/' ? 1 : 0;
 }
 
-bool host_make_folder(const char* path, INT_U8* failure) {
+bool host_make_folder(const char* path) {
   WCHAR target[FOLDER_PATH_SIZE];
-  if (!wide_path(path, target)) {
-    if (failure) *failure = FOLDER_FAILED_TOO_LONG;
-    return false;
-  }
+  if (!wide_path(path, target)) return false;
   if (CreateDirectoryW(target, nullptr)) return true;
-  if (failure) {
-    switch (GetLastError()) {
-      case ERROR_ACCESS_DENIED: *failure = FOLDER_FAILED_DENIED; break;
-      case ERROR_WRITE_PROTECT: *failure = FOLDER_FAILED_READ_ONLY; break;
-      case ERROR_DISK_FULL: case ERROR_HANDLE_DISK_FULL: *failure = FOLDER_FAILED_FULL; break;
-      case ERROR_ALREADY_EXISTS: case ERROR_FILE_EXISTS: *failure = FOLDER_FAILED_EXISTS; break;
-      case ERROR_FILENAME_EXCED_RANGE: *failure = FOLDER_FAILED_TOO_LONG; break;
-      case ERROR_PATH_NOT_FOUND: case ERROR_FILE_NOT_FOUND: *failure = FOLDER_FAILED_GONE; break;
-      case ERROR_INVALID_NAME: case ERROR_BAD_PATHNAME: *failure = FOLDER_FAILED_BAD_NAME; break;
-      default: *failure = FOLDER_FAILED_OTHER; break;
-    }
-  }
+  // A folder that another made meanwhile is as good; any other failure keeps its cause.
+  DWORD failure = GetLastError();
+  DWORD attributes = GetFileAttributesW(target);
+  if (failure == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return true;
+  SetLastError(failure);
   return false;
 }
 
@@ -556,4 +547,20 @@ bool host_local_time_text(INT_U32 seconds, char* out, size_t size) {
   memcpy(out, formatted, length);
   out[length] = 0;
   return true;
+}
+
+void forget_file_failure() { SetLastError(0); }
+
+void describe_file_failure(char* out, size_t size) {
+  if (!out || size == 0) return;
+  out[0] = 0;
+  DWORD code = GetLastError();
+  if (code == 0) return;
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, out,
+                                (DWORD)size, nullptr);
+  if (length == 0) snprintf(out, size, "system error %lu", (unsigned long)code);
+  // The message ends with a full stop and a line end.
+  size_t end = strlen(out);
+  while (end > 0 && (out[end - 1] == '\r' || out[end - 1] == '\n' || out[end - 1] == ' ' || out[end - 1] == '.')) end--;
+  out[end] = 0;
 }
