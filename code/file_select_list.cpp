@@ -289,7 +289,8 @@ void WM_FILE_SELECT::make_new_folder(const char* name) {
     }
     describe_file_failure(cause, sizeof cause);  // the system's own words
   }
-  std::string message = std::string("The folder \"") + name + "\" could not be made" + (*cause ? ": " : "") + cause + ".";
+  std::string message =
+      std::string("The folder \"") + name + "\" could not be made" + (*cause ? ": " : "") + cause + ".";
   WM_CONFIRM* box = new WM_CONFIRM(NEW_FOLDER_MESSAGE_WIDTH, NEW_FOLDER_MESSAGE_HEIGHT, new_folder_title.text,
                                    ok_button->label, nullptr, 1, message_closed, 0, 0, nullptr, 0, 0, -1, -1, 1, 20,
                                    nullptr);

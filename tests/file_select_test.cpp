@@ -419,7 +419,8 @@ TEST_F(FileSelectTest, NewFolderMadeOnDiskAndBadNamesRefused) {
   ASSERT_FALSE(FOLDER(tree).enter("taken", true));
   describe_file_failure(cause, sizeof cause);
   ASSERT_NE(cause[0], 0);
-  const char* refused = "could not be made: a folder's name may not be \".\" or \"..\", nor hold \":\", \"/\" or \"\\\".";
+  const char* refused =
+      "could not be made: a folder's name may not be \".\" or \"..\", nor hold \":\", \"/\" or \"\\\".";
   for (const char* bad : {"", ".", "..", "x:y", "x/y", "taken"}) {
     if (!dialog) dialog = new_folder_dialog();
     ASSERT_NE(dialog, nullptr);
@@ -567,7 +568,8 @@ TEST(FileSelectLayout, WholeValuesInContrastingTextAndNoTextOverAnother) {
     // Two names too long for their column that share their beginning show apart.
     std::vector<WM_BUTTON*> names;
     for (INT_S32 r = 1; r < list->row_count; r++)
-      if (static_cast<WM_BUTTON*>(list->cell(1, r))->label[0] == 'S') names.push_back(static_cast<WM_BUTTON*>(list->cell(1, r)));
+      if (static_cast<WM_BUTTON*>(list->cell(1, r))->label[0] == 'S')
+        names.push_back(static_cast<WM_BUTTON*>(list->cell(1, r)));
     ASSERT_EQ(names.size(), 2u);
     WM_BUTTON *one = names[0], *two = names[1];
     bool apart = false;

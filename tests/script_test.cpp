@@ -135,7 +135,8 @@ TEST(Script, ATextTooLongForOneLineWrapsWhereTwoLinesFit) {
   for (INT_S16 height : {32, 31}) {  // two lines of 16 pixels in the script's height, or not
     COLOUR black = BLACK;
     screen_image.fill_rectangle(0, 0, 319, 239, &black, 0);
-    WM_SCRIPT script(10, 10, 209, (INT_S16)(10 + height - 1), &style, "Where shall the application go on this computer?");
+    WM_SCRIPT script(10, 10, 209, (INT_S16)(10 + height - 1), &style,
+                     "Where shall the application go on this computer?");
     script.draw();
     int top = 240, bottom = -1;
     for (int y = 0; y < 240; y++)
