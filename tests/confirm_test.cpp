@@ -177,27 +177,6 @@ TEST(ConfirmInput, ButtonsCallTheCallbackAndAReplyOf2ClosesAndDeletesTheBox) {
   EXPECT_EQ(top_level_list()->count, 0);
 }
 
-// Escape answers as the cancelling button: No of two answers, the one answer of a single button, none of
-// three, whose cancelling answer the box cannot tell. Space answers as the button that has the focus.
-TEST(ConfirmInput, EscapeAnswersAsTheCancellingButtonAndSpaceAsTheFocusedOne) {
-  BOX_PAGE page;
-  WM_CONFIRM* two = new WM_CONFIRM(400, 300, "Question", 1, record_answer, 7, 10, 20, 0, 20, &no_effects);
-  page.open(two);
-  key(VKEY_ESCAPE);
-  EXPECT_TRUE(answer.calls == 1 && answer.button == two->buttons[1] && answer.user2 == 0u);
-  two->buttons[0]->focusable = 1;
-  two->buttons[0]->take_focus();
-  key(VKEY_SPACE);
-  EXPECT_TRUE(answer.calls == 2 && answer.user2 == 1u);
-  page.open(new WM_CONFIRM(400, 300, "Note", 1, record_answer, 8, 10, 20, 1, 20, &no_effects));
-  key(VKEY_ESCAPE);
-  EXPECT_TRUE(answer.calls == 3 && answer.user1 == 8u);
-  page.open(new WM_CONFIRM(400, 300, "Three", "A", "B", "C", 1, record_answer, 1, 0, record_answer, 2, 0,
-                           record_answer, 3, 0, 10, 20, 3, 20, &no_effects));
-  key(VKEY_ESCAPE);
-  EXPECT_EQ(answer.calls, 3);
-}
-
 TEST(ConfirmInput, ABoxClosingWithTheDefaultEffectsGoesWhenItsFadeEnds) {
   BOX_PAGE page;
   WM_CONFIRM* box = new WM_CONFIRM(300, 200, "Question", 1, record_answer, 7, 10, 20, 1, 20, nullptr);

@@ -427,16 +427,8 @@ TEST_F(TextTest, ANameTooLongForItsRoomLosesCharactersOfItsMiddle) {
     return name_in_room(nullptr, SANS, 30, 30, name.c_str(), room);
   };
   EXPECT_EQ(shown("Programs", width("Programs")), "Programs");
-  const std::string name = "Programs of a rather long shared beginning, version 1";
-  INT_S32 room = width("Programs of a ... version 1");
-  std::string result = shown(name, room);
-  size_t dots = result.find("...");
-  ASSERT_TRUE(dots != std::string::npos && dots > 0) << result;
-  std::string tail = result.substr(dots + 3);
-  EXPECT_LE(width(result.c_str()), room);
-  EXPECT_EQ(name.compare(0, dots, result, 0, dots), 0) << result;  // the beginning, as it is
-  EXPECT_EQ(name.compare(name.size() - tail.size(), tail.size(), tail), 0) << result;  // the end, as it is
-  EXPECT_GE(width(tail.c_str()) + width("W"), (room - width("...")) / 2) << result;
+  EXPECT_EQ(shown("Programs of a rather long shared beginning, version 1", width("Programs of a ... version 1")),
+            "Programs of ...g, version 1");  // the end takes half the room
   // Characters above 0xFF: each of those shown, whole in a run of its own.
   INT_S32 wide = text_width(nullptr, SANS, 30, 30, "\x01,0416\x01", -1, false);
   EXPECT_EQ(shown("ab\x01,0416,0417,0418,0419,041A,041B,041C,041D\x01yz", width("a...z") + 2 * wide),
