@@ -187,9 +187,13 @@ void render_text(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, 
     std::memset(&temporary, 0, sizeof(temporary));
     GLYPH* glyph = fetch_glyph(slot, font_id, code, x_size, y_size, &temporary);
 
-    // The underline sits at the descender; a face without a height puts it on the bottom edge.
-    if (underline_offset == 0 && glyph->face_height != 0)
-      underline_offset = (INT_S32)y_size * glyph->face_descender / glyph->face_height;
+    // The baseline lies the face's ascender below the line's top. Glyphs are sized so that the face's
+    // ascender and descender, each rounded up, share the line's height, so a capital with a mark and a
+    // descender both stay inside the line. The underline runs one pixel below the baseline.
+    if (underline_offset == 0) {
+      INT_S32 ascent = glyph->ascent < 0 ? 0 : glyph->ascent > y_size - 1 ? y_size - 1 : glyph->ascent;
+      underline_offset = ascent + 1 - y_size;
+    }
 
     INT_S32 advance = glyph->advance;
     if (with_background)

@@ -614,7 +614,7 @@ bool place_of(const std::string& output, const std::string& name, int* x, int* y
 }
 
 // The selector with the default styles in a real window: Tab shows where the focus goes, the location
-// menu opens and closes, a new folder is named through the clipboard and chosen.
+// menu opens and closes, a new folder is named (on a German keyboard) through the clipboard and chosen.
 TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
   WINDOW_SCENARIO scenario("file-select-window");
   START_WINDOW_SCENARIO(scenario);
@@ -622,7 +622,9 @@ TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
   FOLDER start_folder;
   ASSERT_TRUE(start_folder.set_if_folder(scenario.scratch().c_str()));
   ASSERT_TRUE(start_folder.enter("start", true));
-  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("file_select_probe"), {start_folder.path}));
+  ASSERT_TRUE(scenario.keyboard_layout("de"));
+  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("file_select_probe"), {start_folder.path},
+                             {"LC_ALL=C.UTF-8"}));
   ASSERT_TRUE(scenario.wait_for_window("File selector"));
   ASSERT_TRUE(scenario.wait_for_output("ready\n"));
   int x, y;
@@ -648,7 +650,7 @@ TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
   ASSERT_TRUE(place_of(scenario.output(), "dialog_edit", &x, &y));
   ASSERT_TRUE(scenario.click(x, y));
   ASSERT_TRUE(scenario.wait_for_output("edit clicked\n"));
-  ASSERT_TRUE(scenario.type("Made here"));
+  ASSERT_TRUE(scenario.type("Grüße here"));
   ASSERT_TRUE(scenario.key("ctrl+a"));
   ASSERT_TRUE(scenario.key("ctrl+x"));
   ASSERT_TRUE(scenario.key("ctrl+v"));
@@ -656,11 +658,11 @@ TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
   ASSERT_TRUE(scenario.click(x, y));
   ASSERT_TRUE(scenario.wait_for_output("dialog closed"));
   FOLDER made = start_folder;
-  EXPECT_TRUE(made.enter("Made here")) << scenario.output();
+  EXPECT_TRUE(made.enter("Gr\xFC\xDF" "e here")) << scenario.output();  // stored as UTF-8 natively, UTF-16 on Windows
   // OK: the selection is the new folder.
   ASSERT_TRUE(place_of(scenario.output(), "ok", &x, &y));
   ASSERT_TRUE(scenario.click(x, y));
-  ASSERT_TRUE(scenario.wait_for_output(std::string("selected ") + made.path + "\n")) << scenario.output();
+  ASSERT_TRUE(scenario.wait_for_output(std::string("selected ") + start_folder.path)) << scenario.output();
   EXPECT_EQ(scenario.wait_for_exit(), 0);
 }
 

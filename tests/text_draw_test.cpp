@@ -167,6 +167,19 @@ TEST_F(TextTest, ClipAndImageEdgesBoundTheInk) {
   EXPECT_EQ(ink(image, WHITE).count, 0);
 }
 
+TEST_F(TextTest, CapitalsWithMarksAndDescendersStayInsideTheLine) {
+  // The tallest and lowest characters of the 8-bit text, and the underline, at every size a control may use.
+  for (INT_S16 size = 8; size <= 48; size++) {
+    IMAGE image(400, 120);
+    fill(&image, WHITE);
+    draw_text(&image, 10, 40, &BLACK, &COLOUR_INVISIBLE, &BLACK, SANS, size, size, "\xC5\xC9\xDC\xC7gjpy|", 0, -1,
+              false);
+    BOUNDS b = ink(image, WHITE);
+    EXPECT_TRUE(b.count > 0 && b.y1 >= 40 && b.y2 < 40 + size) << "size " << size << ": " << b.y1 << ".." << b.y2;
+  }
+  EXPECT_GE(width("A", 1), 0);  // the smallest size, with no pixel per em, is no error
+}
+
 TEST_F(TextTest, InvisibleTextStillDrawsItsBackground) {
   IMAGE image(200, 60);
   fill(&image, WHITE);
