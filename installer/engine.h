@@ -5,6 +5,7 @@
 #include <string>
 
 #include "types.h"
+#include "attached_data.h"
 #include "confirm.h"
 #include "folder.h"
 
@@ -12,6 +13,10 @@ class DATABASE;
 class INSTALL_DIALOG;
 class IMAGE;
 class WM_PAGE_MANAGER;
+
+// The installer's version, which its window's default title ("Installer 1.11") and the packer's
+// --version give.
+#define INSTALLER_VERSION "1.11"
 
 // printf into a string of any length (the engine's log and description lines are never cut).
 std::string format_text(const char* format, ...)
@@ -97,20 +102,6 @@ bool set_folder_and_name(const char* argument, FOLDER* folder, char* name, FOLDE
 // that does not exist.
 std::string file_argument_problem(const char* argument);
 
-// What is attached to a program file after its executable image (ELF or PE): optionally a skin block -
-// the 8 bytes "VELKSKIN", a big-endian u32 length, then that many bytes of a skin file (its byte-order
-// byte and skin stream) - and then the package data up to the end of the file.
-struct ATTACHED_DATA {
-  INT_U8 skin_attached;
-  INT_U32 skin_position;     // the skin file's byte-order byte
-  INT_U8 package_attached;
-  INT_U32 package_position;  // the package data's first byte (its splash flag)
-};
-// Locates the attached data of the named file; false when the file cannot be read, is no executable,
-// or holds nothing after its image (record then says nothing is attached).
-bool locate_attached_data(FOLDER* folder, const char* name, ATTACHED_DATA* record);
-// The tag that opens an attached skin block.
-extern const char ATTACHED_SKIN_TAG[8];
 // Result of the copy-out.
 enum ATTACHED_RESULT {
   ATTACHED_NONE = 0,    // nothing attached (or the program's file cannot be opened)

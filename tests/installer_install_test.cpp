@@ -560,9 +560,12 @@ TEST(InstallerProgram, OneShotModesEndWithTheirExitStatus) {
   ASSERT_TRUE(write_whole_file(scratch.package + "installer.pkg", bytes));
   EXPECT_EQ(run("-x " + package + " -a"), 2);
   // A destination naming a path variable the program does not know: the database is not loaded (no
-  // fatal error), and nothing is installed.
+  // fatal error), and nothing is installed. (The packer takes only variables it knows: this process
+  // knows it.)
   description.replace(description.find("$ROOT0" + scratch.root + "dest"), 6 + scratch.root.size() + 4, "$NOSUCHVARIABLE/dest");
   ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  FOLDER known;
+  set_named_path("$NOSUCHVARIABLE", &known);
   ASSERT_TRUE(scratch.build());
   EXPECT_EQ(run("-x " + package + " -a"), 2);
   EXPECT_NE(read_whole_text(output).find("ERROR: unable to load data\n"), std::string::npos);

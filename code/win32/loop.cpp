@@ -8,18 +8,21 @@
 
 HINSTANCE instance_handle = nullptr;
 
+// The class is a Unicode one, so that the window's typed characters arrive as UTF-16 (WM_CHAR) rather
+// than as bytes of the ANSI code page, which are not Latin-1 (0x80 to 0x9F in Western code pages,
+// every upper-half byte in others). Windows made of it take ANSI calls too (the title).
 bool register_main_class() {
   static bool registered = false;
   if (registered) return true;
   if (!instance_handle) instance_handle = GetModuleHandleA(nullptr);
-  WNDCLASSA window_class;
+  WNDCLASSW window_class;
   ZeroMemory(&window_class, sizeof(window_class));
   window_class.style = CS_HREDRAW | CS_VREDRAW;
   window_class.lpfnWndProc = window_procedure;
   window_class.hInstance = instance_handle;
   window_class.hIcon = LoadIconA(instance_handle, MAKEINTRESOURCEA(app_descriptor.icon_resource));
-  window_class.lpszClassName = "main";
-  registered = RegisterClassA(&window_class) != 0;
+  window_class.lpszClassName = L"main";
+  registered = RegisterClassW(&window_class) != 0;
   return registered;
 }
 
@@ -37,9 +40,10 @@ void start_host() {}
 bool host_dispatch_messages() {
   bool any = false;
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  // The wide calls: a character message keeps its UTF-16 unit on the way to the main window.
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
     if (message.message != WM_TIMER && message.message != WM_SYSTIMER) any = true;
   }
   return any;
