@@ -549,5 +549,37 @@ std::string path_in_room(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y
     std::string marked = std::string("...") + text[last_start - 1] + last;
     if (fits(marked)) return marked;
   }
-  return last;
+  return name_in_room(image, font_id, x_size, y_size, last.c_str(), room);
+}
+
+std::string name_in_room(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* name,
+                         INT_S32 room) {
+  std::string text = name ? name : "";
+  if (text_width(image, font_id, x_size, y_size, text.c_str(), -1, false) <= room) return text;
+  // The characters, each as a text of its own (one inside a run of its own above 0xFF) with its width.
+  struct PIECE {
+    std::string text;
+    INT_S32 width;
+  };
+  std::vector<PIECE> pieces;
+  TEXT_READER reader(text.c_str(), false);
+  INT_U32 code;
+  INT_S32 start;
+  bool hex;
+  while (reader.next(&code, &start, &hex)) {
+    std::string piece = hex ? "\x01" + text.substr((size_t)start, 4) + "\x01" : text.substr((size_t)start, 1);
+    pieces.push_back({piece, text_width(image, font_id, x_size, y_size, piece.c_str(), -1, false)});
+  }
+  INT_S32 left = room - text_width(image, font_id, x_size, y_size, "...", -1, false);
+  // The end takes what fits in half the room, the beginning what fits beside it, the end the rest.
+  size_t head = 0, tail = 0, count = pieces.size();
+  INT_S32 used = 0;
+  while (tail < count && used + pieces[count - 1 - tail].width <= left / 2) used += pieces[count - 1 - tail++].width;
+  while (head + tail < count && used + pieces[head].width <= left) used += pieces[head++].width;
+  while (head + tail < count && used + pieces[count - 1 - tail].width <= left) used += pieces[count - 1 - tail++].width;
+  std::string shown;
+  for (size_t i = 0; i < head; i++) shown += pieces[i].text;
+  shown += "...";
+  for (size_t i = count - tail; i < count; i++) shown += pieces[i].text;
+  return shown;
 }

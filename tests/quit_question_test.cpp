@@ -81,7 +81,7 @@ TEST(QuitQuestion, AnswersLongerThanYesAndNoKeepTheirWholeLabels) {
   EXPECT_LT(box->buttons[0]->x + box->buttons[0]->width, box->buttons[1]->x);
 }
 
-TEST(QuitQuestion, NoKeepsThePageAndYesEndsTheProgram) {
+TEST(QuitQuestion, NoOrEscapeKeepsThePageAndYesEndsTheProgram) {
   WIZARD_RUN run("quit-answers");
   ASSERT_TRUE(run.start());
   INSTALL_DIALOG* page = live_page();
@@ -97,6 +97,10 @@ TEST(QuitQuestion, NoKeepsThePageAndYesEndsTheProgram) {
   EXPECT_EQ(confirm_boxes(), 0);
   EXPECT_EQ(live_page(), page);
   EXPECT_EQ(database->stage, STAGE_LICENCE);
+  // Escape answers No as well.
+  test_seam_close_request();
+  let_effects_end();
+  EXPECT_TRUE(quit_dialog() && key(VKEY_ESCAPE) != WM_RESULT_LAST_PAGE_CLOSED && !quit_dialog());
   // The window's close button asks again; Yes ends the program from any stage.
   test_seam_close_request();
   box = quit_dialog();
@@ -197,8 +201,8 @@ TEST(QuitQuestion, TheInstallationWaitsForTheAnswer) {
   EXPECT_EQ(log.find("RegKey"), std::string::npos);
 }
 
-// Dragged toward any corner, the question keeps its title bar in the window, where it can be taken back.
-TEST(QuitQuestion, ADraggedQuestionKeepsItsTitleBarInTheWindow) {
+// Dragged toward any corner, the question stays whole in the window, its answers in reach.
+TEST(QuitQuestion, ADraggedQuestionStaysInTheWindow) {
   WIZARD_RUN run("quit-drag");
   ASSERT_TRUE(run.start());
   open_quit_dialog(0);
@@ -210,8 +214,8 @@ TEST(QuitQuestion, ADraggedQuestionKeepsItsTitleBarInTheWindow) {
   for (INT_S16 corner = 0; corner < 4; corner++) {
     move_pointer((corner & 1) ? (INT_S16)(width + 500) : (INT_S16)-500,
                  (corner & 2) ? (INT_S16)(height + 500) : (INT_S16)-500);
-    EXPECT_TRUE(box->title->x >= 0 && box->title->x + box->title->width <= width) << corner;
-    EXPECT_TRUE(box->title->y >= 0 && box->title->y + box->title->height <= height) << corner;
+    EXPECT_TRUE(box->x >= 0 && box->x + box->width <= width) << corner;
+    EXPECT_TRUE(box->y >= 0 && box->y + box->height <= height) << corner;
   }
   release(width, height);
 }
