@@ -1,6 +1,6 @@
 // Tests of the shortcut service: shortcuts written and read back — freedesktop files on Linux, shell
-// links through IShellLinkA on Windows — with their targets, arguments and icons, group folders made
-// and cleaned up, and texts beyond the limits refused.
+// links through IShellLinkA on Windows — with their targets, arguments and icons, addresses, group
+// folders made and cleaned up, and texts beyond the limits refused.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -112,6 +112,23 @@ TEST(Shortcuts, DesktopEntriesCarryTargetArgumentsAndIcon) {
   EXPECT_EQ(remove_desktop_shortcut(1, "", "", "My Tool", nullptr, "", nullptr), 0);
   EXPECT_FALSE(exists(scratch.desktop + "/My Tool.desktop"));
   EXPECT_NE(remove_desktop_shortcut(1, "", "", "My Tool", nullptr, "", nullptr), 0);
+}
+
+// An address is the link's whole target: no program folder before it, never run as a program.
+TEST(Shortcuts, AddressesOpenAsLinks) {
+  SCRATCH_DESKTOP scratch;
+  FOLDER program_folder;
+  snprintf(program_folder.path, sizeof(program_folder.path), "/opt/Tool");
+  create_desktop_shortcut(2, "https://example.org/docs/", "", "Site", nullptr, "", nullptr);
+  auto keys = read_entry(scratch.desktop + "/Site.desktop");
+  EXPECT_EQ(keys["Type"], "Link");
+  EXPECT_EQ(keys["URL"], "https://example.org/docs/");
+  EXPECT_EQ(keys["Icon"], "applications-internet");
+  create_desktop_shortcut(1, "https://example.org/setup.EXE", "-x", "Setup", nullptr, "", &program_folder);
+  keys = read_entry(scratch.desktop + "/Setup.desktop");
+  EXPECT_EQ(keys["URL"], "https://example.org/setup.EXE");
+  EXPECT_EQ(keys.count("Exec"), 0u);
+  EXPECT_EQ(keys["Icon"], "application-x-executable");
 }
 
 TEST(Shortcuts, TextsBeyondTheLimitsMakeNothing) {
@@ -239,6 +256,18 @@ TEST(Shortcuts, ShellLinksReadBackThroughTheShell) {
   EXPECT_EQ(attributes, INVALID_FILE_ATTRIBUTES);
   attributes = GetFileAttributesA(programs.c_str());
   EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+
+  // A shell link holds no address: explorer opens it, the address quoted whole (commas included).
+  create_desktop_shortcut(2, "https://example.org/a,b/", "", "Velk Test Site", nullptr, "", &program_folder);
+  link = read_link(desktop + "\\Velk Test Site.lnk");
+  ASSERT_TRUE(link.read);
+  char windows_folder[MAX_PATH];
+  GetWindowsDirectoryA(windows_folder, MAX_PATH);
+  EXPECT_TRUE(lower_equal(link.path, std::string(windows_folder) + "\\explorer.exe")) << link.path;
+  EXPECT_EQ(link.arguments, "\"https://example.org/a,b/\"");
+  EXPECT_TRUE(lower_equal(link.icon, shell32)) << link.icon;
+  EXPECT_EQ(link.icon_index, 13);
+  remove_desktop_shortcut(2, "", "", "Velk Test Site", nullptr, "", nullptr);
 
   // Over-long targets make nothing.
   std::string long_target(1100, 'a');
