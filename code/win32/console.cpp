@@ -25,9 +25,7 @@ static void write_handle(HANDLE handle, const char* text, DWORD length) {
   }
 }
 
-// The system's text in UTF-16 (units), for a console or a message box to show whatever the code page;
-// false when it has none.
-static bool wide_text(const char* text, std::vector<WCHAR>* wide) {
+bool wide_text(const char* text, std::vector<WCHAR>* wide) {
   wide->resize(std::strlen(text) + 1);
   return text_to_utf16(text, reinterpret_cast<INT_U16*>(wide->data()), wide->size());
 }
@@ -159,11 +157,13 @@ void fatal_exit(const char* text) {
   remove_temporary_folder();
   if (text && text[0]) {
     if (message_box_hook) message_box_hook("Fatal error", text);
-    if (running_unattended()) {
+    std::vector<WCHAR> wide;
+    if (running_unattended())
       write_to_stderr("Fatal error", text);
-    } else {
+    else if (wide_text(text, &wide))
+      FatalAppExitW(0, wide.data());
+    else
       FatalAppExitA(0, text);
-    }
   }
   ExitProcess(FATAL_EXIT_STATUS);
 }

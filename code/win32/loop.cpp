@@ -62,5 +62,9 @@ void show_banner_box(const char* caption, const char* text) {
     std::fflush(stderr);
     return;
   }
-  MessageBoxA(nullptr, text, caption, MB_OK);
+  std::vector<WCHAR> wide_caption, wide_message;
+  if (wide_text(caption, &wide_caption) && wide_text(text, &wide_message))
+    MessageBoxW(nullptr, wide_message.data(), wide_caption.data(), MB_OK);
+  else
+    MessageBoxA(nullptr, text, caption, MB_OK);
 }
