@@ -30,9 +30,10 @@ static void put_text(const char* text, FILE* stream) {
 }
 
 // Standard output is line-buffered on a terminal and fully buffered otherwise: a terminal shows each
-// line as it comes, a file or a pipe takes a write per buffer instead of one per line.
+// line as it comes, a file or a pipe takes a write per buffer instead of one per line. Once a write
+// has failed (the pipe's reader or the terminal went away), nothing more is written.
 void console_print(const char* text) {
-  if (!text) return;
+  if (!text || std::ferror(stdout)) return;
   put_text(text, stdout);
 }
 

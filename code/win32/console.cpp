@@ -15,11 +15,17 @@ static MESSAGE_BOX_HOOK message_box_hook = nullptr;
 static HANDLE console_output = nullptr;
 INT_U8 console_allocated = 0;  // a console was opened by console_print
 
+// Set once a write has failed: the pipe's reader or the console went away, and nothing more is written.
+static bool console_gone = false;
+
 // Writes all bytes to a handle; WriteFile works for consoles, pipes and redirected files alike.
 static void write_handle(HANDLE handle, const char* text, DWORD length) {
   while (length > 0) {
     DWORD written = 0;
-    if (!WriteFile(handle, text, length, &written, nullptr) || written == 0) return;
+    if (!WriteFile(handle, text, length, &written, nullptr) || written == 0) {
+      console_gone = true;
+      return;
+    }
     text += written;
     length -= written;
   }
@@ -73,7 +79,7 @@ void console_flush() {
 }
 
 void console_print(const char* text) {
-  if (!text) return;
+  if (!text || console_gone) return;
   if (!console_output) {
     // Use the standard output the process inherited; open a console only when there is none.
     HANDLE inherited = GetStdHandle(STD_OUTPUT_HANDLE);

@@ -1,6 +1,7 @@
 // Windows host layer: the requests of the system to end the program: the console's Ctrl+C, Ctrl+Break
 // and close events, and log-off and shut-down through the session's messages to top-level windows.
 #include "win32_host.h"
+#include "../files_host.h"
 
 // The console's handler runs on a thread of its own: it only notes the request and wakes the frame
 // loop's wait; the program reads the note at its next safe point.
@@ -12,8 +13,11 @@ static BOOL WINAPI on_console_event(DWORD event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
       // A second request while the program ends goes on to the system's own handler, which ends the
-      // process at once.
-      if (InterlockedExchange(&end_request, 1) != 0) return FALSE;
+      // process at once, after what can be taken away safely (the files noted for it).
+      if (InterlockedExchange(&end_request, 1) != 0) {
+        host_immediate_end();
+        return FALSE;
+      }
       SetEvent(end_request_event);
       return TRUE;
     case CTRL_CLOSE_EVENT:
@@ -68,7 +72,13 @@ void watch_end_requests() {
   end_request_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   if (!end_request_event) return;
   SetConsoleCtrlHandler(on_console_event, TRUE);
-  if (!main_window) open_session_window();
+}
+
+void watch_session_end() {
+  static bool opened = false;
+  if (opened || !end_request_event || main_window) return;
+  opened = true;
+  open_session_window();
 }
 
 bool end_requested() { return InterlockedCompareExchange(&end_request, 0, 0) != 0; }
