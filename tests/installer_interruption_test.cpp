@@ -96,7 +96,9 @@ public:
     start.dwFlags = STARTF_USESTDHANDLES;
     start.hStdOutput = start.hStdError = out;
     HANDLE reader = nullptr;
-    if (reader_gone && !CreatePipe(&reader, &start.hStdOutput, &inherit, 0)) return false;
+    if (reader_gone && (!CreatePipe(&reader, &start.hStdOutput, &inherit, 0) ||
+                        !SetHandleInformation(reader, HANDLE_FLAG_INHERIT, 0)))
+      return false;
     bool started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &process) != 0;
     CloseHandle(out);
     if (reader_gone) {
