@@ -51,7 +51,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPA
     case WM_ENDSESSION: {
       LRESULT result = 0;
       if (session_message(message, w_param, &result)) return result;
-      return DefWindowProcA(window, message, w_param, l_param);
+      return DefWindowProcW(window, message, w_param, l_param);
     }
     case WM_ACTIVATEAPP:
       if (full_screen_active) {
@@ -74,7 +74,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPA
     }
     case WM_KILLFOCUS:
       host_drop_key_presses();
-      return DefWindowProcA(window, message, w_param, l_param);
+      return DefWindowProcW(window, message, w_param, l_param);
     case WM_CHAR:
       queue_typed_character(w_param);
       return 1;
@@ -113,7 +113,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPA
       return 1;
     }
     default:
-      return DefWindowProcA(window, message, w_param, l_param);
+      return DefWindowProcW(window, message, w_param, l_param);
   }
 }
 

@@ -12,14 +12,15 @@ bool register_main_class() {
   static bool registered = false;
   if (registered) return true;
   if (!instance_handle) instance_handle = GetModuleHandleA(nullptr);
-  WNDCLASSA window_class;
+  // A class of the wide calls: the window keeps its title in UTF-16, and the system draws it whole.
+  WNDCLASSW window_class;
   ZeroMemory(&window_class, sizeof(window_class));
   window_class.style = CS_HREDRAW | CS_VREDRAW;
   window_class.lpfnWndProc = window_procedure;
   window_class.hInstance = instance_handle;
-  window_class.hIcon = LoadIconA(instance_handle, MAKEINTRESOURCEA(app_descriptor.icon_resource));
-  window_class.lpszClassName = "main";
-  registered = RegisterClassA(&window_class) != 0;
+  window_class.hIcon = LoadIconW(instance_handle, MAKEINTRESOURCEW(app_descriptor.icon_resource));
+  window_class.lpszClassName = L"main";
+  registered = RegisterClassW(&window_class) != 0;
   return registered;
 }
 

@@ -38,12 +38,11 @@ bool change_display_mode(INT_S16 width, INT_S16 height, INT_U8 bits) {
   return ChangeDisplaySettingsA(&mode, 0) == DISP_CHANGE_SUCCESSFUL;
 }
 
-// The title in UTF-16, given to the default procedure's wide form directly: the window's class is an
-// ANSI one, and a text that passes its procedure goes through the code page.
+// The title in UTF-16, which the window of a wide class keeps and shows whole whatever the code page.
 static void set_title_text(const char* title) {
   std::vector<WCHAR> wide;
   if (wide_text(title, &wide))
-    DefWindowProcW(main_window, WM_SETTEXT, 0, (LPARAM)wide.data());
+    SetWindowTextW(main_window, wide.data());
   else
     SetWindowTextA(main_window, title);
 }
@@ -93,7 +92,7 @@ INT_U8 OpenGraphics(const GRAPHICS_MODE* mode, INT_S16 screen) {
   INT_S32 outer_width = width + 2 * frame_width, outer_height = height + frame_height + top_border;
   if (!main_window) {
     register_main_class();
-    main_window = CreateWindowExA(0, "main", "", style, x, y, outer_width, outer_height, nullptr, nullptr,
+    main_window = CreateWindowExW(0, L"main", L"", style, x, y, outer_width, outer_height, nullptr, nullptr,
                                   instance_handle, nullptr);
     if (!main_window) raise_error(0x00);
   } else {
