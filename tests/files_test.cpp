@@ -553,50 +553,42 @@ TEST(Files, PrivateTemporaryFolderIsTheRunsOwn) {
 // A run that ends without its own end (a second request to end it, a kill) leaves its private folder:
 // the next run of the program removes it when it makes its own, told by its lock file, which no running
 // process holds any more. A folder whose run still holds it, one without a lock file, one not named as
-// a run's folder and a link stay; so does what the link points to.
+// a run's folder and a link (natively) stay, and what the link points to.
 TEST(Files, PrivateFoldersThatEndedRunsLeftGoWithTheNextRun) {
   std::string scratch = make_scratch_folder("files-abandoned");
 #ifndef _WIN32
-  std::string saved_tmpdir = environment_text("TMPDIR");
-  set_environment("TMPDIR", scratch + "tmp");
-  std::string base = scratch + "tmp";
+  std::string saved_tmpdir = environment_text("TMPDIR"), base = scratch + "tmp";
+  set_environment("TMPDIR", base);
 #else
   char temp_path[MAX_PATH];
   std::string base = std::string(temp_path, GetTempPathA(MAX_PATH, temp_path) - 1);
 #endif
   remove_temporary_folder();
   std::vector<std::string> names = {"files_test-ended1", "files_test-alive1", "files_test-nolock",
-                                    "files_test-ended-too-long"};
-#ifndef _WIN32
-  names.push_back("files_test-link01");
-#endif
+                                    "files_test-ended-long"};
   for (const std::string& name : names) {
-    std::string folder = in(name == "files_test-link01" ? scratch : base, name);
-    std::filesystem::create_directories(folder);
-    if (name != "files_test-nolock") {
-      ASSERT_TRUE(write_whole_file(in(folder, "velk-run.lock"), {}));
-    }
-    ASSERT_TRUE(write_whole_file(in(folder, "installer.pkg"), {1, 2, 3}));
+    std::filesystem::create_directories(in(base, name));
+    ASSERT_TRUE(write_whole_file(in(in(base, name), name == names[2] ? "other" : "velk-run.lock"), {}));
   }
+  std::string alive = in(in(base, names[1]), "velk-run.lock");
 #ifdef _WIN32
-  HANDLE held = CreateFileA(in(in(base, "files_test-alive1"), "velk-run.lock").c_str(), GENERIC_WRITE,
-                            FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  HANDLE held = CreateFileA(alive.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
 #else
-  int held = open(in(in(base, "files_test-alive1"), "velk-run.lock").c_str(), O_RDWR);
+  int held = open(alive.c_str(), O_RDWR);
   ASSERT_EQ(flock(held, LOCK_EX), 0);
-  std::filesystem::create_directory_symlink(in(scratch, "files_test-link01"), in(base, "files_test-link01"));
+  ASSERT_TRUE(write_whole_file(in(scratch, "velk-run.lock"), {}));
+  names.push_back("files_test-link01");
+  std::filesystem::create_directory_symlink(scratch, in(base, names.back()));
 #endif
   FOLDER own;
   ASSERT_TRUE(get_system_folder(&own, SYSTEM_FOLDER_TEMP, nullptr, 0));
   EXPECT_TRUE(file_exists(&own, "velk-run.lock"));
-  for (const std::string& name : names)
-    EXPECT_EQ(std::filesystem::exists(in(base, name)), name != "files_test-ended1") << name;
+  for (const std::string& name : names) EXPECT_EQ(std::filesystem::exists(in(base, name)), name != names[0]) << name;
+  EXPECT_TRUE(std::filesystem::exists(in(scratch, "velk-run.lock")));
 #ifdef _WIN32
   CloseHandle(held);
 #else
   close(held);
-  EXPECT_TRUE(std::filesystem::exists(in(in(scratch, "files_test-link01"), "velk-run.lock")));
   set_environment("TMPDIR", saved_tmpdir);
 #endif
   remove_temporary_folder();

@@ -500,7 +500,8 @@ TEST(EndRequestDeathTest, TheFirstIsNotedAndEndsTheLoopTheSecondEndsTheProcess) 
         update_limit = 1000;
         run_frame_loop(test_update);
         if (update_calls != 1) std::_Exit(7);
-        if (!remove_at_immediate_end(&scratch, "copy.pkg") || !remove_at_immediate_end(&scratch, "kept.pkg")) std::_Exit(9);
+        if (!remove_at_immediate_end(&scratch, "copy.pkg") || !remove_at_immediate_end(&scratch, "kept.pkg"))
+          std::_Exit(9);
         keep_at_immediate_end(&scratch, "kept.pkg");
         request_program_end();
         sleep_milliseconds(5000);  // the system's own end may come from another thread

@@ -217,12 +217,12 @@ TEST(InstallerAttachedDeathTest, ARequestToEndStopsTheCopyAndLeavesNone) {
   ATTACHED_FIXTURE fixture("attached-end-request");
   INT_U32 position = 0;
   ASSERT_TRUE(fixture.attach("setup.exe", attached_data(fixture.package, 1024, true), &position));
+  FOLDER before(database->data_folder);
+  std::string message;
   EXPECT_EXIT(
       {
-        FOLDER before(database->data_folder);
         watch_end_requests();
         request_program_end();
-        std::string message;
         bool stopped = fixture.copy("setup.exe", position, &message) == ATTACHED_INTERRUPTED && message.empty();
         std::_Exit(stopped && database->data_folder.equals(&before) && std::filesystem::is_empty(fixture.out) ? 0 : 1);
       },
@@ -251,8 +251,7 @@ TEST(InstallerAttached, AutomaticModeInstallsTheProgramsOwnPackage) {
   EXPECT_TRUE(std::filesystem::is_empty(scratch.root + "tmp"));
 #endif
   EXPECT_EQ(status, 0) << read_whole_text(output);
-  for (const std::string& file : scratch.files)
-    EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
+  EXPECT_EQ(read_whole_file(scratch.installed("bin/data.bin")), all_byte_values(40));
   EXPECT_EQ(read_lines(scratch.installed("install_log.txt")).back(), "Installation completed without any errors.");
 }
 

@@ -75,7 +75,8 @@ static HANDLE private_folder_lock = INVALID_HANDLE_VALUE;  // open on the run's 
 static void hold_private_folder(const char* folder) {
   WCHAR lock_path[FOLDER_PATH_SIZE];
   if (!lock_file_path(folder, lock_path)) return;
-  HANDLE lock = CreateFileW(lock_path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE lock =
+      CreateFileW(lock_path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (lock != INVALID_HANDLE_VALUE) private_folder_lock = lock;
 }
 

@@ -87,10 +87,22 @@ void remove_scratch(const std::string& folder) {
   fs::remove_all(folder, error);
 }
 
-// The folder below which the scratch folders go: the one CTest names, or the system's temporary one.
+// The folder below which the scratch folders go (the one CTest names, or the system's temporary one),
+// and a new name there.
 std::filesystem::path scratch_root() {
   const char* base = std::getenv("VELK_TEST_SCRATCH");
   return base && *base ? std::filesystem::path(base) : std::filesystem::temp_directory_path() / "velk-tests";
+}
+
+std::string unique_leaf(const std::string& name) {
+  static std::atomic<int> serial{0};
+  std::string leaf = name + "-" + std::to_string(static_cast<long>(std::time(nullptr) % 100000)) + "-" +
+                     std::to_string(serial++);
+#ifdef _WIN32
+  return leaf + "-" + std::to_string(static_cast<unsigned long>(_getpid()));
+#else
+  return leaf + "-" + std::to_string(static_cast<unsigned long>(getpid()));
+#endif
 }
 
 // A death test's child makes the scratch folders that its parent did not make for it in a folder that
@@ -105,7 +117,8 @@ std::string& children_folder() {
 
 // A test that passes takes its scratch folders with it; one that fails keeps them and says where.
 void settle_scratch(bool failed, const std::string& owner) {
-  if (!children_folder().empty() && std::filesystem::exists(children_folder())) scratch_made().push_back(children_folder());
+  if (!children_folder().empty() && std::filesystem::exists(children_folder()))
+    scratch_made().push_back(children_folder());
   children_folder().clear();
   for (size_t index = 0; index < scratch_made().size(); index++) {
     const std::string& folder = scratch_made()[index];
@@ -121,15 +134,7 @@ void settle_scratch(bool failed, const std::string& owner) {
 class SCRATCH_KEEPER : public ::testing::EmptyTestEventListener {
   void OnTestStart(const ::testing::TestInfo& test) override {
     if (::testing::internal::InDeathTestChild()) return;  // the parent's name holds
-    static int serial = 0;
-    std::string leaf = std::string(test.name()) + "-children-" + std::to_string(static_cast<long>(std::time(nullptr) % 100000)) +
-                       "-" + std::to_string(serial++);
-#ifdef _WIN32
-    leaf += "-" + std::to_string(static_cast<unsigned long>(_getpid()));
-#else
-    leaf += "-" + std::to_string(static_cast<unsigned long>(getpid()));
-#endif
-    children_folder() = (scratch_root() / leaf).string();
+    children_folder() = (scratch_root() / unique_leaf(std::string(test.name()) + "-children")).string();
     set_environment(CHILDREN_VARIABLE, children_folder());
   }
   void OnTestEnd(const ::testing::TestInfo& test) override {
@@ -151,18 +156,10 @@ std::string make_scratch_folder(const std::string& name) {
   namespace fs = std::filesystem;
   (void)scratch_keeper_listening;
   std::string variable = scratch_variable(scratch_made().size());
-  static std::atomic<int> serial{0};
   fs::path root = scratch_root();
   const char* children = std::getenv(CHILDREN_VARIABLE);
   if (::testing::internal::InDeathTestChild() && children && *children) root = children;
-  std::string leaf = name + "-" + std::to_string(static_cast<long>(std::time(nullptr) % 100000)) + "-" +
-                     std::to_string(serial++);
-#ifdef _WIN32
-  leaf += "-" + std::to_string(static_cast<unsigned long>(_getpid()));
-#else
-  leaf += "-" + std::to_string(static_cast<unsigned long>(getpid()));
-#endif
-  fs::path folder = root / leaf;
+  fs::path folder = root / unique_leaf(name);
 #ifdef _WIN32
   // Under Wine a Unix scratch path has no drive letter: make it absolute so that it carries one.
   folder = fs::absolute(folder);
