@@ -3,6 +3,7 @@
 #include "about.h"
 
 #include "button.h"
+#include "host.h"
 #include "image.h"
 #include "image_object.h"
 #include "options.h"
@@ -37,6 +38,7 @@ WM_ABOUT::WM_ABOUT(INT_S16 x_, INT_S16 y_, INT_S16 width_, INT_S16 height_, cons
     close_button->resize(usable_width, close_button->get_height(), true);
   close_button->move_to((INT_S16)((usable_width - close_button->get_width()) / 2),
                         (INT_S16)(usable_height - close_button->get_height()));
+  close_button->set_hot_key(VKEY_ESCAPE);
   add_child(close_button, true);
 
   WM_IMAGE* logo = new WM_IMAGE(0, 0, 0, 0, 1, nullptr, 0, 0, 0x3);

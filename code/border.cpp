@@ -1,6 +1,6 @@
 // Borders and arrows of screen objects: the module colours, shading-type widths, the shades taken from an
-// object's colour, ring drawing in the square and the rounded form, direction triangles, and the window
-// manager's statics, built and ended in the program's fixed start-up order.
+// object's colour, ring drawing in the square and the rounded form, direction triangles, the focus
+// outline, and the window manager's statics, built and ended in the program's fixed start-up order.
 #include "border.h"
 
 #include <utility>
@@ -179,6 +179,14 @@ void draw_arrow(WM_SCREEN_OBJECT*, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y
       else line(x1 + ix, w, x2 - ix, my);
     }
   }
+}
+
+void draw_focus_outline(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT_S16 corner_cut, const COLOUR* text,
+                        const COLOUR* face) {
+  if (!focus_visible || !draw_target || x2 <= x1 || y2 <= y1) return;
+  COLOUR cue = *text;
+  if (!(cue >> 24)) contrasting_text_colour(&cue, face);
+  draw_dotted_rectangle(draw_target, x1, y1, x2, y2, corner_cut, &cue);
 }
 
 void start_window_manager() {

@@ -494,8 +494,10 @@ WM_RESULT WM_BUTTON::process() {
   if (slide_select) armed = (over && left) ? 1 : 0;
   bool hover_activates = click_behaviour == CLICK_AUTO_ACTIVATE;
 
-  // A held Enter (focused or selected button) or hot key is a press over the button; its release a click.
-  bool enter_down = keyboard.is_key_down((INT_S32)activation_key);
+  // A held Enter (focused or selected button), Space (focused button) or hot key is a press over the
+  // button; its release a click.
+  bool enter_down = keyboard.is_key_down((INT_S32)activation_key) ||
+                    (focus_object == this && keyboard.is_key_down(VKEY_SPACE));
   bool hot_down = hot_key != -1 && keyboard.is_key_down(hot_key);
   bool key_acting = false;
   if ((focus_object == this || selected) && (enter_down || was_enter_down)) {

@@ -4,7 +4,6 @@
 
 #include "button.h"
 #include "click_sound.h"
-#include "draw.h"
 #include "image.h"
 #include "style_set.h"
 
@@ -111,15 +110,14 @@ void WM_CHECK_BOX::fit_width(INT_S16 most) {
 }
 
 bool WM_CHECK_BOX::is_focusable() {
+  if (focus_object && (focus_object == box || focus_object == label)) return false;
   bool any_focusable = (box && box->focusable) || (label && label->focusable);
   bool any_enabled = (box && box->enabled) || (label && label->enabled);
   return any_focusable && any_enabled;
 }
 
-// The children draw themselves; the check box shows the keyboard focus when it has it (its box shows its
-// own): a dotted outline round the label, in the label's colour.
-void WM_CHECK_BOX::draw() {
-  if (focus_object != this || !focus_visible || !label || !draw_target || !(label->text_colour >> 24)) return;
-  draw_dotted_rectangle(draw_target, label->x, label->y, (INT_S16)(label->x + label->width - 1),
-                        (INT_S16)(label->y + label->height - 1), 0, &label->text_colour);
+void WM_CHECK_BOX::take_focus() {
+  if (!visible) return;
+  if (box && box->is_focusable()) box->take_focus();
+  else if (label) label->take_focus();
 }

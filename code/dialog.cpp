@@ -386,27 +386,18 @@ void WM_DIALOG::draw() {
 // ---------------------------------------------------------------------------------------------------
 // Input
 
-// Where a dragged dialog may go: its title bar (the whole dialog when it has none) stays inside the main
-// window, so that it stays in sight and can be dragged back; a bar wider or taller than the window keeps
-// its left or top end inside.
-static void keep_title_bar_inside(WM_DIALOG* dialog, INT_S16* new_x, INT_S16* new_y) {
+// Where a dragged dialog may go: inside the main window, so that all of it, its buttons too, stays in
+// reach. One wider or taller than the window goes no further than showing its far edge, so that a drag
+// can bring each part of it into sight.
+static void keep_inside(WM_DIALOG* dialog, INT_S16* new_x, INT_S16* new_y) {
   INT_S32 screen_width = get_screen_width(0), screen_height = get_screen_height(0);
   if (screen_width <= 0 || screen_height <= 0) return;
-  const WM_STYLE_SET& s = dialog->window_style;
-  INT_S32 left = 0, right = dialog->width - 1, top = 0, bottom = dialog->height - 1;
-  if (dialog->title) {
-    left = s.border_left_gap;
-    right = dialog->width - s.border_right_gap - 1;
-    top = s.border_top_gap;
-    bottom = top + dialog->title->get_height() - 1;
-  }
-  INT_S32 x = *new_x, y = *new_y;
-  if (x + right > screen_width - 1) x = screen_width - 1 - right;
-  if (x + left < 0) x = -left;
-  if (y + bottom > screen_height - 1) y = screen_height - 1 - bottom;
-  if (y + top < 0) y = -top;
-  *new_x = (INT_S16)x;
-  *new_y = (INT_S16)y;
+  auto kept = [](INT_S32 at, INT_S32 size, INT_S32 room) {
+    INT_S32 low = room - size < 0 ? room - size : 0, high = room - size > 0 ? room - size : 0;
+    return (INT_S16)(at < low ? low : at > high ? high : at);
+  };
+  *new_x = kept(*new_x, dialog->width, screen_width);
+  *new_y = kept(*new_y, dialog->height, screen_height);
 }
 
 WM_RESULT WM_DIALOG::process() {
@@ -433,7 +424,7 @@ WM_RESULT WM_DIALOG::process() {
     }
     if (dragging) {
       INT_S16 new_x = (INT_S16)(px + drag_offset_x), new_y = (INT_S16)(py + drag_offset_y);
-      keep_title_bar_inside(this, &new_x, &new_y);
+      keep_inside(this, &new_x, &new_y);
       move_to(new_x, new_y);
       focus_confirmed = 1;
     } else if (!at_rest()) {

@@ -2,6 +2,7 @@
 // last error with its message texts, and the console and file debugging aids.
 #include "errors.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -235,9 +236,12 @@ const char* get_error_text() { return data_error_text(data_error.code, data_erro
 INT_U16 get_error_code() { return data_error.code; }
 
 void log_data_error(const void*, const char* source_file, INT_S32 line) {
+  // Finding and writing the stream touches the disk: the system's cause of the failure (errno) stays
+  // for the caller that reports it.
+  int cause = errno;
   DEBUG_STREAM* stream = platform_debug_stream();
-  if (!stream || stream->flags == 0) return;
-  debug_stream_write(stream, source_file, line, get_error_text(), true);
+  if (stream && stream->flags != 0) debug_stream_write(stream, source_file, line, get_error_text(), true);
+  errno = cause;
 }
 
 void debug_console_print(const char* source_file, INT_S32 line, const char* text) {

@@ -10,6 +10,7 @@
 #include "border.h"
 #include "button.h"
 #include "grid.h"
+#include "host.h"
 #include "image.h"
 #include "menu.h"
 #include "script.h"
@@ -143,9 +144,46 @@ static const char* script_text(WM_SCRIPT* script) {
   return script && script->text.type == STRING_TYPE && script->text.value.text ? script->text.value.text : "";
 }
 
+// The list from its top down to bottom (inclusive), holding whole rows: the pixels that would show part of
+// one more stay below it.
+static void place_list(WM_GRID* list, INT_S16 top, INT_S16 bottom) {
+  list->move_to(list->x, top);
+  list->resize(list->width, (INT_S16)(bottom - top + 1), true);
+  INT_S32 pitch = list->default_row_height + list->style.y_spacing;
+  INT_S32 inner = list->inner_height() + list->style.y_spacing;
+  if (pitch > 0 && inner >= pitch) list->resize(list->width, (INT_S16)(list->height - inner % pitch), true);
+}
+
+// The message's row: one line, or the lines the message needs up to three; the list below gives up or takes
+// back the height.
+static void fit_message_row(WM_FILE_SELECT* selector) {
+  WM_GRID* row = selector->location_row;
+  WM_SCRIPT* message = selector->message;
+  INT_S16 x1, y1, x2, y2;
+  row->cell_rectangle(0, 0, &x1, &y1, &x2, &y2);
+  INT_S8 font;
+  INT_S16 size_x, line;
+  choose_widget_font(message->font_id, message->font_x_size, message->font_y_size, &font, &size_x, &line);
+  INT_S32 room = x2 - x1 + 1 - message->left_gap - message->right_gap;
+  INT_S32 wanted = row->default_row_height;
+  TEXT_LINE lines[TEXT_MAX_LINES];
+  INT_S32 count = layout_text_in_box(draw_target, room, 3, font, size_x, line, script_text(message), lines);
+  if (count > 1 && count * line + message->top_gap + message->bottom_gap > wanted)
+    wanted = count * line + message->top_gap + message->bottom_gap;
+  INT_S32 change = wanted - row->rows[0]->height;
+  if (change == 0) return;
+  WM_GRID_ROW::set_height(row->rows[0], (INT_S16)(wanted + row->style.y_spacing), &row->style);
+  row->rows[1]->end += change;
+  row->resize(row->width, (INT_S16)(row->height + change), true);
+  // The list keeps its place half a button's height above the name field.
+  INT_S16 half = (INT_S16)(selector->new_folder_button->get_height() / 2);
+  place_list(selector->list, (INT_S16)(selector->list->y + change), (INT_S16)(selector->name_field->y - half));
+}
+
 void WM_FILE_SELECT::lay_out_location_row() {
   WM_GRID* row = location_row;
   if (!row || row->row_count < 2 || !message || !location_label || !location_menu) return;
+  fit_message_row(this);
   const WM_STYLE_SET& s = row->style;
   INT_S32 room = row->width - s.border_left_gap - s.border_right_gap -
                  4 * (s.cell_left_gap + s.cell_right_gap + s.x_spacing);
@@ -247,6 +285,7 @@ void WM_FILE_SELECT::build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_STYLE_S
   cancel_button = new WM_BUTTON(0, 0, -1, -1, &button_style, cancel_text ? cancel_text : "Cancel", nullptr,
                                 list_event, FILE_SELECT_CANCEL, self, BUTTON_EVENT_CLICK);
   new_folder_button->focusable = ok_button->focusable = cancel_button->focusable = 1;
+  cancel_button->set_hot_key(VKEY_ESCAPE);
   const WM_STYLE_SET& s = window_style;
   INT_S16 cw = (INT_S16)(width - s.border_left_gap - s.border_right_gap - s.cell_left_gap - s.cell_right_gap);
   INT_S16 ch = (INT_S16)(height - client_top() - s.border_bottom_gap - s.cell_bottom_gap);
@@ -266,6 +305,7 @@ void WM_FILE_SELECT::build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_STYLE_S
   INT_S16 font_height = target ? target->default_font_y_size : 22;
   location_menu = new WM_MENU(0, 0, -1, -1, "", 0, location_button_style, location_list_style, menu_item_style,
                               menu_alt_item_style, nullptr, nullptr, nullptr, nullptr, nullptr);
+  location_menu->name_text = 1;
   INT_S16 row_height = location_menu->get_height() > font_height ? location_menu->get_height() : font_height;
   // The grid holds its rows inside its border gaps: a row taller than the inner area would run below the
   // grid, where the grid's clip cuts its objects and its redrawing does not reach.
@@ -302,19 +342,17 @@ void WM_FILE_SELECT::build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_STYLE_S
                      list_scrollbar_style);
   list->maximum_rows = -1;  // every entry of a large folder gets its row
   list->default_row_height = list_row_height;
-  // The list holds whole rows: the pixels that would show part of one more stay below it.
-  INT_S32 pitch = list_row_height + list->style.y_spacing;
-  INT_S32 inner = list->inner_height() + list->style.y_spacing;
-  if (pitch > 0 && inner >= pitch) list->resize(list->width, (INT_S16)(list->height - inner % pitch), true);
+  place_list(list, list_top, list_bottom);
   list->keep_clear_of_rounded_corners(list->width, list->height);
   fit_list_columns(list, icon_width);
 
+  // Tab goes in reading order: from the list down to the buttons, left to right.
   add_child(location_row, true);
   add_child(list, true);
   add_child(name_field, true);
   add_child(new_folder_button, true);
-  add_child(ok_button, true);
   add_child(cancel_button, true);
+  add_child(ok_button, true);
   kind |= WM_KIND_FILE_SELECT;
   call_screen_object_created_hook(this);
 }

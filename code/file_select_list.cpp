@@ -6,9 +6,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "button.h"
 #include "click_sound.h"
+#include "confirm.h"
 #include "file_utils.h"
 #include "files.h"
 #include "floating_menu.h"
@@ -34,6 +36,9 @@ static WM_BUTTON* add_text_cell(WM_FILE_SELECT* selector, INT_S16 column, INT_S3
                                                     bf_left_justify_text, WM_FILE_SELECT::list_event, event,
                                                     object_handle(selector), BUTTON_EVENT_CLICK);
   if (cell) cell->click_user1 = (INT_U32)row;
+  // A name too long for its column loses characters of its middle: names that share a long beginning
+  // stay apart.
+  if (cell && column == 1) cell->name_text = 1;
   return cell;
 }
 
@@ -62,7 +67,9 @@ static void add_location_entry(WM_FILE_SELECT* selector, const char* text, INT_S
   if (!popup) return;
   WM_BUTTON* entry = popup->add_entry(text, WM_FILE_SELECT::list_event, FILE_SELECT_LOCATION,
                                       object_handle(selector), false);
-  if (entry) entry->click_user1 = (INT_U32)value;
+  if (!entry) return;
+  entry->click_user1 = (INT_U32)value;
+  entry->name_text = 1;
 }
 
 void WM_FILE_SELECT::update_ok_button() {
@@ -138,6 +145,8 @@ static bool read_folder(FOLDER* folder, INT_U8 show_hidden, bool folders, char**
 void WM_FILE_SELECT::rebuild() {
   refresh = 0;
   empty_location_menu(this);
+  // A row opened from the keyboard leaves the focus in the list, on its first row.
+  bool list_focused = list->find_focused_cell(nullptr, nullptr, true);
   list->clear(true);
   highlighted_row = -1;
   row_count = 0;
@@ -199,11 +208,43 @@ void WM_FILE_SELECT::rebuild() {
   lay_out_location_row();
   location_menu->place_popup();
   if (list->visible) list->show();
+  move_list_stop(0);
+  if (list_focused) list->focus_cell(1, 0);
   update_ok_button();
+}
+
+void WM_FILE_SELECT::move_list_stop(INT_S32 row) {
+  if (row < 0 || row >= list->row_count) row = 0;
+  WM_SCREEN_OBJECT* name = list->cell(1, list_stop);
+  if (name) name->focusable = 0;
+  list_stop = row;
+  name = list->cell(1, row);
+  if (name) name->focusable = 1;
+}
+
+bool WM_FILE_SELECT::list_keys() {
+  INT_S16 column = 0, row = 0;
+  if (!list->find_focused_cell(&column, &row, true)) {
+    // Elsewhere, the stop stays among the rows in view, where Tab finds it.
+    for (INT_S32 r = list->first_visible_row; !list->row_fully_visible(list_stop) && r <= list->last_visible_row; r++)
+      if (list->row_fully_visible(r)) move_list_stop(r);
+    return false;
+  }
+  INT_S32 key = KEYBOARD_HANDLER::last_key;
+  if (key != VKEY_UP && key != VKEY_DOWN) return false;
+  KEYBOARD_HANDLER keyboard;
+  keyboard.read_key();
+  INT_S32 next = row + (key == VKEY_UP ? -1 : 1);
+  if (next < 0 || next >= list->row_count) return true;
+  move_list_stop(next);
+  list->focus_cell(1, (INT_S16)next);
+  set_focus_visible(true);
+  return true;
 }
 
 WM_RESULT WM_FILE_SELECT::process() {
   if (refresh) rebuild();
+  if (visible) list_keys();
   return WM_DIALOG::process();
 }
 
@@ -232,12 +273,44 @@ void WM_FILE_SELECT::open_new_folder_dialog() {
   else delete dialog;
 }
 
+// The message box's one button closes it.
+static WM_RESULT message_closed(WM_SCREEN_OBJECT*, INT_U32, INT_U32, int) { return WM_RESULT_CLOSE_DIALOG; }
+
+void WM_FILE_SELECT::make_new_folder(const char* name) {
+  // An empty name makes nothing; only a plain name makes a folder: never "." or "..", nor one holding
+  // ':' or a separator.
+  if (!name || !*name) return;
+  char cause[256] = "a folder's name may not be \".\" or \"..\", nor hold \":\", \"/\" or \"\\\"";
+  if (is_new_folder_name(name)) {
+    forget_file_failure();
+    if (folder.enter(name, true)) {
+      refresh = 1;
+      return;
+    }
+    describe_file_failure(cause, sizeof cause);  // the system's own words
+  }
+  std::string message =
+      std::string("The folder \"") + name + "\" could not be made" + (*cause ? ": " : "") + cause + ".";
+  WM_CONFIRM* box = new WM_CONFIRM(NEW_FOLDER_MESSAGE_WIDTH, NEW_FOLDER_MESSAGE_HEIGHT, new_folder_title.text,
+                                   ok_button->label, nullptr, 1, message_closed, 0, 0, nullptr, 0, 0, -1, -1, 1, 20,
+                                   nullptr);
+  box->text->add_text(message.c_str(), nullptr, &box->window_style.fg_colour, true, true);
+  WM_SCREEN_OBJECT* root = page_manager ? page_manager->get_root() : nullptr;
+  if (root) root->add_top_level(box, false);
+  else delete box;
+}
+
 // The pointer may stray this many pixels between the two clicks of a double click.
 static const INT_S32 DOUBLE_CLICK_DISTANCE = 4;
 
 bool WM_FILE_SELECT::take_opening_click(WM_SCREEN_OBJECT* object) {
   INT_S16 row, column;
   if (!list->find_object(object, &row, &column, true)) return true;  // a location entry
+  // A row opened from the keyboard is never the second click of a double click.
+  if (object == focus_object && focus_visible) {
+    row_opened = 0;
+    return true;
+  }
   INT_S16 px = MOUSE_HANDLER::pointer_x, py = MOUSE_HANDLER::pointer_y;
   bool second = row_opened && pass_time - row_opened_time <= query_double_click_time() &&
                 std::abs(px - row_opened_x) <= DOUBLE_CLICK_DISTANCE &&
@@ -257,9 +330,9 @@ WM_RESULT WM_FILE_SELECT::list_event(WM_SCREEN_OBJECT* object, INT_U32 event, IN
     WM_SCREEN_OBJECT* owner = dialog->get_owner();
     if (owner && (owner->kind & WM_KIND_FILE_SELECT)) {
       WM_FILE_SELECT* selector = static_cast<WM_FILE_SELECT*>(owner);
-      const char* name = dialog->edit->text.text;
-      // Only a plain name makes a folder: never "", "." or "..", nor one holding ':' or a separator.
-      if (user2 == 1 && is_new_folder_name(name) && selector->folder.enter(name, true)) selector->refresh = 1;
+      dialog->close_with_effects(true, false);
+      if (user2 == 1) selector->make_new_folder(dialog->edit->text.text);
+      return 0;
     }
     dialog->close_with_effects(true, false);
     return 0;
@@ -310,6 +383,7 @@ WM_RESULT WM_FILE_SELECT::list_event(WM_SCREEN_OBJECT* object, INT_U32 event, IN
       break;
     }
     case FILE_SELECT_FILE_ROW: {
+      selector->move_list_stop(value);
       WM_SCREEN_OBJECT* name_cell = selector->list->cell(1, value);
       if (name_cell && (name_cell->kind & WM_KIND_BUTTON))
         selector->name_field->set_text(static_cast<WM_BUTTON*>(name_cell)->label);

@@ -320,6 +320,8 @@ void WM_FLOATING_MENU::layout() {
   if (last >= entry_count) last = entry_count - 1;
   last_visible = (INT_S16)(last > 0 ? last : 0);
   if (W < frame + min_client_width) W = frame + min_client_width;
+  // Never wider than the work area, where all of it can be seen: an entry too long for it is shortened.
+  if (W > work_right - work_left + 1) W = work_right - work_left + 1;
 
   if (grid && arrows && first_visible < grid->row_count && is_separator(row_entry(this, first_visible))) {
     INT_S32 h = row_pitch(grid, first_visible);

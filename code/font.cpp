@@ -296,12 +296,28 @@ void cache_glyph(GLYPH* glyph, INT_S8 font_id, INT_U16 character, INT_S16 x_pixe
   if (glyph->coverage && glyph->x_size == x_pixels && glyph->y_size == y_pixels) return;
   free_glyph_bitmap(glyph);
 
+  // The pixel size is the face's full height, ascender to descender, not its em: a text's y size is
+  // its line height, and every glyph of the face (capitals with marks, descenders) must fit in the
+  // line. Unhinted outlines stay within that height; hinting may push a top or a bottom a pixel past
+  // it. A face of bitmaps only has its fixed sizes, and a size too small or too large for the request
+  // (no whole pixel per em) is taken as an em, as before.
   FT_Face face = slot->face;
-  if (FT_Set_Pixel_Sizes(face, (FT_UInt)(x_pixels > 0 ? x_pixels : 0), (FT_UInt)(y_pixels > 0 ? y_pixels : 0)) != 0) {
+  FT_UInt width_pixels = (FT_UInt)(x_pixels > 0 ? x_pixels : 0), height_pixels = (FT_UInt)(y_pixels > 0 ? y_pixels : 0);
+  FT_Error sized = 1;
+  if (FT_IS_SCALABLE(face) && (width_pixels > 0 || height_pixels > 0)) {
+    FT_Size_RequestRec request;
+    request.type = FT_SIZE_REQUEST_TYPE_REAL_DIM;
+    request.width = (FT_Long)width_pixels * 64;
+    request.height = (FT_Long)height_pixels * 64;
+    request.horiResolution = request.vertResolution = 0;
+    sized = FT_Request_Size(face, &request);
+  }
+  if (sized != 0) sized = FT_Set_Pixel_Sizes(face, width_pixels, height_pixels);
+  if (sized != 0) {
     raise_error(0x24, nullptr);
     return;
   }
-  if (FT_Load_Char(face, character, FT_LOAD_RENDER) != 0) {
+  if (FT_Load_Char(face, character, FT_LOAD_RENDER | FT_LOAD_NO_HINTING) != 0) {
     raise_error(0x25, nullptr);
     return;
   }
@@ -367,4 +383,8 @@ void cache_glyph(GLYPH* glyph, INT_S8 font_id, INT_U16 character, INT_S16 x_pixe
   FT_Bitmap_Done(font_library, &converted);
   glyph->face_height = (INT_S16)face->height;
   glyph->face_descender = (INT_S16)face->descender;
+  // The ascender at this size, rounded up to whole pixels (26.6 fixed point).
+  FT_Long ascender = FT_IS_SCALABLE(face) ? FT_MulFix(face->ascender, face->size->metrics.y_scale)
+                                          : face->size->metrics.ascender;
+  glyph->ascent = (INT_S16)((ascender + 63) >> 6);
 }

@@ -87,11 +87,7 @@ const char* FOLDER::get_path_text(const char* name) const {
 bool FOLDER::enter(const char* name, bool create) {
   char target[FOLDER_PATH_SIZE];
   if (!name || !*name || !join_path(target, path, name)) return false;
-  if (!is_folder(target)) {
-    if (!create) return false;
-    host_make_folder(target);
-    if (!is_folder(target)) return false;
-  }
+  if (!is_folder(target) && (!create || !host_make_folder(target))) return false;
   strcpy(path, target);
   return true;
 }

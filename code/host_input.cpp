@@ -157,7 +157,10 @@ INT_S32 KEYBOARD_HANDLER::read_line(INT_U8 wait, INT_S16* cursor, char* buffer, 
 
 INT_S32 translate_typed_character(INT_U32 character, INT_S32 virtual_key, INT_U8 control_down,
                                   INT_U8 alt_down) {
-  if (character == 0xFFFF) return -1;  // the "do you take Unicode characters" probe
+  // The "do you take Unicode characters" probe, and characters beyond the system's 8-bit text (a
+  // half of a UTF-16 pair among them), which a text field cannot hold: nothing is queued, rather
+  // than a '?' that the person did not type.
+  if (character > 0xFF) return -1;
   // Control turns a letter into its control code; give back the letter, but only for letter keys:
   // Control+Enter also delivers 10 and must stay a line feed.
   if (control_down && !alt_down && virtual_key >= 'A' && virtual_key <= 'Z' && character >= 1 &&

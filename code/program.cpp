@@ -17,6 +17,9 @@
 
 static APPLICATION_ENTRIES application_entries = {nullptr, nullptr, nullptr, nullptr};
 static bool statics_built = false;
+static INT_S32 program_status = 0;
+
+void set_program_status(INT_S32 status) { program_status = status; }
 
 void start_program(const APPLICATION_ENTRIES* application) {
   application_entries = application ? *application : APPLICATION_ENTRIES{nullptr, nullptr, nullptr, nullptr};
@@ -69,7 +72,7 @@ INT_S32 run_program(INT_S32 argc, char** argv, const APPLICATION_ENTRIES* applic
   }
   run_frame_loop(application_entries.update);
   shut_down_program(true);
-  return end_requested() ? 1 : 0;
+  return end_requested() ? 1 : program_status;
 }
 
 void end_program(INT_S32 status) {

@@ -10,6 +10,7 @@
 #include <initializer_list>
 
 #include "border.h"
+#include "colour.h"
 #include "errors.h"
 #include "folder.h"
 #include "host.h"
@@ -64,6 +65,14 @@ WM_PROGRESS_BAR::WM_PROGRESS_BAR(INT_S16 x_, INT_S16 y_, INT_S16 width_, INT_S16
        style->font_id, style->font_x_sz, style->font_y_sz, style->border_left_gap, style->border_right_gap,
        style->border_top_gap, style->border_bottom_gap);
   text_colour = style->highlight_text_colour;
+  // A style without a fill colour (the default style sets none) would leave the bar looking empty
+  // even when full: its fill is then the style's foreground colour, or, when that is unset or too
+  // close to the face, black or white, whichever shows on the face.
+  if (!has_alpha(fill_colour)) {
+    fill_colour = style->fg_colour;
+    if (!has_alpha(fill_colour) || ensure_colour_contrast(&fill_colour, &background_colour, true))
+      contrasting_text_colour(&fill_colour, &background_colour);
+  }
   if (style->image_filename) set_style(style->image_path, style->image_filename, style);
   if (has_alpha(style->object_colour)) colour = style->object_colour;
 }

@@ -166,6 +166,24 @@ bool WM_SCRIPT::contains_point(INT_S16 px, INT_S16 py) {
 
 bool WM_SCRIPT::is_focusable() { return false; }
 
+bool WM_SCRIPT::wraps_in_its_box(INT_S16* top, INT_S16* bottom) {
+  IMAGE* target = draw_target;
+  if (top) *top = (INT_S16)(y + top_gap);
+  if (bottom) *bottom = (INT_S16)(y + height - bottom_gap - 1);
+  bool wraps = (draw_flags & SCRIPT_WRAP_TEXT) != 0;
+  if ((path_text && !wraps) || !target || text.type != STRING_TYPE || !text.value.text) return wraps;
+  INT_S32 line = font_y_size == -1 ? target->default_font_y_size : font_y_size;
+  if (line < 1 || height < 2 * line ||
+      text_width(target, font_id, font_x_size, font_y_size, text.value.text, -1, false) <= width - left_gap - right_gap)
+    return wraps;
+  // Where two lines need them, the lines take the top and bottom gaps too.
+  if (height - top_gap - bottom_gap < 2 * line) {
+    if (top) *top = y;
+    if (bottom) *bottom = (INT_S16)(y + height - 1);
+  }
+  return true;
+}
+
 bool WM_SCRIPT::set_style(const char* path_text, const char* base_name, WM_STYLE_SET* style) {
   if (style && style->has_frames()) {
     if (style->state_frames[0]) frame.copy(*style->state_frames[0]);
@@ -255,6 +273,8 @@ void WM_SCRIPT::draw() {
   }
   INT_S32 tw = text_width(target, font_id, font_x_size, font_y_size, line, -1, false);
   INT_S32 th = font_y_size == -1 ? target->default_font_y_size : font_y_size;
+  INT_S16 text_top, text_bottom;
+  bool wrap = wraps_in_its_box(&text_top, &text_bottom);
   bool left_justified = (draw_flags & SCRIPT_LEFT_JUSTIFY) != 0;
   bool right_justified = !left_justified && (draw_flags & SCRIPT_RIGHT_JUSTIFY);
   bool top_aligned = (draw_flags & SCRIPT_TOP_ALIGN) != 0;
@@ -295,12 +315,11 @@ void WM_SCRIPT::draw() {
   }
 
   if (shown.type == STRING_TYPE && line[0]) {
-    target->intersect_clip((INT_S16)(x + left_gap), (INT_S16)(y + top_gap), (INT_S16)(x + width - right_gap - 1),
-                           (INT_S16)(y + height - bottom_gap - 1));
+    target->intersect_clip((INT_S16)(x + left_gap), text_top, (INT_S16)(x + width - right_gap - 1), text_bottom);
     COLOUR colour_of_text = flashing && (flash_text_colour >> 24) ? flash_text_colour : text_colour;
-    if (draw_flags & SCRIPT_WRAP_TEXT)
-      draw_text_in_box(target, (INT_S16)(x + left_gap), (INT_S16)(y + top_gap), (INT_S16)(x + width - right_gap - 1),
-                       (INT_S16)(y + height - bottom_gap - 1), &colour_of_text, &COLOUR_INVISIBLE,
+    if (wrap)
+      draw_text_in_box(target, (INT_S16)(x + left_gap), text_top, (INT_S16)(x + width - right_gap - 1), text_bottom,
+                       &colour_of_text, &COLOUR_INVISIBLE,
                        &underline_colour, font_id, font_x_size, font_y_size, line, flags);
     else
       draw_text_in_room(target, (INT_S16)tx, (INT_S16)ty, (INT_S16)(x + left_gap), (INT_S16)(x + width - right_gap - 1),

@@ -187,9 +187,13 @@ void render_text(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, 
     std::memset(&temporary, 0, sizeof(temporary));
     GLYPH* glyph = fetch_glyph(slot, font_id, code, x_size, y_size, &temporary);
 
-    // The underline sits at the descender; a face without a height puts it on the bottom edge.
-    if (underline_offset == 0 && glyph->face_height != 0)
-      underline_offset = (INT_S32)y_size * glyph->face_descender / glyph->face_height;
+    // The baseline lies the face's ascender below the line's top. Glyphs are sized so that the face's
+    // ascender and descender, each rounded up, share the line's height, so a capital with a mark and a
+    // descender both stay inside the line. The underline runs one pixel below the baseline.
+    if (underline_offset == 0) {
+      INT_S32 ascent = glyph->ascent < 0 ? 0 : glyph->ascent > y_size - 1 ? y_size - 1 : glyph->ascent;
+      underline_offset = ascent + 1 - y_size;
+    }
 
     INT_S32 advance = glyph->advance;
     if (with_background)
@@ -545,5 +549,37 @@ std::string path_in_room(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y
     std::string marked = std::string("...") + text[last_start - 1] + last;
     if (fits(marked)) return marked;
   }
-  return last;
+  return name_in_room(image, font_id, x_size, y_size, last.c_str(), room);
+}
+
+std::string name_in_room(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* name,
+                         INT_S32 room) {
+  std::string text = name ? name : "";
+  if (text_width(image, font_id, x_size, y_size, text.c_str(), -1, false) <= room) return text;
+  // The characters, each as a text of its own (one inside a run of its own above 0xFF) with its width.
+  struct PIECE {
+    std::string text;
+    INT_S32 width;
+  };
+  std::vector<PIECE> pieces;
+  TEXT_READER reader(text.c_str(), false);
+  INT_U32 code;
+  INT_S32 start;
+  bool hex;
+  while (reader.next(&code, &start, &hex)) {
+    std::string piece = hex ? "\x01" + text.substr((size_t)start, 4) + "\x01" : text.substr((size_t)start, 1);
+    pieces.push_back({piece, text_width(image, font_id, x_size, y_size, piece.c_str(), -1, false)});
+  }
+  INT_S32 left = room - text_width(image, font_id, x_size, y_size, "...", -1, false);
+  // The end takes what fits in half the room, the beginning what fits beside it, the end the rest.
+  size_t head = 0, tail = 0, count = pieces.size();
+  INT_S32 used = 0;
+  while (tail < count && used + pieces[count - 1 - tail].width <= left / 2) used += pieces[count - 1 - tail++].width;
+  while (head + tail < count && used + pieces[head].width <= left) used += pieces[head++].width;
+  while (head + tail < count && used + pieces[count - 1 - tail].width <= left) used += pieces[count - 1 - tail++].width;
+  std::string shown;
+  for (size_t i = 0; i < head; i++) shown += pieces[i].text;
+  shown += "...";
+  for (size_t i = count - tail; i < count; i++) shown += pieces[i].text;
+  return shown;
 }

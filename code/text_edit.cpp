@@ -20,7 +20,9 @@ INT_U8 use_on_screen_keyboard = 0xFF;
 WM_KEYBOARD_DIALOG* open_keyboard_dialog = nullptr;
 
 // ---------------------------------------------------------------------------------------------------
-// Character filters: letters and digits of the default locale, A to Z, a to z and 0 to 9 only.
+// Character filters: letters and digits of the default locale, A to Z, a to z and 0 to 9 only. A
+// file or folder name may hold any printable character of the upper half of the 8-bit text
+// (Latin-1 letters and signs, 0xA0 to 0xFF): both hosts' file systems take them.
 
 static bool is_letter(INT_U16 c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 static bool is_digit(INT_U16 c) { return c >= '0' && c <= '9'; }
@@ -30,7 +32,9 @@ static bool is_one_of(INT_U16 c, const char* set) {
   return false;
 }
 
-bool is_text_char(INT_U16 c) { return is_letter(c) || is_digit(c) || is_one_of(c, " !#$%()+-.:;=@[]_{}~"); }
+bool is_text_char(INT_U16 c) {
+  return is_letter(c) || is_digit(c) || is_one_of(c, " !#$%()+-.:;=@[]_{}~") || (c >= 0xA0 && c <= 0xFF);
+}
 bool is_numeric_char(INT_U16 c) { return is_digit(c) || is_one_of(c, "+-."); }
 bool is_name_char(INT_U16 c) { return is_letter(c) || is_one_of(c, "-'\x7F"); }
 bool is_name_char_with_space(INT_U16 c) { return is_name_char(c) || c == ' '; }

@@ -78,6 +78,7 @@ void WM_TEXT_EDIT_DIALOG::build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_ST
   cancel_button = new WM_BUTTON(0, 0, -1, -1, &button_style, cancel_label, "", on_button, 2, object_handle(this), 2);
   cancel_button->move_to((INT_S16)(cw - cancel_button->get_width() - 2 * half - ok_width), button_top);
   cancel_button->focusable = 1;
+  cancel_button->set_hot_key(VKEY_ESCAPE);
 
   IMAGE* target = draw_target;
   INT_S16 line = target ? target->default_font_y_size : 22;
@@ -100,10 +101,11 @@ void WM_TEXT_EDIT_DIALOG::build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_ST
     edit->move_to(half, (INT_S16)(2 * half + prompt->get_height() + d));
   }
 
+  // Tab goes in reading order: the edit box, then the buttons left to right.
   add_child(prompt, true);
   add_child(edit, true);
-  add_child(ok_button, true);
   add_child(cancel_button, true);
+  add_child(ok_button, true);
   kind |= WM_KIND_TEXT_EDIT_DIALOG;
   call_screen_object_created_hook(this);
 }

@@ -44,6 +44,12 @@ void draw_border(WM_SCREEN_OBJECT* object, INT_S16 x1, INT_S16 y1, INT_S16 x2, I
 // A triangle pointing up (0), down (1), left (2) or right (3); insets -1 = a third of the box.
 void draw_arrow(WM_SCREEN_OBJECT* object, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const COLOUR* colour,
                 INT_S32 direction, INT_S16 inset_x, INT_S16 inset_y);
+// The keyboard focus as every control shows it, while the keyboard shows it (focus_visible): a dotted
+// outline along the inside of the box, corner_cut pixels clear of each corner (for round corners), in the
+// control's text colour, or where that is invisible in black or white, whichever stands out from its
+// face. Nothing for a box without room inside its outline.
+void draw_focus_outline(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT_S16 corner_cut, const COLOUR* text,
+                        const COLOUR* face);
 
 // The window manager's statics, in this order: the image cache (empty), the five module colours at
 // their initial values, the top-level list (empty) and the click sound. Built by the program's start-up

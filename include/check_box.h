@@ -30,10 +30,14 @@ public:
   // A check box wider than most pixels takes that width by narrowing its label, whose text then shows
   // shortened with an ellipsis; the box keeps its size.
   void fit_width(INT_S16 most);
+  // The check box and its children are one stop of the keyboard focus, which a child holds and shows
+  // (the box; the label takes it only when made focusable): focusable while a child is focusable and
+  // enabled, unless a child has the focus already.
   bool is_focusable() override;
+  // Gives the focus to the box (or the label).
+  void take_focus() override;
   // Sets the state without a callback or sound: a box without frames shows "X" or " "; then redrawn.
   void set_state(INT_U8 on) override;
-  void draw() override;
 
   // Builds the box and the label and the check box's rectangle; the state starts off.
   void init(INT_S16 x, INT_S16 y, const COLOUR* background, const COLOUR* text_colour, const char* label_text,

@@ -59,6 +59,9 @@ const INT_S16 FILE_SELECT_WIDTH = 500;
 const INT_S16 FILE_SELECT_HEIGHT = 350;
 // Most rows the list holds (grid rows are numbered in 16 bits).
 const INT_S32 FILE_SELECT_MAX_ROWS = 32767;
+// Size of the message box that says why a new folder could not be made.
+const INT_S16 NEW_FOLDER_MESSAGE_WIDTH = 420;
+const INT_S16 NEW_FOLDER_MESSAGE_HEIGHT = 180;
 // Most characters of a typed file or folder name.
 const INT_S16 FILE_SELECT_NAME_LENGTH = 256;
 
@@ -75,6 +78,7 @@ public:
   INT_U8 refresh;               // the list is rebuilt at the next pass
   INT_S32 highlighted_row;      // -1 none
   INT_S32 row_count;            // rows in the list
+  INT_S32 list_stop = 0;        // the row whose name is the list's one stop of Tab
   INT_U8 new_folder_at_own_position;  // the new-folder dialog opens over the selector instead of centred
   WM_BUTTON* ok_button;
   WM_BUTTON* cancel_button;
@@ -125,6 +129,12 @@ public:
   void lay_out_location_row();
   // One row of a folder scan: folders always, files matching the default extension.
   void add_entry_row(const SCAN_ENTRY* entry);
+  // The list is one stop of Tab, held by the name of one row: the row moves to the one given (a row
+  // out of range is the first), the old row's name stops taking the focus and the new one's starts.
+  void move_list_stop(INT_S32 row);
+  // The list's keys while a row has the focus: the arrows up and down move the focus to the row above or
+  // below, scrolled into view; true when a key was taken.
+  bool list_keys();
   // A button enabled or not (redrawn when it changes); a disabled one also loses its pressed state.
   static void enable_button(WM_BUTTON* button, bool on);
   // OK is enabled in a folder, in modes 1 and 2 only with a name.
@@ -135,6 +145,9 @@ public:
   bool take_opening_click(WM_SCREEN_OBJECT* object);
   // Opens the dialog that asks for a new folder's name.
   void open_new_folder_dialog();
+  // Makes the new folder the dialog was given and enters it; when it cannot be made, a message box over
+  // the selector says why.
+  void make_new_folder(const char* name);
   // Event callback of every button, row object, location entry and of the new-folder dialog.
   static WM_RESULT list_event(WM_SCREEN_OBJECT* object, INT_U32 event, INT_U32 user2, int value);
 };

@@ -176,6 +176,12 @@ bool is_link(const FOLDER* folder, const char* name);
 // or links that lead to it).
 bool same_file(const FOLDER* folder, const char* name, const FOLDER* other_folder, const char* other_name);
 
+// Why the last file operation failed, in the system's own words (Linux: the C library's text of errno;
+// Windows: the system's message of its last error), into out (size bytes), without a closing full stop;
+// empty when the system recorded no failure since forget_file_failure.
+void forget_file_failure();
+void describe_file_failure(char* out, size_t size);
+
 // Logical drives: Windows lists them with floppy drives A and B last; Linux has the one root "/".
 INT_S32 get_drive_count();
 // The root text of drive index (static buffer); null past the end.

@@ -26,6 +26,8 @@ struct GLYPH {
   INT_U32 coverage_size;   // bytes held by coverage
   INT_S16 face_height;     // the face's line height and descender in font units
   INT_S16 face_descender;  // (negative below the baseline)
+  INT_S16 ascent;          // the face's ascender at this size in whole pixels, rounded up: the
+                           // baseline's distance from the top of a line
 };
 
 // One loaded font. An empty slot (face null) keeps its place in the array.

@@ -357,7 +357,8 @@ enum { POINTER_ARROW = 0, POINTER_HAND = 1, POINTER_HAND_2 = 2, POINTER_MOVE = 3
 INT_U8 set_mouse_cursor(INT_S8 shape, INT_U8 load_only);
 
 // The character a typed key delivers: Control (without Alt) with a letter key gives the lower-case
-// letter, a carriage return becomes a line feed. -1 = nothing to queue. Used by both hosts.
+// letter, a carriage return becomes a line feed; a character beyond 0xFF (Latin-1) is dropped.
+// -1 = nothing to queue. Used by both hosts.
 INT_S32 translate_typed_character(INT_U32 character, INT_S32 virtual_key, INT_U8 control_down,
                                   INT_U8 alt_down);
 

@@ -45,8 +45,12 @@ void shut_down_program(bool with_exit);
 // the library's "--velk" options taken out of argv, the application's main, argv freed (a malloc block,
 // e.g. from split_command_line: the application keeps copies of what it needs), the pointer set to the
 // arrow, the frame loop (which such a request ends), and shut_down_program with the exit entry. Returns
-// 0, or 1 when the run ended on such a request.
+// the status the application set (set_program_status, 0 unless it did), or 1 when the run ended on such
+// a request.
 INT_S32 run_program(INT_S32 argc, char** argv, const APPLICATION_ENTRIES* application);
+// The status that run_program returns (0 done, 1 the job failed), set by the application, e.g. from its
+// exit entry.
+void set_program_status(INT_S32 status);
 
 // A one-shot job's end from anywhere after the start-up: shut_down_program without the application's
 // exit entry, then the process ends with the status (0 done, 1 the job failed, 2 it could not start).

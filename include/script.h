@@ -84,6 +84,11 @@ public:
   bool contains_point(INT_S16 px, INT_S16 py) override;
   bool is_focusable() override;
   void draw() override;
+  // Whether the text is drawn wrapped: with SCRIPT_WRAP_TEXT, and also a text too long for one line (but
+  // a path) when the script's height holds two lines, rather than be shortened; where two lines need
+  // them, the lines take the top and bottom gaps too. top and bottom (when given) receive the rows the
+  // text is drawn in.
+  bool wraps_in_its_box(INT_S16* top = nullptr, INT_S16* bottom = nullptr);
   // Replaces the text (redrawn first when visible); with fit the width grows to the text, never shrinks.
   virtual void set_text(const char* new_text, bool fit);
 

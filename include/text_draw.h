@@ -75,8 +75,13 @@ void draw_text_in_room(IMAGE* image, INT_S16 x, INT_S16 y, INT_S16 room_x1, INT_
 // it fits; otherwise whole folders out of its middle make way for "...", keeping its drive ("C:", the
 // root's separator, or a network share) with as many of its last folders as fit, then as many of its
 // first. When not even the drive and the last folder fit, "..." and the last folder, else the last folder
-// alone (a folder's path keeps its closing separator): draw_text_in_room then shortens that name at its end.
+// alone (a folder's path keeps its closing separator), shortened in its middle as name_in_room does.
 std::string path_in_room(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* path,
+                         INT_S32 room);
+// A name as it is shown in a room of room pixels: whole when it fits; otherwise characters out of its
+// middle make way for "...", its end keeping at least half of the room, so that names which share a long
+// beginning stay apart. Nothing but "..." when even that has no room left beside it.
+std::string name_in_room(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* name,
                          INT_S32 room);
 
 // The line breaking of draw_text_in_box: fills lines (room for TEXT_MAX_LINES) for a box of that width

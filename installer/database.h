@@ -229,6 +229,9 @@ struct INSTALL_STATE {
   bool log_cut = false;         // a write to the log failed: nothing more goes into it
   std::string removed_lines;    // lines of the temporaries removed, written with the next line group
   std::string step_lines;       // the line group of the step under way (shortcuts, completion)
+  // What failed last, in words for the person installing: the file (or the log, or the destination)
+  // with its full path and the cause, the system's own words for it where it gave them.
+  std::string failure_text;
   // Destination texts already set in this installation and the folders they gave: those folders were
   // made or found once and are not checked again.
   std::unordered_map<std::string, std::string> known_folders;
@@ -468,11 +471,13 @@ public:
   bool load_index();
   bool save_index();
   // One step of the installation at stage 7 (page may be null). At other stages the step counter goes
-  // back to 0, and an installation left before its completion gives back the idle wait and the base path.
+  // back to 0, and an installation left before its completion is interrupted (end_installation). An
+  // installation with a file not installed makes neither shortcuts nor the uninstall entry.
   void install_step(INSTALL_DIALOG* page);
   // Ends a running installation where it stands: the log closed, the idle wait back to 50 ms, the base
-  // path reset.
-  void end_installation();
+  // path reset. One cut short (the person installing stopped it) or ended on a request of the system
+  // to end the program is interrupted: the log's last line says so.
+  void end_installation(bool cut_short = false);
   // Reads the "Settings: " line of an earlier install log and compares it with the current choices.
   bool read_install_log();
   // "-d first=second": writes "patch.xml" describing the files the second package adds or changes.

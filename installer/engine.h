@@ -5,6 +5,7 @@
 #include <string>
 
 #include "types.h"
+#include "attached_data.h"
 #include "confirm.h"
 #include "folder.h"
 
@@ -12,6 +13,10 @@ class DATABASE;
 class INSTALL_DIALOG;
 class IMAGE;
 class WM_PAGE_MANAGER;
+
+// The installer's version, which its window's default title ("Installer 1.11") and the packer's
+// --version give.
+#define INSTALLER_VERSION "1.11"
 
 // printf into a string of any length (the engine's log and description lines are never cut).
 std::string format_text(const char* format, ...)
@@ -64,10 +69,15 @@ const INT_S32 COPY_ERROR_YES_RESULT = 101;
 const INT_S32 COPY_ERROR_NO_RESULT = 100;
 // Lines the copy error box's message window keeps.
 const INT_S16 COPY_ERROR_LINES = 100;
-// Opens the copy error box of the current language over the page manager's current area; both buttons
-// report to event_callback as (button, event, value): yes 101 and 0, no 100 and the previous stage. Null
-// without a page manager.
+// Opens the copy error box of the current language over the page manager's current area, its message
+// followed by what failed and why (the install state's failure_text); both buttons report to
+// event_callback as (button, event, value): yes 101 and 0, no 100 and the previous stage. Null without a
+// page manager.
 WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_EVENT_CALLBACK event_callback);
+
+// What the page says of an installation that did not complete: the destination that could not be
+// made, or how many files could not be installed and what failed last.
+std::string installation_failure_text(const DATABASE* database);
 
 // Automatic mode: installs the current installation of the loaded database into its default
 // destination with the default options, one file per pass of the install step, printing a line per
@@ -92,20 +102,6 @@ bool set_folder_and_name(const char* argument, FOLDER* folder, char* name, FOLDE
 // that does not exist.
 std::string file_argument_problem(const char* argument);
 
-// What is attached to a program file after its executable image (ELF or PE): optionally a skin block -
-// the 8 bytes "VELKSKIN", a big-endian u32 length, then that many bytes of a skin file (its byte-order
-// byte and skin stream) - and then the package data up to the end of the file.
-struct ATTACHED_DATA {
-  INT_U8 skin_attached;
-  INT_U32 skin_position;     // the skin file's byte-order byte
-  INT_U8 package_attached;
-  INT_U32 package_position;  // the package data's first byte (its splash flag)
-};
-// Locates the attached data of the named file; false when the file cannot be read, is no executable,
-// or holds nothing after its image (record then says nothing is attached).
-bool locate_attached_data(FOLDER* folder, const char* name, ATTACHED_DATA* record);
-// The tag that opens an attached skin block.
-extern const char ATTACHED_SKIN_TAG[8];
 // Result of the copy-out.
 enum ATTACHED_RESULT {
   ATTACHED_NONE = 0,    // nothing attached (or the program's file cannot be opened)

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine.h"
+#include "errors.h"
 #include "files.h"
 #include "host.h"
 #include "package.h"
@@ -43,12 +44,20 @@ static void close_log(INSTALL_STATE* state) { close_text_file(&state->log); }
 static bool create_log(INSTALL_STATE* state, const std::string& lines) {
   char name[TEMPORARY_NAME_SIZE];
   TEXT_FILE* file = nullptr;
+  char reason[256] = "";
   for (int tries = 0; !file && tries < 16; tries++) {
     next_temporary_name(name);
+    forget_file_failure();
     file = open_text_file(&state->log_folder, name, TEXT_FILE_WRITE_NEW, false);
+    if (!file) describe_file_failure(reason, sizeof reason);
     if (!file && !file_exists(&state->log_folder, name)) break;  // not a taken name: no other name helps
   }
-  if (!file) return false;
+  if (!file) {
+    state->failure_text = "The install log \"" + full_path(state->log_folder, LOG_FILE_NAME) + "\" cannot be created";
+    if (reason[0]) state->failure_text += std::string(" (") + reason + ")";
+    state->failure_text += '.';
+    return false;
+  }
   if (file->write_text_whole(lines.c_str()) &&
       rename_open_file(file->stream, &state->log_folder, name, LOG_FILE_NAME) && !std::ferror(file->stream)) {
     state->log = file;
@@ -227,6 +236,7 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   state->stopped = false;
   state->interrupted = false;
   state->log_failed = false;
+  state->failure_text.clear();
   state->removed_lines.clear();
   state->step_lines.clear();
   state->log_pending.clear();  // no log is begun before the header
@@ -245,7 +255,16 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   progress(page, LANGUAGE_STRING(database, INSTALLING_STRING), 0);
 
   // The destination must exist (or be made): the installation never goes into another folder.
+  forget_file_failure();
   if (!set_known_folder(&state->base_folder, database->install_path, true)) {
+    char reason[256];
+    describe_file_failure(reason, sizeof reason);
+    state->failure_text = format_text("The destination folder \"%s\" cannot be created",
+                                      is_known_path_text(database->install_path)
+                                          ? expand_path_text(database->install_path, nullptr)
+                                          : database->install_path);
+    if (reason[0]) state->failure_text += std::string(" (") + reason + ")";
+    state->failure_text += '.';
     state->stopped = true;
     state->step_counter = state->step_total + 3;
     database->end_installation();
@@ -279,7 +298,10 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   const char* path_text = choose_path(database, file->dest_path_from_inst_loc, file->system_dest_path_from_inst_loc);
   FOLDER destination(state->base_folder);
   bool folder_made = false;
+  forget_file_failure();
   bool folder_set = set_destination(state, &destination, path_text, &folder_made);
+  char reason[256] = "";  // the system's words for a failure
+  if (!folder_set) describe_file_failure(reason, sizeof reason);
   const char* name = file->dest_name[0] ? file->dest_name : file->src_name;
 
   // The texts of every file are joined piece by piece (formatting each costs more than the joining),
@@ -298,12 +320,20 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   progress(page, shown.c_str(), (INT_S32)((INT_S64)state->step_counter * 100 / state->step_total));
 
   bool attempted = false, installed = false;
+  const char* cause = nullptr;  // why a file is not installed
   // A name that leads out of the destination folder, or the package being read: never written. (A
   // folder this installation made cannot hold the package.)
-  if (!name_stays_inside(name) ||
-      (folder_set && !folder_made && same_file(&destination, name, &database->data_folder, PACKAGE_FILE_NAME))) {
+  if (!name_stays_inside(name)) {
     attempted = true;
-  } else if (folder_set) {
+    cause = "names a place outside its folder";
+  } else if (folder_set && !folder_made && same_file(&destination, name, &database->data_folder, PACKAGE_FILE_NAME)) {
+    attempted = true;
+    cause = "is the package being installed";
+  } else if (!folder_set) {
+    // A file whose folder cannot be made is not installed: a failure like any other.
+    attempted = true;
+    cause = "cannot be placed: its folder cannot be created";
+  } else {
     FILE_INFO info;
     switch (file->overwrite) {
       case 2:
@@ -317,11 +347,21 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
         break;
     }
     if (attempted) {
+      forget_file_failure();
       installed = database->package && database->package->file &&
                   database->package->extract_entry(&destination, name, file->packed_name);
       // The program is asked to end: the file is abandoned (nothing of it stays), neither logged nor
       // counted; the installation stops after this step.
       if (!installed && end_requested()) return;
+      if (!installed) {
+        INT_U16 code = get_error_code();
+        bool written = code == 0x100F || code == 0x1008;  // the file could not be created or written
+        cause = code == 0x100F   ? "cannot be created"
+                : code == 0x1008 ? "cannot be written"
+                : code == 0x1010 ? "is missing from the package"
+                                 : "cannot be read from the package";
+        if (written) describe_file_failure(reason, sizeof reason);
+      }
     }
     if (installed)
       mark_program_file(&destination, name, started_by_shortcut(database, path_text, name),
@@ -329,6 +369,9 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   }
   std::string& full = state->file_path;
   full = destination.path;
+  // A folder of the destination that could not be made is named as it would have been.
+  if (!folder_set && std::strncmp(path_text, "$HERE/", 6) == 0)
+    for (const char* at = path_text + 5; *at; at++) full += *at == '/' ? (char)PATH_SEPARATOR : *at;
   if (full.empty() || full.back() != PATH_SEPARATOR) full += PATH_SEPARATOR;
   full += name;
   std::string& line = state->log_line;
@@ -346,6 +389,9 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   write_log(state, line, false);
   if (attempted && !installed) {
     state->error_count++;
+    state->failure_text = "\"" + full + "\" " + cause;
+    if (reason[0]) state->failure_text += std::string(" (") + reason + ")";
+    state->failure_text += '.';
     if (observer) observer->copy_error(database, line.substr(path_start, path_end - path_start).c_str(), file->packed_name);
   }
 }
@@ -360,10 +406,12 @@ static FOLDER* shortcut_folder(DATABASE* database, FOLDER* folder, const char* p
 }
 
 // The step's lines gather in the state: a session that ends while a progress is shown (its messages
-// are taken there) logs the shortcuts made so far.
+// are taken there) logs the shortcuts made so far. An installation with a file not installed makes none:
+// they could lead to nothing.
 static void make_shortcuts(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* installation) {
   std::string& lines = database->install_state.step_lines;
-  for (INT_S16 i = 0; i < installation->item_count; i++) {
+  INT_S16 items = database->install_state.error_count == 0 ? installation->item_count : (INT_S16)0;
+  for (INT_S16 i = 0; i < items; i++) {
     INSTALLATION_ITEM* item = &installation->items[i];
     if (item->platform != PLATFORM_ANY && item->platform != PLATFORM_WIN32) continue;
     FOLDER program_store, extra_store;
@@ -402,7 +450,9 @@ static void make_shortcuts(DATABASE* database, INSTALL_DIALOG* page, INSTALLATIO
 static void complete(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* installation) {
   INSTALL_STATE* state = &database->install_state;
   std::string& lines = state->step_lines;
-  if (installation->uninstaller_name[0] && installation->uninstaller_filename[0]) {
+  // An installation with a file not installed is not registered: its uninstall entry would lead to a
+  // part of it.
+  if (state->error_count == 0 && installation->uninstaller_name[0] && installation->uninstaller_filename[0]) {
     FOLDER folder(state->base_folder);
     const char* text = choose_path(database, installation->uninstaller_path, installation->uninstaller_syspath);
     if (set_destination(state, &folder, text) && file_exists(&folder, installation->uninstaller_filename)) {
@@ -413,7 +463,10 @@ static void complete(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* ins
   }
   reset_base_path();
   if (observer) observer->show_install_complete(page);
-  progress(page, LANGUAGE_STRING(database, COMPLETE), 100);
+  if (state->error_count == 0)
+    progress(page, LANGUAGE_STRING(database, COMPLETE), 100);
+  else
+    progress(page, installation_failure_text(database).c_str(), 100);
   state->step_counter++;
   if (state->error_count == 0)
     lines += "Installation completed without any errors.\n";
@@ -426,11 +479,12 @@ static void complete(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* ins
   set_idle_wait(50);
 }
 
-void DATABASE::end_installation() {
+void DATABASE::end_installation(bool cut_short) {
   INSTALL_STATE* state = &install_state;
-  // Ended early on a request of the system to end the program: the log's last line says so, after the
-  // lines of a step cut short (a session's end). A log not yet begun (the preparation) stays unmade.
-  if (state->running && !state->interrupted && end_requested()) {
+  // Ended early, by the person installing or on a request of the system to end the program: the log's
+  // last line says so, after the lines of a step cut short (a session's end). A log not yet begun (the
+  // preparation) stays unmade.
+  if (state->running && !state->interrupted && (cut_short || end_requested())) {
     state->interrupted = true;
     if (state->log || !state->log_pending.empty()) write_log(state, state->step_lines + INTERRUPTED_LINE, false);
     state->step_lines.clear();
@@ -456,8 +510,9 @@ static bool stopped_by_end_request(DATABASE* database) {
 void DATABASE::install_step(INSTALL_DIALOG* page) {
   INSTALL_STATE* state = &install_state;
   if (stage != STAGE_INSTALLING) {
-    // Leaving the stage ends an installation that has not completed, and the next one starts afresh.
-    end_installation();
+    // Leaving the stage interrupts an installation that has not completed, and the next one starts
+    // afresh.
+    end_installation(true);
     state->step_counter = 0;
     return;
   }
@@ -487,6 +542,13 @@ void DATABASE::install_step(INSTALL_DIALOG* page) {
   stopped_by_end_request(this);
 }
 
+std::string installation_failure_text(const DATABASE* database) {
+  const INSTALL_STATE& state = database->install_state;
+  if (state.stopped) return state.failure_text;
+  if (state.error_count == 1) return "1 file could not be installed: " + state.failure_text;
+  return format_text("%d files could not be installed; the last: ", (int)state.error_count) + state.failure_text;
+}
+
 // ---------------------------------------------------------------------------------------------------
 // The copy error box
 
@@ -500,6 +562,13 @@ WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_EVENT_CALLBACK event_call
                                    database->ERROR.y, 0, COPY_ERROR_LINES, nullptr);
   const char* message = LANGUAGE_STRING(database, COPY_ERROR_MSG);
   if (message[0]) box->text->add_text(message, "", &box->window_style.fg_colour, box->visible != 0, true);
+  // Then what failed and why, after an empty line; the message stays in view.
+  const std::string& failure = database->install_state.failure_text;
+  if (!failure.empty()) {
+    box->text->show_from_start = 1;
+    if (message[0]) box->text->add_text("", "", &box->window_style.fg_colour, box->visible != 0, true);
+    box->text->add_text(failure.c_str(), "", &box->window_style.fg_colour, box->visible != 0, true);
+  }
   box->draggable = database->ERROR.can_drag;
   IMAGE* icons[2] = {&database->skin_icons[DATABASE::yes_icon], &database->skin_icons[DATABASE::no_icon]};
   for (int i = 0; i < 2; i++) {

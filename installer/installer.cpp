@@ -31,9 +31,14 @@
 
 static const char* const PACKAGE_FILE_NAME = "installer.pkg";
 
+// The mark by which the packer knows the installer program (attached_data.h); defined here, in the
+// installer's entry, so that no other program carries it.
+extern const char INSTALLER_MARK[];
+const char INSTALLER_MARK[] = "velk installer program: copies out the package attached to it";
+
 // The application's descriptor is filled during static construction, before the host reads it.
 static bool fill_app_descriptor() {
-  app_descriptor.title = "Installer 1.11";
+  app_descriptor.title = "Installer " INSTALLER_VERSION;
   app_descriptor.banner_at_exit = 0;
   app_descriptor.icon_resource = 100;
   return true;
@@ -307,6 +312,8 @@ INT_U8 application_update() {
 }
 
 void application_exit() {
+  // Leaving while installing interrupts the installation; a run whose installation failed ends with 1.
+  set_program_status(end_wizard());
   bool attached = database->attached_package != 0;
   FOLDER data_folder(database->data_folder);
   close_main_window(0);

@@ -52,7 +52,9 @@ public:
   // value from 0 to 100: bar and text drawn and presented at once, one idle step of the frame loop.
   // Nothing for a null page or a page without a progress bar.
   static void show_progress(INSTALL_DIALOG* page, INT_S32 value, const char* text);
-  // The installation is done: the way forward opens (stages 0 and 7; nothing for a null page).
+  // The installation is done: the way forward opens (stages 0 and 7; nothing for a null page). One that
+  // did not complete (wizard_installation_failed) offers Finish, which ends the program, and Back to the
+  // options; its progress line takes up to five lines for what failed.
   static void show_install_complete(INSTALL_DIALOG* page);
 
 private:
@@ -102,8 +104,18 @@ INSTALL_DIALOG* live_page();
 // stage, -1 ends the program, 2 closes the box that sent it (event 101), 0 otherwise.
 WM_RESULT install_dialog_event(WM_SCREEN_OBJECT* object, INT_U32 event, INT_U32 parameter, int value);
 
+// A question is shown that the installation waits for: the copy error question or the quit question
+// (until it closes). wizard_frame then runs no install step, and the program rests between passes.
+bool installation_waits();
+// The last installation of this run did not complete cleanly: a file not installed, the destination
+// not made, the log not written, or interrupted (one still running is not judged).
+bool wizard_installation_failed();
+// The wizard ends: an installation still running is interrupted (its log says so); the program's exit
+// status, 1 when the last installation did not complete cleanly, else 0.
+INT_S32 end_wizard();
+
 // The page manager's callbacks of the wizard's page: build, close and the per-pass function (which
-// drives the install step at stage 7 and the drifting background).
+// drives the install step at stage 7 unless the installation waits, and the drifting background).
 void create_wizard_page(WM_PAGE_MANAGER* manager);
 void close_wizard(INT_U32* user_value);
 WM_RESULT wizard_frame();

@@ -195,8 +195,15 @@ void open_about_box(bool from_wizard) {
 // ---------------------------------------------------------------------------------------------------
 // The install step's reports
 
-// Set when the installation stopped before its first file: the next pass goes back to the options.
-static bool back_to_options = false;
+// The copy error question on screen (its handle), 0 when none.
+static INT_U32 copy_error_handle = 0;
+
+bool installation_waits() {
+  WM_SCREEN_OBJECT* box = copy_error_handle ? object_from_handle(copy_error_handle) : nullptr;
+  if (!box) copy_error_handle = 0;
+  WM_CONFIRM* quit = quit_dialog();
+  return (box && !static_cast<WM_DIALOG*>(box)->closing) || (quit && !quit->closing);
+}
 
 class WIZARD_INSTALL_OBSERVER : public INSTALL_OBSERVER {
 public:
@@ -204,21 +211,28 @@ public:
     INSTALL_DIALOG::show_progress(page, value, text);
   }
   void show_install_complete(INSTALL_DIALOG* page) override { INSTALL_DIALOG::show_install_complete(page); }
-  void copy_error(DATABASE* base, const char*, const char*) override { open_copy_error_box(base, install_dialog_event); }
-  // The destination cannot be made: the user is told and chooses again on the options page. The message
-  // names the destination as it is stored ("$ROOT0/..."); the user is shown it as the options page shows
-  // it, a path of the host.
-  void installation_stopped(DATABASE* base, const char* message) override {
-    std::string shown = message ? message : "";
-    std::string stored = std::string("\"") + base->install_path + "\"";
-    size_t at = shown.find(stored);
-    if (at != std::string::npos)
-      shown.replace(at, stored.size(), std::string("\"") + expand_path_text(base->install_path, nullptr) + "\"");
-    show_message_box(wizard_text(&LANGUAGE::COPY_ERROR_TITLE), shown.c_str());
-    back_to_options = true;
+  // One question at a time: the installation waits while it is shown (wizard_frame).
+  void copy_error(DATABASE* base, const char*, const char*) override {
+    copy_error_handle = object_handle(open_copy_error_box(base, install_dialog_event));
+  }
+  // The destination cannot be made: the page says so, and Back leads to the options to choose again.
+  void installation_stopped(DATABASE*, const char*) override {
+    INSTALL_DIALOG* page = live_page();
+    INSTALL_DIALOG::show_install_complete(page);
+    INSTALL_DIALOG::show_progress(page, 0, installation_failure_text(database).c_str());
   }
 };
 static WIZARD_INSTALL_OBSERVER wizard_observer;
+
+bool wizard_installation_failed() {
+  const INSTALL_STATE& state = database->install_state;
+  return state.stopped || state.interrupted || state.error_count > 0 || state.log_failed;
+}
+
+INT_S32 end_wizard() {
+  database->end_installation(true);
+  return wizard_installation_failed() ? EXIT_JOB_FAILED : EXIT_JOB_DONE;
+}
 
 // ---------------------------------------------------------------------------------------------------
 // Page callbacks
@@ -248,10 +262,12 @@ void close_wizard(INT_U32*) {
 
 WM_RESULT wizard_frame() {
   INSTALL_DIALOG* page = live_page();
-  database->install_step(page);
-  if (back_to_options) {
-    back_to_options = false;
-    return go_to_stage(STAGE_OPTIONS);
+  if (database->stage == STAGE_INSTALLING && installation_waits()) {
+    // The installation waits for the answer, with the program at rest meanwhile.
+    if (database->install_state.running) set_idle_wait(50);
+  } else {
+    if (database->install_state.running) set_idle_wait(0);
+    database->install_step(page);
   }
   page = live_page();
   if (page) {
@@ -283,7 +299,7 @@ WM_RESULT wizard_frame() {
 void start_wizard(WM_PAGE_MANAGER* manager) {
   if (!manager) return;
   set_install_observer(&wizard_observer);
-  back_to_options = false;
+  copy_error_handle = 0;
   current_page = nullptr;
   current_page_handle = 0;
   scroller_start_time = 0;

@@ -15,6 +15,7 @@
 #include "check_box.h"
 #include "confirm.h"
 #include "database.h"
+#include "engine.h"
 #include "folder.h"
 #include "files.h"
 #include "grid.h"
@@ -246,11 +247,14 @@ INSTALL_DIALOG::INSTALL_DIALOG(INT_S16 x_, INT_S16 y_)
                        wizard_text(&LANGUAGE::FINISH_HINT), skin_icon(DATABASE::finish_icon));
       forward_button->event_user2 = (INT_U32)next;
       build_progress(cw, top);
-      // A page rebuilt after the installation finished (the window was resized) offers the way on again.
-      if (installation_finished()) {
+      // A page rebuilt after the installation finished or stopped (the window was resized) offers the way
+      // on again, and says what failed.
+      if (installation_finished() || database->install_state.stopped) {
         show_install_complete(this);
-        progress_bar->value = progress_bar->maximum;
-        progress_text->set_text(wizard_text(&LANGUAGE::COMPLETE), false);
+        bool failed = wizard_installation_failed();
+        if (!database->install_state.stopped) progress_bar->value = progress_bar->maximum;
+        progress_text->set_text(failed ? installation_failure_text(database).c_str() : wizard_text(&LANGUAGE::COMPLETE),
+                                false);
       }
       break;
     }
@@ -554,6 +558,22 @@ void INSTALL_DIALOG::show_install_complete(INSTALL_DIALOG* page) {
   if (stage != STAGE_PACK_DATA && stage != STAGE_INSTALLING) return;
   if (stage == STAGE_PACK_DATA) {
     disable_button(page->quit_button);
+  } else if (wizard_installation_failed()) {
+    // Nothing more follows a failed installation: Finish ends the program, Back leads to the options.
+    relabel_button(page, page->forward_button, wizard_text(&LANGUAGE::FINISH), wizard_text(&LANGUAGE::FINISH_HINT),
+                   skin_icon(DATABASE::finish_icon));
+    page->forward_button->event_user2 = STAGE_FINISHED;
+    page->previous_button->event_user2 = (INT_U32)database->previous_stage();
+    enable_button(page->previous_button);
+    place_navigation_buttons(page);
+    // Room for what failed: five lines above the bar.
+    WM_SCRIPT* text = page->progress_text;
+    if (text && !(text->draw_flags & SCRIPT_WRAP_TEXT)) {
+      INT_S16 bottom = (INT_S16)(text->y + text->height);
+      text->draw_flags |= SCRIPT_WRAP_TEXT;
+      text->resize(text->width, (INT_S16)(5 * text->height), true);
+      text->move_to(text->x, (INT_S16)(bottom - text->height));
+    }
   } else if (database->next_stage() == STAGE_FINISHED) {
     relabel_button(page, page->quit_button, wizard_text(&LANGUAGE::ABOUT),
                    wizard_text(&LANGUAGE::ABOUT_HINT), skin_icon(DATABASE::about_icon));

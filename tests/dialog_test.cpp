@@ -310,24 +310,23 @@ TEST(Dialog, DraggedOnlyByAFreshPressOnTitleOrSurface) {
   EXPECT_EQ(dialog->x, 130);
 }
 
-// However far the pointer goes, a dragged dialog keeps its title bar inside the main window; one
-// without a title stays inside whole.
-TEST(Dialog, ADraggedDialogKeepsItsTitleBarInsideTheWindow) {
+// However far the pointer goes, a dragged dialog stays inside the main window whole, its buttons in
+// reach; one taller than the window goes no further than showing its top or its bottom edge.
+TEST(Dialog, ADraggedDialogStaysInsideTheWindow) {
   WM_TEST_SCREEN screen(640, 480, 1);
   start_page(screen);
   WM_DIALOG* titled = new WM_DIALOG(100, 100, 200, 100, "Title", nullptr, nullptr, nullptr, &no_effects);
-  WM_DIALOG* bare = new WM_DIALOG(300, 300, 100, 80, nullptr, nullptr, nullptr, nullptr, &no_effects);
-  for (WM_DIALOG* dialog : {titled, bare}) {
+  WM_DIALOG* tall = new WM_DIALOG(300, 0, 100, 600, nullptr, nullptr, nullptr, nullptr, &no_effects);
+  for (WM_DIALOG* dialog : {titled, tall}) {
     screen.manager->get_root()->add_top_level(dialog, false);
     run_pass();
-    INT_S16 bar = dialog->title ? (INT_S16)(dialog->title->height + 1) : dialog->height;  // with the top gap
     press((INT_S16)(dialog->x + 50), (INT_S16)(dialog->y + 5));
     move_pointer(700, 700);
-    EXPECT_EQ(dialog->x, 640 - dialog->width + (dialog->title ? 1 : 0));  // the right gap may go out
-    EXPECT_EQ(dialog->y, 480 - bar);
+    EXPECT_EQ(dialog->x, 640 - dialog->width);
+    EXPECT_EQ(dialog->y, dialog == tall ? 0 : 480 - dialog->height);
     move_pointer(-300, -300);
-    EXPECT_EQ(dialog->x, dialog->title ? -1 : 0);  // the left and top gaps may go out
-    EXPECT_EQ(dialog->y, dialog->title ? -1 : 0);
+    EXPECT_EQ(dialog->x, 0);
+    EXPECT_EQ(dialog->y, dialog == tall ? 480 - 600 : 0);
     move_pointer(200, 20);  // inside: followed exactly
     EXPECT_EQ(dialog->x, 150);
     release(200, 20);

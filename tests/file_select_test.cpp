@@ -1,8 +1,9 @@
 // Tests of the file selector: its shared icons, and the dialog in a scratch folder tree through the page
 // manager's real pass - the rows of modes 1, 2 and 3, the extension filter and the extension appended to
 // a new name, the ".." row up to the drives, the location menu, a double click on a row going one level,
-// a new folder made on disk (and the names refused for one), every entry of a large folder, and the
-// selection read into a buffer of a given size.
+// the keyboard's way through the list and the buttons, a new folder made on disk (and the names refused
+// for one, and why, in a message box), every entry of a large folder, and the selection read into a
+// buffer of a given size.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "button.h"
+#include "confirm.h"
 #include "file_select.h"
 #include "files.h"
 #include "floating_menu.h"
@@ -359,6 +361,36 @@ TEST_F(FileSelectTest, ADoubleClickOnARowGoesOneLevel) {
   EXPECT_TRUE(selector->folder.equals(&one)) << selector->folder.path;
 }
 
+// The keyboard: Tab goes in reading order, from the list (one stop, a row in view) to the buttons left to
+// right, and Shift+Tab back; the arrows move along the rows, Enter or Space opens the row that has the
+// focus, which stays in the list; Escape answers as Cancel.
+TEST_F(FileSelectTest, TheKeyboardGoesInReadingOrderThroughTheListAndEscapeCancels) {
+  for (int i = 0; i < 40; i++) ASSERT_TRUE(FOLDER(tree).enter(("sub" + std::to_string(100 + i)).c_str(), true));
+  selector->set_mode(FILE_SELECT_FOLDER, &tree, nullptr, nullptr);
+  settle_effects();
+  WM_SCREEN_OBJECT* order[] = {selector->list->cell(1, 0), selector->new_folder_button, selector->cancel_button,
+                               selector->ok_button, selector->list->cell(1, 0)};
+  order[0]->take_focus();
+  for (int i = 1; i < 5; i++) EXPECT_EQ((key(VKEY_TAB), focus_object), order[i]) << i;
+  EXPECT_EQ((key(VKEY_TAB, VKEY_LSHIFT), focus_object), selector->ok_button);
+  key(VKEY_TAB);
+  std::vector<std::string> names = rows();
+  INT_S32 at = (INT_S32)(std::find(names.begin(), names.end(), "sub104") - names.begin());
+  for (INT_S32 r = 0; r < at; r++) key(VKEY_DOWN);
+  key(VKEY_SPACE);
+  key(VKEY_RETURN);  // at once after the Space, the pointer where it was: no double click
+  run_pass();
+  EXPECT_STREQ(selector->folder.get_name(), FOLDER(tree).get_name()) << selector->folder.path;
+  // Scrolled away from the list's stop, Tab still finds the list on a row in view.
+  selector->ok_button->take_focus();
+  selector->list->scroll_position.set_int(&selector->list->scroll_position.value, 0);
+  INT_S16 column = 0, row = 0;
+  EXPECT_TRUE((run_pass(), key(VKEY_TAB), selector->list->find_focused_cell(&column, &row, false)) && row > 0);
+  key(VKEY_ESCAPE);
+  ASSERT_EQ(owner_calls.size(), 1u);
+  EXPECT_EQ(owner_calls[0].result, 0u);
+}
+
 TEST_F(FileSelectTest, NewFolderMadeOnDiskAndBadNamesRefused) {
   selector->set_mode(FILE_SELECT_FOLDER, &tree, nullptr, nullptr);
   settle_effects();
@@ -378,7 +410,17 @@ TEST_F(FileSelectTest, NewFolderMadeOnDiskAndBadNamesRefused) {
   EXPECT_EQ(dialog->edit->char_filter, is_text_char);
   EXPECT_EQ(dialog->edit->max_length, 256);
   EXPECT_EQ(dialog->width, 450);  // centred at the default size
-  for (const char* bad : {"", ".", "..", "x:y", "x/y"}) {
+  // A name refused, or a folder the system does not make, is said so in a message box over the selector,
+  // which its button closes; an empty name makes nothing and says nothing.
+  ASSERT_TRUE(write_whole_file(top + "taken", {'x'}));
+  char cause[256];  // the system's own words for it
+  forget_file_failure();
+  ASSERT_FALSE(FOLDER(tree).enter("taken", true));
+  describe_file_failure(cause, sizeof cause);
+  ASSERT_NE(cause[0], 0);
+  const char* refused =
+      "could not be made: a folder's name may not be \".\" or \"..\", nor hold \":\", \"/\" or \"\\\".";
+  for (const char* bad : {"", ".", "..", "x:y", "x/y", "taken"}) {
     if (!dialog) dialog = new_folder_dialog();
     ASSERT_NE(dialog, nullptr);
     dialog->edit->set_text(bad);
@@ -387,6 +429,14 @@ TEST_F(FileSelectTest, NewFolderMadeOnDiskAndBadNamesRefused) {
     EXPECT_FALSE(is_top_level(dialog)) << bad;  // closed in any case
     dialog = nullptr;
     EXPECT_TRUE(selector->folder.equals(&tree)) << bad;
+    auto* box = static_cast<WM_CONFIRM*>(stored_pointer(top_level_list()->tail));
+    if (!*bad) continue;
+    ASSERT_TRUE(box->kind & WM_KIND_CONFIRM) << bad;
+    EXPECT_STREQ(box->get_title(), "New Folder");
+    std::string shown = box->text->data_buffer[0].text, start = "The folder \"" + std::string(bad) + "\" ";
+    EXPECT_EQ(shown, start + (*bad == 't' ? "could not be made: " + std::string(cause) + "." : refused));
+    key(VKEY_ESCAPE);
+    settle_effects();
   }
   EXPECT_FALSE(file_exists(&tree, "x:y"));
   EXPECT_EQ(sorted(rows()), (std::vector<std::string>{"..", "alpha", "beta"}));
@@ -458,7 +508,8 @@ TEST(FileSelectLayout, WholeValuesInContrastingTextAndNoTextOverAnother) {
   ASSERT_TRUE(start_with_system_font(10));
   FOLDER tree = scratch_folder("file-select-layout");
   ASSERT_TRUE(tree.enter("Applications", true));  // a twelve-letter location, shown whole
-  for (const char* name : {"Games", "System tools and utilities for the administrator"}) {
+  for (const char* name : {"Games", "System tools and utilities for the administrator",
+                           "System tools and utilities for the administrator, part 2"}) {
     FOLDER sub = tree;
     ASSERT_TRUE(sub.enter(name, true));
   }
@@ -477,7 +528,7 @@ TEST(FileSelectLayout, WholeValuesInContrastingTextAndNoTextOverAnother) {
     selector->message->set_text("Pick the folder to install into.", false);
     run_passes(2);
     WM_GRID* list = selector->list;
-    ASSERT_EQ(list->row_count, 3);
+    ASSERT_EQ(list->row_count, 4);
     // No row shows only in part; sizes and dates whole; every text contrasts with the list.
     EXPECT_EQ((list->inner_height() + list->style.y_spacing) % (list->default_row_height + list->style.y_spacing), 0);
     for (INT_S32 r = 0; r < list->row_count; r++)
@@ -513,6 +564,32 @@ TEST(FileSelectLayout, WholeValuesInContrastingTextAndNoTextOverAnother) {
     EXPECT_LE(needs(selector->location_label, "Location:"), selector->location_label->width);
     EXPECT_GE(std::abs(lightness(selector->message->text_colour) - lightness(selector->location_row->style.bg_colour)),
               0.5);
+    // Two names too long for their column that share their beginning show apart.
+    std::vector<WM_BUTTON*> names;
+    for (INT_S32 r = 1; r < list->row_count; r++)
+      if (static_cast<WM_BUTTON*>(list->cell(1, r))->label[0] == 'S') names.push_back((WM_BUTTON*)list->cell(1, r));
+    ASSERT_EQ(names.size(), 2u);
+    WM_BUTTON *one = names[0], *two = names[1];
+    bool apart = false;
+    for (int at = 0; at < one->width * one->height; at++)
+      apart |= screen_pixel((INT_S16)(one->x + at % one->width), (INT_S16)(one->y + at / one->width)) !=
+               screen_pixel((INT_S16)(two->x + at % one->width), (INT_S16)(two->y + at / one->width));
+    EXPECT_TRUE(apart && one->width < needs(one, one->label)) << size;
+    // A message too long for one line takes the lines it needs (three here), and the list below gives up
+    // the height, its rows still whole; a short one takes back its one line.
+    INT_S16 one_line = selector->message->height, list_top = list->y;
+    for (bool long_text : {true, false}) {
+      selector->message->set_text(long_text ? "Pick the folder into which the application and all of its many parts "
+                                              "are to be installed, or make a new one for it."
+                                            : "Pick the folder to install into.", false);
+      selector->refresh = 1;
+      settle_effects();
+      INT_S16 more = (INT_S16)(selector->message->height - one_line);
+      EXPECT_EQ(more > 0 && selector->message->wraps_in_its_box(), long_text) << size;
+      EXPECT_EQ(list->y, list_top + more);
+      EXPECT_LE(list->y + list->height, selector->name_field->y - selector->new_folder_button->height / 2 + 1);
+      EXPECT_EQ((list->inner_height() + list->style.y_spacing) % (list->default_row_height + list->style.y_spacing), 0);
+    }
   }
   // Buttons whose labels need more than their row: half a button's height apart and inside the client,
   // the longest label shortened, "OK" whole.
@@ -537,7 +614,7 @@ bool place_of(const std::string& output, const std::string& name, int* x, int* y
 }
 
 // The selector with the default styles in a real window: Tab shows where the focus goes, the location
-// menu opens and closes, a new folder is named through the clipboard and chosen.
+// menu opens and closes, a new folder is named (on a German keyboard) through the clipboard and chosen.
 TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
   WINDOW_SCENARIO scenario("file-select-window");
   START_WINDOW_SCENARIO(scenario);
@@ -545,7 +622,9 @@ TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
   FOLDER start_folder;
   ASSERT_TRUE(start_folder.set_if_folder(scenario.scratch().c_str()));
   ASSERT_TRUE(start_folder.enter("start", true));
-  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("file_select_probe"), {start_folder.path}));
+  ASSERT_TRUE(scenario.keyboard_layout("de"));
+  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("file_select_probe"), {start_folder.path},
+                             {"LC_ALL=C.UTF-8"}));
   ASSERT_TRUE(scenario.wait_for_window("File selector"));
   ASSERT_TRUE(scenario.wait_for_output("ready\n"));
   int x, y;
@@ -571,7 +650,7 @@ TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
   ASSERT_TRUE(place_of(scenario.output(), "dialog_edit", &x, &y));
   ASSERT_TRUE(scenario.click(x, y));
   ASSERT_TRUE(scenario.wait_for_output("edit clicked\n"));
-  ASSERT_TRUE(scenario.type("Made here"));
+  ASSERT_TRUE(scenario.type("Grüße here"));
   ASSERT_TRUE(scenario.key("ctrl+a"));
   ASSERT_TRUE(scenario.key("ctrl+x"));
   ASSERT_TRUE(scenario.key("ctrl+v"));
@@ -579,11 +658,11 @@ TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
   ASSERT_TRUE(scenario.click(x, y));
   ASSERT_TRUE(scenario.wait_for_output("dialog closed"));
   FOLDER made = start_folder;
-  EXPECT_TRUE(made.enter("Made here")) << scenario.output();
+  EXPECT_TRUE(made.enter("Gr\xFC\xDF" "e here")) << scenario.output();  // stored as UTF-8 natively, UTF-16 on Windows
   // OK: the selection is the new folder.
   ASSERT_TRUE(place_of(scenario.output(), "ok", &x, &y));
   ASSERT_TRUE(scenario.click(x, y));
-  ASSERT_TRUE(scenario.wait_for_output(std::string("selected ") + made.path + "\n")) << scenario.output();
+  ASSERT_TRUE(scenario.wait_for_output(std::string("selected ") + start_folder.path)) << scenario.output();
   EXPECT_EQ(scenario.wait_for_exit(), 0);
 }
 

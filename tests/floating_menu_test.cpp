@@ -85,6 +85,11 @@ TEST_F(FloatingMenuTest, AllEntriesFit) {
   menu->min_client_width = 400;
   menu->layout();
   EXPECT_EQ(menu->width, frame_of(menu) + 400);
+  // Never wider than the work area, and inside it.
+  menu->min_client_width = 900;
+  menu->layout();
+  EXPECT_EQ(menu->width, 640);
+  EXPECT_EQ(menu->x, 0);
   delete menu;
 
   WM_FLOATING_MENU* titled = new_menu("A title far wider than its entries");

@@ -130,9 +130,10 @@ TEST(Keyboard, TypedCharacterRules) {
   // Control with a key that is not a letter: unchanged.
   EXPECT_EQ(translate_typed_character(0x1B, VKEY_OEM_4, 1, 0), 0x1B);
   EXPECT_EQ(translate_typed_character(0xE9, VKEY_OEM_1, 1, 0), 0xE9);
-  // The Unicode probe queues nothing; wide characters are passed on (and queued as '?').
+  // The Unicode probe queues nothing, nor does a character beyond Latin-1 (a UTF-16 half included).
   EXPECT_EQ(translate_typed_character(0xFFFF, 0, 0, 0), -1);
-  EXPECT_EQ(translate_typed_character(0x20AC, 0, 0, 0), 0x20AC);
+  EXPECT_EQ(translate_typed_character(0x20AC, 0, 0, 0), -1);
+  EXPECT_EQ(translate_typed_character(0xD83D, 0, 0, 0), -1);
 }
 
 TEST(Mouse, WheelNotchesAndRemainder) {

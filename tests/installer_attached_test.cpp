@@ -24,14 +24,14 @@ namespace {
 std::vector<INT_U8> attached_data(const std::vector<INT_U8>& package, INT_U32 chunk, bool compressed,
                                   size_t record = 0, bool empty_records = false) {
   std::vector<INT_U8> out;
-  package_builder::put_attached_head(&out, chunk, compressed);
+  put_attached_head(&out, chunk, compressed);
   if (!record) record = chunk;
   for (size_t at = 0; at < package.size(); at += record) {
     if (empty_records) {
-      package_builder::put_u32_big_endian(&out, 0);            // no bytes
-      package_builder::put_u32_big_endian(&out, 0xFFFFFFFFu);  // a negative length: no bytes either
+      put_attached_u32(&out, 0);            // no bytes
+      put_attached_u32(&out, 0xFFFFFFFFu);  // a negative length: no bytes either
     }
-    package_builder::put_attached_record(&out, package.data() + at, std::min(record, package.size() - at), compressed);
+    put_attached_record(&out, package.data() + at, std::min(record, package.size() - at), compressed);
   }
   return out;
 }
@@ -130,6 +130,24 @@ TEST(InstallerAttached, TheProgramItselfCarriesNothing) {
   EXPECT_FALSE(record.package_attached);
 }
 
+// The writer's bytes: the head (no splash, the chunk size most significant byte first, the compressed
+// flag) and a plain record (its length, its bytes); a compressed record is one zlib stream.
+TEST(InstallerAttached, TheWrittenHeadAndRecordsHaveTheirBytes) {
+  std::vector<INT_U8> bytes;
+  put_attached_head(&bytes, 0x00100000, true);
+  const INT_U8 abc[3] = {'a', 'b', 'c'};
+  ASSERT_TRUE(put_attached_record(&bytes, abc, 3, false));
+  EXPECT_EQ(bytes, std::vector<INT_U8>({0, 0x00, 0x10, 0x00, 0x00, 1, 0, 0, 0, 3, 'a', 'b', 'c'}));
+  bytes.clear();
+  ASSERT_TRUE(put_attached_record(&bytes, abc, 3, true));
+  ASSERT_GT(bytes.size(), 6u);
+  EXPECT_EQ(bytes[0] << 24 | bytes[1] << 16 | bytes[2] << 8 | bytes[3], (int)bytes.size() - 4);
+  uLongf size = 16;
+  INT_U8 inflated[16];
+  ASSERT_EQ(uncompress(inflated, &size, bytes.data() + 4, (uLong)bytes.size() - 4), Z_OK);
+  EXPECT_EQ(std::string((char*)inflated, size), "abc");
+}
+
 TEST(InstallerAttached, PlainAndCompressedRecordsAreCopiedByteExact) {
   ATTACHED_FIXTURE fixture("attached-exact");
   ASSERT_GT(fixture.package.size(), 10000u);
@@ -161,22 +179,26 @@ TEST(InstallerAttached, PlainAndCompressedRecordsAreCopiedByteExact) {
   EXPECT_EQ(database->total_file_count, 5);
 }
 
-// The packer's single-file installer: a copy of the program with the package attached, found where the
-// program's image ends and copied out whole; it is runnable where the host marks programs. A file that is
-// no program, or a program that carries data already, is refused and nothing is written.
+// The packer's single-file installer: a copy of the installer program with the package attached, found
+// where the program's image ends and copied out whole; it is runnable where the host marks programs. A
+// file that is no program, a program other than the installer (this test's own), one that carries data
+// already, and an output that is the installer program itself are refused, and nothing is written.
 TEST(InstallerAttached, ThePackersSingleFileInstallerCarriesItsPackage) {
   ATTACHED_FIXTURE fixture("attached-packer");
   std::string error, setup = fixture.scratch.root + "setup.exe", description = fixture.scratch.source + "description.txt";
-  ASSERT_TRUE(package_builder::build_installer(description, get_module_path(), setup, &error)) << error;
+  const std::string installer = WINDOW_SCENARIO::built_program("installer");
+  const std::vector<INT_U8> program = read_whole_file(installer);
+  ASSERT_FALSE(program.empty());
+  ASSERT_TRUE(package_builder::build_installer(description, installer, setup, &error)) << error;
   std::vector<INT_U8> bytes = read_whole_file(setup);
-  ASSERT_GT(bytes.size(), fixture.program.size());
-  EXPECT_TRUE(std::equal(fixture.program.begin(), fixture.program.end(), bytes.begin()));
+  ASSERT_GT(bytes.size(), program.size());
+  EXPECT_TRUE(std::equal(program.begin(), program.end(), bytes.begin()));
   ATTACHED_DATA record;
   ASSERT_TRUE(locate_attached_data(&fixture.program_folder, "setup.exe", &record));
-  EXPECT_EQ(record.package_position, (INT_U32)fixture.program.size());
+  EXPECT_EQ(record.package_position, (INT_U32)program.size());
   std::string message;
   ASSERT_EQ(fixture.copy("setup.exe", record.package_position, &message), ATTACHED_COPIED) << message;
-  EXPECT_EQ(database->file_cache_sz, package_builder::ATTACHED_CHUNK);
+  EXPECT_EQ(database->file_cache_sz, ATTACHED_CHUNK);
   ASSERT_TRUE(database->load_package("installer.pkg"));
   ASSERT_EQ(database->installation_count, 1);
   EXPECT_EQ(database->total_file_count, 5);
@@ -199,9 +221,18 @@ TEST(InstallerAttached, ThePackersSingleFileInstallerCarriesItsPackage) {
   EXPECT_EQ(error, description + ": is no installer program (neither an ELF nor a Windows executable image)");
   EXPECT_FALSE(package_builder::build_installer(description, fixture.scratch.root + "none.exe", setup, &error));
   EXPECT_EQ(error, fixture.scratch.root + "none.exe: cannot be read");
+  EXPECT_FALSE(package_builder::build_installer(description, get_module_path(), setup, &error));
+  EXPECT_EQ(error, get_module_path() + std::string(": is no installer program: only the installer (build/installer, "
+                                                   "installer.exe) reads a package attached to it"));
+  const std::string copy = fixture.scratch.root + "copy.exe";
+  ASSERT_TRUE(write_whole_file(copy, program));
+  EXPECT_FALSE(package_builder::build_installer(description, copy, copy, &error));
+  EXPECT_EQ(error, copy + ": is the installer program, which the package is made from: it would be replaced");
+  EXPECT_EQ(read_whole_file(copy), program);
+  std::filesystem::remove(copy);
   std::string mistake = read_whole_text(description) + "desktop_shortcut = 1;run.sh\n";
   ASSERT_TRUE(write_whole_file(description, text_bytes(mistake)));
-  EXPECT_FALSE(package_builder::build_installer(description, get_module_path(), setup, &error));
+  EXPECT_FALSE(package_builder::build_installer(description, installer, setup, &error));
   EXPECT_EQ(error.substr(description.size()), ":10: a desktop shortcut needs 4 parts (type;program;link name;program "
                                               "folder), not 2: 1;run.sh");
   EXPECT_EQ(read_whole_file(setup), bytes);

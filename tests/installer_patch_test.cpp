@@ -51,15 +51,10 @@ std::string language_block(const std::string& name, const std::string& licence) 
     std::string e = element;
     if (e == "LANGUAGE_TITLE") value = name;
     else if (e == "INSTALLER_TITLE") value = "Test &quot;Installer&quot; &lt;1&gt; &amp; more";
-    else if (e == "COPY_ERROR_TITLE") value = "Copy error";
     else if (e == "COPY_ERROR_MSG") value = "A file could not be installed.&#xA;Go on with the next one?";
-    else if (e == "COPY_ERROR_YES") value = "Yes";
-    else if (e == "COPY_ERROR_NO") value = "No";
-    else if (e == "INSTALLING_STRING") value = "Installing...";
-    else if (e == "INSTALLING_DESKTOP_SHORTCUT") value = "Creating the desktop shortcuts";
-    else if (e == "INSTALLING_MENU_SHORTCUT") value = "Creating the menu shortcuts";
-    else if (e == "COMPLETE") value = "Complete";
-    else if (e == "OK_BUTTON") value = "OK";
+    // The other texts have the packer's built-in words (plain letters, nothing to escape).
+    for (int slot = 1; slot < LANGUAGE_TEXT_COUNT && value.empty(); slot++)
+      if (e == language_text_name(slot)) value = package_builder::default_wizard_text(slot);
     text += "\t\t<" + e + " string=\"" + value + "\"/>\n";
   }
   text += "\n\t\t<INSTALLATION name=\"Test App\" string=\"Test App\"/>\n\n";

@@ -2,7 +2,9 @@
 // shortcuts and the uninstall stand-in land inside it), a small source tree with a description, and
 // the installation package built from them.
 #pragma once
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -12,8 +14,9 @@
 #include "engine.h"
 #include "files.h"
 #include "folder.h"
+#include "package.h"
+#include "package_builder.h"
 #include "test_support.h"
-#include "../tools/package_builder.h"
 
 inline std::vector<INT_U8> text_bytes(const std::string& text) {
   return std::vector<INT_U8>(text.begin(), text.end());

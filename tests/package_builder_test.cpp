@@ -6,13 +6,17 @@
 
 #include <filesystem>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "installer_test_support.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -28,6 +32,14 @@ std::vector<std::string> package_folder_entries(const INSTALLER_SCRATCH& scratch
   for (const auto& entry : fs::directory_iterator(scratch.package)) names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+// The lines of a text (an error of several problems).
+std::vector<std::string> split_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
 }
 
 }  // namespace
@@ -54,8 +66,8 @@ TEST(PackageBuilder, DescriptionMistakesNameTheirFileAndLine) {
        "1: default_path belongs to an installation: an \"installation = <name>\" line comes before it"},
       {"installation = A\ndefault_path = opt/a\n",
        "2: default_path begins with a path variable, e.g. $ROOT0/opt/application: opt/a"},
-      {"installation = A\ndefault_path = $ROOT0/" + long_text + "\n",
-       "2: default_path is 263 bytes long; the installation database holds 255"},
+      {"installation = A\ndefault_path = $ROOT0/" + long_text.substr(128) + "/" + long_text.substr(128) + "\n",
+       "2: default_path is 264 bytes long; the installation database holds 255"},
       {head + "uninstaller = A;gone.sh;$HERE/bin\n",
        "3: the uninstaller bin/gone.sh is not among the files of the installation \"A\" (" + files + ")"},
       {head + "uninstaller = A;uninstall.sh\n",
@@ -84,6 +96,24 @@ TEST(PackageBuilder, DescriptionMistakesNameTheirFileAndLine) {
       {head + "missing_file = readme.txt\n", "3: missing_file names a file that is in the files folder: readme.txt"},
       {head + "language = English;none.txt\n", "3: the licence " + scratch.source + "none.txt is not a file"},
       {head + "files = nothing\n", "3: the files folder " + scratch.source + "nothing is not a folder"},
+      // Latin-1 where UTF-8 belongs; a default path that is no install location; one name twice.
+      {head + "title = Caf\xE9\n", "3: the line is not UTF-8 text (the byte 0xE9 at byte 12): the description is "
+                                   "read as UTF-8"},
+      {"installation = A\ndefault_path = $ROOT0tmp/x\n",
+       "2: $ROOT0tmp is no path variable (a drive is $ROOT and its number, then '/'): $ROOT0tmp/x"},
+      {"installation = A\ndefault_path = $ROOT0/\n",
+       "2: default_path names no folder below $ROOT0, so it would install straight into it: $ROOT0/"},
+      {"installation = A\ndefault_path = $ROOT0\n",
+       "2: default_path names no folder below $ROOT0, so it would install straight into it: $ROOT0"},
+      {"installation = A\ndefault_path = $ROOT0/../../etc/x\n",
+       "2: default_path holds a \"..\" part, which it may not: $ROOT0/../../etc/x"},
+      {"installation = A\ndefault_path = $ROOT0/opt/./x\n", "2: default_path holds a \".\" part, which it may not: "
+                                                            "$ROOT0/opt/./x"},
+      {"installation = A\ndefault_path = $NOWHERE/x\n", "2: $NOWHERE is no path variable the installer knows: $NOWHERE/x"},
+      {"installation = A\ndefault_path = $ROOT0/a:b\n",
+       "2: default_path's folder \"a:b\": its name holds ':', which Windows does not allow in a name"},
+      {head + "installation = A\n", "3: the installation \"A\" is named twice (first on line 1): the wizard could not "
+                                    "tell the two apart"},
   };
   for (const auto& c : cases) {
     ASSERT_TRUE(write_whole_file(description, text_bytes(c.text)));
@@ -94,8 +124,9 @@ TEST(PackageBuilder, DescriptionMistakesNameTheirFileAndLine) {
   }
   EXPECT_EQ(package_folder_entries(scratch), std::vector<std::string>{"installer.pkg"});
 
-  // The smallest sound description: the packer's wizard sizes where it gives none.
-  ASSERT_TRUE(write_whole_file(description, text_bytes(head)));
+  // The smallest sound description, with the byte-order mark of a Windows editor before it: the packer's
+  // wizard sizes where it gives none.
+  ASSERT_TRUE(write_whole_file(description, text_bytes("\xEF\xBB\xBF" + head)));
   ASSERT_TRUE(scratch.build());
   std::unique_ptr<DATABASE> database(scratch.load());
   ASSERT_TRUE(database);
@@ -107,16 +138,51 @@ TEST(PackageBuilder, DescriptionMistakesNameTheirFileAndLine) {
   EXPECT_EQ(database->FILE_SELECT.height, 380);
   EXPECT_STREQ(database->installations[0].default_path, "$ROOT0/opt/a");
 
-  // The limits count the texts as the database holds them: 200 letters e-acute are 400 bytes of
-  // UTF-8 in the description and 200 Latin-1 bytes in the database.
+  // The limits count the texts as the database holds them: 200 letters e-acute (in two folders) are 400
+  // bytes of UTF-8 in the description and 200 Latin-1 bytes in the database.
   std::string accents;
-  for (int i = 0; i < 200; i++) accents += "\xC3\xA9";
+  for (int i = 0; i < 100; i++) accents += "\xC3\xA9";
+  accents += "/" + accents;
   ASSERT_TRUE(write_whole_file(description, text_bytes("installation = A\ndefault_path = $ROOT0/" + accents + "\n")));
   database.reset();  // it holds the package open, which Windows does not let another file replace
   ASSERT_TRUE(scratch.build());
   database.reset(scratch.load());
   ASSERT_TRUE(database);
-  EXPECT_EQ(std::string(database->installations[0].default_path), "$ROOT0/" + std::string(200, '\xE9'));
+  EXPECT_EQ(std::string(database->installations[0].default_path),
+            "$ROOT0/" + std::string(100, '\xE9') + "/" + std::string(100, '\xE9'));
+}
+
+// Every text of the wizard has words in every language: the built-in English ones where a description
+// gives none (a second language with no texts at all), those of its text lines where it gives them. A
+// key given twice (the later holds) and an installation without files are noted.
+TEST(PackageBuilder, EveryWizardTextHasWordsAndRepeatsAreNoted) {
+  INSTALLER_SCRATCH scratch("builder-texts");
+  const std::string description = description_of(scratch);
+  fs::create_directories(scratch.source + "empty");
+  ASSERT_TRUE(write_whole_file(description, text_bytes(
+      "installation = A\ndefault_path = $ROOT0/opt/a\ntext = QUIT;Stop\nlanguage = English\ntext = FORWARD;Onward\n"
+      "language = Deutsch\ntitle = One\ntitle = Two\ninstallation = B\ndefault_path = $ROOT0/opt/b\nfiles = empty\n"
+      "text = FORWARD;Weiter\ntext = FORWARD;Vor\n")));
+  std::vector<std::string> notes;
+  std::string error;
+  ASSERT_TRUE(package_builder::build_package(description, scratch.package + "installer.pkg", &error, 4096, &notes));
+  EXPECT_EQ(notes, (std::vector<std::string>{
+                       description + ":8: title is given twice (first on line 7); the later one holds",
+                       description + ":13: the text FORWARD for the language \"Deutsch\" is given twice (first on "
+                                     "line 12); the later one holds",
+                       description + ":11: the installation \"B\" has no files: " + scratch.source +
+                           "empty holds none (empty folders are not packed)"}));
+  std::unique_ptr<DATABASE> database(scratch.load());
+  ASSERT_TRUE(database);
+  ASSERT_EQ(database->language_count, 2);
+  for (int i = 0; i < 2; i++)
+    for (int slot = 0; slot < LANGUAGE_TEXT_COUNT; slot++)
+      EXPECT_NE(language_text(&database->languages[i], slot)[0], 0) << i << " " << language_text_name(slot);
+  EXPECT_STREQ(database->languages[0].FORWARD, "Onward");
+  EXPECT_STREQ(database->languages[1].FORWARD, "Vor");
+  EXPECT_STREQ(database->languages[1].QUIT, "Stop");
+  EXPECT_STREQ(database->languages[1].INSTALLER_TITLE, "Two");
+  EXPECT_STREQ(database->languages[1].SELECT_OPTIONS_TITLE, "Where and how");
 }
 
 // Files of the tree named like the entries the installer reads for itself ("database.bin", a licence's
@@ -138,6 +204,32 @@ TEST(PackageBuilder, TheInstallersOwnEntryNamesStayItsOwn) {
     EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
 }
 
+// An output that is one of the packer's inputs, or lies in a folder that it packs, is refused, and every
+// input stays as it was.
+TEST(PackageBuilder, AnOutputThatIsAnInputOrIsPackedIsRefused) {
+  INSTALLER_SCRATCH scratch("builder-outputs");
+  const std::string description = description_of(scratch), licence = scratch.source + "licence.txt";
+  const std::string source = scratch.root + "source";
+  const std::string guide = below(source, "files/docs/guide.txt"), inside = below(source, "files/docs/x.pkg");
+  const std::vector<INT_U8> texts[3] = {read_whole_file(description), read_whole_file(licence), read_whole_file(guide)};
+  const std::pair<std::string, std::string> outputs[] = {
+      {description, "the description"},
+      {licence, "the licence " + licence},
+      {guide, guide + ", a file of the installation \"Test App\""}};
+  std::string error;
+  for (const auto& output : outputs) {
+    EXPECT_FALSE(package_builder::build_package(description, output.first, &error));
+    EXPECT_EQ(error, output.first + ": is " + output.second + ", which the package is made from: it would be replaced");
+  }
+  EXPECT_FALSE(package_builder::build_package(description, inside, &error));
+  EXPECT_EQ(error, inside + ": lies in " + fs::canonical(below(source, "files/docs")).string() +
+                       ", which is packed: the next package would hold it");
+  EXPECT_EQ(read_whole_file(description), texts[0]);
+  EXPECT_EQ(read_whole_file(licence), texts[1]);
+  EXPECT_EQ(read_whole_file(guide), texts[2]);
+  EXPECT_EQ(std::distance(fs::directory_iterator(below(source, "files/docs")), fs::directory_iterator()), 1);
+}
+
 #ifndef _WIN32
 namespace {
 
@@ -154,9 +246,10 @@ std::set<std::string> installed_names(DATABASE* database) {
 }  // namespace
 
 // A link is packed as what it leads to under its own name: a link to a file as that file (one entry for
-// every name of one file), a link to a folder as its files, a link back to a folder that holds it not at
-// all (said in a note). Nothing leads out of the install location, nothing outside it changes, and "-d"
-// finds every file once. A dangling link stops the packer with its name.
+// every name of one file), a link to a folder as its files, a link back to a folder that holds it (or
+// one above the files folder) not at all (said in a note). Nothing leads out of the install location,
+// nothing outside it changes, and "-d" finds every file once. A dangling link stops the packer with its
+// name.
 TEST(PackageBuilder, LinksArePackedAsWhatTheyLeadToUnderTheirOwnNames) {
   INSTALLER_SCRATCH scratch("builder-links");
   const std::string outside = scratch.root + "outside/", files = scratch.source + "files/";
@@ -168,13 +261,16 @@ TEST(PackageBuilder, LinksArePackedAsWhatTheyLeadToUnderTheirOwnNames) {
   fs::create_symlink("../bin/readme-link.txt", files + "docs/second-link.txt");
   fs::create_directory_symlink(outside + "folder", files + "folder-link");
   fs::create_directory_symlink("..", files + "docs/loop");
+  fs::create_directory_symlink("..", files + "up");  // the description's folder, above the files folder
   std::vector<std::string> notes;
   std::string error;
   ASSERT_TRUE(package_builder::build_package(description_of(scratch), scratch.package + "installer.pkg", &error, 4096,
                                              &notes))
       << error;
-  EXPECT_EQ(notes, std::vector<std::string>{files + "docs/loop: a link to " + scratch.source +
-                                            "files, a folder that holds it: not followed"});
+  EXPECT_EQ(std::set<std::string>(notes.begin(), notes.end()),
+            (std::set<std::string>{
+                files + "docs/loop: a link to " + scratch.source + "files, a folder that holds it: not followed",
+                files + "up: a link to " + scratch.root + "source, a folder that holds it: not followed"}));
 
   std::unique_ptr<DATABASE> database(scratch.load());
   ASSERT_TRUE(database);
@@ -238,12 +334,13 @@ TEST(PackageBuilder, FilesThatCannotBePackedAsTheyAreAreNamed) {
   EXPECT_TRUE(package_folder_entries(scratch).empty());
 }
 
-// The program: a mistake or a failure gives status 1 and its message, notes go to standard error, a wrong
-// command line gives status 2 and the usage.
+// The program: a mistake or a failure gives status 1 and its message, notes go to standard error, what
+// it made to standard output, a wrong command line gives status 2 and the usage.
 TEST(PackageBuilder, TheProgramReportsWithItsStatus) {
   const std::string binary_dir = environment_text("VELK_BINARY_DIR");
   if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
   INSTALLER_SCRATCH scratch("builder-program");
+  scratch.name_destination_from_root();
   std::string output = scratch.root + "output.txt";
   auto run = [&](const std::string& arguments) {
     return run_command("'" + binary_dir + "/make_package' " + arguments + " >'" + output + "' 2>&1");
@@ -251,11 +348,18 @@ TEST(PackageBuilder, TheProgramReportsWithItsStatus) {
   EXPECT_EQ(run(""), 2);
   EXPECT_EQ(read_whole_text(output).compare(0, 14, "usage: make_pa"), 0);
   EXPECT_EQ(run("--help"), 0);
+  EXPECT_EQ(run("--version"), 0);
+  EXPECT_EQ(read_whole_text(output), "make_package " INSTALLER_VERSION " (installation database version 14, package "
+                                     "format 1)\n");
   std::string pair = "'" + description_of(scratch) + "' '" + scratch.package + "installer.pkg'";
   fs::create_directory_symlink(".", scratch.source + "files/docs/here");
   EXPECT_EQ(run(pair), 0);
   EXPECT_EQ(read_whole_text(output), "make_package: note: " + scratch.source + "files/docs/here: a link to " +
-                                         scratch.source + "files/docs, a folder that holds it: not followed\n");
+                                         scratch.source + "files/docs, a folder that holds it: not followed\n"
+                                         "make_package: installation \"Test App\": 5 files, 10314 bytes\n"
+                                         "make_package: made " + scratch.package + "installer.pkg: " +
+                                         std::to_string(fs::file_size(scratch.package + "installer.pkg")) +
+                                         " bytes, the files uncompressed in blocks of 4096 bytes\n");
   ASSERT_TRUE(write_whole_file(description_of(scratch), text_bytes("installation = A\n")));
   EXPECT_EQ(run(pair), 1);
   EXPECT_EQ(read_whole_text(output), "make_package: " + description_of(scratch) +
@@ -273,6 +377,122 @@ TEST(PackageBuilder, TheProgramReportsWithItsStatus) {
   EXPECT_STREQ(database->languages[0].LICENCE.filename, "licence-0");
 }
 
+// Every name of a tree that Windows or Linux cannot hold, and every two names of one folder that Windows
+// takes for one, is refused with its file (a missing_file with its line); every problem of the tree is
+// named, up to fifty, before the packer stops, and the earlier package stays as it was.
+TEST(PackageBuilder, NamesThatAHostCannotHoldAreRefusedEachWithItsFile) {
+  INSTALLER_SCRATCH scratch("builder-names", "missing_file = docs/what?.txt\n");
+  const std::string files = scratch.source + "files/";
+  const std::string windows = "which Windows does not allow in a name";
+  std::vector<std::pair<std::string, std::string>> names = {
+      {"back\\slash", "the name holds '\\', which separates folders on Windows"},
+      {"tab\tname", "its name holds the control character 0x09, which Windows does not allow"},
+      {"CON", "its name is a device of Windows (CON)"},         {"aux.txt", "its name is a device of Windows (aux)"},
+      {"NUL.txt", "its name is a device of Windows (NUL)"},     {"com1.log", "its name is a device of Windows (com1)"},
+      {"trail.", "its name ends with a dot, which Windows drops"},
+      {"trail ", "its name ends with a space, which Windows drops"},
+      {"bad\xE9", "its name is not UTF-8 (the byte 0xE9), which Windows names are written in"}};
+  for (char c : std::string("\"*<>?|:"))
+    names.push_back({std::string("a") + c + "b", std::string("its name holds '") + c + "', " + windows});
+  std::set<std::string> expected;
+  for (const auto& name : names) {
+    ASSERT_TRUE(write_whole_file(files + "docs/" + name.first, text_bytes("x\n")));
+    expected.insert(files + "docs/" + name.first + ": " + name.second);
+  }
+  ASSERT_TRUE(write_whole_file(files + "README.TXT", text_bytes("x\n")));
+  fs::create_directories(files + "BIN");
+  ASSERT_TRUE(write_whole_file(files + "BIN/other", text_bytes("x\n")));
+  ASSERT_TRUE(write_whole_file(files + "CAF\xC3\x89", text_bytes("x\n")));
+  ASSERT_TRUE(write_whole_file(files + "Caf\xC3\xA9", text_bytes("x\n")));
+  const std::string one = ", as it does not tell capital letters from small ones in names";
+  expected.insert(files + "readme.txt: Windows takes it for " + files + "README.TXT" + one);
+  expected.insert(files + "bin: Windows takes it for " + files + "BIN" + one);
+  expected.insert(files + "Caf\xC3\xA9: Windows takes it for " + files + "CAF\xC3\x89" + one);
+  expected.insert(description_of(scratch) + ":10: missing_file " + files + "docs/what?.txt: its name holds '?', " +
+                  windows);
+  std::string error;
+  EXPECT_FALSE(package_builder::build_package(description_of(scratch), scratch.package + "installer.pkg", &error));
+  std::set<std::string> lines;
+  for (const std::string& line : split_lines(error)) lines.insert(line);
+  EXPECT_EQ(lines, expected);
+  EXPECT_TRUE(package_folder_entries(scratch).empty());
+
+  // Links that lead nowhere are problems of the tree too: the first fifty problems are named.
+  for (int i = 0; i < 52; i++) fs::create_symlink(scratch.root + "gone", files + "link" + std::to_string(i));
+  EXPECT_FALSE(package_builder::build_package(description_of(scratch), scratch.package + "installer.pkg", &error));
+  std::vector<std::string> named = split_lines(error);
+  ASSERT_EQ(named.size(), 51u);
+  EXPECT_EQ(named.back(), "... and " + std::to_string(expected.size() + 52 - 50) + " more");
+  EXPECT_EQ(std::count_if(named.begin(), named.end(), [&](const std::string& line) {
+              return line.find(": a link to " + scratch.root + "gone, which does not exist") != std::string::npos;
+            }), 50);
+}
+
+// A folder that the package cannot be written into says why, with the system's own cause. As root the
+// folder is a file system mounted read-only in a mount namespace of its own.
+TEST(PackageBuilder, AnOutputFolderThatCannotBeWrittenSaysWhy) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  INSTALLER_SCRATCH scratch("builder-read-only");
+  scratch.name_destination_from_root();
+  const std::string folder = scratch.root + "locked", err = scratch.root + "err";
+  fs::create_directories(folder);
+  std::string command = "'" + binary_dir + "/make_package' '" + description_of(scratch) + "' '" + folder + "/x.pkg'";
+  std::string cause = "Permission denied";
+  if (geteuid() == 0) {
+    REQUIRE_TOOL("unshare");
+    command = "unshare -m --propagation private sh -c \"mount -t tmpfs -o ro tmpfs '" + folder + "' || exit 90; " +
+              command + "\"";
+    cause = "Read-only file system";
+  } else {
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+  }
+  int status = run_command(command + " 2>'" + err + "'");
+  if (status == 90) GTEST_SKIP() << "a tmpfs cannot be mounted here; skipped";
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(read_whole_text(err), "make_package: " + folder + "/x.pkg: cannot be created: " + cause + "\n");
+  fs::permissions(folder, fs::perms::owner_all);
+}
+
+// Ctrl+C or SIGTERM while the packer writes: it stops before its next file, says so with status 1 and
+// leaves nothing beside the package; after SIGHUP (a closed terminal) it makes the package. The request comes while the packer waits for its description,
+// which a pipe holds back; the package's temporary is made before its first file.
+TEST(PackageBuilder, AnInterruptedPackerLeavesNothing) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  INSTALLER_SCRATCH scratch("builder-interrupted");
+  const std::string text = scratch.name_destination_from_root(), pipe = scratch.source + "pipe.txt";
+  const std::string program = binary_dir + "/make_package", package = scratch.package + "installer.pkg";
+  const std::string err = scratch.root + "err";
+  for (int number : {SIGINT, SIGTERM, SIGHUP}) {
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    pid_t child = fork();
+    if (child == 0) {
+      int error_file = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(error_file, 2);
+      execl(program.c_str(), program.c_str(), pipe.c_str(), package.c_str(), (char*)nullptr);
+      _exit(99);
+    }
+    ASSERT_GT(child, 0);
+    // The packer watches for end requests before it opens its description; once it has, a writer can.
+    int writer = -1;
+    for (int i = 0; i < 3000 && writer < 0; i++)
+      if ((writer = open(pipe.c_str(), O_WRONLY | O_NONBLOCK)) < 0) usleep(10000);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(kill(child, number), 0);
+    ASSERT_EQ(write(writer, text.data(), text.size()), (ssize_t)text.size());
+    close(writer);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    bool ends = number != SIGHUP;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == (ends ? 1 : 0)) << number << " " << status;
+    EXPECT_EQ(read_whole_text(err), ends ? "make_package: " + package + ": not made: the packer was asked to end\n" : "");
+    EXPECT_EQ(package_folder_entries(scratch).size(), ends ? 0u : 1u) << number;
+    fs::remove(package);
+    fs::remove(pipe);
+  }
+}
+
 // Packing onto a small disk at a dozen fill levels: either status 0 and a package that installs every
 // byte, or status 1, a message that the disk is full, and nothing at the package's name (an earlier
 // package there stays as it was) and no temporary beside it. The disk is a tmpfs mounted in a mount
@@ -287,6 +507,7 @@ TEST(PackageBuilder, AFullDiskIsSaidAndLeavesNothingAtThePackagesName) {
     GTEST_SKIP() << "mounting a small tmpfs needs root; skipped";
   }
   INSTALLER_SCRATCH scratch("builder-full-disk");
+  scratch.name_destination_from_root();
   scratch.add_file("bin/large.bin", pseudo_random_bytes(300000, 27));
   ASSERT_TRUE(scratch.build());
   const size_t package_size = fs::file_size(scratch.package + "installer.pkg");

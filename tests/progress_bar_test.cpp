@@ -194,6 +194,15 @@ TEST(ProgressBarStyle, TheStyleSetGivesFlagsColoursFontAndGaps) {
   EXPECT_EQ(low.top_gap, 0);
 }
 
+TEST(ProgressBarStyle, AStyleWithoutAFillColourFillsInOneThatShowsOnTheFace) {
+  WM_TEST_SCREEN screen(200, 100, 0);
+  WM_STYLE_SET style;  // the defaults: white on black, no fill colour
+  WM_PROGRESS_BAR bar(20, 20, 100, 20, nullptr, 100, &style);
+  bar.value = 100;
+  draw_alone(&bar);
+  EXPECT_EQ(screen_pixel(70, 30), WHITE);
+}
+
 typedef PICTURE_FOLDER_TEST ProgressBarFrames;
 
 TEST_F(ProgressBarFrames, FramedBarsDrawTheFullFrameAtLeastItsMinimumWidth) {

@@ -1,6 +1,6 @@
 // Tests of the quit question: its texts, geometry and icons, Yes ending the program and No keeping the
 // page, two close requests leaving one question, the question forgotten whenever it is deleted, a close
-// request inside a pass acted on at the start of the next one, and the installation going on beneath it.
+// request inside a pass acted on at the start of the next one, and the installation waiting for the answer.
 #include <gtest/gtest.h>
 
 #include "confirm.h"
@@ -81,7 +81,7 @@ TEST(QuitQuestion, AnswersLongerThanYesAndNoKeepTheirWholeLabels) {
   EXPECT_LT(box->buttons[0]->x + box->buttons[0]->width, box->buttons[1]->x);
 }
 
-TEST(QuitQuestion, NoKeepsThePageAndYesEndsTheProgram) {
+TEST(QuitQuestion, NoOrEscapeKeepsThePageAndYesEndsTheProgram) {
   WIZARD_RUN run("quit-answers");
   ASSERT_TRUE(run.start());
   INSTALL_DIALOG* page = live_page();
@@ -97,6 +97,10 @@ TEST(QuitQuestion, NoKeepsThePageAndYesEndsTheProgram) {
   EXPECT_EQ(confirm_boxes(), 0);
   EXPECT_EQ(live_page(), page);
   EXPECT_EQ(database->stage, STAGE_LICENCE);
+  // Escape answers No as well.
+  test_seam_close_request();
+  let_effects_end();
+  EXPECT_TRUE(quit_dialog() && key(VKEY_ESCAPE) != WM_RESULT_LAST_PAGE_CLOSED && !quit_dialog());
   // The window's close button asks again; Yes ends the program from any stage.
   test_seam_close_request();
   box = quit_dialog();
@@ -174,7 +178,9 @@ TEST(QuitQuestion, ACloseRequestInsideAPassIsActedOnAtTheNextPass) {
   EXPECT_EQ(confirm_boxes(), 1);
 }
 
-TEST(QuitQuestion, TheInstallationGoesOnBeneathTheQuestion) {
+// While the question is shown the installation waits, the program at rest (a scenario checks that No
+// then goes on to the end); Yes interrupts it: the log says so, nothing is registered, status 1.
+TEST(QuitQuestion, TheInstallationWaitsForTheAnswer) {
   WIZARD_RUN run("quit-installing");
   ASSERT_TRUE(run.start());
   run.show_stage(STAGE_INSTALLING);
@@ -182,17 +188,21 @@ TEST(QuitQuestion, TheInstallationGoesOnBeneathTheQuestion) {
   test_seam_close_request();
   ASSERT_TRUE(quit_dialog());
   INT_S32 before = database->install_state.step_counter;
+  let_effects_end();
   run_passes(3);
-  EXPECT_EQ(database->install_state.step_counter, before + 3);
-  EXPECT_TRUE(quit_dialog());
-  // No: the installation runs on to its end on the same page.
-  EXPECT_NE(answer(quit_dialog(), 1), WM_RESULT_LAST_PAGE_CLOSED);
-  run_passes(10);
-  EXPECT_EQ(live_page()->forward_button->enabled, 1);
+  EXPECT_EQ(database->install_state.step_counter, before);
+  EXPECT_EQ(get_idle_wait(), 50u);
+  EXPECT_EQ(pass_asked_in(), -1);  // the loop waits for input alone
+  EXPECT_EQ(answer(quit_dialog(), 0), WM_RESULT_LAST_PAGE_CLOSED);
+  EXPECT_EQ(end_wizard(), EXIT_JOB_FAILED);
+  std::string log = read_whole_text(run.scratch.installed("install_log.txt"));
+  EXPECT_EQ(read_lines(run.scratch.installed("install_log.txt")).back(), "Installation interrupted.");
+  EXPECT_EQ(log.find("create_"), std::string::npos);
+  EXPECT_EQ(log.find("RegKey"), std::string::npos);
 }
 
-// Dragged toward any corner, the question keeps its title bar in the window, where it can be taken back.
-TEST(QuitQuestion, ADraggedQuestionKeepsItsTitleBarInTheWindow) {
+// Dragged toward any corner, the question stays whole in the window, its answers in reach.
+TEST(QuitQuestion, ADraggedQuestionStaysInTheWindow) {
   WIZARD_RUN run("quit-drag");
   ASSERT_TRUE(run.start());
   open_quit_dialog(0);
@@ -204,8 +214,8 @@ TEST(QuitQuestion, ADraggedQuestionKeepsItsTitleBarInTheWindow) {
   for (INT_S16 corner = 0; corner < 4; corner++) {
     move_pointer((corner & 1) ? (INT_S16)(width + 500) : (INT_S16)-500,
                  (corner & 2) ? (INT_S16)(height + 500) : (INT_S16)-500);
-    EXPECT_TRUE(box->title->x >= 0 && box->title->x + box->title->width <= width) << corner;
-    EXPECT_TRUE(box->title->y >= 0 && box->title->y + box->title->height <= height) << corner;
+    EXPECT_TRUE(box->x >= 0 && box->x + box->width <= width) << corner;
+    EXPECT_TRUE(box->y >= 0 && box->y + box->height <= height) << corner;
   }
   release(width, height);
 }

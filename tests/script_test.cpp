@@ -3,11 +3,13 @@
 // the owner's input first, the flash step, recolouring and the icon beside the text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
 #include "button.h"
 #include "folder.h"
+#include "font.h"
 #include "host.h"
 #include "host_test_seam.h"
 #include "image.h"
@@ -114,6 +116,29 @@ TEST(Script, SizesAndText) {
   EXPECT_STREQ(fitted.text.value.text, "");
   target->default_font_id = saved_font;
   target->default_font_y_size = saved_y;
+}
+
+// A text too long for its one line wraps where the script's height holds two lines (the lines taking the
+// gaps they need), rather than be shortened with "..." as it is where the height holds one line.
+TEST(Script, ATextTooLongForOneLineWrapsWhereTwoLinesFit) {
+  REQUIRE_SYSTEM_FONTS();
+  WM_TEST_SCREEN screen(320, 240, 0);
+  ASSERT_TRUE(start_with_system_font(10));
+  screen_image.set_clip(0, 0, 319, 239);
+  for (INT_S16 height : {32, 31}) {  // two lines of 16 pixels in the script's height, or not
+    COLOUR black = BLACK, white = WHITE;
+    screen_image.fill_rectangle(0, 0, 319, 239, &black, 0);
+    WM_SCRIPT script(1, nullptr, 0, 0);  // no border: what is drawn is the text
+    script.init(10, 10, 209, (INT_S16)(10 + height - 1), "Where shall the application go on this computer?", 10, 16,
+                16, &white, &COLOUR_INVISIBLE, 2, 2, 4, 4, 0, 0);
+    script.draw();
+    int top = 240, bottom = -1;
+    for (int y = 0; y < 240; y++)
+      for (int x = 0; x < 320; x++)
+        if (screen_pixel((INT_S16)x, (INT_S16)y) != BLACK) top = std::min(top, y), bottom = std::max(bottom, y);
+    EXPECT_TRUE((bottom - top + 1 > 16) == (height == 32) && top >= 10 && bottom < 10 + height) << height;
+  }
+  stop_font_system();
 }
 
 TEST(Script, FramesByNameAndFromTheStyle) {

@@ -167,6 +167,19 @@ TEST_F(TextTest, ClipAndImageEdgesBoundTheInk) {
   EXPECT_EQ(ink(image, WHITE).count, 0);
 }
 
+TEST_F(TextTest, CapitalsWithMarksAndDescendersStayInsideTheLine) {
+  // The tallest and lowest characters of the 8-bit text, and the underline, at every size a control may use.
+  for (INT_S16 size = 8; size <= 48; size++) {
+    IMAGE image(400, 120);
+    fill(&image, WHITE);
+    draw_text(&image, 10, 40, &BLACK, &COLOUR_INVISIBLE, &BLACK, SANS, size, size, "\xC5\xC9\xDC\xC7gjpy|", 0, -1,
+              false);
+    BOUNDS b = ink(image, WHITE);
+    EXPECT_TRUE(b.count > 0 && b.y1 >= 40 && b.y2 < 40 + size) << "size " << size << ": " << b.y1 << ".." << b.y2;
+  }
+  EXPECT_GE(width("A", 1), 0);  // the smallest size, with no pixel per em, is no error
+}
+
 TEST_F(TextTest, InvisibleTextStillDrawsItsBackground) {
   IMAGE image(200, 60);
   fill(&image, WHITE);
@@ -409,12 +422,29 @@ TEST_F(TextTest, APathTooLongForItsRoomLosesWholeFoldersOfItsMiddle) {
             "\\\\server\\share\\...\\bin\\");
   EXPECT_EQ(shown("\\bin\\long folder name\\data.bin", "\\...\\data.bin"), "\\...\\data.bin");
   EXPECT_EQ(shown("first/second/third", ".../third"), ".../third");
-  // Without room for the drive: "..." and the last folder, else the last folder alone, which the
-  // drawing then shortens at its end.
+  // Without room for the drive: "..." and the last folder, else the last folder alone, shortened in its
+  // middle.
   EXPECT_EQ(shown(deep, ".../chosen dest"), ".../chosen dest");
   EXPECT_EQ(shown(deep, "chosen dest"), "chosen dest");
-  EXPECT_EQ(shown(deep, "chosen"), "chosen dest");
-  EXPECT_EQ(shown("/one folder", "/one"), "one folder");
-  EXPECT_EQ(shown("plain text without a folder", "plain"), "plain text without a folder");
+  EXPECT_EQ(shown(deep, "chosen dest!"), "chosen dest");
+  EXPECT_EQ(shown(deep, "chosen"), name_in_room(nullptr, SANS, 30, 30, "chosen dest", width("chosen")));
+  EXPECT_EQ(shown("plain text without a folder", "plain text"),
+            name_in_room(nullptr, SANS, 30, 30, "plain text without a folder", width("plain text")));
   EXPECT_EQ(shown(nullptr, ""), "");
+}
+
+// A name too long for its room loses characters of its middle, its end keeping at least half the room:
+// names that share a long beginning stay apart. A character above 0xFF goes or stays whole.
+TEST_F(TextTest, ANameTooLongForItsRoomLosesCharactersOfItsMiddle) {
+  auto shown = [&](const std::string& name, INT_S32 room) {
+    return name_in_room(nullptr, SANS, 30, 30, name.c_str(), room);
+  };
+  EXPECT_EQ(shown("Programs", width("Programs")), "Programs");
+  EXPECT_EQ(shown("Programs of a rather long shared beginning, version 1", width("Programs of a ... version 1")),
+            "Programs of ...g, version 1");  // the end takes half the room
+  // Characters above 0xFF: each of those shown, whole in a run of its own.
+  INT_S32 wide = text_width(nullptr, SANS, 30, 30, "\x01,0416\x01", -1, false);
+  EXPECT_EQ(shown("ab\x01,0416,0417,0418,0419,041A,041B,041C,041D\x01yz", width("a...z") + 2 * wide),
+            "ab...\x01" "041D\x01yz");
+  EXPECT_EQ(shown("long name", width("...")), "...");  // no room beside "...": "..." alone
 }

@@ -103,11 +103,11 @@ TEST_F(TextEditDialogTest, LayoutInTheClientArea) {
       EXPECT_EQ(prompt->y, client->y + half) << height;
       EXPECT_EQ(bottom(edit), ok->y - half) << height;
     }
-    // Children of the client in the order prompt, edit box, OK, Cancel.
+    // Children of the client in reading order, which Tab follows: prompt, edit box, Cancel, OK.
     EXPECT_EQ(client->child_at_index(0), prompt);
     EXPECT_EQ(client->child_at_index(1), edit);
-    EXPECT_EQ(client->child_at_index(2), ok);
-    EXPECT_EQ(client->child_at_index(3), cancel);
+    EXPECT_EQ(client->child_at_index(2), cancel);
+    EXPECT_EQ(client->child_at_index(3), ok);
   }
 }
 

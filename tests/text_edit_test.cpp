@@ -39,27 +39,30 @@ TEST(TextEditFilters, AcceptSets) {
   const std::string letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
   const std::string digits = "0123456789";
   auto sorted = [](std::string s) {
-    std::sort(s.begin(), s.end());
+    std::sort(s.begin(), s.end(), [](char a, char b) { return (unsigned char)a < (unsigned char)b; });
     return s;
   };
+  std::string latin1_upper;
+  for (int c = 0xA0; c <= 0xFF; c++) latin1_upper += (char)c;
   struct ROW {
     WM_CHAR_FILTER filter;
     std::string expected;
   } rows[] = {
-      {is_text_char, " !#$%()+-.:;=@[]_{}~" + digits + letters},
+      {is_text_char, " !#$%()+-.:;=@[]_{}~" + digits + letters + latin1_upper},
       {is_numeric_char, "+-." + digits},
       {is_name_char, "'-" + letters + "\x7F"},
       {is_name_char_with_space, " '-" + letters + "\x7F"},
       {is_alnum_char_with_space, " '-" + digits + letters + "\x7F"},
   };
   for (const ROW& row : rows) EXPECT_EQ(accepted(row.filter), sorted(row.expected));
-  // The characters a folder name must not hold, and the upper half, are refused by the folder filter.
+  // The characters a folder name must not hold and the upper half's control codes are refused by the
+  // folder filter, which takes the Latin-1 letters and signs; the other filters refuse the upper half.
   for (char c : std::string("/\\*?\"<>|,")) EXPECT_FALSE(is_text_char((INT_U8)c)) << c;
   EXPECT_FALSE(is_numeric_char('e'));
   EXPECT_FALSE(is_name_char(' '));
   EXPECT_FALSE(is_name_char('5'));
   for (int c = 0x80; c < 0x100; c++)
-    for (const ROW& row : rows) EXPECT_FALSE(row.filter((INT_U16)c)) << c;
+    for (const ROW& row : rows) EXPECT_EQ(row.filter((INT_U16)c), row.filter == is_text_char && c >= 0xA0) << c;
 }
 
 // ---------------------------------------------------------------------------------------------------

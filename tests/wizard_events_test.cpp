@@ -121,7 +121,8 @@ TEST(WizardEvents, TheChosenLanguageDecidesWhetherItsLicenceComes) {
   EXPECT_EQ(click_on(deutsch), 0);
   EXPECT_EQ(database->current_language, 1);
   EXPECT_EQ(database->stage, STAGE_OPTIONS);
-  EXPECT_EQ(std::string(live_page()->get_title()), "");
+  // Deutsch gives no texts: the packer's built-in words, not English's own.
+  EXPECT_EQ(std::string(live_page()->get_title()), "Where and how");
   // From Deutsch back to the language page, English brings its licence.
   run.show_stage(STAGE_LANGUAGE);
   WM_BUTTON* english = static_cast<WM_BUTTON*>(page_grid->cell(0, 0));
@@ -304,7 +305,9 @@ TEST(WizardEvents, APageRebuiltAfterTheInstallationKeepsTheWayOn) {
   EXPECT_EQ(database->install_state.step_counter, database->install_state.step_total + 2);
 }
 
-TEST(WizardEvents, ADestinationThatCannotBeMadeReturnsToTheOptions) {
+// The destination cannot be made: the page says so, inside the window (no box of the system), with the
+// cause; Back leads to the options, and the program's status is 1.
+TEST(WizardEvents, ADestinationThatCannotBeMadeIsSaidOnThePage) {
   WIZARD_RUN run("wizard-stopped");
   ASSERT_TRUE(run.start());
   // A file stands where the destination's folder would be.
@@ -313,16 +316,24 @@ TEST(WizardEvents, ADestinationThatCannotBeMadeReturnsToTheOptions) {
   static std::string said;
   said.clear();
   set_message_box_hook([](const char*, const char* text) { said += text; });
-  run.show_stage(STAGE_INSTALLING);
+  INSTALL_DIALOG* page = run.show_stage(STAGE_INSTALLING);
   run_pass();
   set_message_box_hook(nullptr);
+  EXPECT_EQ(said, "");
   // The message names the destination as a path of the host; the stored form stays.
-  EXPECT_EQ(said, "ERROR: the destination folder \"" + run.scratch.root + "blocked" + PATH_SEPARATOR +
-                      "dest\" cannot be created\n");
+  std::string shown = text_of(page->progress_text);
+  std::string expected = "The destination folder \"" + run.scratch.root + "blocked" + PATH_SEPARATOR + "dest\" cannot be created (";
+  EXPECT_EQ(shown.substr(0, expected.size()), expected) << shown;
+  EXPECT_EQ(shown.substr(shown.size() - 2), ").");
   EXPECT_STREQ(database->install_path, "$SCRATCH/blocked/dest");
-  EXPECT_EQ(database->stage, STAGE_OPTIONS);
-  EXPECT_EQ(std::string(live_page()->get_title()), "Options");
   EXPECT_EQ(get_idle_wait(), 50u);
+  EXPECT_EQ(label_of(page->forward_button), "Finish");
+  EXPECT_EQ(page->forward_button->event_user2, (INT_U32)STAGE_FINISHED);
+  EXPECT_EQ(page->forward_button->enabled, 1);
+  EXPECT_EQ(page->previous_button->enabled, 1);
+  EXPECT_EQ(click_on(page->previous_button), 0);
+  EXPECT_EQ(database->stage, STAGE_OPTIONS);
+  EXPECT_EQ(end_wizard(), EXIT_JOB_FAILED);
 }
 
 TEST(WizardEvents, AStillBackgroundIsCopiedIntoTheDisplayLayer) {
@@ -417,7 +428,11 @@ TEST(WizardEvents, TheBackgroundDriftsOnlyAroundASmallerPage) {
   }
 }
 
-TEST(WizardEvents, TheCopyErrorBoxGoesOnOrReturnsToTheOptions) {
+// A file that fails asks the question, naming the file and the cause, and the installation waits for
+// the answer with the program at rest. Yes skips the file: the page then says what failed, offers Finish
+// and Back, and nothing is registered. No returns to the options, the log saying the installation was
+// interrupted. Either way the program's status is 1.
+TEST(WizardEvents, TheCopyErrorQuestionWaitsGoesOnOrReturnsToTheOptions) {
   for (bool go_on : {true, false}) {
     SCOPED_TRACE(go_on);
     WIZARD_RUN run("wizard-copy-error");
@@ -431,29 +446,41 @@ TEST(WizardEvents, TheCopyErrorBoxGoesOnOrReturnsToTheOptions) {
       run_pass();
       box = static_cast<WM_CONFIRM*>(find_top_level(WM_KIND_CONFIRM));
     }
-    ASSERT_TRUE(box);
+    ASSERT_TRUE(box && box->text);
     EXPECT_EQ(std::string(box->get_title()), "Copy error");
     EXPECT_EQ(box->buttons[0]->event_user1, (INT_U32)WIZARD_EVENT_GO_ON);
     EXPECT_EQ(box->buttons[1]->event_user1, (INT_U32)WIZARD_EVENT_STAGE);
     EXPECT_EQ(box->buttons[1]->event_user2, (INT_U32)STAGE_OPTIONS);
+    const std::string failure = "\"" + run.scratch.installed("bin/run.sh") + "\" is missing from the package.";
+    EXPECT_EQ(box->text->data_buffer[box->text->data_count - 1].text, failure);
+    INT_S32 step = database->install_state.step_counter;
     let_effects_end();
+    run_passes(3);
+    EXPECT_EQ(database->install_state.step_counter, step);
+    EXPECT_EQ(get_idle_wait(), 50u);
+    EXPECT_EQ(pass_asked_in(), -1);  // the loop waits for input alone
+    std::string log = run.scratch.installed("install_log.txt");
     if (go_on) {
-      // Yes closes the box; the installation had gone on beneath it and ends with the error counted.
       click_on(box->buttons[0]);
       ASSERT_TRUE(install_through(20));
-      let_effects_end();
-      EXPECT_EQ(find_top_level(WM_KIND_CONFIRM), nullptr);
-      EXPECT_EQ(read_lines(run.scratch.installed("install_log.txt")).back(), "Installation completed with 1 errors.");
-      EXPECT_EQ(get_idle_wait(), 50u);
+      INSTALL_DIALOG* page = live_page();
+      EXPECT_EQ(text_of(page->progress_text), "1 file could not be installed: " + failure);
+      EXPECT_EQ(label_of(page->forward_button), "Finish");
+      EXPECT_EQ(page->forward_button->event_user2, (INT_U32)STAGE_FINISHED);
+      EXPECT_EQ(page->previous_button->enabled, 1);
+      EXPECT_EQ(page->previous_button->event_user2, (INT_U32)STAGE_OPTIONS);
+      EXPECT_EQ(read_whole_text(log).find("create_"), std::string::npos);
+      EXPECT_EQ(read_whole_text(log).find("RegKey"), std::string::npos);
+      EXPECT_EQ(read_lines(log).back(), "Installation completed with 1 errors.");
     } else {
-      // No returns to the options and ends the installation where it stands.
       EXPECT_EQ(click_on(box->buttons[1]), 0);
       EXPECT_EQ(database->stage, STAGE_OPTIONS);
-      EXPECT_EQ(std::string(live_page()->get_title()), "Options");
       EXPECT_EQ(find_top_level(WM_KIND_CONFIRM), nullptr);
       EXPECT_FALSE(database->install_state.running);
-      EXPECT_EQ(get_idle_wait(), 50u);
+      EXPECT_EQ(read_lines(log).back(), "Installation interrupted.");
     }
+    EXPECT_EQ(get_idle_wait(), 50u);
+    EXPECT_EQ(end_wizard(), EXIT_JOB_FAILED);
   }
 }
 

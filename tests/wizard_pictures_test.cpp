@@ -36,22 +36,6 @@ bool build_sample_package(const INSTALLER_SCRATCH& scratch, const std::string& d
          package_builder::build_package(sample + "/description.txt", scratch.package + "installer.pkg", &error);
 }
 
-// The capture written as a PNG file into the folder that VELK_SCREENSHOT_DIR names, when it is set.
-bool keep_picture(const WINDOW_CAPTURE& image, const char* name) {
-  std::string folder_text = environment_text("VELK_SCREENSHOT_DIR");
-  if (folder_text.empty()) return true;
-  IMAGE picture((INT_S16)image.width, (INT_S16)image.height);
-  for (int y = 0; y < image.height; y++)
-    for (int x = 0; x < image.width; x++) picture.pixels[y * picture.row_pitch + x] = 0xFF000000u | image.at(x, y);
-  FOLDER folder;
-  if (!folder.set_if_folder(folder_text.c_str())) return false;
-  DATA_FILE* file = open_data_file(&folder, name, FILE_MODE_WRITE, 0, false);
-  if (!file) return false;
-  bool saved = save_png(&picture, file);
-  close_data_file(&file);
-  return saved;
-}
-
 // The installer program on the scratch folder's package in the scenario's window, with home folders of
 // its own below the scratch folder (the twin made its shortcuts in this process's); their folder.
 std::string start_sample_window(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& scratch) {

@@ -87,6 +87,35 @@ void expect_installation(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& scr
 #endif
 }
 
+// An installation that did not complete is not registered: no uninstall entry of the tag's name, no
+// desktop shortcut, no menu shortcut, and no line of them in the log.
+void expect_no_registration(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& scratch, const std::string& tag) {
+  std::string name = "Wizard " + tag + " App", group = "Wizard " + tag + " Group";
+  std::string log = read_whole_text(scratch.installed("install_log.txt"));
+  EXPECT_EQ(log.find("create_"), std::string::npos);
+  EXPECT_EQ(log.find("RegKey"), std::string::npos);
+#ifdef _WIN32
+  EXPECT_EQ(scenario.registry_value("HKLM\\" UNINSTALL_KEY_PATH "\\" + name, "DisplayName"), "");
+  EXPECT_FALSE(std::filesystem::exists(special_folder(CSIDL_DESKTOPDIRECTORY) + "\\" + name + ".lnk"));
+  EXPECT_FALSE(std::filesystem::exists(special_folder(CSIDL_PROGRAMS) + "\\" + group));
+#else
+  (void)scenario;
+  std::string registry = scratch.root + "home/config/installer/registry/SOFTWARE/Microsoft/Windows/CurrentVersion/";
+  EXPECT_FALSE(std::filesystem::exists(registry + "Uninstall/" + name + ".cfg"));
+  EXPECT_FALSE(std::filesystem::exists(scratch.root + "home/Desktop/" + name + ".desktop"));
+  EXPECT_FALSE(std::filesystem::exists(scratch.root + "home/data/applications/" + group));
+#endif
+}
+
+// The name of a picture of the window: "-wine" before ".png" for the Windows program.
+std::string picture_name(const std::string& name) {
+#ifdef _WIN32
+  return name + "-wine.png";
+#else
+  return name + ".png";
+#endif
+}
+
 // Starts the real installer on the scratch package in the scenario's window and waits for its first
 // page at rest.
 bool start_installer(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& scratch, const std::string& title) {
@@ -228,9 +257,9 @@ TEST(WizardScenario, TheSingleFileInstallerOfThePackerInstallsThroughItsWizard) 
 // Scenario B: two languages each with a licence and a readme, two installations. The second language
 // changes the window's title and shows its own licence; the second installation resets the destination;
 // the desktop shortcut is left out; the folder dialog browses into a folder and makes a new one there,
-// where the files then land; the readme's About box opens and closes; Finish ends the program. Spaces
-// typed on the licence page, where nothing takes text, never reach the new folder's name, which is
-// typed into the name field that has the focus as its dialog opens. Tab in the folder dialog shows
+// where the files then land; the readme's About box opens and Escape closes it; Finish ends the program.
+// Spaces typed on the licence page, where nothing takes text, never reach the new folder's name, which
+// is typed into the name field that has the focus as its dialog opens. Tab in the folder dialog shows
 // there, and there alone, which control has the focus.
 TEST(WizardScenario, SecondLanguageSecondInstallationIntoANewFolder) {
   INSTALLER_SCRATCH scratch("wizard-b", wizard_description_lines());
@@ -255,7 +284,7 @@ TEST(WizardScenario, SecondLanguageSecondInstallationIntoANewFolder) {
 
   // Every step in the twin first: where to click, and the licence the window must show.
   SPOT language, agree, installation, onward, system_paths, desktop, browse, install, target, new_folder, made,
-      chosen, readme, about, about_close, finish;
+      chosen, readme, about, finish;
   AREA licence, about_box, folder_dialog;
   WINDOW_CAPTURE licence_shown, about_expected;
   {
@@ -307,7 +336,6 @@ TEST(WizardScenario, SecondLanguageSecondInstallationIntoANewFolder) {
     settle_effects();
     WM_ABOUT* box = static_cast<WM_ABOUT*>(find_top_level(WM_KIND_ABOUT));
     ASSERT_TRUE(box && box->close_button);
-    about_close = spot_of(box->close_button);
     about_box = area_of(box);
     about_expected = twin_screen();
   }
@@ -345,7 +373,7 @@ TEST(WizardScenario, SecondLanguageSecondInstallationIntoANewFolder) {
   WINDOW_CAPTURE about_shown;
   ASSERT_TRUE(scenario.capture(&about_shown, scenario.scratch() + "about.png"));
   EXPECT_EQ(differing_pixels(about_shown, about_expected, about_box), 0);
-  ASSERT_TRUE(click_and_settle(scenario, about_close));
+  ASSERT_TRUE(scenario.key("Escape") && scenario.wait_until_still());  // Escape answers as Close
   ASSERT_TRUE(scenario.click(finish.x, finish.y));
   EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
   EXPECT_EQ(scenario.output(), "");
@@ -418,8 +446,9 @@ TEST(WizardScenario, AFolderChosenBelowALongPathShowsItsOwnNameOnTheOptions) {
 
 // Scenario C: the window's close button asks the quit question; No keeps the page as it was. A close
 // request while installing (the program held still at that moment) opens the question, and the
-// installation goes on to its end beneath it; Yes then ends the program.
-TEST(WizardScenario, TheCloseButtonAsksAndTheInstallationGoesOnBeneathTheQuestion) {
+// installation waits for the answer, writing nothing; No lets it go on to its end; Yes then ends the
+// program.
+TEST(WizardScenario, TheCloseButtonAsksAndTheInstallationWaitsForTheAnswer) {
   INSTALLER_SCRATCH scratch("wizard-c", wizard_description_lines());
   // Enough files that installing takes many passes.
   for (int i = 0; i < 2000; i++) scratch.add_file("many/file" + std::to_string(i) + ".txt", all_byte_values(1));
@@ -469,10 +498,16 @@ TEST(WizardScenario, TheCloseButtonAsksAndTheInstallationGoesOnBeneathTheQuestio
   ASSERT_LT(lines.size(), scratch.files.size()) << "the installation was over before the program was held";
   ASSERT_TRUE(scenario.close_window());
   ASSERT_TRUE(scenario.resume_program());
-  ASSERT_TRUE(wait_for_last_line(log, "Installation completed without any errors."));
   ASSERT_TRUE(scenario.wait_until_still());
-  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "installed.png"));
+  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "asked.png"));
   EXPECT_EQ(differing_pixels(shown, question_expected, question_area), 0);
+  size_t asked = read_lines(log).size();
+  pause_ms(500);
+  EXPECT_EQ(read_lines(log).size(), asked);
+  ASSERT_TRUE(scenario.click(no.x, no.y));
+  ASSERT_TRUE(wait_for_last_line(log, "Installation completed without any errors."));
+  ASSERT_TRUE(scenario.close_window());
+  ASSERT_TRUE(scenario.wait_until_still());
   ASSERT_TRUE(scenario.click(yes.x, yes.y));
   EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
   EXPECT_EQ(scenario.output(), "");
@@ -604,15 +639,20 @@ TEST(WizardScenario, ASmallDesktopIsAskedAboutOnce) {
   EXPECT_EQ(log[6], "");
 }
 
-// Scenario F: two package entries are missing. Each failure opens its own copy-error box while the
-// installation goes on; Yes closes one, No on the other returns to the options.
-TEST(WizardScenario, MissingEntriesOpenCopyErrorBoxes) {
+// Scenario F: two package entries are missing. The installation asks about each in turn, the question
+// naming the file and the cause, and waits for the answer; Yes skips the file. The page then says what
+// failed and offers Finish and Back; nothing is registered. Back, Install again, and No on the first
+// question returns to the options with nothing more written; leaving then ends with status 1. The
+// question and the page are kept as pictures ("wizard-copy-error.png", "wizard-failed.png"; "-wine"
+// under Wine).
+TEST(WizardScenario, MissingEntriesAskOneQuestionAtATime) {
   INSTALLER_SCRATCH scratch("wizard-f", wizard_description_lines());
   ASSERT_TRUE(build_scenario_package(scratch, "F", {NO_LICENCE},
                                      "missing_file = bin/0-gone.bin\nmissing_file = bin/1-gone.bin\n"));
-  SPOT install, yes, no, close_yes;
+  const std::string gone[2] = {scratch.installed("bin/0-gone.bin"), scratch.installed("bin/1-gone.bin")};
+  SPOT install, yes, no, back, close_yes;
   AREA box_area, page_area;
-  WINDOW_CAPTURE box_expected, options_expected;
+  WINDOW_CAPTURE box_expected[2], options_expected, failed_expected;
   {
     WIZARD_TWIN twin;
     ASSERT_TRUE(twin.start(scratch.package));
@@ -623,15 +663,34 @@ TEST(WizardScenario, MissingEntriesOpenCopyErrorBoxes) {
     open_quit_dialog(0);
     settle_effects();
     close_yes = spot_of(quit_dialog()->buttons[0]);
+    page_manager->close_all_dialogs(false);
+    // The questions over the installing page; the twin's passes install nothing (another stage).
+    INSTALL_STATE& state = database->install_state;
+    for (int i = 0; i < 2; i++) {
+      page = twin_page(twin, STAGE_INSTALLING);
+      state.failure_text = "\"" + gone[i] + "\" is missing from the package.";
+      WM_CONFIRM* box = open_copy_error_box(database, install_dialog_event);
+      database->stage = STAGE_OPTIONS;
+      settle_effects();
+      ASSERT_TRUE(box && box->buttons[0] && box->buttons[1]);
+      yes = spot_of(box->buttons[0]);
+      no = spot_of(box->buttons[1]);
+      box_area = area_of(box);
+      box_expected[i] = twin_screen();
+      page_manager->close_all_dialogs(false);
+      settle_effects();
+    }
+    // The page once both were skipped.
     page = twin_page(twin, STAGE_INSTALLING);
-    WM_CONFIRM* box = open_copy_error_box(database, install_dialog_event);
-    settle_effects();
-    ASSERT_TRUE(box && box->buttons[0] && box->buttons[1]);
-    yes = spot_of(box->buttons[0]);
-    no = spot_of(box->buttons[1]);
-    box_area = area_of(box);
-    box_expected = twin_screen();
+    state.error_count = 2;
+    INSTALL_DIALOG::show_install_complete(page);
+    INSTALL_DIALOG::show_progress(page, 100, installation_failure_text(database).c_str());
     database->stage = STAGE_OPTIONS;
+    test_seam_pointer(-1, -1);
+    settle_effects();
+    failed_expected = twin_screen();
+    back = spot_of(page->previous_button, page);
+    state.error_count = 0;
   }
 
   WINDOW_SCENARIO scenario("wizard-f-window");
@@ -639,33 +698,51 @@ TEST(WizardScenario, MissingEntriesOpenCopyErrorBoxes) {
   ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
   ASSERT_TRUE(scenario.click(install.x, install.y));
   std::string log = scratch.installed("install_log.txt");
-  ASSERT_TRUE(wait_for_last_line(log, "Installation completed with 2 errors."));
-  ASSERT_TRUE(scenario.wait_until_still());
   WINDOW_CAPTURE shown;
-  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "boxes.png"));
-  EXPECT_EQ(differing_pixels(shown, box_expected, box_area), 0);
-  // Yes closes the upper box; the other one is still there.
-  ASSERT_TRUE(click_and_settle(scenario, yes));
-  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "one-box.png"));
-  EXPECT_EQ(differing_pixels(shown, box_expected, box_area), 0);
+  for (int i = 0; i < 2; i++) {
+    SCOPED_TRACE(i);
+    std::string failed = "\"" + gone[i] + "\" failed to unpack (bin/" + std::to_string(i) + "-gone.bin)";
+    ASSERT_TRUE(wait_for_last_line(log, failed));
+    ASSERT_TRUE(scenario.wait_until_still(&shown));
+    EXPECT_EQ(differing_pixels(shown, box_expected[i], box_area), 0);
+    if (i == 0) {
+      ASSERT_TRUE(keep_picture(shown, picture_name("wizard-copy-error").c_str()));
+    }
+    // Held: nothing more is written while the question is shown.
+    pause_ms(500);
+    ASSERT_TRUE(scenario.wait_until_still());
+    EXPECT_EQ(read_lines(log).back(), failed);
+    ASSERT_TRUE(scenario.click(yes.x, yes.y));
+  }
+  ASSERT_TRUE(wait_for_last_line(log, "Installation completed with 2 errors."));
+  ASSERT_TRUE(scenario.move(2, 2));
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, failed_expected, page_area), 0);
+  ASSERT_TRUE(keep_picture(shown, picture_name("wizard-failed").c_str()));
+  expect_no_registration(scenario, scratch, "F");
+  // Every file but the two was installed.
+  for (const std::string& file : scratch.files)
+    EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
+
+  // Back to the options, Install again: No on the first question returns to the options, and the
+  // installation stops there.
+  ASSERT_TRUE(click_and_settle(scenario, back));
+  ASSERT_TRUE(scenario.click(install.x, install.y));
+  ASSERT_TRUE(wait_for_last_line(log, "\"" + gone[0] + "\" failed to unpack (bin/0-gone.bin)"));
+  ASSERT_TRUE(scenario.wait_until_still());
+  size_t lines_asked = read_lines(log).size();
   ASSERT_TRUE(scenario.click(no.x, no.y));
   ASSERT_TRUE(scenario.move(2, 2));
-  ASSERT_TRUE(scenario.wait_until_still());
-  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "options.png"));
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
   EXPECT_EQ(differing_pixels(shown, options_expected, page_area), 0);
+  std::vector<std::string> lines = read_lines(log);
+  EXPECT_EQ(lines.size(), lines_asked + 1);
+  EXPECT_EQ(lines.back(), "Installation interrupted.");
   ASSERT_TRUE(scenario.close_window());
   ASSERT_TRUE(scenario.wait_until_still());
   ASSERT_TRUE(scenario.click(close_yes.x, close_yes.y));
-  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
-
-  // Both failures are logged with their entries, and the files after them were installed.
-  std::vector<std::string> lines = read_lines(log);
-  ASSERT_GT(lines.size(), 8u);
-  EXPECT_EQ(lines[6], "\"" + scratch.installed("bin/0-gone.bin") + "\" failed to unpack (bin/0-gone.bin)");
-  EXPECT_EQ(lines[7], "\"" + scratch.installed("bin/1-gone.bin") + "\" failed to unpack (bin/1-gone.bin)");
-  EXPECT_EQ(lines[8], "Installed \"" + scratch.installed("bin/data.bin") + "\"");
-  for (const std::string& file : scratch.files)
-    EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
+  EXPECT_EQ(scenario.wait_for_exit(), 1) << scenario.errors();
+  expect_no_registration(scenario, scratch, "F");
 }
 
 // Scenario G: with the patch check on, Install opens only when the destination holds an earlier

@@ -10,9 +10,11 @@
 
 #include "border.h"
 #include "button.h"
+#include "data_file.h"
 #include "database.h"
 #include "engine.h"
 #include "font.h"
+#include "image_file.h"
 #include "host.h"
 #include "host_test_seam.h"
 #include "options.h"
@@ -272,6 +274,22 @@ inline int differing_pixels(const WINDOW_CAPTURE& one, const WINDOW_CAPTURE& oth
 }
 
 inline void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// The capture written as a PNG file into the folder that VELK_SCREENSHOT_DIR names, when it is set.
+inline bool keep_picture(const WINDOW_CAPTURE& image, const char* name) {
+  std::string folder_text = environment_text("VELK_SCREENSHOT_DIR");
+  if (folder_text.empty()) return true;
+  IMAGE picture((INT_S16)image.width, (INT_S16)image.height);
+  for (int y = 0; y < image.height; y++)
+    for (int x = 0; x < image.width; x++) picture.pixels[y * picture.row_pitch + x] = 0xFF000000u | image.at(x, y);
+  FOLDER folder;
+  if (!folder.set_if_folder(folder_text.c_str())) return false;
+  DATA_FILE* file = open_data_file(&folder, name, FILE_MODE_WRITE, 0, false);
+  if (!file) return false;
+  bool saved = save_png(&picture, file);
+  close_data_file(&file);
+  return saved;
+}
 
 // A click on the real window, then a wait until the window stands still again (a page rebuilt, a
 // dialog's effects ended).

@@ -17,7 +17,7 @@ apt-get update -q
 apt-get install -y -q --no-install-recommends "${native[@]}" \
   gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix mingw-w64-i686-dev mingw-w64-tools libz-mingw-w64-dev \
   dpkg-dev xz-utils \
-  wine wine32:i386 xvfb xauth x11-utils x11-apps xdotool twm fonts-liberation fonts-wine \
+  wine wine32:i386 xvfb xauth x11-utils x11-apps x11-xkb-utils xdotool twm fonts-liberation fonts-wine \
   gzip libc-bin imagemagick pngcheck libjpeg-turbo-progs fonts-dejavu-core sox libxml2-utils \
   clang libclang-rt-14-dev
 if [ "${1:-}" = bench ]; then

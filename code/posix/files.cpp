@@ -52,7 +52,14 @@ size_t host_root_length(const char* path) { return path && path[0] == '/' ? 1 : 
 
 bool host_make_folder(const char* path) {
   char target[HOST_PATH_SIZE];
-  return host_path(path, target) && mkdir(target, 0777) == 0;
+  if (!host_path(path, target)) return false;
+  if (mkdir(target, 0777) == 0) return true;
+  // A folder that another made meanwhile is as good; any other failure keeps its cause.
+  int failure = errno;
+  struct stat status;
+  if (failure == EEXIST && stat(target, &status) == 0 && S_ISDIR(status.st_mode)) return true;
+  errno = failure;
+  return false;
 }
 
 bool host_remove_empty_folder(const char* path) {
@@ -624,4 +631,12 @@ bool host_local_time_text(INT_U32 seconds, char* out, size_t size) {
   end = put_two_digits(put_two_digits(end, year / 100), year % 100);
   *end = 0;
   return true;
+}
+
+void forget_file_failure() { errno = 0; }
+
+void describe_file_failure(char* out, size_t size) {
+  if (!out || size == 0) return;
+  out[0] = 0;
+  if (errno != 0) std::snprintf(out, size, "%s", std::strerror(errno));
 }

@@ -101,10 +101,17 @@ static void key_event(XKeyEvent* key, bool pressed) {
   }
   KEYBOARD_HANDLER keyboard;
   if (virtual_key) keyboard.set_key(common);
+  // The character comes from the key symbol where that names one: Latin-1 symbols are their own
+  // code points and Unicode symbols carry theirs, whatever the locale makes of them in the text
+  // (nothing, or UTF-8 bytes). Control characters (Enter, Tab, Ctrl with a key) and keypad digits
+  // come from the text; more than one byte of text is a character beyond 8 bits.
   INT_U32 character = 0;
-  if (length == 1) character = (INT_U8)text[0];
-  else if ((typed & 0xFF000000u) == 0x01000000u) character = (INT_U32)(typed & 0x00FFFFFFu);  // Unicode key
-  else if (length > 1) character = 0x100;  // more than one byte: not a single 8-bit character
+  bool control_text = length == 1 && ((INT_U8)text[0] < 0x20 || text[0] == 0x7F);
+  if (!control_text && ((typed >= 0x20 && typed <= 0x7E) || (typed >= 0xA0 && typed <= 0xFF)))
+    character = (INT_U32)typed;
+  else if (!control_text && (typed & 0xFF000000u) == 0x01000000u) character = (INT_U32)(typed & 0x00FFFFFFu);
+  else if (length == 1) character = (INT_U8)text[0];
+  else if (length > 1) character = 0x100;
   if (!character) return;
   INT_S32 queued = translate_typed_character(character, virtual_key, (key->state & ControlMask) != 0,
                                              (key->state & Mod1Mask) != 0);

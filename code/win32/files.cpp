@@ -53,7 +53,15 @@ size_t host_root_length(const char* path) {
 
 bool host_make_folder(const char* path) {
   WCHAR target[FOLDER_PATH_SIZE];
-  return wide_path(path, target) && CreateDirectoryW(target, nullptr) != 0;
+  if (!wide_path(path, target)) return false;
+  if (CreateDirectoryW(target, nullptr)) return true;
+  // A folder that another made meanwhile is as good; any other failure keeps its cause.
+  DWORD failure = GetLastError();
+  DWORD attributes = GetFileAttributesW(target);
+  if (failure == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return true;
+  SetLastError(failure);
+  return false;
 }
 
 bool host_remove_empty_folder(const char* path) {
@@ -616,4 +624,20 @@ bool host_local_time_text(INT_U32 seconds, char* out, size_t size) {
   memcpy(out, formatted, length);
   out[length] = 0;
   return true;
+}
+
+void forget_file_failure() { SetLastError(0); }
+
+void describe_file_failure(char* out, size_t size) {
+  if (!out || size == 0) return;
+  out[0] = 0;
+  DWORD code = GetLastError();
+  if (code == 0) return;
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, out,
+                                (DWORD)size, nullptr);
+  if (length == 0) snprintf(out, size, "system error %lu", (unsigned long)code);
+  // The message ends with a full stop and a line end.
+  size_t end = strlen(out);
+  while (end > 0 && (out[end - 1] == '\r' || out[end - 1] == '\n' || out[end - 1] == ' ' || out[end - 1] == '.')) end--;
+  out[end] = 0;
 }

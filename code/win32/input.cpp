@@ -76,6 +76,8 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPA
       host_drop_key_presses();
       return DefWindowProcW(window, message, w_param, l_param);
     case WM_CHAR:
+      // A UTF-16 unit (the window is a Unicode one): Latin-1 characters are their own byte, others
+      // (both halves of a pair among them) are dropped by the typed-character rule.
       queue_typed_character(w_param);
       return 1;
     case WM_UNICHAR:

@@ -8,17 +8,19 @@
 
 HINSTANCE instance_handle = nullptr;
 
+// The class is a Unicode one, so that the window's typed characters arrive as UTF-16 (WM_CHAR) rather
+// than as bytes of the ANSI code page, which are not Latin-1 (0x80 to 0x9F in Western code pages,
+// every upper-half byte in others). Windows made of it take ANSI calls too (the title).
 bool register_main_class() {
   static bool registered = false;
   if (registered) return true;
   if (!instance_handle) instance_handle = GetModuleHandleA(nullptr);
-  // A class of the wide calls: the window keeps its title in UTF-16, and the system draws it whole.
   WNDCLASSW window_class;
   ZeroMemory(&window_class, sizeof(window_class));
   window_class.style = CS_HREDRAW | CS_VREDRAW;
   window_class.lpfnWndProc = window_procedure;
   window_class.hInstance = instance_handle;
-  window_class.hIcon = LoadIconW(instance_handle, MAKEINTRESOURCEW(app_descriptor.icon_resource));
+  window_class.hIcon = LoadIconA(instance_handle, MAKEINTRESOURCEA(app_descriptor.icon_resource));
   window_class.lpszClassName = L"main";
   registered = RegisterClassW(&window_class) != 0;
   return registered;
@@ -38,9 +40,10 @@ void start_host() {}
 bool host_dispatch_messages() {
   bool any = false;
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  // The wide calls: a character message keeps its UTF-16 unit on the way to the main window.
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
     if (message.message != WM_TIMER && message.message != WM_SYSTIMER) any = true;
   }
   return any;
@@ -63,9 +66,5 @@ void show_banner_box(const char* caption, const char* text) {
     std::fflush(stderr);
     return;
   }
-  std::vector<WCHAR> wide_caption, wide_message;
-  if (wide_text(caption, &wide_caption) && wide_text(text, &wide_message))
-    MessageBoxW(nullptr, wide_message.data(), wide_caption.data(), MB_OK);
-  else
-    MessageBoxA(nullptr, text, caption, MB_OK);
+  MessageBoxA(nullptr, text, caption, MB_OK);
 }

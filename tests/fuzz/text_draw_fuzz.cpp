@@ -1,6 +1,6 @@
 // Fuzz target of text measuring and drawing with DejaVu Sans: any bytes as text (hex runs included),
 // drawn with every effect and alignment, at odd sizes and positions, wrapped into small boxes and
-// formatted, into a small image whose edges and clip the text keeps crossing.
+// formatted, and names shortened to a room, into a small image whose edges and clip the text keeps crossing.
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
@@ -70,6 +70,10 @@ extern "C" int LLVMFuzzerTestOneInput(const INT_U8* data, size_t size) {
   if (count < 0 || count > TEXT_MAX_LINES) abort();
   for (INT_S32 i = 0; i < count; ++i)
     if (lines[i].start < 0 || (size_t)lines[i].start > text.size()) abort();
+
+  // A name shortened in its middle fits its room, or is "..." alone.
+  std::string name = name_in_room(&image, SANS, text_size, text_size, text.c_str(), box_width);
+  if (name != "..." && text_width(&image, SANS, text_size, text_size, name.c_str(), -1, false) > box_width) abort();
 
   draw_text_printf(&image, x, 20, &ink, nullptr, SANS, text_size, text_size, "%s|%d", text.c_str(), (int)size);
   if (!text.empty()) draw_char(&image, x, 30, &ink, nullptr, &underline, SANS, text_size, text_size,

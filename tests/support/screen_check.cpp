@@ -188,14 +188,17 @@ void measure(const char* text, INT_S32 length, const FONT& font, bool wrapped, c
   *height = count * font.y_size;
 }
 
-// A text, or with path, the path as its object shows it in the room (the text module's shortening).
+// A text, or with path or name, the path or name as its object shows it in the room (the text module's
+// shortening).
 void add_text(std::vector<TEXT>* texts, const SHOWN& shown, const char* text, INT_S32 length, const FONT& font,
               BOX room, bool wrapped, bool left, bool right, bool top, bool bottom, INT_U32 colour, bool enabled,
-              int extra_width = 0, bool path = false) {
+              int extra_width = 0, bool path = false, bool name = false) {
   std::string whole = length < 0 ? std::string(text) : std::string(text, (size_t)length);
-  std::string shown_text =
-      path && !wrapped ? path_in_room(draw_target, font.id, font.x_size, font.y_size, whole.c_str(), room.width())
-                       : whole;
+  std::string shown_text = whole;
+  if (path && !wrapped)
+    shown_text = path_in_room(draw_target, font.id, font.x_size, font.y_size, whole.c_str(), room.width());
+  else if (name && !wrapped)
+    shown_text = name_in_room(draw_target, font.id, font.x_size, font.y_size, whole.c_str(), room.width());
   int width, height;
   measure(shown_text.c_str(), -1, font, wrapped, room, &width, &height);
   BOX box = place(room, width + extra_width, height, left, right, top, bottom);
@@ -225,20 +228,21 @@ bool collect_texts(const SHOWN& shown, std::vector<TEXT>* texts) {
     if (b->highlighted && visible_colour(b->highlight_text_colour)) ink = b->highlight_text_colour;
     if (pointed && visible_colour(b->mouse_over_text_colour)) ink = b->mouse_over_text_colour;
     INT_U32 f = b->button_flags;
-    // A path is shortened in the room its button's gaps leave.
+    // A path or a name is shortened in the room its button's gaps leave.
     BOX path_room = {b->x + b->left_gap, room.y1, b->x + b->width - b->right_gap - 1, room.y2};
     add_text(texts, shown, b->label, -1, font_of(b->font_id, b->font_x_size, b->font_y_size),
-             b->path_text ? path_room : room, (f & bf_wrap_text) != 0, (f & bf_left_justify_text) != 0,
-             (f & bf_right_justify_text) != 0, (f & bf_top_align_text) != 0, (f & bf_bottom_align_text) != 0, ink,
-             b->enabled != 0, icon, b->path_text != 0);
+             b->path_text || b->name_text ? path_room : room, (f & bf_wrap_text) != 0,
+             (f & bf_left_justify_text) != 0, (f & bf_right_justify_text) != 0, (f & bf_top_align_text) != 0,
+             (f & bf_bottom_align_text) != 0, ink, b->enabled != 0, icon, b->path_text != 0, b->name_text != 0);
   } else if (o->kind & WM_KIND_SCRIPT) {
     WM_SCRIPT* s = static_cast<WM_SCRIPT*>(o);
     if (s->text.type != STRING_TYPE || blank(s->text.value.text)) return true;
-    BOX room = {s->x + s->left_gap, s->y + s->top_gap, s->x + s->width - s->right_gap - 1,
-                s->y + s->height - s->bottom_gap - 1};
+    INT_S16 top, bottom;
+    bool wraps = s->wraps_in_its_box(&top, &bottom);
+    BOX room = {s->x + s->left_gap, top, s->x + s->width - s->right_gap - 1, bottom};
     INT_U32 f = s->draw_flags;
     add_text(texts, shown, s->text.value.text, -1, font_of(s->font_id, s->font_x_size, s->font_y_size), room,
-             (f & SCRIPT_WRAP_TEXT) != 0, (f & SCRIPT_LEFT_JUSTIFY) != 0, (f & SCRIPT_RIGHT_JUSTIFY) != 0,
+             wraps, (f & SCRIPT_LEFT_JUSTIFY) != 0, (f & SCRIPT_RIGHT_JUSTIFY) != 0,
              (f & SCRIPT_TOP_ALIGN) != 0, (f & SCRIPT_BOTTOM_ALIGN) != 0, s->text_colour, s->enabled != 0, 0,
              s->path_text != 0);
   } else if (o->kind & WM_KIND_PROGRESS_BAR) {

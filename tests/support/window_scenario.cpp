@@ -385,6 +385,14 @@ bool WINDOW_SCENARIO::key(const std::string& keys) {
   return send_input(events, true);
 }
 
+bool WINDOW_SCENARIO::keyboard_layout(const std::string& layout) {
+  std::string answer;
+  bool set = run_shell("layout", "setxkbmap " + shell_quote(layout) + " && echo ok", &answer) &&
+             answer.find("ok") != std::string::npos;
+  if (!set) ADD_FAILURE() << "the keyboard layout " << layout << " was not set: " << answer;
+  return set;
+}
+
 // One character at a time (a UTF-8 sequence stays whole), shifted ones included.
 bool WINDOW_SCENARIO::type(const std::string& text) {
   std::vector<std::string> events;

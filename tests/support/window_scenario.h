@@ -73,6 +73,9 @@ public:
   bool wheel(int notches);             // positive: away from the user
   bool key(const std::string& keys);   // one xdotool key, e.g. "Tab", "shift+Tab", "Return", "ctrl+c"
   bool type(const std::string& text);  // typed characters, shifted ones included
+  // The display's keyboard layout (setxkbmap "de"), whose keys type its letters: xdotool types others through
+  // a key it lends them only for a moment. Under Wine set it before start().
+  bool keyboard_layout(const std::string& layout);
   bool close_window();                 // a click on the window's close button
   // A pointer move, or a click, sent at once, without waiting for the program's passes: for a program
   // held still (paused, or waiting on something), which takes it in its next passes, or one that may

@@ -1,0 +1,79 @@
+// The packer's program: makes an installation package from a description and the folders of files it
+// names (see package_builder.h and the README), or, with --installer, a single-file installer:
+// the installer program with that package attached. It says what it made on standard output; status 0
+// made, 1 a mistake or a failure (said on standard error), 2 the command line is wrong.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "database.h"
+#include "engine.h"
+#include "host.h"
+#include "package.h"
+#include "package_builder.h"
+
+static const char* const USAGE =
+    "usage: make_package [--installer <installer program>] <description file> <output file>\n"
+    "       make_package --version\n"
+    "  Makes the installation package <output file> (\"installer.pkg\") from the description and the\n"
+    "  folders of files it names. With --installer, <output file> is a copy of the installer program\n"
+    "  (installer.exe, or the Linux installer) with the package attached: a single-file installer.\n";
+
+// Each line of a text on standard error, after the program's name.
+static void print_lines(const char* kind, const std::string& text) {
+  size_t start = 0;
+  for (;;) {
+    size_t end = text.find('\n', start);
+    std::fprintf(stderr, "make_package: %s%s\n", kind, text.substr(start, end - start).c_str());
+    if (end == std::string::npos) return;
+    start = end + 1;
+  }
+}
+
+int main(int argc, char** argv) {
+  std::vector<std::string> arguments;
+  std::string program;
+  for (int i = 1; i < argc; i++) {
+    if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
+      std::fputs(USAGE, stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("make_package %s (installation database version %d, package format %d)\n", INSTALLER_VERSION,
+                  (int)DATABASE_VERSION, (int)PACKAGE_VERSION);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--installer") == 0 && i + 1 < argc && program.empty())
+      program = argv[++i];
+    else
+      arguments.push_back(argv[i]);
+  }
+  if (arguments.size() != 2 || (!arguments.empty() && arguments[0].compare(0, 1, "-") == 0)) {
+    std::fputs(USAGE, stderr);
+    return 2;
+  }
+  // Ctrl+C and SIGTERM stop the packer before its next file, and what it wrote goes; a closed terminal
+  // (SIGHUP) does not.
+  watch_end_requests();
+  std::string error;
+  std::vector<std::string> notes;
+  package_builder::PACK_SUMMARY made;
+  bool single = !program.empty();
+  bool done = single
+                  ? package_builder::build_installer(arguments[0], program, arguments[1], &error, 4096, &notes, &made)
+                  : package_builder::build_package(arguments[0], arguments[1], &error, 4096, &notes, &made);
+  for (const std::string& note : notes) print_lines("note: ", note);
+  if (!done) {
+    print_lines("", error);
+    return 1;
+  }
+  for (const auto& installation : made.installations)
+    std::printf("make_package: installation \"%s\": %u file%s, %llu bytes\n", installation.name.c_str(),
+                (unsigned)installation.files, installation.files == 1 ? "" : "s",
+                (unsigned long long)installation.bytes);
+  std::printf("make_package: made %s: %llu bytes, %s\n", made.path.c_str(), (unsigned long long)made.size,
+              single ? "the installer program with its package compressed"
+                     : "the files uncompressed in blocks of 4096 bytes");
+  return 0;
+}

@@ -1,0 +1,186 @@
+// What the packer's sources share: the host-text helpers, the records of a description as it is read,
+// the files of an installation's tree, and the one packing run (PACKER) whose parts are read in
+// description.cpp, listed in tree.cpp and written in package_writer.cpp.
+#pragma once
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "colour.h"
+#include "database.h"
+#include "folder.h"
+#include "package_builder.h"
+#include "style_set.h"
+
+class PACKAGE;
+
+namespace package_builder {
+
+namespace fs = std::filesystem;
+
+// The longest text of the installation database.
+const size_t TEXT_LIMIT = DATABASE_TEXT_SIZE - 1;
+
+std::vector<std::string> split(const std::string& text, char separator);
+std::string trim(const std::string& text);
+
+// A name, path or text of the host (UTF-8, as the description holds it and u8string gives it) in the
+// system's 8-bit text: Latin-1 bytes, characters above 0xFF in wide-character runs, and bytes that are
+// no UTF-8 kept as velk_string.h says. The packer keeps host texts and converts them where they reach
+// the package, the database or the library's file calls.
+std::string system_name(const std::string& host);
+// Texts are checked against TEXT_LIMIT (in the system's form) before they are copied.
+void copy_text(char* field, const std::string& text);
+// A folder set from a path of the host (it must exist).
+bool host_folder(FOLDER* folder, const std::string& path);
+// The first byte of text that is not part of well-formed UTF-8 (overlong forms, surrogates and
+// characters past U+10FFFF included), or npos when all of it is.
+size_t utf8_error_at(const std::string& text);
+// Why Windows or Linux cannot hold a file or folder of that name ("" when both can): no UTF-8, longer
+// than a Linux name, a control character or one of "*:<>?|\, a dot or space at its end, a device name
+// (CON, aux.txt, NUL.txt ...).
+std::string name_problem(const std::string& name);
+// The form under which Windows compares names: letters of the Latin, Greek and Cyrillic alphabets as
+// capitals, so that "README" and "readme" have one key.
+std::string windows_name_key(const std::string& name);
+// Why a write into the folder failed: a full disk says so; else the system's reason, when it gave one.
+std::string write_cause(const fs::path& folder, int error_number);
+
+// ---------------------------------------------------------------------------------------------------
+// The tree of an installation
+
+// One file of an installation: its path below the files folder (the host's names joined with '/'),
+// the file of the host it holds (through the links on the way), and whether a missing_file line left
+// it out of the package.
+struct TREE_FILE {
+  std::string relative;
+  fs::path host;
+  bool missing = false;
+  int line = 0;  // the missing_file line
+};
+
+// The folder below the install location that a "$HERE" text names ("" for the install location) in
+// relative: 1. A text of another path variable: 0. A ".." step out of the install location: -1.
+int install_folder_part(const std::string& text, std::string* relative);
+
+// ---------------------------------------------------------------------------------------------------
+// The description
+
+struct SHORTCUT_LINE {
+  bool menu;
+  std::vector<std::string> parts;
+  int line;
+};
+
+// What the description says of one installation, with the lines that said it.
+struct INSTALLATION_LINES {
+  std::string name, default_path, files_folder = "files";
+  int line = 0, default_path_line = 0, files_line = 0, uninstaller_line = 0;
+  std::vector<std::string> uninstaller;
+  std::vector<std::pair<std::string, int>> missing_files;
+  std::vector<SHORTCUT_LINE> shortcuts;
+};
+
+// One colour, or one size, of a member style set.
+struct STYLE_COLOUR_LINE {
+  int member;
+  COLOUR WM_STYLE_SET::*field;
+  COLOUR colour;
+  INT_S16 WM_STYLE_SET::*size_field;  // set instead of field for a size
+  INT_S16 size;
+};
+
+// The keys that give sizes and places, with their count of numbers and the packer's defaults (the
+// sample's wizard: a 640 x 480 window, its page, its questions and dialogs at readable sizes).
+struct GEOMETRY_KEY {
+  const char* key;
+  size_t count;
+  const char* standard;  // the default's numbers; null: the database's own default
+};
+extern const GEOMETRY_KEY geometry_keys[];
+extern const size_t geometry_key_count;
+
+// Numbers separated by ';' into out, each from low to high; false with the cause otherwise.
+bool numbers(const std::string& key, const std::string& value, size_t count, long low, long high,
+             std::vector<INT_S32>* out, std::string* cause);
+
+// ---------------------------------------------------------------------------------------------------
+// One packing run: the description read, its checks, and the package written.
+
+class PACKER {
+public:
+  PACKER(const std::string& description_path, std::vector<std::string>* notes, PACK_SUMMARY* summary)
+      : description(description_path), notes(notes), summary(summary) {}
+
+  // Builds the package at package_path (a file there is replaced when the new one is whole). block_size:
+  // the data bytes per package block.
+  bool build(const std::string& package_path, INT_S32 block_size, std::string* error_out);
+
+  // What the run makes (the package, or the single-file installer that takes it: the package's path
+  // when empty) and the installer program it copies (none when empty). The output may be neither an
+  // input nor inside a folder that is packed.
+  std::string output, program;
+
+private:
+  std::string description;
+  std::vector<std::string>* notes;
+  PACK_SUMMARY* summary;
+  std::string error;
+  fs::path base;
+  int line_count = 0;
+
+  std::string title = "Installer", application, log_path, patch_path;
+  std::vector<INSTALLATION_LINES> installation_lines;
+  std::vector<std::vector<std::string>> languages;
+  std::vector<std::pair<const GEOMETRY_KEY*, std::vector<INT_S32>>> geometry;
+  // Page texts by identifier: for every language (index -1) or the language declared before them.
+  struct TEXT_LINE {
+    int language;
+    int slot;
+    std::string value;
+  };
+  std::vector<TEXT_LINE> texts;
+  std::vector<STYLE_COLOUR_LINE> style_colours;
+  std::vector<std::vector<TREE_FILE>> files;  // per installation, in name order
+  std::set<fs::path> walked_folders;          // the real paths of every folder packed
+
+  PACKAGE* package = nullptr;
+  FOLDER package_folder;
+  fs::path package_folder_path;
+  std::string package_path;
+  // Entries written: the entry of each host file (by its real path), and every name taken.
+  std::map<fs::path, std::string> entry_of_file;
+  std::set<std::string> entry_names;
+
+  // The line of each key that takes one value, by its scope (e.g. the installation it belongs to).
+  std::map<std::string, int> key_lines;
+
+  bool fail_at(int line, const std::string& cause);
+  void given_once(int n, const std::string& scope, const std::string& what);
+  bool fail(const std::string& text);
+  // A text of the database: at most TEXT_LIMIT bytes.
+  bool fits(int line, const std::string& what, const std::string& text);
+
+  // description.cpp
+  bool read_description();
+  bool read_key(int n, const std::string& key, const std::string& value);
+  bool read_shortcut(int n, bool menu, const std::string& value);
+
+  // tree.cpp
+  bool list_files();
+  bool check_references();
+  bool check_output();
+
+  // package_writer.cpp
+  bool check_size(INT_S32 block_size);
+  bool fail_writing(const std::string& what, int error_number);
+  bool add_entry(const fs::path& host, const std::string& wanted, const std::string& fallback, std::string* name,
+                 bool exact = false);
+  void fill_database(DATABASE* database);
+  bool fill_package(DATABASE* database);
+  bool write(const std::string& path, INT_S32 block_size);
+};
+
+}  // namespace package_builder

@@ -1,0 +1,231 @@
+// The packer's files of an installation: the tree below its files folder walked (links followed to
+// what they lead to), the database's limits checked, and the files that the uninstaller and the
+// shortcuts name found among them.
+#include <algorithm>
+#include <system_error>
+
+#include "packer_private.h"
+
+namespace package_builder {
+
+// Whether outer is inner or a folder above it (both real paths).
+static bool holds(const fs::path& outer, const fs::path& inner) {
+  auto o = outer.begin(), i = inner.begin();
+  for (; o != outer.end(); ++o, ++i)
+    if (i == inner.end() || *o != *i) return false;
+  return true;
+}
+
+// Adds the regular files below folder (relative: its path below the files folder, empty or ending in
+// '/') to files. chain: the real paths of the folders on the way there from the files folder, so that
+// no link leads back to one of them or to a folder above them; walked gets the real path of every
+// folder walked. Each entry that cannot be packed (a link that leads nowhere, an entry that is neither a
+// file nor a folder, a folder that cannot be listed) adds a problem and the walk goes on; false only
+// when there are more files than an installation holds.
+static bool walk_tree(const fs::path& folder, const std::string& relative, std::vector<fs::path>* chain,
+                      std::set<fs::path>* walked, std::vector<TREE_FILE>* files, std::vector<std::string>* notes,
+                      std::vector<std::string>* problems, std::string* error) {
+  std::error_code code;
+  std::vector<fs::path> entries;
+  for (fs::directory_iterator it(folder, code), end; !code && it != end; it.increment(code))
+    entries.push_back(it->path());
+  if (code) {
+    problems->push_back(folder.string() + ": cannot be listed: " + code.message());
+    return true;
+  }
+  for (const fs::path& entry : entries) {
+    std::string name = entry.filename().u8string();
+    std::error_code link_code;
+    bool link = fs::is_symlink(fs::symlink_status(entry, link_code));
+    fs::file_status status = fs::status(entry, code);
+    if (status.type() == fs::file_type::not_found || (code && link)) {
+      fs::path target = fs::read_symlink(entry, link_code);
+      std::string cause = !link ? std::string("has gone while the folder was read")
+                          : status.type() == fs::file_type::not_found
+                              ? "a link to " + target.string() + ", which does not exist"
+                              : "a link to " + target.string() + ", which cannot be followed (" + code.message() + ")";
+      problems->push_back(entry.string() + ": " + cause);
+      continue;
+    }
+    if (code) {
+      problems->push_back(entry.string() + ": cannot be read: " + code.message());
+      continue;
+    }
+    if (fs::is_regular_file(status)) {
+      if (files->size() > 32767) {
+        *error = "an installation holds at most 32767 files: " + folder.string() + " and the folders before it hold more";
+        return false;
+      }
+      files->push_back({relative + name, entry, false});
+      continue;
+    }
+    if (!fs::is_directory(status)) {
+      problems->push_back(entry.string() +
+                          ": neither a file nor a folder (a pipe, socket or device): it cannot be packed");
+      continue;
+    }
+    fs::path real = fs::canonical(entry, code);
+    if (code) {
+      problems->push_back(entry.string() + ": cannot be read: " + code.message());
+      continue;
+    }
+    bool back = false;
+    for (const fs::path& on_the_way : *chain) back = back || holds(real, on_the_way);
+    if (back) {
+      notes->push_back(entry.string() + ": a link to " + real.string() + ", a folder that holds it: not followed");
+      continue;
+    }
+    chain->push_back(real);
+    walked->insert(real);
+    bool walked_all = walk_tree(entry, relative + name + "/", chain, walked, files, notes, problems, error);
+    chain->pop_back();
+    if (!walked_all) return false;
+  }
+  return true;
+}
+
+// The folder below the install location that a "$HERE" text names ("" for the install location) in
+// relative: 1. A text of another path variable: 0. A ".." step out of the install location: -1.
+int install_folder_part(const std::string& text, std::string* relative) {
+  if (text.compare(0, 5, "$HERE") != 0 || (text.size() > 5 && text[5] != '/')) return 0;
+  std::vector<std::string> kept;
+  for (const std::string& part : split(text.substr(5), '/')) {
+    if (part.empty() || part == ".") continue;
+    if (part != "..") kept.push_back(part);
+    else if (kept.empty()) return -1;
+    else kept.pop_back();
+  }
+  relative->clear();
+  for (const std::string& part : kept) *relative += (relative->empty() ? "" : "/") + part;
+  return 1;
+}
+
+// Problems of the tree named at most: the first of them, and how many more there are.
+static const size_t PROBLEM_LIMIT = 50;
+
+// The files of every installation in name order, with the limits of the database and the names checked:
+// each problem of every tree is named (up to PROBLEM_LIMIT) before the packer stops.
+bool PACKER::list_files() {
+  files.resize(installation_lines.size());
+  std::vector<std::string> problems;
+  for (size_t i = 0; i < installation_lines.size(); i++) {
+    const INSTALLATION_LINES& lines = installation_lines[i];
+    fs::path root = base / fs::u8path(lines.files_folder);
+    int line = lines.files_line ? lines.files_line : lines.line;
+    std::error_code code;
+    if (!fs::is_directory(root, code)) return fail_at(line, "the files folder " + root.string() + " is not a folder");
+    std::vector<fs::path> chain = {fs::canonical(root, code)};
+    walked_folders.insert(chain[0]);
+    if (!walk_tree(root, "", &chain, &walked_folders, &files[i], notes, &problems, &error)) return false;
+    std::set<std::string> present;
+    for (const TREE_FILE& file : files[i]) present.insert(file.relative);
+    for (const auto& missing : lines.missing_files) {
+      std::string relative;
+      if (install_folder_part("$HERE/" + missing.first, &relative) != 1 || relative != missing.first)
+        return fail_at(missing.second, "missing_file is a plain path below the files folder: " + missing.first);
+      if (!present.insert(missing.first).second)
+        return fail_at(missing.second, "missing_file names a file that is in the files folder: " + missing.first);
+      files[i].push_back({missing.first, fs::path(), true, missing.second});
+    }
+    if (files[i].size() > 32767)
+      return fail_at(line, "an installation holds at most 32767 files; " + root.string() + " holds " +
+                               std::to_string(files[i].size()));
+    if (files[i].empty())
+      notes->push_back(description + ":" + std::to_string(line) + ": the installation \"" + lines.name +
+                       "\" has no files: " + root.string() + " holds none (empty folders are not packed)");
+    std::sort(files[i].begin(), files[i].end(),
+              [](const TREE_FILE& a, const TREE_FILE& b) { return a.relative < b.relative; });
+    // Every folder and file is named once, by its path below the files folder; two names of one folder
+    // must differ for Windows too.
+    std::set<std::string> named;
+    std::map<std::string, std::string> by_key;
+    for (TREE_FILE& file : files[i]) {
+      std::string at_line = file.missing ? description + ":" + std::to_string(file.line) + ": missing_file " : "";
+      std::string path;
+      for (const std::string& part : split(file.relative, '/')) {
+        std::string parent = path;
+        path += (path.empty() ? "" : "/") + part;
+        if (!named.insert(path).second) continue;
+        std::string place = at_line + (root / fs::u8path(path)).string();
+        std::string problem = name_problem(part);
+        if (!problem.empty()) problems.push_back(place + ": " + problem);
+        auto first = by_key.emplace(parent + "/" + windows_name_key(part), path);
+        if (!first.second)
+          problems.push_back(place + ": Windows takes it for " + (root / fs::u8path(first.first->second)).string() +
+                             ", as it does not tell capital letters from small ones in names");
+      }
+      std::string system = system_name(file.relative);
+      size_t slash = system.find_last_of('/');
+      size_t folder = slash == std::string::npos ? 0 : slash;
+      size_t name = system.size() - (slash == std::string::npos ? 0 : slash + 1);
+      // The installed folder is "$HERE/" and the folder; the entry name can be the path.
+      if (name > TEXT_LIMIT || folder + 6 > TEXT_LIMIT || system.size() > TEXT_LIMIT)
+        problems.push_back((file.missing ? description + ":" + std::to_string(file.line) : file.host.string()) +
+                           ": its path below the files folder is " + std::to_string(system.size()) +
+                           " bytes long; the installation database holds " + std::to_string(TEXT_LIMIT) +
+                           " for a name and for the entry, and " + std::to_string(TEXT_LIMIT - 6) + " for a folder");
+    }
+  }
+  if (problems.empty()) return true;
+  std::string text;
+  for (size_t p = 0; p < problems.size() && p < PROBLEM_LIMIT; p++) text += (p ? "\n" : "") + problems[p];
+  if (problems.size() > PROBLEM_LIMIT) text += "\n... and " + std::to_string(problems.size() - PROBLEM_LIMIT) + " more";
+  return fail(text);
+}
+
+// The uninstaller and the shortcuts' programs that lie in the install location are files of the
+// installation.
+bool PACKER::check_references() {
+  for (size_t i = 0; i < installation_lines.size(); i++) {
+    const INSTALLATION_LINES& lines = installation_lines[i];
+    std::set<std::string> present;
+    for (const TREE_FILE& file : files[i]) present.insert(file.relative);
+    auto check = [&](int line, const std::string& what, const std::string& folder, const std::string& name) {
+      std::string relative;
+      int part = install_folder_part(folder, &relative);
+      if (part < 0) return fail_at(line, what + "'s folder leads out of the install location: " + folder);
+      std::string path = relative.empty() ? name : relative + "/" + name;
+      if (part > 0 && !present.count(path))
+        return fail_at(line, what + " " + path + " is not among the files of the installation \"" + lines.name +
+                                 "\" (" + (base / fs::u8path(lines.files_folder)).string() + ")");
+      return true;
+    };
+    if (!lines.uninstaller.empty() &&
+        !check(lines.uninstaller_line, "the uninstaller", lines.uninstaller[2], lines.uninstaller[1]))
+      return false;
+    for (const SHORTCUT_LINE& shortcut : lines.shortcuts)
+      if (!shortcut.parts.back().empty() &&
+          !check(shortcut.line, "the shortcut's program", shortcut.parts.back(), shortcut.parts[1]))
+        return false;
+  }
+  return true;
+}
+
+// The output is none of the inputs and lies in none of the folders that are packed: written there, it
+// would replace what the package is made from, or be packed into the next package.
+bool PACKER::check_output() {
+  fs::path path(output), folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+  std::error_code code;
+  std::vector<std::pair<fs::path, std::string>> inputs = {{fs::path(description), "the description"}};
+  if (!program.empty()) inputs.push_back({fs::path(program), "the installer program"});
+  for (const std::vector<std::string>& language : languages)
+    for (int k = 1; k < 3; k++)
+      if (!language[k].empty())
+        inputs.push_back({base / fs::u8path(language[k]), std::string(k == 1 ? "the licence " : "the readme ") +
+                                                              (base / fs::u8path(language[k])).string()});
+  for (size_t i = 0; i < files.size(); i++)
+    for (const TREE_FILE& file : files[i])
+      if (!file.missing)
+        inputs.push_back({file.host, file.host.string() + ", a file of the installation \"" +
+                                         installation_lines[i].name + "\""});
+  if (fs::exists(path, code))
+    for (const auto& input : inputs)
+      if (fs::equivalent(path, input.first, code))
+        return fail(output + ": is " + input.second + ", which the package is made from: it would be replaced");
+  for (const fs::path& packed : walked_folders)
+    if (fs::equivalent(folder, packed, code))
+      return fail(output + ": lies in " + packed.string() + ", which is packed: the next package would hold it");
+  return true;
+}
+
+}  // namespace package_builder
