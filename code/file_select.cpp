@@ -426,6 +426,5 @@ bool WM_FILE_SELECT::get_selection(FOLDER* out_folder, char* out_name, INT_S32 n
 }
 
 bool is_new_folder_name(const char* name) {
-  if (!name || !*name || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return false;
-  return std::strpbrk(name, ":/\\") == nullptr;
+  return is_single_name(name) && !std::strchr(name, ':');
 }

@@ -54,5 +54,6 @@ INT_U32 host_process_id();
 bool host_process_running(INT_U32 id);
 // Removes the temporary of that name (one of the kind of next_temporary_name) from the folder unless a
 // writer still holds it: on Linux the lock its writer takes (create_new_file), on Windows its open
-// handle, which refuses the delete. What is no plain file goes as it is. False when it stays.
+// handle, which refuses the delete. Where the file system keeps no locks, the caller's look at the
+// process number decides. What is no plain file goes as it is. False when it stays.
 bool host_remove_abandoned_temporary(const FOLDER* folder, const char* name);

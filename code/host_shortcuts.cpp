@@ -25,8 +25,7 @@ bool shortcut_target(FOLDER* program_folder, const char* program_name, std::stri
 
 bool shortcut_file_name(const char* link_name, const char* extension, std::string* file_name) {
   // A link name is a file name: one with a separator would put the link into another folder.
-  if (!link_name || !link_name[0] || std::strchr(link_name, '/') || std::strchr(link_name, PATH_SEPARATOR))
-    return false;
+  if (!is_single_name(link_name)) return false;
   *file_name = std::string(link_name) + extension;
   return file_name->size() <= SHORTCUT_NAME_LIMIT;
 }
@@ -38,6 +37,8 @@ bool shortcut_names_program(const std::string& target) {
 std::string shortcut_group_folder(const std::string& programs, const char* menu_folder, size_t limit) {
   std::string group = programs;
   const char* p = menu_folder ? menu_folder : "";
+  // Its components are judged as the host sees them.
+  if (!has_host_form(p)) return std::string();
   while (*p) {
     while (*p == '/' || *p == '\\') p++;
     const char* start = p;

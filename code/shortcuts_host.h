@@ -13,13 +13,14 @@ const size_t SHORTCUT_NAME_LIMIT = 255;
 // The target: the program folder, the host's separator and the program name (the name alone without
 // a folder), '/' in it turned to the host's separator; false when empty or too long.
 bool shortcut_target(FOLDER* program_folder, const char* program_name, std::string* target);
-// The link's file name: the link name and the extension; false when the name is empty, holds a
-// separator or is too long.
+// The link's file name: the link name and the extension; false when the name is no single name
+// (is_single_name) or is too long.
 bool shortcut_file_name(const char* link_name, const char* extension, std::string* file_name);
 // The target names a program file (".exe", any case).
 bool shortcut_names_program(const std::string& target);
 // The group folder of menu_folder ('/' or '\' separated; ".." moves up but never above programs);
-// empty when a component is longer than 255 characters or the path longer than limit.
+// empty when the text has no host form, a component is longer than 255 characters or the path longer
+// than limit.
 std::string shortcut_group_folder(const std::string& programs, const char* menu_folder, size_t limit);
 // Makes the folder and every missing folder above it; false when it cannot.
 bool make_shortcut_folders(const std::string& path);

@@ -581,16 +581,19 @@ INT_S32 base64_decode(const char* text, INT_U8* out, INT_S32 out_size) {
 
 namespace {
 
+// A digit of a group: upper case only, as groups are written.
 int hex_digit(unsigned char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
 }
 
-// The system's text one 16-bit unit at a time, read as text files write it: a byte outside a run is
-// itself, a run's group of four digits one unit, and a ',' after either mark or after a group is
-// skipped. A broken group, or one for a character that needs none, sets bad.
+// The system's text one 16-bit unit at a time, taken only in the one spelling that TEXT_WRITER gives
+// each sequence of units: a byte outside a run is itself; a run is the mark, one or more groups (','
+// and four upper-case digits) and the mark. Anything else sets bad: a run that is empty or left open,
+// a broken group, a group of a character that plain text holds (0x02 to 0xFF, but ',' after another
+// group), a run right after a run, and a ',' right after one (which text files skip). So two texts
+// never name one thing, and every unit below 0x80 but the mark and ',' is a plain byte of the text.
 struct TEXT_UNITS {
   const unsigned char* at;
   bool run = false, bad = false;
@@ -598,24 +601,31 @@ struct TEXT_UNITS {
   explicit TEXT_UNITS(const char* text) : at(reinterpret_cast<const unsigned char*>(text)) {}
 
   bool next(INT_U32* unit) {
-    while (*at == WIDE_RUN_MARK) {
-      run = !run;
-      if (*++at == ',') at++;
+    if (run) {
+      if (*at != WIDE_RUN_MARK) return group(unit, true);
+      run = false;
+      if (*++at == WIDE_RUN_MARK || *at == ',') return bad = true, false;
     }
     if (!*at) return false;
-    if (!run) {
+    if (*at != WIDE_RUN_MARK) {
       *unit = *at++;
       return true;
     }
+    at++;
+    run = true;
+    return group(unit, false);
+  }
+
+  bool group(INT_U32* unit, bool later) {
+    if (*at != ',') return bad = true, false;
     INT_U32 value = 0;
-    for (int i = 0; i < 4; i++) {
+    for (int i = 1; i <= 4; i++) {
       int digit = hex_digit(at[i]);
       if (digit < 0) return bad = true, false;
       value = value * 16 + (INT_U32)digit;
     }
-    at += 4;
-    if (*at == ',') at++;
-    if (value < 0x80 && value != WIDE_RUN_MARK && value != ',') return bad = true, false;
+    at += 5;
+    if (value <= 0xFF && value != WIDE_RUN_MARK && !(later && value == ',')) return bad = true, false;
     *unit = value;
     return true;
   }
@@ -652,24 +662,54 @@ struct TEXT_WRITER {
   }
 };
 
+// The continuation bytes that a byte announces as the lead of a UTF-8 sequence (1 to 3); 0 for a
+// byte that leads none.
+int announced_count(unsigned char lead) {
+  if (lead < 0xC0 || lead > 0xF7) return 0;
+  return lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+}
+
+// A lead byte followed by the continuation bytes it announces: their count and the value they spell,
+// whatever UTF-8 allows of it; 0 when the bytes have no such shape.
+int utf8_shape(const unsigned char* text, INT_U32* value) {
+  int count = announced_count(text[0]);
+  if (!count) return 0;
+  INT_U32 spelled = text[0] & (0x3Fu >> count);
+  for (int i = 1; i <= count; i++) {
+    if ((text[i] & 0xC0) != 0x80) return 0;
+    spelled = (spelled << 6) | (text[i] & 0x3F);
+  }
+  *value = spelled;
+  return count;
+}
+
+const INT_U32 least_value[4] = {0, 0x80, 0x800, 0x10000};
+
+bool is_surrogate(INT_U32 value) { return value >= 0xD800 && value <= 0xDFFF; }
+
 // The length of the well-formed UTF-8 sequence at text and its character; 0 when there is none
 // (overlong forms, surrogates and values past 0x10FFFF are not UTF-8).
 int utf8_sequence(const unsigned char* text, INT_U32* character) {
-  unsigned char lead = text[0];
-  if (lead < 0x80) return *character = lead, 1;
-  int count;
-  INT_U32 value, least;
-  if (lead >= 0xC2 && lead <= 0xDF) count = 1, value = lead & 0x1F, least = 0x80;
-  else if (lead >= 0xE0 && lead <= 0xEF) count = 2, value = lead & 0x0F, least = 0x800;
-  else if (lead >= 0xF0 && lead <= 0xF4) count = 3, value = lead & 0x07, least = 0x10000;
-  else return 0;
-  for (int i = 1; i <= count; i++) {
-    if ((text[i] & 0xC0) != 0x80) return 0;
-    value = (value << 6) | (text[i] & 0x3F);
-  }
-  if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+  if (text[0] < 0x80) return *character = text[0], 1;
+  INT_U32 value = 0;
+  int count = utf8_shape(text, &value);
+  if (!count || value < least_value[count] || value > 0x10FFFF || is_surrogate(value)) return 0;
   *character = value;
   return count + 1;
+}
+
+// Whether the continuation byte at end of bytes completes, with the bytes before it, a form that
+// spells a character: well-formed UTF-8, or an overlong form of it. Bytes kept as they are (escaped)
+// may form neither, so that the name has no second spelling in real characters.
+bool completes_character_form(const unsigned char* bytes, size_t end) {
+  for (size_t back = 1; back <= 3 && back <= end; back++) {
+    unsigned char byte = bytes[end - back];
+    if ((byte & 0xC0) == 0x80) continue;
+    INT_U32 value = 0;
+    if (announced_count(byte) != (int)back || utf8_shape(bytes + end - back, &value) != (int)back) return false;
+    return value < least_value[back] || (value <= 0x10FFFF && !is_surrogate(value));
+  }
+  return false;
 }
 
 bool is_high_surrogate(INT_U32 unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
@@ -724,6 +764,7 @@ bool text_to_utf8(const char* text, char* out, size_t size) {
     if (length + (size_t)count >= size) return false;
     std::memcpy(out + length, bytes, (size_t)count);
     length += (size_t)count;
+    if (escaped && completes_character_form(reinterpret_cast<unsigned char*>(out), length - 1)) return false;
   }
   out[length] = 0;
   return !units.bad;
@@ -769,6 +810,24 @@ bool utf16_to_text(const INT_U16* wide, char* out, size_t size) {
   TEXT_WRITER writer(out, size);
   for (; *wide && !writer.full; wide++) writer.add(*wide);
   return writer.finish();
+}
+
+bool has_host_form(const char* text) {
+  if (!text) return false;
+  const unsigned char* at = reinterpret_cast<const unsigned char*>(text);
+  while (*at > WIDE_RUN_MARK && *at < 0x80) at++;
+  if (!*at) return true;
+  // Each byte of the text gives at most two bytes of UTF-8.
+  size_t size = 2 * std::strlen(text) + 1;
+  char* converted = static_cast<char*>(std::malloc(size));
+  bool converts = converted && text_to_utf8(text, converted, size);
+  std::free(converted);
+  return converts;
+}
+
+bool is_single_name(const char* text) {
+  if (!text || !text[0] || std::strcmp(text, ".") == 0 || std::strcmp(text, "..") == 0) return false;
+  return !std::strpbrk(text, "/\\") && has_host_form(text);
 }
 
 const char* format_byte_count(const FILE_INFO* info) {

@@ -152,5 +152,6 @@ public:
   static WM_RESULT list_event(WM_SCREEN_OBJECT* object, INT_U32 event, INT_U32 user2, int value);
 };
 
-// A name that a new folder may take: not empty, not "." or "..", without ':' or a path separator.
+// A name that a new folder may take: a single name (is_single_name: not empty, not "." or "..", no
+// separator, a host form) without ':'.
 bool is_new_folder_name(const char* name);

@@ -76,7 +76,8 @@ bool write_stream_whole(FILE* file, const void* bytes, size_t count);
 // exists yet: no file, folder or link, dangling or not, is ever opened or followed. Null when the name
 // is taken or the file cannot be made. Others may read the file while it is open, and rename_open_file
 // can give it another name meanwhile. On Linux the stream holds a lock on the file while it is open,
-// which every process on the machine sees, in whatever process namespace it runs.
+// which every process on the machine sees, in whatever process namespace it runs (where the file
+// system keeps locks; elsewhere it goes without). A failed attempt leaves no file behind.
 FILE* create_new_file(const FOLDER* folder, const char* name, bool text = false);
 // create_new_file ("wb") for a temporary that close_file_as gives its place: others may read it while
 // it is open, but neither write it nor take it away.
@@ -91,8 +92,9 @@ bool replace_file(const FOLDER* folder, const char* from_name, const char* to_na
 // (the file keeps its name).
 bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name);
 // Closes a stream that create_temporary_file opened on from_name of the folder and, only when
-// everything written through it reached the file, moves the file to to_name as replace_file does.
-// False when a write or the close failed or the name cannot be given (from_name may then still exist).
+// everything written through it reached the file, moves the file to to_name as replace_file does; the
+// file stays held as its writer's (lock or open handle) until it has the name. False when a write or
+// the close failed or the name cannot be given (from_name may then still exist).
 bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name);
 
 // Temporary files that stand beside the file whose place they take when whole ("~velk", the process's
@@ -100,7 +102,8 @@ bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, cons
 // and which process made it, so that what a killed run left is found and removed, and what a running
 // one writes is left alone. Whether the writer still runs is told by what it holds while it writes (its
 // lock on Linux, its open handle on Windows); the process number is only a hint, as a process of
-// another process namespace cannot be seen by its number.
+// another process namespace cannot be seen by its number. On a file system without locks the hint is
+// all there is.
 const int TEMPORARY_NAME_SIZE = 32;
 // A name of that kind, a new one on every call (TEMPORARY_NAME_SIZE bytes).
 void next_temporary_name(char* out);

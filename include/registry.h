@@ -8,8 +8,8 @@
 #define UNINSTALL_KEY_PATH "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
 
 // Creates or opens the sub-key name of the uninstall key and sets its "DisplayName" and
-// "UninstallString" texts; false when any step fails (a name holding a path separator, or a stand-in
-// value of more than 255 characters, is refused).
+// "UninstallString" texts; false when any step fails (a name that is no single name (is_single_name),
+// or a stand-in value of more than 255 characters, is refused).
 bool write_uninstall_entry(const char* name, const char* display_name, const char* uninstall_string);
 // Reads both values back (buffers of size bytes); false when the entry or a value is missing.
 bool read_uninstall_entry(const char* name, char* display_name, char* uninstall_string, INT_U32 size);

@@ -105,18 +105,27 @@ INT_S32 base64_decode(const char* text, INT_U8* out, INT_S32 out_size);
 
 // Names between the system's 8-bit text (Latin-1 bytes, characters above 0xFF in wide-character runs)
 // and the hosts' names: UTF-8 bytes on Linux, UTF-16 units on Windows. Each writes a terminated result
-// into out (size bytes or units) and fails when it does not fit, or when the text holds what no name
-// may: a broken group, a group of 0x7F or below other than 0x01 (the run mark itself) and ',' (a comma
-// right after a run): separators, points and drive colons come only as plain bytes, which checks of
-// names see. A group of 0x80 to 0xFF stands for its character as the byte does.
-// Characters above 0xFFFF are two groups (a UTF-16 surrogate pair). Bytes of a Linux name that are no
-// UTF-8 each become the group 0xDC00 plus the byte (a lone low surrogate, which UTF-8 never holds), and
-// turn back into the same byte: every name on disk comes back byte for byte. A lone surrogate of any
-// other value has no UTF-8 form. UTF-16 units map one to one to bytes and groups.
+// into out (size bytes or units) and fails when it does not fit, or when the text is not the one
+// spelling of its name that the conversions back write: a run is the mark 0x01, groups of ',' and four
+// upper-case digits, and the mark; a run that is empty or left open, a broken group, a group of a
+// character that plain text holds (0x02 to 0xFF, except ',' after another group of the run), a run
+// right after another and a ',' right after a run (which text files skip) are refused. So separators,
+// points, colons and NUL come only as plain bytes, which checks of names see: the host sees what the
+// text shows. Characters above 0xFFFF are two groups (a UTF-16 surrogate pair). Bytes of a Linux name
+// that are no UTF-8 each become the group 0xDC00 plus the byte (a lone low surrogate, which UTF-8 never
+// holds), and turn back into the same byte; such bytes that together form UTF-8, or an overlong form of
+// it, have no UTF-8 form (that name is spelled in its characters, or would be read as them). A lone
+// surrogate of any other value has no UTF-8 form. UTF-16 units map one to one to bytes and groups.
 bool text_to_utf8(const char* text, char* out, size_t size);
 bool utf8_to_text(const char* utf8, char* out, size_t size);
 bool text_to_utf16(const char* text, INT_U16* out, size_t size);
 bool utf16_to_text(const INT_U16* wide, char* out, size_t size);
+// Whether both hosts take the text as a name or path (it has a UTF-8 form, and so a UTF-16 one). Then
+// a check of the text for separators, "." and ".." judges the name the host sees.
+bool has_host_form(const char* text);
+// A name of one component on both hosts: not empty, not "." or "..", without '/' or '\\', with a
+// host form.
+bool is_single_name(const char* text);
 
 // The size of a file for display ("%.1lf %s" with b, k, M or G), in a static buffer that the next
 // call overwrites.

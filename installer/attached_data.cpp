@@ -196,7 +196,7 @@ bool read_attached_head(DATA_FILE* file, INT_U32* chunk, INT_U8* compressed, std
 
 ATTACHED_RECORDS::ATTACHED_RECORDS(DATA_FILE* file, INT_U64 first_record, INT_U64 size, INT_U32 chunk,
                                    bool compressed)
-    : file(file), first(first_record), at(first_record), size(size), chunk(chunk), compressed(compressed),
+    : file(file), first(first_record), at(first_record), size(size), compressed(compressed),
       input_size(chunk), output_size(chunk + chunk / 5) {}
 
 ATTACHED_RECORDS::~ATTACHED_RECORDS() {

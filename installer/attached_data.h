@@ -79,7 +79,6 @@ public:
 private:
   DATA_FILE* file;
   INT_U64 first, at, size;
-  INT_U32 chunk;
   bool compressed;
   INT_U32 record = 0;
   INT_U8* input = nullptr;

@@ -32,6 +32,12 @@ public:
     console_print(line.c_str());
     console_flush();
   }
+  void name_refused(DATABASE*, const char* path_text, const char* packed_name) override {
+    console_print(("ERROR: \"" + printable_text(path_text) + "\" not installed: the name is not allowed (" +
+                   printable_text(packed_name) + ")\n")
+                      .c_str());
+    console_flush();
+  }
   void installation_stopped(DATABASE*, const char* message) override {
     console_print(printable_line(message).c_str());
     console_flush();

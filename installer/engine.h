@@ -51,6 +51,11 @@ public:
   // A file failed to unpack (path_text: its destination, packed_name: its entry), or the install log
   // cannot be created (both null): the wizard asks with the copy error box whether to go on.
   virtual void copy_error(DATABASE* database, const char* path_text, const char* packed_name) = 0;
+  // A file was not installed because its name is not allowed (it leads out of its folder, or a host
+  // cannot take it): by default reported as a file that failed.
+  virtual void name_refused(DATABASE* database, const char* path_text, const char* packed_name) {
+    copy_error(database, path_text, packed_name);
+  }
   // The installation stopped before installing anything (the destination folder cannot be created).
   virtual void installation_stopped(DATABASE* database, const char* message) = 0;
   // A line could not be written to the install log at path_text (a full disk): the log ends there.

@@ -199,11 +199,17 @@ static bool set_destination(INSTALL_STATE* state, FOLDER* folder, const char* te
 }
 
 // A file name from the installation data stays inside its destination folder: it has no ".." component,
-// does not begin with a separator and names no drive.
+// does not begin with a separator and names no drive, in the name that both hosts see.
 static bool name_stays_inside(const char* name) {
   if (!name[0] || name[0] == '/' || name[0] == '\\') return false;
   if (((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z')) && name[1] == ':') return false;
-  return !has_parent_step(name);
+  return !has_parent_step(name) && has_host_form(name);
+}
+
+// A name that is not allowed, as a log line shows it: its control bytes, the run marks included, as
+// '?', so that the line shows the text that was refused and not a name it may look like.
+static void append_refused_text(std::string* out, const char* text) {
+  for (; *text; text++) *out += (unsigned char)*text < 0x20 || *text == 0x7F ? '?' : *text;
 }
 
 // Two folder texts of the description that name the same folder ("$HERE/bin" and "$HERE/bin/").
@@ -292,17 +298,47 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   if (!state->log && observer) observer->copy_error(database, nullptr, nullptr);
 }
 
+// A file whose name is not allowed: its line in the log (the destination folder's path and the name,
+// or the texts of both when that folder does not exist; nothing is made for it), an error counted and
+// reported.
+static void refuse_name(DATABASE* database, const char* path_text, const char* name, const char* packed_name) {
+  INSTALL_STATE* state = &database->install_state;
+  std::string path;
+  FOLDER folder(state->base_folder);
+  if (has_host_form(path_text) && set_known_folder(&folder, path_text, false, &state->base_folder)) {
+    path = folder.path;
+    if (path.empty() || path.back() != PATH_SEPARATOR) path += PATH_SEPARATOR;
+  } else {
+    append_refused_text(&path, path_text);
+    if (path.empty() || path.back() != '/') path += '/';
+  }
+  append_refused_text(&path, name);
+  std::string& line = state->log_line;
+  line = "\"";
+  append_printable_text(&line, path.c_str());
+  line += "\" not installed: the name is not allowed (";
+  append_printable_text(&line, packed_name);
+  line += ")\n";
+  write_log(state, line, false);
+  state->error_count++;
+  state->failure_text = "\"" + path + "\" is not installed: the name is not allowed.";
+  if (observer) observer->name_refused(database, printable_text(path.c_str()).c_str(), packed_name);
+}
+
 static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_FILE* file) {
   if (!file->packed_name[0] || (file->platform != PLATFORM_ANY && file->platform != PLATFORM_WIN32)) return;
   INSTALL_STATE* state = &database->install_state;
   const char* path_text = choose_path(database, file->dest_path_from_inst_loc, file->system_dest_path_from_inst_loc);
+  const char* name = file->dest_name[0] ? file->dest_name : file->src_name;
+  // A name that leads out of the destination folder, or that a host cannot take as it stands, is
+  // refused (after its progress) before anything is made for it.
+  bool allowed = name_stays_inside(name) && has_host_form(path_text);
   FOLDER destination(state->base_folder);
   bool folder_made = false;
   forget_file_failure();
-  bool folder_set = set_destination(state, &destination, path_text, &folder_made);
+  bool folder_set = allowed && set_destination(state, &destination, path_text, &folder_made);
   char reason[256] = "";  // the system's words for a failure
-  if (!folder_set) describe_file_failure(reason, sizeof reason);
-  const char* name = file->dest_name[0] ? file->dest_name : file->src_name;
+  if (allowed && !folder_set) describe_file_failure(reason, sizeof reason);
 
   // The texts of every file are joined piece by piece (formatting each costs more than the joining),
   // in strings kept from file to file.
@@ -319,14 +355,11 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   }
   progress(page, shown.c_str(), (INT_S32)((INT_S64)state->step_counter * 100 / state->step_total));
 
+  if (!allowed) return refuse_name(database, path_text, name, file->packed_name);
   bool attempted = false, installed = false;
   const char* cause = nullptr;  // why a file is not installed
-  // A name that leads out of the destination folder, or the package being read: never written. (A
-  // folder this installation made cannot hold the package.)
-  if (!name_stays_inside(name)) {
-    attempted = true;
-    cause = "names a place outside its folder";
-  } else if (folder_set && !folder_made && same_file(&destination, name, &database->data_folder, PACKAGE_FILE_NAME)) {
+  // The package being read: never written. (A folder this installation made cannot hold the package.)
+  if (folder_set && !folder_made && same_file(&destination, name, &database->data_folder, PACKAGE_FILE_NAME)) {
     attempted = true;
     cause = "is the package being installed";
   } else if (!folder_set) {

@@ -245,31 +245,55 @@ TEST(InstallerInstall, FailedEntriesAreLoggedCountedAndEndWithStatusOne) {
   EXPECT_FALSE(std::filesystem::exists(scratch.installed("bin/run.sh")));
 }
 
-// A file name from the data that would lead out of the destination folder (a ".." component, a leading
-// separator, a drive) fails that file: logged, counted, nothing written outside; the rest installs.
-TEST(InstallerSecurity, NamesThatLeaveTheDestinationFailTheirFile) {
+// File names that would lead out of the destination folder (a ".." component, also one that an empty run
+// hides from a check, a leading separator, a drive) or are a second spelling of a name (escaped bytes
+// that form a character, or an overlong form of one), written into the package as the packer never
+// writes them: each file is refused with its own line and counted; nothing is written outside.
+TEST(InstallerSecurity, NamesThatLeaveTheDestinationOrHaveTwoSpellingsAreRefused) {
   INSTALLER_SCRATCH scratch("install-names");
+  const std::vector<std::string> bad_names = {
+      "../escape.txt", "bin/../../escape2.txt", "..\\escape3.txt", "/absolute.txt", "\\absolute2.txt",
+      "C:escape4.txt", "..\x01\x01/escape5.txt", ".\x01,\x01./escape6.txt", "..\x01\x01/..\x01\x01\\escape7.txt",
+      "\x01,DCC3,DCA9\x01", "\x01,DCC0,DCAF\x01" "escape8.txt"};
+  for (size_t i = 0; i < bad_names.size(); i++) scratch.add_file("more/" + std::to_string(i), text_bytes("x"));
   auto database = load_or_fail(scratch);
   ASSERT_TRUE(database);
-  INSTALLATION& installation = database->installations[0];
-  const char* bad_names[] = {"../escape.txt", "bin/../../escape2.txt", "..\\escape3.txt", "/absolute.txt",
-                             "\\absolute2.txt", "C:escape4.txt"};
-  ASSERT_GE(installation.file_count, 5);
-  for (int i = 0; i < 5; i++) std::strcpy(installation.files[i].dest_name, bad_names[i]);
-  std::strcpy(installation.files[4].dest_name, bad_names[5]);
+  INSTALLATION* installation = &database->installations[0];
+  for (INT_S16 i = 0; i < installation->file_count; i++) {
+    INSTALLATION_FILE& file = installation->files[i];
+    if (std::strcmp(file.packed_name, "docs/guide.txt") == 0) std::strcpy(file.dest_path_from_inst_loc, "$HERE/..\x01\x01");
+    if (std::strncmp(file.packed_name, "more/", 5) != 0) continue;
+    std::strcpy(file.dest_name, bad_names[std::stoul(file.packed_name + 5)].c_str());
+    std::strcpy(file.dest_path_from_inst_loc, "$HERE");
+  }
+  FOLDER folder;
+  ASSERT_TRUE(folder.set_if_folder(scratch.package.substr(0, scratch.package.size() - 1).c_str()));
+  DATA_FILE* stored = open_data_file(&folder, "database.bin", FILE_MODE_WRITE_NEW, BYTE_ORDER_HEADER, false);
+  ASSERT_TRUE(stored && database->put_to_data_device(stored) && close_data_file(&stored));
+  ASSERT_TRUE(PACKAGE(&folder, "installer.pkg", false, -1, true, false).add_file(&folder, "database.bin", "database.bin", true));
+  database.reset(scratch.load());
+  ASSERT_TRUE(database);
+
   EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
-  EXPECT_EQ(database->install_state.error_count, 5);
+  EXPECT_EQ(database->install_state.error_count, (INT_S32)bad_names.size() + 1);
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
-  int failed_lines = 0;
-  for (const std::string& line : log) failed_lines += line.find("\" failed to unpack (") != std::string::npos;
-  EXPECT_EQ(failed_lines, 5);
-  EXPECT_EQ(log.back(), "Installation completed with 5 errors.");
-  for (const char* name : {"escape.txt", "escape2.txt", "escape3.txt", "absolute.txt", "absolute2.txt"}) {
+  std::string refused = "\" not installed: the name is not allowed (", dest = scratch.destination + PATH_SEPARATOR;
+  EXPECT_EQ(std::count_if(log.begin(), log.end(), [&](const std::string& line) { return line.find(refused) != std::string::npos; }),
+            (std::ptrdiff_t)bad_names.size() + 1);
+  EXPECT_NE(std::find(log.begin(), log.end(), "\"" + dest + "..?" "?/escape5.txt" + refused + "more/6)"), log.end());
+  EXPECT_NE(std::find(log.begin(), log.end(), "\"$HERE/..?" "?/guide.txt" + refused + "docs/guide.txt)"), log.end());
+  EXPECT_EQ(database->install_state.failure_text, "\"" + dest + "?,DCC3,DCA9?\" is not installed: the name is not allowed.");
+  std::string above = std::filesystem::path(scratch.root).parent_path().parent_path().string() + PATH_SEPARATOR;
+  for (const char* name : {"escape.txt", "escape2.txt", "escape3.txt", "absolute.txt", "absolute2.txt", "escape5.txt",
+                           "escape6.txt", "escape7.txt", "guide.txt"}) {
     EXPECT_FALSE(std::filesystem::exists(scratch.root + name)) << name;
+    EXPECT_FALSE(std::filesystem::exists(above + name)) << name;
     EXPECT_FALSE(std::filesystem::exists(std::string("/") + name)) << name;
   }
-  // The names that stay inside still install, "sub/name" included.
-  EXPECT_TRUE(std::filesystem::exists(scratch.installed("install_log.txt")));
+  // In the destination only what was allowed: no escaped name, no folder made for a refused file.
+  std::set<std::string> entries;
+  for (const auto& entry : std::filesystem::directory_iterator(scratch.destination)) entries.insert(entry.path().filename().string());
+  EXPECT_EQ(entries, (std::set<std::string>{"bin", "install_log.txt", "readme.txt"}));
 }
 
 #ifndef _WIN32
@@ -828,7 +852,7 @@ TEST(InstallerProgram, StatedSizesBeyondTheMemoryLimitGiveTheLoadError) {
   std::string package_folder = scratch.package.substr(0, scratch.package.size() - 1);
   ASSERT_TRUE(folder.set_if_folder(package_folder.c_str()));
   {
-    PACKAGE package(&folder, "installer.pkg", false, -1, true, true);
+    PACKAGE package(&folder, "installer.pkg", false, -1, true, false);
     ASSERT_TRUE(package.extract_entry(&folder, "database.bin", "database.bin"));
   }
   std::vector<INT_U8> database_bytes = read_whole_file(scratch.package + "database.bin");

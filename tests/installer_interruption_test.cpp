@@ -24,13 +24,42 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
+
+#ifndef _WIN32
+// The file system as a test sets it: "no locks" (ENOLCK: a network file system whose lock service cannot
+// be reached), "locks for writers" (an exclusive lock refused to a reader with EBADF, as a network file
+// system does), or "another run at each rename": before a temporary takes its name, another run removes
+// it unless it finds it locked, as it does with what a dead run left.
+static const char* file_system = "";
+
+extern "C" int flock(int descriptor, int operation) noexcept {
+  static auto next = reinterpret_cast<int (*)(int, int)>(dlsym(RTLD_NEXT, "flock"));
+  bool reader = (fcntl(descriptor, F_GETFL) & O_ACCMODE) == O_RDONLY;
+  bool writers_only = std::strcmp(file_system, "locks for writers") == 0 && reader && (operation & LOCK_EX);
+  int refused = std::strcmp(file_system, "no locks") == 0 ? ENOLCK : writers_only ? EBADF : 0;
+  if (!refused) return next(descriptor, operation);
+  errno = refused;
+  return -1;
+}
+
+extern "C" int rename(const char* from, const char* to) noexcept {
+  static auto next = reinterpret_cast<int (*)(const char*, const char*)>(dlsym(RTLD_NEXT, "rename"));
+  bool looked_at = std::strcmp(file_system, "another run at each rename") == 0 && std::strstr(from, "/~velk");
+  int descriptor = looked_at ? open(from, O_RDWR | O_CLOEXEC) : -1;
+  if (descriptor >= 0 && flock(descriptor, LOCK_EX | LOCK_NB) == 0) unlink(from);
+  if (descriptor >= 0) close(descriptor);
+  return next(from, to);
+}
+#endif
 
 namespace {
 
@@ -324,6 +353,37 @@ TEST(InstallerInterruption, WhatEndedRunsLeftGoesAndNothingElse) {
   for (const std::string& file : scratch.files)
     EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
 }
+
+#ifndef _WIN32
+// Without file locks, with exclusive locks for writers only, and with another run looking at each
+// finished temporary just before its rename, an install is whole and leaves no temporary: what a dead
+// run left goes (told by its lock, or without locks by its process number), a running process's stays.
+TEST(InstallerInterruption, AnInstallIsWholeWhateverTheFileLocks) {
+  INSTALLER_SCRATCH scratch("file-locks");
+  ASSERT_TRUE(scratch.build());
+  std::unique_ptr<DATABASE> database(scratch.load());
+  ASSERT_TRUE(database);
+  // Process 1 runs; no process has the number 7FFFFFF0.
+  std::string running = scratch.installed("~velk00000001-00000001.tmp");
+  std::string dead = scratch.installed("~velk7FFFFFF0-00000002.tmp");
+  for (const char* kind : {"no locks", "locks for writers", "another run at each rename"}) {
+    fs::remove_all(scratch.destination);
+    fs::create_directories(scratch.destination);
+    ASSERT_TRUE(write_whole_file(running, text_bytes("kept")) && write_whole_file(dead, text_bytes("dead")));
+    testing::internal::CaptureStdout();
+    file_system = kind;
+    INT_S32 status = run_automatic_install(database.get());
+    file_system = "";
+    std::string console = captured_stdout();
+    EXPECT_EQ(status, EXIT_JOB_DONE) << kind << "\n" << console;
+    EXPECT_FALSE(fs::exists(dead)) << kind;
+    EXPECT_TRUE(fs::remove(running)) << kind;
+    EXPECT_FALSE(has_temporary(scratch.destination)) << kind;
+    for (const std::string& file : scratch.files)
+      EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
+  }
+}
+#endif
 
 // A log write that fails (a full disk) ends the log there: said once, with the log's path; nothing is
 // written to it afterwards and the run counts it as a failure.

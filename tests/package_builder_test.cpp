@@ -34,14 +34,6 @@ std::vector<std::string> package_folder_entries(const INSTALLER_SCRATCH& scratch
   return names;
 }
 
-// The lines of a text (an error of several problems).
-std::vector<std::string> split_lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 }  // namespace
 
 // Every mistake of a description stops the packer with the description's file and line; an earlier
@@ -376,6 +368,18 @@ TEST(PackageBuilder, TheProgramReportsWithItsStatus) {
   ASSERT_TRUE(database);
   EXPECT_STREQ(database->languages[0].LICENCE.filename, "licence-0");
 }
+
+namespace {
+
+// The lines of a text (an error of several problems).
+std::vector<std::string> split_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace
 
 // Every name of a tree that Windows or Linux cannot hold, and every two names of one folder that Windows
 // takes for one, is refused with its file (a missing_file with its line); every problem of the tree is

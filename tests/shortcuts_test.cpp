@@ -145,6 +145,9 @@ TEST(Shortcuts, MenuGroupsAreMadeAndCleanedUpToTheProgramFolder) {
   remove_os_menu_shortcut(1, "", "", "Up", "../../Outside", nullptr, "", nullptr);
   EXPECT_FALSE(is_dir(scratch.programs + "/Outside"));
   EXPECT_TRUE(is_dir(scratch.programs));
+  // Nor does one that an empty run hides from the check (the text is refused).
+  create_os_menu_shortcut(1, "run.exe", "", "Up", "..\x01\x01/..\x01\x01/Outside", nullptr, "", &program_folder);
+  EXPECT_FALSE(is_dir(scratch.root + "Outside"));
 
   // Removing one of two keeps the group; removing the last removes the group and its empty parent,
   // never the program folder.
@@ -242,10 +245,13 @@ TEST(Shortcuts, ShellLinksReadBackThroughTheShell) {
   create_desktop_shortcut(1, long_target.c_str(), "", "Velk Test Long", nullptr, "", nullptr);
   EXPECT_FALSE(exists(desktop + "\\Velk Test Long.lnk"));
   // A link name with a separator would put the link into another folder: nothing is made.
-  for (const char* name : {"..\\Velk Test Escape", "../Velk Test Escape", "sub\\Velk Test Escape"}) {
+  for (const char* name : {"..\\Velk Test Escape", "../Velk Test Escape", "sub\\Velk Test Escape", ".\x01,\x01."}) {
     create_desktop_shortcut(1, "tool.exe", "", name, nullptr, "", &program_folder);
     EXPECT_FALSE(exists(desktop + "\\..\\Velk Test Escape.lnk")) << name;
     EXPECT_FALSE(exists(desktop + "\\sub\\Velk Test Escape.lnk")) << name;
   }
+  // Nor into a group above the program folder through a ".." that an empty run hides from the check.
+  create_os_menu_shortcut(3, "notes.txt", "", "Velk Notes", "..\x01\x01\\Velk Test Out", nullptr, "", &program_folder);
+  EXPECT_EQ(GetFileAttributesA((programs + "\\..\\Velk Test Out").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 #endif

@@ -503,7 +503,6 @@ TEST(HostNamesTest, LatinOneAndWideCharactersBetweenTheSystemsTextAndUtf8) {
   EXPECT_EQ(from_utf8("caf\xC3\xA9 \xC3\xBF"), "caf\xE9 \xFF");
   EXPECT_EQ(from_utf8("a\xE4\xB8\xAD\xE6\x96\x87" "b"), "a\x01,4E2D,6587\x01" "b");
   EXPECT_EQ(to_utf8("a\x01,4E2D,6587\x01" "b"), "a\xE4\xB8\xAD\xE6\x96\x87" "b");
-  EXPECT_EQ(to_utf8("\x01,00E9"), "\xC3\xA9");  // a run left open ends with the text
   // Past 0xFFFF: a surrogate pair of groups.
   EXPECT_EQ(from_utf8("\xF0\x9F\x98\x80"), "\x01,D83D,DE00\x01");
   EXPECT_EQ(to_utf8("\x01,D83D,DE00\x01"), "\xF0\x9F\x98\x80");
@@ -511,12 +510,11 @@ TEST(HostNamesTest, LatinOneAndWideCharactersBetweenTheSystemsTextAndUtf8) {
   EXPECT_EQ(from_utf8("\x01"), "\x01,0001\x01");
   EXPECT_EQ(from_utf8("\xE4\xB8\xAD,x"), "\x01,4E2D,002C\x01x");
   EXPECT_EQ(to_utf8("\x01,4E2D,002C\x01x"), "\xE4\xB8\xAD,x");
-  EXPECT_EQ(to_utf8("\x01,4E2D\x01,x"), "\xE4\xB8\xAD" "x");  // as text files read it
 }
 
 TEST(HostNamesTest, BytesThatAreNoUtf8ComeBackAsTheyWere) {
   // Each such byte is the lone low surrogate 0xDC00 plus the byte.
-  const std::vector<std::string> names = {"raw\xE9.txt", "\xFF\xFE", "\xC3", "\xC0\x80",          // cut, overlong
+  const std::vector<std::string> names = {"raw\xE9.txt", "\xFF\xFE", "\xC3", "\xC3\xA9\xA9",   // cut, one too many
                                           "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE4\xB8" "a"};  // surrogate, too large
   for (const std::string& name : names) {
     std::string text = from_utf8(name);
@@ -529,17 +527,30 @@ TEST(HostNamesTest, BytesThatAreNoUtf8ComeBackAsTheyWere) {
 }
 
 TEST(HostNamesTest, TextsNoNameMayHoldHaveNoHostForm) {
-  // Separators, points and colons come only as plain bytes, where checks of names see them.
+  // Separators, points and colons come only as plain bytes, where checks of names see them; a text is
+  // taken only in the one spelling that the conversions back write (no empty run: "..\x01\x01").
   for (const char* text : {"\x01,002F\x01", "\x01,002E,002E\x01", "a\x01,005C\x01", "\x01,003A\x01", "\x01,0000\x01",
-                           "\x01,4E2\x01", "\x01,4EZD\x01"}) {
+                           "\x01,4E2\x01", "\x01,4EZD\x01", "..\x01\x01/x", ".\x01,\x01.", "..\x01", "\x01,00FC\x01",
+                           "\x01,4E2D", "\x01,4e2d\x01", "\x01,4E2D\x01\x01,4E2D\x01", "\x01,4E2D\x01,x", "\x01,4E2D,\x01",
+                           "\x01" "4E2D\x01", "\x01,002C\x01", "\x01,4E2D,002E\x01"}) {
     EXPECT_EQ(to_utf8(text), "<none>") << text;
     EXPECT_EQ(to_utf16(text), u"<none>") << text;
+    EXPECT_FALSE(has_host_form(text)) << text;
   }
   // A lone surrogate that stands for no byte has no UTF-8 form; Windows takes every 16-bit unit.
   for (const char* text : {"\x01,D83D\x01", "\x01,DE00\x01", "\x01,DC7F\x01"}) EXPECT_EQ(to_utf8(text), "<none>") << text;
   EXPECT_EQ(to_utf16("\x01,D83D\x01"), u"\xD83D");
-  // A group of 0x80 to 0xFF is that character.
-  EXPECT_EQ(to_utf8("\x01,00FC\x01"), "\xC3\xBC");
+}
+
+TEST(HostNamesTest, EscapedBytesThatSpellACharacterHaveNoUtf8Form) {
+  // "\xE9" is the one spelling of that name; an overlong form (C0 AF, a loose reading's '/') is none.
+  for (const char* text : {"\x01,DCC3,DCA9\x01", "a\x01,DCE2,DC82,DCAC\x01", "\x01,DCC0,DCAF\x01", "\x01,DCF0,DC80,DC80,DCAF\x01"}) {
+    EXPECT_EQ(to_utf8(text), "<none>") << text;
+    EXPECT_NE(to_utf16(text), u"<none>") << text;  // Windows names hold any unit
+  }
+  // Bytes that form no character stay: a lead cut short, a surrogate's or a too large value's form.
+  for (const char* text : {"\x01,DCC3\x01" "a", "\x01,DCE2,DC82\x01", "\x01,DCED,DCA0,DC80\x01", "\x01,DCF4,DC90,DC80,DC80\x01"})
+    EXPECT_EQ(from_utf8(to_utf8(text)), text) << text;
 }
 
 TEST(HostNamesTest, Utf16UnitsMapOneToOne) {

@@ -321,20 +321,42 @@ bool write_stream_whole(FILE* file, const void* bytes, size_t count) {
   return true;
 }
 
+// Where the file system keeps no locks (a network file system whose lock service cannot be reached
+// answers ENOLCK), files are written without them.
+static bool locks_unsupported(int error) {
+  return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL;
+}
+
+// Removes the name of the file open on the descriptor, when the name still leads to that file.
+static void remove_own_name(const char* target, int descriptor) {
+  struct stat held, named;
+  if (fstat(descriptor, &held) == 0 && lstat(target, &named) == 0 && held.st_dev == named.st_dev &&
+      held.st_ino == named.st_ino)
+    unlink(target);
+}
+
 FILE* create_new_file(const FOLDER* folder, const char* name, bool) {
   char target[HOST_PATH_SIZE];
   if (!host_file_path(folder, name, target)) return nullptr;
   // The stream holds a lock on its file while it is open: a run that looks for what killed runs left
-  // sees it held, in whatever process namespace it runs. A run that removed the file in the moment
-  // before the lock leaves it without a name: it is made again.
+  // sees it held, in whatever process namespace it runs. Where the file system has no locks, the file
+  // goes without, and such a run goes by the process number in its name. A run that took the file for
+  // a dead run's in the moment before the lock holds it or has removed it: it is made again.
   for (int tries = 0; tries < 3; tries++) {
     // "x": O_EXCL, so that nothing that exists (a link included) is opened; "e": O_CLOEXEC.
     FILE* file = fopen(target, "wbxe");
     if (!file) return nullptr;
+    int descriptor = fileno(file);
+    bool locked = flock(descriptor, LOCK_EX | LOCK_NB) == 0;
+    int error = errno;
+    bool lockless = !locked && locks_unsupported(error), taken = !locked && error == EWOULDBLOCK;
     struct stat status;
-    if (flock(fileno(file), LOCK_EX | LOCK_NB) == 0 && fstat(fileno(file), &status) == 0 && status.st_nlink > 0)
-      return file;
+    if ((locked || lockless) && fstat(descriptor, &status) == 0 && status.st_nlink > 0) return file;
+    // The file of an attempt that fails never stays: a later run could not tell it from a live one.
+    remove_own_name(target, descriptor);
     fclose(file);
+    errno = error;
+    if (!locked && !lockless && !taken) return nullptr;
   }
   return nullptr;
 }
@@ -353,9 +375,16 @@ bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, c
 }
 
 bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name) {
-  // Closed first: a close can still report a write that was lost (on a network file system), and a file
-  // that lost one never takes the name.
-  return close_file(file) && replace_file(folder, from_name, to_name);
+  if (!file) return false;
+  // The stream is closed first: a close can still report a write that was lost (on a network file
+  // system), and a file that lost one never takes the name. A second descriptor of the open file keeps
+  // its lock until it has the name, so that no other run takes it for a dead run's in between.
+  int keeper = fcntl(fileno(file), F_DUPFD_CLOEXEC, 0);
+  bool moved = close_file(file) && keeper >= 0 && replace_file(folder, from_name, to_name);
+  int error = errno;
+  if (keeper >= 0) close(keeper);
+  errno = error;
+  return moved;
 }
 
 INT_U32 host_process_id() { return (INT_U32)getpid(); }
@@ -373,12 +402,17 @@ bool host_remove_abandoned_temporary(const FOLDER* folder, const char* name) {
   if (lstat(target, &named) != 0) return false;
   // What no writer makes (a link, a folder's stand-in, a device) goes as it is, never opened.
   if (!S_ISREG(named.st_mode)) return unlink(target) == 0;
-  int descriptor = open(target, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  // Opened for writing where it can be: a network file system gives the lock only to a writer.
+  const int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  int descriptor = open(target, O_WRONLY | flags);
+  if (descriptor < 0 && errno != ENOENT) descriptor = open(target, O_RDONLY | flags);
   if (descriptor < 0) return false;
-  // Removed only while this process holds the writer's lock itself, and only the file it holds.
+  // Removed only while this process holds the writer's lock itself, and only the file it holds; where
+  // the file system has no locks, the caller has gone by the process number in the name.
   struct stat held;
-  bool removed = flock(descriptor, LOCK_EX | LOCK_NB) == 0 && fstat(descriptor, &held) == 0 &&
-                 held.st_dev == named.st_dev && held.st_ino == named.st_ino && unlink(target) == 0;
+  bool removable = flock(descriptor, LOCK_EX | LOCK_NB) == 0 || locks_unsupported(errno);
+  bool removed = removable && fstat(descriptor, &held) == 0 && held.st_dev == named.st_dev &&
+                 held.st_ino == named.st_ino && unlink(target) == 0;
   close(descriptor);
   return removed;
 }

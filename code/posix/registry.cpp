@@ -7,6 +7,7 @@
 #include "config_file.h"
 #include "files.h"
 #include "folder.h"
+#include "velk_string.h"
 
 static const char* const key_components[] = {"registry", "SOFTWARE", "Microsoft", "Windows", "CurrentVersion",
                                              "Uninstall"};
@@ -14,9 +15,7 @@ static const char* const key_components[] = {"registry", "SOFTWARE", "Microsoft"
 // The folder of the uninstall key's files (the installer's own "$USERPREFS", whatever base path is
 // set) and the file name of the entry; false for a name that is no single path component.
 static bool entry_file(const char* name, bool create, FOLDER* folder, char* file_name) {
-  if (!name || !name[0] || std::strchr(name, '/') || std::strchr(name, '\\') || std::strcmp(name, ".") == 0 ||
-      std::strcmp(name, "..") == 0 || std::strlen(name) > 250)
-    return false;
+  if (!is_single_name(name) || std::strlen(name) > 250) return false;
   if (!get_system_folder(folder, SYSTEM_FOLDER_USER_PREFS, nullptr, create ? 1 : 0)) return false;
   for (const char* component : key_components)
     if (!folder->enter(component, create)) return false;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <windows.h>
 
+#include "velk_string.h"
 #include "win32_host.h"
 
 // A REG_SZ value from the system's text: UTF-16, its size counting the terminating zero.
@@ -16,8 +17,10 @@ static bool set_text_value(HKEY key, const WCHAR* value_name, const char* text) 
          ERROR_SUCCESS;
 }
 
+// The entry's name is one key below the uninstall key, named as on the other host: no separator, not
+// "." or "..".
 bool write_uninstall_entry(const char* name, const char* display_name, const char* uninstall_string) {
-  if (!name || !name[0] || !display_name || !uninstall_string) return false;
+  if (!is_single_name(name) || !display_name || !uninstall_string) return false;
   WCHAR wide_name[FOLDER_PATH_SIZE];
   if (!wide_path(name, wide_name)) return false;
   HKEY key = nullptr;
@@ -46,7 +49,7 @@ static bool read_text_value(HKEY key, const WCHAR* value_name, char* buffer, INT
 }
 
 bool read_uninstall_entry(const char* name, char* display_name, char* uninstall_string, INT_U32 size) {
-  if (!name || !name[0] || !display_name || !uninstall_string || size == 0) return false;
+  if (!is_single_name(name) || !display_name || !uninstall_string || size == 0) return false;
   char path[1024];
   WCHAR wide[FOLDER_PATH_SIZE];
   if (std::strlen(UNINSTALL_KEY_PATH) + 1 + std::strlen(name) >= sizeof path) return false;
