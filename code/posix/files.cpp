@@ -67,8 +67,9 @@ bool host_remove_empty_folder(const char* path) {
   return host_path(path, target) && rmdir(target) == 0;
 }
 
-// A file system without locks answers a lock with one of these: the run then goes on without one.
-static bool no_locks(int error) {
+// Where the file system keeps no locks (a network file system whose lock service cannot be reached
+// answers ENOLCK), files and folders go without them.
+static bool locks_unsupported(int error) {
   return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL;
 }
 
@@ -104,7 +105,7 @@ bool host_make_private_folder(const char* parent, const char* prefix, char* out)
         private_folder_lock = lock;
         return true;
       }
-    } else if (no_locks(errno)) {
+    } else if (locks_unsupported(errno)) {
       close(lock);  // the lock file stays as the folder's mark; no run can lock it
       return true;
     }
@@ -319,12 +320,6 @@ bool write_stream_whole(FILE* file, const void* bytes, size_t count) {
     count -= (size_t)put;
   }
   return true;
-}
-
-// Where the file system keeps no locks (a network file system whose lock service cannot be reached
-// answers ENOLCK), files are written without them.
-static bool locks_unsupported(int error) {
-  return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL;
 }
 
 // Removes the name of the file open on the descriptor, when the name still leads to that file.
