@@ -18,9 +18,23 @@ size_t host_root_length(const char* path);
 bool host_make_folder(const char* path);
 // Removes one empty folder; false when it is not empty or cannot be removed.
 bool host_remove_empty_folder(const char* path);
+// The file in a run's private temporary folder that the run holds while it lives (on Linux its lock,
+// on Windows its open handle, which lets no one else open it): it tells a later run that the folder is
+// one of them, and whether the run that made it has ended.
+#define PRIVATE_FOLDER_LOCK "velk-run.lock"
 // Makes a new folder below parent named prefix, '-' and a part no one can guess, that only this user
-// can enter, and never one that exists; out receives its path. False when none can be made.
+// can enter, and never one that exists, and takes the run's hold on it; out receives its path. False
+// when none can be made. Where the file system has no locks, the folder is made without one.
 bool host_make_private_folder(const char* parent, const char* prefix, char* out);
+// Gives up the hold on the run's private folder, before the folder is removed.
+void host_release_private_folder();
+// Removes the folder name of parent, a private folder that an ended run left: a folder of this user's
+// own (no link), holding the lock file, that no running process holds. False when it stays (also
+// where the file system has no locks: what is not known to be abandoned is left alone).
+bool host_remove_abandoned_private_folder(const FOLDER* parent, const char* name);
+// The immediate end's part of the files (remove_at_immediate_end): removes each file noted for it, as
+// far as that is safe; on Linux from a signal handler, so only with calls that are safe there.
+void host_immediate_end();
 
 // Cuts a path down to its parent folder (a trailing separator is dropped first; a root keeps its
 // separator); false, the path unchanged, when no separator is left.

@@ -6,6 +6,7 @@
 #include "shell.h"
 #include "velk_string.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -166,6 +167,29 @@ bool get_system_folder(FOLDER* out, INT_S32 kind, const char* application_name, 
 
 static char private_temp_path[FOLDER_PATH_SIZE];  // empty until made, and again once removed
 
+// The private folders that ended runs of the program left in base: named prefix, '-' and six to eight
+// letters and digits (as both hosts make them), other than this run's own.
+static void remove_abandoned_private_folders(const char* base, const char* prefix) {
+  FOLDER parent;
+  std::string start = std::string(prefix) + "-";
+  if (strlen(base) >= sizeof parent.path || start.size() > 255) return;
+  strcpy(parent.path, base);
+  DIRECTORY_SCAN* scan = open_directory_scan(&parent, start.c_str(), 1, SCAN_BEGINS_WITH, 1);
+  if (!scan) return;
+  std::vector<std::string> found;
+  SCAN_ENTRY entry;
+  while (read_directory_scan(scan, &entry)) {
+    const char* rest = entry.name + start.size();
+    size_t length = strlen(rest);
+    bool plain = entry.is_folder && length >= 6 && length <= 8;
+    for (size_t i = 0; plain && i < length; i++) plain = isalnum((unsigned char)rest[i]) != 0;
+    char path[FOLDER_PATH_SIZE];
+    if (plain && join_path(path, base, entry.name) && strcmp(path, private_temp_path) != 0) found.push_back(entry.name);
+  }
+  close_directory_scan(scan);
+  for (const std::string& name : found) host_remove_abandoned_private_folder(&parent, name.c_str());
+}
+
 bool get_private_temp_folder(FOLDER* out, const FOLDER* parent) {
   if (!out) return false;
   if (!private_temp_path[0]) {
@@ -184,6 +208,7 @@ bool get_private_temp_folder(FOLDER* out, const FOLDER* parent) {
     // Whatever way the process ends normally, the folder goes with it.
     static bool removal_registered = false;
     if (!removal_registered) removal_registered = std::atexit(remove_temporary_folder) == 0;
+    remove_abandoned_private_folders(base, prefix);
   }
   if (!FOLDER::is_folder(private_temp_path)) return false;
   strcpy(out->path, private_temp_path);
@@ -197,6 +222,7 @@ void remove_temporary_folder() {
   char name[FOLDER_PATH_SIZE];
   strcpy(name, parent.get_name());
   private_temp_path[0] = 0;
+  host_release_private_folder();
   if (!cut_to_parent(parent.path)) return;
   remove_folder(&parent, name, 1);
 }

@@ -57,6 +57,9 @@ void shut_down_program(bool with_exit) {
 }
 
 INT_S32 run_program(INT_S32 argc, char** argv, const APPLICATION_ENTRIES* application) {
+  // From the start, a request of the system to end the program is only noted: the start-up, the
+  // application's main and the frame loop each end the run at their next safe point.
+  watch_end_requests();
   start_program(application);
   INT_S32 new_argc = 0;
   char** new_argv = nullptr;
@@ -67,8 +70,6 @@ INT_S32 run_program(INT_S32 argc, char** argv, const APPLICATION_ENTRIES* applic
     current_pointer_shape = 0;
     set_mouse_cursor(0, 0);
   }
-  // From the frame loop on, a request of the system to end the program ends it through the loop.
-  watch_end_requests();
   run_frame_loop(application_entries.update);
   shut_down_program(true);
   return end_requested() ? 1 : program_status;

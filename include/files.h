@@ -160,7 +160,19 @@ bool get_system_folder(FOLDER* out, INT_S32 kind, const char* application_name, 
 bool get_private_temp_folder(FOLDER* out, const FOLDER* parent);
 // Removes the run's private temporary folder and everything in it (links in it are removed as links,
 // never followed). It runs at the end of the run, also at a fatal end and at the process's exit.
+// The folder is held while the run lives (a lock on Linux, an open file on Windows): when the folder
+// is made, the private folders that ended runs of the same program left beside it (a second request
+// to end them, a kill) are removed, and those whose run still lives, or that hold no such lock (where
+// the file system has none), are left alone.
 void remove_temporary_folder();
+// Files that an immediate end of the process (a second request to end it, watch_end_requests) removes
+// on its way out where that is safe: a large copy in the private temporary folder. On Linux always;
+// on Windows only a file that no one has open (what stays goes with its folder at the next run). At
+// most IMMEDIATE_END_FILES at a time; false when no place is left or the path is too long.
+const int IMMEDIATE_END_FILES = 4;
+bool remove_at_immediate_end(const FOLDER* folder, const char* name);
+// The file is no longer removed at an immediate end (it was removed, or it stays).
+void keep_at_immediate_end(const FOLDER* folder, const char* name);
 // The entry of that name is a link (a symbolic link or another reparse point), whatever it points to.
 bool is_link(const FOLDER* folder, const char* name);
 // The two names are one and the same existing file (by its identity on its volume, whatever the names

@@ -56,19 +56,25 @@ void sleep_seconds(INT_U32 s);
 // not start). Does not return.
 [[noreturn]] void exit_process(INT_S32 status);
 
-// Requests of the system to end the process: on Linux SIGINT (Ctrl+C in the terminal), SIGTERM (a
-// service manager stopping it) and SIGHUP (its terminal closed); on Windows the console's Ctrl+C,
-// Ctrl+Break and close events, log-off and shut-down. Until watch_end_requests is called they end the
-// process as the system does. From then on the first one only sets the request that end_requested
-// reads, and the program ends itself at its next safe point: the frame loop ends after its pass, an
-// installation stops before its next file. A second request while it ends ends the process at once.
-// A request that the process was started to ignore (nohup) stays ignored.
+// Requests of the system to end the process: on Linux SIGINT (Ctrl+C in the terminal) and SIGTERM (a
+// service manager stopping it); on Windows the console's Ctrl+C, Ctrl+Break and close events, log-off
+// and shut-down. Until watch_end_requests is called they end the process as the system does; the
+// program's run calls it first thing. From then on the first one only sets the request that
+// end_requested reads, and the program ends itself at its next safe point: the frame loop ends after
+// its pass, an installation stops before its next file, a copy-out before its next record. A second
+// request while it ends ends the process at once, taking with it the files noted for that
+// (remove_at_immediate_end, files.h). A request that the process was started to ignore (nohup) stays
+// ignored. A console that goes away is no request: on Linux SIGPIPE (the reader of a pipe closed it)
+// and SIGHUP (the terminal closed) are taken from then on, console_print's writes fail and are
+// dropped, and the run goes on to its end.
 // A Windows program that uses the window system (every program on this library) learns of log-off and
 // shut-down only from messages to its top-level windows, and the system ends the process as soon as
-// they are answered: such an end cannot wait for a safe point. A program without a main window gets a
-// hidden one for them from watch_end_requests, whose messages pump_messages takes. When the session
-// ends, the request is set, session_end_hook runs, and the process ends with status 1.
+// they are answered: such an end cannot wait for a safe point. A program without a main window that
+// works for long (automatic mode) calls watch_session_end for a hidden top-level window (nothing on
+// Linux), whose messages pump_messages takes. When the session ends, the request is set,
+// session_end_hook runs, and the process ends with status 1.
 void watch_end_requests();
+void watch_session_end();
 bool end_requested();
 
 // The program's full file name (argument 0 of the argument vector), filled on first use.

@@ -41,11 +41,12 @@ void start_program(const APPLICATION_ENTRIES* application);
 // the process's end, so that nothing written on the way out is lost.
 void shut_down_program(bool with_exit);
 
-// The whole run: start_program, the library's "--velk" options taken out of argv, the application's
-// main, argv freed (a malloc block, e.g. from split_command_line: the application keeps copies of what
-// it needs), the pointer set to the arrow, the frame loop (which a request of the system to end the
-// program ends: watch_end_requests), and shut_down_program with the exit entry. Returns the status the
-// application set (set_program_status, 0 unless it did), or 1 when the run ended on such a request.
+// The whole run: requests of the system to end the program watched (watch_end_requests), start_program,
+// the library's "--velk" options taken out of argv, the application's main, argv freed (a malloc block,
+// e.g. from split_command_line: the application keeps copies of what it needs), the pointer set to the
+// arrow, the frame loop (which such a request ends), and shut_down_program with the exit entry. Returns
+// the status the application set (set_program_status, 0 unless it did), or 1 when the run ended on such
+// a request.
 INT_S32 run_program(INT_S32 argc, char** argv, const APPLICATION_ENTRIES* application);
 // The status that run_program returns (0 done, 1 the job failed), set by the application, e.g. from its
 // exit entry.

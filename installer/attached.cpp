@@ -31,11 +31,13 @@ static void set_message(char* message, const std::string& text) {
   message[255] = 0;
 }
 
-// The splash block: read, then shown in the "Please Wait" window (no title) or its own window.
+// The splash block: read, then shown in the "Please Wait" window (no title) or its own window; a copy
+// without windows (splash_window null) only reads it.
 static bool read_splash(DATA_FILE* file, INT_S16 bar_place[4], WM_STYLE_SET* bar_style, bool* splash_window) {
   IMAGE splash;
   VELK_STRING title;
   if (!read_attached_splash(file, &splash, bar_place, &title, bar_style)) return false;
+  if (!splash_window) return true;
   if (!title.text || !title.text[0]) {
     show_please_wait(&splash);
     return true;
@@ -64,6 +66,7 @@ static bool read_splash(DATA_FILE* file, INT_S16 bar_place[4], WM_STYLE_SET* bar
 ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* program_name, INT_U32 position,
                                       FOLDER* out_folder, bool* splash_window, char* message) {
   bool splash_opened = false;
+  const bool windows = splash_window != nullptr;
   if (splash_window) *splash_window = false;
   const INT_U8 order = attached_data_byte_order();
   DATA_FILE* program = open_data_file(program_folder, program_name, FILE_MODE_READ, order, false);
@@ -84,7 +87,8 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
   std::string failure;
   if (splash_flag) {
     bar_style = new WM_STYLE_SET();
-    if (!read_splash(program, bar_place, bar_style, &splash_opened)) failure = "its splash block is damaged";
+    if (!read_splash(program, bar_place, bar_style, windows ? &splash_opened : nullptr))
+      failure = "its splash block is damaged";
   }
   if (failure.empty()) read_attached_head(program, &chunk, &compressed, &failure);
   INT_U64 first_record = position;
@@ -101,18 +105,20 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
     // The chunk size is the database's file-cache size and the buffer size of the two files of the
     // copy; data files opened later keep the default.
     database->file_cache_sz = chunk;
-    if (splash_flag) {
+    if (windows && splash_flag) {
       bar = new WM_PROGRESS_BAR(bar_place[0], bar_place[1], bar_place[2], bar_place[3], nullptr, 100, bar_style);
-    } else {
+    } else if (windows) {
       // The plain look: a blue bar with white text on dark grey.
       const COLOUR background = 0xFF202020, text = 0xFFFFFFFF, fill = 0xFF0000FF;
       bar = new WM_PROGRESS_BAR();
       bar->init(110, 122, 220, 10, nullptr, 100, &background, &text, &fill, 0, -1, -1, -1, -1, -1, -1, -1);
     }
-    bar->bar_border_type = 4;
-    bar->colour = 0xFF0000FF;
-    if (bar->maximum >= 0) bar->value = 0;
-    show_bar(bar);
+    if (bar) {
+      bar->bar_border_type = 4;
+      bar->colour = 0xFF0000FF;
+      if (bar->maximum >= 0) bar->value = 0;
+      show_bar(bar);
+    }
 
     if (out_folder)
       target = *out_folder;
@@ -124,6 +130,8 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
       copy = create_unique_data_file(&target, copy_name, sizeof copy_name, ".tmp", BYTE_ORDER_HEADER);
       if (copy) copy->set_buffer_size((INT_S32)chunk);
       if (!copy) failure = std::string("\"") + target.path + "/installer.pkg\" cannot be created";
+      // A second request to end the program, which ends it at once, takes the copy with it.
+      else remove_at_immediate_end(&target, copy_name);
     }
     if (failure.empty()) {
       program = open_data_file(program_folder, program_name, FILE_MODE_READ, order, false);
@@ -136,22 +144,32 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
     }
   }
 
-  // The records, one after the other up to the end of the file.
+  // The records, one after the other up to the end of the file; a request to end the program stops the
+  // copy before the next one.
+  bool interrupted = false;
   if (failure.empty()) program->seek((INT_S32)first_record, false);
   while (failure.empty() && !records->at_end()) {
+    if (end_requested()) {
+      interrupted = true;
+      failure = "the program was asked to end";
+      break;
+    }
     if (!records->copy_next(copy, &failure)) break;
     INT_U64 span = records->span();
     INT_S32 value = span ? (INT_S32)((records->total * 100 + span / 2) / span) : 100;
+    if (!bar) continue;
     if (value >= 0 && value <= bar->maximum) bar->value = value;
     show_bar(bar);
   }
 
   if (copy && !close_data_file(&copy) && failure.empty()) failure = "the copy cannot be written";
-  if (failure.empty() && bar && !replace_file(&target, copy_name, PACKAGE_FILE_NAME))
+  if (failure.empty() && !replace_file(&target, copy_name, PACKAGE_FILE_NAME))
     failure = std::string("\"") + target.path + "/installer.pkg\" cannot be created";
-  if (failure.empty() && bar) {
+  if (copy_name[0]) keep_at_immediate_end(&target, copy_name);
+  if (failure.empty()) {
     database->data_folder = target;
     database->attached_package = 1;
+    remove_at_immediate_end(&target, PACKAGE_FILE_NAME);
   } else if (copy_name[0]) {
     delete_file(&target, copy_name);  // never leave a damaged copy behind
   }
@@ -160,6 +178,7 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
   if (program) close_data_file(&program);
   delete bar_style;
   if (failure.empty()) return ATTACHED_COPIED;
+  if (interrupted) return ATTACHED_INTERRUPTED;
   set_message(message, "The installation data attached to the program cannot be used: " + failure + ".");
   return ATTACHED_FAILED;
 }

@@ -72,8 +72,9 @@ INT_S32 run_automatic_install(DATABASE* database) {
   database->desktop_shortcut = 1;
   database->menu_shortcut = 1;
 
-  // Ctrl+C, a service manager's stop or a closed terminal stop the installation before its next file.
+  // Ctrl+C, a service manager's stop or a session's end stop the installation before its next file.
   watch_end_requests();
+  watch_session_end();
   CONSOLE_INSTALL_OBSERVER console;
   INSTALL_OBSERVER* previous = get_install_observer();
   set_install_observer(&console);

@@ -112,14 +112,18 @@ std::string file_argument_problem(const char* argument);
 enum ATTACHED_RESULT {
   ATTACHED_NONE = 0,    // nothing attached (or the program's file cannot be opened)
   ATTACHED_COPIED = 1,  // "installer.pkg" written byte-exact into "$temp", which is the data folder now
-  ATTACHED_FAILED = 2   // attached data damaged or the copy failed: no copy is left, data folder unchanged
+  ATTACHED_FAILED = 2,  // attached data damaged or the copy failed: no copy is left, data folder unchanged
+  ATTACHED_INTERRUPTED = 3  // a request to end the program (end_requested) stopped the copy: none is left
 };
 // Copies the package attached to the named program file (attached data at position) into "$temp"
 // (out_folder when given, for tests) as "installer.pkg", with the splash and the progress bar.
-// splash_window tells whether a splash window was opened; message gets a failure's text (256 bytes).
+// splash_window tells whether a splash window was opened; null copies without any window (automatic
+// mode). message gets a failure's text (256 bytes). Until the copy is deleted, a second request to end
+// the program, which ends it at once, takes it away (remove_at_immediate_end).
 ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* program_name, INT_U32 position,
                                       FOLDER* out_folder, bool* splash_window, char* message);
-// The interactive start's step: locates data attached to the running program and copies it out.
+// Locates data attached to the running program and copies it out: the interactive start's step, and
+// automatic mode's (splash_window null: no window) unless "-x" names the package's folder.
 ATTACHED_RESULT run_attached_package_step(bool* splash_window, char* message);
 
 // The built-in 353 x 143 start and closing images of the "Please Wait" window.

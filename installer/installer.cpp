@@ -66,13 +66,14 @@ void application_statics(bool start) {
   stop_database();
 }
 
-// A start that fails goes without leaving the copy of attached data behind: the package is closed and
-// the copy deleted.
+// A start that fails, and a one-shot job's end, go without leaving the copy of attached data behind:
+// the package is closed and the copy deleted.
 static void discard_attached_copy() {
   delete database->package;
   database->package = nullptr;
   if (!database->attached_package) return;
   delete_file(&database->data_folder, PACKAGE_FILE_NAME);
+  keep_at_immediate_end(&database->data_folder, PACKAGE_FILE_NAME);
   database->attached_package = 0;
 }
 
@@ -83,13 +84,16 @@ static void end_with_session() {
   discard_attached_copy();
 }
 
-// The end of a one-shot job: the package is closed, and the program shuts down and ends with the job's
-// status.
+// The end of a one-shot job: the package is closed (and a copy of attached data deleted), and the
+// program shuts down and ends with the job's status.
 [[noreturn]] static void end_one_shot(INT_S32 status) {
-  delete database->package;
-  database->package = nullptr;
+  discard_attached_copy();
   end_program(status);
 }
+
+// "-x" named the package's folder: automatic mode installs that package rather than one attached to the
+// program.
+static bool configuration_named = false;
 
 // The usage, each option with one more line of what it does.
 static void print_usage(const char* program) {
@@ -122,6 +126,7 @@ static void take_configuration(const char* argument) {
   }
   database->data_folder = folder;
   database->xml_name.assign(name);
+  configuration_named = true;
 }
 
 // The skin folder that "-s" turns into a skin file.
@@ -164,9 +169,31 @@ static void name_program_file() {
   if (path.size() < sizeof database->program_file_text) std::strcpy(database->program_file_text, path.c_str());
 }
 
+// A request to end the program that came before the installation began: the run ends as an installation
+// ended so does, with its line and status 1 (the copy of attached data goes with end_one_shot).
+[[noreturn]] static void end_automatic_mode_early() {
+  console_print("ERROR: the installation was interrupted\n");
+  end_one_shot(EXIT_JOB_FAILED);
+}
+
+// Automatic mode installs the package that the program carries (copied out without any window), or,
+// when none is attached or "-x" names a folder, "installer.pkg" of the data folder.
 static void run_automatic_mode() {
   console_print("Loading automatic pack...\n");
-  if (!database->load_package(PACKAGE_FILE_NAME)) {
+  watch_session_end();
+  if (!configuration_named) {
+    char message[256] = "";
+    ATTACHED_RESULT copied = run_attached_package_step(nullptr, message);
+    if (copied == ATTACHED_INTERRUPTED) end_automatic_mode_early();
+    if (copied == ATTACHED_FAILED) {
+      console_print(format_text("ERROR: %s\n", message).c_str());
+      end_one_shot(EXIT_JOB_NOT_STARTED);
+    }
+  }
+  bool loaded = database->load_package(PACKAGE_FILE_NAME);
+  // A request to end the program cuts the loading short too.
+  if (end_requested()) end_automatic_mode_early();
+  if (!loaded) {
     console_print("ERROR: unable to load data\n");
     console_print(format_text("%s\n", printable_text(database->load_failure.c_str()).c_str()).c_str());
     end_one_shot(EXIT_JOB_NOT_STARTED);
@@ -224,7 +251,9 @@ void application_main(INT_S16 argc, char** argv) {
   name_program_file();
   bool splash_window = false;
   char message[256] = "";
-  if (run_attached_package_step(&splash_window, message) == ATTACHED_FAILED) {
+  ATTACHED_RESULT copied = run_attached_package_step(&splash_window, message);
+  if (copied == ATTACHED_INTERRUPTED) end_one_shot(EXIT_JOB_FAILED);
+  if (copied == ATTACHED_FAILED) {
     close_main_window(0);
     show_message_box("Installation data damaged", message);
     end_one_shot(EXIT_JOB_NOT_STARTED);
@@ -233,7 +262,10 @@ void application_main(INT_S16 argc, char** argv) {
   make_start_image(&start_image);
   if (!splash_window) show_please_wait(&start_image);
 
-  if (!database->load_package(PACKAGE_FILE_NAME)) {
+  bool loaded = database->load_package(PACKAGE_FILE_NAME);
+  // Asked to end while it started (which may cut the loading short): no wizard opens.
+  if (end_requested()) end_one_shot(EXIT_JOB_FAILED);
+  if (!loaded) {
     discard_attached_copy();
     close_main_window(0);
     show_message_box("No installation data found!", "Make sure you have got all required files.");

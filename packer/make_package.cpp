@@ -53,7 +53,8 @@ int main(int argc, char** argv) {
     std::fputs(USAGE, stderr);
     return 2;
   }
-  // Ctrl+C, SIGTERM and SIGHUP stop the packer before its next file, and what it wrote goes.
+  // Ctrl+C and SIGTERM stop the packer before its next file, and what it wrote goes; a closed terminal
+  // (SIGHUP) does not.
   watch_end_requests();
   std::string error;
   std::vector<std::string> notes;

@@ -24,6 +24,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -546,6 +548,52 @@ TEST(Files, PrivateTemporaryFolderIsTheRunsOwn) {
 #ifndef _WIN32
   set_environment("TMPDIR", saved_tmpdir);
 #endif
+}
+
+// A run that ends without its own end (a second request to end it, a kill) leaves its private folder:
+// the next run of the program removes it when it makes its own, told by its lock file, which no running
+// process holds any more. A folder whose run still holds it, one without a lock file, one not named as
+// a run's folder and a link (natively) stay, and what the link points to.
+TEST(Files, PrivateFoldersThatEndedRunsLeftGoWithTheNextRun) {
+  std::string scratch = make_scratch_folder("files-abandoned");
+#ifndef _WIN32
+  std::string saved_tmpdir = environment_text("TMPDIR"), base = scratch + "tmp";
+  set_environment("TMPDIR", base);
+#else
+  char temp_path[MAX_PATH];
+  std::string base = std::string(temp_path, GetTempPathA(MAX_PATH, temp_path) - 1);
+#endif
+  remove_temporary_folder();
+  std::vector<std::string> names = {"files_test-ended1", "files_test-alive1", "files_test-nolock",
+                                    "files_test-ended-long"};
+  for (const std::string& name : names) {
+    std::filesystem::create_directories(in(base, name));
+    ASSERT_TRUE(write_whole_file(in(in(base, name), name == names[2] ? "other" : "velk-run.lock"), {}));
+  }
+  std::string alive = in(in(base, names[1]), "velk-run.lock");
+#ifdef _WIN32
+  HANDLE held = CreateFileA(alive.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+#else
+  int held = open(alive.c_str(), O_RDWR);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  ASSERT_TRUE(write_whole_file(in(scratch, "velk-run.lock"), {}));
+  names.push_back("files_test-link01");
+  std::filesystem::create_directory_symlink(scratch, in(base, names.back()));
+#endif
+  FOLDER own;
+  ASSERT_TRUE(get_system_folder(&own, SYSTEM_FOLDER_TEMP, nullptr, 0));
+  EXPECT_TRUE(file_exists(&own, "velk-run.lock"));
+  for (const std::string& name : names) EXPECT_EQ(std::filesystem::exists(in(base, name)), name != names[0]) << name;
+#ifdef _WIN32
+  CloseHandle(held);
+#else
+  EXPECT_TRUE(std::filesystem::exists(in(scratch, "velk-run.lock")));
+  close(held);
+  set_environment("TMPDIR", saved_tmpdir);
+#endif
+  remove_temporary_folder();
+  EXPECT_FALSE(FOLDER::is_folder(own.path));
+  for (const std::string& name : names) std::filesystem::remove_all(in(base, name));
 }
 
 #ifndef _WIN32

@@ -478,8 +478,12 @@ TEST(Console, ProcessEndsCarryTheirStatus) {
 }
 
 // Once watched, a request to end the program is only noted: the frame loop ends after the pass whose
-// update could see it. A second request ends the process at once, as the system ends it.
+// update could see it. A second request ends the process at once, as the system ends it, and takes the
+// files noted for that with it (only those). A console that goes away is no request.
 TEST(EndRequestDeathTest, TheFirstIsNotedAndEndsTheLoopTheSecondEndsTheProcess) {
+  FOLDER scratch = scratch_folder("end-request");
+  ASSERT_TRUE(write_whole_file(std::string(scratch.path) + PATH_SEPARATOR + "copy.pkg", {1}));
+  ASSERT_TRUE(write_whole_file(std::string(scratch.path) + PATH_SEPARATOR + "kept.pkg", {2}));
 #ifdef _WIN32
   // The system's own handler ends the process with STATUS_CONTROL_C_EXIT (under Wine with 0).
   const auto ended_by_the_system = [](int code) { return code == (int)STATUS_CONTROL_C_EXIT || code == 0; };
@@ -496,17 +500,25 @@ TEST(EndRequestDeathTest, TheFirstIsNotedAndEndsTheLoopTheSecondEndsTheProcess) 
         update_limit = 1000;
         run_frame_loop(test_update);
         if (update_calls != 1) std::_Exit(7);
+        if (!remove_at_immediate_end(&scratch, "copy.pkg") || !remove_at_immediate_end(&scratch, "kept.pkg"))
+          std::_Exit(9);
+        keep_at_immediate_end(&scratch, "kept.pkg");
         request_program_end();
         sleep_milliseconds(5000);  // the system's own end may come from another thread
         std::_Exit(8);
       },
       ended_by_the_system, "");
+  EXPECT_FALSE(file_exists(&scratch, "copy.pkg"));
+  EXPECT_TRUE(file_exists(&scratch, "kept.pkg"));
 #ifndef _WIN32
-  // A request that the process was started to ignore (nohup) stays ignored.
+  // A request that the process was started to ignore (nohup) stays ignored; a closed pipe or terminal
+  // ends nothing.
   EXPECT_EXIT(
       {
-        std::signal(SIGHUP, SIG_IGN);
+        std::signal(SIGINT, SIG_IGN);
         watch_end_requests();
+        std::raise(SIGINT);
+        std::raise(SIGPIPE);
         std::raise(SIGHUP);
         std::_Exit(end_requested() ? 9 : 0);
       },
@@ -546,11 +558,14 @@ static void say_end_request() {
 // whether the session may end, the program says yes and goes on, as it does when the end is called off;
 // when the session ends, the end request is set, the application's hook runs and the process ends with
 // 1. A program without a main window has a hidden top-level one for them (a message-only window gets
-// no broadcasts); before end requests are watched, the main window leaves them to the system.
+// no broadcasts) when it asks for one; before end requests are watched, the main window leaves them to
+// the system.
 TEST(EndRequestDeathTest, ASessionsEndIsAnEndRequestThatEndsTheProcessAtOnce) {
   EXPECT_EXIT(
       {
         watch_end_requests();
+        if (thread_window("session")) std::_Exit(4);  // only a program that asks has one
+        watch_session_end();
         HWND window = thread_window("session");
         if (!window || IsWindowVisible(window) || GetAncestor(window, GA_PARENT) != GetDesktopWindow()) std::_Exit(5);
         session_end_hook = say_end_request;
@@ -569,6 +584,7 @@ TEST(EndRequestDeathTest, ASessionsEndIsAnEndRequestThatEndsTheProcessAtOnce) {
         SendMessageA(window, WM_ENDSESSION, TRUE, 0);
         if (!window || end_requested() || !has_main_window()) std::_Exit(6);
         watch_end_requests();
+        watch_session_end();
         if (thread_window("session")) std::_Exit(7);
         SendMessageA(window, WM_QUERYENDSESSION, 0, 0);
         SendMessageA(window, WM_ENDSESSION, TRUE, 0);

@@ -242,6 +242,50 @@ TEST(InstallerAttached, ThePackersSingleFileInstallerCarriesItsPackage) {
   EXPECT_EQ(left, std::vector<std::string>{"setup.exe"});
 }
 
+// A request to end the program stops the copy-out before its next record: no copy is left, no message
+// is given and the data folder stays as it was.
+TEST(InstallerAttachedDeathTest, ARequestToEndStopsTheCopyAndLeavesNone) {
+  ATTACHED_FIXTURE fixture("attached-end-request");
+  INT_U32 position = 0;
+  ASSERT_TRUE(fixture.attach("setup.exe", attached_data(fixture.package, 1024, true), &position));
+  FOLDER before(database->data_folder);
+  std::string message;
+  EXPECT_EXIT(
+      {
+        watch_end_requests();
+        request_program_end();
+        bool stopped = fixture.copy("setup.exe", position, &message) == ATTACHED_INTERRUPTED && message.empty();
+        std::_Exit(stopped && database->data_folder.equals(&before) && std::filesystem::is_empty(fixture.out) ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+// A single-file installer run with "-a" installs the package it carries, not "installer.pkg" of its data
+// folder (natively an unrelated file lies there), and its copy goes at the end.
+TEST(InstallerAttached, AutomaticModeInstallsTheProgramsOwnPackage) {
+  INSTALLER_SCRATCH scratch("attached-automatic");
+  std::string description = read_whole_text(scratch.source + "description.txt");
+  description.replace(description.find("$SCRATCH/dest"), 13, program_path_text(scratch.root) + "/dest");
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  std::string error, setup = scratch.root + "setup.exe", output = scratch.root + "output.txt";
+  ASSERT_TRUE(package_builder::build_installer(scratch.source + "description.txt",
+                                               WINDOW_SCENARIO::built_program("installer"), setup, &error))
+      << error;
+#ifdef _WIN32
+  int status = std::system(("\"\"" + setup + "\" -a >\"" + output + "\" 2>&1\"").c_str());
+#else
+  std::filesystem::create_directories(scratch.root + "home/data/setup");  // the data folder, "$APPDATA"
+  ASSERT_TRUE(write_whole_file(scratch.root + "home/data/setup/installer.pkg", text_bytes("not this one")));
+  std::string environment;
+  for (const std::string& variable : program_environment(scratch.root)) environment += variable + " ";
+  int status = run_command("env " + environment + "'" + setup + "' -a >'" + output + "' 2>&1");
+  EXPECT_TRUE(std::filesystem::is_empty(scratch.root + "tmp"));
+#endif
+  EXPECT_EQ(status, 0) << read_whole_text(output);
+  EXPECT_EQ(read_whole_file(scratch.installed("bin/data.bin")), all_byte_values(40));
+  EXPECT_EQ(read_lines(scratch.installed("install_log.txt")).back(), "Installation completed without any errors.");
+}
+
 TEST(InstallerAttached, IncompressibleRecordsAndEveryEndAroundTheBufferSize) {
   ATTACHED_FIXTURE fixture("attached-edges");
   // Random bytes do not shrink: their compressed records are longer than the chunk.

@@ -393,6 +393,18 @@ TEST_F(WIN32_WINDOW_TEST, PresentedPixelsReachTheWindow) {
   EXPECT_EQ(client.bottom - client.top, 150);
 }
 
+// A title beyond the code page is the window's whole, made with the window and given to it later, also
+// as the system reads it to draw the caption.
+TEST_F(WIN32_WINDOW_TEST, TitlesKeepCharactersBeyondTheCodePage) {
+  ASSERT_EQ(open_graphics_window("Installer \x01,0416,4E2D\x01 \xE9t\xE9", 100, 80, 0, 0), 1);
+  window = FindWindowW(L"main", L"Installer \x0416\x4E2D \x00E9t\x00E9");
+  ASSERT_NE(window, nullptr);
+  set_window_title("\x01,03A9\x01", 0);
+  WCHAR title[32] = L"";
+  GetWindowTextW(window, title, 32);
+  EXPECT_EQ(std::wstring(title), L"\x03A9");
+}
+
 TEST_F(WIN32_WINDOW_TEST, MessagesReachTheKeyboardState) {
   open("Keys", 100, 100);
   KEYBOARD_HANDLER keyboard;

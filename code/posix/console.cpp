@@ -1,5 +1,5 @@
 // Linux host layer: console output, message boxes (always on standard error),
-// the millisecond clock, sleeping, the two ways of ending the process and the requests to end it.
+// the millisecond clock, sleeping and the two ways of ending the process.
 #include "host.h"
 #include "../host_private.h"
 #include "files.h"
@@ -11,8 +11,6 @@
 #include <cstring>
 #include <ctime>
 #include <cerrno>
-#include <fcntl.h>
-#include <signal.h>
 #include <string>
 #include <unistd.h>
 
@@ -32,9 +30,10 @@ static void put_text(const char* text, FILE* stream) {
 }
 
 // Standard output is line-buffered on a terminal and fully buffered otherwise: a terminal shows each
-// line as it comes, a file or a pipe takes a write per buffer instead of one per line.
+// line as it comes, a file or a pipe takes a write per buffer instead of one per line. Once a write
+// has failed (the pipe's reader or the terminal went away), nothing more is written.
 void console_print(const char* text) {
-  if (!text) return;
+  if (!text || std::ferror(stdout)) return;
   put_text(text, stdout);
 }
 
@@ -86,48 +85,3 @@ void exit_process(INT_S32 status) {
   remove_temporary_folder();
   std::_Exit(status);
 }
-
-// The handler only notes the request and wakes the frame loop's wait through the pipe; the program
-// reads the note at its next safe point.
-static volatile sig_atomic_t end_request = 0;
-static int end_request_pipe[2] = {-1, -1};
-
-static void on_end_request(int number) {
-  if (end_request) {
-    // A second request while the program ends: the process ends at once, as the system would end it.
-    signal(number, SIG_DFL);
-    raise(number);
-    return;
-  }
-  end_request = 1;
-  int saved = errno;
-  char byte = 1;
-  if (end_request_pipe[1] >= 0) {
-    ssize_t written = write(end_request_pipe[1], &byte, 1);
-    (void)written;  // a full pipe has woken the wait already
-  }
-  errno = saved;
-}
-
-void watch_end_requests() {
-  static bool watching = false;
-  if (watching) return;
-  watching = true;
-  if (pipe2(end_request_pipe, O_CLOEXEC | O_NONBLOCK) != 0) end_request_pipe[0] = end_request_pipe[1] = -1;
-  static const int numbers[3] = {SIGINT, SIGTERM, SIGHUP};
-  struct sigaction action;
-  std::memset(&action, 0, sizeof action);
-  action.sa_handler = on_end_request;
-  action.sa_flags = SA_RESTART;
-  sigemptyset(&action.sa_mask);
-  for (int number : numbers) sigaddset(&action.sa_mask, number);
-  for (int number : numbers) {
-    struct sigaction before;
-    if (sigaction(number, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
-    sigaction(number, &action, nullptr);
-  }
-}
-
-bool end_requested() { return end_request != 0; }
-
-int end_request_descriptor() { return end_request_pipe[0]; }

@@ -5,6 +5,7 @@
 #include "host_names.h"
 #include "velk_string.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -66,16 +67,102 @@ bool host_remove_empty_folder(const char* path) {
   return host_path(path, target) && rmdir(target) == 0;
 }
 
+// Where the file system keeps no locks (a network file system whose lock service cannot be reached
+// answers ENOLCK), files and folders go without them.
+static bool locks_unsupported(int error) {
+  return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL;
+}
+
+// The lock file of a folder (HOST_PATH_SIZE bytes); false when the path does not fit.
+static bool lock_file_path(const char* folder, char* out) {
+  int written = snprintf(out, HOST_PATH_SIZE, "%s/" PRIVATE_FOLDER_LOCK, folder);
+  return written > 0 && written < (int)HOST_PATH_SIZE;
+}
+
+static int private_folder_lock = -1;  // the lock file of the run's private folder, open and locked
+
 bool host_make_private_folder(const char* parent, const char* prefix, char* out) {
-  char name[FOLDER_PATH_SIZE], joined[FOLDER_PATH_SIZE], target[HOST_PATH_SIZE];
+  char name[FOLDER_PATH_SIZE], joined[FOLDER_PATH_SIZE], pattern[HOST_PATH_SIZE];
   int written = snprintf(name, sizeof name, "%s-XXXXXX", prefix);
-  if (written < 0 || written >= (int)sizeof name || !join_path(joined, parent, name) || !host_path(joined, target))
+  if (written < 0 || written >= (int)sizeof name || !join_path(joined, parent, name) || !host_path(joined, pattern))
     return false;
-  // mkdtemp makes the folder with mode 0700 and fails rather than take a name that exists.
-  if (!mkdtemp(target)) return false;
-  if (system_text(target, out, FOLDER_PATH_SIZE)) return true;
-  rmdir(target);
+  // Another run's sweep may take the folder in the moment between its lock file being made and locked:
+  // then it is made again.
+  for (int tries = 0; tries < 3; tries++) {
+    char target[HOST_PATH_SIZE], lock_path[HOST_PATH_SIZE];
+    strcpy(target, pattern);
+    // mkdtemp makes the folder with mode 0700 and fails rather than take a name that exists.
+    if (!mkdtemp(target)) return false;
+    if (!lock_file_path(target, lock_path) || !system_text(target, out, FOLDER_PATH_SIZE)) {
+      rmdir(target);
+      return false;
+    }
+    int lock = open(lock_path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (lock < 0) return true;  // without its mark the folder is used all the same, and no sweep takes it
+    struct stat status;
+    if (flock(lock, LOCK_EX | LOCK_NB) == 0) {
+      if (fstat(lock, &status) == 0 && status.st_nlink > 0) {
+        private_folder_lock = lock;
+        return true;
+      }
+    } else if (locks_unsupported(errno)) {
+      close(lock);  // the lock file stays as the folder's mark; no run can lock it
+      return true;
+    }
+    close(lock);
+  }
   return false;
+}
+
+void host_release_private_folder() {
+  if (private_folder_lock < 0) return;
+  close(private_folder_lock);
+  private_folder_lock = -1;
+}
+
+bool host_remove_abandoned_private_folder(const FOLDER* parent, const char* name) {
+  char target[HOST_PATH_SIZE], lock_path[HOST_PATH_SIZE];
+  struct stat folder;
+  if (!host_file_path(parent, name, target) || !lock_file_path(target, lock_path)) return false;
+  if (lstat(target, &folder) != 0 || !S_ISDIR(folder.st_mode) || folder.st_uid != geteuid()) return false;
+  int lock = open(lock_path, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (lock < 0) return false;
+  // Removed only while this process holds the lock itself: its run has ended.
+  struct stat held;
+  bool removed = flock(lock, LOCK_EX | LOCK_NB) == 0 && fstat(lock, &held) == 0 && S_ISREG(held.st_mode) &&
+                 held.st_nlink > 0 && remove_folder(parent, name, 1);
+  close(lock);
+  return removed;
+}
+
+// The files an immediate end removes, as host paths made whole before they are marked noted: the
+// signal handler reads them.
+static char immediate_end_paths[IMMEDIATE_END_FILES][HOST_PATH_SIZE];
+static volatile sig_atomic_t immediate_end_noted[IMMEDIATE_END_FILES];
+
+bool remove_at_immediate_end(const FOLDER* folder, const char* name) {
+  char target[HOST_PATH_SIZE];
+  if (!host_file_path(folder, name, target)) return false;
+  for (int i = 0; i < IMMEDIATE_END_FILES; i++) {
+    if (immediate_end_noted[i]) continue;
+    strcpy(immediate_end_paths[i], target);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    immediate_end_noted[i] = 1;
+    return true;
+  }
+  return false;
+}
+
+void keep_at_immediate_end(const FOLDER* folder, const char* name) {
+  char target[HOST_PATH_SIZE];
+  if (!host_file_path(folder, name, target)) return;
+  for (int i = 0; i < IMMEDIATE_END_FILES; i++)
+    if (immediate_end_noted[i] && strcmp(immediate_end_paths[i], target) == 0) immediate_end_noted[i] = 0;
+}
+
+void host_immediate_end() {
+  for (int i = 0; i < IMMEDIATE_END_FILES; i++)
+    if (immediate_end_noted[i]) unlink(immediate_end_paths[i]);
 }
 
 bool same_file(const FOLDER* folder, const char* name, const FOLDER* other_folder, const char* other_name) {
@@ -233,12 +320,6 @@ bool write_stream_whole(FILE* file, const void* bytes, size_t count) {
     count -= (size_t)put;
   }
   return true;
-}
-
-// Where the file system keeps no locks (a network file system whose lock service cannot be reached
-// answers ENOLCK), files are written without them.
-static bool locks_unsupported(int error) {
-  return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL;
 }
 
 // Removes the name of the file open on the descriptor, when the name still leads to that file.

@@ -1,5 +1,5 @@
 // Windows host layer: console output, message boxes, the millisecond clock,
-// sleeping, the two ways of ending the process and the requests to end it.
+// sleeping and the two ways of ending the process.
 #include "win32_host.h"
 #include "../host_private.h"
 #include "files.h"
@@ -15,19 +15,23 @@ static MESSAGE_BOX_HOOK message_box_hook = nullptr;
 static HANDLE console_output = nullptr;
 INT_U8 console_allocated = 0;  // a console was opened by console_print
 
+// Set once a write has failed: the pipe's reader or the console went away, and nothing more is written.
+static bool console_gone = false;
+
 // Writes all bytes to a handle; WriteFile works for consoles, pipes and redirected files alike.
 static void write_handle(HANDLE handle, const char* text, DWORD length) {
   while (length > 0) {
     DWORD written = 0;
-    if (!WriteFile(handle, text, length, &written, nullptr) || written == 0) return;
+    if (!WriteFile(handle, text, length, &written, nullptr) || written == 0) {
+      console_gone = true;
+      return;
+    }
     text += written;
     length -= written;
   }
 }
 
-// The system's text in UTF-16 (units), for a console or a message box to show whatever the code page;
-// false when it has none.
-static bool wide_text(const char* text, std::vector<WCHAR>* wide) {
+bool wide_text(const char* text, std::vector<WCHAR>* wide) {
   wide->resize(std::strlen(text) + 1);
   return text_to_utf16(text, reinterpret_cast<INT_U16*>(wide->data()), wide->size());
 }
@@ -75,7 +79,7 @@ void console_flush() {
 }
 
 void console_print(const char* text) {
-  if (!text) return;
+  if (!text || console_gone) return;
   if (!console_output) {
     // Use the standard output the process inherited; open a console only when there is none.
     HANDLE inherited = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -159,11 +163,13 @@ void fatal_exit(const char* text) {
   remove_temporary_folder();
   if (text && text[0]) {
     if (message_box_hook) message_box_hook("Fatal error", text);
-    if (running_unattended()) {
+    std::vector<WCHAR> wide;
+    if (running_unattended())
       write_to_stderr("Fatal error", text);
-    } else {
+    else if (wide_text(text, &wide))
+      FatalAppExitW(0, wide.data());
+    else
       FatalAppExitA(0, text);
-    }
   }
   ExitProcess(FATAL_EXIT_STATUS);
 }
@@ -175,74 +181,3 @@ void exit_process(INT_S32 status) {
   remove_temporary_folder();
   ExitProcess((UINT)status);
 }
-
-// The console's handler runs on a thread of its own: it only notes the request and wakes the frame
-// loop's wait; the program reads the note at its next safe point.
-static volatile LONG end_request = 0;
-HANDLE end_request_event = nullptr;
-
-static BOOL WINAPI on_console_event(DWORD event) {
-  switch (event) {
-    case CTRL_C_EVENT:
-    case CTRL_BREAK_EVENT:
-      // A second request while the program ends goes on to the system's own handler, which ends the
-      // process at once.
-      if (InterlockedExchange(&end_request, 1) != 0) return FALSE;
-      SetEvent(end_request_event);
-      return TRUE;
-    case CTRL_CLOSE_EVENT:
-    case CTRL_LOGOFF_EVENT:
-    case CTRL_SHUTDOWN_EVENT:
-      InterlockedExchange(&end_request, 1);
-      SetEvent(end_request_event);
-      // The system ends the process as soon as this returns (or after its grace time): the program's
-      // own end, on the main thread, ends it first.
-      Sleep(INFINITE);
-      return TRUE;
-    default:
-      return FALSE;
-  }
-}
-
-// Log-off and shut-down come to a process that loads the window system not as console events but as
-// WM_QUERYENDSESSION and WM_ENDSESSION to its top-level windows; once WM_ENDSESSION is answered the
-// system ends the process. The session may end; when it does, that is the first end request, and the
-// program's clean end is made on the spot (the application's hook), after which the process ends
-// itself with the status of an interrupted run.
-bool session_message(UINT message, WPARAM w_param, LRESULT* result) {
-  if (!end_request_event || (message != WM_QUERYENDSESSION && message != WM_ENDSESSION)) return false;
-  *result = message == WM_QUERYENDSESSION ? TRUE : 0;
-  if (message == WM_QUERYENDSESSION || !w_param) return true;  // asked, or the end was called off
-  InterlockedExchange(&end_request, 1);
-  SetEvent(end_request_event);
-  if (session_end_hook) session_end_hook();
-  exit_process(1);
-}
-
-static LRESULT CALLBACK session_window_procedure(HWND window, UINT message, WPARAM w_param, LPARAM l_param) {
-  LRESULT result = 0;
-  if (session_message(message, w_param, &result)) return result;
-  return DefWindowProcA(window, message, w_param, l_param);
-}
-
-// A program without a main window (automatic mode) has a hidden top-level one for the session's
-// messages: a message-only window gets no broadcasts. None without a display (under Wine).
-static void open_session_window() {
-  WNDCLASSA window_class;
-  ZeroMemory(&window_class, sizeof(window_class));
-  window_class.lpfnWndProc = session_window_procedure;
-  window_class.hInstance = instance_handle ? instance_handle : GetModuleHandleA(nullptr);
-  window_class.lpszClassName = "session";
-  if (!RegisterClassA(&window_class)) return;
-  CreateWindowExA(0, "session", "", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr, window_class.hInstance, nullptr);
-}
-
-void watch_end_requests() {
-  if (end_request_event) return;
-  end_request_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (!end_request_event) return;
-  SetConsoleCtrlHandler(on_console_event, TRUE);
-  if (!main_window) open_session_window();
-}
-
-bool end_requested() { return InterlockedCompareExchange(&end_request, 0, 0) != 0; }

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <cwchar>
 #include <string>
 
 // ---------------------------------------------------------------------------------------------------
@@ -68,6 +69,25 @@ bool host_remove_empty_folder(const char* path) {
   return wide_path(path, target) && RemoveDirectoryW(target) != 0;
 }
 
+// The lock file of a folder in UTF-16; false when the path does not fit.
+static bool lock_file_path(const char* folder, WCHAR* out) {
+  char joined[FOLDER_PATH_SIZE];
+  return join_path(joined, folder, PRIVATE_FOLDER_LOCK) && wide_path(joined, out);
+}
+
+static HANDLE private_folder_lock = INVALID_HANDLE_VALUE;  // open on the run's private folder's lock file
+
+// The run holds its folder's lock file open, sharing only reading, until its end: no one else can
+// open it whole or remove it meanwhile, and the system closes it whatever way the process ends. A
+// folder whose lock file cannot be made is used all the same, and no sweep takes it.
+static void hold_private_folder(const char* folder) {
+  WCHAR lock_path[FOLDER_PATH_SIZE];
+  if (!lock_file_path(folder, lock_path)) return;
+  HANDLE lock =
+      CreateFileW(lock_path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (lock != INVALID_HANDLE_VALUE) private_folder_lock = lock;
+}
+
 bool host_make_private_folder(const char* parent, const char* prefix, char* out) {
   // CreateDirectoryW fails rather than take a name that exists; the folder inherits the user's
   // temporary folder's access, which is the user's own.
@@ -81,10 +101,67 @@ bool host_make_private_folder(const char* parent, const char* prefix, char* out)
     WCHAR target[FOLDER_PATH_SIZE];
     if (written < 0 || written >= (int)sizeof name || !join_path(out, parent, name) || !wide_path(out, target))
       return false;
-    if (CreateDirectoryW(target, nullptr)) return true;
+    if (CreateDirectoryW(target, nullptr)) {
+      hold_private_folder(out);
+      return true;
+    }
     if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
   }
   return false;
+}
+
+void host_release_private_folder() {
+  if (private_folder_lock == INVALID_HANDLE_VALUE) return;
+  CloseHandle(private_folder_lock);
+  private_folder_lock = INVALID_HANDLE_VALUE;
+}
+
+bool host_remove_abandoned_private_folder(const FOLDER* parent, const char* name) {
+  char folder[FOLDER_PATH_SIZE];
+  WCHAR target[FOLDER_PATH_SIZE], lock_path[FOLDER_PATH_SIZE];
+  if (!join_path(folder, parent->path, name) || !wide_path(folder, target) || !lock_file_path(folder, lock_path))
+    return false;
+  DWORD attributes = GetFileAttributesW(target);
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return false;
+  // A live run holds its lock file open, sharing only reading: this open, which shares nothing, fails.
+  HANDLE lock = CreateFileW(lock_path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (lock == INVALID_HANDLE_VALUE) return false;
+  empty_folder(const_cast<FOLDER*>(parent), name);  // all but the lock file, held here
+  CloseHandle(lock);
+  return remove_folder(parent, name, 1);
+}
+
+// The files an immediate end removes, noted by the program's thread and read by the console handler's.
+static WCHAR immediate_end_paths[IMMEDIATE_END_FILES][FOLDER_PATH_SIZE];
+static volatile LONG immediate_end_noted[IMMEDIATE_END_FILES];
+
+bool remove_at_immediate_end(const FOLDER* folder, const char* name) {
+  WCHAR target[FOLDER_PATH_SIZE];
+  if (!wide_file_path(folder, name, target)) return false;
+  for (int i = 0; i < IMMEDIATE_END_FILES; i++) {
+    if (InterlockedCompareExchange(&immediate_end_noted[i], 0, 0)) continue;
+    wcscpy(immediate_end_paths[i], target);
+    InterlockedExchange(&immediate_end_noted[i], 1);
+    return true;
+  }
+  return false;
+}
+
+void keep_at_immediate_end(const FOLDER* folder, const char* name) {
+  WCHAR target[FOLDER_PATH_SIZE];
+  if (!wide_file_path(folder, name, target)) return;
+  for (int i = 0; i < IMMEDIATE_END_FILES; i++)
+    if (immediate_end_noted[i] && wcscmp(immediate_end_paths[i], target) == 0)
+      InterlockedExchange(&immediate_end_noted[i], 0);
+}
+
+// A file that the program still has open is not removed (the runtime's files share no removal): the
+// next run removes it with its folder.
+void host_immediate_end() {
+  for (int i = 0; i < IMMEDIATE_END_FILES; i++)
+    if (InterlockedCompareExchange(&immediate_end_noted[i], 0, 0)) DeleteFileW(immediate_end_paths[i]);
 }
 
 // An existing file opened only to ask about it; INVALID_HANDLE_VALUE when it cannot be.

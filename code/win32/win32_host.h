@@ -1,6 +1,7 @@
 // Windows host layer: what its source files share among themselves (not part of the host interface).
 #pragma once
 #include <cstddef>
+#include <vector>
 #include "folder.h"
 #include "host.h"
 #include <windows.h>
@@ -21,6 +22,9 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPA
 // Answers the session's messages once end requests are watched (false for any other message): a
 // session that ends ends the process (watch_end_requests).
 bool session_message(UINT message, WPARAM w_param, LRESULT* result);
+// The system's text in UTF-16 (units), for a console, a box or a title to show whatever the code page;
+// false when it has none.
+bool wide_text(const char* text, std::vector<WCHAR>* wide);
 // Sets the display to width x height at bits per pixel; true on success.
 bool change_display_mode(INT_S16 width, INT_S16 height, INT_U8 bits);
 

@@ -38,6 +38,15 @@ bool change_display_mode(INT_S16 width, INT_S16 height, INT_U8 bits) {
   return ChangeDisplaySettingsA(&mode, 0) == DISP_CHANGE_SUCCESSFUL;
 }
 
+// The title in UTF-16, which the window of a wide class keeps and shows whole whatever the code page.
+static void set_title_text(const char* title) {
+  std::vector<WCHAR> wide;
+  if (wide_text(title, &wide))
+    SetWindowTextW(main_window, wide.data());
+  else
+    SetWindowTextA(main_window, title);
+}
+
 INT_U8 OpenGraphics(const GRAPHICS_MODE* mode, INT_S16 screen) {
   if (screen != 0 || !mode) return 0;
   const char* title = mode->title ? mode->title : "";
@@ -83,15 +92,15 @@ INT_U8 OpenGraphics(const GRAPHICS_MODE* mode, INT_S16 screen) {
   INT_S32 outer_width = width + 2 * frame_width, outer_height = height + frame_height + top_border;
   if (!main_window) {
     register_main_class();
-    main_window = CreateWindowExA(0, "main", title, style, x, y, outer_width, outer_height, nullptr, nullptr,
+    main_window = CreateWindowExW(0, L"main", L"", style, x, y, outer_width, outer_height, nullptr, nullptr,
                                   instance_handle, nullptr);
     if (!main_window) raise_error(0x00);
   } else {
     ShowWindow(main_window, SW_HIDE);
     SetWindowLongA(main_window, GWL_STYLE, (LONG)style);
     MoveWindow(main_window, x, y, outer_width, outer_height, FALSE);
-    SetWindowTextA(main_window, title);
   }
+  set_title_text(title);
   ShowWindow(main_window, SW_SHOW);
 
   if (full_screen) {
@@ -184,7 +193,7 @@ void host_present_frame(INT_S16 screen) {
 }
 
 void set_window_title(const char* title, INT_S16 screen) {
-  if (screen == 0 && main_window) SetWindowTextA(main_window, title ? title : "");
+  if (screen == 0 && main_window) set_title_text(title ? title : "");
 }
 
 INT_U8 is_screen_open(INT_S16 screen) { return screen == 0 && main_window ? 1 : 0; }

@@ -87,8 +87,39 @@ void remove_scratch(const std::string& folder) {
   fs::remove_all(folder, error);
 }
 
+// The folder below which the scratch folders go (the one CTest names, or the system's temporary one),
+// and a new name there.
+std::filesystem::path scratch_root() {
+  const char* base = std::getenv("VELK_TEST_SCRATCH");
+  return base && *base ? std::filesystem::path(base) : std::filesystem::temp_directory_path() / "velk-tests";
+}
+
+std::string unique_leaf(const std::string& name) {
+  static std::atomic<int> serial{0};
+  std::string leaf = name + "-" + std::to_string(static_cast<long>(std::time(nullptr) % 100000)) + "-" +
+                     std::to_string(serial++);
+#ifdef _WIN32
+  return leaf + "-" + std::to_string(static_cast<unsigned long>(_getpid()));
+#else
+  return leaf + "-" + std::to_string(static_cast<unsigned long>(getpid()));
+#endif
+}
+
+// A death test's child makes the scratch folders that its parent did not make for it in a folder that
+// the parent names to it (made by the first): a child that ends with _Exit never removes them, so the
+// parent does, with its own.
+const char* const CHILDREN_VARIABLE = "VELK_SCRATCH_CHILDREN";
+
+std::string& children_folder() {
+  static std::string folder;
+  return folder;
+}
+
 // A test that passes takes its scratch folders with it; one that fails keeps them and says where.
 void settle_scratch(bool failed, const std::string& owner) {
+  if (!children_folder().empty() && std::filesystem::exists(children_folder()))
+    scratch_made().push_back(children_folder());
+  children_folder().clear();
   for (size_t index = 0; index < scratch_made().size(); index++) {
     const std::string& folder = scratch_made()[index];
     if (failed)
@@ -101,6 +132,11 @@ void settle_scratch(bool failed, const std::string& owner) {
 }
 
 class SCRATCH_KEEPER : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo& test) override {
+    if (::testing::internal::InDeathTestChild()) return;  // the parent's name holds
+    children_folder() = (scratch_root() / unique_leaf(std::string(test.name()) + "-children")).string();
+    set_environment(CHILDREN_VARIABLE, children_folder());
+  }
   void OnTestEnd(const ::testing::TestInfo& test) override {
     settle_scratch(test.result()->Failed(), std::string(test.test_suite_name()) + "." + test.name());
   }
@@ -120,17 +156,10 @@ std::string make_scratch_folder(const std::string& name) {
   namespace fs = std::filesystem;
   (void)scratch_keeper_listening;
   std::string variable = scratch_variable(scratch_made().size());
-  static std::atomic<int> serial{0};
-  const char* base = std::getenv("VELK_TEST_SCRATCH");
-  fs::path root = base && *base ? fs::path(base) : fs::temp_directory_path() / "velk-tests";
-  std::string leaf = name + "-" + std::to_string(static_cast<long>(std::time(nullptr) % 100000)) + "-" +
-                     std::to_string(serial++);
-#ifdef _WIN32
-  leaf += "-" + std::to_string(static_cast<unsigned long>(_getpid()));
-#else
-  leaf += "-" + std::to_string(static_cast<unsigned long>(getpid()));
-#endif
-  fs::path folder = root / leaf;
+  fs::path root = scratch_root();
+  const char* children = std::getenv(CHILDREN_VARIABLE);
+  if (::testing::internal::InDeathTestChild() && children && *children) root = children;
+  fs::path folder = root / unique_leaf(name);
 #ifdef _WIN32
   // Under Wine a Unix scratch path has no drive letter: make it absolute so that it carries one.
   folder = fs::absolute(folder);
