@@ -395,8 +395,7 @@ TEST(InstallerSecurity, DataTextsCannotAddLogLines) {
   EXPECT_TRUE(joined);
 #endif
 
-  // The same for every kind of text, wide-character runs included; the '?' stands outside the runs,
-  // which are spelled as the name conversions take them (the console shows the characters).
+  // The same for every kind of text, wide-character runs included.
   struct CASE {
     std::string text, printable;
   } cases[] = {{"plain", "plain"},
@@ -406,14 +405,11 @@ TEST(InstallerSecurity, DataTextsCannotAddLogLines) {
                {"run \x01,0041,000A,2028,00E9\x01 end", "run A??\xE9 end"},
                {"\x01,0100,002C,0085,0101\x01", "\x01,0100,002C\x01?\x01,0101\x01"},
                {"broken \x01,00\x0a\x01", "broken ?"},
-               {"open \x01,0100", "open \x01,0100\x01"},
                {"\x1b[2J first", "?[2J first"},
                {"\x01,000A\x01 then a control\x7f", "? then a control?"}};
+  for (const CASE& c : cases) EXPECT_EQ(printable_text(c.text.c_str()), c.printable) << c.text;
   char utf8[64];
-  for (const CASE& c : cases) {
-    EXPECT_EQ(printable_text(c.text.c_str()), c.printable) << c.text;
-    EXPECT_TRUE(text_to_utf8(c.printable.c_str(), utf8, sizeof utf8)) << c.text;
-  }
+  for (const CASE& c : cases) EXPECT_TRUE(text_to_utf8(c.printable.c_str(), utf8, sizeof utf8)) << c.text;
   EXPECT_EQ(printable_text(nullptr), "");
 }
 

@@ -1,6 +1,5 @@
 // Fuzz target of text files: the bytes become a text file that is read line by line at several line
-// sizes (each spelled as the name conversions take it) and character by character, and the lines are
-// written back as UTF-8 and as UTF-16.
+// sizes and character by character, and the lines are written back as UTF-8 and as UTF-16.
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -24,9 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const INT_U8* data, size_t size) {
     std::vector<char> line(static_cast<size_t>(line_size));
     while (input->read_line(line.data())) {
       if (strlen(line.data()) >= static_cast<size_t>(line_size)) abort();
-      // Every line is spelled as the name conversions take it.
       INT_U16 units[256];
-      if (!text_to_utf16(line.data(), units, 256)) abort();
+      if (!text_to_utf16(line.data(), units, 256)) abort();  // each line spelled as the conversions take it
       output->write_text(line.data());
       output->put_char('\n');
     }
