@@ -3,14 +3,27 @@
 // link files themselves (".desktop" entries, shell links) and where the desktop and menu folders are.
 #include "shortcuts_host.h"
 
+#include <cctype>
 #include <cstring>
 
 #include "files.h"
 #include "files_host.h"
 #include "velk_string.h"
 
+bool shortcut_is_address(const std::string& target) {
+  size_t scheme = 0;
+  while (scheme < target.size() && (std::isalnum((unsigned char)target[scheme]) || std::strchr("+-.", target[scheme])))
+    scheme++;
+  return scheme > 0 && std::isalpha((unsigned char)target[0]) && target.compare(scheme, 3, "://") == 0;
+}
+
 bool shortcut_target(FOLDER* program_folder, const char* program_name, std::string* target) {
   std::string name = program_name ? program_name : "";
+  // An address is whole in itself: no folder leads to it, and its '/' are its own.
+  if (shortcut_is_address(name)) {
+    *target = name;
+    return target->size() <= SHORTCUT_TARGET_LIMIT;
+  }
   if (program_folder) {
     std::string folder = program_folder->path;
     bool ends = !folder.empty() && (folder.back() == '/' || folder.back() == PATH_SEPARATOR);
@@ -31,7 +44,7 @@ bool shortcut_file_name(const char* link_name, const char* extension, std::strin
 }
 
 bool shortcut_names_program(const std::string& target) {
-  return target.size() >= 4 && string_compare_no_case(target.c_str() + target.size() - 4, ".exe", 5) == 0;
+  return !shortcut_is_address(target) && target.size() >= 4 && string_compare_no_case(target.c_str() + target.size() - 4, ".exe", 5) == 0;
 }
 
 std::string shortcut_group_folder(const std::string& programs, const char* menu_folder, size_t limit) {

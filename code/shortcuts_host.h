@@ -10,13 +10,16 @@
 const size_t SHORTCUT_TARGET_LIMIT = 1023;
 const size_t SHORTCUT_NAME_LIMIT = 255;
 
+// An address: a scheme (a letter, then letters, digits, '+', '-' or '.') and "://".
+bool shortcut_is_address(const std::string& target);
 // The target: the program folder, the host's separator and the program name (the name alone without
-// a folder), '/' in it turned to the host's separator; false when empty or too long.
+// a folder), '/' in it turned to the host's separator; a program name that is an address is the
+// target as it stands. False when empty or too long.
 bool shortcut_target(FOLDER* program_folder, const char* program_name, std::string* target);
 // The link's file name: the link name and the extension; false when the name is no single name
 // (is_single_name) or is too long.
 bool shortcut_file_name(const char* link_name, const char* extension, std::string* file_name);
-// The target names a program file (".exe", any case).
+// The target names a program file (".exe", any case; never an address).
 bool shortcut_names_program(const std::string& target);
 // The group folder of menu_folder ('/' or '\' separated; ".." moves up but never above programs);
 // empty when the text has no host form, a component is longer than 255 characters or the path longer

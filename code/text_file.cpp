@@ -229,15 +229,16 @@ bool TEXT_FILE::read_line(char* line) {
     if (character < 0 || character == 10) {
       line_whole = 1;
       if (character < 0 && stored == 0) return false;
-      if (run) line[stored++] = WIDE_RUN_MARK;
-      line[stored] = 0;
-      return true;
+      break;
     }
     // A character above 0xFFFF is two groups, its UTF-16 surrogate pair (as names hold it); one past
     // Unicode's last has none and reads as '?'.
     if (character > 0x10FFFF) character = '?';
     INT_S32 groups = character > 0xFFFF ? 2 : 1;
-    if (character <= 0xFF) {
+    // The run mark and a ',' right after a group are groups too, as the name conversions write them:
+    // as plain bytes they would open a run, or be skipped with the mark before them.
+    bool wide = character > 0xFF || character == WIDE_RUN_MARK || (character == ',' && run);
+    if (!wide) {
       if (run) {
         if (stored + 1 >= limit) {
           pending = character;  // kept for the next call
@@ -267,6 +268,8 @@ bool TEXT_FILE::read_line(char* line) {
       stored += 5;
     }
   }
+  // A piece of a longer line ends its run too (the checks above keep room for the mark).
+  if (run) line[stored++] = WIDE_RUN_MARK;
   line[stored] = 0;
   return true;
 }

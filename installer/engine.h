@@ -26,8 +26,9 @@ std::string format_text(const char* format, ...)
     ;
 
 // A text from the installation data as it may go into "install_log.txt" or onto the console: line
-// breaks and every other control character, also one written as a wide character of a run, become
-// '?', so that a text can neither add a line nor drive the terminal.
+// breaks and every other control character, also one written as a wide character of a run (or a broken
+// group of one), become '?', so that a text can neither add a line nor drive the terminal; its runs are
+// spelled as the name conversions write them, so the console shows its characters.
 std::string printable_text(const char* text);
 // printable_text appended to out.
 void append_printable_text(std::string* out, const char* text);

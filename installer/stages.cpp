@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "data_file.h"
 #include "engine.h"
@@ -122,27 +123,37 @@ void append_printable_text(std::string* out, const char* text) {
   const char* at = text;
   while (*at && (unsigned char)*at != WIDE_RUN_MARK && (unsigned char)*at >= 0x20 && *at != 0x7F) at++;
   out->append(text, (size_t)(at - text));
+  if (!*at) return;
+  // The rest character by character, read as text files read runs, and written back in the one
+  // spelling that the name conversions take: a '?' in place of a control character or a broken group
+  // stands outside any run.
+  std::vector<INT_U16> units;
   bool run = false;
-  while (*at) {
-    unsigned char c = (unsigned char)*at;
-    if (c == WIDE_RUN_MARK) {
+  for (const unsigned char* c = (const unsigned char*)at; *c;) {
+    if (*c == WIDE_RUN_MARK) {
       run = !run;
-      *out += *at++;
+      if (*++c == ',') c++;
       continue;
     }
-    if (run && c != ',') {
-      // A run holds characters as four hexadecimal digits: one that stands for a control character
-      // is written as '?' (3F) in its place.
-      int digits = 0;
-      INT_U32 character = 0;
-      while (digits < 4 && hex_digit(at[digits]) >= 0) character = character * 16 + (INT_U32)hex_digit(at[digits++]);
-      if (digits == 4 && !printable_character(character)) {
-        *out += "003F";
-        at += 4;
-        continue;
+    INT_U32 character = 0;
+    int digits = 0;
+    if (!run) {
+      character = *c++;
+    } else {
+      for (; digits < 4 && hex_digit((char)c[digits]) >= 0; digits++)
+        character = character * 16 + (INT_U32)hex_digit((char)c[digits]);
+      c += digits;
+      if (digits < 4) {
+        character = '?';
+        if (*c && *c != WIDE_RUN_MARK) c++;  // a broken group ends at its first non-digit
+      } else if (*c == ',') {
+        c++;
       }
     }
-    *out += c < 0x20 || c == 0x7F ? '?' : *at;
-    at++;
+    units.push_back((INT_U16)(printable_character(character) ? character : '?'));
   }
+  units.push_back(0);
+  std::vector<char> written(units.size() * 7);
+  utf16_to_text(units.data(), written.data(), written.size());
+  out->append(written.data());
 }

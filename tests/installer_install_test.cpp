@@ -402,11 +402,14 @@ TEST(InstallerSecurity, DataTextsCannotAddLogLines) {
                {"tab\there", "tab?here"},
                {"del\x7f", "del?"},
                {"utf-8 \xc3\xa9\xe2\x80\x94", "utf-8 \xc3\xa9\xe2\x80\x94"},
-               {"run \x01,0041,000A,2028,00E9\x01 end", "run \x01,0041,003F,003F,00E9\x01 end"},
-               {"broken \x01,00\x0a\x01", "broken \x01,00?\x01"},
+               {"run \x01,0041,000A,2028,00E9\x01 end", "run A??\xE9 end"},
+               {"\x01,0100,002C,0085,0101\x01", "\x01,0100,002C\x01?\x01,0101\x01"},
+               {"broken \x01,00\x0a\x01", "broken ?"},
                {"\x1b[2J first", "?[2J first"},
-               {"\x01,000A\x01 then a control\x7f", "\x01,003F\x01 then a control?"}};
+               {"\x01,000A\x01 then a control\x7f", "? then a control?"}};
   for (const CASE& c : cases) EXPECT_EQ(printable_text(c.text.c_str()), c.printable) << c.text;
+  char utf8[64];
+  for (const CASE& c : cases) EXPECT_TRUE(text_to_utf8(c.printable.c_str(), utf8, sizeof utf8)) << c.text;
   EXPECT_EQ(printable_text(nullptr), "");
 }
 

@@ -102,6 +102,11 @@ TEST(Shortcuts, DesktopEntriesCarryTargetArgumentsAndIcon) {
   create_desktop_shortcut(0, "other", "", "Other", nullptr, "", &program_folder);
   EXPECT_EQ(read_entry(scratch.desktop + "/Other.desktop")["Icon"], "application-x-executable");
 
+  // An address is the whole target (no folder before it), and no program to run.
+  create_desktop_shortcut(1, "https://example.org/setup.EXE", "-x", "Site", nullptr, "", &program_folder);
+  keys = read_entry(scratch.desktop + "/Site.desktop");
+  EXPECT_EQ(keys["URL"], "https://example.org/setup.EXE");
+
   // A program folder at the root adds no second separator.
   FOLDER root;
   snprintf(root.path, sizeof(root.path), "/");
@@ -239,6 +244,14 @@ TEST(Shortcuts, ShellLinksReadBackThroughTheShell) {
   EXPECT_EQ(attributes, INVALID_FILE_ATTRIBUTES);
   attributes = GetFileAttributesA(programs.c_str());
   EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+
+  // A shell link holds no address: explorer opens it, quoted whole (it splits its arguments at commas).
+  create_desktop_shortcut(2, "https://example.org/a,b/setup.exe", "", "Velk Test Site", nullptr, "", &program_folder);
+  link = read_link(desktop + "\\Velk Test Site.lnk");
+  EXPECT_NE(link.path.find("\\explorer.exe"), std::string::npos) << link.path;
+  EXPECT_EQ(link.arguments, "\"https://example.org/a,b/setup.exe\"");
+  EXPECT_EQ(link.icon_index, 13);
+  remove_desktop_shortcut(2, "", "", "Velk Test Site", nullptr, "", nullptr);
 
   // Over-long targets make nothing.
   std::string long_target(1100, 'a');

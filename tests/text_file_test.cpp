@@ -175,6 +175,13 @@ TEST_F(TextFiles, CharactersAboveTheFirstPlaneAreSurrogatePairs) {
   EXPECT_EQ((BYTES{0xFF, 0xFE, 0x3D, 0xD8, 0x00, 0xDE}), read_whole_file(path + "pairs16.txt"));
 }
 
+// A ',' after a wide character and the mark character are groups: plain, they would be lost or open a run.
+TEST_F(TextFiles, CommasAfterRunsAndMarksAreGroups) {
+  const std::vector<std::string> lines = {"\x01,0100,002C\x01", "a\x01,0001,002C\x01" "b"};
+  EXPECT_EQ(lines, read_lines(prefixed(0xFF, 0xFE, utf16({0x100, ',', 0x0A, 'a', 0x01, ',', 'b'}, false, false))));
+  EXPECT_EQ(bytes_of("\xC4\x80," "a\x01,b"), written(lines[0] + lines[1], false));
+}
+
 TEST_F(TextFiles, Latin1FallsBackToBytes) {
   // After the first byte that breaks UTF-8 the rest is taken byte by byte, even valid UTF-8.
   EXPECT_EQ((std::vector<std::string>{"caf\xE9", "\xC3\xA9"}), read_lines(bytes_of("caf\xE9\n\xC3\xA9\n")));
@@ -199,8 +206,8 @@ TEST_F(TextFiles, LineSizeEdges) {
   // A wide character that does not fit comes with the next call: nothing is lost.
   BYTES wide = prefixed(0xFF, 0xFE, utf16({'a', 'b', 'c', 'd', 0x20AC, 'g', 0x20AC, 0x20AC}, false, false));
   std::vector<std::string> pieces = read_lines(wide, 8);
-  EXPECT_EQ((std::vector<std::string>{"abcd", "\x01,20AC", "g", "\x01,20AC", "\x01,20AC\x01"}), pieces);
-  // Each piece written on its own (a run ends with its text) gives the characters back.
+  EXPECT_EQ((std::vector<std::string>{"abcd", "\x01,20AC\x01", "g", "\x01,20AC\x01", "\x01,20AC\x01"}), pieces);
+  // Each piece written on its own (its run ends with it) gives the characters back.
   TEXT_FILE* copy = open_text_file(&folder, "copy.txt", TEXT_FILE_WRITE, false);
   ASSERT_NE(nullptr, copy);
   for (const std::string& piece : pieces) EXPECT_TRUE(copy->write_text(piece.c_str()));

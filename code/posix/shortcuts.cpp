@@ -122,7 +122,7 @@ static std::string choose_icon(INT_U8 type, const std::string& target) {
   return "application-x-executable";
 }
 
-// Writes the desktop entry; programs run with their arguments, documents and web links open as links.
+// Writes the desktop entry; programs run with their arguments, documents and addresses open as links.
 // The entry's file name and contents are UTF-8.
 static bool write_shortcut(const std::string& path_text, INT_U8 type, const char* link_text,
                            const std::string& target_text, const char* argument_text, bool executable) {
@@ -133,7 +133,9 @@ static bool write_shortcut(const std::string& path_text, INT_U8 type, const char
   const char* link_name = link.c_str();
   const char* arguments = argument_string.c_str();
   std::string text = "[Desktop Entry]\nVersion=1.0\n";
-  bool program = type == 1 || type == 0 || shortcut_names_program(target);
+  // An address opens as a link whatever the item's kind: there is no program to run.
+  bool address = shortcut_is_address(target);
+  bool program = !address && (type == 1 || type == 0 || shortcut_names_program(target));
   if (program) {
     std::string command = exec_word(target);
     if (arguments && arguments[0]) {
@@ -147,7 +149,7 @@ static bool write_shortcut(const std::string& path_text, INT_U8 type, const char
     text += "Type=Application\nName=" + escape_value(link_name) + "\nExec=" + escape_value(command) + "\n";
     text += "Terminal=false\n";
   } else {
-    std::string url = target.find("://") != std::string::npos ? target : "file://" + percent_encoded(target);
+    std::string url = address ? target : "file://" + percent_encoded(target);
     text += "Type=Link\nName=" + escape_value(link_name) + "\nURL=" + escape_value(url) + "\n";
   }
   text += "Icon=" + escape_value(choose_icon(type, target)) + "\n";

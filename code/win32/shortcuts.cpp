@@ -40,14 +40,30 @@ static void make_link(INT_U8 type, const std::string& target, const char* argume
   if (link_path.size() > LINK_PATH_LIMIT)
     return;
   WCHAR link_file[FOLDER_PATH_SIZE], wide_target[FOLDER_PATH_SIZE], wide_arguments[FOLDER_PATH_SIZE];
-  if (!wide_path(link_path.c_str(), link_file) || !wide_path(target.c_str(), wide_target) ||
-      !wide_path(arguments ? arguments : "", wide_arguments))
+  WCHAR link_target[FOLDER_PATH_SIZE];
+  if (!wide_path(link_path.c_str(), link_file) || !wide_path(target.c_str(), wide_target))
     return;
+  if (shortcut_is_address(target)) {
+    // A shell link holds only a file: it would take an address for a relative path. The link starts
+    // the shell's explorer with the address, quoted (explorer splits its arguments at commas), and
+    // that opens it as the shell opens addresses.
+    std::string quoted = "\"";
+    for (char c : target)
+      quoted += c == '"' ? std::string("%22") : std::string(1, c);
+    UINT length = GetWindowsDirectoryW(link_target, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || !wide_path((quoted + "\"").c_str(), wide_arguments))
+      return;
+    wcscat(link_target, L"\\explorer.exe");
+  } else {
+    if (!wide_path(arguments ? arguments : "", wide_arguments))
+      return;
+    wcscpy(link_target, wide_target);
+  }
   HRESULT com = CoInitialize(NULL);
   IShellLinkW* link = NULL;
   IPersistFile* persist = NULL;
   if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkW, (void**)&link)) &&
-      SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&persist)) && SUCCEEDED(link->SetPath(wide_target)) &&
+      SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&persist)) && SUCCEEDED(link->SetPath(link_target)) &&
       SUCCEEDED(link->SetArguments(wide_arguments)) && SUCCEEDED(persist->Save(link_file, TRUE))) {
     // The icon: a program is its own icon; otherwise the shell's icon for the kind of item.
     if (shortcut_names_program(target)) {

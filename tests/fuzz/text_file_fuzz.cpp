@@ -7,6 +7,7 @@
 
 #include "fuzz_support.h"
 #include "text_file.h"
+#include "velk_string.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const INT_U8* data, size_t size) {
   FOLDER* folder = fuzz_work_folder("text");
@@ -22,6 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const INT_U8* data, size_t size) {
     std::vector<char> line(static_cast<size_t>(line_size));
     while (input->read_line(line.data())) {
       if (strlen(line.data()) >= static_cast<size_t>(line_size)) abort();
+      INT_U16 units[256];
+      if (!text_to_utf16(line.data(), units, 256)) abort();  // each line spelled as the conversions take it
       output->write_text(line.data());
       output->put_char('\n');
     }
