@@ -495,6 +495,27 @@ TEST(PackageBuilder, AnInterruptedPackerLeavesNothing) {
     fs::remove(package);
     fs::remove(pipe);
   }
+
+  // A second request before the packer has seen the first ends it at once, by that signal, and the
+  // package's temporary goes with it.
+  scratch.add_file("bin/large.bin", {});
+  fs::resize_file(scratch.source + "files/bin/large.bin", 512u << 20);
+  pid_t child = fork();
+  if (child == 0) {
+    execl(program.c_str(), program.c_str(), (scratch.source + "description.txt").c_str(), package.c_str(), (char*)nullptr);
+    _exit(99);
+  }
+  ASSERT_GT(child, 0);
+  for (int i = 0; i < 5000 && package_folder_entries(scratch).empty(); i++) usleep(1000);
+  // Both requests wait while the packer is stopped, and reach it together.
+  ASSERT_EQ(kill(child, SIGSTOP), 0);
+  ASSERT_EQ(kill(child, SIGINT), 0);
+  ASSERT_EQ(kill(child, SIGTERM), 0);
+  ASSERT_EQ(kill(child, SIGCONT), 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_TRUE(package_folder_entries(scratch).empty());
 }
 
 // Packing onto a small disk at a dozen fill levels: either status 0 and a package that installs every
