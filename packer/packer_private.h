@@ -43,8 +43,8 @@ size_t utf8_error_at(const std::string& text);
 // than a Linux name, a control character or one of "*:<>?|\, a dot or space at its end, a device name
 // (CON, aux.txt, NUL.txt ...).
 std::string name_problem(const std::string& name);
-// The form under which Windows compares names: letters of the Latin, Greek and Cyrillic alphabets as
-// capitals, so that "README" and "readme" have one key.
+// The form under which Windows compares names: every letter as its capital, so that "README" and
+// "readme" have one key.
 std::string windows_name_key(const std::string& name);
 // A temporary of the packer's that a second request to end it removes on the process's way out, for
 // as long as the note lives (the first request stops the packer, which removes its temporaries itself).
