@@ -306,7 +306,19 @@ void start_wizard(WM_PAGE_MANAGER* manager) {
   manager->set_page(manager->current_area_index, create_wizard_page, close_wizard, 0, wizard_frame, 0, 0, nullptr);
   delete background_scroller;
   background_scroller = nullptr;
-  if (database->BACKGROUND.speed == 0) {
+  // A background moves only where there is a picture to move: without one (the packer's packages, or a
+  // picture that cannot be read) the window's background is still, and the program rests between events.
+  if (database->BACKGROUND.speed != 0 && database->BACKGROUND.filename[0]) {
+    background_scroller = new IMAGE_SCROLLER(0, 0, &*image_cache, database->BACKGROUND.path,
+                                             database->BACKGROUND.filename, database->WINDOW.width,
+                                             database->WINDOW.height, (INT_U32)database->BACKGROUND.speed,
+                                             database->BACKGROUND.width, database->BACKGROUND.height);
+    if (!background_scroller->image || !background_scroller->image->pixels) {
+      delete background_scroller;
+      background_scroller = nullptr;
+    }
+  }
+  if (!background_scroller) {
     invalidate_display(manager->get_root());
     // The layer is what every redraw paints first: it covers the whole window, opaque black where the
     // picture does not reach (or when there is none), so that what a pop-up covered outside the page is
@@ -321,11 +333,6 @@ void start_wizard(WM_PAGE_MANAGER* manager) {
       layer.clear(&black, 1);
       if (picture.pixels) layer.blit(&picture, 0, 0, 0, 0, picture.width, picture.height, BLIT_COPY);
     }
-  } else {
-    background_scroller = new IMAGE_SCROLLER(0, 0, &*image_cache, database->BACKGROUND.path,
-                                             database->BACKGROUND.filename, database->WINDOW.width,
-                                             database->WINDOW.height, (INT_U32)database->BACKGROUND.speed,
-                                             database->BACKGROUND.width, database->BACKGROUND.height);
   }
   page_position_x = database->DIALOG.x;
   page_position_y = database->DIALOG.y;

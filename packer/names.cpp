@@ -2,6 +2,8 @@
 // in, the names that Windows or Linux cannot hold, and the form under which Windows compares two names
 // (without regard to case), so that two files of one folder never arrive as one.
 #include <cstdio>
+#include <locale>
+#include <stdexcept>
 
 #include "packer_private.h"
 
@@ -98,17 +100,20 @@ std::string name_problem(const std::string& name) {
   return std::string();
 }
 
-// The capital of a letter of the Latin, Greek and Cyrillic alphabets (others stay as they are).
+// The capital of a letter, as Windows compares names: by the simple case mappings of Unicode, which the
+// C.UTF-8 locale's character classes hold (Latin with Vietnamese, Greek, Cyrillic, Armenian, full-width
+// letters ...). Without that locale, the Latin-1 letters at least.
 static INT_U32 capital(INT_U32 c) {
-  if (c >= 'a' && c <= 'z') return c - 32;
-  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 32;
-  if (c == 0xFF) return 0x178;
-  if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return c & ~1u;
-  if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? c : c - 1;
-  if (c == 0x3C2) return 0x3A3;
-  if ((c >= 0x3B1 && c <= 0x3C9)) return c - 32;
-  if (c >= 0x430 && c <= 0x44F) return c - 32;
-  if (c >= 0x450 && c <= 0x45F) return c - 80;
+  static const std::ctype<wchar_t>* letters = []() -> const std::ctype<wchar_t>* {
+    try {
+      static const std::locale unicode("C.UTF-8");
+      return &std::use_facet<std::ctype<wchar_t>>(unicode);
+    } catch (const std::runtime_error&) {
+      return nullptr;
+    }
+  }();
+  if (letters && sizeof(wchar_t) >= 4) return (INT_U32)letters->toupper((wchar_t)c);
+  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 32;
   return c;
 }
 

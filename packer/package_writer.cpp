@@ -318,6 +318,7 @@ bool PACKER::fill_package(DATABASE* database) {
   errno = 0;
   DATA_FILE* stored = open_data_file(&package_folder, name, FILE_MODE_WRITE_NEW, BYTE_ORDER_HEADER, false);
   if (!stored) return fail_writing("database.bin cannot be made", errno);
+  TEMPORARY_NOTE stored_note(&package_folder, name);
   bool written = database->put_to_data_device(stored) && !stored->failed;
   int error_number = errno;
   if (!close_data_file(&stored)) written = false;
@@ -351,6 +352,7 @@ bool PACKER::write(const std::string& path, INT_S32 block_size) {
   errno = 0;
   package = new PACKAGE(&package_folder, temporary, true, block_size, true, false);
   bool ok = package->file != nullptr || fail_writing("cannot be created", errno);
+  TEMPORARY_NOTE package_note(&package_folder, temporary);
   DATABASE* database = new DATABASE();
   if (ok) {
     fill_database(database);

@@ -10,6 +10,7 @@
 
 #include "colour.h"
 #include "database.h"
+#include "files.h"
 #include "folder.h"
 #include "package_builder.h"
 #include "style_set.h"
@@ -42,9 +43,21 @@ size_t utf8_error_at(const std::string& text);
 // than a Linux name, a control character or one of "*:<>?|\, a dot or space at its end, a device name
 // (CON, aux.txt, NUL.txt ...).
 std::string name_problem(const std::string& name);
-// The form under which Windows compares names: letters of the Latin, Greek and Cyrillic alphabets as
-// capitals, so that "README" and "readme" have one key.
+// The form under which Windows compares names: every letter as its capital, so that "README" and
+// "readme" have one key.
 std::string windows_name_key(const std::string& name);
+// A temporary of the packer's that a second request to end it removes on the process's way out, for
+// as long as the note lives (the first request stops the packer, which removes its temporaries itself).
+struct TEMPORARY_NOTE {
+  const FOLDER* folder;
+  std::string name;
+  TEMPORARY_NOTE(const FOLDER* in_folder, const char* in_name) : folder(in_folder), name(in_name) {
+    remove_at_immediate_end(folder, in_name);
+  }
+  ~TEMPORARY_NOTE() { keep_at_immediate_end(folder, name.c_str()); }
+  TEMPORARY_NOTE(const TEMPORARY_NOTE&) = delete;
+  TEMPORARY_NOTE& operator=(const TEMPORARY_NOTE&) = delete;
+};
 // Why a write into the folder failed: a full disk says so; else the system's reason, when it gave one.
 std::string write_cause(const fs::path& folder, int error_number);
 

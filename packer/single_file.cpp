@@ -64,9 +64,11 @@ bool build_installer(const std::string& description_path, const std::string& pro
   packer.output = output_path;
   packer.program = program_path;
   if (!packer.build((output_folder / package_name).string(), block_size, error)) return false;
+  TEMPORARY_NOTE package_note(&target, package_name);
   FILE* package = open_file(&target, package_name, "rb");
   errno = 0;
   FILE* file = package ? create_next_temporary_file(&target, written_name) : nullptr;
+  TEMPORARY_NOTE written_note(&target, file ? written_name : package_name);
   bool ok = file != nullptr;
   int error_number = errno;
   std::string cause;

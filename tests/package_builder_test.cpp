@@ -406,12 +406,12 @@ TEST(PackageBuilder, NamesThatAHostCannotHoldAreRefusedEachWithItsFile) {
   ASSERT_TRUE(write_whole_file(files + "README.TXT", text_bytes("x\n")));
   fs::create_directories(files + "BIN");
   ASSERT_TRUE(write_whole_file(files + "BIN/other", text_bytes("x\n")));
-  ASSERT_TRUE(write_whole_file(files + "CAF\xC3\x89", text_bytes("x\n")));
-  ASSERT_TRUE(write_whole_file(files + "Caf\xC3\xA9", text_bytes("x\n")));
+  ASSERT_TRUE(write_whole_file(files + "CAF\xC3\x89 VI\xE1\xBB\x86T", text_bytes("x\n")));
+  ASSERT_TRUE(write_whole_file(files + "Caf\xC3\xA9 Vi\xE1\xBB\x87t", text_bytes("x\n")));
   const std::string one = ", as it does not tell capital letters from small ones in names";
   expected.insert(files + "readme.txt: Windows takes it for " + files + "README.TXT" + one);
   expected.insert(files + "bin: Windows takes it for " + files + "BIN" + one);
-  expected.insert(files + "Caf\xC3\xA9: Windows takes it for " + files + "CAF\xC3\x89" + one);
+  expected.insert(files + "Caf\xC3\xA9 Vi\xE1\xBB\x87t: Windows takes it for " + files + "CAF\xC3\x89 VI\xE1\xBB\x86T" + one);
   expected.insert(description_of(scratch) + ":10: missing_file " + files + "docs/what?.txt: its name holds '?', " +
                   windows);
   std::string error;
@@ -495,6 +495,27 @@ TEST(PackageBuilder, AnInterruptedPackerLeavesNothing) {
     fs::remove(package);
     fs::remove(pipe);
   }
+
+  // A second request before the packer has seen the first ends it at once, by that signal, and the
+  // package's temporary goes with it.
+  scratch.add_file("bin/large.bin", {});
+  fs::resize_file(scratch.source + "files/bin/large.bin", 512u << 20);
+  pid_t child = fork();
+  if (child == 0) {
+    execl(program.c_str(), program.c_str(), (scratch.source + "description.txt").c_str(), package.c_str(), (char*)nullptr);
+    _exit(99);
+  }
+  ASSERT_GT(child, 0);
+  for (int i = 0; i < 5000 && package_folder_entries(scratch).empty(); i++) usleep(1000);
+  // Both requests wait while the packer is stopped, and reach it together.
+  ASSERT_EQ(kill(child, SIGSTOP), 0);
+  ASSERT_EQ(kill(child, SIGINT), 0);
+  ASSERT_EQ(kill(child, SIGTERM), 0);
+  ASSERT_EQ(kill(child, SIGCONT), 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_TRUE(package_folder_entries(scratch).empty());
 }
 
 // Packing onto a small disk at a dozen fill levels: either status 0 and a package that installs every

@@ -23,6 +23,7 @@
 #include "text_draw.h"
 #include "text_edit_dialog.h"
 #include "wizard_test_support.h"
+#include "wm_test_support.h"
 
 namespace {
 
@@ -336,9 +337,11 @@ TEST(WizardEvents, ADestinationThatCannotBeMadeIsSaidOnThePage) {
   EXPECT_EQ(end_wizard(), EXIT_JOB_FAILED);
 }
 
+// A background that would drift but has no moving picture (the packer's default) is still too.
 TEST(WizardEvents, AStillBackgroundIsCopiedIntoTheDisplayLayer) {
   WIZARD_RUN run("wizard-still");
   ASSERT_TRUE(run.load());
+  database->BACKGROUND.speed = 600;
   database->background_image.set_size(4, 3);
   COLOUR colour = 0xFF123456;
   database->background_image.clear(&colour, 1);
@@ -405,6 +408,12 @@ TEST(WizardEvents, TheBackgroundDriftsOnlyAroundASmallerPage) {
     ASSERT_TRUE(run.load());
     database->BACKGROUND.speed = 4000;
     database->BACKGROUND.start_offset_ms = 500;
+    const std::string folder = run.scratch.root.substr(0, run.scratch.root.size() - 1);
+    FOLDER pictures;
+    ASSERT_TRUE(pictures.set_if_folder(folder.c_str()));
+    ASSERT_TRUE(save_solid_picture(&pictures, "drift", 64, 48, 0xFF336699));
+    pictures.get_portable_text(database->BACKGROUND.path, nullptr);
+    std::strcpy(database->BACKGROUND.filename, "drift.png");
     database->DIALOG.width = c.dialog_width;
     database->DIALOG.height = c.dialog_height;
     database->DIALOG.x = database->DIALOG.y = 0;
@@ -754,7 +763,9 @@ TEST(WizardEvents, APointerRestingOnAControlLeavesTheLoopWaiting) {
   MAIN_WINDOW_OPEN window;
   ASSERT_TRUE(window.open);
   WIZARD_RUN run("wizard-resting");
-  ASSERT_TRUE(run.start());
+  ASSERT_TRUE(run.load());
+  database->BACKGROUND.speed = 600;  // the default drift, with no picture to move
+  ASSERT_TRUE(run.begin());
   // Enough folders where the folder dialog starts for its list to scroll.
   for (int i = 0; i < 40; i++) std::filesystem::create_directories(run.scratch.root + "folder " + std::to_string(i));
   database->use_system_paths = 0;
