@@ -4,9 +4,11 @@
 // that dialog.
 #include "file_select.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "button.h"
 #include "click_sound.h"
@@ -142,6 +144,22 @@ static bool read_folder(FOLDER* folder, INT_U8 show_hidden, bool folders, char**
   return true;
 }
 
+// The order of the list: by name without regard to capitals (those of ASCII and Latin-1), names equal so
+// taken bytewise, as a Windows file system's scan gives them; the scans of Linux file systems (and of
+// Wine on them) give an order of their own, by hash, which a person cannot follow.
+static INT_U8 listing_key(INT_U8 c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return (INT_U8)(c - 32);
+  return c;
+}
+
+static bool listed_before(const char* a, const char* b) {
+  for (size_t i = 0;; i++) {
+    INT_U8 x = listing_key((INT_U8)a[i]), y = listing_key((INT_U8)b[i]);
+    if (x != y) return x < y;
+    if (!a[i]) return std::strcmp(a, b) < 0;
+  }
+}
+
 void WM_FILE_SELECT::rebuild() {
   refresh = 0;
   empty_location_menu(this);
@@ -172,18 +190,23 @@ void WM_FILE_SELECT::rebuild() {
     if (up) up->click_user1 = (INT_U32)up_value;
     row_count = 1;
 
-    // Folders, then (except when choosing a folder) files, each in scan order.
+    // Folders, then (except when choosing a folder) files, each by name.
     for (int pass = 0; pass < (mode == FILE_SELECT_FOLDER ? 1 : 2); pass++) {
       char* block = nullptr;
       size_t used = 0;
       if (!read_folder(&folder, show_hidden, pass == 0, &block, &used)) break;
+      std::vector<size_t> entries;
+      for (size_t at = 0; at < used; at += sizeof(FILE_INFO) + std::strlen(block + at + sizeof(FILE_INFO)) + 1)
+        entries.push_back(at);
+      std::sort(entries.begin(), entries.end(), [block](size_t a, size_t b) {
+        return listed_before(block + a + sizeof(FILE_INFO), block + b + sizeof(FILE_INFO));
+      });
       SCAN_ENTRY entry;
       entry.folder = &folder;
-      for (size_t at = 0; at < used;) {
+      for (size_t at : entries) {
         FILE_INFO& info = entry;
         std::memcpy(&info, block + at, sizeof info);
         entry.name = block + at + sizeof info;
-        at += sizeof info + std::strlen(entry.name) + 1;
         add_entry_row(&entry);
       }
       std::free(block);

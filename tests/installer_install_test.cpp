@@ -1287,7 +1287,7 @@ TEST(InstallerInstall, FixtureBuilderSetsColoursAndSizesOfMemberStyleSets) {
     EXPECT_EQ(database->progress_bar_style.highlight_colour, menu || options ? COLOUR_INVISIBLE : 0xFF2E7D32u)
         << c.line;
     EXPECT_EQ(database->menu_alt_item_style.underline_colour, menu ? 0x802E7D32u : COLOUR_INVISIBLE) << c.line;
-    EXPECT_EQ(database->options_style.y_spacing, options ? 6 : 1) << c.line;
+    EXPECT_EQ(database->options_style.y_spacing, options ? 6 : 7) << c.line;  // else the gap that fits the options
     EXPECT_EQ(database->progress_bar_style.fg_colour, 0xFFFFFFFFu);  // the other colours keep their defaults
   }
 }

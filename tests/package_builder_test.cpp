@@ -128,6 +128,7 @@ TEST(PackageBuilder, DescriptionMistakesNameTheirFileAndLine) {
   EXPECT_EQ(database->DIALOG.width, 560);
   EXPECT_EQ(database->EXIT.width, 320);
   EXPECT_EQ(database->FILE_SELECT.height, 380);
+  EXPECT_EQ(database->options_style.y_spacing, 7);  // the option rows' gap with which they fit the page
   EXPECT_STREQ(database->installations[0].default_path, "$ROOT0/opt/a");
 
   // The limits count the texts as the database holds them: 200 letters e-acute (in two folders) are 400

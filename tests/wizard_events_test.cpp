@@ -439,13 +439,14 @@ TEST(WizardEvents, TheBackgroundDriftsOnlyAroundASmallerPage) {
 
 // A file that fails asks the question, naming the file and the cause, and the installation waits for
 // the answer with the program at rest. Yes skips the file: the page then says what failed, offers Finish
-// and Back, and nothing is registered. No returns to the options, the log saying the installation was
-// interrupted. Either way the program's status is 1.
+// and Back, nothing is registered and the program's status is 1. No returns to the options, the log
+// saying the installation was interrupted; a try after it that succeeds ends the program with status 0.
 TEST(WizardEvents, TheCopyErrorQuestionWaitsGoesOnOrReturnsToTheOptions) {
   for (bool go_on : {true, false}) {
     SCOPED_TRACE(go_on);
     WIZARD_RUN run("wizard-copy-error");
     ASSERT_TRUE(run.start());
+    const std::string packed = database->installations[0].files[1].packed_name;
     std::strcpy(database->installations[0].files[1].packed_name, "no such entry");
     database->use_system_paths = 0;
     set_idle_wait(50);
@@ -487,9 +488,15 @@ TEST(WizardEvents, TheCopyErrorQuestionWaitsGoesOnOrReturnsToTheOptions) {
       EXPECT_EQ(find_top_level(WM_KIND_CONFIRM), nullptr);
       EXPECT_FALSE(database->install_state.running);
       EXPECT_EQ(read_lines(log).back(), "Installation interrupted.");
+      // Another try, the entry in its place again, installs all of it: nothing of the failed one stays.
+      std::strcpy(database->installations[0].files[1].packed_name, packed.c_str());
+      run.show_stage(STAGE_INSTALLING);
+      ASSERT_TRUE(install_through(20));
+      EXPECT_NE(read_whole_text(log).find("RegKey"), std::string::npos);
+      EXPECT_EQ(read_lines(log).back(), "Installation completed without any errors.");
     }
     EXPECT_EQ(get_idle_wait(), 50u);
-    EXPECT_EQ(end_wizard(), EXIT_JOB_FAILED);
+    EXPECT_EQ(end_wizard(), go_on ? EXIT_JOB_FAILED : EXIT_JOB_DONE);
   }
 }
 

@@ -366,6 +366,10 @@ TEST(WizardPage, OptionRowsTakeTheirHeightsFromEightEqualRows) {
   }
   EXPECT_EQ(page_grid->rows[3]->cell_count, 4);
   EXPECT_EQ(page_grid->rows[7]->cell_count, 3);
+  // With the packer's gap between rows, every row shows without scrolling.
+  INT_S32 total = 0;
+  for (int i = 0; i < 9; i++) total += page_grid->rows[i]->height + page_grid->style.y_spacing;
+  EXPECT_LE(total, page_grid->inner_height() + page_grid->style.y_spacing);
 }
 
 // A path of the progress text as the host writes paths.
