@@ -44,10 +44,10 @@ static bool filtered_out(WM_SCREEN_OBJECT* child, INT_U8 filter) {
 WM_RESULT WM_SCREEN_OBJECT::process() {
   if (focus_object == this) focus_confirmed = 1;
 
-  // Modal rule: the topmost visible top-level object alone gets the input of the pass.
+  // Modal rule: the topmost visible top-level object alone gets the input of the pass (a hint aside).
   PTRLLIST* list = top_level_list();
   if (modal_switch && list->count > 0) {
-    WM_SCREEN_OBJECT* topmost = find_top_level(0);
+    WM_SCREEN_OBJECT* topmost = find_input_top_level();
     if (topmost) {
       modal_switch = 0;
       if (topmost->area >= 0) topmost->set_area((INT_S16)(-(area + 2)));

@@ -119,9 +119,9 @@ WM_RESULT WM_PAGE_MANAGER::update(bool present) {
   if (result == 0 && area_count > 0) result = areas[0].root.update(true);
 
   if (!changed) {
-    if (count_visible_top_level() > 0) {
+    if (WM_SCREEN_OBJECT* modal = find_input_top_level()) {
       changed = true;
-      INT_S16 encoded = top_level_area();
+      INT_S16 encoded = modal->area;
       INT_S16 area = encoded < -1 ? (INT_S16)(-2 - encoded) : encoded;
       if (area != -1) select_area(area);
       if (tick && current_area && current_area->pages[current_area->current].per_pass)
@@ -291,10 +291,10 @@ void WM_PAGE_MANAGER::collect_focus_candidates(WM_SCREEN_OBJECT* object, bool* s
   }
 }
 
-// The candidates of the topmost visible top-level object, or of every area's root.
+// The candidates of the topmost visible top-level object that takes input, or of every area's root.
 static void collect_all(WM_PAGE_MANAGER* manager, bool* seen, WM_SCREEN_OBJECT** first, WM_SCREEN_OBJECT** last,
                         WM_SCREEN_OBJECT** previous, WM_SCREEN_OBJECT** next) {
-  WM_SCREEN_OBJECT* topmost = find_top_level(0);
+  WM_SCREEN_OBJECT* topmost = find_input_top_level();
   if (topmost) {
     manager->collect_focus_candidates(topmost, seen, first, last, previous, next);
     return;
@@ -326,7 +326,7 @@ bool WM_PAGE_MANAGER::focus_previous() {
 
 // The first focusable object of the first visible area from start, stepping by step and wrapping.
 static bool focus_area_from(WM_PAGE_MANAGER* manager, INT_S32 start, INT_S32 step) {
-  if (count_visible_top_level() > 0 || manager->area_count < 1) return false;
+  if (find_input_top_level() || manager->area_count < 1) return false;
   for (INT_S32 j = 0; j < manager->area_count; j++) {
     INT_S32 index = ((start + step * j) % manager->area_count + manager->area_count) % manager->area_count;
     WM_AREA* area = &manager->areas[index];

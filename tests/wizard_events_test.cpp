@@ -812,3 +812,29 @@ TEST(WizardEvents, APointerRestingOnAControlLeavesTheLoopWaiting) {
     }
   }
 }
+
+// A hint is no dialog: while one shows, Tab moves the focus and a quick click elsewhere (press and
+// release in two passes, as a tap or a remote pointer gives them) reaches the control under the pointer.
+TEST(WizardEvents, AClickElsewhereWhileAHintShowsIsTaken) {
+  WIZARD_RUN run("wizard-hint-click");
+  ASSERT_TRUE(run.start());
+  database->use_system_paths = 1;
+  INSTALL_DIALOG* page = run.show_stage(STAGE_OPTIONS);
+  WM_BUTTON* next = page->forward_button;
+  ASSERT_TRUE(next->hint && resting::first_check_box());
+  INT_S16 x = (INT_S16)(next->x + next->width / 2), y = (INT_S16)(next->y + next->height / 2);
+  test_seam_set_seconds(1000, 0);
+  test_seam_pointer(x, y);
+  run_pass();
+  test_seam_set_seconds(1003, 0);
+  run_pass();
+  ASSERT_TRUE(is_top_level(next->hint));
+  WM_SCREEN_OBJECT* focused = focus_object;
+  KEYBOARD_HANDLER().set_key(VKEY_TAB);
+  run_pass();
+  EXPECT_NE(focus_object, focused);  // Tab moves the focus too
+  ASSERT_TRUE(is_top_level(next->hint));
+  click_on(resting::first_check_box()->box);
+  EXPECT_EQ(database->use_system_paths, 0);
+  EXPECT_FALSE(is_top_level(next->hint));
+}
