@@ -25,6 +25,7 @@
 #include "script.h"
 #include "text_edit.h"
 #include "text_edit_dialog.h"
+#include "velk_string.h"
 
 // The value an object of the list or a location entry carries (levels up, a drive, a row index).
 static INT_S32 value_of(WM_SCREEN_OBJECT* object) { return (INT_S32)object->click_user1; }
@@ -144,20 +145,12 @@ static bool read_folder(FOLDER* folder, INT_U8 show_hidden, bool folders, char**
   return true;
 }
 
-// The order of the list: by name without regard to capitals (those of ASCII and Latin-1), names equal so
-// taken bytewise, as a Windows file system's scan gives them; the scans of Linux file systems (and of
-// Wine on them) give an order of their own, by hash, which a person cannot follow.
-static INT_U8 listing_key(INT_U8 c) {
-  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return (INT_U8)(c - 32);
-  return c;
-}
-
+// The order of the list: by name without regard to capitals, names equal so taken bytewise, as a
+// Windows file system's scan gives them; the scans of Linux file systems (and of Wine on them) give an
+// order of their own, by hash, which a person cannot follow.
 static bool listed_before(const char* a, const char* b) {
-  for (size_t i = 0;; i++) {
-    INT_U8 x = listing_key((INT_U8)a[i]), y = listing_key((INT_U8)b[i]);
-    if (x != y) return x < y;
-    if (!a[i]) return std::strcmp(a, b) < 0;
-  }
+  INT_S32 order = string_compare_no_case(a, b, 0x7FFF);
+  return order != 0 ? order < 0 : std::strcmp(a, b) < 0;
 }
 
 void WM_FILE_SELECT::rebuild() {

@@ -96,6 +96,14 @@ extern WM_BUTTON* browse_button;
 // The options page's location button shows the text: a path (shortened in its middle when too long) or
 // the system folders' text; one too wide for its cell takes the empty column before it.
 void show_location(const char* text, bool path);
+// The options page's rows: its grid divides its height into eight rows of row pixels; a spacer between
+// two groups is a third of a row, and each row after a spacer that much taller.
+INT_S32 option_spacer_height(INT_S32 row);
+INT_S32 option_tall_height(INT_S32 row);
+// The smallest gap between the options page's rows with which they all fit a grid of that height (nine
+// rows with every choice, eleven with an update's message): the packer's gap where a description sets
+// none.
+INT_S16 option_row_gap(INT_S32 height, bool patch);
 
 // The page on screen, null once it has been deleted (a rebuild or the end of the run).
 INSTALL_DIALOG* live_page();

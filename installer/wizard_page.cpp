@@ -409,6 +409,19 @@ void show_location(const char* text, bool path) {
   button->move_to(x1, button->y);
 }
 
+INT_S32 option_spacer_height(INT_S32 row) { return row / 3; }
+
+INT_S32 option_tall_height(INT_S32 row) { return row + (3 * (row - option_spacer_height(row))) / 5; }
+
+INT_S16 option_row_gap(INT_S32 height, bool patch) {
+  for (INT_S32 gap = 1; gap < height / 8; gap++) {
+    INT_S32 row = (height + gap) / 8 - gap;
+    INT_S32 total = row + gap + (patch ? 4 : 3) * option_spacer_height(row) + (patch ? 6 : 5) * option_tall_height(row);
+    if (total <= height) return (INT_S16)gap;
+  }
+  return 1;
+}
+
 // The options: the destination question and folder, the use of system paths, a patch's message and the
 // shortcut choices, in rows of a grid over the content.
 void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
@@ -417,8 +430,8 @@ void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
   fit_rows(grid, 8);
   add_child(grid, true);
   INT_S32 r = grid->default_row_height;
-  INT_S32 small = r / 3;
-  INT_S32 big = r + (3 * (r - small)) / 5;
+  INT_S32 small = option_spacer_height(r);
+  INT_S32 big = option_tall_height(r);
   INSTALLATION* installation = database->get_current_installation();
   const SYSTEM_INFORMATION& system = database->system_capabilities();
   INT_U32 page = object_handle(this);

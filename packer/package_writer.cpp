@@ -12,6 +12,7 @@
 #include "host.h"
 #include "package.h"
 #include "packer_private.h"
+#include "wizard.h"
 
 namespace package_builder {
 
@@ -160,18 +161,6 @@ bool PACKER::add_entry(const fs::path& host, const std::string& wanted, const st
   return true;
 }
 
-// The options page divides its grid into eight rows, then makes each spacer a third of a row and each
-// row after one taller, so that its rows (nine with every choice, eleven with an update's message) fit
-// only with gaps between them: the smallest gap with which they fit a grid as high as the page (the grid
-// is lower, so they fit it too).
-static INT_S16 option_row_gap(INT_S32 height, bool patch) {
-  for (INT_S32 gap = 1; gap < height / 8; gap++) {
-    INT_S32 row = (height + gap) / 8 - gap, spacer = row / 3, tall = row + 3 * (row - spacer) / 5;
-    if (row + gap + (patch ? 4 : 3) * spacer + (patch ? 6 : 5) * tall <= height) return (INT_S16)gap;
-  }
-  return 1;
-}
-
 // The database of the description, its texts checked before.
 void PACKER::fill_database(DATABASE* database) {
   copy_text(database->APPLICATION.app_string, application);
@@ -224,7 +213,8 @@ void PACKER::fill_database(DATABASE* database) {
       database->BACKGROUND.speed = v[0];
     }
   }
-  // Without a gap of its own the options page's rows are spaced so that every option shows unscrolled.
+  // Without a gap of its own the options page's rows are spaced so that every option shows unscrolled
+  // (the grid is lower than the page, so they fit it too).
   database->options_style.y_spacing = option_row_gap(database->DIALOG.height, database->PATCH.do_check);
   for (const STYLE_COLOUR_LINE& entry : style_colours) {
     if (entry.size_field) database->style_set(entry.member)->*entry.size_field = entry.size;
