@@ -577,9 +577,15 @@ std::string name_in_room(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y
   while (tail < count && used + pieces[count - 1 - tail].width <= left / 2) used += pieces[count - 1 - tail++].width;
   while (head + tail < count && used + pieces[head].width <= left) used += pieces[head++].width;
   while (head + tail < count && used + pieces[count - 1 - tail].width <= left) used += pieces[count - 1 - tail++].width;
-  std::string shown;
-  for (size_t i = 0; i < head; i++) shown += pieces[i].text;
-  shown += "...";
-  for (size_t i = count - tail; i < count; i++) shown += pieces[i].text;
-  return shown;
+  // Characters' widths need not add up to their text's (each is rounded, pairs are kerned): the longer
+  // side gives up characters until the whole fits.
+  for (;;) {
+    std::string shown;
+    for (size_t i = 0; i < head; i++) shown += pieces[i].text;
+    shown += "...";
+    for (size_t i = count - tail; i < count; i++) shown += pieces[i].text;
+    if (head + tail == 0 || text_width(image, font_id, x_size, y_size, shown.c_str(), -1, false) <= room) return shown;
+    if (head > tail) head--;
+    else tail--;
+  }
 }
