@@ -147,6 +147,7 @@ private:
   std::string title = "Installer", application, log_path, patch_path;
   std::vector<INSTALLATION_LINES> installation_lines;
   std::vector<std::vector<std::string>> languages;
+  std::vector<int> language_lines;  // the line of each language
   std::vector<std::pair<const GEOMETRY_KEY*, std::vector<INT_S32>>> geometry;
   // Page texts by identifier: for every language (index -1) or the language declared before them.
   struct TEXT_LINE {
@@ -180,9 +181,11 @@ private:
   bool read_description();
   bool read_key(int n, const std::string& key, const std::string& value);
   bool read_shortcut(int n, bool menu, const std::string& value);
+  bool check_shortcut_links();
 
   // tree.cpp
   bool list_files();
+  void note_long_paths(size_t installation);
   bool check_references();
   bool check_output();
 

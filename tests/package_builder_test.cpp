@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "attached_data.h"
 #include "installer_test_support.h"
 
 #ifndef _WIN32
@@ -106,6 +107,22 @@ TEST(PackageBuilder, DescriptionMistakesNameTheirFileAndLine) {
        "2: default_path's folder \"a:b\": its name holds ':', which Windows does not allow in a name"},
       {head + "installation = A\n", "3: the installation \"A\" is named twice (first on line 1): the wizard could not "
                                     "tell the two apart"},
+      // One link file made twice with two targets, as Windows names it; one language twice; a web link
+      // without an address.
+      {head + "desktop_shortcut = 1;run.sh;Run;$HERE/bin\ndesktop_shortcut = 3;guide.txt;RUN;$HERE/docs\n",
+       "4: the desktop shortcut \"RUN\" makes the link of line 3 again with another target: the second would "
+       "replace the first"},
+      {head + "menu_shortcut = 1;run.sh;Run;Group/Sub;$HERE/bin\nmenu_shortcut = 3;guide.txt;Run;group\\.\\sub;$HERE/docs\n",
+       "4: the menu shortcut \"Run\" in \"group\\.\\sub\" makes the link of line 3 again with another target: the "
+       "second would replace the first"},
+      {head + "language = Deutsch\nlanguage = English\nlanguage = Deutsch\n",
+       "5: the language \"Deutsch\" is named twice (first on line 3): the wizard would offer it twice"},
+      {head + "desktop_shortcut = 2;index.html;Web;http://example.org\n",
+       "3: a web link's program is its address, which begins with a scheme and \"://\" (2;https://example.org/;Web;): "
+       "index.html"},
+      {head + "menu_shortcut = 2;www.example.org;Web;Links;\n",
+       "3: a web link's program is its address, which begins with a scheme and \"://\" "
+       "(2;https://example.org/;Web;Links;): www.example.org"},
   };
   for (const auto& c : cases) {
     ASSERT_TRUE(write_whole_file(description, text_bytes(c.text)));
@@ -176,6 +193,58 @@ TEST(PackageBuilder, EveryWizardTextHasWordsAndRepeatsAreNoted) {
   EXPECT_STREQ(database->languages[1].QUIT, "Stop");
   EXPECT_STREQ(database->languages[1].INSTALLER_TITLE, "Two");
   EXPECT_STREQ(database->languages[1].SELECT_OPTIONS_TITLE, "Where and how");
+}
+
+// What the packer makes but a person may not have meant is noted: a shortcut given twice (one link
+// file, as Windows names it, with one target: a menu shortcut and a desktop one, or the same link of
+// another installation, are others); files deeper than the 259 characters of a path that Windows
+// opens, counted in UTF-16 units under the default location; and a Windows installer whose name does
+// not end in ".exe".
+TEST(PackageBuilder, RepeatedShortcutsDeepPathsAndAWindowsInstallerWithoutExeAreNoted) {
+  INSTALLER_SCRATCH scratch("builder-notes");
+  const std::string description = description_of(scratch), deep = std::string(100, 'x') + "/" + std::string(100, 'y');
+  const std::string a = "$ROOT0/opt/" + std::string(40, 'a'), b = std::string(46, 'b');
+  // C:\opt\aaa...\ and the path below it are 259 characters; one more (a character past U+FFFF counts
+  // two) are too many.
+  scratch.add_file(deep + "/file1.txt", text_bytes("fits\n"));
+  scratch.add_file(deep + "/file\xF0\x9F\x98\x80.txt", text_bytes("one too many\n"));
+  ASSERT_TRUE(write_whole_file(description, text_bytes(
+      "installation = A\ndefault_path = " + a + "\ndesktop_shortcut = 1;run.sh;Run;$HERE/bin\n"
+      "desktop_shortcut = 1;run.sh;Run;$HERE/bin\nmenu_shortcut = 1;run.sh;Run;Group;$HERE/bin\n"
+      "menu_shortcut = 1;run.sh;run;GROUP/.;$HERE/bin\nmenu_shortcut = 1;run.sh;Run;Group/Sub;$HERE/bin\n"
+      "installation = B\ndefault_path = $APPDATA//" + b + "\ndesktop_shortcut = 3;guide.txt;Run;$HERE/docs\n")));
+  const std::vector<std::string> packing_notes = {
+      description + ":4: the desktop shortcut \"Run\" is given twice (first on line 3); one link is made",
+      description + ":6: the menu shortcut \"run\" in \"GROUP/.\" is given twice (first on line 5); one link is made",
+      description + ":2: 1 file of the installation \"A\" would have a path of more than the 259 characters that "
+                    "Windows opens, installed in its default location: the longest, " + a + "/" + deep +
+                    "/file\xF0\x9F\x98\x80.txt, has 260 ($ROOT0 counted as C:\\)",
+      description + ":9: 2 files of the installation \"B\" would have a path of more than the 259 characters that "
+                    "Windows opens, installed in its default location: the longest, $APPDATA/" + b + "/" + deep +
+                    "/file\xF0\x9F\x98\x80.txt, has at least 262 ($APPDATA counted as C:\\)"};
+  std::vector<std::string> notes;
+  std::string error;
+  ASSERT_TRUE(package_builder::build_package(description, scratch.package + "installer.pkg", &error, 4096, &notes))
+      << error;
+  EXPECT_EQ(notes, packing_notes);
+
+  // A Windows program (as the packer sees one: "MZ" and the installer's mark) made into a single-file
+  // installer under a name without ".exe"; under one with it, in any case, nothing more is noted.
+  std::string mark(INSTALLER_MARK_BACKWARDS);
+  std::reverse(mark.begin(), mark.end());
+  const std::string program = scratch.root + "program.exe";
+  ASSERT_TRUE(write_whole_file(program, text_bytes(std::string("MZ") + std::string(62, '\0') + mark + '\0')));
+  for (const std::string name : {"setup", "setup.EXE"}) {
+    notes.clear();
+    ASSERT_TRUE(package_builder::build_installer(description, program, scratch.root + name, &error, 4096, &notes))
+        << error;
+    std::vector<std::string> expected = packing_notes;
+    if (name == "setup")
+      expected.insert(expected.begin(), scratch.root + "setup: the installer is a Windows program, and its name does "
+                                                       "not end in \".exe\": Windows starts it as a program only "
+                                                       "under such a name");
+    EXPECT_EQ(notes, expected) << name;
+  }
 }
 
 // Files of the tree named like the entries the installer reads for itself ("database.bin", a licence's
