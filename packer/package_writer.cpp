@@ -98,16 +98,32 @@ bool PACKER::fail(const std::string& text) {
 // The package cannot pass its largest size: the files' blocks and records are counted before anything
 // is written.
 bool PACKER::check_size(INT_S32 block_size) {
+  auto stored_size = [block_size](INT_U64 size) {
+    return 20 + 2 * TEXT_LIMIT + (size / (INT_U64)block_size + 1) * ((INT_U64)block_size + 8);
+  };
   INT_U64 total = 55 + 1024 * 1024;
   std::set<fs::path> counted;
+  std::vector<fs::path> stored;
   for (const auto& installation : files)
     for (const TREE_FILE& file : installation) {
       std::error_code code;
       fs::path real = file.missing ? fs::path() : fs::canonical(file.host, code);
       if (file.missing || !counted.insert(real).second) continue;
-      INT_U64 size = fs::file_size(file.host, code);
-      total += 20 + 2 * TEXT_LIMIT + (size / (INT_U64)block_size + 1) * ((INT_U64)block_size + 8);
+      stored.push_back(file.host);
+      total += stored_size(fs::file_size(file.host, code));
     }
+  if (total <= PACKAGE_LARGEST_SIZE) return true;
+  // Files of one content are stored once: before the package is refused, they are counted once.
+  CONTENT_INDEX alike;
+  total = 55 + 1024 * 1024;
+  for (const fs::path& host : stored) {
+    std::string entry;
+    std::error_code code;
+    if (alike.find(host, &entry)) continue;
+    INT_U64 size = fs::file_size(host, code);
+    alike.add(host, size, fs::last_write_time(host, code), entry);
+    total += stored_size(size);
+  }
   if (total <= PACKAGE_LARGEST_SIZE) return true;
   return fail(output + ": the files come to about " + std::to_string(total >> 20) +
               " MiB in the package, which holds less than 2 GiB");
@@ -119,7 +135,8 @@ bool PACKER::fail_writing(const std::string& what, int error_number) {
 }
 
 // Adds the host file as an entry: a file of the tree (whatever links lead to it) is stored once, under
-// the name wanted, else the fallback, else a numbered one. With exact (the installer's own names), the
+// the name wanted, else the fallback, else a numbered one, and a file with the bytes of one stored
+// before takes that one's entry. With exact (the installer's own names), the
 // entry is made under the name wanted.
 bool PACKER::add_entry(const fs::path& host, const std::string& wanted, const std::string& fallback, std::string* name,
                        bool exact) {
@@ -129,6 +146,11 @@ bool PACKER::add_entry(const fs::path& host, const std::string& wanted, const st
   auto known = entry_of_file.find(real);
   if (known != entry_of_file.end() && !exact) {
     *name = known->second;
+    return true;
+  }
+  // So is every file with the bytes of one packed before.
+  if (!exact && content.find(host, name)) {
+    entry_of_file[real] = *name;
     return true;
   }
   *name = wanted;
@@ -156,7 +178,10 @@ bool PACKER::add_entry(const fs::path& host, const std::string& wanted, const st
       entry.size != before.size || copied != (INT_S64)before.size)
     return fail(host.string() + ": changed while it was packed (" + std::to_string(before.size) + " bytes before, " +
                 std::to_string(copied) + " packed): pack it again once it no longer changes");
-  if (!exact) entry_of_file[real] = *name;
+  if (!exact) {
+    entry_of_file[real] = *name;
+    content.add(host, before.size, before.time, *name);
+  }
   entry_names.insert(*name);
   return true;
 }

@@ -79,6 +79,37 @@ struct TREE_FILE {
 int install_folder_part(const std::string& text, std::string* relative);
 
 // ---------------------------------------------------------------------------------------------------
+// Identical content
+
+// The files packed so far by their content, so that a file with the bytes of one packed before can take
+// that file's entry instead of one of its own (the installer installs each file whole from whichever
+// entry its database names). Sizes are compared first, then checksums, then every byte; a file that
+// changed since it was packed, or that changes while it is compared, is never taken for another.
+class CONTENT_INDEX {
+public:
+  // The entry of a file packed before with the host file's bytes; false when there is none.
+  bool find(const fs::path& host, std::string* entry);
+  // The host file as it was packed into entry: its size and modification time then.
+  void add(const fs::path& host, std::uintmax_t size, fs::file_time_type time, const std::string& entry);
+
+private:
+  struct STORED {
+    fs::path host;
+    std::uintmax_t size;
+    fs::file_time_type time;
+    std::string entry;
+  };
+  std::vector<STORED> stored;
+  // Indexes into stored: by size those not summed yet (a file is summed only once another of its size
+  // comes), by size and checksum the others.
+  std::map<std::uintmax_t, std::vector<size_t>> unsummed;
+  std::multimap<std::pair<std::uintmax_t, unsigned long>, size_t> summed;
+  // The last file that find summed, which add takes without reading it again.
+  fs::path last_host;
+  unsigned long last_sum = 0;
+};
+
+// ---------------------------------------------------------------------------------------------------
 // The description
 
 struct SHORTCUT_LINE {
@@ -167,6 +198,7 @@ private:
   // Entries written: the entry of each host file (by its real path), and every name taken.
   std::map<fs::path, std::string> entry_of_file;
   std::set<std::string> entry_names;
+  CONTENT_INDEX content;  // the files of the trees packed, by their bytes
 
   // The line of each key that takes one value, by its scope (e.g. the installation it belongs to).
   std::map<std::string, int> key_lines;

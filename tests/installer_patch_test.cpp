@@ -168,3 +168,28 @@ TEST(InstallerPatch, LongEscapedLinesAreWrittenWhole) {
   for (const std::string& text : read_lines(packages.patch())) found = found || text == line;
   EXPECT_TRUE(found);
 }
+
+// Files that share their entry with others of the same bytes (within an installation and across two)
+// are compared each by its own: a package compared with itself lists none, and one in which a shared
+// file changed in the second installation alone lists that file there alone.
+TEST(InstallerPatch, FilesSharingAnEntryAreComparedEachByItsOwn) {
+  INSTALLER_SCRATCH scratch("patch-shared");
+  add_shared_files(scratch);
+  std::string description = read_whole_text(scratch.source + "description.txt");
+  description += "installation = Part\ndefault_path = $SCRATCH/dest-b\nfiles = files-b\n";
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  ASSERT_TRUE(scratch.build("first.pkg"));
+  EXPECT_EQ(create_patch_description("$SCRATCH/package/first.pkg=$SCRATCH/package/first.pkg"), EXIT_JOB_DONE);
+  EXPECT_EQ(read_whole_text(scratch.package + "patch.xml").find("<FILE "), std::string::npos);
+
+  std::vector<INT_U8> changed = read_whole_file(scratch.source + "files-b/large.bin");
+  changed[100000] ^= 1;
+  ASSERT_TRUE(write_whole_file(scratch.source + "files-b/large.bin", changed));
+  ASSERT_TRUE(scratch.build("second.pkg"));
+  EXPECT_EQ(create_patch_description("$SCRATCH/package/first.pkg=$SCRATCH/package/second.pkg"), EXIT_JOB_DONE);
+  std::string text = read_whole_text(scratch.package + "patch.xml");
+  size_t second = text.find("\t<INSTALLATION name=\"Part\""), element = text.find("<FILE ");
+  ASSERT_NE(second, std::string::npos);
+  EXPECT_EQ(text.find(file_element("large.bin", ""), second), element - 2);
+  EXPECT_EQ(text.find("<FILE ", element + 1), std::string::npos);
+}

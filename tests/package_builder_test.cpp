@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -264,6 +265,56 @@ TEST(PackageBuilder, TheInstallersOwnEntryNamesStayItsOwn) {
   EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
   for (const std::string& file : scratch.files)
     EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
+}
+
+// Files of one content are stored once, whichever installation and folder hold them and under whatever
+// name: a second installation that repeats the first one's files makes the package hardly larger, and
+// every file of both installs whole. A file of the same size with other bytes keeps an entry of its own.
+TEST(PackageBuilder, IdenticalContentIsStoredOnceAndInstallsWhole) {
+  INSTALLER_SCRATCH scratch("builder-shared");
+  const auto second = add_shared_files(scratch);
+  ASSERT_TRUE(scratch.build());
+  const auto one = fs::file_size(scratch.package + "installer.pkg");
+  const std::string description = read_whole_text(description_of(scratch));
+  ASSERT_TRUE(write_whole_file(description_of(scratch), text_bytes(description + "installation = Part\n"
+                                                                   "default_path = $SCRATCH/dest-b\nfiles = files-b\n")));
+  ASSERT_TRUE(scratch.build());
+  // The second installation's own file, its other uninstaller and its records: a few blocks, where its
+  // repeated files come to over 200 KB.
+  EXPECT_LT(fs::file_size(scratch.package + "installer.pkg"), one + 4 * (4096 + 8));
+
+  std::unique_ptr<DATABASE> database(scratch.load());
+  ASSERT_TRUE(database);
+  ASSERT_EQ(database->installation_count, 2);
+  std::map<std::string, std::string> entries;
+  for (int n = 0; n < 2; n++)
+    for (INT_S16 i = 0; i < database->installations[n].file_count; i++) {
+      const INSTALLATION_FILE& file = database->installations[n].files[i];
+      std::string folder = file.src_path_from_xml[0] ? std::string(file.src_path_from_xml) + "/" : "";
+      entries[std::to_string(n) + ":" + folder + file.src_name] = file.packed_name;
+    }
+  EXPECT_EQ(entries, (std::map<std::string, std::string>{
+                         {"0:bin/data.bin", "bin/data.bin"},        {"0:bin/large.bin", "bin/large.bin"},
+                         {"0:bin/run.sh", "bin/run.sh"},            {"0:bin/uninstall.sh", "bin/uninstall.sh"},
+                         {"0:docs/guide-copy.txt", "docs/guide-copy.txt"}, {"0:docs/guide.txt", "docs/guide-copy.txt"},
+                         {"0:empty-a", "empty-a"},                  {"0:readme.txt", "readme.txt"},
+                         {"1:data/data.bin", "bin/data.bin"},       {"1:empty-b", "empty-a"},
+                         {"1:large.bin", "bin/large.bin"},          {"1:own.txt", "own.txt"},
+                         {"1:readme.txt", "readme.txt"},            {"1:tools/guide.txt", "docs/guide-copy.txt"},
+                         {"1:tools/start.sh", "bin/run.sh"},        {"1:tools/uninstall.sh", "tools/uninstall.sh"}}));
+
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  for (const std::string& file : scratch.files)
+    EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
+  database.reset(scratch.load());
+  ASSERT_TRUE(database);
+  database->current_installation = 1;
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  for (const auto& file : second) {
+    const std::string path = below(scratch.root + "dest-b", file.first);
+    EXPECT_TRUE(fs::is_regular_file(path)) << file.first;
+    EXPECT_EQ(read_whole_file(path), file.second) << file.first;
+  }
 }
 
 // An output that is one of the packer's inputs, or lies in a folder that it packs, is refused, and every
