@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "colour.h"
@@ -65,13 +66,14 @@ std::string write_cause(const fs::path& folder, int error_number);
 // The tree of an installation
 
 // One file of an installation: its path below the files folder (the host's names joined with '/'),
-// the file of the host it holds (through the links on the way), and whether a missing_file line left
-// it out of the package.
+// the file of the host it holds (through the links on the way, and its real path), and whether a
+// missing_file line left it out of the package.
 struct TREE_FILE {
   std::string relative;
   fs::path host;
   bool missing = false;
   int line = 0;  // the missing_file line
+  fs::path real;  // the file itself: its path with every link followed
 };
 
 // The folder below the install location that a "$HERE" text names ("" for the install location) in
@@ -87,14 +89,16 @@ int install_folder_part(const std::string& text, std::string* relative);
 // changed since it was packed, or that changes while it is compared, is never taken for another.
 class CONTENT_INDEX {
 public:
-  // The entry of a file packed before with the host file's bytes; false when there is none.
-  bool find(const fs::path& host, std::string* entry);
-  // The host file as it was packed into entry: its size and modification time then.
+  // The entry of a file packed before with the bytes of the host file (of that size and modification
+  // time); false when there is none.
+  bool find(const fs::path& host, std::uintmax_t size, fs::file_time_type time, std::string* entry);
+  // The host file as it was packed into entry: its size and modification time then. The index keeps
+  // the path given, which lives as long as it.
   void add(const fs::path& host, std::uintmax_t size, fs::file_time_type time, const std::string& entry);
 
 private:
   struct STORED {
-    fs::path host;
+    const fs::path* host;
     std::uintmax_t size;
     fs::file_time_type time;
     std::string entry;
@@ -105,8 +109,17 @@ private:
   std::map<std::uintmax_t, std::vector<size_t>> unsummed;
   std::multimap<std::pair<std::uintmax_t, unsigned long>, size_t> summed;
   // The last file that find summed, which add takes without reading it again.
-  fs::path last_host;
+  const fs::path* last_host = nullptr;
   unsigned long last_sum = 0;
+  std::vector<unsigned char> first_bytes, second_bytes;  // what is read, kept from file to file
+  // The folder of the file opened last: a tree's files are packed folder by folder.
+  fs::path opened_folder_path;
+  FOLDER opened_folder;
+
+  FILE* open(const fs::path& host);
+
+  bool checksum(const fs::path& host, std::uintmax_t size, unsigned long* sum);
+  bool same_bytes(const fs::path& first, const fs::path& second, std::uintmax_t size);
 };
 
 // ---------------------------------------------------------------------------------------------------
@@ -196,7 +209,7 @@ private:
   fs::path package_folder_path;
   std::string package_path;
   // Entries written: the entry of each host file (by its real path), and every name taken.
-  std::map<fs::path, std::string> entry_of_file;
+  std::unordered_map<fs::path::string_type, std::string> entry_of_file;
   std::set<std::string> entry_names;
   CONTENT_INDEX content;  // the files of the trees packed, by their bytes
 
@@ -225,7 +238,7 @@ private:
   bool check_size(INT_S32 block_size);
   bool fail_writing(const std::string& what, int error_number);
   bool add_entry(const fs::path& host, const std::string& wanted, const std::string& fallback, std::string* name,
-                 bool exact = false);
+                 bool exact = false, const fs::path* real_path = nullptr);
   void fill_database(DATABASE* database);
   bool fill_package(DATABASE* database);
   bool write(const std::string& path, INT_S32 block_size);

@@ -11,43 +11,6 @@ namespace {
 
 const size_t READ_SIZE = 1 << 16;
 
-// The host file opened for reading through the library, which takes every name the host can hold.
-FILE* open_host_file(const fs::path& host) {
-  FOLDER folder;
-  if (!host_folder(&folder, host.parent_path().u8string())) return nullptr;
-  return open_file(&folder, system_name(host.filename().u8string()).c_str(), "rb");
-}
-
-// The CRC-32 of the host file's bytes; false when it cannot be read.
-bool checksum(const fs::path& host, unsigned long* sum) {
-  FILE* file = open_host_file(host);
-  if (!file) return false;
-  std::vector<unsigned char> bytes(READ_SIZE);
-  *sum = crc32(0L, Z_NULL, 0);
-  size_t count;
-  while ((count = std::fread(bytes.data(), 1, bytes.size(), file)) > 0) *sum = crc32(*sum, bytes.data(), (uInt)count);
-  bool read = !std::ferror(file);
-  close_file(file);
-  return read;
-}
-
-// Whether the two host files hold the same bytes (both of one size).
-bool same_bytes(const fs::path& first, const fs::path& second) {
-  FILE* a = open_host_file(first);
-  FILE* b = a ? open_host_file(second) : nullptr;
-  bool same = b != nullptr;
-  std::vector<unsigned char> x(READ_SIZE), y(READ_SIZE);
-  while (same) {
-    size_t count = std::fread(x.data(), 1, x.size(), a);
-    same = std::fread(y.data(), 1, y.size(), b) == count && std::memcmp(x.data(), y.data(), count) == 0;
-    if (count < x.size()) break;
-  }
-  same = same && !std::ferror(a) && !std::ferror(b);
-  if (a) close_file(a);
-  if (b) close_file(b);
-  return same;
-}
-
 // Whether the host file has the size and modification time given.
 bool unchanged(const fs::path& host, std::uintmax_t size, fs::file_time_type time) {
   std::error_code code, time_code;
@@ -56,12 +19,57 @@ bool unchanged(const fs::path& host, std::uintmax_t size, fs::file_time_type tim
 
 }  // namespace
 
-bool CONTENT_INDEX::find(const fs::path& host, std::string* entry) {
-  last_host.clear();
-  std::error_code code, time_code;
-  std::uintmax_t size = fs::file_size(host, code);
-  fs::file_time_type time = fs::last_write_time(host, time_code);
-  if (code || time_code) return false;
+// The host file opened for reading through the library, which takes every name the host can hold.
+FILE* CONTENT_INDEX::open(const fs::path& host) {
+  fs::path folder = host.parent_path();
+  if (folder != opened_folder_path) {
+    opened_folder_path.clear();
+    if (!host_folder(&opened_folder, folder.u8string())) return nullptr;
+    opened_folder_path = folder;
+  }
+  FILE* file = open_file(&opened_folder, system_name(host.filename().u8string()).c_str(), "rb");
+  // Read in large pieces, through no buffer of the stream's own.
+  if (file) std::setvbuf(file, nullptr, _IONBF, 0);
+  return file;
+}
+
+// The CRC-32 of the host file's size bytes; false when it cannot be read whole.
+bool CONTENT_INDEX::checksum(const fs::path& host, std::uintmax_t size, unsigned long* sum) {
+  FILE* file = open(host);
+  if (!file) return false;
+  first_bytes.resize(READ_SIZE);
+  *sum = crc32(0L, Z_NULL, 0);
+  std::uintmax_t left = size;
+  while (left > 0) {
+    size_t count = std::fread(first_bytes.data(), 1, left < READ_SIZE ? (size_t)left : READ_SIZE, file);
+    if (count == 0) break;
+    *sum = crc32(*sum, first_bytes.data(), (uInt)count);
+    left -= count;
+  }
+  close_file(file);
+  return left == 0;
+}
+
+// Whether the two host files hold the same size bytes.
+bool CONTENT_INDEX::same_bytes(const fs::path& first, const fs::path& second, std::uintmax_t size) {
+  FILE* a = open(first);
+  FILE* b = a ? open(second) : nullptr;
+  bool same = b != nullptr;
+  first_bytes.resize(READ_SIZE);
+  second_bytes.resize(READ_SIZE);
+  for (std::uintmax_t left = size; same && left > 0;) {
+    size_t count = left < READ_SIZE ? (size_t)left : READ_SIZE;
+    same = std::fread(first_bytes.data(), 1, count, a) == count && std::fread(second_bytes.data(), 1, count, b) == count &&
+           std::memcmp(first_bytes.data(), second_bytes.data(), count) == 0;
+    left -= count;
+  }
+  if (a) close_file(a);
+  if (b) close_file(b);
+  return same;
+}
+
+bool CONTENT_INDEX::find(const fs::path& host, std::uintmax_t size, fs::file_time_type time, std::string* entry) {
+  last_host = nullptr;
   auto waiting = unsummed.find(size);
   auto any_summed = summed.lower_bound({size, 0});
   bool sized = any_summed != summed.end() && any_summed->first.first == size;
@@ -72,26 +80,25 @@ bool CONTENT_INDEX::find(const fs::path& host, std::string* entry) {
     return true;
   }
   unsigned long sum = 0;
-  if (!checksum(host, &sum)) return false;
-  last_host = host;
+  if (!checksum(host, size, &sum)) return false;
+  last_host = &host;
   last_sum = sum;
-  // The files of this size packed before are summed now, those that have not changed since.
+  // The files of this size packed before are summed now (one that has changed since is found out
+  // when its bytes match).
   if (waiting != unsummed.end()) {
     for (size_t index : waiting->second) {
-      const STORED& earlier = stored[index];
       unsigned long earlier_sum = 0;
-      if (unchanged(earlier.host, earlier.size, earlier.time) && checksum(earlier.host, &earlier_sum))
-        summed.insert({{size, earlier_sum}, index});
+      if (checksum(*stored[index].host, size, &earlier_sum)) summed.insert({{size, earlier_sum}, index});
     }
     unsummed.erase(waiting);
   }
   auto alike = summed.equal_range({size, sum});
   for (auto candidate = alike.first; candidate != alike.second; ++candidate) {
     const STORED& earlier = stored[candidate->second];
-    if (!same_bytes(host, earlier.host)) continue;
+    if (!same_bytes(host, *earlier.host, size)) continue;
     // Both still as they were: what was compared is what the entry holds and what this file holds.
     if (!unchanged(host, size, time)) return false;
-    if (!unchanged(earlier.host, earlier.size, earlier.time)) continue;
+    if (!unchanged(*earlier.host, earlier.size, earlier.time)) continue;
     *entry = earlier.entry;
     return true;
   }
@@ -100,10 +107,10 @@ bool CONTENT_INDEX::find(const fs::path& host, std::string* entry) {
 
 void CONTENT_INDEX::add(const fs::path& host, std::uintmax_t size, fs::file_time_type time, const std::string& entry) {
   size_t index = stored.size();
-  stored.push_back({host, size, time, entry});
-  if (size > 0 && host == last_host) summed.insert({{size, last_sum}, index});
+  stored.push_back({&host, size, time, entry});
+  if (size > 0 && &host == last_host) summed.insert({{size, last_sum}, index});
   else unsummed[size].push_back(index);
-  last_host.clear();
+  last_host = nullptr;
 }
 
 }  // namespace package_builder

@@ -56,7 +56,13 @@ static bool walk_tree(const fs::path& folder, const std::string& relative, std::
         *error = "an installation holds at most 32767 files: " + folder.string() + " and the folders before it hold more";
         return false;
       }
-      files->push_back({relative + name, entry, false});
+      // Its real path: that of its folder (the last on the chain) and its name, or where a link leads.
+      fs::path real = link ? fs::canonical(entry, code) : chain->back() / entry.filename();
+      if (code) {
+        problems->push_back(entry.string() + ": cannot be read: " + code.message());
+        continue;
+      }
+      files->push_back({relative + name, entry, false, 0, real});
       continue;
     }
     if (!fs::is_directory(status)) {
@@ -125,7 +131,7 @@ bool PACKER::list_files() {
         return fail_at(missing.second, "missing_file is a plain path below the files folder: " + missing.first);
       if (!present.insert(missing.first).second)
         return fail_at(missing.second, "missing_file names a file that is in the files folder: " + missing.first);
-      files[i].push_back({missing.first, fs::path(), true, missing.second});
+      files[i].push_back({missing.first, fs::path(), true, missing.second, fs::path()});
     }
     if (files[i].size() > 32767)
       return fail_at(line, "an installation holds at most 32767 files; " + root.string() + " holds " +

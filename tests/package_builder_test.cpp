@@ -4,6 +4,7 @@
 // nothing left at the package's name; and the program's statuses.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -13,6 +14,7 @@
 
 #include "attached_data.h"
 #include "installer_test_support.h"
+#include "packer_private.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -315,6 +317,30 @@ TEST(PackageBuilder, IdenticalContentIsStoredOnceAndInstallsWhole) {
     EXPECT_TRUE(fs::is_regular_file(path)) << file.first;
     EXPECT_EQ(read_whole_file(path), file.second) << file.first;
   }
+}
+
+// A file packed before lends its entry only while it holds what was packed: one that has changed since
+// (here to the very bytes of the file that asks) lends none, and an unchanged one lends its entry to a
+// file of its bytes but not to one of its size with other bytes.
+TEST(PackageBuilder, AFileChangedSinceItWasPackedLendsNoEntry) {
+  INSTALLER_SCRATCH scratch("builder-changed-content");
+  const std::string first = scratch.root + "first", second = scratch.root + "second", third = scratch.root + "third";
+  ASSERT_TRUE(write_whole_file(first, text_bytes("packed bytes")));
+  ASSERT_TRUE(write_whole_file(second, text_bytes("packed bytes")));
+  ASSERT_TRUE(write_whole_file(third, text_bytes("other  bytes")));
+  const fs::path paths[3] = {first, second, third};
+  const fs::file_time_type packed = fs::last_write_time(first);
+  package_builder::CONTENT_INDEX index, later;
+  index.add(paths[0], 12, packed, "first-entry");
+  std::string entry;
+  EXPECT_TRUE(index.find(paths[1], 12, fs::last_write_time(second), &entry));
+  EXPECT_EQ(entry, "first-entry");
+  EXPECT_FALSE(index.find(paths[2], 12, fs::last_write_time(third), &entry));
+  // Packed, then changed before another file of its size came.
+  later.add(paths[0], 12, packed, "first-entry");
+  ASSERT_TRUE(write_whole_file(first, text_bytes("other  bytes")));
+  fs::last_write_time(first, packed + std::chrono::seconds(5));
+  EXPECT_FALSE(later.find(paths[2], 12, fs::last_write_time(third), &entry));
 }
 
 // An output that is one of the packer's inputs, or lies in a folder that it packs, is refused, and every
