@@ -187,9 +187,14 @@ TEST(InstallerPatch, FilesSharingAnEntryAreComparedEachByItsOwn) {
   ASSERT_TRUE(write_whole_file(scratch.source + "files-b/large.bin", changed));
   ASSERT_TRUE(scratch.build("second.pkg"));
   EXPECT_EQ(create_patch_description("$SCRATCH/package/first.pkg=$SCRATCH/package/second.pkg"), EXIT_JOB_DONE);
-  std::string text = read_whole_text(scratch.package + "patch.xml");
-  size_t second = text.find("\t<INSTALLATION name=\"Part\""), element = text.find("<FILE ");
-  ASSERT_NE(second, std::string::npos);
-  EXPECT_EQ(text.find(file_element("large.bin", ""), second), element - 2);
-  EXPECT_EQ(text.find("<FILE ", element + 1), std::string::npos);
+  // Each file listed, after the installation it is listed under.
+  std::string installation;
+  std::vector<std::string> listed;
+  for (const std::string& line : read_lines(scratch.package + "patch.xml")) {
+    if (line.compare(0, 15, "\t<INSTALLATION ") == 0) installation = line;
+    if (line.find("<FILE ") != std::string::npos) listed.push_back(installation + "\n" + line + "\n");
+  }
+  EXPECT_EQ(listed, std::vector<std::string>{"\t<INSTALLATION name=\"Part\" allow_system_paths=\"yes\" "
+                                             "default_path=\"$SCRATCH/dest-b\">\n" +
+                                             file_element("large.bin", "")});
 }

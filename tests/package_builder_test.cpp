@@ -205,12 +205,12 @@ TEST(PackageBuilder, EveryWizardTextHasWordsAndRepeatsAreNoted) {
 // not end in ".exe".
 TEST(PackageBuilder, RepeatedShortcutsDeepPathsAndAWindowsInstallerWithoutExeAreNoted) {
   INSTALLER_SCRATCH scratch("builder-notes");
-  const std::string description = description_of(scratch), deep = std::string(100, 'x') + "/" + std::string(100, 'y');
-  const std::string a = "$ROOT0/opt/" + std::string(40, 'a'), b = std::string(46, 'b');
-  // C:\opt\aaa...\ and the path below it are 259 characters; one more (a character past U+FFFF counts
-  // two) are too many.
-  scratch.add_file(deep + "/file1.txt", text_bytes("fits\n"));
-  scratch.add_file(deep + "/file\xF0\x9F\x98\x80.txt", text_bytes("one too many\n"));
+  const std::string description = description_of(scratch);
+  const std::string a = "$ROOT0/opt/" + std::string(232, 'a'), b = std::string(237, 'b');
+  // C:\opt\aaa...\deep\file-name1.txt is 259 characters; one more (a character past U+FFFF counts two)
+  // are too many.
+  scratch.add_file("deep/file-name1.txt", text_bytes("fits\n"));
+  scratch.add_file("deep/file-name\xF0\x9F\x98\x80.txt", text_bytes("one too many\n"));
   ASSERT_TRUE(write_whole_file(description, text_bytes(
       "installation = A\ndefault_path = " + a + "\ndesktop_shortcut = 1;run.sh;Run;$HERE/bin\n"
       "desktop_shortcut = 1;run.sh;Run;$HERE/bin\nmenu_shortcut = 1;run.sh;Run;Group;$HERE/bin\n"
@@ -220,11 +220,11 @@ TEST(PackageBuilder, RepeatedShortcutsDeepPathsAndAWindowsInstallerWithoutExeAre
       description + ":4: the desktop shortcut \"Run\" is given twice (first on line 3); one link is made",
       description + ":6: the menu shortcut \"run\" in \"GROUP/.\" is given twice (first on line 5); one link is made",
       description + ":2: 1 file of the installation \"A\" would have a path of more than the 259 characters that "
-                    "Windows opens, installed in its default location: the longest, " + a + "/" + deep +
-                    "/file\xF0\x9F\x98\x80.txt, has 260 ($ROOT0 counted as C:\\)",
+                    "Windows opens, installed in its default location: the longest, " + a +
+                    "/deep/file-name\xF0\x9F\x98\x80.txt, has 260 ($ROOT0 counted as C:\\)",
       description + ":9: 2 files of the installation \"B\" would have a path of more than the 259 characters that "
-                    "Windows opens, installed in its default location: the longest, $APPDATA/" + b + "/" + deep +
-                    "/file\xF0\x9F\x98\x80.txt, has at least 262 ($APPDATA counted as C:\\)"};
+                    "Windows opens, installed in its default location: the longest, $APPDATA/" + b +
+                    "/deep/file-name\xF0\x9F\x98\x80.txt, has at least 261 ($APPDATA counted as C:\\)"};
   std::vector<std::string> notes;
   std::string error;
   ASSERT_TRUE(package_builder::build_package(description, scratch.package + "installer.pkg", &error, 4096, &notes))
