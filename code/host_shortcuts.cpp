@@ -8,6 +8,7 @@
 
 #include "files.h"
 #include "files_host.h"
+#include "shell.h"
 #include "velk_string.h"
 
 bool shortcut_is_address(const std::string& target) {

@@ -10,8 +10,6 @@
 const size_t SHORTCUT_TARGET_LIMIT = 1023;
 const size_t SHORTCUT_NAME_LIMIT = 255;
 
-// An address: a scheme (a letter, then letters, digits, '+', '-' or '.') and "://".
-bool shortcut_is_address(const std::string& target);
 // The target: the program folder, the host's separator and the program name (the name alone without
 // a folder), '/' in it turned to the host's separator; a program name that is an address is the
 // target as it stands. False when empty or too long.

@@ -2,6 +2,8 @@
 // web addresses through the system shell, the program's own location, the text clipboard, and
 // desktop and start-menu shortcuts.
 #pragma once
+#include <string>
+
 #include "types.h"
 
 class FOLDER;
@@ -36,6 +38,9 @@ void create_desktop_shortcut(INT_U8 type, const char* program_name, const char* 
 void create_os_menu_shortcut(INT_U8 type, const char* program_name, const char* arguments,
                              const char* link_name, const char* menu_folder, FOLDER* second_folder,
                              const char* text, FOLDER* program_folder);
+// Whether a shortcut's program is an address, which opens in the browser rather than as a file: a
+// scheme (a letter, then letters, digits, '+', '-' or '.') and "://".
+bool shortcut_is_address(const std::string& target);
 // Deletes the desktop shortcut named link_name; 0 when it was deleted.
 INT_S32 remove_desktop_shortcut(INT_U8 type, const char* program_name, const char* arguments,
                                 const char* link_name, FOLDER* second_folder, const char* text,

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "packer_private.h"
+#include "shell.h"
 
 namespace package_builder {
 
@@ -150,6 +151,48 @@ bool PACKER::read_description() {
                                      "\" has no default_path (required: where it installs, e.g. "
                                      "\"default_path = $ROOT0/opt/application\")");
   if (languages.empty()) languages.push_back({"English", "", ""});
+  return check_shortcut_links();
+}
+
+// The link file a shortcut makes, judged as Windows names files (without telling capitals apart), so
+// that a package meets the stricter host: a desktop shortcut's by its link name, a menu shortcut's by
+// its group folder too ('/' or '\' between folders, "." and ".." followed as the group is made).
+static std::string shortcut_link_key(const SHORTCUT_LINE& shortcut) {
+  std::string key = shortcut.menu ? "menu" : "desktop";
+  if (shortcut.menu) {
+    std::string folder = shortcut.parts[3];
+    std::replace(folder.begin(), folder.end(), '\\', '/');
+    std::vector<std::string> group;
+    for (const std::string& part : split(folder, '/')) {
+      if (part.empty() || part == ".") continue;
+      if (part != "..") group.push_back(windows_name_key(part));
+      else if (!group.empty()) group.pop_back();
+    }
+    for (const std::string& part : group) key += "/" + part;
+  }
+  return key + "/" + windows_name_key(shortcut.parts[2]);
+}
+
+// Two shortcuts of one installation that make one link file: the same shortcut again is noted; one
+// with another target would replace the first, which would be lost, and is refused.
+bool PACKER::check_shortcut_links() {
+  for (const INSTALLATION_LINES& lines : installation_lines) {
+    std::map<std::string, const SHORTCUT_LINE*> links;
+    for (const SHORTCUT_LINE& shortcut : lines.shortcuts) {
+      auto first = links.emplace(shortcut_link_key(shortcut), &shortcut);
+      if (first.second) continue;
+      const SHORTCUT_LINE& earlier = *first.first->second;
+      std::string what = std::string(shortcut.menu ? "the menu shortcut \"" : "the desktop shortcut \"") +
+                         shortcut.parts[2] + "\"" + (shortcut.menu ? " in \"" + shortcut.parts[3] + "\"" : "");
+      // Its type, program and program folder.
+      if (earlier.parts[0] != shortcut.parts[0] || earlier.parts[1] != shortcut.parts[1] ||
+          earlier.parts.back() != shortcut.parts.back())
+        return fail_at(shortcut.line, what + " makes the link of line " + std::to_string(earlier.line) +
+                                          " again with another target: the second would replace the first");
+      notes->push_back(description + ":" + std::to_string(shortcut.line) + ": " + what +
+                       " is given twice (first on line " + std::to_string(earlier.line) + "); one link is made");
+    }
+  }
   return true;
 }
 
@@ -268,12 +311,17 @@ bool PACKER::read_key(int n, const std::string& key, const std::string& value) {
     for (std::string& part : parts) part = trim(part);
     if (parts[0].empty()) return fail_at(n, "a language needs a name");
     if (!fits(n, "the language's name", parts[0])) return false;
+    for (size_t i = 0; i < languages.size(); i++)
+      if (languages[i][0] == parts[0])
+        return fail_at(n, "the language \"" + parts[0] + "\" is named twice (first on line " +
+                              std::to_string(language_lines[i]) + "): the wizard would offer it twice");
     parts.resize(3);
     for (int k = 1; k < 3; k++)
       if (!parts[k].empty() && !fs::is_regular_file(base / fs::u8path(parts[k])))
         return fail_at(n, "the " + std::string(k == 1 ? "licence" : "readme") + " " + (base / fs::u8path(parts[k])).string() +
                               " is not a file");
     languages.push_back(parts);
+    language_lines.push_back(n);
     return true;
   }
   if (key == "text") {
@@ -317,6 +365,11 @@ bool PACKER::read_shortcut(int n, bool menu, const std::string& value) {
   if (parts[2].empty() || parts[2].find_first_of("/\\") != std::string::npos)
     return fail_at(n, "a shortcut's link name is a file name, not empty and without '/' or '\\': " + parts[2]);
   if (menu && parts[3].empty()) return fail_at(n, "a menu shortcut needs a menu folder");
+  // Anything else would be taken for a file of the install location.
+  if (parts[0] == "2" && !shortcut_is_address(parts[1]))
+    return fail_at(n, "a web link's program is its address, which begins with a scheme and \"://\" (" + parts[0] +
+                          ";https://example.org/;" + parts[2] + (menu ? ";" + parts[3] : std::string()) +
+                          ";): " + parts[1]);
   for (const std::string& part : parts)
     if (!fits(n, "a part of the shortcut", part)) return false;
   installation_lines.back().shortcuts.push_back({menu, parts, n});

@@ -45,7 +45,9 @@
 // file, a link to a folder as that folder's files; a link back to a folder that holds it, or to the
 // files folder or above it, is not followed, and one that leads nowhere is an error. Every name must be
 // one that Windows and Linux can hold, and no two names of one folder may differ only in capitals. Each
-// language names every installation by its name.
+// language names every installation by its name. No two shortcuts of an installation make one link file
+// (by its name as Windows compares names) with two targets, no language is named twice, and a web
+// link's program is an address ("https://...").
 //
 // Every mistake of the description is reported as "<description>:<line>: <cause>", every other failure
 // with the file it concerns and its cause. The output is none of the inputs and lies in no folder that

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <unordered_set>
 
 #include "data_file.h"
 #include "errors.h"
@@ -98,16 +99,30 @@ bool PACKER::fail(const std::string& text) {
 // The package cannot pass its largest size: the files' blocks and records are counted before anything
 // is written.
 bool PACKER::check_size(INT_S32 block_size) {
+  auto stored_size = [block_size](INT_U64 size) {
+    return 20 + 2 * TEXT_LIMIT + (size / (INT_U64)block_size + 1) * ((INT_U64)block_size + 8);
+  };
   INT_U64 total = 55 + 1024 * 1024;
-  std::set<fs::path> counted;
+  std::unordered_set<fs::path::string_type> counted;
+  std::vector<const fs::path*> stored;
   for (const auto& installation : files)
     for (const TREE_FILE& file : installation) {
+      if (file.missing || !counted.insert(file.real.native()).second) continue;
+      stored.push_back(&file.host);
       std::error_code code;
-      fs::path real = file.missing ? fs::path() : fs::canonical(file.host, code);
-      if (file.missing || !counted.insert(real).second) continue;
-      INT_U64 size = fs::file_size(file.host, code);
-      total += 20 + 2 * TEXT_LIMIT + (size / (INT_U64)block_size + 1) * ((INT_U64)block_size + 8);
+      total += stored_size(fs::file_size(file.host, code));
     }
+  if (total <= PACKAGE_LARGEST_SIZE) return true;
+  // Files of one content are stored once: before the package is refused, they are counted once.
+  CONTENT_INDEX alike;
+  total = 55 + 1024 * 1024;
+  for (const fs::path* host : stored) {
+    std::string entry;
+    FILE_STAMP stamp;
+    if (stamp_of(*host, &stamp) && alike.find(*host, stamp.size, stamp.time, &entry)) continue;
+    alike.add(*host, stamp.size, stamp.time, entry);
+    total += stored_size(stamp.size);
+  }
   if (total <= PACKAGE_LARGEST_SIZE) return true;
   return fail(output + ": the files come to about " + std::to_string(total >> 20) +
               " MiB in the package, which holds less than 2 GiB");
@@ -118,17 +133,25 @@ bool PACKER::fail_writing(const std::string& what, int error_number) {
   return fail(output + ": " + what + ": " + write_cause(package_folder_path, error_number));
 }
 
-// Adds the host file as an entry: a file of the tree (whatever links lead to it) is stored once, under
-// the name wanted, else the fallback, else a numbered one. With exact (the installer's own names), the
-// entry is made under the name wanted.
+// Adds the host file as an entry: a file of the tree (whatever links lead to it: real_path, when known,
+// is its real path) is stored once, under the name wanted, else the fallback, else a numbered one, and
+// a file with the bytes of one stored before takes that one's entry. With exact (the installer's own
+// names), the entry is made under the name wanted.
 bool PACKER::add_entry(const fs::path& host, const std::string& wanted, const std::string& fallback, std::string* name,
-                       bool exact) {
+                       bool exact, const fs::path* real_path) {
   std::error_code code;
-  fs::path real = fs::canonical(host, code);
+  fs::path real = real_path ? *real_path : fs::canonical(host, code);
   if (code) return fail(host.string() + ": cannot be read: " + code.message());
-  auto known = entry_of_file.find(real);
+  auto known = entry_of_file.find(real.native());
   if (known != entry_of_file.end() && !exact) {
     *name = known->second;
+    return true;
+  }
+  FILE_STAMP before, after;
+  if (!stamp_of(host, &before)) return fail(host.string() + ": cannot be read");
+  // So is every file with the bytes of one packed before.
+  if (!exact && content.find(host, before.size, before.time, name)) {
+    entry_of_file[real.native()] = *name;
     return true;
   }
   *name = wanted;
@@ -137,8 +160,6 @@ bool PACKER::add_entry(const fs::path& host, const std::string& wanted, const st
     *name = n == 1 && system_name(fallback).size() <= TEXT_LIMIT ? fallback : "entry-" + std::to_string(entry_names.size() + n);
   FOLDER folder;
   if (!host_folder(&folder, host.parent_path().u8string())) return fail(host.string() + ": its folder cannot be read");
-  FILE_STAMP before, after;
-  if (!stamp_of(host, &before)) return fail(host.string() + ": cannot be read");
   INT_S64 copied = 0;
   errno = 0;
   std::string host_name = system_name(host.filename().u8string()), entry_name = system_name(*name);
@@ -156,7 +177,10 @@ bool PACKER::add_entry(const fs::path& host, const std::string& wanted, const st
       entry.size != before.size || copied != (INT_S64)before.size)
     return fail(host.string() + ": changed while it was packed (" + std::to_string(before.size) + " bytes before, " +
                 std::to_string(copied) + " packed): pack it again once it no longer changes");
-  if (!exact) entry_of_file[real] = *name;
+  if (!exact) {
+    entry_of_file[real.native()] = *name;
+    content.add(host, before.size, before.time, *name);
+  }
   entry_names.insert(*name);
   return true;
 }
@@ -287,7 +311,8 @@ bool PACKER::fill_package(DATABASE* database) {
       std::string packed = relative;
       // A request to end the program stops the packer between two files; the temporaries go.
       if (end_requested()) return fail(output + ": not made: the packer was asked to end");
-      if (!tree_file.missing && !add_entry(tree_file.host, relative, lines.files_folder + "/" + relative, &packed))
+      if (!tree_file.missing &&
+          !add_entry(tree_file.host, relative, lines.files_folder + "/" + relative, &packed, false, &tree_file.real))
         return false;
       copy_text(file.packed_name, packed);
       summary->installations[n].files++;

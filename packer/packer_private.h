@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "colour.h"
@@ -65,18 +66,61 @@ std::string write_cause(const fs::path& folder, int error_number);
 // The tree of an installation
 
 // One file of an installation: its path below the files folder (the host's names joined with '/'),
-// the file of the host it holds (through the links on the way), and whether a missing_file line left
-// it out of the package.
+// the file of the host it holds (through the links on the way, and its real path), and whether a
+// missing_file line left it out of the package.
 struct TREE_FILE {
   std::string relative;
   fs::path host;
   bool missing = false;
   int line = 0;  // the missing_file line
+  fs::path real;  // the file itself: its path with every link followed
 };
 
 // The folder below the install location that a "$HERE" text names ("" for the install location) in
 // relative: 1. A text of another path variable: 0. A ".." step out of the install location: -1.
 int install_folder_part(const std::string& text, std::string* relative);
+
+// ---------------------------------------------------------------------------------------------------
+// Identical content
+
+// The files packed so far by their content, so that a file with the bytes of one packed before can take
+// that file's entry instead of one of its own (the installer installs each file whole from whichever
+// entry its database names). Sizes are compared first, then checksums, then every byte; a file that
+// changed since it was packed, or that changes while it is compared, is never taken for another.
+class CONTENT_INDEX {
+public:
+  // The entry of a file packed before with the bytes of the host file (of that size and modification
+  // time); false when there is none.
+  bool find(const fs::path& host, std::uintmax_t size, fs::file_time_type time, std::string* entry);
+  // The host file as it was packed into entry: its size and modification time then. The index keeps
+  // the path given, which lives as long as it.
+  void add(const fs::path& host, std::uintmax_t size, fs::file_time_type time, const std::string& entry);
+
+private:
+  struct STORED {
+    const fs::path* host;
+    std::uintmax_t size;
+    fs::file_time_type time;
+    std::string entry;
+  };
+  std::vector<STORED> stored;
+  // Indexes into stored: by size those not summed yet (a file is summed only once another of its size
+  // comes), by size and checksum the others.
+  std::map<std::uintmax_t, std::vector<size_t>> unsummed;
+  std::multimap<std::pair<std::uintmax_t, unsigned long>, size_t> summed;
+  // The last file that find summed, which add takes without reading it again.
+  const fs::path* last_host = nullptr;
+  unsigned long last_sum = 0;
+  std::vector<unsigned char> first_bytes, second_bytes;  // what is read, kept from file to file
+  // The folder of the file opened last: a tree's files are packed folder by folder.
+  fs::path opened_folder_path;
+  FOLDER opened_folder;
+
+  FILE* open(const fs::path& host);
+
+  bool checksum(const fs::path& host, std::uintmax_t size, unsigned long* sum);
+  bool same_bytes(const fs::path& first, const fs::path& second, std::uintmax_t size);
+};
 
 // ---------------------------------------------------------------------------------------------------
 // The description
@@ -147,6 +191,7 @@ private:
   std::string title = "Installer", application, log_path, patch_path;
   std::vector<INSTALLATION_LINES> installation_lines;
   std::vector<std::vector<std::string>> languages;
+  std::vector<int> language_lines;  // the line of each language
   std::vector<std::pair<const GEOMETRY_KEY*, std::vector<INT_S32>>> geometry;
   // Page texts by identifier: for every language (index -1) or the language declared before them.
   struct TEXT_LINE {
@@ -164,8 +209,9 @@ private:
   fs::path package_folder_path;
   std::string package_path;
   // Entries written: the entry of each host file (by its real path), and every name taken.
-  std::map<fs::path, std::string> entry_of_file;
+  std::unordered_map<fs::path::string_type, std::string> entry_of_file;
   std::set<std::string> entry_names;
+  CONTENT_INDEX content;  // the files of the trees packed, by their bytes
 
   // The line of each key that takes one value, by its scope (e.g. the installation it belongs to).
   std::map<std::string, int> key_lines;
@@ -180,9 +226,11 @@ private:
   bool read_description();
   bool read_key(int n, const std::string& key, const std::string& value);
   bool read_shortcut(int n, bool menu, const std::string& value);
+  bool check_shortcut_links();
 
   // tree.cpp
   bool list_files();
+  void note_long_paths(size_t installation);
   bool check_references();
   bool check_output();
 
@@ -190,7 +238,7 @@ private:
   bool check_size(INT_S32 block_size);
   bool fail_writing(const std::string& what, int error_number);
   bool add_entry(const fs::path& host, const std::string& wanted, const std::string& fallback, std::string* name,
-                 bool exact = false);
+                 bool exact = false, const fs::path* real_path = nullptr);
   void fill_database(DATABASE* database);
   bool fill_package(DATABASE* database);
   bool write(const std::string& path, INT_S32 block_size);

@@ -55,12 +55,18 @@ bool build_installer(const std::string& description_path, const std::string& pro
     *error = output_path + ": is a folder";
     return false;
   }
+  std::vector<std::string> ignored;
+  if (!notes) notes = &ignored;
+  // Windows starts a file as a program only under a name that says it is one.
+  std::string extension = windows_name_key(output.extension().u8string());
+  if (head[0] == 'M' && extension != ".EXE")
+    notes->push_back(output_path + ": the installer is a Windows program, and its name does not end in \".exe\": "
+                                   "Windows starts it as a program only under such a name");
   // The package is made beside the installer under a temporary name, then read back record by record.
   char package_name[TEMPORARY_NAME_SIZE], written_name[TEMPORARY_NAME_SIZE];
   next_temporary_name(package_name);
-  std::vector<std::string> ignored;
   PACK_SUMMARY made;
-  PACKER packer(description_path, notes ? notes : &ignored, &made);
+  PACKER packer(description_path, notes, &made);
   packer.output = output_path;
   packer.program = program_path;
   if (!packer.build((output_folder / package_name).string(), block_size, error)) return false;

@@ -56,7 +56,13 @@ static bool walk_tree(const fs::path& folder, const std::string& relative, std::
         *error = "an installation holds at most 32767 files: " + folder.string() + " and the folders before it hold more";
         return false;
       }
-      files->push_back({relative + name, entry, false});
+      // Its real path: that of its folder (the last on the chain) and its name, or where a link leads.
+      fs::path real = link ? fs::canonical(entry, code) : chain->back() / entry.filename();
+      if (code) {
+        problems->push_back(entry.string() + ": cannot be read: " + code.message());
+        continue;
+      }
+      files->push_back({relative + name, entry, false, 0, real});
       continue;
     }
     if (!fs::is_directory(status)) {
@@ -125,7 +131,7 @@ bool PACKER::list_files() {
         return fail_at(missing.second, "missing_file is a plain path below the files folder: " + missing.first);
       if (!present.insert(missing.first).second)
         return fail_at(missing.second, "missing_file names a file that is in the files folder: " + missing.first);
-      files[i].push_back({missing.first, fs::path(), true, missing.second});
+      files[i].push_back({missing.first, fs::path(), true, missing.second, fs::path()});
     }
     if (files[i].size() > 32767)
       return fail_at(line, "an installation holds at most 32767 files; " + root.string() + " holds " +
@@ -165,12 +171,52 @@ bool PACKER::list_files() {
                            " bytes long; the installation database holds " + std::to_string(TEXT_LIMIT) +
                            " for a name and for the entry, and " + std::to_string(TEXT_LIMIT - 6) + " for a folder");
     }
+    note_long_paths(i);
   }
   if (problems.empty()) return true;
   std::string text;
   for (size_t p = 0; p < problems.size() && p < PROBLEM_LIMIT; p++) text += (p ? "\n" : "") + problems[p];
   if (problems.size() > PROBLEM_LIMIT) text += "\n... and " + std::to_string(problems.size() - PROBLEM_LIMIT) + " more";
   return fail(text);
+}
+
+// The characters of a path as Windows counts them: UTF-16 units, two for a character past U+FFFF.
+static size_t windows_path_units(const std::string& text) {
+  size_t units = 0;
+  for (unsigned char c : text) units += (c & 0xC0) == 0x80 ? 0 : c >= 0xF0 ? 2 : 1;
+  return units;
+}
+
+// Windows opens no path of more than 259 characters: the files of installation i that would lie
+// deeper under its default location are noted, the longest named. "$ROOT" and its number count as a
+// drive root ("C:\"), and another path variable at least as that.
+void PACKER::note_long_paths(size_t i) {
+  const INSTALLATION_LINES& lines = installation_lines[i];
+  size_t slash = lines.default_path.find('/');
+  std::string variable = lines.default_path.substr(0, slash), location = variable;
+  if (slash != std::string::npos)
+    for (const std::string& part : split(lines.default_path.substr(slash + 1), '/'))
+      if (!part.empty()) location += "/" + part;
+  // "C:\", the folders below it and their separators, and the one before the file's path.
+  size_t base = 3 + windows_path_units(location) - windows_path_units(variable);
+  size_t count = 0, longest = 0;
+  const TREE_FILE* deepest = nullptr;
+  for (const TREE_FILE& file : files[i]) {
+    size_t length = base + windows_path_units(file.relative);
+    if (length <= 259) continue;
+    count++;
+    if (length > longest) {
+      longest = length;
+      deepest = &file;
+    }
+  }
+  if (!count) return;
+  bool root = windows_name_key(variable).compare(0, 5, "$ROOT") == 0;
+  notes->push_back(description + ":" + std::to_string(lines.default_path_line) + ": " + std::to_string(count) +
+                   (count == 1 ? " file" : " files") + " of the installation \"" + lines.name +
+                   "\" would have a path of more than the 259 characters that Windows opens, installed in its "
+                   "default location: the longest, " + location + "/" + deepest->relative + ", has " +
+                   (root ? "" : "at least ") + std::to_string(longest) + " (" + variable + " counted as C:\\)");
 }
 
 // The uninstaller and the shortcuts' programs that lie in the install location are files of the

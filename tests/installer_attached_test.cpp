@@ -286,6 +286,53 @@ TEST(InstallerAttached, AutomaticModeInstallsTheProgramsOwnPackage) {
   EXPECT_EQ(read_lines(scratch.installed("install_log.txt")).back(), "Installation completed without any errors.");
 }
 
+// A single-file installer of two installations that share most of their files carries them once: it is
+// hardly larger than that of the first installation alone. Run with "-a" it installs the first whole
+// (two of its files share one entry), and the second installs whole from the package it carries.
+TEST(InstallerAttached, SharedContentIsCarriedOnceAndInstallsWhole) {
+  INSTALLER_SCRATCH scratch("attached-shared");
+  const auto second = add_shared_files(scratch);
+  const std::string place = program_path_text(scratch.root), path = scratch.source + "description.txt";
+  std::string description = read_whole_text(path);
+  description.replace(description.find("$SCRATCH/dest"), 13, place + "/dest");
+  ASSERT_TRUE(write_whole_file(path, text_bytes(description)));
+  const std::string installer = WINDOW_SCENARIO::built_program("installer");
+  std::string error, one = scratch.root + "one.exe", setup = scratch.root + "setup.exe", output = scratch.root + "output.txt";
+  ASSERT_TRUE(package_builder::build_installer(path, installer, one, &error)) << error;
+  description += "installation = Part\ndefault_path = " + place + "/dest-b\nfiles = files-b\n";
+  ASSERT_TRUE(write_whole_file(path, text_bytes(description)));
+  ASSERT_TRUE(package_builder::build_installer(path, installer, setup, &error)) << error;
+  EXPECT_LT(std::filesystem::file_size(setup), std::filesystem::file_size(one) + 4096);
+
+#ifdef _WIN32
+  int status = std::system(("\"\"" + setup + "\" -a >\"" + output + "\" 2>&1\"").c_str());
+#else
+  std::string environment;
+  for (const std::string& variable : program_environment(scratch.root)) environment += variable + " ";
+  int status = run_command("env " + environment + "'" + setup + "' -a >'" + output + "' 2>&1");
+#endif
+  EXPECT_EQ(status, 0) << read_whole_text(output);
+  for (const std::string& file : scratch.files)
+    EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
+
+  FOLDER folder, out;
+  ASSERT_TRUE(folder.set_if_folder(scratch.root.substr(0, scratch.root.size() - 1).c_str()));
+  std::filesystem::create_directories(scratch.root + "out");
+  ASSERT_TRUE(out.set_if_folder((scratch.root + "out").c_str()));
+  ATTACHED_DATA record;
+  ASSERT_TRUE(locate_attached_data(&folder, "setup.exe", &record));
+  char message[256] = "";
+  ASSERT_EQ(copy_attached_package(&folder, "setup.exe", record.package_position, &out, nullptr, message),
+            ATTACHED_COPIED) << message;
+  std::unique_ptr<DATABASE> carried(new DATABASE());
+  carried->data_folder = out;
+  ASSERT_TRUE(carried->load_package("installer.pkg"));
+  carried->current_installation = 1;
+  EXPECT_EQ(run_automatic_install(carried.get()), EXIT_JOB_DONE);
+  for (const auto& file : second)
+    EXPECT_EQ(read_whole_file(below(scratch.root + "dest-b", file.first)), file.second) << file.first;
+}
+
 TEST(InstallerAttached, IncompressibleRecordsAndEveryEndAroundTheBufferSize) {
   ATTACHED_FIXTURE fixture("attached-edges");
   // Random bytes do not shrink: their compressed records are longer than the chunk.

@@ -255,7 +255,9 @@ TEST(InstallerSecurity, NamesThatLeaveTheDestinationOrHaveTwoSpellingsAreRefused
       "../escape.txt", "bin/../../escape2.txt", "..\\escape3.txt", "/absolute.txt", "\\absolute2.txt",
       "C:escape4.txt", "..\x01\x01/escape5.txt", ".\x01,\x01./escape6.txt", "..\x01\x01/..\x01\x01\\escape7.txt",
       "\x01,DCC3,DCA9\x01", "\x01,DCC0,DCAF\x01" "escape8.txt"};
-  for (size_t i = 0; i < bad_names.size(); i++) scratch.add_file("more/" + std::to_string(i), text_bytes("x"));
+  // Each of its own bytes, so that each has an entry of its own.
+  for (size_t i = 0; i < bad_names.size(); i++)
+    scratch.add_file("more/" + std::to_string(i), text_bytes("x" + std::to_string(i)));
   auto database = load_or_fail(scratch);
   ASSERT_TRUE(database);
   INSTALLATION* installation = &database->installations[0];

@@ -168,3 +168,33 @@ TEST(InstallerPatch, LongEscapedLinesAreWrittenWhole) {
   for (const std::string& text : read_lines(packages.patch())) found = found || text == line;
   EXPECT_TRUE(found);
 }
+
+// Files that share their entry with others of the same bytes (within an installation and across two)
+// are compared each by its own: a package compared with itself lists none, and one in which a shared
+// file changed in the second installation alone lists that file there alone.
+TEST(InstallerPatch, FilesSharingAnEntryAreComparedEachByItsOwn) {
+  INSTALLER_SCRATCH scratch("patch-shared");
+  add_shared_files(scratch);
+  std::string description = read_whole_text(scratch.source + "description.txt");
+  description += "installation = Part\ndefault_path = $SCRATCH/dest-b\nfiles = files-b\n";
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  ASSERT_TRUE(scratch.build("first.pkg"));
+  EXPECT_EQ(create_patch_description("$SCRATCH/package/first.pkg=$SCRATCH/package/first.pkg"), EXIT_JOB_DONE);
+  EXPECT_EQ(read_whole_text(scratch.package + "patch.xml").find("<FILE "), std::string::npos);
+
+  std::vector<INT_U8> changed = read_whole_file(scratch.source + "files-b/large.bin");
+  changed[100000] ^= 1;
+  ASSERT_TRUE(write_whole_file(scratch.source + "files-b/large.bin", changed));
+  ASSERT_TRUE(scratch.build("second.pkg"));
+  EXPECT_EQ(create_patch_description("$SCRATCH/package/first.pkg=$SCRATCH/package/second.pkg"), EXIT_JOB_DONE);
+  // Each file listed, after the installation it is listed under.
+  std::string installation;
+  std::vector<std::string> listed;
+  for (const std::string& line : read_lines(scratch.package + "patch.xml")) {
+    if (line.compare(0, 15, "\t<INSTALLATION ") == 0) installation = line;
+    if (line.find("<FILE ") != std::string::npos) listed.push_back(installation + "\n" + line + "\n");
+  }
+  EXPECT_EQ(listed, std::vector<std::string>{"\t<INSTALLATION name=\"Part\" allow_system_paths=\"yes\" "
+                                             "default_path=\"$SCRATCH/dest-b\">\n" +
+                                             file_element("large.bin", "")});
+}

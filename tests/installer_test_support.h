@@ -155,3 +155,30 @@ struct INSTALLER_SCRATCH {
   // The destination path of an installed file in the host's form.
   std::string installed(const std::string& relative) const { return below(destination, relative); }
 };
+
+// Files of one content in two installations and in one: the first installation gets a large file and a
+// copy of its guide beside it, and a second installation's folder "files-b" repeats the first's files
+// under other names and folders, all but the uninstaller, which it holds with other bytes of the same
+// size, and adds one file of its own. Both hold an empty file. Returns the second one's files (relative
+// to "files-b"); its lines of the description are the caller's.
+inline std::vector<std::pair<std::string, std::vector<INT_U8>>> add_shared_files(INSTALLER_SCRATCH& scratch) {
+  const std::vector<INT_U8> large = pseudo_random_bytes(200000, 7);
+  scratch.add_file("bin/large.bin", large);
+  scratch.add_file("docs/guide-copy.txt", text_bytes("Guide & notes <1>\n"));
+  scratch.add_file("empty-a", {});
+  const std::vector<std::pair<std::string, std::vector<INT_U8>>> second = {
+      {"large.bin", large},
+      {"data/data.bin", all_byte_values(40)},
+      {"readme.txt", text_bytes("Read me first.\n")},
+      {"tools/start.sh", text_bytes("#!/bin/sh\necho run\n")},
+      {"tools/guide.txt", text_bytes("Guide & notes <1>\n")},
+      {"tools/uninstall.sh", text_bytes("#!/bin/sh\necho REMOVE\n")},
+      {"empty-b", {}},
+      {"own.txt", text_bytes("the second installation's own\n")}};
+  for (const auto& file : second) {
+    std::string path = scratch.source + "files-b/" + file.first;
+    std::filesystem::create_directories(std::filesystem::u8path(path).parent_path());
+    write_whole_file(path, file.second);
+  }
+  return second;
+}

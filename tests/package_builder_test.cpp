@@ -4,13 +4,17 @@
 // nothing left at the package's name; and the program's statuses.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "attached_data.h"
 #include "installer_test_support.h"
+#include "packer_private.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -106,6 +110,22 @@ TEST(PackageBuilder, DescriptionMistakesNameTheirFileAndLine) {
        "2: default_path's folder \"a:b\": its name holds ':', which Windows does not allow in a name"},
       {head + "installation = A\n", "3: the installation \"A\" is named twice (first on line 1): the wizard could not "
                                     "tell the two apart"},
+      // One link file made twice with two targets, as Windows names it; one language twice; a web link
+      // without an address.
+      {head + "desktop_shortcut = 1;run.sh;Run;$HERE/bin\ndesktop_shortcut = 3;guide.txt;RUN;$HERE/docs\n",
+       "4: the desktop shortcut \"RUN\" makes the link of line 3 again with another target: the second would "
+       "replace the first"},
+      {head + "menu_shortcut = 1;run.sh;Run;Group/Sub;$HERE/bin\nmenu_shortcut = 3;guide.txt;Run;group\\.\\sub;$HERE/docs\n",
+       "4: the menu shortcut \"Run\" in \"group\\.\\sub\" makes the link of line 3 again with another target: the "
+       "second would replace the first"},
+      {head + "language = Deutsch\nlanguage = English\nlanguage = Deutsch\n",
+       "5: the language \"Deutsch\" is named twice (first on line 3): the wizard would offer it twice"},
+      {head + "desktop_shortcut = 2;index.html;Web;http://example.org\n",
+       "3: a web link's program is its address, which begins with a scheme and \"://\" (2;https://example.org/;Web;): "
+       "index.html"},
+      {head + "menu_shortcut = 2;www.example.org;Web;Links;\n",
+       "3: a web link's program is its address, which begins with a scheme and \"://\" "
+       "(2;https://example.org/;Web;Links;): www.example.org"},
   };
   for (const auto& c : cases) {
     ASSERT_TRUE(write_whole_file(description, text_bytes(c.text)));
@@ -178,6 +198,58 @@ TEST(PackageBuilder, EveryWizardTextHasWordsAndRepeatsAreNoted) {
   EXPECT_STREQ(database->languages[1].SELECT_OPTIONS_TITLE, "Where and how");
 }
 
+// What the packer makes but a person may not have meant is noted: a shortcut given twice (one link
+// file, as Windows names it, with one target: a menu shortcut and a desktop one, or the same link of
+// another installation, are others); files deeper than the 259 characters of a path that Windows
+// opens, counted in UTF-16 units under the default location; and a Windows installer whose name does
+// not end in ".exe".
+TEST(PackageBuilder, RepeatedShortcutsDeepPathsAndAWindowsInstallerWithoutExeAreNoted) {
+  INSTALLER_SCRATCH scratch("builder-notes");
+  const std::string description = description_of(scratch);
+  const std::string a = "$ROOT0/opt/" + std::string(232, 'a'), b = std::string(237, 'b');
+  // C:\opt\aaa...\deep\file-name1.txt is 259 characters; one more (a character past U+FFFF counts two)
+  // are too many.
+  scratch.add_file("deep/file-name1.txt", text_bytes("fits\n"));
+  scratch.add_file("deep/file-name\xF0\x9F\x98\x80.txt", text_bytes("one too many\n"));
+  ASSERT_TRUE(write_whole_file(description, text_bytes(
+      "installation = A\ndefault_path = " + a + "\ndesktop_shortcut = 1;run.sh;Run;$HERE/bin\n"
+      "desktop_shortcut = 1;run.sh;Run;$HERE/bin\nmenu_shortcut = 1;run.sh;Run;Group;$HERE/bin\n"
+      "menu_shortcut = 1;run.sh;run;GROUP/.;$HERE/bin\nmenu_shortcut = 1;run.sh;Run;Group/Sub;$HERE/bin\n"
+      "installation = B\ndefault_path = $APPDATA//" + b + "\ndesktop_shortcut = 3;guide.txt;Run;$HERE/docs\n")));
+  const std::vector<std::string> packing_notes = {
+      description + ":4: the desktop shortcut \"Run\" is given twice (first on line 3); one link is made",
+      description + ":6: the menu shortcut \"run\" in \"GROUP/.\" is given twice (first on line 5); one link is made",
+      description + ":2: 1 file of the installation \"A\" would have a path of more than the 259 characters that "
+                    "Windows opens, installed in its default location: the longest, " + a +
+                    "/deep/file-name\xF0\x9F\x98\x80.txt, has 260 ($ROOT0 counted as C:\\)",
+      description + ":9: 2 files of the installation \"B\" would have a path of more than the 259 characters that "
+                    "Windows opens, installed in its default location: the longest, $APPDATA/" + b +
+                    "/deep/file-name\xF0\x9F\x98\x80.txt, has at least 261 ($APPDATA counted as C:\\)"};
+  std::vector<std::string> notes;
+  std::string error;
+  ASSERT_TRUE(package_builder::build_package(description, scratch.package + "installer.pkg", &error, 4096, &notes))
+      << error;
+  EXPECT_EQ(notes, packing_notes);
+
+  // A Windows program (as the packer sees one: "MZ" and the installer's mark) made into a single-file
+  // installer under a name without ".exe"; under one with it, in any case, nothing more is noted.
+  std::string mark(INSTALLER_MARK_BACKWARDS);
+  std::reverse(mark.begin(), mark.end());
+  const std::string program = scratch.root + "program.exe";
+  ASSERT_TRUE(write_whole_file(program, text_bytes(std::string("MZ") + std::string(62, '\0') + mark + '\0')));
+  for (const std::string name : {"setup", "setup.EXE"}) {
+    notes.clear();
+    ASSERT_TRUE(package_builder::build_installer(description, program, scratch.root + name, &error, 4096, &notes))
+        << error;
+    std::vector<std::string> expected = packing_notes;
+    if (name == "setup")
+      expected.insert(expected.begin(), scratch.root + "setup: the installer is a Windows program, and its name does "
+                                                       "not end in \".exe\": Windows starts it as a program only "
+                                                       "under such a name");
+    EXPECT_EQ(notes, expected) << name;
+  }
+}
+
 // Files of the tree named like the entries the installer reads for itself ("database.bin", a licence's
 // entry) are packed under other names: the installer still reads its own, and every file installs.
 TEST(PackageBuilder, TheInstallersOwnEntryNamesStayItsOwn) {
@@ -195,6 +267,68 @@ TEST(PackageBuilder, TheInstallersOwnEntryNamesStayItsOwn) {
   EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
   for (const std::string& file : scratch.files)
     EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
+}
+
+// Files of one content are stored once, whichever installation and folder hold them and under whatever
+// name: a second installation that repeats the first one's files makes the package hardly larger. A
+// file of the same size with other bytes keeps an entry of its own. (Both install whole through a
+// single-file installer: InstallerAttached.SharedContentIsCarriedOnceAndInstallsWhole.)
+TEST(PackageBuilder, IdenticalContentIsStoredOnce) {
+  INSTALLER_SCRATCH scratch("builder-shared");
+  add_shared_files(scratch);
+  ASSERT_TRUE(scratch.build());
+  const auto one = fs::file_size(scratch.package + "installer.pkg");
+  const std::string description = read_whole_text(description_of(scratch));
+  ASSERT_TRUE(write_whole_file(description_of(scratch), text_bytes(description + "installation = Part\n"
+                                                                   "default_path = $SCRATCH/dest-b\nfiles = files-b\n")));
+  ASSERT_TRUE(scratch.build());
+  // The second installation's own file, its other uninstaller and its records: a few blocks, where its
+  // repeated files come to over 200 KB.
+  EXPECT_LT(fs::file_size(scratch.package + "installer.pkg"), one + 4 * (4096 + 8));
+
+  std::unique_ptr<DATABASE> database(scratch.load());
+  ASSERT_TRUE(database);
+  ASSERT_EQ(database->installation_count, 2);
+  std::map<std::string, std::string> entries;
+  for (int n = 0; n < 2; n++)
+    for (INT_S16 i = 0; i < database->installations[n].file_count; i++) {
+      const INSTALLATION_FILE& file = database->installations[n].files[i];
+      std::string folder = file.src_path_from_xml[0] ? std::string(file.src_path_from_xml) + "/" : "";
+      entries[std::to_string(n) + ":" + folder + file.src_name] = file.packed_name;
+    }
+  EXPECT_EQ(entries, (std::map<std::string, std::string>{
+                         {"0:bin/data.bin", "bin/data.bin"},        {"0:bin/large.bin", "bin/large.bin"},
+                         {"0:bin/run.sh", "bin/run.sh"},            {"0:bin/uninstall.sh", "bin/uninstall.sh"},
+                         {"0:docs/guide-copy.txt", "docs/guide-copy.txt"}, {"0:docs/guide.txt", "docs/guide-copy.txt"},
+                         {"0:empty-a", "empty-a"},                  {"0:readme.txt", "readme.txt"},
+                         {"1:data/data.bin", "bin/data.bin"},       {"1:empty-b", "empty-a"},
+                         {"1:large.bin", "bin/large.bin"},          {"1:own.txt", "own.txt"},
+                         {"1:readme.txt", "readme.txt"},            {"1:tools/guide.txt", "docs/guide-copy.txt"},
+                         {"1:tools/start.sh", "bin/run.sh"},        {"1:tools/uninstall.sh", "tools/uninstall.sh"}}));
+}
+
+// A file packed before lends its entry only while it holds what was packed: one that has changed since
+// (here to the very bytes of the file that asks) lends none, and an unchanged one lends its entry to a
+// file of its bytes but not to one of its size with other bytes.
+TEST(PackageBuilder, AFileChangedSinceItWasPackedLendsNoEntry) {
+  INSTALLER_SCRATCH scratch("builder-changed-content");
+  const std::string first = scratch.root + "first", second = scratch.root + "second", third = scratch.root + "third";
+  ASSERT_TRUE(write_whole_file(first, text_bytes("packed bytes")));
+  ASSERT_TRUE(write_whole_file(second, text_bytes("packed bytes")));
+  ASSERT_TRUE(write_whole_file(third, text_bytes("other  bytes")));
+  const fs::path paths[3] = {first, second, third};
+  const fs::file_time_type packed = fs::last_write_time(first);
+  package_builder::CONTENT_INDEX index, later;
+  index.add(paths[0], 12, packed, "first-entry");
+  std::string entry;
+  EXPECT_TRUE(index.find(paths[1], 12, fs::last_write_time(second), &entry));
+  EXPECT_EQ(entry, "first-entry");
+  EXPECT_FALSE(index.find(paths[2], 12, fs::last_write_time(third), &entry));
+  // Packed, then changed before another file of its size came.
+  later.add(paths[0], 12, packed, "first-entry");
+  ASSERT_TRUE(write_whole_file(first, text_bytes("other  bytes")));
+  fs::last_write_time(first, packed + std::chrono::seconds(5));
+  EXPECT_FALSE(later.find(paths[2], 12, fs::last_write_time(third), &entry));
 }
 
 // An output that is one of the packer's inputs, or lies in a folder that it packs, is refused, and every

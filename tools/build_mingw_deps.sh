@@ -14,12 +14,18 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$prefix"
 
 # Source packages need deb-src lines; a fresh machine has none.
-if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
-  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
-    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > /etc/apt/sources.list.d/velk-src.sources
+eval "$(apt-config shell sources_list Dir::Etc::sourcelist/f sources_parts Dir::Etc::sourceparts/d)"
+sources_parts=${sources_parts%/}
+if ! grep -rqs '^Types:.*deb-src' "$sources_parts" && ! grep -qs '^deb-src' "$sources_list"; then
+  if [ -f "$sources_parts/debian.sources" ]; then
+    sed 's/^Types: deb$/Types: deb-src/' "$sources_parts/debian.sources" > "$sources_parts/velk-src.sources"
   else
-    grep -E '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' > /etc/apt/sources.list.d/velk-src.list
+    grep -E '^deb ' "$sources_list" | sed 's/^deb /deb-src /' > "$sources_parts/velk-src.list"
   fi
+fi
+# and their indexes, which an update of the package lists fetches: whenever none is there, so that an
+# update that failed (in an earlier run too) is made again rather than blocking every later run.
+if [ -z "$(apt-get indextargets --format '$(FILENAME)' 'Created-By: Sources' 2>/dev/null)" ]; then
   apt-get update -q
 fi
 cd "$work"

@@ -1,0 +1,141 @@
+// Benchmark of the packer (not a test): make_package on a tree without identical files (20,000 files of
+// 1-8 KiB, whose sizes repeat, and 20 of 5 MiB) against "tar -cf" of the same files on the same disk, in
+// paired runs (one of each right after the other, the order alternating, after one untimed pair that
+// warms the cache). With a second make_package (another build) its runs join every pair in turn: its
+// ratio to tar is printed beside, and the ratio of this build's times to its times. Then a tree of two
+// installations, the second repeating two thirds of the first's files in a folder of its own: each
+// build's package size and time.
+// Usage: bench_make_package [work folder] [pairs, 5] [make_package to compare]
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench_support.h"
+
+namespace fs = std::filesystem;
+using bench_support::PAIRED_TIMES;
+using bench_support::seconds_since;
+using bench_support::shell_quoted;
+
+namespace {
+
+// count files of min_size to max_size bytes (in folders of 100) below folder, each of its own bytes;
+// their relative paths in files.
+bool write_tree(const fs::path& folder, int count, size_t min_size, size_t max_size, unsigned salt,
+                std::vector<std::string>* files) {
+  std::vector<char> bytes;
+  for (int i = 0; i < count; i++) {
+    unsigned seed = (unsigned)i * 2654435761u + salt;
+    bytes.resize(min_size + (max_size > min_size ? (seed >> 8) % (max_size - min_size + 1) : 0));
+    bench_support::fill(bytes, seed);
+    std::string relative = "d" + std::to_string(i / 100) + "/f" + std::to_string(i) + ".bin";
+    fs::create_directories((folder / relative).parent_path());
+    if (!bench_support::write_file(folder / relative, bytes)) return false;
+    files->push_back(relative);
+  }
+  return true;
+}
+
+bool write_text(const fs::path& path, const std::string& text) {
+  return bench_support::write_file(path, std::vector<char>(text.begin(), text.end()));
+}
+
+// Seconds the command took; -1 when it failed.
+double timed(const std::string& command) {
+  auto start = std::chrono::steady_clock::now();
+  if (std::system(command.c_str()) != 0) {
+    std::fprintf(stderr, "bench_make_package: failed: %s\n", command.c_str());
+    return -1;
+  }
+  return seconds_since(start);
+}
+
+std::string pack_command(const std::string& packer, const fs::path& description, const fs::path& package) {
+  return shell_quoted(packer) + " " + shell_quoted(description) + " " + shell_quoted(package) + " >/dev/null";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  fs::path work = fs::absolute(argc > 1 ? fs::path(argv[1]) : fs::current_path() / "bench_make_package_work");
+  int pairs = argc > 2 ? std::atoi(argv[2]) : 5;
+  std::string other = argc > 3 ? fs::absolute(argv[3]).string() : std::string();
+  std::string packer = (fs::absolute(fs::path(argv[0])).parent_path() / "make_package").string();
+  if (pairs < 1 || !fs::exists(packer) || (!other.empty() && !fs::exists(other))) {
+    std::fprintf(stderr, "usage: bench_make_package [work folder] [pairs] [make_package to compare]\n"
+                         "(make_package is taken from beside this program)\n");
+    return 2;
+  }
+  std::error_code ignored;
+  fs::remove_all(work, ignored);
+  fs::path source = work / "source", out = work / "out";
+  fs::create_directories(out);
+  std::printf("preparing 20,000 files of 1-8 KiB and 20 of 5 MiB in %s\n", source.string().c_str());
+  std::vector<std::string> small, large;
+  if (!write_tree(source / "files" / "small", 20000, 1024, 8192, 1, &small) ||
+      !write_tree(source / "files" / "large", 20, 5 << 20, 5 << 20, 2, &large))
+    return 1;
+  const std::string head = "installation = Benchmark\ndefault_path = $ROOT0" + (work / "installed").string() + "\n";
+  if (!write_text(source / "description.txt", head)) return 1;
+
+  // Each run replaces the output of the one before, as a packager's next run does.
+  std::string ours = pack_command(packer, source / "description.txt", out / "ours.pkg");
+  std::string theirs = other.empty() ? "" : pack_command(other, source / "description.txt", out / "theirs.pkg");
+  std::string tar = "tar -cf " + shell_quoted(out / "files.tar") + " -C " + shell_quoted(source / "files") + " .";
+  PAIRED_TIMES against_tar, other_against_tar, against_other;
+  for (int pair = 0; pair <= pairs; pair++) {
+    double our_time, tar_time, their_time = 0;
+    if (pair % 2 == 0) {
+      our_time = timed(ours);
+      if (!other.empty()) their_time = timed(theirs);
+      tar_time = timed(tar);
+    } else {
+      tar_time = timed(tar);
+      if (!other.empty()) their_time = timed(theirs);
+      our_time = timed(ours);
+    }
+    if (our_time < 0 || tar_time < 0 || their_time < 0) return 1;
+    // Pair 0 warms the cache and is not counted.
+    if (pair == 0) continue;
+    against_tar.add(our_time, tar_time);
+    if (!other.empty()) {
+      other_against_tar.add(their_time, tar_time);
+      against_other.add(our_time, their_time);
+    }
+  }
+  std::printf("no identical files: make_package %.3f s, tar -cf %.3f s (medians); ratio %s\n",
+              against_tar.median_ours(), against_tar.median_baseline(), against_tar.spread().c_str());
+  if (!other.empty()) {
+    std::printf("  the other make_package: %.3f s, ratio to tar %s\n", other_against_tar.median_ours(),
+                other_against_tar.spread().c_str());
+    std::printf("  this build against the other: %s (target 1.0 or less)\n", against_other.spread().c_str());
+  }
+
+  // The second installation repeats two of every three of the first's files, and has its own fourth.
+  std::printf("preparing a second installation that repeats two thirds of the files\n");
+  std::vector<std::string> own;
+  for (const std::vector<std::string>* files : {&small, &large})
+    for (size_t i = 0; i < files->size(); i++) {
+      if (i % 3 == 2) continue;
+      const std::string kind = files == &small ? "small" : "large";
+      fs::create_directories((source / "files-b" / kind / (*files)[i]).parent_path());
+      fs::copy_file(source / "files" / kind / (*files)[i], source / "files-b" / kind / (*files)[i]);
+    }
+  if (!write_tree(source / "files-b" / "own", 5000, 1024, 8192, 3, &own)) return 1;
+  if (!write_text(source / "shared.txt", head + "installation = Part\ndefault_path = $ROOT0" +
+                                             (work / "installed-b").string() + "\nfiles = files-b\n"))
+    return 1;
+  for (int side = 0; side < (other.empty() ? 1 : 2); side++) {
+    fs::path package = out / (side ? "theirs-shared.pkg" : "ours-shared.pkg");
+    double seconds = timed(pack_command(side ? other : packer, source / "shared.txt", package));
+    if (seconds < 0) return 1;
+    std::printf("two installations sharing files, %s: %.3f s, package %.1f MiB\n",
+                side ? "the other make_package" : "this make_package", seconds,
+                (double)fs::file_size(package) / (1 << 20));
+  }
+  fs::remove_all(work, ignored);
+  return 0;
+}
