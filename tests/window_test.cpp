@@ -335,6 +335,29 @@ TEST_F(X_SERVER_TEST, RealInputFromTheServerReachesTheState) {
   EXPECT_FALSE(keyboard.is_key_down(VKEY_CONTROL));  // every key was released again
 }
 
+// A dead key then a letter types the letter with its mark where Latin-1 has one, in the C locale too: a
+// German keyboard's acute, grave and circumflex keys. Space types the mark alone, a letter without such
+// a form the mark and the letter, Backspace takes the mark back, and the same dead key twice types its
+// mark once.
+TEST_F(X_SERVER_TEST, DeadKeysComposeLatin1Letters) {
+  REQUIRE_TOOL("xdotool");
+  REQUIRE_TOOL("setxkbmap");
+  ASSERT_EQ(run_command("setxkbmap de"), 0);
+  ASSERT_EQ(open_graphics_window("Dead keys", 160, 120, 0, 0), 1);
+  XSync(x_display, False);
+  KEYBOARD_HANDLER keyboard;
+  keyboard.set_buffer_size(16);
+  std::string window = std::to_string((unsigned long)x_window);
+  ASSERT_EQ(run_command("xdotool mousemove --sync --window " + window + " 40 50"), 0);
+  ASSERT_EQ(run_command("xdotool key dead_acute e shift+dead_grave shift+a dead_circumflex space dead_acute b "
+                        "dead_acute BackSpace dead_acute dead_acute dead_circumflex o"),
+            0);
+  ASSERT_TRUE(pump_until([] { return KEYBOARD_HANDLER::queue_last >= 7; }));
+  std::string typed;
+  for (char c; (c = keyboard.read_char()) != 0;) typed += c;
+  EXPECT_EQ(typed, "\xE9\xC0^\xB4" "b\b\xB4\xF4");
+}
+
 TEST_F(X_SERVER_TEST, PointerShapes) {
   EXPECT_EQ(set_mouse_cursor(1, 0), 0);  // no window yet
   ASSERT_EQ(open_graphics_window("Pointer", 100, 100, 0, 0), 1);
