@@ -246,7 +246,14 @@ void application_main(INT_S16 argc, char** argv) {
   }
   if (automatic) run_automatic_mode();
 
-  // Interactive start: a damaged built-in font ends it before any window shows.
+  // Interactive start. The wizard needs a display: without one the person is told at once, and how to
+  // install without it. A damaged built-in font ends the start before any window shows.
+  if (const char* problem = display_problem()) {
+    show_message_box("No display",
+                     format_text("The installer's wizard needs a display: %s. \"-a\" installs without one.", problem)
+                         .c_str());
+    end_one_shot(EXIT_JOB_NOT_STARTED);
+  }
   check_preloaded_fonts();
   name_program_file();
   bool splash_window = false;

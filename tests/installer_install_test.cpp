@@ -938,9 +938,9 @@ TEST(InstallerProgram, ADamagedBuiltInFontEndsTheStartBeforeAnyWindow) {
   ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
   ASSERT_TRUE(scratch.build());
   std::string output = scratch.root + "output.txt";
-  EXPECT_EQ(run_command("env -u DISPLAY VELK_UNATTENDED=1 HOME='" + scratch.root + "home' TMPDIR='" + scratch.root +
-                        "tmp' '" + installer + "' -x '$ROOT0" + scratch.package + "installer.xml' >'" + output +
-                        "' 2>&1"),
+  EXPECT_EQ(run_command("env -u DISPLAY VELK_HEADLESS=1 VELK_UNATTENDED=1 HOME='" + scratch.root + "home' TMPDIR='" +
+                        scratch.root + "tmp' '" + installer + "' -x '$ROOT0" + scratch.package + "installer.xml' >'" +
+                        output + "' 2>&1"),
             FATAL_EXIT_STATUS);
   std::string text = read_whole_text(output);
   EXPECT_NE(text.find("ERROR: 0022:\nUnable to load font from disk"), std::string::npos) << text;

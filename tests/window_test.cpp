@@ -61,8 +61,12 @@ static void paint_known_image() {
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstddef>
 
 #include "../code/posix/x11_host.h"
 
@@ -93,6 +97,7 @@ struct X_SERVER_TEST : ::testing::Test {
     ASSERT_FALSE(number.empty()) << "Xvfb did not start";
     std::string display = ":" + number;
     setenv("DISPLAY", display.c_str(), 1);
+    unsetenv(HEADLESS_VARIABLE);
     probe = XOpenDisplay(display.c_str());
     ASSERT_NE(probe, nullptr);
     close_asks = 0;
@@ -108,6 +113,7 @@ struct X_SERVER_TEST : ::testing::Test {
       waitpid(server, nullptr, 0);
     }
     unsetenv("DISPLAY");
+    setenv(HEADLESS_VARIABLE, "1", 1);
     set_idle_wait(50);
   }
 
@@ -370,10 +376,39 @@ TEST_F(X_SERVER_TEST, PointerShapes) {
   EXPECT_EQ(set_mouse_cursor(-1, 0), 1);
 }
 
+// Why no window can be had: no display named, a display nobody serves, one that takes the connection and
+// never answers (tried for a few seconds); a run that asks for no display needs none.
+TEST(WindowWithoutDisplay, TheProblemIsNamed) {
+  unsetenv("DISPLAY");
+  setenv(HEADLESS_VARIABLE, "1", 1);
+  EXPECT_EQ(display_problem(), nullptr);
+  unsetenv(HEADLESS_VARIABLE);
+  EXPECT_STREQ(display_problem(), "DISPLAY is not set");
+  setenv("DISPLAY", "", 1);
+  EXPECT_STREQ(display_problem(), "DISPLAY is not set");
+  setenv("DISPLAY", ":32761", 1);
+  EXPECT_STREQ(display_problem(), "the display \":32761\" does not answer");
+  // A listener on the display's socket that never says a word.
+  std::string number = std::to_string(20000 + getpid() % 10000), path = "/tmp/.X11-unix/X" + number;
+  int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path + 1, path.c_str(), path.size());  // an abstract name, which Xlib tries first
+  ASSERT_EQ(bind(listener, (sockaddr*)&address, (socklen_t)(offsetof(sockaddr_un, sun_path) + 1 + path.size())), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  setenv("DISPLAY", (":" + number).c_str(), 1);
+  EXPECT_EQ(display_problem(), "the display \":" + number + "\" does not answer");
+  close(listener);
+  unsetenv("DISPLAY");
+  setenv(HEADLESS_VARIABLE, "1", 1);
+}
+
 TEST(WindowWithoutDisplay, UnreachableDisplayIsAFatalError) {
   EXPECT_EXIT(
       {
         setenv("DISPLAY", ":32761", 1);
+        unsetenv(HEADLESS_VARIABLE);
         open_graphics_window("Nowhere", 100, 100, 0, 0);
         std::exit(0);  // not reached: a window that cannot be made ends the program
       },
