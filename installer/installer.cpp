@@ -279,11 +279,12 @@ void application_main(INT_S16 argc, char** argv) {
     fatal_exit("No installation data found!");
   }
 
-  // A window that cannot be had (the screen is smaller than the installer needs) ends the run with the
-  // platform's screen-mode error rather than a loop with nothing to show.
+  // A window that cannot be had (the screen is smaller than the installer needs) ends the run as one
+  // that could not start, rather than a loop with nothing to show.
   if (!open_installer_window(splash_window)) {
-    discard_attached_copy();
-    raise_error(0x01, nullptr);
+    close_main_window(0);
+    tell_screen_too_small();
+    end_one_shot(EXIT_JOB_NOT_STARTED);
   }
   begin_wizard(application_page_manager);
   border_light_colour = COLOUR_INVISIBLE;
