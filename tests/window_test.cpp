@@ -376,18 +376,13 @@ TEST_F(X_SERVER_TEST, PointerShapes) {
   EXPECT_EQ(set_mouse_cursor(-1, 0), 1);
 }
 
-// Why no window can be had: no display named, a display nobody serves, one that takes the connection and
-// never answers (tried for a few seconds); a run that asks for no display needs none.
-TEST(WindowWithoutDisplay, TheProblemIsNamed) {
+// A display that takes the connection and never answers is given up after a few seconds, and a run
+// that asks for no display needs none. (None named, and one that nobody serves: the wizard's scenarios.)
+TEST(WindowWithoutDisplay, ASilentDisplayIsGivenUpAndARunThatAsksForNoneNeedsNone) {
   unsetenv("DISPLAY");
   setenv(HEADLESS_VARIABLE, "1", 1);
   EXPECT_EQ(display_problem(), nullptr);
   unsetenv(HEADLESS_VARIABLE);
-  EXPECT_STREQ(display_problem(), "DISPLAY is not set");
-  setenv("DISPLAY", "", 1);
-  EXPECT_STREQ(display_problem(), "DISPLAY is not set");
-  setenv("DISPLAY", ":32761", 1);
-  EXPECT_STREQ(display_problem(), "the display \":32761\" does not answer");
   // A listener on the display's socket that never says a word.
   std::string number = std::to_string(20000 + getpid() % 10000), path = "/tmp/.X11-unix/X" + number;
   int listener = socket(AF_UNIX, SOCK_STREAM, 0);
