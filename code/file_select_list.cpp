@@ -131,6 +131,8 @@ static bool read_folder(FOLDER* folder, INT_U8 show_hidden, bool folders, char**
   *used = 0;
   SCAN_ENTRY entry;
   while (read_directory_scan(scan, &entry)) {
+    // A linked folder (a mount point under Wine among them) is listed as the folder it leads to.
+    if (entry.is_linked_folder) entry.is_folder = 1;
     if ((entry.is_folder != 0) != folders) continue;
     const char* name = entry.name ? entry.name : "";
     size_t start = *used;

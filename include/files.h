@@ -20,10 +20,14 @@ struct FILE_INFO {
 #define FILE_INFO_WRITABLE 0x80
 #define FILE_INFO_ARCHIVE 0x20
 
-// One entry of a running scan; it is a FILE_INFO, so format_byte_count and format_file_time take it.
+// One entry of a running scan; it is a FILE_INFO, so format_byte_count and format_file_time take it. A
+// link to a folder (on Windows any reparse point that is a folder: a junction, a mount point) has
+// is_folder 0, so that whatever walks the tree never goes through it; is_linked_folder marks it for
+// listings, which show it as the folder the file system lists.
 struct SCAN_ENTRY : FILE_INFO {
   FOLDER* folder;    // the folder being listed
   const char* name;  // points into the scan: valid until the next read or the close
+  INT_U8 is_linked_folder;
 };
 
 // A running directory listing (host-specific contents).

@@ -25,7 +25,8 @@ void console_print(const char* text);
 void console_flush();
 
 // Shows a message box with an OK button and waits for it to be closed; unattended (and always on Linux)
-// the caption and text go to standard error instead ("caption: text") and nothing waits.
+// the caption and text go to standard error instead ("caption: text") and nothing waits, as they do
+// when no box can be shown (no display).
 void show_message_box(const char* caption, const char* text);
 
 // Optional observer of every message box (tests read the texts); null = none.
@@ -168,9 +169,18 @@ extern INT_U8 full_screen_active;  // the display mode was changed by OpenGraphi
 extern INT_U8 full_redraw_flag;    // the next OpenGL presentation copies the whole image
 extern CLOSE_CALLBACK close_callback;
 
+// Name of the environment variable that asks for a main window without a display (Linux: a screen image
+// shown nowhere, as tests use it) when it is set to anything but "" or "0"; Windows has no such window.
+#define HEADLESS_VARIABLE "VELK_HEADLESS"
+
+// Why no main window can be made, or null when one can: on Linux the X server that DISPLAY names must
+// answer (within a few seconds; nothing is needed when HEADLESS_VARIABLE asks for no display), on
+// Windows a window must be possible. The text lasts until the next call.
+const char* display_problem();
+
 // Opens the main window or re-shapes the open one and sizes screen_image; 1 on success, 0 when screen
 // is not 0 or the size cannot meet the limits (nothing changed then). A window that cannot be made at
-// all (no display where one is required) is error 0x00 "Main window pointer invalid".
+// all (no display, see display_problem) is error 0x00 "Main window pointer invalid".
 INT_U8 OpenGraphics(const GRAPHICS_MODE* mode, INT_S16 screen);
 // OpenGraphics without size limits, not borderless.
 INT_U8 open_graphics_window(const char* title, INT_S16 width, INT_S16 height, INT_U8 full_screen,

@@ -5,10 +5,10 @@
 
 #include "config_file.h"
 #include "database.h"
-#include "errors.h"
 #include "file_select.h"
 #include "host.h"
 #include "page_manager.h"
+#include "program.h"
 #include "script.h"
 #include "wizard.h"
 
@@ -30,6 +30,16 @@ bool open_installer_window(bool splash_window) {
                         -1,
                         0};
   return OpenGraphics(&mode, 0) != 0;
+}
+
+void tell_screen_too_small() {
+  const char* title = wizard_text(&LANGUAGE::CHECK_DESKTOP_FAILED_TITLE);
+  const char* text = wizard_text(&LANGUAGE::CHECK_DESKTOP_FAILED);
+  std::string sizes = format_text("The screen is %d x %d; the installer's window needs %d x %d.",
+                                  (int)get_desktop_width(), (int)get_desktop_height(), (int)database->DIALOG.width,
+                                  (int)database->DIALOG.height);
+  show_message_box(title[0] ? title : "Screen too small", text[0] ? (std::string(text) + "\n\n" + sizes).c_str()
+                                                                  : sizes.c_str());
 }
 
 void begin_wizard(WM_PAGE_MANAGER* manager) {
@@ -80,7 +90,10 @@ WM_RESULT configuration_chosen(WM_SCREEN_OBJECT* object, INT_U32, INT_U32 result
     show_message_box("No installation data found!", "Make sure you have got all required files.");
     return 0;
   }
-  if (!open_installer_window(false)) raise_error(0x01, nullptr);
+  if (!open_installer_window(false)) {
+    tell_screen_too_small();
+    end_program(EXIT_JOB_NOT_STARTED);
+  }
   begin_wizard(page_manager);
   return WM_RESULT_REMOVE;
 }

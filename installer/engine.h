@@ -135,6 +135,10 @@ void make_closing_image(IMAGE* image);
 // package's fonts, the root at the window's size, the first page coming in from black, the quit
 // question on a close request.
 bool open_installer_window(bool splash_window);
+// The window cannot be had because the screen is smaller than its smallest size: one message says so in
+// the package's words for it (the current language's CHECK_DESKTOP_FAILED_TITLE and CHECK_DESKTOP_FAILED)
+// and names the screen's size and the window's.
+void tell_screen_too_small();
 void begin_wizard(WM_PAGE_MANAGER* manager);
 
 // An alternative start that the start-up does not use: the file selector asks for the installation's

@@ -246,7 +246,14 @@ void application_main(INT_S16 argc, char** argv) {
   }
   if (automatic) run_automatic_mode();
 
-  // Interactive start: a damaged built-in font ends it before any window shows.
+  // Interactive start. The wizard needs a display: without one the person is told at once, and how to
+  // install without it. A damaged built-in font ends the start before any window shows.
+  if (const char* problem = display_problem()) {
+    show_message_box("No display",
+                     format_text("The installer's wizard needs a display: %s. \"-a\" installs without one.", problem)
+                         .c_str());
+    end_one_shot(EXIT_JOB_NOT_STARTED);
+  }
   check_preloaded_fonts();
   name_program_file();
   bool splash_window = false;
@@ -272,11 +279,12 @@ void application_main(INT_S16 argc, char** argv) {
     fatal_exit("No installation data found!");
   }
 
-  // A window that cannot be had (the screen is smaller than the installer needs) ends the run with the
-  // platform's screen-mode error rather than a loop with nothing to show.
+  // A window that cannot be had (the screen is smaller than the installer needs) ends the run as one
+  // that could not start, rather than a loop with nothing to show.
   if (!open_installer_window(splash_window)) {
-    discard_attached_copy();
-    raise_error(0x01, nullptr);
+    close_main_window(0);
+    tell_screen_too_small();
+    end_one_shot(EXIT_JOB_NOT_STARTED);
   }
   begin_wizard(application_page_manager);
   border_light_colour = COLOUR_INVISIBLE;

@@ -296,6 +296,48 @@ TEST_F(FileSelectTest, FoldersUpToTheDrives) {
   EXPECT_TRUE(selector->folder.equals(&root));
 }
 
+// Every folder that the file system lists is listed: a link to a folder and a mount point (under Wine
+// both are reparse points) among the folders, each leading into it. The system's shell makes them; a
+// mount needs root (as CI runs), without which that part is skipped.
+TEST_F(FileSelectTest, FoldersBehindLinksAndMountPointsAreListed) {
+  WINDOW_SCENARIO system("file-select-mounts");  // only for its Unix shell
+  std::string answer;
+  if (!system.run_shell("link", "d=$(dirname \"$OUT\"); mkdir \"$d/target\" \"$d/mounted\" && "
+                                "ln -s \"$d/target\" \"$d/linked\" && echo made",
+                        &answer) ||
+      answer.find("made") == std::string::npos)
+    GTEST_SKIP() << "no Unix shell to make a link with: " << answer;
+  bool mounted = system.run_shell("mount", "mount -t tmpfs velk-test \"$(dirname \"$OUT\")/mounted\" && echo mounted",
+                                  &answer) &&
+                 answer.find("mounted") != std::string::npos;
+  // The shell takes back what it made: the scratch folder's removal would not take a link through
+  // Windows's eyes (a reparse point).
+  struct TAKE_BACK {
+    WINDOW_SCENARIO& system;
+    ~TAKE_BACK() {
+      std::string answer;
+      system.run_shell("take-back", "d=$(dirname \"$OUT\"); umount \"$d/mounted\" 2>/dev/null; rm \"$d/linked\"",
+                       &answer);
+    }
+  } take_back{system};
+  FOLDER folder;
+  ASSERT_TRUE(folder.set_if_folder(system.scratch().c_str()));
+  selector->set_mode(FILE_SELECT_FOLDER, &folder, nullptr, nullptr);
+  settle_effects();
+  std::vector<std::string> listed = rows();
+  EXPECT_EQ(listed, (std::vector<std::string>{"..", "linked", "mounted", "target"}));
+  for (const char* name : {"linked", "mounted"}) {
+    listed = rows();
+    pick_row((INT_S32)(std::find(listed.begin(), listed.end(), name) - listed.begin()));
+    FOLDER inside = folder;
+    ASSERT_TRUE(inside.enter(name));
+    EXPECT_TRUE(selector->folder.equals(&inside)) << name;
+    selector->set_mode(FILE_SELECT_FOLDER, &folder, nullptr, nullptr);
+    settle_effects();
+  }
+  if (!mounted) GTEST_SKIP() << "mounting needs root: the mount point was not tried (" << answer << ")";
+}
+
 // Names that the file system holds outside ASCII are listed as the system's text (Latin-1 here), which
 // the list draws, and lead back to the same folder and file.
 TEST_F(FileSelectTest, NamesOutsideAsciiAreListedInTheSystemsTextAndLeadToTheirFiles) {
@@ -611,7 +653,8 @@ bool place_of(const std::string& output, const std::string& name, int* x, int* y
 }
 
 // The selector with the default styles in a real window: Tab shows where the focus goes, the location
-// menu opens and closes, a new folder is named (on a German keyboard) through the clipboard and chosen.
+// menu opens and closes, a new folder is named (on a German keyboard, its dead keys too) through the
+// clipboard and chosen.
 TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
   WINDOW_SCENARIO scenario("file-select-window");
   START_WINDOW_SCENARIO(scenario);
@@ -647,7 +690,8 @@ TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
   ASSERT_TRUE(place_of(scenario.output(), "dialog_edit", &x, &y));
   ASSERT_TRUE(scenario.click(x, y));
   ASSERT_TRUE(scenario.wait_for_output("edit clicked\n"));
-  ASSERT_TRUE(scenario.type("Grüße here"));
+  ASSERT_TRUE(scenario.type("Grüße caf"));
+  for (const char* key : {"dead_acute", "e", "space", "shift+dead_grave", "a"}) ASSERT_TRUE(scenario.key(key));
   ASSERT_TRUE(scenario.key("ctrl+a"));
   ASSERT_TRUE(scenario.key("ctrl+x"));
   ASSERT_TRUE(scenario.key("ctrl+v"));
@@ -655,7 +699,7 @@ TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
   ASSERT_TRUE(scenario.click(x, y));
   ASSERT_TRUE(scenario.wait_for_output("dialog closed"));
   FOLDER made = start_folder;
-  EXPECT_TRUE(made.enter("Gr\xFC\xDF" "e here")) << scenario.output();  // stored as UTF-8 natively, UTF-16 on Windows
+  EXPECT_TRUE(made.enter("Gr\xFC\xDF" "e caf\xE9 \xE0")) << scenario.output();  // stored as UTF-8 natively, UTF-16 on Windows
   // OK: the selection is the new folder.
   ASSERT_TRUE(place_of(scenario.output(), "ok", &x, &y));
   ASSERT_TRUE(scenario.click(x, y));

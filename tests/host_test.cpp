@@ -321,7 +321,7 @@ TEST(EventQueue, ClientsRegisterForTheirLifetime) {
 // The main window without a display (Linux) or with the real one (Windows).
 #ifndef _WIN32
 struct MAIN_WINDOW : ::testing::Test {
-  void SetUp() override { unsetenv("DISPLAY"); }
+  void SetUp() override { setenv(HEADLESS_VARIABLE, "1", 1); }
   void TearDown() override { close_main_window(-1); }
 };
 #else

@@ -443,7 +443,7 @@ TEST(InstallerAttached, AttachedInstallerProgramStartsAndEnds) {
   ASSERT_TRUE(fixture.attach("setup", attached_data(fixture.package, 8192, true), &position));
   std::string setup = fixture.scratch.root + "setup";
   std::filesystem::permissions(setup, std::filesystem::perms::owner_all);
-  std::string environment = "env -u DISPLAY HOME='" + fixture.scratch.root + "home' XDG_CONFIG_HOME='" +
+  std::string environment = "env -u DISPLAY VELK_HEADLESS=1 HOME='" + fixture.scratch.root + "home' XDG_CONFIG_HOME='" +
                             fixture.scratch.root + "home/config' XDG_DATA_HOME='" + fixture.scratch.root +
                             "home/data' TMPDIR='" + fixture.scratch.root + "tmp' VELK_UNATTENDED=1 ";
   std::string output = fixture.scratch.root + "output.txt";

@@ -61,8 +61,12 @@ static void paint_known_image() {
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstddef>
 
 #include "../code/posix/x11_host.h"
 
@@ -93,6 +97,7 @@ struct X_SERVER_TEST : ::testing::Test {
     ASSERT_FALSE(number.empty()) << "Xvfb did not start";
     std::string display = ":" + number;
     setenv("DISPLAY", display.c_str(), 1);
+    unsetenv(HEADLESS_VARIABLE);
     probe = XOpenDisplay(display.c_str());
     ASSERT_NE(probe, nullptr);
     close_asks = 0;
@@ -108,6 +113,7 @@ struct X_SERVER_TEST : ::testing::Test {
       waitpid(server, nullptr, 0);
     }
     unsetenv("DISPLAY");
+    setenv(HEADLESS_VARIABLE, "1", 1);
     set_idle_wait(50);
   }
 
@@ -335,6 +341,29 @@ TEST_F(X_SERVER_TEST, RealInputFromTheServerReachesTheState) {
   EXPECT_FALSE(keyboard.is_key_down(VKEY_CONTROL));  // every key was released again
 }
 
+// A dead key then a letter types the letter with its mark where Latin-1 has one, in the C locale too: a
+// German keyboard's acute, grave and circumflex keys. Space types the mark alone, a letter without such
+// a form the mark and the letter, Backspace takes the mark back, and the same dead key twice types its
+// mark once.
+TEST_F(X_SERVER_TEST, DeadKeysComposeLatin1Letters) {
+  REQUIRE_TOOL("xdotool");
+  REQUIRE_TOOL("setxkbmap");
+  ASSERT_EQ(run_command("setxkbmap de"), 0);
+  ASSERT_EQ(open_graphics_window("Dead keys", 160, 120, 0, 0), 1);
+  XSync(x_display, False);
+  KEYBOARD_HANDLER keyboard;
+  keyboard.set_buffer_size(16);
+  std::string window = std::to_string((unsigned long)x_window);
+  ASSERT_EQ(run_command("xdotool mousemove --sync --window " + window + " 40 50"), 0);
+  ASSERT_EQ(run_command("xdotool key dead_acute e shift+dead_grave shift+a dead_circumflex space dead_acute b "
+                        "dead_acute BackSpace dead_acute dead_acute dead_circumflex o"),
+            0);
+  ASSERT_TRUE(pump_until([] { return KEYBOARD_HANDLER::queue_last >= 7; }));
+  std::string typed;
+  for (char c; (c = keyboard.read_char()) != 0;) typed += c;
+  EXPECT_EQ(typed, "\xE9\xC0^\xB4" "b\b\xB4\xF4");
+}
+
 TEST_F(X_SERVER_TEST, PointerShapes) {
   EXPECT_EQ(set_mouse_cursor(1, 0), 0);  // no window yet
   ASSERT_EQ(open_graphics_window("Pointer", 100, 100, 0, 0), 1);
@@ -347,10 +376,34 @@ TEST_F(X_SERVER_TEST, PointerShapes) {
   EXPECT_EQ(set_mouse_cursor(-1, 0), 1);
 }
 
+// A display that takes the connection and never answers is given up after a few seconds, and a run
+// that asks for no display needs none. (None named, and one that nobody serves: the wizard's scenarios.)
+TEST(WindowWithoutDisplay, ASilentDisplayIsGivenUpAndARunThatAsksForNoneNeedsNone) {
+  unsetenv("DISPLAY");
+  setenv(HEADLESS_VARIABLE, "1", 1);
+  EXPECT_EQ(display_problem(), nullptr);
+  unsetenv(HEADLESS_VARIABLE);
+  // A listener on the display's socket that never says a word.
+  std::string number = std::to_string(20000 + getpid() % 10000), path = "/tmp/.X11-unix/X" + number;
+  int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path + 1, path.c_str(), path.size());  // an abstract name, which Xlib tries first
+  ASSERT_EQ(bind(listener, (sockaddr*)&address, (socklen_t)(offsetof(sockaddr_un, sun_path) + 1 + path.size())), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  setenv("DISPLAY", (":" + number).c_str(), 1);
+  EXPECT_EQ(display_problem(), "the display \":" + number + "\" does not answer");
+  close(listener);
+  unsetenv("DISPLAY");
+  setenv(HEADLESS_VARIABLE, "1", 1);
+}
+
 TEST(WindowWithoutDisplay, UnreachableDisplayIsAFatalError) {
   EXPECT_EXIT(
       {
         setenv("DISPLAY", ":32761", 1);
+        unsetenv(HEADLESS_VARIABLE);
         open_graphics_window("Nowhere", 100, 100, 0, 0);
         std::exit(0);  // not reached: a window that cannot be made ends the program
       },

@@ -689,7 +689,7 @@ struct MAIN_WINDOW_OPEN {
   bool open;
   MAIN_WINDOW_OPEN() {
 #ifndef _WIN32
-    unsetenv("DISPLAY");
+    setenv(HEADLESS_VARIABLE, "1", 1);
 #endif
     open = open_graphics_window("Resting pointer", 640, 480, 0, 0) == 1;
   }

@@ -5,6 +5,7 @@
 // which also shows what the window must show.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 #include <utility>
@@ -842,3 +843,59 @@ TEST(WizardScenario, TheQuitQuestionDraggedAndLeftStillIsOpaqueWhereItWasLetGo) 
   EXPECT_EQ(differing_pixels(shown, twice_expected, twice_area), 0);
 }
 
+
+namespace {
+
+// What the program wrote to standard error, its lines ended by "\n" alone (Windows writes "\r\n").
+std::string error_lines(const WINDOW_SCENARIO& scenario) {
+  std::string text = scenario.errors();
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  return text;
+}
+
+}  // namespace
+
+// Scenario I: a package whose window is larger than the screen (900 x 700 on 800 x 600). No wizard opens:
+// one message in the package's words for it names both sizes, and the run ends as one that could not
+// start, having installed nothing.
+TEST(WizardScenario, AWindowLargerThanTheScreenIsToldInThePackagesWords) {
+  INSTALLER_SCRATCH scratch("wizard-i", "window = 900;700\ndialog = 0;0;900;700\n"
+                                        "text = CHECK_DESKTOP_FAILED_TITLE;Bildschirm zu klein\n"
+                                        "text = CHECK_DESKTOP_FAILED;Dieser Bildschirm ist kleiner als das Fenster.\n");
+  ASSERT_TRUE(build_scenario_package(scratch, "I", {NO_LICENCE}));
+  WINDOW_SCENARIO scenario("wizard-i-window", 800, 600);
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("installer"),
+                             {"-x", program_path_text(scratch.package) + "/installer.xml"},
+                             program_environment(scratch.root)));
+  EXPECT_EQ(scenario.wait_for_exit(), EXIT_JOB_NOT_STARTED);
+  EXPECT_EQ(error_lines(scenario), "Bildschirm zu klein: Dieser Bildschirm ist kleiner als das Fenster.\n\n"
+                                   "The screen is 800 x 600; the installer's window needs 900 x 700.\n");
+  EXPECT_FALSE(std::filesystem::exists(scratch.destination));
+}
+
+// Scenario J: the wizard started where no display can be had (none named, and one that nobody serves)
+// says at once that it needs one and that "-a" installs without it, and ends as a run that could not
+// start. Attended too: under Wine the box that cannot be shown goes to standard error.
+TEST(WizardScenario, WithoutADisplayTheWizardSaysSoAndEnds) {
+  INSTALLER_SCRATCH scratch("wizard-j", wizard_description_lines());
+  ASSERT_TRUE(build_scenario_package(scratch, "J", {NO_LICENCE}));
+#ifdef _WIN32
+  const std::vector<std::string> problems = {"no window can be made", "no window can be made"};
+#else
+  const std::vector<std::string> problems = {"DISPLAY is not set", "the display \":32761\" does not answer"};
+#endif
+  const std::vector<std::string> displays = {"DISPLAY=", "DISPLAY=:32761"};
+  for (size_t i = 0; i < displays.size(); i++) {
+    WINDOW_SCENARIO scenario("wizard-j-window");
+    START_WINDOW_SCENARIO(scenario);
+    std::vector<std::string> environment = program_environment(scratch.root);
+    environment.push_back(displays[i]);
+    environment.push_back("VELK_UNATTENDED=0");
+    ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("installer"),
+                               {"-x", program_path_text(scratch.package) + "/installer.xml"}, environment));
+    EXPECT_EQ(scenario.wait_for_exit(), EXIT_JOB_NOT_STARTED) << displays[i];
+    EXPECT_EQ(error_lines(scenario),
+              "No display: The installer's wizard needs a display: " + problems[i] + ". \"-a\" installs without one.\n");
+  }
+}

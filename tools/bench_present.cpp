@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string>
 
 #include "host.h"
 #include "image.h"
@@ -114,7 +115,8 @@ int main(int argc, char** argv) {
     std::printf("no window\n");
     return 1;
   }
-  std::printf("window: %s\n", std::getenv("DISPLAY") && std::getenv("DISPLAY")[0] ? "display" : "headless");
+  const char* headless = std::getenv(HEADLESS_VARIABLE);
+  std::printf("window: %s\n", headless && headless[0] && std::string(headless) != "0" ? "headless" : "display");
 
   set_idle_wait(50);
   double cpu_before = cpu_milliseconds();

@@ -527,9 +527,8 @@ bool read_directory_scan(DIRECTORY_SCAN* scan, SCAN_ENTRY* entry) {
     struct stat status;
     if (fstatat(dirfd(scan->handle), host_name, &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
     struct stat target;
-    if (S_ISLNK(status.st_mode) && fstatat(dirfd(scan->handle), host_name, &target, 0) == 0 &&
-        !S_ISDIR(target.st_mode))
-      status = target;  // a dangling link keeps its own
+    bool followed = S_ISLNK(status.st_mode) && fstatat(dirfd(scan->handle), host_name, &target, 0) == 0;
+    if (followed && !S_ISDIR(target.st_mode)) status = target;  // a dangling link keeps its own
     INT_U8 is_folder = S_ISDIR(status.st_mode) ? 1 : 0;
     if (scan->pattern[0] && !(is_folder && !scan->match_folders) &&
         !scan_name_matches(name, scan->pattern, scan->match_mode))
@@ -537,6 +536,7 @@ bool read_directory_scan(DIRECTORY_SCAN* scan, SCAN_ENTRY* entry) {
     fill_info(status, scan->name, entry);
     entry->folder = scan->folder;
     entry->name = scan->name;
+    entry->is_linked_folder = followed && S_ISDIR(target.st_mode) ? 1 : 0;
     return true;
   }
 }

@@ -1,6 +1,7 @@
 // Linux host layer: X events of the main window turned into the library's keyboard and mouse state
-// (X key symbols mapped to the Windows virtual-key codes the library compares), pointer shapes and
-// position, key names and characters (US layout), and the joystick query (no joystick here).
+// (X key symbols mapped to the Windows virtual-key codes the library compares, dead keys composed),
+// pointer shapes and position, key names and characters (US layout), and the joystick query (no
+// joystick here).
 #include "x11_host.h"
 #include "../host_private.h"
 
@@ -63,6 +64,34 @@ INT_S32 key_symbol_to_virtual_key(INT_U32 key_symbol) {
   return 0;
 }
 
+// A dead key's mark waits for the next typed character. A letter that Latin-1 holds with the mark takes
+// it (acute then e types é); a space types the mark alone; any other character comes after the mark, as
+// with X's own composition; a control character (Backspace, Escape, Enter, Control with a key) takes
+// the mark back. The same dead key twice types its mark once. Marks that Latin-1 lacks (caron, breve,
+// ...) type nothing of their own. This is done here rather than by an input method, so that it works
+// in every locale, C included.
+struct DEAD_KEY {
+  KeySym key;
+  INT_U32 mark;          // the mark alone; 0 = none in Latin-1
+  const char* bases;     // the letters that take the mark
+  const char* composed;  // their Latin-1 letters, in the same order
+};
+
+static const DEAD_KEY dead_keys[] = {
+    {XK_dead_grave, 0x60, "AEIOUaeiou", "\xC0\xC8\xCC\xD2\xD9\xE0\xE8\xEC\xF2\xF9"},
+    {XK_dead_acute, 0xB4, "AEIOUYaeiouy", "\xC1\xC9\xCD\xD3\xDA\xDD\xE1\xE9\xED\xF3\xFA\xFD"},
+    {XK_dead_circumflex, 0x5E, "AEIOUaeiou", "\xC2\xCA\xCE\xD4\xDB\xE2\xEA\xEE\xF4\xFB"},
+    {XK_dead_tilde, 0x7E, "ANOano", "\xC3\xD1\xD5\xE3\xF1\xF5"},
+    {XK_dead_diaeresis, 0xA8, "AEIOUaeiouy", "\xC4\xCB\xCF\xD6\xDC\xE4\xEB\xEF\xF6\xFC\xFF"},
+    {XK_dead_abovering, 0xB0, "Aa", "\xC5\xE5"},
+    {XK_dead_cedilla, 0xB8, "Cc", "\xC7\xE7"},
+    {XK_dead_macron, 0xAF, "", ""},
+};
+static const DEAD_KEY mark_outside_latin1 = {0, 0, "", ""};
+static const DEAD_KEY* pending_dead_key = nullptr;
+
+static bool is_dead_key(KeySym key) { return key >= XK_dead_grave && key <= XK_dead_greek; }
+
 // Windows reports the left and right modifier keys by their common code.
 static INT_S32 common_key(INT_S32 virtual_key) {
   if (virtual_key == VKEY_LSHIFT || virtual_key == VKEY_RSHIFT) return VKEY_SHIFT;
@@ -101,6 +130,20 @@ static void key_event(XKeyEvent* key, bool pressed) {
   }
   KEYBOARD_HANDLER keyboard;
   if (virtual_key) keyboard.set_key(common);
+  bool control = (key->state & ControlMask) != 0, alt = (key->state & Mod1Mask) != 0;
+  auto type_character = [&](INT_U32 character) {
+    INT_S32 queued = translate_typed_character(character, virtual_key, control, alt);
+    if (queued >= 0) keyboard.push_char(queued);
+  };
+  if (is_dead_key(typed)) {
+    const DEAD_KEY* dead = &mark_outside_latin1;
+    for (const DEAD_KEY& row : dead_keys)
+      if (row.key == typed) dead = &row;
+    const DEAD_KEY* before = pending_dead_key;
+    pending_dead_key = before == dead ? nullptr : dead;
+    if (before && before->mark) type_character(before->mark);
+    return;
+  }
   // The character comes from the key symbol where that names one: Latin-1 symbols are their own
   // code points and Unicode symbols carry theirs, whatever the locale makes of them in the text
   // (nothing, or UTF-8 bytes). Control characters (Enter, Tab, Ctrl with a key) and keypad digits
@@ -113,9 +156,23 @@ static void key_event(XKeyEvent* key, bool pressed) {
   else if (length == 1) character = (INT_U8)text[0];
   else if (length > 1) character = 0x100;
   if (!character) return;
-  INT_S32 queued = translate_typed_character(character, virtual_key, (key->state & ControlMask) != 0,
-                                             (key->state & Mod1Mask) != 0);
-  if (queued >= 0) keyboard.push_char(queued);
+  if (const DEAD_KEY* dead = pending_dead_key) {
+    pending_dead_key = nullptr;
+    if (control || character < 0x20 || character == 0x7F) {
+      // The mark is taken back; the control character goes on alone.
+    } else if (character == ' ') {
+      if (dead->mark) type_character(dead->mark);
+      return;
+    } else {
+      const char* base = character < 0x80 ? std::strchr(dead->bases, (int)character) : nullptr;
+      if (base) {
+        type_character((INT_U8)dead->composed[base - dead->bases]);
+        return;
+      }
+      if (dead->mark) type_character(dead->mark);
+    }
+  }
+  type_character(character);
 }
 
 static void pointer_moved(int x, int y) { MOUSE_HANDLER::pointer_event((INT_S16)x, (INT_S16)y); }
@@ -136,6 +193,7 @@ void handle_x_event(XEvent* event) {
       break;
     case FocusOut:
       std::memset(key_down, 0, sizeof(key_down));
+      pending_dead_key = nullptr;
       host_drop_key_presses();
       break;
     case KeyPress:

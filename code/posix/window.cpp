@@ -1,11 +1,16 @@
-// Linux host layer: the main window — an X11 window when DISPLAY is set, otherwise a headless screen
-// image — its shaping, and the presentation of the screen image with XPutImage.
+// Linux host layer: the main window — an X11 window on the display that DISPLAY names, or a screen
+// image shown nowhere when a run asks for no display — its shaping, and the presentation of the screen
+// image with XPutImage.
 #include "x11_host.h"
 #include "../host_private.h"
 
 #include <X11/Xatom.h>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "errors.h"
 #include "image.h"
@@ -25,10 +30,13 @@ static INT_S16 available_height = -1;
 // The desktop of a run without a display.
 static const INT_S16 HEADLESS_DESKTOP_WIDTH = 1920;
 static const INT_S16 HEADLESS_DESKTOP_HEIGHT = 1080;
+// How long a display may take to answer a new connection.
+static const int DISPLAY_ANSWER_MS = 5000;
 
+// Only a run that asks for it goes without a display: any other that finds none is told so.
 static bool display_wanted() {
-  const char* name = std::getenv("DISPLAY");
-  return name && name[0];
+  const char* value = std::getenv(HEADLESS_VARIABLE);
+  return !(value && value[0] && std::strcmp(value, "0") != 0);
 }
 
 static void forget_x_image() {
@@ -66,6 +74,34 @@ static bool open_display() {
     if (formats) XFree(formats);
   }
   return true;
+}
+
+// A server that takes the connection and never answers (one stopped, or a forwarding whose far end is
+// gone) would hold XOpenDisplay for ever: a child process tries it first, within a time limit.
+static bool display_answers() {
+  pid_t child = fork();
+  if (child < 0) return true;  // no child: the program's own attempt decides
+  if (child == 0) _exit(XOpenDisplay(nullptr) ? 0 : 1);
+  for (int waited = 0; waited < DISPLAY_ANSWER_MS; waited += 10) {
+    int status = 0;
+    pid_t ended = waitpid(child, &status, WNOHANG);
+    if (ended == child) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (ended < 0) return true;
+    sleep_milliseconds(10);
+  }
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  return false;
+}
+
+const char* display_problem() {
+  static char problem[300];
+  if (!display_wanted() || x_display) return nullptr;
+  const char* name = std::getenv("DISPLAY");
+  if (!name || !name[0]) return "DISPLAY is not set";
+  if (display_answers() && open_display()) return nullptr;
+  std::snprintf(problem, sizeof problem, "the display \"%.200s\" does not answer", name);
+  return problem;
 }
 
 static void close_display() {

@@ -528,6 +528,7 @@ bool read_directory_scan(DIRECTORY_SCAN* scan, SCAN_ENTRY* entry) {
     entry->folder = scan->folder;
     entry->name = name;
     entry->is_folder = is_folder ? 1 : 0;
+    entry->is_linked_folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) && !is_folder ? 1 : 0;
     entry->hidden_or_system = (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) ? 1 : 0;
     entry->mode = attribute_mode(attributes);
     entry->size = scan->data.nFileSizeLow;

@@ -47,6 +47,16 @@ static void set_title_text(const char* title) {
     SetWindowTextA(main_window, title);
 }
 
+// Windows always has a window system; Wine without one (no X server) makes no window, not even a
+// hidden one, which shows it at no cost to anyone.
+const char* display_problem() {
+  if (main_window) return nullptr;
+  HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, instance_handle, nullptr);
+  if (!probe) return "no window can be made";
+  DestroyWindow(probe);
+  return nullptr;
+}
+
 INT_U8 OpenGraphics(const GRAPHICS_MODE* mode, INT_S16 screen) {
   if (screen != 0 || !mode) return 0;
   const char* title = mode->title ? mode->title : "";

@@ -14,7 +14,7 @@
 // Message boxes print instead of waiting, and no window is opened.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   setenv(UNATTENDED_VARIABLE, "1", 1);
-  unsetenv("DISPLAY");
+  setenv(HEADLESS_VARIABLE, "1", 1);
   return 0;
 }
 

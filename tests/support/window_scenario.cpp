@@ -510,6 +510,7 @@ bool WINDOW_SCENARIO::start(const std::string& program, const std::vector<std::s
   if (child == 0) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives the test
     setenv("DISPLAY", display.c_str(), 1);
+    unsetenv(HEADLESS_VARIABLE);  // the test's own main windows have none; the program's is on the display
     setenv(PASS_COUNT_VARIABLE, passes.c_str(), 1);
     for (const std::string& entry : environment) putenv(const_cast<char*>(entry.c_str()));
     int out_fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

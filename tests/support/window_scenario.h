@@ -111,6 +111,12 @@ public:
 
   std::string scratch() const { return scratch_folder; }
 
+  // Runs the commands with /bin/sh as a Unix process, under Wine too (the tests' way to what Windows
+  // cannot make there, a mount point or a Unix link); "$(dirname "$OUT")" is the scratch folder. Their
+  // output and errors go into answer; false when the shell did not run or end in time. name names the
+  // script and its output in the scratch folder.
+  bool run_shell(const std::string& name, const std::string& body, std::string* answer);
+
 #ifdef _WIN32
   // A value (as text) of the registry that the program saw, which is its Wine server's and not this
   // process's; "" when there is none. Read before the scenario ends.
@@ -124,7 +130,6 @@ public:
 #endif
 
 private:
-  bool run_shell(const std::string& name, const std::string& body, std::string* answer);
   bool send_input(const std::vector<std::string>& events, bool focus = false, bool paced = true);
   std::string move_event(int x, int y) const;
   std::string program_ended_shell() const;  // a shell function "ended": true once the program has ended
