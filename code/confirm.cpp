@@ -119,6 +119,12 @@ WM_CONFIRM::WM_CONFIRM(INT_S16 x_, INT_S16 y_, const char* title_text, const cha
 
 WM_CONFIRM::~WM_CONFIRM() {}
 
+WM_SCREEN_OBJECT* WM_CONFIRM::first_focus() {
+  for (WM_BUTTON* button : buttons)
+    if (button && button->hot_key == VKEY_ESCAPE) return button;
+  return nullptr;
+}
+
 void WM_CONFIRM::finish() {
   kind |= WM_KIND_CONFIRM;
   call_screen_object_created_hook(this);
@@ -165,9 +171,11 @@ void WM_CONFIRM::create_buttons(INT_S16 y_, INT_S16 count, const char* label1, c
   const WM_EVENT_CALLBACK callbacks[3] = {callback1, callback2, callback3};
   const INT_U32 user1[3] = {user1_1, user1_2, user1_3}, user2[3] = {user2_1, user2_2, user2_3};
   const INT_S16 y2 = (INT_S16)(y_ + button_vertical_gaps() + button_font_height());
-  for (INT_S16 i = 0; i < made; i++)
+  for (INT_S16 i = 0; i < made; i++) {
     buttons[i] = new WM_BUTTON((INT_S16)left[i], y_, (INT_S16)(left[i] + bw), y2, &button_style, labels[i], nullptr,
                                callbacks[i], user1[i], user2[i], BUTTON_EVENT_CLICK);
+    buttons[i]->focusable = 1;  // Enter or Space presses the one with the focus
+  }
   // Added left to right, the order in which Tab goes.
   static const INT_S16 order[2][3] = {{0, 1, 2}, {2, 0, 1}};
   for (INT_S16 i = 0; i < made; i++) add_child(buttons[order[made == 3][i]], true);

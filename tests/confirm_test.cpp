@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "button.h"
 #include "confirm.h"
@@ -197,6 +198,37 @@ TEST(ConfirmInput, ABoxClosingWithTheDefaultEffectsGoesWhenItsFadeEnds) {
   }
   EXPECT_EQ(object_from_handle(handle), nullptr);
   EXPECT_EQ(top_level_list()->count, 0);
+}
+
+// The keyboard answers: the box opens with the focus on the answer Escape gives (No, or the one answer),
+// so that Enter or Space answers the safe way; Tab and Shift+Tab go through the buttons in reading order
+// and Enter or Space presses the focused one. A box of three answers chooses none for the person.
+TEST(ConfirmInput, TheKeyboardAnswersFromTheSafeButtonOn) {
+  BOX_PAGE page;
+  struct STEP {
+    std::vector<INT_S32> keys;  // VKEY_TAB with VKEY_LSHIFT held is written as -VKEY_TAB
+    INT_U32 answered;
+  } steps[] = {{{VKEY_RETURN}, 0}, {{VKEY_SPACE}, 0}, {{VKEY_TAB, VKEY_RETURN}, 1}, {{-VKEY_TAB, VKEY_SPACE}, 1},
+               {{VKEY_TAB, VKEY_TAB, VKEY_RETURN}, 0}};
+  for (const STEP& step : steps) {
+    answer = ANSWER();
+    WM_CONFIRM* box = new WM_CONFIRM(400, 300, "Question", 1, record_answer, 7, 10, 20, 0, 20, &no_effects);
+    page.open(box);
+    EXPECT_EQ(focus_object, box->buttons[1]);
+    for (INT_S32 k : step.keys) k < 0 ? key(-k, VKEY_LSHIFT) : key(k);
+    EXPECT_EQ(answer.calls, 1) << step.keys.size();
+    EXPECT_EQ(answer.user2, step.answered) << step.keys.size();
+    page_manager->get_root()->remove_top_level(box, true, false);
+    run_pass();
+  }
+  WM_CONFIRM* one = new WM_CONFIRM(400, 300, "Notice", 1, record_answer, 7, 10, 20, 1, 20, &no_effects);
+  page.open(one);
+  EXPECT_EQ(focus_object, one->buttons[0]);
+  page_manager->get_root()->remove_top_level(one, true, false);
+  WM_CONFIRM* three = new WM_CONFIRM(400, 300, "Choose", "A", "B", "C", 1, record_answer, 1, 11, record_answer, 2,
+                                     22, record_answer, 3, 33, 10, 20, 3, 20, &no_effects);
+  EXPECT_EQ(three->first_focus(), nullptr);
+  delete three;
 }
 
 TEST(ConfirmText, MessageFromAFile) {
