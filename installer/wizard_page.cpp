@@ -108,6 +108,17 @@ static bool installation_finished() {
   return !state.stopped && !state.interrupted && state.step_total > 0 && state.step_counter >= state.step_total + 2;
 }
 
+// The share of the installation's files in place, in percent (rounded down, so that a file missing never
+// shows as all): what the bar of an installation that did not complete shows.
+static INT_S32 installed_share() {
+  const INSTALL_STATE& state = database->install_state;
+  INT_S32 files = state.step_total - 1;
+  if (state.stopped) return 0;
+  if (files <= 0) return 100;
+  INT_S32 installed = files - state.error_count;
+  return (INT_S32)((INT_S64)(installed < 0 ? 0 : installed) * 100 / files);
+}
+
 // Rows of a grid from now on: rows to fit 0 and the row height h (0: the row height of the grid's own
 // style) less the grid's y spacing, at least 1.
 static void set_row_height(WM_GRID* grid, INT_S32 h) {
@@ -252,7 +263,7 @@ INSTALL_DIALOG::INSTALL_DIALOG(INT_S16 x_, INT_S16 y_)
       if (installation_finished() || database->install_state.stopped) {
         show_install_complete(this);
         bool failed = wizard_installation_failed();
-        if (!database->install_state.stopped) progress_bar->value = progress_bar->maximum;
+        progress_bar->value = failed ? installed_share() : progress_bar->maximum;
         progress_text->set_text(failed ? installation_failure_text(database).c_str() : wizard_text(&LANGUAGE::COMPLETE),
                                 false);
       }
@@ -552,6 +563,7 @@ void INSTALL_DIALOG::show_progress(INSTALL_DIALOG* page, INT_S32 value, const ch
     }
     path = database->show_filenames || database->show_filepaths;
   }
+  if (page->shows_failure) value = installed_share();
   if (value >= 0 && value <= bar->maximum) bar->value = value;
   WM_SCREEN_OBJECT::draw_now(bar);
   present_frame((INT_S16)screen_number(bar->x, bar->y));
@@ -572,7 +584,16 @@ void INSTALL_DIALOG::show_install_complete(INSTALL_DIALOG* page) {
   if (stage == STAGE_PACK_DATA) {
     disable_button(page->quit_button);
   } else if (wizard_installation_failed()) {
-    // Nothing more follows a failed installation: Finish ends the program, Back leads to the options.
+    // Nothing more follows a failed installation: Finish ends the program, Back leads to the options, and
+    // there is nothing left to cancel. The title says what happened, in the package's words for it, and
+    // the bar how much was installed.
+    page->shows_failure = 1;
+    page->set_title(wizard_text(&LANGUAGE::COPY_ERROR_TITLE));
+    if (page->progress_bar) {
+      page->progress_bar->value = installed_share();
+      if (page->progress_bar->visible) page->progress_bar->show();
+    }
+    disable_button(page->quit_button);
     relabel_button(page, page->forward_button, wizard_text(&LANGUAGE::FINISH), wizard_text(&LANGUAGE::FINISH_HINT),
                    skin_icon(DATABASE::finish_icon));
     page->forward_button->event_user2 = STAGE_FINISHED;

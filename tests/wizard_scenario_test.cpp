@@ -683,6 +683,7 @@ TEST(WizardScenario, MissingEntriesAskOneQuestionAtATime) {
     // The page once both were skipped.
     page = twin_page(twin, STAGE_INSTALLING);
     state.error_count = 2;
+    state.step_total = database->get_current_installation()->file_count + 1;
     INSTALL_DIALOG::show_install_complete(page);
     INSTALL_DIALOG::show_progress(page, 100, installation_failure_text(database).c_str());
     database->stage = STAGE_OPTIONS;
@@ -691,6 +692,7 @@ TEST(WizardScenario, MissingEntriesAskOneQuestionAtATime) {
     failed_expected = twin_screen();
     back = spot_of(page->previous_button, page);
     state.error_count = 0;
+    state.step_total = 0;
   }
 
   WINDOW_SCENARIO scenario("wizard-f-window");
