@@ -40,8 +40,13 @@ public:
   WM_SCREEN_OBJECT* first_focus() override;
 
   // Adds the lines of a text file to the message window in the window style's foreground colour; false
-  // without a message window or when no line was added.
+  // without a message window or when no line was added. The box grows to them as add_message says.
   bool load_text_file(FOLDER* folder, const char* name);
+  // Adds the text to the message window (its lines, split at line ends, wrapped at its width) in the
+  // window style's foreground colour, drawn when the box shows; false without a message window. The box
+  // grows in height as far as the message needs, up to the screen's height, its middle staying where it
+  // was within the screen; only a message longer than that scrolls.
+  bool add_message(const char* message);
   // Builds the message window above one button row; text_height receives the height left for text.
   void create_text(INT_S16* text_height, INT_S16 capacity);
   // Builds count buttons on the client row at y, each as wide as the widest label (and never narrower
@@ -60,4 +65,5 @@ public:
 
 private:
   void finish();
+  void grow_to_text();
 };

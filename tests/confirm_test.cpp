@@ -231,6 +231,38 @@ TEST(ConfirmInput, TheKeyboardAnswersFromTheSafeButtonOn) {
   delete three;
 }
 
+// A message longer than the box holds grows the box to it: the message window shows every line without a
+// scroll bar, the buttons move down below it, and the box keeps its middle. A short message keeps the box
+// as it was; one longer than the screen makes the box as tall as the screen, and scrolls.
+TEST(ConfirmText, TheBoxGrowsToItsMessageUpToTheScreen) {
+  BOX_PAGE page;
+  const INT_S16 fh0 = screen_image.default_font_y_size;
+  for (int count : {1, 8, 40}) {
+    WM_CONFIRM box(300, 120, "Question", 1, record_answer, 7, -1, -1, 0, 100, &no_effects);
+    INT_S16 gap = (INT_S16)(box.buttons[0]->y - (box.text->y + box.text->height));
+    INT_S32 middle = box.y + box.height / 2;
+    std::string message;
+    for (int i = 0; i < count; i++) message += "line " + std::to_string(i) + (i + 1 < count ? "\n" : "");
+    EXPECT_TRUE(box.add_message(message.c_str()));
+    EXPECT_EQ(box.text->data_count, count);
+    if (count == 1) {
+      EXPECT_EQ(box.height, 120);
+    } else if (count == 8) {
+      EXPECT_EQ(box.text->scrollbar, nullptr);
+      EXPECT_EQ(box.text->height, box.text->height_for_lines());
+      EXPECT_GE(box.text->height, 8 * fh0);
+      EXPECT_LE(std::abs(box.y + box.height / 2 - middle), 1);
+    } else {
+      EXPECT_EQ(box.height, 480);
+      EXPECT_EQ(box.y, 0);
+      EXPECT_NE(box.text->scrollbar, nullptr);
+    }
+    EXPECT_EQ(box.buttons[0]->y - (box.text->y + box.text->height), gap) << count;
+    EXPECT_EQ(box.buttons[1]->y, box.buttons[0]->y);
+    EXPECT_LE(box.buttons[0]->y + box.buttons[0]->height, box.y + box.height) << count;
+  }
+}
+
 TEST(ConfirmText, MessageFromAFile) {
   BOX_PAGE page;
   std::string path;
