@@ -1018,3 +1018,63 @@ TEST(WizardScenario, NewFoldersAreMadeWithReturnAndTheirFailuresAnswerTheKeyboar
   EXPECT_TRUE(std::filesystem::is_directory(second));
   EXPECT_EQ(std::filesystem::directory_iterator(fresh)->path().filename(), "Second");  // nothing else made
 }
+
+// Scenario N: texts that need more room than one line, in the real window as the twin draws them. The
+// options page's long location question and long desktop choice wrap onto the rows below, every row
+// showing without scrolling; the two-sentence German quit question grows to its text and shows it whole,
+// without a scroll bar. Both are kept as pictures ("wizard-long-options.png", "wizard-long-question.png";
+// "-wine" under Wine).
+TEST(WizardScenario, LongTextsShowWholeWhereTheWindowHasRoom) {
+  INSTALLER_SCRATCH scratch("wizard-n", wizard_description_lines());
+  ASSERT_TRUE(build_scenario_package(
+      scratch, "N", {NO_LICENCE},
+      "text = SELECT_OPTIONS_LOCATION_QUESTION;Where should the application with all of its handbooks, examples "
+      "and tools be installed?\n"
+      "text = SELECT_OPTIONS_DESKTOP_SHORTCUT;A shortcut on the desktop that starts the application with its "
+      "handbooks\n"
+      "text = QUIT_TITLE;Installation abbrechen\n"
+      "text = QUIT_MSG;M\xC3\xB6" "chten Sie die Installation jetzt wirklich abbrechen? Bereits kopierte Dateien "
+      "bleiben im Zielordner erhalten und m\xC3\xBCssen von Hand entfernt werden.\n"
+      "text = QUIT_YES;Beenden\ntext = QUIT_NO;Fortsetzen\n"));
+  WINDOW_CAPTURE options, asked;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    ASSERT_EQ(database->stage, STAGE_OPTIONS);
+    test_seam_pointer(-1, -1);
+    run_pass();
+    options = twin_screen();
+    ASSERT_TRUE(page_grid);
+    EXPECT_FALSE(page_grid->overflows());
+    WM_SCREEN_OBJECT* desktop = option_box(WIZARD_EVENT_DESKTOP);
+    ASSERT_TRUE(desktop);
+    EXPECT_NE(static_cast<WM_CHECK_BOX*>(desktop)->label->button_flags & bf_wrap_text, 0u);
+    EXPECT_TRUE(static_cast<WM_SCRIPT*>(page_grid->cell(0, 0))->wraps_in_its_box());
+    open_quit_dialog(0);
+    settle_effects();
+    WM_CONFIRM* question = quit_dialog();
+    ASSERT_TRUE(question && question->text);
+    EXPECT_EQ(question->text->scrollbar, nullptr);
+    EXPECT_GE(question->text->height, question->text->height_for_lines());
+    EXPECT_GT(question->height, database->EXIT.height);
+    EXPECT_LE(question->y + question->height, 480);
+    test_seam_pointer(-1, -1);
+    run_pass();
+    asked = twin_screen();
+  }
+
+  WINDOW_SCENARIO scenario("wizard-n-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.capture(&shown));
+  EXPECT_EQ(differing_pixels(shown, options, {0, 0, 640, 480}), 0);
+  ASSERT_TRUE(keep_picture(shown, picture_name("wizard-long-options").c_str()));
+  ASSERT_TRUE(scenario.close_window());
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, asked, {0, 0, 640, 480}), 0);
+  ASSERT_TRUE(keep_picture(shown, picture_name("wizard-long-question").c_str()));
+  ASSERT_TRUE(scenario.key("Tab"));
+  ASSERT_TRUE(scenario.key("Return"));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+}
