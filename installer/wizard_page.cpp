@@ -453,8 +453,9 @@ static INT_S32 script_height_for(WM_SCRIPT* script, INT_S32 cell_width) {
 // The options' rows fitted to their texts. A check box takes its room (the empty cells before it too, when
 // it needs them) and wraps a label wider than that; a text that needs more than one line wraps. A row
 // then grows to what it holds, taking the height from the room below the rows, then evenly from the rows
-// of texts and check boxes that are taller than these need (spacers and the folder's row keep theirs).
-// Past that the grid scrolls, and the rows are fitted again to the room beside its scroll bar.
+// of texts and check boxes that are taller than these need (spacers and the folder's row keep theirs),
+// then from the spacing between the rows, down to a quarter of a line. Past that the grid scrolls, and
+// the rows are fitted again to the room beside its scroll bar.
 static void fit_option_rows(WM_GRID* grid) {
   const WM_STYLE_SET& style = grid->style;
   const INT_S32 cell_gaps = style.cell_top_gap + style.cell_bottom_gap;
@@ -510,7 +511,6 @@ static void fit_option_rows(WM_GRID* grid) {
         left -= given;
       }
     }
-    // Then the space between the rows, down to a quarter of a line.
     INT_S32 spaces = grid->row_count - 1, spacing = style.y_spacing;
     INT_S32 least = (draw_target ? draw_target->default_font_y_size : 22) / 4;
     if (left > 0 && spaces > 0 && spacing > least) {
