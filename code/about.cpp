@@ -39,6 +39,7 @@ WM_ABOUT::WM_ABOUT(INT_S16 x_, INT_S16 y_, INT_S16 width_, INT_S16 height_, cons
   close_button->move_to((INT_S16)((usable_width - close_button->get_width()) / 2),
                         (INT_S16)(usable_height - close_button->get_height()));
   close_button->set_hot_key(VKEY_ESCAPE);
+  close_button->focusable = 1;
   add_child(close_button, true);
 
   WM_IMAGE* logo = new WM_IMAGE(0, 0, 0, 0, 1, nullptr, 0, 0, 0x3);
@@ -59,6 +60,8 @@ WM_ABOUT::WM_ABOUT(INT_S16 x_, INT_S16 y_, INT_S16 width_, INT_S16 height_, cons
 }
 
 WM_ABOUT::~WM_ABOUT() {}
+
+WM_SCREEN_OBJECT* WM_ABOUT::first_focus() { return close_button; }
 
 WM_RESULT WM_ABOUT::on_button(WM_SCREEN_OBJECT* object, INT_U32 user1, INT_U32, int) {
   if (user1 == 1) return object && ((WM_BUTTON*)object)->released ? WM_RESULT_CLOSE_DIALOG : 0;

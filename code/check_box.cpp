@@ -6,6 +6,7 @@
 #include "click_sound.h"
 #include "image.h"
 #include "style_set.h"
+#include "text_draw.h"
 
 WM_CHECK_BOX::WM_CHECK_BOX(INT_S16 x_, INT_S16 y_, WM_STYLE_SET* style, const char* label_text,
                            WM_EVENT_CALLBACK callback, INT_U32 user1, INT_U32 user2)
@@ -107,6 +108,24 @@ void WM_CHECK_BOX::fit_width(INT_S16 most) {
   INT_S32 label_width = label->width - (width - most);
   label->resize((INT_S16)(label_width > 1 ? label_width : 1), label->height, true);
   WM_SCREEN_OBJECT::resize((INT_S16)(label->x + label->width - x), height, false);
+}
+
+void WM_CHECK_BOX::wrap_to_width(INT_S16 most) {
+  if (!label || width <= most) return;
+  INT_S32 label_width = label->width - (width - most);
+  if (label_width < 1) label_width = 1;
+  INT_S8 font;
+  INT_S16 size_x, line;
+  choose_widget_font(label->font_id, label->font_x_size, label->font_y_size, &font, &size_x, &line);
+  TEXT_LINE lines[TEXT_MAX_LINES];
+  INT_S32 count = layout_text_in_box(draw_target, label_width - label->left_gap - label->right_gap, TEXT_MAX_LINES,
+                                     font, size_x, line, label->label ? label->label : "", lines);
+  if (count < 1) count = 1;
+  if (label->visible) label->show();
+  label->button_flags |= bf_wrap_text | bf_left_justify_text;
+  label->resize((INT_S16)label_width, (INT_S16)(count * line + label->top_gap + label->bottom_gap), true);
+  INT_S16 tallest = box && box->height > label->height ? box->height : label->height;
+  WM_SCREEN_OBJECT::resize((INT_S16)(label->x + label->width - x), tallest, false);
 }
 
 bool WM_CHECK_BOX::is_focusable() {

@@ -1,6 +1,6 @@
 // Confirmation boxes: the dialog with a message window or centred text lines, the button row laid out from
 // the button style's gaps and font (one centred button, two in thirds, or three with the third alone at
-// the left), and the message read from a text file.
+// the left), and the message, given or read from a text file, which the box grows to show whole.
 #include "confirm.h"
 
 #include "border.h"
@@ -119,6 +119,12 @@ WM_CONFIRM::WM_CONFIRM(INT_S16 x_, INT_S16 y_, const char* title_text, const cha
 
 WM_CONFIRM::~WM_CONFIRM() {}
 
+WM_SCREEN_OBJECT* WM_CONFIRM::first_focus() {
+  for (WM_BUTTON* button : buttons)
+    if (button && button->hot_key == VKEY_ESCAPE) return button;
+  return nullptr;
+}
+
 void WM_CONFIRM::finish() {
   kind |= WM_KIND_CONFIRM;
   call_screen_object_created_hook(this);
@@ -165,9 +171,11 @@ void WM_CONFIRM::create_buttons(INT_S16 y_, INT_S16 count, const char* label1, c
   const WM_EVENT_CALLBACK callbacks[3] = {callback1, callback2, callback3};
   const INT_U32 user1[3] = {user1_1, user1_2, user1_3}, user2[3] = {user2_1, user2_2, user2_3};
   const INT_S16 y2 = (INT_S16)(y_ + button_vertical_gaps() + button_font_height());
-  for (INT_S16 i = 0; i < made; i++)
+  for (INT_S16 i = 0; i < made; i++) {
     buttons[i] = new WM_BUTTON((INT_S16)left[i], y_, (INT_S16)(left[i] + bw), y2, &button_style, labels[i], nullptr,
                                callbacks[i], user1[i], user2[i], BUTTON_EVENT_CLICK);
+    buttons[i]->focusable = 1;  // Enter or Space presses the one with the focus
+  }
   // Added left to right, the order in which Tab goes.
   static const INT_S16 order[2][3] = {{0, 1, 2}, {2, 0, 1}};
   for (INT_S16 i = 0; i < made; i++) add_child(buttons[order[made == 3][i]], true);
@@ -178,5 +186,36 @@ void WM_CONFIRM::create_buttons(INT_S16 y_, INT_S16 count, const char* label1, c
 
 bool WM_CONFIRM::load_text_file(FOLDER* folder, const char* name) {
   if (!text) return false;
-  return text->load_text_file(folder, name, &window_style.fg_colour);
+  bool added = text->load_text_file(folder, name, &window_style.fg_colour);
+  grow_to_text();
+  return added;
+}
+
+bool WM_CONFIRM::add_message(const char* message) {
+  if (!text || !message) return false;
+  text->add_text(message, nullptr, &window_style.fg_colour, visible != 0, true);
+  grow_to_text();
+  return true;
+}
+
+void WM_CONFIRM::grow_to_text() {
+  INT_S32 screen_height = get_screen_height(0);
+  INT_S16 before = text->height;
+  INT_S32 most = before + screen_height - height;  // the message window of a box as tall as the screen
+  if (most <= before) return;
+  // As tall as it may be, the window wraps the lines at its whole width, without a scroll bar when they
+  // fit; then it takes the height they need.
+  text->resize(text->width, (INT_S16)most, true);
+  INT_S32 wanted = text->height_for_lines();
+  INT_S32 grown = (wanted > most ? most : wanted < before ? before : wanted) - before;
+  text->resize(text->width, (INT_S16)(before + grown), true);
+  if (grown == 0) return;
+  for (WM_BUTTON* button : buttons)
+    if (button) button->move_to(button->x, (INT_S16)(button->y + grown));
+  INT_S32 top = get_y() - grown / 2;
+  resize(width, (INT_S16)(height + grown), true);
+  if (top > screen_height - height) top = screen_height - height;
+  if (top < 0) top = 0;
+  move_to(get_x(), (INT_S16)top);
+  if (visible) show();
 }

@@ -154,11 +154,30 @@ static void place_list(WM_GRID* list, INT_S16 top, INT_S16 bottom) {
   if (pitch > 0 && inner >= pitch) list->resize(list->width, (INT_S16)(list->height - inner % pitch), true);
 }
 
-// The message's row: one line, or the lines the message needs up to three; the list below gives up or takes
-// back the height.
+// Rows of its own the list keeps when the message takes height from it.
+static const INT_S32 LEAST_LIST_ROWS = 3;
+
+// The dialog grows at its bottom: the name field and the buttons move down with it; its middle stays
+// where it was, within the screen.
+static void grow_dialog(WM_FILE_SELECT* selector, INT_S32 grown) {
+  WM_SCREEN_OBJECT* below[4] = {selector->name_field, selector->new_folder_button, selector->cancel_button,
+                                selector->ok_button};
+  for (WM_SCREEN_OBJECT* object : below) object->move_to(object->x, (INT_S16)(object->y + grown));
+  INT_S32 top = selector->get_y() - grown / 2;
+  selector->resize(selector->width, (INT_S16)(selector->height + grown), true);
+  INT_S32 screen_height = get_screen_height(0);
+  if (top > screen_height - selector->height) top = screen_height - selector->height;
+  if (top < 0) top = 0;
+  selector->move_to(selector->get_x(), (INT_S16)top);
+}
+
+// The message's row: one line, or the lines the message needs. The list below gives up the height down to
+// three of its rows (or takes it back); past that the dialog grows, up to the screen's height. Only a
+// message longer than all of that is shortened, its last line ending in "...".
 static void fit_message_row(WM_FILE_SELECT* selector) {
   WM_GRID* row = selector->location_row;
   WM_SCRIPT* message = selector->message;
+  WM_GRID* list = selector->list;
   INT_S16 x1, y1, x2, y2;
   row->cell_rectangle(0, 0, &x1, &y1, &x2, &y2);
   INT_S8 font;
@@ -167,17 +186,31 @@ static void fit_message_row(WM_FILE_SELECT* selector) {
   INT_S32 room = x2 - x1 + 1 - message->left_gap - message->right_gap;
   INT_S32 wanted = row->default_row_height;
   TEXT_LINE lines[TEXT_MAX_LINES];
-  INT_S32 count = layout_text_in_box(draw_target, room, 3, font, size_x, line, script_text(message), lines);
+  INT_S32 count = layout_text_in_box(draw_target, room, TEXT_MAX_LINES, font, size_x, line, script_text(message), lines);
   if (count > 1 && count * line + message->top_gap + message->bottom_gap > wanted)
     wanted = count * line + message->top_gap + message->bottom_gap;
   INT_S32 change = wanted - row->rows[0]->height;
   if (change == 0) return;
+  INT_S32 least_list = LEAST_LIST_ROWS * (list->default_row_height + list->style.y_spacing) - list->style.y_spacing +
+                       list->style.border_top_gap + list->style.border_bottom_gap;
+  INT_S32 list_gives = list->height - least_list > 0 ? list->height - least_list : 0;
+  if (change > list_gives) {
+    INT_S32 grown = change - list_gives, screen_room = get_screen_height(0) - selector->height;
+    if (grown > screen_room) grown = screen_room > 0 ? screen_room : 0;
+    if (grown > 0) grow_dialog(selector, grown);
+    if (change > list_gives + grown) {
+      change = list_gives + grown;
+      wanted = row->rows[0]->height + change;
+    }
+    if (change == 0) return;
+  }
   WM_GRID_ROW::set_height(row->rows[0], (INT_S16)(wanted + row->style.y_spacing), &row->style);
   row->rows[1]->end += change;
   row->resize(row->width, (INT_S16)(row->height + change), true);
-  // The list keeps its place half a button's height above the name field.
+  // The list keeps its place half a button's height above the name field, showing its first row.
   INT_S16 half = (INT_S16)(selector->new_folder_button->get_height() / 2);
-  place_list(selector->list, (INT_S16)(selector->list->y + change), (INT_S16)(selector->name_field->y - half));
+  place_list(list, (INT_S16)(list->y + change), (INT_S16)(selector->name_field->y - half));
+  list->make_row_visible(0);
 }
 
 void WM_FILE_SELECT::lay_out_location_row() {

@@ -312,7 +312,7 @@ void WM_FILE_SELECT::make_new_folder(const char* name) {
   WM_CONFIRM* box = new WM_CONFIRM(NEW_FOLDER_MESSAGE_WIDTH, NEW_FOLDER_MESSAGE_HEIGHT, new_folder_title.text,
                                    ok_button->label, nullptr, 1, message_closed, 0, 0, nullptr, 0, 0, -1, -1, 1, 20,
                                    nullptr);
-  box->text->add_text(message.c_str(), nullptr, &box->window_style.fg_colour, true, true);
+  box->add_message(message.c_str());
   WM_SCREEN_OBJECT* root = page_manager ? page_manager->get_root() : nullptr;
   if (root) root->add_top_level(box, false);
   else delete box;

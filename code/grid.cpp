@@ -592,6 +592,42 @@ void WM_GRID::make_row_visible(INT_S16 row) {
   if (visible) sync_scroll();
 }
 
+// The scroll range after the rows changed their heights or spacing; the view keeps its distance from the
+// top, and the grid is shown again.
+static void follow_content(WM_GRID* grid) {
+  PARAMETER& scroll = grid->scroll_position;
+  INT_S32 old_maximum = scroll.get_int(&scroll.maximum);
+  INT_S32 maximum = grid->content_height() - grid->inner_height();
+  if (maximum < 0) maximum = 0;
+  scroll.set_int(&scroll.maximum, maximum);
+  change_scroll_value(grid, maximum - old_maximum);
+  grid->synchronised_value = grid->synchronised_maximum = -1;
+  grid->sync_scroll();
+  if (grid->visible) grid->show();
+}
+
+void WM_GRID::resize_row(INT_S16 row, INT_S16 new_height) {
+  if (row < 0 || row >= row_count) return;
+  INT_S32 before = rows[row]->height;
+  WM_GRID_ROW::set_height(rows[row], (INT_S16)(new_height + style.y_spacing), &style);
+  INT_S32 delta = rows[row]->height - before;
+  if (delta == 0) return;
+  for (INT_S32 r = row + 1; r < row_count; r++) {
+    rows[r]->end += delta;
+    for (INT_S16 c = 0; rows[r]->cells && c < rows[r]->cell_count; c++)
+      if (WM_SCREEN_OBJECT* object = rows[r]->cells[c]) object->move_to(object->x, (INT_S16)(object->y + delta));
+  }
+  follow_content(this);
+}
+
+void WM_GRID::set_row_spacing(INT_S16 spacing) {
+  if (spacing == style.y_spacing) return;
+  style.y_spacing = spacing;
+  INT_S32 end = 0;
+  for (INT_S32 r = 0; r < row_count; r++) rows[r]->end = end += rows[r]->height + spacing;
+  follow_content(this);
+}
+
 void WM_GRID::sync_scroll() {
   if (row_count < 1) return;
   INT_S32 value = scroll_position.get_int(&scroll_position.value);

@@ -206,8 +206,11 @@ void WM_SCREEN_OBJECT::add_top_level(WM_SCREEN_OBJECT* object, bool relative) {
   // As for a child: an object the list cannot hold ends the run like any failed allocation.
   if (!list->add(object)) throw std::bad_alloc();
   if (object->visible && drawn) object->invalidate();
-  // A dialog that opens (a pop-up menu too) takes only what is typed from now on.
+  // A dialog that opens (a pop-up menu too) takes only what is typed from now on, and the focus where
+  // it wants it first.
   if (object->kind & WM_KIND_DIALOG) KEYBOARD_HANDLER::empty_queue();
+  WM_SCREEN_OBJECT* first = object->visible ? object->first_focus() : nullptr;
+  if (first) first->take_focus();
 }
 
 void WM_SCREEN_OBJECT::remove_top_level(WM_SCREEN_OBJECT* object, bool delete_object, bool make_relative) {

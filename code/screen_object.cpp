@@ -285,6 +285,8 @@ void WM_SCREEN_OBJECT::detach_all(bool top_level, bool, bool detach_children) {
 
 bool WM_SCREEN_OBJECT::is_focusable() { return focusable != 0; }
 
+WM_SCREEN_OBJECT* WM_SCREEN_OBJECT::first_focus() { return nullptr; }
+
 void WM_SCREEN_OBJECT::take_focus() {
   if (!is_focusable() || focus_object == this || !visible) return;
   WM_SCREEN_OBJECT* previous = focus_object;

@@ -1,6 +1,6 @@
 // Text edit dialog: the three constructors, the layout of the prompt, the edit box and the two buttons
-// inside the client area (fitted to the screen, the block centred above the buttons), and the buttons'
-// callback that stores the result and reports it to the owner.
+// inside the client area (fitted to the screen, the block centred above the buttons), and the callback of
+// the buttons and of Enter in the edit box that stores the result and reports it to the owner.
 #include "text_edit_dialog.h"
 
 #include "button.h"
@@ -89,7 +89,8 @@ void WM_TEXT_EDIT_DIALOG::build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_ST
   prompt->draw_flags |= SCRIPT_LEFT_JUSTIFY | SCRIPT_WRAP_TEXT;
   prompt->left_gap = prompt->right_gap = prompt->top_gap = prompt->bottom_gap = 0;
 
-  edit = new WM_TEXT_EDIT(0, 0, (INT_S16)(cw - 2 * half), max_length, "", edit_style, nullptr, 0, 0);
+  edit = new WM_TEXT_EDIT(0, 0, (INT_S16)(cw - 2 * half), max_length, "", edit_style, on_button, 3,
+                          object_handle(this));
   edit->move_to(half, (INT_S16)(button_top - half - edit->get_height()));
 
   // The prompt and the edit box as one block, centred in the space above the buttons when it fits.
@@ -112,14 +113,14 @@ void WM_TEXT_EDIT_DIALOG::build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_ST
 
 WM_RESULT WM_TEXT_EDIT_DIALOG::on_button(WM_SCREEN_OBJECT*, INT_U32 user1, INT_U32 user2, int) {
   INT_U32 result;
-  if (user1 == 1) result = 1;
+  if (user1 == 1 || user1 == 3) result = 1;
   else if (user1 == 2) result = 0;
   else return 0;
   WM_SCREEN_OBJECT* found = object_from_handle(user2);
   if (!found || !(found->kind & WM_KIND_TEXT_EDIT_DIALOG)) return 0;
   WM_TEXT_EDIT_DIALOG* dialog = static_cast<WM_TEXT_EDIT_DIALOG*>(found);
   dialog->event_user2 = result;
-  play_click_sound();
+  if (user1 != 3) play_click_sound();  // the edit box has played it for Enter
   if (!dialog->event_callback) return 0;
   return dialog->event_callback(dialog, dialog->event_user1, result, 0);
 }

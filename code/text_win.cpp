@@ -318,6 +318,8 @@ void WM_TEXT_WIN::rewrap() {
   }
 }
 
+INT_S32 WM_TEXT_WIN::height_for_lines() { return screen_count * line_height() + gap_top + gap_bottom + 2; }
+
 // page_last_row from the height; a window too low for one line still shows one (clipped).
 void WM_TEXT_WIN::update_page_rows() {
   INT_S32 rows = (height - (gap_top + gap_bottom) - 2) / line_height() - 1;

@@ -18,6 +18,9 @@ public:
   WM_ABOUT(INT_S16 x, INT_S16 y, INT_S16 width, INT_S16 height, const char* close_text = nullptr);
   ~WM_ABOUT() override;
 
+  // The close button, the box's one answer, has the focus as the box opens: Enter or Space closes it.
+  WM_SCREEN_OBJECT* first_focus() override;
+
   // The close button's callback (user1 1: 2 on its release, which closes the box) and the text
   // window's (user1 2: opens the web address); 0 otherwise.
   static WM_RESULT on_button(WM_SCREEN_OBJECT* object, INT_U32 user1, INT_U32 user2, int value);

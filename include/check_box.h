@@ -30,6 +30,9 @@ public:
   // A check box wider than most pixels takes that width by narrowing its label, whose text then shows
   // shortened with an ellipsis; the box keeps its size.
   void fit_width(INT_S16 most);
+  // A check box wider than most pixels takes that width by wrapping its label onto the lines it needs,
+  // left-justified, the box beside the first; the check box grows in height to them.
+  void wrap_to_width(INT_S16 most);
   // The check box and its children are one stop of the keyboard focus, which a child holds and shows
   // (the box; the label takes it only when made focusable): focusable while a child is focusable and
   // enabled, unless a child has the focus already.

@@ -34,13 +34,23 @@ public:
              WM_EVENT_CALLBACK callback, INT_U32 user1, INT_U8 one_button, WM_DIALOG_EFFECTS* effects);
   ~WM_CONFIRM() override;
 
+  // The button that Escape answers as (No, or a box's one answer) takes the focus as the box opens, so
+  // that Enter or Space answers the safe way and Tab goes on from there; a box of three answers leaves
+  // the focus to the page manager's walk.
+  WM_SCREEN_OBJECT* first_focus() override;
+
   // Adds the lines of a text file to the message window in the window style's foreground colour; false
-  // without a message window or when no line was added.
+  // without a message window or when no line was added. The box grows to them as add_message says.
   bool load_text_file(FOLDER* folder, const char* name);
+  // Adds the text to the message window (its lines, split at line ends, wrapped at its width) in the
+  // window style's foreground colour, drawn when the box shows; false without a message window. The box
+  // grows in height as far as the message needs, up to the screen's height, its middle staying where it
+  // was within the screen; only a message longer than that scrolls.
+  bool add_message(const char* message);
   // Builds the message window above one button row; text_height receives the height left for text.
   void create_text(INT_S16* text_height, INT_S16 capacity);
   // Builds count buttons on the client row at y, each as wide as the widest label (and never narrower
-  // than a "Close" button).
+  // than a "Close" button), each a stop of Tab in reading order.
   void create_buttons(INT_S16 y, INT_S16 count, const char* label1, const char* label2, const char* label3,
                       WM_EVENT_CALLBACK callback1, INT_U32 user1_1, INT_U32 user2_1, WM_EVENT_CALLBACK callback2,
                       INT_U32 user1_2, INT_U32 user2_2, WM_EVENT_CALLBACK callback3, INT_U32 user1_3,
@@ -55,4 +65,5 @@ public:
 
 private:
   void finish();
+  void grow_to_text();
 };

@@ -141,6 +141,13 @@ public:
   bool cell_rectangle(INT_S16 column, INT_S16 row, INT_S16* x1, INT_S16* y1, INT_S16* x2, INT_S16* y2);
   // True and the cell holding the object; rows from 0 down (from_top) or from the last row up.
   bool find_object(WM_SCREEN_OBJECT* object, INT_S16* row, INT_S16* column, bool from_top);
+  // The row takes a new height (without y_spacing, at least its cell gaps + 2); the rows after it move
+  // with their objects and the scroll range follows, the view keeping its distance from the top. The
+  // row's own objects stay as they are, for the caller to fit to the row.
+  void resize_row(INT_S16 row, INT_S16 new_height);
+  // The space between rows (the style's y_spacing) becomes spacing; the rows keep their heights and the
+  // scroll range follows. The objects stay as they are, for the caller to place again.
+  void set_row_spacing(INT_S16 spacing);
   // Removes rows first to last; the rows after them move up with their objects.
   void delete_rows(INT_S16 first, INT_S16 last);
   // Deletes the objects of rows first to last; the rows stay, empty.

@@ -132,6 +132,10 @@ public:
   virtual void render();
   virtual void render_top_level();
   virtual void draw();
+  // The object inside this one that takes the keyboard focus when this one opens on the top-level list;
+  // null (the base) leaves the focus where it is, and the page manager's walk then finds the first in
+  // reading order.
+  virtual WM_SCREEN_OBJECT* first_focus();
 
   // The n-th child in list order from 0; null for n < 0 or past the end.
   WM_SCREEN_OBJECT* child_at_index(INT_S16 n);
@@ -150,7 +154,8 @@ public:
   static void draw_now(WM_SCREEN_OBJECT* object);
 
   // The top-level list (redraw.cpp), called on the owner that serves it (normally an area's root). A
-  // dialog added (opened) drops the characters typed before it.
+  // dialog added (opened) drops the characters typed before it; an object added visible gives the focus
+  // to its first_focus.
   void add_top_level(WM_SCREEN_OBJECT* object, bool relative);
   void remove_top_level(WM_SCREEN_OBJECT* object, bool delete_object, bool make_relative);
 };

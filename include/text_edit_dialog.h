@@ -1,6 +1,7 @@
 // Text edit dialog: a dialog that asks for one line of text - a prompt reading "Enter Text", an edit box
 // and the buttons "OK" and "Cancel". It never closes itself: either button stores its result (1 OK,
-// 0 Cancel) and hands it to the owner's event callback, whose answer decides what happens next.
+// 0 Cancel) and hands it to the owner's event callback, whose answer decides what happens next; Enter in
+// the edit box answers as OK.
 #pragma once
 #include "types.h"
 #include "dialog.h"
@@ -42,6 +43,7 @@ public:
   // The object that opened the dialog, null when none or when it is gone.
   WM_SCREEN_OBJECT* get_owner();
 
-  // Click callback of both buttons: (button, 1 OK / 2 Cancel, handle of the dialog, phase).
+  // Click callback of both buttons and the edit box's event callback: (object, 1 OK / 2 Cancel / 3 Enter
+  // in the edit box, which answers as OK, handle of the dialog, phase).
   static WM_RESULT on_button(WM_SCREEN_OBJECT* button, INT_U32 user1, INT_U32 user2, int phase);
 };

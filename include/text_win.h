@@ -124,6 +124,8 @@ public:
   bool has_background();
   // Rebuilds every display line from the data ring.
   void rewrap();
+  // The height that shows every display line, as they are wrapped now, without a scroll bar.
+  INT_S32 height_for_lines();
   // The scroll bar's event callback: redraws the window (user1 is the window's handle).
   static WM_RESULT on_scrollbar(WM_SCREEN_OBJECT* scrollbar, INT_U32 window, INT_U32 unused, int value);
 

@@ -594,14 +594,11 @@ WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_EVENT_CALLBACK event_call
                                    event_callback, COPY_ERROR_NO_RESULT, (INT_U32)previous, database->ERROR.x,
                                    database->ERROR.y, 0, COPY_ERROR_LINES, nullptr);
   const char* message = LANGUAGE_STRING(database, COPY_ERROR_MSG);
-  if (message[0]) box->text->add_text(message, "", &box->window_style.fg_colour, box->visible != 0, true);
-  // Then what failed and why, after an empty line; the message stays in view.
+  // The message, then what failed and why after an empty line; the box grows to show them whole.
   const std::string& failure = database->install_state.failure_text;
-  if (!failure.empty()) {
-    box->text->show_from_start = 1;
-    if (message[0]) box->text->add_text("", "", &box->window_style.fg_colour, box->visible != 0, true);
-    box->text->add_text(failure.c_str(), "", &box->window_style.fg_colour, box->visible != 0, true);
-  }
+  std::string shown = message;
+  if (!failure.empty()) shown += (message[0] ? "\n\n" : "") + failure;
+  box->add_message(shown.c_str());
   box->draggable = database->ERROR.can_drag;
   IMAGE* icons[2] = {&database->skin_icons[DATABASE::yes_icon], &database->skin_icons[DATABASE::no_icon]};
   for (int i = 0; i < 2; i++) {

@@ -30,7 +30,7 @@ WM_CONFIRM* open_wizard_question(const char* title, const char* message, WM_EVEN
                                    wizard_text(&LANGUAGE::QUIT_NO), 1, callback, event, 1, callback, event, 0,
                                    database->EXIT.x, database->EXIT.y, 0, 100, nullptr);
   if (box->text) {
-    box->text->add_text(message, nullptr, &box->window_style.fg_colour, box->visible != 0, true);
+    box->add_message(message);
     box->text->drawing_flags = 0;
   }
   box->draggable = database->EXIT.can_drag;

@@ -44,6 +44,7 @@ public:
   WM_BUTTON* forward_button;       // bottom right
   WM_PROGRESS_BAR* progress_bar;   // stages 0 and 7 only, else null
   WM_SCRIPT* progress_text;        // the line above the bar; stages 0 and 7 only, else null
+  INT_U8 shows_failure = 0;        // the installation did not complete: the bar keeps the share installed
 
   INSTALL_DIALOG(INT_S16 x, INT_S16 y);
   ~INSTALL_DIALOG() override;
@@ -54,7 +55,8 @@ public:
   static void show_progress(INSTALL_DIALOG* page, INT_S32 value, const char* text);
   // The installation is done: the way forward opens (stages 0 and 7; nothing for a null page). One that
   // did not complete (wizard_installation_failed) offers Finish, which ends the program, and Back to the
-  // options; its progress line takes up to five lines for what failed.
+  // options, but no Cancel; its title is the package's copy-error title, its bar the share of the files
+  // installed, and its progress line takes up to five lines for what failed.
   static void show_install_complete(INSTALL_DIALOG* page);
 
 private:

@@ -108,6 +108,17 @@ static bool installation_finished() {
   return !state.stopped && !state.interrupted && state.step_total > 0 && state.step_counter >= state.step_total + 2;
 }
 
+// The share of the installation's files in place, in percent (rounded down, so that a file missing never
+// shows as all): what the bar of an installation that did not complete shows.
+static INT_S32 installed_share() {
+  const INSTALL_STATE& state = database->install_state;
+  INT_S32 files = state.step_total - 1;
+  if (state.stopped) return 0;
+  if (files <= 0) return 100;
+  INT_S32 installed = files - state.error_count;
+  return (INT_S32)((INT_S64)(installed < 0 ? 0 : installed) * 100 / files);
+}
+
 // Rows of a grid from now on: rows to fit 0 and the row height h (0: the row height of the grid's own
 // style) less the grid's y spacing, at least 1.
 static void set_row_height(WM_GRID* grid, INT_S32 h) {
@@ -252,7 +263,7 @@ INSTALL_DIALOG::INSTALL_DIALOG(INT_S16 x_, INT_S16 y_)
       if (installation_finished() || database->install_state.stopped) {
         show_install_complete(this);
         bool failed = wizard_installation_failed();
-        if (!database->install_state.stopped) progress_bar->value = progress_bar->maximum;
+        progress_bar->value = failed ? installed_share() : progress_bar->maximum;
         progress_text->set_text(failed ? installation_failure_text(database).c_str() : wizard_text(&LANGUAGE::COMPLETE),
                                 false);
       }
@@ -422,6 +433,117 @@ INT_S16 option_row_gap(INT_S32 height, bool patch) {
   return 1;
 }
 
+// The text of a script; "" when it holds none.
+static const char* script_text(WM_SCRIPT* script) {
+  return script->text.type == STRING_TYPE && script->text.value.text ? script->text.value.text : "";
+}
+
+// The height a script needs to show its text whole at its cell's width: one line, or the lines the text
+// wraps onto, within its gaps.
+static INT_S32 script_height_for(WM_SCRIPT* script, INT_S32 cell_width) {
+  INT_S8 font;
+  INT_S16 size_x, line;
+  choose_widget_font(script->font_id, script->font_x_size, script->font_y_size, &font, &size_x, &line);
+  TEXT_LINE lines[TEXT_MAX_LINES];
+  INT_S32 count = layout_text_in_box(draw_target, cell_width - script->left_gap - script->right_gap, TEXT_MAX_LINES,
+                                     font, size_x, line, script_text(script), lines);
+  return (count > 1 ? count : 1) * line + script->top_gap + script->bottom_gap;
+}
+
+// The options' rows fitted to their texts. A check box takes its room (the empty cells before it too, when
+// it needs them) and wraps a label wider than that; a text that needs more than one line wraps. A row
+// then grows to what it holds, taking the height from the room below the rows, then evenly from the rows
+// of texts and check boxes that are taller than these need (spacers and the folder's row keep theirs),
+// then from the spacing between the rows, down to a quarter of a line. Past that the grid scrolls, and
+// the rows are fitted again to the room beside its scroll bar.
+static void fit_option_rows(WM_GRID* grid) {
+  const WM_STYLE_SET& style = grid->style;
+  const INT_S32 cell_gaps = style.cell_top_gap + style.cell_bottom_gap;
+  for (int pass = 0; pass < 2; pass++) {
+    bool narrow = grid->overflows();
+    std::vector<INT_S32> height(grid->row_count), need(grid->row_count);
+    std::vector<bool> fixed(grid->row_count, false);
+    INT_S32 growth = 0;
+    for (INT_S16 r = 0; r < grid->row_count; r++) {
+      WM_GRID_ROW* cells = grid->rows[r];
+      bool texts = false;
+      height[r] = cells->height;
+      need[r] = 0;
+      for (INT_S16 c = 0; c < cells->cell_count; c++) {
+        WM_SCREEN_OBJECT* object = cells->cells[c];
+        INT_S32 wanted;
+        if (!object) continue;
+        if (object->kind & WM_KIND_CHECK_BOX) {
+          INT_S16 x1, x2;
+          room_in_row(grid, cells, c, object->width, &x1, &x2);
+          object->move_to(x1, object->y);
+          static_cast<WM_CHECK_BOX*>(object)->wrap_to_width((INT_S16)(x2 - x1 + 1));
+          wanted = object->height;
+        } else if ((object->kind & WM_KIND_SCRIPT) && script_text(static_cast<WM_SCRIPT*>(object))[0]) {
+          INT_S16 x1, y1, x2, y2;
+          grid->cell_rectangle(c, r, &x1, &y1, &x2, &y2);
+          wanted = script_height_for(static_cast<WM_SCRIPT*>(object), x2 - x1 + 1);
+        } else {
+          fixed[r] = true;  // a spacer, or the folder's buttons
+          continue;
+        }
+        texts = true;
+        if (wanted + cell_gaps > need[r]) need[r] = wanted + cell_gaps;
+      }
+      if (!texts) fixed[r] = true;
+      if (need[r] > height[r]) growth += need[r] - height[r];
+    }
+    if (growth == 0) break;
+    INT_S32 room = grid->inner_height() - grid->content_height();
+    INT_S32 left = growth - (room > 0 ? (room < growth ? room : growth) : 0);
+    while (left > 0) {
+      INT_S32 givers = 0;
+      for (INT_S16 r = 0; r < grid->row_count; r++)
+        if (!fixed[r] && height[r] > need[r]) givers++;
+      if (givers == 0) break;
+      INT_S32 share = left / givers > 0 ? left / givers : 1;
+      for (INT_S16 r = 0; r < grid->row_count && left > 0; r++) {
+        if (fixed[r] || height[r] <= need[r]) continue;
+        INT_S32 given = height[r] - need[r];
+        if (given > share) given = share;
+        if (given > left) given = left;
+        height[r] -= given;
+        left -= given;
+      }
+    }
+    INT_S32 spaces = grid->row_count - 1, spacing = style.y_spacing;
+    INT_S32 least = (draw_target ? draw_target->default_font_y_size : 22) / 4;
+    if (left > 0 && spaces > 0 && spacing > least) {
+      INT_S32 cut = (left + spaces - 1) / spaces;
+      if (cut > spacing - least) cut = spacing - least;
+      grid->set_row_spacing((INT_S16)(spacing - cut));
+      left -= cut * spaces;
+    }
+    for (INT_S16 r = 0; r < grid->row_count; r++) {
+      INT_S32 h = need[r] > height[r] ? need[r] : height[r];
+      if (h != grid->rows[r]->height) grid->resize_row(r, (INT_S16)h);
+    }
+    // Every object to its row as the rows now lie: a text fills its cell, the others keep their width.
+    for (INT_S16 r = 0; r < grid->row_count; r++) {
+      WM_GRID_ROW* cells = grid->rows[r];
+      for (INT_S16 c = 0; c < cells->cell_count; c++) {
+        WM_SCREEN_OBJECT* object = cells->cells[c];
+        if (!object) continue;
+        INT_S16 x1, y1, x2, y2;
+        grid->cell_rectangle(c, r, &x1, &y1, &x2, &y2);
+        if (object->kind & WM_KIND_SCRIPT) {
+          object->resize((INT_S16)(x2 - x1 + 1), (INT_S16)(y2 - y1 + 1), true);
+          object->move_to(x1, y1);
+        } else {
+          if (!(object->kind & WM_KIND_CHECK_BOX)) object->resize(object->width, (INT_S16)(y2 - y1 + 1), true);
+          object->move_to(object->x, y1);
+        }
+      }
+    }
+    if (narrow || !grid->overflows()) break;
+  }
+}
+
 // The options: the destination question and folder, the use of system paths, a patch's message and the
 // shortcut choices, in rows of a grid over the content.
 void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
@@ -494,20 +616,7 @@ void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
     if (menu) add_choice(wizard_text(&LANGUAGE::SELECT_OPTIONS_MENU_SHORTCUT), WIZARD_EVENT_MENU, database->menu_shortcut);
   }
 
-  // A check box keeps the size it was made at, not its cell's; one wider than its room takes the empty
-  // cells before it too. A label wider than the whole room shows shortened, and runs neither past the
-  // grid nor under the scroll bar.
-  for (INT_S16 r = 0; r < grid->row_count; r++) {
-    WM_GRID_ROW* cells = grid->rows[r];
-    for (INT_S16 c = 0; c < cells->cell_count; c++) {
-      WM_SCREEN_OBJECT* object = cells->cells[c];
-      if (!object || !(object->kind & WM_KIND_CHECK_BOX)) continue;
-      INT_S16 x1, x2;
-      room_in_row(grid, cells, c, object->width, &x1, &x2);
-      object->move_to(x1, object->y);
-      static_cast<WM_CHECK_BOX*>(object)->fit_width((INT_S16)(x2 - x1 + 1));
-    }
-  }
+  fit_option_rows(grid);
 }
 
 // Once per run, on the first options page: a desktop smaller than the database asks for is written
@@ -552,6 +661,7 @@ void INSTALL_DIALOG::show_progress(INSTALL_DIALOG* page, INT_S32 value, const ch
     }
     path = database->show_filenames || database->show_filepaths;
   }
+  if (page->shows_failure) value = installed_share();
   if (value >= 0 && value <= bar->maximum) bar->value = value;
   WM_SCREEN_OBJECT::draw_now(bar);
   present_frame((INT_S16)screen_number(bar->x, bar->y));
@@ -572,7 +682,16 @@ void INSTALL_DIALOG::show_install_complete(INSTALL_DIALOG* page) {
   if (stage == STAGE_PACK_DATA) {
     disable_button(page->quit_button);
   } else if (wizard_installation_failed()) {
-    // Nothing more follows a failed installation: Finish ends the program, Back leads to the options.
+    // Nothing more follows a failed installation: Finish ends the program, Back leads to the options, and
+    // there is nothing left to cancel. The title says what happened, in the package's words for it, and
+    // the bar how much was installed.
+    page->shows_failure = 1;
+    page->set_title(wizard_text(&LANGUAGE::COPY_ERROR_TITLE));
+    if (page->progress_bar) {
+      page->progress_bar->value = installed_share();
+      if (page->progress_bar->visible) page->progress_bar->show();
+    }
+    disable_button(page->quit_button);
     relabel_button(page, page->forward_button, wizard_text(&LANGUAGE::FINISH), wizard_text(&LANGUAGE::FINISH_HINT),
                    skin_icon(DATABASE::finish_icon));
     page->forward_button->event_user2 = STAGE_FINISHED;

@@ -17,6 +17,8 @@
 #include "page_manager.h"
 #include "style_set.h"
 #include "test_support.h"
+#include "grid_test_support.h"
+#include "text_draw.h"
 #include "wm_test_support.h"
 
 namespace {
@@ -100,6 +102,34 @@ TEST_F(CheckBoxTest, ClicksOnBoxAndLabelToggleAndReportTheNewState) {
   check->hide(false, false);
   EXPECT_EQ(check->box->visible, 0);
   EXPECT_EQ(check->label->visible, 0);
+}
+
+// Wrapped into less width, the label keeps its words whole on the lines it needs, left-justified, and the
+// check box grows in height to them; the box keeps its size, beside the first line.
+TEST_F(CheckBoxTest, WrappedIntoLessWidthTheLabelTakesTheLinesItNeeds) {
+  ASSERT_TRUE(load_test_font());
+  WM_CHECK_BOX check(20, 30, &WHITE, &BLACK, "A shortcut on the desktop for the application", -1, -1, -1, nullptr, 0,
+                     0, 1);
+  INT_S16 w = check.width, h = check.height, box_height = check.box->height;
+  check.wrap_to_width(w);
+  EXPECT_EQ(check.height, h);
+  EXPECT_EQ(check.label->button_flags & bf_wrap_text, 0u);
+  check.wrap_to_width((INT_S16)(w / 2));
+  EXPECT_EQ(check.width, w / 2);
+  EXPECT_EQ(check.label->x + check.label->width, check.x + check.width);
+  EXPECT_EQ(check.label->button_flags & (bf_wrap_text | bf_left_justify_text), (INT_U32)(bf_wrap_text | bf_left_justify_text));
+  TEXT_LINE lines[TEXT_MAX_LINES];
+  INT_S32 count = layout_text_in_box(draw_target, check.label->width - check.label->left_gap - check.label->right_gap,
+                                     TEXT_MAX_LINES, draw_target->default_font_id, draw_target->default_font_x_size,
+                                     draw_target->default_font_y_size, check.label->label, lines);
+  EXPECT_GE(count, 2);
+  for (INT_S32 i = 0; i < count; i++) EXPECT_EQ(lines[i].flags & TEXT_LINE_ELLIPSIS, 0) << i;
+  EXPECT_EQ(check.label->height, count * draw_target->default_font_y_size + check.label->top_gap +
+                                     check.label->bottom_gap);
+  EXPECT_EQ(check.height, check.label->height);
+  EXPECT_EQ(check.box->height, box_height);
+  EXPECT_EQ(check.box->y, check.y);
+  unload_test_font();
 }
 
 // The default look (a style set's black face and white text, no frames) on a black page, with the

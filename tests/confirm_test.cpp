@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "button.h"
 #include "confirm.h"
@@ -197,6 +198,69 @@ TEST(ConfirmInput, ABoxClosingWithTheDefaultEffectsGoesWhenItsFadeEnds) {
   }
   EXPECT_EQ(object_from_handle(handle), nullptr);
   EXPECT_EQ(top_level_list()->count, 0);
+}
+
+// The keyboard answers: the box opens with the focus on the answer Escape gives (No, or the one answer),
+// so that Enter or Space answers the safe way; Tab and Shift+Tab go through the buttons in reading order
+// and Enter or Space presses the focused one. A box of three answers chooses none for the person.
+TEST(ConfirmInput, TheKeyboardAnswersFromTheSafeButtonOn) {
+  BOX_PAGE page;
+  struct STEP {
+    std::vector<INT_S32> keys;  // VKEY_TAB with VKEY_LSHIFT held is written as -VKEY_TAB
+    INT_U32 answered;
+  } steps[] = {{{VKEY_RETURN}, 0}, {{VKEY_SPACE}, 0}, {{VKEY_TAB, VKEY_RETURN}, 1}, {{-VKEY_TAB, VKEY_SPACE}, 1},
+               {{VKEY_TAB, VKEY_TAB, VKEY_RETURN}, 0}};
+  for (const STEP& step : steps) {
+    answer = ANSWER();
+    WM_CONFIRM* box = new WM_CONFIRM(400, 300, "Question", 1, record_answer, 7, 10, 20, 0, 20, &no_effects);
+    page.open(box);
+    EXPECT_EQ(focus_object, box->buttons[1]);
+    for (INT_S32 k : step.keys) k < 0 ? key(-k, VKEY_LSHIFT) : key(k);
+    EXPECT_EQ(answer.calls, 1) << step.keys.size();
+    EXPECT_EQ(answer.user2, step.answered) << step.keys.size();
+    page_manager->get_root()->remove_top_level(box, true, false);
+    run_pass();
+  }
+  WM_CONFIRM* one = new WM_CONFIRM(400, 300, "Notice", 1, record_answer, 7, 10, 20, 1, 20, &no_effects);
+  page.open(one);
+  EXPECT_EQ(focus_object, one->buttons[0]);
+  page_manager->get_root()->remove_top_level(one, true, false);
+  WM_CONFIRM* three = new WM_CONFIRM(400, 300, "Choose", "A", "B", "C", 1, record_answer, 1, 11, record_answer, 2,
+                                     22, record_answer, 3, 33, 10, 20, 3, 20, &no_effects);
+  EXPECT_EQ(three->first_focus(), nullptr);
+  delete three;
+}
+
+// A message longer than the box holds grows the box to it: the message window shows every line without a
+// scroll bar, the buttons move down below it, and the box keeps its middle. A short message keeps the box
+// as it was; one longer than the screen makes the box as tall as the screen, and scrolls.
+TEST(ConfirmText, TheBoxGrowsToItsMessageUpToTheScreen) {
+  BOX_PAGE page;
+  const INT_S16 fh0 = screen_image.default_font_y_size;
+  for (int count : {1, 8, 40}) {
+    WM_CONFIRM box(300, 120, "Question", 1, record_answer, 7, -1, -1, 0, 100, &no_effects);
+    INT_S16 gap = (INT_S16)(box.buttons[0]->y - (box.text->y + box.text->height));
+    INT_S32 middle = box.y + box.height / 2;
+    std::string message;
+    for (int i = 0; i < count; i++) message += "line " + std::to_string(i) + (i + 1 < count ? "\n" : "");
+    EXPECT_TRUE(box.add_message(message.c_str()));
+    EXPECT_EQ(box.text->data_count, count);
+    if (count == 1) {
+      EXPECT_EQ(box.height, 120);
+    } else if (count == 8) {
+      EXPECT_EQ(box.text->scrollbar, nullptr);
+      EXPECT_EQ(box.text->height, box.text->height_for_lines());
+      EXPECT_GE(box.text->height, 8 * fh0);
+      EXPECT_LE(std::abs(box.y + box.height / 2 - middle), 1);
+    } else {
+      EXPECT_EQ(box.height, 480);
+      EXPECT_EQ(box.y, 0);
+      EXPECT_NE(box.text->scrollbar, nullptr);
+    }
+    EXPECT_EQ(box.buttons[0]->y - (box.text->y + box.text->height), gap) << count;
+    EXPECT_EQ(box.buttons[1]->y, box.buttons[0]->y);
+    EXPECT_LE(box.buttons[0]->y + box.buttons[0]->height, box.y + box.height) << count;
+  }
 }
 
 TEST(ConfirmText, MessageFromAFile) {

@@ -629,6 +629,28 @@ TEST(FileSelectLayout, WholeValuesInContrastingTextAndNoTextOverAnother) {
       EXPECT_LE(list->y + list->height, selector->name_field->y - selector->new_folder_button->height / 2 + 1);
       EXPECT_EQ((list->inner_height() + list->style.y_spacing) % (list->default_row_height + list->style.y_spacing), 0);
     }
+    // A message longer still is shown whole: the list gives up its height down to three rows, which show
+    // from its first, and the dialog grows, within the screen.
+    std::string longest;
+    for (int i = 0; i < 6; i++) longest += "Pick the folder into which the application is to be installed. ";
+    INT_S16 dialog_height = selector->height;
+    selector->message->set_text(longest.c_str(), false);
+    selector->refresh = 1;
+    settle_effects();
+    WM_SCRIPT* message = selector->message;
+    TEXT_LINE lines[TEXT_MAX_LINES];
+    INT_S32 count = layout_text_in_box(draw_target, message->width - message->left_gap - message->right_gap,
+                                       TEXT_MAX_LINES, message->font_id, message->font_x_size, message->font_y_size,
+                                       longest.c_str(), lines);
+    EXPECT_GT(count, 3) << size;
+    EXPECT_GE(message->height - message->top_gap - message->bottom_gap, count * message->font_y_size) << size;
+    EXPECT_EQ(list->inner_height(), 3 * (list->default_row_height + list->style.y_spacing) - list->style.y_spacing)
+        << size;
+    EXPECT_EQ(list->first_visible_row, 0);
+    EXPECT_GT(selector->height, dialog_height) << size;
+    EXPECT_GE(selector->y, 0);
+    EXPECT_LE(selector->y + selector->height, 480);
+    EXPECT_LE(list->y + list->height, selector->name_field->y - selector->new_folder_button->height / 2 + 1);
   }
   // Buttons whose labels need more than their row: half a button's height apart and inside the client,
   // the longest label shortened, "OK" whole.

@@ -363,6 +363,35 @@ TEST(Grid, ResizeWithRowsPerPageMeasuresTheNewRows) {
   EXPECT_EQ(grid->rows[0]->right_wide[0], 1);
 }
 
+// A row made taller moves the rows below with their objects, and the spacing changed moves them again;
+// the scroll range follows each time, the view staying at the top.
+TEST(Grid, ARowResizedOrTheSpacingChangedMovesTheRowsBelow) {
+  WM_TEST_SCREEN screen(640, 480, 0);
+  std::unique_ptr<WM_GRID> grid(new_plain_grid(0, 0, 199, 99));
+  std::vector<PROBE*> probes;
+  for (INT_S16 r = 0; r < 6; r++) probes.push_back(static_cast<PROBE*>(grid->set_cell(0, r, new PROBE())));
+  PARAMETER& scroll = grid->scroll_position;
+  ASSERT_EQ(scroll.get_int(&scroll.maximum), 6 * 21 - 1 - 100);
+  INT_S16 above = probes[0]->y, below = probes[2]->y;
+  grid->resize_row(1, 30);
+  EXPECT_EQ(grid->rows[1]->height, 30);
+  EXPECT_EQ(grid->rows[1]->end, 21 + 31);
+  EXPECT_EQ(grid->rows[5]->end, 6 * 21 + 10);
+  EXPECT_EQ(probes[0]->y, above);
+  EXPECT_EQ(probes[2]->y, below + 10);
+  EXPECT_EQ(scroll.get_int(&scroll.maximum), 6 * 21 - 1 + 10 - 100);
+  EXPECT_EQ(grid->scroll_offset(), 0);
+  grid->set_row_spacing(3);
+  EXPECT_EQ(grid->style.y_spacing, 3);
+  EXPECT_EQ(grid->rows[0]->end, 23);
+  EXPECT_EQ(grid->rows[5]->end, 5 * 20 + 30 + 6 * 3);
+  EXPECT_EQ(grid->content_height(), 5 * 20 + 30 + 5 * 3);
+  EXPECT_EQ(scroll.get_int(&scroll.maximum), grid->content_height() - 100);
+  EXPECT_EQ(grid->scroll_offset(), 0);
+  grid->resize_row(9, 40);  // no such row: nothing changes
+  EXPECT_EQ(grid->content_height(), 5 * 20 + 30 + 5 * 3);
+}
+
 TEST(Grid, MoveCarriesCellsAndChildren) {
   WM_TEST_SCREEN screen(640, 480, 0);
   std::unique_ptr<WM_GRID> grid(new_plain_grid(0, 0, 199, 99));

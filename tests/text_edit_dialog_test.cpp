@@ -169,7 +169,8 @@ TEST_F(TextEditDialogTest, WithoutCallbackTheButtonsOnlyStoreTheResult) {
   EXPECT_EQ(dialog->event_user2, 1u);
 }
 
-TEST_F(TextEditDialogTest, EnterInTheEditBoxIsNotOk) {
+// Enter in the edit box answers as OK does, once it is let go, with the text typed.
+TEST_F(TextEditDialogTest, EnterInTheEditBoxAnswersAsOk) {
   WM_TEXT_EDIT_DIALOG* dialog =
       open(new WM_TEXT_EDIT_DIALOG(-1, -1, 1, record_event_call, 3, nullptr, nullptr, nullptr, 50));
   WM_TEXT_EDIT* edit = dialog->edit;
@@ -177,8 +178,13 @@ TEST_F(TextEditDialogTest, EnterInTheEditBoxIsNotOk) {
   EXPECT_EQ(focus_object, edit);
   type_text("abc");  // one character per pass
   run_passes(3);
-  key(VKEY_RETURN);
   EXPECT_TRUE(event_calls.empty());
+  key(VKEY_RETURN);
+  ASSERT_EQ(event_calls.size(), 1u);
+  EXPECT_EQ(event_calls[0].object, dialog);
+  EXPECT_EQ(event_calls[0].user1, 3u);
+  EXPECT_EQ(event_calls[0].user2, 1u);
+  EXPECT_EQ(dialog->event_user2, 1u);
   EXPECT_STREQ(edit->text.text, "abc");
 }
 

@@ -332,6 +332,10 @@ TEST(WizardEvents, ADestinationThatCannotBeMadeIsSaidOnThePage) {
   EXPECT_EQ(page->forward_button->event_user2, (INT_U32)STAGE_FINISHED);
   EXPECT_EQ(page->forward_button->enabled, 1);
   EXPECT_EQ(page->previous_button->enabled, 1);
+  // Nothing was installed, and the page no longer says it is installing.
+  EXPECT_EQ(page->progress_bar->value, 0);
+  EXPECT_EQ(std::string(page->get_title()), "Copy error");
+  EXPECT_EQ(page->quit_button->enabled, 0);
   EXPECT_EQ(click_on(page->previous_button), 0);
   EXPECT_EQ(database->stage, STAGE_OPTIONS);
   EXPECT_EQ(end_wizard(), EXIT_JOB_FAILED);
@@ -445,7 +449,9 @@ TEST(WizardEvents, TheCopyErrorQuestionWaitsGoesOnOrReturnsToTheOptions) {
   for (bool go_on : {true, false}) {
     SCOPED_TRACE(go_on);
     WIZARD_RUN run("wizard-copy-error");
-    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.load());
+    std::strcpy(database->languages[0].COPY_ERROR_TITLE, "Kopierfehler");
+    ASSERT_TRUE(run.begin());
     const std::string packed = database->installations[0].files[1].packed_name;
     std::strcpy(database->installations[0].files[1].packed_name, "no such entry");
     database->use_system_paths = 0;
@@ -457,7 +463,7 @@ TEST(WizardEvents, TheCopyErrorQuestionWaitsGoesOnOrReturnsToTheOptions) {
       box = static_cast<WM_CONFIRM*>(find_top_level(WM_KIND_CONFIRM));
     }
     ASSERT_TRUE(box && box->text);
-    EXPECT_EQ(std::string(box->get_title()), "Copy error");
+    EXPECT_EQ(std::string(box->get_title()), "Kopierfehler");
     EXPECT_EQ(box->buttons[0]->event_user1, (INT_U32)WIZARD_EVENT_GO_ON);
     EXPECT_EQ(box->buttons[1]->event_user1, (INT_U32)WIZARD_EVENT_STAGE);
     EXPECT_EQ(box->buttons[1]->event_user2, (INT_U32)STAGE_OPTIONS);
@@ -475,6 +481,15 @@ TEST(WizardEvents, TheCopyErrorQuestionWaitsGoesOnOrReturnsToTheOptions) {
       ASSERT_TRUE(install_through(20));
       INSTALL_DIALOG* page = live_page();
       EXPECT_EQ(text_of(page->progress_text), "1 file could not be installed: " + failure);
+      // The page says what happened: the package's title for a copy error, the share of the files
+      // installed on the bar (which the step's last report of 100 does not fill), nothing to cancel.
+      INT_S32 files = database->installations[0].file_count;
+      for (bool rebuilt : {false, true}) {
+        if (rebuilt) page = run.show_stage(STAGE_INSTALLING);
+        EXPECT_EQ(std::string(page->get_title()), "Kopierfehler") << rebuilt;
+        EXPECT_EQ(page->progress_bar->value, (files - 1) * 100 / files) << rebuilt;
+        EXPECT_EQ(page->quit_button->enabled, 0) << rebuilt;
+      }
       EXPECT_EQ(label_of(page->forward_button), "Finish");
       EXPECT_EQ(page->forward_button->event_user2, (INT_U32)STAGE_FINISHED);
       EXPECT_EQ(page->previous_button->enabled, 1);

@@ -372,6 +372,88 @@ TEST(WizardPage, OptionRowsTakeTheirHeightsFromEightEqualRows) {
   EXPECT_LE(total, page_grid->inner_height() + page_grid->style.y_spacing);
 }
 
+// The object's text shows whole: on one line within its room's width, or wrapped (a script that wraps in
+// its box, a button that wraps its label) onto lines that its room's height holds.
+bool shows_whole(WM_SCREEN_OBJECT* object) {
+  const char* text;
+  INT_S8 font_id;
+  INT_S16 x_size, y_size, width, top, bottom;
+  bool wraps;
+  if (object->kind & WM_KIND_SCRIPT) {
+    WM_SCRIPT* s = static_cast<WM_SCRIPT*>(object);
+    text = s->text.value.text;
+    choose_widget_font(s->font_id, s->font_x_size, s->font_y_size, &font_id, &x_size, &y_size);
+    width = (INT_S16)(s->width - s->left_gap - s->right_gap);
+    wraps = s->wraps_in_its_box(&top, &bottom);
+  } else {
+    WM_BUTTON* b = static_cast<WM_BUTTON*>(object);
+    text = b->label;
+    choose_widget_font(b->font_id, b->font_x_size, b->font_y_size, &font_id, &x_size, &y_size);
+    width = (INT_S16)(b->width - b->left_gap - b->right_gap);
+    wraps = (b->button_flags & bf_wrap_text) != 0;
+    top = (INT_S16)(b->y + b->top_gap);
+    bottom = (INT_S16)(b->y + b->height - b->bottom_gap - 1);
+  }
+  if (!wraps) return text_width(draw_target, font_id, x_size, y_size, text, -1, false) <= width;
+  TEXT_LINE lines[TEXT_MAX_LINES];
+  INT_S32 count = layout_text_in_box(draw_target, width, TEXT_MAX_LINES, font_id, x_size, y_size, text, lines);
+  return count * y_size <= bottom - top + 1;
+}
+
+// The options page of the packer's default page, in the system's font, with a long location question, an
+// update's message (the built-in one) and a long desktop choice: each takes the lines it needs and shows
+// whole, the rows keep apart, and every row shows without scrolling. Short texts keep their rows.
+TEST(WizardPage, LongOptionTextsWrapOntoTheRoomThereIs) {
+  REQUIRE_SYSTEM_FONTS();
+  FOLDER fonts;
+  ASSERT_TRUE(fonts.set_if_folder(system_font_folder().c_str()));
+  set_named_path("$FONTDATA", &fonts);
+  const std::string long_texts =
+      "text = SELECT_OPTIONS_LOCATION_QUESTION;Where should the sample application with all of its handbooks, "
+      "examples and tools be installed?\n"
+      "text = SELECT_OPTIONS_DESKTOP_SHORTCUT;A shortcut on the desktop that starts the sample application with "
+      "its handbooks\n"
+      "text = PATCH_MSG;This update installs over the earlier installation: choose the folder it is in.\n";
+  for (bool long_ones : {false, true}) {
+    SCOPED_TRACE(long_ones);
+    INSTALLER_SCRATCH scratch("wizard-long-options",
+                              wizard_text_lines() + (long_ones ? long_texts : "") + "patch_check = $HERE\n");
+    ASSERT_TRUE(scratch.build());
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    database->stage = STAGE_OPTIONS;
+    twin.screen->manager->rebuild_area(twin.screen->manager->current_area, true);
+    run_pass();
+    ASSERT_TRUE(live_page() && page_grid);
+    EXPECT_FALSE(page_grid->overflows());
+    INT_S32 below = 0;
+    int wrapped = 0;
+    for (INT_S16 r = 0; r < page_grid->row_count; r++) {
+      INT_S32 top = 32767, bottom = 0;
+      for (INT_S16 c = 0; c < page_grid->rows[r]->cell_count; c++) {
+        WM_SCREEN_OBJECT* object = page_grid->cell(c, r);
+        if (!object) continue;
+        top = std::min<INT_S32>(top, object->y);
+        bottom = std::max<INT_S32>(bottom, object->y + object->height);
+        if (object->kind & WM_KIND_CHECK_BOX) object = static_cast<WM_CHECK_BOX*>(object)->label;
+        if (!(object->kind & (WM_KIND_SCRIPT | WM_KIND_BUTTON)) || object == browse_button || object == location_button)
+          continue;
+        if (!label_of(object->kind & WM_KIND_BUTTON ? static_cast<WM_BUTTON*>(object) : nullptr).empty() ||
+            !text_of(object->kind & WM_KIND_SCRIPT ? static_cast<WM_SCRIPT*>(object) : nullptr).empty()) {
+          EXPECT_TRUE(shows_whole(object)) << r << " " << c;
+          wrapped += object->height >= 2 * draw_target->default_font_y_size;
+        }
+      }
+      if (top == 32767) continue;
+      EXPECT_GE(top, below) << r;
+      below = bottom;
+    }
+    EXPECT_LE(below, page_grid->y + page_grid->height - page_grid->style.border_bottom_gap);
+    EXPECT_EQ(wrapped, long_ones ? 3 : 0);
+  }
+  remove_named_path("$FONTDATA");
+}
+
 // A path of the progress text as the host writes paths.
 static std::string host_form(std::string path) {
   std::replace(path.begin(), path.end(), '/', (char)PATH_SEPARATOR);

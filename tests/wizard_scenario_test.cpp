@@ -684,6 +684,7 @@ TEST(WizardScenario, MissingEntriesAskOneQuestionAtATime) {
     // The page once both were skipped.
     page = twin_page(twin, STAGE_INSTALLING);
     state.error_count = 2;
+    state.step_total = database->get_current_installation()->file_count + 1;
     INSTALL_DIALOG::show_install_complete(page);
     INSTALL_DIALOG::show_progress(page, 100, installation_failure_text(database).c_str());
     database->stage = STAGE_OPTIONS;
@@ -692,6 +693,7 @@ TEST(WizardScenario, MissingEntriesAskOneQuestionAtATime) {
     failed_expected = twin_screen();
     back = spot_of(page->previous_button, page);
     state.error_count = 0;
+    state.step_total = 0;
   }
 
   WINDOW_SCENARIO scenario("wizard-f-window");
@@ -898,4 +900,238 @@ TEST(WizardScenario, WithoutADisplayTheWizardSaysSoAndEnds) {
     EXPECT_EQ(error_lines(scenario),
               "No display: The installer's wizard needs a display: " + problems[i] + ". \"-a\" installs without one.\n");
   }
+}
+
+// Scenario K: the questions answered from the keyboard alone. The desktop-size question over the first
+// options page opens with the focus on No, which Space presses; the window's close button asks the quit
+// question, which Space answers as Stay; asked again, Tab shows the focus on Leave and Return leaves: the
+// program ends with 0. Each state of the window is the twin's after the same keys.
+TEST(WizardScenario, TheQuestionsAnswerSpaceAndTabThenReturn) {
+  INSTALLER_SCRATCH scratch("wizard-k", wizard_description_lines());
+  ASSERT_TRUE(build_scenario_package(scratch, "K", {NO_LICENCE}, "required_desktop = 800;600\n"));
+  AREA page_area, question_area;
+  WINDOW_CAPTURE answered, leave_focused;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package, 799, 600));
+    ASSERT_EQ(database->stage, STAGE_OPTIONS);
+    settle_effects();
+    WM_CONFIRM* question = static_cast<WM_CONFIRM*>(find_top_level(WM_KIND_CONFIRM));
+    ASSERT_TRUE(question && question->buttons[1]);
+    EXPECT_EQ(focus_object, question->buttons[1]);
+    key(VKEY_SPACE);
+    settle_effects();
+    ASSERT_FALSE(find_top_level(WM_KIND_CONFIRM));
+    page_area = area_of(live_page());
+    answered = twin_screen();
+    open_quit_dialog(0);
+    settle_effects();
+    key(VKEY_SPACE);
+    settle_effects();
+    ASSERT_FALSE(quit_dialog());
+    open_quit_dialog(0);
+    settle_effects();
+    ASSERT_TRUE(quit_dialog());
+    question_area = area_of(quit_dialog());
+    key(VKEY_TAB);
+    EXPECT_EQ(focus_object, quit_dialog()->buttons[0]);
+    leave_focused = twin_screen();
+  }
+
+  WINDOW_SCENARIO scenario("wizard-k-window", 799, 600);
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.key("space"));
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, answered, page_area), 0);
+  ASSERT_TRUE(scenario.close_window());
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.key("space"));
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, answered, page_area), 0);
+  ASSERT_TRUE(scenario.close_window());
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.key("Tab"));
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, leave_focused, question_area), 0);
+  ASSERT_TRUE(scenario.key("Return"));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+  EXPECT_FALSE(std::filesystem::exists(scratch.destination));
+}
+
+// The desktop-size question answered Yes from the keyboard, Tab then Return: the program ends.
+TEST(WizardScenario, TheDesktopSizeQuestionTakesTabThenReturn) {
+  INSTALLER_SCRATCH scratch("wizard-k2", wizard_description_lines());
+  ASSERT_TRUE(build_scenario_package(scratch, "K2", {NO_LICENCE}, "required_desktop = 800;600\n"));
+  WINDOW_SCENARIO scenario("wizard-k2-window", 799, 600);
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  ASSERT_TRUE(scenario.key("Tab"));
+  ASSERT_TRUE(scenario.key("Return"));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+  EXPECT_FALSE(std::filesystem::exists(scratch.destination));
+}
+
+// Scenario L: the copy-error questions answered from the keyboard. The first question, Tab (the focus on
+// Yes, as the twin shows it) then Return, skips its file; the second, Space on No (the focus as it
+// opens), returns to the options and ends the installation there. The quit question then leaves with Tab
+// and Return, and the program ends with 1.
+TEST(WizardScenario, TheCopyErrorQuestionsAnswerTheKeyboard) {
+  INSTALLER_SCRATCH scratch("wizard-l", wizard_description_lines());
+  ASSERT_TRUE(build_scenario_package(scratch, "L2", {NO_LICENCE},
+                                     "missing_file = bin/0-gone.bin\nmissing_file = bin/1-gone.bin\n"));
+  const std::string gone[2] = {scratch.installed("bin/0-gone.bin"), scratch.installed("bin/1-gone.bin")};
+  SPOT install;
+  AREA box_area;
+  WINDOW_CAPTURE yes_focused;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    install = spot_of(live_page()->forward_button, live_page());
+    twin_page(twin, STAGE_INSTALLING);
+    database->install_state.failure_text = "\"" + gone[0] + "\" is missing from the package.";
+    WM_CONFIRM* box = open_copy_error_box(database, install_dialog_event);
+    database->stage = STAGE_OPTIONS;  // the twin's passes install nothing
+    settle_effects();
+    ASSERT_TRUE(box && box->buttons[0] && box->buttons[1]);
+    EXPECT_EQ(focus_object, box->buttons[1]);
+    key(VKEY_TAB);
+    EXPECT_EQ(focus_object, box->buttons[0]);
+    box_area = area_of(box);
+    yes_focused = twin_screen();
+  }
+
+  WINDOW_SCENARIO scenario("wizard-l-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  ASSERT_TRUE(scenario.click(install.x, install.y));
+  std::string log = scratch.installed("install_log.txt");
+  ASSERT_TRUE(wait_for_last_line(log, "\"" + gone[0] + "\" failed to unpack (bin/0-gone.bin)"));
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.key("Tab"));
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, yes_focused, box_area), 0);
+  ASSERT_TRUE(scenario.key("Return"));
+  ASSERT_TRUE(wait_for_last_line(log, "\"" + gone[1] + "\" failed to unpack (bin/1-gone.bin)"));
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.key("space"));
+  ASSERT_TRUE(wait_for_last_line(log, "Installation interrupted."));
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.close_window());
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.key("Tab"));
+  ASSERT_TRUE(scenario.key("Return"));
+  EXPECT_EQ(scenario.wait_for_exit(), 1) << scenario.errors();
+  expect_no_registration(scenario, scratch, "L2");
+}
+
+// Scenario M: the folder dialog's New folder from the keyboard. Return in the name field makes the
+// folder, as OK does, and the dialog goes into it; a name that cannot be a folder's is said so in a
+// message box, which Tab then Return closes, and again Space; then a second folder is made with Return.
+TEST(WizardScenario, NewFoldersAreMadeWithReturnAndTheirFailuresAnswerTheKeyboard) {
+  INSTALLER_SCRATCH scratch("wizard-m", wizard_description_lines());
+  ASSERT_TRUE(build_scenario_package(scratch, "M", {NO_LICENCE}));
+  std::filesystem::create_directories(scratch.destination);  // where the folder dialog opens
+  SPOT system_paths, browse, new_folder, chosen, name, made;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    INSTALL_DIALOG* page = live_page();
+    WM_SCREEN_OBJECT* system_box = option_box(WIZARD_EVENT_SYSTEM_PATHS);
+    ASSERT_TRUE(system_box);
+    system_paths = spot_of(system_box, page);
+    click_on(system_box);
+    ASSERT_TRUE(twin_folder_dialog(page, &browse, &new_folder, &chosen, &name, &made));
+  }
+
+  WINDOW_SCENARIO scenario("wizard-m-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  for (SPOT spot : {system_paths, browse, new_folder}) ASSERT_TRUE(click_and_settle(scenario, spot));
+  ASSERT_TRUE(scenario.type("Fresh"));
+  ASSERT_TRUE(scenario.key("Return"));
+  std::string fresh = below(scratch.destination, "Fresh");
+  for (int waited = 0; waited < 30000 && !std::filesystem::is_directory(fresh); waited += 100) pause_ms(100);
+  ASSERT_TRUE(std::filesystem::is_directory(fresh));
+  ASSERT_TRUE(scenario.wait_until_still());
+  // Two refused names, each message answered from the keyboard; the folder dialog then takes the mouse
+  // again, and Return makes the next folder inside the first.
+  const std::vector<std::vector<std::string>> answers = {{"Tab", "Return"}, {"space"}};
+  for (const std::vector<std::string>& answer : answers) {
+    ASSERT_TRUE(click_and_settle(scenario, new_folder));
+    ASSERT_TRUE(scenario.type(".."));
+    ASSERT_TRUE(scenario.key("Return"));
+    ASSERT_TRUE(scenario.wait_until_still());
+    for (const std::string& keys : answer) ASSERT_TRUE(scenario.key(keys));
+    ASSERT_TRUE(scenario.wait_until_still());
+  }
+  ASSERT_TRUE(click_and_settle(scenario, new_folder));
+  ASSERT_TRUE(scenario.type("Second"));
+  ASSERT_TRUE(scenario.key("Return"));
+  std::string second = below(fresh, "Second");
+  for (int waited = 0; waited < 30000 && !std::filesystem::is_directory(second); waited += 100) pause_ms(100);
+  EXPECT_TRUE(std::filesystem::is_directory(second));
+  EXPECT_EQ(std::filesystem::directory_iterator(fresh)->path().filename(), "Second");  // nothing else made
+}
+
+// Scenario N: texts that need more room than one line, in the real window as the twin draws them. The
+// options page's long location question and long desktop choice wrap onto the rows below, every row
+// showing without scrolling; the two-sentence German quit question grows to its text and shows it whole,
+// without a scroll bar. Both are kept as pictures ("wizard-long-options.png", "wizard-long-question.png";
+// "-wine" under Wine).
+TEST(WizardScenario, LongTextsShowWholeWhereTheWindowHasRoom) {
+  INSTALLER_SCRATCH scratch("wizard-n", wizard_description_lines());
+  ASSERT_TRUE(build_scenario_package(
+      scratch, "N", {NO_LICENCE},
+      "text = SELECT_OPTIONS_LOCATION_QUESTION;Where should the application with all of its handbooks, examples "
+      "and tools be installed?\n"
+      "text = SELECT_OPTIONS_DESKTOP_SHORTCUT;A shortcut on the desktop that starts the application with its "
+      "handbooks\n"
+      "text = QUIT_TITLE;Installation abbrechen\n"
+      "text = QUIT_MSG;M\xC3\xB6" "chten Sie die Installation jetzt wirklich abbrechen? Bereits kopierte Dateien "
+      "bleiben im Zielordner erhalten und m\xC3\xBCssen von Hand entfernt werden.\n"
+      "text = QUIT_YES;Beenden\ntext = QUIT_NO;Fortsetzen\n"));
+  WINDOW_CAPTURE options, asked;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    ASSERT_EQ(database->stage, STAGE_OPTIONS);
+    test_seam_pointer(-1, -1);
+    run_pass();
+    options = twin_screen();
+    ASSERT_TRUE(page_grid);
+    EXPECT_FALSE(page_grid->overflows());
+    WM_SCREEN_OBJECT* desktop = option_box(WIZARD_EVENT_DESKTOP);
+    ASSERT_TRUE(desktop);
+    EXPECT_NE(static_cast<WM_CHECK_BOX*>(desktop)->label->button_flags & bf_wrap_text, 0u);
+    EXPECT_TRUE(static_cast<WM_SCRIPT*>(page_grid->cell(0, 0))->wraps_in_its_box());
+    open_quit_dialog(0);
+    settle_effects();
+    WM_CONFIRM* question = quit_dialog();
+    ASSERT_TRUE(question && question->text);
+    EXPECT_EQ(question->text->scrollbar, nullptr);
+    EXPECT_GE(question->text->height, question->text->height_for_lines());
+    EXPECT_GT(question->height, database->EXIT.height);
+    EXPECT_LE(question->y + question->height, 480);
+    test_seam_pointer(-1, -1);
+    run_pass();
+    asked = twin_screen();
+  }
+
+  WINDOW_SCENARIO scenario("wizard-n-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.capture(&shown));
+  EXPECT_EQ(differing_pixels(shown, options, {0, 0, 640, 480}), 0);
+  ASSERT_TRUE(keep_picture(shown, picture_name("wizard-long-options").c_str()));
+  ASSERT_TRUE(scenario.close_window());
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, asked, {0, 0, 640, 480}), 0);
+  ASSERT_TRUE(keep_picture(shown, picture_name("wizard-long-question").c_str()));
+  ASSERT_TRUE(scenario.key("Tab"));
+  ASSERT_TRUE(scenario.key("Return"));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
 }

@@ -30,7 +30,8 @@ namespace {
 const char* const long_texts[][2] = {
     {"QUIT_TITLE", "Installation beenden"},
     {"QUIT_MSG", "Moechten Sie das Installationsprogramm der Beispielanwendung mit allen Handbuechern jetzt "
-                 "beenden?"},
+                 "beenden? Bereits kopierte Dateien bleiben im Zielordner erhalten und muessen von Hand entfernt "
+                 "werden."},
     {"QUIT_YES", "Beenden"},
     {"QUIT_NO", "Fortsetzen"},
     {"FORWARD", "Weiter"},
@@ -54,10 +55,12 @@ const char* const long_texts[][2] = {
     {"README_TITLE", "Wichtige Hinweise vor dem ersten Start"},
     {"INSTALL_TYPE_TITLE", "Art der Installation auswaehlen"},
     {"SELECT_OPTIONS_TITLE", "Zielordner und Verknuepfungen"},
-    {"SELECT_OPTIONS_LOCATION_QUESTION", "Wohin soll die Anwendung installiert werden?"},
+    {"SELECT_OPTIONS_LOCATION_QUESTION", "Wohin soll die Beispielanwendung mit allen Handbuechern, Beispielen "
+                                         "und Werkzeugen installiert werden?"},
     {"SELECT_OPTIONS_USE_SYSTEM_PATHS", "Die Standardordner des Systems verwenden"},
     {"SELECT_OPTIONS_SHORTCUT_QUESTION", "Welche Verknuepfungen sollen angelegt werden?"},
-    {"SELECT_OPTIONS_DESKTOP_SHORTCUT", "Verknuepfung auf dem Schreibtisch"},
+    {"SELECT_OPTIONS_DESKTOP_SHORTCUT", "Eine Verknuepfung auf dem Schreibtisch, die die Beispielanwendung "
+                                        "startet"},
     {"SELECT_OPTIONS_MENU_SHORTCUT", "Eintrag im Anwendungsmenue"},
     {"SELECT_OPTIONS_SYSPATHS_SELECTED", "(die Standardordner des Systems)"},
     {"INSTALLING_TITLE", "Die Anwendung wird installiert"},
