@@ -513,7 +513,10 @@ TEST(InstallerInstall, ReadInstallLogComparesTheLoggedLocation) {
 #endif
   // Another location holds no log; looking creates no folder.
   std::strcpy(database->install_path, "$SCRATCH/elsewhere");
-  EXPECT_FALSE(database->read_install_log());
+  std::string looked_for_elsewhere, settings_elsewhere = "x";
+  EXPECT_FALSE(database->read_install_log(&looked_for_elsewhere, &settings_elsewhere));
+  EXPECT_EQ(looked_for_elsewhere, below(scratch.root + "elsewhere", "install_log.txt"));
+  EXPECT_EQ(settings_elsewhere, "");
   EXPECT_FALSE(std::filesystem::exists(scratch.root + "elsewhere"));
   // A log that says system paths were used does not match a choice without them.
   std::string log_path = scratch.installed("install_log.txt");
@@ -522,6 +525,17 @@ TEST(InstallerInstall, ReadInstallLogComparesTheLoggedLocation) {
   ASSERT_TRUE(write_whole_file(log_path, text_bytes(text)));
   std::strcpy(database->install_path, "$SCRATCH/dest");
   EXPECT_FALSE(database->read_install_log());
+  // With the system folders chosen where the package names no folder of them for the log, the log at
+  // the location must say they were chosen; a choice the installation does not allow counts as none.
+  database->installations[0].allow_system_paths = 1;
+  database->use_system_paths = 1;
+  std::string looked_for, settings;
+  EXPECT_TRUE(database->read_install_log(&looked_for, &settings));
+  EXPECT_EQ(looked_for, log_path);
+  EXPECT_EQ(settings, "0 1 $SCRATCH/dest");
+  database->installations[0].allow_system_paths = 0;
+  EXPECT_FALSE(database->read_install_log());
+  database->use_system_paths = 0;
   // A very long settings line is read whole.
   std::string long_path = "$SCRATCH/dest/" + std::string(1500, 'x');
   text.replace(text.find("Settings: 0 1 $SCRATCH/dest"), 27, "Settings: 0 0 " + long_path);
