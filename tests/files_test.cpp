@@ -24,6 +24,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -636,6 +637,53 @@ TEST(Files, OnlyRegularFilesAreOpenedForReading) {
   EXPECT_TRUE(close_file(file));
 }
 #endif
+
+// Every cause of a file that cannot be written or made is said in words, on one line without a closing
+// full stop: the system's own where it has them (under Wine "Disk full"), the host's where it has
+// none; a number only for a code that is no failure of files. The record stays as it was put back.
+TEST(Files, EveryCauseOfAFileThatCannotBeWrittenHasWords) {
+  char words[256];
+  forget_file_failure();
+  describe_file_failure(words, sizeof words);
+  EXPECT_STREQ(words, "");
+#ifdef _WIN32
+  const DWORD codes[] = {ERROR_ACCESS_DENIED,   ERROR_WRITE_PROTECT,    ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION,
+                         ERROR_HANDLE_DISK_FULL, ERROR_DISK_FULL,       1295 /* disk quota */,   ERROR_NOT_ENOUGH_QUOTA,
+                         ERROR_NET_WRITE_FAULT, ERROR_NETNAME_DELETED,  ERROR_UNEXP_NET_ERR,     ERROR_WRITE_FAULT,
+                         ERROR_NOT_READY,       223 /* file too large */, 303 /* delete pending */, 665, 6009,
+                         ERROR_ALREADY_EXISTS,  ERROR_FILENAME_EXCED_RANGE, ERROR_DEV_NOT_EXIST};
+  for (DWORD code : codes) {
+    restore_file_failure(code);
+    EXPECT_EQ(file_failure_code(), code);
+    describe_file_failure(words, sizeof words);
+    std::string text = words;
+    ASSERT_FALSE(text.empty()) << code;
+    EXPECT_EQ(text.find("system error"), std::string::npos) << code;
+    EXPECT_EQ(text.find_first_of("\r\n%"), std::string::npos) << code << ": " << text;
+    EXPECT_NE(text.back(), '.') << code;
+  }
+  // Where the system has no message of its own (Wine has none for a full quota).
+  WCHAR message[256];
+  if (!FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 1295, 0, message, 256, nullptr)) {
+    restore_file_failure(1295);
+    describe_file_failure(words, sizeof words);
+    EXPECT_STREQ(words, "The disk quota is exceeded");
+  }
+  restore_file_failure(0x2000ABCD);
+  describe_file_failure(words, sizeof words);
+  EXPECT_STREQ(words, "system error 536914893");
+#else
+  const std::pair<int, const char*> causes[] = {
+      {ENOSPC, "No space left on device"}, {EDQUOT, "Disk quota exceeded"}, {EROFS, "Read-only file system"}};
+  for (const auto& cause : causes) {
+    restore_file_failure((INT_U32)cause.first);
+    EXPECT_EQ(file_failure_code(), (INT_U32)cause.first);
+    describe_file_failure(words, sizeof words);
+    EXPECT_STREQ(words, cause.second);
+  }
+#endif
+  forget_file_failure();
+}
 
 #ifdef _WIN32
 TEST(Files, DeletingTheRunningProgramFails) {

@@ -664,6 +664,10 @@ bool host_local_time_text(INT_U32 seconds, char* out, size_t size) {
 
 void forget_file_failure() { errno = 0; }
 
+INT_U32 file_failure_code() { return (INT_U32)errno; }
+
+void restore_file_failure(INT_U32 code) { errno = (int)code; }
+
 void describe_file_failure(char* out, size_t size) {
   if (!out || size == 0) return;
   out[0] = 0;
