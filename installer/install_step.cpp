@@ -265,17 +265,17 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   if (!set_known_folder(&state->base_folder, database->install_path, true)) {
     char reason[256];
     describe_file_failure(reason, sizeof reason);
-    state->failure_text = format_text("The destination folder \"%s\" cannot be created",
-                                      is_known_path_text(database->install_path)
-                                          ? expand_path_text(database->install_path, nullptr)
-                                          : database->install_path);
-    if (reason[0]) state->failure_text += std::string(" (") + reason + ")";
-    state->failure_text += '.';
+    // The folder as a path of the host, and the system's cause.
+    std::string said = format_text("the destination folder \"%s\" cannot be created",
+                                   is_known_path_text(database->install_path)
+                                       ? expand_path_text(database->install_path, nullptr)
+                                       : database->install_path);
+    if (reason[0]) said += std::string(" (") + reason + ")";
+    state->failure_text = "T" + said.substr(1) + ".";
     state->stopped = true;
     state->step_counter = state->step_total + 3;
     database->end_installation();
-    std::string message =
-        format_text("ERROR: the destination folder \"%s\" cannot be created\n", database->install_path);
+    std::string message = "ERROR: " + said + "\n";
     if (observer) observer->installation_stopped(database, message.c_str());
     return;
   }

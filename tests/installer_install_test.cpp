@@ -486,7 +486,15 @@ TEST(InstallerInstall, DestinationThatCannotBeMadeStopsTheInstallation) {
   ASSERT_TRUE(write_whole_file(scratch.root + "blocker", text_bytes("a file, not a folder")));
   std::strcpy(database->installations[0].default_path, "$SCRATCH/blocker/dest");
   std::strcpy(database->installations[0].uninstaller_name, "Velk Blocked App");
+#ifndef _WIN32
+  ::testing::internal::CaptureStdout();
+#endif
   EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+#ifndef _WIN32
+  // The console names the folder as a path of this computer, and the system's cause.
+  EXPECT_EQ(captured_stdout(), "0% Installing...\nERROR: the destination folder \"" + scratch.root +
+                                   "blocker/dest\" cannot be created (Not a directory)\n");
+#endif
   EXPECT_TRUE(database->install_state.stopped);
   // Nothing went anywhere else: no log, no files beside the blocker.
   EXPECT_FALSE(std::filesystem::exists(scratch.root + "dest"));

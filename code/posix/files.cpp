@@ -54,11 +54,12 @@ bool host_make_folder(const char* path) {
   char target[HOST_PATH_SIZE];
   if (!host_path(path, target)) return false;
   if (mkdir(target, 0777) == 0) return true;
-  // A folder that another made meanwhile is as good; any other failure keeps its cause.
+  // A folder that another made meanwhile is as good; any other failure keeps its cause. What stands at
+  // the name and is no folder is said as the system says it of a path through it: "Not a directory".
   int failure = errno;
   struct stat status;
   if (failure == EEXIST && stat(target, &status) == 0 && S_ISDIR(status.st_mode)) return true;
-  errno = failure;
+  errno = failure == EEXIST ? ENOTDIR : failure;
   return false;
 }
 
