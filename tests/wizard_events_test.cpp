@@ -640,6 +640,28 @@ TEST(WizardEvents, WithThePatchCheckTheChosenFolderDecidesWhetherInstallOpens) {
   }
 }
 
+// An update over an installation made with the default choices (the system folders, logged as 1): its
+// Install opens while the system folders stay chosen, and shuts when they are not.
+TEST(WizardEvents, AnUpdateOpensInstallOverAnInstallationMadeWithTheSystemFolders) {
+  WIZARD_RUN run("wizard-update-system");
+  ASSERT_TRUE(run.start());
+  std::filesystem::create_directories(run.scratch.root + "dest");
+  ASSERT_TRUE(write_whole_file(run.scratch.root + "dest/install_log.txt",
+                               text_bytes("Installed Files\nSettings: 0 1 $SCRATCH/dest\n")));
+  std::strcpy(database->PATCH.dest_path_from_inst_loc, "$HERE");
+  database->PATCH.do_check = 1;
+  database->system_info().has_system_paths = 1;
+  database->use_system_paths = 1;
+  INSTALL_DIALOG* page = run.show_stage(STAGE_OPTIONS);
+  EXPECT_EQ(page->forward_button->enabled, 1);
+  WM_CHECK_BOX* system = static_cast<WM_CHECK_BOX*>(page_grid->cell(1, 2));
+  ASSERT_TRUE(system && (system->kind & WM_KIND_CHECK_BOX));
+  click_on(system->box);
+  EXPECT_EQ(live_page()->forward_button->enabled, 0);
+  click_on(system->box);
+  EXPECT_EQ(live_page()->forward_button->enabled, 1);
+}
+
 // ---------------------------------------------------------------------------------------------------
 // The pointer resting on a control
 
