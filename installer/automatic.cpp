@@ -84,7 +84,7 @@ INT_S32 run_automatic_install(DATABASE* database) {
     if (settings.empty())
       line += "its install log \"" + printable_text(log_path.c_str()) + "\" was not found";
     else
-      line += "the install log \"" + printable_text(log_path.c_str()) + "\" is of another (Settings: " +
+      line += "the install log \"" + printable_text(log_path.c_str()) + "\" is of another installation (Settings: " +
               printable_text(settings.c_str()) + ")";
     console_print((line + "; nothing was installed\n").c_str());
     return EXIT_JOB_FAILED;

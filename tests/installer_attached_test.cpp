@@ -342,7 +342,7 @@ TEST(InstallerProgram, AnUpdateInstallsOnlyOverTheInstallationItUpdates) {
   ASSERT_TRUE(write_whole_file(log, text_bytes(text)));
   std::filesystem::rename(scratch.package + "update.pkg", scratch.package + "installer.pkg");
   EXPECT_EQ(run(installer, package), 1);
-  EXPECT_NE(read_whole_text(output).find(refused + "the install log \"" + log + "\" is of another (" + other +
+  EXPECT_NE(read_whole_text(output).find(refused + "the install log \"" + log + "\" is of another installation (" + other +
                                          "); nothing was installed\n"),
             std::string::npos)
       << read_whole_text(output);
