@@ -27,6 +27,7 @@
 
 #ifdef _WIN32
 #include "shell_link_test_support.h"
+#include "window_scenario.h"
 // The Windows headers' ERROR macro would hide the database's ERROR placement.
 #undef ERROR
 #else
@@ -1067,46 +1068,6 @@ TEST(InstallerProgram, TheWindowsProgramTakesArgumentsBeyondTheCodePage) {
 #endif
 
 #ifdef _WIN32
-namespace {
-
-// The Unix path of a path of this Wine process; empty when not under Wine.
-std::string wine_unix_path(const std::string& path) {
-  typedef char*(CDECL * TO_UNIX)(LPCWSTR);
-  TO_UNIX to_unix = (TO_UNIX)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
-  WCHAR wide[MAX_PATH];
-  if (!to_unix || !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) return std::string();
-  char* name = to_unix(wide);
-  if (!name) return std::string();
-  std::string result = name;
-  HeapFree(GetProcessHeap(), 0, name);
-  return result;
-}
-
-// Runs the commands with the Unix shell, which Wine starts as a Unix process (it gives no handle to wait
-// on: its last line writes the answer file); what they print, or "" after 30 s.
-std::string unix_shell(const std::string& folder, const std::string& commands) {
-  std::string script = folder + "shell.sh", answer = folder + "shell.out";
-  std::remove(answer.c_str());
-  std::string out = wine_unix_path(answer);
-  if (!write_whole_file(script, text_bytes("(\n" + commands + "\n) >'" + out + ".part' 2>&1 </dev/null\nmv '" + out +
-                                           ".part' '" + out + "'\n")))
-    return std::string();
-  std::string command = "/bin/sh \"" + wine_unix_path(script) + "\"";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started = {};
-  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
-    return std::string();
-  if (started.hProcess) {
-    CloseHandle(started.hProcess);
-    if (started.hThread) CloseHandle(started.hThread);
-  }
-  for (int waited = 0; waited < 3000 && GetFileAttributesA(answer.c_str()) == INVALID_FILE_ATTRIBUTES; waited++) Sleep(10);
-  return read_whole_text(answer);
-}
-
-}  // namespace
-
 // A disk that fills while a file is written: the copy-error text and the line of "-a" say why, in the
 // system's words (a write that takes part of the bytes reports no failure of its own). The disk is a
 // small tmpfs mounted for the test, which needs root.
@@ -1115,17 +1076,21 @@ TEST(InstallerProgram, AFullDiskUnderWindowsIsSaidSo) {
   if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
   std::string installer = std::filesystem::absolute(std::string(binary_dir) + "/installer.exe").string();
   INSTALLER_SCRATCH scratch("program-win-full");
-  if (wine_unix_path(scratch.root).empty()) GTEST_SKIP() << "not running under Wine";
-  std::string disk = scratch.root + "disk", unix_disk = wine_unix_path(disk);
+  std::string disk = scratch.root + "disk", mounted;
   std::filesystem::create_directories(disk);
-  if (unix_shell(scratch.root, "mount -t tmpfs -o size=128k tmpfs '" + unix_disk + "' && echo mounted") != "mounted\n") {
+  struct UNIX_SIDE : WINDOW_SCENARIO {
+    std::string disk;
+    explicit UNIX_SIDE(const std::string& folder) : WINDOW_SCENARIO("program-win-full-shell"), disk(unix_path(folder)) {}
+    ~UNIX_SIDE() {
+      std::string answer;
+      run_shell("unmount", "umount -l '" + disk + "'", &answer);
+    }
+  } unix_side(disk);
+  if (!unix_side.run_shell("mount", "mount -t tmpfs -o size=128k tmpfs '" + unix_side.disk + "' && echo mounted", &mounted) ||
+      mounted != "mounted\n") {
     if (environment_text("CI") == "true") FAIL() << "mounting a small tmpfs needs root";
     GTEST_SKIP() << "mounting a small tmpfs needs root; skipped";
   }
-  struct UNMOUNT {
-    std::string root, disk;
-    ~UNMOUNT() { unix_shell(root, "umount -l '" + disk + "'"); }
-  } unmount{scratch.root, unix_disk};
   scratch.add_file("big.bin", all_byte_values(1024));  // 256 KiB
   std::string description = read_whole_text(scratch.source + "description.txt");
   description.replace(description.find("$SCRATCH/dest"), 13, root_text(disk) + "/data");

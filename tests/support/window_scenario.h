@@ -123,8 +123,12 @@ public:
   bool end_session();
 #endif
 
-private:
+  // The Unix side, also for a test without a display (a file system mounted for it): runs the shell
+  // commands of body and gives what they printed (bounded wait); the Unix path of a path of the test.
   bool run_shell(const std::string& name, const std::string& body, std::string* answer);
+  std::string unix_path(const std::string& path) const;
+
+private:
   bool send_input(const std::vector<std::string>& events, bool focus = false, bool paced = true);
   std::string move_event(int x, int y) const;
   std::string program_ended_shell() const;  // a shell function "ended": true once the program has ended
@@ -133,7 +137,6 @@ private:
   bool close_button(int* x, int* y);
   bool program_running();
   void stop_program();
-  std::string unix_path(const std::string& path) const;
 
   std::string scratch_folder;
   int screen_width, screen_height;
