@@ -1075,17 +1075,18 @@ TEST(InstallerProgram, AFullDiskUnderWindowsIsSaidSo) {
   if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
   std::string installer = std::filesystem::absolute(std::string(binary_dir) + "/installer.exe").string();
   INSTALLER_SCRATCH scratch("program-win-full");
-  std::string disk = scratch.root + "disk", mounted;
-  std::filesystem::create_directories(disk);
+  // The disk in the scratch folder of the scenario's Unix side, which unmounts it at the end.
   struct UNIX_SIDE : WINDOW_SCENARIO {
-    std::string disk;
-    explicit UNIX_SIDE(const std::string& folder) : WINDOW_SCENARIO("program-win-full-shell"), disk(unix_path(folder)) {}
+    UNIX_SIDE() : WINDOW_SCENARIO("program-win-full-disk") {}
     ~UNIX_SIDE() {
       std::string answer;
-      run_shell("unmount", "umount -l '" + disk + "'", &answer);
+      run_shell("unmount", "umount -l \"$(dirname \"$OUT\")/disk\"", &answer);
     }
-  } unix_side(disk);
-  if (!unix_side.run_shell("mount", "mount -t tmpfs -o size=128k tmpfs '" + unix_side.disk + "' && echo mounted", &mounted) ||
+  } unix_side;
+  std::string disk = unix_side.scratch() + "disk", mounted;
+  std::filesystem::create_directories(disk);
+  if (!unix_side.run_shell("mount", "mount -t tmpfs -o size=128k tmpfs \"$(dirname \"$OUT\")/disk\" && echo mounted",
+                           &mounted) ||
       mounted != "mounted\n") {
     if (environment_text("CI") == "true") FAIL() << "mounting a small tmpfs needs root";
     GTEST_SKIP() << "mounting a small tmpfs needs root; skipped";

@@ -111,6 +111,12 @@ public:
 
   std::string scratch() const { return scratch_folder; }
 
+  // Runs the commands with /bin/sh as a Unix process, under Wine too (the tests' way to what Windows
+  // cannot make there, a mount point or a Unix link); "$(dirname "$OUT")" is the scratch folder. Their
+  // output and errors go into answer; false when the shell did not run or end in time. name names the
+  // script and its output in the scratch folder.
+  bool run_shell(const std::string& name, const std::string& body, std::string* answer);
+
 #ifdef _WIN32
   // A value (as text) of the registry that the program saw, which is its Wine server's and not this
   // process's; "" when there is none. Read before the scenario ends.
@@ -123,11 +129,6 @@ public:
   bool end_session();
 #endif
 
-  // The Unix side, also for a test without a display (a file system mounted for it): runs the shell
-  // commands of body and gives what they printed (bounded wait); the Unix path of a path of the test.
-  bool run_shell(const std::string& name, const std::string& body, std::string* answer);
-  std::string unix_path(const std::string& path) const;
-
 private:
   bool send_input(const std::vector<std::string>& events, bool focus = false, bool paced = true);
   std::string move_event(int x, int y) const;
@@ -137,6 +138,7 @@ private:
   bool close_button(int* x, int* y);
   bool program_running();
   void stop_program();
+  std::string unix_path(const std::string& path) const;
 
   std::string scratch_folder;
   int screen_width, screen_height;
