@@ -129,8 +129,11 @@ void PACKAGE_ENTRY::clear() {
 PACKAGE_BLOCK::~PACKAGE_BLOCK() { std::free(data); }
 
 void PACKAGE::fail(INT_U16 code, const char* argument, INT_S32 line) {
+  // Writing to the error stream may change the system's record of the failure, which is reported later.
+  INT_U32 cause = file_failure_code();
   set_error(code, argument);
   log_data_error(nullptr, "code/package", line);
+  restore_file_failure(cause);
 }
 
 void PACKAGE::close_file_after_failure() {
@@ -789,7 +792,8 @@ struct GATHERED_WRITER {
   GATHERED_WRITER& operator=(const GATHERED_WRITER&) = delete;
 
   void write_out(const INT_U8* data, INT_U32 count) {
-    if (!failed && count > 0 && std::fwrite(data, 1, count, target) != count) failed = true;
+    // Through the host, which makes a write that fills the disk say so.
+    if (!failed && count > 0 && !write_stream_whole(target, data, count)) failed = true;
   }
   // False once a write has failed.
   bool add(const INT_U8* data, INT_U32 count) {
@@ -902,14 +906,19 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
     copied = false;
   }
   // Closed first: a close can still report a lost write, and a file that lost one never takes the name.
+  // The system's record of a failure is the failure's, not the clean-up's.
+  INT_U32 cause = 0;
   if (!copied) {
+    cause = file_failure_code();
     close_file(target);
   } else if (!close_file_as(target, folder, temporary, file_name)) {
     fail(0x100F, file_name, __LINE__);
+    cause = file_failure_code();
     copied = false;
   }
   if (!copied) {
     delete_file(folder, temporary);
+    restore_file_failure(cause);
     return false;
   }
   set_error(0, nullptr);

@@ -184,10 +184,16 @@ bool is_link(const FOLDER* folder, const char* name);
 bool same_file(const FOLDER* folder, const char* name, const FOLDER* other_folder, const char* other_name);
 
 // Why the last file operation failed, in the system's own words (Linux: the C library's text of errno;
-// Windows: the system's message of its last error), into out (size bytes), without a closing full stop;
-// empty when the system recorded no failure since forget_file_failure.
+// Windows: the system's message of its last error, in the user's language, or the host's own words
+// for an error of writing or making files that the system has no message for), into out (size bytes),
+// on one line without a closing full stop; empty when the system recorded no failure since
+// forget_file_failure.
 void forget_file_failure();
 void describe_file_failure(char* out, size_t size);
+// The system's record of the last failure, which describe_file_failure describes, kept across the
+// clean-up after a failure (closing, removing), whose calls may change it.
+INT_U32 file_failure_code();
+void restore_file_failure(INT_U32 code);
 
 // Logical drives: Windows lists them with floppy drives A and B last; Linux has the one root "/".
 INT_S32 get_drive_count();

@@ -271,6 +271,16 @@ LANGUAGE* DATABASE::get_current_language() {
   return &languages[current_language];
 }
 
+bool DATABASE::system_paths_used() {
+  INSTALLATION* installation = get_current_installation();
+  return use_system_paths == 1 && system_capabilities().has_system_paths && installation &&
+         installation->allow_system_paths;
+}
+
+bool DATABASE::update_target_found(std::string* log_path, std::string* settings) {
+  return !PATCH.do_check || read_install_log(log_path, settings);
+}
+
 // ---------------------------------------------------------------------------------------------------
 // Stage rules
 

@@ -478,8 +478,18 @@ public:
   // path reset. One cut short (the person installing stopped it) or ended on a request of the system
   // to end the program is interrupted: the log's last line says so.
   void end_installation(bool cut_short = false);
-  // Reads the "Settings: " line of an earlier install log and compares it with the current choices.
-  bool read_install_log();
+  // Whether the installation takes the system folders: chosen, and allowed by the host and the current
+  // installation (the install step records the choice as 0 otherwise).
+  bool system_paths_used();
+  // Reads the "Settings: " line of an earlier install log and compares it with the current choices:
+  // the same choice of system folders and, unless they fix the log's place, the same location.
+  // log_path (when given) gets the full path of the log looked for, settings the rest of its
+  // "Settings: " line (empty when there is no log or no such line).
+  bool read_install_log(std::string* log_path = nullptr, std::string* settings = nullptr);
+  // An update (PATCH do_check) installs only over the earlier installation whose log names the same
+  // location: true for a package that is no update, else read_install_log's answer. The wizard's
+  // Install opens by it, and automatic mode installs by it.
+  bool update_target_found(std::string* log_path = nullptr, std::string* settings = nullptr);
   // "-d first=second": writes "patch.xml" describing the files the second package adds or changes.
   void create_file_differences(const char* argument);
 };

@@ -265,17 +265,17 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   if (!set_known_folder(&state->base_folder, database->install_path, true)) {
     char reason[256];
     describe_file_failure(reason, sizeof reason);
-    state->failure_text = format_text("The destination folder \"%s\" cannot be created",
-                                      is_known_path_text(database->install_path)
-                                          ? expand_path_text(database->install_path, nullptr)
-                                          : database->install_path);
-    if (reason[0]) state->failure_text += std::string(" (") + reason + ")";
-    state->failure_text += '.';
+    // The folder as a path of the host, and the system's cause.
+    std::string said = format_text("the destination folder \"%s\" cannot be created",
+                                   is_known_path_text(database->install_path)
+                                       ? expand_path_text(database->install_path, nullptr)
+                                       : database->install_path);
+    if (reason[0]) said += std::string(" (") + reason + ")";
+    state->failure_text = "T" + said.substr(1) + ".";
     state->stopped = true;
     state->step_counter = state->step_total + 3;
     database->end_installation();
-    std::string message =
-        format_text("ERROR: the destination folder \"%s\" cannot be created\n", database->install_path);
+    std::string message = "ERROR: " + said + "\n";
     if (observer) observer->installation_stopped(database, message.c_str());
     return;
   }
@@ -615,16 +615,30 @@ WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_EVENT_CALLBACK event_call
 // ---------------------------------------------------------------------------------------------------
 // Reading an earlier install log back
 
-bool DATABASE::read_install_log() {
-  FOLDER base;
-  if (!set_known_folder(&base, install_path, false)) return false;
-  set_base_path(&base, APPLICATION.app_string);
-  bool system_choice = PATCH.system_dest_path_from_inst_loc[0] && use_system_paths == 1;
+bool DATABASE::read_install_log(std::string* log_path, std::string* settings_found) {
+  if (settings_found) settings_found->clear();
+  // The choice as the install step takes it, which its log records.
+  bool system_paths = system_paths_used();
+  bool system_choice = PATCH.system_dest_path_from_inst_loc[0] && system_paths;
   const char* text = system_choice ? PATCH.system_dest_path_from_inst_loc : PATCH.dest_path_from_inst_loc;
+  FOLDER base;
+  if (!set_known_folder(&base, install_path, false)) {
+    // No destination: the log is named where it would be.
+    if (log_path) {
+      *log_path = is_known_path_text(install_path) ? expand_path_text(install_path, nullptr) : install_path;
+      if (std::strncmp(text, "$HERE/", 6) == 0)
+        for (const char* at = text + 5; *at; at++) *log_path += *at == '/' ? (char)PATH_SEPARATOR : *at;
+      if (log_path->empty() || log_path->back() != PATH_SEPARATOR) *log_path += PATH_SEPARATOR;
+      *log_path += LOG_FILE_NAME;
+    }
+    return false;
+  }
+  set_base_path(&base, APPLICATION.app_string);
   FOLDER folder(base);
   if (!text[0] || !set_known_folder(&folder, text, false, &base)) folder = base;
   reset_base_path();
 
+  if (log_path) *log_path = full_path(folder, LOG_FILE_NAME);
   if (!file_exists(&folder, LOG_FILE_NAME)) return false;
   TEXT_FILE* file = open_text_file(&folder, LOG_FILE_NAME, TEXT_FILE_READ, false);
   if (!file) return false;
@@ -646,6 +660,7 @@ bool DATABASE::read_install_log() {
   }
   close_text_file(&file);
   if (!found) return false;
+  if (settings_found) *settings_found = settings;
 
   // "%d %hd" and the rest of the line after the blanks.
   const char* cursor = settings.c_str();
@@ -661,8 +676,11 @@ bool DATABASE::read_install_log() {
   INT_S16 logged_choice = (INT_S16)choice;
 
   if (system_choice) return logged_choice != 0;
+  // The system folders chosen where the package names none for the log (as the packer makes packages):
+  // the log lies at the location as with the plain choice, and the same choice must be logged there.
   // The logged path comes from a file: a path variable this program does not know matches nothing.
-  if (logged_choice != 0 || logged_path.empty() || !is_known_path_text(logged_path.c_str())) return false;
+  if ((logged_choice != 0) != system_paths || logged_path.empty() || !is_known_path_text(logged_path.c_str()))
+    return false;
   // Both paths as folders relative to the base folder; nothing is created. They are read as the install
   // step reads the destination, before the base path names it: a destination below the program's own
   // folder ("$APP/...", as the folder dialog gives it) then means the same folder on both sides.

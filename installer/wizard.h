@@ -77,6 +77,9 @@ const char* wizard_text(DATABASE_TEXT LANGUAGE::*field);
 void disable_button(WM_BUTTON* button);
 void enable_button(WM_BUTTON* button);
 void set_button_enabled(WM_BUTTON* button, bool enabled);
+// The options page's Install of an update opens exactly when the earlier installation it updates is
+// found (DATABASE::update_target_found); for a package that is no update it stays as it is.
+void show_update_check(INSTALL_DIALOG* page);
 void give_button_icon(WM_BUTTON* button, IMAGE* icon);
 void relabel_button(INSTALL_DIALOG* page, WM_BUTTON* button, const char* text, const char* hint, IMAGE* icon);
 

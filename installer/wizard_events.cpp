@@ -84,7 +84,7 @@ static void take_chosen_folder(WM_FILE_SELECT* selector, bool chosen) {
     std::snprintf(database->install_path, sizeof database->install_path, "%s", text);
     show_location(expand_path_text(database->install_path, nullptr), true);
     INSTALL_DIALOG* page = live_page();
-    if (database->PATCH.do_check && page) set_button_enabled(page->forward_button, database->read_install_log());
+    show_update_check(page);
   }
   selector->close_with_effects(true, false);
 }
@@ -146,7 +146,7 @@ WM_RESULT install_dialog_event(WM_SCREEN_OBJECT* object, INT_U32 event, INT_U32 
       show_location(free_choice ? expand_path_text(database->install_path, nullptr)
                                 : wizard_text(&LANGUAGE::SELECT_OPTIONS_SYSPATHS_SELECTED),
                     free_choice);
-      if (database->PATCH.do_check && page) set_button_enabled(page->forward_button, database->read_install_log());
+      show_update_check(page);
       return 0;
     }
     case WIZARD_EVENT_FOLDER:

@@ -59,6 +59,10 @@ void set_button_enabled(WM_BUTTON* button, bool enabled) {
     disable_button(button);
 }
 
+void show_update_check(INSTALL_DIALOG* page) {
+  if (page && database->PATCH.do_check) set_button_enabled(page->forward_button, database->update_target_found());
+}
+
 void give_button_icon(WM_BUTTON* button, IMAGE* icon) {
   if (!button || !icon || icon->width < 1 || icon->height < 1 || !icon->pixels) return;
   button->icon.set_size(icon->width, icon->height);
@@ -243,7 +247,7 @@ INSTALL_DIALOG::INSTALL_DIALOG(INT_S16 x_, INT_S16 y_)
       forward_button->event_user2 = (INT_U32)database->next_stage();
       relabel_button(this, forward_button, wizard_text(&LANGUAGE::INSTALL),
                      wizard_text(&LANGUAGE::INSTALL_HINT), skin_icon(DATABASE::install_icon));
-      if (database->PATCH.do_check) set_button_enabled(forward_button, database->read_install_log());
+      show_update_check(this);
       build_options(cw, top);
       check_desktop_size();
       break;

@@ -24,6 +24,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -636,6 +637,43 @@ TEST(Files, OnlyRegularFilesAreOpenedForReading) {
   EXPECT_TRUE(close_file(file));
 }
 #endif
+
+// Every cause of a file that cannot be written or made is said in words, on one line without a closing
+// full stop: the system's own where it has them (under Wine "Disk full"), the host's where it has
+// none (Wine has none for a full quota); a number only for a code that is no failure of files.
+TEST(Files, EveryCauseOfAFileThatCannotBeWrittenHasWords) {
+  char words[256];
+  forget_file_failure();
+  describe_file_failure(words, sizeof words);
+  EXPECT_STREQ(words, "");
+#ifdef _WIN32
+  // Access denied, write-protected, sharing and lock violations, both disk-full codes, both quotas, the
+  // network's write errors, device failures, too large, being removed, the file system's limit,
+  // read-only, already there, too long, the network device gone.
+  for (DWORD code : {5, 19, 32, 33, 39, 112, 1295, 1816, 88, 64, 59, 29, 21, 223, 303, 665, 6009, 183, 206, 55}) {
+    restore_file_failure(code);
+    describe_file_failure(words, sizeof words);
+    std::string text = words;
+    EXPECT_TRUE(!text.empty() && text.find("system error") == std::string::npos && text.back() != '.' &&
+                text.find_first_of("\r\n%") == std::string::npos)
+        << code << ": " << text;
+  }
+  WCHAR message[256];
+  if (!FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 1295, 0, message, 256, nullptr)) {
+    restore_file_failure(1295);
+    describe_file_failure(words, sizeof words);
+    EXPECT_STREQ(words, "The disk quota is exceeded");
+  }
+  restore_file_failure(0x2000ABCD);
+  describe_file_failure(words, sizeof words);
+  EXPECT_STREQ(words, "system error 536914893");
+#else
+  restore_file_failure(ENOSPC);
+  describe_file_failure(words, sizeof words);
+  EXPECT_STREQ(words, "No space left on device");
+#endif
+  forget_file_failure();
+}
 
 #ifdef _WIN32
 TEST(Files, DeletingTheRunningProgramFails) {

@@ -27,6 +27,7 @@
 
 #ifdef _WIN32
 #include "shell_link_test_support.h"
+#include "window_scenario.h"
 // The Windows headers' ERROR macro would hide the database's ERROR placement.
 #undef ERROR
 #else
@@ -488,7 +489,15 @@ TEST(InstallerInstall, DestinationThatCannotBeMadeStopsTheInstallation) {
   ASSERT_TRUE(write_whole_file(scratch.root + "blocker", text_bytes("a file, not a folder")));
   std::strcpy(database->installations[0].default_path, "$SCRATCH/blocker/dest");
   std::strcpy(database->installations[0].uninstaller_name, "Velk Blocked App");
+#ifndef _WIN32
+  ::testing::internal::CaptureStdout();
+#endif
   EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+#ifndef _WIN32
+  // The console names the folder as a path of this computer, and the system's cause.
+  EXPECT_EQ(captured_stdout(), "0% Installing...\nERROR: the destination folder \"" + scratch.root +
+                                   "blocker/dest\" cannot be created (Not a directory)\n");
+#endif
   EXPECT_TRUE(database->install_state.stopped);
   // Nothing went anywhere else: no log, no files beside the blocker.
   EXPECT_FALSE(std::filesystem::exists(scratch.root + "dest"));
@@ -515,7 +524,10 @@ TEST(InstallerInstall, ReadInstallLogComparesTheLoggedLocation) {
 #endif
   // Another location holds no log; looking creates no folder.
   std::strcpy(database->install_path, "$SCRATCH/elsewhere");
-  EXPECT_FALSE(database->read_install_log());
+  std::string looked_for_elsewhere, settings_elsewhere = "x";
+  EXPECT_FALSE(database->read_install_log(&looked_for_elsewhere, &settings_elsewhere));
+  EXPECT_EQ(looked_for_elsewhere, below(scratch.root + "elsewhere", "install_log.txt"));
+  EXPECT_EQ(settings_elsewhere, "");
   EXPECT_FALSE(std::filesystem::exists(scratch.root + "elsewhere"));
   // A log that says system paths were used does not match a choice without them.
   std::string log_path = scratch.installed("install_log.txt");
@@ -524,6 +536,16 @@ TEST(InstallerInstall, ReadInstallLogComparesTheLoggedLocation) {
   ASSERT_TRUE(write_whole_file(log_path, text_bytes(text)));
   std::strcpy(database->install_path, "$SCRATCH/dest");
   EXPECT_FALSE(database->read_install_log());
+  // With the system folders chosen where the package names no folder of them for the log, the log at
+  // the location must say they were chosen; a choice the installation does not allow counts as none.
+  database->installations[0].allow_system_paths = 1;
+  database->use_system_paths = 1;
+  std::string looked_for, settings;
+  EXPECT_TRUE(database->read_install_log(&looked_for, &settings));
+  EXPECT_EQ(looked_for + " " + settings, log_path + " 0 1 $SCRATCH/dest");
+  database->installations[0].allow_system_paths = 0;
+  EXPECT_FALSE(database->read_install_log());
+  database->use_system_paths = 0;
   // A very long settings line is read whole.
   std::string long_path = "$SCRATCH/dest/" + std::string(1500, 'x');
   text.replace(text.find("Settings: 0 1 $SCRATCH/dest"), 27, "Settings: 0 0 " + long_path);
@@ -1046,6 +1068,52 @@ TEST(InstallerProgram, TheWindowsProgramTakesArgumentsBeyondTheCodePage) {
   EXPECT_EQ(_wsystem(wide.c_str()), 0) << read_whole_text(output);
   for (const std::string& file : scratch.files)
     EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
+}
+#endif
+
+#ifdef _WIN32
+// A disk that fills while a file is written: the copy-error text and the line of "-a" say why, in the
+// system's words (a write that takes part of the bytes reports no failure of its own). The disk is a
+// small tmpfs mounted for the test, which needs root.
+TEST(InstallerProgram, AFullDiskUnderWindowsIsSaidSo) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  std::string installer = std::filesystem::absolute(std::string(binary_dir) + "/installer.exe").string();
+  INSTALLER_SCRATCH scratch("program-win-full");
+  // The disk in the scratch folder of the scenario's Unix side, which unmounts it at the end.
+  struct UNIX_SIDE : WINDOW_SCENARIO {
+    UNIX_SIDE() : WINDOW_SCENARIO("program-win-full-disk") {}
+    ~UNIX_SIDE() {
+      std::string answer;
+      run_shell("unmount", "umount -l \"$(dirname \"$OUT\")/disk\"", &answer);
+    }
+  } unix_side;
+  std::string disk = unix_side.scratch() + "disk", mounted;
+  std::filesystem::create_directories(disk);
+  if (!unix_side.run_shell("mount", "mount -t tmpfs -o size=128k tmpfs \"$(dirname \"$OUT\")/disk\" && echo mounted",
+                           &mounted) ||
+      mounted != "mounted\n") {
+    if (environment_text("CI") == "true") FAIL() << "mounting a small tmpfs needs root";
+    GTEST_SKIP() << "mounting a small tmpfs needs root; skipped";
+  }
+  scratch.add_file("big.bin", all_byte_values(1024));  // 256 KiB
+  std::string description = read_whole_text(scratch.source + "description.txt");
+  description.replace(description.find("$SCRATCH/dest"), 13, root_text(disk) + "/data");
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  ASSERT_TRUE(scratch.build());
+  std::string output = scratch.root + "output.txt";
+  std::string command = "\"\"" + installer + "\" -x \"" + root_text(scratch.package) + "/installer.xml\" -a >\"" +
+                        output + "\" 2>&1\"";
+  EXPECT_EQ(std::system(command.c_str()), 1) << read_whole_text(output);
+  char full[256];
+  restore_file_failure(ERROR_DISK_FULL);
+  describe_file_failure(full, sizeof full);
+  std::string file = below(disk, "data/big.bin");
+  EXPECT_NE(read_whole_text(output).find("% 1 file could not be installed: \"" + file + "\" cannot be written (" +
+                                         std::string(full) + ").\n"),
+            std::string::npos)
+      << read_whole_text(output);
+  EXPECT_FALSE(std::filesystem::exists(file));
 }
 #endif
 

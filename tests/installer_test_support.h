@@ -58,6 +58,19 @@ inline std::string root_text(const std::string& path) {
 }
 #endif
 
+// What the host says of a folder that cannot be made because a file stands at its name (on Windows
+// the system's words for "already exists", in its language).
+inline std::string file_in_the_way_words() {
+#ifdef _WIN32
+  restore_file_failure(183);  // ERROR_ALREADY_EXISTS
+  char words[256];
+  describe_file_failure(words, sizeof words);
+  return words;
+#else
+  return "Not a directory";
+#endif
+}
+
 // A file below a folder of the host, in the host's form ('/' or '\\' in the relative path).
 inline std::string below(const std::string& folder, const std::string& relative) {
   std::string path = folder + PATH_SEPARATOR + relative;

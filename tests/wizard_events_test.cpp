@@ -323,9 +323,8 @@ TEST(WizardEvents, ADestinationThatCannotBeMadeIsSaidOnThePage) {
   EXPECT_EQ(said, "");
   // The message names the destination as a path of the host; the stored form stays.
   std::string shown = text_of(page->progress_text);
-  std::string expected = "The destination folder \"" + run.scratch.root + "blocked" + PATH_SEPARATOR + "dest\" cannot be created (";
-  EXPECT_EQ(shown.substr(0, expected.size()), expected) << shown;
-  EXPECT_EQ(shown.substr(shown.size() - 2), ").");
+  EXPECT_EQ(shown, "The destination folder \"" + run.scratch.root + "blocked" + PATH_SEPARATOR + "dest\" cannot be created (" +
+                      file_in_the_way_words() + ").");
   EXPECT_STREQ(database->install_path, "$SCRATCH/blocked/dest");
   EXPECT_EQ(get_idle_wait(), 50u);
   EXPECT_EQ(label_of(page->forward_button), "Finish");
@@ -654,6 +653,28 @@ TEST(WizardEvents, WithThePatchCheckTheChosenFolderDecidesWhetherInstallOpens) {
     let_effects_end();
     EXPECT_EQ(live_page()->forward_button->enabled, i == 0 ? 1 : 0);
   }
+}
+
+// An update over an installation made with the default choices (the system folders, logged as 1): its
+// Install opens while the system folders stay chosen, and shuts when they are not.
+TEST(WizardEvents, AnUpdateOpensInstallOverAnInstallationMadeWithTheSystemFolders) {
+  WIZARD_RUN run("wizard-update-system");
+  ASSERT_TRUE(run.start());
+  std::filesystem::create_directories(run.scratch.root + "dest");
+  ASSERT_TRUE(write_whole_file(run.scratch.root + "dest/install_log.txt",
+                               text_bytes("Installed Files\nSettings: 0 1 $SCRATCH/dest\n")));
+  std::strcpy(database->PATCH.dest_path_from_inst_loc, "$HERE");
+  database->PATCH.do_check = 1;
+  database->system_info().has_system_paths = 1;
+  database->use_system_paths = 1;
+  INSTALL_DIALOG* page = run.show_stage(STAGE_OPTIONS);
+  EXPECT_EQ(page->forward_button->enabled, 1);
+  WM_CHECK_BOX* system = static_cast<WM_CHECK_BOX*>(page_grid->cell(1, 2));
+  ASSERT_TRUE(system && (system->kind & WM_KIND_CHECK_BOX));
+  click_on(system->box);
+  EXPECT_EQ(live_page()->forward_button->enabled, 0);
+  click_on(system->box);
+  EXPECT_EQ(live_page()->forward_button->enabled, 1);
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -54,11 +54,12 @@ bool host_make_folder(const char* path) {
   char target[HOST_PATH_SIZE];
   if (!host_path(path, target)) return false;
   if (mkdir(target, 0777) == 0) return true;
-  // A folder that another made meanwhile is as good; any other failure keeps its cause.
+  // A folder that another made meanwhile is as good; any other failure keeps its cause. What stands at
+  // the name and is no folder is said as the system says it of a path through it: "Not a directory".
   int failure = errno;
   struct stat status;
   if (failure == EEXIST && stat(target, &status) == 0 && S_ISDIR(status.st_mode)) return true;
-  errno = failure;
+  errno = failure == EEXIST ? ENOTDIR : failure;
   return false;
 }
 
@@ -663,6 +664,10 @@ bool host_local_time_text(INT_U32 seconds, char* out, size_t size) {
 }
 
 void forget_file_failure() { errno = 0; }
+
+INT_U32 file_failure_code() { return (INT_U32)errno; }
+
+void restore_file_failure(INT_U32 code) { errno = (int)code; }
 
 void describe_file_failure(char* out, size_t size) {
   if (!out || size == 0) return;
