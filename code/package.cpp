@@ -902,6 +902,8 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
     copied = false;
   }
   // Closed first: a close can still report a lost write, and a file that lost one never takes the name.
+  // The file keeps its number under the new name.
+  extracted_number = copied ? stream_file_number(target) : 0;
   if (!copied) {
     close_file(target);
   } else if (!close_file_as(target, folder, temporary, file_name)) {
