@@ -248,6 +248,18 @@ struct INSTALL_STATE {
   // The files installed so far, from their file number (get_file_number) to their index among the
   // installation's files: a later file that lands on one of them is found by it.
   std::unordered_multimap<INT_U64, INT_S32> installed_numbers;
+  // Of the folders this installation made, by their paths, what it put there: the keys of the plain
+  // names (ASCII without '~'; the form under which a file system that ignores case or a final dot or
+  // space takes two names for one), and whether a name of another kind came. Only what it put there is
+  // in such a folder, so a plain name whose key is not among them leads to nothing yet, and is not
+  // looked up: a look-up of a name that is missing costs a file system that ignores case a reading of
+  // the folder.
+  struct MADE_FOLDER_NAMES {
+    std::unordered_set<std::string> keys;
+    bool other_names = false;
+  };
+  std::unordered_map<std::string, MADE_FOLDER_NAMES> made_folder_names;
+  std::string name_key;  // the current file's, kept from file to file
   // Each file's progress text, destination path and log line, kept from file to file so that their
   // storage is made once.
   std::string shown_text, file_path, log_line;

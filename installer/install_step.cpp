@@ -227,6 +227,21 @@ static bool held_as_written(const char* path_text, const char* name) {
   }
 }
 
+// The key of a plain name (ASCII without '~' and the run mark) into key: its letters as capitals and
+// without a final dot or space, under which a file system that ignores case (or drops those) takes two
+// names for one. False for a name of another kind, which such a file system may take for another in ways
+// not told here (a short name with '~', characters beyond ASCII).
+static bool plain_name_key(const char* name, std::string* key) {
+  key->clear();
+  for (const char* at = name; *at; at++) {
+    char c = *at;
+    if ((unsigned char)c >= 0x80 || c == '~' || c == WIDE_RUN_MARK) return false;
+    *key += c >= 'a' && c <= 'z' ? (char)(c - 32) : c;
+  }
+  while (!key->empty() && (key->back() == '.' || key->back() == ' ')) key->pop_back();
+  return true;
+}
+
 // A name that is not allowed, as a log line shows it: its control bytes, the run marks included, as
 // '?', so that the line shows the text that was refused and not a name it may look like.
 static void append_refused_text(std::string* out, const char* text) {
@@ -260,6 +275,7 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   set_idle_wait(0);
   state->log_number = 0;
   state->installed_numbers.clear();
+  state->made_folder_names.clear();
   state->running = true;
   state->error_count = 0;
   state->stopped = false;
@@ -307,7 +323,11 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   const char* log_text =
       choose_path(database, database->LOG.dest_path_from_inst_loc, database->LOG.system_dest_path_from_inst_loc);
   state->log_folder = state->base_folder;
-  if (!set_destination(state, &state->log_folder, log_text)) state->log_folder = state->base_folder;
+  bool log_folder_made = false;
+  if (!set_destination(state, &state->log_folder, log_text, &log_folder_made)) state->log_folder = state->base_folder;
+  // The log is one of the names of the folder when the installation made it.
+  if (log_folder_made && plain_name_key(LOG_FILE_NAME, &state->name_key))
+    state->made_folder_names[state->log_folder.path].keys.insert(state->name_key);
   remove_leftovers(state, &state->log_folder);
 
   LANGUAGE* language = database->get_current_language();
@@ -420,10 +440,18 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   progress(page, shown.c_str(), (INT_S32)((INT_S64)state->step_counter * 100 / state->step_total));
 
   if (!allowed) return refuse_name(database, path_text, name, file->packed_name);
-  // What the name leads to now: a file of this installation already there (another spelling of its
-  // name, or a folder reached through a link) is never replaced by a later one, nor is the log.
+  // What the name leads to now (its number, 0 for nothing): a file of this installation already there
+  // (another spelling of its name, or a folder reached through a link) is never replaced by a later
+  // one, nor is the log.
+  bool plain = false;
+  INSTALL_STATE::MADE_FOLDER_NAMES* made = nullptr;
   if (folder_set) {
-    std::string other = lands_on_other(database, destination, name, get_file_number(&destination, name));
+    plain = plain_name_key(name, &state->name_key);
+    if (folder_made) made = &state->made_folder_names[destination.path];
+    INT_U64 number = 0;
+    if (!made || made->other_names || !plain || made->keys.count(state->name_key))
+      number = get_file_number(&destination, name);
+    std::string other = lands_on_other(database, destination, name, number);
     if (!other.empty()) return refuse_file(database, full_path(destination, name), file->packed_name, other);
   }
   bool attempted = false, installed = false;
@@ -471,6 +499,8 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
                         database->package->extracted_head, database->package->extracted_head_size);
       if (database->package->extracted_number)
         state->installed_numbers.emplace(database->package->extracted_number, state->step_counter - 1);
+      if (made && plain) made->keys.insert(state->name_key);
+      else if (made) made->other_names = true;
     }
   }
   std::string& full = state->file_path;

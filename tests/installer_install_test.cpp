@@ -372,14 +372,15 @@ TEST(InstallerSecurity, AFileAtTheLogsPlaceIsRefusedAndTheLogStaysWhole) {
 // Two files of one installation never land on one file. Names that the host does not hold as written
 // are refused (on Windows a final dot or space, a device name, in the file's name or a folder's), and a
 // file whose name leads to a file this installation installed before (another letter case where the
-// destination ignores case, natively a folder reached through a link) is refused naming that one. So
-// each "Installed" line has a file of its own, holding its own entry's bytes.
+// destination ignores case, in a folder that was there or one the installation made; natively a
+// folder reached through a link) is refused naming that one. So each "Installed" line has a file of its
+// own, holding its own entry's bytes.
 TEST(InstallerSecurity, TwoFilesOfOneInstallationNeverLandOnOneFile) {
   INSTALLER_SCRATCH scratch("install-one-file");
   const std::vector<std::pair<std::string, std::string>> places = {
       {"$HERE", "x."},       {"$HERE", "x"},       {"$HERE", "y "},      {"$HERE", "y"},
       {"$HERE", "CASE.txt"}, {"$HERE", "case.txt"}, {"$HERE", "aux.txt"}, {"$HERE/new.", "z"},
-      {"$HERE", "CON"},
+      {"$HERE", "CON"},      {"$HERE/fresh", "Mixed.txt"}, {"$HERE/fresh", "MIXED.TXT"},
 #ifdef _WIN32
       {"$HERE/BIN", "run.sh"}};
 #else
@@ -396,9 +397,9 @@ TEST(InstallerSecurity, TwoFilesOfOneInstallationNeverLandOnOneFile) {
 
   EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
-  std::vector<std::string> refused;
+  std::set<std::string> refused;  // (the files come in the order of their entries: more/10 before more/9)
   for (const std::string& line : log)
-    if (line.find("\" not installed: ") != std::string::npos) refused.push_back(line);
+    if (line.find("\" not installed: ") != std::string::npos) refused.insert(line);
   auto place_of = [&](size_t i) {
     return scratch.installed((places[i].first == "$HERE" ? "" : places[i].first.substr(6) + "/") + places[i].second);
   };
@@ -409,11 +410,12 @@ TEST(InstallerSecurity, TwoFilesOfOneInstallationNeverLandOnOneFile) {
   auto not_allowed = [&](size_t i) {
     return "\"" + place_of(i) + "\" not installed: the name is not allowed (more/" + std::to_string(i) + ")";
   };
-  EXPECT_EQ(refused, (std::vector<std::string>{not_allowed(0), not_allowed(2), same_as(5, place_of(4)), not_allowed(6),
-                                               "\"$HERE/new./z\" not installed: the name is not allowed (more/7)",
-                                               not_allowed(8), same_as(9, scratch.installed("bin/run.sh"))}));
+  EXPECT_EQ(refused, (std::set<std::string>{not_allowed(0), not_allowed(2), same_as(5, place_of(4)), not_allowed(6),
+                                            "\"$HERE/new./z\" not installed: the name is not allowed (more/7)",
+                                            not_allowed(8), same_as(9, place_of(10)),
+                                            same_as(11, scratch.installed("bin/run.sh"))}));
 #else
-  EXPECT_EQ(refused, (std::vector<std::string>{same_as(9, scratch.installed("bin/run.sh"))}));
+  EXPECT_EQ(refused, (std::set<std::string>{same_as(11, scratch.installed("bin/run.sh"))}));
 #endif
   EXPECT_EQ(database->install_state.error_count, (INT_S32)refused.size());
   // Every file logged as installed holds its own bytes: none was replaced by a later one.
