@@ -905,6 +905,8 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
     fail(0x1008, file_name, __LINE__);
     copied = false;
   }
+  // The file keeps its number under the new name.
+  extracted_number = copied ? stream_file_number(target) : 0;
   // Closed first: a close can still report a lost write, and a file that lost one never takes the name.
   // The system's record of a failure is the failure's, not the clean-up's.
   INT_U32 cause = 0;

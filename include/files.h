@@ -182,6 +182,21 @@ bool is_link(const FOLDER* folder, const char* name);
 // The two names are one and the same existing file (by its identity on its volume, whatever the names
 // or links that lead to it).
 bool same_file(const FOLDER* folder, const char* name, const FOLDER* other_folder, const char* other_name);
+// A number of the entry of that name itself (a link as the link, never followed), the same under every
+// name that leads to it (a hard link, another spelling that the file system takes for it, such as other
+// letter case where it ignores case, a path through a linked folder): its number on its volume. Entries
+// of two volumes may share one (same_entry tells them apart). 0 when there is no such entry.
+INT_U64 get_file_number(const FOLDER* folder, const char* name);
+// The number of the file open on the stream, as get_file_number gives it under the file's name; 0 when
+// it cannot be had.
+INT_U64 stream_file_number(FILE* file);
+// The two names are one and the same entry (a link as itself, not what it leads to), by its identity on
+// its volume.
+bool same_entry(const FOLDER* folder, const char* name, const FOLDER* other_folder, const char* other_name);
+// Whether this host holds a file or folder of that name (one component) as it is written. Linux holds
+// every name. Windows drops a dot or a space at a name's end, opens a device for a device name ("CON",
+// "aux.txt", "COM1"), takes ':' for a stream's and refuses control characters and "*<>?| in names.
+bool host_holds_name(const char* name);
 
 // Why the last file operation failed, in the system's own words (Linux: the C library's text of errno;
 // Windows: the system's message of its last error, in the user's language, or the host's own words

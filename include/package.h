@@ -159,6 +159,9 @@ public:
   // is a program), and how many there are (fewer for a shorter entry).
   INT_U8 extracted_head[4] = {};
   INT_U32 extracted_head_size = 0;
+  // The number of the file that extract_entry wrote last (stream_file_number): the installer knows its
+  // files by it. 0 when it cannot be had.
+  INT_U64 extracted_number = 0;
 
 private:
   // The loaded entry that extract_entry found last, null after the directory is freed.

@@ -219,8 +219,14 @@ bool ATTACHED_RECORDS::copy_next(DATA_DEVICE* out, std::string* failure) {
     return false;
   }
   at += 4;
+  // A length with its top bit set is no count of bytes a file holds: the record is damaged, and what
+  // follows it is not read as the next record.
+  if (stored_length > 0x7FFFFFFFu) {
+    *failure = which + " is damaged (its length " + std::to_string(stored_length) + " is out of range)";
+    return false;
+  }
   INT_S32 length = (INT_S32)stored_length;
-  if (length <= 0) return true;
+  if (length == 0) return true;
   if ((INT_U64)length > size - at) {
     *failure = which + " runs past the end of the file";
     return false;

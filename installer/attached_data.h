@@ -68,9 +68,9 @@ public:
   // The buffers: chunk bytes in, and chunk + chunk / 5 out when compressed. False when out of memory.
   bool allocate();
   bool at_end() const { return at >= size; }
-  // Writes the next record's package bytes to out (a record of length 0 or less has none). False, with
-  // the failure's words, for a record cut off or running past the end, one that does not read or
-  // inflate, or a write that fails.
+  // Writes the next record's package bytes to out (a record of length 0 has none). False, with the
+  // failure's words naming the record, for a record cut off, running past the end or of a length of
+  // 2^31 or more, one that does not read or inflate, or a write that fails.
   bool copy_next(DATA_DEVICE* out, std::string* failure);
   // The record bytes read so far, and the span they come from (first record to the end of the file).
   INT_U64 total = 0;

@@ -33,8 +33,8 @@ public:
     console_print(line.c_str());
     console_flush();
   }
-  void name_refused(DATABASE*, const char* path_text, const char* packed_name) override {
-    console_print(("ERROR: \"" + printable_text(path_text) + "\" not installed: the name is not allowed (" +
+  void file_refused(DATABASE*, const char* path_text, const char* packed_name, const char* cause) override {
+    console_print(("ERROR: \"" + printable_text(path_text) + "\" not installed: " + printable_text(cause) + " (" +
                    printable_text(packed_name) + ")\n")
                       .c_str());
     console_flush();

@@ -223,6 +223,7 @@ struct INSTALL_STATE {
   FOLDER base_folder;           // the destination, "$APP" and "$BASE" while running
   FOLDER log_folder;            // the folder of "install_log.txt"
   TEXT_FILE* log = nullptr;     // "install_log.txt" as this installation created it, open until its end
+  INT_U64 log_number = 0;       // its file number (get_file_number), 0 before it is made
   std::string log_pending;      // lines kept while the log cannot be created, written whole once it can be
   INT_S32 log_pending_groups = 0;  // line groups kept since the last try to create the log
   INT_S32 log_next_try = 1;        // the number of kept groups at which the next try comes
@@ -244,6 +245,21 @@ struct INSTALL_STATE {
   std::unordered_set<std::string> made_folders;
   // Folders already looked through for what killed runs left.
   std::unordered_set<std::string> cleaned_folders;
+  // The files installed so far, from their file number (get_file_number) to their index among the
+  // installation's files: a later file that lands on one of them is found by it.
+  std::unordered_multimap<INT_U64, INT_S32> installed_numbers;
+  // Of the folders this installation made, by their paths, what it put there: the keys of the plain
+  // names (ASCII without '~'; the form under which a file system that ignores case or a final dot or
+  // space takes two names for one), and whether a name of another kind came. Only what it put there is
+  // in such a folder, so a plain name whose key is not among them leads to nothing yet, and is not
+  // looked up: a look-up of a name that is missing costs a file system that ignores case a reading of
+  // the folder.
+  struct MADE_FOLDER_NAMES {
+    std::unordered_set<std::string> keys;
+    bool other_names = false;
+  };
+  std::unordered_map<std::string, MADE_FOLDER_NAMES> made_folder_names;
+  std::string name_key;  // the current file's, kept from file to file
   // Each file's progress text, destination path and log line, kept from file to file so that their
   // storage is made once.
   std::string shown_text, file_path, log_line;

@@ -52,9 +52,11 @@ public:
   // A file failed to unpack (path_text: its destination, packed_name: its entry), or the install log
   // cannot be created (both null): the wizard asks with the copy error box whether to go on.
   virtual void copy_error(DATABASE* database, const char* path_text, const char* packed_name) = 0;
-  // A file was not installed because its name is not allowed (it leads out of its folder, or a host
-  // cannot take it): by default reported as a file that failed.
-  virtual void name_refused(DATABASE* database, const char* path_text, const char* packed_name) {
+  // A file was refused before anything was written for it, for the cause given (its name is not
+  // allowed, or it would land on the install log or on another file of the installation): by default
+  // reported as a file that failed.
+  virtual void file_refused(DATABASE* database, const char* path_text, const char* packed_name, const char* cause) {
+    (void)cause;
     copy_error(database, path_text, packed_name);
   }
   // The installation stopped before installing anything (the destination folder cannot be created).

@@ -61,6 +61,7 @@ static bool create_log(INSTALL_STATE* state, const std::string& lines) {
   if (file->write_text_whole(lines.c_str()) &&
       rename_open_file(file->stream, &state->log_folder, name, LOG_FILE_NAME) && !std::ferror(file->stream)) {
     state->log = file;
+    state->log_number = stream_file_number(file->stream);
     return true;
   }
   close_text_file(&file);
@@ -206,6 +207,41 @@ static bool name_stays_inside(const char* name) {
   return !has_parent_step(name) && has_host_form(name);
 }
 
+// Whether the host holds the name, and each folder of the path text after its path variable, as they
+// are written: where it drops a final dot or space or takes a name for a device, two names would land on
+// one file, or on none the installation knows.
+static bool held_as_written(const char* path_text, const char* name) {
+  if (!host_holds_name(name)) return false;
+  std::string part;
+  bool first = true;
+  for (const char* at = path_text;; at++) {
+    if (*at && *at != '/' && *at != '\\') {
+      part += *at;
+      continue;
+    }
+    bool variable = first && !part.empty() && part[0] == '$';
+    if (!variable && !part.empty() && part != "." && part != ".." && !host_holds_name(part.c_str())) return false;
+    if (!*at) return true;
+    part.clear();
+    first = false;
+  }
+}
+
+// The key of a plain name (ASCII without '~' and the run mark) into key: its letters as capitals and
+// without a final dot or space, under which a file system that ignores case (or drops those) takes two
+// names for one. False for a name of another kind, which such a file system may take for another in ways
+// not told here (a short name with '~', characters beyond ASCII).
+static bool plain_name_key(const char* name, std::string* key) {
+  key->clear();
+  for (const char* at = name; *at; at++) {
+    char c = *at;
+    if ((unsigned char)c >= 0x80 || c == '~' || c == WIDE_RUN_MARK) return false;
+    *key += c >= 'a' && c <= 'z' ? (char)(c - 32) : c;
+  }
+  while (!key->empty() && (key->back() == '.' || key->back() == ' ')) key->pop_back();
+  return true;
+}
+
 // A name that is not allowed, as a log line shows it: its control bytes, the run marks included, as
 // '?', so that the line shows the text that was refused and not a name it may look like.
 static void append_refused_text(std::string* out, const char* text) {
@@ -237,6 +273,9 @@ static bool started_by_shortcut(DATABASE* database, const char* path_text, const
 static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* installation) {
   INSTALL_STATE* state = &database->install_state;
   set_idle_wait(0);
+  state->log_number = 0;
+  state->installed_numbers.clear();
+  state->made_folder_names.clear();
   state->running = true;
   state->error_count = 0;
   state->stopped = false;
@@ -284,7 +323,11 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   const char* log_text =
       choose_path(database, database->LOG.dest_path_from_inst_loc, database->LOG.system_dest_path_from_inst_loc);
   state->log_folder = state->base_folder;
-  if (!set_destination(state, &state->log_folder, log_text)) state->log_folder = state->base_folder;
+  bool log_folder_made = false;
+  if (!set_destination(state, &state->log_folder, log_text, &log_folder_made)) state->log_folder = state->base_folder;
+  // The log is one of the names of the folder when the installation made it.
+  if (log_folder_made && plain_name_key(LOG_FILE_NAME, &state->name_key))
+    state->made_folder_names[state->log_folder.path].keys.insert(state->name_key);
   remove_leftovers(state, &state->log_folder);
 
   LANGUAGE* language = database->get_current_language();
@@ -298,9 +341,26 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   if (!state->log && observer) observer->copy_error(database, nullptr, nullptr);
 }
 
-// A file whose name is not allowed: its line in the log (the destination folder's path and the name,
-// or the texts of both when that folder does not exist; nothing is made for it), an error counted and
-// reported.
+// A file refused before anything was written for it (path: as the log shows it): its line in the log
+// with the cause, an error counted and reported.
+static void refuse_file(DATABASE* database, const std::string& path, const char* packed_name, const std::string& cause) {
+  INSTALL_STATE* state = &database->install_state;
+  std::string& line = state->log_line;
+  line = "\"";
+  append_printable_text(&line, path.c_str());
+  line += "\" not installed: ";
+  append_printable_text(&line, cause.c_str());
+  line += " (";
+  append_printable_text(&line, packed_name);
+  line += ")\n";
+  write_log(state, line, false);
+  state->error_count++;
+  state->failure_text = "\"" + path + "\" is not installed: " + cause + ".";
+  if (observer) observer->file_refused(database, printable_text(path.c_str()).c_str(), packed_name, cause.c_str());
+}
+
+// A file whose name is not allowed: refused under the destination folder's path and the name, or the
+// texts of both when that folder does not exist (nothing is made for it).
 static void refuse_name(DATABASE* database, const char* path_text, const char* name, const char* packed_name) {
   INSTALL_STATE* state = &database->install_state;
   std::string path;
@@ -313,26 +373,50 @@ static void refuse_name(DATABASE* database, const char* path_text, const char* n
     if (path.empty() || path.back() != '/') path += '/';
   }
   append_refused_text(&path, name);
-  std::string& line = state->log_line;
-  line = "\"";
-  append_printable_text(&line, path.c_str());
-  line += "\" not installed: the name is not allowed (";
-  append_printable_text(&line, packed_name);
-  line += ")\n";
-  write_log(state, line, false);
-  state->error_count++;
-  state->failure_text = "\"" + path + "\" is not installed: the name is not allowed.";
-  if (observer) observer->name_refused(database, printable_text(path.c_str()).c_str(), packed_name);
+  refuse_file(database, path, packed_name, "the name is not allowed");
+}
+
+// The name a file of the installation is installed under.
+static const char* destination_name(const INSTALLATION_FILE* file) {
+  return file->dest_name[0] ? file->dest_name : file->src_name;
+}
+
+// Why the file of that name in the folder may not be installed although its name is allowed: it would
+// land on the install log (at the log's place by the host's comparison, or on the log under another
+// name), or on a file that this installation installed before (by its number, which the entry now at
+// the name has: 0 for none), which it names. Empty when it may be installed.
+static std::string lands_on_other(DATABASE* database, const FOLDER& folder, const char* name, INT_U64 number) {
+  INSTALL_STATE* state = &database->install_state;
+  if (number && number == state->log_number && same_entry(&folder, name, &state->log_folder, LOG_FILE_NAME))
+    return "it is the install log";
+  if (std::strlen(name) == std::strlen(LOG_FILE_NAME) && folder.equals(&state->log_folder)) {
+    // The names compared as the host compares paths (Windows ignores case).
+    FOLDER file_name, log_name;
+    std::strcpy(file_name.path, name);
+    std::strcpy(log_name.path, LOG_FILE_NAME);
+    if (file_name.equals(&log_name)) return "it is the install log";
+  }
+  if (!number) return std::string();
+  INSTALLATION* installation = database->get_current_installation();
+  auto found = state->installed_numbers.equal_range(number);
+  for (auto at = found.first; at != found.second; ++at) {
+    const INSTALLATION_FILE& earlier = installation->files[at->second];
+    FOLDER earlier_folder(state->base_folder);
+    const char* text = choose_path(database, earlier.dest_path_from_inst_loc, earlier.system_dest_path_from_inst_loc);
+    if (set_destination(state, &earlier_folder, text) && same_entry(&folder, name, &earlier_folder, destination_name(&earlier)))
+      return "it is the same file as \"" + full_path(earlier_folder, destination_name(&earlier)) + "\"";
+  }
+  return std::string();
 }
 
 static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_FILE* file) {
   if (!file->packed_name[0] || (file->platform != PLATFORM_ANY && file->platform != PLATFORM_WIN32)) return;
   INSTALL_STATE* state = &database->install_state;
   const char* path_text = choose_path(database, file->dest_path_from_inst_loc, file->system_dest_path_from_inst_loc);
-  const char* name = file->dest_name[0] ? file->dest_name : file->src_name;
+  const char* name = destination_name(file);
   // A name that leads out of the destination folder, or that a host cannot take as it stands, is
   // refused (after its progress) before anything is made for it.
-  bool allowed = name_stays_inside(name) && has_host_form(path_text);
+  bool allowed = name_stays_inside(name) && has_host_form(path_text) && held_as_written(path_text, name);
   FOLDER destination(state->base_folder);
   bool folder_made = false;
   forget_file_failure();
@@ -356,6 +440,20 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   progress(page, shown.c_str(), (INT_S32)((INT_S64)state->step_counter * 100 / state->step_total));
 
   if (!allowed) return refuse_name(database, path_text, name, file->packed_name);
+  // What the name leads to now (its number, 0 for nothing): a file of this installation already there
+  // (another spelling of its name, or a folder reached through a link) is never replaced by a later
+  // one, nor is the log.
+  bool plain = false;
+  INSTALL_STATE::MADE_FOLDER_NAMES* made = nullptr;
+  if (folder_set) {
+    plain = plain_name_key(name, &state->name_key);
+    if (folder_made) made = &state->made_folder_names[destination.path];
+    INT_U64 number = 0;
+    if (!made || made->other_names || !plain || made->keys.count(state->name_key))
+      number = get_file_number(&destination, name);
+    std::string other = lands_on_other(database, destination, name, number);
+    if (!other.empty()) return refuse_file(database, full_path(destination, name), file->packed_name, other);
+  }
   bool attempted = false, installed = false;
   const char* cause = nullptr;  // why a file is not installed
   // The package being read: never written. (A folder this installation made cannot hold the package.)
@@ -396,9 +494,14 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
         if (written) describe_file_failure(reason, sizeof reason);
       }
     }
-    if (installed)
+    if (installed) {
       mark_program_file(&destination, name, started_by_shortcut(database, path_text, name),
                         database->package->extracted_head, database->package->extracted_head_size);
+      if (database->package->extracted_number)
+        state->installed_numbers.emplace(database->package->extracted_number, state->step_counter - 1);
+      if (made && plain) made->keys.insert(state->name_key);
+      else if (made) made->other_names = true;
+    }
   }
   std::string& full = state->file_path;
   full = destination.path;

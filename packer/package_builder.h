@@ -44,7 +44,8 @@
 // that entry name). A link is packed as what it leads to, under its own name: a link to a file as that
 // file, a link to a folder as that folder's files; a link back to a folder that holds it, or to the
 // files folder or above it, is not followed, and one that leads nowhere is an error. Every name must be
-// one that Windows and Linux can hold, and no two names of one folder may differ only in capitals. Each
+// one that Windows and Linux can hold, no two names of one folder may differ only in capitals, and no
+// file may lie at the install log's place ("install_log.txt", in any capitals, in the log folder). Each
 // language names every installation by its name. No two shortcuts of an installation make one link file
 // (by its name as Windows compares names) with two targets, no language is named twice, and a web
 // link's program is an address ("https://...").

@@ -145,6 +145,12 @@ bool PACKER::list_files() {
     // must differ for Windows too.
     std::set<std::string> named;
     std::map<std::string, std::string> by_key;
+    // The installer writes its log in the log's folder: a file there under the log's name (for Windows
+    // in any case) would take its place.
+    std::string log_folder;
+    std::string log_key = install_folder_part(log_path.empty() ? "$HERE" : log_path, &log_folder) == 1
+                              ? windows_name_key((log_folder.empty() ? "" : log_folder + "/") + "install_log.txt")
+                              : std::string();
     for (TREE_FILE& file : files[i]) {
       std::string at_line = file.missing ? description + ":" + std::to_string(file.line) + ": missing_file " : "";
       std::string path;
@@ -159,6 +165,15 @@ bool PACKER::list_files() {
         if (!first.second)
           problems.push_back(place + ": Windows takes it for " + (root / fs::u8path(first.first->second)).string() +
                              ", as it does not tell capital letters from small ones in names");
+      }
+      if (!log_key.empty() && windows_name_key(file.relative) == log_key) {
+        auto log_line = key_lines.find("log");
+        problems.push_back((file.missing ? at_line : std::string()) + (root / fs::u8path(file.relative)).string() +
+                           ": the installer writes its install log there (" +
+                           (log_line == key_lines.end() ? std::string("the install location, as no log line says otherwise")
+                                                        : description + ":" + std::to_string(log_line->second) +
+                                                              ": log = " + log_path) +
+                           "): the file would take its place");
       }
       std::string system = system_name(file.relative);
       size_t slash = system.find_last_of('/');

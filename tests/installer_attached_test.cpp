@@ -28,8 +28,8 @@ std::vector<INT_U8> attached_data(const std::vector<INT_U8>& package, INT_U32 ch
   if (!record) record = chunk;
   for (size_t at = 0; at < package.size(); at += record) {
     if (empty_records) {
-      put_attached_u32(&out, 0);            // no bytes
-      put_attached_u32(&out, 0xFFFFFFFFu);  // a negative length: no bytes either
+      put_attached_u32(&out, 0);  // no bytes
+      put_attached_u32(&out, 0);
     }
     put_attached_record(&out, package.data() + at, std::min(record, package.size() - at), compressed);
   }
@@ -461,6 +461,31 @@ TEST(InstallerAttached, DamagedDataFailsClearlyAndLeavesNoCopy) {
     EXPECT_FALSE(std::filesystem::exists(fixture.copy_path())) << c.what;
     EXPECT_EQ(database->attached_package, 0) << c.what;
     EXPECT_TRUE(database->data_folder.equals(&before)) << c.what;
+  }
+}
+
+// A record length of 2^31 or more is damaged: the copy fails naming that record, rather than taking it
+// for an empty record and reading its bytes as the next record's length.
+TEST(InstallerAttached, ARecordLengthPast31BitsIsDamagedAndNamed) {
+  ATTACHED_FIXTURE fixture("attached-length");
+  database->attached_package = 0;
+  const struct {
+    INT_U8 length[4];
+    const char* shown;
+  } cases[] = {{{0x80, 0x00, 0x00, 0x00}, "2147483648"}, {{0xFF, 0xFF, 0xFF, 0xFF}, "4294967295"}};
+  for (const auto& c : cases) {
+    // No splash, chunk 4096, plain records: "abc", the damaged one, then bytes that would read as a third.
+    std::vector<INT_U8> data = {0, 0x00, 0x00, 0x10, 0x00, 0, 0x00, 0x00, 0x00, 0x03, 'a', 'b', 'c'};
+    data.insert(data.end(), c.length, c.length + 4);
+    data.insert(data.end(), {0x00, 0x00, 0x00, 0x05, 'x'});
+    INT_U32 position = 0;
+    ASSERT_TRUE(fixture.attach("length.exe", data, &position));
+    std::string message;
+    EXPECT_EQ(fixture.copy("length.exe", position, &message), ATTACHED_FAILED);
+    EXPECT_EQ(message, std::string("The installation data attached to the program cannot be used: record 2 is "
+                                   "damaged (its length ") + c.shown + " is out of range).");
+    EXPECT_FALSE(std::filesystem::exists(fixture.copy_path()));
+    EXPECT_EQ(database->attached_package, 0);
   }
 }
 

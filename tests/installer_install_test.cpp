@@ -42,6 +42,30 @@ std::unique_ptr<DATABASE> load_or_fail(INSTALLER_SCRATCH& scratch) {
   return std::unique_ptr<DATABASE>(scratch.load());
 }
 
+// Stores the changed database as the package's "database.bin", as the packer never would (names it
+// refuses), and loads the package again.
+std::unique_ptr<DATABASE> store_and_load(INSTALLER_SCRATCH& scratch, DATABASE* database) {
+  FOLDER folder;
+  if (!folder.set_if_folder(scratch.package.substr(0, scratch.package.size() - 1).c_str())) return nullptr;
+  DATA_FILE* stored = open_data_file(&folder, "database.bin", FILE_MODE_WRITE_NEW, BYTE_ORDER_HEADER, false);
+  if (!stored || !database->put_to_data_device(stored) || !close_data_file(&stored)) return nullptr;
+  if (!PACKAGE(&folder, "installer.pkg", false, -1, true, false).add_file(&folder, "database.bin", "database.bin", true))
+    return nullptr;
+  return std::unique_ptr<DATABASE>(scratch.load());
+}
+
+// Gives the files "more/<i>" of the installation the destination folder text and name of places[i].
+void place_more_files(DATABASE* database, const std::vector<std::pair<std::string, std::string>>& places) {
+  INSTALLATION* installation = &database->installations[0];
+  for (INT_S16 i = 0; i < installation->file_count; i++) {
+    INSTALLATION_FILE& file = installation->files[i];
+    if (std::strncmp(file.packed_name, "more/", 5) != 0) continue;
+    const auto& place = places[std::stoul(file.packed_name + 5)];
+    std::strcpy(file.dest_path_from_inst_loc, place.first.c_str());
+    std::strcpy(file.dest_name, place.second.c_str());
+  }
+}
+
 std::vector<std::string> expected_log(INSTALLER_SCRATCH& scratch, const std::string& settings,
                                       const std::vector<std::string>& file_lines,
                                       const std::vector<std::string>& tail) {
@@ -269,12 +293,7 @@ TEST(InstallerSecurity, NamesThatLeaveTheDestinationOrHaveTwoSpellingsAreRefused
     std::strcpy(file.dest_name, bad_names[std::stoul(file.packed_name + 5)].c_str());
     std::strcpy(file.dest_path_from_inst_loc, "$HERE");
   }
-  FOLDER folder;
-  ASSERT_TRUE(folder.set_if_folder(scratch.package.substr(0, scratch.package.size() - 1).c_str()));
-  DATA_FILE* stored = open_data_file(&folder, "database.bin", FILE_MODE_WRITE_NEW, BYTE_ORDER_HEADER, false);
-  ASSERT_TRUE(stored && database->put_to_data_device(stored) && close_data_file(&stored));
-  ASSERT_TRUE(PACKAGE(&folder, "installer.pkg", false, -1, true, false).add_file(&folder, "database.bin", "database.bin", true));
-  database.reset(scratch.load());
+  database = store_and_load(scratch, database.get());
   ASSERT_TRUE(database);
 
   EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
@@ -297,6 +316,120 @@ TEST(InstallerSecurity, NamesThatLeaveTheDestinationOrHaveTwoSpellingsAreRefused
   std::set<std::string> entries;
   for (const auto& entry : std::filesystem::directory_iterator(scratch.destination)) entries.insert(entry.path().filename().string());
   EXPECT_EQ(entries, (std::set<std::string>{"bin", "install_log.txt", "readme.txt"}));
+}
+
+// A file of the package that would land on the install log, where the log lies in the install location
+// or in a folder of its own, is refused with its own line and counted as a file not installed (on
+// Windows in any letter case; natively also through a linked folder, by the log's identity): the log
+// stays the run's and whole, and a patch check reads its Settings line. Beside the log's folder the
+// name installs as any other.
+TEST(InstallerSecurity, AFileAtTheLogsPlaceIsRefusedAndTheLogStaysWhole) {
+  for (const std::string& log_folder : {std::string(), std::string("logs")}) {
+    INSTALLER_SCRATCH scratch("install-log-place" + log_folder);
+    for (int i = 0; i < 4; i++) scratch.add_file("more/" + std::to_string(i), text_bytes("file " + std::to_string(i)));
+    auto database = load_or_fail(scratch);
+    ASSERT_TRUE(database);
+    const std::string log_text = log_folder.empty() ? "$HERE" : "$HERE/logs";
+    std::strcpy(database->LOG.dest_path_from_inst_loc, log_text.c_str());
+    database->installations[0].allow_system_paths = 0;  // the Settings line a patch check takes
+    place_more_files(database.get(), {{log_text, "install_log.txt"},
+                                      {"$HERE", log_folder.empty() ? "other.txt" : "install_log.txt"},
+                                      {log_text, "INSTALL_LOG.TXT"},
+                                      {"$HERE/alias", "install_log.txt"}});
+    database = store_and_load(scratch, database.get());
+    ASSERT_TRUE(database);
+    const std::string log_place = scratch.installed(log_folder.empty() ? "install_log.txt" : "logs/install_log.txt");
+#ifdef _WIN32
+    const bool case_blind = true, linked = false;
+#else
+    const bool case_blind = false, linked = true;
+    // A folder of the destination that leads to the log's folder.
+    std::filesystem::create_directories(scratch.installed(log_folder));
+    std::filesystem::create_directory_symlink(scratch.installed(log_folder), scratch.installed("alias"));
+#endif
+
+    EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+    const std::string not_installed = "\" not installed: it is the install log (more/";
+    std::vector<std::string> files;
+    for (const char* file : {"bin/data.bin", "bin/run.sh", "bin/uninstall.sh", "docs/guide.txt"})
+      files.push_back("Installed \"" + scratch.installed(file) + "\"");
+    files.push_back("\"" + log_place + not_installed + "0)");
+    files.push_back("Installed \"" + scratch.installed(log_folder.empty() ? "other.txt" : "install_log.txt") + "\"");
+    std::string other_case = scratch.installed(log_folder.empty() ? "INSTALL_LOG.TXT" : "logs/INSTALL_LOG.TXT");
+    files.push_back(case_blind ? "\"" + other_case + not_installed + "2)" : "Installed \"" + other_case + "\"");
+    std::string alias = scratch.installed("alias/install_log.txt");
+    files.push_back(linked ? "\"" + alias + not_installed + "3)" : "Installed \"" + alias + "\"");
+    files.push_back("Installed \"" + scratch.installed("readme.txt") + "\"");
+    const int errors = 1 + case_blind + linked;
+    EXPECT_EQ(database->install_state.error_count, errors);
+    EXPECT_EQ(read_lines(log_place),
+              expected_log(scratch, "Settings: 0 0 $SCRATCH/dest", files, {"Installation completed with " + std::to_string(errors) + " errors."}));
+    if (!log_folder.empty()) {
+      EXPECT_EQ(read_whole_text(scratch.installed("install_log.txt")), "file 1");
+    }
+    std::strcpy(database->PATCH.dest_path_from_inst_loc, log_text.c_str());
+    EXPECT_TRUE(database->read_install_log());
+  }
+}
+
+// Two files of one installation never land on one file. Names that the host does not hold as written
+// are refused (on Windows a final dot or space, a device name, in the file's name or a folder's), and a
+// file whose name leads to a file this installation installed before (another letter case where the
+// destination ignores case, in a folder that was there or one the installation made; natively a
+// folder reached through a link) is refused naming that one. So each "Installed" line has a file of its
+// own, holding its own entry's bytes.
+TEST(InstallerSecurity, TwoFilesOfOneInstallationNeverLandOnOneFile) {
+  INSTALLER_SCRATCH scratch("install-one-file");
+  const std::vector<std::pair<std::string, std::string>> places = {
+      {"$HERE", "x."},       {"$HERE", "x"},       {"$HERE", "y "},      {"$HERE", "y"},
+      {"$HERE", "CASE.txt"}, {"$HERE", "case.txt"}, {"$HERE", "aux.txt"}, {"$HERE/new.", "z"},
+      {"$HERE", "CON"},      {"$HERE/fresh", "Mixed.txt"}, {"$HERE/fresh", "MIXED.TXT"},
+#ifdef _WIN32
+      {"$HERE/BIN", "run.sh"}};
+#else
+      {"$HERE/linked", "run.sh"}};
+  std::filesystem::create_directories(scratch.installed("bin"));
+  std::filesystem::create_directory_symlink(scratch.installed("bin"), scratch.installed("linked"));
+#endif
+  for (size_t i = 0; i < places.size(); i++) scratch.add_file("more/" + std::to_string(i), text_bytes("file " + std::to_string(i)));
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  place_more_files(database.get(), places);
+  database = store_and_load(scratch, database.get());
+  ASSERT_TRUE(database);
+
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  std::set<std::string> refused;  // (the files come in the order of their entries: more/10 before more/9)
+  for (const std::string& line : log)
+    if (line.find("\" not installed: ") != std::string::npos) refused.insert(line);
+  auto place_of = [&](size_t i) {
+    return scratch.installed((places[i].first == "$HERE" ? "" : places[i].first.substr(6) + "/") + places[i].second);
+  };
+  auto same_as = [&](size_t i, const std::string& earlier) {
+    return "\"" + place_of(i) + "\" not installed: it is the same file as \"" + earlier + "\" (more/" + std::to_string(i) + ")";
+  };
+#ifdef _WIN32
+  auto not_allowed = [&](size_t i) {
+    return "\"" + place_of(i) + "\" not installed: the name is not allowed (more/" + std::to_string(i) + ")";
+  };
+  EXPECT_EQ(refused, (std::set<std::string>{not_allowed(0), not_allowed(2), same_as(5, place_of(4)), not_allowed(6),
+                                            "\"$HERE/new./z\" not installed: the name is not allowed (more/7)",
+                                            not_allowed(8), same_as(9, place_of(10)),
+                                            same_as(11, scratch.installed("bin/run.sh"))}));
+#else
+  EXPECT_EQ(refused, (std::set<std::string>{same_as(11, scratch.installed("bin/run.sh"))}));
+#endif
+  EXPECT_EQ(database->install_state.error_count, (INT_S32)refused.size());
+  // Every file logged as installed holds its own bytes: none was replaced by a later one.
+  size_t installed = 0;
+  for (size_t i = 0; i < places.size(); i++) {
+    if (std::find(log.begin(), log.end(), "Installed \"" + place_of(i) + "\"") == log.end()) continue;
+    installed++;
+    EXPECT_EQ(read_whole_text(place_of(i)), "file " + std::to_string(i)) << place_of(i);
+  }
+  EXPECT_EQ(installed + refused.size(), places.size());
+  EXPECT_EQ(read_whole_text(scratch.installed("bin/run.sh")), "#!/bin/sh\necho run\n");
 }
 
 #ifndef _WIN32

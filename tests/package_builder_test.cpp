@@ -567,6 +567,33 @@ TEST(PackageBuilder, NamesThatAHostCannotHoldAreRefusedEachWithItsFile) {
             }), 50);
 }
 
+// A file that the installer would install onto its own install log is refused, naming the file and where
+// the log goes: the install location, or the folder a log line names (in any letter case, as Windows
+// takes names). Outside the log's folder the name is any file's.
+TEST(PackageBuilder, AFileAtTheInstallLogsPlaceIsRefused) {
+  INSTALLER_SCRATCH scratch("builder-log-place");
+  const std::string description = description_of(scratch), files = scratch.source + "files/";
+  const std::string cause = ": the installer writes its install log there (";
+  const std::string takes = "): the file would take its place";
+  scratch.add_file("install_log.txt", text_bytes("mine\n"));
+  std::string error;
+  EXPECT_FALSE(package_builder::build_package(description, scratch.package + "installer.pkg", &error));
+  EXPECT_EQ(error, files + "install_log.txt" + cause + description + ":5: log = $HERE" + takes);
+
+  std::string text = read_whole_text(description);
+  ASSERT_TRUE(write_whole_file(description, text_bytes(text.replace(text.find("log = $HERE\n"), 12, ""))));
+  EXPECT_FALSE(package_builder::build_package(description, scratch.package + "installer.pkg", &error));
+  EXPECT_EQ(error, files + "install_log.txt" + cause + "the install location, as no log line says otherwise" + takes);
+
+  text.insert(text.find("uninstaller"), "log = $HERE/logs/\n");
+  ASSERT_TRUE(write_whole_file(description, text_bytes(text)));
+  scratch.add_file("Logs/Install_Log.TXT", text_bytes("mine too\n"));
+  EXPECT_FALSE(package_builder::build_package(description, scratch.package + "installer.pkg", &error));
+  EXPECT_EQ(error, files + "Logs/Install_Log.TXT" + cause + description + ":5: log = $HERE/logs/" + takes);
+  fs::remove(files + "Logs/Install_Log.TXT");
+  EXPECT_TRUE(package_builder::build_package(description, scratch.package + "installer.pkg", &error)) << error;
+}
+
 // A folder that the package cannot be written into says why, with the system's own cause. As root the
 // folder is a file system mounted read-only in a mount namespace of its own.
 TEST(PackageBuilder, AnOutputFolderThatCannotBeWrittenSaysWhy) {

@@ -173,6 +173,27 @@ bool same_file(const FOLDER* folder, const char* name, const FOLDER* other_folde
   return stat(first, &a) == 0 && stat(second, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+INT_U64 get_file_number(const FOLDER* folder, const char* name) {
+  char target[HOST_PATH_SIZE];
+  struct stat status;
+  if (!host_file_path(folder, name, target) || lstat(target, &status) != 0) return 0;
+  return (INT_U64)status.st_ino;
+}
+
+INT_U64 stream_file_number(FILE* file) {
+  struct stat status;
+  return file && fstat(fileno(file), &status) == 0 ? (INT_U64)status.st_ino : 0;
+}
+
+bool same_entry(const FOLDER* folder, const char* name, const FOLDER* other_folder, const char* other_name) {
+  char first[HOST_PATH_SIZE], second[HOST_PATH_SIZE];
+  if (!host_file_path(folder, name, first) || !host_file_path(other_folder, other_name, second)) return false;
+  struct stat a, b;
+  return lstat(first, &a) == 0 && lstat(second, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool host_holds_name(const char*) { return true; }
+
 bool is_link(const FOLDER* folder, const char* name) {
   char target[HOST_PATH_SIZE];
   struct stat status;

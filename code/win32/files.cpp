@@ -165,9 +165,9 @@ void host_immediate_end() {
 }
 
 // An existing file opened only to ask about it; INVALID_HANDLE_VALUE when it cannot be.
-static HANDLE open_to_ask(const WCHAR* path) {
+static HANDLE open_to_ask(const WCHAR* path, DWORD flags = 0) {
   return CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                     FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
 }
 
 // The file's index on its volume (the internal information of the file system), 0 when it cannot be
@@ -183,12 +183,15 @@ static INT_U64 file_index(HANDLE handle) {
   return index;
 }
 
-bool same_file(const FOLDER* folder, const char* name, const FOLDER* other_folder, const char* other_name) {
+// Whether the two paths are one file by its volume and index; flags are added to the opens (a reparse
+// point as itself, or what it leads to).
+static bool same_identity(const FOLDER* folder, const char* name, const FOLDER* other_folder,
+                          const char* other_name, DWORD flags) {
   WCHAR first[FOLDER_PATH_SIZE], second[FOLDER_PATH_SIZE];
   if (!wide_file_path(folder, name, first) || !wide_file_path(other_folder, other_name, second)) return false;
-  HANDLE a = open_to_ask(first);
+  HANDLE a = open_to_ask(first, flags);
   if (a == INVALID_HANDLE_VALUE) return false;
-  HANDLE b = open_to_ask(second);
+  HANDLE b = open_to_ask(second, flags);
   bool same = false;
   if (b != INVALID_HANDLE_VALUE) {
     INT_U64 index = file_index(a);
@@ -201,6 +204,57 @@ bool same_file(const FOLDER* folder, const char* name, const FOLDER* other_folde
   }
   CloseHandle(a);
   return same;
+}
+
+bool same_file(const FOLDER* folder, const char* name, const FOLDER* other_folder, const char* other_name) {
+  return same_identity(folder, name, other_folder, other_name, 0);
+}
+
+bool same_entry(const FOLDER* folder, const char* name, const FOLDER* other_folder, const char* other_name) {
+  return same_identity(folder, name, other_folder, other_name, FILE_FLAG_OPEN_REPARSE_POINT);
+}
+
+INT_U64 get_file_number(const FOLDER* folder, const char* name) {
+  WCHAR target[FOLDER_PATH_SIZE];
+  // Asked first without opening: a name that leads nowhere, which most files of an installation have
+  // before they arrive, costs no open.
+  if (!wide_file_path(folder, name, target) || GetFileAttributesW(target) == INVALID_FILE_ATTRIBUTES) return 0;
+  HANDLE handle = open_to_ask(target, FILE_FLAG_OPEN_REPARSE_POINT);
+  if (handle == INVALID_HANDLE_VALUE) return 0;
+  INT_U64 number = file_index(handle);
+  CloseHandle(handle);
+  return number;
+}
+
+INT_U64 stream_file_number(FILE* file) {
+  return file ? file_index((HANDLE)_get_osfhandle(_fileno(file))) : 0;
+}
+
+// Windows's device names, which it opens as the device in any folder, whatever follows them after a dot.
+static bool device_name(const WCHAR* name) {
+  size_t length = 0;
+  while (name[length] && name[length] != L'.') length++;
+  while (length > 0 && name[length - 1] == L' ') length--;
+  WCHAR upper[8];
+  if (length < 3 || length > 7) return false;
+  for (size_t i = 0; i < length; i++) upper[i] = name[i] >= L'a' && name[i] <= L'z' ? (WCHAR)(name[i] - 32) : name[i];
+  upper[length] = 0;
+  for (const WCHAR* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"})
+    if (wcscmp(upper, device) == 0) return true;
+  // COM and LPT with a digit, or a superscript one, two or three.
+  WCHAR number = upper[3];
+  return length == 4 && (wcsncmp(upper, L"COM", 3) == 0 || wcsncmp(upper, L"LPT", 3) == 0) &&
+         ((number >= L'0' && number <= L'9') || number == 0xB9 || number == 0xB2 || number == 0xB3);
+}
+
+bool host_holds_name(const char* name) {
+  WCHAR wide[FOLDER_PATH_SIZE];
+  if (!name || !name[0] || !wide_path(name, wide)) return false;
+  size_t length = wcslen(wide);
+  if (wide[length - 1] == L'.' || wide[length - 1] == L' ') return false;
+  for (size_t i = 0; i < length; i++)
+    if (wide[i] < 0x20 || wcschr(L"\"*:<>?|", wide[i])) return false;
+  return !device_name(wide);
 }
 
 bool is_link(const FOLDER* folder, const char* name) {
