@@ -497,7 +497,6 @@ TEST(PackageBuilder, AnInterruptedPackerLeavesNothing) {
     fs::remove(package);
     fs::remove(pipe);
   }
-
 }
 
 namespace {
