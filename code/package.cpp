@@ -992,6 +992,12 @@ bool PACKAGE::add_file(FOLDER* folder, const char* file_name, const char* entry_
     }
     // A read that gives nothing ends the copy even when the source cannot tell its end.
     if (got == 0) break;
+    // A request to end the program stops a large file's copy between two blocks.
+    if (end_requested()) {
+      close_data_file(&source);
+      fail(0x1008, package_name, __LINE__);
+      return false;
+    }
   }
   // A source that fails to read part-way is not stored as if it had ended there.
   bool source_failed = source->file && std::ferror(source->file);

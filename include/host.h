@@ -77,6 +77,13 @@ void sleep_seconds(INT_U32 s);
 void watch_end_requests();
 void watch_session_end();
 bool end_requested();
+// Holds back requests to end the process while the program makes a file that an immediate end removes
+// and notes it (remove_at_immediate_end), or gives such a file its name and forgets the note: a second
+// request at any moment finds every such file noted, and no note of a file that is not the program's.
+// A request that comes meanwhile is taken as soon as release_end_requests lets them through (on Linux
+// two of one signal then count once). Holds nest; each is released once. Not for long stretches.
+void hold_end_requests();
+void release_end_requests();
 
 // The program's full file name (argument 0 of the argument vector), filled on first use.
 const char* get_module_path();

@@ -127,7 +127,9 @@ public:
   bool extract_entry(FOLDER* folder, const char* file_name, const char* entry_name,
                      PACKAGE_PROGRESS_CALLBACK progress = nullptr, void* user = nullptr);
   // Stores the file's contents as the entry (entry_name, or file_name when null); an existing entry is
-  // replaced only with replace set. False with the data error set when any write fails.
+  // replaced only with replace set. False with the data error set when any write fails, and when a
+  // request to end the program (end_requested) comes while the file is copied: the entry is then cut
+  // short, and the package is to be abandoned.
   bool add_file(FOLDER* folder, const char* file_name, const char* entry_name, bool replace,
                 PACKAGE_PROGRESS_CALLBACK progress = nullptr, void* user = nullptr);
 

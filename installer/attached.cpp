@@ -126,12 +126,14 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
       failure = "the temporary folder cannot be made";
     if (failure.empty()) {
       // The copy is written to a new file of its own name and takes the name "installer.pkg" only when
-      // whole: whatever had that name is replaced, never written through.
+      // whole: whatever had that name is replaced, never written through. A second request to end the
+      // program, which ends it at once, takes the copy with it: requests wait while it is made and noted.
+      hold_end_requests();
       copy = create_unique_data_file(&target, copy_name, sizeof copy_name, ".tmp", BYTE_ORDER_HEADER);
+      if (copy) remove_at_immediate_end(&target, copy_name);
+      release_end_requests();
       if (copy) copy->set_buffer_size((INT_S32)chunk);
-      if (!copy) failure = std::string("\"") + target.path + "/installer.pkg\" cannot be created";
-      // A second request to end the program, which ends it at once, takes the copy with it.
-      else remove_at_immediate_end(&target, copy_name);
+      else failure = std::string("\"") + target.path + "/installer.pkg\" cannot be created";
     }
     if (failure.empty()) {
       program = open_data_file(program_folder, program_name, FILE_MODE_READ, order, false);
@@ -163,9 +165,10 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
   }
 
   if (copy && !close_data_file(&copy) && failure.empty()) failure = "the copy cannot be written";
+  // The copy takes its name, or goes, and its note follows it, with requests held back.
+  hold_end_requests();
   if (failure.empty() && !replace_file(&target, copy_name, PACKAGE_FILE_NAME))
     failure = std::string("\"") + target.path + "/installer.pkg\" cannot be created";
-  if (copy_name[0]) keep_at_immediate_end(&target, copy_name);
   if (failure.empty()) {
     database->data_folder = target;
     database->attached_package = 1;
@@ -173,6 +176,8 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
   } else if (copy_name[0]) {
     delete_file(&target, copy_name);  // never leave a damaged copy behind
   }
+  if (copy_name[0]) keep_at_immediate_end(&target, copy_name);
+  release_end_requests();
   delete records;
   delete bar;
   if (program) close_data_file(&program);

@@ -53,8 +53,8 @@ int main(int argc, char** argv) {
     std::fputs(USAGE, stderr);
     return 2;
   }
-  // Ctrl+C and SIGTERM stop the packer before its next file, and what it wrote goes; a closed terminal
-  // (SIGHUP) does not.
+  // Ctrl+C and SIGTERM stop the packer after the block it copies, and what it wrote goes; a closed
+  // terminal (SIGHUP) does not.
   watch_end_requests();
   std::string error;
   std::vector<std::string> notes;

@@ -165,6 +165,7 @@ bool PACKER::add_entry(const fs::path& host, const std::string& wanted, const st
   std::string host_name = system_name(host.filename().u8string()), entry_name = system_name(*name);
   bool added = package->add_file(&folder, host_name.c_str(), entry_name.c_str(), false, count_copied, &copied);
   int error_number = errno;
+  if (!added && end_requested()) return fail(output + ": not made: the packer was asked to end");
   if (!added) {
     INT_U16 code_number = get_error_code();
     if (code_number == 0x1008) return fail_writing("cannot be written", error_number);
@@ -345,11 +346,15 @@ bool PACKER::fill_package(DATABASE* database) {
   char name[TEMPORARY_NAME_SIZE];
   next_temporary_name(name);
   errno = 0;
+  TEMPORARY_NOTE stored_note;
+  hold_end_requests();
   DATA_FILE* stored = open_data_file(&package_folder, name, FILE_MODE_WRITE_NEW, BYTE_ORDER_HEADER, false);
-  if (!stored) return fail_writing("database.bin cannot be made", errno);
-  TEMPORARY_NOTE stored_note(&package_folder, name);
-  bool written = database->put_to_data_device(stored) && !stored->failed;
   int error_number = errno;
+  if (stored) stored_note.note(&package_folder, name);
+  release_end_requests();
+  if (!stored) return fail_writing("database.bin cannot be made", error_number);
+  bool written = database->put_to_data_device(stored) && !stored->failed;
+  error_number = errno;
   if (!close_data_file(&stored)) written = false;
   if (written) {
     errno = 0;
@@ -379,9 +384,15 @@ bool PACKER::write(const std::string& path, INT_S32 block_size) {
   char temporary[TEMPORARY_NAME_SIZE];
   next_temporary_name(temporary);
   errno = 0;
+  // Requests to end the packer wait while its temporary is made and noted: a second one at any moment
+  // takes it with it.
+  TEMPORARY_NOTE temporary_note;
+  hold_end_requests();
   package = new PACKAGE(&package_folder, temporary, true, block_size, true, false);
-  bool ok = package->file != nullptr || fail_writing("cannot be created", errno);
-  TEMPORARY_NOTE package_note(&package_folder, temporary);
+  int error_number = errno;
+  if (package->file) temporary_note.note(&package_folder, temporary);
+  release_end_requests();
+  bool ok = package->file != nullptr || fail_writing("cannot be created", error_number);
   DATABASE* database = new DATABASE();
   if (ok) {
     fill_database(database);
@@ -393,17 +404,22 @@ bool PACKER::write(const std::string& path, INT_S32 block_size) {
     errno = 0;
     ok = package->flush();
     package->free_directory();
-    int error_number = errno;
+    error_number = errno;
     if (!close_data_file(&package->file) || !ok) ok = fail_writing("cannot be written", error_number ? error_number : errno);
   }
   delete package;
   package = nullptr;
-  if (ok && !replace_file(&package_folder, temporary, system_name(fs::path(path).filename().u8string()).c_str()))
-    ok = fail_writing("cannot take its name", errno);
-  if (!ok) {
-    delete_file(&package_folder, temporary);
-    return false;
-  }
+  // A request to end the packer that came at any time before keeps the package from its name; the
+  // look and the name (and the notes that follow the file) with requests held back.
+  std::string name = system_name(fs::path(path).filename().u8string());
+  hold_end_requests();
+  if (ok && end_requested()) ok = fail(output + ": not made: the packer was asked to end");
+  if (ok && !replace_file(&package_folder, temporary, name.c_str())) ok = fail_writing("cannot take its name", errno);
+  if (!ok) delete_file(&package_folder, temporary);
+  temporary_note.forget();
+  if (ok && !program.empty()) package_note.note(&package_folder, name.c_str());
+  release_end_requests();
+  if (!ok) return false;
   summary->path = path;
   summary->size = fs::file_size(path, code);
   return true;

@@ -47,15 +47,23 @@ std::string name_problem(const std::string& name);
 // The form under which Windows compares names: every letter as its capital, so that "README" and
 // "readme" have one key.
 std::string windows_name_key(const std::string& name);
-// A temporary of the packer's that a second request to end it removes on the process's way out, for
-// as long as the note lives (the first request stops the packer, which removes its temporaries itself).
+// A temporary of the packer's that a second request to end it removes on the process's way out, from
+// note (made while end requests are held back, with the file) to forget or the note's end (the first
+// request stops the packer, which removes its temporaries itself).
 struct TEMPORARY_NOTE {
-  const FOLDER* folder;
+  const FOLDER* folder = nullptr;
   std::string name;
-  TEMPORARY_NOTE(const FOLDER* in_folder, const char* in_name) : folder(in_folder), name(in_name) {
+  TEMPORARY_NOTE() {}
+  void note(const FOLDER* in_folder, const char* in_name) {
+    folder = in_folder;
+    name = in_name;
     remove_at_immediate_end(folder, in_name);
   }
-  ~TEMPORARY_NOTE() { keep_at_immediate_end(folder, name.c_str()); }
+  void forget() {
+    if (folder) keep_at_immediate_end(folder, name.c_str());
+    folder = nullptr;
+  }
+  ~TEMPORARY_NOTE() { forget(); }
   TEMPORARY_NOTE(const TEMPORARY_NOTE&) = delete;
   TEMPORARY_NOTE& operator=(const TEMPORARY_NOTE&) = delete;
 };
@@ -179,6 +187,9 @@ public:
   // when empty) and the installer program it copies (none when empty). The output may be neither an
   // input nor inside a folder that is packed.
   std::string output, program;
+  // The package made for a single-file installer (program given) is a temporary itself: a second
+  // request to end the packer removes it for as long as the packer lives.
+  TEMPORARY_NOTE package_note;
 
 private:
   std::string description;

@@ -70,13 +70,15 @@ bool build_installer(const std::string& description_path, const std::string& pro
   packer.output = output_path;
   packer.program = program_path;
   if (!packer.build((output_folder / package_name).string(), block_size, error)) return false;
-  TEMPORARY_NOTE package_note(&target, package_name);
   FILE* package = open_file(&target, package_name, "rb");
   errno = 0;
+  TEMPORARY_NOTE written_note;
+  hold_end_requests();
   FILE* file = package ? create_next_temporary_file(&target, written_name) : nullptr;
-  TEMPORARY_NOTE written_note(&target, file ? written_name : package_name);
-  bool ok = file != nullptr;
   int error_number = errno;
+  if (file) written_note.note(&target, written_name);
+  release_end_requests();
+  bool ok = file != nullptr;
   std::string cause;
   std::vector<INT_U8> bytes;
   std::vector<INT_U8> chunk(ATTACHED_CHUNK);
@@ -103,13 +105,22 @@ bool build_installer(const std::string& description_path, const std::string& pro
   if (ok && std::ferror(package)) ok = false;
   close_file(package);
   delete_file(&target, package_name);
+  packer.package_note.forget();
   if (file) {
+    // As for the package: no name after a request to end, the look and the name with requests held back.
+    hold_end_requests();
+    if (ok && end_requested()) {
+      ok = false;
+      cause = "not made: the packer was asked to end";
+    }
     errno = 0;
     bool closed = ok && close_file_as(file, &target, written_name, output_name.c_str());
     if (ok && !closed) error_number = errno;
     if (!ok) close_file(file);
     ok = ok && closed;
     if (!ok) delete_file(&target, written_name);
+    written_note.forget();
+    release_end_requests();
   }
   if (!ok) {
     if (cause.empty()) cause = "cannot be written: " + write_cause(output_folder, error_number);

@@ -526,6 +526,42 @@ TEST(EndRequestDeathTest, TheFirstIsNotedAndEndsTheLoopTheSecondEndsTheProcess) 
 #endif
 }
 
+// A request that comes while requests are held back waits until they are let through (holds nest),
+// and a second one then ends the process, taking the file noted meanwhile: never before the hold ends.
+TEST(EndRequestDeathTest, RequestsHeldBackWaitUntilLetThrough) {
+  FOLDER scratch = scratch_folder("end-request-held");
+  ASSERT_TRUE(write_whole_file(std::string(scratch.path) + PATH_SEPARATOR + "copy.pkg", {1}));
+#ifdef _WIN32
+  const auto ended_by_the_system = [](int code) { return code == (int)STATUS_CONTROL_C_EXIT || code == 0; };
+#else
+  const auto ended_by_the_system = ::testing::KilledBySignal(SIGTERM);
+#endif
+  EXPECT_EXIT(
+      {
+        watch_end_requests();
+        hold_end_requests();
+        hold_end_requests();
+        request_program_end();
+        if (end_requested()) std::_Exit(5);
+        release_end_requests();
+        if (end_requested()) std::_Exit(6);
+        release_end_requests();
+        // On Windows the console's thread takes the request once it may.
+        for (int wait = 0; wait < 200 && !end_requested(); wait++) sleep_milliseconds(10);
+        if (!end_requested()) std::_Exit(7);
+        hold_end_requests();
+        if (!remove_at_immediate_end(&scratch, "copy.pkg")) std::_Exit(8);
+        request_program_end();
+        sleep_milliseconds(100);
+        if (!file_exists(&scratch, "copy.pkg")) std::_Exit(9);
+        release_end_requests();
+        sleep_milliseconds(5000);  // the system's own end may come from another thread
+        std::_Exit(10);
+      },
+      ended_by_the_system, "");
+  EXPECT_FALSE(file_exists(&scratch, "copy.pkg"));
+}
+
 #ifdef _WIN32
 // The window of the class among this thread's top-level windows (Wine gives the thread others); null
 // when there is none.

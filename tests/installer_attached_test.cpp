@@ -6,9 +6,14 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 #include <zlib.h>
+#ifndef _WIN32
+#include <csignal>
+#include <sys/wait.h>
+#endif
 
 #include "host.h"
 #include "image.h"
@@ -395,6 +400,42 @@ TEST(InstallerProgram, AnUpdateInstallsOnlyOverTheInstallationItUpdates) {
       << read_whole_text(output);
   EXPECT_EQ(read_whole_text(log), text);
 }
+
+#ifndef _WIN32
+// Two requests to end a single-file installer that reach it together end it at once, by the second's
+// signal, and take its copy of the package with it wherever they come: just as the copy is made, and
+// just as it takes the name "installer.pkg". Its private temporary folder keeps nothing but its lock
+// (the next run removes the folder).
+TEST(InstallerAttached, TwoRequestsAtOnceLeaveNoCopy) {
+  INSTALLER_SCRATCH scratch("attached-two-requests");
+  scratch.name_destination_from_root();
+  std::string error, setup = scratch.root + "setup";
+  ASSERT_TRUE(package_builder::build_installer(scratch.source + "description.txt",
+                                               WINDOW_SCENARIO::built_program("installer"), setup, &error))
+      << error;
+  // The names of the files in the run's private folders, its copy's "XXXXXXXX.tmp" among them.
+  auto copy_files = [&]() {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(scratch.root + "tmp"))
+      if (entry.is_regular_file()) names.insert(entry.path().filename().string());
+    return names;
+  };
+  for (const std::string moment : {".tmp", "installer.pkg"}) {
+    std::filesystem::remove_all(scratch.root + "tmp");
+    std::filesystem::create_directories(scratch.root + "tmp");
+    auto reached = [&](int) {
+      for (const std::string& name : copy_files())
+        if (name.size() >= moment.size() && name.compare(name.size() - moment.size(), moment.size(), moment) == 0)
+          return true;
+      return false;
+    };
+    int status = run_to_point({setup, "-a"}, program_environment(scratch.root), scratch.root + "err", reached,
+                              {SIGINT, SIGTERM});
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << moment << ": " << status;
+    EXPECT_EQ(copy_files(), std::set<std::string>{"velk-run.lock"}) << moment;
+  }
+}
+#endif
 
 TEST(InstallerAttached, IncompressibleRecordsAndEveryEndAroundTheBufferSize) {
   ATTACHED_FIXTURE fixture("attached-edges");

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -621,8 +622,8 @@ TEST(PackageBuilder, AnOutputFolderThatCannotBeWrittenSaysWhy) {
 }
 
 // Ctrl+C or SIGTERM while the packer writes: it stops before its next file, says so with status 1 and
-// leaves nothing beside the package; after SIGHUP (a closed terminal) it makes the package. The request comes while the packer waits for its description,
-// which a pipe holds back; the package's temporary is made before its first file.
+// leaves nothing beside the package; after SIGHUP (a closed terminal) it makes the package. The request
+// comes while the packer waits for its description, which a pipe holds back.
 TEST(PackageBuilder, AnInterruptedPackerLeavesNothing) {
   const std::string binary_dir = environment_text("VELK_BINARY_DIR");
   if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
@@ -657,27 +658,117 @@ TEST(PackageBuilder, AnInterruptedPackerLeavesNothing) {
     fs::remove(package);
     fs::remove(pipe);
   }
+}
 
-  // A second request before the packer has seen the first ends it at once, by that signal, and the
-  // package's temporary goes with it.
-  scratch.add_file("bin/large.bin", {});
-  fs::resize_file(scratch.source + "files/bin/large.bin", 512u << 20);
-  pid_t child = fork();
-  if (child == 0) {
-    execl(program.c_str(), program.c_str(), (scratch.source + "description.txt").c_str(), package.c_str(), (char*)nullptr);
-    _exit(99);
+namespace {
+
+// The packer's temporaries ("~velk…") in the folder.
+std::set<std::string> temporaries_in(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (entry.path().filename().string().compare(0, 5, "~velk") == 0) names.insert(entry.path().filename().string());
+  return names;
+}
+
+// Where the process stands in the file at path, through a descriptor it holds open on it; -1 when it
+// holds none.
+long long position_in(int pid, const std::string& path) {
+  const std::string process = "/proc/" + std::to_string(pid);
+  std::error_code code;
+  for (const auto& entry : fs::directory_iterator(process + "/fd", code)) {
+    if (fs::read_symlink(entry.path(), code) != fs::path(path) || code) continue;
+    std::ifstream info(process + "/fdinfo/" + entry.path().filename().string());
+    std::string key;
+    long long position = -1;
+    info >> key >> position;
+    return key == "pos:" ? position : -1;
   }
-  ASSERT_GT(child, 0);
-  for (int i = 0; i < 5000 && package_folder_entries(scratch).empty(); i++) usleep(1000);
-  // Both requests wait while the packer is stopped, and reach it together.
-  ASSERT_EQ(kill(child, SIGSTOP), 0);
-  ASSERT_EQ(kill(child, SIGINT), 0);
-  ASSERT_EQ(kill(child, SIGTERM), 0);
-  ASSERT_EQ(kill(child, SIGCONT), 0);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
-  EXPECT_TRUE(package_folder_entries(scratch).empty());
+  return -1;
+}
+
+// The packer's command line for a package (or, with single, a single-file installer) at output.
+std::vector<std::string> packer_arguments(const std::string& binary_dir, const INSTALLER_SCRATCH& scratch,
+                                          const std::string& output, bool single) {
+  if (single)
+    return {binary_dir + "/make_package", "--installer", binary_dir + "/installer", description_of(scratch), output};
+  return {binary_dir + "/make_package", description_of(scratch), output};
+}
+
+}  // namespace
+
+// Two requests that reach the packer together end it at once, by the second's signal, and take with it
+// whatever it wrote, wherever they come: they are sent just as each of its temporaries appears (the
+// package's and its database's; for a single-file installer also the package it reads back and the
+// installer it writes), and the folder keeps only the earlier output.
+TEST(PackageBuilder, TwoRequestsAtOnceLeaveNothingWhereverTheyCome) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  INSTALLER_SCRATCH scratch("builder-two-requests");
+  scratch.name_destination_from_root();
+  for (bool single : {false, true}) {
+    const std::string name = single ? "setup" : "installer.pkg", output = scratch.package + name;
+    const int temporaries = single ? 4 : 2;
+    for (int birth = 1; birth <= temporaries + 1; birth++) {
+      fs::remove_all(scratch.package);  // what a failed run left
+      fs::create_directories(scratch.package);
+      ASSERT_TRUE(write_whole_file(output, text_bytes("earlier")));
+      std::set<std::string> seen;
+      auto born = [&](int) {
+        for (const std::string& temporary : temporaries_in(scratch.package)) seen.insert(temporary);
+        return (int)seen.size() >= birth;
+      };
+      int status = run_to_point(packer_arguments(binary_dir, scratch, output, single), {}, scratch.root + "err", born,
+                                {SIGINT, SIGTERM});
+      if (birth > temporaries) {
+        EXPECT_EQ(status, -1) << "a temporary more than " << temporaries;  // it ran to its end
+        break;
+      }
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << single << " " << birth << ": " << status;
+      EXPECT_EQ(package_folder_entries(scratch), std::vector<std::string>{name}) << single << " " << birth;
+      EXPECT_TRUE(read_whole_text(output) == "earlier") << "the earlier output was replaced";
+    }
+  }
+}
+
+// A request to end the packer stops it wherever it comes, and it makes nothing: status 1, it says so,
+// the earlier output stays and nothing is left beside it. It comes while a file of many blocks is
+// copied into the package, once the package is whole but before it takes its name, while a single-file
+// installer is written, and once that installer's package is read whole.
+TEST(PackageBuilder, ARequestToEndAnywhereMakesNothing) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  INSTALLER_SCRATCH scratch("builder-request-anywhere");
+  scratch.name_destination_from_root();
+  // The last file of the tree, a thousand blocks that the packer reads in eight.
+  scratch.add_file("zz/large.bin", {});
+  const std::string large = scratch.source + "files/zz/large.bin";
+  fs::resize_file(large, 4u << 20);
+  enum POINT { COPYING, PACKAGE_WHOLE, WRITING, READ_WHOLE };
+  for (POINT point : {COPYING, PACKAGE_WHOLE, WRITING, READ_WHOLE}) {
+    bool single = point == WRITING || point == READ_WHOLE;
+    const std::string name = single ? "setup" : "installer.pkg", output = scratch.package + name;
+    fs::remove_all(scratch.package);
+    fs::create_directories(scratch.package);
+    ASSERT_TRUE(write_whole_file(output, text_bytes("earlier")));
+    std::set<std::string> seen;
+    auto reached = [&](int pid) {
+      if (point == COPYING) {
+        long long position = position_in(pid, large);
+        return position > 0 && position < (4 << 20);
+      }
+      std::set<std::string> now = temporaries_in(scratch.package);
+      seen.insert(now.begin(), now.end());
+      if (point == PACKAGE_WHOLE) return seen.size() == 2 && now.size() == 1;  // its database's went
+      return seen.size() == 4 && now.size() == (point == WRITING ? 2u : 1u);
+    };
+    int status = run_to_point(packer_arguments(binary_dir, scratch, output, single), {}, scratch.root + "err", reached,
+                              {point % 2 ? SIGINT : SIGTERM});
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << point << ": " << status;
+    EXPECT_EQ(read_whole_text(scratch.root + "err"),
+              "make_package: " + output + ": not made: the packer was asked to end\n");
+    EXPECT_EQ(package_folder_entries(scratch), std::vector<std::string>{name}) << point;
+    EXPECT_TRUE(read_whole_text(output) == "earlier") << point << ": the earlier output was replaced";
+  }
 }
 
 // Packing onto a small disk at a dozen fill levels: either status 0 and a package that installs every

@@ -72,4 +72,23 @@ void watch_session_end() {}
 
 bool end_requested() { return end_request != 0; }
 
+// While requests are held back their signals are blocked: the kernel keeps them pending and hands them
+// to the handler as soon as they are let through.
+static int end_requests_held = 0;
+static sigset_t mask_before_hold;
+
+void hold_end_requests() {
+  if (end_requests_held++ > 0) return;
+  sigset_t requests;
+  sigemptyset(&requests);
+  sigaddset(&requests, SIGINT);
+  sigaddset(&requests, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &requests, &mask_before_hold);
+}
+
+void release_end_requests() {
+  if (end_requests_held == 0 || --end_requests_held > 0) return;
+  pthread_sigmask(SIG_SETMASK, &mask_before_hold, nullptr);
+}
+
 int end_request_descriptor() { return end_request_pipe[0]; }

@@ -9,15 +9,21 @@
 #include "velk_string.h"
 
 int main(int argc, char** argv) {
-  char** vector = (char**)std::malloc(((size_t)argc + 2) * sizeof(char*));
+  // One block, which run_program frees: the vector, then the texts of the arguments after the first,
+  // each with room for a run per byte.
+  size_t count = argc > 0 ? (size_t)argc : 1, size = (count + 1) * sizeof(char*);
+  for (int i = 1; i < argc; i++) size += 8 * std::strlen(argv[i]) + 8;
+  char** vector = (char**)std::malloc(size);
   if (!vector) return 2;
+  char* text = (char*)(vector + count + 1);
   vector[0] = (char*)get_module_path();
   for (int i = 1; i < argc; i++) {
-    size_t size = 8 * std::strlen(argv[i]) + 8;  // room for a run per byte
-    vector[i] = (char*)std::malloc(size);
-    if (!vector[i] || !utf8_to_text(argv[i], vector[i], size)) return 2;
+    size_t room = 8 * std::strlen(argv[i]) + 8;
+    if (!utf8_to_text(argv[i], text, room)) return 2;
+    vector[i] = text;
+    text += room;
   }
-  vector[argc > 0 ? argc : 1] = nullptr;
+  vector[count] = nullptr;
   APPLICATION_ENTRIES entries = {application_main, application_update, application_exit, application_statics};
   return run_program(argc > 0 ? argc : 1, vector, &entries);
 }

@@ -8,23 +8,48 @@
 static volatile LONG end_request = 0;
 HANDLE end_request_event = nullptr;
 
+// Held back requests: the handler takes the hold before it acts, so it waits while the program's thread
+// holds it. The holder's thread number (0 none) and, for that thread alone, how often it holds it.
+static volatile LONG hold_owner = 0;
+static LONG hold_count = 0;
+
+void hold_end_requests() {
+  LONG self = (LONG)GetCurrentThreadId();
+  if (InterlockedCompareExchange(&hold_owner, 0, 0) == self) {
+    hold_count++;
+    return;
+  }
+  while (InterlockedCompareExchange(&hold_owner, self, 0) != 0) Sleep(1);
+  hold_count = 1;
+}
+
+void release_end_requests() {
+  if (InterlockedCompareExchange(&hold_owner, 0, 0) != (LONG)GetCurrentThreadId() || --hold_count > 0) return;
+  InterlockedExchange(&hold_owner, 0);
+}
+
 static BOOL WINAPI on_console_event(DWORD event) {
   switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
+      hold_end_requests();
       // A second request while the program ends goes on to the system's own handler, which ends the
-      // process at once, after what can be taken away safely (the files noted for it).
+      // process at once, after what can be taken away safely (the files noted for it). The hold is
+      // kept: the program's thread makes no such file from now on.
       if (InterlockedExchange(&end_request, 1) != 0) {
         host_immediate_end();
         return FALSE;
       }
       SetEvent(end_request_event);
+      release_end_requests();
       return TRUE;
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
+      hold_end_requests();
       InterlockedExchange(&end_request, 1);
       SetEvent(end_request_event);
+      release_end_requests();
       // The system ends the process as soon as this returns (or after its grace time): the program's
       // own end, on the main thread, ends it first.
       Sleep(INFINITE);

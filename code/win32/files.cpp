@@ -133,35 +133,40 @@ bool host_remove_abandoned_private_folder(const FOLDER* parent, const char* name
   return remove_folder(parent, name, 1);
 }
 
-// The files an immediate end removes, noted by the program's thread and read by the console handler's.
+// The files an immediate end removes, noted by the program's thread and read by the console handler's:
+// both change or read them only while they hold end requests back, so that the handler never reads a
+// path half written.
 static WCHAR immediate_end_paths[IMMEDIATE_END_FILES][FOLDER_PATH_SIZE];
-static volatile LONG immediate_end_noted[IMMEDIATE_END_FILES];
+static bool immediate_end_noted[IMMEDIATE_END_FILES];
 
 bool remove_at_immediate_end(const FOLDER* folder, const char* name) {
   WCHAR target[FOLDER_PATH_SIZE];
   if (!wide_file_path(folder, name, target)) return false;
-  for (int i = 0; i < IMMEDIATE_END_FILES; i++) {
-    if (InterlockedCompareExchange(&immediate_end_noted[i], 0, 0)) continue;
+  hold_end_requests();
+  bool noted = false;
+  for (int i = 0; i < IMMEDIATE_END_FILES && !noted; i++) {
+    if (immediate_end_noted[i]) continue;
     wcscpy(immediate_end_paths[i], target);
-    InterlockedExchange(&immediate_end_noted[i], 1);
-    return true;
+    immediate_end_noted[i] = noted = true;
   }
-  return false;
+  release_end_requests();
+  return noted;
 }
 
 void keep_at_immediate_end(const FOLDER* folder, const char* name) {
   WCHAR target[FOLDER_PATH_SIZE];
   if (!wide_file_path(folder, name, target)) return;
+  hold_end_requests();
   for (int i = 0; i < IMMEDIATE_END_FILES; i++)
-    if (immediate_end_noted[i] && wcscmp(immediate_end_paths[i], target) == 0)
-      InterlockedExchange(&immediate_end_noted[i], 0);
+    if (immediate_end_noted[i] && wcscmp(immediate_end_paths[i], target) == 0) immediate_end_noted[i] = false;
+  release_end_requests();
 }
 
-// A file that the program still has open is not removed (the runtime's files share no removal): the
-// next run removes it with its folder.
+// Called by the console handler while it holds end requests back. A file that the program still has
+// open is not removed (the runtime's files share no removal): the next run removes it with its folder.
 void host_immediate_end() {
   for (int i = 0; i < IMMEDIATE_END_FILES; i++)
-    if (InterlockedCompareExchange(&immediate_end_noted[i], 0, 0)) DeleteFileW(immediate_end_paths[i]);
+    if (immediate_end_noted[i]) DeleteFileW(immediate_end_paths[i]);
 }
 
 // An existing file opened only to ask about it; INVALID_HANDLE_VALUE when it cannot be.

@@ -25,6 +25,8 @@
 #include <windows.h>
 #include <process.h>
 #else
+#include <fcntl.h>
+#include <sys/ptrace.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -307,6 +309,56 @@ int run_command(const std::string& command) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
 }
+
+#ifndef _WIN32
+int run_to_point(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+                 const std::string& error_path, const std::function<bool(int)>& stop_here,
+                 const std::vector<int>& signals) {
+  // Everything the child needs is made before it is started: it only redirects, asks to be followed
+  // and runs the program.
+  std::vector<std::string> variables;
+  for (char** variable = environ; *variable; variable++) variables.push_back(*variable);
+  variables.insert(variables.end(), environment.begin(), environment.end());
+  std::vector<char*> argv, envp;
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  for (const std::string& variable : variables) envp.push_back(const_cast<char*>(variable.c_str()));
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
+  pid_t child = fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    if (!error_path.empty()) {
+      int error_file = open(error_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (error_file < 0 || dup2(error_file, 2) < 0) _exit(98);
+    }
+    if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(97);
+    execve(argv[0], argv.data(), envp.data());
+    _exit(99);
+  }
+  int status = 0;
+  // The child stops as its program starts; from then on it stops at the entry and the exit of each
+  // system call (and at a signal of its own, which is passed on).
+  if (waitpid(child, &status, 0) != child || !WIFSTOPPED(status)) return -1;
+  long options = PTRACE_O_TRACESYSGOOD | PTRACE_O_TRACEEXEC | PTRACE_O_EXITKILL;
+  ptrace(PTRACE_SETOPTIONS, child, nullptr, (void*)options);
+  int pass_on = 0;
+  for (;;) {
+    if (ptrace(PTRACE_SYSCALL, child, nullptr, (void*)(long)pass_on) != 0) break;
+    if (waitpid(child, &status, 0) != child) break;
+    if (!WIFSTOPPED(status)) return -1;  // it ended before the point
+    int number = WSTOPSIG(status);
+    pass_on = number == (SIGTRAP | 0x80) || (number == SIGTRAP && (status >> 16) != 0) ? 0 : number;
+    if (number != (SIGTRAP | 0x80) || !stop_here(child)) continue;
+    // The signals wait while it stands there, and reach it once it goes on, unfollowed.
+    for (int signal_number : signals) kill(child, signal_number);
+    ptrace(PTRACE_DETACH, child, nullptr, nullptr);
+    return waitpid(child, &status, 0) == child ? status : -1;
+  }
+  kill(child, SIGKILL);
+  waitpid(child, &status, 0);
+  return -1;
+}
+#endif
 
 bool tool_available(const std::string& tool) {
 #ifdef _WIN32

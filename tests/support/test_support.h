@@ -1,8 +1,9 @@
 // Helpers shared by the test programs: an in-memory data device, scratch folders and outside tools.
 #pragma once
+#include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
-#include <cstdlib>
 
 #include "data_device.h"
 #include "folder.h"
@@ -78,6 +79,17 @@ void request_program_end();
 
 // Runs a shell command (Linux build only) and returns its exit status; -1 when it cannot run.
 int run_command(const std::string& command);
+
+#ifndef _WIN32
+// Runs the program (arguments[0], its full path) with the environment's variables added ("NAME=value")
+// and its standard error in error_path (when given), following it from one system call to the next
+// until stop_here (given its process number) says that it has reached the point a test wants: there the
+// signals are sent to it, in order, and it goes on unfollowed. Its wait status; -1 when it ended before
+// the point or could not be followed.
+int run_to_point(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+                 const std::string& error_path, const std::function<bool(int)>& stop_here,
+                 const std::vector<int>& signals);
+#endif
 
 // True when an outside tool can be run. Under CI (CI=true) a missing tool fails the test instead of
 // skipping it; elsewhere the test is skipped with a plain message. The outside tools are Linux
