@@ -543,60 +543,6 @@ TEST(Files, SystemFolders) {
 #endif
 }
 
-// "$TEMP" is a folder of this run alone: made fresh below the system's temporary folder with a name
-// no one can guess, private to the user, the same for the whole run, and removed whole at its end,
-// links in it as links.
-TEST(Files, PrivateTemporaryFolderIsTheRunsOwn) {
-  std::string scratch = make_scratch_folder("files-private");
-#ifndef _WIN32
-  std::string saved_tmpdir = environment_text("TMPDIR");
-  set_environment("TMPDIR", scratch + "tmp");
-  std::filesystem::create_directories(scratch + "tmp");
-  std::string base = scratch + "tmp/";
-#else
-  char temp_path[MAX_PATH];
-  std::string base = std::string(temp_path, GetTempPathA(MAX_PATH, temp_path));
-#endif
-  remove_temporary_folder();
-  FOLDER first, again;
-  ASSERT_TRUE(get_system_folder(&first, SYSTEM_FOLDER_TEMP, "any name", 0));
-  std::string path = first.path;
-  EXPECT_EQ(path.rfind(base + "files_test-", 0), 0u) << path;
-  EXPECT_GT(path.size(), base.size() + std::strlen("files_test-"));
-  ASSERT_TRUE(FOLDER::is_folder(first.path));
-#ifndef _WIN32
-  struct stat status;
-  ASSERT_EQ(stat(first.path, &status), 0);
-  EXPECT_EQ(status.st_mode & 0777, 0700u);
-#endif
-  ASSERT_TRUE(again.set("$TEMP"));
-  EXPECT_STREQ(again.path, first.path);
-
-  // Its contents go with it; what links in it point to stays.
-  FOLDER outside = scratch_folder("files-private-outside");
-  ASSERT_TRUE(write_whole_file(in(outside, "kept.bin"), {7}));
-  FOLDER inner = first;
-  ASSERT_TRUE(inner.enter("inner", true));
-  ASSERT_TRUE(write_whole_file(in(inner, "copy.tmp"), {1, 2}));
-#ifndef _WIN32
-  ASSERT_EQ(symlink(outside.path, in(first, "folder-link").c_str()), 0);
-  ASSERT_EQ(symlink(in(outside, "kept.bin").c_str(), in(inner, "file-link").c_str()), 0);
-#endif
-  remove_temporary_folder();
-  EXPECT_FALSE(std::filesystem::exists(path));
-  EXPECT_EQ(read_whole_file(in(outside, "kept.bin")), (std::vector<INT_U8>{7}));
-
-  // The next use makes a new folder of another name.
-  FOLDER next;
-  ASSERT_TRUE(next.set("$TEMP"));
-  EXPECT_STRNE(next.path, path.c_str());
-  remove_temporary_folder();
-  EXPECT_FALSE(FOLDER::is_folder(next.path));
-#ifndef _WIN32
-  set_environment("TMPDIR", saved_tmpdir);
-#endif
-}
-
 namespace {
 
 // The variable that names the system's temporary folder.
@@ -644,6 +590,67 @@ void sweep_private_folders() {
 }
 
 }  // namespace
+
+// "$TEMP" is a folder of this run alone: made fresh below the system's temporary folder with a name
+// no one can guess, private to the user, the same for the whole run, and removed whole at its end,
+// links in it as links.
+TEST(Files, PrivateTemporaryFolderIsTheRunsOwn) {
+  std::string scratch = make_scratch_folder("files-private");
+  std::string saved_temp = environment_text(TEMP_VARIABLE);
+  std::string base = private_folder_base(scratch) + PATH_SEPARATOR;
+  FOLDER first, again;
+  ASSERT_TRUE(get_system_folder(&first, SYSTEM_FOLDER_TEMP, "any name", 0));
+  std::string path = first.path;
+  EXPECT_EQ(path.rfind(base + "files_test-", 0), 0u) << path;
+  EXPECT_GT(path.size(), base.size() + std::strlen("files_test-"));
+  ASSERT_TRUE(FOLDER::is_folder(first.path));
+#ifndef _WIN32
+  struct stat status;
+  ASSERT_EQ(stat(first.path, &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0700u);
+#endif
+  ASSERT_TRUE(again.set("$TEMP"));
+  EXPECT_STREQ(again.path, first.path);
+
+  // Its contents go with it; what links in it point to stays. Under Wine, which shows a Unix link as
+  // what it leads to, a link to a folder cannot go alone: the folder stays with its lock file, and the
+  // report names it.
+  FOLDER outside = scratch_folder("files-private-outside");
+  ASSERT_TRUE(write_whole_file(in(outside, "kept.bin"), {7}));
+  FOLDER inner = first;
+  ASSERT_TRUE(inner.enter("inner", true));
+  ASSERT_TRUE(write_whole_file(in(inner, "copy.tmp"), {1, 2}));
+  bool links = plant_unix_link(outside.path, in(first, "folder-link")) &&
+               plant_unix_link(in(outside, "kept.bin"), in(inner, "file-link"));
+  ASSERT_EQ(links, unix_links_possible());
+#ifdef _WIN32
+  const bool folder_link_stays = links;
+#else
+  const bool folder_link_stays = false;
+#endif
+  kept_folders.clear();
+  set_folder_kept_report(note_kept_folder);
+  remove_temporary_folder();
+  set_folder_kept_report(nullptr);
+  EXPECT_EQ(std::filesystem::exists(path), folder_link_stays);
+  EXPECT_EQ(read_whole_file(in(outside, "kept.bin")), (std::vector<INT_U8>{7}));
+  if (folder_link_stays) {
+    EXPECT_FALSE(std::filesystem::exists(in(path, "inner")));
+    EXPECT_TRUE(std::filesystem::exists(in(path, "velk-run.lock")));
+    EXPECT_EQ(kept_folders, (std::vector<std::pair<std::string, std::string>>{
+                                {path, "it holds a link to a folder, which cannot be removed here without what it leads to"}}));
+  } else {
+    EXPECT_TRUE(kept_folders.empty());
+  }
+
+  // The next use makes a new folder of another name.
+  FOLDER next;
+  ASSERT_TRUE(next.set("$TEMP"));
+  EXPECT_STRNE(next.path, path.c_str());
+  remove_temporary_folder();
+  EXPECT_FALSE(FOLDER::is_folder(next.path));
+  set_environment(TEMP_VARIABLE, saved_temp);
+}
 
 // A run that ends without its own end (a second request to end it, a kill) leaves its private folder:
 // the next run of the program removes it when it makes its own, told by its lock file, which no running
