@@ -92,9 +92,10 @@ bool replace_file(const FOLDER* folder, const char* from_name, const char* to_na
 // (the file keeps its name).
 bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name);
 // Closes a stream that create_temporary_file opened on from_name of the folder and, only when
-// everything written through it reached the file, moves the file to to_name as replace_file does; the
-// file stays held as its writer's (lock or open handle) until it has the name. False when a write or
-// the close failed or the name cannot be given (from_name may then still exist).
+// everything written through it reached the file and the close succeeded, moves the file to to_name
+// as replace_file does. Until it has the name the file stays its writer's: on Linux its lock stays
+// held, on Windows its name, which holds the running process's number, keeps other runs from it.
+// False when a write or the close failed or the name cannot be given (from_name may then still exist).
 bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name);
 
 // Temporary files that stand beside the file whose place they take when whole ("~velk", the process's

@@ -182,6 +182,7 @@ static void report_kept_folder(const char* path_text, const char* cause) {
   console_print(("Not removed \"" + printable_text(path_text) + "\" (a temporary folder of the installer): " +
                  printable_text(cause) + "\n")
                     .c_str());
+  console_flush();  // at the program's very end too
 }
 
 // Automatic mode installs the package that the program carries (copied out without any window), or,
