@@ -644,9 +644,16 @@ FILE* create_temporary_file(const FOLDER* folder, const char* name) {
 bool replace_file(const FOLDER* folder, const char* from_name, const char* to_name) {
   WCHAR source[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE];
   if (!wide_file_path(folder, from_name, source) || !wide_file_path(folder, to_name, target)) return false;
-  if (!MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING)) return false;
-  hide_dot_name(target, to_name);
-  return true;
+  // Through a handle of the file itself: MoveFileEx looks the new name up once more to see whether
+  // it exists, which under Wine reads the whole folder when it does not.
+  HANDLE handle = open_entry(source, DELETE);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  bool moved = rename_handle(handle, target, true);
+  DWORD failure = GetLastError();
+  CloseHandle(handle);
+  SetLastError(failure);
+  if (moved) hide_dot_name(target, to_name);
+  return moved;
 }
 
 bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name) {
