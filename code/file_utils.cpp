@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "files_host.h"
 #include "host.h"
@@ -98,14 +100,15 @@ bool empty_folder(FOLDER* folder, const char* inner_name) {
   FOLDER work(*folder);
   // Emptying never follows a link: what a link points to is not this folder's to empty.
   if (inner_name && (is_link(folder, inner_name) || !work.enter(inner_name, false))) return false;
-  DIRECTORY_ENTRY* entries = nullptr;
-  INT_S32 count = 0;
-  list_directory(&work, true, true, false, &entries, &count, nullptr, 0, 10, 5);
-  for (INT_S32 i = 0; i < count; i++) remove_folder(&work, entries[i].name, 1);
-  free_directory_list(&entries);
-  list_directory(&work, false, true, false, &entries, &count, nullptr, 0, 10, 5);
-  for (INT_S32 i = 0; i < count; i++) delete_file(&work, entries[i].name);
-  free_directory_list(&entries);
+  // The names are kept whole: a listing's entries cut them to 255 bytes, which the system's text of a
+  // name beyond Latin-1 passes long before the file system's limit.
+  std::vector<std::string> folders, files;
+  DIRECTORY_SCAN* scan = open_directory_scan(&work, nullptr, 1, 0, 0);
+  SCAN_ENTRY entry;
+  while (scan && read_directory_scan(scan, &entry)) (entry.is_folder ? folders : files).push_back(entry.name);
+  close_directory_scan(scan);
+  for (const std::string& name : folders) remove_folder(&work, name.c_str(), 1);
+  for (const std::string& name : files) delete_file(&work, name.c_str());
   return true;
 }
 

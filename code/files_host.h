@@ -24,14 +24,23 @@ bool host_remove_empty_folder(const char* path);
 #define PRIVATE_FOLDER_LOCK "velk-run.lock"
 // Makes a new folder below parent named prefix, '-' and a part no one can guess, that only this user
 // can enter, and never one that exists, and takes the run's hold on it; out receives its path. False
-// when none can be made. Where the file system has no locks, the folder is made without one.
+// when none can be made, the system's cause kept for describe_file_failure; an attempt that fails
+// leaves nothing behind. Where the file system has no locks, the folder is made without one.
 bool host_make_private_folder(const char* parent, const char* prefix, char* out);
 // Gives up the hold on the run's private folder, before the folder is removed.
 void host_release_private_folder();
-// Removes the folder name of parent, a private folder that an ended run left: a folder of this user's
-// own (no link), holding the lock file, that no running process holds. False when it stays (also
-// where the file system has no locks: what is not known to be abandoned is left alone).
-bool host_remove_abandoned_private_folder(const FOLDER* parent, const char* name);
+// How the removal of a private folder ended: removed; left alone (not such a folder, or one that a
+// running process holds); or kept, as it could not be emptied (cause says why), with its lock file, so
+// that a later run tries again.
+enum PRIVATE_FOLDER_REMOVAL { PRIVATE_FOLDER_REMOVED, PRIVATE_FOLDER_LEFT, PRIVATE_FOLDER_KEPT };
+// Removes the folder name of parent, a private folder: a folder of this user's own that only the user
+// may enter, no link, on the file system of parent. With abandoned, only one that an ended run left:
+// it holds the lock file, which no running process holds (where the file system has no locks, what is
+// not known to be abandoned is left alone); without, the run's own (its hold given up first). Its
+// contents go as they are, never followed through a link and never into another file system, and the
+// lock file goes last. cause (size bytes) says why a folder is kept.
+PRIVATE_FOLDER_REMOVAL host_remove_private_folder(const FOLDER* parent, const char* name, bool abandoned, char* cause,
+                                                  size_t size);
 // The immediate end's part of the files (remove_at_immediate_end): removes each file noted for it, as
 // far as that is safe; on Linux from a signal handler, so only with calls that are safe there.
 void host_immediate_end();
@@ -55,5 +64,8 @@ bool host_process_running(INT_U32 id);
 // Removes the temporary of that name (one of the kind of next_temporary_name) from the folder unless a
 // writer still holds it: on Linux the lock its writer takes (create_new_file), on Windows its open
 // handle, which refuses the delete. Where the file system keeps no locks, the caller's look at the
-// process number decides. What is no plain file goes as it is. False when it stays.
-bool host_remove_abandoned_temporary(const FOLDER* folder, const char* name);
+// process number decides. What is no plain file goes as it is: a link as a link, never what it leads
+// to. TEMPORARY_LEFT when a writer holds it or it is gone, TEMPORARY_KEPT (cause, size bytes, says why)
+// when it cannot be removed.
+enum TEMPORARY_REMOVAL { TEMPORARY_GONE, TEMPORARY_LEFT, TEMPORARY_KEPT };
+TEMPORARY_REMOVAL host_remove_abandoned_temporary(const FOLDER* folder, const char* name, char* cause, size_t size);

@@ -166,6 +166,32 @@ bool get_system_folder(FOLDER* out, INT_S32 kind, const char* application_name, 
 // The run's private temporary folder
 
 static char private_temp_path[FOLDER_PATH_SIZE];  // empty until made, and again once removed
+// Where the last tries to make it failed, each with the system's cause: below the system's temporary
+// folder, and below the folder that the caller named instead.
+static struct {
+  char base[FOLDER_PATH_SIZE];
+  char cause[256];
+} failed_tries[2];
+static FOLDER_KEPT folder_kept_report = nullptr;
+
+void set_folder_kept_report(FOLDER_KEPT report) { folder_kept_report = report; }
+
+void describe_private_folder_failure(char* out, size_t size) {
+  if (!out || !size) return;
+  out[0] = 0;
+  for (const auto& tried : failed_tries) {
+    size_t length = strlen(out);
+    if (tried.base[0]) snprintf(out + length, size - length, "%sin \"%s\": %s", length ? "; " : "", tried.base, tried.cause);
+  }
+}
+
+// Removes the private folder name of parent (an ended run's, with abandoned) and reports it when it stays.
+static void remove_private_folder(const FOLDER* parent, const char* name, bool abandoned) {
+  char cause[512] = "", path[FOLDER_PATH_SIZE];
+  if (host_remove_private_folder(parent, name, abandoned, cause, sizeof cause) == PRIVATE_FOLDER_KEPT &&
+      folder_kept_report && join_path(path, parent->path, name))
+    folder_kept_report(path, cause);
+}
 
 // The private folders that ended runs of the program left in base: named prefix, '-' and six to eight
 // letters and digits (as both hosts make them), other than this run's own.
@@ -187,23 +213,42 @@ static void remove_abandoned_private_folders(const char* base, const char* prefi
     if (plain && join_path(path, base, entry.name) && strcmp(path, private_temp_path) != 0) found.push_back(entry.name);
   }
   close_directory_scan(scan);
-  for (const std::string& name : found) host_remove_abandoned_private_folder(&parent, name.c_str());
+  for (const std::string& name : found) remove_private_folder(&parent, name.c_str(), true);
+}
+
+// Notes why no private folder could be made in base (the caller's folder or, with parent null, the
+// system's temporary folder). A round of tries begins below the system's temporary folder and may go
+// on in the caller's folder: what an earlier round tried is forgotten.
+static void note_private_folder_failure(const FOLDER* parent, const char* base) {
+  static bool system_tried_last = false;
+  if (!parent || !system_tried_last) failed_tries[parent ? 0 : 1].base[0] = 0;
+  system_tried_last = !parent;
+  auto& tried = failed_tries[parent ? 1 : 0];
+  snprintf(tried.base, sizeof tried.base, "%s", base);
+  describe_file_failure(tried.cause, sizeof tried.cause);
+  if (!tried.cause[0]) strcpy(tried.cause, "it cannot be used");
 }
 
 bool get_private_temp_folder(FOLDER* out, const FOLDER* parent) {
   if (!out) return false;
   if (!private_temp_path[0]) {
-    char base[FOLDER_PATH_SIZE];
+    char base[FOLDER_PATH_SIZE] = "";
+    forget_file_failure();
     if (parent) {
       if (strlen(parent->path) >= sizeof base) return false;
       strcpy(base, parent->path);
     } else if (!host_system_base_folder(SYSTEM_FOLDER_TEMP, 1, base)) {
+      note_private_folder_failure(nullptr, base[0] ? base : "the system's temporary folder");
       return false;
     }
     char prefix[FOLDER_PATH_SIZE];
     default_application_name(prefix);
     char made[FOLDER_PATH_SIZE];
-    if (!host_make_private_folder(base, prefix, made)) return false;
+    if (!host_make_private_folder(base, prefix, made)) {
+      note_private_folder_failure(parent, base);
+      return false;
+    }
+    memset(failed_tries, 0, sizeof failed_tries);
     strcpy(private_temp_path, made);
     // Whatever way the process ends normally, the folder goes with it.
     static bool removal_registered = false;
@@ -224,7 +269,7 @@ void remove_temporary_folder() {
   private_temp_path[0] = 0;
   host_release_private_folder();
   if (!cut_to_parent(parent.path)) return;
-  remove_folder(&parent, name, 1);
+  remove_private_folder(&parent, name, false);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -277,9 +322,11 @@ INT_S32 remove_stale_temporaries(FOLDER* folder, TEMPORARY_REMOVED removed, void
   close_directory_scan(scan);
   INT_S32 count = 0;
   for (const std::string& name : stale) {
-    if (!host_remove_abandoned_temporary(folder, name.c_str())) continue;
-    count++;
-    if (removed) removed(folder, name.c_str(), user);
+    char cause[256] = "";
+    TEMPORARY_REMOVAL result = host_remove_abandoned_temporary(folder, name.c_str(), cause, sizeof cause);
+    if (result == TEMPORARY_LEFT) continue;
+    if (result == TEMPORARY_GONE) count++;
+    if (removed) removed(folder, name.c_str(), result == TEMPORARY_GONE ? nullptr : cause, user);
   }
   return count;
 }

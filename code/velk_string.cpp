@@ -698,26 +698,28 @@ int utf8_sequence(const unsigned char* text, INT_U32* character) {
   return count + 1;
 }
 
-// Whether the continuation byte at end of bytes completes, with the bytes before it, a form that
-// spells a character: well-formed UTF-8, or an overlong form of it. Bytes kept as they are (escaped)
-// may form neither, so that the name has no second spelling in real characters.
-bool completes_character_form(const unsigned char* bytes, size_t end) {
+// What the continuation byte at end of bytes completes with the bytes before it: well-formed UTF-8
+// (a character), an overlong form of a character, or neither. Bytes kept as they are (escaped) may
+// never form a character, so that the name has no second spelling in real characters.
+enum BYTE_FORM { NO_FORM, CHARACTER_FORM, OVERLONG_FORM };
+
+BYTE_FORM completed_form(const unsigned char* bytes, size_t end) {
   for (size_t back = 1; back <= 3 && back <= end; back++) {
     unsigned char byte = bytes[end - back];
     if ((byte & 0xC0) == 0x80) continue;
     INT_U32 value = 0;
-    if (announced_count(byte) != (int)back || utf8_shape(bytes + end - back, &value) != (int)back) return false;
-    return value < least_value[back] || (value <= 0x10FFFF && !is_surrogate(value));
+    if (announced_count(byte) != (int)back || utf8_shape(bytes + end - back, &value) != (int)back) return NO_FORM;
+    if (value < least_value[back]) return OVERLONG_FORM;
+    return value <= 0x10FFFF && !is_surrogate(value) ? CHARACTER_FORM : NO_FORM;
   }
-  return false;
+  return NO_FORM;
 }
 
 bool is_high_surrogate(INT_U32 unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool is_low_surrogate(INT_U32 unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-}  // namespace
-
-bool text_to_utf8(const char* text, char* out, size_t size) {
+// text_to_utf8, which with overlong_allowed also takes escaped bytes that form an overlong form.
+bool convert_to_utf8(const char* text, char* out, size_t size, bool overlong_allowed) {
   if (!text || !out || size == 0) return false;
   // A text of plain ASCII, as most paths are, is its own UTF-8.
   size_t plain = 0;
@@ -764,11 +766,18 @@ bool text_to_utf8(const char* text, char* out, size_t size) {
     if (length + (size_t)count >= size) return false;
     std::memcpy(out + length, bytes, (size_t)count);
     length += (size_t)count;
-    if (escaped && completes_character_form(reinterpret_cast<unsigned char*>(out), length - 1)) return false;
+    if (escaped) {
+      BYTE_FORM form = completed_form(reinterpret_cast<unsigned char*>(out), length - 1);
+      if (form == CHARACTER_FORM || (form == OVERLONG_FORM && !overlong_allowed)) return false;
+    }
   }
   out[length] = 0;
   return !units.bad;
 }
+
+}  // namespace
+
+bool text_to_utf8(const char* text, char* out, size_t size) { return convert_to_utf8(text, out, size, true); }
 
 bool utf8_to_text(const char* utf8, char* out, size_t size) {
   if (!utf8 || !out) return false;
@@ -820,7 +829,7 @@ bool has_host_form(const char* text) {
   // Each byte of the text gives at most two bytes of UTF-8.
   size_t size = 2 * std::strlen(text) + 1;
   char* converted = static_cast<char*>(std::malloc(size));
-  bool converts = converted && text_to_utf8(text, converted, size);
+  bool converts = converted && convert_to_utf8(text, converted, size, false);
   std::free(converted);
   return converts;
 }

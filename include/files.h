@@ -96,9 +96,10 @@ bool replace_file(const FOLDER* folder, const char* from_name, const char* to_na
 // (the file keeps its name).
 bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name);
 // Closes a stream that create_temporary_file opened on from_name of the folder and, only when
-// everything written through it reached the file, moves the file to to_name as replace_file does; the
-// file stays held as its writer's (lock or open handle) until it has the name. False when a write or
-// the close failed or the name cannot be given (from_name may then still exist).
+// everything written through it reached the file and the close succeeded, moves the file to to_name
+// as replace_file does. Until it has the name the file stays its writer's: on Linux its lock stays
+// held, on Windows its name, which holds the running process's number, keeps other runs from it.
+// False when a write or the close failed or the name cannot be given (from_name may then still exist).
 bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name);
 
 // Temporary files that stand beside the file whose place they take when whole ("~velk", the process's
@@ -116,9 +117,11 @@ void next_temporary_name(char* out);
 FILE* create_next_temporary_file(const FOLDER* folder, char* out);
 // Removes from the folder every temporary of that kind that no running process writes: a file whose
 // writer holds it, or whose process number names a running process, stays. Entries are removed as they
-// are (a link as a link, never followed), folders never. Each name removed goes to removed (when given)
-// with user. The number removed.
-typedef void (*TEMPORARY_REMOVED)(const FOLDER* folder, const char* name, void* user);
+// are (a link as a link, never what it leads to), folders never. Each name removed goes to removed (when
+// given) with user and a null kept_cause; each that no process writes but that cannot be removed (under
+// Wine a link to a folder, which it cannot remove alone) stays and goes there with the cause. The number
+// removed.
+typedef void (*TEMPORARY_REMOVED)(const FOLDER* folder, const char* name, const char* kept_cause, void* user);
 INT_S32 remove_stale_temporaries(FOLDER* folder, TEMPORARY_REMOVED removed = nullptr, void* user = nullptr);
 // The file (or folder) exists; a null name gives false. The third argument is not used.
 bool file_exists(const FOLDER* folder, const char* name, INT_U8 unused = 1);
@@ -160,15 +163,27 @@ bool get_system_folder(FOLDER* out, INT_S32 kind, const char* application_name, 
 // The run's private temporary folder, which "$TEMP" names: made on its first use as a new folder that
 // only this user can enter, under parent (null: the system's temporary folder, $TMPDIR or /tmp on
 // Linux, the user's temporary folder on Windows), with the application's name and a part no one can
-// guess or take first; the same folder for the rest of the run. False when it cannot be made.
+// guess or take first; the same folder for the rest of the run. False when it cannot be made (an
+// attempt that fails leaves no folder behind).
 bool get_private_temp_folder(FOLDER* out, const FOLDER* parent);
+// Why the run's private temporary folder could not be made at its last tries: each folder tried and
+// the system's cause ("in \"/tmp\": Read-only file system"), "; " between them, into out (size bytes);
+// empty once it is made.
+void describe_private_folder_failure(char* out, size_t size);
 // Removes the run's private temporary folder and everything in it (links in it are removed as links,
 // never followed). It runs at the end of the run, also at a fatal end and at the process's exit.
 // The folder is held while the run lives (a lock on Linux, an open file on Windows): when the folder
 // is made, the private folders that ended runs of the same program left beside it (a second request
 // to end them, a kill) are removed, and those whose run still lives, or that hold no such lock (where
-// the file system has none), are left alone.
+// the file system has none), are left alone. Nothing of such a folder is followed through a link or
+// into another file system, and its lock file goes last: a folder that cannot be emptied stays with
+// it, for a later run to try again, and the report set below names it.
 void remove_temporary_folder();
+// Where the removals of private temporary folders say what they leave in place (an ended run's folder
+// that cannot be emptied, or the run's own at its end): its path and the cause. Null, the default:
+// nothing is said.
+typedef void (*FOLDER_KEPT)(const char* path_text, const char* cause);
+void set_folder_kept_report(FOLDER_KEPT report);
 // Files that an immediate end of the process (a second request to end it, watch_end_requests) removes
 // on its way out where that is safe: a large copy in the private temporary folder. On Linux always;
 // on Windows only a file that no one has open (what stays goes with its folder at the next run). At

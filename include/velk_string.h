@@ -113,15 +113,19 @@ INT_S32 base64_decode(const char* text, INT_U8* out, INT_S32 out_size);
 // points, colons and NUL come only as plain bytes, which checks of names see: the host sees what the
 // text shows. Characters above 0xFFFF are two groups (a UTF-16 surrogate pair). Bytes of a Linux name
 // that are no UTF-8 each become the group 0xDC00 plus the byte (a lone low surrogate, which UTF-8 never
-// holds), and turn back into the same byte; such bytes that together form UTF-8, or an overlong form of
-// it, have no UTF-8 form (that name is spelled in its characters, or would be read as them). A lone
-// surrogate of any other value has no UTF-8 form. UTF-16 units map one to one to bytes and groups.
+// holds), and turn back into the same byte; such bytes that together form UTF-8 have no UTF-8 form
+// (that name is spelled in its characters). Bytes that form an overlong form of a character (C0 AF)
+// turn back as they came from the file system, so that every name listed opens and goes again, but
+// has_host_form refuses them. A lone surrogate of any other value has no UTF-8 form. UTF-16 units
+// map one to one to bytes and groups.
 bool text_to_utf8(const char* text, char* out, size_t size);
 bool utf8_to_text(const char* utf8, char* out, size_t size);
 bool text_to_utf16(const char* text, INT_U16* out, size_t size);
 bool utf16_to_text(const INT_U16* wide, char* out, size_t size);
-// Whether both hosts take the text as a name or path (it has a UTF-8 form, and so a UTF-16 one). Then
-// a check of the text for separators, "." and ".." judges the name the host sees.
+// Whether both hosts take the text as a name or path (it has a UTF-8 form, and so a UTF-16 one) that
+// holds no second spelling of a character either (an overlong form, which a loose reader takes for the
+// character: C0 AF for '/'): the check for what comes in (names of a package, typed names). Then a
+// check of the text for separators, "." and ".." judges the name the host sees.
 bool has_host_form(const char* text);
 // A name of one component on both hosts: not empty, not "." or "..", without '/' or '\\', with a
 // host form.

@@ -122,8 +122,11 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
 
     if (out_folder)
       target = *out_folder;
-    else if (!target.set("$temp"))
-      failure = "the temporary folder cannot be made";
+    else if (!target.set("$temp")) {
+      char cause[2 * FOLDER_PATH_SIZE + 600];
+      describe_private_folder_failure(cause, sizeof cause);
+      failure = std::string("the temporary folder cannot be made") + (cause[0] ? ": " : "") + cause;
+    }
     if (failure.empty()) {
       // The copy is written to a new file of its own name and takes the name "installer.pkg" only when
       // whole: whatever had that name is replaced, never written through. A second request to end the

@@ -54,6 +54,11 @@ public:
   void temporary_removed(const char* path_text) override {
     console_print(("Removed \"" + printable_text(path_text) + "\" (left by an interrupted installation)\n").c_str());
   }
+  void temporary_kept(const char* path_text, const char* cause) override {
+    console_print(("Not removed \"" + printable_text(path_text) + "\" (left by an interrupted installation): " +
+                   printable_text(cause) + "\n")
+                      .c_str());
+  }
 
 private:
   std::string progress_line;

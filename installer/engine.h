@@ -68,6 +68,8 @@ public:
   virtual void installation_interrupted(DATABASE* database) { (void)database; }
   // A temporary that an interrupted run left was removed (its full path); the log says so too.
   virtual void temporary_removed(const char* path_text) { (void)path_text; }
+  // One that cannot be removed stays (its full path, and why); the log says so too.
+  virtual void temporary_kept(const char* path_text, const char* cause) { (void)path_text, (void)cause; }
 };
 void set_install_observer(INSTALL_OBSERVER* observer);
 INSTALL_OBSERVER* get_install_observer();

@@ -121,15 +121,21 @@ static void finish_log(INSTALL_STATE* state) {
   if (state->log && !close_text_file(&state->log) && !state->log_cut) log_lost(state);
 }
 
-// A temporary that an interrupted run left is removed: the log's next line group and the observer
-// name it, so that whoever named a file that way finds where it went.
-static void note_removed_temporary(const FOLDER* folder, const char* name, void* user) {
+// A temporary that an interrupted run left is removed, or stays when it cannot be: the log's next line
+// group and the observer name it, so that whoever named a file that way finds where it went.
+static void note_removed_temporary(const FOLDER* folder, const char* name, const char* kept_cause, void* user) {
   INSTALL_STATE* state = static_cast<INSTALL_STATE*>(user);
   std::string path = full_path(*folder, name);
-  state->removed_lines += "Removed \"";
+  state->removed_lines += kept_cause ? "Not removed \"" : "Removed \"";
   append_printable_text(&state->removed_lines, path.c_str());
-  state->removed_lines += "\" (left by an interrupted installation)\n";
-  if (observer) observer->temporary_removed(path.c_str());
+  state->removed_lines += "\" (left by an interrupted installation)";
+  if (kept_cause) {
+    state->removed_lines += ": ";
+    append_printable_text(&state->removed_lines, kept_cause);
+  }
+  state->removed_lines += "\n";
+  if (observer && kept_cause) observer->temporary_kept(path.c_str(), kept_cause);
+  else if (observer) observer->temporary_removed(path.c_str());
 }
 
 // A folder that this installation did not make may hold what a killed run left of the files it was

@@ -176,10 +176,20 @@ static void name_program_file() {
   end_one_shot(EXIT_JOB_FAILED);
 }
 
+// A private temporary folder that cannot be removed (an ended run's, or this run's own at its end)
+// stays, and the console names it.
+static void report_kept_folder(const char* path_text, const char* cause) {
+  console_print(("Not removed \"" + printable_text(path_text) + "\" (a temporary folder of the installer): " +
+                 printable_text(cause) + "\n")
+                    .c_str());
+  console_flush();  // at the program's very end too
+}
+
 // Automatic mode installs the package that the program carries (copied out without any window), or,
 // when none is attached or "-x" names a folder, "installer.pkg" of the data folder.
 static void run_automatic_mode() {
   console_print("Loading automatic pack...\n");
+  set_folder_kept_report(report_kept_folder);
   watch_session_end();
   if (!configuration_named) {
     char message[256] = "";

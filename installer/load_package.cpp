@@ -51,9 +51,13 @@ bool DATABASE::load_package(const char* name) {
     }
   }
 
+  // The database is read through a copy in "$TEMP": without that folder the package is not to blame.
+  char no_temporary[2 * FOLDER_PATH_SIZE + 600];
+  describe_private_folder_failure(no_temporary, sizeof no_temporary);
   load_failure = database_read ? std::string()
                  : get_error_code() != DATA_ERROR_NONE ? std::string(get_error_text())
-                                                       : std::string("\"database.bin\" not found in the package");
+                 : no_temporary[0] ? std::string("the temporary folder cannot be made: ") + no_temporary
+                                   : std::string("\"database.bin\" not found in the package");
 
   // The package stays open for the rest of the run, read once: it takes the database's own file-cache
   // size for its buffer (every other data file keeps the default; a buffer that cannot be had leaves

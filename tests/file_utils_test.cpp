@@ -103,6 +103,10 @@ TEST(FileUtils, EmptyFolder) {
   ASSERT_NE(nullptr, hidden);
   close_file(hidden);
   ASSERT_TRUE(write_whole_file(in(folder, "keep"), {1}));
+  // A name whose system text passes 255 bytes (100 Cyrillic letters: five bytes each) goes too.
+  std::string long_name;
+  for (int i = 0; i < 100; i++) long_name += "\xD0\x96";
+  ASSERT_TRUE(write_whole_file(in(inner, long_name), {2}));
 
   EXPECT_FALSE(empty_folder(&folder, "no-such"));
   EXPECT_TRUE(file_exists(&folder, "keep"));

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -25,11 +26,30 @@
 #include <windows.h>
 #else
 #include <cerrno>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+// A close made to fail, as a network share's delayed write or a quota fails it: the stream is closed
+// all the same, and its close reports the failure.
+static bool fail_next_close = false;
+
+extern "C" int fclose(FILE* file) {
+#ifdef _WIN32
+  static auto next = reinterpret_cast<int(__cdecl*)(FILE*)>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("msvcrt.dll"), "fclose")));
+#else
+  static auto next = reinterpret_cast<int (*)(FILE*)>(dlsym(RTLD_NEXT, "fclose"));
+#endif
+  int closed = next(file);
+  if (!fail_next_close) return closed;
+  fail_next_close = false;
+  errno = EIO;
+  return EOF;
+}
 
 namespace {
 
@@ -203,6 +223,21 @@ TEST(Files, TemporariesTakeTheirNamesAndSameFileKnowsAFileByItsIdentity) {
   EXPECT_TRUE(same_file(&folder, "target.txt", &folder, "second.txt"));
   EXPECT_FALSE(same_file(&folder, "target.txt", &folder, "other.txt"));
   EXPECT_FALSE(same_file(&folder, "target.txt", &folder, "missing.txt"));
+}
+
+// A close that fails (a network share's delayed write, a quota) leaves the name to the file that had
+// it: the temporary never takes it.
+TEST(Files, AFailedCloseNeverGivesTheName) {
+  FOLDER folder = scratch_folder("files-close");
+  ASSERT_TRUE(write_whole_file(in(folder, "data.bin"), {'o', 'l', 'd'}));
+  char name[TEMPORARY_NAME_SIZE];
+  FILE* file = create_next_temporary_file(&folder, name);
+  ASSERT_NE(file, nullptr);
+  ASSERT_EQ(std::fwrite("new bytes", 1, 9, file), 9u);
+  fail_next_close = true;
+  EXPECT_FALSE(close_file_as(file, &folder, name, "data.bin"));
+  fail_next_close = false;
+  EXPECT_EQ(read_whole_file(in(folder, "data.bin")), (std::vector<INT_U8>{'o', 'l', 'd'}));
 }
 
 TEST(Files, FileInformation) {
@@ -401,6 +436,18 @@ TEST(Files, LinuxNamesThatAreNoUtf8KeepTheirBytes) {
   EXPECT_EQ(read_whole_text(base_path + "\xFF"), "r");
   EXPECT_TRUE(delete_file(&folder, "\x01,DCFF\x01"));
   EXPECT_TRUE(listed_names(&folder).empty());
+  // Names that spell a character in an overlong form (C0 AF, a loose reading's '/') too: none that
+  // comes in may hold one, but one read from the disk goes again, with its folder.
+  std::filesystem::create_directories(base_path + "sub");
+  ASSERT_TRUE(write_whole_file(base_path + "\xC0\xAF", {'o'}) && write_whole_file(base_path + "sub/\xE0\x80\xAF", {'o'}));
+  EXPECT_EQ(listed_names(&folder), (std::set<std::string>{"\x01,DCC0,DCAF\x01", "sub"}));
+  file = open_file(&folder, "\x01,DCC0,DCAF\x01", "rb");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(std::fgetc(file), 'o');
+  close_file(file);
+  EXPECT_TRUE(delete_file(&folder, "\x01,DCC0,DCAF\x01"));
+  EXPECT_TRUE(remove_folder(&folder, "sub", 1));
+  EXPECT_TRUE(listed_names(&folder).empty());
 }
 #endif
 
@@ -497,21 +544,61 @@ TEST(Files, SystemFolders) {
 #endif
 }
 
+namespace {
+
+// The variable that names the system's temporary folder.
+#ifdef _WIN32
+const char* const TEMP_VARIABLE = "TMP";
+#else
+const char* const TEMP_VARIABLE = "TMPDIR";
+#endif
+
+// The base of the private folders in a test: the scratch's "tmp", which the system's temporary folder
+// is set to; no private folder of this run is made yet.
+std::string private_folder_base(const std::string& scratch) {
+  remove_temporary_folder();
+  std::string base = scratch + "tmp";
+  std::filesystem::create_directories(base);
+  set_environment(TEMP_VARIABLE, base);
+  return base;
+}
+
+// A private folder of the kind an ended run leaves (mode 0700, its lock file) named name in base; false
+// when it cannot be made.
+bool make_ended_run_folder(const std::string& base, const std::string& name) {
+  std::string folder = in(base, name);
+  std::filesystem::create_directories(folder);
+#ifndef _WIN32
+  if (chmod(folder.c_str(), 0700) != 0) return false;
+#endif
+  return write_whole_file(in(folder, "velk-run.lock"), {});
+}
+
+// What the sweeps report as kept: path and cause.
+std::vector<std::pair<std::string, std::string>> kept_folders;
+void note_kept_folder(const char* path, const char* cause) { kept_folders.emplace_back(path, cause); }
+
+// Makes this run's private folder, which sweeps base, and removes it again; the folders kept are
+// reported to kept_folders.
+void sweep_private_folders() {
+  kept_folders.clear();
+  set_folder_kept_report(note_kept_folder);
+  FOLDER own;
+  EXPECT_TRUE(get_system_folder(&own, SYSTEM_FOLDER_TEMP, nullptr, 0));
+  remove_temporary_folder();
+  set_folder_kept_report(nullptr);
+  EXPECT_FALSE(FOLDER::is_folder(own.path));
+}
+
+}  // namespace
+
 // "$TEMP" is a folder of this run alone: made fresh below the system's temporary folder with a name
 // no one can guess, private to the user, the same for the whole run, and removed whole at its end,
 // links in it as links.
 TEST(Files, PrivateTemporaryFolderIsTheRunsOwn) {
   std::string scratch = make_scratch_folder("files-private");
-#ifndef _WIN32
-  std::string saved_tmpdir = environment_text("TMPDIR");
-  set_environment("TMPDIR", scratch + "tmp");
-  std::filesystem::create_directories(scratch + "tmp");
-  std::string base = scratch + "tmp/";
-#else
-  char temp_path[MAX_PATH];
-  std::string base = std::string(temp_path, GetTempPathA(MAX_PATH, temp_path));
-#endif
-  remove_temporary_folder();
+  std::string saved_temp = environment_text(TEMP_VARIABLE);
+  std::string base = private_folder_base(scratch) + PATH_SEPARATOR;
   FOLDER first, again;
   ASSERT_TRUE(get_system_folder(&first, SYSTEM_FOLDER_TEMP, "any name", 0));
   std::string path = first.path;
@@ -526,19 +613,36 @@ TEST(Files, PrivateTemporaryFolderIsTheRunsOwn) {
   ASSERT_TRUE(again.set("$TEMP"));
   EXPECT_STREQ(again.path, first.path);
 
-  // Its contents go with it; what links in it point to stays.
+  // Its contents go with it; what links in it point to stays. Under Wine, which shows a Unix link as
+  // what it leads to, a link to a folder cannot go alone: the folder stays with its lock file, and the
+  // report names it.
   FOLDER outside = scratch_folder("files-private-outside");
   ASSERT_TRUE(write_whole_file(in(outside, "kept.bin"), {7}));
   FOLDER inner = first;
   ASSERT_TRUE(inner.enter("inner", true));
   ASSERT_TRUE(write_whole_file(in(inner, "copy.tmp"), {1, 2}));
-#ifndef _WIN32
-  ASSERT_EQ(symlink(outside.path, in(first, "folder-link").c_str()), 0);
-  ASSERT_EQ(symlink(in(outside, "kept.bin").c_str(), in(inner, "file-link").c_str()), 0);
+  bool links = plant_unix_link(outside.path, in(first, "folder-link")) &&
+               plant_unix_link(in(outside, "kept.bin"), in(inner, "file-link"));
+  ASSERT_EQ(links, unix_links_possible());
+#ifdef _WIN32
+  const bool folder_link_stays = links;
+#else
+  const bool folder_link_stays = false;
 #endif
+  kept_folders.clear();
+  set_folder_kept_report(note_kept_folder);
   remove_temporary_folder();
-  EXPECT_FALSE(std::filesystem::exists(path));
+  set_folder_kept_report(nullptr);
+  EXPECT_EQ(std::filesystem::exists(path), folder_link_stays);
   EXPECT_EQ(read_whole_file(in(outside, "kept.bin")), (std::vector<INT_U8>{7}));
+  if (folder_link_stays) {
+    EXPECT_FALSE(std::filesystem::exists(in(path, "inner")));
+    EXPECT_TRUE(std::filesystem::exists(in(path, "velk-run.lock")));
+    EXPECT_EQ(kept_folders, (std::vector<std::pair<std::string, std::string>>{
+                                {path, "it holds a link to a folder, which cannot be removed here without what it leads to"}}));
+  } else {
+    EXPECT_TRUE(kept_folders.empty());
+  }
 
   // The next use makes a new folder of another name.
   FOLDER next;
@@ -546,31 +650,26 @@ TEST(Files, PrivateTemporaryFolderIsTheRunsOwn) {
   EXPECT_STRNE(next.path, path.c_str());
   remove_temporary_folder();
   EXPECT_FALSE(FOLDER::is_folder(next.path));
-#ifndef _WIN32
-  set_environment("TMPDIR", saved_tmpdir);
-#endif
+  set_environment(TEMP_VARIABLE, saved_temp);
 }
 
 // A run that ends without its own end (a second request to end it, a kill) leaves its private folder:
 // the next run of the program removes it when it makes its own, told by its lock file, which no running
-// process holds any more. A folder whose run still holds it, one without a lock file, one not named as
-// a run's folder and a link (natively) stay, and what the link points to.
+// process holds any more. A folder whose run still holds it, one without a lock file, one whose lock
+// file is a link, one not named as a run's folder, a link (natively) and one that others may enter
+// (natively) stay, and what the links point to.
 TEST(Files, PrivateFoldersThatEndedRunsLeftGoWithTheNextRun) {
   std::string scratch = make_scratch_folder("files-abandoned");
-#ifndef _WIN32
-  std::string saved_tmpdir = environment_text("TMPDIR"), base = scratch + "tmp";
-  set_environment("TMPDIR", base);
-#else
-  char temp_path[MAX_PATH];
-  std::string base = std::string(temp_path, GetTempPathA(MAX_PATH, temp_path) - 1);
-#endif
-  remove_temporary_folder();
+  std::string saved_temp = environment_text(TEMP_VARIABLE);
+  std::string base = private_folder_base(scratch);
   std::vector<std::string> names = {"files_test-ended1", "files_test-alive1", "files_test-nolock",
-                                    "files_test-ended-long"};
-  for (const std::string& name : names) {
-    std::filesystem::create_directories(in(base, name));
-    ASSERT_TRUE(write_whole_file(in(in(base, name), name == names[2] ? "other" : "velk-run.lock"), {}));
-  }
+                                    "files_test-ended-long", "files_test-lnlock"};
+  for (const std::string& name : names) ASSERT_TRUE(make_ended_run_folder(base, name));
+  std::filesystem::rename(in(in(base, names[2]), "velk-run.lock"), in(in(base, names[2]), "other"));
+  ASSERT_TRUE(write_whole_file(in(scratch, "theirs.lock"), {9}));
+  std::filesystem::remove(in(in(base, names[4]), "velk-run.lock"));
+  bool lock_link = plant_unix_link(in(scratch, "theirs.lock"), in(in(base, names[4]), "velk-run.lock"));
+  ASSERT_EQ(lock_link, unix_links_possible());
   std::string alive = in(in(base, names[1]), "velk-run.lock");
 #ifdef _WIN32
   HANDLE held = CreateFileA(alive.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -580,22 +679,110 @@ TEST(Files, PrivateFoldersThatEndedRunsLeftGoWithTheNextRun) {
   ASSERT_TRUE(write_whole_file(in(scratch, "velk-run.lock"), {}));
   names.push_back("files_test-link01");
   std::filesystem::create_directory_symlink(scratch, in(base, names.back()));
+  names.push_back("files_test-shared");
+  ASSERT_TRUE(make_ended_run_folder(base, names.back()));
+  ASSERT_EQ(chmod(in(base, names.back()).c_str(), 0755), 0);
 #endif
   FOLDER own;
   ASSERT_TRUE(get_system_folder(&own, SYSTEM_FOLDER_TEMP, nullptr, 0));
   EXPECT_TRUE(file_exists(&own, "velk-run.lock"));
   for (const std::string& name : names) EXPECT_EQ(std::filesystem::exists(in(base, name)), name != names[0]) << name;
+  EXPECT_EQ(read_whole_file(in(scratch, "theirs.lock")), std::vector<INT_U8>{9});
+  if (lock_link) {
+    EXPECT_TRUE(std::filesystem::exists(in(in(base, names[4]), "velk-run.lock")));
+  }
 #ifdef _WIN32
   CloseHandle(held);
 #else
   EXPECT_TRUE(std::filesystem::exists(in(scratch, "velk-run.lock")));
   close(held);
-  set_environment("TMPDIR", saved_tmpdir);
 #endif
+  set_environment(TEMP_VARIABLE, saved_temp);
   remove_temporary_folder();
   EXPECT_FALSE(FOLDER::is_folder(own.path));
-  for (const std::string& name : names) std::filesystem::remove_all(in(base, name));
 }
+
+// An ended run's folder goes as it is: links in it as links, never what they lead to (under Wine,
+// which shows a Unix link as what it leads to, a link to a file goes and a link to a folder cannot: its
+// folder stays with its lock file, for a later run, and the report names it); natively a tree deeper
+// than any run makes and a name in no one spelling go too.
+TEST(Files, SweptFoldersGoAsTheyAreNeverThroughALink) {
+  std::string scratch = make_scratch_folder("files-swept");
+  std::string saved_temp = environment_text(TEMP_VARIABLE);
+  std::string base = private_folder_base(scratch), ended = in(base, "files_test-links01");
+  ASSERT_TRUE(make_ended_run_folder(base, "files_test-links01"));
+  std::filesystem::create_directories(in(ended, "inner"));
+  std::filesystem::create_directories(in(scratch, "their-folder"));
+  ASSERT_TRUE(write_whole_file(in(in(scratch, "their-folder"), "inside.txt"), {1}));
+  ASSERT_TRUE(write_whole_file(in(scratch, "theirs.txt"), {2}));
+  bool links = plant_unix_link(in(scratch, "theirs.txt"), in(ended, "file-link")) &&
+               plant_unix_link(in(scratch, "theirs.txt"), in(in(ended, "inner"), "file-link")) &&
+               plant_unix_link(in(scratch, "their-folder"), in(in(ended, "inner"), "folder-link"));
+  ASSERT_EQ(links, unix_links_possible());
+#ifndef _WIN32
+  const bool folder_link_stays = false;
+  // 1,500 folders deep, and a file named with an overlong form of '/'.
+  int folder = open(ended.c_str(), O_RDONLY | O_DIRECTORY);
+  for (int level = 0; level < 1500 && folder >= 0; level++) {
+    int inner = mkdirat(folder, "d", 0700) == 0 ? openat(folder, "d", O_RDONLY | O_DIRECTORY) : -1;
+    close(folder);
+    folder = inner;
+  }
+  ASSERT_GE(folder, 0);
+  close(folder);
+  ASSERT_TRUE(write_whole_file(in(ended, "\xC0\xAF"), {3}));
+#else
+  const bool folder_link_stays = links;
+#endif
+  sweep_private_folders();
+  EXPECT_EQ(read_whole_file(in(scratch, "theirs.txt")), std::vector<INT_U8>{2});
+  EXPECT_EQ(read_whole_file(in(in(scratch, "their-folder"), "inside.txt")), std::vector<INT_U8>{1});
+  EXPECT_EQ(std::filesystem::exists(ended), folder_link_stays);
+  if (folder_link_stays) {
+    EXPECT_TRUE(std::filesystem::exists(in(ended, "velk-run.lock")));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(in(ended, "file-link"))));
+    ASSERT_EQ(kept_folders.size(), 1u);
+    EXPECT_EQ(kept_folders[0].first, ended);
+    EXPECT_EQ(kept_folders[0].second,
+              "it holds a link to a folder, which cannot be removed here without what it leads to");
+  } else {
+    EXPECT_TRUE(kept_folders.empty());
+  }
+  set_environment(TEMP_VARIABLE, saved_temp);
+}
+
+#ifndef _WIN32
+// A folder mounted inside an ended run's folder (a bind mount of a folder of the same disk) is never
+// entered: its files stay, and the ended run's folder with its lock file, for a later run; the report
+// names it and why.
+TEST(Files, SweepNeverEntersAnotherFileSystem) {
+  std::string scratch = make_scratch_folder("files-mounted");
+  std::string saved_temp = environment_text(TEMP_VARIABLE);
+  std::string base = private_folder_base(scratch), ended = in(base, "files_test-mount01");
+  ASSERT_TRUE(make_ended_run_folder(base, "files_test-mount01"));
+  std::filesystem::create_directories(in(ended, "inner/mounted"));
+  std::filesystem::create_directories(in(scratch, "outside"));
+  ASSERT_TRUE(write_whole_file(in(in(scratch, "outside"), "precious.txt"), {5}));
+  ASSERT_TRUE(write_whole_file(in(ended, "plain.txt"), {6}));
+  std::string mounted = in(ended, "inner/mounted");
+  if (run_command("mount --bind '" + in(scratch, "outside") + "' '" + mounted + "' 2>/dev/null") != 0) {
+    set_environment(TEMP_VARIABLE, saved_temp);
+    GTEST_SKIP() << "a bind mount cannot be made here (it needs root); skipped";
+  }
+  sweep_private_folders();
+  EXPECT_EQ(read_whole_file(in(mounted, "precious.txt")), std::vector<INT_U8>{5});
+  EXPECT_TRUE(std::filesystem::exists(in(ended, "velk-run.lock")));
+  EXPECT_FALSE(std::filesystem::exists(in(ended, "plain.txt")));
+  EXPECT_EQ(kept_folders, (std::vector<std::pair<std::string, std::string>>{
+                              {ended, "a folder in it is the mount point of a file system"}}));
+  EXPECT_EQ(run_command("umount '" + mounted + "'"), 0);
+  EXPECT_EQ(read_whole_file(in(in(scratch, "outside"), "precious.txt")), std::vector<INT_U8>{5});
+  // Once the mount is gone, the next run takes the folder.
+  sweep_private_folders();
+  EXPECT_FALSE(std::filesystem::exists(ended));
+  set_environment(TEMP_VARIABLE, saved_temp);
+}
+#endif
 
 #ifndef _WIN32
 // Files are read only when they are regular files: a pipe (whose open would wait for a writer), a

@@ -19,6 +19,7 @@
 #include "files.h"
 #include "host.h"
 #include "installer_test_support.h"
+#include "shell.h"
 #include "window_scenario.h"
 
 #ifdef _WIN32
@@ -37,15 +38,19 @@ namespace fs = std::filesystem;
 #ifndef _WIN32
 // The file system as a test sets it: "no locks" (ENOLCK: a network file system whose lock service cannot
 // be reached), "locks for writers" (an exclusive lock refused to a reader with EBADF, as a network file
-// system does), or "another run at each rename": before a temporary takes its name, another run removes
-// it unless it finds it locked, as it does with what a dead run left.
+// system does), "failing locks" (EIO: a failing disk), or "another run at each rename": before a
+// temporary takes its name, another run removes it unless it finds it locked, as it does with what a
+// dead run left.
 static const char* file_system = "";
 
 extern "C" int flock(int descriptor, int operation) noexcept {
   static auto next = reinterpret_cast<int (*)(int, int)>(dlsym(RTLD_NEXT, "flock"));
   bool reader = (fcntl(descriptor, F_GETFL) & O_ACCMODE) == O_RDONLY;
   bool writers_only = std::strcmp(file_system, "locks for writers") == 0 && reader && (operation & LOCK_EX);
-  int refused = std::strcmp(file_system, "no locks") == 0 ? ENOLCK : writers_only ? EBADF : 0;
+  int refused = std::strcmp(file_system, "no locks") == 0        ? ENOLCK
+                : std::strcmp(file_system, "failing locks") == 0 ? EIO
+                : writers_only                                   ? EBADF
+                                                                 : 0;
   if (!refused) return next(descriptor, operation);
   errno = refused;
   return -1;
@@ -314,13 +319,27 @@ TEST(InstallerInterruption, WhatEndedRunsLeftGoesAndNothingElse) {
   std::vector<std::string> kept = {bin + own, bin + "~velk7FFFFFF0-00000003.tmp", top + "~velk7FFFFFF0-1.tmp",
                                    top + "0000ABCD.tmp", top + "~velk7fffffF0-00000004.tmp"};
 #ifndef _WIN32
-  // Another running process's (the one that started this test), and a link of the kind: removed as a
-  // link, its target untouched.
+  // Another running process's (the one that started this test).
   char parent[TEMPORARY_NAME_SIZE];
   std::snprintf(parent, sizeof parent, "~velk%08X-00000005.tmp", (unsigned)getppid());
   kept.push_back(top + parent);
+#endif
+  // Links of the kind, to a file and to a folder outside: removed as links, never what they lead to.
+  // Under Wine, which shows a Unix link as what it leads to, the link to a folder cannot go alone: it
+  // stays, and the log and the console say so.
   ASSERT_TRUE(write_whole_file(scratch.root + "theirs.txt", text_bytes("theirs")));
-  ASSERT_EQ(symlink((scratch.root + "theirs.txt").c_str(), (top + "~velk7FFFFFF0-00000006.tmp").c_str()), 0);
+  fs::create_directories(scratch.root + "their-folder");
+  ASSERT_TRUE(write_whole_file(below(scratch.root + "their-folder", "inside.txt"), text_bytes("inside")));
+  std::string docs = scratch.installed("docs") + PATH_SEPARATOR;
+  fs::create_directories(docs);
+  std::string file_link = docs + "~velk7FFFFFF0-00000006.tmp", folder_link = docs + "~velk7FFFFFF0-00000007.tmp";
+  bool links = plant_unix_link(scratch.root + "theirs.txt", file_link) &&
+               plant_unix_link(scratch.root + "their-folder", folder_link);
+  ASSERT_EQ(links, unix_links_possible());
+#ifndef _WIN32
+  const bool folder_link_stays = false;
+#else
+  const bool folder_link_stays = links;
 #endif
   for (const std::string& path : kept)
     if (!fs::exists(path)) {
@@ -346,10 +365,19 @@ TEST(InstallerInterruption, WhatEndedRunsLeftGoesAndNothingElse) {
   EXPECT_LT(std::find(log.begin(), log.end(), removed[1]) - log.begin(),
             std::find(log.begin(), log.end(), "Installed \"" + scratch.installed("bin/data.bin") + "\"") - log.begin());
   for (const std::string& path : kept) EXPECT_TRUE(fs::exists(path)) << path;
-#ifndef _WIN32
-  EXPECT_FALSE(fs::exists(fs::symlink_status(top + "~velk7FFFFFF0-00000006.tmp")));
   EXPECT_EQ(read_whole_text(scratch.root + "theirs.txt"), "theirs");
-#endif
+  EXPECT_EQ(read_whole_text(below(scratch.root + "their-folder", "inside.txt")), "inside");
+  if (links) {
+    EXPECT_FALSE(fs::exists(fs::symlink_status(file_link)));
+    EXPECT_NE(console.find("Removed \"" + file_link + "\" (left by an interrupted installation)\n"), std::string::npos);
+    std::string folder_line = folder_link_stays ? "Not removed \"" + folder_link +
+                                                      "\" (left by an interrupted installation): it is a link to a "
+                                                      "folder, which cannot be removed here without what it leads to"
+                                                : "Removed \"" + folder_link + "\" (left by an interrupted installation)";
+    EXPECT_EQ(fs::exists(fs::symlink_status(folder_link)), folder_link_stays);
+    EXPECT_NE(console.find(folder_line + "\n"), std::string::npos) << console;
+    EXPECT_EQ(std::count(log.begin(), log.end(), folder_line), 1);
+  }
   for (const std::string& file : scratch.files)
     EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
 }
@@ -382,6 +410,51 @@ TEST(InstallerInterruption, AnInstallIsWholeWhateverTheFileLocks) {
     for (const std::string& file : scratch.files)
       EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
   }
+}
+
+// The private folders of the kind that a run makes in a folder (names beginning with the prefix).
+static std::set<std::string> private_folders(const std::string& folder, const std::string& prefix) {
+  std::set<std::string> found;
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (entry.path().filename().string().rfind(prefix, 0) == 0) found.insert(entry.path().filename().string());
+  return found;
+}
+
+// Without a temporary folder (a disk that fails the run's lock, a temporary folder and a program's
+// folder where no folder can be made) the package cannot be read: the loading says which folders it
+// tried and the system's cause, never that the package lacks its database, and leaves no folder behind.
+TEST(InstallerInterruption, NoTemporaryFolderIsNotBlamedOnThePackage) {
+  INSTALLER_SCRATCH scratch("no-temporary");
+  ASSERT_TRUE(scratch.build());
+  remove_temporary_folder();
+  FOLDER program;
+  char program_name[FOLDER_PATH_SIZE];
+  get_program_location(&program, program_name);
+  const std::string prefix = "installer_interruption_test-", temp = scratch.root + "tmp";
+  std::set<std::string> before = private_folders(program.path, prefix);
+  DATABASE database;
+  database.data_folder.set_if_folder(scratch.package.substr(0, scratch.package.size() - 1).c_str());
+  file_system = "failing locks";
+  EXPECT_FALSE(database.load_package("installer.pkg"));
+  file_system = "";
+  EXPECT_EQ(database.load_failure, "the temporary folder cannot be made: in \"" + temp + "\": Input/output error; in \"" +
+                                       program.path + "\": Input/output error");
+  EXPECT_TRUE(fs::is_empty(temp));
+  EXPECT_EQ(private_folders(program.path, prefix), before);
+
+  // A temporary folder below a file, and a program's folder likewise.
+  ASSERT_TRUE(write_whole_file(scratch.root + "plain", text_bytes("plain")));
+  set_environment("TMPDIR", scratch.root + "plain/tmp");
+  FOLDER base;
+  std::strcpy(base.path, (scratch.root + "plain/bin").c_str());
+  set_base_path(&base, "velk-test-app");
+  EXPECT_FALSE(database.load_package("installer.pkg"));
+  reset_base_path();
+  set_environment("TMPDIR", temp);
+  EXPECT_EQ(database.load_failure, "the temporary folder cannot be made: in \"" + scratch.root +
+                                       "plain/tmp\": Not a directory; in \"" + base.path + "\": Not a directory");
+  EXPECT_TRUE(database.load_package("installer.pkg"));
+  EXPECT_EQ(database.load_failure, "");
 }
 #endif
 

@@ -19,6 +19,7 @@
 #include <ctime>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 // ---------------------------------------------------------------------------------------------------
 // Paths
@@ -75,6 +76,8 @@ static bool lock_file_path(const char* folder, WCHAR* out) {
   return join_path(joined, folder, PRIVATE_FOLDER_LOCK) && wide_path(joined, out);
 }
 
+static bool path_exists(const WCHAR* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
+
 static HANDLE private_folder_lock = INVALID_HANDLE_VALUE;  // open on the run's private folder's lock file
 
 // The run holds its folder's lock file open, sharing only reading, until its end: no one else can
@@ -116,21 +119,280 @@ void host_release_private_folder() {
   private_folder_lock = INVALID_HANDLE_VALUE;
 }
 
-bool host_remove_abandoned_private_folder(const FOLDER* parent, const char* name) {
+// ---------------------------------------------------------------------------------------------------
+// Removing entries. A removal acts on a name, never on what it leads to: the entry is opened as itself
+// (FILE_FLAG_OPEN_REPARSE_POINT) and removed through that handle, so that a link (a reparse point) goes
+// as the link it is. Under Wine a Unix link is no reparse point: a handle of it is open on what it leads
+// to, and a removal through it (or by its name) would remove that. Such an entry is told by the path
+// the system gives for its handle, which is not the entry's own. A link to a file is replaced by a new
+// file of this process, which then goes in its stead (a rename replaces the entry, never what it leads
+// to); a link to a folder cannot be replaced so and stays. (Wine does not list a link that leads
+// nowhere at all.)
+// ---------------------------------------------------------------------------------------------------
+
+// An existing entry opened as itself, to be asked about and, with DELETE access, removed.
+static HANDLE open_entry(const WCHAR* path, DWORD access) {
+  return CreateFileW(path, access | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The path that the system gives for what the handle is open on; empty when it gives none.
+static std::wstring handle_path(HANDLE handle) {
+  WCHAR path[FOLDER_PATH_SIZE + 8];
+  DWORD length = GetFinalPathNameByHandleW(handle, path, FOLDER_PATH_SIZE + 8, 0);
+  return length > 0 && length < FOLDER_PATH_SIZE + 8 ? std::wstring(path, length) : std::wstring();
+}
+
+// The handle_path of the folder at path; empty when it has none.
+static std::wstring folder_handle_path(const WCHAR* path) {
+  HANDLE folder = open_entry(path, 0);
+  if (folder == INVALID_HANDLE_VALUE) return std::wstring();
+  std::wstring found = handle_path(folder);
+  CloseHandle(folder);
+  return found;
+}
+
+enum ENTRY_KIND { ENTRY_UNKNOWN, ENTRY_FILE, ENTRY_FOLDER, ENTRY_LINK, ENTRY_LINKED_FILE, ENTRY_LINKED_FOLDER };
+
+// What the handle that open_entry gave for the entry name of a folder is open on; folder_path is the
+// folder's handle_path. The folder's part is compared as the system spells paths, the name exactly.
+static ENTRY_KIND entry_kind(HANDLE handle, const std::wstring& folder_path, const WCHAR* name) {
+  FILE_ATTRIBUTE_TAG_INFO tag;
+  if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)) return ENTRY_UNKNOWN;
+  if (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return ENTRY_LINK;
+  bool folder = (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  std::wstring path = handle_path(handle);
+  // Where the system gives no paths, the handle is what it says it is.
+  if (!folder_path.empty() || !path.empty()) {
+    size_t length = folder_path.size() - (!folder_path.empty() && folder_path.back() == L'\\' ? 1 : 0);
+    bool own = path.size() > length + 1 && _wcsnicmp(path.c_str(), folder_path.c_str(), length) == 0 &&
+               path[length] == L'\\' && wcscmp(path.c_str() + length + 1, name) == 0;
+    if (!own) return folder ? ENTRY_LINKED_FOLDER : ENTRY_LINKED_FILE;
+  }
+  return folder ? ENTRY_FOLDER : ENTRY_FILE;
+}
+
+// Marks the entry open on the handle (with DELETE access) to be removed when the handle closes.
+static bool delete_on_close(HANDLE handle) {
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+}
+
+// Gives the file or folder open on the handle (with DELETE access) the full path name, replacing a
+// file there when replace is set, through the handle itself.
+static bool rename_handle(HANDLE handle, const WCHAR* name, bool replace) {
+  int length = (int)wcslen(name) + 1;
+  if (length < 2 || length > FOLDER_PATH_SIZE) return false;
+  union {
+    FILE_RENAME_INFO info;
+    char bytes[sizeof(FILE_RENAME_INFO) + FOLDER_PATH_SIZE * sizeof(WCHAR)];
+  } record;
+  memset(&record.info, 0, sizeof record.info);
+  record.info.ReplaceIfExists = replace ? TRUE : FALSE;
+  record.info.FileNameLength = (DWORD)((length - 1) * sizeof(WCHAR));
+  memcpy(record.info.FileName, name, length * sizeof(WCHAR));
+  return SetFileInformationByHandle(handle, FileRenameInfo, &record.info,
+                                    (DWORD)(sizeof(FILE_RENAME_INFO) + length * sizeof(WCHAR))) != 0;
+}
+
+// Removes the entry name of the folder at folder that Wine shows as what it leads to: a new file of
+// this process takes its place and goes. False, and the entry stays, when it cannot (a link to a
+// folder, which no file may replace).
+static bool replace_and_remove(const std::wstring& folder, const WCHAR* name) {
+  char own[TEMPORARY_NAME_SIZE];
+  next_temporary_name(own);
+  std::wstring own_path = folder + L"\\", target = folder + L"\\" + name;
+  for (const char* c = own; *c; c++) own_path += (WCHAR)(unsigned char)*c;
+  HANDLE handle = CreateFileW(own_path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  bool replaced = rename_handle(handle, target.c_str(), true);
+  DWORD failure = GetLastError();
+  bool removed = delete_on_close(handle);
+  CloseHandle(handle);
+  SetLastError(failure);
+  return replaced && removed;
+}
+
+// Why a removal stays, for the cause texts.
+static const char LINKED_FOLDER_CAUSE[] = "it holds a link to a folder, which cannot be removed here without what it leads to";
+
+// A removal of a folder's tree: at most TREE_DEPTH folders deep at once; a folder deeper down moves up
+// into the top folder, whose next pass takes it.
+const int TREE_DEPTH = 32;
+
+struct TREE_REMOVAL {
+  std::wstring top;   // the folder being emptied
+  unsigned moved;     // folders moved up so far, which names the next
+  DWORD error;        // the first failure: the system's cause
+  const char* cause;  // or one of this module's own
+
+  void fail(DWORD code) {
+    if (!error && !cause) error = code ? code : ERROR_GEN_FAILURE;
+  }
+  void fail(const char* text) {
+    if (!error && !cause) cause = text;
+  }
+  bool failed() const { return error || cause; }
+  void describe(char* out, size_t size) const {
+    if (!out || !size) return;
+    if (cause) {
+      snprintf(out, size, "%s", cause);
+      return;
+    }
+    SetLastError(error);
+    describe_file_failure(out, size);
+  }
+};
+
+static void empty_tree(const std::wstring& path, const std::wstring& final_path, const WCHAR* skip, int depth,
+                       TREE_REMOVAL* removal);
+
+// Moves the folder open on the handle up into the top folder under a name of its own.
+static bool move_up(HANDLE handle, TREE_REMOVAL* removal) {
+  for (int tries = 0; tries < 100; tries++) {
+    char name[32];
+    snprintf(name, sizeof name, "\\velk-moved-%u", removal->moved++);
+    std::wstring target = removal->top;
+    for (const char* c = name; *c; c++) target += (WCHAR)(unsigned char)*c;
+    if (rename_handle(handle, target.c_str(), false)) return true;
+    DWORD code = GetLastError();
+    if (code != ERROR_ALREADY_EXISTS && code != ERROR_FILE_EXISTS) {
+      removal->fail(code);
+      return false;
+    }
+  }
+  removal->fail(ERROR_FILE_EXISTS);
+  return false;
+}
+
+// Removes the entry name of the folder at folder (whose handle_path is final_path): a folder with its
+// tree, anything else as it is. True when it is gone from the folder.
+static bool remove_entry(const std::wstring& folder, const std::wstring& final_path, const WCHAR* name, int depth,
+                         TREE_REMOVAL* removal) {
+  std::wstring path = folder + L"\\" + name;
+  HANDLE handle = open_entry(path.c_str(), DELETE);
+  if (handle == INVALID_HANDLE_VALUE) {
+    DWORD code = GetLastError();
+    if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) removal->fail(code);
+    return false;
+  }
+  bool removed = false;
+  switch (entry_kind(handle, final_path, name)) {
+    case ENTRY_FILE:
+    case ENTRY_LINK:
+      removed = delete_on_close(handle);
+      break;
+    case ENTRY_FOLDER:
+      if (depth + 1 >= TREE_DEPTH) {
+        removed = move_up(handle, removal);
+        break;
+      }
+      empty_tree(path, handle_path(handle), nullptr, depth + 1, removal);
+      removed = delete_on_close(handle);
+      break;
+    case ENTRY_LINKED_FILE:
+      CloseHandle(handle);
+      handle = INVALID_HANDLE_VALUE;
+      removed = replace_and_remove(folder, name);
+      break;
+    case ENTRY_LINKED_FOLDER:
+      removal->fail(LINKED_FOLDER_CAUSE);
+      break;
+    default:
+      break;
+  }
+  if (!removed) removal->fail(GetLastError());
+  if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  return removed;
+}
+
+// The names in the folder open on the handle (FILE_LIST_DIRECTORY), "." and ".." left out. Listed
+// through a handle of its own, which shares removal: a listing by path would share none with the
+// handle that removes the folder.
+static bool list_folder(HANDLE folder, std::vector<std::wstring>* names) {
+  union {
+    FILE_ID_BOTH_DIR_INFO first;
+    char bytes[16384];
+  } buffer;
+  FILE_INFO_BY_HANDLE_CLASS request = FileIdBothDirectoryRestartInfo;
+  while (GetFileInformationByHandleEx(folder, request, &buffer, sizeof buffer)) {
+    request = FileIdBothDirectoryInfo;
+    for (const char* at = buffer.bytes;;) {
+      const FILE_ID_BOTH_DIR_INFO* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+      std::wstring name(info->FileName, info->FileNameLength / sizeof(WCHAR));
+      if (name != L"." && name != L"..") names->push_back(name);
+      if (!info->NextEntryOffset) break;
+      at += info->NextEntryOffset;
+    }
+  }
+  return GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+// Removes everything in the folder at path (whose handle_path is final_path) but the entry skip (when
+// given); the top folder is listed again while folders moved up into it.
+static void empty_tree(const std::wstring& path, const std::wstring& final_path, const WCHAR* skip, int depth,
+                       TREE_REMOVAL* removal) {
+  HANDLE folder = open_entry(path.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE);
+  if (folder == INVALID_HANDLE_VALUE) {
+    removal->fail(GetLastError());
+    return;
+  }
+  // The folder listed is the one asked about, not what a name put in its place meanwhile leads to.
+  if (handle_path(folder) != final_path) {
+    CloseHandle(folder);
+    removal->fail(ERROR_ACCESS_DENIED);
+    return;
+  }
+  unsigned moved = 0;
+  do {
+    moved = removal->moved;
+    std::vector<std::wstring> names;
+    if (!list_folder(folder, &names)) removal->fail(GetLastError());
+    for (const std::wstring& name : names)
+      if (!skip || name != skip) remove_entry(path, final_path, name.c_str(), depth, removal);
+  } while (depth == 0 && removal->moved != moved);
+  CloseHandle(folder);
+}
+
+PRIVATE_FOLDER_REMOVAL host_remove_private_folder(const FOLDER* parent, const char* name, bool abandoned, char* cause,
+                                                  size_t size) {
   char folder[FOLDER_PATH_SIZE];
-  WCHAR target[FOLDER_PATH_SIZE], lock_path[FOLDER_PATH_SIZE];
-  if (!join_path(folder, parent->path, name) || !wide_path(folder, target) || !lock_file_path(folder, lock_path))
-    return false;
-  DWORD attributes = GetFileAttributesW(target);
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-      (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-    return false;
+  WCHAR parent_path[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE], lock_path[FOLDER_PATH_SIZE], wide_name[FOLDER_PATH_SIZE];
+  if (!parent || !name || strpbrk(name, "\\/") || !wide_path(parent->path, parent_path) || !wide_path(name, wide_name) ||
+      !join_path(folder, parent->path, name) || !wide_path(folder, target) || !lock_file_path(folder, lock_path))
+    return PRIVATE_FOLDER_LEFT;
+  HANDLE top = open_entry(target, DELETE);
+  if (top == INVALID_HANDLE_VALUE) return PRIVATE_FOLDER_LEFT;
+  if (entry_kind(top, folder_handle_path(parent_path), wide_name) != ENTRY_FOLDER) {
+    CloseHandle(top);
+    return PRIVATE_FOLDER_LEFT;
+  }
+  std::wstring top_path = handle_path(top);
   // A live run holds its lock file open, sharing only reading: this open, which shares nothing, fails.
-  HANDLE lock = CreateFileW(lock_path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (lock == INVALID_HANDLE_VALUE) return false;
-  empty_folder(const_cast<FOLDER*>(parent), name);  // all but the lock file, held here
-  CloseHandle(lock);
-  return remove_folder(parent, name, 1);
+  HANDLE lock = CreateFileW(lock_path, GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                            nullptr);
+  bool marked = lock != INVALID_HANDLE_VALUE && entry_kind(lock, top_path, L"" PRIVATE_FOLDER_LOCK) == ENTRY_FILE;
+  if (!marked && lock != INVALID_HANDLE_VALUE) {
+    CloseHandle(lock);  // not the lock file of a run: it goes with the rest, or the folder is none of theirs
+    lock = INVALID_HANDLE_VALUE;
+  }
+  if (abandoned && !marked) {
+    CloseHandle(top);
+    return PRIVATE_FOLDER_LEFT;
+  }
+  TREE_REMOVAL removal = {target, 0, 0, nullptr};
+  empty_tree(target, top_path, marked ? L"" PRIVATE_FOLDER_LOCK : nullptr, 0, &removal);
+  // The lock file goes last, with this process's hold on it: a folder that keeps anything keeps it, for
+  // a later run to try again.
+  if (!removal.failed() && lock != INVALID_HANDLE_VALUE && !delete_on_close(lock)) removal.fail(GetLastError());
+  if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
+  if (!removal.failed() && !delete_on_close(top)) removal.fail(GetLastError());
+  CloseHandle(top);
+  if (!removal.failed() && path_exists(target)) removal.fail(ERROR_DIR_NOT_EMPTY);
+  if (!removal.failed()) return PRIVATE_FOLDER_REMOVED;
+  removal.describe(cause, size);
+  return PRIVATE_FOLDER_KEPT;
 }
 
 // The files an immediate end removes, noted by the program's thread and read by the console handler's:
@@ -269,8 +531,6 @@ bool is_link(const FOLDER* folder, const char* name) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-static bool path_exists(const WCHAR* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
-
 // ---------------------------------------------------------------------------------------------------
 // FOLDER members of the host
 // ---------------------------------------------------------------------------------------------------
@@ -295,12 +555,31 @@ bool delete_file(const FOLDER* folder, const char* name) {
 }
 
 bool remove_folder(const FOLDER* folder, const char* sub_folder, INT_U8 empty_first) {
-  WCHAR target[FOLDER_PATH_SIZE];
-  if (!wide_file_path(folder, sub_folder, target)) return false;
-  // A link is removed as a link: the folder it points to is never emptied.
-  if (is_link(folder, sub_folder)) return RemoveDirectoryW(target) != 0 || DeleteFileW(target) != 0;
-  if (empty_first && !empty_folder(const_cast<FOLDER*>(folder), sub_folder)) return false;
-  return RemoveDirectoryW(target) != 0;
+  WCHAR parent[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE], name[FOLDER_PATH_SIZE];
+  if (!wide_file_path(folder, sub_folder, target) || !wide_path(folder->path, parent) || !wide_path(sub_folder, name))
+    return false;
+  HANDLE handle = open_entry(target, DELETE);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  TREE_REMOVAL removal = {target, 0, 0, nullptr};
+  switch (entry_kind(handle, folder_handle_path(parent), name)) {
+    case ENTRY_LINK:  // a link is removed as a link: the folder it points to is never emptied
+      if (!delete_on_close(handle)) removal.fail(GetLastError());
+      break;
+    case ENTRY_FOLDER:
+      if (empty_first) empty_tree(target, handle_path(handle), nullptr, 0, &removal);
+      if (!removal.failed() && !delete_on_close(handle)) removal.fail(GetLastError());
+      break;
+    case ENTRY_LINKED_FOLDER:
+      removal.fail(ERROR_ACCESS_DENIED);
+      break;
+    default:
+      removal.fail(ERROR_DIRECTORY);
+      break;
+  }
+  CloseHandle(handle);
+  if (!removal.failed() && path_exists(target)) removal.fail(ERROR_DIR_NOT_EMPTY);
+  if (removal.error) SetLastError(removal.error);
+  return !removal.failed();
 }
 
 bool rename_file(const FOLDER* from, const char* from_name, const FOLDER* to, const char* to_name) {
@@ -428,34 +707,23 @@ FILE* create_new_file(const FOLDER* folder, const char* name, bool text) {
 FILE* create_temporary_file(const FOLDER* folder, const char* name) {
   WCHAR target[FOLDER_PATH_SIZE];
   if (!wide_file_path(folder, name, target)) return nullptr;
-  // The delete access lets close_file_as rename it through this handle; no one else may write or
-  // remove it meanwhile.
-  return create_file_stream(target, name, false, GENERIC_WRITE | DELETE, FILE_SHARE_READ);
+  // No one else may write or remove it meanwhile.
+  return create_file_stream(target, name, false, GENERIC_WRITE, FILE_SHARE_READ);
 }
 
 bool replace_file(const FOLDER* folder, const char* from_name, const char* to_name) {
   WCHAR source[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE];
   if (!wide_file_path(folder, from_name, source) || !wide_file_path(folder, to_name, target)) return false;
-  if (!MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING)) return false;
-  hide_dot_name(target, to_name);
-  return true;
-}
-
-// Gives the file open on the handle the full path target, replacing a file there, through the handle
-// itself: no second open of the file by name, and no other process can take the file away meanwhile.
-static bool rename_handle(HANDLE handle, const WCHAR* name) {
-  int length = (int)wcslen(name) + 1;
-  if (length < 2) return false;
-  union {
-    FILE_RENAME_INFO info;
-    char bytes[sizeof(FILE_RENAME_INFO) + FOLDER_PATH_SIZE * sizeof(WCHAR)];
-  } record;
-  memset(&record.info, 0, sizeof record.info);
-  record.info.ReplaceIfExists = TRUE;
-  record.info.FileNameLength = (DWORD)((length - 1) * sizeof(WCHAR));
-  memcpy(record.info.FileName, name, length * sizeof(WCHAR));
-  return SetFileInformationByHandle(handle, FileRenameInfo, &record.info,
-                                    (DWORD)(sizeof(FILE_RENAME_INFO) + length * sizeof(WCHAR))) != 0;
+  // Through a handle of the file itself: MoveFileEx looks the new name up once more to see whether
+  // it exists, which under Wine reads the whole folder when it does not.
+  HANDLE handle = open_entry(source, DELETE);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  bool moved = rename_handle(handle, target, true);
+  DWORD failure = GetLastError();
+  CloseHandle(handle);
+  SetLastError(failure);
+  if (moved) hide_dot_name(target, to_name);
+  return moved;
 }
 
 bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name) {
@@ -465,15 +733,11 @@ bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, c
 }
 
 bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name) {
-  WCHAR target[FOLDER_PATH_SIZE];
-  (void)from_name;
   if (!file) return false;
-  // Renamed while still open, then closed: the file is never opened a second time by name.
-  bool renamed = wide_file_path(folder, to_name, target) && fflush(file) == 0 && !ferror(file) &&
-                 rename_handle((HANDLE)_get_osfhandle(_fileno(file)), target);
-  bool closed = fclose(file) == 0;
-  if (renamed && closed) hide_dot_name(target, to_name);
-  return renamed && closed;
+  // The stream is closed first: a close can still report a write that was lost (a network share's
+  // delayed write, a quota), and a file that lost one never takes the name. Until it has the name, the
+  // temporary's own name, which holds this running process's number, keeps other runs from it.
+  return close_file(file) && replace_file(folder, from_name, to_name);
 }
 
 INT_U32 host_process_id() { return (INT_U32)GetCurrentProcessId(); }
@@ -487,9 +751,43 @@ bool host_process_running(INT_U32 id) {
   return running;
 }
 
-bool host_remove_abandoned_temporary(const FOLDER* folder, const char* name) {
-  // A writer's open handle shares no removal: the delete fails while it writes.
-  return delete_file(folder, name);
+TEMPORARY_REMOVAL host_remove_abandoned_temporary(const FOLDER* folder, const char* name, char* cause, size_t size) {
+  WCHAR folder_path[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE], wide_name[FOLDER_PATH_SIZE];
+  if (!wide_path(folder->path, folder_path) || !wide_path(name, wide_name) || !wide_file_path(folder, name, target))
+    return TEMPORARY_LEFT;
+  // A writer's open handle shares no removal: this open, which asks for it, fails while it writes.
+  TREE_REMOVAL removal = {folder_path, 0, 0, nullptr};
+  HANDLE handle = open_entry(target, DELETE);
+  bool removed = false;
+  if (handle == INVALID_HANDLE_VALUE) {
+    DWORD code = GetLastError();
+    if (code == ERROR_SHARING_VIOLATION || code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+      return TEMPORARY_LEFT;
+    removal.fail(code);
+  } else {
+    switch (entry_kind(handle, folder_handle_path(folder_path), wide_name)) {
+      case ENTRY_FILE:
+      case ENTRY_LINK:
+        removed = delete_on_close(handle);
+        break;
+      case ENTRY_LINKED_FILE:
+        CloseHandle(handle);
+        handle = INVALID_HANDLE_VALUE;
+        removed = replace_and_remove(folder_path, wide_name);
+        break;
+      case ENTRY_LINKED_FOLDER:
+        removal.fail("it is a link to a folder, which cannot be removed here without what it leads to");
+        break;
+      default:  // folders are never temporaries
+        CloseHandle(handle);
+        return TEMPORARY_LEFT;
+    }
+    if (!removed) removal.fail(GetLastError());
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  }
+  if (removed) return TEMPORARY_GONE;
+  removal.describe(cause, size);
+  return TEMPORARY_KEPT;
 }
 
 bool file_exists(const FOLDER* folder, const char* name, INT_U8) {

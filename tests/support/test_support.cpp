@@ -360,6 +360,55 @@ int run_to_point(const std::vector<std::string>& arguments, const std::vector<st
 }
 #endif
 
+#ifdef _WIN32
+// The Unix path of a path of Wine's drives (UTF-8); empty when not under Wine.
+static std::string unix_path_of(const std::string& path) {
+  typedef char*(CDECL * TO_UNIX)(LPCWSTR);
+  TO_UNIX to_unix = (TO_UNIX)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+  WCHAR wide[MAX_PATH];
+  if (!to_unix || !MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide, MAX_PATH)) return std::string();
+  char* name = to_unix(wide);
+  if (!name) return std::string();
+  std::string result = name;
+  HeapFree(GetProcessHeap(), 0, name);
+  return result;
+}
+#endif
+
+bool unix_links_possible() {
+#ifdef _WIN32
+  return GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name") != nullptr;
+#else
+  return true;
+#endif
+}
+
+bool plant_unix_link(const std::string& target, const std::string& link) {
+#ifdef _WIN32
+  // Wine starts a Unix program as a process of its own, which it gives no handle of: the link is
+  // waited for.
+  std::string unix_target = unix_path_of(target), unix_link = unix_path_of(link);
+  if (unix_target.empty() || unix_link.empty()) return false;
+  std::string command = "/bin/ln -s \"" + unix_target + "\" \"" + unix_link + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started = {};
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
+    return false;
+  if (started.hProcess) {
+    CloseHandle(started.hProcess);
+    if (started.hThread) CloseHandle(started.hThread);
+  }
+  for (int waited = 0; waited < 1000; waited++) {
+    if (GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    Sleep(10);
+  }
+  return false;
+#else
+  return symlink(target.c_str(), link.c_str()) == 0;
+#endif
+}
+
 bool tool_available(const std::string& tool) {
 #ifdef _WIN32
   (void)tool;

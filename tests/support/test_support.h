@@ -91,6 +91,13 @@ int run_to_point(const std::vector<std::string>& arguments, const std::vector<st
                  const std::vector<int>& signals);
 #endif
 
+// Makes link a Unix symbolic link to target (both paths of the host, in UTF-8): natively, and under Wine
+// through a Unix program, as a link of the file system underneath that Wine shows as what it leads to.
+// False when it cannot be made; unix_links_possible says whether it can be at all (natively and under
+// Wine, not on Windows itself).
+bool plant_unix_link(const std::string& target, const std::string& link);
+bool unix_links_possible();
+
 // True when an outside tool can be run. Under CI (CI=true) a missing tool fails the test instead of
 // skipping it; elsewhere the test is skipped with a plain message. The outside tools are Linux
 // programs, so the Windows build always skips (the native run of the same test uses them).
