@@ -92,7 +92,8 @@ WM_SCREEN_OBJECT::WM_SCREEN_OBJECT(INT_U8 visible_, WM_EVENT_CALLBACK event_call
     : x(0), y(0), width(0), height(0), state(0), visible(visible_), needs_draw(visible_), drawn(0), not_owned(0),
       colour(0), area(-1), kind(0), border_type(1), event_callback(event_callback_), click_callback(nullptr),
       click_mode(2), event_user1(event_user1_), event_user2(event_user2_), click_user1(0), click_user2(0),
-      enter_was_down(0), reserved(0), focus_callback(nullptr), focus_user(0), focusable(0), handle(0) {
+      enter_was_down(0), reserved(0), focus_callback(nullptr), focus_user(0), focusable(0), handle(0),
+      takes_no_input(0) {
   if (!draw_target) draw_target = get_screen_image(0);
 }
 

@@ -100,6 +100,7 @@ public:
   INT_U32 focus_user;
   INT_U8 focusable;
   INT_U32 handle;         // the object's user-value handle (object_handle); 0 until one is asked for
+  INT_U8 takes_no_input;  // on the top-level list it never takes a pass's input (a button's hint)
 
   WM_SCREEN_OBJECT(INT_U8 visible, WM_EVENT_CALLBACK event_callback, INT_U32 event_user1, INT_U32 event_user2);
   WM_SCREEN_OBJECT(const WM_SCREEN_OBJECT&) = delete;
