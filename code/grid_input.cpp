@@ -192,6 +192,17 @@ WM_RESULT WM_GRID::update(bool top_level) {
   return result;
 }
 
+// The children, then the cells of the wholly visible rows in reading order.
+bool WM_GRID::visit_focus_children(WM_FOCUS_VISIT visit, void* walk) {
+  if (!WM_SCREEN_OBJECT::visit_focus_children(visit, walk)) return false;
+  for (INT_S16 row = 0; row < row_count; row++) {
+    if (!row_fully_visible(row)) continue;
+    for (INT_S16 column = 0; column < rows[row]->cell_count; column++)
+      if (!visit(cell(column, row), walk)) return false;
+  }
+  return true;
+}
+
 WM_SCREEN_OBJECT* WM_GRID::object_at(INT_S16 px, INT_S16 py) {
   if (!visible || !contains_point(px, py)) return nullptr;
   WM_SCREEN_OBJECT* found = this;

@@ -288,6 +288,12 @@ bool WM_SCREEN_OBJECT::is_focusable() { return focusable != 0; }
 
 WM_SCREEN_OBJECT* WM_SCREEN_OBJECT::first_focus() { return nullptr; }
 
+bool WM_SCREEN_OBJECT::visit_focus_children(WM_FOCUS_VISIT visit, void* walk) {
+  for (LLIST_NODE* node = children.head; node; node = node->next)
+    if (!visit(static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node)), walk)) return false;
+  return true;
+}
+
 void WM_SCREEN_OBJECT::take_focus() {
   if (!is_focusable() || focus_object == this || !visible) return;
   WM_SCREEN_OBJECT* previous = focus_object;

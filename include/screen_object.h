@@ -46,6 +46,9 @@ typedef WM_RESULT (*WM_CLICK_CALLBACK)(WM_SCREEN_OBJECT* object, INT_U32 user1, 
 typedef void (*WM_FOCUS_CALLBACK)(WM_SCREEN_OBJECT* object, INT_U32 user);
 // The screen-object created and destroyed hooks.
 typedef void (*WM_OBJECT_HOOK)(WM_SCREEN_OBJECT* object, INT_U32 user);
+// Called by visit_focus_children with each object the walk reaches (walk: the walker's own state);
+// false ends the walk.
+typedef bool (*WM_FOCUS_VISIT)(WM_SCREEN_OBJECT* object, void* walk);
 
 // Kind bits of WM_SCREEN_OBJECT::kind (one per class; containers tell their children apart by them).
 enum : INT_U32 {
@@ -137,6 +140,10 @@ public:
   // null (the base) leaves the focus where it is, and the page manager's walk then finds the first in
   // reading order.
   virtual WM_SCREEN_OBJECT* first_focus();
+  // The objects inside this one that the focus walk (Tab) goes on to, in reading order: visit is called
+  // with each until it answers false; false when it did. The base visits its children in list order; a
+  // grid adds the cells of its wholly visible rows.
+  virtual bool visit_focus_children(WM_FOCUS_VISIT visit, void* walk);
 
   // The n-th child in list order from 0; null for n < 0 or past the end.
   WM_SCREEN_OBJECT* child_at_index(INT_S16 n);
