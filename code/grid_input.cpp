@@ -96,7 +96,7 @@ static void handle_keys(WM_GRID* grid) {
     }
     return;
   }
-  if (!grid->scrollbar || (const void*)scroll_wheel_target != (const void*)grid->scrollbar) return;
+  if (!grid->scrollbar || scroll_wheel_target != grid->scrollbar) return;
   PARAMETER& scroll = grid->scroll_position;
   INT_S32 value = scroll.get_int(&scroll.value);
   bool control = keyboard.is_key_down(VKEY_LCONTROL) || keyboard.is_key_down(VKEY_RCONTROL);
@@ -158,7 +158,7 @@ WM_RESULT WM_GRID::process() {
   WM_RESULT result = WM_SCREEN_OBJECT::process();
   if (guard.deleted) return result;
   if (scrollbar && contains_point(MOUSE_HANDLER::pointer_x, MOUSE_HANDLER::pointer_y) &&
-      (const void*)scroll_wheel_target != (const void*)scrollbar) {
+      scroll_wheel_target != scrollbar) {
     MOUSE_HANDLER::wheel_notches = 0;
     scroll_wheel_target = scrollbar;
   }

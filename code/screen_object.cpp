@@ -15,7 +15,7 @@ WM_SCREEN_OBJECT* focus_object = nullptr;
 INT_U8 focus_confirmed = 0;
 INT_U8 focus_visible = 0;
 WM_SCREEN_OBJECT* pressed_object = nullptr;
-WM_SCROLLBAR* scroll_wheel_target = nullptr;
+WM_SCREEN_OBJECT* scroll_wheel_target = nullptr;
 WM_OBJECT_HOOK screen_object_created_hook = nullptr;
 INT_U32 screen_object_created_user = 0;
 WM_OBJECT_HOOK screen_object_destroyed_hook = nullptr;
@@ -101,7 +101,7 @@ WM_SCREEN_OBJECT::~WM_SCREEN_OBJECT() {
   for (WM_DELETE_GUARD* guard = delete_guards; guard; guard = guard->next)
     if (guard->object == this) guard->deleted = true;
   if (pressed_object == this) pressed_object = nullptr;
-  if ((const void*)scroll_wheel_target == (const void*)this) scroll_wheel_target = nullptr;
+  if (scroll_wheel_target == this) scroll_wheel_target = nullptr;
   if (focus_object == this) {
     focus_object = nullptr;
     if (focus_callback) focus_callback(this, focus_user);

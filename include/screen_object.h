@@ -8,7 +8,6 @@
 
 class IMAGE;
 class WM_SCREEN_OBJECT;
-class WM_SCROLLBAR;
 
 // The integer result of input handling, updates and callbacks that the page manager acts on; 0 = nothing.
 typedef INT_S32 WM_RESULT;
@@ -200,8 +199,8 @@ extern INT_U8 focus_visible;
 void set_focus_visible(bool visible);
 // The object that took the current press; only it can receive the release.
 extern WM_SCREEN_OBJECT* pressed_object;
-// The scroll bar that takes the mouse wheel (the scroll bars' own global); cleared when it is destroyed.
-extern WM_SCROLLBAR* scroll_wheel_target;
+// The object that takes the mouse wheel (a scroll bar, which sets it); cleared when it is destroyed.
+extern WM_SCREEN_OBJECT* scroll_wheel_target;
 // Called (object, user value) when set: the created hook by the constructors of area roots, dialogs and
 // widgets, the destroyed hook by the base destructor.
 extern WM_OBJECT_HOOK screen_object_created_hook;
