@@ -1,14 +1,18 @@
-// Screen objects: construction and destruction with the module's globals, the tree operations (children
-// added, removed, cleared), geometry, visibility, focus, drawing order, and the plain container WM_MANAGER.
+// Screen objects: the window manager's statics, construction and destruction with the module's globals,
+// the tree operations (children added, removed, cleared), geometry, visibility, focus, drawing order, and
+// the plain container WM_MANAGER.
 #include "screen_object.h"
 
 #include <new>
 #include <unordered_map>
 
 #include "border.h"
+#include "click_sound.h"
 #include "host.h"
 #include "image.h"
+#include "image_cache.h"
 #include "redraw.h"
+#include "style_set.h"
 #include "wm_private.h"
 
 WM_SCREEN_OBJECT* focus_object = nullptr;
@@ -21,6 +25,25 @@ INT_U32 screen_object_created_user = 0;
 WM_OBJECT_HOOK screen_object_destroyed_hook = nullptr;
 INT_U32 screen_object_destroyed_user = 0;
 INT_U8 render_clip_narrowed = 0;
+
+void start_window_manager() {
+  start_image_cache();
+  border_base_colour = 0;
+  border_outline_colour = 0xFFFFFF00;
+  border_groove_colour = 0xFF000000;
+  border_light_colour = 0xFFFFFFFF;
+  border_dark_colour = 0xFF808080;
+  start_top_level_list();
+  start_click_sound();
+}
+
+void stop_window_manager() {
+  stop_click_sound();
+  stop_top_level_list();
+  // The library-wide style sets hold pictures of the cache: they go before it.
+  stop_global_style_sets();
+  stop_image_cache();
+}
 
 void set_focus_visible(bool visible) {
   if ((focus_visible != 0) == visible) return;

@@ -185,6 +185,14 @@ public:
 // Module globals of the screen-object layer
 // ---------------------------------------------------------------------------------------------------
 
+// The window manager's statics, in this order: the image cache (empty), the five module colours at
+// their initial values, the top-level list (empty) and the click sound. Built by the program's start-up
+// before the application's statics; ended in the reverse order after them: the click sound goes, the
+// top-level list is emptied without deleting its objects, the library-wide style sets and the image
+// cache are freed.
+void start_window_manager();
+void stop_window_manager();
+
 // The image every object draws into (IMAGE, image.h): the first object built sets it to the screen image.
 // The object with keyboard focus, null when none; cleared when it is destroyed.
 extern WM_SCREEN_OBJECT* focus_object;
