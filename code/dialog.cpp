@@ -14,6 +14,7 @@
 #include "image_cache.h"
 #include "random.h"
 #include "redraw.h"
+#include "screen_image.h"
 #include "screen_object_draw.h"
 #include "script.h"
 #include "wm_private.h"

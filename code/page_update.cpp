@@ -6,6 +6,7 @@
 #include "image.h"
 #include "page_manager.h"
 #include "redraw.h"
+#include "screen_image.h"
 #include "transitions.h"
 #include "wm_private.h"
 

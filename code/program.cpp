@@ -13,6 +13,7 @@
 #include "font.h"
 #include "options.h"
 #include "random.h"
+#include "screen_image.h"
 #include "screen_object.h"
 
 static APPLICATION_ENTRIES application_entries = {nullptr, nullptr, nullptr, nullptr};

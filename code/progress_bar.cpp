@@ -15,6 +15,7 @@
 #include "host.h"
 #include "image.h"
 #include "image_cache.h"
+#include "screen_image.h"
 #include "screen_object_draw.h"
 #include "style_set.h"
 #include "text_draw.h"

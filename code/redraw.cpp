@@ -9,6 +9,7 @@
 #include "image.h"
 #include "page_manager.h"
 #include "random.h"
+#include "screen_image.h"
 #include "screen_object.h"
 #include "wm_private.h"
 

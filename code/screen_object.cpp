@@ -12,6 +12,7 @@
 #include "image.h"
 #include "image_cache.h"
 #include "redraw.h"
+#include "screen_image.h"
 #include "style_set.h"
 #include "wm_private.h"
 

@@ -5,6 +5,7 @@
 #include "border.h"
 #include "host.h"
 #include "image.h"
+#include "screen_image.h"
 #include "screen_object.h"
 #include "screen_object_draw.h"
 #include "wm_test_support.h"

@@ -20,6 +20,7 @@
 #include "image_file.h"
 #include "page_manager.h"
 #include "redraw.h"
+#include "screen_image.h"
 #include "script.h"
 #include "test_support.h"
 #include "wm_test_support.h"

@@ -19,6 +19,7 @@
 #include "menu.h"
 #include "progress_bar.h"
 #include "registry.h"
+#include "screen_image.h"
 #include "scroll_bar.h"
 #include "text_draw.h"
 #include "text_edit_dialog.h"
