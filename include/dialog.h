@@ -130,8 +130,8 @@ public:
   virtual void set_title(const char* text);
   // "" without a title object; the title's text when it holds a string; null otherwise.
   virtual const char* get_title();
-  // Whether one of the dialog's entries holds the focus where the focus walk does not see it (a floating
-  // menu's entry), which then keeps the focus confirmed; false here.
+  // Whether the focus is on one of the dialog's entries (a floating menu's, in a wholly visible row of its
+  // grid), which keeps the focus confirmed; false here.
   virtual bool entry_focused();
 
   // The common body of both constructors.
