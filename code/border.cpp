@@ -1,17 +1,11 @@
-// Borders and arrows of screen objects: the module colours, shading-type widths, the shades taken from an
-// object's colour, ring drawing in the square and the rounded form, direction triangles, the focus
-// outline, and the window manager's statics, built and ended in the program's fixed start-up order.
+// The bevel painter: the module colours, shading-type widths, the shades taken from a control's colour,
+// ring drawing in the square and the rounded form, and direction triangles.
 #include "border.h"
 
 #include <utility>
 
-#include "click_sound.h"
 #include "draw.h"
 #include "image.h"
-#include "image_cache.h"
-#include "redraw.h"
-#include "screen_object.h"
-#include "style_set.h"
 
 INT_S32 default_border_type = DEFAULT_BORDER_TYPE;
 COLOUR border_base_colour = 0;
@@ -36,18 +30,17 @@ COLOUR shade_colour(COLOUR colour, INT_S32 percent) {
   return out;
 }
 
-static COLOUR shade_chain(WM_SCREEN_OBJECT* object, const COLOUR* fallback, COLOUR module_colour, INT_S32 percent,
-                          COLOUR last) {
-  if (object && (object->colour >> 24)) return shade_colour(object->colour, percent);
+static COLOUR shade_chain(COLOUR own, const COLOUR* fallback, COLOUR module_colour, INT_S32 percent, COLOUR last) {
+  if (own >> 24) return shade_colour(own, percent);
   if (module_colour >> 24) return module_colour;
   if (fallback && (*fallback >> 24)) return shade_colour(*fallback, percent);
   if (border_base_colour >> 24) return shade_colour(border_base_colour, percent);
   return last;
 }
 
-void border_colours(WM_SCREEN_OBJECT* object, const COLOUR* fallback, COLOUR* dark, COLOUR* light) {
-  if (dark) *dark = shade_chain(object, fallback, border_dark_colour, 70, 0xFF808080);
-  if (light) *light = shade_chain(object, fallback, border_light_colour, 130, 0xFFFFFFFF);
+void border_shades(COLOUR own, const COLOUR* fallback, COLOUR* dark, COLOUR* light) {
+  if (dark) *dark = shade_chain(own, fallback, border_dark_colour, 70, 0xFF808080);
+  if (light) *light = shade_chain(own, fallback, border_light_colour, 130, 0xFFFFFFFF);
 }
 
 namespace {
@@ -87,12 +80,9 @@ COLOUR ring_colour(RING_KIND kind, bool upper, bool pressed, bool rounded, COLOU
 
 }  // namespace
 
-void draw_border(WM_SCREEN_OBJECT* object, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT_U16 flags,
-                 const COLOUR* colour, INT_S32 type, INT_S16 radius) {
-  if (type == 1) type = object ? object->border_type : 1;
+void draw_border_rings(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT_U16 flags, COLOUR dark, COLOUR light,
+                       INT_S32 type, INT_S16 radius) {
   if (type == 1) type = default_border_type;
-  COLOUR dark, light;
-  border_colours(object, colour, &dark, &light);
   RING_SET set;
   if (!rings_of_type(type, &set) || !draw_target) return;
   if (x2 < x1) std::swap(x1, x2);
@@ -158,8 +148,8 @@ void draw_border(WM_SCREEN_OBJECT* object, INT_S16 x1, INT_S16 y1, INT_S16 x2, I
   arc(round_br, 8);
 }
 
-void draw_arrow(WM_SCREEN_OBJECT*, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const COLOUR* colour,
-                INT_S32 direction, INT_S16 inset_x, INT_S16 inset_y) {
+void draw_arrow_triangle(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const COLOUR* colour, INT_S32 direction,
+                         INT_S16 inset_x, INT_S16 inset_y) {
   if (!draw_target || !colour || direction < 0 || direction > 3) return;
   INT_S32 ix = inset_x == -1 ? (x2 - x1 + 1) / 3 : inset_x;
   INT_S32 iy = inset_y == -1 ? (y2 - y1 + 1) / 3 : inset_y;
@@ -179,31 +169,4 @@ void draw_arrow(WM_SCREEN_OBJECT*, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y
       else line(x1 + ix, w, x2 - ix, my);
     }
   }
-}
-
-void draw_focus_outline(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT_S16 corner_cut, const COLOUR* text,
-                        const COLOUR* face) {
-  if (!focus_visible || !draw_target || x2 <= x1 || y2 <= y1) return;
-  COLOUR cue = *text;
-  if (!(cue >> 24)) contrasting_text_colour(&cue, face);
-  draw_dotted_rectangle(draw_target, x1, y1, x2, y2, corner_cut, &cue);
-}
-
-void start_window_manager() {
-  start_image_cache();
-  border_base_colour = 0;
-  border_outline_colour = 0xFFFFFF00;
-  border_groove_colour = 0xFF000000;
-  border_light_colour = 0xFFFFFFFF;
-  border_dark_colour = 0xFF808080;
-  start_top_level_list();
-  start_click_sound();
-}
-
-void stop_window_manager() {
-  stop_click_sound();
-  stop_top_level_list();
-  // The library-wide style sets hold pictures of the cache: they go before it.
-  stop_global_style_sets();
-  stop_image_cache();
 }

@@ -266,6 +266,7 @@ void WM_BUTTON::set_hint(const char* text) {
   hint->set_area(0);
   hint->not_owned = 1;
   hint->owner = this;
+  hint->takes_no_input = 1;
 }
 
 // Style-set slot of each state frame.

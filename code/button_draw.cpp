@@ -8,6 +8,7 @@
 #include "border.h"
 #include "draw.h"
 #include "image.h"
+#include "screen_object_draw.h"
 #include "text_draw.h"
 #include "wm_private.h"
 

@@ -7,6 +7,7 @@
 #include "button.h"
 #include "host.h"
 #include "image.h"
+#include "screen_image.h"
 #include "script.h"
 #include "text_draw.h"
 #include "text_win.h"

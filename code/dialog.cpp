@@ -14,7 +14,8 @@
 #include "image_cache.h"
 #include "random.h"
 #include "redraw.h"
-#include "grid.h"
+#include "screen_image.h"
+#include "screen_object_draw.h"
 #include "script.h"
 #include "wm_private.h"
 
@@ -313,7 +314,7 @@ const char* WM_DIALOG::get_title() {
   return title->text.type == STRING_TYPE ? (title->text.value.text ? title->text.value.text : "") : nullptr;
 }
 
-WM_GRID* WM_DIALOG::entry_grid() { return nullptr; }
+bool WM_DIALOG::entry_focused() { return false; }
 
 bool WM_DIALOG::on_background(INT_S16 px, INT_S16 py) {
   if (on_title(px, py)) return true;
@@ -403,10 +404,7 @@ static void keep_inside(WM_DIALOG* dialog, INT_S16* new_x, INT_S16* new_y) {
 WM_RESULT WM_DIALOG::process() {
   if (!visible && !dragging) return 0;
   bool opaque_target = target_alpha != 0;
-  if (kind & WM_KIND_FLOATING_MENU) {
-    WM_GRID* entries = entry_grid();
-    if (entries && entries->find_focused_cell(nullptr, nullptr, false)) focus_confirmed = 1;
-  }
+  if (entry_focused()) focus_confirmed = 1;
   bool held = (MOUSE_HANDLER::held_buttons & 1) != 0;
   INT_S16 px = MOUSE_HANDLER::pointer_x, py = MOUSE_HANDLER::pointer_y;
   if (!held) {

@@ -7,6 +7,7 @@
 #include "page_manager.h"
 #include "random.h"
 #include "redraw.h"
+#include "screen_image.h"
 #include "wm_private.h"
 
 WM_SCREEN_OBJECT* current_area_root() { return page_manager ? page_manager->get_root() : nullptr; }

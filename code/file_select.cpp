@@ -13,6 +13,7 @@
 #include "host.h"
 #include "image.h"
 #include "menu.h"
+#include "screen_image.h"
 #include "script.h"
 #include "style_measures.h"
 #include "text_draw.h"

@@ -361,7 +361,8 @@ void WM_FLOATING_MENU::set_title(const char* text) {
   layout();
 }
 
-WM_GRID* WM_FLOATING_MENU::entry_grid() { return grid; }
+// The focus object in a cell of a wholly visible row of the entry grid.
+bool WM_FLOATING_MENU::entry_focused() { return grid && grid->find_focused_cell(nullptr, nullptr, false); }
 
 // ---------------------------------------------------------------------------------------------------
 // Scrolling arrows

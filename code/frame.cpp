@@ -10,6 +10,7 @@
 #include "host.h"
 #include "image.h"
 #include "image_cache.h"
+#include "screen_image.h"
 
 INT_U8 frame_composite_caching = 1;
 INT_U8 frame_sharp_overlay_scaling = 1;

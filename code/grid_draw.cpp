@@ -11,6 +11,7 @@
 #include "folder.h"
 #include "image.h"
 #include "redraw.h"
+#include "screen_object_draw.h"
 #include "scroll_bar.h"
 #include "wm_private.h"
 

@@ -96,7 +96,7 @@ static void handle_keys(WM_GRID* grid) {
     }
     return;
   }
-  if (!grid->scrollbar || (const void*)scroll_wheel_target != (const void*)grid->scrollbar) return;
+  if (!grid->scrollbar || scroll_wheel_target != grid->scrollbar) return;
   PARAMETER& scroll = grid->scroll_position;
   INT_S32 value = scroll.get_int(&scroll.value);
   bool control = keyboard.is_key_down(VKEY_LCONTROL) || keyboard.is_key_down(VKEY_RCONTROL);
@@ -158,7 +158,7 @@ WM_RESULT WM_GRID::process() {
   WM_RESULT result = WM_SCREEN_OBJECT::process();
   if (guard.deleted) return result;
   if (scrollbar && contains_point(MOUSE_HANDLER::pointer_x, MOUSE_HANDLER::pointer_y) &&
-      (const void*)scroll_wheel_target != (const void*)scrollbar) {
+      scroll_wheel_target != scrollbar) {
     MOUSE_HANDLER::wheel_notches = 0;
     scroll_wheel_target = scrollbar;
   }
@@ -190,6 +190,17 @@ WM_RESULT WM_GRID::update(bool top_level) {
   }
   sync_scroll();
   return result;
+}
+
+// The children, then the cells of the wholly visible rows in reading order.
+bool WM_GRID::visit_focus_children(WM_FOCUS_VISIT visit, void* walk) {
+  if (!WM_SCREEN_OBJECT::visit_focus_children(visit, walk)) return false;
+  for (INT_S16 row = 0; row < row_count; row++) {
+    if (!row_fully_visible(row)) continue;
+    for (INT_S16 column = 0; column < rows[row]->cell_count; column++)
+      if (!visit(cell(column, row), walk)) return false;
+  }
+  return true;
 }
 
 WM_SCREEN_OBJECT* WM_GRID::object_at(INT_S16 px, INT_S16 py) {

@@ -235,14 +235,14 @@ void MOUSE_HANDLER::pointer_left() {
   if (any_held) activity_flag = 1;
 }
 
-void host_settle_mouse_state() {
+void MOUSE_HANDLER::settle() {
   MOUSE_STATE newest = newest_state();
-  MOUSE_HANDLER::pointer_x = newest.x;
-  MOUSE_HANDLER::pointer_y = newest.y;
-  MOUSE_HANDLER::held_buttons = newest.held;
-  MOUSE_HANDLER::pending_count = 0;
-  MOUSE_HANDLER::unseen_change = 0;
-  MOUSE_HANDLER::unseen_drag = 0;
+  pointer_x = newest.x;
+  pointer_y = newest.y;
+  held_buttons = newest.held;
+  pending_count = 0;
+  unseen_change = 0;
+  unseen_drag = 0;
 }
 
 void MOUSE_HANDLER::input_pass_done() {

@@ -19,8 +19,6 @@ bool host_pass_asked(INT_U32* tick, bool forget);
 // pass, dispatched no message, and no event or close request waits.
 bool host_pass_rests();
 
-// Sizes screen_image to the window (cleared to black) unless it has that size already.
-void host_fit_screen_image(INT_S32 width, INT_S32 height);
 // The size a mode asks for: -1 takes the available size, then the mode's limits apply.
 void host_mode_size(const GRAPHICS_MODE* mode, INT_S32 available_width, INT_S32 available_height, INT_S32* width,
                     INT_S32* height);
@@ -31,7 +29,7 @@ bool host_mode_size_fits(const GRAPHICS_MODE* mode, INT_S32 width, INT_S32 heigh
 extern INT_U32 idle_wait_count;
 
 // The platform's own clock, desktop size, key state and present; the shared host layer answers
-// get_tick_count, get_desktop_width/height, KEYBOARD_HANDLER::is_key_down and present_frame with them,
+// get_tick_count, get_desktop_width/height, KEYBOARD_HANDLER::is_key_down and present_view with them,
 // unless a test drives or watches them.
 INT_U32 host_tick_count();
 INT_S16 host_desktop_width();
@@ -42,17 +40,13 @@ bool host_is_key_down(INT_S32 virtual_key);
 void host_note_key_press(INT_S32 virtual_key);
 void host_drop_key_presses();
 bool host_key_pressed_since_pass(INT_S32 virtual_key);
-void host_present_frame(INT_S16 screen);
+bool host_present_view(INT_S16 screen, const PIXEL_VIEW* view);
 
 // A close request of the main window (the window's close button, or a test): asks the close callback and
 // ends the loop when it agrees. A request that arrives while the application's update runs (messages
 // pumped inside a pass) is only recorded and acted on before the next pass, so no callback adds or
 // removes screen objects in the middle of a pass.
 void host_request_close();
-
-// Mouse changes recorded for the input pass but not yet shown to it are dropped and the newest state
-// is shown as it is: a new picture in the window does not take clicks made on the old one.
-void host_settle_mouse_state();
 
 // Called by the frame loop after every pass; tells the test seam's pass callback, when one is set.
 void host_pass_done();

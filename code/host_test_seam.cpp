@@ -1,17 +1,13 @@
 // The test seam of the host layer and the host entries it can stand in for: the tick and calendar
-// clocks, the desktop size, the held keys and the close request, and the present it watches. Without a test these answer what the
-// platform's own part says; a test drives them pass by pass.
+// clocks, the desktop size, the held keys and the close request, and the present it watches. Without a
+// test these answer what the platform's own part says; a test drives them pass by pass.
 #include "host_test_seam.h"
 
 #include <cstring>
 #include <ctime>
 
-#include "data_file.h"
-#include "folder.h"
 #include "host.h"
 #include "host_private.h"
-#include "image.h"
-#include "image_file.h"
 
 namespace {
 
@@ -56,9 +52,10 @@ INT_U32 get_calendar_seconds() {
 INT_S16 get_desktop_width() { return desktop_width >= 0 ? desktop_width : host_desktop_width(); }
 INT_S16 get_desktop_height() { return desktop_height >= 0 ? desktop_height : host_desktop_height(); }
 
-void present_frame(INT_S16 screen) {
-  host_present_frame(screen);
+bool present_view(INT_S16 screen, const PIXEL_VIEW* view) {
+  bool taken = host_present_view(screen, view);
   if (present_callback) present_callback();
+  return taken;
 }
 
 bool KEYBOARD_HANDLER::is_key_down(INT_S32 virtual_key) {
@@ -133,35 +130,6 @@ void test_seam_desktop(INT_S16 width, INT_S16 height) {
 }
 
 void test_seam_keyboard_present(INT_S8 present) { test_seam_keyboard = present; }
-
-void test_seam_screen(INT_S16 width, INT_S16 height) {
-  host_fit_screen_image(width, height);
-  COLOUR black = 0xFF000000;
-  screen_image.clear(&black, 1);
-  screen_image.set_clip(0, 0, (INT_S16)(width - 1), (INT_S16)(height - 1));
-  screen_image.clear_dirty_area();
-}
-
-bool test_seam_dump_png(const char* path) {
-  if (!path || !screen_image.pixels) return false;
-  // The path is split at its last separator into the folder and the file name.
-  const char* slash = std::strrchr(path, '/');
-  const char* backslash = std::strrchr(path, '\\');
-  if (backslash && (!slash || backslash > slash)) slash = backslash;
-  if (!slash) return false;
-  char folder_text[FOLDER_PATH_SIZE];
-  size_t length = (size_t)(slash - path);
-  if (length >= sizeof(folder_text)) return false;
-  std::memcpy(folder_text, path, length);
-  folder_text[length] = 0;
-  FOLDER folder;
-  if (!folder.set_if_folder(folder_text)) return false;
-  DATA_FILE* file = open_data_file(&folder, slash + 1, FILE_MODE_WRITE, 0, false);
-  if (!file) return false;
-  bool saved = save_png(&screen_image, file);
-  close_data_file(&file);
-  return saved;
-}
 
 void test_seam_on_present(void (*callback)()) { present_callback = callback; }
 

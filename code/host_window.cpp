@@ -1,26 +1,12 @@
-// The main window, the part both hosts share: the screen image and the window's globals, opening by size
-// alone, the please-wait picture, closing, and the screen's plain queries.
+// The main window, the part both hosts share: the window's globals, the size a mode asks for, the close
+// callback and the full-screen query. The pixels it shows are the screen image's (screen_image.cpp).
 #include "host.h"
 #include "host_private.h"
-
-#include "image.h"
-
-IMAGE screen_image;
-[[maybe_unused]] static INT_U8 screen_image_locked = (screen_image.size_locked = 1);
 
 INT_U8 full_screen_active = 0;
 INT_U8 full_redraw_flag = 0;
 CLOSE_CALLBACK close_callback = nullptr;
-
-void host_fit_screen_image(INT_S32 width, INT_S32 height) {
-  if (screen_image.width == width && screen_image.height == height) return;
-  screen_image.size_locked = 0;
-  screen_image.set_size((INT_S16)width, (INT_S16)height);
-  screen_image.size_locked = 1;
-  COLOUR black = 0xFF000000;
-  screen_image.clear(&black, 1);
-  host_settle_mouse_state();
-}
+REPAINT_HOOK repaint_hook = nullptr;
 
 void host_mode_size(const GRAPHICS_MODE* mode, INT_S32 available_width, INT_S32 available_height, INT_S32* width,
                     INT_S32* height) {
@@ -39,20 +25,6 @@ bool host_mode_size_fits(const GRAPHICS_MODE* mode, INT_S32 width, INT_S32 heigh
          height <= 0x7FFF;
 }
 
-INT_U8 open_graphics_window(const char* title, INT_S16 width, INT_S16 height, INT_U8 full_screen, INT_S16 screen) {
-  GRAPHICS_MODE mode = {title, width, height, full_screen, -1, -1, -1, -1, 0};
-  return OpenGraphics(&mode, screen);
-}
-
-void show_please_wait(IMAGE* picture) {
-  if (!picture) return;
-  GRAPHICS_MODE mode = {"Please Wait", picture->width, picture->height, 0, -1, -1, -1, -1, 1};
-  if (!OpenGraphics(&mode, 0)) return;
-  screen_image.set_clip(0, 0, screen_image.width - 1, screen_image.height - 1);
-  picture->blit_to(0, 0, &screen_image, BLIT_COPY);
-  present_frame(-1);
-}
-
 void set_close_callback(CLOSE_CALLBACK callback) { close_callback = callback; }
 
 INT_U8 allow_close(INT_S16 screen) {
@@ -60,20 +32,4 @@ INT_U8 allow_close(INT_S16 screen) {
   return 1;
 }
 
-INT_U8 close_graphics(INT_S16 screen) {
-  if (screen == 0) return 1;
-  close_main_window(screen);
-  return 0;
-}
-
-INT_U8 close_graphics_and_check(INT_S16 screen) {
-  close_main_window(screen);
-  for (INT_S16 i = 0; i < 64; i++)
-    if (is_screen_open(i)) return 0;
-  return 1;
-}
-
-IMAGE* get_screen_image(INT_S16 screen) { return screen == 0 ? &screen_image : nullptr; }
-INT_S16 get_screen_width(INT_S16 screen) { return screen == 0 ? screen_image.width : 0; }
-INT_S16 get_screen_height(INT_S16 screen) { return screen == 0 ? screen_image.height : 0; }
 INT_U8 is_full_screen() { return full_screen_active; }

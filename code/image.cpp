@@ -13,6 +13,7 @@
 #include "errors.h"
 #include "host.h"
 #include "options.h"
+#include "screen_image.h"
 
 IMAGE* draw_target = nullptr;
 INT_U8 greyscale_average = 0;

@@ -8,6 +8,7 @@
 #include "host.h"
 #include "random.h"
 #include "redraw.h"
+#include "screen_image.h"
 #include "wm_private.h"
 
 WM_PAGE_MANAGER* page_manager = nullptr;

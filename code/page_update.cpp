@@ -2,11 +2,11 @@
 // first pages, input to the topmost dialog or the areas, acting on the result code, the display-size
 // watch, the focus repair, drawing the redraw regions and the pointer shape; and the focus walk.
 #include "dialog.h"
-#include "grid.h"
 #include "host.h"
 #include "image.h"
 #include "page_manager.h"
 #include "redraw.h"
+#include "screen_image.h"
 #include "transitions.h"
 #include "wm_private.h"
 
@@ -260,6 +260,28 @@ void WM_PAGE_MANAGER::redraw() {
 // ---------------------------------------------------------------------------------------------------
 // Focus moves
 
+namespace {
+
+// One focus walk's state, handed through visit_focus_children.
+struct FOCUS_WALK {
+  WM_PAGE_MANAGER* manager;
+  bool* seen;
+  WM_SCREEN_OBJECT** first;
+  WM_SCREEN_OBJECT** last;
+  WM_SCREEN_OBJECT** previous;
+  WM_SCREEN_OBJECT** next;
+};
+
+// The walk goes on into the object until both neighbours of the focus object are found.
+bool visit_focus_candidate(WM_SCREEN_OBJECT* object, void* state) {
+  FOCUS_WALK* walk = static_cast<FOCUS_WALK*>(state);
+  if (*walk->previous && *walk->next) return false;
+  walk->manager->collect_focus_candidates(object, walk->seen, walk->first, walk->last, walk->previous, walk->next);
+  return true;
+}
+
+}  // namespace
+
 void WM_PAGE_MANAGER::collect_focus_candidates(WM_SCREEN_OBJECT* object, bool* seen, WM_SCREEN_OBJECT** first,
                                                WM_SCREEN_OBJECT** last, WM_SCREEN_OBJECT** previous,
                                                WM_SCREEN_OBJECT** next) {
@@ -279,16 +301,8 @@ void WM_PAGE_MANAGER::collect_focus_candidates(WM_SCREEN_OBJECT* object, bool* s
     if (!*seen && focus_object) *previous = object;
     else *next = object;
   }
-  for (LLIST_NODE* node = object->children.head; node && (!*previous || !*next); node = node->next)
-    collect_focus_candidates(static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node)), seen, first, last, previous, next);
-  if (object->kind & WM_KIND_GRID) {
-    WM_GRID* grid = static_cast<WM_GRID*>(object);
-    for (INT_S16 row = 0; row < grid->row_count && (!*previous || !*next); row++) {
-      if (!grid->row_fully_visible(row)) continue;
-      for (INT_S16 column = 0; column < grid->rows[row]->cell_count && (!*previous || !*next); column++)
-        collect_focus_candidates(grid->cell(column, row), seen, first, last, previous, next);
-    }
-  }
+  FOCUS_WALK walk = {this, seen, first, last, previous, next};
+  object->visit_focus_children(visit_focus_candidate, &walk);
 }
 
 // The candidates of the topmost visible top-level object that takes input, or of every area's root.

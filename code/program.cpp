@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 
-#include "border.h"
 #include "data_file.h"
 #include "debug_stream.h"
 #include "file_select.h"
@@ -14,6 +13,8 @@
 #include "font.h"
 #include "options.h"
 #include "random.h"
+#include "screen_image.h"
+#include "screen_object.h"
 
 static APPLICATION_ENTRIES application_entries = {nullptr, nullptr, nullptr, nullptr};
 static bool statics_built = false;

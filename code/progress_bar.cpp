@@ -9,13 +9,14 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "border.h"
 #include "colour.h"
 #include "errors.h"
 #include "folder.h"
 #include "host.h"
 #include "image.h"
 #include "image_cache.h"
+#include "screen_image.h"
+#include "screen_object_draw.h"
 #include "style_set.h"
 #include "text_draw.h"
 

@@ -9,8 +9,8 @@
 #include "image.h"
 #include "page_manager.h"
 #include "random.h"
+#include "screen_image.h"
 #include "screen_object.h"
-#include "script.h"
 #include "wm_private.h"
 
 WM_REDRAW_REGION redraw_regions[REDRAW_REGION_LIMIT] = {};
@@ -239,8 +239,7 @@ WM_SCREEN_OBJECT* find_input_top_level() {
   if (!top_level) return nullptr;
   for (LLIST_NODE* node = top_level->tail; node; node = node->prev) {
     WM_SCREEN_OBJECT* object = static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node));
-    bool hint = (object->kind & WM_KIND_SCRIPT) && static_cast<WM_SCRIPT*>(object)->owner;
-    if (object->visible && !hint) return object;
+    if (object->visible && !object->takes_no_input) return object;
   }
   return nullptr;
 }

@@ -1,26 +1,50 @@
-// Screen objects: construction and destruction with the module's globals, the tree operations (children
-// added, removed, cleared), geometry, visibility, focus, drawing order, and the plain container WM_MANAGER.
+// Screen objects: the window manager's statics, construction and destruction with the module's globals,
+// the tree operations (children added, removed, cleared), geometry, visibility, focus, drawing order, and
+// the plain container WM_MANAGER.
 #include "screen_object.h"
 
 #include <new>
 #include <unordered_map>
 
 #include "border.h"
+#include "click_sound.h"
 #include "host.h"
 #include "image.h"
+#include "image_cache.h"
 #include "redraw.h"
+#include "screen_image.h"
+#include "style_set.h"
 #include "wm_private.h"
 
 WM_SCREEN_OBJECT* focus_object = nullptr;
 INT_U8 focus_confirmed = 0;
 INT_U8 focus_visible = 0;
 WM_SCREEN_OBJECT* pressed_object = nullptr;
-WM_SCROLLBAR* scroll_wheel_target = nullptr;
+WM_SCREEN_OBJECT* scroll_wheel_target = nullptr;
 WM_OBJECT_HOOK screen_object_created_hook = nullptr;
 INT_U32 screen_object_created_user = 0;
 WM_OBJECT_HOOK screen_object_destroyed_hook = nullptr;
 INT_U32 screen_object_destroyed_user = 0;
 INT_U8 render_clip_narrowed = 0;
+
+void start_window_manager() {
+  start_image_cache();
+  border_base_colour = 0;
+  border_outline_colour = 0xFFFFFF00;
+  border_groove_colour = 0xFF000000;
+  border_light_colour = 0xFFFFFFFF;
+  border_dark_colour = 0xFF808080;
+  start_top_level_list();
+  start_click_sound();
+}
+
+void stop_window_manager() {
+  stop_click_sound();
+  stop_top_level_list();
+  // The library-wide style sets hold pictures of the cache: they go before it.
+  stop_global_style_sets();
+  stop_image_cache();
+}
 
 void set_focus_visible(bool visible) {
   if ((focus_visible != 0) == visible) return;
@@ -92,7 +116,8 @@ WM_SCREEN_OBJECT::WM_SCREEN_OBJECT(INT_U8 visible_, WM_EVENT_CALLBACK event_call
     : x(0), y(0), width(0), height(0), state(0), visible(visible_), needs_draw(visible_), drawn(0), not_owned(0),
       colour(0), area(-1), kind(0), border_type(1), event_callback(event_callback_), click_callback(nullptr),
       click_mode(2), event_user1(event_user1_), event_user2(event_user2_), click_user1(0), click_user2(0),
-      enter_was_down(0), reserved(0), focus_callback(nullptr), focus_user(0), focusable(0), handle(0) {
+      enter_was_down(0), reserved(0), focus_callback(nullptr), focus_user(0), focusable(0), handle(0),
+      takes_no_input(0) {
   if (!draw_target) draw_target = get_screen_image(0);
 }
 
@@ -100,7 +125,7 @@ WM_SCREEN_OBJECT::~WM_SCREEN_OBJECT() {
   for (WM_DELETE_GUARD* guard = delete_guards; guard; guard = guard->next)
     if (guard->object == this) guard->deleted = true;
   if (pressed_object == this) pressed_object = nullptr;
-  if ((const void*)scroll_wheel_target == (const void*)this) scroll_wheel_target = nullptr;
+  if (scroll_wheel_target == this) scroll_wheel_target = nullptr;
   if (focus_object == this) {
     focus_object = nullptr;
     if (focus_callback) focus_callback(this, focus_user);
@@ -286,6 +311,12 @@ void WM_SCREEN_OBJECT::detach_all(bool top_level, bool, bool detach_children) {
 bool WM_SCREEN_OBJECT::is_focusable() { return focusable != 0; }
 
 WM_SCREEN_OBJECT* WM_SCREEN_OBJECT::first_focus() { return nullptr; }
+
+bool WM_SCREEN_OBJECT::visit_focus_children(WM_FOCUS_VISIT visit, void* walk) {
+  for (LLIST_NODE* node = children.head; node; node = node->next)
+    if (!visit(static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node)), walk)) return false;
+  return true;
+}
 
 void WM_SCREEN_OBJECT::take_focus() {
   if (!is_focusable() || focus_object == this || !visible) return;

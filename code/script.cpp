@@ -8,6 +8,7 @@
 #include "folder.h"
 #include "host.h"
 #include "image_cache.h"
+#include "screen_object_draw.h"
 #include "style_set.h"
 #include "text_draw.h"
 #include "wm_private.h"

@@ -3,9 +3,9 @@
 // in the bar's colours and draw flags.
 #include "scroll_bar.h"
 
-#include "border.h"
 #include "draw.h"
 #include "image.h"
+#include "screen_object_draw.h"
 
 static const COLOUR black = 0xFF000000;
 

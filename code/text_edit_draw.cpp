@@ -5,6 +5,7 @@
 
 #include "border.h"
 #include "image.h"
+#include "screen_object_draw.h"
 #include "text_draw.h"
 
 INT_S16 WM_TEXT_EDIT::inner_width() { return (INT_S16)(width - border_left - border_right - 1); }

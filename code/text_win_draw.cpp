@@ -5,12 +5,12 @@
 
 #include <cstring>
 
-#include "border.h"
 #include "click_sound.h"
 #include "draw.h"
 #include "font.h"
 #include "host.h"
 #include "image.h"
+#include "screen_object_draw.h"
 #include "scroll_bar.h"
 #include "text_draw.h"
 

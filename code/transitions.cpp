@@ -9,6 +9,7 @@
 #include "image.h"
 #include "page_manager.h"
 #include "random.h"
+#include "screen_image.h"
 
 INT_S16 transition_rectangle[4] = {-1, -1, -1, -1};
 INT_U32 transition_frame_limit = 100000;

@@ -1,11 +1,10 @@
-// Borders and arrows of screen objects: the shading types with their widths, the window manager's module
-// colours from which border shades are taken, the ring drawing with square or rounded corners, the small
-// direction triangles, and the window manager's statics (image cache, colours, top-level list, click sound).
+// The bevel painter: the shading types with their widths, the module colours from which border shades
+// are taken, the ring drawing with square or rounded corners and the small direction triangles, all into
+// draw_target. How a screen object chooses its type and shades is the window manager's
+// (screen_object_draw.h).
 #pragma once
 #include "types.h"
 #include "colour.h"
-
-class WM_SCREEN_OBJECT;
 
 // The border type that type 1 ("the object's own") means for an object whose own type is 1.
 extern INT_S32 default_border_type;
@@ -34,27 +33,14 @@ enum : INT_U16 {
 INT_S32 border_width_of_type(INT_S32 type);
 // The colour's red, green and blue times percent / 100, each at most 255; alpha kept.
 COLOUR shade_colour(COLOUR colour, INT_S32 percent);
-// The dark (70 %) and light (130 %) shades: the object's colour, else the module colour, else the
-// fallback, else the module base colour, else grey and white.
-void border_colours(WM_SCREEN_OBJECT* object, const COLOUR* fallback, COLOUR* dark, COLOUR* light);
-// Draws the rings of the type (1 = the object's own) inside the inclusive rectangle into draw_target;
-// radius -1 = corner_radius of the rectangle.
-void draw_border(WM_SCREEN_OBJECT* object, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT_U16 flags,
-                 const COLOUR* colour, INT_S32 type, INT_S16 radius);
-// A triangle pointing up (0), down (1), left (2) or right (3); insets -1 = a third of the box.
-void draw_arrow(WM_SCREEN_OBJECT* object, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const COLOUR* colour,
-                INT_S32 direction, INT_S16 inset_x, INT_S16 inset_y);
-// The keyboard focus as every control shows it, while the keyboard shows it (focus_visible): a dotted
-// outline along the inside of the box, corner_cut pixels clear of each corner (for round corners), in the
-// control's text colour, or where that is invisible in black or white, whichever stands out from its
-// face. Nothing for a box without room inside its outline.
-void draw_focus_outline(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT_S16 corner_cut, const COLOUR* text,
-                        const COLOUR* face);
-
-// The window manager's statics, in this order: the image cache (empty), the five module colours at
-// their initial values, the top-level list (empty) and the click sound. Built by the program's start-up
-// before the application's statics; ended in the reverse order after them: the click sound goes, the
-// top-level list is emptied without deleting its objects, the library-wide style sets and the image
-// cache are freed.
-void start_window_manager();
-void stop_window_manager();
+// The dark (70 %) and light (130 %) shades of a control whose own colour is own (invisible: none): own's
+// shades, else the module colour, else the fallback's, else the module base colour's, else grey and white.
+void border_shades(COLOUR own, const COLOUR* fallback, COLOUR* dark, COLOUR* light);
+// Draws the rings of the type (1 = default_border_type) in the two shades inside the inclusive rectangle
+// into draw_target; radius -1 = corner_radius of the rectangle.
+void draw_border_rings(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT_U16 flags, COLOUR dark, COLOUR light,
+                       INT_S32 type, INT_S16 radius);
+// A triangle pointing up (0), down (1), left (2) or right (3) into draw_target; insets -1 = a third of the
+// box.
+void draw_arrow_triangle(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const COLOUR* colour, INT_S32 direction,
+                         INT_S16 inset_x, INT_S16 inset_y);

@@ -12,7 +12,6 @@
 
 class FOLDER;
 class WM_SCRIPT;
-class WM_GRID;
 
 // Effect bits of WM_DIALOG_EFFECTS::flags (the low 16 bits are used).
 enum : INT_U32 {
@@ -131,8 +130,9 @@ public:
   virtual void set_title(const char* text);
   // "" without a title object; the title's text when it holds a string; null otherwise.
   virtual const char* get_title();
-  // The grid of a floating menu's entries, whose focused cell keeps the focus confirmed; null here.
-  virtual WM_GRID* entry_grid();
+  // Whether the focus is on one of the dialog's entries (a floating menu's, in a wholly visible row of its
+  // grid), which keeps the focus confirmed; false here.
+  virtual bool entry_focused();
 
   // The common body of both constructors.
   void init(INT_S16 x, INT_S16 y, INT_S16 width, INT_S16 height, const char* title, WM_DIALOG_EFFECTS* effects);

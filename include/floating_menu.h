@@ -65,7 +65,7 @@ public:
   WM_RESULT process() override;
   void resize(INT_S16 new_width, INT_S16 new_height, bool resize_children) override;
   void set_title(const char* text) override;
-  WM_GRID* entry_grid() override;
+  bool entry_focused() override;
 
   // The focusable byte of every button entry and of the arrows and displaced entries, and the grid's
   // keyboard navigation: 1 on, 0 off.

@@ -91,7 +91,8 @@ public:
           WM_STYLE_SET* style, WM_STYLE_SET* scrollbar_style);
   ~WM_GRID() override;
 
-  // Virtual operations (grid_input.cpp: process, update, object_at; grid_draw.cpp: render, draw).
+  // Virtual operations (grid_input.cpp: process, update, object_at, visit_focus_children; grid_draw.cpp:
+  // render, draw).
   WM_RESULT process() override;
   WM_RESULT update(bool top_level) override;
   WM_SCREEN_OBJECT* object_at(INT_S16 px, INT_S16 py) override;
@@ -103,6 +104,7 @@ public:
   bool is_focusable() override;
   void render() override;
   void draw() override;
+  bool visit_focus_children(WM_FOCUS_VISIT visit, void* walk) override;
 
   void init(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT_S16 columns, const INT_S16* weights,
             WM_STYLE_SET* style, WM_STYLE_SET* scrollbar_style);

@@ -4,8 +4,6 @@
 #pragma once
 #include "types.h"
 
-class IMAGE;
-
 // ---------------------------------------------------------------------------------------------------
 // Unattended runs, console and message boxes
 // ---------------------------------------------------------------------------------------------------
@@ -169,15 +167,13 @@ struct GRAPHICS_MODE {
 // Asked when the user closes the window (screen is always 0); non-zero = the window may close.
 typedef INT_U8 (*CLOSE_CALLBACK)(INT_S16 screen);
 
-// The one 32-bit image of the main window; size-locked except inside OpenGraphics and
-// close_main_window.
-extern IMAGE screen_image;
-extern INT_U8 full_screen_active;  // the display mode was changed by OpenGraphics
+extern INT_U8 full_screen_active;  // the display mode was changed by open_window
 extern INT_U8 full_redraw_flag;    // the next OpenGL presentation copies the whole image
 extern CLOSE_CALLBACK close_callback;
 
-// Name of the environment variable that asks for a main window without a display (Linux: a screen image
-// shown nowhere, as tests use it) when it is set to anything but "" or "0"; Windows has no such window.
+// Name of the environment variable that asks for a main window without a display (Linux: a window whose
+// pixels are shown nowhere, as tests use it) when it is set to anything but "" or "0"; Windows has no
+// such window.
 #define HEADLESS_VARIABLE "VELK_HEADLESS"
 
 // Why no main window can be made, or null when one can: on Linux the X server that DISPLAY names must
@@ -185,30 +181,41 @@ extern CLOSE_CALLBACK close_callback;
 // Windows a window must be possible. The text lasts until the next call.
 const char* display_problem();
 
-// Opens the main window or re-shapes the open one and sizes screen_image; 1 on success, 0 when screen
-// is not 0 or the size cannot meet the limits (nothing changed then). A window that cannot be made at
-// all (no display, see display_problem) is error 0x00 "Main window pointer invalid".
-INT_U8 OpenGraphics(const GRAPHICS_MODE* mode, INT_S16 screen);
-// OpenGraphics without size limits, not borderless.
-INT_U8 open_graphics_window(const char* title, INT_S16 width, INT_S16 height, INT_U8 full_screen,
-                            INT_S16 screen);
-// A borderless "Please Wait" window of the picture's size showing the picture at once.
-void show_please_wait(IMAGE* picture);
-// Closes the main window for screen 0 or -1 (all screens): leaves full screen, destroys the window and
-// empties the screen image. Other screen numbers and "no window" do nothing.
-void close_main_window(INT_S16 screen);
-// Copies the dirty rectangle of screen_image to the window (the whole image when it touches the last
-// row) and empties it; screen 0 or -1 only, and only with a window.
-void present_frame(INT_S16 screen);
+// A view of the pixels that the main window shows, which the layer that draws them owns (the screen
+// image, screen_image.h): height rows of width pixels 0xAARRGGBB (the alpha is not shown), pitch pixels
+// from one row's start to the next, and the inclusive area changed since they were last shown (any -1:
+// nothing changed).
+struct PIXEL_VIEW {
+  INT_U32* pixels;  // null: no pixels
+  INT_S32 width;
+  INT_S32 height;
+  INT_S32 pitch;
+  INT_S32 changed_left;
+  INT_S32 changed_top;
+  INT_S32 changed_right;
+  INT_S32 changed_bottom;
+};
+
+// Opens the main window or re-shapes the open one; 1 with its client size in *width and *height, 0
+// when screen is not 0 or the size cannot meet the limits (nothing changed then). A window that cannot
+// be made at all (no display, see display_problem) is error 0x00 "Main window pointer invalid".
+// OpenGraphics (screen_image.h) opens it with a screen image of its size.
+INT_U8 open_window(const GRAPHICS_MODE* mode, INT_S16 screen, INT_S16* width, INT_S16* height);
+// Closes the main window for screen 0 or -1 (all screens, the display's connection too): leaves full
+// screen and destroys the window. Other screen numbers and "no window" do nothing.
+void close_window(INT_S16 screen);
+// Shows the view's changed area in the window (the whole view when the area touches the last row);
+// screen 0 or -1 only. True when it took the frame, shown in the window or, without one, nowhere: the
+// pass was busy, and the caller empties its changed area. False for another screen, no pixels or
+// nothing changed.
+bool present_view(INT_S16 screen, const PIXEL_VIEW* view);
+// Asked when the window system has lost the inclusive rectangle of the window's picture: the layer that
+// owns the pixels shows it again. Set by OpenGraphics; null = none.
+typedef void (*REPAINT_HOOK)(INT_S16 left, INT_S16 top, INT_S16 right, INT_S16 bottom);
+extern REPAINT_HOOK repaint_hook;
 void set_close_callback(CLOSE_CALLBACK callback);
 INT_U8 allow_close(INT_S16 screen);  // a CLOSE_CALLBACK that always answers 1
 void set_window_title(const char* title, INT_S16 screen);
-INT_U8 close_graphics(INT_S16 screen);            // screen 0: nothing, 1; others: closed, 0
-INT_U8 close_graphics_and_check(INT_S16 screen);  // closes, then 1 when no screen is open
-
-IMAGE* get_screen_image(INT_S16 screen);  // screen_image for screen 0, else null
-INT_S16 get_screen_width(INT_S16 screen);   // 0 for screens other than 0
-INT_S16 get_screen_height(INT_S16 screen);
 INT_U8 is_screen_open(INT_S16 screen);
 INT_U8 has_main_window();
 INT_U8 is_full_screen();
@@ -216,7 +223,7 @@ INT_U8 has_gl_context();
 INT_S16 get_desktop_width();
 INT_S16 get_desktop_height();
 
-// OpenGL presentation path (Windows): used by present_frame while a context exists.
+// OpenGL presentation path (Windows): used by present_view while a context exists.
 INT_U8 create_gl_context();
 void delete_gl_context();
 void set_full_redraw(INT_U8 on);
@@ -354,6 +361,9 @@ public:
   // Called by the input pass once it has given the state shown to its objects: the next recorded state,
   // if any, is shown for the next pass (which then does not sleep).
   static void input_pass_done();
+  // Changes recorded for the input pass but not yet shown to it are dropped and the newest state is shown
+  // as it is: a new picture in the window does not take clicks made on the old one.
+  static void settle();
   // Adds raw wheel movement (120 = one notch away from the user).
   static void add_wheel_delta(INT_S32 delta);
   // Moves the pointer to a client point.

@@ -1,7 +1,7 @@
 // The host layer's test seam, used only by tests: a driven tick clock and calendar clock, scripted input
 // (pointer, buttons, wheel, keys held, typed characters, a close request) set between passes, a chosen
-// desktop size and keyboard presence, a screen image without a window, each present seen, and the screen
-// image as PNG.
+// desktop size and keyboard presence, and each present seen. (A screen without a window is the screen
+// image's: test_seam_screen, screen_image.h.)
 // Nothing in the library or the installer calls it; until a test does, the host answers as usual.
 #pragma once
 #include "types.h"
@@ -32,11 +32,8 @@ void test_seam_release_input();
 void test_seam_desktop(INT_S16 width, INT_S16 height);
 void test_seam_keyboard_present(INT_S8 present);
 
-// Gives the screen image the size (black) without opening a window: a headless screen on both builds.
-void test_seam_screen(INT_S16 width, INT_S16 height);
-
-// Called after every present of the screen image, with or without a window (null: none), so that a
-// test sees each frame a window would have shown, also those presented in the middle of a pass.
+// Called after every present (present_view), with or without a window (null: none), so that a test sees
+// each frame a window would have shown, also those presented in the middle of a pass.
 void test_seam_on_present(void (*callback)());
 
 // Called after every pass of the frame loop (the application's update), the last one too (null: none);
@@ -60,10 +57,6 @@ bool test_seam_pass_asked(INT_U32* tick, bool forget);
 // presented nothing, asked for no pass, dispatched no message, and no event or close request waits. A
 // program that a test drives tells by it that it stands still.
 bool test_seam_pass_rests();
-
-// Writes the screen image as a PNG file at the path (a failing test's picture, screenshots); false when
-// the file cannot be written or the screen image is empty.
-bool test_seam_dump_png(const char* path);
 
 // Everything back to the host's own behaviour (clocks, input, desktop, keyboard, the present and pass
 // callbacks).

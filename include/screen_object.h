@@ -8,7 +8,6 @@
 
 class IMAGE;
 class WM_SCREEN_OBJECT;
-class WM_SCROLLBAR;
 
 // The integer result of input handling, updates and callbacks that the page manager acts on; 0 = nothing.
 typedef INT_S32 WM_RESULT;
@@ -46,6 +45,9 @@ typedef WM_RESULT (*WM_CLICK_CALLBACK)(WM_SCREEN_OBJECT* object, INT_U32 user1, 
 typedef void (*WM_FOCUS_CALLBACK)(WM_SCREEN_OBJECT* object, INT_U32 user);
 // The screen-object created and destroyed hooks.
 typedef void (*WM_OBJECT_HOOK)(WM_SCREEN_OBJECT* object, INT_U32 user);
+// Called by visit_focus_children with each object the walk reaches (walk: the walker's own state);
+// false ends the walk.
+typedef bool (*WM_FOCUS_VISIT)(WM_SCREEN_OBJECT* object, void* walk);
 
 // Kind bits of WM_SCREEN_OBJECT::kind (one per class; containers tell their children apart by them).
 enum : INT_U32 {
@@ -100,6 +102,7 @@ public:
   INT_U32 focus_user;
   INT_U8 focusable;
   INT_U32 handle;         // the object's user-value handle (object_handle); 0 until one is asked for
+  INT_U8 takes_no_input;  // on the top-level list it never takes a pass's input (a button's hint)
 
   WM_SCREEN_OBJECT(INT_U8 visible, WM_EVENT_CALLBACK event_callback, INT_U32 event_user1, INT_U32 event_user2);
   WM_SCREEN_OBJECT(const WM_SCREEN_OBJECT&) = delete;
@@ -136,6 +139,10 @@ public:
   // null (the base) leaves the focus where it is, and the page manager's walk then finds the first in
   // reading order.
   virtual WM_SCREEN_OBJECT* first_focus();
+  // The objects inside this one that the focus walk (Tab) goes on to, in reading order: visit is called
+  // with each until it answers false; false when it did. The base visits its children in list order; a
+  // grid adds the cells of its wholly visible rows.
+  virtual bool visit_focus_children(WM_FOCUS_VISIT visit, void* walk);
 
   // The n-th child in list order from 0; null for n < 0 or past the end.
   WM_SCREEN_OBJECT* child_at_index(INT_S16 n);
@@ -178,6 +185,14 @@ public:
 // Module globals of the screen-object layer
 // ---------------------------------------------------------------------------------------------------
 
+// The window manager's statics, in this order: the image cache (empty), the five module colours at
+// their initial values, the top-level list (empty) and the click sound. Built by the program's start-up
+// before the application's statics; ended in the reverse order after them: the click sound goes, the
+// top-level list is emptied without deleting its objects, the library-wide style sets and the image
+// cache are freed.
+void start_window_manager();
+void stop_window_manager();
+
 // The image every object draws into (IMAGE, image.h): the first object built sets it to the screen image.
 // The object with keyboard focus, null when none; cleared when it is destroyed.
 extern WM_SCREEN_OBJECT* focus_object;
@@ -192,8 +207,8 @@ extern INT_U8 focus_visible;
 void set_focus_visible(bool visible);
 // The object that took the current press; only it can receive the release.
 extern WM_SCREEN_OBJECT* pressed_object;
-// The scroll bar that takes the mouse wheel (the scroll bars' own global); cleared when it is destroyed.
-extern WM_SCROLLBAR* scroll_wheel_target;
+// The object that takes the mouse wheel (a scroll bar, which sets it); cleared when it is destroyed.
+extern WM_SCREEN_OBJECT* scroll_wheel_target;
 // Called (object, user value) when set: the created hook by the constructors of area roots, dialogs and
 // widgets, the destroyed hook by the base destructor.
 extern WM_OBJECT_HOOK screen_object_created_hook;

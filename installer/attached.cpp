@@ -14,6 +14,7 @@
 #include "page_manager.h"
 #include "redraw.h"
 #include "progress_bar.h"
+#include "screen_image.h"
 #include "shell.h"
 
 static const char* const PACKAGE_FILE_NAME = "installer.pkg";

@@ -9,6 +9,7 @@
 #include "host.h"
 #include "page_manager.h"
 #include "program.h"
+#include "screen_image.h"
 #include "script.h"
 #include "wizard.h"
 

@@ -24,6 +24,7 @@
 #include "page_manager.h"
 #include "program.h"
 #include "random.h"
+#include "screen_image.h"
 #include "shell.h"
 #include "style_set.h"
 #include "text_draw.h"

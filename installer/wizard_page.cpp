@@ -25,6 +25,7 @@
 #include "page_manager.h"
 #include "progress_bar.h"
 #include "random.h"
+#include "screen_image.h"
 #include "script.h"
 #include "style_measures.h"
 #include "text_draw.h"

@@ -13,6 +13,7 @@
 
 #include "host.h"
 #include "image.h"
+#include "screen_image.h"
 #include "test_support.h"
 #include "window_scenario.h"
 

@@ -72,7 +72,7 @@ void sleep_seconds(INT_U32 s) {
 
 // Both ways out write what every stream holds first: the console's lines, a log still open.
 void fatal_exit(const char* text) {
-  close_main_window(-1);
+  close_window(-1);
   std::fflush(nullptr);
   if (text && text[0]) show_message_box("Fatal error", text);
   remove_temporary_folder();
@@ -80,7 +80,7 @@ void fatal_exit(const char* text) {
 }
 
 void exit_process(INT_S32 status) {
-  close_main_window(-1);
+  close_window(-1);
   std::fflush(nullptr);
   remove_temporary_folder();
   std::_Exit(status);

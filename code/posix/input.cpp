@@ -11,8 +11,6 @@
 #include <cstring>
 #include <ctime>
 
-#include "image.h"
-
 static INT_U8 key_down[256];  // held keys by virtual-key code, while the window has the focus
 static Cursor pointer_shapes[7];
 static bool headless_shapes[7];
@@ -182,10 +180,10 @@ void handle_x_event(XEvent* event) {
   MOUSE_HANDLER mouse;
   switch (event->type) {
     case Expose:
-      screen_image.extend_dirty_area((INT_S16)event->xexpose.x, (INT_S16)event->xexpose.y,
-                                     (INT_S16)(event->xexpose.x + event->xexpose.width - 1),
-                                     (INT_S16)(event->xexpose.y + event->xexpose.height - 1));
-      present_frame(0);
+      if (repaint_hook)
+        repaint_hook((INT_S16)event->xexpose.x, (INT_S16)event->xexpose.y,
+                     (INT_S16)(event->xexpose.x + event->xexpose.width - 1),
+                     (INT_S16)(event->xexpose.y + event->xexpose.height - 1));
       break;
     case ClientMessage:
       if ((Atom)event->xclient.data.l[0] == x_delete_window)

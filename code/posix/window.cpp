@@ -1,6 +1,6 @@
-// Linux host layer: the main window — an X11 window on the display that DISPLAY names, or a screen
-// image shown nowhere when a run asks for no display — its shaping, and the presentation of the screen
-// image with XPutImage.
+// Linux host layer: the main window — an X11 window on the display that DISPLAY names, or a window
+// shown nowhere when a run asks for no display — its shaping, and the presentation of a view of its
+// pixels with XPutImage.
 #include "x11_host.h"
 #include "../host_private.h"
 
@@ -13,7 +13,6 @@
 #include <unistd.h>
 
 #include "errors.h"
-#include "image.h"
 
 Display* x_display = nullptr;
 Window x_window = 0;
@@ -21,7 +20,7 @@ INT_U8 window_open = 0;
 Atom x_delete_window = 0;
 
 static GC x_gc = nullptr;
-static XImage* x_image = nullptr;        // wraps the screen image's pixels (fast path)
+static XImage* x_image = nullptr;        // wraps the presented view's pixels (fast path)
 static INT_U32* x_image_pixels = nullptr;
 static bool x_direct_pixels = false;     // the visual takes 0x00RRGGBB words as they are
 static INT_S16 available_width = -1;
@@ -41,7 +40,7 @@ static bool display_wanted() {
 
 static void forget_x_image() {
   if (x_image) {
-    x_image->data = nullptr;  // the pixels belong to the screen image
+    x_image->data = nullptr;  // the pixels belong to the view's owner
     XDestroyImage(x_image);
     x_image = nullptr;
   }
@@ -161,7 +160,7 @@ static void set_window_hints(INT_S16 width, INT_S16 height, bool popup, bool ful
   else XDeleteProperty(x_display, x_window, state);
 }
 
-INT_U8 OpenGraphics(const GRAPHICS_MODE* mode, INT_S16 screen) {
+INT_U8 open_window(const GRAPHICS_MODE* mode, INT_S16 screen, INT_S16* client_width, INT_S16* client_height) {
   if (screen != 0 || !mode) return 0;
   const char* title = mode->title ? mode->title : "";
   INT_S32 width, height;
@@ -221,11 +220,12 @@ INT_U8 OpenGraphics(const GRAPHICS_MODE* mode, INT_S16 screen) {
   window_open = 1;
   if (full_screen) full_screen_active = 1;
 
-  host_fit_screen_image(width, height);
+  *client_width = (INT_S16)width;
+  *client_height = (INT_S16)height;
   return 1;
 }
 
-void close_main_window(INT_S16 screen) {
+void close_window(INT_S16 screen) {
   if (screen != 0 && screen != -1) return;
   // The connection stays open for the next window and goes only with every screen (the program's
   // end): a new connection may be given the identifiers of the old one, and a window manager still
@@ -242,28 +242,25 @@ void close_main_window(INT_S16 screen) {
     }
     x_window = 0;
     window_open = 0;
-    screen_image.size_locked = 0;
-    screen_image.set_size(-1, -1);
-    screen_image.size_locked = 1;
   }
   if (screen == -1) close_display();
 }
 
-// Sends the rectangle to the window, converting pixel by pixel when the visual differs from the
-// image's layout.
-static void put_rectangle(INT_S32 left, INT_S32 top, INT_S32 width, INT_S32 height) {
+// Sends the rectangle of the view to the window, converting pixel by pixel when the visual differs from
+// the view's layout.
+static void put_rectangle(const PIXEL_VIEW* view, INT_S32 left, INT_S32 top, INT_S32 width, INT_S32 height) {
   if (!x_gc) return;
   int s = DefaultScreen(x_display);
   if (x_direct_pixels) {
-    if (!x_image || x_image_pixels != screen_image.pixels || x_image->width != screen_image.width ||
-        x_image->height != screen_image.height) {
+    if (!x_image || x_image_pixels != view->pixels || x_image->width != view->width ||
+        x_image->height != view->height) {
       forget_x_image();
       x_image = XCreateImage(x_display, DefaultVisual(x_display, s), DefaultDepth(x_display, s), ZPixmap, 0,
-                             (char*)screen_image.pixels, screen_image.width, screen_image.height, 32,
-                             screen_image.row_pitch * 4);
+                             (char*)view->pixels, (unsigned)view->width, (unsigned)view->height, 32,
+                             view->pitch * 4);
       if (!x_image) return;
       x_image->byte_order = LSBFirst;
-      x_image_pixels = screen_image.pixels;
+      x_image_pixels = view->pixels;
     }
     XPutImage(x_display, x_window, x_gc, x_image, left, top, left, top, (unsigned)width, (unsigned)height);
     return;
@@ -286,7 +283,7 @@ static void put_rectangle(INT_S32 left, INT_S32 top, INT_S32 width, INT_S32 heig
     return ((unsigned long)(value >> (8 - (bits > 8 ? 8 : bits))) << shift) & mask;
   };
   for (INT_S32 row = 0; row < height; row++) {
-    const INT_U32* source = screen_image.pixel_at(left, top + row);
+    const INT_U32* source = view->pixels + (size_t)(top + row) * (size_t)view->pitch + left;
     for (INT_S32 column = 0; column < width; column++) {
       INT_U32 p = source[column];
       unsigned long pixel = place((p >> 16) & 0xFF, visual->red_mask) | place((p >> 8) & 0xFF, visual->green_mask) |
@@ -300,25 +297,25 @@ static void put_rectangle(INT_S32 left, INT_S32 top, INT_S32 width, INT_S32 heig
 
 // A screen without a window (the test seam's) takes the frame as a window would, showing it nowhere, so
 // that a pass which drew does not sleep there either.
-void host_present_frame(INT_S16 screen) {
-  if ((screen != 0 && screen != -1) || !screen_image.pixels) return;
-  IMAGE_AREA& dirty = screen_image.dirty;
-  if (dirty.x1 == -1 || dirty.x2 == -1 || dirty.y1 == -1 || dirty.y2 == -1) return;
-  INT_S32 left = dirty.x1, top = dirty.y1, right = dirty.x2, bottom = dirty.y2;
-  if (bottom >= screen_image.height - 1) {
+bool host_present_view(INT_S16 screen, const PIXEL_VIEW* view) {
+  if ((screen != 0 && screen != -1) || !view->pixels) return false;
+  INT_S32 left = view->changed_left, top = view->changed_top, right = view->changed_right,
+          bottom = view->changed_bottom;
+  if (left == -1 || right == -1 || top == -1 || bottom == -1) return false;
+  if (bottom >= view->height - 1) {
     left = top = 0;
-    right = screen_image.width - 1;
-    bottom = screen_image.height - 1;
+    right = view->width - 1;
+    bottom = view->height - 1;
   }
   if (left < 0) left = 0;
   if (top < 0) top = 0;
-  if (right > screen_image.width - 1) right = screen_image.width - 1;
+  if (right > view->width - 1) right = view->width - 1;
   if (window_open && left <= right && top <= bottom && x_display && x_window) {
-    put_rectangle(left, top, right - left + 1, bottom - top + 1);
+    put_rectangle(view, left, top, right - left + 1, bottom - top + 1);
     XFlush(x_display);
   }
   activity_flag = 1;
-  screen_image.clear_dirty_area();
+  return true;
 }
 
 void set_window_title(const char* title, INT_S16 screen) {

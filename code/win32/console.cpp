@@ -159,7 +159,7 @@ void sleep_seconds(INT_U32 s) { Sleep(s > 0xFFFFFFFFu / 1000u ? 0xFFFFFFFFu : s 
 
 // Both ways out write what every stream holds first: the console's lines, a log still open.
 void fatal_exit(const char* text) {
-  close_main_window(-1);
+  close_window(-1);
   console_flush();
   std::fflush(nullptr);
   remove_temporary_folder();
@@ -177,7 +177,7 @@ void fatal_exit(const char* text) {
 }
 
 void exit_process(INT_S32 status) {
-  close_main_window(-1);
+  close_window(-1);
   std::fflush(nullptr);
   release_console();
   remove_temporary_folder();

@@ -9,7 +9,6 @@
 #include <ctime>
 
 #include "errors.h"
-#include "image.h"
 
 #ifndef WM_UNICHAR
 #define WM_UNICHAR 0x0109
@@ -38,9 +37,9 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPA
     case WM_PAINT: {
       PAINTSTRUCT paint;
       BeginPaint(window, &paint);
-      screen_image.extend_dirty_area((INT_S16)paint.rcPaint.left, (INT_S16)paint.rcPaint.top,
-                                     (INT_S16)paint.rcPaint.right, (INT_S16)paint.rcPaint.bottom);
-      present_frame(0);
+      if (repaint_hook)
+        repaint_hook((INT_S16)paint.rcPaint.left, (INT_S16)paint.rcPaint.top, (INT_S16)paint.rcPaint.right,
+                     (INT_S16)paint.rcPaint.bottom);
       EndPaint(window, &paint);
       return 1;
     }
@@ -57,7 +56,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPA
       if (full_screen_active) {
         if (w_param) {
           // Back to the mode that OpenGraphics set, not a fixed depth.
-          if (!change_display_mode(screen_image.width, screen_image.height, display_mode_bits)) raise_error(0x01);
+          if (!change_display_mode(display_mode_width, display_mode_height, display_mode_bits)) raise_error(0x01);
         } else {
           ChangeDisplaySettingsA(nullptr, 0);
           CloseWindow(window);

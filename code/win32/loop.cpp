@@ -26,7 +26,7 @@ bool register_main_class() {
   return registered;
 }
 
-// The window class is registered with the first window (OpenGraphics), not here: registering it loads
+// The window class is registered with the first window (open_window), not here: registering it loads
 // the window system's driver, which a run that opens no window (the one-shot jobs) never needs.
 void start_host() {}
 

@@ -14,7 +14,9 @@ extern HWND main_window;           // the one window of class "main"; null = non
 extern INT_S16 frame_width;        // left and right border of the window (0 for a popup)
 extern INT_S16 frame_height;       // bottom border (0 for a popup)
 extern INT_S16 top_border;         // caption height + frame height (0 for a popup)
-extern INT_U8 display_mode_bits;   // bits per pixel of the display mode OpenGraphics set
+extern INT_U8 display_mode_bits;   // bits per pixel of the display mode open_window set
+extern INT_S16 display_mode_width; // and its size
+extern INT_S16 display_mode_height;
 
 // Registers the window class "main" once; true when it is registered.
 bool register_main_class();

@@ -1,13 +1,13 @@
-// Windows host layer: the main window of class "main", its display modes, and the presentation of the
-// screen image with GDI, or with OpenGL while a context exists.
+// Windows host layer: the main window of class "main", its display modes, and the presentation of a view
+// of its pixels with GDI, or with OpenGL while a context exists.
 #include "win32_host.h"
 #include "../host_private.h"
 
 #include <GL/gl.h>
 #include <cstdlib>
+#include <cstring>
 
 #include "errors.h"
-#include "image.h"
 
 #ifndef GL_BGRA_EXT
 #define GL_BGRA_EXT 0x80E1
@@ -18,6 +18,8 @@ INT_S16 frame_width = 0;
 INT_S16 frame_height = 0;
 INT_S16 top_border = 0;
 INT_U8 display_mode_bits = 32;
+INT_S16 display_mode_width = 0;
+INT_S16 display_mode_height = 0;
 
 static INT_S16 available_width = -1;
 static INT_S16 available_height = -1;
@@ -57,7 +59,7 @@ const char* display_problem() {
   return nullptr;
 }
 
-INT_U8 OpenGraphics(const GRAPHICS_MODE* mode, INT_S16 screen) {
+INT_U8 open_window(const GRAPHICS_MODE* mode, INT_S16 screen, INT_S16* client_width, INT_S16* client_height) {
   if (screen != 0 || !mode) return 0;
   const char* title = mode->title ? mode->title : "";
   INT_S32 width, height;
@@ -119,14 +121,17 @@ INT_U8 OpenGraphics(const GRAPHICS_MODE* mode, INT_S16 screen) {
       display_mode_bits = 16;
       if (!change_display_mode((INT_S16)width, (INT_S16)height, 16)) raise_error(0x01);
     }
+    display_mode_width = (INT_S16)width;
+    display_mode_height = (INT_S16)height;
     full_screen_active = 1;
   }
 
-  host_fit_screen_image(width, height);
+  *client_width = (INT_S16)width;
+  *client_height = (INT_S16)height;
   return 1;
 }
 
-void close_main_window(INT_S16 screen) {
+void close_window(INT_S16 screen) {
   if ((screen != 0 && screen != -1) || !main_window) return;
   delete_gl_context();
   if (full_screen_active) {
@@ -136,46 +141,46 @@ void close_main_window(INT_S16 screen) {
   ShowWindow(main_window, SW_HIDE);
   DestroyWindow(main_window);
   main_window = nullptr;
-  screen_image.size_locked = 0;
-  screen_image.set_size(-1, -1);
-  screen_image.size_locked = 1;
 }
 
-static void present_with_gl() {
-  if (!presentation_buffer || presentation_width != screen_image.width || presentation_height != screen_image.height) {
+static bool view_changed(const PIXEL_VIEW* view) {
+  return view->changed_left != -1 && view->changed_right != -1 && view->changed_top != -1 &&
+         view->changed_bottom != -1;
+}
+
+// The whole view, bottom row first as glDrawPixels reads it; a new buffer shows the whole view.
+static bool present_with_gl(const PIXEL_VIEW* view) {
+  bool whole = false;
+  if (!presentation_buffer || presentation_width != view->width || presentation_height != view->height) {
     std::free(presentation_buffer);
-    presentation_buffer =
-        (INT_U32*)std::malloc((size_t)screen_image.width * (size_t)screen_image.height * sizeof(INT_U32));
-    presentation_width = presentation_buffer ? screen_image.width : 0;
-    presentation_height = presentation_buffer ? screen_image.height : 0;
-    if (!presentation_buffer) return;
-    screen_image.extend_dirty_area(0, 0, screen_image.width - 1, screen_image.height - 1);
+    presentation_buffer = (INT_U32*)std::malloc((size_t)view->width * (size_t)view->height * sizeof(INT_U32));
+    presentation_width = presentation_buffer ? (INT_S16)view->width : (INT_S16)0;
+    presentation_height = presentation_buffer ? (INT_S16)view->height : (INT_S16)0;
+    if (!presentation_buffer) return false;
+    whole = true;
   }
-  bool dirty = screen_image.dirty.x1 != -1 && screen_image.dirty.x2 != -1 && screen_image.dirty.y1 != -1 &&
-               screen_image.dirty.y2 != -1;
-  if (!full_redraw_flag && !dirty) return;
+  if (!full_redraw_flag && !whole && !view_changed(view)) return false;
   full_redraw_flag = 0;
-  screen_image.convert_pixels(presentation_buffer, -1, -1, 0, 0);
-  screen_image.clear_dirty_area();
+  for (INT_S32 row = 0; row < view->height; row++)
+    std::memcpy(presentation_buffer + (size_t)(view->height - 1 - row) * (size_t)view->width,
+                view->pixels + (size_t)row * (size_t)view->pitch, (size_t)view->width * sizeof(INT_U32));
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glDrawPixels(screen_image.width, screen_image.height, GL_BGRA_EXT, GL_UNSIGNED_BYTE, presentation_buffer);
+  glDrawPixels(view->width, view->height, GL_BGRA_EXT, GL_UNSIGNED_BYTE, presentation_buffer);
   SwapBuffers(gl_device_context);
   activity_flag = 1;
+  return true;
 }
 
 // A screen without a window (the test seam's) takes the frame as a window would, showing it nowhere, so
 // that a pass which drew does not sleep there either.
-void host_present_frame(INT_S16 screen) {
-  if ((screen != 0 && screen != -1) || !screen_image.pixels) return;
-  if (main_window && gl_context) {
-    present_with_gl();
-    return;
-  }
-  IMAGE_AREA& dirty = screen_image.dirty;
-  if (dirty.x1 == -1 || dirty.x2 == -1 || dirty.y1 == -1 || dirty.y2 == -1) return;
-  INT_S32 left = dirty.x1, top = dirty.y1, right = dirty.x2, bottom = dirty.y2;
-  INT_S32 width = screen_image.width, height = screen_image.height;
+bool host_present_view(INT_S16 screen, const PIXEL_VIEW* view) {
+  if ((screen != 0 && screen != -1) || !view->pixels) return false;
+  if (main_window && gl_context) return present_with_gl(view);
+  if (!view_changed(view)) return false;
+  INT_S32 left = view->changed_left, top = view->changed_top, right = view->changed_right,
+          bottom = view->changed_bottom;
+  INT_S32 width = view->width, height = view->height;
   if (bottom >= height - 1) {
     left = top = 0;
     right = width - 1;
@@ -186,7 +191,7 @@ void host_present_frame(INT_S16 screen) {
     BITMAPINFO info;
     ZeroMemory(&info, sizeof(info));
     info.bmiHeader.biSize = 40;
-    info.bmiHeader.biWidth = screen_image.row_pitch;
+    info.bmiHeader.biWidth = view->pitch;
     info.bmiHeader.biHeight = -height;  // top row first
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
@@ -195,11 +200,11 @@ void host_present_frame(INT_S16 screen) {
     SetStretchBltMode(device_context, COLORONCOLOR);
     // The source rectangle counts from the bitmap's bottom even though the bitmap is top-down.
     StretchDIBits(device_context, left, top, right - left + 1, bottom - top + 1, left, height - bottom - 1,
-                  right - left + 1, bottom - top + 1, screen_image.pixels, &info, DIB_RGB_COLORS, SRCCOPY);
+                  right - left + 1, bottom - top + 1, view->pixels, &info, DIB_RGB_COLORS, SRCCOPY);
     ReleaseDC(main_window, device_context);
   }
   activity_flag = 1;
-  screen_image.clear_dirty_area();
+  return true;
 }
 
 void set_window_title(const char* title, INT_S16 screen) {
