@@ -17,7 +17,7 @@
 #include "pass_count.h"
 #include "screen_image.h"
 #include "test_support.h"
-#include "../code/host_private.h"
+#include "../code/host/private/host_private.h"
 
 #ifdef _WIN32
 #include <io.h>
