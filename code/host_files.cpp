@@ -6,7 +6,9 @@
 #include "shell.h"
 #include "velk_string.h"
 
+#include <atomic>
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -329,4 +331,46 @@ INT_S32 remove_stale_temporaries(FOLDER* folder, TEMPORARY_REMOVED removed, void
     if (removed) removed(folder, name.c_str(), result == TEMPORARY_GONE ? nullptr : cause, user);
   }
   return count;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Files an immediate end removes
+
+// Noted and forgotten on the program's thread while end requests are held back, and read by the
+// handler of the second request: a path is whole before it is marked noted, so that the handler never
+// reads one half written, wherever it runs.
+static HOST_NOTED_PATH immediate_end_paths[IMMEDIATE_END_FILES];
+static volatile std::sig_atomic_t immediate_end_noted[IMMEDIATE_END_FILES];
+
+bool remove_at_immediate_end(const FOLDER* folder, const char* name) {
+  HOST_NOTED_PATH target;
+  std::memset(&target, 0, sizeof target);
+  if (!host_noted_path(folder, name, &target)) return false;
+  hold_end_requests();
+  bool noted = false;
+  for (int i = 0; i < IMMEDIATE_END_FILES && !noted; i++) {
+    if (immediate_end_noted[i]) continue;
+    immediate_end_paths[i] = target;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    immediate_end_noted[i] = 1;
+    noted = true;
+  }
+  release_end_requests();
+  return noted;
+}
+
+void keep_at_immediate_end(const FOLDER* folder, const char* name) {
+  HOST_NOTED_PATH target;
+  std::memset(&target, 0, sizeof target);
+  if (!host_noted_path(folder, name, &target)) return;
+  hold_end_requests();
+  for (int i = 0; i < IMMEDIATE_END_FILES; i++)
+    if (immediate_end_noted[i] && std::memcmp(immediate_end_paths[i].bytes, target.bytes, sizeof target.bytes) == 0)
+      immediate_end_noted[i] = 0;
+  release_end_requests();
+}
+
+void host_immediate_end() {
+  for (int i = 0; i < IMMEDIATE_END_FILES; i++)
+    if (immediate_end_noted[i]) host_remove_noted(&immediate_end_paths[i]);
 }
