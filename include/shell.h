@@ -7,6 +7,7 @@
 #include "types.h"
 
 class FOLDER;
+class VELK_STRING;
 
 // Process and shell.
 // Replaces the running program by folder/name (the program gets its path as its only argument);
@@ -26,6 +27,10 @@ bool clipboard_has_text();
 INT_U32 get_clipboard_text(char* buffer, INT_U32 size);
 // Puts a copy of text on the clipboard; null does nothing.
 void set_clipboard_text(const char* text);
+// Puts a copy of the text on the clipboard, as set_clipboard_text does.
+void copy_to_clipboard(const VELK_STRING& text);
+// Replaces *text with the clipboard's text (at most 1023 characters) when there is some.
+void paste_from_clipboard(VELK_STRING* text);
 
 // Shortcuts. type is the item kind: 1 application, 2 web link, 3 text file, 0 none of these; it picks
 // the shortcut's icon. The target is program_folder/program_name (or program_name alone when the
