@@ -37,8 +37,18 @@ void set_message_box_hook(MESSAGE_BOX_HOOK hook);
 
 // The library's millisecond clock: milliseconds since the system started; wraps after 49.7 days.
 INT_U32 get_tick_count();
-// The calendar clock: seconds since 1970 (the last input times, time stamps and the random seed).
+// The calendar clock: seconds since 1970 (the last input times and the time stamps).
 INT_U32 get_calendar_seconds();
+
+// The calendar clock's seconds, but always above the previous result.
+INT_U32 unique_time_stamp();
+
+// Frame rate: counts one frame; returns last second's count. Each output may be null.
+INT_U32 count_frame(INT_U32* minimum, INT_U32* maximum, INT_U32* average);
+// Sets *text to the counter's text, counts a frame and remakes the text when last second's count
+// changed ("Frame Rate" when name is null); 1 when it was remade.
+INT_U32 update_frame_rate_text(const char** text, const char* name);
+const char* frame_rate_text(const char* name);
 
 void sleep_milliseconds(INT_U32 ms);
 void sleep_seconds(INT_U32 s);
@@ -371,6 +381,10 @@ public:
   void show_pointer();
   void hide_pointer();
 };
+
+// Seconds since 1970 of the last keyboard input, and of the last input of the keyboard or the mouse.
+INT_U32 get_last_input_time();
+INT_U32 get_last_activity_time();
 
 // Shows or hides the system pointer; always 1.
 INT_U8 show_system_cursor(INT_U8 show);
