@@ -1,7 +1,9 @@
 // The shared part of the host layer: the command-line split, the frame loop and its message pump, the
-// unattended switch, the idle wait and the loop's globals, the frame-rate counter and unique time stamps.
+// unattended switch, the idle wait and the loop's globals, the frame-rate counter, unique time stamps and
+// the error reports through the host.
 #include "host.h"
 #include "host_private.h"
+#include "debug_stream.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -292,4 +294,22 @@ INT_U32 unique_time_stamp() {
   if (now <= last) now = last + 1;
   last = now;
   return now;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Error reports
+// ---------------------------------------------------------------------------------------------------
+
+namespace {
+
+void log_to_platform_stream(const char* source_file, INT_S32 line) {
+  DEBUG_STREAM* stream = platform_debug_stream();
+  if (stream && stream->flags != 0) debug_stream_write(stream, source_file, line, get_error_text(), true);
+}
+
+}  // namespace
+
+void report_errors_through_host() {
+  const ERROR_REPORTING host_reporting = {show_message_box, console_print, log_to_platform_stream, fatal_exit};
+  set_error_reporting(&host_reporting);
 }

@@ -3,6 +3,7 @@
 // presentation, keyboard and mouse input, and the platform event queue. One header for both host layers.
 #pragma once
 #include "types.h"
+#include "errors.h"
 
 // ---------------------------------------------------------------------------------------------------
 // Unattended runs, console and message boxes
@@ -31,6 +32,11 @@ void show_message_box(const char* caption, const char* text);
 typedef void (*MESSAGE_BOX_HOOK)(const char* caption, const char* text);
 void set_message_box_hook(MESSAGE_BOX_HOOK hook);
 
+// Makes the numbered errors and the debugging aids (errors.h) report through the host: boxes by
+// show_message_box, the console by console_print, the data errors to the "VELK Platform" debug stream
+// when any of its outputs is on, and the end by fatal_exit. The program's start does this first.
+void report_errors_through_host();
+
 // ---------------------------------------------------------------------------------------------------
 // Clock, sleeping and ending the process
 // ---------------------------------------------------------------------------------------------------
@@ -52,9 +58,6 @@ const char* frame_rate_text(const char* name);
 
 void sleep_milliseconds(INT_U32 ms);
 void sleep_seconds(INT_U32 s);
-
-// Exit status of a process ended by fatal_exit.
-#define FATAL_EXIT_STATUS 3
 
 // Closes the main window and ends the process with the text shown in the fatal-exit box (standard error
 // when unattended); status FATAL_EXIT_STATUS. Does not return. A null or empty text shows no box.
