@@ -1,6 +1,6 @@
 // The shared part of the host layer: the command-line split, the frame loop and its message pump, the
-// unattended switch, the idle wait and the loop's globals, the frame-rate counter, unique time stamps and
-// the error reports through the host.
+// unattended switch, the idle wait and the loop's globals, the frame-rate counter, unique time stamps,
+// the application's descriptor with the library banner and the error reports through the host.
 #include "host.h"
 #include "host_private.h"
 #include "debug_stream.h"
@@ -294,6 +294,30 @@ INT_U32 unique_time_stamp() {
   if (now <= last) now = last + 1;
   last = now;
   return now;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Application descriptor
+// ---------------------------------------------------------------------------------------------------
+
+APP_DESCRIPTOR app_descriptor = {"", 0, 0};
+
+// ---------------------------------------------------------------------------------------------------
+// Banner
+// ---------------------------------------------------------------------------------------------------
+
+const char* build_library_banner(bool name_maker) {
+  static char banner[1024];
+  std::snprintf(banner, sizeof banner,
+                "%s\n"
+                "Built on %s at %s\n\n"
+                "This program was developed%s.\n"
+                "It was built with the V.E.L.K. Development Libraries.\n\n"
+                "www.velk-libraries.example\n\n"
+                "V.E.L.K. Development Libraries (c) Velk Software. All rights reserved.\n",
+                app_descriptor.title ? app_descriptor.title : "", __DATE__, __TIME__,
+                name_maker ? " by Velk Software" : "");
+  return banner;
 }
 
 // ---------------------------------------------------------------------------------------------------

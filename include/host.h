@@ -103,6 +103,15 @@ const char* get_module_path();
 // Program entry and frame loop
 // ---------------------------------------------------------------------------------------------------
 
+// The application's descriptor, read by the host layer. The host keeps the one instance with
+// empty defaults; the application fills it in before the program entry reads it.
+struct APP_DESCRIPTOR {
+  const char* title;       // the application's title (first line of the library banner)
+  INT_U8 banner_at_exit;   // non-zero: the host shows the library banner after the run
+  INT_U16 icon_resource;   // resource number of the window icon
+};
+extern APP_DESCRIPTOR app_descriptor;
+
 // The application's three entries, reached by the library only through the record that the program's
 // entry (main / WinMain) hands to run_program (program.h).
 typedef void (*APPLICATION_MAIN)(INT_S16 argc, char** argv);
@@ -140,6 +149,9 @@ void start_host();
 void release_console();
 // The library banner box at exit: no icon, OK only (standard error when unattended).
 void show_banner_box(const char* caption, const char* text);
+// The library's about text in a static buffer (overwritten by each call): the application's title and
+// the library's credits.
+const char* build_library_banner(bool name_maker);
 
 // The frame loop alone: update, events, messages, then the wait (request_pass_by); ends when update
 // returns 0, a close request was granted, or after the first pass whose update began after an end
