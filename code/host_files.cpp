@@ -1,6 +1,6 @@
 // Files and folders, the part both hosts share: path joining and cutting, the program's own path and
 // location, the FOLDER members built on the host's few folder calls, and the system folders built
-// from the host's base folders and the application's name.
+// from the host's base folders and the application's name, and the display form of a file's size.
 #include "files_host.h"
 #include "host.h"
 #include "shell.h"
@@ -373,4 +373,34 @@ void keep_at_immediate_end(const FOLDER* folder, const char* name) {
 void host_immediate_end() {
   for (int i = 0; i < IMMEDIATE_END_FILES; i++)
     if (immediate_end_noted[i]) host_remove_noted(&immediate_end_paths[i]);
+}
+
+const char* format_byte_count(const FILE_INFO* info) {
+  static char formatted[64];
+  INT_U32 size = info ? info->size : 0;
+  int shift = size > 1073741824u ? 30 : size > 1048576u ? 20 : size > 1024u ? 10 : 0;
+  const char* unit = shift == 30 ? "G" : shift == 20 ? "M" : shift == 10 ? "k" : "b";
+  // size / 2^shift is exact in a double, so "%.1lf" rounds its exact tenths: written out here, which a
+  // long list does thousands of times. A tie (a remainder of exactly half a tenth) is left to the C
+  // library, whose rounding of ties is its own.
+  INT_U64 tenths = (INT_U64)size * 10;
+  INT_U64 whole = tenths >> shift;
+  INT_U64 rest = tenths & ((1ull << shift) - 1);
+  INT_U64 half = shift ? 1ull << (shift - 1) : 0;
+  if (shift && rest == half) {
+    std::snprintf(formatted, sizeof formatted, "%.1lf %s", (double)size / (double)(1ull << shift), unit);
+    return formatted;
+  }
+  if (rest > half) whole++;
+  char digits[24];
+  int n = 0;
+  for (INT_U64 integer = whole / 10; n == 0 || integer > 0; integer /= 10) digits[n++] = (char)('0' + integer % 10);
+  char* out = formatted;
+  while (n > 0) *out++ = digits[--n];
+  *out++ = '.';
+  *out++ = (char)('0' + whole % 10);
+  *out++ = ' ';
+  *out++ = unit[0];
+  *out = 0;
+  return formatted;
 }

@@ -1,6 +1,6 @@
 // The library's growable text and its stored form, and the free text helpers that the rest of the
 // library uses on plain NUL-terminated texts: conversions, case-insensitive compare and find,
-// accent folding, base64 and byte counts for display.
+// accent folding and base64.
 #include "velk_string.h"
 
 #include <cctype>
@@ -9,9 +9,7 @@
 #include <cstring>
 
 #include "errors.h"
-#include "files.h"
 #include "random.h"
-#include "shell.h"
 
 namespace {
 
@@ -332,19 +330,6 @@ void VELK_STRING::unscramble() {
     }
   }
   std::free(decoded);
-}
-
-void VELK_STRING::copy_to_clipboard() const {
-  set_clipboard_text(text);
-}
-
-void VELK_STRING::paste_from_clipboard() {
-  if (!clipboard_has_text()) return;
-  char pasted[1024];
-  if (!get_clipboard_text(pasted, sizeof pasted)) return;
-  pasted[sizeof pasted - 1] = 0;
-  clear();
-  assign(pasted);
 }
 
 bool VELK_STRING::put_to_data_device(DATA_DEVICE* device) {
@@ -836,34 +821,4 @@ bool has_host_form(const char* text) {
 bool is_single_name(const char* text) {
   if (!text || !text[0] || std::strcmp(text, ".") == 0 || std::strcmp(text, "..") == 0) return false;
   return !std::strpbrk(text, "/\\") && has_host_form(text);
-}
-
-const char* format_byte_count(const FILE_INFO* info) {
-  static char formatted[64];
-  INT_U32 size = info ? info->size : 0;
-  int shift = size > 1073741824u ? 30 : size > 1048576u ? 20 : size > 1024u ? 10 : 0;
-  const char* unit = shift == 30 ? "G" : shift == 20 ? "M" : shift == 10 ? "k" : "b";
-  // size / 2^shift is exact in a double, so "%.1lf" rounds its exact tenths: written out here, which a
-  // long list does thousands of times. A tie (a remainder of exactly half a tenth) is left to the C
-  // library, whose rounding of ties is its own.
-  INT_U64 tenths = (INT_U64)size * 10;
-  INT_U64 whole = tenths >> shift;
-  INT_U64 rest = tenths & ((1ull << shift) - 1);
-  INT_U64 half = shift ? 1ull << (shift - 1) : 0;
-  if (shift && rest == half) {
-    std::snprintf(formatted, sizeof formatted, "%.1lf %s", (double)size / (double)(1ull << shift), unit);
-    return formatted;
-  }
-  if (rest > half) whole++;
-  char digits[24];
-  int n = 0;
-  for (INT_U64 integer = whole / 10; n == 0 || integer > 0; integer /= 10) digits[n++] = (char)('0' + integer % 10);
-  char* out = formatted;
-  while (n > 0) *out++ = digits[--n];
-  *out++ = '.';
-  *out++ = (char)('0' + whole % 10);
-  *out++ = ' ';
-  *out++ = unit[0];
-  *out = 0;
-  return formatted;
 }

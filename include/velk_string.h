@@ -1,10 +1,8 @@
 // The library's growable 8-bit text (VELK_STRING, stored as a u32 length and the bytes) and the free
-// text helpers: conversions, case-insensitive compare and find, accent folding, base64, byte counts.
+// text helpers: conversions, case-insensitive compare and find, accent folding, base64.
 #pragma once
 #include "types.h"
 #include "data_device.h"
-
-struct FILE_INFO;
 
 // The smallest buffer a string allocates.
 const INT_S32 VELK_STRING_MINIMUM_ALLOCATION = 50;
@@ -63,10 +61,6 @@ public:
   // Scrambles the text with the library's scrambler and stores it as base64, and back again.
   void scramble();
   void unscramble();
-
-  void copy_to_clipboard() const;
-  // Replaces the text with the clipboard's text (at most 1023 characters) when there is some.
-  void paste_from_clipboard();
 
   // Stored form: u32 length (swapped when the device swaps), then the bytes without NUL. A length
   // larger than what is left on the device fails the read with a data error.
@@ -186,7 +180,3 @@ bool has_host_form(const char* text);
 // A name of one component on both hosts: not empty, not "." or "..", without '/' or '\\', with a
 // host form.
 bool is_single_name(const char* text);
-
-// The size of a file for display ("%.1lf %s" with b, k, M or G), in a static buffer that the next
-// call overwrites.
-const char* format_byte_count(const FILE_INFO* info);
