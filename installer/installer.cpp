@@ -30,7 +30,6 @@
 #include "text_draw.h"
 #include "wizard.h"
 
-static const char* const PACKAGE_FILE_NAME = "installer.pkg";
 
 // The mark by which the packer knows the installer program (attached_data.h); defined here, in the
 // installer's entry, so that no other program carries it.

@@ -3,7 +3,6 @@
 # an object of a layer's archive leaves undefined must be defined by that layer or one below it, or by
 # none of them (the C and C++ libraries, the system, the application's entries).
 # Usage: tools/check_layer_uses.sh NM ARCHIVE... (the layers' archives, bottom first)
-# TEMPORARY: LAYER_USES_ALLOWED names sources (errors.cpp) whose upward uses are still let through.
 set -euo pipefail
 nm=$1
 shift
@@ -14,14 +13,13 @@ uses=$(for ((layer = 1; layer <= $#; layer++)); do
     if ($3 == "U") print layer "\tU\t" object "\t" $2
     else if ($3 ~ /^[A-TV-Z]$/ || $3 == "u") print layer "\tD\t" object "\t" $2
   }'
-done | awk -F'\t' -v allowed="${LAYER_USES_ALLOWED:-}" '
+done | awk -F'\t' '
   $2 == "D" { if (!($4 in lowest) || $1 < lowest[$4]) { lowest[$4] = $1; definer[$4] = $3 } next }
   { used[NR] = $0 }
   END {
     for (i in used) {
       split(used[i], use, "\t")
-      source = use[3]; sub(/\.o(bj)?$/, "", source)
-      if ((use[4] in lowest) && lowest[use[4]] > use[1] && index(" " allowed " ", " " source " ") == 0)
+      if ((use[4] in lowest) && lowest[use[4]] > use[1])
         print use[3] " uses " use[4] " of " definer[use[4]]
     }
   }' | sort -u)

@@ -1,14 +1,12 @@
 // Numbered errors and warnings (two constant tables and the boxes that show them), the data layer's
-// last error with its message texts, and the console and file debugging aids.
+// last error with its message texts, and the console and file debugging aids. Boxes, the console, the
+// debug stream and the fatal end go through the reporting that the program installs.
 #include "errors.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-#include "debug_stream.h"
-#include "host.h"
 
 // clang-format off
 const ERROR_TABLE_ROW error_table[] = {
@@ -160,23 +158,49 @@ char data_error_buffer[1400];
 
 bool debug_file_created = false;
 
+// The reporting until the program installs the host's: the standard streams, as the Linux host uses them.
+void default_box(const char* caption, const char* text) {
+  std::fflush(stdout);  // what was printed before comes before the message
+  std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
+  std::fflush(stderr);
+}
+
+void default_print(const char* text) { std::fputs(text, stdout); }
+
+void default_log_data_error(const char*, INT_S32) {}
+
+[[noreturn]] void default_end(const char* text) {
+  std::fflush(nullptr);
+  if (text && text[0]) default_box("Fatal error", text);
+  std::_Exit(FATAL_EXIT_STATUS);
+}
+
+ERROR_REPORTING reporting = {default_box, default_print, default_log_data_error, default_end};
+
 }  // namespace
+
+void set_error_reporting(const ERROR_REPORTING* given) {
+  reporting.show_box = given && given->show_box ? given->show_box : default_box;
+  reporting.print = given && given->print ? given->print : default_print;
+  reporting.log_data_error = given && given->log_data_error ? given->log_data_error : default_log_data_error;
+  reporting.end = given && given->end ? given->end : default_end;
+}
 
 void show_message_with_detail(const char* caption, const char* text, const char* detail) {
   if (!text) text = "";
   if (!detail) {
-    show_message_box(caption, text);
+    reporting.show_box(caption, text);
     return;
   }
   size_t length = std::strlen(text);
   char* with_question = static_cast<char*>(std::malloc(length + 35));
   if (!with_question) {
-    show_message_box(caption, text);
+    reporting.show_box(caption, text);
     return;
   }
   std::memcpy(with_question, text, length);
   std::memcpy(with_question + length, more_information, sizeof more_information);
-  show_message_box(caption, with_question);
+  reporting.show_box(caption, with_question);
   std::free(with_question);
 }
 
@@ -186,7 +210,7 @@ static void show_report(const ERROR_TABLE_ROW* table, INT_U32 code, const char* 
                         const char* prefix, const char* undefined) {
   const ERROR_TABLE_ROW* row = find_row(table, code);
   if (!row) {
-    show_message_box(caption, undefined);
+    reporting.show_box(caption, undefined);
     return;
   }
   char text[1024];
@@ -196,7 +220,8 @@ static void show_report(const ERROR_TABLE_ROW* table, INT_U32 code, const char* 
 
 void raise_error(INT_U32 code, const char* argument) {
   show_report(error_table, code, argument, "Error", "ERROR", "ERROR: Undefined error encountered");
-  fatal_exit("Application was unable to continue");
+  reporting.end("Application was unable to continue");
+  default_end("Application was unable to continue");
 }
 
 void raise_warning(INT_U32 code, const char* argument) {
@@ -239,8 +264,7 @@ void log_data_error(const void*, const char* source_file, INT_S32 line) {
   // Finding and writing the stream touches the disk: the system's cause of the failure (errno) stays
   // for the caller that reports it.
   int cause = errno;
-  DEBUG_STREAM* stream = platform_debug_stream();
-  if (stream && stream->flags != 0) debug_stream_write(stream, source_file, line, get_error_text(), true);
+  reporting.log_data_error(source_file, line);
   errno = cause;
 }
 
@@ -249,12 +273,12 @@ void debug_console_print(const char* source_file, INT_S32 line, const char* text
     char* location = static_cast<char*>(std::malloc(2098));
     if (location) {
       std::snprintf(location, 2098, "Debug - File: %s Line %d: = ", source_file, static_cast<int>(line));
-      console_print(location);
+      reporting.print(location);
       std::free(location);
     }
   }
-  console_print(text ? text : "");
-  console_print("\n");
+  reporting.print(text ? text : "");
+  reporting.print("\n");
 }
 
 void debug_log(const char* source_file, INT_S32 line, const char* text, const char* file_name) {

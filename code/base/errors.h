@@ -16,8 +16,29 @@ struct ERROR_TABLE_ROW {
 extern const ERROR_TABLE_ROW error_table[];
 extern const ERROR_TABLE_ROW warning_table[];
 
-// Shows the error's row in a box captioned "Error" and ends the program through fatal_exit with
-// "Application was unable to continue". An unknown code shows "ERROR: Undefined error encountered".
+// Exit status of a process ended by a fatal error.
+#define FATAL_EXIT_STATUS 3
+
+// How the numbered errors and the debugging aids below reach the user: a box, the console, the
+// "VELK Platform" debug stream and the end of the process after a fatal error. The program installs
+// the host's at its start (report_errors_through_host, host.h). Until then, and for an entry left
+// null, a box is "caption: text" and a line end on standard error, the console is standard output, the
+// debug stream gets nothing, and the end writes what every stream holds, shows the text in a box
+// captioned "Fatal error" (none for a null or empty text) and ends the process with FATAL_EXIT_STATUS.
+struct ERROR_REPORTING {
+  void (*show_box)(const char* caption, const char* text);
+  void (*print)(const char* text);
+  // Writes the stored data error (get_error_text) with its code location.
+  void (*log_data_error)(const char* source_file, INT_S32 line);
+  // Ends the process; should it return, the default end follows.
+  void (*end)(const char* text);
+};
+// Installs reporting (a copy is kept); null puts back the defaults.
+void set_error_reporting(const ERROR_REPORTING* reporting);
+
+// Shows the error's row in a box captioned "Error" and ends the program through the reporting's end
+// with "Application was unable to continue". An unknown code shows "ERROR: Undefined error
+// encountered".
 [[noreturn]] void raise_error(INT_U32 code, const char* argument = nullptr);
 
 // Shows the warning's row in a box captioned "Warning"; the program goes on.

@@ -1,6 +1,6 @@
 // The library's Mersenne-Twister generator (words used from the top of each block downwards) and the
-// small stateful helpers beside it: frame-rate counter, times, date texts, screen numbers, random
-// strings, the two-key text scrambler and the table and report tools.
+// small helpers beside it: date texts, screen numbers, the two-key text scrambler and the table and
+// report tools. Nothing here asks the host: the seed and the table's date read the C library's clock.
 #include "random.h"
 
 #include <cstdio>
@@ -10,14 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "host.h"
-#include "shell.h"
-
 namespace {
 
 const INT_U32 seed_mask = 0xFFFFFC00u;  // a block seed keeps only its upper 22 bits
 
-INT_U32 clock_seconds() { return get_calendar_seconds(); }
+// The calendar clock of the C library: seconds since 1970.
+INT_U32 clock_seconds() { return static_cast<INT_U32>(std::time(nullptr)); }
 
 }  // namespace
 
@@ -97,90 +95,8 @@ double random_double_range(double minimum, double maximum) {
 }
 
 // ---------------------------------------------------------------------------------------------------
-// Frame rate
+// Dates
 // ---------------------------------------------------------------------------------------------------
-
-namespace {
-
-struct FRAME_RATE_COUNTER {
-  INT_U32 frames = 0;            // frames counted in the current second
-  INT_U32 second = 0;            // the current second
-  INT_U32 last_count = 0;        // last second's count
-  INT_U32 minimum = 0xFFFFFFFFu; // 0xFFFFFFFF = not set
-  INT_U32 maximum = 0;
-  INT_U32 sum = 0;
-  INT_U32 seconds = 0;
-  INT_U32 average = 0;
-  char text[160] = {0};
-  INT_U32 text_count = 0xFFFFFFFFu;  // the count the text was made for (none yet)
-};
-
-FRAME_RATE_COUNTER frame_counter;
-
-void count_one_frame() {
-  FRAME_RATE_COUNTER& c = frame_counter;
-  c.frames += 1;
-  INT_U32 now = clock_seconds();
-  if (now == c.second) return;
-  c.second = now;
-  c.last_count = c.frames;
-  c.frames = 0;
-  if (c.last_count < c.minimum) c.minimum = c.last_count;
-  if (c.last_count > c.maximum) c.maximum = c.last_count;
-  INT_U32 candidate = (c.sum + c.last_count) / (c.seconds + 1);
-  if ((candidate >> 1) <= c.minimum) {
-    c.average = candidate;
-    c.sum += c.last_count;
-    c.seconds += 1;
-  } else {
-    // A sudden drop below half the running average starts the statistics again.
-    c.minimum = 0xFFFFFFFFu;
-    c.maximum = 0;
-    c.sum = 0;
-    c.seconds = 0;
-    c.average = 0;
-  }
-}
-
-}  // namespace
-
-INT_U32 count_frame(INT_U32* minimum, INT_U32* maximum, INT_U32* average) {
-  count_one_frame();
-  if (minimum) *minimum = frame_counter.minimum == 0xFFFFFFFFu ? 0 : frame_counter.minimum;
-  if (maximum) *maximum = frame_counter.maximum;
-  if (average) *average = frame_counter.average;
-  return frame_counter.last_count;
-}
-
-INT_U32 update_frame_rate_text(const char** text, const char* name) {
-  FRAME_RATE_COUNTER& c = frame_counter;
-  if (text) *text = c.text;
-  count_one_frame();
-  if (c.last_count == c.text_count) return 0;
-  c.text_count = c.last_count;
-  std::snprintf(c.text, sizeof c.text, "%s: %dhz (Min %dhz, Max %dhz, Avg %dhz)", name ? name : "Frame Rate",
-                static_cast<int>(c.last_count), static_cast<int>(c.minimum == 0xFFFFFFFFu ? 0 : c.minimum),
-                static_cast<int>(c.maximum), static_cast<int>(c.average));
-  return 1;
-}
-
-const char* frame_rate_text(const char* name) {
-  const char* text = nullptr;
-  update_frame_rate_text(&text, name);
-  return text;
-}
-
-// ---------------------------------------------------------------------------------------------------
-// Times
-// ---------------------------------------------------------------------------------------------------
-
-INT_U32 get_last_input_time() { return KEYBOARD_HANDLER::last_input_time; }
-
-INT_U32 get_last_activity_time() {
-  INT_U32 keys = KEYBOARD_HANDLER::last_input_time;
-  INT_U32 mouse = MOUSE_HANDLER::last_event_time;
-  return keys > mouse ? keys : mouse;
-}
 
 const char* format_gmt_date(INT_U32 seconds) {
   static const char* const day_names[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -206,14 +122,6 @@ const char* format_gmt_date(INT_U32 seconds) {
   return text;
 }
 
-INT_U32 unique_time_stamp() {
-  static INT_U32 last = 0;
-  INT_U32 now = clock_seconds();
-  if (now <= last) now = last + 1;
-  last = now;
-  return now;
-}
-
 // ---------------------------------------------------------------------------------------------------
 // Screen numbers
 // ---------------------------------------------------------------------------------------------------
@@ -225,44 +133,6 @@ INT_S32 screen_number(INT_S16 x, INT_S16 y) {
 
 INT_S32 screen_origin_x(INT_S16 screen) { return (screen & 0x38) * 512; }
 INT_S32 screen_origin_y(INT_S16 screen) { return (screen & 7) * 4096; }
-
-// ---------------------------------------------------------------------------------------------------
-// Random strings
-// ---------------------------------------------------------------------------------------------------
-
-char* make_random_string(INT_S16 minimum_length, INT_S32 maximum_length, INT_U8 flags, char* out) {
-  static char buffer[257];
-  if (maximum_length > 256) maximum_length = 256;
-  if (minimum_length < 4 || minimum_length > maximum_length) return nullptr;
-  if ((flags & RANDOM_STRING_NEED_UPPER) && !(flags & RANDOM_STRING_UPPER)) return nullptr;
-  if ((flags & RANDOM_STRING_NEED_DIGIT) && !(flags & RANDOM_STRING_DIGITS)) return nullptr;
-  if (!out) out = buffer;
-
-  INT_S32 length = random_range(minimum_length, maximum_length + 1);
-  for (;;) {
-    bool has_upper = false, has_digit = false;
-    for (INT_S32 i = 0; i < length; ++i) {
-      for (;;) {
-        INT_S32 c = random_range(32, 127);
-        bool lower = c >= 'a' && c <= 'z';
-        bool upper = c >= 'A' && c <= 'Z';
-        bool digit = c >= '0' && c <= '9';
-        if (lower || (upper && (flags & RANDOM_STRING_UPPER)) || (digit && (flags & RANDOM_STRING_DIGITS))) {
-          has_upper = has_upper || upper;
-          has_digit = has_digit || digit;
-          out[i] = static_cast<char>(c);
-          break;
-        }
-      }
-    }
-    if ((flags & RANDOM_STRING_NEED_UPPER) && !has_upper) continue;
-    if ((flags & RANDOM_STRING_NEED_DIGIT) && !has_digit) continue;
-    break;
-  }
-  out[length] = 0;
-  if (flags & RANDOM_STRING_CLIPBOARD) set_clipboard_text(out);
-  return out;
-}
 
 // ---------------------------------------------------------------------------------------------------
 // Text scrambler

@@ -1,6 +1,5 @@
-// The library's Mersenne-Twister generator with its one global instance, and small stateful helpers:
-// frame-rate counter, input and activity times, date texts, unique time stamps, screen numbers,
-// random strings, the two-key text scrambler and two development tools.
+// The library's Mersenne-Twister generator with its one global instance, and small helpers beside it:
+// date texts, screen numbers, the two-key text scrambler and two development tools.
 #pragma once
 #include "types.h"
 
@@ -10,7 +9,7 @@ public:
   INT_U32 seed_value;  // seed of the current block, low 10 bits cleared
   INT_U32 state[624];
 
-  // Seeded from the clock: time() << 10.
+  // Seeded from the C library's calendar clock: time() << 10.
   RANDOM();
   // Block seed = value with its low 10 bits cleared; index = those bits (623 when 624 or more).
   void seed(INT_U32 value);
@@ -38,36 +37,13 @@ INT_S32 random_below(INT_S32 n);
 double random_double(double maximum);
 double random_double_range(double minimum, double maximum);
 
-// Frame rate: counts one frame; returns last second's count. Each output may be null.
-INT_U32 count_frame(INT_U32* minimum, INT_U32* maximum, INT_U32* average);
-// Sets *text to the counter's text, counts a frame and remakes the text when last second's count
-// changed ("Frame Rate" when name is null); 1 when it was remade.
-INT_U32 update_frame_rate_text(const char** text, const char* name);
-const char* frame_rate_text(const char* name);
-
-// Times (seconds since 1970).
-INT_U32 get_last_input_time();
-INT_U32 get_last_activity_time();
-// "Thu, 01 Jan 1970 00:00:00 GMT" form, in a static buffer.
+// A time (seconds since 1970) in the "Thu, 01 Jan 1970 00:00:00 GMT" form, in a static buffer.
 const char* format_gmt_date(INT_U32 seconds);
-// time(), but always above the previous result.
-INT_U32 unique_time_stamp();
 
 // Screen numbers: each screen is a 4096-unit tile of the 16-bit coordinate space.
 INT_S32 screen_number(INT_S16 x, INT_S16 y);
 INT_S32 screen_origin_x(INT_S16 screen);
 INT_S32 screen_origin_y(INT_S16 screen);
-
-// Flags of make_random_string.
-#define RANDOM_STRING_UPPER 1
-#define RANDOM_STRING_NEED_UPPER 2
-#define RANDOM_STRING_DIGITS 4
-#define RANDOM_STRING_NEED_DIGIT 8
-#define RANDOM_STRING_CLIPBOARD 16
-
-// A random string of letters and digits of minimum_length to maximum_length (at most 256) characters
-// into out (a static buffer when null); null when the arguments make no sense.
-char* make_random_string(INT_S16 minimum_length, INT_S32 maximum_length, INT_U8 flags, char* out);
 
 // The two-key scrambler: scrambled size is size + 2 (two key bytes around the data).
 INT_S32 scramble_text(const INT_U8* data, INT_S32 size, INT_U8* out, INT_S32 out_size);

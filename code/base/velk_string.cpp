@@ -1,6 +1,6 @@
 // The library's growable text and its stored form, and the free text helpers that the rest of the
 // library uses on plain NUL-terminated texts: conversions, case-insensitive compare and find,
-// accent folding, base64 and byte counts for display.
+// accent folding and base64.
 #include "velk_string.h"
 
 #include <cctype>
@@ -9,10 +9,7 @@
 #include <cstring>
 
 #include "errors.h"
-#include "files.h"
 #include "random.h"
-#include "shell.h"
-#include "text_file.h"
 
 namespace {
 
@@ -335,19 +332,6 @@ void VELK_STRING::unscramble() {
   std::free(decoded);
 }
 
-void VELK_STRING::copy_to_clipboard() const {
-  set_clipboard_text(text);
-}
-
-void VELK_STRING::paste_from_clipboard() {
-  if (!clipboard_has_text()) return;
-  char pasted[1024];
-  if (!get_clipboard_text(pasted, sizeof pasted)) return;
-  pasted[sizeof pasted - 1] = 0;
-  clear();
-  assign(pasted);
-}
-
 bool VELK_STRING::put_to_data_device(DATA_DEVICE* device) {
   INT_U32 text_length = static_cast<INT_U32>(length());
   if (!device->write_u32(text_length)) return false;
@@ -579,88 +563,93 @@ INT_S32 base64_decode(const char* text, INT_U8* out, INT_S32 out_size) {
 // ---------------------------------------------------------------------------------------------
 // Names between the system's text and the hosts' encodings
 
-namespace {
-
-// A digit of a group: upper case only, as groups are written.
-int hex_digit(unsigned char c) {
+// A digit of a group: upper case only, as groups are written, or of either case.
+static int hex_digit(unsigned char c, bool lower_too) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (lower_too && c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
 }
 
-// The system's text one 16-bit unit at a time, taken only in the one spelling that TEXT_WRITER gives
-// each sequence of units: a byte outside a run is itself; a run is the mark, one or more groups (','
-// and four upper-case digits) and the mark. Anything else sets bad: a run that is empty or left open,
-// a broken group, a group of a character that plain text holds (0x02 to 0xFF, but ',' after another
-// group), a run right after a run, and a ',' right after one (which text files skip). So two texts
-// never name one thing, and every unit below 0x80 but the mark and ',' is a plain byte of the text.
-struct TEXT_UNITS {
-  const unsigned char* at;
-  bool run = false, bad = false;
-
-  explicit TEXT_UNITS(const char* text) : at(reinterpret_cast<const unsigned char*>(text)) {}
-
-  bool next(INT_U32* unit) {
-    if (run) {
-      if (*at != WIDE_RUN_MARK) return group(unit, true);
-      run = false;
-      if (*++at == WIDE_RUN_MARK || *at == ',') return bad = true, false;
+bool WIDE_RUN_READER::next(INT_U32* unit, bool* broken) {
+  if (broken) *broken = false;
+  if (bad) return false;
+  for (;;) {
+    if (!*at) {
+      bad = strict && run;
+      return false;
     }
-    if (!*at) return false;
-    if (*at != WIDE_RUN_MARK) {
+    if (*at == WIDE_RUN_MARK) {
+      at++;
+      run = !run;
+      // Strictly, a run opens before a ',' and closes after a group, and neither a mark nor a ','
+      // follows its end.
+      if (strict && (run ? *at != ',' : after_comma || *at == WIDE_RUN_MARK || *at == ','))
+        return bad = true, false;
+      after_comma = *at == ',';
+      if (after_comma) at++;
+      later_group = false;
+      continue;
+    }
+    if (!run) {
+      start = at;
+      unit_in_run = false;
       *unit = *at++;
       return true;
     }
-    at++;
-    run = true;
-    return group(unit, false);
-  }
-
-  bool group(INT_U32* unit, bool later) {
-    if (*at != ',') return bad = true, false;
     INT_U32 value = 0;
-    for (int i = 1; i <= 4; i++) {
-      int digit = hex_digit(at[i]);
-      if (digit < 0) return bad = true, false;
+    int digits = 0;
+    for (int digit; digits < 4 && (digit = hex_digit(at[digits], !strict)) >= 0; digits++)
       value = value * 16 + (INT_U32)digit;
+    if (digits < 4) {
+      if (strict) return bad = true, false;
+      at += digits;
+      if (*at && *at != WIDE_RUN_MARK) at++;
+      after_comma = false;
+      if (!broken) continue;
+      *unit = 0;
+      return *broken = true, true;
     }
-    at += 5;
-    if (value <= 0xFF && value != WIDE_RUN_MARK && !(later && value == ',')) return bad = true, false;
+    if (strict && (!after_comma || (value <= 0xFF && value != WIDE_RUN_MARK && !(later_group && value == ','))))
+      return bad = true, false;
+    start = at;
+    unit_in_run = true;
+    later_group = true;
+    at += 4;
+    after_comma = *at == ',';
+    if (after_comma) at++;
     *unit = value;
     return true;
   }
-};
+}
 
-// Writes the system's text from 16-bit units into out (size bytes): a unit above 0xFF, the run mark,
-// and a ',' that would follow a run (which readers skip) go into runs.
-struct TEXT_WRITER {
-  char* out;
-  size_t size, length = 0;
-  bool run = false, full = false;
-
-  TEXT_WRITER(char* o, size_t s) : out(o), size(s) {}
-
-  void put(char c) {
+void WIDE_RUN_WRITER::add(INT_U32 unit) {
+  if (unit > 0xFFFF) {
+    add(0xD800 + ((unit - 0x10000) >> 10));
+    return add(0xDC00 + ((unit - 0x10000) & 0x3FF));
+  }
+  auto put = [this](char c) {
     if (length + 1 < size) out[length++] = c;
     else full = true;
-  }
+  };
+  bool wide = in_run(unit);
+  if (wide != run) put(WIDE_RUN_MARK);
+  run = wide;
+  if (!wide) return put((char)unit);
+  static const char digits[] = "0123456789ABCDEF";
+  put(',');
+  for (int shift = 12; shift >= 0; shift -= 4) put(digits[(unit >> shift) & 15]);
+}
 
-  void add(INT_U32 unit) {
-    bool wide = unit > 0xFF || unit == WIDE_RUN_MARK || (unit == ',' && run);
-    if (wide != run) put(WIDE_RUN_MARK);
-    run = wide;
-    if (!wide) return put((char)unit);
-    static const char digits[] = "0123456789ABCDEF";
-    put(',');
-    for (int shift = 12; shift >= 0; shift -= 4) put(digits[(unit >> shift) & 15]);
-  }
+bool WIDE_RUN_WRITER::finish() {
+  if (run && length + 1 < size) out[length++] = WIDE_RUN_MARK;
+  else if (run) full = true;
+  run = false;
+  if (size) out[length] = 0;
+  return size && !full;
+}
 
-  bool finish() {
-    if (run) put(WIDE_RUN_MARK);
-    if (size) out[length] = 0;
-    return size && !full;
-  }
-};
+namespace {
 
 // The continuation bytes that a byte announces as the lead of a UTF-8 sequence (1 to 3); 0 for a
 // byte that leads none.
@@ -730,7 +719,7 @@ bool convert_to_utf8(const char* text, char* out, size_t size, bool overlong_all
     std::memcpy(out, text, plain + 1);
     return true;
   }
-  TEXT_UNITS units(text);
+  WIDE_RUN_READER units(text, false, true);
   size_t length = 0;
   INT_U32 unit = 0, next = 0;
   while (units.next(&unit)) {
@@ -781,7 +770,7 @@ bool text_to_utf8(const char* text, char* out, size_t size) { return convert_to_
 
 bool utf8_to_text(const char* utf8, char* out, size_t size) {
   if (!utf8 || !out) return false;
-  TEXT_WRITER writer(out, size);
+  WIDE_RUN_WRITER writer(out, size);
   const unsigned char* at = reinterpret_cast<const unsigned char*>(utf8);
   while (*at && !writer.full) {
     INT_U32 character = 0;
@@ -791,19 +780,14 @@ bool utf8_to_text(const char* utf8, char* out, size_t size) {
       continue;
     }
     at += count;
-    if (character > 0xFFFF) {
-      writer.add(0xD800 + ((character - 0x10000) >> 10));
-      writer.add(0xDC00 + ((character - 0x10000) & 0x3FF));
-    } else {
-      writer.add(character);
-    }
+    writer.add(character);
   }
   return writer.finish();
 }
 
 bool text_to_utf16(const char* text, INT_U16* out, size_t size) {
   if (!text || !out || size == 0) return false;
-  TEXT_UNITS units(text);
+  WIDE_RUN_READER units(text, false, true);
   size_t length = 0;
   INT_U32 unit = 0;
   while (units.next(&unit)) {
@@ -816,7 +800,7 @@ bool text_to_utf16(const char* text, INT_U16* out, size_t size) {
 
 bool utf16_to_text(const INT_U16* wide, char* out, size_t size) {
   if (!wide || !out) return false;
-  TEXT_WRITER writer(out, size);
+  WIDE_RUN_WRITER writer(out, size);
   for (; *wide && !writer.full; wide++) writer.add(*wide);
   return writer.finish();
 }
@@ -837,34 +821,4 @@ bool has_host_form(const char* text) {
 bool is_single_name(const char* text) {
   if (!text || !text[0] || std::strcmp(text, ".") == 0 || std::strcmp(text, "..") == 0) return false;
   return !std::strpbrk(text, "/\\") && has_host_form(text);
-}
-
-const char* format_byte_count(const FILE_INFO* info) {
-  static char formatted[64];
-  INT_U32 size = info ? info->size : 0;
-  int shift = size > 1073741824u ? 30 : size > 1048576u ? 20 : size > 1024u ? 10 : 0;
-  const char* unit = shift == 30 ? "G" : shift == 20 ? "M" : shift == 10 ? "k" : "b";
-  // size / 2^shift is exact in a double, so "%.1lf" rounds its exact tenths: written out here, which a
-  // long list does thousands of times. A tie (a remainder of exactly half a tenth) is left to the C
-  // library, whose rounding of ties is its own.
-  INT_U64 tenths = (INT_U64)size * 10;
-  INT_U64 whole = tenths >> shift;
-  INT_U64 rest = tenths & ((1ull << shift) - 1);
-  INT_U64 half = shift ? 1ull << (shift - 1) : 0;
-  if (shift && rest == half) {
-    std::snprintf(formatted, sizeof formatted, "%.1lf %s", (double)size / (double)(1ull << shift), unit);
-    return formatted;
-  }
-  if (rest > half) whole++;
-  char digits[24];
-  int n = 0;
-  for (INT_U64 integer = whole / 10; n == 0 || integer > 0; integer /= 10) digits[n++] = (char)('0' + integer % 10);
-  char* out = formatted;
-  while (n > 0) *out++ = digits[--n];
-  *out++ = '.';
-  *out++ = (char)('0' + whole % 10);
-  *out++ = ' ';
-  *out++ = unit[0];
-  *out = 0;
-  return formatted;
 }

@@ -1,10 +1,8 @@
 // The library's growable 8-bit text (VELK_STRING, stored as a u32 length and the bytes) and the free
-// text helpers: conversions, case-insensitive compare and find, accent folding, base64, byte counts.
+// text helpers: conversions, case-insensitive compare and find, accent folding, base64.
 #pragma once
 #include "types.h"
 #include "data_device.h"
-
-struct FILE_INFO;
 
 // The smallest buffer a string allocates.
 const INT_S32 VELK_STRING_MINIMUM_ALLOCATION = 50;
@@ -64,10 +62,6 @@ public:
   void scramble();
   void unscramble();
 
-  void copy_to_clipboard() const;
-  // Replaces the text with the clipboard's text (at most 1023 characters) when there is some.
-  void paste_from_clipboard();
-
   // Stored form: u32 length (swapped when the device swaps), then the bytes without NUL. A length
   // larger than what is left on the device fails the read with a data error.
   bool get_from_data_device(DATA_DEVICE* device) override;
@@ -103,6 +97,62 @@ INT_S16 copy_folded(const char* source, char* out, INT_S16 size);
 INT_S32 base64_encode(const INT_U8* data, INT_S32 size, char* out, INT_S32 out_size);
 INT_S32 base64_decode(const char* text, INT_U8* out, INT_S32 out_size);
 
+// Wide-character runs: characters above 0xFF travel in 8-bit text as a run: the mark, one group of ','
+// and four upper-case hexadecimal digits per 16-bit unit, and the mark again (",%04X" per unit). A run
+// still open where the text ends is closed by that end.
+#define WIDE_RUN_MARK 0x01
+
+// Reads 8-bit text with runs one 16-bit unit at a time, never past its terminator. Read loosely (as
+// text files and the text drawer read it), the mark switches the run and a ',' right after it is
+// skipped; inside a run four hexadecimal digits of either case are one unit, and a ',' right after
+// them is skipped. Anything else inside a run is damaged: its digits and the first byte that is none
+// (never a mark or the end) are passed over as one broken step. Read strictly (names), only the one
+// spelling that WIDE_RUN_WRITER gives is taken: a run that is empty or left open, a broken or
+// lower-case group, a group of a unit that plain text holds (0x02 to 0xFF, except ',' after another
+// group of the run), a run right after a run or a ',' right after one ends the reading and sets bad.
+struct WIDE_RUN_READER {
+  const unsigned char* text;
+  const unsigned char* at;             // the next byte
+  const unsigned char* start = nullptr;  // the last unit's own bytes (in a run: its digits)
+  bool run;                            // inside a run at the next byte
+  bool unit_in_run = false;            // the last unit was a group
+  bool strict;
+  bool bad = false;                    // strict reading met another spelling
+  bool after_comma = false;            // the last bytes read were a skipped ','
+  bool later_group = false;            // the run has had a group
+
+  explicit WIDE_RUN_READER(const char* t, bool in_run = false, bool strict_spelling = false)
+      : text(reinterpret_cast<const unsigned char*>(t)), at(text), run(in_run), strict(strict_spelling) {}
+  // The next unit; false at the end (or, strictly, at another spelling). A broken step yields no
+  // unit: it is passed over, or, when broken is given, returned with *broken set.
+  bool next(INT_U32* unit, bool* broken = nullptr);
+  INT_S32 position() const { return (INT_S32)(at - text); }
+  INT_S32 start_position() const { return (INT_S32)(start - text); }
+  // Goes back or on to a byte of the text, inside a run or not.
+  void seek(INT_S32 position, bool in_run) {
+    at = text + position;
+    run = in_run;
+    after_comma = later_group = false;
+  }
+};
+
+// Writes 16-bit units as 8-bit text with runs in the one spelling into out (size bytes): a unit above
+// 0xFF, the mark, and a ',' that would follow a group (which readers skip) go into runs; a character
+// above 0xFFFF (up to 0x10FFFF) is two groups, its UTF-16 surrogate pair. Bytes that do not fit set
+// full; finish closes an open run and terminates the text.
+struct WIDE_RUN_WRITER {
+  char* out;
+  size_t size, length = 0;
+  bool run = false, full = false;
+
+  WIDE_RUN_WRITER(char* o, size_t s) : out(o), size(s) {}
+  // Whether the unit goes into a run here (the writer's state decides for ',').
+  bool in_run(INT_U32 unit) const { return unit > 0xFF || unit == WIDE_RUN_MARK || (unit == ',' && run); }
+  void add(INT_U32 unit);
+  // True when everything fitted.
+  bool finish();
+};
+
 // Names between the system's 8-bit text (Latin-1 bytes, characters above 0xFF in wide-character runs)
 // and the hosts' names: UTF-8 bytes on Linux, UTF-16 units on Windows. Each writes a terminated result
 // into out (size bytes or units) and fails when it does not fit, or when the text is not the one
@@ -130,7 +180,3 @@ bool has_host_form(const char* text);
 // A name of one component on both hosts: not empty, not "." or "..", without '/' or '\\', with a
 // host form.
 bool is_single_name(const char* text);
-
-// The size of a file for display ("%.1lf %s" with b, k, M or G), in a static buffer that the next
-// call overwrites.
-const char* format_byte_count(const FILE_INFO* info);

@@ -1,6 +1,6 @@
 // IMAGE: sizing, clip and dirty rectangles, copying between images, fills, whole-image pixel
-// operations, conversion into presentation buffers, rotation, the raw image stream, embedded bytes and
-// loading image files by name.
+// operations, conversion into presentation buffers, rotation, the raw image stream, embedded bytes, the
+// built-in logos and loading image files by name.
 #include "image.h"
 
 #include <algorithm>
@@ -9,10 +9,10 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "errors.h"
 #include "host.h"
-#include "options.h"
 #include "screen_image.h"
 
 IMAGE* draw_target = nullptr;
@@ -616,6 +616,69 @@ bool IMAGE::from_bytes(const INT_U8* bytes, INT_S32 byte_count) {
   }
   adopt_block(this, w, h, block, pitch);
   return true;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Logos
+// ---------------------------------------------------------------------------------------------------
+
+namespace {
+
+// A built-in pixel block: version 1, u16 width and height most significant byte first, then the
+// pixels as little-endian 0xAARRGGBB values, rows from the top. The logos are drawn once into
+// such blocks: a blue plate with a lighter rim and a white chevron.
+std::vector<INT_U8> make_logo_block(INT_S32 width, INT_S32 height) {
+  std::vector<INT_U8> block;
+  block.reserve(5 + static_cast<size_t>(width * height * 4));
+  block.push_back(1);
+  block.push_back(static_cast<INT_U8>(width >> 8));
+  block.push_back(static_cast<INT_U8>(width));
+  block.push_back(static_cast<INT_U8>(height >> 8));
+  block.push_back(static_cast<INT_U8>(height));
+  INT_S32 stroke = height / 8;
+  for (INT_S32 y = 0; y < height; ++y) {
+    for (INT_S32 x = 0; x < width; ++x) {
+      bool rim = x < 2 || y < 2 || x >= width - 2 || y >= height - 2;
+      // The chevron: two strokes from the top corners of a centred square meeting at its bottom.
+      INT_S32 centre = width / 2;
+      INT_S32 reach = (height - 2 * stroke) / 2;
+      INT_S32 dy = y - stroke;
+      INT_S32 dx = x > centre ? x - centre : centre - x;
+      bool chevron = dy >= 0 && dy < height - 2 * stroke && dx <= reach && (reach - dx) * 2 >= dy &&
+                     (reach - dx) * 2 < dy + 2 * stroke;
+      INT_U32 shade = static_cast<INT_U32>(0x60 + 0x80 * y / height);
+      INT_U32 colour = 0xFF000000u | (shade / 4) << 16 | (shade / 2) << 8 | shade;
+      if (rim) colour = 0xFF90B8FFu;
+      if (chevron) colour = 0xFFFFFFFFu;
+      block.push_back(static_cast<INT_U8>(colour));
+      block.push_back(static_cast<INT_U8>(colour >> 8));
+      block.push_back(static_cast<INT_U8>(colour >> 16));
+      block.push_back(static_cast<INT_U8>(colour >> 24));
+    }
+  }
+  return block;
+}
+
+const std::vector<INT_U8>& small_logo() {
+  static const std::vector<INT_U8> block = make_logo_block(80, 75);
+  return block;
+}
+
+const std::vector<INT_U8>& large_logo() {
+  static const std::vector<INT_U8> block = make_logo_block(195, 80);
+  return block;
+}
+
+}  // namespace
+
+const INT_U8* small_logo_block(INT_S32* size) {
+  if (size) *size = static_cast<INT_S32>(small_logo().size());
+  return small_logo().data();
+}
+
+const INT_U8* large_logo_block(INT_S32* size) {
+  if (size) *size = static_cast<INT_S32>(large_logo().size());
+  return large_logo().data();
 }
 
 void make_small_logo_image(IMAGE* image) {

@@ -149,3 +149,8 @@ extern INT_U8 greyscale_average;
 // Fill the image with the library's small (80 x 75) or large (195 x 80) logo.
 void make_small_logo_image(IMAGE* image);
 void make_large_logo_image(IMAGE* image);
+// The two logos as built-in pixel blocks (the form IMAGE::from_bytes reads): the small one 80 x 75,
+// the large one 195 x 80 pixels, from which the images above are made. *size receives the block's length
+// in bytes.
+const INT_U8* small_logo_block(INT_S32* size);
+const INT_U8* large_logo_block(INT_S32* size);

@@ -13,70 +13,7 @@
 #include "errors.h"
 #include "font.h"
 #include "image.h"
-
-// ---------------------------------------------------------------------------------------------------
-// Reading the text
-
-static int hex_digit_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-// Walks a text one character at a time. 0x01 toggles hex mode (a "," after it is skipped too); in hex
-// mode four hexadecimal digits make one 16-bit character and stray bytes are skipped.
-struct TEXT_READER {
-  const char* text;
-  INT_S32 position;  // byte index of the next byte to read
-  bool hex;          // hex state at position
-
-  TEXT_READER(const char* t, bool hex_mode) : text(t), position(0), hex(hex_mode) {}
-
-  // The next character's code and the byte index where its own bytes begin; false at the NUL.
-  bool next(INT_U32* code, INT_S32* start = nullptr, bool* start_hex = nullptr) {
-    for (;;) {
-      unsigned char byte = (unsigned char)text[position];
-      if (byte == 0) return false;
-      if (byte == 0x01) {
-        hex = !hex;
-        position++;
-        if (text[position] == ',') position++;
-        continue;
-      }
-      if (start) *start = position;
-      if (start_hex) *start_hex = hex;
-      if (!hex) {
-        *code = byte;
-        position++;
-        return true;
-      }
-      // Hex mode: up to four digits.
-      INT_U32 value = 0;
-      int digits = 0;
-      while (digits < 4) {
-        int v = hex_digit_value(text[position + digits]);
-        if (v < 0) break;
-        value = value * 16 + (INT_U32)v;
-        digits++;
-      }
-      if (digits == 0) {
-        position++;  // not a digit: skipped
-        continue;
-      }
-      if (digits < 4) {
-        // A short group is dropped together with the byte after it, never past the NUL.
-        position += digits;
-        if (text[position] != 0) position++;
-        continue;
-      }
-      position += 4;
-      if (text[position] == ',') position++;
-      *code = value;
-      return true;
-    }
-  }
-};
+#include "velk_string.h"
 
 // ---------------------------------------------------------------------------------------------------
 // Glyphs
@@ -126,7 +63,7 @@ INT_S32 text_width(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size,
   FONT_SLOT* slot = get_font(font_id);
   if (!slot || x_size < 1 || y_size < 1) return (INT_S32)std::strlen(text);
 
-  TEXT_READER reader(text, hex_mode);
+  WIDE_RUN_READER reader(text, hex_mode);
   INT_S32 width = 0;
   INT_U32 code;
   for (INT_S32 taken = 0; (length < 0 || taken < length) && reader.next(&code); taken++)
@@ -180,7 +117,7 @@ void render_text(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, 
 
   INT_S32 pen = x;
   INT_S32 underline_offset = 0;
-  TEXT_READER reader(text, hex_mode);
+  WIDE_RUN_READER reader(text, hex_mode);
   INT_U32 code;
   for (INT_S32 taken = 0; (length < 0 || taken < length) && reader.next(&code); taken++) {
     GLYPH temporary;
@@ -342,20 +279,20 @@ INT_S32 layout_text_in_box(IMAGE* image, INT_S32 box_width, INT_S32 lines_allowe
     chars.clear();
   };
 
-  TEXT_READER reader(text, false);
+  WIDE_RUN_READER reader(text, false);
   INT_U32 code;
-  INT_S32 char_start;
-  bool char_hex;
-  while (reader.next(&code, &char_start, &char_hex)) {
+  while (reader.next(&code)) {
+    INT_S32 char_start = reader.start_position();
+    bool char_hex = reader.unit_in_run;
     TEXT_LINE& line = lines[begun - 1];
     if (code == 10) {
       if (begun >= lines_allowed) break;
-      begin_line(reader.position, reader.hex);
+      begin_line(reader.position(), reader.run);
       continue;
     }
     if (is_blank(code) && line.count == 0) {
-      line.start = reader.position;
-      line.flags = (INT_U8)((line.flags & ~TEXT_LINE_HEX) | (reader.hex ? TEXT_LINE_HEX : 0));
+      line.start = reader.position();
+      line.flags = (INT_U8)((line.flags & ~TEXT_LINE_HEX) | (reader.run ? TEXT_LINE_HEX : 0));
       continue;
     }
     INT_S32 w = glyph_advance(slot, font_id, code, x_size, y_size);
@@ -420,8 +357,7 @@ INT_S32 layout_text_in_box(IMAGE* image, INT_S32 box_width, INT_S32 lines_allowe
       next_hex = chars[remembered].hex;
     }
     begin_line(next_start, next_hex);
-    reader.position = next_start;
-    reader.hex = next_hex;
+    reader.seek(next_start, next_hex);
   }
 
   INT_S32 count = begun;
@@ -562,11 +498,11 @@ std::string name_in_room(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y
     INT_S32 width;
   };
   std::vector<PIECE> pieces;
-  TEXT_READER reader(text.c_str(), false);
+  WIDE_RUN_READER reader(text.c_str(), false);
   INT_U32 code;
-  INT_S32 start;
-  bool hex;
-  while (reader.next(&code, &start, &hex)) {
+  while (reader.next(&code)) {
+    INT_S32 start = reader.start_position();
+    bool hex = reader.unit_in_run;
     std::string piece = hex ? "\x01" + text.substr((size_t)start, 4) + "\x01" : text.substr((size_t)start, 1);
     pieces.push_back({piece, text_width(image, font_id, x_size, y_size, piece.c_str(), -1, false)});
   }

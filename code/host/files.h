@@ -129,6 +129,9 @@ bool file_exists(const FOLDER* folder, const char* name, INT_U8 unused = 1);
 bool is_regular_file(const FOLDER* folder, const char* name);
 // Fills info; false when the file is missing.
 bool get_file_info(const FOLDER* folder, const char* name, FILE_INFO* info);
+// The size of a file for display ("%.1lf %s" with b, k, M or G), in a static buffer that the next
+// call overwrites.
+const char* format_byte_count(const FILE_INFO* info);
 // Read-only unless mode has 0x80; archive when it has 0x20.
 bool set_file_attributes(const FOLDER* folder, const char* name, INT_U32 mode);
 // Lets a file run where the host keeps a mark for that (Linux: an execute bit for each read bit): with

@@ -1,8 +1,11 @@
 // The shared part of the host layer: the command-line split, the frame loop and its message pump, the
-// unattended switch, the idle wait and the loop's globals.
+// unattended switch, the idle wait and the loop's globals, the frame-rate counter, unique time stamps,
+// the application's descriptor with the library banner and the error reports through the host.
 #include "host.h"
 #include "host_private.h"
+#include "debug_stream.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -211,3 +214,126 @@ void run_frame_loop(APPLICATION_UPDATE update) {
   }
 }
 
+// ---------------------------------------------------------------------------------------------------
+// Frame rate and time stamps
+// ---------------------------------------------------------------------------------------------------
+
+namespace {
+
+struct FRAME_RATE_COUNTER {
+  INT_U32 frames = 0;            // frames counted in the current second
+  INT_U32 second = 0;            // the current second
+  INT_U32 last_count = 0;        // last second's count
+  INT_U32 minimum = 0xFFFFFFFFu; // 0xFFFFFFFF = not set
+  INT_U32 maximum = 0;
+  INT_U32 sum = 0;
+  INT_U32 seconds = 0;
+  INT_U32 average = 0;
+  char text[160] = {0};
+  INT_U32 text_count = 0xFFFFFFFFu;  // the count the text was made for (none yet)
+};
+
+FRAME_RATE_COUNTER frame_counter;
+
+void count_one_frame() {
+  FRAME_RATE_COUNTER& c = frame_counter;
+  c.frames += 1;
+  INT_U32 now = get_calendar_seconds();
+  if (now == c.second) return;
+  c.second = now;
+  c.last_count = c.frames;
+  c.frames = 0;
+  if (c.last_count < c.minimum) c.minimum = c.last_count;
+  if (c.last_count > c.maximum) c.maximum = c.last_count;
+  INT_U32 candidate = (c.sum + c.last_count) / (c.seconds + 1);
+  if ((candidate >> 1) <= c.minimum) {
+    c.average = candidate;
+    c.sum += c.last_count;
+    c.seconds += 1;
+  } else {
+    // A sudden drop below half the running average starts the statistics again.
+    c.minimum = 0xFFFFFFFFu;
+    c.maximum = 0;
+    c.sum = 0;
+    c.seconds = 0;
+    c.average = 0;
+  }
+}
+
+}  // namespace
+
+INT_U32 count_frame(INT_U32* minimum, INT_U32* maximum, INT_U32* average) {
+  count_one_frame();
+  if (minimum) *minimum = frame_counter.minimum == 0xFFFFFFFFu ? 0 : frame_counter.minimum;
+  if (maximum) *maximum = frame_counter.maximum;
+  if (average) *average = frame_counter.average;
+  return frame_counter.last_count;
+}
+
+INT_U32 update_frame_rate_text(const char** text, const char* name) {
+  FRAME_RATE_COUNTER& c = frame_counter;
+  if (text) *text = c.text;
+  count_one_frame();
+  if (c.last_count == c.text_count) return 0;
+  c.text_count = c.last_count;
+  std::snprintf(c.text, sizeof c.text, "%s: %dhz (Min %dhz, Max %dhz, Avg %dhz)", name ? name : "Frame Rate",
+                static_cast<int>(c.last_count), static_cast<int>(c.minimum == 0xFFFFFFFFu ? 0 : c.minimum),
+                static_cast<int>(c.maximum), static_cast<int>(c.average));
+  return 1;
+}
+
+const char* frame_rate_text(const char* name) {
+  const char* text = nullptr;
+  update_frame_rate_text(&text, name);
+  return text;
+}
+
+INT_U32 unique_time_stamp() {
+  static INT_U32 last = 0;
+  INT_U32 now = get_calendar_seconds();
+  if (now <= last) now = last + 1;
+  last = now;
+  return now;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Application descriptor
+// ---------------------------------------------------------------------------------------------------
+
+APP_DESCRIPTOR app_descriptor = {"", 0, 0};
+
+// ---------------------------------------------------------------------------------------------------
+// Banner
+// ---------------------------------------------------------------------------------------------------
+
+const char* build_library_banner(bool name_maker) {
+  static char banner[1024];
+  std::snprintf(banner, sizeof banner,
+                "%s\n"
+                "Built on %s at %s\n\n"
+                "This program was developed%s.\n"
+                "It was built with the V.E.L.K. Development Libraries.\n\n"
+                "www.velk-libraries.example\n\n"
+                "V.E.L.K. Development Libraries (c) Velk Software. All rights reserved.\n",
+                app_descriptor.title ? app_descriptor.title : "", __DATE__, __TIME__,
+                name_maker ? " by Velk Software" : "");
+  return banner;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Error reports
+// ---------------------------------------------------------------------------------------------------
+
+namespace {
+
+void log_to_platform_stream(const char* source_file, INT_S32 line) {
+  DEBUG_STREAM* stream = platform_debug_stream();
+  if (stream && stream->flags != 0) debug_stream_write(stream, source_file, line, get_error_text(), true);
+}
+
+}  // namespace
+
+void report_errors_through_host() {
+  const ERROR_REPORTING host_reporting = {show_message_box, console_print, log_to_platform_stream, fatal_exit};
+  set_error_reporting(&host_reporting);
+}

@@ -3,6 +3,7 @@
 // presentation, keyboard and mouse input, and the platform event queue. One header for both host layers.
 #pragma once
 #include "types.h"
+#include "errors.h"
 
 // ---------------------------------------------------------------------------------------------------
 // Unattended runs, console and message boxes
@@ -31,20 +32,32 @@ void show_message_box(const char* caption, const char* text);
 typedef void (*MESSAGE_BOX_HOOK)(const char* caption, const char* text);
 void set_message_box_hook(MESSAGE_BOX_HOOK hook);
 
+// Makes the numbered errors and the debugging aids (errors.h) report through the host: boxes by
+// show_message_box, the console by console_print, the data errors to the "VELK Platform" debug stream
+// when any of its outputs is on, and the end by fatal_exit. The program's start does this first.
+void report_errors_through_host();
+
 // ---------------------------------------------------------------------------------------------------
 // Clock, sleeping and ending the process
 // ---------------------------------------------------------------------------------------------------
 
 // The library's millisecond clock: milliseconds since the system started; wraps after 49.7 days.
 INT_U32 get_tick_count();
-// The calendar clock: seconds since 1970 (the last input times, time stamps and the random seed).
+// The calendar clock: seconds since 1970 (the last input times and the time stamps).
 INT_U32 get_calendar_seconds();
+
+// The calendar clock's seconds, but always above the previous result.
+INT_U32 unique_time_stamp();
+
+// Frame rate: counts one frame; returns last second's count. Each output may be null.
+INT_U32 count_frame(INT_U32* minimum, INT_U32* maximum, INT_U32* average);
+// Sets *text to the counter's text, counts a frame and remakes the text when last second's count
+// changed ("Frame Rate" when name is null); 1 when it was remade.
+INT_U32 update_frame_rate_text(const char** text, const char* name);
+const char* frame_rate_text(const char* name);
 
 void sleep_milliseconds(INT_U32 ms);
 void sleep_seconds(INT_U32 s);
-
-// Exit status of a process ended by fatal_exit.
-#define FATAL_EXIT_STATUS 3
 
 // Closes the main window and ends the process with the text shown in the fatal-exit box (standard error
 // when unattended); status FATAL_EXIT_STATUS. Does not return. A null or empty text shows no box.
@@ -89,6 +102,15 @@ const char* get_module_path();
 // ---------------------------------------------------------------------------------------------------
 // Program entry and frame loop
 // ---------------------------------------------------------------------------------------------------
+
+// The application's descriptor, read by the host layer. The host keeps the one instance with
+// empty defaults; the application fills it in before the program entry reads it.
+struct APP_DESCRIPTOR {
+  const char* title;       // the application's title (first line of the library banner)
+  INT_U8 banner_at_exit;   // non-zero: the host shows the library banner after the run
+  INT_U16 icon_resource;   // resource number of the window icon
+};
+extern APP_DESCRIPTOR app_descriptor;
 
 // The program's arguments for its run (run_program, program.h), asked for by the program's entry (main):
 // argument 0 the program's full file name (get_module_path), then the command line's arguments as the
@@ -135,6 +157,9 @@ void start_host();
 void release_console();
 // The library banner box at exit: no icon, OK only (standard error when unattended).
 void show_banner_box(const char* caption, const char* text);
+// The library's about text in a static buffer (overwritten by each call): the application's title and
+// the library's credits.
+const char* build_library_banner(bool name_maker);
 
 // The frame loop alone: update, events, messages, then the wait (request_pass_by); ends when update
 // returns 0, a close request was granted, or after the first pass whose update began after an end
@@ -379,6 +404,10 @@ public:
   void show_pointer();
   void hide_pointer();
 };
+
+// Seconds since 1970 of the last keyboard input, and of the last input of the keyboard or the mouse.
+INT_U32 get_last_input_time();
+INT_U32 get_last_activity_time();
 
 // Shows or hides the system pointer; always 1.
 INT_U8 show_system_cursor(INT_U8 show);

@@ -1,12 +1,14 @@
 // Files and folders, the part both hosts share: path joining and cutting, the program's own path and
 // location, the FOLDER members built on the host's few folder calls, and the system folders built
-// from the host's base folders and the application's name.
+// from the host's base folders and the application's name, and the display form of a file's size.
 #include "files_host.h"
 #include "host.h"
 #include "shell.h"
 #include "velk_string.h"
 
+#include <atomic>
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -329,4 +331,76 @@ INT_S32 remove_stale_temporaries(FOLDER* folder, TEMPORARY_REMOVED removed, void
     if (removed) removed(folder, name.c_str(), result == TEMPORARY_GONE ? nullptr : cause, user);
   }
   return count;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Files an immediate end removes
+
+// Noted and forgotten on the program's thread while end requests are held back, and read by the
+// handler of the second request: a path is whole before it is marked noted, so that the handler never
+// reads one half written, wherever it runs.
+static HOST_NOTED_PATH immediate_end_paths[IMMEDIATE_END_FILES];
+static volatile std::sig_atomic_t immediate_end_noted[IMMEDIATE_END_FILES];
+
+bool remove_at_immediate_end(const FOLDER* folder, const char* name) {
+  HOST_NOTED_PATH target;
+  std::memset(&target, 0, sizeof target);
+  if (!host_noted_path(folder, name, &target)) return false;
+  hold_end_requests();
+  bool noted = false;
+  for (int i = 0; i < IMMEDIATE_END_FILES && !noted; i++) {
+    if (immediate_end_noted[i]) continue;
+    immediate_end_paths[i] = target;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    immediate_end_noted[i] = 1;
+    noted = true;
+  }
+  release_end_requests();
+  return noted;
+}
+
+void keep_at_immediate_end(const FOLDER* folder, const char* name) {
+  HOST_NOTED_PATH target;
+  std::memset(&target, 0, sizeof target);
+  if (!host_noted_path(folder, name, &target)) return;
+  hold_end_requests();
+  for (int i = 0; i < IMMEDIATE_END_FILES; i++)
+    if (immediate_end_noted[i] && std::memcmp(immediate_end_paths[i].bytes, target.bytes, sizeof target.bytes) == 0)
+      immediate_end_noted[i] = 0;
+  release_end_requests();
+}
+
+void host_immediate_end() {
+  for (int i = 0; i < IMMEDIATE_END_FILES; i++)
+    if (immediate_end_noted[i]) host_remove_noted(&immediate_end_paths[i]);
+}
+
+const char* format_byte_count(const FILE_INFO* info) {
+  static char formatted[64];
+  INT_U32 size = info ? info->size : 0;
+  int shift = size > 1073741824u ? 30 : size > 1048576u ? 20 : size > 1024u ? 10 : 0;
+  const char* unit = shift == 30 ? "G" : shift == 20 ? "M" : shift == 10 ? "k" : "b";
+  // size / 2^shift is exact in a double, so "%.1lf" rounds its exact tenths: written out here, which a
+  // long list does thousands of times. A tie (a remainder of exactly half a tenth) is left to the C
+  // library, whose rounding of ties is its own.
+  INT_U64 tenths = (INT_U64)size * 10;
+  INT_U64 whole = tenths >> shift;
+  INT_U64 rest = tenths & ((1ull << shift) - 1);
+  INT_U64 half = shift ? 1ull << (shift - 1) : 0;
+  if (shift && rest == half) {
+    std::snprintf(formatted, sizeof formatted, "%.1lf %s", (double)size / (double)(1ull << shift), unit);
+    return formatted;
+  }
+  if (rest > half) whole++;
+  char digits[24];
+  int n = 0;
+  for (INT_U64 integer = whole / 10; n == 0 || integer > 0; integer /= 10) digits[n++] = (char)('0' + integer % 10);
+  char* out = formatted;
+  while (n > 0) *out++ = digits[--n];
+  *out++ = '.';
+  *out++ = (char)('0' + whole % 10);
+  *out++ = ' ';
+  *out++ = unit[0];
+  *out = 0;
+  return formatted;
 }

@@ -276,3 +276,11 @@ void MOUSE_HANDLER::show_pointer() {
 void MOUSE_HANDLER::hide_pointer() {
   if (pointer_visible && show_system_cursor(0)) pointer_visible = 0;
 }
+
+INT_U32 get_last_input_time() { return KEYBOARD_HANDLER::last_input_time; }
+
+INT_U32 get_last_activity_time() {
+  INT_U32 keys = KEYBOARD_HANDLER::last_input_time;
+  INT_U32 mouse = MOUSE_HANDLER::last_event_time;
+  return keys > mouse ? keys : mouse;
+}

@@ -1,12 +1,13 @@
 // Operating-system services of the host layer: replacing the running program, opening documents and
-// web addresses through the system shell, the program's own location, the text clipboard, and
-// desktop and start-menu shortcuts.
+// web addresses through the system shell, the program's own location, the text clipboard (and random
+// strings that may go there), and desktop and start-menu shortcuts.
 #pragma once
 #include <string>
 
 #include "types.h"
 
 class FOLDER;
+class VELK_STRING;
 
 // Process and shell.
 // Replaces the running program by folder/name (the program gets its path as its only argument);
@@ -26,6 +27,21 @@ bool clipboard_has_text();
 INT_U32 get_clipboard_text(char* buffer, INT_U32 size);
 // Puts a copy of text on the clipboard; null does nothing.
 void set_clipboard_text(const char* text);
+// Puts a copy of the text on the clipboard, as set_clipboard_text does.
+void copy_to_clipboard(const VELK_STRING& text);
+// Replaces *text with the clipboard's text (at most 1023 characters) when there is some.
+void paste_from_clipboard(VELK_STRING* text);
+
+// Flags of make_random_string.
+#define RANDOM_STRING_UPPER 1
+#define RANDOM_STRING_NEED_UPPER 2
+#define RANDOM_STRING_DIGITS 4
+#define RANDOM_STRING_NEED_DIGIT 8
+#define RANDOM_STRING_CLIPBOARD 16  // the string is also put on the clipboard
+
+// A random string of letters and digits of minimum_length to maximum_length (at most 256) characters
+// into out (a static buffer when null); null when the arguments make no sense.
+char* make_random_string(INT_S16 minimum_length, INT_S32 maximum_length, INT_U8 flags, char* out);
 
 // Shortcuts. type is the item kind: 1 application, 2 web link, 3 text file, 0 none of these; it picks
 // the shortcut's icon. The target is program_folder/program_name (or program_name alone when the

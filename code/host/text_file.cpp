@@ -211,66 +211,40 @@ bool TEXT_FILE::get_char(char* out) {
   return true;
 }
 
-// ",%04X" of a 16-bit unit (five bytes, no terminator).
-static void put_group(char* out, INT_S32 unit) {
-  static const char digits[] = "0123456789ABCDEF";
-  out[0] = ',';
-  for (int i = 0; i < 4; i++) out[1 + i] = digits[(unit >> (12 - 4 * i)) & 15];
-}
-
 bool TEXT_FILE::read_line(char* line) {
   if (!line || !stream || mode != TEXT_FILE_READ || line_size < 2) return false;
   INT_S32 limit = line_size - 1;
-  INT_U16 stored = 0;
   line_whole = 0;
-  bool run = false;
-  while (stored < limit) {
+  WIDE_RUN_WRITER writer(line, (size_t)line_size);
+  while ((INT_S32)writer.length < limit) {
     INT_S32 character = read_folded();
     if (character < 0 || character == 10) {
       line_whole = 1;
-      if (character < 0 && stored == 0) return false;
+      if (character < 0 && writer.length == 0) return false;
       break;
     }
     // A character above 0xFFFF is two groups, its UTF-16 surrogate pair (as names hold it); one past
     // Unicode's last has none and reads as '?'.
     if (character > 0x10FFFF) character = '?';
     INT_S32 groups = character > 0xFFFF ? 2 : 1;
+    INT_S32 stored = (INT_S32)writer.length;
     // The run mark and a ',' right after a group are groups too, as the name conversions write them:
     // as plain bytes they would open a run, or be skipped with the mark before them.
-    bool wide = character > 0xFF || character == WIDE_RUN_MARK || (character == ',' && run);
-    if (!wide) {
-      if (run) {
-        if (stored + 1 >= limit) {
-          pending = character;  // kept for the next call
-          break;
-        }
-        line[stored++] = WIDE_RUN_MARK;
-        run = false;
-      }
-      line[stored++] = static_cast<char>(character);
-    } else if (stored == 0 && 1 + 5 * groups >= limit) {
-      line[stored++] = '?';  // a buffer too small for the groups
-    } else {
-      if (stored + 1 + 5 * groups >= limit) {
-        pending = character;
+    if (!writer.in_run((INT_U32)character)) {
+      if (writer.run && stored + 1 >= limit) {
+        pending = character;  // kept for the next call
         break;
       }
-      if (!run) {
-        line[stored++] = WIDE_RUN_MARK;
-        run = true;
-      }
-      if (groups == 2) {
-        put_group(line + stored, 0xD800 + ((character - 0x10000) >> 10));
-        stored += 5;
-        character = 0xDC00 + ((character - 0x10000) & 0x3FF);
-      }
-      put_group(line + stored, character);
-      stored += 5;
+    } else if (stored == 0 && 1 + 5 * groups >= limit) {
+      character = '?';  // a buffer too small for the groups
+    } else if (stored + 1 + 5 * groups >= limit) {
+      pending = character;
+      break;
     }
+    writer.add((INT_U32)character);
   }
   // A piece of a longer line ends its run too (the checks above keep room for the mark).
-  if (run) line[stored++] = WIDE_RUN_MARK;
-  line[stored] = 0;
+  writer.finish();
   return true;
 }
 
@@ -329,71 +303,34 @@ bool TEXT_FILE::put_char(char c) {
   return write_character(static_cast<unsigned char>(c));
 }
 
-static int hex_value(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-// The group of four hexadecimal digits at text; -1 when they are not all there.
-static INT_S32 group_value(const unsigned char* text) {
-  INT_S32 value = 0;
-  for (int i = 0; i < 4; i++) {
-    int digit = hex_value(text[i]);
-    if (digit < 0) return -1;
-    value = value * 16 + digit;
-  }
-  return value;
-}
-
 bool TEXT_FILE::write_text(const char* text) {
   if (!stream || !text || (mode != TEXT_FILE_WRITE && mode != TEXT_FILE_APPEND)) return false;
-  const unsigned char* cursor = reinterpret_cast<const unsigned char*>(text);
-  bool run = false;
-  while (*cursor) {
-    if (*cursor == WIDE_RUN_MARK) {
-      run = !run;
-      cursor++;
-      if (*cursor == ',') cursor++;
-      continue;
-    }
-    if (!run) {
-      // 8-bit text writes a stretch of plain ASCII as it is, in one transfer.
-      const unsigned char* end = cursor;
-      if (!utf16)
-        while (*end > WIDE_RUN_MARK && *end < 0x80) end++;
-      if (end - cursor > 1) {
+  WIDE_RUN_READER reader(text);
+  INT_U32 character;
+  for (;;) {
+    // 8-bit text writes a stretch of plain ASCII as it is, in one transfer.
+    if (!reader.run && !utf16) {
+      const unsigned char* end = reader.at;
+      while (*end > WIDE_RUN_MARK && *end < 0x80) end++;
+      if (end - reader.at > 1) {
         read_ahead_count = 0;
-        if (!put_bytes(cursor, static_cast<size_t>(end - cursor))) return false;
-        cursor = end;
+        if (!put_bytes(reader.at, static_cast<size_t>(end - reader.at))) return false;
+        reader.at = end;
         continue;
       }
-      if (!write_character(*cursor++)) return false;
-      continue;
     }
-    int digits = 0;
-    while (digits < 4 && hex_value(cursor[digits]) >= 0) digits++;
-    if (digits == 4) {
-      INT_S32 character = group_value(cursor);
-      cursor += 4;
-      if (*cursor == ',') cursor++;
-      // A surrogate pair of 8-bit UTF-8 text is the one character it stands for.
-      if (character >= 0xD800 && character <= 0xDBFF && !utf16 && utf8) {
-        INT_S32 low = group_value(cursor);
-        if (low >= 0xDC00 && low <= 0xDFFF) {
-          character = 0x10000 + ((character - 0xD800) << 10) + (low - 0xDC00);
-          cursor += 4;
-          if (*cursor == ',') cursor++;
-        }
+    if (!reader.next(&character)) break;
+    // A surrogate pair of 8-bit UTF-8 text is the one character it stands for.
+    if (character >= 0xD800 && character <= 0xDBFF && !utf16 && utf8) {
+      WIDE_RUN_READER after = reader;
+      INT_U32 low;
+      bool broken;
+      if (after.next(&low, &broken) && !broken && low >= 0xDC00 && low <= 0xDFFF) {
+        character = 0x10000 + ((character - 0xD800) << 10) + (low - 0xDC00);
+        reader = after;
       }
-      if (!write_character(character)) return false;
-    } else {
-      // A broken group is skipped up to and including its first non-digit, but never past the end of
-      // the text or a run mark.
-      cursor += digits;
-      if (*cursor && *cursor != WIDE_RUN_MARK) cursor++;
     }
+    if (!write_character(static_cast<INT_S32>(character))) return false;
   }
   return true;
 }

@@ -15,9 +15,6 @@
 #define TEXT_FILE_APPEND 2
 #define TEXT_FILE_WRITE_NEW 3
 
-// Opens and marks a wide-character run in 8-bit text.
-#define WIDE_RUN_MARK 0x01
-
 class TEXT_FILE {
 public:
   INT_S16 line_size = 256;  // capacity of the caller's buffer for read_line, terminator included

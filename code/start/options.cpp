@@ -1,17 +1,13 @@
-// The library's own "--velk" command-line options, the application's getopt-style option reader, the
-// library banner and the two built-in logos.
+// The library's own "--velk" command-line options and the application's getopt-style option reader.
 #include "options.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "debug_stream.h"
 #include "errors.h"
 #include "host.h"
-
-APP_DESCRIPTOR app_descriptor = {"", 0, 0};
 
 // ---------------------------------------------------------------------------------------------------
 // "--velk" options
@@ -162,85 +158,4 @@ INT_S32 get_option(INT_S16 argc, char** argv, const char* option_letters) {
   }
   option_advance = 1;
   return result;
-}
-
-// ---------------------------------------------------------------------------------------------------
-// Banner
-// ---------------------------------------------------------------------------------------------------
-
-const char* build_library_banner(bool name_maker) {
-  static char banner[1024];
-  std::snprintf(banner, sizeof banner,
-                "%s\n"
-                "Built on %s at %s\n\n"
-                "This program was developed%s.\n"
-                "It was built with the V.E.L.K. Development Libraries.\n\n"
-                "www.velk-libraries.example\n\n"
-                "V.E.L.K. Development Libraries (c) Velk Software. All rights reserved.\n",
-                app_descriptor.title ? app_descriptor.title : "", __DATE__, __TIME__,
-                name_maker ? " by Velk Software" : "");
-  return banner;
-}
-
-// ---------------------------------------------------------------------------------------------------
-// Logos
-// ---------------------------------------------------------------------------------------------------
-
-namespace {
-
-// A built-in pixel block: version 1, u16 width and height most significant byte first, then the
-// pixels as little-endian 0xAARRGGBB values, rows from the top. The logos are drawn once into
-// such blocks: a blue plate with a lighter rim and a white chevron.
-std::vector<INT_U8> make_logo_block(INT_S32 width, INT_S32 height) {
-  std::vector<INT_U8> block;
-  block.reserve(5 + static_cast<size_t>(width * height * 4));
-  block.push_back(1);
-  block.push_back(static_cast<INT_U8>(width >> 8));
-  block.push_back(static_cast<INT_U8>(width));
-  block.push_back(static_cast<INT_U8>(height >> 8));
-  block.push_back(static_cast<INT_U8>(height));
-  INT_S32 stroke = height / 8;
-  for (INT_S32 y = 0; y < height; ++y) {
-    for (INT_S32 x = 0; x < width; ++x) {
-      bool rim = x < 2 || y < 2 || x >= width - 2 || y >= height - 2;
-      // The chevron: two strokes from the top corners of a centred square meeting at its bottom.
-      INT_S32 centre = width / 2;
-      INT_S32 reach = (height - 2 * stroke) / 2;
-      INT_S32 dy = y - stroke;
-      INT_S32 dx = x > centre ? x - centre : centre - x;
-      bool chevron = dy >= 0 && dy < height - 2 * stroke && dx <= reach && (reach - dx) * 2 >= dy &&
-                     (reach - dx) * 2 < dy + 2 * stroke;
-      INT_U32 shade = static_cast<INT_U32>(0x60 + 0x80 * y / height);
-      INT_U32 colour = 0xFF000000u | (shade / 4) << 16 | (shade / 2) << 8 | shade;
-      if (rim) colour = 0xFF90B8FFu;
-      if (chevron) colour = 0xFFFFFFFFu;
-      block.push_back(static_cast<INT_U8>(colour));
-      block.push_back(static_cast<INT_U8>(colour >> 8));
-      block.push_back(static_cast<INT_U8>(colour >> 16));
-      block.push_back(static_cast<INT_U8>(colour >> 24));
-    }
-  }
-  return block;
-}
-
-const std::vector<INT_U8>& small_logo() {
-  static const std::vector<INT_U8> block = make_logo_block(80, 75);
-  return block;
-}
-
-const std::vector<INT_U8>& large_logo() {
-  static const std::vector<INT_U8> block = make_logo_block(195, 80);
-  return block;
-}
-
-}  // namespace
-
-const INT_U8* small_logo_block(INT_S32* size) {
-  if (size) *size = static_cast<INT_S32>(small_logo().size());
-  return small_logo().data();
-}
-
-const INT_U8* large_logo_block(INT_S32* size) {
-  if (size) *size = static_cast<INT_S32>(large_logo().size());
-  return large_logo().data();
 }

@@ -24,6 +24,7 @@ void set_program_status(INT_S32 status) { program_status = status; }
 
 void start_program(const APPLICATION_ENTRIES* application) {
   application_entries = application ? *application : APPLICATION_ENTRIES{nullptr, nullptr, nullptr, nullptr};
+  report_errors_through_host();
   start_debug_streams();
   global_random();
   start_window_manager();

@@ -23,6 +23,7 @@ void application_exit();
 void application_statics(bool start);
 
 // The start-up, in this order:
+//  0. the numbered errors and the debugging aids report through the host (report_errors_through_host);
 //  1. the debug streams (the registry and the built-in streams in their fixed order, which is what
 //     "--velk-showdebug=N" counts; each reads its settings file) and the global random generator;
 //  2. the window manager's statics (image cache, module colours, top-level list, click sound);

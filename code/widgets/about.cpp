@@ -6,7 +6,6 @@
 #include "host.h"
 #include "image.h"
 #include "image_object.h"
-#include "options.h"
 #include "shell.h"
 #include "style_set.h"
 #include "text_win.h"

@@ -8,6 +8,7 @@
 #include "image.h"
 #include "keyboard.h"
 #include "page_manager.h"
+#include "shell.h"
 #include "text_draw.h"
 
 WM_RESULT WM_TEXT_EDIT::call_event() {
@@ -32,7 +33,7 @@ void WM_TEXT_EDIT::delete_selection() {
 void WM_TEXT_EDIT::copy_selection() {
   INT_S16 lo = selection_start < selection_end ? selection_start : selection_end;
   INT_S16 hi = selection_start < selection_end ? selection_end : selection_start;
-  text.substring(lo, hi - 1).copy_to_clipboard();
+  copy_to_clipboard(text.substring(lo, hi - 1));
 }
 
 bool WM_TEXT_EDIT::is_focusable() { return editable && focusable; }
@@ -236,7 +237,7 @@ WM_RESULT WM_TEXT_EDIT::process() {
       } else if (control && c == 'v') {
         if (selected) delete_selection();
         VELK_STRING pasted;
-        pasted.paste_from_clipboard();
+        paste_from_clipboard(&pasted);
         VELK_STRING kept;
         kept.reserve(pasted.length() + 1);
         INT_S32 room = max_length - text.length();

@@ -29,12 +29,14 @@ std::string component_kinds(const UNIT* name) {
 }
 
 // A text of the system through both encodings: what converts comes back as it was, with its separators
-// and points where the text has them; what the UTF-8 form takes the UTF-16 form takes too.
+// and points where the text has them; what the UTF-8 form takes the UTF-16 form takes too. A text with
+// a host form converts; one that converts may still lack it (escaped bytes of an overlong form, which
+// come back to the disk as they were but are refused on the way in).
 void check_text(const char* text) {
   size_t length = std::char_traits<char>::length(text);
   std::vector<char> utf8(2 * length + 1), back(8 * length + 8);
   bool converted = text_to_utf8(text, utf8.data(), utf8.size());
-  if (converted != has_host_form(text)) abort();
+  if (has_host_form(text) && !converted) abort();
   if (converted) {
     if (!utf8_to_text(utf8.data(), back.data(), back.size()) || std::string(back.data()) != text) abort();
     if (component_kinds(reinterpret_cast<const unsigned char*>(utf8.data())) !=

@@ -316,35 +316,13 @@ PRIVATE_FOLDER_REMOVAL host_remove_private_folder(const FOLDER* parent, const ch
   return result;
 }
 
-// The files an immediate end removes, as host paths made whole before they are marked noted: the
-// signal handler reads them.
-static char immediate_end_paths[IMMEDIATE_END_FILES][HOST_PATH_SIZE];
-static volatile sig_atomic_t immediate_end_noted[IMMEDIATE_END_FILES];
+static_assert(sizeof(HOST_NOTED_PATH::bytes) >= HOST_PATH_SIZE, "a noted path holds a host path");
 
-bool remove_at_immediate_end(const FOLDER* folder, const char* name) {
-  char target[HOST_PATH_SIZE];
-  if (!host_file_path(folder, name, target)) return false;
-  for (int i = 0; i < IMMEDIATE_END_FILES; i++) {
-    if (immediate_end_noted[i]) continue;
-    strcpy(immediate_end_paths[i], target);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    immediate_end_noted[i] = 1;
-    return true;
-  }
-  return false;
+bool host_noted_path(const FOLDER* folder, const char* name, HOST_NOTED_PATH* path) {
+  return host_file_path(folder, name, path->bytes);
 }
 
-void keep_at_immediate_end(const FOLDER* folder, const char* name) {
-  char target[HOST_PATH_SIZE];
-  if (!host_file_path(folder, name, target)) return;
-  for (int i = 0; i < IMMEDIATE_END_FILES; i++)
-    if (immediate_end_noted[i] && strcmp(immediate_end_paths[i], target) == 0) immediate_end_noted[i] = 0;
-}
-
-void host_immediate_end() {
-  for (int i = 0; i < IMMEDIATE_END_FILES; i++)
-    if (immediate_end_noted[i]) unlink(immediate_end_paths[i]);
-}
+void host_remove_noted(const HOST_NOTED_PATH* path) { unlink(path->bytes); }
 
 bool same_file(const FOLDER* folder, const char* name, const FOLDER* other_folder, const char* other_name) {
   char first[HOST_PATH_SIZE], second[HOST_PATH_SIZE];

@@ -42,8 +42,19 @@ enum PRIVATE_FOLDER_REMOVAL { PRIVATE_FOLDER_REMOVED, PRIVATE_FOLDER_LEFT, PRIVA
 PRIVATE_FOLDER_REMOVAL host_remove_private_folder(const FOLDER* parent, const char* name, bool abandoned, char* cause,
                                                   size_t size);
 // The immediate end's part of the files (remove_at_immediate_end): removes each file noted for it, as
-// far as that is safe; on Linux from a signal handler, so only with calls that are safe there.
+// far as that is safe; from the handler of the end request (a signal handler on Linux, the console's
+// thread on Windows), while it holds end requests back.
 void host_immediate_end();
+// A file's whole path in the host's own form, as the immediate end removes it: made on the program's
+// thread, read by the handler. Bytes that only the host reads; the shared part zeroes them first and
+// compares them whole.
+struct HOST_NOTED_PATH {
+  alignas(8) char bytes[2 * FOLDER_PATH_SIZE];
+};
+// The host's path of the file; false when the name has none or it is too long.
+bool host_noted_path(const FOLDER* folder, const char* name, HOST_NOTED_PATH* path);
+// Removes the file of a noted path with what is safe in the handler.
+void host_remove_noted(const HOST_NOTED_PATH* path);
 
 // Cuts a path down to its parent folder (a trailing separator is dropped first; a root keeps its
 // separator); false, the path unchanged, when no separator is left.

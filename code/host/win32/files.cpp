@@ -395,41 +395,15 @@ PRIVATE_FOLDER_REMOVAL host_remove_private_folder(const FOLDER* parent, const ch
   return PRIVATE_FOLDER_KEPT;
 }
 
-// The files an immediate end removes, noted by the program's thread and read by the console handler's:
-// both change or read them only while they hold end requests back, so that the handler never reads a
-// path half written.
-static WCHAR immediate_end_paths[IMMEDIATE_END_FILES][FOLDER_PATH_SIZE];
-static bool immediate_end_noted[IMMEDIATE_END_FILES];
+static_assert(sizeof(HOST_NOTED_PATH::bytes) >= FOLDER_PATH_SIZE * sizeof(WCHAR), "a noted path holds a wide path");
 
-bool remove_at_immediate_end(const FOLDER* folder, const char* name) {
-  WCHAR target[FOLDER_PATH_SIZE];
-  if (!wide_file_path(folder, name, target)) return false;
-  hold_end_requests();
-  bool noted = false;
-  for (int i = 0; i < IMMEDIATE_END_FILES && !noted; i++) {
-    if (immediate_end_noted[i]) continue;
-    wcscpy(immediate_end_paths[i], target);
-    immediate_end_noted[i] = noted = true;
-  }
-  release_end_requests();
-  return noted;
+bool host_noted_path(const FOLDER* folder, const char* name, HOST_NOTED_PATH* path) {
+  return wide_file_path(folder, name, reinterpret_cast<WCHAR*>(path->bytes));
 }
 
-void keep_at_immediate_end(const FOLDER* folder, const char* name) {
-  WCHAR target[FOLDER_PATH_SIZE];
-  if (!wide_file_path(folder, name, target)) return;
-  hold_end_requests();
-  for (int i = 0; i < IMMEDIATE_END_FILES; i++)
-    if (immediate_end_noted[i] && wcscmp(immediate_end_paths[i], target) == 0) immediate_end_noted[i] = false;
-  release_end_requests();
-}
-
-// Called by the console handler while it holds end requests back. A file that the program still has
-// open is not removed (the runtime's files share no removal): the next run removes it with its folder.
-void host_immediate_end() {
-  for (int i = 0; i < IMMEDIATE_END_FILES; i++)
-    if (immediate_end_noted[i]) DeleteFileW(immediate_end_paths[i]);
-}
+// A file that the program still has open is not removed (the runtime's files share no removal): the
+// next run removes it with its folder.
+void host_remove_noted(const HOST_NOTED_PATH* path) { DeleteFileW(reinterpret_cast<const WCHAR*>(path->bytes)); }
 
 // An existing file opened only to ask about it; INVALID_HANDLE_VALUE when it cannot be.
 static HANDLE open_to_ask(const WCHAR* path, DWORD flags = 0) {

@@ -2,7 +2,6 @@
 // dispatching pending messages and the idle wait for input.
 #include "win32_host.h"
 #include "host_private.h"
-#include "options.h"
 
 #include <cstdio>
 
