@@ -14,9 +14,8 @@
 #include "page_manager.h"
 #include "redraw.h"
 #include "progress_bar.h"
+#include "screen_image.h"
 #include "shell.h"
-
-static const char* const PACKAGE_FILE_NAME = "installer.pkg";
 
 // The progress bar, drawn and presented at once, then allowed to tick.
 static void show_bar(WM_PROGRESS_BAR* bar) {
@@ -136,7 +135,7 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
       if (copy) remove_at_immediate_end(&target, copy_name);
       release_end_requests();
       if (copy) copy->set_buffer_size((INT_S32)chunk);
-      else failure = std::string("\"") + target.path + "/installer.pkg\" cannot be created";
+      else failure = std::string("\"") + target.path + "/" + PACKAGE_FILE_NAME + "\" cannot be created";
     }
     if (failure.empty()) {
       program = open_data_file(program_folder, program_name, FILE_MODE_READ, order, false);
@@ -171,7 +170,7 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
   // The copy takes its name, or goes, and its note follows it, with requests held back.
   hold_end_requests();
   if (failure.empty() && !replace_file(&target, copy_name, PACKAGE_FILE_NAME))
-    failure = std::string("\"") + target.path + "/installer.pkg\" cannot be created";
+    failure = std::string("\"") + target.path + "/" + PACKAGE_FILE_NAME + "\" cannot be created";
   if (failure.empty()) {
     database->data_folder = target;
     database->attached_package = 1;

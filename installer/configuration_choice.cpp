@@ -9,11 +9,11 @@
 #include "host.h"
 #include "page_manager.h"
 #include "program.h"
+#include "screen_image.h"
 #include "script.h"
 #include "wizard.h"
 
 static const char* const CHOICE_SETTINGS_NAME = "settings.cfg";
-static const char* const CHOICE_PACKAGE_NAME = "installer.pkg";
 
 bool open_installer_window(bool splash_window) {
   INT_S16 width = database->WINDOW.width, height = database->WINDOW.height;
@@ -86,7 +86,7 @@ WM_RESULT configuration_chosen(WM_SCREEN_OBJECT* object, INT_U32, INT_U32 result
     settings.set_string(&preferences, "last_filename", name);
   }
   // Without a package there the selector stays open, so that another folder can be chosen.
-  if (!database->load_package(CHOICE_PACKAGE_NAME)) {
+  if (!database->load_package(PACKAGE_FILE_NAME)) {
     show_message_box("No installation data found!", "Make sure you have got all required files.");
     return 0;
   }

@@ -510,8 +510,11 @@ public:
   void create_file_differences(const char* argument);
 };
 
+// The package's file name in the data folder: loaded, copied there from attached data, deleted at the end.
+inline constexpr char PACKAGE_FILE_NAME[] = "installer.pkg";
+
 // The installer's one database, built on first use (or by start_database in the entry's start-up order),
-// used like a pointer: database->stage, database->load_package("installer.pkg").
+// used like a pointer: database->stage, database->load_package(PACKAGE_FILE_NAME).
 struct DATABASE_INSTANCE {
   DATABASE* operator->() const;
   DATABASE& operator*() const;

@@ -74,7 +74,8 @@ public:
 void set_install_observer(INSTALL_OBSERVER* observer);
 INSTALL_OBSERVER* get_install_observer();
 
-// Button results of the copy error box: go on with the next file, or stop.
+// Button results of the copy error box: go on with the next file, or stop. The wizard's events of the
+// same meaning are these numbers, so the box reports straight to the wizard's event callback.
 const INT_S32 COPY_ERROR_YES_RESULT = 101;
 const INT_S32 COPY_ERROR_NO_RESULT = 100;
 // Lines the copy error box's message window keeps.

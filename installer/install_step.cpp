@@ -20,7 +20,6 @@
 #include "text_file.h"
 
 static const char* const LOG_FILE_NAME = "install_log.txt";
-static const char* const PACKAGE_FILE_NAME = "installer.pkg";
 static const char* const INTERRUPTED_LINE = "Installation interrupted.\n";
 
 static INSTALL_OBSERVER* observer = nullptr;

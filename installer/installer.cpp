@@ -24,12 +24,12 @@
 #include "page_manager.h"
 #include "program.h"
 #include "random.h"
+#include "screen_image.h"
 #include "shell.h"
 #include "style_set.h"
 #include "text_draw.h"
 #include "wizard.h"
 
-static const char* const PACKAGE_FILE_NAME = "installer.pkg";
 
 // The mark by which the packer knows the installer program (attached_data.h); defined here, in the
 // installer's entry, so that no other program carries it.

@@ -97,13 +97,6 @@ static bool printable_character(INT_U32 character) {
          character != 0x2028 && character != 0x2029;
 }
 
-static int hex_digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 std::string printable_line(const char* text) {
   std::string line = text ? text : "";
   bool line_end = !line.empty() && line.back() == '\n';
@@ -128,30 +121,11 @@ void append_printable_text(std::string* out, const char* text) {
   // spelling that the name conversions take: a '?' in place of a control character or a broken group
   // stands outside any run.
   std::vector<INT_U16> units;
-  bool run = false;
-  for (const unsigned char* c = (const unsigned char*)at; *c;) {
-    if (*c == WIDE_RUN_MARK) {
-      run = !run;
-      if (*++c == ',') c++;
-      continue;
-    }
-    INT_U32 character = 0;
-    int digits = 0;
-    if (!run) {
-      character = *c++;
-    } else {
-      for (; digits < 4 && hex_digit((char)c[digits]) >= 0; digits++)
-        character = character * 16 + (INT_U32)hex_digit((char)c[digits]);
-      c += digits;
-      if (digits < 4) {
-        character = '?';
-        if (*c && *c != WIDE_RUN_MARK) c++;  // a broken group ends at its first non-digit
-      } else if (*c == ',') {
-        c++;
-      }
-    }
-    units.push_back((INT_U16)(printable_character(character) ? character : '?'));
-  }
+  WIDE_RUN_READER reader(at);
+  INT_U32 character;
+  bool broken;
+  while (reader.next(&character, &broken))
+    units.push_back((INT_U16)(!broken && printable_character(character) ? character : '?'));
   units.push_back(0);
   std::vector<char> written(units.size() * 7);
   utf16_to_text(units.data(), written.data(), written.size());

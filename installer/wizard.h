@@ -5,6 +5,7 @@
 #include "types.h"
 #include "database.h"
 #include "dialog.h"
+#include "engine.h"
 #include "screen_object.h"
 
 class IMAGE;
@@ -27,9 +28,13 @@ enum : INT_U32 {
   WIZARD_EVENT_MENU = 7,           // the menu shortcut check box
   WIZARD_EVENT_ABOUT = 8,          // quit_button relabelled About
   WIZARD_EVENT_DESKTOP_SIZE = 9,   // the desktop-size question (parameter: 1 Yes, 0 No)
-  WIZARD_EVENT_STAGE = 100,        // previous_button, forward_button, the copy error box's No (parameter: stage)
-  WIZARD_EVENT_GO_ON = 101         // the copy error box's Yes
+  // previous_button, forward_button, the copy error box's No (parameter: stage)
+  WIZARD_EVENT_STAGE = COPY_ERROR_NO_RESULT,
+  WIZARD_EVENT_GO_ON = COPY_ERROR_YES_RESULT  // the copy error box's Yes
 };
+// install_dialog_event takes no event above the last.
+static_assert(WIZARD_EVENT_DESKTOP_SIZE < WIZARD_EVENT_STAGE && WIZARD_EVENT_STAGE < WIZARD_EVENT_GO_ON,
+              "the copy error box's answers are the wizard's last events");
 
 // The event mask of the navigation, location and browse buttons: press and release both call, and
 // install_dialog_event acts on the release only.

@@ -22,6 +22,7 @@
 #include "image_scroller.h"
 #include "page_manager.h"
 #include "redraw.h"
+#include "screen_image.h"
 #include "script.h"
 
 INSTALL_DIALOG* current_page = nullptr;

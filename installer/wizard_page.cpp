@@ -25,6 +25,7 @@
 #include "page_manager.h"
 #include "progress_bar.h"
 #include "random.h"
+#include "screen_image.h"
 #include "script.h"
 #include "style_measures.h"
 #include "text_draw.h"
@@ -326,7 +327,7 @@ void INSTALL_DIALOG::build_text_window(INT_S16 cw, INT_S16 top, INT_S16 capacity
   add_child(window, true);
   COLOUR colour = database->text_style.fg_colour;
   if (!entry_format) {
-    std::string name = std::string("installer.pkg") + ".errlog";
+    std::string name = std::string(PACKAGE_FILE_NAME) + ".errlog";
     window->load_text_file(&database->data_folder, name.c_str(), &colour);
     return;
   }

@@ -32,6 +32,7 @@ static void print_lines(const char* kind, const std::string& text) {
 }
 
 int main(int argc, char** argv) {
+  report_errors_through_host();
   std::vector<std::string> arguments;
   std::string program;
   for (int i = 1; i < argc; i++) {

@@ -12,7 +12,7 @@
 #include "grid_test_support.h"
 #include "host_test_seam.h"
 #include "image_object.h"
-#include "options.h"
+#include "host.h"
 #include "page_manager.h"
 #include "redraw.h"
 #include "test_support.h"

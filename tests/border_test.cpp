@@ -5,7 +5,9 @@
 #include "border.h"
 #include "host.h"
 #include "image.h"
+#include "screen_image.h"
 #include "screen_object.h"
+#include "screen_object_draw.h"
 #include "wm_test_support.h"
 
 namespace {
@@ -92,6 +94,19 @@ TEST(Border, RingColoursSquareAndPressed) {
   draw_border(&object, 0, 0, 19, 9, 0x000F, nullptr, 10, -1);
   draw_border(&object, 0, 0, 19, 9, 0x000F, nullptr, 0, -1);
   EXPECT_EQ(screen_pixel(5, 0), black);
+}
+
+TEST(Border, ThePainterTakesTheShadesAndTypeItIsGiven) {
+  WM_TEST_SCREEN screen(64, 48, 0);
+  COLOUR dark = 0, light = 0;
+  border_shades(0xFF404040, nullptr, &dark, &light);
+  EXPECT_EQ(dark, 0xFF2C2C2Cu);
+  EXPECT_EQ(light, 0xFF535353u);
+  // Type 1 is the default type (6: two shaded rings), whoever draws.
+  draw_border_rings(0, 0, 19, 9, 0x000F, 0xFF112233, 0xFF445566, 1, -1);
+  EXPECT_EQ(screen_pixel(5, 1), 0xFF445566u);
+  EXPECT_EQ(screen_pixel(18, 5), 0xFF112233u);
+  EXPECT_EQ(screen_pixel(5, 2), 0xFF000000u);
 }
 
 TEST(Border, RoundedSidesAreShortenedByTheRadius) {

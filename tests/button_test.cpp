@@ -20,6 +20,7 @@
 #include "image_file.h"
 #include "page_manager.h"
 #include "redraw.h"
+#include "screen_image.h"
 #include "script.h"
 #include "test_support.h"
 #include "wm_test_support.h"
@@ -149,6 +150,7 @@ TEST_F(ButtonTest, SizesAndStylesAtConstruction) {
   EXPECT_EQ(flat.click_behaviour, CLICK_AUTO_DEPRESS);
   ASSERT_NE(flat.hint, nullptr);
   EXPECT_EQ(flat.hint->owner, &flat);
+  EXPECT_EQ(flat.hint->takes_no_input, 1);
   EXPECT_EQ(flat.hint->not_owned, 1);
   EXPECT_EQ(flat.hint->visible, 0);
   draw_target->default_font_id = saved_fonts.default_font_id;

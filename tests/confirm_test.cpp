@@ -15,6 +15,7 @@
 #include "host_test_seam.h"
 #include "page_manager.h"
 #include "redraw.h"
+#include "screen_image.h"
 #include "script.h"
 #include "test_support.h"
 #include "text_win.h"

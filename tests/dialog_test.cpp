@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dialog.h"
+#include "screen_image.h"
 #include "test_support.h"
 
 namespace {

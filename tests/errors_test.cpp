@@ -127,6 +127,32 @@ TEST(RaiseErrorDeathTest, ShowsTheRowThenEndsTheProgram) {
       testing::ExitedWithCode(FATAL_EXIT_STATUS), "Application was unable to continue");
 }
 
+// Before the program installs the host's reporting (or for an entry left null), a box is its text on
+// standard error and a fatal error still ends the process with its status; the entries given are used.
+TEST(ErrorReportingDeathTest, DefaultsStandInForEntriesNotGiven) {
+  EXPECT_EXIT(
+      {
+        set_error_reporting(nullptr);
+        raise_error(0x01);
+      },
+      testing::ExitedWithCode(FATAL_EXIT_STATUS), "Error: ERROR: 0001:");
+  EXPECT_EXIT(
+      {
+        set_error_reporting(nullptr);
+        raise_error(0x01);
+      },
+      testing::ExitedWithCode(FATAL_EXIT_STATUS), "Fatal error: Application was unable to continue");
+
+  ERROR_REPORTING boxes_only = {record_box, nullptr, nullptr, nullptr};
+  box_texts.clear();
+  set_error_reporting(&boxes_only);
+  raise_warning(0x03, "abc");
+  log_data_error(nullptr, "here", 1);  // the default log: nothing, and nothing breaks
+  report_errors_through_host();
+  ASSERT_EQ(box_texts.size(), 1u);
+  EXPECT_EQ(box_texts[0], "WARNING: 0003:\nSound layer was unable to start abc");
+}
+
 TEST(DataError, KeepsTheCodeAndACutArgument) {
   set_error(0x1010, "a.bin");
   EXPECT_EQ(get_error_code(), 0x1010);

@@ -61,8 +61,6 @@ protected:
 TEST_F(FloatingMenuTest, AllEntriesFit) {
   WM_FLOATING_MENU* menu = new_menu();
   EXPECT_TRUE(menu->kind & WM_KIND_FLOATING_MENU);
-  // The dialog's pass finds the menu's entry grid through the dialog.
-  EXPECT_EQ(static_cast<WM_DIALOG*>(menu)->entry_grid(), menu->grid);
   EXPECT_EQ(menu->grid->default_row_height, draw_target->default_font_y_size + 1);  // font + y spacing
   menu->add_entry("Short", nullptr, 0, 0, false);
   menu->add_entry("A much longer entry", nullptr, 0, 1, false);
@@ -81,6 +79,10 @@ TEST_F(FloatingMenuTest, AllEntriesFit) {
   EXPECT_EQ(menu->get_entry(1)->event_user2, 1u);
   EXPECT_EQ(menu->get_entry(3), nullptr);
   EXPECT_EQ(menu->get_menu_entry(0), nullptr);
+  // The dialog's pass asks the menu whether the focus is on one of its entries.
+  EXPECT_FALSE(static_cast<WM_DIALOG*>(menu)->entry_focused());
+  focus_object = menu->get_entry(1);
+  EXPECT_TRUE(static_cast<WM_DIALOG*>(menu)->entry_focused());
   // The opener's least width wins when it is wider.
   menu->min_client_width = 400;
   menu->layout();

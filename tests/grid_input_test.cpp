@@ -109,6 +109,27 @@ TEST(GridInput, FocusMovesScrollTheRowsIntoView) {
   EXPECT_EQ(focus_object, p[2]);
 }
 
+TEST(GridInput, TabWalksTheCellsOfTheWhollyVisibleRows) {
+  WM_TEST_SCREEN screen(320, 240, 1);
+  WM_GRID* grid = new_grid(2);
+  PROBE* p[10][2];
+  for (INT_S16 r = 0; r < 10; r++)
+    for (INT_S16 c = 0; c < 2; c++) grid->set_cell(c, r, p[r][c] = new PROBE());
+  show_as_page({grid}, 3);
+  p[0][0]->take_focus();
+  key(VKEY_TAB);
+  EXPECT_EQ(focus_object, p[0][1]);
+  key(VKEY_TAB);
+  EXPECT_EQ(focus_object, p[1][0]);
+  key(VKEY_TAB, VKEY_LSHIFT);
+  EXPECT_EQ(focus_object, p[0][1]);
+  // Past the last wholly visible row the walk starts again at the first cell: rows out of view are no
+  // stops.
+  p[3][1]->take_focus();
+  key(VKEY_TAB);
+  EXPECT_EQ(focus_object, p[0][0]);
+}
+
 TEST(GridInput, PageHomeEndAndControl) {
   WM_TEST_SCREEN screen(320, 240, 1);
   WM_GRID* grid = new_grid(1);

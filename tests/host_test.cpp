@@ -15,8 +15,9 @@
 #include "host_test_seam.h"
 #include "image.h"
 #include "pass_count.h"
+#include "screen_image.h"
 #include "test_support.h"
-#include "../code/host_private.h"
+#include "../code/host/private/host_private.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -400,6 +401,44 @@ TEST_F(MAIN_WINDOW, DirtyAreaTouchingTheLastRowPresentsEverything) {
   ASSERT_EQ(open_graphics_window("Rows", 20, 10, 0, 0), 1);
   screen_image.extend_dirty_area(3, 9, 4, 9);
   present_frame(-1);
+  EXPECT_EQ(screen_image.dirty.x1, -1);
+}
+
+// The host sees the pixels it shows only as a view: it takes one that has pixels and a change, for
+// screen 0 or -1, and shows it in the window, or nowhere without one.
+TEST_F(MAIN_WINDOW, TheHostTakesAViewOfPixelsWithAChange) {
+  INT_U32 pixels[4 * 3] = {};
+  PIXEL_VIEW view = {pixels, 3, 3, 4, 1, 1, 2, 2};
+  activity_flag = 0;
+  EXPECT_TRUE(present_view(0, &view));
+  EXPECT_EQ(activity_flag, 1);
+  ASSERT_EQ(open_graphics_window("View", 3, 3, 0, 0), 1);
+  activity_flag = 0;
+  EXPECT_TRUE(present_view(-1, &view));
+  EXPECT_EQ(activity_flag, 1);
+  activity_flag = 0;
+  EXPECT_FALSE(present_view(1, &view));
+  view.changed_bottom = -1;
+  EXPECT_FALSE(present_view(0, &view));
+  view.changed_bottom = 2;
+  view.pixels = nullptr;
+  EXPECT_FALSE(present_view(0, &view));
+  EXPECT_EQ(activity_flag, 0);
+}
+
+// What the window system lost of the window's picture is presented again from the screen image.
+static int presents_seen = 0;
+static void count_present() { presents_seen++; }
+TEST_F(MAIN_WINDOW, ARepaintPresentsTheLostAreaAgain) {
+  ASSERT_EQ(open_graphics_window("Repaint", 40, 30, 0, 0), 1);
+  ASSERT_NE(repaint_hook, nullptr);
+  presents_seen = 0;
+  test_seam_on_present(count_present);
+  activity_flag = 0;
+  repaint_hook(2, 3, 10, 12);
+  test_seam_on_present(nullptr);
+  EXPECT_EQ(presents_seen, 1);
+  EXPECT_EQ(activity_flag, 1);
   EXPECT_EQ(screen_image.dirty.x1, -1);
 }
 

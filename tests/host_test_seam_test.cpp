@@ -8,6 +8,7 @@
 #include "image.h"
 #include "image_file.h"
 #include "random.h"
+#include "screen_image.h"
 #include "system_info.h"
 #include "test_support.h"
 

@@ -10,6 +10,7 @@
 #include "image.h"
 #include "image_object.h"
 #include "page_manager.h"
+#include "screen_image.h"
 #include "wm_test_support.h"
 
 namespace {

@@ -10,6 +10,7 @@
 #include "image.h"
 #include "image_cache.h"
 #include "image_scroller.h"
+#include "screen_image.h"
 #include "test_support.h"
 
 namespace {

@@ -7,6 +7,7 @@
 
 #include "host.h"
 #include "host_test_seam.h"
+#include "screen_image.h"
 
 #ifndef _WIN32
 INT_S32 key_symbol_to_virtual_key(INT_U32 key_symbol);

@@ -19,6 +19,7 @@
 #include "image.h"
 #include "image_cache.h"
 #include "installer_test_support.h"
+#include "screen_image.h"
 #include "wizard_test_support.h"
 #include "style_set.h"
 

@@ -549,6 +549,15 @@ TEST(InstallerSecurity, DataTextsCannotAddLogLines) {
   EXPECT_EQ(printable_text(nullptr), "");
 }
 
+// A log line reads damaged runs by the one rule of every reader of the text, each broken step a '?'.
+TEST(InstallerLog, DamagedRunsArePrintableByTheRulesOfEveryReader) {
+  EXPECT_EQ(printable_text("\x01,12\x01" "AB"), "?AB");
+  EXPECT_EQ(printable_text("a\x01\x01" "b\x01,\x01"), "ab");
+  EXPECT_EQ(printable_text("\x01,z0041,\x01,x"), "?Ax");
+  EXPECT_EQ(printable_text("\x01,0100\x01\x01,0101\x01"), "\x01,0100,0101\x01");
+  EXPECT_EQ(printable_text("x\x01,20A"), "x?");
+}
+
 // An installation left before its completion (back to the options page, or the database cleared) gives
 // back the idle wait and the base path: "$APP" names the program's folder again.
 TEST(InstallerInstall, LeavingTheInstallingStageEarlyRestoresIdleWaitAndBasePath) {

@@ -13,6 +13,7 @@
 #include "image.h"
 #include "page_manager.h"
 #include "redraw.h"
+#include "screen_image.h"
 #include "wm_test_support.h"
 
 namespace {

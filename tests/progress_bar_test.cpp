@@ -15,6 +15,7 @@
 #include "image.h"
 #include "image_cache.h"
 #include "progress_bar.h"
+#include "screen_image.h"
 #include "style_set.h"
 #include "test_support.h"
 #include "wm_test_support.h"

@@ -5,6 +5,7 @@
 
 #include "confirm.h"
 #include "redraw.h"
+#include "screen_image.h"
 #include "text_draw.h"
 #include "text_win.h"
 #include "wizard_test_support.h"

@@ -12,6 +12,7 @@
 
 #include "host.h"
 #include "random.h"
+#include "shell.h"
 #include "test_support.h"
 
 namespace {

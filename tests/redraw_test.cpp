@@ -167,6 +167,10 @@ TEST(TopLevelList, FindCountAreaAndRemoval) {
   EXPECT_EQ(dialog->area, -2);
   root->add_top_level(loose, false);
   EXPECT_EQ(find_top_level(0), loose);
+  // One that takes no input (a button's hint) stands above without taking the pass's input.
+  EXPECT_EQ(find_input_top_level(), loose);
+  loose->takes_no_input = 1;
+  EXPECT_EQ(find_input_top_level(), dialog);
 
   root->remove_top_level(loose, true, false);  // not owned: alive, area 0
   EXPECT_FALSE(is_top_level(loose));

@@ -191,7 +191,7 @@ TEST(ScreenObject, NotOwnedChildSurvivesItsParentAndGlobalsAreCleared) {
   parent->add_child(kept, false);
   parent->add_child(owned, false);
   pressed_object = owned;
-  scroll_wheel_target = reinterpret_cast<WM_SCROLLBAR*>(owned);
+  scroll_wheel_target = owned;
   delete parent;
   EXPECT_EQ(kept->visible, 0);
   EXPECT_EQ(pressed_object, nullptr);

@@ -14,6 +14,7 @@
 #include "host_test_seam.h"
 #include "image.h"
 #include "image_cache.h"
+#include "screen_image.h"
 #include "script.h"
 #include "style_set.h"
 #include "test_support.h"

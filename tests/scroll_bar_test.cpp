@@ -18,6 +18,7 @@
 #include "image_cache.h"
 #include "page_manager.h"
 #include "parameter.h"
+#include "screen_image.h"
 #include "scroll_bar.h"
 #include "style_set.h"
 #include "test_support.h"

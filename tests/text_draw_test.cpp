@@ -97,6 +97,15 @@ TEST_F(TextTest, HexRunsReadAsOneCharacterEach) {
   EXPECT_EQ(width("\x01,123"), 0);
 }
 
+// Damaged runs are read by the one rule of every reader of the text: a short group goes with the byte
+// after it but never with a run mark, so what follows the mark is plain text again.
+TEST_F(TextTest, DamagedRunsAreMeasuredByTheRulesOfEveryReader) {
+  EXPECT_EQ(width("\x01,12\x01" "AB"), width("AB"));
+  EXPECT_EQ(width("a\x01\x01" "b\x01,\x01"), width("ab"));
+  EXPECT_EQ(width("\x01,z0041,\x01,"), width("A"));
+  EXPECT_EQ(width("x\x01,"), width("x"));
+}
+
 TEST_F(TextTest, InkLiesInsideThePenBoxAndTheDirtyRectangle) {
   IMAGE image(300, 80);
   fill(&image, WHITE);

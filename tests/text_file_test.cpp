@@ -137,6 +137,18 @@ TEST_F(TextFiles, WritesUtf8AndUtf16) {
   EXPECT_EQ(bytes_of("\xE2\x82\xAC"), written("\x01,20AC", false));
 }
 
+// Damaged runs are written by the one rule of the text's readers: a run opened twice or left empty is
+// no character, a short group goes with the byte after it but never with a mark, and the two halves
+// of a character above 0xFFFF make it whenever nothing comes between them, in one run or two.
+TEST_F(TextFiles, DamagedRunsAreWrittenByTheRulesOfEveryReader) {
+  EXPECT_EQ(bytes_of("ab"), written("a\x01\x01" "b\x01,\x01", false));
+  EXPECT_EQ(bytes_of("AB"), written("\x01,12\x01" "AB", false));
+  EXPECT_EQ(bytes_of("\xE2\x82\xAC"), written("\x01,z20AC,\x01,", false));
+  EXPECT_EQ(bytes_of("\xF0\x9F\x98\x80" "\xF0\x9F\x98\x80"), written("\x01,D83D\x01\x01,DE00,d83d,de00", false));
+  EXPECT_EQ(bytes_of("\xED\xA0\xBD" "\xED\xB8\x80"), written("\x01,D83D,z,DE00\x01", false));
+  EXPECT_EQ(bytes_of(""), written("\x01,", false));
+}
+
 // A text written whole (in one write of the system) has the bytes that write_text gives, the host's
 // text-mode line ends included, after what the stream held.
 TEST_F(TextFiles, TextWrittenWholeHasTheBytesOfTextWritten) {

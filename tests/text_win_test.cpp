@@ -14,6 +14,7 @@
 #include "host_test_seam.h"
 #include "image.h"
 #include "page_manager.h"
+#include "screen_image.h"
 #include "scroll_bar.h"
 #include "style_set.h"
 #include "test_support.h"

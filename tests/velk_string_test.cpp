@@ -339,14 +339,14 @@ TEST(VelkStringTest, ScrambleRoundTrip) {
 }
 
 TEST(VelkStringTest, Clipboard) {
-  make("copied text").copy_to_clipboard();
+  copy_to_clipboard(make("copied text"));
   VELK_STRING s = make("old");
-  s.paste_from_clipboard();
+  paste_from_clipboard(&s);
   EXPECT_STREQ(s.text, "copied text");
 
   std::string long_text(2000, 'c');
-  make(long_text.c_str()).copy_to_clipboard();
-  s.paste_from_clipboard();
+  copy_to_clipboard(make(long_text.c_str()));
+  paste_from_clipboard(&s);
   EXPECT_EQ(str(s), std::string(1023, 'c'));
 }
 

@@ -13,6 +13,7 @@
 
 #include "host.h"
 #include "image.h"
+#include "screen_image.h"
 #include "test_support.h"
 #include "window_scenario.h"
 
@@ -68,7 +69,7 @@ static void paint_known_image() {
 
 #include <cstddef>
 
-#include "../code/posix/x11_host.h"
+#include "../code/host/posix/x11_host.h"
 
 // Our own X server, so that parallel tests never share a display.
 struct X_SERVER_TEST : ::testing::Test {

@@ -19,6 +19,7 @@
 #include "menu.h"
 #include "progress_bar.h"
 #include "registry.h"
+#include "screen_image.h"
 #include "scroll_bar.h"
 #include "text_draw.h"
 #include "text_edit_dialog.h"
@@ -778,7 +779,7 @@ const CONTROL CONTROLS[] = {
     {"menu button", STAGE_OPTIONS, FOLDER_DIALOG,
      [] { return folder_dialog() ? (WM_SCREEN_OBJECT*)folder_dialog()->location_menu : nullptr; }},
     {"location menu's entry", STAGE_OPTIONS, LOCATION_MENU, [] {
-       WM_GRID* entries = folder_dialog() ? folder_dialog()->location_menu->popup->entry_grid() : nullptr;
+       WM_GRID* entries = folder_dialog() ? folder_dialog()->location_menu->popup->grid : nullptr;
        return entries ? entries->cell(0, 0) : nullptr;
      }},
     {"scroll bar", STAGE_OPTIONS, FOLDER_DIALOG,

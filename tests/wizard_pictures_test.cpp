@@ -16,6 +16,7 @@
 #include "image_file.h"
 #include "progress_bar.h"
 #include "redraw.h"
+#include "screen_image.h"
 #include "wizard_test_support.h"
 
 namespace {

@@ -20,6 +20,7 @@
 #include "options.h"
 #include "installer_test_support.h"
 #include "page_manager.h"
+#include "screen_image.h"
 #include "script.h"
 #include "text_win.h"
 #include "window_scenario.h"

@@ -16,6 +16,7 @@
 #include "host_test_seam.h"
 #include "image.h"
 #include "page_manager.h"
+#include "screen_image.h"
 
 namespace {
 

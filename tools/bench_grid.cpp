@@ -15,6 +15,7 @@
 #include "host_test_seam.h"
 #include "image.h"
 #include "page_manager.h"
+#include "screen_image.h"
 #include "style_set.h"
 
 namespace {

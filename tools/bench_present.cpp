@@ -8,6 +8,7 @@
 
 #include "host.h"
 #include "image.h"
+#include "screen_image.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -9,6 +9,7 @@
 #include "host.h"
 #include "host_test_seam.h"
 #include "image.h"
+#include "screen_image.h"
 
 namespace bench_screen {
 

@@ -18,6 +18,7 @@
 #include "host_test_seam.h"
 #include "image.h"
 #include "page_manager.h"
+#include "screen_image.h"
 #include "style_set.h"
 #include "text_draw.h"
 #include "text_win.h"

@@ -18,6 +18,7 @@
 #include "image.h"
 #include "page_manager.h"
 #include "redraw.h"
+#include "screen_image.h"
 #include "transitions.h"
 
 namespace {

@@ -21,6 +21,7 @@
 #include "host.h"
 #include "image.h"
 #include "program.h"
+#include "screen_image.h"
 #include "wizard_headless.h"
 
 #include <sys/resource.h>

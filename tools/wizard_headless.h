@@ -23,7 +23,7 @@ inline bool load(const std::string& package_folder) {
   std::string folder = package_folder;
   while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
   database->data_folder.set_if_folder(folder.c_str());
-  return database->load_package("installer.pkg");
+  return database->load_package(PACKAGE_FILE_NAME);
 }
 
 // The wizard begun on the page manager (the next pass applies its first page), with the package's fonts

@@ -10,6 +10,7 @@
 #include "engine.h"
 #include "fuzz_support.h"
 #include "host.h"
+#include "screen_image.h"
 
 // Message boxes print instead of waiting, and no window is opened.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

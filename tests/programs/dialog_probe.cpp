@@ -11,6 +11,7 @@
 #include "page_manager.h"
 #include "program.h"
 #include "redraw.h"
+#include "screen_image.h"
 
 static const INT_S16 WINDOW_WIDTH = 480, WINDOW_HEIGHT = 360;
 static const COLOUR PAGE_COLOUR = 0xFF203040u;

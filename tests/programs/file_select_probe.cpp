@@ -18,6 +18,7 @@
 #include "page_manager.h"
 #include "program.h"
 #include "redraw.h"
+#include "screen_image.h"
 #include "text_edit.h"
 #include "text_edit_dialog.h"
 

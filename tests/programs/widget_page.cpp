@@ -16,6 +16,7 @@
 #include "program.h"
 #include "scenario_output.h"
 #include "redraw.h"
+#include "screen_image.h"
 #include "scroll_bar.h"
 #include "style_set.h"
 #include "text_win.h"

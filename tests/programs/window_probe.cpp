@@ -8,6 +8,7 @@
 #include "image.h"
 #include "program.h"
 #include "scenario_output.h"
+#include "screen_image.h"
 
 static const INT_S32 CLOSED_STATUS = 5;
 static const COLOUR BACKGROUND = 0xFF203040u;

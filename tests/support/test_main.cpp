@@ -1,7 +1,9 @@
-// The entry of every test program: GoogleTest's run of the program's tests. On Windows it first brings
-// up the thread that GoogleTest keeps for the main thread, so that no test program ends while that
-// thread is still starting.
+// The entry of every test program: GoogleTest's run of the program's tests, with the errors reporting
+// through the host as the program's start makes them do. On Windows it first brings up the thread that
+// GoogleTest keeps for the main thread, so that no test program ends while that thread is still starting.
 #include <gtest/gtest.h>
+
+#include "host.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -51,6 +53,7 @@ static void start_result_watcher() {}
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  report_errors_through_host();
   start_result_watcher();
   return RUN_ALL_TESTS();
 }

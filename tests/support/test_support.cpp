@@ -13,6 +13,7 @@
 #include <ctime>
 
 #include "button.h"
+#include "data_file.h"
 #include "dialog.h"
 #include "errors.h"
 #include "file_select.h"
@@ -20,6 +21,8 @@
 #include "font.h"
 #include "host.h"
 #include "image_cache.h"
+#include "image_file.h"
+#include "screen_image.h"
 #include "style_set.h"
 #ifdef _WIN32
 #include <windows.h>
@@ -261,6 +264,27 @@ static FILE* open_named_file(const std::string& path, const char* mode) {
 #else
   return std::fopen(path.c_str(), mode);
 #endif
+}
+
+bool test_seam_dump_png(const char* path) {
+  if (!path || !screen_image.pixels) return false;
+  // The path is split at its last separator into the folder and the file name.
+  const char* slash = std::strrchr(path, '/');
+  const char* backslash = std::strrchr(path, '\\');
+  if (backslash && (!slash || backslash > slash)) slash = backslash;
+  if (!slash) return false;
+  char folder_text[FOLDER_PATH_SIZE];
+  size_t length = (size_t)(slash - path);
+  if (length >= sizeof(folder_text)) return false;
+  std::memcpy(folder_text, path, length);
+  folder_text[length] = 0;
+  FOLDER folder;
+  if (!folder.set_if_folder(folder_text)) return false;
+  DATA_FILE* file = open_data_file(&folder, slash + 1, FILE_MODE_WRITE, 0, false);
+  if (!file) return false;
+  bool saved = save_png(&screen_image, file);
+  close_data_file(&file);
+  return saved;
 }
 
 std::vector<INT_U8> read_whole_file(const std::string& path) {

@@ -67,6 +67,10 @@ bool start_with_system_font(INT_S8 id);
 // frame lookup flags as at start, and no data error.
 void reset_skin_globals();
 
+// Writes the screen image as a PNG file at the path (a failing test's picture, screenshots); false when
+// the file cannot be written or the screen image is empty.
+bool test_seam_dump_png(const char* path);
+
 // Whole-file helpers for checking stored bytes. Paths are UTF-8 on both builds.
 std::vector<INT_U8> read_whole_file(const std::string& path);
 std::string read_whole_text(const std::string& path);  // the same bytes as a string

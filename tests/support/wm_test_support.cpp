@@ -1,5 +1,6 @@
 // Window-manager test helpers: the headless screen fixture and input driven pass by pass through the host's
 // test seam and the page manager's update.
+#include "screen_image.h"
 #include "wm_test_support.h"
 
 #include <string>

@@ -1,0 +1,349 @@
+// Linux host layer: the main window — an X11 window on the display that DISPLAY names, or a window
+// shown nowhere when a run asks for no display — its shaping, and the presentation of a view of its
+// pixels with XPutImage.
+#include "x11_host.h"
+#include "host_private.h"
+
+#include <X11/Xatom.h>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "errors.h"
+
+Display* x_display = nullptr;
+Window x_window = 0;
+INT_U8 window_open = 0;
+Atom x_delete_window = 0;
+
+static GC x_gc = nullptr;
+static XImage* x_image = nullptr;        // wraps the presented view's pixels (fast path)
+static INT_U32* x_image_pixels = nullptr;
+static bool x_direct_pixels = false;     // the visual takes 0x00RRGGBB words as they are
+static INT_S16 available_width = -1;
+static INT_S16 available_height = -1;
+
+// The desktop of a run without a display.
+static const INT_S16 HEADLESS_DESKTOP_WIDTH = 1920;
+static const INT_S16 HEADLESS_DESKTOP_HEIGHT = 1080;
+// How long a display may take to answer a new connection.
+static const int DISPLAY_ANSWER_MS = 5000;
+
+// Only a run that asks for it goes without a display: any other that finds none is told so.
+static bool display_wanted() {
+  const char* value = std::getenv(HEADLESS_VARIABLE);
+  return !(value && value[0] && std::strcmp(value, "0") != 0);
+}
+
+static void forget_x_image() {
+  if (x_image) {
+    x_image->data = nullptr;  // the pixels belong to the view's owner
+    XDestroyImage(x_image);
+    x_image = nullptr;
+  }
+  x_image_pixels = nullptr;
+}
+
+// A failed X request (a resource the server refuses) must not end the program as Xlib's default
+// handler does; the operation that made it simply has no effect.
+static int ignore_x_error(Display*, XErrorEvent*) { return 0; }
+
+// Opens the X connection once; false when DISPLAY names no reachable server.
+static bool open_display() {
+  if (x_display) return true;
+  x_display = XOpenDisplay(nullptr);
+  if (!x_display) return false;
+  XSetErrorHandler(ignore_x_error);
+  x_delete_window = XInternAtom(x_display, "WM_DELETE_WINDOW", False);
+  int screen = DefaultScreen(x_display);
+  Visual* visual = DefaultVisual(x_display, screen);
+  int depth = DefaultDepth(x_display, screen);
+  // The pixels can go out unconverted when the server keeps 24-bit colour in 32-bit words with the
+  // same channel order as the image.
+  x_direct_pixels = false;
+  if ((depth == 24 || depth == 32) && visual->red_mask == 0xFF0000 && visual->green_mask == 0xFF00 &&
+      visual->blue_mask == 0xFF && ImageByteOrder(x_display) == LSBFirst) {
+    int count = 0;
+    XPixmapFormatValues* formats = XListPixmapFormats(x_display, &count);
+    for (int i = 0; i < count; i++)
+      if (formats[i].depth == depth && formats[i].bits_per_pixel == 32) x_direct_pixels = true;
+    if (formats) XFree(formats);
+  }
+  return true;
+}
+
+// A server that takes the connection and never answers (one stopped, or a forwarding whose far end is
+// gone) would hold XOpenDisplay for ever: a child process tries it first, within a time limit.
+static bool display_answers() {
+  pid_t child = fork();
+  if (child < 0) return true;  // no child: the program's own attempt decides
+  if (child == 0) _exit(XOpenDisplay(nullptr) ? 0 : 1);
+  for (int waited = 0; waited < DISPLAY_ANSWER_MS; waited += 10) {
+    int status = 0;
+    pid_t ended = waitpid(child, &status, WNOHANG);
+    if (ended == child) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (ended < 0) return true;
+    sleep_milliseconds(10);
+  }
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  return false;
+}
+
+const char* display_problem() {
+  static char problem[300];
+  if (!display_wanted() || x_display) return nullptr;
+  const char* name = std::getenv("DISPLAY");
+  if (!name || !name[0]) return "DISPLAY is not set";
+  if (display_answers() && open_display()) return nullptr;
+  std::snprintf(problem, sizeof problem, "the display \"%.200s\" does not answer", name);
+  return problem;
+}
+
+static void close_display() {
+  if (!x_display) return;
+  forget_pointer_shapes();
+  forget_x_image();
+  if (x_gc) XFreeGC(x_display, x_gc);
+  x_gc = nullptr;
+  XCloseDisplay(x_display);
+  x_display = nullptr;
+}
+
+// The space a window may take: the work area that the window manager announces, else the screen.
+static void measure_x_space(bool full_screen, INT_S16* width, INT_S16* height) {
+  int screen = DefaultScreen(x_display);
+  long w = DisplayWidth(x_display, screen), h = DisplayHeight(x_display, screen);
+  if (!full_screen) {
+    Atom work_area = XInternAtom(x_display, "_NET_WORKAREA", True);
+    Atom type;
+    int format;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (work_area != None &&
+        XGetWindowProperty(x_display, RootWindow(x_display, screen), work_area, 0, 4, False, XA_CARDINAL,
+                           &type, &format, &items, &after, &data) == Success &&
+        data && format == 32 && items >= 4) {
+      long* values = (long*)data;
+      if (values[2] > 0 && values[3] > 0) {
+        w = values[2];
+        h = values[3];
+      }
+    }
+    if (data) XFree(data);
+  }
+  *width = (INT_S16)(w > 0x7FFF ? 0x7FFF : w);
+  *height = (INT_S16)(h > 0x7FFF ? 0x7FFF : h);
+}
+
+// Fixed size, and no frame for a popup (Motif hints), full screen asked of the window manager.
+static void set_window_hints(INT_S16 width, INT_S16 height, bool popup, bool full_screen, int x, int y) {
+  XSizeHints* hints = XAllocSizeHints();
+  if (hints) {
+    hints->flags = PPosition | PMinSize | PMaxSize;
+    hints->x = x;
+    hints->y = y;
+    hints->min_width = hints->max_width = width;
+    hints->min_height = hints->max_height = height;
+    XSetWMNormalHints(x_display, x_window, hints);
+    XFree(hints);
+  }
+  Atom motif = XInternAtom(x_display, "_MOTIF_WM_HINTS", False);
+  long motif_hints[5] = {2, 0, popup ? 0 : 1, 0, 0};  // flags: decorations; decorations: none / all
+  XChangeProperty(x_display, x_window, motif, motif, 32, PropModeReplace, (unsigned char*)motif_hints, 5);
+  Atom state = XInternAtom(x_display, "_NET_WM_STATE", False);
+  Atom full = XInternAtom(x_display, "_NET_WM_STATE_FULLSCREEN", False);
+  if (full_screen) XChangeProperty(x_display, x_window, state, XA_ATOM, 32, PropModeReplace, (unsigned char*)&full, 1);
+  else XDeleteProperty(x_display, x_window, state);
+}
+
+INT_U8 open_window(const GRAPHICS_MODE* mode, INT_S16 screen, INT_S16* client_width, INT_S16* client_height) {
+  if (screen != 0 || !mode) return 0;
+  const char* title = mode->title ? mode->title : "";
+  INT_S32 width, height;
+  bool full_screen = mode->full_screen != 0;
+  bool popup = full_screen || mode->borderless;
+  // This host never changes the display mode; full screen is a frameless window over the screen.
+  full_screen_active = 0;
+
+  bool use_x = display_wanted();
+  if (use_x && !open_display()) raise_error(0x00, "no X display");
+  if (use_x) measure_x_space(full_screen, &available_width, &available_height);
+  else {
+    available_width = HEADLESS_DESKTOP_WIDTH;
+    available_height = HEADLESS_DESKTOP_HEIGHT;
+  }
+  host_mode_size(mode, available_width, available_height, &width, &height);
+  // The window manager's frame lies outside the client area, so only the client must fit.
+  if (!popup) {
+    if (width > available_width) width = available_width;
+    if (height > available_height) height = available_height;
+  } else if (full_screen) {
+    available_width = (INT_S16)width;
+    available_height = (INT_S16)height;
+  }
+  int x = (available_width - width) / 2, y = (available_height - height) / 2;
+  if (!host_mode_size_fits(mode, width, height)) return 0;
+  if (full_screen) x = y = 0;
+
+  if (use_x) {
+    if (!x_window) {
+      int s = DefaultScreen(x_display);
+      x_window = XCreateSimpleWindow(x_display, RootWindow(x_display, s), x, y, (unsigned)width,
+                                     (unsigned)height, 0, BlackPixel(x_display, s), BlackPixel(x_display, s));
+      if (!x_window) raise_error(0x00, "no X window");
+      XSelectInput(x_display, x_window,
+                   ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                       PointerMotionMask | EnterWindowMask | LeaveWindowMask | FocusChangeMask |
+                       StructureNotifyMask);
+      XSetWMProtocols(x_display, x_window, &x_delete_window, 1);
+      x_gc = XCreateGC(x_display, x_window, 0, nullptr);
+      XClassHint* class_hint = XAllocClassHint();
+      if (class_hint) {
+        class_hint->res_name = (char*)"main";
+        class_hint->res_class = (char*)"main";
+        XSetClassHint(x_display, x_window, class_hint);
+        XFree(class_hint);
+      }
+    } else {
+      XUnmapWindow(x_display, x_window);
+      XMoveResizeWindow(x_display, x_window, x, y, (unsigned)width, (unsigned)height);
+    }
+    set_window_hints((INT_S16)width, (INT_S16)height, popup, full_screen, x, y);
+    XStoreName(x_display, x_window, title);
+    XMapRaised(x_display, x_window);
+    XSync(x_display, False);
+  }
+  window_open = 1;
+  if (full_screen) full_screen_active = 1;
+
+  *client_width = (INT_S16)width;
+  *client_height = (INT_S16)height;
+  return 1;
+}
+
+void close_window(INT_S16 screen) {
+  if (screen != 0 && screen != -1) return;
+  // The connection stays open for the next window and goes only with every screen (the program's
+  // end): a new connection may be given the identifiers of the old one, and a window manager still
+  // busy with the old window then moves and sizes the new window that has its number.
+  if (window_open) {
+    full_screen_active = 0;
+    if (x_display && x_window) {
+      forget_x_image();
+      if (x_gc) XFreeGC(x_display, x_gc);
+      x_gc = nullptr;
+      XUnmapWindow(x_display, x_window);
+      XDestroyWindow(x_display, x_window);
+      XSync(x_display, False);
+    }
+    x_window = 0;
+    window_open = 0;
+  }
+  if (screen == -1) close_display();
+}
+
+// Sends the rectangle of the view to the window, converting pixel by pixel when the visual differs from
+// the view's layout.
+static void put_rectangle(const PIXEL_VIEW* view, INT_S32 left, INT_S32 top, INT_S32 width, INT_S32 height) {
+  if (!x_gc) return;
+  int s = DefaultScreen(x_display);
+  if (x_direct_pixels) {
+    if (!x_image || x_image_pixels != view->pixels || x_image->width != view->width ||
+        x_image->height != view->height) {
+      forget_x_image();
+      x_image = XCreateImage(x_display, DefaultVisual(x_display, s), DefaultDepth(x_display, s), ZPixmap, 0,
+                             (char*)view->pixels, (unsigned)view->width, (unsigned)view->height, 32,
+                             view->pitch * 4);
+      if (!x_image) return;
+      x_image->byte_order = LSBFirst;
+      x_image_pixels = view->pixels;
+    }
+    XPutImage(x_display, x_window, x_gc, x_image, left, top, left, top, (unsigned)width, (unsigned)height);
+    return;
+  }
+  XImage* part = XCreateImage(x_display, DefaultVisual(x_display, s), DefaultDepth(x_display, s), ZPixmap, 0,
+                              nullptr, (unsigned)width, (unsigned)height, 32, 0);
+  if (!part) return;
+  part->data = (char*)std::malloc((size_t)part->bytes_per_line * (size_t)height);
+  if (!part->data) {
+    XDestroyImage(part);
+    return;
+  }
+  Visual* visual = DefaultVisual(x_display, s);
+  auto place = [](INT_U32 value, unsigned long mask) -> unsigned long {
+    // value is 0..255; scale it into the mask's bits
+    if (!mask) return 0;
+    int shift = 0, bits = 0;
+    while (!((mask >> shift) & 1)) shift++;
+    while ((mask >> (shift + bits)) & 1) bits++;
+    return ((unsigned long)(value >> (8 - (bits > 8 ? 8 : bits))) << shift) & mask;
+  };
+  for (INT_S32 row = 0; row < height; row++) {
+    const INT_U32* source = view->pixels + (size_t)(top + row) * (size_t)view->pitch + left;
+    for (INT_S32 column = 0; column < width; column++) {
+      INT_U32 p = source[column];
+      unsigned long pixel = place((p >> 16) & 0xFF, visual->red_mask) | place((p >> 8) & 0xFF, visual->green_mask) |
+                            place(p & 0xFF, visual->blue_mask);
+      XPutPixel(part, column, row, pixel);
+    }
+  }
+  XPutImage(x_display, x_window, x_gc, part, 0, 0, left, top, (unsigned)width, (unsigned)height);
+  XDestroyImage(part);
+}
+
+// A screen without a window (the test seam's) takes the frame as a window would, showing it nowhere, so
+// that a pass which drew does not sleep there either.
+bool host_present_view(INT_S16 screen, const PIXEL_VIEW* view) {
+  if ((screen != 0 && screen != -1) || !view->pixels) return false;
+  INT_S32 left = view->changed_left, top = view->changed_top, right = view->changed_right,
+          bottom = view->changed_bottom;
+  if (left == -1 || right == -1 || top == -1 || bottom == -1) return false;
+  if (bottom >= view->height - 1) {
+    left = top = 0;
+    right = view->width - 1;
+    bottom = view->height - 1;
+  }
+  if (left < 0) left = 0;
+  if (top < 0) top = 0;
+  if (right > view->width - 1) right = view->width - 1;
+  if (window_open && left <= right && top <= bottom && x_display && x_window) {
+    put_rectangle(view, left, top, right - left + 1, bottom - top + 1);
+    XFlush(x_display);
+  }
+  activity_flag = 1;
+  return true;
+}
+
+void set_window_title(const char* title, INT_S16 screen) {
+  if (screen != 0 || !x_display || !x_window) return;
+  XStoreName(x_display, x_window, title ? title : "");
+  XFlush(x_display);
+}
+
+INT_U8 is_screen_open(INT_S16 screen) { return screen == 0 && window_open ? 1 : 0; }
+INT_U8 has_main_window() { return window_open; }
+
+static INT_S16 desktop_size(bool want_width) {
+  if (display_wanted()) {
+    Display* display = x_display ? x_display : XOpenDisplay(nullptr);
+    if (display) {
+      int s = DefaultScreen(display);
+      INT_S16 size = (INT_S16)(want_width ? DisplayWidth(display, s) : DisplayHeight(display, s));
+      if (display != x_display) XCloseDisplay(display);
+      return size;
+    }
+  }
+  return want_width ? HEADLESS_DESKTOP_WIDTH : HEADLESS_DESKTOP_HEIGHT;
+}
+INT_S16 host_desktop_width() { return desktop_size(true); }
+INT_S16 host_desktop_height() { return desktop_size(false); }
+
+// There is no OpenGL presentation on this host.
+INT_U8 has_gl_context() { return 0; }
+INT_U8 create_gl_context() { return 0; }
+void delete_gl_context() {}
+void set_full_redraw(INT_U8 on) { full_redraw_flag = on; }

@@ -1,0 +1,231 @@
+// Windows host layer: the window procedure of "main", which turns messages into the library's keyboard
+// and mouse state and answers close requests and the session's end; pointer shapes and position, key
+// names and characters, and the joystick capability query.
+#include "win32_host.h"
+#include "host_private.h"
+
+#include <mmsystem.h>
+#include <cstring>
+#include <ctime>
+
+#include "errors.h"
+
+#ifndef WM_UNICHAR
+#define WM_UNICHAR 0x0109
+#endif
+#ifndef UNICODE_NOCHAR
+#define UNICODE_NOCHAR 0xFFFF
+#endif
+
+static HCURSOR pointer_shapes[7];
+static HCURSOR saved_pointer = nullptr;  // the pointer in use before the first change
+static bool pointer_saved = false;
+static INT_S32 last_key_down = 0;        // virtual key of the last key press, for the characters it types
+
+static void queue_typed_character(WPARAM character) {
+  bool control = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+  bool alt = (GetKeyState(VK_MENU) & 0x8000) != 0;
+  INT_S32 queued = translate_typed_character((INT_U32)character, last_key_down, control, alt);
+  if (queued < 0) return;
+  KEYBOARD_HANDLER keyboard;
+  keyboard.push_char(queued);
+}
+
+LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPARAM l_param) {
+  MOUSE_HANDLER mouse;
+  switch (message) {
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      BeginPaint(window, &paint);
+      if (repaint_hook)
+        repaint_hook((INT_S16)paint.rcPaint.left, (INT_S16)paint.rcPaint.top, (INT_S16)paint.rcPaint.right,
+                     (INT_S16)paint.rcPaint.bottom);
+      EndPaint(window, &paint);
+      return 1;
+    }
+    case WM_CLOSE:
+      host_request_close();
+      return 1;
+    case WM_QUERYENDSESSION:
+    case WM_ENDSESSION: {
+      LRESULT result = 0;
+      if (session_message(message, w_param, &result)) return result;
+      return DefWindowProcW(window, message, w_param, l_param);
+    }
+    case WM_ACTIVATEAPP:
+      if (full_screen_active) {
+        if (w_param) {
+          // Back to the mode that OpenGraphics set, not a fixed depth.
+          if (!change_display_mode(display_mode_width, display_mode_height, display_mode_bits)) raise_error(0x01);
+        } else {
+          ChangeDisplaySettingsA(nullptr, 0);
+          CloseWindow(window);
+        }
+      }
+      return 1;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+      KEYBOARD_HANDLER keyboard;
+      last_key_down = (INT_S32)w_param;
+      host_note_key_press((INT_S32)w_param);
+      keyboard.set_key((INT_S32)w_param);
+      return 1;
+    }
+    case WM_KILLFOCUS:
+      host_drop_key_presses();
+      return DefWindowProcW(window, message, w_param, l_param);
+    case WM_CHAR:
+      // A UTF-16 unit (the window is a Unicode one): Latin-1 characters are their own byte, others
+      // (both halves of a pair among them) are dropped by the typed-character rule.
+      queue_typed_character(w_param);
+      return 1;
+    case WM_UNICHAR:
+      // Answering 1 to the probe says that the window takes these characters; the probe queues nothing.
+      if (w_param != UNICODE_NOCHAR) queue_typed_character(w_param);
+      return 1;
+    case WM_MOUSEMOVE: {
+      MOUSE_HANDLER::pointer_event((INT_S16)LOWORD(l_param), (INT_S16)HIWORD(l_param));
+      TRACKMOUSEEVENT track;
+      track.cbSize = sizeof(track);
+      track.dwFlags = TME_LEAVE;
+      track.hwndTrack = window;
+      track.dwHoverTime = 0;
+      TrackMouseEvent(&track);
+      return 1;
+    }
+    case WM_MOUSELEAVE:
+      MOUSE_HANDLER::pointer_left();
+      return 1;
+    case WM_MOUSEWHEEL:
+      MOUSE_HANDLER::add_wheel_delta((INT_S16)HIWORD(w_param));
+      return 1;
+    case WM_LBUTTONDOWN: mouse.button_event(MOUSE_LEFT, 1); return 1;
+    case WM_LBUTTONUP: mouse.button_event(MOUSE_LEFT, 0); return 1;
+    case WM_RBUTTONDOWN: mouse.button_event(MOUSE_RIGHT, 1); return 1;
+    case WM_RBUTTONUP: mouse.button_event(MOUSE_RIGHT, 0); return 1;
+    case WM_MBUTTONDOWN: mouse.button_event(MOUSE_MIDDLE, 1); return 1;
+    case WM_MBUTTONUP: mouse.button_event(MOUSE_MIDDLE, 0); return 1;
+    case WM_XBUTTONDOWN:
+    case WM_XBUTTONUP: {
+      INT_U8 pressed = message == WM_XBUTTONDOWN;
+      WORD which = HIWORD(w_param);
+      if (which & XBUTTON1) mouse.button_event(MOUSE_X1, pressed);
+      else if (which & XBUTTON2) mouse.button_event(MOUSE_X2, pressed);
+      return 1;
+    }
+    default:
+      return DefWindowProcW(window, message, w_param, l_param);
+  }
+}
+
+bool host_is_key_down(INT_S32 virtual_key) {
+  return main_window && GetFocus() == main_window && (GetKeyState(virtual_key) & 0x8000) != 0;
+}
+
+char KEYBOARD_HANDLER::key_to_char(INT_S32 virtual_key, INT_U8 shift) {
+  static BYTE state[256];
+  static bool state_ready = false;
+  if (!state_ready) {
+    std::memset(state, 0, sizeof(state));
+    state_ready = true;
+  }
+  UINT scan_code = MapVirtualKeyA((UINT)virtual_key, 0);
+  state[VK_SHIFT] = shift ? 0x80 : 0;
+  WORD output = 0;
+  if (ToAscii((UINT)virtual_key, scan_code, state, &output, 0) == 1) return (char)(output & 0xFF);
+  return 0;
+}
+
+const char* KEYBOARD_HANDLER::get_key_name(INT_S32 virtual_key) {
+  static char name[256];
+  LONG scan_code = (LONG)MapVirtualKeyA((UINT)virtual_key, 0) << 16;
+  if (GetKeyNameTextA(scan_code, name, sizeof(name)) <= 0) name[0] = 0;
+  return name;
+}
+
+void MOUSE_HANDLER::set_position(INT_S16 x, INT_S16 y) {
+  RECT area;
+  if (main_window && GetWindowRect(main_window, &area))
+    SetCursorPos(area.left + frame_width + x, area.top + top_border + y);
+  activity_flag = 1;
+}
+
+INT_U8 show_system_cursor(INT_U8 show) {
+  activity_flag = 1;
+  show = show ? 1 : 0;
+  if (show != MOUSE_HANDLER::system_cursor_visible) {
+    ShowCursor(show ? TRUE : FALSE);
+    MOUSE_HANDLER::system_cursor_visible = show;
+  }
+  return 1;
+}
+
+INT_S32 query_mouse_button_count() { return GetSystemMetrics(SM_CMOUSEBUTTONS); }
+
+INT_U32 query_double_click_time() { return GetDoubleClickTime(); }
+
+// Shows a pointer: hidden while it changes, then one pass of the message pump.
+static void show_pointer_shape(HCURSOR cursor) {
+  bool visible = MOUSE_HANDLER::system_cursor_visible != 0;
+  if (visible) ShowCursor(FALSE);
+  HCURSOR previous = SetCursor(cursor);
+  if (!pointer_saved) {
+    saved_pointer = previous;
+    pointer_saved = true;
+  }
+  if (visible) ShowCursor(TRUE);
+  activity_flag = 1;  // the shape changed: this pass does not sleep
+  pump_messages();
+}
+
+INT_U8 set_mouse_cursor(INT_S8 shape, INT_U8 load_only) {
+  if (shape == -1) {
+    if (main_window && pointer_saved) show_pointer_shape(saved_pointer);
+    for (int i = 1; i < 7; i++) {
+      if (pointer_shapes[i]) DestroyCursor(pointer_shapes[i]);
+      pointer_shapes[i] = nullptr;
+    }
+    return 1;
+  }
+  if (!main_window || shape < 0 || shape > 6) return 0;
+  if (!pointer_shapes[shape]) {
+    pointer_shapes[shape] = LoadCursorA(instance_handle, MAKEINTRESOURCEA(101 + shape));
+    if (!pointer_shapes[shape]) {
+      static const LPCSTR system_shapes[7] = {IDC_ARROW, IDC_HAND, IDC_HAND, IDC_SIZEALL, IDC_SIZEALL,
+                                              IDC_IBEAM, IDC_WAIT};
+      // System cursors are shared: copy them so that releasing the shapes may destroy them.
+      HCURSOR system = LoadCursorA(nullptr, system_shapes[shape]);
+      pointer_shapes[shape] = system ? (HCURSOR)CopyIcon((HICON)system) : nullptr;
+    }
+    if (!pointer_shapes[shape]) return 0;
+  }
+  if (load_only) return 1;
+  show_pointer_shape(pointer_shapes[shape]);
+  return 1;
+}
+
+INT_U8 get_joystick_caps(INT_S32 joystick, JOYSTICK_CAPS* caps) {
+  if ((joystick != 1 && joystick != 2) || !caps) return 0;
+  JOYCAPSA device;
+  // Any answer but success means no joystick (Wine answers differently from Windows here).
+  if (joyGetDevCapsA((UINT)(joystick - 1), &device, sizeof(device)) != JOYERR_NOERROR) return 0;
+  caps->button_count = (INT_U16)device.wNumButtons;
+  caps->x_minimum = device.wXmin;
+  caps->x_maximum = device.wXmax;
+  caps->y_minimum = device.wYmin;
+  caps->y_maximum = device.wYmax;
+  caps->z_minimum = device.wZmin;
+  caps->z_maximum = device.wZmax;
+  caps->r_minimum = device.wRmin;
+  caps->r_maximum = device.wRmax;
+  caps->u_minimum = device.wUmin;
+  caps->u_maximum = device.wUmax;
+  caps->v_minimum = device.wVmin;
+  caps->v_maximum = device.wVmax;
+  caps->has_z = (device.wCaps & JOYCAPS_HASZ) ? 1 : 0;
+  caps->has_r = (device.wCaps & JOYCAPS_HASR) ? 1 : 0;
+  caps->has_u = (device.wCaps & JOYCAPS_HASU) ? 1 : 0;
+  caps->has_v = (device.wCaps & JOYCAPS_HASV) ? 1 : 0;
+  caps->has_pov = (device.wCaps & JOYCAPS_HASPOV) ? 1 : 0;
+  return 1;
+}

@@ -1,0 +1,69 @@
+// Windows host layer: the instance, the window class, and the message pump's two platform steps —
+// dispatching pending messages and the idle wait for input.
+#include "win32_host.h"
+#include "host_private.h"
+
+#include <cstdio>
+
+HINSTANCE instance_handle = nullptr;
+
+// The class is a Unicode one, so that the window's typed characters arrive as UTF-16 (WM_CHAR) rather
+// than as bytes of the ANSI code page, which are not Latin-1 (0x80 to 0x9F in Western code pages,
+// every upper-half byte in others). Windows made of it take ANSI calls too (the title).
+bool register_main_class() {
+  static bool registered = false;
+  if (registered) return true;
+  if (!instance_handle) instance_handle = GetModuleHandleA(nullptr);
+  WNDCLASSW window_class;
+  ZeroMemory(&window_class, sizeof(window_class));
+  window_class.style = CS_HREDRAW | CS_VREDRAW;
+  window_class.lpfnWndProc = window_procedure;
+  window_class.hInstance = instance_handle;
+  window_class.hIcon = LoadIconA(instance_handle, MAKEINTRESOURCEA(app_descriptor.icon_resource));
+  window_class.lpszClassName = L"main";
+  registered = RegisterClassW(&window_class) != 0;
+  return registered;
+}
+
+// The window class is registered with the first window (open_window), not here: registering it loads
+// the window system's driver, which a run that opens no window (the one-shot jobs) never needs.
+void start_host() {}
+
+#ifndef WM_SYSTIMER
+#define WM_SYSTIMER 0x0118
+#endif
+
+// Timer messages are not counted: the program sets no timers, and the system's own (Wine's pointer
+// tracking polls every 400 ms while the pointer rests on the window) change no input state; what they
+// cause that does (a pointer leaving the window) comes as a message of its own.
+bool host_dispatch_messages() {
+  bool any = false;
+  MSG message;
+  // The wide calls: a character message keeps its UTF-16 unit on the way to the main window.
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+    if (message.message != WM_TIMER && message.message != WM_SYSTIMER) any = true;
+  }
+  return any;
+}
+
+// HOST_WAIT_FOREVER is INFINITE. An end request wakes the wait too.
+void host_wait_for_input(INT_U32 ms) {
+  if (end_request_event) {
+    MsgWaitForMultipleObjectsEx(1, &end_request_event, ms, QS_ALLINPUT, 0);
+    return;
+  }
+  MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, 0);
+}
+
+bool host_has_input_source() { return main_window != nullptr; }
+
+void show_banner_box(const char* caption, const char* text) {
+  if (running_unattended()) {
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    std::fflush(stderr);
+    return;
+  }
+  MessageBoxA(nullptr, text, caption, MB_OK);
+}

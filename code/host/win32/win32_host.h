@@ -1,0 +1,40 @@
+// Windows host layer: what its source files share among themselves (not part of the host interface).
+#pragma once
+#include <cstddef>
+#include <vector>
+#include "folder.h"
+#include "host.h"
+#include <windows.h>
+
+extern INT_U8 console_allocated;  // console_print opened a console
+extern HANDLE end_request_event;  // set when an end request comes (watch_end_requests); null before
+
+extern HINSTANCE instance_handle;  // the program's instance (the module's own)
+extern HWND main_window;           // the one window of class "main"; null = none
+extern INT_S16 frame_width;        // left and right border of the window (0 for a popup)
+extern INT_S16 frame_height;       // bottom border (0 for a popup)
+extern INT_S16 top_border;         // caption height + frame height (0 for a popup)
+extern INT_U8 display_mode_bits;   // bits per pixel of the display mode open_window set
+extern INT_S16 display_mode_width; // and its size
+extern INT_S16 display_mode_height;
+
+// Registers the window class "main" once; true when it is registered.
+bool register_main_class();
+LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPARAM l_param);
+// Answers the session's messages once end requests are watched (false for any other message): a
+// session that ends ends the process (watch_end_requests).
+bool session_message(UINT message, WPARAM w_param, LRESULT* result);
+// The system's text in UTF-16 (units), for a console, a box or a title to show whatever the code page;
+// false when it has none.
+bool wide_text(const char* text, std::vector<WCHAR>* wide);
+// Sets the display to width x height at bits per pixel; true on success.
+bool change_display_mode(INT_S16 width, INT_S16 height, INT_U8 bits);
+
+// The system's paths and names (8-bit text: Latin-1 bytes, runs above 0xFF) as the W calls take them:
+// UTF-16 in FOLDER_PATH_SIZE units. The ANSI calls would pass them through the code page, where only
+// part of Latin-1 is itself and nothing above it is. False when the text has no such form or the
+// joined path does not fit.
+bool wide_path(const char* text, WCHAR* out);
+bool wide_file_path(const FOLDER* folder, const char* name, WCHAR* out);
+// A path or name that a W call gave, as the system's text (size bytes); false when it does not fit.
+bool system_text(const WCHAR* wide, char* out, size_t size);

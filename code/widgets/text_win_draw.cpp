@@ -1,0 +1,308 @@
+// Text window input and drawing: which display line lies under the pointer, selection by dragging, link
+// clicks that call the event callback, the selected text, and painting the background, border, lines
+// and selection.
+#include "text_win.h"
+
+#include <cstring>
+
+#include "click_sound.h"
+#include "draw.h"
+#include "font.h"
+#include "host.h"
+#include "image.h"
+#include "screen_object_draw.h"
+#include "scroll_bar.h"
+#include "text_draw.h"
+
+void WM_TEXT_WIN::clear_selection() {
+  selection_start_line = selection_start_char = selection_end_line = selection_end_char = -1;
+  if (visible) show();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Lines of the page
+
+void WM_TEXT_WIN::page_span(INT_S16* first, INT_S16* count) {
+  INT_S32 rows = page_last_row + 1;
+  INT_S32 oldest = screen_count < capacity ? 0 : screen_next;
+  if (screen_count <= rows) {
+    // Everything fits: from the oldest line, in ring order, each shown once.
+    *first = (INT_S16)oldest;
+    *count = screen_count;
+    return;
+  }
+  INT_S32 back = scroll_value.get_int(&scroll_value.value);
+  if (back < 0) back = 0;
+  if (back > screen_count - rows) back = screen_count - rows;
+  INT_S32 f = (screen_next - rows - back) % capacity;
+  if (f < 0) f += capacity;
+  *first = (INT_S16)f;
+  *count = (INT_S16)rows;
+}
+
+INT_S32 WM_TEXT_WIN::vertical_offset() {
+  INT_S16 first, count;
+  page_span(&first, &count);
+  INT_S32 lines = 0;
+  for (INT_S32 row = 0; row < count; row++)
+    if (screen_buffer[(first + row) % capacity].text) lines++;
+  if (drawing_flags & TWF_TOP_ALIGN) return 0;
+  INT_S32 spare = height - (gap_top + gap_bottom) - lines * line_height();
+  if (drawing_flags & TWF_BOTTOM_ALIGN) return spare;
+  return spare / 2;
+}
+
+INT_S16 WM_TEXT_WIN::line_at(INT_S16 py, bool clamp) {
+  INT_S16 first, count;
+  page_span(&first, &count);
+  if (count < 1) return -1;
+  INT_S32 from_top = py - y - gap_top - vertical_offset();
+  INT_S32 lh = line_height();
+  INT_S32 row = from_top < 0 ? -1 - (-from_top - 1) / lh : from_top / lh;
+  if (row < 0 || row >= count) {
+    if (!clamp) return -1;
+    row = row < 0 ? 0 : count - 1;
+  }
+  return (INT_S16)((first + row) % capacity);
+}
+
+INT_S16 WM_TEXT_WIN::char_index_at(INT_S16 line, INT_S16 px) {
+  if (line < 0 || line >= capacity) return 0;
+  const TEXT_WIN_SCREEN_LINE& shown = screen_buffer[line];
+  if (!shown.text || shown.length < 1) return 0;
+  INT_S32 offset = px - x - gap_left;
+  INT_S32 width_so_far = 0;
+  if (width_so_far > offset) return 0;
+  for (INT_S32 i = 1; i <= shown.length; i++) {
+    width_so_far += measure(shown.text + i - 1, 1);
+    if (width_so_far > offset) return (INT_S16)(i - 1);
+  }
+  return (INT_S16)(shown.length - 1);
+}
+
+void WM_TEXT_WIN::get_selected_text(char* out, INT_S16 size) {
+  if (!out || size < 1) return;
+  out[0] = 0;
+  if (selection_start_line < 0 || selection_end_line < 0) return;
+  INT_S32 used = 0;
+  INT_S32 line = selection_start_line;
+  for (INT_S32 walked = 0; walked < capacity; walked++, line = (line + 1) % capacity) {
+    const TEXT_WIN_SCREEN_LINE& shown = screen_buffer[line];
+    if (shown.text) {
+      INT_S32 from = 0, to = shown.length - 1;
+      if (line == selection_start_line) from = selection_start_char;
+      if (line == selection_end_line) to = selection_end_char;
+      if (from < 0) from = 0;
+      if (to > shown.length - 1) to = shown.length - 1;
+      for (INT_S32 i = from; i <= to && used < size - 1; i++) out[used++] = shown.text[i];
+      if (used < size - 1) out[used++] = ' ';
+      out[used] = 0;
+    }
+    if (line == selection_end_line) break;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Input
+
+WM_RESULT WM_TEXT_WIN::process() {
+  WM_RESULT result = WM_SCREEN_OBJECT::process();
+  if (result != 0) return result;
+  if (!visible) return 0;
+  bool has_selection = selection_start_line != selection_end_line || selection_start_char != selection_end_char;
+  if (!selectable && has_selection) clear_selection();
+
+  INT_S16 px = MOUSE_HANDLER::pointer_x, py = MOUSE_HANDLER::pointer_y;
+  bool left = (MOUSE_HANDLER::held_buttons & 0x1) != 0;
+  bool right = (MOUSE_HANDLER::held_buttons & 0x2) != 0;
+  if (right) right_latch = 1;
+  INT_S32 right_edge = x + width - 1 - (scrollbar ? scrollbar_style.scrollbar_button_width : 0);
+  bool in_area = x < px && px < right_edge && y < py && py < y + height - 1;
+
+  if (left && in_area) {
+    INT_S16 line = line_at(py, true);
+    if (!left_latch) {
+      if (selectable) {
+        press_x = px;
+        press_y = py;
+        press_line = line;
+      }
+      left_latch = 1;
+    } else if (selectable && (px != press_x || py != press_y) && line >= 0) {
+      if (press_line != -1) {
+        INT_S16 c = char_index_at(press_line, press_x);
+        anchor_line = selection_start_line = selection_end_line = press_line;
+        anchor_char = selection_start_char = selection_end_char = c;
+        press_line = -1;
+      }
+      INT_S16 c = char_index_at(line, px);
+      if (line < anchor_line || (line == anchor_line && c < anchor_char)) {
+        selection_start_line = line;
+        selection_start_char = c;
+        selection_end_line = anchor_line;
+        selection_end_char = anchor_char;
+      } else {
+        selection_start_line = anchor_line;
+        selection_start_char = anchor_char;
+        selection_end_line = line;
+        selection_end_char = c;
+      }
+      // Dragging over the first or last row scrolls one line.
+      INT_S32 lh = line_height(), value = scroll_value.get_int(&scroll_value.value);
+      if (py < y + gap_top + lh) scroll_value.set_int(&scroll_value.value, value + 1);
+      if (py > y + height - 1 - gap_bottom - lh) scroll_value.set_int(&scroll_value.value, value - 1);
+      show();
+    }
+  }
+
+  bool left_release = !left && left_latch;
+  bool right_release = !right && right_latch;
+  if ((left_release || right_release) && in_area) {
+    left_released = left_release ? 1 : 0;
+    right_released = right_release ? 1 : 0;
+    if (selectable && left_released && (px != press_x || py != press_y)) {
+      left_latch = 0;  // a drag selection ended; it stays
+      return 0;
+    }
+    clear_selection();
+    INT_S16 line = line_at(py, false);
+    if (line >= 0 && screen_buffer[line].text && screen_buffer[line].link && screen_buffer[line].link[0]) {
+      clicked_link = screen_buffer[line].link;
+      play_click_sound();
+      if (event_callback) {
+        WM_DELETE_GUARD guard(this);
+        result = event_callback(this, event_user1, event_user2, 0);
+        if (guard.deleted) return result;
+      }
+      clicked_link = nullptr;
+    }
+    left_latch = left ? 1 : 0;
+    right_latch = right ? 1 : 0;
+  }
+  return result;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Drawing
+
+// The selection holds the display line (ring order, also when it wraps past the ring's end).
+static bool in_selection(INT_S32 line, INT_S32 start, INT_S32 end) {
+  if (start < 0 || end < 0) return false;
+  if (start <= end) return start <= line && line <= end;
+  return line >= start || line <= end;
+}
+
+// A display line in its row box, aligned by the flags as draw_text_in_box aligns one line. A line is cut
+// to fit the window when it is wrapped, so it is drawn at once from its measured width; only a line wider
+// than its box (a window narrower than a character) or holding a run of wide characters goes through
+// draw_text_in_box's own layout.
+void WM_TEXT_WIN::draw_row(IMAGE* target, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const COLOUR* ink,
+                           const COLOUR* paper, const char* text, INT_S16 length, TEXT_FLAGS flags) {
+  COLOUR none = COLOUR_INVISIBLE;
+  INT_S32 line_width = measure(text, length);
+  // Runs of characters above 0xFF (between 0x01 bytes) are read by draw_text_in_box's own layout.
+  if (length < 1 || line_width > x2 - x1 + 1 || font_y_size > y2 - y1 + 1 || std::memchr(text, 0x01, (size_t)length)) {
+    draw_text_in_box(target, x1, y1, x2, y2, ink, paper, &none, font_id, font_x_size, font_y_size, text, flags);
+    return;
+  }
+  INT_S32 left;
+  if (flags & TEXT_LEFT_JUSTIFY) left = x1;
+  else if (flags & TEXT_RIGHT_JUSTIFY) left = x2 - line_width;
+  else left = x1 + ((x2 - x1) - line_width + 1) / 2;
+  INT_S32 top;
+  if (flags & TEXT_TOP_ALIGN) top = y1;
+  else if (flags & TEXT_BOTTOM_ALIGN) top = y2 - font_y_size;
+  else top = y1 + ((y2 - y1) - font_y_size + 1) / 2;
+  if (!font_loaded(font_id)) return;
+  target->extend_dirty_area(x1, y1, x2, y2);
+  draw_text(target, (INT_S16)left, (INT_S16)top, ink, paper, &none, font_id, font_x_size, font_y_size, text, flags,
+            length, false);
+}
+
+void WM_TEXT_WIN::draw() {
+  IMAGE* target = draw_target;
+  if (!target) return;
+  IMAGE_AREA saved = target->clip;
+  INT_S16 right = (INT_S16)(x + width - 1), bottom = (INT_S16)(y + height - 1);
+  target->intersect_clip(x, y, right, bottom);
+
+  if (background.is_loaded()) {
+    background.draw(x, y, right, bottom, 1, target, BLIT_BLEND);
+  } else {
+    INT_U8 corners = (INT_U8)((shading >> 4) & 0x0F);
+    COLOUR black = 0xFF000000;
+    if (drawing_flags & TWF_DARKENED_BACKGROUND) {
+      if (!corners) target->darken_rectangle(x, y, right, bottom, 50);
+      else draw_shaded_box(target, x, y, right, bottom, -1, corners, &black, &black, 50, SHADE_DARKEN);
+    } else if ((background_colour >> 24) != 0) {
+      if (!corners) {
+        if (drawing_flags & TWF_HFADING)
+          target->fill_gradient_horizontal(x, y, right, bottom, &background_colour, &gradient_colour, 1);
+        else if (drawing_flags & TWF_VFADING)
+          target->fill_gradient_vertical(x, y, right, bottom, &background_colour, &gradient_colour, 1);
+        else
+          target->fill_rectangle(x, y, right, bottom, &background_colour, 1);
+      } else if (drawing_flags & TWF_HFADING) {
+        draw_shaded_box(target, x, y, right, bottom, -1, corners, &background_colour, &gradient_colour, 0,
+                        SHADE_HORIZONTAL);
+      } else if (drawing_flags & TWF_VFADING) {
+        draw_shaded_box(target, x, y, right, bottom, -1, corners, &background_colour, &gradient_colour, 0,
+                        SHADE_VERTICAL);
+      } else {
+        draw_shaded_box(target, x, y, right, bottom, -1, corners, &background_colour, &black, 0, SHADE_BLEND);
+      }
+    }
+    if (drawing_flags & TWF_INDENTED_BORDER)
+      draw_border(this, x, y, right, bottom, (INT_U16)(shading | 0x8000), &background_colour, 1, -1);
+    else if (drawing_flags & TWF_OUTSTANDING_BORDER)
+      draw_border(this, x, y, right, bottom, (INT_U16)(shading & 0x7FFF), &background_colour, 1, -1);
+  }
+
+  TEXT_FLAGS flags = 0;
+  const struct {
+    INT_U16 window_flag;
+    TEXT_FLAGS text_flag;
+  } table[] = {{TWF_LEFT_JUSTIFY, TEXT_LEFT_JUSTIFY}, {TWF_RIGHT_JUSTIFY, TEXT_RIGHT_JUSTIFY},
+               {TWF_TOP_ALIGN, TEXT_TOP_ALIGN},       {TWF_BOTTOM_ALIGN, TEXT_BOTTOM_ALIGN},
+               {TWF_SHADOW_TEXT, TEXT_SHADOW},        {TWF_INSET_TEXT, TEXT_INSET},
+               {TWF_CHISELED_TEXT, TEXT_CHISELED}};
+  for (const auto& entry : table)
+    if (drawing_flags & entry.window_flag) flags |= entry.text_flag;
+  const TEXT_FLAGS effects = flags & (TEXT_SHADOW | TEXT_INSET | TEXT_CHISELED);
+
+  INT_S16 first, count;
+  page_span(&first, &count);
+  INT_S32 lh = line_height(), offset = vertical_offset();
+  COLOUR none = COLOUR_INVISIBLE;
+  for (INT_S32 row = 0; row < count; row++) {
+    INT_S32 slot = (first + row) % capacity;
+    TEXT_WIN_SCREEN_LINE& line = screen_buffer[slot];
+    if (!line.text) continue;
+    INT_S32 top = y + gap_top + offset + row * lh;
+    INT_S16 x1 = (INT_S16)(x + gap_left), x2 = (INT_S16)(right - gap_right);
+    INT_S16 y1 = (INT_S16)top, y2 = (INT_S16)(top + lh);
+    // The display line is terminated at its length in place while it is drawn.
+    char kept = line.text[line.length];
+    line.text[line.length] = 0;
+    bool selected = in_selection(slot, selection_start_line, selection_end_line);
+    if (!selected) {
+      draw_row(target, x1, y1, x2, y2, &line.colour, &none, line.text, line.length, flags);
+    } else if (slot != selection_start_line && slot != selection_end_line) {
+      // Selected text shows as solid blocks of the line's colour.
+      draw_row(target, x1, y1, x2, y2, &none, &line.colour, line.text, line.length, flags);
+    } else {
+      INT_S32 pen = x1;
+      for (INT_S32 i = 0; i < line.length; i++) {
+        bool chosen = !(slot == selection_start_line && i < selection_start_char) &&
+                      !(slot == selection_end_line && i > selection_end_char);
+        draw_char(target, (INT_S16)pen, y1, chosen ? &none : &line.colour, chosen ? &line.colour : &none, &none,
+                  font_id, font_x_size, font_y_size, (INT_U8)line.text[i], effects);
+        pen += measure(line.text + i, 1);
+      }
+    }
+    line.text[line.length] = kept;
+  }
+  // The scroll bar is shown again so that it lies on top of the rows (and shows with the window).
+  if (scrollbar) scrollbar->show();
+  target->clip = saved;
+}
