@@ -516,6 +516,14 @@ TEST(Console, ProcessEndsCarryTheirStatus) {
   EXPECT_EXIT(exit_process(0), ::testing::ExitedWithCode(0), "");
 }
 
+// How a process ends at a second request to end: as the system ends it. On Windows the system's own
+// handler ends it with STATUS_CONTROL_C_EXIT (under Wine with 0).
+#ifdef _WIN32
+bool ended_by_the_system(int code) { return code == (int)STATUS_CONTROL_C_EXIT || code == 0; }
+#else
+const ::testing::KilledBySignal ended_by_the_system(SIGTERM);
+#endif
+
 // Once watched, a request to end the program is only noted: the frame loop ends after the pass whose
 // update could see it. A second request ends the process at once, as the system ends it, and takes the
 // files noted for that with it (only those). A console that goes away is no request.
@@ -523,12 +531,6 @@ TEST(EndRequestDeathTest, TheFirstIsNotedAndEndsTheLoopTheSecondEndsTheProcess) 
   FOLDER scratch = scratch_folder("end-request");
   ASSERT_TRUE(write_whole_file(std::string(scratch.path) + PATH_SEPARATOR + "copy.pkg", {1}));
   ASSERT_TRUE(write_whole_file(std::string(scratch.path) + PATH_SEPARATOR + "kept.pkg", {2}));
-#ifdef _WIN32
-  // The system's own handler ends the process with STATUS_CONTROL_C_EXIT (under Wine with 0).
-  const auto ended_by_the_system = [](int code) { return code == (int)STATUS_CONTROL_C_EXIT || code == 0; };
-#else
-  const auto ended_by_the_system = ::testing::KilledBySignal(SIGTERM);
-#endif
   EXPECT_EXIT(
       {
         watch_end_requests();
@@ -570,11 +572,6 @@ TEST(EndRequestDeathTest, TheFirstIsNotedAndEndsTheLoopTheSecondEndsTheProcess) 
 TEST(EndRequestDeathTest, RequestsHeldBackWaitUntilLetThrough) {
   FOLDER scratch = scratch_folder("end-request-held");
   ASSERT_TRUE(write_whole_file(std::string(scratch.path) + PATH_SEPARATOR + "copy.pkg", {1}));
-#ifdef _WIN32
-  const auto ended_by_the_system = [](int code) { return code == (int)STATUS_CONTROL_C_EXIT || code == 0; };
-#else
-  const auto ended_by_the_system = ::testing::KilledBySignal(SIGTERM);
-#endif
   EXPECT_EXIT(
       {
         watch_end_requests();
