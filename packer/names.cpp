@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "packer_private.h"
+#include "velk_string.h"
 
 namespace package_builder {
 
@@ -59,19 +60,10 @@ size_t utf8_error_at(const std::string& text) {
   return std::string::npos;
 }
 
-// Windows's device names, which no file can have, whatever follows them after a dot.
+// Whether the UTF-8 name is one of Windows's devices, which no file can have.
 static bool device_name(const std::string& name) {
-  std::string base = name.substr(0, name.find('.'));
-  while (!base.empty() && base.back() == ' ') base.pop_back();
-  std::string upper;
-  for (char c : base) upper += (c >= 'a' && c <= 'z') ? (char)(c - 32) : c;
-  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
-    if (upper == device) return true;
-  if (upper.size() < 4 || (upper.compare(0, 3, "COM") != 0 && upper.compare(0, 3, "LPT") != 0)) return false;
-  std::string number = upper.substr(3);
-  // A digit, or a superscript one, two or three.
-  return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\xC2\xB9" ||
-         number == "\xC2\xB2" || number == "\xC2\xB3";
+  std::vector<char> text(8 * name.size() + 8);
+  return utf8_to_text(name.c_str(), text.data(), text.size()) && is_windows_device_name(text.data());
 }
 
 std::string name_problem(const std::string& name) {

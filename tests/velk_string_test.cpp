@@ -526,6 +526,15 @@ TEST(HostNamesTest, BytesThatAreNoUtf8ComeBackAsTheyWere) {
   EXPECT_EQ(to_utf8(from_utf8("\xF0\x9F\x98\x80\xFF")), "\xF0\x9F\x98\x80\xFF");
 }
 
+// Windows opens its device names in any folder, whatever their capitals and whatever follows a dot;
+// a longer name or another character (a Latin-1 letter too) is a file's.
+TEST(HostNamesTest, WindowsDeviceNames) {
+  for (const char* device : {"CON", "con.txt", "Nul .tar.gz", "conout$", "COM1", "lpt9.log", "COM\xB9", "LPT\xB3.x"})
+    EXPECT_TRUE(is_windows_device_name(device)) << device;
+  for (const char* name : {"CONS", "CO", "COM", "COM10", "LPT\xB4", "CON\xE9", "\xC9" "CON", ".CON", "CONOUT$1", ""})
+    EXPECT_FALSE(is_windows_device_name(name)) << name;
+}
+
 TEST(HostNamesTest, TextsNoNameMayHoldHaveNoHostForm) {
   // Separators, points and colons come only as plain bytes, where checks of names see them; a text is
   // taken only in the one spelling that the conversions back write (no empty run: "..\x01\x01").

@@ -4,6 +4,7 @@
 #include "velk_string.h"
 
 #include <cctype>
+#include <initializer_list>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -821,4 +822,24 @@ bool has_host_form(const char* text) {
 bool is_single_name(const char* text) {
   if (!text || !text[0] || std::strcmp(text, ".") == 0 || std::strcmp(text, "..") == 0) return false;
   return !std::strpbrk(text, "/\\") && has_host_form(text);
+}
+
+bool is_windows_device_name(const char* text) {
+  if (!text) return false;
+  size_t length = 0;
+  while (text[length] && text[length] != '.') length++;
+  while (length > 0 && text[length - 1] == ' ') length--;
+  if (length < 3 || length > 7) return false;
+  char upper[8];
+  for (size_t i = 0; i < length; i++) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    upper[i] = c < 0x80 ? (char)std::toupper(c) : '?';  // no device name holds more than ASCII but its number
+  }
+  upper[length] = 0;
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+    if (std::strcmp(upper, device) == 0) return true;
+  // COM and LPT with a digit, or a superscript one, two or three (Latin-1 0xB9, 0xB2, 0xB3).
+  unsigned char number = static_cast<unsigned char>(text[3]);
+  return length == 4 && (std::strncmp(upper, "COM", 3) == 0 || std::strncmp(upper, "LPT", 3) == 0) &&
+         ((number >= '0' && number <= '9') || number == 0xB9 || number == 0xB2 || number == 0xB3);
 }

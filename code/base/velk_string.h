@@ -180,3 +180,7 @@ bool has_host_form(const char* text);
 // A name of one component on both hosts: not empty, not "." or "..", without '/' or '\\', with a
 // host form.
 bool is_single_name(const char* text);
+// Whether Windows takes the name for one of its devices (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM and
+// LPT with a digit or a superscript one, two or three), which it opens in any folder: any capitals,
+// whatever follows after a dot, spaces before the dot ignored. The name is the system's text.
+bool is_windows_device_name(const char* text);

@@ -471,23 +471,6 @@ INT_U64 stream_file_number(FILE* file) {
   return file ? file_index((HANDLE)_get_osfhandle(_fileno(file))) : 0;
 }
 
-// Windows's device names, which it opens as the device in any folder, whatever follows them after a dot.
-static bool device_name(const WCHAR* name) {
-  size_t length = 0;
-  while (name[length] && name[length] != L'.') length++;
-  while (length > 0 && name[length - 1] == L' ') length--;
-  WCHAR upper[8];
-  if (length < 3 || length > 7) return false;
-  for (size_t i = 0; i < length; i++) upper[i] = name[i] >= L'a' && name[i] <= L'z' ? (WCHAR)(name[i] - 32) : name[i];
-  upper[length] = 0;
-  for (const WCHAR* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"})
-    if (wcscmp(upper, device) == 0) return true;
-  // COM and LPT with a digit, or a superscript one, two or three.
-  WCHAR number = upper[3];
-  return length == 4 && (wcsncmp(upper, L"COM", 3) == 0 || wcsncmp(upper, L"LPT", 3) == 0) &&
-         ((number >= L'0' && number <= L'9') || number == 0xB9 || number == 0xB2 || number == 0xB3);
-}
-
 bool host_holds_name(const char* name) {
   WCHAR wide[FOLDER_PATH_SIZE];
   if (!name || !name[0] || !wide_path(name, wide)) return false;
@@ -495,7 +478,7 @@ bool host_holds_name(const char* name) {
   if (wide[length - 1] == L'.' || wide[length - 1] == L' ') return false;
   for (size_t i = 0; i < length; i++)
     if (wide[i] < 0x20 || wcschr(L"\"*:<>?|", wide[i])) return false;
-  return !device_name(wide);
+  return !is_windows_device_name(name);
 }
 
 bool is_link(const FOLDER* folder, const char* name) {
