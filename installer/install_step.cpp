@@ -388,8 +388,10 @@ static const char* destination_name(const INSTALLATION_FILE* file) {
 
 // Why the file of that name in the folder may not be installed although its name is allowed: it would
 // land on the install log (at the log's place by the host's comparison, or on the log under another
-// name), or on a file that this installation installed before (by its number, which the entry now at
-// the name has: 0 for none), which it names. Empty when it may be installed.
+// name), or on a file that this installation installed before under another name (by its number, which
+// the entry now at the name has: 0 for none), which it names. An earlier file of the same folder path
+// and name is the same destination, over which the overwrite rules decide. Empty when it may be
+// installed.
 static std::string lands_on_other(DATABASE* database, const FOLDER& folder, const char* name, INT_U64 number) {
   INSTALL_STATE* state = &database->install_state;
   if (number && number == state->log_number && same_entry(&folder, name, &state->log_folder, LOG_FILE_NAME))
@@ -408,7 +410,9 @@ static std::string lands_on_other(DATABASE* database, const FOLDER& folder, cons
     const INSTALLATION_FILE& earlier = installation->files[at->second];
     FOLDER earlier_folder(state->base_folder);
     const char* text = choose_path(database, earlier.dest_path_from_inst_loc, earlier.system_dest_path_from_inst_loc);
-    if (set_destination(state, &earlier_folder, text) && same_entry(&folder, name, &earlier_folder, destination_name(&earlier)))
+    if (!set_destination(state, &earlier_folder, text)) continue;
+    if (std::strcmp(earlier_folder.path, folder.path) == 0 && std::strcmp(destination_name(&earlier), name) == 0) continue;
+    if (same_entry(&folder, name, &earlier_folder, destination_name(&earlier)))
       return "it is the same file as \"" + full_path(earlier_folder, destination_name(&earlier)) + "\"";
   }
   return std::string();

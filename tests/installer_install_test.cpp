@@ -432,6 +432,52 @@ TEST(InstallerSecurity, TwoFilesOfOneInstallationNeverLandOnOneFile) {
   EXPECT_EQ(read_whole_text(scratch.installed("bin/run.sh")), "#!/bin/sh\necho run\n");
 }
 
+// Two entries of one destination (a package made without the packer) are one file installed twice:
+// the second follows the overwrite rules over the first (kept when only absent, replaced always,
+// replaced when older than the stamp), and the run completes with its shortcuts and uninstall entry.
+TEST(InstallerInstall, TwoEntriesOfOneDestinationFollowTheOverwriteRules) {
+  INSTALLER_SCRATCH scratch("install-twice");
+  const std::vector<std::pair<std::string, std::string>> places = {
+      {"$HERE/dup", "kept.txt"},     {"$HERE/dup/", "kept.txt"},     {"$HERE/dup", "replaced.txt"},
+      {"$HERE/dup", "replaced.txt"}, {"$HERE/dup", "stamped.txt"}, {"$HERE/dup", "stamped.txt"}};
+  const INT_U8 overwrite[] = {0, 2, 0, 0, 0, 1};
+  for (size_t i = 0; i < places.size(); i++) scratch.add_file("more/" + std::to_string(i), text_bytes("entry " + std::to_string(i)));
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  place_more_files(database.get(), places);
+  INSTALLATION& installation = database->installations[0];
+  for (INT_S16 i = 0; i < installation.file_count; i++)
+    if (std::strncmp(installation.files[i].packed_name, "more/", 5) == 0)
+      installation.files[i].overwrite = overwrite[std::stoul(installation.files[i].packed_name + 5)];
+  std::strcpy(installation.uninstaller_name, "Velk Twice App");
+  std::strcpy(installation.items[0].link_name, "Twice App");
+  database = store_and_load(scratch, database.get());
+  ASSERT_TRUE(database);
+  database->time_stamp = 0xFFFFFFF0u;  // newer than any file
+
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  EXPECT_EQ(read_whole_text(scratch.installed("dup/kept.txt")), "entry 0");
+  EXPECT_EQ(read_whole_text(scratch.installed("dup/replaced.txt")), "entry 3");
+  EXPECT_EQ(read_whole_text(scratch.installed("dup/stamped.txt")), "entry 5");
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  std::vector<std::string> dup_lines;
+  for (const std::string& line : log)
+    if (line.find(scratch.installed("dup")) != std::string::npos) dup_lines.push_back(line);
+  auto line = [&](const char* how, const char* name) { return std::string(how) + " \"" + scratch.installed(std::string("dup/") + name) + "\""; };
+  EXPECT_EQ(dup_lines, (std::vector<std::string>{line("Installed", "kept.txt"), line("Skipped", "kept.txt"),
+                                                 line("Installed", "replaced.txt"), line("Installed", "replaced.txt"),
+                                                 line("Installed", "stamped.txt"), line("Installed", "stamped.txt")}));
+  EXPECT_EQ(log[log.size() - 2], "RegKey \"Velk Twice App\"");
+  EXPECT_EQ(log.back(), "Installation completed without any errors.");
+  char display[512] = "", uninstall[512] = "";
+  EXPECT_TRUE(read_uninstall_entry("Velk Twice App", display, uninstall, sizeof display));
+#ifdef _WIN32
+  EXPECT_EQ(link_target(special_folder(CSIDL_DESKTOPDIRECTORY) + "\\Twice App.lnk"), scratch.installed("bin/run.sh"));
+#else
+  EXPECT_EQ(desktop_value(scratch.root + "home/Desktop/Twice App.desktop", "Exec"), scratch.installed("bin/run.sh"));
+#endif
+}
+
 #ifndef _WIN32
 // What is already at an installed file's place or the log's (a link, a pipe) is replaced by the new
 // regular file, never written through and never waited on; a file that is the package being read (by
