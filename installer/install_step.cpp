@@ -853,9 +853,9 @@ bool DATABASE::read_install_log(EARLIER_LOG* found) {
   std::string own_application = printable_text(APPLICATION.app_string);
   std::string own_installation = printable_text(installation ? installation->name : "");
   if (earlier.identified && (application != own_application || installation_name != own_installation)) {
-    earlier.mismatch = the_log + "is of another installation: \"" + installation_name + "\" of the application \"" +
-                       application + "\" (this update is for \"" + own_installation + "\" of \"" + own_application +
-                       "\")";
+    earlier.mismatch = the_log + "is of another installation: \"" + printable_text(installation_name.c_str()) +
+                       "\" of the application \"" + printable_text(application.c_str()) + "\" (this update is for \"" +
+                       own_installation + "\" of \"" + own_application + "\")";
     return false;
   }
   const std::string logged = "(Settings: " + printable_text(settings.c_str()) + ")";
