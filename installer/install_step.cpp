@@ -730,21 +730,16 @@ WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_EVENT_CALLBACK event_call
 // ---------------------------------------------------------------------------------------------------
 // Reading an earlier install log back
 
-// The next line of an earlier log into line, read in pieces: 1 when read, 0 at the end of the file, -1
-// when it runs past EARLIER_LOG_LINE_LIMIT bytes (measured in the file, so that bytes the line cannot
-// hold, such as zeros, count too), after which nothing more of it is read.
-static int read_bounded_line(TEXT_FILE* file, std::string* line) {
-  line->clear();
-  long start = std::ftell(file->stream);
-  char buffer[256];
-  file->line_size = (INT_S16)sizeof buffer;
-  for (bool first = true;; first = false) {
-    if (!file->read_line(buffer)) return first ? 0 : 1;
-    long now = std::ftell(file->stream);
-    if (start < 0 || now < 0 || now - start > EARLIER_LOG_LINE_LIMIT) return -1;
-    *line += buffer;
-    if (file->line_whole) return 1;
-  }
+// The next line of an earlier log into line: 1 when read, 0 at the end of the file, -1 when it does not
+// fit in EARLIER_LOG_LINE_LIMIT bytes (zeros, which the text cannot hold, included), after which
+// nothing more of it is read.
+static int read_bounded_line(TEXT_FILE* file, std::string* buffer, std::string* line) {
+  buffer->assign((size_t)EARLIER_LOG_LINE_LIMIT + 2, '\0');
+  file->line_size = (INT_S16)buffer->size();
+  if (!file->read_line(&(*buffer)[0])) return 0;
+  if (!file->line_whole) return -1;
+  line->assign(buffer->c_str());
+  return 1;
 }
 
 bool DATABASE::read_install_log(EARLIER_LOG* found) {
@@ -794,18 +789,20 @@ bool DATABASE::read_install_log(EARLIER_LOG* found) {
   }
   // The head of the log: its settings, then the application and installation it names (none in a log
   // of an earlier version, whose next lines are the wizard's warning and the files).
-  std::string line, settings;
+  std::string buffer, line, settings;
   int got = 0;
   bool has_settings = false;
-  for (int i = 0; i < EARLIER_LOG_HEAD_LINES && !has_settings && (got = read_bounded_line(file, &line)) > 0; i++) {
+  for (int i = 0; i < EARLIER_LOG_HEAD_LINES && !has_settings; i++) {
+    if ((got = read_bounded_line(file, &buffer, &line)) <= 0) break;
     if (line.compare(0, 10, "Settings: ") != 0) continue;
     settings = line.substr(10);
     has_settings = true;
   }
   std::string application, installation_name;
-  if (has_settings && (got = read_bounded_line(file, &line)) > 0 && line.compare(0, 13, "Application: ") == 0) {
+  if (has_settings && (got = read_bounded_line(file, &buffer, &line)) > 0 &&
+      line.compare(0, 13, "Application: ") == 0) {
     application = line.substr(13);
-    if ((got = read_bounded_line(file, &line)) > 0 && line.compare(0, 14, "Installation: ") == 0) {
+    if ((got = read_bounded_line(file, &buffer, &line)) > 0 && line.compare(0, 14, "Installation: ") == 0) {
       installation_name = line.substr(14);
       earlier.identified = true;
     }
