@@ -819,6 +819,7 @@ TEST(WizardScenario, TheQuitQuestionDraggedAndLeftStillIsOpaqueWhereItWasLetGo) 
     WM_CONFIRM* question = quit_dialog();
     ASSERT_TRUE(question && question->title);
     title = spot_of(question->title);
+    set_focus_visible(false);  // the drag's press, as any press of the mouse, hides the focus
     question->move_to((INT_S16)(question->x + dx), (INT_S16)(question->y + dy));
     settle_effects();
     moved_area = area_of(question);
