@@ -480,9 +480,10 @@ static INT_S32 script_height_for(WM_SCRIPT* script, INT_S32 cell_width) {
 }
 
 // The options' rows fitted to their texts. A check box takes its room (the empty cells before it too, when
-// it needs them) and wraps a label wider than that; a text that needs more than one line wraps. A row
-// then grows to what it holds, taking the height from the room below the rows, then evenly from the rows
-// of texts and check boxes that are taller than these need (spacers and the folder's row keep theirs),
+// it needs them) and wraps a label wider than that; a text that needs more than one line wraps; the
+// folder's buttons need the line of their label. A row then grows to what it holds, taking the height
+// from the room below the rows, then evenly from the rows of texts and check boxes that are taller than
+// these need (spacers and the folder's row keep theirs),
 // then from the spacing between the rows, down to a quarter of a line. Past that the grid scrolls, and
 // the rows are fitted again to the room beside its scroll bar.
 static void fit_option_rows(WM_GRID* grid) {
@@ -514,8 +515,16 @@ static void fit_option_rows(WM_GRID* grid) {
           INT_S16 x1, y1, x2, y2;
           WM_GRID_ROW::cell_rectangle(cells, c, narrow, &x1, &y1, &x2, &y2);
           wanted = script_height_for(static_cast<WM_SCRIPT*>(object), x2 - x1 + 1);
+        } else if (object->kind & WM_KIND_BUTTON) {
+          // The folder's buttons give no height, but take the line of their label.
+          WM_BUTTON* button = static_cast<WM_BUTTON*>(object);
+          INT_S8 font;
+          INT_S16 size_x, line;
+          choose_widget_font(button->font_id, button->font_x_size, button->font_y_size, &font, &size_x, &line);
+          fixed[r] = true;
+          wanted = line + button->top_gap + button->bottom_gap;
         } else {
-          fixed[r] = true;  // a spacer, or the folder's buttons
+          fixed[r] = true;  // a spacer
           continue;
         }
         texts = true;

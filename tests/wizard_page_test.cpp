@@ -506,7 +506,8 @@ TEST(WizardPage, LongInstallationNamesWrapOnThePageBesideTheirBoxes) {
 }
 
 // An update's message keeps the lines it needs when the options page scrolls, whatever its length: its
-// row is measured at the width beside the scroll bar, where it is drawn.
+// row is measured at the width beside the scroll bar, where it is drawn. The folder's buttons, squeezed by
+// the eleven rows, keep the line of their label.
 TEST(WizardPage, AnUpdatesMessageShowsWholeBesideTheScrollBar) {
   REQUIRE_SYSTEM_FONTS();
   FOLDER fonts;
@@ -539,6 +540,8 @@ TEST(WizardPage, AnUpdatesMessageShowsWholeBesideTheScrollBar) {
       if (cell_text(page_grid, 0, r).rfind("This update", 0) == 0) shown = static_cast<WM_SCRIPT*>(page_grid->cell(0, r));
     ASSERT_TRUE(shown);
     EXPECT_TRUE(shows_whole(shown));
+    for (WM_BUTTON* button : {location_button, browse_button})
+      EXPECT_GE(button->height - button->top_gap - button->bottom_gap, shown->font_y_size) << button->label;
     scrolled += page_grid->scrollbar != nullptr;
   }
   EXPECT_GT(scrolled, 0);
