@@ -105,15 +105,20 @@ static bool show_message_window(WM_PAGE_MANAGER* manager, const char* title, con
 void tell_screen_too_small(WM_PAGE_MANAGER* manager) {
   const char* title = wizard_text(&LANGUAGE::CHECK_DESKTOP_FAILED_TITLE);
   if (!title[0]) title = "Screen too small";
-  std::string text = statement_of(wizard_text(&LANGUAGE::CHECK_DESKTOP_FAILED));
-  if (!text.empty()) text += "\n\n";
-  text += format_text("The screen is %d x %d; the installer's window needs %d x %d.", (int)get_desktop_width(),
-                      (int)get_desktop_height(), (int)database->DIALOG.width, (int)database->DIALOG.height);
+  std::string statement = statement_of(wizard_text(&LANGUAGE::CHECK_DESKTOP_FAILED));
+  if (!statement.empty()) statement += "\n\n";
+  // times: what stands between a width and a height.
+  auto text = [&](const char* times) {
+    return statement + format_text("The screen is %d%s%d; the installer's window needs %d%s%d.", (int)get_desktop_width(),
+                                   times, (int)get_desktop_height(), (int)database->DIALOG.width, times,
+                                   (int)database->DIALOG.height);
+  };
   if (!running_unattended() && manager) {
     database->load_package_fonts();
-    if (show_message_window(manager, title, text.c_str())) return;
+    // In the window a size keeps to one line: no break beside its "x".
+    if (show_message_window(manager, title, text("\xA0x\xA0").c_str())) return;
   }
-  show_message_box(title, text.c_str());
+  show_message_box(title, text(" x ").c_str());
 }
 
 void begin_wizard(WM_PAGE_MANAGER* manager) {
