@@ -1146,7 +1146,8 @@ TEST(WizardScenario, LongInstallationNamesWrapAndAClickOnANameChoosesIt) {
   const std::string second = "Complete installation with all examples, handbooks and fonts, for every user of this "
                              "computer and all of their projects.";
   INSTALLER_SCRATCH scratch("wizard-o", wizard_description_lines());
-  std::string other = below(scratch.root, "other");
+  std::string other = scratch.root + "other";
+  std::filesystem::create_directories(other);  // a path-variable text names a folder that exists
   ASSERT_TRUE(build_scenario_package(scratch, "O", {NO_LICENCE, {"installation = Test App", "installation = " + first}},
                                      "installation = " + second + "\ndefault_path = " + program_path_text(other) +
                                          "\n"));
