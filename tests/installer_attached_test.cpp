@@ -386,35 +386,18 @@ TEST(InstallerAttached, SharedContentIsCarriedOnceAndInstallsWhole) {
 // default choices (the system folders, which a packed package gives no folders of their own) is one.
 TEST(InstallerProgram, AnUpdateInstallsOnlyOverTheInstallationItUpdates) {
   INSTALLER_SCRATCH scratch("update-automatic");
-  std::string description = read_whole_text(scratch.source + "description.txt");
-  std::string location = program_path_text(scratch.root) + "/dest";
-  description.replace(description.find("$SCRATCH/dest"), 13, location);
-  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  UPDATE_RUNS runs(scratch);
+  const std::string& location = runs.location;
   ASSERT_TRUE(scratch.build("earlier.pkg"));
-  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description + "patch_check = $HERE\n")));
-  ASSERT_TRUE(scratch.build());
-  std::string error, setup = scratch.root + "setup.exe", output = scratch.root + "output.txt";
-  const std::string installer = WINDOW_SCENARIO::built_program("installer");
-  ASSERT_TRUE(package_builder::build_installer(scratch.source + "description.txt", installer, setup, &error)) << error;
-  auto run = [&](const std::string& program, const std::string& arguments) {
-#ifdef _WIN32
-    return std::system(("\"\"" + program + "\" " + arguments + " >\"" + output + "\" 2>&1\"").c_str());
-#else
-    std::string environment;
-    for (const std::string& variable : program_environment(scratch.root)) environment += variable + " ";
-    return run_command("env " + environment + "'" + program + "' " + arguments + " >'" + output + "' 2>&1");
-#endif
-  };
-#ifdef _WIN32
-  std::string package = "-x \"" + program_path_text(scratch.package) + "/installer.xml\" -a";
-#else
-  std::string package = "-x '" + program_path_text(scratch.package) + "/installer.xml' -a";
-#endif
+  ASSERT_TRUE(runs.pack("patch_check = $HERE\n"));
+  std::string error, setup = scratch.root + "setup.exe";
+  ASSERT_TRUE(package_builder::build_installer(scratch.source + "packed.txt", runs.installer, setup, &error)) << error;
+  const std::string& output = runs.output;
   std::string log = scratch.installed("install_log.txt");
   std::string refused = "ERROR: this package is an update: it installs only over an earlier installation in \"" +
                         scratch.destination + "\", and ";
-  for (const std::string& program : {setup, installer}) {
-    EXPECT_EQ(run(program, program == setup ? "-a" : package), 1);
+  for (bool single_file : {true, false}) {
+    EXPECT_EQ(single_file ? runs.run(setup, "-a") : runs.install(), 1);
     EXPECT_NE(read_whole_text(output).find(refused + "its install log \"" + log + "\" was not found; nothing was installed\n"),
               std::string::npos)
         << read_whole_text(output);
@@ -424,9 +407,9 @@ TEST(InstallerProgram, AnUpdateInstallsOnlyOverTheInstallationItUpdates) {
   // The earlier installation, then the update over it.
   std::filesystem::rename(scratch.package + "installer.pkg", scratch.package + "update.pkg");
   std::filesystem::rename(scratch.package + "earlier.pkg", scratch.package + "installer.pkg");
-  ASSERT_EQ(run(installer, package), 0) << read_whole_text(output);
+  ASSERT_EQ(runs.install(), 0) << read_whole_text(output);
   EXPECT_EQ(read_lines(log)[4], "Settings: 0 1 " + location);
-  ASSERT_EQ(run(setup, "-a"), 0) << read_whole_text(output);
+  ASSERT_EQ(runs.run(setup, "-a"), 0) << read_whole_text(output);
   EXPECT_EQ(read_lines(log).back(), "Installation completed without any errors.");
 
   // A log there of an installation elsewhere.
@@ -435,7 +418,7 @@ TEST(InstallerProgram, AnUpdateInstallsOnlyOverTheInstallationItUpdates) {
   text.replace(text.find("Settings: "), other.size() - 6, other);
   ASSERT_TRUE(write_whole_file(log, text_bytes(text)));
   std::filesystem::rename(scratch.package + "update.pkg", scratch.package + "installer.pkg");
-  EXPECT_EQ(run(installer, package), 1);
+  EXPECT_EQ(runs.install(), 1);
   EXPECT_NE(read_whole_text(output).find(refused + "the install log \"" + log + "\" is of another installation (" + other +
                                          "); nothing was installed\n"),
             std::string::npos)
