@@ -380,29 +380,6 @@ TEST_F(X_SERVER_TEST, PointerShapes) {
   EXPECT_EQ(set_mouse_cursor(-1, 0), 1);
 }
 
-// A display that takes the connection and never answers is given up after a few seconds, and a run
-// that asks for no display needs none. (None named, and one that nobody serves: the wizard's scenarios.)
-TEST(WindowWithoutDisplay, ASilentDisplayIsGivenUpAndARunThatAsksForNoneNeedsNone) {
-  unsetenv("DISPLAY");
-  setenv(HEADLESS_VARIABLE, "1", 1);
-  EXPECT_EQ(display_problem(), nullptr);
-  unsetenv(HEADLESS_VARIABLE);
-  // A listener on the display's socket that never says a word.
-  std::string number = std::to_string(20000 + getpid() % 10000), path = "/tmp/.X11-unix/X" + number;
-  int listener = socket(AF_UNIX, SOCK_STREAM, 0);
-  ASSERT_GE(listener, 0);
-  sockaddr_un address = {};
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path + 1, path.c_str(), path.size());  // an abstract name, which Xlib tries first
-  ASSERT_EQ(bind(listener, (sockaddr*)&address, (socklen_t)(offsetof(sockaddr_un, sun_path) + 1 + path.size())), 0);
-  ASSERT_EQ(listen(listener, 4), 0);
-  setenv("DISPLAY", (":" + number).c_str(), 1);
-  EXPECT_EQ(display_problem(), "the display \":" + number + "\" does not answer");
-  close(listener);
-  unsetenv("DISPLAY");
-  setenv(HEADLESS_VARIABLE, "1", 1);
-}
-
 namespace {
 
 // A listener on the display's socket that never says a word: an abstract name, which Xlib tries first.
@@ -453,6 +430,23 @@ bool within_30_seconds(CONDITION condition) {
 }
 
 }  // namespace
+
+// A display that takes the connection and never answers is given up after a few seconds, and a run
+// that asks for no display needs none. (None named, and one that nobody serves: the wizard's scenarios.)
+TEST(WindowWithoutDisplay, ASilentDisplayIsGivenUpAndARunThatAsksForNoneNeedsNone) {
+  unsetenv("DISPLAY");
+  setenv(HEADLESS_VARIABLE, "1", 1);
+  EXPECT_EQ(display_problem(), nullptr);
+  unsetenv(HEADLESS_VARIABLE);
+  std::string number = std::to_string(20000 + getpid() % 10000);
+  int listener = silent_display(number);
+  ASSERT_GE(listener, 0) << std::strerror(errno);
+  setenv("DISPLAY", (":" + number).c_str(), 1);
+  EXPECT_EQ(display_problem(), "the display \":" + number + "\" does not answer");
+  close(listener);
+  unsetenv("DISPLAY");
+  setenv(HEADLESS_VARIABLE, "1", 1);
+}
 
 // Whatever ends a run during its display check (two requests to end it, SIGINT or SIGTERM, or a kill)
 // ends the check's helper process with it, and the helper holds none of the run's output: a pipe that
