@@ -107,6 +107,16 @@ TEST(PackageBuilder, DescriptionMistakesNameTheirFileAndLine) {
       {"installation = A\ndefault_path = $ROOT0/opt/./x\n", "2: default_path holds a \".\" part, which it may not: "
                                                             "$ROOT0/opt/./x"},
       {"installation = A\ndefault_path = $NOWHERE/x\n", "2: $NOWHERE is no path variable the installer knows: $NOWHERE/x"},
+      // Folders that name no folder of the installed computer, or one that goes when the installer ends.
+      {"installation = A\ndefault_path = $temp/x\n",
+       "2: default_path lies in $TEMP, the installer's own temporary folder, which it removes when it ends: $temp/x"},
+      {head + "uninstaller = X;app.sh;bin\n", "3: the uninstaller's folder begins with a path variable, e.g. $HERE/bin: bin"},
+      {head + "uninstaller = X;app.sh;$NOWHERE/bin\n", "3: $NOWHERE is no path variable the installer knows: $NOWHERE/bin"},
+      {head + "desktop_shortcut = 1;app.sh;App;bin\n",
+       "3: a shortcut's program folder begins with a path variable, e.g. $HERE/bin: bin"},
+      {head + "menu_shortcut = 1;app.sh;App;Group;$TEMP/bin\n",
+       "3: a shortcut's program folder lies in $TEMP, the installer's own temporary folder, which it removes when it "
+       "ends: $TEMP/bin"},
       {"installation = A\ndefault_path = $ROOT0/a:b\n",
        "2: default_path's folder \"a:b\": its name holds ':', which Windows does not allow in a name"},
       {head + "installation = A\n", "3: the installation \"A\" is named twice (first on line 1): the wizard could not "
