@@ -126,10 +126,11 @@ std::string chosen_location_text(const FOLDER& folder);
 // it, set relative to here ("$HERE"). False when the folder does not exist or the name is empty or
 // too long (name needs 256 bytes).
 bool set_folder_and_name(const char* argument, FOLDER* folder, char* name, FOLDER* here);
-// Why set_folder_and_name refused the argument, for the console: a path of the host's own form
-// ("/home/...", "C:\\...") is given from the drive root ("$ROOT0" and the path), any other names a folder
-// that does not exist.
-std::string file_argument_problem(const char* argument);
+// Why set_folder_and_name refused the argument (whose "$HERE" is here), for the console: a path of the
+// host's own form ("/home/...", "C:\\...") is given from the drive root ("$ROOT0" and the path); a text
+// that names a folder and no file gets a file name of that folder to give (example, when given); a
+// folder that does not exist is named as the path of this computer it would be.
+std::string file_argument_problem(const char* argument, const FOLDER* here = nullptr, const char* example = nullptr);
 
 // Result of the copy-out.
 enum ATTACHED_RESULT {

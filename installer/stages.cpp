@@ -148,25 +148,54 @@ bool set_folder_and_name(const char* argument, FOLDER* folder, char* name, FOLDE
   return true;
 }
 
-std::string file_argument_problem(const char* argument) {
+std::string file_argument_problem(const char* argument, const FOLDER* here, const char* example) {
   std::string text = argument ? argument : "";
   bool drive_letter = text.size() >= 2 && text[1] == ':' &&
                       ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
-  if (text.empty() || (text[0] != '/' && text[0] != '\\' && !drive_letter))
-    return "the folder of \"" + printable_text(text.c_str()) + "\" does not exist";
-  // The drive of the path (the first drive for a path without one), then the path with '/'.
-  INT_S32 drive = 0;
-  for (INT_S32 i = 0; drive_letter && i < get_drive_count(); i++) {
-    const char* root = get_drive_root_text((INT_S16)i);
-    if (root && (root[0] | 0x20) == (text[0] | 0x20)) drive = i;
+  if (!text.empty() && (text[0] == '/' || text[0] == '\\' || drive_letter)) {
+    // The drive of the path (the first drive for a path without one), then the path with '/'.
+    INT_S32 drive = 0;
+    for (INT_S32 i = 0; drive_letter && i < get_drive_count(); i++) {
+      const char* root = get_drive_root_text((INT_S16)i);
+      if (root && (root[0] | 0x20) == (text[0] | 0x20)) drive = i;
+    }
+    std::string rest = drive_letter ? text.substr(2) : text;
+    for (char& c : rest)
+      if (c == '\\') c = '/';
+    if (rest.empty() || rest[0] != '/') rest.insert(0, "/");
+    return "\"" + printable_text(text.c_str()) + "\" is a path of this computer: give it from the drive root, as \"$ROOT" +
+           std::to_string(drive) + "\" followed by the path: \"$ROOT" + std::to_string(drive) +
+           printable_text(rest.c_str()) + "\"";
   }
-  std::string rest = drive_letter ? text.substr(2) : text;
-  for (char& c : rest)
-    if (c == '\\') c = '/';
-  if (rest.empty() || rest[0] != '/') rest.insert(0, "/");
-  return "\"" + printable_text(text.c_str()) + "\" is a path of this computer: give it from the drive root, as \"$ROOT" +
-         std::to_string(drive) + "\" followed by the path: \"$ROOT" + std::to_string(drive) +
-         printable_text(rest.c_str()) + "\"";
+  // Split as set_folder_and_name splits it.
+  std::string full = !text.empty() && text[0] == '$' ? text : "$HERE/" + text;
+  size_t slash = full.find_last_of('/');
+  std::string folder_text = slash == std::string::npos ? std::string("$HERE") : full.substr(0, slash);
+  std::string name = slash == std::string::npos ? full : full.substr(slash + 1);
+  std::string shown = printable_text(text.c_str());
+  if (name.empty() || name[0] == '$') {
+    std::string said = "\"" + shown + "\" names a folder and no file in it: give a file name in that folder";
+    if (example) {
+      std::string folder = shown;
+      while (!folder.empty() && folder.back() == '/') folder.pop_back();
+      said += ", e.g. \"" + folder + "/" + example + "\"";
+    }
+    return said;
+  }
+  if (name.size() > 255) return "the file name of \"" + shown + "\" is longer than 255 characters";
+  if (!is_known_path_text(folder_text.c_str()))
+    return "\"" + printable_text(folder_text.substr(0, folder_text.find('/')).c_str()) +
+           "\" is no path variable this program knows (in \"" + shown + "\")";
+  // The folder as a path of this computer: "$HERE" is here's, any other variable's as it resolves.
+  std::string path;
+  if (here && string_compare_no_case(folder_text.c_str(), "$HERE", 5) == 0 &&
+      (folder_text.size() == 5 || folder_text[5] == '/')) {
+    path = here->path;
+    append_path_parts(&path, folder_text.substr(5));
+  } else {
+    path = expand_path_text(folder_text.c_str(), nullptr);
+  }
+  return "the folder \"" + printable_text(path.c_str()) + "\" of \"" + shown + "\" does not exist";
 }
 
 std::string format_text(const char* format, ...) {

@@ -901,7 +901,8 @@ TEST(InstallerProgram, OneShotModesEndWithTheirExitStatus) {
   EXPECT_EQ(run("-x '$ROOT0" + scratch.root + "missing/installer.xml' -a"), 2);
   EXPECT_NE(read_whole_text(output).find("does not exist"), std::string::npos);
   EXPECT_EQ(run("-x '$NOSUCHVARIABLE/installer.xml' -a"), 2);  // an unknown variable names no folder
-  EXPECT_NE(read_whole_text(output).find("does not exist"), std::string::npos);
+  EXPECT_NE(read_whole_text(output).find("ERROR: \"$NOSUCHVARIABLE\" is no path variable this program knows"),
+            std::string::npos);
   // No package in the data folder, and a damaged package: the job cannot start.
   EXPECT_EQ(run("-x '$ROOT0" + scratch.root + "installer.xml' -a"), 2);
   EXPECT_NE(read_whole_text(output).find("ERROR: unable to load data\n"), std::string::npos);
@@ -957,12 +958,25 @@ TEST(InstallerProgram, MessagesNameWhatTheyTriedAndTheFormsTheyTake) {
   ASSERT_TRUE(scratch.build());
   std::string folder = scratch.package.substr(0, scratch.package.size() - 1);
   EXPECT_EQ(run("-x '" + folder + "/installer.xml' -a"), 2);
+  const std::string expected = "\"-x\" takes a file name in the folder that holds \"installer.pkg\" (the name itself "
+                               "need not exist)\n";
   EXPECT_EQ(read_whole_text(output), "ERROR: \"" + folder + "/installer.xml\" is a path of this computer: give it from "
                                      "the drive root, as \"$ROOT0\" followed by the path: \"$ROOT0" + folder +
-                                     "/installer.xml\"\n");
+                                     "/installer.xml\"\n" + expected);
+  // "-x" naming the package's folder itself, with or without a '/' after it: where the installer looked
+  // and what it expects there.
+  EXPECT_EQ(run("-x '$ROOT0" + folder + "' -a"), 2);
+  EXPECT_EQ(read_whole_text(output), "Loading automatic pack...\nERROR: unable to load data\n" + scratch.root +
+                                         "installer.pkg: the package \"installer.pkg\" cannot be opened (No such file "
+                                         "or directory)\n\"$ROOT0" + folder + "\" is a folder: for the package in it, "
+                                         "give \"$ROOT0" + folder + "/installer.xml\"\n" + expected);
+  EXPECT_EQ(run("-x '$ROOT0" + folder + "/' -a"), 2);
+  EXPECT_EQ(read_whole_text(output), "ERROR: \"$ROOT0" + folder + "/\" names a folder and no file in it: give a file "
+                                     "name in that folder, e.g. \"$ROOT0" + folder + "/installer.xml\"\n" + expected);
   EXPECT_EQ(run("-d '$ROOT0" + folder + "/none.pkg=$ROOT0" + folder + "/installer.pkg'"), 2);
   EXPECT_NE(read_whole_text(output).find("Failed to load first database\n\t" + folder +
-                                         "/none.pkg: the package \"none.pkg\" cannot be opened\n"),
+                                         "/none.pkg: the package \"none.pkg\" cannot be opened (No such file or "
+                                         "directory)\n"),
             std::string::npos)
       << read_whole_text(output);
   EXPECT_EQ(run("-d '$ROOT0" + folder + "/installer.pkg=" + folder + "/second.pkg'"), 2);
@@ -972,9 +986,21 @@ TEST(InstallerProgram, MessagesNameWhatTheyTriedAndTheFormsTheyTake) {
 }
 #endif
 
-// A path of the host's own form is answered with the path-variable form that names it.
+// A path of the host's own form is answered with the path-variable form that names it; a folder that
+// does not exist is named as the path it would be, below the folder that "$HERE" stands for; a text
+// that names no file gets one to give.
 TEST(InstallerProgram, HostPathsAreAnsweredWithTheDriveRootForm) {
-  EXPECT_EQ(file_argument_problem("missing/x.skin"), "the folder of \"missing/x.skin\" does not exist");
+  FOLDER here;
+  std::strcpy(here.path, PATH_SEPARATOR == '/' ? "/srv/data" : "C:\\data");
+  const std::string missing = PATH_SEPARATOR == '/' ? "/srv/data/missing" : "C:\\data\\missing";
+  EXPECT_EQ(file_argument_problem("missing/x.skin", &here),
+            "the folder \"" + missing + "\" of \"missing/x.skin\" does not exist");
+  EXPECT_EQ(file_argument_problem("$HERE/missing/../missing/x.skin", &here),
+            "the folder \"" + missing + "\" of \"$HERE/missing/../missing/x.skin\" does not exist");
+  EXPECT_EQ(file_argument_problem("$TEMP", &here, "installer.xml"),
+            "\"$TEMP\" names a folder and no file in it: give a file name in that folder, e.g. \"$TEMP/installer.xml\"");
+  EXPECT_EQ(file_argument_problem("$NOWHERE/x.skin", &here), "\"$NOWHERE\" is no path variable this program knows (in "
+                                                             "\"$NOWHERE/x.skin\")");
   EXPECT_EQ(file_argument_problem("/srv/package/installer.xml"),
             "\"/srv/package/installer.xml\" is a path of this computer: give it from the drive root, as \"$ROOT0\" "
             "followed by the path: \"$ROOT0/srv/package/installer.xml\"");

@@ -241,6 +241,13 @@ TEST(PackageBuilder, RepeatedShortcutsDeepPathsAndAWindowsInstallerWithoutExeAre
   ASSERT_TRUE(package_builder::build_package(description, scratch.package + "installer.pkg", &error, 4096, &notes))
       << error;
   EXPECT_EQ(notes, packing_notes);
+  // A package under another name than the one the installer reads.
+  notes.clear();
+  ASSERT_TRUE(package_builder::build_package(description, scratch.package + "app.pkg", &error, 4096, &notes)) << error;
+  std::vector<std::string> renamed = packing_notes;
+  renamed.push_back(scratch.package + "app.pkg: the installer reads its package only under the name \"installer.pkg\" "
+                                      "(in the folder that \"-x\" names): under this name it is not found");
+  EXPECT_EQ(notes, renamed);
 
   // A Windows program (as the packer sees one: "MZ" and the installer's mark) made into a single-file
   // installer under a name without ".exe"; under one with it, in any case, nothing more is noted.
@@ -614,7 +621,7 @@ TEST(PackageBuilder, AnOutputFolderThatCannotBeWrittenSaysWhy) {
   scratch.name_destination_from_root();
   const std::string folder = scratch.root + "locked", err = scratch.root + "err";
   fs::create_directories(folder);
-  std::string command = "'" + binary_dir + "/make_package' '" + description_of(scratch) + "' '" + folder + "/x.pkg'";
+  std::string command = "'" + binary_dir + "/make_package' '" + description_of(scratch) + "' '" + folder + "/installer.pkg'";
   std::string cause = "Permission denied";
   if (geteuid() == 0) {
     REQUIRE_TOOL("unshare");
@@ -627,7 +634,7 @@ TEST(PackageBuilder, AnOutputFolderThatCannotBeWrittenSaysWhy) {
   int status = run_command(command + " 2>'" + err + "'");
   if (status == 90) GTEST_SKIP() << "a tmpfs cannot be mounted here; skipped";
   EXPECT_EQ(status, 1);
-  EXPECT_EQ(read_whole_text(err), "make_package: " + folder + "/x.pkg: cannot be created: " + cause + "\n");
+  EXPECT_EQ(read_whole_text(err), "make_package: " + folder + "/installer.pkg: cannot be created: " + cause + "\n");
   fs::permissions(folder, fs::perms::owner_all);
 }
 
