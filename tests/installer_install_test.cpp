@@ -45,12 +45,7 @@ std::unique_ptr<DATABASE> load_or_fail(INSTALLER_SCRATCH& scratch) {
 // Stores the changed database as the package's "database.bin", as the packer never would (names it
 // refuses), and loads the package again.
 std::unique_ptr<DATABASE> store_and_load(INSTALLER_SCRATCH& scratch, DATABASE* database) {
-  FOLDER folder;
-  if (!folder.set_if_folder(scratch.package.substr(0, scratch.package.size() - 1).c_str())) return nullptr;
-  DATA_FILE* stored = open_data_file(&folder, "database.bin", FILE_MODE_WRITE_NEW, BYTE_ORDER_HEADER, false);
-  if (!stored || !database->put_to_data_device(stored) || !close_data_file(&stored)) return nullptr;
-  if (!PACKAGE(&folder, "installer.pkg", false, -1, true, false).add_file(&folder, "database.bin", "database.bin", true))
-    return nullptr;
+  if (!scratch.store(database)) return nullptr;
   return std::unique_ptr<DATABASE>(scratch.load());
 }
 
