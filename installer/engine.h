@@ -160,9 +160,15 @@ void make_closing_image(IMAGE* image);
 // question on a close request.
 bool open_installer_window(bool splash_window);
 // The window cannot be had because the screen is smaller than its smallest size: one message says so in
-// the package's words for it (the current language's CHECK_DESKTOP_FAILED_TITLE and CHECK_DESKTOP_FAILED)
-// and names the screen's size and the window's.
-void tell_screen_too_small();
+// the package's words for it (the current language's CHECK_DESKTOP_FAILED_TITLE, and the statement of
+// CHECK_DESKTOP_FAILED) and names the screen's size and the window's, with OK as its one answer. It shows
+// in a window that fits the screen, drawn on the manager, and returns once it is answered (OK, Enter,
+// Space, Escape, the window's close button); unattended, without a manager (inside a pass), or where no
+// window can be had, it is a message box (standard error natively).
+void tell_screen_too_small(WM_PAGE_MANAGER* manager);
+// A message that can only be acknowledged says what is, never asks: the text without a question that
+// closes it (from the last sentence's end before its final "?"; "" when the text is only a question).
+std::string statement_of(const char* text);
 void begin_wizard(WM_PAGE_MANAGER* manager);
 
 // An alternative start that the start-up does not use: the file selector asks for the installation's

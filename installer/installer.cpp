@@ -312,7 +312,7 @@ void application_main(INT_S16 argc, char** argv) {
   // that could not start, rather than a loop with nothing to show.
   if (!open_installer_window(splash_window)) {
     close_main_window(0);
-    tell_screen_too_small();
+    tell_screen_too_small(application_page_manager);
     end_one_shot(EXIT_JOB_NOT_STARTED);
   }
   begin_wizard(application_page_manager);

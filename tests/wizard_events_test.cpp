@@ -877,6 +877,57 @@ TEST(WizardEvents, APointerRestingOnAControlLeavesTheLoopWaiting) {
   }
 }
 
+// Tab goes through the options in order, on a page whose long texts fit and on one that scrolls: the
+// option it reaches comes into view with its outline alone shown (the window as a full redraw draws it),
+// and Space changes that option.
+TEST(WizardEvents, TabReachesEveryOptionInViewAndSpaceChangesIt) {
+  REQUIRE_SYSTEM_FONTS();
+  FOLDER fonts;
+  ASSERT_TRUE(fonts.set_if_folder(system_font_folder().c_str()));
+  set_named_path("$FONTDATA", &fonts);
+  const std::string sentence =
+      "Die Verkn\xC3\xBCpfung startet die Anwendung mit allen Handb\xC3\xBC" "chern, Beispielen und Schriftarten sowie "
+      "den Werkzeugen, die zur Anwendung geh\xC3\xB6ren und die man immer wieder braucht, wenn man mit ihr arbeitet";
+  const std::string fitting = "text = SELECT_OPTIONS_DESKTOP_SHORTCUT;" + sentence.substr(0, 90) +
+                              "\ntext = SELECT_OPTIONS_MENU_SHORTCUT;" + sentence.substr(0, 80) + "\n";
+  const std::string scrolling = "text = SELECT_OPTIONS_USE_SYSTEM_PATHS;" + sentence + "\n" +
+                                "text = SELECT_OPTIONS_DESKTOP_SHORTCUT;" + sentence + "\n" +
+                                "text = SELECT_OPTIONS_MENU_SHORTCUT;" + sentence + "\n";
+  const INT_U32 events[3] = {WIZARD_EVENT_SYSTEM_PATHS, WIZARD_EVENT_DESKTOP, WIZARD_EVENT_MENU};
+  for (const std::string& texts : {fitting, scrolling}) {
+    SCOPED_TRACE(texts == fitting ? "fitting" : "scrolling");
+    INSTALLER_SCRATCH scratch("wizard-options-tab", wizard_description_lines() + texts);
+    ASSERT_TRUE(scratch.build());
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    database->stage = STAGE_OPTIONS;
+    twin.screen->manager->rebuild_area(twin.screen->manager->current_area, true);
+    run_pass();
+    INT_U8* const choices[3] = {&database->use_system_paths, &database->desktop_shortcut, &database->menu_shortcut};
+    // The page opens with the focus on the first option, not shown: Tab goes on to the next.
+    for (int step = 1; step <= 4; step++) {
+      int i = step % 3;
+      key(VKEY_TAB);
+      INT_S16 row = -1, column = -1;
+      WM_SCREEN_OBJECT* box = nullptr;
+      ASSERT_TRUE(page_grid && page_grid->find_focused_cell(&column, &row, true));
+      box = page_grid->cell(column, row);
+      ASSERT_TRUE(box->kind & WM_KIND_CHECK_BOX);
+      EXPECT_EQ(box->event_user1, events[i]) << step;
+      EXPECT_TRUE(page_grid->row_fully_visible(row)) << step;
+      WINDOW_CAPTURE shown = twin_screen();
+      invalidate_display(twin.screen->manager->get_root());
+      run_pass();
+      EXPECT_EQ(differing_pixels(shown, twin_screen(), area_of(live_page())), 0) << step;
+      INT_U8 before = *choices[i];
+      key(VKEY_SPACE);
+      EXPECT_NE(*choices[i], before) << step;
+    }
+    EXPECT_EQ(page_grid->scrollbar != nullptr, texts == scrolling);
+  }
+  remove_named_path("$FONTDATA");
+}
+
 // A hint is no dialog: while one shows, Tab moves the focus and a quick click elsewhere (press and
 // release in two passes, as a tap or a remote pointer gives them) reaches the control under the pointer.
 TEST(WizardEvents, AClickElsewhereWhileAHintShowsIsTaken) {

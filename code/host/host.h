@@ -91,8 +91,10 @@ bool end_requested();
 // Holds back requests to end the process while the program makes a file that an immediate end removes
 // and notes it (remove_at_immediate_end), or gives such a file its name and forgets the note: a second
 // request at any moment finds every such file noted, and no note of a file that is not the program's.
-// A request that comes meanwhile is taken as soon as release_end_requests lets them through (on Linux
-// two of one signal then count once). Holds nest; each is released once. Not for long stretches.
+// Requests that come meanwhile are taken as soon as the last release_end_requests lets them through,
+// before it returns: the first is then noted (the caller looks at end_requested right after the hold,
+// as at any safe point), and a second, whether it came before the hold or during it, ends the process
+// there. Holds nest; each is released once. Not for long stretches.
 void hold_end_requests();
 void release_end_requests();
 

@@ -645,6 +645,12 @@ bool write_stream_whole(FILE* file, const void* bytes, size_t count) {
   return true;
 }
 
+bool write_out_file(FILE* file) {
+  if (!file || fflush(file) != 0) return false;
+  HANDLE handle = (HANDLE)_get_osfhandle(_fileno(file));
+  return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle);
+}
+
 // A new file of that path only, opened for writing with the access and sharing given.
 static FILE* create_file_stream(const WCHAR* target, const char* name, bool text, DWORD access, DWORD sharing) {
   HANDLE handle = CreateFileW(target, access, sharing, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
