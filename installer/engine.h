@@ -59,6 +59,8 @@ public:
     (void)cause;
     copy_error(database, path_text, packed_name);
   }
+  // A shortcut or the uninstall entry was not made: text says which and why, as its log line does.
+  virtual void not_made(DATABASE* database, const char* text) { (void)database, (void)text; }
   // The installation stopped before installing anything (the destination folder cannot be created).
   virtual void installation_stopped(DATABASE* database, const char* message) = 0;
   // A line could not be written to the install log at path_text (a full disk): the log ends there.
@@ -87,7 +89,8 @@ const INT_S16 COPY_ERROR_LINES = 100;
 WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_EVENT_CALLBACK event_callback);
 
 // What the page says of an installation that did not complete: the destination that could not be
-// made, or how many files could not be installed and what failed last.
+// made, how many files could not be installed and what failed last, or the shortcuts and the uninstall
+// entry that were not made.
 std::string installation_failure_text(const DATABASE* database);
 
 // Automatic mode: installs the current installation of the loaded database into its default
@@ -103,15 +106,31 @@ INT_S32 create_patch_description(const char* argument);
 // not know (setting a folder from one ends the program); false then, or when the folder cannot be set.
 bool set_known_folder(FOLDER* folder, const char* text, bool create, FOLDER* here = nullptr);
 
+// Sets the folder from an install location text (the default path or the chosen one): a system folder's
+// variable ("$SYSAPP", "$INSTDATA", "$APPDATA", "$USERDATA" or "$USERPREFS") names the system's folder
+// and in it the application's sub-folder (the package's application name; none when it is empty), as
+// the installation's folder texts name it, whatever the installer's own file is called; with create
+// every folder on the way is made as needed. Any other text as set_known_folder takes it.
+bool set_location_folder(FOLDER* folder, const char* text, const char* application, bool create,
+                         FOLDER* here = nullptr);
+// The path of this computer that the location text names (as set_location_folder sets it), for pages
+// and messages, whether or not it exists yet; the text itself when it names no path.
+std::string location_path_text(const char* text, const char* application);
+// The location text of a folder chosen in the folder dialog: its variable form, unless that begins with
+// a system folder's variable (which names the folder of the installer's own name there, not the
+// application's), then from the drive root.
+std::string chosen_location_text(const FOLDER& folder);
+
 // A command-line file name: "$HERE/" is put before a text that does not begin with '$'; the file name
 // is the part after the last '/', the folder (which must exist; nothing is created) the part before
 // it, set relative to here ("$HERE"). False when the folder does not exist or the name is empty or
 // too long (name needs 256 bytes).
 bool set_folder_and_name(const char* argument, FOLDER* folder, char* name, FOLDER* here);
-// Why set_folder_and_name refused the argument, for the console: a path of the host's own form
-// ("/home/...", "C:\\...") is given from the drive root ("$ROOT0" and the path), any other names a folder
-// that does not exist.
-std::string file_argument_problem(const char* argument);
+// Why set_folder_and_name refused the argument (whose "$HERE" is here), for the console: a path of the
+// host's own form ("/home/...", "C:\\...") is given from the drive root ("$ROOT0" and the path); a text
+// that names a folder and no file gets a file name of that folder to give (example, when given); a
+// folder that does not exist is named as the path of this computer it would be.
+std::string file_argument_problem(const char* argument, const FOLDER* here = nullptr, const char* example = nullptr);
 
 // Result of the copy-out.
 enum ATTACHED_RESULT {

@@ -619,7 +619,8 @@ void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
     box->set_state(database->use_system_paths ? 1 : 0);
     grid->set_cell(1, row++, box);
   }
-  location_button = grid->add_button(1, row, expand_path_text(database->install_path, nullptr), &database->text_style,
+  std::string location = location_path_text(database->install_path, database->APPLICATION.app_string);
+  location_button = grid->add_button(1, row, location.c_str(), &database->text_style,
                                      install_dialog_event, WIZARD_EVENT_FOLDER, page, WIZARD_BUTTON_EVENTS);
   browse_button = grid->add_button(2, row++, "...", &button_style, install_dialog_event, WIZARD_EVENT_FOLDER, page,
                                    WIZARD_BUTTON_EVENTS);
@@ -630,7 +631,7 @@ void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
   if (system_paths && database->use_system_paths)
     show_location(wizard_text(&LANGUAGE::SELECT_OPTIONS_SYSPATHS_SELECTED), false);
   else
-    show_location(expand_path_text(database->install_path, nullptr), true);
+    show_location(location.c_str(), true);
   spacer();
 
   if (database->PATCH.do_check) {

@@ -50,11 +50,17 @@ struct ATTACHED_FIXTURE {
   FOLDER out_folder, program_folder;
 
   // for_program: the package is for the installer program, which knows none of the test's named
-  // paths, so its destination is given under "$TEMP".
+  // paths, so its destination is given from the drive root.
   explicit ATTACHED_FIXTURE(const std::string& name, bool for_program = false) : scratch(name) {
     if (for_program) {
+      std::filesystem::create_directories(scratch.destination);
+#ifdef _WIN32
+      std::string destination = root_text(scratch.destination);
+#else
+      std::string destination = "$ROOT0" + scratch.destination;
+#endif
       std::string description = read_whole_text(scratch.source + "description.txt");
-      description.replace(description.find("$SCRATCH/dest"), 13, "$TEMP/dest");
+      description.replace(description.find("$SCRATCH/dest"), 13, destination);
       write_whole_file(scratch.source + "description.txt", text_bytes(description));
     }
     scratch.build();

@@ -112,6 +112,16 @@ TEST(PackageBuilder, DescriptionMistakesNameTheirFileAndLine) {
       {"installation = A\ndefault_path = $ROOT0/opt/./x\n", "2: default_path holds a \".\" part, which it may not: "
                                                             "$ROOT0/opt/./x"},
       {"installation = A\ndefault_path = $NOWHERE/x\n", "2: $NOWHERE is no path variable the installer knows: $NOWHERE/x"},
+      // Folders that name no folder of the installed computer, or one that goes when the installer ends.
+      {"installation = A\ndefault_path = $temp/x\n",
+       "2: default_path lies in $TEMP, the installer's own temporary folder, which it removes when it ends: $temp/x"},
+      {head + "uninstaller = X;app.sh;bin\n", "3: the uninstaller's folder begins with a path variable, e.g. $HERE/bin: bin"},
+      {head + "uninstaller = X;app.sh;$NOWHERE/bin\n", "3: $NOWHERE is no path variable the installer knows: $NOWHERE/bin"},
+      {head + "desktop_shortcut = 1;app.sh;App;bin\n",
+       "3: a shortcut's program folder begins with a path variable, e.g. $HERE/bin: bin"},
+      {head + "menu_shortcut = 1;app.sh;App;Group;$TEMP/bin\n",
+       "3: a shortcut's program folder lies in $TEMP, the installer's own temporary folder, which it removes when it "
+       "ends: $TEMP/bin"},
       {"installation = A\ndefault_path = $ROOT0/a:b\n",
        "2: default_path's folder \"a:b\": its name holds ':', which Windows does not allow in a name"},
       {head + "installation = A\n", "3: the installation \"A\" is named twice (first on line 1): the wizard could not "
@@ -236,6 +246,13 @@ TEST(PackageBuilder, RepeatedShortcutsDeepPathsAndAWindowsInstallerWithoutExeAre
   ASSERT_TRUE(package_builder::build_package(description, scratch.package + "installer.pkg", &error, 4096, &notes))
       << error;
   EXPECT_EQ(notes, packing_notes);
+  // A package under another name than the one the installer reads.
+  notes.clear();
+  ASSERT_TRUE(package_builder::build_package(description, scratch.package + "app.pkg", &error, 4096, &notes)) << error;
+  std::vector<std::string> renamed = packing_notes;
+  renamed.push_back(scratch.package + "app.pkg: the installer reads its package only under the name \"installer.pkg\" "
+                                      "(in the folder that \"-x\" names): under this name it is not found");
+  EXPECT_EQ(notes, renamed);
 
   // A Windows program (as the packer sees one: "MZ" and the installer's mark) made into a single-file
   // installer under a name without ".exe"; under one with it, in any case, nothing more is noted.
@@ -609,7 +626,7 @@ TEST(PackageBuilder, AnOutputFolderThatCannotBeWrittenSaysWhy) {
   scratch.name_destination_from_root();
   const std::string folder = scratch.root + "locked", err = scratch.root + "err";
   fs::create_directories(folder);
-  std::string command = "'" + binary_dir + "/make_package' '" + description_of(scratch) + "' '" + folder + "/x.pkg'";
+  std::string command = "'" + binary_dir + "/make_package' '" + description_of(scratch) + "' '" + folder + "/installer.pkg'";
   std::string cause = "Permission denied";
   if (geteuid() == 0) {
     REQUIRE_TOOL("unshare");
@@ -622,7 +639,7 @@ TEST(PackageBuilder, AnOutputFolderThatCannotBeWrittenSaysWhy) {
   int status = run_command(command + " 2>'" + err + "'");
   if (status == 90) GTEST_SKIP() << "a tmpfs cannot be mounted here; skipped";
   EXPECT_EQ(status, 1);
-  EXPECT_EQ(read_whole_text(err), "make_package: " + folder + "/x.pkg: cannot be created: " + cause + "\n");
+  EXPECT_EQ(read_whole_text(err), "make_package: " + folder + "/installer.pkg: cannot be created: " + cause + "\n");
   fs::permissions(folder, fs::perms::owner_all);
 }
 

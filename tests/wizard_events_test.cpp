@@ -515,6 +515,33 @@ TEST(WizardEvents, TheCopyErrorQuestionWaitsGoesOnOrReturnsToTheOptions) {
   }
 }
 
+// A shortcut that cannot be made (its program folder names no path variable) is said on the last page,
+// which offers Finish and Back with the bar full (every file is in place), and the program ends with 1.
+TEST(WizardEvents, AShortcutNotMadeIsSaidOnTheLastPage) {
+  WIZARD_RUN run("wizard-not-made");
+  ASSERT_TRUE(run.load());
+  std::strcpy(database->languages[0].COPY_ERROR_TITLE, "Kopierfehler");
+  std::strcpy(database->installations[0].items[0].program_path_from_inst_loc, "bin");
+  ASSERT_TRUE(run.begin());
+  database->use_system_paths = 0;
+  database->desktop_shortcut = 1;
+  run.show_stage(STAGE_INSTALLING);
+  ASSERT_TRUE(install_through(20));
+  INSTALL_DIALOG* page = live_page();
+  const std::string said = "Desktop shortcut \"Test App\" not made: its program folder \"bin\" begins with no path "
+                           "variable.";
+  for (bool rebuilt : {false, true}) {
+    if (rebuilt) page = run.show_stage(STAGE_INSTALLING);
+    EXPECT_EQ(text_of(page->progress_text), said) << rebuilt;
+    EXPECT_EQ(std::string(page->get_title()), "Kopierfehler") << rebuilt;
+    EXPECT_EQ(page->progress_bar->value, 100) << rebuilt;
+  }
+  EXPECT_EQ(label_of(page->forward_button), "Finish");
+  EXPECT_EQ(page->previous_button->event_user2, (INT_U32)STAGE_OPTIONS);
+  EXPECT_EQ(find_top_level(WM_KIND_CONFIRM), nullptr);  // nothing to answer: the files are all in place
+  EXPECT_EQ(end_wizard(), EXIT_JOB_FAILED);
+}
+
 TEST(WizardEvents, TheAboutBoxOpensFromTheWizardAndOnRequest) {
   WIZARD_RUN run("wizard-about");
   ASSERT_TRUE(run.load());
