@@ -81,20 +81,17 @@ INT_S32 run_automatic_install(DATABASE* database) {
   database->use_system_paths = 1;
   database->desktop_shortcut = 1;
   database->menu_shortcut = 1;
-  // An update goes only over the earlier installation that it updates, as the wizard's Install: without
-  // it nothing is installed, and the location and the log looked for are named.
-  std::string log_path, settings;
-  if (!database->update_target_found(&log_path, &settings)) {
+  // An update goes only over the earlier installation that it updates, as the wizard's Install, and
+  // with the choice of system folders that installation was made with: without it nothing is
+  // installed, and the location and what was found there are named.
+  database->take_earlier_choice();
+  EARLIER_LOG earlier;
+  if (!database->update_target_found(&earlier)) {
     std::string line = "ERROR: this package is an update: it installs only over an earlier installation in \"" +
                        printable_text(
                            location_path_text(database->install_path, database->APPLICATION.app_string).c_str()) +
-                       "\", and ";
-    if (settings.empty())
-      line += "its install log \"" + printable_text(log_path.c_str()) + "\" was not found";
-    else
-      line += "the install log \"" + printable_text(log_path.c_str()) + "\" is of another installation (Settings: " +
-              printable_text(settings.c_str()) + ")";
-    console_print((line + "; nothing was installed\n").c_str());
+                       "\", and " + earlier.mismatch + "; nothing was installed\n";
+    console_print(line.c_str());
     return EXIT_JOB_FAILED;
   }
 

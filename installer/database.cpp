@@ -277,8 +277,16 @@ bool DATABASE::system_paths_used() {
          installation->allow_system_paths;
 }
 
-bool DATABASE::update_target_found(std::string* log_path, std::string* settings) {
-  return !PATCH.do_check || read_install_log(log_path, settings);
+bool DATABASE::update_target_found(EARLIER_LOG* found) {
+  if (found) *found = EARLIER_LOG();
+  return !PATCH.do_check || read_install_log(found);
+}
+
+void DATABASE::take_earlier_choice() {
+  if (!PATCH.do_check || read_install_log()) return;
+  INT_U8 chosen = use_system_paths;
+  use_system_paths = chosen == 1 ? 0 : 1;
+  if (!read_install_log()) use_system_paths = chosen;
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -209,6 +209,22 @@ struct INSTALLER_CLIENT {
   INSTALLER_CLIENT();
 };
 
+// An earlier installation's log as an update reads it (DATABASE::read_install_log).
+const INT_S32 EARLIER_LOG_LINE_LIMIT = 16384;  // bytes of a line: more than any line the installer writes
+const INT_S32 EARLIER_LOG_HEAD_LINES = 5;      // the "Settings: " line is the fifth the installer writes
+struct EARLIER_LOG {
+  std::string path;      // the full path of the log looked for
+  std::string settings;  // the rest of its "Settings: " line; empty when none was read
+  // The application and installation that its "Application: " and "Installation: " lines name, as
+  // the log holds them (printable); identified is false for a log without them (an earlier version's).
+  bool identified = false;
+  std::string application, installation;
+  // Why the log is not the one of the installation updated, the end of a sentence for the person
+  // installing ("its install log \"...\" was not found", "... is a folder", "... is damaged: ...",
+  // "the install log \"...\" is of another installation ..."); empty when it is.
+  std::string mismatch;
+};
+
 // Where the install step stands between its calls: one installation at a time, kept with the database.
 struct INSTALL_STATE {
   // 0 before the preparation; 1 .. files for the file steps, files + 1 the shortcuts, files + 2 the
@@ -498,15 +514,21 @@ public:
   // Whether the installation takes the system folders: chosen, and allowed by the host and the current
   // installation (the install step records the choice as 0 otherwise).
   bool system_paths_used();
-  // Reads the "Settings: " line of an earlier install log and compares it with the current choices:
-  // the same choice of system folders and, unless they fix the log's place, the same location.
-  // log_path (when given) gets the full path of the log looked for, settings the rest of its
-  // "Settings: " line (empty when there is no log or no such line).
-  bool read_install_log(std::string* log_path = nullptr, std::string* settings = nullptr);
-  // An update (PATCH do_check) installs only over the earlier installation whose log names the same
-  // location: true for a package that is no update, else read_install_log's answer. The wizard's
-  // Install opens by it, and automatic mode installs by it.
-  bool update_target_found(std::string* log_path = nullptr, std::string* settings = nullptr);
+  // Reads the head of an earlier install log (up to its "Settings: " line and the application and
+  // installation lines after it; each line at most EARLIER_LOG_LINE_LIMIT bytes, the settings among
+  // the first EARLIER_LOG_HEAD_LINES lines, so that any file reads in constant time and memory) and
+  // compares it with the current choices: the same application and installation (a log of an earlier
+  // version names none), the same choice of system folders and, unless they fix the log's place, the
+  // same location. found (when given) gets what was read and why it does not match.
+  bool read_install_log(EARLIER_LOG* found = nullptr);
+  // An update (PATCH do_check) installs only over the earlier installation whose log names this
+  // application and installation at the same location: true for a package that is no update, else
+  // read_install_log's answer. The wizard's Install opens by it, and automatic mode installs by it.
+  bool update_target_found(EARLIER_LOG* found = nullptr);
+  // An update takes the choice of system folders that the earlier installation it updates was made
+  // with: when the log matches with the other choice and not with the current one, the other becomes
+  // the current. Nothing changes for a package that is no update, or where no log matches either way.
+  void take_earlier_choice();
   // "-d first=second": writes "patch.xml" describing the files the second package adds or changes.
   void create_file_differences(const char* argument);
 };

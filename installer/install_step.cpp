@@ -352,6 +352,9 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
                                   printable_text(language ? language->name : "").c_str());
   lines += format_text("Settings: %d %d %s\n", (int)database->settings_number, (int)database->use_system_paths,
                        printable_text(database->install_path).c_str());
+  // What the installation is, so that an update tells it from another product's at the same place.
+  lines += "Application: " + printable_text(database->APPLICATION.app_string) + "\n";
+  lines += "Installation: " + printable_text(installation->name) + "\n";
   // The wizard's warning is a line of its own (it ends with its line end).
   lines += format_text("%s\n", printable_line(database->desktop_size_warning).c_str());
   write_log(state, lines, true);
@@ -400,8 +403,10 @@ static const char* destination_name(const INSTALLATION_FILE* file) {
 
 // Why the file of that name in the folder may not be installed although its name is allowed: it would
 // land on the install log (at the log's place by the host's comparison, or on the log under another
-// name), or on a file that this installation installed before (by its number, which the entry now at
-// the name has: 0 for none), which it names. Empty when it may be installed.
+// name), or on a file that this installation installed before under another name (by its number, which
+// the entry now at the name has: 0 for none), which it names. An earlier file of the same folder path
+// and name is the same destination, over which the overwrite rules decide. Empty when it may be
+// installed.
 static std::string lands_on_other(DATABASE* database, const FOLDER& folder, const char* name, INT_U64 number) {
   INSTALL_STATE* state = &database->install_state;
   if (number && number == state->log_number && same_entry(&folder, name, &state->log_folder, LOG_FILE_NAME))
@@ -420,7 +425,9 @@ static std::string lands_on_other(DATABASE* database, const FOLDER& folder, cons
     const INSTALLATION_FILE& earlier = installation->files[at->second];
     FOLDER earlier_folder(state->base_folder);
     const char* text = choose_path(database, earlier.dest_path_from_inst_loc, earlier.system_dest_path_from_inst_loc);
-    if (set_destination(state, &earlier_folder, text) && same_entry(&folder, name, &earlier_folder, destination_name(&earlier)))
+    if (!set_destination(state, &earlier_folder, text)) continue;
+    if (std::strcmp(earlier_folder.path, folder.path) == 0 && std::strcmp(destination_name(&earlier), name) == 0) continue;
+    if (same_entry(&folder, name, &earlier_folder, destination_name(&earlier)))
       return "it is the same file as \"" + full_path(earlier_folder, destination_name(&earlier)) + "\"";
   }
   return std::string();
@@ -776,8 +783,22 @@ WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_EVENT_CALLBACK event_call
 // ---------------------------------------------------------------------------------------------------
 // Reading an earlier install log back
 
-bool DATABASE::read_install_log(std::string* log_path, std::string* settings_found) {
-  if (settings_found) settings_found->clear();
+// The next line of an earlier log into line: 1 when read, 0 at the end of the file, -1 when it does not
+// fit in EARLIER_LOG_LINE_LIMIT bytes (zeros, which the text cannot hold, included), after which
+// nothing more of it is read.
+static int read_bounded_line(TEXT_FILE* file, std::string* buffer, std::string* line) {
+  buffer->assign((size_t)EARLIER_LOG_LINE_LIMIT + 2, '\0');
+  file->line_size = (INT_S16)buffer->size();
+  if (!file->read_line(&(*buffer)[0])) return 0;
+  if (!file->line_whole) return -1;
+  line->assign(buffer->c_str());
+  return 1;
+}
+
+bool DATABASE::read_install_log(EARLIER_LOG* found) {
+  EARLIER_LOG local;
+  EARLIER_LOG& earlier = found ? *found : local;
+  earlier = EARLIER_LOG();
   // The choice as the install step takes it, which its log records.
   bool system_paths = system_paths_used();
   bool system_choice = PATCH.system_dest_path_from_inst_loc[0] && system_paths;
@@ -785,13 +806,12 @@ bool DATABASE::read_install_log(std::string* log_path, std::string* settings_fou
   FOLDER base;
   if (!set_location_folder(&base, install_path, APPLICATION.app_string, false)) {
     // No destination: the log is named where it would be.
-    if (log_path) {
-      *log_path = location_path_text(install_path, APPLICATION.app_string);
-      if (std::strncmp(text, "$HERE/", 6) == 0)
-        for (const char* at = text + 5; *at; at++) *log_path += *at == '/' ? (char)PATH_SEPARATOR : *at;
-      if (log_path->empty() || log_path->back() != PATH_SEPARATOR) *log_path += PATH_SEPARATOR;
-      *log_path += LOG_FILE_NAME;
-    }
+    earlier.path = location_path_text(install_path, APPLICATION.app_string);
+    if (std::strncmp(text, "$HERE/", 6) == 0)
+      for (const char* at = text + 5; *at; at++) earlier.path += *at == '/' ? (char)PATH_SEPARATOR : *at;
+    if (earlier.path.empty() || earlier.path.back() != PATH_SEPARATOR) earlier.path += PATH_SEPARATOR;
+    earlier.path += LOG_FILE_NAME;
+    earlier.mismatch = "its install log \"" + printable_text(earlier.path.c_str()) + "\" was not found";
     return false;
   }
   set_base_path(&base, APPLICATION.app_string);
@@ -799,54 +819,119 @@ bool DATABASE::read_install_log(std::string* log_path, std::string* settings_fou
   if (!text[0] || !set_known_folder(&folder, text, false, &base)) folder = base;
   reset_base_path();
 
-  if (log_path) *log_path = full_path(folder, LOG_FILE_NAME);
-  if (!file_exists(&folder, LOG_FILE_NAME)) return false;
+  earlier.path = full_path(folder, LOG_FILE_NAME);
+  const std::string its_log = "its install log \"" + printable_text(earlier.path.c_str()) + "\" ";
+  // Only a plain file is opened (a pipe is never waited on); anything else is named as what it is.
+  forget_file_failure();
   TEXT_FILE* file = open_text_file(&folder, LOG_FILE_NAME, TEXT_FILE_READ, false);
-  if (!file) return false;
-  // Lines are read whole however long they are: a line that does not fit continues in the next read.
-  std::string settings;
-  bool found = false;
-  char buffer[256];
-  file->line_size = (INT_S16)sizeof buffer;
-  std::string line;
-  while (file->read_line(buffer)) {
-    line += buffer;
-    if (!file->line_whole) continue;
-    if (line.compare(0, 10, "Settings: ") == 0) {
-      settings = line.substr(10);
-      found = true;
-      break;
+  if (!file) {
+    char reason[256];
+    describe_file_failure(reason, sizeof reason);
+    switch (get_file_kind(&folder, LOG_FILE_NAME)) {
+      case FILE_KIND_NONE: earlier.mismatch = its_log + "was not found"; break;
+      case FILE_KIND_FOLDER: earlier.mismatch = its_log + "is a folder"; break;
+      case FILE_KIND_PIPE: earlier.mismatch = its_log + "is a pipe"; break;
+      case FILE_KIND_DEVICE: earlier.mismatch = its_log + "is a device"; break;
+      case FILE_KIND_OTHER: earlier.mismatch = its_log + "is not a file"; break;
+      default:
+        earlier.mismatch = its_log + "cannot be read";
+        if (reason[0]) earlier.mismatch += std::string(" (") + reason + ")";
+        break;
     }
-    line.clear();
+    return false;
+  }
+  // The head of the log: its settings, then the application and installation it names (none in a log
+  // of an earlier version, whose next lines are the wizard's warning and the files).
+  std::string buffer, line, settings;
+  int got = 0;
+  bool has_settings = false;
+  for (int i = 0; i < EARLIER_LOG_HEAD_LINES && !has_settings; i++) {
+    if ((got = read_bounded_line(file, &buffer, &line)) <= 0) break;
+    if (line.compare(0, 10, "Settings: ") != 0) continue;
+    settings = line.substr(10);
+    has_settings = true;
+  }
+  std::string application, installation_name;
+  if (has_settings && (got = read_bounded_line(file, &buffer, &line)) > 0 &&
+      line.compare(0, 13, "Application: ") == 0) {
+    application = line.substr(13);
+    if ((got = read_bounded_line(file, &buffer, &line)) > 0 && line.compare(0, 14, "Installation: ") == 0) {
+      installation_name = line.substr(14);
+      earlier.identified = true;
+    }
   }
   close_text_file(&file);
-  if (!found) return false;
-  if (settings_found) *settings_found = settings;
+  if (got < 0) {
+    earlier.mismatch = its_log + format_text("is damaged: a line of more than %d bytes", (int)EARLIER_LOG_LINE_LIMIT);
+    return false;
+  }
+  if (!has_settings) {
+    earlier.mismatch = its_log + format_text("is damaged: no \"Settings: \" line among its first %d lines",
+                                             (int)EARLIER_LOG_HEAD_LINES);
+    return false;
+  }
+  earlier.settings = settings;
+  if (earlier.identified) {
+    earlier.application = application;
+    earlier.installation = installation_name;
+  }
 
   // "%d %hd" and the rest of the line after the blanks.
   const char* cursor = settings.c_str();
   char* end = nullptr;
   std::strtol(cursor, &end, 10);
-  if (end == cursor) return false;
-  cursor = end;
-  long choice = std::strtol(cursor, &end, 10);
-  if (end == cursor) return false;
+  bool numbers = end != cursor;
+  long choice = 0;
+  if (numbers) {
+    cursor = end;
+    choice = std::strtol(cursor, &end, 10);
+    numbers = end != cursor;
+  }
+  if (!numbers) {
+    earlier.mismatch = its_log + "is damaged: its settings are not the installer's (Settings: " +
+                       printable_text(settings.c_str()) + ")";
+    return false;
+  }
   cursor = end;
   while (*cursor == ' ' || *cursor == '\t') cursor++;
   std::string logged_path = cursor;
   INT_S16 logged_choice = (INT_S16)choice;
 
-  if (system_choice) return logged_choice != 0;
-  // The system folders chosen where the package names none for the log (as the packer makes packages):
-  // the log lies at the location as with the plain choice, and the same choice must be logged there.
-  // The logged path comes from a file: a path variable this program does not know matches nothing.
-  if ((logged_choice != 0) != system_paths || logged_path.empty() || !is_known_path_text(logged_path.c_str()))
+  const std::string the_log = "the install log \"" + printable_text(earlier.path.c_str()) + "\" ";
+  // Another product or installation type at the location is never updated.
+  INSTALLATION* installation = get_current_installation();
+  std::string own_application = printable_text(APPLICATION.app_string);
+  std::string own_installation = printable_text(installation ? installation->name : "");
+  if (earlier.identified && (application != own_application || installation_name != own_installation)) {
+    earlier.mismatch = the_log + "is of another installation: \"" + printable_text(installation_name.c_str()) +
+                       "\" of the application \"" + printable_text(application.c_str()) + "\" (this update is for \"" +
+                       own_installation + "\" of \"" + own_application + "\")";
     return false;
-  // Both paths as folders relative to the base folder; nothing is created. They are read as the install
-  // step reads the destination, before the base path names it: a destination below the program's own
-  // folder ("$APP/...", as the folder dialog gives it) then means the same folder on both sides.
-  FOLDER logged(base), current(base);
-  bool logged_set = set_location_folder(&logged, logged_path.c_str(), APPLICATION.app_string, false, &base);
-  bool current_set = set_location_folder(&current, install_path, APPLICATION.app_string, false, &base);
-  return logged_set && current_set && logged.equals(&current);
+  }
+  const std::string logged = "(Settings: " + printable_text(settings.c_str()) + ")";
+  const std::string other_choice = the_log + "names another choice of the system folders " + logged;
+  if (system_choice) {
+    if (logged_choice == 0) earlier.mismatch = other_choice;
+    return logged_choice != 0;
+  }
+  // The system folders chosen where the package names none for the log (as the packer makes packages):
+  // the log lies at the location as with the plain choice, and it must name the location and the same
+  // choice. Both paths as folders relative to the base folder; nothing is created. They are read as the
+  // install step reads the destination, before the base path names it: a destination below the
+  // program's own folder ("$APP/...", as the folder dialog gives it) then means the same folder on both
+  // sides. The logged path comes from a file: a path variable this program does not know matches
+  // nothing.
+  FOLDER logged_folder(base), current(base);
+  if (logged_path.empty() || !is_known_path_text(logged_path.c_str()) ||
+      !set_location_folder(&logged_folder, logged_path.c_str(), APPLICATION.app_string, false, &base) ||
+      !set_location_folder(&current, install_path, APPLICATION.app_string, false, &base) ||
+      !logged_folder.equals(&current)) {
+    earlier.mismatch = the_log + "is of another installation " + logged;
+    return false;
+  }
+  if ((logged_choice != 0) != system_paths) {
+    earlier.mismatch = other_choice;
+    return false;
+  }
+  return true;
 }

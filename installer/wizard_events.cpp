@@ -73,17 +73,36 @@ static void open_folder_dialog(INSTALL_DIALOG* page) {
   selector->new_folder_prompt.assign(wizard_text(&LANGUAGE::NEW_FOLDER_MSG));
 }
 
+// The options page shows the choice of system folders that the database holds: its check box, the
+// location and browse buttons (usable only without the system folders) and the location's text. A page
+// that offers no such choice shows the location alone.
+static void show_system_paths_choice() {
+  WM_SCREEN_OBJECT* box = nullptr;
+  for (INT_S16 row = 0; page_grid && !box && row < page_grid->row_count; row++) {
+    WM_SCREEN_OBJECT* cell = page_grid->cell(1, row);
+    if (cell && (cell->kind & WM_KIND_CHECK_BOX) && cell->event_user1 == WIZARD_EVENT_SYSTEM_PATHS) box = cell;
+  }
+  bool free_choice = !box || !database->use_system_paths;
+  if (box && box->state != (free_choice ? 0 : 1)) box->set_state(free_choice ? 0 : 1);
+  set_button_enabled(location_button, free_choice);
+  set_button_enabled(browse_button, free_choice);
+  show_location(free_choice ? location_path_text(database->install_path, database->APPLICATION.app_string).c_str()
+                            : wizard_text(&LANGUAGE::SELECT_OPTIONS_SYSPATHS_SELECTED),
+                free_choice);
+}
+
 // The folder dialog's answer: a chosen folder becomes the destination, shown on the current page's
 // location button (the page may have been rebuilt since the dialog opened: never the one it opened
-// from); the dialog then closes with its effects.
+// from); an update takes the choice of system folders that the earlier installation there was made
+// with. The dialog then closes with its effects.
 static void take_chosen_folder(WM_FILE_SELECT* selector, bool chosen) {
   if (chosen) {
     FOLDER folder;
     selector->get_selection(&folder, nullptr, 0);
     std::snprintf(database->install_path, sizeof database->install_path, "%s", chosen_location_text(folder).c_str());
-    show_location(location_path_text(database->install_path, database->APPLICATION.app_string).c_str(), true);
-    INSTALL_DIALOG* page = live_page();
-    show_update_check(page);
+    database->take_earlier_choice();
+    show_system_paths_choice();
+    show_update_check(live_page());
   }
   selector->close_with_effects(true, false);
 }
@@ -139,12 +158,7 @@ WM_RESULT install_dialog_event(WM_SCREEN_OBJECT* object, INT_U32 event, INT_U32 
     }
     case WIZARD_EVENT_SYSTEM_PATHS: {
       database->use_system_paths = sender_state(object);
-      bool free_choice = !database->use_system_paths;
-      set_button_enabled(location_button, free_choice);
-      set_button_enabled(browse_button, free_choice);
-      show_location(free_choice ? location_path_text(database->install_path, database->APPLICATION.app_string).c_str()
-                                : wizard_text(&LANGUAGE::SELECT_OPTIONS_SYSPATHS_SELECTED),
-                    free_choice);
+      show_system_paths_choice();
       show_update_check(page);
       return 0;
     }

@@ -248,6 +248,8 @@ INSTALL_DIALOG::INSTALL_DIALOG(INT_S16 x_, INT_S16 y_)
       forward_button->event_user2 = (INT_U32)database->next_stage();
       relabel_button(this, forward_button, wizard_text(&LANGUAGE::INSTALL),
                      wizard_text(&LANGUAGE::INSTALL_HINT), skin_icon(DATABASE::install_icon));
+      // An update offers the choice of system folders that the earlier installation was made with.
+      database->take_earlier_choice();
       show_update_check(this);
       build_options(cw, top);
       check_desktop_size();

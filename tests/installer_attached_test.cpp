@@ -129,6 +129,47 @@ void quit_attached_program(INSTALLER_SCRATCH& scratch, const std::string& progra
   EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
 }
 
+// Runs of the installer program for updates, on a scratch whose destination is named from the drive
+// root (the program knows none of the test's named paths): "-a" on the package of its package folder.
+struct UPDATE_RUNS {
+  INSTALLER_SCRATCH& scratch;
+  std::string location;  // the destination as the description names it
+  std::string output;
+  std::string installer = WINDOW_SCENARIO::built_program("installer");
+
+  explicit UPDATE_RUNS(INSTALLER_SCRATCH& scratch) : scratch(scratch), output(scratch.root + "output.txt") {
+    std::string description = read_whole_text(scratch.source + "description.txt");
+    location = program_path_text(scratch.root) + "/dest";
+    description.replace(description.find("$SCRATCH/dest"), 13, location);
+    write_whole_file(scratch.source + "description.txt", text_bytes(description));
+  }
+  // The program's status; what it said is in output.
+  int run(const std::string& program, const std::string& arguments) {
+#ifdef _WIN32
+    return std::system(("\"\"" + program + "\" " + arguments + " >\"" + output + "\" 2>&1\"").c_str());
+#else
+    std::string environment;
+    for (const std::string& variable : program_environment(scratch.root)) environment += variable + " ";
+    return run_command("env " + environment + "'" + program + "' " + arguments + " >'" + output + "' 2>&1");
+#endif
+  }
+  // "-a" on "installer.pkg" of the package folder.
+  int install() {
+#ifdef _WIN32
+    return run(installer, "-x \"" + program_path_text(scratch.package) + "/installer.xml\" -a");
+#else
+    return run(installer, "-x '" + program_path_text(scratch.package) + "/installer.xml' -a");
+#endif
+  }
+  // Packs the description with more lines as "installer.pkg".
+  bool pack(const std::string& more) {
+    std::string description = read_whole_text(scratch.source + "description.txt");
+    std::string error;
+    return write_whole_file(scratch.source + "packed.txt", text_bytes(description + more)) &&
+           package_builder::build_package(scratch.source + "packed.txt", scratch.package + "installer.pkg", &error);
+  }
+};
+
 }  // namespace
 
 TEST(InstallerAttached, TheProgramItselfCarriesNothing) {
@@ -351,35 +392,18 @@ TEST(InstallerAttached, SharedContentIsCarriedOnceAndInstallsWhole) {
 // default choices (the system folders, which a packed package gives no folders of their own) is one.
 TEST(InstallerProgram, AnUpdateInstallsOnlyOverTheInstallationItUpdates) {
   INSTALLER_SCRATCH scratch("update-automatic");
-  std::string description = read_whole_text(scratch.source + "description.txt");
-  std::string location = program_path_text(scratch.root) + "/dest";
-  description.replace(description.find("$SCRATCH/dest"), 13, location);
-  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  UPDATE_RUNS runs(scratch);
+  const std::string& location = runs.location;
   ASSERT_TRUE(scratch.build("earlier.pkg"));
-  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description + "patch_check = $HERE\n")));
-  ASSERT_TRUE(scratch.build());
-  std::string error, setup = scratch.root + "setup.exe", output = scratch.root + "output.txt";
-  const std::string installer = WINDOW_SCENARIO::built_program("installer");
-  ASSERT_TRUE(package_builder::build_installer(scratch.source + "description.txt", installer, setup, &error)) << error;
-  auto run = [&](const std::string& program, const std::string& arguments) {
-#ifdef _WIN32
-    return std::system(("\"\"" + program + "\" " + arguments + " >\"" + output + "\" 2>&1\"").c_str());
-#else
-    std::string environment;
-    for (const std::string& variable : program_environment(scratch.root)) environment += variable + " ";
-    return run_command("env " + environment + "'" + program + "' " + arguments + " >'" + output + "' 2>&1");
-#endif
-  };
-#ifdef _WIN32
-  std::string package = "-x \"" + program_path_text(scratch.package) + "/installer.xml\" -a";
-#else
-  std::string package = "-x '" + program_path_text(scratch.package) + "/installer.xml' -a";
-#endif
+  ASSERT_TRUE(runs.pack("patch_check = $HERE\n"));
+  std::string error, setup = scratch.root + "setup.exe";
+  ASSERT_TRUE(package_builder::build_installer(scratch.source + "packed.txt", runs.installer, setup, &error)) << error;
+  const std::string& output = runs.output;
   std::string log = scratch.installed("install_log.txt");
   std::string refused = "ERROR: this package is an update: it installs only over an earlier installation in \"" +
                         scratch.destination + "\", and ";
-  for (const std::string& program : {setup, installer}) {
-    EXPECT_EQ(run(program, program == setup ? "-a" : package), 1);
+  for (bool single_file : {true, false}) {
+    EXPECT_EQ(single_file ? runs.run(setup, "-a") : runs.install(), 1);
     EXPECT_NE(read_whole_text(output).find(refused + "its install log \"" + log + "\" was not found; nothing was installed\n"),
               std::string::npos)
         << read_whole_text(output);
@@ -389,9 +413,9 @@ TEST(InstallerProgram, AnUpdateInstallsOnlyOverTheInstallationItUpdates) {
   // The earlier installation, then the update over it.
   std::filesystem::rename(scratch.package + "installer.pkg", scratch.package + "update.pkg");
   std::filesystem::rename(scratch.package + "earlier.pkg", scratch.package + "installer.pkg");
-  ASSERT_EQ(run(installer, package), 0) << read_whole_text(output);
+  ASSERT_EQ(runs.install(), 0) << read_whole_text(output);
   EXPECT_EQ(read_lines(log)[4], "Settings: 0 1 " + location);
-  ASSERT_EQ(run(setup, "-a"), 0) << read_whole_text(output);
+  ASSERT_EQ(runs.run(setup, "-a"), 0) << read_whole_text(output);
   EXPECT_EQ(read_lines(log).back(), "Installation completed without any errors.");
 
   // A log there of an installation elsewhere.
@@ -400,11 +424,67 @@ TEST(InstallerProgram, AnUpdateInstallsOnlyOverTheInstallationItUpdates) {
   text.replace(text.find("Settings: "), other.size() - 6, other);
   ASSERT_TRUE(write_whole_file(log, text_bytes(text)));
   std::filesystem::rename(scratch.package + "update.pkg", scratch.package + "installer.pkg");
-  EXPECT_EQ(run(installer, package), 1);
+  EXPECT_EQ(runs.install(), 1);
   EXPECT_NE(read_whole_text(output).find(refused + "the install log \"" + log + "\" is of another installation (" + other +
                                          "); nothing was installed\n"),
             std::string::npos)
       << read_whole_text(output);
+  EXPECT_EQ(read_whole_text(log), text);
+}
+
+// An update never installs over another product's installation at its location: product B (another
+// title, application and installation) is installed there, and product A's update installs nothing,
+// names what it found and ends with status 1, B's files as they were.
+TEST(InstallerProgram, AnUpdateNeverInstallsOverAnotherProduct) {
+  INSTALLER_SCRATCH scratch("update-other-product");
+  UPDATE_RUNS runs(scratch);
+  scratch.add_file("VERSION.txt", text_bytes("A 2\n"));
+  std::filesystem::create_directories(scratch.source + "files-b");
+  ASSERT_TRUE(write_whole_file(scratch.source + "files-b/VERSION.txt", text_bytes("B 1\n")));
+  std::string other = "title = Other Product\napplication = velk-other-app\ninstallation = Other App\n"
+                      "default_path = " + runs.location + "\nfiles = files-b\n";
+  std::string error;
+  ASSERT_TRUE(write_whole_file(scratch.source + "other.txt", text_bytes(other)));
+  ASSERT_TRUE(package_builder::build_package(scratch.source + "other.txt", scratch.package + "installer.pkg", &error)) << error;
+  ASSERT_EQ(runs.install(), 0) << read_whole_text(runs.output);
+
+  ASSERT_TRUE(runs.pack("patch_check = $HERE\nlog = $HERE/patch\n"));
+  std::string log = scratch.installed("install_log.txt"), before = read_whole_text(log);
+  EXPECT_EQ(runs.install(), 1);
+  EXPECT_NE(read_whole_text(runs.output).find(
+                "ERROR: this package is an update: it installs only over an earlier installation in \"" +
+                scratch.destination + "\", and the install log \"" + log +
+                "\" is of another installation: \"Other App\" of the application \"velk-other-app\" (this update is "
+                "for \"Test App\" of \"velk-test-app\"); nothing was installed\n"),
+            std::string::npos)
+      << read_whole_text(runs.output);
+  EXPECT_EQ(read_whole_text(scratch.installed("VERSION.txt")), "B 1\n");
+  EXPECT_EQ(read_whole_text(log), before);
+  EXPECT_FALSE(std::filesystem::exists(scratch.installed("patch")));
+}
+
+// An update takes the choice of system folders that the installation it updates was made with: one
+// made without them (the wizard's box unticked) is updated by "-a", whose log records the same choice.
+TEST(InstallerProgram, AnUpdateTakesTheEarlierInstallationsChoiceOfSystemFolders) {
+  INSTALLER_SCRATCH scratch("update-choice");
+  UPDATE_RUNS runs(scratch);
+  scratch.add_file("VERSION.txt", text_bytes("1\n"));
+  ASSERT_TRUE(runs.pack(""));
+  ASSERT_EQ(runs.install(), 0) << read_whole_text(runs.output);
+  std::string log = scratch.installed("install_log.txt");
+  std::string text = read_whole_text(log);
+  ASSERT_NE(text.find("Settings: 0 1 "), std::string::npos);
+  text.replace(text.find("Settings: 0 1 "), 14, "Settings: 0 0 ");
+  ASSERT_TRUE(write_whole_file(log, text_bytes(text)));
+
+  ASSERT_TRUE(write_whole_file(scratch.source + "files/VERSION.txt", text_bytes("2\n")));
+  ASSERT_TRUE(runs.pack("patch_check = $HERE\nlog = $HERE/patch\n"));
+  EXPECT_EQ(runs.install(), 0) << read_whole_text(runs.output);
+  EXPECT_EQ(read_whole_text(scratch.installed("VERSION.txt")), "2\n");
+  std::vector<std::string> update_log = read_lines(scratch.installed("patch/install_log.txt"));
+  ASSERT_GT(update_log.size(), 4u);
+  EXPECT_EQ(update_log[4], "Settings: 0 0 " + runs.location);
+  EXPECT_EQ(update_log.back(), "Installation completed without any errors.");
   EXPECT_EQ(read_whole_text(log), text);
 }
 

@@ -64,7 +64,8 @@ void place_more_files(DATABASE* database, const std::vector<std::pair<std::strin
 std::vector<std::string> expected_log(INSTALLER_SCRATCH& scratch, const std::string& settings,
                                       const std::vector<std::string>& file_lines,
                                       const std::vector<std::string>& tail) {
-  std::vector<std::string> lines = {"Installed Files", "---------------", "", "Language: English", settings, ""};
+  std::vector<std::string> lines = {"Installed Files", "---------------", "", "Language: English", settings,
+                                    "Application: velk-test-app", "Installation: Test App", ""};
   lines.insert(lines.end(), file_lines.begin(), file_lines.end());
   lines.insert(lines.end(), tail.begin(), tail.end());
   (void)scratch;
@@ -235,14 +236,14 @@ TEST(InstallerInstall, OverwriteRulesKeepOrReplaceExistingFiles) {
   EXPECT_EQ(read_whole_file(scratch.installed("readme.txt")), changed);  // kept: it exists
   EXPECT_EQ(read_whole_file(scratch.installed("bin/run.sh")), read_whole_file(scratch.source + "files/bin/run.sh"));
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
-  EXPECT_EQ(log[10], "Skipped \"" + scratch.installed("readme.txt") + "\"");
+  EXPECT_EQ(log[12], "Skipped \"" + scratch.installed("readme.txt") + "\"");
 
   ASSERT_TRUE(write_whole_file(scratch.installed("bin/run.sh"), changed));
   database->time_stamp = 1;  // the file is newer than the stamp: kept
   ASSERT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
   EXPECT_EQ(read_whole_file(scratch.installed("bin/run.sh")), changed);
   log = read_lines(scratch.installed("install_log.txt"));
-  EXPECT_EQ(log[7], "Skipped \"" + scratch.installed("bin/run.sh") + "\"");
+  EXPECT_EQ(log[9], "Skipped \"" + scratch.installed("bin/run.sh") + "\"");
   EXPECT_EQ(log.back(), "Installation completed without any errors.");
 }
 
@@ -259,8 +260,8 @@ TEST(InstallerInstall, FailedEntriesAreLoggedCountedAndEndWithStatusOne) {
   EXPECT_EQ(database->install_state.error_count, 1);
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
   ASSERT_GE(log.size(), 9u);
-  EXPECT_EQ(log[6], "\"" + scratch.installed("bin/data.bin") + "\" failed to unpack (no-such-entry)");
-  EXPECT_EQ(log[7], "Installed \"" + scratch.installed("docs/guide.txt") + "\"");
+  EXPECT_EQ(log[8], "\"" + scratch.installed("bin/data.bin") + "\" failed to unpack (no-such-entry)");
+  EXPECT_EQ(log[9], "Installed \"" + scratch.installed("docs/guide.txt") + "\"");
   EXPECT_EQ(log.back(), "Installation completed with 1 errors.");
   EXPECT_FALSE(std::filesystem::exists(scratch.installed("bin/run.sh")));
 }
@@ -425,6 +426,52 @@ TEST(InstallerSecurity, TwoFilesOfOneInstallationNeverLandOnOneFile) {
   }
   EXPECT_EQ(installed + refused.size(), places.size());
   EXPECT_EQ(read_whole_text(scratch.installed("bin/run.sh")), "#!/bin/sh\necho run\n");
+}
+
+// Two entries of one destination (a package made without the packer) are one file installed twice:
+// the second follows the overwrite rules over the first (kept when only absent, replaced always,
+// replaced when older than the stamp), and the run completes with its shortcuts and uninstall entry.
+TEST(InstallerInstall, TwoEntriesOfOneDestinationFollowTheOverwriteRules) {
+  INSTALLER_SCRATCH scratch("install-twice");
+  const std::vector<std::pair<std::string, std::string>> places = {
+      {"$HERE/dup", "kept.txt"},     {"$HERE/dup/", "kept.txt"},     {"$HERE/dup", "replaced.txt"},
+      {"$HERE/dup", "replaced.txt"}, {"$HERE/dup", "stamped.txt"}, {"$HERE/dup", "stamped.txt"}};
+  const INT_U8 overwrite[] = {0, 2, 0, 0, 0, 1};
+  for (size_t i = 0; i < places.size(); i++) scratch.add_file("more/" + std::to_string(i), text_bytes("entry " + std::to_string(i)));
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  place_more_files(database.get(), places);
+  INSTALLATION& installation = database->installations[0];
+  for (INT_S16 i = 0; i < installation.file_count; i++)
+    if (std::strncmp(installation.files[i].packed_name, "more/", 5) == 0)
+      installation.files[i].overwrite = overwrite[std::stoul(installation.files[i].packed_name + 5)];
+  std::strcpy(installation.uninstaller_name, "Velk Twice App");
+  std::strcpy(installation.items[0].link_name, "Twice App");
+  database = store_and_load(scratch, database.get());
+  ASSERT_TRUE(database);
+  database->time_stamp = 0xFFFFFFF0u;  // newer than any file
+
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  EXPECT_EQ(read_whole_text(scratch.installed("dup/kept.txt")), "entry 0");
+  EXPECT_EQ(read_whole_text(scratch.installed("dup/replaced.txt")), "entry 3");
+  EXPECT_EQ(read_whole_text(scratch.installed("dup/stamped.txt")), "entry 5");
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  std::vector<std::string> dup_lines;
+  for (const std::string& line : log)
+    if (line.find(scratch.installed("dup")) != std::string::npos) dup_lines.push_back(line);
+  auto line = [&](const char* how, const char* name) { return std::string(how) + " \"" + scratch.installed(std::string("dup/") + name) + "\""; };
+  EXPECT_EQ(dup_lines, (std::vector<std::string>{line("Installed", "kept.txt"), line("Skipped", "kept.txt"),
+                                                 line("Installed", "replaced.txt"), line("Installed", "replaced.txt"),
+                                                 line("Installed", "stamped.txt"), line("Installed", "stamped.txt")}));
+  EXPECT_EQ(log[log.size() - 2], "RegKey \"Velk Twice App\"");
+  EXPECT_EQ(log.back(), "Installation completed without any errors.");
+  char display[512] = "", uninstall[512] = "";
+  EXPECT_TRUE(read_uninstall_entry("Velk Twice App", display, uninstall, sizeof display));
+#ifdef _WIN32
+  EXPECT_EQ(link_target(special_folder(CSIDL_DESKTOPDIRECTORY) + "\\Twice App.lnk"), scratch.installed("bin/run.sh"));
+#else
+  EXPECT_EQ(desktop_value(scratch.root + "home/Desktop/Twice App.desktop", "Exec"), scratch.installed("bin/run.sh"));
+#endif
 }
 
 #ifndef _WIN32
@@ -819,10 +866,11 @@ TEST(InstallerInstall, ReadInstallLogComparesTheLoggedLocation) {
 #endif
   // Another location holds no log; looking creates no folder.
   std::strcpy(database->install_path, "$SCRATCH/elsewhere");
-  std::string looked_for_elsewhere, settings_elsewhere = "x";
-  EXPECT_FALSE(database->read_install_log(&looked_for_elsewhere, &settings_elsewhere));
-  EXPECT_EQ(looked_for_elsewhere, below(scratch.root + "elsewhere", "install_log.txt"));
-  EXPECT_EQ(settings_elsewhere, "");
+  EARLIER_LOG elsewhere;
+  elsewhere.settings = "x";
+  EXPECT_FALSE(database->read_install_log(&elsewhere));
+  EXPECT_EQ(elsewhere.path, below(scratch.root + "elsewhere", "install_log.txt"));
+  EXPECT_EQ(elsewhere.settings, "");
   EXPECT_FALSE(std::filesystem::exists(scratch.root + "elsewhere"));
   // A log that says system paths were used does not match a choice without them.
   std::string log_path = scratch.installed("install_log.txt");
@@ -835,9 +883,9 @@ TEST(InstallerInstall, ReadInstallLogComparesTheLoggedLocation) {
   // the location must say they were chosen; a choice the installation does not allow counts as none.
   database->installations[0].allow_system_paths = 1;
   database->use_system_paths = 1;
-  std::string looked_for, settings;
-  EXPECT_TRUE(database->read_install_log(&looked_for, &settings));
-  EXPECT_EQ(looked_for + " " + settings, log_path + " 0 1 $SCRATCH/dest");
+  EARLIER_LOG earlier;
+  EXPECT_TRUE(database->read_install_log(&earlier));
+  EXPECT_EQ(earlier.path + " " + earlier.settings, log_path + " 0 1 $SCRATCH/dest");
   database->installations[0].allow_system_paths = 0;
   EXPECT_FALSE(database->read_install_log());
   database->use_system_paths = 0;
@@ -861,6 +909,101 @@ TEST(InstallerInstall, ReadInstallLogComparesTheLoggedLocation) {
   ASSERT_TRUE(write_whole_file(log_path, text_bytes(text)));
   std::strcpy(database->install_path, application_text);
   EXPECT_TRUE(database->read_install_log());
+}
+
+// The log names its application and installation after the settings; an update reads them back and
+// goes only over the same ones (a name outside ASCII included), and a log of an earlier version, which
+// names none, is judged by its settings alone.
+TEST(InstallerInstall, ReadInstallLogKnowsTheApplicationAndInstallation) {
+  INSTALLER_SCRATCH scratch("install-identity");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  const std::string name = "Gr\xFC\xDF" "e App";  // Latin-1, UTF-8 in the log
+  std::strcpy(database->installations[0].name, name.c_str());
+  ASSERT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  std::string log_path = scratch.installed("install_log.txt");
+  std::vector<std::string> log = read_lines(log_path);
+  ASSERT_GT(log.size(), 7u);
+  EXPECT_EQ(std::vector<std::string>(log.begin() + 4, log.begin() + 8),
+            (std::vector<std::string>{"Settings: 0 1 $SCRATCH/dest", "Application: velk-test-app",
+                                      "Installation: Gr\xC3\xBC\xC3\x9F" "e App", ""}));
+  std::strcpy(database->PATCH.dest_path_from_inst_loc, "$HERE");
+  database->PATCH.do_check = 1;
+  EARLIER_LOG earlier;
+  EXPECT_TRUE(database->update_target_found(&earlier));
+  EXPECT_TRUE(earlier.identified);
+  EXPECT_EQ(earlier.mismatch, "");
+
+  // Another product, and another installation of this one, at the same place and with the same choice.
+  std::strcpy(database->APPLICATION.app_string, "other-app");
+  EXPECT_FALSE(database->update_target_found(&earlier));
+  EXPECT_EQ(earlier.mismatch, "the install log \"" + log_path + "\" is of another installation: \"" + name +
+                                  "\" of the application \"velk-test-app\" (this update is for \"" + name +
+                                  "\" of \"other-app\")");
+  std::strcpy(database->APPLICATION.app_string, "velk-test-app");
+  std::strcpy(database->installations[0].name, "Test App");
+  EXPECT_FALSE(database->update_target_found());
+
+  // The log of an earlier version: its settings decide.
+  std::string text = read_whole_text(log_path);
+  size_t identity = text.find("Application: ");
+  text.erase(identity, text.find("\n", text.find("Installation: ")) + 1 - identity);
+  ASSERT_TRUE(write_whole_file(log_path, text_bytes(text)));
+  EXPECT_TRUE(database->update_target_found(&earlier));
+  EXPECT_FALSE(earlier.identified);
+}
+
+// A log that is no plain file, or damaged, is named as what it is, read in constant time and memory
+// (a line is read no further than its bound, and only the first lines are looked through); a pipe is
+// never waited on. Automatic mode says so and installs nothing.
+TEST(InstallerInstall, AnEarlierLogThatIsNoLogIsNamedAsWhatItIs) {
+  INSTALLER_SCRATCH scratch("install-bad-log", "patch_check = $HERE\n");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  std::string log_path = scratch.installed("install_log.txt");
+  std::filesystem::create_directories(log_path);
+  EARLIER_LOG earlier;
+  EXPECT_FALSE(database->read_install_log(&earlier));
+  const std::string its_log = "its install log \"" + log_path + "\" ";
+  EXPECT_EQ(earlier.mismatch, its_log + "is a folder");
+  std::filesystem::remove(log_path);
+
+  const std::string settings = "Settings: 0 1 $SCRATCH/dest\n";
+  const std::string long_line = "damaged: a line of more than 16384 bytes";
+  const std::string no_settings = "damaged: no \"Settings: \" line among its first 5 lines";
+  const std::pair<std::string, std::string> damaged[] = {
+      {"", no_settings},
+      {"1\n2\n3\n4\n5\n" + settings, no_settings},
+      {std::string(16385, 'x') + "\n" + settings, long_line},
+      {settings + std::string(20000, '\0'), long_line},  // bytes the line cannot hold count too
+      {"Settings: none\n", "damaged: its settings are not the installer's (Settings: none)"}};
+  for (const auto& example : damaged) {
+    ASSERT_TRUE(write_whole_file(log_path, text_bytes(example.first)));
+    EXPECT_FALSE(database->read_install_log(&earlier));
+    EXPECT_EQ(earlier.mismatch, its_log + "is " + example.second);
+  }
+  // A gigabyte without a line end (sparse where the file system allows) is damaged at its first line.
+  ASSERT_TRUE(write_whole_file(log_path, {}));
+  std::filesystem::resize_file(log_path, 1u << 30);
+  EXPECT_FALSE(database->read_install_log(&earlier));
+  EXPECT_EQ(earlier.mismatch, its_log + "is " + long_line);
+  std::filesystem::remove(log_path);
+  // Lines the log holds are read whatever their length up to the bound.
+  ASSERT_TRUE(write_whole_file(log_path, text_bytes("Language: " + std::string(16000, 'x') + "\n" + settings)));
+  EXPECT_TRUE(database->read_install_log(&earlier));
+  std::filesystem::remove(log_path);
+#ifndef _WIN32
+  ASSERT_EQ(symlink("install_log.txt", log_path.c_str()), 0);  // a link to itself
+  EXPECT_FALSE(database->read_install_log(&earlier));
+  EXPECT_EQ(earlier.mismatch, its_log + "cannot be read (Too many levels of symbolic links)");
+  std::filesystem::remove(log_path);
+  ASSERT_EQ(mkfifo(log_path.c_str(), 0600), 0);  // no writer: opening it to read would wait for one
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  EXPECT_EQ(captured_stdout(), "ERROR: this package is an update: it installs only over an earlier installation in \"" +
+                                   scratch.destination + "\", and " + its_log + "is a pipe; nothing was installed\n");
+  EXPECT_FALSE(std::filesystem::exists(scratch.installed("readme.txt")));
+#endif
 }
 
 #ifndef _WIN32
@@ -1313,8 +1456,8 @@ TEST(InstallerInstall, LongLogLinesAreWrittenWhole) {
   std::string line = "Installed \"" + deep + "/readme.txt\"";
   ASSERT_GT(line.size(), 1023u);
   std::vector<std::string> log = read_lines(deep + "/install_log.txt");
-  ASSERT_GT(log.size(), 10u);
-  EXPECT_EQ(log[10], line);
+  ASSERT_GT(log.size(), 12u);
+  EXPECT_EQ(log[12], line);
   EXPECT_EQ(read_whole_file(deep + "/readme.txt"), read_whole_file(scratch.source + "files/readme.txt"));
 }
 #endif

@@ -93,7 +93,8 @@ void run_steps(DATABASE* database, int stop_after = -1) {
 // The whole log of a complete installation of the scratch's standard package (log at the destination).
 std::vector<std::string> complete_log(INSTALLER_SCRATCH& scratch, int system_paths) {
   std::vector<std::string> lines = {"Installed Files", "---------------", "", "Language: English",
-                                    "Settings: 0 " + std::to_string(system_paths) + " $SCRATCH/dest", ""};
+                                    "Settings: 0 " + std::to_string(system_paths) + " $SCRATCH/dest",
+                                    "Application: velk-test-app", "Installation: Test App", ""};
   for (const char* file : {"bin/data.bin", "bin/run.sh", "bin/uninstall.sh", "docs/guide.txt", "readme.txt"})
     lines.push_back("Installed \"" + scratch.installed(file) + "\"");
   return lines;
@@ -256,7 +257,7 @@ RUN_RESULT look_at_run(const INSTALLER_SCRATCH& scratch) {
   for (size_t i = 0; i < lines.size(); i++) {
     const std::string& line = lines[i];
     std::string named = line.size() > 12 ? line.substr(11, line.size() - 12) : "";
-    bool whole = i < 6 || line == "Installation interrupted." || line.rfind("Installation completed", 0) == 0 ||
+    bool whole = i < 8 || line == "Installation interrupted." || line.rfind("Installation completed", 0) == 0 ||
                  (line.rfind("Installed \"", 0) == 0 && line.back() == '"') || line.rfind("create_", 0) == 0 ||
                  line.rfind("RegKey \"", 0) == 0;
     if (line.rfind("Installed \"", 0) == 0 && known.count(named)) result.logged.insert(named);
@@ -359,8 +360,8 @@ TEST(InstallerInterruption, WhatEndedRunsLeftGoesAndNothingElse) {
     removed.push_back(said);
   }
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
-  ASSERT_GE(log.size(), 8u);
-  EXPECT_EQ(std::vector<std::string>(log.begin() + 6, log.begin() + 7), std::vector<std::string>{removed[0]});
+  ASSERT_GE(log.size(), 10u);
+  EXPECT_EQ(std::vector<std::string>(log.begin() + 8, log.begin() + 9), std::vector<std::string>{removed[0]});
   EXPECT_EQ(std::count(log.begin(), log.end(), removed[1]), 1);
   EXPECT_LT(std::find(log.begin(), log.end(), removed[1]) - log.begin(),
             std::find(log.begin(), log.end(), "Installed \"" + scratch.installed("bin/data.bin") + "\"") - log.begin());
@@ -478,7 +479,7 @@ TEST(InstallerInterruption, AFailedLogWriteEndsTheLogAndIsSaidOnce) {
   EXPECT_EQ(observer.not_written, std::vector<std::string>{scratch.installed("install_log.txt")});
   EXPECT_TRUE(state.log_failed);
   std::vector<std::string> lines = complete_log(scratch, database->use_system_paths);
-  lines.resize(7);
+  lines.resize(9);
   EXPECT_EQ(read_lines(scratch.installed("install_log.txt")), lines);
 }
 
@@ -539,7 +540,7 @@ TEST(InstallerInterruptionDeathTest, ASessionEndingInsideAStepLeavesTheLogWhole)
     ASSERT_TRUE(database);
     run_steps(database.get());
     whole = read_lines(log);
-    ASSERT_EQ(whole.size(), 15u);  // the header, five files, two shortcuts, the uninstall entry, the end
+    ASSERT_EQ(whole.size(), 17u);  // the header, five files, two shortcuts, the uninstall entry, the end
   }
   struct SESSION_END : RECORDING_OBSERVER {
     DATABASE* database = nullptr;
@@ -559,7 +560,7 @@ TEST(InstallerInterruptionDeathTest, ASessionEndingInsideAStepLeavesTheLogWhole)
   };
   // The progress at which the session ends (1 the preparation's, 2 to 6 the files', 7 and 8 the
   // shortcuts', 9 the completion's), and the lines of the whole log before the interrupted line.
-  const int moments[][2] = {{1, 0}, {4, 8}, {8, 12}, {9, 14}};
+  const int moments[][2] = {{1, 0}, {4, 10}, {8, 14}, {9, 16}};
   for (const auto& moment : moments) {
     fs::remove_all(scratch.destination);
     EXPECT_EXIT(

@@ -276,7 +276,7 @@ TEST(WizardEventsDeathTest, ARequestToEndStopsTheInstallationAtTheNextPass) {
         run_pass();
         const INSTALL_STATE& state = database->install_state;
         std::vector<std::string> log = read_lines(run.scratch.installed("install_log.txt"));
-        if (!state.interrupted || state.running || log.size() != 11 || log.back() != "Installation interrupted.")
+        if (!state.interrupted || state.running || log.size() != 13 || log.back() != "Installation interrupted.")
           std::_Exit(4);
         run_passes(3);
         std::_Exit(read_lines(run.scratch.installed("install_log.txt")) == log && get_idle_wait() == 50 ? 0 : 5);
@@ -702,6 +702,44 @@ TEST(WizardEvents, AnUpdateOpensInstallOverAnInstallationMadeWithTheSystemFolder
   click_on(system->box);
   EXPECT_EQ(live_page()->forward_button->enabled, 0);
   click_on(system->box);
+  EXPECT_EQ(live_page()->forward_button->enabled, 1);
+}
+
+// An update's options page offers the choice of system folders that the earlier installation was made
+// with, when the page opens and when a folder is chosen: Install opens over the installation it updates.
+TEST(WizardEvents, AnUpdateOffersTheChoiceTheEarlierInstallationWasMadeWith) {
+  WIZARD_RUN run("wizard-update-choice");
+  ASSERT_TRUE(run.start());
+  std::filesystem::create_directories(run.scratch.root + "dest");
+  std::filesystem::create_directories(run.scratch.root + "system");
+  ASSERT_TRUE(write_whole_file(run.scratch.root + "dest/install_log.txt",
+                               text_bytes("Installed Files\nSettings: 0 0 $SCRATCH/dest\n")));
+  ASSERT_TRUE(write_whole_file(run.scratch.root + "system/install_log.txt",
+                               text_bytes("Installed Files\nSettings: 0 1 $SCRATCH/system\n")));
+  std::strcpy(database->PATCH.dest_path_from_inst_loc, "$HERE");
+  database->PATCH.do_check = 1;
+  database->system_info().has_system_paths = 1;
+  database->use_system_paths = 1;
+  INSTALL_DIALOG* page = run.show_stage(STAGE_OPTIONS);
+  WM_CHECK_BOX* system = static_cast<WM_CHECK_BOX*>(page_grid->cell(1, 2));
+  ASSERT_TRUE(system && (system->kind & WM_KIND_CHECK_BOX));
+  EXPECT_EQ(system->state, 0);
+  EXPECT_EQ(database->use_system_paths, 0);
+  EXPECT_EQ(location_button->enabled, 1);
+  EXPECT_EQ(page->forward_button->enabled, 1);
+
+  // The installation in the other folder was made with the system folders.
+  click_on(browse_button);
+  WM_FILE_SELECT* selector = static_cast<WM_FILE_SELECT*>(find_top_level(WM_KIND_FILE_SELECT));
+  ASSERT_TRUE(selector);
+  ASSERT_TRUE(selector->folder.set("$SCRATCH/system"));
+  let_effects_end();
+  click_on(selector->ok_button);
+  let_effects_end();
+  EXPECT_EQ(system->state, 1);
+  EXPECT_EQ(database->use_system_paths, 1);
+  EXPECT_EQ(location_button->enabled, 0);
+  EXPECT_EQ(label_of(location_button), wizard_text(&LANGUAGE::SELECT_OPTIONS_SYSPATHS_SELECTED));
   EXPECT_EQ(live_page()->forward_button->enabled, 1);
 }
 

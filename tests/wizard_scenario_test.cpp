@@ -213,10 +213,10 @@ TEST(WizardScenario, OneInstallationFromTheOptionsToFinish) {
 
   expect_installation(scenario, scratch, scratch.destination, "A", true);
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
-  ASSERT_EQ(log.size(), 15u);
+  ASSERT_EQ(log.size(), 17u);
   EXPECT_EQ(log[4], "Settings: 0 1 " + program_path_text(scratch.root) + "/dest");
-  EXPECT_EQ(log[6], "Installed \"" + scratch.installed("bin/data.bin") + "\"");
-  EXPECT_EQ(log[13], "RegKey \"Wizard A App\"");
+  EXPECT_EQ(log[8], "Installed \"" + scratch.installed("bin/data.bin") + "\"");
+  EXPECT_EQ(log[15], "RegKey \"Wizard A App\"");
 }
 
 // The packer's single-file installer (the installer program with its package attached, nothing beside
@@ -635,9 +635,9 @@ TEST(WizardScenario, ASmallDesktopIsAskedAboutOnce) {
   ASSERT_TRUE(scenario.click(finish.x, finish.y));
   EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
-  ASSERT_GT(log.size(), 7u);
-  EXPECT_EQ(log[5], "ERROR: screen 799x600 does not meet minimum requirement of 800x600");
-  EXPECT_EQ(log[6], "");
+  ASSERT_GT(log.size(), 9u);
+  EXPECT_EQ(log[7], "ERROR: screen 799x600 does not meet minimum requirement of 800x600");
+  EXPECT_EQ(log[8], "");
 }
 
 // Scenario F: two package entries are missing. The installation asks about each in turn, the question

@@ -133,6 +133,12 @@ bool file_exists(const FOLDER* folder, const char* name, INT_U8 unused = 1);
 bool is_regular_file(const FOLDER* folder, const char* name);
 // Fills info; false when the file is missing.
 bool get_file_info(const FOLDER* folder, const char* name, FILE_INFO* info);
+// What the name leads to (a link followed, as opening it would): nothing, a file, a folder, a pipe, a
+// device, another kind (a socket), or unknown when the system does not say (no permission to look, a
+// loop of links). Asking never opens it.
+enum FILE_KIND { FILE_KIND_NONE, FILE_KIND_FILE, FILE_KIND_FOLDER, FILE_KIND_PIPE, FILE_KIND_DEVICE, FILE_KIND_OTHER,
+                 FILE_KIND_UNKNOWN };
+FILE_KIND get_file_kind(const FOLDER* folder, const char* name);
 // The size of a file for display ("%.1lf %s" with b, k, M or G), in a static buffer that the next
 // call overwrites.
 const char* format_byte_count(const FILE_INFO* info);

@@ -633,6 +633,18 @@ bool is_regular_file(const FOLDER* folder, const char* name) {
   return lstat(target, &status) == 0 && S_ISREG(status.st_mode);
 }
 
+FILE_KIND get_file_kind(const FOLDER* folder, const char* name) {
+  char target[HOST_PATH_SIZE];
+  if (!host_file_path(folder, name, target)) return FILE_KIND_UNKNOWN;
+  struct stat status;
+  if (stat(target, &status) != 0) return errno == ENOENT || errno == ENOTDIR ? FILE_KIND_NONE : FILE_KIND_UNKNOWN;
+  if (S_ISREG(status.st_mode)) return FILE_KIND_FILE;
+  if (S_ISDIR(status.st_mode)) return FILE_KIND_FOLDER;
+  if (S_ISFIFO(status.st_mode)) return FILE_KIND_PIPE;
+  if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) return FILE_KIND_DEVICE;
+  return FILE_KIND_OTHER;
+}
+
 static void fill_info(const struct stat& status, const char* name, FILE_INFO* info) {
   info->is_folder = S_ISDIR(status.st_mode) ? 1 : 0;
   info->hidden_or_system = name[0] == '.' ? 1 : 0;

@@ -776,6 +776,19 @@ bool is_regular_file(const FOLDER* folder, const char* name) {
   return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
+FILE_KIND get_file_kind(const FOLDER* folder, const char* name) {
+  WCHAR target[FOLDER_PATH_SIZE];
+  if (!wide_file_path(folder, name, target)) return FILE_KIND_UNKNOWN;
+  DWORD attributes = GetFileAttributesW(target);
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FILE_KIND_NONE : FILE_KIND_UNKNOWN;
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FILE_KIND_FOLDER;
+  if (attributes & FILE_ATTRIBUTE_DEVICE) return FILE_KIND_DEVICE;
+  return FILE_KIND_FILE;
+}
+
 // Seconds since 1970 from a file time (100-ns units since 1601), kept to 32 bits.
 static INT_U32 unix_seconds(const FILETIME& time) {
   INT_U64 ticks = (static_cast<INT_U64>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
