@@ -26,14 +26,41 @@
 #include "registry.h"
 
 #ifdef _WIN32
+#include <windows.h>
+
 #include "shell_link_test_support.h"
 #include "window_scenario.h"
 // The Windows headers' ERROR macro would hide the database's ERROR placement.
 #undef ERROR
 #else
+#include <cerrno>
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+// A close made to fail, as a network share's delayed write or a quota fails it: the close of every
+// stream of a file of that size (0: none) is carried out all the same, and reports an input/output
+// error.
+static INT_U64 fail_close_of_size = 0;
+
+extern "C" int fclose(FILE* file) {
+#ifdef _WIN32
+  static auto next = reinterpret_cast<int(__cdecl*)(FILE*)>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("msvcrt.dll"), "fclose")));
+#else
+  static auto next = reinterpret_cast<int (*)(FILE*)>(dlsym(RTLD_NEXT, "fclose"));
+#endif
+  bool fail = fail_close_of_size && stream_size(file) == fail_close_of_size;
+  int closed = next(file);
+  if (!fail) return closed;
+#ifdef _WIN32
+  SetLastError(ERROR_IO_DEVICE);
+#else
+  errno = EIO;
+#endif
+  return EOF;
+}
 
 namespace {
 
@@ -430,6 +457,43 @@ TEST(InstallerSecurity, TwoFilesOfOneInstallationNeverLandOnOneFile) {
   }
   EXPECT_EQ(installed + refused.size(), places.size());
   EXPECT_EQ(read_whole_text(scratch.installed("bin/run.sh")), "#!/bin/sh\necho run\n");
+}
+
+// A file whose close fails after everything was written is not installed: nothing is left at its name
+// (its bytes may have lost a write), an earlier file of that name stays as it was, and the log and the
+// failure say so with the system's cause.
+TEST(InstallerInstall, AFileWhoseCloseFailsIsNotInstalled) {
+  INSTALLER_SCRATCH scratch("install-failed-close");
+  const std::vector<std::pair<std::string, std::string>> places = {{"$HERE", "new.bin"}, {"$HERE", "old.bin"}};
+  for (size_t i = 0; i < places.size(); i++)
+    scratch.add_file("more/" + std::to_string(i), std::vector<INT_U8>(3333, (INT_U8)('m' + i)));
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  place_more_files(database.get(), places);
+  database = store_and_load(scratch, database.get());
+  ASSERT_TRUE(database);
+  std::filesystem::create_directories(scratch.destination);
+  ASSERT_TRUE(write_whole_file(scratch.installed("old.bin"), text_bytes("old")));
+
+  fail_close_of_size = 3333;
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  fail_close_of_size = 0;
+  EXPECT_EQ(database->install_state.error_count, 2);
+  EXPECT_FALSE(std::filesystem::exists(scratch.installed("new.bin")));
+  EXPECT_EQ(read_whole_text(scratch.installed("old.bin")), "old");
+  for (const auto& entry : std::filesystem::directory_iterator(scratch.destination))
+    EXPECT_NE(entry.path().filename().string().compare(0, 5, "~velk"), 0) << entry.path();
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  for (int i = 0; i < 2; i++)
+    EXPECT_NE(std::find(log.begin(), log.end(), "\"" + scratch.installed(places[i].second) + "\" failed to unpack (more/" +
+                                                    std::to_string(i) + ")"),
+              log.end());
+#ifdef _WIN32
+  const std::string cause = "I/O device error";
+#else
+  const std::string cause = "Input/output error";
+#endif
+  EXPECT_EQ(database->install_state.failure_text, "\"" + scratch.installed("old.bin") + "\" cannot be created (" + cause + ").");
 }
 
 #ifndef _WIN32
