@@ -496,6 +496,74 @@ TEST(InstallerInstall, AFileWhoseCloseFailsIsNotInstalled) {
   EXPECT_EQ(database->install_state.failure_text, "\"" + scratch.installed("old.bin") + "\" cannot be created (" + cause + ").");
 }
 
+// A folder reached by two paths (a link natively, two spellings under Windows) is one folder whichever
+// path was listed first: a name put there through the one path is known through the other, in a folder
+// that was there and in one that the installation made, and the later file of that name is refused.
+TEST(InstallerSecurity, NamesPutThroughOnePathAreKnownThroughTheOther) {
+  INSTALLER_SCRATCH scratch("install-two-paths");
+  std::filesystem::create_directories(scratch.installed("kept"));
+#ifdef _WIN32
+  const std::string kept_too = "Kept", made_too = "fresh";
+#else
+  const std::string kept_too = "alias", made_too = "later";
+  std::filesystem::create_directory_symlink(scratch.installed("kept"), scratch.installed("alias"));
+  std::filesystem::create_directory_symlink(scratch.installed("Fresh"), scratch.installed("later"));
+#endif
+  const std::vector<std::pair<std::string, std::string>> places = {
+      {"$HERE/kept", "one"},  {"$HERE/" + kept_too, "two"}, {"$HERE/kept", "two"},
+      {"$HERE/Fresh", "a"}, {"$HERE/" + made_too, "b"},   {"$HERE/Fresh", "b"}};
+  for (size_t i = 0; i < places.size(); i++) scratch.add_file("more/" + std::to_string(i), text_bytes("file " + std::to_string(i)));
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  place_more_files(database.get(), places);
+  database = store_and_load(scratch, database.get());
+  ASSERT_TRUE(database);
+
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  std::vector<std::string> refused;
+  for (const std::string& line : read_lines(scratch.installed("install_log.txt")))
+    if (line.find("\" not installed: ") != std::string::npos) refused.push_back(line);
+  EXPECT_EQ(refused, (std::vector<std::string>{
+                         "\"" + scratch.installed("kept/two") + "\" not installed: it is the same file as \"" +
+                             scratch.installed(kept_too + "/two") + "\" (more/2)",
+                         "\"" + scratch.installed("Fresh/b") + "\" not installed: it is the same file as \"" +
+                             scratch.installed(made_too + "/b") + "\" (more/5)"}));
+  EXPECT_EQ(read_whole_text(scratch.installed("kept/two")), "file 1");
+  EXPECT_EQ(read_whole_text(scratch.installed("Fresh/b")), "file 4");
+}
+
+// A file whose folder cannot be made (a file has the name of a folder on its path) is not installed and
+// says why; the files of the folders beside it are installed.
+TEST(InstallerInstall, AFolderThatCannotBeMadeFailsItsFilesAlone) {
+  INSTALLER_SCRATCH scratch("install-blocked-folder");
+  const std::vector<std::pair<std::string, std::string>> places = {
+      {"$HERE/open/deep", "one"}, {"$HERE/blocker/deep", "two"}, {"$HERE/open", "three"}};
+  for (size_t i = 0; i < places.size(); i++) scratch.add_file("more/" + std::to_string(i), text_bytes("file " + std::to_string(i)));
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  place_more_files(database.get(), places);
+  database = store_and_load(scratch, database.get());
+  ASSERT_TRUE(database);
+  std::filesystem::create_directories(scratch.destination);
+  ASSERT_TRUE(write_whole_file(scratch.installed("blocker"), text_bytes("a file")));
+
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  EXPECT_EQ(database->install_state.error_count, 1);
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  EXPECT_NE(std::find(log.begin(), log.end(), "\"" + scratch.installed("blocker/deep/two") + "\" failed to unpack (more/1)"),
+            log.end());
+#ifdef _WIN32
+  const std::string cause = "File already exists";
+#else
+  const std::string cause = "Not a directory";
+#endif
+  EXPECT_EQ(database->install_state.failure_text,
+            "\"" + scratch.installed("blocker/deep/two") + "\" cannot be placed: its folder cannot be created (" + cause + ").");
+  EXPECT_EQ(read_whole_text(scratch.installed("open/deep/one")), "file 0");
+  EXPECT_EQ(read_whole_text(scratch.installed("open/three")), "file 2");
+  EXPECT_EQ(read_whole_text(scratch.installed("blocker")), "a file");
+}
+
 #ifndef _WIN32
 // What is already at an installed file's place or the log's (a link, a pipe) is replaced by the new
 // regular file, never written through and never waited on; a file that is the package being read (by

@@ -52,15 +52,18 @@ size_t host_root_length(const char* path) {
   return path[0] == '\\' || path[0] == '/' ? 1 : 0;
 }
 
-bool host_make_folder(const char* path) {
+bool host_make_folder(const char* path, bool* existed) {
   WCHAR target[FOLDER_PATH_SIZE];
+  if (existed) *existed = false;
   if (!wide_path(path, target)) return false;
   if (CreateDirectoryW(target, nullptr)) return true;
   // A folder that another made meanwhile is as good; any other failure keeps its cause.
   DWORD failure = GetLastError();
   DWORD attributes = GetFileAttributesW(target);
-  if (failure == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+  if (failure == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (existed) *existed = true;
     return true;
+  }
   SetLastError(failure);
   return false;
 }
