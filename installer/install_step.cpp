@@ -204,7 +204,8 @@ static int walk_destination(INSTALL_STATE* state, const std::string& text, FOLDE
 // A folder from a destination text relative to the base folder, creating what is missing. A text
 // with a path variable this program does not know names no folder. A text set before in this
 // installation gives the folder it gave then, without asking the host again. made (when given) tells
-// whether the folder did not exist until this installation made it.
+// whether the folder did not exist until this installation made it. The folder is left as it was when
+// the text leads to none.
 static bool set_destination(INSTALL_STATE* state, FOLDER* folder, const char* text, bool* made = nullptr) {
   if (!text || !text[0]) return false;
   const std::pair<const std::string, std::string>* known = state->last_known;
@@ -222,21 +223,21 @@ static bool set_destination(INSTALL_STATE* state, FOLDER* folder, const char* te
     return true;
   }
   bool new_folder = false;
-  int walked = walk_destination(state, text, folder, &new_folder);
+  FOLDER reached(*folder);
+  int walked = walk_destination(state, text, &reached, &new_folder);
   if (walked < 0) return false;
   if (walked == 0) {
     // Looked for first without making anything: when that fails, some folder on the way is missing, and
     // the folder reached by making them is a new one (unless a ".." step leads back out of what was made).
-    FOLDER found(*folder);
-    bool existed = set_known_folder(&found, text, false, &state->base_folder);
-    if (existed) {
-      *folder = found;
-    } else if (!set_known_folder(folder, text, true, &state->base_folder)) {
-      return false;
+    bool existed = set_known_folder(&reached, text, false, &state->base_folder);
+    if (!existed) {
+      reached = *folder;
+      if (!set_known_folder(&reached, text, true, &state->base_folder)) return false;
     }
     new_folder = !existed && !has_parent_step(text);
     if (!existed) state->folder_made = true;
   }
+  *folder = reached;
   if (!new_folder) remove_leftovers(state, folder);
   state->known_folders.emplace(text, folder->path);
   if (new_folder) state->made_folders.insert(text);

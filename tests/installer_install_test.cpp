@@ -532,33 +532,38 @@ TEST(InstallerSecurity, NamesPutThroughOnePathAreKnownThroughTheOther) {
   EXPECT_EQ(read_whole_text(scratch.installed("Fresh/b")), "file 4");
 }
 
-// A file whose folder cannot be made (a file has the name of a folder on its path) is not installed and
-// says why; the files of the folders beside it are installed.
+// A file whose folder cannot be made (a file has the name of a folder on its path, below a folder that
+// was there or one that was made) is not installed and says why, under its own path; the files of the
+// folders beside it are installed.
 TEST(InstallerInstall, AFolderThatCannotBeMadeFailsItsFilesAlone) {
   INSTALLER_SCRATCH scratch("install-blocked-folder");
   const std::vector<std::pair<std::string, std::string>> places = {
-      {"$HERE/open/deep", "one"}, {"$HERE/blocker/deep", "two"}, {"$HERE/open", "three"}};
+      {"$HERE/open/deep", "one"}, {"$HERE/open/blocker/deep", "two"}, {"$HERE/open", "three"}, {"$HERE/blocker", "four"}};
   for (size_t i = 0; i < places.size(); i++) scratch.add_file("more/" + std::to_string(i), text_bytes("file " + std::to_string(i)));
   auto database = load_or_fail(scratch);
   ASSERT_TRUE(database);
   place_more_files(database.get(), places);
   database = store_and_load(scratch, database.get());
   ASSERT_TRUE(database);
-  std::filesystem::create_directories(scratch.destination);
+  std::filesystem::create_directories(scratch.installed("open"));
+  ASSERT_TRUE(write_whole_file(scratch.installed("open/blocker"), text_bytes("a file")));
   ASSERT_TRUE(write_whole_file(scratch.installed("blocker"), text_bytes("a file")));
 
   EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
-  EXPECT_EQ(database->install_state.error_count, 1);
+  EXPECT_EQ(database->install_state.error_count, 2);
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
-  EXPECT_NE(std::find(log.begin(), log.end(), "\"" + scratch.installed("blocker/deep/two") + "\" failed to unpack (more/1)"),
-            log.end());
+  for (int i : {1, 3}) {
+    const std::string line = "\"" + scratch.installed(places[i].first.substr(6) + "/" + places[i].second) +
+                             "\" failed to unpack (more/" + std::to_string(i) + ")";
+    EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
+  }
 #ifdef _WIN32
   const std::string cause = "File already exists";
 #else
   const std::string cause = "Not a directory";
 #endif
   EXPECT_EQ(database->install_state.failure_text,
-            "\"" + scratch.installed("blocker/deep/two") + "\" cannot be placed: its folder cannot be created (" + cause + ").");
+            "\"" + scratch.installed("blocker/four") + "\" cannot be placed: its folder cannot be created (" + cause + ").");
   EXPECT_EQ(read_whole_text(scratch.installed("open/deep/one")), "file 0");
   EXPECT_EQ(read_whole_text(scratch.installed("open/three")), "file 2");
   EXPECT_EQ(read_whole_text(scratch.installed("blocker")), "a file");
