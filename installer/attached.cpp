@@ -171,15 +171,22 @@ ATTACHED_RESULT copy_attached_package(FOLDER* program_folder, const char* progra
   hold_end_requests();
   if (failure.empty() && !replace_file(&target, copy_name, PACKAGE_FILE_NAME))
     failure = std::string("\"") + target.path + "/" + PACKAGE_FILE_NAME + "\" cannot be created";
+  if (failure.empty()) remove_at_immediate_end(&target, PACKAGE_FILE_NAME);
+  else if (copy_name[0]) delete_file(&target, copy_name);  // never leave a damaged copy behind
+  if (copy_name[0]) keep_at_immediate_end(&target, copy_name);
+  release_end_requests();
+  // A request to end the program that came while the copy took its name is taken now: the copy goes
+  // again, as one stopped before.
+  if (failure.empty() && end_requested()) {
+    delete_file(&target, PACKAGE_FILE_NAME);
+    keep_at_immediate_end(&target, PACKAGE_FILE_NAME);
+    interrupted = true;
+    failure = "the program was asked to end";
+  }
   if (failure.empty()) {
     database->data_folder = target;
     database->attached_package = 1;
-    remove_at_immediate_end(&target, PACKAGE_FILE_NAME);
-  } else if (copy_name[0]) {
-    delete_file(&target, copy_name);  // never leave a damaged copy behind
   }
-  if (copy_name[0]) keep_at_immediate_end(&target, copy_name);
-  release_end_requests();
   delete records;
   delete bar;
   if (program) close_data_file(&program);

@@ -39,6 +39,10 @@ public:
                       .c_str());
     console_flush();
   }
+  void not_made(DATABASE*, const char* text) override {
+    console_print((std::string("ERROR: ") + text + "\n").c_str());
+    console_flush();
+  }
   void installation_stopped(DATABASE*, const char* message) override {
     console_print(printable_line(message).c_str());
     console_flush();
@@ -82,9 +86,8 @@ INT_S32 run_automatic_install(DATABASE* database) {
   std::string log_path, settings;
   if (!database->update_target_found(&log_path, &settings)) {
     std::string line = "ERROR: this package is an update: it installs only over an earlier installation in \"" +
-                       printable_text(is_known_path_text(database->install_path)
-                                          ? expand_path_text(database->install_path, nullptr)
-                                          : database->install_path) +
+                       printable_text(
+                           location_path_text(database->install_path, database->APPLICATION.app_string).c_str()) +
                        "\", and ";
     if (settings.empty())
       line += "its install log \"" + printable_text(log_path.c_str()) + "\" was not found";
@@ -120,7 +123,7 @@ INT_S32 run_automatic_install(DATABASE* database) {
     if (now == last) break;
     last = now;
   }
-  bool failed = state.stopped || state.interrupted || state.error_count > 0 || state.log_failed;
+  bool failed = state.stopped || state.interrupted || state.error_count > 0 || state.unmade_count > 0 || state.log_failed;
   database->stage = database->next_stage();
   database->install_step(nullptr);  // leaving the installing stage resets the step counter
   set_install_observer(previous);

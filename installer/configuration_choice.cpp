@@ -3,7 +3,13 @@
 // in "settings.cfg" of "$USERPREFS".
 #include "engine.h"
 
+#include <cctype>
+#include <string>
+
+#include "border.h"
+#include "button.h"
 #include "config_file.h"
+#include "confirm.h"
 #include "database.h"
 #include "file_select.h"
 #include "host.h"
@@ -11,6 +17,7 @@
 #include "program.h"
 #include "screen_image.h"
 #include "script.h"
+#include "text_win.h"
 #include "wizard.h"
 
 static const char* const CHOICE_SETTINGS_NAME = "settings.cfg";
@@ -32,14 +39,86 @@ bool open_installer_window(bool splash_window) {
   return OpenGraphics(&mode, 0) != 0;
 }
 
-void tell_screen_too_small() {
+std::string statement_of(const char* text) {
+  std::string statement = text ? text : "";
+  while (!statement.empty() && std::isspace((unsigned char)statement.back())) statement.pop_back();
+  if (statement.empty() || statement.back() != '?') return statement;
+  size_t end = statement.find_last_of(".!\n", statement.size() - 1);
+  statement.erase(end == std::string::npos ? 0 : end + 1);
+  while (!statement.empty() && std::isspace((unsigned char)statement.back())) statement.pop_back();
+  return statement;
+}
+
+// The screen-too-small message's window, until its one answer.
+static bool message_answered = false;
+
+static WM_RESULT message_answer(WM_SCREEN_OBJECT* object, INT_U32, INT_U32, int) {
+  if (object && (object->kind & WM_KIND_BUTTON) && !static_cast<WM_BUTTON*>(object)->released) return 0;
+  message_answered = true;
+  return 0;
+}
+
+static INT_U8 message_closed(INT_S16) {
+  message_answered = true;
+  return 0;
+}
+
+static INT_U8 until_message_answered() {
+  if (page_manager) page_manager->update(false);
+  present_frame(-1);
+  return message_answered ? 0 : 1;
+}
+
+// The message with OK in a window of the quit question's width (within the screen), as tall as the
+// message needs within the screen; false when no such window can be had.
+static bool show_message_window(WM_PAGE_MANAGER* manager, const char* title, const char* text) {
+  static WM_DIALOG_EFFECTS no_effects = {0, 0, 0, 255};
+  INT_S16 width = database->EXIT.width > 0 ? database->EXIT.width : 320;
+  INT_S16 height = database->EXIT.height > 0 ? database->EXIT.height : 170;
+  WM_CONFIRM* box = nullptr;
+  for (int attempt = 0; attempt < 2; attempt++) {
+    GRAPHICS_MODE mode = {title, width, height, 0, -1, -1, -1, -1, 0};
+    if (!OpenGraphics(&mode, 0)) return false;
+    manager->get_root()->resize(get_screen_width(0), get_screen_height(0), true);
+    delete box;
+    box = new WM_CONFIRM(get_screen_width(0), get_screen_height(0), title, wizard_text(&LANGUAGE::OK_BUTTON), nullptr,
+                         1, message_answer, 0, 1, nullptr, 0, 0, 0, 0, 1, 100, &no_effects);
+    if (!box->text) break;
+    box->add_message(text);
+    box->text->drawing_flags = 0;
+    // A message longer than the window has room for: the window grows to it, once.
+    INT_S32 wanted = box->height - box->text->height + box->text->height_for_lines();
+    if (attempt > 0 || wanted <= get_screen_height(0)) break;
+    height = (INT_S16)(wanted > 32767 ? 32767 : wanted);
+  }
+  give_button_icon(box->buttons[0], &database->skin_icons[DATABASE::yes_icon]);
+  // Drawn as the wizard draws its questions.
+  border_light_colour = COLOUR_INVISIBLE;
+  border_dark_colour = COLOUR_INVISIBLE;
+  manager->get_root()->add_top_level(box, false);
+  set_close_callback(message_closed);
+  message_answered = false;
+  run_frame_loop(until_message_answered);
+  return true;
+}
+
+void tell_screen_too_small(WM_PAGE_MANAGER* manager) {
   const char* title = wizard_text(&LANGUAGE::CHECK_DESKTOP_FAILED_TITLE);
-  const char* text = wizard_text(&LANGUAGE::CHECK_DESKTOP_FAILED);
-  std::string sizes = format_text("The screen is %d x %d; the installer's window needs %d x %d.",
-                                  (int)get_desktop_width(), (int)get_desktop_height(), (int)database->DIALOG.width,
-                                  (int)database->DIALOG.height);
-  show_message_box(title[0] ? title : "Screen too small", text[0] ? (std::string(text) + "\n\n" + sizes).c_str()
-                                                                  : sizes.c_str());
+  if (!title[0]) title = "Screen too small";
+  std::string statement = statement_of(wizard_text(&LANGUAGE::CHECK_DESKTOP_FAILED));
+  if (!statement.empty()) statement += "\n\n";
+  // times: what stands between a width and a height.
+  auto text = [&](const char* times) {
+    return statement + format_text("The screen is %d%s%d; the installer's window needs %d%s%d.", (int)get_desktop_width(),
+                                   times, (int)get_desktop_height(), (int)database->DIALOG.width, times,
+                                   (int)database->DIALOG.height);
+  };
+  if (!running_unattended() && manager) {
+    database->load_package_fonts();
+    // In the window a size keeps to one line: no break beside its "x".
+    if (show_message_window(manager, title, text("\xA0x\xA0").c_str())) return;
+  }
+  show_message_box(title, text(" x ").c_str());
 }
 
 void begin_wizard(WM_PAGE_MANAGER* manager) {
@@ -91,7 +170,7 @@ WM_RESULT configuration_chosen(WM_SCREEN_OBJECT* object, INT_U32, INT_U32 result
     return 0;
   }
   if (!open_installer_window(false)) {
-    tell_screen_too_small();
+    tell_screen_too_small(nullptr);  // inside a pass: a message box, no frame loop of its own
     end_program(EXIT_JOB_NOT_STARTED);
   }
   begin_wizard(page_manager);

@@ -216,6 +216,7 @@ struct INSTALL_STATE {
   INT_S32 step_counter = 0;
   INT_S32 step_total = 0;       // the installation's file count + 1
   INT_S32 error_count = 0;      // files that failed to unpack
+  INT_S32 unmade_count = 0;     // shortcuts and the uninstall entry asked for and not made
   bool stopped = false;         // the destination cannot be made: nothing was installed
   bool interrupted = false;     // a request of the system to end the program stopped the installation
   bool log_failed = false;      // a line of the install log could not be written

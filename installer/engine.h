@@ -59,6 +59,8 @@ public:
     (void)cause;
     copy_error(database, path_text, packed_name);
   }
+  // A shortcut or the uninstall entry was not made: text says which and why, as its log line does.
+  virtual void not_made(DATABASE* database, const char* text) { (void)database, (void)text; }
   // The installation stopped before installing anything (the destination folder cannot be created).
   virtual void installation_stopped(DATABASE* database, const char* message) = 0;
   // A line could not be written to the install log at path_text (a full disk): the log ends there.
@@ -87,7 +89,8 @@ const INT_S16 COPY_ERROR_LINES = 100;
 WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_EVENT_CALLBACK event_callback);
 
 // What the page says of an installation that did not complete: the destination that could not be
-// made, or how many files could not be installed and what failed last.
+// made, how many files could not be installed and what failed last, or the shortcuts and the uninstall
+// entry that were not made.
 std::string installation_failure_text(const DATABASE* database);
 
 // Automatic mode: installs the current installation of the loaded database into its default
@@ -103,15 +106,31 @@ INT_S32 create_patch_description(const char* argument);
 // not know (setting a folder from one ends the program); false then, or when the folder cannot be set.
 bool set_known_folder(FOLDER* folder, const char* text, bool create, FOLDER* here = nullptr);
 
+// Sets the folder from an install location text (the default path or the chosen one): a system folder's
+// variable ("$SYSAPP", "$INSTDATA", "$APPDATA", "$USERDATA" or "$USERPREFS") names the system's folder
+// and in it the application's sub-folder (the package's application name; none when it is empty), as
+// the installation's folder texts name it, whatever the installer's own file is called; with create
+// every folder on the way is made as needed. Any other text as set_known_folder takes it.
+bool set_location_folder(FOLDER* folder, const char* text, const char* application, bool create,
+                         FOLDER* here = nullptr);
+// The path of this computer that the location text names (as set_location_folder sets it), for pages
+// and messages, whether or not it exists yet; the text itself when it names no path.
+std::string location_path_text(const char* text, const char* application);
+// The location text of a folder chosen in the folder dialog: its variable form, unless that begins with
+// a system folder's variable (which names the folder of the installer's own name there, not the
+// application's), then from the drive root.
+std::string chosen_location_text(const FOLDER& folder);
+
 // A command-line file name: "$HERE/" is put before a text that does not begin with '$'; the file name
 // is the part after the last '/', the folder (which must exist; nothing is created) the part before
 // it, set relative to here ("$HERE"). False when the folder does not exist or the name is empty or
 // too long (name needs 256 bytes).
 bool set_folder_and_name(const char* argument, FOLDER* folder, char* name, FOLDER* here);
-// Why set_folder_and_name refused the argument, for the console: a path of the host's own form
-// ("/home/...", "C:\\...") is given from the drive root ("$ROOT0" and the path), any other names a folder
-// that does not exist.
-std::string file_argument_problem(const char* argument);
+// Why set_folder_and_name refused the argument (whose "$HERE" is here), for the console: a path of the
+// host's own form ("/home/...", "C:\\...") is given from the drive root ("$ROOT0" and the path); a text
+// that names a folder and no file gets a file name of that folder to give (example, when given); a
+// folder that does not exist is named as the path of this computer it would be.
+std::string file_argument_problem(const char* argument, const FOLDER* here = nullptr, const char* example = nullptr);
 
 // Result of the copy-out.
 enum ATTACHED_RESULT {
@@ -141,9 +160,15 @@ void make_closing_image(IMAGE* image);
 // question on a close request.
 bool open_installer_window(bool splash_window);
 // The window cannot be had because the screen is smaller than its smallest size: one message says so in
-// the package's words for it (the current language's CHECK_DESKTOP_FAILED_TITLE and CHECK_DESKTOP_FAILED)
-// and names the screen's size and the window's.
-void tell_screen_too_small();
+// the package's words for it (the current language's CHECK_DESKTOP_FAILED_TITLE, and the statement of
+// CHECK_DESKTOP_FAILED) and names the screen's size and the window's, with OK as its one answer. It shows
+// in a window that fits the screen, drawn on the manager, and returns once it is answered (OK, Enter,
+// Space, Escape, the window's close button); unattended, without a manager (inside a pass), or where no
+// window can be had, it is a message box (standard error natively).
+void tell_screen_too_small(WM_PAGE_MANAGER* manager);
+// A message that can only be acknowledged says what is, never asks: the text without a question that
+// closes it (from the last sentence's end before its final "?"; "" when the text is only a question).
+std::string statement_of(const char* text);
 void begin_wizard(WM_PAGE_MANAGER* manager);
 
 // An alternative start that the start-up does not use: the file selector asks for the installation's

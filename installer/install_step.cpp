@@ -245,6 +245,18 @@ static bool set_destination(INSTALL_STATE* state, FOLDER* folder, const char* te
   return true;
 }
 
+// Why a folder text of the installation names no folder (set_destination failed, the system's cause of
+// the last file failure at hand): it begins with no path variable, or one this program does not know,
+// or the folder (named as a path of this computer) cannot be created.
+static std::string folder_failure(const char* text) {
+  char reason[256];
+  describe_file_failure(reason, sizeof reason);
+  if (text[0] != '$') return std::string("folder \"") + text + "\" begins with no path variable";
+  if (!is_known_path_text(text)) return std::string("folder \"") + text + "\" begins with a path variable this program does not know";
+  return std::string("folder \"") + expand_path_text(text, nullptr) + "\" cannot be created" +
+         (reason[0] ? std::string(" (") + reason + ")" : std::string());
+}
+
 // A file name from the installation data stays inside its destination folder: it has no ".." component,
 // does not begin with a separator and names no drive, in the name that both hosts see.
 static bool name_stays_inside(const char* name) {
@@ -373,6 +385,7 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   state->other_in_found = state->other_in_late_found = state->other_in_made = false;
   state->running = true;
   state->error_count = 0;
+  state->unmade_count = 0;
   state->stopped = false;
   state->interrupted = false;
   state->log_failed = false;
@@ -398,16 +411,16 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   // The destination must exist (or be made): the installation never goes into another folder.
   forget_file_failure();
   FOLDER found(state->base_folder);
-  bool existed = set_known_folder(&found, database->install_path, false);
+  bool existed = set_location_folder(&found, database->install_path, database->APPLICATION.app_string, false);
   if (existed) state->base_folder = found;
-  if (!existed && !set_known_folder(&state->base_folder, database->install_path, true)) {
+  if (!existed &&
+      !set_location_folder(&state->base_folder, database->install_path, database->APPLICATION.app_string, true)) {
     char reason[256];
     describe_file_failure(reason, sizeof reason);
     // The folder as a path of the host, and the system's cause.
-    std::string said = format_text("the destination folder \"%s\" cannot be created",
-                                   is_known_path_text(database->install_path)
-                                       ? expand_path_text(database->install_path, nullptr)
-                                       : database->install_path);
+    std::string said =
+        "the destination folder \"" + location_path_text(database->install_path, database->APPLICATION.app_string) +
+        "\" cannot be created";
     if (reason[0]) said += std::string(" (") + reason + ")";
     state->failure_text = "T" + said.substr(1) + ".";
     state->stopped = true;
@@ -640,17 +653,33 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
 }
 
 // A folder argument of a shortcut: from the system text when chosen, else the plain one; null when the
-// chosen text is empty or the folder cannot be set.
-static FOLDER* shortcut_folder(DATABASE* database, FOLDER* folder, const char* plain, const char* system) {
+// chosen text is empty or the folder cannot be set (why goes into failure, when given).
+static FOLDER* shortcut_folder(DATABASE* database, FOLDER* folder, const char* plain, const char* system,
+                               std::string* failure = nullptr) {
   const char* text = choose_path(database, plain, system);
   if (!text[0]) return nullptr;
   *folder = database->install_state.base_folder;
-  return set_destination(&database->install_state, folder, text) ? folder : nullptr;
+  forget_file_failure();
+  if (set_destination(&database->install_state, folder, text)) return folder;
+  if (failure) *failure = folder_failure(text);
+  return nullptr;
+}
+
+// A shortcut or the uninstall entry asked for and not made: its line in the step's lines (what and why),
+// counted, said to the observer and kept as what failed last for the page.
+static void not_made(DATABASE* database, std::string* lines, const std::string& what, const std::string& why) {
+  INSTALL_STATE* state = &database->install_state;
+  std::string line = printable_text(what.c_str()) + " not made: " + printable_text(why.c_str());
+  *lines += line + "\n";
+  state->unmade_count++;
+  state->failure_text = what + " not made: " + why + ".";
+  if (observer) observer->not_made(database, line.c_str());
 }
 
 // The step's lines gather in the state: a session that ends while a progress is shown (its messages
 // are taken there) logs the shortcuts made so far. An installation with a file not installed makes none:
-// they could lead to nothing.
+// they could lead to nothing. A shortcut whose program folder cannot be set is not made (it would lead
+// to a program of another folder); each one not made is said with the cause.
 static void make_shortcuts(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* installation) {
   std::string& lines = database->install_state.step_lines;
   INT_S16 items = database->install_state.error_count == 0 ? installation->item_count : (INT_S16)0;
@@ -658,36 +687,65 @@ static void make_shortcuts(DATABASE* database, INSTALL_DIALOG* page, INSTALLATIO
     INSTALLATION_ITEM* item = &installation->items[i];
     if (item->platform != PLATFORM_ANY && item->platform != PLATFORM_WIN32) continue;
     FOLDER program_store, extra_store;
+    std::string program_failure;
     FOLDER* program = shortcut_folder(database, &program_store, item->program_path_from_inst_loc,
-                                      item->system_program_path_from_inst_loc);
+                                      item->system_program_path_from_inst_loc, &program_failure);
     FOLDER* extra = shortcut_folder(database, &extra_store, item->extra_path_from_inst_loc,
                                     item->system_extra_path_from_inst_loc);
     std::string extra_text = printable_text(extra ? extra->path : "null");
     std::string program_text = printable_text(program ? program->path : "null");
     std::string program_name = printable_text(item->program_name), arguments = printable_text(item->arguments);
     std::string link_name = printable_text(item->link_name), extra_name = printable_text(item->extra_name);
+    std::string why;
     if (!item->menu_folder[0] && database->desktop_shortcut == 1 &&
         database->system_capabilities().has_desktop_shortcuts == 1) {
       progress(page, LANGUAGE_STRING(database, INSTALLING_DESKTOP_SHORTCUT), 100);
-      create_desktop_shortcut(item->type, item->program_name, item->arguments, item->link_name, extra,
-                              item->extra_name, program);
-      lines += format_text("create_desktop_shortcut( %d, \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\" );\n",
-                           (int)item->type, program_name.c_str(), arguments.c_str(), link_name.c_str(),
-                           extra_text.c_str(), extra_name.c_str(), program_text.c_str());
+      std::string what = std::string("Desktop shortcut \"") + item->link_name + "\"";
+      if (!program_failure.empty())
+        not_made(database, &lines, what, "its program " + program_failure);
+      else if (!create_desktop_shortcut(item->type, item->program_name, item->arguments, item->link_name, extra,
+                                        item->extra_name, program, &why))
+        not_made(database, &lines, what, why);
+      else
+        lines += format_text("create_desktop_shortcut( %d, \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\" );\n",
+                             (int)item->type, program_name.c_str(), arguments.c_str(), link_name.c_str(),
+                             extra_text.c_str(), extra_name.c_str(), program_text.c_str());
     }
     if (item->menu_folder[0] && database->menu_shortcut == 1 &&
         database->system_capabilities().has_menu_shortcuts == 1) {
       progress(page, LANGUAGE_STRING(database, INSTALLING_MENU_SHORTCUT), 100);
-      create_os_menu_shortcut(item->type, item->program_name, item->arguments, item->link_name, item->menu_folder,
-                              extra, item->extra_name, program);
-      lines += format_text("create_os_menu_shortcut( %d, \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\" );\n",
-                           (int)item->type, program_name.c_str(), arguments.c_str(), link_name.c_str(),
-                           printable_text(item->menu_folder).c_str(), extra_text.c_str(), extra_name.c_str(),
-                           program_text.c_str());
+      std::string what = std::string("Menu shortcut \"") + item->link_name + "\" in \"" + item->menu_folder + "\"";
+      if (!program_failure.empty())
+        not_made(database, &lines, what, "its program " + program_failure);
+      else if (!create_os_menu_shortcut(item->type, item->program_name, item->arguments, item->link_name,
+                                        item->menu_folder, extra, item->extra_name, program, &why))
+        not_made(database, &lines, what, why);
+      else
+        lines += format_text(
+            "create_os_menu_shortcut( %d, \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\", \"%s\" );\n", (int)item->type,
+            program_name.c_str(), arguments.c_str(), link_name.c_str(), printable_text(item->menu_folder).c_str(),
+            extra_text.c_str(), extra_name.c_str(), program_text.c_str());
     }
   }
   if (!lines.empty() || !database->install_state.removed_lines.empty()) write_log(&database->install_state, lines, false);
   lines.clear();
+}
+
+// The uninstall entry asked for: its "RegKey" line when it is made, else its line saying why not.
+static void make_uninstall_entry(DATABASE* database, INSTALLATION* installation, std::string* lines) {
+  INSTALL_STATE* state = &database->install_state;
+  std::string what = std::string("Uninstall entry \"") + installation->uninstaller_name + "\"";
+  FOLDER folder(state->base_folder);
+  const char* text = choose_path(database, installation->uninstaller_path, installation->uninstaller_syspath);
+  forget_file_failure();
+  if (!set_destination(state, &folder, text)) return not_made(database, lines, what, "its program " + folder_failure(text));
+  std::string program = full_path(folder, installation->uninstaller_filename);
+  if (!file_exists(&folder, installation->uninstaller_filename))
+    return not_made(database, lines, what, "its program \"" + program + "\" does not exist");
+  std::string why;
+  if (!write_uninstall_entry(installation->uninstaller_name, installation->uninstaller_name, program.c_str(), &why))
+    return not_made(database, lines, what, why);
+  *lines += format_text("RegKey \"%s\"\n", printable_text(installation->uninstaller_name).c_str());
 }
 
 static void complete(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* installation) {
@@ -695,26 +753,20 @@ static void complete(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* ins
   std::string& lines = state->step_lines;
   // An installation with a file not installed is not registered: its uninstall entry would lead to a
   // part of it.
-  if (state->error_count == 0 && installation->uninstaller_name[0] && installation->uninstaller_filename[0]) {
-    FOLDER folder(state->base_folder);
-    const char* text = choose_path(database, installation->uninstaller_path, installation->uninstaller_syspath);
-    if (set_destination(state, &folder, text) && file_exists(&folder, installation->uninstaller_filename)) {
-      std::string program = full_path(folder, installation->uninstaller_filename);
-      if (write_uninstall_entry(installation->uninstaller_name, installation->uninstaller_name, program.c_str()))
-        lines = format_text("RegKey \"%s\"\n", printable_text(installation->uninstaller_name).c_str());
-    }
-  }
+  if (state->error_count == 0 && installation->uninstaller_name[0] && installation->uninstaller_filename[0])
+    make_uninstall_entry(database, installation, &lines);
   reset_base_path();
   if (observer) observer->show_install_complete(page);
-  if (state->error_count == 0)
+  if (state->error_count == 0 && state->unmade_count == 0)
     progress(page, LANGUAGE_STRING(database, COMPLETE), 100);
   else
     progress(page, installation_failure_text(database).c_str(), 100);
   state->step_counter++;
-  if (state->error_count == 0)
+  // Every file not installed, shortcut and entry not made is an error of the installation.
+  if (state->error_count == 0 && state->unmade_count == 0)
     lines += "Installation completed without any errors.\n";
   else
-    lines += format_text("Installation completed with %d errors.\n", (int)state->error_count);
+    lines += format_text("Installation completed with %d errors.\n", (int)(state->error_count + state->unmade_count));
   write_log(state, lines, false);
   lines.clear();
   finish_log(state);
@@ -787,7 +839,9 @@ void DATABASE::install_step(INSTALL_DIALOG* page) {
 
 std::string installation_failure_text(const DATABASE* database) {
   const INSTALL_STATE& state = database->install_state;
-  if (state.stopped) return state.failure_text;
+  if (state.stopped || (state.error_count == 0 && state.unmade_count == 1)) return state.failure_text;
+  if (state.error_count == 0 && state.unmade_count > 1)
+    return format_text("%d shortcuts and entries were not made; the last: ", (int)state.unmade_count) + state.failure_text;
   if (state.error_count == 1) return "1 file could not be installed: " + state.failure_text;
   return format_text("%d files could not be installed; the last: ", (int)state.error_count) + state.failure_text;
 }
@@ -832,10 +886,10 @@ bool DATABASE::read_install_log(std::string* log_path, std::string* settings_fou
   bool system_choice = PATCH.system_dest_path_from_inst_loc[0] && system_paths;
   const char* text = system_choice ? PATCH.system_dest_path_from_inst_loc : PATCH.dest_path_from_inst_loc;
   FOLDER base;
-  if (!set_known_folder(&base, install_path, false)) {
+  if (!set_location_folder(&base, install_path, APPLICATION.app_string, false)) {
     // No destination: the log is named where it would be.
     if (log_path) {
-      *log_path = is_known_path_text(install_path) ? expand_path_text(install_path, nullptr) : install_path;
+      *log_path = location_path_text(install_path, APPLICATION.app_string);
       if (std::strncmp(text, "$HERE/", 6) == 0)
         for (const char* at = text + 5; *at; at++) *log_path += *at == '/' ? (char)PATH_SEPARATOR : *at;
       if (log_path->empty() || log_path->back() != PATH_SEPARATOR) *log_path += PATH_SEPARATOR;
@@ -895,7 +949,7 @@ bool DATABASE::read_install_log(std::string* log_path, std::string* settings_fou
   // step reads the destination, before the base path names it: a destination below the program's own
   // folder ("$APP/...", as the folder dialog gives it) then means the same folder on both sides.
   FOLDER logged(base), current(base);
-  bool logged_set = logged.set(logged_path.c_str(), false, &base);
-  bool current_set = current.set(install_path, false, &base);
+  bool logged_set = set_location_folder(&logged, logged_path.c_str(), APPLICATION.app_string, false, &base);
+  bool current_set = set_location_folder(&current, install_path, APPLICATION.app_string, false, &base);
   return logged_set && current_set && logged.equals(&current);
 }

@@ -116,16 +116,24 @@ static void print_usage(const char* program) {
                 "\t\t  compares two packages, old=new, and writes \"patch.xml\" beside the old one\n\n");
 }
 
+// What "-x" takes, said after a problem with it.
+static const char* const CONFIGURATION_EXPECTED =
+    "\"-x\" takes a file name in the folder that holds \"installer.pkg\" (the name itself need not exist)\n";
+// The argument of "-x", for the messages of a package not found.
+static std::string configuration_argument;
+
 // "-x": the data folder (which must exist) and the configuration file name.
 static void take_configuration(const char* argument) {
   FOLDER folder(database->data_folder);
   char name[256];
   if (!set_folder_and_name(argument, &folder, name, nullptr)) {
-    console_print(format_text("ERROR: %s\n", file_argument_problem(argument).c_str()).c_str());
+    console_print(format_text("ERROR: %s\n", file_argument_problem(argument, &folder, "installer.xml").c_str()).c_str());
+    console_print(CONFIGURATION_EXPECTED);
     end_one_shot(EXIT_JOB_NOT_STARTED);
   }
   database->data_folder = folder;
   database->xml_name.assign(name);
+  configuration_argument = argument;
   configuration_named = true;
 }
 
@@ -138,7 +146,7 @@ static void generate_skin(const char* argument) {
   FOLDER folder;
   char name[256];
   if (!set_folder_and_name(argument, &folder, name, nullptr)) {
-    console_print(format_text("ERROR: %s\n", file_argument_problem(argument).c_str()).c_str());
+    console_print(format_text("ERROR: %s\n", file_argument_problem(argument, &folder).c_str()).c_str());
     end_one_shot(EXIT_JOB_NOT_STARTED);
   }
   database->load_skin(SKIN_FOLDER_TEXT);
@@ -204,8 +212,19 @@ static void run_automatic_mode() {
   // A request to end the program cuts the loading short too.
   if (end_requested()) end_automatic_mode_early();
   if (!loaded) {
+    // Where the package was looked for, and why it did not load; a name of "-x" that is a folder was
+    // meant as the package's folder.
     console_print("ERROR: unable to load data\n");
-    console_print(format_text("%s\n", printable_text(database->load_failure.c_str()).c_str()).c_str());
+    const char* path = database->data_folder.get_path_text(PACKAGE_FILE_NAME);
+    console_print(format_text("%s%s%s\n", path ? printable_text(path).c_str() : "", path ? ": " : "",
+                              printable_text(database->load_failure.c_str()).c_str())
+                      .c_str());
+    FOLDER named(database->data_folder);
+    if (configuration_named && named.enter(database->xml_name.text, false)) {
+      std::string folder = printable_text(configuration_argument.c_str());
+      console_print(("\"" + folder + "\" is a folder: for the package in it, give \"" + folder + "/installer.xml\"\n").c_str());
+      console_print(CONFIGURATION_EXPECTED);
+    }
     end_one_shot(EXIT_JOB_NOT_STARTED);
   }
   console_print("Packing data...\n");
@@ -293,7 +312,7 @@ void application_main(INT_S16 argc, char** argv) {
   // that could not start, rather than a loop with nothing to show.
   if (!open_installer_window(splash_window)) {
     close_main_window(0);
-    tell_screen_too_small();
+    tell_screen_too_small(application_page_manager);
     end_one_shot(EXIT_JOB_NOT_STARTED);
   }
   begin_wizard(application_page_manager);

@@ -37,7 +37,14 @@ INT_S32 DATABASE::package_buffer_size() const {
 
 bool DATABASE::load_package(const char* name) {
   load_failure = std::string("the package \"") + (name ? name : "") + "\" cannot be opened";
-  if (!data_file_opens(&data_folder, name)) return false;
+  forget_file_failure();
+  if (!data_file_opens(&data_folder, name)) {
+    // The system's cause (a missing file, a folder or a pipe at its name, no permission).
+    char reason[256];
+    describe_file_failure(reason, sizeof reason);
+    if (reason[0]) load_failure += std::string(" (") + reason + ")";
+    return false;
+  }
 
   delete package;
   package = new PACKAGE(&data_folder, name, false, PACKAGE_OPEN_BLOCK_SIZE, true, true);

@@ -91,7 +91,7 @@ static bool load_named_package(DATABASE* database, const char* name, const char*
   char file_name[256];
   std::string problem;
   if (!set_folder_and_name(name, &database->data_folder, file_name, nullptr))
-    problem = file_argument_problem(name);
+    problem = file_argument_problem(name, &database->data_folder, "installer.pkg");
   else if (!database->load_package(file_name))
     problem = printable_text(database->data_folder.get_path_text(file_name)) + ": " +
               printable_text(database->load_failure.c_str());

@@ -1,6 +1,6 @@
 // Installer state kept beside the package: the index file "installer.idx" that holds a whole database
-// in the data folder, the command line's file names split into an existing folder and a name, and the
-// engine's text helpers.
+// in the data folder, the install location's folder, the command line's file names split into an
+// existing folder and a name, and the engine's text helpers.
 #include "database.h"
 
 #include <cstdarg>
@@ -13,6 +13,7 @@
 #include "engine.h"
 #include "files.h"
 #include "text_file.h"
+#include "velk_string.h"
 
 static const char* const INDEX_FILE_NAME = "installer.idx";
 
@@ -38,6 +39,100 @@ bool set_known_folder(FOLDER* folder, const char* text, bool create, FOLDER* her
   return is_known_path_text(text) && folder->set(text, create, here);
 }
 
+// The kind of system folder that a location text's variable names ("$SYSAPP", "$INSTDATA", "$APPDATA",
+// "$USERDATA", "$USERPREFS", in any case and not a named path), with the text after the variable in
+// rest; -1 for any other text.
+static INT_S32 location_system_kind(const char* text, std::string* rest) {
+  if (!text || text[0] != '$' || is_named_path_text(text)) return -1;
+  static const struct {
+    const char* name;
+    INT_S32 kind;
+  } variables[] = {{"$SYSAPP", SYSTEM_FOLDER_PROGRAMS},
+                   {"$INSTDATA", SYSTEM_FOLDER_INSTALL_DATA},
+                   {"$APPDATA", SYSTEM_FOLDER_COMMON_DATA},
+                   {"$USERDATA", SYSTEM_FOLDER_USER_DATA},
+                   {"$USERPREFS", SYSTEM_FOLDER_USER_PREFS}};
+  const char* slash = std::strchr(text, '/');
+  std::string name = slash ? std::string(text, (size_t)(slash - text)) : std::string(text);
+  for (const auto& variable : variables) {
+    if (string_compare_no_case(name.c_str(), variable.name, 0x7FFF) != 0) continue;
+    *rest = slash ? slash : "";
+    return variable.kind;
+  }
+  return -1;
+}
+
+bool set_location_folder(FOLDER* folder, const char* text, const char* application, bool create, FOLDER* here) {
+  std::string rest;
+  INT_S32 kind = location_system_kind(text, &rest);
+  if (kind < 0) return set_known_folder(folder, text, create, here);
+  // A system folder without the application's sub-folder leaves the folder at the system folder, as a
+  // walk that fails leaves the folder reached.
+  FOLDER system;
+  system.path[0] = 0;
+  if (!get_system_folder(&system, kind, application ? application : "", create ? 1 : 0)) {
+    if (system.path[0]) *folder = system;
+    return false;
+  }
+  return folder->set(("$HERE" + rest).c_str(), create, &system);
+}
+
+// Appends the '/'-separated parts of tail to a path of this computer: ".." goes up (never above its
+// root), "." and empty parts are nothing.
+static void append_path_parts(std::string* path, const std::string& tail) {
+  for (size_t at = 0; at < tail.size();) {
+    size_t end = tail.find('/', at);
+    if (end == std::string::npos) end = tail.size();
+    std::string part = tail.substr(at, end - at);
+    at = end + 1;
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      size_t separator = path->find_last_of(PATH_SEPARATOR);
+      if (separator == std::string::npos) continue;
+      bool root = separator == 0 || (*path)[separator - 1] == ':';
+      path->erase(root ? separator + 1 : separator);
+      continue;
+    }
+    if (path->empty() || path->back() != PATH_SEPARATOR) *path += PATH_SEPARATOR;
+    *path += part;
+  }
+}
+
+std::string location_path_text(const char* text, const char* application) {
+  std::string rest;
+  INT_S32 kind = location_system_kind(text, &rest);
+  if (kind < 0) return is_known_path_text(text) ? expand_path_text(text, nullptr) : std::string(text ? text : "");
+  // The system folder (which stays unchanged when it is missing), or the folder reached on the way to the
+  // application's sub-folder (the system folder), from which the rest follows as text.
+  FOLDER system;
+  system.path[0] = 0;
+  std::string tail = rest;
+  if (!get_system_folder(&system, kind, application ? application : "", 0)) {
+    if (!system.path[0]) return text;
+    if (application && application[0]) tail = std::string("/") + application + rest;
+  }
+  std::string path = system.path;
+  append_path_parts(&path, tail);
+  return path;
+}
+
+std::string chosen_location_text(const FOLDER& folder) {
+  char text[FOLDER_PATH_SIZE];
+  FOLDER copy(folder);
+  copy.get_portable_text(text, nullptr);
+  std::string rest;
+  if (location_system_kind(text, &rest) < 0) return text;
+  // From the drive root, '/' between the folders.
+  INT_S16 drive = get_drive_index(&folder);
+  const char* root = get_drive_root_text(drive);
+  std::string below = root && std::strncmp(folder.path, root, std::strlen(root)) == 0 ? folder.path + std::strlen(root)
+                                                                                      : folder.path;
+  for (char& c : below)
+    if (c == PATH_SEPARATOR) c = '/';
+  while (!below.empty() && below[0] == '/') below.erase(0, 1);
+  return "$ROOT" + std::to_string(drive) + "/" + below;
+}
+
 bool set_folder_and_name(const char* argument, FOLDER* folder, char* name, FOLDER* here) {
   if (!argument || !folder || !name) return false;
   std::string text = argument[0] == '$' ? std::string(argument) : std::string("$HERE/") + argument;
@@ -53,25 +148,54 @@ bool set_folder_and_name(const char* argument, FOLDER* folder, char* name, FOLDE
   return true;
 }
 
-std::string file_argument_problem(const char* argument) {
+std::string file_argument_problem(const char* argument, const FOLDER* here, const char* example) {
   std::string text = argument ? argument : "";
   bool drive_letter = text.size() >= 2 && text[1] == ':' &&
                       ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
-  if (text.empty() || (text[0] != '/' && text[0] != '\\' && !drive_letter))
-    return "the folder of \"" + printable_text(text.c_str()) + "\" does not exist";
-  // The drive of the path (the first drive for a path without one), then the path with '/'.
-  INT_S32 drive = 0;
-  for (INT_S32 i = 0; drive_letter && i < get_drive_count(); i++) {
-    const char* root = get_drive_root_text((INT_S16)i);
-    if (root && (root[0] | 0x20) == (text[0] | 0x20)) drive = i;
+  if (!text.empty() && (text[0] == '/' || text[0] == '\\' || drive_letter)) {
+    // The drive of the path (the first drive for a path without one), then the path with '/'.
+    INT_S32 drive = 0;
+    for (INT_S32 i = 0; drive_letter && i < get_drive_count(); i++) {
+      const char* root = get_drive_root_text((INT_S16)i);
+      if (root && (root[0] | 0x20) == (text[0] | 0x20)) drive = i;
+    }
+    std::string rest = drive_letter ? text.substr(2) : text;
+    for (char& c : rest)
+      if (c == '\\') c = '/';
+    if (rest.empty() || rest[0] != '/') rest.insert(0, "/");
+    return "\"" + printable_text(text.c_str()) + "\" is a path of this computer: give it from the drive root, as \"$ROOT" +
+           std::to_string(drive) + "\" followed by the path: \"$ROOT" + std::to_string(drive) +
+           printable_text(rest.c_str()) + "\"";
   }
-  std::string rest = drive_letter ? text.substr(2) : text;
-  for (char& c : rest)
-    if (c == '\\') c = '/';
-  if (rest.empty() || rest[0] != '/') rest.insert(0, "/");
-  return "\"" + printable_text(text.c_str()) + "\" is a path of this computer: give it from the drive root, as \"$ROOT" +
-         std::to_string(drive) + "\" followed by the path: \"$ROOT" + std::to_string(drive) +
-         printable_text(rest.c_str()) + "\"";
+  // Split as set_folder_and_name splits it.
+  std::string full = !text.empty() && text[0] == '$' ? text : "$HERE/" + text;
+  size_t slash = full.find_last_of('/');
+  std::string folder_text = slash == std::string::npos ? std::string("$HERE") : full.substr(0, slash);
+  std::string name = slash == std::string::npos ? full : full.substr(slash + 1);
+  std::string shown = printable_text(text.c_str());
+  if (name.empty() || name[0] == '$') {
+    std::string said = "\"" + shown + "\" names a folder and no file in it: give a file name in that folder";
+    if (example) {
+      std::string folder = shown;
+      while (!folder.empty() && folder.back() == '/') folder.pop_back();
+      said += ", e.g. \"" + folder + "/" + example + "\"";
+    }
+    return said;
+  }
+  if (name.size() > 255) return "the file name of \"" + shown + "\" is longer than 255 characters";
+  if (!is_known_path_text(folder_text.c_str()))
+    return "\"" + printable_text(folder_text.substr(0, folder_text.find('/')).c_str()) +
+           "\" is no path variable this program knows (in \"" + shown + "\")";
+  // The folder as a path of this computer: "$HERE" is here's, any other variable's as it resolves.
+  std::string path;
+  if (here && string_compare_no_case(folder_text.c_str(), "$HERE", 5) == 0 &&
+      (folder_text.size() == 5 || folder_text[5] == '/')) {
+    path = here->path;
+    append_path_parts(&path, folder_text.substr(5));
+  } else {
+    path = expand_path_text(folder_text.c_str(), nullptr);
+  }
+  return "the folder \"" + printable_text(path.c_str()) + "\" of \"" + shown + "\" does not exist";
 }
 
 std::string format_text(const char* format, ...) {

@@ -57,7 +57,7 @@ static void open_folder_dialog(INSTALL_DIALOG* page) {
   // this program does not know (the destination comes from the package) starts where the dialog stands.
   FOLDER start;
   bool known = is_known_path_text(database->install_path);
-  if (known) start.set(database->install_path, false);
+  if (known) set_location_folder(&start, database->install_path, database->APPLICATION.app_string, false);
   selector->set_mode(FILE_SELECT_FOLDER, known ? &start : nullptr, nullptr, nullptr);
   selector->click_user1 = object_handle(page);
   selector->draggable = database->FILE_SELECT.can_drag;
@@ -80,10 +80,8 @@ static void take_chosen_folder(WM_FILE_SELECT* selector, bool chosen) {
   if (chosen) {
     FOLDER folder;
     selector->get_selection(&folder, nullptr, 0);
-    char text[FOLDER_PATH_SIZE];
-    folder.get_portable_text(text, nullptr);
-    std::snprintf(database->install_path, sizeof database->install_path, "%s", text);
-    show_location(expand_path_text(database->install_path, nullptr), true);
+    std::snprintf(database->install_path, sizeof database->install_path, "%s", chosen_location_text(folder).c_str());
+    show_location(location_path_text(database->install_path, database->APPLICATION.app_string).c_str(), true);
     INSTALL_DIALOG* page = live_page();
     show_update_check(page);
   }
@@ -144,7 +142,7 @@ WM_RESULT install_dialog_event(WM_SCREEN_OBJECT* object, INT_U32 event, INT_U32 
       bool free_choice = !database->use_system_paths;
       set_button_enabled(location_button, free_choice);
       set_button_enabled(browse_button, free_choice);
-      show_location(free_choice ? expand_path_text(database->install_path, nullptr)
+      show_location(free_choice ? location_path_text(database->install_path, database->APPLICATION.app_string).c_str()
                                 : wizard_text(&LANGUAGE::SELECT_OPTIONS_SYSPATHS_SELECTED),
                     free_choice);
       show_update_check(page);
@@ -227,7 +225,7 @@ static WIZARD_INSTALL_OBSERVER wizard_observer;
 
 bool wizard_installation_failed() {
   const INSTALL_STATE& state = database->install_state;
-  return state.stopped || state.interrupted || state.error_count > 0 || state.log_failed;
+  return state.stopped || state.interrupted || state.error_count > 0 || state.unmade_count > 0 || state.log_failed;
 }
 
 INT_S32 end_wizard() {

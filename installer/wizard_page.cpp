@@ -341,7 +341,9 @@ void INSTALL_DIALOG::build_text_window(INT_S16 cw, INT_S16 top, INT_S16 capacity
 }
 
 // The language buttons or the installations' check boxes, one per row, in a grid as large as they need
-// in the middle of the content.
+// in the middle of the content. An installation's name too long for the content's width wraps onto the
+// lines it needs, its box beside the first line; rows that the content cannot hold scroll, and the names
+// then wrap beside the scroll bar.
 void INSTALL_DIALOG::build_list(INT_S16 cw, INT_S16 top, bool languages) {
   WM_STYLE_SET& style = database->options_style;
   page_grid = new_page_grid(cw, top);
@@ -350,34 +352,56 @@ void INSTALL_DIALOG::build_list(INT_S16 cw, INT_S16 top, bool languages) {
   fit_rows(grid, count);
   INT_S32 next = database->next_stage();
   LANGUAGE* current = database->get_current_language();
-  INT_S32 widest = 0, total = 0;
+  std::vector<WM_SCREEN_OBJECT*> entries;
   for (INT_S16 i = 0; i < count; i++) {
-    WM_SCREEN_OBJECT* entry;
     if (languages) {
       WM_BUTTON* button = new WM_BUTTON(0, 0, -1, -1, &button_style, database->languages[i].LANGUAGE_TITLE, nullptr,
                                         install_dialog_event, WIZARD_EVENT_LANGUAGE, (INT_U32)next, BUTTON_EVENT_CLICK);
       button->click_user1 = (INT_U32)i;
-      entry = button;
+      entries.push_back(button);
     } else {
       const char* name =
           current && i < current->installation_string_count ? current->installation_strings[i] : "";
       WM_CHECK_BOX* box = new WM_CHECK_BOX(0, 0, &database->check_box_style, name, install_dialog_event,
                                            WIZARD_EVENT_INSTALLATION, (INT_U32)i);
       box->set_state(i == database->current_installation ? 1 : 0);
-      entry = box;
+      entries.push_back(box);
     }
-    INT_S16 entry_width = entry->width, entry_height = entry->height;
-    set_row_height(grid, entry_height + style.y_spacing);
-    grid->set_cell(0, i, entry);
-    if (entry_width > widest) widest = entry_width;
-    total += entry_height + style.y_spacing;
   }
-  INT_S16 grid_height = (INT_S16)(style_vertical_gaps(&style) + total);
-  // Its width follows from the gaps, within the content's width.
-  grid->keep_clear_of_rounded_corners(cw, grid_height);
-  INT_S16 grid_width = (INT_S16)(grid->style.border_left_gap + grid->style.border_right_gap +
-                                 style_horizontal_cell_gaps(&style) + widest);
-  grid->resize(grid_width, grid_height, true);
+  INT_S32 widest = 0, total = 0;
+  auto measure = [&]() {
+    widest = total = 0;
+    for (WM_SCREEN_OBJECT* entry : entries) {
+      if (entry->width > widest) widest = entry->width;
+      total += entry->height + style.y_spacing;
+    }
+  };
+  measure();
+  const INT_S32 vertical = style_vertical_gaps(&style), content_height = top + 1;
+  auto horizontal = [&]() {
+    return grid->style.border_left_gap + grid->style.border_right_gap + style_horizontal_cell_gaps(&style);
+  };
+  grid->keep_clear_of_rounded_corners(cw, (INT_S16)std::min(vertical + total, content_height));
+  INT_S32 grid_width = horizontal() + widest;
+  if (!languages && grid_width > cw) {
+    // The grid takes the content's width (its corners as round as they can be there), and a name wraps
+    // in the width of its cell; beside the scroll bar when the rows then outgrow the content.
+    grid->keep_clear_of_rounded_corners(cw, (INT_S16)content_height);
+    INT_S32 room = cw - horizontal() - grid->style.x_spacing / 2;
+    for (int pass = 0; pass < 2; pass++) {
+      for (WM_SCREEN_OBJECT* entry : entries) static_cast<WM_CHECK_BOX*>(entry)->wrap_to_width((INT_S16)room);
+      measure();
+      if (vertical + total <= content_height) break;
+      room -= grid->style.grid_scrollbar_width + 1;
+    }
+    grid_width = cw;
+  }
+  for (INT_S16 i = 0; i < count; i++) {
+    set_row_height(grid, entries[i]->height + style.y_spacing);
+    grid->set_cell(0, i, entries[i]);
+  }
+  INT_S16 grid_height = (INT_S16)std::min(vertical + total, content_height);
+  grid->resize((INT_S16)grid_width, grid_height, true);
   grid->move_to((INT_S16)((cw - grid_width) / 2), (INT_S16)((top - grid_height + 1) / 2));
   add_child(grid, true);
 }
@@ -456,9 +480,10 @@ static INT_S32 script_height_for(WM_SCRIPT* script, INT_S32 cell_width) {
 }
 
 // The options' rows fitted to their texts. A check box takes its room (the empty cells before it too, when
-// it needs them) and wraps a label wider than that; a text that needs more than one line wraps. A row
-// then grows to what it holds, taking the height from the room below the rows, then evenly from the rows
-// of texts and check boxes that are taller than these need (spacers and the folder's row keep theirs),
+// it needs them) and wraps a label wider than that; a text that needs more than one line wraps; the
+// folder's buttons need the line of their label. A row then grows to what it holds, taking the height
+// from the room below the rows, then evenly from the rows of texts and check boxes that are taller than
+// these need (spacers and the folder's row keep theirs),
 // then from the spacing between the rows, down to a quarter of a line. Past that the grid scrolls, and
 // the rows are fitted again to the room beside its scroll bar.
 static void fit_option_rows(WM_GRID* grid) {
@@ -485,11 +510,21 @@ static void fit_option_rows(WM_GRID* grid) {
           static_cast<WM_CHECK_BOX*>(object)->wrap_to_width((INT_S16)(x2 - x1 + 1));
           wanted = object->height;
         } else if ((object->kind & WM_KIND_SCRIPT) && script_text(static_cast<WM_SCRIPT*>(object))[0]) {
+          // At the width the text is drawn: beside the scroll bar once the rows overflow (the bar itself
+          // comes with the first drawing).
           INT_S16 x1, y1, x2, y2;
-          grid->cell_rectangle(c, r, &x1, &y1, &x2, &y2);
+          WM_GRID_ROW::cell_rectangle(cells, c, narrow, &x1, &y1, &x2, &y2);
           wanted = script_height_for(static_cast<WM_SCRIPT*>(object), x2 - x1 + 1);
+        } else if (object->kind & WM_KIND_BUTTON) {
+          // The folder's buttons give no height, but take the line of their label.
+          WM_BUTTON* button = static_cast<WM_BUTTON*>(object);
+          INT_S8 font;
+          INT_S16 size_x, line;
+          choose_widget_font(button->font_id, button->font_x_size, button->font_y_size, &font, &size_x, &line);
+          fixed[r] = true;
+          wanted = line + button->top_gap + button->bottom_gap;
         } else {
-          fixed[r] = true;  // a spacer, or the folder's buttons
+          fixed[r] = true;  // a spacer
           continue;
         }
         texts = true;
@@ -582,7 +617,8 @@ void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
     box->set_state(database->use_system_paths ? 1 : 0);
     grid->set_cell(1, row++, box);
   }
-  location_button = grid->add_button(1, row, expand_path_text(database->install_path, nullptr), &database->text_style,
+  std::string location = location_path_text(database->install_path, database->APPLICATION.app_string);
+  location_button = grid->add_button(1, row, location.c_str(), &database->text_style,
                                      install_dialog_event, WIZARD_EVENT_FOLDER, page, WIZARD_BUTTON_EVENTS);
   browse_button = grid->add_button(2, row++, "...", &button_style, install_dialog_event, WIZARD_EVENT_FOLDER, page,
                                    WIZARD_BUTTON_EVENTS);
@@ -593,7 +629,7 @@ void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
   if (system_paths && database->use_system_paths)
     show_location(wizard_text(&LANGUAGE::SELECT_OPTIONS_SYSPATHS_SELECTED), false);
   else
-    show_location(expand_path_text(database->install_path, nullptr), true);
+    show_location(location.c_str(), true);
   spacer();
 
   if (database->PATCH.do_check) {

@@ -204,14 +204,14 @@ void PACKER::given_once(int n, const std::string& scope, const std::string& what
                      std::to_string(first.first->second) + "); the later one holds");
 }
 
-// Why a default path cannot be an install location: it is a path variable that the installer knows
-// ("$ROOT" and the drive's number for a drive), '/' and at least one folder, none of them "." or ".."
-// and each a name that Windows and Linux can hold. Empty when it is one.
-static std::string default_path_problem(const std::string& value) {
-  if (value.empty() || value[0] != '$')
-    return "default_path begins with a path variable, e.g. $ROOT0/opt/application: " + value;
-  size_t slash = value.find('/');
-  std::string variable = value.substr(0, slash);
+// Why a folder text (what: the key or part that gives it, example: a right one) does not begin with a
+// path variable that the installer knows ("$ROOT" and the drive's number for a drive), or begins with
+// "$TEMP", the installer's own temporary folder, which goes when the installer ends and would take what
+// is put there with it. Empty when it is a folder the installer can use.
+static std::string folder_variable_problem(const std::string& what, const std::string& example,
+                                           const std::string& value) {
+  if (value.empty() || value[0] != '$') return what + " begins with a path variable, e.g. " + example + ": " + value;
+  std::string variable = value.substr(0, value.find('/'));
   std::string upper;
   for (char c : variable) upper += (c >= 'a' && c <= 'z') ? (char)(c - 32) : c;
   if (upper.compare(0, 5, "$ROOT") == 0) {
@@ -219,7 +219,20 @@ static std::string default_path_problem(const std::string& value) {
       return variable + " is no path variable (a drive is $ROOT and its number, then '/'): " + value;
   } else if (!is_known_path_text(variable.c_str())) {
     return variable + " is no path variable the installer knows: " + value;
+  } else if (upper == "$TEMP") {
+    return what + " lies in $TEMP, the installer's own temporary folder, which it removes when it ends: " + value;
   }
+  return std::string();
+}
+
+// Why a default path cannot be an install location: it is a path variable that the installer knows
+// (not "$TEMP"), '/' and at least one folder, none of them "." or ".." and each a name that Windows and
+// Linux can hold. Empty when it is one.
+static std::string default_path_problem(const std::string& value) {
+  std::string problem = folder_variable_problem("default_path", "$ROOT0/opt/application", value);
+  if (!problem.empty()) return problem;
+  size_t slash = value.find('/');
+  std::string variable = value.substr(0, slash);
   bool folder = false;
   if (slash != std::string::npos)
     for (const std::string& part : split(value.substr(slash + 1), '/')) {
@@ -300,6 +313,8 @@ bool PACKER::read_key(int n, const std::string& key, const std::string& value) {
                             std::to_string(current->uninstaller.size()) + ": " + value);
     for (const std::string& part : current->uninstaller)
       if (part.empty()) return fail_at(n, "an uninstaller's name, file name and folder are not empty: " + value);
+    std::string problem = folder_variable_problem("the uninstaller's folder", "$HERE/bin", current->uninstaller[2]);
+    if (!problem.empty()) return fail_at(n, problem);
     return fits(n, "a part of the uninstaller", current->uninstaller[0]) &&
            fits(n, "a part of the uninstaller", current->uninstaller[1]) &&
            fits(n, "a part of the uninstaller", current->uninstaller[2]);
@@ -370,6 +385,11 @@ bool PACKER::read_shortcut(int n, bool menu, const std::string& value) {
     return fail_at(n, "a web link's program is its address, which begins with a scheme and \"://\" (" + parts[0] +
                           ";https://example.org/;" + parts[2] + (menu ? ";" + parts[3] : std::string()) +
                           ";): " + parts[1]);
+  // A program folder names a folder of the installed computer; without one the program is its name.
+  if (!parts.back().empty()) {
+    std::string problem = folder_variable_problem("a shortcut's program folder", "$HERE/bin", parts.back());
+    if (!problem.empty()) return fail_at(n, problem);
+  }
   for (const std::string& part : parts)
     if (!fits(n, "a part of the shortcut", part)) return false;
   installation_lines.back().shortcuts.push_back({menu, parts, n});

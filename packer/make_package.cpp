@@ -76,5 +76,12 @@ int main(int argc, char** argv) {
   std::printf("make_package: made %s: %llu bytes, %s\n", made.path.c_str(), (unsigned long long)made.size,
               single ? "the installer program with its package compressed"
                      : "the files uncompressed in blocks of 4096 bytes");
+  // A request that came as the output took its name, and so could stop nothing, still ends the run as
+  // one asked to end.
+  if (end_requested()) {
+    std::fflush(stdout);
+    print_lines("", made.path + ": made: the packer was asked to end as it took its name");
+    return 1;
+  }
   return 0;
 }

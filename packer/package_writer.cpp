@@ -401,16 +401,21 @@ bool PACKER::write(const std::string& path, INT_S32 block_size) {
   delete database;
   if (ok) {
     // The directory and the last blocks reach the disk, and the file closes, before it takes its name.
+    // A package that takes the place of another is written out first, before the last look at requests
+    // to end the packer: taking the name is then quick, where the file system would write it out as it
+    // renames it over the other (seconds for a large package, which a request would wait out).
     errno = 0;
     ok = package->flush();
     package->free_directory();
+    if (ok && fs::exists(fs::symlink_status(path, code))) ok = write_out_file(package->file->get_stream());
     error_number = errno;
     if (!close_data_file(&package->file) || !ok) ok = fail_writing("cannot be written", error_number ? error_number : errno);
   }
   delete package;
   package = nullptr;
   // A request to end the packer that came at any time before keeps the package from its name; the
-  // look and the name (and the notes that follow the file) with requests held back.
+  // look and the name (and the notes that follow the file) with requests held back. One that comes
+  // while it takes the name finds it made (the packer's end says so).
   std::string name = system_name(fs::path(path).filename().u8string());
   hold_end_requests();
   if (ok && end_requested()) ok = fail(output + ": not made: the packer was asked to end");

@@ -107,7 +107,13 @@ bool build_installer(const std::string& description_path, const std::string& pro
   delete_file(&target, package_name);
   packer.package_note.forget();
   if (file) {
-    // As for the package: no name after a request to end, the look and the name with requests held back.
+    // As for the package: written out first when it takes another's place, no name after a request to
+    // end, the look and the name with requests held back.
+    std::error_code exists_code;
+    if (ok && fs::exists(fs::symlink_status(output, exists_code)) && !write_out_file(file)) {
+      ok = false;
+      error_number = errno;
+    }
     hold_end_requests();
     if (ok && end_requested()) {
       ok = false;

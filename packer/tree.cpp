@@ -286,6 +286,10 @@ bool PACKER::check_output() {
   for (const fs::path& packed : walked_folders)
     if (fs::equivalent(folder, packed, code))
       return fail(output + ": lies in " + packed.string() + ", which is packed: the next package would hold it");
+  // A package (not a single-file installer) is read under one name only.
+  if (program.empty() && path.filename().u8string() != PACKAGE_FILE_NAME)
+    notes->push_back(output + ": the installer reads its package only under the name \"" + PACKAGE_FILE_NAME +
+                     "\" (in the folder that \"-x\" names): under this name it is not found");
   return true;
 }
 

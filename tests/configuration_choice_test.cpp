@@ -1,6 +1,6 @@
 // Tests of the alternative start: the file selector offers the configuration chosen last time, and a
 // choice is remembered, takes the package of its folder and begins the wizard; a folder without a
-// package keeps the selector open.
+// package keeps the selector open; the screen-too-small message's statement.
 #include "config_file.h"
 #include "file_select.h"
 #include "redraw.h"
@@ -80,4 +80,15 @@ TEST(ConfigurationChoice, TheLastChoiceIsOfferedAndANewOneBeginsTheWizard) {
   ASSERT_NE(live_page(), nullptr);
   EXPECT_EQ(close_callback, open_quit_dialog);
   transition_frame_limit = 100000;
+}
+
+// The screen-too-small message is acknowledged only: its statement is the text without the question
+// that closes it, whatever ends the sentence before it; a text that only asks says nothing.
+TEST(ConfigurationChoice, AMessageWithOnlyOKKeepsTheStatementOfItsText) {
+  EXPECT_EQ(statement_of("This screen is too small. Do you want to leave the installer? "),
+            "This screen is too small.");
+  EXPECT_EQ(statement_of("Zu klein!\nBeenden?"), "Zu klein!");
+  EXPECT_EQ(statement_of("Dieser Bildschirm ist kleiner als das Fenster."), "Dieser Bildschirm ist kleiner als das Fenster.");
+  EXPECT_EQ(statement_of("Leave now?"), "");
+  EXPECT_EQ(statement_of(nullptr), "");
 }

@@ -675,8 +675,8 @@ bool place_of(const std::string& output, const std::string& name, int* x, int* y
 }
 
 // The selector with the default styles in a real window: Tab shows where the focus goes, the location
-// menu opens and closes, a new folder is named (on a German keyboard, its dead keys too) through the
-// clipboard and chosen.
+// menu opens and closes, a new folder is named (on a German keyboard, its dead keys too, and the marks
+// that a dead key and a space type) through the clipboard and chosen.
 TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
   WINDOW_SCENARIO scenario("file-select-window");
   START_WINDOW_SCENARIO(scenario);
@@ -713,7 +713,9 @@ TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
   ASSERT_TRUE(scenario.click(x, y));
   ASSERT_TRUE(scenario.wait_for_output("edit clicked\n"));
   ASSERT_TRUE(scenario.type("Grüße caf"));
-  for (const char* key : {"dead_acute", "e", "space", "shift+dead_grave", "a"}) ASSERT_TRUE(scenario.key(key));
+  for (const char* key : {"dead_acute", "e", "space", "shift+dead_grave", "a", "dead_circumflex", "space",
+                          "shift+dead_grave", "space"})
+    ASSERT_TRUE(scenario.key(key));
   ASSERT_TRUE(scenario.key("ctrl+a"));
   ASSERT_TRUE(scenario.key("ctrl+x"));
   ASSERT_TRUE(scenario.key("ctrl+v"));
@@ -721,7 +723,7 @@ TEST(FileSelectScenario, NewFolderTypedCutPastedAndChosen) {
   ASSERT_TRUE(scenario.click(x, y));
   ASSERT_TRUE(scenario.wait_for_output("dialog closed"));
   FOLDER made = start_folder;
-  EXPECT_TRUE(made.enter("Gr\xFC\xDF" "e caf\xE9 \xE0")) << scenario.output();  // stored as UTF-8 natively, UTF-16 on Windows
+  EXPECT_TRUE(made.enter("Gr\xFC\xDF" "e caf\xE9 \xE0^`")) << scenario.output();  // stored as UTF-8 natively, UTF-16 on Windows
   // OK: the selection is the new folder.
   ASSERT_TRUE(place_of(scenario.output(), "ok", &x, &y));
   ASSERT_TRUE(scenario.click(x, y));

@@ -574,6 +574,34 @@ bool make_ended_run_folder(const std::string& base, const std::string& name) {
   return write_whole_file(in(folder, "velk-run.lock"), {});
 }
 
+// Makes levels folders "d" below folder, each in the one before, and the file "bottom.txt" in the last;
+// false when they cannot be made. On Windows the long paths go in their "\\?\" form.
+bool make_deep_tree(const std::string& folder, int levels) {
+#ifdef _WIN32
+  std::wstring path = L"\\\\?\\" + std::wstring(folder.begin(), folder.end());  // the scratch's path is ASCII
+  for (int level = 0; level < levels; level++) {
+    path += L"\\d";
+    if (!CreateDirectoryW(path.c_str(), nullptr)) return false;
+  }
+  HANDLE file = CreateFileW((path + L"\\bottom.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+#else
+  int at = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  for (int level = 0; level < levels && at >= 0; level++) {
+    int inner = mkdirat(at, "d", 0700) == 0 ? openat(at, "d", O_RDONLY | O_DIRECTORY) : -1;
+    close(at);
+    at = inner;
+  }
+  int file = at >= 0 ? openat(at, "bottom.txt", O_WRONLY | O_CREAT | O_EXCL, 0600) : -1;
+  if (at >= 0) close(at);
+  if (file < 0) return false;
+  close(file);
+  return true;
+#endif
+}
+
 // What the sweeps report as kept: path and cause.
 std::vector<std::pair<std::string, std::string>> kept_folders;
 void note_kept_folder(const char* path, const char* cause) { kept_folders.emplace_back(path, cause); }
@@ -722,14 +750,7 @@ TEST(Files, SweptFoldersGoAsTheyAreNeverThroughALink) {
 #ifndef _WIN32
   const bool folder_link_stays = false;
   // 1,500 folders deep, and a file named with an overlong form of '/'.
-  int folder = open(ended.c_str(), O_RDONLY | O_DIRECTORY);
-  for (int level = 0; level < 1500 && folder >= 0; level++) {
-    int inner = mkdirat(folder, "d", 0700) == 0 ? openat(folder, "d", O_RDONLY | O_DIRECTORY) : -1;
-    close(folder);
-    folder = inner;
-  }
-  ASSERT_GE(folder, 0);
-  close(folder);
+  ASSERT_TRUE(make_deep_tree(ended, 1500));
   ASSERT_TRUE(write_whole_file(in(ended, "\xC0\xAF"), {3}));
 #else
   const bool folder_link_stays = links;
@@ -748,6 +769,36 @@ TEST(Files, SweptFoldersGoAsTheyAreNeverThroughALink) {
   } else {
     EXPECT_TRUE(kept_folders.empty());
   }
+  set_environment(TEMP_VARIABLE, saved_temp);
+}
+
+// An ended run's private folder whose tree is deeper than the folders a removal holds open at once
+// (300 folders) goes whole, on Windows as natively (a run's own goes so too: see the installer's
+// ARunTakesItsDeepTemporaryFolderWithIt). On Windows a file down there that another program holds
+// keeps the folder, with its lock file, for a later run, which takes it whole once the file is let go.
+TEST(Files, DeepPrivateFoldersGoWhole) {
+  std::string scratch = make_scratch_folder("files-deep");
+  std::string saved_temp = environment_text(TEMP_VARIABLE);
+  std::string base = private_folder_base(scratch), ended = in(base, "files_test-deep01");
+  ASSERT_TRUE(make_ended_run_folder(base, "files_test-deep01"));
+  ASSERT_TRUE(make_deep_tree(ended, 300));
+#ifdef _WIN32
+  std::wstring bottom = L"\\\\?\\" + std::wstring(ended.begin(), ended.end());
+  for (int level = 0; level < 300; level++) bottom += L"\\d";
+  HANDLE held = CreateFileW((bottom + L"\\bottom.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  sweep_private_folders();
+  CloseHandle(held);
+  EXPECT_TRUE(std::filesystem::exists(in(ended, "velk-run.lock")));
+  char cause[512];
+  SetLastError(ERROR_SHARING_VIOLATION);
+  describe_file_failure(cause, sizeof cause);
+  EXPECT_EQ(kept_folders, (std::vector<std::pair<std::string, std::string>>{{ended, cause}}));
+#endif
+  sweep_private_folders();
+  EXPECT_TRUE(kept_folders.empty());
+  EXPECT_FALSE(std::filesystem::exists(ended));
   set_environment(TEMP_VARIABLE, saved_temp);
 }
 
@@ -870,3 +921,4 @@ TEST(Files, DeletingTheRunningProgramFails) {
   EXPECT_TRUE(file_exists(&program, "files_test.exe"));
 }
 #endif
+

@@ -109,12 +109,18 @@ TEST(GridInput, FocusMovesScrollTheRowsIntoView) {
   EXPECT_EQ(focus_object, p[2]);
 }
 
-TEST(GridInput, TabWalksTheCellsOfTheWhollyVisibleRows) {
+// Tab goes through every cell in reading order, the rows scrolled out of view too, and the row of the
+// cell it reaches comes into view whole; a cell holds the focus that a child of its object holds. A focus
+// given while the mouse is in use (hidden) leaves the view where it is.
+TEST(GridInput, TabWalksEveryCellAndBringsItIntoView) {
   WM_TEST_SCREEN screen(320, 240, 1);
   WM_GRID* grid = new_grid(2);
   PROBE* p[10][2];
   for (INT_S16 r = 0; r < 10; r++)
     for (INT_S16 c = 0; c < 2; c++) grid->set_cell(c, r, p[r][c] = new PROBE());
+  PROBE* inner = new PROBE();
+  p[9][1]->focusable = 0;
+  p[9][1]->add_child(inner, true);
   show_as_page({grid}, 3);
   p[0][0]->take_focus();
   key(VKEY_TAB);
@@ -123,11 +129,26 @@ TEST(GridInput, TabWalksTheCellsOfTheWhollyVisibleRows) {
   EXPECT_EQ(focus_object, p[1][0]);
   key(VKEY_TAB, VKEY_LSHIFT);
   EXPECT_EQ(focus_object, p[0][1]);
-  // Past the last wholly visible row the walk starts again at the first cell: rows out of view are no
-  // stops.
+  ASSERT_FALSE(grid->row_fully_visible(4));
   p[3][1]->take_focus();
   key(VKEY_TAB);
-  EXPECT_EQ(focus_object, p[0][0]);
+  EXPECT_EQ(focus_object, p[4][0]);
+  EXPECT_TRUE(grid->row_fully_visible(4));
+  EXPECT_EQ(offset_of(grid), grid->row_top(4) + grid->rows[4]->height - grid->inner_height());  // the least scroll
+  p[0][0]->take_focus();
+  run_pass();
+  EXPECT_TRUE(grid->row_fully_visible(0));
+  key(VKEY_TAB, VKEY_LSHIFT);  // round to the last cell, the child of its object
+  EXPECT_EQ(focus_object, inner);
+  INT_S16 column = -1, row = -1;
+  EXPECT_TRUE(grid->find_focused_cell(&column, &row, false));
+  EXPECT_EQ(row, 9);
+  EXPECT_EQ(column, 1);
+  INT_S32 bottom = offset_of(grid);
+  set_focus_visible(false);
+  p[0][0]->take_focus();
+  run_pass();
+  EXPECT_EQ(offset_of(grid), bottom);
 }
 
 TEST(GridInput, PageHomeEndAndControl) {

@@ -17,6 +17,7 @@
 #include "pass_count.h"
 #include "screen_image.h"
 #include "test_support.h"
+#include "window_scenario.h"
 #include "../code/host/private/host_private.h"
 
 #ifdef _WIN32
@@ -41,43 +42,96 @@ static std::vector<std::string> split(const char* line, INT_S32* argc_out = null
   return result;
 }
 
-TEST(CommandLine, QuotesGroupSpacesAndOuterQuotesGo) {
-  std::vector<std::string> expected = {"C:\\prog\\installer.exe", "a", "b c", "d"};
-  EXPECT_EQ(split("a \"b c\" d"), expected);
-  expected = {"C:\\prog\\installer.exe", "word"};
-  EXPECT_EQ(split("\"word\""), expected);
-  // Quotes only in the middle stay, with the space between them: one argument.
-  expected = {"C:\\prog\\installer.exe", "x\"y z\"w"};
-  EXPECT_EQ(split("x\"y z\"w"), expected);
-  // Only a trailing quote: that quote goes.
-  expected = {"C:\\prog\\installer.exe", "first", "end"};
-  EXPECT_EQ(split("first end\""), expected);
-  // A leading quote without its partner runs to the end of the text.
-  expected = {"C:\\prog\\installer.exe", "open to end"};
-  EXPECT_EQ(split("\"open to end"), expected);
+// Command lines and the arguments Windows programs get from them.
+TEST(CommandLine, SplitAsWindowsProgramsSplitIt) {
+  struct CASE {
+    const char* line;
+    std::vector<std::string> arguments;
+  };
+  const CASE cases[] = {
+      {"a \"b c\" d", {"a", "b c", "d"}},
+      {"\"a b c\" d e", {"a b c", "d", "e"}},
+      {"a\"b c\"d", {"ab cd"}},  // a quoted part inside a word
+      {"\"ab\\\"c\" \"\\\\\" d", {"ab\"c", "\\", "d"}},
+      {"a\\\\\\b d\"e f\"g h", {"a\\\\\\b", "de fg", "h"}},  // backslashes before no quote stay
+      {"a\\\\\\\"b c d", {"a\\\"b", "c", "d"}},             // 2n+1: n and a literal quote
+      {"a\\\\\\\\\"b c\" d e", {"a\\\\b c", "d", "e"}},     // 2n: n and the quote opens
+      {"a\\\"b", {"a\"b"}},
+      {"\"C:\\My Dir\\\\\" -a", {"C:\\My Dir\\", "-a"}},
+      {"C:\\dir\\ -x", {"C:\\dir\\", "-x"}},
+      {"a\"b\"\" c d", {"ab\" c d"}},  // a doubled quote inside quotes is a quote, and they stay open
+      {"\"\"\"x\"\"\"", {"\"x\""}},
+      {"a\tb \t c", {"a", "b", "c"}},  // tabs separate
+      {"   -x    file   ", {"-x", "file"}},
+      {"a \"\" b", {"a", "", "b"}},
+      {"\"", {""}},
+      {"first end\"", {"first", "end"}},
+      {"\"open to end", {"open to end"}},  // a quote left open runs to the end
+      {"\x01,4E2D\x01 \"\x01,4E2D,6587\x01 \xE9\"", {"\x01,4E2D\x01", "\x01,4E2D,6587\x01 \xE9"}},
+      {"", {}},
+      {" \t ", {}},
+  };
+  for (const CASE& c : cases) {
+    INT_S32 argc = -1;
+    std::vector<std::string> expected = {"C:\\prog\\installer.exe"};
+    expected.insert(expected.end(), c.arguments.begin(), c.arguments.end());
+    EXPECT_EQ(split(c.line, &argc), expected) << c.line;
+    EXPECT_EQ(argc, (INT_S32)expected.size()) << c.line;
+  }
+  EXPECT_EQ(split(nullptr).size(), 1u);
 }
 
-TEST(CommandLine, SpacesOnlySeparateAndNothingGivesArgcOne) {
-  INT_S32 argc = 0;
-  std::vector<std::string> expected = {"C:\\prog\\installer.exe", "-x", "file"};
-  EXPECT_EQ(split("   -x    file   ", &argc), expected);
-  EXPECT_EQ(argc, 3);
-  expected = {"C:\\prog\\installer.exe", "a\tb"};
-  EXPECT_EQ(split("a\tb"), expected);  // a tab does not separate
-  EXPECT_EQ(split("", &argc).size(), 1u);
-  EXPECT_EQ(argc, 1);
-  EXPECT_EQ(split("     ", &argc).size(), 1u);
-  EXPECT_EQ(split(nullptr, &argc).size(), 1u);
-  expected = {"C:\\prog\\installer.exe", ""};
-  EXPECT_EQ(split("\"\""), expected);
-  expected = {"C:\\prog\\installer.exe", ""};
-  EXPECT_EQ(split("\""), expected);
+// The program's name ends at a blank outside quotes; backslashes and doubled quotes mean nothing there.
+TEST(CommandLine, TheProgramNameHasItsOwnRule) {
+  EXPECT_STREQ(skip_program_name("\"C:\\Program Files\\setup.exe\" -a"), "-a");
+  EXPECT_STREQ(skip_program_name("\"C:\\dir\\\"  -x d"), "-x d");
+  EXPECT_STREQ(skip_program_name("\"C:\\My Dir\"\\setup.exe\t\t-a"), "-a");
+  EXPECT_STREQ(skip_program_name("setup.exe\t-a b"), "-a b");
+  EXPECT_STREQ(skip_program_name("setup\"\".exe  \"-a\""), "\"-a\"");
+  EXPECT_STREQ(skip_program_name("\"C:\\x y\\setup.exe"), "");
+  EXPECT_STREQ(skip_program_name(""), "");
+  EXPECT_EQ(skip_program_name(nullptr), nullptr);
 }
+
+#ifdef _WIN32
+// A program started with a command line gets from it what Windows programs get; a character of no
+// code page stays exact.
+TEST(CommandLine, AStartedProgramGetsItsArgumentsSo) {
+  std::string output = make_scratch_folder("command-line") + "probe.out";
+  std::string program = WINDOW_SCENARIO::built_program("argument_probe");
+  std::wstring line = L"\"" + std::wstring(program.begin(), program.end()) +
+                      L"\" a\"b c\"d \"C:\\My Dir\\\\\" -a\tb a\\\"b \"x\"\"y\" \x00E9\x4E2D";
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(out, INVALID_HANDLE_VALUE);
+  STARTUPINFOW start = {};
+  start.cb = sizeof start;
+  start.dwFlags = STARTF_USESTDHANDLES;
+  start.hStdOutput = start.hStdError = out;
+  PROCESS_INFORMATION process = {};
+  bool started = CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &process);
+  CloseHandle(out);
+  ASSERT_TRUE(started);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+  DWORD status = 1;
+  GetExitCodeProcess(process.hProcess, &status);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  EXPECT_EQ(status, 0u);
+  std::string expected = "argc 8\n";
+  for (std::string argument : {"ab cd", "C:\\My Dir\\", "-a", "b", "a\"b", "x\"y", "\xE9\x01,4E2D\x01"}) {
+    expected += "argument ";
+    for (unsigned char c : argument) expected += "0123456789ABCDEF"[c >> 4] + std::string(1, "0123456789ABCDEF"[c & 15]);
+    expected += "\n";
+  }
+  EXPECT_EQ(read_whole_text(output), expected);
+}
+#endif
 
 TEST(CommandLine, NeverReadsPastTheText) {
   // The text sits at the very end of its own block, so any read past the terminator is caught by the
   // sanitizers.
-  const char* lines[] = {"\"", "a\"", "\"a", "\" \"", "x \"", "\"\"\"", "abc\"  "};
+  const char* lines[] = {"\"", "a\"", "\"a", "\" \"", "x \"", "\"\"\"", "abc\"  ", "\\", "a\\\\", "\"\\\"", "\"x\"\""};
   for (const char* line : lines) {
     size_t length = std::strlen(line);
     char* exact = (char*)std::malloc(length + 1);
@@ -569,6 +623,7 @@ TEST(EndRequestDeathTest, TheFirstIsNotedAndEndsTheLoopTheSecondEndsTheProcess) 
 
 // A request that comes while requests are held back waits until they are let through (holds nest),
 // and a second one then ends the process, taking the file noted meanwhile: never before the hold ends.
+// So do two that both come inside the hold (on Linux two of one signal), as it is let through.
 TEST(EndRequestDeathTest, RequestsHeldBackWaitUntilLetThrough) {
   FOLDER scratch = scratch_folder("end-request-held");
   ASSERT_TRUE(write_whole_file(std::string(scratch.path) + PATH_SEPARATOR + "copy.pkg", {1}));
@@ -593,6 +648,20 @@ TEST(EndRequestDeathTest, RequestsHeldBackWaitUntilLetThrough) {
         release_end_requests();
         sleep_milliseconds(5000);  // the system's own end may come from another thread
         std::_Exit(10);
+      },
+      ended_by_the_system, "");
+  EXPECT_FALSE(file_exists(&scratch, "copy.pkg"));
+  ASSERT_TRUE(write_whole_file(std::string(scratch.path) + PATH_SEPARATOR + "copy.pkg", {1}));
+  EXPECT_EXIT(
+      {
+        watch_end_requests();
+        hold_end_requests();
+        if (!remove_at_immediate_end(&scratch, "copy.pkg")) std::_Exit(5);
+        request_program_end();
+        request_program_end();
+        if (end_requested() || !file_exists(&scratch, "copy.pkg")) std::_Exit(6);
+        release_end_requests();
+        std::_Exit(7);
       },
       ended_by_the_system, "");
   EXPECT_FALSE(file_exists(&scratch, "copy.pkg"));

@@ -50,11 +50,17 @@ struct ATTACHED_FIXTURE {
   FOLDER out_folder, program_folder;
 
   // for_program: the package is for the installer program, which knows none of the test's named
-  // paths, so its destination is given under "$TEMP".
+  // paths, so its destination is given from the drive root.
   explicit ATTACHED_FIXTURE(const std::string& name, bool for_program = false) : scratch(name) {
     if (for_program) {
+      std::filesystem::create_directories(scratch.destination);
+#ifdef _WIN32
+      std::string destination = root_text(scratch.destination);
+#else
+      std::string destination = "$ROOT0" + scratch.destination;
+#endif
       std::string description = read_whole_text(scratch.source + "description.txt");
-      description.replace(description.find("$SCRATCH/dest"), 13, "$TEMP/dest");
+      description.replace(description.find("$SCRATCH/dest"), 13, destination);
       write_whole_file(scratch.source + "description.txt", text_bytes(description));
     }
     scratch.build();
@@ -403,11 +409,12 @@ TEST(InstallerProgram, AnUpdateInstallsOnlyOverTheInstallationItUpdates) {
 }
 
 #ifndef _WIN32
-// Two requests to end a single-file installer that reach it together end it at once, by the second's
-// signal, and take its copy of the package with it wherever they come: just as the copy is made, and
-// just as it takes the name "installer.pkg". Its private temporary folder keeps nothing but its lock
-// (the next run removes the folder).
-TEST(InstallerAttached, TwoRequestsAtOnceLeaveNoCopy) {
+// Requests to end a single-file installer that reach it as its copy of the package is made, and as
+// the copy takes the name "installer.pkg", are taken at once: one ends the run as interrupted (status
+// 1), its private folder removed; two (two presses of Ctrl+C) end it at once, by the signal, and take
+// the copy with them, its private folder keeping nothing but its lock (the next run removes the folder).
+TEST(InstallerAttached, RequestsAsTheCopyIsMadeOrNamedLeaveNoCopy) {
+  REQUIRE_FOLLOWING();
   INSTALLER_SCRATCH scratch("attached-two-requests");
   scratch.name_destination_from_root();
   std::string error, setup = scratch.root + "setup";
@@ -422,18 +429,26 @@ TEST(InstallerAttached, TwoRequestsAtOnceLeaveNoCopy) {
     return names;
   };
   for (const std::string moment : {".tmp", "installer.pkg"}) {
-    std::filesystem::remove_all(scratch.root + "tmp");
-    std::filesystem::create_directories(scratch.root + "tmp");
-    auto reached = [&](int) {
-      for (const std::string& name : copy_files())
-        if (name.size() >= moment.size() && name.compare(name.size() - moment.size(), moment.size(), moment) == 0)
-          return true;
-      return false;
-    };
-    int status = run_to_point({setup, "-a"}, program_environment(scratch.root), scratch.root + "err", reached,
-                              {SIGINT, SIGTERM});
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << moment << ": " << status;
-    EXPECT_EQ(copy_files(), std::set<std::string>{"velk-run.lock"}) << moment;
+    for (const std::vector<int>& signals : {std::vector<int>{SIGINT}, std::vector<int>{SIGINT, SIGINT}}) {
+      std::filesystem::remove_all(scratch.root + "tmp");
+      std::filesystem::create_directories(scratch.root + "tmp");
+      auto reached = [&](int) {
+        for (const std::string& name : copy_files())
+          if (name.size() >= moment.size() && name.compare(name.size() - moment.size(), moment.size(), moment) == 0)
+            return true;
+        return false;
+      };
+      POINT_RUN run = run_to_point({setup, "-a"}, program_environment(scratch.root), scratch.root + "err", reached,
+                                   signals);
+      EXPECT_EQ(run.outcome, POINT_RUN::REACHED) << moment;
+      if (signals.size() == 1) {
+        EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << moment << ": " << run.status;
+        EXPECT_EQ(copy_files(), std::set<std::string>{}) << moment;
+      } else {
+        EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGINT) << moment << ": " << run.status;
+        EXPECT_EQ(copy_files(), std::set<std::string>{"velk-run.lock"}) << moment;
+      }
+    }
   }
 }
 #endif

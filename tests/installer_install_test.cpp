@@ -72,12 +72,7 @@ std::unique_ptr<DATABASE> load_or_fail(INSTALLER_SCRATCH& scratch) {
 // Stores the changed database as the package's "database.bin", as the packer never would (names it
 // refuses), and loads the package again.
 std::unique_ptr<DATABASE> store_and_load(INSTALLER_SCRATCH& scratch, DATABASE* database) {
-  FOLDER folder;
-  if (!folder.set_if_folder(scratch.package.substr(0, scratch.package.size() - 1).c_str())) return nullptr;
-  DATA_FILE* stored = open_data_file(&folder, "database.bin", FILE_MODE_WRITE_NEW, BYTE_ORDER_HEADER, false);
-  if (!stored || !database->put_to_data_device(stored) || !close_data_file(&stored)) return nullptr;
-  if (!PACKAGE(&folder, "installer.pkg", false, -1, true, false).add_file(&folder, "database.bin", "database.bin", true))
-    return nullptr;
+  if (!scratch.store(database)) return nullptr;
   return std::unique_ptr<DATABASE>(scratch.load());
 }
 
@@ -757,8 +752,166 @@ TEST(InstallerInstall, CountersAreWideEnoughForManyFilesAndFailures) {
   delete[] installation.files;
   installation.files = empty;
   installation.file_count = 32767;
+  installation.uninstaller_name[0] = 0;  // its program is no longer among the files
   EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
   EXPECT_EQ(read_lines(scratch.installed("install_log.txt")).back(), "Installation completed without any errors.");
+}
+
+// A shortcut or the uninstall entry that cannot be made is said, with its cause, in the log and on the
+// console, and the run ends with status 1: program folders without a path variable (a package made
+// otherwise) and a menu group that a file stands in the way of. The files are all installed.
+TEST(InstallerInstall, ShortcutsAndTheEntryNotMadeAreSaidAndFailTheRun) {
+  INSTALLER_SCRATCH scratch("install-not-made");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  // Names of their own: under Wine the registry and the desktop are the prefix's, which other tests share.
+  INSTALLATION& installation = database->installations[0];
+  std::strcpy(installation.uninstaller_name, "Velk Entry Not Made");
+  std::strcpy(installation.uninstaller_path, "bin");
+  std::strcpy(installation.items[0].link_name, "Velk Link Not Made");
+  std::strcpy(installation.items[0].program_path_from_inst_loc, "bin");
+  std::strcpy(installation.items[1].menu_folder, "Velk Blocked Group");
+#ifdef _WIN32
+  const std::string group = special_folder(CSIDL_PROGRAMS) + "\\Velk Blocked Group";
+#else
+  const std::string group = scratch.root + "home/data/applications/Velk Blocked Group";
+  std::filesystem::create_directories(scratch.root + "home/data/applications");
+  ::testing::internal::CaptureStdout();
+#endif
+  ASSERT_TRUE(write_whole_file(group, text_bytes("a file where the group would be")));
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  const std::vector<std::string> not_made = {
+      "Desktop shortcut \"Velk Link Not Made\" not made: its program folder \"bin\" begins with no path variable",
+      "Menu shortcut \"Test Guide\" in \"Velk Blocked Group\" not made: the folder \"" + group +
+          "\" cannot be created (" + file_in_the_way_words() + ")",
+      "Uninstall entry \"Velk Entry Not Made\" not made: its program folder \"bin\" begins with no path variable"};
+#ifndef _WIN32
+  std::string console = captured_stdout();
+  for (const std::string& line : not_made) EXPECT_NE(console.find("ERROR: " + line + "\n"), std::string::npos) << console;
+#endif
+  std::remove(group.c_str());
+  std::vector<std::string> installed;
+  for (const char* file : {"bin/data.bin", "bin/run.sh", "bin/uninstall.sh", "docs/guide.txt", "readme.txt"})
+    installed.push_back("Installed \"" + scratch.installed(file) + "\"");
+  std::vector<std::string> tail = not_made;
+  tail.push_back("Installation completed with 3 errors.");
+  EXPECT_EQ(read_lines(scratch.installed("install_log.txt")),
+            expected_log(scratch, "Settings: 0 " + std::to_string(database->use_system_paths) + " $SCRATCH/dest",
+                         installed, tail));
+  EXPECT_EQ(installation_failure_text(database.get()),
+            "3 shortcuts and entries were not made; the last: " + not_made.back() + ".");
+  char display[256], uninstall[256];
+  EXPECT_FALSE(read_uninstall_entry("Velk Entry Not Made", display, uninstall, sizeof display));
+#ifdef _WIN32
+  EXPECT_FALSE(std::filesystem::exists(special_folder(CSIDL_DESKTOPDIRECTORY) + "\\Velk Link Not Made.lnk"));
+#else
+  EXPECT_FALSE(std::filesystem::exists(scratch.root + "home/Desktop/Velk Link Not Made.desktop"));
+#endif
+}
+
+#ifdef _WIN32
+// The registry refusing the entry (its key denies every access) is said with the system's cause.
+TEST(InstallerInstall, AnEntryTheRegistryRefusesIsSaid) {
+  INSTALLER_SCRATCH scratch("install-refused");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  const std::string name = "Velk Refused " + std::filesystem::u8path(scratch.root).parent_path().filename().u8string();
+  std::strcpy(database->installations[0].uninstaller_name, name.c_str());
+  const std::string key_path = std::string(UNINSTALL_KEY_PATH "\\") + name;
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  SECURITY_DESCRIPTOR denied;
+  ACL empty;
+  ASSERT_TRUE(InitializeSecurityDescriptor(&denied, SECURITY_DESCRIPTOR_REVISION));
+  ASSERT_TRUE(InitializeAcl(&empty, sizeof empty, ACL_REVISION));
+  ASSERT_TRUE(SetSecurityDescriptorDacl(&denied, TRUE, &empty, FALSE));
+  ASSERT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &denied), ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  restore_file_failure(ERROR_ACCESS_DENIED);
+  char words[256];
+  describe_file_failure(words, sizeof words);
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  ASSERT_GT(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2], "Uninstall entry \"" + name + "\" not made: its key cannot be created (" + words + ")");
+  EXPECT_EQ(log.back(), "Installation completed with 1 errors.");
+  // The key as it was: access given back, then removed.
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, WRITE_DAC, &key), ERROR_SUCCESS);
+  SECURITY_DESCRIPTOR open;
+  InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION);
+  SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE);
+  RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &open);
+  RegCloseKey(key);
+  EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, key_path.c_str()), ERROR_SUCCESS);
+}
+#endif
+
+#ifndef _WIN32
+// A location whose uninstaller path and shortcut targets pass 255 bytes still gets its uninstall entry
+// and its shortcuts, whole: the only limits are those of the paths themselves.
+TEST(InstallerInstall, ALongLocationGetsItsEntryAndShortcutsWhole) {
+  INSTALLER_SCRATCH scratch("install-long");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  const std::string deep = std::string(120, 'l') + "/" + std::string(120, 'm');
+  std::strcpy(database->installations[0].default_path, ("$SCRATCH/" + deep).c_str());
+  scratch.destination = scratch.root + deep;
+  ASSERT_GT(scratch.installed("bin/uninstall.sh").size(), 255u);
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  ASSERT_GT(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2], "RegKey \"Velk Test App\"");
+  EXPECT_EQ(log.back(), "Installation completed without any errors.");
+  char display[512] = "", uninstall[512] = "";
+  ASSERT_TRUE(read_uninstall_entry("Velk Test App", display, uninstall, sizeof display));
+  EXPECT_EQ(std::string(uninstall), scratch.installed("bin/uninstall.sh"));
+  EXPECT_EQ(desktop_value(scratch.root + "home/Desktop/Test App.desktop", "Exec"), scratch.installed("bin/run.sh"));
+  // A buffer too small for the value reads nothing rather than part of it.
+  EXPECT_FALSE(read_uninstall_entry("Velk Test App", display, uninstall, 256));
+}
+#endif
+
+// A location under a system folder's variable installs into that folder, made as needed, with the
+// application's sub-folder (none without an application name), whatever the installer's own file is
+// called; the page names it before it exists, and an update finds the installation there.
+TEST(InstallerInstall, LocationsUnderSystemFoldersInstallThere) {
+  INSTALLER_SCRATCH scratch("install-system-folders");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  // Named after the scratch folder, which no other test shares (under Wine the system folders are the
+  // prefix's own, which other tests share).
+  const std::string scratch_name = std::filesystem::u8path(scratch.root).parent_path().filename().u8string();
+  const std::string unique = "Velk " + scratch_name;
+#ifdef _WIN32
+  const std::string user_data = special_folder(CSIDL_APPDATA), shared_data = special_folder(CSIDL_COMMON_APPDATA);
+#else
+  const std::string user_data = scratch.root + "home/state", shared_data = scratch.root + "home/data";
+  std::filesystem::create_directories(user_data);
+  std::filesystem::create_directories(shared_data);
+#endif
+  const struct {
+    std::string location, application, folder, removed;
+  } cases[] = {{"$USERDATA/" + unique + "/App", "velk-test-app", below(user_data, "velk-test-app/" + unique + "/App"),
+                below(user_data, "velk-test-app")},
+               {"$appdata/" + unique, "", below(shared_data, unique), below(shared_data, unique)}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.location);
+    std::strcpy(database->installations[0].default_path, c.location.c_str());
+    std::strcpy(database->APPLICATION.app_string, c.application.c_str());
+    EXPECT_EQ(location_path_text(c.location.c_str(), c.application.c_str()), c.folder);
+    scratch.destination = c.folder;
+    EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+    for (const std::string& file : scratch.files)
+      EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
+    std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+    ASSERT_GT(log.size(), 5u);
+    EXPECT_EQ(log[4], "Settings: 0 " + std::to_string(database->use_system_paths) + " " + c.location);
+    std::strcpy(database->PATCH.dest_path_from_inst_loc, "$HERE");
+    EXPECT_TRUE(database->read_install_log());
+    database->PATCH.dest_path_from_inst_loc[0] = 0;
+    std::filesystem::remove_all(std::filesystem::u8path(c.removed));
+  }
 }
 
 TEST(InstallerInstall, DestinationThatCannotBeMadeStopsTheInstallation) {
@@ -880,7 +1033,8 @@ TEST(InstallerProgram, OneShotModesEndWithTheirExitStatus) {
   EXPECT_EQ(run("-x '$ROOT0" + scratch.root + "missing/installer.xml' -a"), 2);
   EXPECT_NE(read_whole_text(output).find("does not exist"), std::string::npos);
   EXPECT_EQ(run("-x '$NOSUCHVARIABLE/installer.xml' -a"), 2);  // an unknown variable names no folder
-  EXPECT_NE(read_whole_text(output).find("does not exist"), std::string::npos);
+  EXPECT_NE(read_whole_text(output).find("ERROR: \"$NOSUCHVARIABLE\" is no path variable this program knows"),
+            std::string::npos);
   // No package in the data folder, and a damaged package: the job cannot start.
   EXPECT_EQ(run("-x '$ROOT0" + scratch.root + "installer.xml' -a"), 2);
   EXPECT_NE(read_whole_text(output).find("ERROR: unable to load data\n"), std::string::npos);
@@ -936,12 +1090,25 @@ TEST(InstallerProgram, MessagesNameWhatTheyTriedAndTheFormsTheyTake) {
   ASSERT_TRUE(scratch.build());
   std::string folder = scratch.package.substr(0, scratch.package.size() - 1);
   EXPECT_EQ(run("-x '" + folder + "/installer.xml' -a"), 2);
+  const std::string expected = "\"-x\" takes a file name in the folder that holds \"installer.pkg\" (the name itself "
+                               "need not exist)\n";
   EXPECT_EQ(read_whole_text(output), "ERROR: \"" + folder + "/installer.xml\" is a path of this computer: give it from "
                                      "the drive root, as \"$ROOT0\" followed by the path: \"$ROOT0" + folder +
-                                     "/installer.xml\"\n");
+                                     "/installer.xml\"\n" + expected);
+  // "-x" naming the package's folder itself, with or without a '/' after it: where the installer looked
+  // and what it expects there.
+  EXPECT_EQ(run("-x '$ROOT0" + folder + "' -a"), 2);
+  EXPECT_EQ(read_whole_text(output), "Loading automatic pack...\nERROR: unable to load data\n" + scratch.root +
+                                         "installer.pkg: the package \"installer.pkg\" cannot be opened (No such file "
+                                         "or directory)\n\"$ROOT0" + folder + "\" is a folder: for the package in it, "
+                                         "give \"$ROOT0" + folder + "/installer.xml\"\n" + expected);
+  EXPECT_EQ(run("-x '$ROOT0" + folder + "/' -a"), 2);
+  EXPECT_EQ(read_whole_text(output), "ERROR: \"$ROOT0" + folder + "/\" names a folder and no file in it: give a file "
+                                     "name in that folder, e.g. \"$ROOT0" + folder + "/installer.xml\"\n" + expected);
   EXPECT_EQ(run("-d '$ROOT0" + folder + "/none.pkg=$ROOT0" + folder + "/installer.pkg'"), 2);
   EXPECT_NE(read_whole_text(output).find("Failed to load first database\n\t" + folder +
-                                         "/none.pkg: the package \"none.pkg\" cannot be opened\n"),
+                                         "/none.pkg: the package \"none.pkg\" cannot be opened (No such file or "
+                                         "directory)\n"),
             std::string::npos)
       << read_whole_text(output);
   EXPECT_EQ(run("-d '$ROOT0" + folder + "/installer.pkg=" + folder + "/second.pkg'"), 2);
@@ -951,9 +1118,21 @@ TEST(InstallerProgram, MessagesNameWhatTheyTriedAndTheFormsTheyTake) {
 }
 #endif
 
-// A path of the host's own form is answered with the path-variable form that names it.
+// A path of the host's own form is answered with the path-variable form that names it; a folder that
+// does not exist is named as the path it would be, below the folder that "$HERE" stands for; a text
+// that names no file gets one to give.
 TEST(InstallerProgram, HostPathsAreAnsweredWithTheDriveRootForm) {
-  EXPECT_EQ(file_argument_problem("missing/x.skin"), "the folder of \"missing/x.skin\" does not exist");
+  FOLDER here;
+  std::strcpy(here.path, PATH_SEPARATOR == '/' ? "/srv/data" : "C:\\data");
+  const std::string missing = PATH_SEPARATOR == '/' ? "/srv/data/missing" : "C:\\data\\missing";
+  EXPECT_EQ(file_argument_problem("missing/x.skin", &here),
+            "the folder \"" + missing + "\" of \"missing/x.skin\" does not exist");
+  EXPECT_EQ(file_argument_problem("$HERE/missing/../missing/x.skin", &here),
+            "the folder \"" + missing + "\" of \"$HERE/missing/../missing/x.skin\" does not exist");
+  EXPECT_EQ(file_argument_problem("$TEMP", &here, "installer.xml"),
+            "\"$TEMP\" names a folder and no file in it: give a file name in that folder, e.g. \"$TEMP/installer.xml\"");
+  EXPECT_EQ(file_argument_problem("$NOWHERE/x.skin", &here), "\"$NOWHERE\" is no path variable this program knows (in "
+                                                             "\"$NOWHERE/x.skin\")");
   EXPECT_EQ(file_argument_problem("/srv/package/installer.xml"),
             "\"/srv/package/installer.xml\" is a path of this computer: give it from the drive root, as \"$ROOT0\" "
             "followed by the path: \"$ROOT0/srv/package/installer.xml\"");
@@ -1222,8 +1401,8 @@ TEST(InstallerProgram, InteractiveStartReportsAWindowThatCannotOpen) {
   ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
   ASSERT_TRUE(scratch.build());
   EXPECT_EQ(run_command(run), EXIT_JOB_NOT_STARTED);
-  EXPECT_EQ(read_whole_text(output), "Screen too small: This screen is smaller than the installer needs. Do you want to leave the "
-                                     "installer?\n\n"
+  // The message can only be acknowledged: the default text's closing question is left out.
+  EXPECT_EQ(read_whole_text(output), "Screen too small: This screen is smaller than the installer needs.\n\n"
                                      "The screen is 1920 x 1080; the installer's window needs 30000 x 30000.\n");
 }
 #endif

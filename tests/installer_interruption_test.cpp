@@ -750,6 +750,49 @@ TEST(InstallerProgram, ARunAskedToEndStopsBeforeItsNextFileAndSaysSo) {
   }
 }
 
+// A run whose own temporary folder holds a tree deeper than a removal holds open at once (an
+// installation into "$TEMP", a file 40 folders down) takes the folder whole at its end: nothing of it
+// stays in the system's temporary folder.
+TEST(InstallerProgram, ARunTakesItsDeepTemporaryFolderWithIt) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  INSTALLER_SCRATCH scratch("deep-temp");
+  std::string deep;
+  for (int level = 0; level < 40; level++) deep += "d/";
+  scratch.add_file(deep + "bottom.txt", text_bytes("bottom\n"));
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt",
+                               text_bytes("installation = Deep\ndefault_path = $ROOT0/elsewhere\n")));
+  ASSERT_TRUE(scratch.build());
+  {
+    // The packer refuses a location in "$TEMP", which goes with the run: the package is made otherwise.
+    std::unique_ptr<DATABASE> database(scratch.load());
+    ASSERT_TRUE(database);
+    std::strcpy(database->installations[0].default_path, "$TEMP/deep");
+    ASSERT_TRUE(scratch.store(database.get()));
+  }
+  std::string temp = scratch.root + "tmp", output = scratch.root + "output.txt";
+#ifdef _WIN32
+  std::string saved_temp = environment_text("TMP");
+  fs::create_directories(temp);
+  set_environment("TMP", temp);
+#endif
+  BACKGROUND_RUN run;
+  bool started = run.start(binary_dir, scratch.package, output);
+#ifdef _WIN32
+  set_environment("TMP", saved_temp);
+#endif
+  ASSERT_TRUE(started);
+  EXPECT_EQ(run.wait(), 0) << read_whole_text(output);
+  EXPECT_NE(read_whole_text(output).find("bottom.txt"), std::string::npos) << read_whole_text(output);
+  // Nothing but this test's own temporary folder (of the loading above).
+  FOLDER own;
+  ASSERT_TRUE(own.set("$TEMP"));
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(temp))
+    if (entry.path().filename().string() != own.get_name()) left.push_back(entry.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{});
+}
+
 #ifndef _WIN32
 // The console is a side channel: a run whose output's reader has gone (a pipe into a program that reads
 // nothing, as "head -1" after its line) installs every file, logs its completion and ends with 0.

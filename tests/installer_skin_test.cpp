@@ -663,7 +663,8 @@ TEST_F(Skin, GenerateSkinOptionOfTheProgram) {
 
   // The folder part must exist: no fall-back to a parent folder.
   EXPECT_EQ(run("-s '$ROOT0" + root + "missing/x.skin'"), 2);
-  EXPECT_NE(read_whole_text(output).find("ERROR: the folder of \"$ROOT0" + root + "missing/x.skin\" does not exist\n"),
+  EXPECT_NE(read_whole_text(output).find("ERROR: the folder \"" + root + "missing\" of \"$ROOT0" + root +
+                                         "missing/x.skin\" does not exist\n"),
             std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(root + "x.skin"));
   // A name that cannot be created (it is a folder): reported, the folder left alone.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "data_file.h"
 #include "database.h"
 #include "engine.h"
 #include "files.h"
@@ -151,6 +152,15 @@ struct INSTALLER_SCRATCH {
     bool built = package_builder::build_package(source + "description.txt", package + name, &error);
     if (!built) std::fprintf(stderr, "package not built: %s\n", error.c_str());
     return built;
+  }
+
+  // Stores the database as the package's "database.bin", as the packer never would (texts it refuses).
+  bool store(DATABASE* database) {
+    FOLDER folder;
+    if (!folder.set_if_folder(package.substr(0, package.size() - 1).c_str())) return false;
+    DATA_FILE* stored = open_data_file(&folder, "database.bin", FILE_MODE_WRITE_NEW, BYTE_ORDER_HEADER, false);
+    if (!stored || !database->put_to_data_device(stored) || !close_data_file(&stored)) return false;
+    return PACKAGE(&folder, "installer.pkg", false, -1, true, false).add_file(&folder, "database.bin", "database.bin", true);
   }
 
   // A database with its data folder at the package folder, loaded.

@@ -19,8 +19,13 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <signal.h>
+#include <stddef.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -107,6 +112,16 @@ TEST(PackageBuilder, DescriptionMistakesNameTheirFileAndLine) {
       {"installation = A\ndefault_path = $ROOT0/opt/./x\n", "2: default_path holds a \".\" part, which it may not: "
                                                             "$ROOT0/opt/./x"},
       {"installation = A\ndefault_path = $NOWHERE/x\n", "2: $NOWHERE is no path variable the installer knows: $NOWHERE/x"},
+      // Folders that name no folder of the installed computer, or one that goes when the installer ends.
+      {"installation = A\ndefault_path = $temp/x\n",
+       "2: default_path lies in $TEMP, the installer's own temporary folder, which it removes when it ends: $temp/x"},
+      {head + "uninstaller = X;app.sh;bin\n", "3: the uninstaller's folder begins with a path variable, e.g. $HERE/bin: bin"},
+      {head + "uninstaller = X;app.sh;$NOWHERE/bin\n", "3: $NOWHERE is no path variable the installer knows: $NOWHERE/bin"},
+      {head + "desktop_shortcut = 1;app.sh;App;bin\n",
+       "3: a shortcut's program folder begins with a path variable, e.g. $HERE/bin: bin"},
+      {head + "menu_shortcut = 1;app.sh;App;Group;$TEMP/bin\n",
+       "3: a shortcut's program folder lies in $TEMP, the installer's own temporary folder, which it removes when it "
+       "ends: $TEMP/bin"},
       {"installation = A\ndefault_path = $ROOT0/a:b\n",
        "2: default_path's folder \"a:b\": its name holds ':', which Windows does not allow in a name"},
       {head + "installation = A\n", "3: the installation \"A\" is named twice (first on line 1): the wizard could not "
@@ -231,6 +246,13 @@ TEST(PackageBuilder, RepeatedShortcutsDeepPathsAndAWindowsInstallerWithoutExeAre
   ASSERT_TRUE(package_builder::build_package(description, scratch.package + "installer.pkg", &error, 4096, &notes))
       << error;
   EXPECT_EQ(notes, packing_notes);
+  // A package under another name than the one the installer reads.
+  notes.clear();
+  ASSERT_TRUE(package_builder::build_package(description, scratch.package + "app.pkg", &error, 4096, &notes)) << error;
+  std::vector<std::string> renamed = packing_notes;
+  renamed.push_back(scratch.package + "app.pkg: the installer reads its package only under the name \"installer.pkg\" "
+                                      "(in the folder that \"-x\" names): under this name it is not found");
+  EXPECT_EQ(notes, renamed);
 
   // A Windows program (as the packer sees one: "MZ" and the installer's mark) made into a single-file
   // installer under a name without ".exe"; under one with it, in any case, nothing more is noted.
@@ -625,7 +647,7 @@ TEST(PackageBuilder, AnOutputFolderThatCannotBeWrittenSaysWhy) {
   scratch.name_destination_from_root();
   const std::string folder = scratch.root + "locked", err = scratch.root + "err";
   fs::create_directories(folder);
-  std::string command = "'" + binary_dir + "/make_package' '" + description_of(scratch) + "' '" + folder + "/x.pkg'";
+  std::string command = "'" + binary_dir + "/make_package' '" + description_of(scratch) + "' '" + folder + "/installer.pkg'";
   std::string cause = "Permission denied";
   if (geteuid() == 0) {
     REQUIRE_TOOL("unshare");
@@ -638,7 +660,7 @@ TEST(PackageBuilder, AnOutputFolderThatCannotBeWrittenSaysWhy) {
   int status = run_command(command + " 2>'" + err + "'");
   if (status == 90) GTEST_SKIP() << "a tmpfs cannot be mounted here; skipped";
   EXPECT_EQ(status, 1);
-  EXPECT_EQ(read_whole_text(err), "make_package: " + folder + "/x.pkg: cannot be created: " + cause + "\n");
+  EXPECT_EQ(read_whole_text(err), "make_package: " + folder + "/installer.pkg: cannot be created: " + cause + "\n");
   fs::permissions(folder, fs::perms::owner_all);
 }
 
@@ -707,6 +729,16 @@ long long position_in(int pid, const std::string& path) {
   return -1;
 }
 
+// The system call that the stopped process is in; -1 when none can be read.
+long system_call_of(int pid) {
+  std::ifstream info("/proc/" + std::to_string(pid) + "/syscall");
+  long number = -1;
+  info >> number;
+  return number;
+}
+
+bool is_rename(long number) { return number == SYS_rename || number == SYS_renameat || number == SYS_renameat2; }
+
 // The packer's command line for a package (or, with single, a single-file installer) at output.
 std::vector<std::string> packer_arguments(const std::string& binary_dir, const INSTALLER_SCRATCH& scratch,
                                           const std::string& output, bool single) {
@@ -717,13 +749,89 @@ std::vector<std::string> packer_arguments(const std::string& binary_dir, const I
 
 }  // namespace
 
+namespace {
+
+// From now on this process and the processes it starts are refused ptrace, as a container's profile
+// refuses it; false when no filter of system calls can be set.
+bool refuse_following() {
+  sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_ptrace, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  sock_fprog program = {(unsigned short)(sizeof filter / sizeof filter[0]), filter};
+  return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+void require_following() { REQUIRE_FOLLOWING(); }
+
+// The message of the current test's last result part (a skip's or a failure's).
+std::string last_part_message() {
+  const ::testing::TestResult* result = ::testing::UnitTest::GetInstance()->current_test_info()->result();
+  int count = result->total_part_count();
+  return count ? result->GetTestPartResult(count - 1).message() : "";
+}
+
+}  // namespace
+
+// Where ptrace is refused, a followed run says that it cannot be followed and why, never that it
+// ended before its point, and a test that follows programs is skipped with that reason, or fails under
+// CI; a program that does end before the point gives its own status.
+TEST(ProgramFollowing, ARefusalIsToldFromARunThatEndedBeforeItsPoint) {
+  int report[2];
+  ASSERT_EQ(pipe(report), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The results go through the pipe; what the checks print in this copy of the test goes nowhere.
+    int nothing = open("/dev/null", O_WRONLY);
+    dup2(nothing, 1);
+    std::string text = "no filter";
+    if (refuse_following()) {
+      POINT_RUN run = run_to_point({"/bin/true"}, {}, "", [](int) { return true; }, {SIGINT});
+      text = std::to_string((int)run.outcome) + "|" + run.cause;
+      unsetenv("CI");
+      require_following();
+      text += std::string("|") + (::testing::Test::IsSkipped() ? "skipped: " : "ran: ") + last_part_message();
+      setenv("CI", "true", 1);
+      require_following();
+      text += std::string("|") + (::testing::Test::HasFatalFailure() ? "failed: " : "ran: ") + last_part_message();
+    }
+    ssize_t written = write(report[1], text.data(), text.size());
+    _exit(written == (ssize_t)text.size() ? 0 : 1);
+  }
+  close(report[1]);
+  std::string text;
+  char chunk[512];
+  for (ssize_t got; (got = read(report[0], chunk, sizeof chunk)) > 0;) text.append(chunk, (size_t)got);
+  close(report[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  if (text == "no filter") {
+    if (environment_text("CI") == "true") FAIL() << "no filter of system calls can be set under CI";
+    GTEST_SKIP() << "no filter of system calls can be set here; skipped";
+  }
+  const std::string cause = "ptrace (PTRACE_TRACEME) is refused here: Operation not permitted";
+  EXPECT_EQ(text, std::to_string((int)POINT_RUN::CANNOT_FOLLOW) + "|" + cause +
+                      "|skipped: programs cannot be followed: " + cause + "; skipped" +
+                      "|failed: Failed\nprograms cannot be followed under CI: " + cause);
+
+  REQUIRE_FOLLOWING();
+  POINT_RUN ended = run_to_point({"/bin/sh", "-c", "exit 3"}, {}, "", [](int) { return false; }, {SIGINT});
+  EXPECT_EQ(ended.outcome, POINT_RUN::ENDED_BEFORE);
+  EXPECT_TRUE(WIFEXITED(ended.status) && WEXITSTATUS(ended.status) == 3) << ended.status;
+}
+
 // Two requests that reach the packer together end it at once, by the second's signal, and take with it
 // whatever it wrote, wherever they come: they are sent just as each of its temporaries appears (the
 // package's and its database's; for a single-file installer also the package it reads back and the
-// installer it writes), and the folder keeps only the earlier output.
+// installer it writes), two presses of Ctrl+C alike or SIGTERM and Ctrl+C, and the folder keeps only
+// the earlier output.
 TEST(PackageBuilder, TwoRequestsAtOnceLeaveNothingWhereverTheyCome) {
   const std::string binary_dir = environment_text("VELK_BINARY_DIR");
   if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  REQUIRE_FOLLOWING();
   INSTALLER_SCRATCH scratch("builder-two-requests");
   scratch.name_destination_from_root();
   for (bool single : {false, true}) {
@@ -738,13 +846,18 @@ TEST(PackageBuilder, TwoRequestsAtOnceLeaveNothingWhereverTheyCome) {
         for (const std::string& temporary : temporaries_in(scratch.package)) seen.insert(temporary);
         return (int)seen.size() >= birth;
       };
-      int status = run_to_point(packer_arguments(binary_dir, scratch, output, single), {}, scratch.root + "err", born,
-                                {SIGINT, SIGTERM});
+      const int first = birth % 2 ? SIGINT : SIGTERM;
+      POINT_RUN run = run_to_point(packer_arguments(binary_dir, scratch, output, single), {}, scratch.root + "err",
+                                   born, {first, SIGINT});
       if (birth > temporaries) {
-        EXPECT_EQ(status, -1) << "a temporary more than " << temporaries;  // it ran to its end
+        // It ran to its end.
+        EXPECT_EQ(run.outcome, POINT_RUN::ENDED_BEFORE) << "a temporary more than " << temporaries;
+        EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << run.status;
         break;
       }
-      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << single << " " << birth << ": " << status;
+      EXPECT_EQ(run.outcome, POINT_RUN::REACHED) << single << " " << birth;
+      EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGINT) << single << " " << birth << ": "
+                                                                             << run.status;
       EXPECT_EQ(package_folder_entries(scratch), std::vector<std::string>{name}) << single << " " << birth;
       EXPECT_TRUE(read_whole_text(output) == "earlier") << "the earlier output was replaced";
     }
@@ -753,20 +866,22 @@ TEST(PackageBuilder, TwoRequestsAtOnceLeaveNothingWhereverTheyCome) {
 
 // A request to end the packer stops it wherever it comes, and it makes nothing: status 1, it says so,
 // the earlier output stays and nothing is left beside it. It comes while a file of many blocks is
-// copied into the package, once the package is whole but before it takes its name, while a single-file
-// installer is written, and once that installer's package is read whole.
+// copied into the package, once the package is whole but before it takes its name, while the package
+// that takes the earlier one's place is written out to the disk, while a single-file installer is
+// written, once that installer's package is read whole, and while the installer is written out.
 TEST(PackageBuilder, ARequestToEndAnywhereMakesNothing) {
   const std::string binary_dir = environment_text("VELK_BINARY_DIR");
   if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  REQUIRE_FOLLOWING();
   INSTALLER_SCRATCH scratch("builder-request-anywhere");
   scratch.name_destination_from_root();
   // The last file of the tree, a thousand blocks that the packer reads in eight.
   scratch.add_file("zz/large.bin", {});
   const std::string large = scratch.source + "files/zz/large.bin";
   fs::resize_file(large, 4u << 20);
-  enum POINT { COPYING, PACKAGE_WHOLE, WRITING, READ_WHOLE };
-  for (POINT point : {COPYING, PACKAGE_WHOLE, WRITING, READ_WHOLE}) {
-    bool single = point == WRITING || point == READ_WHOLE;
+  enum POINT { COPYING, PACKAGE_WHOLE, PACKAGE_WRITTEN_OUT, WRITING, READ_WHOLE, INSTALLER_WRITTEN_OUT };
+  for (POINT point : {COPYING, PACKAGE_WHOLE, PACKAGE_WRITTEN_OUT, WRITING, READ_WHOLE, INSTALLER_WRITTEN_OUT}) {
+    bool single = point >= WRITING;
     const std::string name = single ? "setup" : "installer.pkg", output = scratch.package + name;
     fs::remove_all(scratch.package);
     fs::create_directories(scratch.package);
@@ -777,18 +892,58 @@ TEST(PackageBuilder, ARequestToEndAnywhereMakesNothing) {
         long long position = position_in(pid, large);
         return position > 0 && position < (4 << 20);
       }
+      if (point == PACKAGE_WRITTEN_OUT || point == INSTALLER_WRITTEN_OUT) return system_call_of(pid) == SYS_fsync;
       std::set<std::string> now = temporaries_in(scratch.package);
       seen.insert(now.begin(), now.end());
       if (point == PACKAGE_WHOLE) return seen.size() == 2 && now.size() == 1;  // its database's went
       return seen.size() == 4 && now.size() == (point == WRITING ? 2u : 1u);
     };
-    int status = run_to_point(packer_arguments(binary_dir, scratch, output, single), {}, scratch.root + "err", reached,
-                              {point % 2 ? SIGINT : SIGTERM});
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << point << ": " << status;
+    POINT_RUN run = run_to_point(packer_arguments(binary_dir, scratch, output, single), {}, scratch.root + "err",
+                                 reached, {point % 2 ? SIGINT : SIGTERM});
+    EXPECT_EQ(run.outcome, POINT_RUN::REACHED) << point;
+    EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << point << ": " << run.status;
     EXPECT_EQ(read_whole_text(scratch.root + "err"),
               "make_package: " + output + ": not made: the packer was asked to end\n");
     EXPECT_EQ(package_folder_entries(scratch), std::vector<std::string>{name}) << point;
     EXPECT_TRUE(read_whole_text(output) == "earlier") << point << ": the earlier output was replaced";
+  }
+}
+
+// A request that comes as the output takes the earlier one's name can no longer keep the earlier one:
+// it is taken as soon as the name is taken. One ends the run with status 1, saying that the output was
+// made as the packer was asked to end; two end it at once. Either way the folder holds the new output
+// alone.
+TEST(PackageBuilder, ARequestAsTheOutputTakesItsNameIsTakenOnceItHasIt) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  REQUIRE_FOLLOWING();
+  INSTALLER_SCRATCH scratch("builder-request-at-name");
+  scratch.name_destination_from_root();
+  for (bool single : {false, true}) {
+    const std::string name = single ? "setup" : "installer.pkg", output = scratch.package + name;
+    for (const std::vector<int>& signals : {std::vector<int>{SIGINT}, std::vector<int>{SIGINT, SIGINT}}) {
+      fs::remove_all(scratch.package);
+      fs::create_directories(scratch.package);
+      ASSERT_TRUE(write_whole_file(output, text_bytes("earlier")));
+      // Once every temporary was made (a single-file installer's package takes a name of its own first).
+      std::set<std::string> seen;
+      auto at_name = [&](int pid) {
+        for (const std::string& temporary : temporaries_in(scratch.package)) seen.insert(temporary);
+        return is_rename(system_call_of(pid)) && seen.size() == (single ? 4u : 2u);
+      };
+      POINT_RUN run = run_to_point(packer_arguments(binary_dir, scratch, output, single), {}, scratch.root + "err",
+                                   at_name, signals);
+      EXPECT_EQ(run.outcome, POINT_RUN::REACHED) << single;
+      if (signals.size() == 1) {
+        EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << single << ": " << run.status;
+        EXPECT_EQ(read_whole_text(scratch.root + "err"),
+                  "make_package: " + output + ": made: the packer was asked to end as it took its name\n");
+      } else {
+        EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGINT) << single << ": " << run.status;
+      }
+      EXPECT_EQ(package_folder_entries(scratch), std::vector<std::string>{name}) << single;
+      EXPECT_GT(fs::file_size(output), 1000u) << single << ": the earlier output stayed";
+    }
   }
 }
 

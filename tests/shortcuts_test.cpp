@@ -119,17 +119,33 @@ TEST(Shortcuts, DesktopEntriesCarryTargetArgumentsAndIcon) {
   EXPECT_NE(remove_desktop_shortcut(1, "", "", "My Tool", nullptr, "", nullptr), 0);
 }
 
-TEST(Shortcuts, TextsBeyondTheLimitsMakeNothing) {
+// A shortcut that cannot be made makes nothing and says why: a target longer than any path (a desktop
+// entry holds one of any length the library holds), a link name that is no file name, a menu folder
+// too long, a desktop folder that a file stands in the way of.
+TEST(Shortcuts, ShortcutsThatCannotBeMadeMakeNothingAndSayWhy) {
   SCRATCH_DESKTOP scratch;
-  std::string long_target(1100, 'a');
-  create_desktop_shortcut(1, long_target.c_str(), "", "Long", nullptr, "", nullptr);
-  EXPECT_FALSE(exists(scratch.desktop + "/Long.desktop"));
+  std::string why;
+  std::string long_path(1100, 'a');
+  EXPECT_TRUE(create_desktop_shortcut(1, long_path.c_str(), "", "Long", nullptr, "", nullptr, &why));
+  EXPECT_EQ(read_entry(scratch.desktop + "/Long.desktop")["Exec"], long_path);
+  std::string too_long(2100, 'a');
+  EXPECT_FALSE(create_desktop_shortcut(1, too_long.c_str(), "", "Longer", nullptr, "", nullptr, &why));
+  EXPECT_EQ(why, "its program's path is 2100 characters long; a shortcut holds at most 2047");
+  EXPECT_FALSE(exists(scratch.desktop + "/Longer.desktop"));
   std::string long_name(300, 'n');
-  create_desktop_shortcut(1, "tool", "", long_name.c_str(), nullptr, "", nullptr);
-  create_desktop_shortcut(1, "tool", "", "../escape", nullptr, "", nullptr);
+  EXPECT_FALSE(create_desktop_shortcut(1, "tool", "", long_name.c_str(), nullptr, "", nullptr, &why));
+  EXPECT_EQ(why, "its link's file name is 308 characters long; a file name holds at most 255");
+  EXPECT_FALSE(create_desktop_shortcut(1, "tool", "", "../escape", nullptr, "", nullptr, &why));
+  EXPECT_EQ(why, "its link name is no single file name");
   EXPECT_FALSE(exists(scratch.root + "escape.desktop"));
-  create_os_menu_shortcut(1, "tool", "", "Deep", long_name.c_str(), nullptr, "", nullptr);
+  EXPECT_FALSE(create_os_menu_shortcut(1, "tool", "", "Deep", long_name.c_str(), nullptr, "", nullptr, &why));
+  EXPECT_EQ(why, "its menu folder is no folder name of this system, or too long");
   EXPECT_FALSE(is_dir(scratch.programs + "/" + long_name));
+
+  ASSERT_TRUE(write_whole_file(scratch.root + "Blocked", {1}));
+  set_environment("XDG_DESKTOP_DIR", scratch.root + "Blocked/Desktop");
+  EXPECT_FALSE(create_desktop_shortcut(1, "tool", "", "Tool", nullptr, "", nullptr, &why));
+  EXPECT_EQ(why, "the folder \"" + scratch.root + "Blocked\" cannot be created (Not a directory)");
 }
 
 TEST(Shortcuts, MenuGroupsAreMadeAndCleanedUpToTheProgramFolder) {
@@ -253,10 +269,18 @@ TEST(Shortcuts, ShellLinksReadBackThroughTheShell) {
   EXPECT_EQ(link.icon_index, 13);
   remove_desktop_shortcut(2, "", "", "Velk Test Site", nullptr, "", nullptr);
 
-  // Over-long targets make nothing.
-  std::string long_target(1100, 'a');
-  create_desktop_shortcut(1, long_target.c_str(), "", "Velk Test Long", nullptr, "", nullptr);
+  // Over-long targets make nothing, and say so.
+  std::string long_target(1100, 'a'), why;
+  EXPECT_FALSE(create_desktop_shortcut(1, long_target.c_str(), "", "Velk Test Long", nullptr, "", nullptr, &why));
+  EXPECT_EQ(why, "its program's path is 1100 characters long; a shortcut holds at most 1023");
   EXPECT_FALSE(exists(desktop + "\\Velk Test Long.lnk"));
+  // A group folder that a file stands in the way of cannot be made: the shortcut is not made.
+  ASSERT_TRUE(write_whole_file(programs + "\\Velk Test Blocked", {1}));
+  EXPECT_FALSE(create_os_menu_shortcut(3, "notes.txt", "", "Velk Notes", "Velk Test Blocked/Group", nullptr, "",
+                                       &program_folder, &why));
+  EXPECT_EQ(why.rfind("the folder \"", 0), 0u) << why;
+  EXPECT_NE(why.find("\\Velk Test Blocked\" cannot be created ("), std::string::npos) << why;
+  std::remove((programs + "\\Velk Test Blocked").c_str());
   // A link name with a separator would put the link into another folder: nothing is made.
   for (const char* name : {"..\\Velk Test Escape", "../Velk Test Escape", "sub\\Velk Test Escape", ".\x01,\x01."}) {
     create_desktop_shortcut(1, "tool.exe", "", name, nullptr, "", &program_folder);

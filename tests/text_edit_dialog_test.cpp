@@ -4,16 +4,21 @@
 // in the edit box that does not act as OK.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "button.h"
 #include "dialog.h"
+#include "grid_test_support.h"
+#include "test_support.h"
 #include "host.h"
 #include "page_manager.h"
 #include "redraw.h"
 #include "script.h"
 #include "style_set.h"
 #include "text_edit.h"
+#include "text_draw.h"
 #include "text_edit_dialog.h"
 #include "wm_test_support.h"
 
@@ -126,6 +131,45 @@ TEST_F(TextEditDialogTest, WiderThanTheScreenIsFitted) {
   // Everything inside lies within the fitted dialog.
   EXPECT_LE(right(wide.ok_button), wide.x + wide.width);
   EXPECT_LE(bottom(tall.ok_button), tall.y + tall.height);
+}
+
+// A prompt longer than its line wraps: it takes the rows above the edit box, then the dialog grows at its
+// bottom with its middle kept, up to the screen's height; the prompt, the edit box and the buttons stay
+// apart, in the dialog.
+TEST_F(TextEditDialogTest, ALongPromptTakesTheLinesItNeeds) {
+  REQUIRE_SYSTEM_FONTS();
+  ASSERT_TRUE(load_test_font());
+  std::string words;
+  for (int i = 0; i < 400; i++) words += "word ";
+  struct {
+    size_t length;
+    bool grows, whole;
+  } cases[] = {{20, false, true}, {70, false, true}, {300, true, true}, {2000, true, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.length);
+    WM_TEXT_EDIT_DIALOG dialog(95, 150, 1, nullptr, 0, nullptr, nullptr, "T", 256);
+    INT_S32 middle = dialog.get_y() + dialog.height / 2;
+    INT_S16 edit_height = dialog.edit->height;
+    std::string text = words.substr(0, c.length);
+    dialog.set_prompt(text.c_str());
+    WM_SCRIPT* prompt = dialog.prompt;
+    INT_S8 font;
+    INT_S16 size_x, line;
+    choose_widget_font(prompt->font_id, prompt->font_x_size, prompt->font_y_size, &font, &size_x, &line);
+    TEXT_LINE lines[TEXT_MAX_LINES];
+    INT_S32 count = layout_text_in_box(draw_target, prompt->width, TEXT_MAX_LINES, font, size_x, line, text.c_str(), lines);
+    EXPECT_EQ(count * line <= prompt->height, c.whole) << count;
+    EXPECT_EQ(dialog.height > TEXT_EDIT_DIALOG_HEIGHT, c.grows);
+    if (c.whole) EXPECT_LE(std::abs(dialog.get_y() + dialog.height / 2 - middle), 1);
+    else EXPECT_EQ(dialog.height, 480);
+    INT_S16 half = (INT_S16)(dialog.ok_button->height / 2);
+    EXPECT_EQ(dialog.edit->height, edit_height);
+    EXPECT_GE(dialog.edit->y, bottom(prompt) - 1 + half);
+    EXPECT_LE(bottom(dialog.edit) + half, dialog.ok_button->y);
+    EXPECT_LE(bottom(dialog.ok_button), dialog.y + dialog.height);
+    EXPECT_GE(dialog.get_y(), 0);
+  }
+  unload_test_font();
 }
 
 TEST_F(TextEditDialogTest, OkAndCancelReportToTheOwner) {

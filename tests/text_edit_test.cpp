@@ -48,7 +48,7 @@ TEST(TextEditFilters, AcceptSets) {
     WM_CHAR_FILTER filter;
     std::string expected;
   } rows[] = {
-      {is_text_char, " !#$%()+-.:;=@[]_{}~" + digits + letters + latin1_upper},
+      {is_text_char, " !#$%()+-.:;=@[]^_`{}~" + digits + letters + latin1_upper},
       {is_numeric_char, "+-." + digits},
       {is_name_char, "'-" + letters + "\x7F"},
       {is_name_char_with_space, " '-" + letters + "\x7F"},

@@ -61,6 +61,8 @@ static void paint_known_image() {
 #ifndef _WIN32
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -68,6 +70,7 @@ static void paint_known_image() {
 #include <unistd.h>
 
 #include <cstddef>
+#include <fstream>
 
 #include "../code/host/posix/x11_host.h"
 
@@ -377,6 +380,57 @@ TEST_F(X_SERVER_TEST, PointerShapes) {
   EXPECT_EQ(set_mouse_cursor(-1, 0), 1);
 }
 
+namespace {
+
+// A listener on the display's socket that never says a word: an abstract name, which Xlib tries first.
+int silent_display(const std::string& number) {
+  std::string path = "/tmp/.X11-unix/X" + number;
+  int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path + 1, path.c_str(), path.size());
+  if (listener < 0 ||
+      bind(listener, (sockaddr*)&address, (socklen_t)(offsetof(sockaddr_un, sun_path) + 1 + path.size())) != 0 ||
+      listen(listener, 4) != 0) {
+    if (listener >= 0) close(listener);
+    return -1;
+  }
+  return listener;
+}
+
+// The line of /proc/<pid>/status that begins with the key, without it; empty when there is none.
+std::string status_line(pid_t pid, const std::string& key) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.compare(0, key.size(), key) == 0) return line.substr(key.size());
+  return "";
+}
+
+// The process has ended: it is gone, or it is an ended child that no one has waited for yet.
+bool process_ended(pid_t pid) {
+  std::string state = status_line(pid, "State:");
+  return state.empty() || state.find('Z') != std::string::npos;
+}
+
+// The signal waits for the process to take it.
+bool signal_pending(pid_t pid, int number) {
+  for (const char* key : {"SigPnd:", "ShdPnd:"})
+    if (std::strtoull(status_line(pid, key).c_str(), nullptr, 16) & (1ull << (number - 1))) return true;
+  return false;
+}
+
+// Waits at most 30 s for the condition, looking every 10 ms.
+template <typename CONDITION>
+bool within_30_seconds(CONDITION condition) {
+  for (int waited = 0; waited < 30000; waited += 10) {
+    if (condition()) return true;
+    usleep(10000);
+  }
+  return condition();
+}
+
+}  // namespace
+
 // A display that takes the connection and never answers is given up after a few seconds, and a run
 // that asks for no display needs none. (None named, and one that nobody serves: the wizard's scenarios.)
 TEST(WindowWithoutDisplay, ASilentDisplayIsGivenUpAndARunThatAsksForNoneNeedsNone) {
@@ -384,20 +438,69 @@ TEST(WindowWithoutDisplay, ASilentDisplayIsGivenUpAndARunThatAsksForNoneNeedsNon
   setenv(HEADLESS_VARIABLE, "1", 1);
   EXPECT_EQ(display_problem(), nullptr);
   unsetenv(HEADLESS_VARIABLE);
-  // A listener on the display's socket that never says a word.
-  std::string number = std::to_string(20000 + getpid() % 10000), path = "/tmp/.X11-unix/X" + number;
-  int listener = socket(AF_UNIX, SOCK_STREAM, 0);
-  ASSERT_GE(listener, 0);
-  sockaddr_un address = {};
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path + 1, path.c_str(), path.size());  // an abstract name, which Xlib tries first
-  ASSERT_EQ(bind(listener, (sockaddr*)&address, (socklen_t)(offsetof(sockaddr_un, sun_path) + 1 + path.size())), 0);
-  ASSERT_EQ(listen(listener, 4), 0);
+  std::string number = std::to_string(20000 + getpid() % 10000);
+  int listener = silent_display(number);
+  ASSERT_GE(listener, 0) << std::strerror(errno);
   setenv("DISPLAY", (":" + number).c_str(), 1);
   EXPECT_EQ(display_problem(), "the display \":" + number + "\" does not answer");
   close(listener);
   unsetenv("DISPLAY");
   setenv(HEADLESS_VARIABLE, "1", 1);
+}
+
+// Whatever ends a run during its display check (two requests to end it, SIGINT or SIGTERM, or a kill)
+// ends the check's helper process with it, and the helper holds none of the run's output: a pipe that
+// reads it ends with the run. The display takes the connection and never answers.
+TEST(WindowWithoutDisplay, TheDisplayChecksHelperEndsWithTheRunHoweverItEnds) {
+  std::string number = std::to_string(30000 + getpid() % 10000);
+  int listener = silent_display(number);
+  ASSERT_GE(listener, 0) << std::strerror(errno);
+  const std::vector<std::vector<int>> endings = {{SIGINT, SIGINT}, {SIGTERM, SIGTERM}, {SIGKILL}};
+  for (const std::vector<int>& signals : endings) {
+    int output[2];
+    ASSERT_EQ(pipe(output), 0);
+    pid_t run = fork();
+    ASSERT_GE(run, 0);
+    if (run == 0) {
+      close(output[0]);
+      dup2(output[1], 1);
+      dup2(output[1], 2);
+      close(output[1]);
+      setenv("DISPLAY", (":" + number).c_str(), 1);
+      unsetenv(HEADLESS_VARIABLE);
+      watch_end_requests();
+      _exit(display_problem() ? 3 : 4);
+    }
+    close(output[1]);
+    // The helper is the process that connects to the display.
+    pollfd waiting = {listener, POLLIN, 0};
+    ASSERT_EQ(poll(&waiting, 1, 30000), 1) << "the check never reached the display";
+    int connection = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    ASSERT_GE(connection, 0);
+    ucred peer = {};
+    socklen_t size = sizeof peer;
+    ASSERT_EQ(getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &peer, &size), 0);
+    EXPECT_EQ(status_line(peer.pid, "PPid:"), "\t" + std::to_string(run));
+    // Each request once the one before was taken: two equal signals sent together would merge.
+    for (size_t i = 0; i < signals.size(); i++) {
+      ASSERT_EQ(kill(run, signals[i]), 0);
+      if (i + 1 < signals.size()) {
+        ASSERT_TRUE(within_30_seconds([&] { return !signal_pending(run, signals[i]); }));
+      }
+    }
+    int status = 0;
+    ASSERT_TRUE(within_30_seconds([&] { return waitpid(run, &status, WNOHANG) == run; })) << "the run goes on";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signals.back()) << status;
+    // The run's output reaches its end.
+    fcntl(output[0], F_SETFL, O_NONBLOCK);
+    char byte;
+    EXPECT_TRUE(within_30_seconds([&] { return read(output[0], &byte, 1) == 0; })) << "the output stays open";
+    EXPECT_TRUE(within_30_seconds([&] { return process_ended(peer.pid); })) << "the helper " << peer.pid << " runs on";
+    if (!process_ended(peer.pid)) kill(peer.pid, SIGKILL);
+    close(output[0]);
+    close(connection);
+  }
+  close(listener);
 }
 
 TEST(WindowWithoutDisplay, UnreachableDisplayIsAFatalError) {

@@ -515,6 +515,33 @@ TEST(WizardEvents, TheCopyErrorQuestionWaitsGoesOnOrReturnsToTheOptions) {
   }
 }
 
+// A shortcut that cannot be made (its program folder names no path variable) is said on the last page,
+// which offers Finish and Back with the bar full (every file is in place), and the program ends with 1.
+TEST(WizardEvents, AShortcutNotMadeIsSaidOnTheLastPage) {
+  WIZARD_RUN run("wizard-not-made");
+  ASSERT_TRUE(run.load());
+  std::strcpy(database->languages[0].COPY_ERROR_TITLE, "Kopierfehler");
+  std::strcpy(database->installations[0].items[0].program_path_from_inst_loc, "bin");
+  ASSERT_TRUE(run.begin());
+  database->use_system_paths = 0;
+  database->desktop_shortcut = 1;
+  run.show_stage(STAGE_INSTALLING);
+  ASSERT_TRUE(install_through(20));
+  INSTALL_DIALOG* page = live_page();
+  const std::string said = "Desktop shortcut \"Test App\" not made: its program folder \"bin\" begins with no path "
+                           "variable.";
+  for (bool rebuilt : {false, true}) {
+    if (rebuilt) page = run.show_stage(STAGE_INSTALLING);
+    EXPECT_EQ(text_of(page->progress_text), said) << rebuilt;
+    EXPECT_EQ(std::string(page->get_title()), "Kopierfehler") << rebuilt;
+    EXPECT_EQ(page->progress_bar->value, 100) << rebuilt;
+  }
+  EXPECT_EQ(label_of(page->forward_button), "Finish");
+  EXPECT_EQ(page->previous_button->event_user2, (INT_U32)STAGE_OPTIONS);
+  EXPECT_EQ(find_top_level(WM_KIND_CONFIRM), nullptr);  // nothing to answer: the files are all in place
+  EXPECT_EQ(end_wizard(), EXIT_JOB_FAILED);
+}
+
 TEST(WizardEvents, TheAboutBoxOpensFromTheWizardAndOnRequest) {
   WIZARD_RUN run("wizard-about");
   ASSERT_TRUE(run.load());
@@ -848,6 +875,57 @@ TEST(WizardEvents, APointerRestingOnAControlLeavesTheLoopWaiting) {
       EXPECT_TRUE(is_top_level(static_cast<WM_BUTTON*>(object)->hint));
     }
   }
+}
+
+// Tab goes through the options in order, on a page whose long texts fit and on one that scrolls: the
+// option it reaches comes into view with its outline alone shown (the window as a full redraw draws it),
+// and Space changes that option.
+TEST(WizardEvents, TabReachesEveryOptionInViewAndSpaceChangesIt) {
+  REQUIRE_SYSTEM_FONTS();
+  FOLDER fonts;
+  ASSERT_TRUE(fonts.set_if_folder(system_font_folder().c_str()));
+  set_named_path("$FONTDATA", &fonts);
+  const std::string sentence =
+      "Die Verkn\xC3\xBCpfung startet die Anwendung mit allen Handb\xC3\xBC" "chern, Beispielen und Schriftarten sowie "
+      "den Werkzeugen, die zur Anwendung geh\xC3\xB6ren und die man immer wieder braucht, wenn man mit ihr arbeitet";
+  const std::string fitting = "text = SELECT_OPTIONS_DESKTOP_SHORTCUT;" + sentence.substr(0, 90) +
+                              "\ntext = SELECT_OPTIONS_MENU_SHORTCUT;" + sentence.substr(0, 80) + "\n";
+  const std::string scrolling = "text = SELECT_OPTIONS_USE_SYSTEM_PATHS;" + sentence + "\n" +
+                                "text = SELECT_OPTIONS_DESKTOP_SHORTCUT;" + sentence + "\n" +
+                                "text = SELECT_OPTIONS_MENU_SHORTCUT;" + sentence + "\n";
+  const INT_U32 events[3] = {WIZARD_EVENT_SYSTEM_PATHS, WIZARD_EVENT_DESKTOP, WIZARD_EVENT_MENU};
+  for (const std::string& texts : {fitting, scrolling}) {
+    SCOPED_TRACE(texts == fitting ? "fitting" : "scrolling");
+    INSTALLER_SCRATCH scratch("wizard-options-tab", wizard_description_lines() + texts);
+    ASSERT_TRUE(scratch.build());
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    database->stage = STAGE_OPTIONS;
+    twin.screen->manager->rebuild_area(twin.screen->manager->current_area, true);
+    run_pass();
+    INT_U8* const choices[3] = {&database->use_system_paths, &database->desktop_shortcut, &database->menu_shortcut};
+    // The page opens with the focus on the first option, not shown: Tab goes on to the next.
+    for (int step = 1; step <= 4; step++) {
+      int i = step % 3;
+      key(VKEY_TAB);
+      INT_S16 row = -1, column = -1;
+      WM_SCREEN_OBJECT* box = nullptr;
+      ASSERT_TRUE(page_grid && page_grid->find_focused_cell(&column, &row, true));
+      box = page_grid->cell(column, row);
+      ASSERT_TRUE(box->kind & WM_KIND_CHECK_BOX);
+      EXPECT_EQ(box->event_user1, events[i]) << step;
+      EXPECT_TRUE(page_grid->row_fully_visible(row)) << step;
+      WINDOW_CAPTURE shown = twin_screen();
+      invalidate_display(twin.screen->manager->get_root());
+      run_pass();
+      EXPECT_EQ(differing_pixels(shown, twin_screen(), area_of(live_page())), 0) << step;
+      INT_U8 before = *choices[i];
+      key(VKEY_SPACE);
+      EXPECT_NE(*choices[i], before) << step;
+    }
+    EXPECT_EQ(page_grid->scrollbar != nullptr, texts == scrolling);
+  }
+  remove_named_path("$FONTDATA");
 }
 
 // A hint is no dialog: while one shows, Tab moves the focus and a quick click elsewhere (press and

@@ -454,6 +454,100 @@ TEST(WizardPage, LongOptionTextsWrapOntoTheRoomThereIs) {
   remove_named_path("$FONTDATA");
 }
 
+// Installation names too long for the page wrap onto the lines they need, each box beside its name's
+// first line and on the page (beside the scroll bar when the names outgrow the page); a click on a name
+// chooses it, and Tab with Space reaches the last one, which comes into view.
+TEST(WizardPage, LongInstallationNamesWrapOnThePageBesideTheirBoxes) {
+  REQUIRE_SYSTEM_FONTS();
+  FOLDER fonts;
+  ASSERT_TRUE(fonts.set_if_folder(system_font_folder().c_str()));
+  set_named_path("$FONTDATA", &fonts);
+  const std::string names[2] = {
+      "Vollst\xC3\xA4ndige Installation mit allen Beispielen, Handb\xC3\xBC" "chern und Schriftarten f\xC3\xBCr alle",
+      "Complete installation with every example, handbook and font, for all users of this computer and all of "
+      "their projects"};
+  for (int count : {2, 8}) {
+    SCOPED_TRACE(count);
+    std::string extra;
+    for (int i = 1; i < count; i++)
+      extra += "installation = " + std::to_string(i) + " " + names[i % 2] + "\ndefault_path = $SCRATCH/type" +
+               std::to_string(i) + "\n";
+    INSTALLER_SCRATCH scratch("wizard-long-types", wizard_description_lines() + extra);
+    ASSERT_TRUE(scratch.build());
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    database->stage = STAGE_INSTALL_TYPE;
+    twin.screen->manager->rebuild_area(twin.screen->manager->current_area, true);
+    run_pass();
+    INSTALL_DIALOG* page = live_page();
+    ASSERT_TRUE(page && page_grid);
+    ASSERT_EQ(page_grid->row_count, count);
+    EXPECT_EQ(page_grid->scrollbar != nullptr, count == 8);
+    INT_S32 right = page_grid->x + page_grid->width - page_grid->style.border_right_gap -
+                    (page_grid->scrollbar ? page_grid->style.grid_scrollbar_width + 1 : 0);
+    for (INT_S16 r = 0; r < count; r++) {
+      WM_CHECK_BOX* box = static_cast<WM_CHECK_BOX*>(page_grid->cell(0, r));
+      EXPECT_GE(box->x, page->client->x) << r;
+      EXPECT_LE(box->x + box->width, right) << r;
+      EXPECT_EQ(box->label->y, box->box->y) << r;
+      EXPECT_TRUE(shows_whole(box->label)) << r;
+      EXPECT_EQ((box->label->button_flags & bf_wrap_text) != 0, r > 0) << r;
+    }
+    click_on(static_cast<WM_CHECK_BOX*>(page_grid->cell(0, 1))->label);
+    EXPECT_EQ(database->current_installation, 1);
+    EXPECT_EQ(page_grid->cell(0, 0)->state, 0);
+    EXPECT_EQ(page_grid->cell(0, 1)->state, 1);
+    for (int i = 1; i < count; i++) key(VKEY_TAB);
+    key(VKEY_SPACE);
+    EXPECT_EQ(database->current_installation, count - 1);
+    EXPECT_TRUE(page_grid->row_fully_visible(count - 1));
+  }
+  remove_named_path("$FONTDATA");
+}
+
+// An update's message keeps the lines it needs when the options page scrolls, whatever its length: its
+// row is measured at the width beside the scroll bar, where it is drawn. The folder's buttons, squeezed by
+// the eleven rows, keep the line of their label.
+TEST(WizardPage, AnUpdatesMessageShowsWholeBesideTheScrollBar) {
+  REQUIRE_SYSTEM_FONTS();
+  FOLDER fonts;
+  ASSERT_TRUE(fonts.set_if_folder(system_font_folder().c_str()));
+  set_named_path("$FONTDATA", &fonts);
+  const std::string long_choices =
+      "text = SELECT_OPTIONS_DESKTOP_SHORTCUT;A shortcut on the desktop that starts the sample application with "
+      "all of its handbooks, examples and tools\n"
+      "text = SELECT_OPTIONS_MENU_SHORTCUT;A shortcut in the applications menu that starts the sample application "
+      "with all of its handbooks\n"
+      "patch_check = $HERE\n";
+  const std::string message =
+      "This update installs over the earlier installation and needs it: choose the folder that the earlier "
+      "installation went into. The update replaces the files that changed and adds the new ones; it removes "
+      "no file, and leaves everything else as it was.";
+  int scrolled = 0;
+  for (size_t length = 100; length <= message.size(); length += 7) {
+    SCOPED_TRACE(length);
+    INSTALLER_SCRATCH scratch("wizard-long-update",
+                              wizard_text_lines() + long_choices + "text = PATCH_MSG;" + message.substr(0, length) + "\n");
+    ASSERT_TRUE(scratch.build());
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    database->stage = STAGE_OPTIONS;
+    twin.screen->manager->rebuild_area(twin.screen->manager->current_area, true);
+    run_pass();
+    ASSERT_TRUE(page_grid);
+    WM_SCRIPT* shown = nullptr;
+    for (INT_S16 r = 0; r < page_grid->row_count; r++)
+      if (cell_text(page_grid, 0, r).rfind("This update", 0) == 0) shown = static_cast<WM_SCRIPT*>(page_grid->cell(0, r));
+    ASSERT_TRUE(shown);
+    EXPECT_TRUE(shows_whole(shown));
+    for (WM_BUTTON* button : {location_button, browse_button})
+      EXPECT_GE(button->height - button->top_gap - button->bottom_gap, shown->font_y_size) << button->label;
+    scrolled += page_grid->scrollbar != nullptr;
+  }
+  EXPECT_GT(scrolled, 0);
+  remove_named_path("$FONTDATA");
+}
+
 // A path of the progress text as the host writes paths.
 static std::string host_form(std::string path) {
   std::replace(path.begin(), path.end(), '/', (char)PATH_SEPARATOR);

@@ -819,6 +819,7 @@ TEST(WizardScenario, TheQuitQuestionDraggedAndLeftStillIsOpaqueWhereItWasLetGo) 
     WM_CONFIRM* question = quit_dialog();
     ASSERT_TRUE(question && question->title);
     title = spot_of(question->title);
+    set_focus_visible(false);  // the drag's press, as any press of the mouse, hides the focus
     question->move_to((INT_S16)(question->x + dx), (INT_S16)(question->y + dy));
     settle_effects();
     moved_area = area_of(question);
@@ -1134,4 +1135,244 @@ TEST(WizardScenario, LongTextsShowWholeWhereTheWindowHasRoom) {
   ASSERT_TRUE(scenario.key("Tab"));
   ASSERT_TRUE(scenario.key("Return"));
   EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+}
+
+// Scenario O: installation types named with 88 and 120 characters. Each name wraps onto the lines it needs
+// beside its box, on the page, as the twin draws it; a click on the second name chooses it, and the files
+// go to that type's folder. Kept as a picture ("wizard-long-types.png"; "-wine" under Wine).
+TEST(WizardScenario, LongInstallationNamesWrapAndAClickOnANameChoosesIt) {
+  const std::string first = "Vollst\xC3\xA4ndige Installation mit allen Beispielen, Handb\xC3\xBC" "chern und Schriftarten "
+                            "(empfohlen)";
+  const std::string second = "Complete installation with all examples, handbooks and fonts, for every user of this "
+                             "computer and all of their projects.";
+  INSTALLER_SCRATCH scratch("wizard-o", wizard_description_lines());
+  std::string other = scratch.root + "other";
+  std::filesystem::create_directories(other);  // a path-variable text names a folder that exists
+  ASSERT_TRUE(build_scenario_package(scratch, "O", {NO_LICENCE, {"installation = Test App", "installation = " + first}},
+                                     "installation = " + second + "\ndefault_path = " + program_path_text(other) +
+                                         "\n"));
+  SPOT name, next, install, finish;
+  AREA page_area;
+  WINDOW_CAPTURE chosen;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    ASSERT_EQ(database->stage, STAGE_INSTALL_TYPE);
+    INSTALL_DIALOG* page = live_page();
+    ASSERT_TRUE(page_grid && page_grid->cell(0, 1));
+    WM_CHECK_BOX* box = static_cast<WM_CHECK_BOX*>(page_grid->cell(0, 1));
+    name = spot_of(box->label, page);
+    click_on(box->label);
+    ASSERT_EQ(database->current_installation, 1);
+    test_seam_pointer(-1, -1);
+    run_pass();
+    page_area = area_of(page);
+    chosen = twin_screen();
+    next = spot_of(page->forward_button, page);
+    click_on(page->forward_button);
+    ASSERT_EQ(database->stage, STAGE_OPTIONS);
+    install = spot_of(live_page()->forward_button, live_page());
+    page = twin_page(twin, STAGE_INSTALLING);
+    finish = spot_of(page->forward_button, page);
+  }
+
+  WINDOW_SCENARIO scenario("wizard-o-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  ASSERT_TRUE(scenario.click(name.x, name.y));
+  ASSERT_TRUE(scenario.move(2, 2));
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, chosen, page_area), 0);
+  ASSERT_TRUE(keep_picture(shown, picture_name("wizard-long-types").c_str()));
+  for (SPOT spot : {next, install}) ASSERT_TRUE(click_and_settle(scenario, spot));
+  ASSERT_TRUE(wait_for_last_line(below(other, "install_log.txt"), "Installation completed without any errors."));
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.click(finish.x, finish.y));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+  for (const std::string& file : scratch.files)
+    EXPECT_EQ(read_whole_file(below(other, file)), read_whole_file(scratch.source + "files/" + file)) << file;
+  EXPECT_FALSE(std::filesystem::exists(scratch.destination));
+}
+
+// Scenario P: an options page that scrolls (long option texts), worked from the keyboard. Tab brings the
+// desktop choice into view with its outline alone and Space unticks it, as the twin shows; the
+// installation then makes no desktop shortcut. Kept as a picture ("wizard-options-keyboard.png").
+TEST(WizardScenario, TabBringsAnOptionIntoViewAndSpaceChangesIt) {
+  const std::string sentence =
+      "Die Verkn\xC3\xBCpfung startet die Anwendung mit allen Handb\xC3\xBC" "chern, Beispielen und Schriftarten sowie "
+      "den Werkzeugen, die zur Anwendung geh\xC3\xB6ren und die man immer wieder braucht, wenn man mit ihr arbeitet";
+  INSTALLER_SCRATCH scratch("wizard-p", wizard_description_lines());
+  ASSERT_TRUE(build_scenario_package(scratch, "P", {NO_LICENCE},
+                                     "text = SELECT_OPTIONS_USE_SYSTEM_PATHS;" + sentence + "\n" +
+                                         "text = SELECT_OPTIONS_DESKTOP_SHORTCUT;" + sentence + "\n" +
+                                         "text = SELECT_OPTIONS_MENU_SHORTCUT;" + sentence + "\n"));
+  SPOT install, finish;
+  AREA page_area;
+  WINDOW_CAPTURE tabbed;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    ASSERT_EQ(database->stage, STAGE_OPTIONS);
+    INSTALL_DIALOG* page = live_page();
+    ASSERT_TRUE(page_grid && page_grid->scrollbar);
+    install = spot_of(page->forward_button, page);
+    key(VKEY_TAB);
+    key(VKEY_SPACE);
+    ASSERT_EQ(database->desktop_shortcut, 0);
+    page_area = area_of(page);
+    tabbed = twin_screen();
+    page = twin_page(twin, STAGE_INSTALLING);
+    finish = spot_of(page->forward_button, page);
+  }
+
+  WINDOW_SCENARIO scenario("wizard-p-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  ASSERT_TRUE(scenario.key("Tab"));
+  ASSERT_TRUE(scenario.key("space"));
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, tabbed, page_area), 0);
+  ASSERT_TRUE(keep_picture(shown, picture_name("wizard-options-keyboard").c_str()));
+  ASSERT_TRUE(scenario.click(install.x, install.y));
+  ASSERT_TRUE(wait_for_last_line(scratch.installed("install_log.txt"), "Installation completed without any errors."));
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.click(finish.x, finish.y));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+  expect_installation(scenario, scratch, scratch.destination, "P", false);
+}
+
+// Scenario Q: the quit question opened by a click on Quit shows the focus on Stay, the answer Enter
+// gives, from the moment it opens, as the twin draws it; Tab and Return then leave.
+TEST(WizardScenario, AQuestionOpenedByAClickShowsItsFocusAtOnce) {
+  INSTALLER_SCRATCH scratch("wizard-q", wizard_description_lines());
+  ASSERT_TRUE(build_scenario_package(scratch, "Q", {NO_LICENCE}));
+  SPOT quit;
+  AREA question_area;
+  WINDOW_CAPTURE asked;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    INSTALL_DIALOG* page = live_page();
+    quit = spot_of(page->quit_button, page);
+    click_on(page->quit_button);
+    settle_effects();
+    WM_CONFIRM* question = quit_dialog();
+    ASSERT_TRUE(question && question->buttons[1]);
+    EXPECT_EQ(focus_object, question->buttons[1]);
+    question_area = area_of(question);
+    asked = twin_screen();
+    set_focus_visible(false);
+    run_pass();
+    EXPECT_GT(differing_pixels(asked, twin_screen(), question_area), 0);  // the outline is there to see
+  }
+
+  WINDOW_SCENARIO scenario("wizard-q-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  ASSERT_TRUE(scenario.click(quit.x, quit.y));
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, asked, question_area), 0);
+  ASSERT_TRUE(scenario.key("Tab"));
+  ASSERT_TRUE(scenario.key("Return"));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+}
+
+// Scenario R: attended, a package whose window is larger than the screen (900 x 700 on 800 x 600) says so
+// in a window of its own that fits the screen, drawn by the installer, with OK as its one answer; Return
+// answers it and the run ends as one that could not start, having installed nothing. Kept as a picture
+// ("wizard-screen-too-small.png").
+TEST(WizardScenario, AWindowLargerThanTheScreenSaysSoInAWindowThatFits) {
+  INSTALLER_SCRATCH scratch("wizard-r", "window = 900;700\ndialog = 0;0;900;700\n");
+  ASSERT_TRUE(build_scenario_package(scratch, "R", {NO_LICENCE}));
+  WINDOW_SCENARIO scenario("wizard-r-window", 800, 600);
+  START_WINDOW_SCENARIO(scenario);
+  std::vector<std::string> environment = program_environment(scratch.root);
+  environment.push_back("VELK_UNATTENDED=0");
+  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("installer"),
+                             {"-x", program_path_text(scratch.package) + "/installer.xml"}, environment));
+  ASSERT_TRUE(scenario.wait_for_window("Screen too small"));
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_GT(shown.width, 0);
+  EXPECT_LE(shown.width, 800);
+  EXPECT_LE(shown.height, 600);
+  std::set<INT_U32> colours(shown.pixels.begin(), shown.pixels.end());
+  EXPECT_GT(colours.size(), 3u);  // drawn: the title, the message and the button
+  ASSERT_TRUE(keep_picture(shown, picture_name("wizard-screen-too-small").c_str()));
+  ASSERT_TRUE(scenario.key("Return"));
+  EXPECT_EQ(scenario.wait_for_exit(), EXIT_JOB_NOT_STARTED);
+  EXPECT_FALSE(std::filesystem::exists(scratch.destination));
+}
+
+// Scenario S: an update's long message on an options page that scrolls, and a long New folder message,
+// both whole as the twin draws them: the update's beside the scroll bar, the New folder dialog's over the
+// lines it needs. A folder name typed on the French keyboard, its dead keys each followed by a space,
+// takes "^" and "`". Kept as pictures ("wizard-long-update.png", "wizard-new-folder.png").
+TEST(WizardScenario, LongMessagesShowWholeAndAFolderNameTakesTheMarks) {
+  INSTALLER_SCRATCH scratch("wizard-s", wizard_description_lines());
+  ASSERT_TRUE(build_scenario_package(
+      scratch, "S", {NO_LICENCE},
+      "patch_check = $HERE\n"
+      "text = SELECT_OPTIONS_DESKTOP_SHORTCUT;A shortcut on the desktop that starts the sample application with "
+      "all of its handbooks, examples and tools\n"
+      "text = SELECT_OPTIONS_MENU_SHORTCUT;A shortcut in the applications menu that starts the sample application "
+      "with all of its handbooks\n"
+      "text = PATCH_MSG;This update installs over the earlier installation and needs it: choose the folder that the "
+      "earlier installation went into. The update replaces the files that changed and adds the new ones; it "
+      "removes no file, and leaves everything else as it was.\n"
+      "text = NEW_FOLDER_MSG;The name of the new folder, which is made in the folder shown above and can then be "
+      "chosen as the destination of the installation:\n"));
+  std::filesystem::create_directories(scratch.destination);  // where the folder dialog opens
+  SPOT system_paths, browse, new_folder;
+  AREA page_area, prompt_area;
+  WINDOW_CAPTURE options, naming;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    ASSERT_EQ(database->stage, STAGE_OPTIONS);
+    INSTALL_DIALOG* page = live_page();
+    test_seam_pointer(-1, -1);
+    run_pass();
+    ASSERT_TRUE(page_grid && page_grid->scrollbar);
+    page_area = area_of(page);
+    options = twin_screen();
+    WM_SCREEN_OBJECT* system_box = option_box(WIZARD_EVENT_SYSTEM_PATHS);
+    ASSERT_TRUE(system_box);
+    system_paths = spot_of(system_box, page);
+    click_on(system_box);
+    browse = spot_of(browse_button, page);
+    click_on(browse_button);
+    settle_effects();
+    WM_FILE_SELECT* selector = static_cast<WM_FILE_SELECT*>(find_top_level(WM_KIND_FILE_SELECT));
+    ASSERT_TRUE(selector);
+    new_folder = spot_of(selector->new_folder_button);
+    click_on(selector->new_folder_button);
+    settle_effects();
+    WM_TEXT_EDIT_DIALOG* dialog = static_cast<WM_TEXT_EDIT_DIALOG*>(find_top_level(WM_KIND_TEXT_EDIT_DIALOG));
+    ASSERT_TRUE(dialog && dialog->prompt);
+    EXPECT_GT(dialog->prompt->height, 2 * draw_target->default_font_y_size);
+    prompt_area = area_of(dialog->prompt);
+    naming = twin_screen();
+  }
+
+  WINDOW_SCENARIO scenario("wizard-s-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(scenario.keyboard_layout("fr"));
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.capture(&shown));
+  EXPECT_EQ(differing_pixels(shown, options, page_area), 0);
+  ASSERT_TRUE(keep_picture(shown, picture_name("wizard-long-update").c_str()));
+  for (SPOT spot : {system_paths, browse, new_folder}) ASSERT_TRUE(click_and_settle(scenario, spot));
+  ASSERT_TRUE(scenario.capture(&shown));
+  EXPECT_EQ(differing_pixels(shown, naming, prompt_area), 0);
+  ASSERT_TRUE(keep_picture(shown, picture_name("wizard-new-folder").c_str()));
+  for (const char* keys : {"a", "dead_circumflex", "space", "b", "dead_grave", "space", "c", "Return"})
+    ASSERT_TRUE(scenario.key(keys));
+  std::string made = below(scratch.destination, "a^b`c");
+  for (int waited = 0; waited < 30000 && !std::filesystem::is_directory(made); waited += 100) pause_ms(100);
+  EXPECT_TRUE(std::filesystem::is_directory(made)) << scenario.output();
 }

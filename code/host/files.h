@@ -81,6 +81,10 @@ bool close_file(FILE* file);
 // A stream opened in text mode (Windows) writes each LF as CR LF, as its own writes do. False when they
 // could not all be written.
 bool write_stream_whole(FILE* file, const void* bytes, size_t count);
+// Hands what the stream holds to the system and waits until the file's bytes are on its disk: a file
+// that then takes the name of another needs no writing out while it does (some file systems write it
+// out in the rename), and a crash after it keeps the one or the other. False when it cannot be done.
+bool write_out_file(FILE* file);
 // Creates the file and opens it for writing ("wb", or "w" with text) only when nothing of that name
 // exists yet: no file, folder or link, dangling or not, is ever opened or followed. Null when the name
 // is taken or the file cannot be made. Others may read the file while it is open, and rename_open_file

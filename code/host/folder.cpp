@@ -455,6 +455,12 @@ bool is_known_path_text(const char* text) {
   return take_variable_name(text, name, nullptr) && is_known_variable(name);
 }
 
+bool is_named_path_text(const char* text) {
+  if (!text || text[0] != '$') return false;
+  char name[256];
+  return take_variable_name(text, name, nullptr) && find_named_path(name, nullptr);
+}
+
 bool is_builtin_path_text(const char* text) {
   if (!text) return false;
   if (text[0] != '$') return true;

@@ -85,8 +85,11 @@ void delete_named_path(void* entry);
 // registered named path. False for null and for a variable name longer than 255 characters. Readers of
 // stored folder texts check with it before FOLDER::set.
 bool is_known_path_text(const char* text);
-// The same without the named paths: texts read from files other than a folder's own stored form use
-// it, since a named path belongs to the program run that registered it.
+// Whether the text begins with a registered named path, which FOLDER::set takes before a built-in
+// variable of the same name.
+bool is_named_path_text(const char* text);
+// is_known_path_text without the named paths: texts read from files other than a folder's own stored
+// form use it, since a named path belongs to the program run that registered it.
 bool is_builtin_path_text(const char* text);
 
 // The path that a variable text names (with file appended when given), without touching the disk apart

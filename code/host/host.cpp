@@ -31,17 +31,58 @@ bool running_unattended() {
 INT_U32 get_idle_wait() { return idle_wait_ms; }
 void set_idle_wait(INT_U32 ms) { idle_wait_ms = ms; }
 
-// Scans one argument starting at text[*at] (not a space): the argument runs to the next space outside
-// double quotes or to the end. Returns the index behind the argument.
-static size_t scan_argument(const char* text, size_t at, size_t length) {
+const char* skip_program_name(const char* command_line) {
+  if (!command_line) return nullptr;
+  // A quoted part holds blanks; the quotes say nothing else, since a path holds no quote.
   bool quoted = false;
-  while (at < length) {
-    char c = text[at];
-    if (c == '"') quoted = !quoted;
-    else if (c == ' ' && !quoted) break;
-    at++;
+  while (*command_line && (quoted || (*command_line != ' ' && *command_line != '\t'))) {
+    if (*command_line == '"') quoted = !quoted;
+    command_line++;
   }
-  return at;
+  while (*command_line == ' ' || *command_line == '\t') command_line++;
+  return command_line;
+}
+
+// Reads the arguments of the text as Windows programs split them: blanks (spaces and tabs) outside
+// quotes separate; a double quote opens or closes a quoted part and is dropped, and inside one a doubled
+// quote is a quote; backslashes are kept as they are unless a quote follows them, where each pair gives
+// one backslash and an odd one left makes the quote a plain character. Each argument goes to out with
+// its terminator and starts[] gets where it begins; with out null they are only counted. The count.
+static size_t read_arguments(const char* text, char* out, char** starts) {
+  size_t count = 0;
+  for (;;) {
+    while (*text == ' ' || *text == '\t') text++;
+    if (!*text) return count;
+    if (out) starts[count] = out;
+    count++;
+    bool quoted = false;
+    while (*text && (quoted || (*text != ' ' && *text != '\t'))) {
+      if (*text == '\\') {
+        size_t backslashes = 0;
+        while (text[backslashes] == '\\') backslashes++;
+        bool before_quote = text[backslashes] == '"';
+        size_t kept = before_quote ? backslashes / 2 : backslashes;
+        if (out) out = (char*)std::memset(out, '\\', kept) + kept;
+        text += backslashes;
+        if (before_quote && backslashes % 2) {
+          if (out) *out++ = '"';
+          text++;
+        }
+      } else if (*text == '"') {
+        if (quoted && text[1] == '"') {
+          if (out) *out++ = '"';
+          text += 2;
+        } else {
+          quoted = !quoted;
+          text++;
+        }
+      } else {
+        if (out) *out++ = *text;
+        text++;
+      }
+    }
+    if (out) *out++ = 0;
+  }
 }
 
 char** split_command_line(const char* command_line, const char* program_path, INT_S32* argc) {
@@ -50,43 +91,18 @@ char** split_command_line(const char* command_line, const char* program_path, IN
   size_t length = std::strlen(command_line);
   size_t path_length = std::strlen(program_path);
 
-  // Count first, so that the vector and both texts fit one block.
-  size_t count = 0;
-  for (size_t at = 0; at < length;) {
-    if (command_line[at] == ' ') {
-      at++;
-      continue;
-    }
-    at = scan_argument(command_line, at, length);
-    count++;
-  }
+  // Count first, so that the vector and both texts fit one block. An argument is never longer than
+  // its text, and each but the last has a blank behind it for its terminator.
+  size_t count = read_arguments(command_line, nullptr, nullptr);
   size_t vector_bytes = (count + 2) * sizeof(char*);
   char** vector = (char**)std::malloc(vector_bytes + path_length + 1 + length + 1);
   if (!vector) return nullptr;
   char* path_copy = (char*)vector + vector_bytes;
-  char* copy = path_copy + path_length + 1;
   std::memcpy(path_copy, program_path, path_length + 1);
-  std::memcpy(copy, command_line, length + 1);
   vector[0] = path_copy;
-
-  // Every argument ends in place: its trailing quote, else the space (or end) behind it, becomes the
-  // terminator; a leading quote is skipped. Quotes inside an argument stay.
-  size_t index = 1;
-  for (size_t at = 0; at < length && index <= count;) {
-    if (copy[at] == ' ') {
-      at++;
-      continue;
-    }
-    size_t end = scan_argument(copy, at, length);
-    char* start = copy + at;
-    if (end - at >= 2 && copy[end - 1] == '"') copy[end - 1] = 0;
-    else copy[end] = 0;  // a space or the final terminator
-    if (*start == '"') start++;
-    vector[index++] = start;
-    at = end + 1;
-  }
-  vector[index] = nullptr;
-  *argc = (INT_S32)index;
+  read_arguments(command_line, path_copy + path_length + 1, vector + 1);
+  vector[count + 1] = nullptr;
+  *argc = (INT_S32)(count + 1);
   return vector;
 }
 

@@ -91,8 +91,10 @@ bool end_requested();
 // Holds back requests to end the process while the program makes a file that an immediate end removes
 // and notes it (remove_at_immediate_end), or gives such a file its name and forgets the note: a second
 // request at any moment finds every such file noted, and no note of a file that is not the program's.
-// A request that comes meanwhile is taken as soon as release_end_requests lets them through (on Linux
-// two of one signal then count once). Holds nest; each is released once. Not for long stretches.
+// Requests that come meanwhile are taken as soon as the last release_end_requests lets them through,
+// before it returns: the first is then noted (the caller looks at end_requested right after the hold,
+// as at any safe point), and a second, whether it came before the hold or during it, ends the process
+// there. Holds nest; each is released once. Not for long stretches.
 void hold_end_requests();
 void release_end_requests();
 
@@ -144,11 +146,17 @@ extern INT_U8 about_request_flag;     // read and cleared by the application; th
 INT_U32 get_idle_wait();
 void set_idle_wait(INT_U32 ms);
 
-// Splits a command line into an argument vector: only spaces separate arguments, double quotes group
-// spaces into an argument, a leading and a trailing quote of an argument are dropped. Element 0 is a
-// copy of program_path (null = ""), the last element is null, *argc counts the others plus 1. The
-// vector and its texts are one malloc block: free() releases everything. Null when out of memory.
+// Splits a command line's arguments (the text after the program's name) into an argument vector as
+// Windows programs split them: spaces and tabs outside double quotes separate arguments; a quote opens
+// or closes a quoted part and is dropped, and a doubled quote inside one is a quote; 2n backslashes
+// before a quote give n backslashes (the quote opens or closes), 2n+1 give n and a quote; backslashes
+// before anything else stay as they are. Element 0 is a copy of program_path (null = ""), the last
+// element is null, *argc counts the others plus 1. The vector and its texts are one malloc block:
+// free() releases everything. Null when out of memory.
 char** split_command_line(const char* command_line, const char* program_path, INT_S32* argc);
+// The command line behind the program's name, which Windows reads by a rule of its own: the name ends
+// at the first space or tab outside double quotes, and the blanks after it are skipped. Null for null.
+const char* skip_program_name(const char* command_line);
 
 // The host's part of the start-up before the application runs: the C library's heap keeping freed
 // memory for reuse (Linux). The window class (Windows) is registered with the first window.

@@ -18,30 +18,44 @@ bool shortcut_is_address(const std::string& target) {
   return scheme > 0 && std::isalpha((unsigned char)target[0]) && target.compare(scheme, 3, "://") == 0;
 }
 
-bool shortcut_target(FOLDER* program_folder, const char* program_name, std::string* target) {
+bool shortcut_failure(std::string* failure, const std::string& text) {
+  if (failure) *failure = text;
+  return false;
+}
+
+bool shortcut_target(FOLDER* program_folder, const char* program_name, size_t limit, std::string* target,
+                     std::string* failure) {
   std::string name = program_name ? program_name : "";
   // An address is whole in itself: no folder leads to it, and its '/' are its own.
   if (shortcut_is_address(name)) {
     *target = name;
-    return target->size() <= SHORTCUT_TARGET_LIMIT;
-  }
-  if (program_folder) {
-    std::string folder = program_folder->path;
-    bool ends = !folder.empty() && (folder.back() == '/' || folder.back() == PATH_SEPARATOR);
-    *target = folder + (ends ? "" : std::string(1, PATH_SEPARATOR)) + name;
   } else {
-    *target = name;
+    if (program_folder) {
+      std::string folder = program_folder->path;
+      bool ends = !folder.empty() && (folder.back() == '/' || folder.back() == PATH_SEPARATOR);
+      *target = folder + (ends ? "" : std::string(1, PATH_SEPARATOR)) + name;
+    } else {
+      *target = name;
+    }
+    for (char& c : *target)
+      if (c == '/') c = PATH_SEPARATOR;
   }
-  for (char& c : *target)
-    if (c == '/') c = PATH_SEPARATOR;
-  return !target->empty() && target->size() <= SHORTCUT_TARGET_LIMIT;
+  if (target->empty()) return shortcut_failure(failure, "it names no program");
+  if (target->size() > limit)
+    return shortcut_failure(failure, "its program's path is " + std::to_string(target->size()) +
+                                         " characters long; a shortcut holds at most " + std::to_string(limit));
+  return true;
 }
 
-bool shortcut_file_name(const char* link_name, const char* extension, std::string* file_name) {
+bool shortcut_file_name(const char* link_name, const char* extension, std::string* file_name, std::string* failure) {
   // A link name is a file name: one with a separator would put the link into another folder.
-  if (!is_single_name(link_name)) return false;
+  if (!is_single_name(link_name)) return shortcut_failure(failure, "its link name is no single file name");
   *file_name = std::string(link_name) + extension;
-  return file_name->size() <= SHORTCUT_NAME_LIMIT;
+  if (file_name->size() > SHORTCUT_NAME_LIMIT)
+    return shortcut_failure(failure, "its link's file name is " + std::to_string(file_name->size()) +
+                                         " characters long; a file name holds at most " +
+                                         std::to_string(SHORTCUT_NAME_LIMIT));
+  return true;
 }
 
 bool shortcut_names_program(const std::string& target) {
@@ -70,14 +84,19 @@ std::string shortcut_group_folder(const std::string& programs, const char* menu_
   return group;
 }
 
-bool make_shortcut_folders(const std::string& path) {
-  if (path.empty() || path.size() >= FOLDER_PATH_SIZE) return false;
+bool make_shortcut_folders(const std::string& path, std::string* failure) {
+  if (path.empty() || path.size() >= FOLDER_PATH_SIZE)
+    return shortcut_failure(failure, "the folder \"" + path + "\" cannot be created (its path is too long)");
   if (FOLDER::is_folder(path.c_str())) return true;
   char parent[FOLDER_PATH_SIZE];
   std::strcpy(parent, path.c_str());
-  if (cut_to_parent(parent) && !make_shortcut_folders(parent)) return false;
-  host_make_folder(path.c_str());
-  return FOLDER::is_folder(path.c_str());
+  if (cut_to_parent(parent) && !make_shortcut_folders(parent, failure)) return false;
+  forget_file_failure();
+  if (host_make_folder(path.c_str())) return true;
+  char cause[256];
+  describe_file_failure(cause, sizeof cause);
+  return shortcut_failure(failure, "the folder \"" + path + "\" cannot be created" +
+                                       (cause[0] ? std::string(" (") + cause + ")" : std::string()));
 }
 
 // True when the folder holds any entry, hidden ones included (or cannot be listed).

@@ -2,14 +2,18 @@
 // removes it. Windows writes the real registry (HKEY_LOCAL_MACHINE); Linux stands in with one settings
 // file per key under "$USERPREFS/registry/" (the key path with '/').
 #pragma once
+#include <string>
+
 #include "types.h"
 
 // The key below which every uninstall entry lies.
 #define UNINSTALL_KEY_PATH "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
 
 // Creates or opens the sub-key name of the uninstall key and sets its "DisplayName" and
-// "UninstallString" texts; false when any step fails (a name that is no single name (is_single_name),
-// or a stand-in value of more than 255 characters, is refused).
-bool write_uninstall_entry(const char* name, const char* display_name, const char* uninstall_string);
+// "UninstallString" texts, of any length the system holds. False when any step fails, with failure
+// (when given) saying which and the system's cause; a name that is no single name (is_single_name) is
+// refused.
+bool write_uninstall_entry(const char* name, const char* display_name, const char* uninstall_string,
+                           std::string* failure = nullptr);
 // Reads both values back (buffers of size bytes); false when the entry or a value is missing.
 bool read_uninstall_entry(const char* name, char* display_name, char* uninstall_string, INT_U32 size);

@@ -46,14 +46,15 @@ char* make_random_string(INT_S16 minimum_length, INT_S32 maximum_length, INT_U8 
 // Shortcuts. type is the item kind: 1 application, 2 web link, 3 text file, 0 none of these; it picks
 // the shortcut's icon. The target is program_folder/program_name (or program_name alone when the
 // folder is null); arguments may be null. second_folder and text are carried for the caller's log
-// and not used.
-void create_desktop_shortcut(INT_U8 type, const char* program_name, const char* arguments,
+// and not used. True when the link was made; otherwise false, and failure (when given) says why, in
+// words for the person installing: what could not be made, its path, and the system's cause.
+bool create_desktop_shortcut(INT_U8 type, const char* program_name, const char* arguments,
                              const char* link_name, FOLDER* second_folder, const char* text,
-                             FOLDER* program_folder);
+                             FOLDER* program_folder, std::string* failure = nullptr);
 // The same in the group menu_folder of the start menu's program folder (created when missing).
-void create_os_menu_shortcut(INT_U8 type, const char* program_name, const char* arguments,
+bool create_os_menu_shortcut(INT_U8 type, const char* program_name, const char* arguments,
                              const char* link_name, const char* menu_folder, FOLDER* second_folder,
-                             const char* text, FOLDER* program_folder);
+                             const char* text, FOLDER* program_folder, std::string* failure = nullptr);
 // Whether a shortcut's program is an address, which opens in the browser rather than as a file: a
 // scheme (a letter, then letters, digits, '+', '-' or '.') and "://".
 bool shortcut_is_address(const std::string& target);

@@ -283,7 +283,7 @@ void WM_FILE_SELECT::open_new_folder_dialog() {
     its_buttons[i]->icon.set_size(from.width, from.height);
     its_buttons[i]->icon.blit(&from, 0, 0, 0, 0, from.width, from.height, BLIT_COPY);
   }
-  dialog->prompt->set_text(new_folder_prompt.text, false);
+  dialog->set_prompt(new_folder_prompt.text);
   dialog->set_title(new_folder_title.text);
   dialog->edit->char_filter = is_text_char;
   WM_SCREEN_OBJECT* root = page_manager ? page_manager->get_root() : nullptr;

@@ -150,7 +150,7 @@ WM_GRID::WM_GRID(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT_S16 columns
       default_column_count(0), default_row_height(0), rows_per_page(0), two_tone_percentage(20),
       base_frame(&*image_cache), highlighted_frame(&*image_cache), alternate_frame(&*image_cache),
       keyboard_navigation(0), scrollbar(nullptr), synchronised_value(-1), synchronised_maximum(-1),
-      row_capacity(0) {
+      row_capacity(0), focus_seen(nullptr) {
   init(x1, y1, x2, y2, columns, weights, grid_style, grid_scrollbar_style);
 }
 

@@ -86,6 +86,9 @@ public:
   INT_S32 synchronised_value;
   INT_S32 synchronised_maximum;
   INT_S32 row_capacity;       // entries allocated in rows
+  // The focus object as process last saw it (never dereferenced): the focus that the keyboard moves onto
+  // a cell is brought into view once, when it arrives.
+  WM_SCREEN_OBJECT* focus_seen;
 
   WM_GRID(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT_S16 columns, const INT_S16* weights,
           WM_STYLE_SET* style, WM_STYLE_SET* scrollbar_style);
@@ -183,7 +186,8 @@ public:
   // gap of at least the radius. Rows laid out from now on take the gaps.
   void keep_clear_of_rounded_corners(INT_S16 drawn_width, INT_S16 drawn_height);
 
-  // Keyboard focus (grid_input.cpp).
+  // Keyboard focus (grid_input.cpp). A cell holds the focus when its object or one of that object's
+  // children is the focus object (a check box's focus is its box's).
   // True and the cell holding the focus object (rows not wholly visible only with any_row).
   bool find_focused_cell(INT_S16* column, INT_S16* row, bool any_row);
   // Steps from the cell in the direction to the first cell holding a visible (and with focusable_only,
@@ -192,6 +196,9 @@ public:
                                         INT_S16* out_row, bool focusable_only);
   // The cell's focusable object takes the focus and is scrolled into view.
   void focus_cell(INT_S16 column, INT_S16 row);
+  // Scrolls by the least that shows the row whole (a row taller than the grid shows its top); nothing
+  // for a row in view or not made.
+  void bring_row_into_view(INT_S16 row);
 
   // Measures of the grid's own style.
   INT_S32 inner_height();

@@ -9,13 +9,21 @@
 // ---------------------------------------------------------------------------------------------------
 // Focus
 
+// The object is the focus object or holds it among its children.
+static bool holds_focus(WM_SCREEN_OBJECT* object) {
+  if (object == focus_object) return true;
+  for (LLIST_NODE* node = object->children.head; node; node = node->next)
+    if (holds_focus(static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node)))) return true;
+  return false;
+}
+
 bool WM_GRID::find_focused_cell(INT_S16* column, INT_S16* row, bool any_row) {
   if (!focus_object) return false;
   for (INT_S32 r = 0; r < row_count; r++) {
     WM_GRID_ROW* record = rows[r];
     if (!record->cells) continue;
     for (INT_S16 c = 0; c < record->cell_count; c++) {
-      if (record->cells[c] != focus_object) continue;
+      if (!record->cells[c] || !holds_focus(record->cells[c])) continue;
       // An object sits in one cell only: a row not wholly visible ends the search.
       if (!any_row && !row_fully_visible(r)) return false;
       if (column) *column = c;
@@ -69,6 +77,18 @@ void WM_GRID::focus_cell(INT_S16 column, INT_S16 row) {
     PARAMETER& scroll = scroll_position;
     scroll.set_int(&scroll.value, scroll.get_int(&scroll.value) - (rows[row]->end - rows[reference]->end));
   }
+}
+
+void WM_GRID::bring_row_into_view(INT_S16 row) {
+  if (row < 0 || row >= row_count || row_fully_visible(row) || !overflows()) return;
+  // In content coordinates the view shows o + header to o + inner - 1, below a header that stays.
+  INT_S32 header = (style.extended_flags & ssef_grid_fix_top_row) ? rows[0]->height : 0;
+  INT_S32 o = scroll_offset(), top = row_top(row), bottom = top + rows[row]->height - 1;
+  if (bottom - inner_height() + 1 > o) o = bottom - inner_height() + 1;
+  if (top - header < o) o = top - header;
+  PARAMETER& scroll = scroll_position;
+  scroll.set_int(&scroll.value, scroll.get_int(&scroll.maximum) - o);
+  sync_scroll();
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -162,6 +182,13 @@ WM_RESULT WM_GRID::process() {
     MOUSE_HANDLER::wheel_notches = 0;
     scroll_wheel_target = scrollbar;
   }
+  // The focus that the keyboard moved onto a cell (Tab, the arrows) comes into view, so that the person
+  // sees what Space or Enter then works; one that a click gave stays where it was clicked.
+  if (focus_object != focus_seen) {
+    focus_seen = focus_object;
+    INT_S16 column = 0, row = 0;
+    if (focus_visible && find_focused_cell(&column, &row, true)) bring_row_into_view(row);
+  }
   if (keyboard_navigation) handle_keys(this);
   if (result == 0 && scrollbar) {
     result = scrollbar->process();
@@ -192,11 +219,11 @@ WM_RESULT WM_GRID::update(bool top_level) {
   return result;
 }
 
-// The children, then the cells of the wholly visible rows in reading order.
+// The children, then the cells of every row in reading order: Tab reaches the cells scrolled out of view
+// too, and process brings the one it reaches into view.
 bool WM_GRID::visit_focus_children(WM_FOCUS_VISIT visit, void* walk) {
   if (!WM_SCREEN_OBJECT::visit_focus_children(visit, walk)) return false;
   for (INT_S16 row = 0; row < row_count; row++) {
-    if (!row_fully_visible(row)) continue;
     for (INT_S16 column = 0; column < rows[row]->cell_count; column++)
       if (!visit(cell(column, row), walk)) return false;
   }

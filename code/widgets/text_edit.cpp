@@ -33,7 +33,7 @@ static bool is_one_of(INT_U16 c, const char* set) {
 }
 
 bool is_text_char(INT_U16 c) {
-  return is_letter(c) || is_digit(c) || is_one_of(c, " !#$%()+-.:;=@[]_{}~") || (c >= 0xA0 && c <= 0xFF);
+  return is_letter(c) || is_digit(c) || is_one_of(c, " !#$%()+-.:;=@[]^_`{}~") || (c >= 0xA0 && c <= 0xFF);
 }
 bool is_numeric_char(INT_U16 c) { return is_digit(c) || is_one_of(c, "+-."); }
 bool is_name_char(INT_U16 c) { return is_letter(c) || is_one_of(c, "-'\x7F"); }

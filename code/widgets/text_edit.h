@@ -16,8 +16,8 @@ class WM_KEYBOARD_DIALOG;
 // Decides whether an edit box accepts a character (an unsigned 8-bit code, 0 to 255): true accepts.
 typedef bool (*WM_CHAR_FILTER)(INT_U16 character);
 
-// Letters, digits, space and ! # $ % ( ) + - . : ; = @ [ ] _ { } ~, and the Latin-1 characters 0xA0
-// to 0xFF (names of files and folders).
+// Letters, digits, space and ! # $ % ( ) + - . : ; = @ [ ] ^ _ ` { } ~, and the Latin-1 characters
+// 0xA0 to 0xFF (names of files and folders).
 bool is_text_char(INT_U16 character);
 // Digits, + - .
 bool is_numeric_char(INT_U16 character);

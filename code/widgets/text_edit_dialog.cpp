@@ -7,8 +7,10 @@
 #include "click_sound.h"
 #include "host.h"
 #include "image.h"
+#include "screen_image.h"
 #include "script.h"
 #include "style_set.h"
+#include "text_draw.h"
 #include "text_edit.h"
 
 static INT_S16 default_width(INT_S16 width) { return width == -1 ? TEXT_EDIT_DIALOG_WIDTH : width; }
@@ -109,6 +111,62 @@ void WM_TEXT_EDIT_DIALOG::build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_ST
   add_child(ok_button, true);
   kind |= WM_KIND_TEXT_EDIT_DIALOG;
   call_screen_object_created_hook(this);
+}
+
+// The prompt above the edit box as one block, centred in the client's space above the buttons when it
+// fits, else the edit box half a button above them; positions relative to the client.
+static void place_block(WM_TEXT_EDIT_DIALOG* dialog, INT_S16 half, INT_S16 ch) {
+  WM_SCREEN_OBJECT* client = dialog->client;
+  WM_SCRIPT* prompt = dialog->prompt;
+  WM_TEXT_EDIT* edit = dialog->edit;
+  INT_S16 button_top = (INT_S16)(ch - 2 * half);
+  INT_S32 space = ch - 5 * half;
+  INT_S32 used = prompt->get_height() + edit->get_height() + half;
+  INT_S32 prompt_top = half, edit_top = button_top - half - edit->get_height();
+  if (space > used) {
+    prompt_top = half + (space - used) / 2;
+    edit_top = prompt_top + half + prompt->get_height();
+  }
+  prompt->move_to(prompt->x, (INT_S16)(client->y + prompt_top));
+  edit->move_to(edit->x, (INT_S16)(client->y + edit_top));
+}
+
+void WM_TEXT_EDIT_DIALOG::set_prompt(const char* text) {
+  if (!prompt || !edit || !ok_button || !cancel_button) return;
+  if (!text) text = "";
+  prompt->set_text(text, false);
+  INT_S8 font;
+  INT_S16 size_x, line;
+  choose_widget_font(prompt->font_id, prompt->font_x_size, prompt->font_y_size, &font, &size_x, &line);
+  TEXT_LINE lines[TEXT_MAX_LINES];
+  INT_S32 count = layout_text_in_box(draw_target, prompt->width - prompt->left_gap - prompt->right_gap,
+                                     TEXT_MAX_LINES, font, size_x, line, text, lines);
+  if (count <= prompt_lines) return;  // its lines hold it
+  INT_S32 least = prompt->get_height();
+  INT_S32 wanted = least + (count - prompt_lines) * line;
+  INT_S16 half = (INT_S16)(ok_button->get_height() / 2);
+  const WM_STYLE_SET& s = window_style;
+  INT_S32 ch = height - client_top() - s.border_bottom_gap - s.cell_bottom_gap;
+  INT_S32 room = ch - 5 * half - edit->get_height();
+  if (wanted > room) {
+    INT_S32 screen_height = get_screen_height(0);
+    INT_S32 grown = wanted - room < screen_height - height ? wanted - room : screen_height - height;
+    if (grown > 0) {
+      for (WM_BUTTON* button : {ok_button, cancel_button}) button->move_to(button->x, (INT_S16)(button->y + grown));
+      INT_S32 top = get_y() - grown / 2;
+      resize(width, (INT_S16)(height + grown), true);
+      if (top > screen_height - height) top = screen_height - height;
+      if (top < 0) top = 0;
+      move_to(get_x(), (INT_S16)top);
+      ch += grown;
+      room += grown;
+    }
+    if (wanted > room) wanted = room > least ? room : least;
+  }
+  if (visible) prompt->show();
+  prompt->resize(prompt->width, (INT_S16)wanted, true);
+  place_block(this, half, (INT_S16)ch);
+  if (visible) show();
 }
 
 WM_RESULT WM_TEXT_EDIT_DIALOG::on_button(WM_SCREEN_OBJECT*, INT_U32 user1, INT_U32 user2, int) {

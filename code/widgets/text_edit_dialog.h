@@ -42,6 +42,10 @@ public:
              const char* cancel_label, INT_S16 max_length);
   // The object that opened the dialog, null when none or when it is gone.
   WM_SCREEN_OBJECT* get_owner();
+  // The prompt's text, wrapped onto the lines it needs: they take the rows above the edit box, and
+  // past those the dialog grows, up to the screen's height, its middle staying where it was within the
+  // screen. Only a prompt longer than all of that is shortened, its last line ending in "...".
+  void set_prompt(const char* text);
 
   // Click callback of both buttons and the edit box's event callback: (object, 1 OK / 2 Cancel / 3 Enter
   // in the edit box, which answers as OK, handle of the dialog, phase).

@@ -207,10 +207,14 @@ void WM_SCREEN_OBJECT::add_top_level(WM_SCREEN_OBJECT* object, bool relative) {
   if (!list->add(object)) throw std::bad_alloc();
   if (object->visible && drawn) object->invalidate();
   // A dialog that opens (a pop-up menu too) takes only what is typed from now on, and the focus where
-  // it wants it first.
+  // it wants it first, shown from the start however the dialog was opened: it marks the answer that
+  // Enter gives.
   if (object->kind & WM_KIND_DIALOG) KEYBOARD_HANDLER::empty_queue();
   WM_SCREEN_OBJECT* first = object->visible ? object->first_focus() : nullptr;
-  if (first) first->take_focus();
+  if (first) {
+    first->take_focus();
+    if (focus_object == first) set_focus_visible(true);
+  }
 }
 
 void WM_SCREEN_OBJECT::remove_top_level(WM_SCREEN_OBJECT* object, bool delete_object, bool make_relative) {

@@ -141,7 +141,7 @@ public:
   virtual WM_SCREEN_OBJECT* first_focus();
   // The objects inside this one that the focus walk (Tab) goes on to, in reading order: visit is called
   // with each until it answers false; false when it did. The base visits its children in list order; a
-  // grid adds the cells of its wholly visible rows.
+  // grid adds the cells of all its rows.
   virtual bool visit_focus_children(WM_FOCUS_VISIT visit, void* walk);
 
   // The n-th child in list order from 0; null for n < 0 or past the end.
@@ -162,7 +162,7 @@ public:
 
   // The top-level list (redraw.cpp), called on the owner that serves it (normally an area's root). A
   // dialog added (opened) drops the characters typed before it; an object added visible gives the focus
-  // to its first_focus.
+  // to its first_focus and shows it there.
   void add_top_level(WM_SCREEN_OBJECT* object, bool relative);
   void remove_top_level(WM_SCREEN_OBJECT* object, bool delete_object, bool make_relative);
 };
@@ -200,8 +200,9 @@ extern WM_SCREEN_OBJECT* focus_object;
 // at the start of its update and moves or drops the focus when it stays clear.
 extern INT_U8 focus_confirmed;
 // The focus object shows that it has the focus (a focused button or check box draws a dotted outline):
-// set when the keyboard moves the focus or works the focused button, cleared by a mouse press and when
-// a page is built, so a page at rest and a person using the mouse see what they saw before.
+// set when the keyboard moves the focus or works the focused button and when a dialog opens with its
+// first focus, cleared by a mouse press and when a page is built, so a page at rest and a person using
+// the mouse see what they saw before.
 extern INT_U8 focus_visible;
 // Sets focus_visible; the focus object is redrawn when that changes its look.
 void set_focus_visible(bool visible);

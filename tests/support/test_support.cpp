@@ -335,11 +335,18 @@ int run_command(const std::string& command) {
 }
 
 #ifndef _WIN32
-int run_to_point(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
-                 const std::string& error_path, const std::function<bool(int)>& stop_here,
-                 const std::vector<int>& signals) {
+// Why a step of following failed, for POINT_RUN::cause.
+static std::string refused(const char* step, int error) {
+  return std::string("ptrace (") + step + ") is refused here: " + std::strerror(error);
+}
+
+POINT_RUN run_to_point(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+                       const std::string& error_path, const std::function<bool(int)>& stop_here,
+                       const std::vector<int>& signals) {
+  POINT_RUN run;
   // Everything the child needs is made before it is started: it only redirects, asks to be followed
-  // and runs the program.
+  // and runs the program. What fails before the program runs comes back through the pipe, which the
+  // program's start closes.
   std::vector<std::string> variables;
   for (char** variable = environ; *variable; variable++) variables.push_back(*variable);
   variables.insert(variables.end(), environment.begin(), environment.end());
@@ -348,39 +355,113 @@ int run_to_point(const std::vector<std::string>& arguments, const std::vector<st
   for (const std::string& variable : variables) envp.push_back(const_cast<char*>(variable.c_str()));
   argv.push_back(nullptr);
   envp.push_back(nullptr);
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) {
+    run.cause = std::string("no pipe: ") + std::strerror(errno);
+    return run;
+  }
   pid_t child = fork();
-  if (child < 0) return -1;
+  if (child < 0) {
+    run.cause = std::string("no process: ") + std::strerror(errno);
+    close(report[0]);
+    close(report[1]);
+    return run;
+  }
   if (child == 0) {
+    int failure[2] = {0, 0};  // the step (1 redirection, 2 following, 3 the program's start) and errno
     if (!error_path.empty()) {
       int error_file = open(error_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      if (error_file < 0 || dup2(error_file, 2) < 0) _exit(98);
+      if (error_file < 0 || dup2(error_file, 2) < 0) failure[0] = 1;
     }
-    if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(97);
-    execve(argv[0], argv.data(), envp.data());
-    _exit(99);
+    if (!failure[0] && ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) failure[0] = 2;
+    if (!failure[0]) execve(argv[0], argv.data(), envp.data());
+    if (!failure[0]) failure[0] = 3;
+    failure[1] = errno;
+    ssize_t written = write(report[1], failure, sizeof failure);
+    (void)written;
+    _exit(127);
   }
+  close(report[1]);
+  int failure[2] = {0, 0};
+  ssize_t got;
+  while ((got = read(report[0], failure, sizeof failure)) < 0 && errno == EINTR) {
+  }
+  close(report[0]);
   int status = 0;
+  if (got == (ssize_t)sizeof failure) {
+    waitpid(child, &status, 0);
+    if (failure[0] == 2) {
+      run.outcome = POINT_RUN::CANNOT_FOLLOW;
+      run.cause = refused("PTRACE_TRACEME", failure[1]);
+    } else {
+      run.outcome = POINT_RUN::ENDED_BEFORE;
+      run.status = status;
+      run.cause = std::string(failure[0] == 1 ? "its standard error cannot be redirected: " : "it cannot start: ") +
+                  std::strerror(failure[1]);
+    }
+    return run;
+  }
   // The child stops as its program starts; from then on it stops at the entry and the exit of each
   // system call (and at a signal of its own, which is passed on).
-  if (waitpid(child, &status, 0) != child || !WIFSTOPPED(status)) return -1;
-  long options = PTRACE_O_TRACESYSGOOD | PTRACE_O_TRACEEXEC | PTRACE_O_EXITKILL;
-  ptrace(PTRACE_SETOPTIONS, child, nullptr, (void*)options);
-  int pass_on = 0;
-  for (;;) {
-    if (ptrace(PTRACE_SYSCALL, child, nullptr, (void*)(long)pass_on) != 0) break;
-    if (waitpid(child, &status, 0) != child) break;
-    if (!WIFSTOPPED(status)) return -1;  // it ended before the point
-    int number = WSTOPSIG(status);
-    pass_on = number == (SIGTRAP | 0x80) || (number == SIGTRAP && (status >> 16) != 0) ? 0 : number;
-    if (number != (SIGTRAP | 0x80) || !stop_here(child)) continue;
-    // The signals wait while it stands there, and reach it once it goes on, unfollowed.
-    for (int signal_number : signals) kill(child, signal_number);
-    ptrace(PTRACE_DETACH, child, nullptr, nullptr);
-    return waitpid(child, &status, 0) == child ? status : -1;
+  auto give_up = [&](const char* step) {
+    run.outcome = POINT_RUN::CANNOT_FOLLOW;
+    run.cause = refused(step, errno);
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    return run;
+  };
+  if (waitpid(child, &status, 0) != child) return give_up("waitpid");
+  if (!WIFSTOPPED(status)) {
+    run.outcome = POINT_RUN::ENDED_BEFORE;
+    run.status = status;
+    return run;
   }
-  kill(child, SIGKILL);
-  waitpid(child, &status, 0);
-  return -1;
+  long options = PTRACE_O_TRACESYSGOOD | PTRACE_O_TRACEEXEC | PTRACE_O_EXITKILL;
+  if (ptrace(PTRACE_SETOPTIONS, child, nullptr, (void*)options) != 0) return give_up("PTRACE_SETOPTIONS");
+  int pass_on = 0;
+  size_t sent = 0;
+  for (;;) {
+    if (ptrace(PTRACE_SYSCALL, child, nullptr, (void*)(long)pass_on) != 0) return give_up("PTRACE_SYSCALL");
+    if (waitpid(child, &status, 0) != child) return give_up("waitpid");
+    if (!WIFSTOPPED(status)) {
+      // It ended before the point, or once there before it took every signal.
+      run.outcome = sent ? POINT_RUN::REACHED : POINT_RUN::ENDED_BEFORE;
+      run.status = status;
+      return run;
+    }
+    int number = WSTOPSIG(status);
+    bool system_call = number == (SIGTRAP | 0x80);
+    pass_on = system_call || (number == SIGTRAP && (status >> 16) != 0) ? 0 : number;
+    if (!system_call) continue;
+    if (sent == 0 && !stop_here(child)) continue;
+    if (sent > 0) {
+      // Each further signal at the entry of a later system call: once the program has taken the one
+      // before, or has gone on without taking it (it holds it back), never while the one before still
+      // waits for the call it came at to end, where two equal ones would merge.
+      __ptrace_syscall_info info;
+      std::memset(&info, 0, sizeof info);
+      if (ptrace(PTRACE_GET_SYSCALL_INFO, child, (void*)sizeof info, &info) <= 0)
+        return give_up("PTRACE_GET_SYSCALL_INFO");
+      if (info.op != PTRACE_SYSCALL_INFO_ENTRY) continue;
+    }
+    if (sent < signals.size()) kill(child, signals[sent]);
+    if (++sent < signals.size()) continue;
+    // The signals reach it as it goes on, unfollowed.
+    ptrace(PTRACE_DETACH, child, nullptr, nullptr);
+    run.outcome = POINT_RUN::REACHED;
+    if (waitpid(child, &status, 0) != child) return give_up("waitpid");
+    run.status = status;
+    return run;
+  }
+}
+
+bool programs_can_be_followed(std::string* cause) {
+  POINT_RUN run = run_to_point({"/bin/true"}, {}, "", [](int) { return true; }, {});
+  if (run.outcome == POINT_RUN::CANNOT_FOLLOW) {
+    *cause = run.cause;
+    return false;
+  }
+  return true;
 }
 #endif
 

@@ -85,14 +85,36 @@ void request_program_end();
 int run_command(const std::string& command);
 
 #ifndef _WIN32
+// How a run that run_to_point follows went: it reached the point (status: its wait status once it
+// went on with the signals), ended before it (status: its wait status; cause says why when the
+// program could not even start), or could not be followed at all, as where ptrace is refused (Yama's
+// ptrace_scope 2 or 3, a container's profile without it): cause says why.
+struct POINT_RUN {
+  enum OUTCOME { REACHED, ENDED_BEFORE, CANNOT_FOLLOW } outcome = CANNOT_FOLLOW;
+  int status = 0;
+  std::string cause;
+};
 // Runs the program (arguments[0], its full path) with the environment's variables added ("NAME=value")
 // and its standard error in error_path (when given), following it from one system call to the next
 // until stop_here (given its process number) says that it has reached the point a test wants: there the
-// signals are sent to it, in order, and it goes on unfollowed. Its wait status; -1 when it ended before
-// the point or could not be followed.
-int run_to_point(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
-                 const std::string& error_path, const std::function<bool(int)>& stop_here,
-                 const std::vector<int>& signals);
+// first signal is sent to it, each further one at the entry of a later system call (once the program
+// took the one before, or holds it back), and after the last it goes on unfollowed.
+POINT_RUN run_to_point(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+                       const std::string& error_path, const std::function<bool(int)>& stop_here,
+                       const std::vector<int>& signals);
+// Whether a program can be followed here (run_to_point); when not, cause says why.
+bool programs_can_be_followed(std::string* cause);
+// A test that follows a program: it fails under CI (CI=true) where that cannot be done, and is skipped
+// with the reason elsewhere, as a missing outside tool is.
+#define REQUIRE_FOLLOWING()                                                                  \
+  do {                                                                                       \
+    std::string following_refused;                                                           \
+    if (!programs_can_be_followed(&following_refused)) {                                     \
+      if (std::getenv("CI") && std::string(std::getenv("CI")) == "true")                     \
+        FAIL() << "programs cannot be followed under CI: " << following_refused;             \
+      GTEST_SKIP() << "programs cannot be followed: " << following_refused << "; skipped";   \
+    }                                                                                        \
+  } while (0)
 #endif
 
 // Makes link a Unix symbolic link to target (both paths of the host, in UTF-8): natively, and under Wine

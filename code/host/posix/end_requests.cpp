@@ -16,12 +16,23 @@
 static volatile sig_atomic_t end_request = 0;
 static int end_request_pipe[2] = {-1, -1};
 
-static void on_end_request(int number) {
+// While requests are held back the handler only counts them, and keeps the last one's signal: the
+// signals stay open, as two equal ones that wait blocked would merge into one. Released, the requests
+// are taken as they would have been at once.
+static volatile sig_atomic_t end_requests_held = 0;
+static volatile sig_atomic_t requests_while_held = 0;
+static volatile sig_atomic_t signal_while_held = 0;
+
+static void take_end_request(int number) {
   if (end_request) {
     // A second request while the program ends: the process ends at once, as the system would end it,
     // with what it can take away safely (the files noted for it).
     host_immediate_end();
     signal(number, SIG_DFL);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, number);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
     raise(number);
     return;
   }
@@ -33,6 +44,15 @@ static void on_end_request(int number) {
     (void)written;  // a full pipe has woken the wait already
   }
   errno = saved;
+}
+
+static void on_end_request(int number) {
+  if (end_requests_held) {
+    if (requests_while_held < 2) requests_while_held = requests_while_held + 1;
+    signal_while_held = number;
+    return;
+  }
+  take_end_request(number);
 }
 
 // The reader of standard output closed its end (a pipe to "head"), or the terminal closed: the writes
@@ -72,23 +92,25 @@ void watch_session_end() {}
 
 bool end_requested() { return end_request != 0; }
 
-// While requests are held back their signals are blocked: the kernel keeps them pending and hands them
-// to the handler as soon as they are let through.
-static int end_requests_held = 0;
-static sigset_t mask_before_hold;
+void hold_end_requests() { end_requests_held = end_requests_held + 1; }
 
-void hold_end_requests() {
-  if (end_requests_held++ > 0) return;
-  sigset_t requests;
+void release_end_requests() {
+  if (end_requests_held == 0) return;
+  if (end_requests_held > 1) {
+    end_requests_held = end_requests_held - 1;
+    return;
+  }
+  // The last release takes what came meanwhile, with the signals blocked so that none comes between.
+  sigset_t requests, before;
   sigemptyset(&requests);
   sigaddset(&requests, SIGINT);
   sigaddset(&requests, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &requests, &mask_before_hold);
-}
-
-void release_end_requests() {
-  if (end_requests_held == 0 || --end_requests_held > 0) return;
-  pthread_sigmask(SIG_SETMASK, &mask_before_hold, nullptr);
+  pthread_sigmask(SIG_BLOCK, &requests, &before);
+  end_requests_held = 0;
+  int count = requests_while_held, number = signal_while_held;
+  requests_while_held = 0;
+  for (int i = 0; i < count; i++) take_end_request(number);
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 int end_request_descriptor() { return end_request_pipe[0]; }

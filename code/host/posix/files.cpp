@@ -518,6 +518,13 @@ bool write_stream_whole(FILE* file, const void* bytes, size_t count) {
   return true;
 }
 
+bool write_out_file(FILE* file) {
+  if (!file || fflush(file) != 0) return false;
+  while (fsync(fileno(file)) != 0)
+    if (errno != EINTR) return false;
+  return true;
+}
+
 // Removes the name of the file open on the descriptor, when the name still leads to that file.
 static void remove_own_name(const char* target, int descriptor) {
   struct stat held, named;

@@ -125,11 +125,12 @@ static std::string choose_icon(INT_U8 type, const std::string& target) {
 // Writes the desktop entry; programs run with their arguments, documents and addresses open as links.
 // The entry's file name and contents are UTF-8.
 static bool write_shortcut(const std::string& path_text, INT_U8 type, const char* link_text,
-                           const std::string& target_text, const char* argument_text, bool executable) {
+                           const std::string& target_text, const char* argument_text, bool executable,
+                           std::string* failure) {
   std::string path, link, target, argument_string;
   if (!utf8_text(path_text.c_str(), &path) || !utf8_text(link_text, &link) ||
       !utf8_text(target_text.c_str(), &target) || !utf8_text(argument_text, &argument_string))
-    return false;
+    return shortcut_failure(failure, "the link \"" + path_text + "\" or its program has a name this system cannot hold");
   const char* link_name = link.c_str();
   const char* arguments = argument_string.c_str();
   std::string text = "[Desktop Entry]\nVersion=1.0\n";
@@ -154,49 +155,65 @@ static bool write_shortcut(const std::string& path_text, INT_U8 type, const char
   }
   text += "Icon=" + escape_value(choose_icon(type, target)) + "\n";
   FILE* file = fopen(path.c_str(), "wb");
-  if (!file)
-    return false;
-  bool written = fwrite(text.data(), 1, text.size(), file) == text.size();
-  written = fclose(file) == 0 && written;
+  bool written = file && fwrite(text.data(), 1, text.size(), file) == text.size();
+  int cause = errno;
+  if (file && fclose(file) != 0 && written) {
+    written = false;
+    cause = errno;
+  }
   if (!written) {
-    remove(path.c_str());
-    return false;
+    if (file)
+      remove(path.c_str());
+    return shortcut_failure(failure, "the link \"" + path_text + "\" cannot be written (" + strerror(cause) + ")");
   }
   if (executable)
     chmod(path.c_str(), 0755);
   return true;
 }
 
-void create_desktop_shortcut(INT_U8 type, const char* program_name, const char* arguments,
-                             const char* link_name, FOLDER*, const char*, FOLDER* program_folder) {
+// The longest target: any path the library holds, as a desktop entry holds a program's path of any
+// length.
+static const size_t TARGET_LIMIT = FOLDER_PATH_SIZE - 1;
+
+bool create_desktop_shortcut(INT_U8 type, const char* program_name, const char* arguments,
+                             const char* link_name, FOLDER*, const char*, FOLDER* program_folder,
+                             std::string* failure) {
   std::string target, file_name;
-  if (!shortcut_target(program_folder, program_name, &target) || !shortcut_file_name(link_name, ".desktop", &file_name))
-    return;
+  if (!shortcut_target(program_folder, program_name, TARGET_LIMIT, &target, failure) ||
+      !shortcut_file_name(link_name, ".desktop", &file_name, failure))
+    return false;
   std::string desktop = desktop_folder();
   drop_trailing_slash(desktop);
-  if (desktop.empty() || !make_shortcut_folders(desktop))
-    return;
+  if (desktop.empty())
+    return shortcut_failure(failure, "there is no desktop folder (neither XDG_DESKTOP_DIR nor HOME names one)");
+  if (!make_shortcut_folders(desktop, failure))
+    return false;
   std::string path = desktop + "/" + file_name;
   if (path.size() >= FOLDER_PATH_SIZE)
-    return;
-  write_shortcut(path, type, link_name, target, arguments, true);
+    return shortcut_failure(failure, "the link's path in \"" + desktop + "\" is too long");
+  return write_shortcut(path, type, link_name, target, arguments, true, failure);
 }
 
-void create_os_menu_shortcut(INT_U8 type, const char* program_name, const char* arguments,
+bool create_os_menu_shortcut(INT_U8 type, const char* program_name, const char* arguments,
                              const char* link_name, const char* menu_folder, FOLDER*, const char*,
-                             FOLDER* program_folder) {
+                             FOLDER* program_folder, std::string* failure) {
   std::string target, file_name;
-  if (!shortcut_target(program_folder, program_name, &target) || !shortcut_file_name(link_name, ".desktop", &file_name))
-    return;
+  if (!shortcut_target(program_folder, program_name, TARGET_LIMIT, &target, failure) ||
+      !shortcut_file_name(link_name, ".desktop", &file_name, failure))
+    return false;
   std::string programs = programs_folder();
   drop_trailing_slash(programs);
   if (programs.empty())
-    return;
+    return shortcut_failure(failure, "there is no menu folder (neither XDG_DATA_HOME nor HOME names one)");
   std::string group = shortcut_group_folder(programs, menu_folder, FOLDER_PATH_SIZE - 1);
+  if (group.empty())
+    return shortcut_failure(failure, "its menu folder is no folder name of this system, or too long");
   std::string path = group + "/" + file_name;
-  if (group.empty() || path.size() >= FOLDER_PATH_SIZE || !make_shortcut_folders(group))
-    return;
-  write_shortcut(path, type, link_name, target, arguments, false);
+  if (path.size() >= FOLDER_PATH_SIZE)
+    return shortcut_failure(failure, "the link's path in \"" + group + "\" is too long");
+  if (!make_shortcut_folders(group, failure))
+    return false;
+  return write_shortcut(path, type, link_name, target, arguments, false, failure);
 }
 
 INT_S32 remove_desktop_shortcut(INT_U8, const char*, const char*, const char* link_name, FOLDER*,

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -76,11 +78,28 @@ static bool open_display() {
 }
 
 // A server that takes the connection and never answers (one stopped, or a forwarding whose far end is
-// gone) would hold XOpenDisplay for ever: a child process tries it first, within a time limit.
+// gone) would hold XOpenDisplay for ever: a child process tries it first, within a time limit. The
+// child never outlives the run, whatever ends it (a kill included: the system ends it with its
+// parent), and holds none of the run's files: its standard streams lead nowhere and every other
+// descriptor is closed, so that a pipe that reads the run's output ends with the run. Requests to end
+// the run are the run's to take.
 static bool display_answers() {
+  pid_t parent = getpid();
   pid_t child = fork();
   if (child < 0) return true;  // no child: the program's own attempt decides
-  if (child == 0) _exit(XOpenDisplay(nullptr) ? 0 : 1);
+  if (child == 0) {
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(1);
+    signal(SIGINT, SIG_IGN);
+    signal(SIGTERM, SIG_IGN);
+    int nothing = open("/dev/null", O_RDWR);
+    for (int descriptor = 0; descriptor < 3; descriptor++)
+      if (nothing < 0 || dup2(nothing, descriptor) < 0) _exit(1);
+    if (close_range(3, ~0u, 0) != 0) {
+      long limit = sysconf(_SC_OPEN_MAX);
+      for (long descriptor = 3; descriptor < (limit > 0 ? limit : 65536); descriptor++) close((int)descriptor);
+    }
+    _exit(XOpenDisplay(nullptr) ? 0 : 1);
+  }
   for (int waited = 0; waited < DISPLAY_ANSWER_MS; waited += 10) {
     int status = 0;
     pid_t ended = waitpid(child, &status, WNOHANG);

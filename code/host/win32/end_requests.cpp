@@ -10,8 +10,11 @@ HANDLE end_request_event = nullptr;
 
 // Held back requests: the handler takes the hold before it acts, so it waits while the program's thread
 // holds it. The holder's thread number (0 none) and, for that thread alone, how often it holds it.
+// The system runs each console event on a thread of its own: those that wait for the hold are counted,
+// and the last release lets them act before it returns.
 static volatile LONG hold_owner = 0;
 static LONG hold_count = 0;
+static volatile LONG requests_waiting = 0;
 
 void hold_end_requests() {
   LONG self = (LONG)GetCurrentThreadId();
@@ -26,29 +29,36 @@ void hold_end_requests() {
 void release_end_requests() {
   if (InterlockedCompareExchange(&hold_owner, 0, 0) != (LONG)GetCurrentThreadId() || --hold_count > 0) return;
   InterlockedExchange(&hold_owner, 0);
+  // The requests that came meanwhile are noted, or a second ends the process, before the program goes
+  // on (a handler that the system does not let run is not waited for long).
+  for (int waited = 0; InterlockedCompareExchange(&requests_waiting, 0, 0) > 0 && waited < 5000; waited++) Sleep(1);
 }
 
 static BOOL WINAPI on_console_event(DWORD event) {
   switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
+      InterlockedIncrement(&requests_waiting);
       hold_end_requests();
       // A second request while the program ends goes on to the system's own handler, which ends the
       // process at once, after what can be taken away safely (the files noted for it). The hold is
-      // kept: the program's thread makes no such file from now on.
+      // kept: the program's thread makes no such file from now on, and waits for the end.
       if (InterlockedExchange(&end_request, 1) != 0) {
         host_immediate_end();
         return FALSE;
       }
       SetEvent(end_request_event);
+      InterlockedDecrement(&requests_waiting);
       release_end_requests();
       return TRUE;
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
+      InterlockedIncrement(&requests_waiting);
       hold_end_requests();
       InterlockedExchange(&end_request, 1);
       SetEvent(end_request_event);
+      InterlockedDecrement(&requests_waiting);
       release_end_requests();
       // The system ends the process as soon as this returns (or after its grace time): the program's
       // own end, on the main thread, ends it first.

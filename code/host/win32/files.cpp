@@ -333,29 +333,38 @@ static bool list_folder(HANDLE folder, std::vector<std::wstring>* names) {
 }
 
 // Removes everything in the folder at path (whose handle_path is final_path) but the entry skip (when
-// given); the top folder is listed again while folders moved up into it.
+// given). The top folder is listed again until a listing removes nothing, each time through a handle of
+// its own (a handle lists what it first read, under Wine): so the folders moved up into it go too, and
+// what stays in it is a failure before its lock file could go.
 static void empty_tree(const std::wstring& path, const std::wstring& final_path, const WCHAR* skip, int depth,
                        TREE_REMOVAL* removal) {
-  HANDLE folder = open_entry(path.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE);
-  if (folder == INVALID_HANDLE_VALUE) {
-    removal->fail(GetLastError());
-    return;
-  }
-  // The folder listed is the one asked about, not what a name put in its place meanwhile leads to.
-  if (handle_path(folder) != final_path) {
-    CloseHandle(folder);
-    removal->fail(ERROR_ACCESS_DENIED);
-    return;
-  }
-  unsigned moved = 0;
-  do {
-    moved = removal->moved;
+  for (;;) {
+    HANDLE folder = open_entry(path.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE);
+    if (folder == INVALID_HANDLE_VALUE) {
+      removal->fail(GetLastError());
+      return;
+    }
+    // The folder listed is the one asked about, not what a name put in its place meanwhile leads to.
+    if (handle_path(folder) != final_path) {
+      CloseHandle(folder);
+      removal->fail(ERROR_ACCESS_DENIED);
+      return;
+    }
     std::vector<std::wstring> names;
     if (!list_folder(folder, &names)) removal->fail(GetLastError());
-    for (const std::wstring& name : names)
-      if (!skip || name != skip) remove_entry(path, final_path, name.c_str(), depth, removal);
-  } while (depth == 0 && removal->moved != moved);
-  CloseHandle(folder);
+    bool removed = false, left = false;
+    for (const std::wstring& name : names) {
+      if (skip && name == skip) continue;
+      if (remove_entry(path, final_path, name.c_str(), depth, removal)) removed = true;
+      else left = true;
+    }
+    CloseHandle(folder);
+    if (depth > 0) return;
+    if (!removed) {
+      if (left) removal->fail(ERROR_DIR_NOT_EMPTY);
+      return;
+    }
+  }
 }
 
 PRIVATE_FOLDER_REMOVAL host_remove_private_folder(const FOLDER* parent, const char* name, bool abandoned, char* cause,
@@ -637,6 +646,12 @@ bool write_stream_whole(FILE* file, const void* bytes, size_t count) {
     count -= written;
   }
   return true;
+}
+
+bool write_out_file(FILE* file) {
+  if (!file || fflush(file) != 0) return false;
+  HANDLE handle = (HANDLE)_get_osfhandle(_fileno(file));
+  return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle);
 }
 
 // A new file of that path only, opened for writing with the access and sharing given.

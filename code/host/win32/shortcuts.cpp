@@ -12,11 +12,13 @@
 #include <string>
 
 #include "shortcuts_host.h"
+#include "files.h"
 #include "folder.h"
 #include "shell.h"
 
-// Longest link path.
+// Longest link path, and the longest target of a link.
 #define LINK_PATH_LIMIT 255
+static const size_t SHORTCUT_TARGET_LIMIT = 1023;
 
 // The path of a shell folder (CSIDL_DESKTOP or CSIDL_PROGRAMS); empty when the shell has none.
 static std::string shell_folder(int csidl) {
@@ -35,14 +37,25 @@ static std::string shell_folder(int csidl) {
   return folder;
 }
 
-// Makes the link file at link_path (COM is initialised and released here, balanced).
-static void make_link(INT_U8 type, const std::string& target, const char* arguments, const std::string& link_path) {
+// The system's words for a failure of the shell (an HRESULT).
+static std::string shell_cause(HRESULT result) {
+  restore_file_failure(HRESULT_FACILITY(result) == FACILITY_WIN32 ? (INT_U32)HRESULT_CODE(result) : (INT_U32)result);
+  char words[256];
+  describe_file_failure(words, sizeof words);
+  return words;
+}
+
+// Makes the link file at link_path (COM is initialised and released here, balanced); false with
+// failure saying why when it is not made.
+static bool make_link(INT_U8 type, const std::string& target, const char* arguments, const std::string& link_path,
+                      std::string* failure) {
   if (link_path.size() > LINK_PATH_LIMIT)
-    return;
+    return shortcut_failure(failure, "the link's path \"" + link_path + "\" is longer than the " +
+                                         std::to_string(LINK_PATH_LIMIT) + " characters that a link's path holds");
   WCHAR link_file[FOLDER_PATH_SIZE], wide_target[FOLDER_PATH_SIZE], wide_arguments[FOLDER_PATH_SIZE];
   WCHAR link_target[FOLDER_PATH_SIZE];
   if (!wide_path(link_path.c_str(), link_file) || !wide_path(target.c_str(), wide_target))
-    return;
+    return shortcut_failure(failure, "the link \"" + link_path + "\" or its program has a name this system cannot hold");
   if (shortcut_is_address(target)) {
     // A shell link holds only a file: it would take an address for a relative path. The link starts
     // the shell's explorer with the address, quoted (explorer splits its arguments at commas), and
@@ -52,19 +65,32 @@ static void make_link(INT_U8 type, const std::string& target, const char* argume
       quoted += c == '"' ? std::string("%22") : std::string(1, c);
     UINT length = GetWindowsDirectoryW(link_target, MAX_PATH);
     if (length == 0 || length >= MAX_PATH || !wide_path((quoted + "\"").c_str(), wide_arguments))
-      return;
+      return shortcut_failure(failure, "the address cannot be given to the system's explorer");
     wcscat(link_target, L"\\explorer.exe");
   } else {
     if (!wide_path(arguments ? arguments : "", wide_arguments))
-      return;
+      return shortcut_failure(failure, "its arguments hold a character this system cannot hold");
     wcscpy(link_target, wide_target);
   }
   HRESULT com = CoInitialize(NULL);
   IShellLinkW* link = NULL;
   IPersistFile* persist = NULL;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkW, (void**)&link)) &&
-      SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&persist)) && SUCCEEDED(link->SetPath(link_target)) &&
-      SUCCEEDED(link->SetArguments(wide_arguments)) && SUCCEEDED(persist->Save(link_file, TRUE))) {
+  HRESULT result = CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkW, (void**)&link);
+  std::string step = "the shell makes no links";
+  if (SUCCEEDED(result)) result = link->QueryInterface(IID_IPersistFile, (void**)&persist);
+  if (SUCCEEDED(result)) {
+    step = "the shell takes no program \"" + target + "\"";
+    result = link->SetPath(link_target);
+  }
+  if (SUCCEEDED(result)) {
+    step = "the shell takes no arguments \"" + std::string(arguments ? arguments : "") + "\"";
+    result = link->SetArguments(wide_arguments);
+  }
+  if (SUCCEEDED(result)) {
+    step = "the link \"" + link_path + "\" cannot be saved";
+    result = persist->Save(link_file, TRUE);
+  }
+  if (SUCCEEDED(result)) {
     // The icon: a program is its own icon; otherwise the shell's icon for the kind of item.
     if (shortcut_names_program(target)) {
       link->SetIconLocation(wide_target, 0);
@@ -84,32 +110,42 @@ static void make_link(INT_U8 type, const std::string& target, const char* argume
     link->Release();
   if (SUCCEEDED(com))
     CoUninitialize();
+  if (FAILED(result))
+    return shortcut_failure(failure, step + " (" + shell_cause(result) + ")");
+  return true;
 }
 
-void create_desktop_shortcut(INT_U8 type, const char* program_name, const char* arguments,
-                             const char* link_name, FOLDER*, const char*, FOLDER* program_folder) {
+bool create_desktop_shortcut(INT_U8 type, const char* program_name, const char* arguments,
+                             const char* link_name, FOLDER*, const char*, FOLDER* program_folder,
+                             std::string* failure) {
   std::string target, file_name;
-  if (!shortcut_target(program_folder, program_name, &target) || !shortcut_file_name(link_name, ".lnk", &file_name))
-    return;
+  if (!shortcut_target(program_folder, program_name, SHORTCUT_TARGET_LIMIT, &target, failure) ||
+      !shortcut_file_name(link_name, ".lnk", &file_name, failure))
+    return false;
   std::string desktop = shell_folder(CSIDL_DESKTOP);
   if (desktop.empty())
-    return;
-  make_link(type, target, arguments, desktop + "\\" + file_name);
+    return shortcut_failure(failure, "the shell names no desktop folder");
+  return make_link(type, target, arguments, desktop + "\\" + file_name, failure);
 }
 
-void create_os_menu_shortcut(INT_U8 type, const char* program_name, const char* arguments,
+bool create_os_menu_shortcut(INT_U8 type, const char* program_name, const char* arguments,
                              const char* link_name, const char* menu_folder, FOLDER*, const char*,
-                             FOLDER* program_folder) {
+                             FOLDER* program_folder, std::string* failure) {
   std::string target, file_name;
-  if (!shortcut_target(program_folder, program_name, &target) || !shortcut_file_name(link_name, ".lnk", &file_name))
-    return;
+  if (!shortcut_target(program_folder, program_name, SHORTCUT_TARGET_LIMIT, &target, failure) ||
+      !shortcut_file_name(link_name, ".lnk", &file_name, failure))
+    return false;
   std::string programs = shell_folder(CSIDL_PROGRAMS);
   if (programs.empty())
-    return;
+    return shortcut_failure(failure, "the shell names no program folder of the start menu");
   std::string group = shortcut_group_folder(programs, menu_folder, LINK_PATH_LIMIT);
-  if (group.empty() || !make_shortcut_folders(group))
-    return;
-  make_link(type, target, arguments, group + "\\" + file_name);
+  if (group.empty())
+    return shortcut_failure(failure, "its menu folder is no folder name of this system, or its path in \"" + programs +
+                                         "\" is longer than the " + std::to_string(LINK_PATH_LIMIT) +
+                                         " characters that a link's path holds");
+  if (!make_shortcut_folders(group, failure))
+    return false;
+  return make_link(type, target, arguments, group + "\\" + file_name, failure);
 }
 
 INT_S32 remove_desktop_shortcut(INT_U8, const char*, const char*, const char* link_name, FOLDER*,

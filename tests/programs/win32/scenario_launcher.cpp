@@ -50,14 +50,30 @@ static BOOL CALLBACK describe_window(HWND window, LPARAM data) {
   return TRUE;
 }
 
+// The argument as the program's command line holds it, for the program to read it back as it was: in
+// quotes when it is empty or holds a blank or a quote, a quote then after a backslash and the
+// backslashes before a quote (the closing one included) doubled.
+static std::string quoted(const std::string& argument) {
+  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
+  std::string text = "\"";
+  size_t backslashes = 0;
+  for (char c : argument) {
+    if (c == '\\') {
+      backslashes++;
+      continue;
+    }
+    text.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+    text += c;
+    backslashes = 0;
+  }
+  text.append(2 * backslashes, '\\');
+  return text + "\"";
+}
+
 int main(int argc, char** argv) {
   if (argc < 5) return 2;
   std::string command;
-  for (int i = 4; i < argc; i++) {
-    std::string argument = argv[i];
-    bool quote = argument.empty() || argument.find_first_of(" \t\"") != std::string::npos;
-    command += (i > 4 ? " " : "") + (quote ? "\"" + argument + "\"" : argument);
-  }
+  for (int i = 4; i < argc; i++) command += (i > 4 ? " " : "") + quoted(argv[i]);
   HANDLE in = inheritable_file("NUL", false), out = inheritable_file(argv[2], true), err = inheritable_file(argv[3], true);
   STARTUPINFOA startup;
   ZeroMemory(&startup, sizeof(startup));
