@@ -260,22 +260,41 @@ struct INSTALL_STATE {
   // Of those, the texts whose folder did not exist until this installation made it: such a folder holds
   // nothing but what the installation put there.
   std::unordered_set<std::string> made_folders;
+  // The folders that texts below the destination ("$HERE", "$HERE/a", "$HERE/a/b", ...) have led to so
+  // far, and whether this installation made them: a new text is followed on from the longest part of it
+  // reached before, each further folder made at once where it is missing (one look-up for each).
+  struct WALKED_FOLDER {
+    std::string path;
+    bool made;
+  };
+  std::unordered_map<std::string, WALKED_FOLDER> walked_folders;
+  bool base_made = false;  // the destination did not exist until this installation made it
   // Folders already looked through for what killed runs left.
   std::unordered_set<std::string> cleaned_folders;
   // The files installed so far, from their file number (get_file_number) to their index among the
   // installation's files: a later file that lands on one of them is found by it.
   std::unordered_multimap<INT_U64, INT_S32> installed_numbers;
-  // Of the folders this installation made, by their paths, what it put there: the keys of the plain
-  // names (ASCII without '~'; the form under which a file system that ignores case or a final dot or
-  // space takes two names for one), and whether a name of another kind came. Only what it put there is
-  // in such a folder, so a plain name whose key is not among them leads to nothing yet, and is not
-  // looked up: a look-up of a name that is missing costs a file system that ignores case a reading of
-  // the folder.
-  struct MADE_FOLDER_NAMES {
-    std::unordered_set<std::string> keys;
-    bool other_names = false;
+  // What a name may lead to, known without looking it up: a look-up of a name that is missing costs a
+  // file system that ignores case a reading of the folder. Names are told by the keys of the plain ones
+  // (ASCII without '~'; the form under which such a file system, or one that drops a final dot or space,
+  // takes two names for one); a name of another kind may be taken for another in ways not told here.
+  // For each folder that files went to, by its path: a folder this installation made holds only what it
+  // put there; one that was there holds what it held when it was first listed, and what was put there
+  // since through this path or another that leads to it (a link, another spelling), which is known only
+  // from what was put into the folders that may be it: any other that was there, and, when folders had
+  // been made before it was listed, those made. A plain name known to lead to nothing is not looked up.
+  struct FOLDER_NAMES {
+    bool made = false;
+    bool listed_after_making = false;      // a folder that was there, listed after folders were made
+    std::unordered_set<std::string> keys;  // the plain names listed there or put there
+    bool other_names = false;              // a name of another kind is there
   };
-  std::unordered_map<std::string, MADE_FOLDER_NAMES> made_folder_names;
+  std::unordered_map<std::string, FOLDER_NAMES> folder_names;
+  bool folder_made = false;  // this installation made a folder
+  // The plain names put into folders: that were there, that were there and listed after folders were
+  // made, and that this installation made; and whether a name of another kind was put into one.
+  std::unordered_set<std::string> keys_in_found, keys_in_late_found, keys_in_made;
+  bool other_in_found = false, other_in_late_found = false, other_in_made = false;
   std::string name_key;  // the current file's, kept from file to file
   // Each file's progress text, destination path and log line, kept from file to file so that their
   // storage is made once.

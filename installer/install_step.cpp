@@ -167,10 +167,45 @@ static bool has_parent_step(const char* text) {
   return false;
 }
 
+// The folder of a text "$HERE" followed by folder names ('/' before each; none of them empty, "." or
+// ".."), made where it is missing, and whether this installation made it: followed on from the longest
+// part of the text reached before, each further folder made at once (a folder made by this
+// installation holds no folder yet, and making one that is there finds it). 1 done, 0 for a text of
+// another form, -1 when a folder cannot be made (the system's cause kept).
+static int walk_destination(INSTALL_STATE* state, const std::string& text, FOLDER* folder, bool* made) {
+  if (text.compare(0, 5, "$HERE") != 0 || (text.size() > 5 && text[5] != '/')) return 0;
+  for (size_t at = 5; at < text.size();) {
+    size_t end = text.find('/', at + 1);
+    if (end == std::string::npos) end = text.size();
+    std::string part = text.substr(at + 1, end - at - 1);
+    if (part.empty() || part == "." || part == "..") return 0;
+    at = end;
+  }
+  size_t reached = text.size();
+  auto known = state->walked_folders.find(text);
+  while (known == state->walked_folders.end()) {
+    reached = text.rfind('/', reached - 1);
+    if (reached == std::string::npos || reached < 5) return 0;
+    known = state->walked_folders.find(text.substr(0, reached));
+  }
+  std::strcpy(folder->path, known->second.path.c_str());
+  *made = known->second.made;
+  while (reached < text.size()) {
+    size_t end = text.find('/', reached + 1);
+    if (end == std::string::npos) end = text.size();
+    if (!enter_new_folder(folder, text.substr(reached + 1, end - reached - 1).c_str(), made)) return -1;
+    if (*made) state->folder_made = true;
+    reached = end;
+    state->walked_folders[text.substr(0, reached)] = {folder->path, *made};
+  }
+  return 1;
+}
+
 // A folder from a destination text relative to the base folder, creating what is missing. A text
 // with a path variable this program does not know names no folder. A text set before in this
 // installation gives the folder it gave then, without asking the host again. made (when given) tells
-// whether the folder did not exist until this installation made it.
+// whether the folder did not exist until this installation made it. The folder is left as it was when
+// the text leads to none.
 static bool set_destination(INSTALL_STATE* state, FOLDER* folder, const char* text, bool* made = nullptr) {
   if (!text || !text[0]) return false;
   const std::pair<const std::string, std::string>* known = state->last_known;
@@ -187,18 +222,24 @@ static bool set_destination(INSTALL_STATE* state, FOLDER* folder, const char* te
     if (made) *made = state->last_known_made;
     return true;
   }
-  // Looked for first without making anything: when that fails, some folder on the way is missing, and
-  // the folder reached by making them is a new one (unless a ".." step leads back out of what was made).
-  FOLDER found(*folder);
-  bool existed = set_known_folder(&found, text, false, &state->base_folder);
-  if (existed) {
-    *folder = found;
-    remove_leftovers(state, folder);
-  } else if (!set_known_folder(folder, text, true, &state->base_folder)) {
-    return false;
+  bool new_folder = false;
+  FOLDER reached(*folder);
+  int walked = walk_destination(state, text, &reached, &new_folder);
+  if (walked < 0) return false;
+  if (walked == 0) {
+    // Looked for first without making anything: when that fails, some folder on the way is missing, and
+    // the folder reached by making them is a new one (unless a ".." step leads back out of what was made).
+    bool existed = set_known_folder(&reached, text, false, &state->base_folder);
+    if (!existed) {
+      reached = *folder;
+      if (!set_known_folder(&reached, text, true, &state->base_folder)) return false;
+    }
+    new_folder = !existed && !has_parent_step(text);
+    if (!existed) state->folder_made = true;
   }
+  *folder = reached;
+  if (!new_folder) remove_leftovers(state, folder);
   state->known_folders.emplace(text, folder->path);
-  bool new_folder = !existed && !has_parent_step(text);
   if (new_folder) state->made_folders.insert(text);
   if (made) *made = new_folder;
   return true;
@@ -259,6 +300,50 @@ static bool plain_name_key(const char* name, std::string* key) {
   return true;
 }
 
+// What is known of the names in the folder (made: this installation made it): a folder that was there
+// is listed when it is first asked about.
+static INSTALL_STATE::FOLDER_NAMES* names_of_folder(INSTALL_STATE* state, FOLDER& folder, bool made) {
+  auto found = state->folder_names.find(folder.path);
+  if (found != state->folder_names.end()) return &found->second;
+  INSTALL_STATE::FOLDER_NAMES* names = &state->folder_names[folder.path];
+  names->made = made;
+  if (made) return names;
+  names->listed_after_making = state->folder_made;
+  DIRECTORY_SCAN* scan = open_directory_scan(&folder, nullptr, 1, SCAN_EQUALS, 0);
+  names->other_names = !scan;
+  SCAN_ENTRY entry;
+  std::string key;
+  while (scan && read_directory_scan(scan, &entry)) {
+    if (plain_name_key(entry.name, &key)) names->keys.insert(key);
+    else names->other_names = true;
+  }
+  close_directory_scan(scan);
+  return names;
+}
+
+// Whether the name (plain: its key is state->name_key) of a folder may lead to something and is to be
+// looked up.
+static bool may_lead_somewhere(const INSTALL_STATE* state, const INSTALL_STATE::FOLDER_NAMES& names, bool plain) {
+  const std::string& key = state->name_key;
+  if (!plain || names.other_names || names.keys.count(key)) return true;
+  if (names.made) return state->other_in_late_found || state->keys_in_late_found.count(key);
+  return state->other_in_found || state->keys_in_found.count(key) ||
+         (names.listed_after_making && (state->other_in_made || state->keys_in_made.count(key)));
+}
+
+// A name (plain: its key is state->name_key) was put into the folder.
+static void note_name_put(INSTALL_STATE* state, INSTALL_STATE::FOLDER_NAMES* names, bool plain) {
+  if (!plain) {
+    names->other_names = true;
+    (names->made ? state->other_in_made : state->other_in_found) = true;
+    if (names->listed_after_making) state->other_in_late_found = true;
+    return;
+  }
+  names->keys.insert(state->name_key);
+  (names->made ? state->keys_in_made : state->keys_in_found).insert(state->name_key);
+  if (names->listed_after_making) state->keys_in_late_found.insert(state->name_key);
+}
+
 // A name that is not allowed, as a log line shows it: its control bytes, the run marks included, as
 // '?', so that the line shows the text that was refused and not a name it may look like.
 static void append_refused_text(std::string* out, const char* text) {
@@ -292,7 +377,12 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   set_idle_wait(0);
   state->log_number = 0;
   state->installed_numbers.clear();
-  state->made_folder_names.clear();
+  state->folder_names.clear();
+  state->folder_made = false;
+  state->keys_in_found.clear();
+  state->keys_in_late_found.clear();
+  state->keys_in_made.clear();
+  state->other_in_found = state->other_in_late_found = state->other_in_made = false;
   state->running = true;
   state->error_count = 0;
   state->unmade_count = 0;
@@ -306,6 +396,7 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   state->cleaned_folders.clear();
   state->known_folders.clear();
   state->made_folders.clear();
+  state->walked_folders.clear();
   state->last_known = nullptr;
   if (!database->system_capabilities().has_system_paths || !installation->allow_system_paths)
     database->use_system_paths = 0;
@@ -319,7 +410,11 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
 
   // The destination must exist (or be made): the installation never goes into another folder.
   forget_file_failure();
-  if (!set_location_folder(&state->base_folder, database->install_path, database->APPLICATION.app_string, true)) {
+  FOLDER found(state->base_folder);
+  bool existed = set_location_folder(&found, database->install_path, database->APPLICATION.app_string, false);
+  if (existed) state->base_folder = found;
+  if (!existed &&
+      !set_location_folder(&state->base_folder, database->install_path, database->APPLICATION.app_string, true)) {
     char reason[256];
     describe_file_failure(reason, sizeof reason);
     // The folder as a path of the host, and the system's cause.
@@ -336,16 +431,22 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
     return;
   }
   set_base_path(&state->base_folder, database->APPLICATION.app_string);
-  remove_leftovers(state, &state->base_folder);
+  state->base_made = !existed && !has_parent_step(database->install_path);
+  state->folder_made = !existed;
+  state->walked_folders["$HERE"] = {state->base_folder.path, state->base_made};
+  if (!state->base_made) remove_leftovers(state, &state->base_folder);
   const char* log_text =
       choose_path(database, database->LOG.dest_path_from_inst_loc, database->LOG.system_dest_path_from_inst_loc);
   state->log_folder = state->base_folder;
   bool log_folder_made = false;
-  if (!set_destination(state, &state->log_folder, log_text, &log_folder_made)) state->log_folder = state->base_folder;
-  // The log is one of the names of the folder when the installation made it.
-  if (log_folder_made && plain_name_key(LOG_FILE_NAME, &state->name_key))
-    state->made_folder_names[state->log_folder.path].keys.insert(state->name_key);
-  remove_leftovers(state, &state->log_folder);
+  if (!set_destination(state, &state->log_folder, log_text, &log_folder_made)) {
+    state->log_folder = state->base_folder;
+    log_folder_made = state->base_made;
+    if (!log_folder_made) remove_leftovers(state, &state->log_folder);
+  }
+  // The log is one of the names put into its folder.
+  note_name_put(state, names_of_folder(state, state->log_folder, log_folder_made),
+                plain_name_key(LOG_FILE_NAME, &state->name_key));
 
   LANGUAGE* language = database->get_current_language();
   std::string lines = format_text("Installed Files\n---------------\n\nLanguage: %s\n",
@@ -466,22 +567,25 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   if (!allowed) return refuse_name(database, path_text, name, file->packed_name);
   // What the name leads to now (its number, 0 for nothing): a file of this installation already there
   // (another spelling of its name, or a folder reached through a link) is never replaced by a later
-  // one, nor is the log.
+  // one, nor is the log. A name known to lead to nothing is not looked up.
   bool plain = false;
-  INSTALL_STATE::MADE_FOLDER_NAMES* made = nullptr;
+  INSTALL_STATE::FOLDER_NAMES* names = nullptr;
+  INT_U64 number = 0;
+  bool known_missing = false;
   if (folder_set) {
     plain = plain_name_key(name, &state->name_key);
-    if (folder_made) made = &state->made_folder_names[destination.path];
-    INT_U64 number = 0;
-    if (!made || made->other_names || !plain || made->keys.count(state->name_key))
-      number = get_file_number(&destination, name);
+    names = names_of_folder(state, destination, folder_made);
+    known_missing = !may_lead_somewhere(state, *names, plain);
+    if (!known_missing) number = get_file_number(&destination, name);
     std::string other = lands_on_other(database, destination, name, number);
     if (!other.empty()) return refuse_file(database, full_path(destination, name), file->packed_name, other);
   }
   bool attempted = false, installed = false;
   const char* cause = nullptr;  // why a file is not installed
-  // The package being read: never written. (A folder this installation made cannot hold the package.)
-  if (folder_set && !folder_made && same_file(&destination, name, &database->data_folder, PACKAGE_FILE_NAME)) {
+  // The package being read: never written. (A folder this installation made cannot hold the package, nor
+  // can a name that leads to nothing.)
+  if (folder_set && !folder_made && number &&
+      same_file(&destination, name, &database->data_folder, PACKAGE_FILE_NAME)) {
     attempted = true;
     cause = "is the package being installed";
   } else if (!folder_set) {
@@ -492,10 +596,10 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
     FILE_INFO info;
     switch (file->overwrite) {
       case 2:
-        attempted = !file_exists(&destination, name);
+        attempted = known_missing || !file_exists(&destination, name);
         break;
       case 1:
-        attempted = !get_file_info(&destination, name, &info) || info.time < database->time_stamp;
+        attempted = known_missing || !get_file_info(&destination, name, &info) || info.time < database->time_stamp;
         break;
       default:
         attempted = true;
@@ -523,8 +627,7 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
                         database->package->extracted_head, database->package->extracted_head_size);
       if (database->package->extracted_number)
         state->installed_numbers.emplace(database->package->extracted_number, state->step_counter - 1);
-      if (made && plain) made->keys.insert(state->name_key);
-      else if (made) made->other_names = true;
+      note_name_put(state, names, plain);
     }
   }
   std::string& full = state->file_path;

@@ -93,8 +93,11 @@ int install_folder_part(const std::string& text, std::string* relative);
 
 // The files packed so far by their content, so that a file with the bytes of one packed before can take
 // that file's entry instead of one of its own (the installer installs each file whole from whichever
-// entry its database names). Sizes are compared first, then checksums, then every byte; a file that
-// changed since it was packed, or that changes while it is compared, is never taken for another.
+// entry its database names). Sizes are compared first, then the checksum of a sample (the first and the
+// last bytes), then the checksum of the whole, then every byte: a file of a size packed before costs a
+// sample's read unless its sample matches, so that files of one size but other bytes are read no more
+// than others. A file that changed since it was packed, or that changes while it is compared, is never
+// taken for another.
 class CONTENT_INDEX {
 public:
   // The entry of a file packed before with the bytes of the host file (of that size and modification
@@ -105,20 +108,25 @@ public:
   void add(const fs::path& host, std::uintmax_t size, fs::file_time_type time, const std::string& entry);
 
 private:
+  // A checksum, taken when it is first needed.
+  struct SUM {
+    bool taken = false;
+    bool read = false;  // the file could be read for it
+    unsigned long value = 0;
+  };
   struct STORED {
     const fs::path* host;
     std::uintmax_t size;
     fs::file_time_type time;
     std::string entry;
+    SUM sample, whole;
   };
   std::vector<STORED> stored;
-  // Indexes into stored: by size those not summed yet (a file is summed only once another of its size
-  // comes), by size and checksum the others.
-  std::map<std::uintmax_t, std::vector<size_t>> unsummed;
-  std::multimap<std::pair<std::uintmax_t, unsigned long>, size_t> summed;
-  // The last file that find summed, which add takes without reading it again.
+  // Indexes into stored by size.
+  std::map<std::uintmax_t, std::vector<size_t>> by_size;
+  // The last file that find looked at, whose sums add takes without reading it again.
   const fs::path* last_host = nullptr;
-  unsigned long last_sum = 0;
+  SUM last_sample, last_whole;
   std::vector<unsigned char> first_bytes, second_bytes;  // what is read, kept from file to file
   // The folder of the file opened last: a tree's files are packed folder by folder.
   fs::path opened_folder_path;
@@ -126,7 +134,9 @@ private:
 
   FILE* open(const fs::path& host);
 
-  bool checksum(const fs::path& host, std::uintmax_t size, unsigned long* sum);
+  // The sums of the host file of size bytes, taken now unless they are.
+  void sample_sum(const fs::path& host, std::uintmax_t size, SUM* sum);
+  void whole_sum(const fs::path& host, std::uintmax_t size, SUM* sum);
   bool same_bytes(const fs::path& first, const fs::path& second, std::uintmax_t size);
 };
 

@@ -10,6 +10,8 @@ namespace package_builder {
 namespace {
 
 const size_t READ_SIZE = 1 << 16;
+// The bytes taken from each end of a file for its sample.
+const std::uintmax_t SAMPLE_PIECE = 4096;
 
 // Whether the host file has the size and modification time given.
 bool unchanged(const fs::path& host, std::uintmax_t size, fs::file_time_type time) {
@@ -33,21 +35,41 @@ FILE* CONTENT_INDEX::open(const fs::path& host) {
   return file;
 }
 
-// The CRC-32 of the host file's size bytes; false when it cannot be read whole.
-bool CONTENT_INDEX::checksum(const fs::path& host, std::uintmax_t size, unsigned long* sum) {
-  FILE* file = open(host);
-  if (!file) return false;
-  first_bytes.resize(READ_SIZE);
-  *sum = crc32(0L, Z_NULL, 0);
-  std::uintmax_t left = size;
-  while (left > 0) {
-    size_t count = std::fread(first_bytes.data(), 1, left < READ_SIZE ? (size_t)left : READ_SIZE, file);
-    if (count == 0) break;
-    *sum = crc32(*sum, first_bytes.data(), (uInt)count);
-    left -= count;
+// Reads up to count bytes of the stream into the checksum; false when it gives fewer.
+static bool add_to_sum(FILE* file, std::vector<unsigned char>& bytes, std::uintmax_t count, unsigned long* sum) {
+  while (count > 0) {
+    size_t got = std::fread(bytes.data(), 1, count < READ_SIZE ? (size_t)count : READ_SIZE, file);
+    if (got == 0) return false;
+    *sum = crc32(*sum, bytes.data(), (uInt)got);
+    count -= got;
   }
+  return true;
+}
+
+void CONTENT_INDEX::sample_sum(const fs::path& host, std::uintmax_t size, SUM* sum) {
+  if (sum->taken) return;
+  sum->taken = true;
+  FILE* file = open(host);
+  if (!file) return;
+  first_bytes.resize(READ_SIZE);
+  sum->value = crc32(0L, Z_NULL, 0);
+  // A file of up to two pieces is its own sample.
+  bool whole = size <= 2 * SAMPLE_PIECE;
+  sum->read = add_to_sum(file, first_bytes, whole ? size : SAMPLE_PIECE, &sum->value) &&
+              (whole || (std::fseek(file, -(long)SAMPLE_PIECE, SEEK_END) == 0 &&
+                         add_to_sum(file, first_bytes, SAMPLE_PIECE, &sum->value)));
   close_file(file);
-  return left == 0;
+}
+
+void CONTENT_INDEX::whole_sum(const fs::path& host, std::uintmax_t size, SUM* sum) {
+  if (sum->taken) return;
+  sum->taken = true;
+  FILE* file = open(host);
+  if (!file) return;
+  first_bytes.resize(READ_SIZE);
+  sum->value = crc32(0L, Z_NULL, 0);
+  sum->read = add_to_sum(file, first_bytes, size, &sum->value);
+  close_file(file);
 }
 
 // Whether the two host files hold the same size bytes.
@@ -70,32 +92,32 @@ bool CONTENT_INDEX::same_bytes(const fs::path& first, const fs::path& second, st
 
 bool CONTENT_INDEX::find(const fs::path& host, std::uintmax_t size, fs::file_time_type time, std::string* entry) {
   last_host = nullptr;
-  auto waiting = unsummed.find(size);
-  auto any_summed = summed.lower_bound({size, 0});
-  bool sized = any_summed != summed.end() && any_summed->first.first == size;
-  if (waiting == unsummed.end() && !sized) return false;
-  // Empty files have nothing to compare (and are never summed).
+  auto sized = by_size.find(size);
+  if (sized == by_size.end()) return false;
+  // Empty files have nothing to compare.
   if (size == 0) {
-    *entry = stored[waiting->second.front()].entry;
+    *entry = stored[sized->second.front()].entry;
     return true;
   }
-  unsigned long sum = 0;
-  if (!checksum(host, size, &sum)) return false;
   last_host = &host;
-  last_sum = sum;
-  // The files of this size packed before are summed now (one that has changed since is found out
-  // when its bytes match).
-  if (waiting != unsummed.end()) {
-    for (size_t index : waiting->second) {
-      unsigned long earlier_sum = 0;
-      if (checksum(*stored[index].host, size, &earlier_sum)) summed.insert({{size, earlier_sum}, index});
-    }
-    unsummed.erase(waiting);
-  }
-  auto alike = summed.equal_range({size, sum});
-  for (auto candidate = alike.first; candidate != alike.second; ++candidate) {
-    const STORED& earlier = stored[candidate->second];
-    if (!same_bytes(host, *earlier.host, size)) continue;
+  last_sample = SUM();
+  last_whole = SUM();
+  sample_sum(host, size, &last_sample);
+  if (!last_sample.read) return false;
+  // A sample that is the whole file is its whole sum too.
+  bool sample_is_whole = size <= 2 * SAMPLE_PIECE;
+  if (sample_is_whole) last_whole = last_sample;
+  for (size_t index : sized->second) {
+    STORED& earlier = stored[index];
+    // The files of this size packed before are sampled when another of their size comes (one that has
+    // changed since is found out when its bytes match).
+    sample_sum(*earlier.host, size, &earlier.sample);
+    if (!earlier.sample.read || earlier.sample.value != last_sample.value) continue;
+    if (sample_is_whole) earlier.whole = earlier.sample;
+    whole_sum(host, size, &last_whole);
+    if (!last_whole.read) return false;
+    whole_sum(*earlier.host, size, &earlier.whole);
+    if (!earlier.whole.read || earlier.whole.value != last_whole.value || !same_bytes(host, *earlier.host, size)) continue;
     // Both still as they were: what was compared is what the entry holds and what this file holds.
     if (!unchanged(host, size, time)) return false;
     if (!unchanged(*earlier.host, earlier.size, earlier.time)) continue;
@@ -106,10 +128,12 @@ bool CONTENT_INDEX::find(const fs::path& host, std::uintmax_t size, fs::file_tim
 }
 
 void CONTENT_INDEX::add(const fs::path& host, std::uintmax_t size, fs::file_time_type time, const std::string& entry) {
-  size_t index = stored.size();
-  stored.push_back({&host, size, time, entry});
-  if (size > 0 && &host == last_host) summed.insert({{size, last_sum}, index});
-  else unsummed[size].push_back(index);
+  by_size[size].push_back(stored.size());
+  stored.push_back({&host, size, time, entry, SUM(), SUM()});
+  if (&host == last_host) {
+    stored.back().sample = last_sample;
+    stored.back().whole = last_whole;
+  }
   last_host = nullptr;
 }
 

@@ -26,14 +26,41 @@
 #include "registry.h"
 
 #ifdef _WIN32
+#include <windows.h>
+
 #include "shell_link_test_support.h"
 #include "window_scenario.h"
 // The Windows headers' ERROR macro would hide the database's ERROR placement.
 #undef ERROR
 #else
+#include <cerrno>
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+// A close made to fail, as a network share's delayed write or a quota fails it: the close of every
+// stream of a file of that size (0: none) is carried out all the same, and reports an input/output
+// error.
+static INT_U64 fail_close_of_size = 0;
+
+extern "C" int fclose(FILE* file) {
+#ifdef _WIN32
+  static auto next = reinterpret_cast<int(__cdecl*)(FILE*)>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("msvcrt.dll"), "fclose")));
+#else
+  static auto next = reinterpret_cast<int (*)(FILE*)>(dlsym(RTLD_NEXT, "fclose"));
+#endif
+  bool fail = fail_close_of_size && stream_size(file) == fail_close_of_size;
+  int closed = next(file);
+  if (!fail) return closed;
+#ifdef _WIN32
+  SetLastError(ERROR_IO_DEVICE);
+#else
+  errno = EIO;
+#endif
+  return EOF;
+}
 
 namespace {
 
@@ -472,6 +499,116 @@ TEST(InstallerInstall, TwoEntriesOfOneDestinationFollowTheOverwriteRules) {
 #else
   EXPECT_EQ(desktop_value(scratch.root + "home/Desktop/Twice App.desktop", "Exec"), scratch.installed("bin/run.sh"));
 #endif
+}
+
+// A file whose close fails after everything was written is not installed: nothing is left at its name
+// (its bytes may have lost a write), an earlier file of that name stays as it was, and the log and the
+// failure say so with the system's cause.
+TEST(InstallerInstall, AFileWhoseCloseFailsIsNotInstalled) {
+  INSTALLER_SCRATCH scratch("install-failed-close");
+  const std::vector<std::pair<std::string, std::string>> places = {{"$HERE", "new.bin"}, {"$HERE", "old.bin"}};
+  for (size_t i = 0; i < places.size(); i++)
+    scratch.add_file("more/" + std::to_string(i), std::vector<INT_U8>(3333, (INT_U8)('m' + i)));
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  place_more_files(database.get(), places);
+  database = store_and_load(scratch, database.get());
+  ASSERT_TRUE(database);
+  std::filesystem::create_directories(scratch.destination);
+  ASSERT_TRUE(write_whole_file(scratch.installed("old.bin"), text_bytes("old")));
+
+  fail_close_of_size = 3333;
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  fail_close_of_size = 0;
+  EXPECT_EQ(database->install_state.error_count, 2);
+  EXPECT_FALSE(std::filesystem::exists(scratch.installed("new.bin")));
+  EXPECT_EQ(read_whole_text(scratch.installed("old.bin")), "old");
+  for (const auto& entry : std::filesystem::directory_iterator(scratch.destination))
+    EXPECT_NE(entry.path().filename().string().compare(0, 5, "~velk"), 0) << entry.path();
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  for (int i = 0; i < 2; i++)
+    EXPECT_NE(std::find(log.begin(), log.end(), "\"" + scratch.installed(places[i].second) + "\" failed to unpack (more/" +
+                                                    std::to_string(i) + ")"),
+              log.end());
+#ifdef _WIN32
+  const std::string cause = "I/O device error";
+#else
+  const std::string cause = "Input/output error";
+#endif
+  EXPECT_EQ(database->install_state.failure_text, "\"" + scratch.installed("old.bin") + "\" cannot be created (" + cause + ").");
+}
+
+// A folder reached by two paths (a link natively, two spellings under Windows) is one folder whichever
+// path was listed first: a name put there through the one path is known through the other, in a folder
+// that was there and in one that the installation made, and the later file of that name is refused.
+TEST(InstallerSecurity, NamesPutThroughOnePathAreKnownThroughTheOther) {
+  INSTALLER_SCRATCH scratch("install-two-paths");
+  std::filesystem::create_directories(scratch.installed("kept"));
+#ifdef _WIN32
+  const std::string kept_too = "Kept", made_too = "fresh";
+#else
+  const std::string kept_too = "alias", made_too = "later";
+  std::filesystem::create_directory_symlink(scratch.installed("kept"), scratch.installed("alias"));
+  std::filesystem::create_directory_symlink(scratch.installed("Fresh"), scratch.installed("later"));
+#endif
+  const std::vector<std::pair<std::string, std::string>> places = {
+      {"$HERE/kept", "one"},  {"$HERE/" + kept_too, "two"}, {"$HERE/kept", "two"},
+      {"$HERE/Fresh", "a"}, {"$HERE/" + made_too, "b"},   {"$HERE/Fresh", "b"}};
+  for (size_t i = 0; i < places.size(); i++) scratch.add_file("more/" + std::to_string(i), text_bytes("file " + std::to_string(i)));
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  place_more_files(database.get(), places);
+  database = store_and_load(scratch, database.get());
+  ASSERT_TRUE(database);
+
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  std::vector<std::string> refused;
+  for (const std::string& line : read_lines(scratch.installed("install_log.txt")))
+    if (line.find("\" not installed: ") != std::string::npos) refused.push_back(line);
+  EXPECT_EQ(refused, (std::vector<std::string>{
+                         "\"" + scratch.installed("kept/two") + "\" not installed: it is the same file as \"" +
+                             scratch.installed(kept_too + "/two") + "\" (more/2)",
+                         "\"" + scratch.installed("Fresh/b") + "\" not installed: it is the same file as \"" +
+                             scratch.installed(made_too + "/b") + "\" (more/5)"}));
+  EXPECT_EQ(read_whole_text(scratch.installed("kept/two")), "file 1");
+  EXPECT_EQ(read_whole_text(scratch.installed("Fresh/b")), "file 4");
+}
+
+// A file whose folder cannot be made (a file has the name of a folder on its path, below a folder that
+// was there or one that was made) is not installed and says why, under its own path; the files of the
+// folders beside it are installed.
+TEST(InstallerInstall, AFolderThatCannotBeMadeFailsItsFilesAlone) {
+  INSTALLER_SCRATCH scratch("install-blocked-folder");
+  const std::vector<std::pair<std::string, std::string>> places = {
+      {"$HERE/open/deep", "one"}, {"$HERE/open/blocker/deep", "two"}, {"$HERE/open", "three"}, {"$HERE/blocker", "four"}};
+  for (size_t i = 0; i < places.size(); i++) scratch.add_file("more/" + std::to_string(i), text_bytes("file " + std::to_string(i)));
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  place_more_files(database.get(), places);
+  database = store_and_load(scratch, database.get());
+  ASSERT_TRUE(database);
+  std::filesystem::create_directories(scratch.installed("open"));
+  ASSERT_TRUE(write_whole_file(scratch.installed("open/blocker"), text_bytes("a file")));
+  ASSERT_TRUE(write_whole_file(scratch.installed("blocker"), text_bytes("a file")));
+
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  EXPECT_EQ(database->install_state.error_count, 2);
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  for (int i : {1, 3}) {
+    const std::string line = "\"" + scratch.installed(places[i].first.substr(6) + "/" + places[i].second) +
+                             "\" failed to unpack (more/" + std::to_string(i) + ")";
+    EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
+  }
+#ifdef _WIN32
+  const std::string cause = "File already exists";
+#else
+  const std::string cause = "Not a directory";
+#endif
+  EXPECT_EQ(database->install_state.failure_text,
+            "\"" + scratch.installed("blocker/four") + "\" cannot be placed: its folder cannot be created (" + cause + ").");
+  EXPECT_EQ(read_whole_text(scratch.installed("open/deep/one")), "file 0");
+  EXPECT_EQ(read_whole_text(scratch.installed("open/three")), "file 2");
+  EXPECT_EQ(read_whole_text(scratch.installed("blocker")), "a file");
 }
 
 #ifndef _WIN32

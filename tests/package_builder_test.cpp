@@ -354,6 +354,27 @@ TEST(PackageBuilder, AFileChangedSinceItWasPackedLendsNoEntry) {
   EXPECT_FALSE(later.find(paths[2], 12, fs::last_write_time(third), &entry));
 }
 
+// Files of one size are told apart by a sample of their first and last bytes before they are read whole:
+// two that begin and end alike but differ in the middle never share an entry, and a third like one of
+// them in every byte shares that one's, whichever of the two came first.
+TEST(PackageBuilder, FilesThatBeginAndEndAlikeShareOnlyWhenEveryByteIs) {
+  INSTALLER_SCRATCH scratch("builder-sampled-content");
+  std::vector<INT_U8> bytes(3 * 4096 + 1000, 'x');
+  const std::string names[3] = {scratch.root + "a", scratch.root + "b", scratch.root + "c"};
+  ASSERT_TRUE(write_whole_file(names[0], bytes));
+  bytes[6000] = 'y';
+  ASSERT_TRUE(write_whole_file(names[1], bytes));
+  ASSERT_TRUE(write_whole_file(names[2], bytes));
+  const fs::path paths[3] = {names[0], names[1], names[2]};
+  package_builder::CONTENT_INDEX index;
+  std::string entry;
+  index.add(paths[0], bytes.size(), fs::last_write_time(paths[0]), "a-entry");
+  EXPECT_FALSE(index.find(paths[1], bytes.size(), fs::last_write_time(paths[1]), &entry));
+  index.add(paths[1], bytes.size(), fs::last_write_time(paths[1]), "b-entry");
+  ASSERT_TRUE(index.find(paths[2], bytes.size(), fs::last_write_time(paths[2]), &entry));
+  EXPECT_EQ(entry, "b-entry");
+}
+
 // An output that is one of the packer's inputs, or lies in a folder that it packs, is refused, and every
 // input stays as it was.
 TEST(PackageBuilder, AnOutputThatIsAnInputOrIsPackedIsRefused) {

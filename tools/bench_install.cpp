@@ -4,7 +4,8 @@
 // destination is checked against the source files and then renamed out of the way; nothing is deleted
 // until every run is over, since a file system creates files slowly just after many were deleted.
 // Prints the median ratio of the pairs with its minimum and maximum:
-//   2,000 files of 100 KiB (target 1.0), 20,000 files of 1-8 KiB (target 1.2),
+//   2,000 files of 100 KiB (target 1.0), 20,000 files of 1-8 KiB (target 1.2), 8,000 files of 200 bytes
+//   to 16 KiB in 1,000 folders nested up to 10 deep, a tree of modules (target 1.2),
 // and the growth table: time per file at 1,000, 5,000, 20,000 and 32,000 files of 1-8 KiB beside tar's
 // (target: flat within 25 % of the time per file at 1,000 files).
 // With a second installer program (another build) its runs join every pair, in turn with the others:
@@ -39,12 +40,13 @@ struct SET {
 
 bool run(const std::string& command) { return std::system(command.c_str()) == 0; }
 
-// Writes the files and their package (bench_support), and the tar archive of the same files.
+// Writes the files at the relative paths and their package (bench_support), and the tar archive of the
+// same files.
 bool make_set(const fs::path& work, const std::string& installer, const std::string& other, const std::string& label,
-              int count, size_t min_size, size_t max_size, INT_S32 block_size, SET* set) {
+              const std::vector<std::string>& paths, size_t min_size, size_t max_size, INT_S32 block_size, SET* set) {
   set->root = work / label;
   std::string error;
-  if (!bench_support::make_installation_set(set->root, count, min_size, max_size, block_size, &set->files, &error)) {
+  if (!bench_support::write_installation_set(set->root, paths, min_size, max_size, block_size, &set->files, &error)) {
     std::fprintf(stderr, "bench_install: %s\n", error.c_str());
     return false;
   }
@@ -144,11 +146,15 @@ int main(int argc, char** argv) {
   // Every set is made first; then each round runs one pair of every set, after a first round that only
   // warms the cache: a disturbance of the machine falls on all sets alike, not on one size.
   const int counts[] = {1000, 5000, 20000, 32000};
-  std::vector<SET> sets(1 + sizeof counts / sizeof counts[0]);
-  bool ok = make_set(work, installer, other, "large", 2000, 100 * 1024, 100 * 1024, block_size, &sets[0]);
-  for (size_t index = 1; ok && index < sets.size(); ++index)
-    ok = make_set(work, installer, other, "small" + std::to_string(counts[index - 1]), counts[index - 1], 1024, 8192,
-                  block_size, &sets[index]);
+  const size_t count_sets = sizeof counts / sizeof counts[0], tree = 1 + count_sets;
+  std::vector<SET> sets(2 + count_sets);
+  bool ok = make_set(work, installer, other, "large", bench_support::paths_in_hundreds(2000), 100 * 1024, 100 * 1024,
+                     block_size, &sets[0]);
+  for (size_t index = 1; ok && index <= count_sets; ++index)
+    ok = make_set(work, installer, other, "small" + std::to_string(counts[index - 1]),
+                  bench_support::paths_in_hundreds(counts[index - 1]), 1024, 8192, block_size, &sets[index]);
+  ok = ok && make_set(work, installer, other, "tree", bench_support::nested_tree_paths(8000, 1000, 10), 200, 16384,
+                      block_size, &sets[tree]);
   std::vector<PAIRED_TIMES> times(sets.size()), other_times(sets.size()), versus(sets.size());
   for (int round = 0; ok && round <= pairs; ++round)
     for (size_t index = 0; ok && index < sets.size(); ++index) {
@@ -164,8 +170,10 @@ int main(int argc, char** argv) {
     if (!other.empty()) print_comparison("large", other_times[0], versus[0]);
     print_set("small", 20000, times[3], 1.2);
     if (!other.empty()) print_comparison("small", other_times[3], versus[3]);
+    print_set("tree", 8000, times[tree], 1.2);
+    if (!other.empty()) print_comparison("tree", other_times[tree], versus[tree]);
   }
-  std::vector<PAIRED_TIMES> growth(times.begin() + 1, times.end());
+  std::vector<PAIRED_TIMES> growth(times.begin() + 1, times.begin() + tree);
 
   if (ok) {
     // Time per file, and per file added from the row before: the second leaves out what a run costs

@@ -4,7 +4,8 @@
 // warms the cache). With a second make_package (another build) its runs join every pair in turn: its
 // ratio to tar is printed beside, and the ratio of this build's times to its times. Then a tree of two
 // installations, the second repeating two thirds of the first's files in a folder of its own: each
-// build's package size and time.
+// build's package size and time. Last, a tree of files of one size (ten of 30 MiB, 2,000 of 16 KiB), all
+// of other bytes, against the same tree with every size its own, in paired runs (target: within 1.1).
 // Usage: bench_make_package [work folder] [pairs, 5] [make_package to compare]
 #include <chrono>
 #include <cstdio>
@@ -35,6 +36,18 @@ bool write_tree(const fs::path& folder, int count, size_t min_size, size_t max_s
     fs::create_directories((folder / relative).parent_path());
     if (!bench_support::write_file(folder / relative, bytes)) return false;
     files->push_back(relative);
+  }
+  return true;
+}
+
+// count files of size + step * i bytes (i from 0) in folder, each of its own bytes.
+bool write_sized(const fs::path& folder, int count, size_t size, size_t step, unsigned salt) {
+  std::vector<char> bytes;
+  fs::create_directories(folder);
+  for (int i = 0; i < count; i++) {
+    bytes.resize(size + step * (size_t)i);
+    bench_support::fill(bytes, (unsigned)i * 2654435761u + salt);
+    if (!bench_support::write_file(folder / ("f" + std::to_string(i) + ".bin"), bytes)) return false;
   }
   return true;
 }
@@ -136,6 +149,33 @@ int main(int argc, char** argv) {
                 side ? "the other make_package" : "this make_package", seconds,
                 (double)fs::file_size(package) / (1 << 20));
   }
+
+  // Files of one size but other bytes against files of sizes of their own: the same reads are needed.
+  std::printf("preparing trees of ten files of 30 MiB and 2,000 of 16 KiB: one size, and sizes of their own\n");
+  const char* kinds[2] = {"same", "unique"};
+  std::string commands[2];
+  for (int kind = 0; kind < 2; kind++) {
+    fs::path files = source / (std::string("files-") + kinds[kind]);
+    size_t step = kind == 1 ? 1 : 0;
+    if (!write_sized(files / "large", 10, 30 << 20, step, 5) || !write_sized(files / "small", 2000, 16 << 10, step, 6) ||
+        !write_text(source / (std::string(kinds[kind]) + ".txt"),
+                    head + "files = files-" + kinds[kind] + "\n"))
+      return 1;
+    commands[kind] = pack_command(packer, source / (std::string(kinds[kind]) + ".txt"), out / "sized.pkg");
+  }
+  PAIRED_TIMES one_size;
+  for (int pair = 0; pair <= pairs; pair++) {
+    double times[2];
+    for (int step = 0; step < 2; step++) {
+      int kind = (step + pair) % 2;
+      times[kind] = timed(commands[kind]);
+      if (times[kind] < 0) return 1;
+    }
+    if (pair > 0) one_size.add(times[0], times[1]);
+  }
+  std::printf("files of one size: make_package %.3f s, sizes of their own %.3f s (medians); ratio %s; target 1.1 %s\n",
+              one_size.median_ours(), one_size.median_baseline(), one_size.spread().c_str(),
+              one_size.median_ratio() <= 1.1 ? "met" : "NOT met");
   fs::remove_all(work, ignored);
   return 0;
 }

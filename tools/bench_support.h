@@ -118,29 +118,29 @@ inline std::string installer_beside(const char* argv0, const char* tool) {
   return std::string();
 }
 
-// An installation set of the installer's benchmarks under root: count files of min_size to max_size
-// bytes (in folders of 100) in root/source/files, their relative paths in files, and the package of them
-// in root/package (blocks of block_size bytes) that installs into root/installed; extra: more description
+// An installation set of the installer's benchmarks under root: a file of min_size to max_size bytes at
+// each of the relative paths in root/source/files, their paths in files, and the package of them in
+// root/package (blocks of block_size bytes) that installs into root/installed; extra: more description
 // lines; destination: the install location's path-variable text when the installer resolves root other
 // than this program does (under Wine), else "$ROOT0" and root/installed.
-inline bool make_installation_set(const std::filesystem::path& root, int count, size_t min_size, size_t max_size,
-                                  INT_S32 block_size, std::vector<std::string>* files, std::string* error,
-                                  const std::string& extra = "", const std::string& destination = "") {
+inline bool write_installation_set(const std::filesystem::path& root, const std::vector<std::string>& paths,
+                                   size_t min_size, size_t max_size, INT_S32 block_size,
+                                   std::vector<std::string>* files, std::string* error, const std::string& extra = "",
+                                   const std::string& destination = "") {
   namespace fs = std::filesystem;
   fs::path source = root / "source" / "files";
   fs::create_directories(source);
   std::vector<char> bytes;
-  for (int i = 0; i < count; i++) {
+  for (size_t i = 0; i < paths.size(); i++) {
     unsigned seed = (unsigned)i * 2654435761u + 1u;
     bytes.resize(min_size + (max_size > min_size ? (seed >> 8) % (max_size - min_size + 1) : 0));
     fill(bytes, seed);
-    std::string relative = "d" + std::to_string(i / 100) + "/f" + std::to_string(i) + ".bin";
-    fs::create_directories((source / relative).parent_path());
-    if (!write_file(source / relative, bytes)) {
-      *error = "cannot write " + (source / relative).string();
+    fs::create_directories((source / paths[i]).parent_path());
+    if (!write_file(source / paths[i], bytes)) {
+      *error = "cannot write " + (source / paths[i]).string();
       return false;
     }
-    files->push_back(relative);
+    files->push_back(paths[i]);
   }
   std::string description = "installation = Benchmark\ndefault_path = " +
                             (destination.empty() ? "$ROOT0" + (root / "installed").string() : destination) + "\n" + extra;
@@ -151,6 +151,59 @@ inline bool make_installation_set(const std::filesystem::path& root, int count, 
   fs::create_directories(root / "package");
   return package_builder::build_package((root / "source" / "description.txt").string(),
                                         (root / "package" / "installer.pkg").string(), error, block_size);
+}
+
+// The relative paths of count files in folders of 100 ("d<i / 100>/f<i>.bin").
+inline std::vector<std::string> paths_in_hundreds(int count) {
+  std::vector<std::string> paths;
+  for (int i = 0; i < count; i++) paths.push_back("d" + std::to_string(i / 100) + "/f" + std::to_string(i) + ".bin");
+  return paths;
+}
+
+// write_installation_set of count files in folders of 100.
+inline bool make_installation_set(const std::filesystem::path& root, int count, size_t min_size, size_t max_size,
+                                  INT_S32 block_size, std::vector<std::string>* files, std::string* error,
+                                  const std::string& extra = "", const std::string& destination = "") {
+  return write_installation_set(root, paths_in_hundreds(count), min_size, max_size, block_size, files, error, extra,
+                                destination);
+}
+
+// The relative paths of a tree like a package manager's folder of modules: count files in folders
+// folders (the top one among them) nested up to depth levels, each folder's names taken from the same
+// few ("package.json", "index.js", ...; ".npmignore" hidden), then numbered ones. Always the same tree.
+inline std::vector<std::string> nested_tree_paths(int count, int folders, int depth) {
+  unsigned seed = 12345;
+  auto next = [&seed](unsigned range) {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) % range;
+  };
+  struct NODE {
+    std::string path;  // with a closing '/', empty for the top
+    int depth;
+    bool modules;      // a "node_modules" folder, whose folders are packages
+    int children = 0, files = 0;
+  };
+  std::vector<NODE> nodes = {{"", 0, false}};
+  static const char* const folder_names[] = {"node_modules", "lib", "src", "dist", "test"};
+  while ((int)nodes.size() < folders) {
+    size_t parent = next((unsigned)nodes.size());
+    if (nodes[parent].depth >= depth) continue;
+    NODE& at = nodes[parent];
+    std::string name = at.modules ? "pkg-" + std::to_string(nodes.size())
+                                   : std::string(folder_names[next(5)]) + (at.children ? "-" + std::to_string(at.children) : "");
+    at.children++;
+    nodes.push_back({at.path + name + "/", at.depth + 1, name == "node_modules"});
+  }
+  static const char* const file_names[] = {"package.json", "index.js", "README.md", "LICENSE",
+                                           "index.d.ts",   ".npmignore", "CHANGELOG.md", "util.js"};
+  std::vector<std::string> paths;
+  for (int i = 0; i < count; i++) {
+    // Every folder holds a file; the others go anywhere.
+    NODE& node = nodes[i < folders ? i : next((unsigned)nodes.size())];
+    paths.push_back(node.path + (node.files < 8 ? file_names[node.files] : "file" + std::to_string(node.files) + ".js"));
+    node.files++;
+  }
+  return paths;
 }
 
 // The command that installs the set's package with "installer -a", in a home of the set's own and

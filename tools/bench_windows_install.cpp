@@ -1,5 +1,6 @@
 // Benchmark of the Windows program's automatic mode against NSIS under the same Wine (not a test; CI does
-// not run it): the same payloads as bench_install, 2,000 files of 100 KiB and 20,000 files of 1-8 KiB,
+// not run it): the same payloads as bench_install, 2,000 files of 100 KiB, 20,000 files of 1-8 KiB and
+// 8,000 files of 200 bytes to 16 KiB in 1,000 folders nested up to 10 deep (a tree of modules),
 // each as a package for "installer.exe -a" (stored: the package format keeps entries as they are) and
 // as two NSIS installers made with makensis, "SetCompress off" and zlib, run with "/S /D=...". One
 // prefix and one persistent wineserver serve every run. Per set and NSIS form: one untimed pair that
@@ -31,7 +32,7 @@ const char* const NSIS_FORMS[2] = {"off", "zlib"};
 
 // One payload: its source files, package and NSIS installers, and its runs.
 struct SET {
-  std::string label;               // "large" or "small"
+  std::string label;               // "large", "small" or "tree"
   fs::path root;                   // C:\velk-bench\<label>
   std::vector<std::string> files;  // relative to root / "source" / "files"
   std::string installer_command;   // installs into root / "installed"
@@ -53,15 +54,16 @@ std::string windows_path(const fs::path& drive_c, const fs::path& path) {
   return text;
 }
 
-// Writes the files and their package, and the two NSIS installers of the same files.
+// Writes the files at the relative paths and their package, and the two NSIS installers of the same files.
 bool make_set(const fs::path& drive_c, const fs::path& work, const std::string& installer, const std::string& other,
-              const std::string& label, int count, size_t min_size, size_t max_size, INT_S32 block_size, SET* set) {
+              const std::string& label, const std::vector<std::string>& paths, size_t min_size, size_t max_size,
+              INT_S32 block_size, SET* set) {
   set->label = label;
   set->root = work / label;
   std::string destination = "$ROOT0/" + fs::relative(set->root / "installed", drive_c).string();
   std::string error;
-  if (!bench_support::make_installation_set(set->root, count, min_size, max_size, block_size, &set->files, &error, "",
-                                            destination)) {
+  if (!bench_support::write_installation_set(set->root, paths, min_size, max_size, block_size, &set->files, &error, "",
+                                             destination)) {
     std::fprintf(stderr, "bench_windows_install: %s\n", error.c_str());
     return false;
   }
@@ -158,10 +160,14 @@ int main(int argc, char** argv) {
               pairs, (int)block_size, drive_c.parent_path().string().c_str());
   std::fflush(stdout);
 
-  std::vector<SET> sets(2);
+  std::vector<SET> sets(3);
   if (!other.empty()) std::printf("installer.exe compared: %s\n", other.c_str());
-  bool ok = make_set(drive_c, work, installer, other, "large", 2000, 100 * 1024, 100 * 1024, block_size, &sets[0]) &&
-            make_set(drive_c, work, installer, other, "small", 20000, 1024, 8192, block_size, &sets[1]);
+  bool ok = make_set(drive_c, work, installer, other, "large", bench_support::paths_in_hundreds(2000), 100 * 1024,
+                     100 * 1024, block_size, &sets[0]) &&
+            make_set(drive_c, work, installer, other, "small", bench_support::paths_in_hundreds(20000), 1024, 8192,
+                     block_size, &sets[1]) &&
+            make_set(drive_c, work, installer, other, "tree", bench_support::nested_tree_paths(8000, 1000, 10), 200,
+                     16384, block_size, &sets[2]);
   // Each round runs one pair of every set and form, after a first round that only warms the cache: a
   // disturbance of the machine falls on all of them alike.
   for (int round = 0; ok && round <= pairs; ++round)

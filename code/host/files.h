@@ -58,6 +58,11 @@ bool delete_file(const FOLDER* folder, const char* name);
 bool remove_folder(const FOLDER* folder, const char* sub_folder, INT_U8 empty_first);
 // Renames or moves a file (also between folders of one drive).
 bool rename_file(const FOLDER* from, const char* from_name, const FOLDER* to, const char* to_name);
+// Enters the sub-folder name of the folder, making it first where it is missing (one look-up where it
+// is: no look before the making); made tells whether this call made it (not whether a folder of that
+// name, under any spelling the host takes for it, was there already). False, the system's cause kept for
+// describe_file_failure, when it can be neither made nor entered (a file has the name).
+bool enter_new_folder(FOLDER* folder, const char* name, bool* made);
 // Copies a file, replacing an existing target.
 bool copy_file(const FOLDER* from, const char* from_name, const FOLDER* to, const char* to_name);
 // fopen of the file. A missing file asked for exactly "r+b" or "r+" is created ("wb" / "w"); an

@@ -94,6 +94,16 @@ bool FOLDER::enter(const char* name, bool create) {
   return true;
 }
 
+bool enter_new_folder(FOLDER* folder, const char* name, bool* made) {
+  char target[FOLDER_PATH_SIZE];
+  bool existed = false;
+  if (!folder || !name || !*name || !join_path(target, folder->path, name) || !host_make_folder(target, &existed))
+    return false;
+  strcpy(folder->path, target);
+  if (made) *made = !existed;
+  return true;
+}
+
 bool FOLDER::go_up() {
   char parent[FOLDER_PATH_SIZE];
   strcpy(parent, path);

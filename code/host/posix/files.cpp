@@ -50,15 +50,19 @@ bool host_read_program_path(char* out) {
 
 size_t host_root_length(const char* path) { return path && path[0] == '/' ? 1 : 0; }
 
-bool host_make_folder(const char* path) {
+bool host_make_folder(const char* path, bool* existed) {
   char target[HOST_PATH_SIZE];
+  if (existed) *existed = false;
   if (!host_path(path, target)) return false;
   if (mkdir(target, 0777) == 0) return true;
   // A folder that another made meanwhile is as good; any other failure keeps its cause. What stands at
   // the name and is no folder is said as the system says it of a path through it: "Not a directory".
   int failure = errno;
   struct stat status;
-  if (failure == EEXIST && stat(target, &status) == 0 && S_ISDIR(status.st_mode)) return true;
+  if (failure == EEXIST && stat(target, &status) == 0 && S_ISDIR(status.st_mode)) {
+    if (existed) *existed = true;
+    return true;
+  }
   errno = failure == EEXIST ? ENOTDIR : failure;
   return false;
 }

@@ -13,9 +13,10 @@ bool host_read_program_path(char* out);
 // The length of the root at the start of a path: Linux "/" 1; Windows "D:\" 3 and a leading '\' 1;
 // 0 when the path has none. A root keeps its separator when a path is cut down to its parent.
 size_t host_root_length(const char* path);
-// Makes one folder whose parent exists (true also for a folder that is there already); false when it
-// cannot be made, the system's cause kept for describe_file_failure.
-bool host_make_folder(const char* path);
+// Makes one folder whose parent exists (true also for a folder that is there already, and then
+// existed, when given, is set); false when it cannot be made, the system's cause kept for
+// describe_file_failure.
+bool host_make_folder(const char* path, bool* existed = nullptr);
 // Removes one empty folder; false when it is not empty or cannot be removed.
 bool host_remove_empty_folder(const char* path);
 // The file in a run's private temporary folder that the run holds while it lives (on Linux its lock,

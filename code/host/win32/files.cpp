@@ -52,15 +52,18 @@ size_t host_root_length(const char* path) {
   return path[0] == '\\' || path[0] == '/' ? 1 : 0;
 }
 
-bool host_make_folder(const char* path) {
+bool host_make_folder(const char* path, bool* existed) {
   WCHAR target[FOLDER_PATH_SIZE];
+  if (existed) *existed = false;
   if (!wide_path(path, target)) return false;
   if (CreateDirectoryW(target, nullptr)) return true;
   // A folder that another made meanwhile is as good; any other failure keeps its cause.
   DWORD failure = GetLastError();
   DWORD attributes = GetFileAttributesW(target);
-  if (failure == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+  if (failure == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (existed) *existed = true;
     return true;
+  }
   SetLastError(failure);
   return false;
 }
@@ -679,8 +682,9 @@ FILE* create_new_file(const FOLDER* folder, const char* name, bool text) {
 FILE* create_temporary_file(const FOLDER* folder, const char* name) {
   WCHAR target[FOLDER_PATH_SIZE];
   if (!wide_file_path(folder, name, target)) return nullptr;
-  // No one else may write or remove it meanwhile.
-  return create_file_stream(target, name, false, GENERIC_WRITE, FILE_SHARE_READ);
+  // No one else may write or remove it meanwhile; the delete access lets close_file_as give it its name
+  // through this handle.
+  return create_file_stream(target, name, false, GENERIC_WRITE | DELETE, FILE_SHARE_READ);
 }
 
 bool replace_file(const FOLDER* folder, const char* from_name, const char* to_name) {
@@ -706,10 +710,46 @@ bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, c
 
 bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name) {
   if (!file) return false;
-  // The stream is closed first: a close can still report a write that was lost (a network share's
-  // delayed write, a quota), and a file that lost one never takes the name. Until it has the name, the
-  // temporary's own name, which holds this running process's number, keeps other runs from it.
-  return close_file(file) && replace_file(folder, from_name, to_name);
+  WCHAR target[FOLDER_PATH_SIZE];
+  HANDLE handle = (HANDLE)_get_osfhandle(_fileno(file));
+  // What the stream holds is written first: a write that fails never gives the name.
+  if (fflush(file) != 0 || ferror(file) || handle == INVALID_HANDLE_VALUE || !wide_file_path(folder, to_name, target)) {
+    DWORD failure = GetLastError();
+    fclose(file);
+    SetLastError(failure);
+    return false;
+  }
+  // Where nothing has the name, the file takes it through its own handle, which no one else can take
+  // away, and is closed then: no second open of it by name. A close that then fails (a network share's
+  // delayed write, a quota) leaves the name to a file that lost a write: it goes, and the name is free
+  // again, as it was.
+  if (rename_handle(handle, target, false)) {
+    if (fclose(file) == 0) {
+      hide_dot_name(target, to_name);
+      return true;
+    }
+    DWORD failure = GetLastError();
+    HANDLE placed = open_entry(target, DELETE);
+    if (placed != INVALID_HANDLE_VALUE) {
+      delete_on_close(placed);
+      CloseHandle(placed);
+    }
+    SetLastError(failure);
+    return false;
+  }
+  // A file has the name: it is replaced only by a file whose close succeeded. A second handle of the
+  // same open file (no second open by name) keeps it until it has the name; until then the temporary's
+  // own name, which holds this running process's number, keeps other runs from it.
+  HANDLE keeper = INVALID_HANDLE_VALUE;
+  if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &keeper, 0, FALSE, DUPLICATE_SAME_ACCESS))
+    return close_file(file) && replace_file(folder, from_name, to_name);
+  bool moved = close_file(file) && rename_handle(keeper, target, true);
+  DWORD failure = GetLastError();
+  if (!moved) delete_on_close(keeper);
+  CloseHandle(keeper);
+  SetLastError(failure);
+  if (moved) hide_dot_name(target, to_name);
+  return moved;
 }
 
 INT_U32 host_process_id() { return (INT_U32)GetCurrentProcessId(); }
