@@ -70,6 +70,12 @@ std::string pack_command(const std::string& packer, const fs::path& description,
   return shell_quoted(packer) + " " + shell_quoted(description) + " " + shell_quoted(package) + " >/dev/null";
 }
 
+// The package's path in a folder of its own under out: the packer notes any name but "installer.pkg".
+fs::path package_in(const fs::path& out, const std::string& name) {
+  fs::create_directories(out / name);
+  return out / name / "installer.pkg";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,8 +101,8 @@ int main(int argc, char** argv) {
   if (!write_text(source / "description.txt", head)) return 1;
 
   // Each run replaces the output of the one before, as a packager's next run does.
-  std::string ours = pack_command(packer, source / "description.txt", out / "ours.pkg");
-  std::string theirs = other.empty() ? "" : pack_command(other, source / "description.txt", out / "theirs.pkg");
+  std::string ours = pack_command(packer, source / "description.txt", package_in(out, "ours"));
+  std::string theirs = other.empty() ? "" : pack_command(other, source / "description.txt", package_in(out, "theirs"));
   std::string tar = "tar -cf " + shell_quoted(out / "files.tar") + " -C " + shell_quoted(source / "files") + " .";
   PAIRED_TIMES against_tar, other_against_tar, against_other;
   for (int pair = 0; pair <= pairs; pair++) {
@@ -142,7 +148,7 @@ int main(int argc, char** argv) {
                                              (work / "installed-b").string() + "\nfiles = files-b\n"))
     return 1;
   for (int side = 0; side < (other.empty() ? 1 : 2); side++) {
-    fs::path package = out / (side ? "theirs-shared.pkg" : "ours-shared.pkg");
+    fs::path package = package_in(out, side ? "theirs-shared" : "ours-shared");
     double seconds = timed(pack_command(side ? other : packer, source / "shared.txt", package));
     if (seconds < 0) return 1;
     std::printf("two installations sharing files, %s: %.3f s, package %.1f MiB\n",
@@ -161,7 +167,7 @@ int main(int argc, char** argv) {
         !write_text(source / (std::string(kinds[kind]) + ".txt"),
                     head + "files = files-" + kinds[kind] + "\n"))
       return 1;
-    commands[kind] = pack_command(packer, source / (std::string(kinds[kind]) + ".txt"), out / "sized.pkg");
+    commands[kind] = pack_command(packer, source / (std::string(kinds[kind]) + ".txt"), package_in(out, "sized"));
   }
   PAIRED_TIMES one_size;
   for (int pair = 0; pair <= pairs; pair++) {
