@@ -134,9 +134,8 @@ private:
 
   FILE* open(const fs::path& host);
 
-  // The sums of the host file of size bytes, taken now unless they are.
-  void sample_sum(const fs::path& host, std::uintmax_t size, SUM* sum);
-  void whole_sum(const fs::path& host, std::uintmax_t size, SUM* sum);
+  // The sum of the host file of size bytes (of its sample, or of all of it), taken now unless it is.
+  void take_sum(const fs::path& host, std::uintmax_t size, bool sample, SUM* sum);
   bool same_bytes(const fs::path& first, const fs::path& second, std::uintmax_t size);
 };
 

@@ -46,29 +46,18 @@ static bool add_to_sum(FILE* file, std::vector<unsigned char>& bytes, std::uintm
   return true;
 }
 
-void CONTENT_INDEX::sample_sum(const fs::path& host, std::uintmax_t size, SUM* sum) {
+void CONTENT_INDEX::take_sum(const fs::path& host, std::uintmax_t size, bool sample, SUM* sum) {
   if (sum->taken) return;
   sum->taken = true;
   FILE* file = open(host);
   if (!file) return;
   first_bytes.resize(READ_SIZE);
   sum->value = crc32(0L, Z_NULL, 0);
-  // A file of up to two pieces is its own sample.
-  bool whole = size <= 2 * SAMPLE_PIECE;
+  // A sample is the first and the last piece; a file of up to two pieces is its own sample.
+  bool whole = !sample || size <= 2 * SAMPLE_PIECE;
   sum->read = add_to_sum(file, first_bytes, whole ? size : SAMPLE_PIECE, &sum->value) &&
               (whole || (std::fseek(file, -(long)SAMPLE_PIECE, SEEK_END) == 0 &&
                          add_to_sum(file, first_bytes, SAMPLE_PIECE, &sum->value)));
-  close_file(file);
-}
-
-void CONTENT_INDEX::whole_sum(const fs::path& host, std::uintmax_t size, SUM* sum) {
-  if (sum->taken) return;
-  sum->taken = true;
-  FILE* file = open(host);
-  if (!file) return;
-  first_bytes.resize(READ_SIZE);
-  sum->value = crc32(0L, Z_NULL, 0);
-  sum->read = add_to_sum(file, first_bytes, size, &sum->value);
   close_file(file);
 }
 
@@ -102,7 +91,7 @@ bool CONTENT_INDEX::find(const fs::path& host, std::uintmax_t size, fs::file_tim
   last_host = &host;
   last_sample = SUM();
   last_whole = SUM();
-  sample_sum(host, size, &last_sample);
+  take_sum(host, size, true, &last_sample);
   if (!last_sample.read) return false;
   // A sample that is the whole file is its whole sum too.
   bool sample_is_whole = size <= 2 * SAMPLE_PIECE;
@@ -111,12 +100,12 @@ bool CONTENT_INDEX::find(const fs::path& host, std::uintmax_t size, fs::file_tim
     STORED& earlier = stored[index];
     // The files of this size packed before are sampled when another of their size comes (one that has
     // changed since is found out when its bytes match).
-    sample_sum(*earlier.host, size, &earlier.sample);
+    take_sum(*earlier.host, size, true, &earlier.sample);
     if (!earlier.sample.read || earlier.sample.value != last_sample.value) continue;
     if (sample_is_whole) earlier.whole = earlier.sample;
-    whole_sum(host, size, &last_whole);
+    take_sum(host, size, false, &last_whole);
     if (!last_whole.read) return false;
-    whole_sum(*earlier.host, size, &earlier.whole);
+    take_sum(*earlier.host, size, false, &earlier.whole);
     if (!earlier.whole.read || earlier.whole.value != last_whole.value || !same_bytes(host, *earlier.host, size)) continue;
     // Both still as they were: what was compared is what the entry holds and what this file holds.
     if (!unchanged(host, size, time)) return false;
