@@ -26,7 +26,6 @@
 #include <windows.h>
 #else
 #include <cerrno>
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -38,13 +37,7 @@
 static bool fail_next_close = false;
 
 extern "C" int fclose(FILE* file) {
-#ifdef _WIN32
-  static auto next = reinterpret_cast<int(__cdecl*)(FILE*)>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("msvcrt.dll"), "fclose")));
-#else
-  static auto next = reinterpret_cast<int (*)(FILE*)>(dlsym(RTLD_NEXT, "fclose"));
-#endif
-  int closed = next(file);
+  int closed = real_fclose(file);
   if (!fail_next_close) return closed;
   fail_next_close = false;
   errno = EIO;

@@ -34,7 +34,6 @@
 #undef ERROR
 #else
 #include <cerrno>
-#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -45,14 +44,8 @@
 static INT_U64 fail_close_of_size = 0;
 
 extern "C" int fclose(FILE* file) {
-#ifdef _WIN32
-  static auto next = reinterpret_cast<int(__cdecl*)(FILE*)>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("msvcrt.dll"), "fclose")));
-#else
-  static auto next = reinterpret_cast<int (*)(FILE*)>(dlsym(RTLD_NEXT, "fclose"));
-#endif
   bool fail = fail_close_of_size && stream_size(file) == fail_close_of_size;
-  int closed = next(file);
+  int closed = real_fclose(file);
   if (!fail) return closed;
 #ifdef _WIN32
   SetLastError(ERROR_IO_DEVICE);

@@ -28,6 +28,7 @@
 #include <windows.h>
 #include <process.h>
 #else
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/ptrace.h>
 #include <sys/wait.h>
@@ -208,6 +209,16 @@ FOLDER scratch_folder(const std::string& name, std::string* path) {
 std::string environment_text(const char* name) {
   const char* value = std::getenv(name);
   return value ? std::string(value) : std::string();
+}
+
+int real_fclose(FILE* file) {
+#ifdef _WIN32
+  static auto next = reinterpret_cast<int(__cdecl*)(FILE*)>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("msvcrt.dll"), "fclose")));
+#else
+  static auto next = reinterpret_cast<int (*)(FILE*)>(dlsym(RTLD_NEXT, "fclose"));
+#endif
+  return next(file);
 }
 
 void set_environment(const char* name, const std::string& value) {

@@ -1,5 +1,6 @@
 // Helpers shared by the test programs: an in-memory data device, scratch folders and outside tools.
 #pragma once
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -36,6 +37,9 @@ FOLDER scratch_folder(const std::string& name, std::string* path = nullptr);
 void set_environment(const char* name, const std::string& value);
 // A copy of an environment variable's value; empty when it is not set.
 std::string environment_text(const char* name);
+
+// The C library's own fclose, for a test that stands in for it (to make a close fail).
+int real_fclose(FILE* file);
 
 // What the test's standard output took since testing::internal::CaptureStdout, with what console_print
 // still held written first.
