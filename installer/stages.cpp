@@ -44,22 +44,10 @@ bool set_known_folder(FOLDER* folder, const char* text, bool create, FOLDER* her
 // rest; -1 for any other text.
 static INT_S32 location_system_kind(const char* text, std::string* rest) {
   if (!text || text[0] != '$' || is_named_path_text(text)) return -1;
-  static const struct {
-    const char* name;
-    INT_S32 kind;
-  } variables[] = {{"$SYSAPP", SYSTEM_FOLDER_PROGRAMS},
-                   {"$INSTDATA", SYSTEM_FOLDER_INSTALL_DATA},
-                   {"$APPDATA", SYSTEM_FOLDER_COMMON_DATA},
-                   {"$USERDATA", SYSTEM_FOLDER_USER_DATA},
-                   {"$USERPREFS", SYSTEM_FOLDER_USER_PREFS}};
   const char* slash = std::strchr(text, '/');
-  std::string name = slash ? std::string(text, (size_t)(slash - text)) : std::string(text);
-  for (const auto& variable : variables) {
-    if (string_compare_no_case(name.c_str(), variable.name, 0x7FFF) != 0) continue;
-    *rest = slash ? slash : "";
-    return variable.kind;
-  }
-  return -1;
+  INT_S32 kind = system_folder_kind_of((slash ? std::string(text, (size_t)(slash - text)) : std::string(text)).c_str());
+  if (kind >= 0) *rest = slash ? slash : "";
+  return kind;
 }
 
 bool set_location_folder(FOLDER* folder, const char* text, const char* application, bool create, FOLDER* here) {

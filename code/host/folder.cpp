@@ -216,6 +216,20 @@ static bool resolve_library_folder(FOLDER* out, const char* sub_folder, bool cre
   return search_upward(out, chains, 2, fallback_only);
 }
 
+INT_S32 system_folder_kind_of(const char* name) {
+  static const struct {
+    const char* name;
+    INT_S32 kind;
+  } variables[] = {{"$SYSAPP", SYSTEM_FOLDER_PROGRAMS},
+                   {"$INSTDATA", SYSTEM_FOLDER_INSTALL_DATA},
+                   {"$APPDATA", SYSTEM_FOLDER_COMMON_DATA},
+                   {"$USERDATA", SYSTEM_FOLDER_USER_DATA},
+                   {"$USERPREFS", SYSTEM_FOLDER_USER_PREFS}};
+  for (const auto& variable : variables)
+    if (name && same_no_case(name, variable.name)) return variable.kind;
+  return -1;
+}
+
 bool FOLDER::resolve_variable(const char* name, bool create, FOLDER* here, bool no_fallback, bool fallback_only) {
   if (!name) return false;
   auto fail = [&]() {
@@ -234,7 +248,8 @@ bool FOLDER::resolve_variable(const char* name, bool create, FOLDER* here, bool 
     if (!get_system_folder(this, SYSTEM_FOLDER_PROGRAM, nullptr, 0)) fatal_exit("No application folder found!");
     return true;
   }
-  if (same_no_case(name, "$SYSAPP")) {
+  INT_S32 kind = system_folder_kind_of(name);
+  if (kind == SYSTEM_FOLDER_PROGRAMS) {
     if (!fallback_only && system_folders_used() &&
         get_system_folder(this, SYSTEM_FOLDER_PROGRAMS, application_sub_folder(), create ? 1 : 0))
       return true;
@@ -242,17 +257,9 @@ bool FOLDER::resolve_variable(const char* name, bool create, FOLDER* here, bool 
     resolve_variable("$APP", create, nullptr, false, fallback_only);
     return true;
   }
-  static const struct {
-    const char* name;
-    INT_S32 kind;
-  } data_variables[] = {{"$INSTDATA", SYSTEM_FOLDER_INSTALL_DATA},
-                        {"$APPDATA", SYSTEM_FOLDER_COMMON_DATA},
-                        {"$USERDATA", SYSTEM_FOLDER_USER_DATA},
-                        {"$USERPREFS", SYSTEM_FOLDER_USER_PREFS}};
-  for (const auto& variable : data_variables) {
-    if (!same_no_case(name, variable.name)) continue;
+  if (kind >= 0) {
     if (!fallback_only && system_folders_used() &&
-        get_system_folder(this, variable.kind, application_sub_folder(), create ? 1 : 0))
+        get_system_folder(this, kind, application_sub_folder(), create ? 1 : 0))
       return true;
     if (no_fallback) return fail();
     const char* chains[] = {"data"};

@@ -91,6 +91,9 @@ bool is_named_path_text(const char* text);
 // is_known_path_text without the named paths: texts read from files other than a folder's own stored
 // form use it, since a named path belongs to the program run that registered it.
 bool is_builtin_path_text(const char* text);
+// The kind of system folder (SYSTEM_FOLDER_...) that a variable name stands for: "$SYSAPP", "$INSTDATA",
+// "$APPDATA", "$USERDATA" or "$USERPREFS" in any case; -1 for any other name.
+INT_S32 system_folder_kind_of(const char* name);
 
 // The path that a variable text names (with file appended when given), without touching the disk apart
 // from resolving '$' components; both separators count for "..". The components and the file are
