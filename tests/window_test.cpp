@@ -213,6 +213,59 @@ TEST_F(X_SERVER_TEST, ReshapingAndFullScreen) {
   EXPECT_EQ(has_main_window(), 0);
 }
 
+// A window given another size at once after it opened (a message that needs more room) stays shown
+// under a window manager: it takes the size in place and is never unmapped, which the manager, still
+// taking it on, could answer by destroying it with its frame.
+TEST_F(X_SERVER_TEST, AWindowReshapedAsItOpensStaysShownUnderAWindowManager) {
+  REQUIRE_TOOL("twm");
+  // The server has fixed fonts only.
+  std::string settings = make_scratch_folder("window-manager") + "/twmrc";
+  std::ofstream(settings) << "NoGrabServer\nRandomPlacement\nTitleFont \"fixed\"\nResizeFont \"fixed\"\n"
+                             "MenuFont \"fixed\"\nIconFont \"fixed\"\nIconManagerFont \"fixed\"\n";
+  pid_t manager = fork();
+  ASSERT_GE(manager, 0);
+  if (manager == 0) {
+    int nothing = open("/dev/null", O_WRONLY);  // its complaints of fonts the server lacks
+    dup2(nothing, 1);
+    dup2(nothing, 2);
+    execlp("twm", "twm", "-f", settings.c_str(), (char*)nullptr);
+    _exit(127);
+  }
+  XWindowAttributes root;
+  for (int i = 0; i < 200; i++) {
+    XGetWindowAttributes(probe, DefaultRootWindow(probe), &root);
+    if (root.all_event_masks & SubstructureRedirectMask) break;
+    usleep(25000);
+  }
+  ASSERT_TRUE(root.all_event_masks & SubstructureRedirectMask) << "twm did not start";
+  for (int round = 0; round < 10; round++) {
+    ASSERT_EQ(open_graphics_window("Small", 320, 170, 0, 0), 1);
+    Window window = x_window;
+    XSelectInput(probe, window, StructureNotifyMask);
+    ASSERT_EQ(open_graphics_window("Small", 320, 218 + round, 0, 0), 1);
+    EXPECT_EQ(x_window, window);
+    XWindowAttributes attributes = {};
+    for (int i = 0; i < 200; i++) {
+      if (!XGetWindowAttributes(probe, window, &attributes)) break;
+      if (attributes.map_state == IsViewable && attributes.height == 218 + round) break;
+      usleep(25000);
+    }
+    usleep(100000);  // time for the manager to act on anything still queued
+    ASSERT_TRUE(XGetWindowAttributes(probe, window, &attributes)) << "round " << round << ": the window was lost";
+    EXPECT_EQ(attributes.map_state, IsViewable) << "round " << round;
+    EXPECT_EQ(attributes.width, 320);
+    EXPECT_EQ(attributes.height, 218 + round);
+    while (XPending(probe)) {
+      XEvent event;
+      XNextEvent(probe, &event);
+      EXPECT_FALSE(event.type == UnmapNotify && event.xunmap.window == window) << "round " << round;
+    }
+    close_main_window(0);
+  }
+  kill(manager, SIGTERM);
+  waitpid(manager, nullptr, 0);
+}
+
 TEST_F(X_SERVER_TEST, KeysReachTheKeyboardState) {
   ASSERT_EQ(open_graphics_window("Keys", 100, 100, 0, 0), 1);
   KEYBOARD_HANDLER keyboard;

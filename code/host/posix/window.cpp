@@ -18,6 +18,7 @@
 
 Display* x_display = nullptr;
 Window x_window = 0;
+static bool x_window_popup = false, x_window_full_screen = false;  // the kind of window x_window is
 INT_U8 window_open = 0;
 Atom x_delete_window = 0;
 
@@ -179,6 +180,18 @@ static void set_window_hints(INT_S16 width, INT_S16 height, bool popup, bool ful
   else XDeleteProperty(x_display, x_window, state);
 }
 
+static void destroy_x_window() {
+  if (x_display && x_window) {
+    forget_x_image();
+    if (x_gc) XFreeGC(x_display, x_gc);
+    x_gc = nullptr;
+    XUnmapWindow(x_display, x_window);
+    XDestroyWindow(x_display, x_window);
+    XSync(x_display, False);
+  }
+  x_window = 0;
+}
+
 INT_U8 open_window(const GRAPHICS_MODE* mode, INT_S16 screen, INT_S16* client_width, INT_S16* client_height) {
   if (screen != 0 || !mode) return 0;
   const char* title = mode->title ? mode->title : "";
@@ -209,6 +222,9 @@ INT_U8 open_window(const GRAPHICS_MODE* mode, INT_S16 screen, INT_S16* client_wi
   if (full_screen) x = y = 0;
 
   if (use_x) {
+    // A window of another kind (framed, frameless, full screen) is made anew: window managers read those
+    // hints as they take a window on.
+    if (x_window && (popup != x_window_popup || full_screen != x_window_full_screen)) destroy_x_window();
     if (!x_window) {
       int s = DefaultScreen(x_display);
       x_window = XCreateSimpleWindow(x_display, RootWindow(x_display, s), x, y, (unsigned)width,
@@ -227,13 +243,20 @@ INT_U8 open_window(const GRAPHICS_MODE* mode, INT_S16 screen, INT_S16* client_wi
         XSetClassHint(x_display, x_window, class_hint);
         XFree(class_hint);
       }
+      x_window_popup = popup;
+      x_window_full_screen = full_screen;
+      set_window_hints((INT_S16)width, (INT_S16)height, popup, full_screen, x, y);
+      XStoreName(x_display, x_window, title);
+      XMapRaised(x_display, x_window);
     } else {
-      XUnmapWindow(x_display, x_window);
+      // The window shown takes its new size and place where it stands. Unmapped and mapped again at
+      // once, it could be lost: the window manager, still withdrawing it, destroys its frame with the
+      // window inside. The size hints change first, so that the manager allows the new size.
+      set_window_hints((INT_S16)width, (INT_S16)height, popup, full_screen, x, y);
+      XStoreName(x_display, x_window, title);
       XMoveResizeWindow(x_display, x_window, x, y, (unsigned)width, (unsigned)height);
+      XRaiseWindow(x_display, x_window);
     }
-    set_window_hints((INT_S16)width, (INT_S16)height, popup, full_screen, x, y);
-    XStoreName(x_display, x_window, title);
-    XMapRaised(x_display, x_window);
     XSync(x_display, False);
   }
   window_open = 1;
@@ -251,15 +274,7 @@ void close_window(INT_S16 screen) {
   // busy with the old window then moves and sizes the new window that has its number.
   if (window_open) {
     full_screen_active = 0;
-    if (x_display && x_window) {
-      forget_x_image();
-      if (x_gc) XFreeGC(x_display, x_gc);
-      x_gc = nullptr;
-      XUnmapWindow(x_display, x_window);
-      XDestroyWindow(x_display, x_window);
-      XSync(x_display, False);
-    }
-    x_window = 0;
+    destroy_x_window();
     window_open = 0;
   }
   if (screen == -1) close_display();
