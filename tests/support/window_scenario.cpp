@@ -420,8 +420,15 @@ bool WINDOW_SCENARIO::capture(WINDOW_CAPTURE* image, const std::string& png_path
   std::string body = "xwd -root -silent | /usr/bin/convert xwd:- -crop " + crop +
                      " +repage -depth 8 ppm:\"$OUT.ppm\" || exit\n";
   if (!png_path.empty()) body += "/usr/bin/convert \"$OUT.ppm\" png:" + shell_quote(unix_path(png_path)) + " || exit\n";
+  // xwd may meet an X error when windows change at that moment (seen under Wine as a window reopens):
+  // it is tried again.
   std::string answer;
-  if (!run_shell("capture", body + "echo ok", &answer) || answer.find("ok") == std::string::npos) {
+  for (int attempt = 0; attempt < 3; attempt++) {
+    if (attempt) pause_ms(STILL_GAP_MS);
+    answer.clear();
+    if (run_shell("capture", body + "echo ok", &answer) && answer.find("ok") != std::string::npos) break;
+  }
+  if (answer.find("ok") == std::string::npos) {
     ADD_FAILURE() << "the window was not captured: " << answer;
     return false;
   }
@@ -456,11 +463,20 @@ bool WINDOW_SCENARIO::wait_for_pixel(int x, int y, INT_U32 colour, WINDOW_CAPTUR
 }
 
 bool WINDOW_SCENARIO::wait_until_still(WINDOW_CAPTURE* image) {
+  // The window is looked up before each capture: as it opens it may still take another size or place
+  // (a message that needs more room), and a capture of the place it had would stand still beside it.
+  auto look_again = [this]() {
+    int x, y, w, h;
+    if (!window_title.empty() && find_window(window_title, &x, &y, &w, &h))
+      client_x = x, client_y = y, client_width = w, client_height = h;
+  };
   WINDOW_CAPTURE last, now;
+  look_again();
   if (!capture(&last)) return false;
   size_t changed = 0;
   for (STEP_DEADLINE deadline; !deadline.passed();) {
     pause_ms(STILL_GAP_MS);
+    look_again();
     if (!capture(&now)) return false;
     if (now.width == last.width && now.height == last.height && now.pixels == last.pixels) {
       if (image) *image = now;
