@@ -231,7 +231,7 @@ TEST_F(X_SERVER_TEST, AWindowReshapedAsItOpensStaysShownUnderAWindowManager) {
     execlp("twm", "twm", "-f", settings.c_str(), (char*)nullptr);
     _exit(127);
   }
-  XWindowAttributes root;
+  XWindowAttributes root = {};
   for (int i = 0; i < 200; i++) {
     XGetWindowAttributes(probe, DefaultRootWindow(probe), &root);
     if (root.all_event_masks & SubstructureRedirectMask) break;

@@ -225,7 +225,8 @@ INT_U8 open_window(const GRAPHICS_MODE* mode, INT_S16 screen, INT_S16* client_wi
     // A window of another kind (framed, frameless, full screen) is made anew: window managers read those
     // hints as they take a window on.
     if (x_window && (popup != x_window_popup || full_screen != x_window_full_screen)) destroy_x_window();
-    if (!x_window) {
+    bool made = !x_window;
+    if (made) {
       int s = DefaultScreen(x_display);
       x_window = XCreateSimpleWindow(x_display, RootWindow(x_display, s), x, y, (unsigned)width,
                                      (unsigned)height, 0, BlackPixel(x_display, s), BlackPixel(x_display, s));
@@ -245,15 +246,16 @@ INT_U8 open_window(const GRAPHICS_MODE* mode, INT_S16 screen, INT_S16* client_wi
       }
       x_window_popup = popup;
       x_window_full_screen = full_screen;
-      set_window_hints((INT_S16)width, (INT_S16)height, popup, full_screen, x, y);
-      XStoreName(x_display, x_window, title);
+    }
+    // The size hints come first, so that the window manager allows the size.
+    set_window_hints((INT_S16)width, (INT_S16)height, popup, full_screen, x, y);
+    XStoreName(x_display, x_window, title);
+    if (made) {
       XMapRaised(x_display, x_window);
     } else {
       // The window shown takes its new size and place where it stands. Unmapped and mapped again at
       // once, it could be lost: the window manager, still withdrawing it, destroys its frame with the
-      // window inside. The size hints change first, so that the manager allows the new size.
-      set_window_hints((INT_S16)width, (INT_S16)height, popup, full_screen, x, y);
-      XStoreName(x_display, x_window, title);
+      // window inside.
       XMoveResizeWindow(x_display, x_window, x, y, (unsigned)width, (unsigned)height);
       XRaiseWindow(x_display, x_window);
     }
