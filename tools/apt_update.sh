@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the set-up scripts. apt_update LOG [apt-get options...] fetches the package lists with
 # "apt-get update -q", showing apt's output and keeping it in LOG, and returns apt's status. apt-get update
 # does not wait for the lists' lock as an installation waits for dpkg's: while another apt holds it, this

@@ -8,6 +8,7 @@
 # refused lists with the mirror's words: 3 only Wine's packages are left out (the native build and its
 # tests and the Windows build can run, the Windows tests cannot); 4 the mingw-w64 tools are left out too
 # (no Windows build); 2 a package of the native build or its tests is left out. Another status is apt's.
+# shellcheck disable=SC2034  # the package groups are read by name
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 here=$(cd "$(dirname "$0")" && pwd)
