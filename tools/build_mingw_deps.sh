@@ -8,29 +8,46 @@ stamp="$prefix/.built-v1"
 if [ -f "$stamp" ]; then echo "mingw dependencies already in $prefix"; exit 0; fi
 
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tools/apt_update.sh
+source "$here/apt_update.sh"
 toolchain="$here/mingw-i686.cmake"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$prefix"
 
-# Source packages need deb-src lines; a fresh machine has none.
+# Source packages need the source lists (deb-src) and their indexes, and nothing else: apt is pointed at
+# a folder of those lists alone, so that an update fetches only the source indexes (keeping the other
+# lists as they are) and a binary list the mirror refuses (another architecture's, say) does not matter.
+# They are the system's deb-src entries; a fresh machine has none, and they are made from its deb ones.
 eval "$(apt-config shell sources_list Dir::Etc::sourcelist/f sources_parts Dir::Etc::sourceparts/d)"
 sources_parts=${sources_parts%/}
-if ! grep -rqs '^Types:.*deb-src' "$sources_parts" && ! grep -qs '^deb-src' "$sources_list"; then
-  if [ -f "$sources_parts/debian.sources" ]; then
-    sed 's/^Types: deb$/Types: deb-src/' "$sources_parts/debian.sources" > "$sources_parts/velk-src.sources"
-  else
-    grep -E '^deb ' "$sources_list" | sed 's/^deb /deb-src /' > "$sources_parts/velk-src.list"
-  fi
-fi
-# and their indexes, which an update of the package lists fetches: whenever none is there, so that an
-# update that failed (in an earlier run too) is made again rather than blocking every later run.
-if [ -z "$(apt-get indextargets --format '$(FILENAME)' 'Created-By: Sources' 2>/dev/null)" ]; then
-  apt-get update -q
+source_lists() {  # kind (deb-src or deb): the system's entries of that kind, as deb-src, into $work
+  rm -rf "$work/sources.d" && mkdir "$work/sources.d"
+  for file in "$sources_parts"/*.sources; do
+    [ -f "$file" ] || continue
+    awk -v kind="$1" 'function end() { if (keep) printf "%s\n", stanza; stanza = ""; keep = 0 }
+      /^[[:space:]]*$/ { end(); next }
+      /^Types:/ { for (i = 2; i <= NF; i++) if ($i == kind) keep = 1; $0 = "Types: deb-src" }
+      { stanza = stanza $0 "\n" }
+      END { end() }' "$file" > "$work/sources.d/${file##*/}"
+    [ -s "$work/sources.d/${file##*/}" ] || rm "$work/sources.d/${file##*/}"
+  done
+  cat "$sources_list" "$sources_parts"/*.list 2>/dev/null | grep -E "^[[:space:]]*$1[[:space:]]" |
+    sed -E 's/^[[:space:]]*deb(-src)?[[:space:]]/deb-src /' > "$work/sources.list" || true
+  grep -qs . "$work/sources.list" "$work"/sources.d/*
+}
+source_lists deb-src || source_lists deb || { echo "build_mingw_deps: apt names no package source" >&2; exit 1; }
+apt_sources=(-o Dir::Etc::sourcelist="$work/sources.list" -o Dir::Etc::sourceparts="$work/sources.d"
+  -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=)
+echo "build_mingw_deps: updating the source lists alone (a binary list the mirror refuses does not matter here)"
+if ! apt_update "$work/update.log" "${apt_sources[@]}" -o APT::Get::List-Cleanup=0; then
+  [ -n "$(apt-get indextargets "${apt_sources[@]}" --format '$(FILENAME)' 'Created-By: Sources')" ] ||
+    { echo "build_mingw_deps: the source lists could not be fetched" >&2; exit 1; }
+  echo "build_mingw_deps: going on with the source indexes apt has" >&2
 fi
 cd "$work"
-apt-get source --download-only libpng1.6/bookworm libjpeg-turbo/bookworm freetype/bookworm >/dev/null 2>&1 ||
-  apt-get source --download-only libpng1.6/bookworm libjpeg-turbo/bookworm freetype/bookworm
+apt-get source "${apt_sources[@]}" --download-only libpng1.6/bookworm libjpeg-turbo/bookworm freetype/bookworm >/dev/null 2>&1 ||
+  apt-get source "${apt_sources[@]}" --download-only libpng1.6/bookworm libjpeg-turbo/bookworm freetype/bookworm
 
 unpack() {  # unpack the .orig tarball of a source package into ./$1
   local name=$1 pattern=$2

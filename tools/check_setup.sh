@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Checks the set-up's own logic without the network or the system's apt: tools/test_all.sh and
+# tools/install_packages.sh run in a scratch tree with apt's answers stood in by scripts on PATH (apt-get,
+# dpkg, sleep) and the builds by stand-ins (cmake, ctest, the fuzz and Windows scripts), for a mirror that
+# answers, one that refuses the i386 security list Wine needs and one that refuses a list a native package needs.
+# Usage: tools/check_setup.sh
+set -euo pipefail
+tools=$(cd "$(dirname "$0")" && pwd)
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+top=$scratch/top bin=$scratch/bin
+mkdir -p "$top/tools" "$top/tests/fuzz" "$bin"
+touch "$top/tests/fuzz/names_fuzz.cpp"
+for script in test_all.sh install_packages.sh apt_update.sh; do ln -s "$tools/$script" "$top/tools/$script"; done
+stub() { printf '#!/usr/bin/env bash\n%s\n' "$2" > "$1"; chmod +x "$1"; }
+stub "$bin/cmake" 'echo "cmake $*" >> "$STATE/calls"; [ "$1" != -S ] || mkdir -p "$4"'
+stub "$bin/ctest" 'echo "100% tests passed, 0 tests failed out of 5"'
+stub "$top/tools/fuzz.sh" 'echo "fuzz: 2 passed, 0 failed"'
+stub "$top/tools/windows_build.sh" 'echo windows_build >> "$STATE/calls"; mkdir -p "$(dirname "$0")/../build-win"'
+stub "$top/tools/windows_test.sh" 'echo windows_test >> "$STATE/calls"; echo "100% tests passed, 0 tests failed out of 4"'
+stub "$bin/sleep" ':'
+stub "$bin/dpkg" ':'
+# The mirror ($MIRROR): "whole" answers (after another apt has held the lists' lock once), "i386" refuses
+# the i386 security list as a mirror mid-sync does, so that wine32:i386 cannot be had, "amd64" refuses a
+# list that cmake needs.
+cat > "$bin/apt-get" <<'EOF'
+#!/usr/bin/env bash
+case $MIRROR in
+  i386) list="http://deb.debian.org/debian-security bookworm-security/main i386 Packages" missing=wine32:i386
+    why="File has unexpected size (374820 != 376004). Mirror sync in progress? [IP: 203.0.113.80 80]" ;;
+  amd64) list="http://deb.debian.org/debian bookworm/main amd64 Packages" missing=cmake why="404  Not Found" ;;
+  *) list="" missing="" ;;
+esac
+if [ "$1" = update ]; then
+  if [ ! -e "$STATE/updated" ]; then
+    touch "$STATE/updated"
+    if [ "$MIRROR" = whole ]; then echo "E: Could not get lock /var/lib/apt/lists/lock. It is held by process 1 (apt-get)"; exit 100; fi
+  fi
+  echo "Hit:1 http://deb.debian.org/debian bookworm InRelease"
+  [ -n "$list" ] || exit 0
+  printf 'Err:4 %s\n  %s\n  Hashes of expected file:\n   - Filesize:376004 [weak]\n' "$list" "$why"
+  echo "E: Some index files failed to download. They have been ignored, or old ones used instead." >&2
+  exit 100
+fi
+[ "$1" = install ] || exit 2
+packages=() simulate=0
+for ((i = 2; i <= $#; i++)); do
+  case ${!i} in -s) simulate=1 ;; -o) i=$((i + 1)) ;; -*) ;; *) packages+=("${!i}") ;; esac
+done
+if [ -n "$missing" ] && [[ " ${packages[*]} " == *" $missing "* ]]; then
+  echo "E: Unable to correct problems, you have held broken packages." >&2
+  exit 100
+fi
+[ "$simulate" = 1 ] || printf '%s\n' "${packages[@]}" >> "$STATE/installed"
+EOF
+chmod +x "$bin/apt-get"
+export PATH="$bin:$PATH"
+for command in apt-get dpkg; do
+  [ "$(command -v "$command")" = "$bin/$command" ] || { echo "check_setup: $command is not the stand-in" >&2; exit 1; }
+done
+
+failures=0
+check() {  # what, condition...
+  local what=$1
+  shift
+  if ! "$@"; then echo "check_setup: $what" >&2; failures=$((failures + 1)); fi
+}
+run() {  # mirror, command...: its output in $out, its status in $status
+  export MIRROR=$1 STATE=$scratch/state-$1
+  shift
+  rm -rf "$STATE" "$top"/build* && mkdir "$STATE" && touch "$STATE/calls" "$STATE/installed"
+  status=0
+  out=$("$@" 2>&1) || status=$?
+}
+has() { grep -qxF -- "$1" "$2"; }
+lacks() { ! has "$@"; }
+
+# A mirror that answers: every suite runs and the run ends 0, as it always did.
+run whole bash "$top/tools/test_all.sh"
+check "whole mirror: status $status, not 0" [ "$status" = 0 ]
+check "whole mirror: closing line '$(tail -n 1 <<<"$out")'" [ "$(tail -n 1 <<<"$out")" = "tests: 16 passed, 0 failed" ]
+check "whole mirror: wine32:i386 not installed" has wine32:i386 "$STATE/installed"
+check "whole mirror: the Windows tests did not run" has windows_test "$STATE/calls"
+check "whole mirror: no wait for apt's lock" grep -q "another apt holds the package lists; waiting" <<<"$out"
+
+# The i386 security list refused: all else installed, the native suites, the sanitizers, the fuzz targets and
+# the Windows build run, and the run ends 3 naming what did not run, the list and the mirror's words.
+run i386 bash "$top/tools/test_all.sh"
+check "i386 refused: status $status, not 3" [ "$status" = 3 ]
+expected='tests: 12 passed, 0 failed; not run: the Windows tests under Wine, as wine32:i386 cannot be installed:'
+expected+=' the mirror refused the package list http://deb.debian.org/debian-security bookworm-security/main i386'
+expected+=' Packages ("File has unexpected size (374820 != 376004). Mirror sync in progress?"); run again once'
+expected+=' the mirror has synced'
+check "i386 refused: closing line '$(tail -n 1 <<<"$out")'" [ "$(tail -n 1 <<<"$out")" = "$expected" ]
+check "i386 refused: wine32:i386 installed" lacks wine32:i386 "$STATE/installed"
+for package in cmake xvfb clang gcc-mingw-w64-i686-posix wine; do
+  check "i386 refused: $package not installed" has "$package" "$STATE/installed"
+done
+check "i386 refused: no Windows build" has windows_build "$STATE/calls"
+check "i386 refused: the Windows tests ran" lacks windows_test "$STATE/calls"
+# The main job's installation needs nothing of that list.
+run i386 bash "$top/tools/install_packages.sh" native
+check "i386 refused: the native installation ended $status" [ "$status" = 0 ]
+
+# A list that a native package needs refused: nothing is built and the run ends 2, as it always did.
+run amd64 bash "$top/tools/test_all.sh"
+check "amd64 refused: status $status, not 2" [ "$status" = 2 ]
+check "amd64 refused: cmake not named" grep -q '^install_packages: cmake cannot be installed: the mirror refused' <<<"$out"
+check "amd64 refused: something was built" [ ! -s "$STATE/calls" ]
+
+[ "$failures" = 0 ] || exit 1
+echo "check_setup: passed"
