@@ -394,19 +394,13 @@ bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, cons
     SetLastError(failure);
     return false;
   }
-  // A file has the name: it is replaced only by a file whose close succeeded. A second handle of the
-  // same open file (no second open by name) keeps it until it has the name; until then the temporary's
-  // own name, which holds this running process's number, keeps other runs from it.
-  HANDLE keeper = INVALID_HANDLE_VALUE;
-  if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &keeper, 0, FALSE, DUPLICATE_SAME_ACCESS))
-    return close_file(file) && replace_file(folder, from_name, to_name);
-  bool moved = close_file(file) && rename_handle(keeper, target, true);
-  DWORD failure = GetLastError();
-  if (!moved) delete_on_close(keeper);
-  CloseHandle(keeper);
-  SetLastError(failure);
-  if (moved) hide_dot_name(target, to_name);
-  return moved;
+  // A file has the name: it is replaced only by a file whose last close succeeded. The file system takes
+  // in what is still to be written (a network share's delayed write) when the last handle of the file
+  // closes, so no other handle of it may outlive the stream's: it is closed whole and checked, and only
+  // then takes the name, opened again by its own name. (Writing it out to the disk before the rename
+  // would cost a wait for the disk on every file.) Until it has the name, the temporary's own name,
+  // which holds this running process's number, keeps other runs from it.
+  return close_file(file) && replace_file(folder, from_name, to_name);
 }
 
 INT_U32 host_process_id() { return (INT_U32)GetCurrentProcessId(); }
