@@ -36,8 +36,34 @@
 // all the same, and its close reports the failure.
 static bool fail_next_close = false;
 
+#ifdef _WIN32
+// While watched, each close notes whether another handle of the stream's file outlived it: an open that
+// shares nothing then fails.
+static bool watch_closes = false;
+static int closes_watched = 0, closes_not_last = 0;
+
+static void watch_close(const WCHAR* path) {
+  DWORD failure = GetLastError();
+  closes_watched++;
+  HANDLE alone = CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (alone != INVALID_HANDLE_VALUE) CloseHandle(alone);
+  else if (GetLastError() == ERROR_SHARING_VIOLATION) closes_not_last++;
+  SetLastError(failure);
+}
+#endif
+
 extern "C" int fclose(FILE* file) {
+#ifdef _WIN32
+  WCHAR path[4 * MAX_PATH] = L"";
+  if (watch_closes) {
+    DWORD length = GetFinalPathNameByHandleW((HANDLE)_get_osfhandle(_fileno(file)), path, 4 * MAX_PATH, 0);
+    if (length == 0 || length >= 4 * MAX_PATH) path[0] = 0;
+  }
+#endif
   int closed = real_fclose(file);
+#ifdef _WIN32
+  if (path[0]) watch_close(path);
+#endif
   if (!fail_next_close) return closed;
   fail_next_close = false;
   errno = EIO;
@@ -232,6 +258,30 @@ TEST(Files, AFailedCloseNeverGivesTheName) {
   fail_next_close = false;
   EXPECT_EQ(read_whole_file(in(folder, "data.bin")), (std::vector<INT_U8>{'o', 'l', 'd'}));
 }
+
+#ifdef _WIN32
+// The close that decides whether a temporary takes its name is the file's last: no other handle of it
+// outlives the stream (the file system takes in a network share's delayed writes when the last one
+// closes), whether the name was free or the file replaces another.
+TEST(Files, TheCheckedCloseOfATemporaryIsItsLast) {
+  FOLDER folder = scratch_folder("files-last-close");
+  ASSERT_TRUE(write_whole_file(in(folder, "taken.bin"), {'o', 'l', 'd'}));
+  for (const char* target : {"free.bin", "taken.bin"}) {
+    char name[TEMPORARY_NAME_SIZE];
+    FILE* file = create_next_temporary_file(&folder, name);
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(std::fwrite("new", 1, 3, file), 3u);
+    closes_watched = closes_not_last = 0;
+    watch_closes = true;
+    EXPECT_TRUE(close_file_as(file, &folder, name, target));
+    watch_closes = false;
+    EXPECT_EQ(closes_watched, 1) << target;
+    EXPECT_EQ(closes_not_last, 0) << target;
+    EXPECT_EQ(read_whole_file(in(folder, target)), (std::vector<INT_U8>{'n', 'e', 'w'}));
+    EXPECT_FALSE(file_exists(&folder, name));
+  }
+}
+#endif
 
 TEST(Files, FileInformation) {
   FOLDER folder = scratch_folder("files-info");

@@ -163,8 +163,8 @@ TEST(InstallerInstall, AutomaticInstallCopiesEveryFileLogsAndRegisters) {
   std::string menu = scratch.root + "home/data/applications/Velk Test Group/Test Guide.desktop";
   EXPECT_EQ(desktop_value(menu, "Name"), "Test Guide");
   EXPECT_EQ(desktop_value(menu, "URL"), "file://" + scratch.installed("docs/guide.txt"));
-  // The stand-in registry file is a settings file of the installer's own preferences.
-  std::string registry = scratch.root + "home/config/installer_install_test/registry/SOFTWARE/Microsoft/Windows/"
+  // The stand-in registry file is a settings file in the registry's one folder of the configuration folder.
+  std::string registry = scratch.root + "home/config/velk/registry/SOFTWARE/Microsoft/Windows/"
                                         "CurrentVersion/Uninstall/Velk Test App.cfg";
   EXPECT_EQ(read_lines(registry), (std::vector<std::string>{"DisplayName", "\tVelk Test App", "UninstallString",
                                                             "\t" + scratch.installed("bin/uninstall.sh")}));
@@ -225,7 +225,7 @@ TEST(InstallerInstall, NamesOutsideAsciiArriveUnderTheirOwnNamesAndAreLoggedOnce
   std::string desktop = scratch.root + "home/Desktop/Gr\xC3\xBC\xC3\x9F" "e Link.desktop";
   EXPECT_EQ(desktop_value(desktop, "Name"), "Gr\xC3\xBC\xC3\x9F" "e Link");
   EXPECT_EQ(desktop_value(desktop, "URL"), "file://" + scratch.installed("Gr%C3%BC%C3%9Fe-%C3%B1.txt"));
-  std::string registry = scratch.root + "home/config/installer_install_test/registry/SOFTWARE/Microsoft/Windows/"
+  std::string registry = scratch.root + "home/config/velk/registry/SOFTWARE/Microsoft/Windows/"
                                         "CurrentVersion/Uninstall/Gr\xC3\xBC\xC3\x9F" "e App.cfg";
   EXPECT_EQ(read_lines(registry)[1], "\tGr\xC3\xBC\xC3\x9F" "e App");
 #endif

@@ -79,7 +79,7 @@ void expect_installation(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& scr
             below(destination, "docs/guide.txt"));
 #else
   (void)scenario;
-  std::string registry = scratch.root + "home/config/installer/registry/SOFTWARE/Microsoft/Windows/CurrentVersion/";
+  std::string registry = scratch.root + "home/config/velk/registry/SOFTWARE/Microsoft/Windows/CurrentVersion/";
   EXPECT_EQ(read_lines(registry + "Uninstall/" + name + ".cfg"),
             (std::vector<std::string>{"DisplayName", "\t" + name, "UninstallString",
                                       "\t" + below(destination, "bin/uninstall.sh")}));
@@ -101,7 +101,7 @@ void expect_no_registration(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& 
   EXPECT_FALSE(std::filesystem::exists(special_folder(CSIDL_PROGRAMS) + "\\" + group));
 #else
   (void)scenario;
-  std::string registry = scratch.root + "home/config/installer/registry/SOFTWARE/Microsoft/Windows/CurrentVersion/";
+  std::string registry = scratch.root + "home/config/velk/registry/SOFTWARE/Microsoft/Windows/CurrentVersion/";
   EXPECT_FALSE(std::filesystem::exists(registry + "Uninstall/" + name + ".cfg"));
   EXPECT_FALSE(std::filesystem::exists(scratch.root + "home/Desktop/" + name + ".desktop"));
   EXPECT_FALSE(std::filesystem::exists(scratch.root + "home/data/applications/" + group));
@@ -579,7 +579,7 @@ TEST(WizardScenario, DisagreeEndsTheProgramAndInstallsNothing) {
 #ifdef _WIN32
   EXPECT_EQ(scenario.registry_value("HKLM\\" UNINSTALL_KEY_PATH "\\Wizard D App", "DisplayName"), "");
 #endif
-  EXPECT_FALSE(std::filesystem::exists(scratch.root + "home/config/installer/registry"));
+  EXPECT_FALSE(std::filesystem::exists(scratch.root + "home/config/velk/registry"));
   EXPECT_FALSE(std::filesystem::exists(scratch.root + "home/Desktop/Wizard D App.desktop"));
 }
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -78,6 +79,37 @@ static bool open_display() {
   return true;
 }
 
+// Closes every descriptor from first on, for a system without close_range (Linux before 5.9, or a
+// container's filter that refuses it): those open are listed from /proc/self/fd, with the system call
+// itself and memory of the stack only, as in the child of a process that may run threads. Only where that
+// list cannot be read does it close every number, up to a bound: a limit of open files may be a billion,
+// which would take minutes.
+static void close_descriptors_from(int first) {
+  int listing = open("/proc/self/fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  long got = -1;
+  if (listing >= 0) {
+    alignas(8) char buffer[4096];
+    while ((got = syscall(SYS_getdents64, listing, buffer, sizeof buffer)) > 0) {
+      for (long at = 0; at < got;) {
+        // struct linux_dirent64: a 64-bit inode and offset, a 16-bit record length, a type byte, the name.
+        unsigned short length;
+        std::memcpy(&length, buffer + at + 16, sizeof length);
+        const char* name = buffer + at + 19;
+        long number = name[0] ? 0 : -1;
+        for (const char* digit = name; *digit && number >= 0; digit++)
+          number = *digit >= '0' && *digit <= '9' && number < 0x7FFFFFFF / 10 ? number * 10 + (*digit - '0') : -1;
+        if (number >= first && number != listing) close((int)number);
+        at += length ? length : got;
+      }
+    }
+    close(listing);
+  }
+  if (got == 0) return;
+  long limit = sysconf(_SC_OPEN_MAX);
+  if (limit <= 0 || limit > 65536) limit = 65536;
+  for (long descriptor = first; descriptor < limit; descriptor++) close((int)descriptor);
+}
+
 // A server that takes the connection and never answers (one stopped, or a forwarding whose far end is
 // gone) would hold XOpenDisplay for ever: a child process tries it first, within a time limit. The
 // child never outlives the run, whatever ends it (a kill included: the system ends it with its
@@ -95,10 +127,7 @@ static bool display_answers() {
     int nothing = open("/dev/null", O_RDWR);
     for (int descriptor = 0; descriptor < 3; descriptor++)
       if (nothing < 0 || dup2(nothing, descriptor) < 0) _exit(1);
-    if (close_range(3, ~0u, 0) != 0) {
-      long limit = sysconf(_SC_OPEN_MAX);
-      for (long descriptor = 3; descriptor < (limit > 0 ? limit : 65536); descriptor++) close((int)descriptor);
-    }
+    if (close_range(3, ~0u, 0) != 0) close_descriptors_from(3);
     _exit(XOpenDisplay(nullptr) ? 0 : 1);
   }
   for (int waited = 0; waited < DISPLAY_ANSWER_MS; waited += 10) {

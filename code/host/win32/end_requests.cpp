@@ -30,8 +30,11 @@ void release_end_requests() {
   if (InterlockedCompareExchange(&hold_owner, 0, 0) != (LONG)GetCurrentThreadId() || --hold_count > 0) return;
   InterlockedExchange(&hold_owner, 0);
   // The requests that came meanwhile are noted, or a second ends the process, before the program goes
-  // on (a handler that the system does not let run is not waited for long).
-  for (int waited = 0; InterlockedCompareExchange(&requests_waiting, 0, 0) > 0 && waited < 5000; waited++) Sleep(1);
+  // on. A handler that the system does not let run is waited for 5 s of the clock at most: a sleep lasts
+  // at least a tick of the system's timer (15.6 ms unless a program asks for finer), so counting sleeps
+  // would wait minutes.
+  DWORD start = GetTickCount();
+  while (InterlockedCompareExchange(&requests_waiting, 0, 0) > 0 && GetTickCount() - start < 5000) Sleep(1);
 }
 
 static BOOL WINAPI on_console_event(DWORD event) {

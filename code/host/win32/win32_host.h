@@ -38,3 +38,19 @@ bool wide_path(const char* text, WCHAR* out);
 bool wide_file_path(const FOLDER* folder, const char* name, WCHAR* out);
 // A path or name that a W call gave, as the system's text (size bytes); false when it does not fit.
 bool system_text(const WCHAR* wide, char* out, size_t size);
+
+// What the file sources (files.cpp, folders.cpp) share.
+// Whether anything (a file, a folder, a link) has the path.
+bool path_exists(const WCHAR* path);
+// An existing entry opened as itself (a link as the link, never what it leads to), to be asked about
+// and, with DELETE access, removed or renamed; INVALID_HANDLE_VALUE when it cannot be.
+HANDLE open_entry(const WCHAR* path, DWORD access);
+// Marks the entry open on the handle (with DELETE access) to be removed when the handle closes.
+bool delete_on_close(HANDLE handle);
+// Gives the file or folder open on the handle (with DELETE access) the full path name, replacing a file
+// there when replace is set, through the handle itself.
+bool rename_handle(HANDLE handle, const WCHAR* name, bool replace);
+// Seconds since 1970 from a file time (100-ns units since 1601), kept to 32 bits.
+INT_U32 unix_seconds(const FILETIME& time);
+// The FILE_INFO mode of a file's attributes.
+INT_U16 attribute_mode(DWORD attributes);
