@@ -327,7 +327,10 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   if (!allowed) return refuse_name(database, path_text, name, file->packed_name);
   // What the name leads to now (its number, 0 for nothing): a file of this installation already there
   // (another spelling of its name, or a folder reached through a link) is never replaced by a later
-  // one, nor is the log. A name known to lead to nothing is not looked up.
+  // one, nor is the log. A name known to lead to nothing is not looked up, unless the file's overwrite
+  // rule asks what is there: rules 1 and 2 judge the name as it is when the file comes, so that a file
+  // put there since the folder was listed or made (by another program, or a person while a question
+  // waited) is kept or compared as the rule says.
   bool plain = false;
   INSTALL_STATE::FOLDER_NAMES* names = nullptr;
   INT_U64 number = 0;
@@ -336,6 +339,10 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
     plain = plain_name_key(name, &state->name_key);
     names = names_of_folder(state, destination, folder_made);
     known_missing = !may_lead_somewhere(state, *names, plain);
+    if (known_missing && (file->overwrite == 1 || file->overwrite == 2) && file_exists(&destination, name)) {
+      known_missing = false;
+      names->keys.insert(state->name_key);
+    }
     if (!known_missing) number = get_file_number(&destination, name);
     std::string other = lands_on_other(database, destination, name, number);
     if (!other.empty()) return refuse_file(database, full_path(destination, name), file->packed_name, other);
