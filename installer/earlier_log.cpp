@@ -38,6 +38,7 @@ bool DATABASE::read_install_log(EARLIER_LOG* found) {
       for (const char* at = text + 5; *at; at++) earlier.path += *at == '/' ? (char)PATH_SEPARATOR : *at;
     if (earlier.path.empty() || earlier.path.back() != PATH_SEPARATOR) earlier.path += PATH_SEPARATOR;
     earlier.path += INSTALL_LOG_NAME;
+    earlier.verdict = EARLIER_LOG_NOT_FOUND;
     earlier.mismatch = "its install log \"" + printable_text(earlier.path.c_str()) + "\" was not found";
     return false;
   }
@@ -54,7 +55,9 @@ bool DATABASE::read_install_log(EARLIER_LOG* found) {
   if (!file) {
     char reason[256];
     describe_file_failure(reason, sizeof reason);
-    switch (get_file_kind(&folder, INSTALL_LOG_NAME)) {
+    FILE_KIND kind = get_file_kind(&folder, INSTALL_LOG_NAME);
+    earlier.verdict = kind == FILE_KIND_NONE ? EARLIER_LOG_NOT_FOUND : EARLIER_LOG_NOT_READ;
+    switch (kind) {
       case FILE_KIND_NONE: earlier.mismatch = its_log + "was not found"; break;
       case FILE_KIND_FOLDER: earlier.mismatch = its_log + "is a folder"; break;
       case FILE_KIND_PIPE: earlier.mismatch = its_log + "is a pipe"; break;
@@ -78,16 +81,24 @@ bool DATABASE::read_install_log(EARLIER_LOG* found) {
     settings = line.substr(10);
     has_settings = true;
   }
+  // The two lines after the settings name the application and the installation: both (this
+  // installer's log), or neither (an earlier version's, whose next lines are the wizard's warning and
+  // the files). A log with one of them is another installation's or damaged.
   std::string application, installation_name;
-  if (has_settings && (got = read_bounded_line(file, &buffer, &line)) > 0 &&
-      line.compare(0, 13, "Application: ") == 0) {
-    application = line.substr(13);
-    if ((got = read_bounded_line(file, &buffer, &line)) > 0 && line.compare(0, 14, "Installation: ") == 0) {
+  bool has_application = false, has_installation = false;
+  for (int i = 0; has_settings && i < 2; i++) {
+    if ((got = read_bounded_line(file, &buffer, &line)) <= 0) break;
+    if (!has_application && line.compare(0, 13, "Application: ") == 0) {
+      application = line.substr(13);
+      has_application = true;
+    } else if (!has_installation && line.compare(0, 14, "Installation: ") == 0) {
       installation_name = line.substr(14);
-      earlier.identified = true;
+      has_installation = true;
     }
   }
+  earlier.identified = has_application && has_installation;
   close_text_file(&file);
+  if (got < 0 || !has_settings) earlier.verdict = EARLIER_LOG_DAMAGED;
   if (got < 0) {
     earlier.mismatch = its_log + format_text("is damaged: a line of more than %d bytes", (int)EARLIER_LOG_LINE_LIMIT);
     return false;
@@ -115,6 +126,7 @@ bool DATABASE::read_install_log(EARLIER_LOG* found) {
     numbers = end != cursor;
   }
   if (!numbers) {
+    earlier.verdict = EARLIER_LOG_DAMAGED;
     earlier.mismatch = its_log + "is damaged: its settings are not the installer's (Settings: " +
                        printable_text(settings.c_str()) + ")";
     return false;
@@ -125,20 +137,39 @@ bool DATABASE::read_install_log(EARLIER_LOG* found) {
   INT_S16 logged_choice = (INT_S16)choice;
 
   const std::string the_log = "the install log \"" + printable_text(earlier.path.c_str()) + "\" ";
-  // Another product or installation type at the location is never updated.
+  // Another product or installation type at the location is never updated, nor is one that the log
+  // names only half of (or names with an empty name where this one has a name).
   INSTALLATION* installation = get_current_installation();
   std::string own_application = printable_text(APPLICATION.app_string);
   std::string own_installation = printable_text(installation ? installation->name : "");
+  const std::string this_update = " (this update is for \"" + own_installation + "\" of \"" + own_application + "\")";
+  bool empty_name = (has_application && application.empty() && !own_application.empty()) ||
+                    (has_installation && installation_name.empty() && !own_installation.empty());
+  if (has_application != has_installation || empty_name) {
+    auto named = [](bool has, const std::string& name, const char* what) {
+      if (!has) return std::string("no ") + what;
+      if (name.empty()) return std::string("an empty ") + what + " name";
+      return std::string("the ") + what + " \"" + printable_text(name.c_str()) + "\"";
+    };
+    earlier.verdict = EARLIER_LOG_OTHER_INSTALLATION;
+    earlier.mismatch = the_log + "is another installation's or damaged: it names " +
+                       named(has_application, application, "application") + " and " +
+                       named(has_installation, installation_name, "installation") + this_update;
+    return false;
+  }
   if (earlier.identified && (application != own_application || installation_name != own_installation)) {
+    earlier.verdict = EARLIER_LOG_OTHER_INSTALLATION;
     earlier.mismatch = the_log + "is of another installation: \"" + printable_text(installation_name.c_str()) +
-                       "\" of the application \"" + printable_text(application.c_str()) + "\" (this update is for \"" +
-                       own_installation + "\" of \"" + own_application + "\")";
+                       "\" of the application \"" + printable_text(application.c_str()) + "\"" + this_update;
     return false;
   }
   const std::string logged = "(Settings: " + printable_text(settings.c_str()) + ")";
   const std::string other_choice = the_log + "names another choice of the system folders " + logged;
   if (system_choice) {
-    if (logged_choice == 0) earlier.mismatch = other_choice;
+    if (logged_choice == 0) {
+      earlier.verdict = EARLIER_LOG_OTHER_CHOICE;
+      earlier.mismatch = other_choice;
+    }
     return logged_choice != 0;
   }
   // The system folders chosen where the package names none for the log (as the packer makes packages):
@@ -153,10 +184,12 @@ bool DATABASE::read_install_log(EARLIER_LOG* found) {
       !set_location_folder(&logged_folder, logged_path.c_str(), APPLICATION.app_string, false, &base) ||
       !set_location_folder(&current, install_path, APPLICATION.app_string, false, &base) ||
       !logged_folder.equals(&current)) {
+    earlier.verdict = EARLIER_LOG_OTHER_INSTALLATION;
     earlier.mismatch = the_log + "is of another installation " + logged;
     return false;
   }
   if ((logged_choice != 0) != system_paths) {
+    earlier.verdict = EARLIER_LOG_OTHER_CHOICE;
     earlier.mismatch = other_choice;
     return false;
   }
