@@ -212,6 +212,9 @@ struct INSTALLER_CLIENT {
 // An earlier installation's log as an update reads it (DATABASE::read_install_log).
 const INT_S32 EARLIER_LOG_LINE_LIMIT = 16384;  // bytes of a line: more than any line the installer writes
 const INT_S32 EARLIER_LOG_HEAD_LINES = 5;      // the "Settings: " line is the fifth the installer writes
+// Bytes of the file that the head (those lines and the two after them) may take, line ends included:
+// more than seven lines at their bound take in any of the text's encodings.
+const INT_S32 EARLIER_LOG_HEAD_BYTES = 262144;
 // What the earlier log was found to be.
 enum EARLIER_LOG_VERDICT {
   EARLIER_LOG_MATCHES,             // the log of the installation updated (or the package is no update)
@@ -546,7 +549,8 @@ public:
   bool system_paths_used();
   // Reads the head of an earlier install log (up to its "Settings: " line and the application and
   // installation lines after it; each line at most EARLIER_LOG_LINE_LIMIT bytes, the settings among
-  // the first EARLIER_LOG_HEAD_LINES lines, so that any file reads in constant time and memory) and
+  // the first EARLIER_LOG_HEAD_LINES lines, all of it within EARLIER_LOG_HEAD_BYTES bytes of the file,
+  // so that any file reads in constant time and memory) and
   // compares it with the current choices: the same application and installation (a log of an earlier
   // version names neither; one that names only one of them, or an empty one where this package has a
   // name, matches nothing), the same choice of system folders and, unless they fix the log's place, the

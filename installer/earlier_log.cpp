@@ -73,6 +73,7 @@ bool DATABASE::read_install_log(EARLIER_LOG* found) {
   // The head of the log: its settings, then the application and installation it names (none in a log
   // of an earlier version, whose next lines are the wizard's warning and the files).
   std::string buffer, line, settings;
+  file->read_limit = EARLIER_LOG_HEAD_BYTES;
   int got = 0;
   bool has_settings = false;
   for (int i = 0; i < EARLIER_LOG_HEAD_LINES && !has_settings; i++) {
@@ -97,8 +98,15 @@ bool DATABASE::read_install_log(EARLIER_LOG* found) {
     }
   }
   earlier.identified = has_application && has_installation;
+  bool too_long = file->limit_reached != 0;
   close_text_file(&file);
-  if (got < 0 || !has_settings) earlier.verdict = EARLIER_LOG_DAMAGED;
+  if (got < 0 || too_long || !has_settings) earlier.verdict = EARLIER_LOG_DAMAGED;
+  if (too_long) {
+    // A run of line ends, which no line bounds, or lines at their bound beyond what any head takes.
+    earlier.mismatch = its_log + format_text("is damaged: its first lines take more than %d bytes",
+                                             (int)EARLIER_LOG_HEAD_BYTES);
+    return false;
+  }
   if (got < 0) {
     earlier.mismatch = its_log + format_text("is damaged: a line of more than %d bytes", (int)EARLIER_LOG_LINE_LIMIT);
     return false;

@@ -58,3 +58,30 @@ TEST(EarlierLog, AnUpdateGoesOnlyOverALogThatNamesBothOrNeither) {
     EXPECT_EQ(read_whole_text(log_path), head + example.lines + tail);
   }
 }
+
+// Line ends that the reading drops (the other one of CR and LF than the file's first) count against the
+// head's bound like every other byte: a damaged log with a run of them is named damaged once the head
+// has taken its bytes, before or after its settings, and is not read to its end.
+TEST(EarlierLog, ARunOfLineEndsIsReadNoFurtherThanTheHeadsBound) {
+  INSTALLER_SCRATCH scratch("earlier-line-ends", "patch_check = $HERE\n");
+  ASSERT_TRUE(scratch.build());
+  std::unique_ptr<DATABASE> database(scratch.load());
+  ASSERT_TRUE(database);
+  std::filesystem::create_directories(scratch.destination);
+  const std::string log_path = scratch.installed("install_log.txt");
+  const std::string settings = "Settings: 0 0 $SCRATCH/dest";
+  const std::string crs(1 << 20, '\r'), lfs(1 << 20, '\n');
+  database->use_system_paths = 0;
+  for (const std::string& text : {settings + "\n" + crs, "Installed Files\r" + settings + "\r" + lfs,
+                                  "Installed Files\n" + crs + settings + "\n"}) {
+    ASSERT_TRUE(write_whole_file(log_path, text_bytes(text)));
+    EARLIER_LOG earlier;
+    EXPECT_FALSE(database->read_install_log(&earlier));
+    EXPECT_EQ(earlier.verdict, EARLIER_LOG_DAMAGED);
+    EXPECT_EQ(earlier.mismatch,
+              "its install log \"" + log_path + "\" is damaged: its first lines take more than 262144 bytes");
+  }
+  // The same head with its line ends in one run of its own kind is a log of an earlier version.
+  ASSERT_TRUE(write_whole_file(log_path, text_bytes(settings + "\n" + lfs)));
+  EXPECT_TRUE(database->read_install_log());
+}
