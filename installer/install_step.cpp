@@ -399,10 +399,18 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   }
   std::string& full = state->file_path;
   full = destination.path;
-  // A folder of the destination that could not be made is named as it would have been.
-  if (!folder_set && std::strncmp(path_text, "$HERE/", 6) == 0)
-    for (const char* at = path_text + 5; *at; at++) full += *at == '/' ? (char)PATH_SEPARATOR : *at;
-  if (full.empty() || full.back() != PATH_SEPARATOR) full += PATH_SEPARATOR;
+  // A folder of the destination that could not be made is named as it would have been: below the
+  // destination, or where its path variable leads ("$APP" and "$BASE" are the destination meanwhile);
+  // by its text when the variable is not known.
+  char separator = PATH_SEPARATOR;
+  if (!folder_set && std::strncmp(path_text, "$HERE/", 6) == 0) {
+    for (const char* at = path_text + 5; *at; at++) full += *at == '/' ? separator : *at;
+  } else if (!folder_set) {
+    const char* expanded = is_known_path_text(path_text) ? expand_path_text(path_text, nullptr) : "";
+    if (!expanded[0]) separator = '/';
+    full = expanded[0] ? expanded : path_text;
+  }
+  if (full.empty() || full.back() != separator) full += separator;
   full += name;
   std::string& line = state->log_line;
   line = installed ? "Installed \"" : attempted ? "\"" : "Skipped \"";

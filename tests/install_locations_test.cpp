@@ -94,3 +94,34 @@ TEST(InstallLocations, OverwriteRulesJudgeTheNameWhenItsFileComes) {
     EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
   }
 }
+
+// A file whose folder cannot be made is named by the path it would have had, whatever variable its
+// folder text begins with: "$APP" and "$BASE" name the destination while it installs, as "$HERE" does.
+TEST(InstallLocations, AFileThatCannotBePlacedIsNamedByItsOwnPath) {
+  INSTALLER_SCRATCH scratch("locations-unplaced");
+  const char* const texts[] = {"$APP/blocker", "$BASE/blocker/deeper", "$HERE/blocker", "$NOSUCHVARIABLE/d"};
+  const size_t count = sizeof texts / sizeof texts[0];
+  for (size_t i = 0; i < count; i++) scratch.add_file("unplaced/" + std::to_string(i), text_bytes("file " + std::to_string(i)));
+  ASSERT_TRUE(scratch.build());
+  std::unique_ptr<DATABASE> database(scratch.load());
+  ASSERT_TRUE(database);
+  for (size_t i = 0; i < count; i++) {
+    INT_S32 index = file_index(database.get(), "unplaced/" + std::to_string(i));
+    ASSERT_GE(index, 0);
+    INSTALLATION_FILE& file = database->installations[0].files[index];
+    std::strcpy(file.dest_path_from_inst_loc, texts[i]);
+    std::strcpy(file.dest_name, ("x" + std::to_string(i) + ".txt").c_str());
+  }
+  std::filesystem::create_directories(scratch.destination);
+  ASSERT_TRUE(write_whole_file(scratch.installed("blocker"), text_bytes("a file, not a folder")));
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  const std::string paths[] = {scratch.installed("blocker/x0.txt"), scratch.installed("blocker/deeper/x1.txt"),
+                               scratch.installed("blocker/x2.txt"), "$NOSUCHVARIABLE/d/x3.txt"};
+  for (size_t i = 0; i < count; i++) {
+    std::string line = "\"" + paths[i] + "\" failed to unpack (unplaced/" + std::to_string(i) + ")";
+    EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
+  }
+  EXPECT_EQ(database->install_state.failure_text,
+            "\"$NOSUCHVARIABLE/d/x3.txt\" cannot be placed: its folder cannot be created.");
+}
