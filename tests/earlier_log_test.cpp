@@ -9,15 +9,27 @@
 
 #include "installer_test_support.h"
 
+namespace {
+
+// The scratch package made an update over the installation at its destination (which is made, empty), and
+// loaded without the system folders, as the logs of these tests name none.
+std::unique_ptr<DATABASE> load_update(INSTALLER_SCRATCH& scratch) {
+  if (!scratch.build()) return nullptr;
+  std::unique_ptr<DATABASE> database(scratch.load());
+  std::filesystem::create_directories(scratch.destination);
+  if (database) database->use_system_paths = 0;
+  return database;
+}
+
+}  // namespace
+
 // A log that names only one of its application and installation, or an empty one, is another
 // installation's or damaged, never an earlier version's: automatic mode installs nothing, ends with 1
 // and names what the log says, as it does for the lines of another product.
 TEST(EarlierLog, AnUpdateGoesOnlyOverALogThatNamesBothOrNeither) {
   INSTALLER_SCRATCH scratch("earlier-identity", "patch_check = $HERE\n");
-  ASSERT_TRUE(scratch.build());
-  std::unique_ptr<DATABASE> database(scratch.load());
+  std::unique_ptr<DATABASE> database = load_update(scratch);
   ASSERT_TRUE(database);
-  std::filesystem::create_directories(scratch.destination);
   const std::string log_path = scratch.installed("install_log.txt");
   const std::string head = "Installed Files\n---------------\n\nLanguage: English\nSettings: 0 0 $SCRATCH/dest\n";
   const std::string tail = "\nInstalled \"" + scratch.installed("readme.txt") + "\"\n";
@@ -40,7 +52,7 @@ TEST(EarlierLog, AnUpdateGoesOnlyOverALogThatNamesBothOrNeither) {
   for (const IDENTITY& example : cases) {
     SCOPED_TRACE(example.lines);
     ASSERT_TRUE(write_whole_file(log_path, text_bytes(head + example.lines + tail)));
-    database->use_system_paths = 0;
+    database->use_system_paths = 0;  // as automatic mode leaves it
     EARLIER_LOG earlier;
     EXPECT_EQ(database->update_target_found(&earlier), example.mismatch.empty());
     EXPECT_EQ(earlier.mismatch, example.mismatch);
@@ -64,14 +76,11 @@ TEST(EarlierLog, AnUpdateGoesOnlyOverALogThatNamesBothOrNeither) {
 // has taken its bytes, before or after its settings, and is not read to its end.
 TEST(EarlierLog, ARunOfLineEndsIsReadNoFurtherThanTheHeadsBound) {
   INSTALLER_SCRATCH scratch("earlier-line-ends", "patch_check = $HERE\n");
-  ASSERT_TRUE(scratch.build());
-  std::unique_ptr<DATABASE> database(scratch.load());
+  std::unique_ptr<DATABASE> database = load_update(scratch);
   ASSERT_TRUE(database);
-  std::filesystem::create_directories(scratch.destination);
   const std::string log_path = scratch.installed("install_log.txt");
   const std::string settings = "Settings: 0 0 $SCRATCH/dest";
   const std::string crs(1 << 20, '\r'), lfs(1 << 20, '\n');
-  database->use_system_paths = 0;
   for (const std::string& text : {settings + "\n" + crs, "Installed Files\r" + settings + "\r" + lfs,
                                   "Installed Files\n" + crs + settings + "\n"}) {
     ASSERT_TRUE(write_whole_file(log_path, text_bytes(text)));
