@@ -550,11 +550,11 @@ public:
   // Reads the head of an earlier install log (up to its "Settings: " line and the application and
   // installation lines after it; each line at most EARLIER_LOG_LINE_LIMIT bytes, the settings among
   // the first EARLIER_LOG_HEAD_LINES lines, all of it within EARLIER_LOG_HEAD_BYTES bytes of the file,
-  // so that any file reads in constant time and memory) and
-  // compares it with the current choices: the same application and installation (a log of an earlier
-  // version names neither; one that names only one of them, or an empty one where this package has a
-  // name, matches nothing), the same choice of system folders and, unless they fix the log's place, the
-  // same location. found (when given) gets what was read and why it does not match.
+  // so that any file reads in constant time and memory) and compares it with the current choices: the
+  // same application and installation (a log of an earlier version names neither; one that names only
+  // one of them, or an empty one where this package has a name, matches nothing), the same choice of
+  // system folders and, unless they fix the log's place, the same location. found (when given) gets
+  // what was read, what it was found to be and why it does not match.
   bool read_install_log(EARLIER_LOG* found = nullptr);
   // An update (PATCH do_check) installs only over the earlier installation whose log names this
   // application and installation at the same location: true for a package that is no update, else
