@@ -124,8 +124,7 @@ static void print_usage(const char* program) {
   console_print("\t-a\t- Automatic mode (non interactive)\n"
                 "\t\t  installs the package's first installation into its default folder, without pages\n");
   console_print("\t-v\t- Be verbose\n"
-                "\t\t  prints the folders that the path variables ($APPDATA, $TEMP, ...) name, and where the\n"
-                "\t\t  package's locations under the system folders' variables lie\n");
+                "\t\t  prints the folders that the path variables ($APPDATA, $TEMP, ...) name, and the package's install locations\n");
   console_print("\t-s\t- Generate skin\n"
                 "\t\t  writes the skin folder \"$APPDATA/qon\" as one skin file of that name\n");
   console_print("\t-x\t- XML File\n"
