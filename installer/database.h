@@ -212,11 +212,25 @@ struct INSTALLER_CLIENT {
 // An earlier installation's log as an update reads it (DATABASE::read_install_log).
 const INT_S32 EARLIER_LOG_LINE_LIMIT = 16384;  // bytes of a line: more than any line the installer writes
 const INT_S32 EARLIER_LOG_HEAD_LINES = 5;      // the "Settings: " line is the fifth the installer writes
+// Bytes of the file that the head (those lines and the two after them) may take, line ends included:
+// more than seven lines at their bound take in any of the text's encodings.
+const INT_S32 EARLIER_LOG_HEAD_BYTES = 262144;
+// What the earlier log was found to be.
+enum EARLIER_LOG_VERDICT {
+  EARLIER_LOG_MATCHES,             // the log of the installation updated (or the package is no update)
+  EARLIER_LOG_NOT_FOUND,           // nothing at its place, or no location
+  EARLIER_LOG_NOT_READ,            // a folder, a pipe, a device, or a file that cannot be read
+  EARLIER_LOG_DAMAGED,             // a line too long, no settings, or settings not the installer's
+  EARLIER_LOG_OTHER_INSTALLATION,  // another product's, installation's or location's, or naming half of one
+  EARLIER_LOG_OTHER_CHOICE         // the installation's, made with the other choice of the system folders
+};
 struct EARLIER_LOG {
+  EARLIER_LOG_VERDICT verdict = EARLIER_LOG_MATCHES;
   std::string path;      // the full path of the log looked for
   std::string settings;  // the rest of its "Settings: " line; empty when none was read
   // The application and installation that its "Application: " and "Installation: " lines name, as
-  // the log holds them (printable); identified is false for a log without them (an earlier version's).
+  // the log holds them (printable); identified is false for a log without both (an earlier version's
+  // names neither).
   bool identified = false;
   std::string application, installation;
   // Why the log is not the one of the installation updated, the end of a sentence for the person
@@ -535,10 +549,12 @@ public:
   bool system_paths_used();
   // Reads the head of an earlier install log (up to its "Settings: " line and the application and
   // installation lines after it; each line at most EARLIER_LOG_LINE_LIMIT bytes, the settings among
-  // the first EARLIER_LOG_HEAD_LINES lines, so that any file reads in constant time and memory) and
-  // compares it with the current choices: the same application and installation (a log of an earlier
-  // version names none), the same choice of system folders and, unless they fix the log's place, the
-  // same location. found (when given) gets what was read and why it does not match.
+  // the first EARLIER_LOG_HEAD_LINES lines, all of it within EARLIER_LOG_HEAD_BYTES bytes of the file,
+  // so that any file reads in constant time and memory) and compares it with the current choices: the
+  // same application and installation (a log of an earlier version names neither; one that names only
+  // one of them, or an empty one where this package has a name, matches nothing), the same choice of
+  // system folders and, unless they fix the log's place, the same location. found (when given) gets
+  // what was read, what it was found to be and why it does not match.
   bool read_install_log(EARLIER_LOG* found = nullptr);
   // An update (PATCH do_check) installs only over the earlier installation whose log names this
   // application and installation at the same location: true for a package that is no update, else

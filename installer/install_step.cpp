@@ -1,7 +1,7 @@
 // The install step: prepares the destination and the install log, copies one file of the current
-// installation out of the package per call, then makes the shortcuts and the uninstall entry; reads
-// the "Settings: " line of an earlier install log back. Progress and failures go to the observer.
-#include "database.h"
+// installation out of the package per call, then makes the shortcuts and the uninstall entry. Progress
+// and failures go to the observer.
+#include "install_step.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -19,20 +19,12 @@
 #include "shell.h"
 #include "text_file.h"
 
-static const char* const LOG_FILE_NAME = "install_log.txt";
 static const char* const INTERRUPTED_LINE = "Installation interrupted.\n";
 
 static INSTALL_OBSERVER* observer = nullptr;
 
 void set_install_observer(INSTALL_OBSERVER* new_observer) { observer = new_observer; }
 INSTALL_OBSERVER* get_install_observer() { return observer; }
-
-// The folder's path, the host's separator and the name, however long.
-static std::string full_path(const FOLDER& folder, const char* name) {
-  std::string path = folder.path;
-  if (path.empty() || path.back() != PATH_SEPARATOR) path += PATH_SEPARATOR;
-  return path + name;
-}
 
 static void close_log(INSTALL_STATE* state) { close_text_file(&state->log); }
 
@@ -52,13 +44,13 @@ static bool create_log(INSTALL_STATE* state, const std::string& lines) {
     if (!file && !file_exists(&state->log_folder, name)) break;  // not a taken name: no other name helps
   }
   if (!file) {
-    state->failure_text = "The install log \"" + full_path(state->log_folder, LOG_FILE_NAME) + "\" cannot be created";
+    state->failure_text = "The install log \"" + full_path(state->log_folder, INSTALL_LOG_NAME) + "\" cannot be created";
     if (reason[0]) state->failure_text += std::string(" (") + reason + ")";
     state->failure_text += '.';
     return false;
   }
   if (file->write_text_whole(lines.c_str()) &&
-      rename_open_file(file->stream, &state->log_folder, name, LOG_FILE_NAME) && !std::ferror(file->stream)) {
+      rename_open_file(file->stream, &state->log_folder, name, INSTALL_LOG_NAME) && !std::ferror(file->stream)) {
     state->log = file;
     state->log_number = stream_file_number(file->stream);
     return true;
@@ -72,7 +64,7 @@ static bool create_log(INSTALL_STATE* state, const std::string& lines) {
 static void log_lost(INSTALL_STATE* state) {
   state->log_failed = true;
   state->log_cut = true;
-  if (observer) observer->log_not_written(full_path(state->log_folder, LOG_FILE_NAME).c_str());
+  if (observer) observer->log_not_written(full_path(state->log_folder, INSTALL_LOG_NAME).c_str());
 }
 
 // Writes a step's line group to the log: a new log with create, else the log this installation created.
@@ -137,9 +129,7 @@ static void note_removed_temporary(const FOLDER* folder, const char* name, const
   else if (observer) observer->temporary_removed(path.c_str());
 }
 
-// A folder that this installation did not make may hold what a killed run left of the files it was
-// writing there: those go before the first file of this one (each folder is looked through once).
-static void remove_leftovers(INSTALL_STATE* state, FOLDER* folder) {
+void remove_leftovers(INSTALL_STATE* state, FOLDER* folder) {
   if (state->cleaned_folders.insert(folder->path).second) remove_stale_temporaries(folder, note_removed_temporary, state);
 }
 
@@ -150,199 +140,6 @@ static void progress(INSTALL_DIALOG* page, const char* text, INT_S32 value) {
 // A text of the current language; empty without languages.
 #define LANGUAGE_STRING(database, field) \
   ((database)->get_current_language() ? (const char*)(database)->get_current_language()->field : "")
-
-// The system form of a destination when it is given and the user chose system paths, else the plain one.
-static const char* choose_path(const DATABASE* database, const char* plain, const char* system) {
-  return system[0] && database->use_system_paths == 1 ? system : plain;
-}
-
-// Whether a text has a ".." component (between separators of either kind).
-static bool has_parent_step(const char* text) {
-  for (const char* at = text; *at;) {
-    const char* end = at;
-    while (*end && *end != '/' && *end != '\\') end++;
-    if (end - at == 2 && at[0] == '.' && at[1] == '.') return true;
-    at = *end ? end + 1 : end;
-  }
-  return false;
-}
-
-// The folder of a text "$HERE" followed by folder names ('/' before each; none of them empty, "." or
-// ".."), made where it is missing, and whether this installation made it: followed on from the longest
-// part of the text reached before, each further folder made at once (a folder made by this
-// installation holds no folder yet, and making one that is there finds it). 1 done, 0 for a text of
-// another form, -1 when a folder cannot be made (the system's cause kept).
-static int walk_destination(INSTALL_STATE* state, const std::string& text, FOLDER* folder, bool* made) {
-  if (text.compare(0, 5, "$HERE") != 0 || (text.size() > 5 && text[5] != '/')) return 0;
-  for (size_t at = 5; at < text.size();) {
-    size_t end = text.find('/', at + 1);
-    if (end == std::string::npos) end = text.size();
-    std::string part = text.substr(at + 1, end - at - 1);
-    if (part.empty() || part == "." || part == "..") return 0;
-    at = end;
-  }
-  size_t reached = text.size();
-  auto known = state->walked_folders.find(text);
-  while (known == state->walked_folders.end()) {
-    reached = text.rfind('/', reached - 1);
-    if (reached == std::string::npos || reached < 5) return 0;
-    known = state->walked_folders.find(text.substr(0, reached));
-  }
-  std::strcpy(folder->path, known->second.path.c_str());
-  *made = known->second.made;
-  while (reached < text.size()) {
-    size_t end = text.find('/', reached + 1);
-    if (end == std::string::npos) end = text.size();
-    if (!enter_new_folder(folder, text.substr(reached + 1, end - reached - 1).c_str(), made)) return -1;
-    if (*made) state->folder_made = true;
-    reached = end;
-    state->walked_folders[text.substr(0, reached)] = {folder->path, *made};
-  }
-  return 1;
-}
-
-// A folder from a destination text relative to the base folder, creating what is missing. A text
-// with a path variable this program does not know names no folder. A text set before in this
-// installation gives the folder it gave then, without asking the host again. made (when given) tells
-// whether the folder did not exist until this installation made it. The folder is left as it was when
-// the text leads to none.
-static bool set_destination(INSTALL_STATE* state, FOLDER* folder, const char* text, bool* made = nullptr) {
-  if (!text || !text[0]) return false;
-  const std::pair<const std::string, std::string>* known = state->last_known;
-  if (!known || known->first != text) {
-    auto found = state->known_folders.find(text);
-    known = found != state->known_folders.end() ? &*found : nullptr;
-    if (known) {
-      state->last_known = known;
-      state->last_known_made = state->made_folders.count(text) != 0;
-    }
-  }
-  if (known) {
-    std::memcpy(folder->path, known->second.c_str(), known->second.size() + 1);
-    if (made) *made = state->last_known_made;
-    return true;
-  }
-  bool new_folder = false;
-  FOLDER reached(*folder);
-  int walked = walk_destination(state, text, &reached, &new_folder);
-  if (walked < 0) return false;
-  if (walked == 0) {
-    // Looked for first without making anything: when that fails, some folder on the way is missing, and
-    // the folder reached by making them is a new one (unless a ".." step leads back out of what was made).
-    bool existed = set_known_folder(&reached, text, false, &state->base_folder);
-    if (!existed) {
-      reached = *folder;
-      if (!set_known_folder(&reached, text, true, &state->base_folder)) return false;
-    }
-    new_folder = !existed && !has_parent_step(text);
-    if (!existed) state->folder_made = true;
-  }
-  *folder = reached;
-  if (!new_folder) remove_leftovers(state, folder);
-  state->known_folders.emplace(text, folder->path);
-  if (new_folder) state->made_folders.insert(text);
-  if (made) *made = new_folder;
-  return true;
-}
-
-// Why a folder text of the installation names no folder (set_destination failed, the system's cause of
-// the last file failure at hand): it begins with no path variable, or one this program does not know,
-// or the folder (named as a path of this computer) cannot be created.
-static std::string folder_failure(const char* text) {
-  char reason[256];
-  describe_file_failure(reason, sizeof reason);
-  if (text[0] != '$') return std::string("folder \"") + text + "\" begins with no path variable";
-  if (!is_known_path_text(text)) return std::string("folder \"") + text + "\" begins with a path variable this program does not know";
-  return std::string("folder \"") + expand_path_text(text, nullptr) + "\" cannot be created" +
-         (reason[0] ? std::string(" (") + reason + ")" : std::string());
-}
-
-// A file name from the installation data stays inside its destination folder: it has no ".." component,
-// does not begin with a separator and names no drive, in the name that both hosts see.
-static bool name_stays_inside(const char* name) {
-  if (!name[0] || name[0] == '/' || name[0] == '\\') return false;
-  if (((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z')) && name[1] == ':') return false;
-  return !has_parent_step(name) && has_host_form(name);
-}
-
-// Whether the host holds the name, and each folder of the path text after its path variable, as they
-// are written: where it drops a final dot or space or takes a name for a device, two names would land on
-// one file, or on none the installation knows.
-static bool held_as_written(const char* path_text, const char* name) {
-  if (!host_holds_name(name)) return false;
-  std::string part;
-  bool first = true;
-  for (const char* at = path_text;; at++) {
-    if (*at && *at != '/' && *at != '\\') {
-      part += *at;
-      continue;
-    }
-    bool variable = first && !part.empty() && part[0] == '$';
-    if (!variable && !part.empty() && part != "." && part != ".." && !host_holds_name(part.c_str())) return false;
-    if (!*at) return true;
-    part.clear();
-    first = false;
-  }
-}
-
-// The key of a plain name (ASCII without '~' and the run mark) into key: its letters as capitals and
-// without a final dot or space, under which a file system that ignores case (or drops those) takes two
-// names for one. False for a name of another kind, which such a file system may take for another in ways
-// not told here (a short name with '~', characters beyond ASCII).
-static bool plain_name_key(const char* name, std::string* key) {
-  key->clear();
-  for (const char* at = name; *at; at++) {
-    char c = *at;
-    if ((unsigned char)c >= 0x80 || c == '~' || c == WIDE_RUN_MARK) return false;
-    *key += c >= 'a' && c <= 'z' ? (char)(c - 32) : c;
-  }
-  while (!key->empty() && (key->back() == '.' || key->back() == ' ')) key->pop_back();
-  return true;
-}
-
-// What is known of the names in the folder (made: this installation made it): a folder that was there
-// is listed when it is first asked about.
-static INSTALL_STATE::FOLDER_NAMES* names_of_folder(INSTALL_STATE* state, FOLDER& folder, bool made) {
-  auto found = state->folder_names.find(folder.path);
-  if (found != state->folder_names.end()) return &found->second;
-  INSTALL_STATE::FOLDER_NAMES* names = &state->folder_names[folder.path];
-  names->made = made;
-  if (made) return names;
-  names->listed_after_making = state->folder_made;
-  DIRECTORY_SCAN* scan = open_directory_scan(&folder, nullptr, 1, SCAN_EQUALS, 0);
-  names->other_names = !scan;
-  SCAN_ENTRY entry;
-  std::string key;
-  while (scan && read_directory_scan(scan, &entry)) {
-    if (plain_name_key(entry.name, &key)) names->keys.insert(key);
-    else names->other_names = true;
-  }
-  close_directory_scan(scan);
-  return names;
-}
-
-// Whether the name (plain: its key is state->name_key) of a folder may lead to something and is to be
-// looked up.
-static bool may_lead_somewhere(const INSTALL_STATE* state, const INSTALL_STATE::FOLDER_NAMES& names, bool plain) {
-  const std::string& key = state->name_key;
-  if (!plain || names.other_names || names.keys.count(key)) return true;
-  if (names.made) return state->other_in_late_found || state->keys_in_late_found.count(key);
-  return state->other_in_found || state->keys_in_found.count(key) ||
-         (names.listed_after_making && (state->other_in_made || state->keys_in_made.count(key)));
-}
-
-// A name (plain: its key is state->name_key) was put into the folder.
-static void note_name_put(INSTALL_STATE* state, INSTALL_STATE::FOLDER_NAMES* names, bool plain) {
-  if (!plain) {
-    names->other_names = true;
-    (names->made ? state->other_in_made : state->other_in_found) = true;
-    if (names->listed_after_making) state->other_in_late_found = true;
-    return;
-  }
-  names->keys.insert(state->name_key);
-  (names->made ? state->keys_in_made : state->keys_in_found).insert(state->name_key);
-  if (names->listed_after_making) state->keys_in_late_found.insert(state->name_key);
-}
 
 // A name that is not allowed, as a log line shows it: its control bytes, the run marks included, as
 // '?', so that the line shows the text that was refused and not a name it may look like.
@@ -446,7 +243,7 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   }
   // The log is one of the names put into its folder.
   note_name_put(state, names_of_folder(state, state->log_folder, log_folder_made),
-                plain_name_key(LOG_FILE_NAME, &state->name_key));
+                plain_name_key(INSTALL_LOG_NAME, &state->name_key));
 
   LANGUAGE* language = database->get_current_language();
   std::string lines = format_text("Installed Files\n---------------\n\nLanguage: %s\n",
@@ -497,43 +294,6 @@ static void refuse_name(DATABASE* database, const char* path_text, const char* n
   refuse_file(database, path, packed_name, "the name is not allowed");
 }
 
-// The name a file of the installation is installed under.
-static const char* destination_name(const INSTALLATION_FILE* file) {
-  return file->dest_name[0] ? file->dest_name : file->src_name;
-}
-
-// Why the file of that name in the folder may not be installed although its name is allowed: it would
-// land on the install log (at the log's place by the host's comparison, or on the log under another
-// name), or on a file that this installation installed before under another name (by its number, which
-// the entry now at the name has: 0 for none), which it names. An earlier file of the same folder path
-// and name is the same destination, over which the overwrite rules decide. Empty when it may be
-// installed.
-static std::string lands_on_other(DATABASE* database, const FOLDER& folder, const char* name, INT_U64 number) {
-  INSTALL_STATE* state = &database->install_state;
-  if (number && number == state->log_number && same_entry(&folder, name, &state->log_folder, LOG_FILE_NAME))
-    return "it is the install log";
-  if (std::strlen(name) == std::strlen(LOG_FILE_NAME) && folder.equals(&state->log_folder)) {
-    // The names compared as the host compares paths (Windows ignores case).
-    FOLDER file_name, log_name;
-    std::strcpy(file_name.path, name);
-    std::strcpy(log_name.path, LOG_FILE_NAME);
-    if (file_name.equals(&log_name)) return "it is the install log";
-  }
-  if (!number) return std::string();
-  INSTALLATION* installation = database->get_current_installation();
-  auto found = state->installed_numbers.equal_range(number);
-  for (auto at = found.first; at != found.second; ++at) {
-    const INSTALLATION_FILE& earlier = installation->files[at->second];
-    FOLDER earlier_folder(state->base_folder);
-    const char* text = choose_path(database, earlier.dest_path_from_inst_loc, earlier.system_dest_path_from_inst_loc);
-    if (!set_destination(state, &earlier_folder, text)) continue;
-    if (std::strcmp(earlier_folder.path, folder.path) == 0 && std::strcmp(destination_name(&earlier), name) == 0) continue;
-    if (same_entry(&folder, name, &earlier_folder, destination_name(&earlier)))
-      return "it is the same file as \"" + full_path(earlier_folder, destination_name(&earlier)) + "\"";
-  }
-  return std::string();
-}
-
 static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_FILE* file) {
   if (!file->packed_name[0] || (file->platform != PLATFORM_ANY && file->platform != PLATFORM_WIN32)) return;
   INSTALL_STATE* state = &database->install_state;
@@ -567,7 +327,10 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   if (!allowed) return refuse_name(database, path_text, name, file->packed_name);
   // What the name leads to now (its number, 0 for nothing): a file of this installation already there
   // (another spelling of its name, or a folder reached through a link) is never replaced by a later
-  // one, nor is the log. A name known to lead to nothing is not looked up.
+  // one, nor is the log. A name known to lead to nothing is not looked up, unless the file's overwrite
+  // rule asks what is there: rules 1 and 2 judge the name as it is when the file comes, so that a file
+  // put there since the folder was listed or made (by another program, or a person while a question
+  // waited) is kept or compared as the rule says.
   bool plain = false;
   INSTALL_STATE::FOLDER_NAMES* names = nullptr;
   INT_U64 number = 0;
@@ -576,6 +339,10 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
     plain = plain_name_key(name, &state->name_key);
     names = names_of_folder(state, destination, folder_made);
     known_missing = !may_lead_somewhere(state, *names, plain);
+    if (known_missing && (file->overwrite == 1 || file->overwrite == 2) && file_exists(&destination, name)) {
+      known_missing = false;
+      names->keys.insert(state->name_key);
+    }
     if (!known_missing) number = get_file_number(&destination, name);
     std::string other = lands_on_other(database, destination, name, number);
     if (!other.empty()) return refuse_file(database, full_path(destination, name), file->packed_name, other);
@@ -632,10 +399,18 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   }
   std::string& full = state->file_path;
   full = destination.path;
-  // A folder of the destination that could not be made is named as it would have been.
-  if (!folder_set && std::strncmp(path_text, "$HERE/", 6) == 0)
-    for (const char* at = path_text + 5; *at; at++) full += *at == '/' ? (char)PATH_SEPARATOR : *at;
-  if (full.empty() || full.back() != PATH_SEPARATOR) full += PATH_SEPARATOR;
+  // A folder of the destination that could not be made is named as it would have been: below the
+  // destination, or where its path variable leads ("$APP" and "$BASE" are the destination meanwhile);
+  // by its text when the variable is not known.
+  char separator = PATH_SEPARATOR;
+  if (!folder_set && std::strncmp(path_text, "$HERE/", 6) == 0) {
+    for (const char* at = path_text + 5; *at; at++) full += *at == '/' ? separator : *at;
+  } else if (!folder_set) {
+    const char* expanded = is_known_path_text(path_text) ? expand_path_text(path_text, nullptr) : "";
+    if (!expanded[0]) separator = '/';
+    full = expanded[0] ? expanded : path_text;
+  }
+  if (full.empty() || full.back() != separator) full += separator;
   full += name;
   std::string& line = state->log_line;
   line = installed ? "Installed \"" : attempted ? "\"" : "Skipped \"";
@@ -881,160 +656,4 @@ WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_EVENT_CALLBACK event_call
   }
   page_manager->get_root()->add_top_level(box, false);
   return box;
-}
-
-// ---------------------------------------------------------------------------------------------------
-// Reading an earlier install log back
-
-// The next line of an earlier log into line: 1 when read, 0 at the end of the file, -1 when it does not
-// fit in EARLIER_LOG_LINE_LIMIT bytes (zeros, which the text cannot hold, included), after which
-// nothing more of it is read.
-static int read_bounded_line(TEXT_FILE* file, std::string* buffer, std::string* line) {
-  buffer->assign((size_t)EARLIER_LOG_LINE_LIMIT + 2, '\0');
-  file->line_size = (INT_S16)buffer->size();
-  if (!file->read_line(&(*buffer)[0])) return 0;
-  if (!file->line_whole) return -1;
-  line->assign(buffer->c_str());
-  return 1;
-}
-
-bool DATABASE::read_install_log(EARLIER_LOG* found) {
-  EARLIER_LOG local;
-  EARLIER_LOG& earlier = found ? *found : local;
-  earlier = EARLIER_LOG();
-  // The choice as the install step takes it, which its log records.
-  bool system_paths = system_paths_used();
-  bool system_choice = PATCH.system_dest_path_from_inst_loc[0] && system_paths;
-  const char* text = system_choice ? PATCH.system_dest_path_from_inst_loc : PATCH.dest_path_from_inst_loc;
-  FOLDER base;
-  if (!set_location_folder(&base, install_path, APPLICATION.app_string, false)) {
-    // No destination: the log is named where it would be.
-    earlier.path = location_path_text(install_path, APPLICATION.app_string);
-    if (std::strncmp(text, "$HERE/", 6) == 0)
-      for (const char* at = text + 5; *at; at++) earlier.path += *at == '/' ? (char)PATH_SEPARATOR : *at;
-    if (earlier.path.empty() || earlier.path.back() != PATH_SEPARATOR) earlier.path += PATH_SEPARATOR;
-    earlier.path += LOG_FILE_NAME;
-    earlier.mismatch = "its install log \"" + printable_text(earlier.path.c_str()) + "\" was not found";
-    return false;
-  }
-  set_base_path(&base, APPLICATION.app_string);
-  FOLDER folder(base);
-  if (!text[0] || !set_known_folder(&folder, text, false, &base)) folder = base;
-  reset_base_path();
-
-  earlier.path = full_path(folder, LOG_FILE_NAME);
-  const std::string its_log = "its install log \"" + printable_text(earlier.path.c_str()) + "\" ";
-  // Only a plain file is opened (a pipe is never waited on); anything else is named as what it is.
-  forget_file_failure();
-  TEXT_FILE* file = open_text_file(&folder, LOG_FILE_NAME, TEXT_FILE_READ, false);
-  if (!file) {
-    char reason[256];
-    describe_file_failure(reason, sizeof reason);
-    switch (get_file_kind(&folder, LOG_FILE_NAME)) {
-      case FILE_KIND_NONE: earlier.mismatch = its_log + "was not found"; break;
-      case FILE_KIND_FOLDER: earlier.mismatch = its_log + "is a folder"; break;
-      case FILE_KIND_PIPE: earlier.mismatch = its_log + "is a pipe"; break;
-      case FILE_KIND_DEVICE: earlier.mismatch = its_log + "is a device"; break;
-      case FILE_KIND_OTHER: earlier.mismatch = its_log + "is not a file"; break;
-      default:
-        earlier.mismatch = its_log + "cannot be read";
-        if (reason[0]) earlier.mismatch += std::string(" (") + reason + ")";
-        break;
-    }
-    return false;
-  }
-  // The head of the log: its settings, then the application and installation it names (none in a log
-  // of an earlier version, whose next lines are the wizard's warning and the files).
-  std::string buffer, line, settings;
-  int got = 0;
-  bool has_settings = false;
-  for (int i = 0; i < EARLIER_LOG_HEAD_LINES && !has_settings; i++) {
-    if ((got = read_bounded_line(file, &buffer, &line)) <= 0) break;
-    if (line.compare(0, 10, "Settings: ") != 0) continue;
-    settings = line.substr(10);
-    has_settings = true;
-  }
-  std::string application, installation_name;
-  if (has_settings && (got = read_bounded_line(file, &buffer, &line)) > 0 &&
-      line.compare(0, 13, "Application: ") == 0) {
-    application = line.substr(13);
-    if ((got = read_bounded_line(file, &buffer, &line)) > 0 && line.compare(0, 14, "Installation: ") == 0) {
-      installation_name = line.substr(14);
-      earlier.identified = true;
-    }
-  }
-  close_text_file(&file);
-  if (got < 0) {
-    earlier.mismatch = its_log + format_text("is damaged: a line of more than %d bytes", (int)EARLIER_LOG_LINE_LIMIT);
-    return false;
-  }
-  if (!has_settings) {
-    earlier.mismatch = its_log + format_text("is damaged: no \"Settings: \" line among its first %d lines",
-                                             (int)EARLIER_LOG_HEAD_LINES);
-    return false;
-  }
-  earlier.settings = settings;
-  if (earlier.identified) {
-    earlier.application = application;
-    earlier.installation = installation_name;
-  }
-
-  // "%d %hd" and the rest of the line after the blanks.
-  const char* cursor = settings.c_str();
-  char* end = nullptr;
-  std::strtol(cursor, &end, 10);
-  bool numbers = end != cursor;
-  long choice = 0;
-  if (numbers) {
-    cursor = end;
-    choice = std::strtol(cursor, &end, 10);
-    numbers = end != cursor;
-  }
-  if (!numbers) {
-    earlier.mismatch = its_log + "is damaged: its settings are not the installer's (Settings: " +
-                       printable_text(settings.c_str()) + ")";
-    return false;
-  }
-  cursor = end;
-  while (*cursor == ' ' || *cursor == '\t') cursor++;
-  std::string logged_path = cursor;
-  INT_S16 logged_choice = (INT_S16)choice;
-
-  const std::string the_log = "the install log \"" + printable_text(earlier.path.c_str()) + "\" ";
-  // Another product or installation type at the location is never updated.
-  INSTALLATION* installation = get_current_installation();
-  std::string own_application = printable_text(APPLICATION.app_string);
-  std::string own_installation = printable_text(installation ? installation->name : "");
-  if (earlier.identified && (application != own_application || installation_name != own_installation)) {
-    earlier.mismatch = the_log + "is of another installation: \"" + printable_text(installation_name.c_str()) +
-                       "\" of the application \"" + printable_text(application.c_str()) + "\" (this update is for \"" +
-                       own_installation + "\" of \"" + own_application + "\")";
-    return false;
-  }
-  const std::string logged = "(Settings: " + printable_text(settings.c_str()) + ")";
-  const std::string other_choice = the_log + "names another choice of the system folders " + logged;
-  if (system_choice) {
-    if (logged_choice == 0) earlier.mismatch = other_choice;
-    return logged_choice != 0;
-  }
-  // The system folders chosen where the package names none for the log (as the packer makes packages):
-  // the log lies at the location as with the plain choice, and it must name the location and the same
-  // choice. Both paths as folders relative to the base folder; nothing is created. They are read as the
-  // install step reads the destination, before the base path names it: a destination below the
-  // program's own folder ("$APP/...", as the folder dialog gives it) then means the same folder on both
-  // sides. The logged path comes from a file: a path variable this program does not know matches
-  // nothing.
-  FOLDER logged_folder(base), current(base);
-  if (logged_path.empty() || !is_known_path_text(logged_path.c_str()) ||
-      !set_location_folder(&logged_folder, logged_path.c_str(), APPLICATION.app_string, false, &base) ||
-      !set_location_folder(&current, install_path, APPLICATION.app_string, false, &base) ||
-      !logged_folder.equals(&current)) {
-    earlier.mismatch = the_log + "is of another installation " + logged;
-    return false;
-  }
-  if ((logged_choice != 0) != system_paths) {
-    earlier.mismatch = other_choice;
-    return false;
-  }
-  return true;
 }

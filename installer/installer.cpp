@@ -94,6 +94,25 @@ static void end_with_session() {
 // "-x" named the package's folder: automatic mode installs that package rather than one attached to the
 // program.
 static bool configuration_named = false;
+// "-v": the folders of the path variables are printed, and once the package is loaded, where its
+// locations under the system folders' variables lie.
+static bool verbose = false;
+
+// Where an install location under each system folder's variable lies for the loaded package: the system
+// folder with the application's sub-folder, made as the installation needs it, whatever the installer's
+// own file is called (the trace of "-v" names the folders the variables resolve to as they are now,
+// which is where the installer's own files are looked for).
+static void print_location_folders() {
+  const char* application = database->APPLICATION.app_string;
+  console_print(("Install locations of the application \"" + printable_text(application) + "\":\n").c_str());
+  for (const char* variable : {"$SYSAPP", "$INSTDATA", "$APPDATA", "$USERDATA", "$USERPREFS"}) {
+    std::string path = location_path_text(variable, application);
+    console_print(format_text("%s => %s\n", variable,
+                              path != variable ? printable_text(path.c_str()).c_str()
+                                               : "(its system folder does not exist yet: an installation there makes it)")
+                      .c_str());
+  }
+}
 
 // The usage, each option with one more line of what it does.
 static void print_usage(const char* program) {
@@ -105,7 +124,7 @@ static void print_usage(const char* program) {
   console_print("\t-a\t- Automatic mode (non interactive)\n"
                 "\t\t  installs the package's first installation into its default folder, without pages\n");
   console_print("\t-v\t- Be verbose\n"
-                "\t\t  prints the folders that the path variables ($APPDATA, $TEMP, ...) name\n");
+                "\t\t  prints the folders that the path variables ($APPDATA, $TEMP, ...) name, and the package's install locations\n");
   console_print("\t-s\t- Generate skin\n"
                 "\t\t  writes the skin folder \"$APPDATA/qon\" as one skin file of that name\n");
   console_print("\t-x\t- XML File\n"
@@ -227,6 +246,7 @@ static void run_automatic_mode() {
     }
     end_one_shot(EXIT_JOB_NOT_STARTED);
   }
+  if (verbose) print_location_folders();
   console_print("Packing data...\n");
   database->stage = STAGE_PACK_DATA;
   INT_S32 status = run_automatic_install(database);
@@ -247,6 +267,7 @@ void application_main(INT_S16 argc, char** argv) {
         automatic = true;
         break;
       case 'v': {
+        verbose = true;
         DEBUG_STREAM* trace = find_debug_stream("Default Path Trace");
         if (trace) trace->flags |= DEBUG_WRITE_TO_CONSOLE;
         trace_default_paths();
@@ -307,6 +328,7 @@ void application_main(INT_S16 argc, char** argv) {
     show_message_box("No installation data found!", "Make sure you have got all required files.");
     fatal_exit("No installation data found!");
   }
+  if (verbose) print_location_folders();
 
   // A window that cannot be had (the screen is smaller than the installer needs) ends the run as one
   // that could not start, rather than a loop with nothing to show.

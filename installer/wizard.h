@@ -83,7 +83,10 @@ void disable_button(WM_BUTTON* button);
 void enable_button(WM_BUTTON* button);
 void set_button_enabled(WM_BUTTON* button, bool enabled);
 // The options page's Install of an update opens exactly when the earlier installation it updates is
-// found (DATABASE::update_target_found); for a package that is no update it stays as it is.
+// found (DATABASE::update_target_found), its hint saying why when it stays shut; an earlier log found
+// that the update does not go over (another product's or installation's, another choice of the system
+// folders, damaged) is named after the package's message of the update, as automatic mode names it.
+// For a package that is no update nothing changes.
 void show_update_check(INSTALL_DIALOG* page);
 void give_button_icon(WM_BUTTON* button, IMAGE* icon);
 void relabel_button(INSTALL_DIALOG* page, WM_BUTTON* button, const char* text, const char* hint, IMAGE* icon);
@@ -102,6 +105,8 @@ extern INT_U32 scroller_start_time;
 extern WM_GRID* page_grid;
 extern WM_BUTTON* location_button;
 extern WM_BUTTON* browse_button;
+// The options page's row of an update's message (null on other pages and without a patch check).
+extern WM_SCRIPT* update_message;
 
 // The options page's location button shows the text: a path (shortened in its middle when too long) or
 // the system folders' text; one too wide for its cell takes the empty column before it.

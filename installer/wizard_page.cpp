@@ -36,6 +36,7 @@ WM_DIALOG_EFFECTS page_effects = {0, 0, 0, 255};
 WM_GRID* page_grid = nullptr;
 WM_BUTTON* location_button = nullptr;
 WM_BUTTON* browse_button = nullptr;
+WM_SCRIPT* update_message = nullptr;
 
 // ---------------------------------------------------------------------------------------------------
 // Button rules
@@ -60,8 +61,51 @@ void set_button_enabled(WM_BUTTON* button, bool enabled) {
     disable_button(button);
 }
 
+// Why Install stays shut over what the update found, for its hint.
+static const char* shut_install_hint(EARLIER_LOG_VERDICT verdict) {
+  switch (verdict) {
+    case EARLIER_LOG_NOT_READ: return "The earlier installation's install log in this folder cannot be read";
+    case EARLIER_LOG_DAMAGED: return "The earlier installation's install log in this folder is damaged";
+    case EARLIER_LOG_OTHER_INSTALLATION: return "The installation in this folder is not the one this update is for";
+    case EARLIER_LOG_OTHER_CHOICE:
+      return "The installation in this folder was made with another choice of the system folders";
+    default: return "No earlier installation to update was found in this folder";
+  }
+}
+
+// The text of a script; "" when it holds none.
+static const char* script_text(WM_SCRIPT* script) {
+  return script->text.type == STRING_TYPE && script->text.value.text ? script->text.value.text : "";
+}
+
+// An update's message on the options page: the package's (in its language), then, when an earlier log
+// was found that the update does not go over, what it is, named as automatic mode names it ("its install
+// log" there is the earlier installation's: "The install log" here).
+static std::string update_message_text(const EARLIER_LOG& earlier) {
+  std::string text = wizard_text(&LANGUAGE::PATCH_MSG);
+  if (earlier.verdict == EARLIER_LOG_MATCHES || earlier.verdict == EARLIER_LOG_NOT_FOUND) return text;
+  if (!text.empty()) text += '\n';
+  std::string found = earlier.mismatch;
+  if (found.compare(0, 4, "its ") == 0) found.replace(0, 3, "the");
+  if (!found.empty() && found[0] >= 'a' && found[0] <= 'z') found[0] = (char)(found[0] - 32);
+  return text + found + ".";
+}
+
+static void refit_option_rows(WM_GRID* grid);
+
 void show_update_check(INSTALL_DIALOG* page) {
-  if (page && database->PATCH.do_check) set_button_enabled(page->forward_button, database->update_target_found());
+  if (!page || !database->PATCH.do_check) return;
+  EARLIER_LOG earlier;
+  bool found = database->update_target_found(&earlier);
+  set_button_enabled(page->forward_button, found);
+  const char* hint = found ? wizard_text(&LANGUAGE::INSTALL_HINT) : shut_install_hint(earlier.verdict);
+  WM_BUTTON* install = page->forward_button;
+  if (install && (!install->hint || std::strcmp(script_text(install->hint), hint) != 0)) install->set_hint(hint);
+  std::string text = update_message_text(earlier);
+  if (update_message && page_grid && text != script_text(update_message)) {
+    update_message->set_text(text.c_str(), false);
+    refit_option_rows(page_grid);
+  }
 }
 
 void give_button_icon(WM_BUTTON* button, IMAGE* icon) {
@@ -171,6 +215,7 @@ INSTALL_DIALOG::INSTALL_DIALOG(INT_S16 x_, INT_S16 y_)
       forward_button(nullptr),
       progress_bar(nullptr),
       progress_text(nullptr) {
+  update_message = nullptr;
   invalidate();
   visible = 1;
   needs_draw = 1;
@@ -248,10 +293,11 @@ INSTALL_DIALOG::INSTALL_DIALOG(INT_S16 x_, INT_S16 y_)
       forward_button->event_user2 = (INT_U32)database->next_stage();
       relabel_button(this, forward_button, wizard_text(&LANGUAGE::INSTALL),
                      wizard_text(&LANGUAGE::INSTALL_HINT), skin_icon(DATABASE::install_icon));
-      // An update offers the choice of system folders that the earlier installation was made with.
+      // An update offers the choice of system folders that the earlier installation was made with, and
+      // says what it found where it will not install.
       database->take_earlier_choice();
-      show_update_check(this);
       build_options(cw, top);
+      show_update_check(this);
       check_desktop_size();
       break;
     }
@@ -464,11 +510,6 @@ INT_S16 option_row_gap(INT_S32 height, bool patch) {
   return 1;
 }
 
-// The text of a script; "" when it holds none.
-static const char* script_text(WM_SCRIPT* script) {
-  return script->text.type == STRING_TYPE && script->text.value.text ? script->text.value.text : "";
-}
-
 // The height a script needs to show its text whole at its cell's width: one line, or the lines the text
 // wraps onto, within its gaps.
 static INT_S32 script_height_for(WM_SCRIPT* script, INT_S32 cell_width) {
@@ -586,6 +627,18 @@ static void fit_option_rows(WM_GRID* grid) {
   }
 }
 
+// The options' rows as they were made, before they were fitted to their texts: an update's message that
+// changes is fitted again from them.
+static std::vector<INT_S16> made_option_rows;
+static INT_S16 made_option_spacing = 0;
+
+static void refit_option_rows(WM_GRID* grid) {
+  if (made_option_rows.size() != (size_t)grid->row_count) return;
+  grid->set_row_spacing(made_option_spacing);
+  for (INT_S16 r = 0; r < grid->row_count; r++) grid->resize_row(r, made_option_rows[r]);
+  fit_option_rows(grid);
+}
+
 // The options: the destination question and folder, the use of system paths, a patch's message and the
 // shortcut choices, in rows of a grid over the content.
 void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
@@ -636,7 +689,9 @@ void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
 
   if (database->PATCH.do_check) {
     grid->set_columns(1, nullptr);
-    grid->add_script(0, row++, wizard_text(&LANGUAGE::PATCH_MSG), &database->text_title_style);
+    EARLIER_LOG earlier;
+    database->update_target_found(&earlier);
+    update_message = grid->add_script(0, row++, update_message_text(earlier).c_str(), &database->text_title_style);
     spacer();
   }
 
@@ -659,6 +714,9 @@ void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
     if (menu) add_choice(wizard_text(&LANGUAGE::SELECT_OPTIONS_MENU_SHORTCUT), WIZARD_EVENT_MENU, database->menu_shortcut);
   }
 
+  made_option_rows.clear();
+  for (INT_S16 r = 0; r < grid->row_count; r++) made_option_rows.push_back(grid->rows[r]->height);
+  made_option_spacing = grid->style.y_spacing;
   fit_option_rows(grid);
 }
 

@@ -1382,6 +1382,34 @@ TEST(InstallerProgram, DefaultPathTraceStartsWithTheApplicationsFirstFolder) {
 #endif
 
 #ifndef _WIN32
+// "-v" says where the package's locations under the system folders' variables lie: the system folder with
+// the application's sub-folder, whatever the installer's file is called and whether or not they exist
+// yet; a system folder that does not exist is said so (an installation there makes it).
+TEST(InstallerProgram, VerboseModeSaysWhereTheLocationsLie) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  INSTALLER_SCRATCH scratch("program-locations");
+  scratch.name_destination_from_root();
+  ASSERT_TRUE(scratch.build());
+  std::filesystem::create_directories(scratch.root + "home/data");
+  std::filesystem::create_directories(scratch.root + "home/config");
+  std::filesystem::copy_file(binary_dir + "/installer", scratch.root + "setup-1.bin");
+  std::string output = scratch.root + "output.txt";
+  ASSERT_EQ(run_command("env -u DISPLAY HOME='" + scratch.root + "home' XDG_DATA_HOME='" + scratch.root +
+                        "home/data' XDG_STATE_HOME='" + scratch.root + "home/state' XDG_CONFIG_HOME='" + scratch.root +
+                        "home/config' TMPDIR='" + scratch.root + "tmp' '" + scratch.root + "setup-1.bin' -v -x '$ROOT0" +
+                        scratch.package + "installer.xml' -a >'" + output + "' 2>/dev/null"),
+            0);
+  std::string text = read_whole_text(output);
+  const std::string missing = "(its system folder does not exist yet: an installation there makes it)";
+  EXPECT_NE(text.find("Install locations of the application \"velk-test-app\":\n$SYSAPP => " + missing +
+                      "\n$INSTDATA => " + scratch.root + "home/data/velk-test-app\n$APPDATA => " + scratch.root +
+                      "home/data/velk-test-app\n$USERDATA => " + missing + "\n$USERPREFS => " + scratch.root +
+                      "home/config/velk-test-app\n"),
+            std::string::npos)
+      << text;
+}
+
 // "$TEMP" is made fresh for each run and removed at its end: a link planted at the old fixed
 // temporary folder, or at a font's name in it, is left alone with its target, and another run's
 // temporary files are never touched.

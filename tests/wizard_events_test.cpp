@@ -743,6 +743,88 @@ TEST(WizardEvents, AnUpdateOffersTheChoiceTheEarlierInstallationWasMadeWith) {
   EXPECT_EQ(live_page()->forward_button->enabled, 1);
 }
 
+// An update's options page says what it found where it keeps Install shut, after the package's message
+// of the update (in the package's language) and as automatic mode names it, in lines it shows whole;
+// Install's hint says why it is shut. Both follow the folder chosen and the choice of the system folders,
+// the rows as the page makes them for what it shows.
+TEST(WizardEvents, AnUpdateSaysWhatItFoundAndWhyInstallIsShut) {
+  REQUIRE_SYSTEM_FONTS();
+  FOLDER fonts;
+  ASSERT_TRUE(fonts.set_if_folder(system_font_folder().c_str()));
+  set_named_path("$FONTDATA", &fonts);
+  INSTALLER_SCRATCH scratch("wizard-update-found",
+                            wizard_description_lines() + "patch_check = $HERE\n"
+                            "text = PATCH_MSG;Dieses Update installiert nur \xC3\xBC" "ber die fr\xC3\xBChere Installation "
+                            "derselben Anwendung: w\xC3\xA4hlen Sie den Ordner, in den sie installiert wurde.\n");
+  ASSERT_TRUE(scratch.build());
+  const std::string root = scratch.root;
+  for (const char* folder : {"dest", "ours", "empty"}) std::filesystem::create_directories(root + folder);
+  ASSERT_TRUE(write_whole_file(root + "dest/install_log.txt",
+                               text_bytes("Installed Files\nSettings: 0 0 $SCRATCH/dest\nApplication: anderes-programm\n"
+                                          "Installation: Komplett\n")));
+  ASSERT_TRUE(write_whole_file(root + "ours/install_log.txt",
+                               text_bytes("Installed Files\nSettings: 0 0 $SCRATCH/ours\nApplication: velk-test-app\n"
+                                          "Installation: Test App\n")));
+  WIZARD_TWIN twin;
+  ASSERT_TRUE(twin.start(scratch.package));
+  database->system_info().has_system_paths = 1;
+  database->use_system_paths = 0;
+  auto show_options = [&] {
+    database->stage = STAGE_OPTIONS;
+    twin.screen->manager->rebuild_area(twin.screen->manager->current_area, true);
+    run_pass();
+  };
+  show_options();
+  const std::string message = wizard_text(&LANGUAGE::PATCH_MSG);
+  auto expect_page = [&](bool open, const std::string& found, const std::string& hint) {
+    EXPECT_EQ(live_page()->forward_button->enabled, open ? 1 : 0);
+    EXPECT_EQ(text_of(live_page()->forward_button->hint), hint);
+    ASSERT_TRUE(update_message);
+    EXPECT_EQ(text_of(update_message), found.empty() ? message : message + "\n" + found);
+    EXPECT_TRUE(shows_whole(update_message));
+  };
+  const std::string found_here = "The install log \"";
+  expect_page(false,
+              found_here + below(root + "dest", "install_log.txt") +
+                  "\" is of another installation: \"Komplett\" of the application \"anderes-programm\" (this update "
+                  "is for \"Test App\" of \"velk-test-app\").",
+              "The installation in this folder is not the one this update is for");
+  INT_S32 shut_height = update_message->height;
+  auto choose = [&](const char* folder) {
+    click_on(browse_button);
+    WM_FILE_SELECT* selector = static_cast<WM_FILE_SELECT*>(find_top_level(WM_KIND_FILE_SELECT));
+    ASSERT_TRUE(selector);
+    ASSERT_TRUE(selector->folder.set(folder));
+    let_effects_end();
+    click_on(selector->ok_button);
+    let_effects_end();
+  };
+
+  choose("$SCRATCH/empty");
+  expect_page(false, "", "No earlier installation to update was found in this folder");
+  choose("$SCRATCH/ours");
+  expect_page(true, "", wizard_text(&LANGUAGE::INSTALL_HINT));
+  EXPECT_LT(update_message->height, shut_height);
+  // Over its own installation, with the other choice of the system folders.
+  WM_SCREEN_OBJECT* system = page_grid->cell(1, 2);
+  ASSERT_TRUE(system && (system->kind & WM_KIND_CHECK_BOX));
+  click_on(static_cast<WM_CHECK_BOX*>(system)->box);
+  expect_page(false,
+              found_here + below(root + "ours", "install_log.txt") +
+                  "\" names another choice of the system folders (Settings: 0 0 $SCRATCH/ours).",
+              "The installation in this folder was made with another choice of the system folders");
+  click_on(static_cast<WM_CHECK_BOX*>(system)->box);
+  // The rows are those the page makes for that folder.
+  std::vector<INT_S16> heights;
+  for (INT_S16 r = 0; r < page_grid->row_count; r++) heights.push_back(page_grid->rows[r]->height);
+  INT_S16 spacing = page_grid->style.y_spacing;
+  show_options();
+  expect_page(true, "", wizard_text(&LANGUAGE::INSTALL_HINT));
+  for (INT_S16 r = 0; r < page_grid->row_count; r++) EXPECT_EQ(page_grid->rows[r]->height, heights[r]) << r;
+  EXPECT_EQ(page_grid->style.y_spacing, spacing);
+  remove_named_path("$FONTDATA");
+}
+
 // ---------------------------------------------------------------------------------------------------
 // The pointer resting on a control
 

@@ -372,34 +372,6 @@ TEST(WizardPage, OptionRowsTakeTheirHeightsFromEightEqualRows) {
   EXPECT_LE(total, page_grid->inner_height() + page_grid->style.y_spacing);
 }
 
-// The object's text shows whole: on one line within its room's width, or wrapped (a script that wraps in
-// its box, a button that wraps its label) onto lines that its room's height holds.
-bool shows_whole(WM_SCREEN_OBJECT* object) {
-  const char* text;
-  INT_S8 font_id;
-  INT_S16 x_size, y_size, width, top, bottom;
-  bool wraps;
-  if (object->kind & WM_KIND_SCRIPT) {
-    WM_SCRIPT* s = static_cast<WM_SCRIPT*>(object);
-    text = s->text.value.text;
-    choose_widget_font(s->font_id, s->font_x_size, s->font_y_size, &font_id, &x_size, &y_size);
-    width = (INT_S16)(s->width - s->left_gap - s->right_gap);
-    wraps = s->wraps_in_its_box(&top, &bottom);
-  } else {
-    WM_BUTTON* b = static_cast<WM_BUTTON*>(object);
-    text = b->label;
-    choose_widget_font(b->font_id, b->font_x_size, b->font_y_size, &font_id, &x_size, &y_size);
-    width = (INT_S16)(b->width - b->left_gap - b->right_gap);
-    wraps = (b->button_flags & bf_wrap_text) != 0;
-    top = (INT_S16)(b->y + b->top_gap);
-    bottom = (INT_S16)(b->y + b->height - b->bottom_gap - 1);
-  }
-  if (!wraps) return text_width(draw_target, font_id, x_size, y_size, text, -1, false) <= width;
-  TEXT_LINE lines[TEXT_MAX_LINES];
-  INT_S32 count = layout_text_in_box(draw_target, width, TEXT_MAX_LINES, font_id, x_size, y_size, text, lines);
-  return count * y_size <= bottom - top + 1;
-}
-
 // The options page of the packer's default page, in the system's font, with a long location question, an
 // update's message (the built-in one) and a long desktop choice: each takes the lines it needs and shows
 // whole, the rows keep apart, and every row shows without scrolling. Short texts keep their rows.

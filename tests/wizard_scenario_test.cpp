@@ -1376,3 +1376,75 @@ TEST(WizardScenario, LongMessagesShowWholeAndAFolderNameTakesTheMarks) {
   for (int waited = 0; waited < 30000 && !std::filesystem::is_directory(made); waited += 100) pause_ms(100);
   EXPECT_TRUE(std::filesystem::is_directory(made)) << scenario.output();
 }
+
+// Scenario U: an update whose destination holds another product's installation. The options page says
+// what it found there after the package's message, and Install, kept shut, says why in its hint, in the
+// real window as the twin draws them (the hint once the pointer has rested on Install). Kept as a
+// picture ("wizard-update-found.png").
+TEST(WizardScenario, AnUpdateSaysWhatItFoundWhereItWillNotInstall) {
+  INSTALLER_SCRATCH scratch("wizard-u", wizard_description_lines());
+  // As an update is made: no uninstaller and no shortcuts (the installed version made them).
+  ASSERT_TRUE(build_scenario_package(scratch, "U",
+                                     {NO_LICENCE,
+                                      {"uninstaller = Wizard U App;uninstall.sh;$HERE/bin\n", ""},
+                                      {"desktop_shortcut = 1;run.sh;Wizard U App;$HERE/bin\n", ""},
+                                      {"menu_shortcut = 3;guide.txt;Test Guide;Wizard U Group;$HERE/docs\n", ""}},
+                                     "patch_check = $HERE\n"));
+  std::filesystem::create_directories(scratch.destination);
+  ASSERT_TRUE(write_whole_file(scratch.installed("install_log.txt"),
+                               text_bytes("Installed Files\n---------------\n\nLanguage: Deutsch\nSettings: 0 0 " +
+                                          program_path_text(scratch.root) + "/dest\nApplication: anderes-programm\n"
+                                          "Installation: Komplett\n\n")));
+  SPOT install;
+  AREA page_area;
+  WINDOW_CAPTURE at_rest, with_hint;
+  int hint_x = -1, hint_y = -1;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    ASSERT_EQ(database->stage, STAGE_OPTIONS);
+    INSTALL_DIALOG* page = live_page();
+    EXPECT_EQ(page->forward_button->enabled, 0);
+    ASSERT_TRUE(update_message);
+    EXPECT_NE(text_of(update_message).find("\" is of another installation: \"Komplett\" of the application "
+                                           "\"anderes-programm\""),
+              std::string::npos);
+    page_area = area_of(page);
+    test_seam_pointer(-1, -1);
+    run_pass();
+    at_rest = twin_screen();
+    // The hint shows once the pointer has rested on Install for more than a second of the calendar.
+    install = spot_of(page->forward_button, page);
+    test_seam_set_seconds(7000, 0);
+    test_seam_pointer((INT_S16)install.x, (INT_S16)install.y);
+    run_pass();
+    test_seam_set_seconds(7002, 0);
+    run_pass();
+    run_pass();
+    test_seam_release_clocks();
+    WM_SCRIPT* hint = page->forward_button->hint;
+    ASSERT_TRUE(hint && hint->visible);
+    EXPECT_EQ(text_of(hint), "The installation in this folder is not the one this update is for");
+    with_hint = twin_screen();
+    for (int y = hint->y; hint_x < 0 && y < hint->y + hint->height; y++)
+      for (int x = hint->x; hint_x < 0 && x < hint->x + hint->width; x++)
+        if (with_hint.at(x, y) != at_rest.at(x, y)) hint_x = x, hint_y = y;
+    ASSERT_GE(hint_x, 0);
+  }
+
+  WINDOW_SCENARIO scenario("wizard-u-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.move(10, -4));
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, at_rest, page_area), 0);
+  ASSERT_TRUE(scenario.move(install.x, install.y));
+  ASSERT_TRUE(scenario.wait_for_pixel(hint_x, hint_y, with_hint.at(hint_x, hint_y), &shown));
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, with_hint, page_area), 0);
+  ASSERT_TRUE(keep_picture(shown, picture_name("wizard-update-found").c_str()));
+  ASSERT_TRUE(scenario.close_window());
+  ASSERT_TRUE(scenario.wait_until_still());
+  EXPECT_FALSE(std::filesystem::exists(scratch.installed("readme.txt")));
+}

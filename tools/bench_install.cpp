@@ -7,7 +7,9 @@
 //   2,000 files of 100 KiB (target 1.0), 20,000 files of 1-8 KiB (target 1.2), 8,000 files of 200 bytes
 //   to 16 KiB in 1,000 folders nested up to 10 deep, a tree of modules (target 1.2),
 // and the growth table: time per file at 1,000, 5,000, 20,000 and 32,000 files of 1-8 KiB beside tar's
-// (target: flat within 25 % of the time per file at 1,000 files).
+// (target: flat within 25 % of the time per file at 1,000 files); then the 5,000 files of 1-8 KiB with
+// overwrite rules 2 and 1 (which look each name up as its file comes) beside the same files with rule 0
+// (target: within 1.2 of rule 0's ratio to tar).
 // With a second installer program (another build) its runs join every pair, in turn with the others:
 // its ratio to tar is printed beside, and the ratio of this build's times to its times.
 // Usage: bench_install [work folder] [pairs per set, 5] [package block size, 4096] [installer to compare]
@@ -20,6 +22,10 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "data_file.h"
+#include "database.h"
+#include "files.h"
+#include "package.h"
 
 namespace fs = std::filesystem;
 using bench_support::PAIRED_TIMES;
@@ -57,6 +63,25 @@ bool make_set(const fs::path& work, const std::string& installer, const std::str
   if (!other.empty()) set->other_command = bench_support::automatic_install_command(other, set->root);
   set->tar_command = "tar -xf " + shell_quoted(tar) + " -C " + shell_quoted(set->root / "untarred");
   return true;
+}
+
+// Gives every file of the set's package the overwrite rule: its database is read, changed and stored
+// into the package again, as no description can ask for a rule.
+bool give_overwrite_rule(SET* set, INT_U8 rule) {
+  FOLDER folder;
+  std::string path = (set->root / "package").string();
+  if (!folder.set_if_folder(path.c_str())) return false;
+  DATABASE database;
+  database.data_folder = folder;
+  if (!database.load_package("installer.pkg")) return false;
+  for (INT_S16 i = 0; i < database.installation_count; i++)
+    for (INT_S16 f = 0; f < database.installations[i].file_count; f++) database.installations[i].files[f].overwrite = rule;
+  delete database.package;
+  database.package = nullptr;
+  DATA_FILE* stored = open_data_file(&folder, "database.bin", FILE_MODE_WRITE, BYTE_ORDER_HEADER, false);
+  if (!stored || !database.put_to_data_device(stored) || !close_data_file(&stored)) return false;
+  bool added = PACKAGE(&folder, "installer.pkg", false, -1, true, false).add_file(&folder, "database.bin", "database.bin", true);
+  return delete_file(&folder, "database.bin") && added;
 }
 
 // Times one command; false when it fails.
@@ -146,8 +171,8 @@ int main(int argc, char** argv) {
   // Every set is made first; then each round runs one pair of every set, after a first round that only
   // warms the cache: a disturbance of the machine falls on all sets alike, not on one size.
   const int counts[] = {1000, 5000, 20000, 32000};
-  const size_t count_sets = sizeof counts / sizeof counts[0], tree = 1 + count_sets;
-  std::vector<SET> sets(2 + count_sets);
+  const size_t count_sets = sizeof counts / sizeof counts[0], tree = 1 + count_sets, rule2 = tree + 1, rule1 = tree + 2;
+  std::vector<SET> sets(4 + count_sets);
   bool ok = make_set(work, installer, other, "large", bench_support::paths_in_hundreds(2000), 100 * 1024, 100 * 1024,
                      block_size, &sets[0]);
   for (size_t index = 1; ok && index <= count_sets; ++index)
@@ -155,6 +180,10 @@ int main(int argc, char** argv) {
                   bench_support::paths_in_hundreds(counts[index - 1]), 1024, 8192, block_size, &sets[index]);
   ok = ok && make_set(work, installer, other, "tree", bench_support::nested_tree_paths(8000, 1000, 10), 200, 16384,
                       block_size, &sets[tree]);
+  for (size_t index : {rule2, rule1})
+    ok = ok && make_set(work, installer, other, index == rule2 ? "rule2" : "rule1", bench_support::paths_in_hundreds(5000),
+                        1024, 8192, block_size, &sets[index]) &&
+         give_overwrite_rule(&sets[index], index == rule2 ? 2 : 1);
   std::vector<PAIRED_TIMES> times(sets.size()), other_times(sets.size()), versus(sets.size());
   for (int round = 0; ok && round <= pairs; ++round)
     for (size_t index = 0; ok && index < sets.size(); ++index) {
@@ -172,6 +201,16 @@ int main(int argc, char** argv) {
     if (!other.empty()) print_comparison("small", other_times[3], versus[3]);
     print_set("tree", 8000, times[tree], 1.2);
     if (!other.empty()) print_comparison("tree", other_times[tree], versus[tree]);
+    // The rules' sets against rule 0's set of the same files.
+    for (size_t index : {rule2, rule1}) {
+      const char* label = index == rule2 ? "rule 2" : "rule 1";
+      double against = times[index].median_ratio() / times[2].median_ratio();
+      std::printf("%-6s %6d files: installer -a %.3f s, tar -xf %.3f s (medians); ratio %s; against rule 0's %.3f: "
+                  "%.3f; target 1.2 %s\n",
+                  label, 5000, times[index].median_ours(), times[index].median_baseline(),
+                  times[index].spread().c_str(), times[2].median_ratio(), against, against <= 1.2 ? "met" : "NOT met");
+      if (!other.empty()) print_comparison(label, other_times[index], versus[index]);
+    }
   }
   std::vector<PAIRED_TIMES> growth(times.begin() + 1, times.begin() + tree);
 

@@ -31,6 +31,8 @@ bool TEXT_FILE::open(FOLDER* folder, const char* name, INT_S32 mode, bool unicod
   target->read_ahead_count = 0;
   target->pending = -1;
   target->at_start = 0;
+  target->read_limit = -1;
+  target->limit_reached = 0;
 
   auto fail = [&]() {
     if (target->stream) close_file(target->stream);
@@ -105,6 +107,18 @@ bool close_text_file(TEXT_FILE** file) {
 // Reading
 // ---------------------------------------------------------------------------------------------------
 
+// The next byte of the stream within read_limit; -1 at the end or at the limit.
+INT_S32 TEXT_FILE::stream_byte() {
+  if (read_limit == 0) {
+    limit_reached = 1;
+    return -1;
+  }
+  int byte = fgetc(stream);
+  if (byte == EOF) return -1;
+  if (read_limit > 0) read_limit--;
+  return byte;
+}
+
 // The next raw byte: given-back bytes first, then the stream; -1 at the end.
 INT_S32 TEXT_FILE::read_byte() {
   if (read_ahead_count) {
@@ -114,8 +128,7 @@ INT_S32 TEXT_FILE::read_byte() {
     read_ahead_count--;
     return byte;
   }
-  int byte = fgetc(stream);
-  return byte == EOF ? -1 : byte;
+  return stream_byte();
 }
 
 INT_S32 TEXT_FILE::read_char() {
@@ -176,10 +189,10 @@ INT_S32 TEXT_FILE::read_char() {
 // One unit: a 16-bit unit of a UTF-16 file, else one decoded character; -1 at the end.
 INT_S32 TEXT_FILE::read_unit() {
   if (!utf16) return read_char();
-  int low = fgetc(stream);
-  if (low == EOF) return -1;
-  int high = fgetc(stream);
-  if (high == EOF) return -1;
+  INT_S32 low = stream_byte();
+  if (low < 0) return -1;
+  INT_S32 high = stream_byte();
+  if (high < 0) return -1;
   INT_S32 unit = low | (high << 8);
   if (swap) unit = ((unit & 0xFF) << 8) | (unit >> 8);
   return unit;

@@ -26,6 +26,10 @@ public:
   INT_U8 at_start = 0;                // the next byte read is the file's first (a UTF-8 mark may follow)
   INT_S32 pending = -1;               // a character that did not fit in the last line, read first
   INT_U8 line_whole = 1;              // the last read_line reached its line end (or the file's end)
+  // Bytes that reading may still take from the stream, every byte counted (line ends dropped by the
+  // folding too); -1 for no bound. Reading ends there as at the file's end, and limit_reached is set.
+  INT_S64 read_limit = -1;
+  INT_U8 limit_reached = 0;
   INT_U8 utf16 = 0;         // the file holds 16-bit units
   INT_U8 swap = 0;          // the units are big-endian
   INT_U8 utf8 = 1;          // 8-bit text is UTF-8; cleared for good at the first invalid sequence read
@@ -66,6 +70,7 @@ public:
   // Private steps.
   INT_S32 read_unit();
   INT_S32 read_byte();
+  INT_S32 stream_byte();
   INT_S32 read_folded();
   bool write_unit(INT_S32 unit);
   bool write_character(INT_S32 character);

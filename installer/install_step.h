@@ -1,0 +1,62 @@
+// What the files of the install step share: the log's name, the path texts of the installation's
+// files, the destination walk (destination_walk.cpp), what is known of the names where files land
+// (install_locations.cpp) and the removal of what killed runs left (install_step.cpp).
+#pragma once
+#include <string>
+
+#include "database.h"
+#include "engine.h"
+
+inline constexpr char INSTALL_LOG_NAME[] = "install_log.txt";
+
+// The folder's path, the host's separator and the name, however long.
+std::string full_path(const FOLDER& folder, const char* name);
+// The system form of a destination when it is given and the user chose system paths, else the plain one.
+const char* choose_path(const DATABASE* database, const char* plain, const char* system);
+// Whether a text has a ".." component (between separators of either kind).
+bool has_parent_step(const char* text);
+
+// A folder that this installation did not make may hold what a killed run left of the files it was
+// writing there: those go before the first file of this one (each folder is looked through once).
+void remove_leftovers(INSTALL_STATE* state, FOLDER* folder);
+
+// A folder from a destination text relative to the base folder, creating what is missing. A text
+// with a path variable this program does not know names no folder. A text set before in this
+// installation gives the folder it gave then, without asking the host again. made (when given) tells
+// whether the folder did not exist until this installation made it. The folder is left as it was when
+// the text leads to none.
+bool set_destination(INSTALL_STATE* state, FOLDER* folder, const char* text, bool* made = nullptr);
+// Why a folder text of the installation names no folder (set_destination failed, the system's cause of
+// the last file failure at hand): it begins with no path variable, or one this program does not know,
+// or the folder (named as a path of this computer) cannot be created.
+std::string folder_failure(const char* text);
+
+// A file name from the installation data stays inside its destination folder: it has no ".." component,
+// does not begin with a separator and names no drive, in the name that both hosts see.
+bool name_stays_inside(const char* name);
+// Whether the host holds the name, and each folder of the path text after its path variable, as they
+// are written: where it drops a final dot or space or takes a name for a device, two names would land on
+// one file, or on none the installation knows.
+bool held_as_written(const char* path_text, const char* name);
+// The key of a plain name (ASCII without '~' and the run mark) into key: its letters as capitals and
+// without a final dot or space, under which a file system that ignores case (or drops those) takes two
+// names for one. False for a name of another kind, which such a file system may take for another in ways
+// not told here (a short name with '~', characters beyond ASCII).
+bool plain_name_key(const char* name, std::string* key);
+// What is known of the names in the folder (made: this installation made it): a folder that was there
+// is listed when it is first asked about.
+INSTALL_STATE::FOLDER_NAMES* names_of_folder(INSTALL_STATE* state, FOLDER& folder, bool made);
+// Whether the name (plain: its key is state->name_key) of a folder may lead to something and is to be
+// looked up.
+bool may_lead_somewhere(const INSTALL_STATE* state, const INSTALL_STATE::FOLDER_NAMES& names, bool plain);
+// A name (plain: its key is state->name_key) was put into the folder.
+void note_name_put(INSTALL_STATE* state, INSTALL_STATE::FOLDER_NAMES* names, bool plain);
+// The name a file of the installation is installed under.
+const char* destination_name(const INSTALLATION_FILE* file);
+// Why the file of that name in the folder may not be installed although its name is allowed: it would
+// land on the install log (at the log's place by the host's comparison, or on the log under another
+// name), or on a file that this installation installed before under another name (by its number, which
+// the entry now at the name has: 0 for none), which it names. An earlier file of the same folder path
+// and name is the same destination, over which the overwrite rules decide. Empty when it may be
+// installed.
+std::string lands_on_other(DATABASE* database, const FOLDER& folder, const char* name, INT_U64 number);
