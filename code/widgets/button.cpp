@@ -626,9 +626,9 @@ static INT_S32 label_width(WM_BUTTON* b) {
          b->left_gap + b->right_gap;
 }
 
-void fit_buttons_in_row(WM_BUTTON* const* buttons, int count, INT_S32 room) {
+void fit_buttons_in_row(WM_BUTTON* const* buttons, int count, INT_S32 room, INT_S32 least) {
   std::vector<INT_S32> needs;
-  for (int i = 0; i < count; i++) needs.push_back(label_width(buttons[i]));
+  for (int i = 0; i < count; i++) needs.push_back(std::max(label_width(buttons[i]), least));
   // The largest width that, given to every button needing more, lets all fit: the buttons needing
   // least keep their widths.
   std::vector<INT_S32> sorted = needs;
