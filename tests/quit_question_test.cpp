@@ -224,6 +224,17 @@ TEST(QuitQuestion, ADraggedQuestionStaysInTheWindow) {
 
 namespace {
 
+// The button's label shows whole: on one line in its room, or wrapped onto lines that its height holds.
+bool label_shows_whole(WM_BUTTON* b) {
+  INT_S32 room = b->width - b->left_gap - b->right_gap;
+  if (!(b->button_flags & bf_wrap_text))
+    return text_width(draw_target, b->font_id, b->font_x_size, b->font_y_size, b->label, -1, false) <= room;
+  TEXT_LINE lines[TEXT_MAX_LINES];
+  INT_S32 count = layout_text_in_box(draw_target, room, TEXT_MAX_LINES, b->font_id, b->font_x_size, b->font_y_size,
+                                     b->label, lines);
+  return count * b->font_y_size <= b->height - b->top_gap - b->bottom_gap;
+}
+
 // The text cut to length characters, repeated from its end where it is shorter; it ends in no space.
 std::string of_length(const std::string& text, size_t length) {
   std::string made = text;
@@ -236,7 +247,7 @@ std::string of_length(const std::string& text, size_t length) {
 }  // namespace
 
 // Answers of any length, German or English, each have a place of their own in the question, inside it and
-// on the screen: while copying, a click on the middle or on either end of the answer that stays goes on
+// on the screen, and show whole (wrapped where the screen's width is too little): while copying, a click on the middle or on either end of the answer that stays goes on
 // installing, and one on the answer that leaves ends the program.
 TEST(QuitQuestion, EveryAnswerHasAPlaceOfItsOwnWhateverItsLength) {
   REQUIRE_SYSTEM_FONTS();
@@ -264,9 +275,12 @@ TEST(QuitQuestion, EveryAnswerHasAPlaceOfItsOwnWhateverItsLength) {
         ASSERT_TRUE(question && question->buttons[0] && question->buttons[1]);
         EXPECT_EQ(label_of(question->buttons[1]), answer_texts.second);
         EXPECT_TRUE(question->x >= 0 && question->x + question->width <= 640);
-        for (WM_BUTTON* answer : {question->buttons[0], question->buttons[1]})
+        for (WM_BUTTON* answer : {question->buttons[0], question->buttons[1]}) {
           EXPECT_TRUE(answer->x >= question->client->x &&
                       answer->x + answer->width <= question->client->x + question->client_width());
+          EXPECT_TRUE(label_shows_whole(answer));
+        }
+        EXPECT_TRUE(question->y >= 0 && question->y + question->height <= 480);
         EXPECT_LT(question->buttons[0]->x + question->buttons[0]->width, question->buttons[1]->x);
         WM_BUTTON* target = question->buttons[button];
         INT_S16 x = (INT_S16)(target->x + (spot == 0 ? 0 : spot == 1 ? target->width / 2 : target->width - 1));

@@ -177,6 +177,34 @@ static bool answer_places(INT_S32 cw, INT_S32 bw, INT_S32 hg, INT_S16 made, INT_
   return free_from <= cw;
 }
 
+void WM_CONFIRM::wrap_answers(WM_BUTTON* const* row, INT_S16 made) {
+  INT_S32 lines = 1;
+  TEXT_LINE laid_out[TEXT_MAX_LINES];
+  for (INT_S16 i = 0; i < made; i++) {
+    WM_BUTTON* b = row[i];
+    INT_S32 room = b->width - b->left_gap - b->right_gap;
+    if (!b->label || text_width(draw_target, b->font_id, b->font_x_size, b->font_y_size, b->label, -1, false) <= room)
+      continue;
+    INT_S32 count = layout_text_in_box(draw_target, room, TEXT_MAX_LINES, b->font_id, b->font_x_size,
+                                       b->font_y_size, b->label, laid_out);
+    if (count < 2) continue;
+    b->button_flags |= bf_wrap_text;
+    if (count > lines) lines = count;
+  }
+  // The row and the box grow for the lines, as far as the screen's height allows (a label cut there
+  // ends in an ellipsis), the box's middle staying where it was within the screen.
+  INT_S32 screen_height = get_screen_height(0);
+  INT_S32 grown = std::min((lines - 1) * (INT_S32)button_font_height(), screen_height - (INT_S32)height);
+  if (grown <= 0) return;
+  for (INT_S16 i = 0; i < made; i++) row[i]->resize(row[i]->width, (INT_S16)(row[i]->height + grown), true);
+  INT_S32 top = get_y() - grown / 2;
+  resize(width, (INT_S16)(height + grown), true);
+  if (top > screen_height - height) top = screen_height - height;
+  if (top < 0) top = 0;
+  move_to(get_x(), (INT_S16)top);
+  if (visible) show();
+}
+
 void WM_CONFIRM::create_buttons(INT_S16 y_, INT_S16 count, const char* label1, const char* label2,
                                 const char* label3, WM_EVENT_CALLBACK callback1, INT_U32 user1_1, INT_U32 user2_1,
                                 WM_EVENT_CALLBACK callback2, INT_U32 user1_2, INT_U32 user2_2,
@@ -222,7 +250,7 @@ void WM_CONFIRM::create_buttons(INT_S16 y_, INT_S16 count, const char* label1, c
   for (INT_S16 i = 0; i < made; i++) row[i] = buttons[order[made == 3][i]];
   if (!own_layout) {
     // Still too long for the widest box: each answer keeps a place of its own in the row, the longest
-    // shortened to the room left, as evenly spaced as the room allows.
+    // narrowed to the room left, as evenly spaced as the room allows, and wrapped onto the lines it needs.
     fit_buttons_in_row(row, made, cw - (made + 1) * ANSWER_GAP, least);
     INT_S32 used = 0;
     for (INT_S16 i = 0; i < made; i++) used += row[i]->width;
@@ -231,6 +259,7 @@ void WM_CONFIRM::create_buttons(INT_S16 y_, INT_S16 count, const char* label1, c
       row[i]->move_to((INT_S16)at, y_);
       at += row[i]->width + space;
     }
+    wrap_answers(row, made);
   }
   for (INT_S16 i = 0; i < made; i++) add_child(row[i], true);
   // Escape answers as the last button does: No, or a box's one answer. Of three answers the box cannot
