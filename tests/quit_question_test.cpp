@@ -21,6 +21,17 @@ int confirm_boxes() {
   return count;
 }
 
+// A quick click on the middle of an object: the pointer there, and press and release both before one
+// pass, as a tap gives them; the passes that follow show them. The first result other than 0 and 1.
+INT_S32 quick_click(WM_SCREEN_OBJECT* object) {
+  test_seam_pointer((INT_S16)(object->x + object->width / 2), (INT_S16)(object->y + object->height / 2));
+  test_seam_button(1, true);
+  test_seam_button(1, false);
+  INT_S32 result = 0;
+  for (int i = 0; i < 4 && (result == 0 || result == WM_RESULT_KEEP_FOCUS); i++) result = run_pass();
+  return result;
+}
+
 // A click on a button of a box once its opening effects have ended.
 INT_S32 answer(WM_CONFIRM* box, int button) {
   let_effects_end();
@@ -108,6 +119,33 @@ TEST(QuitQuestion, NoOrEscapeKeepsThePageAndYesEndsTheProgram) {
   box = quit_dialog();
   ASSERT_TRUE(box);
   EXPECT_EQ(answer(box, 0), WM_RESULT_LAST_PAGE_CLOSED);
+}
+
+// Quick clicks, press and release before one pass: Cancel on the licence page opens the question with its
+// focus shown on Stay, Stay closes it, Leave ends the program, and Accept goes on.
+TEST(QuitQuestion, QuickClicksOpenAndAnswerTheQuestion) {
+  WIZARD_RUN run("quit-quick");
+  ASSERT_TRUE(run.start());
+  ASSERT_EQ(database->stage, STAGE_LICENCE);
+  INSTALL_DIALOG* page = live_page();
+  quick_click(page->quit_button);
+  WM_CONFIRM* box = quit_dialog();
+  ASSERT_TRUE(box);
+  EXPECT_TRUE(focus_object == box->buttons[1] && focus_visible);
+  let_effects_end();
+  EXPECT_NE(quick_click(box->buttons[1]), WM_RESULT_LAST_PAGE_CLOSED);
+  EXPECT_EQ(quit_dialog(), nullptr);
+  let_effects_end();
+  EXPECT_EQ(confirm_boxes(), 0);
+  quick_click(page->quit_button);
+  box = quit_dialog();
+  ASSERT_TRUE(box);
+  let_effects_end();
+  EXPECT_EQ(quick_click(box->buttons[0]), WM_RESULT_LAST_PAGE_CLOSED);
+  run.screen->manager->close_all_dialogs(true);
+  run_passes(2);
+  quick_click(live_page()->forward_button);
+  EXPECT_EQ(database->stage, STAGE_OPTIONS);
 }
 
 TEST(QuitQuestion, TwoCloseRequestsLeaveOneQuestion) {
