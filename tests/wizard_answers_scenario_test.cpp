@@ -50,9 +50,12 @@ bool ask_in_twin(WIZARD_TWIN& twin, ASKED* asked) {
   return true;
 }
 
-// Installing has begun: the program is held still, Cancel clicked, and the program let go, so that it
-// takes the press and the release at once; the question is then at rest.
-bool ask_while_installing(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& scratch, SPOT quit) {
+// The installer started on the package, Install clicked, and once installing has begun the program held
+// still, Cancel clicked and the program let go, so that it takes the press and the release at once. The
+// question at rest shows inside its border as the twin draws it; the window is kept as the picture.
+bool ask_while_installing(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& scratch, SPOT install,
+                          const ASKED& asked, const std::string& picture) {
+  if (!start_installer(scenario, scratch, "Test Installer") || !scenario.click(install.x, install.y)) return false;
   std::string log = scratch.installed("install_log.txt");
   for (int waited = 0; waited < 30000 && !std::filesystem::exists(log); waited++) pause_ms(1);
   if (!scenario.pause_program()) return false;
@@ -60,7 +63,12 @@ bool ask_while_installing(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& sc
     ADD_FAILURE() << "the installation was over before the program was held";
     return false;
   }
-  return scenario.click_now(quit.x, quit.y) && scenario.resume_program() && scenario.wait_until_still();
+  WINDOW_CAPTURE shown;
+  if (!scenario.click_now(asked.quit.x, asked.quit.y) || !scenario.resume_program() ||
+      !scenario.wait_until_still() || !scenario.capture(&shown))
+    return false;
+  EXPECT_EQ(differing_pixels(shown, asked.look, asked.inside), 0);
+  return keep_picture(shown, picture_name(picture).c_str());
 }
 
 }  // namespace
@@ -168,19 +176,14 @@ TEST(WizardAnswersScenario, LongAnswersEachHaveTheirOwnPlaceAndStayGoesOn) {
 
   WINDOW_SCENARIO scenario("wizard-answers-window");
   START_WINDOW_SCENARIO(scenario);
-  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
-  ASSERT_TRUE(scenario.click(install.x, install.y));
-  ASSERT_TRUE(ask_while_installing(scenario, scratch, asked.quit));
-  WINDOW_CAPTURE shown;
-  ASSERT_TRUE(scenario.capture(&shown));
-  EXPECT_EQ(differing_pixels(shown, asked.look, asked.inside), 0);
-  ASSERT_TRUE(keep_picture(shown, picture_name("wizard-long-answers").c_str()));
+  ASSERT_TRUE(ask_while_installing(scenario, scratch, install, asked, "wizard-long-answers"));
   std::string log = scratch.installed("install_log.txt");
   size_t before = read_lines(log).size();
   ASSERT_TRUE(scenario.click(asked.stay.x + 30, asked.stay.y + asked.stay.height / 2));
   ASSERT_TRUE(wait_for_last_line(log, "Installation completed without any errors."));
   EXPECT_GT(read_lines(log).size(), before);
   ASSERT_TRUE(scenario.move(2, 2));
+  WINDOW_CAPTURE shown;
   ASSERT_TRUE(scenario.wait_until_still(&shown));
   EXPECT_EQ(differing_pixels(shown, complete, complete_text), 0);
   ASSERT_TRUE(keep_picture(shown, picture_name("wizard-long-complete").c_str()));
@@ -211,13 +214,7 @@ TEST(WizardAnswersScenario, TheLongestAnswersEachHaveTheirOwnPlaceAndLeaveLeaves
 
   WINDOW_SCENARIO scenario("wizard-longest-window");
   START_WINDOW_SCENARIO(scenario);
-  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
-  ASSERT_TRUE(scenario.click(install.x, install.y));
-  ASSERT_TRUE(ask_while_installing(scenario, scratch, asked.quit));
-  WINDOW_CAPTURE shown;
-  ASSERT_TRUE(scenario.capture(&shown));
-  EXPECT_EQ(differing_pixels(shown, asked.look, asked.inside), 0);
-  ASSERT_TRUE(keep_picture(shown, picture_name("wizard-longest-answers").c_str()));
+  ASSERT_TRUE(ask_while_installing(scenario, scratch, install, asked, "wizard-longest-answers"));
   ASSERT_TRUE(scenario.click(asked.leave.x + 2, asked.leave.y + asked.leave.height / 2));
   EXPECT_EQ(scenario.wait_for_exit(), 1) << scenario.errors();
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));

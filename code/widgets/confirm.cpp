@@ -192,16 +192,26 @@ void WM_CONFIRM::wrap_answers(WM_BUTTON* const* row, INT_S16 made) {
     if (count > lines) lines = count;
   }
   // The row and the box grow for the lines, as far as the screen's height allows (a label cut there
-  // ends in an ellipsis), the box's middle staying where it was within the screen.
-  INT_S32 screen_height = get_screen_height(0);
-  INT_S32 grown = std::min((lines - 1) * (INT_S32)button_font_height(), screen_height - (INT_S32)height);
+  // ends in an ellipsis).
+  INT_S32 grown = std::min((lines - 1) * (INT_S32)button_font_height(), (INT_S32)get_screen_height(0) - height);
   if (grown <= 0) return;
   for (INT_S16 i = 0; i < made; i++) row[i]->resize(row[i]->width, (INT_S16)(row[i]->height + grown), true);
-  INT_S32 top = get_y() - grown / 2;
-  resize(width, (INT_S16)(height + grown), true);
-  if (top > screen_height - height) top = screen_height - height;
-  if (top < 0) top = 0;
-  move_to(get_x(), (INT_S16)top);
+  grow(0, grown);
+}
+
+// Where a box that grew by grown pixels along an axis starts: its middle kept, within the screen.
+static INT_S32 kept_middle(INT_S32 start, INT_S32 grown, INT_S32 size, INT_S32 screen) {
+  INT_S32 at = start - grown / 2;
+  if (at > screen - size) at = screen - size;
+  return at < 0 ? 0 : at;
+}
+
+void WM_CONFIRM::grow(INT_S32 wider, INT_S32 taller) {
+  INT_S32 left = get_x(), top = get_y();
+  resize((INT_S16)(width + wider), (INT_S16)(height + taller), true);
+  if (wider) left = kept_middle(left, wider, width, get_screen_width(0));
+  if (taller) top = kept_middle(top, taller, height, get_screen_height(0));
+  move_to((INT_S16)left, (INT_S16)top);
   if (visible) show();
 }
 
@@ -225,13 +235,8 @@ void WM_CONFIRM::create_buttons(INT_S16 y_, INT_S16 count, const char* label1, c
     INT_S32 screen_width = get_screen_width(0);
     INT_S32 grown = std::min(wanted - cw, screen_width - width);
     if (grown > 0) {
-      INT_S32 at = get_x() - grown / 2;
-      resize((INT_S16)(width + grown), height, true);
-      if (at > screen_width - width) at = screen_width - width;
-      if (at < 0) at = 0;
-      move_to((INT_S16)at, get_y());
+      grow(grown, 0);
       if (text) text->resize((INT_S16)(text->width + grown), text->height, true);
-      if (visible) show();
       cw = client_width();
     }
   }
@@ -295,10 +300,5 @@ void WM_CONFIRM::grow_to_text() {
   if (grown == 0) return;
   for (WM_BUTTON* button : buttons)
     if (button) button->move_to(button->x, (INT_S16)(button->y + grown));
-  INT_S32 top = get_y() - grown / 2;
-  resize(width, (INT_S16)(height + grown), true);
-  if (top > screen_height - height) top = screen_height - height;
-  if (top < 0) top = 0;
-  move_to(get_x(), (INT_S16)top);
-  if (visible) show();
+  grow(0, grown);
 }

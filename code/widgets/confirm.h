@@ -71,4 +71,6 @@ private:
   // Answers narrowed below their labels' widths wrap them onto the lines they need; the row and the box
   // grow for them.
   void wrap_answers(WM_BUTTON* const* row, INT_S16 made);
+  // The box grows by wider and taller pixels, its middle staying where it was within the screen.
+  void grow(INT_S32 wider, INT_S32 taller);
 };
