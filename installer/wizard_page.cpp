@@ -776,6 +776,27 @@ void INSTALL_DIALOG::show_progress(INSTALL_DIALOG* page, INT_S32 value, const ch
   }
 }
 
+// The progress text takes the lines that the text needs at its width, up to the room above the bar,
+// its bottom staying on the bar: a long text shows whole rather than cut to one line.
+static void give_progress_text_lines(INSTALL_DIALOG* page, const char* shown) {
+  WM_SCRIPT* script = page->progress_text;
+  if (!script || !page->progress_bar || !draw_target) return;
+  INT_S8 font;
+  INT_S16 x_size, line;
+  choose_widget_font(script->font_id, script->font_x_size, script->font_y_size, &font, &x_size, &line);
+  TEXT_LINE lines[TEXT_MAX_LINES];
+  INT_S32 count = layout_text_in_box(draw_target, script->width - script->left_gap - script->right_gap, TEXT_MAX_LINES,
+                                     font, x_size, line, shown, lines);
+  INT_S32 wanted = script->top_gap + script->bottom_gap + count * line;
+  INT_S32 room = page->progress_bar->y - page->client->y;
+  if (wanted > room) wanted = room;
+  if (count < 2 || wanted <= script->height) return;
+  INT_S16 bottom = (INT_S16)(script->y + script->height);
+  script->draw_flags |= SCRIPT_WRAP_TEXT;
+  script->resize(script->width, (INT_S16)wanted, true);
+  script->move_to(script->x, (INT_S16)(bottom - script->height));
+}
+
 void INSTALL_DIALOG::show_install_complete(INSTALL_DIALOG* page) {
   if (!page) return;
   INT_S32 stage = database->stage;
@@ -812,8 +833,10 @@ void INSTALL_DIALOG::show_install_complete(INSTALL_DIALOG* page) {
                    wizard_text(&LANGUAGE::ABOUT_HINT), skin_icon(DATABASE::about_icon));
     page->quit_button->event_user1 = WIZARD_EVENT_ABOUT;
     place_navigation_buttons(page);
+    give_progress_text_lines(page, wizard_text(&LANGUAGE::COMPLETE));
   } else {
     disable_button(page->quit_button);
+    give_progress_text_lines(page, wizard_text(&LANGUAGE::COMPLETE));
   }
   enable_button(page->forward_button);
 }

@@ -17,6 +17,7 @@
 #include "host_test_seam.h"
 #include "image.h"
 #include "image_cache.h"
+#include "grid_test_support.h"
 #include "image_file.h"
 #include "page_manager.h"
 #include "redraw.h"
@@ -511,6 +512,29 @@ TEST_F(ButtonTest, HintsStayInsideTheDialogThatHoldsTheButton) {
     EXPECT_EQ(button == corner ? hint->y + hint->height : hint->y, button == corner ? button->y : button->y + 20);
     move_pointer(5, 5);
   }
+}
+
+// A hint wider than the window wraps at the window's width onto the lines it needs, and stays inside it.
+TEST_F(ButtonTest, AHintWiderThanTheWindowWrapsInsideIt) {
+  REQUIRE_SYSTEM_FONTS();
+  ASSERT_TRUE(load_test_font());
+  WM_BUTTON* button = plain_button(140, 120, BUTTON_EVENT_CLICK);
+  std::string text;
+  for (int i = 0; i < 40; i++) text += "word ";
+  button->set_hint(text.c_str());
+  show_as_page({button}, 2);
+  test_seam_set_seconds(7000, 0);
+  move_pointer(150, 130);
+  test_seam_set_seconds(7010, 0);
+  run_pass();
+  WM_SCRIPT* hint = button->hint;
+  ASSERT_TRUE(is_top_level(hint));
+  EXPECT_EQ(hint->x, 0);
+  EXPECT_EQ(hint->width, 320);
+  EXPECT_TRUE(hint->wraps_in_its_box());
+  EXPECT_GT(hint->height, hint->top_gap + hint->bottom_gap + 2 * hint->font_y_size);
+  EXPECT_EQ(hint->y + hint->height, 120);  // above the button
+  unload_test_font();
 }
 
 TEST_F(ButtonTest, HighlightHintAboveTheButton) {

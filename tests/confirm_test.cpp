@@ -123,6 +123,44 @@ TEST(ConfirmLayout, ButtonWidthsAndPlacesForOneTwoAndThreeButtons) {
   EXPECT_EQ(two.kind & (WM_KIND_CONFIRM | WM_KIND_DIALOG), (INT_U32)(WM_KIND_CONFIRM | WM_KIND_DIALOG));
 }
 
+// Answers too long for the box's own layout never run into one another: the box widens until that
+// layout holds them (its middle kept within the screen, the message window widening with it), and where
+// even the screen's width is too little, each keeps a place of its own in the row, the longest
+// shortened alike to the room left.
+TEST(ConfirmLayout, LongAnswersEachKeepAPlaceOfTheirOwn) {
+  BOX_PAGE page;
+  struct CASE {
+    std::vector<int> lengths;  // of the labels, one pixel a character
+    INT_S16 width;             // of the box
+    std::vector<int> widths;   // of the buttons in reading order
+  } cases[] = {{{250, 200}, 550, {259, 259}},      {{100, 120, 90}, 437, {129, 129, 129}},
+               {{500}, 531, {509}},                {{400, 3}, 640, {408, 13}},
+               {{700, 600, 2}, 640, {13, 292, 292}}};
+  for (const CASE& c : cases) {
+    SCOPED_TRACE(c.width);
+    std::string labels[3];
+    for (size_t i = 0; i < c.lengths.size(); i++) labels[i] = std::string((size_t)c.lengths[i], (char)('a' + i));
+    INT_S16 count = (INT_S16)c.lengths.size();
+    WM_CONFIRM box(300, 200, "Question", labels[0].c_str(), count > 1 ? labels[1].c_str() : nullptr,
+                   count > 2 ? labels[2].c_str() : nullptr, 1, record_answer, 1, 11, record_answer, 2, 22,
+                   record_answer, 3, 33, 200, 20, count, 20, &no_effects);
+    EXPECT_EQ(box.width, c.width);
+    EXPECT_EQ(box.x, std::min(200 - (c.width - 300) / 2, 640 - c.width));
+    EXPECT_EQ(box.text->width, box.client_width() - 19);
+    std::vector<int> widths;
+    INT_S32 free_from = box.client->x;
+    for (LLIST_NODE* node = box.client->children.head; node; node = node->next) {
+      WM_SCREEN_OBJECT* child = static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node));
+      if (!(child->kind & WM_KIND_BUTTON)) continue;
+      widths.push_back(child->width);
+      EXPECT_GE(child->x, free_from + (widths.size() > 1 ? 1 : 0));  // inside the client, apart
+      free_from = child->x + child->width;
+    }
+    EXPECT_EQ(widths, c.widths);
+    EXPECT_LE(free_from, box.client->x + box.client_width());
+  }
+}
+
 TEST(ConfirmLayout, TextLinesSizeTheBox) {
   BOX_PAGE page;
   const INT_S16 fh0 = screen_image.default_font_y_size;

@@ -1,6 +1,7 @@
 // Tests of the quit question: its texts, geometry and icons, Yes ending the program and No keeping the
 // page, two close requests leaving one question, the question forgotten whenever it is deleted, a close
-// request inside a pass acted on at the start of the next one, and the installation waiting for the answer.
+// request inside a pass acted on at the start of the next one, the installation waiting for the answer, and
+// answers of any length each in a place of their own.
 #include <gtest/gtest.h>
 
 #include "confirm.h"
@@ -18,6 +19,17 @@ int confirm_boxes() {
   for (LLIST_NODE* node = top_level_list()->head; node; node = node->next)
     if (static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node))->kind & WM_KIND_CONFIRM) count++;
   return count;
+}
+
+// A quick click on the middle of an object: the pointer there, and press and release both before one
+// pass, as a tap gives them; the passes that follow show them. The first result other than 0 and 1.
+INT_S32 quick_click(WM_SCREEN_OBJECT* object) {
+  test_seam_pointer((INT_S16)(object->x + object->width / 2), (INT_S16)(object->y + object->height / 2));
+  test_seam_button(1, true);
+  test_seam_button(1, false);
+  INT_S32 result = 0;
+  for (int i = 0; i < 4 && (result == 0 || result == WM_RESULT_KEEP_FOCUS); i++) result = run_pass();
+  return result;
 }
 
 // A click on a button of a box once its opening effects have ended.
@@ -107,6 +119,33 @@ TEST(QuitQuestion, NoOrEscapeKeepsThePageAndYesEndsTheProgram) {
   box = quit_dialog();
   ASSERT_TRUE(box);
   EXPECT_EQ(answer(box, 0), WM_RESULT_LAST_PAGE_CLOSED);
+}
+
+// Quick clicks, press and release before one pass: Cancel on the licence page opens the question with its
+// focus shown on Stay, Stay closes it, Leave ends the program, and Accept goes on.
+TEST(QuitQuestion, QuickClicksOpenAndAnswerTheQuestion) {
+  WIZARD_RUN run("quit-quick");
+  ASSERT_TRUE(run.start());
+  ASSERT_EQ(database->stage, STAGE_LICENCE);
+  INSTALL_DIALOG* page = live_page();
+  quick_click(page->quit_button);
+  WM_CONFIRM* box = quit_dialog();
+  ASSERT_TRUE(box);
+  EXPECT_TRUE(focus_object == box->buttons[1] && focus_visible);
+  let_effects_end();
+  EXPECT_NE(quick_click(box->buttons[1]), WM_RESULT_LAST_PAGE_CLOSED);
+  EXPECT_EQ(quit_dialog(), nullptr);
+  let_effects_end();
+  EXPECT_EQ(confirm_boxes(), 0);
+  quick_click(page->quit_button);
+  box = quit_dialog();
+  ASSERT_TRUE(box);
+  let_effects_end();
+  EXPECT_EQ(quick_click(box->buttons[0]), WM_RESULT_LAST_PAGE_CLOSED);
+  run.screen->manager->close_all_dialogs(true);
+  run_passes(2);
+  quick_click(live_page()->forward_button);
+  EXPECT_EQ(database->stage, STAGE_OPTIONS);
 }
 
 TEST(QuitQuestion, TwoCloseRequestsLeaveOneQuestion) {
@@ -219,4 +258,85 @@ TEST(QuitQuestion, ADraggedQuestionStaysInTheWindow) {
     EXPECT_TRUE(box->y >= 0 && box->y + box->height <= height) << corner;
   }
   release(width, height);
+}
+
+namespace {
+
+// The button's label shows whole: on one line in its room, or wrapped onto lines that its height holds.
+bool label_shows_whole(WM_BUTTON* b) {
+  INT_S32 room = b->width - b->left_gap - b->right_gap;
+  if (!(b->button_flags & bf_wrap_text))
+    return text_width(draw_target, b->font_id, b->font_x_size, b->font_y_size, b->label, -1, false) <= room;
+  TEXT_LINE lines[TEXT_MAX_LINES];
+  INT_S32 count = layout_text_in_box(draw_target, room, TEXT_MAX_LINES, b->font_id, b->font_x_size, b->font_y_size,
+                                     b->label, lines);
+  return count * b->font_y_size <= b->height - b->top_gap - b->bottom_gap;
+}
+
+// The text cut to length characters, repeated from its end where it is shorter; it ends in no space.
+std::string of_length(const std::string& text, size_t length) {
+  std::string made = text;
+  while (made.size() < length) made += " " + text;
+  made.resize(length);
+  if (made.back() == ' ') made.back() = '.';
+  return made;
+}
+
+}  // namespace
+
+// Answers of any length, German or English, each have a place of their own in the question, inside it and
+// on the screen, and show whole (wrapped where the screen's width is too little): while copying, a click on the middle or on either end of the answer that stays goes on
+// installing, and one on the answer that leaves ends the program.
+TEST(QuitQuestion, EveryAnswerHasAPlaceOfItsOwnWhateverItsLength) {
+  REQUIRE_SYSTEM_FONTS();
+  const std::pair<std::string, std::string> answers[] = {
+      {"Ja, das Installationsprogramm jetzt verlassen", "Nein, weiter installieren und hierbleiben"},
+      {of_length("Leave the installer now and keep what was copied", 255),
+       of_length("Stay and go on installing every file", 255)}};
+  for (const auto& answer_texts : answers) {
+    SCOPED_TRACE(answer_texts.second.substr(0, 20));
+    INSTALLER_SCRATCH scratch("quit-long-answers", wizard_description_lines() + "text = QUIT_YES;" +
+                                                       answer_texts.first + "\ntext = QUIT_NO;" +
+                                                       answer_texts.second + "\n");
+    for (int i = 0; i < 100; i++) scratch.add_file("many/file" + std::to_string(i) + ".txt", all_byte_values(1));
+    ASSERT_TRUE(scratch.build());
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    INSTALL_DIALOG* page = twin_page(twin, STAGE_INSTALLING);
+    run_passes(2);
+    for (int button : {1, 0}) {
+      for (int spot = 0; spot < 3; spot++) {
+        SCOPED_TRACE(button * 10 + spot);
+        open_quit_dialog(0);
+        let_effects_end();
+        WM_CONFIRM* question = quit_dialog();
+        ASSERT_TRUE(question && question->buttons[0] && question->buttons[1]);
+        EXPECT_EQ(label_of(question->buttons[1]), answer_texts.second);
+        EXPECT_TRUE(question->x >= 0 && question->x + question->width <= 640);
+        for (WM_BUTTON* answer : {question->buttons[0], question->buttons[1]}) {
+          EXPECT_TRUE(answer->x >= question->client->x &&
+                      answer->x + answer->width <= question->client->x + question->client_width());
+          EXPECT_TRUE(label_shows_whole(answer));
+        }
+        EXPECT_TRUE(question->y >= 0 && question->y + question->height <= 480);
+        EXPECT_LT(question->buttons[0]->x + question->buttons[0]->width, question->buttons[1]->x);
+        WM_BUTTON* target = question->buttons[button];
+        INT_S16 x = (INT_S16)(target->x + (spot == 0 ? 0 : spot == 1 ? target->width / 2 : target->width - 1));
+        INT_S16 y = (INT_S16)(target->y + target->height / 2);
+        INT_S32 before = database->install_state.step_counter;
+        press(x, y);
+        INT_S32 result = release(x, y);
+        if (button == 0) {
+          EXPECT_EQ(result, WM_RESULT_LAST_PAGE_CLOSED);
+          continue;
+        }
+        EXPECT_NE(result, WM_RESULT_LAST_PAGE_CLOSED);
+        EXPECT_EQ(quit_dialog(), nullptr);
+        run_passes(2);
+        EXPECT_GT(database->install_state.step_counter, before);
+      }
+    }
+    EXPECT_LT(database->install_state.step_counter, database->install_state.step_total);
+    EXPECT_EQ(live_page(), page);
+  }
 }

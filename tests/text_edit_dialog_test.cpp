@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,26 @@ TEST_F(TextEditDialogTest, LayoutInTheClientArea) {
     EXPECT_EQ(client->child_at_index(1), edit);
     EXPECT_EQ(client->child_at_index(2), cancel);
     EXPECT_EQ(client->child_at_index(3), ok);
+  }
+}
+
+// Labels too long for the row are shortened (drawn with an ellipsis): both buttons stay inside the
+// dialog, half a button apart and from its edges; labels that fit keep their widths.
+TEST_F(TextEditDialogTest, LongButtonLabelsStayInsideTheDialog) {
+  WM_STYLE_SET edit_style;
+  const std::string cancel_label(500, 'c');  // one pixel a character
+  for (const char* ok_label : {"OK", "A much longer label for making the folder"}) {
+    WM_TEXT_EDIT_DIALOG dialog(20, 30, 400, 180, 1, &edit_style, 1, nullptr, 0, ok_label, cancel_label.c_str(),
+                               "Name", 10);
+    WM_BUTTON* ok = dialog.ok_button;
+    WM_BUTTON* cancel = dialog.cancel_button;
+    INT_S16 half = (INT_S16)(ok->height / 2);
+    const WM_STYLE_SET& w = dialog.window_style;
+    INT_S16 cw = (INT_S16)(400 - w.border_left_gap - w.border_right_gap - w.cell_left_gap - w.cell_right_gap);
+    EXPECT_EQ(cancel->x, dialog.client->x + half) << ok_label;
+    EXPECT_EQ(right(cancel), ok->x - half);
+    EXPECT_EQ(right(ok), dialog.client->x + cw - half);
+    EXPECT_EQ(ok->width, (INT_S16)std::strlen(ok_label) + ok->left_gap + ok->right_gap);
   }
 }
 

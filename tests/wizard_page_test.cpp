@@ -622,6 +622,37 @@ TEST(WizardPage, TheCompleteInstallationOpensTheWayOn) {
   EXPECT_EQ(page->forward_button->enabled, 0);
 }
 
+// The text of a complete installation shows whole above the bar: a long one takes the lines it needs
+// there, a short one keeps its one line; either stands on the bar.
+TEST(WizardPage, ALongCompleteTextShowsWholeAboveTheBar) {
+  REQUIRE_SYSTEM_FONTS();
+  FOLDER fonts;
+  ASSERT_TRUE(fonts.set_if_folder(system_font_folder().c_str()));
+  set_named_path("$FONTDATA", &fonts);
+  for (bool long_one : {false, true}) {
+    SCOPED_TRACE(long_one);
+    INSTALLER_SCRATCH scratch(
+        "wizard-long-complete",
+        wizard_text_lines() + (long_one ? "text = COMPLETE;Die Installation ist abgeschlossen. Alle Dateien, "
+                                          "Verkn\xC3\xBCpfungen und der Eintrag zum Entfernen sind jetzt an ihrem "
+                                          "Platz; das Programm startet aus dem Startmen\xC3\xBC.\n"
+                                        : "text = COMPLETE;Done.\n"));
+    ASSERT_TRUE(scratch.build());
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    INSTALL_DIALOG* page = twin_page(twin, STAGE_INSTALLING);
+    ASSERT_TRUE(page && page->progress_text && page->progress_bar);
+    INT_S16 one_line = page->progress_text->height;
+    INSTALL_DIALOG::show_install_complete(page);
+    INSTALL_DIALOG::show_progress(page, 100, wizard_text(&LANGUAGE::COMPLETE));
+    EXPECT_TRUE(shows_whole(page->progress_text));
+    EXPECT_EQ(page->progress_text->y + page->progress_text->height, page->progress_bar->y);
+    EXPECT_EQ(page->progress_text->height > one_line, long_one);
+    EXPECT_GE(page->progress_text->y, page->client->y);
+  }
+  remove_named_path("$FONTDATA");
+}
+
 TEST(WizardPage, TheDesktopSizeIsCheckedOnceOnTheFirstOptionsPage) {
   struct SIZE_CASE {
     INT_S16 desktop_width, desktop_height, required_width, required_height;

@@ -29,31 +29,6 @@
 
 namespace {
 
-// Replaces every occurrence of from in the text.
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
-  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-    text.replace(at, from.size(), to);
-  return text;
-}
-
-// The description edit of a scenario without a licence.
-const std::pair<std::string, std::string> NO_LICENCE = {"language = English;licence.txt;", "language = English;;"};
-
-// The scratch description made a scenario's own and built: its shortcut and uninstall names carry the
-// tag (under Wine the prefix's desktop and registry are shared), the destination is named from the drive
-// root (the test's own named paths mean nothing to the program), then the edits and the extra lines.
-bool build_scenario_package(INSTALLER_SCRATCH& scratch, const std::string& tag,
-                            const std::vector<std::pair<std::string, std::string>>& edits = {},
-                            const std::string& extra = "") {
-  std::string description = read_whole_text(scratch.source + "description.txt");
-  description = replaced(description, "Velk Test App", "Wizard " + tag + " App");
-  description = replaced(description, "Test App;$HERE/bin", "Wizard " + tag + " App;$HERE/bin");
-  description = replaced(description, "Velk Test Group", "Wizard " + tag + " Group");
-  description = replaced(description, "$SCRATCH/dest", program_path_text(scratch.root) + "/dest");
-  for (const auto& edit : edits) description = replaced(description, edit.first, edit.second);
-  return write_whole_file(scratch.source + "description.txt", text_bytes(description + extra)) && scratch.build();
-}
-
 // What the program's installation left: every source file in the destination, the log's completion line,
 // the uninstall entry of the tag's name naming the uninstaller, the menu shortcut, and the desktop
 // shortcut when it was chosen.
@@ -106,31 +81,6 @@ void expect_no_registration(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& 
   EXPECT_FALSE(std::filesystem::exists(scratch.root + "home/Desktop/" + name + ".desktop"));
   EXPECT_FALSE(std::filesystem::exists(scratch.root + "home/data/applications/" + group));
 #endif
-}
-
-// The name of a picture of the window: "-wine" before ".png" for the Windows program.
-std::string picture_name(const std::string& name) {
-#ifdef _WIN32
-  return name + "-wine.png";
-#else
-  return name + ".png";
-#endif
-}
-
-// Starts the real installer on the scratch package in the scenario's window and waits for its first
-// page at rest.
-bool start_installer(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& scratch, const std::string& title) {
-  return scenario.start(WINDOW_SCENARIO::built_program("installer"),
-                        {"-x", program_path_text(scratch.package) + "/installer.xml"},
-                        program_environment(scratch.root)) &&
-         scenario.wait_for_window(title, 640, 480) && scenario.wait_until_still();
-}
-
-// The page of a stage built in the twin without a pass (a pass at the installing stage would install).
-INSTALL_DIALOG* twin_page(WIZARD_TWIN& twin, INT_S32 stage) {
-  database->stage = stage;
-  twin.screen->manager->rebuild_area(twin.screen->manager->current_area, true);
-  return live_page();
 }
 
 // The check box of the options grid that sends the event.

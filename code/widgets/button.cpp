@@ -404,12 +404,31 @@ static IMAGE_AREA hint_window(WM_BUTTON* button, IMAGE* target) {
   return window;
 }
 
+// A hint wider than the draw target wraps at its width, taking the lines it needs (as many as the
+// target holds), so that it stays inside the window.
+static void wrap_hint_within(WM_SCRIPT* hint, IMAGE* target) {
+  if (hint->width <= target->width || hint->text.type != STRING_TYPE || !hint->text.value.text) return;
+  INT_S8 font;
+  INT_S16 x_size, line;
+  choose_widget_font(hint->font_id, hint->font_x_size, hint->font_y_size, &font, &x_size, &line);
+  TEXT_LINE lines[TEXT_MAX_LINES];
+  INT_S32 count = layout_text_in_box(target, target->width - hint->left_gap - hint->right_gap, TEXT_MAX_LINES, font,
+                                     x_size, line, hint->text.value.text, lines);
+  if (count < 2) return;
+  INT_S32 height = hint->top_gap + hint->bottom_gap + count * line;
+  if (height > target->height) height = target->height;
+  if (hint->visible) hint->invalidate();
+  hint->draw_flags |= SCRIPT_WRAP_TEXT;
+  hint->resize(target->width, (INT_S16)height, true);
+}
+
 // Moves the hint's left edge to left and its bottom to the button's top (below the button when there is
 // no room above), kept inside the window that holds the button and inside the draw target, so that it
 // neither covers the button's row nor reaches past the window; with show it goes on the top-level list
 // and is shown there.
 void WM_BUTTON::place_hint(INT_S16 left, bool show_it) {
   IMAGE* target = draw_target;
+  if (target) wrap_hint_within(hint, target);
   INT_S32 px = left, py = y - hint->height;
   if (target) {
     IMAGE_AREA window = hint_window(this, target);
@@ -626,9 +645,9 @@ static INT_S32 label_width(WM_BUTTON* b) {
          b->left_gap + b->right_gap;
 }
 
-void fit_buttons_in_row(WM_BUTTON* const* buttons, int count, INT_S32 room) {
+void fit_buttons_in_row(WM_BUTTON* const* buttons, int count, INT_S32 room, INT_S32 least) {
   std::vector<INT_S32> needs;
-  for (int i = 0; i < count; i++) needs.push_back(label_width(buttons[i]));
+  for (int i = 0; i < count; i++) needs.push_back(std::max(label_width(buttons[i]), least));
   // The largest width that, given to every button needing more, lets all fit: the buttons needing
   // least keep their widths.
   std::vector<INT_S32> sorted = needs;

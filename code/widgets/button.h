@@ -222,5 +222,6 @@ private:
 // Buttons that stand side by side in a row of room pixels (the gaps between them left out) so that none
 // runs into another: each is as wide as its label needs, and while together they need more than the
 // room, the widest are narrowed to one width, the largest at which all fit (at least 1 pixel); a
-// narrowed button shows its label shortened with an ellipsis. Heights stay; nothing is moved.
-void fit_buttons_in_row(WM_BUTTON* const* buttons, int count, INT_S32 room);
+// narrowed button shows its label shortened with an ellipsis. A button's label counts as needing at
+// least least pixels. Heights stay; nothing is moved.
+void fit_buttons_in_row(WM_BUTTON* const* buttons, int count, INT_S32 room, INT_S32 least = 0);

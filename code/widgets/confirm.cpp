@@ -3,6 +3,8 @@
 // the left), and the message, given or read from a text file, which the box grows to show whole.
 #include "confirm.h"
 
+#include <algorithm>
+
 #include "border.h"
 #include "button.h"
 #include "host.h"
@@ -147,28 +149,98 @@ void WM_CONFIRM::create_text(INT_S16* text_height, INT_S16 capacity) {
   add_child(text, true);
 }
 
+// The space kept between two answers, and between an answer and the client's edge, where the answers
+// do not fit the box's own layout.
+static const INT_S32 ANSWER_GAP = 10;
+
+// The left edges of made buttons each bw + 1 wide in a client cw wide, as the box lays them out: one
+// centred, two in thirds, or the third alone at the left and the first two at the right, hg apart;
+// false when they would run into one another or past the client's edges.
+static bool answer_places(INT_S32 cw, INT_S32 bw, INT_S32 hg, INT_S16 made, INT_S32* left) {
+  left[0] = (cw - bw) / 2;
+  if (made == 2) {
+    left[0] = (cw - 2 * bw) / 3;
+    left[1] = 2 * (cw - 2 * bw) / 3 + bw;
+  } else if (made == 3) {
+    left[0] = cw - 2 * bw - hg - 11;
+    left[1] = cw - bw - 11;
+    left[2] = 10;
+  }
+  // In reading order, each one clear of the one before.
+  static const INT_S16 order[2][3] = {{0, 1, 2}, {2, 0, 1}};
+  INT_S32 free_from = 0;
+  for (INT_S16 i = 0; i < made; i++) {
+    INT_S32 at = left[order[made == 3][i]];
+    if (at < free_from) return false;
+    free_from = at + bw + 1;
+  }
+  return free_from <= cw;
+}
+
+void WM_CONFIRM::wrap_answers(WM_BUTTON* const* row, INT_S16 made) {
+  INT_S32 lines = 1;
+  TEXT_LINE laid_out[TEXT_MAX_LINES];
+  for (INT_S16 i = 0; i < made; i++) {
+    WM_BUTTON* b = row[i];
+    INT_S32 room = b->width - b->left_gap - b->right_gap;
+    if (!b->label || text_width(draw_target, b->font_id, b->font_x_size, b->font_y_size, b->label, -1, false) <= room)
+      continue;
+    INT_S32 count = layout_text_in_box(draw_target, room, TEXT_MAX_LINES, b->font_id, b->font_x_size,
+                                       b->font_y_size, b->label, laid_out);
+    if (count < 2) continue;
+    b->button_flags |= bf_wrap_text;
+    if (count > lines) lines = count;
+  }
+  // The row and the box grow for the lines, as far as the screen's height allows (a label cut there
+  // ends in an ellipsis).
+  INT_S32 grown = std::min((lines - 1) * (INT_S32)button_font_height(), (INT_S32)get_screen_height(0) - height);
+  if (grown <= 0) return;
+  for (INT_S16 i = 0; i < made; i++) row[i]->resize(row[i]->width, (INT_S16)(row[i]->height + grown), true);
+  grow(0, grown);
+}
+
+// Where a box that grew by grown pixels along an axis starts: its middle kept, within the screen.
+static INT_S32 kept_middle(INT_S32 start, INT_S32 grown, INT_S32 size, INT_S32 screen) {
+  INT_S32 at = start - grown / 2;
+  if (at > screen - size) at = screen - size;
+  return at < 0 ? 0 : at;
+}
+
+void WM_CONFIRM::grow(INT_S32 wider, INT_S32 taller) {
+  INT_S32 left = get_x(), top = get_y();
+  resize((INT_S16)(width + wider), (INT_S16)(height + taller), true);
+  if (wider) left = kept_middle(left, wider, width, get_screen_width(0));
+  if (taller) top = kept_middle(top, taller, height, get_screen_height(0));
+  move_to((INT_S16)left, (INT_S16)top);
+  if (visible) show();
+}
+
 void WM_CONFIRM::create_buttons(INT_S16 y_, INT_S16 count, const char* label1, const char* label2,
                                 const char* label3, WM_EVENT_CALLBACK callback1, INT_U32 user1_1, INT_U32 user2_1,
                                 WM_EVENT_CALLBACK callback2, INT_U32 user1_2, INT_U32 user2_2,
                                 WM_EVENT_CALLBACK callback3, INT_U32 user1_3, INT_U32 user2_3) {
   const INT_S32 hg = button_horizontal_gaps();
   const char* labels[3] = {label1, label2, label3};
-  INT_S32 bw = hg + label_width(&button_style, "Close");
-  for (INT_S16 i = 0; i < 3 && i < count; i++)
+  const INT_S16 made = count == 2 || count == 3 ? count : (INT_S16)1;
+  const INT_S32 least = hg + label_width(&button_style, "Close");
+  INT_S32 bw = least;
+  for (INT_S16 i = 0; i < made; i++)
     if (hg + label_width(&button_style, labels[i]) > bw) bw = hg + label_width(&button_style, labels[i]);
-  const INT_S32 cw = client_width();
-  INT_S32 left[3] = {(cw - bw) / 2, 0, 0};
-  INT_S16 made = 1;
-  if (count == 2) {
-    left[0] = (cw - 2 * bw) / 3;
-    left[1] = 2 * (cw - 2 * bw) / 3 + bw;
-    made = 2;
-  } else if (count == 3) {
-    left[0] = cw - 2 * bw - hg - 11;
-    left[1] = cw - bw - 11;
-    left[2] = 10;
-    made = 3;
+  INT_S32 left[3] = {0, 0, 0};
+  INT_S32 cw = client_width();
+  // Answers too long for the box widen it, up to the screen's width, its middle staying where it was
+  // within the screen; the message window widens with it.
+  if (!answer_places(cw, bw, hg, made, left)) {
+    INT_S32 wanted = made * (bw + 1) + (made + 1) * ANSWER_GAP + (made == 3 ? hg : 0);
+    INT_S32 screen_width = get_screen_width(0);
+    INT_S32 grown = std::min(wanted - cw, screen_width - width);
+    if (grown > 0) {
+      grow(grown, 0);
+      if (text) text->resize((INT_S16)(text->width + grown), text->height, true);
+      cw = client_width();
+    }
   }
+  const bool own_layout = answer_places(cw, bw, hg, made, left);
   const WM_EVENT_CALLBACK callbacks[3] = {callback1, callback2, callback3};
   const INT_U32 user1[3] = {user1_1, user1_2, user1_3}, user2[3] = {user2_1, user2_2, user2_3};
   const INT_S16 y2 = (INT_S16)(y_ + button_vertical_gaps() + button_font_height());
@@ -179,7 +251,22 @@ void WM_CONFIRM::create_buttons(INT_S16 y_, INT_S16 count, const char* label1, c
   }
   // Added left to right, the order in which Tab goes.
   static const INT_S16 order[2][3] = {{0, 1, 2}, {2, 0, 1}};
-  for (INT_S16 i = 0; i < made; i++) add_child(buttons[order[made == 3][i]], true);
+  WM_BUTTON* row[3] = {nullptr, nullptr, nullptr};
+  for (INT_S16 i = 0; i < made; i++) row[i] = buttons[order[made == 3][i]];
+  if (!own_layout) {
+    // Still too long for the widest box: each answer keeps a place of its own in the row, the longest
+    // narrowed to the room left, as evenly spaced as the room allows, and wrapped onto the lines it needs.
+    fit_buttons_in_row(row, made, cw - (made + 1) * ANSWER_GAP, least);
+    INT_S32 used = 0;
+    for (INT_S16 i = 0; i < made; i++) used += row[i]->width;
+    INT_S32 space = (cw - used) / (made + 1), at = space;
+    for (INT_S16 i = 0; i < made; i++) {
+      row[i]->move_to((INT_S16)at, y_);
+      at += row[i]->width + space;
+    }
+    wrap_answers(row, made);
+  }
+  for (INT_S16 i = 0; i < made; i++) add_child(row[i], true);
   // Escape answers as the last button does: No, or a box's one answer. Of three answers the box cannot
   // tell which one cancels, and leaves Escape to its owner.
   if (made <= 2) buttons[made - 1]->set_hot_key(VKEY_ESCAPE);
@@ -213,10 +300,5 @@ void WM_CONFIRM::grow_to_text() {
   if (grown == 0) return;
   for (WM_BUTTON* button : buttons)
     if (button) button->move_to(button->x, (INT_S16)(button->y + grown));
-  INT_S32 top = get_y() - grown / 2;
-  resize(width, (INT_S16)(height + grown), true);
-  if (top > screen_height - height) top = screen_height - height;
-  if (top < 0) top = 0;
-  move_to(get_x(), (INT_S16)top);
-  if (visible) show();
+  grow(0, grown);
 }

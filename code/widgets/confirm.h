@@ -50,7 +50,9 @@ public:
   // Builds the message window above one button row; text_height receives the height left for text.
   void create_text(INT_S16* text_height, INT_S16 capacity);
   // Builds count buttons on the client row at y, each as wide as the widest label (and never narrower
-  // than a "Close" button), each a stop of Tab in reading order.
+  // than a "Close" button), each a stop of Tab in reading order. Where they do not fit, the box widens
+  // for them up to the screen's width; beyond it each keeps a place of its own, the longest narrowed and
+  // wrapped onto the lines it needs, the box growing for them up to the screen's height.
   void create_buttons(INT_S16 y, INT_S16 count, const char* label1, const char* label2, const char* label3,
                       WM_EVENT_CALLBACK callback1, INT_U32 user1_1, INT_U32 user2_1, WM_EVENT_CALLBACK callback2,
                       INT_U32 user1_2, INT_U32 user2_2, WM_EVENT_CALLBACK callback3, INT_U32 user1_3,
@@ -66,4 +68,9 @@ public:
 private:
   void finish();
   void grow_to_text();
+  // Answers narrowed below their labels' widths wrap them onto the lines they need; the row and the box
+  // grow for them.
+  void wrap_answers(WM_BUTTON* const* row, INT_S16 made);
+  // The box grows by wider and taller pixels, its middle staying where it was within the screen.
+  void grow(INT_S32 wider, INT_S32 taller);
 };

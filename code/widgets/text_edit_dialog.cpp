@@ -73,11 +73,14 @@ void WM_TEXT_EDIT_DIALOG::build(WM_EVENT_CALLBACK callback, INT_U32 user1, WM_ST
   INT_S16 cw = (INT_S16)(width - s.border_left_gap - s.border_right_gap - s.cell_left_gap - s.cell_right_gap);
   INT_S16 ch = (INT_S16)(height - client_top() - s.border_bottom_gap - s.cell_bottom_gap);
   INT_S16 button_top = (INT_S16)(ch - 2 * half);
+  cancel_button = new WM_BUTTON(0, 0, -1, -1, &button_style, cancel_label, "", on_button, 2, object_handle(this), 2);
+  // Labels too long for the row are shortened, so that both buttons stay inside the dialog, half a
+  // button's height apart and from its edges.
+  WM_BUTTON* row[2] = {cancel_button, ok_button};
+  fit_buttons_in_row(row, 2, cw - 3 * half);
   INT_S16 ok_width = ok_button->get_width();
   ok_button->move_to((INT_S16)(cw - ok_width - half), button_top);
   ok_button->focusable = 1;
-
-  cancel_button = new WM_BUTTON(0, 0, -1, -1, &button_style, cancel_label, "", on_button, 2, object_handle(this), 2);
   cancel_button->move_to((INT_S16)(cw - cancel_button->get_width() - 2 * half - ok_width), button_top);
   cancel_button->focusable = 1;
   cancel_button->set_hot_key(VKEY_ESCAPE);
