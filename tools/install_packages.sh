@@ -18,7 +18,7 @@ update() {
     echo "install_packages: going on with the package lists apt has; some could not be fetched" >&2
 }
 native=(build-essential cmake pkg-config git ca-certificates
-  googletest libgtest-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libfreetype-dev libx11-dev fonts-dejavu-core
+  googletest libgtest-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libfreetype-dev libx11-dev libxext-dev fonts-dejavu-core
   libbenchmark-dev libpixman-1-dev)
 if [ "${1:-}" = native ]; then
   update
