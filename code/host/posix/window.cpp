@@ -70,7 +70,7 @@ struct SHARED_SEGMENT {
 };
 static SHARED_SEGMENT shared_segments[2] = {};
 static int shared_next = 0;             // the segment the next present writes
-static int shared_completion = -1;      // the completion event's type while the segments are in use
+static int shared_completion = -1;      // the completion event's type, once segments were made on the display
 static INT_S32 shared_width = 0, shared_height = 0;  // the size they were made for (tried, at least)
 static bool shared_refused = false;     // the server cannot take shared memory: plain presents only
 // How long a present waits for the server to finish reading a segment before it gives shared memory up.
@@ -94,7 +94,6 @@ static void forget_segment(SHARED_SEGMENT* segment, bool attached = true) {
 
 static void forget_shared_segments() {
   for (SHARED_SEGMENT& segment : shared_segments) forget_segment(&segment);
-  shared_completion = -1;
   shared_width = shared_height = 0;
 }
 
@@ -135,7 +134,7 @@ static bool make_segment(SHARED_SEGMENT* segment, INT_S32 width, INT_S32 height)
 
 // Segments of the view's size, made when first needed; false when presents go without them.
 static bool shared_segments_ready(INT_S32 width, INT_S32 height) {
-  if (shared_completion >= 0 && shared_width == width && shared_height == height) return true;
+  if (shared_segments[1].image && shared_width == width && shared_height == height) return true;
   if (shared_refused || !x_direct_pixels || (shared_width == width && shared_height == height)) return false;
   forget_shared_segments();
   shared_width = width;
@@ -268,6 +267,7 @@ static void close_display() {
   forget_x_image();
   forget_shared_segments();
   shared_refused = false;
+  shared_completion = -1;
   if (x_gc) XFreeGC(x_display, x_gc);
   x_gc = nullptr;
   XCloseDisplay(x_display);
