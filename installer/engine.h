@@ -49,6 +49,8 @@ public:
   virtual void show_progress(INSTALL_DIALOG* page, const char* text, INT_S32 value) = 0;
   // The installation is done: the way forward may open.
   virtual void show_install_complete(INSTALL_DIALOG* page) = 0;
+  // A file is still being copied (after each block of it).
+  virtual void file_going_on(INSTALL_DIALOG* page) { (void)page; }
   // A file failed to unpack (path_text: its destination, packed_name: its entry), or the install log
   // cannot be created (both null): the wizard asks with the copy error box whether to go on.
   virtual void copy_error(DATABASE* database, const char* path_text, const char* packed_name) = 0;

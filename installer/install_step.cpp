@@ -137,6 +137,10 @@ static void progress(INSTALL_DIALOG* page, const char* text, INT_S32 value) {
   if (observer) observer->show_progress(page, text ? text : "", value);
 }
 
+static void copying(PACKAGE*, INT_S32, INT_S32, void* page) {
+  if (observer) observer->file_going_on(static_cast<INSTALL_DIALOG*>(page));
+}
+
 // A text of the current language; empty without languages.
 #define LANGUAGE_STRING(database, field) \
   ((database)->get_current_language() ? (const char*)(database)->get_current_language()->field : "")
@@ -375,7 +379,7 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
     if (attempted) {
       forget_file_failure();
       installed = database->package && database->package->file &&
-                  database->package->extract_entry(&destination, name, file->packed_name);
+                  database->package->extract_entry(&destination, name, file->packed_name, copying, page);
       // The program is asked to end: the file is abandoned (nothing of it stays), neither logged nor
       // counted; the installation stops after this step.
       if (!installed && end_requested()) return;

@@ -50,14 +50,22 @@ public:
   WM_PROGRESS_BAR* progress_bar;   // stages 0 and 7 only, else null
   WM_SCRIPT* progress_text;        // the line above the bar; stages 0 and 7 only, else null
   INT_U8 shows_failure = 0;        // the installation did not complete: the bar keeps the share installed
+  INT_U8 progress_waiting = 0;     // the bar and its text hold a progress not yet drawn and presented
 
   INSTALL_DIALOG(INT_S16 x, INT_S16 y);
   ~INSTALL_DIALOG() override;
 
   // The install step's report of one file (a path beginning with '/') or of a language text, with a
-  // value from 0 to 100: bar and text drawn and presented at once, one idle step of the frame loop.
-  // Nothing for a null page or a page without a progress bar.
+  // value from 0 to 100: the bar and the text above it take it, and are drawn and presented (their
+  // rectangle only) with one idle step of the frame loop. A file's report is shown so at most once per
+  // refresh of the screen (PROGRESS_REFRESH_MS): one that comes sooner waits (progress_waiting) until
+  // the next that is due, or until show_waiting_progress shows it. Nothing for a null page or a page
+  // without a progress bar.
   static void show_progress(INSTALL_DIALOG* page, INT_S32 value, const char* text);
+  // Shows the page's waiting progress: at once with now, else once a refresh of the screen has passed
+  // since progress was last shown, asking the frame loop for a pass by then otherwise. True when nothing
+  // waits any more.
+  static bool show_waiting_progress(INSTALL_DIALOG* page, bool now);
   // The installation is done: the way forward opens (stages 0 and 7; nothing for a null page). One that
   // did not complete (wizard_installation_failed) offers Finish, which ends the program, and Back to the
   // options, but no Cancel; its title is the package's copy-error title, its bar the share of the files
@@ -71,6 +79,10 @@ private:
   void build_options(INT_S16 cw, INT_S16 top);
   void check_desktop_size();
 };
+
+// How often the progress of files that come faster is shown: once per refresh of the screen, 60 times a
+// second.
+const INT_U32 PROGRESS_REFRESH_MS = 16;
 
 // A page text of the current language ("" without languages), e.g. wizard_text(&LANGUAGE::FORWARD).
 const char* wizard_text(DATABASE_TEXT LANGUAGE::*field);

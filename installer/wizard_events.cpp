@@ -224,6 +224,8 @@ public:
     INSTALL_DIALOG::show_progress(page, value, text);
   }
   void show_install_complete(INSTALL_DIALOG* page) override { INSTALL_DIALOG::show_install_complete(page); }
+  // A file that takes longer than a refresh of the screen to copy shows its progress meanwhile.
+  void file_going_on(INSTALL_DIALOG* page) override { INSTALL_DIALOG::show_waiting_progress(page, false); }
   // One question at a time: the installation waits while it is shown (wizard_frame).
   void copy_error(DATABASE* base, const char*, const char*) override {
     copy_error_handle = object_handle(open_copy_error_box(base, install_dialog_event));
@@ -283,6 +285,9 @@ WM_RESULT wizard_frame() {
     database->install_step(page);
   }
   page = live_page();
+  // The progress of the last file is shown, at once when no further file follows in the next pass.
+  bool files_go_on = database->stage == STAGE_INSTALLING && database->install_state.running && !installation_waits();
+  INSTALL_DIALOG::show_waiting_progress(page, !files_go_on);
   if (page) {
     page_position_x = page->x;
     page_position_y = page->y;

@@ -740,11 +740,35 @@ void INSTALL_DIALOG::check_desktop_size() {
 // ---------------------------------------------------------------------------------------------------
 // Progress
 
+// When the page's progress was last drawn and presented.
+static INT_U32 progress_shown_at = 0;
+
+// Draws the bar and the line of text above it at once and presents what they cover, nothing more.
+static void present_progress(INSTALL_DIALOG* page) {
+  page->progress_waiting = 0;
+  progress_shown_at = get_tick_count();
+  WM_SCREEN_OBJECT::draw_now(page->progress_bar);
+  if (page->progress_text) WM_SCREEN_OBJECT::draw_now(page->progress_text);
+  present_frame((INT_S16)screen_number(page->progress_bar->x, page->progress_bar->y));
+}
+
+bool INSTALL_DIALOG::show_waiting_progress(INSTALL_DIALOG* page, bool now) {
+  if (!page || !page->progress_waiting || !page->progress_bar) return true;
+  INT_U32 due = progress_shown_at + PROGRESS_REFRESH_MS;
+  if (now || (INT_S32)(get_tick_count() - due) >= 0) {
+    present_progress(page);
+    return true;
+  }
+  request_pass_by(due);
+  return false;
+}
+
 void INSTALL_DIALOG::show_progress(INSTALL_DIALOG* page, INT_S32 value, const char* text) {
   if (!page || !page->progress_bar) return;
   WM_PROGRESS_BAR* bar = page->progress_bar;
   std::string shown = text ? text : "";
   bool path = !shown.empty() && shown[0] == '/';
+  bool file = path;
   if (path) {
     if (!database->show_filenames && !database->show_filepaths) {
       if (value == bar->value) return;
@@ -764,16 +788,18 @@ void INSTALL_DIALOG::show_progress(INSTALL_DIALOG* page, INT_S32 value, const ch
   }
   if (page->shows_failure) value = installed_share();
   if (value >= 0 && value <= bar->maximum) bar->value = value;
-  WM_SCREEN_OBJECT::draw_now(bar);
-  present_frame((INT_S16)screen_number(bar->x, bar->y));
-  bar->tick();
+  // The text is taken without marking the line for the next pass's redraw: it is drawn here, with the bar.
   if (page->progress_text) {
     page->progress_text->path_text = path ? 1 : 0;
-    page->progress_text->set_text(shown.c_str(), false);
-    WM_SCREEN_OBJECT::draw_now(page->progress_text);
-    present_frame((INT_S16)screen_number(page->x, page->y));
-    pump_messages();
+    page->progress_text->text.parse(&page->progress_text->text.value, shown.c_str());
   }
+  page->progress_waiting = 1;
+  // Files coming faster than the screen refreshes show their progress once per refresh: the last one
+  // always, at the latest when the refresh has passed or the files stop coming (wizard_frame, and a
+  // file still being copied). Any other report shows at once.
+  if (!show_waiting_progress(page, !file)) return;
+  bar->tick();
+  pump_messages();
 }
 
 // The progress text takes the lines that the text needs at its width, up to the room above the bar,

@@ -105,6 +105,21 @@ TEST(DrawLine, ThicknessAndClip) {
   EXPECT_EQ(at(blended, 1, 0), 0x80FF0000u);
 }
 
+// Drawing clipped to a part of the image marks only that part changed: a border drawn while a small
+// region is redrawn does not make the whole box it belongs to dirty (which would be presented whole).
+TEST(DrawLine, DirtyOnlyWhereTheClipLetsItDraw) {
+  IMAGE image(40, 40);
+  image.set_clip(10, 10, 19, 14);
+  image.clear_dirty_area();
+  image.draw_line(0, 12, 39, 12, &RED, 1, 0);
+  expect_dirty(image, 10, 12, 19, 12);
+  image.clear_dirty_area();
+  image.draw_line(0, 0, 39, 0, &RED, 1, 0);  // wholly outside: nothing drawn, nothing dirty
+  EXPECT_EQ(image.dirty.x1, -1);
+  draw_shaded_box(&image, 0, 0, 39, 39, 2, CORNER_ALL, &RED, nullptr, 0, SHADE_BLEND);
+  expect_dirty(image, 10, 10, 19, 14);
+}
+
 namespace {
 void draw_invisible_line() {
   IMAGE image(4, 4);

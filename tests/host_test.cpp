@@ -451,11 +451,25 @@ TEST_F(MAIN_WINDOW, SizesFollowTheAvailableSpaceAndTheLimits) {
   EXPECT_EQ(screen_image.height, 120);
 }
 
-TEST_F(MAIN_WINDOW, DirtyAreaTouchingTheLastRowPresentsEverything) {
+// The window is given what changed and nothing more, on the last row as anywhere else.
+TEST_F(MAIN_WINDOW, APresentSendsOnlyTheChangedArea) {
   ASSERT_EQ(open_graphics_window("Rows", 20, 10, 0, 0), 1);
+  present_frame(-1);
+  test_seam_presents(true);
   screen_image.extend_dirty_area(3, 9, 4, 9);
   present_frame(-1);
   EXPECT_EQ(screen_image.dirty.x1, -1);
+  TEST_SEAM_PRESENTS seen = test_seam_presents(true);
+  EXPECT_EQ(seen.count, 1u);
+  EXPECT_EQ(seen.pixels, 2u);
+  EXPECT_EQ(std::vector<INT_S32>({seen.left, seen.top, seen.right, seen.bottom}), std::vector<INT_S32>({3, 9, 4, 9}));
+  // A view whose change reaches past its edges is given the part inside it.
+  INT_U32 pixels[4 * 3] = {};
+  PIXEL_VIEW view = {pixels, 3, 3, 4, -2, 1, 7, 9};
+  EXPECT_TRUE(present_view(0, &view));
+  seen = test_seam_presents(true);
+  EXPECT_EQ(std::vector<INT_S32>({seen.left, seen.top, seen.right, seen.bottom}), std::vector<INT_S32>({0, 1, 2, 2}));
+  EXPECT_EQ(seen.pixels, 6u);
 }
 
 // The host sees the pixels it shows only as a view: it takes one that has pixels and a change, for

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -765,6 +766,36 @@ TEST(InstallerInstall, LeavingTheInstallingStageEarlyRestoresIdleWaitAndBasePath
       ASSERT_TRUE(database->load_package("installer.pkg"));
     }
   }
+}
+
+// A file being copied is reported after each block of it, while it has not yet taken its name, so that
+// the wizard can show its progress meanwhile.
+TEST(InstallerInstall, AFileBeingCopiedIsReportedAfterEachBlock) {
+  INSTALLER_SCRATCH scratch("install-copying");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  struct COPYING : INSTALL_OBSERVER {
+    std::string file, watched;
+    std::map<std::string, int> blocks;
+    bool named_early = false;
+    void show_progress(INSTALL_DIALOG*, const char* text, INT_S32) override { file = text; }
+    void show_install_complete(INSTALL_DIALOG*) override {}
+    void copy_error(DATABASE*, const char*, const char*) override {}
+    void installation_stopped(DATABASE*, const char*) override {}
+    void file_going_on(INSTALL_DIALOG*) override {
+      blocks[file]++;
+      if (file == "/bin/data.bin" && std::filesystem::exists(watched)) named_early = true;
+    }
+  } copying;
+  copying.watched = scratch.installed("bin/data.bin");
+  set_install_observer(&copying);
+  database->stage = STAGE_INSTALLING;
+  for (int step = 0; step < 20 && (step == 0 || database->install_state.running); step++) database->install_step(nullptr);
+  set_install_observer(nullptr);
+  EXPECT_EQ(read_lines(scratch.installed("install_log.txt")).back(), "Installation completed without any errors.");
+  EXPECT_EQ(copying.blocks["/bin/data.bin"], 3);  // 10 KiB in blocks of 4 KiB
+  EXPECT_EQ(copying.blocks["/readme.txt"], 1);
+  EXPECT_FALSE(copying.named_early);
 }
 
 TEST(InstallerInstall, CountersAreWideEnoughForManyFilesAndFailures) {

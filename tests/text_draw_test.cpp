@@ -357,6 +357,15 @@ TEST_F(TextTest, BoxesAlignTheirLines) {
   EXPECT_LE(std::abs(left_gap - right_gap), 6);
   EXPECT_EQ(image.dirty.x1, x1);  // the whole box is marked changed
   EXPECT_EQ(image.dirty.y2, y2);
+  // Drawn into a clip that holds part of the box, only that part is.
+  fill(&image, WHITE);
+  image.set_clip(100, 30, 199, 59);
+  draw_text_in_box(&image, x1, y1, x2, y2, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 30, 30, "Centred", 0);
+  EXPECT_EQ(image.dirty.x1, 100);
+  EXPECT_EQ(image.dirty.y1, 30);
+  EXPECT_EQ(image.dirty.x2, 199);
+  EXPECT_EQ(image.dirty.y2, 59);
+  image.set_clip(0, 0, 299, 99);
 
   fill(&image, WHITE);
   draw_text_in_box(&image, x1, y1, x2, y2, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 30, 30, "Left",

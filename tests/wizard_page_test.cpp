@@ -14,6 +14,7 @@
 #include "redraw.h"
 #include "grid.h"
 #include "host.h"
+#include "host_test_seam.h"
 #include "progress_bar.h"
 #include "style_measures.h"
 #include "text_draw.h"
@@ -78,8 +79,10 @@ std::vector<std::string> grid_rows(WM_GRID* grid) {
   return rows;
 }
 
-// show_progress drew and ran the frame loop's idle step (which clears the activity flag).
+// show_progress drew and ran the frame loop's idle step (which clears the activity flag), a refresh of
+// the screen after the progress shown before.
 bool progress_acts(INSTALL_DIALOG* page, INT_S32 value, const char* text) {
+  advance_ms(PROGRESS_REFRESH_MS);
   activity_flag = 1;
   INSTALL_DIALOG::show_progress(page, value, text);
   bool acted = activity_flag == 0;
@@ -587,6 +590,63 @@ TEST(WizardPage, ProgressTextFollowsTheFileNameSettings) {
   INSTALL_DIALOG::show_progress(page, 10, "Installing...");
   INSTALL_DIALOG::show_install_complete(page);
   EXPECT_EQ(label_of(page->quit_button), "Quit");
+}
+
+// A file's progress presents the bar and the line of text above it, nothing more, and the pass after it
+// draws them no second time. Files that come faster than the screen refreshes show theirs once per
+// refresh: one that comes sooner waits, and shows with the next that is due, after a refresh while its
+// file is still being copied, or in the next pass when no file follows at once.
+TEST(WizardPage, AFilesProgressPresentsOnlyTheBarAndTheLineAboveIt) {
+  WIZARD_RUN run("wizard-progress-present");
+  ASSERT_TRUE(run.start());
+  INSTALL_DIALOG* page = run.show_stage(STAGE_PACK_DATA);
+  ASSERT_TRUE(page && page->progress_bar && page->progress_text);
+  WM_PROGRESS_BAR* bar = page->progress_bar;
+  WM_SCRIPT* line = page->progress_text;
+  ASSERT_EQ(line->y + line->height, bar->y);
+  ASSERT_EQ(line->x, bar->x);
+  ASSERT_EQ(line->width, bar->width);
+  database->show_filenames = 1;
+  present_frame(-1);  // the page as built
+  advance_ms(PROGRESS_REFRESH_MS);
+  test_seam_presents(true);
+  INSTALL_DIALOG::show_progress(page, 10, "/bin/run.sh");
+  run_pass();
+  TEST_SEAM_PRESENTS seen = test_seam_presents(true);
+  EXPECT_EQ(seen.count, 1u);
+  EXPECT_EQ(std::vector<INT_S32>({seen.left, seen.top, seen.right, seen.bottom}),
+            std::vector<INT_S32>({bar->x, line->y, bar->x + bar->width - 1, bar->y + bar->height - 1}));
+  EXPECT_EQ(seen.pixels, (INT_U64)bar->width * (INT_U64)(bar->height + line->height));
+  EXPECT_EQ(page->progress_waiting, 0);
+
+  // Within the same refresh the next file's value and text are taken but wait; the one after them too.
+  INSTALL_DIALOG::show_progress(page, 11, "/bin/other.sh");
+  INSTALL_DIALOG::show_progress(page, 12, "/docs/guide.txt");
+  EXPECT_EQ(test_seam_presents(false).count, 0u);
+  EXPECT_EQ(page->progress_waiting, 1);
+  EXPECT_EQ(bar->value, 12);
+  EXPECT_EQ(text_of(line), host_form("/docs/guide.txt"));
+  // Copying goes on within the refresh: nothing; past it, the waiting progress shows.
+  INSTALL_OBSERVER* observer = get_install_observer();
+  ASSERT_TRUE(observer);
+  observer->file_going_on(page);
+  EXPECT_EQ(test_seam_presents(false).count, 0u);
+  advance_ms(PROGRESS_REFRESH_MS);
+  observer->file_going_on(page);
+  EXPECT_EQ(test_seam_presents(true).count, 1u);
+  EXPECT_EQ(page->progress_waiting, 0);
+  // A file due after a refresh shows at once; a text that is no file's shows at once whenever it comes.
+  advance_ms(PROGRESS_REFRESH_MS);
+  INSTALL_DIALOG::show_progress(page, 13, "/readme.txt");
+  EXPECT_EQ(test_seam_presents(true).count, 1u);
+  INSTALL_DIALOG::show_progress(page, 100, "Complete");
+  EXPECT_EQ(test_seam_presents(true).count, 1u);
+  // No file follows at once (this stage installs none): the next pass shows what waits.
+  INSTALL_DIALOG::show_progress(page, 14, "/bin/run.sh");
+  EXPECT_EQ(test_seam_presents(false).count, 0u);
+  run_pass();
+  EXPECT_EQ(test_seam_presents(true).count, 1u);
+  EXPECT_EQ(page->progress_waiting, 0);
 }
 
 TEST(WizardPage, TheCompleteInstallationOpensTheWayOn) {

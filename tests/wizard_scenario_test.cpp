@@ -15,6 +15,7 @@
 #include "confirm.h"
 #include "file_select.h"
 #include "grid.h"
+#include "progress_bar.h"
 #include "redraw.h"
 #include "registry.h"
 #include "text_draw.h"
@@ -463,6 +464,71 @@ TEST(WizardScenario, TheCloseButtonAsksAndTheInstallationWaitsForTheAnswer) {
   EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
   EXPECT_EQ(scenario.output(), "");
   expect_installation(scenario, scratch, scratch.destination, "C", true);
+}
+
+// Cancel clicked while files are copied opens the quit question within a few files, and the
+// installation waits for the answer; after No the last file's progress and the completion show whole.
+// The program is held still to take the click in the middle of its copying, and answers it when it
+// goes on.
+TEST(WizardScenario, CancelWhileCopyingAsksAtOnceAndTheProgressEndsWhole) {
+  INSTALLER_SCRATCH scratch("wizard-cancel", wizard_description_lines());
+  for (int i = 0; i < 2000; i++) scratch.add_file("many/file" + std::to_string(i) + ".txt", all_byte_values(1));
+  ASSERT_TRUE(build_scenario_package(scratch, "K", {NO_LICENCE}));
+
+  SPOT install, cancel, no, finish;
+  AREA question_area, progress_area;
+  WINDOW_CAPTURE question_expected, complete_expected;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    install = spot_of(live_page()->forward_button, live_page());
+    INSTALL_DIALOG* page = twin_page(twin, STAGE_INSTALLING);
+    cancel = spot_of(page->quit_button, page);
+    finish = spot_of(page->forward_button, page);
+    // The page after the last file: the bar full and the completion above it.
+    WM_SCRIPT* line = page->progress_text;
+    progress_area = {line->x, line->y, line->width, page->progress_bar->y + page->progress_bar->height - line->y};
+    INSTALL_DIALOG::show_install_complete(page);
+    INSTALL_DIALOG::show_progress(page, 100, wizard_text(&LANGUAGE::COMPLETE));
+    draw_all_now(0);
+    complete_expected = twin_screen();
+    open_quit_dialog(0);
+    settle_effects();
+    WM_CONFIRM* question = quit_dialog();
+    ASSERT_TRUE(question && question->buttons[1]);
+    no = spot_of(question->buttons[1]);
+    question_area = area_of(question);
+    question_expected = twin_screen();
+  }
+
+  WINDOW_SCENARIO scenario("wizard-cancel-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  ASSERT_TRUE(scenario.click(install.x, install.y));
+  std::string log = scratch.installed("install_log.txt");
+  for (int waited = 0; waited < 30000 && !std::filesystem::exists(log); waited++) pause_ms(1);
+  ASSERT_TRUE(scenario.pause_program());
+  size_t held = read_lines(log).size();
+  ASSERT_LT(held, scratch.files.size()) << "the installation was over before the program was held";
+  ASSERT_TRUE(scenario.click_now(cancel.x, cancel.y));
+  ASSERT_TRUE(scenario.resume_program());
+  ASSERT_TRUE(scenario.wait_until_still());
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "asked.png"));
+  EXPECT_EQ(differing_pixels(shown, question_expected, question_area), 0);
+  size_t asked = read_lines(log).size();
+  EXPECT_LT(asked, held + 20) << "the question came " << asked - held << " lines after the click";
+  pause_ms(500);
+  EXPECT_EQ(read_lines(log).size(), asked);
+  ASSERT_TRUE(scenario.click(no.x, no.y));
+  ASSERT_TRUE(wait_for_last_line(log, "Installation completed without any errors."));
+  ASSERT_TRUE(scenario.move(2, 2));
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "complete.png"));
+  EXPECT_EQ(differing_pixels(shown, complete_expected, progress_area), 0);
+  ASSERT_TRUE(scenario.click(finish.x, finish.y));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+  expect_installation(scenario, scratch, scratch.destination, "K", true);
 }
 
 #ifdef _WIN32

@@ -30,7 +30,7 @@ update() {
 }
 
 native=(build-essential cmake pkg-config git ca-certificates
-  googletest libgtest-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libfreetype-dev libx11-dev fonts-dejavu-core
+  googletest libgtest-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libfreetype-dev libx11-dev libxext-dev fonts-dejavu-core
   libbenchmark-dev libpixman-1-dev)
 native_tests=(xvfb xauth x11-utils x11-apps x11-xkb-utils xdotool twm gzip libc-bin imagemagick pngcheck
   libjpeg-turbo-progs sox libxml2-utils clang libclang-rt-14-dev)

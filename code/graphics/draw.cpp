@@ -98,7 +98,7 @@ void IMAGE::draw_line(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const COLO
     std::swap(x1, x2);
     std::swap(y1, y2);
   }
-  extend_dirty_area(x1, y1, x2, y2);
+  extend_dirty_in_clip(x1, y1, x2, y2);
   COLOUR value = *colour;
   INT_U8 threshold = OPAQUE_ALPHA_THRESHOLD;
   auto put = [&](INT_S32 x, INT_S32 y) {
@@ -302,7 +302,7 @@ void draw_shaded_box(IMAGE* image, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y
   if (mode < SHADE_BLEND || mode > SHADE_DARKEN) return;
   if ((mode != SHADE_DARKEN && !colour1) || ((mode == SHADE_HORIZONTAL || mode == SHADE_VERTICAL) && !colour2))
     return;
-  image->extend_dirty_area(x1, y1, x2, y2);
+  image->extend_dirty_in_clip(x1, y1, x2, y2);
   if (mode == SHADE_DARKEN && (percent < -100 || percent > 100)) {
     // Out of range: darken_colour reports it and changes nothing.
     COLOUR unused = 0;

@@ -148,6 +148,17 @@ void IMAGE::extend_dirty_area(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2) {
   if (dirty.y2 == -1 || y2 > dirty.y2) dirty.y2 = y2;
 }
 
+void IMAGE::extend_dirty_in_clip(INT_S32 x1, INT_S32 y1, INT_S32 x2, INT_S32 y2) {
+  if (!can_draw()) return;
+  if (x2 < x1) std::swap(x1, x2);
+  if (y2 < y1) std::swap(y1, y2);
+  x1 = std::max<INT_S32>(x1, clip.x1);
+  y1 = std::max<INT_S32>(y1, clip.y1);
+  x2 = std::min<INT_S32>(x2, clip.x2);
+  y2 = std::min<INT_S32>(y2, clip.y2);
+  if (x1 <= x2 && y1 <= y2) extend_dirty_area((INT_S16)x1, (INT_S16)y1, (INT_S16)x2, (INT_S16)y2);
+}
+
 bool IMAGE::box_in_clip(INT_S32 x, INT_S32 y, INT_S32 box_width, INT_S32 box_height, IMAGE_AREA* box) const {
   if (!pixels || !can_draw()) return false;
   INT_S32 x1 = std::max<INT_S32>(x, clip.x1), x2 = std::min<INT_S32>(x + box_width - 1, clip.x2);

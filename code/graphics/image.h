@@ -63,6 +63,9 @@ public:
   void set_clip(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2);
   void intersect_clip(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2);
   void extend_dirty_area(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2);
+  // Grows the dirty rectangle by the part of the box (corners in either order) inside the clip: all that
+  // a drawing operation clipped there can have changed. Nothing when none of it is inside.
+  void extend_dirty_in_clip(INT_S32 x1, INT_S32 y1, INT_S32 x2, INT_S32 y2);
   // Empties the dirty rectangle (all four -1).
   void clear_dirty_area() { dirty.x1 = dirty.x2 = dirty.y1 = dirty.y2 = -1; }
   // The part of the box (x, y, box_width, box_height) inside the clip, in *box; false when there is

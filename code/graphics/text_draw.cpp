@@ -154,7 +154,7 @@ void render_text(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, 
     INT_S32 by2 = gy + box_rows - 1 < clip.y2 ? gy + box_rows - 1 : clip.y2;
     if (box_width > 0 && box_rows > 0 && bx1 <= bx2 && by1 <= by2 && glyph->coverage) {
       // The changed area covers the pen box and whatever of the glyph overhangs it.
-      image->extend_dirty_area(pinned(pen), y, pinned(pen + advance), pinned(y + y_size));
+      image->extend_dirty_in_clip(pen, y, pen + advance, (INT_S32)y + y_size);
       image->extend_dirty_area((INT_S16)bx1, (INT_S16)by1, (INT_S16)bx2, (INT_S16)by2);
       for (INT_S32 py = by1; py <= by2; py++) {
         const INT_U8* coverage_row = glyph->coverage + (size_t)(py - gy) * glyph->bitmap_pitch;
@@ -372,7 +372,7 @@ void draw_text_in_box(IMAGE* image, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 
   // The corners may come in either order.
   if (x2 < x1) std::swap(x1, x2);
   if (y2 < y1) std::swap(y1, y2);
-  image->extend_dirty_area(x1, y1, x2, y2);
+  image->extend_dirty_in_clip(x1, y1, x2, y2);
   const INT_S32 ellipsis_width = text_width(image, font_id, x_size, y_size, "...", -1, false);
   const INT_S32 dash_width = text_width(image, font_id, x_size, y_size, "-", -1, false);
   TEXT_LINE lines[TEXT_MAX_LINES];

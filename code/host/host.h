@@ -245,8 +245,8 @@ INT_U8 open_window(const GRAPHICS_MODE* mode, INT_S16 screen, INT_S16* width, IN
 // Closes the main window for screen 0 or -1 (all screens, the display's connection too): leaves full
 // screen and destroys the window. Other screen numbers and "no window" do nothing.
 void close_window(INT_S16 screen);
-// Shows the view's changed area in the window (the whole view when the area touches the last row);
-// screen 0 or -1 only. True when it took the frame, shown in the window or, without one, nowhere: the
+// Shows the view's changed area in the window, nothing more (the part of it inside the view); screen 0
+// or -1 only. True when it took the frame, shown in the window or, without one, nowhere: the
 // pass was busy, and the caller empties its changed area. False for another screen, no pixels or
 // nothing changed.
 bool present_view(INT_S16 screen, const PIXEL_VIEW* view);

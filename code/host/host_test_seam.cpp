@@ -3,6 +3,7 @@
 // test these answer what the platform's own part says; a test drives them pass by pass.
 #include "host_test_seam.h"
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 
@@ -24,6 +25,7 @@ INT_U8 keys_held[256];
 INT_S16 desktop_width = -1;
 INT_S16 desktop_height = -1;
 void (*present_callback)() = nullptr;
+TEST_SEAM_PRESENTS presents_seen;
 void (*pass_callback)() = nullptr;
 bool waits_driven = false;
 
@@ -52,10 +54,37 @@ INT_U32 get_calendar_seconds() {
 INT_S16 get_desktop_width() { return desktop_width >= 0 ? desktop_width : host_desktop_width(); }
 INT_S16 get_desktop_height() { return desktop_height >= 0 ? desktop_height : host_desktop_height(); }
 
+// The host is given the changed area cut to the view; what it took is counted.
 bool present_view(INT_S16 screen, const PIXEL_VIEW* view) {
-  bool taken = host_present_view(screen, view);
+  PIXEL_VIEW shown = *view;
+  bool changed = view->changed_left != -1 && view->changed_top != -1 && view->changed_right != -1 &&
+                 view->changed_bottom != -1;
+  if (changed) {
+    shown.changed_left = std::max<INT_S32>(view->changed_left, 0);
+    shown.changed_top = std::max<INT_S32>(view->changed_top, 0);
+    shown.changed_right = std::min<INT_S32>(view->changed_right, view->width - 1);
+    shown.changed_bottom = std::min<INT_S32>(view->changed_bottom, view->height - 1);
+    if (shown.changed_left > shown.changed_right || shown.changed_top > shown.changed_bottom)
+      shown.changed_left = shown.changed_top = shown.changed_right = shown.changed_bottom = -1;
+  }
+  bool taken = host_present_view(screen, &shown);
+  if (taken && shown.changed_left != -1) {
+    presents_seen.count++;
+    presents_seen.pixels += (INT_U64)(shown.changed_right - shown.changed_left + 1) *
+                            (INT_U64)(shown.changed_bottom - shown.changed_top + 1);
+    presents_seen.left = shown.changed_left;
+    presents_seen.top = shown.changed_top;
+    presents_seen.right = shown.changed_right;
+    presents_seen.bottom = shown.changed_bottom;
+  }
   if (present_callback) present_callback();
   return taken;
+}
+
+TEST_SEAM_PRESENTS test_seam_presents(bool reset) {
+  TEST_SEAM_PRESENTS seen = presents_seen;
+  if (reset) presents_seen = TEST_SEAM_PRESENTS();
+  return seen;
 }
 
 bool KEYBOARD_HANDLER::is_key_down(INT_S32 virtual_key) {
@@ -151,6 +180,7 @@ bool test_seam_pass_rests() { return host_pass_rests(); }
 void test_seam_reset() {
   test_seam_release_clocks();
   present_callback = nullptr;
+  presents_seen = TEST_SEAM_PRESENTS();
   pass_callback = nullptr;
   waits_driven = false;
   keys_driven = false;

@@ -36,6 +36,16 @@ void test_seam_keyboard_present(INT_S8 present);
 // each frame a window would have shown, also those presented in the middle of a pass.
 void test_seam_on_present(void (*callback)());
 
+// What the screen was given to show (with or without a window): the presents it took that had a change,
+// the pixels of their changed rectangles, and the last one's rectangle (inclusive; -1 before any). With
+// reset the count starts again from nothing.
+struct TEST_SEAM_PRESENTS {
+  INT_U32 count = 0;
+  INT_U64 pixels = 0;
+  INT_S32 left = -1, top = -1, right = -1, bottom = -1;
+};
+TEST_SEAM_PRESENTS test_seam_presents(bool reset);
+
 // Called after every pass of the frame loop (the application's update), the last one too (null: none);
 // a program that real-window scenarios start counts its passes with it. While it is set, the loop's wait
 // for input is cut into rounds of at most the idle time, and each round calls it too, so that a program

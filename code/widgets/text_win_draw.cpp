@@ -214,7 +214,7 @@ void WM_TEXT_WIN::draw_row(IMAGE* target, INT_S16 x1, INT_S16 y1, INT_S16 x2, IN
   else if (flags & TEXT_BOTTOM_ALIGN) top = y2 - font_y_size;
   else top = y1 + ((y2 - y1) - font_y_size + 1) / 2;
   if (!font_loaded(font_id)) return;
-  target->extend_dirty_area(x1, y1, x2, y2);
+  target->extend_dirty_in_clip(x1, y1, x2, y2);
   draw_text(target, (INT_S16)left, (INT_S16)top, ink, paper, &none, font_id, font_x_size, font_y_size, text, flags,
             length, false);
 }

@@ -21,6 +21,7 @@ bool host_dispatch_messages() {
   while (x_display && XPending(x_display) > 0) {
     XEvent event;
     XNextEvent(x_display, &event);
+    if (take_present_event(&event)) continue;
     handle_x_event(&event);
     any = true;
   }

@@ -1,10 +1,14 @@
 // Linux host layer: the main window — an X11 window on the display that DISPLAY names, or a window
 // shown nowhere when a run asks for no display — its shaping, and the presentation of a view of its
-// pixels with XPutImage.
+// pixels: through shared memory where the X server offers it, else with XPutImage.
 #include "x11_host.h"
 #include "host_private.h"
 
 #include <X11/Xatom.h>
+#include <X11/extensions/XShm.h>
+#include <poll.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -54,6 +58,140 @@ static void forget_x_image() {
 // A failed X request (a resource the server refuses) must not end the program as Xlib's default
 // handler does; the operation that made it simply has no effect.
 static int ignore_x_error(Display*, XErrorEvent*) { return 0; }
+
+// ---------------------------------------------------------------------------------------------------
+// Presenting through shared memory: the server reads the pixels from a segment that it maps too, so the
+// connection carries none. Two segments take turns; one is written again only once the server has said
+// that it finished reading it (its completion event), so that no present shows a half-written frame.
+
+struct SHARED_SEGMENT {
+  XShmSegmentInfo info;
+  XImage* image;  // null: not made
+  bool busy;      // put, its completion not yet seen
+};
+static SHARED_SEGMENT shared_segments[2] = {};
+static int shared_next = 0;             // the segment the next present writes
+static int shared_completion = -1;      // the completion event's type, once segments were made on the display
+static INT_S32 shared_width = 0, shared_height = 0;  // the size they were made for (tried, at least)
+static bool shared_refused = false;     // the server cannot take shared memory: plain presents only
+// How long a present waits for the server to finish reading a segment before it gives shared memory up.
+static const int SHARED_WAIT_MS = 1000;
+
+static bool x_error_seen = false;
+static int note_x_error(Display*, XErrorEvent*) {
+  x_error_seen = true;
+  return 0;
+}
+
+// Lets go of a segment (the server too, when it attached it).
+static void forget_segment(SHARED_SEGMENT* segment, bool attached = true) {
+  if (!segment->image) return;
+  if (attached && x_display) XShmDetach(x_display, &segment->info);
+  segment->image->data = nullptr;  // the segment's memory, let go of below
+  XDestroyImage(segment->image);
+  shmdt(segment->info.shmaddr);
+  *segment = SHARED_SEGMENT();
+}
+
+static void forget_shared_segments() {
+  for (SHARED_SEGMENT& segment : shared_segments) forget_segment(&segment);
+  shared_width = shared_height = 0;
+}
+
+// One segment of the size, attached by the server; false when the server cannot attach it (a display
+// on another machine, where the attach request fails).
+static bool make_segment(SHARED_SEGMENT* segment, INT_S32 width, INT_S32 height) {
+  int s = DefaultScreen(x_display);
+  *segment = SHARED_SEGMENT();
+  XImage* image = XShmCreateImage(x_display, DefaultVisual(x_display, s), DefaultDepth(x_display, s), ZPixmap,
+                                  nullptr, &segment->info, (unsigned)width, (unsigned)height);
+  if (!image) return false;
+  segment->info.shmid = shmget(IPC_PRIVATE, (size_t)image->bytes_per_line * (size_t)height, IPC_CREAT | 0600);
+  if (segment->info.shmid < 0) {
+    XDestroyImage(image);
+    return false;
+  }
+  segment->info.shmaddr = (char*)shmat(segment->info.shmid, nullptr, 0);
+  if (segment->info.shmaddr == (char*)-1) {
+    shmctl(segment->info.shmid, IPC_RMID, nullptr);
+    XDestroyImage(image);
+    return false;
+  }
+  image->data = segment->info.shmaddr;
+  image->byte_order = LSBFirst;
+  segment->info.readOnly = True;
+  x_error_seen = false;
+  XSetErrorHandler(note_x_error);
+  XShmAttach(x_display, &segment->info);
+  XSync(x_display, False);
+  XSetErrorHandler(ignore_x_error);
+  // The segment goes once both sides have let it go.
+  shmctl(segment->info.shmid, IPC_RMID, nullptr);
+  segment->image = image;
+  if (!x_error_seen) return true;
+  forget_segment(segment, false);
+  return false;
+}
+
+// Segments of the view's size, made when first needed; false when presents go without them.
+static bool shared_segments_ready(INT_S32 width, INT_S32 height) {
+  if (shared_segments[1].image && shared_width == width && shared_height == height) return true;
+  if (shared_refused || !x_direct_pixels || (shared_width == width && shared_height == height)) return false;
+  forget_shared_segments();
+  shared_width = width;
+  shared_height = height;
+  if (!XShmQueryExtension(x_display) || !make_segment(&shared_segments[0], width, height) ||
+      !make_segment(&shared_segments[1], width, height)) {
+    forget_segment(&shared_segments[0]);
+    shared_refused = x_error_seen;
+    return false;
+  }
+  shared_completion = XShmGetEventBase(x_display) + ShmCompletion;
+  shared_next = 0;
+  return true;
+}
+
+bool take_present_event(XEvent* event) {
+  if (shared_completion < 0 || event->type != shared_completion) return false;
+  ShmSeg finished = reinterpret_cast<XShmCompletionEvent*>(event)->shmseg;
+  for (SHARED_SEGMENT& segment : shared_segments)
+    if (segment.image && segment.info.shmseg == finished) segment.busy = false;
+  return true;
+}
+
+// Waits until the server has read the segment; false when it does not say so in time (shared memory is
+// given up then).
+static bool wait_for_segment(SHARED_SEGMENT* segment) {
+  for (int waited = 0; segment->busy && waited < SHARED_WAIT_MS; waited++) {
+    XEvent event;
+    // Only completions are taken: other events stay queued for the message pump.
+    if (XCheckTypedEvent(x_display, shared_completion, &event)) {
+      take_present_event(&event);
+      continue;
+    }
+    struct pollfd connection = {ConnectionNumber(x_display), POLLIN, 0};
+    poll(&connection, 1, 1);
+  }
+  if (!segment->busy) return true;
+  forget_shared_segments();
+  shared_refused = true;
+  return false;
+}
+
+// The rectangle through a shared segment; false when shared memory cannot be used for it.
+static bool put_shared(const PIXEL_VIEW* view, INT_S32 left, INT_S32 top, INT_S32 width, INT_S32 height) {
+  if (!shared_segments_ready(view->width, view->height)) return false;
+  SHARED_SEGMENT* segment = &shared_segments[shared_next];
+  if (segment->busy && !wait_for_segment(segment)) return false;
+  XImage* image = segment->image;
+  for (INT_S32 row = top; row < top + height; row++)
+    std::memcpy(image->data + (size_t)row * (size_t)image->bytes_per_line + (size_t)left * 4,
+                view->pixels + (size_t)row * (size_t)view->pitch + left, (size_t)width * 4);
+  XShmPutImage(x_display, x_window, x_gc, image, left, top, left, top, (unsigned)width, (unsigned)height, True);
+  segment->busy = true;
+  shared_next ^= 1;
+  return true;
+}
 
 // Opens the X connection once; false when DISPLAY names no reachable server.
 static bool open_display() {
@@ -156,6 +294,9 @@ static void close_display() {
   if (!x_display) return;
   forget_pointer_shapes();
   forget_x_image();
+  forget_shared_segments();
+  shared_refused = false;
+  shared_completion = -1;
   if (x_gc) XFreeGC(x_display, x_gc);
   x_gc = nullptr;
   XCloseDisplay(x_display);
@@ -212,6 +353,7 @@ static void set_window_hints(INT_S16 width, INT_S16 height, bool popup, bool ful
 static void destroy_x_window() {
   if (x_display && x_window) {
     forget_x_image();
+    forget_shared_segments();
     if (x_gc) XFreeGC(x_display, x_gc);
     x_gc = nullptr;
     XUnmapWindow(x_display, x_window);
@@ -314,7 +456,7 @@ void close_window(INT_S16 screen) {
 // Sends the rectangle of the view to the window, converting pixel by pixel when the visual differs from
 // the view's layout.
 static void put_rectangle(const PIXEL_VIEW* view, INT_S32 left, INT_S32 top, INT_S32 width, INT_S32 height) {
-  if (!x_gc) return;
+  if (!x_gc || put_shared(view, left, top, width, height)) return;
   int s = DefaultScreen(x_display);
   if (x_direct_pixels) {
     if (!x_image || x_image_pixels != view->pixels || x_image->width != view->width ||
@@ -367,15 +509,7 @@ bool host_present_view(INT_S16 screen, const PIXEL_VIEW* view) {
   INT_S32 left = view->changed_left, top = view->changed_top, right = view->changed_right,
           bottom = view->changed_bottom;
   if (left == -1 || right == -1 || top == -1 || bottom == -1) return false;
-  if (bottom >= view->height - 1) {
-    left = top = 0;
-    right = view->width - 1;
-    bottom = view->height - 1;
-  }
-  if (left < 0) left = 0;
-  if (top < 0) top = 0;
-  if (right > view->width - 1) right = view->width - 1;
-  if (window_open && left <= right && top <= bottom && x_display && x_window) {
+  if (window_open && x_display && x_window) {
     put_rectangle(view, left, top, right - left + 1, bottom - top + 1);
     XFlush(x_display);
   }

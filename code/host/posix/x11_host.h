@@ -12,6 +12,9 @@ extern Atom x_delete_window;     // WM_DELETE_WINDOW
 
 // Handles one X event of the main window (input, exposure, close request).
 void handle_x_event(XEvent* event);
+// Takes an event that concerns presentation (the server finished reading a shared segment); false for
+// any other event, which is the window's.
+bool take_present_event(XEvent* event);
 // Forgets the loaded pointer shapes (the display is about to close).
 void forget_pointer_shapes();
 // The Windows virtual-key code of an X key symbol (Shift, Control and Alt as their left/right codes);

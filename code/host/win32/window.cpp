@@ -180,12 +180,7 @@ bool host_present_view(INT_S16 screen, const PIXEL_VIEW* view) {
   if (!view_changed(view)) return false;
   INT_S32 left = view->changed_left, top = view->changed_top, right = view->changed_right,
           bottom = view->changed_bottom;
-  INT_S32 width = view->width, height = view->height;
-  if (bottom >= height - 1) {
-    left = top = 0;
-    right = width - 1;
-    bottom = height - 1;
-  }
+  INT_S32 height = view->height;
   HDC device_context = main_window ? GetDC(main_window) : nullptr;
   if (device_context) {
     BITMAPINFO info;
