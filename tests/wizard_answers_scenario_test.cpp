@@ -20,7 +20,7 @@ AREA inside_of(WM_CONFIRM* question) {
 // A package of the scenario's tag without a licence, with many files (installing takes many passes) and
 // the description lines.
 bool build_installing_package(INSTALLER_SCRATCH& scratch, const std::string& tag, const std::string& lines) {
-  for (int i = 0; i < 2000; i++) scratch.add_file("many/file" + std::to_string(i) + ".txt", all_byte_values(1));
+  add_many_small_files(scratch);
   return build_scenario_package(scratch, tag, {NO_LICENCE}, lines);
 }
 
@@ -56,13 +56,8 @@ bool ask_in_twin(WIZARD_TWIN& twin, ASKED* asked) {
 bool ask_while_installing(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& scratch, SPOT install,
                           const ASKED& asked, const std::string& picture) {
   if (!start_installer(scenario, scratch, "Test Installer") || !scenario.click(install.x, install.y)) return false;
-  std::string log = scratch.installed("install_log.txt");
-  for (int waited = 0; waited < 30000 && !std::filesystem::exists(log); waited++) pause_ms(1);
-  if (!scenario.pause_program()) return false;
-  if (read_lines(log).size() >= scratch.files.size()) {
-    ADD_FAILURE() << "the installation was over before the program was held";
-    return false;
-  }
+  size_t held = 0;
+  if (!hold_while_copying(scenario, scratch, 1, &held)) return false;
   WINDOW_CAPTURE shown;
   if (!scenario.click_now(asked.quit.x, asked.quit.y) || !scenario.resume_program() ||
       !scenario.wait_until_still() || !scenario.capture(&shown))

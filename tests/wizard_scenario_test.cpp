@@ -402,8 +402,7 @@ TEST(WizardScenario, AFolderChosenBelowALongPathShowsItsOwnNameOnTheOptions) {
 // program.
 TEST(WizardScenario, TheCloseButtonAsksAndTheInstallationWaitsForTheAnswer) {
   INSTALLER_SCRATCH scratch("wizard-c", wizard_description_lines());
-  // Enough files that installing takes many passes.
-  for (int i = 0; i < 2000; i++) scratch.add_file("many/file" + std::to_string(i) + ".txt", all_byte_values(1));
+  add_many_small_files(scratch);
   ASSERT_TRUE(build_scenario_package(scratch, "C", {NO_LICENCE}));
 
   SPOT install, yes, no;
@@ -444,10 +443,8 @@ TEST(WizardScenario, TheCloseButtonAsksAndTheInstallationWaitsForTheAnswer) {
   // goes on.
   ASSERT_TRUE(scenario.click(install.x, install.y));
   std::string log = scratch.installed("install_log.txt");
-  for (int waited = 0; waited < 30000 && !std::filesystem::exists(log); waited++) pause_ms(1);
-  ASSERT_TRUE(scenario.pause_program());
-  std::vector<std::string> lines = read_lines(log);
-  ASSERT_LT(lines.size(), scratch.files.size()) << "the installation was over before the program was held";
+  size_t held = 0;
+  ASSERT_TRUE(hold_while_copying(scenario, scratch, 1, &held));
   ASSERT_TRUE(scenario.close_window());
   ASSERT_TRUE(scenario.resume_program());
   ASSERT_TRUE(scenario.wait_until_still());
@@ -472,7 +469,7 @@ TEST(WizardScenario, TheCloseButtonAsksAndTheInstallationWaitsForTheAnswer) {
 // goes on.
 TEST(WizardScenario, CancelWhileCopyingAsksAtOnceAndTheProgressEndsWhole) {
   INSTALLER_SCRATCH scratch("wizard-cancel", wizard_description_lines());
-  for (int i = 0; i < 2000; i++) scratch.add_file("many/file" + std::to_string(i) + ".txt", all_byte_values(1));
+  add_many_small_files(scratch);
   ASSERT_TRUE(build_scenario_package(scratch, "K", {NO_LICENCE}));
 
   SPOT install, cancel, no, finish;
@@ -506,10 +503,8 @@ TEST(WizardScenario, CancelWhileCopyingAsksAtOnceAndTheProgressEndsWhole) {
   ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
   ASSERT_TRUE(scenario.click(install.x, install.y));
   std::string log = scratch.installed("install_log.txt");
-  for (int waited = 0; waited < 30000 && !std::filesystem::exists(log); waited++) pause_ms(1);
-  ASSERT_TRUE(scenario.pause_program());
-  size_t held = read_lines(log).size();
-  ASSERT_LT(held, scratch.files.size()) << "the installation was over before the program was held";
+  size_t held = 0;
+  ASSERT_TRUE(hold_while_copying(scenario, scratch, 1, &held));
   ASSERT_TRUE(scenario.click_now(cancel.x, cancel.y));
   ASSERT_TRUE(scenario.resume_program());
   ASSERT_TRUE(scenario.wait_until_still());
@@ -538,7 +533,7 @@ TEST(WizardScenario, CancelWhileCopyingAsksAtOnceAndTheProgressEndsWhole) {
 // still meanwhile, until Wine is seen to wait for its answer.
 TEST(WizardScenario, ASessionThatEndsEndsTheInstallationBetweenTwoFiles) {
   INSTALLER_SCRATCH scratch("wizard-i", wizard_description_lines());
-  for (int i = 0; i < 2000; i++) scratch.add_file("many/file" + std::to_string(i) + ".txt", all_byte_values(1));
+  add_many_small_files(scratch);
   ASSERT_TRUE(build_scenario_package(scratch, "I", {NO_LICENCE}));
   SPOT install;
   {
@@ -551,9 +546,8 @@ TEST(WizardScenario, ASessionThatEndsEndsTheInstallationBetweenTwoFiles) {
   ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
   ASSERT_TRUE(scenario.click(install.x, install.y));
   std::string log = scratch.installed("install_log.txt");
-  for (int waited = 0; waited < 30000 && read_lines(log).size() < 100; waited += 5) pause_ms(5);
-  ASSERT_TRUE(scenario.pause_program());
-  ASSERT_LT(read_lines(log).size(), scratch.files.size()) << "the installation was over before the program was held";
+  size_t held = 0;
+  ASSERT_TRUE(hold_while_copying(scenario, scratch, 100, &held));
   ASSERT_TRUE(scenario.end_session());
   ASSERT_TRUE(scenario.wait_for_window("Waiting for Program"));
   ASSERT_TRUE(scenario.resume_program());

@@ -408,6 +408,28 @@ inline bool start_installer(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& 
          scenario.wait_for_window(title, 640, 480) && scenario.wait_until_still();
 }
 
+// Small files enough that copying them lasts seconds: a test that holds the program while it copies
+// then holds it in the middle even on a loaded machine, which can keep the test from its next step for
+// longer than the copying of a few thousand files takes.
+inline void add_many_small_files(INSTALLER_SCRATCH& scratch) {
+  for (int i = 0; i < 12000; i++) scratch.add_file("many/file" + std::to_string(i) + ".txt", all_byte_values(1));
+}
+
+// Once the installation has logged at least `lines` lines, holds the program still and says how many it
+// had (held); false, with the failure said, when the installation was over first.
+inline bool hold_while_copying(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& scratch, size_t lines,
+                               size_t* held) {
+  std::string log = scratch.installed("install_log.txt");
+  for (int waited = 0; waited < 30000 && read_lines(log).size() < lines; waited++) pause_ms(1);
+  if (!scenario.pause_program()) return false;
+  *held = read_lines(log).size();
+  if (*held >= scratch.files.size()) {
+    ADD_FAILURE() << "the installation was over before the program was held";
+    return false;
+  }
+  return true;
+}
+
 // The page of a stage built in the twin without a pass (a pass at the installing stage would install).
 inline INSTALL_DIALOG* twin_page(WIZARD_TWIN& twin, INT_S32 stage) {
   database->stage = stage;
