@@ -1,0 +1,61 @@
+// Helpers of the install step's tests: the scratch package loaded (again after a change stored by
+// hand), the extra files of the installation placed, the install log a run is expected to write, and
+// the target of a shell link.
+#pragma once
+#include <cstring>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "database.h"
+#include "installer_test_support.h"
+
+#ifdef _WIN32
+#include "shell_link_test_support.h"
+// The Windows headers' ERROR macro would hide the database's ERROR placement.
+#undef ERROR
+#endif
+
+// The scratch package built and loaded; null when either fails.
+inline std::unique_ptr<DATABASE> load_or_fail(INSTALLER_SCRATCH& scratch) {
+  if (!scratch.build()) return nullptr;
+  return std::unique_ptr<DATABASE>(scratch.load());
+}
+
+// Stores the changed database as the package's "database.bin", as the packer never would (names it
+// refuses), and loads the package again.
+inline std::unique_ptr<DATABASE> store_and_load(INSTALLER_SCRATCH& scratch, DATABASE* database) {
+  if (!scratch.store(database)) return nullptr;
+  return std::unique_ptr<DATABASE>(scratch.load());
+}
+
+// Gives the files "more/<i>" of the installation the destination folder text and name of places[i].
+inline void place_more_files(DATABASE* database, const std::vector<std::pair<std::string, std::string>>& places) {
+  INSTALLATION* installation = &database->installations[0];
+  for (INT_S16 i = 0; i < installation->file_count; i++) {
+    INSTALLATION_FILE& file = installation->files[i];
+    if (std::strncmp(file.packed_name, "more/", 5) != 0) continue;
+    const auto& place = places[std::stoul(file.packed_name + 5)];
+    std::strcpy(file.dest_path_from_inst_loc, place.first.c_str());
+    std::strcpy(file.dest_name, place.second.c_str());
+  }
+}
+
+// The lines of the fixture's install log: its head with the settings line given, then the files' lines
+// and the tail.
+inline std::vector<std::string> expected_log(INSTALLER_SCRATCH& scratch, const std::string& settings,
+                                             const std::vector<std::string>& file_lines,
+                                             const std::vector<std::string>& tail) {
+  std::vector<std::string> lines = {"Installed Files", "---------------", "", "Language: English", settings,
+                                    "Application: velk-test-app", "Installation: Test App", ""};
+  lines.insert(lines.end(), file_lines.begin(), file_lines.end());
+  lines.insert(lines.end(), tail.begin(), tail.end());
+  (void)scratch;
+  return lines;
+}
+
+#ifdef _WIN32
+// The file that a shell link starts or opens.
+inline std::string link_target(const std::string& file) { return read_link(file).path; }
+#endif

@@ -1,0 +1,154 @@
+// Real-window scenarios of the display the wizard starts on: a desktop narrower than the package asks
+// for is asked about once; a window larger than the screen is told in the package's words, unattended
+// and in a window of its own that fits the screen; and without a display the wizard says so and ends.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "confirm.h"
+#include "redraw.h"
+#include "wizard_test_support.h"
+
+// Scenario E: a desktop one pixel narrower than the package asks for. The first options page asks once
+// (the warning goes into the log as its own line), No goes on, and after Back and Next the question does
+// not come again.
+TEST(WizardScenario, ASmallDesktopIsAskedAboutOnce) {
+  INSTALLER_SCRATCH scratch("wizard-e", wizard_description_lines());
+  ASSERT_TRUE(build_scenario_package(scratch, "E", {NO_LICENCE},
+                                     "required_desktop = 800;600\ninstallation = Other\ndefault_path = " +
+                                         program_path_text(scratch.root) + "/other\n"));
+  SPOT next, no, back, install, finish;
+  AREA question_area;
+  WINDOW_CAPTURE asked, not_asked;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package, 799, 600));
+    ASSERT_EQ(database->stage, STAGE_INSTALL_TYPE);
+    next = spot_of(live_page()->forward_button, live_page());
+    click_on(live_page()->forward_button);
+    settle_effects();
+    WM_CONFIRM* question = static_cast<WM_CONFIRM*>(find_top_level(WM_KIND_CONFIRM));
+    ASSERT_TRUE(question && question->buttons[1]);
+    no = spot_of(question->buttons[1]);
+    question_area = area_of(question);
+    asked = twin_screen();
+    click_on(question->buttons[1]);
+    settle_effects();
+    INSTALL_DIALOG* page = live_page();
+    back = spot_of(page->previous_button, page);
+    install = spot_of(page->forward_button, page);
+    click_on(page->previous_button);
+    click_on(live_page()->forward_button);
+    settle_effects();
+    not_asked = twin_screen();
+    page = twin_page(twin, STAGE_INSTALLING);
+    finish = spot_of(page->forward_button, page);
+  }
+
+  WINDOW_SCENARIO scenario("wizard-e-window", 799, 600);
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(click_and_settle(scenario, next));
+  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "asked.png"));
+  EXPECT_EQ(differing_pixels(shown, asked, question_area), 0);
+  for (SPOT spot : {no, back, next}) ASSERT_TRUE(click_and_settle(scenario, spot));
+  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "not-asked.png"));
+  EXPECT_EQ(differing_pixels(shown, not_asked, question_area), 0);
+  ASSERT_TRUE(scenario.click(install.x, install.y));
+  ASSERT_TRUE(wait_for_last_line(scratch.installed("install_log.txt"), "Installation completed without any errors."));
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.click(finish.x, finish.y));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  ASSERT_GT(log.size(), 9u);
+  EXPECT_EQ(log[7], "ERROR: screen 799x600 does not meet minimum requirement of 800x600");
+  EXPECT_EQ(log[8], "");
+}
+
+namespace {
+
+// What the program wrote to standard error, its lines ended by "\n" alone (Windows writes "\r\n").
+std::string error_lines(const WINDOW_SCENARIO& scenario) {
+  std::string text = scenario.errors();
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  return text;
+}
+
+}  // namespace
+
+// Scenario I: a package whose window is larger than the screen (900 x 700 on 800 x 600). No wizard opens:
+// one message in the package's words for it names both sizes, and the run ends as one that could not
+// start, having installed nothing.
+TEST(WizardScenario, AWindowLargerThanTheScreenIsToldInThePackagesWords) {
+  INSTALLER_SCRATCH scratch("wizard-i", "window = 900;700\ndialog = 0;0;900;700\n"
+                                        "text = CHECK_DESKTOP_FAILED_TITLE;Bildschirm zu klein\n"
+                                        "text = CHECK_DESKTOP_FAILED;Dieser Bildschirm ist kleiner als das Fenster.\n");
+  ASSERT_TRUE(build_scenario_package(scratch, "I", {NO_LICENCE}));
+  WINDOW_SCENARIO scenario("wizard-i-window", 800, 600);
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("installer"),
+                             {"-x", program_path_text(scratch.package) + "/installer.xml"},
+                             program_environment(scratch.root)));
+  EXPECT_EQ(scenario.wait_for_exit(), EXIT_JOB_NOT_STARTED);
+  EXPECT_EQ(error_lines(scenario), "Bildschirm zu klein: Dieser Bildschirm ist kleiner als das Fenster.\n\n"
+                                   "The screen is 800 x 600; the installer's window needs 900 x 700.\n");
+  EXPECT_FALSE(std::filesystem::exists(scratch.destination));
+}
+
+// Scenario J: the wizard started where no display can be had (none named, and one that nobody serves)
+// says at once that it needs one and that "-a" installs without it, and ends as a run that could not
+// start. Attended too: under Wine the box that cannot be shown goes to standard error.
+TEST(WizardScenario, WithoutADisplayTheWizardSaysSoAndEnds) {
+  INSTALLER_SCRATCH scratch("wizard-j", wizard_description_lines());
+  ASSERT_TRUE(build_scenario_package(scratch, "J", {NO_LICENCE}));
+#ifdef _WIN32
+  const std::vector<std::string> problems = {"no window can be made", "no window can be made"};
+#else
+  const std::vector<std::string> problems = {"DISPLAY is not set", "the display \":32761\" does not answer"};
+#endif
+  const std::vector<std::string> displays = {"DISPLAY=", "DISPLAY=:32761"};
+  for (size_t i = 0; i < displays.size(); i++) {
+    WINDOW_SCENARIO scenario("wizard-j-window");
+    START_WINDOW_SCENARIO(scenario);
+    std::vector<std::string> environment = program_environment(scratch.root);
+    environment.push_back(displays[i]);
+    environment.push_back("VELK_UNATTENDED=0");
+    ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("installer"),
+                               {"-x", program_path_text(scratch.package) + "/installer.xml"}, environment));
+    EXPECT_EQ(scenario.wait_for_exit(), EXIT_JOB_NOT_STARTED) << displays[i];
+    EXPECT_EQ(error_lines(scenario),
+              "No display: The installer's wizard needs a display: " + problems[i] + ". \"-a\" installs without one.\n");
+  }
+}
+
+// Scenario R: attended, a package whose window is larger than the screen (900 x 700 on 800 x 600) says so
+// in a window of its own that fits the screen, drawn by the installer, with OK as its one answer; Return
+// answers it and the run ends as one that could not start, having installed nothing. Kept as a picture
+// ("wizard-screen-too-small.png").
+TEST(WizardScenario, AWindowLargerThanTheScreenSaysSoInAWindowThatFits) {
+  INSTALLER_SCRATCH scratch("wizard-r", "window = 900;700\ndialog = 0;0;900;700\n");
+  ASSERT_TRUE(build_scenario_package(scratch, "R", {NO_LICENCE}));
+  WINDOW_SCENARIO scenario("wizard-r-window", 800, 600);
+  START_WINDOW_SCENARIO(scenario);
+  std::vector<std::string> environment = program_environment(scratch.root);
+  environment.push_back("VELK_UNATTENDED=0");
+  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("installer"),
+                             {"-x", program_path_text(scratch.package) + "/installer.xml"}, environment));
+  ASSERT_TRUE(scenario.wait_for_window("Screen too small"));
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_GT(shown.width, 0);
+  EXPECT_LE(shown.width, 800);
+  EXPECT_LE(shown.height, 600);
+  std::set<INT_U32> colours(shown.pixels.begin(), shown.pixels.end());
+  EXPECT_GT(colours.size(), 3u);  // drawn: the title, the message and the button
+  ASSERT_TRUE(keep_picture(shown, picture_name("wizard-screen-too-small").c_str()));
+  ASSERT_TRUE(scenario.key("Return"));
+  EXPECT_EQ(scenario.wait_for_exit(), EXIT_JOB_NOT_STARTED);
+  EXPECT_FALSE(std::filesystem::exists(scratch.destination));
+}
