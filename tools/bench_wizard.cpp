@@ -46,7 +46,7 @@ namespace {
 
 const char* const WINDOW_TITLE = "Wizard Benchmark";
 const int CLIENT_WIDTH = 640, CLIENT_HEIGHT = 480;
-const char* const LAST_LOG_LINE = "Installation completed without any errors.\n";
+const char* const LAST_LOG_LINE = "Installation completed without any errors.";
 
 bool run(const std::string& command) { return std::system(command.c_str()) == 0; }
 
@@ -187,16 +187,19 @@ void wait_until_still(const std::string& id) {
   }
 }
 
-// Whether the file ends with the text (read from its tail only).
+// Whether the file's last line is the text, ended as either host ends its lines (read from its tail only).
 bool ends_with(const fs::path& path, const char* text) {
   FILE* file = std::fopen(path.string().c_str(), "rb");
   if (!file) return false;
-  size_t length = std::strlen(text);
+  size_t length = std::strlen(text) + 2;
   char tail[128] = {};
-  bool found = std::fseek(file, -(long)length, SEEK_END) == 0 && std::fread(tail, 1, length, file) == length &&
-               std::memcmp(tail, text, length) == 0;
+  bool read = length < sizeof tail && std::fseek(file, -(long)length, SEEK_END) == 0 &&
+              std::fread(tail, 1, length, file) == length;
   std::fclose(file);
-  return found;
+  if (!read) return false;
+  std::string last(tail, length);
+  std::string line = text;
+  return last == "\n" + line + "\n" || last == line + "\r\n";
 }
 
 // Started through the shell, which becomes the program (or Wine's loader of it); its output goes to the
