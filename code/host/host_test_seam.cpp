@@ -1,6 +1,7 @@
 // The test seam of the host layer and the host entries it can stand in for: the tick and calendar
 // clocks, the desktop size, the held keys and the close request, and the present it watches. Without a
 // test these answer what the platform's own part says; a test drives them pass by pass.
+#include <chrono>
 #include "host_test_seam.h"
 
 #include <algorithm>
@@ -48,7 +49,12 @@ INT_S8 test_seam_keyboard = -1;
 INT_U32 get_tick_count() { return tick_clock.driven ? read_clock(&tick_clock) : host_tick_count(); }
 
 INT_U32 get_calendar_seconds() {
-  return calendar_clock.driven ? read_clock(&calendar_clock) : (INT_U32)std::time(nullptr);
+  if (calendar_clock.driven) return read_clock(&calendar_clock);
+  // The system clock, not time(): the C runtime of the Windows build reads the time zone at every call
+  // of time(), which under Wine is several calls to its server, and a pass asks for the seconds often.
+  return (INT_U32)std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
 }
 
 INT_S16 get_desktop_width() { return desktop_width >= 0 ? desktop_width : host_desktop_width(); }

@@ -146,6 +146,7 @@ void show_message_box(const char* caption, const char* text) {
   int answer = wide_text(caption, &wide_caption) && wide_text(text, &wide_message)
                    ? MessageBoxW(nullptr, wide_message.data(), wide_caption.data(), MB_OK | MB_ICONEXCLAMATION)
                    : MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONEXCLAMATION);
+  host_input_taken();  // the box's own loop took messages
   // A box that cannot be shown (no display; Wine then answers -1 rather than 0) still says what it had
   // to say.
   if (answer <= 0) write_to_stderr(caption, text);

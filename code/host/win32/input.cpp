@@ -32,6 +32,7 @@ static void queue_typed_character(WPARAM character) {
 }
 
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPARAM l_param) {
+  host_input_taken();
   MOUSE_HANDLER mouse;
   switch (message) {
     case WM_PAINT: {
@@ -118,8 +119,30 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPA
   }
 }
 
+// The thread's key state and its focus change only as it takes messages (the pump, or a message sent to
+// the window, a modal box's loop included): what GetFocus and GetKeyState answered is kept until then.
+// Under Wine each of them is a call to its server, and every pass asks for several keys.
+static INT_U32 input_generation = 1;
+static INT_U32 focus_generation = 0;
+static bool focus_is_main = false;
+static INT_U32 key_generations[256];
+static bool keys_down[256];
+
+void host_input_taken() { input_generation++; }
+
 bool host_is_key_down(INT_S32 virtual_key) {
-  return main_window && GetFocus() == main_window && (GetKeyState(virtual_key) & 0x8000) != 0;
+  if (!main_window) return false;
+  if (focus_generation != input_generation) {
+    focus_is_main = GetFocus() == main_window;
+    focus_generation = input_generation;
+  }
+  if (!focus_is_main) return false;
+  if (virtual_key < 0 || virtual_key > 255) return (GetKeyState(virtual_key) & 0x8000) != 0;
+  if (key_generations[virtual_key] != input_generation) {
+    keys_down[virtual_key] = (GetKeyState(virtual_key) & 0x8000) != 0;
+    key_generations[virtual_key] = input_generation;
+  }
+  return keys_down[virtual_key];
 }
 
 char KEYBOARD_HANDLER::key_to_char(INT_S32 virtual_key, INT_U8 shift) {

@@ -40,7 +40,9 @@ bool host_dispatch_messages() {
   bool any = false;
   MSG message;
   // The wide calls: a character message keeps its UTF-16 unit on the way to the main window.
+  host_input_taken();
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    host_input_taken();
     TranslateMessage(&message);
     DispatchMessageW(&message);
     if (message.message != WM_TIMER && message.message != WM_SYSTIMER) any = true;
@@ -66,4 +68,5 @@ void show_banner_box(const char* caption, const char* text) {
     return;
   }
   MessageBoxA(nullptr, text, caption, MB_OK);
+  host_input_taken();  // the box's own loop took messages
 }

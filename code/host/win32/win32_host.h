@@ -21,6 +21,8 @@ extern INT_S16 display_mode_height;
 // Registers the window class "main" once; true when it is registered.
 bool register_main_class();
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPARAM l_param);
+// What GetFocus and GetKeyState answered may have changed: the thread took messages.
+void host_input_taken();
 // Answers the session's messages once end requests are watched (false for any other message): a
 // session that ends ends the process (watch_end_requests).
 bool session_message(UINT message, WPARAM w_param, LRESULT* result);
