@@ -1,10 +1,10 @@
 // The test seam of the host layer and the host entries it can stand in for: the tick and calendar
 // clocks, the desktop size, the held keys and the close request, and the present it watches. Without a
 // test these answer what the platform's own part says; a test drives them pass by pass.
-#include <chrono>
 #include "host_test_seam.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <ctime>
 
