@@ -36,22 +36,51 @@ void start_host() {}
 // Timer messages are not counted: the program sets no timers, and the system's own (Wine's pointer
 // tracking polls every 400 ms while the pointer rests on the window) change no input state; what they
 // cause that does (a pointer leaving the window) comes as a message of its own.
+//
+// A queue found empty is looked at again only after a millisecond: a pass that installs one small file
+// takes far less, and under Wine each look is a call to its server. Input then waits at most that
+// millisecond; a queue that held messages is looked at again at once, and a wait for input never
+// follows a pass that did not look (it gives way to one that does).
+static LARGE_INTEGER last_look = {};
+static LONGLONG look_interval = 0;  // performance-counter ticks in a millisecond
+static bool look_now = true;
+static bool look_skipped = false;
+
 bool host_dispatch_messages() {
-  bool any = false;
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  if (look_interval == 0) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    look_interval = frequency.QuadPart / 1000 > 0 ? frequency.QuadPart / 1000 : 1;
+  }
+  if (!look_now && now.QuadPart - last_look.QuadPart < look_interval) {
+    look_skipped = true;
+    return false;
+  }
+  look_skipped = false;
+  last_look = now;
+  bool taken = false, any = false;
   MSG message;
   // The wide calls: a character message keeps its UTF-16 unit on the way to the main window.
   host_input_taken();
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     host_input_taken();
+    taken = true;
     TranslateMessage(&message);
     DispatchMessageW(&message);
     if (message.message != WM_TIMER && message.message != WM_SYSTIMER) any = true;
   }
+  look_now = taken;
   return any;
 }
 
 // HOST_WAIT_FOREVER is INFINITE. An end request wakes the wait too.
 void host_wait_for_input(INT_U32 ms) {
+  if (look_skipped) {
+    look_now = true;
+    return;
+  }
   if (end_request_event) {
     MsgWaitForMultipleObjectsEx(1, &end_request_event, ms, QS_ALLINPUT, 0);
     return;
