@@ -689,9 +689,8 @@ void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
 
   if (database->PATCH.do_check) {
     grid->set_columns(1, nullptr);
-    EARLIER_LOG earlier;
-    database->update_target_found(&earlier);
-    update_message = grid->add_script(0, row++, update_message_text(earlier).c_str(), &database->text_title_style);
+    // What the update finds in the folder joins the package's message as show_update_check looks.
+    update_message = grid->add_script(0, row++, wizard_text(&LANGUAGE::PATCH_MSG), &database->text_title_style);
     spacer();
   }
 
