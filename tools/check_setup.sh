@@ -18,6 +18,8 @@ stub "$bin/ctest" 'echo "100% tests passed, 0 tests failed out of 5"'
 stub "$top/tools/fuzz.sh" 'echo "fuzz: 2 passed, 0 failed"'
 stub "$top/tools/windows_build.sh" 'echo windows_build >> "$STATE/calls"; mkdir -p "$(dirname "$0")/../build-win"'
 stub "$top/tools/windows_test.sh" 'echo windows_test >> "$STATE/calls"; echo "100% tests passed, 0 tests failed out of 4"'
+# The Debian i386 root that stands in for wine32:i386: made when $ROOT is "made", refused otherwise.
+stub "$top/tools/wine32_root.sh" 'echo "wine32_root $*" >> "$STATE/calls"; [ "${ROOT:-}" = made ]'
 stub "$bin/sleep" ':'
 stub "$bin/dpkg" ':'
 # The mirror ($MIRROR): "whole" answers (after another apt has held the lists' lock once), "i386" refuses
@@ -81,11 +83,20 @@ check "whole mirror: status $status, not 0" [ "$status" = 0 ]
 check "whole mirror: closing line '$(tail -n 1 <<<"$out")'" [ "$(tail -n 1 <<<"$out")" = "tests: 16 passed, 0 failed" ]
 check "whole mirror: wine32:i386 not installed" has wine32:i386 "$STATE/installed"
 check "whole mirror: the Windows tests did not run" has windows_test "$STATE/calls"
+check "whole mirror: an i386 root was made" lacks "wine32_root make" "$STATE/calls"
 check "whole mirror: no wait for apt's lock" grep -q "another apt holds the package lists; waiting" <<<"$out"
 
-# The i386 security list refused: all else installed, the native suites, the sanitizers, the fuzz targets and
-# the Windows build run, and the run ends 3 naming what did not run, the list and the mirror's words.
-run i386 bash "$top/tools/test_all.sh"
+# The i386 security list refused: all else installed, and Wine's 32-bit side from the i386 root runs the
+# Windows tests; every suite runs, the run ends 0 and a line says where Wine came from and why.
+ROOT=made run i386 bash "$top/tools/test_all.sh"
+check "i386 refused, root made: status $status, not 0" [ "$status" = 0 ]
+check "i386 refused, root made: closing line '$(tail -n 1 <<<"$out")'" [ "$(tail -n 1 <<<"$out")" = "tests: 16 passed, 0 failed" ]
+check "i386 refused, root made: the Windows tests did not run" has windows_test "$STATE/calls"
+check "i386 refused, root made: the root's cause not said" grep -qF "note: the Windows tests ran with Wine's 32-bit side from a Debian i386 root, as wine32:i386 cannot be installed: the mirror refused the package list http://deb.debian.org/debian-security bookworm-security/main i386 Packages" <<<"$out"
+
+# The same, and the root cannot be made either: the native suites, the sanitizers, the fuzz targets and the
+# Windows build run, and the run ends 3 naming what did not run, the list and the mirror's words.
+ROOT=refused run i386 bash "$top/tools/test_all.sh"
 check "i386 refused: status $status, not 3" [ "$status" = 3 ]
 expected='tests: 12 passed, 0 failed; not run: the Windows tests under Wine, as wine32:i386 cannot be installed:'
 expected+=' the mirror refused the package list http://deb.debian.org/debian-security bookworm-security/main i386'
@@ -98,6 +109,7 @@ for package in cmake xvfb clang gcc-mingw-w64-i686-posix wine; do
 done
 check "i386 refused: no Windows build" has windows_build "$STATE/calls"
 check "i386 refused: the Windows tests ran" lacks windows_test "$STATE/calls"
+check "i386 refused: no i386 root tried" has "wine32_root make" "$STATE/calls"
 # The main job's installation needs nothing of that list.
 run i386 bash "$top/tools/install_packages.sh" native
 check "i386 refused: the native installation ended $status" [ "$status" = 0 ]

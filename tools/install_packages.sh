@@ -35,7 +35,7 @@ native=(build-essential cmake pkg-config git ca-certificates
 native_tests=(xvfb xauth x11-utils x11-apps x11-xkb-utils xdotool twm gzip libc-bin imagemagick pngcheck
   libjpeg-turbo-progs sox libxml2-utils clang libclang-rt-14-dev)
 mingw=(gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix mingw-w64-i686-dev mingw-w64-tools libz-mingw-w64-dev
-  dpkg-dev xz-utils)
+  dpkg-dev xz-utils debootstrap)
 wine=(wine wine32:i386 fonts-liberation fonts-wine)
 if [ "${1:-}" = native ]; then
   groups=(native)

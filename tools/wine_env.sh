@@ -28,6 +28,13 @@ velk_wine_start() {
   if [ -z "$folder" ]; then folder=$(mktemp -d /tmp/velk-wine-env.XXXXXX) || return 1; fi
   mkdir -p "$folder/home" || return 1
   VELK_WINE_FOLDER=$folder
+  # Where this machine has no 32-bit Wine, that of the Debian i386 root (tools/wine32_root.sh) stands in.
+  export VELK_WINE32_ROOT=${VELK_WINE32_ROOT:-$HOME/.cache/velk-wine32-root}
+  if ! dpkg-query -W -f '${Status}\n' wine32:i386 2>/dev/null | grep -q ' installed$' &&
+      "${VELK_WINE_ENV%/*}/wine32_root.sh" usable; then
+    "${VELK_WINE_ENV%/*}/wine32_root.sh" open "$folder/bin" $$ || return 1
+    export PATH="$folder/bin:$PATH"
+  fi
   export HOME="$folder/home" WINEPREFIX="$folder/prefix" WINEARCH=win32 WINEDEBUG=-all
   export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
   export VELK_UNATTENDED=1
@@ -66,6 +73,7 @@ velk_wine_start() {
 velk_wine_stop() {
   [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1
   [ -n "${VELK_WINE_XVFB:-}" ] && kill "$VELK_WINE_XVFB" >/dev/null 2>&1
+  [ -n "${VELK_WINE_FOLDER:-}" ] && "${VELK_WINE_ENV%/*}/wine32_root.sh" close "$VELK_WINE_FOLDER/bin"
   VELK_WINE_XVFB=
   [ -n "${VELK_WINE_FOLDER:-}" ] && rm -rf "$VELK_WINE_FOLDER"
   VELK_WINE_FOLDER=
