@@ -197,12 +197,17 @@ bool WINDOW_SCENARIO::start_display() {
 #else
   // A Wine prefix of the scenario's own, so that its programs run under a Wine server of their own: the
   // settings of the test's prefix, its C: drive (linked) and its drive letters. A prefix takes its
-  // server from its folder.
+  // server from its folder. Its temporary folder (TEMP and TMP) is one of its own below the user's: the
+  // servers of scenarios that run at once share the drive but not their processes' ids or their open
+  // files, and a program's start sweeps the private folders that ended runs of the same program left
+  // in its temporary folder, which it tells by their open lock files.
   body += "main=${WINEPREFIX:-$HOME/.wine}\n"
           "prefix=$(mktemp -d /tmp/velk-scenario.XXXXXX) || { kill $pids; echo no folder for a Wine prefix; exit; }\n"
           "cp -p \"$main\"/*.reg \"$main/.update-timestamp\" \"$prefix/\" && cp -a \"$main/dosdevices\" \"$prefix/\" &&\n"
           "  ln -s \"$main/drive_c\" \"$prefix/drive_c\" ||\n"
-          "  { kill $pids; rm -rf \"$prefix\"; echo the Wine prefix $main was not copied; exit; }\n";
+          "  { kill $pids; rm -rf \"$prefix\"; echo the Wine prefix $main was not copied; exit; }\n"
+          R"(grep -q '^"TEMP"=' "$prefix/user.reg" && sed -i "s/^\(\"TE*MP\"=\".*\)\"\$/\1\\\\\\\\${prefix##*/}\"/" "$prefix/user.reg" ||)" "\n"
+          "  { kill $pids; rm -rf \"$prefix\"; echo no temporary folder of its own in $prefix; exit; }\n";
   std::string stop = "kill $pids; WINEPREFIX=\"$prefix\" wineserver -k; rm -rf \"$prefix\"";
 #endif
   // The display (and under Wine the scenario's Wine server and prefix) ends by itself when a test
