@@ -3,17 +3,20 @@
 # mirror that refuses the i386 list of the security updates holds it back: its libraries must be of the
 # same versions as the machine's amd64 ones, which come from those updates). The root is Debian's own
 # release for i386, made once by debootstrap, which checks the release's signature, with Wine installed in
-# it by the root's own apt. Programs run in it in one mount namespace of their own, kept by a holder
+# it by the root's own apt (without the release's security updates: it only runs the tests, and nothing
+# made in it ships). Programs run in it in one mount namespace of their own, kept by a holder
 # process, in which the machine's /dev, /tmp and its folders of data (/work, /root, /home, ...) are bound
 # at their own paths: nothing is mounted outside it, and what a program mounts there (a test's small disk)
 # every other program sees, Wine's server too, which opens files for its programs.
 #
 #   tools/wine32_root.sh make            makes the root unless it is made; status 0 once it holds Wine
 #   tools/wine32_root.sh usable          status 0 when the root is made and this machine can enter it
-#   tools/wine32_root.sh open DIR PID    starts the namespace, held until the process PID ends or
+#   tools/wine32_root.sh open DIR PID [FOLDER...]
+#                                        starts the namespace, held until the process PID ends or
 #                                        "close DIR", and writes DIR/wine, DIR/wineboot and
 #                                        DIR/wineserver, which run the root's own there, in the folder
-#                                        their caller is in; put DIR first on PATH
+#                                        their caller is in; put DIR first on PATH. Each FOLDER (the
+#                                        tree, say) is bound too where it lies below one of the root's own
 #   tools/wine32_root.sh close DIR       ends the holder
 # The root is $VELK_WINE32_ROOT, by default ~/.cache/velk-wine32-root.
 set -euo pipefail
@@ -95,6 +98,7 @@ usable() {
 # In the holder's new namespace: binds the machine's folders into the root, says it is ready, and waits.
 hold() {
   local ready=$1 owner=$2 folder
+  shift 2
   mount -t proc proc "$root/proc"
   mount --bind /dev "$root/dev"
   [ -d /dev/shm ] && mount --bind /dev/shm "$root/dev/shm"
@@ -105,15 +109,23 @@ hold() {
     mkdir -p "$root$folder"
     mount --bind "$folder" "$root$folder"
   done
+  for folder in "$@"; do
+    folder=$(realpath "$folder")
+    folder=${folder#/}
+    [[ $own == *" ${folder%%/*} "* ]] || continue
+    mkdir -p "$root/$folder"
+    mount --bind "/$folder" "$root/$folder"
+  done
   echo $$ >"$ready"
   while kill -0 "$owner" 2>/dev/null; do sleep 1; done
 }
 
 open_root() {
   local dir=$1 owner=$2 holder name i
+  shift 2
   mkdir -p "$dir"
   rm -f "$dir/holder"
-  setsid unshare --mount "$self" hold "$dir/holder" "$owner" </dev/null >/dev/null 2>&1 &
+  setsid unshare --mount "$self" hold "$dir/holder" "$owner" "$@" </dev/null >/dev/null 2>&1 &
   for i in $(seq 200); do [ -s "$dir/holder" ] && break; sleep 0.05; done
   [ -s "$dir/holder" ] || fail "the i386 root's namespace did not start"
   holder=$(cat "$dir/holder")
@@ -127,8 +139,8 @@ open_root() {
 case ${1:-} in
   make) make_root ;;
   usable) usable ;;
-  open) open_root "$2" "$3" ;;
+  open) shift; open_root "$@" ;;
   close) [ -s "$2/holder" ] && kill "$(cat "$2/holder")" 2>/dev/null; rm -f "$2/holder" ;;
-  hold) hold "$2" "$3" ;;
-  *) echo "usage: tools/wine32_root.sh make | usable | open DIR PID | close DIR" >&2; exit 2 ;;
+  hold) shift; hold "$@" ;;
+  *) echo "usage: tools/wine32_root.sh make | usable | open DIR PID [FOLDER...] | close DIR" >&2; exit 2 ;;
 esac

@@ -32,7 +32,7 @@ velk_wine_start() {
   export VELK_WINE32_ROOT=${VELK_WINE32_ROOT:-$HOME/.cache/velk-wine32-root}
   if ! dpkg-query -W -f '${Status}\n' wine32:i386 2>/dev/null | grep -q ' installed$' &&
       "${VELK_WINE_ENV%/*}/wine32_root.sh" usable; then
-    "${VELK_WINE_ENV%/*}/wine32_root.sh" open "$folder/bin" $$ || return 1
+    "${VELK_WINE_ENV%/*}/wine32_root.sh" open "$folder/bin" $$ "${VELK_WINE_ENV%/tools/*}" || return 1
     export PATH="$folder/bin:$PATH"
   fi
   export HOME="$folder/home" WINEPREFIX="$folder/prefix" WINEARCH=win32 WINEDEBUG=-all

@@ -131,9 +131,14 @@ INT_U8 open_window(const GRAPHICS_MODE* mode, INT_S16 screen, INT_S16* client_wi
   return 1;
 }
 
+// The main window's own device context (its class has CS_OWNDC), taken at its first present; it lives
+// as long as the window.
+static HDC present_context = nullptr;
+
 void close_window(INT_S16 screen) {
   if ((screen != 0 && screen != -1) || !main_window) return;
   delete_gl_context();
+  present_context = nullptr;
   if (full_screen_active) {
     ChangeDisplaySettingsA(nullptr, 0);
     full_screen_active = 0;
@@ -181,7 +186,14 @@ bool host_present_view(INT_S16 screen, const PIXEL_VIEW* view) {
   INT_S32 left = view->changed_left, top = view->changed_top, right = view->changed_right,
           bottom = view->changed_bottom;
   INT_S32 height = view->height;
-  HDC device_context = main_window ? GetDC(main_window) : nullptr;
+  if (main_window && !present_context) {
+    present_context = GetDC(main_window);
+    if (present_context) {
+      SetMapMode(present_context, MM_TEXT);
+      SetStretchBltMode(present_context, COLORONCOLOR);
+    }
+  }
+  HDC device_context = main_window ? present_context : nullptr;
   if (device_context) {
     BITMAPINFO info;
     ZeroMemory(&info, sizeof(info));
@@ -191,12 +203,9 @@ bool host_present_view(INT_S16 screen, const PIXEL_VIEW* view) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    SetMapMode(device_context, MM_TEXT);
-    SetStretchBltMode(device_context, COLORONCOLOR);
     // The source rectangle counts from the bitmap's bottom even though the bitmap is top-down.
     StretchDIBits(device_context, left, top, right - left + 1, bottom - top + 1, left, height - bottom - 1,
                   right - left + 1, bottom - top + 1, view->pixels, &info, DIB_RGB_COLORS, SRCCOPY);
-    ReleaseDC(main_window, device_context);
   }
   activity_flag = 1;
   return true;
