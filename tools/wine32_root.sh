@@ -32,25 +32,6 @@ own=" bin boot dev etc lib lib32 lib64 libx32 lost+found proc run sbin sys usr v
 
 fail() { echo "wine32_root: $*" >&2; exit 1; }
 
-# The system's Debian mirror: the first deb entry of apt's sources that names the release.
-mirror() {
-  local codename=$1 lists file
-  eval "$(apt-config shell lists Dir::Etc::sourcelist/f parts Dir::Etc::sourceparts/d)"
-  for file in "${parts%/}"/*.sources; do
-    [ -f "$file" ] || continue
-    awk -v codename="$codename" 'function end() { if (deb && suite && uri) { print uri; found = 1; exit }
-        deb = suite = 0; uri = "" }
-      /^[[:space:]]*$/ { end(); next }
-      /^Types:/ { for (i = 2; i <= NF; i++) if ($i == "deb") deb = 1 }
-      /^Suites:/ { for (i = 2; i <= NF; i++) if ($i == codename) suite = 1 }
-      /^URIs:/ { uri = $2 }
-      END { if (!found) end() }' "$file"
-  done
-  cat "$lists" "${parts%/}"/*.list 2>/dev/null |
-    awk -v codename="$codename" '$1 == "deb" { sub(/^deb[[:space:]]+(\[[^]]*\][[:space:]]+)?/, "");
-      if ($2 == codename) print $1 }' || true
-}
-
 install_into() {  # root folder: installs the packages with the root's own apt
   cp /etc/resolv.conf /etc/hosts "$1/etc/" 2>/dev/null || true
   unshare --mount bash -c 'mount -t proc proc "$0/proc" && mount --bind /dev "$0/dev" &&
@@ -74,7 +55,8 @@ make_root() {
   command -v debootstrap >/dev/null || fail "debootstrap is missing (Debian package debootstrap)"
   local codename url work
   codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-  url=$(mirror "$codename")
+  # The mirror that apt's sources name for the release itself (not its updates).
+  url=$(apt-get indextargets --format '$(REPO_URI)' "Codename: $codename" 'Created-By: Packages' | sort -u)
   url=${url%%$'\n'*}
   [ -n "$codename" ] && [ -n "$url" ] || fail "apt names no Debian mirror for the release \"$codename\""
   # Made beside its place and moved there whole, so that a run stopped halfway leaves no root that seems

@@ -29,7 +29,6 @@ velk_wine_start() {
   mkdir -p "$folder/home" || return 1
   VELK_WINE_FOLDER=$folder
   # Where this machine has no 32-bit Wine, that of the Debian i386 root (tools/wine32_root.sh) stands in.
-  export VELK_WINE32_ROOT=${VELK_WINE32_ROOT:-$HOME/.cache/velk-wine32-root}
   if ! dpkg-query -W -f '${Status}\n' wine32:i386 2>/dev/null | grep -q ' installed$' &&
       "${VELK_WINE_ENV%/*}/wine32_root.sh" usable; then
     "${VELK_WINE_ENV%/*}/wine32_root.sh" open "$folder/bin" $$ "${VELK_WINE_ENV%/tools/*}" || return 1

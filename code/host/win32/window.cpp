@@ -193,7 +193,7 @@ bool host_present_view(INT_S16 screen, const PIXEL_VIEW* view) {
       SetStretchBltMode(present_context, COLORONCOLOR);
     }
   }
-  HDC device_context = main_window ? present_context : nullptr;
+  HDC device_context = present_context;
   if (device_context) {
     BITMAPINFO info;
     ZeroMemory(&info, sizeof(info));
