@@ -125,68 +125,46 @@ check "amd64 refused: something was built" [ ! -s "$STATE/calls" ]
 
 check "a path pasted into shell code ran a command" [ ! -e "$top/ran" ]
 
-# The i386 root's script makes a root only where nothing but a root (or a half-made one) is lost. The
-# stand-ins of apt and sleep above are no longer on PATH.
-PATH=${PATH#"$bin:"}
-roots=$scratch/roots
-mkdir -p "$roots/bin"
+# The i386 root's script (debootstrap and apt stood in, the stand-in of sleep above no longer on PATH)
+# removes only a root, a half-made one or an empty folder, and refuses a folder of files by either name.
+PATH=${PATH#"$bin:"} roots=$scratch/roots
+mkdir -p "$roots/bin" "$roots/a/docs" "$roots/b.new" "$roots/c" "$roots/c.new"
+touch "$roots/a/docs/x" "$roots/b.new/x" "$roots/c.new/.made-unfinished" "$roots/c.new/half"
 stub "$roots/bin/apt-get" '[ "$1" != indextargets ] || echo http://deb.example/debian/'
 stub "$roots/bin/debootstrap" 'mkdir -p "$4"'
 stub "$roots/bin/unshare" '[ "$2" != debootstrap ] || { shift; exec "$@"; }'
 stub "$roots/bin/id" 'echo 0'
-make_root() {  # folder: runs "make" for it, its output in $out, its status in $status
-  status=0
-  out=$(PATH="$roots/bin:$PATH" VELK_WINE32_ROOT=$1 "$tools/wine32_root.sh" make 2>&1) || status=$?
-}
-mkdir -p "$roots/root/docs" "$roots/new.new/docs"
-echo kept >"$roots/root/docs/notes" && echo kept >"$roots/new.new/docs/notes"
-make_root "$roots/root"
-check "a folder of files taken for a root: status $status" [ "$status" = 1 ]
-check "a folder of files taken for a root: '$out'" grep -qF "wine32_root: $roots/root is neither an i386 root (it has no .made-* stamp) nor an empty folder, so it is left as it is: remove it yourself if it is what is left of a root, or name another folder in VELK_WINE32_ROOT" <<<"$out"
-make_root "$roots/new"
-check "a folder of files beside a root: status $status" [ "$status" = 1 ]
-check "a folder of files beside a root: not named" grep -qF "$roots/new.new is neither an i386 root" <<<"$out"
-check "a folder of files was removed" test -f "$roots/root/docs/notes" -a -f "$roots/new.new/docs/notes"
-# A half-made root that a stopped run left beside an empty folder: both replaced by the root.
-rm -rf "$roots/new"* && mkdir -p "$roots/new" "$roots/new.new" && touch "$roots/new.new/.made-unfinished" "$roots/new.new/half"
-make_root "$roots/new"
-check "a half-made root: status $status ($out)" [ "$status" = 0 ]
-check "a half-made root: not replaced" test ! -e "$roots/new.new" -a ! -e "$roots/new/half"
-check "a half-made root: no root made" compgen -G "$roots/new/.made-[0-9]*" >/dev/null
+make_root() { status=0 && out=$(PATH="$roots/bin:$PATH" VELK_WINE32_ROOT=$roots/$1 "$tools/wine32_root.sh" make 2>&1) || status=$?; }
+for name in a b; do
+  make_root $name
+  check "a folder of files taken for a root ($status): $out" grep -qF "is neither an i386 root (it has no .made-* stamp) nor an empty folder, so it is left as it is: remove it yourself if it is what is left of a root, or name another folder in VELK_WINE32_ROOT" <<<"$out"
+done
+check "a folder of files was removed" test -f "$roots/a/docs/x" -a -f "$roots/b.new/x"
+make_root c
+check "a half-made root not replaced ($status): $out" test -n "$(compgen -G "$roots/c/.made-[0-9]*")" -a ! -e "$roots/c/half"
 
+# The made root under a path holding shell code: the wrappers run its Wine; the process the namespace
+# is held for killed, every process with a thread in it ends (the Wine server and a program whose first
+# thread has ended), the wrappers refuse, and close removes the mark, signalling no other process.
 if "$tools/wine32_root.sh" usable; then
-  # The made root under a path holding shell code; the wrappers run its Wine, and the Wine server started
-  # through them ends with every mount of the namespace when the process the namespace is held for is
-  # killed; the wrappers then refuse to run.
-  ln -s "${VELK_WINE32_ROOT:-$HOME/.cache/velk-wine32-root}" "$roots/real's \$(touch ran)"
-  # Processes started apart from this shell, so that it never reports their kills.
-  apart() { "$@" </dev/null >/dev/null 2>&1 & echo $!; }
+  apart() { "$@" </dev/null >/dev/null 2>&1 & echo $!; }  # never reported by this shell when killed
+  in_namespace() { ls -l /proc/[0-9]*/task/[0-9]*/ns/mnt 2>/dev/null | grep -F " -> $1" | sed 's|.*/proc/\([0-9]*\)/.*|\1|' | uniq; }
+  ln -s "$(realpath "${VELK_WINE32_ROOT:-$HOME/.cache/velk-wine32-root}")" "$roots/real's \$(touch ran)"
   owner=$(apart sleep 600)
-  VELK_WINE32_ROOT="$roots/real's \$(touch ran)" "$tools/wine32_root.sh" open "$roots/open" $owner
-  holder=$(cat "$roots/open/holder")
-  namespace=$(readlink "/proc/$holder/ns/mnt")
-  mkdir "$roots/prefix"
-  out=$(cd "$roots" && "$roots/open/wine" --version 2>&1 && WINEPREFIX="$roots/prefix" open/wineserver -p >/dev/null 2>&1) || true
-  check "the wrappers: '$out'" grep -q '^wine-' <<<"$out"
-  check "the wrappers ran the root's path as a command" [ ! -e "$roots/ran" ]
-  in_namespace() {  # every process with a thread in it
-    ls -l /proc/[0-9]*/task/[0-9]*/ns/mnt 2>/dev/null | grep -F " -> $namespace" | sed 's|.*/proc/\([0-9]*\)/.*|\1|' | uniq
-  }
-  check "no Wine server in the namespace" grep -qx "wineserver.*" <(for pid in $(in_namespace); do cat "/proc/$pid/comm"; done)
-  # A program whose first thread has ended while another runs on, as a Wine program's may.
+  VELK_WINE32_ROOT="$roots/real's \$(touch ran)" "$tools/wine32_root.sh" open "$roots/open" "$owner"
+  holder=$(cat "$roots/open/holder") && namespace=$(readlink "/proc/$holder/ns/mnt") && mkdir "$roots/prefix"
+  out=$(cd "$roots" && open/wine --version 2>&1 && WINEPREFIX="$roots/prefix" open/wineserver -p >/dev/null 2>&1) || true
+  check "the wrappers: '$out', or the root's path ran" test "${out#wine-}" != "$out" -a ! -e "$roots/ran"
   printf '#include <pthread.h>\n#include <unistd.h>\nstatic void *nap(void *a) { sleep(600); return a; }\n%s\n' \
-    'int main(void) { pthread_t t; pthread_create(&t, 0, nap, 0); pthread_exit(0); }' |
-    cc -x c -pthread -o "$roots/first-ends" -
+    'int main(void) { pthread_t t; pthread_create(&t, 0, nap, 0); pthread_exit(0); }' | cc -x c -pthread -o "$roots/first-ends" -
   first=$(apart nsenter --mount="/proc/$holder/ns/mnt" -- "$roots/first-ends")
-  for _ in $(seq 100); do [ "$(in_namespace | grep -cx $first)" = 1 ] && break; sleep 0.1; done
+  for _ in $(seq 100); do in_namespace "$namespace" | grep -qx "$first" && break; sleep 0.1; done
+  check "no Wine server in the namespace" grep -qx "wineserver.*" <(for pid in $(in_namespace "$namespace"); do cat "/proc/$pid/comm"; done)
   kill -KILL "$owner"
-  for _ in $(seq 100); do [ -z "$(in_namespace)" ] && break; sleep 0.1; done
-  check "the namespace outlived its owner: $(in_namespace | tr '\n' ' ')" [ -z "$(in_namespace)" ]
-  check "the namespace's mark outlived it" [ ! -e "$roots/open/holder" ]
+  for _ in $(seq 100); do [ -z "$(in_namespace "$namespace")" ] && break; sleep 0.1; done
+  check "the namespace outlived its owner: $(in_namespace "$namespace" | tr '\n' ' ')" [ -z "$(in_namespace "$namespace")" ]
   status=0 && out=$("$roots/open/wine" --version 2>&1) || status=$?
-  check "a wrapper after the end: status $status, '$out'" [ "$status" = 1 ]
-  # A mark left by a holder that was killed, or naming a process that is no holder: removed, and that
-  # process left alone.
+  check "a wrapper after the end ($status): $out, or the mark is left" test "$status" = 1 -a ! -e "$roots/open/holder"
   other=$(apart sleep 600)
   for pid in "$holder" "$other"; do
     echo "$pid" >"$roots/open/holder"
