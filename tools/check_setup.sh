@@ -158,7 +158,7 @@ if "$tools/wine32_root.sh" usable; then
   printf '#include <pthread.h>\n#include <unistd.h>\nstatic void *nap(void *a) { sleep(600); return a; }\n%s\n' \
     'int main(void) { pthread_t t; pthread_create(&t, 0, nap, 0); pthread_exit(0); }' | cc -x c -pthread -o "$roots/first-ends" -
   first=$(apart nsenter --mount="/proc/$holder/ns/mnt" -- "$roots/first-ends")
-  for _ in $(seq 100); do in_namespace "$namespace" | grep -qx "$first" && break; sleep 0.1; done
+  for _ in $(seq 100); do [ "$(in_namespace "$namespace" | grep -cx "$first")" = 1 ] && break; sleep 0.1; done
   check "no Wine server in the namespace" grep -qx "wineserver.*" <(for pid in $(in_namespace "$namespace"); do cat "/proc/$pid/comm"; done)
   kill -KILL "$owner"
   for _ in $(seq 100); do [ -z "$(in_namespace "$namespace")" ] && break; sleep 0.1; done
