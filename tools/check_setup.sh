@@ -148,6 +148,7 @@ check "a half-made root not replaced ($status): $out" test -n "$(compgen -G "$ro
 # thread has ended), the wrappers refuse, and close removes the mark, signalling no other process.
 if "$tools/wine32_root.sh" usable; then
   apart() { "$@" </dev/null >/dev/null 2>&1 & echo $!; }  # never reported by this shell when killed
+  # shellcheck disable=SC2010  # the names below /proc are numbers
   in_namespace() { ls -l /proc/[0-9]*/task/[0-9]*/ns/mnt 2>/dev/null | grep -F " -> $1" | sed 's|.*/proc/\([0-9]*\)/.*|\1|' | uniq; }
   ln -s "$(realpath "${VELK_WINE32_ROOT:-$HOME/.cache/velk-wine32-root}")" "$roots/real's \$(touch ran)"
   owner=$(apart sleep 600)
