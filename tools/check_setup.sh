@@ -3,12 +3,15 @@
 # tools/install_packages.sh run in a scratch tree with apt's answers stood in by scripts on PATH (apt-get,
 # dpkg, sleep) and the builds by stand-ins (cmake, ctest, the fuzz and Windows scripts), for a mirror that
 # answers, one that refuses the i386 security list Wine needs and one that refuses a list a native package needs.
+# Then tools/wine32_root.sh: what "make" removes (debootstrap stood in), and where the i386 root is made
+# and this is root, its namespace as the Windows tests use it.
 # Usage: tools/check_setup.sh
 set -euo pipefail
 tools=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-top=$scratch/top bin=$scratch/bin
+# A tree whose path would run a command if a script pasted it into shell code.
+top="$scratch/top's \$(touch ran)" bin=$scratch/bin
 mkdir -p "$top/tools" "$top/tests/fuzz" "$bin"
 touch "$top/tests/fuzz/names_fuzz.cpp"
 for script in test_all.sh install_packages.sh apt_update.sh; do ln -s "$tools/$script" "$top/tools/$script"; done
@@ -119,6 +122,61 @@ run amd64 bash "$top/tools/test_all.sh"
 check "amd64 refused: status $status, not 2" [ "$status" = 2 ]
 check "amd64 refused: cmake not named" grep -q '^install_packages: cmake cannot be installed: the mirror refused' <<<"$out"
 check "amd64 refused: something was built" [ ! -s "$STATE/calls" ]
+
+check "a path pasted into shell code ran a command" [ ! -e "$top/ran" ]
+
+# The i386 root's script (debootstrap and apt stood in, the stand-in of sleep above no longer on PATH)
+# removes only a root, a half-made one or an empty folder, and refuses a folder of files by either name.
+PATH=${PATH#"$bin:"} roots=$scratch/roots
+mkdir -p "$roots/bin" "$roots/a/docs" "$roots/b.new" "$roots/c" "$roots/c.new"
+touch "$roots/a/docs/x" "$roots/b.new/x" "$roots/c.new/.made-unfinished" "$roots/c.new/half"
+stub "$roots/bin/apt-get" '[ "$1" != indextargets ] || echo http://deb.example/debian/'
+stub "$roots/bin/debootstrap" 'mkdir -p "$4"'
+stub "$roots/bin/unshare" '[ "$2" != debootstrap ] || { shift; exec "$@"; }'
+stub "$roots/bin/id" 'echo 0'
+make_root() { status=0 && out=$(PATH="$roots/bin:$PATH" VELK_WINE32_ROOT=$roots/$1 "$tools/wine32_root.sh" make 2>&1) || status=$?; }
+for name in a b; do
+  make_root $name
+  check "a folder of files taken for a root ($status): $out" grep -qF "is neither an i386 root (it has no .made-* stamp) nor an empty folder, so it is left as it is: remove it yourself if it is what is left of a root, or name another folder in VELK_WINE32_ROOT" <<<"$out"
+done
+check "a folder of files was removed" test -f "$roots/a/docs/x" -a -f "$roots/b.new/x"
+make_root c
+check "a half-made root not replaced ($status): $out" test -n "$(compgen -G "$roots/c/.made-[0-9]*")" -a ! -e "$roots/c/half"
+
+# The made root under a path holding shell code: the wrappers run its Wine; the process the namespace
+# is held for killed, every process with a thread in it ends (the Wine server and a program whose first
+# thread has ended), the wrappers refuse, and close removes the mark, signalling no other process.
+if "$tools/wine32_root.sh" usable; then
+  apart() { "$@" </dev/null >/dev/null 2>&1 & echo $!; }  # never reported by this shell when killed
+  # shellcheck disable=SC2010  # the names below /proc are numbers
+  in_namespace() { ls -l /proc/[0-9]*/task/[0-9]*/ns/mnt 2>/dev/null | grep -F " -> $1" | sed 's|.*/proc/\([0-9]*\)/.*|\1|' | uniq; }
+  ln -s "$(realpath "${VELK_WINE32_ROOT:-$HOME/.cache/velk-wine32-root}")" "$roots/real's \$(touch ran)"
+  owner=$(apart sleep 600)
+  VELK_WINE32_ROOT="$roots/real's \$(touch ran)" "$tools/wine32_root.sh" open "$roots/open" "$owner"
+  holder=$(cat "$roots/open/holder") && namespace=$(readlink "/proc/$holder/ns/mnt") && mkdir "$roots/prefix"
+  out=$(cd "$roots" && open/wine --version 2>&1 && WINEPREFIX="$roots/prefix" open/wineserver -p >/dev/null 2>&1) || true
+  check "the wrappers: '$out', or the root's path ran" test "${out#wine-}" != "$out" -a ! -e "$roots/ran"
+  printf '#include <pthread.h>\n#include <unistd.h>\nstatic void *nap(void *a) { sleep(600); return a; }\n%s\n' \
+    'int main(void) { pthread_t t; pthread_create(&t, 0, nap, 0); pthread_exit(0); }' | cc -x c -pthread -o "$roots/first-ends" -
+  first=$(apart nsenter --mount="/proc/$holder/ns/mnt" -- "$roots/first-ends")
+  for _ in $(seq 100); do [ "$(in_namespace "$namespace" | grep -cx "$first")" = 1 ] && break; sleep 0.1; done
+  check "no Wine server in the namespace" grep -qx "wineserver.*" <(for pid in $(in_namespace "$namespace"); do cat "/proc/$pid/comm"; done)
+  kill -KILL "$owner"
+  for _ in $(seq 100); do [ -z "$(in_namespace "$namespace")" ] && break; sleep 0.1; done
+  check "the namespace outlived its owner: $(in_namespace "$namespace" | tr '\n' ' ')" [ -z "$(in_namespace "$namespace")" ]
+  status=0 && out=$("$roots/open/wine" --version 2>&1) || status=$?
+  check "a wrapper after the end ($status): $out, or the mark is left" test "$status" = 1 -a ! -e "$roots/open/holder"
+  other=$(apart sleep 600)
+  for pid in "$holder" "$other"; do
+    echo "$pid" >"$roots/open/holder"
+    status=0 && "$tools/wine32_root.sh" close "$roots/open" || status=$?
+    check "closing a mark of process $pid: status $status" test "$status" = 0 -a ! -e "$roots/open/holder"
+  done
+  check "closing a mark of another process ended it" grep -q '^State:.*sleeping' "/proc/$other/status"
+  kill "$other"
+else
+  echo "check_setup: the i386 root's namespace is not checked: no root is made, or this is not root"
+fi
 
 [ "$failures" = 0 ] || exit 1
 echo "check_setup: passed"

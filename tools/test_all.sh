@@ -56,13 +56,14 @@ step() {  # name, command...
 }
 
 # Native build and tests.
-step "native build" bash -c "cmake -S '$top' -B '$top/build' -DCMAKE_BUILD_TYPE=Debug >/dev/null && cmake --build '$top/build' -j$jobs" &&
+# The builds' paths and job count go to their shell as arguments, never into its code.
+step "native build" bash -c 'cmake -S "$0" -B "$0/build" -DCMAKE_BUILD_TYPE=Debug >/dev/null && cmake --build "$0/build" -j"$1"' "$top" "$jobs" &&
   { (cd "$top/build" && ctest --output-on-failure -j"$jobs") 2>&1 | tee "$top/build/ctest.log"; [ "${PIPESTATUS[0]}" = 0 ] || status=1
     run_suite native "$top/build/ctest.log"; }
 
 # Sanitizers.
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-step "sanitizer build" bash -c "cmake -S '$top' -B '$top/build-sanitize' -DCMAKE_BUILD_TYPE=Debug -DVELK_SANITIZE=ON >/dev/null && cmake --build '$top/build-sanitize' -j$jobs" &&
+step "sanitizer build" bash -c 'cmake -S "$0" -B "$0/build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DVELK_SANITIZE=ON >/dev/null && cmake --build "$0/build-sanitize" -j"$1"' "$top" "$jobs" &&
   { (cd "$top/build-sanitize" && ctest --output-on-failure -j"$jobs") 2>&1 | tee "$top/build-sanitize/ctest.log"; [ "${PIPESTATUS[0]}" = 0 ] || status=1
     run_suite sanitizers "$top/build-sanitize/ctest.log"; }
 unset ASAN_OPTIONS UBSAN_OPTIONS

@@ -18,7 +18,10 @@
 #                                        their caller is in; put DIR first on PATH. Each FOLDER (the
 #                                        tree, say) is bound too where it lies below one of the root's own
 #   tools/wine32_root.sh close DIR       ends the holder
-# The root is $VELK_WINE32_ROOT, by default ~/.cache/velk-wine32-root.
+# The root is $VELK_WINE32_ROOT, by default ~/.cache/velk-wine32-root. Only a folder that carries a root's
+# stamp (.made-*) or is empty is ever removed or replaced. When the holder ends, so does every process in
+# its namespace (Wine's server, programs that outlived their caller), and with the last the namespace
+# and its mounts.
 set -euo pipefail
 self=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
 root=${VELK_WINE32_ROOT:-$HOME/.cache/velk-wine32-root}
@@ -31,6 +34,15 @@ stamp="$root/.made-$(printf '%s\n' "${packages[@]}" | cksum | cut -d ' ' -f 1)"
 own=" bin boot dev etc lib lib32 lib64 libx32 lost+found proc run sbin sys usr var "
 
 fail() { echo "wine32_root: $*" >&2; exit 1; }
+
+# Refuses a folder that is neither absent, nor empty, nor stamped as a root (a half-made one too): what
+# VELK_WINE32_ROOT or the home names may be anything.
+removable() {
+  [ -e "$1" ] || [ -L "$1" ] || return 0
+  [ -d "$1" ] && [ ! -L "$1" ] && { compgen -G "$1/.made-*" >/dev/null || [ -z "$(ls -A "$1")" ]; } ||
+    fail "$1 is neither an i386 root (it has no .made-* stamp) nor an empty folder, so it is left as it is:" \
+      "remove it yourself if it is what is left of a root, or name another folder in VELK_WINE32_ROOT"
+}
 
 install_into() {  # root folder: installs the packages with the root's own apt
   cp /etc/resolv.conf /etc/hosts "$1/etc/" 2>/dev/null || true
@@ -60,16 +72,21 @@ make_root() {
   url=${url%%$'\n'*}
   [ -n "$codename" ] && [ -n "$url" ] || fail "apt names no Debian mirror for the release \"$codename\""
   # Made beside its place and moved there whole, so that a run stopped halfway leaves no root that seems
-  # made. Its mounts (debootstrap's own too) live in a namespace of their own and end with it.
+  # made; until then its stamp says it is unfinished, so the next run knows it for one to remove. Its
+  # mounts (debootstrap's own too) live in a namespace of their own and end with it.
   work="$root.new"
+  removable "$root"
+  removable "$work"
   rm -rf "$work"
-  mkdir -p "$(dirname "$root")"
+  mkdir -p "$work"
+  touch "$work/.made-unfinished"
   echo "wine32_root: making an i386 root of Debian $codename from $url in $root"
   unshare --mount debootstrap --arch=i386 --variant=minbase "$codename" "$work" "$url" >"$work.log" 2>&1 ||
     { tail -n 5 "$work.log" >&2; fail "debootstrap failed (its log: $work.log)"; }
   install_into "$work"
-  rm -rf "$root" "$work.log"
-  mv "$work" "$root"
+  rm -f "$work.log"
+  # Over an empty folder only; a folder that has gained files since is refused.
+  mv -T "$work" "$root" 2>/dev/null || { removable "$root"; fail "$work could not be moved to $root"; }
   echo "wine32_root: Wine's 32-bit side is in $root"
 }
 
@@ -77,10 +94,12 @@ usable() {
   [ -f "$stamp" ] && [ "$(id -u)" = 0 ] && unshare --mount true 2>/dev/null
 }
 
-# In the holder's new namespace: binds the machine's folders into the root, says it is ready, and waits.
+# In the holder's new namespace: binds the machine's folders into the root, marks the namespace open by
+# writing its process number to the file READY, and waits for the process OWNER to end or for a TERM.
 hold() {
   local ready=$1 owner=$2 folder
   shift 2
+  trap 'leave "$ready"' TERM
   mount -t proc proc "$root/proc"
   mount --bind /dev "$root/dev"
   [ -d /dev/shm ] && mount --bind /dev/shm "$root/dev/shm"
@@ -99,30 +118,88 @@ hold() {
     mount --bind "/$folder" "$root/$folder"
   done
   echo $$ >"$ready"
-  while kill -0 "$owner" 2>/dev/null; do sleep 1; done
+  while kill -0 "$owner" 2>/dev/null; do
+    sleep 1 &
+    wait $!
+  done
+  leave "$ready"
 }
 
+# Ends the namespace: once its mark is gone no wrapper stays in it, and every other process in it is
+# killed until none is left, so that it ends with this one, the last, and its mounts with it. Each thread
+# is looked at: a Wine program's first thread may have ended while the others run on.
+leave() {
+  local pid task left=1
+  read -r pid 2>/dev/null <"$1" && [ "$pid" = $$ ] && rm -f "$1"
+  while [ $left = 1 ]; do
+    left=0
+    for task in /proc/[0-9]*/task/[0-9]*; do
+      pid=${task#/proc/}
+      pid=${pid%%/*}
+      [ "$pid" != $$ ] && [ "$task/ns/mnt" -ef /proc/$$/ns/mnt ] && kill -KILL "$pid" 2>/dev/null && left=1
+    done
+    [ $left = 0 ] || sleep 0.05
+  done
+  exit 0
+}
+
+# Status 0 while the process PID is the holder whose mark is the file MARK.
+is_holder() {
+  local arguments i
+  [[ $1 =~ ^[0-9]+$ ]] && mapfile -d '' -t arguments 2>/dev/null <"/proc/$1/cmdline" || return 1
+  for ((i = 1; i < ${#arguments[@]}; i++)); do
+    [ "${arguments[i - 1]}" = hold ] && [ "${arguments[i]}" = "$2" ] && return 0
+  done
+  return 1
+}
+
+# The wrappers enter the holder's namespace, leave at once when its mark is gone (it is ending), and run
+# the root's program in the folder their caller is in. The paths are quoted for the shell: they may hold
+# anything.
 open_root() {
-  local dir=$1 owner=$2 holder name i
+  local dir owner=$2 holder name
+  dir=$(realpath -m "$1")
   shift 2
   mkdir -p "$dir"
   rm -f "$dir/holder"
   setsid unshare --mount "$self" hold "$dir/holder" "$owner" "$@" </dev/null >/dev/null 2>&1 &
-  for i in $(seq 200); do [ -s "$dir/holder" ] && break; sleep 0.05; done
-  [ -s "$dir/holder" ] || fail "the i386 root's namespace did not start"
-  holder=$(cat "$dir/holder")
+  for _ in $(seq 200); do [ -s "$dir/holder" ] && break; sleep 0.05; done
+  holder=$(cat "$dir/holder" 2>/dev/null) && [[ $holder =~ ^[0-9]+$ ]] ||
+    fail "the i386 root's namespace did not start"
   for name in wine wineboot wineserver; do
-    printf '#!/bin/sh\nexec nsenter --mount=/proc/%s/ns/mnt -- chroot "%s" /usr/bin/env PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin /bin/sh -c '"'"'cd "$0" 2>/dev/null || cd /; exec "$@"'"'"' "$PWD" /usr/bin/%s "$@"\n' \
-      "$holder" "$root" "$name" >"$dir/$name"
+    {
+      echo '#!/bin/bash'
+      printf 'holder=%q mark=%q root=%q program=%q\n' "$holder" "$dir/holder" "$root" "/usr/bin/$name"
+      cat <<'EOF'
+exec nsenter --mount="/proc/$holder/ns/mnt" -- /bin/sh -c '
+  [ -e "$0" ] || { echo "wine32_root: the i386 root has been closed" >&2; exit 1; }
+  root=$1; shift
+  exec chroot "$root" /usr/bin/env PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin /bin/sh -c '\''
+    cd "$0" 2>/dev/null || cd /; exec "$@"'\'' "$@"' "$mark" "$root" "$PWD" "$program" "$@"
+EOF
+    } >"$dir/$name"
     chmod +x "$dir/$name"
   done
+}
+
+# Ends the holder of DIR and waits for its namespace to end; a holder that has already ended, or a mark
+# naming a process that is no holder of DIR, leaves only its mark to remove.
+close_root() {
+  local mark holder
+  mark=$(realpath -m "$1")/holder
+  if read -r holder 2>/dev/null <"$mark" && is_holder "$holder" "$mark"; then
+    kill -TERM "$holder" 2>/dev/null || true
+    for _ in $(seq 200); do is_holder "$holder" "$mark" || break; sleep 0.05; done
+    ! is_holder "$holder" "$mark" || fail "the i386 root's namespace (process $holder) did not end"
+  fi
+  rm -f "$mark"
 }
 
 case ${1:-} in
   make) make_root ;;
   usable) usable ;;
   open) shift; open_root "$@" ;;
-  close) [ -s "$2/holder" ] && kill "$(cat "$2/holder")" 2>/dev/null; rm -f "$2/holder" ;;
+  close) close_root "$2" ;;
   hold) shift; hold "$@" ;;
   *) echo "usage: tools/wine32_root.sh make | usable | open DIR PID [FOLDER...] | close DIR" >&2; exit 2 ;;
 esac
