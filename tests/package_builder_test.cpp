@@ -638,6 +638,63 @@ TEST(PackageBuilder, AFileAtTheInstallLogsPlaceIsRefused) {
   EXPECT_TRUE(package_builder::build_package(description, scratch.package + "installer.pkg", &error)) << error;
 }
 
+// Every key that names a folder of the installed computer takes it from a path variable: a folder given
+// without one (taken for the install location by the installer) is refused by its line with the form it
+// was meant as, as is one in the installer's own temporary folder; the form with the variable packs, and
+// the database holds it as written. The program ends such a run with status 1.
+TEST(PackageBuilder, EveryFolderKeyTakesItsFolderFromAPathVariable) {
+  INSTALLER_SCRATCH scratch("builder-folder-keys");
+  const std::string description = description_of(scratch);
+  const std::string head = "installation = A\ndefault_path = $ROOT0/opt/a\n";
+  const struct {
+    std::string key;     // the line, up to its folder
+    std::string folder;  // the folder without a variable
+    std::string error;   // after "<description>:<line>: "
+    std::string right;   // the folder as it is written
+  } cases[] = {
+      {"default_path = ", "opt/a", "default_path begins with a path variable, e.g. $ROOT0/opt/application: opt/a",
+       "$ROOT0/opt/a"},
+      {"uninstaller = A;uninstall.sh;", "bin", "the uninstaller's folder begins with a path variable, e.g. $HERE/bin: bin",
+       "$HERE/bin"},
+      {"desktop_shortcut = 1;run.sh;Run;", "bin",
+       "a shortcut's program folder begins with a path variable, e.g. $HERE/bin: bin", "$HERE/bin"},
+      {"menu_shortcut = 3;guide.txt;Guide;Group;", "docs",
+       "a shortcut's program folder begins with a path variable, e.g. $HERE/docs: docs", "$HERE/docs"},
+      {"log = ", "patch", "log begins with a path variable, e.g. $HERE/patch: patch", "$HERE/patch"},
+      {"log = ", "/var/log/a", "log begins with a path variable, e.g. $ROOT0/var/log/a: /var/log/a", "$ROOT0/var/log/a"},
+      {"patch_check = ", "logs", "patch_check begins with a path variable, e.g. $HERE/logs: logs", "$HERE/logs"},
+  };
+  for (const auto& c : cases) {
+    bool installation = c.key.compare(0, 12, "default_path") == 0;
+    std::string before = installation ? "installation = A\n" : head;
+    int line = installation ? 2 : 3;
+    std::string error;
+    ASSERT_TRUE(write_whole_file(description, text_bytes(before + c.key + c.folder + "\n")));
+    EXPECT_FALSE(package_builder::build_package(description, scratch.package + "installer.pkg", &error)) << c.key;
+    EXPECT_EQ(error, description + ":" + std::to_string(line) + ": " + c.error);
+    ASSERT_TRUE(write_whole_file(description, text_bytes(before + c.key + "$TEMP/" + c.folder + "\n")));
+    EXPECT_FALSE(package_builder::build_package(description, scratch.package + "installer.pkg", &error)) << c.key;
+    EXPECT_NE(error.find(":" + std::to_string(line) + ": "), std::string::npos) << error;
+    EXPECT_NE(error.find(" lies in $TEMP, the installer's own temporary folder"), std::string::npos) << error;
+    ASSERT_TRUE(write_whole_file(description, text_bytes(before + c.key + c.right + "\n")));
+    EXPECT_TRUE(package_builder::build_package(description, scratch.package + "installer.pkg", &error)) << error;
+  }
+  std::unique_ptr<DATABASE> database(scratch.load());
+  ASSERT_TRUE(database);
+  EXPECT_STREQ(database->PATCH.dest_path_from_inst_loc, "$HERE/logs");
+  database.reset();
+
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  ASSERT_TRUE(write_whole_file(description, text_bytes(head + "log = patch\n")));
+  std::string output = scratch.root + "output.txt";
+  EXPECT_EQ(run_command("'" + binary_dir + "/make_package' '" + description + "' '" + scratch.package +
+                        "installer.pkg' >'" + output + "' 2>&1"),
+            1);
+  EXPECT_EQ(read_whole_text(output),
+            "make_package: " + description + ":3: log begins with a path variable, e.g. $HERE/patch: patch\n");
+}
+
 // A folder that the package cannot be written into says why, with the system's own cause. As root the
 // folder is a file system mounted read-only in a mount namespace of its own.
 TEST(PackageBuilder, AnOutputFolderThatCannotBeWrittenSaysWhy) {
