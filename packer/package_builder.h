@@ -68,6 +68,9 @@ struct PACK_SUMMARY {
     std::string name;
     INT_U32 files = 0;  // its files (those of missing_file lines included)
     INT_U64 bytes = 0;  // the bytes they install
+    INT_U32 links = 0;  // the links of its tree, each packed as a copy of what it leads to
+    // The first few of them by path, each with where it leads: "bin/tool (to lib/tool.js)".
+    std::vector<std::string> first_links;
   };
   std::vector<INSTALLATION_FILES> installations;
   std::string path;  // the package, or the single-file installer

@@ -477,6 +477,46 @@ TEST(PackageBuilder, LinksArePackedAsWhatTheyLeadToUnderTheirOwnNames) {
   EXPECT_EQ(package_folder_entries(scratch), (std::vector<std::string>{"installer.pkg", "patch.xml"}));
 }
 
+// The summary counts the links packed as copies of what they lead to and names the first three by path,
+// each with where it leads: a file of the tree, a folder of the tree, a file outside it; the program
+// says so below the installation's files, the rest counted.
+TEST(PackageBuilder, LinksPackedAsCopiesAreCountedAndNamed) {
+  INSTALLER_SCRATCH scratch("builder-link-summary");
+  scratch.name_destination_from_root();  // for the program, which knows no "$SCRATCH"
+  const std::string outside = scratch.root + "outside/", files = scratch.source + "files/";
+  fs::create_directories(outside);
+  ASSERT_TRUE(write_whole_file(outside + "system.conf", text_bytes("outside\n")));
+  fs::create_symlink("../readme.txt", files + "bin/readme");
+  fs::create_directory_symlink("docs", files + "manual");
+  fs::create_symlink(outside + "system.conf", files + "bin/system.conf");
+  package_builder::PACK_SUMMARY made;
+  std::string error;
+  ASSERT_TRUE(package_builder::build_package(description_of(scratch), scratch.package + "installer.pkg", &error, 4096,
+                                             nullptr, &made))
+      << error;
+  ASSERT_EQ(made.installations.size(), 1u);
+  EXPECT_EQ(made.installations[0].files, 8u);
+  EXPECT_EQ(made.installations[0].links, 3u);
+  EXPECT_EQ(made.installations[0].first_links,
+            (std::vector<std::string>{"bin/readme (to readme.txt)",
+                                      "bin/system.conf (to " + outside + "system.conf, outside the files folder)",
+                                      "manual (to the folder docs)"}));
+
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  fs::create_symlink("guide.txt", files + "docs/guide-link.txt");  // twice: in docs and in manual
+  std::string output = scratch.root + "output.txt";
+  ASSERT_EQ(run_command("'" + binary_dir + "/make_package' '" + description_of(scratch) + "' '" + scratch.package +
+                        "installer.pkg' >'" + output + "' 2>&1"),
+            0);
+  std::vector<std::string> lines = read_lines(output);
+  ASSERT_EQ(lines.size(), 3u) << read_whole_text(output);
+  EXPECT_EQ(lines[1], "make_package: installation \"Test App\": 5 links packed as copies of what they lead to, "
+                      "installed as files and folders of their own, not as links: bin/readme (to readme.txt), "
+                      "bin/system.conf (to " + outside + "system.conf, outside the files folder), "
+                      "docs/guide-link.txt (to docs/guide.txt) and 2 more");
+}
+
 // Files the installation database cannot hold, or that change while they are packed, stop the packer with
 // their names: a path longer than its folder texts hold, a file whose bytes are not the size it showed
 // (a file of /proc, as a growing file would be), and an entry that is no file (a pipe).
