@@ -327,7 +327,8 @@ void application_main(INT_S16 argc, char** argv) {
   if (end_requested()) end_one_shot(EXIT_JOB_FAILED);
   if (!loaded) {
     // One message, which says where the package was looked for and why it did not load; the run ends
-    // with the status of a fatal error.
+    // with the status of a fatal error. A copy of attached data goes before the message waits.
+    discard_attached_copy();
     close_main_window(0);
     std::string text = package_not_found_text(*database);
     std::string folder_named = configuration_folder_hint();

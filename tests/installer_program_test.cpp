@@ -241,6 +241,7 @@ TEST(InstallerProgram, StartUpFailuresAreSaidAlikeOnBothHosts) {
   for (const std::string mode : {"", "-v "}) {
     EXPECT_EQ(run(mode + "-x " + quoted(empty_text + "/installer.xml")), FATAL_EXIT_STATUS) << mode;
     std::string text = read_whole_text(output);
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());  // Windows' standard error in text mode
     size_t at = text.find(looked);
     ASSERT_NE(at, std::string::npos) << text;
     EXPECT_EQ(text.substr(text.size() - advice.size()), advice) << text;
