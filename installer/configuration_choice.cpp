@@ -166,7 +166,8 @@ WM_RESULT configuration_chosen(WM_SCREEN_OBJECT* object, INT_U32, INT_U32 result
   }
   // Without a package there the selector stays open, so that another folder can be chosen.
   if (!database->load_package(PACKAGE_FILE_NAME)) {
-    show_message_box("No installation data found!", "Make sure you have got all required files.");
+    show_message_box(PACKAGE_NOT_FOUND_CAPTION,
+                     (package_not_found_text(*database) + "\n" + PACKAGE_NOT_FOUND_ADVICE).c_str());
     return 0;
   }
   if (!open_installer_window(false)) {

@@ -123,6 +123,12 @@ std::string location_path_text(const char* text, const char* application);
 // application's), then from the drive root.
 std::string chosen_location_text(const FOLDER& folder);
 
+// The message of a package that did not load (DATABASE::load_package): its caption, the sentence that
+// names the folder and the file looked for with the cause, and the advice that ends it.
+extern const char* const PACKAGE_NOT_FOUND_CAPTION;
+extern const char* const PACKAGE_NOT_FOUND_ADVICE;
+std::string package_not_found_text(const DATABASE& database);
+
 // A command-line file name: "$HERE/" is put before a text that does not begin with '$'; the file name
 // is the part after the last '/', the folder (which must exist; nothing is created) the part before
 // it, set relative to here ("$HERE"). False when the folder does not exist or the name is empty or

@@ -212,6 +212,14 @@ static void report_kept_folder(const char* path_text, const char* cause) {
   console_flush();  // at the program's very end too
 }
 
+// A name of "-x" that is a folder was meant as the package's folder: the name to give in it, or empty.
+static std::string configuration_folder_hint() {
+  FOLDER named(database->data_folder);
+  if (!configuration_named || !named.enter(database->xml_name.text, false)) return std::string();
+  std::string folder = printable_text(configuration_argument.c_str());
+  return "\"" + folder + "\" is a folder: for the package in it, give \"" + folder + "/installer.xml\"";
+}
+
 // Automatic mode installs the package that the program carries (copied out without any window), or,
 // when none is attached or "-x" names a folder, "installer.pkg" of the data folder.
 static void run_automatic_mode() {
@@ -231,19 +239,14 @@ static void run_automatic_mode() {
   // A request to end the program cuts the loading short too.
   if (end_requested()) end_automatic_mode_early();
   if (!loaded) {
-    // Where the package was looked for, and why it did not load; a name of "-x" that is a folder was
-    // meant as the package's folder.
+    // Where the package was looked for, and why it did not load.
     console_print("ERROR: unable to load data\n");
     const char* path = database->data_folder.get_path_text(PACKAGE_FILE_NAME);
     console_print(format_text("%s%s%s\n", path ? printable_text(path).c_str() : "", path ? ": " : "",
                               printable_text(database->load_failure.c_str()).c_str())
                       .c_str());
-    FOLDER named(database->data_folder);
-    if (configuration_named && named.enter(database->xml_name.text, false)) {
-      std::string folder = printable_text(configuration_argument.c_str());
-      console_print(("\"" + folder + "\" is a folder: for the package in it, give \"" + folder + "/installer.xml\"\n").c_str());
-      console_print(CONFIGURATION_EXPECTED);
-    }
+    std::string folder_named = configuration_folder_hint();
+    if (!folder_named.empty()) console_print((folder_named + "\n" + CONFIGURATION_EXPECTED).c_str());
     end_one_shot(EXIT_JOB_NOT_STARTED);
   }
   if (verbose) print_location_folders();
@@ -323,10 +326,15 @@ void application_main(INT_S16 argc, char** argv) {
   // Asked to end while it started (which may cut the loading short): no wizard opens.
   if (end_requested()) end_one_shot(EXIT_JOB_FAILED);
   if (!loaded) {
+    // One message, which says where the package was looked for and why it did not load; the run ends
+    // with the status of a fatal error. A copy of attached data goes before the message waits.
     discard_attached_copy();
     close_main_window(0);
-    show_message_box("No installation data found!", "Make sure you have got all required files.");
-    fatal_exit("No installation data found!");
+    std::string text = package_not_found_text(*database);
+    std::string folder_named = configuration_folder_hint();
+    if (!folder_named.empty()) text += "\n" + folder_named + ".";
+    show_message_box(PACKAGE_NOT_FOUND_CAPTION, (text + "\n" + PACKAGE_NOT_FOUND_ADVICE).c_str());
+    end_one_shot(FATAL_EXIT_STATUS);
   }
   if (verbose) print_location_folders();
 

@@ -35,6 +35,14 @@ INT_S32 DATABASE::package_buffer_size() const {
   return file_cache_sz > (INT_U32)DATA_FILE_LARGEST_BUFFER ? DATA_FILE_LARGEST_BUFFER : (INT_S32)file_cache_sz;
 }
 
+const char* const PACKAGE_NOT_FOUND_CAPTION = "No installation data found!";
+const char* const PACKAGE_NOT_FOUND_ADVICE = "Make sure you have got all required files.";
+
+std::string package_not_found_text(const DATABASE& database) {
+  return "The installer looked for its package \"" + std::string(PACKAGE_FILE_NAME) + "\" in the folder \"" +
+         printable_text(database.data_folder.path) + "\": " + printable_text(database.load_failure.c_str()) + ".";
+}
+
 bool DATABASE::load_package(const char* name) {
   load_failure = std::string("the package \"") + (name ? name : "") + "\" cannot be opened";
   forget_file_failure();

@@ -121,8 +121,30 @@ std::string chosen_location_text(const FOLDER& folder) {
   return "$ROOT" + std::to_string(drive) + "/" + below;
 }
 
+// The drive letter of a text that begins with one and ':' (C:\, C:/, C:), else 0.
+static char drive_letter_of(const std::string& text) {
+  bool letter = text.size() >= 2 && text[1] == ':' &&
+                ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
+  return letter ? text[0] : 0;
+}
+
+// A network path: two separators and the server's name (\\server\share; also //server/share where the
+// host's separator is a backslash: on Linux that is a path from the root).
+static bool is_network_path(const std::string& text) {
+  auto separator = [](char c) { return c == '/' || c == '\\'; };
+  return text.size() > 2 && separator(text[0]) && separator(text[1]) && !separator(text[2]) &&
+         (text[0] == '\\' || text[1] == '\\' || PATH_SEPARATOR == '\\');
+}
+
+// A path in the form of a computer's own paths rather than a path-variable text: from a root (/srv,
+// \srv), on a drive (C:\srv, C:/srv) or on a server (\\server\share). The same on every host, so that a
+// path of either kind is answered alike.
+static bool is_host_path(const std::string& text) {
+  return (!text.empty() && (text[0] == '/' || text[0] == '\\')) || drive_letter_of(text);
+}
+
 bool set_folder_and_name(const char* argument, FOLDER* folder, char* name, FOLDER* here) {
-  if (!argument || !folder || !name) return false;
+  if (!argument || !folder || !name || is_host_path(argument)) return false;
   std::string text = argument[0] == '$' ? std::string(argument) : std::string("$HERE/") + argument;
   size_t slash = text.find_last_of('/');
   std::string folder_text = slash == std::string::npos ? std::string("$HERE") : text.substr(0, slash);
@@ -138,20 +160,43 @@ bool set_folder_and_name(const char* argument, FOLDER* folder, char* name, FOLDE
 
 std::string file_argument_problem(const char* argument, const FOLDER* here, const char* example) {
   std::string text = argument ? argument : "";
-  bool drive_letter = text.size() >= 2 && text[1] == ':' &&
-                      ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
-  if (!text.empty() && (text[0] == '/' || text[0] == '\\' || drive_letter)) {
-    // The drive of the path (the first drive for a path without one), then the path with '/'.
+  char drive_letter = drive_letter_of(text);
+  std::string shown = printable_text(text.c_str());
+  if (is_network_path(text)) {
+    // No drive root names a server's share: only a drive letter that the share is mapped to.
+    std::string path = text.substr(2);
+    for (char& c : path)
+      if (c == '\\') c = '/';
+    size_t server = path.find('/');
+    size_t share = server == std::string::npos ? std::string::npos : path.find('/', server + 1);
+    std::string below = share == std::string::npos ? "/" : path.substr(share);
+    return "\"" + shown + "\" is a network path: give it from the root of a drive that its share is mapped to, as "
+           "\"$ROOT\" and that drive's number followed by the path in the share: \"" + printable_text(below.c_str()) + "\"";
+  }
+  if (is_host_path(text)) {
+    // The drive of the path (the first drive for a path without one), then the path with '/'. A letter
+    // that none of the host's lettered drives has names no drive.
     INT_S32 drive = 0;
+    bool lettered = false, found = false;
+    std::string drives;
     for (INT_S32 i = 0; drive_letter && i < get_drive_count(); i++) {
       const char* root = get_drive_root_text((INT_S16)i);
-      if (root && (root[0] | 0x20) == (text[0] | 0x20)) drive = i;
+      if (!root || root[0] == 0 || root[1] != ':') continue;
+      lettered = true;
+      drives += std::string(drives.empty() ? "" : ", ") + "\"$ROOT" + std::to_string(i) + "\" " + root[0] + ":";
+      if ((root[0] | 0x20) == (drive_letter | 0x20)) {
+        drive = i;
+        found = true;
+      }
     }
+    if (lettered && !found)
+      return "\"" + shown + "\" names the drive " + drive_letter + ":, which this computer does not have (its drives: " +
+             drives + ")";
     std::string rest = drive_letter ? text.substr(2) : text;
     for (char& c : rest)
       if (c == '\\') c = '/';
     if (rest.empty() || rest[0] != '/') rest.insert(0, "/");
-    return "\"" + printable_text(text.c_str()) + "\" is a path of this computer: give it from the drive root, as \"$ROOT" +
+    return "\"" + shown + "\" is a path of this computer: give it from the drive root, as \"$ROOT" +
            std::to_string(drive) + "\" followed by the path: \"$ROOT" + std::to_string(drive) +
            printable_text(rest.c_str()) + "\"";
   }
@@ -160,7 +205,6 @@ std::string file_argument_problem(const char* argument, const FOLDER* here, cons
   size_t slash = full.find_last_of('/');
   std::string folder_text = slash == std::string::npos ? std::string("$HERE") : full.substr(0, slash);
   std::string name = slash == std::string::npos ? full : full.substr(slash + 1);
-  std::string shown = printable_text(text.c_str());
   if (name.empty() || name[0] == '$') {
     std::string said = "\"" + shown + "\" names a folder and no file in it: give a file name in that folder";
     if (example) {

@@ -204,6 +204,15 @@ void PACKER::given_once(int n, const std::string& scope, const std::string& what
                      std::to_string(first.first->second) + "); the later one holds");
 }
 
+// The form with a path variable that a folder text without one was meant as: below the install location
+// "$HERE/" and the text ("bin" is "$HERE/bin"), from the drive root "$ROOT0" and the text ("/var/log" is
+// "$ROOT0/var/log"); the example for any other (a Windows path, nothing).
+static std::string variable_form(const std::string& value, const std::string& example) {
+  if (!value.empty() && value[0] == '/') return "$ROOT0" + value;
+  bool other = value.empty() || value[0] == '\\' || value[0] == '$' || (value.size() >= 2 && value[1] == ':');
+  return other ? example : "$HERE/" + value;
+}
+
 // Why a folder text (what: the key or part that gives it, example: a right one) does not begin with a
 // path variable that the installer knows ("$ROOT" and the drive's number for a drive), or begins with
 // "$TEMP", the installer's own temporary folder, which goes when the installer ends and would take what
@@ -262,6 +271,12 @@ bool PACKER::read_key(int n, const std::string& key, const std::string& value) {
     return true;
   }
   if (key == "title" || key == "application" || key == "log" || key == "patch_check") {
+    // The folders of the install log and of the earlier one are taken from a path variable, as every
+    // folder of the installed computer is: without one the installer would take the install location.
+    bool folder = key == "log" || key == "patch_check";
+    std::string example = variable_form(value, key == "log" ? "$HERE/logs" : "$HERE");
+    std::string problem = folder && !value.empty() ? folder_variable_problem(key, example, value) : std::string();
+    if (!problem.empty()) return fail_at(n, problem);
     if (!fits(n, key, value)) return false;
     given_once(n, key, key);
     (key == "title" ? title : key == "application" ? application : key == "log" ? log_path : patch_path) = value;
@@ -313,7 +328,9 @@ bool PACKER::read_key(int n, const std::string& key, const std::string& value) {
                             std::to_string(current->uninstaller.size()) + ": " + value);
     for (const std::string& part : current->uninstaller)
       if (part.empty()) return fail_at(n, "an uninstaller's name, file name and folder are not empty: " + value);
-    std::string problem = folder_variable_problem("the uninstaller's folder", "$HERE/bin", current->uninstaller[2]);
+    const std::string& folder = current->uninstaller[2];
+    std::string problem =
+        folder_variable_problem("the uninstaller's folder", variable_form(folder, "$HERE/bin"), folder);
     if (!problem.empty()) return fail_at(n, problem);
     return fits(n, "a part of the uninstaller", current->uninstaller[0]) &&
            fits(n, "a part of the uninstaller", current->uninstaller[1]) &&
@@ -387,7 +404,8 @@ bool PACKER::read_shortcut(int n, bool menu, const std::string& value) {
                           ";): " + parts[1]);
   // A program folder names a folder of the installed computer; without one the program is its name.
   if (!parts.back().empty()) {
-    std::string problem = folder_variable_problem("a shortcut's program folder", "$HERE/bin", parts.back());
+    std::string problem = folder_variable_problem("a shortcut's program folder",
+                                                  variable_form(parts.back(), "$HERE/bin"), parts.back());
     if (!problem.empty()) return fail_at(n, problem);
   }
   for (const std::string& part : parts)

@@ -69,10 +69,25 @@ int main(int argc, char** argv) {
     print_lines("", error);
     return 1;
   }
-  for (const auto& installation : made.installations)
+  for (const auto& installation : made.installations) {
     std::printf("make_package: installation \"%s\": %u file%s, %llu bytes\n", installation.name.c_str(),
                 (unsigned)installation.files, installation.files == 1 ? "" : "s",
                 (unsigned long long)installation.bytes);
+    // Links are installed as copies of what they lead to: a program that finds its files through the
+    // path of its link finds them no more.
+    if (!installation.links) continue;
+    std::string named;
+    for (size_t i = 0; i < installation.first_links.size(); i++)
+      named += (i ? ", " : "") + installation.first_links[i];
+    if (installation.links > installation.first_links.size())
+      named += " and " + std::to_string(installation.links - installation.first_links.size()) + " more";
+    bool one = installation.links == 1;
+    std::printf("make_package: installation \"%s\": %u link%s packed as %s of what %s to, installed as %s, not "
+                "as %s: %s\n",
+                installation.name.c_str(), (unsigned)installation.links, one ? "" : "s", one ? "a copy" : "copies",
+                one ? "it leads" : "they lead", one ? "a file or folder of its own" : "files and folders of their own",
+                one ? "a link" : "links", named.c_str());
+  }
   std::printf("make_package: made %s: %llu bytes, %s\n", made.path.c_str(), (unsigned long long)made.size,
               single ? "the installer program with its package compressed"
                      : "the files uncompressed in blocks of 4096 bytes");

@@ -22,8 +22,8 @@
 //     menu_shortcut = <type>;<program name>;<link name>;<menu folder>;<program folder>
 //                                        (type 1 program, 2 web link, 3 document; a program folder
 //                                         "$HERE" or below it must hold the program among the files)
-//   log = <install log folder, relative to the install location>   (default: the install location)
-//   patch_check = <folder of an earlier install log that must match, relative to the install location>
+//   log = <install log folder from a path variable, e.g. $HERE/logs>   (default: the install location)
+//   patch_check = <folder of an earlier install log that must match, from a path variable: $HERE>
 //   language = <name>;<licence file or empty>;<readme file or empty>   (default "English" alone)
 //   minimum_size = <smallest window width>;<smallest window height>
 //   window = <width>;<height>            (default 640;480)
@@ -68,6 +68,9 @@ struct PACK_SUMMARY {
     std::string name;
     INT_U32 files = 0;  // its files (those of missing_file lines included)
     INT_U64 bytes = 0;  // the bytes they install
+    INT_U32 links = 0;  // the links of its tree, each packed as a copy of what it leads to
+    // The first few of them by path, each with where it leads: "bin/tool (to lib/tool.js)".
+    std::vector<std::string> first_links;
   };
   std::vector<INSTALLATION_FILES> installations;
   std::string path;  // the package, or the single-file installer

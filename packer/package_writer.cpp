@@ -294,12 +294,27 @@ void PACKER::fill_database(DATABASE* database) {
   }
 }
 
+// The first links of installation n, each with where it leads: below the files folder by its path
+// there, elsewhere by its real path.
+void PACKER::note_links(size_t n, std::vector<std::string>* out) {
+  std::error_code code;
+  fs::path root = fs::canonical(base / fs::u8path(installation_lines[n].files_folder), code);
+  for (size_t i = 0; i < links[n].size() && i < SUMMARY_LINKS; i++) {
+    const PACKED_LINK& link = links[n][i];
+    fs::path inside = link.target.lexically_relative(root);
+    bool outside = code || inside.empty() || *inside.begin() == "..";
+    out->push_back(link.relative + " (to " + (link.folder ? "the folder " : "") +
+                   (outside ? link.target.u8string() + ", outside the files folder" : inside.generic_u8string()) + ")");
+  }
+}
+
 // The files, the licences and readmes, then the database, into the open package.
 bool PACKER::fill_package(DATABASE* database) {
   summary->installations.clear();
   for (size_t n = 0; n < installation_lines.size(); n++) {
     const INSTALLATION_LINES& lines = installation_lines[n];
-    summary->installations.push_back({lines.name, 0, 0});
+    summary->installations.push_back({lines.name, 0, 0, (INT_U32)links[n].size(), {}});
+    note_links(n, &summary->installations[n].first_links);
     for (size_t i = 0; i < files[n].size(); i++) {
       const TREE_FILE& tree_file = files[n][i];
       INSTALLATION_FILE& file = database->installations[n].files[i];

@@ -84,6 +84,14 @@ struct TREE_FILE {
   fs::path real;  // the file itself: its path with every link followed
 };
 
+// A link of an installation's tree, packed as a copy of what it leads to: its path below the files
+// folder, and where it leads (the real path), a folder or a file.
+struct PACKED_LINK {
+  std::string relative;
+  fs::path target;
+  bool folder = false;
+};
+
 // The folder below the install location that a "$HERE" text names ("" for the install location) in
 // relative: 1. A text of another path variable: 0. A ".." step out of the install location: -1.
 int install_folder_part(const std::string& text, std::string* relative);
@@ -222,6 +230,7 @@ private:
   std::vector<TEXT_LINE> texts;
   std::vector<STYLE_COLOUR_LINE> style_colours;
   std::vector<std::vector<TREE_FILE>> files;  // per installation, in name order
+  std::vector<std::vector<PACKED_LINK>> links;  // per installation, the links packed as copies
   std::set<fs::path> walked_folders;          // the real paths of every folder packed
 
   PACKAGE* package = nullptr;
@@ -261,6 +270,9 @@ private:
                  bool exact = false, const fs::path* real_path = nullptr);
   void fill_database(DATABASE* database);
   bool fill_package(DATABASE* database);
+  // The links that the summary names, at most.
+  static const size_t SUMMARY_LINKS = 3;
+  void note_links(size_t n, std::vector<std::string>* out);
   bool write(const std::string& path, INT_S32 block_size);
 };
 

@@ -17,14 +17,14 @@ static bool holds(const fs::path& outer, const fs::path& inner) {
 }
 
 // Adds the regular files below folder (relative: its path below the files folder, empty or ending in
-// '/') to files. chain: the real paths of the folders on the way there from the files folder, so that
-// no link leads back to one of them or to a folder above them; walked gets the real path of every
-// folder walked. Each entry that cannot be packed (a link that leads nowhere, an entry that is neither a
-// file nor a folder, a folder that cannot be listed) adds a problem and the walk goes on; false only
-// when there are more files than an installation holds.
+// '/') to files, and each link followed to links. chain: the real paths of the folders on the way there
+// from the files folder, so that no link leads back to one of them or to a folder above them; walked
+// gets the real path of every folder walked. Each entry that cannot be packed (a link that leads
+// nowhere, an entry that is neither a file nor a folder, a folder that cannot be listed) adds a problem
+// and the walk goes on; false only when there are more files than an installation holds.
 static bool walk_tree(const fs::path& folder, const std::string& relative, std::vector<fs::path>* chain,
-                      std::set<fs::path>* walked, std::vector<TREE_FILE>* files, std::vector<std::string>* notes,
-                      std::vector<std::string>* problems, std::string* error) {
+                      std::set<fs::path>* walked, std::vector<TREE_FILE>* files, std::vector<PACKED_LINK>* links,
+                      std::vector<std::string>* notes, std::vector<std::string>* problems, std::string* error) {
   std::error_code code;
   std::vector<fs::path> entries;
   for (fs::directory_iterator it(folder, code), end; !code && it != end; it.increment(code))
@@ -63,6 +63,7 @@ static bool walk_tree(const fs::path& folder, const std::string& relative, std::
         continue;
       }
       files->push_back({relative + name, entry, false, 0, real});
+      if (link) links->push_back({relative + name, real, false});
       continue;
     }
     if (!fs::is_directory(status)) {
@@ -81,9 +82,10 @@ static bool walk_tree(const fs::path& folder, const std::string& relative, std::
       notes->push_back(entry.string() + ": a link to " + real.string() + ", a folder that holds it: not followed");
       continue;
     }
+    if (link) links->push_back({relative + name, real, true});
     chain->push_back(real);
     walked->insert(real);
-    bool walked_all = walk_tree(entry, relative + name + "/", chain, walked, files, notes, problems, error);
+    bool walked_all = walk_tree(entry, relative + name + "/", chain, walked, files, links, notes, problems, error);
     chain->pop_back();
     if (!walked_all) return false;
   }
@@ -113,6 +115,7 @@ static const size_t PROBLEM_LIMIT = 50;
 // each problem of every tree is named (up to PROBLEM_LIMIT) before the packer stops.
 bool PACKER::list_files() {
   files.resize(installation_lines.size());
+  links.resize(installation_lines.size());
   std::vector<std::string> problems;
   for (size_t i = 0; i < installation_lines.size(); i++) {
     const INSTALLATION_LINES& lines = installation_lines[i];
@@ -122,7 +125,9 @@ bool PACKER::list_files() {
     if (!fs::is_directory(root, code)) return fail_at(line, "the files folder " + root.string() + " is not a folder");
     std::vector<fs::path> chain = {fs::canonical(root, code)};
     walked_folders.insert(chain[0]);
-    if (!walk_tree(root, "", &chain, &walked_folders, &files[i], notes, &problems, &error)) return false;
+    if (!walk_tree(root, "", &chain, &walked_folders, &files[i], &links[i], notes, &problems, &error)) return false;
+    std::sort(links[i].begin(), links[i].end(),
+              [](const PACKED_LINK& a, const PACKED_LINK& b) { return a.relative < b.relative; });
     std::set<std::string> present;
     for (const TREE_FILE& file : files[i]) present.insert(file.relative);
     for (const auto& missing : lines.missing_files) {

@@ -170,6 +170,88 @@ TEST(InstallerProgram, HostPathsAreAnsweredWithTheDriveRootForm) {
   std::string windows = file_argument_problem("C:\\Package\\installer.xml");
   EXPECT_NE(windows.find(" is a path of this computer: give it from the drive root, as \"$ROOT"), std::string::npos);
   EXPECT_EQ(windows.substr(windows.size() - 23), "/Package/installer.xml\"") << windows;
+  // A server's share has no drive root of its own: only a drive that it is mapped to.
+  EXPECT_EQ(file_argument_problem("\\\\server\\share\\pkg\\installer.xml"),
+            "\"\\\\server\\share\\pkg\\installer.xml\" is a network path: give it from the root of a drive that its "
+            "share is mapped to, as \"$ROOT\" and that drive's number followed by the path in the share: "
+            "\"/pkg/installer.xml\"");
+  // Where the drives have letters, one that the computer does not have is said so, with those it has.
+  std::string drives;
+  for (INT_S32 i = 0; i < get_drive_count(); i++) {
+    const char* root = get_drive_root_text((INT_S16)i);
+    if (root[1] == ':') drives += std::string(drives.empty() ? "" : ", ") + "\"$ROOT" + std::to_string(i) + "\" " + root[0] + ":";
+  }
+  if (!drives.empty() && drives.find(" Q:") == std::string::npos) {
+    EXPECT_EQ(file_argument_problem("Q:\\pkg\\installer.xml"),
+              "\"Q:\\pkg\\installer.xml\" names the drive Q:, which this computer does not have (its drives: " + drives + ")");
+  }
+}
+
+// Start-up failures are said alike on both hosts. A "-x" that is a path of the computer (of a drive, with
+// '\\' or '/', or of a server) is refused at once, with or without "-a", with the form to give; a package
+// that is not found is one message that names the folder and the file looked for, ending with the
+// fatal status; "-v" prints its folders before it.
+TEST(InstallerProgram, StartUpFailuresAreSaidAlikeOnBothHosts) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  INSTALLER_SCRATCH scratch("program-start");
+  std::string output = scratch.root + "output.txt";
+  std::string empty = scratch.root + "empty";
+  std::filesystem::create_directories(empty);
+  FOLDER folder;
+  ASSERT_TRUE(folder.set_if_folder(empty.c_str()));
+#ifdef _WIN32
+  const std::string installer = std::filesystem::absolute(binary_dir + "/installer.exe").string();
+  auto quoted = [](const std::string& text) { return "\"" + text + "\""; };
+  auto run = [&](const std::string& arguments) {
+    return std::system(("\"\"" + installer + "\" " + arguments + " >\"" + output + "\" 2>&1\"").c_str());
+  };
+  const std::string empty_text = root_text(empty);
+#else
+  auto quoted = [](const std::string& text) { return "'" + text + "'"; };
+  auto run = [&](const std::string& arguments) {
+    return run_command("env -u DISPLAY VELK_HEADLESS=1 HOME='" + scratch.root + "home' XDG_DATA_HOME='" + scratch.root +
+                       "home/data' TMPDIR='" + scratch.root + "tmp' '" + binary_dir + "/installer' " + arguments +
+                       " >'" + output + "' 2>&1");
+  };
+  const std::string empty_text = "$ROOT0" + empty;
+#endif
+  const std::string expected = "\"-x\" takes a file name in the folder that holds \"installer.pkg\" (the name itself "
+                               "need not exist)\n";
+  for (const std::string argument :
+       {"C:\\w9\\pkg\\quitcopy\\installer.xml", "C:/w9/pkg/quitcopy/installer.xml", "\\\\server\\share\\pkg\\installer.xml"}) {
+    for (const std::string mode : {"-a ", ""}) {
+      EXPECT_EQ(run(mode + "-x " + quoted(argument)), EXIT_JOB_NOT_STARTED) << mode << argument;
+      EXPECT_EQ(read_whole_text(output), "ERROR: " + file_argument_problem(argument.c_str()) + "\n" + expected);
+    }
+  }
+  // The drive of C: by its number.
+  std::string drive = "0";
+  for (INT_S32 i = 0; i < get_drive_count(); i++)
+    if ((get_drive_root_text((INT_S16)i)[0] | 0x20) == 'c') drive = std::to_string(i);
+  EXPECT_NE(file_argument_problem("C:\\w9\\pkg\\quitcopy\\installer.xml")
+                .find("\"$ROOT" + drive + "/w9/pkg/quitcopy/installer.xml\""),
+            std::string::npos);
+
+  // No package in the folder that "-x" names: one message, in the wizard's start as "-v" makes it too.
+  const std::string looked = "No installation data found!: The installer looked for its package \"installer.pkg\" in "
+                             "the folder \"" + std::string(folder.path) + "\": the package \"installer.pkg\" cannot be "
+                             "opened (";
+  const std::string advice = ").\nMake sure you have got all required files.\n";
+  for (const std::string mode : {"", "-v "}) {
+    EXPECT_EQ(run(mode + "-x " + quoted(empty_text + "/installer.xml")), FATAL_EXIT_STATUS) << mode;
+    std::string text = read_whole_text(output);
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());  // Windows' standard error in text mode
+    size_t at = text.find(looked);
+    ASSERT_NE(at, std::string::npos) << text;
+    EXPECT_EQ(text.substr(text.size() - advice.size()), advice) << text;
+    EXPECT_EQ(text.find("No installation data found!", at + 1), std::string::npos) << text;
+    EXPECT_EQ(text.find("Fatal error"), std::string::npos) << text;
+    // "-v" prints the folders of the path variables first, as they resolve.
+    if (mode.empty()) continue;
+    EXPECT_EQ(text.rfind("$APP => ", 0), 0u) << text;
+    EXPECT_LT(text.find("\n$ROOT0 => "), at) << text;
+  }
 }
 
 #ifndef _WIN32

@@ -477,6 +477,46 @@ TEST(PackageBuilder, LinksArePackedAsWhatTheyLeadToUnderTheirOwnNames) {
   EXPECT_EQ(package_folder_entries(scratch), (std::vector<std::string>{"installer.pkg", "patch.xml"}));
 }
 
+// The summary counts the links packed as copies of what they lead to and names the first three by path,
+// each with where it leads: a file of the tree, a folder of the tree, a file outside it; the program
+// says so below the installation's files, the rest counted.
+TEST(PackageBuilder, LinksPackedAsCopiesAreCountedAndNamed) {
+  INSTALLER_SCRATCH scratch("builder-link-summary");
+  scratch.name_destination_from_root();  // for the program, which knows no "$SCRATCH"
+  const std::string outside = scratch.root + "outside/", files = scratch.source + "files/";
+  fs::create_directories(outside);
+  ASSERT_TRUE(write_whole_file(outside + "system.conf", text_bytes("outside\n")));
+  fs::create_symlink("../readme.txt", files + "bin/readme");
+  fs::create_directory_symlink("docs", files + "manual");
+  fs::create_symlink(outside + "system.conf", files + "bin/system.conf");
+  package_builder::PACK_SUMMARY made;
+  std::string error;
+  ASSERT_TRUE(package_builder::build_package(description_of(scratch), scratch.package + "installer.pkg", &error, 4096,
+                                             nullptr, &made))
+      << error;
+  ASSERT_EQ(made.installations.size(), 1u);
+  EXPECT_EQ(made.installations[0].files, 8u);
+  EXPECT_EQ(made.installations[0].links, 3u);
+  EXPECT_EQ(made.installations[0].first_links,
+            (std::vector<std::string>{"bin/readme (to readme.txt)",
+                                      "bin/system.conf (to " + outside + "system.conf, outside the files folder)",
+                                      "manual (to the folder docs)"}));
+
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  fs::create_symlink("guide.txt", files + "docs/guide-link.txt");  // twice: in docs and in manual
+  std::string output = scratch.root + "output.txt";
+  ASSERT_EQ(run_command("'" + binary_dir + "/make_package' '" + description_of(scratch) + "' '" + scratch.package +
+                        "installer.pkg' >'" + output + "' 2>&1"),
+            0);
+  std::vector<std::string> lines = read_lines(output);
+  ASSERT_EQ(lines.size(), 3u) << read_whole_text(output);
+  EXPECT_EQ(lines[1], "make_package: installation \"Test App\": 5 links packed as copies of what they lead to, "
+                      "installed as files and folders of their own, not as links: bin/readme (to readme.txt), "
+                      "bin/system.conf (to " + outside + "system.conf, outside the files folder), "
+                      "docs/guide-link.txt (to docs/guide.txt) and 2 more");
+}
+
 // Files the installation database cannot hold, or that change while they are packed, stop the packer with
 // their names: a path longer than its folder texts hold, a file whose bytes are not the size it showed
 // (a file of /proc, as a growing file would be), and an entry that is no file (a pipe).
@@ -636,6 +676,63 @@ TEST(PackageBuilder, AFileAtTheInstallLogsPlaceIsRefused) {
   EXPECT_EQ(error, files + "Logs/Install_Log.TXT" + cause + description + ":5: log = $HERE/logs/" + takes);
   fs::remove(files + "Logs/Install_Log.TXT");
   EXPECT_TRUE(package_builder::build_package(description, scratch.package + "installer.pkg", &error)) << error;
+}
+
+// Every key that names a folder of the installed computer takes it from a path variable: a folder given
+// without one (taken for the install location by the installer) is refused by its line with the form it
+// was meant as, as is one in the installer's own temporary folder; the form with the variable packs, and
+// the database holds it as written. The program ends such a run with status 1.
+TEST(PackageBuilder, EveryFolderKeyTakesItsFolderFromAPathVariable) {
+  INSTALLER_SCRATCH scratch("builder-folder-keys");
+  const std::string description = description_of(scratch);
+  const std::string head = "installation = A\ndefault_path = $ROOT0/opt/a\n";
+  const struct {
+    std::string key;     // the line, up to its folder
+    std::string folder;  // the folder without a variable
+    std::string error;   // after "<description>:<line>: "
+    std::string right;   // the folder as it is written
+  } cases[] = {
+      {"default_path = ", "opt/a", "default_path begins with a path variable, e.g. $ROOT0/opt/application: opt/a",
+       "$ROOT0/opt/a"},
+      {"uninstaller = A;uninstall.sh;", "bin", "the uninstaller's folder begins with a path variable, e.g. $HERE/bin: bin",
+       "$HERE/bin"},
+      {"desktop_shortcut = 1;run.sh;Run;", "bin",
+       "a shortcut's program folder begins with a path variable, e.g. $HERE/bin: bin", "$HERE/bin"},
+      {"menu_shortcut = 3;guide.txt;Guide;Group;", "docs",
+       "a shortcut's program folder begins with a path variable, e.g. $HERE/docs: docs", "$HERE/docs"},
+      {"log = ", "patch", "log begins with a path variable, e.g. $HERE/patch: patch", "$HERE/patch"},
+      {"log = ", "/var/log/a", "log begins with a path variable, e.g. $ROOT0/var/log/a: /var/log/a", "$ROOT0/var/log/a"},
+      {"patch_check = ", "logs", "patch_check begins with a path variable, e.g. $HERE/logs: logs", "$HERE/logs"},
+  };
+  for (const auto& c : cases) {
+    bool installation = c.key.compare(0, 12, "default_path") == 0;
+    std::string before = installation ? "installation = A\n" : head;
+    int line = installation ? 2 : 3;
+    std::string error;
+    ASSERT_TRUE(write_whole_file(description, text_bytes(before + c.key + c.folder + "\n")));
+    EXPECT_FALSE(package_builder::build_package(description, scratch.package + "installer.pkg", &error)) << c.key;
+    EXPECT_EQ(error, description + ":" + std::to_string(line) + ": " + c.error);
+    ASSERT_TRUE(write_whole_file(description, text_bytes(before + c.key + "$TEMP/" + c.folder + "\n")));
+    EXPECT_FALSE(package_builder::build_package(description, scratch.package + "installer.pkg", &error)) << c.key;
+    EXPECT_NE(error.find(":" + std::to_string(line) + ": "), std::string::npos) << error;
+    EXPECT_NE(error.find(" lies in $TEMP, the installer's own temporary folder"), std::string::npos) << error;
+    ASSERT_TRUE(write_whole_file(description, text_bytes(before + c.key + c.right + "\n")));
+    EXPECT_TRUE(package_builder::build_package(description, scratch.package + "installer.pkg", &error)) << error;
+  }
+  std::unique_ptr<DATABASE> database(scratch.load());
+  ASSERT_TRUE(database);
+  EXPECT_STREQ(database->PATCH.dest_path_from_inst_loc, "$HERE/logs");
+  database.reset();
+
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  ASSERT_TRUE(write_whole_file(description, text_bytes(head + "log = patch\n")));
+  std::string output = scratch.root + "output.txt";
+  EXPECT_EQ(run_command("'" + binary_dir + "/make_package' '" + description + "' '" + scratch.package +
+                        "installer.pkg' >'" + output + "' 2>&1"),
+            1);
+  EXPECT_EQ(read_whole_text(output),
+            "make_package: " + description + ":3: log begins with a path variable, e.g. $HERE/patch: patch\n");
 }
 
 // A folder that the package cannot be written into says why, with the system's own cause. As root the

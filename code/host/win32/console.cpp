@@ -158,7 +158,9 @@ void sleep_milliseconds(INT_U32 ms) { Sleep(ms); }
 
 void sleep_seconds(INT_U32 s) { Sleep(s > 0xFFFFFFFFu / 1000u ? 0xFFFFFFFFu : s * 1000u); }
 
-// Both ways out write what every stream holds first: the console's lines, a log still open.
+// Both ways out write what every stream holds first: the console's lines, a log still open. A fatal
+// end shows its text in a box of its own, captioned as on Linux, and ends with the fatal status (the
+// system's fatal-exit box would end the process with a status of its own).
 void fatal_exit(const char* text) {
   close_window(-1);
   console_flush();
@@ -167,12 +169,11 @@ void fatal_exit(const char* text) {
   if (text && text[0]) {
     if (message_box_hook) message_box_hook("Fatal error", text);
     std::vector<WCHAR> wide;
-    if (running_unattended())
-      write_to_stderr("Fatal error", text);
-    else if (wide_text(text, &wide))
-      FatalAppExitW(0, wide.data());
-    else
-      FatalAppExitA(0, text);
+    int answer = 0;
+    if (!running_unattended())
+      answer = wide_text(text, &wide) ? MessageBoxW(nullptr, wide.data(), L"Fatal error", MB_OK | MB_ICONERROR)
+                                      : MessageBoxA(nullptr, text, "Fatal error", MB_OK | MB_ICONERROR);
+    if (answer <= 0) write_to_stderr("Fatal error", text);
   }
   ExitProcess(FATAL_EXIT_STATUS);
 }
