@@ -318,9 +318,6 @@ void WM_FILE_SELECT::make_new_folder(const char* name) {
   else delete box;
 }
 
-// The pointer may stray this many pixels between the two clicks of a double click.
-static const INT_S32 DOUBLE_CLICK_DISTANCE = 4;
-
 bool WM_FILE_SELECT::take_opening_click(WM_SCREEN_OBJECT* object) {
   INT_S16 row, column;
   if (!list->find_object(object, &row, &column, true)) return true;  // a location entry
