@@ -15,6 +15,22 @@
 #include "wizard_test_support.h"
 #include "wizard_scenario_support.h"
 
+namespace {
+
+// Install, the installation to its end in the destination, Finish: the program ends with 0 and everything
+// of the installation is in place there.
+void install_to_the_end(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& scratch, SPOT install, SPOT finish,
+                        const std::string& destination, const std::string& tag) {
+  ASSERT_TRUE(scenario.click(install.x, install.y));
+  ASSERT_TRUE(wait_for_last_line(below(destination, "install_log.txt"), "Installation completed without any errors."));
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.click(finish.x, finish.y));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+  expect_installation(scenario, scratch, destination, tag, true);
+}
+
+}  // namespace
+
 // Scenario U: the destination "apps/Sample App" does not exist yet, beside another product's
 // "apps/Other". The folder dialog opens at "apps", the deepest of its folders that exists; an OK there with
 // nothing chosen keeps the destination whole, as the options page still says, and the files land in it,
@@ -68,12 +84,7 @@ TEST(WizardScenario, AnOkWithNothingChosenKeepsTheDestination) {
   WINDOW_CAPTURE shown;
   ASSERT_TRUE(scenario.wait_until_still(&shown));
   EXPECT_EQ(differing_pixels(shown, kept, location), 0);
-  ASSERT_TRUE(scenario.click(install.x, install.y));
-  ASSERT_TRUE(wait_for_last_line(below(destination, "install_log.txt"), "Installation completed without any errors."));
-  ASSERT_TRUE(scenario.wait_until_still());
-  ASSERT_TRUE(scenario.click(finish.x, finish.y));
-  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
-  expect_installation(scenario, scratch, destination, "U", true);
+  ASSERT_NO_FATAL_FAILURE(install_to_the_end(scenario, scratch, install, finish, destination, "U"));
   std::vector<std::string> in_apps;
   for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::u8path(apps)))
     in_apps.push_back(entry.path().filename().u8string());
@@ -152,12 +163,7 @@ TEST(WizardScenario, TheOptionsPageNamesTheFolderTheFilesGoTo) {
   ASSERT_TRUE(keep_picture(shown, picture_name("wizard-options-unticked").c_str()));
   // Ticked again, the files go where the page said.
   ASSERT_TRUE(click_and_settle(scenario, system_paths));
-  ASSERT_TRUE(scenario.click(install.x, install.y));
-  ASSERT_TRUE(wait_for_last_line(below(destination, "install_log.txt"), "Installation completed without any errors."));
-  ASSERT_TRUE(scenario.wait_until_still());
-  ASSERT_TRUE(scenario.click(finish.x, finish.y));
-  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
-  expect_installation(scenario, scratch, destination, "V", true);
+  ASSERT_NO_FATAL_FAILURE(install_to_the_end(scenario, scratch, install, finish, destination, "V"));
   std::vector<std::string> log = read_lines(below(destination, "install_log.txt"));
   ASSERT_GT(log.size(), 4u);
   EXPECT_EQ(log[4], "Settings: 0 1 $APPDATA/" + unique + "/JS Tools");
