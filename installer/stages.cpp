@@ -143,8 +143,8 @@ bool system_destination_folder(DATABASE* database, std::string* folder) {
     if (!file.packed_name[0] || (file.platform != PLATFORM_ANY && file.platform != PLATFORM_WIN32)) continue;
     bool own = file.system_dest_path_from_inst_loc[0] != 0;
     system = system || own;
-    std::string path =
-        destination_path_text(own ? file.system_dest_path_from_inst_loc : file.dest_path_from_inst_loc, location, application);
+    const char* text = own ? file.system_dest_path_from_inst_loc : file.dest_path_from_inst_loc;
+    std::string path = destination_path_text(text, location, application);
     if (path.empty()) continue;
     std::vector<std::string> parts = path_parts(path);
     if (first) shared = parts;
