@@ -118,6 +118,11 @@ bool set_location_folder(FOLDER* folder, const char* text, const char* applicati
 // The path of this computer that the location text names (as set_location_folder sets it), for pages
 // and messages, whether or not it exists yet; the text itself when it names no path.
 std::string location_path_text(const char* text, const char* application);
+// Where the chosen installation's files go with the system folders chosen: false when none of them has
+// a destination of its own under the system folders (they go where they go without them). Otherwise
+// true, with folder the path of this computer of the folder that holds every file's destination, or
+// empty when they share none below a drive root.
+bool system_destination_folder(DATABASE* database, std::string* folder);
 // The location text of a folder chosen in the folder dialog: its variable form, unless that begins with
 // a system folder's variable (which names the folder of the installer's own name there, not the
 // application's), then from the drive root.

@@ -106,10 +106,14 @@ static void print_location_folders() {
   const char* application = database->APPLICATION.app_string;
   console_print(("Install locations of the application \"" + printable_text(application) + "\":\n").c_str());
   for (const char* variable : {"$SYSAPP", "$INSTDATA", "$APPDATA", "$USERDATA", "$USERPREFS"}) {
+    // A system folder that is missing stays unchanged, and so empty here.
+    FOLDER system;
+    system.path[0] = 0;
+    bool exists = get_system_folder(&system, system_folder_kind_of(variable), application, 0) || system.path[0];
     std::string path = location_path_text(variable, application);
     console_print(format_text("%s => %s\n", variable,
-                              path != variable ? printable_text(path.c_str()).c_str()
-                                               : "(its system folder does not exist yet: an installation there makes it)")
+                              exists ? printable_text(path.c_str()).c_str()
+                                     : "(its system folder does not exist yet: an installation there makes it)")
                       .c_str());
   }
 }

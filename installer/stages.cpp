@@ -90,18 +90,73 @@ std::string location_path_text(const char* text, const char* application) {
   std::string rest;
   INT_S32 kind = location_system_kind(text, &rest);
   if (kind < 0) return is_known_path_text(text) ? expand_path_text(text, nullptr) : std::string(text ? text : "");
-  // The system folder (which stays unchanged when it is missing), or the folder reached on the way to the
-  // application's sub-folder (the system folder), from which the rest follows as text.
-  FOLDER system;
-  system.path[0] = 0;
-  std::string tail = rest;
-  if (!get_system_folder(&system, kind, application ? application : "", 0)) {
-    if (!system.path[0]) return text;
-    if (application && application[0]) tail = std::string("/") + application + rest;
-  }
-  std::string path = system.path;
-  append_path_parts(&path, tail);
+  // Where the system folder and the application's sub-folder lie, made or not yet, then the rest.
+  char system[FOLDER_PATH_SIZE];
+  if (!get_system_folder_text(kind, application ? application : "", system)) return text;
+  std::string path = system;
+  append_path_parts(&path, rest);
   return path;
+}
+
+// The path of this computer that a file's destination text names for an installation into location (a
+// path): "$HERE", "$APP" and "$BASE" name the location while it installs, a system folder's variable the
+// system folder with the application's sub-folder. Empty for a text that names no folder.
+static std::string destination_path_text(const char* text, const std::string& location, const char* application) {
+  if (!text[0] || !is_known_path_text(text)) return std::string();
+  std::string rest;
+  if (location_system_kind(text, &rest) >= 0) return location_path_text(text, application);
+  const char* slash = std::strchr(text, '/');
+  std::string variable = slash ? std::string(text, (size_t)(slash - text)) : std::string(text);
+  for (const char* name : {"$HERE", "$APP", "$BASE"}) {
+    if (string_compare_no_case(variable.c_str(), name, 0x7FFF) != 0 || is_named_path_text(text)) continue;
+    std::string path = location;
+    append_path_parts(&path, slash ? slash : "");
+    return path;
+  }
+  return expand_path_text(text, nullptr);
+}
+
+// The folders of a path, its root first (empty for the root of "/").
+static std::vector<std::string> path_parts(const std::string& path) {
+  std::vector<std::string> parts;
+  size_t at = 0;
+  for (;;) {
+    size_t end = path.find_first_of(std::string("/") + PATH_SEPARATOR, at);
+    std::string part = path.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    if (!part.empty() || parts.empty()) parts.push_back(part);
+    if (end == std::string::npos) return parts;
+    at = end + 1;
+  }
+}
+
+bool system_destination_folder(DATABASE* database, std::string* folder) {
+  folder->clear();
+  INSTALLATION* installation = database->get_current_installation();
+  if (!installation) return false;
+  const char* application = database->APPLICATION.app_string;
+  std::string location = location_path_text(database->install_path, application);
+  bool system = false, first = true;
+  std::vector<std::string> shared;
+  for (INT_S16 i = 0; i < installation->file_count; i++) {
+    const INSTALLATION_FILE& file = installation->files[i];
+    // Only the files this installation puts anywhere.
+    if (!file.packed_name[0] || (file.platform != PLATFORM_ANY && file.platform != PLATFORM_WIN32)) continue;
+    bool own = file.system_dest_path_from_inst_loc[0] != 0;
+    system = system || own;
+    const char* text = own ? file.system_dest_path_from_inst_loc : file.dest_path_from_inst_loc;
+    std::string path = destination_path_text(text, location, application);
+    if (path.empty()) continue;
+    std::vector<std::string> parts = path_parts(path);
+    if (first) shared = parts;
+    size_t same = 0;
+    while (same < shared.size() && same < parts.size() && shared[same] == parts[same]) same++;
+    shared.resize(same);
+    first = false;
+  }
+  // A folder below a drive root: the root and at least one folder in it.
+  if (!system || shared.size() < 2) return system;
+  for (size_t i = 0; i < shared.size(); i++) *folder += (i == 0 ? "" : std::string(1, PATH_SEPARATOR)) + shared[i];
+  return true;
 }
 
 std::string chosen_location_text(const FOLDER& folder) {

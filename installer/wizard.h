@@ -120,9 +120,15 @@ extern WM_BUTTON* browse_button;
 // The options page's row of an update's message (null on other pages and without a patch check).
 extern WM_SCRIPT* update_message;
 
-// The options page's location button shows the text: a path (shortened in its middle when too long) or
-// the system folders' text; one too wide for its cell takes the empty column before it.
-void show_location(const char* text, bool path);
+// The options page's location button shows the text: from byte path_start on a path (shortened in its
+// middle when too long, the words before it whole), or no path for path_start -1; one too wide for its
+// cell takes the empty column before it.
+void show_location(const char* text, INT_S32 path_start);
+// The options page's location button names the folder the files go to: the install location, or with
+// the system folders chosen (system_paths) where they put the files: the install location still when
+// no file has a destination of its own there, else the package's text for them followed by the folder
+// that holds them all, when there is one below a drive root.
+void show_destination(bool system_paths);
 // The options page's rows: its grid divides its height into eight rows of row pixels; a spacer between
 // two groups is a third of a row, and each row after a spacer that much taller.
 INT_S32 option_spacer_height(INT_S32 row);

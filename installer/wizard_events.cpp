@@ -86,17 +86,17 @@ static void show_system_paths_choice() {
   if (box && box->state != (free_choice ? 0 : 1)) box->set_state(free_choice ? 0 : 1);
   set_button_enabled(location_button, free_choice);
   set_button_enabled(browse_button, free_choice);
-  show_location(free_choice ? location_path_text(database->install_path, database->APPLICATION.app_string).c_str()
-                            : wizard_text(&LANGUAGE::SELECT_OPTIONS_SYSPATHS_SELECTED),
-                free_choice);
+  show_destination(!free_choice);
 }
 
-// The folder dialog's answer: a chosen folder becomes the destination, shown on the current page's
-// location button (the page may have been rebuilt since the dialog opened: never the one it opened
-// from); an update takes the choice of system folders that the earlier installation there was made
-// with. The dialog then closes with its effects.
+// The folder dialog's answer: a folder the person chose becomes the destination, shown on the current
+// page's location button (the page may have been rebuilt since the dialog opened: never the one it
+// opened from); an update takes the choice of system folders that the earlier installation there was
+// made with. An OK with no folder chosen keeps the destination whole: the dialog opened at the deepest
+// existing folder of a destination not made yet, which the person never chose. The dialog then closes
+// with its effects.
 static void take_chosen_folder(WM_FILE_SELECT* selector, bool chosen) {
-  if (chosen) {
+  if (chosen && selector->chose_folder()) {
     FOLDER folder;
     selector->get_selection(&folder, nullptr, 0);
     std::snprintf(database->install_path, sizeof database->install_path, "%s", chosen_location_text(folder).c_str());

@@ -478,11 +478,12 @@ static void room_in_row(WM_GRID* grid, WM_GRID_ROW* cells, INT_S16 c, INT_S32 ne
   *x2 = (INT_S16)(*x2 + grid->x);
 }
 
-void show_location(const char* text, bool path) {
+void show_location(const char* text, INT_S32 path_start) {
   WM_BUTTON* button = location_button;
   if (!button) return;
   button->set_text(text, false);
-  button->path_text = path ? 1 : 0;
+  button->path_text = path_start >= 0 ? 1 : 0;
+  button->path_start = (INT_U16)(path_start > 0 ? path_start : 0);
   INT_S16 row, column;
   if (!page_grid || !page_grid->find_object(button, &row, &column, true)) return;
   WM_GRID_ROW* cells = page_grid->rows[row];
@@ -495,6 +496,21 @@ void show_location(const char* text, bool path) {
   room_in_row(page_grid, cells, column, need, &x1, &x2);
   button->resize((INT_S16)(x2 - x1 + 1), button->height, true);
   button->move_to(x1, button->y);
+}
+
+void show_destination(bool system_paths) {
+  std::string location = location_path_text(database->install_path, database->APPLICATION.app_string);
+  std::string folder;
+  if (!system_paths || !system_destination_folder(database, &folder)) {
+    show_location(location.c_str(), 0);
+    return;
+  }
+  const char* said = wizard_text(&LANGUAGE::SELECT_OPTIONS_SYSPATHS_SELECTED);
+  if (folder.empty() || !said[0]) {
+    show_location(folder.empty() ? said : folder.c_str(), folder.empty() ? -1 : 0);
+    return;
+  }
+  show_location((std::string(said) + " " + folder).c_str(), (INT_S32)std::strlen(said) + 1);
 }
 
 INT_S32 option_spacer_height(INT_S32 row) { return row / 3; }
@@ -672,19 +688,15 @@ void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
     box->set_state(database->use_system_paths ? 1 : 0);
     grid->set_cell(1, row++, box);
   }
-  std::string location = location_path_text(database->install_path, database->APPLICATION.app_string);
-  location_button = grid->add_button(1, row, location.c_str(), &database->text_style,
-                                     install_dialog_event, WIZARD_EVENT_FOLDER, page, WIZARD_BUTTON_EVENTS);
+  location_button = grid->add_button(1, row, "", &database->text_style, install_dialog_event, WIZARD_EVENT_FOLDER,
+                                     page, WIZARD_BUTTON_EVENTS);
   browse_button = grid->add_button(2, row++, "...", &button_style, install_dialog_event, WIZARD_EVENT_FOLDER, page,
                                    WIZARD_BUTTON_EVENTS);
   if (system_paths) {
     set_button_enabled(location_button, !database->use_system_paths);
     set_button_enabled(browse_button, !database->use_system_paths);
   }
-  if (system_paths && database->use_system_paths)
-    show_location(wizard_text(&LANGUAGE::SELECT_OPTIONS_SYSPATHS_SELECTED), false);
-  else
-    show_location(location.c_str(), true);
+  show_destination(system_paths && database->use_system_paths);
   spacer();
 
   if (database->PATCH.do_check) {

@@ -238,6 +238,32 @@ TEST_F(FileSelectTest, SelectionAndTheExtension) {
   EXPECT_FALSE(fresh.get_selection(&chosen, name, sizeof name));
 }
 
+// The folder shown is one the person chose once a row, a location entry or a new folder took them
+// there, the start folder opened again included; never at the start (an OK there chooses nothing).
+TEST_F(FileSelectTest, TheFolderIsChosenOnlyOnceThePersonMovesOrMakesOne) {
+  FOLDER alpha = tree;
+  ASSERT_TRUE(alpha.enter("alpha"));
+  selector->set_mode(FILE_SELECT_FOLDER, &tree, nullptr, nullptr);
+  settle_effects();
+  EXPECT_FALSE(selector->chose_folder());
+  pick_row(1);  // "alpha"
+  EXPECT_TRUE(selector->folder.equals(&alpha));
+  EXPECT_TRUE(selector->chose_folder());
+  advance_ms(1000);  // no double click
+  pick_row(0);       // ".." back to the start folder, chosen this time
+  EXPECT_TRUE(selector->folder.equals(&tree));
+  EXPECT_TRUE(selector->chose_folder());
+  selector->set_mode(FILE_SELECT_FOLDER, &alpha, nullptr, nullptr);
+  settle_effects();
+  EXPECT_FALSE(selector->chose_folder());
+  selector->make_new_folder("made");
+  EXPECT_TRUE(selector->chose_folder());
+  // An owner that moves the folder itself has chosen it too.
+  selector->set_mode(FILE_SELECT_FOLDER, &alpha, nullptr, nullptr);
+  selector->folder = tree;
+  EXPECT_TRUE(selector->chose_folder());
+}
+
 TEST_F(FileSelectTest, FoldersUpToTheDrives) {
   selector->set_mode(FILE_SELECT_FOLDER, &tree, nullptr, nullptr);
   settle_effects();

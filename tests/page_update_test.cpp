@@ -210,6 +210,79 @@ TEST(PageUpdate, ATapBetweenTwoPassesClicksTheButtonOnce) {
   EXPECT_EQ(MOUSE_HANDLER::pointer_x, 400);
 }
 
+// A dialog on its way out takes no more input: a click on the page right after the answer that closed it
+// reaches the page's button while the dialog still slides away.
+TEST(PageUpdate, ADialogOnItsWayOutLeavesTheInputToThePage) {
+  WM_TEST_SCREEN screen(640, 480, 1);
+  COLOUR grey = 0xFF808080, black = 0xFF000000;
+  show_as_page({new WM_BUTTON(100, 100, 179, 129, &grey, &black, "Page", CLICK_NORMAL, 0, 15, record_event_call, 4, 0, 1,
+                              BUTTON_EVENT_CLICK)},
+               2);
+  WM_DIALOG* dialog = new WM_DIALOG(300, 300, 100, 80, nullptr, nullptr, nullptr, nullptr, nullptr);
+  screen.manager->get_root()->add_top_level(dialog, false);
+  settle_effects();
+  event_calls.clear();
+  event_answer = 0;
+  click(120, 110);
+  run_passes(2);
+  EXPECT_TRUE(event_calls.empty());  // the dialog at rest is modal
+  EXPECT_FALSE(dialog->leaving());
+  dialog->close_with_effects(true, false);
+  EXPECT_TRUE(dialog->leaving());
+  click(120, 110);
+  run_passes(4);  // passes in which the slide steps give no input
+  EXPECT_TRUE(is_top_level(dialog));  // still sliding away
+  EXPECT_EQ(event_calls.size(), 1u);
+}
+
+// Page-changing clicks: each click on "Next" builds the page again, "Stay" beside it stays.
+int next_builds = 0;
+WM_RESULT next_page(WM_SCREEN_OBJECT*, INT_U32, INT_U32, int) {
+  next_builds++;
+  return WM_RESULT_REBUILD_CLEAR;
+}
+void next_and_stay(WM_PAGE_MANAGER* manager) {
+  COLOUR grey = 0xFF808080, black = 0xFF000000;
+  manager->get_root()->add_child(new WM_BUTTON(100, 100, 179, 129, &grey, &black, "Next", CLICK_NORMAL, 0, 15, next_page,
+                                               0, 0, 1, BUTTON_EVENT_CLICK),
+                                 false);
+  manager->get_root()->add_child(new WM_BUTTON(300, 100, 379, 129, &grey, &black, "Stay", CLICK_NORMAL, 0, 15,
+                                               record_event_call, 4, 0, 1, BUTTON_EVENT_CLICK),
+                                 false);
+}
+
+// The second click of a double click acts only on the object that took the first: on "Next", whose first
+// click built the page anew, the second does nothing (one page on, not two); on "Stay", which stays,
+// both act. A click after the double-click time, or a quick one elsewhere, acts.
+TEST(PageUpdate, TheSecondClickOfADoubleClickActsOnlyOnTheObjectOfTheFirst) {
+  WM_TEST_SCREEN screen(640, 480, 1);
+  double_click_guard = 1;
+  screen.manager->set_page(0, next_and_stay, nullptr, 0, nullptr, 0, 0, nullptr);
+  run_pass();
+  next_builds = 0;
+  event_calls.clear();
+  event_answer = 0;
+  auto double_click = [](INT_S16 x, INT_S16 y) {
+    click(x, y);
+    advance_ms(60);
+    click(x, y);
+    run_pass();
+  };
+  double_click(120, 110);
+  EXPECT_EQ(next_builds, 1);
+  advance_ms(query_double_click_time() + 1);
+  click(120, 110);
+  run_pass();
+  EXPECT_EQ(next_builds, 2);
+  advance_ms(60);
+  click(320, 110);  // quick, but elsewhere
+  EXPECT_EQ(event_calls.size(), 1u);
+  advance_ms(1000);
+  double_click(320, 110);
+  EXPECT_EQ(event_calls.size(), 3u);
+  EXPECT_EQ(next_builds, 2);
+}
+
 // Paints itself in its colour (the moving object and the background).
 class PAINTED : public WM_SCREEN_OBJECT {
 public:

@@ -426,29 +426,37 @@ TEST_F(TextTest, APathTooLongForItsRoomLosesWholeFoldersOfItsMiddle) {
   auto shown = [&](const char* path, const char* room_text) {
     return path_in_room(nullptr, SANS, 30, 30, path, width(room_text));
   };
+  // The font draws the ellipsis, a character above Latin-1, which stands for the folders left out.
+  EXPECT_STREQ(path_shortening_mark(nullptr, SANS), PATH_ELLIPSIS);
+#define E PATH_ELLIPSIS
   // Whole when it fits; the last folders first, then the first ones, the drive always.
   const char* windows = "C:\\Program Files (x86)\\Company\\Application";
   EXPECT_EQ(shown(windows, windows), windows);
-  EXPECT_EQ(shown(windows, "C:\\...\\Company\\Application"), "C:\\...\\Company\\Application");
-  EXPECT_EQ(shown(windows, "C:\\Program Files (x86)\\...\\Applicatio"), "C:\\...\\Company\\Application");
+  EXPECT_EQ(shown(windows, "C:\\" E "\\Company\\Application"), "C:\\" E "\\Company\\Application");
+  EXPECT_EQ(shown(windows, "C:\\Program Files (x86)\\" E "\\Applicatio"), "C:\\" E "\\Company\\Application");
   const char* deep = "/tmp/scenario/case/start/chosen dest";
-  EXPECT_EQ(shown(deep, "/tmp/.../start/chosen dest"), "/tmp/.../start/chosen dest");
-  EXPECT_EQ(shown(deep, "/.../start/chosen dest"), "/.../start/chosen dest");
-  EXPECT_EQ(shown(deep, "/.../chosen dest"), "/.../chosen dest");
+  EXPECT_EQ(shown(deep, "/tmp/" E "/start/chosen dest"), "/tmp/" E "/start/chosen dest");
+  EXPECT_EQ(shown(deep, "/" E "/start/chosen dest"), "/" E "/start/chosen dest");
+  EXPECT_EQ(shown(deep, "/" E "/chosen dest"), "/" E "/chosen dest");
   // A network share is a drive; a folder's path keeps its closing separator; a relative path has none.
-  EXPECT_EQ(shown("\\\\server\\share\\tools\\long folder\\bin\\", "\\\\server\\share\\...\\bin\\"),
-            "\\\\server\\share\\...\\bin\\");
-  EXPECT_EQ(shown("\\bin\\long folder name\\data.bin", "\\...\\data.bin"), "\\...\\data.bin");
-  EXPECT_EQ(shown("first/second/third", ".../third"), ".../third");
-  // Without room for the drive: "..." and the last folder, else the last folder alone, shortened in its
-  // middle.
-  EXPECT_EQ(shown(deep, ".../chosen dest"), ".../chosen dest");
+  EXPECT_EQ(shown("\\\\server\\share\\tools\\long folder\\bin\\", "\\\\server\\share\\" E "\\bin\\"),
+            "\\\\server\\share\\" E "\\bin\\");
+  EXPECT_EQ(shown("\\bin\\long folder name\\data.bin", "\\" E "\\data.bin"), "\\" E "\\data.bin");
+  EXPECT_EQ(shown("first/second/third", E "/third"), E "/third");
+  // Without room for the drive: the ellipsis and the last folder, else the last folder alone, shortened
+  // in its middle with the ellipsis.
+  EXPECT_EQ(shown(deep, E "/chosen dest"), E "/chosen dest");
   EXPECT_EQ(shown(deep, "chosen dest"), "chosen dest");
   EXPECT_EQ(shown(deep, "chosen dest!"), "chosen dest");
-  EXPECT_EQ(shown(deep, "chosen"), name_in_room(nullptr, SANS, 30, 30, "chosen dest", width("chosen")));
+  EXPECT_EQ(shown(deep, "chosen"), name_in_room(nullptr, SANS, 30, 30, "chosen dest", width("chosen"), E));
   EXPECT_EQ(shown("plain text without a folder", "plain text"),
-            name_in_room(nullptr, SANS, 30, 30, "plain text without a folder", width("plain text")));
+            name_in_room(nullptr, SANS, 30, 30, "plain text without a folder", width("plain text"), E));
   EXPECT_EQ(shown(nullptr, ""), "");
+  // Words before the path stay whole, the path shortened in the room they leave.
+  EXPECT_EQ(path_in_room(nullptr, SANS, 30, 30, "Folders: /tmp/scenario/case/start/chosen dest",
+                         width("Folders: /tmp/" E "/start/chosen dest"), 9),
+            "Folders: /tmp/" E "/start/chosen dest");
+#undef E
 }
 
 // A name too long for its room loses characters of its middle, its end keeping at least half the room:

@@ -216,3 +216,70 @@ TEST(WizardAnswersScenario, TheLongestAnswersEachHaveTheirOwnPlaceAndLeaveLeaves
   ASSERT_FALSE(log.empty());
   EXPECT_EQ(log.back(), "Installation interrupted.");
 }
+
+// Quick second clicks, as a person makes them: a double click on the licence's Accept goes one page on,
+// to the options and not on to installing; a click on Install 0.1 s after the one on Stay that closed the
+// quit question installs; while copying, a click on Cancel 0.1 s after Stay asks again, the installation
+// waiting, and Leave then ends it with 1.
+TEST(WizardAnswersScenario, AQuickClickRightAfterAnAnswerCountsAndADoubleClickIsOne) {
+  INSTALLER_SCRATCH scratch("wizard-quick-second", wizard_description_lines());
+  add_many_small_files(scratch);
+  ASSERT_TRUE(build_scenario_package(scratch, "Q2"));
+  SPOT accept, options_cancel, install;
+  AREA page_area;
+  ASKED asked;
+  WINDOW_CAPTURE options;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    ASSERT_EQ(database->stage, STAGE_LICENCE);
+    INSTALL_DIALOG* page = live_page();
+    accept = spot_of(page->forward_button, page);
+    click_on(page->forward_button);
+    page = live_page();
+    ASSERT_EQ(database->stage, STAGE_OPTIONS);
+    options_cancel = spot_of(page->quit_button, page);
+    install = spot_of(page->forward_button, page);
+    page_area = area_of(page);
+    test_seam_pointer(-1, -1);
+    run_pass();
+    options = twin_screen();
+    ASSERT_TRUE(ask_in_twin(twin, &asked));
+  }
+  const SPOT stay = {asked.stay.x + asked.stay.width / 2, asked.stay.y + asked.stay.height / 2};
+  const SPOT leave = {asked.leave.x + asked.leave.width / 2, asked.leave.y + asked.leave.height / 2};
+
+  WINDOW_SCENARIO scenario("wizard-quick-second-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  ASSERT_TRUE(scenario.double_click(accept.x, accept.y));
+  ASSERT_TRUE(scenario.move(2, 2));
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, options, page_area), 0);
+  EXPECT_FALSE(std::filesystem::exists(scratch.destination));
+
+  ASSERT_TRUE(click_and_settle(scenario, options_cancel));
+  ASSERT_TRUE(scenario.two_clicks_now(stay.x, stay.y, install.x, install.y, 100));
+  size_t held = 0;
+  ASSERT_TRUE(hold_while_copying(scenario, scratch, 100, &held));
+  ASSERT_TRUE(scenario.click_now(asked.quit.x, asked.quit.y));
+  ASSERT_TRUE(scenario.resume_program());
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, asked.look, asked.inside), 0);
+  ASSERT_TRUE(scenario.two_clicks_now(stay.x, stay.y, asked.quit.x, asked.quit.y, 100));
+  ASSERT_TRUE(scenario.move(2, 2));
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, asked.look, asked.inside), 0);
+  // The question is open again: the installation waits.
+  std::string log = scratch.installed("install_log.txt");
+  size_t waiting = read_lines(log).size();
+  pause_ms(500);
+  EXPECT_EQ(read_lines(log).size(), waiting);
+  EXPECT_LT(waiting, scratch.files.size());
+  ASSERT_TRUE(scenario.click(leave.x, leave.y));
+  EXPECT_EQ(scenario.wait_for_exit(), 1) << scenario.errors();
+  std::vector<std::string> lines = read_lines(log);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "Installation interrupted.");
+}

@@ -177,8 +177,9 @@ TEST(WizardEvents, OptionCheckBoxesSetTheChoices) {
   ASSERT_TRUE(page_grid && location_button && browse_button);
   WM_CHECK_BOX* system = static_cast<WM_CHECK_BOX*>(page_grid->cell(1, 2));
   ASSERT_TRUE(system && (system->kind & WM_KIND_CHECK_BOX));
+  // No file has a destination of its own under the system folders: the row names the install folder.
   EXPECT_EQ(location_button->enabled, 0);
-  EXPECT_EQ(label_of(location_button), "The system folders");
+  EXPECT_EQ(label_of(location_button), expand_path_text("$SCRATCH/dest", nullptr));
   click_on(system->box);
   EXPECT_EQ(database->use_system_paths, 0);
   EXPECT_EQ(location_button->enabled, 1);
@@ -188,7 +189,7 @@ TEST(WizardEvents, OptionCheckBoxesSetTheChoices) {
   EXPECT_EQ(database->use_system_paths, 1);
   EXPECT_EQ(location_button->enabled, 0);
   EXPECT_EQ(browse_button->enabled, 0);
-  EXPECT_EQ(label_of(location_button), "The system folders");
+  EXPECT_EQ(label_of(location_button), expand_path_text("$SCRATCH/dest", nullptr));
 
   WM_CHECK_BOX* desktop = static_cast<WM_CHECK_BOX*>(page_grid->cell(1, 7));
   WM_CHECK_BOX* menu = static_cast<WM_CHECK_BOX*>(page_grid->cell(1, 8));

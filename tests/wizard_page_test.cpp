@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 #include "border.h"
 #include "check_box.h"
@@ -20,6 +21,12 @@
 #include "text_draw.h"
 #include "text_win.h"
 #include "wizard_test_support.h"
+
+#ifdef _WIN32
+#include "shell_link_test_support.h"
+// The Windows headers' ERROR macro would hide the database's ERROR placement.
+#undef ERROR
+#endif
 
 namespace {
 
@@ -285,7 +292,7 @@ TEST(WizardPage, TheOptionsGridHasTheRowsItsConditionsAskFor) {
   // Rows made after the columns were set to 4 (2, 11, 1, 2) have four cells, the shortcut rows three.
   const OPTIONS_CASE cases[] = {
       {"system paths chosen", true, 1, 1, true, 0,
-       {"Where should the application go?", "|||", "|[x] Use the system folders||", "|<The system folders>|<...>|",
+       {"Where should the application go?", "|||", "|[x] Use the system folders||", "|PATH|<...>|",
         "|||", "Which shortcuts should be made?", "||", "|[x] On the desktop|", "|[x] In the menu|"}},
       {"system paths refused", true, 1, 0, true, 0,
        {"Where should the application go?", "|||", "|[ ] Use the system folders||", "|PATH|<...>|", "|||",
@@ -335,15 +342,55 @@ TEST(WizardPage, ALongDestinationTakesTheEmptyColumnBeforeIt) {
   EXPECT_EQ(location_button->path_text, 1);
   const INT_S16 x = location_button->x, width = location_button->width, browse_x = browse_button->x;
   std::string longer = "/" + std::string((size_t)width, 'a') + "/last";
-  show_location(longer.c_str(), true);
+  show_location(longer.c_str(), 0);
   EXPECT_EQ(label_of(location_button), longer);
   EXPECT_LT(location_button->x, x);
   EXPECT_EQ(location_button->x + location_button->width, x + width);
   EXPECT_EQ(browse_button->x, browse_x);
-  show_location("(system folders)", false);
+  show_location("(system folders)", -1);
   EXPECT_EQ(location_button->path_text, 0);
   EXPECT_EQ(location_button->x, x);
   EXPECT_EQ(location_button->width, width);
+}
+
+// The location row names where the files go. Without the system folders, and with them while no file
+// has a destination of its own there, the install folder as a path, its variable resolved also for a
+// system folder not made yet. Files with destinations of their own there: the package's text and the
+// folder that holds them all, the text kept whole before the path; the text alone when they share no
+// folder below a drive root.
+TEST(WizardPage, TheLocationRowNamesWhereTheFilesGo) {
+  WIZARD_RUN run("wizard-location-row");
+  ASSERT_TRUE(run.start());
+#ifdef _WIN32
+  const std::string user_data = special_folder(CSIDL_APPDATA), programs = special_folder(CSIDL_PROGRAM_FILES);
+#else
+  const std::string user_data = run.scratch.root + "home/state", programs = run.scratch.root + "home/.local/opt";
+  ASSERT_FALSE(std::filesystem::exists(user_data));
+#endif
+  const std::string folder = below(user_data, "velk-test-app/Tools");
+  database->system_info().has_system_paths = 1;
+  std::strcpy(database->install_path, "$USERDATA/Tools");
+  for (INT_U8 system_paths : {0, 1}) {
+    database->use_system_paths = system_paths;
+    run.show_stage(STAGE_OPTIONS);
+    ASSERT_TRUE(location_button);
+    EXPECT_EQ(label_of(location_button), folder);
+    EXPECT_EQ(location_button->path_text, 1);
+    EXPECT_EQ(location_button->path_start, 0);
+    EXPECT_EQ(location_button->enabled, system_paths ? 0 : 1);
+  }
+  INSTALLATION& installation = database->installations[0];
+  for (INT_S16 i = 0; i < installation.file_count; i++)
+    std::strcpy(installation.files[i].system_dest_path_from_inst_loc, i % 2 ? "$SYSAPP/bin" : "$SYSAPP/docs");
+  run.show_stage(STAGE_OPTIONS);
+  const std::string said = "The system folders";
+  EXPECT_EQ(label_of(location_button), said + " " + below(programs, "velk-test-app"));
+  EXPECT_EQ(location_button->path_text, 1);
+  EXPECT_EQ(location_button->path_start, said.size() + 1);
+  std::strcpy(installation.files[0].system_dest_path_from_inst_loc, "$ROOT0/elsewhere");
+  run.show_stage(STAGE_OPTIONS);
+  EXPECT_EQ(label_of(location_button), said);
+  EXPECT_EQ(location_button->path_text, 0);
 }
 
 TEST(WizardPage, OptionRowsTakeTheirHeightsFromEightEqualRows) {

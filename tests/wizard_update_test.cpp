@@ -99,7 +99,7 @@ TEST(WizardEvents, AnUpdateOffersTheChoiceTheEarlierInstallationWasMadeWith) {
   EXPECT_EQ(system->state, 1);
   EXPECT_EQ(database->use_system_paths, 1);
   EXPECT_EQ(location_button->enabled, 0);
-  EXPECT_EQ(label_of(location_button), wizard_text(&LANGUAGE::SELECT_OPTIONS_SYSPATHS_SELECTED));
+  EXPECT_EQ(label_of(location_button), expand_path_text("$SCRATCH/system", nullptr));
   EXPECT_EQ(live_page()->forward_button->enabled, 1);
 }
 

@@ -119,6 +119,11 @@ FONT_SLOT* get_font(INT_S8 font_id) {
 
 bool font_loaded(INT_S8 font_id) { return get_font(font_id) != nullptr; }
 
+bool font_has_character(INT_S8 font_id, INT_U32 character) {
+  FONT_SLOT* slot = get_font(font_id);
+  return slot && FT_Get_Char_Index(slot->face, (FT_ULong)character) != 0;
+}
+
 // Folders searched for a built-in font that "$FONTDATA" does not hold: where Debian's fonts-dejavu
 // packages put the DejaVu faces. Folders that do not exist on a host are skipped.
 static const char* const SYSTEM_FONT_FOLDERS[] = {"/usr/share/fonts/truetype/dejavu", "/usr/share/fonts/dejavu"};

@@ -63,6 +63,8 @@ void free_font(INT_S8 font_id);
 // The slot of a loaded font, or null when the id is out of range or the slot is empty.
 FONT_SLOT* get_font(INT_S8 font_id);
 bool font_loaded(INT_S8 font_id);
+// Whether the loaded font draws the character (a glyph of its own, not the face's missing-glyph box).
+bool font_has_character(INT_S8 font_id, INT_U32 character);
 // The built-in table's texts for ids 0 to 22, null for any other id.
 const char* font_file_name(INT_U8 font_id);
 const char* font_display_name(INT_U8 font_id);

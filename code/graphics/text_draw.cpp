@@ -432,9 +432,23 @@ void draw_text_in_room(IMAGE* image, INT_S16 x, INT_S16 y, INT_S16 room_x1, INT_
 
 static bool is_path_separator(char c) { return c == '/' || c == '\\'; }
 
+const char* path_shortening_mark(IMAGE* image, INT_S8 font_id) {
+  if (font_id == -1) font_id = image ? image->default_font_id : DEFAULT_FONT_ID;
+  return font_has_character(font_id, 0x2026) ? PATH_ELLIPSIS : "...";
+}
+
 std::string path_in_room(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* path,
-                         INT_S32 room) {
-  std::string text = path ? path : "";
+                         INT_S32 room, size_t kept) {
+  std::string whole = path ? path : "";
+  if (kept > 0) {
+    // The beginning kept whole, the path after it in the room left.
+    if (kept > whole.size()) kept = whole.size();
+    std::string beginning = whole.substr(0, kept);
+    INT_S32 used = text_width(image, font_id, x_size, y_size, beginning.c_str(), -1, false);
+    return beginning + path_in_room(image, font_id, x_size, y_size, whole.c_str() + kept, room - used);
+  }
+  const std::string& text = whole;
+  const std::string mark = path_shortening_mark(image, font_id);
   auto fits = [&](const std::string& shown) {
     return text_width(image, font_id, x_size, y_size, shown.c_str(), -1, false) <= room;
   };
@@ -466,11 +480,11 @@ std::string path_in_room(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y
   }
   if (folders.empty()) return text;
   size_t n = folders.size();
-  // The first h folders, "...", and the last t folders; at least one folder gives way.
+  // The first h folders, the mark, and the last t folders; at least one folder gives way.
   auto shortened = [&](size_t h, size_t t) {
     size_t head_end = h ? folders[h - 1].second + 1 : first;
     size_t tail = folders[n - t].first;
-    return text.substr(0, head_end) + "..." + text[tail - 1] + text.substr(tail);
+    return text.substr(0, head_end) + mark + text[tail - 1] + text.substr(tail);
   };
   size_t tail_count = 0;
   while (tail_count + 1 < n && fits(shortened(0, tail_count + 1))) tail_count++;
@@ -482,14 +496,14 @@ std::string path_in_room(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y
   std::string last = text.substr(folders[n - 1].first);
   size_t last_start = folders[n - 1].first;
   if (last_start > 0) {
-    std::string marked = std::string("...") + text[last_start - 1] + last;
+    std::string marked = mark + text[last_start - 1] + last;
     if (fits(marked)) return marked;
   }
-  return name_in_room(image, font_id, x_size, y_size, last.c_str(), room);
+  return name_in_room(image, font_id, x_size, y_size, last.c_str(), room, mark.c_str());
 }
 
 std::string name_in_room(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* name,
-                         INT_S32 room) {
+                         INT_S32 room, const char* mark) {
   std::string text = name ? name : "";
   if (text_width(image, font_id, x_size, y_size, text.c_str(), -1, false) <= room) return text;
   // The characters, each as a text of its own (one inside a run of its own above 0xFF) with its width.
@@ -506,7 +520,7 @@ std::string name_in_room(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y
     std::string piece = hex ? "\x01" + text.substr((size_t)start, 4) + "\x01" : text.substr((size_t)start, 1);
     pieces.push_back({piece, text_width(image, font_id, x_size, y_size, piece.c_str(), -1, false)});
   }
-  INT_S32 left = room - text_width(image, font_id, x_size, y_size, "...", -1, false);
+  INT_S32 left = room - text_width(image, font_id, x_size, y_size, mark, -1, false);
   // The end takes what fits in half the room, the beginning what fits beside it, the end the rest.
   size_t head = 0, tail = 0, count = pieces.size();
   INT_S32 used = 0;
@@ -518,7 +532,7 @@ std::string name_in_room(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y
   for (;;) {
     std::string shown;
     for (size_t i = 0; i < head; i++) shown += pieces[i].text;
-    shown += "...";
+    shown += mark;
     for (size_t i = count - tail; i < count; i++) shown += pieces[i].text;
     if (head + tail == 0 || text_width(image, font_id, x_size, y_size, shown.c_str(), -1, false) <= room) return shown;
     if (head > tail) head--;

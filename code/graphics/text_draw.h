@@ -71,18 +71,24 @@ void draw_text_in_room(IMAGE* image, INT_S16 x, INT_S16 y, INT_S16 room_x1, INT_
                        const COLOUR* background, const COLOUR* underline, INT_S8 font_id, INT_S16 x_size,
                        INT_S16 y_size, const char* text, TEXT_FLAGS flags);
 
+// The ellipsis "…" (U+2026, a character above Latin-1: a wide-character run) with which a path is
+// shortened, or "..." where the font has no such character (font -1: the image's default font).
+#define PATH_ELLIPSIS "\x01,2026\x01"
+const char* path_shortening_mark(IMAGE* image, INT_S8 font_id);
 // A path (folders parted by slashes or backslashes) as it is shown in a room of room pixels: whole when
-// it fits; otherwise whole folders out of its middle make way for "...", keeping its drive ("C:", the
-// root's separator, or a network share) with as many of its last folders as fit, then as many of its
-// first. When not even the drive and the last folder fit, "..." and the last folder, else the last folder
-// alone (a folder's path keeps its closing separator), shortened in its middle as name_in_room does.
+// it fits; otherwise whole folders out of its middle make way for the ellipsis of path_shortening_mark,
+// keeping its drive ("C:", the root's separator, or a network share) with as many of its last folders as
+// fit, then as many of its first. When not even the drive and the last folder fit, the ellipsis and the
+// last folder, else the last folder alone (a folder's path keeps its closing separator), shortened in its
+// middle as name_in_room does with that ellipsis. The first kept bytes of the text (words before the
+// path) stay whole, the path after them shortened in the room they leave.
 std::string path_in_room(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* path,
-                         INT_S32 room);
+                         INT_S32 room, size_t kept = 0);
 // A name as it is shown in a room of room pixels: whole when it fits; otherwise characters out of its
-// middle make way for "...", its end keeping at least half of the room, so that names which share a long
-// beginning stay apart. Nothing but "..." when even that has no room left beside it.
+// middle make way for the mark ("..."), its end keeping at least half of the room, so that names which
+// share a long beginning stay apart. Nothing but the mark when even that has no room left beside it.
 std::string name_in_room(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* name,
-                         INT_S32 room);
+                         INT_S32 room, const char* mark = "...");
 
 // The line breaking of draw_text_in_box: fills lines (room for TEXT_MAX_LINES) for a box of that width
 // and at most lines_allowed lines (kept within 1 .. TEXT_MAX_LINES) and returns the number to draw.

@@ -178,6 +178,10 @@ enum SYSTEM_FOLDER_KIND {
 // application name means the program file's name without ".exe". create makes what is missing. On
 // failure out is unchanged when the system folder itself is missing.
 bool get_system_folder(FOLDER* out, INT_S32 kind, const char* application_name, INT_U8 create);
+// Where that folder lies, or will lie once made, as a path text into out (FOLDER_PATH_SIZE bytes), kinds
+// 1 to 5: nothing on the disk is looked at or made. An empty application name names the system folder
+// itself. False when the system names no such folder.
+bool get_system_folder_text(INT_S32 kind, const char* application_name, char* out);
 // The run's private temporary folder, which "$TEMP" names: made on its first use as a new folder that
 // only this user can enter, under parent (null: the system's temporary folder, $TMPDIR or /tmp on
 // Linux, the user's temporary folder on Windows), with the application's name and a part no one can

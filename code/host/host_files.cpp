@@ -174,6 +174,22 @@ bool get_system_folder(FOLDER* out, INT_S32 kind, const char* application_name, 
   return out->set(text, create != 0, &system_folder);
 }
 
+bool get_system_folder_text(INT_S32 kind, const char* application_name, char* out) {
+  if (!out || kind < SYSTEM_FOLDER_PROGRAMS || kind > SYSTEM_FOLDER_USER_PREFS) return false;
+  char default_name[FOLDER_PATH_SIZE];
+  if (!application_name) {
+    default_application_name(default_name);
+    application_name = default_name;
+  }
+  char base[FOLDER_PATH_SIZE];
+  if (!host_system_base_path(kind, base)) return false;
+  if (!*application_name) {
+    strcpy(out, base);
+    return true;
+  }
+  return join_path(out, base, application_name);
+}
+
 // ---------------------------------------------------------------------------------------------------
 // The run's private temporary folder
 

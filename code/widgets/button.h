@@ -157,6 +157,7 @@ public:
   INT_S16 drag_offset_x;    // button corner less the pointer at the start of the drag
   INT_S16 drag_offset_y;
   INT_U8 path_text = 0;     // the label is a path: too long for its room, it loses folders of its middle
+  INT_U16 path_start = 0;   // with path_text, the path begins at this byte: the words before it stay whole
   INT_U8 name_text = 0;     // the label is a name: too long for its room, it loses characters of its middle
   // BUTTON_FRAME_COUNT frames bound to image_cache, made when the button first loads frames (most
   // buttons never do, and empty frames would be most of their size); null until then.

@@ -153,7 +153,8 @@ static void place_label(WM_BUTTON* b, BUTTON_LOOK* look) {
     shown = b->flash_text.value.text;
   if ((b->path_text || b->name_text) && shown == b->label && !(b->button_flags & bf_wrap_text)) {
     INT_S32 room = b->width - b->left_gap - b->right_gap;
-    look->path = b->path_text ? path_in_room(target, b->font_id, b->font_x_size, b->font_y_size, shown, room)
+    look->path = b->path_text ? path_in_room(target, b->font_id, b->font_x_size, b->font_y_size, shown, room,
+                                             b->path_start)
                               : name_in_room(target, b->font_id, b->font_x_size, b->font_y_size, shown, room);
     shown = look->path.c_str();
   }

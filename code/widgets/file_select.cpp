@@ -408,7 +408,9 @@ void WM_FILE_SELECT::set_mode(INT_U8 new_mode, FOLDER* start, const char* file_n
   mode = new_mode;
   default_extension.assign(extension);
   at_my_computer = 0;
+  folder_chosen = 0;
   if (start) folder = *start;
+  start_folder = folder;
   const char* title_text;
   const char* message_text;
   if (mode == FILE_SELECT_FILE) {

@@ -90,6 +90,10 @@ public:
   WM_GRID* location_row;        // the message on a row of its own, then the label and the location menu
   WM_GRID* list;                // the rows: icon, name, size, date
   WM_STYLE_SET name_style;      // own copy of the name field's style (the new-folder dialog's edit box)
+  // The person chose the folder shown: opened a row, a drive or a location entry, or made a new folder,
+  // since set_mode (see chose_folder).
+  INT_U8 folder_chosen = 0;
+  FOLDER start_folder;          // the folder shown at set_mode
   // The last click on a list row that opened a folder or a drive: its pass time and the pointer.
   INT_U8 row_opened = 0;
   INT_U32 row_opened_time = 0;
@@ -112,6 +116,10 @@ public:
   // Mode, start folder (null keeps the current one), default name and extension (null = none). A mode
   // of 0 or above 3 only asks for a rebuild.
   void set_mode(INT_U8 new_mode, FOLDER* start, const char* file_name, const char* extension);
+  // Whether the folder shown is one the person chose: one moved to or made, or the start folder opened
+  // again. An OK before any of that chooses nothing: the start folder may be only the deepest existing
+  // one of the folder that the owner asked for.
+  bool chose_folder() const { return folder_chosen || !folder.equals(&start_folder); }
   // The choice: the folder, and the name into out_name (name_size bytes, the terminator included) when
   // given. Mode 2 appends the default extension. False, with "" written when there is room, when the
   // name does not fit or the mode is none; nothing is ever written past name_size.

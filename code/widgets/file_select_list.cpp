@@ -303,6 +303,7 @@ void WM_FILE_SELECT::make_new_folder(const char* name) {
     forget_file_failure();
     if (folder.enter(name, true)) {
       refresh = 1;
+      folder_chosen = 1;
       return;
     }
     describe_file_failure(cause, sizeof cause);  // the system's own words
@@ -317,9 +318,6 @@ void WM_FILE_SELECT::make_new_folder(const char* name) {
   if (root) root->add_top_level(box, false);
   else delete box;
 }
-
-// The pointer may stray this many pixels between the two clicks of a double click.
-static const INT_S32 DOUBLE_CLICK_DISTANCE = 4;
 
 bool WM_FILE_SELECT::take_opening_click(WM_SCREEN_OBJECT* object) {
   INT_S16 row, column;
@@ -373,6 +371,7 @@ WM_RESULT WM_FILE_SELECT::list_event(WM_SCREEN_OBJECT* object, INT_U32 event, IN
       break;
     case FILE_SELECT_LOCATION:
       if (!selector->take_opening_click(object)) break;
+      selector->folder_chosen = 1;
       if (selector->mode == FILE_SELECT_FILE) selector->name_field->set_text(nullptr);
       if (value == -1) {
         selector->at_my_computer = 1;
@@ -384,6 +383,7 @@ WM_RESULT WM_FILE_SELECT::list_event(WM_SCREEN_OBJECT* object, INT_U32 event, IN
       break;
     case FILE_SELECT_DRIVE:
       if (!selector->take_opening_click(object)) break;
+      selector->folder_chosen = 1;
       if (selector->mode == FILE_SELECT_FILE) selector->name_field->set_text(nullptr);
       selector->folder.set_to_drive_root((INT_S16)value);
       selector->at_my_computer = 0;
@@ -391,6 +391,7 @@ WM_RESULT WM_FILE_SELECT::list_event(WM_SCREEN_OBJECT* object, INT_U32 event, IN
       break;
     case FILE_SELECT_FOLDER_ROW: {
       if (!selector->take_opening_click(object)) break;
+      selector->folder_chosen = 1;
       WM_SCREEN_OBJECT* name_cell = selector->list->cell(1, value);
       if (selector->mode == FILE_SELECT_FILE) selector->name_field->set_text(nullptr);
       if (name_cell && (name_cell->kind & WM_KIND_BUTTON)) {

@@ -133,6 +133,7 @@ public:
   // Whether the focus is on one of the dialog's entries (a floating menu's, in a wholly visible row of its
   // grid), which keeps the focus confirmed; false here.
   virtual bool entry_focused();
+  bool leaving() override;
 
   // The common body of both constructors.
   void init(INT_S16 x, INT_S16 y, INT_S16 width, INT_S16 height, const char* title, WM_DIALOG_EFFECTS* effects);

@@ -12,6 +12,13 @@
 
 WM_SCREEN_OBJECT* current_area_root() { return page_manager ? page_manager->get_root() : nullptr; }
 
+// A dialog closing, fading to nothing or sliding away takes no more input: a click made right after the
+// answer that closed it goes to what lies beneath, as it would once the dialog has gone.
+bool WM_DIALOG::leaving() {
+  bool sliding_out = !appearing && (x != slide_end_x || y != slide_end_y);
+  return !dragging && (closing || target_alpha == 0 || sliding_out);
+}
+
 bool WM_DIALOG::at_rest() { return alpha == target_alpha && x == slide_end_x && y == slide_end_y; }
 
 INT_S16 WM_DIALOG::get_x() { return appearing ? slide_end_x : slide_start_x; }

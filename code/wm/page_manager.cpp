@@ -17,6 +17,7 @@ INT_U32 page_timer_last = 0;
 INT_U8 cursor_management = 1;
 INT_U8 busy_pointer = 1;
 INT_U8 display_size_watch = 1;
+INT_U8 double_click_guard = 1;
 INT_S16 work_area_settings[4] = {-1, -1, -1, -1};
 
 void clear_page(WM_PAGE* page) {

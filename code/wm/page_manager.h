@@ -34,6 +34,20 @@ void clear_page(WM_PAGE* page);
 // The same functions and stamp, and equal user values (by compare when set).
 bool page_equal(const WM_PAGE* a, const WM_PAGE* b);
 
+// The pointer may stray this many pixels between the two clicks of a double click.
+const INT_S32 DOUBLE_CLICK_DISTANCE = 4;
+
+// The left button's clicks as the page manager's passes showed them, for the second click of a double
+// click: it acts only on the object that took the first.
+struct WM_CLICK_MEMORY {
+  INT_U8 held = 0;           // the button down in the last pass (as it really was)
+  INT_U32 pressed_on = 0;    // the handle of the object that took the press shown last
+  INT_U32 clicked_on = 0;    // the object that took the last click that acted, 0 none
+  INT_U32 release_time = 0;  // tick count and place of the last release
+  INT_S16 release_x = 0, release_y = 0;
+  INT_U8 withheld = 0;       // the press shown is withheld: the objects see the button up until its release
+};
+
 const int PAGE_HISTORY_SIZE = 20;
 const int DISPLAY_LAYER_COUNT = 64;
 
@@ -66,6 +80,7 @@ public:
   INT_S16 display_width;         // display size seen by the last update; 0 = not yet read
   INT_S16 display_height;
   INT_S8 cursor_request;         // pointer shape asked for during the pass; -1 = leave it
+  WM_CLICK_MEMORY clicks;
 
   // At least one area (error 0x69) and only one page manager (0x6A); installs the exit hook. A key
   // buffer size of -1 leaves the typed-character queue as it is.
@@ -135,10 +150,12 @@ void page_manager_exit_hook();
 extern INT_S16 page_timer_interval;
 extern INT_U32 page_timer_last;
 // Switches of the update, all on: pointer shapes asked of the host, the busy pointer while pages are
-// built, following the display size.
+// built, following the display size, and the second click of a double click acting only on the object
+// that took the first (WM_CLICK_MEMORY).
 extern INT_U8 cursor_management;
 extern INT_U8 busy_pointer;
 extern INT_U8 display_size_watch;
+extern INT_U8 double_click_guard;
 // The work area for pop-ups from four settings (-1 = the screen's edge).
 extern INT_S16 work_area_settings[4];
 void get_work_area(INT_S16* left, INT_S16* top, INT_S16* right, INT_S16* bottom);

@@ -1,6 +1,8 @@
 // The page manager's pass: the simulated click, Tab focus moves, the page timer, the areas' updates and
 // first pages, input to the topmost dialog or the areas, acting on the result code, the display-size
 // watch, the focus repair, drawing the redraw regions and the pointer shape; and the focus walk.
+#include <cstdlib>
+
 #include "dialog.h"
 #include "host.h"
 #include "image.h"
@@ -44,6 +46,42 @@ void WM_PAGE_MANAGER::draw_all(INT_S32 first_area) {
   redraw();
 }
 
+// The object that a click at the point goes to: in the topmost dialog that takes input (the dialog itself
+// when the point lies outside it), else in the areas.
+static WM_SCREEN_OBJECT* object_taking_click(WM_PAGE_MANAGER* manager, INT_S16 px, INT_S16 py) {
+  WM_SCREEN_OBJECT* modal = find_input_top_level();
+  if (!modal) return manager->object_at(px, py);
+  WM_SCREEN_OBJECT* found = modal->object_at(px, py);
+  return found ? found : modal;
+}
+
+// The second click of a double click acts only on the object that took the first. A first click that
+// changed what lies under the pointer (a page built anew, a question opened or going) would otherwise
+// give the second to what it put there: a double click on Next went two pages on. Such a press is
+// withheld, the objects seeing the left button up until its release. A quick click elsewhere, or one on
+// the object of the first (a check box, a list row), acts.
+static void watch_clicks(WM_PAGE_MANAGER* manager) {
+  WM_CLICK_MEMORY& c = manager->clicks;
+  bool left = (MOUSE_HANDLER::held_buttons & 1) != 0;
+  INT_S16 px = MOUSE_HANDLER::pointer_x, py = MOUSE_HANDLER::pointer_y;
+  INT_U32 now = get_tick_count();
+  if (left && !c.held) {
+    INT_U32 under = object_handle(object_taking_click(manager, px, py));
+    c.withheld = c.clicked_on != 0 && under != c.clicked_on && now - c.release_time <= query_double_click_time() &&
+                 std::abs(px - c.release_x) <= DOUBLE_CLICK_DISTANCE &&
+                 std::abs(py - c.release_y) <= DOUBLE_CLICK_DISTANCE;
+    c.pressed_on = under;
+  } else if (!left && c.held) {
+    // A withheld click keeps the first one's object: a third quick click there is withheld too.
+    if (!c.withheld) c.clicked_on = c.pressed_on;
+    c.release_time = now;
+    c.release_x = px;
+    c.release_y = py;
+    c.withheld = 0;
+  }
+  c.held = left ? 1 : 0;
+}
+
 WM_RESULT WM_PAGE_MANAGER::update(bool present) {
   bool tick = page_timer_interval == 0;
   WM_RESULT result = 0;
@@ -73,6 +111,15 @@ WM_RESULT WM_PAGE_MANAGER::update(bool present) {
     MOUSE_HANDLER::held_buttons = (MOUSE_HANDLER::held_buttons & ~1u) | (click_button_down ? 1u : 0u);
   }
   bool input_given = false;
+  // A withheld press is hidden from this pass and shown again after it (unless the pass took in a
+  // change of the buttons), so that the host's record of the buttons goes on from the real state.
+  INT_U32 masked_buttons = 0;
+  bool masked = false;
+  if (!simulated && double_click_guard) {
+    watch_clicks(this);
+    masked = clicks.withheld && (MOUSE_HANDLER::held_buttons & 1);
+    if (masked) masked_buttons = MOUSE_HANDLER::held_buttons &= ~1u;
+  }
 
   if (KEYBOARD_HANDLER::last_key == VKEY_TAB) {
     keyboard.read_key();
@@ -145,6 +192,7 @@ WM_RESULT WM_PAGE_MANAGER::update(bool present) {
   }
   // The objects have had the mouse and key state of this pass: a button change recorded behind it comes
   // next, and the keys pressed since the last pass show as they are held.
+  if (masked && MOUSE_HANDLER::held_buttons == masked_buttons) MOUSE_HANDLER::held_buttons |= 1u;
   if (input_given && !simulated) {
     MOUSE_HANDLER::input_pass_done();
     KEYBOARD_HANDLER::input_pass_done();

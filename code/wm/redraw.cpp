@@ -243,7 +243,7 @@ WM_SCREEN_OBJECT* find_input_top_level() {
   if (!top_level) return nullptr;
   for (LLIST_NODE* node = top_level->tail; node; node = node->prev) {
     WM_SCREEN_OBJECT* object = static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node));
-    if (object->visible && !object->takes_no_input) return object;
+    if (object->visible && !object->takes_no_input && !object->leaving()) return object;
   }
   return nullptr;
 }

@@ -48,7 +48,7 @@ bool is_top_level(WM_SCREEN_OBJECT* object);
 WM_SCREEN_OBJECT* find_top_level(INT_U32 kind_bits);
 // The topmost visible object that takes the input of a pass (the modal one); null when none. One marked
 // takes_no_input never does (a button's hint: it is no dialog, and its button is served with the page it
-// stands on).
+// stands on), nor does a dialog on its way out (closing, fading to nothing or sliding away).
 WM_SCREEN_OBJECT* find_input_top_level();
 INT_S16 count_visible_top_level();
 // The area field of the topmost visible object (below -1), or -1 when none is visible.

@@ -312,6 +312,8 @@ bool WM_SCREEN_OBJECT::is_focusable() { return focusable != 0; }
 
 WM_SCREEN_OBJECT* WM_SCREEN_OBJECT::first_focus() { return nullptr; }
 
+bool WM_SCREEN_OBJECT::leaving() { return false; }
+
 bool WM_SCREEN_OBJECT::visit_focus_children(WM_FOCUS_VISIT visit, void* walk) {
   for (LLIST_NODE* node = children.head; node; node = node->next)
     if (!visit(static_cast<WM_SCREEN_OBJECT*>(stored_pointer(node)), walk)) return false;

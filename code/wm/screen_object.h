@@ -143,6 +143,9 @@ public:
   // with each until it answers false; false when it did. The base visits its children in list order; a
   // grid adds the cells of all its rows.
   virtual bool visit_focus_children(WM_FOCUS_VISIT visit, void* walk);
+  // On the top-level list, whether the object is on its way out (a dialog closing, fading to nothing or
+  // sliding away), taking no more input; false in the base.
+  virtual bool leaving();
 
   // The n-th child in list order from 0; null for n < 0 or past the end.
   WM_SCREEN_OBJECT* child_at_index(INT_S16 n);

@@ -192,11 +192,11 @@ void measure(const char* text, INT_S32 length, const FONT& font, bool wrapped, c
 // shortening).
 void add_text(std::vector<TEXT>* texts, const SHOWN& shown, const char* text, INT_S32 length, const FONT& font,
               BOX room, bool wrapped, bool left, bool right, bool top, bool bottom, INT_U32 colour, bool enabled,
-              int extra_width = 0, bool path = false, bool name = false) {
+              int extra_width = 0, bool path = false, bool name = false, size_t path_start = 0) {
   std::string whole = length < 0 ? std::string(text) : std::string(text, (size_t)length);
   std::string shown_text = whole;
   if (path && !wrapped)
-    shown_text = path_in_room(draw_target, font.id, font.x_size, font.y_size, whole.c_str(), room.width());
+    shown_text = path_in_room(draw_target, font.id, font.x_size, font.y_size, whole.c_str(), room.width(), path_start);
   else if (name && !wrapped)
     shown_text = name_in_room(draw_target, font.id, font.x_size, font.y_size, whole.c_str(), room.width());
   int width, height;
@@ -233,7 +233,8 @@ bool collect_texts(const SHOWN& shown, std::vector<TEXT>* texts) {
     add_text(texts, shown, b->label, -1, font_of(b->font_id, b->font_x_size, b->font_y_size),
              b->path_text || b->name_text ? path_room : room, (f & bf_wrap_text) != 0,
              (f & bf_left_justify_text) != 0, (f & bf_right_justify_text) != 0, (f & bf_top_align_text) != 0,
-             (f & bf_bottom_align_text) != 0, ink, b->enabled != 0, icon, b->path_text != 0, b->name_text != 0);
+             (f & bf_bottom_align_text) != 0, ink, b->enabled != 0, icon, b->path_text != 0, b->name_text != 0,
+             b->path_start);
   } else if (o->kind & WM_KIND_SCRIPT) {
     WM_SCRIPT* s = static_cast<WM_SCRIPT*>(o);
     if (s->text.type != STRING_TYPE || blank(s->text.value.text)) return true;

@@ -337,8 +337,28 @@ std::string WINDOW_SCENARIO::move_event(int x, int y) const {
 
 bool WINDOW_SCENARIO::move(int x, int y) { return send_input({move_event(x, y)}); }
 bool WINDOW_SCENARIO::move_now(int x, int y) { return send_input({move_event(x, y)}, false, false); }
+// Longer than any double-click time (the hosts': 400 ms on Linux, Windows' 500 ms by default).
+static const int DOUBLE_CLICK_WAIT_MS = 700;
+
+void WINDOW_SCENARIO::keep_clicks_apart(int x, int y) {
+  auto since = std::chrono::steady_clock::now() - last_click_time;
+  int waited = (int)std::chrono::duration_cast<std::chrono::milliseconds>(since).count();
+  if (std::abs(x - last_click_x) <= 4 && std::abs(y - last_click_y) <= 4 && waited < DOUBLE_CLICK_WAIT_MS)
+    pause_ms(DOUBLE_CLICK_WAIT_MS - waited);
+  last_click_x = x, last_click_y = y;
+  last_click_time = std::chrono::steady_clock::now();
+}
+
 bool WINDOW_SCENARIO::click_now(int x, int y, int button) {
+  keep_clicks_apart(x, y);
   return send_input({move_event(x, y), "click " + std::to_string(button)}, false, false);
+}
+bool WINDOW_SCENARIO::two_clicks_now(int x1, int y1, int x2, int y2, int gap_ms) {
+  keep_clicks_apart(x1, y1);
+  keep_clicks_apart(x2, y2);
+  std::string gap = std::to_string(gap_ms / 1000) + "." + std::to_string(1000 + gap_ms % 1000).substr(1);
+  return send_input({move_event(x1, y1) + " click 1 sleep " + gap + " " + move_event(x2, y2) + " click 1"}, false,
+                    false);
 }
 bool WINDOW_SCENARIO::key_now(const std::string& keys) {
   return send_input({"key --delay 0 " + shell_quote(keys)}, true, false);
@@ -347,9 +367,11 @@ bool WINDOW_SCENARIO::press(int button) { return send_input({"mousedown " + std:
 bool WINDOW_SCENARIO::release(int button) { return send_input({"mouseup " + std::to_string(button)}); }
 bool WINDOW_SCENARIO::click(int x, int y, int button) {
   // As a person clicks: the press and the release at once, which the program sees in two passes.
+  keep_clicks_apart(x, y);
   return send_input({move_event(x, y), "click " + std::to_string(button)});
 }
 bool WINDOW_SCENARIO::double_click(int x, int y) {
+  keep_clicks_apart(x, y);
   return send_input({move_event(x, y), "click --repeat 2 --delay 50 1"});
 }
 // The pointer goes down, moves half-way and on to the end, then comes up.

@@ -9,6 +9,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -61,7 +62,8 @@ public:
   // Each event is sent once the program has taken the one before (two passes of its frame loop), so
   // that each move, press, release and key lands in a pass of its own however slowly the program runs.
   // A click is the exception: its press and release go at once (xdotool click), as a person clicks, and
-  // the program itself shows them to its objects in two passes.
+  // the program itself shows them to its objects in two passes. A click at the place of the one before
+  // waits until the two cannot make a double click (double_click makes one).
   bool move(int x, int y);
   bool press(int button = 1);
   bool release(int button = 1);
@@ -82,6 +84,9 @@ public:
   // hold still right after the click.
   bool move_now(int x, int y);
   bool click_now(int x, int y, int button = 1);
+  // Two clicks, the second gap_ms after the first, sent at once (one run of xdotool) as a quick hand
+  // makes them, whatever the program's passes.
+  bool two_clicks_now(int x1, int y1, int x2, int y2, int gap_ms);
   // A drag whose press, moves and release all go at once (one run of xdotool), as a quick hand may make
   // them between two passes.
   bool drag_now(int from_x, int from_y, int to_x, int to_y, int button = 1);
@@ -139,6 +144,9 @@ private:
   bool program_running();
   void stop_program();
   std::string unix_path(const std::string& path) const;
+  // Waits, before a click at (x, y), until one at the place of the last click is no second click of a
+  // double click; the click is then the last.
+  void keep_clicks_apart(int x, int y);
 
   std::string scratch_folder;
   int screen_width, screen_height;
@@ -147,6 +155,8 @@ private:
   int client_x = 0, client_y = 0, client_width = 0, client_height = 0;
   std::string window_title;
   bool exited = false;
+  int last_click_x = -1000, last_click_y = -1000;
+  std::chrono::steady_clock::time_point last_click_time;
   int exit_status = -1;
 #ifdef _WIN32
   std::string wine_prefix;  // the scenario's own Wine prefix (a Unix path), whose server runs the program

@@ -67,12 +67,23 @@ static bool system_base_folder(INT_S32 kind, char* out) {
   return written > 0 && written < (int)HOST_PATH_SIZE;
 }
 
-bool host_system_base_folder(INT_S32 kind, INT_U8 create, char* out) {
-  char base[HOST_PATH_SIZE];
+// The base folder of a kind without its trailing slashes.
+static bool trimmed_base_folder(INT_S32 kind, char* base) {
   if (!system_base_folder(kind, base)) return false;
   size_t length = strlen(base);
   while (length > 1 && base[length - 1] == '/') base[--length] = 0;
-  return system_text(base, out, FOLDER_PATH_SIZE) && (FOLDER::is_folder(out) || (create && make_folders(base)));
+  return true;
+}
+
+bool host_system_base_folder(INT_S32 kind, INT_U8 create, char* out) {
+  char base[HOST_PATH_SIZE];
+  return trimmed_base_folder(kind, base) && system_text(base, out, FOLDER_PATH_SIZE) &&
+         (FOLDER::is_folder(out) || (create && make_folders(base)));
+}
+
+bool host_system_base_path(INT_S32 kind, char* out) {
+  char base[HOST_PATH_SIZE];
+  return trimmed_base_folder(kind, base) && system_text(base, out, FOLDER_PATH_SIZE);
 }
 
 INT_S32 get_drive_count() { return 1; }

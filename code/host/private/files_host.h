@@ -63,6 +63,9 @@ bool cut_to_parent(char* path);
 // The folder under which the system folder kind (SYSTEM_FOLDER_PROGRAMS … SYSTEM_FOLDER_TEMP) keeps
 // applications' folders, made first when create is set; false when there is none.
 bool host_system_base_folder(INT_S32 kind, INT_U8 create, char* out);
+// Where that folder lies (FOLDER_PATH_SIZE bytes), whether it exists or not; nothing on the disk is
+// looked at or made. False when the system names none.
+bool host_system_base_path(INT_S32 kind, char* out);
 
 // A calendar time (seconds since 1970) in local time as the C library's ctime writes it, without the
 // final line feed, into out (size bytes, the terminator included); false when it cannot be converted

@@ -15,6 +15,17 @@
 // System folders and drives
 // ---------------------------------------------------------------------------------------------------
 
+// The shell's folder for each kind, SYSTEM_FOLDER_PROGRAMS to SYSTEM_FOLDER_USER_PREFS (program files,
+// program files, the application data shared by all users, the user's roaming application data, the
+// user's documents), asked with the flags.
+static bool shell_folder(INT_S32 kind, int flags, char* out) {
+  static const int csidl_of_kind[] = {0, 0x26, 0x26, 0x23, 0x1A, 0x05};
+  if (kind < SYSTEM_FOLDER_PROGRAMS || kind > SYSTEM_FOLDER_USER_PREFS) return false;
+  WCHAR folder[MAX_PATH];
+  return SUCCEEDED(SHGetFolderPathW(nullptr, csidl_of_kind[kind] | flags, nullptr, 0, folder)) &&
+         system_text(folder, out, FOLDER_PATH_SIZE);
+}
+
 bool host_system_base_folder(INT_S32 kind, INT_U8 create, char* out) {
   if (kind == SYSTEM_FOLDER_TEMP) {
     // The user's temporary folder, without its trailing backslash (a root keeps it).
@@ -24,11 +35,12 @@ bool host_system_base_folder(INT_S32 kind, INT_U8 create, char* out) {
     if (length > 3 && temp[length - 1] == L'\\') temp[length - 1] = 0;
     return system_text(temp, out, FOLDER_PATH_SIZE) && (FOLDER::is_folder(out) || (create && host_make_folder(out)));
   }
-  // The shell's folder for each kind, SYSTEM_FOLDER_PROGRAMS to SYSTEM_FOLDER_USER_PREFS.
-  static const int csidl_of_kind[] = {0, 0x26, 0x26, 0x23, 0x1A, 0x05};
-  int csidl = csidl_of_kind[kind] | (create ? CSIDL_FLAG_CREATE : 0);
-  WCHAR folder[MAX_PATH];
-  return SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, 0, folder)) && system_text(folder, out, FOLDER_PATH_SIZE);
+  return shell_folder(kind, create ? CSIDL_FLAG_CREATE : 0, out);
+}
+
+bool host_system_base_path(INT_S32 kind, char* out) {
+  if (kind == SYSTEM_FOLDER_TEMP) return host_system_base_folder(kind, 0, out);
+  return shell_folder(kind, CSIDL_FLAG_DONT_VERIFY, out);
 }
 
 // The drive roots in the library's order: A and B (floppies) moved to the end.
