@@ -1,6 +1,7 @@
-// What the files of the install step share: the log's name, the path texts of the installation's
-// files, the destination walk (destination_walk.cpp), what is known of the names where files land
-// (install_locations.cpp) and the removal of what killed runs left (install_step.cpp).
+// What the files of the install step share: the log's name and its writer (install_log.cpp), the path
+// texts of the installation's files, the destination walk (destination_walk.cpp), what is known of the
+// names where files land (install_locations.cpp) and the removal of what killed runs left
+// (install_step.cpp).
 #pragma once
 #include <string>
 
@@ -8,6 +9,12 @@
 #include "engine.h"
 
 inline constexpr char INSTALL_LOG_NAME[] = "install_log.txt";
+
+// Writes a step's line group to the install log (install_log.cpp): a new log with create, else the log
+// this installation created, complete on disk after each group.
+void write_log(INSTALL_STATE* state, const std::string& step_lines, bool create);
+// The installation ends: lines kept for a log that could not be created get a last try; the log closes.
+void finish_log(INSTALL_STATE* state);
 
 // The folder's path, the host's separator and the name, however long.
 std::string full_path(const FOLDER& folder, const char* name);

@@ -1,0 +1,318 @@
+// The install log: its writer, which the install step hands each step's lines to, and its reader, by
+// which an update tells whether the earlier installation at its location is the one it updates.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "files.h"
+#include "install_step.h"
+#include "text_file.h"
+
+// ---------------------------------------------------------------------------------------------------
+// Writing
+
+static void close_log(INSTALL_STATE* state) { close_text_file(&state->log); }
+
+// Creates the log holding the lines: they are written to a new file of a temporary name, which then
+// takes the name "install_log.txt" in place of whatever had it (a file, a link, a pipe), never writing
+// through it. The file stays open under that name: the rest of this installation writes to it alone,
+// whatever another run does at the name meanwhile. False when it cannot be made (nothing is left of it).
+static bool create_log(INSTALL_STATE* state, const std::string& lines) {
+  char name[TEMPORARY_NAME_SIZE];
+  TEXT_FILE* file = nullptr;
+  char reason[256] = "";
+  for (int tries = 0; !file && tries < 16; tries++) {
+    next_temporary_name(name);
+    forget_file_failure();
+    file = open_text_file(&state->log_folder, name, TEXT_FILE_WRITE_NEW, false);
+    if (!file) describe_file_failure(reason, sizeof reason);
+    if (!file && !file_exists(&state->log_folder, name)) break;  // not a taken name: no other name helps
+  }
+  if (!file) {
+    state->failure_text = "The install log \"" + full_path(state->log_folder, INSTALL_LOG_NAME) + "\" cannot be created";
+    if (reason[0]) state->failure_text += std::string(" (") + reason + ")";
+    state->failure_text += '.';
+    return false;
+  }
+  if (file->write_text_whole(lines.c_str()) &&
+      rename_open_file(file->stream, &state->log_folder, name, INSTALL_LOG_NAME) && !std::ferror(file->stream)) {
+    state->log = file;
+    state->log_number = stream_file_number(file->stream);
+    return true;
+  }
+  close_text_file(&file);
+  delete_file(&state->log_folder, name);
+  return false;
+}
+
+// A write to the log failed: the log ends there, said once.
+static void log_lost(INSTALL_STATE* state) {
+  state->log_failed = true;
+  state->log_cut = true;
+  if (INSTALL_OBSERVER* observer = get_install_observer()) observer->log_not_written(full_path(state->log_folder, INSTALL_LOG_NAME).c_str());
+}
+
+// Writes a step's line group to the log: a new log with create, else the log this installation created.
+// The lines of temporaries removed since the last group go with it (after the header, before a file's
+// line). Each group is handed to the system whole through the open file as soon as its step is done,
+// so that the log is complete on disk after every step: a process killed at any moment leaves every
+// line of the steps before, and never part of a line. A log that cannot be created keeps its lines
+// here and is created with all of them by a later try (after 1, 2, 4... further line groups, and at
+// the end): it never adds them to a log that it did not create. A write that fails ends the log there,
+// said once.
+void write_log(INSTALL_STATE* state, const std::string& step_lines, bool create) {
+  std::string joined;
+  if (!state->removed_lines.empty()) {
+    joined = create ? step_lines + state->removed_lines : state->removed_lines + step_lines;
+    state->removed_lines.clear();
+  }
+  const std::string& lines = joined.empty() ? step_lines : joined;
+  if (create) {
+    close_log(state);
+    state->log_pending.clear();
+    state->log_pending_groups = 0;
+    state->log_next_try = 1;
+    state->log_cut = false;
+    if (!create_log(state, lines)) {
+      state->log_failed = true;
+      state->log_pending = lines;
+    }
+    return;
+  }
+  if (state->log_cut) return;
+  if (!state->log) {
+    state->log_pending += lines;
+    if (++state->log_pending_groups < state->log_next_try) return;
+    state->log_next_try *= 2;
+    if (create_log(state, state->log_pending)) state->log_pending.clear();
+    return;
+  }
+  if (state->log->write_text_whole(lines.c_str())) return;
+  log_lost(state);
+}
+
+// The installation ends: lines kept for a log that could not be created get a last try; the log closes.
+void finish_log(INSTALL_STATE* state) {
+  if (!state->log && !state->log_pending.empty() && create_log(state, state->log_pending)) state->log_pending.clear();
+  if (state->log && !close_text_file(&state->log) && !state->log_cut) log_lost(state);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Reading an earlier installation's log
+
+// The next line of an earlier log into line: 1 when read, 0 at the end of the file, -1 when it does not
+// fit in EARLIER_LOG_LINE_LIMIT bytes (zeros, which the text cannot hold, included), after which
+// nothing more of it is read.
+static int read_bounded_line(TEXT_FILE* file, std::string* buffer, std::string* line) {
+  buffer->assign((size_t)EARLIER_LOG_LINE_LIMIT + 2, '\0');
+  file->line_size = (INT_S16)buffer->size();
+  if (!file->read_line(&(*buffer)[0])) return 0;
+  if (!file->line_whole) return -1;
+  line->assign(buffer->c_str());
+  return 1;
+}
+
+// What the head of an earlier log holds: the settings line, and the application and installation that
+// follow it when it names them.
+struct LOG_HEAD {
+  std::string settings, application, installation;
+  bool has_application = false, has_installation = false;
+  INT_S16 choice = 0;       // the settings' choice of the system folders
+  std::string location;     // and the location they record
+};
+
+// Reads the head of the open log (its_log: the log as its messages name it): false, with the verdict
+// and why in earlier, when it is damaged.
+static bool read_log_head(TEXT_FILE* file, const std::string& its_log, LOG_HEAD* head, EARLIER_LOG* earlier) {
+  // Its settings, then the application and installation it names (none in a log of an earlier version,
+  // whose next lines are the wizard's warning and the files).
+  std::string buffer, line;
+  file->read_limit = EARLIER_LOG_HEAD_BYTES;
+  int got = 0;
+  bool has_settings = false;
+  for (int i = 0; i < EARLIER_LOG_HEAD_LINES && !has_settings; i++) {
+    if ((got = read_bounded_line(file, &buffer, &line)) <= 0) break;
+    if (line.compare(0, 10, "Settings: ") != 0) continue;
+    head->settings = line.substr(10);
+    has_settings = true;
+  }
+  // The two lines after the settings name the application and the installation: both (this
+  // installer's log), or neither (an earlier version's). A log with one of them is another
+  // installation's or damaged.
+  for (int i = 0; has_settings && i < 2; i++) {
+    if ((got = read_bounded_line(file, &buffer, &line)) <= 0) break;
+    if (!head->has_application && line.compare(0, 13, "Application: ") == 0) {
+      head->application = line.substr(13);
+      head->has_application = true;
+    } else if (!head->has_installation && line.compare(0, 14, "Installation: ") == 0) {
+      head->installation = line.substr(14);
+      head->has_installation = true;
+    }
+  }
+  bool too_long = file->limit_reached != 0;
+  if (got < 0 || too_long || !has_settings) earlier->verdict = EARLIER_LOG_DAMAGED;
+  if (too_long) {
+    // A run of line ends, which no line bounds, or lines at their bound beyond what any head takes.
+    earlier->mismatch = its_log + format_text("is damaged: its first lines take more than %d bytes",
+                                              (int)EARLIER_LOG_HEAD_BYTES);
+    return false;
+  }
+  if (got < 0) {
+    earlier->mismatch = its_log + format_text("is damaged: a line of more than %d bytes", (int)EARLIER_LOG_LINE_LIMIT);
+    return false;
+  }
+  if (!has_settings) {
+    earlier->mismatch = its_log + format_text("is damaged: no \"Settings: \" line among its first %d lines",
+                                              (int)EARLIER_LOG_HEAD_LINES);
+    return false;
+  }
+  // "%d %hd" and the rest of the line after the blanks.
+  const char* cursor = head->settings.c_str();
+  char* end = nullptr;
+  std::strtol(cursor, &end, 10);
+  bool numbers = end != cursor;
+  long choice = 0;
+  if (numbers) {
+    cursor = end;
+    choice = std::strtol(cursor, &end, 10);
+    numbers = end != cursor;
+  }
+  if (!numbers) {
+    earlier->verdict = EARLIER_LOG_DAMAGED;
+    earlier->mismatch = its_log + "is damaged: its settings are not the installer's (Settings: " +
+                        printable_text(head->settings.c_str()) + ")";
+    return false;
+  }
+  cursor = end;
+  while (*cursor == ' ' || *cursor == '\t') cursor++;
+  head->location = cursor;
+  head->choice = (INT_S16)choice;
+  return true;
+}
+
+// Judges the head of an earlier log against the current choices (base: the location's folder,
+// system_choice: whether the package names the log's place under the system folders and they are
+// used): true when it is the log of the installation that this package updates.
+static bool judge_log_head(DATABASE* database, const LOG_HEAD& head, FOLDER& base, bool system_choice,
+                           EARLIER_LOG* earlier) {
+  const std::string the_log = "the install log \"" + printable_text(earlier->path.c_str()) + "\" ";
+  // Another product or installation type at the location is never updated, nor is one that the log
+  // names only half of (or names with an empty name where this one has a name).
+  INSTALLATION* installation = database->get_current_installation();
+  std::string own_application = printable_text(database->APPLICATION.app_string);
+  std::string own_installation = printable_text(installation ? installation->name : "");
+  const std::string this_update = " (this update is for \"" + own_installation + "\" of \"" + own_application + "\")";
+  bool empty_name = (head.has_application && head.application.empty() && !own_application.empty()) ||
+                    (head.has_installation && head.installation.empty() && !own_installation.empty());
+  if (head.has_application != head.has_installation || empty_name) {
+    auto named = [](bool has, const std::string& name, const char* what) {
+      if (!has) return std::string("no ") + what;
+      if (name.empty()) return std::string("an empty ") + what + " name";
+      return std::string("the ") + what + " \"" + printable_text(name.c_str()) + "\"";
+    };
+    earlier->verdict = EARLIER_LOG_OTHER_INSTALLATION;
+    earlier->mismatch = the_log + "is another installation's or damaged: it names " +
+                        named(head.has_application, head.application, "application") + " and " +
+                        named(head.has_installation, head.installation, "installation") + this_update;
+    return false;
+  }
+  if (earlier->identified && (head.application != own_application || head.installation != own_installation)) {
+    earlier->verdict = EARLIER_LOG_OTHER_INSTALLATION;
+    earlier->mismatch = the_log + "is of another installation: \"" + printable_text(head.installation.c_str()) +
+                        "\" of the application \"" + printable_text(head.application.c_str()) + "\"" + this_update;
+    return false;
+  }
+  const std::string logged = "(Settings: " + printable_text(head.settings.c_str()) + ")";
+  const std::string other_choice = the_log + "names another choice of the system folders " + logged;
+  if (system_choice) {
+    if (head.choice == 0) {
+      earlier->verdict = EARLIER_LOG_OTHER_CHOICE;
+      earlier->mismatch = other_choice;
+    }
+    return head.choice != 0;
+  }
+  // The system folders chosen where the package names none for the log (as the packer makes packages):
+  // the log lies at the location as with the plain choice, and it must name the location and the same
+  // choice. Both paths as folders relative to the base folder; nothing is created. They are read as the
+  // install step reads the destination, before the base path names it: a destination below the
+  // program's own folder ("$APP/...", as the folder dialog gives it) then means the same folder on both
+  // sides. The logged path comes from a file: a path variable this program does not know matches
+  // nothing.
+  const char* application = database->APPLICATION.app_string;
+  FOLDER logged_folder(base), current(base);
+  if (head.location.empty() || !is_known_path_text(head.location.c_str()) ||
+      !set_location_folder(&logged_folder, head.location.c_str(), application, false, &base) ||
+      !set_location_folder(&current, database->install_path, application, false, &base) ||
+      !logged_folder.equals(&current)) {
+    earlier->verdict = EARLIER_LOG_OTHER_INSTALLATION;
+    earlier->mismatch = the_log + "is of another installation " + logged;
+    return false;
+  }
+  if ((head.choice != 0) != database->system_paths_used()) {
+    earlier->verdict = EARLIER_LOG_OTHER_CHOICE;
+    earlier->mismatch = other_choice;
+    return false;
+  }
+  return true;
+}
+
+bool DATABASE::read_install_log(EARLIER_LOG* found) {
+  EARLIER_LOG local;
+  EARLIER_LOG& earlier = found ? *found : local;
+  earlier = EARLIER_LOG();
+  // The choice as the install step takes it, which its log records.
+  bool system_choice = PATCH.system_dest_path_from_inst_loc[0] && system_paths_used();
+  const char* text = system_choice ? PATCH.system_dest_path_from_inst_loc : PATCH.dest_path_from_inst_loc;
+  FOLDER base;
+  if (!set_location_folder(&base, install_path, APPLICATION.app_string, false)) {
+    // No destination: the log is named where it would be.
+    earlier.path = location_path_text(install_path, APPLICATION.app_string);
+    if (std::strncmp(text, "$HERE/", 6) == 0)
+      for (const char* at = text + 5; *at; at++) earlier.path += *at == '/' ? (char)PATH_SEPARATOR : *at;
+    if (earlier.path.empty() || earlier.path.back() != PATH_SEPARATOR) earlier.path += PATH_SEPARATOR;
+    earlier.path += INSTALL_LOG_NAME;
+    earlier.verdict = EARLIER_LOG_NOT_FOUND;
+    earlier.mismatch = "its install log \"" + printable_text(earlier.path.c_str()) + "\" was not found";
+    return false;
+  }
+  set_base_path(&base, APPLICATION.app_string);
+  FOLDER folder(base);
+  if (!text[0] || !set_known_folder(&folder, text, false, &base)) folder = base;
+  reset_base_path();
+
+  earlier.path = full_path(folder, INSTALL_LOG_NAME);
+  const std::string its_log = "its install log \"" + printable_text(earlier.path.c_str()) + "\" ";
+  // Only a plain file is opened (a pipe is never waited on); anything else is named as what it is.
+  forget_file_failure();
+  TEXT_FILE* file = open_text_file(&folder, INSTALL_LOG_NAME, TEXT_FILE_READ, false);
+  if (!file) {
+    char reason[256];
+    describe_file_failure(reason, sizeof reason);
+    FILE_KIND kind = get_file_kind(&folder, INSTALL_LOG_NAME);
+    earlier.verdict = kind == FILE_KIND_NONE ? EARLIER_LOG_NOT_FOUND : EARLIER_LOG_NOT_READ;
+    switch (kind) {
+      case FILE_KIND_NONE: earlier.mismatch = its_log + "was not found"; break;
+      case FILE_KIND_FOLDER: earlier.mismatch = its_log + "is a folder"; break;
+      case FILE_KIND_PIPE: earlier.mismatch = its_log + "is a pipe"; break;
+      case FILE_KIND_DEVICE: earlier.mismatch = its_log + "is a device"; break;
+      case FILE_KIND_OTHER: earlier.mismatch = its_log + "is not a file"; break;
+      default:
+        earlier.mismatch = its_log + "cannot be read";
+        if (reason[0]) earlier.mismatch += std::string(" (") + reason + ")";
+        break;
+    }
+    return false;
+  }
+  LOG_HEAD head;
+  bool whole = read_log_head(file, its_log, &head, &earlier);
+  close_text_file(&file);
+  earlier.identified = head.has_application && head.has_installation;
+  if (!whole) return false;
+  earlier.settings = head.settings;
+  if (earlier.identified) {
+    earlier.application = head.application;
+    earlier.installation = head.installation;
+  }
+  return judge_log_head(this, head, base, system_choice, &earlier);
+}
