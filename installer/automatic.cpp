@@ -26,10 +26,17 @@ public:
     console_print(progress_line.c_str());
   }
   void show_install_complete(INSTALL_DIALOG*) override {}
-  void copy_error(DATABASE*, const char* path_text, const char* packed_name) override {
-    std::string line = path_text ? "ERROR: \"" + printable_text(path_text) + "\" failed to unpack (" +
-                                       printable_text(packed_name) + ")\n"
-                                 : std::string("ERROR: the install log cannot be created\n");
+  void copy_error(DATABASE* database, const char* path_text, const char* packed_name) override {
+    std::string line;
+    if (path_text) {
+      line = "ERROR: \"" + printable_text(path_text) + "\" failed to unpack (" + printable_text(packed_name) + ")\n";
+    } else {
+      // The log: "The install log "<path>" cannot be created (<cause>)." as a line of its own.
+      std::string said = database->install_state.failure_text;
+      if (!said.empty() && said.back() == '.') said.pop_back();
+      if (!said.empty()) said[0] = 't';
+      line = "ERROR: " + printable_text(said.c_str()) + "\n";
+    }
     console_print(line.c_str());
     console_flush();
   }
@@ -47,8 +54,10 @@ public:
     console_print(printable_line(message).c_str());
     console_flush();
   }
-  void log_not_written(const char* path_text) override {
-    console_print(("ERROR: the install log \"" + printable_text(path_text) + "\" could not be written\n").c_str());
+  void log_not_written(const char* path_text, const char* cause) override {
+    console_print(("ERROR: the install log \"" + printable_text(path_text) + "\" could not be written" +
+                   (cause[0] ? " (" + printable_text(cause) + ")" : std::string()) + "\n")
+                      .c_str());
     console_flush();
   }
   void installation_interrupted(DATABASE*) override {

@@ -259,6 +259,7 @@ struct INSTALL_STATE {
   INT_S32 log_pending_groups = 0;  // line groups kept since the last try to create the log
   INT_S32 log_next_try = 1;        // the number of kept groups at which the next try comes
   bool log_cut = false;         // a write to the log failed: nothing more goes into it
+  std::string log_cause;        // the system's words for the log's first failure
   std::string removed_lines;    // lines of the temporaries removed, written with the next line group
   std::string step_lines;       // the line group of the step under way (shortcuts, completion)
   // What failed last, in words for the person installing: the file (or the log, or the destination)

@@ -52,7 +52,8 @@ public:
   // A file is still being copied (after each block of it).
   virtual void file_going_on(INSTALL_DIALOG* page) { (void)page; }
   // A file failed to unpack (path_text: its destination, packed_name: its entry), or the install log
-  // cannot be created (both null): the wizard asks with the copy error box whether to go on.
+  // cannot be created (both null; the state's failure_text names it and why): the wizard asks with the
+  // copy error box whether to go on.
   virtual void copy_error(DATABASE* database, const char* path_text, const char* packed_name) = 0;
   // A file was refused before anything was written for it, for the cause given (its name is not
   // allowed, or it would land on the install log or on another file of the installation): by default
@@ -65,8 +66,9 @@ public:
   virtual void not_made(DATABASE* database, const char* text) { (void)database, (void)text; }
   // The installation stopped before installing anything (the destination folder cannot be created).
   virtual void installation_stopped(DATABASE* database, const char* message) = 0;
-  // A line could not be written to the install log at path_text (a full disk): the log ends there.
-  virtual void log_not_written(const char* path_text) { (void)path_text; }
+  // A line could not be written to the install log at path_text (a full disk; cause: the system's words
+  // for it): the log ends there.
+  virtual void log_not_written(const char* path_text, const char* cause) { (void)path_text, (void)cause; }
   // A request of the system to end the program (end_requested) stopped the installation before its
   // next file; the log ends with "Installation interrupted.".
   virtual void installation_interrupted(DATABASE* database) { (void)database; }

@@ -29,28 +29,49 @@ static bool create_log(INSTALL_STATE* state, const std::string& lines) {
     if (!file) describe_file_failure(reason, sizeof reason);
     if (!file && !file_exists(&state->log_folder, name)) break;  // not a taken name: no other name helps
   }
-  if (!file) {
-    state->failure_text = "The install log \"" + full_path(state->log_folder, INSTALL_LOG_NAME) + "\" cannot be created";
-    if (reason[0]) state->failure_text += std::string(" (") + reason + ")";
-    state->failure_text += '.';
-    return false;
-  }
-  if (file->write_text_whole(lines.c_str()) &&
+  if (file && file->write_text_whole(lines.c_str()) &&
       rename_open_file(file->stream, &state->log_folder, name, INSTALL_LOG_NAME) && !std::ferror(file->stream)) {
     state->log = file;
     state->log_number = stream_file_number(file->stream);
     return true;
   }
-  close_text_file(&file);
-  delete_file(&state->log_folder, name);
+  if (file) {
+    // Written, and not given its name: on Windows another program holding the earlier log open says so.
+    describe_file_failure(reason, sizeof reason);
+    close_text_file(&file);
+    delete_file(&state->log_folder, name);
+  }
+  // Said once, at the first failure: a later try that fails again says nothing new.
+  if (state->log_failed) return false;
+  state->log_cause = reason;
+  state->failure_text = "The install log \"" + full_path(state->log_folder, INSTALL_LOG_NAME) + "\" cannot be created";
+  if (reason[0]) state->failure_text += std::string(" (") + reason + ")";
+  state->failure_text += '.';
   return false;
 }
 
-// A write to the log failed: the log ends there, said once.
+// A write to the log failed: the log ends there, said once with the system's cause.
 static void log_lost(INSTALL_STATE* state) {
+  char reason[256];
+  describe_file_failure(reason, sizeof reason);
   state->log_failed = true;
   state->log_cut = true;
-  if (INSTALL_OBSERVER* observer = get_install_observer()) observer->log_not_written(full_path(state->log_folder, INSTALL_LOG_NAME).c_str());
+  state->log_cause = reason;
+  if (INSTALL_OBSERVER* observer = get_install_observer())
+    observer->log_not_written(full_path(state->log_folder, INSTALL_LOG_NAME).c_str(), reason);
+}
+
+std::string log_failure_text(const INSTALL_STATE& state) {
+  if (!state.log_failed) return "";
+  std::string path = full_path(state.log_folder, INSTALL_LOG_NAME);
+  std::string cause = state.log_cause.empty() ? "" : " (" + state.log_cause + ")";
+  if (state.log_cut)
+    return "The install log \"" + path + "\" could not be written whole" + cause +
+           ": this installation's log is incomplete, so a later update or check cannot rely on it.";
+  if (!state.log_number)
+    return "The install log \"" + path + "\" cannot be created" + cause +
+           ": this installation has no log, so a later update or check cannot rely on it.";
+  return "The install log \"" + path + "\" could not be created at first" + cause + "; it was made later, whole.";
 }
 
 // Writes a step's line group to the log: a new log with create, else the log this installation created.

@@ -104,6 +104,7 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   state->stopped = false;
   state->interrupted = false;
   state->log_failed = false;
+  state->log_cause.clear();
   state->failure_text.clear();
   state->removed_lines.clear();
   state->step_lines.clear();
@@ -456,12 +457,6 @@ static void complete(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* ins
   if (state->error_count == 0 && installation->uninstaller_name[0] && installation->uninstaller_filename[0])
     make_uninstall_entry(database, installation, &lines);
   reset_base_path();
-  if (observer) observer->show_install_complete(page);
-  if (state->error_count == 0 && state->unmade_count == 0)
-    progress(page, LANGUAGE_STRING(database, COMPLETE), 100);
-  else
-    progress(page, installation_failure_text(database).c_str(), 100);
-  state->step_counter++;
   // Every file not installed, shortcut and entry not made is an error of the installation.
   if (state->error_count == 0 && state->unmade_count == 0)
     lines += "Installation completed without any errors.\n";
@@ -469,9 +464,17 @@ static void complete(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* ins
     lines += format_text("Installation completed with %d errors.\n", (int)(state->error_count + state->unmade_count));
   write_log(state, lines, false);
   lines.clear();
+  // The log is closed (or has had its last try) before the last progress, which says whether this
+  // installation has a log to rely on.
   finish_log(state);
   state->running = false;
   set_idle_wait(50);
+  if (observer) observer->show_install_complete(page);
+  if (state->error_count == 0 && state->unmade_count == 0 && !state->log_failed)
+    progress(page, LANGUAGE_STRING(database, COMPLETE), 100);
+  else
+    progress(page, installation_failure_text(database).c_str(), 100);
+  state->step_counter++;
 }
 
 void DATABASE::end_installation(bool cut_short) {
@@ -539,11 +542,20 @@ void DATABASE::install_step(INSTALL_DIALOG* page) {
 
 std::string installation_failure_text(const DATABASE* database) {
   const INSTALL_STATE& state = database->install_state;
-  if (state.stopped || (state.error_count == 0 && state.unmade_count == 1)) return state.failure_text;
-  if (state.error_count == 0 && state.unmade_count > 1)
-    return format_text("%d shortcuts and entries were not made; the last: ", (int)state.unmade_count) + state.failure_text;
-  if (state.error_count == 1) return "1 file could not be installed: " + state.failure_text;
-  return format_text("%d files could not be installed; the last: ", (int)state.error_count) + state.failure_text;
+  if (state.stopped) return state.failure_text;
+  std::string text;
+  if (state.error_count == 0 && state.unmade_count == 1)
+    text = state.failure_text;
+  else if (state.error_count == 0 && state.unmade_count > 1)
+    text = format_text("%d shortcuts and entries were not made; the last: ", (int)state.unmade_count) + state.failure_text;
+  else if (state.error_count == 1)
+    text = "1 file could not be installed: " + state.failure_text;
+  else if (state.error_count > 1)
+    text = format_text("%d files could not be installed; the last: ", (int)state.error_count) + state.failure_text;
+  // Then whether the installation has a log to rely on.
+  std::string log = log_failure_text(state);
+  if (text.empty() || log.empty()) return text + log;
+  return text + " " + log;
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -13,6 +13,9 @@ inline constexpr char INSTALL_LOG_NAME[] = "install_log.txt";
 // Writes a step's line group to the install log (install_log.cpp): a new log with create, else the log
 // this installation created, complete on disk after each group.
 void write_log(INSTALL_STATE* state, const std::string& step_lines, bool create);
+// What became of a log that failed (log_failed): where it is, the system's cause and whether the
+// installation has a log that a later update or check can rely on. Empty when the log did not fail.
+std::string log_failure_text(const INSTALL_STATE& state);
 // The installation ends: lines kept for a log that could not be created get a last try; the log closes.
 void finish_log(INSTALL_STATE* state);
 

@@ -71,12 +71,17 @@ namespace {
 // Records what the install step reports.
 struct RECORDING_OBSERVER : INSTALL_OBSERVER {
   int log_not_created = 0;
+  std::string said_of_log, last_progress;  // the failure when the log could not be created, the last text
   std::vector<std::string> not_written;
-  void show_progress(INSTALL_DIALOG*, const char*, INT_S32) override {}
+  void show_progress(INSTALL_DIALOG*, const char* text, INT_S32) override { last_progress = text; }
   void show_install_complete(INSTALL_DIALOG*) override {}
-  void copy_error(DATABASE*, const char* path_text, const char*) override { log_not_created += path_text ? 0 : 1; }
+  void copy_error(DATABASE* database, const char* path_text, const char*) override {
+    if (path_text) return;
+    log_not_created++;
+    said_of_log = database->install_state.failure_text;
+  }
   void installation_stopped(DATABASE*, const char*) override {}
-  void log_not_written(const char* path_text) override { not_written.push_back(path_text); }
+  void log_not_written(const char* path_text, const char*) override { not_written.push_back(path_text); }
 };
 
 // Runs the install step as the wizard does, from the preparation, until stop_after steps (-1: the end).
@@ -522,6 +527,43 @@ TEST(InstallerInterruption, ALogThatCannotBeCreatedKeepsItsLinesForItsOwn) {
   EXPECT_EQ(read_lines(log).back(), "Installation completed without any errors.");
   EXPECT_EQ(observer.log_not_created, 1);
   EXPECT_TRUE(database->install_state.log_failed);  // said on the way: the run reports it
+  EXPECT_EQ(observer.last_progress.find("\" could not be created at first ("), log.size() + 17) << observer.last_progress;
+  EXPECT_FALSE(has_temporary(scratch.destination));
+}
+
+// The log's place is held for the whole run: the failure names the log's path and the system's cause
+// when it comes, and the last progress says that this installation has no log to rely on. Every file is
+// installed; the earlier log is left as it was.
+TEST(InstallerInterruption, ALogThatCannotBeMadeIsSaidWithItsPlaceAndCause) {
+  INSTALLER_SCRATCH scratch("log-held");
+  ASSERT_TRUE(scratch.build());
+  std::unique_ptr<DATABASE> database(scratch.load());
+  ASSERT_TRUE(database);
+  std::string log = scratch.installed("install_log.txt");
+  fs::create_directories(scratch.destination);
+#ifdef _WIN32
+  ASSERT_TRUE(write_whole_file(log, text_bytes("Installation completed without any errors.\r\n")));
+  HANDLE holder = CreateFileA(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  const std::string cause = "Another program is using the file";
+#else
+  fs::create_directories(log + "/inside");
+  const std::string cause = "Is a directory";
+#endif
+  RECORDING_OBSERVER observer;
+  set_install_observer(&observer);
+  run_steps(database.get(), -1);
+  set_install_observer(nullptr);
+#ifdef _WIN32
+  CloseHandle(holder);
+  EXPECT_EQ(read_whole_text(log), "Installation completed without any errors.\r\n");
+#endif
+  std::string said = "The install log \"" + log + "\" cannot be created (" + cause + ")";
+  EXPECT_EQ(observer.said_of_log, said + ".");
+  EXPECT_EQ(observer.last_progress, said + ": this installation has no log, so a later update or check cannot rely on it.");
+  for (const std::string& file : scratch.files)
+    EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
   EXPECT_FALSE(has_temporary(scratch.destination));
 }
 
@@ -559,8 +601,9 @@ TEST(InstallerInterruptionDeathTest, ASessionEndingInsideAStepLeavesTheLogWhole)
     }
   };
   // The progress at which the session ends (1 the preparation's, 2 to 6 the files', 7 and 8 the
-  // shortcuts', 9 the completion's), and the lines of the whole log before the interrupted line.
-  const int moments[][2] = {{1, 0}, {4, 10}, {8, 14}, {9, 16}};
+  // shortcuts', 9 the completion's), and the lines of the whole log before the interrupted line: the
+  // completion's comes once the log is whole and closed, so nothing is interrupted there.
+  const int moments[][2] = {{1, 0}, {4, 10}, {8, 14}, {9, 17}};
   for (const auto& moment : moments) {
     fs::remove_all(scratch.destination);
     EXPECT_EXIT(
@@ -573,7 +616,7 @@ TEST(InstallerInterruptionDeathTest, ASessionEndingInsideAStepLeavesTheLogWhole)
           observer.destination = scratch.destination;
           if (moment[1]) {
             observer.expected.assign(whole.begin(), whole.begin() + moment[1]);
-            observer.expected.push_back("Installation interrupted.");
+            if (moment[1] < (int)whole.size()) observer.expected.push_back("Installation interrupted.");
           }
           set_install_observer(&observer);
           run_steps(database.get());
@@ -643,7 +686,7 @@ TEST(InstallerProgram, TwoRunsAtOnceLeaveTheLogOfOneWhole) {
 #ifdef _WIN32
       if (status[run] == 0) continue;
       EXPECT_EQ(status[run], 1) << round;
-      EXPECT_TRUE(said.find("ERROR: the install log cannot be created") != std::string::npos ||
+      EXPECT_TRUE(said.find("ERROR: the install log \"" + scratch.installed("install_log.txt") + "\" cannot be created (") != std::string::npos ||
                   said.find("\" failed to unpack (") != std::string::npos ||
                   said.find("\" not made: ") != std::string::npos)
           << round << ": " << said;
@@ -968,14 +1011,14 @@ TEST(InstallerProgram, AFullDiskKeepsOldFilesAndSaysTheLogWasCut) {
   std::string log_path = disk + "/dest/install_log.txt";
   std::string cut = read_whole_text(results + "cut.out");
   EXPECT_EQ(read_whole_text(results + "cut.status"), "1\n");
-  std::string said = "ERROR: the install log \"" + log_path + "\" could not be written\n";
+  std::string said = "ERROR: the install log \"" + log_path + "\" could not be written (No space left on device)\n";
   ASSERT_NE(cut.find(said), std::string::npos) << cut;
   EXPECT_EQ(cut.find(said, cut.find(said) + 1), std::string::npos);  // once
   std::vector<std::string> log = read_lines(results + "cut/install_log.txt");
   ASSERT_GT(log.size(), 6u);
   EXPECT_EQ(log[4], "Settings: 0 1 $ROOT0" + disk + "/dest");
   EXPECT_EQ(read_whole_text(results + "full.status"), "1\n");
-  EXPECT_NE(read_whole_text(results + "full.out").find("ERROR: the install log cannot be created\n"), std::string::npos);
+  EXPECT_NE(read_whole_text(results + "full.out").find("ERROR: the install log \"" + log_path + "\" cannot be created (No space left on device)\n"), std::string::npos);
   EXPECT_EQ(read_whole_file(results + "full/install_log.txt"), read_whole_file(results + "first/install_log.txt"));
   int new_files = 0;
   for (const char* run : {"cut", "full"}) {

@@ -545,6 +545,41 @@ TEST(WizardEvents, AShortcutNotMadeIsSaidOnTheLastPage) {
   EXPECT_EQ(end_wizard(), EXIT_JOB_FAILED);
 }
 
+// A log that cannot be made (its place is held) asks the copy error question naming the log and the
+// cause; going on installs every file, and the last page says that this installation has no log.
+TEST(WizardEvents, AnInstallationWithoutItsLogSaysSoOnTheLastPage) {
+  WIZARD_RUN run("wizard-no-log");
+  ASSERT_TRUE(run.load());
+  std::strcpy(database->languages[0].COPY_ERROR_TITLE, "Kopierfehler");
+  ASSERT_TRUE(run.begin());
+  database->use_system_paths = 0;
+  std::string log = run.scratch.installed("install_log.txt");
+  std::filesystem::create_directories(log + "/inside");  // takes the log's place on both hosts
+  run.show_stage(STAGE_INSTALLING);
+  WM_CONFIRM* box = nullptr;
+  for (int i = 0; i < 10 && !box; i++) {
+    run_pass();
+    box = static_cast<WM_CONFIRM*>(find_top_level(WM_KIND_CONFIRM));
+  }
+  ASSERT_TRUE(box && box->text);
+  const std::string failure = database->install_state.failure_text;
+  EXPECT_EQ(failure.rfind("The install log \"" + log + "\" cannot be created (", 0), 0u) << failure;
+  EXPECT_EQ(box->text->data_buffer[box->text->data_count - 1].text, failure);
+  let_effects_end();
+  click_on(box->buttons[0]);
+  ASSERT_TRUE(install_through(20));
+  INSTALL_DIALOG* page = live_page();
+  std::string said = failure.substr(0, failure.size() - 1) +
+                     ": this installation has no log, so a later update or check cannot rely on it.";
+  for (bool rebuilt : {false, true}) {
+    if (rebuilt) page = run.show_stage(STAGE_INSTALLING);
+    EXPECT_EQ(text_of(page->progress_text), said) << rebuilt;
+    EXPECT_EQ(std::string(page->get_title()), "Kopierfehler") << rebuilt;
+  }
+  EXPECT_EQ(label_of(page->forward_button), "Finish");
+  EXPECT_EQ(end_wizard(), EXIT_JOB_FAILED);
+}
+
 TEST(WizardEvents, TheAboutBoxOpensFromTheWizardAndOnRequest) {
   WIZARD_RUN run("wizard-about");
   ASSERT_TRUE(run.load());
