@@ -546,7 +546,11 @@ TEST(InstallerInterruption, ALogThatCannotBeMadeIsSaidWithItsPlaceAndCause) {
   HANDLE holder = CreateFileA(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-  const std::string cause = "Another program is using the file";
+  // The system's words for a file that another program is using.
+  char words[256];
+  SetLastError(ERROR_SHARING_VIOLATION);
+  describe_file_failure(words, sizeof words);
+  const std::string cause = words;
 #else
   fs::create_directories(log + "/inside");
   const std::string cause = "Is a directory";

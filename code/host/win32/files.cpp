@@ -354,6 +354,13 @@ bool replace_file(const FOLDER* folder, const char* from_name, const char* to_na
   bool moved = rename_handle(handle, target, true);
   DWORD failure = GetLastError();
   CloseHandle(handle);
+  if (!moved && failure == ERROR_ACCESS_DENIED) {
+    // Wine refuses to replace a file that another program holds open as access denied, where Windows
+    // says the file is in use: a look at that file tells which it is.
+    HANDLE held = open_entry(target, DELETE);
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    else if (GetLastError() == ERROR_SHARING_VIOLATION) failure = ERROR_SHARING_VIOLATION;
+  }
   SetLastError(failure);
   if (moved) hide_dot_name(target, to_name);
   return moved;
