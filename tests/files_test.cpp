@@ -259,6 +259,42 @@ TEST(Files, AFailedCloseNeverGivesTheName) {
   EXPECT_EQ(read_whole_file(in(folder, "data.bin")), (std::vector<INT_U8>{'o', 'l', 'd'}));
 }
 
+// A run's own temporaries are the names it gave out and made: what has this process's number but was
+// not given out by this run, or was found taken when this run tried to make it, is an ended run's (under
+// Wine every server's first process has the same number) and goes; this run's own stay.
+TEST(Files, ARunsOwnTemporariesAreTheNamesItGaveOutAndMade) {
+  FOLDER folder = scratch_folder("files-own-temporaries");
+  char given[TEMPORARY_NAME_SIZE];
+  next_temporary_name(given);
+  unsigned process = 0, count = 0;
+  ASSERT_EQ(std::sscanf(given, "~velk%08X-%08X.tmp", &process, &count), 2);
+  auto named = [&](unsigned number) {
+    char name[TEMPORARY_NAME_SIZE];
+    std::snprintf(name, sizeof name, "~velk%08X-%08X.tmp", process, number);
+    return std::string(name);
+  };
+  // An ended run's at the next count, which this run then finds taken; one at a count never given out.
+  const std::string taken = named(count + 1), never_given = named(count + 0x40000000u);
+  ASSERT_TRUE(write_whole_file(in(folder, taken), {'d'}));
+  ASSERT_TRUE(write_whole_file(in(folder, never_given), {'d'}));
+  ASSERT_TRUE(write_whole_file(in(folder, given), {'o'}));  // given out: this run's, whatever wrote it
+  char writing[TEMPORARY_NAME_SIZE];
+  FILE* file = create_next_temporary_file(&folder, writing);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(std::string(writing), named(count + 2));
+  std::set<std::string> removed;
+  auto note = [](const FOLDER*, const char* name, const char* kept_cause, void* user) {
+    if (!kept_cause) static_cast<std::set<std::string>*>(user)->insert(name);
+  };
+  EXPECT_EQ(remove_stale_temporaries(&folder, note, &removed), 2);
+  EXPECT_EQ(removed, (std::set<std::string>{taken, never_given}));
+  EXPECT_TRUE(file_exists(&folder, given));
+  EXPECT_TRUE(file_exists(&folder, writing));
+  EXPECT_TRUE(close_file(file));
+  EXPECT_EQ(remove_stale_temporaries(&folder), 0);
+  EXPECT_TRUE(file_exists(&folder, writing));
+}
+
 #ifdef _WIN32
 // The close that decides whether a temporary takes its name is the file's last: no other handle of it
 // outlives the stream (the file system takes in a network share's delayed writes when the last one

@@ -119,17 +119,24 @@ bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, cons
 // another process namespace cannot be seen by its number. On a file system without locks the hint is
 // all there is.
 const int TEMPORARY_NAME_SIZE = 32;
-// A name of that kind, a new one on every call (TEMPORARY_NAME_SIZE bytes).
+// A name of that kind, a new one on every call (TEMPORARY_NAME_SIZE bytes). Its count begins at a
+// number drawn for the run, so that a name that a killed run of the same process number left (under
+// Wine the first process of a server always has the same one) is rarely given again; a name is this
+// run's own only when this run gave it out and did not find it taken when it tried to make it.
 void next_temporary_name(char* out);
+// A name that next_temporary_name gave out was found taken when its file was to be made: what has it
+// is not this run's own, and remove_stale_temporaries takes it when no writer holds it. Whoever makes
+// files of such names other than through create_next_temporary_file says so here.
+void note_temporary_taken(const char* name);
 // create_temporary_file under a new name of that kind, which goes into out (TEMPORARY_NAME_SIZE bytes).
 // Null when no file can be made.
 FILE* create_next_temporary_file(const FOLDER* folder, char* out);
 // Removes from the folder every temporary of that kind that no running process writes: a file whose
-// writer holds it, or whose process number names a running process, stays. Entries are removed as they
-// are (a link as a link, never what it leads to), folders never. Each name removed goes to removed (when
-// given) with user and a null kept_cause; each that no process writes but that cannot be removed (under
-// Wine a link to a folder, which it cannot remove alone) stays and goes there with the cause. The number
-// removed.
+// writer holds it, one of this run's own, or one whose process number names another running process,
+// stays. Entries are removed as they are (a link as a link, never what it leads to), folders never. Each
+// name removed goes to removed (when given) with user and a null kept_cause; each that no process
+// writes but that cannot be removed (under Wine a link to a folder, which it cannot remove alone) stays
+// and goes there with the cause. The number removed.
 typedef void (*TEMPORARY_REMOVED)(const FOLDER* folder, const char* name, const char* kept_cause, void* user);
 INT_S32 remove_stale_temporaries(FOLDER* folder, TEMPORARY_REMOVED removed = nullptr, void* user = nullptr);
 // The file (or folder) exists; a null name gives false. The third argument is not used.

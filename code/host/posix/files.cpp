@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -297,6 +298,14 @@ bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, cons
 }
 
 INT_U32 host_process_id() { return (INT_U32)getpid(); }
+
+INT_U32 host_random_number() {
+  INT_U32 number = 0;
+  if (getrandom(&number, sizeof number, GRND_NONBLOCK) == (ssize_t)sizeof number) return number;
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return (INT_U32)now.tv_nsec ^ ((INT_U32)now.tv_sec << 20) ^ ((INT_U32)getpid() * 0x9E3779B9u);
+}
 
 bool host_process_running(INT_U32 id) {
   // Numbers past the largest pid_t would name process groups.

@@ -405,6 +405,17 @@ bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, cons
 
 INT_U32 host_process_id() { return (INT_U32)GetCurrentProcessId(); }
 
+INT_U32 host_random_number() {
+  // The system's generator (RtlGenRandom), found at run time: the import libraries do not all name it.
+  typedef BOOLEAN(WINAPI * GENERATE)(void*, ULONG);
+  static GENERATE generate = (GENERATE)(void*)GetProcAddress(LoadLibraryA("advapi32.dll"), "SystemFunction036");
+  INT_U32 number = 0;
+  if (generate && generate(&number, sizeof number)) return number;
+  LARGE_INTEGER clock;
+  QueryPerformanceCounter(&clock);
+  return (INT_U32)clock.LowPart ^ ((INT_U32)clock.HighPart << 20) ^ ((INT_U32)GetCurrentProcessId() * 0x9E3779B9u);
+}
+
 bool host_process_running(INT_U32 id) {
   HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
   // No such process; a process that may not be opened runs.
