@@ -110,6 +110,17 @@ bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, c
 // held, on Windows its name, which holds the running process's number, keeps other runs from it.
 // False when a write or the close failed or the name cannot be given (from_name may then still exist).
 bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name);
+// How close_file_as_if_free ended: the file has the name, or it failed as close_file_as fails, or what
+// had the name by then stays.
+enum CLOSE_AS_RESULT { CLOSE_AS_FAILED, CLOSE_AS_PLACED, CLOSE_AS_NAME_KEPT };
+// close_file_as for a file that takes a name only where nothing newer has it: where nothing has the name
+// the file takes it in one step with that look, so that nothing put there meanwhile is ever replaced.
+// Where something has it by then, it is replaced (as close_file_as replaces) only when get_file_info
+// cannot read it (a link that leads nowhere) or it was last written before older_than (0: never);
+// otherwise it stays and the temporary goes, CLOSE_AS_NAME_KEPT. Until the file has the name or is gone
+// it stays its writer's, as for close_file_as.
+CLOSE_AS_RESULT close_file_as_if_free(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name,
+                                      INT_U32 older_than);
 
 // Temporary files that stand beside the file whose place they take when whole ("~velk", the process's
 // number and a count in hexadecimal, ".tmp"): the name tells a later run that a file is one of them
