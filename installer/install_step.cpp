@@ -249,7 +249,8 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   // one, nor is the log. A name known to lead to nothing is not looked up, unless the file's overwrite
   // rule asks what is there: rules 1 and 2 judge the name as it is when the file comes, so that a file
   // put there since the folder was listed or made (by another program, or a person while a question
-  // waited) is kept or compared as the rule says.
+  // waited) is kept or compared as the rule says; and again when the file is whole, for one put there
+  // while it was written.
   bool plain = false;
   INSTALL_STATE::FOLDER_NAMES* names = nullptr;
   INT_U64 number = 0;
@@ -293,12 +294,19 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
     }
     if (attempted) {
       forget_file_failure();
+      bool keeps_newer = file->overwrite == 1 || file->overwrite == 2;
       installed = database->package && database->package->file &&
-                  database->package->extract_entry(&destination, name, file->packed_name, copying, page);
+                  database->package->extract_entry(&destination, name, file->packed_name, copying, page, keeps_newer,
+                                                   file->overwrite == 1 ? database->time_stamp : 0);
       // The program is asked to end: the file is abandoned (nothing of it stays), neither logged nor
       // counted; the installation stops after this step.
       if (!installed && end_requested()) return;
-      if (!installed) {
+      // What was put at the name while the file was written is what the rule keeps: skipped.
+      if (!installed && database->package && database->package->extracted_name_kept) {
+        attempted = false;
+        names->keys.insert(state->name_key);
+      }
+      if (!installed && attempted) {
         INT_U16 code = get_error_code();
         bool written = code == 0x100F || code == 0x1008;  // the file could not be created or written
         cause = code == 0x100F   ? "cannot be created"

@@ -26,9 +26,12 @@
 #include <windows.h>
 #else
 #include <cerrno>
+#include <cstdarg>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #endif
 
@@ -69,6 +72,34 @@ extern "C" int fclose(FILE* file) {
   errno = EIO;
   return EOF;
 }
+
+// A file system without a rename that never replaces (the rename refused with EINVAL), and one without
+// hard links either (link refused with EPERM): Linux only.
+static bool renames_replace_only = false, no_hard_links = false;
+
+#ifndef _WIN32
+
+extern "C" long syscall(long number, ...) noexcept {
+  static auto next = reinterpret_cast<long (*)(long, ...)>(dlsym(RTLD_NEXT, "syscall"));
+  va_list list;
+  va_start(list, number);
+  long arguments[6];
+  for (long& argument : arguments) argument = va_arg(list, long);
+  va_end(list);
+  if (number == SYS_renameat2 && renames_replace_only) {
+    errno = EINVAL;
+    return -1;
+  }
+  return next(number, arguments[0], arguments[1], arguments[2], arguments[3], arguments[4], arguments[5]);
+}
+
+extern "C" int link(const char* from, const char* to) noexcept {
+  static auto next = reinterpret_cast<int (*)(const char*, const char*)>(dlsym(RTLD_NEXT, "link"));
+  if (!no_hard_links) return next(from, to);
+  errno = EPERM;
+  return -1;
+}
+#endif
 
 namespace {
 
@@ -257,6 +288,103 @@ TEST(Files, AFailedCloseNeverGivesTheName) {
   EXPECT_FALSE(close_file_as(file, &folder, name, "data.bin"));
   fail_next_close = false;
   EXPECT_EQ(read_whole_file(in(folder, "data.bin")), (std::vector<INT_U8>{'o', 'l', 'd'}));
+}
+
+// A temporary closed to take a name only where nothing newer has it: a free name is taken; what has the
+// name by then stays (a file not older than the time given, a folder) and the temporary goes, or is
+// replaced when older (or, on Linux, a link that leads nowhere); a failed close gives nothing. Linux
+// also without a rename that refuses to replace, and without hard links.
+TEST(Files, ATemporaryTakesAFreeNameOrWhatTheTimeGivenLetsItReplace) {
+  FOLDER folder = scratch_folder("files-if-free");
+  ASSERT_TRUE(write_whole_file(in(folder, "theirs.bin"), {'t'}));
+  FILE_INFO theirs;
+  ASSERT_TRUE(get_file_info(&folder, "theirs.bin", &theirs));
+  ASSERT_TRUE(folder.enter("folder", true) && folder.go_up());
+  // The outcome of closing a temporary of "new" as the name with older_than.
+  auto close_as = [&](const char* target, INT_U32 older_than, bool fail_close = false) {
+    char name[TEMPORARY_NAME_SIZE];
+    FILE* file = create_next_temporary_file(&folder, name);
+    EXPECT_NE(file, nullptr);
+    if (!file) return CLOSE_AS_FAILED;
+    EXPECT_EQ(std::fwrite("new", 1, 3, file), 3u);
+    fail_next_close = fail_close;
+    CLOSE_AS_RESULT result = close_file_as_if_free(file, &folder, name, target, older_than);
+    fail_next_close = false;
+    // A failure may leave the temporary, for its caller to remove.
+    if (result == CLOSE_AS_FAILED) delete_file(&folder, name);
+    EXPECT_FALSE(file_exists(&folder, name)) << target;
+    return result;
+  };
+  const std::vector<INT_U8> written = {'n', 'e', 'w'}, kept = {'t'};
+#ifdef _WIN32
+  const std::vector<const char*> kinds = {"the system's"};
+#else
+  const std::vector<const char*> kinds = {"the system's", "renames that replace", "no hard links"};
+#endif
+  for (const char* kind : kinds) {
+    renames_replace_only = std::strcmp(kind, "the system's") != 0;
+    no_hard_links = std::strcmp(kind, "no hard links") == 0;
+    std::string free_name = std::string("free ") + kind, older = std::string("older ") + kind;
+    EXPECT_EQ(close_as(free_name.c_str(), 0), CLOSE_AS_PLACED) << kind;
+    EXPECT_EQ(read_whole_file(in(folder, free_name)), written) << kind;
+    EXPECT_EQ(close_as("theirs.bin", 0), CLOSE_AS_NAME_KEPT) << kind;
+    EXPECT_EQ(close_as("theirs.bin", theirs.time), CLOSE_AS_NAME_KEPT) << kind;
+    EXPECT_EQ(read_whole_file(in(folder, "theirs.bin")), kept) << kind;
+    EXPECT_EQ(close_as("folder", 0xFFFFFFFFu), CLOSE_AS_FAILED) << kind;
+    EXPECT_EQ(close_as("folder", 0), CLOSE_AS_NAME_KEPT) << kind;
+    EXPECT_TRUE(FOLDER::is_folder(in(folder, "folder").c_str())) << kind;
+    ASSERT_TRUE(write_whole_file(in(folder, older), kept));
+    EXPECT_EQ(close_as(older.c_str(), theirs.time + 100000), CLOSE_AS_PLACED) << kind;
+    EXPECT_EQ(read_whole_file(in(folder, older)), written) << kind;
+    EXPECT_EQ(close_as("theirs.bin", 0xFFFFFFFFu, true), CLOSE_AS_FAILED) << kind;
+    EXPECT_EQ(close_as("failed.bin", 0, true), CLOSE_AS_FAILED) << kind;
+    EXPECT_FALSE(file_exists(&folder, "failed.bin")) << kind;
+    EXPECT_EQ(read_whole_file(in(folder, "theirs.bin")), kept) << kind;
+#ifndef _WIN32
+    std::string dangling = in(folder, std::string("dangling ") + kind);
+    ASSERT_EQ(symlink(in(folder, "nowhere").c_str(), dangling.c_str()), 0);
+    EXPECT_EQ(close_as((std::string("dangling ") + kind).c_str(), 0), CLOSE_AS_PLACED) << kind;
+    EXPECT_EQ(read_whole_file(dangling), written) << kind;
+    EXPECT_FALSE(file_exists(&folder, "nowhere")) << kind;
+#endif
+  }
+  renames_replace_only = no_hard_links = false;
+}
+
+// A run's own temporaries are the names it gave out and made: what has this process's number but was
+// not given out by this run, or was found taken when this run tried to make it, is an ended run's (under
+// Wine every server's first process has the same number) and goes; this run's own stay.
+TEST(Files, ARunsOwnTemporariesAreTheNamesItGaveOutAndMade) {
+  FOLDER folder = scratch_folder("files-own-temporaries");
+  char given[TEMPORARY_NAME_SIZE];
+  next_temporary_name(given);
+  unsigned process = 0, count = 0;
+  ASSERT_EQ(std::sscanf(given, "~velk%08X-%08X.tmp", &process, &count), 2);
+  auto named = [&](unsigned number) {
+    char name[TEMPORARY_NAME_SIZE];
+    std::snprintf(name, sizeof name, "~velk%08X-%08X.tmp", process, number);
+    return std::string(name);
+  };
+  // An ended run's at the next count, which this run then finds taken; one at a count never given out.
+  const std::string taken = named(count + 1), never_given = named(count + 0x40000000u);
+  ASSERT_TRUE(write_whole_file(in(folder, taken), {'d'}));
+  ASSERT_TRUE(write_whole_file(in(folder, never_given), {'d'}));
+  ASSERT_TRUE(write_whole_file(in(folder, given), {'o'}));  // given out: this run's, whatever wrote it
+  char writing[TEMPORARY_NAME_SIZE];
+  FILE* file = create_next_temporary_file(&folder, writing);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(std::string(writing), named(count + 2));
+  std::set<std::string> removed;
+  auto note = [](const FOLDER*, const char* name, const char* kept_cause, void* user) {
+    if (!kept_cause) static_cast<std::set<std::string>*>(user)->insert(name);
+  };
+  EXPECT_EQ(remove_stale_temporaries(&folder, note, &removed), 2);
+  EXPECT_EQ(removed, (std::set<std::string>{taken, never_given}));
+  EXPECT_TRUE(file_exists(&folder, given));
+  EXPECT_TRUE(file_exists(&folder, writing));
+  EXPECT_TRUE(close_file(file));
+  EXPECT_EQ(remove_stale_temporaries(&folder), 0);
+  EXPECT_TRUE(file_exists(&folder, writing));
 }
 
 #ifdef _WIN32

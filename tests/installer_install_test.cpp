@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -438,6 +440,67 @@ TEST(InstallerInstall, AFileBeingCopiedIsReportedAfterEachBlock) {
   EXPECT_EQ(copying.blocks["/bin/data.bin"], 3);  // 10 KiB in blocks of 4 KiB
   EXPECT_EQ(copying.blocks["/readme.txt"], 1);
   EXPECT_FALSE(copying.named_early);
+}
+
+// A rule holds until the file has its name: a file put at the name while the file is written is kept
+// by "only when absent" and by "when absent or older" when it is newer than the package (the file is
+// skipped, its temporary gone), and replaced when older, and by the rule that always replaces.
+TEST(InstallerInstall, AFilePutAtTheNameWhileTheFileIsWrittenIsJudgedByTheRule) {
+  INSTALLER_SCRATCH scratch("install-put-meanwhile");
+  const std::vector<std::pair<std::string, std::string>> places = {
+      {"$HERE", "absent.bin"}, {"$HERE", "newer.bin"}, {"$HERE", "older.bin"}, {"$HERE", "always.bin"}};
+  const INT_U8 overwrite[] = {2, 1, 1, 0};
+  for (size_t i = 0; i < places.size(); i++) scratch.add_file("more/" + std::to_string(i), pseudo_random_bytes(10000, (INT_U32)i));
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  place_more_files(database.get(), places);
+  INSTALLATION& installation = database->installations[0];
+  for (INT_S16 i = 0; i < installation.file_count; i++)
+    if (std::strncmp(installation.files[i].packed_name, "more/", 5) == 0)
+      installation.files[i].overwrite = overwrite[std::stoul(installation.files[i].packed_name + 5)];
+  database = store_and_load(scratch, database.get());
+  ASSERT_TRUE(database);
+  database->time_stamp = (INT_U32)std::time(nullptr) - 3650u * 86400u;
+  // At the first block of each of those files, someone puts a file at its name; "older.bin" is dated
+  // before the package.
+  struct PUTTING : INSTALL_OBSERVER {
+    INSTALLER_SCRATCH* scratch = nullptr;
+    std::string file;
+    std::set<std::string> put;
+    int errors = 0;
+    void show_progress(INSTALL_DIALOG*, const char* text, INT_S32) override { file = text; }
+    void show_install_complete(INSTALL_DIALOG*) override {}
+    void copy_error(DATABASE*, const char*, const char*) override { errors++; }
+    void installation_stopped(DATABASE*, const char*) override { errors++; }
+    void file_going_on(INSTALL_DIALOG*) override {
+      if (file.compare(0, 4, "/bin") == 0 || file.find(".bin") == std::string::npos || !put.insert(file).second) return;
+      std::string path = scratch->installed(file.substr(1));
+      if (write_whole_file(path, text_bytes("the user's")) && file == "/older.bin")
+        std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) - std::chrono::hours(24 * 7300));
+    }
+  } putting;
+  putting.scratch = &scratch;
+  set_install_observer(&putting);
+  database->stage = STAGE_INSTALLING;
+  for (int step = 0; step < 30 && (step == 0 || database->install_state.running); step++) database->install_step(nullptr);
+  set_install_observer(nullptr);
+  EXPECT_EQ(putting.put.size(), 4u);
+  EXPECT_EQ(putting.errors, 0);
+  // Compared whole, said by name (the bytes of the package's files would fill the failure's text).
+  const std::vector<INT_U8> users = text_bytes("the user's");
+  EXPECT_TRUE(read_whole_file(scratch.installed("absent.bin")) == users) << "absent.bin is not the user's";
+  EXPECT_TRUE(read_whole_file(scratch.installed("newer.bin")) == users) << "newer.bin is not the user's";
+  EXPECT_TRUE(read_whole_file(scratch.installed("older.bin")) == pseudo_random_bytes(10000, 2)) << "older.bin kept";
+  EXPECT_TRUE(read_whole_file(scratch.installed("always.bin")) == pseudo_random_bytes(10000, 3)) << "always.bin kept";
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  const std::vector<std::pair<std::string, std::string>> lines = {
+      {"Skipped", "absent.bin"}, {"Skipped", "newer.bin"}, {"Installed", "older.bin"}, {"Installed", "always.bin"}};
+  for (const auto& line : lines)
+    EXPECT_EQ(std::count(log.begin(), log.end(), line.first + " \"" + scratch.installed(line.second) + "\""), 1)
+        << line.first << " " << line.second;
+  EXPECT_EQ(log.back(), "Installation completed without any errors.");
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(scratch.destination))
+    EXPECT_NE(entry.path().filename().string().compare(0, 5, "~velk"), 0) << entry.path();
 }
 
 TEST(InstallerInstall, CountersAreWideEnoughForManyFilesAndFailures) {

@@ -110,6 +110,17 @@ bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, c
 // held, on Windows its name, which holds the running process's number, keeps other runs from it.
 // False when a write or the close failed or the name cannot be given (from_name may then still exist).
 bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name);
+// How close_file_as_if_free ended: the file has the name, or it failed as close_file_as fails, or what
+// had the name by then stays.
+enum CLOSE_AS_RESULT { CLOSE_AS_FAILED, CLOSE_AS_PLACED, CLOSE_AS_NAME_KEPT };
+// close_file_as for a file that takes a name only where nothing newer has it: where nothing has the name
+// the file takes it in one step with that look, so that nothing put there meanwhile is ever replaced.
+// Where something has it by then, it is replaced (as close_file_as replaces) only when get_file_info
+// cannot read it (a link that leads nowhere) or it was last written before older_than (0: never);
+// otherwise it stays and the temporary goes, CLOSE_AS_NAME_KEPT. Until the file has the name or is gone
+// it stays its writer's, as for close_file_as.
+CLOSE_AS_RESULT close_file_as_if_free(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name,
+                                      INT_U32 older_than);
 
 // Temporary files that stand beside the file whose place they take when whole ("~velk", the process's
 // number and a count in hexadecimal, ".tmp"): the name tells a later run that a file is one of them
@@ -119,17 +130,24 @@ bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, cons
 // another process namespace cannot be seen by its number. On a file system without locks the hint is
 // all there is.
 const int TEMPORARY_NAME_SIZE = 32;
-// A name of that kind, a new one on every call (TEMPORARY_NAME_SIZE bytes).
+// A name of that kind, a new one on every call (TEMPORARY_NAME_SIZE bytes). Its count begins at a
+// number drawn for the run, so that a name that a killed run of the same process number left (under
+// Wine the first process of a server always has the same one) is rarely given again; a name is this
+// run's own only when this run gave it out and did not find it taken when it tried to make it.
 void next_temporary_name(char* out);
+// A name that next_temporary_name gave out was found taken when its file was to be made: what has it
+// is not this run's own, and remove_stale_temporaries takes it when no writer holds it. Whoever makes
+// files of such names other than through create_next_temporary_file says so here.
+void note_temporary_taken(const char* name);
 // create_temporary_file under a new name of that kind, which goes into out (TEMPORARY_NAME_SIZE bytes).
 // Null when no file can be made.
 FILE* create_next_temporary_file(const FOLDER* folder, char* out);
 // Removes from the folder every temporary of that kind that no running process writes: a file whose
-// writer holds it, or whose process number names a running process, stays. Entries are removed as they
-// are (a link as a link, never what it leads to), folders never. Each name removed goes to removed (when
-// given) with user and a null kept_cause; each that no process writes but that cannot be removed (under
-// Wine a link to a folder, which it cannot remove alone) stays and goes there with the cause. The number
-// removed.
+// writer holds it, one of this run's own, or one whose process number names another running process,
+// stays. Entries are removed as they are (a link as a link, never what it leads to), folders never. Each
+// name removed goes to removed (when given) with user and a null kept_cause; each that no process
+// writes but that cannot be removed (under Wine a link to a folder, which it cannot remove alone) stays
+// and goes there with the cause. The number removed.
 typedef void (*TEMPORARY_REMOVED)(const FOLDER* folder, const char* name, const char* kept_cause, void* user);
 INT_S32 remove_stale_temporaries(FOLDER* folder, TEMPORARY_REMOVED removed = nullptr, void* user = nullptr);
 // The file (or folder) exists; a null name gives false. The third argument is not used.

@@ -6,6 +6,7 @@
 #include "shell.h"
 #include "velk_string.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <csignal>
@@ -303,49 +304,79 @@ void remove_temporary_folder() {
 // ---------------------------------------------------------------------------------------------------
 // Temporaries beside the files they become
 
+// The names this run gave out: its process number, and the counts from the first, drawn for the run
+// (not the clock, which runs started together share), up to the next; and those of them that were found
+// taken, few in any run.
+static INT_U32 name_process = 0, first_count = 0, next_count = 0;
+static bool counting = false;
+static std::vector<INT_U32> taken_counts;
+
 void next_temporary_name(char* out) {
-  // The count starts at the clock: a name that a killed process of the same number left is rarely met.
-  static INT_U32 count = get_tick_count();
-  static const INT_U32 process = host_process_id();
-  snprintf(out, TEMPORARY_NAME_SIZE, "~velk%08X-%08X.tmp", (unsigned)process, (unsigned)count++);
-}
-
-FILE* create_next_temporary_file(const FOLDER* folder, char* out) {
-  // The name holds this process's number, so it is taken only by what a killed process of the same
-  // number left: a few more names get past that; a failure that is not a taken name ends the tries.
-  for (int tries = 0; tries < 16; ++tries) {
-    next_temporary_name(out);
-    if (FILE* file = create_temporary_file(folder, out)) return file;
-    if (!file_exists(folder, out)) break;
+  if (!counting) {
+    name_process = host_process_id();
+    first_count = next_count = host_random_number();
+    counting = true;
   }
-  return nullptr;
+  snprintf(out, TEMPORARY_NAME_SIZE, "~velk%08X-%08X.tmp", (unsigned)name_process, (unsigned)next_count++);
 }
 
-// The process number in a temporary's name; false when the name is not of that kind.
-static bool temporary_process(const char* name, INT_U32* id) {
+// The process number and the count in a temporary's name; false when the name is not of that kind.
+static bool temporary_numbers(const char* name, INT_U32* id, INT_U32* count) {
   if (strlen(name) != 26 || strncmp(name, "~velk", 5) != 0 || name[13] != '-' || strcmp(name + 22, ".tmp") != 0)
     return false;
-  INT_U32 number = 0;
+  INT_U32 numbers[2] = {0, 0};
   for (int at = 5; at < 22; at++) {
     if (at == 13) continue;
     char c = name[at];
     if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
-    if (at < 13) number = number * 16 + (INT_U32)(c <= '9' ? c - '0' : c - 'A' + 10);
+    INT_U32& number = numbers[at < 13 ? 0 : 1];
+    number = number * 16 + (INT_U32)(c <= '9' ? c - '0' : c - 'A' + 10);
   }
-  *id = number;
-  return number != 0;
+  *id = numbers[0];
+  *count = numbers[1];
+  return numbers[0] != 0;
+}
+
+// The temporary of these numbers was named by this run (the counts wrap past 0xFFFFFFFF).
+static bool given_out(INT_U32 id, INT_U32 count) {
+  return counting && id == name_process && count - first_count < next_count - first_count;
+}
+
+void note_temporary_taken(const char* name) {
+  INT_U32 id = 0, count = 0;
+  if (name && temporary_numbers(name, &id, &count) && given_out(id, count)) taken_counts.push_back(count);
+}
+
+// The temporary of these numbers is this run's own: given out by it and not found taken.
+static bool own_temporary(INT_U32 id, INT_U32 count) {
+  return given_out(id, count) && std::find(taken_counts.begin(), taken_counts.end(), count) == taken_counts.end();
+}
+
+FILE* create_next_temporary_file(const FOLDER* folder, char* out) {
+  // A name is taken only by what another run of the same process number left: a few more names get
+  // past that; a failure that is not a taken name ends the tries.
+  for (int tries = 0; tries < 16; ++tries) {
+    next_temporary_name(out);
+    if (FILE* file = create_temporary_file(folder, out)) return file;
+    if (!file_exists(folder, out)) break;
+    note_temporary_taken(out);
+  }
+  return nullptr;
 }
 
 INT_S32 remove_stale_temporaries(FOLDER* folder, TEMPORARY_REMOVED removed, void* user) {
   DIRECTORY_SCAN* scan = open_directory_scan(folder, "~velk", 1, SCAN_BEGINS_WITH, 1);
   if (!scan) return 0;
   // Removed once the listing is over: a folder that changes while it is listed may list an entry twice.
-  // A process of the number in the name that this process can see keeps the file without a look at it.
+  // This run's own stay. So does the file of another process of the number in the name that this
+  // process can see, without a look at it; a name of this process's number that this run did not give
+  // out is an ended process's (under Wine every server's first process has the same number).
   std::vector<std::string> stale;
   SCAN_ENTRY entry;
-  INT_U32 id = 0;
+  INT_U32 id = 0, number = 0;
   while (read_directory_scan(scan, &entry))
-    if (!entry.is_folder && temporary_process(entry.name, &id) && id != host_process_id() && !host_process_running(id))
+    if (!entry.is_folder && temporary_numbers(entry.name, &id, &number) && !own_temporary(id, number) &&
+        (id == host_process_id() || !host_process_running(id)))
       stale.push_back(entry.name);
   close_directory_scan(scan);
   INT_S32 count = 0;

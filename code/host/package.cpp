@@ -878,7 +878,8 @@ bool PACKAGE::copy_chain(FILE* target, INT_U32 first_block, INT_U32 entry_size, 
 }
 
 bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* entry_name,
-                            PACKAGE_PROGRESS_CALLBACK progress, void* user) {
+                            PACKAGE_PROGRESS_CALLBACK progress, void* user, bool if_free, INT_U32 older_than) {
+  extracted_name_kept = false;
   if (!file) {
     fail(0x100D, nullptr, __LINE__);
     return false;
@@ -913,13 +914,21 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
   if (!copied) {
     cause = file_failure_code();
     close_file(target);
-  } else if (!close_file_as(target, folder, temporary, file_name)) {
-    fail(0x100F, file_name, __LINE__);
-    cause = file_failure_code();
-    copied = false;
+  } else {
+    CLOSE_AS_RESULT closed = CLOSE_AS_PLACED;
+    if (if_free) closed = close_file_as_if_free(target, folder, temporary, file_name, older_than);
+    else if (!close_file_as(target, folder, temporary, file_name)) closed = CLOSE_AS_FAILED;
+    if (closed != CLOSE_AS_PLACED) {
+      fail(0x100F, file_name, __LINE__);
+      cause = file_failure_code();
+      copied = false;
+    }
+    // What has the name stays, and the temporary is gone already.
+    extracted_name_kept = closed == CLOSE_AS_NAME_KEPT;
   }
   if (!copied) {
-    delete_file(folder, temporary);
+    if (!extracted_name_kept) delete_file(folder, temporary);
+    extracted_number = 0;
     restore_file_failure(cause);
     return false;
   }

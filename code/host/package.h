@@ -123,9 +123,13 @@ public:
   bool find_entry(const char* name, PACKAGE_ENTRY* out);
   // Writes the entry's data (entry_name, or file_name when null) into the file of the folder: into a
   // temporary beside it that takes its name once whole. A request to end the program (end_requested)
-  // abandons the file, and its temporary goes. The entry's first bytes stay in extracted_head.
+  // abandons the file, and its temporary goes. The entry's first bytes stay in extracted_head. With
+  // if_free the file takes the name as close_file_as_if_free gives it (older_than as there): where what
+  // has the name by then stays, the result is false with extracted_name_kept set, and nothing of the
+  // entry is left.
   bool extract_entry(FOLDER* folder, const char* file_name, const char* entry_name,
-                     PACKAGE_PROGRESS_CALLBACK progress = nullptr, void* user = nullptr);
+                     PACKAGE_PROGRESS_CALLBACK progress = nullptr, void* user = nullptr, bool if_free = false,
+                     INT_U32 older_than = 0);
   // Stores the file's contents as the entry (entry_name, or file_name when null); an existing entry is
   // replaced only with replace set. False with the data error set when any write fails, and when a
   // request to end the program (end_requested) comes while the file is copied: the entry is then cut
@@ -164,6 +168,8 @@ public:
   // The number of the file that extract_entry wrote last (stream_file_number): the installer knows its
   // files by it. 0 when it cannot be had.
   INT_U64 extracted_number = 0;
+  // The last extract_entry with if_free left the name to what had it.
+  bool extracted_name_kept = false;
 
 private:
   // The loaded entry that extract_entry found last, null after the directory is freed.

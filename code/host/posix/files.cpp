@@ -13,9 +13,16 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/types.h>
 #include <unistd.h>
+
+// The flag of a rename that never replaces, where the C library's headers do not name it.
+#ifndef RENAME_NOREPLACE
+#define RENAME_NOREPLACE (1 << 0)
+#endif
 
 // ---------------------------------------------------------------------------------------------------
 // Path building: the system's paths (8-bit text, FOLDER_PATH_SIZE bytes) become UTF-8 paths here and
@@ -283,20 +290,86 @@ bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, c
   return file && fflush(file) == 0 && replace_file(folder, from_name, to_name);
 }
 
-bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name) {
-  if (!file) return false;
-  // The stream is closed first: a close can still report a write that was lost (on a network file
-  // system), and a file that lost one never takes the name. A second descriptor of the open file keeps
-  // its lock until it has the name, so that no other run takes it for a dead run's in between.
+// Moves source to a target that nothing has, in one step with the look at it: false with EEXIST when
+// something has it (a file, a folder, a link that leads nowhere).
+static bool rename_if_free(const char* source, const char* target) {
+  // The system call itself: the C library may lack a function for it.
+  static bool kernel_lacks = false;
+  if (!kernel_lacks) {
+    if (syscall(SYS_renameat2, AT_FDCWD, source, AT_FDCWD, target, RENAME_NOREPLACE) == 0) return true;
+    if (errno == ENOSYS) kernel_lacks = true;
+    else if (errno != EINVAL) return false;  // EINVAL: a file system without such a rename
+  }
+  // A second name, which cannot be made where something has it, then the temporary's own name goes.
+  // (A process killed in between leaves the temporary as a second name of the placed file, which a
+  // later run's removal of leftovers takes away as a name alone.)
+  if (link(source, target) == 0) {
+    unlink(source);
+    return true;
+  }
+  if (errno == EEXIST) return false;
+  // A file system with neither (no hard links): there the look and the move are two steps.
+  struct stat status;
+  if (lstat(target, &status) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return rename(source, target) == 0;
+}
+
+// The closed temporary source takes the name where nothing has it, or where what has it is to be
+// replaced (close_file_as_if_free); the keeper holds its lock meanwhile.
+static CLOSE_AS_RESULT place_if_free(const FOLDER* folder, const char* from_name, const char* to_name,
+                                     INT_U32 older_than, int keeper) {
+  char source[HOST_PATH_SIZE], target[HOST_PATH_SIZE];
+  if (!host_file_path(folder, from_name, source) || !host_file_path(folder, to_name, target)) return CLOSE_AS_FAILED;
+  if (rename_if_free(source, target)) return CLOSE_AS_PLACED;
+  if (errno != EEXIST) return CLOSE_AS_FAILED;
+  FILE_INFO info;
+  if (!get_file_info(folder, to_name, &info) || info.time < older_than)
+    return rename(source, target) == 0 ? CLOSE_AS_PLACED : CLOSE_AS_FAILED;
+  remove_own_name(source, keeper);
+  errno = EEXIST;
+  return CLOSE_AS_NAME_KEPT;
+}
+
+// close_file_as, or close_file_as_if_free with if_free. The stream is closed first: a close can still
+// report a write that was lost (on a network file system), and a file that lost one never takes the
+// name. A second descriptor of the open file keeps its lock until it has the name or its temporary name
+// is gone, so that no other run takes it for a dead run's in between.
+static CLOSE_AS_RESULT close_and_name(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name,
+                                      bool if_free, INT_U32 older_than) {
+  if (!file) return CLOSE_AS_FAILED;
   int keeper = fcntl(fileno(file), F_DUPFD_CLOEXEC, 0);
-  bool moved = close_file(file) && keeper >= 0 && replace_file(folder, from_name, to_name);
+  CLOSE_AS_RESULT result = CLOSE_AS_FAILED;
+  if (close_file(file) && keeper >= 0) {
+    if (if_free) result = place_if_free(folder, from_name, to_name, older_than, keeper);
+    else if (replace_file(folder, from_name, to_name)) result = CLOSE_AS_PLACED;
+  }
   int error = errno;
   if (keeper >= 0) close(keeper);
   errno = error;
-  return moved;
+  return result;
+}
+
+bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name) {
+  return close_and_name(file, folder, from_name, to_name, false, 0) == CLOSE_AS_PLACED;
+}
+
+CLOSE_AS_RESULT close_file_as_if_free(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name,
+                                      INT_U32 older_than) {
+  return close_and_name(file, folder, from_name, to_name, true, older_than);
 }
 
 INT_U32 host_process_id() { return (INT_U32)getpid(); }
+
+INT_U32 host_random_number() {
+  INT_U32 number = 0;
+  if (getrandom(&number, sizeof number, GRND_NONBLOCK) == (ssize_t)sizeof number) return number;
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return (INT_U32)now.tv_nsec ^ ((INT_U32)now.tv_sec << 20) ^ ((INT_U32)getpid() * 0x9E3779B9u);
+}
 
 bool host_process_running(INT_U32 id) {
   // Numbers past the largest pid_t would name process groups.

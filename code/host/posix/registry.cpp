@@ -139,6 +139,11 @@ bool write_uninstall_entry(const char* name, const char* display_name, const cha
   next_temporary_name(temporary);
   forget_file_failure();
   TEXT_FILE* file = open_text_file(&folder, temporary, TEXT_FILE_WRITE_NEW, false);
+  if (!file) {
+    int cause = errno;
+    if (file_exists(&folder, temporary)) note_temporary_taken(temporary);
+    errno = cause;
+  }
   bool written = file && file->write_text_whole(text.c_str());
   // The text file's stream is closed as the temporary that takes the entry's name.
   FILE* stream = file ? file->stream : nullptr;

@@ -76,6 +76,9 @@ bool host_local_time_text(INT_U32 seconds, char* out, size_t size);
 // it runs).
 INT_U32 host_process_id();
 bool host_process_running(INT_U32 id);
+// A number from the system's source of random bytes, another in every run (when that source cannot be
+// read, one made of the clock and the process's number).
+INT_U32 host_random_number();
 // Removes the temporary of that name (one of the kind of next_temporary_name) from the folder unless a
 // writer still holds it: on Linux the lock its writer takes (create_new_file), on Windows its open
 // handle, which refuses the delete. Where the file system keeps no locks, the caller's look at the

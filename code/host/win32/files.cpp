@@ -372,8 +372,10 @@ bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, c
   return file && fflush(file) == 0 && replace_file(folder, from_name, to_name);
 }
 
-bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name) {
-  if (!file) return false;
+// close_file_as, or close_file_as_if_free with if_free.
+static CLOSE_AS_RESULT close_and_name(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name,
+                                      bool if_free, INT_U32 older_than) {
+  if (!file) return CLOSE_AS_FAILED;
   WCHAR target[FOLDER_PATH_SIZE];
   HANDLE handle = (HANDLE)_get_osfhandle(_fileno(file));
   // What the stream holds is written first: a write that fails never gives the name.
@@ -381,7 +383,7 @@ bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, cons
     DWORD failure = GetLastError();
     fclose(file);
     SetLastError(failure);
-    return false;
+    return CLOSE_AS_FAILED;
   }
   // Where nothing has the name, the file takes it through its own handle, which no one else can take
   // away, and is closed then: no second open of it by name. A close that then fails (a network share's
@@ -390,7 +392,7 @@ bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, cons
   if (rename_handle(handle, target, false)) {
     if (fclose(file) == 0) {
       hide_dot_name(target, to_name);
-      return true;
+      return CLOSE_AS_PLACED;
     }
     DWORD failure = GetLastError();
     HANDLE placed = open_entry(target, DELETE);
@@ -399,7 +401,17 @@ bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, cons
       CloseHandle(placed);
     }
     SetLastError(failure);
-    return false;
+    return CLOSE_AS_FAILED;
+  }
+  // Something has the name (a file put there meanwhile, with if_free): it stays unless it is older than
+  // the time given, and the file goes with its handle's close, never opened again by name.
+  FILE_INFO info;
+  if (if_free && get_file_info(folder, to_name, &info) && !(info.time < older_than)) {
+    bool gone = delete_on_close(handle);
+    fclose(file);
+    if (!gone) delete_file(folder, from_name);
+    SetLastError(ERROR_FILE_EXISTS);
+    return CLOSE_AS_NAME_KEPT;
   }
   // A file has the name: it is replaced only by a file whose last close succeeded. The file system takes
   // in what is still to be written (a network share's delayed write) when the last handle of the file
@@ -407,10 +419,30 @@ bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, cons
   // then takes the name, opened again by its own name. (Writing it out to the disk before the rename
   // would cost a wait for the disk on every file.) Until it has the name, the temporary's own name,
   // which holds this running process's number, keeps other runs from it.
-  return close_file(file) && replace_file(folder, from_name, to_name);
+  return close_file(file) && replace_file(folder, from_name, to_name) ? CLOSE_AS_PLACED : CLOSE_AS_FAILED;
+}
+
+bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name) {
+  return close_and_name(file, folder, from_name, to_name, false, 0) == CLOSE_AS_PLACED;
+}
+
+CLOSE_AS_RESULT close_file_as_if_free(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name,
+                                      INT_U32 older_than) {
+  return close_and_name(file, folder, from_name, to_name, true, older_than);
 }
 
 INT_U32 host_process_id() { return (INT_U32)GetCurrentProcessId(); }
+
+INT_U32 host_random_number() {
+  // The system's generator (RtlGenRandom), found at run time: the import libraries do not all name it.
+  typedef BOOLEAN(WINAPI * GENERATE)(void*, ULONG);
+  static GENERATE generate = (GENERATE)(void*)GetProcAddress(LoadLibraryA("advapi32.dll"), "SystemFunction036");
+  INT_U32 number = 0;
+  if (generate && generate(&number, sizeof number)) return number;
+  LARGE_INTEGER clock;
+  QueryPerformanceCounter(&clock);
+  return (INT_U32)clock.LowPart ^ ((INT_U32)clock.HighPart << 20) ^ ((INT_U32)GetCurrentProcessId() * 0x9E3779B9u);
+}
 
 bool host_process_running(INT_U32 id) {
   HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);

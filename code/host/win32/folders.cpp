@@ -122,7 +122,10 @@ static bool replace_and_remove(const std::wstring& folder, const WCHAR* name) {
   for (const char* c = own; *c; c++) own_path += (WCHAR)(unsigned char)*c;
   HANDLE handle = CreateFileW(own_path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+  if (handle == INVALID_HANDLE_VALUE) {
+    if (GetLastError() == ERROR_FILE_EXISTS) note_temporary_taken(own);
+    return false;
+  }
   bool replaced = rename_handle(handle, target.c_str(), true);
   DWORD failure = GetLastError();
   bool removed = delete_on_close(handle);
