@@ -28,6 +28,7 @@ static bool create_log(INSTALL_STATE* state, const std::string& lines) {
     file = open_text_file(&state->log_folder, name, TEXT_FILE_WRITE_NEW, false);
     if (!file) describe_file_failure(reason, sizeof reason);
     if (!file && !file_exists(&state->log_folder, name)) break;  // not a taken name: no other name helps
+    if (!file) note_temporary_taken(name);                         // an ended run's, not this one's
   }
   if (file && file->write_text_whole(lines.c_str()) &&
       rename_open_file(file->stream, &state->log_folder, name, INSTALL_LOG_NAME) && !std::ferror(file->stream)) {
