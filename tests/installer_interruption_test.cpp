@@ -84,6 +84,45 @@ struct RECORDING_OBSERVER : INSTALL_OBSERVER {
   void log_not_written(const char* path_text, const char*) override { not_written.push_back(path_text); }
 };
 
+// Holds the place of the install log: on Windows an earlier installation's log open elsewhere, whose
+// name cannot be given to another file; natively a folder with something in it. cause: the system's
+// words for what keeps the log from its place.
+struct LOG_PLACE_HELD {
+  static constexpr const char* EARLIER = "Installation completed without any errors.\r\n";
+  std::string log, cause;
+  bool held = true;
+#ifdef _WIN32
+  HANDLE holder = INVALID_HANDLE_VALUE;
+#endif
+  explicit LOG_PLACE_HELD(const std::string& path) : log(path) {
+#ifdef _WIN32
+    EXPECT_TRUE(write_whole_file(log, text_bytes(EARLIER)));
+    holder = CreateFileA(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
+    EXPECT_NE(holder, INVALID_HANDLE_VALUE);
+    char words[256];
+    SetLastError(ERROR_SHARING_VIOLATION);
+    describe_file_failure(words, sizeof words);
+    cause = words;
+#else
+    fs::create_directories(log + "/inside");
+    cause = "Is a directory";
+#endif
+  }
+  // Lets the place go: the earlier log is as it was (Windows), or the place is free (natively).
+  void release() {
+    if (!held) return;
+    held = false;
+#ifdef _WIN32
+    CloseHandle(holder);
+    EXPECT_EQ(read_whole_text(log), EARLIER);
+#else
+    fs::remove_all(log);
+#endif
+  }
+  ~LOG_PLACE_HELD() { release(); }
+};
+
 // Runs the install step as the wizard does, from the preparation, until stop_after steps (-1: the end).
 void run_steps(DATABASE* database, int stop_after = -1) {
   database->stage = STAGE_INSTALLING;
@@ -497,26 +536,12 @@ TEST(InstallerInterruption, ALogThatCannotBeCreatedKeepsItsLinesForItsOwn) {
   ASSERT_TRUE(database);
   std::string log = scratch.installed("install_log.txt");
   fs::create_directories(scratch.destination);
-#ifdef _WIN32
-  // An earlier installation's log, open elsewhere: its name cannot be given to another file.
-  ASSERT_TRUE(write_whole_file(log, text_bytes("Installation completed without any errors.\r\n")));
-  HANDLE holder = CreateFileA(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-#else
-  // A folder with something in it takes the log's name.
-  fs::create_directories(log + "/inside");
-#endif
+  LOG_PLACE_HELD held(log);
   RECORDING_OBSERVER observer;
   set_install_observer(&observer);
   run_steps(database.get(), 4);  // the preparation and three files, with two tries to create the log
   EXPECT_EQ(observer.log_not_created, 1);
-#ifdef _WIN32
-  CloseHandle(holder);
-  EXPECT_EQ(read_whole_text(log), "Installation completed without any errors.\r\n");
-#else
-  fs::remove_all(log);
-#endif
+  held.release();
   run_steps(database.get(), -1);
   set_install_observer(nullptr);
   std::vector<std::string> lines = complete_log(scratch, database->use_system_paths);
@@ -541,29 +566,13 @@ TEST(InstallerInterruption, ALogThatCannotBeMadeIsSaidWithItsPlaceAndCause) {
   ASSERT_TRUE(database);
   std::string log = scratch.installed("install_log.txt");
   fs::create_directories(scratch.destination);
-#ifdef _WIN32
-  ASSERT_TRUE(write_whole_file(log, text_bytes("Installation completed without any errors.\r\n")));
-  HANDLE holder = CreateFileA(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-  // The system's words for a file that another program is using.
-  char words[256];
-  SetLastError(ERROR_SHARING_VIOLATION);
-  describe_file_failure(words, sizeof words);
-  const std::string cause = words;
-#else
-  fs::create_directories(log + "/inside");
-  const std::string cause = "Is a directory";
-#endif
+  LOG_PLACE_HELD held(log);
   RECORDING_OBSERVER observer;
   set_install_observer(&observer);
   run_steps(database.get(), -1);
   set_install_observer(nullptr);
-#ifdef _WIN32
-  CloseHandle(holder);
-  EXPECT_EQ(read_whole_text(log), "Installation completed without any errors.\r\n");
-#endif
-  std::string said = "The install log \"" + log + "\" cannot be created (" + cause + ")";
+  held.release();
+  std::string said = "The install log \"" + log + "\" cannot be created (" + held.cause + ")";
   EXPECT_EQ(observer.said_of_log, said + ".");
   EXPECT_EQ(observer.last_progress, said + ": this installation has no log, so a later update or check cannot rely on it.");
   for (const std::string& file : scratch.files)

@@ -444,6 +444,16 @@ TEST(WizardEvents, TheBackgroundDriftsOnlyAroundASmallerPage) {
   }
 }
 
+// The copy error question, once the installation running on the page has asked it (within ten passes).
+static WM_CONFIRM* copy_error_question() {
+  WM_CONFIRM* box = nullptr;
+  for (int i = 0; i < 10 && !box; i++) {
+    run_pass();
+    box = static_cast<WM_CONFIRM*>(find_top_level(WM_KIND_CONFIRM));
+  }
+  return box;
+}
+
 // A file that fails asks the question, naming the file and the cause, and the installation waits for
 // the answer with the program at rest. Yes skips the file: the page then says what failed, offers Finish
 // and Back, nothing is registered and the program's status is 1. No returns to the options, the log
@@ -460,11 +470,7 @@ TEST(WizardEvents, TheCopyErrorQuestionWaitsGoesOnOrReturnsToTheOptions) {
     database->use_system_paths = 0;
     set_idle_wait(50);
     run.show_stage(STAGE_INSTALLING);
-    WM_CONFIRM* box = nullptr;
-    for (int i = 0; i < 10 && !box; i++) {
-      run_pass();
-      box = static_cast<WM_CONFIRM*>(find_top_level(WM_KIND_CONFIRM));
-    }
+    WM_CONFIRM* box = copy_error_question();
     ASSERT_TRUE(box && box->text);
     EXPECT_EQ(std::string(box->get_title()), "Kopierfehler");
     EXPECT_EQ(box->buttons[0]->event_user1, (INT_U32)WIZARD_EVENT_GO_ON);
@@ -556,11 +562,7 @@ TEST(WizardEvents, AnInstallationWithoutItsLogSaysSoOnTheLastPage) {
   std::string log = run.scratch.installed("install_log.txt");
   std::filesystem::create_directories(log + "/inside");  // takes the log's place on both hosts
   run.show_stage(STAGE_INSTALLING);
-  WM_CONFIRM* box = nullptr;
-  for (int i = 0; i < 10 && !box; i++) {
-    run_pass();
-    box = static_cast<WM_CONFIRM*>(find_top_level(WM_KIND_CONFIRM));
-  }
+  WM_CONFIRM* box = copy_error_question();
   ASSERT_TRUE(box && box->text);
   const std::string failure = database->install_state.failure_text;
   EXPECT_EQ(failure.rfind("The install log \"" + log + "\" cannot be created (", 0), 0u) << failure;
