@@ -23,6 +23,8 @@ stub "$top/tools/windows_build.sh" 'echo windows_build >> "$STATE/calls"; mkdir 
 stub "$top/tools/windows_test.sh" 'echo windows_test >> "$STATE/calls"; echo "100% tests passed, 0 tests failed out of 4"'
 # The Debian i386 root that stands in for wine32:i386: made when $ROOT is "made", refused otherwise.
 stub "$top/tools/wine32_root.sh" 'echo "wine32_root $*" >> "$STATE/calls"; [ "${ROOT:-}" = made ]'
+# The kernel starts 32-bit programs unless $NO_32BIT is set, as one that has its 32-bit support turned off.
+stub "$top/tools/runs_32bit.sh" '[ -z "${NO_32BIT:-}" ] || { echo "32-bit emulation disabled. You can reenable with ia32_emulation=on"; exit 1; }'
 stub "$bin/sleep" ':'
 stub "$bin/dpkg" ':'
 # The mirror ($MIRROR): "whole" answers (after another apt has held the lists' lock once), "i386" refuses
@@ -116,6 +118,15 @@ check "i386 refused: no i386 root tried" has "wine32_root make" "$STATE/calls"
 # The main job's installation needs nothing of that list.
 run i386 bash "$top/tools/install_packages.sh" native
 check "i386 refused: the native installation ended $status" [ "$status" = 0 ]
+
+# A kernel that starts no 32-bit program: the Windows program is built, its tests are not tried (nor a root),
+# and the run ends with the status of the suites that ran, a line before the last saying why.
+NO_32BIT=1 run whole bash "$top/tools/test_all.sh"
+check "no 32-bit programs: status $status, not 0" [ "$status" = 0 ]
+check "no 32-bit programs: closing line '$(tail -n 1 <<<"$out")'" [ "$(tail -n 1 <<<"$out")" = "tests: 12 passed, 0 failed" ]
+check "no 32-bit programs: no Windows build" has windows_build "$STATE/calls"
+check "no 32-bit programs: the Windows tests were tried" lacks windows_test "$STATE/calls"
+check "no 32-bit programs: the kernel's words not said" grep -qF 'note: not run: the Windows tests under Wine, as this machine'"'"'s kernel runs no 32-bit program ("32-bit emulation disabled. You can reenable with ia32_emulation=on")' <<<"$out"
 
 # A list that a native package needs refused: nothing is built and the run ends 2, as it always did.
 run amd64 bash "$top/tools/test_all.sh"

@@ -13,22 +13,6 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 jobs=${JOBS:-$(nproc)}
 
-# A kernel without its 32-bit support (left out of its build, or off at its start, as on some virtual
-# machines: "32-bit emulation disabled") starts no 32-bit program, however Wine was installed. The probe is
-# the least 32-bit program there is, an exit with status 0, so that the answer does not hang on what is
-# installed. There the Windows program is still built, its tests cannot run on that machine at all, and
-# the last lines say so; that is no failure of the tests, and waiting does not change it.
-runs_32bit_programs() {
-  local probe status
-  probe=$(mktemp) || return 1
-  printf '\177ELF\1\1\1\0\0\0\0\0\0\0\0\0\2\0\3\0\1\0\0\0\124\200\4\10\64\0\0\0\0\0\0\0\0\0\0\0\64\0\40\0\1\0\0\0\0\0\0\0\1\0\0\0\0\0\0\0\0\200\4\10\0\200\4\10\135\0\0\0\135\0\0\0\5\0\0\0\0\20\0\0\61\333\270\1\0\0\0\315\200' >"$probe"
-  chmod +x "$probe"
-  "$probe" 2>/dev/null
-  status=$?
-  rm -f "$probe"
-  [ "$status" = 0 ]
-}
-
 # A refused package list may leave out only the Windows side (tools/install_packages.sh, status 3 or 4):
 # the rest still runs, and the closing line says what did not and why.
 installed=0 not_run="" note="" no_32bit=""
@@ -39,11 +23,13 @@ if [ "${VELK_SKIP_INSTALL:-0}" != 1 ]; then
   cause=$(sed -n 's/^install_packages: \(.* cannot be installed: .*\)/\1/p' "$install_log" | tail -n 1)
   rm -f "$install_log"
   if [ "$installed" = 0 ] || [ "$installed" = 3 ]; then
-    runs_32bit_programs || { installed=5 cause=$(dmesg 2>/dev/null | grep -o '32-bit emulation disabled.*' | tail -n 1); }
+    # A kernel that starts no 32-bit program starts no Wine of the Windows program, whatever is installed:
+    # the program is still built, and its tests are said not run (waiting does not change that).
+    kernel_words=$("$top/tools/runs_32bit.sh") || installed=5
   fi
   case $installed in
     0) ;;
-    5) no_32bit="the Windows tests under Wine, as this machine's kernel runs no 32-bit program${cause:+ (\"$cause\")}: the Windows program is built, and its tests run on a machine whose kernel has its 32-bit support" ;;
+    5) no_32bit="the Windows tests under Wine, as this machine's kernel runs no 32-bit program${kernel_words:+ (\"$kernel_words\")}: the Windows program is built, and its tests run on a machine whose kernel has its 32-bit support" ;;
     3) if "$top/tools/wine32_root.sh" make; then
          installed=0 note="the Windows tests ran with Wine's 32-bit side from a Debian i386 root, as $cause"
        else
