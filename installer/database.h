@@ -255,6 +255,10 @@ struct INSTALL_STATE {
   FOLDER log_folder;            // the folder of "install_log.txt"
   TEXT_FILE* log = nullptr;     // "install_log.txt" as this installation created it, open until its end
   INT_U64 log_number = 0;       // its file number (get_file_number), 0 before it is made
+  // An update keeps an earlier log at its log's place under a numbered name before its own takes the
+  // place: the name it was kept under (empty until then), and the log line that says so until written.
+  bool keeps_earlier_log = false;
+  std::string kept_log_name, kept_log_line;
   std::string log_pending;      // lines kept while the log cannot be created, written whole once it can be
   INT_S32 log_pending_groups = 0;  // line groups kept since the last try to create the log
   INT_S32 log_next_try = 1;        // the number of kept groups at which the next try comes

@@ -89,12 +89,18 @@ std::string lands_on_other(DATABASE* database, const FOLDER& folder, const char*
   INSTALL_STATE* state = &database->install_state;
   if (number && number == state->log_number && same_entry(&folder, name, &state->log_folder, INSTALL_LOG_NAME))
     return "it is the install log";
-  if (std::strlen(name) == std::strlen(INSTALL_LOG_NAME) && folder.equals(&state->log_folder)) {
+  if (folder.equals(&state->log_folder)) {
     // The names compared as the host compares paths (Windows ignores case).
-    FOLDER file_name, log_name;
-    std::strcpy(file_name.path, name);
-    std::strcpy(log_name.path, INSTALL_LOG_NAME);
-    if (file_name.equals(&log_name)) return "it is the install log";
+    auto same_name = [name](const std::string& other) {
+      if (std::strlen(name) != other.size()) return false;
+      FOLDER file_name, other_name;
+      std::strcpy(file_name.path, name);
+      std::strcpy(other_name.path, other.c_str());
+      return file_name.equals(&other_name);
+    };
+    if (same_name(INSTALL_LOG_NAME)) return "it is the install log";
+    // Nor is the earlier log that an update kept beside it.
+    if (!state->kept_log_name.empty() && same_name(state->kept_log_name)) return "it is an earlier install log";
   }
   if (!number) return std::string();
   INSTALLATION* installation = database->get_current_installation();

@@ -14,15 +14,59 @@
 
 static void close_log(INSTALL_STATE* state) { close_text_file(&state->log); }
 
+// The most numbered names an update tries for the earlier log it keeps.
+static const int KEPT_LOG_LIMIT = 9999;
+
+// An update keeps what an earlier run left at its log's place (the log of the update before it, where
+// updates log into a folder of their own) under the first free name "install_log-<n>.txt" beside it, by
+// a rename that never replaces: at any moment the earlier log has the one name or the other. A folder
+// there is no log (the new log cannot take its place either). False, with the cause, when it cannot be
+// kept: then the new log does not take its place.
+static bool keep_earlier_log(INSTALL_STATE* state, std::string* cause) {
+  if (!state->keeps_earlier_log || !state->kept_log_name.empty()) return true;
+  FILE_KIND kind = get_file_kind(&state->log_folder, INSTALL_LOG_NAME);
+  if ((kind == FILE_KIND_NONE && !is_link(&state->log_folder, INSTALL_LOG_NAME)) || kind == FILE_KIND_FOLDER)
+    return true;
+  std::string name;
+  char reason[256] = "";
+  for (int n = 1; n <= KEPT_LOG_LIMIT; n++) {
+    name = format_text("install_log-%d.txt", n);
+    forget_file_failure();
+    if (rename_file(&state->log_folder, INSTALL_LOG_NAME, &state->log_folder, name.c_str())) {
+      state->kept_log_name = name;
+      state->kept_log_line = "Kept the earlier install log as \"" +
+                             printable_text(full_path(state->log_folder, name.c_str()).c_str()) + "\"\n";
+      return true;
+    }
+    describe_file_failure(reason, sizeof reason);
+    // Gone meanwhile: nothing is left to keep.
+    if (get_file_kind(&state->log_folder, INSTALL_LOG_NAME) == FILE_KIND_NONE &&
+        !is_link(&state->log_folder, INSTALL_LOG_NAME))
+      return true;
+    // A name that is taken (by a log kept before): the next one.
+    bool taken = get_file_kind(&state->log_folder, name.c_str()) != FILE_KIND_NONE ||
+                 is_link(&state->log_folder, name.c_str());
+    if (!taken) break;
+    std::snprintf(reason, sizeof reason, "%s", "every numbered name is taken");
+  }
+  *cause = "the earlier log there cannot be kept as \"" + full_path(state->log_folder, name.c_str()) + "\"";
+  if (reason[0]) *cause += std::string(": ") + reason;
+  return false;
+}
+
 // Creates the log holding the lines: they are written to a new file of a temporary name, which then
 // takes the name "install_log.txt" in place of whatever had it (a file, a link, a pipe), never writing
-// through it. The file stays open under that name: the rest of this installation writes to it alone,
-// whatever another run does at the name meanwhile. False when it cannot be made (nothing is left of it).
-static bool create_log(INSTALL_STATE* state, const std::string& lines) {
+// through it; an update first keeps an earlier log there. The file stays open under that name: the rest
+// of this installation writes to it alone, whatever another run does at the name meanwhile. False when
+// it cannot be made (nothing is left of it).
+static bool create_log(INSTALL_STATE* state, const std::string& given_lines) {
   char name[TEMPORARY_NAME_SIZE];
   TEXT_FILE* file = nullptr;
   char reason[256] = "";
-  for (int tries = 0; !file && tries < 16; tries++) {
+  std::string kept_cause;
+  bool kept = keep_earlier_log(state, &kept_cause);
+  const std::string& lines = state->kept_log_line.empty() ? given_lines : given_lines + state->kept_log_line;
+  for (int tries = 0; kept && !file && tries < 16; tries++) {
     next_temporary_name(name);
     forget_file_failure();
     file = open_text_file(&state->log_folder, name, TEXT_FILE_WRITE_NEW, false);
@@ -34,6 +78,7 @@ static bool create_log(INSTALL_STATE* state, const std::string& lines) {
       rename_open_file(file->stream, &state->log_folder, name, INSTALL_LOG_NAME) && !std::ferror(file->stream)) {
     state->log = file;
     state->log_number = stream_file_number(file->stream);
+    state->kept_log_line.clear();
     return true;
   }
   if (file) {
@@ -44,9 +89,9 @@ static bool create_log(INSTALL_STATE* state, const std::string& lines) {
   }
   // Said once, at the first failure: a later try that fails again says nothing new.
   if (state->log_failed) return false;
-  state->log_cause = reason;
+  state->log_cause = kept ? std::string(reason) : kept_cause;
   state->failure_text = "The install log \"" + full_path(state->log_folder, INSTALL_LOG_NAME) + "\" cannot be created";
-  if (reason[0]) state->failure_text += std::string(" (") + reason + ")";
+  if (!state->log_cause.empty()) state->failure_text += " (" + state->log_cause + ")";
   state->failure_text += '.';
   return false;
 }

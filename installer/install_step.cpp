@@ -109,6 +109,10 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   state->removed_lines.clear();
   state->step_lines.clear();
   state->log_pending.clear();  // no log is begun before the header
+  // An update keeps the log of an earlier run at its log's place (that of the update before it).
+  state->keeps_earlier_log = database->PATCH.do_check != 0;
+  state->kept_log_name.clear();
+  state->kept_log_line.clear();
   state->cleaned_folders.clear();
   state->known_folders.clear();
   state->made_folders.clear();

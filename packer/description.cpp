@@ -137,7 +137,7 @@ bool PACKER::read_description() {
     if (equals == std::string::npos) return fail_at(n, "a line is \"key = value\": " + line);
     std::string key = trim(line.substr(0, equals)), value = trim(line.substr(equals + 1));
     bool own = key == "default_path" || key == "files" || key == "missing_file" || key == "uninstaller" ||
-               key == "desktop_shortcut" || key == "menu_shortcut";
+               key == "desktop_shortcut" || key == "menu_shortcut" || key == "overwrite";
     if (own && installation_lines.empty())
       return fail_at(n, key + " belongs to an installation: an \"installation = <name>\" line comes before it");
     if (!read_key(n, key, value)) return false;
@@ -277,6 +277,10 @@ bool PACKER::read_key(int n, const std::string& key, const std::string& value) {
     std::string example = variable_form(value, key == "log" ? "$HERE/logs" : "$HERE");
     std::string problem = folder && !value.empty() ? folder_variable_problem(key, example, value) : std::string();
     if (!problem.empty()) return fail_at(n, problem);
+    // Below the install location they stay inside it, as the uninstaller's folder does.
+    std::string inside;
+    if (folder && install_folder_part(value, &inside) < 0)
+      return fail_at(n, key + "'s folder leads out of the install location: " + value);
     if (!fits(n, key, value)) return false;
     given_once(n, key, key);
     (key == "title" ? title : key == "application" ? application : key == "log" ? log_path : patch_path) = value;
@@ -337,6 +341,7 @@ bool PACKER::read_key(int n, const std::string& key, const std::string& value) {
            fits(n, "a part of the uninstaller", current->uninstaller[2]);
   }
   if (key == "desktop_shortcut" || key == "menu_shortcut") return read_shortcut(n, key == "menu_shortcut", value);
+  if (key == "overwrite") return read_overwrite(n, value);
   if (key == "language") {
     std::vector<std::string> parts = split(value, ';');
     if (parts.size() > 3) return fail_at(n, "a language needs at most 3 parts (name;licence;readme): " + value);
@@ -411,6 +416,33 @@ bool PACKER::read_shortcut(int n, bool menu, const std::string& value) {
   for (const std::string& part : parts)
     if (!fits(n, "a part of the shortcut", part)) return false;
   installation_lines.back().shortcuts.push_back({menu, parts, n});
+  return true;
+}
+
+// "overwrite = <rule>;<path or pattern>[;...]": the rule is never (2: installed only where no file has the
+// name) or older (1: replaces only a file last written before the package was made); each path below the
+// files folder, names joined with '/', may hold '*' and '?' and may name a folder.
+bool PACKER::read_overwrite(int n, const std::string& value) {
+  std::vector<std::string> parts = split(value, ';');
+  for (std::string& part : parts) part = trim(part);
+  INT_U8 rule = parts[0] == "never" ? 2 : parts[0] == "older" ? 1 : 0;
+  if (!rule)
+    return fail_at(n, "overwrite's rule is never (installed only where no file has the name) or older (replacing "
+                      "only a file last written before the package was made): " + parts[0]);
+  if (parts.size() < 2) return fail_at(n, "overwrite names the files after its rule (never;etc/app.conf): " + value);
+  OVERWRITE_LINE line = {rule, {}, n};
+  for (size_t i = 1; i < parts.size(); i++) {
+    std::string path = parts[i];
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    std::vector<std::string> names = split(path, '/');
+    bool plain = !path.empty() && path.find('\\') == std::string::npos;
+    for (const std::string& name : names) plain = plain && !name.empty() && name != "." && name != "..";
+    if (!plain)
+      return fail_at(n, "overwrite names a file or folder by its path below the files folder (names joined with "
+                        "'/', none of them empty, \".\" or \"..\"): " + parts[i]);
+    line.patterns.push_back(names);
+  }
+  installation_lines.back().overwrites.push_back(line);
   return true;
 }
 

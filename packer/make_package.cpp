@@ -70,9 +70,16 @@ int main(int argc, char** argv) {
     return 1;
   }
   for (const auto& installation : made.installations) {
-    std::printf("make_package: installation \"%s\": %u file%s, %llu bytes\n", installation.name.c_str(),
+    // The files that an overwrite rule keeps from replacing what is there.
+    std::string rules;
+    if (installation.never)
+      rules = std::to_string(installation.never) + " installed only where absent (overwrite never)";
+    if (installation.older)
+      rules += (rules.empty() ? "" : " and ") + std::to_string(installation.older) +
+               " only over files older than the package (overwrite older)";
+    std::printf("make_package: installation \"%s\": %u file%s, %llu bytes%s%s\n", installation.name.c_str(),
                 (unsigned)installation.files, installation.files == 1 ? "" : "s",
-                (unsigned long long)installation.bytes);
+                (unsigned long long)installation.bytes, rules.empty() ? "" : ", of them ", rules.c_str());
     // Links are installed as copies of what they lead to: a program that finds its files through the
     // path of its link finds them no more.
     if (!installation.links) continue;

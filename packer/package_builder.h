@@ -16,6 +16,12 @@
 //                     $ROOT0/opt/app; no "." or ".." part>   (required)
 //     files = <folder of the files, relative to the description>   (default "files")
 //     missing_file = <relative path of a file whose package entry is left out>   (for trying failures)
+//     overwrite = <never|older>;<path or pattern below the files folder>[;...]   (the files' rule where
+//                                         a file has their name: never replaced, or replaced only when
+//                                         last written before the package was made; '*' and '?' match
+//                                         within a name, a folder's path stands for the files below it;
+//                                         a pattern that matches no file is refused, in an update only
+//                                         noted)
 //     uninstaller = <name>;<file name>;<folder>   (the file must be one of the installation's files
 //                                         when the folder is "$HERE" or below it)
 //     desktop_shortcut = <type>;<program name>;<link name>;<program folder>
@@ -68,6 +74,9 @@ struct PACK_SUMMARY {
     std::string name;
     INT_U32 files = 0;  // its files (those of missing_file lines included)
     INT_U64 bytes = 0;  // the bytes they install
+    // Those of an overwrite rule: installed only where no file has the name (never), only over a file
+    // last written before the package was made (older).
+    INT_U32 never = 0, older = 0;
     INT_U32 links = 0;  // the links of its tree, each packed as a copy of what it leads to
     // The first few of them by path, each with where it leads: "bin/tool (to lib/tool.js)".
     std::vector<std::string> first_links;

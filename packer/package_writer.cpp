@@ -313,7 +313,9 @@ bool PACKER::fill_package(DATABASE* database) {
   summary->installations.clear();
   for (size_t n = 0; n < installation_lines.size(); n++) {
     const INSTALLATION_LINES& lines = installation_lines[n];
-    summary->installations.push_back({lines.name, 0, 0, (INT_U32)links[n].size(), {}});
+    summary->installations.emplace_back();
+    summary->installations[n].name = lines.name;
+    summary->installations[n].links = (INT_U32)links[n].size();
     note_links(n, &summary->installations[n].first_links);
     for (size_t i = 0; i < files[n].size(); i++) {
       const TREE_FILE& tree_file = files[n][i];
@@ -324,6 +326,9 @@ bool PACKER::fill_package(DATABASE* database) {
       copy_text(file.src_name, slash == std::string::npos ? relative : relative.substr(slash + 1));
       copy_text(file.src_path_from_xml, folder);
       copy_text(file.dest_path_from_inst_loc, folder.empty() ? "$HERE" : "$HERE/" + folder);
+      file.overwrite = tree_file.overwrite;
+      if (tree_file.overwrite == 2) summary->installations[n].never++;
+      if (tree_file.overwrite == 1) summary->installations[n].older++;
       std::string packed = relative;
       // A request to end the program stops the packer between two files; the temporaries go.
       if (end_requested()) return fail(output + ": not made: the packer was asked to end");

@@ -82,6 +82,8 @@ struct TREE_FILE {
   bool missing = false;
   int line = 0;  // the missing_file line
   fs::path real;  // the file itself: its path with every link followed
+  INT_U8 overwrite = 0;   // its overwrite rule: 2 only where absent, 1 only over an older file, 0 always
+  int overwrite_line = 0;  // the overwrite line that gave it
 };
 
 // A link of an installation's tree, packed as a copy of what it leads to: its path below the files
@@ -156,6 +158,14 @@ struct SHORTCUT_LINE {
   int line;
 };
 
+// An overwrite line: its rule (2 never, 1 older) and the paths or patterns below the files folder that it
+// gives it to, each as its names.
+struct OVERWRITE_LINE {
+  INT_U8 rule;
+  std::vector<std::vector<std::string>> patterns;
+  int line;
+};
+
 // What the description says of one installation, with the lines that said it.
 struct INSTALLATION_LINES {
   std::string name, default_path, files_folder = "files";
@@ -163,6 +173,7 @@ struct INSTALLATION_LINES {
   std::vector<std::string> uninstaller;
   std::vector<std::pair<std::string, int>> missing_files;
   std::vector<SHORTCUT_LINE> shortcuts;
+  std::vector<OVERWRITE_LINE> overwrites;
 };
 
 // One colour, or one size, of a member style set.
@@ -255,10 +266,12 @@ private:
   bool read_description();
   bool read_key(int n, const std::string& key, const std::string& value);
   bool read_shortcut(int n, bool menu, const std::string& value);
+  bool read_overwrite(int n, const std::string& value);
   bool check_shortcut_links();
 
   // tree.cpp
   bool list_files();
+  bool give_overwrite_rules(size_t installation);
   void note_long_paths(size_t installation);
   bool check_references();
   bool check_output();

@@ -146,6 +146,7 @@ bool PACKER::list_files() {
                        "\" has no files: " + root.string() + " holds none (empty folders are not packed)");
     std::sort(files[i].begin(), files[i].end(),
               [](const TREE_FILE& a, const TREE_FILE& b) { return a.relative < b.relative; });
+    if (!give_overwrite_rules(i)) return false;
     // Every folder and file is named once, by its path below the files folder; two names of one folder
     // must differ for Windows too.
     std::set<std::string> named;
@@ -198,6 +199,72 @@ bool PACKER::list_files() {
   for (size_t p = 0; p < problems.size() && p < PROBLEM_LIMIT; p++) text += (p ? "\n" : "") + problems[p];
   if (problems.size() > PROBLEM_LIMIT) text += "\n... and " + std::to_string(problems.size() - PROBLEM_LIMIT) + " more";
   return fail(text);
+}
+
+// Whether a name matches a pattern's name: '*' any run of characters, '?' one character (a UTF-8
+// character whole), anything else itself.
+static bool name_matches(const std::string& pattern, const std::string& name) {
+  auto next = [&name](size_t at) {
+    for (at++; at < name.size() && ((unsigned char)name[at] & 0xC0) == 0x80;) at++;
+    return at;
+  };
+  size_t p = 0, n = 0, star = std::string::npos, resume = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == '*') {
+      star = p++;
+      resume = n;
+    } else if (p < pattern.size() && pattern[p] == '?') {
+      p++;
+      n = next(n);
+    } else if (p < pattern.size() && pattern[p] == name[n]) {
+      p++;
+      n++;
+    } else if (star != std::string::npos) {
+      p = star + 1;
+      n = resume = next(resume);
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') p++;
+  return p == pattern.size();
+}
+
+// Gives the files of installation i the rules of its overwrite lines: a pattern matches a file by its
+// path below the files folder, or by a folder above it. A pattern that matches no file is a mistake,
+// but in an update, whose files folder holds only the files it changes, a rule of the description may
+// concern files that it does not carry: there it is noted. No file takes two rules.
+bool PACKER::give_overwrite_rules(size_t i) {
+  const INSTALLATION_LINES& lines = installation_lines[i];
+  for (const OVERWRITE_LINE& overwrite : lines.overwrites) {
+    const char* rule = overwrite.rule == 2 ? "never" : "older";
+    for (const std::vector<std::string>& pattern : overwrite.patterns) {
+      std::string shown;
+      for (const std::string& name : pattern) shown += (shown.empty() ? "" : "/") + name;
+      size_t matched = 0;
+      for (TREE_FILE& file : files[i]) {
+        std::vector<std::string> names = split(file.relative, '/');
+        bool matches = names.size() >= pattern.size();
+        for (size_t k = 0; matches && k < pattern.size(); k++) matches = name_matches(pattern[k], names[k]);
+        if (!matches) continue;
+        matched++;
+        if (file.overwrite && file.overwrite != overwrite.rule)
+          return fail_at(overwrite.line, "overwrite " + std::string(rule) + " gives " + file.relative +
+                                             " another rule than line " + std::to_string(file.overwrite_line) +
+                                             " does (" + (file.overwrite == 2 ? "never" : "older") + ")");
+        file.overwrite = overwrite.rule;
+        file.overwrite_line = overwrite.line;
+      }
+      if (matched) continue;
+      std::string none = "overwrite " + std::string(rule) + ";" + shown + " matches no file of the installation \"" +
+                         lines.name + "\" (" + (base / fs::u8path(lines.files_folder)).string() + ")";
+      if (patch_path.empty()) return fail_at(overwrite.line, none);
+      notes->push_back(description + ":" + std::to_string(overwrite.line) + ": " + none +
+                       ": this package is an update (patch_check), which carries only the files it changes; the "
+                       "rule holds for those it carries");
+    }
+  }
+  return true;
 }
 
 // The characters of a path as Windows counts them: UTF-16 units, two for a character past U+FFFF.

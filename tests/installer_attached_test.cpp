@@ -19,6 +19,7 @@
 #include "image.h"
 #include "image_cache.h"
 #include "installer_test_support.h"
+#include "installer_update_support.h"
 #include "screen_image.h"
 #include "wizard_test_support.h"
 #include "style_set.h"
@@ -128,47 +129,6 @@ void quit_attached_program(INSTALLER_SCRATCH& scratch, const std::string& progra
   ASSERT_TRUE(scenario.click(yes_x, yes_y));
   EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
 }
-
-// Runs of the installer program for updates, on a scratch whose destination is named from the drive
-// root (the program knows none of the test's named paths): "-a" on the package of its package folder.
-struct UPDATE_RUNS {
-  INSTALLER_SCRATCH& scratch;
-  std::string location;  // the destination as the description names it
-  std::string output;
-  std::string installer = WINDOW_SCENARIO::built_program("installer");
-
-  explicit UPDATE_RUNS(INSTALLER_SCRATCH& scratch) : scratch(scratch), output(scratch.root + "output.txt") {
-    std::string description = read_whole_text(scratch.source + "description.txt");
-    location = program_path_text(scratch.root) + "/dest";
-    description.replace(description.find("$SCRATCH/dest"), 13, location);
-    write_whole_file(scratch.source + "description.txt", text_bytes(description));
-  }
-  // The program's status; what it said is in output.
-  int run(const std::string& program, const std::string& arguments) {
-#ifdef _WIN32
-    return std::system(("\"\"" + program + "\" " + arguments + " >\"" + output + "\" 2>&1\"").c_str());
-#else
-    std::string environment;
-    for (const std::string& variable : program_environment(scratch.root)) environment += variable + " ";
-    return run_command("env " + environment + "'" + program + "' " + arguments + " >'" + output + "' 2>&1");
-#endif
-  }
-  // "-a" on "installer.pkg" of the package folder.
-  int install() {
-#ifdef _WIN32
-    return run(installer, "-x \"" + program_path_text(scratch.package) + "/installer.xml\" -a");
-#else
-    return run(installer, "-x '" + program_path_text(scratch.package) + "/installer.xml' -a");
-#endif
-  }
-  // Packs the description with more lines as "installer.pkg".
-  bool pack(const std::string& more) {
-    std::string description = read_whole_text(scratch.source + "description.txt");
-    std::string error;
-    return write_whole_file(scratch.source + "packed.txt", text_bytes(description + more)) &&
-           package_builder::build_package(scratch.source + "packed.txt", scratch.package + "installer.pkg", &error);
-  }
-};
 
 }  // namespace
 

@@ -76,6 +76,21 @@ TEST(PackageBuilder, DescriptionMistakesNameTheirFileAndLine) {
        "3: an uninstaller needs 3 parts (name;file name;folder), not 2: A;uninstall.sh"},
       {head + "uninstaller = A;uninstall.sh;$HERE/docs/../../bin\n",
        "3: the uninstaller's folder leads out of the install location: $HERE/docs/../../bin"},
+      {head + "log = $HERE/../logs\n", "3: log's folder leads out of the install location: $HERE/../logs"},
+      {head + "patch_check = $HERE/x/../../..\n",
+       "3: patch_check's folder leads out of the install location: $HERE/x/../../.."},
+      // Overwrite rules: a rule and paths below the files folder, each matching a file, no file two rules.
+      {head + "overwrite = keep;readme.txt\n",
+       "3: overwrite's rule is never (installed only where no file has the name) or older (replacing only a file "
+       "last written before the package was made): keep"},
+      {head + "overwrite = never\n", "3: overwrite names the files after its rule (never;etc/app.conf): never"},
+      {head + "overwrite = never;bin/../readme.txt\n",
+       "3: overwrite names a file or folder by its path below the files folder (names joined with '/', none of "
+       "them empty, \".\" or \"..\"): bin/../readme.txt"},
+      {head + "overwrite = older;docs/*.conf\n",
+       "3: overwrite older;docs/*.conf matches no file of the installation \"A\" (" + files + ")"},
+      {head + "overwrite = never;docs\noverwrite = older;*/guide.txt\n",
+       "4: overwrite older gives docs/guide.txt another rule than line 3 does (never)"},
       {head + "desktop_shortcut = 1;run.sh;Run\n",
        "3: a desktop shortcut needs 4 parts (type;program;link name;program folder), not 3: 1;run.sh;Run"},
       {head + "menu_shortcut = 3;guide.txt;Guide;$HERE/docs\n",
@@ -515,6 +530,58 @@ TEST(PackageBuilder, LinksPackedAsCopiesAreCountedAndNamed) {
                       "installed as files and folders of their own, not as links: bin/readme (to readme.txt), "
                       "bin/system.conf (to " + outside + "system.conf, outside the files folder), "
                       "docs/guide-link.txt (to docs/guide.txt) and 2 more");
+}
+
+// Overwrite lines give their files their rule, by path, folder or pattern ('?' a character outside ASCII
+// whole), and the summary counts the files of each; in an update, which carries only the files it
+// changes, a line that matches none of them is noted.
+TEST(PackageBuilder, OverwriteLinesGiveTheirFilesTheirRule) {
+  INSTALLER_SCRATCH scratch("builder-overwrite",
+                            "overwrite = never;bin/run.sh;docs/\noverwrite = older;read?e.*;bin/*.bin;share/caf?.txt\n");
+  scratch.add_file("share/caf\xC3\xA9.txt", text_bytes("cafe\n"));
+  scratch.name_destination_from_root();
+  package_builder::PACK_SUMMARY made;
+  std::vector<std::string> notes;
+  std::string error;
+  ASSERT_TRUE(package_builder::build_package(description_of(scratch), scratch.package + "installer.pkg", &error, 4096,
+                                             &notes, &made))
+      << error;
+  EXPECT_EQ(made.installations[0].never, 2u);
+  EXPECT_EQ(made.installations[0].older, 3u);
+  std::unique_ptr<DATABASE> database(scratch.load());
+  ASSERT_TRUE(database);
+  std::map<std::string, int> rules;
+  for (INT_S16 i = 0; i < database->installations[0].file_count; i++) {
+    const INSTALLATION_FILE& file = database->installations[0].files[i];
+    rules[std::string(file.src_path_from_xml) + "/" + file.src_name] = file.overwrite;
+  }
+  EXPECT_EQ(rules, (std::map<std::string, int>{{"/readme.txt", 1}, {"bin/data.bin", 1}, {"bin/run.sh", 2},
+                                               {"bin/uninstall.sh", 0}, {"docs/guide.txt", 2}, {"share/caf\xE9.txt", 1}}));
+  database.reset();
+  EXPECT_TRUE(notes.empty());
+  const std::string description = read_whole_text(description_of(scratch));
+  ASSERT_TRUE(write_whole_file(description_of(scratch),
+                               text_bytes(description + "patch_check = $HERE\noverwrite = never;etc/tool.conf\n")));
+  ASSERT_TRUE(package_builder::build_package(description_of(scratch), scratch.package + "installer.pkg", &error, 4096,
+                                             &notes))
+      << error;
+  EXPECT_EQ(notes, std::vector<std::string>{description_of(scratch) +
+                                            ":13: overwrite never;etc/tool.conf matches no file of the installation "
+                                            "\"Test App\" (" + scratch.source + "files): this package is an update "
+                                            "(patch_check), which carries only the files it changes; the rule holds for "
+                                            "those it carries"});
+#ifndef _WIN32
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  ASSERT_TRUE(write_whole_file(description_of(scratch), text_bytes(description)));
+  std::string output = scratch.root + "output.txt";
+  ASSERT_EQ(run_command("'" + binary_dir + "/make_package' '" + description_of(scratch) + "' '" + scratch.package +
+                        "installer.pkg' >'" + output + "' 2>&1"),
+            0);
+  EXPECT_EQ(read_lines(output)[0], "make_package: installation \"Test App\": 6 files, 10319 bytes, of them 2 installed "
+                                   "only where absent (overwrite never) and 3 only over files older than the package "
+                                   "(overwrite older)");
+#endif
 }
 
 // Files the installation database cannot hold, or that change while they are packed, stop the packer with

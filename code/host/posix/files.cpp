@@ -127,13 +127,38 @@ bool delete_file(const FOLDER* folder, const char* name) {
   return unlink(target) == 0;
 }
 
+// Moves source to a target that nothing has, in one step with the look at it: false with EEXIST when
+// something has it (a file, a folder, a link that leads nowhere).
+static bool rename_if_free(const char* source, const char* target) {
+  // The system call itself: the C library may lack a function for it.
+  static bool kernel_lacks = false;
+  if (!kernel_lacks) {
+    if (syscall(SYS_renameat2, AT_FDCWD, source, AT_FDCWD, target, RENAME_NOREPLACE) == 0) return true;
+    if (errno == ENOSYS) kernel_lacks = true;
+    else if (errno != EINVAL) return false;  // EINVAL: a file system without such a rename
+  }
+  // A second name, which cannot be made where something has it, then the source's own name goes. (A
+  // process killed in between leaves the file under both names: a temporary's, a later run's removal
+  // of leftovers takes away as a name alone.)
+  if (link(source, target) == 0) {
+    unlink(source);
+    return true;
+  }
+  if (errno == EEXIST) return false;
+  // A file system with neither (no hard links): there the look and the move are two steps.
+  struct stat status;
+  if (lstat(target, &status) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return rename(source, target) == 0;
+}
+
 bool rename_file(const FOLDER* from, const char* from_name, const FOLDER* to, const char* to_name) {
   char source[HOST_PATH_SIZE], target[HOST_PATH_SIZE];
   if (!host_file_path(from, from_name, source) || !host_file_path(to, to_name, target)) return false;
-  // As on Windows, a rename never replaces an existing file.
-  struct stat status;
-  if (lstat(target, &status) == 0) return false;
-  return rename(source, target) == 0;
+  // As on Windows, a rename never replaces what has the name, also what comes there meanwhile.
+  return rename_if_free(source, target);
 }
 
 bool copy_file(const FOLDER* from, const char* from_name, const FOLDER* to, const char* to_name) {
@@ -288,33 +313,6 @@ bool replace_file(const FOLDER* folder, const char* from_name, const char* to_na
 bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name) {
   // A name leads to the file only while it is there: the open stream is the file whatever its name.
   return file && fflush(file) == 0 && replace_file(folder, from_name, to_name);
-}
-
-// Moves source to a target that nothing has, in one step with the look at it: false with EEXIST when
-// something has it (a file, a folder, a link that leads nowhere).
-static bool rename_if_free(const char* source, const char* target) {
-  // The system call itself: the C library may lack a function for it.
-  static bool kernel_lacks = false;
-  if (!kernel_lacks) {
-    if (syscall(SYS_renameat2, AT_FDCWD, source, AT_FDCWD, target, RENAME_NOREPLACE) == 0) return true;
-    if (errno == ENOSYS) kernel_lacks = true;
-    else if (errno != EINVAL) return false;  // EINVAL: a file system without such a rename
-  }
-  // A second name, which cannot be made where something has it, then the temporary's own name goes.
-  // (A process killed in between leaves the temporary as a second name of the placed file, which a
-  // later run's removal of leftovers takes away as a name alone.)
-  if (link(source, target) == 0) {
-    unlink(source);
-    return true;
-  }
-  if (errno == EEXIST) return false;
-  // A file system with neither (no hard links): there the look and the move are two steps.
-  struct stat status;
-  if (lstat(target, &status) == 0) {
-    errno = EEXIST;
-    return false;
-  }
-  return rename(source, target) == 0;
 }
 
 // The closed temporary source takes the name where nothing has it, or where what has it is to be
