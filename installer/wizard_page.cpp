@@ -270,7 +270,7 @@ INSTALL_DIALOG::INSTALL_DIALOG(INT_S16 x_, INT_S16 y_)
       build_list(cw, top, true);
       break;
     case STAGE_LICENCE:
-      build_text_window(cw, top, 250, "licence-%d");
+      build_text_window(cw, top, 1, "licence-%d");
       set_title(wizard_text(&LANGUAGE::LICENCE_TITLE));
       previous_button->event_user2 = STAGE_FINISHED;
       relabel_button(this, previous_button, wizard_text(&LANGUAGE::DISAGREE),
@@ -366,26 +366,32 @@ void INSTALL_DIALOG::build_progress(INT_S16 cw, INT_S16 top) {
   add_child(progress_text, true);
 }
 
-// A text window over the content: the error log of the package (no entry format), or the package entry
-// of the current language named by entry_format, taken out into "$TEMP" for reading.
+// A text window over the content, opening at its first line: the error log of the package (no entry
+// format), or the package entry of the current language named by entry_format, taken out into "$TEMP"
+// for reading. It holds every line of the text as wrapped at its width, and at least capacity lines; of
+// a text longer than a window can hold, the beginning.
 void INSTALL_DIALOG::build_text_window(INT_S16 cw, INT_S16 top, INT_S16 capacity, const char* entry_format) {
   WM_TEXT_WIN* window = new WM_TEXT_WIN(0, 0, (INT_S16)(cw - 1), top, &database->text_style, &database->scrollbar_style,
-                                        capacity, false, nullptr, 0, 0);
+                                        TEXT_WIN_MOST_LINES, false, nullptr, 0, 0);
   window->show_from_start = 1;
+  window->keeps_beginning = 1;
   add_child(window, true);
   COLOUR colour = database->text_style.fg_colour;
   if (!entry_format) {
     std::string name = std::string(PACKAGE_FILE_NAME) + ".errlog";
     window->load_text_file(&database->data_folder, name.c_str(), &colour);
-    return;
+  } else {
+    char name[64];
+    std::snprintf(name, sizeof name, entry_format, (int)database->current_language);
+    FOLDER temporary;
+    if (temporary.set("$TEMP")) {
+      if (database->package && database->package->extract_entry(&temporary, name, name))
+        window->load_text_file(&temporary, name, &colour);
+      delete_file(&temporary, name);
+    }
   }
-  char name[64];
-  std::snprintf(name, sizeof name, entry_format, (int)database->current_language);
-  FOLDER temporary;
-  if (!temporary.set("$TEMP")) return;
-  if (database->package && database->package->extract_entry(&temporary, name, name))
-    window->load_text_file(&temporary, name, &colour);
-  delete_file(&temporary, name);
+  // The slider measures the text against the capacity: as many lines as the text takes.
+  window->set_capacity(std::max(capacity, window->screen_count));
 }
 
 // The language buttons or the installations' check boxes, one per row, in a grid as large as they need
