@@ -779,6 +779,59 @@ TEST(WizardPage, ALongCompleteTextShowsWholeAboveTheBar) {
   remove_named_path("$FONTDATA");
 }
 
+// What failed shows whole in place of the progress line: a short text on the bar where it stands, a
+// longer one with the bar moved down as far as its lines need, and one longer than the content from its
+// first line, scrolling, over the bar at the content's bottom.
+TEST(WizardPage, WhatFailedShowsWholeAboveTheBar) {
+  REQUIRE_SYSTEM_FONTS();
+  FOLDER fonts;
+  ASSERT_TRUE(fonts.set_if_folder(system_font_folder().c_str()));
+  set_named_path("$FONTDATA", &fonts);
+  INSTALLER_SCRATCH scratch("wizard-failure-text", wizard_text_lines());
+  ASSERT_TRUE(scratch.build());
+  WIZARD_TWIN twin;
+  ASSERT_TRUE(twin.start(scratch.package));
+  const std::string sentence = "\"/home/someone/applications/sample/bin/tool.bin\" is missing from the package. ";
+  INSTALL_STATE& state = database->install_state;
+  for (int repeat : {1, 5, 60}) {
+    SCOPED_TRACE(repeat);
+    INSTALL_DIALOG* page = twin_page(twin, STAGE_INSTALLING);
+    ASSERT_TRUE(page && page->progress_bar);
+    WM_PROGRESS_BAR* bar = page->progress_bar;
+    INT_S16 bar_y = bar->y;
+    INT_S32 content_bottom = page->client->y + page->client->height - page->forward_button->height -
+                             database->DIALOG.button_gap;
+    state.error_count = 1;
+    state.step_total = 2;
+    INSTALL_DIALOG::show_install_complete(page);
+    std::string text;
+    for (int i = 0; i < repeat; i++) text += sentence;
+    INSTALL_DIALOG::show_progress(page, 100, text.c_str());
+    WM_TEXT_WIN* window = page->failure_window;
+    ASSERT_TRUE(window);
+    EXPECT_EQ(failure_shown(page), text);
+    EXPECT_EQ(page->progress_text->visible, 0);
+    EXPECT_EQ(window->y + window->height, bar->y);
+    EXPECT_GE(window->y, page->client->y);
+    EXPECT_LE(bar->y + bar->height - 1, content_bottom);
+    EXPECT_EQ(window->capacity, window->screen_count);
+    EXPECT_EQ(bar->y == bar_y, repeat == 1);
+    EXPECT_EQ(window->scrollbar != nullptr, repeat == 60);
+    if (!window->scrollbar) {
+      EXPECT_EQ(window->height, window->height_for_lines());
+    } else {
+      EXPECT_EQ(bar->y + bar->height - 1, content_bottom);
+      EXPECT_EQ(window->y, page->client->y);
+      INT_S16 first, count;
+      window->page_span(&first, &count);
+      EXPECT_EQ(window->screen_buffer[first].text, window->data_buffer[0].text);
+    }
+  }
+  state.error_count = 0;
+  state.step_total = 0;
+  remove_named_path("$FONTDATA");
+}
+
 TEST(WizardPage, TheDesktopSizeIsCheckedOnceOnTheFirstOptionsPage) {
   struct SIZE_CASE {
     INT_S16 desktop_width, desktop_height, required_width, required_height;
