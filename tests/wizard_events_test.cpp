@@ -551,8 +551,9 @@ TEST(WizardEvents, AShortcutNotMadeIsSaidOnTheLastPage) {
   EXPECT_EQ(end_wizard(), EXIT_JOB_FAILED);
 }
 
-// A log that cannot be made (its place is held) asks the copy error question naming the log and the
-// cause; going on installs every file, and the last page says that this installation has no log.
+// A log that cannot be made (its place is held) asks whether to go on without it, naming the log and
+// the cause and what going on means (not the package's question of a file); going on installs every
+// file, and the last page says that this installation has no log.
 TEST(WizardEvents, AnInstallationWithoutItsLogSaysSoOnTheLastPage) {
   WIZARD_RUN run("wizard-no-log");
   ASSERT_TRUE(run.load());
@@ -566,7 +567,11 @@ TEST(WizardEvents, AnInstallationWithoutItsLogSaysSoOnTheLastPage) {
   ASSERT_TRUE(box && box->text);
   const std::string failure = database->install_state.failure_text;
   EXPECT_EQ(failure.rfind("The install log \"" + log + "\" cannot be created (", 0), 0u) << failure;
-  EXPECT_EQ(box->text->data_buffer[box->text->data_count - 1].text, failure);
+  ASSERT_EQ(box->text->data_count, 3);
+  EXPECT_EQ(box->text->data_buffer[0].text, failure);
+  EXPECT_STREQ(box->text->data_buffer[2].text,
+               "Go on without the log? The files are installed all the same, and the log is tried again as they "
+               "are; if it cannot be made, a later update or check cannot rely on this installation.");
   let_effects_end();
   click_on(box->buttons[0]);
   ASSERT_TRUE(install_through(20));

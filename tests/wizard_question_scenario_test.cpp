@@ -219,7 +219,7 @@ TEST(WizardScenario, MissingEntriesAskOneQuestionAtATime) {
     for (int i = 0; i < 2; i++) {
       page = twin_page(twin, STAGE_INSTALLING);
       state.failure_text = "\"" + gone[i] + "\" is missing from the package.";
-      WM_CONFIRM* box = open_copy_error_box(database, install_dialog_event);
+      WM_CONFIRM* box = open_copy_error_box(database, install_dialog_event, false);
       database->stage = STAGE_OPTIONS;
       settle_effects();
       ASSERT_TRUE(box && box->buttons[0] && box->buttons[1]);
