@@ -1,7 +1,7 @@
-// Text windows: a read-only multi-line text screen object that keeps the last lines given to it in a
-// ring, wraps them at word boundaries to its width, shows as many as fit, adds a vertical scroll bar of
-// its own once the lines overflow, and lets the user select text by dragging and click lines that carry
-// a link text. Record, rings, wrapping and files in text_win.cpp; input and drawing in text_win_draw.cpp.
+// Text windows: a read-only multi-line text screen object that keeps the lines given to it in a ring (the
+// last, or the first when it keeps its beginning), wraps them at word boundaries to its width, shows as many
+// as fit with a scroll bar of its own once they overflow, and lets the user select text and click links.
+// Record, rings, wrapping and files in text_win.cpp; input and drawing in text_win_draw.cpp.
 #pragma once
 #include "types.h"
 #include "colour.h"

@@ -1,6 +1,6 @@
 // Text window input and drawing: which display line lies under the pointer, selection by dragging, link
-// clicks that call the event callback, the selected text, and painting the background, border, lines
-// and selection.
+// clicks that call the event callback, the selected text, the scrolling keys, and painting the
+// background and border (rounded no more than the rows allow), lines and selection.
 #include "text_win.h"
 
 #include <cstring>
