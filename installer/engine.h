@@ -87,10 +87,12 @@ const INT_S32 COPY_ERROR_NO_RESULT = 100;
 // Lines the copy error box's message window keeps.
 const INT_S16 COPY_ERROR_LINES = 100;
 // Opens the copy error box of the current language over the page manager's current area, its message
-// followed by what failed and why (the install state's failure_text); both buttons report to
-// event_callback as (button, event, value): yes 101 and 0, no 100 and the previous stage. Null without a
-// page manager.
-WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_EVENT_CALLBACK event_callback);
+// followed by what failed and why (the install state's failure_text); about the install log that cannot
+// be created (about_log), that failure followed by LOG_QUESTION. Both buttons report to event_callback as
+// (button, event, value): yes 101 and 0, no 100 and the previous stage. Null without a page manager.
+WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_EVENT_CALLBACK event_callback, bool about_log);
+// What going on without the install log means, asked when it cannot be created.
+extern const char* const LOG_QUESTION;
 
 // What the page says of an installation that did not complete: the destination that could not be
 // made, how many files could not be installed and what failed last, or the shortcuts and the uninstall

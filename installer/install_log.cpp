@@ -107,6 +107,10 @@ static void log_lost(INSTALL_STATE* state) {
     observer->log_not_written(full_path(state->log_folder, INSTALL_LOG_NAME).c_str(), reason);
 }
 
+const char* const LOG_QUESTION =
+    "Go on without the log? The files are installed all the same, and the log is tried again as they are; "
+    "if it cannot be made, a later update or check cannot rely on this installation.";
+
 std::string log_failure_text(const INSTALL_STATE& state) {
   if (!state.log_failed) return "";
   std::string path = full_path(state.log_folder, INSTALL_LOG_NAME);

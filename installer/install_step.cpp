@@ -573,7 +573,7 @@ std::string installation_failure_text(const DATABASE* database) {
 // ---------------------------------------------------------------------------------------------------
 // The copy error box
 
-WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_EVENT_CALLBACK event_callback) {
+WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_EVENT_CALLBACK event_callback, bool about_log) {
   if (!page_manager) return nullptr;
   INT_S32 previous = database->previous_stage();
   WM_CONFIRM* box = new WM_CONFIRM(database->ERROR.width, database->ERROR.height,
@@ -582,10 +582,11 @@ WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_EVENT_CALLBACK event_call
                                    event_callback, COPY_ERROR_NO_RESULT, (INT_U32)previous, database->ERROR.x,
                                    database->ERROR.y, 0, COPY_ERROR_LINES, nullptr);
   const char* message = LANGUAGE_STRING(database, COPY_ERROR_MSG);
-  // The message, then what failed and why after an empty line; the box grows to show them whole.
+  // The message, then what failed and why after an empty line; the box grows to show them whole. The
+  // package's message is of a file: a log that cannot be made is asked about in words of its own.
   const std::string& failure = database->install_state.failure_text;
-  std::string shown = message;
-  if (!failure.empty()) shown += (message[0] ? "\n\n" : "") + failure;
+  std::string shown = about_log ? failure + "\n\n" + LOG_QUESTION : message;
+  if (!about_log && !failure.empty()) shown += (message[0] ? "\n\n" : "") + failure;
   box->add_message(shown.c_str());
   box->draggable = database->ERROR.can_drag;
   IMAGE* icons[2] = {&database->skin_icons[DATABASE::yes_icon], &database->skin_icons[DATABASE::no_icon]};

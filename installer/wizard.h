@@ -16,6 +16,7 @@ class WM_GRID;
 class WM_PAGE_MANAGER;
 class WM_PROGRESS_BAR;
 class WM_SCRIPT;
+class WM_TEXT_WIN;
 
 // Event numbers carried in the user1 of the wizard's controls and message boxes.
 enum : INT_U32 {
@@ -49,6 +50,8 @@ public:
   WM_BUTTON* forward_button;       // bottom right
   WM_PROGRESS_BAR* progress_bar;   // stages 0 and 7 only, else null
   WM_SCRIPT* progress_text;        // the line above the bar; stages 0 and 7 only, else null
+  WM_TEXT_WIN* failure_window = nullptr;  // in its place, what failed, on the page of an installation that
+                                          // did not complete
   INT_U8 shows_failure = 0;        // the installation did not complete: the bar keeps the share installed
   INT_U8 progress_waiting = 0;     // the bar and its text hold a progress not yet drawn and presented
 
@@ -69,7 +72,7 @@ public:
   // The installation is done: the way forward opens (stages 0 and 7; nothing for a null page). One that
   // did not complete (wizard_installation_failed) offers Finish, which ends the program, and Back to the
   // options, but no Cancel; its title is the package's copy-error title, its bar the share of the files
-  // installed, and its progress line takes up to five lines for what failed.
+  // installed, and the text of what failed that follows shows whole in place of its progress line.
   static void show_install_complete(INSTALL_DIALOG* page);
 
 private:

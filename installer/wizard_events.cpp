@@ -226,9 +226,10 @@ public:
   void show_install_complete(INSTALL_DIALOG* page) override { INSTALL_DIALOG::show_install_complete(page); }
   // A file that takes longer than a refresh of the screen to copy shows its progress meanwhile.
   void file_going_on(INSTALL_DIALOG* page) override { INSTALL_DIALOG::show_waiting_progress(page, false); }
-  // One question at a time: the installation waits while it is shown (wizard_frame).
-  void copy_error(DATABASE* base, const char*, const char*) override {
-    copy_error_handle = object_handle(open_copy_error_box(base, install_dialog_event));
+  // One question at a time: the installation waits while it is shown (wizard_frame). A null path is the
+  // install log, which cannot be created.
+  void copy_error(DATABASE* base, const char* path_text, const char*) override {
+    copy_error_handle = object_handle(open_copy_error_box(base, install_dialog_event, !path_text));
   }
   // The destination cannot be made: the page says so, and Back leads to the options to choose again.
   void installation_stopped(DATABASE*, const char*) override {

@@ -92,6 +92,7 @@ static std::string update_message_text(const EARLIER_LOG& earlier) {
 }
 
 static void refit_option_rows(WM_GRID* grid);
+static void show_failure_text(INSTALL_DIALOG* page, const char* text);
 
 void show_update_check(INSTALL_DIALOG* page) {
   if (!page || !database->PATCH.do_check) return;
@@ -270,7 +271,7 @@ INSTALL_DIALOG::INSTALL_DIALOG(INT_S16 x_, INT_S16 y_)
       build_list(cw, top, true);
       break;
     case STAGE_LICENCE:
-      build_text_window(cw, top, 250, "licence-%d");
+      build_text_window(cw, top, 1, "licence-%d");
       set_title(wizard_text(&LANGUAGE::LICENCE_TITLE));
       previous_button->event_user2 = STAGE_FINISHED;
       relabel_button(this, previous_button, wizard_text(&LANGUAGE::DISAGREE),
@@ -317,8 +318,10 @@ INSTALL_DIALOG::INSTALL_DIALOG(INT_S16 x_, INT_S16 y_)
         show_install_complete(this);
         bool failed = wizard_installation_failed();
         progress_bar->value = failed ? installed_share() : progress_bar->maximum;
-        progress_text->set_text(failed ? installation_failure_text(database).c_str() : wizard_text(&LANGUAGE::COMPLETE),
-                                false);
+        if (failed)
+          show_failure_text(this, installation_failure_text(database).c_str());
+        else
+          progress_text->set_text(wizard_text(&LANGUAGE::COMPLETE), false);
       }
       break;
     }
@@ -366,26 +369,32 @@ void INSTALL_DIALOG::build_progress(INT_S16 cw, INT_S16 top) {
   add_child(progress_text, true);
 }
 
-// A text window over the content: the error log of the package (no entry format), or the package entry
-// of the current language named by entry_format, taken out into "$TEMP" for reading.
+// A text window over the content, opening at its first line: the error log of the package (no entry
+// format), or the package entry of the current language named by entry_format, taken out into "$TEMP"
+// for reading. It holds every line of the text as wrapped at its width, and at least capacity lines; of
+// a text longer than a window can hold, the beginning.
 void INSTALL_DIALOG::build_text_window(INT_S16 cw, INT_S16 top, INT_S16 capacity, const char* entry_format) {
   WM_TEXT_WIN* window = new WM_TEXT_WIN(0, 0, (INT_S16)(cw - 1), top, &database->text_style, &database->scrollbar_style,
-                                        capacity, false, nullptr, 0, 0);
+                                        TEXT_WIN_MOST_LINES, false, nullptr, 0, 0);
   window->show_from_start = 1;
+  window->keeps_beginning = 1;
   add_child(window, true);
   COLOUR colour = database->text_style.fg_colour;
   if (!entry_format) {
     std::string name = std::string(PACKAGE_FILE_NAME) + ".errlog";
     window->load_text_file(&database->data_folder, name.c_str(), &colour);
-    return;
+  } else {
+    char name[64];
+    std::snprintf(name, sizeof name, entry_format, (int)database->current_language);
+    FOLDER temporary;
+    if (temporary.set("$TEMP")) {
+      if (database->package && database->package->extract_entry(&temporary, name, name))
+        window->load_text_file(&temporary, name, &colour);
+      delete_file(&temporary, name);
+    }
   }
-  char name[64];
-  std::snprintf(name, sizeof name, entry_format, (int)database->current_language);
-  FOLDER temporary;
-  if (!temporary.set("$TEMP")) return;
-  if (database->package && database->package->extract_entry(&temporary, name, name))
-    window->load_text_file(&temporary, name, &colour);
-  delete_file(&temporary, name);
+  // The slider measures the text against the capacity: as many lines as the text takes.
+  window->set_capacity(std::max(capacity, window->screen_count));
 }
 
 // The language buttons or the installations' check boxes, one per row, in a grid as large as they need
@@ -754,13 +763,41 @@ void INSTALL_DIALOG::check_desktop_size() {
 // When the page's progress was last drawn and presented.
 static INT_U32 progress_shown_at = 0;
 
-// Draws the bar and the line of text above it at once and presents what they cover, nothing more.
+// Draws the bar and the text above it at once and presents what they cover, nothing more.
 static void present_progress(INSTALL_DIALOG* page) {
   page->progress_waiting = 0;
   progress_shown_at = get_tick_count();
   WM_SCREEN_OBJECT::draw_now(page->progress_bar);
-  if (page->progress_text) WM_SCREEN_OBJECT::draw_now(page->progress_text);
+  if (page->progress_text && page->progress_text->visible) WM_SCREEN_OBJECT::draw_now(page->progress_text);
+  if (page->failure_window) WM_SCREEN_OBJECT::draw_now(page->failure_window);
   present_frame((INT_S16)screen_number(page->progress_bar->x, page->progress_bar->y));
+}
+
+// What failed, whole, in place of the progress line: a text window in its look, its bottom on the bar,
+// as tall as its lines need up to the client's top. Where the room above the bar is too small for them,
+// the bar moves down as far as the content reaches; a text longer than the content then scrolls.
+static void show_failure_text(INSTALL_DIALOG* page, const char* text) {
+  WM_PROGRESS_BAR* bar = page->progress_bar;
+  WM_SCREEN_OBJECT* client = page->client;
+  if (!bar || !client) return;
+  if (page->progress_text) page->progress_text->hide(false, false);
+  if (page->failure_window) page->remove_child(page->failure_window, true, false);
+  // The most room: from the client's top to the bar at the content's bottom.
+  INT_S32 content_height = client->height - page->forward_button->height - database->DIALOG.button_gap + 1;
+  INT_S32 most = std::max(content_height - bar->height, (INT_S32)(bar->y - client->y));
+  WM_STYLE_SET& style = database->progress_bar_script_style;
+  WM_TEXT_WIN* window = new WM_TEXT_WIN(0, 0, (INT_S16)(client->width - 1), (INT_S16)(most - 1), &style,
+                                        &database->scrollbar_style, TEXT_WIN_MOST_LINES, false, nullptr, 0, 0);
+  window->show_from_start = 1;
+  window->keeps_beginning = 1;
+  window->add_text(text, nullptr, &style.fg_colour, false, true);
+  INT_S32 needed = window->scrollbar ? most : std::min((INT_S32)window->height_for_lines(), most);
+  if (needed > bar->y - client->y) bar->move_to(bar->x, (INT_S16)(client->y + needed));
+  page->add_child(window, true);
+  window->resize(window->width, (INT_S16)needed, true);
+  window->move_to(window->x, (INT_S16)(bar->y - needed));
+  window->set_capacity(window->screen_count);
+  page->failure_window = window;
 }
 
 bool INSTALL_DIALOG::show_waiting_progress(INSTALL_DIALOG* page, bool now) {
@@ -800,7 +837,9 @@ void INSTALL_DIALOG::show_progress(INSTALL_DIALOG* page, INT_S32 value, const ch
   if (page->shows_failure) value = installed_share();
   if (value >= 0 && value <= bar->maximum) bar->value = value;
   // The text is taken without marking the line for the next pass's redraw: it is drawn here, with the bar.
-  if (page->progress_text) {
+  if (page->shows_failure) {
+    show_failure_text(page, shown.c_str());
+  } else if (page->progress_text) {
     page->progress_text->path_text = path ? 1 : 0;
     page->progress_text->text.parse(&page->progress_text->text.value, shown.c_str());
   }
@@ -857,14 +896,6 @@ void INSTALL_DIALOG::show_install_complete(INSTALL_DIALOG* page) {
     page->previous_button->event_user2 = (INT_U32)database->previous_stage();
     enable_button(page->previous_button);
     place_navigation_buttons(page);
-    // Room for what failed: five lines above the bar.
-    WM_SCRIPT* text = page->progress_text;
-    if (text && !(text->draw_flags & SCRIPT_WRAP_TEXT)) {
-      INT_S16 bottom = (INT_S16)(text->y + text->height);
-      text->draw_flags |= SCRIPT_WRAP_TEXT;
-      text->resize(text->width, (INT_S16)(5 * text->height), true);
-      text->move_to(text->x, (INT_S16)(bottom - text->height));
-    }
   } else if (database->next_stage() == STAGE_FINISHED) {
     relabel_button(page, page->quit_button, wizard_text(&LANGUAGE::ABOUT),
                    wizard_text(&LANGUAGE::ABOUT_HINT), skin_icon(DATABASE::about_icon));

@@ -353,13 +353,16 @@ bool PACKER::fill_package(DATABASE* database) {
       copy_text(k == 0 ? language.LICENCE.path : language.README.path, "$HERE");
       copy_text(k == 0 ? language.LICENCE.filename : language.README.filename, entry);
       // The readme window keeps as many lines as the readme shows: its window counts wrapped lines, so
-      // a long line counts once per 40 characters.
-      if (k == 1) {
-        std::ifstream readme(base / fs::u8path(source));
-        INT_S32 lines = 0;
-        for (std::string text_line; std::getline(readme, text_line);) lines += 1 + (INT_S32)text_line.size() / 40;
-        language.README.lines = (INT_S16)(lines < 32767 ? lines : 32767);
-      }
+      // a long line counts once per 40 characters. A page holds at most 32767 of them, the first.
+      std::ifstream text(base / fs::u8path(source));
+      INT_S64 lines = 0;
+      for (std::string text_line; std::getline(text, text_line);) lines += 1 + (INT_S64)text_line.size() / 40;
+      if (k == 1) language.README.lines = (INT_S16)(lines < 32767 ? lines : 32767);
+      if (lines > 32767)
+        notes->push_back(description + ":" + std::to_string(language_lines[i]) + ": the " + kinds[k] + " " +
+                         (base / fs::u8path(source)).string() + " takes about " + std::to_string(lines) +
+                         " lines on its page (a long line once per 40 characters), which holds 32767: the "
+                         "wizard shows it only up to there");
     }
   }
   // The database goes through a file of its own beside the package, which is added as its entry.

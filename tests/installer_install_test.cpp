@@ -759,13 +759,13 @@ TEST(InstallerInstall, CopyErrorBoxAsksWithTheLanguagesTexts) {
   INSTALLER_SCRATCH scratch("install-box");
   auto database = load_or_fail(scratch);
   ASSERT_TRUE(database);
-  EXPECT_EQ(open_copy_error_box(database.get(), record_press), nullptr);  // no page manager, no box
+  EXPECT_EQ(open_copy_error_box(database.get(), record_press, false), nullptr);  // no page manager, no box
 
   WM_PAGE_MANAGER manager(1, -1);
   database->stage = STAGE_INSTALLING;
   database->ERROR.can_drag = 0;
   database->skin_icons[DATABASE::yes_icon].set_size(4, 3);
-  WM_CONFIRM* box = open_copy_error_box(database.get(), record_press);
+  WM_CONFIRM* box = open_copy_error_box(database.get(), record_press, false);
   ASSERT_NE(box, nullptr);
   ASSERT_EQ(top_level_list()->count, 1);
   EXPECT_EQ(find_top_level(WM_KIND_CONFIRM), box);

@@ -229,6 +229,32 @@ TEST(PackageBuilder, EveryWizardTextHasWordsAndRepeatsAreNoted) {
   EXPECT_STREQ(database->languages[1].SELECT_OPTIONS_TITLE, "Where and how");
 }
 
+// A licence or readme longer than the 32767 lines its page holds (a long line counted once per 40
+// characters, as the readme's stored count counts them) is noted: the wizard shows its beginning.
+TEST(PackageBuilder, TextsLongerThanTheirPageHoldsAreNoted) {
+  INSTALLER_SCRATCH scratch("builder-long-texts");
+  const std::string description = description_of(scratch);
+  std::string licence, readme;
+  for (int i = 0; i < 32768; i++) licence += "x\n";
+  for (int i = 0; i < 16384; i++) readme += std::string(40, 'y') + "\n";  // two lines each
+  ASSERT_TRUE(write_whole_file(scratch.source + "licence.txt", text_bytes(licence)));
+  ASSERT_TRUE(write_whole_file(scratch.source + "readme.txt", text_bytes(readme)));
+  ASSERT_TRUE(write_whole_file(description, text_bytes("installation = A\ndefault_path = $ROOT0/opt/a\n"
+                                                       "language = English;licence.txt;readme.txt\n")));
+  std::vector<std::string> notes;
+  std::string error;
+  ASSERT_TRUE(package_builder::build_package(description, scratch.package + "installer.pkg", &error, 4096, &notes))
+      << error;
+  const std::string where = description + ":3: the ";
+  const std::string said = " lines on its page (a long line once per 40 characters), which holds 32767: the wizard "
+                           "shows it only up to there";
+  EXPECT_EQ(notes, (std::vector<std::string>{where + "licence " + scratch.source + "licence.txt takes about 32768" + said,
+                                             where + "readme " + scratch.source + "readme.txt takes about 32768" + said}));
+  std::unique_ptr<DATABASE> database(scratch.load());
+  ASSERT_TRUE(database);
+  EXPECT_EQ(database->languages[0].README.lines, 32767);
+}
+
 // What the packer makes but a person may not have meant is noted: a shortcut given twice (one link
 // file, as Windows names it, with one target: a menu shortcut and a desktop one, or the same link of
 // another installation, are others); files deeper than the 259 characters of a path that Windows

@@ -5,6 +5,7 @@
 // drawing. Without a loaded font every character measures one pixel, which makes widths exact.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,43 @@ TEST(TextWinLines, FullRingsKeepTheNewestLines) {
   delete window;
 }
 
+// A window that keeps its beginning takes no line, nor display line, beyond its rings: a line wrapped at
+// the last entry keeps its first part, and a file stops being read there. set_capacity gives rings of a
+// new size with the lines kept (the first or the newest that fit) and wrapped again.
+TEST(TextWinLines, AWindowThatKeepsItsBeginningTakesNothingBeyondItsRings) {
+  WM_TEST_SCREEN screen(640, 480, 0);
+  WM_TEXT_WIN* window = make_window(12, 502, 3);  // avail 10
+  window->keeps_beginning = 1;
+  EXPECT_TRUE(window->add_text("1\n2", nullptr, nullptr, false, true));
+  EXPECT_FALSE(window->add_text("hello world\n4", nullptr, nullptr, false, true));
+  EXPECT_EQ(data_lines(window), (LINES{"1", "2", "hello world"}));
+  EXPECT_EQ(display_lines(window), (LINES{"1", "2", "hello"}));
+  std::string path;
+  FOLDER folder = scratch_folder("text_win_beginning", &path);
+  std::string text = numbered(5000) + "\n";
+  ASSERT_TRUE(write_whole_file(path + "long.txt", std::vector<INT_U8>(text.begin(), text.end())));
+  WM_TEXT_WIN* file = make_window(200, 502, 40);
+  file->keeps_beginning = 1;
+  EXPECT_TRUE(file->load_text_file(&folder, "long.txt", nullptr));
+  EXPECT_EQ(data_lines(file).front(), "0");
+  EXPECT_EQ(data_lines(file).back(), "39");
+
+  window->set_capacity(5);
+  EXPECT_EQ(window->capacity, 5);
+  EXPECT_EQ(display_lines(window), (LINES{"1", "2", "hello", "world"}));
+  EXPECT_TRUE(window->add_text("5", nullptr, nullptr, false, true));
+  EXPECT_FALSE(window->add_text("6", nullptr, nullptr, false, true));
+  window->set_capacity(2);
+  EXPECT_EQ(data_lines(window), (LINES{"1", "2"}));
+  window->keeps_beginning = 0;
+  window->set_capacity(0);  // at least one entry
+  EXPECT_EQ(data_lines(window), (LINES{"2"}));
+  EXPECT_TRUE(window->add_text("7\n8", nullptr, nullptr, false, true));
+  EXPECT_EQ(data_lines(window), (LINES{"8"}));
+  delete window;
+  delete file;
+}
+
 TEST(TextWinWrapping, BreaksAtSpacesCutsLongWordsAndDropsSpaces) {
   WM_TEST_SCREEN screen(640, 480, 0);
   struct CASE {
@@ -242,6 +280,24 @@ TEST(TextWinScrollBar, AppearsExactlyWhenTheLinesOverflowAndShrinksItsSlider) {
   EXPECT_EQ(window->data_count, 0);
   EXPECT_EQ(window->screen_count, 0);
   EXPECT_EQ(window->children.count, 0);
+  delete window;
+}
+
+// Rings fitted to the text (set_capacity) make the scroll bar again: its slider shrinks to the bar's
+// width at the last line, and the first line stays in view.
+TEST(TextWinScrollBar, RingsFittedToTheTextMeasureTheSliderByThem) {
+  WM_TEST_SCREEN screen(640, 480, 0);
+  WM_TEXT_WIN* window = make_window(40, 52, TEXT_WIN_MOST_LINES);  // a page of 5 lines
+  window->show_from_start = 1;
+  window->add_text(numbered(12).c_str(), nullptr, nullptr, false, true);
+  ASSERT_NE(window->scrollbar, nullptr);
+  EXPECT_GT(window->scrollbar->slider_length, 40);  // 12 lines of 32767 barely move it
+  window->set_capacity(window->screen_count);
+  ASSERT_NE(window->scrollbar, nullptr);
+  EXPECT_EQ(window->capacity, 12);
+  EXPECT_EQ(window->scrollbar->slider_length, 15);
+  EXPECT_EQ(window->scroll_value.get_int(&window->scroll_value.maximum), 7);
+  EXPECT_EQ(page_lines(window), (LINES{"0", "1", "2", "3", "4"}));
   delete window;
 }
 
@@ -392,6 +448,33 @@ TEST(TextWinInput, TheWheelScrollsAndOnlyTheWindowIsRedrawn) {
   EXPECT_EQ(screen_image.dirty.y2, 101);
 }
 
+// Page Up and Down, Home, End and the arrows scroll the window while its scroll bar takes the wheel.
+TEST(TextWinInput, KeysScrollWhileItsScrollBarTakesTheWheel) {
+  WINDOW_PAGE page;
+  WM_TEXT_WIN* window = make_window(200, 52, 40);  // a page of 5 lines
+  window->show_from_start = 1;
+  window->add_text(numbered(20).c_str(), nullptr, nullptr, false, true);
+  add_to_page(window);
+  run_pass();
+  const struct {
+    INT_S32 key;
+    const char* first;  // the page's first line afterwards
+  } steps[] = {{VKEY_END, "15"}, {VKEY_UP, "14"}, {VKEY_PRIOR, "10"}, {VKEY_HOME, "0"},
+               {VKEY_DOWN, "1"}, {VKEY_NEXT, "5"}, {VKEY_PRIOR, "1"}, {VKEY_PRIOR, "0"}};
+  for (const auto& step : steps) {
+    key(step.key);
+    EXPECT_EQ(page_lines(window).front(), step.first) << step.key;
+    EXPECT_EQ(KEYBOARD_HANDLER::last_key, -1);
+  }
+  // Another scroll bar takes the wheel: the keys are not the window's.
+  WM_TEXT_WIN* other = make_window(200, 52, 40);
+  other->add_text(numbered(20).c_str(), nullptr, nullptr, false, true);
+  ASSERT_EQ(scroll_wheel_target, other->scrollbar);
+  key(VKEY_END);
+  EXPECT_EQ(page_lines(window).front(), "0");
+  delete other;
+}
+
 TEST(TextWinScrollBar, AWindowShownLaterShowsItsScrollBar) {
   WINDOW_PAGE page;
   WM_TEXT_WIN* window = make_window(200, 52, 40);
@@ -456,6 +539,52 @@ TEST_F(TextWinDrawing, LinesInTheirRowsAndSelectedLinesAsBlocks) {
 }  // namespace
 
 namespace {
+
+// A window that draws a rounded box keeps its corners no rounder than leaves the rows inside the arcs
+// (a third of the smaller side while the lines stand clear of them), the scroll bar's ends likewise
+// inside, and centred rows left of the scroll bar.
+TEST_F(TextWinDrawing, RowsKeepClearOfRoundedCornersAndTheScrollBar) {
+  WINDOW_PAGE page;
+  WM_STYLE_SET style, bar_style;
+  style.border_left_gap = style.border_right_gap = style.border_top_gap = style.border_bottom_gap = 6;
+  style.font_id = SANS;
+  style.font_x_sz = style.font_y_sz = 10;
+  style.flags = 0;  // centred, no border
+  style.bg_colour = 0xFF202020;
+  style.shading_flags = 0x00FF;
+  bar_style.fg_colour = bar_style.bg_colour = bar_style.active_colour = 0xFF000080;
+  WM_TEXT_WIN* window = new WM_TEXT_WIN(100, 50, 299, 151, &style, &bar_style, 40, false, nullptr, 0, 0);
+  window->show_from_start = 1;
+  COLOUR white = 0xFFFFFFFF;
+  window->add_text("one\ntwo", nullptr, &white, false, true);
+  EXPECT_EQ(window->corner_radius_for(2, false), 34);  // two rows in the middle: as boxes are drawn
+  std::string words;
+  for (int i = 0; i < 200; i++) words += "WW ";
+  window->add_text(words.c_str(), nullptr, &white, false, true);
+  add_to_page(window);
+  run_pass();
+  WM_SCROLLBAR* bar = window->scrollbar;
+  ASSERT_NE(bar, nullptr);
+  INT_S32 radius = window->corner_radius_for(window->page_last_row + 1, true);
+  EXPECT_LT(radius, 34);
+  INT_S32 top = 50 + 6 + window->vertical_offset(), bottom = top + (window->page_last_row + 1) * 10;
+  INT_S32 left = 106, right = 299 - 6 - 15;
+  // The corners of the rows' box and of the scroll bar lie within the arcs.
+  const INT_S32 points[6][2] = {{left, top},          {right, top},         {left, bottom},
+                                {right, bottom},      {bar->x + bar->width - 1, bar->y},
+                                {bar->x + bar->width - 1, bar->y + bar->height - 1}};
+  for (const auto& p : points) {
+    double cx = p[0] < 200 ? 100 + radius : 299 - radius, cy = p[1] < 100 ? 50 + radius : 151 - radius;
+    bool in_corner = (p[0] < 200 ? p[0] < cx : p[0] > cx) && (p[1] < 100 ? p[1] < cy : p[1] > cy);
+    EXPECT_LE(in_corner ? std::hypot(p[0] - cx, p[1] - cy) : 0, radius) << p[0] << ", " << p[1];
+  }
+  EXPECT_GT(bar->y, 53);
+  EXPECT_EQ(screen_pixel(100, 50), 0xFF000000u);  // outside the arc: the page behind
+  EXPECT_EQ(screen_pixel((INT_S16)left, (INT_S16)top) & 0xFFFFFF, 0x202020u);
+  // No glyph between the rows' box and the scroll bar.
+  EXPECT_EQ(count_colour((INT_S16)(right + 1), 50, (INT_S16)(bar->x - 1), 151, white), 0);
+  EXPECT_GT(count_colour(106, 50, (INT_S16)right, 151, white), 100);
+}
 
 // Lines are drawn as draw_text_in_box draws them in their row box, pixel for pixel, however aligned.
 TEST_F(TextWinDrawing, RowsMatchDrawTextInBoxForEveryAlignment) {

@@ -326,7 +326,7 @@ TEST(WizardEvents, ADestinationThatCannotBeMadeIsSaidOnThePage) {
   set_message_box_hook(nullptr);
   EXPECT_EQ(said, "");
   // The message names the destination as a path of the host; the stored form stays.
-  std::string shown = text_of(page->progress_text);
+  std::string shown = failure_shown(page);
   EXPECT_EQ(shown, "The destination folder \"" + run.scratch.root + "blocked" + PATH_SEPARATOR + "dest\" cannot be created (" +
                       file_in_the_way_words() + ").");
   EXPECT_STREQ(database->install_path, "$SCRATCH/blocked/dest");
@@ -489,7 +489,7 @@ TEST(WizardEvents, TheCopyErrorQuestionWaitsGoesOnOrReturnsToTheOptions) {
       click_on(box->buttons[0]);
       ASSERT_TRUE(install_through(20));
       INSTALL_DIALOG* page = live_page();
-      EXPECT_EQ(text_of(page->progress_text), "1 file could not be installed: " + failure);
+      EXPECT_EQ(failure_shown(page), "1 file could not be installed: " + failure);
       // The page says what happened: the package's title for a copy error, the share of the files
       // installed on the bar (which the step's last report of 100 does not fill), nothing to cancel.
       INT_S32 files = database->installations[0].file_count;
@@ -541,7 +541,7 @@ TEST(WizardEvents, AShortcutNotMadeIsSaidOnTheLastPage) {
                            "variable.";
   for (bool rebuilt : {false, true}) {
     if (rebuilt) page = run.show_stage(STAGE_INSTALLING);
-    EXPECT_EQ(text_of(page->progress_text), said) << rebuilt;
+    EXPECT_EQ(failure_shown(page), said) << rebuilt;
     EXPECT_EQ(std::string(page->get_title()), "Kopierfehler") << rebuilt;
     EXPECT_EQ(page->progress_bar->value, 100) << rebuilt;
   }
@@ -551,8 +551,9 @@ TEST(WizardEvents, AShortcutNotMadeIsSaidOnTheLastPage) {
   EXPECT_EQ(end_wizard(), EXIT_JOB_FAILED);
 }
 
-// A log that cannot be made (its place is held) asks the copy error question naming the log and the
-// cause; going on installs every file, and the last page says that this installation has no log.
+// A log that cannot be made (its place is held) asks whether to go on without it, naming the log and
+// the cause and what going on means (not the package's question of a file); going on installs every
+// file, and the last page says that this installation has no log.
 TEST(WizardEvents, AnInstallationWithoutItsLogSaysSoOnTheLastPage) {
   WIZARD_RUN run("wizard-no-log");
   ASSERT_TRUE(run.load());
@@ -566,7 +567,11 @@ TEST(WizardEvents, AnInstallationWithoutItsLogSaysSoOnTheLastPage) {
   ASSERT_TRUE(box && box->text);
   const std::string failure = database->install_state.failure_text;
   EXPECT_EQ(failure.rfind("The install log \"" + log + "\" cannot be created (", 0), 0u) << failure;
-  EXPECT_EQ(box->text->data_buffer[box->text->data_count - 1].text, failure);
+  ASSERT_EQ(box->text->data_count, 3);
+  EXPECT_EQ(box->text->data_buffer[0].text, failure);
+  EXPECT_STREQ(box->text->data_buffer[2].text,
+               "Go on without the log? The files are installed all the same, and the log is tried again as they "
+               "are; if it cannot be made, a later update or check cannot rely on this installation.");
   let_effects_end();
   click_on(box->buttons[0]);
   ASSERT_TRUE(install_through(20));
@@ -575,7 +580,7 @@ TEST(WizardEvents, AnInstallationWithoutItsLogSaysSoOnTheLastPage) {
                      ": this installation has no log, so a later update or check cannot rely on it.";
   for (bool rebuilt : {false, true}) {
     if (rebuilt) page = run.show_stage(STAGE_INSTALLING);
-    EXPECT_EQ(text_of(page->progress_text), said) << rebuilt;
+    EXPECT_EQ(failure_shown(page), said) << rebuilt;
     EXPECT_EQ(std::string(page->get_title()), "Kopierfehler") << rebuilt;
   }
   EXPECT_EQ(label_of(page->forward_button), "Finish");

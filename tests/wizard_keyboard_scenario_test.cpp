@@ -107,7 +107,7 @@ TEST(WizardScenario, TheCopyErrorQuestionsAnswerTheKeyboard) {
     install = spot_of(live_page()->forward_button, live_page());
     twin_page(twin, STAGE_INSTALLING);
     database->install_state.failure_text = "\"" + gone[0] + "\" is missing from the package.";
-    WM_CONFIRM* box = open_copy_error_box(database, install_dialog_event);
+    WM_CONFIRM* box = open_copy_error_box(database, install_dialog_event, false);
     database->stage = STAGE_OPTIONS;  // the twin's passes install nothing
     settle_effects();
     ASSERT_TRUE(box && box->buttons[0] && box->buttons[1]);

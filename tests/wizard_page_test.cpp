@@ -168,28 +168,47 @@ TEST(WizardPage, ButtonsSitAtTheBottomAndALongerLabelWidensItsButton) {
   EXPECT_EQ(licence->y + licence->height - 1, cy + ch - forward->height - database->DIALOG.button_gap);
 }
 
-TEST(WizardPage, TheLicenceShowsFromItsFirstLineAndAMissingEntryLeavesItEmpty) {
-  WIZARD_RUN run("wizard-licence", "language = Deutsch;;\n");
-  std::string licence;
-  for (int i = 1; i <= 80; i++) licence += "Licence line " + std::to_string(i) + "\n";
-  ASSERT_TRUE(write_whole_file(run.scratch.source + "licence.txt", text_bytes(licence)));
+// The licence and readme pages hold their whole texts, wrapped lines counted (the readme's also where
+// the package's line count is smaller), open at the first line and scroll to the last; a missing entry
+// leaves the page empty.
+TEST(WizardPage, TheLicenceAndReadmeHoldTheirWholeTextsFromTheFirstLine) {
+  WIZARD_RUN run("wizard-licence", "language = Deutsch;;readme.txt\n");
+  std::string text;
+  for (int i = 1; i <= 1000; i++)
+    text += "Licence line " + std::to_string(i) + (i % 10 ? "" : ": " + std::string(900, 'x')) + "\n";
+  ASSERT_TRUE(write_whole_file(run.scratch.source + "licence.txt", text_bytes(text)));
+  ASSERT_TRUE(write_whole_file(run.scratch.source + "readme.txt", text_bytes(text)));
   ASSERT_TRUE(run.start());
   EXPECT_EQ(database->stage, STAGE_LANGUAGE);
-  INSTALL_DIALOG* page = run.show_stage(STAGE_LICENCE);
-  WM_TEXT_WIN* window = text_window_of(page);
-  ASSERT_TRUE(window);
-  EXPECT_EQ(window->data_count, 80);
-  EXPECT_EQ(window->show_from_start, 1);
-  EXPECT_EQ(window->scroll_value.get_int(&window->scroll_value.value),
-            window->scroll_value.get_int(&window->scroll_value.maximum));
+  for (INT_S32 stage : {STAGE_LICENCE, STAGE_README}) {
+    SCOPED_TRACE(stage);
+    for (INT_S16 stored : {(INT_S16)10, (INT_S16)30000}) {
+      database->current_language = stage == STAGE_LICENCE ? 0 : 1;
+      database->languages[1].README.lines = stored;
+      WM_TEXT_WIN* window = text_window_of(run.show_stage(stage));
+      ASSERT_TRUE(window && window->scrollbar);
+      EXPECT_EQ(window->data_count, 1000);
+      EXPECT_GT(window->screen_count, 1100);  // each long line takes three
+      EXPECT_EQ(window->capacity, stage == STAGE_README && stored > window->screen_count ? stored : window->screen_count);
+      EXPECT_EQ(window->keeps_beginning, 1);
+      INT_S16 first, count;
+      window->page_span(&first, &count);
+      EXPECT_EQ(std::string(window->screen_buffer[first].text, (size_t)window->screen_buffer[first].length),
+                "Licence line 1");
+      key(VKEY_END);
+      window->page_span(&first, &count);
+      const TEXT_WIN_SCREEN_LINE& last = window->screen_buffer[(first + count - 1) % window->capacity];
+      EXPECT_EQ(last.text + last.length, window->data_buffer[999].text + std::strlen(window->data_buffer[999].text));
+      if (stage == STAGE_LICENCE) break;  // the readme's count is not the licence's
+    }
+  }
   // The copy in "$TEMP" is gone again.
   FOLDER temporary;
   ASSERT_TRUE(temporary.set("$TEMP"));
   EXPECT_FALSE(file_exists(&temporary, "licence-0"));
   // The second language has no licence entry: its page is empty, and still shown.
   database->current_language = 1;
-  page = run.show_stage(STAGE_LICENCE);
-  window = text_window_of(page);
+  WM_TEXT_WIN* window = text_window_of(run.show_stage(STAGE_LICENCE));
   ASSERT_TRUE(window);
   EXPECT_EQ(window->data_count, 0);
 }
@@ -757,6 +776,59 @@ TEST(WizardPage, ALongCompleteTextShowsWholeAboveTheBar) {
     EXPECT_EQ(page->progress_text->height > one_line, long_one);
     EXPECT_GE(page->progress_text->y, page->client->y);
   }
+  remove_named_path("$FONTDATA");
+}
+
+// What failed shows whole in place of the progress line: a short text on the bar where it stands, a
+// longer one with the bar moved down as far as its lines need, and one longer than the content from its
+// first line, scrolling, over the bar at the content's bottom.
+TEST(WizardPage, WhatFailedShowsWholeAboveTheBar) {
+  REQUIRE_SYSTEM_FONTS();
+  FOLDER fonts;
+  ASSERT_TRUE(fonts.set_if_folder(system_font_folder().c_str()));
+  set_named_path("$FONTDATA", &fonts);
+  INSTALLER_SCRATCH scratch("wizard-failure-text", wizard_text_lines());
+  ASSERT_TRUE(scratch.build());
+  WIZARD_TWIN twin;
+  ASSERT_TRUE(twin.start(scratch.package));
+  const std::string sentence = "\"/home/someone/applications/sample/bin/tool.bin\" is missing from the package. ";
+  INSTALL_STATE& state = database->install_state;
+  for (int repeat : {1, 5, 60}) {
+    SCOPED_TRACE(repeat);
+    INSTALL_DIALOG* page = twin_page(twin, STAGE_INSTALLING);
+    ASSERT_TRUE(page && page->progress_bar);
+    WM_PROGRESS_BAR* bar = page->progress_bar;
+    INT_S16 bar_y = bar->y;
+    INT_S32 content_bottom = page->client->y + page->client->height - page->forward_button->height -
+                             database->DIALOG.button_gap;
+    state.error_count = 1;
+    state.step_total = 2;
+    INSTALL_DIALOG::show_install_complete(page);
+    std::string text;
+    for (int i = 0; i < repeat; i++) text += sentence;
+    INSTALL_DIALOG::show_progress(page, 100, text.c_str());
+    WM_TEXT_WIN* window = page->failure_window;
+    ASSERT_TRUE(window);
+    EXPECT_EQ(failure_shown(page), text);
+    EXPECT_EQ(page->progress_text->visible, 0);
+    EXPECT_EQ(window->y + window->height, bar->y);
+    EXPECT_GE(window->y, page->client->y);
+    EXPECT_LE(bar->y + bar->height - 1, content_bottom);
+    EXPECT_EQ(window->capacity, window->screen_count);
+    EXPECT_EQ(bar->y == bar_y, repeat == 1);
+    EXPECT_EQ(window->scrollbar != nullptr, repeat == 60);
+    if (!window->scrollbar) {
+      EXPECT_EQ(window->height, window->height_for_lines());
+    } else {
+      EXPECT_EQ(bar->y + bar->height - 1, content_bottom);
+      EXPECT_EQ(window->y, page->client->y);
+      INT_S16 first, count;
+      window->page_span(&first, &count);
+      EXPECT_EQ(window->screen_buffer[first].text, window->data_buffer[0].text);
+    }
+  }
+  state.error_count = 0;
+  state.step_total = 0;
   remove_named_path("$FONTDATA");
 }
 

@@ -175,6 +175,14 @@ inline WM_TEXT_WIN* text_window_of(INSTALL_DIALOG* page) {
   return nullptr;
 }
 
+// What the page of an installation that did not complete says failed: its failure window's lines.
+inline std::string failure_shown(INSTALL_DIALOG* page) {
+  WM_TEXT_WIN* window = page ? page->failure_window : nullptr;
+  std::string text;
+  for (INT_S32 k = 0; window && k < window->data_count; k++) text += (k ? "\n" : "") + std::string(window->data_buffer[k].text);
+  return text;
+}
+
 inline std::string label_of(WM_BUTTON* button) { return button && button->label ? button->label : ""; }
 inline std::string text_of(WM_SCRIPT* script) {
   return script && script->text.type == STRING_TYPE && script->text.value.text ? script->text.value.text : "";

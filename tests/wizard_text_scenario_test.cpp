@@ -1,10 +1,14 @@
 // Real-window scenarios of long texts in the wizard's window, each shown whole as its twin in this
 // process draws it: long option texts and a long quit question, long installation names that wrap (a
 // click on a name chooses it), an update's long message and a long New folder message (with a folder
-// name typed on the French keyboard), and what an update found where it will not install.
+// name typed on the French keyboard), what an update found where it will not install, and a licence of
+// 1,000 lines from its first line to its last.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -277,4 +281,102 @@ TEST(WizardScenario, AnUpdateSaysWhatItFoundWhereItWillNotInstall) {
   ASSERT_TRUE(scenario.close_window());
   ASSERT_TRUE(scenario.wait_until_still());
   EXPECT_FALSE(std::filesystem::exists(scratch.installed("readme.txt")));
+}
+
+// A licence of 1,000 numbered lines of 70 to 79 columns, hard-wrapped as free-software licences are.
+static std::string numbered_licence() {
+  static const char* const words[] = {"the", "licensee", "may", "copy", "change", "and", "share", "the", "program",
+                                      "and", "its", "sources", "under", "these", "terms", "provided", "that",
+                                      "every", "copy", "keeps", "this", "notice"};
+  std::string text;
+  size_t w = 0;
+  for (int n = 1; n <= 1000; n++) {
+    char line[96];
+    std::snprintf(line, sizeof line, "Line %04d:", n);
+    std::string shown = line;
+    while (shown.size() + 1 + std::strlen(words[w % 22]) <= (size_t)(70 + n % 10)) shown += std::string(" ") + words[w++ % 22];
+    text += shown + "\n";
+  }
+  return text;
+}
+
+// Scenario V: a licence of 1,000 lines opens at its first line, whole to its last: End, dragging the
+// slider to the track's end and the wheel reach line 1000, Home and the wheel line 1, in the real window
+// as the twin draws them, every row inside the rounded box. Kept as pictures at its top and at its end
+// ("wizard-licence-top.png", "wizard-licence-end.png"; "-wine" under Wine).
+TEST(WizardScenario, ALongLicenceOpensAtItsFirstLineAndScrollsToItsLast) {
+  INSTALLER_SCRATCH scratch("wizard-v", wizard_description_lines());
+  const std::string licence = numbered_licence();
+  ASSERT_TRUE(write_whole_file(scratch.source + "licence.txt", text_bytes(licence)));
+  ASSERT_TRUE(build_scenario_package(scratch, "V"));
+  SPOT slider, track_end;
+  AREA text_area;
+  WINDOW_CAPTURE top, end, back;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    ASSERT_EQ(database->stage, STAGE_LICENCE);
+    WM_TEXT_WIN* window = text_window_of(live_page());
+    ASSERT_TRUE(window && window->scrollbar);
+    EXPECT_EQ(window->data_count, 1000);
+    EXPECT_EQ(window->capacity, window->screen_count);
+    test_seam_pointer(-1, -1);
+    run_pass();
+    INT_S16 first, count;
+    window->page_span(&first, &count);
+    EXPECT_EQ(std::string(window->screen_buffer[first].text, 10), "Line 0001:");
+    text_area = area_of(window);
+    top = twin_screen();
+    WM_SCROLLBAR* bar = window->scrollbar;
+    slider = {bar->x + bar->width / 2, bar->slider_position() + bar->slider_length / 2};
+    track_end = {slider.x, bar->y + bar->height - 1};
+    PARAMETER& scroll = window->scroll_value;
+    scroll.set_int(&scroll.value, 0);
+    run_pass();
+    window->page_span(&first, &count);
+    bool line_1000 = false;
+    for (INT_S32 row = 0; row < count; row++)
+      line_1000 = line_1000 || std::string(window->screen_buffer[(first + row) % window->capacity].text, 10) == "Line 1000:";
+    EXPECT_TRUE(line_1000);
+    const TEXT_WIN_SCREEN_LINE& last = window->screen_buffer[(first + count - 1) % window->capacity];
+    EXPECT_STREQ(last.text + last.length, "");  // the end of the text
+    end = twin_screen();
+    scroll.set_int(&scroll.value, 3);
+    run_pass();
+    back = twin_screen();
+  }
+
+  WINDOW_SCENARIO scenario("wizard-v-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.move(2, 2));
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, top, text_area), 0);
+  ASSERT_TRUE(keep_picture(shown, picture_name("wizard-licence-top").c_str()));
+  const struct {
+    const char* step;
+    std::function<bool()> input;
+    const WINDOW_CAPTURE* expected;
+  } steps[] = {
+      {"End", [&] { return scenario.key("End"); }, &end},
+      {"Home", [&] { return scenario.key("Home"); }, &top},
+      {"drag", [&] { return scenario.drag(slider.x, slider.y, track_end.x, track_end.y) && scenario.move(2, 2); }, &end},
+      {"wheel up", [&] { return scenario.wheel(3); }, &back},
+      {"wheel down", [&] { return scenario.wheel(-5); }, &end},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.step);
+    ASSERT_TRUE(step.input());
+    ASSERT_TRUE(scenario.wait_until_still(&shown));
+    EXPECT_EQ(differing_pixels(shown, *step.expected, text_area), 0);
+    if (std::string(step.step) == "End") {
+      ASSERT_TRUE(keep_picture(shown, picture_name("wizard-licence-end").c_str()));
+    }
+  }
+  ASSERT_TRUE(scenario.close_window());
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.key("Tab"));
+  ASSERT_TRUE(scenario.key("Return"));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
 }

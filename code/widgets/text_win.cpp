@@ -110,6 +110,7 @@ void WM_TEXT_WIN::init(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, INT_S16 c
   scrollbar = nullptr;
   clicked_link = nullptr;
   show_from_start = 0;
+  keeps_beginning = 0;
   widths_ready = 0;
   widths_font = nullptr;
   widths_x = widths_y = 0;
@@ -189,6 +190,10 @@ bool WM_TEXT_WIN::add_text(const char* text, const char* link, const COLOUR* col
   // an empty last line.
   const char* piece = text;
   for (;;) {
+    if (keeps_beginning && (data_count == capacity || screen_count == capacity)) {
+      result = false;
+      break;
+    }
     size_t length = std::strcspn(piece, "\r\n");
     TEXT_WIN_DATA_LINE* line = &data_buffer[data_next];
     std::free(line->text);
@@ -216,6 +221,7 @@ bool WM_TEXT_WIN::wrap_line(char* text, char* link, COLOUR colour, bool may_add_
   refresh_char_widths();
   char* piece = text;
   for (;;) {
+    if (keeps_beginning && screen_count == capacity) break;
     // The piece becomes the next display line.
     TEXT_WIN_SCREEN_LINE* line = &screen_buffer[screen_next];
     if (selection_start_line == screen_next) selection_start_line = selection_end_line = -1;
@@ -278,8 +284,11 @@ bool WM_TEXT_WIN::wrap_line(char* text, char* link, COLOUR colour, bool may_add_
     if (!may_add_scrollbar) return true;
     INT_S16 sbw = scrollbar_style.scrollbar_button_width;
     INT_S16 right = (INT_S16)(x + width - 1), bottom = (INT_S16)(y + height - 1);
-    scrollbar = new WM_SCROLLBAR((INT_S16)(right - sbw), (INT_S16)(y + 3), (INT_S16)(right - 3), (INT_S16)(bottom - 3),
-                                 &scroll_value, &scrollbar_style, on_scrollbar, object_handle(this), 0);
+    // Its ends stay inside the arcs of the rounded box, drawn as a full page's rows allow.
+    INT_S16 radius = corner_radius_for(page_last_row + 1, true);
+    scrollbar = new WM_SCROLLBAR((INT_S16)(right - sbw), (INT_S16)(y + scrollbar_inset(radius, 2)), (INT_S16)(right - 3),
+                                 (INT_S16)(bottom - scrollbar_inset(radius, 8)), &scroll_value, &scrollbar_style,
+                                 on_scrollbar, object_handle(this), 0);
     scrollbar->invalidate();
     scrollbar->visible = scrollbar->needs_draw = visible;
     rewrap();  // the text area is narrower now
@@ -359,6 +368,44 @@ void WM_TEXT_WIN::clear() {
   }
 }
 
+void WM_TEXT_WIN::set_capacity(INT_S16 new_capacity) {
+  if (new_capacity < 1) new_capacity = 1;
+  if (new_capacity == capacity) return;
+  TEXT_WIN_DATA_LINE* data = (TEXT_WIN_DATA_LINE*)std::calloc((size_t)new_capacity, sizeof(TEXT_WIN_DATA_LINE));
+  if (!data) raise_error(0x91);
+  TEXT_WIN_SCREEN_LINE* screen = (TEXT_WIN_SCREEN_LINE*)std::calloc((size_t)new_capacity, sizeof(TEXT_WIN_SCREEN_LINE));
+  if (!screen) raise_error(0x90);
+  for (INT_S16 i = 0; i < new_capacity; i++) data[i].colour = screen[i].colour = 0xFF000000;
+  // The data lines from the oldest: those the new rings hold move, the others go.
+  INT_S16 oldest = data_count == capacity ? data_next : 0;
+  INT_S32 kept = data_count < new_capacity ? data_count : new_capacity;
+  INT_S32 first_kept = keeps_beginning ? 0 : data_count - kept;
+  for (INT_S32 k = 0; k < data_count; k++) {
+    TEXT_WIN_DATA_LINE& line = data_buffer[(oldest + k) % capacity];
+    if (k >= first_kept && k < first_kept + kept) {
+      data[k - first_kept] = line;
+    } else {
+      std::free(line.text);
+      std::free(line.link);
+    }
+  }
+  std::free(data_buffer);
+  std::free(screen_buffer);
+  data_buffer = data;
+  screen_buffer = screen;
+  capacity = new_capacity;
+  data_count = (INT_S16)kept;
+  data_next = (INT_S16)(kept % new_capacity);
+  screen_next = screen_count = 0;
+  // A new scroll bar, made as the lines overflow, measures its slider by the new capacity.
+  if (scrollbar) {
+    remove_child(scrollbar, true, false);
+    scrollbar = nullptr;
+  }
+  rewrap();
+  if (visible) show();
+}
+
 // ---------------------------------------------------------------------------------------------------
 // Files and the background
 
@@ -369,7 +416,7 @@ bool WM_TEXT_WIN::load_text_file(FOLDER* folder, const char* name, const COLOUR*
   file->line_size = (INT_S16)sizeof line;
   bool added = false;
   while (file->read_line(line)) {
-    add_text(line, "", colour, visible != 0, true);
+    if (!add_text(line, "", colour, visible != 0, true)) break;  // a full ring that keeps its beginning
     added = true;
   }
   close_text_file(&file);

@@ -1,7 +1,7 @@
-// Text windows: a read-only multi-line text screen object that keeps the last lines given to it in a
-// ring, wraps them at word boundaries to its width, shows as many as fit, adds a vertical scroll bar of
-// its own once the lines overflow, and lets the user select text by dragging and click lines that carry
-// a link text. Record, rings, wrapping and files in text_win.cpp; input and drawing in text_win_draw.cpp.
+// Text windows: a read-only multi-line text screen object that keeps the lines given to it in a ring (the
+// last, or the first when it keeps its beginning), wraps them at word boundaries to its width, shows as many
+// as fit with a scroll bar of its own once they overflow, and lets the user select text and click links.
+// Record, rings, wrapping and files in text_win.cpp; input and drawing in text_win_draw.cpp.
 #pragma once
 #include "types.h"
 #include "colour.h"
@@ -47,6 +47,9 @@ enum : INT_U16 {
   TWF_CHISELED_TEXT = 0x0800
 };
 
+// The most lines a text window's rings can hold (their indices are 16 bits).
+const INT_S16 TEXT_WIN_MOST_LINES = 32767;
+
 class WM_TEXT_WIN : public WM_SCREEN_OBJECT {
 public:
   TEXT_WIN_DATA_LINE* data_buffer;      // ring of added lines
@@ -62,6 +65,7 @@ public:
   INT_S16 capacity;
   char* clicked_link;                   // set only while the event callback runs for a link click
   INT_U8 show_from_start;               // every line added keeps the first line in view
+  INT_U8 keeps_beginning;               // full rings take no more lines, rather than drop the oldest
   INT_U8 selectable;
   INT_U8 left_latch;
   INT_U8 right_latch;
@@ -118,6 +122,9 @@ public:
   bool load_text_file(FOLDER* folder, const char* name, const COLOUR* colour);
   // Removes all lines, the selection and the scroll bar.
   void clear();
+  // Rings of the new capacity (at least 1): the lines added stay, as many as it holds (the first ones
+  // with keeps_beginning, else the newest), wrapped again.
+  void set_capacity(INT_S16 new_capacity);
   bool set_background(const char* path_text, const char* name, WM_STYLE_SET* style);
   bool set_background(FOLDER* folder, const char* name, WM_STYLE_SET* style);
   void clear_background();
@@ -143,11 +150,18 @@ public:
   INT_S16 line_at(INT_S16 py, bool clamp);
   // Pixels the page's lines are moved down by their vertical alignment.
   INT_S32 vertical_offset();
+  // The radius of the rounded box drawn with lines rows of text (beside the scroll bar or not): a third
+  // of the smaller side, as boxes are drawn, no more than keeps the rows inside its arcs, clear of the
+  // border; 0 when no rounded box is drawn.
+  INT_S16 corner_radius_for(INT_S32 lines, bool beside_bar);
 
   // Width of one display line's first count characters in the window's font.
   INT_S32 measure(const char* text, INT_S32 count);
 
 private:
+  INT_S32 offset_of_rows(INT_S32 lines);
+  INT_S16 scrollbar_inset(INT_S16 radius, INT_U8 corner);
+  void scroll_by_keys();
   bool wrap_line(char* text, char* link, COLOUR colour, bool may_add_scrollbar);
   void draw_row(IMAGE* target, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const COLOUR* ink, const COLOUR* paper,
                 const char* text, INT_S16 length, TEXT_FLAGS flags);

@@ -1,6 +1,6 @@
 // Text window input and drawing: which display line lies under the pointer, selection by dragging, link
-// clicks that call the event callback, the selected text, and painting the background, border, lines
-// and selection.
+// clicks that call the event callback, the selected text, the scrolling keys, and painting the
+// background and border (rounded no more than the rows allow), lines and selection.
 #include "text_win.h"
 
 #include <cstring>
@@ -40,16 +40,72 @@ void WM_TEXT_WIN::page_span(INT_S16* first, INT_S16* count) {
   *count = (INT_S16)rows;
 }
 
-INT_S32 WM_TEXT_WIN::vertical_offset() {
+// The rows of the page that hold a line.
+static INT_S32 lines_shown(WM_TEXT_WIN* window) {
   INT_S16 first, count;
-  page_span(&first, &count);
+  window->page_span(&first, &count);
   INT_S32 lines = 0;
   for (INT_S32 row = 0; row < count; row++)
-    if (screen_buffer[(first + row) % capacity].text) lines++;
+    if (window->screen_buffer[(first + row) % window->capacity].text) lines++;
+  return lines;
+}
+
+INT_S32 WM_TEXT_WIN::offset_of_rows(INT_S32 lines) {
   if (drawing_flags & TWF_TOP_ALIGN) return 0;
   INT_S32 spare = height - (gap_top + gap_bottom) - lines * line_height();
   if (drawing_flags & TWF_BOTTOM_ALIGN) return spare;
   return spare / 2;
+}
+
+INT_S32 WM_TEXT_WIN::vertical_offset() { return offset_of_rows(lines_shown(this)); }
+
+// ---------------------------------------------------------------------------------------------------
+// Rounded corners
+
+// The width of the border drawn around the box, 0 for none.
+static INT_S32 ring_width(WM_TEXT_WIN* window) {
+  if (!(window->drawing_flags & (TWF_INDENTED_BORDER | TWF_OUTSTANDING_BORDER))) return 0;
+  return window->border_width(1);
+}
+
+// The corners (bits of draw_shaded_box) of the rounded box the window draws: none under a background
+// frame or with nothing drawn.
+static INT_U8 rounded_corners(WM_TEXT_WIN* window) {
+  if (window->has_background()) return 0;
+  bool drawn = (window->drawing_flags & TWF_DARKENED_BACKGROUND) || (window->background_colour >> 24) != 0 ||
+               ring_width(window) > 0;
+  return drawn ? (INT_U8)((window->shading >> 4) & 0x0F) : (INT_U8)0;
+}
+
+// The pixel dx, dy from a corner of radius r lies inside its arc, a pixel clear of a border of ring
+// pixels.
+static bool inside_arc(INT_S32 r, INT_S32 dx, INT_S32 dy, INT_S32 ring) {
+  if (dx >= r || dy >= r) return true;
+  INT_S32 a = r - dx, b = r - dy, c = r - ring - 1;
+  return c > 0 && a * a + b * b <= c * c;
+}
+
+INT_S16 WM_TEXT_WIN::corner_radius_for(INT_S32 lines, bool beside_bar) {
+  INT_U8 corners = rounded_corners(this);
+  if (!corners) return 0;
+  INT_S32 r = corner_radius(nullptr, 0, 0, (INT_S16)(width - 1), (INT_S16)(height - 1));
+  if (lines < 1) return (INT_S16)r;
+  INT_S32 ring = ring_width(this), top = gap_top + offset_of_rows(lines);
+  INT_S32 bottom = height - 1 - (top + lines * line_height());
+  INT_S32 right = gap_right + (beside_bar ? scrollbar_style.scrollbar_button_width : 0);
+  const INT_S32 dx[4] = {gap_left, right, gap_left, right}, dy[4] = {top, top, bottom, bottom};
+  for (int c = 0; c < 4; c++)
+    while ((corners & (1 << c)) && r > 0 && !inside_arc(r, dx[c], dy[c], ring)) r--;
+  return (INT_S16)r;
+}
+
+// How far the scroll bar's end stands from the top (corner 2, top right) or the bottom edge (corner 8):
+// 3 pixels, or as far as keeps it inside that corner's arc.
+INT_S16 WM_TEXT_WIN::scrollbar_inset(INT_S16 radius, INT_U8 corner) {
+  INT_S16 inset = 3;
+  if (!(rounded_corners(this) & corner)) return inset;
+  while (inset < radius && !inside_arc(radius, 3, inset, ring_width(this))) inset++;
+  return inset;
 }
 
 INT_S16 WM_TEXT_WIN::line_at(INT_S16 py, bool clamp) {
@@ -105,10 +161,33 @@ void WM_TEXT_WIN::get_selected_text(char* out, INT_S16 size) {
 // ---------------------------------------------------------------------------------------------------
 // Input
 
+// Page Up and Down, Home, End and the arrows (with Ctrl a page) scroll the window while its scroll bar
+// takes the wheel, as they scroll a grid.
+void WM_TEXT_WIN::scroll_by_keys() {
+  if (!scrollbar || scroll_wheel_target != scrollbar) return;
+  KEYBOARD_HANDLER keyboard;
+  bool control = keyboard.is_key_down(VKEY_LCONTROL) || keyboard.is_key_down(VKEY_RCONTROL);
+  INT_S32 value = scroll_value.get_int(&scroll_value.value);
+  INT_S32 page = page_last_row > 0 ? page_last_row : 1;  // a page less one line, which stays in view
+  switch (KEYBOARD_HANDLER::last_key) {
+    case VKEY_PRIOR: value += page; break;
+    case VKEY_NEXT: value -= page; break;
+    case VKEY_HOME: value = scroll_value.get_int(&scroll_value.maximum); break;
+    case VKEY_END: value = scroll_value.get_int(&scroll_value.minimum); break;
+    case VKEY_UP: value += control ? page : 1; break;
+    case VKEY_DOWN: value -= control ? page : 1; break;
+    default: return;
+  }
+  keyboard.read_key();
+  scroll_value.set_int(&scroll_value.value, value);
+  show();
+}
+
 WM_RESULT WM_TEXT_WIN::process() {
   WM_RESULT result = WM_SCREEN_OBJECT::process();
   if (result != 0) return result;
   if (!visible) return 0;
+  scroll_by_keys();
   bool has_selection = selection_start_line != selection_end_line || selection_start_char != selection_end_char;
   if (!selectable && has_selection) clear_selection();
 
@@ -226,14 +305,18 @@ void WM_TEXT_WIN::draw() {
   INT_S16 right = (INT_S16)(x + width - 1), bottom = (INT_S16)(y + height - 1);
   target->intersect_clip(x, y, right, bottom);
 
+  INT_S32 lines = lines_shown(this);
   if (background.is_loaded()) {
     background.draw(x, y, right, bottom, 1, target, BLIT_BLEND);
   } else {
-    INT_U8 corners = (INT_U8)((shading >> 4) & 0x0F);
+    // Corners no rounder than the text allows: a radius of 0 draws them square.
+    INT_S16 radius = corner_radius_for(lines, scrollbar != nullptr);
+    INT_U16 edges = radius > 0 ? shading : (INT_U16)(shading & ~0x00F0);
+    INT_U8 corners = (INT_U8)((edges >> 4) & 0x0F);
     COLOUR black = 0xFF000000;
     if (drawing_flags & TWF_DARKENED_BACKGROUND) {
       if (!corners) target->darken_rectangle(x, y, right, bottom, 50);
-      else draw_shaded_box(target, x, y, right, bottom, -1, corners, &black, &black, 50, SHADE_DARKEN);
+      else draw_shaded_box(target, x, y, right, bottom, radius, corners, &black, &black, 50, SHADE_DARKEN);
     } else if ((background_colour >> 24) != 0) {
       if (!corners) {
         if (drawing_flags & TWF_HFADING)
@@ -243,19 +326,19 @@ void WM_TEXT_WIN::draw() {
         else
           target->fill_rectangle(x, y, right, bottom, &background_colour, 1);
       } else if (drawing_flags & TWF_HFADING) {
-        draw_shaded_box(target, x, y, right, bottom, -1, corners, &background_colour, &gradient_colour, 0,
+        draw_shaded_box(target, x, y, right, bottom, radius, corners, &background_colour, &gradient_colour, 0,
                         SHADE_HORIZONTAL);
       } else if (drawing_flags & TWF_VFADING) {
-        draw_shaded_box(target, x, y, right, bottom, -1, corners, &background_colour, &gradient_colour, 0,
+        draw_shaded_box(target, x, y, right, bottom, radius, corners, &background_colour, &gradient_colour, 0,
                         SHADE_VERTICAL);
       } else {
-        draw_shaded_box(target, x, y, right, bottom, -1, corners, &background_colour, &black, 0, SHADE_BLEND);
+        draw_shaded_box(target, x, y, right, bottom, radius, corners, &background_colour, &black, 0, SHADE_BLEND);
       }
     }
     if (drawing_flags & TWF_INDENTED_BORDER)
-      draw_border(this, x, y, right, bottom, (INT_U16)(shading | 0x8000), &background_colour, 1, -1);
+      draw_border(this, x, y, right, bottom, (INT_U16)(edges | 0x8000), &background_colour, 1, radius);
     else if (drawing_flags & TWF_OUTSTANDING_BORDER)
-      draw_border(this, x, y, right, bottom, (INT_U16)(shading & 0x7FFF), &background_colour, 1, -1);
+      draw_border(this, x, y, right, bottom, (INT_U16)(edges & 0x7FFF), &background_colour, 1, radius);
   }
 
   TEXT_FLAGS flags = 0;
@@ -272,14 +355,16 @@ void WM_TEXT_WIN::draw() {
 
   INT_S16 first, count;
   page_span(&first, &count);
-  INT_S32 lh = line_height(), offset = vertical_offset();
+  INT_S32 lh = line_height(), offset = offset_of_rows(lines);
   COLOUR none = COLOUR_INVISIBLE;
+  // The rows lie left of the scroll bar, as they are wrapped.
+  INT_S16 x1 = (INT_S16)(x + gap_left),
+          x2 = (INT_S16)(right - gap_right - (scrollbar ? scrollbar_style.scrollbar_button_width : 0));
   for (INT_S32 row = 0; row < count; row++) {
     INT_S32 slot = (first + row) % capacity;
     TEXT_WIN_SCREEN_LINE& line = screen_buffer[slot];
     if (!line.text) continue;
     INT_S32 top = y + gap_top + offset + row * lh;
-    INT_S16 x1 = (INT_S16)(x + gap_left), x2 = (INT_S16)(right - gap_right);
     INT_S16 y1 = (INT_S16)top, y2 = (INT_S16)(top + lh);
     // The display line is terminated at its length in place while it is drawn.
     char kept = line.text[line.length];
