@@ -12,8 +12,11 @@ struct FILE_INFO {
   INT_U8 hidden_or_system;  // 1 when hidden or system (Linux: the name begins with '.')
   INT_U16 mode;             // 0x100 read-only, else 0x180; plus 0x20 when the archive attribute is set
   INT_U32 size;             // low 32 bits of the size
-  INT_U32 time;             // last write, seconds since 1970-01-01 UTC (kept to 32 bits)
+  INT_S64 time;             // last write, seconds since 1970-01-01 UTC, whole: negative before 1970
 };
+
+// The least file time: no file was last written before it (close_file_as_if_free keeps every file).
+const INT_S64 EARLIEST_FILE_TIME = -0x7FFFFFFFFFFFFFFFLL - 1;
 
 // Mode bits of FILE_INFO and set_file_attributes.
 #define FILE_INFO_READ_ONLY 0x100
@@ -116,11 +119,11 @@ enum CLOSE_AS_RESULT { CLOSE_AS_FAILED, CLOSE_AS_PLACED, CLOSE_AS_NAME_KEPT };
 // close_file_as for a file that takes a name only where nothing newer has it: where nothing has the name
 // the file takes it in one step with that look, so that nothing put there meanwhile is ever replaced.
 // Where something has it by then, it is replaced (as close_file_as replaces) only when get_file_info
-// cannot read it (a link that leads nowhere) or it was last written before older_than (0: never);
-// otherwise it stays and the temporary goes, CLOSE_AS_NAME_KEPT. Until the file has the name or is gone
-// it stays its writer's, as for close_file_as.
+// cannot read it (a link that leads nowhere) or it was last written before older_than (times compared
+// whole: EARLIEST_FILE_TIME keeps every file); otherwise it stays and the temporary goes,
+// CLOSE_AS_NAME_KEPT. Until the file has the name or is gone it stays its writer's, as for close_file_as.
 CLOSE_AS_RESULT close_file_as_if_free(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name,
-                                      INT_U32 older_than);
+                                      INT_S64 older_than);
 
 // Temporary files that stand beside the file whose place they take when whole ("~velk", the process's
 // number and a count in hexadecimal, ".tmp"): the name tells a later run that a file is one of them

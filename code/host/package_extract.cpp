@@ -188,7 +188,7 @@ bool PACKAGE::copy_chain(FILE* target, INT_U32 first_block, INT_U32 entry_size, 
 }
 
 bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* entry_name,
-                            PACKAGE_PROGRESS_CALLBACK progress, void* user, bool if_free, INT_U32 older_than) {
+                            PACKAGE_PROGRESS_CALLBACK progress, void* user, bool if_free, INT_S64 older_than) {
   extracted_name_kept = false;
   if (!file) {
     fail(0x100D, nullptr, __LINE__);

@@ -374,7 +374,7 @@ bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, c
 
 // close_file_as, or close_file_as_if_free with if_free.
 static CLOSE_AS_RESULT close_and_name(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name,
-                                      bool if_free, INT_U32 older_than) {
+                                      bool if_free, INT_S64 older_than) {
   if (!file) return CLOSE_AS_FAILED;
   WCHAR target[FOLDER_PATH_SIZE];
   HANDLE handle = (HANDLE)_get_osfhandle(_fileno(file));
@@ -423,11 +423,11 @@ static CLOSE_AS_RESULT close_and_name(FILE* file, const FOLDER* folder, const ch
 }
 
 bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name) {
-  return close_and_name(file, folder, from_name, to_name, false, 0) == CLOSE_AS_PLACED;
+  return close_and_name(file, folder, from_name, to_name, false, EARLIEST_FILE_TIME) == CLOSE_AS_PLACED;
 }
 
 CLOSE_AS_RESULT close_file_as_if_free(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name,
-                                      INT_U32 older_than) {
+                                      INT_S64 older_than) {
   return close_and_name(file, folder, from_name, to_name, true, older_than);
 }
 
@@ -480,9 +480,9 @@ FILE_KIND get_file_kind(const FOLDER* folder, const char* name) {
   return FILE_KIND_FILE;
 }
 
-INT_U32 unix_seconds(const FILETIME& time) {
+INT_S64 unix_seconds(const FILETIME& time) {
   INT_U64 ticks = (static_cast<INT_U64>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-  return static_cast<INT_U32>(ticks / 10000000ULL - 11644473600ULL);
+  return static_cast<INT_S64>(ticks / 10000000ULL) - 11644473600LL;
 }
 
 INT_U16 attribute_mode(DWORD attributes) {
@@ -516,10 +516,10 @@ bool set_file_attributes(const FOLDER* folder, const char* name, INT_U32 mode) {
 
 bool mark_program_file(const FOLDER*, const char*, bool, const INT_U8*, INT_U32) { return true; }
 
-bool host_local_time_text(INT_U32 seconds, char* out, size_t size) {
+bool host_local_time_text(INT_S64 seconds, char* out, size_t size) {
   if (!out || size < 1) return false;
-  time_t when = static_cast<time_t>(seconds);
-  const char* formatted = ctime(&when);
+  __time64_t when = static_cast<__time64_t>(seconds);
+  const char* formatted = _ctime64(&when);
   if (!formatted) return false;
   size_t length = strlen(formatted);
   if (length > 0 && formatted[length - 1] == '\n') length--;
