@@ -297,8 +297,10 @@ static bool rename_if_free(const char* source, const char* target) {
   static bool kernel_lacks = false;
   if (!kernel_lacks) {
     if (syscall(SYS_renameat2, AT_FDCWD, source, AT_FDCWD, target, RENAME_NOREPLACE) == 0) return true;
+    // ENOSYS: a kernel without it; EINVAL: a file system without it; EPERM: a filter of system calls
+    // (a sandbox's) that refuses calls it does not know.
     if (errno == ENOSYS) kernel_lacks = true;
-    else if (errno != EINVAL) return false;  // EINVAL: a file system without such a rename
+    else if (errno != EINVAL && errno != EPERM) return false;
   }
   // A second name, which cannot be made where something has it, then the temporary's own name goes.
   // (A process killed in between leaves the temporary as a second name of the placed file, which a

@@ -18,6 +18,11 @@
 #include <cwchar>
 #include <string>
 
+// What the system says of an operation on a folder that only a file takes (not every header names it).
+#ifndef ERROR_DIRECTORY_NOT_SUPPORTED
+#define ERROR_DIRECTORY_NOT_SUPPORTED 336
+#endif
+
 // ---------------------------------------------------------------------------------------------------
 // Paths
 // ---------------------------------------------------------------------------------------------------
@@ -88,7 +93,10 @@ bool delete_on_close(HANDLE handle) {
 
 bool rename_handle(HANDLE handle, const WCHAR* name, bool replace) {
   int length = (int)wcslen(name) + 1;
-  if (length < 2 || length > FOLDER_PATH_SIZE) return false;
+  if (length < 2 || length > FOLDER_PATH_SIZE) {
+    SetLastError(length < 2 ? ERROR_INVALID_NAME : ERROR_FILENAME_EXCED_RANGE);
+    return false;
+  }
   union {
     FILE_RENAME_INFO info;
     char bytes[sizeof(FILE_RENAME_INFO) + FOLDER_PATH_SIZE * sizeof(WCHAR)];
@@ -344,6 +352,42 @@ FILE* create_temporary_file(const FOLDER* folder, const char* name) {
   return create_file_stream(target, name, false, GENERIC_WRITE | DELETE, FILE_SHARE_READ);
 }
 
+// The system refused to give the file open on the handle the target's name as access denied: what has
+// the name says why. A folder (or a link to one) is never replaced by a file. A file that another
+// handle holds open is in use, whatever that handle shares (Windows refuses to replace a file open at
+// all, also one shared for deletion as a run's log is; Wine says access denied where Windows says in
+// use): an open that shares nothing is refused then. A read-only file, which Windows refuses to replace
+// (Wine replaces it), loses its mark and is replaced; its mark is put back when that still fails. True
+// when the file then has the name; else failure holds the cause.
+static bool replace_refused(HANDLE handle, const WCHAR* target, DWORD* failure) {
+  DWORD attributes = GetFileAttributesW(target);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    *failure = ERROR_DIRECTORY_NOT_SUPPORTED;
+    return false;
+  }
+  HANDLE alone = CreateFileW(target, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (alone == INVALID_HANDLE_VALUE) {
+    if (GetLastError() == ERROR_SHARING_VIOLATION) *failure = ERROR_SHARING_VIOLATION;
+    return false;
+  }
+  bool unmarked = false;
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    FILE_BASIC_INFO basic = {};  // times of 0 stay as they are
+    basic.FileAttributes = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+    if (!basic.FileAttributes) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    unmarked = SetFileInformationByHandle(alone, FileBasicInfo, &basic, sizeof basic) != 0;
+  }
+  CloseHandle(alone);
+  if (!unmarked) return false;
+  if (rename_handle(handle, target, true)) return true;
+  *failure = GetLastError();
+  SetFileAttributesW(target, attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                           FILE_ATTRIBUTE_ARCHIVE));
+  return false;
+}
+
 bool replace_file(const FOLDER* folder, const char* from_name, const char* to_name) {
   WCHAR source[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE];
   if (!wide_file_path(folder, from_name, source) || !wide_file_path(folder, to_name, target)) return false;
@@ -353,14 +397,8 @@ bool replace_file(const FOLDER* folder, const char* from_name, const char* to_na
   if (handle == INVALID_HANDLE_VALUE) return false;
   bool moved = rename_handle(handle, target, true);
   DWORD failure = GetLastError();
+  if (!moved && failure == ERROR_ACCESS_DENIED) moved = replace_refused(handle, target, &failure);
   CloseHandle(handle);
-  if (!moved && failure == ERROR_ACCESS_DENIED) {
-    // Wine refuses to replace a file that another program holds open as access denied, where Windows
-    // says the file is in use: a look at that file tells which it is.
-    HANDLE held = open_entry(target, DELETE);
-    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
-    else if (GetLastError() == ERROR_SHARING_VIOLATION) failure = ERROR_SHARING_VIOLATION;
-  }
   SetLastError(failure);
   if (moved) hide_dot_name(target, to_name);
   return moved;
@@ -400,6 +438,14 @@ static CLOSE_AS_RESULT close_and_name(FILE* file, const FOLDER* folder, const ch
       delete_on_close(placed);
       CloseHandle(placed);
     }
+    SetLastError(failure);
+    return CLOSE_AS_FAILED;
+  }
+  // Only a taken name goes on: any other cause fails the file, which never falls through to a rename
+  // that replaces.
+  DWORD failure = GetLastError();
+  if (failure != ERROR_ALREADY_EXISTS && failure != ERROR_FILE_EXISTS) {
+    fclose(file);
     SetLastError(failure);
     return CLOSE_AS_FAILED;
   }
