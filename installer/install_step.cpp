@@ -290,7 +290,9 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
         attempted = known_missing || !file_exists(&destination, name);
         break;
       case 1:
-        attempted = known_missing || !get_file_info(&destination, name, &info) || info.time < database->time_stamp;
+        // Whole times: a file dated past 2106 is newer than any package, one before 1970 older.
+        attempted =
+            known_missing || !get_file_info(&destination, name, &info) || info.time < (INT_S64)database->time_stamp;
         break;
       default:
         attempted = true;
@@ -299,9 +301,10 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
     if (attempted) {
       forget_file_failure();
       bool keeps_newer = file->overwrite == 1 || file->overwrite == 2;
+      INT_S64 older_than = file->overwrite == 1 ? (INT_S64)database->time_stamp : EARLIEST_FILE_TIME;
       installed = database->package && database->package->file &&
                   database->package->extract_entry(&destination, name, file->packed_name, copying, page, keeps_newer,
-                                                   file->overwrite == 1 ? database->time_stamp : 0);
+                                                   older_than);
       // The program is asked to end: the file is abandoned (nothing of it stays), neither logged nor
       // counted; the installation stops after this step.
       if (!installed && end_requested()) return;

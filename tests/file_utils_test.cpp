@@ -58,7 +58,7 @@ TEST(FileUtils, ListsFilesOrFolders) {
 #ifdef _WIN32
     EXPECT_EQ(is_a ? 0 : 1, entries[i].read_only);
 #endif
-    EXPECT_GT(entries[i].modified, 0u);
+    EXPECT_GT(entries[i].modified, 0);
   }
   free_directory_list(&entries);
   EXPECT_EQ(nullptr, entries);
@@ -200,7 +200,14 @@ TEST(FileUtils, FileTimes) {
   EXPECT_STREQ("Sat Sep 29 03:46:40 2001", format_file_time(&info));
   set_environment("TZ", "UTC");
   EXPECT_STREQ("Sat Sep 29 01:46:40 2001", format_file_time(&info));
+  // Times are whole: past 2106 and before 1970 too.
+  info.time = 7258118400LL;
+  EXPECT_STREQ("Wed Jan  1 00:00:00 2200", format_file_time(&info));
+  info.time = -315619200LL;
+  EXPECT_STREQ("Fri Jan  1 00:00:00 1960", format_file_time(&info));
 #endif
+  info.time = 4433616000LL;  // July 2110, in every zone
+  EXPECT_EQ(std::string(format_file_time(&info)).substr(20), "2110");
   info.time = static_cast<INT_U32>(time(nullptr));
   EXPECT_EQ(24u, strlen(format_file_time(&info)));
   EXPECT_STREQ("", format_file_time(nullptr));

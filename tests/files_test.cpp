@@ -73,9 +73,11 @@ extern "C" int fclose(FILE* file) {
   return EOF;
 }
 
-// A file system without a rename that never replaces (the rename refused with EINVAL), and one without
-// hard links either (link refused with EPERM): Linux only.
-static bool renames_replace_only = false, no_hard_links = false;
+// The rename that never replaces refused with this cause (0: not refused): EINVAL of a file system
+// without it, EPERM of a filter of system calls; and a file system without hard links either (link
+// refused with EPERM): Linux only.
+static int refused_rename = 0;
+static bool no_hard_links = false;
 
 #ifndef _WIN32
 
@@ -86,8 +88,8 @@ extern "C" long syscall(long number, ...) noexcept {
   long arguments[6];
   for (long& argument : arguments) argument = va_arg(list, long);
   va_end(list);
-  if (number == SYS_renameat2 && renames_replace_only) {
-    errno = EINVAL;
+  if (number == SYS_renameat2 && refused_rename) {
+    errno = refused_rename;
     return -1;
   }
   return next(number, arguments[0], arguments[1], arguments[2], arguments[3], arguments[4], arguments[5]);
@@ -290,65 +292,134 @@ TEST(Files, AFailedCloseNeverGivesTheName) {
   EXPECT_EQ(read_whole_file(in(folder, "data.bin")), (std::vector<INT_U8>{'o', 'l', 'd'}));
 }
 
-// A temporary closed to take a name only where nothing newer has it: a free name is taken; what has the
-// name by then stays (a file not older than the time given, a folder) and the temporary goes, or is
-// replaced when older (or, on Linux, a link that leads nowhere); a failed close gives nothing. Linux
-// also without a rename that refuses to replace, and without hard links.
-TEST(Files, ATemporaryTakesAFreeNameOrWhatTheTimeGivenLetsItReplace) {
-  FOLDER folder = scratch_folder("files-if-free");
-  ASSERT_TRUE(write_whole_file(in(folder, "theirs.bin"), {'t'}));
-  FILE_INFO theirs;
-  ASSERT_TRUE(get_file_info(&folder, "theirs.bin", &theirs));
-  ASSERT_TRUE(folder.enter("folder", true) && folder.go_up());
-  // The outcome of closing a temporary of "new" as the name with older_than.
-  auto close_as = [&](const char* target, INT_U32 older_than, bool fail_close = false) {
-    char name[TEMPORARY_NAME_SIZE];
-    FILE* file = create_next_temporary_file(&folder, name);
-    EXPECT_NE(file, nullptr);
-    if (!file) return CLOSE_AS_FAILED;
-    EXPECT_EQ(std::fwrite("new", 1, 3, file), 3u);
-    fail_next_close = fail_close;
-    CLOSE_AS_RESULT result = close_file_as_if_free(file, &folder, name, target, older_than);
-    fail_next_close = false;
-    // A failure may leave the temporary, for its caller to remove.
-    if (result == CLOSE_AS_FAILED) delete_file(&folder, name);
-    EXPECT_FALSE(file_exists(&folder, name)) << target;
-    return result;
-  };
-  const std::vector<INT_U8> written = {'n', 'e', 'w'}, kept = {'t'};
+// What has a file's name when it is closed as a temporary, by overwrite rule (files.h's table): 0
+// close_file_as, 1 close_file_as_if_free with the package's time, 2 with the earliest time. Everything
+// planted is dated before the package unless said. Linux also where the rename that never replaces is
+// refused (a file system, a filter of system calls), and without hard links. A close that fails gives
+// nothing.
+TEST(Files, WhatHasTheNameIsReplacedKeptOrFailsByTheRule) {
+  FOLDER folder = scratch_folder("files-contract");
+  const INT_S64 package_time = 1700000000, before = 1000000000;  // 2023, 2001
+  enum OUTCOME { PLACED, KEPT, FAILED };
+  enum THING { NOTHING, A_FILE, READ_ONLY, HELD, HELD_SHARED, A_FOLDER, LINK, FOLDER_LINK, DANGLING };
 #ifdef _WIN32
-  const std::vector<const char*> kinds = {"the system's"};
+  const OUTCOME REPLACED_IF_HELD = FAILED, REPLACED_IF_LINK_TO_FOLDER = FAILED;
+  const INT_U32 IN_USE = ERROR_SHARING_VIOLATION, IS_FOLDER = 336 /* ERROR_DIRECTORY_NOT_SUPPORTED */;
 #else
-  const std::vector<const char*> kinds = {"the system's", "renames that replace", "no hard links"};
+  const OUTCOME REPLACED_IF_HELD = PLACED, REPLACED_IF_LINK_TO_FOLDER = PLACED;
+  const INT_U32 IN_USE = 0, IS_FOLDER = EISDIR;
 #endif
-  for (const char* kind : kinds) {
-    renames_replace_only = std::strcmp(kind, "the system's") != 0;
-    no_hard_links = std::strcmp(kind, "no hard links") == 0;
-    std::string free_name = std::string("free ") + kind, older = std::string("older ") + kind;
-    EXPECT_EQ(close_as(free_name.c_str(), 0), CLOSE_AS_PLACED) << kind;
-    EXPECT_EQ(read_whole_file(in(folder, free_name)), written) << kind;
-    EXPECT_EQ(close_as("theirs.bin", 0), CLOSE_AS_NAME_KEPT) << kind;
-    EXPECT_EQ(close_as("theirs.bin", theirs.time), CLOSE_AS_NAME_KEPT) << kind;
-    EXPECT_EQ(read_whole_file(in(folder, "theirs.bin")), kept) << kind;
-    EXPECT_EQ(close_as("folder", 0xFFFFFFFFu), CLOSE_AS_FAILED) << kind;
-    EXPECT_EQ(close_as("folder", 0), CLOSE_AS_NAME_KEPT) << kind;
-    EXPECT_TRUE(FOLDER::is_folder(in(folder, "folder").c_str())) << kind;
-    ASSERT_TRUE(write_whole_file(in(folder, older), kept));
-    EXPECT_EQ(close_as(older.c_str(), theirs.time + 100000), CLOSE_AS_PLACED) << kind;
-    EXPECT_EQ(read_whole_file(in(folder, older)), written) << kind;
-    EXPECT_EQ(close_as("theirs.bin", 0xFFFFFFFFu, true), CLOSE_AS_FAILED) << kind;
-    EXPECT_EQ(close_as("failed.bin", 0, true), CLOSE_AS_FAILED) << kind;
-    EXPECT_FALSE(file_exists(&folder, "failed.bin")) << kind;
-    EXPECT_EQ(read_whole_file(in(folder, "theirs.bin")), kept) << kind;
-#ifndef _WIN32
-    std::string dangling = in(folder, std::string("dangling ") + kind);
-    ASSERT_EQ(symlink(in(folder, "nowhere").c_str(), dangling.c_str()), 0);
-    EXPECT_EQ(close_as((std::string("dangling ") + kind).c_str(), 0), CLOSE_AS_PLACED) << kind;
-    EXPECT_EQ(read_whole_file(dangling), written) << kind;
-    EXPECT_FALSE(file_exists(&folder, "nowhere")) << kind;
+  const char* const UNIX_LINK = "a link of Linux's file system underneath, not one of Windows";
+  struct CASE {
+    const char* what;
+    THING thing;
+    INT_S64 time;        // of the file or folder planted
+    OUTCOME outcome[3];  // by rule 0, 1, 2
+    INT_U32 cause;       // the system's code of a failure
+    const char* wine;    // what Wine cannot show of the case (it is run all the same)
+  };
+  const std::vector<CASE> cases = {
+      {"nothing", NOTHING, 0, {PLACED, PLACED, PLACED}, 0, nullptr},
+      {"a file", A_FILE, before, {PLACED, PLACED, KEPT}, 0, nullptr},
+      {"a file of 1960", A_FILE, -315619200LL, {PLACED, PLACED, KEPT}, 0, nullptr},
+      {"a file of 2110", A_FILE, 4417977600LL, {PLACED, KEPT, KEPT}, 0, nullptr},
+      {"a file of 2200", A_FILE, 7258118400LL, {PLACED, KEPT, KEPT}, 0, nullptr},
+      {"a read-only file", READ_ONLY, before, {PLACED, PLACED, KEPT}, 0, "Wine replaces it without taking its mark off"},
+      {"a held file", HELD, before, {REPLACED_IF_HELD, REPLACED_IF_HELD, KEPT}, IN_USE, nullptr},
+      {"a held file shared for deletion", HELD_SHARED, before, {REPLACED_IF_HELD, REPLACED_IF_HELD, KEPT}, IN_USE,
+       nullptr},
+      {"a folder", A_FOLDER, before, {FAILED, FAILED, KEPT}, IS_FOLDER, nullptr},
+      {"a link", LINK, before, {PLACED, PLACED, KEPT}, 0, UNIX_LINK},
+      {"a link to a folder", FOLDER_LINK, before, {REPLACED_IF_LINK_TO_FOLDER, REPLACED_IF_LINK_TO_FOLDER, KEPT},
+       IS_FOLDER, UNIX_LINK},
+      {"a dangling link", DANGLING, 0, {PLACED, PLACED, PLACED}, 0, UNIX_LINK},
+  };
+  FILE* holder = nullptr;
+  // Plants the thing at the name (old bytes in a file; a link's target beside it): a holder is a stream
+  // of the kind a second run holds its log with (Windows: shared for deletion), or the C library's.
+  auto plant = [&](const CASE& example, const std::string& name) {
+    std::string path = in(folder, name), target = path + " target";
+    switch (example.thing) {
+      case NOTHING: return true;
+      case A_FOLDER: return std::filesystem::create_directory(path) && set_file_time(path, example.time);
+      case FOLDER_LINK:
+        return std::filesystem::create_directory(target) && set_file_time(target, example.time) &&
+               plant_unix_link(target, path);
+      case LINK:
+        return write_whole_file(target, {'o'}) && set_file_time(target, example.time) && plant_unix_link(target, path);
+      case DANGLING: return plant_unix_link(path + " nowhere", path);
+      case HELD_SHARED:
+        holder = create_new_file(&folder, name.c_str());
+        return holder && std::fputc('o', holder) != EOF && std::fflush(holder) == 0 && set_file_time(path, example.time);
+      default: break;
+    }
+    if (!write_whole_file(path, {'o'}) || !set_file_time(path, example.time)) return false;
+    if (example.thing == HELD) holder = open_file(&folder, name.c_str(), "rb");
+    return example.thing == READ_ONLY ? set_file_attributes(&folder, name.c_str(), 0)
+                                      : example.thing != HELD || holder != nullptr;
+  };
+#ifdef _WIN32
+  const std::vector<std::pair<int, bool>> kinds = {{0, false}};
+#else
+  const std::vector<std::pair<int, bool>> kinds = {{0, false}, {EINVAL, false}, {EPERM, false}, {EPERM, true}};
 #endif
+  const std::vector<INT_U8> written = {'n', 'e', 'w'}, old = {'o'};
+  for (const auto& kind : kinds) {
+    refused_rename = kind.first;
+    no_hard_links = kind.second;
+    for (const CASE& example : cases) {
+      if (example.wine == UNIX_LINK && !unix_links_possible()) continue;
+      for (int rule = 0; rule < 3; rule++) {
+        const std::string name = std::string(example.what) + " " + std::to_string(rule) + " " +
+                                 std::to_string(kind.first) + (kind.second ? " no links" : "");
+        SCOPED_TRACE(name + (example.wine ? std::string(" (under Wine: ") + example.wine + ")" : std::string()));
+        ASSERT_TRUE(plant(example, name));
+        char temporary[TEMPORARY_NAME_SIZE];
+        FILE* file = create_next_temporary_file(&folder, temporary);
+        ASSERT_NE(file, nullptr);
+        ASSERT_EQ(std::fwrite("new", 1, 3, file), 3u);
+        forget_file_failure();
+        CLOSE_AS_RESULT result =
+            rule == 0 ? (close_file_as(file, &folder, temporary, name.c_str()) ? CLOSE_AS_PLACED : CLOSE_AS_FAILED)
+                      : close_file_as_if_free(file, &folder, temporary, name.c_str(),
+                                              rule == 1 ? package_time : EARLIEST_FILE_TIME);
+        INT_U32 cause = file_failure_code();
+        close_file(holder);
+        holder = nullptr;
+        const OUTCOME outcome = example.outcome[rule];
+        EXPECT_EQ(result, outcome == PLACED ? CLOSE_AS_PLACED : outcome == KEPT ? CLOSE_AS_NAME_KEPT : CLOSE_AS_FAILED);
+        if (outcome == FAILED) {
+          EXPECT_EQ(cause, example.cause);
+        }
+        // A failure may leave the temporary, for its caller to remove.
+        if (result == CLOSE_AS_FAILED) delete_file(&folder, temporary);
+        EXPECT_FALSE(file_exists(&folder, temporary));
+        if (outcome == PLACED || !FOLDER::is_folder(in(folder, name).c_str())) {
+          EXPECT_EQ(read_whole_file(in(folder, name)), outcome == PLACED ? written : old);
+        }
+        // What a link leads to is never written, nor made.
+        if (example.thing == LINK) {
+          EXPECT_EQ(read_whole_file(in(folder, name + " target")), old);
+        }
+        EXPECT_FALSE(file_exists(&folder, (name + " nowhere").c_str()));
+        set_file_attributes(&folder, name.c_str(), FILE_INFO_WRITABLE);
+      }
+    }
   }
-  renames_replace_only = no_hard_links = false;
+  refused_rename = 0;
+  no_hard_links = false;
+  // A close that fails gives no name, free or not.
+  for (const char* target : {"a file 0 0", "failed.bin"}) {
+    char temporary[TEMPORARY_NAME_SIZE];
+    FILE* file = create_next_temporary_file(&folder, temporary);
+    ASSERT_NE(file, nullptr);
+    fail_next_close = true;
+    EXPECT_EQ(close_file_as_if_free(file, &folder, temporary, target, 7258118400LL), CLOSE_AS_FAILED);
+    fail_next_close = false;
+    delete_file(&folder, temporary);
+  }
+  EXPECT_EQ(read_whole_file(in(folder, "a file 0 0")), written);
+  EXPECT_FALSE(file_exists(&folder, "failed.bin"));
 }
 
 // A run's own temporaries are the names it gave out and made: what has this process's number but was
@@ -1058,8 +1129,8 @@ TEST(Files, EveryCauseOfAFileThatCannotBeWrittenHasWords) {
 #ifdef _WIN32
   // Access denied, write-protected, sharing and lock violations, both disk-full codes, both quotas, the
   // network's write errors, device failures, too large, being removed, the file system's limit,
-  // read-only, already there, too long, the network device gone.
-  for (DWORD code : {5, 19, 32, 33, 39, 112, 1295, 1816, 88, 64, 59, 29, 21, 223, 303, 665, 6009, 183, 206, 55}) {
+  // read-only, already there, too long, the network device gone, a folder where a file goes.
+  for (DWORD code : {5, 19, 32, 33, 39, 112, 1295, 1816, 88, 64, 59, 29, 21, 223, 303, 665, 6009, 183, 206, 55, 336}) {
     restore_file_failure(code);
     describe_file_failure(words, sizeof words);
     std::string text = words;

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -442,29 +441,53 @@ TEST(InstallerInstall, AFileBeingCopiedIsReportedAfterEachBlock) {
   EXPECT_FALSE(copying.named_early);
 }
 
-// A rule holds until the file has its name: a file put at the name while the file is written is kept
-// by "only when absent" and by "when absent or older" when it is newer than the package (the file is
-// skipped, its temporary gone), and replaced when older, and by the rule that always replaces.
-TEST(InstallerInstall, AFilePutAtTheNameWhileTheFileIsWrittenIsJudgedByTheRule) {
+// A rule holds until the file has its name, and compares file times whole. What is at the name before
+// the run, or is put there while the file is written, is kept by "only when absent", and by "when absent
+// or older" when it is newer than the package (also dated past 2106), and replaced when older (also
+// before 1970), as by the rule that always replaces.
+TEST(InstallerInstall, WhatIsAtTheNameBeforeOrWhileTheFileIsWrittenIsJudgedByTheRule) {
   INSTALLER_SCRATCH scratch("install-put-meanwhile");
-  const std::vector<std::pair<std::string, std::string>> places = {
-      {"$HERE", "absent.bin"}, {"$HERE", "newer.bin"}, {"$HERE", "older.bin"}, {"$HERE", "always.bin"}};
-  const INT_U8 overwrite[] = {2, 1, 1, 0};
-  for (size_t i = 0; i < places.size(); i++) scratch.add_file("more/" + std::to_string(i), pseudo_random_bytes(10000, (INT_U32)i));
+  const INT_S64 now = (INT_S64)std::time(nullptr), older = now - 7300 * 86400LL;
+  const INT_S64 in_2110 = 4417977600LL, in_2200 = 7258118400LL, in_1960 = -315619200LL;
+  struct PLACE {
+    const char* name;
+    INT_U8 overwrite;
+    bool before_the_run;
+    INT_S64 time;
+    bool kept;
+  };
+  const std::vector<PLACE> places = {
+      {"absent.bin", 2, false, now, true},       {"newer.bin", 1, false, now, true},
+      {"older.bin", 1, false, older, false},     {"always.bin", 0, false, now, false},
+      {"put-2110.bin", 1, false, in_2110, true}, {"put-2200.bin", 1, false, in_2200, true},
+      {"put-1960.bin", 1, false, in_1960, false}, {"was-2110.bin", 1, true, in_2110, true},
+      {"was-2200.bin", 1, true, in_2200, true},  {"was-1960.bin", 1, true, in_1960, false}};
+  std::vector<std::pair<std::string, std::string>> destinations;
+  for (size_t i = 0; i < places.size(); i++) {
+    scratch.add_file("more/" + std::to_string(i), pseudo_random_bytes(10000, (INT_U32)i));
+    destinations.push_back({"$HERE", places[i].name});
+  }
   auto database = load_or_fail(scratch);
   ASSERT_TRUE(database);
-  place_more_files(database.get(), places);
+  place_more_files(database.get(), destinations);
   INSTALLATION& installation = database->installations[0];
   for (INT_S16 i = 0; i < installation.file_count; i++)
     if (std::strncmp(installation.files[i].packed_name, "more/", 5) == 0)
-      installation.files[i].overwrite = overwrite[std::stoul(installation.files[i].packed_name + 5)];
+      installation.files[i].overwrite = places[std::stoul(installation.files[i].packed_name + 5)].overwrite;
   database = store_and_load(scratch, database.get());
   ASSERT_TRUE(database);
-  database->time_stamp = (INT_U32)std::time(nullptr) - 3650u * 86400u;
-  // At the first block of each of those files, someone puts a file at its name; "older.bin" is dated
-  // before the package.
+  database->time_stamp = (INT_U32)(now - 3650 * 86400LL);
+  const std::vector<INT_U8> users = text_bytes("the user's");
+  std::filesystem::create_directories(scratch.destination);
+  for (const PLACE& place : places) {
+    if (!place.before_the_run) continue;
+    ASSERT_TRUE(write_whole_file(scratch.installed(place.name), users));
+    ASSERT_TRUE(set_file_time(scratch.installed(place.name), place.time));
+  }
+  // At the first block of each of the other files, someone puts a file of the time given at its name.
   struct PUTTING : INSTALL_OBSERVER {
     INSTALLER_SCRATCH* scratch = nullptr;
+    const std::vector<PLACE>* places = nullptr;
     std::string file;
     std::set<std::string> put;
     int errors = 0;
@@ -473,31 +496,30 @@ TEST(InstallerInstall, AFilePutAtTheNameWhileTheFileIsWrittenIsJudgedByTheRule) 
     void copy_error(DATABASE*, const char*, const char*) override { errors++; }
     void installation_stopped(DATABASE*, const char*) override { errors++; }
     void file_going_on(INSTALL_DIALOG*) override {
-      if (file.compare(0, 4, "/bin") == 0 || file.find(".bin") == std::string::npos || !put.insert(file).second) return;
-      std::string path = scratch->installed(file.substr(1));
-      if (write_whole_file(path, text_bytes("the user's")) && file == "/older.bin")
-        std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) - std::chrono::hours(24 * 7300));
+      for (const PLACE& place : *places) {
+        if (place.before_the_run || file != std::string("/") + place.name || !put.insert(file).second) continue;
+        std::string path = scratch->installed(place.name);
+        EXPECT_TRUE(write_whole_file(path, text_bytes("the user's")) && set_file_time(path, place.time)) << path;
+      }
     }
   } putting;
   putting.scratch = &scratch;
+  putting.places = &places;
   set_install_observer(&putting);
   database->stage = STAGE_INSTALLING;
-  for (int step = 0; step < 30 && (step == 0 || database->install_state.running); step++) database->install_step(nullptr);
+  for (int step = 0; step < 40 && (step == 0 || database->install_state.running); step++) database->install_step(nullptr);
   set_install_observer(nullptr);
-  EXPECT_EQ(putting.put.size(), 4u);
+  EXPECT_EQ(putting.put.size(), 7u);
   EXPECT_EQ(putting.errors, 0);
-  // Compared whole, said by name (the bytes of the package's files would fill the failure's text).
-  const std::vector<INT_U8> users = text_bytes("the user's");
-  EXPECT_TRUE(read_whole_file(scratch.installed("absent.bin")) == users) << "absent.bin is not the user's";
-  EXPECT_TRUE(read_whole_file(scratch.installed("newer.bin")) == users) << "newer.bin is not the user's";
-  EXPECT_TRUE(read_whole_file(scratch.installed("older.bin")) == pseudo_random_bytes(10000, 2)) << "older.bin kept";
-  EXPECT_TRUE(read_whole_file(scratch.installed("always.bin")) == pseudo_random_bytes(10000, 3)) << "always.bin kept";
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
-  const std::vector<std::pair<std::string, std::string>> lines = {
-      {"Skipped", "absent.bin"}, {"Skipped", "newer.bin"}, {"Installed", "older.bin"}, {"Installed", "always.bin"}};
-  for (const auto& line : lines)
-    EXPECT_EQ(std::count(log.begin(), log.end(), line.first + " \"" + scratch.installed(line.second) + "\""), 1)
-        << line.first << " " << line.second;
+  for (size_t i = 0; i < places.size(); i++) {
+    const std::string path = scratch.installed(places[i].name);
+    // Compared whole, said by name (the bytes of the package's files would fill the failure's text).
+    EXPECT_TRUE(read_whole_file(path) == (places[i].kept ? users : pseudo_random_bytes(10000, (INT_U32)i)))
+        << places[i].name << (places[i].kept ? " is not the user's" : " is not the package's");
+    EXPECT_EQ(std::count(log.begin(), log.end(), (places[i].kept ? "Skipped \"" : "Installed \"") + path + "\""), 1)
+        << places[i].name;
+  }
   EXPECT_EQ(log.back(), "Installation completed without any errors.");
   for (const auto& entry : std::filesystem::recursive_directory_iterator(scratch.destination))
     EXPECT_NE(entry.path().filename().string().compare(0, 5, "~velk"), 0) << entry.path();

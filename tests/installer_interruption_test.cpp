@@ -84,9 +84,10 @@ struct RECORDING_OBSERVER : INSTALL_OBSERVER {
   void log_not_written(const char* path_text, const char*) override { not_written.push_back(path_text); }
 };
 
-// Holds the place of the install log: on Windows an earlier installation's log open elsewhere, whose
-// name cannot be given to another file; natively a folder with something in it. cause: the system's
-// words for what keeps the log from its place.
+// Holds the place of the install log: on Windows an earlier installation's log open elsewhere (shared
+// for deletion, as a second run of the installer holds its log), whose name cannot be given to another
+// file; natively a folder with something in it. cause: the system's words for what keeps the log from
+// its place.
 struct LOG_PLACE_HELD {
   static constexpr const char* EARLIER = "Installation completed without any errors.\r\n";
   std::string log, cause;
@@ -97,8 +98,8 @@ struct LOG_PLACE_HELD {
   explicit LOG_PLACE_HELD(const std::string& path) : log(path) {
 #ifdef _WIN32
     EXPECT_TRUE(write_whole_file(log, text_bytes(EARLIER)));
-    holder = CreateFileA(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                         nullptr);
+    holder = CreateFileA(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(holder, INVALID_HANDLE_VALUE);
     char words[256];
     SetLastError(ERROR_SHARING_VIOLATION);

@@ -13,6 +13,8 @@
 #include "folder.h"
 #include "installer_test_support.h"
 #include "installer_install_support.h"
+#include "install_step.h"
+#include "registry.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -231,4 +233,41 @@ TEST(InstallerInstall, LogLinesAreOnDiskOnceAFileFails) {
   EXPECT_EQ(database->install_state.log, nullptr);
   expected.push_back("Installation interrupted.");
   EXPECT_EQ(read_lines(scratch.installed("install_log.txt")), expected);
+}
+
+// A temporary name that this run gave out and found taken when it made its file is an ended run's, which
+// the removal of leftovers takes: as the install log's tries at names find it, and on Linux the
+// uninstall entry's (which fails at a taken name and is written again).
+TEST(InstallerLog, TemporaryNamesFoundTakenAreAnEndedRunsLeftovers) {
+  INSTALLER_SCRATCH scratch("log-taken-names");
+  // Plants a file that a killed run of this process's number left at the name this run gives out next.
+  auto plant_next_name = [](FOLDER& folder) {
+    char given[TEMPORARY_NAME_SIZE];
+    next_temporary_name(given);
+    unsigned process = 0, count = 0;
+    EXPECT_EQ(std::sscanf(given, "~velk%08X-%08X.tmp", &process, &count), 2);
+    std::snprintf(given, sizeof given, "~velk%08X-%08X.tmp", process, count + 1);
+    EXPECT_TRUE(write_whole_file(std::string(folder.path) + PATH_SEPARATOR + given, {'d'}));
+    return std::string(given);
+  };
+  INSTALL_STATE state;
+  state.log_folder = scratch_folder("log-taken-names-log");
+  std::string taken = plant_next_name(state.log_folder);
+  write_log(&state, "Installed Files\n", true);
+  EXPECT_NE(state.log, nullptr);
+  finish_log(&state);
+  EXPECT_EQ(remove_stale_temporaries(&state.log_folder), 1);
+  EXPECT_FALSE(file_exists(&state.log_folder, taken.c_str()));
+#ifndef _WIN32
+  const char* name = "Velk Taken Names";
+  ASSERT_TRUE(write_uninstall_entry(name, name, "first-uninstall"));
+  FOLDER entries;
+  ASSERT_TRUE(entries.set_if_folder(
+      (scratch.root + "home/config/velk/registry/SOFTWARE/Microsoft/Windows/CurrentVersion/Uninstall").c_str()));
+  taken = plant_next_name(entries);
+  EXPECT_FALSE(write_uninstall_entry(name, name, "second-uninstall"));
+  EXPECT_EQ(remove_stale_temporaries(&entries), 1);
+  EXPECT_FALSE(file_exists(&entries, taken.c_str()));
+  EXPECT_TRUE(write_uninstall_entry(name, name, "second-uninstall"));
+#endif
 }

@@ -12,7 +12,7 @@ struct DIRECTORY_ENTRY {
   INT_U8 hidden_or_system; // non-zero for a hidden or system entry
   INT_U8 read_only;        // 1 when the entry is not writable
   INT_U32 size;            // size in bytes (low 32 bits)
-  INT_U32 modified;        // modification time, seconds since 1970-01-01 00:00 UTC
+  INT_S64 modified;        // modification time, seconds since 1970-01-01 00:00 UTC (negative before)
 };
 
 // Lists the folder's files (folders false) or sub-folders (folders true) into the caller's array.

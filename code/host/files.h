@@ -12,8 +12,11 @@ struct FILE_INFO {
   INT_U8 hidden_or_system;  // 1 when hidden or system (Linux: the name begins with '.')
   INT_U16 mode;             // 0x100 read-only, else 0x180; plus 0x20 when the archive attribute is set
   INT_U32 size;             // low 32 bits of the size
-  INT_U32 time;             // last write, seconds since 1970-01-01 UTC (kept to 32 bits)
+  INT_S64 time;             // last write, seconds since 1970-01-01 UTC, whole: negative before 1970
 };
+
+// The least file time: no file was last written before it (close_file_as_if_free keeps every file).
+const INT_S64 EARLIEST_FILE_TIME = -0x7FFFFFFFFFFFFFFFLL - 1;
 
 // Mode bits of FILE_INFO and set_file_attributes.
 #define FILE_INFO_READ_ONLY 0x100
@@ -96,8 +99,8 @@ FILE* create_new_file(const FOLDER* folder, const char* name, bool text = false)
 // it is open, but neither write it nor take it away.
 FILE* create_temporary_file(const FOLDER* folder, const char* name);
 // Moves the file from_name of the folder to to_name in the same folder, replacing whatever is there
-// (a file, a link, a special file) as a whole: it is never written through or followed. A name
-// beginning with '.' is made hidden, as for open_file. False when it cannot be done.
+// as the table below says: a file is never written through, a link never followed. A name beginning
+// with '.' is made hidden, as for open_file. False when it cannot be done.
 bool replace_file(const FOLDER* folder, const char* from_name, const char* to_name);
 // replace_file for a file that create_new_file made as from_name and that stays open on the stream:
 // what the stream held is written first, and everything written through the stream afterwards goes to
@@ -116,11 +119,33 @@ enum CLOSE_AS_RESULT { CLOSE_AS_FAILED, CLOSE_AS_PLACED, CLOSE_AS_NAME_KEPT };
 // close_file_as for a file that takes a name only where nothing newer has it: where nothing has the name
 // the file takes it in one step with that look, so that nothing put there meanwhile is ever replaced.
 // Where something has it by then, it is replaced (as close_file_as replaces) only when get_file_info
-// cannot read it (a link that leads nowhere) or it was last written before older_than (0: never);
-// otherwise it stays and the temporary goes, CLOSE_AS_NAME_KEPT. Until the file has the name or is gone
-// it stays its writer's, as for close_file_as.
+// cannot read it (a link that leads nowhere) or it was last written before older_than (times compared
+// whole: EARLIEST_FILE_TIME keeps every file); otherwise it stays and the temporary goes,
+// CLOSE_AS_NAME_KEPT. Until the file has the name or is gone it stays its writer's, as for close_file_as.
+//
+// What has the name, by the overwrite rules that name these calls: 0 "always" (close_file_as,
+// replace_file), 1 "when absent or older" (older_than the package's time) and 2 "only when absent"
+// (EARLIEST_FILE_TIME). Alike on both hosts unless a host is named:
+//   at the name                 rule 0                rule 1                    rule 2
+//   nothing, a dangling link    placed                placed                    placed
+//   a file                      replaced              replaced if older, else   kept
+//                                                     kept
+//   a read-only file            replaced (Windows takes the mark off the        kept
+//                               file it replaces, as the system refuses it)
+//   a file another program      Linux: replaced (the holder keeps reading the   kept
+//   holds open                  file it opened); Windows: fails, "in use",
+//                               whatever the holder shares (also deletion)
+//   a folder (on Windows also   fails: a file never   fails if older, else      kept
+//   a link to a folder)         replaces a folder     kept
+//   a link                      the link replaced as itself, never what it leads to; rule 1 judges
+//                               the time of what it leads to
+// The step that looks and takes a free name fails the file when it fails for any cause but a taken
+// name: it never falls through to a rename that replaces. Linux: where the system refuses the rename
+// that never replaces (EPERM of a filter of system calls, ENOSYS of an older kernel, EINVAL of a file
+// system without it), a second name (a hard link), which cannot be made where something has the name,
+// stands in for it.
 CLOSE_AS_RESULT close_file_as_if_free(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name,
-                                      INT_U32 older_than);
+                                      INT_S64 older_than);
 
 // Temporary files that stand beside the file whose place they take when whole ("~velk", the process's
 // number and a count in hexadecimal, ".tmp"): the name tells a later run that a file is one of them

@@ -696,65 +696,6 @@ bool PACKAGE::release_blocks(PACKAGE_ENTRY* entry) {
   return true;
 }
 
-bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* entry_name,
-                            PACKAGE_PROGRESS_CALLBACK progress, void* user, bool if_free, INT_U32 older_than) {
-  extracted_name_kept = false;
-  if (!file) {
-    fail(0x100D, nullptr, __LINE__);
-    return false;
-  }
-  INT_U32 first_block = 0, entry_size = 0;
-  if (!find_extracted_entry(entry_name ? entry_name : file_name, file_name, &first_block, &entry_size)) return false;
-  // The data go to a new file of a temporary name beside the destination, which takes the destination's
-  // place only once the whole entry is there: a failure leaves no part of a file, and whatever was at
-  // the destination stays as it was.
-  if (!folder || !file_name || !file_name[0]) {
-    fail(0x100F, file_name, __LINE__);
-    return false;
-  }
-  // Its name tells a later run that a killed one left it (remove_stale_temporaries).
-  char temporary[TEMPORARY_NAME_SIZE];
-  FILE* target = create_next_temporary_file(folder, temporary);
-  if (!target) {
-    fail(0x100F, file_name, __LINE__);
-    return false;
-  }
-  bool copied = copy_chain(target, first_block, entry_size, file_name, progress, user);
-  // A request to end the program that came meanwhile abandons the file, whole or not.
-  if (copied && end_requested()) {
-    fail(0x1008, file_name, __LINE__);
-    copied = false;
-  }
-  // The file keeps its number under the new name.
-  extracted_number = copied ? stream_file_number(target) : 0;
-  // Closed first: a close can still report a lost write, and a file that lost one never takes the name.
-  // The system's record of a failure is the failure's, not the clean-up's.
-  INT_U32 cause = 0;
-  if (!copied) {
-    cause = file_failure_code();
-    close_file(target);
-  } else {
-    CLOSE_AS_RESULT closed = CLOSE_AS_PLACED;
-    if (if_free) closed = close_file_as_if_free(target, folder, temporary, file_name, older_than);
-    else if (!close_file_as(target, folder, temporary, file_name)) closed = CLOSE_AS_FAILED;
-    if (closed != CLOSE_AS_PLACED) {
-      fail(0x100F, file_name, __LINE__);
-      cause = file_failure_code();
-      copied = false;
-    }
-    // What has the name stays, and the temporary is gone already.
-    extracted_name_kept = closed == CLOSE_AS_NAME_KEPT;
-  }
-  if (!copied) {
-    if (!extracted_name_kept) delete_file(folder, temporary);
-    extracted_number = 0;
-    restore_file_failure(cause);
-    return false;
-  }
-  set_error(0, nullptr);
-  return true;
-}
-
 bool PACKAGE::add_file(FOLDER* folder, const char* file_name, const char* entry_name, bool replace,
                        PACKAGE_PROGRESS_CALLBACK progress, void* user) {
   if (read_only) return false;

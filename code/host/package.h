@@ -4,6 +4,7 @@
 #pragma once
 #include "types.h"
 #include "data_file.h"
+#include "files.h"
 #include "folder.h"
 #include "ptrarray.h"
 #include "text_file.h"
@@ -129,7 +130,7 @@ public:
   // entry is left.
   bool extract_entry(FOLDER* folder, const char* file_name, const char* entry_name,
                      PACKAGE_PROGRESS_CALLBACK progress = nullptr, void* user = nullptr, bool if_free = false,
-                     INT_U32 older_than = 0);
+                     INT_S64 older_than = EARLIEST_FILE_TIME);
   // Stores the file's contents as the entry (entry_name, or file_name when null); an existing entry is
   // replaced only with replace set. False with the data error set when any write fails, and when a
   // request to end the program (end_requested) comes while the file is copied: the entry is then cut

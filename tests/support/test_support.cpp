@@ -31,6 +31,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/ptrace.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -319,6 +320,28 @@ bool write_whole_file(const std::string& path, const std::vector<INT_U8>& bytes)
   if (!file) return false;
   bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && ok;
+}
+
+bool set_file_time(const std::string& path, INT_S64 seconds) {
+#ifdef _WIN32
+  HANDLE file = INVALID_HANDLE_VALUE;
+  try {
+    file = CreateFileW(std::filesystem::u8path(path).wstring().c_str(), FILE_WRITE_ATTRIBUTES,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  } catch (const std::exception&) {
+    return false;
+  }
+  if (file == INVALID_HANDLE_VALUE) return false;
+  INT_U64 ticks = (INT_U64)(seconds + 11644473600LL) * 10000000ULL;
+  FILETIME time = {(DWORD)ticks, (DWORD)(ticks >> 32)};
+  bool set = SetFileTime(file, nullptr, nullptr, &time) != 0;
+  CloseHandle(file);
+  return set;
+#else
+  struct timespec times[2] = {{0, UTIME_OMIT}, {(time_t)seconds, 0}};
+  return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+#endif
 }
 
 void request_program_end() {

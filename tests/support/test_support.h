@@ -79,6 +79,9 @@ bool test_seam_dump_png(const char* path);
 std::vector<INT_U8> read_whole_file(const std::string& path);
 std::string read_whole_text(const std::string& path);  // the same bytes as a string
 bool write_whole_file(const std::string& path, const std::vector<INT_U8>& bytes);
+// Sets a file's last write time, in seconds since 1970 (whole: past 2106 and before 1970 too), through
+// the system's own call (utimensat; SetFileTime on Windows); false when it refuses.
+bool set_file_time(const std::string& path, INT_S64 seconds);
 
 // The system's request to end the program, sent to this process once it watches such requests
 // (watch_end_requests): natively SIGTERM, on Windows the console's Ctrl+C event (the process takes a

@@ -134,8 +134,10 @@ static bool rename_if_free(const char* source, const char* target) {
   static bool kernel_lacks = false;
   if (!kernel_lacks) {
     if (syscall(SYS_renameat2, AT_FDCWD, source, AT_FDCWD, target, RENAME_NOREPLACE) == 0) return true;
+    // ENOSYS: a kernel without it; EINVAL: a file system without it; EPERM: a filter of system calls
+    // (a sandbox's) that refuses calls it does not know.
     if (errno == ENOSYS) kernel_lacks = true;
-    else if (errno != EINVAL) return false;  // EINVAL: a file system without such a rename
+    else if (errno != EINVAL && errno != EPERM) return false;
   }
   // A second name, which cannot be made where something has it, then the source's own name goes. (A
   // process killed in between leaves the file under both names: a temporary's, a later run's removal
@@ -318,7 +320,7 @@ bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, c
 // The closed temporary source takes the name where nothing has it, or where what has it is to be
 // replaced (close_file_as_if_free); the keeper holds its lock meanwhile.
 static CLOSE_AS_RESULT place_if_free(const FOLDER* folder, const char* from_name, const char* to_name,
-                                     INT_U32 older_than, int keeper) {
+                                     INT_S64 older_than, int keeper) {
   char source[HOST_PATH_SIZE], target[HOST_PATH_SIZE];
   if (!host_file_path(folder, from_name, source) || !host_file_path(folder, to_name, target)) return CLOSE_AS_FAILED;
   if (rename_if_free(source, target)) return CLOSE_AS_PLACED;
@@ -336,7 +338,7 @@ static CLOSE_AS_RESULT place_if_free(const FOLDER* folder, const char* from_name
 // name. A second descriptor of the open file keeps its lock until it has the name or its temporary name
 // is gone, so that no other run takes it for a dead run's in between.
 static CLOSE_AS_RESULT close_and_name(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name,
-                                      bool if_free, INT_U32 older_than) {
+                                      bool if_free, INT_S64 older_than) {
   if (!file) return CLOSE_AS_FAILED;
   int keeper = fcntl(fileno(file), F_DUPFD_CLOEXEC, 0);
   CLOSE_AS_RESULT result = CLOSE_AS_FAILED;
@@ -351,11 +353,11 @@ static CLOSE_AS_RESULT close_and_name(FILE* file, const FOLDER* folder, const ch
 }
 
 bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name) {
-  return close_and_name(file, folder, from_name, to_name, false, 0) == CLOSE_AS_PLACED;
+  return close_and_name(file, folder, from_name, to_name, false, EARLIEST_FILE_TIME) == CLOSE_AS_PLACED;
 }
 
 CLOSE_AS_RESULT close_file_as_if_free(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name,
-                                      INT_U32 older_than) {
+                                      INT_S64 older_than) {
   return close_and_name(file, folder, from_name, to_name, true, older_than);
 }
 
@@ -405,7 +407,7 @@ void fill_info(const struct stat& status, const char* name, FILE_INFO* info) {
   info->hidden_or_system = name[0] == '.' ? 1 : 0;
   info->mode = (status.st_mode & S_IWUSR) ? (FILE_INFO_READ_ONLY | FILE_INFO_WRITABLE) : FILE_INFO_READ_ONLY;
   info->size = static_cast<INT_U32>(status.st_size);
-  info->time = static_cast<INT_U32>(status.st_mtime);
+  info->time = static_cast<INT_S64>(status.st_mtime);
 }
 
 bool get_file_info(const FOLDER* folder, const char* name, FILE_INFO* info) {
@@ -464,7 +466,7 @@ static char* put_two_digits(char* out, int number) {
   return out;
 }
 
-bool host_local_time_text(INT_U32 seconds, char* out, size_t size) {
+bool host_local_time_text(INT_S64 seconds, char* out, size_t size) {
   if (!out || size < 1) return false;
   // ctime looks at the zone again on every call (with the C library here, a status call on the zone
   // file each time); a list of thousands of files sets the zone up once, and again when TZ changes.
@@ -483,8 +485,8 @@ bool host_local_time_text(INT_U32 seconds, char* out, size_t size) {
   struct tm fields;
   if (!localtime_r(&when, &fields)) return false;
   if (fields.tm_wday < 0 || fields.tm_wday > 6 || fields.tm_mon < 0 || fields.tm_mon > 11) return false;
-  // ctime's form: "Www Mmm dd hh:mm:ss yyyy", the day of the month padded with a space; the years of
-  // 32-bit times have four digits.
+  // ctime's form: "Www Mmm dd hh:mm:ss yyyy", the day of the month padded with a space; a year of other
+  // than four digits is not converted.
   static const char days[] = "SunMonTueWedThuFriSat";
   static const char months[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
   int year = 1900 + fields.tm_year;

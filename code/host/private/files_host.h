@@ -69,8 +69,8 @@ bool host_system_base_path(INT_S32 kind, char* out);
 
 // A calendar time (seconds since 1970) in local time as the C library's ctime writes it, without the
 // final line feed, into out (size bytes, the terminator included); false when it cannot be converted
-// or does not fit.
-bool host_local_time_text(INT_U32 seconds, char* out, size_t size);
+// (Linux: a year of other than four digits; Windows: before 1970 or past 3000) or does not fit.
+bool host_local_time_text(INT_S64 seconds, char* out, size_t size);
 
 // The running process's number, and whether a process of that number runs (when it cannot be told,
 // it runs).

@@ -57,6 +57,7 @@ static const FAILURE_WORDS failure_words[] = {
     {ERROR_SEM_TIMEOUT, "The device or network took too long"},
     {ERROR_INVALID_NAME, "The name is not valid"},
     {ERROR_ALREADY_EXISTS, "Something of that name exists"},
+    {336 /* ERROR_DIRECTORY_NOT_SUPPORTED */, "A folder has the name"},
     {ERROR_FILENAME_EXCED_RANGE, "The name is too long"},
     {ERROR_FILE_TOO_LARGE, "The file is too large for the file system"},
     {225 /* ERROR_VIRUS_INFECTED */, "A virus scanner refused the file"},

@@ -18,6 +18,11 @@
 #include <cwchar>
 #include <string>
 
+// What the system says of an operation on a folder that only a file takes (not every header names it).
+#ifndef ERROR_DIRECTORY_NOT_SUPPORTED
+#define ERROR_DIRECTORY_NOT_SUPPORTED 336
+#endif
+
 // ---------------------------------------------------------------------------------------------------
 // Paths
 // ---------------------------------------------------------------------------------------------------
@@ -88,7 +93,10 @@ bool delete_on_close(HANDLE handle) {
 
 bool rename_handle(HANDLE handle, const WCHAR* name, bool replace) {
   int length = (int)wcslen(name) + 1;
-  if (length < 2 || length > FOLDER_PATH_SIZE) return false;
+  if (length < 2 || length > FOLDER_PATH_SIZE) {
+    SetLastError(length < 2 ? ERROR_INVALID_NAME : ERROR_FILENAME_EXCED_RANGE);
+    return false;
+  }
   union {
     FILE_RENAME_INFO info;
     char bytes[sizeof(FILE_RENAME_INFO) + FOLDER_PATH_SIZE * sizeof(WCHAR)];
@@ -344,6 +352,42 @@ FILE* create_temporary_file(const FOLDER* folder, const char* name) {
   return create_file_stream(target, name, false, GENERIC_WRITE | DELETE, FILE_SHARE_READ);
 }
 
+// The system refused to give the file open on the handle the target's name as access denied: what has
+// the name says why. A folder (or a link to one) is never replaced by a file. A file that another
+// handle holds open is in use, whatever that handle shares (Windows refuses to replace a file open at
+// all, also one shared for deletion as a run's log is; Wine says access denied where Windows says in
+// use): an open that shares nothing is refused then. A read-only file, which Windows refuses to replace
+// (Wine replaces it), loses its mark and is replaced; its mark is put back when that still fails. True
+// when the file then has the name; else failure holds the cause.
+static bool replace_refused(HANDLE handle, const WCHAR* target, DWORD* failure) {
+  DWORD attributes = GetFileAttributesW(target);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    *failure = ERROR_DIRECTORY_NOT_SUPPORTED;
+    return false;
+  }
+  HANDLE alone = CreateFileW(target, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (alone == INVALID_HANDLE_VALUE) {
+    if (GetLastError() == ERROR_SHARING_VIOLATION) *failure = ERROR_SHARING_VIOLATION;
+    return false;
+  }
+  bool unmarked = false;
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    FILE_BASIC_INFO basic = {};  // times of 0 stay as they are
+    basic.FileAttributes = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+    if (!basic.FileAttributes) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    unmarked = SetFileInformationByHandle(alone, FileBasicInfo, &basic, sizeof basic) != 0;
+  }
+  CloseHandle(alone);
+  if (!unmarked) return false;
+  if (rename_handle(handle, target, true)) return true;
+  *failure = GetLastError();
+  SetFileAttributesW(target, attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                           FILE_ATTRIBUTE_ARCHIVE));
+  return false;
+}
+
 bool replace_file(const FOLDER* folder, const char* from_name, const char* to_name) {
   WCHAR source[FOLDER_PATH_SIZE], target[FOLDER_PATH_SIZE];
   if (!wide_file_path(folder, from_name, source) || !wide_file_path(folder, to_name, target)) return false;
@@ -353,14 +397,8 @@ bool replace_file(const FOLDER* folder, const char* from_name, const char* to_na
   if (handle == INVALID_HANDLE_VALUE) return false;
   bool moved = rename_handle(handle, target, true);
   DWORD failure = GetLastError();
+  if (!moved && failure == ERROR_ACCESS_DENIED) moved = replace_refused(handle, target, &failure);
   CloseHandle(handle);
-  if (!moved && failure == ERROR_ACCESS_DENIED) {
-    // Wine refuses to replace a file that another program holds open as access denied, where Windows
-    // says the file is in use: a look at that file tells which it is.
-    HANDLE held = open_entry(target, DELETE);
-    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
-    else if (GetLastError() == ERROR_SHARING_VIOLATION) failure = ERROR_SHARING_VIOLATION;
-  }
   SetLastError(failure);
   if (moved) hide_dot_name(target, to_name);
   return moved;
@@ -374,7 +412,7 @@ bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, c
 
 // close_file_as, or close_file_as_if_free with if_free.
 static CLOSE_AS_RESULT close_and_name(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name,
-                                      bool if_free, INT_U32 older_than) {
+                                      bool if_free, INT_S64 older_than) {
   if (!file) return CLOSE_AS_FAILED;
   WCHAR target[FOLDER_PATH_SIZE];
   HANDLE handle = (HANDLE)_get_osfhandle(_fileno(file));
@@ -403,6 +441,14 @@ static CLOSE_AS_RESULT close_and_name(FILE* file, const FOLDER* folder, const ch
     SetLastError(failure);
     return CLOSE_AS_FAILED;
   }
+  // Only a taken name goes on: any other cause fails the file, which never falls through to a rename
+  // that replaces.
+  DWORD failure = GetLastError();
+  if (failure != ERROR_ALREADY_EXISTS && failure != ERROR_FILE_EXISTS) {
+    fclose(file);
+    SetLastError(failure);
+    return CLOSE_AS_FAILED;
+  }
   // Something has the name (a file put there meanwhile, with if_free): it stays unless it is older than
   // the time given, and the file goes with its handle's close, never opened again by name.
   FILE_INFO info;
@@ -423,11 +469,11 @@ static CLOSE_AS_RESULT close_and_name(FILE* file, const FOLDER* folder, const ch
 }
 
 bool close_file_as(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name) {
-  return close_and_name(file, folder, from_name, to_name, false, 0) == CLOSE_AS_PLACED;
+  return close_and_name(file, folder, from_name, to_name, false, EARLIEST_FILE_TIME) == CLOSE_AS_PLACED;
 }
 
 CLOSE_AS_RESULT close_file_as_if_free(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name,
-                                      INT_U32 older_than) {
+                                      INT_S64 older_than) {
   return close_and_name(file, folder, from_name, to_name, true, older_than);
 }
 
@@ -480,9 +526,9 @@ FILE_KIND get_file_kind(const FOLDER* folder, const char* name) {
   return FILE_KIND_FILE;
 }
 
-INT_U32 unix_seconds(const FILETIME& time) {
+INT_S64 unix_seconds(const FILETIME& time) {
   INT_U64 ticks = (static_cast<INT_U64>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-  return static_cast<INT_U32>(ticks / 10000000ULL - 11644473600ULL);
+  return static_cast<INT_S64>(ticks / 10000000ULL) - 11644473600LL;
 }
 
 INT_U16 attribute_mode(DWORD attributes) {
@@ -516,10 +562,10 @@ bool set_file_attributes(const FOLDER* folder, const char* name, INT_U32 mode) {
 
 bool mark_program_file(const FOLDER*, const char*, bool, const INT_U8*, INT_U32) { return true; }
 
-bool host_local_time_text(INT_U32 seconds, char* out, size_t size) {
+bool host_local_time_text(INT_S64 seconds, char* out, size_t size) {
   if (!out || size < 1) return false;
-  time_t when = static_cast<time_t>(seconds);
-  const char* formatted = ctime(&when);
+  __time64_t when = static_cast<__time64_t>(seconds);
+  const char* formatted = _ctime64(&when);
   if (!formatted) return false;
   size_t length = strlen(formatted);
   if (length > 0 && formatted[length - 1] == '\n') length--;

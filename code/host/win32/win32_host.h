@@ -52,7 +52,7 @@ bool delete_on_close(HANDLE handle);
 // Gives the file or folder open on the handle (with DELETE access) the full path name, replacing a file
 // there when replace is set, through the handle itself.
 bool rename_handle(HANDLE handle, const WCHAR* name, bool replace);
-// Seconds since 1970 from a file time (100-ns units since 1601), kept to 32 bits.
-INT_U32 unix_seconds(const FILETIME& time);
+// Seconds since 1970 from a file time (100-ns units since 1601), whole (negative before 1970).
+INT_S64 unix_seconds(const FILETIME& time);
 // The FILE_INFO mode of a file's attributes.
 INT_U16 attribute_mode(DWORD attributes);
