@@ -37,7 +37,10 @@ static bool cut_to_parent_path(std::string* path) {
 }
 
 bool make_destination_folder(INSTALL_STATE* state, const std::string& path, FOLDER* folder, bool* made) {
-  if (path.empty() || path.size() >= FOLDER_PATH_SIZE) return false;
+  // Only a path from a root: anything else would be taken from the working folder.
+  bool from_root = !path.empty() && (path[0] == PATH_SEPARATOR ||
+                                     (path.size() > 2 && path[1] == ':' && path[2] == PATH_SEPARATOR));
+  if (!from_root || path.size() >= FOLDER_PATH_SIZE) return false;
   // Followed on from the deepest folder of the path that this installation reached before, else from
   // the deepest that exists (a folder made by this installation holds no folder yet, and making one that
   // is there finds it).
@@ -102,7 +105,8 @@ std::string folder_failure(DATABASE* database, const char* text) {
   describe_file_failure(reason, sizeof reason);
   if (text[0] != '$') return std::string("folder \"") + text + "\" begins with no path variable";
   if (!is_known_path_text(text)) return std::string("folder \"") + text + "\" begins with a path variable this program does not know";
-  std::string path = destination_path_text(text, database->install_state.base_folder.path, database->APPLICATION.app_string);
+  std::string path =
+      destination_path_text(text, database->install_state.base_folder.path, database->APPLICATION.app_string);
   return std::string("folder \"") + (path.empty() ? std::string(text) : path) + "\" cannot be created" +
          (reason[0] ? std::string(" (") + reason + ")" : std::string());
 }

@@ -110,7 +110,7 @@ std::string destination_path_text(const char* text, const std::string& location,
   std::string variable = slash ? std::string(text, (size_t)(slash - text)) : std::string(text);
   bool from_location = std::strncmp(text, "..", 2) == 0;
   for (const char* name : {"$HERE", "$APP", "$BASE"})
-    from_location = from_location || (string_compare_no_case(variable.c_str(), name, 0x7FFF) == 0 && !is_named_path_text(text));
+    if (string_compare_no_case(variable.c_str(), name, 0x7FFF) == 0 && !is_named_path_text(text)) from_location = true;
   if (from_location) {
     std::string path = location;
     append_path_parts(&path, text[0] == '$' ? (slash ? slash : "") : text);
