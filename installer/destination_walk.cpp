@@ -27,41 +27,51 @@ bool has_parent_step(const char* text) {
   return false;
 }
 
-// The folder of a text "$HERE" followed by folder names ('/' before each; none of them empty, "." or
-// ".."), made where it is missing, and whether this installation made it: followed on from the longest
-// part of the text reached before, each further folder made at once (a folder made by this
-// installation holds no folder yet, and making one that is there finds it). 1 done, 0 for a text of
-// another form, -1 when a folder cannot be made (the system's cause kept).
-static int walk_destination(INSTALL_STATE* state, const std::string& text, FOLDER* folder, bool* made) {
-  if (text.compare(0, 5, "$HERE") != 0 || (text.size() > 5 && text[5] != '/')) return 0;
-  for (size_t at = 5; at < text.size();) {
-    size_t end = text.find('/', at + 1);
-    if (end == std::string::npos) end = text.size();
-    std::string part = text.substr(at + 1, end - at - 1);
-    if (part.empty() || part == "." || part == "..") return 0;
-    at = end;
-  }
-  size_t reached = text.size();
-  auto known = state->walked_folders.find(text);
-  while (known == state->walked_folders.end()) {
-    reached = text.rfind('/', reached - 1);
-    if (reached == std::string::npos || reached < 5) return 0;
-    known = state->walked_folders.find(text.substr(0, reached));
-  }
-  std::strcpy(folder->path, known->second.path.c_str());
-  *made = known->second.made;
-  while (reached < text.size()) {
-    size_t end = text.find('/', reached + 1);
-    if (end == std::string::npos) end = text.size();
-    if (!enter_new_folder(folder, text.substr(reached + 1, end - reached - 1).c_str(), made)) return -1;
-    if (*made) state->folder_made = true;
-    reached = end;
-    state->walked_folders[text.substr(0, reached)] = {folder->path, *made};
-  }
-  return 1;
+// The parent of a path of this computer (a root keeps its separator); false at a root.
+static bool cut_to_parent_path(std::string* path) {
+  size_t last = path->find_last_of(PATH_SEPARATOR);
+  if (last == std::string::npos || last + 1 == path->size()) return false;
+  bool root = last == 0 || (last == 2 && (*path)[1] == ':');
+  path->erase(root ? last + 1 : last);
+  return true;
 }
 
-bool set_destination(INSTALL_STATE* state, FOLDER* folder, const char* text, bool* made) {
+bool make_destination_folder(INSTALL_STATE* state, const std::string& path, FOLDER* folder, bool* made) {
+  // Only a path from a root: anything else would be taken from the working folder.
+  bool from_root = !path.empty() && (path[0] == PATH_SEPARATOR ||
+                                     (path.size() > 2 && path[1] == ':' && path[2] == PATH_SEPARATOR));
+  if (!from_root || path.size() >= FOLDER_PATH_SIZE) return false;
+  // Followed on from the deepest folder of the path that this installation reached before, else from
+  // the deepest that exists (a folder made by this installation holds no folder yet, and making one that
+  // is there finds it).
+  std::string reached = path;
+  auto known = state->walked_folders.find(reached);
+  while (known == state->walked_folders.end() && cut_to_parent_path(&reached))
+    known = state->walked_folders.find(reached);
+  if (known != state->walked_folders.end()) {
+    *made = known->second.made;
+  } else {
+    reached = path;
+    while (!FOLDER::is_folder(reached.c_str()))
+      if (!cut_to_parent_path(&reached)) return false;
+    *made = false;
+    state->walked_folders[reached] = {reached, false};
+  }
+  std::strcpy(folder->path, reached.c_str());
+  while (reached.size() < path.size()) {
+    size_t start = reached.back() == PATH_SEPARATOR ? reached.size() : reached.size() + 1;
+    size_t end = path.find(PATH_SEPARATOR, start);
+    if (end == std::string::npos) end = path.size();
+    if (!enter_new_folder(folder, path.substr(start, end - start).c_str(), made)) return false;
+    if (*made) state->folder_made = true;
+    reached = path.substr(0, end);
+    state->walked_folders[reached] = {folder->path, *made};
+  }
+  return true;
+}
+
+bool set_destination(DATABASE* database, FOLDER* folder, const char* text, bool* made) {
+  INSTALL_STATE* state = &database->install_state;
   if (!text || !text[0]) return false;
   const std::pair<const std::string, std::string>* known = state->last_known;
   if (!known || known->first != text) {
@@ -77,21 +87,11 @@ bool set_destination(INSTALL_STATE* state, FOLDER* folder, const char* text, boo
     if (made) *made = state->last_known_made;
     return true;
   }
+  // Where the pages say the text leads, made where it is missing.
+  std::string path = destination_path_text(text, state->base_folder.path, database->APPLICATION.app_string);
   bool new_folder = false;
   FOLDER reached(*folder);
-  int walked = walk_destination(state, text, &reached, &new_folder);
-  if (walked < 0) return false;
-  if (walked == 0) {
-    // Looked for first without making anything: when that fails, some folder on the way is missing, and
-    // the folder reached by making them is a new one (unless a ".." step leads back out of what was made).
-    bool existed = set_known_folder(&reached, text, false, &state->base_folder);
-    if (!existed) {
-      reached = *folder;
-      if (!set_known_folder(&reached, text, true, &state->base_folder)) return false;
-    }
-    new_folder = !existed && !has_parent_step(text);
-    if (!existed) state->folder_made = true;
-  }
+  if (!make_destination_folder(state, path, &reached, &new_folder)) return false;
   *folder = reached;
   if (!new_folder) remove_leftovers(state, folder);
   state->known_folders.emplace(text, folder->path);
@@ -100,11 +100,13 @@ bool set_destination(INSTALL_STATE* state, FOLDER* folder, const char* text, boo
   return true;
 }
 
-std::string folder_failure(const char* text) {
+std::string folder_failure(DATABASE* database, const char* text) {
   char reason[256];
   describe_file_failure(reason, sizeof reason);
   if (text[0] != '$') return std::string("folder \"") + text + "\" begins with no path variable";
   if (!is_known_path_text(text)) return std::string("folder \"") + text + "\" begins with a path variable this program does not know";
-  return std::string("folder \"") + expand_path_text(text, nullptr) + "\" cannot be created" +
+  std::string path =
+      destination_path_text(text, database->install_state.base_folder.path, database->APPLICATION.app_string);
+  return std::string("folder \"") + (path.empty() ? std::string(text) : path) + "\" cannot be created" +
          (reason[0] ? std::string(" (") + reason + ")" : std::string());
 }

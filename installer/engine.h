@@ -122,6 +122,14 @@ bool set_location_folder(FOLDER* folder, const char* text, const char* applicati
 // The path of this computer that the location text names (as set_location_folder sets it), for pages
 // and messages, whether or not it exists yet; the text itself when it names no path.
 std::string location_path_text(const char* text, const char* application);
+// The path of this computer that a folder text of the installation names for an installation into
+// location (a path) of the application, whether or not it exists yet: "$HERE", "$APP" and "$BASE" name
+// the location (as does a text beginning with ".."), a system folder's variable the system folder with
+// the application's sub-folder as set_location_folder names it, any other variable its folder; then the
+// text's folders. The one resolution of the install step, which makes the folders of that path, and of
+// the pages that say where the files go. Empty for a text that names no folder (empty, without a path
+// variable, one this program does not know, a system folder the system does not name).
+std::string destination_path_text(const char* text, const std::string& location, const char* application);
 // Where the chosen installation's files go with the system folders chosen: false when none of them has
 // a destination of its own under the system folders (they go where they go without them). Otherwise
 // true, with folder the path of this computer of the folder that holds every file's destination, or

@@ -109,7 +109,7 @@ std::string lands_on_other(DATABASE* database, const FOLDER& folder, const char*
     const INSTALLATION_FILE& earlier = installation->files[at->second];
     FOLDER earlier_folder(state->base_folder);
     const char* text = choose_path(database, earlier.dest_path_from_inst_loc, earlier.system_dest_path_from_inst_loc);
-    if (!set_destination(state, &earlier_folder, text)) continue;
+    if (!set_destination(database, &earlier_folder, text)) continue;
     if (std::strcmp(earlier_folder.path, folder.path) == 0 && std::strcmp(destination_name(&earlier), name) == 0) continue;
     if (same_entry(&folder, name, &earlier_folder, destination_name(&earlier)))
       return "it is the same file as \"" + full_path(earlier_folder, destination_name(&earlier)) + "\"";

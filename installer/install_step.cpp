@@ -128,19 +128,19 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   state->step_counter = 1;
   progress(page, LANGUAGE_STRING(database, INSTALLING_STRING), 0);
 
-  // The destination must exist (or be made): the installation never goes into another folder.
+  // The destination must exist (or be made): the installation never goes into another folder. It is the
+  // path the pages name, made as the walk reaches each of its folders.
   forget_file_failure();
-  FOLDER found(state->base_folder);
-  bool existed = set_location_folder(&found, database->install_path, database->APPLICATION.app_string, false);
-  if (existed) state->base_folder = found;
-  if (!existed &&
-      !set_location_folder(&state->base_folder, database->install_path, database->APPLICATION.app_string, true)) {
+  const char* application = database->APPLICATION.app_string;
+  std::string location = location_path_text(database->install_path, application);
+  bool made = false;
+  FOLDER base;
+  if (database->install_path[0] != '$' || !is_known_path_text(database->install_path) ||
+      !make_destination_folder(state, location, &base, &made)) {
     char reason[256];
     describe_file_failure(reason, sizeof reason);
     // The folder as a path of the host, and the system's cause.
-    std::string said =
-        "the destination folder \"" + location_path_text(database->install_path, database->APPLICATION.app_string) +
-        "\" cannot be created";
+    std::string said = "the destination folder \"" + location + "\" cannot be created";
     if (reason[0]) said += std::string(" (") + reason + ")";
     state->failure_text = "T" + said.substr(1) + ".";
     state->stopped = true;
@@ -150,16 +150,15 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
     if (observer) observer->installation_stopped(database, message.c_str());
     return;
   }
-  set_base_path(&state->base_folder, database->APPLICATION.app_string);
-  state->base_made = !existed && !has_parent_step(database->install_path);
-  state->folder_made = !existed;
-  state->walked_folders["$HERE"] = {state->base_folder.path, state->base_made};
+  state->base_folder = base;
+  set_base_path(&state->base_folder, application);
+  state->base_made = made;
   if (!state->base_made) remove_leftovers(state, &state->base_folder);
   const char* log_text =
       choose_path(database, database->LOG.dest_path_from_inst_loc, database->LOG.system_dest_path_from_inst_loc);
   state->log_folder = state->base_folder;
   bool log_folder_made = false;
-  if (!set_destination(state, &state->log_folder, log_text, &log_folder_made)) {
+  if (!set_destination(database, &state->log_folder, log_text, &log_folder_made)) {
     state->log_folder = state->base_folder;
     log_folder_made = state->base_made;
     if (!log_folder_made) remove_leftovers(state, &state->log_folder);
@@ -204,12 +203,13 @@ static void refuse_file(DATABASE* database, const std::string& path, const char*
 // texts of both when that folder does not exist (nothing is made for it).
 static void refuse_name(DATABASE* database, const char* path_text, const char* name, const char* packed_name) {
   INSTALL_STATE* state = &database->install_state;
-  std::string path;
-  FOLDER folder(state->base_folder);
-  if (has_host_form(path_text) && set_known_folder(&folder, path_text, false, &state->base_folder)) {
-    path = folder.path;
-    if (path.empty() || path.back() != PATH_SEPARATOR) path += PATH_SEPARATOR;
+  std::string path = has_host_form(path_text) ? destination_path_text(path_text, state->base_folder.path,
+                                                                       database->APPLICATION.app_string)
+                                              : std::string();
+  if (!path.empty() && FOLDER::is_folder(path.c_str())) {
+    if (path.back() != PATH_SEPARATOR) path += PATH_SEPARATOR;
   } else {
+    path.clear();
     append_refused_text(&path, path_text);
     if (path.empty() || path.back() != '/') path += '/';
   }
@@ -228,7 +228,7 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   FOLDER destination(state->base_folder);
   bool folder_made = false;
   forget_file_failure();
-  bool folder_set = allowed && set_destination(state, &destination, path_text, &folder_made);
+  bool folder_set = allowed && set_destination(database, &destination, path_text, &folder_made);
   char reason[256] = "";  // the system's words for a failure
   if (allowed && !folder_set) describe_file_failure(reason, sizeof reason);
 
@@ -333,16 +333,15 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   }
   std::string& full = state->file_path;
   full = destination.path;
-  // A folder of the destination that could not be made is named as it would have been: below the
-  // destination, or where its path variable leads ("$APP" and "$BASE" are the destination meanwhile);
-  // by its text when the variable is not known.
+  // A folder of the destination that could not be made is named by the path that was tried, or by its
+  // text when it names none.
   char separator = PATH_SEPARATOR;
-  if (!folder_set && std::strncmp(path_text, "$HERE/", 6) == 0) {
-    for (const char* at = path_text + 5; *at; at++) full += *at == '/' ? separator : *at;
-  } else if (!folder_set) {
-    const char* expanded = is_known_path_text(path_text) ? expand_path_text(path_text, nullptr) : "";
-    if (!expanded[0]) separator = '/';
-    full = expanded[0] ? expanded : path_text;
+  if (!folder_set) {
+    full = destination_path_text(path_text, state->base_folder.path, database->APPLICATION.app_string);
+    if (full.empty()) {
+      full = path_text;
+      separator = '/';
+    }
   }
   if (full.empty() || full.back() != separator) full += separator;
   full += name;
@@ -376,8 +375,8 @@ static FOLDER* shortcut_folder(DATABASE* database, FOLDER* folder, const char* p
   if (!text[0]) return nullptr;
   *folder = database->install_state.base_folder;
   forget_file_failure();
-  if (set_destination(&database->install_state, folder, text)) return folder;
-  if (failure) *failure = folder_failure(text);
+  if (set_destination(database, folder, text)) return folder;
+  if (failure) *failure = folder_failure(database, text);
   return nullptr;
 }
 
@@ -454,7 +453,8 @@ static void make_uninstall_entry(DATABASE* database, INSTALLATION* installation,
   FOLDER folder(state->base_folder);
   const char* text = choose_path(database, installation->uninstaller_path, installation->uninstaller_syspath);
   forget_file_failure();
-  if (!set_destination(state, &folder, text)) return not_made(database, lines, what, "its program " + folder_failure(text));
+  if (!set_destination(database, &folder, text))
+    return not_made(database, lines, what, "its program " + folder_failure(database, text));
   std::string program = full_path(folder, installation->uninstaller_filename);
   if (!file_exists(&folder, installation->uninstaller_filename))
     return not_made(database, lines, what, "its program \"" + program + "\" does not exist");

@@ -30,16 +30,20 @@ bool has_parent_step(const char* text);
 // writing there: those go before the first file of this one (each folder is looked through once).
 void remove_leftovers(INSTALL_STATE* state, FOLDER* folder);
 
-// A folder from a destination text relative to the base folder, creating what is missing. A text
-// with a path variable this program does not know names no folder. A text set before in this
-// installation gives the folder it gave then, without asking the host again. made (when given) tells
-// whether the folder did not exist until this installation made it. The folder is left as it was when
-// the text leads to none.
-bool set_destination(INSTALL_STATE* state, FOLDER* folder, const char* text, bool* made = nullptr);
+// The folder at a path of this computer (the install folder, a destination), made with every folder on
+// the way that is missing, each as the walk reaches it; made tells whether this installation made it.
+// False, the system's cause kept, when a folder cannot be made or no folder of the path exists.
+bool make_destination_folder(INSTALL_STATE* state, const std::string& path, FOLDER* folder, bool* made);
+// A folder from a destination text: the path that destination_path_text names for the install folder,
+// made where it is missing. A text with a path variable this program does not know names no folder. A
+// text set before in this installation gives the folder it gave then, without asking the host again.
+// made (when given) tells whether the folder did not exist until this installation made it. The folder
+// is left as it was when the text leads to none.
+bool set_destination(DATABASE* database, FOLDER* folder, const char* text, bool* made = nullptr);
 // Why a folder text of the installation names no folder (set_destination failed, the system's cause of
 // the last file failure at hand): it begins with no path variable, or one this program does not know,
 // or the folder (named as a path of this computer) cannot be created.
-std::string folder_failure(const char* text);
+std::string folder_failure(DATABASE* database, const char* text);
 
 // A file name from the installation data stays inside its destination folder: it has no ".." component,
 // does not begin with a separator and names no drive, in the name that both hosts see.

@@ -98,21 +98,25 @@ std::string location_path_text(const char* text, const char* application) {
   return path;
 }
 
-// The path of this computer that a file's destination text names for an installation into location (a
-// path): "$HERE", "$APP" and "$BASE" name the location while it installs, a system folder's variable the
-// system folder with the application's sub-folder. Empty for a text that names no folder.
-static std::string destination_path_text(const char* text, const std::string& location, const char* application) {
-  if (!text[0] || !is_known_path_text(text)) return std::string();
+std::string destination_path_text(const char* text, const std::string& location, const char* application) {
+  if (!text || !text[0] || !is_known_path_text(text)) return std::string();
   std::string rest;
-  if (location_system_kind(text, &rest) >= 0) return location_path_text(text, application);
+  if (location_system_kind(text, &rest) >= 0) {
+    std::string path = location_path_text(text, application);
+    // A system folder that the system does not name: no path.
+    return path == text ? std::string() : path;
+  }
   const char* slash = std::strchr(text, '/');
   std::string variable = slash ? std::string(text, (size_t)(slash - text)) : std::string(text);
-  for (const char* name : {"$HERE", "$APP", "$BASE"}) {
-    if (string_compare_no_case(variable.c_str(), name, 0x7FFF) != 0 || is_named_path_text(text)) continue;
+  bool from_location = std::strncmp(text, "..", 2) == 0;
+  for (const char* name : {"$HERE", "$APP", "$BASE"})
+    if (string_compare_no_case(variable.c_str(), name, 0x7FFF) == 0 && !is_named_path_text(text)) from_location = true;
+  if (from_location) {
     std::string path = location;
-    append_path_parts(&path, slash ? slash : "");
+    append_path_parts(&path, text[0] == '$' ? (slash ? slash : "") : text);
     return path;
   }
+  if (text[0] != '$') return std::string();
   return expand_path_text(text, nullptr);
 }
 

@@ -42,6 +42,21 @@ inline void place_more_files(DATABASE* database, const std::vector<std::pair<std
   }
 }
 
+// Gives every file of the installation a destination of its own under a system folder, used with the
+// system folders chosen: the variable followed by the file's folder below the install location ("$HERE/bin"
+// becomes "$APPDATA/bin", "$HERE" the variable alone). The shortcuts and the uninstall entry go, as their
+// programs would lie elsewhere.
+inline void put_files_under_system_folder(DATABASE* database, const std::string& variable) {
+  INSTALLATION* installation = &database->installations[0];
+  for (INT_S16 i = 0; i < installation->file_count; i++) {
+    INSTALLATION_FILE& file = installation->files[i];
+    std::string text = variable + (file.dest_path_from_inst_loc + 5);
+    std::strcpy(file.system_dest_path_from_inst_loc, text.c_str());
+  }
+  installation->item_count = 0;
+  installation->uninstaller_name[0] = 0;
+}
+
 // The lines of the fixture's install log: its head with the settings line given, then the files' lines
 // and the tail.
 inline std::vector<std::string> expected_log(INSTALLER_SCRATCH& scratch, const std::string& settings,

@@ -712,6 +712,69 @@ TEST(InstallerInstall, LocationsUnderSystemFoldersInstallThere) {
   }
 }
 
+// Files with destinations of their own under a system folder install there with the system folders
+// chosen, where the options row says, also when the application's sub-folder and the folders below it
+// (natively the system folder itself too) do not exist yet: they are made as the install folder's are. A
+// folder that cannot be made (a file at its name) fails its file alone, named by its path there with the
+// system's cause.
+TEST(InstallerInstall, SystemDestinationsAreMadeAsNeeded) {
+  INSTALLER_SCRATCH scratch("install-system-destinations");
+  scratch.add_file("deep/er/nested.txt", text_bytes("nested\n"));
+  // Named after the scratch folder, which no other test shares (under Wine the system folders are the
+  // prefix's own, which other tests share).
+  const std::string unique = "velk-" + std::filesystem::u8path(scratch.root).parent_path().filename().u8string();
+#ifdef _WIN32
+  const std::string shared_data = special_folder(CSIDL_COMMON_APPDATA), documents = special_folder(CSIDL_PERSONAL);
+#else
+  const std::string shared_data = scratch.root + "home/data", documents = scratch.root + "home/config";
+  ASSERT_FALSE(std::filesystem::exists(shared_data) || std::filesystem::exists(documents));
+#endif
+  const struct {
+    const char* variable;
+    std::string folder;
+    bool blocked;
+  } rounds[] = {{"$APPDATA", shared_data, false}, {"$USERPREFS", documents, false}, {"$APPDATA", shared_data, true}};
+  for (const auto& round : rounds) {
+    SCOPED_TRACE(std::string(round.variable) + (round.blocked ? " blocked" : ""));
+    auto database = load_or_fail(scratch);
+    ASSERT_TRUE(database);
+    std::strcpy(database->APPLICATION.app_string, unique.c_str());
+    put_files_under_system_folder(database.get(), round.variable);
+    database = store_and_load(scratch, database.get());
+    ASSERT_TRUE(database);
+    scratch.destination = below(round.folder, unique);
+    ASSERT_FALSE(std::filesystem::exists(std::filesystem::u8path(scratch.destination)));
+    std::string row;
+    database->use_system_paths = 1;
+    EXPECT_TRUE(system_destination_folder(database.get(), &row));
+    EXPECT_EQ(row, scratch.destination);
+    if (round.blocked) {
+      std::filesystem::create_directories(std::filesystem::u8path(scratch.destination));
+      ASSERT_TRUE(write_whole_file(scratch.installed("deep"), text_bytes("a file")));
+    }
+#ifndef _WIN32
+    ::testing::internal::CaptureStdout();
+#endif
+    EXPECT_EQ(run_automatic_install(database.get()), round.blocked ? EXIT_JOB_FAILED : EXIT_JOB_DONE);
+    const std::string nested = scratch.installed("deep/er/nested.txt");
+    const std::string failed = "\"" + nested + "\" failed to unpack (deep/er/nested.txt)";
+#ifndef _WIN32
+    EXPECT_EQ(captured_stdout().find("ERROR: " + failed + "\n") != std::string::npos, round.blocked);
+#endif
+    for (const std::string& file : scratch.files) {
+      if (round.blocked && file == "deep/er/nested.txt") continue;
+      EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
+    }
+    if (round.blocked) {
+      std::vector<std::string> log = read_lines(scratch.root + "dest" + PATH_SEPARATOR + "install_log.txt");
+      EXPECT_EQ(std::count(log.begin(), log.end(), failed), 1);
+      EXPECT_EQ(database->install_state.failure_text,
+                "\"" + nested + "\" cannot be placed: its folder cannot be created (" + file_in_the_way_words() + ").");
+    }
+    std::filesystem::remove_all(std::filesystem::u8path(scratch.destination));
+  }
+}
+
 TEST(InstallerInstall, DestinationThatCannotBeMadeStopsTheInstallation) {
   INSTALLER_SCRATCH scratch("install-blocked");
   auto database = load_or_fail(scratch);

@@ -154,13 +154,17 @@ struct INSTALLER_SCRATCH {
     return built;
   }
 
-  // Stores the database as the package's "database.bin", as the packer never would (texts it refuses).
+  // Stores the database as the package's "database.bin", as the packer never would (texts it refuses);
+  // again after a change.
   bool store(DATABASE* database) {
     FOLDER folder;
     if (!folder.set_if_folder(package.substr(0, package.size() - 1).c_str())) return false;
     DATA_FILE* stored = open_data_file(&folder, "database.bin", FILE_MODE_WRITE_NEW, BYTE_ORDER_HEADER, false);
     if (!stored || !database->put_to_data_device(stored) || !close_data_file(&stored)) return false;
-    return PACKAGE(&folder, "installer.pkg", false, -1, true, false).add_file(&folder, "database.bin", "database.bin", true);
+    bool added =
+        PACKAGE(&folder, "installer.pkg", false, -1, true, false).add_file(&folder, "database.bin", "database.bin", true);
+    std::filesystem::remove(package + "database.bin");  // so that a database can be stored again
+    return added;
   }
 
   // A database with its data folder at the package folder, loaded.
