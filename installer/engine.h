@@ -146,6 +146,10 @@ extern const char* const PACKAGE_NOT_FOUND_CAPTION;
 extern const char* const PACKAGE_NOT_FOUND_ADVICE;
 std::string package_not_found_text(const DATABASE& database);
 
+// A path in the form of a computer's own paths rather than a path-variable text: from a root (/srv,
+// \srv), on a drive (C:\srv, C:/srv) or on a server (\\server\share). The same on every host, so that a
+// path of either kind is answered alike.
+bool is_host_path(const std::string& text);
 // A command-line file name: "$HERE/" is put before a text that does not begin with '$'; the file name
 // is the part after the last '/', the folder (which must exist; nothing is created) the part before
 // it, set relative to here ("$HERE"). False when the folder does not exist or the name is empty or

@@ -145,18 +145,36 @@ static const char* const CONFIGURATION_EXPECTED =
 // The argument of "-x", for the messages of a package not found.
 static std::string configuration_argument;
 
-// "-x": the data folder (which must exist) and the configuration file name.
+// "-x": the data folder (which must exist) and the configuration file name. Where a backslash
+// separates folders (Windows) it is taken as '/'; elsewhere it is part of a name, which the package's
+// folder never means: refused with the form to give. A computer's own path is refused either way.
 static void take_configuration(const char* argument) {
+  std::string text = argument;
+  if (text.find('\\') != std::string::npos && !is_host_path(text)) {
+    std::string slashed = text;
+    for (char& c : slashed)
+      if (c == '\\') c = '/';
+    if (PATH_SEPARATOR != '\\') {
+      console_print(format_text("ERROR: \"%s\" separates folders with '\\', which this computer does not: give "
+                                "them with '/', as \"%s\"\n",
+                                printable_text(argument).c_str(), printable_text(slashed.c_str()).c_str())
+                        .c_str());
+      console_print(CONFIGURATION_EXPECTED);
+      end_one_shot(EXIT_JOB_NOT_STARTED);
+    }
+    text = slashed;
+  }
   FOLDER folder(database->data_folder);
   char name[256];
-  if (!set_folder_and_name(argument, &folder, name, nullptr)) {
-    console_print(format_text("ERROR: %s\n", file_argument_problem(argument, &folder, "installer.xml").c_str()).c_str());
+  if (!set_folder_and_name(text.c_str(), &folder, name, nullptr)) {
+    console_print(
+        format_text("ERROR: %s\n", file_argument_problem(text.c_str(), &folder, "installer.xml").c_str()).c_str());
     console_print(CONFIGURATION_EXPECTED);
     end_one_shot(EXIT_JOB_NOT_STARTED);
   }
   database->data_folder = folder;
   database->xml_name.assign(name);
-  configuration_argument = argument;
+  configuration_argument = text;
   configuration_named = true;
 }
 
@@ -252,6 +270,18 @@ static void run_automatic_mode() {
     std::string folder_named = configuration_folder_hint();
     if (!folder_named.empty()) console_print((folder_named + "\n" + CONFIGURATION_EXPECTED).c_str());
     end_one_shot(EXIT_JOB_NOT_STARTED);
+  }
+  // The package that was opened, as this computer names it: the one attached to the program's file, or
+  // the data folder's.
+  if (database->attached_package) {
+    FOLDER folder;
+    char name[FOLDER_PATH_SIZE];
+    get_program_location(&folder, name);
+    const char* program = folder.get_path_text(name);
+    console_print(("Package: the one attached to \"" + printable_text(program ? program : name) + "\"\n").c_str());
+  } else {
+    const char* path = database->data_folder.get_path_text(PACKAGE_FILE_NAME);
+    console_print(("Package: \"" + printable_text(path ? path : PACKAGE_FILE_NAME) + "\"\n").c_str());
   }
   if (verbose) print_location_folders();
   console_print("Packing data...\n");

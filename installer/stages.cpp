@@ -195,10 +195,7 @@ static bool is_network_path(const std::string& text) {
          (text[0] == '\\' || text[1] == '\\' || PATH_SEPARATOR == '\\');
 }
 
-// A path in the form of a computer's own paths rather than a path-variable text: from a root (/srv,
-// \srv), on a drive (C:\srv, C:/srv) or on a server (\\server\share). The same on every host, so that a
-// path of either kind is answered alike.
-static bool is_host_path(const std::string& text) {
+bool is_host_path(const std::string& text) {
   return (!text.empty() && (text[0] == '/' || text[0] == '\\')) || drive_letter_of(text);
 }
 

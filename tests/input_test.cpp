@@ -227,6 +227,21 @@ TEST(Mouse, ButtonChangesBetweenPassesAreShownInOrder) {
   MOUSE_HANDLER::pointer_left();
   EXPECT_EQ(seen_by_passes(3), "20,20:1 -1,-1:0 -1,-1:0 ");
 
+  // A tap, then the pointer out of the window and back to the same pixel before a pass saw it out: the
+  // pass that shows it back counts the leave all the same.
+  MOUSE_HANDLER::pointer_event(20, 20);
+  EXPECT_EQ(seen_by_passes(1), "20,20:0 ");
+  INT_U32 leaves = MOUSE_HANDLER::leave_count;
+  mouse.button_event(MOUSE_LEFT, 1);
+  mouse.button_event(MOUSE_LEFT, 0);
+  MOUSE_HANDLER::pointer_left();
+  MOUSE_HANDLER::pointer_event(20, 20);
+  EXPECT_EQ(seen_by_passes(1), "20,20:1 ");
+  EXPECT_EQ(MOUSE_HANDLER::leave_count, leaves);  // the release shown next, before the leave
+  EXPECT_EQ(seen_by_passes(1), "20,20:0 ");
+  EXPECT_EQ(MOUSE_HANDLER::leave_count, leaves + 1);  // back, having left
+  EXPECT_EQ(seen_by_passes(1), "20,20:0 ");
+
   // A tap made on a picture the window no longer shows (its screen image took a new size) is not
   // replayed on the new one: the newest state stands.
   mouse.button_event(MOUSE_LEFT, 1);

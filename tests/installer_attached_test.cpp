@@ -274,7 +274,7 @@ TEST(InstallerAttachedDeathTest, ARequestToEndStopsTheCopyAndLeavesNone) {
 }
 
 // A single-file installer run with "-a" installs the package it carries, not "installer.pkg" of its data
-// folder (natively an unrelated file lies there), and its copy goes at the end.
+// folder (natively an unrelated file lies there), says so, and its copy goes at the end.
 TEST(InstallerAttached, AutomaticModeInstallsTheProgramsOwnPackage) {
   INSTALLER_SCRATCH scratch("attached-automatic");
   std::string description = read_whole_text(scratch.source + "description.txt");
@@ -295,6 +295,8 @@ TEST(InstallerAttached, AutomaticModeInstallsTheProgramsOwnPackage) {
   EXPECT_TRUE(std::filesystem::is_empty(scratch.root + "tmp"));
 #endif
   EXPECT_EQ(status, 0) << read_whole_text(output);
+  EXPECT_NE(read_whole_text(output).find("Package: the one attached to \"" + setup + "\""), std::string::npos)
+      << read_whole_text(output);
   EXPECT_EQ(read_whole_file(scratch.installed("bin/data.bin")), all_byte_values(40));
   EXPECT_EQ(read_lines(scratch.installed("install_log.txt")).back(), "Installation completed without any errors.");
 }

@@ -1,6 +1,6 @@
 // Tests of the installer program itself, run as a process of its own: automatic mode, help and
 // command-line errors with their exit statuses, messages that name what they tried, host paths answered
-// with the drive-root form, arguments and folders outside ASCII, the default-path trace, where "-v" says
+// with the drive-root form, a backslash in "-x" on either host and the package "-a" opened, arguments and folders outside ASCII, the default-path trace, where "-v" says
 // the locations lie, a private "$TEMP", packages too large or asking for too much memory, an interactive
 // start that cannot open its window or load its font, and installer.exe under Windows.
 #include <gtest/gtest.h>
@@ -185,6 +185,58 @@ TEST(InstallerProgram, HostPathsAreAnsweredWithTheDriveRootForm) {
     EXPECT_EQ(file_argument_problem("Q:\\pkg\\installer.xml"),
               "\"Q:\\pkg\\installer.xml\" names the drive Q:, which this computer does not have (its drives: " + drives + ")");
   }
+}
+
+// A backslash in "-x" separates folders on Windows as '/' does: a relative name is taken from the data
+// folder ("data" beside a program whose system folder does not exist), not as one file name in it, which
+// loaded the package there. Elsewhere it is refused with the form to give. The first lines of "-a" name
+// the package that was opened.
+TEST(InstallerProgram, ABackslashInXSeparatesFoldersOnWindowsAndIsRefusedElsewhere) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  INSTALLER_SCRATCH scratch("program-backslash");
+  std::string output = scratch.root + "output.txt";
+#ifdef _WIN32
+  const std::string installer = binary_dir + "/installer.exe", program = scratch.root + "prog\\backslash-x.exe";
+  const std::string other = scratch.root + "prog\\data\\other\\";
+  std::string description = read_whole_text(scratch.source + "description.txt");
+  description.replace(description.find("$SCRATCH/dest"), 13, root_text(scratch.root + "dest"));
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  auto run = [&](const std::string& arguments) {
+    return std::system(("\"\"" + program + "\" " + arguments + " >\"" + output + "\" 2>&1\"").c_str());
+  };
+#else
+  const std::string installer = binary_dir + "/installer", program = scratch.root + "prog/backslash-x";
+  const std::string other = scratch.root + "prog/data/other/";
+  scratch.name_destination_from_root();
+  auto run = [&](const std::string& arguments) {
+    return run_command("HOME='" + scratch.root + "home' XDG_DATA_HOME='" + scratch.root + "home/data' TMPDIR='" +
+                       scratch.root + "tmp' '" + program + "' " + arguments + " >'" + output + "' 2>&1");
+  };
+#endif
+  ASSERT_TRUE(scratch.build());
+  std::filesystem::create_directories(other);
+  std::filesystem::copy_file(installer, program);
+  std::filesystem::rename(scratch.package + "installer.pkg", other + "installer.pkg");
+  ASSERT_TRUE(write_whole_file(other + "../installer.pkg", text_bytes("not this one")));
+  auto said = [&]() {
+    std::string text = read_whole_text(output);
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+  };
+  const std::string opened = "Loading automatic pack...\nPackage: \"" + other + "installer.pkg\"\n";
+#ifdef _WIN32
+  EXPECT_EQ(run("-x other\\installer.xml -a"), 0);
+#else
+  EXPECT_EQ(run("-x 'other\\installer.xml' -a"), EXIT_JOB_NOT_STARTED);
+  EXPECT_EQ(said(), "ERROR: \"other\\installer.xml\" separates folders with '\\', which this computer does not: give "
+                    "them with '/', as \"other/installer.xml\"\n\"-x\" takes a file name in the folder that holds "
+                    "\"installer.pkg\" (the name itself need not exist)\n");
+  EXPECT_FALSE(std::filesystem::exists(scratch.destination));
+  EXPECT_EQ(run("-x other/installer.xml -a"), 0);
+#endif
+  EXPECT_EQ(said().rfind(opened, 0), 0u) << said();
+  EXPECT_EQ(read_whole_file(scratch.installed("bin/data.bin")), all_byte_values(40));
 }
 
 // Start-up failures are said alike on both hosts. A "-x" that is a path of the computer (of a drive, with

@@ -283,6 +283,39 @@ TEST(PageUpdate, TheSecondClickOfADoubleClickActsOnlyOnTheObjectOfTheFirst) {
   EXPECT_EQ(next_builds, 2);
 }
 
+// Only a click pressed and released on its object is the first of a double click. A press on "Next"
+// released on "Stay" clicks nothing, and a quick press on "Stay" there reaches it and clicks; a click on
+// "Next" and the pointer out of the window and back to the same pixel before any pass saw it: a quick
+// click there acts on the page built anew.
+TEST(PageUpdate, APressAfterASlideOffOrALeaveOfTheWindowIsNoSecondClick) {
+  WM_TEST_SCREEN screen(640, 480, 1);
+  double_click_guard = 1;
+  screen.manager->set_page(0, next_and_stay, nullptr, 0, nullptr, 0, 0, nullptr);
+  run_pass();
+  next_builds = 0;
+  event_calls.clear();
+  event_answer = 0;
+  press(120, 110);
+  move_pointer(320, 110);
+  release(320, 110);
+  advance_ms(60);
+  press(320, 110);
+  WM_BUTTON* stay = (WM_BUTTON*)screen.manager->object_at(320, 110);
+  ASSERT_NE(stay, nullptr);
+  EXPECT_TRUE(stay->highlighted);
+  release(320, 110);
+  EXPECT_EQ(next_builds, 0);
+  EXPECT_EQ(event_calls.size(), 1u);
+
+  advance_ms(1000);
+  click(120, 110);
+  MOUSE_HANDLER::pointer_left();
+  test_seam_pointer(120, 110);
+  advance_ms(60);
+  click(120, 110);
+  EXPECT_EQ(next_builds, 2);
+}
+
 // Paints itself in its colour (the moving object and the background).
 class PAINTED : public WM_SCREEN_OBJECT {
 public:

@@ -2,7 +2,8 @@
 // button, a check box and a text window of 60 coloured lines in a real window on a private X display.
 // Real clicks open and answer a confirmation box and tick the check box, a real drag moves the text
 // window's slider and a wheel notch scrolls it; each callback fires once, and the window's pixels read back
-// from the X server show the lines the window scrolled to.
+// from the X server show the lines the window scrolled to. A press right after a slide off a button goes
+// to the button under it.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -94,6 +95,25 @@ TEST(WidgetPage, ClicksDragAndWheelReachTheWidgetsAndTheScrolledTextShows) {
 
   ASSERT_TRUE(scenario.close_window());
   ASSERT_TRUE(scenario.wait_for_output("close\n"));
+  EXPECT_EQ(scenario.wait_for_exit(), 5);
+}
+
+// A press on "Ask" slid off onto "Also" and let go there clicks neither; a press on "Also" right after it,
+// well within the double-click time, is its own: "Also" shows its pressed face, and its click acts.
+TEST(WidgetPage, APressRightAfterASlideOffReachesTheButtonUnderIt) {
+  REQUIRE_SYSTEM_FONTS();
+  WINDOW_SCENARIO scenario("widget-page-slide");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("widget_page"), {system_font_folder()}));
+  ASSERT_TRUE(scenario.wait_for_window("Velk widgets"));
+  ASSERT_TRUE(scenario.wait_for_output("first 0\n"));
+  ASSERT_TRUE(scenario.drag_now(70, 35, 390, 35));
+  ASSERT_TRUE(scenario.press());
+  ASSERT_TRUE(scenario.wait_for_pixel(346, 26, 0xC08020u));
+  ASSERT_TRUE(scenario.release());
+  ASSERT_TRUE(scenario.wait_for_output("also\n"));
+  EXPECT_EQ(scenario.output().find("button\n"), std::string::npos);
+  ASSERT_TRUE(scenario.close_window());
   EXPECT_EQ(scenario.wait_for_exit(), 5);
 }
 

@@ -283,3 +283,30 @@ TEST(WizardAnswersScenario, AQuickClickRightAfterAnAnswerCountsAndADoubleClickIs
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back(), "Installation interrupted.");
 }
+
+// A click on the licence's Accept, the pointer out of the window and back to the same pixel, and a click
+// there 0.2 s after the first: no second click of a double click, it reaches Install in Accept's place
+// and installs.
+TEST(WizardAnswersScenario, AQuickClickAfterThePointerLeftTheWindowCounts) {
+  INSTALLER_SCRATCH scratch("wizard-leave-back", wizard_description_lines());
+  ASSERT_TRUE(build_scenario_package(scratch, "Q3"));
+  SPOT accept;
+  AREA install;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    INSTALL_DIALOG* page = live_page();
+    accept = spot_of(page->forward_button, page);
+    click_on(page->forward_button);
+    page = live_page();
+    ASSERT_EQ(database->stage, STAGE_OPTIONS);
+    install = area_of(page->forward_button);
+  }
+  ASSERT_TRUE(accept.x >= install.x && accept.x < install.x + install.width && accept.y >= install.y &&
+              accept.y < install.y + install.height);
+  WINDOW_SCENARIO scenario("wizard-leave-back-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  ASSERT_TRUE(scenario.two_clicks_leaving_now(accept.x, accept.y, 200));
+  EXPECT_TRUE(wait_for_last_line(scratch.installed("install_log.txt"), "Installation completed without any errors."));
+}

@@ -3,8 +3,9 @@
 # tools/install_packages.sh run in a scratch tree with apt's answers stood in by scripts on PATH (apt-get,
 # dpkg, sleep) and the builds by stand-ins (cmake, ctest, the fuzz and Windows scripts), for a mirror that
 # answers, one that refuses the i386 security list Wine needs and one that refuses a list a native package needs.
-# Then tools/wine32_root.sh: what "make" removes (debootstrap stood in), and where the i386 root is made
-# and this is root, its namespace as the Windows tests use it.
+# Then tools/wine32_root.sh: what "make" removes (debootstrap stood in), that its holder refuses to run
+# outside the namespace it is made for, where this is root the namespace of a bare root (its recursive
+# binds, its end), and where the i386 root is made, its namespace as the Windows tests use it.
 # Usage: tools/check_setup.sh
 set -euo pipefail
 tools=$(cd "$(dirname "$0")" && pwd)
@@ -154,13 +155,40 @@ check "a folder of files was removed" test -f "$roots/a/docs/x" -a -f "$roots/b.
 make_root c
 check "a half-made root not replaced ($status): $out" test -n "$(compgen -G "$roots/c/.made-[0-9]*")" -a ! -e "$roots/c/half"
 
+apart() { "$@" </dev/null >/dev/null 2>&1 & echo $!; }  # never reported by this shell when killed
+# shellcheck disable=SC2010  # the names below /proc are numbers
+in_namespace() { ls -l /proc/[0-9]*/task/[0-9]*/ns/mnt 2>/dev/null | grep -F " -> $1" | sed 's|.*/proc/\([0-9]*\)/.*|\1|' | uniq; }
+
+# The holder run by hand, in this shell's namespace, refuses before it mounts or marks anything: its end
+# would kill every process of the namespace.
+status=0 && out=$(VELK_WINE32_ROOT=$roots/none "$tools/wine32_root.sh" hold "$roots/mark" $$ 2>&1) || status=$?
+check "the holder ran outside its namespace ($status): $out" test "$status" = 1 -a ! -e "$roots/mark"
+check "the holder's refusal: $out" grep -qF '"hold" runs only in the mount namespace that "open" makes for it' <<<"$out"
+
+# Where this is root, the namespace of a root without Wine (a folder): a small disk mounted below a
+# folder bound into it shows there, and nothing is mounted outside; the owner killed, a process in it
+# ends with the holder, another stays, and the mark goes.
+if [ "$(id -u)" = 0 ] && unshare --mount true 2>/dev/null; then
+  mkdir -p "$roots/bare/proc" "$roots/bare/dev" "$roots/disk"
+  owner=$(apart sleep 600) other=$(apart sleep 600)
+  unshare --mount sh -c 'mount -t tmpfs velk-check "$0" && touch "$0/below" && exec "$@"' "$roots/disk" \
+    env VELK_WINE32_ROOT="$roots/bare" "$tools/wine32_root.sh" open "$roots/bare-open" "$owner" "$roots"
+  holder=$(cat "$roots/bare-open/holder") && namespace=$(readlink "/proc/$holder/ns/mnt")
+  check "the binds are not recursive" nsenter --mount="/proc/$holder/ns/mnt" test -e "$roots/bare$roots/disk/below"
+  check "the root's binds are the machine's" test ! -e "$roots/bare$roots/disk/below" -a ! -e "$roots/bare/dev/null"
+  inside=$(apart nsenter --mount="/proc/$holder/ns/mnt" sleep 600)
+  for _ in $(seq 100); do [ "$(in_namespace "$namespace" | grep -cx "$inside")" = 1 ] && break; sleep 0.1; done
+  kill -KILL "$owner"
+  for _ in $(seq 100); do [ -z "$(in_namespace "$namespace")" ] && break; sleep 0.1; done
+  check "the bare namespace outlived its owner: $(in_namespace "$namespace" | tr '\n' ' ')" [ -z "$(in_namespace "$namespace")" ]
+  check "a process outside the namespace ended with it, or its mark is left" test -d "/proc/$other" -a ! -e "$roots/bare-open/holder"
+  kill "$other"
+fi
+
 # The made root under a path holding shell code: the wrappers run its Wine; the process the namespace
 # is held for killed, every process with a thread in it ends (the Wine server and a program whose first
 # thread has ended), the wrappers refuse, and close removes the mark, signalling no other process.
 if "$tools/wine32_root.sh" usable; then
-  apart() { "$@" </dev/null >/dev/null 2>&1 & echo $!; }  # never reported by this shell when killed
-  # shellcheck disable=SC2010  # the names below /proc are numbers
-  in_namespace() { ls -l /proc/[0-9]*/task/[0-9]*/ns/mnt 2>/dev/null | grep -F " -> $1" | sed 's|.*/proc/\([0-9]*\)/.*|\1|' | uniq; }
   ln -s "$(realpath "${VELK_WINE32_ROOT:-$HOME/.cache/velk-wine32-root}")" "$roots/real's \$(touch ran)"
   owner=$(apart sleep 600)
   VELK_WINE32_ROOT="$roots/real's \$(touch ran)" "$tools/wine32_root.sh" open "$roots/open" "$owner"

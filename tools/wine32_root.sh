@@ -6,8 +6,10 @@
 # it by the root's own apt (without the release's security updates: it only runs the tests, and nothing
 # made in it ships). Programs run in it in one mount namespace of their own, kept by a holder
 # process, in which the machine's /dev, /tmp and its folders of data (/work, /root, /home, ...) are bound
-# at their own paths: nothing is mounted outside it, and what a program mounts there (a test's small disk)
-# every other program sees, Wine's server too, which opens files for its programs.
+# at their own paths with what is mounted below them: nothing is mounted outside it, and what a program
+# mounts there (a test's small disk) every other program sees, Wine's server too, which opens files for
+# its programs. The holder runs only alone in the mount namespace that "open" makes for it: its end
+# kills every process of its namespace, which in the machine's would be every process.
 #
 #   tools/wine32_root.sh make            makes the root unless it is made; status 0 once it holds Wine
 #   tools/wine32_root.sh usable          status 0 when the root is made and this machine can enter it
@@ -96,26 +98,34 @@ usable() {
 
 # In the holder's new namespace: binds the machine's folders into the root, marks the namespace open by
 # writing its process number to the file READY, and waits for the process OWNER to end or for a TERM.
+# Anywhere but alone in a mount namespace other than the machine's (where "open" starts it) it refuses
+# before it mounts anything.
 hold() {
-  local ready=$1 owner=$2 folder
+  local ready=$1 owner=$2 folder task pid
   shift 2
+  ! [ /proc/$$/ns/mnt -ef /proc/1/ns/mnt ] || fail "\"hold\" runs only in the mount namespace that \"open\" makes for it"
+  for task in /proc/[0-9]*/task/[0-9]*; do
+    pid=${task#/proc/}
+    pid=${pid%%/*}
+    [ "$pid" = $$ ] || ! [ "$task/ns/mnt" -ef /proc/$$/ns/mnt ] ||
+      fail "\"hold\" runs only in the mount namespace that \"open\" makes for it (process $pid is in it too)"
+  done
   trap 'leave "$ready"' TERM
   mount -t proc proc "$root/proc"
-  mount --bind /dev "$root/dev"
-  [ -d /dev/shm ] && mount --bind /dev/shm "$root/dev/shm"
+  mount --rbind /dev "$root/dev"
   for folder in /*/; do
     folder=${folder%/}
     [[ $own == *" ${folder#/} "* ]] && continue
     [ -L "$folder" ] && continue
     mkdir -p "$root$folder"
-    mount --bind "$folder" "$root$folder"
+    mount --rbind "$folder" "$root$folder"
   done
   for folder in "$@"; do
     folder=$(realpath "$folder")
     folder=${folder#/}
     [[ $own == *" ${folder%%/*} "* ]] || continue
     mkdir -p "$root/$folder"
-    mount --bind "/$folder" "$root/$folder"
+    mount --rbind "/$folder" "$root/$folder"
   done
   echo $$ >"$ready"
   while kill -0 "$owner" 2>/dev/null; do

@@ -353,12 +353,14 @@ INT_U32 query_double_click_time();
 // Mouse buttons of MOUSE_HANDLER::button_event.
 enum MOUSE_BUTTON { MOUSE_LEFT = 1, MOUSE_RIGHT = 2, MOUSE_MIDDLE = 3, MOUSE_X1 = 10, MOUSE_X2 = 11 };
 
-// A recorded mouse state that the input pass has still to see: the pointer and the held buttons, and
-// whether it came from a button (or the pointer leaving) rather than from a move alone.
+// A recorded mouse state that the input pass has still to see: the pointer and the held buttons,
+// whether it came from a button (or the pointer leaving) rather than from a move alone, and how often
+// the pointer had left the window by then.
 struct MOUSE_STATE {
   INT_S16 x, y;
   INT_U32 held;
   INT_U8 button;
+  INT_U32 leaves;
 };
 enum { MOUSE_PENDING_SIZE = 16 };
 
@@ -389,6 +391,9 @@ public:
   static INT_U8 unseen_drag;            // the state shown is a move with a button held no input pass has taken
   static MOUSE_STATE pending[MOUSE_PENDING_SIZE];  // oldest first
   static INT_S32 pending_count;
+  // How often the pointer had left the window up to the state shown: a leave whose move outside a later
+  // move replaced before any pass saw it (the pointer back at once, even at the same pixel) still counts.
+  static INT_U32 leave_count;
 
   MOUSE_HANDLER() {
     if (button_count == 0) button_count = (INT_S16)::query_mouse_button_count();

@@ -33,6 +33,7 @@ INT_U8 MOUSE_HANDLER::unseen_change = 0;
 INT_U8 MOUSE_HANDLER::unseen_drag = 0;
 MOUSE_STATE MOUSE_HANDLER::pending[MOUSE_PENDING_SIZE];
 INT_S32 MOUSE_HANDLER::pending_count = 0;
+INT_U32 MOUSE_HANDLER::leave_count = 0;
 
 // The global handlers: the keyboard queue (10 characters) exists for the whole run.
 static MOUSE_HANDLER global_mouse_handler;
@@ -173,19 +174,21 @@ INT_S32 translate_typed_character(INT_U32 character, INT_S32 virtual_key, INT_U8
 // The newest state recorded: the last one waiting, else the one shown.
 static MOUSE_STATE newest_state() {
   if (MOUSE_HANDLER::pending_count > 0) return MOUSE_HANDLER::pending[MOUSE_HANDLER::pending_count - 1];
-  return {MOUSE_HANDLER::pointer_x, MOUSE_HANDLER::pointer_y, MOUSE_HANDLER::held_buttons, 0};
+  return {MOUSE_HANDLER::pointer_x, MOUSE_HANDLER::pointer_y, MOUSE_HANDLER::held_buttons, 0,
+          MOUSE_HANDLER::leave_count};
 }
 
 // Records a new state. It is shown at once unless the state shown holds a button change that no input
 // pass has taken, or others wait before it, or it is a button change after a drag's move that no input
 // pass has taken; then it waits in order. A move after a move that waits replaces it; when no room is
 // left, the newest waiting state takes the change.
-static void record_state(INT_S16 x, INT_S16 y, INT_U32 held, bool button) {
+static void record_state(INT_S16 x, INT_S16 y, INT_U32 held, bool button, INT_U32 leaves) {
   if (!MOUSE_HANDLER::unseen_change && MOUSE_HANDLER::pending_count == 0 && !(button && MOUSE_HANDLER::unseen_drag)) {
     bool moved = x != MOUSE_HANDLER::pointer_x || y != MOUSE_HANDLER::pointer_y;
     MOUSE_HANDLER::pointer_x = x;
     MOUSE_HANDLER::pointer_y = y;
     MOUSE_HANDLER::held_buttons = held;
+    MOUSE_HANDLER::leave_count = leaves;
     if (button) MOUSE_HANDLER::unseen_change = 1;
     else if (moved) MOUSE_HANDLER::unseen_drag = held != 0 ? 1 : 0;
     return;
@@ -197,9 +200,10 @@ static void record_state(INT_S16 x, INT_S16 y, INT_U32 held, bool button) {
     last.y = y;
     last.held = held;
     last.button = (INT_U8)(last.button || button);
+    last.leaves = leaves;
     return;
   }
-  MOUSE_HANDLER::pending[count++] = {x, y, held, (INT_U8)(button ? 1 : 0)};
+  MOUSE_HANDLER::pending[count++] = {x, y, held, (INT_U8)(button ? 1 : 0), leaves};
 }
 
 void MOUSE_HANDLER::button_event(INT_S16 button, INT_U8 pressed) {
@@ -219,19 +223,21 @@ void MOUSE_HANDLER::button_event(INT_S16 button, INT_U8 pressed) {
   MOUSE_STATE now = newest_state();
   INT_U32 held = pressed ? (now.held | bit) : (now.held & ~bit);
   if (held == now.held) return;
-  record_state(now.x, now.y, held, true);
+  record_state(now.x, now.y, held, true, now.leaves);
   // The pass that is to see the change does not sleep first.
   activity_flag = 1;
 }
 
 void MOUSE_HANDLER::pointer_event(INT_S16 x, INT_S16 y) {
   last_event_time = now_seconds();
-  record_state(x, y, newest_state().held, false);
+  MOUSE_STATE now = newest_state();
+  record_state(x, y, now.held, false, now.leaves);
 }
 
 void MOUSE_HANDLER::pointer_left() {
-  bool any_held = newest_state().held != 0;
-  record_state(-1, -1, 0, any_held);
+  MOUSE_STATE now = newest_state();
+  bool any_held = now.held != 0;
+  record_state(-1, -1, 0, any_held, now.leaves + 1);
   if (any_held) activity_flag = 1;
 }
 
@@ -240,6 +246,7 @@ void MOUSE_HANDLER::settle() {
   pointer_x = newest.x;
   pointer_y = newest.y;
   held_buttons = newest.held;
+  leave_count = newest.leaves;
   pending_count = 0;
   unseen_change = 0;
   unseen_drag = 0;
@@ -255,6 +262,7 @@ void MOUSE_HANDLER::input_pass_done() {
   pointer_x = next.x;
   pointer_y = next.y;
   held_buttons = next.held;
+  leave_count = next.leaves;
   unseen_change = next.button;
   unseen_drag = !next.button && next.held != 0 ? 1 : 0;
   activity_flag = 1;

@@ -59,12 +59,17 @@ static WM_SCREEN_OBJECT* object_taking_click(WM_PAGE_MANAGER* manager, INT_S16 p
 // changed what lies under the pointer (a page built anew, a question opened or going) would otherwise
 // give the second to what it put there: a double click on Next went two pages on. Such a press is
 // withheld, the objects seeing the left button up until its release. A quick click elsewhere, or one on
-// the object of the first (a check box, a list row), acts.
+// the object of the first (a check box, a list row), acts. Only a click pressed and released on one
+// object is a first click: a press after one that slid off its object, or after the pointer left the
+// window (back at once, even to the same pixel), goes to what is under it.
 static void watch_clicks(WM_PAGE_MANAGER* manager) {
   WM_CLICK_MEMORY& c = manager->clicks;
   bool left = (MOUSE_HANDLER::held_buttons & 1) != 0;
   INT_S16 px = MOUSE_HANDLER::pointer_x, py = MOUSE_HANDLER::pointer_y;
   INT_U32 now = get_tick_count();
+  bool left_window = MOUSE_HANDLER::leave_count != c.leaves;
+  c.leaves = MOUSE_HANDLER::leave_count;
+  if (left_window) c.clicked_on = 0;
   if (left && !c.held) {
     INT_U32 under = object_handle(object_taking_click(manager, px, py));
     c.withheld = c.clicked_on != 0 && under != c.clicked_on && now - c.release_time <= query_double_click_time() &&
@@ -72,8 +77,10 @@ static void watch_clicks(WM_PAGE_MANAGER* manager) {
                  std::abs(py - c.release_y) <= DOUBLE_CLICK_DISTANCE;
     c.pressed_on = under;
   } else if (!left && c.held) {
-    // A withheld click keeps the first one's object: a third quick click there is withheld too.
-    if (!c.withheld) c.clicked_on = c.pressed_on;
+    // A withheld click keeps the first one's object: a third quick click there is withheld too. The
+    // object under the release is looked at before the click acts and changes what lies there.
+    INT_U32 under = object_handle(object_taking_click(manager, px, py));
+    if (!c.withheld) c.clicked_on = !left_window && under == c.pressed_on ? under : 0;
     c.release_time = now;
     c.release_x = px;
     c.release_y = py;

@@ -1,6 +1,6 @@
-// A small program for real-window tests of the widgets: a page with a button, a check box and a text window
-// of 60 coloured lines, driven by the page manager in the real frame loop. The button opens a
-// confirmation box. It prints each callback and every change a test needs to follow (the top-level count,
+// A small program for real-window tests of the widgets: a page with two buttons, a check box and a text
+// window of 60 coloured lines, driven by the page manager in the real frame loop. The first button opens a
+// confirmation box; the second ("Also") shows a face of its own while pressed. It prints each callback and every change a test needs to follow (the top-level count,
 // the scroll value with the first line shown, where the box's "Yes" and the slider are), one line each.
 // A close request ends it with status 5. Argument: the folder of DejaVuSans.ttf.
 #include <cstdio>
@@ -50,6 +50,11 @@ static WM_RESULT button_pressed(WM_SCREEN_OBJECT*, INT_U32, INT_U32, int) {
   return 0;
 }
 
+static WM_RESULT also_clicked(WM_SCREEN_OBJECT*, INT_U32, INT_U32, int) {
+  say("also\n");
+  return 0;
+}
+
 static WM_RESULT check_changed(WM_SCREEN_OBJECT*, INT_U32, INT_U32, int value) {
   say("check %d\n", value);
   return 0;
@@ -61,6 +66,11 @@ static void build_page(WM_PAGE_MANAGER* page_manager) {
   button_style.bg_colour = 0xFF406080;
   button_style.fg_colour = 0xFFFFFFFF;
   root->add_child(new WM_BUTTON(20, 20, 119, 49, &button_style, "Ask", nullptr, button_pressed, 0, 0, 0x2), false);
+  WM_STYLE_SET also_style;
+  also_style.bg_colour = 0xFF406080;
+  also_style.fg_colour = 0xFFFFFFFF;
+  also_style.highlight_colour = 0xFFC08020;
+  root->add_child(new WM_BUTTON(340, 20, 439, 49, &also_style, "Also", nullptr, also_clicked, 0, 0, 0x2), false);
   COLOUR box_colour = 0xFFE0E0E0, ink = 0xFF000000;
   root->add_child(new WM_CHECK_BOX(150, 24, &box_colour, &ink, "Agree", SANS, 16, 16, check_changed, 0, 0, 1), false);
   WM_STYLE_SET text_style;

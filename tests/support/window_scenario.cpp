@@ -360,6 +360,15 @@ bool WINDOW_SCENARIO::two_clicks_now(int x1, int y1, int x2, int y2, int gap_ms)
   return send_input({move_event(x1, y1) + " click 1 sleep " + gap + " " + move_event(x2, y2) + " click 1"}, false,
                     false);
 }
+bool WINDOW_SCENARIO::two_clicks_leaving_now(int x, int y, int gap_ms) {
+  keep_clicks_apart(x, y);
+  // Out beside the client area, on whichever side the screen has room for it.
+  int out_x = client_x + client_width + 40 < screen_width ? client_x + client_width + 40 : client_x - 40;
+  std::string half = std::to_string(gap_ms / 2000) + "." + std::to_string(1000 + gap_ms / 2 % 1000).substr(1);
+  return send_input({move_event(x, y) + " click 1 sleep " + half + " mousemove " + std::to_string(out_x) + " " +
+                     std::to_string(client_y + y) + " sleep " + half + " " + move_event(x, y) + " click 1"},
+                    false, false);
+}
 bool WINDOW_SCENARIO::key_now(const std::string& keys) {
   return send_input({"key --delay 0 " + shell_quote(keys)}, true, false);
 }

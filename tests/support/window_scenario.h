@@ -87,6 +87,10 @@ public:
   // Two clicks, the second gap_ms after the first, sent at once (one run of xdotool) as a quick hand
   // makes them, whatever the program's passes.
   bool two_clicks_now(int x1, int y1, int x2, int y2, int gap_ms);
+  // Two clicks at one place, gap_ms apart, the pointer out of the window and back to the same pixel
+  // between them, sent at once (one run of xdotool): out gap_ms / 2 after the first click and back
+  // gap_ms / 2 later, at once followed by the second.
+  bool two_clicks_leaving_now(int x, int y, int gap_ms);
   // A drag whose press, moves and release all go at once (one run of xdotool), as a quick hand may make
   // them between two passes.
   bool drag_now(int from_x, int from_y, int to_x, int to_y, int button = 1);

@@ -31,6 +31,41 @@ static void queue_typed_character(WPARAM character) {
   keyboard.push_char(queued);
 }
 
+// When the left button last came up, by the system's clock of input (none yet: 0 with released false).
+static DWORD left_release_time = 0;
+static bool left_released = false;
+
+// Whether the pointer's path since the left button last came up, which the system keeps, left the client
+// area before this press at l_param. The window hears of the pointer leaving (WM_MOUSELEAVE) when the
+// system sees it go; under Wine only when a timer finds it outside, the hover time after the last move,
+// so a pointer that went out and came back in between would otherwise pass unseen.
+static bool pointer_went_outside(HWND window, LPARAM l_param) {
+  if (!left_released) return false;
+  DWORD pressed = (DWORD)GetMessageTime();
+  POINT at = {(INT_S16)LOWORD(l_param), (INT_S16)HIWORD(l_param)};
+  POINT corners[2] = {{0, 0}, {0, 0}};
+  RECT client;
+  if (!ClientToScreen(window, &at) || !GetClientRect(window, &client)) return false;
+  corners[1].x = client.right;
+  corners[1].y = client.bottom;
+  MapWindowPoints(window, nullptr, corners, 2);
+  MOUSEMOVEPOINT from;
+  std::memset(&from, 0, sizeof from);
+  from.x = at.x & 0xFFFF;
+  from.y = at.y & 0xFFFF;
+  MOUSEMOVEPOINT path[64];
+  int count = GetMouseMovePointsEx(sizeof(MOUSEMOVEPOINT), &from, path, 64, GMMP_USE_DISPLAY_POINTS);
+  // Newest first on Windows; the points between the release and this press are looked at in any order.
+  for (int i = 0; i < count; i++) {
+    if ((LONG)(path[i].time - left_release_time) < 0 || (LONG)(path[i].time - pressed) > 0) continue;
+    // Display points come as 16-bit values: a screen left of or above the first one's is negative.
+    int x = path[i].x > 32767 ? path[i].x - 65536 : path[i].x;
+    int y = path[i].y > 32767 ? path[i].y - 65536 : path[i].y;
+    if (x < corners[0].x || x >= corners[1].x || y < corners[0].y || y >= corners[1].y) return true;
+  }
+  return false;
+}
+
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPARAM l_param) {
   host_input_taken();
   MOUSE_HANDLER mouse;
@@ -100,8 +135,20 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPA
     case WM_MOUSEWHEEL:
       MOUSE_HANDLER::add_wheel_delta((INT_S16)HIWORD(w_param));
       return 1;
-    case WM_LBUTTONDOWN: mouse.button_event(MOUSE_LEFT, 1); return 1;
-    case WM_LBUTTONUP: mouse.button_event(MOUSE_LEFT, 0); return 1;
+    case WM_LBUTTONDOWN:
+      // Out and back since the last click: the pointer left the window, even if it came back to the
+      // same pixel, and the press is no second click of a double click.
+      if (pointer_went_outside(window, l_param)) {
+        MOUSE_HANDLER::pointer_left();
+        MOUSE_HANDLER::pointer_event((INT_S16)LOWORD(l_param), (INT_S16)HIWORD(l_param));
+      }
+      mouse.button_event(MOUSE_LEFT, 1);
+      return 1;
+    case WM_LBUTTONUP:
+      left_release_time = (DWORD)GetMessageTime();
+      left_released = true;
+      mouse.button_event(MOUSE_LEFT, 0);
+      return 1;
     case WM_RBUTTONDOWN: mouse.button_event(MOUSE_RIGHT, 1); return 1;
     case WM_RBUTTONUP: mouse.button_event(MOUSE_RIGHT, 0); return 1;
     case WM_MBUTTONDOWN: mouse.button_event(MOUSE_MIDDLE, 1); return 1;
