@@ -354,13 +354,14 @@ INT_U32 query_double_click_time();
 enum MOUSE_BUTTON { MOUSE_LEFT = 1, MOUSE_RIGHT = 2, MOUSE_MIDDLE = 3, MOUSE_X1 = 10, MOUSE_X2 = 11 };
 
 // A recorded mouse state that the input pass has still to see: the pointer and the held buttons,
-// whether it came from a button (or the pointer leaving) rather than from a move alone, and how often
-// the pointer had left the window by then.
+// whether it came from a button (or the pointer leaving) rather than from a move alone, how often the
+// pointer had left the window by then, and the time of the left button's last change.
 struct MOUSE_STATE {
   INT_S16 x, y;
   INT_U32 held;
   INT_U8 button;
   INT_U32 leaves;
+  INT_U32 time;
 };
 enum { MOUSE_PENDING_SIZE = 16 };
 
@@ -394,6 +395,10 @@ public:
   // How often the pointer had left the window up to the state shown: a leave whose move outside a later
   // move replaced before any pass saw it (the pointer back at once, even at the same pixel) still counts.
   static INT_U32 leave_count;
+  // The time (ms) of the left button's last change up to the state shown, as the host's event gave it
+  // (else when it was recorded, by get_tick_count): a change shown passes later keeps the time it was
+  // made. Only differences count.
+  static INT_U32 change_time;
 
   MOUSE_HANDLER() {
     if (button_count == 0) button_count = (INT_S16)::query_mouse_button_count();
@@ -401,6 +406,8 @@ public:
   ~MOUSE_HANDLER() {}
 
   void button_event(INT_S16 button, INT_U8 pressed);
+  // The same with the time (ms) that the host's event carries (the X server's, the message's).
+  void button_event(INT_S16 button, INT_U8 pressed, INT_U32 event_time);
   // The pointer moved to a client point; the pointer left the window (outside, every button up).
   static void pointer_event(INT_S16 x, INT_S16 y);
   static void pointer_left();

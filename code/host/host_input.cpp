@@ -34,6 +34,7 @@ INT_U8 MOUSE_HANDLER::unseen_drag = 0;
 MOUSE_STATE MOUSE_HANDLER::pending[MOUSE_PENDING_SIZE];
 INT_S32 MOUSE_HANDLER::pending_count = 0;
 INT_U32 MOUSE_HANDLER::leave_count = 0;
+INT_U32 MOUSE_HANDLER::change_time = 0;
 
 // The global handlers: the keyboard queue (10 characters) exists for the whole run.
 static MOUSE_HANDLER global_mouse_handler;
@@ -174,79 +175,97 @@ INT_S32 translate_typed_character(INT_U32 character, INT_S32 virtual_key, INT_U8
 // The newest state recorded: the last one waiting, else the one shown.
 static MOUSE_STATE newest_state() {
   if (MOUSE_HANDLER::pending_count > 0) return MOUSE_HANDLER::pending[MOUSE_HANDLER::pending_count - 1];
-  return {MOUSE_HANDLER::pointer_x, MOUSE_HANDLER::pointer_y, MOUSE_HANDLER::held_buttons, 0,
-          MOUSE_HANDLER::leave_count};
+  return {MOUSE_HANDLER::pointer_x, MOUSE_HANDLER::pointer_y,   MOUSE_HANDLER::held_buttons, 0,
+          MOUSE_HANDLER::leave_count, MOUSE_HANDLER::change_time};
+}
+
+// Shows a recorded state to the input pass.
+static void show_state(const MOUSE_STATE& state) {
+  MOUSE_HANDLER::pointer_x = state.x;
+  MOUSE_HANDLER::pointer_y = state.y;
+  MOUSE_HANDLER::held_buttons = state.held;
+  MOUSE_HANDLER::leave_count = state.leaves;
+  MOUSE_HANDLER::change_time = state.time;
 }
 
 // Records a new state. It is shown at once unless the state shown holds a button change that no input
 // pass has taken, or others wait before it, or it is a button change after a drag's move that no input
 // pass has taken; then it waits in order. A move after a move that waits replaces it; when no room is
 // left, the newest waiting state takes the change.
-static void record_state(INT_S16 x, INT_S16 y, INT_U32 held, bool button, INT_U32 leaves) {
-  if (!MOUSE_HANDLER::unseen_change && MOUSE_HANDLER::pending_count == 0 && !(button && MOUSE_HANDLER::unseen_drag)) {
-    bool moved = x != MOUSE_HANDLER::pointer_x || y != MOUSE_HANDLER::pointer_y;
-    MOUSE_HANDLER::pointer_x = x;
-    MOUSE_HANDLER::pointer_y = y;
-    MOUSE_HANDLER::held_buttons = held;
-    MOUSE_HANDLER::leave_count = leaves;
-    if (button) MOUSE_HANDLER::unseen_change = 1;
-    else if (moved) MOUSE_HANDLER::unseen_drag = held != 0 ? 1 : 0;
+static void record_state(const MOUSE_STATE& state) {
+  if (!MOUSE_HANDLER::unseen_change && MOUSE_HANDLER::pending_count == 0 &&
+      !(state.button && MOUSE_HANDLER::unseen_drag)) {
+    bool moved = state.x != MOUSE_HANDLER::pointer_x || state.y != MOUSE_HANDLER::pointer_y;
+    show_state(state);
+    if (state.button) MOUSE_HANDLER::unseen_change = 1;
+    else if (moved) MOUSE_HANDLER::unseen_drag = state.held != 0 ? 1 : 0;
     return;
   }
   INT_S32& count = MOUSE_HANDLER::pending_count;
-  if (count > 0 && (count == MOUSE_PENDING_SIZE || (!button && !MOUSE_HANDLER::pending[count - 1].button))) {
+  if (count > 0 && (count == MOUSE_PENDING_SIZE || (!state.button && !MOUSE_HANDLER::pending[count - 1].button))) {
     MOUSE_STATE& last = MOUSE_HANDLER::pending[count - 1];
-    last.x = x;
-    last.y = y;
-    last.held = held;
-    last.button = (INT_U8)(last.button || button);
-    last.leaves = leaves;
+    INT_U8 button = (INT_U8)(last.button || state.button);
+    last = state;
+    last.button = button;
     return;
   }
-  MOUSE_HANDLER::pending[count++] = {x, y, held, (INT_U8)(button ? 1 : 0), leaves};
+  MOUSE_HANDLER::pending[count++] = state;
 }
 
-void MOUSE_HANDLER::button_event(INT_S16 button, INT_U8 pressed) {
-  last_event_time = now_seconds();
+// A button change, at the event's time when the host gives one (timed).
+static void record_button(INT_S16 button, INT_U8 pressed, bool timed, INT_U32 event_time) {
+  MOUSE_HANDLER::last_event_time = now_seconds();
+  MOUSE_STATE state = newest_state();
   if (button == 1) {
     INT_U32 now = get_tick_count();
     if (pressed) {
-      press_interval = now - last_press_tick;
-      last_press_tick = now;
+      MOUSE_HANDLER::press_interval = now - MOUSE_HANDLER::last_press_tick;
+      MOUSE_HANDLER::last_press_tick = now;
     } else {
-      release_interval = now - last_release_tick;
-      last_release_tick = now;
+      MOUSE_HANDLER::release_interval = now - MOUSE_HANDLER::last_release_tick;
+      MOUSE_HANDLER::last_release_tick = now;
     }
+    state.time = timed ? event_time : now;
   }
   if (button < 1 || button > 32) return;
   INT_U32 bit = 1u << (button - 1);
-  MOUSE_STATE now = newest_state();
-  INT_U32 held = pressed ? (now.held | bit) : (now.held & ~bit);
-  if (held == now.held) return;
-  record_state(now.x, now.y, held, true, now.leaves);
+  INT_U32 held = pressed ? (state.held | bit) : (state.held & ~bit);
+  if (held == state.held) return;
+  state.held = held;
+  state.button = 1;
+  record_state(state);
   // The pass that is to see the change does not sleep first.
   activity_flag = 1;
 }
 
+void MOUSE_HANDLER::button_event(INT_S16 button, INT_U8 pressed) { record_button(button, pressed, false, 0); }
+
+void MOUSE_HANDLER::button_event(INT_S16 button, INT_U8 pressed, INT_U32 event_time) {
+  record_button(button, pressed, true, event_time);
+}
+
 void MOUSE_HANDLER::pointer_event(INT_S16 x, INT_S16 y) {
   last_event_time = now_seconds();
-  MOUSE_STATE now = newest_state();
-  record_state(x, y, now.held, false, now.leaves);
+  MOUSE_STATE state = newest_state();
+  state.x = x;
+  state.y = y;
+  state.button = 0;
+  record_state(state);
 }
 
 void MOUSE_HANDLER::pointer_left() {
-  MOUSE_STATE now = newest_state();
-  bool any_held = now.held != 0;
-  record_state(-1, -1, 0, any_held, now.leaves + 1);
+  MOUSE_STATE state = newest_state();
+  bool any_held = state.held != 0;
+  state.x = state.y = -1;
+  state.held = 0;
+  state.button = any_held ? 1 : 0;
+  state.leaves++;
+  record_state(state);
   if (any_held) activity_flag = 1;
 }
 
 void MOUSE_HANDLER::settle() {
-  MOUSE_STATE newest = newest_state();
-  pointer_x = newest.x;
-  pointer_y = newest.y;
-  held_buttons = newest.held;
-  leave_count = newest.leaves;
+  show_state(newest_state());
   pending_count = 0;
   unseen_change = 0;
   unseen_drag = 0;
@@ -259,10 +278,7 @@ void MOUSE_HANDLER::input_pass_done() {
   MOUSE_STATE next = pending[0];
   pending_count--;
   for (INT_S32 i = 0; i < pending_count; i++) pending[i] = pending[i + 1];
-  pointer_x = next.x;
-  pointer_y = next.y;
-  held_buttons = next.held;
-  leave_count = next.leaves;
+  show_state(next);
   unseen_change = next.button;
   unseen_drag = !next.button && next.held != 0 ? 1 : 0;
   activity_flag = 1;

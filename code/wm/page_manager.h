@@ -44,7 +44,7 @@ struct WM_CLICK_MEMORY {
   INT_U32 pressed_on = 0;    // the handle of the object that took the press shown last
   INT_U32 clicked_on = 0;    // the object pressed and released on by the last click that acted, 0 none
   INT_U32 leaves = 0;        // the pointer's leaves of the window seen by the last pass
-  INT_U32 release_time = 0;  // tick count and place of the last release
+  INT_U32 release_time = 0;  // time (MOUSE_HANDLER::change_time) and place of the last release
   INT_S16 release_x = 0, release_y = 0;
   INT_U8 withheld = 0;       // the press shown is withheld: the objects see the button up until its release
 };

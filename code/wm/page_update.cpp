@@ -66,7 +66,9 @@ static void watch_clicks(WM_PAGE_MANAGER* manager) {
   WM_CLICK_MEMORY& c = manager->clicks;
   bool left = (MOUSE_HANDLER::held_buttons & 1) != 0;
   INT_S16 px = MOUSE_HANDLER::pointer_x, py = MOUSE_HANDLER::pointer_y;
-  INT_U32 now = get_tick_count();
+  // When the change shown was made: a double click shown passes later, after a slow first click, is
+  // still one.
+  INT_U32 now = MOUSE_HANDLER::change_time;
   bool left_window = MOUSE_HANDLER::leave_count != c.leaves;
   c.leaves = MOUSE_HANDLER::leave_count;
   if (left_window) c.clicked_on = 0;

@@ -210,15 +210,17 @@ void handle_x_event(XEvent* event) {
     case ButtonPress:
     case ButtonRelease: {
       bool pressed = event->type == ButtonPress;
+      // The server's time of the event: a click seen passes later keeps the time it was made.
+      INT_U32 time = (INT_U32)event->xbutton.time;
       pointer_moved(event->xbutton.x, event->xbutton.y);
       switch (event->xbutton.button) {
-        case 1: mouse.button_event(MOUSE_LEFT, pressed); break;
-        case 2: mouse.button_event(MOUSE_MIDDLE, pressed); break;
-        case 3: mouse.button_event(MOUSE_RIGHT, pressed); break;
+        case 1: mouse.button_event(MOUSE_LEFT, pressed, time); break;
+        case 2: mouse.button_event(MOUSE_MIDDLE, pressed, time); break;
+        case 3: mouse.button_event(MOUSE_RIGHT, pressed, time); break;
         case 4: if (pressed) MOUSE_HANDLER::add_wheel_delta(120); break;
         case 5: if (pressed) MOUSE_HANDLER::add_wheel_delta(-120); break;
-        case 8: mouse.button_event(MOUSE_X1, pressed); break;
-        case 9: mouse.button_event(MOUSE_X2, pressed); break;
+        case 8: mouse.button_event(MOUSE_X1, pressed, time); break;
+        case 9: mouse.button_event(MOUSE_X2, pressed, time); break;
         default: break;
       }
       break;

@@ -142,12 +142,12 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPA
         MOUSE_HANDLER::pointer_left();
         MOUSE_HANDLER::pointer_event((INT_S16)LOWORD(l_param), (INT_S16)HIWORD(l_param));
       }
-      mouse.button_event(MOUSE_LEFT, 1);
+      mouse.button_event(MOUSE_LEFT, 1, (INT_U32)GetMessageTime());
       return 1;
     case WM_LBUTTONUP:
       left_release_time = (DWORD)GetMessageTime();
       left_released = true;
-      mouse.button_event(MOUSE_LEFT, 0);
+      mouse.button_event(MOUSE_LEFT, 0, left_release_time);
       return 1;
     case WM_RBUTTONDOWN: mouse.button_event(MOUSE_RIGHT, 1); return 1;
     case WM_RBUTTONUP: mouse.button_event(MOUSE_RIGHT, 0); return 1;
