@@ -44,6 +44,8 @@ const char* platform_name(INT_U8 code) {
   return "";
 }
 
+const char* overwrite_name(INT_U8 rule) { return rule == 2 ? "never" : rule == 1 ? "older" : "always"; }
+
 INT_U8 item_type_from_name(const char* name) {
   if (!name) return ITEM_NONE;
   if (same_name(name, "application")) return ITEM_APPLICATION;

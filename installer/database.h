@@ -68,6 +68,9 @@ enum ITEM_TYPE : INT_U8 {
 INT_U8 platform_from_name(const char* name);
 // The name of a code ("win32"...); an empty text for 0 and codes without a name.
 const char* platform_name(INT_U8 code);
+// The word of a file's overwrite rule, as descriptions and "patch.xml" give it: "never" (2, installed
+// only where absent), "older" (1, replacing only a file older than the package), else "always".
+const char* overwrite_name(INT_U8 rule);
 // The item type of a name ("application", "weblink", "textfile"), without regard to case; 0 otherwise.
 INT_U8 item_type_from_name(const char* name);
 

@@ -17,6 +17,11 @@ static void close_log(INSTALL_STATE* state) { close_text_file(&state->log); }
 // The most numbered names an update tries for the earlier log it keeps.
 static const int KEPT_LOG_LIMIT = 9999;
 
+// Something has the name in the log's folder: a file, a folder, a link (also one that leads nowhere).
+static bool name_taken(const INSTALL_STATE* state, const char* name) {
+  return get_file_kind(&state->log_folder, name) != FILE_KIND_NONE || is_link(&state->log_folder, name);
+}
+
 // An update keeps what an earlier run left at its log's place (the log of the update before it, where
 // updates log into a folder of their own) under the first free name "install_log-<n>.txt" beside it, by
 // a rename that never replaces: at any moment the earlier log has the one name or the other. A folder
@@ -24,8 +29,7 @@ static const int KEPT_LOG_LIMIT = 9999;
 // kept: then the new log does not take its place.
 static bool keep_earlier_log(INSTALL_STATE* state, std::string* cause) {
   if (!state->keeps_earlier_log || !state->kept_log_name.empty()) return true;
-  FILE_KIND kind = get_file_kind(&state->log_folder, INSTALL_LOG_NAME);
-  if ((kind == FILE_KIND_NONE && !is_link(&state->log_folder, INSTALL_LOG_NAME)) || kind == FILE_KIND_FOLDER)
+  if (!name_taken(state, INSTALL_LOG_NAME) || get_file_kind(&state->log_folder, INSTALL_LOG_NAME) == FILE_KIND_FOLDER)
     return true;
   std::string name;
   char reason[256] = "";
@@ -40,13 +44,9 @@ static bool keep_earlier_log(INSTALL_STATE* state, std::string* cause) {
     }
     describe_file_failure(reason, sizeof reason);
     // Gone meanwhile: nothing is left to keep.
-    if (get_file_kind(&state->log_folder, INSTALL_LOG_NAME) == FILE_KIND_NONE &&
-        !is_link(&state->log_folder, INSTALL_LOG_NAME))
-      return true;
+    if (!name_taken(state, INSTALL_LOG_NAME)) return true;
     // A name that is taken (by a log kept before): the next one.
-    bool taken = get_file_kind(&state->log_folder, name.c_str()) != FILE_KIND_NONE ||
-                 is_link(&state->log_folder, name.c_str());
-    if (!taken) break;
+    if (!name_taken(state, name.c_str())) break;
     std::snprintf(reason, sizeof reason, "%s", "every numbered name is taken");
   }
   *cause = "the earlier log there cannot be kept as \"" + full_path(state->log_folder, name.c_str()) + "\"";

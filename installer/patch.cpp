@@ -40,10 +40,6 @@ static std::string escape(const char* text, bool newlines = false, bool in_comme
   return out;
 }
 
-// A file's overwrite rule in the words of the description: never (installed only where absent), older
-// (replacing only a file older than the package), always.
-static const char* overwrite_word(INT_U8 rule) { return rule == 2 ? "never" : rule == 1 ? "older" : "always"; }
-
 static std::string file_line(const INSTALLATION_FILE& file, bool in_comment) {
   return format_text(
       "\t\t<FILE platform=\"%s\" src_name=\"%s\" dest_name=\"%s\" src_path_from_xml=\"%s\" "
@@ -52,7 +48,7 @@ static std::string file_line(const INSTALLATION_FILE& file, bool in_comment) {
       escape(file.dest_name, false, in_comment).c_str(), escape(file.src_path_from_xml, false, in_comment).c_str(),
       escape(file.dest_path_from_inst_loc, false, in_comment).c_str(),
       escape(file.system_dest_path_from_inst_loc, false, in_comment).c_str(), yes_no(file.stamp),
-      overwrite_word(file.overwrite));
+      overwrite_name(file.overwrite));
 }
 
 // The fields that make a file the same file in both packages (the packed name is not one of them).

@@ -237,7 +237,7 @@ static bool name_matches(const std::string& pattern, const std::string& name) {
 bool PACKER::give_overwrite_rules(size_t i) {
   const INSTALLATION_LINES& lines = installation_lines[i];
   for (const OVERWRITE_LINE& overwrite : lines.overwrites) {
-    const char* rule = overwrite.rule == 2 ? "never" : "older";
+    const char* rule = overwrite_name(overwrite.rule);
     for (const std::vector<std::string>& pattern : overwrite.patterns) {
       std::string shown;
       for (const std::string& name : pattern) shown += (shown.empty() ? "" : "/") + name;
@@ -251,7 +251,7 @@ bool PACKER::give_overwrite_rules(size_t i) {
         if (file.overwrite && file.overwrite != overwrite.rule)
           return fail_at(overwrite.line, "overwrite " + std::string(rule) + " gives " + file.relative +
                                              " another rule than line " + std::to_string(file.overwrite_line) +
-                                             " does (" + (file.overwrite == 2 ? "never" : "older") + ")");
+                                             " does (" + overwrite_name(file.overwrite) + ")");
         file.overwrite = overwrite.rule;
         file.overwrite_line = overwrite.line;
       }
