@@ -467,6 +467,10 @@ public:
   FOLDER data_folder;             // "$APPDATA"; not touched by clear
   INSTALL_STATE install_state;    // the install step's; clear ends a running installation
   std::string load_failure;       // why the last load_package failed; empty after a successful one
+  // A read of the stored form that leaves the program's look as it was (the image cache, the window
+  // manager's default styles and dialog effects, the frame flags of style sets): for a database read
+  // for its records alone, as the packer reads an earlier version's. Not touched by clear.
+  bool records_only = false;
   // The program's own file as a path-variable text ("$APP/installer"), where load_skin_file looks for
   // an attached skin; set by the installer's entry, empty otherwise; not touched by clear.
   char program_file_text[DATABASE_PATH_SIZE];

@@ -441,6 +441,7 @@ bool DATABASE::get_from_data_device(DATA_DEVICE* device) {
   }
 
   stage = next_stage();
+  if (records_only) return true;
   style_frame_cache_flags = CACHE_FIND_ONLY;
   guard.keep();
   return true;

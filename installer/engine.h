@@ -10,7 +10,10 @@
 #include "folder.h"
 
 class DATABASE;
+class DATA_DEVICE;
 class INSTALL_DIALOG;
+struct INSTALLATION;
+struct INSTALLATION_FILE;
 class IMAGE;
 class WM_PAGE_MANAGER;
 
@@ -107,6 +110,44 @@ INT_S32 run_automatic_install(DATABASE* database);
 // when a difference cannot be patched or writing failed, EXIT_JOB_NOT_STARTED when a name is missing
 // or a package cannot be loaded.
 INT_S32 create_patch_description(const char* argument);
+
+// The comparison of two versions of an installation that "-d" makes, and the packer's updates with it:
+// the installation's own settings, which a patch cannot change, and its files. Each file of the
+// installed version (first) is paired with the first file of the new version (second) of the same
+// identity (every field but the packed name: an overwrite rule that changed makes another file), and
+// the stored bytes of each pair are compared.
+// The setting that differs ("name", "default_path", "allow_system_paths", "uninstaller_name",
+// "uninstaller_filename", "uninstaller_path", "uninstaller_syspath", in that order); null when none does.
+const char* changed_installation_setting(const INSTALLATION& first, const INSTALLATION& second);
+// Whether two devices hold other bytes from where they stand to their ends (read in blocks of 1024).
+bool device_bytes_differ(DATA_DEVICE* first, DATA_DEVICE* second);
+// What the comparison of the files finds, told as it goes: each file of the first in order (paired or
+// deleted), then the files of the second that none was paired with (added).
+class FILE_COMPARISON {
+public:
+  virtual ~FILE_COMPARISON() {}
+  // The stored bytes of a pair: 1 they differ, 0 they are the same, -1 the first's cannot be read, -2
+  // the second's.
+  virtual int compare_bytes(const INSTALLATION_FILE& first, const INSTALLATION_FILE& second) = 0;
+  // A file of an identity pair has no packed name (in_first: the first's): it is passed over.
+  virtual void blank_packed_name(const INSTALLATION_FILE& file, bool in_first) { (void)file, (void)in_first; }
+  virtual void paired(const INSTALLATION_FILE& first, const INSTALLATION_FILE& second, bool changed) = 0;
+  // A file of the first that no file of the second pairs with, one of the second that none of the first
+  // did (files without a packed name are neither).
+  virtual void deleted(const INSTALLATION_FILE& first) = 0;
+  virtual void added(const INSTALLATION_FILE& second) = 0;
+};
+enum FILE_COMPARISON_END {
+  FILES_COMPARED = 0,
+  FILES_PAIRED_TWICE,      // a file of the first has the identity of a file of the second paired before
+  FIRST_FILE_UNREADABLE,   // the stored bytes of a pair cannot be read
+  SECOND_FILE_UNREADABLE,
+  MATCH_TABLE_NOT_MADE     // no memory for the table of the second's files paired
+};
+// Compares the files; an end other than FILES_COMPARED stops it, with culprit the file concerned (the
+// first's for FILES_PAIRED_TWICE).
+FILE_COMPARISON_END compare_installation_files(const INSTALLATION& first, const INSTALLATION& second,
+                                               FILE_COMPARISON* comparison, const INSTALLATION_FILE** culprit);
 
 // Sets the folder from a path-variable text unless the text begins with a variable this program does
 // not know (setting a folder from one ends the program); false then, or when the folder cannot be set.

@@ -4,6 +4,7 @@
 #include "database.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -60,6 +61,61 @@ static bool same_identity(const INSTALLATION_FILE& a, const INSTALLATION_FILE& b
          a.overwrite == b.overwrite;
 }
 
+bool device_bytes_differ(DATA_DEVICE* a, DATA_DEVICE* b) {
+  static INT_U8 block_a[1024], block_b[1024];
+  for (;;) {
+    INT_S32 count_a = a->read(block_a, sizeof block_a);
+    INT_S32 count_b = b->read(block_b, sizeof block_b);
+    if (count_a <= 0 && count_b <= 0) return false;
+    if (count_a != count_b || std::memcmp(block_a, block_b, (size_t)count_a) != 0) return true;
+  }
+}
+
+const char* changed_installation_setting(const INSTALLATION& a, const INSTALLATION& b) {
+  if (std::strcmp(a.name, b.name) != 0) return "name";
+  if (std::strcmp(a.default_path, b.default_path) != 0) return "default_path";
+  if (a.allow_system_paths != b.allow_system_paths) return "allow_system_paths";
+  if (std::strcmp(a.uninstaller_name, b.uninstaller_name) != 0) return "uninstaller_name";
+  if (std::strcmp(a.uninstaller_filename, b.uninstaller_filename) != 0) return "uninstaller_filename";
+  if (std::strcmp(a.uninstaller_path, b.uninstaller_path) != 0) return "uninstaller_path";
+  if (std::strcmp(a.uninstaller_syspath, b.uninstaller_syspath) != 0) return "uninstaller_syspath";
+  return nullptr;
+}
+
+FILE_COMPARISON_END compare_installation_files(const INSTALLATION& a, const INSTALLATION& b,
+                                               FILE_COMPARISON* comparison, const INSTALLATION_FILE** culprit) {
+  std::unique_ptr<INT_U8[]> matched(new (std::nothrow) INT_U8[b.file_count > 0 ? b.file_count : 1]());
+  if (!matched) return MATCH_TABLE_NOT_MADE;
+  for (INT_S16 f = 0; f < a.file_count; f++) {
+    const INSTALLATION_FILE& old_file = a.files[f];
+    bool paired = false;
+    for (INT_S16 g = 0; g < b.file_count && !paired; g++) {
+      const INSTALLATION_FILE& new_file = b.files[g];
+      if (!same_identity(old_file, new_file)) continue;
+      if (matched[g]) {
+        *culprit = &old_file;
+        return FILES_PAIRED_TWICE;
+      }
+      if (!old_file.packed_name[0] || !new_file.packed_name[0]) {
+        comparison->blank_packed_name(old_file.packed_name[0] ? new_file : old_file, !old_file.packed_name[0]);
+        continue;
+      }
+      int compared = comparison->compare_bytes(old_file, new_file);
+      if (compared < 0) {
+        *culprit = compared == -1 ? &old_file : &new_file;
+        return compared == -1 ? FIRST_FILE_UNREADABLE : SECOND_FILE_UNREADABLE;
+      }
+      comparison->paired(old_file, new_file, compared == 1);
+      matched[g] = 1;
+      paired = true;
+    }
+    if (!paired && old_file.packed_name[0]) comparison->deleted(old_file);
+  }
+  for (INT_S16 g = 0; g < b.file_count; g++)
+    if (!matched[g] && b.files[g].packed_name[0]) comparison->added(b.files[g]);
+  return FILES_COMPARED;
+}
+
 // Compares every byte of the two entries (opened without a byte-order byte): 1 differ, 0 equal,
 // -1 the first cannot be opened, -2 the second.
 static int compare_entries(PACKAGE* first, const char* first_name, PACKAGE* second, const char* second_name) {
@@ -70,21 +126,45 @@ static int compare_entries(PACKAGE* first, const char* first_name, PACKAGE* seco
     close_package_file(&a);
     return -2;
   }
-  static INT_U8 block_a[1024], block_b[1024];
-  int result = 0;
-  for (;;) {
-    INT_S32 count_a = a->read(block_a, sizeof block_a);
-    INT_S32 count_b = b->read(block_b, sizeof block_b);
-    if (count_a <= 0 && count_b <= 0) break;
-    if (count_a != count_b || std::memcmp(block_a, block_b, (size_t)count_a) != 0) {
-      result = 1;
-      break;
-    }
-  }
+  int result = device_bytes_differ(a, b) ? 1 : 0;
   close_package_file(&a);
   close_package_file(&b);
   return result;
 }
+
+// "-d"'s comparison: every finding on the console, and the changed and added files into "patch.xml".
+class PATCH_COMPARISON : public FILE_COMPARISON {
+public:
+  PATCH_COMPARISON(DATABASE* first, DATABASE* second, TEXT_FILE* patch)
+      : first(first), second(second), patch(patch) {}
+  int compare_bytes(const INSTALLATION_FILE& a, const INSTALLATION_FILE& b) override {
+    return compare_entries(first->package, a.packed_name, second->package, b.packed_name);
+  }
+  void blank_packed_name(const INSTALLATION_FILE& file, bool in_first) override {
+    console_print(format_text(in_first ? "\t\tWarning: blank packed name in d1 (%s/%s)\n"
+                                       : "\t\tWarning: blank packed name in d2 (%s/%s)\n",
+                              file.src_path_from_xml, file.src_name)
+                      .c_str());
+  }
+  void paired(const INSTALLATION_FILE& a, const INSTALLATION_FILE&, bool changed) override {
+    if (!changed) return;
+    patch->write_text(file_line(a, false).c_str());
+    console_print(format_text("\t\tFile changed - %s/%s\n", a.src_path_from_xml, a.src_name).c_str());
+  }
+  void deleted(const INSTALLATION_FILE& a) override {
+    patch->write_text(("\t\t<!-- Deleted files not supported\n" + file_line(a, true) + "\t\t-->\n").c_str());
+    console_print(format_text("\t\tFile deleted - %s/%s\n", a.src_path_from_xml, a.src_name).c_str());
+  }
+  void added(const INSTALLATION_FILE& b) override {
+    patch->write_text(file_line(b, false).c_str());
+    console_print(format_text("\t\tFile added - %s/%s\n", b.src_path_from_xml, b.src_name).c_str());
+  }
+
+private:
+  DATABASE* first;
+  DATABASE* second;
+  TEXT_FILE* patch;
+};
 
 // Loads one package of the argument into the database: the folder part must exist. On failure the
 // console line that names the database (which) is followed by the package's path and the reason.
@@ -168,82 +248,26 @@ static bool write_description(DATABASE* first, DATABASE* second, TEXT_FILE* patc
                       escape(a.name).c_str(), yes_no(a.allow_system_paths), escape(a.default_path).c_str()));
     write("\n");
     // The installation's own settings cannot change in a patch.
-    const char* changed = nullptr;
-    if (std::strcmp(a.name, b.name) != 0) changed = "name";
-    else if (std::strcmp(a.default_path, b.default_path) != 0) changed = "default_path";
-    else if (a.allow_system_paths != b.allow_system_paths) changed = "allow_system_paths";
-    else if (std::strcmp(a.uninstaller_name, b.uninstaller_name) != 0) changed = "uninstaller_name";
-    else if (std::strcmp(a.uninstaller_filename, b.uninstaller_filename) != 0) changed = "uninstaller_filename";
-    else if (std::strcmp(a.uninstaller_path, b.uninstaller_path) != 0) changed = "uninstaller_path";
-    else if (std::strcmp(a.uninstaller_syspath, b.uninstaller_syspath) != 0) changed = "uninstaller_syspath";
+    const char* changed = changed_installation_setting(a, b);
     if (changed) {
       console_print(format_text("\tInstallation %s changed - not supported by patching system\n", changed).c_str());
       return false;
     }
     console_print("\tShortcuts are ignored by patching system\n");
 
-    INT_U8* matched = new (std::nothrow) INT_U8[b.file_count > 0 ? b.file_count : 1]();
-    if (!matched) {
+    PATCH_COMPARISON comparison(first, second, patch);
+    const INSTALLATION_FILE* culprit = nullptr;
+    FILE_COMPARISON_END end = compare_installation_files(a, b, &comparison, &culprit);
+    if (end == MATCH_TABLE_NOT_MADE)
       console_print("\tUnable to create flags array\n");
-      return false;
-    }
-    bool ok = true;
-    for (INT_S16 f = 0; f < a.file_count && ok; f++) {
-      const INSTALLATION_FILE& old_file = a.files[f];
-      bool paired = false;
-      for (INT_S16 g = 0; g < b.file_count; g++) {
-        const INSTALLATION_FILE& new_file = b.files[g];
-        if (!same_identity(old_file, new_file)) continue;
-        if (matched[g]) {
-          console_print(
-              format_text("\t\tFound same file twice! (%s/%s)\n", old_file.src_path_from_xml, old_file.src_name).c_str());
-          ok = false;
-          break;
-        }
-        if (!old_file.packed_name[0]) {
-          console_print(format_text("\t\tWarning: blank packed name in d1 (%s/%s)\n", old_file.src_path_from_xml,
-                                    old_file.src_name)
-                            .c_str());
-          continue;
-        }
-        if (!new_file.packed_name[0]) {
-          console_print(format_text("\t\tWarning: blank packed name in d2 (%s/%s)\n", new_file.src_path_from_xml,
-                                    new_file.src_name)
-                            .c_str());
-          continue;
-        }
-        int compared = compare_entries(first->package, old_file.packed_name, second->package, new_file.packed_name);
-        if (compared < 0) {
-          console_print(format_text(compared == -1 ? "\t\tUnable to open file in db1 (%s)\n"
-                                                   : "\t\tUnable to open file in db2 (%s)\n",
-                                    compared == -1 ? old_file.packed_name : new_file.packed_name)
-                            .c_str());
-          ok = false;
-          break;
-        }
-        if (compared == 1) {
-          write(file_line(old_file, false));
-          console_print(
-              format_text("\t\tFile changed - %s/%s\n", old_file.src_path_from_xml, old_file.src_name).c_str());
-        }
-        matched[g] = 1;
-        paired = true;
-        break;
-      }
-      if (ok && !paired && old_file.packed_name[0]) {
-        write("\t\t<!-- Deleted files not supported\n" + file_line(old_file, true) + "\t\t-->\n");
-        console_print(format_text("\t\tFile deleted - %s/%s\n", old_file.src_path_from_xml, old_file.src_name).c_str());
-      }
-    }
-    if (ok) {
-      for (INT_S16 g = 0; g < b.file_count; g++) {
-        if (matched[g] || !b.files[g].packed_name[0]) continue;
-        write(file_line(b.files[g], false));
-        console_print(format_text("\t\tFile added - %s/%s\n", b.files[g].src_path_from_xml, b.files[g].src_name).c_str());
-      }
-    }
-    delete[] matched;
-    if (!ok) return false;
+    else if (end == FILES_PAIRED_TWICE)
+      console_print(format_text("\t\tFound same file twice! (%s/%s)\n", culprit->src_path_from_xml, culprit->src_name).c_str());
+    else if (end != FILES_COMPARED)
+      console_print(format_text(end == FIRST_FILE_UNREADABLE ? "\t\tUnable to open file in db1 (%s)\n"
+                                                             : "\t\tUnable to open file in db2 (%s)\n",
+                                culprit->packed_name)
+                        .c_str());
+    if (end != FILES_COMPARED) return false;
     write("\n");
     write("\t</INSTALLATION>\n");
     write("\n");
