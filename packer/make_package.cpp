@@ -15,10 +15,23 @@
 
 static const char* const USAGE =
     "usage: make_package [--installer <installer program>] <description file> <output file>\n"
+    "       make_package --update-of <earlier installer.pkg> [--installer <installer program>]\n"
+    "                    <description file> <output file>\n"
     "       make_package --version\n"
     "  Makes the installation package <output file> (\"installer.pkg\") from the description and the\n"
     "  folders of files it names. With --installer, <output file> is a copy of the installer program\n"
-    "  (installer.exe, or the Linux installer) with the package attached: a single-file installer.\n";
+    "  (installer.exe, or the Linux installer) with the package attached: a single-file installer.\n"
+    "  With --update-of, the package is an update of the version that the earlier package installed,\n"
+    "  made from the new version's own description and whole files folders: it carries the files that\n"
+    "  changed or were added, installs only over that version and logs beside its log.\n";
+
+// The first few names of a list, and how many more there are.
+static std::string first_names(const std::vector<std::string>& names, INT_U32 count) {
+  std::string text;
+  for (size_t i = 0; i < names.size(); i++) text += (i ? ", " : "") + names[i];
+  if (count > names.size()) text += " and " + std::to_string(count - names.size()) + " more";
+  return text;
+}
 
 // Each line of a text on standard error, after the program's name.
 static void print_lines(const char* kind, const std::string& text) {
@@ -34,7 +47,7 @@ static void print_lines(const char* kind, const std::string& text) {
 int main(int argc, char** argv) {
   report_errors_through_host();
   std::vector<std::string> arguments;
-  std::string program;
+  std::string program, earlier;
   for (int i = 1; i < argc; i++) {
     if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
       std::fputs(USAGE, stdout);
@@ -47,6 +60,8 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(argv[i], "--installer") == 0 && i + 1 < argc && program.empty())
       program = argv[++i];
+    else if (std::strcmp(argv[i], "--update-of") == 0 && i + 1 < argc && earlier.empty())
+      earlier = argv[++i];
     else
       arguments.push_back(argv[i]);
   }
@@ -61,9 +76,9 @@ int main(int argc, char** argv) {
   std::vector<std::string> notes;
   package_builder::PACK_SUMMARY made;
   bool single = !program.empty();
-  bool done = single
-                  ? package_builder::build_installer(arguments[0], program, arguments[1], &error, 4096, &notes, &made)
-                  : package_builder::build_package(arguments[0], arguments[1], &error, 4096, &notes, &made);
+  bool done = single ? package_builder::build_installer(arguments[0], program, arguments[1], &error, 4096, &notes,
+                                                       &made, earlier)
+                     : package_builder::build_package(arguments[0], arguments[1], &error, 4096, &notes, &made, earlier);
   for (const std::string& note : notes) print_lines("note: ", note);
   if (!done) {
     print_lines("", error);
@@ -80,14 +95,21 @@ int main(int argc, char** argv) {
     std::printf("make_package: installation \"%s\": %u file%s, %llu bytes%s%s\n", installation.name.c_str(),
                 (unsigned)installation.files, installation.files == 1 ? "" : "s",
                 (unsigned long long)installation.bytes, rules.empty() ? "" : ", of them ", rules.c_str());
+    // An update carries what changed; what the new version dropped stays on the installed computer.
+    if (!made.update_of.empty())
+      std::printf("make_package: installation \"%s\": %u file%s carried (%u changed, %u added), %u left as they are, "
+                  "%s\n",
+                  installation.name.c_str(), (unsigned)installation.files, installation.files == 1 ? "" : "s",
+                  (unsigned)installation.changed, (unsigned)installation.added, (unsigned)installation.unchanged,
+                  installation.dropped ? (std::to_string(installation.dropped) + " dropped by the new version, which "
+                                          "an update cannot remove: " +
+                                          first_names(installation.first_dropped, installation.dropped))
+                                             .c_str()
+                                       : "none dropped by the new version");
     // Links are installed as copies of what they lead to: a program that finds its files through the
     // path of its link finds them no more.
     if (!installation.links) continue;
-    std::string named;
-    for (size_t i = 0; i < installation.first_links.size(); i++)
-      named += (i ? ", " : "") + installation.first_links[i];
-    if (installation.links > installation.first_links.size())
-      named += " and " + std::to_string(installation.links - installation.first_links.size()) + " more";
+    std::string named = first_names(installation.first_links, installation.links);
     bool one = installation.links == 1;
     std::printf("make_package: installation \"%s\": %u link%s packed as %s of what %s to, installed as %s, not "
                 "as %s: %s\n",
@@ -98,6 +120,10 @@ int main(int argc, char** argv) {
   std::printf("make_package: made %s: %llu bytes, %s\n", made.path.c_str(), (unsigned long long)made.size,
               single ? "the installer program with its package compressed"
                      : "the files uncompressed in blocks of 4096 bytes");
+  if (!made.update_of.empty())
+    std::printf("make_package: an update of %s: it installs only over the installation whose log lies in %s, and "
+                "logs into %s\n",
+                made.update_of.c_str(), made.checked_log.c_str(), made.log.c_str());
   // A request that came as the output took its name, and so could stop nothing, still ends the run as
   // one asked to end.
   if (end_requested()) {

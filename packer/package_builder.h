@@ -80,10 +80,19 @@ struct PACK_SUMMARY {
     INT_U32 links = 0;  // the links of its tree, each packed as a copy of what it leads to
     // The first few of them by path, each with where it leads: "bin/tool (to lib/tool.js)".
     std::vector<std::string> first_links;
+    // An update's (made from the whole new version against the earlier version's package): of the new
+    // version's files, those changed and those added (the files it carries), those left as they are;
+    // and the earlier version's files that the new one dropped, which an update cannot remove, the
+    // first few of them by path.
+    INT_U32 changed = 0, added = 0, unchanged = 0, dropped = 0;
+    std::vector<std::string> first_dropped;
   };
   std::vector<INSTALLATION_FILES> installations;
   std::string path;  // the package, or the single-file installer
   INT_U64 size = 0;  // its size in bytes
+  // An update's: the earlier version's package, the folder of that version's install log that it
+  // checks, and the folder of its own log.
+  std::string update_of, checked_log, log;
 };
 
 // Builds the package at package_path (an existing file there is replaced when the new one is whole);
@@ -91,17 +100,25 @@ struct PACK_SUMMARY {
 // and what the description says twice, summary (when given) what was made. block_size: the data bytes
 // per package block. A request to end the program (end_requested) stops it before its next file and
 // leaves nothing behind.
+// With earlier_package (the package of the version installed, as a path of the host), the package is an
+// update of that version, made from the new version's whole description and files: it carries only the
+// files that the new version added or whose bytes changed (compared as "-d" compares two packages), no
+// uninstaller and only the shortcuts whose programs it carries; it installs only over that version's
+// installation (the folder of its install log) and logs into a "patch" folder below it. The new version
+// must be one that an update can bring: the same application and installations, with the same
+// locations and uninstallers.
 bool build_package(const std::string& description_path, const std::string& package_path, std::string* error,
                    INT_S32 block_size = 4096, std::vector<std::string>* notes = nullptr,
-                   PACK_SUMMARY* summary = nullptr);
+                   PACK_SUMMARY* summary = nullptr, const std::string& earlier_package = std::string());
 
 // Writes output_path as a copy of the installer program (program_path) with the package of the
 // description attached, compressed; it takes its name when whole, and is marked as a program where the
 // host keeps such a mark. Only the installer program is taken (it carries the mark of
-// carries_installer_mark). error, notes, summary and block_size as for build_package.
+// carries_installer_mark). error, notes, summary, block_size and earlier_package as for build_package.
 bool build_installer(const std::string& description_path, const std::string& program_path,
                      const std::string& output_path, std::string* error, INT_S32 block_size = 4096,
-                     std::vector<std::string>* notes = nullptr, PACK_SUMMARY* summary = nullptr);
+                     std::vector<std::string>* notes = nullptr, PACK_SUMMARY* summary = nullptr,
+                     const std::string& earlier_package = std::string());
 
 // The wizard's built-in English wording of page text number slot (0 = INSTALLER_TITLE, which the
 // description's title gives: null there); a description's text lines replace it.

@@ -80,9 +80,24 @@ static bool stamp_of(const fs::path& file, FILE_STAMP* stamp) {
 
 bool PACKER::build(const std::string& package_path, INT_S32 block_size, std::string* error_out) {
   if (output.empty()) output = package_path;
-  bool ok = read_description() && list_files() && check_references() && check_output() &&
+  // An update is checked against the whole new version before it keeps only what it carries.
+  bool ok = read_description() && (earlier.empty() ? (note_update_logs(), true) : read_earlier()) && list_files() &&
+            check_references() && check_output() && (earlier.empty() || compare_with_earlier()) &&
             write(package_path, block_size);
   if (!ok) *error_out = error;
+  if (ok && !earlier.empty()) {
+    for (size_t n = 0; n < update_counts.size(); n++) {
+      PACK_SUMMARY::INSTALLATION_FILES& counts = summary->installations[n];
+      counts.changed = update_counts[n].changed;
+      counts.added = update_counts[n].added;
+      counts.unchanged = update_counts[n].unchanged;
+      counts.dropped = update_counts[n].dropped;
+      counts.first_dropped = update_counts[n].first_dropped;
+    }
+    summary->update_of = earlier;
+    summary->checked_log = patch_path;
+    summary->log = log_path;
+  }
   return ok;
 }
 
@@ -186,14 +201,38 @@ bool PACKER::add_entry(const fs::path& host, const std::string& wanted, const st
   return true;
 }
 
+void PACKER::describe_installation(size_t n, INSTALLATION* installation) {
+  const INSTALLATION_LINES& lines = installation_lines[n];
+  copy_text(installation->name, lines.name);
+  copy_text(installation->default_path, lines.default_path);
+  installation->allow_system_paths = 1;
+  if (lines.uninstaller.size() == 3) {
+    copy_text(installation->uninstaller_name, lines.uninstaller[0]);
+    copy_text(installation->uninstaller_filename, lines.uninstaller[1]);
+    copy_text(installation->uninstaller_path, lines.uninstaller[2]);
+  }
+}
+
+void PACKER::describe_file(const TREE_FILE& tree_file, INSTALLATION_FILE* file) {
+  const std::string& relative = tree_file.relative;
+  size_t slash = relative.find_last_of('/');
+  std::string folder = slash == std::string::npos ? std::string() : relative.substr(0, slash);
+  copy_text(file->src_name, slash == std::string::npos ? relative : relative.substr(slash + 1));
+  copy_text(file->src_path_from_xml, folder);
+  copy_text(file->dest_path_from_inst_loc, folder.empty() ? "$HERE" : "$HERE/" + folder);
+  file->overwrite = tree_file.overwrite;
+}
+
 // The database of the description, its texts checked before.
 void PACKER::fill_database(DATABASE* database) {
   copy_text(database->APPLICATION.app_string, application);
   copy_text(database->APPLICATION.version, "1.0");
   copy_text(database->default_language_name, languages[0][0]);
   copy_text(database->LOG.dest_path_from_inst_loc, log_path);
+  copy_text(database->LOG.system_dest_path_from_inst_loc, log_system_path);
   if (!patch_path.empty()) {
     copy_text(database->PATCH.dest_path_from_inst_loc, patch_path);
+    copy_text(database->PATCH.system_dest_path_from_inst_loc, patch_system_path);
     database->PATCH.do_check = 1;
   }
   std::vector<std::pair<const GEOMETRY_KEY*, std::vector<INT_S32>>> places;
@@ -251,16 +290,9 @@ void PACKER::fill_database(DATABASE* database) {
   for (size_t n = 0; n < installation_lines.size(); n++) {
     const INSTALLATION_LINES& lines = installation_lines[n];
     INSTALLATION& installation = database->installations[n];
-    copy_text(installation.name, lines.name);
-    copy_text(installation.default_path, lines.default_path);
-    installation.allow_system_paths = 1;
+    describe_installation(n, &installation);
     installation.file_count = (INT_S16)files[n].size();
     installation.files = files[n].empty() ? nullptr : new INSTALLATION_FILE[files[n].size()]();
-    if (lines.uninstaller.size() == 3) {
-      copy_text(installation.uninstaller_name, lines.uninstaller[0]);
-      copy_text(installation.uninstaller_filename, lines.uninstaller[1]);
-      copy_text(installation.uninstaller_path, lines.uninstaller[2]);
-    }
     installation.item_count = (INT_S16)lines.shortcuts.size();
     installation.items = lines.shortcuts.empty() ? nullptr : new INSTALLATION_ITEM[lines.shortcuts.size()]();
     for (size_t i = 0; i < lines.shortcuts.size(); i++) {
@@ -321,12 +353,7 @@ bool PACKER::fill_package(DATABASE* database) {
       const TREE_FILE& tree_file = files[n][i];
       INSTALLATION_FILE& file = database->installations[n].files[i];
       const std::string& relative = tree_file.relative;
-      size_t slash = relative.find_last_of('/');
-      std::string folder = slash == std::string::npos ? std::string() : relative.substr(0, slash);
-      copy_text(file.src_name, slash == std::string::npos ? relative : relative.substr(slash + 1));
-      copy_text(file.src_path_from_xml, folder);
-      copy_text(file.dest_path_from_inst_loc, folder.empty() ? "$HERE" : "$HERE/" + folder);
-      file.overwrite = tree_file.overwrite;
+      describe_file(tree_file, &file);
       if (tree_file.overwrite == 2) summary->installations[n].never++;
       if (tree_file.overwrite == 1) summary->installations[n].older++;
       std::string packed = relative;
@@ -454,10 +481,12 @@ bool PACKER::write(const std::string& path, INT_S32 block_size) {
 }
 
 bool build_package(const std::string& description_path, const std::string& package_path, std::string* error,
-                   INT_S32 block_size, std::vector<std::string>* notes, PACK_SUMMARY* summary) {
+                   INT_S32 block_size, std::vector<std::string>* notes, PACK_SUMMARY* summary,
+                   const std::string& earlier_package) {
   std::vector<std::string> ignored;
   PACK_SUMMARY unused;
   PACKER packer(description_path, notes ? notes : &ignored, summary ? summary : &unused);
+  packer.earlier = earlier_package;
   return packer.build(package_path, block_size, error);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -215,6 +216,8 @@ public:
   // when empty) and the installer program it copies (none when empty). The output may be neither an
   // input nor inside a folder that is packed.
   std::string output, program;
+  // The earlier version's package that the package is an update of (none when empty).
+  std::string earlier;
   // The package made for a single-file installer (program given) is a temporary itself: a second
   // request to end the packer removes it for as long as the packer lives.
   TEMPORARY_NOTE package_note;
@@ -228,6 +231,10 @@ private:
   int line_count = 0;
 
   std::string title = "Installer", application, log_path, patch_path;
+  // An update's log folder and the earlier log's with the system folders (empty: as without them).
+  std::string log_system_path, patch_system_path;
+  std::unique_ptr<DATABASE> earlier_database;  // the earlier version's, read for its records alone
+  std::vector<PACK_SUMMARY::INSTALLATION_FILES> update_counts;  // per installation, of an update
   std::vector<INSTALLATION_LINES> installation_lines;
   std::vector<std::vector<std::string>> languages;
   std::vector<int> language_lines;  // the line of each language
@@ -269,6 +276,12 @@ private:
   bool read_overwrite(int n, const std::string& value);
   bool check_shortcut_links();
 
+  // update.cpp
+  void note_update_logs();
+  bool read_earlier();
+  bool compare_with_earlier();
+  void keep_carried(size_t n, const std::vector<bool>& carried);
+
   // tree.cpp
   bool list_files();
   bool give_overwrite_rules(size_t installation);
@@ -277,6 +290,9 @@ private:
   bool check_output();
 
   // package_writer.cpp
+  // Installation n's own settings, and a file's fields but its packed name, as the database gets them.
+  void describe_installation(size_t n, INSTALLATION* installation);
+  static void describe_file(const TREE_FILE& tree_file, INSTALLATION_FILE* file);
   bool check_size(INT_S32 block_size);
   bool fail_writing(const std::string& what, int error_number);
   bool add_entry(const fs::path& host, const std::string& wanted, const std::string& fallback, std::string* name,

@@ -12,7 +12,7 @@ namespace package_builder {
 
 bool build_installer(const std::string& description_path, const std::string& program_path,
                      const std::string& output_path, std::string* error, INT_S32 block_size,
-                     std::vector<std::string>* notes, PACK_SUMMARY* summary) {
+                     std::vector<std::string>* notes, PACK_SUMMARY* summary, const std::string& earlier_package) {
   fs::path program(program_path), output(output_path);
   fs::path output_folder = output.parent_path().empty() ? fs::path(".") : output.parent_path();
   FOLDER source, target;
@@ -69,6 +69,7 @@ bool build_installer(const std::string& description_path, const std::string& pro
   PACKER packer(description_path, notes, &made);
   packer.output = output_path;
   packer.program = program_path;
+  packer.earlier = earlier_package;
   if (!packer.build((output_folder / package_name).string(), block_size, error)) return false;
   FILE* package = open_file(&target, package_name, "rb");
   errno = 0;

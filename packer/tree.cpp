@@ -176,7 +176,8 @@ bool PACKER::list_files() {
         auto log_line = key_lines.find("log");
         problems.push_back((file.missing ? at_line : std::string()) + (root / fs::u8path(file.relative)).string() +
                            ": the installer writes its install log there (" +
-                           (log_line == key_lines.end() ? std::string("the install location, as no log line says otherwise")
+                           (!earlier.empty() ? "an update's log folder: " + log_path
+                            : log_line == key_lines.end() ? std::string("the install location, as no log line says otherwise")
                                                         : description + ":" + std::to_string(log_line->second) +
                                                               ": log = " + log_path) +
                            "): the file would take its place");
@@ -232,8 +233,9 @@ static bool name_matches(const std::string& pattern, const std::string& name) {
 
 // Gives the files of installation i the rules of its overwrite lines: a pattern matches a file by its
 // path below the files folder, or by a folder above it. A pattern that matches no file is a mistake,
-// but in an update, whose files folder holds only the files it changes, a rule of the description may
-// concern files that it does not carry: there it is noted. No file takes two rules.
+// but in an update made by hand, whose files folder holds only the files it changes, a rule of the
+// description may concern files that it does not carry: there it is noted (an update made from the whole
+// new version sees every file). No file takes two rules.
 bool PACKER::give_overwrite_rules(size_t i) {
   const INSTALLATION_LINES& lines = installation_lines[i];
   for (const OVERWRITE_LINE& overwrite : lines.overwrites) {
@@ -258,7 +260,7 @@ bool PACKER::give_overwrite_rules(size_t i) {
       if (matched) continue;
       std::string none = "overwrite " + std::string(rule) + ";" + shown + " matches no file of the installation \"" +
                          lines.name + "\" (" + (base / fs::u8path(lines.files_folder)).string() + ")";
-      if (patch_path.empty()) return fail_at(overwrite.line, none);
+      if (patch_path.empty() || !earlier.empty()) return fail_at(overwrite.line, none);
       notes->push_back(description + ":" + std::to_string(overwrite.line) + ": " + none +
                        ": this package is an update (patch_check), which carries only the files it changes; the "
                        "rule holds for those it carries");
@@ -341,6 +343,7 @@ bool PACKER::check_output() {
   std::error_code code;
   std::vector<std::pair<fs::path, std::string>> inputs = {{fs::path(description), "the description"}};
   if (!program.empty()) inputs.push_back({fs::path(program), "the installer program"});
+  if (!earlier.empty()) inputs.push_back({fs::path(earlier), "the earlier version's package"});
   for (const std::vector<std::string>& language : languages)
     for (int k = 1; k < 3; k++)
       if (!language[k].empty())

@@ -591,11 +591,17 @@ TEST(PackageBuilder, OverwriteLinesGiveTheirFilesTheirRule) {
   ASSERT_TRUE(package_builder::build_package(description_of(scratch), scratch.package + "installer.pkg", &error, 4096,
                                              &notes))
       << error;
-  EXPECT_EQ(notes, std::vector<std::string>{description_of(scratch) +
-                                            ":13: overwrite never;etc/tool.conf matches no file of the installation "
-                                            "\"Test App\" (" + scratch.source + "files): this package is an update "
-                                            "(patch_check), which carries only the files it changes; the rule holds for "
-                                            "those it carries"});
+  EXPECT_EQ(notes, (std::vector<std::string>{
+                       description_of(scratch) +
+                           ":12: this update (patch_check = $HERE) logs where the log it checks lies: its log takes "
+                           "that log's place, which is kept only as \"install_log-1.txt\", where readers of the "
+                           "installation's logs do not look; log = $HERE/patch, as \"patch.xml\" has it, keeps the two "
+                           "apart",
+                       description_of(scratch) +
+                           ":13: overwrite never;etc/tool.conf matches no file of the installation "
+                           "\"Test App\" (" + scratch.source + "files): this package is an update "
+                           "(patch_check), which carries only the files it changes; the rule holds for "
+                           "those it carries"}));
 #ifndef _WIN32
   const std::string binary_dir = environment_text("VELK_BINARY_DIR");
   if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
