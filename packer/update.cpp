@@ -30,6 +30,11 @@ static std::vector<std::string> folder_parts(const std::string& text) {
   return parts;
 }
 
+// A file's path below the files folder, as the database's texts give it.
+static std::string file_path(const INSTALLATION_FILE& file) {
+  return (file.src_path_from_xml[0] ? host_text(file.src_path_from_xml) + "/" : "") + host_text(file.src_name);
+}
+
 static std::string joined(const std::vector<std::string>& parts, size_t count) {
   std::string text;
   for (size_t i = 0; i < count && i < parts.size(); i++) text += (i ? "/" : "") + parts[i];
@@ -220,9 +225,8 @@ bool PACKER::compare_with_earlier() {
     switch (compare_installation_files(then, now, &comparison, &culprit)) {
       case FILES_COMPARED: break;
       case FILES_PAIRED_TWICE:
-        return fail(earlier + ": found same file twice - not supported by patching system: " +
-                    host_text(culprit->src_path_from_xml) + "/" + host_text(culprit->src_name) + in +
-                    " is listed twice");
+        return fail(earlier + ": found same file twice - not supported by patching system: " + file_path(*culprit) +
+                    in + " is listed twice");
       case FIRST_FILE_UNREADABLE:
         return fail(earlier + ": the stored file " + host_text(culprit->packed_name) + in + " cannot be read");
       case SECOND_FILE_UNREADABLE:
@@ -242,8 +246,7 @@ bool PACKER::compare_with_earlier() {
         }
       if (replaced) continue;
       if (counts.first_dropped.size() < SUMMARY_LINKS)
-        counts.first_dropped.push_back((gone->src_path_from_xml[0] ? host_text(gone->src_path_from_xml) + "/" : "") +
-                                       host_text(gone->src_name));
+        counts.first_dropped.push_back(file_path(*gone));
       counts.dropped++;
     }
     std::vector<bool> carried(records.size());

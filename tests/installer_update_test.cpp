@@ -1,5 +1,6 @@
-// Tests of updates made by the README's recipe: three versions of a small tool whose configuration the
-// user edits ("overwrite = never"), installed and updated v1 -> v2 -> v3 with "-a", and the last update
+// Tests of updates made by the README's recipe and by the packer from the whole new versions: three
+// versions of a small tool whose configuration the user edits ("overwrite = never"), installed and
+// updated v1 -> v2 -> v3 with "-a" (the last update also as a single-file installer), and the last update
 // through the wizard in a real window: the user's files kept, every installed file named by a log of the
 // install folder, the tool's other files of the newest version; an earlier log kept under a free number,
 // also by a run killed at that moment, and one that cannot be kept.
@@ -61,6 +62,7 @@ struct ROAD {
   INSTALLER_SCRATCH scratch;
   UPDATE_RUNS runs;
   std::string head;  // every version's description
+  bool whole = false;  // the updates made by the packer from the whole new versions (--update-of)
 
   ROAD(const std::string& name, const std::string& extra) : scratch(name), runs(scratch) {
     head = "title = Tool Installer\napplication = velk-road\ninstallation = Tool\ndefault_path = " + runs.location +
@@ -84,6 +86,19 @@ struct ROAD {
   bool version(int n) { return pack("v" + std::to_string(n), head, VERSIONS[n - 1]); }
   bool update(int n) {
     std::string from = package("v" + std::to_string(n - 1)), to = package("v" + std::to_string(n));
+    if (whole) {
+      // From version n's own description against version n - 1's package; the one to version 3 as a
+      // single-file installer.
+      std::string description = scratch.source + "v" + std::to_string(n) + "/description.txt", error;
+      std::string made = package("u" + std::to_string(n)), earlier = from + "/installer.pkg";
+      fs::create_directories(made);
+      bool done = n == 3 ? package_builder::build_installer(description, runs.installer, made + "/setup.exe", &error,
+                                                            4096, nullptr, nullptr, earlier)
+                         : package_builder::build_package(description, made + "/installer.pkg", &error, 4096, nullptr,
+                                                          nullptr, earlier);
+      EXPECT_TRUE(done) << error;
+      return done;
+    }
     if (runs.run(runs.installer, "-d " + quoted(program_path_text(from) + "/installer.pkg=" + program_path_text(to) +
                                                 "/installer.pkg")) != 0)
       return false;
@@ -159,6 +174,26 @@ TEST(InstallerUpdate, ThreeVersionsKeepTheUsersFilesAndLogEveryFile) {
   ASSERT_GT(log.size(), 8u);
   EXPECT_EQ(log[8], "Kept the earlier install log as \"" + road.scratch.installed("patch/install_log-1.txt") + "\"");
   EXPECT_EQ(log.back(), "Installation completed without any errors.");
+  road.expect_road_end();
+}
+
+// The road with the updates made by the packer from the whole new versions, the one to v3 a single-file
+// installer: each carries only what changed or was added, the configuration keeps the user's edit, and
+// every log is kept.
+TEST(InstallerUpdate, UpdatesMadeFromTheWholeVersionsCarryWhatChanged) {
+  ROAD road("update-whole", "");
+  road.whole = true;
+  ASSERT_NO_FATAL_FAILURE(road.up_to_version_2());
+  EXPECT_NE(read_whole_text(road.scratch.installed("patch/install_log.txt"))
+                .find("Skipped \"" + road.scratch.installed("etc/tool.conf") + "\""),
+            std::string::npos);
+  ASSERT_EQ(road.runs.run(road.package("u3") + PATH_SEPARATOR + "setup.exe", "-a"), 0)
+      << read_whole_text(road.runs.output);
+  std::set<std::string> installed;
+  for (const std::string& line : read_lines(road.scratch.installed("patch/install_log.txt")))
+    if (line.compare(0, 11, "Installed \"") == 0) installed.insert(line.substr(11, line.size() - 12));
+  EXPECT_EQ(installed, (std::set<std::string>{road.scratch.installed("bin/tool.py"), road.scratch.installed("lib/new.py"),
+                                              road.scratch.installed("lib/more.py")}));
   road.expect_road_end();
 }
 

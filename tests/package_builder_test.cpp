@@ -442,6 +442,159 @@ TEST(PackageBuilder, AnOutputThatIsAnInputOrIsPackedIsRefused) {
   EXPECT_EQ(std::distance(fs::directory_iterator(below(source, "files/docs")), fs::directory_iterator()), 1);
 }
 
+// An update made from the whole new version carries the files whose bytes changed (at the same size
+// too), whose rule changed and that were added, with no uninstaller and only the shortcuts of programs
+// it carries; it checks the earlier version's log and logs below it, and counts what it leaves and what
+// it cannot remove.
+TEST(PackageBuilder, AnUpdateCarriesWhatChangedAndCountsWhatItLeaves) {
+  INSTALLER_SCRATCH scratch("builder-update");
+  scratch.name_destination_from_root();
+  ASSERT_TRUE(scratch.build());
+  const std::string earlier = scratch.package + "installer.pkg", folder = scratch.root + "update";
+  const std::string update = below(folder, "installer.pkg");
+  fs::create_directories(folder);
+  ASSERT_TRUE(write_whole_file(scratch.source + "files/readme.txt", text_bytes("Read me again.\n")));
+  fs::remove(scratch.source + "files/bin/data.bin");
+  scratch.add_file("docs/new.txt", text_bytes("new\n"));
+  ASSERT_TRUE(write_whole_file(description_of(scratch), text_bytes(read_whole_text(description_of(scratch)) +
+                                                                   "overwrite = never;docs/guide.txt\n")));
+  package_builder::PACK_SUMMARY made;
+  std::vector<std::string> notes;
+  std::string error;
+  ASSERT_TRUE(package_builder::build_package(description_of(scratch), update, &error, 4096, &notes, &made, earlier))
+      << error;
+  EXPECT_TRUE(notes.empty());
+  const auto& counts = made.installations[0];
+  EXPECT_EQ(std::vector<INT_U32>({counts.files, counts.changed, counts.added, counts.unchanged, counts.dropped}),
+            std::vector<INT_U32>({3, 2, 1, 2, 1}));
+  DATABASE loaded;
+  loaded.data_folder.set_if_folder(folder.c_str());
+  ASSERT_TRUE(loaded.load_package("installer.pkg"));
+  const INSTALLATION& installation = loaded.installations[0];
+  std::set<std::string> carried;
+  for (INT_S16 i = 0; i < installation.file_count; i++)
+    carried.insert(std::string(installation.files[i].src_path_from_xml) + "/" + installation.files[i].src_name);
+  EXPECT_EQ(carried, (std::set<std::string>{"/readme.txt", "docs/guide.txt", "docs/new.txt"}));
+  EXPECT_STREQ(installation.uninstaller_filename, "");
+  ASSERT_EQ(installation.item_count, 1);
+  EXPECT_STREQ(installation.items[0].program_name, "guide.txt");
+  EXPECT_EQ(std::string(loaded.LOG.dest_path_from_inst_loc) + " " + loaded.PATCH.dest_path_from_inst_loc + " " +
+                std::to_string(loaded.PATCH.do_check),
+            "$HERE/patch $HERE 1");
+#ifndef _WIN32
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  const std::string output = scratch.root + "output.txt";
+  ASSERT_EQ(run_command("'" + binary_dir + "/make_package' --update-of '" + earlier + "' '" + description_of(scratch) +
+                        "' '" + update + "' >'" + output + "' 2>&1"),
+            0);
+  EXPECT_EQ(read_whole_text(output),
+            "make_package: installation \"Test App\": 3 files, 37 bytes, of them 1 installed only where absent "
+            "(overwrite never)\nmake_package: installation \"Test App\": 3 files carried (2 changed, 1 added), 2 left "
+            "as they are, 1 dropped by the new version, which an update cannot remove: bin/data.bin\nmake_package: made " +
+                update + ": " + std::to_string(fs::file_size(update)) + " bytes, the files uncompressed in blocks of "
+                "4096 bytes\nmake_package: an update of " + earlier + ": it installs only over the installation whose "
+                "log lies in $HERE, and logs into $HERE/patch\n");
+#endif
+}
+
+// What an update cannot bring is refused with its reason, and an output at the name stays as it was: an
+// overwrite path that names no file of the new version, another application, installation name,
+// location, uninstaller or number of installations, and an earlier package that is an update itself,
+// is damaged, is the output or lists a file twice.
+TEST(PackageBuilder, WhatAnUpdateCannotBringIsRefusedWithItsReason) {
+  INSTALLER_SCRATCH scratch("builder-update-refused");
+  ASSERT_TRUE(scratch.build());
+  const std::string description = description_of(scratch), text = read_whole_text(description);
+  const std::string earlier = scratch.package + "installer.pkg", output = below(scratch.root + "out", "installer.pkg");
+  const std::string hand_made = below(scratch.root + "hand", "installer.pkg"), damaged = scratch.root + "damaged.pkg";
+  fs::create_directories(scratch.root + "out");
+  fs::create_directories(scratch.root + "hand");
+  fs::copy_file(earlier, output);
+  const std::vector<INT_U8> before = read_whole_file(output);
+  ASSERT_TRUE(write_whole_file(damaged, text_bytes("no package\n")));
+  ASSERT_TRUE(write_whole_file(scratch.source + "hand.txt", text_bytes(text + "patch_check = $HERE\n")));
+  std::string error;
+  ASSERT_TRUE(package_builder::build_package(scratch.source + "hand.txt", hand_made, &error)) << error;
+  const std::string name = " (the installed version knows an update by the names of its application and installation)";
+  const struct {
+    std::string from, to, earlier, error;
+  } cases[] = {
+      {"log = $HERE", "overwrite = never;etc/tool.rc", earlier,
+       description + ":5: overwrite never;etc/tool.rc matches no file of the installation \"Test App\" (" +
+           scratch.source + "files)"},
+      {"velk-test-app", "velk-other", earlier,
+       description + ":2: the application is \"velk-other\" here and \"velk-test-app\" in " + earlier +
+           ": the installed version knows an update by the names of its application and installation"},
+      {"installation = Test App", "installation = Test", earlier,
+       description + ":3: installation name changed - not supported by patching system: \"Test\" here, \"Test App\" "
+                     "in " + earlier + name},
+      {"$SCRATCH/dest", "$SCRATCH/other", earlier,
+       description + ":4: installation default_path changed - not supported by patching system: \"$SCRATCH/other\" "
+                     "here, \"$SCRATCH/dest\" in " + earlier},
+      {"App;uninstall.sh", "App;run.sh", earlier,
+       description + ":6: installation uninstaller_filename changed - not supported by patching system: \"run.sh\" "
+                     "here, \"uninstall.sh\" in " + earlier},
+      {"licence.txt;\n", "licence.txt;\ninstallation = B\ndefault_path = $SCRATCH/b\n", earlier,
+       description + ": 2 installations here and 1 in " + earlier + ": differences are too big to patch (an update "
+                     "holds the installations of the version it updates, in its order)"},
+      {"", "", hand_made, hand_made + ": is an update itself (it installs only over an earlier installation): an "
+                                      "update is made against the package of the whole earlier version"},
+      {"", "", damaged, damaged + ": cannot be read as an installation package: "},
+      {"", "", output, output + ": is the earlier version's package, which the package is made from: it would be "
+                                "replaced"}};
+  for (const auto& refused : cases) {
+    std::string changed = text;
+    if (!refused.from.empty()) changed.replace(changed.find(refused.from), refused.from.size(), refused.to);
+    ASSERT_TRUE(write_whole_file(description, text_bytes(changed)));
+    EXPECT_FALSE(package_builder::build_package(description, output, &error, 4096, nullptr, nullptr, refused.earlier));
+    EXPECT_EQ(error.substr(0, refused.error.size()), refused.error);
+  }
+  ASSERT_TRUE(write_whole_file(description, text_bytes(text)));
+  std::unique_ptr<DATABASE> listed(scratch.load());
+  ASSERT_TRUE(listed);
+  INSTALLATION& installation = listed->installations[0];
+  INSTALLATION_FILE* files = new INSTALLATION_FILE[installation.file_count + 1];
+  std::copy(installation.files, installation.files + installation.file_count, files);
+  files[installation.file_count] = files[0];
+  delete[] installation.files;
+  installation.files = files;
+  installation.file_count++;
+  ASSERT_TRUE(scratch.store(listed.get()));
+  EXPECT_FALSE(package_builder::build_package(description, output, &error, 4096, nullptr, nullptr, earlier));
+  EXPECT_EQ(error, earlier + ": found same file twice - not supported by patching system: bin/data.bin of the "
+                             "installation \"Test App\" is listed twice");
+  EXPECT_EQ(read_whole_file(output), before);
+  EXPECT_EQ(std::distance(fs::directory_iterator(scratch.root + "out"), fs::directory_iterator()), 1);
+}
+
+// A hand-made update is noted where its log does not lie below the earlier log it checks, and so is a
+// package that logs into a "patch" folder without checking for an earlier installation.
+TEST(PackageBuilder, UpdateLogsThatSlipAreNoted) {
+  INSTALLER_SCRATCH scratch("builder-update-logs");
+  const std::string description = description_of(scratch), text = read_whole_text(description);
+  const std::pair<std::string, std::string> cases[] = {
+      {"log = $HERE/patch\npatch_check = $HERE\n", ""},
+      {"log = $USERDATA/logs\npatch_check = $HERE/\n",
+       ":6: this update (patch_check = $HERE/) logs into $USERDATA/logs, not below the folder of the log it checks, "
+       "where readers of the installation's logs do not look; log = $HERE/patch, as \"patch.xml\" has it, puts its "
+       "log beside that one"},
+      {"log = $HERE/x/patch\n",
+       ":5: log = $HERE/x/patch is an update's log folder, but the package has no patch_check: where nothing is "
+       "installed it installs part of a version and says it completed without errors; patch_check = $HERE/x makes "
+       "it an update of the installation whose log lies there"}};
+  for (const auto& logs : cases) {
+    std::string changed = text;
+    changed.replace(changed.find("log = $HERE\n"), 12, logs.first);
+    ASSERT_TRUE(write_whole_file(description, text_bytes(changed)));
+    std::vector<std::string> notes;
+    std::string error;
+    ASSERT_TRUE(package_builder::build_package(description, scratch.package + "installer.pkg", &error, 4096, &notes))
+        << error;
+    EXPECT_EQ(notes, logs.second.empty() ? std::vector<std::string>() : std::vector<std::string>{description + logs.second});
+  }
+}
+
 #ifndef _WIN32
 namespace {
 
