@@ -20,8 +20,8 @@
 //                                         a file has their name: never replaced, or replaced only when
 //                                         last written before the package was made; '*' and '?' match
 //                                         within a name, a folder's path stands for the files below it;
-//                                         a pattern that matches no file is refused, in an update only
-//                                         noted)
+//                                         a pattern that matches no file is refused, in an update made
+//                                         by hand only noted)
 //     uninstaller = <name>;<file name>;<folder>   (the file must be one of the installation's files
 //                                         when the folder is "$HERE" or below it)
 //     desktop_shortcut = <type>;<program name>;<link name>;<program folder>
