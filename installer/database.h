@@ -272,6 +272,8 @@ struct INSTALL_STATE {
   // What failed last, in words for the person installing: the file (or the log, or the destination)
   // with its full path and the cause, the system's own words for it where it gave them.
   std::string failure_text;
+  // Every failure of the installation so far in those words, one to a line (the page lists them).
+  std::string failures;
   // Destination texts already set in this installation and the folders they gave: those folders were
   // made or found once and are not checked again.
   std::unordered_map<std::string, std::string> known_folders;

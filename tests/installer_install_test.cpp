@@ -248,9 +248,10 @@ TEST(InstallerInstall, FailedEntriesAreLoggedCountedAndEndWithStatusOne) {
   EXPECT_EQ(database->install_state.error_count, 1);
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
   ASSERT_GE(log.size(), 9u);
-  EXPECT_EQ(log[8], "\"" + scratch.installed("bin/data.bin") + "\" failed to unpack (no-such-entry)");
+  EXPECT_EQ(log[8], "\"" + scratch.installed("bin/data.bin") +
+                        "\" failed to unpack (no-such-entry): is missing from the package");
   EXPECT_EQ(log[9], "Installed \"" + scratch.installed("docs/guide.txt") + "\"");
-  EXPECT_EQ(log.back(), "Installation completed with 1 errors.");
+  EXPECT_EQ(log.back(), "Installation completed with 1 error.");
   EXPECT_FALSE(std::filesystem::exists(scratch.installed("bin/run.sh")));
 }
 
@@ -324,16 +325,16 @@ TEST(InstallerInstall, AFileWhoseCloseFailsIsNotInstalled) {
   EXPECT_EQ(read_whole_text(scratch.installed("old.bin")), "old");
   for (const auto& entry : std::filesystem::directory_iterator(scratch.destination))
     EXPECT_NE(entry.path().filename().string().compare(0, 5, "~velk"), 0) << entry.path();
-  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
-  for (int i = 0; i < 2; i++)
-    EXPECT_NE(std::find(log.begin(), log.end(), "\"" + scratch.installed(places[i].second) + "\" failed to unpack (more/" +
-                                                    std::to_string(i) + ")"),
-              log.end());
 #ifdef _WIN32
   const std::string cause = "I/O device error";
 #else
   const std::string cause = "Input/output error";
 #endif
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  for (int i = 0; i < 2; i++)
+    EXPECT_NE(std::find(log.begin(), log.end(), "\"" + scratch.installed(places[i].second) + "\" failed to unpack (more/" +
+                                                    std::to_string(i) + "): cannot be created (" + cause + ")"),
+              log.end());
   EXPECT_EQ(database->install_state.failure_text, "\"" + scratch.installed("old.bin") + "\" cannot be created (" + cause + ").");
 }
 
@@ -356,17 +357,19 @@ TEST(InstallerInstall, AFolderThatCannotBeMadeFailsItsFilesAlone) {
 
   EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
   EXPECT_EQ(database->install_state.error_count, 2);
-  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
-  for (int i : {1, 3}) {
-    const std::string line = "\"" + scratch.installed(places[i].first.substr(6) + "/" + places[i].second) +
-                             "\" failed to unpack (more/" + std::to_string(i) + ")";
-    EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
-  }
+  // Each file's line names its cause, the first as the last.
 #ifdef _WIN32
   const std::string cause = "File already exists";
 #else
   const std::string cause = "Not a directory";
 #endif
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  for (int i : {1, 3}) {
+    const std::string line = "\"" + scratch.installed(places[i].first.substr(6) + "/" + places[i].second) +
+                             "\" failed to unpack (more/" + std::to_string(i) +
+                             "): cannot be placed: its folder cannot be created (" + cause + ")";
+    EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
+  }
   EXPECT_EQ(database->install_state.failure_text,
             "\"" + scratch.installed("blocker/four") + "\" cannot be placed: its folder cannot be created (" + cause + ").");
   EXPECT_EQ(read_whole_text(scratch.installed("open/deep/one")), "file 0");
@@ -423,7 +426,7 @@ TEST(InstallerInstall, AFileBeingCopiedIsReportedAfterEachBlock) {
     bool named_early = false;
     void show_progress(INSTALL_DIALOG*, const char* text, INT_S32) override { file = text; }
     void show_install_complete(INSTALL_DIALOG*) override {}
-    void copy_error(DATABASE*, const char*, const char*) override {}
+    void copy_error(DATABASE*, const char*, const char*, const char*) override {}
     void installation_stopped(DATABASE*, const char*) override {}
     void file_going_on(INSTALL_DIALOG*) override {
       blocks[file]++;
@@ -493,7 +496,7 @@ TEST(InstallerInstall, WhatIsAtTheNameBeforeOrWhileTheFileIsWrittenIsJudgedByThe
     int errors = 0;
     void show_progress(INSTALL_DIALOG*, const char* text, INT_S32) override { file = text; }
     void show_install_complete(INSTALL_DIALOG*) override {}
-    void copy_error(DATABASE*, const char*, const char*) override { errors++; }
+    void copy_error(DATABASE*, const char*, const char*, const char*) override { errors++; }
     void installation_stopped(DATABASE*, const char*) override { errors++; }
     void file_going_on(INSTALL_DIALOG*) override {
       for (const PLACE& place : *places) {
@@ -633,7 +636,7 @@ TEST(InstallerInstall, AnEntryTheRegistryRefusesIsSaid) {
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
   ASSERT_GT(log.size(), 2u);
   EXPECT_EQ(log[log.size() - 2], "Uninstall entry \"" + name + "\" not made: its key cannot be created (" + words + ")");
-  EXPECT_EQ(log.back(), "Installation completed with 1 errors.");
+  EXPECT_EQ(log.back(), "Installation completed with 1 error.");
   // The key as it was: access given back, then removed.
   ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, WRITE_DAC, &key), ERROR_SUCCESS);
   SECURITY_DESCRIPTOR open;
@@ -757,7 +760,8 @@ TEST(InstallerInstall, SystemDestinationsAreMadeAsNeeded) {
 #endif
     EXPECT_EQ(run_automatic_install(database.get()), round.blocked ? EXIT_JOB_FAILED : EXIT_JOB_DONE);
     const std::string nested = scratch.installed("deep/er/nested.txt");
-    const std::string failed = "\"" + nested + "\" failed to unpack (deep/er/nested.txt)";
+    const std::string failed = "\"" + nested + "\" failed to unpack (deep/er/nested.txt): cannot be placed: its folder "
+                               "cannot be created (" + file_in_the_way_words() + ")";
 #ifndef _WIN32
     EXPECT_EQ(captured_stdout().find("ERROR: " + failed + "\n") != std::string::npos, round.blocked);
 #endif
