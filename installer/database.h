@@ -293,6 +293,7 @@ struct INSTALL_STATE {
   };
   std::unordered_map<std::string, WALKED_FOLDER> walked_folders;
   bool base_made = false;  // the destination did not exist until this installation made it
+  std::string unreached_root;  // the root of the last walk that failed for want of it (a share, a drive)
   // Folders already looked through for what killed runs left.
   std::unordered_set<std::string> cleaned_folders;
   // The files installed so far, from their file number (get_file_number) to their index among the

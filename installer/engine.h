@@ -121,6 +121,10 @@ bool set_location_folder(FOLDER* folder, const char* text, const char* applicati
 // The path of this computer that the location text names (as set_location_folder sets it), for pages
 // and messages, whether or not it exists yet; the text itself when it names no path.
 std::string location_path_text(const char* text, const char* application);
+// A folder text of the installation as this host takes it: where '\' separates folders (Windows), each
+// one as '/', so that "$HERE\data\" and "$HERE\data\\sub" lead where "$HERE/data/" and "$HERE/data//sub"
+// do. The text itself when nothing changes, else the tidied text, kept in out.
+const char* host_folder_text(const char* text, std::string* out);
 // The path of this computer that a folder text of the installation names for an installation into
 // location (a path) of the application, whether or not it exists yet: "$HERE", "$APP" and "$BASE" name
 // the location (as does a text beginning with ".."), a system folder's variable the system folder with

@@ -118,6 +118,7 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   state->known_folders.clear();
   state->made_folders.clear();
   state->walked_folders.clear();
+  state->unreached_root.clear();
   state->last_known = nullptr;
   if (!database->system_capabilities().has_system_paths || !installation->allow_system_paths)
     database->use_system_paths = 0;
@@ -139,7 +140,7 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   if (database->install_path[0] != '$' || !is_known_path_text(database->install_path) ||
       !make_destination_folder(state, location, &base, &made)) {
     char reason[256];
-    describe_file_failure(reason, sizeof reason);
+    describe_walk_failure(state, reason, sizeof reason);
     // The folder as a path of the host, and the system's cause.
     std::string said = "the destination folder \"" + location + "\" cannot be created";
     if (reason[0]) said += std::string(" (") + reason + ")";
@@ -227,7 +228,9 @@ static void refuse_name(DATABASE* database, const char* path_text, const char* n
 static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_FILE* file) {
   if (!file->packed_name[0] || (file->platform != PLATFORM_ANY && file->platform != PLATFORM_WIN32)) return;
   INSTALL_STATE* state = &database->install_state;
-  const char* path_text = choose_path(database, file->dest_path_from_inst_loc, file->system_dest_path_from_inst_loc);
+  std::string tidied;
+  const char* path_text = host_folder_text(
+      choose_path(database, file->dest_path_from_inst_loc, file->system_dest_path_from_inst_loc), &tidied);
   const char* name = destination_name(file);
   // A name that leads out of the destination folder, or that a host cannot take as it stands, is
   // refused (after its progress) before anything is made for it.
@@ -237,7 +240,7 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   forget_file_failure();
   bool folder_set = allowed && set_destination(database, &destination, path_text, &folder_made);
   char reason[256] = "";  // the system's words for a failure
-  if (allowed && !folder_set) describe_file_failure(reason, sizeof reason);
+  if (allowed && !folder_set) describe_walk_failure(state, reason, sizeof reason);
 
   // The texts of every file are joined piece by piece (formatting each costs more than the joining),
   // in strings kept from file to file.

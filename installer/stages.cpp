@@ -98,7 +98,17 @@ std::string location_path_text(const char* text, const char* application) {
   return path;
 }
 
+const char* host_folder_text(const char* text, std::string* out) {
+  if (PATH_SEPARATOR != '\\' || !text || !std::strchr(text, '\\')) return text;
+  *out = text;
+  for (char& c : *out)
+    if (c == '\\') c = '/';
+  return out->c_str();
+}
+
 std::string destination_path_text(const char* text, const std::string& location, const char* application) {
+  std::string tidied;
+  text = host_folder_text(text, &tidied);
   if (!text || !text[0] || !is_known_path_text(text)) return std::string();
   std::string rest;
   if (location_system_kind(text, &rest) >= 0) {

@@ -377,6 +377,54 @@ TEST(InstallerInstall, AFolderThatCannotBeMadeFailsItsFilesAlone) {
   EXPECT_EQ(read_whole_text(scratch.installed("blocker")), "a file");
 }
 
+// Where '\\' separates folders (Windows), a folder text with it at its end or doubled leads where its '/'
+// spelling does.
+TEST(InstallerInstall, BackslashesOfAFolderTextLeadWhereSlashesDo) {
+  INSTALLER_SCRATCH scratch("install-backslash-folders");
+  const std::vector<std::pair<std::string, std::string>> places = {
+      {"$HERE\\data\\", "one"}, {"$HERE\\data\\\\sub", "two"}, {"$HERE/data\\sub\\", "three"}};
+  for (size_t i = 0; i < places.size(); i++) scratch.add_file("more/" + std::to_string(i), text_bytes("file " + std::to_string(i)));
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  place_more_files(database.get(), places);
+  // Elsewhere '\\' is a character of a name: "$HERE\data\" begins with no variable the program knows.
+  const bool separates = PATH_SEPARATOR == '\\';
+  EXPECT_EQ(run_automatic_install(database.get()), separates ? EXIT_JOB_DONE : EXIT_JOB_FAILED);
+  EXPECT_EQ(read_whole_text(scratch.installed("data/one")) == "file 0", separates);
+  EXPECT_EQ(read_whole_text(scratch.installed("data/sub/two")) == "file 1", separates);
+  EXPECT_EQ(read_whole_text(scratch.installed("data/sub/three")) == "file 2", separates);
+}
+
+#ifdef _WIN32
+// A destination on a share that cannot be reached names the share and the system's cause: the walk
+// stops at the share's root, where it went on up to "\\" and lost the cause. A file there fails alone;
+// an install folder there stops the installation.
+TEST(InstallerInstall, AShareThatCannotBeReachedIsNamedWithTheCause) {
+  INSTALLER_SCRATCH scratch("install-unreached-share");
+  scratch.add_file("more/0", text_bytes("file 0"));
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  const std::string share = "\\\\velk-no-such-server\\share";
+  FOLDER shared;
+  std::strcpy(shared.path, share.c_str());
+  set_named_path("$SHARE", &shared);
+  place_more_files(database.get(), {{"$SHARE/data", "one"}});
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  const std::string unreached = " (\"" + share + "\" cannot be reached: ";
+  std::string said = database->install_state.failure_text;
+  EXPECT_EQ(said.rfind("\"" + share + "\\data\\one\" cannot be placed: its folder cannot be created" + unreached, 0), 0u)
+      << said;
+  EXPECT_GT(said.size(), said.find(unreached) + unreached.size() + 2) << said;
+  EXPECT_EQ(read_whole_text(scratch.installed("readme.txt")), "Read me first.\n");
+  std::strcpy(database->installations[0].default_path, "$SHARE/dest");
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  said = database->install_state.failure_text;
+  EXPECT_EQ(said.rfind("The destination folder \"" + share + "\\dest\" cannot be created" + unreached, 0), 0u) << said;
+  EXPECT_GT(said.size(), said.find(unreached) + unreached.size() + 2) << said;
+  remove_named_path("$SHARE");
+}
+#endif
+
 // An installation left before its completion (back to the options page, or the database cleared) gives
 // back the idle wait and the base path: "$APP" names the program's folder again.
 TEST(InstallerInstall, LeavingTheInstallingStageEarlyRestoresIdleWaitAndBasePath) {
