@@ -188,9 +188,6 @@ TEST(InstallerProgram, HostPathsAreAnsweredWithTheDriveRootForm) {
             "\"\\\\?\\UNC\\server\\share\\x.xml\" is \"\\\\server\\share\\x.xml\" with the prefix \"\\\\?\\UNC\\\"; "
             "\"\\\\server\\share\\x.xml\" is a network path: give it from the root of a drive that its share is mapped "
             "to, as \"$ROOT\" and that drive's number followed by the path in the share: \"/x.xml\"");
-  EXPECT_EQ(file_argument_problem("\\\\?\\Volume{0}\\x.xml"),
-            "\"\\\\?\\Volume{0}\\x.xml\" names a device or volume (the prefix \"\\\\?\\\"), not a path of a drive: give "
-            "the path from its drive's root, as \"$ROOT\" and that drive's number followed by the path");
   // Where the drives have letters, one that the computer does not have is said so, with those it has.
   std::string drives;
   for (INT_S32 i = 0; i < get_drive_count(); i++) {
