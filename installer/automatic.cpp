@@ -26,10 +26,12 @@ public:
     console_print(progress_line.c_str());
   }
   void show_install_complete(INSTALL_DIALOG*) override {}
-  void copy_error(DATABASE* database, const char* path_text, const char* packed_name) override {
+  void copy_error(DATABASE* database, const char* path_text, const char* packed_name, const char* cause) override {
     std::string line;
     if (path_text) {
-      line = "ERROR: \"" + printable_text(path_text) + "\" failed to unpack (" + printable_text(packed_name) + ")\n";
+      // As its log line says it.
+      line = "ERROR: \"" + printable_text(path_text) + "\" failed to unpack (" + printable_text(packed_name) +
+             "): " + printable_text(cause) + "\n";
     } else {
       // The log: "The install log "<path>" cannot be created (<cause>)." as a line of its own.
       std::string said = database->install_state.failure_text;

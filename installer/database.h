@@ -272,6 +272,8 @@ struct INSTALL_STATE {
   // What failed last, in words for the person installing: the file (or the log, or the destination)
   // with its full path and the cause, the system's own words for it where it gave them.
   std::string failure_text;
+  // Every failure of the installation so far in those words, one to a line (the page lists them).
+  std::string failures;
   // Destination texts already set in this installation and the folders they gave: those folders were
   // made or found once and are not checked again.
   std::unordered_map<std::string, std::string> known_folders;
@@ -291,6 +293,7 @@ struct INSTALL_STATE {
   };
   std::unordered_map<std::string, WALKED_FOLDER> walked_folders;
   bool base_made = false;  // the destination did not exist until this installation made it
+  std::string unreached_root;  // the root of the last walk that failed for want of it (a share, a drive)
   // Folders already looked through for what killed runs left.
   std::unordered_set<std::string> cleaned_folders;
   // The files installed so far, from their file number (get_file_number) to their index among the

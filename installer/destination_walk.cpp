@@ -2,6 +2,7 @@
 // reaches them and known once per text, and the path texts the install step is given.
 #include "install_step.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -27,12 +28,24 @@ bool has_parent_step(const char* text) {
   return false;
 }
 
-// The parent of a path of this computer (a root keeps its separator); false at a root.
-static bool cut_to_parent_path(std::string* path) {
+// The length of the root that a path of this computer begins with, which a walk never goes above: "/"
+// (or "\"), a drive's "C:\", or where '\' separates folders a server's share, "\\server\share".
+static size_t root_length(const std::string& path) {
+  if (path.size() > 2 && path[1] == ':' && path[2] == PATH_SEPARATOR) return 3;
+  if (PATH_SEPARATOR == '\\' && path.size() > 2 && path[0] == '\\' && path[1] == '\\') {
+    size_t server_end = path.find('\\', 2);
+    size_t share_end = server_end == std::string::npos ? std::string::npos : path.find('\\', server_end + 1);
+    return share_end == std::string::npos ? path.size() : share_end;
+  }
+  return !path.empty() && path[0] == PATH_SEPARATOR ? 1 : 0;
+}
+
+// The parent of a path of this computer (a root keeps its separator); false at its root (of root bytes).
+static bool cut_to_parent_path(std::string* path, size_t root) {
   size_t last = path->find_last_of(PATH_SEPARATOR);
-  if (last == std::string::npos || last + 1 == path->size()) return false;
-  bool root = last == 0 || (last == 2 && (*path)[1] == ':');
-  path->erase(root ? last + 1 : last);
+  if (path->size() <= root || last == std::string::npos || last + 1 == path->size()) return false;
+  bool at_root = last == 0 || (last == 2 && (*path)[1] == ':');
+  path->erase(at_root ? last + 1 : last);
   return true;
 }
 
@@ -40,20 +53,27 @@ bool make_destination_folder(INSTALL_STATE* state, const std::string& path, FOLD
   // Only a path from a root: anything else would be taken from the working folder.
   bool from_root = !path.empty() && (path[0] == PATH_SEPARATOR ||
                                      (path.size() > 2 && path[1] == ':' && path[2] == PATH_SEPARATOR));
+  state->unreached_root.clear();
   if (!from_root || path.size() >= FOLDER_PATH_SIZE) return false;
+  size_t root = root_length(path);
   // Followed on from the deepest folder of the path that this installation reached before, else from
   // the deepest that exists (a folder made by this installation holds no folder yet, and making one that
   // is there finds it).
   std::string reached = path;
   auto known = state->walked_folders.find(reached);
-  while (known == state->walked_folders.end() && cut_to_parent_path(&reached))
+  while (known == state->walked_folders.end() && cut_to_parent_path(&reached, root))
     known = state->walked_folders.find(reached);
   if (known != state->walked_folders.end()) {
     *made = known->second.made;
   } else {
     reached = path;
-    while (!FOLDER::is_folder(reached.c_str()))
-      if (!cut_to_parent_path(&reached)) return false;
+    while (!FOLDER::is_folder(reached.c_str())) {
+      if (cut_to_parent_path(&reached, root)) continue;
+      // Not even the root is there (a share that cannot be reached, a drive gone): the system's cause
+      // of that look is kept.
+      if (reached.size() <= root) state->unreached_root = reached;
+      return false;
+    }
     *made = false;
     state->walked_folders[reached] = {reached, false};
   }
@@ -100,9 +120,17 @@ bool set_destination(DATABASE* database, FOLDER* folder, const char* text, bool*
   return true;
 }
 
+void describe_walk_failure(const INSTALL_STATE* state, char* out, size_t size) {
+  describe_file_failure(out, size);
+  if (state->unreached_root.empty()) return;
+  std::string said = "\"" + state->unreached_root + "\" cannot be reached";
+  if (out[0]) said += std::string(": ") + out;
+  std::snprintf(out, size, "%s", said.c_str());
+}
+
 std::string folder_failure(DATABASE* database, const char* text) {
   char reason[256];
-  describe_file_failure(reason, sizeof reason);
+  describe_walk_failure(&database->install_state, reason, sizeof reason);
   if (text[0] != '$') return std::string("folder \"") + text + "\" begins with no path variable";
   if (!is_known_path_text(text)) return std::string("folder \"") + text + "\" begins with a path variable this program does not know";
   std::string path =

@@ -54,16 +54,15 @@ public:
   virtual void show_install_complete(INSTALL_DIALOG* page) = 0;
   // A file is still being copied (after each block of it).
   virtual void file_going_on(INSTALL_DIALOG* page) { (void)page; }
-  // A file failed to unpack (path_text: its destination, packed_name: its entry), or the install log
-  // cannot be created (both null; the state's failure_text names it and why): the wizard asks with the
-  // copy error box whether to go on.
-  virtual void copy_error(DATABASE* database, const char* path_text, const char* packed_name) = 0;
+  // A file failed to unpack (path_text: its destination, packed_name: its entry, cause: why, with the
+  // system's words where it gave them), or the install log cannot be created (all null; the state's
+  // failure_text names it and why): the wizard asks with the copy error box whether to go on.
+  virtual void copy_error(DATABASE* database, const char* path_text, const char* packed_name, const char* cause) = 0;
   // A file was refused before anything was written for it, for the cause given (its name is not
   // allowed, or it would land on the install log or on another file of the installation): by default
   // reported as a file that failed.
   virtual void file_refused(DATABASE* database, const char* path_text, const char* packed_name, const char* cause) {
-    (void)cause;
-    copy_error(database, path_text, packed_name);
+    copy_error(database, path_text, packed_name, cause);
   }
   // A shortcut or the uninstall entry was not made: text says which and why, as its log line does.
   virtual void not_made(DATABASE* database, const char* text) { (void)database, (void)text; }
@@ -98,9 +97,9 @@ WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_EVENT_CALLBACK event_call
 extern const char* const LOG_QUESTION;
 
 // What the page says of an installation that did not complete: the destination that could not be
-// made, how many files could not be installed and what failed last, or the shortcuts and the uninstall
-// entry that were not made.
-std::string installation_failure_text(const DATABASE* database);
+// made, how many files could not be installed and what failed last (with every_failure each of them, a
+// line each), or the shortcuts and the uninstall entry that were not made.
+std::string installation_failure_text(const DATABASE* database, bool every_failure = false);
 
 // Automatic mode: installs the current installation of the loaded database into its default
 // destination with the default options, one file per pass of the install step, printing a line per
@@ -163,6 +162,10 @@ bool set_location_folder(FOLDER* folder, const char* text, const char* applicati
 // The path of this computer that the location text names (as set_location_folder sets it), for pages
 // and messages, whether or not it exists yet; the text itself when it names no path.
 std::string location_path_text(const char* text, const char* application);
+// A folder text of the installation as this host takes it: where '\' separates folders (Windows), each
+// one as '/', so that "$HERE\data\" and "$HERE\data\\sub" lead where "$HERE/data/" and "$HERE/data//sub"
+// do. The text itself when nothing changes, else the tidied text, kept in out.
+const char* host_folder_text(const char* text, std::string* out);
 // The path of this computer that a folder text of the installation names for an installation into
 // location (a path) of the application, whether or not it exists yet: "$HERE", "$APP" and "$BASE" name
 // the location (as does a text beginning with ".."), a system folder's variable the system folder with

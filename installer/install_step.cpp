@@ -106,6 +106,7 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   state->log_failed = false;
   state->log_cause.clear();
   state->failure_text.clear();
+  state->failures.clear();
   state->removed_lines.clear();
   state->step_lines.clear();
   state->log_pending.clear();  // no log is begun before the header
@@ -117,6 +118,7 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   state->known_folders.clear();
   state->made_folders.clear();
   state->walked_folders.clear();
+  state->unreached_root.clear();
   state->last_known = nullptr;
   if (!database->system_capabilities().has_system_paths || !installation->allow_system_paths)
     database->use_system_paths = 0;
@@ -138,7 +140,7 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   if (database->install_path[0] != '$' || !is_known_path_text(database->install_path) ||
       !make_destination_folder(state, location, &base, &made)) {
     char reason[256];
-    describe_file_failure(reason, sizeof reason);
+    describe_walk_failure(state, reason, sizeof reason);
     // The folder as a path of the host, and the system's cause.
     std::string said = "the destination folder \"" + location + "\" cannot be created";
     if (reason[0]) said += std::string(" (") + reason + ")";
@@ -178,7 +180,13 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   // The wizard's warning is a line of its own (it ends with its line end).
   lines += format_text("%s\n", printable_line(database->desktop_size_warning).c_str());
   write_log(state, lines, true);
-  if (!state->log && observer) observer->copy_error(database, nullptr, nullptr);
+  if (!state->log && observer) observer->copy_error(database, nullptr, nullptr, nullptr);
+}
+
+// What failed, in words for the person installing: the last failure, and every one for the page.
+static void note_failure(INSTALL_STATE* state, const std::string& sentence) {
+  state->failure_text = sentence;
+  state->failures += sentence + "\n";
 }
 
 // A file refused before anything was written for it (path: as the log shows it): its line in the log
@@ -195,7 +203,7 @@ static void refuse_file(DATABASE* database, const std::string& path, const char*
   line += ")\n";
   write_log(state, line, false);
   state->error_count++;
-  state->failure_text = "\"" + path + "\" is not installed: " + cause + ".";
+  note_failure(state, "\"" + path + "\" is not installed: " + cause + ".");
   if (observer) observer->file_refused(database, printable_text(path.c_str()).c_str(), packed_name, cause.c_str());
 }
 
@@ -220,7 +228,9 @@ static void refuse_name(DATABASE* database, const char* path_text, const char* n
 static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_FILE* file) {
   if (!file->packed_name[0] || (file->platform != PLATFORM_ANY && file->platform != PLATFORM_WIN32)) return;
   INSTALL_STATE* state = &database->install_state;
-  const char* path_text = choose_path(database, file->dest_path_from_inst_loc, file->system_dest_path_from_inst_loc);
+  std::string tidied;
+  const char* path_text = host_folder_text(
+      choose_path(database, file->dest_path_from_inst_loc, file->system_dest_path_from_inst_loc), &tidied);
   const char* name = destination_name(file);
   // A name that leads out of the destination folder, or that a host cannot take as it stands, is
   // refused (after its progress) before anything is made for it.
@@ -230,7 +240,7 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   forget_file_failure();
   bool folder_set = allowed && set_destination(database, &destination, path_text, &folder_made);
   char reason[256] = "";  // the system's words for a failure
-  if (allowed && !folder_set) describe_file_failure(reason, sizeof reason);
+  if (allowed && !folder_set) describe_walk_failure(state, reason, sizeof reason);
 
   // The texts of every file are joined piece by piece (formatting each costs more than the joining),
   // in strings kept from file to file.
@@ -345,6 +355,13 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   }
   if (full.empty() || full.back() != separator) full += separator;
   full += name;
+  // Why a file failed, the system's words for it where it gave them: in its log line, on the console
+  // and on the page alike.
+  std::string said;
+  if (attempted && !installed) {
+    said = cause;
+    if (reason[0]) said += std::string(" (") + reason + ")";
+  }
   std::string& line = state->log_line;
   line = installed ? "Installed \"" : attempted ? "\"" : "Skipped \"";
   size_t path_start = line.size();
@@ -355,15 +372,17 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   } else {
     line += "\" failed to unpack (";
     append_printable_text(&line, file->packed_name);
-    line += ")\n";
+    line += "): ";
+    append_printable_text(&line, said.c_str());
+    line += "\n";
   }
   write_log(state, line, false);
   if (attempted && !installed) {
     state->error_count++;
-    state->failure_text = "\"" + full + "\" " + cause;
-    if (reason[0]) state->failure_text += std::string(" (") + reason + ")";
-    state->failure_text += '.';
-    if (observer) observer->copy_error(database, line.substr(path_start, path_end - path_start).c_str(), file->packed_name);
+    note_failure(state, "\"" + full + "\" " + said + ".");
+    if (observer)
+      observer->copy_error(database, line.substr(path_start, path_end - path_start).c_str(), file->packed_name,
+                           said.c_str());
   }
 }
 
@@ -387,7 +406,7 @@ static void not_made(DATABASE* database, std::string* lines, const std::string& 
   std::string line = printable_text(what.c_str()) + " not made: " + printable_text(why.c_str());
   *lines += line + "\n";
   state->unmade_count++;
-  state->failure_text = what + " not made: " + why + ".";
+  note_failure(state, what + " not made: " + why + ".");
   if (observer) observer->not_made(database, line.c_str());
 }
 
@@ -476,7 +495,8 @@ static void complete(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* ins
   if (state->error_count == 0 && state->unmade_count == 0)
     lines += "Installation completed without any errors.\n";
   else
-    lines += format_text("Installation completed with %d errors.\n", (int)(state->error_count + state->unmade_count));
+    lines += format_text("Installation completed with %d error%s.\n", (int)(state->error_count + state->unmade_count),
+                         state->error_count + state->unmade_count == 1 ? "" : "s");
   write_log(state, lines, false);
   lines.clear();
   // The log is closed (or has had its last try) before the last progress, which says whether this
@@ -555,22 +575,27 @@ void DATABASE::install_step(INSTALL_DIALOG* page) {
   stopped_by_end_request(this);
 }
 
-std::string installation_failure_text(const DATABASE* database) {
+std::string installation_failure_text(const DATABASE* database, bool every_failure) {
   const INSTALL_STATE& state = database->install_state;
   if (state.stopped) return state.failure_text;
+  // Several failures: the last, or each on a line of its own.
+  std::string failures = state.failures;
+  if (!failures.empty()) failures.pop_back();
   std::string text;
   if (state.error_count == 0 && state.unmade_count == 1)
     text = state.failure_text;
   else if (state.error_count == 0 && state.unmade_count > 1)
-    text = format_text("%d shortcuts and entries were not made; the last: ", (int)state.unmade_count) + state.failure_text;
+    text = format_text("%d shortcuts and entries were not made", (int)state.unmade_count) +
+           (every_failure ? ":\n" + failures : "; the last: " + state.failure_text);
   else if (state.error_count == 1)
     text = "1 file could not be installed: " + state.failure_text;
   else if (state.error_count > 1)
-    text = format_text("%d files could not be installed; the last: ", (int)state.error_count) + state.failure_text;
+    text = format_text("%d files could not be installed", (int)state.error_count) +
+           (every_failure ? ":\n" + failures : "; the last: " + state.failure_text);
   // Then whether the installation has a log to rely on.
   std::string log = log_failure_text(state);
   if (text.empty() || log.empty()) return text + log;
-  return text + " " + log;
+  return text + (every_failure && state.error_count + state.unmade_count > 1 ? "\n" : " ") + log;
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -32,8 +32,13 @@ void remove_leftovers(INSTALL_STATE* state, FOLDER* folder);
 
 // The folder at a path of this computer (the install folder, a destination), made with every folder on
 // the way that is missing, each as the walk reaches it; made tells whether this installation made it.
-// False, the system's cause kept, when a folder cannot be made or no folder of the path exists.
+// False, the system's cause kept, when a folder cannot be made or no folder of the path exists; the walk
+// never goes above the path's root (a drive's, a share's), and a root that is not there is kept as
+// unreached_root.
 bool make_destination_folder(INSTALL_STATE* state, const std::string& path, FOLDER* folder, bool* made);
+// Why the walk of a destination failed, for a message (size bytes): the system's words, after the root
+// that could not be reached when it was that.
+void describe_walk_failure(const INSTALL_STATE* state, char* out, size_t size);
 // A folder from a destination text: the path that destination_path_text names for the install folder,
 // made where it is missing. A text with a path variable this program does not know names no folder. A
 // text set before in this installation gives the folder it gave then, without asking the host again.

@@ -98,7 +98,17 @@ std::string location_path_text(const char* text, const char* application) {
   return path;
 }
 
+const char* host_folder_text(const char* text, std::string* out) {
+  if (PATH_SEPARATOR != '\\' || !text || !std::strchr(text, '\\')) return text;
+  *out = text;
+  for (char& c : *out)
+    if (c == '\\') c = '/';
+  return out->c_str();
+}
+
 std::string destination_path_text(const char* text, const std::string& location, const char* application) {
+  std::string tidied;
+  text = host_folder_text(text, &tidied);
   if (!text || !text[0] || !is_known_path_text(text)) return std::string();
   std::string rest;
   if (location_system_kind(text, &rest) >= 0) {
@@ -195,6 +205,23 @@ static bool is_network_path(const std::string& text) {
          (text[0] == '\\' || text[1] == '\\' || PATH_SEPARATOR == '\\');
 }
 
+// A path written with the prefix that hands it to the system as it stands ("\\?\") or names it among
+// the devices ("\\.\"), as is_network_path tells the separators: the path without it, a share's
+// ("\\server\share\...") for one through "UNC\", and the prefix in prefix; empty for any other text.
+static std::string without_device_prefix(const std::string& text, std::string* prefix) {
+  auto separator = [](char c) { return c == '/' || c == '\\'; };
+  if (text.size() < 5 || !separator(text[0]) || !separator(text[1]) || (text[2] != '?' && text[2] != '.') ||
+      !separator(text[3]) || !(text[0] == '\\' || text[1] == '\\' || PATH_SEPARATOR == '\\'))
+    return std::string();
+  std::string rest = text.substr(4);
+  if (rest.size() > 4 && string_compare_no_case(rest.c_str(), "UNC", 3) == 0 && separator(rest[3])) {
+    *prefix = text.substr(0, 8);
+    return "\\\\" + rest.substr(4);
+  }
+  *prefix = text.substr(0, 4);
+  return rest;
+}
+
 bool is_host_path(const std::string& text) {
   return (!text.empty() && (text[0] == '/' || text[0] == '\\')) || drive_letter_of(text);
 }
@@ -218,6 +245,17 @@ std::string file_argument_problem(const char* argument, const FOLDER* here, cons
   std::string text = argument ? argument : "";
   char drive_letter = drive_letter_of(text);
   std::string shown = printable_text(text.c_str());
+  std::string prefix;
+  std::string plain = without_device_prefix(text, &prefix);
+  if (!plain.empty()) {
+    // The path without the prefix is answered as it would be; a device or volume is no path of a drive.
+    if (is_network_path(plain) || drive_letter_of(plain))
+      return "\"" + shown + "\" is \"" + printable_text(plain.c_str()) + "\" with the prefix \"" +
+             printable_text(prefix.c_str()) + "\"; " + file_argument_problem(plain.c_str(), here, example);
+    return "\"" + shown + "\" names a device or volume (the prefix \"" + printable_text(prefix.c_str()) +
+           "\"), not a path of a drive: give the path from its drive's root, as \"$ROOT\" and that drive's number "
+           "followed by the path";
+  }
   if (is_network_path(text)) {
     // No drive root names a server's share: only a drive letter that the share is mapped to.
     std::string path = text.substr(2);

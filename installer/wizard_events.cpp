@@ -220,15 +220,20 @@ bool installation_waits() {
 
 class WIZARD_INSTALL_OBSERVER : public INSTALL_OBSERVER {
 public:
+  // The page of an installation that failed lists every failure with its cause, where the progress
+  // text names the last.
   void show_progress(INSTALL_DIALOG* page, const char* text, INT_S32 value) override {
-    INSTALL_DIALOG::show_progress(page, value, text);
+    if (page && page->shows_failure)
+      INSTALL_DIALOG::show_progress(page, value, installation_failure_text(database, true).c_str());
+    else
+      INSTALL_DIALOG::show_progress(page, value, text);
   }
   void show_install_complete(INSTALL_DIALOG* page) override { INSTALL_DIALOG::show_install_complete(page); }
   // A file that takes longer than a refresh of the screen to copy shows its progress meanwhile.
   void file_going_on(INSTALL_DIALOG* page) override { INSTALL_DIALOG::show_waiting_progress(page, false); }
   // One question at a time: the installation waits while it is shown (wizard_frame). A null path is the
   // install log, which cannot be created.
-  void copy_error(DATABASE* base, const char* path_text, const char*) override {
+  void copy_error(DATABASE* base, const char* path_text, const char*, const char*) override {
     copy_error_handle = object_handle(open_copy_error_box(base, install_dialog_event, !path_text));
   }
   // The destination cannot be made: the page says so, and Back leads to the options to choose again.

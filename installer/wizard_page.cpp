@@ -319,7 +319,7 @@ INSTALL_DIALOG::INSTALL_DIALOG(INT_S16 x_, INT_S16 y_)
         bool failed = wizard_installation_failed();
         progress_bar->value = failed ? installed_share() : progress_bar->maximum;
         if (failed)
-          show_failure_text(this, installation_failure_text(database).c_str());
+          show_failure_text(this, installation_failure_text(database, true).c_str());
         else
           progress_text->set_text(wizard_text(&LANGUAGE::COMPLETE), false);
       }

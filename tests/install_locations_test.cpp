@@ -118,8 +118,11 @@ TEST(InstallLocations, AFileThatCannotBePlacedIsNamedByItsOwnPath) {
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
   const std::string paths[] = {scratch.installed("blocker/x0.txt"), scratch.installed("blocker/deeper/x1.txt"),
                                scratch.installed("blocker/x2.txt"), "$NOSUCHVARIABLE/d/x3.txt"};
+  // Each line names its cause, the system's words where it gave them.
+  const std::string blocked = ": cannot be placed: its folder cannot be created (" + file_in_the_way_words() + ")";
+  const std::string causes[] = {blocked, blocked, blocked, ": cannot be placed: its folder cannot be created"};
   for (size_t i = 0; i < count; i++) {
-    std::string line = "\"" + paths[i] + "\" failed to unpack (unplaced/" + std::to_string(i) + ")";
+    std::string line = "\"" + paths[i] + "\" failed to unpack (unplaced/" + std::to_string(i) + ")" + causes[i];
     EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
   }
   EXPECT_EQ(database->install_state.failure_text,

@@ -248,9 +248,10 @@ TEST(InstallerInstall, FailedEntriesAreLoggedCountedAndEndWithStatusOne) {
   EXPECT_EQ(database->install_state.error_count, 1);
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
   ASSERT_GE(log.size(), 9u);
-  EXPECT_EQ(log[8], "\"" + scratch.installed("bin/data.bin") + "\" failed to unpack (no-such-entry)");
+  EXPECT_EQ(log[8], "\"" + scratch.installed("bin/data.bin") +
+                        "\" failed to unpack (no-such-entry): is missing from the package");
   EXPECT_EQ(log[9], "Installed \"" + scratch.installed("docs/guide.txt") + "\"");
-  EXPECT_EQ(log.back(), "Installation completed with 1 errors.");
+  EXPECT_EQ(log.back(), "Installation completed with 1 error.");
   EXPECT_FALSE(std::filesystem::exists(scratch.installed("bin/run.sh")));
 }
 
@@ -324,16 +325,16 @@ TEST(InstallerInstall, AFileWhoseCloseFailsIsNotInstalled) {
   EXPECT_EQ(read_whole_text(scratch.installed("old.bin")), "old");
   for (const auto& entry : std::filesystem::directory_iterator(scratch.destination))
     EXPECT_NE(entry.path().filename().string().compare(0, 5, "~velk"), 0) << entry.path();
-  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
-  for (int i = 0; i < 2; i++)
-    EXPECT_NE(std::find(log.begin(), log.end(), "\"" + scratch.installed(places[i].second) + "\" failed to unpack (more/" +
-                                                    std::to_string(i) + ")"),
-              log.end());
 #ifdef _WIN32
   const std::string cause = "I/O device error";
 #else
   const std::string cause = "Input/output error";
 #endif
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  for (int i = 0; i < 2; i++)
+    EXPECT_NE(std::find(log.begin(), log.end(), "\"" + scratch.installed(places[i].second) + "\" failed to unpack (more/" +
+                                                    std::to_string(i) + "): cannot be created (" + cause + ")"),
+              log.end());
   EXPECT_EQ(database->install_state.failure_text, "\"" + scratch.installed("old.bin") + "\" cannot be created (" + cause + ").");
 }
 
@@ -356,23 +357,67 @@ TEST(InstallerInstall, AFolderThatCannotBeMadeFailsItsFilesAlone) {
 
   EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
   EXPECT_EQ(database->install_state.error_count, 2);
-  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
-  for (int i : {1, 3}) {
-    const std::string line = "\"" + scratch.installed(places[i].first.substr(6) + "/" + places[i].second) +
-                             "\" failed to unpack (more/" + std::to_string(i) + ")";
-    EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
-  }
+  // Each file's line names its cause, the first as the last.
 #ifdef _WIN32
   const std::string cause = "File already exists";
 #else
   const std::string cause = "Not a directory";
 #endif
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  for (int i : {1, 3}) {
+    const std::string line = "\"" + scratch.installed(places[i].first.substr(6) + "/" + places[i].second) +
+                             "\" failed to unpack (more/" + std::to_string(i) +
+                             "): cannot be placed: its folder cannot be created (" + cause + ")";
+    EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
+  }
   EXPECT_EQ(database->install_state.failure_text,
             "\"" + scratch.installed("blocker/four") + "\" cannot be placed: its folder cannot be created (" + cause + ").");
   EXPECT_EQ(read_whole_text(scratch.installed("open/deep/one")), "file 0");
   EXPECT_EQ(read_whole_text(scratch.installed("open/three")), "file 2");
   EXPECT_EQ(read_whole_text(scratch.installed("blocker")), "a file");
 }
+
+// Where '\\' separates folders (Windows), a folder text with it at its end or doubled leads where its '/'
+// spelling does.
+TEST(InstallerInstall, BackslashesOfAFolderTextLeadWhereSlashesDo) {
+  INSTALLER_SCRATCH scratch("install-backslash-folders");
+  const std::vector<std::pair<std::string, std::string>> places = {
+      {"$HERE\\data\\", "one"}, {"$HERE\\data\\\\sub", "two"}, {"$HERE/data\\sub\\", "three"}};
+  for (size_t i = 0; i < places.size(); i++) scratch.add_file("more/" + std::to_string(i), text_bytes("file " + std::to_string(i)));
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  place_more_files(database.get(), places);
+  // Elsewhere '\\' is a character of a name: "$HERE\data\" begins with no variable the program knows.
+  const bool separates = PATH_SEPARATOR == '\\';
+  EXPECT_EQ(run_automatic_install(database.get()), separates ? EXIT_JOB_DONE : EXIT_JOB_FAILED);
+  EXPECT_EQ(read_whole_text(scratch.installed("data/one")) == "file 0", separates);
+  EXPECT_EQ(read_whole_text(scratch.installed("data/sub/two")) == "file 1", separates);
+  EXPECT_EQ(read_whole_text(scratch.installed("data/sub/three")) == "file 2", separates);
+}
+
+#ifdef _WIN32
+// A destination on a share that cannot be reached names the share and the system's cause: the walk
+// stops at the share's root, where it went on up to "\\" and lost the cause. A file there fails alone.
+TEST(InstallerInstall, AShareThatCannotBeReachedIsNamedWithTheCause) {
+  INSTALLER_SCRATCH scratch("install-unreached-share");
+  scratch.add_file("more/0", text_bytes("file 0"));
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  const std::string share = "\\\\velk-no-such-server\\share";
+  FOLDER shared;
+  std::strcpy(shared.path, share.c_str());
+  set_named_path("$SHARE", &shared);
+  place_more_files(database.get(), {{"$SHARE/data", "one"}});
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  const std::string unreached = " (\"" + share + "\" cannot be reached: ";
+  const std::string said = database->install_state.failure_text;
+  EXPECT_EQ(said.rfind("\"" + share + "\\data\\one\" cannot be placed: its folder cannot be created" + unreached, 0), 0u)
+      << said;
+  EXPECT_GT(said.size(), said.find(unreached) + unreached.size() + 2) << said;
+  EXPECT_EQ(read_whole_text(scratch.installed("readme.txt")), "Read me first.\n");
+  remove_named_path("$SHARE");
+}
+#endif
 
 // An installation left before its completion (back to the options page, or the database cleared) gives
 // back the idle wait and the base path: "$APP" names the program's folder again.
@@ -423,7 +468,7 @@ TEST(InstallerInstall, AFileBeingCopiedIsReportedAfterEachBlock) {
     bool named_early = false;
     void show_progress(INSTALL_DIALOG*, const char* text, INT_S32) override { file = text; }
     void show_install_complete(INSTALL_DIALOG*) override {}
-    void copy_error(DATABASE*, const char*, const char*) override {}
+    void copy_error(DATABASE*, const char*, const char*, const char*) override {}
     void installation_stopped(DATABASE*, const char*) override {}
     void file_going_on(INSTALL_DIALOG*) override {
       blocks[file]++;
@@ -493,7 +538,7 @@ TEST(InstallerInstall, WhatIsAtTheNameBeforeOrWhileTheFileIsWrittenIsJudgedByThe
     int errors = 0;
     void show_progress(INSTALL_DIALOG*, const char* text, INT_S32) override { file = text; }
     void show_install_complete(INSTALL_DIALOG*) override {}
-    void copy_error(DATABASE*, const char*, const char*) override { errors++; }
+    void copy_error(DATABASE*, const char*, const char*, const char*) override { errors++; }
     void installation_stopped(DATABASE*, const char*) override { errors++; }
     void file_going_on(INSTALL_DIALOG*) override {
       for (const PLACE& place : *places) {
@@ -633,7 +678,7 @@ TEST(InstallerInstall, AnEntryTheRegistryRefusesIsSaid) {
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
   ASSERT_GT(log.size(), 2u);
   EXPECT_EQ(log[log.size() - 2], "Uninstall entry \"" + name + "\" not made: its key cannot be created (" + words + ")");
-  EXPECT_EQ(log.back(), "Installation completed with 1 errors.");
+  EXPECT_EQ(log.back(), "Installation completed with 1 error.");
   // The key as it was: access given back, then removed.
   ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, WRITE_DAC, &key), ERROR_SUCCESS);
   SECURITY_DESCRIPTOR open;
@@ -757,7 +802,8 @@ TEST(InstallerInstall, SystemDestinationsAreMadeAsNeeded) {
 #endif
     EXPECT_EQ(run_automatic_install(database.get()), round.blocked ? EXIT_JOB_FAILED : EXIT_JOB_DONE);
     const std::string nested = scratch.installed("deep/er/nested.txt");
-    const std::string failed = "\"" + nested + "\" failed to unpack (deep/er/nested.txt)";
+    const std::string failed = "\"" + nested + "\" failed to unpack (deep/er/nested.txt): cannot be placed: its folder "
+                               "cannot be created (" + file_in_the_way_words() + ")";
 #ifndef _WIN32
     EXPECT_EQ(captured_stdout().find("ERROR: " + failed + "\n") != std::string::npos, round.blocked);
 #endif

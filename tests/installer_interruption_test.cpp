@@ -75,7 +75,7 @@ struct RECORDING_OBSERVER : INSTALL_OBSERVER {
   std::vector<std::string> not_written;
   void show_progress(INSTALL_DIALOG*, const char* text, INT_S32) override { last_progress = text; }
   void show_install_complete(INSTALL_DIALOG*) override {}
-  void copy_error(DATABASE* database, const char* path_text, const char*) override {
+  void copy_error(DATABASE* database, const char* path_text, const char*, const char*) override {
     if (path_text) return;
     log_not_created++;
     said_of_log = database->install_state.failure_text;

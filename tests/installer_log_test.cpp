@@ -223,7 +223,8 @@ TEST(InstallerInstall, LogLinesAreOnDiskOnceAFileFails) {
   ASSERT_NE(database->install_state.log, nullptr);
   const int system = database->use_system_paths;
   std::vector<std::string> files = {"Installed \"" + scratch.installed("bin/data.bin") + "\"",
-                                    "\"" + scratch.installed("bin/run.sh") + "\" failed to unpack (missing)"};
+                                    "\"" + scratch.installed("bin/run.sh") +
+                                        "\" failed to unpack (missing): is missing from the package"};
   std::vector<std::string> expected =
       expected_log(scratch, "Settings: 0 " + std::to_string(system) + " $SCRATCH/dest", files, {});
   EXPECT_EQ(read_lines(scratch.installed("install_log.txt")), expected);

@@ -175,6 +175,19 @@ TEST(InstallerProgram, HostPathsAreAnsweredWithTheDriveRootForm) {
             "\"\\\\server\\share\\pkg\\installer.xml\" is a network path: give it from the root of a drive that its "
             "share is mapped to, as \"$ROOT\" and that drive's number followed by the path in the share: "
             "\"/pkg/installer.xml\"");
+  // A path with the prefix "\\?\" or "\\.\" is answered as the path without it; a share's through "UNC".
+  for (const char* prefix : {"\\\\?\\", "\\\\.\\"}) {
+    std::string said = file_argument_problem((std::string(prefix) + "C:\\x\\installer.xml").c_str());
+    const std::string plain = std::string("\"") + prefix + "C:\\x\\installer.xml\" is \"C:\\x\\installer.xml\" with the " +
+                              "prefix \"" + prefix + "\"; \"C:\\x\\installer.xml\" is a path of this computer: give it " +
+                              "from the drive root, as";
+    EXPECT_EQ(said.rfind(plain, 0), 0u) << said;
+    EXPECT_EQ(said.substr(said.size() - 17), "/x/installer.xml\"") << said;
+  }
+  EXPECT_EQ(file_argument_problem("\\\\?\\UNC\\server\\share\\x.xml"),
+            "\"\\\\?\\UNC\\server\\share\\x.xml\" is \"\\\\server\\share\\x.xml\" with the prefix \"\\\\?\\UNC\\\"; "
+            "\"\\\\server\\share\\x.xml\" is a network path: give it from the root of a drive that its share is mapped "
+            "to, as \"$ROOT\" and that drive's number followed by the path in the share: \"/x.xml\"");
   // Where the drives have letters, one that the computer does not have is said so, with those it has.
   std::string drives;
   for (INT_S32 i = 0; i < get_drive_count(); i++) {
@@ -190,7 +203,7 @@ TEST(InstallerProgram, HostPathsAreAnsweredWithTheDriveRootForm) {
 // A backslash in "-x" separates folders on Windows as '/' does: a relative name is taken from the data
 // folder ("data" beside a program whose system folder does not exist), not as one file name in it, which
 // loaded the package there. Elsewhere it is refused with the form to give. The first lines of "-a" name
-// the package that was opened.
+// the package that was opened, without the "." folders of the name.
 TEST(InstallerProgram, ABackslashInXSeparatesFoldersOnWindowsAndIsRefusedElsewhere) {
   const std::string binary_dir = environment_text("VELK_BINARY_DIR");
   if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
@@ -200,6 +213,7 @@ TEST(InstallerProgram, ABackslashInXSeparatesFoldersOnWindowsAndIsRefusedElsewhe
   const std::string installer = binary_dir + "/installer.exe", program = scratch.root + "prog\\backslash-x.exe";
   const std::string other = scratch.root + "prog\\data\\other\\";
   std::string description = read_whole_text(scratch.source + "description.txt");
+  std::filesystem::create_directories(scratch.root + "dest");
   description.replace(description.find("$SCRATCH/dest"), 13, root_text(scratch.root + "dest"));
   ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
   auto run = [&](const std::string& arguments) {
@@ -237,6 +251,13 @@ TEST(InstallerProgram, ABackslashInXSeparatesFoldersOnWindowsAndIsRefusedElsewhe
 #endif
   EXPECT_EQ(said().rfind(opened, 0), 0u) << said();
   EXPECT_EQ(read_whole_file(scratch.installed("bin/data.bin")), all_byte_values(40));
+  // A "." folder is the folder reached: the path named and used has none.
+#ifdef _WIN32
+  EXPECT_EQ(run("-x .\\other\\.\\installer.xml -a"), 0);
+#else
+  EXPECT_EQ(run("-x ./other/./installer.xml -a"), 0);
+#endif
+  EXPECT_EQ(said().rfind(opened, 0), 0u) << said();
 }
 
 // Start-up failures are said alike on both hosts. A "-x" that is a path of the computer (of a drive, with

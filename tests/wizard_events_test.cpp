@@ -455,8 +455,8 @@ static WM_CONFIRM* copy_error_question() {
 }
 
 // A file that fails asks the question, naming the file and the cause, and the installation waits for
-// the answer with the program at rest. Yes skips the file: the page then says what failed, offers Finish
-// and Back, nothing is registered and the program's status is 1. No returns to the options, the log
+// the answer with the program at rest. Yes skips the file: the page then lists every file that failed
+// with its cause, offers Finish and Back, nothing is registered and the program's status is 1. No returns to the options, the log
 // saying the installation was interrupted; a try after it that succeeds ends the program with status 0.
 TEST(WizardEvents, TheCopyErrorQuestionWaitsGoesOnOrReturnsToTheOptions) {
   for (bool go_on : {true, false}) {
@@ -486,17 +486,25 @@ TEST(WizardEvents, TheCopyErrorQuestionWaitsGoesOnOrReturnsToTheOptions) {
     EXPECT_EQ(pass_asked_in(), -1);  // the loop waits for input alone
     std::string log = run.scratch.installed("install_log.txt");
     if (go_on) {
+      // A second file fails too.
+      std::strcpy(database->installations[0].files[2].packed_name, "no such entry");
+      click_on(box->buttons[0]);
+      box = copy_error_question();
+      ASSERT_TRUE(box);
+      let_effects_end();
       click_on(box->buttons[0]);
       ASSERT_TRUE(install_through(20));
       INSTALL_DIALOG* page = live_page();
-      EXPECT_EQ(failure_shown(page), "1 file could not be installed: " + failure);
+      const std::string listed = "2 files could not be installed:\n" + failure + "\n" + database->install_state.failure_text;
+      EXPECT_EQ(failure_shown(page), listed);
       // The page says what happened: the package's title for a copy error, the share of the files
       // installed on the bar (which the step's last report of 100 does not fill), nothing to cancel.
       INT_S32 files = database->installations[0].file_count;
       for (bool rebuilt : {false, true}) {
         if (rebuilt) page = run.show_stage(STAGE_INSTALLING);
         EXPECT_EQ(std::string(page->get_title()), "Kopierfehler") << rebuilt;
-        EXPECT_EQ(page->progress_bar->value, (files - 1) * 100 / files) << rebuilt;
+        EXPECT_EQ(failure_shown(page), listed) << rebuilt;
+        EXPECT_EQ(page->progress_bar->value, (files - 2) * 100 / files) << rebuilt;
         EXPECT_EQ(page->quit_button->enabled, 0) << rebuilt;
       }
       EXPECT_EQ(label_of(page->forward_button), "Finish");
@@ -505,7 +513,7 @@ TEST(WizardEvents, TheCopyErrorQuestionWaitsGoesOnOrReturnsToTheOptions) {
       EXPECT_EQ(page->previous_button->event_user2, (INT_U32)STAGE_OPTIONS);
       EXPECT_EQ(read_whole_text(log).find("create_"), std::string::npos);
       EXPECT_EQ(read_whole_text(log).find("RegKey"), std::string::npos);
-      EXPECT_EQ(read_lines(log).back(), "Installation completed with 1 errors.");
+      EXPECT_EQ(read_lines(log).back(), "Installation completed with 2 errors.");
     } else {
       EXPECT_EQ(click_on(box->buttons[1]), 0);
       EXPECT_EQ(database->stage, STAGE_OPTIONS);

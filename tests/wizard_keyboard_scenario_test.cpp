@@ -123,14 +123,14 @@ TEST(WizardScenario, TheCopyErrorQuestionsAnswerTheKeyboard) {
   ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
   ASSERT_TRUE(scenario.click(install.x, install.y));
   std::string log = scratch.installed("install_log.txt");
-  ASSERT_TRUE(wait_for_last_line(log, "\"" + gone[0] + "\" failed to unpack (bin/0-gone.bin)"));
+  ASSERT_TRUE(wait_for_last_line(log, "\"" + gone[0] + "\" failed to unpack (bin/0-gone.bin): is missing from the package"));
   ASSERT_TRUE(scenario.wait_until_still());
   ASSERT_TRUE(scenario.key("Tab"));
   WINDOW_CAPTURE shown;
   ASSERT_TRUE(scenario.wait_until_still(&shown));
   EXPECT_EQ(differing_pixels(shown, yes_focused, box_area), 0);
   ASSERT_TRUE(scenario.key("Return"));
-  ASSERT_TRUE(wait_for_last_line(log, "\"" + gone[1] + "\" failed to unpack (bin/1-gone.bin)"));
+  ASSERT_TRUE(wait_for_last_line(log, "\"" + gone[1] + "\" failed to unpack (bin/1-gone.bin): is missing from the package"));
   ASSERT_TRUE(scenario.wait_until_still());
   ASSERT_TRUE(scenario.key("space"));
   ASSERT_TRUE(wait_for_last_line(log, "Installation interrupted."));

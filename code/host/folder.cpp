@@ -165,6 +165,8 @@ bool FOLDER::set(const char* text, bool create_sub_folders, FOLDER* here, bool c
     memcpy(component, cursor, length);
     component[length] = 0;
     cursor += length;
+    // "." is the folder reached: entering it would only lengthen the path ("a/./b").
+    if (strcmp(component, ".") == 0) continue;
     bool ok = strcmp(component, "..") == 0 ? go_up() : enter(component, create_sub_folders);
     if (!ok) return false;
   }
@@ -416,7 +418,7 @@ const char* expand_path_text(const char* text, const char* file) {
       std::string component(cursor, length);
       cursor += length;
       while (*cursor == '/') cursor++;
-      if (component.empty()) continue;
+      if (component.empty() || component == ".") continue;
       if (component.size() > 255) {
         too_long = true;
         break;

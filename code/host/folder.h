@@ -26,7 +26,7 @@ public:
   ~FOLDER() override {}
 
   // Sets the folder from a path-variable text such as "$APPDATA/a/b" or "../x" (relative to the current
-  // path). A failed variable or an unusable text leaves "$APP" and gives false; a failed sub-folder step
+  // path); a "." component is the folder reached. A failed variable or an unusable text leaves "$APP" and gives false; a failed sub-folder step
   // leaves the folder reached so far and gives false. A null text changes nothing.
   bool set(const char* text, bool create_sub_folders = false, FOLDER* here = nullptr,
            bool create_system_folder = false, bool no_fallback = false, bool fallback_only = false);
@@ -96,7 +96,7 @@ bool is_builtin_path_text(const char* text);
 INT_S32 system_folder_kind_of(const char* name);
 
 // The path that a variable text names (with file appended when given), without touching the disk apart
-// from resolving '$' components; both separators count for "..". The components and the file are
+// from resolving '$' components; both separators count for "..", and "." is nothing. The components and the file are
 // joined with the host's separator, so the path reads as the host writes paths. One static buffer.
 const char* expand_path_text(const char* text, const char* file);
 
