@@ -43,8 +43,53 @@ std::string package_not_found_text(const DATABASE& database) {
          printable_text(database.data_folder.path) + "\": " + printable_text(database.load_failure.c_str()) + ".";
 }
 
+// The first folder text of the database that leads out of the folder it is taken from (the install
+// location, or the folder of another path variable), said with what it is the folder of; empty when none
+// does. The installer would write or look above that folder; the packer makes no such package.
+static std::string folder_leading_out(const DATABASE& database) {
+  std::string found;
+  auto judge = [&found](const std::string& what, const char* text) {
+    FOLDER_TEXT_PLACE place = place_of_folder_text(text, false);
+    if (found.empty() && place.leads_out)
+      found = what + " leads out of " + folder_text_origin(place) + ": " + printable_text(text);
+  };
+  const std::string system = " for the system folders";
+  judge("log's folder", database.LOG.dest_path_from_inst_loc);
+  judge("log's folder" + system, database.LOG.system_dest_path_from_inst_loc);
+  judge("patch_check's folder", database.PATCH.dest_path_from_inst_loc);
+  judge("patch_check's folder" + system, database.PATCH.system_dest_path_from_inst_loc);
+  for (INT_S16 i = 0; i < database.installation_count; i++) {
+    const INSTALLATION& installation = database.installations[i];
+    judge("the uninstaller's folder", installation.uninstaller_path);
+    judge("the uninstaller's folder" + system, installation.uninstaller_syspath);
+    for (INT_S16 j = 0; j < installation.item_count; j++) {
+      const INSTALLATION_ITEM& item = installation.items[j];
+      std::string shortcut = " of the shortcut \"" + printable_text(item.link_name) + "\"";
+      judge("the program folder" + shortcut, item.program_path_from_inst_loc);
+      judge("the program folder" + shortcut + system, item.system_program_path_from_inst_loc);
+      judge("the extra folder" + shortcut, item.extra_path_from_inst_loc);
+      judge("the extra folder" + shortcut + system, item.system_extra_path_from_inst_loc);
+    }
+    for (INT_S16 j = 0; j < installation.file_count; j++) {
+      const INSTALLATION_FILE& file = installation.files[j];
+      std::string of_file = "the folder of the file \"" + printable_text(file.packed_name) + "\"";
+      judge(of_file, file.dest_path_from_inst_loc);
+      judge(of_file + system, file.system_dest_path_from_inst_loc);
+    }
+  }
+  return found;
+}
+
+const char* const PACKAGE_DAMAGED_CAPTION = "Installation data damaged";
+
+std::string package_damaged_text(const DATABASE& database) {
+  const char* path = database.data_folder.get_path_text(PACKAGE_FILE_NAME);
+  return printable_text(path ? path : PACKAGE_FILE_NAME) + ": " + database.load_failure + ".";
+}
+
 bool DATABASE::load_package(const char* name) {
   load_failure = std::string("the package \"") + (name ? name : "") + "\" cannot be opened";
+  load_refused = false;
   forget_file_failure();
   if (!data_file_opens(&data_folder, name)) {
     // The system's cause (a missing file, a folder or a pipe at its name, no permission).
@@ -82,6 +127,13 @@ bool DATABASE::load_package(const char* name) {
     set_error(0, nullptr);
   }
   if (!database_read) return false;
+  // Refused before anything is written for it.
+  std::string leading_out = folder_leading_out(*this);
+  if (!leading_out.empty()) {
+    load_failure = "the package is damaged or was not made by the packer: " + leading_out;
+    load_refused = true;
+    return false;
+  }
 
   total_file_count = 0;
   for (INT_S16 i = 0; i < installation_count; i++) {
