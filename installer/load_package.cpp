@@ -48,33 +48,36 @@ std::string package_not_found_text(const DATABASE& database) {
 // does. The installer would write or look above that folder; the packer makes no such package.
 static std::string folder_leading_out(const DATABASE& database) {
   std::string found;
-  auto judge = [&found](const std::string& what, const char* text) {
+  // One text, and what it is the folder of (said only for the text found): what, the shortcut's or the
+  // file's name when given, and whether the text is the one used with the system folders.
+  auto judge = [&found](const char* text, const char* what, const char* subject, bool system) {
+    if (!found.empty() || !text[0]) return;
     FOLDER_TEXT_PLACE place = place_of_folder_text(text, false);
-    if (found.empty() && place.leads_out)
-      found = what + " leads out of " + folder_text_origin(place) + ": " + printable_text(text);
+    if (!place.leads_out) return;
+    found = what;
+    if (subject) found += " \"" + printable_text(subject) + "\"";
+    if (system) found += " for the system folders";
+    found += " leads out of " + folder_text_origin(place) + ": " + printable_text(text);
   };
-  const std::string system = " for the system folders";
-  judge("log's folder", database.LOG.dest_path_from_inst_loc);
-  judge("log's folder" + system, database.LOG.system_dest_path_from_inst_loc);
-  judge("patch_check's folder", database.PATCH.dest_path_from_inst_loc);
-  judge("patch_check's folder" + system, database.PATCH.system_dest_path_from_inst_loc);
+  judge(database.LOG.dest_path_from_inst_loc, "log's folder", nullptr, false);
+  judge(database.LOG.system_dest_path_from_inst_loc, "log's folder", nullptr, true);
+  judge(database.PATCH.dest_path_from_inst_loc, "patch_check's folder", nullptr, false);
+  judge(database.PATCH.system_dest_path_from_inst_loc, "patch_check's folder", nullptr, true);
   for (INT_S16 i = 0; i < database.installation_count; i++) {
     const INSTALLATION& installation = database.installations[i];
-    judge("the uninstaller's folder", installation.uninstaller_path);
-    judge("the uninstaller's folder" + system, installation.uninstaller_syspath);
+    judge(installation.uninstaller_path, "the uninstaller's folder", nullptr, false);
+    judge(installation.uninstaller_syspath, "the uninstaller's folder", nullptr, true);
     for (INT_S16 j = 0; j < installation.item_count; j++) {
       const INSTALLATION_ITEM& item = installation.items[j];
-      std::string shortcut = " of the shortcut \"" + printable_text(item.link_name) + "\"";
-      judge("the program folder" + shortcut, item.program_path_from_inst_loc);
-      judge("the program folder" + shortcut + system, item.system_program_path_from_inst_loc);
-      judge("the extra folder" + shortcut, item.extra_path_from_inst_loc);
-      judge("the extra folder" + shortcut + system, item.system_extra_path_from_inst_loc);
+      judge(item.program_path_from_inst_loc, "the program folder of the shortcut", item.link_name, false);
+      judge(item.system_program_path_from_inst_loc, "the program folder of the shortcut", item.link_name, true);
+      judge(item.extra_path_from_inst_loc, "the extra folder of the shortcut", item.link_name, false);
+      judge(item.system_extra_path_from_inst_loc, "the extra folder of the shortcut", item.link_name, true);
     }
     for (INT_S16 j = 0; j < installation.file_count; j++) {
       const INSTALLATION_FILE& file = installation.files[j];
-      std::string of_file = "the folder of the file \"" + printable_text(file.packed_name) + "\"";
-      judge(of_file, file.dest_path_from_inst_loc);
-      judge(of_file + system, file.system_dest_path_from_inst_loc);
+      judge(file.dest_path_from_inst_loc, "the folder of the file", file.packed_name, false);
+      judge(file.system_dest_path_from_inst_loc, "the folder of the file", file.packed_name, true);
     }
   }
   return found;
