@@ -166,8 +166,11 @@ WM_RESULT configuration_chosen(WM_SCREEN_OBJECT* object, INT_U32, INT_U32 result
   }
   // Without a package there the selector stays open, so that another folder can be chosen.
   if (!database->load_package(PACKAGE_FILE_NAME)) {
-    show_message_box(PACKAGE_NOT_FOUND_CAPTION,
-                     (package_not_found_text(*database) + "\n" + PACKAGE_NOT_FOUND_ADVICE).c_str());
+    if (database->load_refused)
+      show_message_box(PACKAGE_DAMAGED_CAPTION, package_damaged_text(*database).c_str());
+    else
+      show_message_box(PACKAGE_NOT_FOUND_CAPTION,
+                       (package_not_found_text(*database) + "\n" + PACKAGE_NOT_FOUND_ADVICE).c_str());
     return 0;
   }
   if (!open_installer_window(false)) {

@@ -470,6 +470,7 @@ public:
   FOLDER data_folder;             // "$APPDATA"; not touched by clear
   INSTALL_STATE install_state;    // the install step's; clear ends a running installation
   std::string load_failure;       // why the last load_package failed; empty after a successful one
+  bool load_refused = false;      // the last load_package read a database that it refused as damaged
   // A read of the stored form that leaves the program's look as it was (the image cache, the window
   // manager's default styles and dialog effects, the frame flags of style sets): for a database read
   // for its records alone, as the packer reads an earlier version's. Not touched by clear.
@@ -539,8 +540,9 @@ public:
 
   // === engine (installer engine modules) ===
   // Opens the named package of data_folder, reads "database.bin", derives the working values; false
-  // (load_failure says why) when the package or its database cannot be read. The package file takes
-  // the database's file_cache_sz as its own buffer size; nothing else does.
+  // (load_failure says why) when the package or its database cannot be read, or when the database names
+  // a folder that leads out of the folder it is taken from (load_refused). The package file takes the
+  // database's file_cache_sz as its own buffer size; nothing else does.
   bool load_package(const char* name);
   // Loads the built-in fonts that the open package carries: each is extracted into "$TEMP", loaded into
   // its slot and deleted again. The wizard does it when it begins; the jobs that draw nothing ("-a",

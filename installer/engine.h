@@ -189,6 +189,10 @@ std::string chosen_location_text(const FOLDER& folder);
 extern const char* const PACKAGE_NOT_FOUND_CAPTION;
 extern const char* const PACKAGE_NOT_FOUND_ADVICE;
 std::string package_not_found_text(const DATABASE& database);
+// The message of a package whose data is damaged (attached data that cannot be copied out, a database
+// that load_package refused): its caption, and for a refused one the package's path and the cause.
+extern const char* const PACKAGE_DAMAGED_CAPTION;
+std::string package_damaged_text(const DATABASE& database);
 
 // A path in the form of a computer's own paths rather than a path-variable text: from a root (/srv,
 // \srv), on a drive (C:\srv, C:/srv) or on a server (\\server\share). The same on every host, so that a

@@ -349,7 +349,7 @@ void application_main(INT_S16 argc, char** argv) {
   if (copied == ATTACHED_INTERRUPTED) end_one_shot(EXIT_JOB_FAILED);
   if (copied == ATTACHED_FAILED) {
     close_main_window(0);
-    show_message_box("Installation data damaged", message);
+    show_message_box(PACKAGE_DAMAGED_CAPTION, message);
     end_one_shot(EXIT_JOB_NOT_STARTED);
   }
   IMAGE start_image;
@@ -361,9 +361,14 @@ void application_main(INT_S16 argc, char** argv) {
   if (end_requested()) end_one_shot(EXIT_JOB_FAILED);
   if (!loaded) {
     // One message, which says where the package was looked for and why it did not load; the run ends
-    // with the status of a fatal error. A copy of attached data goes before the message waits.
+    // with the status of a fatal error, or, for a package refused as damaged, of a start that could not
+    // begin. A copy of attached data goes before the message waits.
     discard_attached_copy();
     close_main_window(0);
+    if (database->load_refused) {
+      show_message_box(PACKAGE_DAMAGED_CAPTION, package_damaged_text(*database).c_str());
+      end_one_shot(EXIT_JOB_NOT_STARTED);
+    }
     std::string text = package_not_found_text(*database);
     std::string folder_named = configuration_folder_hint();
     if (!folder_named.empty()) text += "\n" + folder_named + ".";

@@ -43,8 +43,56 @@ std::string package_not_found_text(const DATABASE& database) {
          printable_text(database.data_folder.path) + "\": " + printable_text(database.load_failure.c_str()) + ".";
 }
 
+// The first folder text of the database that leads out of the folder it is taken from (the install
+// location, or the folder of another path variable), said with what it is the folder of; empty when none
+// does. The installer would write or look above that folder; the packer makes no such package.
+static std::string folder_leading_out(const DATABASE& database) {
+  std::string found;
+  // One text, and what it is the folder of (said only for the text found): what, the shortcut's or the
+  // file's name when given, and whether the text is the one used with the system folders.
+  auto judge = [&found](const char* text, const char* what, const char* subject, bool system) {
+    if (!found.empty() || !text[0]) return;
+    FOLDER_TEXT_PLACE place = place_of_folder_text(text, false);
+    if (!place.leads_out) return;
+    found = what;
+    if (subject) found += " \"" + printable_text(subject) + "\"";
+    if (system) found += " for the system folders";
+    found += " leads out of " + folder_text_origin(place) + ": " + printable_text(text);
+  };
+  judge(database.LOG.dest_path_from_inst_loc, "log's folder", nullptr, false);
+  judge(database.LOG.system_dest_path_from_inst_loc, "log's folder", nullptr, true);
+  judge(database.PATCH.dest_path_from_inst_loc, "patch_check's folder", nullptr, false);
+  judge(database.PATCH.system_dest_path_from_inst_loc, "patch_check's folder", nullptr, true);
+  for (INT_S16 i = 0; i < database.installation_count; i++) {
+    const INSTALLATION& installation = database.installations[i];
+    judge(installation.uninstaller_path, "the uninstaller's folder", nullptr, false);
+    judge(installation.uninstaller_syspath, "the uninstaller's folder", nullptr, true);
+    for (INT_S16 j = 0; j < installation.item_count; j++) {
+      const INSTALLATION_ITEM& item = installation.items[j];
+      judge(item.program_path_from_inst_loc, "the program folder of the shortcut", item.link_name, false);
+      judge(item.system_program_path_from_inst_loc, "the program folder of the shortcut", item.link_name, true);
+      judge(item.extra_path_from_inst_loc, "the extra folder of the shortcut", item.link_name, false);
+      judge(item.system_extra_path_from_inst_loc, "the extra folder of the shortcut", item.link_name, true);
+    }
+    for (INT_S16 j = 0; j < installation.file_count; j++) {
+      const INSTALLATION_FILE& file = installation.files[j];
+      judge(file.dest_path_from_inst_loc, "the folder of the file", file.packed_name, false);
+      judge(file.system_dest_path_from_inst_loc, "the folder of the file", file.packed_name, true);
+    }
+  }
+  return found;
+}
+
+const char* const PACKAGE_DAMAGED_CAPTION = "Installation data damaged";
+
+std::string package_damaged_text(const DATABASE& database) {
+  const char* path = database.data_folder.get_path_text(PACKAGE_FILE_NAME);
+  return printable_text(path ? path : PACKAGE_FILE_NAME) + ": " + database.load_failure + ".";
+}
+
 bool DATABASE::load_package(const char* name) {
   load_failure = std::string("the package \"") + (name ? name : "") + "\" cannot be opened";
+  load_refused = false;
   forget_file_failure();
   if (!data_file_opens(&data_folder, name)) {
     // The system's cause (a missing file, a folder or a pipe at its name, no permission).
@@ -82,6 +130,13 @@ bool DATABASE::load_package(const char* name) {
     set_error(0, nullptr);
   }
   if (!database_read) return false;
+  // Refused before anything is written for it.
+  std::string leading_out = folder_leading_out(*this);
+  if (!leading_out.empty()) {
+    load_failure = "the package is damaged or was not made by the packer: " + leading_out;
+    load_refused = true;
+    return false;
+  }
 
   total_file_count = 0;
   for (INT_S16 i = 0; i < installation_count; i++) {

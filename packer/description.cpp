@@ -277,10 +277,10 @@ bool PACKER::read_key(int n, const std::string& key, const std::string& value) {
     std::string example = variable_form(value, key == "log" ? "$HERE/logs" : "$HERE");
     std::string problem = folder && !value.empty() ? folder_variable_problem(key, example, value) : std::string();
     if (!problem.empty()) return fail_at(n, problem);
-    // Below the install location they stay inside it, as the uninstaller's folder does.
-    std::string inside;
-    if (folder && install_folder_part(value, &inside) < 0)
-      return fail_at(n, key + "'s folder leads out of the install location: " + value);
+    // They stay inside the folder their variable names, as the uninstaller's folder does.
+    std::string inside, out_of;
+    if (folder && install_folder_part(value, &inside, &out_of) < 0)
+      return fail_at(n, key + "'s folder leads out of " + out_of + ": " + value);
     if (!fits(n, key, value)) return false;
     given_once(n, key, key);
     (key == "title" ? title : key == "application" ? application : key == "log" ? log_path : patch_path) = value;

@@ -95,9 +95,10 @@ struct PACKED_LINK {
   bool folder = false;
 };
 
-// The folder below the install location that a "$HERE" text names ("" for the install location) in
-// relative: 1. A text of another path variable: 0. A ".." step out of the install location: -1.
-int install_folder_part(const std::string& text, std::string* relative);
+// The folder below the install location that a folder text names ("" for the install location) in
+// relative, judged as the installer on any host judges it: 1. A text of another path variable: 0. A text
+// that leads out of its variable's folder: -1, with that folder in out_of.
+int install_folder_part(const std::string& text, std::string* relative, std::string* out_of = nullptr);
 
 // ---------------------------------------------------------------------------------------------------
 // Identical content

@@ -92,19 +92,17 @@ static bool walk_tree(const fs::path& folder, const std::string& relative, std::
   return true;
 }
 
-// The folder below the install location that a "$HERE" text names ("" for the install location) in
-// relative: 1. A text of another path variable: 0. A ".." step out of the install location: -1.
-int install_folder_part(const std::string& text, std::string* relative) {
-  if (text.compare(0, 5, "$HERE") != 0 || (text.size() > 5 && text[5] != '/')) return 0;
-  std::vector<std::string> kept;
-  for (const std::string& part : split(text.substr(5), '/')) {
-    if (part.empty() || part == ".") continue;
-    if (part != "..") kept.push_back(part);
-    else if (kept.empty()) return -1;
-    else kept.pop_back();
+// The folder below the install location that a folder text names ("" for the install location) in
+// relative, judged as the installer on any host judges it: 1. A text of another path variable: 0. A text
+// that leads out of its variable's folder: -1, with that folder in out_of.
+int install_folder_part(const std::string& text, std::string* relative, std::string* out_of) {
+  FOLDER_TEXT_PLACE place = place_of_folder_text(text.c_str(), true);
+  if (place.leads_out) {
+    if (out_of) *out_of = folder_text_origin(place);
+    return -1;
   }
-  relative->clear();
-  for (const std::string& part : kept) *relative += (relative->empty() ? "" : "/") + part;
+  if (!place.install_location) return 0;
+  *relative = place.below;
   return 1;
 }
 
@@ -316,9 +314,9 @@ bool PACKER::check_references() {
     std::set<std::string> present;
     for (const TREE_FILE& file : files[i]) present.insert(file.relative);
     auto check = [&](int line, const std::string& what, const std::string& folder, const std::string& name) {
-      std::string relative;
-      int part = install_folder_part(folder, &relative);
-      if (part < 0) return fail_at(line, what + "'s folder leads out of the install location: " + folder);
+      std::string relative, out_of;
+      int part = install_folder_part(folder, &relative, &out_of);
+      if (part < 0) return fail_at(line, what + "'s folder leads out of " + out_of + ": " + folder);
       std::string path = relative.empty() ? name : relative + "/" + name;
       if (part > 0 && !present.count(path))
         return fail_at(line, what + " " + path + " is not among the files of the installation \"" + lines.name +

@@ -263,7 +263,8 @@ TEST(InstallerProgram, ABackslashInXSeparatesFoldersOnWindowsAndIsRefusedElsewhe
 // Start-up failures are said alike on both hosts. A "-x" that is a path of the computer (of a drive, with
 // '\\' or '/', or of a server) is refused at once, with or without "-a", with the form to give; a package
 // that is not found is one message that names the folder and the file looked for, ending with the
-// fatal status; "-v" prints its folders before it.
+// fatal status; "-v" prints its folders before it. A package refused as damaged ends either start as
+// one that could not begin.
 TEST(InstallerProgram, StartUpFailuresAreSaidAlikeOnBothHosts) {
   const std::string binary_dir = environment_text("VELK_BINARY_DIR");
   if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
@@ -279,7 +280,7 @@ TEST(InstallerProgram, StartUpFailuresAreSaidAlikeOnBothHosts) {
   auto run = [&](const std::string& arguments) {
     return std::system(("\"\"" + installer + "\" " + arguments + " >\"" + output + "\" 2>&1\"").c_str());
   };
-  const std::string empty_text = root_text(empty);
+  const std::string empty_text = root_text(empty), scratch_text = root_text(scratch.root);
 #else
   auto quoted = [](const std::string& text) { return "'" + text + "'"; };
   auto run = [&](const std::string& arguments) {
@@ -288,6 +289,7 @@ TEST(InstallerProgram, StartUpFailuresAreSaidAlikeOnBothHosts) {
                        " >'" + output + "' 2>&1");
   };
   const std::string empty_text = "$ROOT0" + empty;
+  const std::string scratch_text = "$ROOT0" + scratch.root.substr(0, scratch.root.size() - 1);
 #endif
   const std::string expected = "\"-x\" takes a file name in the folder that holds \"installer.pkg\" (the name itself "
                                "need not exist)\n";
@@ -325,6 +327,22 @@ TEST(InstallerProgram, StartUpFailuresAreSaidAlikeOnBothHosts) {
     EXPECT_EQ(text.rfind("$APP => ", 0), 0u) << text;
     EXPECT_LT(text.find("\n$ROOT0 => "), at) << text;
   }
+
+  // A package whose log leads out of the install location: no folder, no log (nor a window the screen holds).
+  std::string description = read_whole_text(scratch.source + "description.txt") + "minimum_size = 30000;30000\n";
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt",
+                               text_bytes(description.replace(description.find("$SCRATCH"), 8, scratch_text))));
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  std::strcpy(database->LOG.dest_path_from_inst_loc, "$HERE/../logs");
+  ASSERT_TRUE(scratch.store(database.get()));
+  const std::string damaged = scratch.package + "installer.pkg: the package is damaged or was not made by the "
+                              "packer: log's folder leads out of the install location: $HERE/../logs";
+  EXPECT_EQ(run("-a -x " + quoted(scratch_text + "/package/installer.xml")), EXIT_JOB_NOT_STARTED);
+  EXPECT_NE(read_whole_text(output).find("ERROR: unable to load data\n" + damaged + "\n"), std::string::npos);
+  EXPECT_EQ(run("-x " + quoted(scratch_text + "/package/installer.xml")), EXIT_JOB_NOT_STARTED);
+  EXPECT_NE(read_whole_text(output).find("Installation data damaged: " + damaged + "."), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(scratch.root + "dest") || std::filesystem::exists(scratch.root + "logs"));
 }
 
 #ifndef _WIN32

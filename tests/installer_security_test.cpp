@@ -1,7 +1,7 @@
 // Tests of what the install step refuses and what it keeps safe: names that lead out of the destination
-// or have two spellings, a file at the install log's place, two files of one installation that would
-// land on one file, a folder reached by two paths, links and pipes at a file's place, the package being
-// read, and texts of the data that would add lines to the log.
+// or have two spellings, a package whose folders lead out, a file at the install log's place, two files
+// of one installation that would land on one file, a folder reached by two paths, links and pipes at a
+// file's place, the package being read, and texts of the data that would add lines to the log.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -68,6 +68,43 @@ TEST(InstallerSecurity, NamesThatLeaveTheDestinationOrHaveTwoSpellingsAreRefused
   std::set<std::string> entries;
   for (const auto& entry : std::filesystem::directory_iterator(scratch.destination)) entries.insert(entry.path().filename().string());
   EXPECT_EQ(entries, (std::set<std::string>{"bin", "install_log.txt", "readme.txt"}));
+}
+
+// Folder texts of a package made otherwise than by the packer that lead out of their variable's folder,
+// however they are spelt ('\' separating folders where the host takes it), refuse the package as it
+// loads, naming what they are the folder of; texts that stay inside load.
+TEST(InstallerSecurity, FoldersThatLeadOutRefuseThePackageAtLoad) {
+  INSTALLER_SCRATCH scratch("install-leading-out");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  INSTALLATION& installation = database->installations[0];
+  const std::string here = "the install location", windows_only = PATH_SEPARATOR == '\\' ? here : "";
+  const struct {
+    char* field;
+    std::string what, text, out_of;  // out_of empty: it loads
+  } cases[] = {
+      {database->LOG.dest_path_from_inst_loc, "log's folder", "$here/..", here},
+      {database->LOG.system_dest_path_from_inst_loc, "log's folder for the system folders", "$APP/../logs", here},
+      {database->PATCH.dest_path_from_inst_loc, "patch_check's folder", "$Base/x/../..", here},
+      {installation.uninstaller_path, "the uninstaller's folder", "$HERE/..\\logs", windows_only},
+      {installation.uninstaller_syspath, "the uninstaller's folder for the system folders", "$userdata/x/../..",
+       "the folder that $USERDATA names"},
+      {installation.items[0].program_path_from_inst_loc, "the program folder of the shortcut \"Test App\"",
+       "$HERE/a/../b", ""},
+      {installation.files[0].dest_path_from_inst_loc,
+       "the folder of the file \"" + std::string(installation.files[0].packed_name) + "\"", "$HERE/./../x", here},
+  };
+  for (const auto& c : cases) {
+    std::string kept = c.field;
+    std::strcpy(c.field, c.text.c_str());
+    ASSERT_TRUE(scratch.store(database.get()));
+    std::strcpy(c.field, kept.c_str());
+    std::unique_ptr<DATABASE> loaded(new DATABASE());
+    loaded->data_folder = database->data_folder;
+    EXPECT_EQ(loaded->load_package(PACKAGE_FILE_NAME), c.out_of.empty()) << c.text;
+    EXPECT_EQ(loaded->load_failure, c.out_of.empty() ? "" : "the package is damaged or was not made by the packer: " +
+                                                                c.what + " leads out of " + c.out_of + ": " + c.text);
+  }
 }
 
 // A file of the package that would land on the install log, where the log lies in the install location

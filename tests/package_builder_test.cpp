@@ -79,6 +79,18 @@ TEST(PackageBuilder, DescriptionMistakesNameTheirFileAndLine) {
       {head + "log = $HERE/../logs\n", "3: log's folder leads out of the install location: $HERE/../logs"},
       {head + "patch_check = $HERE/x/../../..\n",
        "3: patch_check's folder leads out of the install location: $HERE/x/../../.."},
+      // However it is spelt, or out of another variable's folder; by "$app" too a program lies inside.
+      {head + "log = $here/..\n", "3: log's folder leads out of the install location: $here/.."},
+      {head + "patch_check = $APP/../logs\n",
+       "3: patch_check's folder leads out of the install location: $APP/../logs"},
+      {head + "log = $Base/x/../..\n", "3: log's folder leads out of the install location: $Base/x/../.."},
+      {head + "log = $HERE/..\\logs\n", "3: log's folder leads out of the install location: $HERE/..\\logs"},
+      {head + "uninstaller = U;u.sh;$HERE/./../x\n",
+       "3: the uninstaller's folder leads out of the install location: $HERE/./../x"},
+      {head + "menu_shortcut = 1;run.sh;Run;Group;$appdata/../..\n",
+       "3: the shortcut's program's folder leads out of the folder that $APPDATA names: $appdata/../.."},
+      {head + "log = $HERE/a/../b\nuninstaller = U;gone.sh;$app/x/../bin\n",
+       "4: the uninstaller bin/gone.sh is not among the files of the installation \"A\" (" + files + ")"},
       // Overwrite rules: a rule and paths below the files folder, each matching a file, no file two rules.
       {head + "overwrite = keep;readme.txt\n",
        "3: overwrite's rule is never (installed only where no file has the name) or older (replacing only a file "

@@ -3,6 +3,7 @@
 // portable text, its stored form, and the "Default Path Trace" of how every variable resolves.
 #include "folder.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -451,6 +452,50 @@ const char* expand_path_text(const char* text, const char* file) {
   if (too_long || path.size() >= FOLDER_PATH_SIZE) path.clear();
   strcpy(result, path.c_str());
   return result;
+}
+
+FOLDER_TEXT_PLACE place_of_folder_text(const char* text, bool any_host) {
+  FOLDER_TEXT_PLACE place;
+  if (!text) return place;
+  const char* cursor = text;
+  if (text[0] == '$') {
+    char name[256];
+    if (!take_variable_name(text, name, &cursor)) return place;
+    place.install_location = same_no_case(name, "$HERE") || same_no_case(name, "$APP") || same_no_case(name, "$BASE");
+    for (char* c = name; *c; c++)
+      if (*c >= 'a' && *c <= 'z') *c = (char)(*c - 'a' + 'A');
+    place.variable = name;
+  } else if (strncmp(text, "..", 2) == 0) {
+    place.install_location = true;
+  } else {
+    return place;
+  }
+  bool windows = any_host || PATH_SEPARATOR == '\\';
+  bool expanded = !place.install_location && system_folder_kind_of(place.variable.c_str()) < 0;
+  std::vector<std::string> kept;
+  while (*cursor) {
+    size_t length = strcspn(cursor, windows ? "/\\" : "/");
+    std::string part(cursor, length);
+    cursor += length;
+    if (*cursor) cursor++;
+    bool dots_only = windows && !part.empty() && part.find_first_not_of(". ") == std::string::npos;
+    bool up = part == ".." || (dots_only && std::count(part.begin(), part.end(), '.') >= 2);
+    if (part.empty() || part == "." || (dots_only && !up)) continue;
+    if ((expanded && part[0] == '$') || (up && kept.empty())) {
+      place.leads_out = true;
+      return place;
+    }
+    if (up)
+      kept.pop_back();
+    else
+      kept.push_back(part);
+  }
+  for (const std::string& part : kept) place.below += (place.below.empty() ? "" : "/") + part;
+  return place;
+}
+
+std::string folder_text_origin(const FOLDER_TEXT_PLACE& place) {
+  return place.install_location ? "the install location" : "the folder that " + place.variable + " names";
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -2,6 +2,8 @@
 // portable text that begins with a path variable ("$APP", "$USERPREFS", "$TEMP", "$HERE" ...) or a
 // named path. The members that touch the file system are the host layer's (code/host/<host>/files.cpp).
 #pragma once
+#include <string>
+
 #include "types.h"
 #include "data_device.h"
 
@@ -94,6 +96,27 @@ bool is_builtin_path_text(const char* text);
 // The kind of system folder (SYSTEM_FOLDER_...) that a variable name stands for: "$SYSAPP", "$INSTDATA",
 // "$APPDATA", "$USERDATA" or "$USERPREFS" in any case; -1 for any other name.
 INT_S32 system_folder_kind_of(const char* name);
+
+// Where a folder text leads, judged from the text alone as FOLDER::set and the installer's destinations
+// take it: from the folder of its path variable (the text up to the first '/', capitals not told
+// apart) or, for a text that begins with "..", from the folder it is taken relative to; then one step
+// per component: "." stays, ".." goes up, any other name goes down. Where Windows reads the text (any
+// host, or this host when its separator is '\') '\' separates components too, and a component of
+// dots and spaces alone counts as ".." when it holds two dots or more (Windows drops a name's final
+// dots and spaces). Below a variable that names its folder through expand_path_text (not "$HERE",
+// "$APP", "$BASE" or a system folder's), a component that begins with '$' leads to another folder.
+struct FOLDER_TEXT_PLACE {
+  std::string variable;           // in capitals ("$HERE", "$APPDATA"); "" for a text beginning with ".."
+  bool install_location = false;  // "$HERE", "$APP", "$BASE" or "..": the install location while installing
+  bool leads_out = false;         // a step leads above the variable's folder
+  std::string below;              // the folders below it that the text leads to, joined with '/'
+};
+// A text that names no folder (null, without a path variable or "..", a variable name past 255
+// characters) leads nowhere: no variable, not out.
+FOLDER_TEXT_PLACE place_of_folder_text(const char* text, bool any_host);
+// The folder that a text leads out of, as messages name it: "the install location" or "the folder that
+// $APPDATA names".
+std::string folder_text_origin(const FOLDER_TEXT_PLACE& place);
 
 // The path that a variable text names (with file appended when given), without touching the disk apart
 // from resolving '$' components; both separators count for "..", and "." is nothing. The components and the file are
