@@ -203,6 +203,28 @@ TEST_F(TextTest, InvisibleTextStillDrawsItsBackground) {
     for (int x = b.x1; x <= b.x2; x++) ASSERT_EQ(*image.pixel_at(x, y), RED);
 }
 
+// A tab is blank up to the next stop, every 8 widths of the space from the line's start, never the
+// font's box for a missing glyph: measured, drawn and laid out alike.
+TEST_F(TextTest, ATabIsBlankUpToItsStopAsMeasuredDrawnAndLaidOut) {
+  const INT_S32 stop = 8 * width(" ");
+  ASSERT_LE(width("X"), width("ab"));
+  EXPECT_EQ(width("ab\tX"), stop + width("X"));
+  EXPECT_EQ(width("abcdefghijklm\t"), (width("abcdefghijklm") / stop + 1) * stop);
+  IMAGE tabbed(400, 50), apart(400, 50);
+  fill(&tabbed, WHITE);
+  fill(&apart, WHITE);
+  draw_text(&tabbed, 5, 5, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 30, 30, "ab\tX", 0, -1, false);
+  draw_text(&apart, 5, 5, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 30, 30, "ab", 0, -1, false);
+  draw_text(&apart, (INT_S16)(5 + stop), 5, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 30, 30, "X", 0, -1, false);
+  EXPECT_EQ(0, std::memcmp(tabbed.pixels, apart.pixels, sizeof(INT_U32) * 400 * 50));
+  // A line broken at a tab measures its own tab from its start.
+  TEXT_LINE lines[TEXT_MAX_LINES];
+  ASSERT_EQ(layout_text_in_box(nullptr, stop + width("ab") + 1, 5, SANS, 30, 30, "XX\tab\tX", lines), 2);
+  EXPECT_EQ(lines[0].count, 2);
+  EXPECT_EQ(lines[1].start, 3);
+  EXPECT_EQ(lines[1].width, width("ab\tX"));
+}
+
 TEST_F(TextTest, TextPlacedNearTheCoordinateLimitsStaysOffTheImage) {
   // The background box and underline of a pen far right or far down end beyond 32767; they must not
   // wrap round to negative coordinates and cover the image.

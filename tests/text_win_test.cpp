@@ -213,6 +213,19 @@ TEST(TextWinWrapping, BreaksAtSpacesCutsLongWordsAndDropsSpaces) {
   }
 }
 
+// A tab reaches the next stop, 8 spaces from its display line's start, alike in wrapping, measuring and
+// hits, and breaks a line as a space does.
+TEST(TextWinWrapping, ATabReachesItsStopInWrappingMeasuresAndHits) {
+  WM_TEST_SCREEN screen(640, 480, 0);
+  WM_TEXT_WIN* window = make_window(20, 502, 40);  // avail 18
+  window->add_text("abc\tdefghij\tklm", nullptr, nullptr, false, true);
+  EXPECT_EQ(display_lines(window), LINES({"abc\tdefghij", "klm"}));
+  EXPECT_EQ(window->measure("abc\tdefghij", 11), 15);
+  EXPECT_EQ(window->char_index_at(0, (INT_S16)(window->x + 7)), 3);
+  EXPECT_EQ(window->char_index_at(0, (INT_S16)(window->x + 8)), 4);
+  delete window;
+}
+
 TEST(TextWinWrapping, LargeTextsInOneCallAreAddedIteratively) {
   WM_TEST_SCREEN screen(640, 480, 0);
   WM_TEXT_WIN* window = make_window(200, 502, 32000);

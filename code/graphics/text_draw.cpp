@@ -46,6 +46,31 @@ static INT_S32 glyph_advance(FONT_SLOT* slot, INT_S8 font_id, INT_U32 code, INT_
   return advance;
 }
 
+INT_S32 tab_advance(INT_S32 offset, INT_S32 space_width) {
+  INT_S32 stop = TEXT_TAB_SPACES * space_width;
+  if (stop <= 0) return 0;
+  if (offset < 0) offset = 0;
+  return stop - offset % stop;
+}
+
+// The advance of a character at offset pixels from its line's start.
+static INT_S32 char_advance(FONT_SLOT* slot, INT_S8 font_id, INT_U32 code, INT_S16 x_size, INT_S16 y_size,
+                            INT_S32 offset) {
+  if (code != '\t') return glyph_advance(slot, font_id, code, x_size, y_size);
+  return tab_advance(offset, glyph_advance(slot, font_id, ' ', x_size, y_size));
+}
+
+// The width of length characters read from text, the first at offset pixels from its line's start.
+static INT_S32 advances(FONT_SLOT* slot, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* text,
+                        INT_S32 length, bool hex_mode, INT_S32 offset) {
+  WIDE_RUN_READER reader(text, hex_mode);
+  INT_S32 width = 0;
+  INT_U32 code;
+  for (INT_S32 taken = 0; (length < 0 || taken < length) && reader.next(&code); taken++)
+    width += char_advance(slot, font_id, code, x_size, y_size, offset + width);
+  return width;
+}
+
 void choose_widget_font(INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, INT_S8* font_id_out, INT_S16* x_size_out,
                         INT_S16* y_size_out) {
   IMAGE* target = draw_target;
@@ -62,13 +87,7 @@ INT_S32 text_width(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size,
   if (y_size == -1) y_size = image ? image->default_font_y_size : 22;
   FONT_SLOT* slot = get_font(font_id);
   if (!slot || x_size < 1 || y_size < 1) return (INT_S32)std::strlen(text);
-
-  WIDE_RUN_READER reader(text, hex_mode);
-  INT_S32 width = 0;
-  INT_U32 code;
-  for (INT_S32 taken = 0; (length < 0 || taken < length) && reader.next(&code); taken++)
-    width += glyph_advance(slot, font_id, code, x_size, y_size);
-  return width;
+  return advances(slot, font_id, x_size, y_size, text, length, hex_mode, 0);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -122,7 +141,9 @@ void render_text(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, 
   for (INT_S32 taken = 0; (length < 0 || taken < length) && reader.next(&code); taken++) {
     GLYPH temporary;
     std::memset(&temporary, 0, sizeof(temporary));
-    GLYPH* glyph = fetch_glyph(slot, font_id, code, x_size, y_size, &temporary);
+    // A tab is the space's blank glyph, as wide as the way to its stop.
+    const bool tab = code == '\t';
+    GLYPH* glyph = fetch_glyph(slot, font_id, tab ? ' ' : code, x_size, y_size, &temporary);
 
     // The baseline lies the face's ascender below the line's top. Glyphs are sized so that the face's
     // ascender and descender, each rounded up, share the line's height, so a capital with a mark and a
@@ -132,7 +153,7 @@ void render_text(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, 
       underline_offset = ascent + 1 - y_size;
     }
 
-    INT_S32 advance = glyph->advance;
+    INT_S32 advance = tab ? tab_advance(pen - x, glyph->advance) : glyph->advance;
     if (with_background)
       image->fill_rectangle(pinned(pen), y, pinned(pen + advance), pinned(y + y_size), background, 1);
     if (with_underline && advance > 0) {
@@ -152,7 +173,7 @@ void render_text(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, 
     INT_S32 by1 = gy > clip.y1 ? gy : clip.y1;
     INT_S32 bx2 = gx + box_width - 1 < clip.x2 ? gx + box_width - 1 : clip.x2;
     INT_S32 by2 = gy + box_rows - 1 < clip.y2 ? gy + box_rows - 1 : clip.y2;
-    if (box_width > 0 && box_rows > 0 && bx1 <= bx2 && by1 <= by2 && glyph->coverage) {
+    if (!tab && box_width > 0 && box_rows > 0 && bx1 <= bx2 && by1 <= by2 && glyph->coverage) {
       // The changed area covers the pen box and whatever of the glyph overhangs it.
       image->extend_dirty_in_clip(pen, y, pen + advance, (INT_S32)y + y_size);
       image->extend_dirty_area((INT_S16)bx1, (INT_S16)by1, (INT_S16)bx2, (INT_S16)by2);
@@ -295,9 +316,9 @@ INT_S32 layout_text_in_box(IMAGE* image, INT_S32 box_width, INT_S32 lines_allowe
       line.flags = (INT_U8)((line.flags & ~TEXT_LINE_HEX) | (reader.run ? TEXT_LINE_HEX : 0));
       continue;
     }
-    INT_S32 w = glyph_advance(slot, font_id, code, x_size, y_size);
+    INT_S32 w = char_advance(slot, font_id, code, x_size, y_size, line.width);
     if (begun == lines_allowed && line.width + w + ellipsis_width > box_width) {
-      INT_S32 rest = text_width(image, font_id, x_size, y_size, text + char_start, -1, char_hex);
+      INT_S32 rest = advances(slot, font_id, x_size, y_size, text + char_start, -1, char_hex, line.width);
       if (line.width + rest <= box_width) {
         line.count = -1;
         line.width += rest;

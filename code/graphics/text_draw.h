@@ -43,8 +43,16 @@ const INT_S32 TEXT_PRINTF_BUFFER = 5120;
 void choose_widget_font(INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, INT_S8* font_id_out, INT_S16* x_size_out,
                         INT_S16* y_size_out);
 
-// Width in pixels (sum of advances) of length characters (-1 = to the NUL). Font id -1 and sizes -1
-// take the image's defaults. An unloaded font or a size below 1 gives the text's byte length.
+// A tab is blank space up to the next tab stop, never a glyph. The stops stand every TEXT_TAB_SPACES
+// widths of the font's space from the start of the text measured or drawn (a line's start).
+const INT_S32 TEXT_TAB_SPACES = 8;
+// The advance of a tab at offset pixels from the line's start, the font's space space_width wide: up to
+// the next stop beyond offset.
+INT_S32 tab_advance(INT_S32 offset, INT_S32 space_width);
+
+// Width in pixels (sum of advances, a tab's up to its stop) of length characters (-1 = to the NUL).
+// Font id -1 and sizes -1 take the image's defaults. An unloaded font or a size below 1 gives the
+// text's byte length.
 INT_S32 text_width(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* text,
                    INT_S32 length, bool hex_mode);
 

@@ -247,6 +247,8 @@ void MOUSE_HANDLER::button_event(INT_S16 button, INT_U8 pressed, INT_U32 event_t
 void MOUSE_HANDLER::pointer_event(INT_S16 x, INT_S16 y) {
   last_event_time = now_seconds();
   MOUSE_STATE state = newest_state();
+  // A move to where the pointer is (a button's own point) changes nothing: no pass of its own.
+  if (state.x == x && state.y == y) return;
   state.x = x;
   state.y = y;
   state.button = 0;

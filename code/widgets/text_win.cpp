@@ -170,10 +170,14 @@ void WM_TEXT_WIN::refresh_char_widths() {
   widths_ready = 1;
 }
 
+INT_S32 WM_TEXT_WIN::advance(INT_U8 c, INT_S32 offset) {
+  return c == '\t' ? tab_advance(offset, char_widths[(INT_U8)' ']) : char_widths[c];
+}
+
 INT_S32 WM_TEXT_WIN::measure(const char* text, INT_S32 count) {
   refresh_char_widths();
   INT_S32 total = 0;
-  for (INT_S32 i = 0; i < count && text[i]; i++) total += char_widths[(INT_U8)text[i]];
+  for (INT_S32 i = 0; i < count && text[i]; i++) total += advance((INT_U8)text[i], total);
   return total;
 }
 
@@ -241,7 +245,7 @@ bool WM_TEXT_WIN::wrap_line(char* text, char* link, COLOUR colour, bool may_add_
         overflow = true;
         break;
       }
-      width_so_far += char_widths[(INT_U8)piece[n]];
+      width_so_far += advance((INT_U8)piece[n], width_so_far);
       if (width_so_far >= avail) {
         overflow = true;
         break;
@@ -252,14 +256,14 @@ bool WM_TEXT_WIN::wrap_line(char* text, char* link, COLOUR colour, bool may_add_
       screen_buffer[slot].length = (INT_S16)n;
       break;
     }
-    // Break at the last space at or before n (not at position 0). A word longer than the line is cut
-    // after its last '/', '-' or '.' that fits, so that a path or a web address breaks between its parts,
-    // else after the characters that fit; at least one character goes on each display line, so a window
-    // narrower than a glyph still ends.
+    // Break at the last space or tab at or before n (not at position 0). A word longer than the line is
+    // cut after its last '/', '-' or '.' that fits, so that a path or a web address breaks between its
+    // parts, else after the characters that fit; at least one character goes on each display line, so a
+    // window narrower than a glyph still ends.
     INT_S32 cut = n;
     bool spaced = false;
     for (INT_S32 s = n; s > 0; s--)
-      if (piece[s] == ' ') {
+      if (piece[s] == ' ' || piece[s] == '\t') {
         cut = s;
         spaced = true;
         break;
@@ -272,7 +276,7 @@ bool WM_TEXT_WIN::wrap_line(char* text, char* link, COLOUR colour, bool may_add_
     if (cut < 1) cut = 1;
     line->length = (INT_S16)cut;
     char* rest = piece + cut;
-    while (*rest == ' ') rest++;
+    while (*rest == ' ' || *rest == '\t') rest++;
     if (!*rest) break;
     piece = rest;
   }

@@ -157,6 +157,8 @@ public:
 
   // Width of one display line's first count characters in the window's font.
   INT_S32 measure(const char* text, INT_S32 count);
+  // The advance of a byte offset pixels from its display line's start (a tab's up to its stop).
+  INT_S32 advance(INT_U8 c, INT_S32 offset);
 
 private:
   INT_S32 offset_of_rows(INT_S32 lines);

@@ -129,8 +129,9 @@ INT_S16 WM_TEXT_WIN::char_index_at(INT_S16 line, INT_S16 px) {
   INT_S32 offset = px - x - gap_left;
   INT_S32 width_so_far = 0;
   if (width_so_far > offset) return 0;
+  refresh_char_widths();
   for (INT_S32 i = 1; i <= shown.length; i++) {
-    width_so_far += measure(shown.text + i - 1, 1);
+    width_so_far += advance((INT_U8)shown.text[i - 1], width_so_far);
     if (width_so_far > offset) return (INT_S16)(i - 1);
   }
   return (INT_S16)(shown.length - 1);
@@ -355,6 +356,7 @@ void WM_TEXT_WIN::draw() {
 
   INT_S16 first, count;
   page_span(&first, &count);
+  refresh_char_widths();
   INT_S32 lh = line_height(), offset = offset_of_rows(lines);
   COLOUR none = COLOUR_INVISIBLE;
   // The rows lie left of the scroll bar, as they are wrapped.
@@ -380,9 +382,15 @@ void WM_TEXT_WIN::draw() {
       for (INT_S32 i = 0; i < line.length; i++) {
         bool chosen = !(slot == selection_start_line && i < selection_start_char) &&
                       !(slot == selection_end_line && i > selection_end_char);
-        draw_char(target, (INT_S16)pen, y1, chosen ? &none : &line.colour, chosen ? &line.colour : &none, &none,
-                  font_id, font_x_size, font_y_size, (INT_U8)line.text[i], effects);
-        pen += measure(line.text + i, 1);
+        INT_U8 c = (INT_U8)line.text[i];
+        INT_S32 w = advance(c, pen - x1);
+        // A tab alone would reach its stop from where it is drawn: it is blank, chosen as a block.
+        if (c == '\t' && chosen)
+          target->fill_rectangle((INT_S16)pen, y1, (INT_S16)(pen + w), (INT_S16)(y1 + font_y_size), &line.colour, 1);
+        else if (c != '\t')
+          draw_char(target, (INT_S16)pen, y1, chosen ? &none : &line.colour, chosen ? &line.colour : &none, &none,
+                    font_id, font_x_size, font_y_size, c, effects);
+        pen += w;
       }
     }
     line.text[line.length] = kept;

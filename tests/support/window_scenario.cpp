@@ -369,6 +369,13 @@ bool WINDOW_SCENARIO::two_clicks_leaving_now(int x, int y, int gap_ms) {
                      std::to_string(client_y + y) + " sleep " + half + " " + move_event(x, y) + " click 1"},
                     false, false);
 }
+bool WINDOW_SCENARIO::press_leaving_now(int x, int y) {
+  keep_clicks_apart(x, y);
+  int out_x = client_x + client_width + 40 < screen_width ? client_x + client_width + 40 : client_x - 40;
+  return send_input({move_event(x, y) + " mousedown 1 sleep 0.05 mousemove " + std::to_string(out_x) + " " +
+                     std::to_string(client_y + y) + " sleep 0.05 " + move_event(x, y) + " sleep 0.05 mouseup 1"},
+                    false, false);
+}
 bool WINDOW_SCENARIO::key_now(const std::string& keys) {
   return send_input({"key --delay 0 " + shell_quote(keys)}, true, false);
 }

@@ -91,6 +91,9 @@ public:
   // between them, sent at once (one run of xdotool): out gap_ms / 2 after the first click and back
   // gap_ms / 2 later, at once followed by the second.
   bool two_clicks_leaving_now(int x, int y, int gap_ms);
+  // A press at x, y, the pointer out of the window and back to the same pixel, and the release, sent at
+  // once (one run of xdotool), 50 ms apart.
+  bool press_leaving_now(int x, int y);
   // A drag whose press, moves and release all go at once (one run of xdotool), as a quick hand may make
   // them between two passes.
   bool drag_now(int from_x, int from_y, int to_x, int to_y, int button = 1);

@@ -31,44 +31,72 @@ static void queue_typed_character(WPARAM character) {
   keyboard.push_char(queued);
 }
 
-// When the left button last came up, by the system's clock of input (none yet: 0 with released false).
-static DWORD left_release_time = 0;
-static bool left_released = false;
+// When the last button message came (any button), by the system's clock of input; none yet: false.
+static DWORD last_button_time = 0;
+static bool button_seen = false;
 
-// Whether the pointer's path since the left button last came up, which the system keeps, left the client
-// area before this press at l_param. The window hears of the pointer leaving (WM_MOUSELEAVE) when the
-// system sees it go; under Wine only when a timer finds it outside, the hover time after the last move,
-// so a pointer that went out and came back in between would otherwise pass unseen.
-static bool pointer_went_outside(HWND window, LPARAM l_param) {
-  if (!left_released) return false;
-  DWORD pressed = (DWORD)GetMessageTime();
-  POINT at = {(INT_S16)LOWORD(l_param), (INT_S16)HIWORD(l_param)};
-  POINT corners[2] = {{0, 0}, {0, 0}};
+// How the system maps the display's pixels to the window's screen coordinates: by the window's DPI
+// awareness (Windows 8.1 on), else by the process's (PhysicalToLogicalPoint). The same pixels while the
+// program takes the display's scale itself (start_host), which a compatibility setting can refuse.
+typedef BOOL(WINAPI* PHYSICAL_TO_LOGICAL)(HWND, POINT*);
+
+// Whether the pointer's path since the last button message, which the system keeps in the display's
+// pixels, left the client area before the button message of this time. The window hears of the pointer
+// leaving (WM_MOUSELEAVE) when the system sees it go; under Wine only when a timer finds it outside, the
+// hover time after the last move, so a pointer that went out and came back in between would otherwise
+// pass unseen. The path is read back from where the pointer is now, so that it is read whole even where
+// the pointer's return to a pixel it was at before is not recorded as a point of its own; from the
+// button's point (at) when the system has no point of the pointer's place now.
+static bool pointer_went_outside(HWND window, POINT at, DWORD time) {
+  if (!button_seen) return false;
   RECT client;
-  if (!ClientToScreen(window, &at) || !GetClientRect(window, &client)) return false;
-  corners[1].x = client.right;
-  corners[1].y = client.bottom;
+  if (!GetClientRect(window, &client) || !ClientToScreen(window, &at)) return false;
+  POINT corners[2] = {{client.left, client.top}, {client.right, client.bottom}};
   MapWindowPoints(window, nullptr, corners, 2);
-  MOUSEMOVEPOINT from;
+  POINT now;
+  if (!GetPhysicalCursorPos(&now)) now = at;
+  MOUSEMOVEPOINT from, path[64];
   std::memset(&from, 0, sizeof from);
-  from.x = at.x & 0xFFFF;
-  from.y = at.y & 0xFFFF;
-  MOUSEMOVEPOINT path[64];
+  from.x = now.x & 0xFFFF;
+  from.y = now.y & 0xFFFF;
   int count = GetMouseMovePointsEx(sizeof(MOUSEMOVEPOINT), &from, path, 64, GMMP_USE_DISPLAY_POINTS);
-  // Newest first on Windows; the points between the release and this press are looked at in any order.
+  if (count < 0) {
+    from.x = at.x & 0xFFFF;
+    from.y = at.y & 0xFFFF;
+    count = GetMouseMovePointsEx(sizeof(MOUSEMOVEPOINT), &from, path, 64, GMMP_USE_DISPLAY_POINTS);
+  }
+  static PHYSICAL_TO_LOGICAL to_window =
+      (PHYSICAL_TO_LOGICAL)(void*)GetProcAddress(GetModuleHandleA("user32.dll"), "PhysicalToLogicalPointForPerMonitorDPI");
+  // Newest first on Windows; the points between the last button message and this one are looked at in
+  // any order.
   for (int i = 0; i < count; i++) {
-    if ((LONG)(path[i].time - left_release_time) < 0 || (LONG)(path[i].time - pressed) > 0) continue;
+    if ((LONG)(path[i].time - last_button_time) < 0 || (LONG)(path[i].time - time) > 0) continue;
     // Display points come as 16-bit values: a screen left of or above the first one's is negative.
-    int x = path[i].x > 32767 ? path[i].x - 65536 : path[i].x;
-    int y = path[i].y > 32767 ? path[i].y - 65536 : path[i].y;
-    if (x < corners[0].x || x >= corners[1].x || y < corners[0].y || y >= corners[1].y) return true;
+    POINT p = {path[i].x > 32767 ? path[i].x - 65536 : path[i].x, path[i].y > 32767 ? path[i].y - 65536 : path[i].y};
+    if (to_window) to_window(window, &p);
+    else PhysicalToLogicalPoint(window, &p);
+    if (p.x < corners[0].x || p.x >= corners[1].x || p.y < corners[0].y || p.y >= corners[1].y) return true;
   }
   return false;
 }
 
+// A button message: the pointer's leave of the window since the last one first (the click before, or the
+// press of this release, then counts as X's crossing events make it count on Linux), then the pointer
+// at the button's own point, which it carries as X's button events do: a pointer back from outside at
+// the pixel where it left brings no move of its own. Then the button.
+static void button_message(HWND window, LPARAM l_param, INT_S16 button, INT_U8 pressed) {
+  DWORD time = (DWORD)GetMessageTime();
+  POINT at = {(INT_S16)LOWORD(l_param), (INT_S16)HIWORD(l_param)};
+  if (pointer_went_outside(window, at, time)) MOUSE_HANDLER::pointer_left();
+  last_button_time = time;
+  button_seen = true;
+  MOUSE_HANDLER::pointer_event((INT_S16)at.x, (INT_S16)at.y);
+  MOUSE_HANDLER mouse;
+  mouse.button_event(button, pressed, (INT_U32)time);
+}
+
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPARAM l_param) {
   host_input_taken();
-  MOUSE_HANDLER mouse;
   switch (message) {
     case WM_PAINT: {
       PAINTSTRUCT paint;
@@ -136,29 +164,22 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPA
       MOUSE_HANDLER::add_wheel_delta((INT_S16)HIWORD(w_param));
       return 1;
     case WM_LBUTTONDOWN:
-      // Out and back since the last click: the pointer left the window, even if it came back to the
-      // same pixel, and the press is no second click of a double click.
-      if (pointer_went_outside(window, l_param)) {
-        MOUSE_HANDLER::pointer_left();
-        MOUSE_HANDLER::pointer_event((INT_S16)LOWORD(l_param), (INT_S16)HIWORD(l_param));
-      }
-      mouse.button_event(MOUSE_LEFT, 1, (INT_U32)GetMessageTime());
-      return 1;
     case WM_LBUTTONUP:
-      left_release_time = (DWORD)GetMessageTime();
-      left_released = true;
-      mouse.button_event(MOUSE_LEFT, 0, left_release_time);
+      button_message(window, l_param, MOUSE_LEFT, message == WM_LBUTTONDOWN);
       return 1;
-    case WM_RBUTTONDOWN: mouse.button_event(MOUSE_RIGHT, 1); return 1;
-    case WM_RBUTTONUP: mouse.button_event(MOUSE_RIGHT, 0); return 1;
-    case WM_MBUTTONDOWN: mouse.button_event(MOUSE_MIDDLE, 1); return 1;
-    case WM_MBUTTONUP: mouse.button_event(MOUSE_MIDDLE, 0); return 1;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+      button_message(window, l_param, MOUSE_RIGHT, message == WM_RBUTTONDOWN);
+      return 1;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+      button_message(window, l_param, MOUSE_MIDDLE, message == WM_MBUTTONDOWN);
+      return 1;
     case WM_XBUTTONDOWN:
     case WM_XBUTTONUP: {
-      INT_U8 pressed = message == WM_XBUTTONDOWN;
       WORD which = HIWORD(w_param);
-      if (which & XBUTTON1) mouse.button_event(MOUSE_X1, pressed);
-      else if (which & XBUTTON2) mouse.button_event(MOUSE_X2, pressed);
+      if (which & XBUTTON1) button_message(window, l_param, MOUSE_X1, message == WM_XBUTTONDOWN);
+      else if (which & XBUTTON2) button_message(window, l_param, MOUSE_X2, message == WM_XBUTTONDOWN);
       return 1;
     }
     default:
