@@ -242,6 +242,8 @@ struct EARLIER_LOG {
   std::string mismatch;
 };
 
+struct FOLDER_HOLD;
+
 // Where the install step stands between its calls: one installation at a time, kept with the database.
 struct INSTALL_STATE {
   // 0 before the preparation; 1 .. files for the file steps, files + 1 the shortcuts, files + 2 the
@@ -255,6 +257,7 @@ struct INSTALL_STATE {
   bool log_failed = false;      // a line of the install log could not be written
   bool running = false;         // prepared and not completed: the idle wait is 0 and the base path set
   FOLDER base_folder;           // the destination, "$APP" and "$BASE" while running
+  FOLDER_HOLD* hold = nullptr;  // the destination's hold from the preparation until the end (files.h)
   FOLDER log_folder;            // the folder of "install_log.txt"
   TEXT_FILE* log = nullptr;     // "install_log.txt" as this installation created it, open until its end
   INT_U64 log_number = 0;       // its file number (get_file_number), 0 before it is made

@@ -68,6 +68,9 @@ public:
   virtual void not_made(DATABASE* database, const char* text) { (void)database, (void)text; }
   // The installation stopped before installing anything (the destination folder cannot be created).
   virtual void installation_stopped(DATABASE* database, const char* message) = 0;
+  // Another run of the installer is installing into the destination: this one stopped at once, nothing
+  // changed (message as installation_stopped's). By default reported as a stop.
+  virtual void installation_refused(DATABASE* database, const char* message) { installation_stopped(database, message); }
   // A line could not be written to the install log at path_text (a full disk; cause: the system's words
   // for it): the log ends there.
   virtual void log_not_written(const char* path_text, const char* cause) { (void)path_text, (void)cause; }

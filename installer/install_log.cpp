@@ -38,8 +38,8 @@ static bool keep_earlier_log(INSTALL_STATE* state, std::string* cause) {
     forget_file_failure();
     if (rename_file(&state->log_folder, INSTALL_LOG_NAME, &state->log_folder, name.c_str())) {
       state->kept_log_name = name;
-      state->kept_log_line = "Kept the earlier install log as \"" +
-                             printable_text(full_path(state->log_folder, name.c_str()).c_str()) + "\"\n";
+      state->kept_log_line += "Kept the earlier install log as \"" +
+                              printable_text(full_path(state->log_folder, name.c_str()).c_str()) + "\"\n";
       return true;
     }
     describe_file_failure(reason, sizeof reason);
@@ -54,11 +54,37 @@ static bool keep_earlier_log(INSTALL_STATE* state, std::string* cause) {
   return false;
 }
 
+// The written log (the temporary name of the open file) takes the name "install_log.txt". An update's
+// never replaces: a log that another run put there since the earlier one was kept is kept in turn under
+// the next numbered name, its line going into later, and the name is tried again. False, with the cause
+// where a log there cannot be kept, when the name cannot be had.
+static bool name_log(INSTALL_STATE* state, TEXT_FILE* file, const char* name, std::string* kept_cause,
+                     std::string* later) {
+  if (!state->keeps_earlier_log) return rename_open_file(file->stream, &state->log_folder, name, INSTALL_LOG_NAME);
+  size_t written = state->kept_log_line.size();  // the lines of logs kept before, written with the others
+  for (int tries = 0; tries < 16; tries++) {
+    forget_file_failure();
+    if (rename_open_file(file->stream, &state->log_folder, name, INSTALL_LOG_NAME, false)) {
+      *later = state->kept_log_line.substr(written);
+      return true;
+    }
+    // The rename's own cause stays for the log's failure when no other log has the name.
+    INT_U32 failure = file_failure_code();
+    bool other_log =
+        name_taken(state, INSTALL_LOG_NAME) && get_file_kind(&state->log_folder, INSTALL_LOG_NAME) != FILE_KIND_FOLDER;
+    restore_file_failure(failure);
+    if (!other_log) return false;
+    state->kept_log_name.clear();
+    if (!keep_earlier_log(state, kept_cause)) return false;
+  }
+  return false;
+}
+
 // Creates the log holding the lines: they are written to a new file of a temporary name, which then
 // takes the name "install_log.txt" in place of whatever had it (a file, a link, a pipe), never writing
-// through it; an update first keeps an earlier log there. The file stays open under that name: the rest
-// of this installation writes to it alone, whatever another run does at the name meanwhile. False when
-// it cannot be made (nothing is left of it).
+// through it; an update first keeps an earlier log there, and replaces nothing. The file stays open
+// under that name: the rest of this installation writes to it alone, whatever another run does at the
+// name meanwhile. False when it cannot be made (nothing is left of it).
 static bool create_log(INSTALL_STATE* state, const std::string& given_lines) {
   char name[TEMPORARY_NAME_SIZE];
   TEXT_FILE* file = nullptr;
@@ -74,11 +100,13 @@ static bool create_log(INSTALL_STATE* state, const std::string& given_lines) {
     if (!file && !file_exists(&state->log_folder, name)) break;  // not a taken name: no other name helps
     if (!file) note_temporary_taken(name);                         // an ended run's, not this one's
   }
-  if (file && file->write_text_whole(lines.c_str()) &&
-      rename_open_file(file->stream, &state->log_folder, name, INSTALL_LOG_NAME) && !std::ferror(file->stream)) {
+  std::string later;
+  if (file && file->write_text_whole(lines.c_str()) && name_log(state, file, name, &kept_cause, &later) &&
+      !std::ferror(file->stream)) {
     state->log = file;
     state->log_number = stream_file_number(file->stream);
     state->kept_log_line.clear();
+    if (!later.empty()) write_log(state, later, false);
     return true;
   }
   if (file) {
@@ -89,7 +117,7 @@ static bool create_log(INSTALL_STATE* state, const std::string& given_lines) {
   }
   // Said once, at the first failure: a later try that fails again says nothing new.
   if (state->log_failed) return false;
-  state->log_cause = kept ? std::string(reason) : kept_cause;
+  state->log_cause = kept_cause.empty() ? std::string(reason) : kept_cause;
   state->failure_text = "The install log \"" + full_path(state->log_folder, INSTALL_LOG_NAME) + "\" cannot be created";
   if (!state->log_cause.empty()) state->failure_text += " (" + state->log_cause + ")";
   state->failure_text += '.';

@@ -3,6 +3,7 @@
 // and failures go to the observer.
 #include "install_step.h"
 
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -87,6 +88,19 @@ static bool started_by_shortcut(DATABASE* database, const char* path_text, const
   return false;
 }
 
+// The installation stops before anything is installed: the page says so as a sentence, the observer
+// gets the error's line; refused: another run installs into the destination.
+static void stop_before_installing(DATABASE* database, const std::string& said, bool refused) {
+  INSTALL_STATE* state = &database->install_state;
+  state->failure_text = (char)std::toupper((unsigned char)said[0]) + said.substr(1) + ".";
+  state->stopped = true;
+  state->step_counter = state->step_total + 3;
+  database->end_installation();
+  std::string message = "ERROR: " + said + "\n";
+  if (observer && refused) observer->installation_refused(database, message.c_str());
+  else if (observer) observer->installation_stopped(database, message.c_str());
+}
+
 static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* installation) {
   INSTALL_STATE* state = &database->install_state;
   set_idle_wait(0);
@@ -144,14 +158,16 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
     // The folder as a path of the host, and the system's cause.
     std::string said = "the destination folder \"" + location + "\" cannot be created";
     if (reason[0]) said += std::string(" (") + reason + ")";
-    state->failure_text = "T" + said.substr(1) + ".";
-    state->stopped = true;
-    state->step_counter = state->step_total + 3;
-    database->end_installation();
-    std::string message = "ERROR: " + said + "\n";
-    if (observer) observer->installation_stopped(database, message.c_str());
-    return;
+    return stop_before_installing(database, said, false);
   }
+  // One run at a time installs into a folder: another run's installation there is refused before
+  // anything changes (the log, what killed runs left), as the two would take each other's log.
+  bool held_elsewhere = false;
+  release_folder(state->hold);
+  state->hold = hold_folder(&base, &held_elsewhere);
+  if (held_elsewhere)
+    return stop_before_installing(
+        database, "another installation into \"" + location + "\" is running; nothing was installed", true);
   state->base_folder = base;
   set_base_path(&state->base_folder, application);
   state->base_made = made;
@@ -502,6 +518,8 @@ static void complete(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* ins
   // The log is closed (or has had its last try) before the last progress, which says whether this
   // installation has a log to rely on.
   finish_log(state);
+  release_folder(state->hold);
+  state->hold = nullptr;
   state->running = false;
   set_idle_wait(50);
   if (observer) observer->show_install_complete(page);
@@ -524,6 +542,8 @@ void DATABASE::end_installation(bool cut_short) {
     if (observer) observer->installation_interrupted(this);
   }
   finish_log(state);
+  release_folder(state->hold);
+  state->hold = nullptr;
   if (!state->running) return;
   state->running = false;
   reset_base_path();

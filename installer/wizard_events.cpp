@@ -242,6 +242,21 @@ public:
     INSTALL_DIALOG::show_install_complete(page);
     INSTALL_DIALOG::show_progress(page, 0, installation_failure_text(database).c_str());
   }
+  // Another run installs into the destination: the page says so, and so does a box whose OK leads back
+  // to the options page, to try again or choose another folder.
+  void installation_refused(DATABASE* base, const char* message) override {
+    installation_stopped(base, message);
+    if (!page_manager) return;
+    WM_CONFIRM* box = new WM_CONFIRM(base->ERROR.width, base->ERROR.height, wizard_text(&LANGUAGE::INSTALLING_TITLE),
+                                     wizard_text(&LANGUAGE::OK_BUTTON), nullptr, 1, install_dialog_event,
+                                     WIZARD_EVENT_STAGE, STAGE_OPTIONS, nullptr, 0, 0, base->ERROR.x, base->ERROR.y, 1,
+                                     COPY_ERROR_LINES, nullptr);
+    box->add_message(base->install_state.failure_text.c_str());
+    box->draggable = base->ERROR.can_drag;
+    give_button_icon(box->buttons[0], &base->skin_icons[DATABASE::yes_icon]);
+    page_manager->get_root()->add_top_level(box, false);
+    copy_error_handle = object_handle(box);
+  }
 };
 static WIZARD_INSTALL_OBSERVER wizard_observer;
 

@@ -313,8 +313,8 @@ INSTALL_DIALOG::INSTALL_DIALOG(INT_S16 x_, INT_S16 y_)
       forward_button->event_user2 = (INT_U32)next;
       build_progress(cw, top);
       // A page rebuilt after the installation finished or stopped (the window was resized) offers the way
-      // on again, and says what failed.
-      if (installation_finished() || database->install_state.stopped) {
+      // on again, and says what failed; one for a new try (the counter back at 0) begins afresh.
+      if (installation_finished() || (database->install_state.stopped && database->install_state.step_counter != 0)) {
         show_install_complete(this);
         bool failed = wizard_installation_failed();
         progress_bar->value = failed ? installed_share() : progress_bar->maximum;

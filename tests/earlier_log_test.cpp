@@ -94,3 +94,22 @@ TEST(EarlierLog, ARunOfLineEndsIsReadNoFurtherThanTheHeadsBound) {
   ASSERT_TRUE(write_whole_file(log_path, text_bytes(settings + "\n" + lfs)));
   EXPECT_TRUE(database->read_install_log());
 }
+
+// A file of an update at the name under which it kept the earlier log is refused: it would take the
+// earlier log's place.
+TEST(EarlierLog, AFileAtTheNameOfTheKeptLogIsRefused) {
+  INSTALLER_SCRATCH scratch("earlier-kept-name", "patch_check = $HERE\nlog = $HERE/patch\n");
+  scratch.add_file("patch/install_log-1.txt", text_bytes("a file of the update\n"));
+  std::unique_ptr<DATABASE> database = load_update(scratch);
+  ASSERT_TRUE(database);
+  std::filesystem::create_directories(scratch.installed("patch"));
+  const std::string kept = scratch.installed("patch/install_log-1.txt");
+  ASSERT_TRUE(write_whole_file(scratch.installed("install_log.txt"),
+                               text_bytes("Settings: 0 0 $SCRATCH/dest\nApplication: velk-test-app\nInstallation: Test App\n")) &&
+              write_whole_file(scratch.installed("patch/install_log.txt"), text_bytes("the earlier update's log\n")));
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  EXPECT_EQ(read_whole_text(kept), "the earlier update's log\n");
+  EXPECT_NE(read_whole_text(scratch.installed("patch/install_log.txt"))
+                .find("\"" + kept + "\" not installed: it is an earlier install log (patch/install_log-1.txt)"),
+            std::string::npos);
+}

@@ -487,9 +487,9 @@ TEST(InstallerInstall, AFileBeingCopiedIsReportedAfterEachBlock) {
 }
 
 // A rule holds until the file has its name, and compares file times whole. What is at the name before
-// the run, or is put there while the file is written, is kept by "only when absent", and by "when absent
-// or older" when it is newer than the package (also dated past 2106), and replaced when older (also
-// before 1970), as by the rule that always replaces.
+// the run, or is put there while the file is written, is kept by "only when absent" (also dated before
+// 1970), and by "when absent or older" when it is newer than the package (also dated past 2106), and
+// replaced when older (also before 1970), as by the rule that always replaces.
 TEST(InstallerInstall, WhatIsAtTheNameBeforeOrWhileTheFileIsWrittenIsJudgedByTheRule) {
   INSTALLER_SCRATCH scratch("install-put-meanwhile");
   const INT_S64 now = (INT_S64)std::time(nullptr), older = now - 7300 * 86400LL;
@@ -506,7 +506,8 @@ TEST(InstallerInstall, WhatIsAtTheNameBeforeOrWhileTheFileIsWrittenIsJudgedByThe
       {"older.bin", 1, false, older, false},     {"always.bin", 0, false, now, false},
       {"put-2110.bin", 1, false, in_2110, true}, {"put-2200.bin", 1, false, in_2200, true},
       {"put-1960.bin", 1, false, in_1960, false}, {"was-2110.bin", 1, true, in_2110, true},
-      {"was-2200.bin", 1, true, in_2200, true},  {"was-1960.bin", 1, true, in_1960, false}};
+      {"was-2200.bin", 1, true, in_2200, true},  {"was-1960.bin", 1, true, in_1960, false},
+      {"absent-1960.bin", 2, false, in_1960, true}};
   std::vector<std::pair<std::string, std::string>> destinations;
   for (size_t i = 0; i < places.size(); i++) {
     scratch.add_file("more/" + std::to_string(i), pseudo_random_bytes(10000, (INT_U32)i));
@@ -554,7 +555,7 @@ TEST(InstallerInstall, WhatIsAtTheNameBeforeOrWhileTheFileIsWrittenIsJudgedByThe
   database->stage = STAGE_INSTALLING;
   for (int step = 0; step < 40 && (step == 0 || database->install_state.running); step++) database->install_step(nullptr);
   set_install_observer(nullptr);
-  EXPECT_EQ(putting.put.size(), 7u);
+  EXPECT_EQ(putting.put.size(), 8u);
   EXPECT_EQ(putting.errors, 0);
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
   for (size_t i = 0; i < places.size(); i++) {

@@ -6,8 +6,10 @@
 // dialog.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "about.h"
 #include "check_box.h"
@@ -452,6 +454,47 @@ static WM_CONFIRM* copy_error_question() {
     box = static_cast<WM_CONFIRM*>(find_top_level(WM_KIND_CONFIRM));
   }
   return box;
+}
+
+// Another run installs into the destination (here a thread holds it, through another spelling of its
+// path, as another process would): a box says so and nothing is installed; its OK leads back to the
+// options page, where Install tries again.
+TEST(WizardEvents, AnotherRunInstallingThereIsSaidInABoxThatLeadsBackToTheOptions) {
+  WIZARD_RUN run("wizard-held");
+  ASSERT_TRUE(run.start());
+  std::filesystem::create_directories(run.scratch.destination);
+#ifdef _WIN32
+  const std::string spelling = run.scratch.root + "DEST";
+#else
+  const std::string spelling = run.scratch.root + "link";
+  std::filesystem::create_directory_symlink(run.scratch.destination, spelling);
+#endif
+  FOLDER folder;
+  ASSERT_TRUE(folder.set_if_folder(spelling.c_str()));
+  std::atomic<int> held{0};  // 1 held, then 2 to end the hold
+  std::thread holder([&] {
+    bool elsewhere = false;
+    FOLDER_HOLD* hold = hold_folder(&folder, &elsewhere);
+    for (held = hold ? 1 : -1; held == 1;) pause_ms(1);
+    release_folder(hold);
+  });
+  while (held == 0) pause_ms(1);
+  run.show_stage(STAGE_INSTALLING);
+  WM_CONFIRM* box = copy_error_question();
+  bool shown = box && box->text;  // the box goes with its answer
+  if (shown) {
+    EXPECT_EQ(box->text->data_buffer[box->text->data_count - 1].text,
+              "Another installation into \"" + run.scratch.destination + "\" is running; nothing was installed.");
+    click_on(box->buttons[0]);
+  }
+  held = 2;
+  holder.join();
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(database->stage, STAGE_OPTIONS);
+  EXPECT_TRUE(std::filesystem::is_empty(run.scratch.destination));
+  run.show_stage(STAGE_INSTALLING);
+  ASSERT_TRUE(install_through(20));
+  EXPECT_EQ(read_lines(run.scratch.installed("install_log.txt")).back(), "Installation completed without any errors.");
 }
 
 // A file that fails asks the question, naming the file and the cause, and the installation waits for

@@ -104,9 +104,11 @@ FILE* create_temporary_file(const FOLDER* folder, const char* name);
 bool replace_file(const FOLDER* folder, const char* from_name, const char* to_name);
 // replace_file for a file that create_new_file made as from_name and that stays open on the stream:
 // what the stream held is written first, and everything written through the stream afterwards goes to
-// the file under its new name, whatever is done to that name meanwhile. False when it cannot be done
-// (the file keeps its name).
-bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name);
+// the file under its new name, whatever is done to that name meanwhile. Without replace it is the rename
+// that never replaces (rename_file): where something has the name by then, it stays. False when it
+// cannot be done (the file keeps its name).
+bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name,
+                      bool replace = true);
 // Closes a stream that create_temporary_file opened on from_name of the folder and, only when
 // everything written through it reached the file and the close succeeded, moves the file to to_name
 // as replace_file does. Until it has the name the file stays its writer's: on Linux its lock stays
@@ -198,6 +200,18 @@ bool set_file_attributes(const FOLDER* folder, const char* name, INT_U32 mode);
 // followed. Windows keeps no such mark: nothing happens there. False when the file cannot be marked.
 bool mark_program_file(const FOLDER* folder, const char* name, bool always, const INT_U8* head = nullptr,
                        INT_U32 count = 0);
+
+// A hold on a folder that one process at a time has: whoever installs into a folder holds it, so that
+// another run of the installer finds it held and installs nothing there. It is keyed by the folder
+// itself, not by the spelling of its path (a link to it, other letter case, another mount of it). The
+// system ends it with the process (a killed run holds nothing), and it leaves no file behind.
+struct FOLDER_HOLD;
+// The hold, or null: held_elsewhere then tells whether another process holds the folder; otherwise the
+// host cannot hold it (it cannot be opened, its file system keeps no such hold) and the caller goes on
+// without. On Windows the hold belongs to the calling thread, which releases it.
+FOLDER_HOLD* hold_folder(const FOLDER* folder, bool* held_elsewhere);
+// Ends the hold (null: nothing to end).
+void release_folder(FOLDER_HOLD* hold);
 
 // Directory scans. The folder must outlive the scan. A null pattern passes everything; with
 // match_folders 0 sub-folders pass whatever the pattern. "." and ".." never come back.

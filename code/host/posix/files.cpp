@@ -312,9 +312,10 @@ bool replace_file(const FOLDER* folder, const char* from_name, const char* to_na
   return rename(source, target) == 0;
 }
 
-bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name) {
+bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name, bool replace) {
   // A name leads to the file only while it is there: the open stream is the file whatever its name.
-  return file && fflush(file) == 0 && replace_file(folder, from_name, to_name);
+  if (!file || fflush(file) != 0) return false;
+  return replace ? replace_file(folder, from_name, to_name) : rename_file(folder, from_name, folder, to_name);
 }
 
 // The closed temporary source takes the name where nothing has it, or where what has it is to be

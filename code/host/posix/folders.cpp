@@ -1,19 +1,22 @@
 // Linux host layer: folders and their walk: the run's private folder, removing a folder's tree from its
-// own descriptor, temporaries that ended runs left, and directory scans.
+// own descriptor, temporaries that ended runs left, the hold of a folder, and directory scans.
 #include "files_host.h"
 #include "file_utils.h"
 #include "host_names.h"
 #include "velk_string.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 // ---------------------------------------------------------------------------------------------------
@@ -332,6 +335,58 @@ TEMPORARY_REMOVAL host_remove_abandoned_temporary(const FOLDER* folder, const ch
     result = unlink(target) == 0 ? TEMPORARY_GONE : temporary_failure(cause, size);
   close(descriptor);
   return result;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Holding a folder
+// ---------------------------------------------------------------------------------------------------
+
+// Two holds in one, each keyed by the folder's identity, ended by the kernel with the process and no
+// file: a lock on the folder itself (flock on it opened for reading), which the kernel keeps on the
+// folder whatever path, mount or process namespace leads a process to it; and a socket of the abstract
+// namespace named by the folder's device and inode, which holds where the folder's file system takes no
+// lock on a folder (a network file system lends exclusive locks only to writers), among the processes
+// of one network namespace. Another process holds the folder when either is held.
+struct FOLDER_HOLD {
+  int lock, name;
+};
+
+FOLDER_HOLD* hold_folder(const FOLDER* folder, bool* held_elsewhere) {
+  *held_elsewhere = false;
+  char path[HOST_PATH_SIZE];
+  if (!folder || !host_path(folder->path, path)) return nullptr;
+  FOLDER_HOLD hold = {open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC), -1};
+  struct stat status;
+  bool known = (hold.lock >= 0 ? fstat(hold.lock, &status) : stat(path, &status)) == 0 && S_ISDIR(status.st_mode);
+  if (hold.lock >= 0 && flock(hold.lock, LOCK_EX | LOCK_NB) != 0) {
+    *held_elsewhere = errno == EWOULDBLOCK;
+    close(hold.lock);
+    hold.lock = -1;
+  }
+  if (known && !*held_elsewhere && (hold.name = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) >= 0) {
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    // A name that begins with a zero byte is of the abstract namespace.
+    int length = snprintf(address.sun_path + 1, sizeof address.sun_path - 1, "velk-folder-%llx-%llx",
+                          (unsigned long long)status.st_dev, (unsigned long long)status.st_ino);
+    if (bind(hold.name, (sockaddr*)&address, (socklen_t)(offsetof(sockaddr_un, sun_path) + 1 + length)) != 0) {
+      *held_elsewhere = errno == EADDRINUSE;
+      close(hold.name);
+      hold.name = -1;
+    }
+  }
+  if (*held_elsewhere || (hold.lock < 0 && hold.name < 0)) {
+    release_folder(new FOLDER_HOLD(hold));
+    return nullptr;
+  }
+  return new FOLDER_HOLD(hold);
+}
+
+void release_folder(FOLDER_HOLD* hold) {
+  if (!hold) return;
+  if (hold->lock >= 0) close(hold->lock);
+  if (hold->name >= 0) close(hold->name);
+  delete hold;
 }
 
 // ---------------------------------------------------------------------------------------------------

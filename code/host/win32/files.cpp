@@ -404,10 +404,11 @@ bool replace_file(const FOLDER* folder, const char* from_name, const char* to_na
   return moved;
 }
 
-bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name) {
+bool rename_open_file(FILE* file, const FOLDER* folder, const char* from_name, const char* to_name, bool replace) {
   // By name: the file was made shared for removal, so the rename's own open of it does not wait for
   // this one, and others can read it under its new name while it is written.
-  return file && fflush(file) == 0 && replace_file(folder, from_name, to_name);
+  if (!file || fflush(file) != 0) return false;
+  return replace ? replace_file(folder, from_name, to_name) : rename_file(folder, from_name, folder, to_name);
 }
 
 // close_file_as, or close_file_as_if_free with if_free.

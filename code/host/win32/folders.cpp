@@ -1,5 +1,6 @@
 // Windows host layer: folders and their walk: the run's private folder, removing entries and trees
-// through handles of their own, temporaries that ended runs left, and directory scans.
+// through handles of their own, temporaries that ended runs left, the hold of a folder, and directory
+// scans.
 #include "files_host.h"
 #include "file_utils.h"
 #include "velk_string.h"
@@ -406,6 +407,52 @@ TEMPORARY_REMOVAL host_remove_abandoned_temporary(const FOLDER* folder, const ch
   if (removed) return TEMPORARY_GONE;
   removal.describe(cause, size);
   return TEMPORARY_KEPT;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Holding a folder
+// ---------------------------------------------------------------------------------------------------
+
+// A mutex of the global namespace, which every session sees, named by the volume serial number and the
+// file index of the folder that the path leads to: one name for every path of the folder. The system
+// abandons it when the thread that owns it ends, also by a kill, and an abandoned mutex is free; it is
+// gone with its last handle, and is no file.
+struct FOLDER_HOLD {
+  HANDLE mutex;
+};
+
+FOLDER_HOLD* hold_folder(const FOLDER* folder, bool* held_elsewhere) {
+  *held_elsewhere = false;
+  WCHAR path[FOLDER_PATH_SIZE];
+  if (!folder || !wide_path(folder->path, path)) return nullptr;
+  HANDLE handle = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  BY_HANDLE_FILE_INFORMATION info;
+  bool known = GetFileInformationByHandle(handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  CloseHandle(handle);
+  if (!known) return nullptr;
+  char name[64];
+  snprintf(name, sizeof name, "Global\\velk-folder-%08lX-%08lX%08lX", (unsigned long)info.dwVolumeSerialNumber,
+           (unsigned long)info.nFileIndexHigh, (unsigned long)info.nFileIndexLow);
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+  if (!mutex) {
+    // Another user's run holds it: the mutex exists, and is not this user's to open.
+    *held_elsewhere = GetLastError() == ERROR_ACCESS_DENIED;
+    return nullptr;
+  }
+  DWORD waited = WaitForSingleObject(mutex, 0);
+  if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return new FOLDER_HOLD{mutex};
+  *held_elsewhere = waited == WAIT_TIMEOUT;
+  CloseHandle(mutex);
+  return nullptr;
+}
+
+void release_folder(FOLDER_HOLD* hold) {
+  if (!hold) return;
+  ReleaseMutex(hold->mutex);
+  CloseHandle(hold->mutex);
+  delete hold;
 }
 
 // ---------------------------------------------------------------------------------------------------
