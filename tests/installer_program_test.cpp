@@ -200,6 +200,7 @@ TEST(InstallerProgram, ABackslashInXSeparatesFoldersOnWindowsAndIsRefusedElsewhe
   const std::string installer = binary_dir + "/installer.exe", program = scratch.root + "prog\\backslash-x.exe";
   const std::string other = scratch.root + "prog\\data\\other\\";
   std::string description = read_whole_text(scratch.source + "description.txt");
+  std::filesystem::create_directories(scratch.root + "dest");
   description.replace(description.find("$SCRATCH/dest"), 13, root_text(scratch.root + "dest"));
   ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
   auto run = [&](const std::string& arguments) {
