@@ -347,7 +347,9 @@ TEST(Files, WhatHasTheNameIsReplacedKeptOrFailsByTheRule) {
                plant_unix_link(target, path);
       case LINK:
         return write_whole_file(target, {'o'}) && set_file_time(target, example.time) && plant_unix_link(target, path);
-      case DANGLING: return plant_unix_link(path + " nowhere", path);
+      case DANGLING:  // a link waited for by what it leads to, which then goes
+        return write_whole_file(path + " nowhere", {'o'}) && plant_unix_link(path + " nowhere", path) &&
+               std::remove((path + " nowhere").c_str()) == 0;
       case HELD_SHARED:
         holder = create_new_file(&folder, name.c_str());
         return holder && std::fputc('o', holder) != EOF && std::fflush(holder) == 0 && set_file_time(path, example.time);
