@@ -779,6 +779,12 @@ TEST(Files, SystemFolders) {
   ASSERT_TRUE(get_system_folder(&programs, SYSTEM_FOLDER_PROGRAMS, "velk files test", 1));
   ASSERT_TRUE(get_system_folder(&install, SYSTEM_FOLDER_INSTALL_DATA, "velk files test", 1));
   EXPECT_STREQ(programs.path, install.path);
+  // The programs folder of the program's width: a 32-bit program's on 64-bit Windows is the one kept
+  // for 32-bit programs.
+  BOOL emulated = FALSE;
+  ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &emulated));
+  EXPECT_STREQ(programs.path, sizeof(void*) == 4 && emulated ? "C:\\Program Files (x86)\\velk files test"
+                                                             : "C:\\Program Files\\velk files test");
   for (INT_S32 kind = SYSTEM_FOLDER_PROGRAMS; kind <= SYSTEM_FOLDER_USER_PREFS; kind++) {
     ASSERT_TRUE(get_system_folder(&folder, kind, "velk files test", 1));
     EXPECT_STREQ("velk files test", folder.get_name());
