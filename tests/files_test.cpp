@@ -347,7 +347,9 @@ TEST(Files, WhatHasTheNameIsReplacedKeptOrFailsByTheRule) {
                plant_unix_link(target, path);
       case LINK:
         return write_whole_file(target, {'o'}) && set_file_time(target, example.time) && plant_unix_link(target, path);
-      case DANGLING: return plant_unix_link(path + " nowhere", path);
+      case DANGLING:  // a link waited for by what it leads to, which then goes
+        return write_whole_file(path + " nowhere", {'o'}) && plant_unix_link(path + " nowhere", path) &&
+               std::remove((path + " nowhere").c_str()) == 0;
       case HELD_SHARED:
         holder = create_new_file(&folder, name.c_str());
         return holder && std::fputc('o', holder) != EOF && std::fflush(holder) == 0 && set_file_time(path, example.time);
@@ -777,6 +779,12 @@ TEST(Files, SystemFolders) {
   ASSERT_TRUE(get_system_folder(&programs, SYSTEM_FOLDER_PROGRAMS, "velk files test", 1));
   ASSERT_TRUE(get_system_folder(&install, SYSTEM_FOLDER_INSTALL_DATA, "velk files test", 1));
   EXPECT_STREQ(programs.path, install.path);
+  // The programs folder of the program's width: a 32-bit program's on 64-bit Windows is the one kept
+  // for 32-bit programs.
+  BOOL emulated = FALSE;
+  ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &emulated));
+  EXPECT_STREQ(programs.path, sizeof(void*) == 4 && emulated ? "C:\\Program Files (x86)\\velk files test"
+                                                             : "C:\\Program Files\\velk files test");
   for (INT_S32 kind = SYSTEM_FOLDER_PROGRAMS; kind <= SYSTEM_FOLDER_USER_PREFS; kind++) {
     ASSERT_TRUE(get_system_folder(&folder, kind, "velk files test", 1));
     EXPECT_STREQ("velk files test", folder.get_name());

@@ -72,7 +72,28 @@ TEST(UninstallRegistry, ALaterEntryReplacesTheEarlierAndAFailedOneLeavesIt) {
 #endif
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+// The entry lands in the registry's view of the program's width: a 64-bit program's in the native view,
+// a 32-bit one's on 64-bit Windows in the 32-bit view (the system's WOW6432Node copy of the key), and
+// 32-bit Windows has one view.
+TEST(UninstallRegistry, TheEntryLandsInTheViewOfTheProgramsWidth) {
+  const char* name = "Velk Registry View Test";
+  const std::string key = std::string(UNINSTALL_KEY_PATH "\\") + name;
+  BOOL emulated = FALSE;
+  ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &emulated));
+  const bool wide = sizeof(void*) == 8, one_view = !wide && !emulated;
+  auto in_view = [&](REGSAM view) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return false;
+    RegCloseKey(opened);
+    return true;
+  };
+  ASSERT_TRUE(write_uninstall_entry(name, name, "uninstall"));
+  EXPECT_EQ(in_view(KEY_WOW64_64KEY), wide || one_view);
+  EXPECT_EQ(in_view(KEY_WOW64_32KEY), !wide);
+  EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str()), ERROR_SUCCESS);
+}
+#else
 // Installers of one product named "kit-1-setup", "kit-2-setup" and "setup.bin" leave one entry, the
 // last one's, in the one place; the entry that an earlier version left below a folder named after its
 // installer's file goes with the next install. Nothing else there goes: another product's entry, a

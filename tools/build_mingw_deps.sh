@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libraries that Debian does not package for mingw-w64 (libpng, libjpeg-turbo, FreeType) and
-# GoogleTest for i686-w64-mingw32, from Debian's source packages, into a prefix outside the tree.
-# Usage: tools/build_mingw_deps.sh [prefix]   (default $VELK_MINGW_PREFIX or ~/.cache/velk-mingw)
+# GoogleTest for one width of Windows, from Debian's source packages, into a prefix outside the tree.
+# Usage: tools/build_mingw_deps.sh [prefix [toolchain file]]   (default $VELK_MINGW_PREFIX or
+# ~/.cache/velk-mingw, and tools/mingw-i686.cmake: 32-bit; tools/mingw-x86_64.cmake builds them for 64-bit
+# Windows, into a prefix of their own)
 set -euo pipefail
 prefix=${1:-${VELK_MINGW_PREFIX:-$HOME/.cache/velk-mingw}}
 stamp="$prefix/.built-v1"
@@ -10,7 +12,7 @@ if [ -f "$stamp" ]; then echo "mingw dependencies already in $prefix"; exit 0; f
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=tools/apt_update.sh
 source "$here/apt_update.sh"
-toolchain="$here/mingw-i686.cmake"
+toolchain=$(realpath "${2:-$here/mingw-i686.cmake}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$prefix"
@@ -60,7 +62,7 @@ unpack freetype 'freetype_*.orig.tar.*'
 
 common=(-G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVELK_MINGW_PREFIX="$prefix"
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_POSITION_INDEPENDENT_CODE=OFF)
-jobs=$(nproc)
+jobs=${JOBS:-$(nproc)}
 
 cmake -S png -B png-build "${common[@]}" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
   -DPNG_EXECUTABLES=OFF -DSKIP_INSTALL_PROGRAMS=ON >/dev/null

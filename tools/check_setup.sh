@@ -2,7 +2,8 @@
 # Checks the set-up's own logic without the network or the system's apt: tools/test_all.sh and
 # tools/install_packages.sh run in a scratch tree with apt's answers stood in by scripts on PATH (apt-get,
 # dpkg, sleep) and the builds by stand-ins (cmake, ctest, the fuzz and Windows scripts), for a mirror that
-# answers, one that refuses the i386 security list Wine needs and one that refuses a list a native package needs.
+# answers, one that refuses the i386 security list Wine's 32-bit side needs and one that refuses a list a
+# native package needs, and for a kernel that runs no 32-bit program.
 # Then tools/wine32_root.sh: what "make" removes (debootstrap stood in), that its holder refuses to run
 # outside the namespace it is made for, where this is root the namespace of a bare root (its recursive
 # binds, its end), and where the i386 root is made, its namespace as the Windows tests use it.
@@ -20,8 +21,8 @@ stub() { printf '#!/usr/bin/env bash\n%s\n' "$2" > "$1"; chmod +x "$1"; }
 stub "$bin/cmake" 'echo "cmake $*" >> "$STATE/calls"; [ "$1" != -S ] || mkdir -p "$4"'
 stub "$bin/ctest" 'echo "100% tests passed, 0 tests failed out of 5"'
 stub "$top/tools/fuzz.sh" 'echo "fuzz: 2 passed, 0 failed"'
-stub "$top/tools/windows_build.sh" 'echo windows_build >> "$STATE/calls"; mkdir -p "$(dirname "$0")/../build-win"'
-stub "$top/tools/windows_test.sh" 'echo windows_test >> "$STATE/calls"; echo "100% tests passed, 0 tests failed out of 4"'
+stub "$top/tools/windows_build.sh" 'echo "windows_build $*" >> "$STATE/calls"; mkdir -p "$(dirname "$0")/../build-win${1:+64}"'
+stub "$top/tools/windows_test.sh" 'echo "windows_test $*" >> "$STATE/calls"; echo "100% tests passed, 0 tests failed out of 4"'
 # The Debian i386 root that stands in for wine32:i386: made when $ROOT is "made", refused otherwise.
 stub "$top/tools/wine32_root.sh" 'echo "wine32_root $*" >> "$STATE/calls"; [ "${ROOT:-}" = made ]'
 # The kernel starts 32-bit programs unless $NO_32BIT is set, as one that has its 32-bit support turned off.
@@ -83,51 +84,64 @@ run() {  # mirror, command...: its output in $out, its status in $status
 has() { grep -qxF -- "$1" "$2"; }
 lacks() { ! has "$@"; }
 
-# A mirror that answers: every suite runs and the run ends 0, as it always did.
+# A mirror that answers: every suite runs, both Windows suites too, and the run ends 0.
+both="windows: the 32-bit suite under Wine: 4 passed, 0 failed; the 64-bit suite under Wine: 4 passed, 0 failed"
 run whole bash "$top/tools/test_all.sh"
 check "whole mirror: status $status, not 0" [ "$status" = 0 ]
-check "whole mirror: closing line '$(tail -n 1 <<<"$out")'" [ "$(tail -n 1 <<<"$out")" = "tests: 16 passed, 0 failed" ]
-check "whole mirror: wine32:i386 not installed" has wine32:i386 "$STATE/installed"
-check "whole mirror: the Windows tests did not run" has windows_test "$STATE/calls"
+check "whole mirror: closing line '$(tail -n 1 <<<"$out")'" [ "$(tail -n 1 <<<"$out")" = "tests: 20 passed, 0 failed" ]
+check "whole mirror: the suites' line '$(tail -n 2 <<<"$out" | head -n 1)'" [ "$(tail -n 2 <<<"$out" | head -n 1)" = "$both" ]
+for package in wine32:i386 wine64 g++-mingw-w64-x86-64-posix; do
+  check "whole mirror: $package not installed" has "$package" "$STATE/installed"
+done
 check "whole mirror: an i386 root was made" lacks "wine32_root make" "$STATE/calls"
 check "whole mirror: no wait for apt's lock" grep -q "another apt holds the package lists; waiting" <<<"$out"
 
 # The i386 security list refused: all else installed, and Wine's 32-bit side from the i386 root runs the
-# Windows tests; every suite runs, the run ends 0 and a line says where Wine came from and why.
+# 32-bit Windows tests; every suite runs, the run ends 0 and a line says where Wine came from and why.
 ROOT=made run i386 bash "$top/tools/test_all.sh"
 check "i386 refused, root made: status $status, not 0" [ "$status" = 0 ]
-check "i386 refused, root made: closing line '$(tail -n 1 <<<"$out")'" [ "$(tail -n 1 <<<"$out")" = "tests: 16 passed, 0 failed" ]
-check "i386 refused, root made: the Windows tests did not run" has windows_test "$STATE/calls"
-check "i386 refused, root made: the root's cause not said" grep -qF "note: the Windows tests ran with Wine's 32-bit side from a Debian i386 root, as wine32:i386 cannot be installed: the mirror refused the package list http://deb.debian.org/debian-security bookworm-security/main i386 Packages" <<<"$out"
+check "i386 refused, root made: closing line '$(tail -n 1 <<<"$out")'" [ "$(tail -n 1 <<<"$out")" = "tests: 20 passed, 0 failed" ]
+check "i386 refused, root made: the suites' line '$(tail -n 2 <<<"$out" | head -n 1)'" [ "$(tail -n 2 <<<"$out" | head -n 1)" = "$both" ]
+check "i386 refused, root made: the root's cause not said" grep -qF "note: the 32-bit Windows tests ran with Wine's 32-bit side from a Debian i386 root, as wine32:i386 cannot be installed: the mirror refused the package list http://deb.debian.org/debian-security bookworm-security/main i386 Packages" <<<"$out"
 
-# The same, and the root cannot be made either: the native suites, the sanitizers, the fuzz targets and the
-# Windows build run, and the run ends 3 naming what did not run, the list and the mirror's words.
+# The same, and the root cannot be made either: the native suites, the sanitizers, the fuzz targets, both
+# Windows builds and the 64-bit Windows tests run, and the run ends 3 naming what did not run, the list and
+# the mirror's words.
 ROOT=refused run i386 bash "$top/tools/test_all.sh"
 check "i386 refused: status $status, not 3" [ "$status" = 3 ]
-expected='tests: 12 passed, 0 failed; not run: the Windows tests under Wine, as wine32:i386 cannot be installed:'
-expected+=' the mirror refused the package list http://deb.debian.org/debian-security bookworm-security/main i386'
-expected+=' Packages ("File has unexpected size (374820 != 376004). Mirror sync in progress?"); run again once'
-expected+=' the mirror has synced'
+refusal='wine32:i386 cannot be installed: the mirror refused the package list http://deb.debian.org/debian-security'
+refusal+=' bookworm-security/main i386 Packages ("File has unexpected size (374820 != 376004). Mirror sync in progress?")'
+expected="tests: 16 passed, 0 failed; not run: the 32-bit Windows tests under Wine, as $refusal; run again once the mirror has synced"
 check "i386 refused: closing line '$(tail -n 1 <<<"$out")'" [ "$(tail -n 1 <<<"$out")" = "$expected" ]
+expected="windows: the 32-bit suite was not run, as $refusal; the 64-bit suite under Wine: 4 passed, 0 failed"
+check "i386 refused: the suites' line '$(tail -n 2 <<<"$out" | head -n 1)'" [ "$(tail -n 2 <<<"$out" | head -n 1)" = "$expected" ]
 check "i386 refused: wine32:i386 installed" lacks wine32:i386 "$STATE/installed"
-for package in cmake xvfb clang gcc-mingw-w64-i686-posix wine; do
+for package in cmake xvfb clang gcc-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64; do
   check "i386 refused: $package not installed" has "$package" "$STATE/installed"
 done
-check "i386 refused: no Windows build" has windows_build "$STATE/calls"
-check "i386 refused: the Windows tests ran" lacks windows_test "$STATE/calls"
+check "i386 refused: no 32-bit Windows build" has "windows_build " "$STATE/calls"
 check "i386 refused: no i386 root tried" has "wine32_root make" "$STATE/calls"
 # The main job's installation needs nothing of that list.
 run i386 bash "$top/tools/install_packages.sh" native
 check "i386 refused: the native installation ended $status" [ "$status" = 0 ]
 
-# A kernel that starts no 32-bit program: the Windows program is built, its tests are not tried (nor a root),
-# and the run ends with the status of the suites that ran, a line before the last saying why.
-NO_32BIT=1 run whole bash "$top/tools/test_all.sh"
-check "no 32-bit programs: status $status, not 0" [ "$status" = 0 ]
-check "no 32-bit programs: closing line '$(tail -n 1 <<<"$out")'" [ "$(tail -n 1 <<<"$out")" = "tests: 12 passed, 0 failed" ]
-check "no 32-bit programs: no Windows build" has windows_build "$STATE/calls"
-check "no 32-bit programs: the Windows tests were tried" lacks windows_test "$STATE/calls"
-check "no 32-bit programs: the kernel's words not said" grep -qF 'note: not run: the Windows tests under Wine, as this machine'"'"'s kernel runs no 32-bit program ("32-bit emulation disabled. You can reenable with ia32_emulation=on")' <<<"$out"
+# A kernel that starts no 32-bit program: nothing of Wine's 32-bit side is installed, so that a refused
+# i386 list does not matter; both Windows programs are built, the 64-bit suite runs, the 32-bit one is not
+# tried (nor a root), and the run ends with the status of the suites that ran, the line before the last
+# saying why.
+for mirror in whole i386; do
+  NO_32BIT=1 run $mirror bash "$top/tools/test_all.sh"
+  check "no 32-bit programs, $mirror: status $status, not 0" [ "$status" = 0 ]
+  check "no 32-bit programs, $mirror: closing line '$(tail -n 1 <<<"$out")'" [ "$(tail -n 1 <<<"$out")" = "tests: 16 passed, 0 failed" ]
+  check "no 32-bit programs, $mirror: wine32:i386 installed" lacks wine32:i386 "$STATE/installed"
+  check "no 32-bit programs, $mirror: wine64 not installed" has wine64 "$STATE/installed"
+  check "no 32-bit programs, $mirror: no 32-bit Windows build" has "windows_build " "$STATE/calls"
+  check "no 32-bit programs, $mirror: a root was tried" lacks "wine32_root make" "$STATE/calls"
+  expected="windows: the 32-bit suite was not run, as this machine's kernel runs no 32-bit program (\"32-bit emulation"
+  expected+=" disabled. You can reenable with ia32_emulation=on\"): its program is built, and its tests run on a machine"
+  expected+=" whose kernel has its 32-bit support; the 64-bit suite under Wine: 4 passed, 0 failed"
+  check "no 32-bit programs, $mirror: the suites' line '$(tail -n 2 <<<"$out" | head -n 1)'" [ "$(tail -n 2 <<<"$out" | head -n 1)" = "$expected" ]
+done
 
 # A list that a native package needs refused: nothing is built and the run ends 2, as it always did.
 run amd64 bash "$top/tools/test_all.sh"

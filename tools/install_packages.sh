@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building and testing need (native, sanitizers, fuzzing, mingw-w64 and
-# Wine).
+# Installs every Debian package that building and testing need (native, sanitizers, fuzzing, mingw-w64 for
+# 32-bit and 64-bit Windows, and Wine: its 64-bit side, and its 32-bit side where the kernel starts 32-bit
+# programs, tools/runs_32bit.sh; elsewhere none of it could start).
 # Usage: tools/install_packages.sh [native|bench]   ("native": only what the Linux build and its program
 # need; "bench": everything, and what the benchmarks run beside the program: NSIS, which CI does not need)
 # Exit status: 0 everything asked for is installed. When the mirror refuses a package list that some of the
 # packages need, the others are installed and the last line on standard error names those left out and the
 # refused lists with the mirror's words: 3 only Wine's packages are left out (the native build and its
-# tests and the Windows build can run, the Windows tests cannot); 4 the mingw-w64 tools are left out too
-# (no Windows build); 2 a package of the native build or its tests is left out. Another status is apt's.
+# tests and the Windows builds can run, the Windows tests of the side left out cannot); 4 the mingw-w64
+# tools are left out too (no Windows build); 2 a package of the native build or its tests is left out.
+# Another status is apt's.
 # shellcheck disable=SC2034  # the package groups are read by name
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
@@ -34,14 +36,17 @@ native=(build-essential cmake pkg-config git ca-certificates
   libbenchmark-dev libpixman-1-dev)
 native_tests=(xvfb xauth x11-utils x11-apps x11-xkb-utils xdotool twm gzip libc-bin imagemagick pngcheck
   libjpeg-turbo-progs sox libxml2-utils clang libclang-rt-14-dev)
-mingw=(gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix mingw-w64-i686-dev mingw-w64-tools libz-mingw-w64-dev
-  dpkg-dev xz-utils debootstrap)
-wine=(wine wine32:i386 fonts-liberation fonts-wine)
+mingw=(gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix mingw-w64-i686-dev gcc-mingw-w64-x86-64-posix
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev mingw-w64-tools libz-mingw-w64-dev dpkg-dev xz-utils debootstrap)
+wine=(wine wine64 fonts-liberation fonts-wine)
 if [ "${1:-}" = native ]; then
   groups=(native)
 else
   groups=(native native_tests mingw wine)
-  dpkg --add-architecture i386
+  if "$here/runs_32bit.sh" >/dev/null; then
+    wine+=(wine32:i386)
+    dpkg --add-architecture i386
+  fi
 fi
 update
 

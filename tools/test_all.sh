@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is needed, then builds and runs the suites natively, natively under
-# AddressSanitizer + UndefinedBehaviorSanitizer, cross-built for Windows under Wine, and the fuzz targets.
-# Exit status: 0 every suite ran and passed; 1 a build or a test failed; 2 what the native build needs
-# could not be installed (nothing ran); 3 every suite that ran passed, but the Windows tests (or the
-# Windows build too) could not run, as the mirror refused a package list that their packages need: the
-# last line names them and the list. Where only wine32:i386 is held back, Wine's 32-bit side comes from a
-# Debian i386 root (tools/wine32_root.sh) and every suite runs; a line before the last says so. On a
-# machine whose kernel runs no 32-bit program the Windows program is built but its tests cannot run: the
-# status is that of the suites that ran, and a line before the last says what was not run and why.
+# AddressSanitizer + UndefinedBehaviorSanitizer, the fuzz targets, and the Windows program, cross-built for
+# 32-bit Windows (the shipped program) and for 64-bit Windows, under Wine. The 64-bit suite runs under Wine's
+# 64-bit side alone, on every machine; the 32-bit suite where the kernel runs 32-bit programs. The line
+# before the last names the Windows suites that ran, with their counts, and why one did not.
+# Exit status: 0 every suite that this machine can run ran and passed; 1 a build or a test failed; 2 what
+# the native build needs could not be installed (nothing ran); 3 every suite that ran passed, but Windows
+# tests (or the Windows builds too) could not run, as the mirror refused a package list that their
+# packages need: the last line names them and the list. Where only wine32:i386 is held back, Wine's 32-bit
+# side comes from a Debian i386 root (tools/wine32_root.sh) and every suite runs; a line before the last
+# says so.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -15,46 +17,54 @@ jobs=${JOBS:-$(nproc)}
 
 # A refused package list may leave out only the Windows side (tools/install_packages.sh, status 3 or 4):
 # the rest still runs, and the closing line says what did not and why.
-installed=0 not_run="" note="" no_32bit=""
+installed=0 cause="" left_out=" "
 if [ "${VELK_SKIP_INSTALL:-0}" != 1 ]; then
   install_log=$(mktemp)
   "$top/tools/install_packages.sh" 2>&1 | tee "$install_log"
   installed=${PIPESTATUS[0]}
   cause=$(sed -n 's/^install_packages: \(.* cannot be installed: .*\)/\1/p' "$install_log" | tail -n 1)
+  left_out=" ${cause%% cannot be installed: *} "
   rm -f "$install_log"
-  if [ "$installed" = 0 ] || [ "$installed" = 3 ]; then
-    # A kernel that starts no 32-bit program starts no Wine of the Windows program, whatever is installed:
-    # the program is still built, and its tests are said not run (waiting does not change that).
-    kernel_words=$("$top/tools/runs_32bit.sh") || installed=5
+  case $installed in 0 | 3 | 4) ;; *) echo "package installation failed"; exit 2 ;; esac
+fi
+
+# Why a Windows suite does not run ("" when it runs); what the mirror held back goes into the closing line.
+not_run=() note="" why32="" why64=""
+if [ "$installed" = 4 ]; then
+  not_run+=("the Windows builds and their tests under Wine, as $cause")
+elif ! kernel_words=$("$top/tools/runs_32bit.sh"); then
+  # A kernel that starts no 32-bit program starts no Wine of the 32-bit program, whatever is installed:
+  # the program is still built (waiting does not change that).
+  why32="this machine's kernel runs no 32-bit program${kernel_words:+ (\"$kernel_words\")}: its program is built, and its tests run on a machine whose kernel has its 32-bit support"
+elif [[ $left_out == *" wine32:i386 "* ]]; then
+  if "$top/tools/wine32_root.sh" make; then
+    note="the 32-bit Windows tests ran with Wine's 32-bit side from a Debian i386 root, as $cause"
+  else
+    why32=$cause
+    not_run+=("the 32-bit Windows tests under Wine, as $cause")
   fi
-  case $installed in
-    0) ;;
-    5) no_32bit="the Windows tests under Wine, as this machine's kernel runs no 32-bit program${kernel_words:+ (\"$kernel_words\")}: the Windows program is built, and its tests run on a machine whose kernel has its 32-bit support" ;;
-    3) if "$top/tools/wine32_root.sh" make; then
-         installed=0 note="the Windows tests ran with Wine's 32-bit side from a Debian i386 root, as $cause"
-       else
-         not_run="the Windows tests under Wine, as $cause"
-       fi ;;
-    4) not_run="the Windows build and its tests under Wine, as $cause" ;;
-    *) echo "package installation failed"; exit 2 ;;
-  esac
+fi
+if [ "$installed" != 4 ] && [[ $left_out == *" wine64 "* || $left_out == *" wine "* ]]; then
+  why64=$cause
+  not_run+=("the 64-bit Windows tests under Wine, as $cause")
 fi
 
 passed=0
 failed=0
 status=0
-run_suite() {  # name, ctest log file
+run_suite() {  # name, ctest log file; its counts in $said
   local name=$1 log=$2
-  local line p t
+  local line t f
   line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
   if [ -n "$line" ]; then
     t=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
     f=$(sed -E 's/.*tests passed, ([0-9]+) tests failed.*/\1/' <<<"$line")
     passed=$((passed + t - f)); failed=$((failed + f))
-    echo "== $name: $((t - f)) passed, $f failed"
+    said="$((t - f)) passed, $f failed"
   else
-    echo "== $name: no test result"; failed=$((failed + 1))
+    said="no test result"; failed=$((failed + 1))
   fi
+  echo "== $name: $said"
 }
 
 step() {  # name, command...
@@ -89,21 +99,39 @@ if ls "$top"/tests/fuzz/*_fuzz.cpp >/dev/null 2>&1; then
   fi
 fi
 
-# Windows build under Wine.
-if [ "$installed" = 5 ]; then
-  step "windows build" "$top/tools/windows_build.sh"
-elif [ "$installed" != 4 ]; then
-  step "windows build" "$top/tools/windows_build.sh" && [ "$installed" = 0 ] &&
-    { "$top/tools/windows_test.sh" "" 2>&1 | tee "$top/build-win/ctest.log"; [ "${PIPESTATUS[0]}" = 0 ] || status=1
-      run_suite wine "$top/build-win/ctest.log"; }
+# The Windows program for each width and its tests under Wine; what the line before the last says of them.
+windows=()
+windows_suite() {  # width (32 or 64), why its tests do not run ("" when they do)
+  local width=$1 why=$2 flag="" build=$top/build-win
+  [ "$width" = 64 ] && flag=--64 build=$top/build-win64
+  if ! step "windows build ($width-bit)" "$top/tools/windows_build.sh" ${flag:+"$flag"}; then
+    windows+=("the $width-bit suite was not run, as its build failed")
+  elif [ -n "$why" ]; then
+    windows+=("the $width-bit suite was not run, as $why")
+  else
+    "$top/tools/windows_test.sh" ${flag:+"$flag"} "" 2>&1 | tee "$build/ctest.log"; [ "${PIPESTATUS[0]}" = 0 ] || status=1
+    run_suite "wine $width-bit" "$build/ctest.log"
+    windows+=("the $width-bit suite under Wine: $said")
+  fi
+}
+if [ "$installed" = 4 ]; then
+  windows+=("no suite was run, as the mingw-w64 tools cannot be installed")
+else
+  windows_suite 32 "$why32"
+  windows_suite 64 "$why64"
 fi
 
+join() {  # the items, joined by "; "
+  local item text=""
+  for item in "$@"; do text+=${text:+; }$item; done
+  printf '%s' "$text"
+}
 [ "$failed" = 0 ] || status=1
 [ -z "$note" ] || echo "note: $note"
-[ -z "$no_32bit" ] || echo "note: not run: $no_32bit"
-if [ -n "$not_run" ]; then
+echo "windows: $(join "${windows[@]}")"
+if [ "${#not_run[@]}" -gt 0 ]; then
   [ "$status" = 1 ] || status=3
-  echo "tests: $passed passed, $failed failed; not run: $not_run; run again once the mirror has synced"
+  echo "tests: $passed passed, $failed failed; not run: $(join "${not_run[@]}"); run again once the mirror has synced"
 else
   echo "tests: $passed passed, $failed failed"
 fi

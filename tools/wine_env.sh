@@ -1,13 +1,17 @@
 # Sourced (not run) by the Windows test runner (tools/windows_test.sh) and the benchmarks that time
-# Windows programs under Wine: one scratch 32-bit prefix and home, a private Xvfb display, no audio
-# device, and one persistent wineserver primed so that no later wine process starts Wine's services or
-# waits for them; and NSIS installers built with makensis as the peer to measure against.
+# Windows programs under Wine: one scratch prefix and home, a private Xvfb display, no audio device, and
+# one persistent wineserver primed so that no later wine process starts Wine's services or waits for
+# them; and NSIS installers built with makensis as the peer to measure against.
 #
 #   source tools/wine_env.sh
-#   velk_wine_start [folder]     makes the prefix in folder (default: a new /tmp/velk-wine-env.XXXXXX) and
+#   velk_wine_start [folder] [64]
+#                                makes the prefix in folder (default: a new /tmp/velk-wine-env.XXXXXX) and
 #                                exports WINEPREFIX, WINEARCH, HOME, DISPLAY, WINEDEBUG, WINEDLLOVERRIDES,
 #                                VELK_UNATTENDED and VELK_WINE_DRIVE_C (the prefix's C: drive); sets an
-#                                EXIT trap that stops the server and the display and removes the folder
+#                                EXIT trap that stops the server and the display and removes the folder.
+#                                The prefix is a 32-bit one; with "64" a 64-bit one, run by Wine's 64-bit
+#                                loader and server alone (folder/bin first on PATH names them wine,
+#                                wineserver and wineboot), so that nothing 32-bit is started
 #   velk_wine_stop               the same at once
 #   velk_wine_path PATH          PATH as Windows programs see it: C:\... inside the C: drive, else Z:\...
 #   velk_nsis_installer OUT.exe FILES COMPRESSION
@@ -24,17 +28,28 @@ VELK_WINE_ENV=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine_env.sh
 export VELK_WINE_ENV
 
 velk_wine_start() {
-  local folder=${1:-}
+  local folder=${1:-} arch=win32
   if [ -z "$folder" ]; then folder=$(mktemp -d /tmp/velk-wine-env.XXXXXX) || return 1; fi
   mkdir -p "$folder/home" || return 1
   VELK_WINE_FOLDER=$folder
+  if [ "${2:-}" = 64 ]; then
+    # Debian's wine and wineboot start the 32-bit loader when it is installed, which hands 64-bit programs
+    # on to the 64-bit one; where the kernel runs no 32-bit program it cannot start at all.
+    arch=win64
+    [ -x /usr/lib/wine/wine64 ] || { echo "wine_env: Wine's 64-bit loader is missing (Debian package wine64)" >&2; return 1; }
+    mkdir -p "$folder/bin" || return 1
+    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$folder/bin/wine"
+    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 wineboot "$@"\n' >"$folder/bin/wineboot"
+    printf '#!/bin/sh\nexec /usr/lib/wine/wineserver64 "$@"\n' >"$folder/bin/wineserver"
+    chmod +x "$folder/bin/wine" "$folder/bin/wineboot" "$folder/bin/wineserver"
+    export PATH="$folder/bin:$PATH" WINELOADER=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver64
   # Where this machine has no 32-bit Wine, that of the Debian i386 root (tools/wine32_root.sh) stands in.
-  if ! dpkg-query -W -f '${Status}\n' wine32:i386 2>/dev/null | grep -q ' installed$' &&
+  elif ! dpkg-query -W -f '${Status}\n' wine32:i386 2>/dev/null | grep -q ' installed$' &&
       "${VELK_WINE_ENV%/*}/wine32_root.sh" usable; then
     "${VELK_WINE_ENV%/*}/wine32_root.sh" open "$folder/bin" $$ "${VELK_WINE_ENV%/tools/*}" || return 1
     export PATH="$folder/bin:$PATH"
   fi
-  export HOME="$folder/home" WINEPREFIX="$folder/prefix" WINEARCH=win32 WINEDEBUG=-all
+  export HOME="$folder/home" WINEPREFIX="$folder/prefix" WINEARCH=$arch WINEDEBUG=-all
   export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
   export VELK_UNATTENDED=1
   printf 'pcm.!default { type null }\nctl.!default { type null }\n' >"$HOME/.asoundrc"
@@ -138,7 +153,7 @@ velk_nsis_idle_installer() {
 velk_wine_server_pid() {
   local folder pid
   folder="server-$(printf '%x-%x' "$(stat -c '%d' "$WINEPREFIX")" "$(stat -c '%i' "$WINEPREFIX")")"
-  for pid in $(pgrep -x wineserver32 || pgrep -x wineserver || true); do
+  for pid in $(pgrep -x 'wineserver(32|64)?' || true); do
     [[ $(readlink "/proc/$pid/cwd" 2>/dev/null) == */"$folder" ]] && { echo "$pid"; return 0; }
   done
   return 0

@@ -12,7 +12,7 @@ struct SYSTEM_INFORMATION {
   INT_U8 has_menu_shortcuts;
   char computer_name[256];      // the short host name (cut at its first '.'), else the computer name
   INT_U32 processor_count;      // at least 1
-  INT_U32 architecture;         // 2 Intel x86, 3 PowerPC, 0 any other
+  INT_U32 architecture;         // 2 Intel x86 (x86-64 too), 3 PowerPC, 0 any other
   INT_U32* processor_mhz;       // owned, processor_count entries; 0 when unknown
   INT_U8 processor_flag;
   INT_U32 total_physical_mb;

@@ -80,18 +80,26 @@ std::string scratch_variable(size_t index) {
   return name;
 }
 
-// Removes a folder and everything in it, also what a test left without write permission.
-void remove_scratch(const std::string& folder) {
+// Removes what it can of a folder and everything in it, also what a test left without write permission:
+// each entry once, so that a name which an earlier removal took with it (under Wine, removing a Unix link
+// removes what it leads to) costs one failed removal, where remove_all would try it again for ever.
+void remove_scratch(const std::filesystem::path& folder) {
   namespace fs = std::filesystem;
-  std::error_code error;
-  if (fs::remove_all(folder, error) != static_cast<std::uintmax_t>(-1) && !error) return;
-  for (auto it = fs::recursive_directory_iterator(folder, fs::directory_options::skip_permission_denied, error);
-       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-    std::error_code ignored;
-    if (!it->is_symlink(ignored)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  std::error_code error, ignored;
+  fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ignored);
+  std::vector<fs::path> entries;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+    entries.push_back(it->path());
+  for (const fs::path& entry : entries) {
+    fs::file_status status = fs::symlink_status(entry, ignored);
+    if (fs::is_directory(status)) {
+      remove_scratch(entry);
+    } else {
+      if (!fs::is_symlink(status)) fs::permissions(entry, fs::perms::owner_all, fs::perm_options::add, ignored);
+      fs::remove(entry, ignored);
+    }
   }
-  fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, error);
-  fs::remove_all(folder, error);
+  fs::remove(folder, ignored);
 }
 
 // The folder below which the scratch folders go (the one CTest names, or the system's temporary one),
@@ -176,7 +184,7 @@ std::string make_scratch_folder(const std::string& name) {
   if (parents && *parents && fs::is_directory(parents, ignored)) {
     folder = parents;  // a death test's child: its parent's folder, left to the parent
   } else {
-    fs::remove_all(folder, ignored);
+    remove_scratch(folder);
     fs::create_directories(folder, ignored);
     set_environment(variable.c_str(), folder.string());
   }

@@ -796,7 +796,7 @@ std::string WINDOW_SCENARIO::registry_value(const std::string& key, const std::s
   std::string answer;
   if (!run_shell("registry",
                  "WINEPREFIX=" + shell_quote(wine_prefix) + " wine reg query " + shell_quote(key) + " /v " +
-                     shell_quote(name) + " 2>/dev/null",
+                     shell_quote(name) + (sizeof(void*) == 8 ? " /reg:64" : " /reg:32") + " 2>/dev/null",
                  &answer))
     return "";
   std::string start = "    " + name + "    REG_";

@@ -131,7 +131,8 @@ public:
 
 #ifdef _WIN32
   // A value (as text) of the registry that the program saw, which is its Wine server's and not this
-  // process's; "" when there is none. Read before the scenario ends.
+  // process's, in the registry's view of the program's width (that of this process); "" when there is
+  // none. Read before the scenario ends.
   std::string registry_value(const std::string& key, const std::string& name);
   // Ends the session of the program's Wine server as log-off or shut-down does (wineboot's end of the
   // session, on the program's desktop), without waiting for it: each program's top-level windows are

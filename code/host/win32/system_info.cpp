@@ -88,8 +88,11 @@ void gather_system_information(SYSTEM_INFORMATION* out) {
   }
 
   out->processor_count = system.dwNumberOfProcessors > 0 ? system.dwNumberOfProcessors : 1;
+  // A 64-bit program is told the x86-64 architecture of the processor that a 32-bit one is told is x86:
+  // both are the x86 family, as on the other host.
   switch (system.wProcessorArchitecture) {
-    case PROCESSOR_ARCHITECTURE_INTEL: out->architecture = 2; break;
+    case PROCESSOR_ARCHITECTURE_INTEL:
+    case PROCESSOR_ARCHITECTURE_AMD64: out->architecture = 2; break;
     case 3: out->architecture = 3; break;  // PowerPC
     default: out->architecture = 0; break;
   }
