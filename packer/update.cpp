@@ -19,14 +19,13 @@ static std::string host_text(const char* text) {
   return text_to_utf8(printable.c_str(), out.data(), out.size()) ? out.data() : printable;
 }
 
-// A folder text's variable and the names below it, "." and ".." followed.
+// A folder text's variable ("$HERE" for every spelling of the install location) and the names below it,
+// as the installer takes the text.
 static std::vector<std::string> folder_parts(const std::string& text) {
-  std::vector<std::string> parts;
-  for (const std::string& part : split(text, '/')) {
-    if (part.empty() || part == ".") continue;
-    if (part == ".." && parts.size() > 1) parts.pop_back();
-    else parts.push_back(part);
-  }
+  FOLDER_TEXT_PLACE place = place_of_folder_text(text.c_str(), true);
+  std::vector<std::string> parts = {place.install_location ? std::string("$HERE") : place.variable};
+  for (const std::string& part : split(place.below, '/'))
+    if (!part.empty()) parts.push_back(part);
   return parts;
 }
 
