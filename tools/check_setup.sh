@@ -95,6 +95,8 @@ for package in wine32:i386 wine64 g++-mingw-w64-x86-64-posix; do
 done
 check "whole mirror: an i386 root was made" lacks "wine32_root make" "$STATE/calls"
 check "whole mirror: no wait for apt's lock" grep -q "another apt holds the package lists; waiting" <<<"$out"
+phases='package installation|native build|native tests|sanitizer build|sanitizer tests|fuzz targets|windows build \(32-bit\)|windows tests \(32-bit\)|windows build \(64-bit\)|windows tests \(64-bit\)'
+check "whole mirror: each phase's time not said" grep -qE "^times: (($phases) [0-9]+:[0-9]{2}; ){10}in all [0-9]+:[0-9]{2}\$" <<<"$out"
 
 # The i386 security list refused: all else installed, and Wine's 32-bit side from the i386 root runs the
 # 32-bit Windows tests; every suite runs, the run ends 0 and a line says where Wine came from and why.

@@ -15,6 +15,16 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 jobs=${JOBS:-$(nproc)}
 
+# Each phase's time, said as it ends and together before the closing lines.
+times=()
+phase_start=$SECONDS
+phase_done() {  # name: the time since the last phase ended
+  local took=$((SECONDS - phase_start))
+  times+=("$1 $(printf '%d:%02d' $((took / 60)) $((took % 60)))")
+  echo "== $1 took $(printf '%d:%02d' $((took / 60)) $((took % 60)))"
+  phase_start=$SECONDS
+}
+
 # A refused package list may leave out only the Windows side (tools/install_packages.sh, status 3 or 4):
 # the rest still runs, and the closing line says what did not and why.
 installed=0 cause="" left_out=" "
@@ -26,6 +36,7 @@ if [ "${VELK_SKIP_INSTALL:-0}" != 1 ]; then
   left_out=" ${cause%% cannot be installed: *} "
   rm -f "$install_log"
   case $installed in 0 | 3 | 4) ;; *) echo "package installation failed"; exit 2 ;; esac
+  phase_done "package installation"
 fi
 
 # Why a Windows suite does not run ("" when it runs); what the mirror held back goes into the closing line.
@@ -38,6 +49,7 @@ elif ! kernel_words=$("$top/tools/runs_32bit.sh"); then
   why32="this machine's kernel runs no 32-bit program${kernel_words:+ (\"$kernel_words\")}: its program is built, and its tests run on a machine whose kernel has its 32-bit support"
 elif [[ $left_out == *" wine32:i386 "* ]]; then
   if "$top/tools/wine32_root.sh" make; then
+    phase_done "the i386 root for Wine's 32-bit side"
     note="the 32-bit Windows tests ran with Wine's 32-bit side from a Debian i386 root, as $cause"
   else
     why32=$cause
@@ -76,14 +88,18 @@ step() {  # name, command...
 # Native build and tests.
 # The builds' paths and job count go to their shell as arguments, never into its code.
 step "native build" bash -c 'cmake -S "$0" -B "$0/build" -DCMAKE_BUILD_TYPE=Debug >/dev/null && cmake --build "$0/build" -j"$1"' "$top" "$jobs" &&
-  { (cd "$top/build" && ctest --output-on-failure -j"$jobs") 2>&1 | tee "$top/build/ctest.log"; [ "${PIPESTATUS[0]}" = 0 ] || status=1
+  { phase_done "native build"
+    (cd "$top/build" && ctest --output-on-failure -j"$jobs") 2>&1 | tee "$top/build/ctest.log"; [ "${PIPESTATUS[0]}" = 0 ] || status=1
     run_suite native "$top/build/ctest.log"; }
+phase_done "native tests"
 
 # Sanitizers.
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 step "sanitizer build" bash -c 'cmake -S "$0" -B "$0/build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DVELK_SANITIZE=ON >/dev/null && cmake --build "$0/build-sanitize" -j"$1"' "$top" "$jobs" &&
-  { (cd "$top/build-sanitize" && ctest --output-on-failure -j"$jobs") 2>&1 | tee "$top/build-sanitize/ctest.log"; [ "${PIPESTATUS[0]}" = 0 ] || status=1
+  { phase_done "sanitizer build"
+    (cd "$top/build-sanitize" && ctest --output-on-failure -j"$jobs") 2>&1 | tee "$top/build-sanitize/ctest.log"; [ "${PIPESTATUS[0]}" = 0 ] || status=1
     run_suite sanitizers "$top/build-sanitize/ctest.log"; }
+phase_done "sanitizer tests"
 unset ASAN_OPTIONS UBSAN_OPTIONS
 
 # Fuzz targets, each for a bounded time.
@@ -97,6 +113,7 @@ if ls "$top"/tests/fuzz/*_fuzz.cpp >/dev/null 2>&1; then
   else
     failed=$((failed + 1))
   fi
+  phase_done "fuzz targets"
 fi
 
 # The Windows program for each width and its tests under Wine; what the line before the last says of them.
@@ -105,12 +122,16 @@ windows_suite() {  # width (32 or 64), why its tests do not run ("" when they do
   local width=$1 why=$2 flag="" build=$top/build-win
   [ "$width" = 64 ] && flag=--64 build=$top/build-win64
   if ! step "windows build ($width-bit)" "$top/tools/windows_build.sh" ${flag:+"$flag"}; then
+    phase_done "windows build ($width-bit)"
     windows+=("the $width-bit suite was not run, as its build failed")
   elif [ -n "$why" ]; then
+    phase_done "windows build ($width-bit)"
     windows+=("the $width-bit suite was not run, as $why")
   else
+    phase_done "windows build ($width-bit)"
     "$top/tools/windows_test.sh" ${flag:+"$flag"} "" 2>&1 | tee "$build/ctest.log"; [ "${PIPESTATUS[0]}" = 0 ] || status=1
     run_suite "wine $width-bit" "$build/ctest.log"
+    phase_done "windows tests ($width-bit)"
     windows+=("the $width-bit suite under Wine: $said")
   fi
 }
@@ -128,6 +149,7 @@ join() {  # the items, joined by "; "
 }
 [ "$failed" = 0 ] || status=1
 [ -z "$note" ] || echo "note: $note"
+echo "times: $(join "${times[@]}"); in all $(printf '%d:%02d' $((SECONDS / 60)) $((SECONDS % 60)))"
 echo "windows: $(join "${windows[@]}")"
 if [ "${#not_run[@]}" -gt 0 ]; then
   [ "$status" = 1 ] || status=3
