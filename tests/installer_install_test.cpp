@@ -390,12 +390,12 @@ TEST(InstallerInstall, EveryVariableReadsItsFolderTextOneWay) {
   // Named after the scratch folder, which no other test shares (under Wine the system folders are the
   // prefix's own).
   const std::string unique = "velk-" + std::filesystem::u8path(scratch.root).parent_path().filename().u8string();
+  const std::string top = scratch.root.substr(0, scratch.root.size() - 1);
 #ifdef _WIN32
-  const std::string root = root_text(scratch.root), user_data = special_folder(CSIDL_APPDATA);
+  const std::string root = root_text(top) + "/", user_data = special_folder(CSIDL_APPDATA);
 #else
   const std::string root = "$ROOT0" + scratch.root, user_data = scratch.root + "home/state";
 #endif
-  const std::string top = scratch.root.substr(0, scratch.root.size() - 1);
   const struct {
     std::string variable, below;  // the folders below it with '/', as the text spells them
     std::string folder;           // where they lead
@@ -467,7 +467,7 @@ TEST(InstallerInstall, ADefaultPathSeparatedByBackslashesIsTheFolderItNames) {
   auto database = load_or_fail(scratch);
   ASSERT_TRUE(database);
 #ifdef _WIN32
-  std::string text = root_text(scratch.root) + "w12/Lock/Target";
+  std::string text = root_text(scratch.root) + "/w12/Lock/Target";
 #else
   std::string text = "$ROOT0" + scratch.root + "w12/Lock/Target";
 #endif

@@ -73,8 +73,8 @@ TEST(InstallerSecurity, NamesThatLeaveTheDestinationOrHaveTwoSpellingsAreRefused
 // Folder texts of a package made otherwise than by the packer that the installer does not take refuse
 // the package as it loads, naming what they are the folder of: a text without a path variable (a
 // server's share above all, on either host; a drive's path; a path from the root), one that separates
-// folders with '\\' where the host does not, and one that leads out of its variable's folder however it
-// is spelt ('\\' separating folders where the host takes it). Texts that stay inside load.
+// folders with '\' where the host does not, and one that leads out of its variable's folder however it
+// is spelt ('\' separating folders where the host takes it). Texts that stay inside load.
 TEST(InstallerSecurity, FolderTextsTheInstallerDoesNotTakeRefuseThePackageAtLoad) {
   INSTALLER_SCRATCH scratch("install-leading-out");
   auto database = load_or_fail(scratch);

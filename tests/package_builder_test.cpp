@@ -84,7 +84,7 @@ TEST(PackageBuilder, DescriptionMistakesNameTheirFileAndLine) {
       {head + "patch_check = $APP/../logs\n",
        "3: patch_check's folder leads out of the install location: $APP/../logs"},
       {head + "log = $Base/x/../..\n", "3: log's folder leads out of the install location: $Base/x/../.."},
-      // '\\' separates folders on Windows alone: a package with it would install otherwise on each host.
+      // '\' separates folders on Windows alone: a package with it would install otherwise on each host.
       {head + "uninstaller = U;u.sh;$HERE/..\\logs\n",
        "3: the uninstaller's folder separates folders with '\\', which Linux takes for part of a name: give them "
        "with '/', as $HERE/../logs: $HERE/..\\logs"},
