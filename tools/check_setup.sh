@@ -21,7 +21,7 @@ stub() { printf '#!/usr/bin/env bash\n%s\n' "$2" > "$1"; chmod +x "$1"; }
 stub "$bin/cmake" 'echo "cmake $*" >> "$STATE/calls"; [ "$1" != -S ] || mkdir -p "$4"'
 stub "$bin/ctest" 'echo "100% tests passed, 0 tests failed out of 5"'
 stub "$top/tools/fuzz.sh" 'echo "fuzz: 2 passed, 0 failed"'
-stub "$top/tools/windows_build.sh" 'echo "windows_build $*" >> "$STATE/calls"; mkdir -p "$(dirname "$0")/../build-win${1:+64}"'
+stub "$top/tools/windows_build.sh" 'echo "windows_build $*" >> "$STATE/calls"; case " $* " in *" --64 "*) w=64 ;; *) w="" ;; esac; mkdir -p "$(dirname "$0")/../build-win$w"'
 stub "$top/tools/windows_test.sh" 'echo "windows_test $*" >> "$STATE/calls"; echo "100% tests passed, 0 tests failed out of 4"'
 # The Debian i386 root that stands in for wine32:i386: made when $ROOT is "made", refused otherwise.
 stub "$top/tools/wine32_root.sh" 'echo "wine32_root $*" >> "$STATE/calls"; [ "${ROOT:-}" = made ]'
@@ -94,6 +94,7 @@ for package in wine32:i386 wine64 g++-mingw-w64-x86-64-posix; do
   check "whole mirror: $package not installed" has "$package" "$STATE/installed"
 done
 check "whole mirror: an i386 root was made" lacks "wine32_root make" "$STATE/calls"
+check "whole mirror: the 32-bit tests not built" has "windows_build " "$STATE/calls"
 check "whole mirror: no wait for apt's lock" grep -q "another apt holds the package lists; waiting" <<<"$out"
 phases='package installation|native build|native tests|sanitizer build|sanitizer tests|fuzz targets|windows build \(32-bit\)|windows tests \(32-bit\)|windows build \(64-bit\)|windows tests \(64-bit\)'
 check "whole mirror: each phase's time not said" grep -qE "^times: (($phases) [0-9]+:[0-9]{2}; ){10}in all [0-9]+:[0-9]{2}\$" <<<"$out"
@@ -121,7 +122,7 @@ check "i386 refused: wine32:i386 installed" lacks wine32:i386 "$STATE/installed"
 for package in cmake xvfb clang gcc-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64; do
   check "i386 refused: $package not installed" has "$package" "$STATE/installed"
 done
-check "i386 refused: no 32-bit Windows build" has "windows_build " "$STATE/calls"
+check "i386 refused: not the 32-bit program alone built" has "windows_build --program" "$STATE/calls"
 check "i386 refused: no i386 root tried" has "wine32_root make" "$STATE/calls"
 # The main job's installation needs nothing of that list.
 run i386 bash "$top/tools/install_packages.sh" native
@@ -137,7 +138,8 @@ for mirror in whole i386; do
   check "no 32-bit programs, $mirror: closing line '$(tail -n 1 <<<"$out")'" [ "$(tail -n 1 <<<"$out")" = "tests: 16 passed, 0 failed" ]
   check "no 32-bit programs, $mirror: wine32:i386 installed" lacks wine32:i386 "$STATE/installed"
   check "no 32-bit programs, $mirror: wine64 not installed" has wine64 "$STATE/installed"
-  check "no 32-bit programs, $mirror: no 32-bit Windows build" has "windows_build " "$STATE/calls"
+  check "no 32-bit programs, $mirror: not the 32-bit program alone built" has "windows_build --program" "$STATE/calls"
+  check "no 32-bit programs, $mirror: the 64-bit tests not built" has "windows_build --64" "$STATE/calls"
   check "no 32-bit programs, $mirror: a root was tried" lacks "wine32_root make" "$STATE/calls"
   expected="windows: the 32-bit suite was not run, as this machine's kernel runs no 32-bit program (\"32-bit emulation"
   expected+=" disabled. You can reenable with ia32_emulation=on\"): its program is built, and its tests run on a machine"

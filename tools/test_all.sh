@@ -119,9 +119,11 @@ fi
 # The Windows program for each width and its tests under Wine; what the line before the last says of them.
 windows=()
 windows_suite() {  # width (32 or 64), why its tests do not run ("" when they do)
-  local width=$1 why=$2 flag="" build=$top/build-win
+  local width=$1 why=$2 flag="" build=$top/build-win program=()
   [ "$width" = 64 ] && flag=--64 build=$top/build-win64
-  if ! step "windows build ($width-bit)" "$top/tools/windows_build.sh" ${flag:+"$flag"}; then
+  # Tests that will not run are not built: the program alone is.
+  [ -z "$why" ] || program=(--program)
+  if ! step "windows build ($width-bit)" "$top/tools/windows_build.sh" "${program[@]}" ${flag:+"$flag"}; then
     phase_done "windows build ($width-bit)"
     windows+=("the $width-bit suite was not run, as its build failed")
   elif [ -n "$why" ]; then
