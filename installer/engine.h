@@ -165,15 +165,11 @@ bool set_location_folder(FOLDER* folder, const char* text, const char* applicati
 // The path of this computer that the location text names (as set_location_folder sets it), for pages
 // and messages, whether or not it exists yet; the text itself when it names no path.
 std::string location_path_text(const char* text, const char* application);
-// A folder text of the installation as this host takes it: where '\' separates folders (Windows), each
-// one as '/', so that "$HERE\data\" and "$HERE\data\\sub" lead where "$HERE/data/" and "$HERE/data//sub"
-// do. The text itself when nothing changes, else the tidied text, kept in out.
-const char* host_folder_text(const char* text, std::string* out);
 // The path of this computer that a folder text of the installation names for an installation into
 // location (a path) of the application, whether or not it exists yet: "$HERE", "$APP" and "$BASE" name
 // the location (as does a text beginning with ".."), a system folder's variable the system folder with
 // the application's sub-folder as set_location_folder names it, any other variable its folder; then the
-// text's folders. The one resolution of the install step, which makes the folders of that path, and of
+// text's folders as read_folder_text reads them on this host. The one resolution of the install step, which makes the folders of that path, and of
 // the pages that say where the files go. Empty for a text that names no folder (empty, without a path
 // variable, one this program does not know, a system folder the system does not name).
 std::string destination_path_text(const char* text, const std::string& location, const char* application);
@@ -201,6 +197,9 @@ std::string package_damaged_text(const DATABASE& database);
 // \srv), on a drive (C:\srv, C:/srv) or on a server (\\server\share). The same on every host, so that a
 // path of either kind is answered alike.
 bool is_host_path(const std::string& text);
+// A path of a server's share: two separators and the server's name (\\server\share; also
+// //server/share where '\' separates folders: on Linux that is a path from the root).
+bool is_network_path(const std::string& text);
 // A command-line file name: "$HERE/" is put before a text that does not begin with '$'; the file name
 // is the part after the last '/', the folder (which must exist; nothing is created) the part before
 // it, set relative to here ("$HERE"). False when the folder does not exist or the name is empty or

@@ -16,19 +16,9 @@ bool name_stays_inside(const char* name) {
 
 bool held_as_written(const char* path_text, const char* name) {
   if (!host_holds_name(name)) return false;
-  std::string part;
-  bool first = true;
-  for (const char* at = path_text;; at++) {
-    if (*at && *at != '/' && *at != '\\') {
-      part += *at;
-      continue;
-    }
-    bool variable = first && !part.empty() && part[0] == '$';
-    if (!variable && !part.empty() && part != "." && part != ".." && !host_holds_name(part.c_str())) return false;
-    if (!*at) return true;
-    part.clear();
-    first = false;
-  }
+  for (const std::string& part : read_folder_text(path_text).parts)
+    if (part != "." && part != ".." && !host_holds_name(part.c_str())) return false;
+  return true;
 }
 
 bool plain_name_key(const char* name, std::string* key) {

@@ -366,9 +366,9 @@ bool DATABASE::read_install_log(EARLIER_LOG* found) {
   FOLDER base;
   if (!set_location_folder(&base, install_path, APPLICATION.app_string, false)) {
     // No destination: the log is named where it would be.
-    earlier.path = location_path_text(install_path, APPLICATION.app_string);
-    if (std::strncmp(text, "$HERE/", 6) == 0)
-      for (const char* at = text + 5; *at; at++) earlier.path += *at == '/' ? (char)PATH_SEPARATOR : *at;
+    std::string location = location_path_text(install_path, APPLICATION.app_string);
+    earlier.path = text[0] ? destination_path_text(text, location, APPLICATION.app_string) : std::string();
+    if (earlier.path.empty()) earlier.path = location;
     if (earlier.path.empty() || earlier.path.back() != PATH_SEPARATOR) earlier.path += PATH_SEPARATOR;
     earlier.path += INSTALL_LOG_NAME;
     earlier.verdict = EARLIER_LOG_NOT_FOUND;

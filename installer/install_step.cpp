@@ -66,23 +66,23 @@ static void append_refused_text(std::string* out, const char* text) {
   for (; *text; text++) *out += (unsigned char)*text < 0x20 || *text == 0x7F ? '?' : *text;
 }
 
-// Two folder texts of the description that name the same folder ("$HERE/bin" and "$HERE/bin/").
-static bool same_folder_text(const char* a, const char* b) {
-  size_t a_length = std::strlen(a), b_length = std::strlen(b);
-  while (a_length > 1 && a[a_length - 1] == '/') a_length--;
-  while (b_length > 1 && b[b_length - 1] == '/') b_length--;
-  return a_length == b_length && std::strncmp(a, b, a_length) == 0;
-}
-
 // A program shortcut of the current installation (type 1, or 0 as the hosts take it) starts the file (of
-// that folder text and name): where the host marks programs, it is installed as one.
+// that folder text and name): where the host marks programs, it is installed as one. The folder texts
+// are the same folder when they lead to the same path ("$HERE/bin" and "$HERE/bin/", on Windows
+// "$HERE\bin" too).
 static bool started_by_shortcut(DATABASE* database, const char* path_text, const char* name) {
   INSTALLATION* installation = database->get_current_installation();
+  std::string path;
   for (INT_S16 i = 0; installation && i < installation->item_count; i++) {
     const INSTALLATION_ITEM& item = installation->items[i];
-    if (item.type <= 1 && std::strcmp(item.program_name, name) == 0 &&
-        same_folder_text(choose_path(database, item.program_path_from_inst_loc, item.system_program_path_from_inst_loc),
-                         path_text))
+    if (item.type > 1 || std::strcmp(item.program_name, name) != 0) continue;
+    const char* location = database->install_state.base_folder.path;
+    const char* application = database->APPLICATION.app_string;
+    if (path.empty()) path = destination_path_text(path_text, location, application);
+    if (!path.empty() &&
+        path == destination_path_text(choose_path(database, item.program_path_from_inst_loc,
+                                                  item.system_program_path_from_inst_loc),
+                                      location, application))
       return true;
   }
   return false;
@@ -244,9 +244,7 @@ static void refuse_name(DATABASE* database, const char* path_text, const char* n
 static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_FILE* file) {
   if (!file->packed_name[0] || (file->platform != PLATFORM_ANY && file->platform != PLATFORM_WIN32)) return;
   INSTALL_STATE* state = &database->install_state;
-  std::string tidied;
-  const char* path_text = host_folder_text(
-      choose_path(database, file->dest_path_from_inst_loc, file->system_dest_path_from_inst_loc), &tidied);
+  const char* path_text = choose_path(database, file->dest_path_from_inst_loc, file->system_dest_path_from_inst_loc);
   const char* name = destination_name(file);
   // A name that leads out of the destination folder, or that a host cannot take as it stands, is
   // refused (after its progress) before anything is made for it.
@@ -259,18 +257,18 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   if (allowed && !folder_set) describe_walk_failure(state, reason, sizeof reason);
 
   // The texts of every file are joined piece by piece (formatting each costs more than the joining),
-  // in strings kept from file to file.
+  // in strings kept from file to file. The progress names the folders below the text's variable as they
+  // are read, each after a '/'.
   std::string& shown = state->shown_text;
-  shown = path_text;
-  if (shown.empty() || shown.back() != '/') shown += '/';
-  shown += name;
-  if (shown[0] == '$') {
-    size_t slash = shown.find('/');
-    if (slash == std::string::npos)
-      shown.clear();
-    else
-      shown.erase(0, slash);
+  if (path_text[0] == '$') {
+    shown.clear();
+    for (const std::string& part : read_folder_text(path_text).parts) shown += "/" + part;
+    shown += '/';
+  } else {
+    shown = path_text;
+    if (shown.empty() || shown.back() != '/') shown += '/';
   }
+  shown += name;
   progress(page, shown.c_str(), (INT_S32)((INT_S64)state->step_counter * 100 / state->step_total));
 
   if (!allowed) return refuse_name(database, path_text, name, file->packed_name);

@@ -43,21 +43,39 @@ std::string package_not_found_text(const DATABASE& database) {
          printable_text(database.data_folder.path) + "\": " + printable_text(database.load_failure.c_str()) + ".";
 }
 
-// The first folder text of the database that leads out of the folder it is taken from (the install
-// location, or the folder of another path variable), said with what it is the folder of; empty when none
-// does. The installer would write or look above that folder; the packer makes no such package.
-static std::string folder_leading_out(const DATABASE& database) {
+// The first folder text of the database that the installer does not take, said with what it is the
+// folder of; empty when it takes them all. Every folder text begins with a path variable ("$ROOT" and
+// its number for a drive): one that is a computer's own path (a server's share, which no variable
+// names, a drive's "C:\...", "/srv/...") would be taken for a folder below the installer's own; where
+// '\' separates no folders (Linux) a text that holds one would name folders that Windows reads
+// otherwise; and one that leads out of the folder it is taken from (the install location, or the folder
+// of another path variable) would have the installer write or look above that folder. The packer makes
+// no such package.
+static std::string folder_text_refused(const DATABASE& database) {
   std::string found;
+  // Files of one folder follow each other with the same text: one equal to the last judged passes.
+  const char* previous = "";
   // One text, and what it is the folder of (said only for the text found): what, the shortcut's or the
   // file's name when given, and whether the text is the one used with the system folders.
-  auto judge = [&found](const char* text, const char* what, const char* subject, bool system) {
-    if (!found.empty() || !text[0]) return;
+  auto judge = [&found, &previous](const char* text, const char* what, const char* subject, bool system) {
+    if (!found.empty() || !text[0] || std::strcmp(text, previous) == 0) return;
     FOLDER_TEXT_PLACE place = place_of_folder_text(text, false);
-    if (!place.leads_out) return;
+    std::string problem;
+    if (place.variable.empty() && !place.install_location)
+      problem = is_network_path(text) ? " is a network path, where a folder begins with a path variable: "
+                                      : " begins with no path variable: ";
+    else if (PATH_SEPARATOR != '\\' && std::strchr(text, '\\'))
+      problem = " separates folders with '\\', which this computer does not: ";
+    else if (place.leads_out)
+      problem = " leads out of " + folder_text_origin(place) + ": ";
+    if (problem.empty()) {
+      previous = text;
+      return;
+    }
     found = what;
     if (subject) found += " \"" + printable_text(subject) + "\"";
     if (system) found += " for the system folders";
-    found += " leads out of " + folder_text_origin(place) + ": " + printable_text(text);
+    found += problem + printable_text(text);
   };
   judge(database.LOG.dest_path_from_inst_loc, "log's folder", nullptr, false);
   judge(database.LOG.system_dest_path_from_inst_loc, "log's folder", nullptr, true);
@@ -65,6 +83,7 @@ static std::string folder_leading_out(const DATABASE& database) {
   judge(database.PATCH.system_dest_path_from_inst_loc, "patch_check's folder", nullptr, true);
   for (INT_S16 i = 0; i < database.installation_count; i++) {
     const INSTALLATION& installation = database.installations[i];
+    judge(installation.default_path, "default_path of the installation", installation.name, false);
     judge(installation.uninstaller_path, "the uninstaller's folder", nullptr, false);
     judge(installation.uninstaller_syspath, "the uninstaller's folder", nullptr, true);
     for (INT_S16 j = 0; j < installation.item_count; j++) {
@@ -131,9 +150,9 @@ bool DATABASE::load_package(const char* name) {
   }
   if (!database_read) return false;
   // Refused before anything is written for it.
-  std::string leading_out = folder_leading_out(*this);
-  if (!leading_out.empty()) {
-    load_failure = "the package is damaged or was not made by the packer: " + leading_out;
+  std::string refused = folder_text_refused(*this);
+  if (!refused.empty()) {
+    load_failure = "the package is damaged or was not made by the packer: " + refused;
     load_refused = true;
     return false;
   }

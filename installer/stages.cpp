@@ -39,20 +39,16 @@ bool set_known_folder(FOLDER* folder, const char* text, bool create, FOLDER* her
   return is_known_path_text(text) && folder->set(text, create, here);
 }
 
-// The kind of system folder that a location text's variable names ("$SYSAPP", "$INSTDATA", "$APPDATA",
-// "$USERDATA", "$USERPREFS", in any case and not a named path), with the text after the variable in
-// rest; -1 for any other text.
-static INT_S32 location_system_kind(const char* text, std::string* rest) {
-  if (!text || text[0] != '$' || is_named_path_text(text)) return -1;
-  const char* slash = std::strchr(text, '/');
-  INT_S32 kind = system_folder_kind_of((slash ? std::string(text, (size_t)(slash - text)) : std::string(text)).c_str());
-  if (kind >= 0) *rest = slash ? slash : "";
-  return kind;
+// The kind of system folder that a folder text's variable names ("$SYSAPP", "$INSTDATA", "$APPDATA",
+// "$USERDATA", "$USERPREFS", in any case and not a named path); -1 for any other text.
+static INT_S32 location_system_kind(const FOLDER_TEXT& read) {
+  if (read.variable.empty() || is_named_path_text(read.variable.c_str())) return -1;
+  return system_folder_kind_of(read.variable.c_str());
 }
 
 bool set_location_folder(FOLDER* folder, const char* text, const char* application, bool create, FOLDER* here) {
-  std::string rest;
-  INT_S32 kind = location_system_kind(text, &rest);
+  FOLDER_TEXT read = read_folder_text(text);
+  INT_S32 kind = location_system_kind(read);
   if (kind < 0) return set_known_folder(folder, text, create, here);
   // A system folder without the application's sub-folder leaves the folder at the system folder, as a
   // walk that fails leaves the folder reached.
@@ -62,18 +58,14 @@ bool set_location_folder(FOLDER* folder, const char* text, const char* applicati
     if (system.path[0]) *folder = system;
     return false;
   }
-  return folder->set(("$HERE" + rest).c_str(), create, &system);
+  return folder->set((std::string("$HERE") + (text + read.variable.size())).c_str(), create, &system);
 }
 
-// Appends the '/'-separated parts of tail to a path of this computer: ".." goes up (never above its
-// root), "." and empty parts are nothing.
-static void append_path_parts(std::string* path, const std::string& tail) {
-  for (size_t at = 0; at < tail.size();) {
-    size_t end = tail.find('/', at);
-    if (end == std::string::npos) end = tail.size();
-    std::string part = tail.substr(at, end - at);
-    at = end + 1;
-    if (part.empty() || part == ".") continue;
+// Appends the parts of a folder text (read_folder_text's) to a path of this computer: ".." goes up
+// (never above its root), "." is nothing.
+static void append_path_parts(std::string* path, const std::vector<std::string>& parts) {
+  for (const std::string& part : parts) {
+    if (part == ".") continue;
     if (part == "..") {
       size_t separator = path->find_last_of(PATH_SEPARATOR);
       if (separator == std::string::npos) continue;
@@ -87,46 +79,33 @@ static void append_path_parts(std::string* path, const std::string& tail) {
 }
 
 std::string location_path_text(const char* text, const char* application) {
-  std::string rest;
-  INT_S32 kind = location_system_kind(text, &rest);
+  FOLDER_TEXT read = read_folder_text(text);
+  INT_S32 kind = location_system_kind(read);
   if (kind < 0) return is_known_path_text(text) ? expand_path_text(text, nullptr) : std::string(text ? text : "");
   // Where the system folder and the application's sub-folder lie, made or not yet, then the rest.
   char system[FOLDER_PATH_SIZE];
   if (!get_system_folder_text(kind, application ? application : "", system)) return text;
   std::string path = system;
-  append_path_parts(&path, rest);
+  append_path_parts(&path, read.parts);
   return path;
 }
 
-const char* host_folder_text(const char* text, std::string* out) {
-  if (PATH_SEPARATOR != '\\' || !text || !std::strchr(text, '\\')) return text;
-  *out = text;
-  for (char& c : *out)
-    if (c == '\\') c = '/';
-  return out->c_str();
-}
-
 std::string destination_path_text(const char* text, const std::string& location, const char* application) {
-  std::string tidied;
-  text = host_folder_text(text, &tidied);
-  if (!text || !text[0] || !is_known_path_text(text)) return std::string();
-  std::string rest;
-  if (location_system_kind(text, &rest) >= 0) {
+  FOLDER_TEXT read = read_folder_text(text);
+  if (!read.names_folder || !is_known_path_text(text)) return std::string();
+  if (location_system_kind(read) >= 0) {
     std::string path = location_path_text(text, application);
     // A system folder that the system does not name: no path.
     return path == text ? std::string() : path;
   }
-  const char* slash = std::strchr(text, '/');
-  std::string variable = slash ? std::string(text, (size_t)(slash - text)) : std::string(text);
-  bool from_location = std::strncmp(text, "..", 2) == 0;
+  bool from_location = read.variable.empty();
   for (const char* name : {"$HERE", "$APP", "$BASE"})
-    if (string_compare_no_case(variable.c_str(), name, 0x7FFF) == 0 && !is_named_path_text(text)) from_location = true;
+    if (string_compare_no_case(read.variable.c_str(), name, 0x7FFF) == 0 && !is_named_path_text(text)) from_location = true;
   if (from_location) {
     std::string path = location;
-    append_path_parts(&path, text[0] == '$' ? (slash ? slash : "") : text);
+    append_path_parts(&path, read.parts);
     return path;
   }
-  if (text[0] != '$') return std::string();
   return expand_path_text(text, nullptr);
 }
 
@@ -177,8 +156,7 @@ std::string chosen_location_text(const FOLDER& folder) {
   char text[FOLDER_PATH_SIZE];
   FOLDER copy(folder);
   copy.get_portable_text(text, nullptr);
-  std::string rest;
-  if (location_system_kind(text, &rest) < 0) return text;
+  if (location_system_kind(read_folder_text(text)) < 0) return text;
   // From the drive root, '/' between the folders.
   INT_S16 drive = get_drive_index(&folder);
   const char* root = get_drive_root_text(drive);
@@ -197,9 +175,7 @@ static char drive_letter_of(const std::string& text) {
   return letter ? text[0] : 0;
 }
 
-// A network path: two separators and the server's name (\\server\share; also //server/share where the
-// host's separator is a backslash: on Linux that is a path from the root).
-static bool is_network_path(const std::string& text) {
+bool is_network_path(const std::string& text) {
   auto separator = [](char c) { return c == '/' || c == '\\'; };
   return text.size() > 2 && separator(text[0]) && separator(text[1]) && !separator(text[2]) &&
          (text[0] == '\\' || text[1] == '\\' || PATH_SEPARATOR == '\\');
@@ -309,15 +285,15 @@ std::string file_argument_problem(const char* argument, const FOLDER* here, cons
     return said;
   }
   if (name.size() > 255) return "the file name of \"" + shown + "\" is longer than 255 characters";
+  FOLDER_TEXT read = read_folder_text(folder_text.c_str());
   if (!is_known_path_text(folder_text.c_str()))
-    return "\"" + printable_text(folder_text.substr(0, folder_text.find('/')).c_str()) +
+    return "\"" + printable_text(read.names_folder ? read.variable.c_str() : folder_text.c_str()) +
            "\" is no path variable this program knows (in \"" + shown + "\")";
   // The folder as a path of this computer: "$HERE" is here's, any other variable's as it resolves.
   std::string path;
-  if (here && string_compare_no_case(folder_text.c_str(), "$HERE", 5) == 0 &&
-      (folder_text.size() == 5 || folder_text[5] == '/')) {
+  if (here && string_compare_no_case(read.variable.c_str(), "$HERE", 0x7FFF) == 0) {
     path = here->path;
-    append_path_parts(&path, folder_text.substr(5));
+    append_path_parts(&path, read.parts);
   } else {
     path = expand_path_text(folder_text.c_str(), nullptr);
   }

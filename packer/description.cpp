@@ -216,11 +216,14 @@ static std::string variable_form(const std::string& value, const std::string& ex
 // Why a folder text (what: the key or part that gives it, example: a right one) does not begin with a
 // path variable that the installer knows ("$ROOT" and the drive's number for a drive), or begins with
 // "$TEMP", the installer's own temporary folder, which goes when the installer ends and would take what
-// is put there with it. Empty when it is a folder the installer can use.
+// is put there with it, or separates folders with '\', which Windows reads as '/' and Linux as part of a
+// name, so that the package would install otherwise on each. Empty when it is a folder the installer
+// can use.
 static std::string folder_variable_problem(const std::string& what, const std::string& example,
                                            const std::string& value) {
   if (value.empty() || value[0] != '$') return what + " begins with a path variable, e.g. " + example + ": " + value;
-  std::string variable = value.substr(0, value.find('/'));
+  FOLDER_TEXT read = read_folder_text(value.c_str(), true);
+  std::string variable = read.names_folder ? read.variable : value;
   std::string upper;
   for (char c : variable) upper += (c >= 'a' && c <= 'z') ? (char)(c - 32) : c;
   if (upper.compare(0, 5, "$ROOT") == 0) {
@@ -231,6 +234,12 @@ static std::string folder_variable_problem(const std::string& what, const std::s
   } else if (upper == "$TEMP") {
     return what + " lies in $TEMP, the installer's own temporary folder, which it removes when it ends: " + value;
   }
+  if (value.find('\\') != std::string::npos) {
+    std::string slashed = value;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    return what + " separates folders with '\\', which Linux takes for part of a name: give them with '/', as " +
+           slashed + ": " + value;
+  }
   return std::string();
 }
 
@@ -240,19 +249,14 @@ static std::string folder_variable_problem(const std::string& what, const std::s
 static std::string default_path_problem(const std::string& value) {
   std::string problem = folder_variable_problem("default_path", "$ROOT0/opt/application", value);
   if (!problem.empty()) return problem;
-  size_t slash = value.find('/');
-  std::string variable = value.substr(0, slash);
-  bool folder = false;
-  if (slash != std::string::npos)
-    for (const std::string& part : split(value.substr(slash + 1), '/')) {
-      if (part.empty()) continue;
-      if (part == "." || part == "..") return "default_path holds a \"" + part + "\" part, which it may not: " + value;
-      std::string problem = name_problem(part);
-      if (!problem.empty()) return "default_path's folder \"" + part + "\": " + problem;
-      folder = true;
-    }
-  if (!folder)
-    return "default_path names no folder below " + variable + ", so it would install straight into it: " + value;
+  FOLDER_TEXT read = read_folder_text(value.c_str(), true);
+  for (const std::string& part : read.parts) {
+    if (part == "." || part == "..") return "default_path holds a \"" + part + "\" part, which it may not: " + value;
+    std::string problem = name_problem(part);
+    if (!problem.empty()) return "default_path's folder \"" + part + "\": " + problem;
+  }
+  if (read.parts.empty())
+    return "default_path names no folder below " + read.variable + ", so it would install straight into it: " + value;
   return std::string();
 }
 

@@ -279,11 +279,9 @@ static size_t windows_path_units(const std::string& text) {
 // drive root ("C:\"), and another path variable at least as that.
 void PACKER::note_long_paths(size_t i) {
   const INSTALLATION_LINES& lines = installation_lines[i];
-  size_t slash = lines.default_path.find('/');
-  std::string variable = lines.default_path.substr(0, slash), location = variable;
-  if (slash != std::string::npos)
-    for (const std::string& part : split(lines.default_path.substr(slash + 1), '/'))
-      if (!part.empty()) location += "/" + part;
+  FOLDER_TEXT read = read_folder_text(lines.default_path.c_str(), true);
+  std::string variable = read.variable, location = variable;
+  for (const std::string& part : read.parts) location += "/" + part;
   // "C:\", the folders below it and their separators, and the one before the file's path.
   size_t base = 3 + windows_path_units(location) - windows_path_units(variable);
   size_t count = 0, longest = 0;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "debug_stream.h"
 #include "files.h"
@@ -94,9 +95,11 @@ TEST_F(Folders, UnknownVariableIsFatal) {
   remove_named_path("$X");
   EXPECT_FALSE(is_known_path_text("$X"));
   for (const char* known : {"$app", "$BASE/a", "$SysApp", "$INSTDATA", "$appdata//x", "$USERDATA", "$USERPREFS/debug",
-                            "$TEMP", "$ROOT", "$root12/x", "$FONTDATA", "$ICONDATA", "$HERE/..", "../x", "", "D:\\x"})
+                            "$TEMP", "$ROOT", "$root12/x", "$FONTDATA", "$ICONDATA", "$HERE/..", "../x", "", "D:\\x",
+                            "$APP\\sub", "$root0\\x/y"})
     EXPECT_TRUE(is_known_path_text(known)) << known;
-  for (const char* unknown : {"$FOO", "$", "$/x", "$APPX", "$ROO", "$APP\\sub"})
+  // "$ROOT" takes a number alone: a name with more after it is no drive whose tail is lost.
+  for (const char* unknown : {"$FOO", "$", "$/x", "$APPX", "$ROO", "$ROOT0x", "$ROOTx\\y", "$ROOT-1"})
     EXPECT_FALSE(is_known_path_text(unknown)) << unknown;
   EXPECT_FALSE(is_known_path_text(nullptr));
   EXPECT_FALSE(is_known_path_text(("$" + std::string(300, 'A')).c_str()));
@@ -246,6 +249,69 @@ TEST_F(Folders, RootVariable) {
   FOLDER program;
   EXPECT_FALSE(folder.set("$ROOT25"));
   EXPECT_STREQ(program.path, folder.path);
+  // A number past 16 bits names no drive rather than wrapping round to the first.
+  EXPECT_FALSE(folder.set("$ROOT65536"));
+  EXPECT_STREQ(program.path, folder.path);
+}
+
+// A variable's name ends at the first '/' or '\' on every host; after it '\' separates folders where
+// Windows reads the text (this host when '\' is its separator, any host when asked) and is part of a
+// name elsewhere. FOLDER::set and expand_path_text walk the parts so read: the folder named, never its
+// variable's folder with the rest lost.
+TEST_F(Folders, AVariablesNameEndsAtEitherSeparator) {
+  const bool windows = PATH_SEPARATOR == '\\';
+  using PARTS = std::vector<std::string>;
+  FOLDER_TEXT read = read_folder_text("$root0\\w12\\\\Lock/Target\\");
+  EXPECT_TRUE(read.names_folder);
+  EXPECT_EQ(read.variable, "$root0");
+  EXPECT_EQ(read.parts, windows ? (PARTS{"w12", "Lock", "Target"}) : (PARTS{"\\w12\\\\Lock", "Target\\"}));
+  EXPECT_EQ(read_folder_text("$root0\\w12\\\\Lock/Target\\", true).parts, (PARTS{"w12", "Lock", "Target"}));
+  read = read_folder_text("../a\\b");
+  EXPECT_TRUE(read.names_folder);
+  EXPECT_EQ(read.parts, windows ? (PARTS{"..", "a", "b"}) : (PARTS{"..", "a\\b"}));
+  EXPECT_FALSE(read_folder_text("\\\\server\\share").names_folder);
+  EXPECT_FALSE(read_folder_text(("$" + std::string(300, 'A') + "/x").c_str()).names_folder);
+
+  FOLDER here = folder_at(home), folder;
+  EXPECT_TRUE(folder.set("$HERE\\a\\\\b\\", true, &here));
+  EXPECT_EQ(windows ? join(join(home, "a"), "b") : join(home, "\\a\\\\b\\"), folder.path);
+  const std::string program = FOLDER().path, sep(1, PATH_SEPARATOR);
+  EXPECT_EQ(program + sep + (windows ? "f" : "\\a\\..\\f"), expand_path_text("$APP\\a\\..\\f", nullptr));
+}
+
+// Where a text leads, judged from its parts: from its variable's folder (or, for a text beginning
+// with "..", the install location) one step per part; where Windows reads it a part of dots and spaces
+// alone is "." with one dot and ".." with more; below a variable that expand_path_text resolves a '$'
+// part leads to another folder.
+TEST_F(Folders, WhereAFolderTextLeads) {
+  const bool windows = PATH_SEPARATOR == '\\';
+  const struct {
+    const char* text;
+    bool any_host;
+    const char* variable;
+    bool location, out;
+    const char* below;
+  } cases[] = {
+      {"$here/a/./b/../c/", false, "$HERE", true, false, "a/c"},
+      {"$Base\\bin\\\\x", true, "$BASE", true, false, "bin/x"},
+      {"$APPDATA/a/../..", false, "$APPDATA", false, true, ""},
+      {"../x", false, "", true, true, ""},
+      {"$HERE/a/. . /b", true, "$HERE", true, false, "b"},
+      {"$HERE/a/. /b", true, "$HERE", true, false, "a/b"},
+      {"$HERE/. ./x", true, "$HERE", true, true, ""},
+      {"$HERE/. ./x", false, "$HERE", true, windows, windows ? "" : ". ./x"},
+      {"$ROOT0/a/$APP", false, "$ROOT0", false, true, ""},
+      {"$APPDATA/$x", false, "$APPDATA", false, false, "$x"},
+      {"$HERE/$x", false, "$HERE", true, false, "$x"},
+      {"a/../..", true, "", false, false, ""},
+  };
+  for (const auto& c : cases) {
+    FOLDER_TEXT_PLACE place = place_of_folder_text(c.text, c.any_host);
+    EXPECT_EQ(place.variable, c.variable) << c.text;
+    EXPECT_EQ(place.install_location, c.location) << c.text;
+    EXPECT_EQ(place.leads_out, c.out) << c.text;
+    EXPECT_EQ(place.below, c.below) << c.text;
+  }
 }
 
 TEST_F(Folders, PortableTexts) {
@@ -424,6 +490,8 @@ TEST_F(Folders, ExpandPathText) {
   set_named_path("$H", &base);
   EXPECT_EQ(home + sep + "y", expand_path_text("$APP/z/$H", "y"));
   remove_named_path("$H");
+  // A variable part this program does not know names no path (the folder would end the program).
+  EXPECT_STREQ("", expand_path_text("$APP/z/$NOSUCHVARIABLE", "y"));
   // Results that do not fit are refused.
   EXPECT_STREQ("", expand_path_text(("$APP/" + std::string(200, 'c') + "/" + std::string(2000, 'd')).c_str(), "f"));
 }

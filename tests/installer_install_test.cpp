@@ -377,22 +377,111 @@ TEST(InstallerInstall, AFolderThatCannotBeMadeFailsItsFilesAlone) {
   EXPECT_EQ(read_whole_text(scratch.installed("blocker")), "a file");
 }
 
-// Where '\\' separates folders (Windows), a folder text with it at its end or doubled leads where its '/'
-// spelling does.
-TEST(InstallerInstall, BackslashesOfAFolderTextLeadWhereSlashesDo) {
-  INSTALLER_SCRATCH scratch("install-backslash-folders");
-  const std::vector<std::pair<std::string, std::string>> places = {
-      {"$HERE\\data\\", "one"}, {"$HERE\\data\\\\sub", "two"}, {"$HERE/data\\sub\\", "three"}};
-  for (size_t i = 0; i < places.size(); i++) scratch.add_file("more/" + std::to_string(i), text_bytes("file " + std::to_string(i)));
+// One reading of a folder text everywhere, for every kind of path variable (the install location in
+// any capitals, a drive from its root, a system folder, a named path) and either separator: the packer
+// packs the '/' spelling and refuses the '\' one, which Linux would take for part of a name; a package
+// stored with it (made otherwise) loads where '\' separates folders (Windows) and is refused at load,
+// naming the file, elsewhere; the judgement of where the loaded text leads and its resolution name the
+// folder below the variable's (doubled and final separators count as one), never the variable's folder
+// with the rest lost, and the file installs there.
+TEST(InstallerInstall, EveryVariableReadsItsFolderTextOneWay) {
+  INSTALLER_SCRATCH scratch("install-folder-texts");
+  const bool windows = PATH_SEPARATOR == '\\';
+  // Named after the scratch folder, which no other test shares (under Wine the system folders are the
+  // prefix's own).
+  const std::string unique = "velk-" + std::filesystem::u8path(scratch.root).parent_path().filename().u8string();
+  const std::string top = scratch.root.substr(0, scratch.root.size() - 1);
+#ifdef _WIN32
+  const std::string root = root_text(top) + "/", user_data = special_folder(CSIDL_APPDATA);
+#else
+  const std::string root = "$ROOT0" + scratch.root, user_data = scratch.root + "home/state";
+#endif
+  const struct {
+    std::string variable, below;  // the folders below it with '/', as the text spells them
+    std::string folder;           // where they lead
+  } rows[] = {
+      {"$HERE", "h//x/", scratch.installed("h/x")},
+      {"$app", "a", scratch.installed("a")},
+      {"$Base", "b/", scratch.installed("b")},
+      {root.substr(0, root.find('/')), root.substr(root.find('/') + 1) + "r", below(top, "r")},
+      {"$USERDATA", "u", below(user_data, unique + "/u")},
+      {"$SCRATCH", "s", below(top, "s")},
+  };
+  auto spelt = [&](size_t row, char separator) {
+    std::string text = rows[row].variable + separator + rows[row].below;
+    std::replace(text.begin(), text.end(), '/', separator);
+    return text;
+  };
+  scratch.add_file("more/0", text_bytes("moved"));
+  const std::string description = read_whole_text(scratch.source + "description.txt");
+  const std::string logged = scratch.source + "logged.txt";
+  for (char separator : {'/', '\\'}) {
+    for (size_t i = 0; i < std::size(rows); i++) {
+      const std::string text = spelt(i, separator);
+      SCOPED_TRACE(text);
+      // The packer, as the log's folder.
+      ASSERT_TRUE(write_whole_file(logged, text_bytes(description + "log = " + text + "\n")));
+      std::string error;
+      EXPECT_EQ(package_builder::build_package(logged, scratch.package + "logged.pkg", &error), separator == '/');
+      EXPECT_EQ(error, separator == '/' ? "" : logged + ":10: log separates folders with '\\', which Linux takes for "
+                                                        "part of a name: give them with '/', as " + spelt(i, '/') + ": " + text);
+      // The judgement: the variable in capitals, the folders below it with '/'.
+      std::string variable = rows[i].variable, folders;
+      for (char& c : variable) c = (char)std::toupper((unsigned char)c);
+      for (const std::string& part : read_folder_text(spelt(i, '/').c_str()).parts) folders += (folders.empty() ? "" : "/") + part;
+      FOLDER_TEXT_PLACE place = place_of_folder_text(text.c_str(), false);
+      EXPECT_EQ(place.variable, variable);
+      EXPECT_FALSE(place.leads_out);
+      EXPECT_EQ(place_of_folder_text(text.c_str(), true).below, folders);
+      // The reader and the resolution, as the folder of a file of a stored package.
+      auto database = load_or_fail(scratch);
+      ASSERT_TRUE(database);
+      place_more_files(database.get(), {{text, "file"}});
+      std::strcpy(database->APPLICATION.app_string, unique.c_str());
+      database = store_and_load(scratch, database.get());
+      if (!windows && separator == '\\') {
+        EXPECT_FALSE(database);
+        DATABASE refused;
+        ASSERT_TRUE(refused.data_folder.set_if_folder(scratch.package.substr(0, scratch.package.size() - 1).c_str()));
+        EXPECT_FALSE(refused.load_package(PACKAGE_FILE_NAME));
+        EXPECT_EQ(refused.load_failure, "the package is damaged or was not made by the packer: the folder of the file "
+                                        "\"more/0\" separates folders with '\\', which this computer does not: " + text);
+        continue;
+      }
+      ASSERT_TRUE(database);
+      EXPECT_EQ(place.below, folders);
+      EXPECT_EQ(destination_path_text(text.c_str(), scratch.destination, unique.c_str()), rows[i].folder);
+      EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+      EXPECT_EQ(read_whole_text(below(rows[i].folder, "file")), "moved");
+      std::filesystem::remove_all(std::filesystem::u8path(rows[i].folder));
+    }
+  }
+  std::filesystem::remove_all(std::filesystem::u8path(below(user_data, unique)));
+}
+
+// A default path whose folders '\' separates is the folder it names where '\' separates folders: the
+// installation and its log go there (nothing into the drive's root), and its Settings line names it as
+// the package does. (Elsewhere the package is refused at load, see InstallerSecurity.)
+TEST(InstallerInstall, ADefaultPathSeparatedByBackslashesIsTheFolderItNames) {
+  INSTALLER_SCRATCH scratch("install-backslash-default");
   auto database = load_or_fail(scratch);
   ASSERT_TRUE(database);
-  place_more_files(database.get(), places);
-  // Elsewhere '\\' is a character of a name: "$HERE\data\" begins with no variable the program knows.
-  const bool separates = PATH_SEPARATOR == '\\';
-  EXPECT_EQ(run_automatic_install(database.get()), separates ? EXIT_JOB_DONE : EXIT_JOB_FAILED);
-  EXPECT_EQ(read_whole_text(scratch.installed("data/one")) == "file 0", separates);
-  EXPECT_EQ(read_whole_text(scratch.installed("data/sub/two")) == "file 1", separates);
-  EXPECT_EQ(read_whole_text(scratch.installed("data/sub/three")) == "file 2", separates);
+#ifdef _WIN32
+  std::string text = root_text(scratch.root) + "/w12/Lock/Target";
+#else
+  std::string text = "$ROOT0" + scratch.root + "w12/Lock/Target";
+#endif
+  std::replace(text.begin(), text.end(), '/', '\\');
+  std::strcpy(database->installations[0].default_path, text.c_str());
+  database = store_and_load(scratch, database.get());
+  ASSERT_EQ(database != nullptr, PATH_SEPARATOR == '\\');
+  if (!database) return;
+  scratch.destination = scratch.root + "w12\\Lock\\Target";
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  EXPECT_EQ(read_whole_text(scratch.installed("readme.txt")), "Read me first.\n");
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  ASSERT_GT(log.size(), 4u);
+  EXPECT_EQ(log[4], "Settings: 0 1 " + text);
 }
 
 #ifdef _WIN32

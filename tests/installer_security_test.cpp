@@ -70,29 +70,42 @@ TEST(InstallerSecurity, NamesThatLeaveTheDestinationOrHaveTwoSpellingsAreRefused
   EXPECT_EQ(entries, (std::set<std::string>{"bin", "install_log.txt", "readme.txt"}));
 }
 
-// Folder texts of a package made otherwise than by the packer that lead out of their variable's folder,
-// however they are spelt ('\' separating folders where the host takes it), refuse the package as it
-// loads, naming what they are the folder of; texts that stay inside load.
-TEST(InstallerSecurity, FoldersThatLeadOutRefuseThePackageAtLoad) {
+// Folder texts of a package made otherwise than by the packer that the installer does not take refuse
+// the package as it loads, naming what they are the folder of: a text without a path variable (a
+// server's share above all, on either host; a drive's path; a path from the root), one that separates
+// folders with '\' where the host does not, and one that leads out of its variable's folder however it
+// is spelt ('\' separating folders where the host takes it). Texts that stay inside load.
+TEST(InstallerSecurity, FolderTextsTheInstallerDoesNotTakeRefuseThePackageAtLoad) {
   INSTALLER_SCRATCH scratch("install-leading-out");
   auto database = load_or_fail(scratch);
   ASSERT_TRUE(database);
   INSTALLATION& installation = database->installations[0];
-  const std::string here = "the install location", windows_only = PATH_SEPARATOR == '\\' ? here : "";
+  const bool windows = PATH_SEPARATOR == '\\';
+  const std::string here = " leads out of the install location";
+  const std::string share = " is a network path, where a folder begins with a path variable";
+  const std::string none = " begins with no path variable", backslash = " separates folders with '\\', which this computer does not";
+  const std::string file = "the folder of the file \"" + std::string(installation.files[0].packed_name) + "\"";
   const struct {
     char* field;
-    std::string what, text, out_of;  // out_of empty: it loads
+    std::string what, text, said;  // said empty: it loads
   } cases[] = {
       {database->LOG.dest_path_from_inst_loc, "log's folder", "$here/..", here},
       {database->LOG.system_dest_path_from_inst_loc, "log's folder for the system folders", "$APP/../logs", here},
       {database->PATCH.dest_path_from_inst_loc, "patch_check's folder", "$Base/x/../..", here},
-      {installation.uninstaller_path, "the uninstaller's folder", "$HERE/..\\logs", windows_only},
+      {installation.uninstaller_path, "the uninstaller's folder", "$HERE/..\\logs", windows ? here : backslash},
       {installation.uninstaller_syspath, "the uninstaller's folder for the system folders", "$userdata/x/../..",
-       "the folder that $USERDATA names"},
+       " leads out of the folder that $USERDATA names"},
       {installation.items[0].program_path_from_inst_loc, "the program folder of the shortcut \"Test App\"",
        "$HERE/a/../b", ""},
-      {installation.files[0].dest_path_from_inst_loc,
-       "the folder of the file \"" + std::string(installation.files[0].packed_name) + "\"", "$HERE/./../x", here},
+      {installation.files[0].dest_path_from_inst_loc, file, "$HERE/./../x", here},
+      {installation.default_path, "default_path of the installation \"Test App\"", "\\\\nosuchserver\\share\\x", share},
+      {installation.files[0].dest_path_from_inst_loc, file, "\\\\nosuchserver\\share\\x", share},
+      {installation.items[0].extra_path_from_inst_loc, "the extra folder of the shortcut \"Test App\"",
+       "//nosuchserver/share/x", windows ? share : none},
+      {database->PATCH.system_dest_path_from_inst_loc, "patch_check's folder for the system folders", "C:\\logs", none},
+      {installation.uninstaller_path, "the uninstaller's folder", "/srv/bin", none},
+      {installation.default_path, "default_path of the installation \"Test App\"", "$ROOT0\\w12\\Target",
+       windows ? "" : backslash},
   };
   for (const auto& c : cases) {
     std::string kept = c.field;
@@ -101,9 +114,9 @@ TEST(InstallerSecurity, FoldersThatLeadOutRefuseThePackageAtLoad) {
     std::strcpy(c.field, kept.c_str());
     std::unique_ptr<DATABASE> loaded(new DATABASE());
     loaded->data_folder = database->data_folder;
-    EXPECT_EQ(loaded->load_package(PACKAGE_FILE_NAME), c.out_of.empty()) << c.text;
-    EXPECT_EQ(loaded->load_failure, c.out_of.empty() ? "" : "the package is damaged or was not made by the packer: " +
-                                                                c.what + " leads out of " + c.out_of + ": " + c.text);
+    EXPECT_EQ(loaded->load_package(PACKAGE_FILE_NAME), c.said.empty()) << c.text;
+    EXPECT_EQ(loaded->load_failure, c.said.empty() ? "" : "the package is damaged or was not made by the packer: " +
+                                                              c.what + c.said + ": " + c.text);
   }
 }
 

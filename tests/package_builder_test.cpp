@@ -84,7 +84,13 @@ TEST(PackageBuilder, DescriptionMistakesNameTheirFileAndLine) {
       {head + "patch_check = $APP/../logs\n",
        "3: patch_check's folder leads out of the install location: $APP/../logs"},
       {head + "log = $Base/x/../..\n", "3: log's folder leads out of the install location: $Base/x/../.."},
-      {head + "log = $HERE/..\\logs\n", "3: log's folder leads out of the install location: $HERE/..\\logs"},
+      // '\' separates folders on Windows alone: a package with it would install otherwise on each host.
+      {head + "uninstaller = U;u.sh;$HERE/..\\logs\n",
+       "3: the uninstaller's folder separates folders with '\\', which Linux takes for part of a name: give them "
+       "with '/', as $HERE/../logs: $HERE/..\\logs"},
+      {"installation = A\ndefault_path = $ROOT0\\opt\\a\n",
+       "2: default_path separates folders with '\\', which Linux takes for part of a name: give them with '/', as "
+       "$ROOT0/opt/a: $ROOT0\\opt\\a"},
       {head + "uninstaller = U;u.sh;$HERE/./../x\n",
        "3: the uninstaller's folder leads out of the install location: $HERE/./../x"},
       {head + "menu_shortcut = 1;run.sh;Run;Group;$appdata/../..\n",

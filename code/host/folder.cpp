@@ -65,7 +65,25 @@ static NAMED_PATH* find_named_path(const char* name, INT_S32* index) {
 // Variable names are far shorter than the largest count the compare takes.
 static bool same_no_case(const char* a, const char* b) { return string_compare_no_case(a, b, 0x7FFF) == 0; }
 
-static bool is_root_variable(const char* name) { return string_compare_no_case(name, "$ROOT", 5) == 0; }
+// "$ROOT" followed by nothing or by decimal digits alone: any other name that begins so ("$ROOT0x") is
+// no variable, rather than the first drive's root with the rest of its name lost.
+static bool is_root_variable(const char* name) {
+  if (string_compare_no_case(name, "$ROOT", 5) != 0) return false;
+  for (const char* at = name + 5; *at; at++)
+    if (*at < '0' || *at > '9') return false;
+  return true;
+}
+
+// The drive number of a "$ROOT" variable (0 without digits); -1, which names no drive, past the 16-bit
+// numbers, so that a long number never wraps round to a drive that exists.
+static INT_S16 root_variable_index(const char* name) {
+  long number = 0;
+  for (const char* at = name + 5; *at; at++) {
+    number = number * 10 + (*at - '0');
+    if (number > 32767) return -1;
+  }
+  return (INT_S16)number;
+}
 
 // The built-in variables other than "$ROOTn".
 static const char* const builtin_variables[] = {"$APP",      "$BASE",     "$SYSAPP", "$INSTDATA",
@@ -97,14 +115,51 @@ static void copy_folder_path(FOLDER* to, const FOLDER* from) {
   if (to != from) memcpy(to->path, from->path, FOLDER_PATH_SIZE);
 }
 
-// Splits the variable name (up to the first '/') off a text; false when it is longer than 255
-// characters. rest points at what follows the name.
-static bool take_variable_name(const char* text, char* name, const char** rest) {
-  size_t length = strcspn(text, "/");
+// Whether '\' separates the parts of a folder text: where Windows reads it.
+static bool backslash_separates(bool any_host) { return any_host || PATH_SEPARATOR == '\\'; }
+
+// Adds the parts of text (up to its end) to parts: separated by '/', and by '\' where windows; empty
+// parts are left out.
+static void split_folder_parts(const char* text, bool windows, std::vector<std::string>* parts) {
+  const char* separators = windows ? "/\\" : "/";
+  while (*text) {
+    size_t length = strcspn(text, separators);
+    if (length) parts->emplace_back(text, length);
+    text += length;
+    if (*text) text++;
+  }
+}
+
+// The length of the variable name that a text beginning with '$' begins with: up to the first '/' or
+// '\', on every host, as no variable's name holds a separator of either host.
+static size_t variable_name_length(const char* text) { return strcspn(text, "/\\"); }
+
+FOLDER_TEXT read_folder_text(const char* text, bool any_host) {
+  FOLDER_TEXT read;
+  if (!text) return read;
+  bool windows = backslash_separates(any_host);
+  const char* rest = text;
+  if (text[0] == '$') {
+    size_t length = variable_name_length(text);
+    if (length <= 255) {
+      read.names_folder = true;
+      read.variable.assign(text, length);
+      rest = text + length;
+    }
+  } else {
+    read.names_folder = strncmp(text, "..", 2) == 0;
+  }
+  split_folder_parts(rest, windows, &read.parts);
+  return read;
+}
+
+// The variable name of a text (as read_folder_text takes it); false when it has none that fits.
+static bool take_variable_name(const char* text, char* name) {
+  if (!text || text[0] != '$') return false;
+  size_t length = variable_name_length(text);
   if (length > 255) return false;
   memcpy(name, text, length);
   name[length] = 0;
-  if (rest) *rest = text + length;
   return true;
 }
 
@@ -135,13 +190,13 @@ bool FOLDER::set(const char* text, bool create_sub_folders, FOLDER* here, bool c
     trace_default_paths();
   }
   if (!text) return false;
-  const char* cursor;
-  if (text[0] == '$') {
-    char name[256];
-    if (!take_variable_name(text, name, &cursor)) {
-      resolve_variable("$APP", false, nullptr, false, false);
-      return false;
-    }
+  FOLDER_TEXT read = read_folder_text(text);
+  if (!read.names_folder) {
+    resolve_variable("$APP", false, nullptr, false, false);
+    return false;
+  }
+  if (!read.variable.empty()) {
+    const char* name = read.variable.c_str();
     // The second look differs from the first only in creating the system folder or in taking the
     // fallbacks; when it would differ in neither, it would find what the first found.
     bool second_look_differs = create_system_folder || (!no_fallback && has_optional_fallback(name));
@@ -150,27 +205,16 @@ bool FOLDER::set(const char* text, bool create_sub_folders, FOLDER* here, bool c
       resolve_variable("$APP", false, nullptr, false, false);
       return false;
     }
-  } else if (strncmp(text, "..", 2) != 0) {
-    resolve_variable("$APP", false, nullptr, false, false);
-    return false;
-  } else {
-    cursor = text;
   }
-  // Walk the components; a step that fails leaves the folder reached so far.
-  char component[256];
-  for (;;) {
-    while (*cursor == '/') cursor++;
-    if (!*cursor) return true;
-    size_t length = strcspn(cursor, "/");
-    if (length > 255) return false;
-    memcpy(component, cursor, length);
-    component[length] = 0;
-    cursor += length;
+  // Walk the parts; a step that fails leaves the folder reached so far.
+  for (const std::string& part : read.parts) {
+    if (part.size() > 255) return false;
     // "." is the folder reached: entering it would only lengthen the path ("a/./b").
-    if (strcmp(component, ".") == 0) continue;
-    bool ok = strcmp(component, "..") == 0 ? go_up() : enter(component, create_sub_folders);
+    if (part == ".") continue;
+    bool ok = part == ".." ? go_up() : enter(part.c_str(), create_sub_folders);
     if (!ok) return false;
   }
+  return true;
 }
 
 // System folders are tried while no base path is set, or while one is set with an application name.
@@ -282,8 +326,7 @@ bool FOLDER::resolve_variable(const char* name, bool create, FOLDER* here, bool 
     return fail();
   }
   if (is_root_variable(name)) {
-    INT_S16 index = static_cast<INT_S16>(atoi(name + 5));
-    if (set_to_drive_root(index)) return true;
+    if (set_to_drive_root(root_variable_index(name))) return true;
     return fail();
   }
   if (same_no_case(name, "$FONTDATA")) {
@@ -411,37 +454,38 @@ const char* expand_path_text(const char* text, const char* file) {
     const char* app_text = app.get_path_text(nullptr);
     path = app_text ? app_text : "";
   }
-  bool too_long = false;
-  if (text) {
-    const char* cursor = text;
-    while (*cursor) {
-      size_t length = strcspn(cursor, "/");
-      std::string component(cursor, length);
-      cursor += length;
-      while (*cursor == '/') cursor++;
-      if (component.empty() || component == ".") continue;
-      if (component.size() > 255) {
-        too_long = true;
+  FOLDER_TEXT read = read_folder_text(text);
+  if (!read.variable.empty()) read.parts.insert(read.parts.begin(), read.variable);
+  bool refused = false;
+  for (const std::string& part : read.parts) {
+    if (part == ".") continue;
+    if (part.size() > 255) {
+      refused = true;
+      break;
+    }
+    if (part[0] == '$') {
+      // A variable this program does not know names no path (setting a folder from it would end the
+      // program).
+      if (!is_known_path_text(part.c_str())) {
+        refused = true;
         break;
       }
-      if (component[0] == '$') {
-        FOLDER variable;
-        variable.set(component.c_str());
-        const char* variable_text = variable.get_path_text(nullptr);
-        path = variable_text ? variable_text : "";
-      } else if (component == "..") {
-        // Both separators count; a root ("/" or "D:\") keeps its separator.
-        size_t last = path.find_last_of("/\\");
-        if (last == std::string::npos)
-          path.clear();
-        else if (last == 0 || (last == 2 && path[1] == ':'))
-          path.resize(last + 1);
-        else
-          path.resize(last);
-      } else {
-        if (!path.empty() && !is_separator(path.back())) path += PATH_SEPARATOR;
-        path += component;
-      }
+      FOLDER variable;
+      variable.set(part.c_str());
+      const char* variable_text = variable.get_path_text(nullptr);
+      path = variable_text ? variable_text : "";
+    } else if (part == "..") {
+      // Both separators count; a root ("/" or "D:\") keeps its separator.
+      size_t last = path.find_last_of("/\\");
+      if (last == std::string::npos)
+        path.clear();
+      else if (last == 0 || (last == 2 && path[1] == ':'))
+        path.resize(last + 1);
+      else
+        path.resize(last);
+    } else {
+      if (!path.empty() && !is_separator(path.back())) path += PATH_SEPARATOR;
+      path += part;
     }
   }
   if (file) {
@@ -449,38 +493,28 @@ const char* expand_path_text(const char* text, const char* file) {
     path += file;
   }
   // A result that does not fit is refused: the empty text.
-  if (too_long || path.size() >= FOLDER_PATH_SIZE) path.clear();
+  if (refused || path.size() >= FOLDER_PATH_SIZE) path.clear();
   strcpy(result, path.c_str());
   return result;
 }
 
 FOLDER_TEXT_PLACE place_of_folder_text(const char* text, bool any_host) {
   FOLDER_TEXT_PLACE place;
-  if (!text) return place;
-  const char* cursor = text;
-  if (text[0] == '$') {
-    char name[256];
-    if (!take_variable_name(text, name, &cursor)) return place;
-    place.install_location = same_no_case(name, "$HERE") || same_no_case(name, "$APP") || same_no_case(name, "$BASE");
-    for (char* c = name; *c; c++)
-      if (*c >= 'a' && *c <= 'z') *c = (char)(*c - 'a' + 'A');
-    place.variable = name;
-  } else if (strncmp(text, "..", 2) == 0) {
-    place.install_location = true;
-  } else {
-    return place;
-  }
-  bool windows = any_host || PATH_SEPARATOR == '\\';
-  bool expanded = !place.install_location && system_folder_kind_of(place.variable.c_str()) < 0;
+  FOLDER_TEXT read = read_folder_text(text, any_host);
+  if (!read.names_folder) return place;
+  const char* name = read.variable.c_str();
+  // A named path is resolved as its folder, whatever built-in name it has.
+  bool named = read.variable.empty() ? false : find_named_path(name, nullptr) != nullptr;
+  place.install_location = read.variable.empty() || (!named && (same_no_case(name, "$HERE") ||
+                                                                 same_no_case(name, "$APP") || same_no_case(name, "$BASE")));
+  for (char c : read.variable) place.variable += (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c;
+  bool windows = backslash_separates(any_host);
+  bool expanded = !place.install_location && (named || system_folder_kind_of(name) < 0);
   std::vector<std::string> kept;
-  while (*cursor) {
-    size_t length = strcspn(cursor, windows ? "/\\" : "/");
-    std::string part(cursor, length);
-    cursor += length;
-    if (*cursor) cursor++;
-    bool dots_only = windows && !part.empty() && part.find_first_not_of(". ") == std::string::npos;
+  for (const std::string& part : read.parts) {
+    bool dots_only = windows && part.find_first_not_of(". ") == std::string::npos;
     bool up = part == ".." || (dots_only && std::count(part.begin(), part.end(), '.') >= 2);
-    if (part.empty() || part == "." || (dots_only && !up)) continue;
+    if (part == "." || (dots_only && !up)) continue;
     if ((expanded && part[0] == '$') || (up && kept.empty())) {
       place.leads_out = true;
       return place;
@@ -506,20 +540,20 @@ bool is_known_path_text(const char* text) {
   if (!text) return false;
   if (text[0] != '$') return true;
   char name[256];
-  return take_variable_name(text, name, nullptr) && is_known_variable(name);
+  return take_variable_name(text, name) && is_known_variable(name);
 }
 
 bool is_named_path_text(const char* text) {
   if (!text || text[0] != '$') return false;
   char name[256];
-  return take_variable_name(text, name, nullptr) && find_named_path(name, nullptr);
+  return take_variable_name(text, name) && find_named_path(name, nullptr);
 }
 
 bool is_builtin_path_text(const char* text) {
   if (!text) return false;
   if (text[0] != '$') return true;
   char name[256];
-  return take_variable_name(text, name, nullptr) && is_builtin_variable(name);
+  return take_variable_name(text, name) && is_builtin_variable(name);
 }
 
 bool FOLDER::get_from_data_device(DATA_DEVICE* device) {

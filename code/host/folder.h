@@ -3,6 +3,7 @@
 // named path. The members that touch the file system are the host layer's (code/host/<host>/files.cpp).
 #pragma once
 #include <string>
+#include <vector>
 
 #include "types.h"
 #include "data_device.h"
@@ -28,8 +29,9 @@ public:
   ~FOLDER() override {}
 
   // Sets the folder from a path-variable text such as "$APPDATA/a/b" or "../x" (relative to the current
-  // path); a "." component is the folder reached. A failed variable or an unusable text leaves "$APP" and gives false; a failed sub-folder step
-  // leaves the folder reached so far and gives false. A null text changes nothing.
+  // path), read as read_folder_text reads it on this host; a "." part is the folder reached. A failed
+  // variable or an unusable text leaves "$APP" and gives false; a failed sub-folder step leaves the
+  // folder reached so far and gives false. A null text changes nothing.
   bool set(const char* text, bool create_sub_folders = false, FOLDER* here = nullptr,
            bool create_system_folder = false, bool no_fallback = false, bool fallback_only = false);
   // Sets the folder to one variable's folder; on failure the folder is "$APP" and the result false.
@@ -82,10 +84,25 @@ public:
 struct NAMED_PATH;
 void delete_named_path(void* entry);
 
+// A folder text as every reader takes it (FOLDER::set, expand_path_text, place_of_folder_text, the
+// installer's destinations, the package readers and the packer): its path variable's name runs from the
+// '$' to the first '/' or '\' on every host (no variable's name holds either, so that "$ROOT0\a" is
+// the drive's folder "a" where '\' separates folders, and never a variable of that name whose tail is
+// lost); the parts after it are separated by '/', and by '\' too where Windows reads the text (any
+// host, or this host when '\' is its separator); elsewhere '\' is a character of a name.
+struct FOLDER_TEXT {
+  bool names_folder = false;       // it begins with a path variable or ".."
+  std::string variable;            // the variable's name as written, '$' included; "" for any other text
+  std::vector<std::string> parts;  // the parts after the variable (of the whole text without one), none
+                                   // empty, "." and ".." as written
+};
+// A variable name of more than 255 characters names no folder.
+FOLDER_TEXT read_folder_text(const char* text, bool any_host = false);
+
 // Whether FOLDER::set can take the text without the fatal error of an unknown path variable: a text
-// that does not begin with '$', or one whose variable is built in ("$APP" ... "$HERE", "$ROOTn") or a
-// registered named path. False for null and for a variable name longer than 255 characters. Readers of
-// stored folder texts check with it before FOLDER::set.
+// that does not begin with '$', or one whose variable is built in ("$APP" ... "$HERE", "$ROOT" and a
+// number) or a registered named path. False for null and for a variable name longer than 255
+// characters. Readers of stored folder texts check with it before FOLDER::set.
 bool is_known_path_text(const char* text);
 // Whether the text begins with a registered named path, which FOLDER::set takes before a built-in
 // variable of the same name.
@@ -97,14 +114,14 @@ bool is_builtin_path_text(const char* text);
 // "$APPDATA", "$USERDATA" or "$USERPREFS" in any case; -1 for any other name.
 INT_S32 system_folder_kind_of(const char* name);
 
-// Where a folder text leads, judged from the text alone as FOLDER::set and the installer's destinations
-// take it: from the folder of its path variable (the text up to the first '/', capitals not told
-// apart) or, for a text that begins with "..", from the folder it is taken relative to; then one step
-// per component: "." stays, ".." goes up, any other name goes down. Where Windows reads the text (any
-// host, or this host when its separator is '\') '\' separates components too, and a component of
-// dots and spaces alone counts as ".." when it holds two dots or more (Windows drops a name's final
-// dots and spaces). Below a variable that names its folder through expand_path_text (not "$HERE",
-// "$APP", "$BASE" or a system folder's), a component that begins with '$' leads to another folder.
+// Where a folder text leads, judged from the text alone (read as read_folder_text reads it) as
+// FOLDER::set and the installer's destinations take it: from the folder of its path variable
+// (capitals not told apart) or, for a text that begins with "..", from the folder it is taken relative
+// to; then one step per part: "." stays, ".." goes up, any other name goes down. Where Windows reads
+// the text a part of dots and spaces alone counts as ".." when it holds two dots or more, and as "."
+// otherwise (Windows drops a name's final dots and spaces). Below a variable that names its folder
+// through expand_path_text (not "$HERE", "$APP", "$BASE" or a system folder's, each unless a named
+// path has its name), a part that begins with '$' leads to another folder.
 struct FOLDER_TEXT_PLACE {
   std::string variable;           // in capitals ("$HERE", "$APPDATA"); "" for a text beginning with ".."
   bool install_location = false;  // "$HERE", "$APP", "$BASE" or "..": the install location while installing
@@ -112,15 +129,17 @@ struct FOLDER_TEXT_PLACE {
   std::string below;              // the folders below it that the text leads to, joined with '/'
 };
 // A text that names no folder (null, without a path variable or "..", a variable name past 255
-// characters) leads nowhere: no variable, not out.
+// characters) leads nowhere: no variable, not the install location, not out.
 FOLDER_TEXT_PLACE place_of_folder_text(const char* text, bool any_host);
 // The folder that a text leads out of, as messages name it: "the install location" or "the folder that
 // $APPDATA names".
 std::string folder_text_origin(const FOLDER_TEXT_PLACE& place);
 
-// The path that a variable text names (with file appended when given), without touching the disk apart
-// from resolving '$' components; both separators count for "..", and "." is nothing. The components and the file are
-// joined with the host's separator, so the path reads as the host writes paths. One static buffer.
+// The path that a variable text names (with file appended when given), its parts as read_folder_text
+// reads them on this host, without touching the disk apart from resolving '$' parts; ".." takes off the
+// path's last folder (at either separator), and "." is nothing. The parts and the file are joined with
+// the host's separator, so the path reads as the host writes paths. Empty when it does not fit or a '$'
+// part names no variable this program knows. One static buffer.
 const char* expand_path_text(const char* text, const char* file);
 
 // Named paths: set replaces the first entry of that name (case-sensitive) or appends one.
