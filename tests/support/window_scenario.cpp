@@ -808,6 +808,16 @@ std::string WINDOW_SCENARIO::registry_value(const std::string& key, const std::s
   return answer.substr(value + 4, end - value - 4);
 }
 
+bool WINDOW_SCENARIO::set_registry_number(const std::string& key, const std::string& name, unsigned long value) {
+  std::string answer;
+  return run_shell("registry-set",
+                   "WINEPREFIX=" + shell_quote(wine_prefix) + " wine reg add " + shell_quote(key) + " /v " +
+                       shell_quote(name) + " /t REG_DWORD /d " + std::to_string(value) +
+                       " /f >/dev/null 2>&1 </dev/null && echo ok",
+                   &answer) &&
+         answer.find("ok") != std::string::npos;
+}
+
 // Windows of another desktop are out of wineboot's reach: it runs on the program's, started by explorer,
 // which leaves it running in the background.
 bool WINDOW_SCENARIO::end_session() {

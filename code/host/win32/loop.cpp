@@ -6,6 +6,7 @@
 #include <cstdio>
 
 HINSTANCE instance_handle = nullptr;
+const MSG* dispatched_message = nullptr;
 
 // The class is a Unicode one, so that the window's typed characters arrive as UTF-16 (WM_CHAR) rather
 // than as bytes of the ANSI code page, which are not Latin-1 (0x80 to 0x9F in Western code pages,
@@ -87,7 +88,10 @@ bool host_dispatch_messages() {
     host_input_taken();
     taken = true;
     TranslateMessage(&message);
+    const MSG* outer = dispatched_message;  // a pump inside a message's handling (a pointer's shape)
+    dispatched_message = &message;
     DispatchMessageW(&message);
+    dispatched_message = outer;
     if (message.message != WM_TIMER && message.message != WM_SYSTIMER) any = true;
   }
   look_now = taken;
