@@ -167,9 +167,11 @@ bool WINDOW_SCENARIO::start_display() {
   std::string wait = std::to_string(STEP_WAIT_MS / 50);  // a step's wait in rounds of 0.05 s
   // No reset when the last client leaves: a server resetting drops every client that connects meanwhile,
   // and between the scripts' X tools (and under Wine before the program's desktop comes) the display
-  // often has no client at all. The server writes its number once it takes clients.
+  // often has no client at all. No key repeats by itself (-r): on a loaded machine a key's release may
+  // come later than the repeat's delay, and the program would take the key again. The server writes its
+  // number once it takes clients.
   std::string body =
-      "Xvfb -displayfd 5 -screen 0 " + screen + " -nolisten tcp -noreset 5>\"$OUT.number\" >\"$OUT.server\" 2>&1 &\n"
+      "Xvfb -displayfd 5 -screen 0 " + screen + " -nolisten tcp -noreset -r 5>\"$OUT.number\" >\"$OUT.server\" 2>&1 &\n"
       "pids=$!\n"
       "i=0; while [ ! -s \"$OUT.number\" ] && kill -0 $pids 2>/dev/null && [ $i -lt " + wait + " ]; do\n"
       "  sleep 0.05; i=$((i+1)); done\n"
