@@ -663,11 +663,38 @@ TEST(WindowWithoutDisplay, UnreachableDisplayIsAFatalError) {
 #else  // _WIN32
 #include <windows.h>
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+// The window of class "main" with the title among this thread's windows (null: none): other programs on
+// the display may show windows of the same class and title.
+struct THREAD_WINDOW_SEARCH {
+  const WCHAR* title;
+  HWND found;
+};
+
+static BOOL CALLBACK find_main_window(HWND window, LPARAM data) {
+  THREAD_WINDOW_SEARCH* search = (THREAD_WINDOW_SEARCH*)data;
+  WCHAR name[16] = L"", title[256] = L"";
+  GetClassNameW(window, name, 16);
+  GetWindowTextW(window, title, 256);
+  if (std::wstring(name) != L"main" || std::wstring(title) != search->title) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+static HWND thread_main_window(const std::wstring& title) {
+  THREAD_WINDOW_SEARCH search = {title.c_str(), nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), find_main_window, (LPARAM)&search);
+  return search.found;
+}
+
 struct WIN32_WINDOW_TEST : ::testing::Test {
   HWND window = nullptr;
   void open(const char* title, INT_S16 width, INT_S16 height) {
     ASSERT_EQ(open_graphics_window(title, width, height, 0, 0), 1);
-    window = FindWindowA("main", title);
+    window = thread_main_window(std::wstring(title, title + std::strlen(title)));
     ASSERT_NE(window, nullptr);
   }
   void TearDown() override {
@@ -700,7 +727,7 @@ TEST_F(WIN32_WINDOW_TEST, PresentedPixelsReachTheWindow) {
 // as the system reads it to draw the caption.
 TEST_F(WIN32_WINDOW_TEST, TitlesKeepCharactersBeyondTheCodePage) {
   ASSERT_EQ(open_graphics_window("Installer \x01,0416,4E2D\x01 \xE9t\xE9", 100, 80, 0, 0), 1);
-  window = FindWindowW(L"main", L"Installer \x0416\x4E2D \x00E9t\x00E9");
+  window = thread_main_window(L"Installer \x0416\x4E2D \x00E9t\x00E9");
   ASSERT_NE(window, nullptr);
   set_window_title("\x01,03A9\x01", 0);
   WCHAR title[32] = L"";
@@ -749,7 +776,17 @@ TEST_F(WIN32_WINDOW_TEST, MessagesReachTheMouseState) {
   EXPECT_EQ(MOUSE_HANDLER::pointer_x, 30);
   EXPECT_EQ(MOUSE_HANDLER::pointer_y, 40);
   SendMessageA(window, WM_RBUTTONDOWN, 0, MAKELPARAM(30, 40));
+  // The display's pointer goes outside the window, and the thread takes a message after that: a button
+  // message sent to the window is not judged by the pointer's path, which any program may move.
+  POINT was, outside = {-20, -20};
+  GetCursorPos(&was);
+  ClientToScreen(window, &outside);
+  SetCursorPos(outside.x, outside.y);
+  PostMessageA(window, WM_USER, 0, 0);
+  MSG taken;
+  EXPECT_TRUE(PeekMessageA(&taken, window, WM_USER, WM_USER, PM_REMOVE));
   SendMessageA(window, WM_XBUTTONDOWN, MAKEWPARAM(0, XBUTTON2), MAKELPARAM(30, 40));
+  SetCursorPos(was.x, was.y);
   EXPECT_EQ(MOUSE_HANDLER::held_buttons, 0x2u);  // one button change per input pass, in order
   MOUSE_HANDLER::input_pass_done();
   EXPECT_EQ(MOUSE_HANDLER::held_buttons, 0x2u | (1u << 10));
@@ -769,6 +806,75 @@ TEST_F(WIN32_WINDOW_TEST, MessagesReachTheMouseState) {
   EXPECT_EQ(MOUSE_HANDLER::held_buttons, 1u);
 }
 
+// Moved to a monitor of another DPI, the window shows the frame at that scale and takes the pointer's
+// points back in the frame's pixels: at twice the DPI each frame pixel is 2 x 2 of its own, at one and a
+// half a client pixel over two frame pixels shows both, weighted. At a DPI where it would not fit its
+// work area it takes the largest quarter step that fits.
+TEST_F(WIN32_WINDOW_TEST, AMonitorOfAnotherDpiScalesTheFrame) {
+  open("Scaled", 200, 150);
+  RECT place, client;
+  GetWindowRect(window, &place);
+  SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(192, 192), (LPARAM)&place);
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 400);
+  EXPECT_EQ(client.bottom, 300);
+  paint_known_image();
+  present_frame(0);
+  GdiFlush();
+  HDC dc = GetDC(window);
+  ASSERT_NE(dc, nullptr);
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 199, 299), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 200, 0), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(dc, 399, 299), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(dc, 20, 21), RGB(0, 255, 0));
+  EXPECT_EQ(GetPixel(dc, 21, 20), RGB(0, 255, 0));
+  EXPECT_EQ(GetPixel(dc, 22, 21), RGB(255, 0, 0));
+  ReleaseDC(window, dc);
+  forget_mouse_state();
+  SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(61, 81));
+  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 30);
+  EXPECT_EQ(MOUSE_HANDLER::pointer_y, 40);
+  SendMessageA(window, WM_LBUTTONDOWN, 0, MAKELPARAM(399, 299));
+  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 199);
+  EXPECT_EQ(MOUSE_HANDLER::pointer_y, 149);
+
+  GetWindowRect(window, &place);
+  SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(144, 144), (LPARAM)&place);
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 300);
+  EXPECT_EQ(client.bottom, 225);
+  paint_known_image();
+  present_frame(0);
+  GdiFlush();
+  dc = GetDC(window);
+  EXPECT_EQ(GetPixel(dc, 15, 15), RGB(0, 255, 0));
+  EXPECT_EQ(GetPixel(dc, 16, 16), RGB(191, 64, 0));  // a quarter of it the green pixel
+  EXPECT_EQ(GetPixel(dc, 149, 100), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 150, 100), RGB(0, 0, 255));
+  ReleaseDC(window, dc);
+  forget_mouse_state();
+  SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(16, 2));
+  EXPECT_EQ(MOUSE_HANDLER::pointer_x, 10);
+  EXPECT_EQ(MOUSE_HANDLER::pointer_y, 1);
+  close_main_window(-1);
+
+  RECT work;
+  ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
+  INT_S16 tall = (INT_S16)((work.bottom - work.top) * 3 / 4);
+  open("Tall", 100, tall);
+  GetWindowRect(window, &place);
+  SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(192, 192), (LPARAM)&place);
+  GetClientRect(window, &client);
+  GetWindowRect(window, &place);
+  EXPECT_LE(place.bottom - place.top, work.bottom - work.top);
+  EXPECT_GT(client.bottom, tall);
+  EXPECT_LT(client.bottom, 2 * tall);
+  int scale = client.right * 96 / 100;  // the step taken, in 96ths
+  EXPECT_EQ(scale % 24, 0) << scale;
+  EXPECT_EQ(client.bottom, (tall * scale + 95) / 96);
+}
+
 TEST_F(WIN32_WINDOW_TEST, CloseRequestAsksTheCallback) {
   open("Close", 100, 100);
   close_asks = 0;
@@ -780,7 +886,7 @@ TEST_F(WIN32_WINDOW_TEST, CloseRequestAsksTheCallback) {
   PostMessageA(window, WM_CLOSE, 0, 0);
   ASSERT_TRUE(pump_until([] { return close_asks == 2; }));
   EXPECT_EQ(quit_flag, 1);
-  EXPECT_NE(FindWindowA("main", "Close"), nullptr);  // the window itself stays
+  EXPECT_NE(thread_main_window(L"Close"), nullptr);  // the window itself stays
 }
 
 // Full screen at the desktop's own size: leaving the program gives the desktop mode back, coming back
@@ -792,7 +898,7 @@ TEST_F(WIN32_WINDOW_TEST, ReactivationRestoresTheFullScreenModeThatWasSet) {
   EXPECT_EXIT(
       {
         if (!open_graphics_window("Full", width, height, 1, 0) || !is_full_screen()) std::exit(10);
-        HWND full = FindWindowA("main", "Full");
+        HWND full = thread_main_window(L"Full");
         SendMessageA(full, WM_ACTIVATEAPP, FALSE, 0);
         SendMessageA(full, WM_ACTIVATEAPP, TRUE, 0);
         DEVMODEA mode;

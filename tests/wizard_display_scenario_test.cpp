@@ -152,3 +152,66 @@ TEST(WizardScenario, AWindowLargerThanTheScreenSaysSoInAWindowThatFits) {
   EXPECT_EQ(scenario.wait_for_exit(), EXIT_JOB_NOT_STARTED);
   EXPECT_FALSE(std::filesystem::exists(scratch.destination));
 }
+
+#ifdef _WIN32
+// Scenario S: on a display scaled to 150 % and to 200 % (Wine's LogPixels at 144 and 192) the wizard's
+// window is its size times the scale in the display's pixels, showing the page whole, each pixel of the
+// wizard's own drawing as 2 x 2 at 200 %; clicks at the scaled places of its controls reach them: Next
+// (pressed, moved along and released), Install and Finish install the package. Kept as a picture at 200 % ("wizard-scaled-wine.png").
+TEST(WizardScenario, AScaledDisplayShowsTheWizardAtItsSize) {
+  for (int dpi : {144, 192}) {
+    std::string tag = "S" + std::to_string(dpi);
+    INSTALLER_SCRATCH scratch("wizard-s" + std::to_string(dpi), wizard_description_lines());
+    ASSERT_TRUE(build_scenario_package(scratch, tag, {NO_LICENCE},
+                                       "installation = Other\ndefault_path = " + program_path_text(scratch.root) +
+                                           "/other\n"));
+    SPOT next, install, finish;
+    WINDOW_CAPTURE first;
+    {
+      WIZARD_TWIN twin;
+      ASSERT_TRUE(twin.start(scratch.package));
+      ASSERT_EQ(database->stage, STAGE_INSTALL_TYPE);
+      first = twin_screen();
+      next = spot_of(live_page()->forward_button, live_page());
+      click_on(live_page()->forward_button);
+      settle_effects();
+      install = spot_of(live_page()->forward_button, live_page());
+      INSTALL_DIALOG* page = twin_page(twin, STAGE_INSTALLING);
+      finish = spot_of(page->forward_button, page);
+    }
+    // The first pixel of the display's that shows the wizard's pixel.
+    auto scaled = [dpi](SPOT spot) { return SPOT{(spot.x * dpi + 95) / 96, (spot.y * dpi + 95) / 96}; };
+
+    WINDOW_SCENARIO scenario("wizard-s-window" + std::to_string(dpi), 1600, 1200);
+    START_WINDOW_SCENARIO(scenario);
+    ASSERT_TRUE(scenario.set_registry_number("HKCU\\Control Panel\\Desktop", "LogPixels", (unsigned long)dpi));
+    ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("installer"),
+                               {"-x", program_path_text(scratch.package) + "/installer.xml"},
+                               program_environment(scratch.root)));
+    ASSERT_TRUE(scenario.wait_for_window("Test Installer", 640 * dpi / 96, 480 * dpi / 96)) << dpi;
+    WINDOW_CAPTURE shown;
+    ASSERT_TRUE(scenario.wait_until_still(&shown));
+    if (dpi == 192) {
+      int differing = 0;
+      for (int y = 0; y < shown.height; y++)
+        for (int x = 0; x < shown.width; x++) differing += shown.at(x, y) != first.at(x / 2, y / 2);
+      EXPECT_EQ(differing, 0);
+      ASSERT_TRUE(keep_picture(shown, "wizard-scaled-wine.png"));
+    }
+    // Next pressed, the pointer moved along it (beyond the wizard's own size in the display's pixels) and
+    // released: the pointer's path and the button's point are taken in one system, so it never left.
+    SPOT at = scaled(next);
+    ASSERT_TRUE(scenario.move(at.x, at.y));
+    ASSERT_TRUE(scenario.press());
+    ASSERT_TRUE(scenario.move(at.x + 2, at.y + 1));
+    ASSERT_TRUE(scenario.release());
+    ASSERT_TRUE(scenario.wait_until_still());
+    ASSERT_TRUE(scenario.click(scaled(install).x, scaled(install).y));
+    ASSERT_TRUE(wait_for_last_line(scratch.installed("install_log.txt"), "Installation completed without any errors."))
+        << dpi;
+    ASSERT_TRUE(scenario.wait_until_still());
+    ASSERT_TRUE(scenario.click(scaled(finish).x, scaled(finish).y));
+    EXPECT_EQ(scenario.wait_for_exit(), 0) << dpi << scenario.errors();
+  }
+}
+#endif

@@ -167,9 +167,11 @@ bool WINDOW_SCENARIO::start_display() {
   std::string wait = std::to_string(STEP_WAIT_MS / 50);  // a step's wait in rounds of 0.05 s
   // No reset when the last client leaves: a server resetting drops every client that connects meanwhile,
   // and between the scripts' X tools (and under Wine before the program's desktop comes) the display
-  // often has no client at all. The server writes its number once it takes clients.
+  // often has no client at all. No key repeats by itself (-r): on a loaded machine a key's release may
+  // come later than the repeat's delay, and the program would take the key again. The server writes its
+  // number once it takes clients.
   std::string body =
-      "Xvfb -displayfd 5 -screen 0 " + screen + " -nolisten tcp -noreset 5>\"$OUT.number\" >\"$OUT.server\" 2>&1 &\n"
+      "Xvfb -displayfd 5 -screen 0 " + screen + " -nolisten tcp -noreset -r 5>\"$OUT.number\" >\"$OUT.server\" 2>&1 &\n"
       "pids=$!\n"
       "i=0; while [ ! -s \"$OUT.number\" ] && kill -0 $pids 2>/dev/null && [ $i -lt " + wait + " ]; do\n"
       "  sleep 0.05; i=$((i+1)); done\n"
@@ -806,6 +808,16 @@ std::string WINDOW_SCENARIO::registry_value(const std::string& key, const std::s
   size_t end = answer.find_first_of("\r\n", at);
   if (value == std::string::npos || value > end) return "";
   return answer.substr(value + 4, end - value - 4);
+}
+
+bool WINDOW_SCENARIO::set_registry_number(const std::string& key, const std::string& name, unsigned long value) {
+  std::string answer;
+  return run_shell("registry-set",
+                   "WINEPREFIX=" + shell_quote(wine_prefix) + " wine reg add " + shell_quote(key) + " /v " +
+                       shell_quote(name) + " /t REG_DWORD /d " + std::to_string(value) +
+                       " /f >/dev/null 2>&1 </dev/null && echo ok",
+                   &answer) &&
+         answer.find("ok") != std::string::npos;
 }
 
 // Windows of another desktop are out of wineboot's reach: it runs on the program's, started by explorer,

@@ -134,6 +134,9 @@ public:
   // process's, in the registry's view of the program's width (that of this process); "" when there is
   // none. Read before the scenario ends.
   std::string registry_value(const std::string& key, const std::string& name);
+  // Sets a number (REG_DWORD) in the registry of the program's Wine server, before the program starts
+  // (the display's DPI: "HKCU\\Control Panel\\Desktop", "LogPixels"); false when it was not set.
+  bool set_registry_number(const std::string& key, const std::string& name, unsigned long value);
   // Ends the session of the program's Wine server as log-off or shut-down does (wineboot's end of the
   // session, on the program's desktop), without waiting for it: each program's top-level windows are
   // asked whether the session may end, then told that it ends, and Wine ends the program once it has

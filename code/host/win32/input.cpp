@@ -13,6 +13,9 @@
 #ifndef WM_UNICHAR
 #define WM_UNICHAR 0x0109
 #endif
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
 #ifndef UNICODE_NOCHAR
 #define UNICODE_NOCHAR 0xFFFF
 #endif
@@ -84,14 +87,27 @@ static bool pointer_went_outside(HWND window, POINT at, DWORD time) {
 // press of this release, then counts as X's crossing events make it count on Linux), then the pointer
 // at the button's own point, which it carries as X's button events do: a pointer back from outside at
 // the pixel where it left brings no move of its own. Then the button.
-static void button_message(HWND window, LPARAM l_param, INT_S16 button, INT_U8 pressed) {
-  DWORD time = (DWORD)GetMessageTime();
+//
+// Only a message that the pump took from the queue is judged by the pointer's path: one sent to the
+// window (another program's, or this one's own) carries the time of whatever message the thread took
+// last, and the path between two such times is the pointer's, which the system keeps for the whole
+// display, whatever moved it. Its time is the program's clock.
+static void button_message(HWND window, UINT message, LPARAM l_param, INT_S16 button, INT_U8 pressed) {
   POINT at = {(INT_S16)LOWORD(l_param), (INT_S16)HIWORD(l_param)};
+  const MSG* queued = dispatched_message;
+  bool taken = queued && queued->hwnd == window && queued->message == message && queued->lParam == l_param &&
+               !InSendMessage();
+  MOUSE_HANDLER mouse;
+  if (!taken) {
+    MOUSE_HANDLER::pointer_event((INT_S16)frame_coordinate(at.x), (INT_S16)frame_coordinate(at.y));
+    mouse.button_event(button, pressed);
+    return;
+  }
+  DWORD time = queued->time;
   if (pointer_went_outside(window, at, time)) MOUSE_HANDLER::pointer_left();
   last_button_time = time;
   button_seen = true;
-  MOUSE_HANDLER::pointer_event((INT_S16)at.x, (INT_S16)at.y);
-  MOUSE_HANDLER mouse;
+  MOUSE_HANDLER::pointer_event((INT_S16)frame_coordinate(at.x), (INT_S16)frame_coordinate(at.y));
   mouse.button_event(button, pressed, (INT_U32)time);
 }
 
@@ -101,12 +117,17 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPA
     case WM_PAINT: {
       PAINTSTRUCT paint;
       BeginPaint(window, &paint);
-      if (repaint_hook)
-        repaint_hook((INT_S16)paint.rcPaint.left, (INT_S16)paint.rcPaint.top, (INT_S16)paint.rcPaint.right,
-                     (INT_S16)paint.rcPaint.bottom);
+      // The frame's pixels that the lost client pixels show, inclusive.
+      if (repaint_hook && paint.rcPaint.right > paint.rcPaint.left && paint.rcPaint.bottom > paint.rcPaint.top)
+        repaint_hook((INT_S16)frame_coordinate(paint.rcPaint.left), (INT_S16)frame_coordinate(paint.rcPaint.top),
+                     (INT_S16)frame_coordinate(paint.rcPaint.right - 1),
+                     (INT_S16)frame_coordinate(paint.rcPaint.bottom - 1));
       EndPaint(window, &paint);
       return 1;
     }
+    case WM_DPICHANGED:
+      window_dpi_changed(LOWORD(w_param), (const RECT*)l_param);
+      return 0;
     case WM_CLOSE:
       host_request_close();
       return 1;
@@ -148,7 +169,8 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPA
       if (w_param != UNICODE_NOCHAR) queue_typed_character(w_param);
       return 1;
     case WM_MOUSEMOVE: {
-      MOUSE_HANDLER::pointer_event((INT_S16)LOWORD(l_param), (INT_S16)HIWORD(l_param));
+      MOUSE_HANDLER::pointer_event((INT_S16)frame_coordinate((INT_S16)LOWORD(l_param)),
+                                   (INT_S16)frame_coordinate((INT_S16)HIWORD(l_param)));
       TRACKMOUSEEVENT track;
       track.cbSize = sizeof(track);
       track.dwFlags = TME_LEAVE;
@@ -165,21 +187,21 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w_param, LPA
       return 1;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
-      button_message(window, l_param, MOUSE_LEFT, message == WM_LBUTTONDOWN);
+      button_message(window, message, l_param, MOUSE_LEFT, message == WM_LBUTTONDOWN);
       return 1;
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
-      button_message(window, l_param, MOUSE_RIGHT, message == WM_RBUTTONDOWN);
+      button_message(window, message, l_param, MOUSE_RIGHT, message == WM_RBUTTONDOWN);
       return 1;
     case WM_MBUTTONDOWN:
     case WM_MBUTTONUP:
-      button_message(window, l_param, MOUSE_MIDDLE, message == WM_MBUTTONDOWN);
+      button_message(window, message, l_param, MOUSE_MIDDLE, message == WM_MBUTTONDOWN);
       return 1;
     case WM_XBUTTONDOWN:
     case WM_XBUTTONUP: {
       WORD which = HIWORD(w_param);
-      if (which & XBUTTON1) button_message(window, l_param, MOUSE_X1, message == WM_XBUTTONDOWN);
-      else if (which & XBUTTON2) button_message(window, l_param, MOUSE_X2, message == WM_XBUTTONDOWN);
+      if (which & XBUTTON1) button_message(window, message, l_param, MOUSE_X1, message == WM_XBUTTONDOWN);
+      else if (which & XBUTTON2) button_message(window, message, l_param, MOUSE_X2, message == WM_XBUTTONDOWN);
       return 1;
     }
     default:
@@ -235,9 +257,8 @@ const char* KEYBOARD_HANDLER::get_key_name(INT_S32 virtual_key) {
 }
 
 void MOUSE_HANDLER::set_position(INT_S16 x, INT_S16 y) {
-  RECT area;
-  if (main_window && GetWindowRect(main_window, &area))
-    SetCursorPos(area.left + frame_width + x, area.top + top_border + y);
+  POINT at = {client_coordinate(x), client_coordinate(y)};
+  if (main_window && ClientToScreen(main_window, &at)) SetCursorPos(at.x, at.y);
   activity_flag = 1;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 HINSTANCE instance_handle = nullptr;
+const MSG* dispatched_message = nullptr;
 
 // The class is a Unicode one, so that the window's typed characters arrive as UTF-16 (WM_CHAR) rather
 // than as bytes of the ANSI code page, which are not Latin-1 (0x80 to 0x9F in Western code pages,
@@ -30,12 +31,12 @@ bool register_main_class() {
 // The window class is registered with the first window (open_window), not here: registering it loads
 // the window system's driver, which a run that opens no window (the one-shot jobs) never needs.
 //
-// The program draws the display's own pixels and reads the pointer in them, so it tells the system,
-// before it makes any window, that it takes the display's scale itself: per monitor where the system
-// knows of that (Windows 10; its second form from version 1703, which also scales the window's frame),
-// else for the whole system. Otherwise, on a display scaled above 100%, the system would stretch its
-// picture and hand it scaled coordinates, while the pointer's path (GetMouseMovePointsEx) stays in the
-// display's pixels. Done here in code rather than in a manifest resource, so that every program on the
+// The program takes the display's scale itself (the window shows the frame at the monitor's DPI,
+// window.cpp) and reads the pointer in the display's own pixels, so it tells the system so before it
+// makes any window: per monitor where the system knows of that (Windows 10; its second form from
+// version 1703, which also scales the window's frame), else for the whole system. Otherwise, on a
+// display scaled above 100%, the system would stretch its picture and hand it scaled coordinates, while
+// the pointer's path (GetMouseMovePointsEx) stays in the display's pixels. Done here in code rather than in a manifest resource, so that every program on the
 // library (the test programs too) has the same coordinates without a resource in each one's build.
 void start_host() {
   typedef BOOL(WINAPI * SET_CONTEXT)(HANDLE);
@@ -87,7 +88,10 @@ bool host_dispatch_messages() {
     host_input_taken();
     taken = true;
     TranslateMessage(&message);
+    const MSG* outer = dispatched_message;  // a pump inside a message's handling (a pointer's shape)
+    dispatched_message = &message;
     DispatchMessageW(&message);
+    dispatched_message = outer;
     if (message.message != WM_TIMER && message.message != WM_SYSTIMER) any = true;
   }
   look_now = taken;

@@ -11,12 +11,25 @@ extern HANDLE end_request_event;  // set when an end request comes (watch_end_re
 
 extern HINSTANCE instance_handle;  // the program's instance (the module's own)
 extern HWND main_window;           // the one window of class "main"; null = none
-extern INT_S16 frame_width;        // left and right border of the window (0 for a popup)
-extern INT_S16 frame_height;       // bottom border (0 for a popup)
-extern INT_S16 top_border;         // caption height + frame height (0 for a popup)
+// The window's pixels per pixel of the library's frame, in 96ths: the monitor's DPI (at most that which
+// fits the window on its work area; 96 in full screen). The library draws and reads the pointer in the
+// frame's pixels; the window shows the frame stretched, and its points (messages, the pointer's path)
+// are the display's own pixels, turned into the frame's only when they reach the library.
+extern INT_S32 window_scale;
+// A coordinate of the client area in the frame's pixels (the frame pixel shown there), and the first
+// client pixel that shows a frame pixel.
+INT_S32 frame_coordinate(INT_S32 client);
+INT_S32 client_coordinate(INT_S32 frame);
+// The window went to a monitor of another DPI (WM_DPICHANGED): it takes that scale where it fits, at the
+// place the system suggests.
+void window_dpi_changed(INT_S32 dpi, const RECT* suggested);
 extern INT_U8 display_mode_bits;   // bits per pixel of the display mode open_window set
 extern INT_S16 display_mode_width; // and its size
 extern INT_S16 display_mode_height;
+
+// The message that the pump took from the queue and is dispatching now (null outside the pump): a
+// window message that is not it was sent to the window, and carries no time or place of its own.
+extern const MSG* dispatched_message;
 
 // Registers the window class "main" once; true when it is registered.
 bool register_main_class();

@@ -14,9 +14,7 @@
 #endif
 
 HWND main_window = nullptr;
-INT_S16 frame_width = 0;
-INT_S16 frame_height = 0;
-INT_S16 top_border = 0;
+INT_S32 window_scale = 96;
 INT_U8 display_mode_bits = 32;
 INT_S16 display_mode_width = 0;
 INT_S16 display_mode_height = 0;
@@ -28,6 +26,74 @@ static HDC gl_device_context = nullptr;
 static INT_U32* presentation_buffer = nullptr;
 static INT_S16 presentation_width = 0;
 static INT_S16 presentation_height = 0;
+static INT_S32 frame_width = 0;   // the frame's size that open_window gave the library
+static INT_S32 frame_height = 0;
+static INT_U32* scaled_buffer = nullptr;  // the client area's pixels while the window scales the frame
+static INT_S32 scaled_width = 0;
+static INT_S32 scaled_height = 0;
+
+// The client pixels that show count frame pixels.
+static INT_S32 scaled(INT_S32 count, INT_S32 scale) { return (count * scale + 95) / 96; }
+
+INT_S32 frame_coordinate(INT_S32 client) {
+  return client >= 0 ? client * 96 / window_scale : -((-client * 96 + window_scale - 1) / window_scale);
+}
+
+INT_S32 client_coordinate(INT_S32 frame) {
+  return frame >= 0 ? (frame * window_scale + 95) / 96 : -((-frame * window_scale) / 96);
+}
+
+// The DPI of the monitor the window is on: the window's own where the system tells it (Windows 10
+// 1607 on), else the system's.
+static INT_S32 window_dpi(HWND window) {
+  typedef UINT(WINAPI * GET_DPI_FOR_WINDOW)(HWND);
+  static GET_DPI_FOR_WINDOW for_window =
+      (GET_DPI_FOR_WINDOW)(void*)GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow");
+  INT_S32 dpi = for_window ? (INT_S32)for_window(window) : 0;
+  if (dpi > 0) return dpi;
+  HDC screen = GetDC(nullptr);
+  if (screen) {
+    dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+  }
+  return dpi > 0 ? dpi : 96;
+}
+
+// The scale for a frame of width x height whose window adds extra_width x extra_height around it: the
+// DPI where the window fits the area, else the largest quarter step below it that does; one client
+// pixel per frame pixel at the least (a window too large for the area at that is cut as before).
+static INT_S32 fitting_scale(INT_S32 dpi, INT_S32 width, INT_S32 height, INT_S32 extra_width, INT_S32 extra_height,
+                             INT_S32 area_width, INT_S32 area_height) {
+  INT_S32 scale = dpi;
+  while (scale > 96 &&
+         (scaled(width, scale) + extra_width > area_width || scaled(height, scale) + extra_height > area_height))
+    scale = (scale - 1) / 24 * 24;
+  return scale < 96 ? 96 : scale;
+}
+
+// The window's size around its client area now (its frame and caption).
+static void window_extra(INT_S32* extra_width, INT_S32* extra_height) {
+  RECT outer, client;
+  *extra_width = *extra_height = 0;
+  if (!GetWindowRect(main_window, &outer) || !GetClientRect(main_window, &client)) return;
+  *extra_width = (outer.right - outer.left) - (client.right - client.left);
+  *extra_height = (outer.bottom - outer.top) - (client.bottom - client.top);
+}
+
+// Puts the window's corner at (x, y) with a client area of width x height. A frame whose size changes
+// with the move (another style, another DPI) is measured again once.
+static void place_window(INT_S32 x, INT_S32 y, INT_S32 width, INT_S32 height) {
+  for (int round = 0; round < 2; round++) {
+    INT_S32 extra_width, extra_height;
+    window_extra(&extra_width, &extra_height);
+    SetWindowPos(main_window, nullptr, x, y, width + extra_width, height + extra_height,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    RECT client;
+    if (GetClientRect(main_window, &client) && client.right - client.left == width &&
+        client.bottom - client.top == height)
+      return;
+  }
+}
 
 bool change_display_mode(INT_S16 width, INT_S16 height, INT_U8 bits) {
   DEVMODEA mode;
@@ -82,36 +148,42 @@ INT_U8 open_window(const GRAPHICS_MODE* mode, INT_S16 screen, INT_S16* client_wi
   host_mode_size(mode, available_width, available_height, &width, &height);
 
   DWORD style;
+  INT_S32 frame_side = 0, frame_bottom = 0, frame_top = 0;  // the frame's estimate at the system's DPI
   if (!popup) {
     style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-    frame_width = (INT_S16)GetSystemMetrics(SM_CXFIXEDFRAME);
-    frame_height = (INT_S16)GetSystemMetrics(SM_CYFIXEDFRAME);
-    top_border = (INT_S16)(GetSystemMetrics(SM_CYCAPTION) + frame_height);
-    if (width > available_width - 2 * frame_width) width = available_width - 2 * frame_width;
-    if (height > available_height - frame_height - top_border) height = available_height - frame_height - top_border;
+    frame_side = GetSystemMetrics(SM_CXFIXEDFRAME);
+    frame_bottom = GetSystemMetrics(SM_CYFIXEDFRAME);
+    frame_top = GetSystemMetrics(SM_CYCAPTION) + frame_bottom;
+    if (width > available_width - 2 * frame_side) width = available_width - 2 * frame_side;
+    if (height > available_height - frame_bottom - frame_top) height = available_height - frame_bottom - frame_top;
   } else {
     style = WS_POPUP;
-    frame_width = frame_height = top_border = 0;
     if (full_screen) {
       available_width = (INT_S16)width;
       available_height = (INT_S16)height;
     }
   }
-  INT_S32 x = (available_width - (width + 2 * frame_width)) / 2;
-  INT_S32 y = (available_height - (height + frame_height + top_border)) / 2;
   if (!host_mode_size_fits(mode, width, height)) return 0;
 
-  INT_S32 outer_width = width + 2 * frame_width, outer_height = height + frame_height + top_border;
   if (!main_window) {
     register_main_class();
-    main_window = CreateWindowExW(0, L"main", L"", style, x, y, outer_width, outer_height, nullptr, nullptr,
-                                  instance_handle, nullptr);
+    main_window = CreateWindowExW(0, L"main", L"", style, 0, 0, width + 2 * frame_side,
+                                  height + frame_bottom + frame_top, nullptr, nullptr, instance_handle, nullptr);
     if (!main_window) raise_error(0x00);
   } else {
     ShowWindow(main_window, SW_HIDE);
     SetWindowLongA(main_window, GWL_STYLE, (LONG)style);
-    MoveWindow(main_window, x, y, outer_width, outer_height, FALSE);
   }
+  // The frame at the monitor's scale, as large as the monitor's DPI asks where the window fits.
+  INT_S32 extra_width = 2 * frame_side, extra_height = frame_bottom + frame_top;
+  window_scale = full_screen ? 96
+                             : fitting_scale(window_dpi(main_window), width, height, extra_width, extra_height,
+                                             available_width, available_height);
+  frame_width = width;
+  frame_height = height;
+  INT_S32 shown_width = scaled(width, window_scale), shown_height = scaled(height, window_scale);
+  place_window((available_width - (shown_width + extra_width)) / 2, (available_height - (shown_height + extra_height)) / 2,
+               shown_width, shown_height);
   set_title_text(title);
   ShowWindow(main_window, SW_SHOW);
 
@@ -171,10 +243,50 @@ static bool present_with_gl(const PIXEL_VIEW* view) {
                 view->pixels + (size_t)row * (size_t)view->pitch, (size_t)view->width * sizeof(INT_U32));
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glPixelZoom((float)window_scale / 96.0f, (float)window_scale / 96.0f);
   glDrawPixels(view->width, view->height, GL_BGRA_EXT, GL_UNSIGNED_BYTE, presentation_buffer);
   SwapBuffers(gl_device_context);
   activity_flag = 1;
   return true;
+}
+
+// The client pixels [left, right) x [top, bottom) of the scaled buffer worked out from the view: each is
+// the frame's pixels under it, weighted by how much of the client pixel each covers (at a whole scale,
+// the one frame pixel under it). A client pixel spans at most two frame pixels each way, as the scale is
+// at least 1. Each is worked out from its own place alone, so that a part shown again matches the whole.
+static void scale_view(const PIXEL_VIEW* view, INT_S32 left, INT_S32 top, INT_S32 right, INT_S32 bottom) {
+  for (INT_S32 y = top; y < bottom; y++) {
+    INT_S32 row = frame_coordinate(y);
+    if (row >= view->height) row = view->height - 1;
+    INT_S32 row_weight = (row + 1) * window_scale - y * 96;  // of 96, the rest is the row below
+    if (row_weight > 96) row_weight = 96;
+    INT_S32 next_row = row + 1 < view->height ? row + 1 : row;
+    const INT_U32* upper = view->pixels + (size_t)row * (size_t)view->pitch;
+    const INT_U32* lower = view->pixels + (size_t)next_row * (size_t)view->pitch;
+    INT_U32* out = scaled_buffer + (size_t)y * (size_t)scaled_width;
+    for (INT_S32 x = left; x < right; x++) {
+      INT_S32 column = frame_coordinate(x);
+      if (column >= view->width) column = view->width - 1;
+      INT_S32 column_weight = (column + 1) * window_scale - x * 96;
+      if (column_weight > 96) column_weight = 96;
+      INT_S32 next_column = column + 1 < view->width ? column + 1 : column;
+      if (row_weight == 96 && column_weight == 96) {
+        out[x] = upper[column];
+        continue;
+      }
+      const INT_U32 corners[4] = {upper[column], upper[next_column], lower[column], lower[next_column]};
+      const INT_U32 weights[4] = {(INT_U32)(row_weight * column_weight), (INT_U32)(row_weight * (96 - column_weight)),
+                                  (INT_U32)((96 - row_weight) * column_weight),
+                                  (INT_U32)((96 - row_weight) * (96 - column_weight))};
+      INT_U32 pixel = 0;
+      for (int shift = 0; shift < 32; shift += 8) {
+        INT_U32 sum = 0;
+        for (int i = 0; i < 4; i++) sum += ((corners[i] >> shift) & 0xFF) * weights[i];
+        pixel |= ((sum + 96 * 96 / 2) / (96 * 96)) << shift;
+      }
+      out[x] = pixel;
+    }
+  }
 }
 
 // A screen without a window (the test seam's) takes the frame as a window would, showing it nowhere, so
@@ -185,7 +297,27 @@ bool host_present_view(INT_S16 screen, const PIXEL_VIEW* view) {
   if (!view_changed(view)) return false;
   INT_S32 left = view->changed_left, top = view->changed_top, right = view->changed_right,
           bottom = view->changed_bottom;
-  INT_S32 height = view->height;
+  INT_S32 height = view->height, pitch = view->pitch;
+  const INT_U32* pixels = view->pixels;
+  // A scaled window shows the client pixels that the changed area covers, worked out from the frame.
+  if (main_window && window_scale != 96) {
+    INT_S32 width = scaled(view->width, window_scale);
+    height = scaled(view->height, window_scale);
+    if (!scaled_buffer || scaled_width != width || scaled_height != height) {
+      std::free(scaled_buffer);
+      scaled_buffer = (INT_U32*)std::malloc((size_t)width * (size_t)height * sizeof(INT_U32));
+      scaled_width = scaled_buffer ? width : 0;
+      scaled_height = scaled_buffer ? height : 0;
+      if (!scaled_buffer) return false;
+    }
+    left = left * window_scale / 96;
+    top = top * window_scale / 96;
+    right = scaled(right + 1, window_scale) - 1;
+    bottom = scaled(bottom + 1, window_scale) - 1;
+    scale_view(view, left, top, right + 1, bottom + 1);
+    pixels = scaled_buffer;
+    pitch = width;
+  }
   if (main_window && !present_context) {
     present_context = GetDC(main_window);
     if (present_context) {
@@ -198,17 +330,31 @@ bool host_present_view(INT_S16 screen, const PIXEL_VIEW* view) {
     BITMAPINFO info;
     ZeroMemory(&info, sizeof(info));
     info.bmiHeader.biSize = 40;
-    info.bmiHeader.biWidth = view->pitch;
+    info.bmiHeader.biWidth = pitch;
     info.bmiHeader.biHeight = -height;  // top row first
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     // The source rectangle counts from the bitmap's bottom even though the bitmap is top-down.
     StretchDIBits(device_context, left, top, right - left + 1, bottom - top + 1, left, height - bottom - 1,
-                  right - left + 1, bottom - top + 1, view->pixels, &info, DIB_RGB_COLORS, SRCCOPY);
+                  right - left + 1, bottom - top + 1, pixels, &info, DIB_RGB_COLORS, SRCCOPY);
   }
   activity_flag = 1;
   return true;
+}
+
+void window_dpi_changed(INT_S32 dpi, const RECT* suggested) {
+  if (!main_window || full_screen_active || frame_width <= 0) return;
+  RECT area = *suggested;
+  MONITORINFO monitor;
+  monitor.cbSize = sizeof(monitor);
+  if (GetMonitorInfoA(MonitorFromRect(suggested, MONITOR_DEFAULTTONEAREST), &monitor)) area = monitor.rcWork;
+  INT_S32 extra_width, extra_height;
+  window_extra(&extra_width, &extra_height);
+  window_scale = fitting_scale(dpi, frame_width, frame_height, extra_width, extra_height, area.right - area.left,
+                               area.bottom - area.top);
+  place_window(suggested->left, suggested->top, scaled(frame_width, window_scale), scaled(frame_height, window_scale));
+  InvalidateRect(main_window, nullptr, FALSE);
 }
 
 void set_window_title(const char* title, INT_S16 screen) {

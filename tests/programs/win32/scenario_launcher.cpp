@@ -72,6 +72,12 @@ static std::string quoted(const std::string& argument) {
 
 int main(int argc, char** argv) {
   if (argc < 5) return 2;
+  // The windows' places and sizes in the display's own pixels, as the programs on the library see them
+  // and the X tools take them, whatever the display's scale.
+  typedef BOOL(WINAPI * SET_CONTEXT)(HANDLE);
+  SET_CONTEXT set_context =
+      (SET_CONTEXT)(void*)GetProcAddress(GetModuleHandleA("user32.dll"), "SetProcessDpiAwarenessContext");
+  if (!set_context || !(set_context((HANDLE)(INT_PTR)-4) || set_context((HANDLE)(INT_PTR)-3))) SetProcessDPIAware();
   std::string command;
   for (int i = 4; i < argc; i++) command += (i > 4 ? " " : "") + quoted(argv[i]);
   HANDLE in = inheritable_file("NUL", false), out = inheritable_file(argv[2], true), err = inheritable_file(argv[3], true);
