@@ -558,7 +558,7 @@ TEST(Console, MessageBoxWindowLinesFitAndLoseNothing) {
       {"/tmp/pkg/installer.pkg: cut", {"/tmp/pkg/", "installer.", "pkg: cut"}},
       {"C:\\pkg\\x.pkg y", {"C:\\pkg\\", "x.pkg y"}},
       {"ab cdefghijklm", {"ab", "cdefghijkl", "m"}},
-      {"one\n\n  two   three\r\n", {"one", "", "  two", "three", ""}},
+      {"one\r\n\r\n  two   three\r\n", {"one", "", "  two", "three", ""}},
       {"0123456789 0123456789", {"0123456789", "0123456789"}},
       {"tab\there \x01,20AC\x01", {"tab here ?"}},
       {"", {""}},

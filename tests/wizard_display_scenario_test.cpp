@@ -144,18 +144,18 @@ TEST(WizardScenario, WithoutADisplayTheWizardSaysSoAndEnds) {
 }
 
 #ifndef _WIN32
-// Scenario S: attended with a display, a start that fails says so where the person looks. A package
+// Scenario X: attended with a display, a start that fails says so where the person looks. A package
 // refused at load shows the box "Installation data damaged" in a window of its own, its text (also on
 // standard error) in lines that fit the screen, OK below; the box takes the keyboard, so that Return
 // answers it though the pointer lies elsewhere, and the run then ends as one that could not start.
 TEST(WizardScenario, APackageRefusedAtLoadIsSaidInABoxThatReturnAnswers) {
-  INSTALLER_SCRATCH scratch("wizard-s", wizard_description_lines());
-  ASSERT_TRUE(build_scenario_package(scratch, "S", {NO_LICENCE}));
+  INSTALLER_SCRATCH scratch("wizard-x", wizard_description_lines());
+  ASSERT_TRUE(build_scenario_package(scratch, "X", {NO_LICENCE}));
   std::unique_ptr<DATABASE> loaded(scratch.load());
   ASSERT_TRUE(loaded);
   std::strcpy(loaded->LOG.dest_path_from_inst_loc, "$HERE/../logs");
   ASSERT_TRUE(scratch.store(loaded.get()));
-  WINDOW_SCENARIO scenario("wizard-s-window", 800, 600);
+  WINDOW_SCENARIO scenario("wizard-x-window", 800, 600);
   START_WINDOW_SCENARIO(scenario);
   std::string answer;
   ASSERT_TRUE(scenario.run_shell("pointer", "xdotool mousemove 0 0", &answer)) << answer;

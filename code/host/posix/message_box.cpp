@@ -27,7 +27,7 @@ static const char* const FONT_NAMES[] = {"-misc-fixed-medium-r-normal--13-*-*-*-
 // ---------------------------------------------------------------------------------------------------
 // The text's lines
 
-typedef std::basic_string<INT_U16> UNITS;
+typedef std::u16string UNITS;
 
 // Breaks each of the text's lines into lines at most width wide: after the last space that fits, inside a
 // word longer than a line after its last folder separator that fits (a path), else where the line is
@@ -38,6 +38,7 @@ static std::vector<UNITS> break_into_lines(const UNITS& text, INT_S32 width, INT
   UNITS line;
   INT_S32 line_width = 0;
   size_t after_break = 0;  // where the line may break: after its last space or separator (0: nowhere)
+  bool wrapped = false;    // the line goes on a line of the text that was broken
   auto take_line = [&](size_t end) {
     UNITS taken = line.substr(0, end);
     while (!taken.empty() && taken.back() == ' ') taken.pop_back();
@@ -46,12 +47,14 @@ static std::vector<UNITS> break_into_lines(const UNITS& text, INT_S32 width, INT
     line_width = 0;
     for (INT_U16 unit : line) line_width += width_of(unit, font);
     after_break = 0;
+    wrapped = true;
   };
   for (size_t i = 0; i <= text.size(); i++) {
     INT_U16 unit = i < text.size() ? text[i] : '\n';
     if (unit == '\r') continue;
     if (unit == '\n') {
       take_line(line.size());
+      wrapped = false;
       continue;
     }
     if (unit == '\t') unit = ' ';
@@ -66,7 +69,7 @@ static std::vector<UNITS> break_into_lines(const UNITS& text, INT_S32 width, INT
       if (after_break) take_line(after_break);
       if (line_width + unit_width > width && !line.empty()) take_line(line.size());
     }
-    if (unit == ' ' && line.empty() && !lines.empty() && i > 0 && text[i - 1] != '\n') continue;
+    if (unit == ' ' && line.empty() && wrapped) continue;
     line += unit;
     line_width += unit_width;
     if (unit == ' ' || unit == '/' || unit == '\\') after_break = line.size();
@@ -78,9 +81,12 @@ static std::vector<UNITS> break_into_lines(const UNITS& text, INT_S32 width, INT
 // byte by byte.
 static UNITS text_units(const char* text) {
   std::vector<INT_U16> wide(std::strlen(text) + 1);
-  if (text_to_utf16(text, wide.data(), wide.size())) return UNITS(wide.data());
   UNITS units;
-  for (const char* at = text; *at; at++) units += (INT_U16)(unsigned char)*at;
+  if (text_to_utf16(text, wide.data(), wide.size())) {
+    for (const INT_U16* unit = wide.data(); *unit; unit++) units += (char16_t)*unit;
+    return units;
+  }
+  for (const char* at = text; *at; at++) units += (char16_t)(unsigned char)*at;
   return units;
 }
 
