@@ -560,6 +560,10 @@ public:
   // back to 0, and an installation left before its completion is interrupted (end_installation). An
   // installation with a file not installed makes neither shortcuts nor the uninstall entry.
   void install_step(INSTALL_DIALOG* page);
+  // Takes the hold of the destination before the installation begins (the wizard's Install), which the
+  // installation's preparation keeps; false when another run installs there, the install state's failure
+  // text saying so. A destination not there yet is held by no run: true, holding nothing.
+  bool hold_destination();
   // Ends a running installation where it stands: the log closed, the idle wait back to 50 ms, the base
   // path reset. One cut short (the person installing stopped it) or ended on a request of the system
   // to end the program is interrupted: the log's last line says so.

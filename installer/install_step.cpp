@@ -88,11 +88,21 @@ static bool started_by_shortcut(DATABASE* database, const char* path_text, const
   return false;
 }
 
+// What is said when another run installs into the location.
+static std::string held_elsewhere_text(const std::string& location) {
+  return "another installation into \"" + location + "\" is running; nothing was installed";
+}
+
+// A failure as the page says it: a sentence.
+static std::string sentence_of(const std::string& said) {
+  return (char)std::toupper((unsigned char)said[0]) + said.substr(1) + ".";
+}
+
 // The installation stops before anything is installed: the page says so as a sentence, the observer
 // gets the error's line; refused: another run installs into the destination.
 static void stop_before_installing(DATABASE* database, const std::string& said, bool refused) {
   INSTALL_STATE* state = &database->install_state;
-  state->failure_text = (char)std::toupper((unsigned char)said[0]) + said.substr(1) + ".";
+  state->failure_text = sentence_of(said);
   state->stopped = true;
   state->step_counter = state->step_total + 3;
   database->end_installation();
@@ -161,13 +171,12 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
     return stop_before_installing(database, said, false);
   }
   // One run at a time installs into a folder: another run's installation there is refused before
-  // anything changes (the log, what killed runs left), as the two would take each other's log.
+  // anything changes (the log, what killed runs left), as the two would take each other's log. The hold
+  // that the wizard's Install took on the folder is kept.
   bool held_elsewhere = false;
-  release_folder(state->hold);
-  state->hold = hold_folder(&base, &held_elsewhere);
+  if (!state->hold) state->hold = hold_folder(&base, &held_elsewhere);
   if (held_elsewhere)
-    return stop_before_installing(
-        database, "another installation into \"" + location + "\" is running; nothing was installed", true);
+    return stop_before_installing(database, held_elsewhere_text(location), true);
   state->base_folder = base;
   set_base_path(&state->base_folder, application);
   state->base_made = made;
@@ -556,6 +565,22 @@ static bool stopped_by_end_request(DATABASE* database) {
   database->end_installation();
   state->step_counter = state->step_total + 3;
   return true;
+}
+
+bool DATABASE::hold_destination() {
+  INSTALL_STATE* state = &install_state;
+  release_folder(state->hold);
+  state->hold = nullptr;
+  // A destination not there yet is held by no run: a run holds its folder from the moment it is there.
+  std::string location = location_path_text(install_path, APPLICATION.app_string);
+  FOLDER folder;
+  if (install_path[0] != '$' || !is_known_path_text(install_path) || !folder.set_if_folder(location.c_str()))
+    return true;
+  bool held_elsewhere = false;
+  state->hold = hold_folder(&folder, &held_elsewhere);
+  if (!held_elsewhere) return true;
+  state->failure_text = sentence_of(held_elsewhere_text(location));
+  return false;
 }
 
 void DATABASE::install_step(INSTALL_DIALOG* page) {

@@ -31,7 +31,7 @@ enum : INT_U32 {
   WIZARD_EVENT_DESKTOP_SIZE = 9,   // the desktop-size question (parameter: 1 Yes, 0 No)
   // previous_button, forward_button, the copy error box's No (parameter: stage)
   WIZARD_EVENT_STAGE = COPY_ERROR_NO_RESULT,
-  WIZARD_EVENT_GO_ON = COPY_ERROR_YES_RESULT  // the copy error box's Yes
+  WIZARD_EVENT_GO_ON = COPY_ERROR_YES_RESULT  // the copy error box's Yes, the refusal box's OK
 };
 // install_dialog_event takes no event above the last.
 static_assert(WIZARD_EVENT_DESKTOP_SIZE < WIZARD_EVENT_STAGE && WIZARD_EVENT_STAGE < WIZARD_EVENT_GO_ON,

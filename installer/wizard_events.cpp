@@ -120,6 +120,24 @@ static WM_RESULT go_to_stage(INT_S32 stage) {
   return stage == STAGE_FINISHED ? WM_RESULT_LAST_PAGE_CLOSED : WM_RESULT_REBUILD_CLEAR;
 }
 
+// Another run installs into the destination: a box says so over the options page, which stays, to try
+// again once that run has ended or to choose another folder; its OK closes the box.
+static void open_refusal_box(DATABASE* base) {
+  if (!page_manager) return;
+  WM_CONFIRM* box = new WM_CONFIRM(base->ERROR.width, base->ERROR.height, wizard_text(&LANGUAGE::INSTALLING_TITLE),
+                                   wizard_text(&LANGUAGE::OK_BUTTON), nullptr, 1, install_dialog_event,
+                                   WIZARD_EVENT_GO_ON, 0, nullptr, 0, 0, base->ERROR.x, base->ERROR.y, 1,
+                                   COPY_ERROR_LINES, nullptr);
+  box->add_message(base->install_state.failure_text.c_str());
+  box->draggable = base->ERROR.can_drag;
+  give_button_icon(box->buttons[0], &base->skin_icons[DATABASE::yes_icon]);
+  page_manager->get_root()->add_top_level(box, false);
+}
+
+// The installation was refused as it began, past the hold that Install took (another run made the folder
+// and took it meanwhile): the wizard goes back to the options page, behind the box.
+static bool refused_at_start = false;
+
 // The check box (or other object) that sent an event reports its state.
 static INT_U8 sender_state(WM_SCREEN_OBJECT* object) { return object && object->state ? 1 : 0; }
 
@@ -182,6 +200,12 @@ WM_RESULT install_dialog_event(WM_SCREEN_OBJECT* object, INT_U32 event, INT_U32 
       if (page_manager) page_manager->close_all_dialogs(false);
       return 0;
     case WIZARD_EVENT_STAGE:
+      // Install: another run installing into the destination keeps the options page, with a box.
+      if ((INT_S32)parameter == STAGE_INSTALLING && database->stage != STAGE_INSTALLING &&
+          !database->hold_destination()) {
+        open_refusal_box(database);
+        return 0;
+      }
       return go_to_stage((INT_S32)parameter);
     case WIZARD_EVENT_GO_ON:
       return WM_RESULT_CLOSE_DIALOG;
@@ -242,20 +266,9 @@ public:
     INSTALL_DIALOG::show_install_complete(page);
     INSTALL_DIALOG::show_progress(page, 0, installation_failure_text(database).c_str());
   }
-  // Another run installs into the destination: the page says so, and so does a box whose OK leads back
-  // to the options page, to try again or choose another folder.
-  void installation_refused(DATABASE* base, const char* message) override {
-    installation_stopped(base, message);
-    if (!page_manager) return;
-    WM_CONFIRM* box = new WM_CONFIRM(base->ERROR.width, base->ERROR.height, wizard_text(&LANGUAGE::INSTALLING_TITLE),
-                                     wizard_text(&LANGUAGE::OK_BUTTON), nullptr, 1, install_dialog_event,
-                                     WIZARD_EVENT_STAGE, STAGE_OPTIONS, nullptr, 0, 0, base->ERROR.x, base->ERROR.y, 1,
-                                     COPY_ERROR_LINES, nullptr);
-    box->add_message(base->install_state.failure_text.c_str());
-    box->draggable = base->ERROR.can_drag;
-    give_button_icon(box->buttons[0], &base->skin_icons[DATABASE::yes_icon]);
-    page_manager->get_root()->add_top_level(box, false);
-    copy_error_handle = object_handle(box);
+  void installation_refused(DATABASE* base, const char*) override {
+    open_refusal_box(base);
+    refused_at_start = true;
   }
 };
 static WIZARD_INSTALL_OBSERVER wizard_observer;
@@ -304,6 +317,11 @@ WM_RESULT wizard_frame() {
   } else {
     if (database->install_state.running) set_idle_wait(0);
     database->install_step(page);
+    if (refused_at_start) {
+      refused_at_start = false;
+      database->stage = STAGE_OPTIONS;
+      return WM_RESULT_REBUILD;  // the box stays
+    }
   }
   page = live_page();
   // The progress of the last file is shown, at once when no further file follows in the next pass.
@@ -339,6 +357,7 @@ void start_wizard(WM_PAGE_MANAGER* manager) {
   if (!manager) return;
   set_install_observer(&wizard_observer);
   copy_error_handle = 0;
+  refused_at_start = false;
   current_page = nullptr;
   current_page_handle = 0;
   scroller_start_time = 0;

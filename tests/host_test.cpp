@@ -543,6 +543,30 @@ TEST(Console, MessageBoxesGoToStandardErrorWhenUnattended) {
   EXPECT_NE(written.find("Caption: Some text"), std::string::npos);
 }
 
+#ifndef _WIN32
+// The Linux box's window shows its text in lines that fit (here 10 characters of one width): broken after
+// the last space that fits, the spaces at a break gone; a word too long for a line broken after its last
+// folder separator that fits, else where it is full; every line end kept, empty lines too, and a line's
+// leading spaces; nothing else lost.
+TEST(Console, MessageBoxWindowLinesFitAndLoseNothing) {
+  struct CASE {
+    const char* text;
+    std::vector<std::string> lines;
+  };
+  const CASE cases[] = {
+      {"The package is damaged.", {"The", "package is", "damaged."}},
+      {"/tmp/pkg/installer.pkg: cut", {"/tmp/pkg/", "installer.", "pkg: cut"}},
+      {"C:\\pkg\\x.pkg y", {"C:\\pkg\\", "x.pkg y"}},
+      {"ab cdefghijklm", {"ab", "cdefghijkl", "m"}},
+      {"one\r\n\r\n  two   three\r\n", {"one", "", "  two", "three", ""}},
+      {"0123456789 0123456789", {"0123456789", "0123456789"}},
+      {"tab\there \x01,20AC\x01", {"tab here ?"}},
+      {"", {""}},
+  };
+  for (const CASE& c : cases) EXPECT_EQ(test_seam_message_box_lines(c.text, 60, 6), c.lines) << c.text;
+}
+#endif
+
 TEST(Console, PrintReachesStandardOutput) {
   ::testing::internal::CaptureStdout();
   console_print("first line\n");

@@ -442,22 +442,6 @@ TEST_F(X_SERVER_TEST, PointerShapes) {
 
 namespace {
 
-// A listener on the display's socket that never says a word: an abstract name, which Xlib tries first.
-int silent_display(const std::string& number) {
-  std::string path = "/tmp/.X11-unix/X" + number;
-  int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_un address = {};
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path + 1, path.c_str(), path.size());
-  if (listener < 0 ||
-      bind(listener, (sockaddr*)&address, (socklen_t)(offsetof(sockaddr_un, sun_path) + 1 + path.size())) != 0 ||
-      listen(listener, 4) != 0) {
-    if (listener >= 0) close(listener);
-    return -1;
-  }
-  return listener;
-}
-
 // The line of /proc/<pid>/status that begins with the key, without it; empty when there is none.
 std::string status_line(pid_t pid, const std::string& key) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");

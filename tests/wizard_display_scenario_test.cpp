@@ -1,10 +1,14 @@
 // Real-window scenarios of the display the wizard starts on: a desktop narrower than the package asks
 // for is asked about once; a window larger than the screen is told in the package's words, unattended
-// and in a window of its own that fits the screen; and without a display the wizard says so and ends.
+// and in a window of its own that fits the screen; without a display the wizard says so and ends; and a
+// package refused at load is said in a box of its own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -12,6 +16,10 @@
 #include "confirm.h"
 #include "redraw.h"
 #include "wizard_test_support.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 // Scenario E: a desktop one pixel narrower than the package asks for. The first options page asks once
 // (the warning goes into the log as its own line), No goes on, and after Back and Next the question does
@@ -100,18 +108,24 @@ TEST(WizardScenario, AWindowLargerThanTheScreenIsToldInThePackagesWords) {
   EXPECT_FALSE(std::filesystem::exists(scratch.destination));
 }
 
-// Scenario J: the wizard started where no display can be had (none named, and one that nobody serves)
-// says at once that it needs one and that "-a" installs without it, and ends as a run that could not
-// start. Attended too: under Wine the box that cannot be shown goes to standard error.
+// Scenario J: the wizard started where no display can be had (none named, one that nobody serves, and
+// natively one that takes the connection and never answers) says at once that it needs one and that "-a"
+// installs without it, and ends as a run that could not start. Attended too: the box that cannot be
+// shown goes to standard error alone, and nothing waits for the display that never answers.
 TEST(WizardScenario, WithoutADisplayTheWizardSaysSoAndEnds) {
   INSTALLER_SCRATCH scratch("wizard-j", wizard_description_lines());
   ASSERT_TRUE(build_scenario_package(scratch, "J", {NO_LICENCE}));
 #ifdef _WIN32
   const std::vector<std::string> problems = {"no window can be made", "no window can be made"};
-#else
-  const std::vector<std::string> problems = {"DISPLAY is not set", "the display \":32761\" does not answer"};
-#endif
   const std::vector<std::string> displays = {"DISPLAY=", "DISPLAY=:32761"};
+#else
+  std::string silent = std::to_string(20000 + getpid() % 10000);
+  int listener = silent_display(silent);
+  ASSERT_GE(listener, 0) << std::strerror(errno);
+  const std::vector<std::string> problems = {"DISPLAY is not set", "the display \":32761\" does not answer",
+                                             "the display \":" + silent + "\" does not answer"};
+  const std::vector<std::string> displays = {"DISPLAY=", "DISPLAY=:32761", "DISPLAY=:" + silent};
+#endif
   for (size_t i = 0; i < displays.size(); i++) {
     WINDOW_SCENARIO scenario("wizard-j-window");
     START_WINDOW_SCENARIO(scenario);
@@ -124,7 +138,49 @@ TEST(WizardScenario, WithoutADisplayTheWizardSaysSoAndEnds) {
     EXPECT_EQ(error_lines(scenario),
               "No display: The installer's wizard needs a display: " + problems[i] + ". \"-a\" installs without one.\n");
   }
+#ifndef _WIN32
+  close(listener);
+#endif
 }
+
+#ifndef _WIN32
+// Scenario X: attended with a display, a start that fails says so where the person looks. A package
+// refused at load shows the box "Installation data damaged" in a window of its own, its text (also on
+// standard error) in lines that fit the screen, OK below; the box takes the keyboard, so that Return
+// answers it though the pointer lies elsewhere, and the run then ends as one that could not start.
+TEST(WizardScenario, APackageRefusedAtLoadIsSaidInABoxThatReturnAnswers) {
+  INSTALLER_SCRATCH scratch("wizard-x", wizard_description_lines());
+  ASSERT_TRUE(build_scenario_package(scratch, "X", {NO_LICENCE}));
+  std::unique_ptr<DATABASE> loaded(scratch.load());
+  ASSERT_TRUE(loaded);
+  std::strcpy(loaded->LOG.dest_path_from_inst_loc, "$HERE/../logs");
+  ASSERT_TRUE(scratch.store(loaded.get()));
+  WINDOW_SCENARIO scenario("wizard-x-window", 800, 600);
+  START_WINDOW_SCENARIO(scenario);
+  std::string answer;
+  ASSERT_TRUE(scenario.run_shell("pointer", "xdotool mousemove 0 0", &answer)) << answer;
+  std::vector<std::string> environment = program_environment(scratch.root);
+  environment.push_back("VELK_UNATTENDED=0");
+  ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("installer"),
+                             {"-x", program_path_text(scratch.package) + "/installer.xml"}, environment));
+  ASSERT_TRUE(scenario.wait_for_window("Installation data damaged"));
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  ASSERT_TRUE(scenario.capture(&shown, scenario.scratch() + "box.png"));
+  EXPECT_GT(shown.width, 200);
+  EXPECT_LE(shown.width, 800);
+  EXPECT_LE(shown.height, 600);
+  std::set<INT_U32> colours(shown.pixels.begin(), shown.pixels.end());
+  EXPECT_GT(colours.size(), 2u);  // drawn: the text and the button
+  EXPECT_EQ(error_lines(scenario), "Installation data damaged: " + scratch.package +
+                                       "installer.pkg: the package is damaged or was not made by the packer: "
+                                       "log's folder leads out of the install location: $HERE/../logs.\n");
+  // The key goes to whichever window has the keyboard, as a person's does.
+  ASSERT_TRUE(scenario.run_shell("answer", "xdotool key Return", &answer)) << answer;
+  EXPECT_EQ(scenario.wait_for_exit(), EXIT_JOB_NOT_STARTED);
+  EXPECT_FALSE(std::filesystem::exists(scratch.destination));
+}
+#endif
 
 // Scenario R: attended, a package whose window is larger than the screen (900 x 700 on 800 x 600) says so
 // in a window of its own that fits the screen, drawn by the installer, with OK as its one answer; Return

@@ -457,9 +457,11 @@ static WM_CONFIRM* copy_error_question() {
 }
 
 // Another run installs into the destination (here a thread holds it, through another spelling of its
-// path, as another process would): a box says so and nothing is installed; its OK leads back to the
-// options page, where Install tries again.
-TEST(WizardEvents, AnotherRunInstallingThereIsSaidInABoxThatLeadsBackToTheOptions) {
+// path, as another process would): Install keeps the options page, the very page the person was on, and
+// a box over it says so; nothing is installed, and OK closes the box. Refused only as the installation
+// begins (the other run took the folder after Install), the wizard goes back to the options page behind
+// the box. Once the other run has ended, Install installs.
+TEST(WizardEvents, AnotherRunInstallingThereIsSaidInABoxOverTheOptionsPage) {
   WIZARD_RUN run("wizard-held");
   ASSERT_TRUE(run.start());
   std::filesystem::create_directories(run.scratch.destination);
@@ -479,20 +481,43 @@ TEST(WizardEvents, AnotherRunInstallingThereIsSaidInABoxThatLeadsBackToTheOption
     release_folder(hold);
   });
   while (held == 0) pause_ms(1);
-  run.show_stage(STAGE_INSTALLING);
-  WM_CONFIRM* box = copy_error_question();
-  bool shown = box && box->text;  // the box goes with its answer
-  if (shown) {
-    EXPECT_EQ(box->text->data_buffer[box->text->data_count - 1].text,
-              "Another installation into \"" + run.scratch.destination + "\" is running; nothing was installed.");
-    click_on(box->buttons[0]);
+  const std::string said = "Another installation into \"" + run.scratch.destination + "\" is running; nothing was installed.";
+  const std::string options_title = wizard_text(&LANGUAGE::SELECT_OPTIONS_TITLE);
+  INSTALL_DIALOG* options = run.show_stage(STAGE_OPTIONS);
+  bool pressed_shown = false, begun_shown = false;
+  if (options) {
+    const INT_U32 kept = object_handle(options);  // gone with the page, were it built anew
+    click_on(options->forward_button);
+    WM_CONFIRM* box = copy_error_question();
+    pressed_shown = box && box->text;
+    if (pressed_shown) {
+      EXPECT_EQ(box->text->data_buffer[box->text->data_count - 1].text, said);
+      EXPECT_EQ(object_from_handle(kept), live_page());
+      EXPECT_EQ(database->stage, STAGE_OPTIONS);
+      click_on(box->buttons[0]);
+      settle_effects();
+      EXPECT_EQ(find_top_level(WM_KIND_CONFIRM), nullptr);
+      EXPECT_EQ(object_from_handle(kept), live_page());
+    }
+    run.show_stage(STAGE_INSTALLING);
+    box = copy_error_question();
+    begun_shown = box && box->text;
+    if (begun_shown) {
+      EXPECT_EQ(box->text->data_buffer[box->text->data_count - 1].text, said);
+      EXPECT_EQ(database->stage, STAGE_OPTIONS);
+      EXPECT_TRUE(live_page() && live_page()->get_title() == options_title);
+      click_on(box->buttons[0]);
+      settle_effects();
+      EXPECT_EQ(find_top_level(WM_KIND_CONFIRM), nullptr);
+      EXPECT_EQ(database->stage, STAGE_OPTIONS);
+    }
   }
   held = 2;
   holder.join();
-  ASSERT_TRUE(shown);
-  EXPECT_EQ(database->stage, STAGE_OPTIONS);
+  ASSERT_TRUE(pressed_shown && begun_shown);
   EXPECT_TRUE(std::filesystem::is_empty(run.scratch.destination));
-  run.show_stage(STAGE_INSTALLING);
+  ASSERT_TRUE(live_page());
+  click_on(live_page()->forward_button);
   ASSERT_TRUE(install_through(20));
   EXPECT_EQ(read_lines(run.scratch.installed("install_log.txt")).back(), "Installation completed without any errors.");
 }

@@ -23,9 +23,9 @@ bool running_unattended();
 void console_print(const char* text);
 void console_flush();
 
-// Shows a message box with an OK button and waits for it to be closed; unattended (and always on Linux)
-// the caption and text go to standard error instead ("caption: text") and nothing waits, as they do
-// when no box can be shown (no display).
+// Shows a message box with an OK button and waits for it to be closed; unattended the caption and text go
+// to standard error instead ("caption: text") and nothing waits, as they do when no box can be shown (no
+// display). On Linux standard error gets them also when the box shows.
 void show_message_box(const char* caption, const char* text);
 
 // Optional observer of every message box (tests read the texts); null = none.

@@ -6,6 +6,9 @@
 #pragma once
 #include "types.h"
 
+#include <string>
+#include <vector>
+
 // A driven clock answers its value and then advances it by its step on every read, so code that waits
 // for the clock to move always sees it move, and a frozen clock (step 0) still ends every transition.
 void test_seam_set_ticks(INT_U32 value, INT_U32 step_per_read);
@@ -67,6 +70,10 @@ bool test_seam_pass_asked(INT_U32* tick, bool forget);
 // presented nothing, asked for no pass, dispatched no message, and no event or close request waits. A
 // program that a test drives tells by it that it stands still.
 bool test_seam_pass_rests();
+
+// Linux: the lines in which a message box's window shows the text, at most width pixels wide where every
+// character is unit_width wide; characters beyond Latin-1 as '?'.
+std::vector<std::string> test_seam_message_box_lines(const char* text, INT_S32 width, INT_S32 unit_width);
 
 // Everything back to the host's own behaviour (clocks, input, desktop, keyboard, the present and pass
 // callbacks).

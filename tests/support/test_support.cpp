@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cctype>
+#include <cstddef>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -31,7 +32,9 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/ptrace.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -377,6 +380,21 @@ int run_command(const std::string& command) {
 }
 
 #ifndef _WIN32
+int silent_display(const std::string& number) {
+  std::string path = "/tmp/.X11-unix/X" + number;
+  int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path + 1, path.c_str(), path.size());
+  if (listener < 0 ||
+      bind(listener, (sockaddr*)&address, (socklen_t)(offsetof(sockaddr_un, sun_path) + 1 + path.size())) != 0 ||
+      listen(listener, 4) != 0) {
+    if (listener >= 0) close(listener);
+    return -1;
+  }
+  return listener;
+}
+
 // Why a step of following failed, for POINT_RUN::cause.
 static std::string refused(const char* step, int error) {
   return std::string("ptrace (") + step + ") is refused here: " + std::strerror(error);

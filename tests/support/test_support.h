@@ -92,6 +92,10 @@ void request_program_end();
 int run_command(const std::string& command);
 
 #ifndef _WIN32
+// A listener on the socket of the display ":number" that takes connections and never says a word (an
+// abstract name, which Xlib tries first); its descriptor, -1 when it cannot be made.
+int silent_display(const std::string& number);
+
 // How a run that run_to_point follows went: it reached the point (status: its wait status once it
 // went on with the signals), ended before it (status: its wait status; cause says why when the
 // program could not even start), or could not be followed at all, as where ptrace is refused (Yama's

@@ -1,4 +1,4 @@
-// Linux host layer: console output, message boxes (always on standard error),
+// Linux host layer: console output, message boxes (on standard error, and in a window where there is a display),
 // the millisecond clock, sleeping and the two ways of ending the process.
 #include "host.h"
 #include "host_private.h"
@@ -41,7 +41,8 @@ void console_flush() { std::fflush(stdout); }
 
 void set_message_box_hook(MESSAGE_BOX_HOOK hook) { message_box_hook = hook; }
 
-// There is no desktop dialog on this host: the box is its text on standard error, and it never blocks.
+// The box's text goes to standard error first, where a terminal shows it at once; attended, the box then
+// shows in a window of its own where there is a display, and waits for its OK.
 void show_message_box(const char* caption, const char* text) {
   if (!caption) caption = "";
   if (!text) text = "";
@@ -49,6 +50,7 @@ void show_message_box(const char* caption, const char* text) {
   std::fflush(stdout);  // what was printed before comes before the message
   put_text((std::string(caption) + ": " + text + "\n").c_str(), stderr);
   std::fflush(stderr);
+  if (!running_unattended()) show_box_window(caption, text);
 }
 
 INT_U32 host_tick_count() {

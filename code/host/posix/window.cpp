@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
@@ -280,14 +281,31 @@ static bool display_answers() {
   return false;
 }
 
+// The display that was found not to answer (its name), so that it is not waited for again.
+static std::string unanswered_display;
+
 const char* display_problem() {
   static char problem[300];
   if (!display_wanted() || x_display) return nullptr;
   const char* name = std::getenv("DISPLAY");
   if (!name || !name[0]) return "DISPLAY is not set";
   if (display_answers() && open_display()) return nullptr;
+  unanswered_display = name;
   std::snprintf(problem, sizeof problem, "the display \"%.200s\" does not answer", name);
   return problem;
+}
+
+Display* open_own_display() {
+  const char* name = std::getenv("DISPLAY");
+  if (!name || !name[0] || unanswered_display == name) return nullptr;
+  // The main window's display has answered; any other is tried in a child first, within the time limit.
+  if (!x_display && !display_answers()) {
+    unanswered_display = name;
+    return nullptr;
+  }
+  Display* display = XOpenDisplay(nullptr);
+  if (display) XSetErrorHandler(ignore_x_error);
+  return display;
 }
 
 static void close_display() {

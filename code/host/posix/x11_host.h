@@ -10,6 +10,13 @@ extern Window x_window;          // the main window; 0 = none (or headless)
 extern INT_U8 window_open;       // the main window exists (X or headless)
 extern Atom x_delete_window;     // WM_DELETE_WINDOW
 
+// A connection of its own to the display that DISPLAY names, for a window beside the main one (a message
+// box); null when none is named, or it does not answer in time (a server that takes the connection and
+// never answers would hold XOpenDisplay for ever). Closed with XCloseDisplay.
+Display* open_own_display();
+// Shows the message box in a window of its own and waits for its answer; false, at once, without a
+// display to show it on.
+bool show_box_window(const char* caption, const char* text);
 // Handles one X event of the main window (input, exposure, close request).
 void handle_x_event(XEvent* event);
 // Takes an event that concerns presentation (the server finished reading a shared segment); false for
