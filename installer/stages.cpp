@@ -198,6 +198,21 @@ static std::string without_device_prefix(const std::string& text, std::string* p
   return rest;
 }
 
+// The computer's drives as a list for a message: "$ROOT0" C:, "$ROOT1" Z: (a root without a letter as
+// it stands, "/"); with lettered_only those with a letter alone.
+static std::string drive_list_text(bool lettered_only) {
+  std::string drives;
+  for (INT_S32 i = 0; i < get_drive_count(); i++) {
+    const char* root = get_drive_root_text((INT_S16)i);
+    if (!root || !root[0]) continue;
+    bool lettered = root[1] == ':';
+    if (lettered_only && !lettered) continue;
+    drives += std::string(drives.empty() ? "" : ", ") + "\"$ROOT" + std::to_string(i) + "\" " +
+              (lettered ? std::string(1, root[0]) + ":" : std::string(root));
+  }
+  return drives;
+}
+
 bool is_host_path(const std::string& text) {
   return (!text.empty() && (text[0] == '/' || text[0] == '\\')) || drive_letter_of(text);
 }
@@ -248,12 +263,10 @@ std::string file_argument_problem(const char* argument, const FOLDER* here, cons
     // that none of the host's lettered drives has names no drive.
     INT_S32 drive = 0;
     bool lettered = false, found = false;
-    std::string drives;
     for (INT_S32 i = 0; drive_letter && i < get_drive_count(); i++) {
       const char* root = get_drive_root_text((INT_S16)i);
       if (!root || root[0] == 0 || root[1] != ':') continue;
       lettered = true;
-      drives += std::string(drives.empty() ? "" : ", ") + "\"$ROOT" + std::to_string(i) + "\" " + root[0] + ":";
       if ((root[0] | 0x20) == (drive_letter | 0x20)) {
         drive = i;
         found = true;
@@ -261,7 +274,7 @@ std::string file_argument_problem(const char* argument, const FOLDER* here, cons
     }
     if (lettered && !found)
       return "\"" + shown + "\" names the drive " + drive_letter + ":, which this computer does not have (its drives: " +
-             drives + ")";
+             drive_list_text(true) + ")";
     std::string rest = drive_letter ? text.substr(2) : text;
     for (char& c : rest)
       if (c == '\\') c = '/';
@@ -289,6 +302,14 @@ std::string file_argument_problem(const char* argument, const FOLDER* here, cons
   if (!is_known_path_text(folder_text.c_str()))
     return "\"" + printable_text(read.names_folder ? read.variable.c_str() : folder_text.c_str()) +
            "\" is no path variable this program knows (in \"" + shown + "\")";
+  // A drive number past the computer's drives names no folder at all (resolving it would name another).
+  if (string_compare_no_case(read.variable.c_str(), "$ROOT", 5) == 0) {
+    long drive = 0;  // digits alone follow "$ROOT" in a known variable
+    for (size_t i = 5; i < read.variable.size() && drive <= 32767; i++) drive = drive * 10 + (read.variable[i] - '0');
+    if (drive > 32767 || !get_drive_root_text((INT_S16)drive))
+      return "\"" + printable_text(read.variable.c_str()) + "\" names a drive this computer does not have (its drives: " +
+             drive_list_text(false) + ")";
+  }
   // The folder as a path of this computer: "$HERE" is here's, any other variable's as it resolves.
   std::string path;
   if (here && string_compare_no_case(read.variable.c_str(), "$HERE", 0x7FFF) == 0) {

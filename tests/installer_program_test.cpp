@@ -198,6 +198,13 @@ TEST(InstallerProgram, HostPathsAreAnsweredWithTheDriveRootForm) {
     EXPECT_EQ(file_argument_problem("Q:\\pkg\\installer.xml"),
               "\"Q:\\pkg\\installer.xml\" names the drive Q:, which this computer does not have (its drives: " + drives + ")");
   }
+  // A drive number past the computer's drives is said so, with the drives it has; not a folder that it
+  // does not name.
+  if (drives.empty()) drives = "\"$ROOT0\" /";
+  for (std::string number : {std::to_string(get_drive_count()), std::string("99999")}) {
+    EXPECT_EQ(file_argument_problem(("$ROOT" + number + "/pkg/installer.xml").c_str(), &here),
+              "\"$ROOT" + number + "\" names a drive this computer does not have (its drives: " + drives + ")");
+  }
 }
 
 // A backslash in "-x" separates folders on Windows as '/' does: a relative name is taken from the data

@@ -55,9 +55,11 @@ bool ask_in_twin(WIZARD_TWIN& twin, ASKED* asked) {
 // question at rest shows inside its border as the twin draws it; the window is kept as the picture.
 bool ask_while_installing(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& scratch, SPOT install,
                           const ASKED& asked, const std::string& picture) {
-  if (!start_installer(scenario, scratch, "Test Installer") || !scenario.click(install.x, install.y)) return false;
+  if (!start_installer(scenario, scratch, "Test Installer") || !hold_once_logged(scenario, scratch, 1) ||
+      !scenario.click(install.x, install.y))
+    return false;
   size_t held = 0;
-  if (!hold_while_copying(scenario, scratch, 1, &held)) return false;
+  if (!hold_while_copying(scenario, scratch, &held)) return false;
   WINDOW_CAPTURE shown;
   if (!scenario.click_now(asked.quit.x, asked.quit.y) || !scenario.resume_program() ||
       !scenario.wait_until_still() || !scenario.capture(&shown))
@@ -260,9 +262,10 @@ TEST(WizardAnswersScenario, AQuickClickRightAfterAnAnswerCountsAndADoubleClickIs
   EXPECT_FALSE(std::filesystem::exists(scratch.destination));
 
   ASSERT_TRUE(click_and_settle(scenario, options_cancel));
+  ASSERT_TRUE(hold_once_logged(scenario, scratch, 100));
   ASSERT_TRUE(scenario.two_clicks_now(stay.x, stay.y, install.x, install.y, 100));
   size_t held = 0;
-  ASSERT_TRUE(hold_while_copying(scenario, scratch, 100, &held));
+  ASSERT_TRUE(hold_while_copying(scenario, scratch, &held));
   ASSERT_TRUE(scenario.click_now(asked.quit.x, asked.quit.y));
   ASSERT_TRUE(scenario.resume_program());
   ASSERT_TRUE(scenario.wait_until_still(&shown));

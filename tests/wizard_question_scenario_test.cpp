@@ -62,10 +62,11 @@ TEST(WizardScenario, TheCloseButtonAsksAndTheInstallationWaitsForTheAnswer) {
 
   // Held still once installing has begun, the program gets the close request; it answers it when it
   // goes on.
+  ASSERT_TRUE(hold_once_logged(scenario, scratch, 1));
   ASSERT_TRUE(scenario.click(install.x, install.y));
   std::string log = scratch.installed("install_log.txt");
   size_t held = 0;
-  ASSERT_TRUE(hold_while_copying(scenario, scratch, 1, &held));
+  ASSERT_TRUE(hold_while_copying(scenario, scratch, &held));
   ASSERT_TRUE(scenario.close_window());
   ASSERT_TRUE(scenario.resume_program());
   ASSERT_TRUE(scenario.wait_until_still());
@@ -122,10 +123,11 @@ TEST(WizardScenario, CancelWhileCopyingAsksAtOnceAndTheProgressEndsWhole) {
   WINDOW_SCENARIO scenario("wizard-cancel-window");
   START_WINDOW_SCENARIO(scenario);
   ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  ASSERT_TRUE(hold_once_logged(scenario, scratch, 1));
   ASSERT_TRUE(scenario.click(install.x, install.y));
   std::string log = scratch.installed("install_log.txt");
   size_t held = 0;
-  ASSERT_TRUE(hold_while_copying(scenario, scratch, 1, &held));
+  ASSERT_TRUE(hold_while_copying(scenario, scratch, &held));
   ASSERT_TRUE(scenario.click_now(cancel.x, cancel.y));
   ASSERT_TRUE(scenario.resume_program());
   ASSERT_TRUE(scenario.wait_until_still());
@@ -165,10 +167,11 @@ TEST(WizardScenario, ASessionThatEndsEndsTheInstallationBetweenTwoFiles) {
   WINDOW_SCENARIO scenario("wizard-i-window");
   START_WINDOW_SCENARIO(scenario);
   ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  ASSERT_TRUE(hold_once_logged(scenario, scratch, 100));
   ASSERT_TRUE(scenario.click(install.x, install.y));
   std::string log = scratch.installed("install_log.txt");
   size_t held = 0;
-  ASSERT_TRUE(hold_while_copying(scenario, scratch, 100, &held));
+  ASSERT_TRUE(hold_while_copying(scenario, scratch, &held));
   ASSERT_TRUE(scenario.end_session());
   ASSERT_TRUE(scenario.wait_for_window("Waiting for Program"));
   ASSERT_TRUE(scenario.resume_program());

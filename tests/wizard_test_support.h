@@ -420,10 +420,8 @@ inline bool start_installer(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& 
          scenario.wait_for_window(title, 640, 480) && scenario.wait_until_still();
 }
 
-// Small files enough that copying them lasts seconds: a test that holds the program while it copies
-// then holds it in the middle even on a loaded machine, which can keep the test from its next step for
-// longer than the copying of a few thousand files takes natively. Under Wine each file costs several
-// times as much.
+// Files enough that copying them lasts a while, so that a scenario sees the installation in its
+// middle, and that a hold at its start leaves most of it to do.
 inline void add_many_small_files(INSTALLER_SCRATCH& scratch) {
 #ifdef _WIN32
   const int count = 4000;
@@ -433,14 +431,17 @@ inline void add_many_small_files(INSTALLER_SCRATCH& scratch) {
   for (int i = 0; i < count; i++) scratch.add_file("many/file" + std::to_string(i) + ".txt", all_byte_values(1));
 }
 
-// Once the installation has logged at least `lines` lines, holds the program still and says how many it
-// had (held); false, with the failure said, when the installation was over first.
-inline bool hold_while_copying(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& scratch, size_t lines,
-                               size_t* held) {
-  std::string log = scratch.installed("install_log.txt");
-  for (int waited = 0; waited < 30000 && read_lines(log).size() < lines; waited++) pause_ms(1);
-  if (!scenario.pause_program()) return false;
-  *held = read_lines(log).size();
+// Asks the program to hold still once the installation has logged at least `lines` lines: asked before
+// the click that starts it, so that the hold comes in the middle of the copying however fast the
+// program copies or slowly the test goes on.
+inline bool hold_once_logged(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& scratch, size_t lines) {
+  return scenario.hold_once_lines(scratch.installed("install_log.txt"), lines);
+}
+
+// Waits for that hold and says how many lines the log had (held); false, with the failure said, when
+// the installation was over first.
+inline bool hold_while_copying(WINDOW_SCENARIO& scenario, const INSTALLER_SCRATCH& scratch, size_t* held) {
+  if (!scenario.wait_until_held(held)) return false;
   if (*held >= scratch.files.size()) {
     ADD_FAILURE() << "the installation was over before the program was held";
     return false;

@@ -362,7 +362,8 @@ void request_program_end() {
     AllocConsole();
   }
   GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
-  for (int wait = 0; wait < 200 && !end_requested(); wait++) Sleep(10);  // the handler runs on its own thread
+  // The handler runs on a thread of its own, which a loaded machine may start seconds later.
+  for (int wait = 0; wait < 3000 && !end_requested(); wait++) Sleep(10);
 #else
   kill(getpid(), SIGTERM);
 #endif
@@ -564,7 +565,7 @@ bool plant_unix_link(const std::string& target, const std::string& link) {
     CloseHandle(started.hProcess);
     if (started.hThread) CloseHandle(started.hThread);
   }
-  for (int waited = 0; waited < 1000; waited++) {
+  for (int waited = 0; waited < 3000; waited++) {
     if (GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
     Sleep(10);
   }

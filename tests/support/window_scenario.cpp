@@ -300,17 +300,19 @@ bool WINDOW_SCENARIO::wait_for_window(const std::string& title, int width, int h
 // Sends the events (xdotool commands) one by one and after each waits until the program has taken it:
 // two more passes of its frame loop, as the first may have read its input just before the event came.
 // Input paced by the program's own passes lands in a pass of its own however slowly the program runs.
-// The wait ends early when the program has ended; a program that makes no pass for a step's wait fails
-// the step. With focus, the window takes the keyboard focus first. Input to the window's frame rather
+// The wait ends early when the program has ended or holds still as asked (hold_once_lines: it takes
+// what is left when it goes on); a program that makes no pass for a step's wait fails the step. With focus, the window takes the keyboard focus first. Input to the window's frame rather
 // than to the program goes unpaced: the frame may hold the program's loop until the button comes up.
 bool WINDOW_SCENARIO::send_input(const std::vector<std::string>& events, bool focus, bool paced) {
-  std::string body = "P=" + shell_quote(unix_path(scratch_folder + "program.passes")) + "\n" + program_ended_shell() +
+  std::string body = "P=" + shell_quote(unix_path(scratch_folder + "program.passes")) + "\n" +
+                     "H=" + shell_quote(unix_path(scratch_folder + "program.hold.held")) + "\n" + program_ended_shell() +
                      "taken() {\n"
                      "  n=; { read n <\"$P\"; } 2>/dev/null; want=$((${n:-0} + 2)); i=0\n"
                      "  while :; do\n"
                      "    m=; { read m <\"$P\"; } 2>/dev/null\n"
                      "    [ \"${m:-0}\" -ge $want ] && return\n"
                      "    ended && return\n"
+                     "    [ -e \"$H\" ] && return\n"
                      "    [ $i -ge " + std::to_string(STEP_WAIT_MS / 20) + " ] && {\n"
                      "      echo \"the program made no pass for " + std::to_string(STEP_WAIT_MS / 1000) +
                      " s after xdotool $1 (it stands at pass ${m:-0})\"; exit; }\n"
@@ -556,6 +558,37 @@ int WINDOW_SCENARIO::wait_for_exit() {
   return exit_status;
 }
 
+// The program reads the hold file after each pass; it is written whole, so that a pass never reads
+// half of it.
+bool WINDOW_SCENARIO::hold_once_lines(const std::string& file, size_t lines) {
+  std::string hold = scratch_folder + "program.hold", text = std::to_string(lines) + " " + file + "\n";
+  std::remove((hold + ".held").c_str());
+  std::remove(hold.c_str());  // a rename replaces nothing on Windows
+  return write_whole_file(hold + ".part", std::vector<INT_U8>(text.begin(), text.end())) &&
+         std::rename((hold + ".part").c_str(), hold.c_str()) == 0;
+}
+
+bool WINDOW_SCENARIO::wait_until_held(size_t* lines) {
+  std::string held = scratch_folder + "program.hold.held";
+  for (STEP_DEADLINE deadline; !deadline.passed() && !std::filesystem::exists(held) && program_running();)
+    pause_ms(5);
+  if (std::filesystem::exists(held)) {
+    *lines = (size_t)std::strtoul(read_whole_text(held).c_str(), nullptr, 10);
+    return true;
+  }
+  ADD_FAILURE() << "the program did not hold (" << program_state(program_running(), exit_status)
+                << "); it printed:\n" << output() << errors();
+  return false;
+}
+
+bool WINDOW_SCENARIO::resume_program() {
+  if (!program_running()) return false;
+  std::remove((scratch_folder + "program.hold.held").c_str());
+  if (!paused) return true;
+  paused = false;
+  return signal_resume();
+}
+
 #ifndef _WIN32
 // ---- Linux: the program is a child process; its window is found through the X tools. ----
 
@@ -566,6 +599,7 @@ bool WINDOW_SCENARIO::start(const std::string& program, const std::vector<std::s
   std::string out = scratch_folder + "program.out", err = scratch_folder + "program.err";
   std::string passes = scratch_folder + "program.passes";
   std::remove(passes.c_str());
+  for (const char* hold : {"program.hold", "program.hold.held"}) std::remove((scratch_folder + hold).c_str());
   pid_t child = fork();
   if (child < 0) return false;
   if (child == 0) {
@@ -573,6 +607,7 @@ bool WINDOW_SCENARIO::start(const std::string& program, const std::vector<std::s
     setenv("DISPLAY", display.c_str(), 1);
     unsetenv(HEADLESS_VARIABLE);  // the test's own main windows have none; the program's is on the display
     setenv(PASS_COUNT_VARIABLE, passes.c_str(), 1);
+    setenv(HOLD_VARIABLE, (scratch_folder + "program.hold").c_str(), 1);
     for (const std::string& entry : environment) putenv(const_cast<char*>(entry.c_str()));
     int out_fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int err_fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -616,8 +651,8 @@ void WINDOW_SCENARIO::stop_program() {
   exit_status = -1;
 }
 
-bool WINDOW_SCENARIO::pause_program() { return program_running() && kill(process_id, SIGSTOP) == 0; }
-bool WINDOW_SCENARIO::resume_program() { return program_running() && kill(process_id, SIGCONT) == 0; }
+bool WINDOW_SCENARIO::pause_program() { return program_running() && (paused = kill(process_id, SIGSTOP) == 0); }
+bool WINDOW_SCENARIO::signal_resume() { return kill(process_id, SIGCONT) == 0; }
 
 // The window by its title (viewable), and its client area on the screen.
 bool WINDOW_SCENARIO::find_window(const std::string& title, int* x, int* y, int* width, int* height) {
@@ -692,8 +727,10 @@ bool WINDOW_SCENARIO::start(const std::string& program, const std::vector<std::s
             std::to_string(screen_height);
   std::string passes = scratch_folder + "program.passes";
   std::remove(passes.c_str());
+  for (const char* hold : {"program.hold", "program.hold.held"}) std::remove((scratch_folder + hold).c_str());
   std::string body = "export WINEPREFIX=" + shell_quote(wine_prefix) + "\n";
   body += "export " + shell_quote(std::string(PASS_COUNT_VARIABLE) + "=" + passes) + "\n";
+  body += "export " + shell_quote(std::string(HOLD_VARIABLE) + "=" + scratch_folder + "program.hold") + "\n";
   for (const std::string& entry : environment) body += "export " + shell_quote(entry) + "\n";
   body += "wine explorer /desktop=" + desktop + " " + shell_quote(built_program("scenario_launcher")) + " " +
           shell_quote(scratch_folder + "program.status") + " " + shell_quote(scratch_folder + "program.out") + " " +
@@ -740,10 +777,13 @@ void WINDOW_SCENARIO::stop_program() {
 }
 
 // The program is the Unix process of the scenario's prefix whose command line begins with its file.
+// Only the processes whose command line names the file at all are looked at more closely: a loaded
+// machine runs hundreds, and a look at each takes long enough for the program to finish the work it
+// was to be stopped in.
 bool WINDOW_SCENARIO::signal_program(const char* signal) {
   std::string answer;
   run_shell("signal",
-            "for p in /proc/[0-9]*; do\n"
+            "for p in $(grep -lsaF " + shell_quote(program_name) + " /proc/[0-9]*/cmdline | sed 's,/cmdline$,,'); do\n"
             "  tr '\\0' '\\n' <\"$p/environ\" 2>/dev/null | grep -qxF " + shell_quote("WINEPREFIX=" + wine_prefix) +
                 " || continue\n"
             "  first=$(tr '\\0' '\\n' <\"$p/cmdline\" 2>/dev/null | head -n 1)\n"
@@ -754,8 +794,8 @@ bool WINDOW_SCENARIO::signal_program(const char* signal) {
   return answer.find("ok") != std::string::npos;
 }
 
-bool WINDOW_SCENARIO::pause_program() { return program_running() && signal_program("STOP"); }
-bool WINDOW_SCENARIO::resume_program() { return program_running() && signal_program("CONT"); }
+bool WINDOW_SCENARIO::pause_program() { return program_running() && (paused = signal_program("STOP")); }
+bool WINDOW_SCENARIO::signal_resume() { return signal_program("CONT"); }
 
 // A line of the launcher's report: "window X Y WIDTH HEIGHT CLOSE_X CLOSE_Y TITLE".
 struct REPORTED_WINDOW {

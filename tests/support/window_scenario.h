@@ -112,10 +112,17 @@ public:
   // image, when given, gets that capture.
   bool wait_until_still(WINDOW_CAPTURE* image = nullptr);
 
-  // Stops the program where it is, and lets it go on: its input and close requests wait meanwhile, so
-  // that a step can be taken at a chosen moment of its work.
+  // Stops the program where it is, and lets it go on (also from a hold): its input and close requests
+  // wait meanwhile, so that a step can be taken at a chosen moment of its work.
   bool pause_program();
   bool resume_program();
+  // Asks the program (one that counts its passes) to hold still at the end of the first pass after
+  // which the file has at least the lines given (a log that its work writes): asked before the work
+  // begins, the hold comes at that point of it however fast or slowly the program runs. Then
+  // wait_until_held waits for the hold, says the lines the program saw in lines, and is false (with the
+  // failure said) when the program ended first; resume_program lets it go on.
+  bool hold_once_lines(const std::string& file, size_t lines);
+  bool wait_until_held(size_t* lines);
 
   // Waits for the program's end and returns its exit status; -1 (and a failure) when it had to be
   // killed or crashed.
@@ -154,6 +161,7 @@ private:
   bool close_button(int* x, int* y);
   bool program_running();
   void stop_program();
+  bool signal_resume();  // lets a program stopped by pause_program go on
   std::string unix_path(const std::string& path) const;
   // Waits, before a click at (x, y), until one at the place of the last click is no second click of a
   // double click; the click is then the last.
@@ -169,6 +177,7 @@ private:
   int last_click_x = -1000, last_click_y = -1000;
   std::chrono::steady_clock::time_point last_click_time;
   int exit_status = -1;
+  bool paused = false;  // stopped by pause_program
 #ifdef _WIN32
   std::string wine_prefix;  // the scenario's own Wine prefix (a Unix path), whose server runs the program
   std::string desktop;      // the program's Wine desktop: its name and size, as explorer takes them
