@@ -2,6 +2,7 @@
 // it carries, found as "-d" compares two packages, and what it may not change), and the notes on the
 // log folders of an update made by hand.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <unordered_map>
 
@@ -175,6 +176,8 @@ public:
   UPDATE_COMPARISON(PACKAGE* earlier, const INSTALLATION& now, const std::vector<TREE_FILE>& tree)
       : earlier(earlier), now(now), tree(tree), state(tree.size(), UNPAIRED) {}
 
+  // The stored bytes are read where they lie in the earlier package, block by block against the file of
+  // the tree: no copy of them is written.
   int compare_bytes(const INSTALLATION_FILE& first, const INSTALLATION_FILE& second) override {
     const TREE_FILE& file = tree[&second - now.files];
     PACKAGE_ENTRY entry;
@@ -183,17 +186,24 @@ public:
     std::uintmax_t size = fs::file_size(file.host, code);
     if (code) return -2;
     if (size != entry.size) return 1;
-    PACKAGE_DATA_FILE* stored = open_package_file(earlier, first.packed_name, FILE_MODE_READ, 0);
-    if (!stored) return -1;
-    FOLDER folder;
-    DATA_FILE* host = host_folder(&folder, file.host.parent_path().u8string())
-                          ? open_data_file(&folder, system_name(file.host.filename().u8string()).c_str(),
-                                           FILE_MODE_READ, 0, false)
-                          : nullptr;
-    int result = !host ? -2 : device_bytes_differ(stored, host) ? 1 : 0;
-    if (host) close_data_file(&host);
-    close_package_file(&stored);
-    return result;
+    fs::path folder = file.host.parent_path();
+    if (folder != opened_folder_path) {
+      opened_folder_path.clear();
+      if (!host_folder(&opened_folder, folder.u8string())) return -2;
+      opened_folder_path = folder;
+    }
+    FILE* host = open_file(&opened_folder, system_name(file.host.filename().u8string()).c_str(), "rb");
+    if (!host) return -2;
+    bool differ = false;
+    bool read = earlier->read_entry(first.packed_name, [&](const INT_U8* data, INT_U32 count) {
+      if (bytes.size() < count) bytes.resize(count);
+      differ = std::fread(bytes.data(), 1, count, host) != count || std::memcmp(bytes.data(), data, count) != 0;
+      return !differ;
+    });
+    // A file that grew since its size was taken differs too.
+    if (read && !differ) differ = std::fgetc(host) != EOF;
+    close_file(host);
+    return !read && !differ ? -1 : differ ? 1 : 0;
   }
   void paired(const INSTALLATION_FILE&, const INSTALLATION_FILE& second, bool changed) override {
     state[&second - now.files] = changed ? CHANGED : SAME;
@@ -206,6 +216,12 @@ public:
   const std::vector<TREE_FILE>& tree;
   std::vector<STATE> state;  // per file of the tree
   std::vector<const INSTALLATION_FILE*> dropped;
+
+private:
+  // The folder of the file compared last (a tree's files come folder by folder), and what is read of it.
+  fs::path opened_folder_path;
+  FOLDER opened_folder;
+  std::vector<INT_U8> bytes;
 };
 
 // Where a file is installed: the parts of its folder, with the system folders (system) or without them,
@@ -313,7 +329,8 @@ bool PACKER::compare_with_earlier() {
 bool PACKER::check_kinds(size_t n, const INSTALLATION& then, const std::vector<INSTALLATION_FILE>& records,
                          const std::vector<bool>& carried) {
   bool system_places = false;
-  for (INT_S16 f = 0; f < then.file_count; f++) system_places = system_places || then.files[f].system_dest_path_from_inst_loc[0];
+  for (INT_S16 f = 0; f < then.file_count; f++)
+    system_places = system_places || then.files[f].system_dest_path_from_inst_loc[0];
   std::string in = " of the installation \"" + installation_lines[n].name + "\"";
   for (bool system : {false, true}) {
     if (system && !system_places) break;

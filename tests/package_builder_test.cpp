@@ -15,6 +15,7 @@
 
 #include "attached_data.h"
 #include "installer_test_support.h"
+#include "package.h"
 #include "packer_private.h"
 
 #ifndef _WIN32
@@ -571,6 +572,26 @@ TEST(PackageBuilder, WhatAnUpdateCannotBringIsRefusedWithItsReason) {
     EXPECT_EQ(error.substr(0, refused.error.size()), refused.error);
   }
   ASSERT_TRUE(write_whole_file(description, text_bytes(text)));
+  // A stored file whose chain is damaged (its block says it holds more than a block) is not taken for
+  // the same bytes: it cannot be read.
+  const std::string hurt = below(scratch.root + "hurt", "installer.pkg");
+  fs::create_directories(scratch.root + "hurt");
+  fs::copy_file(earlier, hurt);
+  INT_U32 used_at = 0;
+  {
+    FOLDER folder;
+    ASSERT_TRUE(folder.set_if_folder((scratch.root + "hurt").c_str()));
+    PACKAGE stored(&folder, "installer.pkg", false, -1, false, true);
+    PACKAGE_ENTRY entry;
+    ASSERT_TRUE(stored.find_entry("readme.txt", &entry));
+    used_at = 1 + entry.first_block + 4 + stored.block_size;  // after the byte-order byte
+  }
+  std::vector<INT_U8> bytes = read_whole_file(hurt);
+  ASSERT_LT(used_at + 4, bytes.size());
+  bytes[used_at + 3] = 0x7F;
+  ASSERT_TRUE(write_whole_file(hurt, bytes));
+  EXPECT_FALSE(package_builder::build_package(description, output, &error, 4096, nullptr, nullptr, hurt));
+  EXPECT_EQ(error, hurt + ": the stored file readme.txt of the installation \"Test App\" cannot be read");
   std::unique_ptr<DATABASE> listed(scratch.load());
   ASSERT_TRUE(listed);
   INSTALLATION& installation = listed->installations[0];
@@ -658,6 +679,25 @@ TEST(PackageBuilder, AnEarlierLogFolderThatADescriptionCouldNotGiveIsRefused) {
     EXPECT_EQ(fs::exists(update), folders.error.empty());
   }
 }
+
+#ifndef _WIN32
+// A file is compared with the earlier version's to its end: one that holds more than the size it showed
+// (a file of /proc, as a growing file would) is not taken for the earlier empty one; it is carried, and
+// packing it says that it changed.
+TEST(PackageBuilder, AnUpdateComparesAFileToItsEnd) {
+  INSTALLER_SCRATCH scratch("builder-update-end");
+  scratch.add_file("bin/status", {});
+  ASSERT_TRUE(scratch.build());
+  const std::string earlier = scratch.package + "installer.pkg", update = below(scratch.root + "update", "installer.pkg");
+  fs::create_directories(scratch.root + "update");
+  fs::remove(scratch.source + "files/bin/status");
+  fs::create_symlink("/proc/self/status", scratch.source + "files/bin/status");
+  std::string error;
+  EXPECT_FALSE(package_builder::build_package(description_of(scratch), update, &error, 4096, nullptr, nullptr, earlier));
+  const std::string changed = scratch.source + "files/bin/status: changed while it was packed (0 bytes before, ";
+  EXPECT_EQ(error.compare(0, changed.size(), changed), 0) << error;
+}
+#endif
 
 // A carried file at the place of a folder of the earlier version, or a folder of carried files at the
 // place of an earlier file (names compared as Windows compares them), cannot be installed over the

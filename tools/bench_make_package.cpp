@@ -207,7 +207,8 @@ int main(int argc, char** argv) {
            shell_quoted(package_in(out, name)) + " >/dev/null";
   };
   std::string whole = pack_command(packer, source / "v2.txt", package_in(out, "whole"));
-  std::string update = update_command(packer, "update"), their_update = other.empty() ? "" : update_command(other, "theirs-update");
+  std::string update = update_command(packer, "update");
+  std::string their_update = other.empty() ? "" : update_command(other, "theirs-update");
   PAIRED_TIMES against_whole, update_against_other;
   for (int pair = 0; pair <= pairs; pair++) {
     double update_time, whole_time, their_time = 0;
