@@ -3,6 +3,7 @@
 // file that the second package adds or whose stored bytes changed; every finding goes to the console.
 #include "database.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -52,13 +53,18 @@ static std::string file_line(const INSTALLATION_FILE& file, bool in_comment) {
       overwrite_name(file.overwrite));
 }
 
-// The fields that make a file the same file in both packages (the packed name is not one of them).
-static bool same_identity(const INSTALLATION_FILE& a, const INSTALLATION_FILE& b) {
-  return std::strcmp(a.src_name, b.src_name) == 0 && std::strcmp(a.src_path_from_xml, b.src_path_from_xml) == 0 &&
-         std::strcmp(a.dest_path_from_inst_loc, b.dest_path_from_inst_loc) == 0 && a.platform == b.platform &&
-         std::strcmp(a.dest_name, b.dest_name) == 0 &&
-         std::strcmp(a.system_dest_path_from_inst_loc, b.system_dest_path_from_inst_loc) == 0 && a.stamp == b.stamp &&
-         a.overwrite == b.overwrite;
+// The order of the fields that make a file the same file in both packages (the packed name is not one
+// of them): below zero a comes first, zero the same identity.
+static int identity_order(const INSTALLATION_FILE& a, const INSTALLATION_FILE& b) {
+  int order = std::strcmp(a.src_name, b.src_name);
+  if (!order) order = std::strcmp(a.src_path_from_xml, b.src_path_from_xml);
+  if (!order) order = std::strcmp(a.dest_path_from_inst_loc, b.dest_path_from_inst_loc);
+  if (!order) order = (int)a.platform - (int)b.platform;
+  if (!order) order = std::strcmp(a.dest_name, b.dest_name);
+  if (!order) order = std::strcmp(a.system_dest_path_from_inst_loc, b.system_dest_path_from_inst_loc);
+  if (!order) order = (int)a.stamp - (int)b.stamp;
+  if (!order) order = (int)a.overwrite - (int)b.overwrite;
+  return order;
 }
 
 bool device_bytes_differ(DATA_DEVICE* a, DATA_DEVICE* b) {
@@ -84,14 +90,28 @@ const char* changed_installation_setting(const INSTALLATION& a, const INSTALLATI
 
 FILE_COMPARISON_END compare_installation_files(const INSTALLATION& a, const INSTALLATION& b,
                                                FILE_COMPARISON* comparison, const INSTALLATION_FILE** culprit) {
-  std::unique_ptr<INT_U8[]> matched(new (std::nothrow) INT_U8[b.file_count > 0 ? b.file_count : 1]());
-  if (!matched) return MATCH_TABLE_NOT_MADE;
+  INT_S16 count = b.file_count > 0 ? b.file_count : 0;
+  std::unique_ptr<INT_U8[]> matched(new (std::nothrow) INT_U8[count + 1]());
+  // The second's files by identity, those of one identity in their order: each file of the first meets
+  // the files of its identity as a walk of the second from its first file would, without the walk.
+  std::unique_ptr<INT_S16[]> by_identity(new (std::nothrow) INT_S16[count + 1]);
+  if (!matched || !by_identity) return MATCH_TABLE_NOT_MADE;
+  for (INT_S16 g = 0; g < count; g++) by_identity[g] = g;
+  std::sort(by_identity.get(), by_identity.get() + count, [&b](INT_S16 x, INT_S16 y) {
+    int order = identity_order(b.files[x], b.files[y]);
+    return order ? order < 0 : x < y;
+  });
   for (INT_S16 f = 0; f < a.file_count; f++) {
     const INSTALLATION_FILE& old_file = a.files[f];
+    const INT_S16* first = std::lower_bound(by_identity.get(), by_identity.get() + count, f,
+                                            [&a, &b](INT_S16 g, INT_S16 key) {
+                                              return identity_order(b.files[g], a.files[key]) < 0;
+                                            });
     bool paired = false;
-    for (INT_S16 g = 0; g < b.file_count && !paired; g++) {
+    for (const INT_S16* at = first; at < by_identity.get() + count && !paired; at++) {
+      INT_S16 g = *at;
       const INSTALLATION_FILE& new_file = b.files[g];
-      if (!same_identity(old_file, new_file)) continue;
+      if (identity_order(old_file, new_file) != 0) break;
       if (matched[g]) {
         *culprit = &old_file;
         return FILES_PAIRED_TWICE;
@@ -111,7 +131,7 @@ FILE_COMPARISON_END compare_installation_files(const INSTALLATION& a, const INST
     }
     if (!paired && old_file.packed_name[0]) comparison->deleted(old_file);
   }
-  for (INT_S16 g = 0; g < b.file_count; g++)
+  for (INT_S16 g = 0; g < count; g++)
     if (!matched[g] && b.files[g].packed_name[0]) comparison->added(b.files[g]);
   return FILES_COMPARED;
 }

@@ -243,6 +243,16 @@ static std::string folder_variable_problem(const std::string& what, const std::s
   return std::string();
 }
 
+std::string log_folder_problem(const std::string& key, const std::string& value) {
+  if (value.empty()) return std::string();
+  std::string problem = folder_variable_problem(key, variable_form(value, key == "log" ? "$HERE/logs" : "$HERE"), value);
+  if (!problem.empty()) return problem;
+  // They stay inside the folder their variable names, as the uninstaller's folder does.
+  std::string inside, out_of;
+  if (install_folder_part(value, &inside, &out_of) < 0) return key + "'s folder leads out of " + out_of + ": " + value;
+  return std::string();
+}
+
 // Why a default path cannot be an install location: it is a path variable that the installer knows
 // (not "$TEMP"), '/' and at least one folder, none of them "." or ".." and each a name that Windows and
 // Linux can hold. Empty when it is one.
@@ -278,13 +288,8 @@ bool PACKER::read_key(int n, const std::string& key, const std::string& value) {
     // The folders of the install log and of the earlier one are taken from a path variable, as every
     // folder of the installed computer is: without one the installer would take the install location.
     bool folder = key == "log" || key == "patch_check";
-    std::string example = variable_form(value, key == "log" ? "$HERE/logs" : "$HERE");
-    std::string problem = folder && !value.empty() ? folder_variable_problem(key, example, value) : std::string();
+    std::string problem = folder ? log_folder_problem(key, value) : std::string();
     if (!problem.empty()) return fail_at(n, problem);
-    // They stay inside the folder their variable names, as the uninstaller's folder does.
-    std::string inside, out_of;
-    if (folder && install_folder_part(value, &inside, &out_of) < 0)
-      return fail_at(n, key + "'s folder leads out of " + out_of + ": " + value);
     if (!fits(n, key, value)) return false;
     given_once(n, key, key);
     (key == "title" ? title : key == "application" ? application : key == "log" ? log_path : patch_path) = value;

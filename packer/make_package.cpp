@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
   report_errors_through_host();
   std::vector<std::string> arguments;
   std::string program, earlier;
+  bool program_given = false, earlier_given = false;
   for (int i = 1; i < argc; i++) {
     if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
       std::fputs(USAGE, stdout);
@@ -58,12 +59,22 @@ int main(int argc, char** argv) {
                   (int)DATABASE_VERSION, (int)PACKAGE_VERSION);
       return 0;
     }
-    if (std::strcmp(argv[i], "--installer") == 0 && i + 1 < argc && program.empty())
-      program = argv[++i];
-    else if (std::strcmp(argv[i], "--update-of") == 0 && i + 1 < argc && earlier.empty())
-      earlier = argv[++i];
-    else
+    bool installer = std::strcmp(argv[i], "--installer") == 0, update = std::strcmp(argv[i], "--update-of") == 0;
+    bool& given = installer ? program_given : earlier_given;
+    if (!(installer || update) || i + 1 == argc || given) {
       arguments.push_back(argv[i]);
+      continue;
+    }
+    given = true;
+    (installer ? program : earlier) = argv[++i];
+    // An empty name (a shell variable that is not set) would make a plain package, or a whole version
+    // where an update was asked for.
+    if (!argv[i][0]) {
+      std::fprintf(stderr, "make_package: %s is given an empty name: it names %s; nothing was made\n", argv[i - 1],
+                   installer ? "the installer program that the package is attached to"
+                             : "the earlier version's package (its installer.pkg) that the package is an update of");
+      return 2;
+    }
   }
   if (arguments.size() != 2 || (!arguments.empty() && arguments[0].compare(0, 1, "-") == 0)) {
     std::fputs(USAGE, stderr);

@@ -100,6 +100,12 @@ struct PACKED_LINK {
 // that leads out of its variable's folder: -1, with that folder in out_of.
 int install_folder_part(const std::string& text, std::string* relative, std::string* out_of = nullptr);
 
+// Why a folder text cannot be the install log's folder (key "log") or the earlier log's ("patch_check"),
+// as the description's line would give it (empty: the install location): it begins with no path
+// variable that the installer knows, lies in "$TEMP", separates folders with '\' or leads out of its
+// variable's folder. Empty when it can be.
+std::string log_folder_problem(const std::string& key, const std::string& value);
+
 // ---------------------------------------------------------------------------------------------------
 // Identical content
 
@@ -281,6 +287,8 @@ private:
   void note_update_logs();
   bool read_earlier();
   bool compare_with_earlier();
+  bool check_kinds(size_t n, const INSTALLATION& then, const std::vector<INSTALLATION_FILE>& records,
+                   const std::vector<bool>& carried);
   void keep_carried(size_t n, const std::vector<bool>& carried);
 
   // tree.cpp

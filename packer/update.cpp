@@ -2,7 +2,9 @@
 // it carries, found as "-d" compares two packages, and what it may not change), and the notes on the
 // log folders of an update made by hand.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <unordered_map>
 
 #include "data_file.h"
 #include "engine.h"
@@ -131,6 +133,18 @@ bool PACKER::read_earlier() {
   std::string checked = log_folder(old->LOG.dest_path_from_inst_loc, true);
   std::string checked_system = log_folder(old->LOG.system_dest_path_from_inst_loc, false);
   std::string log = checked + "/patch";
+  // The update takes the earlier log's folder for its patch_check and one below it for its log: each as
+  // a description's line would give them, so that a package made otherwise gives no update a folder that
+  // the packer refuses in any description (and the installer may refuse at load).
+  const std::pair<std::string, std::string> folders[] = {
+      {"patch_check", checked}, {"log", log}, {"patch_check", checked_system},
+      {"log", checked_system.empty() ? std::string() : checked_system + "/patch"}};
+  for (size_t i = 0; i < 4; i++) {
+    std::string problem = log_folder_problem(folders[i].first, folders[i].second);
+    if (!problem.empty())
+      return fail(earlier + ": its log folder" + (i < 2 ? "" : " with the system folders") +
+                  " is one the packer refuses (an update checks the log there and logs below it): " + problem);
+  }
   if (system_name(log).size() > TEXT_LIMIT || system_name(checked_system + "/patch").size() > TEXT_LIMIT)
     return fail(earlier + ": its log folder is too long for an update's log folder below it");
   // The description's own log is the whole version's: one where the earlier version logged, or the
@@ -162,6 +176,8 @@ public:
   UPDATE_COMPARISON(PACKAGE* earlier, const INSTALLATION& now, const std::vector<TREE_FILE>& tree)
       : earlier(earlier), now(now), tree(tree), state(tree.size(), UNPAIRED) {}
 
+  // The stored bytes are read where they lie in the earlier package, block by block against the file of
+  // the tree: no copy of them is written.
   int compare_bytes(const INSTALLATION_FILE& first, const INSTALLATION_FILE& second) override {
     const TREE_FILE& file = tree[&second - now.files];
     PACKAGE_ENTRY entry;
@@ -170,17 +186,24 @@ public:
     std::uintmax_t size = fs::file_size(file.host, code);
     if (code) return -2;
     if (size != entry.size) return 1;
-    PACKAGE_DATA_FILE* stored = open_package_file(earlier, first.packed_name, FILE_MODE_READ, 0);
-    if (!stored) return -1;
-    FOLDER folder;
-    DATA_FILE* host = host_folder(&folder, file.host.parent_path().u8string())
-                          ? open_data_file(&folder, system_name(file.host.filename().u8string()).c_str(),
-                                           FILE_MODE_READ, 0, false)
-                          : nullptr;
-    int result = !host ? -2 : device_bytes_differ(stored, host) ? 1 : 0;
-    if (host) close_data_file(&host);
-    close_package_file(&stored);
-    return result;
+    fs::path folder = file.host.parent_path();
+    if (folder != opened_folder_path) {
+      opened_folder_path.clear();
+      if (!host_folder(&opened_folder, folder.u8string())) return -2;
+      opened_folder_path = folder;
+    }
+    FILE* host = open_file(&opened_folder, system_name(file.host.filename().u8string()).c_str(), "rb");
+    if (!host) return -2;
+    bool differ = false;
+    bool read = earlier->read_entry(first.packed_name, [&](const INT_U8* data, INT_U32 count) {
+      if (bytes.size() < count) bytes.resize(count);
+      differ = std::fread(bytes.data(), 1, count, host) != count || std::memcmp(bytes.data(), data, count) != 0;
+      return !differ;
+    });
+    // A file that grew since its size was taken differs too.
+    if (read && !differ) differ = std::fgetc(host) != EOF;
+    close_file(host);
+    return !read && !differ ? -1 : differ ? 1 : 0;
   }
   void paired(const INSTALLATION_FILE&, const INSTALLATION_FILE& second, bool changed) override {
     state[&second - now.files] = changed ? CHANGED : SAME;
@@ -193,14 +216,37 @@ public:
   const std::vector<TREE_FILE>& tree;
   std::vector<STATE> state;  // per file of the tree
   std::vector<const INSTALLATION_FILE*> dropped;
+
+private:
+  // The folder of the file compared last (a tree's files come folder by folder), and what is read of it.
+  fs::path opened_folder_path;
+  FOLDER opened_folder;
+  std::vector<INT_U8> bytes;
 };
 
-// Where a file is installed: its folder and name, also with the system folders.
-bool same_place(const INSTALLATION_FILE& a, const INSTALLATION_FILE& b) {
-  return std::strcmp(a.dest_path_from_inst_loc, b.dest_path_from_inst_loc) == 0 &&
-         std::strcmp(a.system_dest_path_from_inst_loc, b.system_dest_path_from_inst_loc) == 0 &&
-         std::strcmp(a.dest_name[0] ? a.dest_name : a.src_name, b.dest_name[0] ? b.dest_name : b.src_name) == 0;
+// Where a file is installed: the parts of its folder, with the system folders (system) or without them,
+// as the installer takes the folder's text, and its name; each as Windows compares names (the stricter
+// host).
+std::vector<std::string> place_of(const INSTALLATION_FILE& file, bool system) {
+  const char* folder =
+      system && file.system_dest_path_from_inst_loc[0] ? file.system_dest_path_from_inst_loc : file.dest_path_from_inst_loc;
+  std::vector<std::string> parts = folder_parts(host_text(folder));
+  parts.push_back(host_text(file.dest_name[0] ? file.dest_name : file.src_name));
+  for (std::string& part : parts) part = windows_name_key(part);
+  return parts;
 }
+
+// Where a file is installed, its folder and name as the database gives them (with the system folders
+// too), as one text.
+std::string place_text(const INSTALLATION_FILE& file) {
+  return std::string(file.dest_path_from_inst_loc) + '\n' + file.system_dest_path_from_inst_loc + '\n' +
+         (file.dest_name[0] ? file.dest_name : file.src_name);
+}
+
+// An overwrite rule by how much it keeps of what is installed: 2 never, 1 older, 0 always (any other
+// value installs as always does).
+int rule_strength(INT_U8 rule) { return rule == 2 || rule == 1 ? rule : 0; }
+const char* rule_name(INT_U8 rule) { return rule == 2 ? "never" : rule == 1 ? "older" : "always"; }
 
 }  // namespace
 
@@ -234,19 +280,33 @@ bool PACKER::compare_with_earlier() {
         return fail(earlier + ": there is not enough memory to compare the files" + in);
     }
     // A file whose overwrite rule changed is another file to the comparison (dropped and added): at
-    // its place it is one that changed.
+    // its place it is one that changed. Where the new rule keeps less of what is installed, the update
+    // replaces what the earlier rule kept (a configuration the user edited): noted with the line that
+    // gives the new rule, or the installation's where none does.
     PACK_SUMMARY::INSTALLATION_FILES& counts = update_counts[n];
+    std::unordered_map<std::string, size_t> added_at;
+    for (size_t i = 0; i < records.size(); i++)
+      if (comparison.state[i] == UPDATE_COMPARISON::ADDED) added_at.emplace(place_text(records[i]), i);
     for (const INSTALLATION_FILE* gone : comparison.dropped) {
-      bool replaced = false;
-      for (size_t i = 0; i < records.size() && !replaced; i++)
-        if (comparison.state[i] == UPDATE_COMPARISON::ADDED && same_place(*gone, records[i])) {
-          comparison.state[i] = UPDATE_COMPARISON::CHANGED;
-          replaced = true;
-        }
-      if (replaced) continue;
-      if (counts.first_dropped.size() < SUMMARY_LINKS)
-        counts.first_dropped.push_back(file_path(*gone));
-      counts.dropped++;
+      auto at = added_at.find(place_text(*gone));
+      if (at == added_at.end()) {
+        if (counts.first_dropped.size() < SUMMARY_LINKS) counts.first_dropped.push_back(file_path(*gone));
+        counts.dropped++;
+        continue;
+      }
+      size_t i = at->second;
+      added_at.erase(at);
+      comparison.state[i] = UPDATE_COMPARISON::CHANGED;
+      if (rule_strength(records[i].overwrite) >= rule_strength(gone->overwrite)) continue;
+      const TREE_FILE& file = files[n][i];
+      std::string path = file_path(records[i]);
+      notes->push_back(
+          description + ":" + std::to_string(file.overwrite_line ? file.overwrite_line : installation_lines[n].line) +
+          ": " + path + in + " is overwrite " + rule_name(gone->overwrite) + " in " + earlier + " and " +
+          rule_name(records[i].overwrite) + " here" + (file.overwrite_line ? "" : " (no overwrite line names it)") +
+          ": the update carries it and replaces the installed file" +
+          (records[i].overwrite == 1 ? " where it was last written before the update was made" : "") +
+          ", the user's edits too; overwrite = " + rule_name(gone->overwrite) + ";" + path + " keeps them");
     }
     std::vector<bool> carried(records.size());
     for (size_t i = 0; i < records.size(); i++) {
@@ -256,7 +316,50 @@ bool PACKER::compare_with_earlier() {
       counts.added += state == UPDATE_COMPARISON::ADDED;
       counts.unchanged += state == UPDATE_COMPARISON::SAME;
     }
+    if (!check_kinds(n, then, records, carried)) return false;
     keep_carried(n, carried);
+  }
+  return true;
+}
+
+// A carried file whose place is a folder of the earlier version's files, or that lies below the place
+// of one of them, cannot be installed there: an update removes nothing, so the earlier file or folder
+// stays in its way. Refused with both paths. Places are compared as Windows compares names, also with
+// the system folders where the earlier version has such a place.
+bool PACKER::check_kinds(size_t n, const INSTALLATION& then, const std::vector<INSTALLATION_FILE>& records,
+                         const std::vector<bool>& carried) {
+  bool system_places = false;
+  for (INT_S16 f = 0; f < then.file_count; f++)
+    system_places = system_places || then.files[f].system_dest_path_from_inst_loc[0];
+  std::string in = " of the installation \"" + installation_lines[n].name + "\"";
+  for (bool system : {false, true}) {
+    if (system && !system_places) break;
+    // The earlier version's files by place, and its folders with a file below each.
+    std::unordered_map<std::string, const INSTALLATION_FILE*> earlier_files, earlier_folders;
+    for (INT_S16 f = 0; f < then.file_count; f++) {
+      const INSTALLATION_FILE& file = then.files[f];
+      if (!file.packed_name[0]) continue;
+      std::vector<std::string> place = place_of(file, system);
+      earlier_files.emplace(joined(place, place.size()), &file);
+      for (size_t k = place.size() - 1; k > 1; k--)
+        if (!earlier_folders.emplace(joined(place, k), &file).second) break;
+    }
+    for (size_t i = 0; i < records.size(); i++) {
+      if (!carried[i]) continue;
+      std::vector<std::string> place = place_of(records[i], system);
+      auto folder = earlier_folders.find(joined(place, place.size()));
+      if (folder != earlier_folders.end())
+        return fail(earlier + ": " + file_path(records[i]) + in + " is a folder there (of " +
+                    file_path(*folder->second) + ") and a file in the new version: an update cannot remove the folder, "
+                    "and so cannot install the file over it");
+      for (size_t k = place.size() - 1; k > 1; k--) {
+        auto file = earlier_files.find(joined(place, k));
+        if (file != earlier_files.end())
+          return fail(earlier + ": " + file_path(*file->second) + in + " is a file there and a folder in the new "
+                      "version (of " + file_path(records[i]) + "): an update cannot remove the file, and so cannot "
+                      "install the folder's files over it");
+      }
+    }
   }
   return true;
 }

@@ -17,6 +17,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/wait.h>
+
 #include <csignal>
 #endif
 
@@ -270,3 +272,32 @@ TEST(InstallerUpdate, AnEarlierLogIsKeptUnderAFreeNumberOrSaidWhyNot) {
   EXPECT_FALSE(fs::exists(road.scratch.installed("patch/install_log-3.txt")));
   EXPECT_EQ(read_lines(log).back(), "Installation completed without any errors.");
 }
+
+#ifndef _WIN32
+// Another run's log that comes to the name "install_log.txt" after the update kept the earlier log there
+// is not replaced by the update's own log: it is kept in turn under the next number, and the update's
+// log takes the name then, saying where each was kept.
+TEST(InstallerUpdate, AnotherRunsLogAtTheNameIsKeptUnderTheNextNumber) {
+  REQUIRE_FOLLOWING();
+  ROAD road("update-log-came", "");
+  ASSERT_NO_FATAL_FAILURE(road.up_to_version_2());
+  const std::string log = road.scratch.installed("patch/install_log.txt"), earlier = read_whole_text(log);
+  const std::string first = road.scratch.installed("patch/install_log-1.txt");
+  const std::string second = road.scratch.installed("patch/install_log-2.txt");
+  const std::string other = "Installed Files\nanother run's log\n";
+  // Once the earlier log is kept, before the update's log takes the name.
+  POINT_RUN run = run_to_point({road.runs.installer, "-x", program_path_text(road.package("u3")) + "/installer.xml", "-a"},
+                               program_environment(road.scratch.root), road.runs.output,
+                               [&](int) { return fs::exists(first) && write_whole_file(log, text_bytes(other)); }, {});
+  ASSERT_EQ(run.outcome, POINT_RUN::REACHED) << run.cause;
+  EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << read_whole_text(road.runs.output);
+  EXPECT_EQ(read_whole_text(first), earlier);
+  EXPECT_EQ(read_whole_text(second), other);
+  std::vector<std::string> lines = read_lines(log);
+  ASSERT_GT(lines.size(), 9u);
+  EXPECT_EQ(lines[8], "Kept the earlier install log as \"" + first + "\"");
+  EXPECT_EQ(lines[9], "Kept the earlier install log as \"" + second + "\"");
+  EXPECT_EQ(lines.back(), "Installation completed without any errors.");
+  EXPECT_FALSE(fs::exists(road.scratch.installed("patch/install_log-3.txt")));
+}
+#endif

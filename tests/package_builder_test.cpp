@@ -15,6 +15,7 @@
 
 #include "attached_data.h"
 #include "installer_test_support.h"
+#include "package.h"
 #include "packer_private.h"
 
 #ifndef _WIN32
@@ -571,6 +572,26 @@ TEST(PackageBuilder, WhatAnUpdateCannotBringIsRefusedWithItsReason) {
     EXPECT_EQ(error.substr(0, refused.error.size()), refused.error);
   }
   ASSERT_TRUE(write_whole_file(description, text_bytes(text)));
+  // A stored file whose chain is damaged (its block says it holds more than a block) is not taken for
+  // the same bytes: it cannot be read.
+  const std::string hurt = below(scratch.root + "hurt", "installer.pkg");
+  fs::create_directories(scratch.root + "hurt");
+  fs::copy_file(earlier, hurt);
+  INT_U32 used_at = 0;
+  {
+    FOLDER folder;
+    ASSERT_TRUE(folder.set_if_folder((scratch.root + "hurt").c_str()));
+    PACKAGE stored(&folder, "installer.pkg", false, -1, false, true);
+    PACKAGE_ENTRY entry;
+    ASSERT_TRUE(stored.find_entry("readme.txt", &entry));
+    used_at = 1 + entry.first_block + 4 + stored.block_size;  // after the byte-order byte
+  }
+  std::vector<INT_U8> bytes = read_whole_file(hurt);
+  ASSERT_LT(used_at + 4, bytes.size());
+  bytes[used_at + 3] = 0x7F;
+  ASSERT_TRUE(write_whole_file(hurt, bytes));
+  EXPECT_FALSE(package_builder::build_package(description, output, &error, 4096, nullptr, nullptr, hurt));
+  EXPECT_EQ(error, hurt + ": the stored file readme.txt of the installation \"Test App\" cannot be read");
   std::unique_ptr<DATABASE> listed(scratch.load());
   ASSERT_TRUE(listed);
   INSTALLATION& installation = listed->installations[0];
@@ -613,6 +634,143 @@ TEST(PackageBuilder, UpdateLogsThatSlipAreNoted) {
         << error;
     EXPECT_EQ(notes, logs.second.empty() ? std::vector<std::string>() : std::vector<std::string>{description + logs.second});
   }
+}
+
+// The earlier version's log folder, which an update checks and logs below, is judged as a description's
+// log and patch_check are: one that an earlier package made otherwise gives (in the installer's temporary
+// folder, with '\\' between folders, leading out), also with the system folders, is refused.
+TEST(PackageBuilder, AnEarlierLogFolderThatADescriptionCouldNotGiveIsRefused) {
+  INSTALLER_SCRATCH scratch("builder-update-earlier-log");
+  ASSERT_TRUE(scratch.build());
+  const std::string earlier = scratch.package + "installer.pkg", update = below(scratch.root + "update", "installer.pkg");
+  fs::create_directories(scratch.root + "update");
+  const std::string refused = earlier + ": its log folder";
+  const std::string why = " is one the packer refuses (an update checks the log there and logs below it): ";
+  const struct {
+    std::string log, system_log, error;
+  } cases[] = {
+      {"$TEMP/logs", "", refused + why + "patch_check lies in $TEMP, the installer's own temporary folder, which it "
+                                         "removes when it ends: $TEMP/logs"},
+      {"$HERE", "$TEMP", refused + " with the system folders" + why + "patch_check lies in $TEMP, the installer's own "
+                                                                       "temporary folder, which it removes when it ends: $TEMP"},
+#ifdef _WIN32
+      {"$HERE/a\\b", "", refused + why + "patch_check separates folders with '\\', which Linux takes for part of a name: "
+                                        "give them with '/', as $HERE/a/b: $HERE/a\\b"},
+      {"$HERE/a\\..\\..", "", earlier + ": cannot be read as an installation package: the package is damaged or was not "
+                                      "made by the packer: log's folder leads out of the install location: $HERE/a\\..\\.."},
+#else
+      {"$HERE/a\\..\\..", "", earlier + ": cannot be read as an installation package: the package is damaged or was not "
+                                      "made by the packer: log's folder separates folders with '\\', which this computer "
+                                      "does not: $HERE/a\\..\\.."},
+#endif
+      {"$HERE/logs", "", ""}};
+  std::unique_ptr<DATABASE> database(scratch.load());
+  ASSERT_TRUE(database);
+  for (const auto& folders : cases) {
+    std::snprintf(database->LOG.dest_path_from_inst_loc, sizeof database->LOG.dest_path_from_inst_loc, "%s",
+                  folders.log.c_str());
+    std::snprintf(database->LOG.system_dest_path_from_inst_loc, sizeof database->LOG.system_dest_path_from_inst_loc,
+                  "%s", folders.system_log.c_str());
+    ASSERT_TRUE(scratch.store(database.get()));
+    std::string error;
+    EXPECT_EQ(package_builder::build_package(description_of(scratch), update, &error, 4096, nullptr, nullptr, earlier),
+              folders.error.empty());
+    EXPECT_EQ(error, folders.error);
+    EXPECT_EQ(fs::exists(update), folders.error.empty());
+  }
+}
+
+#ifndef _WIN32
+// A file is compared with the earlier version's to its end: one that holds more than the size it showed
+// (a file of /proc, as a growing file would) is not taken for the earlier empty one; it is carried, and
+// packing it says that it changed.
+TEST(PackageBuilder, AnUpdateComparesAFileToItsEnd) {
+  INSTALLER_SCRATCH scratch("builder-update-end");
+  scratch.add_file("bin/status", {});
+  ASSERT_TRUE(scratch.build());
+  const std::string earlier = scratch.package + "installer.pkg", update = below(scratch.root + "update", "installer.pkg");
+  fs::create_directories(scratch.root + "update");
+  fs::remove(scratch.source + "files/bin/status");
+  fs::create_symlink("/proc/self/status", scratch.source + "files/bin/status");
+  std::string error;
+  EXPECT_FALSE(package_builder::build_package(description_of(scratch), update, &error, 4096, nullptr, nullptr, earlier));
+  const std::string changed = scratch.source + "files/bin/status: changed while it was packed (0 bytes before, ";
+  EXPECT_EQ(error.compare(0, changed.size(), changed), 0) << error;
+}
+#endif
+
+// A carried file at the place of a folder of the earlier version, or a folder of carried files at the
+// place of an earlier file (names compared as Windows compares them), cannot be installed over the
+// earlier version, which an update does not remove: refused with both paths.
+TEST(PackageBuilder, AFileThatBecomesAFolderOrTheReverseIsRefused) {
+  INSTALLER_SCRATCH scratch("builder-update-kinds");
+  scratch.add_file("share/data/a.txt", text_bytes("a\n"));
+  ASSERT_TRUE(scratch.build());
+  const std::string earlier = scratch.package + "installer.pkg", update = below(scratch.root + "update", "installer.pkg");
+  fs::create_directories(scratch.root + "update");
+  const std::string files = scratch.source + "files/";
+  std::string error;
+  fs::remove(files + "docs/guide.txt");
+  scratch.add_file("docs/Guide.txt/index.txt", text_bytes("guide\n"));
+  scratch.add_file("docs/guide-2.txt", text_bytes("the menu's guide\n"));
+  const std::string description = read_whole_text(description_of(scratch));
+  std::string changed = description;
+  changed.replace(changed.find("3;guide.txt"), 11, "3;guide-2.txt");
+  ASSERT_TRUE(write_whole_file(description_of(scratch), text_bytes(changed)));
+  EXPECT_FALSE(package_builder::build_package(description_of(scratch), update, &error, 4096, nullptr, nullptr, earlier));
+  EXPECT_EQ(error, earlier + ": docs/guide.txt of the installation \"Test App\" is a file there and a folder in the "
+                             "new version (of docs/Guide.txt/index.txt): an update cannot remove the file, and so cannot "
+                             "install the folder's files over it");
+  fs::remove_all(files + "docs/Guide.txt");
+  fs::remove_all(files + "share/data");
+  scratch.add_file("share/data", text_bytes("now a file\n"));
+  EXPECT_FALSE(package_builder::build_package(description_of(scratch), update, &error, 4096, nullptr, nullptr, earlier));
+  EXPECT_EQ(error, earlier + ": share/data of the installation \"Test App\" is a folder there (of share/data/a.txt) "
+                             "and a file in the new version: an update cannot remove the folder, and so cannot install "
+                             "the file over it");
+  EXPECT_FALSE(fs::exists(update));
+  fs::remove(files + "share/data");
+  EXPECT_TRUE(package_builder::build_package(description_of(scratch), update, &error, 4096, nullptr, nullptr, earlier))
+      << error;
+}
+
+// A file whose overwrite rule the new version drops or loosens (never to older or always, older to
+// always) is carried as one that changed and replaces what the earlier rule kept: each is noted with its
+// path and the line that gives the new rule (the installation's where none does). A rule made stricter
+// is not noted.
+TEST(PackageBuilder, ARuleThatKeepsLessOfWhatIsInstalledIsNoted) {
+  INSTALLER_SCRATCH scratch("builder-update-rules",
+                            "overwrite = never;docs/guide.txt;bin/run.sh\noverwrite = older;readme.txt\n");
+  ASSERT_TRUE(scratch.build());
+  const std::string earlier = scratch.package + "installer.pkg", update = below(scratch.root + "update", "installer.pkg");
+  fs::create_directories(scratch.root + "update");
+  const std::string rules = "overwrite = never;docs/guide.txt;bin/run.sh\noverwrite = older;readme.txt\n";
+  std::string changed = read_whole_text(description_of(scratch));
+  changed.replace(changed.find(rules), rules.size(), "overwrite = older;bin/run.sh\noverwrite = never;bin/data.bin\n");
+  ASSERT_TRUE(write_whole_file(description_of(scratch), text_bytes(changed)));
+  std::vector<std::string> notes;
+  package_builder::PACK_SUMMARY made;
+  std::string error;
+  ASSERT_TRUE(
+      package_builder::build_package(description_of(scratch), update, &error, 4096, &notes, &made, earlier))
+      << error;
+  const std::string in = " of the installation \"Test App\" is overwrite ";
+  const std::string replaced = ": the update carries it and replaces the installed file";
+  std::set<std::string> said(notes.begin(), notes.end());
+  EXPECT_EQ(said, (std::set<std::string>{
+                      description_of(scratch) + ":3: docs/guide.txt" + in + "never in " + earlier +
+                          " and always here (no overwrite line names it)" + replaced +
+                          ", the user's edits too; overwrite = never;docs/guide.txt keeps them",
+                      description_of(scratch) + ":10: bin/run.sh" + in + "never in " + earlier + " and older here" +
+                          replaced + " where it was last written before the update was made, the user's edits too; "
+                          "overwrite = never;bin/run.sh keeps them",
+                      description_of(scratch) + ":3: readme.txt" + in + "older in " + earlier +
+                          " and always here (no overwrite line names it)" + replaced +
+                          ", the user's edits too; overwrite = older;readme.txt keeps them"}));
+  EXPECT_EQ(notes.size(), 3u);
+  const auto& counts = made.installations[0];
+  EXPECT_EQ(std::vector<INT_U32>({counts.changed, counts.added, counts.unchanged, counts.dropped}),
+            std::vector<INT_U32>({4, 0, 1, 0}));
 }
 
 #ifndef _WIN32
@@ -849,6 +1007,16 @@ TEST(PackageBuilder, TheProgramReportsWithItsStatus) {
                                          ":1: the installation \"A\" has no default_path (required: where it installs, "
                                          "e.g. \"default_path = $ROOT0/opt/application\")\n");
   EXPECT_EQ(run("--installer '" + description_of(scratch) + "' " + pair), 1);
+  // An empty name (a shell variable that is not set) is refused, not taken for no option.
+  const std::string made = scratch.package + "installer.pkg";
+  fs::remove(made);
+  EXPECT_EQ(run("--update-of '' " + pair), 2);
+  EXPECT_EQ(read_whole_text(output), "make_package: --update-of is given an empty name: it names the earlier version's "
+                                     "package (its installer.pkg) that the package is an update of; nothing was made\n");
+  EXPECT_EQ(run("--installer '' " + pair), 2);
+  EXPECT_EQ(read_whole_text(output), "make_package: --installer is given an empty name: it names the installer program "
+                                     "that the package is attached to; nothing was made\n");
+  EXPECT_FALSE(fs::exists(made));
   // Names relative to the folder the program runs in.
   ASSERT_TRUE(write_whole_file(description_of(scratch), text_bytes("installation = A\ndefault_path = $ROOT0/opt/a\n"
                                                                    "language = English;licence.txt\n")));

@@ -46,8 +46,8 @@ struct FIXTURE {
     return {entry.position, entry.first_block};
   }
 
-  // Opens bytes as a package in every mode; each entry either extracts (to its contents while the data
-  // are intact) or fails with the read error or as missing, leaving the file that was at the
+  // Opens bytes as a package in every mode; each entry either extracts and reads (to its contents while
+  // the data are intact) or fails with the read error or as missing, leaving the file that was at the
   // destination as it was and no temporary file; the package is never changed. Returns how many opens
   // failed.
   int check(const std::vector<INT_U8>& bytes, const std::string& what, bool data_intact = true) {
@@ -75,6 +75,18 @@ struct FIXTURE {
         }
         for (const auto& item : std::filesystem::directory_iterator(path))
           EXPECT_NE(item.path().extension().string(), ".tmp") << what << ": " << item.path().string() << " was left";
+        // Read where they lie, the data are the entry's or the read fails alike.
+        std::vector<INT_U8> handed;
+        if (package.read_entry(names[index].c_str(), [&handed](const INT_U8* data, INT_U32 count) {
+              handed.insert(handed.end(), data, data + count);
+              return true;
+            })) {
+          if (data_intact) {
+            EXPECT_EQ(handed, contents[index]) << what << " entry " << index;
+          }
+        } else {
+          EXPECT_TRUE(get_error_code() == 0x1007 || get_error_code() == 0x1010) << what << " code " << get_error_code();
+        }
       }
     }
     EXPECT_EQ(read_whole_file(path + "damaged.pkg"), bytes) << what << ": the package was changed";

@@ -391,7 +391,21 @@ TEST(Package, LongNamesAndBlocksOfAnySizeAgainstTheBufferReadWhole) {
     for (size_t index = names.size(); index-- > 0;) {
       ASSERT_TRUE(package.extract_entry(&scratch.folder, "out", names[index].c_str())) << buffer << " " << index;
       EXPECT_EQ(scratch.get("out"), contents[index]) << buffer << " " << index;
+      // Read where they lie: the same bytes, in blocks of at most the package's block size.
+      std::vector<INT_U8> handed;
+      EXPECT_TRUE(package.read_entry(names[index].c_str(), [&handed](const INT_U8* data, INT_U32 count) {
+        EXPECT_LE(count, 2048u);
+        handed.insert(handed.end(), data, data + count);
+        return true;
+      }));
+      EXPECT_EQ(handed, contents[index]) << buffer << " " << index;
     }
+    // A reader that stops ends the read, which then fails; a name without an entry is missing.
+    int blocks = 0;
+    EXPECT_FALSE(package.read_entry(names[4].c_str(), [&blocks](const INT_U8*, INT_U32) { return ++blocks < 2; }));
+    EXPECT_EQ(blocks, 2);
+    EXPECT_FALSE(package.read_entry("none", [](const INT_U8*, INT_U32) { return true; }));
+    EXPECT_EQ(get_error_code(), 0x1010);
   }
   // A cut package ends the data of its last entry in the middle of a block: the read error, no file.
   std::vector<INT_U8> bytes = scratch.get("s.pkg");
@@ -402,6 +416,8 @@ TEST(Package, LongNamesAndBlocksOfAnySizeAgainstTheBufferReadWhole) {
     ASSERT_NE(package.file, nullptr) << get_error_text();
     ASSERT_TRUE(package.file->set_buffer_size(buffer));
     EXPECT_FALSE(package.extract_entry(&scratch.folder, "cut-out", "f"));
+    EXPECT_EQ(get_error_code(), 0x1007);
+    EXPECT_FALSE(package.read_entry("f", [](const INT_U8*, INT_U32) { return true; }));
     EXPECT_EQ(get_error_code(), 0x1007);
     for (const auto& item : std::filesystem::directory_iterator(scratch.path))
       EXPECT_TRUE(item.path().filename() != "cut-out" && item.path().filename().string()[0] != '~') << item.path();

@@ -6,6 +6,8 @@
 // installations, the second repeating two thirds of the first's files in a folder of its own: each
 // build's package size and time. Last, a tree of files of one size (ten of 30 MiB, 2,000 of 16 KiB), all
 // of other bytes, against the same tree with every size its own, in paired runs (target: within 1.1).
+// Then an update (--update-of) of a version of 10,000 files against packing that whole version, in paired
+// runs (target: no slower), with the other make_package's update in each pair when named.
 // Usage: bench_make_package [work folder] [pairs, 5] [make_package to compare]
 #include <chrono>
 #include <cstdio>
@@ -182,6 +184,55 @@ int main(int argc, char** argv) {
   std::printf("files of one size: make_package %.3f s, sizes of their own %.3f s (medians); ratio %s; target 1.1 %s\n",
               one_size.median_ours(), one_size.median_baseline(), one_size.spread().c_str(),
               one_size.median_ratio() <= 1.1 ? "met" : "NOT met");
+
+  // An update of a version of 10,000 files, a tenth of them changed and 100 added, against packing the
+  // whole new version: the update reads every file as the whole version does, and writes a tenth.
+  std::printf("preparing two versions of 10,000 files of 1-8 KiB, a tenth changed and 100 added\n");
+  std::vector<std::string> first, changed, added;
+  fs::path earlier = package_in(out, "earlier");
+  if (!write_tree(source / "files-v1", 10000, 1024, 8192, 7, &first) ||
+      !write_text(source / "v1.txt", head + "files = files-v1\n") ||
+      timed(pack_command(packer, source / "v1.txt", earlier)) < 0)
+    return 1;
+  fs::copy(source / "files-v1", source / "files-v2", fs::copy_options::recursive);
+  if (!write_tree(source / "files-v2-changed", 1000, 1024, 8192, 8, &changed) ||
+      !write_tree(source / "files-v2" / "added", 100, 1024, 8192, 9, &added) ||
+      !write_text(source / "v2.txt", head + "files = files-v2\n"))
+    return 1;
+  for (size_t i = 0; i < changed.size(); i++)
+    fs::copy_file(source / "files-v2-changed" / changed[i], source / "files-v2" / first[i * 10],
+                  fs::copy_options::overwrite_existing);
+  auto update_command = [&](const std::string& which, const std::string& name) {
+    return shell_quoted(which) + " --update-of " + shell_quoted(earlier) + " " + shell_quoted(source / "v2.txt") + " " +
+           shell_quoted(package_in(out, name)) + " >/dev/null";
+  };
+  std::string whole = pack_command(packer, source / "v2.txt", package_in(out, "whole"));
+  std::string update = update_command(packer, "update");
+  std::string their_update = other.empty() ? "" : update_command(other, "theirs-update");
+  PAIRED_TIMES against_whole, update_against_other;
+  for (int pair = 0; pair <= pairs; pair++) {
+    double update_time, whole_time, their_time = 0;
+    if (pair % 2 == 0) {
+      update_time = timed(update);
+      if (!other.empty()) their_time = timed(their_update);
+      whole_time = timed(whole);
+    } else {
+      whole_time = timed(whole);
+      if (!other.empty()) their_time = timed(their_update);
+      update_time = timed(update);
+    }
+    if (update_time < 0 || whole_time < 0 || their_time < 0) return 1;
+    if (pair == 0) continue;
+    against_whole.add(update_time, whole_time);
+    if (!other.empty()) update_against_other.add(update_time, their_time);
+  }
+  std::printf("an update of 10,000 files: make_package --update-of %.3f s, the whole version %.3f s (medians); "
+              "ratio %s; target 1.0 %s\n",
+              against_whole.median_ours(), against_whole.median_baseline(), against_whole.spread().c_str(),
+              against_whole.median_ratio() <= 1.0 ? "met" : "NOT met");
+  if (!other.empty())
+    std::printf("  the other make_package's update: %.3f s; this build against it: %s\n",
+                update_against_other.median_baseline(), update_against_other.spread().c_str());
   fs::remove_all(work, ignored);
   return 0;
 }

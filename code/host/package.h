@@ -2,6 +2,8 @@
 // released blocks (PACKAGE), and package entries opened as data or text files through temporary copies
 // in "$TEMP" (PACKAGE_DATA_FILE, PACKAGE_TEXT_FILE).
 #pragma once
+#include <functional>
+
 #include "types.h"
 #include "data_file.h"
 #include "files.h"
@@ -131,6 +133,11 @@ public:
   bool extract_entry(FOLDER* folder, const char* file_name, const char* entry_name,
                      PACKAGE_PROGRESS_CALLBACK progress = nullptr, void* user = nullptr, bool if_free = false,
                      INT_S64 older_than = EARLIEST_FILE_TIME);
+  // Hands the data of the entry to take block by block, in order, without writing them anywhere: where
+  // a block fits the package file's buffer its bytes are handed from there (valid during the call
+  // alone). take returns false to stop. False when there is no such entry or its chain is damaged (the
+  // data error says so), and when take stopped.
+  bool read_entry(const char* entry_name, const std::function<bool(const INT_U8* data, INT_U32 size)>& take);
   // Stores the file's contents as the entry (entry_name, or file_name when null); an existing entry is
   // replaced only with replace set. False with the data error set when any write fails, and when a
   // request to end the program (end_requested) comes while the file is copied: the entry is then cut
@@ -184,6 +191,9 @@ private:
   const INT_U8* read_chain_block(INT_U32 position, bool in_place, PACKAGE_BLOCK* block);
   bool copy_chain(FILE* target, INT_U32 first_block, INT_U32 entry_size, const char* file_name,
                   PACKAGE_PROGRESS_CALLBACK progress, void* user);
+  // Takes each block's data, its size and the entry's bytes so far; false stops the walk.
+  typedef std::function<bool(const INT_U8* data, INT_U32 size, INT_U32 done)> CHAIN_TAKER;
+  bool walk_chain(INT_U32 first_block, INT_U32 entry_size, const CHAIN_TAKER& take);
   // 1 found, 0 not found, -1 damaged (data error set).
   INT_S32 locate(const char* name, PACKAGE_ENTRY* out);
   // Reads the record at position into out after checking that it lies inside the file.

@@ -1,5 +1,6 @@
 // Package files: copying entries out to files, each under a temporary name beside its place that takes
-// the name only when all of it was written, block by block with every block checked against the file.
+// the name only when all of it was written, block by block with every block checked against the file;
+// and handing an entry's data over where they lie, with the same checks.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -128,30 +129,18 @@ struct GATHERED_WRITER {
 
 }  // namespace
 
-// Copies the chain of blocks from first_block into the file: each block must lie inside the package and
-// hold at most a block of data, and the chain must end with exactly the entry's size (a chain that loops
-// runs past it). False, with the data error set, at the first failure, and when the program is asked to
-// end (end_requested): the file is then abandoned.
-bool PACKAGE::copy_chain(FILE* target, INT_U32 first_block, INT_U32 entry_size, const char* file_name,
-                         PACKAGE_PROGRESS_CALLBACK progress, void* user) {
-  GATHERED_WRITER writer(target, entry_size);
-  if (!writer.bytes) {
-    fail(0x100B, nullptr, __LINE__);
-    return false;
-  }
-  // In a package open for reading, a block is taken where it lies in the file's buffer when it fits
-  // there: its data are copied once, into the file written.
+// Hands take the data of the chain of blocks from first_block, block by block: each block must lie inside
+// the package and hold at most a block of data, and the chain must end with exactly the entry's size (a
+// chain that loops runs past it). In a package open for reading, a block is handed where it lies in the
+// file's buffer when it fits there. False, with the data error set, at the first failure; false also when
+// take returns false (take sets the error then).
+bool PACKAGE::walk_chain(INT_U32 first_block, INT_U32 entry_size, const CHAIN_TAKER& take) {
   bool in_place = file->mode == FILE_MODE_READ &&
                   static_cast<INT_U64>(block_size) + BLOCK_OVERHEAD <= static_cast<INT_U64>(file->buffer_size);
   PACKAGE_BLOCK block;
   INT_U64 steps_left = file->whole_size() / (block_size + BLOCK_OVERHEAD) + 1;
   INT_U32 done = 0;
-  extracted_head_size = 0;
   for (INT_U32 position = first_block; position != 0; position = block.next) {
-    if (end_requested()) {
-      fail(0x1008, file_name, __LINE__);
-      return false;
-    }
     if (steps_left-- == 0 || !block_fits(position)) {
       fail(0x1007, package_name, __LINE__);
       return false;
@@ -163,28 +152,61 @@ bool PACKAGE::copy_chain(FILE* target, INT_U32 first_block, INT_U32 entry_size, 
       return false;
     }
     if (block.used < 1) continue;
-    if (extracted_head_size < sizeof extracted_head) {
-      INT_U32 taken = sizeof extracted_head - extracted_head_size;
-      if (taken > block.used) taken = block.used;
-      std::memcpy(extracted_head + extracted_head_size, data, taken);
-      extracted_head_size += taken;
-    }
     done += block.used;
-    if (progress) progress(this, static_cast<INT_S32>(done), static_cast<INT_S32>(entry_size), user);
-    if (!writer.add(data, block.used)) {
-      fail(0x1008, file_name, __LINE__);
-      return false;
-    }
+    if (!take(data, block.used, done)) return false;
   }
   if (done != entry_size) {
     fail(0x1007, package_name, __LINE__);
     return false;
   }
-  if (!writer.finish()) {
+  return true;
+}
+
+// Copies the chain of blocks from first_block into the file (walk_chain). False, with the data error set,
+// at the first failure, and when the program is asked to end (end_requested): the file is then abandoned.
+bool PACKAGE::copy_chain(FILE* target, INT_U32 first_block, INT_U32 entry_size, const char* file_name,
+                         PACKAGE_PROGRESS_CALLBACK progress, void* user) {
+  GATHERED_WRITER writer(target, entry_size);
+  if (!writer.bytes) {
+    fail(0x100B, nullptr, __LINE__);
+    return false;
+  }
+  extracted_head_size = 0;
+  bool walked = walk_chain(first_block, entry_size, [&](const INT_U8* data, INT_U32 count, INT_U32 done) {
+    if (end_requested()) {
+      fail(0x1008, file_name, __LINE__);
+      return false;
+    }
+    if (extracted_head_size < sizeof extracted_head) {
+      INT_U32 taken = sizeof extracted_head - extracted_head_size;
+      if (taken > count) taken = count;
+      std::memcpy(extracted_head + extracted_head_size, data, taken);
+      extracted_head_size += taken;
+    }
+    if (progress) progress(this, static_cast<INT_S32>(done), static_cast<INT_S32>(entry_size), user);
+    if (!writer.add(data, count)) {
+      fail(0x1008, file_name, __LINE__);
+      return false;
+    }
+    return true;
+  });
+  if (walked && !writer.finish()) {
     fail(0x1008, file_name, __LINE__);
     return false;
   }
-  return true;
+  return walked;
+}
+
+bool PACKAGE::read_entry(const char* entry_name, const std::function<bool(const INT_U8* data, INT_U32 size)>& take) {
+  if (!file) {
+    fail(0x100D, nullptr, __LINE__);
+    return false;
+  }
+  INT_U32 first_block = 0, entry_size = 0;
+  return find_extracted_entry(entry_name, entry_name, &first_block, &entry_size) &&
+         walk_chain(first_block, entry_size, [&take](const INT_U8* data, INT_U32 count, INT_U32) {
+           return take(data, count);
+         });
 }
 
 bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* entry_name,
