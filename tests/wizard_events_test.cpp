@@ -473,8 +473,8 @@ TEST(WizardEvents, AnotherRunInstallingThereIsSaidInABoxThatLeadsBackToTheOption
   ASSERT_TRUE(folder.set_if_folder(spelling.c_str()));
   std::atomic<int> held{0};  // 1 held, then 2 to end the hold
   std::thread holder([&] {
-    bool elsewhere = false;
-    FOLDER_HOLD* hold = hold_folder(&folder, &elsewhere);
+    FOLDER_HOLDER holder;
+    FOLDER_HOLD* hold = hold_folder(&folder, &holder);
     for (held = hold ? 1 : -1; held == 1;) pause_ms(1);
     release_folder(hold);
   });
@@ -484,7 +484,8 @@ TEST(WizardEvents, AnotherRunInstallingThereIsSaidInABoxThatLeadsBackToTheOption
   bool shown = box && box->text;  // the box goes with its answer
   if (shown) {
     EXPECT_EQ(box->text->data_buffer[box->text->data_count - 1].text,
-              "Another installation into \"" + run.scratch.destination + "\" is running; nothing was installed.");
+              "Another installation into \"" + run.scratch.destination + "\" is running (process " +
+                  std::to_string(own_process_number()) + "); nothing was installed.");
     click_on(box->buttons[0]);
   }
   held = 2;
