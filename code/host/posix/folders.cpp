@@ -402,7 +402,8 @@ FOLDER_HOLD* hold_folder(const FOLDER* folder, FOLDER_HOLDER* holder) {
   *holder = FOLDER_HOLDER();
   char path[HOST_PATH_SIZE];
   if (!folder || !host_path(folder->path, path)) return nullptr;
-  int folder_file = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // Opened as a place only: a folder that this process may enter and write but not list is held too.
+  int folder_file = open(path, O_PATH | O_DIRECTORY | O_CLOEXEC);
   struct stat folder_status;
   if (folder_file < 0 || fstat(folder_file, &folder_status) != 0) {
     if (folder_file >= 0) close(folder_file);
