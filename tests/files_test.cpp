@@ -1228,9 +1228,14 @@ TEST(FolderHold, OneHoldAtATimeThroughEverySpellingNamingItsHolder) {
   DWORD written = 0;
   WriteFile(squatter, "squat\n", 6, &written, nullptr);
 #else
+  // The number of a process that has ended.
+  pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  const std::string number = std::to_string(ended) + "\n";
   int squatter = open(file.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
   ASSERT_GE(squatter, 0);
-  ASSERT_EQ(write(squatter, "4000000000\n", 11), 11);
+  ASSERT_EQ(write(squatter, number.data(), number.size()), (ssize_t)number.size());
   ASSERT_EQ(flock(squatter, LOCK_EX), 0);
 #endif
   EXPECT_EQ(hold_folder(&folder, &holder), nullptr);
