@@ -12,6 +12,7 @@
 #include "engine.h"
 #include "folder.h"
 #include "host.h"
+#include "install_step.h"
 
 // Reports the install step's progress and failures on the console.
 class CONSOLE_INSTALL_OBSERVER : public INSTALL_OBSERVER {
@@ -98,11 +99,8 @@ INT_S32 run_automatic_install(DATABASE* database) {
   database->take_earlier_choice();
   EARLIER_LOG earlier;
   if (!database->update_target_found(&earlier)) {
-    std::string line = "ERROR: this package is an update: it installs only over an earlier installation in \"" +
-                       printable_text(
-                           location_path_text(database->install_path, database->APPLICATION.app_string).c_str()) +
-                       "\", and " + earlier.mismatch + "; nothing was installed\n";
-    console_print(line.c_str());
+    std::string location = location_path_text(database->install_path, database->APPLICATION.app_string);
+    console_print(("ERROR: " + update_refusal(location, earlier) + "\n").c_str());
     return EXIT_JOB_FAILED;
   }
 

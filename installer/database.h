@@ -258,6 +258,7 @@ struct INSTALL_STATE {
   bool running = false;         // prepared and not completed: the idle wait is 0 and the base path set
   FOLDER base_folder;           // the destination, "$APP" and "$BASE" while running
   FOLDER_HOLD* hold = nullptr;  // the destination's hold from the preparation until the end (files.h)
+  INT_U64 hold_number = 0;       // the file number of the hold's file (get_file_number), 0 without
   FOLDER log_folder;            // the folder of "install_log.txt"
   TEXT_FILE* log = nullptr;     // "install_log.txt" as this installation created it, open until its end
   INT_U64 log_number = 0;       // its file number (get_file_number), 0 before it is made

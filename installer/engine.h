@@ -84,6 +84,9 @@ public:
 };
 void set_install_observer(INSTALL_OBSERVER* observer);
 INSTALL_OBSERVER* get_install_observer();
+// For tests: called, when set, in the preparation of an installation right before it holds the install
+// folder (held false) and once it holds it (held true), so that a test can act in either moment.
+void set_hold_seam(void (*seam)(DATABASE* database, bool held));
 
 // Button results of the copy error box: go on with the next file, or stop. The wizard's events of the
 // same meaning are these numbers, so the box reports straight to the wizard's event callback.

@@ -79,15 +79,19 @@ std::string lands_on_other(DATABASE* database, const FOLDER& folder, const char*
   INSTALL_STATE* state = &database->install_state;
   if (number && number == state->log_number && same_entry(&folder, name, &state->log_folder, INSTALL_LOG_NAME))
     return "it is the install log";
+  // The names compared as the host compares paths (Windows ignores case).
+  auto same_name = [name](const std::string& other) {
+    if (std::strlen(name) != other.size()) return false;
+    FOLDER file_name, other_name;
+    std::strcpy(file_name.path, name);
+    std::strcpy(other_name.path, other.c_str());
+    return file_name.equals(&other_name);
+  };
+  // The hold's name in the install folder is the installer's, held or not.
+  if ((number && number == state->hold_number && same_entry(&folder, name, &state->base_folder, FOLDER_HOLD_NAME)) ||
+      (folder.equals(&state->base_folder) && same_name(FOLDER_HOLD_NAME)))
+    return "it is the install folder's hold";
   if (folder.equals(&state->log_folder)) {
-    // The names compared as the host compares paths (Windows ignores case).
-    auto same_name = [name](const std::string& other) {
-      if (std::strlen(name) != other.size()) return false;
-      FOLDER file_name, other_name;
-      std::strcpy(file_name.path, name);
-      std::strcpy(other_name.path, other.c_str());
-      return file_name.equals(&other_name);
-    };
     if (same_name(INSTALL_LOG_NAME)) return "it is the install log";
     // Nor is the earlier log that an update kept beside it.
     if (!state->kept_log_name.empty() && same_name(state->kept_log_name)) return "it is an earlier install log";

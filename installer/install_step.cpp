@@ -27,6 +27,10 @@ static INSTALL_OBSERVER* observer = nullptr;
 void set_install_observer(INSTALL_OBSERVER* new_observer) { observer = new_observer; }
 INSTALL_OBSERVER* get_install_observer() { return observer; }
 
+static void (*hold_seam)(DATABASE*, bool) = nullptr;
+
+void set_hold_seam(void (*seam)(DATABASE*, bool)) { hold_seam = seam; }
+
 // A temporary that an interrupted run left is removed, or stays when it cannot be: the log's next line
 // group and the observer name it, so that whoever named a file that way finds where it went.
 static void note_removed_temporary(const FOLDER* folder, const char* name, const char* kept_cause, void* user) {
@@ -88,11 +92,6 @@ static bool started_by_shortcut(DATABASE* database, const char* path_text, const
   return false;
 }
 
-// What is said when another run installs into the location.
-static std::string held_elsewhere_text(const std::string& location) {
-  return "another installation into \"" + location + "\" is running; nothing was installed";
-}
-
 // A failure as the page says it: a sentence.
 static std::string sentence_of(const std::string& said) {
   return (char)std::toupper((unsigned char)said[0]) + said.substr(1) + ".";
@@ -109,6 +108,31 @@ static void stop_before_installing(DATABASE* database, const std::string& said, 
   std::string message = "ERROR: " + said + "\n";
   if (observer && refused) observer->installation_refused(database, message.c_str());
   else if (observer) observer->installation_stopped(database, message.c_str());
+}
+
+// Why the install folder (at location, base) could not be held: what is known of its holder, or what
+// has the hold's name.
+static std::string hold_refusal(const std::string& location, const FOLDER& base, const FOLDER_HOLDER& holder) {
+  const std::string folder = "\"" + location + "\"";
+  const std::string file = "\"" + full_path(base, FOLDER_HOLD_NAME) + "\"";
+  if (holder.refusal == FOLDER_HOLD_NAME_TAKEN)
+    return "the folder " + folder + " cannot be held: " + file + " " + holder.cause +
+           " (only the installer's hold may have that name); nothing was installed";
+  if (!holder.process)
+    return "another process holds " + folder + " and is not known as an installation (its hold " + file +
+           " names no running process); nothing was installed";
+  std::string process = std::to_string(holder.process);
+  if (holder.stopped)
+    return "another installation into " + folder + " is stopped (process " + process +
+           ") and holds the folder; nothing was installed";
+  return "another installation into " + folder + " is running (process " + process + "); nothing was installed";
+}
+
+// The words of an update that finds no installation of its own at location, as automatic mode says them
+// before it begins.
+std::string update_refusal(const std::string& location, const EARLIER_LOG& earlier) {
+  return "this package is an update: it installs only over an earlier installation in \"" +
+         printable_text(location.c_str()) + "\", and " + earlier.mismatch + "; nothing was installed";
 }
 
 static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* installation) {
@@ -173,10 +197,19 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   // One run at a time installs into a folder: another run's installation there is refused before
   // anything changes (the log, what killed runs left), as the two would take each other's log. The hold
   // that the wizard's Install took on the folder is kept.
-  bool held_elsewhere = false;
-  if (!state->hold) state->hold = hold_folder(&base, &held_elsewhere);
-  if (held_elsewhere)
-    return stop_before_installing(database, held_elsewhere_text(location), true);
+  if (!state->hold) {
+    FOLDER_HOLDER holder;
+    if (hold_seam) hold_seam(database, false);
+    state->hold = hold_folder(&base, &holder);
+    if (holder.refusal != FOLDER_HOLD_FREE)
+      return stop_before_installing(database, hold_refusal(location, base, holder), true);
+    if (hold_seam) hold_seam(database, true);
+  }
+  // An update goes only over the installation it updates: what was checked before the folder was held
+  // is checked again now that no other run installs there.
+  EARLIER_LOG earlier;
+  if (!database->update_target_found(&earlier))
+    return stop_before_installing(database, update_refusal(location, earlier), true);
   state->base_folder = base;
   set_base_path(&state->base_folder, application);
   state->base_made = made;
@@ -193,6 +226,11 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   // The log is one of the names put into its folder.
   note_name_put(state, names_of_folder(state, state->log_folder, log_folder_made),
                 plain_name_key(INSTALL_LOG_NAME, &state->name_key));
+  // So is the hold's file in the install folder.
+  state->hold_number = state->hold ? get_file_number(&state->base_folder, FOLDER_HOLD_NAME) : 0;
+  if (state->hold)
+    note_name_put(state, names_of_folder(state, state->base_folder, state->base_made),
+                  plain_name_key(FOLDER_HOLD_NAME, &state->name_key));
 
   LANGUAGE* language = database->get_current_language();
   std::string lines = format_text("Installed Files\n---------------\n\nLanguage: %s\n",
@@ -576,10 +614,10 @@ bool DATABASE::hold_destination() {
   FOLDER folder;
   if (install_path[0] != '$' || !is_known_path_text(install_path) || !folder.set_if_folder(location.c_str()))
     return true;
-  bool held_elsewhere = false;
-  state->hold = hold_folder(&folder, &held_elsewhere);
-  if (!held_elsewhere) return true;
-  state->failure_text = sentence_of(held_elsewhere_text(location));
+  FOLDER_HOLDER holder;
+  state->hold = hold_folder(&folder, &holder);
+  if (holder.refusal == FOLDER_HOLD_FREE) return true;
+  state->failure_text = sentence_of(hold_refusal(location, folder, holder));
   return false;
 }
 

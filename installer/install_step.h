@@ -26,6 +26,11 @@ const char* choose_path(const DATABASE* database, const char* plain, const char*
 // Whether a text has a ".." component (between separators of either kind).
 bool has_parent_step(const char* text);
 
+// The words of an update that finds no installation of its own to update at the location (a path of
+// this computer), as automatic mode says them before it begins and the install step once it holds the
+// folder.
+std::string update_refusal(const std::string& location, const EARLIER_LOG& earlier);
+
 // A folder that this installation did not make may hold what a killed run left of the files it was
 // writing there: those go before the first file of this one (each folder is looked through once).
 void remove_leftovers(INSTALL_STATE* state, FOLDER* folder);

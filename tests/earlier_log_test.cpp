@@ -113,3 +113,46 @@ TEST(EarlierLog, AFileAtTheNameOfTheKeptLogIsRefused) {
                 .find("\"" + kept + "\" not installed: it is an earlier install log (patch/install_log-1.txt)"),
             std::string::npos);
 }
+
+namespace {
+std::string other_product_log;  // what the seam writes, and where
+std::string other_product_log_path;
+void other_product_installs_meanwhile(DATABASE*, bool held) {
+  if (!held) write_whole_file(other_product_log_path, text_bytes(other_product_log));
+}
+}  // namespace
+
+// The update's check is made again once it holds the install folder: another product installed there
+// after the first check and before the hold is found then, and the run is refused as the check refuses
+// it, installing nothing over the other product.
+TEST(EarlierLog, AnUpdateChecksTheEarlierLogAgainOnceItHoldsTheFolder) {
+  INSTALLER_SCRATCH scratch("earlier-under-hold", "patch_check = $HERE\n");
+  std::unique_ptr<DATABASE> database = load_update(scratch);
+  ASSERT_TRUE(database);
+  other_product_log_path = scratch.installed("install_log.txt");
+  const std::string head = "Installed Files\n---------------\n\nLanguage: English\nSettings: 0 0 $SCRATCH/dest\n";
+  ASSERT_TRUE(write_whole_file(other_product_log_path,
+                               text_bytes(head + "Application: velk-test-app\nInstallation: Test App\n\n")));
+  other_product_log = head + "Application: anderes-programm\nInstallation: Komplett\n\nInstalled \"" +
+                      scratch.installed("readme.txt") + "\"\n";
+  ASSERT_TRUE(write_whole_file(scratch.installed("readme.txt"), text_bytes("the other product's\n")));
+  set_hold_seam(other_product_installs_meanwhile);
+#ifndef _WIN32
+  ::testing::internal::CaptureStdout();
+#endif
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+  set_hold_seam(nullptr);
+#ifndef _WIN32
+  // After the preparation's progress line, the refusal.
+  const std::string said = captured_stdout(), refusal =
+            "ERROR: this package is an update: it installs only over an earlier installation in \"" + scratch.destination +
+                "\", and the install log \"" + other_product_log_path +
+                "\" is of another installation: \"Komplett\" of the application \"anderes-programm\" (this update is "
+                "for \"Test App\" of \"velk-test-app\"); nothing was installed\n";
+  ASSERT_GE(said.size(), refusal.size());
+  EXPECT_EQ(said.substr(said.rfind('\n', said.size() - 2) + 1), refusal) << said;
+#endif
+  EXPECT_EQ(read_whole_text(scratch.installed("readme.txt")), "the other product's\n");
+  EXPECT_EQ(read_whole_text(other_product_log_path), other_product_log);
+  EXPECT_FALSE(std::filesystem::exists(scratch.installed(FOLDER_HOLD_NAME)));
+}

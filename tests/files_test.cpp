@@ -31,7 +31,9 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <signal.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -1172,3 +1174,239 @@ TEST(Files, DeletingTheRunningProgramFails) {
 }
 #endif
 
+
+// ---------------------------------------------------------------------------------------------------
+// The hold of a folder
+
+// One process at a time holds a folder, whatever path leads to it: the hold is the file FOLDER_HOLD_NAME
+// holding its holder's process number, which a refused hold names; the file goes with the hold, and
+// the folder is free at once. A hold whose file names no running process is no installation's.
+TEST(FolderHold, OneHoldAtATimeThroughEverySpellingNamingItsHolder) {
+  std::string path;
+  scratch_folder("hold-spellings", &path);
+  std::filesystem::create_directory(path + "held");
+  FOLDER folder;
+  ASSERT_TRUE(folder.set_if_folder((path + "held").c_str()));
+  const std::string file = in(folder, FOLDER_HOLD_NAME);
+#ifdef _WIN32
+  std::string upper = folder.path;
+  for (char& c : upper) c = (char)std::toupper((unsigned char)c);
+  const std::vector<std::string> spellings = {upper, upper + "\\", std::string(folder.path) + "\\.\\"};
+#else
+  std::filesystem::create_directory_symlink(folder.path, path + "link");
+  const std::vector<std::string> spellings = {path + "link", path + "held/./", path + "held/", path + "link/../held"};
+#endif
+  FOLDER_HOLDER holder;
+  FOLDER_HOLD* hold = hold_folder(&folder, &holder);
+  ASSERT_NE(hold, nullptr);
+  EXPECT_EQ(holder.refusal, FOLDER_HOLD_FREE);
+#ifndef _WIN32
+  // (Windows shares the file only with readers, which the test is not while it is held.)
+  EXPECT_EQ(read_whole_text(file), std::to_string((INT_U32)own_process_number()) + "\n");
+#endif
+  for (const std::string& spelling : spellings) {
+    FOLDER other;
+    std::strcpy(other.path, spelling.c_str());
+    FOLDER_HOLDER second;
+    EXPECT_EQ(hold_folder(&other, &second), nullptr) << spelling;
+    EXPECT_EQ(second.refusal, FOLDER_HOLD_HELD) << spelling;
+    EXPECT_EQ(second.process, (INT_U32)own_process_number()) << spelling;
+    EXPECT_FALSE(second.stopped);
+  }
+  release_folder(hold);
+  EXPECT_FALSE(std::filesystem::exists(file));
+  FOLDER other;
+  std::strcpy(other.path, spellings[0].c_str());
+  hold = hold_folder(&other, &holder);
+  EXPECT_NE(hold, nullptr);
+  release_folder(hold);
+
+  // A file at the name that something else holds, naming no running process.
+#ifdef _WIN32
+  HANDLE squatter = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(squatter, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(squatter, "squat\n", 6, &written, nullptr);
+#else
+  // The number of a process that has ended.
+  pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  const std::string number = std::to_string(ended) + "\n";
+  int squatter = open(file.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+  ASSERT_GE(squatter, 0);
+  ASSERT_EQ(write(squatter, number.data(), number.size()), (ssize_t)number.size());
+  ASSERT_EQ(flock(squatter, LOCK_EX), 0);
+#endif
+  EXPECT_EQ(hold_folder(&folder, &holder), nullptr);
+  EXPECT_EQ(holder.refusal, FOLDER_HOLD_HELD);
+  EXPECT_EQ(holder.process, 0u);
+#ifdef _WIN32
+  CloseHandle(squatter);
+#else
+  close(squatter);
+#endif
+  // Held by no one any more, it is taken and goes with the hold.
+  hold = hold_folder(&folder, &holder);
+  EXPECT_NE(hold, nullptr);
+  release_folder(hold);
+  EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+// What has the hold's name and is no hold that this process may take is refused, named, and left as it
+// is, and so is what it leads to: a folder, a file with another name (a hard link) and natively a link,
+// a pipe and a file that other users may open.
+TEST(FolderHold, WhatIsNoHoldAtItsNameIsRefusedAndLeftAsItIs) {
+  std::string path;
+  FOLDER folder = scratch_folder("hold-name-taken", &path);
+  const std::string file = in(folder, FOLDER_HOLD_NAME), outside = path + "outside.txt";
+  struct TAKEN {
+    const char* cause;
+    bool (*plant)(const std::string& file, const std::string& outside);
+  };
+  const TAKEN cases[] = {
+      {"is a folder", [](const std::string& file, const std::string&) { return std::filesystem::create_directory(file); }},
+      {"has other names (hard links)",
+       [](const std::string& file, const std::string& outside) {
+         std::error_code error;
+         std::filesystem::create_hard_link(outside, file, error);
+         return !error;
+       }},
+#ifndef _WIN32
+      {"is a link", [](const std::string& file, const std::string& outside) { return symlink(outside.c_str(), file.c_str()) == 0; }},
+      {"is a link", [](const std::string& file, const std::string&) { return symlink("nowhere", file.c_str()) == 0; }},
+      {"is not a plain file", [](const std::string& file, const std::string&) { return mkfifo(file.c_str(), 0600) == 0; }},
+      {"may be opened by other users",
+       [](const std::string& file, const std::string&) {
+         return write_whole_file(file, {'x'}) && chmod(file.c_str(), 0644) == 0;
+       }},
+#endif
+  };
+  for (const TAKEN& taken : cases) {
+    SCOPED_TRACE(taken.cause);
+    ASSERT_TRUE(write_whole_file(outside, {'o'}));
+    ASSERT_TRUE(taken.plant(file, outside));
+    FOLDER_HOLDER holder;
+    EXPECT_EQ(hold_folder(&folder, &holder), nullptr);
+    EXPECT_EQ(holder.refusal, FOLDER_HOLD_NAME_TAKEN);
+    EXPECT_STREQ(holder.cause, taken.cause);
+    EXPECT_EQ(read_whole_file(outside), std::vector<INT_U8>{'o'});
+    std::error_code error;
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(file, error)));  // still there
+    std::filesystem::remove_all(file);
+  }
+}
+
+#ifndef _WIN32
+// A child process that holds the folder until it is killed: its process number, or -1.
+static pid_t start_holder(FOLDER folder) {
+  int ready[2];
+  if (pipe(ready) != 0) return -1;
+  pid_t child = fork();
+  if (child == 0) {
+    FOLDER_HOLDER holder;
+    char held = hold_folder(&folder, &holder) ? 1 : 0;
+    if (write(ready[1], &held, 1) != 1) _exit(1);
+    for (;;) pause();
+  }
+  close(ready[1]);
+  char held = 0;
+  bool answered = child > 0 && read(ready[0], &held, 1) == 1 && held == 1;
+  close(ready[0]);
+  if (child > 0 && !answered) {
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+  }
+  return answered ? child : -1;
+}
+
+// Another process's hold names it, stopped or not; once it is killed the folder is free at once. The
+// file it left is harmless: the next hold takes it and removes it at its end.
+TEST(FolderHold, AStoppedHolderIsNamedSoAndAKilledOneHoldsNothing) {
+  FOLDER folder = scratch_folder("hold-killed");
+  pid_t child = start_holder(folder);
+  ASSERT_GT(child, 0);
+  FOLDER_HOLDER holder;
+  EXPECT_EQ(hold_folder(&folder, &holder), nullptr);
+  EXPECT_EQ(holder.refusal, FOLDER_HOLD_HELD);
+  EXPECT_EQ(holder.process, (INT_U32)child);
+  EXPECT_FALSE(holder.stopped);
+  kill(child, SIGSTOP);
+  int status = 0;
+  waitpid(child, &status, WUNTRACED);
+  EXPECT_EQ(hold_folder(&folder, &holder), nullptr);
+  EXPECT_EQ(holder.process, (INT_U32)child);
+  EXPECT_TRUE(holder.stopped);
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  EXPECT_TRUE(file_exists(&folder, FOLDER_HOLD_NAME));
+  FOLDER_HOLD* hold = hold_folder(&folder, &holder);
+  EXPECT_NE(hold, nullptr);
+  EXPECT_EQ(read_whole_text(in(folder, FOLDER_HOLD_NAME)), std::to_string(getpid()) + "\n");
+  release_folder(hold);
+  EXPECT_FALSE(file_exists(&folder, FOLDER_HOLD_NAME));
+}
+
+// A user who cannot write a folder that all may read (a system-wide installation's) neither takes nor
+// keeps its hold from the folder's owner: not by its own hold, nor by a lock on the folder or on the file
+// that a killed run of the owner left, which it cannot open. Run as root, with "nobody" as that user.
+TEST(FolderHold, AUserWhoCannotWriteTheFolderNeitherTakesNorKeepsIt) {
+  if (geteuid() != 0) GTEST_SKIP() << "a second user needs the test to run as root";
+  std::string path;
+  FOLDER folder = scratch_folder("hold-other-user", &path);
+  ASSERT_EQ(chmod(folder.path, 0755), 0);
+  pid_t killed = start_holder(folder);  // the owner's run, killed: its file stays
+  ASSERT_GT(killed, 0);
+  kill(killed, SIGKILL);
+  waitpid(killed, nullptr, 0);
+  const std::string file = in(folder, FOLDER_HOLD_NAME);
+  ASSERT_TRUE(std::filesystem::exists(file));
+  int told[2];
+  ASSERT_EQ(pipe(told), 0);
+  pid_t other = fork();
+  if (other == 0) {
+    // What the user got: its own hold's refusal and cause, a lock on the folder, the file opened.
+    char said[256] = "";
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(1);
+    FOLDER_HOLDER holder;
+    FOLDER_HOLD* hold = hold_folder(&folder, &holder);
+    int on_folder = open(folder.path, O_RDONLY | O_DIRECTORY);
+    bool folder_locked = on_folder >= 0 && flock(on_folder, LOCK_EX | LOCK_NB) == 0;
+    int on_file = open(file.c_str(), O_RDONLY | O_NOFOLLOW);
+    bool file_locked = on_file >= 0 && flock(on_file, LOCK_EX | LOCK_NB) == 0;
+    snprintf(said, sizeof said, "%d %d %s|%d %d %d", hold != nullptr, (int)holder.refusal, holder.cause,
+             folder_locked, on_file >= 0, file_locked);
+    if (write(told[1], said, sizeof said) != (ssize_t)sizeof said) _exit(1);
+    for (;;) pause();
+  }
+  close(told[1]);
+  char said[256] = "";
+  bool answered = other > 0 && read(told[0], said, sizeof said) == (ssize_t)sizeof said;
+  close(told[0]);
+  // Its own hold: refused, the owner's file being no one else's to open; the folder taken by a lock of
+  // its own, which holds nothing.
+  EXPECT_TRUE(answered);
+  EXPECT_STREQ(said, "0 2 is of another user (0) and cannot be opened (Permission denied)|1 0 0");
+  FOLDER_HOLDER holder;
+  FOLDER_HOLD* hold = hold_folder(&folder, &holder);
+  EXPECT_NE(hold, nullptr);
+  EXPECT_EQ(holder.refusal, FOLDER_HOLD_FREE);
+  release_folder(hold);
+  // With no file there the user cannot make one: no hold, and no refusal (it installs nothing there).
+  if (other > 0) {
+    kill(other, SIGKILL);
+    waitpid(other, nullptr, 0);
+  }
+  ASSERT_FALSE(std::filesystem::exists(file));
+  other = fork();
+  if (other == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(1);
+    FOLDER_HOLDER refused;
+    FOLDER_HOLD* taken = hold_folder(&folder, &refused);
+    _exit(!taken && refused.refusal == FOLDER_HOLD_FREE && !std::filesystem::exists(file) ? 0 : 2);
+  }
+  int status = -1;
+  waitpid(other, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+#endif

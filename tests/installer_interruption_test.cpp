@@ -153,7 +153,9 @@ bool has_temporary(const std::string& folder) {
 
 // A run of the installer program ("-a" on the package of a folder) in the background, its output in a
 // file. On Windows, with own_console, it has no output to inherit instead: it opens a console of its
-// own, which the test's console events reach.
+// own, which the test's console events reach. With a pause file the run is the scenario build's, which
+// stops once it holds its install folder, writes its process number there and goes on once the file is
+// removed.
 class BACKGROUND_RUN {
 public:
   ~BACKGROUND_RUN() {
@@ -161,10 +163,16 @@ public:
     wait();
   }
   bool start(const std::string& binary_dir, const std::string& package_folder, const std::string& output,
-             bool own_console = false) {
+             bool own_console = false, const std::string& pause_file = "") {
+    std::string program = pause_file.empty() ? binary_dir + "/installer" : WINDOW_SCENARIO::built_program("installer");
 #ifdef _WIN32
-    std::string line = "\"" + fs::absolute(binary_dir + "/installer.exe").string() + "\" -x \"" +
-                       root_text(package_folder) + "/installer.xml\" -a";
+    if (pause_file.empty()) program += ".exe";
+    std::string line = "\"" + fs::absolute(program).string() + "\" -x \"" + root_text(package_folder) +
+                       "/installer.xml\" -a";
+    set_environment("VELK_HOLD_PAUSE_FILE", pause_file);  // inherited by the run, then taken back
+    struct TAKEN_BACK {
+      ~TAKEN_BACK() { set_environment("VELK_HOLD_PAUSE_FILE", ""); }
+    } taken_back;
     STARTUPINFOA start = {};
     start.cb = sizeof start;
     if (own_console)
@@ -179,11 +187,12 @@ public:
     return started;
 #else
     (void)own_console;
-    std::string program = binary_dir + "/installer", xml = "$ROOT0" + package_folder + "/installer.xml";
+    std::string xml = "$ROOT0" + package_folder + "/installer.xml";
     pid = fork();
     if (pid == 0) {
       int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       if (out < 0 || dup2(out, 1) < 0 || dup2(out, 2) < 0) _exit(126);
+      if (!pause_file.empty()) setenv("VELK_HOLD_PAUSE_FILE", pause_file.c_str(), 1);
       for (int number : {SIGINT, SIGTERM, SIGHUP}) signal(number, SIG_DFL);
       execl(program.c_str(), program.c_str(), "-x", xml.c_str(), "-a", (char*)nullptr);
       _exit(127);
@@ -668,10 +677,12 @@ TEST(InstallerInterruptionDeathTest, ASessionEndingInsideAStepLeavesTheLogWhole)
   }
 }
 
-// Two runs of the program started together on one destination, 20 times, alternately installing and
-// updating: one installs at a time, and the other is refused at once with 1, or they run in turn. Every
-// log is one run's, whole (one header, every file once, one end line at the end), every update's log
-// is kept, and every file is whole.
+// Two runs on one destination at once, alternately installing and updating: the first, held still by
+// the scenario build once it holds the folder, makes the second refused at once with 1, naming the first's
+// process and changing nothing; the first then completes, and a run after it installs (the hold ends with
+// the installation). Every log is one run's, whole, and every update's log is kept. A run killed while it
+// holds the folder frees it at once (on Windows its hold's file goes with it; on Linux the file it left
+// goes with the next run's hold).
 TEST(InstallerProgram, TwoRunsAtOnceInstallOneAtATime) {
   const std::string binary_dir = environment_text("VELK_BINARY_DIR");
   if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
@@ -682,80 +693,130 @@ TEST(InstallerProgram, TwoRunsAtOnceInstallOneAtATime) {
   description.replace(description.find("$SCRATCH/dest"), 13, root_text(scratch.root) + "/dest");
   ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
   fs::create_directories(scratch.destination);
-  std::string command = "\"" + fs::absolute(binary_dir + "/installer.exe").string() + "\" -x \"" +
-                        root_text(scratch.package) + "/installer.xml\" -a";
 #else
   std::string description = scratch.name_destination_from_root();
-  std::string command = "'" + binary_dir + "/installer' -x '$ROOT0" + scratch.package + "installer.xml' -a";
 #endif
   ASSERT_TRUE(scratch.build());
   // The update: the same files, its log beside the earlier updates' in "patch".
-  std::string update_command = command, error;
-  update_command.replace(update_command.find("/package/"), 9, "/update/");
-  fs::create_directories(scratch.root + "update");
+  const std::string update = scratch.root + "update" + PATH_SEPARATOR;
+  std::string error;
+  fs::create_directories(update);
   ASSERT_TRUE(write_whole_file(scratch.source + "update.txt", text_bytes(description + "patch_check = $HERE\nlog = $HERE/patch\n")));
-  ASSERT_TRUE(package_builder::build_package(scratch.source + "update.txt", below(scratch.root + "update", "installer.pkg"), &error));
-  const std::string refused = "ERROR: another installation into \"" + scratch.destination + "\" is running; nothing was installed";
-  int updated = 0;  // update runs that installed
-  for (int round = 0; round < 20; round++) {
-    const std::string& program = round % 2 ? update_command : command;
-    int status[2] = {-1, -1};
-    std::string output[2] = {scratch.root + "out0.txt", scratch.root + "out1.txt"};
-#ifdef _WIN32
-    PROCESS_INFORMATION runs[2];
-    for (int run = 0; run < 2; run++) {
-      SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-      HANDLE out = CreateFileA(output[run].c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-      STARTUPINFOA start = {};
-      start.cb = sizeof start;
-      start.dwFlags = STARTF_USESTDHANDLES;
-      start.hStdOutput = start.hStdError = out;
-      std::vector<char> line(program.begin(), program.end());
-      line.push_back(0);
-      ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &runs[run]));
-      CloseHandle(out);
+  ASSERT_TRUE(package_builder::build_package(scratch.source + "update.txt", update + "installer.pkg", &error));
+  const std::string pause = scratch.root + "paused", output[2] = {scratch.root + "out0.txt", scratch.root + "out1.txt"};
+  // The process number that the paused run wrote, once it holds the folder; empty when it ended first.
+  auto held_by = [&](BACKGROUND_RUN& run) {
+    std::string number;
+    for (int waited = 0; waited < 30000 && !run.ended(); waited += 5) {
+      number = read_whole_text(pause);
+      if (!number.empty() && number.back() == '\n') return number.substr(0, number.size() - 1);
+      sleep_milliseconds(5);
     }
-    for (int run = 0; run < 2; run++) {
-      WaitForSingleObject(runs[run].hProcess, INFINITE);
-      DWORD code = 0;
-      GetExitCodeProcess(runs[run].hProcess, &code);
-      status[run] = (int)code;
-      CloseHandle(runs[run].hProcess);
-      CloseHandle(runs[run].hThread);
-    }
-#else
-    std::string script;
-    for (int run = 0; run < 2; run++)
-      script += "(" + program + " >'" + output[run] + "' 2>&1; echo $? >'" + output[run] + ".status') & ";
-    ASSERT_EQ(run_command(script + "wait"), 0);
-    for (int run = 0; run < 2; run++) status[run] = std::atoi(read_whole_text(output[run] + ".status").c_str());
-#endif
-    int installed = 0;
-    for (int run = 0; run < 2; run++) {
-      std::string said = read_whole_text(output[run]);
-      installed += status[run] == 0;
-      EXPECT_TRUE(status[run] == 0 || (status[run] == 1 && said.find(refused) != std::string::npos)) << round << ": " << said;
-    }
-    EXPECT_GE(installed, 1) << round;
-    updated += round % 2 ? installed : 0;
+    return std::string();
+  };
+  int updated = 0;  // logs of updates
+  for (int round = 0; round < 4; round++) {
+    SCOPED_TRACE(round);
+    const std::string& folder = round % 2 ? update : scratch.package;
+    BACKGROUND_RUN first, second, after;
+    ASSERT_TRUE(first.start(binary_dir, folder, output[0], false, pause));
+    const std::string number = held_by(first);
+    ASSERT_FALSE(number.empty()) << read_whole_text(output[0]);
+    ASSERT_TRUE(second.start(binary_dir, folder, output[1]));
+    EXPECT_EQ(second.wait(), 1);
+    EXPECT_EQ(read_whole_text(output[1]).substr(read_whole_text(output[1]).find("ERROR")),
+              "ERROR: another installation into \"" + scratch.destination + "\" is running (process " + number +
+                  "); nothing was installed\n");
+    fs::remove(pause);
+    EXPECT_EQ(first.wait(), 0) << read_whole_text(output[0]);
+    ASSERT_TRUE(after.start(binary_dir, folder, output[1]));
+    EXPECT_EQ(after.wait(), 0) << read_whole_text(output[1]);
+    updated += round % 2 ? 2 : 0;
     std::vector<std::string> logs = {scratch.installed("install_log.txt")};
     if (updated) {
       for (const auto& entry : fs::directory_iterator(scratch.installed("patch"))) logs.push_back(entry.path().string());
     }
-    EXPECT_EQ(logs.size(), 1u + updated) << round;
+    EXPECT_EQ(logs.size(), 1u + updated);
     for (const std::string& path : logs) {
       std::vector<std::string> log = read_lines(path);
-      ASSERT_GT(log.size(), scratch.files.size() + 6) << round;
-      EXPECT_EQ(log[0], "Installed Files") << round;
-      EXPECT_EQ(log.back(), "Installation completed without any errors.") << round << " " << path;
-      EXPECT_EQ(std::count(log.begin(), log.end(), "Installed Files"), 1) << round;
+      ASSERT_GT(log.size(), scratch.files.size() + 6);
+      EXPECT_EQ(log[0], "Installed Files");
+      EXPECT_EQ(log.back(), "Installation completed without any errors.") << path;
+      EXPECT_EQ(std::count(log.begin(), log.end(), "Installed Files"), 1);
       EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& line) { return line.rfind("Installed \"", 0) == 0; }),
-                (int)scratch.files.size()) << round;
+                (int)scratch.files.size());
     }
   }
   for (const std::string& file : scratch.files)
     EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
   EXPECT_FALSE(has_temporary(scratch.destination));
+  EXPECT_FALSE(fs::exists(scratch.installed(FOLDER_HOLD_NAME)));
+
+  BACKGROUND_RUN killed, next;
+  ASSERT_TRUE(killed.start(binary_dir, scratch.package, output[0], false, pause));
+  ASSERT_FALSE(held_by(killed).empty()) << read_whole_text(output[0]);
+  killed.kill();
+  killed.wait();
+  fs::remove(pause);
+#ifdef _WIN32
+  EXPECT_FALSE(fs::exists(scratch.installed(FOLDER_HOLD_NAME)));
+#else
+  EXPECT_TRUE(fs::exists(scratch.installed(FOLDER_HOLD_NAME)));
+#endif
+  ASSERT_TRUE(next.start(binary_dir, scratch.package, output[1]));
+  EXPECT_EQ(next.wait(), 0) << read_whole_text(output[1]);
+  EXPECT_FALSE(fs::exists(scratch.installed(FOLDER_HOLD_NAME)));
+}
+
+// The hold's file is the installer's alone: a file of the package at its name in the install folder (on
+// Windows in other capitals) is refused, and the folder is free as soon as the installation completes:
+// another hold of it is had in the same process, and no file of the hold stays. Something else at the
+// name refuses the installation, which names it.
+TEST(InstallerInterruption, TheHoldsFileIsTheInstallersAlone) {
+  INSTALLER_SCRATCH scratch("hold-file");
+#ifdef _WIN32
+  const std::string name = "VELK-HOLD.LOCK";
+#else
+  const std::string name = FOLDER_HOLD_NAME;
+#endif
+  scratch.add_file(name, text_bytes("the package's\n"));
+  ASSERT_TRUE(scratch.build());
+  std::unique_ptr<DATABASE> database(scratch.load());
+  ASSERT_TRUE(database);
+  RECORDING_OBSERVER observer;
+  set_install_observer(&observer);
+  run_steps(database.get());
+  set_install_observer(nullptr);
+  ASSERT_EQ(database->stage, STAGE_INSTALLING);  // the installation completed and was not left
+  FOLDER folder;
+  ASSERT_TRUE(folder.set_if_folder(scratch.destination.c_str()));
+  FOLDER_HOLDER holder;
+  FOLDER_HOLD* hold = hold_folder(&folder, &holder);
+  EXPECT_NE(hold, nullptr);
+  release_folder(hold);
+  EXPECT_FALSE(fs::exists(scratch.installed(name)));
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  EXPECT_NE(std::find(log.begin(), log.end(),
+                      "\"" + scratch.installed(name) + "\" not installed: it is the install folder's hold (" + name + ")"),
+            log.end());
+  EXPECT_EQ(log.back(), "Installation completed with 1 error.");
+
+  fs::create_directories(scratch.installed(FOLDER_HOLD_NAME));
+  database.reset(scratch.load());
+  ASSERT_TRUE(database);
+#ifndef _WIN32
+  ::testing::internal::CaptureStdout();
+#endif
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
+#ifndef _WIN32
+  std::string said = captured_stdout();
+  EXPECT_EQ(said.substr(said.find("ERROR")), "ERROR: the folder \"" + scratch.destination + "\" cannot be held: \"" +
+                                                  scratch.installed(FOLDER_HOLD_NAME) +
+                                                  "\" is a folder (only the installer's hold may have that name); "
+                                                  "nothing was installed\n");
+#endif
+  EXPECT_EQ(read_lines(scratch.installed("install_log.txt")), log);
+  EXPECT_TRUE(fs::is_directory(scratch.installed(FOLDER_HOLD_NAME)));
 }
 
 // Runs killed at twelve random moments of a 2,000-file install, alternately into an empty destination and

@@ -475,13 +475,14 @@ TEST(WizardEvents, AnotherRunInstallingThereIsSaidInABoxOverTheOptionsPage) {
   ASSERT_TRUE(folder.set_if_folder(spelling.c_str()));
   std::atomic<int> held{0};  // 1 held, then 2 to end the hold
   std::thread holder([&] {
-    bool elsewhere = false;
-    FOLDER_HOLD* hold = hold_folder(&folder, &elsewhere);
+    FOLDER_HOLDER holder;
+    FOLDER_HOLD* hold = hold_folder(&folder, &holder);
     for (held = hold ? 1 : -1; held == 1;) pause_ms(1);
     release_folder(hold);
   });
   while (held == 0) pause_ms(1);
-  const std::string said = "Another installation into \"" + run.scratch.destination + "\" is running; nothing was installed.";
+  const std::string said = "Another installation into \"" + run.scratch.destination + "\" is running (process " +
+                           std::to_string(own_process_number()) + "); nothing was installed.";
   const std::string options_title = wizard_text(&LANGUAGE::SELECT_OPTIONS_TITLE);
   INSTALL_DIALOG* options = run.show_stage(STAGE_OPTIONS);
   bool pressed_shown = false, begun_shown = false;

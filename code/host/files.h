@@ -202,15 +202,37 @@ bool mark_program_file(const FOLDER* folder, const char* name, bool always, cons
                        INT_U32 count = 0);
 
 // A hold on a folder that one process at a time has: whoever installs into a folder holds it, so that
-// another run of the installer finds it held and installs nothing there. It is keyed by the folder
-// itself, not by the spelling of its path (a link to it, other letter case, another mount of it). The
-// system ends it with the process (a killed run holds nothing), and it leaves no file behind.
+// another run of the installer finds it held and installs nothing there. It is a file of the folder,
+// FOLDER_HOLD_NAME, that only a process able to write the folder can make, open for writing and hold:
+// a lock on it (Linux) or its handle that no other writer may share (Windows), so that no process that
+// could not install there itself holds it. It is keyed by the folder itself, not by the spelling of its
+// path (a link to it, other letter case, another mount of it); it holds the holder's process number, so
+// that a run that finds it held can name the holder. The system ends the hold with the process (a
+// killed run holds nothing); the file goes with the hold (on Linux one that a killed run left stays,
+// held by no one, until the next hold of the folder ends).
+inline constexpr char FOLDER_HOLD_NAME[] = "velk-hold.lock";
 struct FOLDER_HOLD;
-// The hold, or null: held_elsewhere then tells whether another process holds the folder; otherwise the
-// host cannot hold it (it cannot be opened, its file system keeps no such hold) and the caller goes on
-// without. On Windows the hold belongs to the calling thread, which releases it.
-FOLDER_HOLD* hold_folder(const FOLDER* folder, bool* held_elsewhere);
-// Ends the hold (null: nothing to end).
+// Why a folder could not be held.
+enum FOLDER_HOLD_REFUSAL {
+  FOLDER_HOLD_FREE,        // not refused: held, or the host cannot hold it (the folder cannot be written,
+                           // its file system takes no lock) and the caller goes on without
+  FOLDER_HOLD_HELD,        // another process holds it
+  FOLDER_HOLD_NAME_TAKEN,  // what has the hold's name is no hold: a link, a folder, a file with other names,
+                           // one other users may open, or another user's that this one cannot open
+};
+struct FOLDER_HOLDER {
+  FOLDER_HOLD_REFUSAL refusal = FOLDER_HOLD_FREE;
+  // FOLDER_HOLD_HELD: the process number that the hold names, when that process runs (0 otherwise: a
+  // hold that names no running process is no installation's), and whether it is stopped (Linux).
+  INT_U32 process = 0;
+  bool stopped = false;
+  // FOLDER_HOLD_NAME_TAKEN: what has the name, the end of a sentence after it ("is a link").
+  char cause[160] = "";
+};
+// The hold, or null: holder then says whether another process holds the folder, something else has
+// the hold's name, or the host cannot hold it. On Windows the hold belongs to the calling process.
+FOLDER_HOLD* hold_folder(const FOLDER* folder, FOLDER_HOLDER* holder);
+// Ends the hold and removes its file (null: nothing to end).
 void release_folder(FOLDER_HOLD* hold);
 
 // Directory scans. The folder must outlive the scan. A null pattern passes everything; with

@@ -218,6 +218,14 @@ FOLDER scratch_folder(const std::string& name, std::string* path) {
   return folder;
 }
 
+unsigned long own_process_number() {
+#ifdef _WIN32
+  return GetCurrentProcessId();
+#else
+  return (unsigned long)getpid();
+#endif
+}
+
 std::string environment_text(const char* name) {
   const char* value = std::getenv(name);
   return value ? std::string(value) : std::string();

@@ -38,6 +38,9 @@ void set_environment(const char* name, const std::string& value);
 // A copy of an environment variable's value; empty when it is not set.
 std::string environment_text(const char* name);
 
+// This process's number, as the system gives it (a folder's hold names its holder by it).
+unsigned long own_process_number();
+
 // The C library's own fclose, for a test that stands in for it (to make a close fail).
 int real_fclose(FILE* file);
 

@@ -12,11 +12,10 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 // ---------------------------------------------------------------------------------------------------
@@ -341,51 +340,149 @@ TEMPORARY_REMOVAL host_remove_abandoned_temporary(const FOLDER* folder, const ch
 // Holding a folder
 // ---------------------------------------------------------------------------------------------------
 
-// Two holds in one, each keyed by the folder's identity, ended by the kernel with the process and no
-// file: a lock on the folder itself (flock on it opened for reading), which the kernel keeps on the
-// folder whatever path, mount or process namespace leads a process to it; and a socket of the abstract
-// namespace named by the folder's device and inode, which holds where the folder's file system takes no
-// lock on a folder (a network file system lends exclusive locks only to writers), among the processes
-// of one network namespace. Another process holds the folder when either is held.
+// A lock (flock) on the file FOLDER_HOLD_NAME of the folder, opened for writing: only a process that
+// can write the folder makes the file, and it is made open to its user alone, so no process that could
+// not install there opens it to lock it. The kernel keeps the lock on the file whatever path, mount or
+// namespace leads to it, and drops it with the process. The file is removed while its lock is held: a
+// process that locks a file no longer at the name holds nothing, and tries again.
 struct FOLDER_HOLD {
-  int lock, name;
+  int folder, file;
 };
 
-FOLDER_HOLD* hold_folder(const FOLDER* folder, bool* held_elsewhere) {
-  *held_elsewhere = false;
+// What the file at the name is, when it is not a hold that this process may take: its cause, else null.
+static const char* not_a_hold(const struct stat& file, const struct stat& folder) {
+  if (S_ISLNK(file.st_mode)) return "is a link";
+  if (S_ISDIR(file.st_mode)) return "is a folder";
+  if (!S_ISREG(file.st_mode)) return "is not a plain file";
+  if (file.st_nlink > 1) return "has other names (hard links)";
+  if (file.st_mode & 077) return "may be opened by other users";
+  // Its owner made it there: this user, the system's, or one whom the folder lets write.
+  if (file.st_uid != geteuid() && file.st_uid != 0 && file.st_uid != folder.st_uid &&
+      !(folder.st_mode & (S_IWGRP | S_IWOTH)))
+    return "is of a user who cannot write the folder";
+  return nullptr;
+}
+
+// The running process that the held file names (0 for none), and whether it is stopped.
+static void read_holder(int file, FOLDER_HOLDER* holder) {
+  char text[32];
+  ssize_t count = pread(file, text, sizeof text - 1, 0);
+  text[count > 0 ? count : 0] = 0;
+  char* end = nullptr;
+  unsigned long number = strtoul(text, &end, 10);
+  if (end == text || *end != '\n' || number == 0 || number > 0x7FFFFFFF ||
+      (kill((pid_t)number, 0) != 0 && errno != EPERM))
+    return;
+  holder->process = (INT_U32)number;
+  // The state follows the last ')' of the process's status line.
+  char path[64], status[512];
+  snprintf(path, sizeof path, "/proc/%lu/stat", number);
+  int stat_file = open(path, O_RDONLY | O_CLOEXEC);
+  if (stat_file < 0) return;
+  ssize_t length = read(stat_file, status, sizeof status - 1);
+  close(stat_file);
+  status[length > 0 ? length : 0] = 0;
+  const char* closing = strrchr(status, ')');
+  holder->stopped = closing && closing[1] == ' ' && (closing[2] == 'T' || closing[2] == 't');
+}
+
+static void name_taken(FOLDER_HOLDER* holder, const char* cause) {
+  holder->refusal = FOLDER_HOLD_NAME_TAKEN;
+  snprintf(holder->cause, sizeof holder->cause, "%s", cause);
+}
+
+// Whether the file open is the one at the hold's name of the folder.
+static bool at_the_name(int folder, int file) {
+  struct stat named, opened;
+  return fstatat(folder, FOLDER_HOLD_NAME, &named, AT_SYMLINK_NOFOLLOW) == 0 && fstat(file, &opened) == 0 &&
+         named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
+}
+
+FOLDER_HOLD* hold_folder(const FOLDER* folder, FOLDER_HOLDER* holder) {
+  *holder = FOLDER_HOLDER();
   char path[HOST_PATH_SIZE];
   if (!folder || !host_path(folder->path, path)) return nullptr;
-  FOLDER_HOLD hold = {open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC), -1};
-  struct stat status;
-  bool known = (hold.lock >= 0 ? fstat(hold.lock, &status) : stat(path, &status)) == 0 && S_ISDIR(status.st_mode);
-  if (hold.lock >= 0 && flock(hold.lock, LOCK_EX | LOCK_NB) != 0) {
-    *held_elsewhere = errno == EWOULDBLOCK;
-    close(hold.lock);
-    hold.lock = -1;
-  }
-  if (known && !*held_elsewhere && (hold.name = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) >= 0) {
-    sockaddr_un address = {};
-    address.sun_family = AF_UNIX;
-    // A name that begins with a zero byte is of the abstract namespace.
-    int length = snprintf(address.sun_path + 1, sizeof address.sun_path - 1, "velk-folder-%llx-%llx",
-                          (unsigned long long)status.st_dev, (unsigned long long)status.st_ino);
-    if (bind(hold.name, (sockaddr*)&address, (socklen_t)(offsetof(sockaddr_un, sun_path) + 1 + length)) != 0) {
-      *held_elsewhere = errno == EADDRINUSE;
-      close(hold.name);
-      hold.name = -1;
-    }
-  }
-  if (*held_elsewhere || (hold.lock < 0 && hold.name < 0)) {
-    release_folder(new FOLDER_HOLD(hold));
+  // Opened as a place only: a folder that this process may enter and write but not list is held too.
+  int folder_file = open(path, O_PATH | O_DIRECTORY | O_CLOEXEC);
+  struct stat folder_status;
+  if (folder_file < 0 || fstat(folder_file, &folder_status) != 0) {
+    if (folder_file >= 0) close(folder_file);
     return nullptr;
   }
-  return new FOLDER_HOLD(hold);
+  // The holder that finishes removes the file between a look at it and its lock: a few rounds.
+  for (int round = 0; round < 100; round++) {
+    // Only a plain file or nothing is opened (a device or a pipe never is), and never through a link.
+    struct stat named;
+    bool found = fstatat(folder_file, FOLDER_HOLD_NAME, &named, AT_SYMLINK_NOFOLLOW) == 0;
+    const char* cause = found ? not_a_hold(named, folder_status) : nullptr;
+    if (cause) {
+      name_taken(holder, cause);
+      break;
+    }
+    int file = openat(folder_file, FOLDER_HOLD_NAME, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (file < 0) {
+      int error = errno;
+      if (fstatat(folder_file, FOLDER_HOLD_NAME, &named, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT && found) continue;  // gone meanwhile
+        break;  // not made: this process cannot write the folder, and installs nothing there
+      }
+      if (error == ELOOP || (cause = not_a_hold(named, folder_status))) {
+        name_taken(holder, error == ELOOP ? "is a link" : cause);
+      } else if ((error == EACCES || error == EPERM) && named.st_uid != geteuid()) {
+        // Another user's, open to that user alone: this one cannot tell whether it is held.
+        char said[160];
+        snprintf(said, sizeof said, "is of another user (%lu) and cannot be opened (%s)", (unsigned long)named.st_uid,
+                 strerror(error));
+        name_taken(holder, said);
+      }
+      break;
+    }
+    struct stat opened;
+    if (fstat(file, &opened) != 0 || (cause = not_a_hold(opened, folder_status))) {
+      close(file);
+      if (cause) name_taken(holder, cause);
+      break;
+    }
+    if (flock(file, LOCK_EX | LOCK_NB) != 0) {
+      int error = errno;
+      if (error == EWOULDBLOCK && at_the_name(folder_file, file)) {
+        holder->refusal = FOLDER_HOLD_HELD;
+        // The holder writes its number right after it takes the lock.
+        for (int look = 0; look < 20 && !holder->process; look++) {
+          if (look) usleep(5000);
+          read_holder(file, holder);
+        }
+        close(file);
+        break;
+      }
+      close(file);
+      if (error == EWOULDBLOCK) continue;
+      // A file system that takes no lock: the file this process made goes, and no hold is had.
+      if (!found && opened.st_size == 0) unlinkat(folder_file, FOLDER_HOLD_NAME, 0);
+      break;
+    }
+    // A file that its last holder removed as this process opened it is held by no one else.
+    if (!at_the_name(folder_file, file)) {
+      close(file);
+      continue;
+    }
+    char number[24];
+    int length = snprintf(number, sizeof number, "%ld\n", (long)getpid());
+    if (ftruncate(file, 0) != 0 || pwrite(file, number, (size_t)length, 0) != length) {
+      // The hold stands all the same: the number only lets another run name its holder.
+    }
+    return new FOLDER_HOLD{folder_file, file};
+  }
+  close(folder_file);
+  return nullptr;
 }
 
 void release_folder(FOLDER_HOLD* hold) {
   if (!hold) return;
-  if (hold->lock >= 0) close(hold->lock);
-  if (hold->name >= 0) close(hold->name);
+  // Removed while it is held, and only while the name is still its own.
+  if (at_the_name(hold->folder, hold->file)) unlinkat(hold->folder, FOLDER_HOLD_NAME, 0);
+  close(hold->file);
+  close(hold->folder);
   delete hold;
 }
 

@@ -413,45 +413,141 @@ TEMPORARY_REMOVAL host_remove_abandoned_temporary(const FOLDER* folder, const ch
 // Holding a folder
 // ---------------------------------------------------------------------------------------------------
 
-// A mutex of the global namespace, which every session sees, named by the volume serial number and the
-// file index of the folder that the path leads to: one name for every path of the folder. The system
-// abandons it when the thread that owns it ends, also by a kill, and an abandoned mutex is free; it is
-// gone with its last handle, and is no file.
+// The file FOLDER_HOLD_NAME of the folder, open for writing and deleting with only reading shared: a
+// second writer's open of it fails, and no one renames or deletes it meanwhile. Only a process that can
+// write the folder makes it, and it is made with access for its user alone, so no other user opens it to
+// keep it; the system deletes it when its handle closes, also when the process is killed. Other letter
+// case and every other path of the folder lead to the one file.
 struct FOLDER_HOLD {
-  HANDLE mutex;
+  HANDLE file;
 };
 
-FOLDER_HOLD* hold_folder(const FOLDER* folder, bool* held_elsewhere) {
-  *held_elsewhere = false;
-  WCHAR path[FOLDER_PATH_SIZE];
-  if (!folder || !wide_path(folder->path, path)) return nullptr;
-  HANDLE handle = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
-  BY_HANDLE_FILE_INFORMATION info;
-  bool known = GetFileInformationByHandle(handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-  CloseHandle(handle);
-  if (!known) return nullptr;
-  char name[64];
-  snprintf(name, sizeof name, "Global\\velk-folder-%08lX-%08lX%08lX", (unsigned long)info.dwVolumeSerialNumber,
-           (unsigned long)info.nFileIndexHigh, (unsigned long)info.nFileIndexLow);
-  HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
-  if (!mutex) {
-    // Another user's run holds it: the mutex exists, and is not this user's to open.
-    *held_elsewhere = GetLastError() == ERROR_ACCESS_DENIED;
-    return nullptr;
+// A security descriptor that gives this process's user alone access to what it is made for.
+struct OWN_ACCESS {
+  SECURITY_ATTRIBUTES attributes = {sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+  SECURITY_DESCRIPTOR descriptor;
+  std::vector<BYTE> user, list;
+
+  OWN_ACCESS() {
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    user.resize(size ? size : 1);
+    bool known = size && GetTokenInformation(token, TokenUser, user.data(), size, &size);
+    CloseHandle(token);
+    if (!known) return;
+    PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+    DWORD list_size = sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(sid);
+    list.resize(list_size);
+    ACL* acl = reinterpret_cast<ACL*>(list.data());
+    if (InitializeAcl(acl, list_size, ACL_REVISION) && AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, sid) &&
+        InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+        SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE) &&
+        SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
+      attributes.lpSecurityDescriptor = &descriptor;
   }
-  DWORD waited = WaitForSingleObject(mutex, 0);
-  if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return new FOLDER_HOLD{mutex};
-  *held_elsewhere = waited == WAIT_TIMEOUT;
-  CloseHandle(mutex);
+};
+
+// What the file at the name is, when it is not a hold that this process may take: its cause, else null.
+static const char* not_a_hold(const BY_HANDLE_FILE_INFORMATION& info) {
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return "is a link";
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return "is a folder";
+  if (info.nNumberOfLinks > 1) return "has other names (hard links)";
+  return nullptr;
+}
+
+// The running process that the held file names (0 for none). Another user's hold is not this user's to
+// read.
+static void read_holder(const WCHAR* path, FOLDER_HOLDER* holder) {
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  char text[32];
+  DWORD count = 0;
+  if (!ReadFile(file, text, sizeof text - 1, &count, nullptr)) count = 0;
+  CloseHandle(file);
+  text[count] = 0;
+  char* end = nullptr;
+  unsigned long number = strtoul(text, &end, 10);
+  if (end == text || *end != '\n' || number == 0) return;
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, (DWORD)number);
+  DWORD code = 0;
+  if (process && GetExitCodeProcess(process, &code) && code == STILL_ACTIVE) holder->process = (INT_U32)number;
+  if (process) CloseHandle(process);
+}
+
+FOLDER_HOLD* hold_folder(const FOLDER* folder, FOLDER_HOLDER* holder) {
+  *holder = FOLDER_HOLDER();
+  char joined[FOLDER_PATH_SIZE];
+  WCHAR path[FOLDER_PATH_SIZE];
+  if (!folder || !join_path(joined, folder->path, FOLDER_HOLD_NAME) || !wide_path(joined, path)) return nullptr;
+  static OWN_ACCESS own;
+  const DWORD as_itself = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
+  // A file whose holder has just ended is deleted once the last look at it ends: a few rounds.
+  for (int round = 0; round < 100; round++) {
+    if (round) Sleep(5);
+    // What has the name, looked at as itself (a link is not followed), opened for nothing it holds.
+    HANDLE look = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, as_itself, nullptr);
+    DWORD looked = GetLastError();
+    BY_HANDLE_FILE_INFORMATION info;
+    if (look != INVALID_HANDLE_VALUE) {
+      const char* cause = GetFileInformationByHandle(look, &info) ? not_a_hold(info) : nullptr;
+      CloseHandle(look);
+      if (cause) {
+        holder->refusal = FOLDER_HOLD_NAME_TAKEN;
+        snprintf(holder->cause, sizeof holder->cause, "%s", cause);
+        return nullptr;
+      }
+    } else if (looked == ERROR_ACCESS_DENIED) {
+      continue;  // its deletion is pending
+    } else if (looked != ERROR_FILE_NOT_FOUND) {
+      return nullptr;
+    }
+    HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, &own.attributes,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      DWORD code = GetLastError();
+      if (code == ERROR_SHARING_VIOLATION) {
+        holder->refusal = FOLDER_HOLD_HELD;
+        // The holder writes its number right after it opens the file.
+        for (int read = 0; read < 20 && !holder->process; read++) {
+          if (read) Sleep(5);
+          read_holder(path, holder);
+        }
+        return nullptr;
+      }
+      // Access denied to a file that is there: another user's hold (its deletion pending: a round more).
+      if (code == ERROR_ACCESS_DENIED && look != INVALID_HANDLE_VALUE) {
+        holder->refusal = FOLDER_HOLD_HELD;
+        return nullptr;
+      }
+      if (code != ERROR_ACCESS_DENIED) return nullptr;
+      // Nothing there: this process cannot write the folder, and installs nothing there. Else it came
+      // meanwhile, or its deletion is pending: a round more.
+      look = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, as_itself, nullptr);
+      if (look == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND) return nullptr;
+      if (look != INVALID_HANDLE_VALUE) CloseHandle(look);
+      continue;
+    }
+    char number[24];
+    int length = snprintf(number, sizeof number, "%lu\n", (unsigned long)GetCurrentProcessId());
+    DWORD written = 0;
+    if (!SetEndOfFile(file) || !WriteFile(file, number, (DWORD)length, &written, nullptr)) {
+      // The hold stands all the same: the number only lets another run name its holder.
+    }
+    return new FOLDER_HOLD{file};
+  }
+  holder->refusal = FOLDER_HOLD_HELD;
   return nullptr;
 }
 
 void release_folder(FOLDER_HOLD* hold) {
   if (!hold) return;
-  ReleaseMutex(hold->mutex);
-  CloseHandle(hold->mutex);
+  CloseHandle(hold->file);
   delete hold;
 }
 
