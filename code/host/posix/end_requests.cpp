@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -113,4 +114,13 @@ void release_end_requests() {
   pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
-int end_request_descriptor() { return end_request_pipe[0]; }
+bool wait_for_display_or_end_request(Display* display, int timeout_ms) {
+  struct pollfd sources[2];
+  sources[0].fd = ConnectionNumber(display);
+  sources[1].fd = end_request_pipe[0];  // readable once an end request comes; -1 while none is watched
+  for (struct pollfd& source : sources) {
+    source.events = POLLIN;
+    source.revents = 0;
+  }
+  return poll(sources, sources[1].fd >= 0 ? 2 : 1, timeout_ms) > 0 && (sources[0].revents & (POLLERR | POLLHUP));
+}

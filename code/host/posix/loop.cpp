@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <malloc.h>
-#include <poll.h>
 #include <unistd.h>
 
 void start_host() {
@@ -36,15 +35,8 @@ void host_wait_for_input(INT_U32 ms) {
   }
   XFlush(x_display);
   if (XPending(x_display) > 0) return;
-  // An end request wakes the wait too (the pipe of the request's handler).
-  struct pollfd sources[2];
-  sources[0].fd = ConnectionNumber(x_display);
-  sources[1].fd = end_request_descriptor();
-  for (struct pollfd& source : sources) {
-    source.events = POLLIN;
-    source.revents = 0;
-  }
-  poll(sources, sources[1].fd >= 0 ? 2 : 1, ms == HOST_WAIT_FOREVER ? -1 : ms > 0x7FFFFFFFu ? 0x7FFFFFFF : (int)ms);
+  // An end request wakes the wait too.
+  wait_for_display_or_end_request(x_display, ms == HOST_WAIT_FOREVER ? -1 : ms > 0x7FFFFFFFu ? 0x7FFFFFFF : (int)ms);
 }
 
 bool host_has_input_source() { return x_display && x_window && window_open; }

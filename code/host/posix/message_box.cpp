@@ -8,7 +8,6 @@
 
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
-#include <poll.h>
 
 #include <cstring>
 #include <string>
@@ -338,15 +337,7 @@ static void wait_for_answer(BOX* box) {
     }
     if (end_requested()) return;
     XFlush(display);
-    // An end request wakes the wait too (the pipe of the request's handler).
-    struct pollfd sources[2];
-    sources[0].fd = ConnectionNumber(display);
-    sources[1].fd = end_request_descriptor();
-    for (struct pollfd& source : sources) {
-      source.events = POLLIN;
-      source.revents = 0;
-    }
-    if (poll(sources, sources[1].fd >= 0 ? 2 : 1, -1) > 0 && (sources[0].revents & (POLLERR | POLLHUP))) return;
+    if (wait_for_display_or_end_request(display, -1)) return;
   }
 }
 

@@ -27,6 +27,6 @@ void forget_pointer_shapes();
 // The Windows virtual-key code of an X key symbol (Shift, Control and Alt as their left/right codes);
 // 0 when the key has none.
 INT_S32 key_symbol_to_virtual_key(INT_U32 key_symbol);
-// The read end of a pipe that becomes readable when an end request comes (watch_end_requests), so that
-// the frame loop's wait ends; -1 while none is watched.
-int end_request_descriptor();
+// Waits until the display has something to read or an end request comes (watch_end_requests), at most
+// timeout_ms (-1: as long as it takes); true when the display's connection broke.
+bool wait_for_display_or_end_request(Display* display, int timeout_ms);
