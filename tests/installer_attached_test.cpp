@@ -285,7 +285,7 @@ TEST(InstallerAttached, AutomaticModeInstallsTheProgramsOwnPackage) {
                                                WINDOW_SCENARIO::built_program("installer"), setup, &error))
       << error;
 #ifdef _WIN32
-  int status = std::system(("\"\"" + setup + "\" -a >\"" + output + "\" 2>&1\"").c_str());
+  int status = run_command("\"\"" + setup + "\" -a >\"" + output + "\" 2>&1\"");
 #else
   std::filesystem::create_directories(scratch.root + "home/data/setup");  // the data folder, "$APPDATA"
   ASSERT_TRUE(write_whole_file(scratch.root + "home/data/setup/installer.pkg", text_bytes("not this one")));
@@ -320,7 +320,7 @@ TEST(InstallerAttached, SharedContentIsCarriedOnceAndInstallsWhole) {
   EXPECT_LT(std::filesystem::file_size(setup), std::filesystem::file_size(one) + 4096);
 
 #ifdef _WIN32
-  int status = std::system(("\"\"" + setup + "\" -a >\"" + output + "\" 2>&1\"").c_str());
+  int status = run_command("\"\"" + setup + "\" -a >\"" + output + "\" 2>&1\"");
 #else
   std::string environment;
   for (const std::string& variable : program_environment(scratch.root)) environment += variable + " ";
@@ -677,7 +677,7 @@ TEST(InstallerAttached, AttachedWindowsProgramStartsAndEnds) {
   damaged[12] ^= 0xFF;
   damaged[13] ^= 0xFF;
   ASSERT_TRUE(fixture.attach("setup.exe", damaged, &position));
-  EXPECT_EQ(std::system(command.c_str()), 2);
+  EXPECT_EQ(run_command(command), 2);
   EXPECT_NE(read_whole_text(output).find("does not inflate"), std::string::npos) << read_whole_text(output);
 }
 #endif

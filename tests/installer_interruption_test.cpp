@@ -176,13 +176,12 @@ public:
     STARTUPINFOA start = {};
     start.cb = sizeof start;
     if (own_console)
-      return CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr, &start,
-                            &process) != 0;
+      return start_process(line, false, CREATE_NEW_CONSOLE, &start, &process);
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
     start.dwFlags = STARTF_USESTDHANDLES;
     start.hStdOutput = start.hStdError = out;
-    bool started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &process) != 0;
+    bool started = start_process(line, true, 0, &start, &process);
     CloseHandle(out);
     return started;
 #else

@@ -224,7 +224,7 @@ TEST(InstallerProgram, ABackslashInXSeparatesFoldersOnWindowsAndIsRefusedElsewhe
   description.replace(description.find("$SCRATCH/dest"), 13, root_text(scratch.root + "dest"));
   ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
   auto run = [&](const std::string& arguments) {
-    return std::system(("\"\"" + program + "\" " + arguments + " >\"" + output + "\" 2>&1\"").c_str());
+    return run_command("\"\"" + program + "\" " + arguments + " >\"" + output + "\" 2>&1\"");
   };
 #else
   const std::string installer = binary_dir + "/installer", program = scratch.root + "prog/backslash-x";
@@ -285,7 +285,7 @@ TEST(InstallerProgram, StartUpFailuresAreSaidAlikeOnBothHosts) {
   const std::string installer = std::filesystem::absolute(binary_dir + "/installer.exe").string();
   auto quoted = [](const std::string& text) { return "\"" + text + "\""; };
   auto run = [&](const std::string& arguments) {
-    return std::system(("\"\"" + installer + "\" " + arguments + " >\"" + output + "\" 2>&1\"").c_str());
+    return run_command("\"\"" + installer + "\" " + arguments + " >\"" + output + "\" 2>&1\"");
   };
   const std::string empty_text = root_text(empty), scratch_text = root_text(scratch.root);
 #else
@@ -665,7 +665,7 @@ TEST(InstallerProgram, AutomaticModeOfTheWindowsProgram) {
   std::string output = scratch.root + "output.txt";
   std::string command = "\"\"" + installer + "\" -x \"" + root_text(scratch.package) + "/installer.xml\" -a >\"" +
                         output + "\" 2>&1\"";
-  EXPECT_EQ(std::system(command.c_str()), 0) << read_whole_text(output);
+  EXPECT_EQ(run_command(command), 0) << read_whole_text(output);
   EXPECT_NE(read_whole_text(output).find("Done"), std::string::npos);
   // Output to a file is in the ANSI code page, 1252 under Wine.
   EXPECT_NE(read_whole_text(output).find("% /Gr\xFC\xDF" "e-\xF1.txt"), std::string::npos);
@@ -750,7 +750,7 @@ TEST(InstallerProgram, AFullDiskUnderWindowsIsSaidSo) {
   std::string output = scratch.root + "output.txt";
   std::string command = "\"\"" + installer + "\" -x \"" + root_text(scratch.package) + "/installer.xml\" -a >\"" +
                         output + "\" 2>&1\"";
-  EXPECT_EQ(std::system(command.c_str()), 1) << read_whole_text(output);
+  EXPECT_EQ(run_command(command), 1) << read_whole_text(output);
   char full[256];
   restore_file_failure(ERROR_DISK_FULL);
   describe_file_failure(full, sizeof full);

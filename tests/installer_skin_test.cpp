@@ -695,7 +695,7 @@ TEST_F(Skin, GenerateSkinOptionOfTheWindowsProgram) {
   std::string output = root + "output.txt";
   auto run = [&](const std::string& name) {
     std::string command = "\"\"" + installer + "\" -s \"" + name + "\" >\"" + output + "\" 2>&1\"";
-    return std::system(command.c_str());
+    return run_command(command);
   };
   // The prefix holds no skin folder: the empty skin.
   EXPECT_EQ(run(root_text(root) + "/empty.skin"), 0) << read_whole_text(output);

@@ -24,7 +24,7 @@ struct UPDATE_RUNS {
   // The program's status; what it said is in output.
   int run(const std::string& program, const std::string& arguments) {
 #ifdef _WIN32
-    return std::system(("\"\"" + program + "\" " + arguments + " >\"" + output + "\" 2>&1\"").c_str());
+    return run_command("\"\"" + program + "\" " + arguments + " >\"" + output + "\" 2>&1\"");
 #else
     std::string environment;
     for (const std::string& variable : program_environment(scratch.root)) environment += variable + " ";

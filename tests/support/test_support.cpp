@@ -377,10 +377,30 @@ void request_program_end() {
 #endif
 }
 
+#ifdef _WIN32
+bool start_process(std::string line, bool inherit_handles, unsigned long flags, _STARTUPINFOA* startup,
+                   _PROCESS_INFORMATION* started) {
+  for (int tries = 1;; tries++) {
+    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, inherit_handles, flags, nullptr, nullptr, startup, started))
+      return true;
+    if (GetLastError() != ERROR_INTERNAL_ERROR || tries == 3) return false;
+    std::fprintf(stderr, "start_process: the program did not start (internal error); started again: %s\n",
+                 line.c_str());
+  }
+}
+#endif
+
 int run_command(const std::string& command) {
 #ifdef _WIN32
-  (void)command;
-  return -1;
+  // Under Wine on a loaded machine a process start now and then fails before the program runs, which
+  // the command interpreter says as a command it cannot find (status 9009, a status no program here
+  // ends with); the command is run again then, and that said on standard error.
+  int status = std::system(command.c_str());
+  for (int tries = 1; status == 9009 && tries < 3; tries++) {
+    std::fprintf(stderr, "run_command: the program did not start (status 9009); started again: %s\n", command.c_str());
+    status = std::system(command.c_str());
+  }
+  return status;
 #else
   int status = std::system(command.c_str());
   if (status == -1) return -1;
@@ -567,8 +587,7 @@ bool plant_unix_link(const std::string& target, const std::string& link) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started = {};
-  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
-    return false;
+  if (!start_process(command, false, 0, &startup, &started)) return false;
   if (started.hProcess) {
     CloseHandle(started.hProcess);
     if (started.hThread) CloseHandle(started.hThread);

@@ -91,7 +91,17 @@ bool set_file_time(const std::string& path, INT_S64 seconds);
 // console of its own first). Returns once the request is noted; for a death test's child.
 void request_program_end();
 
-// Runs a shell command (Linux build only) and returns its exit status; -1 when it cannot run.
+#ifdef _WIN32
+struct _STARTUPINFOA;
+struct _PROCESS_INFORMATION;
+// CreateProcessA for a test's child program, started again (twice at the most) where Wine fails the start
+// before the program runs (ERROR_INTERNAL_ERROR), as it does now and then on a loaded machine.
+bool start_process(std::string line, bool inherit_handles, unsigned long flags, _STARTUPINFOA* startup,
+                   _PROCESS_INFORMATION* started);
+#endif
+
+// Runs a shell command (on Windows a command line of cmd's, its program started again where it did not
+// start) and returns its exit status; -1 when it cannot run.
 int run_command(const std::string& command);
 
 #ifndef _WIN32

@@ -120,15 +120,12 @@ bool WINDOW_SCENARIO::run_shell(const std::string& name, const std::string& body
   if (!write_whole_file(script, std::vector<INT_U8>(text.begin(), text.end()))) return false;
 #ifdef _WIN32
   std::string command = "/bin/sh " + unix_path(script);
-  std::vector<char> line(command.begin(), command.end());
-  line.push_back(0);
   STARTUPINFOA startup;
   ZeroMemory(&startup, sizeof(startup));
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION started;
   ZeroMemory(&started, sizeof(started));
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
-    return false;
+  if (!start_process(command, false, 0, &startup, &started)) return false;
   // Wine starts /bin/sh as a Unix process: it gives no process handle then, and the thread handle it
   // leaves is none of ours; closing it would close whichever handle of this process it happens to name.
   if (started.hProcess) {

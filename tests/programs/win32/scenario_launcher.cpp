@@ -91,9 +91,15 @@ int main(int argc, char** argv) {
   PROCESS_INFORMATION started;
   ZeroMemory(&started, sizeof(started));
   std::string status = argv[1], windows = status + ".windows";
-  if (!CreateProcessA(argv[4], &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started)) {
-    report(status, "failed\n");
-    return 2;
+  // Wine now and then fails a start before the program runs (ERROR_INTERNAL_ERROR) on a loaded machine:
+  // the program is started again then, twice at the most.
+  for (int tries = 1; !CreateProcessA(argv[4], &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                                      &started);
+       tries++) {
+    if (GetLastError() != ERROR_INTERNAL_ERROR || tries == 3) {
+      report(status, "failed (error " + std::to_string(GetLastError()) + ")\n");
+      return 2;
+    }
   }
   CloseHandle(out);
   CloseHandle(err);
