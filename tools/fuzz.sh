@@ -7,7 +7,14 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-45}
 build="$top/build-fuzz"
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DVELK_FUZZ=ON >/dev/null || exit 1
-cmake --build "$build" -j"${JOBS:-$(nproc)}" >/dev/null || { cmake --build "$build" 2>&1 | tail -30; exit 1; }
+names=()
+for source in "$top"/tests/fuzz/*_fuzz.cpp; do
+  [ -e "$source" ] || continue
+  names+=("$(basename "$source" .cpp)")
+done
+# The targets alone: the build's other programs are never run here.
+cmake --build "$build" -j"${JOBS:-$(nproc)}" --target "${names[@]}" >/dev/null ||
+  { cmake --build "$build" --target "${names[@]}" 2>&1 | tail -30; exit 1; }
 # The targets run side by side, one per core (each a single process for its own time); their reports
 # follow in order.
 parallel=${JOBS:-$(nproc)}
@@ -25,11 +32,6 @@ run_target() {  # name
   fi
   rm -rf "$work"
 }
-names=()
-for source in "$top"/tests/fuzz/*_fuzz.cpp; do
-  [ -e "$source" ] || continue
-  names+=("$(basename "$source" .cpp)")
-done
 running=0
 for name in "${names[@]}"; do
   if [ "$running" -ge "$parallel" ]; then wait -n; running=$((running - 1)); fi
