@@ -392,12 +392,14 @@ bool start_process(std::string line, bool inherit_handles, unsigned long flags, 
 
 int run_command(const std::string& command) {
 #ifdef _WIN32
-  // Under Wine on a loaded machine a process start now and then fails before the program runs, which
-  // the command interpreter says as a command it cannot find (status 9009, a status no program here
-  // ends with); the command is run again then, and that said on standard error.
+  // Under Wine on a loaded machine a process start now and then fails before the program runs: the
+  // command interpreter's own (-1), or the program's, which the interpreter says as a command it cannot
+  // find (status 9009, a status no program here ends with). The command is run again then, and that
+  // said on standard error.
   int status = std::system(command.c_str());
-  for (int tries = 1; status == 9009 && tries < 3; tries++) {
-    std::fprintf(stderr, "run_command: the program did not start (status 9009); started again: %s\n", command.c_str());
+  for (int tries = 1; (status == 9009 || status == -1) && tries < 3; tries++) {
+    std::fprintf(stderr, "run_command: the program did not start (status %d); started again: %s\n", status,
+                 command.c_str());
     status = std::system(command.c_str());
   }
   return status;
