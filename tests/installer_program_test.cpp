@@ -376,7 +376,7 @@ TEST(InstallerProgram, ADriveTheComputerLacksIsRefusedAtEitherStart) {
   auto run = [&](const std::string& arguments) {
     return run_command("\"\"" + program + "\" " + arguments + " >\"" + output + "\" 2>&1\"");
   };
-  const std::string package_text = "\"" + root_text(scratch.package + "installer.xml") + "\"";
+  const std::string package_text = "\"" + root_text(scratch.package) + "/installer.xml\"";
 #else
   const std::string program = folder + "/drive";
   std::filesystem::copy_file(binary_dir + "/installer", program);
