@@ -173,6 +173,11 @@ WM_RESULT configuration_chosen(WM_SCREEN_OBJECT* object, INT_U32, INT_U32 result
                        (package_not_found_text(*database) + "\n" + PACKAGE_NOT_FOUND_ADVICE).c_str());
     return 0;
   }
+  std::string missing_drive = missing_drive_refusal(*database);
+  if (!missing_drive.empty()) {
+    show_message_box(MISSING_DRIVE_CAPTION, package_refusal_text(*database, missing_drive).c_str());
+    return 0;
+  }
   if (!open_installer_window(false)) {
     tell_screen_too_small(nullptr);  // inside a pass: a message box, no frame loop of its own
     end_program(EXIT_JOB_NOT_STARTED);

@@ -260,6 +260,9 @@ struct INSTALL_STATE {
   FOLDER_HOLD* hold = nullptr;  // the destination's hold from the preparation until the end (files.h)
   INT_U64 hold_number = 0;       // the file number of the hold's file (get_file_number), 0 without
   FOLDER log_folder;            // the folder of "install_log.txt"
+  // Why the log's folder cannot be had (its words after "its "), empty when it can: the log is then made
+  // nowhere, and log_folder holds the path it names (its text where it names none) for the messages.
+  std::string log_folder_cause;
   TEXT_FILE* log = nullptr;     // "install_log.txt" as this installation created it, open until its end
   INT_U64 log_number = 0;       // its file number (get_file_number), 0 before it is made
   // An update keeps an earlier log at its log's place under a numbered name before its own takes the

@@ -135,6 +135,9 @@ std::string folder_failure(DATABASE* database, const char* text) {
   if (!is_known_path_text(text)) return std::string("folder \"") + text + "\" begins with a path variable this program does not know";
   std::string path =
       destination_path_text(text, database->install_state.base_folder.path, database->APPLICATION.app_string);
+  // A drive that this computer does not have (any more) is said so, rather than a cause of another look.
+  std::string drive = path.empty() ? missing_drive_problem(read_folder_text(text).variable) : std::string();
+  if (!drive.empty()) return std::string("folder \"") + text + "\" cannot be created (" + drive + ")";
   return std::string("folder \"") + (path.empty() ? std::string(text) : path) + "\" cannot be created" +
          (reason[0] ? std::string(" (") + reason + ")" : std::string());
 }

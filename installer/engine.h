@@ -195,6 +195,15 @@ std::string package_not_found_text(const DATABASE& database);
 // that load_package refused): its caption, and for a refused one the package's path and the cause.
 extern const char* const PACKAGE_DAMAGED_CAPTION;
 std::string package_damaged_text(const DATABASE& database);
+// The package's path and why it is refused, as a sentence.
+std::string package_refusal_text(const DATABASE& database, const std::string& why);
+// A package that names a drive this computer does not have in any of its folders (an install location,
+// the log's or patch_check's folder, an uninstaller's, a shortcut's or a file's) installs nothing here:
+// its folders would be taken for other ones. The first such folder, said with what it is the folder of
+// and the drives this computer has, ending "; nothing was installed"; empty when every folder's drive
+// is here. The installer's starts refuse the package with it (status 2), under the caption.
+extern const char* const MISSING_DRIVE_CAPTION;
+std::string missing_drive_refusal(const DATABASE& database);
 
 // A path in the form of a computer's own paths rather than a path-variable text: from a root (/srv,
 // \srv), on a drive (C:\srv, C:/srv) or on a server (\\server\share). The same on every host, so that a
@@ -213,6 +222,10 @@ bool set_folder_and_name(const char* argument, FOLDER* folder, char* name, FOLDE
 // that names a folder and no file gets a file name of that folder to give (example, when given); a
 // folder that does not exist is named as the path of this computer it would be.
 std::string file_argument_problem(const char* argument, const FOLDER* here = nullptr, const char* example = nullptr);
+// Why a folder text's path variable (as read_folder_text gives it) names no folder: "$ROOT" and a number
+// past this computer's drives, said with the drives it has ("\"$ROOT5\" names a drive this computer does
+// not have (its drives: \"$ROOT0\" C:, \"$ROOT1\" Z:)"). Empty for any other variable.
+std::string missing_drive_problem(const std::string& variable);
 
 // Result of the copy-out.
 enum ATTACHED_RESULT {

@@ -89,8 +89,9 @@ static bool create_log(INSTALL_STATE* state, const std::string& given_lines) {
   char name[TEMPORARY_NAME_SIZE];
   TEXT_FILE* file = nullptr;
   char reason[256] = "";
-  std::string kept_cause;
-  bool kept = keep_earlier_log(state, &kept_cause);
+  // A log whose folder cannot be had is made nowhere else: said with that folder's cause.
+  std::string kept_cause = state->log_folder_cause;
+  bool kept = kept_cause.empty() && keep_earlier_log(state, &kept_cause);
   const std::string& lines = state->kept_log_line.empty() ? given_lines : given_lines + state->kept_log_line;
   for (int tries = 0; kept && !file && tries < 16; tries++) {
     next_temporary_name(name);

@@ -216,16 +216,21 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   if (!state->base_made) remove_leftovers(state, &state->base_folder);
   const char* log_text =
       choose_path(database, database->LOG.dest_path_from_inst_loc, database->LOG.system_dest_path_from_inst_loc);
+  // A log that names no folder goes into the install folder. One whose folder cannot be had cannot be
+  // made, and is said so (the person installing is asked whether to go on without it): put anywhere
+  // else, where no check or update looks for it, it would be lost.
   state->log_folder = state->base_folder;
-  bool log_folder_made = false;
-  if (!set_destination(database, &state->log_folder, log_text, &log_folder_made)) {
-    state->log_folder = state->base_folder;
-    log_folder_made = state->base_made;
-    if (!log_folder_made) remove_leftovers(state, &state->log_folder);
+  state->log_folder_cause.clear();
+  bool log_folder_made = state->base_made;
+  if (log_text[0] && !set_destination(database, &state->log_folder, log_text, &log_folder_made)) {
+    state->log_folder_cause = "its " + folder_failure(database, log_text);
+    std::string path = destination_path_text(log_text, state->base_folder.path, application);
+    std::snprintf(state->log_folder.path, sizeof state->log_folder.path, "%s", path.empty() ? log_text : path.c_str());
   }
   // The log is one of the names put into its folder.
-  note_name_put(state, names_of_folder(state, state->log_folder, log_folder_made),
-                plain_name_key(INSTALL_LOG_NAME, &state->name_key));
+  if (state->log_folder_cause.empty())
+    note_name_put(state, names_of_folder(state, state->log_folder, log_folder_made),
+                  plain_name_key(INSTALL_LOG_NAME, &state->name_key));
   // So is the hold's file in the install folder.
   state->hold_number = state->hold ? get_file_number(&state->base_folder, FOLDER_HOLD_NAME) : 0;
   if (state->hold)

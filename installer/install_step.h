@@ -52,7 +52,7 @@ void describe_walk_failure(const INSTALL_STATE* state, char* out, size_t size);
 bool set_destination(DATABASE* database, FOLDER* folder, const char* text, bool* made = nullptr);
 // Why a folder text of the installation names no folder (set_destination failed, the system's cause of
 // the last file failure at hand): it begins with no path variable, or one this program does not know,
-// or the folder (named as a path of this computer) cannot be created.
+// or the folder (named as a path of this computer) cannot be created, or its drive is not there.
 std::string folder_failure(DATABASE* database, const char* text);
 
 // A file name from the installation data stays inside its destination folder: it has no ".." component,

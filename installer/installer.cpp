@@ -284,6 +284,11 @@ static void run_automatic_mode() {
     console_print(("Package: \"" + printable_text(path ? path : PACKAGE_FILE_NAME) + "\"\n").c_str());
   }
   if (verbose) print_location_folders();
+  std::string missing_drive = missing_drive_refusal(*database);
+  if (!missing_drive.empty()) {
+    console_print(("ERROR: " + missing_drive + "\n").c_str());
+    end_one_shot(EXIT_JOB_NOT_STARTED);
+  }
   console_print("Packing data...\n");
   database->stage = STAGE_PACK_DATA;
   INT_S32 status = run_automatic_install(database);
@@ -376,6 +381,13 @@ void application_main(INT_S16 argc, char** argv) {
     end_one_shot(FATAL_EXIT_STATUS);
   }
   if (verbose) print_location_folders();
+  std::string missing_drive = missing_drive_refusal(*database);
+  if (!missing_drive.empty()) {
+    discard_attached_copy();
+    close_main_window(0);
+    show_message_box(MISSING_DRIVE_CAPTION, package_refusal_text(*database, missing_drive).c_str());
+    end_one_shot(EXIT_JOB_NOT_STARTED);
+  }
 
   // A window that cannot be had (the screen is smaller than the installer needs) ends the run as one
   // that could not start, rather than a loop with nothing to show.

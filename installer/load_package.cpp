@@ -43,39 +43,26 @@ std::string package_not_found_text(const DATABASE& database) {
          printable_text(database.data_folder.path) + "\": " + printable_text(database.load_failure.c_str()) + ".";
 }
 
-// The first folder text of the database that the installer does not take, said with what it is the
-// folder of; empty when it takes them all. Every folder text begins with a path variable ("$ROOT" and
-// its number for a drive): one that is a computer's own path (a server's share, which no variable
-// names, a drive's "C:\...", "/srv/...") would be taken for a folder below the installer's own; where
-// '\' separates no folders (Linux) a text that holds one would name folders that Windows reads
-// otherwise; and one that leads out of the folder it is taken from (the install location, or the folder
-// of another path variable) would have the installer write or look above that folder. The packer makes
-// no such package.
-static std::string folder_text_refused(const DATABASE& database) {
+// The first folder text of the database of which problem says something, said with what it is the
+// folder of: what, the shortcut's or the file's name when given, " for the system folders" where the
+// text is the one used with them, then the problem's words (which end with ": ") and the text; empty
+// when problem passes every text. The texts in order: the log's, patch_check's, then per installation
+// its default_path, its uninstaller's, its shortcuts' and its files' folders.
+static std::string first_folder_problem(const DATABASE& database, std::string (*problem)(const char* text)) {
   std::string found;
   // Files of one folder follow each other with the same text: one equal to the last judged passes.
   const char* previous = "";
-  // One text, and what it is the folder of (said only for the text found): what, the shortcut's or the
-  // file's name when given, and whether the text is the one used with the system folders.
-  auto judge = [&found, &previous](const char* text, const char* what, const char* subject, bool system) {
+  auto judge = [&found, &previous, problem](const char* text, const char* what, const char* subject, bool system) {
     if (!found.empty() || !text[0] || std::strcmp(text, previous) == 0) return;
-    FOLDER_TEXT_PLACE place = place_of_folder_text(text, false);
-    std::string problem;
-    if (place.variable.empty() && !place.install_location)
-      problem = is_network_path(text) ? " is a network path, where a folder begins with a path variable: "
-                                      : " begins with no path variable: ";
-    else if (PATH_SEPARATOR != '\\' && std::strchr(text, '\\'))
-      problem = " separates folders with '\\', which this computer does not: ";
-    else if (place.leads_out)
-      problem = " leads out of " + folder_text_origin(place) + ": ";
-    if (problem.empty()) {
+    std::string said = problem(text);
+    if (said.empty()) {
       previous = text;
       return;
     }
     found = what;
     if (subject) found += " \"" + printable_text(subject) + "\"";
     if (system) found += " for the system folders";
-    found += problem + printable_text(text);
+    found += said + printable_text(text);
   };
   judge(database.LOG.dest_path_from_inst_loc, "log's folder", nullptr, false);
   judge(database.LOG.system_dest_path_from_inst_loc, "log's folder", nullptr, true);
@@ -102,12 +89,43 @@ static std::string folder_text_refused(const DATABASE& database) {
   return found;
 }
 
-const char* const PACKAGE_DAMAGED_CAPTION = "Installation data damaged";
-
-std::string package_damaged_text(const DATABASE& database) {
-  const char* path = database.data_folder.get_path_text(PACKAGE_FILE_NAME);
-  return printable_text(path ? path : PACKAGE_FILE_NAME) + ": " + database.load_failure + ".";
+// A folder text that the installer does not take. Every folder text begins with a path variable
+// ("$ROOT" and its number for a drive): one that is a computer's own path (a server's share, which no
+// variable names, a drive's "C:\...", "/srv/...") would be taken for a folder below the installer's
+// own; where '\' separates no folders (Linux) a text that holds one would name folders that Windows
+// reads otherwise; and one that leads out of the folder it is taken from (the install location, or the
+// folder of another path variable) would have the installer write or look above that folder. The
+// packer makes no such package.
+static std::string refused_folder_text(const char* text) {
+  FOLDER_TEXT_PLACE place = place_of_folder_text(text, false);
+  if (place.variable.empty() && !place.install_location)
+    return is_network_path(text) ? " is a network path, where a folder begins with a path variable: "
+                                 : " begins with no path variable: ";
+  if (PATH_SEPARATOR != '\\' && std::strchr(text, '\\')) return " separates folders with '\\', which this computer does not: ";
+  if (place.leads_out) return " leads out of " + folder_text_origin(place) + ": ";
+  return std::string();
 }
+
+// A folder text on a drive that this computer does not have.
+static std::string folder_text_on_missing_drive(const char* text) {
+  std::string problem = missing_drive_problem(read_folder_text(text).variable);
+  return problem.empty() ? problem : ": " + problem + ": ";
+}
+
+std::string missing_drive_refusal(const DATABASE& database) {
+  std::string found = first_folder_problem(database, folder_text_on_missing_drive);
+  return found.empty() ? found : found + "; nothing was installed";
+}
+
+const char* const PACKAGE_DAMAGED_CAPTION = "Installation data damaged";
+const char* const MISSING_DRIVE_CAPTION = "Drive not found";
+
+std::string package_refusal_text(const DATABASE& database, const std::string& why) {
+  const char* path = database.data_folder.get_path_text(PACKAGE_FILE_NAME);
+  return printable_text(path ? path : PACKAGE_FILE_NAME) + ": " + why + ".";
+}
+
+std::string package_damaged_text(const DATABASE& database) { return package_refusal_text(database, database.load_failure); }
 
 bool DATABASE::load_package(const char* name) {
   load_failure = std::string("the package \"") + (name ? name : "") + "\" cannot be opened";
@@ -150,7 +168,7 @@ bool DATABASE::load_package(const char* name) {
   }
   if (!database_read) return false;
   // Refused before anything is written for it.
-  std::string refused = folder_text_refused(*this);
+  std::string refused = first_folder_problem(*this, refused_folder_text);
   if (!refused.empty()) {
     load_failure = "the package is damaged or was not made by the packer: " + refused;
     load_refused = true;

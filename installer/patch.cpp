@@ -11,6 +11,7 @@
 
 #include "engine.h"
 #include "host.h"
+#include "install_step.h"
 #include "package.h"
 #include "text_file.h"
 
@@ -134,6 +135,23 @@ FILE_COMPARISON_END compare_installation_files(const INSTALLATION& a, const INST
   for (INT_S16 g = 0; g < count; g++)
     if (!matched[g] && b.files[g].packed_name[0]) comparison->added(b.files[g]);
   return FILES_COMPARED;
+}
+
+// The first file of the installation that would be installed at the installer's hold on the install
+// location (FOLDER_HOLD_NAME in any capitals, as Windows takes it), with or without the system folders;
+// null when none would. The installer never installs it there.
+static const INSTALLATION_FILE* file_at_hold(const INSTALLATION& installation) {
+  std::string key, hold_key;
+  plain_name_key(FOLDER_HOLD_NAME, &hold_key);
+  for (INT_S16 f = 0; f < installation.file_count; f++) {
+    const INSTALLATION_FILE& file = installation.files[f];
+    if (!file.packed_name[0] || !plain_name_key(destination_name(&file), &key) || key != hold_key) continue;
+    for (const char* text : {file.dest_path_from_inst_loc, file.system_dest_path_from_inst_loc}) {
+      FOLDER_TEXT_PLACE place = place_of_folder_text(text, true);
+      if (place.install_location && !place.leads_out && place.below.empty()) return &file;
+    }
+  }
+  return nullptr;
 }
 
 // Compares every byte of the two entries (opened without a byte-order byte): 1 differ, 0 equal,
@@ -271,6 +289,14 @@ static bool write_description(DATABASE* first, DATABASE* second, TEXT_FILE* patc
     const char* changed = changed_installation_setting(a, b);
     if (changed) {
       console_print(format_text("\tInstallation %s changed - not supported by patching system\n", changed).c_str());
+      return false;
+    }
+    // Nor can a file of the new package take the place of the installer's hold.
+    if (const INSTALLATION_FILE* held = file_at_hold(b)) {
+      console_print(format_text("\t\tFile at the installer's hold - %s/%s (the installer holds the install location by "
+                                "a file of that name) - not supported by patching system\n",
+                                held->src_path_from_xml, held->src_name)
+                        .c_str());
       return false;
     }
     console_print("\tShortcuts are ignored by patching system\n");

@@ -81,7 +81,10 @@ static void append_path_parts(std::string* path, const std::vector<std::string>&
 std::string location_path_text(const char* text, const char* application) {
   FOLDER_TEXT read = read_folder_text(text);
   INT_S32 kind = location_system_kind(read);
-  if (kind < 0) return is_known_path_text(text) ? expand_path_text(text, nullptr) : std::string(text ? text : "");
+  if (kind < 0) {
+    std::string path = is_known_path_text(text) ? expand_path_text(text, nullptr) : std::string();
+    return path.empty() ? std::string(text ? text : "") : path;
+  }
   // Where the system folder and the application's sub-folder lie, made or not yet, then the rest.
   char system[FOLDER_PATH_SIZE];
   if (!get_system_folder_text(kind, application ? application : "", system)) return text;
@@ -213,6 +216,19 @@ static std::string drive_list_text(bool lettered_only) {
   return drives;
 }
 
+std::string missing_drive_problem(const std::string& variable) {
+  if (string_compare_no_case(variable.c_str(), "$ROOT", 5) != 0 || is_named_path_text(variable.c_str())) return "";
+  // "$ROOT" and digits alone name a drive; a number past 16 bits names none.
+  long drive = 0;
+  for (size_t i = 5; i < variable.size(); i++) {
+    if (variable[i] < '0' || variable[i] > '9') return "";
+    if (drive <= 32767) drive = drive * 10 + (variable[i] - '0');
+  }
+  if (drive <= 32767 && get_drive_root_text((INT_S16)drive)) return "";
+  return "\"" + printable_text(variable.c_str()) + "\" names a drive this computer does not have (its drives: " +
+         drive_list_text(false) + ")";
+}
+
 bool is_host_path(const std::string& text) {
   return (!text.empty() && (text[0] == '/' || text[0] == '\\')) || drive_letter_of(text);
 }
@@ -303,13 +319,8 @@ std::string file_argument_problem(const char* argument, const FOLDER* here, cons
     return "\"" + printable_text(read.names_folder ? read.variable.c_str() : folder_text.c_str()) +
            "\" is no path variable this program knows (in \"" + shown + "\")";
   // A drive number past the computer's drives names no folder at all (resolving it would name another).
-  if (string_compare_no_case(read.variable.c_str(), "$ROOT", 5) == 0) {
-    long drive = 0;  // digits alone follow "$ROOT" in a known variable
-    for (size_t i = 5; i < read.variable.size() && drive <= 32767; i++) drive = drive * 10 + (read.variable[i] - '0');
-    if (drive > 32767 || !get_drive_root_text((INT_S16)drive))
-      return "\"" + printable_text(read.variable.c_str()) + "\" names a drive this computer does not have (its drives: " +
-             drive_list_text(false) + ")";
-  }
+  std::string missing_drive = missing_drive_problem(read.variable);
+  if (!missing_drive.empty()) return missing_drive;
   // The folder as a path of this computer: "$HERE" is here's, any other variable's as it resolves.
   std::string path;
   if (here && string_compare_no_case(read.variable.c_str(), "$HERE", 0x7FFF) == 0) {
@@ -317,6 +328,9 @@ std::string file_argument_problem(const char* argument, const FOLDER* here, cons
     append_path_parts(&path, read.parts);
   } else {
     path = expand_path_text(folder_text.c_str(), nullptr);
+    if (path.empty())
+      return "\"" + printable_text(read.variable.c_str()) + "\" names no folder that this computer has (in \"" + shown +
+             "\")";
   }
   return "the folder \"" + printable_text(path.c_str()) + "\" of \"" + shown + "\" does not exist";
 }

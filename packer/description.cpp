@@ -249,7 +249,12 @@ std::string log_folder_problem(const std::string& key, const std::string& value)
   if (!problem.empty()) return problem;
   // They stay inside the folder their variable names, as the uninstaller's folder does.
   std::string inside, out_of;
-  if (install_folder_part(value, &inside, &out_of) < 0) return key + "'s folder leads out of " + out_of + ": " + value;
+  int part = install_folder_part(value, &inside, &out_of);
+  if (part < 0) return key + "'s folder leads out of " + out_of + ": " + value;
+  // Nor at the install location's hold, a file of the installer's own, where no folder can be made.
+  if (part > 0 && is_hold_name(split(inside, '/')[0]))
+    return key + "'s folder lies at the installer's hold on the install location (a file of its own, " +
+           FOLDER_HOLD_NAME + " in any capitals), where no folder can be made: " + value;
   return std::string();
 }
 

@@ -124,4 +124,10 @@ std::string windows_name_key(const std::string& name) {
   return key;
 }
 
+bool is_hold_name(const std::string& name) {
+  std::string key = windows_name_key(name);
+  while (!key.empty() && (key.back() == '.' || key.back() == ' ')) key.pop_back();
+  return key == windows_name_key(FOLDER_HOLD_NAME);
+}
+
 }  // namespace package_builder

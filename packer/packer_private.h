@@ -48,6 +48,9 @@ std::string name_problem(const std::string& name);
 // The form under which Windows compares names: every letter as its capital, so that "README" and
 // "readme" have one key.
 std::string windows_name_key(const std::string& name);
+// Whether Windows takes the name for that of the installer's hold on the install location
+// (FOLDER_HOLD_NAME): in any capitals, and with final dots and spaces, which it drops.
+bool is_hold_name(const std::string& name);
 // A temporary of the packer's that a second request to end it removes on the process's way out, from
 // note (made while end requests are held back, with the file) to forget or the note's end (the first
 // request stops the packer, which removes its temporaries itself).

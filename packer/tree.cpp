@@ -165,6 +165,11 @@ bool PACKER::list_files() {
         std::string place = at_line + (root / fs::u8path(path)).string();
         std::string problem = name_problem(part);
         if (!problem.empty()) problems.push_back(place + ": " + problem);
+        // The installer holds the install location by its own file there (for Windows in any case).
+        if (parent.empty() && is_hold_name(part))
+          problems.push_back(place + ": the installer holds the install location by a file of that name (" +
+                             FOLDER_HOLD_NAME + ", in any capitals): the " + (path == file.relative ? "file" : "folder") +
+                             " would take its place");
         auto first = by_key.emplace(parent + "/" + windows_name_key(part), path);
         if (!first.second)
           problems.push_back(place + ": Windows takes it for " + (root / fs::u8path(first.first->second)).string() +

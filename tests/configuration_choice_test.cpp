@@ -1,6 +1,7 @@
 // Tests of the alternative start: the file selector offers the configuration chosen last time, and a
 // choice is remembered, takes the package of its folder and begins the wizard; a folder without a
-// package keeps the selector open; the screen-too-small message's statement.
+// package, or with one for drives this computer does not have, keeps the selector open; the
+// screen-too-small message's statement.
 #include "config_file.h"
 #include "file_select.h"
 #include "redraw.h"
@@ -56,6 +57,30 @@ TEST(ConfigurationChoice, TheLastChoiceIsOfferedAndANewOneBeginsTheWizard) {
   selector->name_field->set_text("setup.xml");
   EXPECT_EQ(configuration_chosen(selector, 0, 1, 1), 0);
   EXPECT_EQ(live_page(), nullptr);
+
+  // A package of a drive this computer does not have: said, and the selector stays.
+  std::string description = read_whole_text(run.scratch.source + "description.txt");
+  const std::string missing = "$ROOT" + std::to_string(get_drive_count());
+  description.replace(description.find("$SCRATCH/dest"), 13, missing + "/w13/r5");
+  ASSERT_TRUE(write_whole_file(run.scratch.source + "description.txt", text_bytes(description)));
+  const std::string other = run.scratch.root + "other";
+  std::filesystem::create_directories(other);
+  std::string error;
+  ASSERT_TRUE(package_builder::build_package(run.scratch.source + "description.txt",
+                                             other + PATH_SEPARATOR + "installer.pkg", &error))
+      << error;
+  FOLDER other_folder;
+  ASSERT_TRUE(other_folder.set_if_folder(other.c_str()));
+  selector->folder = other_folder;
+  static std::string boxes;
+  boxes.clear();
+  set_message_box_hook([](const char* caption, const char* text) { boxes += std::string(caption) + ": " + text + "\n"; });
+  EXPECT_EQ(configuration_chosen(selector, 0, 1, 1), 0);
+  set_message_box_hook(nullptr);
+  EXPECT_EQ(live_page(), nullptr);
+  EXPECT_EQ(boxes.rfind("Drive not found: " + other + PATH_SEPARATOR + "installer.pkg: default_path of the installation "
+                        "\"Test App\": \"" + missing + "\" names a drive this computer does not have", 0), 0u)
+      << boxes;
   run.screen->manager->get_root()->remove_top_level(selector, true, false);
 
   // The package's folder: offered next time, and the wizard begins on its first page.
@@ -67,7 +92,7 @@ TEST(ConfigurationChoice, TheLastChoiceIsOfferedAndANewOneBeginsTheWizard) {
   choose_configuration(run.screen->manager);
   selector = open_selector();
   ASSERT_NE(selector, nullptr);
-  EXPECT_TRUE(selector->folder.equals(&empty));
+  EXPECT_TRUE(selector->folder.equals(&other_folder));
   EXPECT_STREQ(selector->name_field->text.text, "setup.xml");
   selector->folder = package;
   EXPECT_EQ(configuration_chosen(selector, 0, 1, 1), WM_RESULT_REMOVE);

@@ -314,6 +314,27 @@ TEST_F(Folders, WhereAFolderTextLeads) {
   }
 }
 
+// A named path is its own folder, whatever built-in name it has: one registered as "$HERE", "$APP" or
+// "$BASE" is not the install location, and a '$' part below it leads to another folder, as below any
+// variable that expand_path_text resolves.
+TEST_F(Folders, ANamedPathOfTheInstallLocationsNameIsItsOwnFolder) {
+  FOLDER named = folder_at(home);
+  for (const char* name : {"$HERE", "$APP", "$BASE"}) {
+    const std::string text = std::string(name) + "/a/" + "$ROOT0";
+    EXPECT_TRUE(place_of_folder_text(text.c_str(), true).install_location) << name;
+    set_named_path(name, &named);
+    FOLDER_TEXT_PLACE place = place_of_folder_text(text.c_str(), true);
+    EXPECT_FALSE(place.install_location) << name;
+    EXPECT_TRUE(place.leads_out) << name;
+    place = place_of_folder_text((std::string(name) + "/a").c_str(), false);
+    EXPECT_FALSE(place.install_location) << name;
+    EXPECT_EQ(place.variable, name);
+    EXPECT_EQ(place.below, "a");
+    remove_named_path(name);
+    EXPECT_TRUE(place_of_folder_text(text.c_str(), true).install_location) << name;
+  }
+}
+
 TEST_F(Folders, PortableTexts) {
   FOLDER base = folder_at(home);
   ASSERT_TRUE(base.enter("base", true));
@@ -490,8 +511,13 @@ TEST_F(Folders, ExpandPathText) {
   set_named_path("$H", &base);
   EXPECT_EQ(home + sep + "y", expand_path_text("$APP/z/$H", "y"));
   remove_named_path("$H");
-  // A variable part this program does not know names no path (the folder would end the program).
+  // A variable part this program does not know names no path (the folder would end the program), nor
+  // does a drive past the computer's drives, however it is reached: never a folder below the program's.
   EXPECT_STREQ("", expand_path_text("$APP/z/$NOSUCHVARIABLE", "y"));
+  const std::string past = "$ROOT" + std::to_string(get_drive_count());
+  EXPECT_STREQ("", expand_path_text((past + "/w13/r5").c_str(), nullptr));
+  EXPECT_STREQ("", expand_path_text(("$APP/z/" + past).c_str(), "y"));
+  EXPECT_EQ(std::string(get_drive_root_text(0)) + "w13", expand_path_text("$ROOT0/w13", nullptr));
   // Results that do not fit are refused.
   EXPECT_STREQ("", expand_path_text(("$APP/" + std::string(200, 'c') + "/" + std::string(2000, 'd')).c_str(), "f"));
 }

@@ -616,6 +616,66 @@ TEST(InstallerInterruption, ALogThatCannotBeMadeIsSaidWithItsPlaceAndCause) {
   EXPECT_FALSE(has_temporary(scratch.destination));
 }
 
+// A log whose folder cannot be had (a file in its way; the install folder's hold, which the run holds; a
+// drive this computer does not have) cannot be made, and is said so as such a log is, with that folder
+// and its cause: never made in the install folder, where no check or update looks for it, nor anywhere
+// else (a text that names no folder is no folder of the working one). Every file is installed.
+TEST(InstallerInterruption, ALogWhoseFolderCannotBeHadIsSaidAndMadeNowhere) {
+  INSTALLER_SCRATCH scratch("log-folder");
+  ASSERT_TRUE(scratch.build());
+  const std::string unknown = "$ROOT" + std::to_string(get_drive_count()) + "/logs";
+  std::string drives;
+  for (INT_S32 i = 0; i < get_drive_count(); i++) {
+    const char* root = get_drive_root_text((INT_S16)i);
+    drives += std::string(drives.empty() ? "" : ", ") + "\"$ROOT" + std::to_string(i) + "\" " +
+              (root[1] == ':' ? std::string(1, root[0]) + ":" : std::string(root));
+  }
+  // Where the text would name a folder of the working one, a folder is there.
+  const std::string working = scratch.root + "working";
+  fs::create_directories(working + "/" + unknown);
+  const fs::path was = fs::current_path();
+  fs::current_path(working);
+  const std::string sep(1, PATH_SEPARATOR);
+  const struct {
+    std::string text, folder, cause;  // cause: how the folder's failure begins
+  } cases[] = {{"$HERE/logs", scratch.installed("logs"), "its folder \"" + scratch.installed("logs") + "\" cannot be created ("},
+               {"$HERE/velk-hold.lock/logs", scratch.installed("velk-hold.lock/logs"),
+                "its folder \"" + scratch.installed("velk-hold.lock/logs") + "\" cannot be created ("},
+               {unknown, unknown, "its folder \"" + unknown + "\" cannot be created (\"$ROOT" +
+                                      std::to_string(get_drive_count()) + "\" names a drive this computer does not "
+                                      "have (its drives: " + drives + ")))"}};
+  for (const auto& c : cases) {
+    fs::remove_all(scratch.destination);
+    fs::create_directories(scratch.destination);
+    ASSERT_TRUE(write_whole_file(scratch.installed("logs"), text_bytes("a file in the log folder's way\n")));
+    std::unique_ptr<DATABASE> database(scratch.load());
+    ASSERT_TRUE(database);
+    std::strcpy(database->LOG.dest_path_from_inst_loc, c.text.c_str());
+    ASSERT_TRUE(scratch.store(database.get()));
+    database.reset(scratch.load());
+    ASSERT_TRUE(database);
+    RECORDING_OBSERVER observer;
+    set_install_observer(&observer);
+    run_steps(database.get(), -1);
+    set_install_observer(nullptr);
+    const std::string said = "The install log \"" + c.folder + sep + "install_log.txt\" cannot be created (" + c.cause;
+    EXPECT_EQ(observer.log_not_created, 1) << c.text;
+    EXPECT_EQ(observer.said_of_log.rfind(said, 0), 0u) << observer.said_of_log;
+    EXPECT_EQ(observer.last_progress.rfind(said, 0), 0u) << observer.last_progress;
+    const std::string no_log = "): this installation has no log, so a later update or check cannot rely on it.";
+    EXPECT_TRUE(observer.last_progress.size() > no_log.size() &&
+                observer.last_progress.compare(observer.last_progress.size() - no_log.size(), no_log.size(), no_log) == 0)
+        << observer.last_progress;
+    EXPECT_TRUE(database->install_state.log_failed);
+    EXPECT_FALSE(fs::exists(scratch.installed("install_log.txt"))) << c.text;
+    for (const std::string& file : scratch.files)
+      EXPECT_EQ(read_whole_file(scratch.installed(file)), read_whole_file(scratch.source + "files/" + file)) << file;
+    EXPECT_FALSE(has_temporary(scratch.destination));
+  }
+  fs::current_path(was);
+  EXPECT_TRUE(fs::is_empty(working + "/" + unknown));
+}
+
 // The session ends (Windows log-off or shut-down) while a step shows its progress, where the program
 // takes the system's messages; the process ends as soon as the installation has ended where it stands
 // (the installer's hook for it). The log on disk then names all that was done, the lines of the step cut
@@ -778,9 +838,16 @@ TEST(InstallerInterruption, TheHoldsFileIsTheInstallersAlone) {
 #else
   const std::string name = FOLDER_HOLD_NAME;
 #endif
-  scratch.add_file(name, text_bytes("the package's\n"));
+  // The packer refuses a file of that name: one of a package made otherwise.
+  scratch.add_file("hold", text_bytes("the package's\n"));
   ASSERT_TRUE(scratch.build());
   std::unique_ptr<DATABASE> database(scratch.load());
+  ASSERT_TRUE(database);
+  for (INT_S16 i = 0; i < database->installations[0].file_count; i++)
+    if (std::strcmp(database->installations[0].files[i].packed_name, "hold") == 0)
+      std::strcpy(database->installations[0].files[i].dest_name, name.c_str());
+  ASSERT_TRUE(scratch.store(database.get()));
+  database.reset(scratch.load());
   ASSERT_TRUE(database);
   RECORDING_OBSERVER observer;
   set_install_observer(&observer);
@@ -796,7 +863,7 @@ TEST(InstallerInterruption, TheHoldsFileIsTheInstallersAlone) {
   EXPECT_FALSE(fs::exists(scratch.installed(name)));
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
   EXPECT_NE(std::find(log.begin(), log.end(),
-                      "\"" + scratch.installed(name) + "\" not installed: it is the install folder's hold (" + name + ")"),
+                      "\"" + scratch.installed(name) + "\" not installed: it is the install folder's hold (hold)"),
             log.end());
   EXPECT_EQ(log.back(), "Installation completed with 1 error.");
 

@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
+#include "data_file.h"
 #include "host.h"
+#include "package.h"
 #include "installer_test_support.h"
 
 namespace {
@@ -149,6 +152,56 @@ TEST(InstallerPatch, ChangedInstallationSettingsCannotBePatched) {
   std::string text = read_whole_text(packages.patch());
   EXPECT_NE(text.find("\t<INSTALLATION name=\"Test App\""), std::string::npos);
   EXPECT_EQ(text.find("</INSTALLER>"), std::string::npos);
+}
+
+// A file of the new package at the installer's hold on the install location ("velk-hold.lock" in any
+// capitals, with or without the system folders) is no file a patch can bring: said, and the job ends.
+// Below the top the name is any file's.
+TEST(InstallerPatch, AFileAtTheInstallersHoldCannotBePatched) {
+  TWO_PACKAGES packages("patch-hold");
+  ASSERT_TRUE(packages.built);
+  INSTALLER_SCRATCH& scratch = packages.scratch;
+  FOLDER folder;
+  ASSERT_TRUE(folder.set_if_folder(scratch.package.substr(0, scratch.package.size() - 1).c_str()));
+  DATABASE second;
+  second.data_folder = folder;
+  ASSERT_TRUE(second.load_package("second.pkg"));
+  // The packer refuses the name: the package is made otherwise.
+  auto store = [&](const char* top_folder) {
+    for (INT_S16 i = 0; i < second.installations[0].file_count; i++) {
+      INSTALLATION_FILE& file = second.installations[0].files[i];
+      if (std::strcmp(file.packed_name, "readme.txt") == 0) {
+        std::strcpy(file.src_name, "Velk-Hold.Lock");
+        std::strcpy(file.dest_path_from_inst_loc, "$HERE/docs");
+        std::strcpy(file.system_dest_path_from_inst_loc, top_folder);
+      }
+      if (std::strcmp(file.packed_name, "docs/guide.txt") == 0) std::strcpy(file.dest_name, "velk-hold.lock");
+    }
+    DATA_FILE* stored = open_data_file(&folder, "database.bin", FILE_MODE_WRITE_NEW, BYTE_ORDER_HEADER, false);
+    bool written = stored && second.put_to_data_device(stored) && close_data_file(&stored);
+    written = written && PACKAGE(&folder, "second.pkg", false, -1, true, false).add_file(&folder, "database.bin",
+                                                                                       "database.bin", true);
+    std::filesystem::remove(scratch.package + "database.bin");
+    return written;
+  };
+  // Below the top of the install location the name is any file's.
+  ASSERT_TRUE(store(""));
+  EXPECT_EQ(create_patch_description(packages.argument().c_str()), EXIT_JOB_DONE);
+  for (const char* top : {"$HERE", "$app/docs/.."}) {
+    ASSERT_TRUE(store(top));
+#ifndef _WIN32
+    ::testing::internal::CaptureStdout();
+#endif
+    EXPECT_EQ(create_patch_description(packages.argument().c_str()), EXIT_JOB_FAILED) << top;
+#ifndef _WIN32
+    std::string said = ::testing::internal::GetCapturedStdout();
+    EXPECT_NE(said.find("Installation (0)\n\t\tFile at the installer's hold - /Velk-Hold.Lock (the installer holds "
+                        "the install location by a file of that name) - not supported by patching system\n"),
+              std::string::npos)
+        << said;
+#endif
+    EXPECT_EQ(read_whole_text(packages.patch()).find("Velk-Hold.Lock"), std::string::npos);
+  }
 }
 
 TEST(InstallerPatch, LongEscapedLinesAreWrittenWhole) {

@@ -164,6 +164,14 @@ TEST(InstallerProgram, HostPathsAreAnsweredWithTheDriveRootForm) {
             "\"$TEMP\" names a folder and no file in it: give a file name in that folder, e.g. \"$TEMP/installer.xml\"");
   EXPECT_EQ(file_argument_problem("$NOWHERE/x.skin", &here), "\"$NOWHERE\" is no path variable this program knows (in "
                                                              "\"$NOWHERE/x.skin\")");
+  // A variable whose folder is nowhere (no icons folder up the tree of a base path) names none: not a
+  // folder below the program's.
+  FOLDER base;
+  ASSERT_TRUE(base.set_if_folder(make_scratch_folder("program-no-icons").c_str()));
+  set_base_path(&base, nullptr);
+  EXPECT_EQ(file_argument_problem("$ICONDATA/x/y.skin", &here),
+            "\"$ICONDATA\" names no folder that this computer has (in \"$ICONDATA/x/y.skin\")");
+  reset_base_path();
   EXPECT_EQ(file_argument_problem("/srv/package/installer.xml"),
             "\"/srv/package/installer.xml\" is a path of this computer: give it from the drive root, as \"$ROOT0\" "
             "followed by the path: \"$ROOT0/srv/package/installer.xml\"");
@@ -350,6 +358,62 @@ TEST(InstallerProgram, StartUpFailuresAreSaidAlikeOnBothHosts) {
   EXPECT_EQ(run("-x " + quoted(scratch_text + "/package/installer.xml")), EXIT_JOB_NOT_STARTED);
   EXPECT_NE(read_whole_text(output).find("Installation data damaged: " + damaged + "."), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(scratch.root + "dest") || std::filesystem::exists(scratch.root + "logs"));
+}
+
+// A package made for a computer with more drives (its default_path on "$ROOT" and a number past this
+// computer's drives, which the packer takes) is refused at either start before anything is written, with
+// the drives this computer has and the status of a start that could not begin: nothing goes below the
+// installer's own folder.
+TEST(InstallerProgram, ADriveTheComputerLacksIsRefusedAtEitherStart) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  INSTALLER_SCRATCH scratch("program-missing-drive");
+  const std::string output = scratch.root + "output.txt", folder = scratch.root + "prog";
+  std::filesystem::create_directories(folder);
+#ifdef _WIN32
+  const std::string program = folder + "\\drive.exe";
+  std::filesystem::copy_file(binary_dir + "/installer.exe", program);
+  auto run = [&](const std::string& arguments) {
+    return run_command("\"\"" + program + "\" " + arguments + " >\"" + output + "\" 2>&1\"");
+  };
+  const std::string package_text = "\"" + root_text(scratch.package) + "/installer.xml\"";
+#else
+  const std::string program = folder + "/drive";
+  std::filesystem::copy_file(binary_dir + "/installer", program);
+  auto run = [&](const std::string& arguments) {
+    return run_command("env -u DISPLAY VELK_HEADLESS=1 HOME='" + scratch.root + "home' XDG_DATA_HOME='" + scratch.root +
+                       "home/data' TMPDIR='" + scratch.root + "tmp' '" + program + "' " + arguments + " >'" + output +
+                       "' 2>&1");
+  };
+  const std::string package_text = "'$ROOT0" + scratch.package + "installer.xml'";
+#endif
+  const std::string missing = "$ROOT" + std::to_string(get_drive_count());
+  std::string description = read_whole_text(scratch.source + "description.txt");
+  description.replace(description.find("$SCRATCH/dest"), 13, missing + "/w13/r5");
+  ASSERT_TRUE(write_whole_file(scratch.source + "description.txt", text_bytes(description)));
+  ASSERT_TRUE(scratch.build());
+  std::string drives;
+  for (INT_S32 i = 0; i < get_drive_count(); i++) {
+    const char* root = get_drive_root_text((INT_S16)i);
+    drives += std::string(drives.empty() ? "" : ", ") + "\"$ROOT" + std::to_string(i) + "\" " +
+              (root[1] == ':' ? std::string(1, root[0]) + ":" : std::string(root));
+  }
+  const std::string refused = "default_path of the installation \"Test App\": \"" + missing + "\" names a drive this "
+                              "computer does not have (its drives: " + drives + "): " + missing + "/w13/r5; nothing "
+                              "was installed";
+  auto said = [&]() {
+    std::string text = read_whole_text(output);
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+  };
+  EXPECT_EQ(run("-a -x " + package_text), EXIT_JOB_NOT_STARTED);
+  EXPECT_EQ(said(), "Loading automatic pack...\nPackage: \"" + scratch.package + "installer.pkg\"\nERROR: " + refused + "\n");
+  EXPECT_EQ(run("-x " + package_text), EXIT_JOB_NOT_STARTED);
+  EXPECT_NE(said().find("Drive not found: " + scratch.package + "installer.pkg: " + refused + ".\n"), std::string::npos)
+      << said();
+  std::vector<std::string> beside;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) beside.push_back(entry.path().filename().string());
+  EXPECT_EQ(beside, std::vector<std::string>{std::filesystem::path(program).filename().string()});
 }
 
 #ifndef _WIN32

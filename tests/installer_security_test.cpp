@@ -120,6 +120,56 @@ TEST(InstallerSecurity, FolderTextsTheInstallerDoesNotTakeRefuseThePackageAtLoad
   }
 }
 
+// A folder of the package on a drive that this computer does not have ("$ROOT" and a number past its
+// drives) would be taken for another folder: the package loads (it may be for another computer), and
+// the first such folder is named, with what it is the folder of and the computer's drives, as "-x"
+// names such a drive; the installer's starts refuse the package with it. Its location is no path of
+// this computer (never one below the installer's folder).
+TEST(InstallerSecurity, AFolderOnADriveTheComputerLacksIsNamed) {
+  INSTALLER_SCRATCH scratch("install-missing-drive");
+  auto database = load_or_fail(scratch);
+  ASSERT_TRUE(database);
+  EXPECT_EQ(missing_drive_refusal(*database), "");
+  INSTALLATION& installation = database->installations[0];
+  const std::string missing = "$ROOT" + std::to_string(get_drive_count());
+  std::string drives;
+  for (INT_S32 i = 0; i < get_drive_count(); i++) {
+    const char* root = get_drive_root_text((INT_S16)i);
+    drives += std::string(drives.empty() ? "" : ", ") + "\"$ROOT" + std::to_string(i) + "\" " +
+              (root[1] == ':' ? std::string(1, root[0]) + ":" : std::string(root));
+  }
+  const std::string file = "the folder of the file \"" + std::string(installation.files[0].packed_name) + "\"";
+  const struct {
+    char* field;
+    std::string what;
+  } cases[] = {
+      {installation.default_path, "default_path of the installation \"Test App\""},
+      {database->LOG.dest_path_from_inst_loc, "log's folder"},
+      {database->PATCH.system_dest_path_from_inst_loc, "patch_check's folder for the system folders"},
+      {installation.uninstaller_path, "the uninstaller's folder"},
+      {installation.items[0].program_path_from_inst_loc, "the program folder of the shortcut \"Test App\""},
+      {installation.items[0].system_extra_path_from_inst_loc, "the extra folder of the shortcut \"Test App\" for the "
+                                                              "system folders"},
+      {installation.files[0].dest_path_from_inst_loc, file},
+      {installation.files[0].system_dest_path_from_inst_loc, file + " for the system folders"},
+  };
+  for (const auto& c : cases) {
+    for (const std::string& drive : {missing, std::string("$root99999")}) {
+      const std::string text = drive + "/w13/r5";
+      std::string kept = c.field;
+      std::strcpy(c.field, text.c_str());
+      ASSERT_TRUE(scratch.store(database.get()));
+      std::strcpy(c.field, kept.c_str());
+      std::unique_ptr<DATABASE> loaded(scratch.load());
+      ASSERT_TRUE(loaded) << text;
+      EXPECT_EQ(missing_drive_refusal(*loaded), c.what + ": \"" + drive + "\" names a drive this computer does not "
+                                                "have (its drives: " + drives + "): " + text + "; nothing was installed");
+    }
+  }
+  EXPECT_EQ(location_path_text((missing + "/w13/r5").c_str(), ""), missing + "/w13/r5");
+  EXPECT_EQ(destination_path_text((missing + "/w13").c_str(), scratch.destination, ""), "");
+}
+
 // A file of the package that would land on the install log, where the log lies in the install location
 // or in a folder of its own, is refused with its own line and counted as a file not installed (on
 // Windows in any letter case; natively also through a linked folder, by the log's identity): the log

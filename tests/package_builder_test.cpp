@@ -663,6 +663,9 @@ TEST(PackageBuilder, AnEarlierLogFolderThatADescriptionCouldNotGiveIsRefused) {
                                       "made by the packer: log's folder separates folders with '\\', which this computer "
                                       "does not: $HERE/a\\..\\.."},
 #endif
+      {"$HERE/Velk-Hold.Lock", "", refused + why + "patch_check's folder lies at the installer's hold on the install "
+                                                  "location (a file of its own, velk-hold.lock in any capitals), where no "
+                                                  "folder can be made: $HERE/Velk-Hold.Lock"},
       {"$HERE/logs", "", ""}};
   std::unique_ptr<DATABASE> database(scratch.load());
   ASSERT_TRUE(database);
@@ -1116,6 +1119,51 @@ TEST(PackageBuilder, AFileAtTheInstallLogsPlaceIsRefused) {
   EXPECT_EQ(error, files + "Logs/Install_Log.TXT" + cause + description + ":5: log = $HERE/logs/" + takes);
   fs::remove(files + "Logs/Install_Log.TXT");
   EXPECT_TRUE(package_builder::build_package(description, scratch.package + "installer.pkg", &error)) << error;
+}
+
+// The name of the installer's hold on the install location ("velk-hold.lock") is the installer's alone:
+// a file or folder of that name at the top of a files folder, in any capitals, is refused naming it, in
+// a whole package and in an update made from the whole new version, and so is a log or patch_check
+// folder there, where no folder can be made. Below the top the name is any file's.
+TEST(PackageBuilder, TheHoldsNameIsTheInstallersAlone) {
+  INSTALLER_SCRATCH scratch("builder-hold-name");
+  const std::string description = description_of(scratch), files = scratch.source + "files/";
+  const std::string text = read_whole_text(description), package = scratch.package + "installer.pkg";
+  const std::string holds = ": the installer holds the install location by a file of that name (velk-hold.lock, in "
+                            "any capitals): the ";
+  scratch.add_file("docs/velk-hold.lock", text_bytes("any file's name\n"));
+  ASSERT_TRUE(scratch.build());
+  const std::string earlier = scratch.root + "earlier.pkg";
+  fs::copy_file(package, earlier);
+  std::string error;
+  for (const std::string name : {"velk-hold.lock", "Velk-Hold.LOCK"}) {
+    scratch.add_file(name, text_bytes("left by a killed run\n"));
+    EXPECT_FALSE(package_builder::build_package(description, package, &error));
+    EXPECT_EQ(error, files + name + holds + "file would take its place");
+    // An update of the earlier version made from the whole new one carries nothing of it.
+    const std::string update = below(scratch.root + "update", "installer.pkg");
+    fs::create_directories(scratch.root + "update");
+    EXPECT_FALSE(package_builder::build_package(description, update, &error, 4096, nullptr, nullptr, earlier));
+    EXPECT_EQ(error, files + name + holds + "file would take its place");
+    EXPECT_FALSE(fs::exists(update));
+    fs::remove(files + name);
+  }
+  scratch.add_file("VELK-HOLD.LOCK/inside.txt", text_bytes("a folder at the hold's name\n"));
+  EXPECT_FALSE(package_builder::build_package(description, package, &error));
+  EXPECT_EQ(error, files + "VELK-HOLD.LOCK" + holds + "folder would take its place");
+  fs::remove_all(files + "VELK-HOLD.LOCK");
+
+  for (const std::string line : {"log = $HERE/velk-hold.lock", "log = $HERE/./Velk-Hold.Lock/logs",
+                                  "patch_check = $here/VELK-HOLD.LOCK"}) {
+    ASSERT_TRUE(write_whole_file(description, text_bytes(text + line + "\n")));
+    EXPECT_FALSE(package_builder::build_package(description, package, &error)) << line;
+    std::string key = line.substr(0, line.find(' ')), value = line.substr(line.find('=') + 2);
+    EXPECT_EQ(error, description + ":10: " + key + "'s folder lies at the installer's hold on the install location (a "
+                                                   "file of its own, velk-hold.lock in any capitals), where no folder "
+                                                   "can be made: " + value);
+  }
+  ASSERT_TRUE(write_whole_file(description, text_bytes(text + "log = $HERE/logs/velk-hold.lock\n")));
+  EXPECT_TRUE(package_builder::build_package(description, package, &error)) << error;
 }
 
 // Every key that names a folder of the installed computer takes it from a path variable: a folder given

@@ -470,8 +470,13 @@ const char* expand_path_text(const char* text, const char* file) {
         refused = true;
         break;
       }
+      // Nor does one whose folder cannot be had (a drive this computer does not have, a system folder
+      // that does not exist): the folder set falls back to the program's, which the text never names.
       FOLDER variable;
-      variable.set(part.c_str());
+      if (!variable.set(part.c_str())) {
+        refused = true;
+        break;
+      }
       const char* variable_text = variable.get_path_text(nullptr);
       path = variable_text ? variable_text : "";
     } else if (part == "..") {

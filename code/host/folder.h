@@ -139,7 +139,9 @@ std::string folder_text_origin(const FOLDER_TEXT_PLACE& place);
 // reads them on this host, without touching the disk apart from resolving '$' parts; ".." takes off the
 // path's last folder (at either separator), and "." is nothing. The parts and the file are joined with
 // the host's separator, so the path reads as the host writes paths. Empty when it does not fit or a '$'
-// part names no variable this program knows. One static buffer.
+// part names no variable this program knows, or no folder it can find (a drive this computer does not
+// have, a system folder that does not exist), which the text never means the program's folder for.
+// One static buffer.
 const char* expand_path_text(const char* text, const char* file);
 
 // Named paths: set replaces the first entry of that name (case-sensitive) or appends one.
