@@ -70,6 +70,15 @@ struct TEMPORARY_NOTE {
 };
 // Why a write into the folder failed: a full disk says so; else the system's reason, when it gave one.
 std::string write_cause(const fs::path& folder, int error_number);
+// A file's size and modification time, to see whether it changed while it was packed.
+struct FILE_STAMP {
+  std::uintmax_t size = 0;
+  fs::file_time_type time;
+  bool operator==(const FILE_STAMP& other) const { return size == other.size && time == other.time; }
+};
+bool stamp_of(const fs::path& file, FILE_STAMP* stamp);
+// The SHA-256 digest of the bytes, in hexadecimal (version.cpp).
+std::string sha256_hex(const std::string& bytes);
 
 // ---------------------------------------------------------------------------------------------------
 // The tree of an installation
@@ -241,6 +250,15 @@ private:
   // An update's log folder and the earlier log's with the system folders (empty: as without them).
   std::string log_system_path, patch_system_path;
   std::unique_ptr<DATABASE> earlier_database;  // the earlier version's, read for its records alone
+  // The identity of the version the package installs (a whole package, or an update made from the
+  // whole new version) and, of an update, the identity of the earlier version it was made from; both
+  // empty in an update made by hand, which knows no version.
+  bool identified = false;
+  std::string version_identity, updated_version;
+  // The files of the whole version that the identity is taken from (an update keeps fewer in files),
+  // and the size and time of each file of the tree when it was packed, by its real path.
+  std::vector<std::vector<TREE_FILE>> version_files;
+  std::unordered_map<fs::path::string_type, FILE_STAMP> taken_stamps;
   std::vector<PACK_SUMMARY::INSTALLATION_FILES> update_counts;  // per installation, of an update
   std::vector<INSTALLATION_LINES> installation_lines;
   std::vector<std::vector<std::string>> languages;
@@ -297,6 +315,9 @@ private:
   void note_long_paths(size_t installation);
   bool check_references();
   bool check_output();
+
+  // version.cpp
+  bool identify_version();
 
   // package_writer.cpp
   // Installation n's own settings, and a file's fields but its packed name, as the database gets them.

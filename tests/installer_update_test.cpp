@@ -173,8 +173,8 @@ TEST(InstallerUpdate, ThreeVersionsKeepTheUsersFilesAndLogEveryFile) {
   ASSERT_EQ(road.runs.install(road.package("u3")), 0) << read_whole_text(road.runs.output);
   EXPECT_EQ(read_whole_text(road.scratch.installed("patch/install_log-1.txt")), update_log);
   std::vector<std::string> log = read_lines(road.scratch.installed("patch/install_log.txt"));
-  ASSERT_GT(log.size(), 8u);
-  EXPECT_EQ(log[8], "Kept the earlier install log as \"" + road.scratch.installed("patch/install_log-1.txt") + "\"");
+  ASSERT_GT(log.size(), 9u);
+  EXPECT_EQ(log[9], "Kept the earlier install log as \"" + road.scratch.installed("patch/install_log-1.txt") + "\"");
   EXPECT_EQ(log.back(), "Installation completed without any errors.");
   road.expect_road_end();
 }
@@ -294,9 +294,9 @@ TEST(InstallerUpdate, AnotherRunsLogAtTheNameIsKeptUnderTheNextNumber) {
   EXPECT_EQ(read_whole_text(first), earlier);
   EXPECT_EQ(read_whole_text(second), other);
   std::vector<std::string> lines = read_lines(log);
-  ASSERT_GT(lines.size(), 9u);
-  EXPECT_EQ(lines[8], "Kept the earlier install log as \"" + first + "\"");
-  EXPECT_EQ(lines[9], "Kept the earlier install log as \"" + second + "\"");
+  ASSERT_GT(lines.size(), 10u);
+  EXPECT_EQ(lines[9], "Kept the earlier install log as \"" + first + "\"");
+  EXPECT_EQ(lines[10], "Kept the earlier install log as \"" + second + "\"");
   EXPECT_EQ(lines.back(), "Installation completed without any errors.");
   EXPECT_FALSE(fs::exists(road.scratch.installed("patch/install_log-3.txt")));
 }

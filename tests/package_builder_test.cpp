@@ -990,7 +990,7 @@ TEST(PackageBuilder, TheProgramReportsWithItsStatus) {
   EXPECT_EQ(read_whole_text(output).compare(0, 14, "usage: make_pa"), 0);
   EXPECT_EQ(run("--help"), 0);
   EXPECT_EQ(run("--version"), 0);
-  EXPECT_EQ(read_whole_text(output), "make_package " INSTALLER_VERSION " (installation database version 14, package "
+  EXPECT_EQ(read_whole_text(output), "make_package " INSTALLER_VERSION " (installation database version 15, package "
                                      "format 1)\n");
   std::string pair = "'" + description_of(scratch) + "' '" + scratch.package + "installer.pkg'";
   fs::create_directory_symlink(".", scratch.source + "files/docs/here");
