@@ -17,10 +17,11 @@ static void close_log(INSTALL_STATE* state) { close_text_file(&state->log); }
 // The most numbered names an update tries for the earlier log it keeps.
 static const int KEPT_LOG_LIMIT = 9999;
 
-// Something has the name in the log's folder: a file, a folder, a link (also one that leads nowhere).
-static bool name_taken(const INSTALL_STATE* state, const char* name) {
-  return get_file_kind(&state->log_folder, name) != FILE_KIND_NONE || is_link(&state->log_folder, name);
+// Something has the name in the folder: a file, a folder, a link (also one that leads nowhere).
+static bool name_taken_in(const FOLDER* folder, const char* name) {
+  return get_file_kind(folder, name) != FILE_KIND_NONE || is_link(folder, name);
 }
+static bool name_taken(const INSTALL_STATE* state, const char* name) { return name_taken_in(&state->log_folder, name); }
 
 // What an earlier run left at the log's place (the log of the update before it, where updates log into
 // a folder of their own; an installation's there, of this product or another) is kept under the first
@@ -135,6 +136,27 @@ static bool create_log(INSTALL_STATE* state, const std::string& given_lines) {
   if (!state->log_cause.empty()) state->failure_text += " (" + state->log_cause + ")";
   state->failure_text += '.';
   return false;
+}
+
+void keep_latest_update_log(DATABASE* database) {
+  INSTALL_STATE* state = &database->install_state;
+  std::string text = choose_path(database, database->LOG.dest_path_from_inst_loc,
+                                 database->LOG.system_dest_path_from_inst_loc);
+  while (text.size() > 1 && text.back() == '/') text.pop_back();
+  text = (text.empty() ? std::string("$HERE") : text) + "/patch";
+  FOLDER folder(state->base_folder);
+  if (!set_known_folder(&folder, text.c_str(), false, &state->base_folder) ||
+      get_file_kind(&folder, INSTALL_LOG_NAME) != FILE_KIND_FILE)
+    return;
+  for (int n = 1; n <= KEPT_LOG_LIMIT; n++) {
+    std::string name = format_text("install_log-%d.txt", n);
+    if (name_taken_in(&folder, name.c_str())) continue;
+    if (!rename_file(&folder, INSTALL_LOG_NAME, &folder, name.c_str())) return;
+    std::string line = "Kept the earlier install log as \"" + printable_text(full_path(folder, name.c_str()).c_str()) + "\"";
+    write_log(state, line + "\n", false);
+    if (INSTALL_OBSERVER* observer = get_install_observer()) observer->earlier_log_kept(line.c_str());
+    return;
+  }
 }
 
 // A write to the log failed: the log ends there, said once with the system's cause.

@@ -246,6 +246,7 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   lines += format_text("%s\n", printable_line(database->desktop_size_warning).c_str());
   write_log(state, lines, true);
   if (!state->log && observer) observer->copy_error(database, nullptr, nullptr, nullptr);
+  if (!database->PATCH.do_check) keep_latest_update_log(database);
 }
 
 // What failed, in words for the person installing: the last failure, and every one for the page.

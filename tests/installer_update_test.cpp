@@ -360,6 +360,16 @@ TEST(InstallerUpdate, AnUpdateGoesOnlyOverTheVersionItWasMadeFrom) {
   text.erase(line, text.find('\n', line) + 1 - line);
   ASSERT_TRUE(write_whole_file(latest, text_bytes(text)));
   EXPECT_EQ(road.runs.install(road.package("u2")), 0) << read_whole_text(road.runs.output);
+  // A whole version installed over the updates is what the next update goes over: the latest log of the
+  // update folder is kept under a number (said on the console), and the update from version 1 installs.
+  const std::string latest_update_log = read_whole_text(latest);
+  ASSERT_EQ(road.runs.install(road.package("v1")), 0) << read_whole_text(road.runs.output);
+  EXPECT_FALSE(fs::exists(latest));
+  const std::string kept = road.scratch.installed("patch/install_log-3.txt");
+  EXPECT_EQ(read_whole_text(kept), latest_update_log);
+  EXPECT_NE(read_whole_text(road.runs.output).find("Kept the earlier install log as \"" + kept + "\"\n"),
+            std::string::npos);
+  EXPECT_EQ(road.runs.install(road.package("u2")), 0) << read_whole_text(road.runs.output);
 }
 
 // An update whose earlier version logged into a folder of its own (its patch_check) over an
