@@ -64,7 +64,13 @@ static bool reserved_entry_name(const std::string& name) {
 // Reports each block copied into the package: the bytes copied so far.
 static void count_copied(PACKAGE*, INT_S32 done, INT_S32, void* user) { *static_cast<INT_S64*>(user) = done; }
 
-bool stamp_of(const fs::path& file, FILE_STAMP* stamp) {
+// A file's size and modification time, to see whether it changed while it was packed.
+struct FILE_STAMP {
+  std::uintmax_t size = 0;
+  fs::file_time_type time;
+  bool operator==(const FILE_STAMP& other) const { return size == other.size && time == other.time; }
+};
+static bool stamp_of(const fs::path& file, FILE_STAMP* stamp) {
   std::error_code code;
   stamp->size = fs::file_size(file, code);
   if (code) return false;
@@ -194,7 +200,6 @@ bool PACKER::add_entry(const fs::path& host, const std::string& wanted, const st
   if (!exact) {
     entry_of_file[real.native()] = *name;
     content.add(host, before.size, before.time, *name);
-    taken_stamps[real.native()] = before;
   }
   entry_names.insert(*name);
   return true;

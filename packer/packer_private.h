@@ -70,13 +70,6 @@ struct TEMPORARY_NOTE {
 };
 // Why a write into the folder failed: a full disk says so; else the system's reason, when it gave one.
 std::string write_cause(const fs::path& folder, int error_number);
-// A file's size and modification time, to see whether it changed while it was packed.
-struct FILE_STAMP {
-  std::uintmax_t size = 0;
-  fs::file_time_type time;
-  bool operator==(const FILE_STAMP& other) const { return size == other.size && time == other.time; }
-};
-bool stamp_of(const fs::path& file, FILE_STAMP* stamp);
 // The SHA-256 digest of the bytes, in hexadecimal (version.cpp).
 std::string sha256_hex(const std::string& bytes);
 
@@ -255,10 +248,8 @@ private:
   // empty in an update made by hand, which knows no version.
   bool identified = false;
   std::string version_identity, updated_version;
-  // The files of the whole version that the identity is taken from (an update keeps fewer in files),
-  // and the size and time of each file of the tree when it was packed, by its real path.
+  // The files of the whole version that the identity is taken from (an update keeps fewer in files).
   std::vector<std::vector<TREE_FILE>> version_files;
-  std::unordered_map<fs::path::string_type, FILE_STAMP> taken_stamps;
   std::vector<PACK_SUMMARY::INSTALLATION_FILES> update_counts;  // per installation, of an update
   std::vector<INSTALLATION_LINES> installation_lines;
   std::vector<std::vector<std::string>> languages;

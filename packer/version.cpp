@@ -101,9 +101,8 @@ std::string sha256_hex(const std::string& bytes) {
 
 // The identity of the whole version: every file of every installation (files before an update keeps
 // only what it carries), in order, by its path, its rule and the digest of its bytes; a missing_file
-// by its path alone. The bytes are read from the files of the tree, each file once, and must be those
-// that were packed or compared: a file that changed since is refused as one that changed while it was
-// packed. The identity is the first 128 bits of the digest, in hexadecimal.
+// by its path alone. The bytes are read from the files of the tree, each file once. The identity is the
+// first 128 bits of the digest, in hexadecimal.
 bool PACKER::identify_version() {
   SHA256 version;
   version.add("velk-version 1", 15);
@@ -122,25 +121,20 @@ bool PACKER::identify_version() {
       }
       std::string& digest = digests[file.real.native()];
       if (digest.empty()) {
-        FILE_STAMP before, after;
-        auto taken = taken_stamps.find(file.real.native());
         std::ifstream stream(file.host, std::ios::binary);
-        if (!stamp_of(file.host, &before) || !stream) return fail(file.host.string() + ": cannot be read");
+        if (!stream) return fail(file.host.string() + ": cannot be read");
         SHA256 sum;
+        INT_U64 size = 0;
         while (stream) {
           stream.read(bytes.data(), (std::streamsize)bytes.size());
           sum.add(bytes.data(), (size_t)stream.gcount());
+          size += (INT_U64)stream.gcount();
         }
-        bool read = stream.eof();
-        stream.close();
-        if (!read) return fail(file.host.string() + ": cannot be read");
-        if (!stamp_of(file.host, &after) || !(before == after) ||
-            (taken != taken_stamps.end() && !(taken->second == before)))
-          return fail(file.host.string() + ": changed while it was packed: pack it again once it no longer changes");
+        if (!stream.eof()) return fail(file.host.string() + ": cannot be read");
         unsigned char out[32];
         sum.finish(out);
         digest.assign((const char*)out, 32);
-        for (int i = 0; i < 8; i++) digest += (char)(INT_U64(before.size) >> (8 * i));
+        for (int i = 0; i < 8; i++) digest += (char)(size >> (8 * i));
       }
       version.add(digest.data(), digest.size());
     }
