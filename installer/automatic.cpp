@@ -70,6 +70,7 @@ public:
   void temporary_removed(const char* path_text) override {
     console_print(("Removed \"" + printable_text(path_text) + "\" (left by an interrupted installation)\n").c_str());
   }
+  void earlier_log_kept(const char* line) override { console_print((std::string(line) + "\n").c_str()); }
   void temporary_kept(const char* path_text, const char* cause) override {
     console_print(("Not removed \"" + printable_text(path_text) + "\" (left by an interrupted installation): " +
                    printable_text(cause) + "\n")
@@ -102,6 +103,12 @@ INT_S32 run_automatic_install(DATABASE* database) {
     std::string location = location_path_text(database->install_path, database->APPLICATION.app_string);
     console_print(("ERROR: " + update_refusal(location, earlier) + "\n").c_str());
     return EXIT_JOB_FAILED;
+  }
+  // Another product's or installation's log where the log goes is kept: what is installed there is named.
+  if (!database->PATCH.do_check && database->earlier_log_of_another(&earlier)) {
+    std::string said = earlier.mismatch + ". " + EARLIER_LOG_KEPT;
+    said[0] = (char)(said[0] - 'a' + 'A');
+    console_print((said + "\n").c_str());
   }
 
   // Ctrl+C, a service manager's stop or a session's end stop the installation before its next file.

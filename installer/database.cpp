@@ -226,6 +226,8 @@ void DATABASE::clear() {
   }
   installer_clients = nullptr;
   installer_client_count = 0;
+  version_identity[0] = 0;
+  updated_version[0] = 0;
 
   // The record is gathered on its first use after this (system_info(), or its capability flags alone by
   // system_capabilities()): a run that asks for no more than the flags, as the one-shot jobs ("-a"
@@ -277,11 +279,6 @@ bool DATABASE::system_paths_used() {
   INSTALLATION* installation = get_current_installation();
   return use_system_paths == 1 && system_capabilities().has_system_paths && installation &&
          installation->allow_system_paths;
-}
-
-bool DATABASE::update_target_found(EARLIER_LOG* found) {
-  if (found) *found = EARLIER_LOG();
-  return !PATCH.do_check || read_install_log(found);
 }
 
 void DATABASE::take_earlier_choice() {

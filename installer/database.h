@@ -28,7 +28,7 @@ const int DATABASE_PATH_SIZE = 2048;
 typedef char DATABASE_TEXT[DATABASE_TEXT_SIZE];
 
 // Version of the stored form that DATABASE::put_to_data_device writes (every older one is read).
-const INT_U8 DATABASE_VERSION = 14;
+const INT_U8 DATABASE_VERSION = 15;
 
 // The wizard's stages (DATABASE::stage).
 enum INSTALL_STAGE : INT_S32 {
@@ -215,9 +215,9 @@ struct INSTALLER_CLIENT {
 // An earlier installation's log as an update reads it (DATABASE::read_install_log).
 const INT_S32 EARLIER_LOG_LINE_LIMIT = 16384;  // bytes of a line: more than any line the installer writes
 const INT_S32 EARLIER_LOG_HEAD_LINES = 5;      // the "Settings: " line is the fifth the installer writes
-// Bytes of the file that the head (those lines and the two after them) may take, line ends included:
-// more than seven lines at their bound take in any of the text's encodings.
-const INT_S32 EARLIER_LOG_HEAD_BYTES = 262144;
+// Bytes of the file that the head (those lines and the three after them) may take, line ends included:
+// more than eight lines at their bound take in any of the text's encodings.
+const INT_S32 EARLIER_LOG_HEAD_BYTES = 294912;
 // What the earlier log was found to be.
 enum EARLIER_LOG_VERDICT {
   EARLIER_LOG_MATCHES,             // the log of the installation updated (or the package is no update)
@@ -225,7 +225,8 @@ enum EARLIER_LOG_VERDICT {
   EARLIER_LOG_NOT_READ,            // a folder, a pipe, a device, or a file that cannot be read
   EARLIER_LOG_DAMAGED,             // a line too long, no settings, or settings not the installer's
   EARLIER_LOG_OTHER_INSTALLATION,  // another product's, installation's or location's, or naming half of one
-  EARLIER_LOG_OTHER_CHOICE         // the installation's, made with the other choice of the system folders
+  EARLIER_LOG_OTHER_CHOICE,        // the installation's, made with the other choice of the system folders
+  EARLIER_LOG_OTHER_VERSION        // the latest log names another version than the update was made from
 };
 struct EARLIER_LOG {
   EARLIER_LOG_VERDICT verdict = EARLIER_LOG_MATCHES;
@@ -236,6 +237,10 @@ struct EARLIER_LOG {
   // names neither).
   bool identified = false;
   std::string application, installation;
+  // The version that its "Version: " line names (printable); has_version is false for a log without
+  // one or with an empty one (made before logs named it, or by a package that knows no version).
+  bool has_version = false;
+  std::string version;
   // Why the log is not the one of the installation updated, the end of a sentence for the person
   // installing ("its install log \"...\" was not found", "... is a folder", "... is damaged: ...",
   // "the install log \"...\" is of another installation ..."); empty when it is.
@@ -265,9 +270,8 @@ struct INSTALL_STATE {
   std::string log_folder_cause;
   TEXT_FILE* log = nullptr;     // "install_log.txt" as this installation created it, open until its end
   INT_U64 log_number = 0;       // its file number (get_file_number), 0 before it is made
-  // An update keeps an earlier log at its log's place under a numbered name before its own takes the
-  // place: the name it was kept under (empty until then), and the log line that says so until written.
-  bool keeps_earlier_log = false;
+  // An earlier log at the log's place is kept under a numbered name before this one takes the place:
+  // the name it was kept under (empty until then), and the log line that says so until written.
   std::string kept_log_name, kept_log_line;
   std::string log_pending;      // lines kept while the log cannot be created, written whole once it can be
   INT_S32 log_pending_groups = 0;  // line groups kept since the last try to create the log
@@ -467,6 +471,13 @@ public:
   INT_U8 desktop_size_checked;
   INSTALLER_CLIENT** installer_clients;  // owned array of installer_client_count owned records
   INT_S16 installer_client_count;
+  // The identity of the version of the files that the package installs, which its install log names in
+  // its "Version: " line (the packer's digest of them); and, of an update made from a whole earlier
+  // version, that version's identity: it installs only where the latest log names it. Empty in a
+  // package made before packages named their version, and in an update made by hand. Stored from
+  // version 15, after the clients, where an earlier reader stops.
+  DATABASE_TEXT version_identity;
+  DATABASE_TEXT updated_version;
   INT_U8 attached_package;        // "installer.pkg" is the copy of attached data; not touched by clear
   DATABASE_TEXT desktop_size_warning;
   struct {
@@ -514,7 +525,7 @@ public:
   INSTALLATION* get_current_installation();
   LANGUAGE* get_current_language();
 
-  // === stored form (database_file.cpp): version 14 written, every older version read ===
+  // === stored form (database_file.cpp): version 15 written, every older version read ===
   // Writes the stream at the device's position; false at the first failed write.
   bool put_to_data_device(DATA_DEVICE* device) override;
   // Clears, reads the stream, makes the language named default_language_name current and sets the
@@ -585,9 +596,17 @@ public:
   // what was read, what it was found to be and why it does not match.
   bool read_install_log(EARLIER_LOG* found = nullptr);
   // An update (PATCH do_check) installs only over the earlier installation whose log names this
-  // application and installation at the same location: true for a package that is no update, else
-  // read_install_log's answer. The wizard's Install opens by it, and automatic mode installs by it.
+  // application and installation at the same location (read_install_log's answer), and one made from a
+  // whole earlier version only where the latest installed log (the newest of its own log folder, else
+  // that one) names that version or none: true for a package that is no update. The wizard's Install
+  // opens by it, automatic mode installs by it, and the installation checks it again once it holds the
+  // folder.
   bool update_target_found(EARLIER_LOG* found = nullptr);
+  // Whether the log at this package's own log place (which the installation keeps under a numbered name)
+  // is another product's or installation's, or names only half of one: found (when given) then says
+  // whose, in words for the person installing. False where there is none, it cannot be read, or it is
+  // of this installation or of an earlier version of the installer.
+  bool earlier_log_of_another(EARLIER_LOG* found = nullptr);
   // An update takes the choice of system folders that the earlier installation it updates was made
   // with: when the log matches with the other choice and not with the current one, the other becomes
   // the current. Nothing changes for a package that is no update, or where no log matches either way.

@@ -1,4 +1,4 @@
-// The installation database's stored form: version 14 written, every older version read. The reader
+// The installation database's stored form: version 15 written, every older version read. The reader
 // takes the stream as untrusted: counts are checked against what the device still holds before any
 // allocation, allocation failures end the read, and every failure leaves the data error set.
 #include <cstring>
@@ -155,6 +155,8 @@ bool DATABASE::put_to_data_device(DATA_DEVICE* device) {
   INT_S16 client_total = installer_clients && installer_client_count > 0 ? installer_client_count : 0;
   ok = ok && device->write_s16(client_total);
   for (INT_S16 i = 0; ok && i < client_total; i++) ok = write_client(device, installer_clients[i]);
+  // Last, so that a reader of version 14 reads the rest as it always has and stops before them.
+  ok = ok && write_text(device, version_identity) && write_text(device, updated_version);
   if (!ok) return write_failed(device);
   return true;
 }
@@ -431,6 +433,9 @@ bool DATABASE::get_from_data_device(DATA_DEVICE* device) {
       }
     }
   }
+
+  if (version >= 15 && (!read_text(device, version_identity) || !read_text(device, updated_version)))
+    return read_failed(device);
 
   const char* unknown = unknown_path_text(this);
   if (unknown) {

@@ -81,6 +81,9 @@ public:
   virtual void temporary_removed(const char* path_text) { (void)path_text; }
   // One that cannot be removed stays (its full path, and why); the log says so too.
   virtual void temporary_kept(const char* path_text, const char* cause) { (void)path_text, (void)cause; }
+  // The earlier install log at the log's place was kept under a numbered name: line is the log's line
+  // that says so ("Kept the earlier install log as "<its full path now>""), said once the log is made.
+  virtual void earlier_log_kept(const char* line) { (void)line; }
 };
 void set_install_observer(INSTALL_OBSERVER* observer);
 INSTALL_OBSERVER* get_install_observer();
@@ -101,6 +104,8 @@ const INT_S16 COPY_ERROR_LINES = 100;
 WM_CONFIRM* open_copy_error_box(DATABASE* database, WM_EVENT_CALLBACK event_callback, bool about_log);
 // What going on without the install log means, asked when it cannot be created.
 extern const char* const LOG_QUESTION;
+// What becomes of another installation's log where a whole package's log goes, said after whose it is.
+extern const char* const EARLIER_LOG_KEPT;
 
 // What the page says of an installation that did not complete: the destination that could not be
 // made, how many files could not be installed and what failed last (with every_failure each of them, a

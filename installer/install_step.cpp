@@ -158,8 +158,8 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   state->removed_lines.clear();
   state->step_lines.clear();
   state->log_pending.clear();  // no log is begun before the header
-  // An update keeps the log of an earlier run at its log's place (that of the update before it).
-  state->keeps_earlier_log = database->PATCH.do_check != 0;
+  // The log of an earlier run at the log's place (that of the update before it, or of an installation
+  // there, of this product or another) is kept, never replaced: it is the only record of its files.
   state->kept_log_name.clear();
   state->kept_log_line.clear();
   state->cleaned_folders.clear();
@@ -245,10 +245,13 @@ static void prepare(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* inst
   // What the installation is, so that an update tells it from another product's at the same place.
   lines += "Application: " + printable_text(database->APPLICATION.app_string) + "\n";
   lines += "Installation: " + printable_text(installation->name) + "\n";
+  // And which version of its files, so that an update made from one version goes over no other.
+  lines += "Version: " + printable_text(database->version_identity) + "\n";
   // The wizard's warning is a line of its own (it ends with its line end).
   lines += format_text("%s\n", printable_line(database->desktop_size_warning).c_str());
   write_log(state, lines, true);
   if (!state->log && observer) observer->copy_error(database, nullptr, nullptr, nullptr);
+  if (!database->PATCH.do_check) keep_latest_update_log(database);
 }
 
 // What failed, in words for the person installing: the last failure, and every one for the page.

@@ -18,6 +18,11 @@ void write_log(INSTALL_STATE* state, const std::string& step_lines, bool create)
 std::string log_failure_text(const INSTALL_STATE& state);
 // The installation ends: lines kept for a log that could not be created get a last try; the log closes.
 void finish_log(INSTALL_STATE* state);
+// A whole package's installation is what later updates go over: the latest log of the update folder
+// below its log folder ("patch", where updates made from it log) is of an update of what was installed
+// before, and is kept under the first free numbered name there, said in the log and to the observer,
+// so that no update takes it for the latest. Nothing is done where there is none or it cannot be moved.
+void keep_latest_update_log(DATABASE* database);
 
 // The folder's path, the host's separator and the name, however long.
 std::string full_path(const FOLDER& folder, const char* name);

@@ -99,9 +99,11 @@ void enable_button(WM_BUTTON* button);
 void set_button_enabled(WM_BUTTON* button, bool enabled);
 // The options page's Install of an update opens exactly when the earlier installation it updates is
 // found (DATABASE::update_target_found), its hint saying why when it stays shut; an earlier log found
-// that the update does not go over (another product's or installation's, another choice of the system
-// folders, damaged) is named after the package's message of the update, as automatic mode names it.
-// For a package that is no update nothing changes.
+// that the update does not go over (another product's or installation's, another version, another
+// choice of the system folders, damaged) is named after the package's message of the update, as
+// automatic mode names it. A package that is no update names, after the question of the location,
+// another product's or installation's log where its own log goes (DATABASE::earlier_log_of_another),
+// which is kept.
 void show_update_check(INSTALL_DIALOG* page);
 void give_button_icon(WM_BUTTON* button, IMAGE* icon);
 void relabel_button(INSTALL_DIALOG* page, WM_BUTTON* button, const char* text, const char* hint, IMAGE* icon);
@@ -120,8 +122,10 @@ extern INT_U32 scroller_start_time;
 extern WM_GRID* page_grid;
 extern WM_BUTTON* location_button;
 extern WM_BUTTON* browse_button;
-// The options page's row of an update's message (null on other pages and without a patch check).
+// The options page's row of an update's message (null on other pages and without a patch check), and
+// its first row, the question of the location (null on other pages).
 extern WM_SCRIPT* update_message;
+extern WM_SCRIPT* location_question;
 
 // The options page's location button shows the text: from byte path_start on a path (shortened in its
 // middle when too long, the words before it whole), or no path for path_start -1; one too wide for its

@@ -37,6 +37,7 @@ WM_GRID* page_grid = nullptr;
 WM_BUTTON* location_button = nullptr;
 WM_BUTTON* browse_button = nullptr;
 WM_SCRIPT* update_message = nullptr;
+WM_SCRIPT* location_question = nullptr;
 
 // ---------------------------------------------------------------------------------------------------
 // Button rules
@@ -69,6 +70,8 @@ static const char* shut_install_hint(EARLIER_LOG_VERDICT verdict) {
     case EARLIER_LOG_OTHER_INSTALLATION: return "The installation in this folder is not the one this update is for";
     case EARLIER_LOG_OTHER_CHOICE:
       return "The installation in this folder was made with another choice of the system folders";
+    case EARLIER_LOG_OTHER_VERSION:
+      return "The installation in this folder is of another version than the one this update is for";
     default: return "No earlier installation to update was found in this folder";
   }
 }
@@ -81,32 +84,48 @@ static const char* script_text(WM_SCRIPT* script) {
 // An update's message on the options page: the package's (in its language), then, when an earlier log
 // was found that the update does not go over, what it is, named as automatic mode names it ("its install
 // log" there is the earlier installation's: "The install log" here).
+static std::string found_sentence(const EARLIER_LOG& earlier) {
+  std::string found = earlier.mismatch;
+  if (found.compare(0, 4, "its ") == 0) found.replace(0, 3, "the");
+  if (!found.empty() && found[0] >= 'a' && found[0] <= 'z') found[0] = (char)(found[0] - 32);
+  return found + ".";
+}
 static std::string update_message_text(const EARLIER_LOG& earlier) {
   std::string text = wizard_text(&LANGUAGE::PATCH_MSG);
   if (earlier.verdict == EARLIER_LOG_MATCHES || earlier.verdict == EARLIER_LOG_NOT_FOUND) return text;
   if (!text.empty()) text += '\n';
-  std::string found = earlier.mismatch;
-  if (found.compare(0, 4, "its ") == 0) found.replace(0, 3, "the");
-  if (!found.empty() && found[0] >= 'a' && found[0] <= 'z') found[0] = (char)(found[0] - 32);
-  return text + found + ".";
+  return text + found_sentence(earlier);
 }
 
 static void refit_option_rows(WM_GRID* grid);
 static void show_failure_text(INSTALL_DIALOG* page, const char* text);
 
+// A script of the options page gets the text, its rows fitted to it again where it changed.
+static void show_option_text(WM_SCRIPT* script, const std::string& text) {
+  if (!script || !page_grid || text == script_text(script)) return;
+  script->set_text(text.c_str(), false);
+  refit_option_rows(page_grid);
+}
+
 void show_update_check(INSTALL_DIALOG* page) {
-  if (!page || !database->PATCH.do_check) return;
+  if (!page) return;
+  if (!database->PATCH.do_check) {
+    // A whole package names what is installed where its log goes, when that is another product or
+    // installation: its log is kept there beside this one's.
+    EARLIER_LOG earlier;
+    std::string text = wizard_text(&LANGUAGE::SELECT_OPTIONS_LOCATION_QUESTION);
+    if (database->earlier_log_of_another(&earlier))
+      text += (text.empty() ? "" : "\n") + found_sentence(earlier) + " " + EARLIER_LOG_KEPT;
+    show_option_text(location_question, text);
+    return;
+  }
   EARLIER_LOG earlier;
   bool found = database->update_target_found(&earlier);
   set_button_enabled(page->forward_button, found);
   const char* hint = found ? wizard_text(&LANGUAGE::INSTALL_HINT) : shut_install_hint(earlier.verdict);
   WM_BUTTON* install = page->forward_button;
   if (install && (!install->hint || std::strcmp(script_text(install->hint), hint) != 0)) install->set_hint(hint);
-  std::string text = update_message_text(earlier);
-  if (update_message && page_grid && text != script_text(update_message)) {
-    update_message->set_text(text.c_str(), false);
-    refit_option_rows(page_grid);
-  }
+  show_option_text(update_message, update_message_text(earlier));
 }
 
 void give_button_icon(WM_BUTTON* button, IMAGE* icon) {
@@ -217,6 +236,7 @@ INSTALL_DIALOG::INSTALL_DIALOG(INT_S16 x_, INT_S16 y_)
       progress_bar(nullptr),
       progress_text(nullptr) {
   update_message = nullptr;
+  location_question = nullptr;
   invalidate();
   visible = 1;
   needs_draw = 1;
@@ -685,7 +705,10 @@ void INSTALL_DIALOG::build_options(INT_S16 cw, INT_S16 top) {
     set_row_height(grid, big);
   };
 
-  grid->add_script(0, row++, wizard_text(&LANGUAGE::SELECT_OPTIONS_LOCATION_QUESTION), &database->text_title_style);
+  // What a whole package finds installed where its log goes joins the question as show_update_check
+  // looks.
+  location_question =
+      grid->add_script(0, row++, wizard_text(&LANGUAGE::SELECT_OPTIONS_LOCATION_QUESTION), &database->text_title_style);
   grid->set_columns(4, location_weights);
   spacer();
 

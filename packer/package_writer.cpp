@@ -81,9 +81,13 @@ static bool stamp_of(const fs::path& file, FILE_STAMP* stamp) {
 bool PACKER::build(const std::string& package_path, INT_S32 block_size, std::string* error_out) {
   if (output.empty()) output = package_path;
   // An update is checked against the whole new version before it keeps only what it carries.
-  bool ok = read_description() && (earlier.empty() ? (note_update_logs(), true) : read_earlier()) && list_files() &&
-            check_references() && check_output() && (earlier.empty() || compare_with_earlier()) &&
-            write(package_path, block_size);
+  // A whole package, and an update made from the whole new version, know the version they install:
+  // its identity is taken from all of the version's files, also those an update does not carry.
+  bool ok = read_description() && (earlier.empty() ? (note_update_logs(), true) : read_earlier()) && list_files();
+  identified = !earlier.empty() || patch_path.empty();
+  if (ok && identified) version_files = files;
+  ok = ok && check_references() && check_output() && (earlier.empty() || compare_with_earlier()) &&
+       write(package_path, block_size);
   if (!ok) *error_out = error;
   if (ok && !earlier.empty()) {
     for (size_t n = 0; n < update_counts.size(); n++) {
@@ -235,6 +239,7 @@ void PACKER::fill_database(DATABASE* database) {
     copy_text(database->PATCH.system_dest_path_from_inst_loc, patch_system_path);
     database->PATCH.do_check = 1;
   }
+  copy_text(database->updated_version, updated_version);
   std::vector<std::pair<const GEOMETRY_KEY*, std::vector<INT_S32>>> places;
   for (size_t k = 0; k < geometry_key_count; k++) {
     const GEOMETRY_KEY& entry = geometry_keys[k];
@@ -391,6 +396,10 @@ bool PACKER::fill_package(DATABASE* database) {
                          " lines on its page (a long line once per 40 characters), which holds 32767: the "
                          "wizard shows it only up to there");
     }
+  }
+  if (identified) {
+    if (!identify_version()) return false;
+    copy_text(database->version_identity, version_identity);
   }
   // The database goes through a file of its own beside the package, which is added as its entry.
   char name[TEMPORARY_NAME_SIZE];

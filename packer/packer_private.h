@@ -73,6 +73,8 @@ struct TEMPORARY_NOTE {
 };
 // Why a write into the folder failed: a full disk says so; else the system's reason, when it gave one.
 std::string write_cause(const fs::path& folder, int error_number);
+// The SHA-256 digest of the bytes, in hexadecimal (version.cpp).
+std::string sha256_hex(const std::string& bytes);
 
 // ---------------------------------------------------------------------------------------------------
 // The tree of an installation
@@ -244,6 +246,13 @@ private:
   // An update's log folder and the earlier log's with the system folders (empty: as without them).
   std::string log_system_path, patch_system_path;
   std::unique_ptr<DATABASE> earlier_database;  // the earlier version's, read for its records alone
+  // The identity of the version the package installs (a whole package, or an update made from the
+  // whole new version) and, of an update, the identity of the earlier version it was made from; both
+  // empty in an update made by hand, which knows no version.
+  bool identified = false;
+  std::string version_identity, updated_version;
+  // The files of the whole version that the identity is taken from (an update keeps fewer in files).
+  std::vector<std::vector<TREE_FILE>> version_files;
   std::vector<PACK_SUMMARY::INSTALLATION_FILES> update_counts;  // per installation, of an update
   std::vector<INSTALLATION_LINES> installation_lines;
   std::vector<std::vector<std::string>> languages;
@@ -300,6 +309,9 @@ private:
   void note_long_paths(size_t installation);
   bool check_references();
   bool check_output();
+
+  // version.cpp
+  bool identify_version();
 
   // package_writer.cpp
   // Installation n's own settings, and a file's fields but its packed name, as the database gets them.

@@ -159,6 +159,9 @@ bool PACKER::read_earlier() {
   };
   own_line("log", log_path, log, "an update logs into a \"patch\" folder below the earlier version's log, here " + log);
   own_line("patch_check", patch_path, checked, "an update checks the earlier version's log, here in " + checked);
+  // The version it was made from, over which alone it installs (none in a package made before
+  // packages named their version).
+  updated_version = host_text(old->version_identity);
   log_path = log;
   patch_path = checked;
   log_system_path = checked_system.empty() ? std::string() : checked_system + "/patch";

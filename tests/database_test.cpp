@@ -175,10 +175,14 @@ std::vector<INT_U8> build_stream(INT_U8 v, const CONTENT& c = CONTENT()) {
       e.u8(1);
     }
   }
+  if (v >= 15) {
+    e.text("0123456789abcdef0123456789abcdef");
+    e.text("fedcba9876543210fedcba9876543210");
+  }
   return e.b;
 }
 
-// The version-14 content of build_stream, filled in by hand.
+// The version-15 content of build_stream, filled in by hand.
 void fill_database(DATABASE* d) {
   d->settings_number = 77;
   d->show_frame_rate = 1;
@@ -297,6 +301,8 @@ void fill_database(DATABASE* d) {
   client->filename.assign("client.exe");
   client->destname.assign("dest.exe");
   client->compress_data = 1;
+  std::strcpy(d->version_identity, "0123456789abcdef0123456789abcdef");
+  std::strcpy(d->updated_version, "fedcba9876543210fedcba9876543210");
 }
 
 class Database : public ::testing::Test {
@@ -471,16 +477,26 @@ TEST_F(Database, StageRules) {
   // The destructor deletes the package once (the sanitizer build would report a second delete).
 }
 
-TEST_F(Database, Version14GoldenBytes) {
+TEST_F(Database, Version15GoldenBytes) {
   DATABASE d;
   fill_database(&d);
   MEMORY_DEVICE device;
   ASSERT_TRUE(d.put_to_data_device(&device));
-  std::vector<INT_U8> expected = build_stream(14);
+  std::vector<INT_U8> expected = build_stream(15);
   ASSERT_EQ(device.bytes.size(), expected.size());
   EXPECT_EQ(device.bytes, expected);
+  // The version's identity and the one an update was made from end the stream, after the clients.
+  std::vector<INT_U8> tail = {32, 0, 0, 0};
+  for (char c : std::string("0123456789abcdef0123456789abcdef")) tail.push_back((INT_U8)c);
+  tail.insert(tail.end(), {32, 0, 0, 0});
+  for (char c : std::string("fedcba9876543210fedcba9876543210")) tail.push_back((INT_U8)c);
+  ASSERT_GT(device.bytes.size(), tail.size());
+  EXPECT_EQ(std::vector<INT_U8>(device.bytes.end() - (long)tail.size(), device.bytes.end()), tail);
+  std::vector<INT_U8> version_14 = build_stream(14);
+  EXPECT_EQ(std::vector<INT_U8>(device.bytes.begin() + 1, device.bytes.end() - (long)tail.size()),
+            std::vector<INT_U8>(version_14.begin() + 1, version_14.end()));
   // The stream begins with the version, then the image-cache stream.
-  EXPECT_EQ(device.bytes[0], 0x0E);
+  EXPECT_EQ(device.bytes[0], 0x0F);
   EXPECT_EQ(device.bytes[1], 0x02);
   // Texts are a u32 count and the bytes: "abc" is 03 00 00 00 61 62 63, an empty text 00 00 00 00.
   BYTES abc;
@@ -500,7 +516,7 @@ TEST_F(Database, FileBeginsWithByteOrderByte) {
   std::vector<INT_U8> bytes = read_whole_file(scratch + "installer.idx");
   ASSERT_GE(bytes.size(), 3u);
   EXPECT_EQ(bytes[0], 0x00);
-  EXPECT_EQ(bytes[1], 0x0E);
+  EXPECT_EQ(bytes[1], 0x0F);
   EXPECT_EQ(bytes[2], 0x02);
 
   DATABASE back;
@@ -512,9 +528,11 @@ TEST_F(Database, FileBeginsWithByteOrderByte) {
   EXPECT_STREQ(back.languages[1].PATCH_MSG, "Deutsch:PATCH_MSG");
 }
 
-TEST_F(Database, ReadBackVersion14) {
+TEST_F(Database, ReadBackVersion15) {
   DATABASE d;
-  ASSERT_TRUE(read(&d, build_stream(14)));
+  ASSERT_TRUE(read(&d, build_stream(15)));
+  EXPECT_STREQ(d.version_identity, "0123456789abcdef0123456789abcdef");
+  EXPECT_STREQ(d.updated_version, "fedcba9876543210fedcba9876543210");
   EXPECT_EQ(d.settings_number, 77u);
   EXPECT_EQ(d.show_filenames, 0);
   EXPECT_EQ(d.file_cache_sz, 0x20000u);
@@ -572,7 +590,7 @@ TEST_F(Database, ReadBackVersion14) {
   // Written again, the same bytes.
   MEMORY_DEVICE again;
   ASSERT_TRUE(d.put_to_data_device(&again));
-  EXPECT_EQ(again.bytes, build_stream(14));
+  EXPECT_EQ(again.bytes, build_stream(15));
 }
 
 TEST_F(Database, SwappedByteOrderRoundTrip) {
@@ -581,7 +599,7 @@ TEST_F(Database, SwappedByteOrderRoundTrip) {
   MEMORY_DEVICE device;
   device.swap_bytes = 1;
   ASSERT_TRUE(d.put_to_data_device(&device));
-  EXPECT_NE(device.bytes, build_stream(14));
+  EXPECT_NE(device.bytes, build_stream(15));
   device.position = 0;
   DATABASE back;
   ASSERT_TRUE(back.get_from_data_device(&device));
@@ -640,12 +658,28 @@ TEST_F(Database, OlderVersions) {
     EXPECT_STREQ(d.installations[0].uninstaller_name, "uname");
   }
   {
-    // Versions above 14 read as 14; version 0 as 1.
-    std::vector<INT_U8> v20 = build_stream(14);
+    // Versions above 15 read as 15; version 0 as 1.
+    std::vector<INT_U8> v20 = build_stream(15);
     v20[0] = 20;
     DATABASE d;
     ASSERT_TRUE(read(&d, v20));
     EXPECT_STREQ(d.languages[1].PATCH_MSG, "Deutsch:PATCH_MSG");
+    EXPECT_STREQ(d.updated_version, "fedcba9876543210fedcba9876543210");
+    // A reader of version 14 reads a version-15 stream as 14 and stops before its identities: it reads
+    // the rest alike, and the package installs as a package without them does.
+    std::vector<INT_U8> v15_as_14 = build_stream(15);
+    v15_as_14[0] = 14;
+    MEMORY_DEVICE old_reader(v15_as_14);
+    DATABASE f;
+    ASSERT_TRUE(f.get_from_data_device(&old_reader));
+    EXPECT_EQ(old_reader.position, build_stream(14).size());
+    EXPECT_EQ(f.installer_client_count, 1);
+    EXPECT_STREQ(f.version_identity, "");
+    // A version-15 stream cut inside its identities is damaged.
+    std::vector<INT_U8> cut = build_stream(15);
+    cut.resize(cut.size() - 20);
+    DATABASE g;
+    EXPECT_FALSE(read(&g, cut));
     std::vector<INT_U8> v0 = build_stream(1);
     v0[0] = 0;
     DATABASE e;
@@ -654,11 +688,12 @@ TEST_F(Database, OlderVersions) {
     EXPECT_EQ(e.show_filepaths, 1);
     EXPECT_EQ(e.EXIT.width, 33);
   }
-  for (INT_U8 v = 1; v <= 14; v++) {
+  for (INT_U8 v = 1; v <= 15; v++) {
     DATABASE d;
     EXPECT_TRUE(read(&d, build_stream(v))) << (int)v;
     EXPECT_EQ(d.installation_count, 2) << (int)v;
     EXPECT_STREQ(d.APPLICATION.version, "1.2") << (int)v;
+    EXPECT_STREQ(d.version_identity, v >= 15 ? "0123456789abcdef0123456789abcdef" : "") << (int)v;
   }
 }
 

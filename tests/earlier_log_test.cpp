@@ -88,7 +88,7 @@ TEST(EarlierLog, ARunOfLineEndsIsReadNoFurtherThanTheHeadsBound) {
     EXPECT_FALSE(database->read_install_log(&earlier));
     EXPECT_EQ(earlier.verdict, EARLIER_LOG_DAMAGED);
     EXPECT_EQ(earlier.mismatch,
-              "its install log \"" + log_path + "\" is damaged: its first lines take more than 262144 bytes");
+              "its install log \"" + log_path + "\" is damaged: its first lines take more than 294912 bytes");
   }
   // The same head with its line ends in one run of its own kind is a log of an earlier version.
   ASSERT_TRUE(write_whole_file(log_path, text_bytes(settings + "\n" + lfs)));

@@ -57,16 +57,16 @@ inline void put_files_under_system_folder(DATABASE* database, const std::string&
   installation->uninstaller_name[0] = 0;
 }
 
-// The lines of the fixture's install log: its head with the settings line given, then the files' lines
-// and the tail.
+// The lines of the fixture's install log: its head with the settings line given (and the version of the
+// scratch's package), then the files' lines and the tail.
 inline std::vector<std::string> expected_log(INSTALLER_SCRATCH& scratch, const std::string& settings,
                                              const std::vector<std::string>& file_lines,
                                              const std::vector<std::string>& tail) {
   std::vector<std::string> lines = {"Installed Files", "---------------", "", "Language: English", settings,
-                                    "Application: velk-test-app", "Installation: Test App", ""};
+                                    "Application: velk-test-app", "Installation: Test App",
+                                    "Version: " + scratch.version(), ""};
   lines.insert(lines.end(), file_lines.begin(), file_lines.end());
   lines.insert(lines.end(), tail.begin(), tail.end());
-  (void)scratch;
   return lines;
 }
 

@@ -223,15 +223,18 @@ TEST(InstallerInstall, OverwriteRulesKeepOrReplaceExistingFiles) {
   ASSERT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
   EXPECT_EQ(read_whole_file(scratch.installed("readme.txt")), changed);  // kept: it exists
   EXPECT_EQ(read_whole_file(scratch.installed("bin/run.sh")), read_whole_file(scratch.source + "files/bin/run.sh"));
+  // Each run keeps the log of the run before under the next free number.
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
-  EXPECT_EQ(log[12], "Skipped \"" + scratch.installed("readme.txt") + "\"");
+  EXPECT_EQ(log[9], "Kept the earlier install log as \"" + scratch.installed("install_log-1.txt") + "\"");
+  EXPECT_EQ(log[14], "Skipped \"" + scratch.installed("readme.txt") + "\"");
 
   ASSERT_TRUE(write_whole_file(scratch.installed("bin/run.sh"), changed));
   database->time_stamp = 1;  // the file is newer than the stamp: kept
   ASSERT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
   EXPECT_EQ(read_whole_file(scratch.installed("bin/run.sh")), changed);
   log = read_lines(scratch.installed("install_log.txt"));
-  EXPECT_EQ(log[9], "Skipped \"" + scratch.installed("bin/run.sh") + "\"");
+  EXPECT_EQ(log[9], "Kept the earlier install log as \"" + scratch.installed("install_log-2.txt") + "\"");
+  EXPECT_EQ(log[11], "Skipped \"" + scratch.installed("bin/run.sh") + "\"");
   EXPECT_EQ(log.back(), "Installation completed without any errors.");
 }
 
@@ -247,10 +250,10 @@ TEST(InstallerInstall, FailedEntriesAreLoggedCountedAndEndWithStatusOne) {
   EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_FAILED);
   EXPECT_EQ(database->install_state.error_count, 1);
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
-  ASSERT_GE(log.size(), 9u);
-  EXPECT_EQ(log[8], "\"" + scratch.installed("bin/data.bin") +
+  ASSERT_GE(log.size(), 11u);
+  EXPECT_EQ(log[9], "\"" + scratch.installed("bin/data.bin") +
                         "\" failed to unpack (no-such-entry): is missing from the package");
-  EXPECT_EQ(log[9], "Installed \"" + scratch.installed("docs/guide.txt") + "\"");
+  EXPECT_EQ(log[10], "Installed \"" + scratch.installed("docs/guide.txt") + "\"");
   EXPECT_EQ(log.back(), "Installation completed with 1 error.");
   EXPECT_FALSE(std::filesystem::exists(scratch.installed("bin/run.sh")));
 }

@@ -98,16 +98,18 @@ struct LOG_PLACE_HELD {
   explicit LOG_PLACE_HELD(const std::string& path) : log(path) {
 #ifdef _WIN32
     EXPECT_TRUE(write_whole_file(log, text_bytes(EARLIER)));
-    holder = CreateFileA(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
+    // Held so that it can be neither replaced nor renamed: it cannot be kept under a numbered name.
+    holder = CreateFileA(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
     EXPECT_NE(holder, INVALID_HANDLE_VALUE);
     char words[256];
     SetLastError(ERROR_SHARING_VIOLATION);
     describe_file_failure(words, sizeof words);
-    cause = words;
+    std::string kept = log.substr(0, log.size() - 4) + "-1.txt";
+    cause = "the earlier log there cannot be kept as \"" + kept + "\": " + words;
 #else
     fs::create_directories(log + "/inside");
-    cause = "Is a directory";
+    cause = "a folder has the name";
 #endif
   }
   // Lets the place go: the earlier log is as it was (Windows), or the place is free (natively).
@@ -139,7 +141,8 @@ void run_steps(DATABASE* database, int stop_after = -1) {
 std::vector<std::string> complete_log(INSTALLER_SCRATCH& scratch, int system_paths) {
   std::vector<std::string> lines = {"Installed Files", "---------------", "", "Language: English",
                                     "Settings: 0 " + std::to_string(system_paths) + " $SCRATCH/dest",
-                                    "Application: velk-test-app", "Installation: Test App", ""};
+                                    "Application: velk-test-app", "Installation: Test App",
+                                    "Version: " + scratch.version(), ""};
   for (const char* file : {"bin/data.bin", "bin/run.sh", "bin/uninstall.sh", "docs/guide.txt", "readme.txt"})
     lines.push_back("Installed \"" + scratch.installed(file) + "\"");
   return lines;
@@ -441,7 +444,7 @@ TEST(InstallerInterruption, WhatEndedRunsLeftGoesAndNothingElse) {
   }
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
   ASSERT_GE(log.size(), 10u);
-  EXPECT_EQ(std::vector<std::string>(log.begin() + 8, log.begin() + 9), std::vector<std::string>{removed[0]});
+  EXPECT_EQ(std::vector<std::string>(log.begin() + 9, log.begin() + 10), std::vector<std::string>{removed[0]});
   EXPECT_EQ(std::count(log.begin(), log.end(), removed[1]), 1);
   EXPECT_LT(std::find(log.begin(), log.end(), removed[1]) - log.begin(),
             std::find(log.begin(), log.end(), "Installed \"" + scratch.installed("bin/data.bin") + "\"") - log.begin());
@@ -559,7 +562,7 @@ TEST(InstallerInterruption, AFailedLogWriteEndsTheLogAndIsSaidOnce) {
   EXPECT_EQ(observer.not_written, std::vector<std::string>{scratch.installed("install_log.txt")});
   EXPECT_TRUE(state.log_failed);
   std::vector<std::string> lines = complete_log(scratch, database->use_system_paths);
-  lines.resize(9);
+  lines.resize(10);
   EXPECT_EQ(read_lines(scratch.installed("install_log.txt")), lines);
 }
 
@@ -582,6 +585,14 @@ TEST(InstallerInterruption, ALogThatCannotBeCreatedKeepsItsLinesForItsOwn) {
   set_install_observer(nullptr);
   std::vector<std::string> lines = complete_log(scratch, database->use_system_paths);
   std::vector<std::string> logged = read_lines(log);
+#ifdef _WIN32
+  // The earlier log that held the place is kept once it lets go, and the log says so with the lines
+  // that waited for it.
+  auto kept = std::find(logged.begin(), logged.end(),
+                        "Kept the earlier install log as \"" + scratch.installed("install_log-1.txt") + "\"");
+  ASSERT_NE(kept, logged.end());
+  logged.erase(kept);
+#endif
   ASSERT_GE(logged.size(), lines.size());
   logged.resize(lines.size());
   EXPECT_EQ(logged, lines);
@@ -691,7 +702,7 @@ TEST(InstallerInterruptionDeathTest, ASessionEndingInsideAStepLeavesTheLogWhole)
     ASSERT_TRUE(database);
     run_steps(database.get());
     whole = read_lines(log);
-    ASSERT_EQ(whole.size(), 17u);  // the header, five files, two shortcuts, the uninstall entry, the end
+    ASSERT_EQ(whole.size(), 18u);  // the header, five files, two shortcuts, the uninstall entry, the end
   }
   struct SESSION_END : RECORDING_OBSERVER {
     DATABASE* database = nullptr;
@@ -712,7 +723,7 @@ TEST(InstallerInterruptionDeathTest, ASessionEndingInsideAStepLeavesTheLogWhole)
   // The progress at which the session ends (1 the preparation's, 2 to 6 the files', 7 and 8 the
   // shortcuts', 9 the completion's), and the lines of the whole log before the interrupted line: the
   // completion's comes once the log is whole and closed, so nothing is interrupted there.
-  const int moments[][2] = {{1, 0}, {4, 10}, {8, 14}, {9, 17}};
+  const int moments[][2] = {{1, 0}, {4, 11}, {8, 15}, {9, 18}};
   for (const auto& moment : moments) {
     fs::remove_all(scratch.destination);
     EXPECT_EXIT(
@@ -934,7 +945,9 @@ TEST(InstallerProgram, AKilledRunLogsEveryFileItWroteButTheOneItWasFinishing) {
   ASSERT_EQ(last.wait(), 0) << read_whole_text(output);
   std::vector<std::string> expected = scratch.files, found;
   for (std::string& file : expected) file = scratch.installed(file);
+  // The killed run's log, which names what it wrote, is kept beside the last run's.
   expected.push_back(log);
+  expected.push_back(scratch.installed("install_log-1.txt"));
   std::sort(expected.begin(), expected.end());
   for (const auto& entry : fs::recursive_directory_iterator(scratch.destination))
     if (!entry.is_directory()) found.push_back(entry.path().string());
@@ -1122,7 +1135,7 @@ TEST(InstallerProgram, ARunInAnotherProcessNamespaceLeavesALiveTemporaryAlone) {
 }
 
 // A run killed with SIGKILL in the middle of a 2,000-file update, then a complete run: the destination
-// holds the package's files, byte for byte, and the log, and nothing else.
+// holds the package's files, byte for byte, and the logs of the runs, and nothing else.
 TEST(InstallerProgram, AKilledUpdateLeavesNothingAfterTheNextRun) {
   const std::string binary_dir = environment_text("VELK_BINARY_DIR");
   if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
@@ -1147,8 +1160,14 @@ TEST(InstallerProgram, AKilledUpdateLeavesNothingAfterTheNextRun) {
   EXPECT_EQ(kills, 3);
   EXPECT_TRUE(has_temporary(scratch.destination));
   ASSERT_EQ(run_command(command + " >'" + output + "' 2>&1"), 0);
+  // The log, and the earlier runs' logs it kept under the numbers from 1: the first run's and each
+  // killed run's (a run killed before it was caught among them).
   std::vector<std::string> expected = scratch.files, found;
   expected.push_back("install_log.txt");
+  int kept = 0;
+  while (fs::exists(scratch.installed("install_log-" + std::to_string(kept + 1) + ".txt"))) kept++;
+  EXPECT_GE(kept, kills + 1);
+  for (int k = 1; k <= kept; k++) expected.push_back("install_log-" + std::to_string(k) + ".txt");
   std::sort(expected.begin(), expected.end());
   for (const auto& entry : fs::recursive_directory_iterator(scratch.destination))
     if (!entry.is_directory()) found.push_back(fs::relative(entry.path(), scratch.destination).string());

@@ -103,10 +103,11 @@ TEST(InstallerInstall, ReadInstallLogKnowsTheApplicationAndInstallation) {
   ASSERT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
   std::string log_path = scratch.installed("install_log.txt");
   std::vector<std::string> log = read_lines(log_path);
-  ASSERT_GT(log.size(), 7u);
-  EXPECT_EQ(std::vector<std::string>(log.begin() + 4, log.begin() + 8),
+  ASSERT_GT(log.size(), 8u);
+  EXPECT_EQ(std::vector<std::string>(log.begin() + 4, log.begin() + 9),
             (std::vector<std::string>{"Settings: 0 1 $SCRATCH/dest", "Application: velk-test-app",
-                                      "Installation: Gr\xC3\xBC\xC3\x9F" "e App", ""}));
+                                      "Installation: Gr\xC3\xBC\xC3\x9F" "e App",
+                                      "Version: " + scratch.version(), ""}));
   std::strcpy(database->PATCH.dest_path_from_inst_loc, "$HERE");
   database->PATCH.do_check = 1;
   EARLIER_LOG earlier;
@@ -203,8 +204,8 @@ TEST(InstallerInstall, LongLogLinesAreWrittenWhole) {
   std::string line = "Installed \"" + deep + "/readme.txt\"";
   ASSERT_GT(line.size(), 1023u);
   std::vector<std::string> log = read_lines(deep + "/install_log.txt");
-  ASSERT_GT(log.size(), 12u);
-  EXPECT_EQ(log[12], line);
+  ASSERT_GT(log.size(), 13u);
+  EXPECT_EQ(log[13], line);
   EXPECT_EQ(read_whole_file(deep + "/readme.txt"), read_whole_file(scratch.source + "files/readme.txt"));
 }
 #endif

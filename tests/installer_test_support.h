@@ -179,6 +179,15 @@ struct INSTALLER_SCRATCH {
     return database;
   }
 
+  // The identity of the version that the package in the package folder (name) installs, read from its
+  // database alone (the program's look stays as it is); empty when it cannot be read.
+  std::string version(const std::string& name = "installer.pkg") const {
+    DATABASE database;
+    database.records_only = true;
+    database.data_folder.set_if_folder(package.substr(0, package.size() - 1).c_str());
+    return database.load_package(name.c_str()) ? database.version_identity : "";
+  }
+
   // The destination path of an installed file in the host's form.
   std::string installed(const std::string& relative) const { return below(destination, relative); }
 };

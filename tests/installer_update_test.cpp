@@ -173,8 +173,8 @@ TEST(InstallerUpdate, ThreeVersionsKeepTheUsersFilesAndLogEveryFile) {
   ASSERT_EQ(road.runs.install(road.package("u3")), 0) << read_whole_text(road.runs.output);
   EXPECT_EQ(read_whole_text(road.scratch.installed("patch/install_log-1.txt")), update_log);
   std::vector<std::string> log = read_lines(road.scratch.installed("patch/install_log.txt"));
-  ASSERT_GT(log.size(), 8u);
-  EXPECT_EQ(log[8], "Kept the earlier install log as \"" + road.scratch.installed("patch/install_log-1.txt") + "\"");
+  ASSERT_GT(log.size(), 9u);
+  EXPECT_EQ(log[9], "Kept the earlier install log as \"" + road.scratch.installed("patch/install_log-1.txt") + "\"");
   EXPECT_EQ(log.back(), "Installation completed without any errors.");
   road.expect_road_end();
 }
@@ -294,10 +294,134 @@ TEST(InstallerUpdate, AnotherRunsLogAtTheNameIsKeptUnderTheNextNumber) {
   EXPECT_EQ(read_whole_text(first), earlier);
   EXPECT_EQ(read_whole_text(second), other);
   std::vector<std::string> lines = read_lines(log);
-  ASSERT_GT(lines.size(), 9u);
-  EXPECT_EQ(lines[8], "Kept the earlier install log as \"" + first + "\"");
-  EXPECT_EQ(lines[9], "Kept the earlier install log as \"" + second + "\"");
+  ASSERT_GT(lines.size(), 10u);
+  EXPECT_EQ(lines[9], "Kept the earlier install log as \"" + first + "\"");
+  EXPECT_EQ(lines[10], "Kept the earlier install log as \"" + second + "\"");
   EXPECT_EQ(lines.back(), "Installation completed without any errors.");
   EXPECT_FALSE(fs::exists(road.scratch.installed("patch/install_log-3.txt")));
 }
 #endif
+
+namespace {
+// The version that the package of a folder installs, as its database names it.
+std::string version_of(const std::string& folder) {
+  DATABASE loaded;
+  loaded.records_only = true;
+  loaded.data_folder.set_if_folder(folder.c_str());
+  return loaded.load_package("installer.pkg") ? loaded.version_identity : "?";
+}
+}  // namespace
+
+// Updates made from the whole versions go only over the version each was made from, whichever log is
+// the latest (the installation's, then the update folder's): another is refused before anything is
+// written, naming the version installed and the one the update is for. A latest log that names no
+// version (made before logs named it) is judged by the rest, as before.
+TEST(InstallerUpdate, AnUpdateGoesOnlyOverTheVersionItWasMadeFrom) {
+  ROAD road("update-versions", "");
+  road.whole = true;
+  ASSERT_TRUE(road.version(1) && road.version(2) && road.version(3) && road.update(2) && road.update(3));
+  const std::string v1 = version_of(road.package("v1")), v2 = version_of(road.package("v2"));
+  ASSERT_EQ(v1.size(), 32u);
+  ASSERT_NE(v1, v2);
+  const std::string u3 = road.package("u3") + PATH_SEPARATOR + "setup.exe";
+  ASSERT_EQ(road.runs.install(road.package("v1")), 0) << read_whole_text(road.runs.output);
+  const std::string log = road.scratch.installed("install_log.txt"), first_log = read_whole_text(log);
+  auto refused = [&](const std::string& found, const std::string& installed, const std::string& wanted) {
+    return "ERROR: this package is an update: it installs only over an earlier installation in \"" +
+           road.scratch.destination + "\", and the install log \"" + road.scratch.installed(found) +
+           "\" is of another version: \"" + installed + "\" (this update is for the version \"" + wanted +
+           "\"); nothing was installed\n";
+  };
+  // The update from version 2 over version 1.
+  EXPECT_EQ(road.runs.run(u3, "-a"), 1);
+  std::string said = read_whole_text(road.runs.output);
+  EXPECT_NE(said.find(refused("install_log.txt", v1, v2)), std::string::npos) << said;
+  for (const auto& file : VERSIONS[0]) EXPECT_EQ(read_whole_text(road.scratch.installed(file.first)), file.second);
+  EXPECT_FALSE(fs::exists(road.scratch.installed("patch")));
+  EXPECT_EQ(read_whole_text(log), first_log);
+  // The one from version 1 goes over it, once: then the latest log is of version 2.
+  ASSERT_EQ(road.runs.install(road.package("u2")), 0) << read_whole_text(road.runs.output);
+  EXPECT_EQ(read_lines(road.scratch.installed("patch/install_log.txt"))[7], "Version: " + v2);
+  EXPECT_EQ(road.runs.install(road.package("u2")), 1);
+  said = read_whole_text(road.runs.output);
+  EXPECT_NE(said.find(refused("patch/install_log.txt", v2, v1)), std::string::npos) << said;
+  EXPECT_FALSE(fs::exists(road.scratch.installed("patch/install_log-1.txt")));
+  ASSERT_EQ(road.runs.run(u3, "-a"), 0) << read_whole_text(road.runs.output);
+  for (const auto& file : VERSIONS[2]) {
+    if (file.first != "etc/tool.conf") {
+      EXPECT_EQ(read_whole_text(road.scratch.installed(file.first)), file.second);
+    }
+  }
+  // A latest log without a version: judged by the rest alone.
+  const std::string latest = road.scratch.installed("patch/install_log.txt");
+  std::string text = read_whole_text(latest);
+  size_t line = text.find("Version: ");
+  ASSERT_NE(line, std::string::npos);
+  text.erase(line, text.find('\n', line) + 1 - line);
+  ASSERT_TRUE(write_whole_file(latest, text_bytes(text)));
+  EXPECT_EQ(road.runs.install(road.package("u2")), 0) << read_whole_text(road.runs.output);
+  // A whole version installed over the updates is what the next update goes over: the latest log of the
+  // update folder is kept under a number (said on the console), and the update from version 1 installs.
+  const std::string latest_update_log = read_whole_text(latest);
+  ASSERT_EQ(road.runs.install(road.package("v1")), 0) << read_whole_text(road.runs.output);
+  EXPECT_FALSE(fs::exists(latest));
+  const std::string kept = road.scratch.installed("patch/install_log-3.txt");
+  EXPECT_EQ(read_whole_text(kept), latest_update_log);
+  EXPECT_NE(read_whole_text(road.runs.output).find("Kept the earlier install log as \"" + kept + "\"\n"),
+            std::string::npos);
+  EXPECT_EQ(road.runs.install(road.package("u2")), 0) << read_whole_text(road.runs.output);
+}
+
+// An update whose earlier version logged into a folder of its own (its patch_check) over an
+// installation whose log lies elsewhere: that folder is not there, so the earlier log is not found, and
+// nothing is installed; the log at the install location is never taken in its place.
+TEST(InstallerUpdate, ACheckedLogFolderThatIsNotThereFindsNoLog) {
+  ROAD road("update-log-folder", "");
+  ASSERT_TRUE(road.pack("v1", road.head, VERSIONS[0]) && road.pack("v2", road.head + "log = $HERE/logs\n", VERSIONS[1]) &&
+              road.pack("v3", road.head + "log = $HERE/logs\n", VERSIONS[2]));
+  fs::create_directories(road.package("u3"));
+  std::string error;
+  ASSERT_TRUE(package_builder::build_package(road.scratch.source + "v3/description.txt",
+                                             road.package("u3") + "/installer.pkg", &error, 4096, nullptr, nullptr,
+                                             road.package("v2") + "/installer.pkg"))
+      << error;
+  ASSERT_EQ(road.runs.install(road.package("v1")), 0) << read_whole_text(road.runs.output);
+  EXPECT_EQ(road.runs.install(road.package("u3")), 1);
+  std::string said = read_whole_text(road.runs.output);
+  EXPECT_NE(said.find("ERROR: this package is an update: it installs only over an earlier installation in \"" +
+                      road.scratch.destination + "\", and its install log \"" +
+                      road.scratch.installed("logs/install_log.txt") + "\" was not found; nothing was installed\n"),
+            std::string::npos)
+      << said;
+  for (const auto& file : VERSIONS[0]) EXPECT_EQ(read_whole_text(road.scratch.installed(file.first)), file.second);
+  EXPECT_FALSE(fs::exists(road.scratch.installed("logs")));
+}
+
+// A whole package installed where another product's log lies keeps that log under a free number, says
+// whose it is on the console before it begins and where it was kept, and its own log says so too; the
+// other product's files stay named by their log.
+TEST(InstallerUpdate, AWholePackageKeepsAnotherInstallationsLog) {
+  INSTALLER_SCRATCH scratch("whole-over-other");
+  UPDATE_RUNS runs(scratch);
+  ASSERT_TRUE(runs.pack(""));
+  fs::create_directories(scratch.destination);
+  const std::string log = scratch.installed("install_log.txt"), kept = scratch.installed("install_log-1.txt");
+  const std::string other = "Installed Files\n---------------\n\nLanguage: Deutsch\nSettings: 0 0 " + runs.location +
+                            "\nApplication: anderes-programm\nInstallation: Komplett\nVersion: 00\n\nInstalled \"" +
+                            scratch.installed("theirs.txt") + "\"\nInstallation completed without any errors.\n";
+  ASSERT_TRUE(write_whole_file(log, text_bytes(other)));
+  ASSERT_EQ(runs.install(), 0) << read_whole_text(runs.output);
+  const std::string said = read_whole_text(runs.output);
+  const std::string whose = "The install log \"" + log + "\" is of another installation: \"Komplett\" of the "
+                            "application \"anderes-programm\" (this package installs \"Test App\" of "
+                            "\"velk-test-app\"). It is kept, and this installation's log goes beside it.\n";
+  const std::string kept_line = "Kept the earlier install log as \"" + kept + "\"";
+  ASSERT_NE(said.find(whose), std::string::npos) << said;
+  EXPECT_GT(said.find(kept_line + "\n"), said.find(whose)) << said;
+  EXPECT_EQ(read_whole_text(kept), other);
+  std::vector<std::string> lines = read_lines(log);
+  ASSERT_GT(lines.size(), 9u);
+  EXPECT_EQ(lines[6], "Installation: Test App");
+  EXPECT_EQ(lines[9], kept_line);
+  EXPECT_EQ(lines.back(), "Installation completed without any errors.");
+}

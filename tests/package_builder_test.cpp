@@ -519,6 +519,58 @@ TEST(PackageBuilder, AnUpdateCarriesWhatChangedAndCountsWhatItLeaves) {
 #endif
 }
 
+namespace {
+// The identities that a package in the folder stores: the version it installs, and the version an
+// update was made from ("" for none), as "<version> <made from>"; "?" when it cannot be read.
+std::string stored_versions(const std::string& folder) {
+  DATABASE loaded;
+  loaded.records_only = true;
+  loaded.data_folder.set_if_folder(folder.c_str());
+  if (!loaded.load_package("installer.pkg")) return "?";
+  return std::string(loaded.version_identity) + " " + loaded.updated_version;
+}
+}  // namespace
+
+// Every whole package names the version of its files: a digest of their paths, rules and bytes, the
+// same for the same files whatever else the description says, another where one byte or one rule is
+// another. An update made from the whole new version names that version, as the whole package of it
+// does, and the version it was made from; an update made by hand names neither.
+TEST(PackageBuilder, APackageNamesTheVersionOfItsFilesAndAnUpdateTheOneItWasMadeFrom) {
+  EXPECT_EQ(package_builder::sha256_hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(package_builder::sha256_hex(std::string(1000000, 'a')),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+  INSTALLER_SCRATCH scratch("builder-versions");
+  const std::string description = read_whole_text(description_of(scratch));
+  std::string error;
+  auto pack = [&](const std::string& name, const std::string& text, const std::string& earlier = "") {
+    fs::create_directories(scratch.root + name);
+    EXPECT_TRUE(write_whole_file(description_of(scratch), text_bytes(text)));
+    bool made = package_builder::build_package(description_of(scratch), below(scratch.root + name, "installer.pkg"),
+                                               &error, 4096, nullptr, nullptr, earlier);
+    EXPECT_TRUE(made) << error;
+    return stored_versions(scratch.root + name);
+  };
+  const std::string first = pack("v1", description);
+  ASSERT_EQ(first.size(), 33u) << first;
+  const std::string version_1 = first.substr(0, 32);
+  EXPECT_EQ(version_1.find_first_not_of("0123456789abcdef"), std::string::npos);
+  // Packed again, under another title and with the files' times changed: the same version.
+  fs::last_write_time(scratch.source + "files/readme.txt", fs::file_time_type::clock::now() - std::chrono::hours(5));
+  EXPECT_EQ(pack("again", description + "title = Another Title\n"), first);
+  // One byte, or one rule, makes another.
+  const std::string rule = pack("rule", description + "overwrite = never;readme.txt\n");
+  EXPECT_NE(rule, first);
+  ASSERT_TRUE(write_whole_file(scratch.source + "files/docs/guide.txt", text_bytes("Guide & notes <2>\n")));
+  const std::string whole_2 = pack("v2", description);
+  EXPECT_NE(whole_2, first);
+  EXPECT_NE(whole_2, rule);
+  // The update to it carries one file and names the whole version 2, and version 1 it was made from.
+  EXPECT_EQ(pack("u2", description, below(scratch.root + "v1", "installer.pkg")),
+            whole_2.substr(0, 32) + " " + version_1);
+  // By hand (patch_check), an update knows no version.
+  EXPECT_EQ(pack("by-hand", description + "patch_check = $HERE\nlog = $HERE/patch\n"), " ");
+}
+
 // What an update cannot bring is refused with its reason, and an output at the name stays as it was: an
 // overwrite path that names no file of the new version, another application, installation name,
 // location, uninstaller or number of installations, and an earlier package that is an update itself,
@@ -993,7 +1045,7 @@ TEST(PackageBuilder, TheProgramReportsWithItsStatus) {
   EXPECT_EQ(read_whole_text(output).compare(0, 14, "usage: make_pa"), 0);
   EXPECT_EQ(run("--help"), 0);
   EXPECT_EQ(run("--version"), 0);
-  EXPECT_EQ(read_whole_text(output), "make_package " INSTALLER_VERSION " (installation database version 14, package "
+  EXPECT_EQ(read_whole_text(output), "make_package " INSTALLER_VERSION " (installation database version 15, package "
                                      "format 1)\n");
   std::string pair = "'" + description_of(scratch) + "' '" + scratch.package + "installer.pkg'";
   fs::create_directory_symlink(".", scratch.source + "files/docs/here");

@@ -70,10 +70,10 @@ TEST(WizardScenario, OneInstallationFromTheOptionsToFinish) {
 
   expect_installation(scenario, scratch, scratch.destination, "A", true);
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
-  ASSERT_EQ(log.size(), 17u);
+  ASSERT_EQ(log.size(), 18u);
   EXPECT_EQ(log[4], "Settings: 0 1 " + program_path_text(scratch.root) + "/dest");
-  EXPECT_EQ(log[8], "Installed \"" + scratch.installed("bin/data.bin") + "\"");
-  EXPECT_EQ(log[15], "RegKey \"Wizard A App\"");
+  EXPECT_EQ(log[9], "Installed \"" + scratch.installed("bin/data.bin") + "\"");
+  EXPECT_EQ(log[16], "RegKey \"Wizard A App\"");
 }
 
 // The packer's single-file installer (the installer program with its package attached, nothing beside

@@ -281,7 +281,7 @@ TEST(WizardEventsDeathTest, ARequestToEndStopsTheInstallationAtTheNextPass) {
         run_pass();
         const INSTALL_STATE& state = database->install_state;
         std::vector<std::string> log = read_lines(run.scratch.installed("install_log.txt"));
-        if (!state.interrupted || state.running || log.size() != 13 || log.back() != "Installation interrupted.")
+        if (!state.interrupted || state.running || log.size() != 14 || log.back() != "Installation interrupted.")
           std::_Exit(4);
         run_passes(3);
         std::_Exit(read_lines(run.scratch.installed("install_log.txt")) == log && get_idle_wait() == 50 ? 0 : 5);

@@ -878,9 +878,9 @@ TEST(WizardPage, TheDesktopSizeIsCheckedOnceOnTheFirstOptionsPage) {
     // The line goes into the install log as it stands, with its own line end after it: the line, then
     // the empty line that the log writes after the warning.
     std::vector<std::string> log = read_lines(run.scratch.installed("install_log.txt"));
-    ASSERT_GE(log.size(), 9u);
-    EXPECT_EQ(log[7] + "\n", warning);
-    EXPECT_EQ(log[8], "");
+    ASSERT_GE(log.size(), 10u);
+    EXPECT_EQ(log[8] + "\n", warning);
+    EXPECT_EQ(log[9], "");
   }
 }
 

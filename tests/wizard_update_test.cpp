@@ -103,6 +103,31 @@ TEST(WizardEvents, AnUpdateOffersTheChoiceTheEarlierInstallationWasMadeWith) {
   EXPECT_EQ(live_page()->forward_button->enabled, 1);
 }
 
+namespace {
+// Three folders below root: "dest" with another product's install log, "ours" with the log of the
+// scratch package's installation, "empty" with none.
+bool make_found_folders(const std::string& root) {
+  for (const char* folder : {"dest", "ours", "empty"}) std::filesystem::create_directories(root + folder);
+  return write_whole_file(root + "dest/install_log.txt",
+                          text_bytes("Installed Files\nSettings: 0 0 $SCRATCH/dest\nApplication: anderes-programm\n"
+                                     "Installation: Komplett\n")) &&
+         write_whole_file(root + "ours/install_log.txt",
+                          text_bytes("Installed Files\nSettings: 0 0 $SCRATCH/ours\nApplication: velk-test-app\n"
+                                     "Installation: Test App\n"));
+}
+
+// The folder (a path-variable text) chosen in the options page's folder dialog.
+void choose_folder(const char* folder) {
+  click_on(browse_button);
+  WM_FILE_SELECT* selector = static_cast<WM_FILE_SELECT*>(find_top_level(WM_KIND_FILE_SELECT));
+  ASSERT_TRUE(selector);
+  ASSERT_TRUE(selector->folder.set(folder));
+  let_effects_end();
+  click_on(selector->ok_button);
+  let_effects_end();
+}
+}  // namespace
+
 // An update's options page says what it found where it keeps Install shut, after the package's message
 // of the update (in the package's language) and as automatic mode names it, in lines it shows whole;
 // Install's hint says why it is shut. Both follow the folder chosen and the choice of the system folders,
@@ -118,13 +143,7 @@ TEST(WizardEvents, AnUpdateSaysWhatItFoundAndWhyInstallIsShut) {
                             "derselben Anwendung: w\xC3\xA4hlen Sie den Ordner, in den sie installiert wurde.\n");
   ASSERT_TRUE(scratch.build());
   const std::string root = scratch.root;
-  for (const char* folder : {"dest", "ours", "empty"}) std::filesystem::create_directories(root + folder);
-  ASSERT_TRUE(write_whole_file(root + "dest/install_log.txt",
-                               text_bytes("Installed Files\nSettings: 0 0 $SCRATCH/dest\nApplication: anderes-programm\n"
-                                          "Installation: Komplett\n")));
-  ASSERT_TRUE(write_whole_file(root + "ours/install_log.txt",
-                               text_bytes("Installed Files\nSettings: 0 0 $SCRATCH/ours\nApplication: velk-test-app\n"
-                                          "Installation: Test App\n")));
+  ASSERT_TRUE(make_found_folders(root));
   WIZARD_TWIN twin;
   ASSERT_TRUE(twin.start(scratch.package));
   database->system_info().has_system_paths = 1;
@@ -150,19 +169,10 @@ TEST(WizardEvents, AnUpdateSaysWhatItFoundAndWhyInstallIsShut) {
                   "is for \"Test App\" of \"velk-test-app\").",
               "The installation in this folder is not the one this update is for");
   INT_S32 shut_height = update_message->height;
-  auto choose = [&](const char* folder) {
-    click_on(browse_button);
-    WM_FILE_SELECT* selector = static_cast<WM_FILE_SELECT*>(find_top_level(WM_KIND_FILE_SELECT));
-    ASSERT_TRUE(selector);
-    ASSERT_TRUE(selector->folder.set(folder));
-    let_effects_end();
-    click_on(selector->ok_button);
-    let_effects_end();
-  };
 
-  choose("$SCRATCH/empty");
+  choose_folder("$SCRATCH/empty");
   expect_page(false, "", "No earlier installation to update was found in this folder");
-  choose("$SCRATCH/ours");
+  choose_folder("$SCRATCH/ours");
   expect_page(true, "", wizard_text(&LANGUAGE::INSTALL_HINT));
   EXPECT_LT(update_message->height, shut_height);
   // Over its own installation, with the other choice of the system folders.
@@ -182,5 +192,45 @@ TEST(WizardEvents, AnUpdateSaysWhatItFoundAndWhyInstallIsShut) {
   expect_page(true, "", wizard_text(&LANGUAGE::INSTALL_HINT));
   for (INT_S16 r = 0; r < page_grid->row_count; r++) EXPECT_EQ(page_grid->rows[r]->height, heights[r]) << r;
   EXPECT_EQ(page_grid->style.y_spacing, spacing);
+  // An update made from a version goes over no other: a log of another version keeps Install shut, one
+  // that names none is judged as before.
+  std::strcpy(database->updated_version, "0123456789abcdef0123456789abcdef");
+  show_options();
+  expect_page(true, "", wizard_text(&LANGUAGE::INSTALL_HINT));
+  ASSERT_TRUE(write_whole_file(root + "ours/install_log.txt",
+                               text_bytes("Installed Files\nSettings: 0 0 $SCRATCH/ours\nApplication: velk-test-app\n"
+                                          "Installation: Test App\nVersion: fedcba9876543210fedcba9876543210\n")));
+  show_options();
+  expect_page(false,
+              found_here + below(root + "ours", "install_log.txt") +
+                  "\" is of another version: \"fedcba9876543210fedcba9876543210\" (this update is for the version "
+                  "\"0123456789abcdef0123456789abcdef\").",
+              "The installation in this folder is of another version than the one this update is for");
   remove_named_path("$FONTDATA");
+}
+
+// A whole package's options page names another product's or installation's install log where its own
+// log goes, after the question of the location, and says that it is kept; Install stays open. The
+// note follows the folder chosen: none where no log is, nor over a log of this installation.
+TEST(WizardEvents, AWholePackageNamesAnotherInstallationsLogWhereItsLogGoes) {
+  WIZARD_RUN run("wizard-whole-found");
+  ASSERT_TRUE(run.start());
+  const std::string root = run.scratch.root;
+  ASSERT_TRUE(make_found_folders(root));
+  std::strcpy(database->install_path, "$SCRATCH/dest");
+  database->use_system_paths = 0;
+  INSTALL_DIALOG* page = run.show_stage(STAGE_OPTIONS);
+  const std::string question = wizard_text(&LANGUAGE::SELECT_OPTIONS_LOCATION_QUESTION);
+  ASSERT_TRUE(location_question);
+  EXPECT_EQ(text_of(location_question),
+            question + "\nThe install log \"" + below(root + "dest", "install_log.txt") +
+                "\" is of another installation: \"Komplett\" of the application \"anderes-programm\" (this package "
+                "installs \"Test App\" of \"velk-test-app\"). It is kept, and this installation's log goes beside it.");
+  EXPECT_EQ(page->forward_button->enabled, 1);
+  for (const char* folder : {"$SCRATCH/empty", "$SCRATCH/ours"}) {
+    SCOPED_TRACE(folder);
+    choose_folder(folder);
+    EXPECT_EQ(text_of(location_question), question);
+    EXPECT_EQ(live_page()->forward_button->enabled, 1);
+  }
 }
