@@ -243,7 +243,6 @@ static bool present_with_gl(const PIXEL_VIEW* view) {
                 view->pixels + (size_t)row * (size_t)view->pitch, (size_t)view->width * sizeof(INT_U32));
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glPixelZoom((float)window_scale / 96.0f, (float)window_scale / 96.0f);
   glDrawPixels(view->width, view->height, GL_BGRA_EXT, GL_UNSIGNED_BYTE, presentation_buffer);
   SwapBuffers(gl_device_context);
   activity_flag = 1;
