@@ -14,6 +14,7 @@
 #include "scroll_bar.h"
 #include "text_draw.h"
 #include "text_file.h"
+#include "velk_string.h"
 
 // The text style's ssf_ flags as drawing flags.
 static INT_U16 flags_of_style(const WM_STYLE_SET* style) {
@@ -154,31 +155,48 @@ INT_S32 WM_TEXT_WIN::available_width() {
   return avail;
 }
 
-// Text width is the sum of the characters' advances, so each byte is measured once per font and size.
+// Text width is the sum of the characters' advances, so each character is measured once per font and
+// size: the bytes in a table, the wide characters as they are met.
 void WM_TEXT_WIN::refresh_char_widths() {
   const void* slot = get_font(font_id);
   if (widths_ready && slot == widths_font && widths_x == font_x_size && widths_y == font_y_size) return;
-  char one[2] = {0, 0};
   char_widths[0] = 0;
-  for (int c = 1; c < 256; c++) {
-    one[0] = (char)c;
-    char_widths[c] = (INT_S16)text_width(draw_target, font_id, font_x_size, font_y_size, one, 1, false);
-  }
+  for (int c = 1; c < 256; c++) char_widths[c] = (INT_S16)char_width(draw_target, font_id, font_x_size, font_y_size, (INT_U32)c);
+  wide_widths.clear();
   widths_font = slot;
   widths_x = font_x_size;
   widths_y = font_y_size;
   widths_ready = 1;
 }
 
-INT_S32 WM_TEXT_WIN::advance(INT_U8 c, INT_S32 offset) {
-  return c == '\t' ? tab_advance(offset, char_widths[(INT_U8)' ']) : char_widths[c];
+INT_S32 WM_TEXT_WIN::advance(INT_U32 code, INT_S32 offset) {
+  if (code == '\t') return tab_advance(offset, char_widths[(INT_U8)' ']);
+  if (code < 256) return char_widths[code];
+  auto known = wide_widths.find(code);
+  if (known != wide_widths.end()) return known->second;
+  INT_S16 width = (INT_S16)char_width(draw_target, font_id, font_x_size, font_y_size, code);
+  wide_widths[code] = width;
+  return width;
 }
 
-INT_S32 WM_TEXT_WIN::measure(const char* text, INT_S32 count) {
+INT_S32 WM_TEXT_WIN::measure(const char* text, INT_S32 length, bool in_run) {
   refresh_char_widths();
   INT_S32 total = 0;
-  for (INT_S32 i = 0; i < count && text[i]; i++) total += advance((INT_U8)text[i], total);
+  WIDE_RUN_READER reader(text, in_run);
+  INT_U32 code;
+  while (reader.position() < length && reader.next_character(&code) && reader.start_position() < length)
+    total += advance(code, total);
   return total;
+}
+
+std::vector<TEXT_WIN_CHARACTER> WM_TEXT_WIN::characters_of(const TEXT_WIN_SCREEN_LINE& line) {
+  std::vector<TEXT_WIN_CHARACTER> characters;
+  if (!line.text) return characters;
+  WIDE_RUN_READER reader(line.text, line.in_run != 0);
+  INT_U32 code;
+  while (reader.position() < line.length && reader.next_character(&code) && reader.start_position() < line.length)
+    characters.push_back({code, reader.start_position(), reader.unit_in_run, reader.position(), reader.run});
+  return characters;
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -224,6 +242,8 @@ bool WM_TEXT_WIN::add_text(const char* text, const char* link, const COLOUR* col
 bool WM_TEXT_WIN::wrap_line(char* text, char* link, COLOUR colour, bool may_add_scrollbar) {
   refresh_char_widths();
   char* piece = text;
+  bool piece_in_run = false;
+  std::vector<TEXT_WIN_CHARACTER> characters;
   for (;;) {
     if (keeps_beginning && screen_count == capacity) break;
     // The piece becomes the next display line.
@@ -232,53 +252,70 @@ bool WM_TEXT_WIN::wrap_line(char* text, char* link, COLOUR colour, bool may_add_
     line->text = piece;
     line->link = link;
     line->colour = colour;
-    INT_S16 slot = screen_next;
+    line->in_run = piece_in_run ? 1 : 0;
     screen_next = (INT_S16)((screen_next + 1) % capacity);
     if (screen_count < capacity) screen_count++;
-    // n: the characters that fit (measure below avail), scanning no further than needed.
+    // The characters that fit (measure below avail), scanning no further than the first that does not.
+    // Characters are read as the text is drawn, so that a line is measured by the glyphs it shows and
+    // never ends inside a character's stored form.
     INT_S32 avail = available_width();
-    INT_S32 n = 0, width_so_far = 0;
+    INT_S32 width_so_far = 0;
     bool overflow = false;
-    while (piece[n]) {
-      // A display line's length is 16 bits: a longer run is broken there.
-      if (n == 0x7FFF) {
+    WIDE_RUN_READER reader(piece, piece_in_run);
+    INT_U32 code;
+    characters.clear();
+    while (reader.next_character(&code)) {
+      characters.push_back({code, reader.start_position(), reader.unit_in_run, reader.position(), reader.run});
+      // A display line's length is 16 bits: a longer one is broken there.
+      if (reader.position() > 0x7FFF) {
         overflow = true;
         break;
       }
-      width_so_far += advance((INT_U8)piece[n], width_so_far);
+      width_so_far += advance(code, width_so_far);
       if (width_so_far >= avail) {
         overflow = true;
         break;
       }
-      n++;
     }
     if (!overflow) {
-      screen_buffer[slot].length = (INT_S16)n;
+      size_t length = std::strlen(piece);
+      line->length = (INT_S16)(length > 0x7FFF ? 0x7FFF : length);
       break;
     }
-    // Break at the last space or tab at or before n (not at position 0). A word longer than the line is
-    // cut after its last '/', '-' or '.' that fits, so that a path or a web address breaks between its
-    // parts, else after the characters that fit; at least one character goes on each display line, so a
-    // window narrower than a glyph still ends.
+    // n: the character that does not fit. Break at the last space or tab at or before n (not at the
+    // first character). A word longer than the line is cut after its last '/', '-' or '.' that fits, so
+    // that a path or a web address breaks between its parts, else after the characters that fit; at
+    // least one character goes on each display line, so a window narrower than a glyph still ends.
+    INT_S32 n = (INT_S32)characters.size() - 1;
     INT_S32 cut = n;
     bool spaced = false;
     for (INT_S32 s = n; s > 0; s--)
-      if (piece[s] == ' ' || piece[s] == '\t') {
+      if (characters[s].code == ' ' || characters[s].code == '\t') {
         cut = s;
         spaced = true;
         break;
       }
-    for (INT_S32 s = n; !spaced && s > 1; s--)
-      if (piece[s - 1] == '/' || piece[s - 1] == '-' || piece[s - 1] == '.') {
+    for (INT_S32 s = n; !spaced && s > 1; s--) {
+      INT_U32 before = characters[s - 1].code;
+      if (before == '/' || before == '-' || before == '.') {
         cut = s;
         break;
       }
+    }
     if (cut < 1) cut = 1;
-    line->length = (INT_S16)cut;
-    char* rest = piece + cut;
-    while (*rest == ' ' || *rest == '\t') rest++;
-    if (!*rest) break;
-    piece = rest;
+    // The line ends after its last character; the next starts at the first character after the blanks.
+    const TEXT_WIN_CHARACTER& last = characters[cut - 1];
+    line->length = (INT_S16)(last.end > 0x7FFF ? 0x7FFF : last.end);
+    reader.seek(last.end, last.end_in_run);
+    bool more = false;
+    while (reader.next_character(&code))
+      if (code != ' ' && code != '\t') {
+        more = true;
+        break;
+      }
+    if (!more) break;
+    piece += reader.start_position();
+    piece_in_run = reader.unit_in_run;
   }
 
   // The scroll bar appears once the display lines are more than a page.
