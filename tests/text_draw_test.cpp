@@ -590,6 +590,12 @@ TEST_F(TextTest, ANameTooLongForItsRoomLosesCharactersOfItsMiddle) {
   INT_S32 wide = text_width(nullptr, SANS, 30, 30, "\x01,0416\x01", -1, false);
   EXPECT_EQ(shown("ab\x01,0416,0417,0418,0419,041A,041B,041C,041D\x01yz", width("a...z") + 2 * wide),
             "ab...\x01" "041D\x01yz");
+  // A character beyond U+FFFF stays whole: both its groups or neither.
+  std::string pairs = shown(stored_text(U"𝔸𝔹𝔸𝔹𝔸𝔹𝔸𝔹"), width("...") + 2 * script_width(SANS, U"𝔸") * 30 / SCRIPT_TEXT_SIZE);
+  std::u32string read = characters_read(pairs.c_str(), false);
+  EXPECT_EQ(std::count(read.begin(), read.end(), U'.'), 3) << pairs;
+  EXPECT_GE(read.size(), 4u) << pairs;
+  for (char32_t c : read) EXPECT_TRUE(c == U'.' || c == U'𝔸' || c == U'𝔹') << pairs;
   EXPECT_EQ(shown("long name", width("...")), "...");  // no room beside "...": "..." alone
   // At a small size the characters' rounded widths add up to less than their text's: still it fits.
   std::string small = name_in_room(nullptr, SANS, 5, 5, "\xFFwinfonts\xE2Inl", 2);
