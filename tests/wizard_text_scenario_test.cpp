@@ -284,6 +284,25 @@ TEST(WizardScenario, AnUpdateSaysWhatItFoundWhereItWillNotInstall) {
   EXPECT_FALSE(std::filesystem::exists(scratch.installed("readme.txt")));
 }
 
+// The real window once it stands still shows in the area what the twin drew; kept under the picture's
+// name.
+static void expect_shown(WINDOW_SCENARIO& scenario, const WINDOW_CAPTURE& expected, const AREA& area,
+                         const std::string& picture) {
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, expected, area), 0);
+  ASSERT_TRUE(keep_picture(shown, picture_name(picture).c_str()));
+}
+
+// Leaves through the window's close button and the quit question's first answer; the program ends with 0.
+static void leave_through_the_quit_question(WINDOW_SCENARIO& scenario) {
+  ASSERT_TRUE(scenario.close_window());
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.key("Tab"));
+  ASSERT_TRUE(scenario.key("Return"));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+}
+
 // A licence of 1,000 numbered lines of 70 to 79 columns, hard-wrapped as free-software licences are.
 static std::string numbered_licence() {
   static const char* const words[] = {"the", "licensee", "may", "copy", "change", "and", "share", "the", "program",
@@ -352,9 +371,7 @@ TEST(WizardScenario, ALongLicenceOpensAtItsFirstLineAndScrollsToItsLast) {
   ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
   WINDOW_CAPTURE shown;
   ASSERT_TRUE(scenario.move(2, 2));
-  ASSERT_TRUE(scenario.wait_until_still(&shown));
-  EXPECT_EQ(differing_pixels(shown, top, text_area), 0);
-  ASSERT_TRUE(keep_picture(shown, picture_name("wizard-licence-top").c_str()));
+  ASSERT_NO_FATAL_FAILURE(expect_shown(scenario, top, text_area, "wizard-licence-top"));
   const struct {
     const char* step;
     std::function<bool()> input;
@@ -375,11 +392,7 @@ TEST(WizardScenario, ALongLicenceOpensAtItsFirstLineAndScrollsToItsLast) {
       ASSERT_TRUE(keep_picture(shown, picture_name("wizard-licence-end").c_str()));
     }
   }
-  ASSERT_TRUE(scenario.close_window());
-  ASSERT_TRUE(scenario.wait_until_still());
-  ASSERT_TRUE(scenario.key("Tab"));
-  ASSERT_TRUE(scenario.key("Return"));
-  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+  leave_through_the_quit_question(scenario);
 }
 
 // Scenario W: a licence in Russian, with lines in Greek, Armenian and Georgian and letters beyond U+FFFF,
@@ -443,18 +456,9 @@ TEST(WizardScenario, ALicenceInRussianGreekArmenianAndGeorgianReadsAsWritten) {
   WINDOW_SCENARIO scenario("wizard-w-window");
   START_WINDOW_SCENARIO(scenario);
   ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
-  WINDOW_CAPTURE shown;
   ASSERT_TRUE(scenario.move(2, 2));
-  ASSERT_TRUE(scenario.wait_until_still(&shown));
-  EXPECT_EQ(differing_pixels(shown, page, text_area), 0);
-  ASSERT_TRUE(keep_picture(shown, picture_name("wizard-licence-russian").c_str()));
+  ASSERT_NO_FATAL_FAILURE(expect_shown(scenario, page, text_area, "wizard-licence-russian"));
   ASSERT_TRUE(scenario.key("End"));
-  ASSERT_TRUE(scenario.wait_until_still(&shown));
-  EXPECT_EQ(differing_pixels(shown, end, text_area), 0);
-  ASSERT_TRUE(keep_picture(shown, picture_name("wizard-licence-russian-end").c_str()));
-  ASSERT_TRUE(scenario.close_window());
-  ASSERT_TRUE(scenario.wait_until_still());
-  ASSERT_TRUE(scenario.key("Tab"));
-  ASSERT_TRUE(scenario.key("Return"));
-  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+  ASSERT_NO_FATAL_FAILURE(expect_shown(scenario, end, text_area, "wizard-licence-russian-end"));
+  leave_through_the_quit_question(scenario);
 }
