@@ -226,7 +226,7 @@ TEST_F(X_SERVER_TEST, TitlesBeyondLatin1ReachTheWindowManagerAsTheirCharacters) 
   std::string utf8;
   EXPECT_EQ(titles(&utf8), "????????? ? \xDC" "bersicht");
   EXPECT_EQ(utf8, "Установка – Übersicht");
-  set_window_title("\x01,03A9,D835,DD38\x01 \xE9", 0);
+  set_window_title("\x01,03A9,zz,D835,DD38\x01 \xE9", 0);  // a damaged group is left out, as it is drawn
   XSync(x_display, False);
   EXPECT_EQ(titles(&utf8), "?? \xE9");
   EXPECT_EQ(utf8, "Ω𝔸 é");
@@ -754,6 +754,10 @@ TEST_F(WIN32_WINDOW_TEST, TitlesKeepCharactersBeyondTheCodePage) {
   WCHAR title[32] = L"";
   GetWindowTextW(window, title, 32);
   EXPECT_EQ(std::wstring(title), L"\x03A9");
+  // A damaged run: its characters as they are drawn, never its stored form.
+  set_window_title("\x01,03A9,zz,D835,DD38\x01 \xE9", 0);
+  GetWindowTextW(window, title, 32);
+  EXPECT_EQ(std::wstring(title), L"\x03A9\xD835\xDD38 \x00E9");
 }
 
 TEST_F(WIN32_WINDOW_TEST, MessagesReachTheKeyboardState) {
