@@ -243,7 +243,6 @@ bool WM_TEXT_WIN::wrap_line(char* text, char* link, COLOUR colour, bool may_add_
   refresh_char_widths();
   char* piece = text;
   bool piece_in_run = false;
-  std::vector<TEXT_WIN_CHARACTER> characters;
   for (;;) {
     if (keeps_beginning && screen_count == capacity) break;
     // The piece becomes the next display line.
@@ -255,67 +254,98 @@ bool WM_TEXT_WIN::wrap_line(char* text, char* link, COLOUR colour, bool may_add_
     line->in_run = piece_in_run ? 1 : 0;
     screen_next = (INT_S16)((screen_next + 1) % capacity);
     if (screen_count < capacity) screen_count++;
-    // The characters that fit (measure below avail), scanning no further than the first that does not.
-    // Characters are read as the text is drawn, so that a line is measured by the glyphs it shows and
-    // never ends inside a character's stored form.
-    INT_S32 avail = available_width();
-    INT_S32 width_so_far = 0;
-    bool overflow = false;
+    // The characters that fit (measure below avail), scanning no further than the first that does not,
+    // n. Characters are read as the text is drawn, so that a line is measured by the glyphs it shows and
+    // never ends inside a character's stored form. The line breaks at the last space or tab at or before
+    // n (not at the first character). A word longer than the line is cut after its last '/', '-' or '.'
+    // that fits, so that a path or a web address breaks between its parts, else after the characters that
+    // fit; at least one character goes on each display line, so a window narrower than a glyph still ends.
+    struct BREAK {
+      INT_S32 at;
+      bool in_run;
+    };
     WIDE_RUN_READER reader(piece, piece_in_run);
     INT_U32 code;
-    characters.clear();
-    while (reader.next_character(&code)) {
-      characters.push_back({code, reader.start_position(), reader.unit_in_run, reader.position(), reader.run});
-      // A display line's length is 16 bits: a longer one is broken there.
-      if (reader.position() > 0x7FFF) {
-        overflow = true;
-        break;
+    // The next character from at (moved past it); false at the end. A plain byte outside a run is its
+    // own character; the reader takes the runs. before: where the character starts.
+    auto next_character = [&](INT_S32* at, BREAK* before) {
+      const unsigned char byte = (unsigned char)piece[*at];
+      if (!reader.run && byte > WIDE_RUN_MARK) {
+        *before = {*at, false};
+        code = byte;
+        ++*at;
+        return true;
       }
+      reader.seek(*at, reader.run);
+      if (!reader.next_character(&code)) return false;
+      *before = {reader.start_position(), reader.unit_in_run};
+      *at = reader.position();
+      return true;
+    };
+    INT_S32 avail = available_width();
+    INT_S32 width_so_far = 0, at = 0, stop = 0;  // stop: where the reading of n began
+    INT_S32 plain_from = 0;                      // where the stretch of plain bytes up to n began
+    bool overflow = false, in_run = piece_in_run, stop_in_run = in_run;
+    while (!overflow) {
+      // A stretch of plain bytes, each its own character, is measured at once as next_character would.
+      for (unsigned char byte; !in_run && (byte = (unsigned char)piece[at]) > WIDE_RUN_MARK;) {
+        width_so_far += byte == '\t' ? tab_advance(width_so_far, char_widths[(INT_U8)' ']) : char_widths[byte];
+        // A display line's length is 16 bits: a longer one is broken there.
+        if (at >= 0x7FFF || width_so_far >= avail) {
+          stop = at++;
+          stop_in_run = false;
+          overflow = true;
+          break;
+        }
+        at++;
+      }
+      if (overflow || (!in_run && !piece[at])) break;
+      stop = at;
+      stop_in_run = in_run;
+      reader.seek(at, in_run);
+      if (!reader.next_character(&code)) break;
+      at = plain_from = reader.position();
+      in_run = reader.run;
       width_so_far += advance(code, width_so_far);
-      if (width_so_far >= avail) {
-        overflow = true;
-        break;
-      }
+      overflow = at > 0x7FFF || width_so_far >= avail;
     }
     if (!overflow) {
-      size_t length = std::strlen(piece);
+      INT_S32 length = in_run ? reader.position() : at;
       line->length = (INT_S16)(length > 0x7FFF ? 0x7FFF : length);
       break;
     }
-    // n: the character that does not fit. Break at the last space or tab at or before n (not at the
-    // first character). A word longer than the line is cut after its last '/', '-' or '.' that fits, so
-    // that a path or a web address breaks between its parts, else after the characters that fit; at
-    // least one character goes on each display line, so a window narrower than a glyph still ends.
-    INT_S32 n = (INT_S32)characters.size() - 1;
-    INT_S32 cut = n;
-    bool spaced = false;
-    for (INT_S32 s = n; s > 0; s--)
-      if (characters[s].code == ' ' || characters[s].code == '\t') {
-        cut = s;
-        spaced = true;
-        break;
-      }
-    for (INT_S32 s = n; !spaced && s > 1; s--) {
-      INT_U32 before = characters[s - 1].code;
-      if (before == '/' || before == '-' || before == '.') {
-        cut = s;
-        break;
+    // The break: the last blank after the first character up to n, else the end of the last separator
+    // after the first character before n, else the end of the characters that fit (the one character
+    // that does not fit goes all the same when it is the first). A line of plain bytes up to n is
+    // searched back byte by byte; one with wide characters is read again from its start.
+    BREAK blank = {-1, false}, separator = {-1, false}, before;
+    BREAK fitted = stop > 0 ? BREAK{stop, stop_in_run} : BREAK{at, in_run};
+    if (plain_from == 0) {
+      for (INT_S32 p = stop; p > 0 && blank.at < 0; p--)
+        if (piece[p] == ' ' || piece[p] == '\t') blank = {p, false};
+      for (INT_S32 p = stop - 1; p > 0 && blank.at < 0 && separator.at < 0; p--)
+        if (piece[p] == '/' || piece[p] == '-' || piece[p] == '.') separator = {p + 1, false};
+    } else {
+      reader.seek(0, piece_in_run);
+      for (INT_S32 from = 0, next = 0; from <= stop && next_character(&next, &before); from = next) {
+        if (from > 0 && (code == ' ' || code == '\t')) blank = before;
+        if (from > 0 && from < stop && (code == '/' || code == '-' || code == '.')) separator = {next, reader.run};
       }
     }
-    if (cut < 1) cut = 1;
-    // The line ends after its last character; the next starts at the first character after the blanks.
-    const TEXT_WIN_CHARACTER& last = characters[cut - 1];
-    line->length = (INT_S16)(last.end > 0x7FFF ? 0x7FFF : last.end);
-    reader.seek(last.end, last.end_in_run);
+    BREAK cut = blank.at >= 0 ? blank : separator.at >= 0 ? separator : fitted;
+    // The line ends at its break; the next starts at the first character after the blanks there.
+    line->length = (INT_S16)(cut.at > 0x7FFF ? 0x7FFF : cut.at);
+    reader.seek(cut.at, cut.in_run);
+    INT_S32 rest = cut.at;
     bool more = false;
-    while (reader.next_character(&code))
+    while (next_character(&rest, &before))
       if (code != ' ' && code != '\t') {
         more = true;
         break;
       }
     if (!more) break;
-    piece += reader.start_position();
-    piece_in_run = reader.unit_in_run;
+    piece += before.at;
+    piece_in_run = before.in_run;
   }
 
   // The scroll bar appears once the display lines are more than a page.
