@@ -561,6 +561,7 @@ TEST(Console, MessageBoxWindowLinesFitAndLoseNothing) {
       {"one\r\n\r\n  two   three\r\n", {"one", "", "  two", "three", ""}},
       {"0123456789 0123456789", {"0123456789", "0123456789"}},
       {"tab\there \x01,20AC\x01", {"tab here ?"}},
+      {"abcdefghi\x01,D835,DD38\x01", {"abcdefghi", "??"}},  // a character beyond U+FFFF kept whole
       {"", {""}},
   };
   for (const CASE& c : cases) EXPECT_EQ(test_seam_message_box_lines(c.text, 60, 6), c.lines) << c.text;

@@ -66,6 +66,16 @@ TEST_F(ListBoxTest, ShownTextCutToTheButton) {
   EXPECT_STREQ(box->label, "");  // nothing fits
   box->set_shown_text(nullptr);
   EXPECT_STREQ(box->label, "");
+  // A text of wide characters is cut between characters.
+  box->resize(60, 20, false);
+  const char* wide = "\x01,0416,0416,0416,0416,0416,0416,0416,0416\x01";
+  box->set_shown_text(wide);
+  shown = box->label;
+  ASSERT_GT(shown.size(), 1u);
+  EXPECT_EQ(shown.size() % 5, 1u) << shown;  // the mark and whole groups
+  EXPECT_EQ(std::string(wide).compare(0, shown.size(), shown), 0);
+  EXPECT_LE(width_of(shown.c_str()), room);
+  EXPECT_GT(width_of(std::string(wide).substr(0, shown.size() + 5).c_str()), room);
   delete box;
 }
 

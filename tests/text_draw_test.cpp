@@ -15,6 +15,7 @@
 #include "data_file.h"
 #include "image.h"
 #include "image_file.h"
+#include "script_texts.h"
 #include "text_draw.h"
 #include "test_support.h"
 
@@ -207,7 +208,7 @@ TEST_F(TextTest, InvisibleTextStillDrawsItsBackground) {
 // font's box for a missing glyph: measured, drawn and laid out alike.
 TEST_F(TextTest, ATabIsBlankUpToItsStopAsMeasuredDrawnAndLaidOut) {
   const INT_S32 stop = 8 * width(" ");
-  ASSERT_LE(width("X"), width("ab"));
+  ASSERT_LT(width("X"), width("ab") - 1);
   EXPECT_EQ(width("ab\tX"), stop + width("X"));
   EXPECT_EQ(width("abcdefghijklm\t"), (width("abcdefghijklm") / stop + 1) * stop);
   IMAGE tabbed(400, 50), apart(400, 50);
@@ -219,7 +220,7 @@ TEST_F(TextTest, ATabIsBlankUpToItsStopAsMeasuredDrawnAndLaidOut) {
   EXPECT_EQ(0, std::memcmp(tabbed.pixels, apart.pixels, sizeof(INT_U32) * 400 * 50));
   // A line broken at a tab measures its own tab from its start.
   TEXT_LINE lines[TEXT_MAX_LINES];
-  ASSERT_EQ(layout_text_in_box(nullptr, stop + width("ab") + 1, 5, SANS, 30, 30, "XX\tab\tX", lines), 2);
+  ASSERT_EQ(layout_text_in_box(nullptr, stop + width("ab") - 1, 5, SANS, 30, 30, "XX\tab\tX", lines), 2);
   EXPECT_EQ(lines[0].count, 2);
   EXPECT_EQ(lines[1].start, 3);
   EXPECT_EQ(lines[1].width, width("ab\tX"));
@@ -368,6 +369,101 @@ TEST_F(TextTest, TheLastLineEndsWithAnEllipsisUnlessTheRestFits) {
   EXPECT_EQ(n, 2);
 }
 
+// The lines of a text laid out in a box of its table's width: each line's characters as it reads them
+// from where it starts (in or out of a run), and the pixels of the text drawn in the box, which must be
+// those of each line drawn as a text of its own (and a "-" after a cut one) in its row.
+struct LAID_OUT {
+  std::vector<std::u32string> lines;
+  std::vector<INT_U8> flags;
+  bool drawn_as_lines = false;
+};
+
+LAID_OUT lay_out(const SCRIPT_TEXT& entry) {
+  LAID_OUT result;
+  const INT_S16 size = SCRIPT_TEXT_SIZE;
+  std::string text = stored_text(entry.text);
+  TEXT_LINE lines[TEXT_MAX_LINES];
+  INT_S32 count = layout_text_in_box(nullptr, entry.box, 30, SANS, size, size, text.c_str(), lines);
+  for (INT_S32 k = 0; k < count; k++) {
+    result.lines.push_back(characters_read(text.c_str() + lines[k].start, (lines[k].flags & TEXT_LINE_HEX) != 0,
+                                           lines[k].count));
+    result.flags.push_back(lines[k].flags);
+  }
+  const INT_S16 x1 = 10, y1 = 10, x2 = (INT_S16)(x1 + entry.box - 1), y2 = (INT_S16)(y1 + 30 * size - 1);
+  IMAGE in_box(entry.box + 40, 30 * size + 20), by_lines(entry.box + 40, 30 * size + 20);
+  fill(&in_box, WHITE);
+  fill(&by_lines, WHITE);
+  const TEXT_FLAGS flags = TEXT_LEFT_JUSTIFY | TEXT_TOP_ALIGN;
+  draw_text_in_box(&in_box, x1, y1, x2, y2, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, size, size,
+                   text.c_str(), flags);
+  for (size_t k = 0; k < result.lines.size(); k++) {
+    std::string own = stored_text(result.lines[k]);
+    INT_S16 y = (INT_S16)(y1 + k * size);
+    draw_text(&by_lines, x1, y, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, size, size, own.c_str(), flags, -1,
+              false);
+    if (result.flags[k] & TEXT_LINE_DASH)
+      draw_text(&by_lines, (INT_S16)(x1 + text_width(nullptr, SANS, size, size, own.c_str(), -1, false)), y, &BLACK,
+                &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, size, size, "-", flags, -1, false);
+  }
+  result.drawn_as_lines = true;
+  for (int y = 0; y < in_box.height && result.drawn_as_lines; y++)
+    for (int x = 0; x < in_box.width; x++)
+      if (*in_box.pixel_at(x, y) != *by_lines.pixel_at(x, y)) {
+        result.drawn_as_lines = false;
+        break;
+      }
+  return result;
+}
+
+// Every script the fonts hold is laid out as the letters it is: a line measured by the glyphs it shows,
+// broken at spaces and never inside a run's stored form, so each line reads, and is drawn, as whole
+// characters (a character beyond U+FFFF one glyph, its two groups never parted).
+TEST_F(TextTest, EveryScriptBreaksAtItsSpacesIntoLinesOfWholeCharacters) {
+  for (const SCRIPT_TEXT& entry : script_texts()) {
+    check_script_table(SANS, entry);
+    LAID_OUT laid_out = lay_out(entry);
+    ASSERT_EQ(laid_out.lines.size(), entry.lines.size()) << entry.script;
+    for (size_t k = 0; k < entry.lines.size(); k++) {
+      EXPECT_EQ(utf8_of(laid_out.lines[k]), utf8_of(entry.lines[k])) << entry.script << " line " << k;
+      EXPECT_EQ(laid_out.flags[k] & (TEXT_LINE_DASH | TEXT_LINE_ELLIPSIS), 0) << entry.script << " line " << k;
+    }
+    EXPECT_TRUE(laid_out.drawn_as_lines) << entry.script;
+  }
+  // A character beyond U+FFFF is its own glyph (not that of its low 16 bits), as wide as its text.
+  EXPECT_EQ(char_width(nullptr, SANS, SCRIPT_TEXT_SIZE, SCRIPT_TEXT_SIZE, 0x1D538), script_width(SANS, U"𝔸"));
+  IMAGE own(40, 30), cut(40, 30);
+  fill(&own, WHITE);
+  fill(&cut, WHITE);
+  draw_text(&own, 5, 5, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 20, 20, stored_text(U"𝔸").c_str(), 0, -1,
+            false);
+  draw_text(&cut, 5, 5, &BLACK, &COLOUR_INVISIBLE, &COLOUR_INVISIBLE, SANS, 20, 20, stored_text(U"\xD538").c_str(), 0,
+            -1, false);
+  EXPECT_GT(ink(own, WHITE).count, 0);
+  EXPECT_NE(std::memcmp(own.pixel_at(0, 0), cut.pixel_at(0, 0), 40 * 30 * 4), 0);
+}
+
+// A word longer than its line is cut between characters, each piece as long as leaves room for its "-".
+TEST_F(TextTest, AWordLongerThanItsLineIsCutBetweenCharacters) {
+  INT_S32 dash = width("-", SCRIPT_TEXT_SIZE);
+  for (const SCRIPT_TEXT& entry : long_words()) {
+    LAID_OUT laid_out = lay_out(entry);
+    ASSERT_GT(laid_out.lines.size(), 2u) << entry.script;
+    std::u32string joined;
+    for (size_t k = 0; k < laid_out.lines.size(); k++) {
+      const std::u32string& piece = laid_out.lines[k];
+      joined += piece;
+      ASSERT_FALSE(piece.empty()) << entry.script << " line " << k;
+      if (k + 1 == laid_out.lines.size()) break;
+      EXPECT_EQ(laid_out.flags[k] & ~TEXT_LINE_HEX, TEXT_LINE_DASH) << entry.script << " line " << k;
+      EXPECT_LT(script_width(SANS, piece) + dash, entry.box) << entry.script << " line " << k;
+      EXPECT_GE(script_width(SANS, piece + laid_out.lines[k + 1].substr(0, 1)) + dash, entry.box)
+          << entry.script << " line " << k;
+    }
+    EXPECT_EQ(utf8_of(joined), utf8_of(entry.text)) << entry.script;
+    EXPECT_TRUE(laid_out.drawn_as_lines) << entry.script;
+  }
+}
+
 TEST_F(TextTest, BoxesAlignTheirLines) {
   IMAGE image(300, 100);
   const INT_S16 x1 = 20, y1 = 10, x2 = 279, y2 = 89;
@@ -494,6 +590,12 @@ TEST_F(TextTest, ANameTooLongForItsRoomLosesCharactersOfItsMiddle) {
   INT_S32 wide = text_width(nullptr, SANS, 30, 30, "\x01,0416\x01", -1, false);
   EXPECT_EQ(shown("ab\x01,0416,0417,0418,0419,041A,041B,041C,041D\x01yz", width("a...z") + 2 * wide),
             "ab...\x01" "041D\x01yz");
+  // A character beyond U+FFFF stays whole: both its groups or neither.
+  std::string pairs = shown(stored_text(U"𝔸𝔹𝔸𝔹𝔸𝔹𝔸𝔹"), width("...") + 2 * script_width(SANS, U"𝔸") * 30 / SCRIPT_TEXT_SIZE);
+  std::u32string read = characters_read(pairs.c_str(), false);
+  EXPECT_EQ(std::count(read.begin(), read.end(), U'.'), 3) << pairs;
+  EXPECT_GE(read.size(), 4u) << pairs;
+  for (char32_t c : read) EXPECT_TRUE(c == U'.' || c == U'𝔸' || c == U'𝔹') << pairs;
   EXPECT_EQ(shown("long name", width("...")), "...");  // no room beside "...": "..." alone
   // At a small size the characters' rounded widths add up to less than their text's: still it fits.
   std::string small = name_in_room(nullptr, SANS, 5, 5, "\xFFwinfonts\xE2Inl", 2);

@@ -16,6 +16,7 @@
 #include "image.h"
 #include "page_manager.h"
 #include "screen_image.h"
+#include "script_texts.h"
 #include "scroll_bar.h"
 #include "style_set.h"
 #include "test_support.h"
@@ -42,12 +43,12 @@ WM_RESULT record_link(WM_SCREEN_OBJECT* object, INT_U32, INT_U32, int) {
 // left; one character is one pixel wide while no font is loaded, so avail = width - 2 and a page holds
 // (height - 2) / 10 lines.
 WM_TEXT_WIN* make_window(INT_S16 width, INT_S16 height, INT_S16 capacity, bool selectable = false,
-                         INT_U32 extra_flags = ssf_top_align_text, INT_S8 font = -1) {
+                         INT_U32 extra_flags = ssf_top_align_text, INT_S8 font = -1, INT_S16 font_size = 10) {
   WM_STYLE_SET style;
   style.border_left_gap = style.border_right_gap = style.border_top_gap = style.border_bottom_gap = 0;
   style.font_id = font;
-  style.font_x_sz = 10;
-  style.font_y_sz = 10;
+  style.font_x_sz = font_size;
+  style.font_y_sz = font_size;
   style.flags = ssf_left_justify_text | extra_flags;
   style.bg_colour = 0xFF202020;
   style.shading_flags = 0x000F;  // square corners
@@ -398,6 +399,26 @@ TEST(TextWinInput, DragSelectionAndTheSelectedText) {
   EXPECT_EQ(window->selection_start_line, -1);
 }
 
+// Wide characters are selected as the characters they are, and the selected text holds them as text
+// again, whole characters only where it is cut short.
+TEST(TextWinInput, WideCharactersAreSelectedWhole) {
+  WINDOW_PAGE page;
+  WM_TEXT_WIN* window = make_window(200, 102, 20, true);
+  window->add_text("ab\x01,03A9,03A8\x01" "cd", nullptr, nullptr, false, true);
+  add_to_page(window);
+  EXPECT_EQ(window->char_index_at(0, 103), 3);  // Ψ, one pixel as every character without a font
+  press(101, 55);
+  move_pointer(104, 55);
+  release(104, 55);
+  EXPECT_EQ(window->selection_start_char, 1);
+  EXPECT_EQ(window->selection_end_char, 4);
+  char text[64];
+  window->get_selected_text(text, sizeof text);
+  EXPECT_STREQ(text, "b\x01,03A9,03A8\x01" "c ");
+  window->get_selected_text(text, 13);
+  EXPECT_STREQ(text, "b\x01,03A9\x01");  // Ψ and its run's end have no room left
+}
+
 TEST(TextWinInput, LinkClicksCallTheCallbackOnlyOnALineWithALink) {
   WINDOW_PAGE page;
   WM_TEXT_WIN* window = make_window(200, 102, 40);
@@ -547,6 +568,78 @@ TEST_F(TextWinDrawing, LinesInTheirRowsAndSelectedLinesAsBlocks) {
   EXPECT_EQ(window->selection_start_line, 0);
   EXPECT_EQ(window->selection_end_line, 2);
   EXPECT_GT(count_colour(100, 60, 299, 69, white), glyph_pixels * 2);
+}
+
+// The characters of each display line from the oldest, as the window reads them to measure and draw.
+std::vector<std::u32string> display_characters(WM_TEXT_WIN* window) {
+  std::vector<std::u32string> lines;
+  INT_S32 start = window->screen_count < window->capacity ? 0 : window->screen_next;
+  for (INT_S32 k = 0; k < window->screen_count; k++) {
+    std::u32string characters;
+    for (const TEXT_WIN_CHARACTER& c : WM_TEXT_WIN::characters_of(window->screen_buffer[(start + k) % window->capacity]))
+      characters += (char32_t)c.code;
+    lines.push_back(characters);
+  }
+  return lines;
+}
+
+std::vector<std::string> utf8_lines(const std::vector<std::u32string>& lines) {
+  std::vector<std::string> texts;
+  for (const std::u32string& line : lines) texts.push_back(utf8_of(line));
+  return texts;
+}
+
+// The pixels of the window's rectangle as it draws itself on a black screen.
+std::vector<INT_U32> drawn_pixels(WM_TEXT_WIN* window) {
+  COLOUR black = 0xFF000000;
+  draw_target->clear(&black, 1);
+  window->draw();
+  std::vector<INT_U32> pixels;
+  for (INT_S16 y = window->y; y < window->y + window->height; y++)
+    for (INT_S16 x = window->x; x < window->x + window->width; x++) pixels.push_back(screen_pixel(x, y));
+  return pixels;
+}
+
+// A window of the entry's box (the width it wraps in) holding the lines, each added on its own.
+WM_TEXT_WIN* window_of_lines(const SCRIPT_TEXT& entry, const std::vector<std::u32string>& lines) {
+  WM_TEXT_WIN* window = make_window((INT_S16)(entry.box + 2), 602, 40, false, ssf_top_align_text, SANS, SCRIPT_TEXT_SIZE);
+  COLOUR white = 0xFFFFFFFF;
+  for (const std::u32string& line : lines) window->add_text(stored_text(line).c_str(), nullptr, &white, false, true);
+  return window;
+}
+
+// Every script the fonts hold wraps as the letters it is: each display line measured by the glyphs it
+// shows and broken at a space, never inside a run's stored form, so that it reads, and is drawn, as the
+// characters a reader expects on it; a word longer than the window is cut between characters.
+TEST_F(TextWinDrawing, EveryScriptWrapsIntoLinesOfWholeCharacters) {
+  WM_TEST_SCREEN screen(640, 700, 0);
+  for (const SCRIPT_TEXT& entry : script_texts()) {
+    check_script_table(SANS, entry);
+    WM_TEXT_WIN* window = window_of_lines(entry, {entry.text});
+    EXPECT_EQ(utf8_lines(display_characters(window)), utf8_lines(entry.lines)) << entry.script;
+    WM_TEXT_WIN* apart = window_of_lines(entry, entry.lines);
+    EXPECT_TRUE(drawn_pixels(window) == drawn_pixels(apart)) << entry.script;
+    delete window;
+    delete apart;
+  }
+  for (const SCRIPT_TEXT& entry : long_words()) {
+    WM_TEXT_WIN* window = window_of_lines(entry, {entry.text});
+    std::vector<std::u32string> pieces = display_characters(window);
+    ASSERT_GT(pieces.size(), 2u) << entry.script;
+    std::u32string joined;
+    for (size_t k = 0; k < pieces.size(); k++) {
+      joined += pieces[k];
+      ASSERT_FALSE(pieces[k].empty()) << entry.script << " line " << k;
+      EXPECT_LT(script_width(SANS, pieces[k]), entry.box) << entry.script << " line " << k;
+      if (k + 1 == pieces.size()) break;
+      EXPECT_GE(script_width(SANS, pieces[k] + pieces[k + 1].substr(0, 1)), entry.box) << entry.script << " line " << k;
+    }
+    EXPECT_EQ(utf8_of(joined), utf8_of(entry.text)) << entry.script;
+    WM_TEXT_WIN* apart = window_of_lines(entry, pieces);
+    EXPECT_TRUE(drawn_pixels(window) == drawn_pixels(apart)) << entry.script;
+    delete window;
+    delete apart;
+  }
 }
 
 }  // namespace

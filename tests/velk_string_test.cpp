@@ -588,3 +588,31 @@ TEST(HostNamesTest, ResultsThatDoNotFitFail) {
   EXPECT_EQ(to_utf16("ab", 2), u"<none>");
   EXPECT_EQ(from_utf16(u"ab", 2), "<none>");
 }
+
+// A layout reads characters: the two groups of a surrogate pair are one character above U+FFFF, which
+// starts where its first group does; a half without its other half, or parted from it by a damaged
+// group, stays a unit of its own.
+TEST(WideRunReaderTest, ASurrogatePairIsOneCharacter) {
+  struct CASE {
+    const char* text;
+    std::vector<INT_U32> characters;
+    std::vector<INT_S32> starts;
+  } cases[] = {
+      {"a\x01,D835,DD38,0416\x01" "b", {'a', 0x1D538, 0x416, 'b'}, {0, 3, 13, 18}},
+      {"\x01,D835\x01" "x", {0xD835, 'x'}, {2, 7}},
+      {"\x01,D835,zz,DD38\x01", {0xD835, 0xDD38}, {2, 10}},
+      {"\x01,DD38,D835", {0xDD38, 0xD835}, {2, 7}},
+  };
+  for (const CASE& c : cases) {
+    WIDE_RUN_READER reader(c.text);
+    std::vector<INT_U32> characters;
+    std::vector<INT_S32> starts;
+    INT_U32 character;
+    while (reader.next_character(&character)) {
+      characters.push_back(character);
+      starts.push_back(reader.start_position());
+    }
+    EXPECT_EQ(characters, c.characters) << c.text;
+    EXPECT_EQ(starts, c.starts) << c.text;
+  }
+}

@@ -199,6 +199,43 @@ TEST_F(X_SERVER_TEST, PresentedPixelsReachTheWindow) {
   EXPECT_EQ(attributes.map_state, IsViewable);
 }
 
+// A title beyond Latin-1 reaches the window manager as its characters: whole in UTF-8 (_NET_WM_NAME),
+// and as the Latin-1 it holds in WM_NAME, the others there as '?'; a title given later replaces both.
+TEST_F(X_SERVER_TEST, TitlesBeyondLatin1ReachTheWindowManagerAsTheirCharacters) {
+  auto titles = [&](std::string* utf8) {
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    utf8->clear();
+    if (XGetWindowProperty(probe, x_window, XInternAtom(probe, "_NET_WM_NAME", False), 0, 1024, False,
+                           XInternAtom(probe, "UTF8_STRING", False), &type, &format, &count, &after, &data) == Success &&
+        data) {
+      utf8->assign(reinterpret_cast<char*>(data), count);
+      XFree(data);
+    }
+    char* name = nullptr;
+    std::string latin = XFetchName(probe, x_window, &name) && name ? name : "(none)";
+    if (name) XFree(name);
+    return latin;
+  };
+  ASSERT_EQ(open_graphics_window("\x01,0423,0441,0442,0430,043D,043E,0432,043A,0430\x01 \x01,2013\x01 \xDC" "bersicht", 200,
+                                 150, 0, 0),
+            1);
+  XSync(x_display, False);
+  std::string utf8;
+  EXPECT_EQ(titles(&utf8), "????????? ? \xDC" "bersicht");
+  EXPECT_EQ(utf8, "Установка – Übersicht");
+  set_window_title("\x01,03A9,zz,D835,DD38\x01 \xE9", 0);  // a damaged group is left out, as it is drawn
+  XSync(x_display, False);
+  EXPECT_EQ(titles(&utf8), "?? \xE9");
+  EXPECT_EQ(utf8, "Ω𝔸 é");
+  set_window_title("Plain", 0);
+  XSync(x_display, False);
+  EXPECT_EQ(titles(&utf8), "Plain");
+  EXPECT_EQ(utf8, "Plain");
+}
+
 TEST_F(X_SERVER_TEST, ReshapingAndFullScreen) {
   ASSERT_EQ(open_graphics_window("One", 120, 80, 0, 0), 1);
   Window first = x_window;
@@ -717,6 +754,10 @@ TEST_F(WIN32_WINDOW_TEST, TitlesKeepCharactersBeyondTheCodePage) {
   WCHAR title[32] = L"";
   GetWindowTextW(window, title, 32);
   EXPECT_EQ(std::wstring(title), L"\x03A9");
+  // A damaged run: its characters as they are drawn, never its stored form.
+  set_window_title("\x01,03A9,zz,D835,DD38\x01 \xE9", 0);
+  GetWindowTextW(window, title, 32);
+  EXPECT_EQ(std::wstring(title), L"\x03A9\xD835\xDD38 \x00E9");
 }
 
 TEST_F(WIN32_WINDOW_TEST, MessagesReachTheKeyboardState) {

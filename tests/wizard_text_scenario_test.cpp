@@ -17,6 +17,7 @@
 #include "file_select.h"
 #include "grid.h"
 #include "redraw.h"
+#include "script_texts.h"
 #include "scroll_bar.h"
 #include "text_draw.h"
 #include "text_edit_dialog.h"
@@ -283,6 +284,25 @@ TEST(WizardScenario, AnUpdateSaysWhatItFoundWhereItWillNotInstall) {
   EXPECT_FALSE(std::filesystem::exists(scratch.installed("readme.txt")));
 }
 
+// The real window once it stands still shows in the area what the twin drew; kept under the picture's
+// name.
+static void expect_shown(WINDOW_SCENARIO& scenario, const WINDOW_CAPTURE& expected, const AREA& area,
+                         const std::string& picture) {
+  WINDOW_CAPTURE shown;
+  ASSERT_TRUE(scenario.wait_until_still(&shown));
+  EXPECT_EQ(differing_pixels(shown, expected, area), 0);
+  ASSERT_TRUE(keep_picture(shown, picture_name(picture).c_str()));
+}
+
+// Leaves through the window's close button and the quit question's first answer; the program ends with 0.
+static void leave_through_the_quit_question(WINDOW_SCENARIO& scenario) {
+  ASSERT_TRUE(scenario.close_window());
+  ASSERT_TRUE(scenario.wait_until_still());
+  ASSERT_TRUE(scenario.key("Tab"));
+  ASSERT_TRUE(scenario.key("Return"));
+  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+}
+
 // A licence of 1,000 numbered lines of 70 to 79 columns, hard-wrapped as free-software licences are.
 static std::string numbered_licence() {
   static const char* const words[] = {"the", "licensee", "may", "copy", "change", "and", "share", "the", "program",
@@ -351,9 +371,7 @@ TEST(WizardScenario, ALongLicenceOpensAtItsFirstLineAndScrollsToItsLast) {
   ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
   WINDOW_CAPTURE shown;
   ASSERT_TRUE(scenario.move(2, 2));
-  ASSERT_TRUE(scenario.wait_until_still(&shown));
-  EXPECT_EQ(differing_pixels(shown, top, text_area), 0);
-  ASSERT_TRUE(keep_picture(shown, picture_name("wizard-licence-top").c_str()));
+  ASSERT_NO_FATAL_FAILURE(expect_shown(scenario, top, text_area, "wizard-licence-top"));
   const struct {
     const char* step;
     std::function<bool()> input;
@@ -374,9 +392,73 @@ TEST(WizardScenario, ALongLicenceOpensAtItsFirstLineAndScrollsToItsLast) {
       ASSERT_TRUE(keep_picture(shown, picture_name("wizard-licence-end").c_str()));
     }
   }
-  ASSERT_TRUE(scenario.close_window());
-  ASSERT_TRUE(scenario.wait_until_still());
-  ASSERT_TRUE(scenario.key("Tab"));
-  ASSERT_TRUE(scenario.key("Return"));
-  EXPECT_EQ(scenario.wait_for_exit(), 0) << scenario.errors();
+  leave_through_the_quit_question(scenario);
+}
+
+// Scenario W: a licence in Russian, with lines in Greek, Armenian and Georgian and letters beyond U+FFFF,
+// reads as written: every display line of the twin's licence holds whole words, the lines of each
+// paragraph joined again are the paragraph, and the real window shows what the twin draws, at the top
+// and, after End, at the end. Kept as pictures for a person to judge ("wizard-licence-russian.png",
+// "wizard-licence-russian-end.png"; "-wine" under Wine).
+TEST(WizardScenario, ALicenceInRussianGreekArmenianAndGeorgianReadsAsWritten) {
+  const std::vector<std::string> paragraphs = {
+      "Лицензия: программа свободна, её можно копировать, менять и распространять, без гарантий.",
+      "",
+      "Вы можете распространять копии программы на любом носителе при условии, что каждая копия сохраняет "
+      "это уведомление, а изменённые версии отмечены как изменённые.",
+      "",
+      "Άδεια: το πρόγραμμα είναι ελεύθερο, μπορείτε να το αντιγράψετε και να το αλλάξετε χωρίς εγγύηση.",
+      "Արտոնագիր. ծրագիրը ազատ է, այն կարելի է պատճենել, փոխել և տարածել առանց երաշխիքի։",
+      "ლიცენზია: პროგრამა თავისუფალია, მისი კოპირება, შეცვლა და გავრცელება შეიძლება გარანტიის გარეშე.",
+      "Grüße: 𝔸𝔹 𐌀𐌁𐌂 — всё вместе.",
+  };
+  INSTALLER_SCRATCH scratch("wizard-w", wizard_description_lines());
+  std::string licence;
+  for (const std::string& paragraph : paragraphs) licence += paragraph + "\n";
+  ASSERT_TRUE(write_whole_file(scratch.source + "licence.txt", text_bytes(licence)));
+  ASSERT_TRUE(build_scenario_package(scratch, "W"));
+  AREA text_area;
+  WINDOW_CAPTURE page, end;
+  {
+    WIZARD_TWIN twin;
+    ASSERT_TRUE(twin.start(scratch.package));
+    ASSERT_EQ(database->stage, STAGE_LICENCE);
+    WM_TEXT_WIN* window = text_window_of(live_page());
+    ASSERT_TRUE(window);
+    // Each paragraph's display lines, as their characters, joined again by the spaces they broke at (a
+    // paragraph's first display line starts at its data line's text).
+    std::vector<std::string> joined;
+    INT_S16 next_paragraph = 0;
+    for (INT_S32 k = 0; k < window->screen_count; k++) {
+      const TEXT_WIN_SCREEN_LINE& line = window->screen_buffer[k];
+      std::u32string characters;
+      for (const TEXT_WIN_CHARACTER& c : WM_TEXT_WIN::characters_of(line)) characters += (char32_t)c.code;
+      if (next_paragraph < window->data_count && line.text == window->data_buffer[next_paragraph].text) {
+        joined.push_back(utf8_of(characters));
+        next_paragraph++;
+      } else {
+        ASSERT_FALSE(joined.empty());
+        joined.back() += " " + utf8_of(characters);
+      }
+    }
+    EXPECT_EQ(joined, paragraphs);
+    EXPECT_GT(window->screen_count, (INT_S16)paragraphs.size() + 4);  // paragraphs wrap, several words a line
+    test_seam_pointer(-1, -1);
+    run_pass();
+    text_area = area_of(window);
+    page = twin_screen();
+    ASSERT_TRUE(window->scrollbar);
+    window->scroll_value.set_int(&window->scroll_value.value, 0);
+    run_pass();
+    end = twin_screen();
+  }
+
+  WINDOW_SCENARIO scenario("wizard-w-window");
+  START_WINDOW_SCENARIO(scenario);
+  ASSERT_TRUE(start_installer(scenario, scratch, "Test Installer"));
+  ASSERT_TRUE(scenario.move(2, 2));
+  ASSERT_NO_FATAL_FAILURE(expect_shown(scenario, page, text_area, "wizard-licence-russian"));
+  ASSERT_TRUE(scenario.key("End"));
+  ASSERT_NO_FATAL_FAILURE(expect_shown(scenario, end, text_area, "wizard-licence-russian-end"));
+  leave_through_the_quit_question(scenario);
 }

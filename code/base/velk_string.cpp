@@ -624,6 +624,20 @@ bool WIDE_RUN_READER::next(INT_U32* unit, bool* broken) {
   }
 }
 
+bool WIDE_RUN_READER::next_character(INT_U32* character) {
+  if (!next(character)) return false;
+  if (*character < 0xD800 || *character > 0xDBFF) return true;
+  WIDE_RUN_READER after = *this;
+  INT_U32 low;
+  bool broken;
+  if (after.next(&low, &broken) && !broken && low >= 0xDC00 && low <= 0xDFFF) {
+    after.start = start;
+    *this = after;
+    *character = 0x10000 + ((*character - 0xD800) << 10) + (low - 0xDC00);
+  }
+  return true;
+}
+
 void WIDE_RUN_WRITER::add(INT_U32 unit) {
   if (unit > 0xFFFF) {
     add(0xD800 + ((unit - 0x10000) >> 10));

@@ -126,6 +126,10 @@ struct WIDE_RUN_READER {
   // The next unit; false at the end (or, strictly, at another spelling). A broken step yields no
   // unit: it is passed over, or, when broken is given, returned with *broken set.
   bool next(INT_U32* unit, bool* broken = nullptr);
+  // The next character: a unit, or a surrogate pair of groups (nothing broken between them) as the one
+  // character above 0xFFFF that it spells, its start that of the pair's first group. A layout takes
+  // characters, so that it never parts a pair nor draws its halves.
+  bool next_character(INT_U32* character);
   INT_S32 position() const { return (INT_S32)(at - text); }
   INT_S32 start_position() const { return (INT_S32)(start - text); }
   // Goes back or on to a byte of the text, inside a run or not.

@@ -295,7 +295,7 @@ void start_font_system() {
   fonts_started = 1;
 }
 
-void cache_glyph(GLYPH* glyph, INT_S8 font_id, INT_U16 character, INT_S16 x_pixels, INT_S16 y_pixels) {
+void cache_glyph(GLYPH* glyph, INT_S8 font_id, INT_U32 character, INT_S16 x_pixels, INT_S16 y_pixels) {
   FONT_SLOT* slot = get_font(font_id);
   if (!glyph || !slot) return;
   if (glyph->coverage && glyph->x_size == x_pixels && glyph->y_size == y_pixels) return;

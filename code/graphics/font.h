@@ -71,6 +71,6 @@ const char* font_display_name(INT_U8 font_id);
 
 // Makes the glyph hold the character rendered at (x pixels, y pixels); a glyph already at that size
 // is left as it is.
-void cache_glyph(GLYPH* glyph, INT_S8 font_id, INT_U16 character, INT_S16 x_pixels, INT_S16 y_pixels);
+void cache_glyph(GLYPH* glyph, INT_S8 font_id, INT_U32 character, INT_S16 x_pixels, INT_S16 y_pixels);
 // Frees a glyph's coverage bitmap (not the record).
 void free_glyph_bitmap(GLYPH* glyph);

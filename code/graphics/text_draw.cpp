@@ -33,7 +33,7 @@ static GLYPH* fetch_glyph(FONT_SLOT* slot, INT_S8 font_id, INT_U32 code, INT_S16
   } else {
     glyph = temporary;
   }
-  cache_glyph(glyph, font_id, (INT_U16)code, (INT_S16)(x_size - 1), (INT_S16)(y_size - 1));
+  cache_glyph(glyph, font_id, code, (INT_S16)(x_size - 1), (INT_S16)(y_size - 1));
   return glyph;
 }
 
@@ -66,7 +66,7 @@ static INT_S32 advances(FONT_SLOT* slot, INT_S8 font_id, INT_S16 x_size, INT_S16
   WIDE_RUN_READER reader(text, hex_mode);
   INT_S32 width = 0;
   INT_U32 code;
-  for (INT_S32 taken = 0; (length < 0 || taken < length) && reader.next(&code); taken++)
+  for (INT_S32 taken = 0; (length < 0 || taken < length) && reader.next_character(&code); taken++)
     width += char_advance(slot, font_id, code, x_size, y_size, offset + width);
   return width;
 }
@@ -79,15 +79,28 @@ void choose_widget_font(INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, INT_S8* 
   *y_size_out = y_size == -1 && target ? target->default_font_y_size : y_size;
 }
 
+// The font slot that text_width measures with (-1 font and sizes the image's defaults); null when it
+// measures bytes instead.
+static FONT_SLOT* measuring_font(IMAGE* image, INT_S8* font_id, INT_S16* x_size, INT_S16* y_size) {
+  if (*font_id == -1) *font_id = image ? image->default_font_id : DEFAULT_FONT_ID;
+  if (*x_size == -1) *x_size = image ? image->default_font_x_size : 22;
+  if (*y_size == -1) *y_size = image ? image->default_font_y_size : 22;
+  FONT_SLOT* slot = get_font(*font_id);
+  return slot && *x_size >= 1 && *y_size >= 1 ? slot : nullptr;
+}
+
 INT_S32 text_width(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* text,
                    INT_S32 length, bool hex_mode) {
   if (!text) return 0;
-  if (font_id == -1) font_id = image ? image->default_font_id : DEFAULT_FONT_ID;
-  if (x_size == -1) x_size = image ? image->default_font_x_size : 22;
-  if (y_size == -1) y_size = image ? image->default_font_y_size : 22;
-  FONT_SLOT* slot = get_font(font_id);
-  if (!slot || x_size < 1 || y_size < 1) return (INT_S32)std::strlen(text);
+  FONT_SLOT* slot = measuring_font(image, &font_id, &x_size, &y_size);
+  if (!slot) return (INT_S32)std::strlen(text);
   return advances(slot, font_id, x_size, y_size, text, length, hex_mode, 0);
+}
+
+INT_S32 char_width(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, INT_U32 code) {
+  FONT_SLOT* slot = measuring_font(image, &font_id, &x_size, &y_size);
+  if (!slot) return 1;
+  return char_advance(slot, font_id, code, x_size, y_size, 0);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -138,7 +151,7 @@ void render_text(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, 
   INT_S32 underline_offset = 0;
   WIDE_RUN_READER reader(text, hex_mode);
   INT_U32 code;
-  for (INT_S32 taken = 0; (length < 0 || taken < length) && reader.next(&code); taken++) {
+  for (INT_S32 taken = 0; (length < 0 || taken < length) && reader.next_character(&code); taken++) {
     GLYPH temporary;
     std::memset(&temporary, 0, sizeof(temporary));
     // A tab is the space's blank glyph, as wide as the way to its stop.
@@ -302,7 +315,7 @@ INT_S32 layout_text_in_box(IMAGE* image, INT_S32 box_width, INT_S32 lines_allowe
 
   WIDE_RUN_READER reader(text, false);
   INT_U32 code;
-  while (reader.next(&code)) {
+  while (reader.next_character(&code)) {
     INT_S32 char_start = reader.start_position();
     bool char_hex = reader.unit_in_run;
     TEXT_LINE& line = lines[begun - 1];
@@ -336,11 +349,22 @@ INT_S32 layout_text_in_box(IMAGE* image, INT_S32 box_width, INT_S32 lines_allowe
       continue;
     }
     if (begun >= lines_allowed) break;
+    // A blank that does not fit is the break itself: it leads the next line, which drops it.
+    if (is_blank(code)) {
+      begin_line(char_start, char_hex);
+      reader.seek(char_start, char_hex);
+      continue;
+    }
 
-    // Break the line: look back for a blank, tab or "-", remembering where a cut with "-" would fit.
+    // Break the line: look back for a blank, tab or "-", remembering where a cut with "-" would fit,
+    // the whole line first.
     INT_S32 remaining = line.width;
     INT_S32 remembered = -1;
     INT_S32 remembered_width = 0;
+    if (remaining + dash_width < box_width) {
+      remembered = (INT_S32)chars.size();
+      remembered_width = remaining;
+    }
     INT_S32 next_start = char_start;
     bool next_hex = char_hex;
     bool found = false;
@@ -374,8 +398,10 @@ INT_S32 layout_text_in_box(IMAGE* image, INT_S32 box_width, INT_S32 lines_allowe
       line.count = remembered;
       line.width = remembered_width;
       line.flags |= TEXT_LINE_DASH;
-      next_start = chars[remembered].start;
-      next_hex = chars[remembered].hex;
+      if (remembered < (INT_S32)chars.size()) {
+        next_start = chars[remembered].start;
+        next_hex = chars[remembered].hex;
+      }
     }
     begin_line(next_start, next_hex);
     reader.seek(next_start, next_hex);
@@ -527,7 +553,8 @@ std::string name_in_room(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y
                          INT_S32 room, const char* mark) {
   std::string text = name ? name : "";
   if (text_width(image, font_id, x_size, y_size, text.c_str(), -1, false) <= room) return text;
-  // The characters, each as a text of its own (one inside a run of its own above 0xFF) with its width.
+  // The characters, each as a text of its own (one inside a run of its own above 0xFF, a surrogate pair
+  // both its groups) with its width.
   struct PIECE {
     std::string text;
     INT_S32 width;
@@ -535,10 +562,10 @@ std::string name_in_room(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y
   std::vector<PIECE> pieces;
   WIDE_RUN_READER reader(text.c_str(), false);
   INT_U32 code;
-  while (reader.next(&code)) {
+  while (reader.next_character(&code)) {
     INT_S32 start = reader.start_position();
-    bool hex = reader.unit_in_run;
-    std::string piece = hex ? "\x01" + text.substr((size_t)start, 4) + "\x01" : text.substr((size_t)start, 1);
+    std::string piece = text.substr((size_t)start, (size_t)(reader.position() - start));
+    if (reader.unit_in_run) piece = "\x01" + piece + "\x01";
     pieces.push_back({piece, text_width(image, font_id, x_size, y_size, piece.c_str(), -1, false)});
   }
   INT_S32 left = room - text_width(image, font_id, x_size, y_size, mark, -1, false);

@@ -56,6 +56,10 @@ INT_S32 tab_advance(INT_S32 offset, INT_S32 space_width);
 INT_S32 text_width(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, const char* text,
                    INT_S32 length, bool hex_mode);
 
+// The advance of one character (a code above 0xFF too) as text_width measures it in a text; 1 where
+// text_width gives byte lengths (an unloaded font, a size below 1), as one byte is one there.
+INT_S32 char_width(IMAGE* image, INT_S8 font_id, INT_S16 x_size, INT_S16 y_size, INT_U32 code);
+
 // Paints one run of glyphs with its top edge at y. A lightness shift other than 0 moves the lightness
 // of the covered pixels instead of painting the text colour.
 void render_text(IMAGE* image, INT_S16 x, INT_S16 y, const COLOUR* text_colour, const COLOUR* background,

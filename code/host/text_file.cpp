@@ -332,17 +332,8 @@ bool TEXT_FILE::write_text(const char* text) {
         continue;
       }
     }
-    if (!reader.next(&character)) break;
     // A surrogate pair of 8-bit UTF-8 text is the one character it stands for.
-    if (character >= 0xD800 && character <= 0xDBFF && !utf16 && utf8) {
-      WIDE_RUN_READER after = reader;
-      INT_U32 low;
-      bool broken;
-      if (after.next(&low, &broken) && !broken && low >= 0xDC00 && low <= 0xDFFF) {
-        character = 0x10000 + ((character - 0xD800) << 10) + (low - 0xDC00);
-        reader = after;
-      }
-    }
+    if (!(!utf16 && utf8 ? reader.next_character(&character) : reader.next(&character))) break;
     if (!write_character(static_cast<INT_S32>(character))) return false;
   }
   return true;

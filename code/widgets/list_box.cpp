@@ -6,12 +6,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "floating_menu.h"
 #include "grid.h"
 #include "host.h"
 #include "image.h"
 #include "text_draw.h"
+#include "velk_string.h"
 
 WM_DIALOG_EFFECTS list_box_popup_effects = {DIALOG_SLIDE_OUT | DIALOG_EDGE_TOP, 100, 200, 224};
 
@@ -106,16 +109,20 @@ void WM_LIST_BOX::set_shown_text(const char* text) {
     set_text(text, false);
     return;
   }
-  size_t length = std::strlen(text);
-  char* cut = (char*)std::malloc(length + 1);
-  if (!cut) {
-    set_text(text, false);  // no room for the working copy: shown whole
-    return;
+  // Whole characters go from its end until the rest fits: a wide character is never cut into its stored
+  // form, nor a character beyond U+FFFF into its halves.
+  std::vector<size_t> ends;
+  WIDE_RUN_READER reader(text);
+  INT_U32 code;
+  while (reader.next_character(&code))
+    ends.push_back((size_t)(reader.position() - (reader.unit_in_run && reader.after_comma ? 1 : 0)));
+  std::string cut;
+  for (size_t kept = ends.size(); kept > 0; kept--) {
+    cut.assign(text, ends[kept - 1]);
+    if (text_width(target, font, fx, fy, cut.c_str(), -1, false) <= room) break;
+    cut.clear();
   }
-  std::memcpy(cut, text, length + 1);
-  while (length > 0 && text_width(target, font, fx, fy, cut, -1, false) > room) cut[--length] = 0;
-  set_text(cut, false);
-  std::free(cut);
+  set_text(cut.c_str(), false);
 }
 
 void WM_LIST_BOX::select(INT_S16 index, bool quiet) {

@@ -14,6 +14,7 @@
 #include "scroll_bar.h"
 #include "text_draw.h"
 #include "text_file.h"
+#include "velk_string.h"
 
 // The text style's ssf_ flags as drawing flags.
 static INT_U16 flags_of_style(const WM_STYLE_SET* style) {
@@ -154,31 +155,48 @@ INT_S32 WM_TEXT_WIN::available_width() {
   return avail;
 }
 
-// Text width is the sum of the characters' advances, so each byte is measured once per font and size.
+// Text width is the sum of the characters' advances, so each character is measured once per font and
+// size: the bytes in a table, the wide characters as they are met.
 void WM_TEXT_WIN::refresh_char_widths() {
   const void* slot = get_font(font_id);
   if (widths_ready && slot == widths_font && widths_x == font_x_size && widths_y == font_y_size) return;
-  char one[2] = {0, 0};
   char_widths[0] = 0;
-  for (int c = 1; c < 256; c++) {
-    one[0] = (char)c;
-    char_widths[c] = (INT_S16)text_width(draw_target, font_id, font_x_size, font_y_size, one, 1, false);
-  }
+  for (int c = 1; c < 256; c++) char_widths[c] = (INT_S16)char_width(draw_target, font_id, font_x_size, font_y_size, (INT_U32)c);
+  wide_widths.clear();
   widths_font = slot;
   widths_x = font_x_size;
   widths_y = font_y_size;
   widths_ready = 1;
 }
 
-INT_S32 WM_TEXT_WIN::advance(INT_U8 c, INT_S32 offset) {
-  return c == '\t' ? tab_advance(offset, char_widths[(INT_U8)' ']) : char_widths[c];
+INT_S32 WM_TEXT_WIN::advance(INT_U32 code, INT_S32 offset) {
+  if (code == '\t') return tab_advance(offset, char_widths[(INT_U8)' ']);
+  if (code < 256) return char_widths[code];
+  auto known = wide_widths.find(code);
+  if (known != wide_widths.end()) return known->second;
+  INT_S16 width = (INT_S16)char_width(draw_target, font_id, font_x_size, font_y_size, code);
+  wide_widths[code] = width;
+  return width;
 }
 
-INT_S32 WM_TEXT_WIN::measure(const char* text, INT_S32 count) {
+INT_S32 WM_TEXT_WIN::measure(const char* text, INT_S32 length, bool in_run) {
   refresh_char_widths();
   INT_S32 total = 0;
-  for (INT_S32 i = 0; i < count && text[i]; i++) total += advance((INT_U8)text[i], total);
+  WIDE_RUN_READER reader(text, in_run);
+  INT_U32 code;
+  while (reader.position() < length && reader.next_character(&code) && reader.start_position() < length)
+    total += advance(code, total);
   return total;
+}
+
+std::vector<TEXT_WIN_CHARACTER> WM_TEXT_WIN::characters_of(const TEXT_WIN_SCREEN_LINE& line) {
+  std::vector<TEXT_WIN_CHARACTER> characters;
+  if (!line.text) return characters;
+  WIDE_RUN_READER reader(line.text, line.in_run != 0);
+  INT_U32 code;
+  while (reader.position() < line.length && reader.next_character(&code) && reader.start_position() < line.length)
+    characters.push_back({code, reader.start_position(), reader.unit_in_run, reader.position(), reader.run});
+  return characters;
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -224,6 +242,7 @@ bool WM_TEXT_WIN::add_text(const char* text, const char* link, const COLOUR* col
 bool WM_TEXT_WIN::wrap_line(char* text, char* link, COLOUR colour, bool may_add_scrollbar) {
   refresh_char_widths();
   char* piece = text;
+  bool piece_in_run = false;
   for (;;) {
     if (keeps_beginning && screen_count == capacity) break;
     // The piece becomes the next display line.
@@ -232,53 +251,101 @@ bool WM_TEXT_WIN::wrap_line(char* text, char* link, COLOUR colour, bool may_add_
     line->text = piece;
     line->link = link;
     line->colour = colour;
-    INT_S16 slot = screen_next;
+    line->in_run = piece_in_run ? 1 : 0;
     screen_next = (INT_S16)((screen_next + 1) % capacity);
     if (screen_count < capacity) screen_count++;
-    // n: the characters that fit (measure below avail), scanning no further than needed.
+    // The characters that fit (measure below avail), scanning no further than the first that does not,
+    // n. Characters are read as the text is drawn, so that a line is measured by the glyphs it shows and
+    // never ends inside a character's stored form. The line breaks at the last space or tab at or before
+    // n (not at the first character). A word longer than the line is cut after its last '/', '-' or '.'
+    // that fits, so that a path or a web address breaks between its parts, else after the characters that
+    // fit; at least one character goes on each display line, so a window narrower than a glyph still ends.
+    struct BREAK {
+      INT_S32 at;
+      bool in_run;
+    };
+    WIDE_RUN_READER reader(piece, piece_in_run);
+    INT_U32 code;
+    // The next character from at (moved past it); false at the end. A plain byte outside a run is its
+    // own character; the reader takes the runs. before: where the character starts.
+    auto next_character = [&](INT_S32* at, BREAK* before) {
+      const unsigned char byte = (unsigned char)piece[*at];
+      if (!reader.run && byte > WIDE_RUN_MARK) {
+        *before = {*at, false};
+        code = byte;
+        ++*at;
+        return true;
+      }
+      reader.seek(*at, reader.run);
+      if (!reader.next_character(&code)) return false;
+      *before = {reader.start_position(), reader.unit_in_run};
+      *at = reader.position();
+      return true;
+    };
     INT_S32 avail = available_width();
-    INT_S32 n = 0, width_so_far = 0;
-    bool overflow = false;
-    while (piece[n]) {
-      // A display line's length is 16 bits: a longer run is broken there.
-      if (n == 0x7FFF) {
-        overflow = true;
-        break;
+    INT_S32 width_so_far = 0, at = 0, stop = 0;  // stop: where the reading of n began
+    INT_S32 plain_from = 0;                      // where the stretch of plain bytes up to n began
+    bool overflow = false, in_run = piece_in_run, stop_in_run = in_run;
+    while (!overflow) {
+      // A stretch of plain bytes, each its own character, is measured at once as next_character would.
+      for (unsigned char byte; !in_run && (byte = (unsigned char)piece[at]) > WIDE_RUN_MARK;) {
+        width_so_far += byte == '\t' ? tab_advance(width_so_far, char_widths[(INT_U8)' ']) : char_widths[byte];
+        // A display line's length is 16 bits: a longer one is broken there.
+        if (at >= 0x7FFF || width_so_far >= avail) {
+          stop = at++;
+          stop_in_run = false;
+          overflow = true;
+          break;
+        }
+        at++;
       }
-      width_so_far += advance((INT_U8)piece[n], width_so_far);
-      if (width_so_far >= avail) {
-        overflow = true;
-        break;
-      }
-      n++;
+      if (overflow || (!in_run && !piece[at])) break;
+      stop = at;
+      stop_in_run = in_run;
+      reader.seek(at, in_run);
+      if (!reader.next_character(&code)) break;
+      at = plain_from = reader.position();
+      in_run = reader.run;
+      width_so_far += advance(code, width_so_far);
+      overflow = at > 0x7FFF || width_so_far >= avail;
     }
     if (!overflow) {
-      screen_buffer[slot].length = (INT_S16)n;
+      INT_S32 length = in_run ? reader.position() : at;
+      line->length = (INT_S16)(length > 0x7FFF ? 0x7FFF : length);
       break;
     }
-    // Break at the last space or tab at or before n (not at position 0). A word longer than the line is
-    // cut after its last '/', '-' or '.' that fits, so that a path or a web address breaks between its
-    // parts, else after the characters that fit; at least one character goes on each display line, so a
-    // window narrower than a glyph still ends.
-    INT_S32 cut = n;
-    bool spaced = false;
-    for (INT_S32 s = n; s > 0; s--)
-      if (piece[s] == ' ' || piece[s] == '\t') {
-        cut = s;
-        spaced = true;
+    // The break: the last blank after the first character up to n, else the end of the last separator
+    // after the first character before n, else the end of the characters that fit (the one character
+    // that does not fit goes all the same when it is the first). A line of plain bytes up to n is
+    // searched back byte by byte; one with wide characters is read again from its start.
+    BREAK blank = {-1, false}, separator = {-1, false}, before;
+    BREAK fitted = stop > 0 ? BREAK{stop, stop_in_run} : BREAK{at, in_run};
+    if (plain_from == 0) {
+      for (INT_S32 p = stop; p > 0 && blank.at < 0; p--)
+        if (piece[p] == ' ' || piece[p] == '\t') blank = {p, false};
+      for (INT_S32 p = stop - 1; p > 0 && blank.at < 0 && separator.at < 0; p--)
+        if (piece[p] == '/' || piece[p] == '-' || piece[p] == '.') separator = {p + 1, false};
+    } else {
+      reader.seek(0, piece_in_run);
+      for (INT_S32 from = 0, next = 0; from <= stop && next_character(&next, &before); from = next) {
+        if (from > 0 && (code == ' ' || code == '\t')) blank = before;
+        if (from > 0 && from < stop && (code == '/' || code == '-' || code == '.')) separator = {next, reader.run};
+      }
+    }
+    BREAK cut = blank.at >= 0 ? blank : separator.at >= 0 ? separator : fitted;
+    // The line ends at its break; the next starts at the first character after the blanks there.
+    line->length = (INT_S16)(cut.at > 0x7FFF ? 0x7FFF : cut.at);
+    reader.seek(cut.at, cut.in_run);
+    INT_S32 rest = cut.at;
+    bool more = false;
+    while (next_character(&rest, &before))
+      if (code != ' ' && code != '\t') {
+        more = true;
         break;
       }
-    for (INT_S32 s = n; !spaced && s > 1; s--)
-      if (piece[s - 1] == '/' || piece[s - 1] == '-' || piece[s - 1] == '.') {
-        cut = s;
-        break;
-      }
-    if (cut < 1) cut = 1;
-    line->length = (INT_S16)cut;
-    char* rest = piece + cut;
-    while (*rest == ' ' || *rest == '\t') rest++;
-    if (!*rest) break;
-    piece = rest;
+    if (!more) break;
+    piece += before.at;
+    piece_in_run = before.in_run;
   }
 
   // The scroll bar appears once the display lines are more than a page.

@@ -11,6 +11,9 @@
 #include "style_set.h"
 #include "text_draw.h"
 
+#include <unordered_map>
+#include <vector>
+
 class FOLDER;
 class IMAGE;
 class WM_SCROLLBAR;
@@ -23,12 +26,24 @@ struct TEXT_WIN_DATA_LINE {
 };
 
 // One wrapped display line: it points into its data line's text (which goes on to the data line's end)
-// and shares its link; it owns nothing.
+// and shares its link; it owns nothing. Its bytes hold whole characters: a line that starts inside a run
+// of wide characters starts at a group's digits, and says so.
 struct TEXT_WIN_SCREEN_LINE {
   char* text;
   char* link;
   COLOUR colour;
-  INT_S16 length;
+  INT_S16 length;  // bytes
+  INT_U8 in_run;   // the text starts inside a run of wide characters
+};
+
+// One character of a display line: its code (a surrogate pair's character above 0xFFFF), and the bytes
+// where it starts and after it, each with the run state there.
+struct TEXT_WIN_CHARACTER {
+  INT_U32 code;
+  INT_S32 start;
+  bool start_in_run;
+  INT_S32 end;
+  bool end_in_run;
 };
 
 // WM_TEXT_WIN::drawing_flags.
@@ -155,10 +170,12 @@ public:
   // border; 0 when no rounded box is drawn.
   INT_S16 corner_radius_for(INT_S32 lines, bool beside_bar);
 
-  // Width of one display line's first count characters in the window's font.
-  INT_S32 measure(const char* text, INT_S32 count);
-  // The advance of a byte offset pixels from its display line's start (a tab's up to its stop).
-  INT_S32 advance(INT_U8 c, INT_S32 offset);
+  // Width of the characters of a display line's first length bytes (read from in_run) in the window's font.
+  INT_S32 measure(const char* text, INT_S32 length, bool in_run = false);
+  // The advance of a character offset pixels from its display line's start (a tab's up to its stop).
+  INT_S32 advance(INT_U32 code, INT_S32 offset);
+  // The characters of a display line, in order.
+  static std::vector<TEXT_WIN_CHARACTER> characters_of(const TEXT_WIN_SCREEN_LINE& line);
 
 private:
   INT_S32 offset_of_rows(INT_S32 lines);
@@ -166,12 +183,13 @@ private:
   void scroll_by_keys();
   bool wrap_line(char* text, char* link, COLOUR colour, bool may_add_scrollbar);
   void draw_row(IMAGE* target, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const COLOUR* ink, const COLOUR* paper,
-                const char* text, INT_S16 length, TEXT_FLAGS flags);
+                const char* text, INT_S16 length, bool in_run, TEXT_FLAGS flags);
   void update_page_rows();
   INT_S16 line_height();
   INT_S32 available_width();
   void refresh_char_widths();
   INT_S16 char_widths[256];   // advance of each byte in the window's font, for wrapping and hit tests
+  std::unordered_map<INT_U32, INT_S16> wide_widths;  // and of each wide character met
   const void* widths_font;    // the font slot and sizes the table was made for
   INT_S16 widths_x;
   INT_S16 widths_y;

@@ -4,6 +4,8 @@
 #include "text_win.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "click_sound.h"
 #include "draw.h"
@@ -13,6 +15,7 @@
 #include "screen_object_draw.h"
 #include "scroll_bar.h"
 #include "text_draw.h"
+#include "velk_string.h"
 
 void WM_TEXT_WIN::clear_selection() {
   selection_start_line = selection_start_char = selection_end_line = selection_end_char = -1;
@@ -130,32 +133,40 @@ INT_S16 WM_TEXT_WIN::char_index_at(INT_S16 line, INT_S16 px) {
   INT_S32 width_so_far = 0;
   if (width_so_far > offset) return 0;
   refresh_char_widths();
-  for (INT_S32 i = 1; i <= shown.length; i++) {
-    width_so_far += advance((INT_U8)shown.text[i - 1], width_so_far);
-    if (width_so_far > offset) return (INT_S16)(i - 1);
+  std::vector<TEXT_WIN_CHARACTER> characters = characters_of(shown);
+  for (size_t i = 0; i < characters.size(); i++) {
+    width_so_far += advance(characters[i].code, width_so_far);
+    if (width_so_far > offset) return (INT_S16)i;
   }
-  return (INT_S16)(shown.length - 1);
+  return (INT_S16)(characters.empty() ? 0 : characters.size() - 1);
 }
 
 void WM_TEXT_WIN::get_selected_text(char* out, INT_S16 size) {
   if (!out || size < 1) return;
   out[0] = 0;
   if (selection_start_line < 0 || selection_end_line < 0) return;
-  INT_S32 used = 0;
+  // The characters chosen, written as text again: a wide one in a run, so that the text reads as shown.
+  std::vector<INT_U32> chosen;
   INT_S32 line = selection_start_line;
   for (INT_S32 walked = 0; walked < capacity; walked++, line = (line + 1) % capacity) {
     const TEXT_WIN_SCREEN_LINE& shown = screen_buffer[line];
     if (shown.text) {
-      INT_S32 from = 0, to = shown.length - 1;
+      std::vector<TEXT_WIN_CHARACTER> characters = characters_of(shown);
+      INT_S32 from = 0, to = (INT_S32)characters.size() - 1;
       if (line == selection_start_line) from = selection_start_char;
       if (line == selection_end_line) to = selection_end_char;
       if (from < 0) from = 0;
-      if (to > shown.length - 1) to = shown.length - 1;
-      for (INT_S32 i = from; i <= to && used < size - 1; i++) out[used++] = shown.text[i];
-      if (used < size - 1) out[used++] = ' ';
-      out[used] = 0;
+      if (to > (INT_S32)characters.size() - 1) to = (INT_S32)characters.size() - 1;
+      for (INT_S32 i = from; i <= to; i++) chosen.push_back(characters[i].code);
+      chosen.push_back(' ');
     }
     if (line == selection_end_line) break;
+  }
+  // As many whole characters as fit in size - 1 bytes.
+  for (size_t count = chosen.size();; count--) {
+    WIDE_RUN_WRITER writer(out, (size_t)size);
+    for (size_t i = 0; i < count; i++) writer.add(chosen[i]);
+    if (writer.finish() || count == 0) return;
   }
 }
 
@@ -273,16 +284,17 @@ static bool in_selection(INT_S32 line, INT_S32 start, INT_S32 end) {
 }
 
 // A display line in its row box, aligned by the flags as draw_text_in_box aligns one line. A line is cut
-// to fit the window when it is wrapped, so it is drawn at once from its measured width; only a line wider
-// than its box (a window narrower than a character) or holding a run of wide characters goes through
-// draw_text_in_box's own layout.
+// to fit the window when it is wrapped, so it is drawn at once from its measured width (read from its run
+// state, wide characters as the glyphs they are); only a line wider than its box (a window narrower than
+// a character) goes through draw_text_in_box's own layout.
 void WM_TEXT_WIN::draw_row(IMAGE* target, INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, const COLOUR* ink,
-                           const COLOUR* paper, const char* text, INT_S16 length, TEXT_FLAGS flags) {
+                           const COLOUR* paper, const char* text, INT_S16 length, bool in_run, TEXT_FLAGS flags) {
   COLOUR none = COLOUR_INVISIBLE;
-  INT_S32 line_width = measure(text, length);
-  // Runs of characters above 0xFF (between 0x01 bytes) are read by draw_text_in_box's own layout.
-  if (length < 1 || line_width > x2 - x1 + 1 || font_y_size > y2 - y1 + 1 || std::memchr(text, 0x01, (size_t)length)) {
-    draw_text_in_box(target, x1, y1, x2, y2, ink, paper, &none, font_id, font_x_size, font_y_size, text, flags);
+  INT_S32 line_width = measure(text, length, in_run);
+  if (length < 1 || line_width > x2 - x1 + 1 || font_y_size > y2 - y1 + 1) {
+    // A line that starts inside a run is the text of its own that opens the run again.
+    std::string own = std::string(in_run ? "\x01" : "") + text;
+    draw_text_in_box(target, x1, y1, x2, y2, ink, paper, &none, font_id, font_x_size, font_y_size, own.c_str(), flags);
     return;
   }
   INT_S32 left;
@@ -295,8 +307,8 @@ void WM_TEXT_WIN::draw_row(IMAGE* target, INT_S16 x1, INT_S16 y1, INT_S16 x2, IN
   else top = y1 + ((y2 - y1) - font_y_size + 1) / 2;
   if (!font_loaded(font_id)) return;
   target->extend_dirty_in_clip(x1, y1, x2, y2);
-  draw_text(target, (INT_S16)left, (INT_S16)top, ink, paper, &none, font_id, font_x_size, font_y_size, text, flags,
-            length, false);
+  draw_text(target, (INT_S16)left, (INT_S16)top, ink, paper, &none, font_id, font_x_size, font_y_size, text, flags, -1,
+            in_run);
 }
 
 void WM_TEXT_WIN::draw() {
@@ -373,23 +385,24 @@ void WM_TEXT_WIN::draw() {
     line.text[line.length] = 0;
     bool selected = in_selection(slot, selection_start_line, selection_end_line);
     if (!selected) {
-      draw_row(target, x1, y1, x2, y2, &line.colour, &none, line.text, line.length, flags);
+      draw_row(target, x1, y1, x2, y2, &line.colour, &none, line.text, line.length, line.in_run != 0, flags);
     } else if (slot != selection_start_line && slot != selection_end_line) {
       // Selected text shows as solid blocks of the line's colour.
-      draw_row(target, x1, y1, x2, y2, &none, &line.colour, line.text, line.length, flags);
+      draw_row(target, x1, y1, x2, y2, &none, &line.colour, line.text, line.length, line.in_run != 0, flags);
     } else {
       INT_S32 pen = x1;
-      for (INT_S32 i = 0; i < line.length; i++) {
+      std::vector<TEXT_WIN_CHARACTER> characters = characters_of(line);
+      for (INT_S32 i = 0; i < (INT_S32)characters.size(); i++) {
+        const TEXT_WIN_CHARACTER& character = characters[i];
         bool chosen = !(slot == selection_start_line && i < selection_start_char) &&
                       !(slot == selection_end_line && i > selection_end_char);
-        INT_U8 c = (INT_U8)line.text[i];
-        INT_S32 w = advance(c, pen - x1);
+        INT_S32 w = advance(character.code, pen - x1);
         // A tab alone would reach its stop from where it is drawn: it is blank, chosen as a block.
-        if (c == '\t' && chosen)
+        if (character.code == '\t' && chosen)
           target->fill_rectangle((INT_S16)pen, y1, (INT_S16)(pen + w), (INT_S16)(y1 + font_y_size), &line.colour, 1);
-        else if (c != '\t')
-          draw_char(target, (INT_S16)pen, y1, chosen ? &none : &line.colour, chosen ? &line.colour : &none, &none,
-                    font_id, font_x_size, font_y_size, c, effects);
+        else if (character.code != '\t')
+          draw_text(target, (INT_S16)pen, y1, chosen ? &none : &line.colour, chosen ? &line.colour : &none, &none,
+                    font_id, font_x_size, font_y_size, line.text + character.start, effects, 1, character.start_in_run);
         pen += w;
       }
     }

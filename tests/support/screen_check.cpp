@@ -270,7 +270,9 @@ bool collect_texts(const SHOWN& shown, std::vector<TEXT>* texts) {
       if (!line.text || line.length < 1) continue;
       BOX room = {t->x + t->gap_left, top + row * font.y_size, t->x + t->width - 1 - t->gap_right,
                   top + (row + 1) * font.y_size - 1};
-      add_text(texts, shown, line.text, line.length, font, room, false, (f & TWF_LEFT_JUSTIFY) != 0,
+      // A line that starts inside a run is the text that opens it again.
+      std::string own = std::string(line.in_run ? "\x01" : "") + std::string(line.text, (size_t)line.length);
+      add_text(texts, shown, own.c_str(), -1, font, room, false, (f & TWF_LEFT_JUSTIFY) != 0,
                (f & TWF_RIGHT_JUSTIFY) != 0, true, false, line.colour, true);
     }
   }

@@ -66,7 +66,10 @@ static std::vector<UNITS> break_into_lines(const UNITS& text, INT_S32 width, INT
         continue;
       }
       if (after_break) take_line(after_break);
-      if (line_width + unit_width > width && !line.empty()) take_line(line.size());
+      // A pair's second half never starts a line: its first half goes on with it.
+      bool pair_half = unit >= 0xDC00 && unit <= 0xDFFF && !line.empty() && line.back() >= 0xD800 && line.back() <= 0xDBFF;
+      if (line_width + unit_width > width && line.size() > (pair_half ? 1u : 0u))
+        take_line(line.size() - (pair_half ? 1 : 0));
     }
     if (unit == ' ' && line.empty() && wrapped) continue;
     line += unit;
@@ -190,19 +193,6 @@ static bool on_button(const BOX* box, int x, int y) {
          y < box->button_y + box->button_height;
 }
 
-// The title in both forms that window managers read: Latin-1 (WM_NAME) and UTF-8 (_NET_WM_NAME).
-static void set_title(Display* display, Window window, const char* caption) {
-  UNITS units = text_units(caption);
-  std::string latin;
-  for (INT_U16 unit : units) latin += unit <= 0xFF ? (char)unit : '?';
-  XStoreName(display, window, latin.c_str());
-  std::string utf8(4 * std::strlen(caption) + 1, '\0');
-  if (text_to_utf8(caption, &utf8[0], utf8.size()))
-    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False),
-                    XInternAtom(display, "UTF8_STRING", False), 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(utf8.c_str()), (int)std::strlen(utf8.c_str()));
-}
-
 // Lays the box out for its text and makes its window, centred on the screen, of a fixed size.
 static void make_window(BOX* box, const char* caption, const char* text) {
   Display* display = box->display;
@@ -276,7 +266,7 @@ static void make_window(BOX* box, const char* caption, const char* text) {
                   PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
   // Over the main window while it is open.
   if (x_display && x_window) XSetTransientForHint(display, box->window, x_window);
-  set_title(display, box->window, caption);
+  set_x_window_title(display, box->window, caption);
   box->gc = XCreateGC(display, box->window, 0, nullptr);
   XSetFont(display, box->gc, box->font->fid);
   XMapRaised(display, box->window);

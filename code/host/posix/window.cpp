@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
@@ -21,6 +22,7 @@
 #include <unistd.h>
 
 #include "errors.h"
+#include "velk_string.h"
 
 Display* x_display = nullptr;
 Window x_window = 0;
@@ -438,7 +440,7 @@ INT_U8 open_window(const GRAPHICS_MODE* mode, INT_S16 screen, INT_S16* client_wi
     }
     // The size hints come first, so that the window manager allows the size.
     set_window_hints((INT_S16)width, (INT_S16)height, popup, full_screen, x, y);
-    XStoreName(x_display, x_window, title);
+    set_x_window_title(x_display, x_window, title);
     if (made) {
       XMapRaised(x_display, x_window);
     } else {
@@ -537,8 +539,30 @@ bool host_present_view(INT_S16 screen, const PIXEL_VIEW* view) {
 
 void set_window_title(const char* title, INT_S16 screen) {
   if (screen != 0 || !x_display || !x_window) return;
-  XStoreName(x_display, x_window, title ? title : "");
+  set_x_window_title(x_display, x_window, title);
   XFlush(x_display);
+}
+
+void set_x_window_title(Display* display, Window window, const char* title) {
+  if (!title) title = "";
+  // The characters as the text is drawn (a damaged group left out), a lone half of a pair as '?', spelled
+  // again so that it has its one UTF-8 form; WM_NAME takes the Latin-1 ones and '?' for the others.
+  std::string latin;
+  std::vector<char> clean(6 * std::strlen(title) + 3);
+  WIDE_RUN_WRITER writer(clean.data(), clean.size());
+  WIDE_RUN_READER reader(title);
+  INT_U32 character;
+  while (reader.next_character(&character)) {
+    if (character >= 0xD800 && character <= 0xDFFF) character = '?';
+    latin += character <= 0xFF ? (char)character : '?';
+    writer.add(character);
+  }
+  writer.finish();
+  XStoreName(display, window, latin.c_str());
+  std::vector<char> utf8(2 * std::strlen(clean.data()) + 1);
+  if (!text_to_utf8(clean.data(), utf8.data(), utf8.size())) utf8.assign(1, 0);
+  XChangeProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), XInternAtom(display, "UTF8_STRING", False),
+                  8, PropModeReplace, reinterpret_cast<const unsigned char*>(utf8.data()), (int)std::strlen(utf8.data()));
 }
 
 INT_U8 is_screen_open(INT_S16 screen) { return screen == 0 && window_open ? 1 : 0; }

@@ -17,6 +17,9 @@ Display* open_own_display();
 // Shows the message box in a window of its own and waits for its answer; false, at once, without a
 // display to show it on.
 bool show_box_window(const char* caption, const char* text);
+// Titles a window in both forms that window managers read: UTF-8 (_NET_WM_NAME), and Latin-1 (WM_NAME)
+// with '?' for what Latin-1 lacks.
+void set_x_window_title(Display* display, Window window, const char* title);
 // Handles one X event of the main window (input, exposure, close request).
 void handle_x_event(XEvent* event);
 // Takes an event that concerns presentation (the server finished reading a shared segment); false for

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "errors.h"
+#include "velk_string.h"
 
 #ifndef GL_BGRA_EXT
 #define GL_BGRA_EXT 0x80E1
@@ -106,13 +107,18 @@ bool change_display_mode(INT_S16 width, INT_S16 height, INT_U8 bits) {
   return ChangeDisplaySettingsA(&mode, 0) == DISP_CHANGE_SUCCESSFUL;
 }
 
-// The title in UTF-16, which the window of a wide class keeps and shows whole whatever the code page.
+// The title in UTF-16, which the window of a wide class keeps and shows whole whatever the code page; a
+// title whose runs are damaged as its characters are drawn (a damaged group left out).
 static void set_title_text(const char* title) {
   std::vector<WCHAR> wide;
-  if (wide_text(title, &wide))
-    SetWindowTextW(main_window, wide.data());
-  else
-    SetWindowTextA(main_window, title);
+  if (!wide_text(title, &wide)) {
+    wide.clear();
+    WIDE_RUN_READER reader(title);
+    INT_U32 unit;
+    while (reader.next(&unit)) wide.push_back((WCHAR)unit);
+    wide.push_back(0);
+  }
+  SetWindowTextW(main_window, wide.data());
 }
 
 // Windows always has a window system; Wine without one (no X server) makes no window, not even a
@@ -243,7 +249,6 @@ static bool present_with_gl(const PIXEL_VIEW* view) {
                 view->pixels + (size_t)row * (size_t)view->pitch, (size_t)view->width * sizeof(INT_U32));
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glPixelZoom((float)window_scale / 96.0f, (float)window_scale / 96.0f);
   glDrawPixels(view->width, view->height, GL_BGRA_EXT, GL_UNSIGNED_BYTE, presentation_buffer);
   SwapBuffers(gl_device_context);
   activity_flag = 1;
