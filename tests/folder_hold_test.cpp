@@ -439,7 +439,8 @@ TEST(FolderHold, AFileSystemOfFixedModesIsHeldAndOneWithoutLocksIsNot) {
 }
 
 // On a file system whose modes the mount fixes every user may open the hold's file to read it: a lock of
-// a user who may not write the folder holds nothing, and the file gives its place.
+// a user who may not write the folder holds nothing, and the file gives its place. A holder is named by
+// its process's user.
 TEST(FolderHold, OnFixedModesAReadersLockHoldsNothing) {
   REQUIRE_ROOT();
   FOLDER folder = scratch_folder("hold-fixed-reader");
@@ -464,6 +465,18 @@ TEST(FolderHold, OnFixedModesAReadersLockHoldsNothing) {
   EXPECT_NE(status_of(file).st_ino, left.st_ino);
   release_folder(hold);
   EXPECT_TRUE(temporaries(folder).empty());
+  // Where all may write, a user's run holds the folder, and is named by its process's user, not by the
+  // owner that the file reports.
+  reader.end();
+  ASSERT_EQ(chmod(folder.path, 0777), 0);
+  told.mode = 0777;
+  test_seam_file_system(told);
+  CHILD other;
+  ASSERT_TRUE(start_holder(&other, NOBODY, folder));
+  EXPECT_EQ(hold_folder(&folder, &holder), nullptr);
+  test_seam_file_system(TEST_SEAM_FILE_SYSTEM());
+  EXPECT_EQ(holder.process, (INT_U32)other.process);
+  EXPECT_STREQ(holder.user, "nobody");
 }
 
 // Where the file system exchanges no names, a killed run's file gives its place by a plain rename, as this
@@ -790,6 +803,10 @@ TEST(FolderHold, TheFoldersOwnerTakesWhatAKilledRootRunLeft) {
   told.no_exchange = true;
   EXPECT_EQ(told_as(told), "3 0 |is of user root, left by a run that has ended (no run holds it), and this file "
                            "system cannot exchange it for another: whoever may write the folder may remove it");
+  // Where the file system takes no lock there is no hold, and nothing of the run's stays.
+  told = TEST_SEAM_FILE_SYSTEM();
+  told.no_locks = true;
+  EXPECT_EQ(told_as(told), "0 0 |");
   EXPECT_EQ(status_of(file).st_uid, 0u);
   EXPECT_TRUE(temporaries(folder).empty());
   EXPECT_EQ(as_user(NOBODY,
