@@ -370,6 +370,16 @@ static struct stat status_of(const std::string& path) {
   return status;
 }
 
+// Whether this process holds the folder with a file of the user's own ("held"; the refusal's cause
+// otherwise); the hold ends.
+static std::string held_as_own(const FOLDER& folder, uid_t user) {
+  FOLDER_HOLDER holder;
+  FOLDER_HOLD* hold = hold_folder(&folder, &holder);
+  std::string said = hold && status_of(in(folder, FOLDER_HOLD_NAME)).st_uid == user ? "held" : holder.cause;
+  release_folder(hold);
+  return said;
+}
+
 // A killed run's file at the hold's name, of the user.
 static bool leave_killed_holder(uid_t user, const FOLDER& folder) {
   CHILD killed;
@@ -757,15 +767,7 @@ TEST(FolderHold, InAGroupWritableFolderAMemberHoldsItAndAnotherUserDoesNot) {
   EXPECT_FALSE(std::filesystem::exists(file));
 
   ASSERT_TRUE(leave_killed_holder(0, folder));
-  EXPECT_EQ(as_user(NOBODY,
-                    [&] {
-                      FOLDER_HOLDER taken;
-                      FOLDER_HOLD* own = hold_folder(&folder, &taken);
-                      std::string said = own && status_of(file).st_uid == NOBODY ? "held" : taken.cause;
-                      release_folder(own);
-                      return said;
-                    }),
-            "held");
+  EXPECT_EQ(as_user(NOBODY, [&] { return held_as_own(folder, NOBODY); }), "held");
   EXPECT_FALSE(std::filesystem::exists(file));
 
   // Outside the group: the folder is root's group's.
@@ -820,15 +822,7 @@ TEST(FolderHold, TheFoldersOwnerTakesWhatAKilledRootRunLeft) {
   EXPECT_EQ(told_as(told), "0 0 |");
   EXPECT_EQ(status_of(file).st_uid, 0u);
   EXPECT_TRUE(temporaries(folder).empty());
-  EXPECT_EQ(as_user(NOBODY,
-                    [&] {
-                      FOLDER_HOLDER holder;
-                      FOLDER_HOLD* hold = hold_folder(&folder, &holder);
-                      std::string said = hold && status_of(file).st_uid == NOBODY ? "held" : holder.cause;
-                      release_folder(hold);
-                      return said;
-                    }),
-            "held");
+  EXPECT_EQ(as_user(NOBODY, [&] { return held_as_own(folder, NOBODY); }), "held");
   EXPECT_FALSE(std::filesystem::exists(file));
 }
 

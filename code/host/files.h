@@ -214,11 +214,11 @@ bool mark_program_file(const FOLDER* folder, const char* name, bool always, cons
 // On Linux only a user who could remove the installation's files anyway keeps a run out: root, the
 // folder's owner, this process's user and, where the folder is not sticky, whoever may write it. The
 // hold is always a file that this process made anew: what it finds at the name that no such user's
-// running process locks (a killed run's file, another user's file, on Linux also a link, pipe or file of
-// other names of a user who could not remove the installation's files) takes no hold's place but gives
-// it up to one of this process's own, where this process may remove it. Whose lock a file has is the
-// system's word (its list of locks), never the number a file holds: that names a holder only where its
-// lock's process confirms it, or where this user wrote it.
+// running process locks (a killed run's file, a file of a user who could not remove the installation's
+// files, also a link, pipe or file of other names of such a user) gives its place to one of this
+// process's own, where this process may remove it. Whose lock a file has is the system's word (its list
+// of locks), never the number a file holds: that names a holder only where the locking process confirms
+// it, or where this user wrote it.
 inline constexpr char FOLDER_HOLD_NAME[] = "velk-hold.lock";
 struct FOLDER_HOLD;
 // Why a folder could not be held.
@@ -228,8 +228,8 @@ enum FOLDER_HOLD_REFUSAL {
   FOLDER_HOLD_HELD,        // another process holds it
   FOLDER_HOLD_NAME_TAKEN,  // what has the hold's name is no hold: a link, a folder, a pipe or device, a file
                            // with other names (hard links)
-  FOLDER_HOLD_NOT_TAKEN,   // Linux: another user's file has the name that this process may not take: it can
-                           // tell neither whether a run holds it nor put its own in its place
+  FOLDER_HOLD_NOT_TAKEN,   // Linux: another user's file (or a folder of a user who could not remove the
+                           // installation's files) has the name, and this process may not take its place
 };
 struct FOLDER_HOLDER {
   FOLDER_HOLD_REFUSAL refusal = FOLDER_HOLD_FREE;
