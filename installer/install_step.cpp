@@ -118,10 +118,14 @@ static std::string hold_refusal(const std::string& location, const FOLDER& base,
   if (holder.refusal == FOLDER_HOLD_NAME_TAKEN)
     return "the folder " + folder + " cannot be held: " + file + " " + holder.cause +
            " (only the installer's hold may have that name); nothing was installed";
+  // Another user's file, which says whose it is and who may remove it.
+  if (holder.refusal == FOLDER_HOLD_NOT_TAKEN)
+    return "the folder " + folder + " cannot be held: " + file + " " + holder.cause + "; nothing was installed";
   if (!holder.process)
     return "another process holds " + folder + " and is not known as an installation (its hold " + file +
            " names no running process); nothing was installed";
   std::string process = std::to_string(holder.process);
+  if (holder.user[0]) process += std::string(" of user ") + holder.user;
   if (holder.stopped)
     return "another installation into " + folder + " is stopped (process " + process +
            ") and holds the folder; nothing was installed";

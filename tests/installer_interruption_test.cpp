@@ -18,6 +18,7 @@
 
 #include "files.h"
 #include "host.h"
+#include "host_test_seam.h"
 #include "installer_test_support.h"
 #include "shell.h"
 #include "window_scenario.h"
@@ -27,8 +28,10 @@
 #else
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -895,6 +898,140 @@ TEST(InstallerInterruption, TheHoldsFileIsTheInstallersAlone) {
   EXPECT_EQ(read_lines(scratch.installed("install_log.txt")), log);
   EXPECT_TRUE(fs::is_directory(scratch.installed(FOLDER_HOLD_NAME)));
 }
+
+// The hold that the wizard's Install took on a destination that is there already is the one the
+// installation keeps: the preparation asks for no other (which that hold would refuse), and the hold ends
+// with the installation.
+TEST(InstallerInterruption, ThePreparationKeepsTheHoldTheWizardTookAtInstall) {
+  INSTALLER_SCRATCH scratch("hold-kept");
+  ASSERT_TRUE(scratch.build());
+  fs::create_directories(scratch.destination);
+  std::unique_ptr<DATABASE> database(scratch.load());
+  ASSERT_TRUE(database);
+  std::strcpy(database->install_path, database->installations[0].default_path);
+  ASSERT_TRUE(database->hold_destination());
+  FOLDER_HOLD* taken = database->install_state.hold;
+  ASSERT_NE(taken, nullptr);
+  run_steps(database.get(), 1);
+  EXPECT_EQ(database->install_state.hold, taken);
+  EXPECT_FALSE(database->install_state.stopped) << database->install_state.failure_text;
+  run_steps(database.get());
+  EXPECT_EQ(read_lines(scratch.installed("install_log.txt")).back(), "Installation completed without any errors.");
+  EXPECT_EQ(database->install_state.hold, nullptr);
+  EXPECT_FALSE(fs::exists(scratch.installed(FOLDER_HOLD_NAME)));
+}
+
+#ifndef _WIN32
+// On a file system whose modes and owners the mount fixes (every file reports 0755 and the mount's owner)
+// an installation goes on, held, and leaves no hold behind. Where the file system takes no lock it goes
+// on without a hold, and the hold's name is the installer's all the same: the package's file of that name
+// is not installed.
+TEST(InstallerInterruption, AnInstallationGoesOnWhereModesAreFixedAndWhereNoLockIsTaken) {
+  INSTALLER_SCRATCH scratch("hold-file-systems");
+  ASSERT_TRUE(scratch.build());
+  TEST_SEAM_FILE_SYSTEM told;
+  told.mode = 0755;
+  told.owner = geteuid() + 1000;
+  test_seam_file_system(told);
+  std::unique_ptr<DATABASE> database(scratch.load());
+  ASSERT_TRUE(database);
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(run_automatic_install(database.get()), EXIT_JOB_DONE);
+  captured_stdout();
+  EXPECT_EQ(read_lines(scratch.installed("install_log.txt")).back(), "Installation completed without any errors.");
+  EXPECT_FALSE(fs::exists(scratch.installed(FOLDER_HOLD_NAME)));
+
+  scratch.add_file(FOLDER_HOLD_NAME, text_bytes("the package's\n"));
+  ASSERT_TRUE(scratch.build());
+  told = TEST_SEAM_FILE_SYSTEM();
+  told.no_locks = true;
+  test_seam_file_system(told);
+  database.reset(scratch.load());
+  ASSERT_TRUE(database);
+  run_steps(database.get());
+  test_seam_file_system(TEST_SEAM_FILE_SYSTEM());
+  EXPECT_EQ(database->install_state.hold, nullptr);
+  std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
+  EXPECT_NE(std::find(log.begin(), log.end(),
+                      "\"" + scratch.installed(FOLDER_HOLD_NAME) + "\" not installed: it is the install folder's hold (" +
+                          FOLDER_HOLD_NAME + ")"),
+            log.end());
+  EXPECT_FALSE(fs::exists(scratch.installed(FOLDER_HOLD_NAME)));
+}
+
+// The refusal says what the hold tells of what keeps the folder: a holder that is stopped; and, run as
+// root with "nobody" as another user, another user's run by its user (in a folder that user's group may
+// write) and what another user put at the hold's name that this run may not take (in a sticky folder),
+// with whose it is and who may remove it. Nothing is installed.
+TEST(InstallerInterruption, TheRefusalSaysWhatTheHoldTells) {
+  INSTALLER_SCRATCH scratch("hold-words");
+  ASSERT_TRUE(scratch.build());
+  fs::create_directories(scratch.destination);
+  FOLDER folder;
+  ASSERT_TRUE(folder.set_if_folder(scratch.destination.c_str()));
+  auto refusal = [&] {
+    std::unique_ptr<DATABASE> database(scratch.load());
+    if (!database) return std::string("not loaded");
+    ::testing::internal::CaptureStdout();
+    INT_S32 status = run_automatic_install(database.get());
+    std::string said = captured_stdout();
+    return std::to_string(status) + " " + said.substr(std::min(said.find("ERROR"), said.size()));
+  };
+  // A holder of the user, which holds the folder and then stops itself or waits.
+  auto start_holder = [&](uid_t user, bool stop) {
+    int ready[2];
+    if (pipe(ready) != 0) return (pid_t)-1;
+    pid_t child = fork();
+    if (child == 0) {
+      FOLDER_HOLDER holder;
+      bool became = user == 0 || (setgroups(0, nullptr) == 0 && setgid(user) == 0 && setuid(user) == 0);
+      char held = became && hold_folder(&folder, &holder) ? 1 : 0;
+      if (write(ready[1], &held, 1) != 1 || !held) _exit(1);
+      if (stop) raise(SIGSTOP);
+      for (;;) pause();
+    }
+    char held = 0;
+    close(ready[1]);
+    bool ready_said = read(ready[0], &held, 1) == 1 && held;
+    close(ready[0]);
+    if (stop) waitpid(child, nullptr, WUNTRACED);
+    return ready_said ? child : (pid_t)-1;
+  };
+  auto end = [](pid_t child) {
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+  };
+  const std::string location = "\"" + scratch.destination + "\"";
+  pid_t stopped = start_holder(0, true);
+  ASSERT_GT(stopped, 0);
+  EXPECT_EQ(refusal(), "1 ERROR: another installation into " + location + " is stopped (process " +
+                           std::to_string(stopped) + ") and holds the folder; nothing was installed\n");
+  end(stopped);
+  if (geteuid() != 0) {
+    std::printf("(another user's hold needs the test to run as root: not tried)\n");
+    return;
+  }
+  const uid_t nobody = 65534;
+  ASSERT_EQ(chown(folder.path, 0, nobody), 0);
+  ASSERT_EQ(chmod(folder.path, 0775), 0);
+  pid_t member = start_holder(nobody, false);
+  ASSERT_GT(member, 0);
+  EXPECT_EQ(refusal(), "1 ERROR: another installation into " + location + " is running (process " +
+                           std::to_string(member) + " of user nobody); nothing was installed\n");
+  end(member);
+  fs::remove(scratch.installed(FOLDER_HOLD_NAME));
+  ASSERT_EQ(chmod(folder.path, 01777), 0);
+  pid_t planter = fork();
+  if (planter == 0) _exit(setgid(nobody) == 0 && setuid(nobody) == 0 && mkdir(scratch.installed(FOLDER_HOLD_NAME).c_str(), 0755) == 0 ? 0 : 1);
+  int status = -1;
+  waitpid(planter, &status, 0);
+  ASSERT_EQ(status, 0);
+  EXPECT_EQ(refusal(), "1 ERROR: the folder " + location + " cannot be held: \"" + scratch.installed(FOLDER_HOLD_NAME) +
+                           "\" is a folder of user nobody, who may not remove this installation's files: its owner or "
+                           "root may remove it; nothing was installed\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(scratch.destination), fs::directory_iterator()), 1);
+}
+#endif
 
 // Runs killed at twelve random moments of a 2,000-file install, alternately into an empty destination and
 // as an update of other files of the same names: every log holds whole lines only and names every file

@@ -209,7 +209,16 @@ bool mark_program_file(const FOLDER* folder, const char* name, bool always, cons
 // path (a link to it, other letter case, another mount of it); it holds the holder's process number, so
 // that a run that finds it held can name the holder. The system ends the hold with the process (a
 // killed run holds nothing); the file goes with the hold (on Linux one that a killed run left stays,
-// held by no one, until the next hold of the folder ends).
+// held by no one, until the next hold of the folder takes its place).
+//
+// On Linux only a user who could remove the installation's files anyway keeps a run out: root, the
+// folder's owner, this process's user and, where the folder is not sticky, whoever may write it. The
+// hold is always a file that this process made anew: what it finds at the name that no such user's
+// running process locks (a killed run's file, a file of a user who could not remove the installation's
+// files, also a link, pipe or file of other names of such a user) gives its place to one of this
+// process's own, where this process may remove it. Whose lock a file has is the system's word (its list
+// of locks), never the number a file holds: that names a holder only where the locking process confirms
+// it, or where this user wrote it.
 inline constexpr char FOLDER_HOLD_NAME[] = "velk-hold.lock";
 struct FOLDER_HOLD;
 // Why a folder could not be held.
@@ -217,22 +226,29 @@ enum FOLDER_HOLD_REFUSAL {
   FOLDER_HOLD_FREE,        // not refused: held, or the host cannot hold it (the folder cannot be written,
                            // its file system takes no lock) and the caller goes on without
   FOLDER_HOLD_HELD,        // another process holds it
-  FOLDER_HOLD_NAME_TAKEN,  // what has the hold's name is no hold: a link, a folder, a file with other names,
-                           // one other users may open, or another user's that this one cannot open
+  FOLDER_HOLD_NAME_TAKEN,  // what has the hold's name is no hold: a link, a folder, a pipe or device, a file
+                           // with other names (hard links)
+  FOLDER_HOLD_NOT_TAKEN,   // Linux: another user's file (or a folder of a user who could not remove the
+                           // installation's files) has the name, and this process may not take its place
 };
 struct FOLDER_HOLDER {
   FOLDER_HOLD_REFUSAL refusal = FOLDER_HOLD_FREE;
-  // FOLDER_HOLD_HELD: the process number that the hold names, when that process runs (0 otherwise: a
-  // hold that names no running process is no installation's), and whether it is stopped (Linux).
+  // FOLDER_HOLD_HELD: the process that holds it, when it is known as an installation's (its hold names it
+  // and it runs; 0 otherwise: a hold that names no running process is no installation's), and whether it
+  // is stopped (Linux); user: the holder's user where it is another than this process's (its name, or
+  // its number where it has none), else empty.
   INT_U32 process = 0;
   bool stopped = false;
-  // FOLDER_HOLD_NAME_TAKEN: what has the name, the end of a sentence after it ("is a link").
-  char cause[160] = "";
+  char user[40] = "";
+  // FOLDER_HOLD_NAME_TAKEN and FOLDER_HOLD_NOT_TAKEN: what has the name, the end of a sentence after it
+  // ("is a link"); for FOLDER_HOLD_NOT_TAKEN with whose it is and who may remove it.
+  char cause[320] = "";
 };
 // The hold, or null: holder then says whether another process holds the folder, something else has
-// the hold's name, or the host cannot hold it. On Windows the hold belongs to the calling process.
+// the hold's name, or the host cannot hold it. On Windows the hold belongs to the calling process. A
+// refused hold leaves nothing of this process's behind.
 FOLDER_HOLD* hold_folder(const FOLDER* folder, FOLDER_HOLDER* holder);
-// Ends the hold and removes its file (null: nothing to end).
+// Ends the hold and removes its file, only while the name is still its own (null: nothing to end).
 void release_folder(FOLDER_HOLD* hold);
 
 // Directory scans. The folder must outlive the scan. A null pattern passes everything; with

@@ -45,6 +45,8 @@ void drive_keys() {
 }  // namespace
 
 INT_S8 test_seam_keyboard = -1;
+TEST_SEAM_FILE_SYSTEM test_seam_told_file_system;
+void (*test_seam_hold_step)(TEST_SEAM_HOLD_STEP step) = nullptr;
 
 INT_U32 get_tick_count() { return tick_clock.driven ? read_clock(&tick_clock) : host_tick_count(); }
 
@@ -168,6 +170,10 @@ void test_seam_keyboard_present(INT_S8 present) { test_seam_keyboard = present; 
 
 void test_seam_on_present(void (*callback)()) { present_callback = callback; }
 
+void test_seam_file_system(const TEST_SEAM_FILE_SYSTEM& told) { test_seam_told_file_system = told; }
+
+void test_seam_on_hold_step(void (*callback)(TEST_SEAM_HOLD_STEP step)) { test_seam_hold_step = callback; }
+
 void test_seam_on_pass(void (*callback)()) { pass_callback = callback; }
 
 void host_pass_done() {
@@ -192,4 +198,6 @@ void test_seam_reset() {
   keys_driven = false;
   desktop_width = desktop_height = -1;
   test_seam_keyboard = -1;
+  test_seam_told_file_system = TEST_SEAM_FILE_SYSTEM();
+  test_seam_hold_step = nullptr;
 }

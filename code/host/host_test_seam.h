@@ -75,6 +75,31 @@ bool test_seam_pass_rests();
 // character is unit_width wide; characters beyond Latin-1 as '?'.
 std::vector<std::string> test_seam_message_box_lines(const char* text, INT_S32 width, INT_S32 unit_width);
 
+// What the hold of a folder (hold_folder, Linux) is told of the file system, so that a test stands in
+// for another one: the permission bits and the owner that every file and folder reports (-1: its own),
+// as a file system whose modes and owners the mount fixes (vfat, exFAT, a bindfs view) reports the same
+// whatever was asked; a file system that takes no lock; one that cannot exchange two names (NFS, vfat
+// before Linux 6.0); a system whose list of locks leaves out other processes' (a nested process
+// namespace).
+struct TEST_SEAM_FILE_SYSTEM {
+  INT_S32 mode = -1;
+  INT_S64 owner = -1;
+  bool no_locks = false;
+  bool no_exchange = false;
+  bool no_lock_list = false;
+};
+void test_seam_file_system(const TEST_SEAM_FILE_SYSTEM& told);
+// The steps of hold_folder between which another process may act; the callback (null: none) is called
+// at each, so that a test acts there as another process would.
+enum TEST_SEAM_HOLD_STEP {
+  HOLD_STEP_MADE,      // Linux: the hold's file is made where nothing had the name, not yet locked
+  HOLD_STEP_OPENED,    // Linux: what was found at the name is open, not yet locked
+  HOLD_STEP_EXCHANGE,  // Linux: this process's own file, locked, is about to take the name from what was found
+  HOLD_STEP_LOOKED,    // Windows: nothing was found at the name, and the file is about to be made
+  HOLD_STEP_DENIED,    // Windows: the file could not be opened (access denied), and is about to be looked at again
+};
+void test_seam_on_hold_step(void (*callback)(TEST_SEAM_HOLD_STEP step));
+
 // Everything back to the host's own behaviour (clocks, input, desktop, keyboard, the present and pass
-// callbacks).
+// callbacks, the file system and steps of the hold).
 void test_seam_reset();

@@ -2,6 +2,7 @@
 // (code/host/posix/, code/host/win32/), and the shared helpers the platform parts call. Not part of the host interface.
 #pragma once
 #include "host.h"
+#include "host_test_seam.h"
 
 // Dispatches every pending window-system message without waiting; true when there was any that can
 // carry input.
@@ -59,3 +60,7 @@ void host_driven_wait(INT_U32 ms);
 
 // The keyboard presence a test asked for (-1: the host's own answer).
 extern INT_S8 test_seam_keyboard;
+// What a test tells the hold of a folder of the file system, and its callback at the hold's steps
+// (host_test_seam.h).
+extern TEST_SEAM_FILE_SYSTEM test_seam_told_file_system;
+extern void (*test_seam_hold_step)(TEST_SEAM_HOLD_STEP step);

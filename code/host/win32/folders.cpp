@@ -3,6 +3,7 @@
 // scans.
 #include "files_host.h"
 #include "file_utils.h"
+#include "host_private.h"
 #include "velk_string.h"
 #include "win32_host.h"
 
@@ -477,6 +478,28 @@ static void read_holder(const WCHAR* path, FOLDER_HOLDER* holder) {
   if (process) CloseHandle(process);
 }
 
+static void hold_step(TEST_SEAM_HOLD_STEP step) {
+  if (test_seam_hold_step) test_seam_hold_step(step);
+}
+
+// Whether this process may make a file in the folder: one of its own is made there, and goes at once.
+static bool folder_writable(const FOLDER* folder) {
+  for (int tries = 0; tries < 16; tries++) {
+    char name[TEMPORARY_NAME_SIZE];
+    WCHAR path[FOLDER_PATH_SIZE];
+    next_temporary_name(name);
+    if (!wide_file_path(folder, name, path)) return false;
+    HANDLE made = CreateFileW(path, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (made != INVALID_HANDLE_VALUE) {
+      CloseHandle(made);
+      return true;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS) return false;
+    note_temporary_taken(name);
+  }
+  return false;
+}
+
 FOLDER_HOLD* hold_folder(const FOLDER* folder, FOLDER_HOLDER* holder) {
   *holder = FOLDER_HOLDER();
   char joined[FOLDER_PATH_SIZE];
@@ -504,6 +527,8 @@ FOLDER_HOLD* hold_folder(const FOLDER* folder, FOLDER_HOLDER* holder) {
       continue;  // its deletion is pending
     } else if (looked != ERROR_FILE_NOT_FOUND) {
       return nullptr;
+    } else {
+      hold_step(HOLD_STEP_LOOKED);
     }
     HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, &own.attributes,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
@@ -525,11 +550,15 @@ FOLDER_HOLD* hold_folder(const FOLDER* folder, FOLDER_HOLDER* holder) {
         return nullptr;
       }
       if (code != ERROR_ACCESS_DENIED) return nullptr;
-      // Nothing there: this process cannot write the folder, and installs nothing there. Else it came
-      // meanwhile, or its deletion is pending: a round more.
+      // A file came meanwhile, or its deletion is pending: a round more. Nothing there by a second look:
+      // either this process cannot write the folder (and installs nothing there), or a file that a
+      // holder's end was removing refused the open and has gone since; a file of this process's own that
+      // it may make in the folder tells which.
+      hold_step(HOLD_STEP_DENIED);
       look = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, as_itself, nullptr);
-      if (look == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND) return nullptr;
+      if (look == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND && !folder_writable(folder))
+        return nullptr;
       if (look != INVALID_HANDLE_VALUE) CloseHandle(look);
       continue;
     }
