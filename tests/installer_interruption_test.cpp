@@ -941,8 +941,15 @@ TEST(InstallerInterruption, AnInstallationGoesOnWhereModesAreFixedAndWhereNoLock
   EXPECT_EQ(read_lines(scratch.installed("install_log.txt")).back(), "Installation completed without any errors.");
   EXPECT_FALSE(fs::exists(scratch.installed(FOLDER_HOLD_NAME)));
 
-  scratch.add_file(FOLDER_HOLD_NAME, text_bytes("the package's\n"));
+  // The packer refuses a file of that name: one of a package made otherwise.
+  scratch.add_file("hold", text_bytes("the package's\n"));
   ASSERT_TRUE(scratch.build());
+  database.reset(scratch.load());
+  ASSERT_TRUE(database);
+  for (INT_S16 i = 0; i < database->installations[0].file_count; i++)
+    if (std::strcmp(database->installations[0].files[i].packed_name, "hold") == 0)
+      std::strcpy(database->installations[0].files[i].dest_name, FOLDER_HOLD_NAME);
+  ASSERT_TRUE(scratch.store(database.get()));
   told = TEST_SEAM_FILE_SYSTEM();
   told.no_locks = true;
   test_seam_file_system(told);
@@ -953,8 +960,7 @@ TEST(InstallerInterruption, AnInstallationGoesOnWhereModesAreFixedAndWhereNoLock
   EXPECT_EQ(database->install_state.hold, nullptr);
   std::vector<std::string> log = read_lines(scratch.installed("install_log.txt"));
   EXPECT_NE(std::find(log.begin(), log.end(),
-                      "\"" + scratch.installed(FOLDER_HOLD_NAME) + "\" not installed: it is the install folder's hold (" +
-                          FOLDER_HOLD_NAME + ")"),
+                      "\"" + scratch.installed(FOLDER_HOLD_NAME) + "\" not installed: it is the install folder's hold (hold)"),
             log.end());
   EXPECT_FALSE(fs::exists(scratch.installed(FOLDER_HOLD_NAME)));
 }
