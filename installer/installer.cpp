@@ -295,6 +295,11 @@ void application_main(INT_S16 argc, char** argv) {
   default_file_cache_size = 1048576;
   database->attached_package = 0;
 
+  // Automatic mode waits on no window, also for an error of an option read before its "-a": an argument
+  // "-a" before the one that ends the options is always that option (no option takes an argument that
+  // begins with '-').
+  for (INT_S16 i = 1; i < argc && argv[i] && std::strncmp(argv[i], "--", 2) != 0; i++)
+    if (std::strcmp(argv[i], "-a") == 0) keep_boxes_off_display();
   bool help = false, automatic = false;
   for (;;) {
     INT_S32 option = get_option(argc, argv, "havs:x:p:d:");
