@@ -205,14 +205,18 @@ bool is_host_path(const std::string& text);
 bool is_network_path(const std::string& text);
 // A command-line file name: "$HERE/" is put before a text that does not begin with '$'; the file name
 // is the part after the last '/', the folder (which must exist; nothing is created) the part before
-// it, set relative to here ("$HERE"). False when the folder does not exist or the name is empty or
-// too long (name needs 256 bytes).
+// it, set relative to here ("$HERE"). False when the folder does not exist, the name is empty or too
+// long (name needs 256 bytes), or the path of the file would not fit the program's paths.
 bool set_folder_and_name(const char* argument, FOLDER* folder, char* name, FOLDER* here);
 // Why set_folder_and_name refused the argument (whose "$HERE" is here), for the console: a path of the
 // host's own form ("/home/...", "C:\\...") is given from the drive root ("$ROOT0" and the path); a text
 // that names a folder and no file gets a file name of that folder to give (example, when given); a
-// folder that does not exist is named as the path of this computer it would be.
+// folder that does not exist is named as the path of this computer it would be, whole, and said to be
+// too long where that path does not fit the program's paths.
 std::string file_argument_problem(const char* argument, const FOLDER* here = nullptr, const char* example = nullptr);
+// The refusal of a folder named on the command line (argument: as it was given, printable) whose path on
+// this computer is too long for the program's paths, with a file's name in it.
+std::string folder_too_long(const std::string& path, const std::string& argument);
 
 // Result of the copy-out.
 enum ATTACHED_RESULT {

@@ -166,9 +166,13 @@ static void take_configuration(const char* argument) {
   }
   FOLDER folder(database->data_folder);
   char name[256];
-  if (!set_folder_and_name(text.c_str(), &folder, name, nullptr)) {
-    console_print(
-        format_text("ERROR: %s\n", file_argument_problem(text.c_str(), &folder, "installer.xml").c_str()).c_str());
+  std::string problem;
+  if (!set_folder_and_name(text.c_str(), &folder, name, nullptr))
+    problem = file_argument_problem(text.c_str(), &folder, "installer.xml");
+  else if (!folder.get_path_text(PACKAGE_FILE_NAME))  // the package's path in it must fit too
+    problem = folder_too_long(folder.path, printable_text(text.c_str()));
+  if (!problem.empty()) {
+    console_print(format_text("ERROR: %s\n", problem.c_str()).c_str());
     console_print(CONFIGURATION_EXPECTED);
     end_one_shot(EXIT_JOB_NOT_STARTED);
   }
