@@ -77,10 +77,13 @@ public:
   // A request of the system to end the program (end_requested) stopped the installation before its
   // next file; the log ends with "Installation interrupted.".
   virtual void installation_interrupted(DATABASE* database) { (void)database; }
-  // A temporary that an interrupted run left was removed (its full path); the log says so too.
-  virtual void temporary_removed(const char* path_text) { (void)path_text; }
+  // A temporary that an interrupted run, or a file of this run that failed, left was removed (its full
+  // path; left_by: "left by ..." of the one or the other); the log says so too.
+  virtual void temporary_removed(const char* path_text, const char* left_by) { (void)path_text, (void)left_by; }
   // One that cannot be removed stays (its full path, and why); the log says so too.
-  virtual void temporary_kept(const char* path_text, const char* cause) { (void)path_text, (void)cause; }
+  virtual void temporary_kept(const char* path_text, const char* cause, const char* left_by) {
+    (void)path_text, (void)cause, (void)left_by;
+  }
 };
 void set_install_observer(INSTALL_OBSERVER* observer);
 INSTALL_OBSERVER* get_install_observer();
