@@ -67,13 +67,13 @@ public:
     console_print("ERROR: the installation was interrupted\n");
     console_flush();
   }
-  void temporary_removed(const char* path_text) override {
-    console_print(("Removed \"" + printable_text(path_text) + "\" (left by an interrupted installation)\n").c_str());
+  void temporary_removed(const char* path_text, const char* left_by) override {
+    console_print(("Removed \"" + printable_text(path_text) + "\" (" + left_by + ")\n").c_str());
   }
   void earlier_log_kept(const char* line) override { console_print((std::string(line) + "\n").c_str()); }
-  void temporary_kept(const char* path_text, const char* cause) override {
-    console_print(("Not removed \"" + printable_text(path_text) + "\" (left by an interrupted installation): " +
-                   printable_text(cause) + "\n")
+  void temporary_kept(const char* path_text, const char* cause, const char* left_by) override {
+    console_print(("Not removed \"" + printable_text(path_text) + "\" (" + left_by + "): " + printable_text(cause) +
+                   "\n")
                       .c_str());
   }
 

@@ -307,6 +307,16 @@ struct INSTALL_STATE {
   std::string unreached_root;  // the root of the last walk that failed for want of it (a share, a drive)
   // Folders already looked through for what killed runs left.
   std::unordered_set<std::string> cleaned_folders;
+  // The temporaries that files of this run which failed could not remove (in the order they stayed): the
+  // full path, the folder and the name of each. They go at the end of the installation, or when a later
+  // one of this run looks through their folder, as soon as they can; kept from one installation to the
+  // next.
+  struct LEFT_TEMPORARY {
+    std::string path;
+    FOLDER folder;
+    std::string name;
+  };
+  std::vector<LEFT_TEMPORARY> left_temporaries;
   // The files installed so far, from their file number (get_file_number) to their index among the
   // installation's files: a later file that lands on one of them is found by it.
   std::unordered_multimap<INT_U64, INT_S32> installed_numbers;

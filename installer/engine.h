@@ -77,10 +77,13 @@ public:
   // A request of the system to end the program (end_requested) stopped the installation before its
   // next file; the log ends with "Installation interrupted.".
   virtual void installation_interrupted(DATABASE* database) { (void)database; }
-  // A temporary that an interrupted run left was removed (its full path); the log says so too.
-  virtual void temporary_removed(const char* path_text) { (void)path_text; }
+  // A temporary that an interrupted run, or a file of this run that failed, left was removed (its full
+  // path; left_by: "left by ..." of the one or the other); the log says so too.
+  virtual void temporary_removed(const char* path_text, const char* left_by) { (void)path_text, (void)left_by; }
   // One that cannot be removed stays (its full path, and why); the log says so too.
-  virtual void temporary_kept(const char* path_text, const char* cause) { (void)path_text, (void)cause; }
+  virtual void temporary_kept(const char* path_text, const char* cause, const char* left_by) {
+    (void)path_text, (void)cause, (void)left_by;
+  }
   // The earlier install log at the log's place was kept under a numbered name: line is the log's line
   // that says so ("Kept the earlier install log as "<its full path now>""), said once the log is made.
   virtual void earlier_log_kept(const char* line) { (void)line; }
@@ -219,18 +222,22 @@ bool is_host_path(const std::string& text);
 bool is_network_path(const std::string& text);
 // A command-line file name: "$HERE/" is put before a text that does not begin with '$'; the file name
 // is the part after the last '/', the folder (which must exist; nothing is created) the part before
-// it, set relative to here ("$HERE"). False when the folder does not exist or the name is empty or
-// too long (name needs 256 bytes).
+// it, set relative to here ("$HERE"). False when the folder does not exist, the name is empty or too
+// long (name needs 256 bytes), or the path of the file would not fit the program's paths.
 bool set_folder_and_name(const char* argument, FOLDER* folder, char* name, FOLDER* here);
 // Why set_folder_and_name refused the argument (whose "$HERE" is here), for the console: a path of the
 // host's own form ("/home/...", "C:\\...") is given from the drive root ("$ROOT0" and the path); a text
 // that names a folder and no file gets a file name of that folder to give (example, when given); a
-// folder that does not exist is named as the path of this computer it would be.
+// folder that does not exist is named as the path of this computer it would be, whole, and said to be
+// too long where that path does not fit the program's paths.
 std::string file_argument_problem(const char* argument, const FOLDER* here = nullptr, const char* example = nullptr);
 // Why a folder text's path variable (as read_folder_text gives it) names no folder: "$ROOT" and a number
 // past this computer's drives, said with the drives it has ("\"$ROOT5\" names a drive this computer does
 // not have (its drives: \"$ROOT0\" C:, \"$ROOT1\" Z:)"). Empty for any other variable.
 std::string missing_drive_problem(const std::string& variable);
+// The refusal of a folder named on the command line (argument: as it was given, printable) whose path on
+// this computer is too long for the program's paths, with a file's name in it.
+std::string folder_too_long(const std::string& path, const std::string& argument);
 
 // Result of the copy-out.
 enum ATTACHED_RESULT {

@@ -3,6 +3,7 @@
 // and failures go to the observer.
 #include "install_step.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
@@ -31,21 +32,50 @@ static void (*hold_seam)(DATABASE*, bool) = nullptr;
 
 void set_hold_seam(void (*seam)(DATABASE*, bool)) { hold_seam = seam; }
 
-// A temporary that an interrupted run left is removed, or stays when it cannot be: the log's next line
-// group and the observer name it, so that whoever named a file that way finds where it went.
+static const char* const LEFT_BY_INTERRUPTED = "left by an interrupted installation";
+static const char* const LEFT_BY_FAILED_FILE = "left by a file not installed";
+
+// The line of a temporary removed, or that stays (kept_cause: why), appended to lines and said to the
+// observer, so that whoever named a file that way finds where it went.
+static void add_temporary_line(std::string* lines, const std::string& path, const char* left_by,
+                               const char* kept_cause) {
+  *lines += kept_cause ? "Not removed \"" : "Removed \"";
+  append_printable_text(lines, path.c_str());
+  *lines += std::string("\" (") + left_by + ")";
+  if (kept_cause) {
+    *lines += ": ";
+    append_printable_text(lines, kept_cause);
+  }
+  *lines += "\n";
+  if (observer && kept_cause) observer->temporary_kept(path.c_str(), kept_cause, left_by);
+  else if (observer) observer->temporary_removed(path.c_str(), left_by);
+}
+
+// A temporary that an interrupted run left, or that a file of this run that failed could not remove, is
+// removed, or stays when it cannot be: the log's next line group names it.
 static void note_removed_temporary(const FOLDER* folder, const char* name, const char* kept_cause, void* user) {
   INSTALL_STATE* state = static_cast<INSTALL_STATE*>(user);
   std::string path = full_path(*folder, name);
-  state->removed_lines += kept_cause ? "Not removed \"" : "Removed \"";
-  append_printable_text(&state->removed_lines, path.c_str());
-  state->removed_lines += "\" (left by an interrupted installation)";
-  if (kept_cause) {
-    state->removed_lines += ": ";
-    append_printable_text(&state->removed_lines, kept_cause);
+  auto left = std::find_if(state->left_temporaries.begin(), state->left_temporaries.end(),
+                           [&path](const INSTALL_STATE::LEFT_TEMPORARY& temporary) { return temporary.path == path; });
+  bool ours = left != state->left_temporaries.end();
+  if (ours && !kept_cause) state->left_temporaries.erase(left);
+  add_temporary_line(&state->removed_lines, path, ours ? LEFT_BY_FAILED_FILE : LEFT_BY_INTERRUPTED, kept_cause);
+}
+
+// The installation ends: the temporaries that its failed files left go where they now can (their folder
+// writable again), each named; those that still cannot stay as their lines said.
+static void remove_left_temporaries(INSTALL_STATE* state, std::string* lines) {
+  for (auto left = state->left_temporaries.begin(); left != state->left_temporaries.end();) {
+    const FOLDER& folder = left->folder;
+    const char* name = left->name.c_str();
+    if (delete_file(&folder, name)) add_temporary_line(lines, left->path, LEFT_BY_FAILED_FILE, nullptr);
+    else if (file_exists(&folder, name)) {
+      ++left;
+      continue;
+    }
+    left = state->left_temporaries.erase(left);
   }
-  state->removed_lines += "\n";
-  if (observer && kept_cause) observer->temporary_kept(path.c_str(), kept_cause);
-  else if (observer) observer->temporary_removed(path.c_str());
 }
 
 void remove_leftovers(INSTALL_STATE* state, FOLDER* folder) {
@@ -356,6 +386,7 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
   }
   bool attempted = false, installed = false;
   const char* cause = nullptr;  // why a file is not installed
+  const char* left_temporary = nullptr;  // the temporary of a file that failed, which stays
   // The package being read: never written. (A folder this installation made cannot hold the package, nor
   // can a name that leads to nothing.)
   if (folder_set && !folder_made && number &&
@@ -404,6 +435,8 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
                 : code == 0x1010 ? "is missing from the package"
                                  : "cannot be read from the package";
         if (written) describe_file_failure(reason, sizeof reason);
+        if (database->package && database->package->extracted_left[0])
+          left_temporary = database->package->extracted_left;
       }
     }
     if (installed) {
@@ -449,7 +482,14 @@ static void install_file(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION_
     append_printable_text(&line, said.c_str());
     line += "\n";
   }
-  write_log(state, line, false);
+  // Its temporary that stays is named after it, and goes when it can (remove_left_temporaries).
+  std::string temporary_line;
+  if (left_temporary) {
+    std::string path = full_path(destination, left_temporary);
+    state->left_temporaries.push_back({path, destination, left_temporary});
+    add_temporary_line(&temporary_line, path, LEFT_BY_FAILED_FILE, database->package->extracted_left_cause);
+  }
+  write_log(state, line + temporary_line, false);
   if (attempted && !installed) {
     state->error_count++;
     note_failure(state, "\"" + full + "\" " + said + ".");
@@ -564,6 +604,7 @@ static void complete(DATABASE* database, INSTALL_DIALOG* page, INSTALLATION* ins
   if (state->error_count == 0 && installation->uninstaller_name[0] && installation->uninstaller_filename[0])
     make_uninstall_entry(database, installation, &lines);
   reset_base_path();
+  remove_left_temporaries(state, &lines);
   // Every file not installed, shortcut and entry not made is an error of the installation.
   if (state->error_count == 0 && state->unmade_count == 0)
     lines += "Installation completed without any errors.\n";
@@ -594,6 +635,7 @@ void DATABASE::end_installation(bool cut_short) {
   // preparation) stays unmade.
   if (state->running && !state->interrupted && (cut_short || end_requested())) {
     state->interrupted = true;
+    remove_left_temporaries(state, &state->step_lines);
     if (state->log || !state->log_pending.empty()) write_log(state, state->step_lines + INTERRUPTED_LINE, false);
     state->step_lines.clear();
     if (observer) observer->installation_interrupted(this);

@@ -166,9 +166,13 @@ static void take_configuration(const char* argument) {
   }
   FOLDER folder(database->data_folder);
   char name[256];
-  if (!set_folder_and_name(text.c_str(), &folder, name, nullptr)) {
-    console_print(
-        format_text("ERROR: %s\n", file_argument_problem(text.c_str(), &folder, "installer.xml").c_str()).c_str());
+  std::string problem;
+  if (!set_folder_and_name(text.c_str(), &folder, name, nullptr))
+    problem = file_argument_problem(text.c_str(), &folder, "installer.xml");
+  else if (!folder.get_path_text(PACKAGE_FILE_NAME))  // the package's path in it must fit too
+    problem = folder_too_long(folder.path, printable_text(text.c_str()));
+  if (!problem.empty()) {
+    console_print(format_text("ERROR: %s\n", problem.c_str()).c_str());
     console_print(CONFIGURATION_EXPECTED);
     end_one_shot(EXIT_JOB_NOT_STARTED);
   }
@@ -300,6 +304,11 @@ void application_main(INT_S16 argc, char** argv) {
   default_file_cache_size = 1048576;
   database->attached_package = 0;
 
+  // Automatic mode waits on no window, also for an error of an option read before its "-a": an argument
+  // "-a" before the one that ends the options is always that option (no option takes an argument that
+  // begins with '-').
+  for (INT_S16 i = 1; i < argc && argv[i] && std::strncmp(argv[i], "--", 2) != 0; i++)
+    if (std::strcmp(argv[i], "-a") == 0) keep_boxes_off_display();
   bool help = false, automatic = false;
   for (;;) {
     INT_S32 option = get_option(argc, argv, "havs:x:p:d:");

@@ -242,10 +242,17 @@ bool set_folder_and_name(const char* argument, FOLDER* folder, char* name, FOLDE
   // A bare variable ("$TEMP") names a folder and no file.
   if (file_name.empty() || file_name[0] == '$' || file_name.size() > 255) return false;
   FOLDER candidate(*folder);
-  if (!set_known_folder(&candidate, folder_text.c_str(), false, here)) return false;
+  if (!set_known_folder(&candidate, folder_text.c_str(), false, here) || !candidate.get_path_text(file_name.c_str()))
+    return false;
   *folder = candidate;
   std::strcpy(name, file_name.c_str());
   return true;
+}
+
+std::string folder_too_long(const std::string& path, const std::string& argument) {
+  return "the folder \"" + printable_text(path.c_str()) + "\" of \"" + argument + "\" is too long (" +
+         std::to_string(path.size()) + " characters): this program takes paths of at most " +
+         std::to_string(FOLDER_PATH_SIZE - 1) + " characters, a file's name in the folder included";
 }
 
 std::string file_argument_problem(const char* argument, const FOLDER* here, const char* example) {
@@ -321,17 +328,23 @@ std::string file_argument_problem(const char* argument, const FOLDER* here, cons
   // A drive number past the computer's drives names no folder at all (resolving it would name another).
   std::string missing_drive = missing_drive_problem(read.variable);
   if (!missing_drive.empty()) return missing_drive;
-  // The folder as a path of this computer: "$HERE" is here's, any other variable's as it resolves.
+  // The folder as a path of this computer: "$HERE" is here's, any other variable's as it resolves, then
+  // its parts (a path too long for the program's folders resolves to nothing as a whole).
   std::string path;
   if (here && string_compare_no_case(read.variable.c_str(), "$HERE", 0x7FFF) == 0) {
     path = here->path;
     append_path_parts(&path, read.parts);
   } else {
     path = expand_path_text(folder_text.c_str(), nullptr);
-    if (path.empty())
-      return "\"" + printable_text(read.variable.c_str()) + "\" names no folder that this computer has (in \"" + shown +
-             "\")";
+    if (path.empty()) {
+      path = expand_path_text(read.variable.c_str(), nullptr);
+      if (path.empty())
+        return "\"" + printable_text(read.variable.c_str()) + "\" names no folder that this computer has (in \"" + shown +
+               "\")";
+      append_path_parts(&path, read.parts);
+    }
   }
+  if (path.size() + 1 + name.size() >= FOLDER_PATH_SIZE) return folder_too_long(path, shown);
   return "the folder \"" + printable_text(path.c_str()) + "\" of \"" + shown + "\" does not exist";
 }
 

@@ -89,26 +89,38 @@ TEST(RaiseWarning, ShowsTheRowWithItsArgumentAndReturns) {
   EXPECT_EQ(box_captions[0], "Warning");
   EXPECT_EQ(box_texts[0], "WARNING: 0003:\nSound layer was unable to start abc");
   EXPECT_EQ(box_texts[1],
-            "WARNING: 0010:\nToo many colour for a 256 Palette \n\nDo you require more information?");
+            "WARNING: 0010:\nToo many colour for a 256 Palette \n\nThere were more that 256 colours when tring to "
+            "save an image, all unsaved colours have been defaulted to palette entry 0");
   EXPECT_EQ(box_texts[2], "WARNING: Undefined warning encountered");
 }
 
-TEST(ShowMessageWithDetail, AsksForMoreOnlyWhenThereIsADetail) {
+// A box offers OK alone: it asks no question, and says the detail after the text.
+TEST(ShowMessageWithDetail, SaysTheDetailAfterTheText) {
   BoxRecorder recorder;
   show_message_with_detail("Cap", "text", "detail");
   show_message_with_detail("Cap", "text", nullptr);
   ASSERT_EQ(box_texts.size(), 2u);
   EXPECT_EQ(box_captions[0], "Cap");
-  EXPECT_EQ(box_texts[0], "text\n\nDo you require more information?");
+  EXPECT_EQ(box_texts[0], "text\n\ndetail");
   EXPECT_EQ(box_texts[1], "text");
 }
 
+// A wrong command line (0x40 to 0x42) ends the run as a start that could not begin; any other error as a
+// fatal one.
 TEST(RaiseErrorDeathTest, ShowsTheRowThenEndsTheProgram) {
   EXPECT_EXIT(
       {
-        expected_box = "ERROR: 0042:\nUnrecognised command line option: -q\n\nDo you require more information?";
+        expected_box = "ERROR: 0042:\nUnrecognised command line option: -q\n\nCheck command line options specified";
         set_message_box_hook(check_box);
         raise_error(0x42, "-q");
+      },
+      testing::ExitedWithCode(COMMAND_LINE_EXIT_STATUS), "\\[box as expected\\]");
+  EXPECT_EXIT(
+      {
+        expected_box = "ERROR: 0009:\nUnable to open keyboard configuration file k.cfg\n\nCheck that path and filename "
+                       "are correct";
+        set_message_box_hook(check_box);
+        raise_error(0x09, "k.cfg");
       },
       testing::ExitedWithCode(FATAL_EXIT_STATUS), "\\[box as expected\\]");
   EXPECT_EXIT(

@@ -1166,6 +1166,28 @@ TEST(Files, EveryCauseOfAFileThatCannotBeWrittenHasWords) {
 }
 
 #ifdef _WIN32
+// A file made while the runtime's table of streams is full fails with that cause, not one that its
+// clean-up (the file's removal) leaves behind; nothing of it stays.
+TEST(Files, ANewFileWithoutARoomForItsStreamSaysSo) {
+  std::string path;
+  FOLDER folder = scratch_folder("files-no-stream", &path);
+  ASSERT_TRUE(write_whole_file(path + "held", {}));
+  std::vector<FILE*> held;
+  for (FILE* file; held.size() < 5000 && (file = std::fopen((path + "held").c_str(), "rb")) != nullptr;)
+    held.push_back(file);
+  forget_file_failure();
+  FILE* made = create_new_file(&folder, "new.bin");
+  char words[256], expected[256];
+  describe_file_failure(words, sizeof words);
+  for (FILE* file : held) std::fclose(file);
+  if (made) close_file(made);
+  ASSERT_EQ(made, nullptr);
+  restore_file_failure(ERROR_TOO_MANY_OPEN_FILES);
+  describe_file_failure(expected, sizeof expected);
+  EXPECT_STREQ(words, expected);
+  EXPECT_FALSE(file_exists(&folder, "new.bin"));
+}
+
 TEST(Files, DeletingTheRunningProgramFails) {
   FOLDER program;
   ASSERT_TRUE(get_system_folder(&program, SYSTEM_FOLDER_PROGRAM, nullptr, 0));

@@ -30,6 +30,17 @@ inline std::unique_ptr<DATABASE> store_and_load(INSTALLER_SCRATCH& scratch, DATA
   return std::unique_ptr<DATABASE>(scratch.load());
 }
 
+// Runs the install step as the wizard does, from the preparation, until stop_after steps (-1: the end).
+inline void run_steps(DATABASE* database, int stop_after = -1) {
+  database->stage = STAGE_INSTALLING;
+  std::strcpy(database->install_path, database->installations[0].default_path);
+  for (int step = 0; step != stop_after; step++) {
+    INT_S32 before = database->install_state.step_counter;
+    database->install_step(nullptr);
+    if (step > 0 && database->install_state.step_counter == before) break;
+  }
+}
+
 // Gives the files "more/<i>" of the installation the destination folder text and name of places[i].
 inline void place_more_files(DATABASE* database, const std::vector<std::pair<std::string, std::string>>& places) {
   INSTALLATION* installation = &database->installations[0];

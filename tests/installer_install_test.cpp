@@ -31,6 +31,7 @@
 #include "host.h"
 #include "registry.h"
 #include "installer_install_support.h"
+#include "window_scenario.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -41,6 +42,8 @@
 #else
 #include <cerrno>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 // A close made to fail, as a network share's delayed write or a quota fails it: the close of every
@@ -339,6 +342,192 @@ TEST(InstallerInstall, AFileWhoseCloseFailsIsNotInstalled) {
                                                     std::to_string(i) + "): cannot be created (" + cause + ")"),
               log.end());
   EXPECT_EQ(database->install_state.failure_text, "\"" + scratch.installed("old.bin") + "\" cannot be created (" + cause + ").");
+}
+
+namespace {
+
+// A folder that can no longer be written, and can be again. Natively by its mode: the installation runs
+// as a user whom the mode stops (the test's own, or "nobody" where the test runs as root). Under Wine from
+// the Unix side: made immutable where the test runs as root (whom no mode stops), else by its mode.
+struct FOLDER_LOCK {
+  std::string folder;
+#ifdef _WIN32
+  WINDOW_SCENARIO shell{"install-read-only-shell"};
+  std::string unix_folder;
+  explicit FOLDER_LOCK(const std::string& path) : folder(path), unix_folder(shell.unix_path(path)) {}
+  bool set(bool locked) {
+    std::string answer;
+    std::string quoted = "'" + unix_folder + "'";
+    return shell.run_shell("lock", locked ? "chattr +i " + quoted + " 2>/dev/null || chmod 0555 " + quoted
+                                          : "chattr -i " + quoted + " 2>/dev/null; chmod 0755 " + quoted,
+                           &answer);
+  }
+#else
+  explicit FOLDER_LOCK(const std::string& path) : folder(path) {}
+  bool set(bool locked) { return chmod(folder.c_str(), locked ? 0555 : 0755) == 0; }
+#endif
+};
+
+// Locks the folder while the file whose progress names `when` is written (its temporary made and partly
+// written), and unlocks it once the progress names `again`.
+struct READ_ONLY_TURN : INSTALL_OBSERVER {
+  FOLDER_LOCK* lock = nullptr;
+  std::string when, again, shown;
+  bool locked = false;
+  void show_progress(INSTALL_DIALOG*, const char* text, INT_S32) override {
+    shown = text;
+    if (locked && !again.empty() && shown.find(again) != std::string::npos) locked = !lock->set(false);
+  }
+  void file_going_on(INSTALL_DIALOG*) override {
+    if (!locked && !when.empty() && shown.find(when) != std::string::npos) locked = lock->set(true);
+  }
+  void show_install_complete(INSTALL_DIALOG*) override {}
+  void copy_error(DATABASE*, const char*, const char*, const char*) override {}
+  void installation_stopped(DATABASE*, const char*) override {}
+};
+
+// The names of the installer's temporaries in the folder, one to a line.
+std::string temporaries_in(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (entry.path().filename().string().compare(0, 5, "~velk") == 0) names.insert(entry.path().filename().string());
+  std::string listed;
+  for (const std::string& name : names) listed += name + "\n";
+  return listed;
+}
+
+// The installations of the test below: each (of so many steps, or whole), the wizard then back on the
+// options page, as after the copy-error box's No; each leaves its log, what failed last in the wizard's
+// words and the temporaries left in the scratch folder, under its name. False when a step could not be
+// taken.
+bool install_with_folder_turning(INSTALLER_SCRATCH& scratch, FOLDER_LOCK* lock) {
+  auto database = load_or_fail(scratch);
+  if (!database) return false;
+#ifndef _WIN32
+  if (geteuid() == 0) {
+    bool given = lchown(scratch.root.c_str(), 65534, 65534) == 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(scratch.root))
+      given = given && lchown(entry.path().c_str(), 65534, 65534) == 0;
+    if (!given || setgid(65534) != 0 || setuid(65534) != 0) return false;
+  }
+#endif
+  READ_ONLY_TURN turn;
+  turn.lock = lock;
+  set_install_observer(&turn);
+  auto install = [&](const char* name, int steps) {
+    run_steps(database.get(), steps);
+    database->stage = STAGE_INSTALL_TYPE;
+    database->install_step(nullptr);
+    std::filesystem::copy_file(scratch.installed("install_log.txt"), scratch.root + name + ".log");
+    write_whole_file(scratch.root + name + ".failure", text_bytes(database->install_state.failure_text));
+    write_whole_file(scratch.root + name + ".left", text_bytes(temporaries_in(lock->folder)));
+  };
+  turn.when = "data.bin";  // locked from then on
+  install("first", -1);
+  bool unlocked = lock->set(false);
+  turn.locked = false;
+#ifdef _WIN32
+  // Wine takes a file's removal for done once it is asked for, and removes the name at the close, saying
+  // nothing when that fails: a temporary that stays is not known there (Windows refuses the removal).
+  set_install_observer(nullptr);
+  return unlocked;
+#endif
+  turn.when.clear();
+  install("retry", -1);
+  turn.when = "data.bin";  // locked again, and unlocked from the next folder's file on
+  turn.again = "guide.txt";
+  install("end", -1);
+  turn.again = "run.sh";  // unlocked from the next file on, and the installation ended there
+  install("cut", 3);
+  set_install_observer(nullptr);
+  return unlocked && !turn.locked;
+}
+
+}  // namespace
+
+// A folder that cannot be written, as an ordinary user meets it: each file says the system's cause
+// ("Permission denied"; on Windows that access is denied), in its log line and in what the wizard's
+// copy-error box shows, never that its folder is missing. A file whose temporary was written before its
+// folder turned read-only leaves that temporary, named in the log with why it stays; the same wizard's
+// next Install, the folder writable again, removes it before that folder's first file, and so does the
+// installation's end (completed, or cut short) where the folder is writable by then. (Under Wine the
+// causes alone.)
+TEST(InstallerInstall, AFolderThatCannotBeWrittenSaysWhyAndItsLeftTemporaryGoes) {
+  INSTALLER_SCRATCH scratch("install-read-only");
+  const std::string bin = scratch.installed("bin");
+  std::filesystem::create_directories(bin);
+  FOLDER_LOCK lock(bin);
+#ifdef _WIN32
+  // Where nothing stops this process from writing a locked folder (no root to make it immutable, and
+  // a mode that Wine does not hold to), there is nothing to show.
+  if (lock.unix_folder.empty() || !lock.set(true)) GTEST_SKIP() << "no Unix side to lock a folder from; skipped";
+  bool writable = write_whole_file(bin + "\\probe", {});
+  ASSERT_TRUE(lock.set(false));
+  std::filesystem::remove(bin + "\\probe");
+  if (writable) GTEST_SKIP() << "a locked folder can still be written here; skipped";
+  ASSERT_TRUE(install_with_folder_turning(scratch, &lock));
+  SetLastError(ERROR_ACCESS_DENIED);
+  char words[256];
+  describe_file_failure(words, sizeof words);
+  const std::string cause = words;
+#else
+  // The installation is a process of its own, which names its temporaries after itself.
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(install_with_folder_turning(scratch, &lock) ? 0 : 2);
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  const std::string cause = "Permission denied";
+#endif
+  const std::string in_bin = bin + PATH_SEPARATOR;
+  auto failed = [&](const char* file) {
+    return "\"" + in_bin + file + "\" failed to unpack (bin/" + file + "): cannot be created (" + cause + ")";
+  };
+  std::vector<std::string> log = read_lines(scratch.root + "first.log");
+  std::string left = read_whole_text(scratch.root + "first.left");
+  ASSERT_EQ(std::count(left.begin(), left.end(), '\n'), 1) << left;
+  const std::string temporary = in_bin + left.substr(0, left.size() - 1);
+  auto at = std::find(log.begin(), log.end(), failed("data.bin"));
+  ASSERT_NE(at, log.end());
+  ASSERT_NE(at + 1, log.end());
+  EXPECT_NE(std::find(log.begin(), log.end(), failed("run.sh")), log.end());
+  EXPECT_NE(std::find(log.begin(), log.end(), failed("uninstall.sh")), log.end());
+  EXPECT_EQ(read_whole_text(scratch.root + "first.failure"),
+            "\"" + in_bin + "uninstall.sh\" cannot be created (" + cause + ").");
+  EXPECT_EQ(log.back(), "Installation completed with 3 errors.");
+#ifdef _WIN32
+  return;  // the temporary that stays is not known under Wine (install_with_folder_turning)
+#endif
+  EXPECT_EQ(at[1], "Not removed \"" + temporary + "\" (left by a file not installed): " + cause);
+
+  // The retry: the temporary goes before the folder's first file, and everything is installed.
+  log = read_lines(scratch.root + "retry.log");
+  at = std::find(log.begin(), log.end(), "Removed \"" + temporary + "\" (left by a file not installed)");
+  ASSERT_NE(at, log.end());
+  ASSERT_NE(at + 1, log.end());
+  EXPECT_EQ(at[1], "Installed \"" + in_bin + "data.bin\"");
+  EXPECT_EQ(read_whole_text(scratch.root + "retry.left"), "");
+  EXPECT_EQ(log.back(), "Installation completed without any errors.");
+
+  // Left again, and gone at the end of the installation, its folder writable again by then.
+  log = read_lines(scratch.root + "end.log");
+  at = std::find(log.begin(), log.end(), failed("data.bin"));
+  ASSERT_NE(at, log.end());
+  ASSERT_NE(at + 1, log.end());
+  ASSERT_EQ(at[1].rfind("Not removed \"" + in_bin + "~velk", 0), 0u) << at[1];
+  const std::string second = at[1].substr(13, at[1].find('"', 13) - 13);
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2], "Removed \"" + second + "\" (left by a file not installed)");
+  EXPECT_EQ(log.back(), "Installation completed with 3 errors.");
+  EXPECT_EQ(read_whole_text(scratch.root + "end.left"), "");
+
+  // And at the end of an installation cut short (the copy-error box's No).
+  log = read_lines(scratch.root + "cut.log");
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2].rfind("Removed \"" + in_bin + "~velk", 0), 0u) << log[log.size() - 2];
+  EXPECT_EQ(log.back(), "Installation interrupted.");
+  EXPECT_EQ(read_whole_text(scratch.root + "cut.left"), "");
 }
 
 // A file whose folder cannot be made (a file has the name of a folder on its path, below a folder that

@@ -19,6 +19,7 @@
 #include "files.h"
 #include "host.h"
 #include "host_test_seam.h"
+#include "installer_install_support.h"
 #include "installer_test_support.h"
 #include "shell.h"
 #include "window_scenario.h"
@@ -128,17 +129,6 @@ struct LOG_PLACE_HELD {
   }
   ~LOG_PLACE_HELD() { release(); }
 };
-
-// Runs the install step as the wizard does, from the preparation, until stop_after steps (-1: the end).
-void run_steps(DATABASE* database, int stop_after = -1) {
-  database->stage = STAGE_INSTALLING;
-  std::strcpy(database->install_path, database->installations[0].default_path);
-  for (int step = 0; step != stop_after; step++) {
-    INT_S32 before = database->install_state.step_counter;
-    database->install_step(nullptr);
-    if (step > 0 && database->install_state.step_counter == before) break;
-  }
-}
 
 // The whole log of a complete installation of the scratch's standard package (log at the destination).
 std::vector<std::string> complete_log(INSTALLER_SCRATCH& scratch, int system_paths) {

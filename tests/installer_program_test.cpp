@@ -416,6 +416,71 @@ TEST(InstallerProgram, ADriveTheComputerLacksIsRefusedAtEitherStart) {
   EXPECT_EQ(beside, std::vector<std::string>{std::filesystem::path(program).filename().string()});
 }
 
+// A folder of "-x" whose path is too long for the program's paths (2047 characters, a file's name in it
+// included) is named whole and said to be too long, with or without "-a": one far longer, and one that
+// fits alone but not with "installer.pkg" in it, though the name given ("x") would; and the folder of
+// "-s" where the skin file's path would not fit.
+TEST(InstallerProgram, ALongFolderOfXIsNamedWholeAndSaidToBeTooLong) {
+  const std::string binary_dir = environment_text("VELK_BINARY_DIR");
+  if (binary_dir.empty()) GTEST_SKIP() << "VELK_BINARY_DIR is not set";
+  INSTALLER_SCRATCH scratch("program-long");
+  std::string output = scratch.root + "output.txt";
+  std::string longer = scratch.root + "long", fitting;
+  while (longer.size() < 2200) {
+    if (longer.size() + 201 > 2040 && fitting.empty())
+      fitting = longer + PATH_SEPARATOR + std::string(2040 - longer.size() - 1, 'f');
+    longer += PATH_SEPARATOR + std::string(200, 'l');
+  }
+#ifdef _WIN32
+  // Paths past 259 characters through the prefix that hands them to the system as they stand.
+  std::filesystem::create_directories("\\\\?\\" + longer);
+  std::filesystem::create_directories("\\\\?\\" + fitting);
+  const std::string installer = std::filesystem::absolute(binary_dir + "/installer.exe").string();
+  auto quoted = [](const std::string& text) { return "\"" + text + "\""; };
+  auto run = [&](const std::string& arguments) {
+    return run_command("\"\"" + installer + "\" " + arguments + " >\"" + output + "\" 2>&1\"");
+  };
+#else
+  std::filesystem::create_directories(longer);
+  std::filesystem::create_directories(fitting);
+  auto quoted = [](const std::string& text) { return "'" + text + "'"; };
+  auto run = [&](const std::string& arguments) {
+    return run_command("env -u DISPLAY VELK_HEADLESS=1 HOME='" + scratch.root + "home' TMPDIR='" + scratch.root +
+                       "tmp' '" + binary_dir + "/installer' " + arguments + " >'" + output + "' 2>&1");
+  };
+#endif
+  // From the drive root, as "-x" takes it.
+  auto root_form = [&](const std::string& path) {
+#ifdef _WIN32
+    std::string rest = path.substr(scratch.root.size());
+    for (char& c : rest)
+      if (c == '\\') c = '/';
+    return root_text(scratch.root) + "/" + rest;
+#else
+    return "$ROOT0" + path;
+#endif
+  };
+  for (const std::string& folder : {longer, fitting}) {
+    const std::string name = folder == longer ? "/installer.xml" : "/x";
+    const std::string argument = root_form(folder) + name;
+    for (const std::string mode : {"-a ", ""}) {
+      EXPECT_EQ(run(mode + "-x " + quoted(argument)), EXIT_JOB_NOT_STARTED) << mode << folder.size();
+      EXPECT_EQ(read_whole_text(output),
+                "ERROR: the folder \"" + folder + "\" of \"" + argument + "\" is too long (" +
+                    std::to_string(folder.size()) + " characters): this program takes paths of at most 2047 "
+                    "characters, a file's name in the folder included\n\"-x\" takes a file name in the folder that "
+                    "holds \"installer.pkg\" (the name itself need not exist)\n")
+          << mode << folder.size();
+    }
+  }
+  // So is the folder of the skin file that "-s" would write, where that file's path would not fit.
+  const std::string skin = root_form(fitting) + "/a-skin-file.skin";
+  EXPECT_EQ(run("-s " + quoted(skin)), EXIT_JOB_NOT_STARTED);
+  EXPECT_EQ(read_whole_text(output), "ERROR: the folder \"" + fitting + "\" of \"" + skin + "\" is too long (2040 "
+                                     "characters): this program takes paths of at most 2047 characters, a file's name in "
+                                     "the folder included\n");
+}
+
 #ifndef _WIN32
 // The program takes its arguments and its folders from the environment in UTF-8: a package folder, a
 // destination and a home named outside ASCII.

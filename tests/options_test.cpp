@@ -165,12 +165,12 @@ TEST(GetOptionDeathTest, BadOptionsAreFatalErrors) {
     ARGUMENTS arguments;
     const char* box;
   } cases[] = {
-      {ARGUMENTS{"prog", "-x"}, "ERROR: 0041:\nNo argument for command line option: -x\n\nDo you require more information?"},
+      {ARGUMENTS{"prog", "-x"}, "ERROR: 0041:\nNo argument for command line option: -x\n\nCheck command line options specified"},
       {ARGUMENTS{"prog", "-x", "-v"},
-       "ERROR: 0041:\nNo argument for command line option: -x\n\nDo you require more information?"},
-      {ARGUMENTS{"prog", "-q"}, "ERROR: 0042:\nUnrecognised command line option: -q\n\nDo you require more information?"},
+       "ERROR: 0041:\nNo argument for command line option: -x\n\nCheck command line options specified"},
+      {ARGUMENTS{"prog", "-q"}, "ERROR: 0042:\nUnrecognised command line option: -q\n\nCheck command line options specified"},
       {ARGUMENTS{"prog", "-vh"},
-       "ERROR: 0040:\nInvalid argument format for command line option: -vh\n\nDo you require more information?"},
+       "ERROR: 0040:\nInvalid argument format for command line option: -vh\n\nCheck command line options specified"},
   };
   for (BAD_OPTION& bad : cases) {
     SCOPED_TRACE(bad.box);
@@ -181,7 +181,7 @@ TEST(GetOptionDeathTest, BadOptionsAreFatalErrors) {
           option_index = 1;
           get_option(bad.arguments.count(), bad.arguments.vector(), letters);
         },
-        testing::ExitedWithCode(FATAL_EXIT_STATUS), "\\[box as expected\\]");
+        testing::ExitedWithCode(COMMAND_LINE_EXIT_STATUS), "\\[box as expected\\]");
   }
   ARGUMENTS lone_dash{"prog", "-"};
   EXPECT_EXIT(
@@ -189,7 +189,7 @@ TEST(GetOptionDeathTest, BadOptionsAreFatalErrors) {
         option_index = 1;
         get_option(2, lone_dash.vector(), letters);
       },
-      testing::ExitedWithCode(FATAL_EXIT_STATUS), "Invalid argument format");
+      testing::ExitedWithCode(COMMAND_LINE_EXIT_STATUS), "Invalid argument format");
 }
 
 TEST(LibraryBanner, StartsWithTheTitleAndTheBuildDate) {

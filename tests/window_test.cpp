@@ -81,6 +81,67 @@ static void paint_known_image() {
 
 #include "../code/host/posix/x11_host.h"
 
+#include <dlfcn.h>
+
+// The top-level window of that title once it has the keyboard (a message box takes it when it shows);
+// 0 before.
+static Window focused_window_titled(Display* display, const std::string& title) {
+  Window root, parent, *children = nullptr, found = 0;
+  unsigned int count = 0;
+  if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
+    for (unsigned int i = 0; i < count && !found; i++) {
+      char* name = nullptr;
+      if (XFetchName(display, children[i], &name) && name && title == name) found = children[i];
+      if (name) XFree(name);
+    }
+    if (children) XFree(children);
+  }
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(display, &focus, &revert);
+  return found && focus == found ? found : 0;
+}
+
+// The window manager's close request to the window, as its close button sends it.
+static void send_close_request(Display* display, Window window) {
+  XEvent event;
+  std::memset(&event, 0, sizeof event);
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = (long)XInternAtom(display, "WM_DELETE_WINDOW", False);
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, window, False, NoEventMask, &event);
+  XFlush(display);
+}
+
+// An answer that comes while a message box writes: in the box's process that asks for it (the box's
+// title here), the first flush after the box has taken the keyboard has the close request sent to the
+// box from a connection of its own, and goes on once that request has reached the box's connection, so
+// that the flush itself takes it in (Xlib reads as it writes).
+static const char* close_while_flushing = nullptr;
+
+extern "C" int XFlush(Display* display) {
+  static auto next = reinterpret_cast<int (*)(Display*)>(dlsym(RTLD_NEXT, "XFlush"));
+  const char* title = close_while_flushing;
+  close_while_flushing = nullptr;  // and none while this flush looks
+  Display* other = title ? XOpenDisplay(nullptr) : nullptr;
+  Window box = 0;
+  for (int tries = 0; other && !box && tries < 20; tries++)
+    if (!(box = focused_window_titled(other, title))) usleep(10000);
+  if (box) {
+    send_close_request(other, box);
+    XSync(other, False);
+    pollfd coming = {ConnectionNumber(display), POLLIN, 0};
+    poll(&coming, 1, 30000);
+  } else {
+    close_while_flushing = title;
+  }
+  if (other) XCloseDisplay(other);
+  return next(display);
+}
+
 // Our own X server, so that parallel tests never share a display.
 struct X_SERVER_TEST : ::testing::Test {
   pid_t server = -1;
@@ -510,7 +571,148 @@ bool within_30_seconds(CONDITION condition) {
   return condition();
 }
 
+int ignore_x_errors(Display*, XErrorEvent*) { return 0; }
+
+// A message box's window shown by a child process (show_box_window), which ends with 0 once the box
+// was shown and answered. The test's own requests about a window that is gone meanwhile fail quietly.
+struct BOX_RUN {
+  pid_t child = -1;
+  Window window = 0;
+  XErrorHandler kept_handler;
+
+  // before_box runs in the child first.
+  explicit BOX_RUN(const std::string& caption, void (*before_box)() = nullptr) {
+    kept_handler = XSetErrorHandler(ignore_x_errors);
+    child = fork();
+    if (child != 0) return;
+    if (before_box) before_box();
+    _exit(show_box_window(caption.c_str(), "The text of the box.") ? 0 : 1);
+  }
+  ~BOX_RUN() {
+    if (child > 0 && !process_ended(child)) kill(child, SIGKILL);
+    if (child > 0) waitpid(child, nullptr, 0);
+    XSetErrorHandler(kept_handler);
+  }
+  // Waits until the box's window is shown with the keyboard.
+  bool wait_until_shown(Display* display, const std::string& caption) {
+    return within_30_seconds([&] { return (window = focused_window_titled(display, caption)) != 0; });
+  }
+  // The box's pixels as the server has them; empty once the window is gone.
+  std::vector<unsigned long> pixels(Display* display) {
+    std::vector<unsigned long> all;
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes)) return all;
+    XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    if (!image) return all;
+    for (int y = 0; y < attributes.height; y++)
+      for (int x = 0; x < attributes.width; x++) all.push_back(XGetPixel(image, x, y));
+    XDestroyImage(image);
+    return all;
+  }
+  // A point on the box's OK button: it sits centred a margin above the box's foot.
+  std::string button_point(Display* display) {
+    XWindowAttributes attributes = {};
+    XGetWindowAttributes(display, window, &attributes);
+    return std::to_string(attributes.width / 2) + " " + std::to_string(attributes.height - 16 - 4);
+  }
+// The box was answered: its process ended, having shown it.
+  bool answered() {
+    int status = -1;
+    bool ended = within_30_seconds([&] { return waitpid(child, &status, WNOHANG) == child; });
+    if (ended) child = -1;
+    return ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
+};
+
 }  // namespace
+
+// The Linux message box's window is answered by each of its answers: Return, the keypad's Enter,
+// Escape, Space, a click on OK, and the window's close (the window manager's request, as its close
+// button sends it).
+TEST_F(X_SERVER_TEST, AMessageBoxIsAnsweredByEachOfItsAnswers) {
+  REQUIRE_TOOL("xdotool");
+  for (const std::string answer : {"Return", "KP_Enter", "Escape", "space", "click", "close"}) {
+    SCOPED_TRACE(answer);
+    const std::string caption = "Answered by " + answer;
+    BOX_RUN box(caption);
+    ASSERT_TRUE(box.wait_until_shown(probe, caption));
+    if (answer == "click") {
+      ASSERT_EQ(run_command("xdotool mousemove --sync --window " + std::to_string(box.window) + " " +
+                            box.button_point(probe) + " click 1"),
+                0);
+    } else if (answer == "close") {
+      send_close_request(probe, box.window);
+    } else {
+      ASSERT_EQ(run_command("xdotool key " + answer), 0);
+    }
+    EXPECT_TRUE(box.answered());
+  }
+}
+
+// An answer that reaches the box while it writes, which Xlib then takes into its queue, is taken: the box
+// never waits on its connection for more with an answer in its queue.
+TEST_F(X_SERVER_TEST, AnAnswerThatComesWhileTheBoxWritesIsTaken) {
+  BOX_RUN box("Answered as it writes", [] { close_while_flushing = "Answered as it writes"; });
+  EXPECT_TRUE(box.answered());
+}
+
+// A key of the box's answers that was held down before the box opened (the Return that started the
+// program) does not answer it when it comes up: the box stays, and takes the press on its button after
+// it, which a click on OK then answers. (Without the keys' repeat, which would press the key anew.)
+TEST_F(X_SERVER_TEST, AKeyHeldSinceBeforeTheBoxOpenedDoesNotAnswerIt) {
+  REQUIRE_TOOL("xdotool");
+  XAutoRepeatOff(probe);
+  XSync(probe, False);
+  ASSERT_EQ(run_command("xdotool keydown Return"), 0);
+  BOX_RUN box("Held key");
+  ASSERT_TRUE(box.wait_until_shown(probe, "Held key"));
+  std::vector<unsigned long> raised = box.pixels(probe);
+  ASSERT_FALSE(raised.empty());
+  ASSERT_EQ(run_command("xdotool keyup Return"), 0);
+  // The press after the key's release shows on the button of the box that is still there.
+  ASSERT_EQ(run_command("xdotool mousemove --sync --window " + std::to_string(box.window) + " " +
+                        box.button_point(probe) + " mousedown 1"),
+            0);
+  EXPECT_TRUE(within_30_seconds([&] {
+    std::vector<unsigned long> now = box.pixels(probe);
+    return now.empty() || now != raised;
+  }));
+  EXPECT_FALSE(box.pixels(probe).empty()) << "the key's release answered the box";
+  ASSERT_EQ(run_command("xdotool mouseup 1"), 0);
+  EXPECT_TRUE(box.answered());
+  XAutoRepeatOn(probe);
+  XSync(probe, False);
+}
+
+// A message box on a display that takes the connection and never answers goes to standard error alone:
+// the box's window gives the display up after its time, and a second box does not wait for it again
+// (the display is tried once: one connection).
+TEST(WindowWithoutDisplay, ABoxOnASilentDisplayIsGivenUpAndNotWaitedForAgain) {
+  std::string number = std::to_string(40000 + getpid() % 10000);
+  int listener = silent_display(number);
+  ASSERT_GE(listener, 0) << std::strerror(errno);
+  pid_t run = fork();
+  ASSERT_GE(run, 0);
+  if (run == 0) {
+    setenv("DISPLAY", (":" + number).c_str(), 1);
+    unsetenv(HEADLESS_VARIABLE);
+    bool first = show_box_window("First", "text"), second = show_box_window("Second", "text");
+    _exit(!first && !second ? 0 : 1);
+  }
+  int status = -1;
+  EXPECT_TRUE(within_30_seconds([&] { return waitpid(run, &status, WNOHANG) == run; })) << "the box waits";
+  if (status == -1) {
+    kill(run, SIGKILL);
+    waitpid(run, nullptr, 0);
+  }
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  int connections = 0;
+  fcntl(listener, F_SETFL, O_NONBLOCK);
+  for (int connection; (connection = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC)) >= 0; connections++)
+    close(connection);
+  EXPECT_EQ(connections, 1);
+  close(listener);
+}
 
 // A display that takes the connection and never answers is given up after a few seconds, and a run
 // that asks for no display needs none. (None named, and one that nobody serves: the wizard's scenarios.)

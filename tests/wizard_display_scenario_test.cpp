@@ -182,6 +182,28 @@ TEST(WizardScenario, APackageRefusedAtLoadIsSaidInABoxThatReturnAnswers) {
 }
 #endif
 
+#ifndef _WIN32
+// Scenario T: automatic mode on a display, attended, waits on no window: a wrong option, read after "-a"
+// or before it, is said on standard error alone (the row's detail after it, and no question), and the
+// run ends at once as one that could not start.
+TEST(WizardScenario, AutomaticModeOnADisplayWaitsOnNoWindow) {
+  INSTALLER_SCRATCH scratch("wizard-t");
+  WINDOW_SCENARIO scenario("wizard-t-window");
+  START_WINDOW_SCENARIO(scenario);
+  std::vector<std::string> environment = program_environment(scratch.root);
+  environment.push_back("VELK_UNATTENDED=0");
+  const std::string xml = program_path_text(scratch.package) + "/installer.xml";
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"-x", xml, "-a", "-q"}, std::vector<std::string>{"-q", "-x", xml, "-a"}}) {
+    ASSERT_TRUE(scenario.start(WINDOW_SCENARIO::built_program("installer"), arguments, environment));
+    EXPECT_EQ(scenario.wait_for_exit(), EXIT_JOB_NOT_STARTED) << arguments[0];
+    EXPECT_EQ(error_lines(scenario),
+              "Error: ERROR: 0042:\nUnrecognised command line option: -q\n\nCheck command line options specified\n"
+              "Fatal error: Application was unable to continue\n");
+  }
+}
+#endif
+
 // Scenario R: attended, a package whose window is larger than the screen (900 x 700 on 800 x 600) says so
 // in a window of its own that fits the screen, drawn by the installer, with OK as its one answer; Return
 // answers it and the run ends as one that could not start, having installed nothing. Kept as a picture

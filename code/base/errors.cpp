@@ -105,8 +105,6 @@ DATA_ERROR data_error = {0, {0}};
 
 namespace {
 
-const char more_information[] = "\n\nDo you require more information?";
-
 const ERROR_TABLE_ROW* find_row(const ERROR_TABLE_ROW* table, INT_U32 code) {
   for (const ERROR_TABLE_ROW* row = table; row->code != ERROR_TABLE_END; ++row)
     if (row->code == code) return row;
@@ -169,10 +167,10 @@ void default_print(const char* text) { std::fputs(text, stdout); }
 
 void default_log_data_error(const char*, INT_S32) {}
 
-[[noreturn]] void default_end(const char* text) {
+[[noreturn]] void default_end(const char* text, INT_S32 status) {
   std::fflush(nullptr);
   if (text && text[0]) default_box("Fatal error", text);
-  std::_Exit(FATAL_EXIT_STATUS);
+  std::_Exit(status);
 }
 
 ERROR_REPORTING reporting = {default_box, default_print, default_log_data_error, default_end};
@@ -186,26 +184,29 @@ void set_error_reporting(const ERROR_REPORTING* given) {
   reporting.end = given && given->end ? given->end : default_end;
 }
 
+// The boxes offer OK alone: the detail is said after the text rather than offered by a question that no
+// answer of the box could take.
 void show_message_with_detail(const char* caption, const char* text, const char* detail) {
   if (!text) text = "";
   if (!detail) {
     reporting.show_box(caption, text);
     return;
   }
-  size_t length = std::strlen(text);
-  char* with_question = static_cast<char*>(std::malloc(length + 35));
-  if (!with_question) {
+  size_t length = std::strlen(text), detail_length = std::strlen(detail);
+  char* with_detail = static_cast<char*>(std::malloc(length + 2 + detail_length + 1));
+  if (!with_detail) {
     reporting.show_box(caption, text);
     return;
   }
-  std::memcpy(with_question, text, length);
-  std::memcpy(with_question + length, more_information, sizeof more_information);
-  reporting.show_box(caption, with_question);
-  std::free(with_question);
+  std::memcpy(with_detail, text, length);
+  std::memcpy(with_detail + length, "\n\n", 2);
+  std::memcpy(with_detail + length + 2, detail, detail_length + 1);
+  reporting.show_box(caption, with_detail);
+  std::free(with_detail);
 }
 
-// Shows the box of a table's row ("<prefix>: %04X:" ... with the detail question), or the undefined
-// box when the code has no row.
+// Shows the box of a table's row ("<prefix>: %04X:" ... with its detail), or the undefined box when the
+// code has no row.
 static void show_report(const ERROR_TABLE_ROW* table, INT_U32 code, const char* argument, const char* caption,
                         const char* prefix, const char* undefined) {
   const ERROR_TABLE_ROW* row = find_row(table, code);
@@ -220,8 +221,10 @@ static void show_report(const ERROR_TABLE_ROW* table, INT_U32 code, const char* 
 
 void raise_error(INT_U32 code, const char* argument) {
   show_report(error_table, code, argument, "Error", "ERROR", "ERROR: Undefined error encountered");
-  reporting.end("Application was unable to continue");
-  default_end("Application was unable to continue");
+  // A wrong command line (0x40 to 0x42) is a start that could not begin, not a failure of the platform.
+  INT_S32 status = code >= 0x40 && code <= 0x42 ? COMMAND_LINE_EXIT_STATUS : FATAL_EXIT_STATUS;
+  reporting.end("Application was unable to continue", status);
+  default_end("Application was unable to continue", status);
 }
 
 void raise_warning(INT_U32 code, const char* argument) {

@@ -16,36 +16,38 @@ struct ERROR_TABLE_ROW {
 extern const ERROR_TABLE_ROW error_table[];
 extern const ERROR_TABLE_ROW warning_table[];
 
-// Exit status of a process ended by a fatal error.
+// Exit status of a process ended by a fatal error, and by a fatal error of its command line (errors 0x40
+// to 0x42: an option that is malformed, lacks its argument or is unknown), a start that could not begin.
 #define FATAL_EXIT_STATUS 3
+#define COMMAND_LINE_EXIT_STATUS 2
 
 // How the numbered errors and the debugging aids below reach the user: a box, the console, the
 // "VELK Platform" debug stream and the end of the process after a fatal error. The program installs
 // the host's at its start (report_errors_through_host, host.h). Until then, and for an entry left
 // null, a box is "caption: text" and a line end on standard error, the console is standard output, the
 // debug stream gets nothing, and the end writes what every stream holds, shows the text in a box
-// captioned "Fatal error" (none for a null or empty text) and ends the process with FATAL_EXIT_STATUS.
+// captioned "Fatal error" (none for a null or empty text) and ends the process with the status given.
 struct ERROR_REPORTING {
   void (*show_box)(const char* caption, const char* text);
   void (*print)(const char* text);
   // Writes the stored data error (get_error_text) with its code location.
   void (*log_data_error)(const char* source_file, INT_S32 line);
-  // Ends the process; should it return, the default end follows.
-  void (*end)(const char* text);
+  // Ends the process with the status; should it return, the default end follows.
+  void (*end)(const char* text, INT_S32 status);
 };
 // Installs reporting (a copy is kept); null puts back the defaults.
 void set_error_reporting(const ERROR_REPORTING* reporting);
 
 // Shows the error's row in a box captioned "Error" and ends the program through the reporting's end
-// with "Application was unable to continue". An unknown code shows "ERROR: Undefined error
-// encountered".
+// with "Application was unable to continue", with COMMAND_LINE_EXIT_STATUS for errors 0x40 to 0x42 and
+// FATAL_EXIT_STATUS for any other. An unknown code shows "ERROR: Undefined error encountered".
 [[noreturn]] void raise_error(INT_U32 code, const char* argument = nullptr);
 
 // Shows the warning's row in a box captioned "Warning"; the program goes on.
 void raise_warning(INT_U32 code, const char* argument = nullptr);
 
-// Shows text under caption; when detail is given the question "Do you require more information?"
-// follows the text (the detail itself is not shown).
+// Shows text under caption; when detail is given it follows the text after an empty line. (The boxes
+// offer OK alone, so they ask no question.)
 void show_message_with_detail(const char* caption, const char* text, const char* detail);
 
 // The data layer's last error: a 16-bit code and a text argument of at most 1023 characters.

@@ -162,9 +162,10 @@ const int TEMPORARY_NAME_SIZE = 32;
 // Wine the first process of a server always has the same one) is rarely given again; a name is this
 // run's own only when this run gave it out and did not find it taken when it tried to make it.
 void next_temporary_name(char* out);
-// A name that next_temporary_name gave out was found taken when its file was to be made: what has it
-// is not this run's own, and remove_stale_temporaries takes it when no writer holds it. Whoever makes
-// files of such names other than through create_next_temporary_file says so here.
+// A name that next_temporary_name gave out is not this run's own: it was found taken when its file was
+// to be made, or its file stays after a failure whose clean-up could not remove it. remove_stale_temporaries
+// takes it when no writer holds it. Whoever makes files of such names other than through
+// create_next_temporary_file says so here.
 void note_temporary_taken(const char* name);
 // create_temporary_file under a new name of that kind, which goes into out (TEMPORARY_NAME_SIZE bytes).
 // Null when no file can be made.

@@ -28,6 +28,11 @@ void console_flush();
 // display). On Linux standard error gets them also when the box shows.
 void show_message_box(const char* caption, const char* text);
 
+// From now on no message box waits on a window of the program's own: on Linux a box, the fatal end's
+// too, goes to standard error alone, as when unattended, whatever the display (an automatic run waits on
+// no window). The Windows host goes on showing its boxes, which are the system's.
+void keep_boxes_off_display();
+
 // Optional observer of every message box (tests read the texts); null = none.
 typedef void (*MESSAGE_BOX_HOOK)(const char* caption, const char* text);
 void set_message_box_hook(MESSAGE_BOX_HOOK hook);
@@ -60,8 +65,9 @@ void sleep_milliseconds(INT_U32 ms);
 void sleep_seconds(INT_U32 s);
 
 // Closes the main window and ends the process with the text shown in the fatal-exit box (standard error
-// when unattended); status FATAL_EXIT_STATUS. Does not return. A null or empty text shows no box.
-[[noreturn]] void fatal_exit(const char* text);
+// when unattended), with the status (FATAL_EXIT_STATUS unless a fatal error of the command line gives
+// another). Does not return. A null or empty text shows no box.
+[[noreturn]] void fatal_exit(const char* text, INT_S32 status = FATAL_EXIT_STATUS);
 
 // A normal end of the process from anywhere (the one-shot command-line ends): closes the main window,
 // gives back the console and ends the process with the status (0 success, 1 the job failed, 2 it could

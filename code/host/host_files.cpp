@@ -358,7 +358,12 @@ FILE* create_next_temporary_file(const FOLDER* folder, char* out) {
   for (int tries = 0; tries < 16; ++tries) {
     next_temporary_name(out);
     if (FILE* file = create_temporary_file(folder, out)) return file;
-    if (!file_exists(folder, out)) break;
+    // The look at the name must not take the place of the system's cause (a folder that cannot be
+    // written would be said to be missing).
+    INT_U32 cause = file_failure_code();
+    bool taken = file_exists(folder, out);
+    restore_file_failure(cause);
+    if (!taken) break;
     note_temporary_taken(out);
   }
   return nullptr;

@@ -126,7 +126,8 @@ public:
   bool find_entry(const char* name, PACKAGE_ENTRY* out);
   // Writes the entry's data (entry_name, or file_name when null) into the file of the folder: into a
   // temporary beside it that takes its name once whole. A request to end the program (end_requested)
-  // abandons the file, and its temporary goes. The entry's first bytes stay in extracted_head. With
+  // abandons the file, and its temporary goes (where it cannot, extracted_left names it). The entry's
+  // first bytes stay in extracted_head. With
   // if_free the file takes the name as close_file_as_if_free gives it (older_than as there): where what
   // has the name by then stays, the result is false with extracted_name_kept set, and nothing of the
   // entry is left.
@@ -178,6 +179,11 @@ public:
   INT_U64 extracted_number = 0;
   // The last extract_entry with if_free left the name to what had it.
   bool extracted_name_kept = false;
+  // The temporary that the last extract_entry that failed could not remove (its folder no longer lets it
+  // go): its name in the folder and the system's cause; empty when none stayed. It is no longer this
+  // run's own (note_temporary_taken): a later look for leftovers takes it.
+  char extracted_left[TEMPORARY_NAME_SIZE] = "";
+  char extracted_left_cause[256] = "";
 
 private:
   // The loaded entry that extract_entry found last, null after the directory is freed.

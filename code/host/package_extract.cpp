@@ -212,6 +212,7 @@ bool PACKAGE::read_entry(const char* entry_name, const std::function<bool(const 
 bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* entry_name,
                             PACKAGE_PROGRESS_CALLBACK progress, void* user, bool if_free, INT_S64 older_than) {
   extracted_name_kept = false;
+  extracted_left[0] = extracted_left_cause[0] = 0;
   if (!file) {
     fail(0x100D, nullptr, __LINE__);
     return false;
@@ -259,7 +260,16 @@ bool PACKAGE::extract_entry(FOLDER* folder, const char* file_name, const char* e
     extracted_name_kept = closed == CLOSE_AS_NAME_KEPT;
   }
   if (!copied) {
-    if (!extracted_name_kept) delete_file(folder, temporary);
+    // A temporary that cannot go (its folder turned read-only while it was written) is named, with why.
+    if (!extracted_name_kept && !delete_file(folder, temporary)) {
+      char why[sizeof extracted_left_cause];
+      describe_file_failure(why, sizeof why);
+      if (file_exists(folder, temporary)) {
+        std::strcpy(extracted_left, temporary);
+        std::strcpy(extracted_left_cause, why);
+        note_temporary_taken(temporary);
+      }
+    }
     extracted_number = 0;
     restore_file_failure(cause);
     return false;

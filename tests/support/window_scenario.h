@@ -135,6 +135,8 @@ public:
   // output and errors go into answer; false when the shell did not run or end in time. name names the
   // script and its output in the scratch folder.
   bool run_shell(const std::string& name, const std::string& body, std::string* answer);
+  // The path as a Unix process sees it (under Wine: "" when Wine gives it none), for those commands.
+  std::string unix_path(const std::string& path) const;
 
 #ifdef _WIN32
   // A value (as text) of the registry that the program saw, which is its Wine server's and not this
@@ -162,7 +164,6 @@ private:
   bool program_running();
   void stop_program();
   bool signal_resume();  // lets a program stopped by pause_program go on
-  std::string unix_path(const std::string& path) const;
   // Waits, before a click at (x, y), until one at the place of the last click is no second click of a
   // double click; the click is then the last.
   void keep_clicks_apart(int x, int y);

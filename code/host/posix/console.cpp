@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 static MESSAGE_BOX_HOOK message_box_hook = nullptr;
+static bool boxes_off_display = false;
 
 // The system's text (Latin-1 bytes, wide-character runs) as a terminal shows it: UTF-8. A text that
 // has no UTF-8 form goes out as it is.
@@ -41,8 +42,11 @@ void console_flush() { std::fflush(stdout); }
 
 void set_message_box_hook(MESSAGE_BOX_HOOK hook) { message_box_hook = hook; }
 
+void keep_boxes_off_display() { boxes_off_display = true; }
+
 // The box's text goes to standard error first, where a terminal shows it at once; attended, the box then
-// shows in a window of its own where there is a display, and waits for its OK.
+// shows in a window of its own where there is a display, and waits for its OK, unless boxes are kept off
+// the display.
 void show_message_box(const char* caption, const char* text) {
   if (!caption) caption = "";
   if (!text) text = "";
@@ -50,7 +54,7 @@ void show_message_box(const char* caption, const char* text) {
   std::fflush(stdout);  // what was printed before comes before the message
   put_text((std::string(caption) + ": " + text + "\n").c_str(), stderr);
   std::fflush(stderr);
-  if (!running_unattended()) show_box_window(caption, text);
+  if (!running_unattended() && !boxes_off_display) show_box_window(caption, text);
 }
 
 INT_U32 host_tick_count() {
@@ -73,12 +77,12 @@ void sleep_seconds(INT_U32 s) {
 }
 
 // Both ways out write what every stream holds first: the console's lines, a log still open.
-void fatal_exit(const char* text) {
+void fatal_exit(const char* text, INT_S32 status) {
   close_window(-1);
   std::fflush(nullptr);
   if (text && text[0]) show_message_box("Fatal error", text);
   remove_temporary_folder();
-  std::_Exit(FATAL_EXIT_STATUS);
+  std::_Exit(status);
 }
 
 void exit_process(INT_S32 status) {

@@ -327,6 +327,9 @@ static void wait_for_answer(BOX* box) {
     }
     if (end_requested()) return;
     XFlush(display);
+    // A flush takes in events that came meanwhile (Xlib reads as it writes): the wait on the connection
+    // would never see them.
+    if (XQLength(display) > 0) continue;
     if (wait_for_display_or_end_request(display, -1)) return;
   }
 }

@@ -128,6 +128,9 @@ void release_console() {
 
 void set_message_box_hook(MESSAGE_BOX_HOOK hook) { message_box_hook = hook; }
 
+// The system's boxes stay: a Windows program's automatic run says its errors as the system shows them.
+void keep_boxes_off_display() {}
+
 static void write_to_stderr(const char* caption, const char* text) {
   std::fprintf(stderr, "%s: %s\n", caption, text);
   std::fflush(stderr);
@@ -159,9 +162,9 @@ void sleep_milliseconds(INT_U32 ms) { Sleep(ms); }
 void sleep_seconds(INT_U32 s) { Sleep(s > 0xFFFFFFFFu / 1000u ? 0xFFFFFFFFu : s * 1000u); }
 
 // Both ways out write what every stream holds first: the console's lines, a log still open. A fatal
-// end shows its text in a box of its own, captioned as on Linux, and ends with the fatal status (the
+// end shows its text in a box of its own, captioned as on Linux, and ends with the status given (the
 // system's fatal-exit box would end the process with a status of its own).
-void fatal_exit(const char* text) {
+void fatal_exit(const char* text, INT_S32 status) {
   close_window(-1);
   console_flush();
   std::fflush(nullptr);
@@ -175,7 +178,7 @@ void fatal_exit(const char* text) {
                                       : MessageBoxA(nullptr, text, "Fatal error", MB_OK | MB_ICONERROR);
     if (answer <= 0) write_to_stderr("Fatal error", text);
   }
-  ExitProcess(FATAL_EXIT_STATUS);
+  ExitProcess((UINT)status);
 }
 
 void exit_process(INT_S32 status) {

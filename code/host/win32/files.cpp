@@ -326,11 +326,15 @@ static FILE* create_file_stream(const WCHAR* target, const char* name, bool text
   int descriptor = _open_osfhandle((intptr_t)handle, _O_WRONLY | (text ? _O_TEXT : _O_BINARY));
   FILE* file = descriptor >= 0 ? _fdopen(descriptor, text ? "w" : "wb") : nullptr;
   if (!file) {
+    // The runtime refuses a descriptor or a stream when its tables are full, with no error of the system:
+    // it is said as that, and the clean-up's calls do not replace it.
+    const DWORD failure = ERROR_TOO_MANY_OPEN_FILES;
     if (descriptor >= 0)
       _close(descriptor);
     else
       CloseHandle(handle);
     DeleteFileW(target);
+    SetLastError(failure);
     return nullptr;
   }
   hide_dot_name(target, name);
