@@ -85,7 +85,8 @@ bool PACKER::build(const std::string& package_path, INT_S32 block_size, std::str
   // its identity is taken from all of the version's files, also those an update does not carry.
   bool ok = read_description() && (earlier.empty() ? (note_update_logs(), true) : read_earlier()) && list_files();
   identified = !earlier.empty() || patch_path.empty();
-  if (ok && identified) version_files = files;
+  // An update keeps fewer files than the version has: the version's are kept apart first.
+  if (ok && identified && !earlier.empty()) version_files = files;
   ok = ok && check_references() && check_output() && (earlier.empty() || compare_with_earlier()) &&
        write(package_path, block_size);
   if (!ok) *error_out = error;
@@ -171,6 +172,7 @@ bool PACKER::add_entry(const fs::path& host, const std::string& wanted, const st
   // So is every file with the bytes of one packed before.
   if (!exact && content.find(host, before.size, before.time, name)) {
     entry_of_file[real.native()] = *name;
+    file_digests[real.native()] = entry_digests[*name];
     return true;
   }
   *name = wanted;
@@ -182,7 +184,10 @@ bool PACKER::add_entry(const fs::path& host, const std::string& wanted, const st
   INT_S64 copied = 0;
   errno = 0;
   std::string host_name = system_name(host.filename().u8string()), entry_name = system_name(*name);
-  bool added = package->add_file(&folder, host_name.c_str(), entry_name.c_str(), false, count_copied, &copied);
+  // The bytes packed are the file's digest too, taken as they are read.
+  CONTENT_HASH hash;
+  bool added = package->add_file(&folder, host_name.c_str(), entry_name.c_str(), false, count_copied, &copied,
+                                 [&hash](const INT_U8* data, INT_U32 size) { hash.add(data, size); });
   int error_number = errno;
   if (!added && end_requested()) return fail(output + ": not made: the packer was asked to end");
   if (!added) {
@@ -200,6 +205,7 @@ bool PACKER::add_entry(const fs::path& host, const std::string& wanted, const st
   if (!exact) {
     entry_of_file[real.native()] = *name;
     content.add(host, before.size, before.time, *name);
+    file_digests[real.native()] = entry_digests[*name] = hash.file_digest();
   }
   entry_names.insert(*name);
   return true;

@@ -73,8 +73,27 @@ struct TEMPORARY_NOTE {
 };
 // Why a write into the folder failed: a full disk says so; else the system's reason, when it gave one.
 std::string write_cause(const fs::path& folder, int error_number);
-// The SHA-256 digest of the bytes, in hexadecimal (version.cpp).
-std::string sha256_hex(const std::string& bytes);
+// A 128-bit hash of a stream of bytes (version.cpp), quick enough to take in every byte as the packer
+// reads it: four lanes of 64 bits take the stream's words in turn, and their 256 bits are folded into
+// two halves at the end. It tells apart the versions a packager makes (a chance collision is about one
+// in 2^64 at worst); it is no defence against a collision made on purpose, which only the packager who
+// makes both versions could make. The bytes may come in pieces of any size: the hash is the same.
+class CONTENT_HASH {
+public:
+  void add(const void* data, size_t size);
+  // The hash of every byte added, in 16 bytes; nothing is added after.
+  void finish(unsigned char out[16]);
+  // The hash and the count of the bytes (8 bytes, least significant first), as the version's identity
+  // takes a file's bytes.
+  std::string file_digest();
+
+private:
+  void stripe(const unsigned char* bytes);
+  INT_U64 lanes[4] = {0x243F6A8885A308D3ull, 0x13198A2E03707344ull, 0xA4093822299F31D0ull, 0x082EFA98EC4E6C89ull};
+  unsigned char pending[32] = {};
+  size_t used = 0;
+  INT_U64 total = 0;
+};
 
 // ---------------------------------------------------------------------------------------------------
 // The tree of an installation
@@ -251,7 +270,8 @@ private:
   // empty in an update made by hand, which knows no version.
   bool identified = false;
   std::string version_identity, updated_version;
-  // The files of the whole version that the identity is taken from (an update keeps fewer in files).
+  // Of an update, the files of the whole version that the identity is taken from (it keeps fewer in
+  // files); a whole package's are its files.
   std::vector<std::vector<TREE_FILE>> version_files;
   std::vector<PACK_SUMMARY::INSTALLATION_FILES> update_counts;  // per installation, of an update
   std::vector<INSTALLATION_LINES> installation_lines;
@@ -278,6 +298,11 @@ private:
   std::unordered_map<fs::path::string_type, std::string> entry_of_file;
   std::set<std::string> entry_names;
   CONTENT_INDEX content;  // the files of the trees packed, by their bytes
+  // The digests (CONTENT_HASH::file_digest) of the files whose bytes were read whole as they were packed
+  // or compared, by real path, and of the entries written, by name: the version's identity takes them
+  // from here, and reads only the files no one read.
+  std::unordered_map<fs::path::string_type, std::string> file_digests;
+  std::unordered_map<std::string, std::string> entry_digests;
 
   // The line of each key that takes one value, by its scope (e.g. the installation it belongs to).
   std::map<std::string, int> key_lines;

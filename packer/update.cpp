@@ -176,8 +176,9 @@ namespace {
 class UPDATE_COMPARISON : public FILE_COMPARISON {
 public:
   enum STATE : INT_U8 { UNPAIRED, SAME, CHANGED, ADDED };
-  UPDATE_COMPARISON(PACKAGE* earlier, const INSTALLATION& now, const std::vector<TREE_FILE>& tree)
-      : earlier(earlier), now(now), tree(tree), state(tree.size(), UNPAIRED) {}
+  UPDATE_COMPARISON(PACKAGE* earlier, const INSTALLATION& now, const std::vector<TREE_FILE>& tree,
+                    std::unordered_map<fs::path::string_type, std::string>* digests)
+      : earlier(earlier), now(now), tree(tree), state(tree.size(), UNPAIRED), digests(digests) {}
 
   // The stored bytes are read where they lie in the earlier package, block by block against the file of
   // the tree: no copy of them is written.
@@ -198,14 +199,18 @@ public:
     FILE* host = open_file(&opened_folder, system_name(file.host.filename().u8string()).c_str(), "rb");
     if (!host) return -2;
     bool differ = false;
+    // A file read whole and found the same has its digest for the version's identity: it is not packed.
+    CONTENT_HASH hash;
     bool read = earlier->read_entry(first.packed_name, [&](const INT_U8* data, INT_U32 count) {
       if (bytes.size() < count) bytes.resize(count);
       differ = std::fread(bytes.data(), 1, count, host) != count || std::memcmp(bytes.data(), data, count) != 0;
+      if (!differ) hash.add(data, count);
       return !differ;
     });
     // A file that grew since its size was taken differs too.
     if (read && !differ) differ = std::fgetc(host) != EOF;
     close_file(host);
+    if (read && !differ) (*digests)[file.real.native()] = hash.file_digest();
     return !read && !differ ? -1 : differ ? 1 : 0;
   }
   void paired(const INSTALLATION_FILE&, const INSTALLATION_FILE& second, bool changed) override {
@@ -221,6 +226,7 @@ public:
   std::vector<const INSTALLATION_FILE*> dropped;
 
 private:
+  std::unordered_map<fs::path::string_type, std::string>* digests;
   // The folder of the file compared last (a tree's files come folder by folder), and what is read of it.
   fs::path opened_folder_path;
   FOLDER opened_folder;
@@ -267,7 +273,7 @@ bool PACKER::compare_with_earlier() {
     INSTALLATION now = {};
     now.files = records.data();
     now.file_count = (INT_S16)records.size();
-    UPDATE_COMPARISON comparison(earlier_database->package, now, files[n]);
+    UPDATE_COMPARISON comparison(earlier_database->package, now, files[n], &file_digests);
     const INSTALLATION_FILE* culprit = nullptr;
     std::string in = " of the installation \"" + installation_lines[n].name + "\"";
     switch (compare_installation_files(then, now, &comparison, &culprit)) {

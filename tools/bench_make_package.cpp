@@ -4,7 +4,7 @@
 // warms the cache). With a second make_package (another build) its runs join every pair in turn: its
 // ratio to tar is printed beside, and the ratio of this build's times to its times. Then a tree of two
 // installations, the second repeating two thirds of the first's files in a folder of its own: each
-// build's package size and time. Last, a tree of files of one size (ten of 30 MiB, 2,000 of 16 KiB), all
+// build's package size and time (paired with the other's runs). Last, a tree of files of one size (ten of 30 MiB, 2,000 of 16 KiB), all
 // of other bytes, against the same tree with every size its own, in paired runs (target: within 1.1).
 // Then an update (--update-of) of a version of 10,000 files against packing that whole version, in paired
 // runs (target: no slower), with the other make_package's update in each pair when named.
@@ -149,14 +149,27 @@ int main(int argc, char** argv) {
   if (!write_text(source / "shared.txt", head + "installation = Part\ndefault_path = $ROOT0" +
                                              (work / "installed-b").string() + "\nfiles = files-b\n"))
     return 1;
-  for (int side = 0; side < (other.empty() ? 1 : 2); side++) {
-    fs::path package = package_in(out, side ? "theirs-shared" : "ours-shared");
-    double seconds = timed(pack_command(side ? other : packer, source / "shared.txt", package));
-    if (seconds < 0) return 1;
-    std::printf("two installations sharing files, %s: %.3f s, package %.1f MiB\n",
-                side ? "the other make_package" : "this make_package", seconds,
-                (double)fs::file_size(package) / (1 << 20));
+  // Paired with the other make_package's runs, when named (its order alternating, after an untimed pair
+  // that warms the cache: the copies were just written).
+  std::string shared_commands[2] = {pack_command(packer, source / "shared.txt", package_in(out, "ours-shared")),
+                                    other.empty() ? std::string()
+                                                  : pack_command(other, source / "shared.txt", package_in(out, "theirs-shared"))};
+  PAIRED_TIMES shared;
+  double shared_times[2] = {0, 0};
+  for (int pair = 0; pair <= pairs; pair++) {
+    for (int step = 0; step < 2; step++) {
+      int side = (step + pair) % 2;
+      if (side == 1 && other.empty()) continue;
+      shared_times[side] = timed(shared_commands[side]);
+      if (shared_times[side] < 0) return 1;
+    }
+    if (pair > 0) shared.add(shared_times[0], other.empty() ? shared_times[0] : shared_times[1]);
   }
+  std::printf("two installations sharing files, this make_package: %.3f s (median), package %.1f MiB\n",
+              shared.median_ours(), (double)fs::file_size(out / "ours-shared" / "installer.pkg") / (1 << 20));
+  if (!other.empty())
+    std::printf("  the other make_package: %.3f s, package %.1f MiB; this build against it: %s\n", shared.median_baseline(),
+                (double)fs::file_size(out / "theirs-shared" / "installer.pkg") / (1 << 20), shared.spread().c_str());
 
   // Files of one size but other bytes against files of sizes of their own: the same reads are needed.
   std::printf("preparing trees of ten files of 30 MiB and 2,000 of 16 KiB: one size, and sizes of their own\n");

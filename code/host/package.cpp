@@ -697,7 +697,8 @@ bool PACKAGE::release_blocks(PACKAGE_ENTRY* entry) {
 }
 
 bool PACKAGE::add_file(FOLDER* folder, const char* file_name, const char* entry_name, bool replace,
-                       PACKAGE_PROGRESS_CALLBACK progress, void* user) {
+                       PACKAGE_PROGRESS_CALLBACK progress, void* user,
+                       const std::function<void(const INT_U8* data, INT_U32 size)>& seen) {
   if (read_only) return false;
   if (!file) {
     fail(0x100D, nullptr, __LINE__);
@@ -749,6 +750,7 @@ bool PACKAGE::add_file(FOLDER* folder, const char* file_name, const char* entry_
     INT_S32 got = source->read(block.data, static_cast<INT_S32>(block_size));
     if (got < 0) got = 0;
     if (got > 0) {
+      if (seen) seen(block.data, static_cast<INT_U32>(got));
       done += static_cast<INT_U32>(got);
       if (progress) progress(this, static_cast<INT_S32>(done), static_cast<INT_S32>(entry.size), user);
     }

@@ -142,9 +142,12 @@ public:
   // Stores the file's contents as the entry (entry_name, or file_name when null); an existing entry is
   // replaced only with replace set. False with the data error set when any write fails, and when a
   // request to end the program (end_requested) comes while the file is copied: the entry is then cut
-  // short, and the package is to be abandoned.
+  // short, and the package is to be abandoned. seen, when given, is handed each piece of the file's
+  // bytes as it is read, in order (valid during the call alone), so that a caller may take them in
+  // without reading the file again.
   bool add_file(FOLDER* folder, const char* file_name, const char* entry_name, bool replace,
-                PACKAGE_PROGRESS_CALLBACK progress = nullptr, void* user = nullptr);
+                PACKAGE_PROGRESS_CALLBACK progress = nullptr, void* user = nullptr,
+                const std::function<void(const INT_U8* data, INT_U32 size)>& seen = nullptr);
 
   // Appends a new empty entry record and links it at the end of the chain.
   bool create_entry(const char* name, PACKAGE_ENTRY* out);
