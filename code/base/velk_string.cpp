@@ -624,7 +624,7 @@ bool WIDE_RUN_READER::next(INT_U32* unit, bool* broken) {
   }
 }
 
-bool WIDE_RUN_READER::next_character(INT_U32* character) {
+bool WIDE_RUN_READER::next_character_read(INT_U32* character) {
   if (!next(character)) return false;
   if (*character < 0xD800 || *character > 0xDBFF) return true;
   WIDE_RUN_READER after = *this;

@@ -129,7 +129,16 @@ struct WIDE_RUN_READER {
   // The next character: a unit, or a surrogate pair of groups (nothing broken between them) as the one
   // character above 0xFFFF that it spells, its start that of the pair's first group. A layout takes
   // characters, so that it never parts a pair nor draws its halves.
-  bool next_character(INT_U32* character);
+  bool next_character(INT_U32* character) {
+    // A plain byte outside a run is its own character: taken here, as most of most texts is.
+    if (!run && !bad && *at > WIDE_RUN_MARK) {
+      start = at;
+      unit_in_run = false;
+      *character = *at++;
+      return true;
+    }
+    return next_character_read(character);
+  }
   INT_S32 position() const { return (INT_S32)(at - text); }
   INT_S32 start_position() const { return (INT_S32)(start - text); }
   // Goes back or on to a byte of the text, inside a run or not.
@@ -138,6 +147,9 @@ struct WIDE_RUN_READER {
     run = in_run;
     after_comma = later_group = false;
   }
+
+private:
+  bool next_character_read(INT_U32* character);
 };
 
 // Writes 16-bit units as 8-bit text with runs in the one spelling into out (size bytes): a unit above
