@@ -85,8 +85,6 @@ bool PACKER::build(const std::string& package_path, INT_S32 block_size, std::str
   // its identity is taken from all of the version's files, also those an update does not carry.
   bool ok = read_description() && (earlier.empty() ? (note_update_logs(), true) : read_earlier()) && list_files();
   identified = !earlier.empty() || patch_path.empty();
-  // An update keeps fewer files than the version has: the version's are kept apart first.
-  if (ok && identified && !earlier.empty()) version_files = files;
   ok = ok && check_references() && check_output() && (earlier.empty() || compare_with_earlier()) &&
        write(package_path, block_size);
   if (!ok) *error_out = error;
@@ -155,24 +153,26 @@ bool PACKER::fail_writing(const std::string& what, int error_number) {
 
 // Adds the host file as an entry: a file of the tree (whatever links lead to it: real_path, when known,
 // is its real path) is stored once, under the name wanted, else the fallback, else a numbered one, and
-// a file with the bytes of one stored before takes that one's entry. With exact (the installer's own
-// names), the entry is made under the name wanted.
+// a file with the bytes of one stored before takes that one's entry; digest, when given, gets the digest
+// of the entry's bytes. With exact (the installer's own names), the entry is made under the name wanted.
 bool PACKER::add_entry(const fs::path& host, const std::string& wanted, const std::string& fallback, std::string* name,
-                       bool exact, const fs::path* real_path) {
+                       bool exact, const fs::path* real_path, FILE_DIGEST* digest) {
+  FILE_DIGEST unused;
+  if (!digest) digest = &unused;
   std::error_code code;
   fs::path real = real_path ? *real_path : fs::canonical(host, code);
   if (code) return fail(host.string() + ": cannot be read: " + code.message());
   auto known = entry_of_file.find(real.native());
   if (known != entry_of_file.end() && !exact) {
-    *name = known->second;
+    *name = known->second.entry;
+    *digest = known->second.digest;
     return true;
   }
   FILE_STAMP before, after;
   if (!stamp_of(host, &before)) return fail(host.string() + ": cannot be read");
   // So is every file with the bytes of one packed before.
-  if (!exact && content.find(host, before.size, before.time, name)) {
-    entry_of_file[real.native()] = *name;
-    file_digests[real.native()] = entry_digests[*name];
+  if (!exact && content.find(host, before.size, before.time, name, digest)) {
+    entry_of_file[real.native()] = {*name, *digest};
     return true;
   }
   *name = wanted;
@@ -202,10 +202,10 @@ bool PACKER::add_entry(const fs::path& host, const std::string& wanted, const st
       entry.size != before.size || copied != (INT_S64)before.size)
     return fail(host.string() + ": changed while it was packed (" + std::to_string(before.size) + " bytes before, " +
                 std::to_string(copied) + " packed): pack it again once it no longer changes");
+  *digest = hash.file_digest();
   if (!exact) {
-    entry_of_file[real.native()] = *name;
-    content.add(host, before.size, before.time, *name);
-    file_digests[real.native()] = entry_digests[*name] = hash.file_digest();
+    entry_of_file[real.native()] = {*name, *digest};
+    content.add(host, before.size, before.time, *name, *digest);
   }
   entry_names.insert(*name);
   return true;
@@ -361,7 +361,7 @@ bool PACKER::fill_package(DATABASE* database) {
     summary->installations[n].links = (INT_U32)links[n].size();
     note_links(n, &summary->installations[n].first_links);
     for (size_t i = 0; i < files[n].size(); i++) {
-      const TREE_FILE& tree_file = files[n][i];
+      TREE_FILE& tree_file = files[n][i];
       INSTALLATION_FILE& file = database->installations[n].files[i];
       const std::string& relative = tree_file.relative;
       describe_file(tree_file, &file);
@@ -371,7 +371,8 @@ bool PACKER::fill_package(DATABASE* database) {
       // A request to end the program stops the packer between two files; the temporaries go.
       if (end_requested()) return fail(output + ": not made: the packer was asked to end");
       if (!tree_file.missing &&
-          !add_entry(tree_file.host, relative, lines.files_folder + "/" + relative, &packed, false, &tree_file.real))
+          !add_entry(tree_file.host, relative, lines.files_folder + "/" + relative, &packed, false, &tree_file.real,
+                     &tree_file.digest))
         return false;
       copy_text(file.packed_name, packed);
       summary->installations[n].files++;

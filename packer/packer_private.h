@@ -73,24 +73,32 @@ struct TEMPORARY_NOTE {
 };
 // Why a write into the folder failed: a full disk says so; else the system's reason, when it gave one.
 std::string write_cause(const fs::path& folder, int error_number);
+// A file's digest: the hash of its bytes and their count (8 bytes, least significant first); none
+// while not taken.
+struct FILE_DIGEST {
+  unsigned char bytes[24] = {};
+  bool taken = false;
+};
+
 // A 128-bit hash of a stream of bytes (version.cpp), quick enough to take in every byte as the packer
-// reads it: four lanes of 64 bits take the stream's words in turn, and their 256 bits are folded into
-// two halves at the end. It tells apart the versions a packager makes (a chance collision is about one
-// in 2^64 at worst); it is no defence against a collision made on purpose, which only the packager who
-// makes both versions could make. The bytes may come in pieces of any size: the hash is the same.
+// reads it: four lanes of 64 bits take the stream's words two at a time, through a 128-bit product,
+// and their 256 bits are folded into two halves at the end. It tells apart the versions a packager
+// makes (a chance collision is about one in 2^64 at worst); it is no defence against a collision made
+// on purpose, which only the packager who makes both versions could make. The bytes may come in pieces
+// of any size: the hash is the same.
 class CONTENT_HASH {
 public:
   void add(const void* data, size_t size);
   // The hash of every byte added, in 16 bytes; nothing is added after.
   void finish(unsigned char out[16]);
-  // The hash and the count of the bytes (8 bytes, least significant first), as the version's identity
-  // takes a file's bytes.
-  std::string file_digest();
+  // The digest of the bytes added, as the version's identity takes a file's bytes.
+  FILE_DIGEST file_digest();
 
 private:
   void stripe(const unsigned char* bytes);
   INT_U64 lanes[4] = {0x243F6A8885A308D3ull, 0x13198A2E03707344ull, 0xA4093822299F31D0ull, 0x082EFA98EC4E6C89ull};
-  unsigned char pending[32] = {};
+  static const size_t STRIPE = 64;  // the bytes that the four lanes take at a time
+  unsigned char pending[STRIPE] = {};
   size_t used = 0;
   INT_U64 total = 0;
 };
@@ -109,6 +117,9 @@ struct TREE_FILE {
   fs::path real;  // the file itself: its path with every link followed
   INT_U8 overwrite = 0;   // its overwrite rule: 2 only where absent, 1 only over an older file, 0 always
   int overwrite_line = 0;  // the overwrite line that gave it
+  // The digest of its bytes (CONTENT_HASH::file_digest) once they were read whole, as it was packed or
+  // compared with the earlier version's; empty before.
+  FILE_DIGEST digest{};
 };
 
 // A link of an installation's tree, packed as a copy of what it leads to: its path below the files
@@ -144,10 +155,13 @@ class CONTENT_INDEX {
 public:
   // The entry of a file packed before with the bytes of the host file (of that size and modification
   // time); false when there is none.
-  bool find(const fs::path& host, std::uintmax_t size, fs::file_time_type time, std::string* entry);
-  // The host file as it was packed into entry: its size and modification time then. The index keeps
-  // the path given, which lives as long as it.
-  void add(const fs::path& host, std::uintmax_t size, fs::file_time_type time, const std::string& entry);
+  // With it, the digest of the entry's bytes.
+  bool find(const fs::path& host, std::uintmax_t size, fs::file_time_type time, std::string* entry,
+            FILE_DIGEST* digest = nullptr);
+  // The host file as it was packed into entry: its size and modification time then, and the digest of
+  // its bytes. The index keeps the path given, which lives as long as it.
+  void add(const fs::path& host, std::uintmax_t size, fs::file_time_type time, const std::string& entry,
+           const FILE_DIGEST& digest = FILE_DIGEST());
 
 private:
   // A checksum, taken when it is first needed.
@@ -161,6 +175,7 @@ private:
     std::uintmax_t size;
     fs::file_time_type time;
     std::string entry;
+    FILE_DIGEST digest;
     SUM sample, whole;
   };
   std::vector<STORED> stored;
@@ -294,15 +309,15 @@ private:
   FOLDER package_folder;
   fs::path package_folder_path;
   std::string package_path;
-  // Entries written: the entry of each host file (by its real path), and every name taken.
-  std::unordered_map<fs::path::string_type, std::string> entry_of_file;
+  // Entries written: the entry of each host file (by its real path) with the digest of its bytes, and
+  // every name taken.
+  struct PACKED_FILE {
+    std::string entry;
+    FILE_DIGEST digest;
+  };
+  std::unordered_map<fs::path::string_type, PACKED_FILE> entry_of_file;
   std::set<std::string> entry_names;
   CONTENT_INDEX content;  // the files of the trees packed, by their bytes
-  // The digests (CONTENT_HASH::file_digest) of the files whose bytes were read whole as they were packed
-  // or compared, by real path, and of the entries written, by name: the version's identity takes them
-  // from here, and reads only the files no one read.
-  std::unordered_map<fs::path::string_type, std::string> file_digests;
-  std::unordered_map<std::string, std::string> entry_digests;
 
   // The line of each key that takes one value, by its scope (e.g. the installation it belongs to).
   std::map<std::string, int> key_lines;
@@ -345,7 +360,7 @@ private:
   bool check_size(INT_S32 block_size);
   bool fail_writing(const std::string& what, int error_number);
   bool add_entry(const fs::path& host, const std::string& wanted, const std::string& fallback, std::string* name,
-                 bool exact = false, const fs::path* real_path = nullptr);
+                 bool exact = false, const fs::path* real_path = nullptr, FILE_DIGEST* digest = nullptr);
   void fill_database(DATABASE* database);
   bool fill_package(DATABASE* database);
   // The links that the summary names, at most.

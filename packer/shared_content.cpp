@@ -79,13 +79,15 @@ bool CONTENT_INDEX::same_bytes(const fs::path& first, const fs::path& second, st
   return same;
 }
 
-bool CONTENT_INDEX::find(const fs::path& host, std::uintmax_t size, fs::file_time_type time, std::string* entry) {
+bool CONTENT_INDEX::find(const fs::path& host, std::uintmax_t size, fs::file_time_type time, std::string* entry,
+                         FILE_DIGEST* digest) {
   last_host = nullptr;
   auto sized = by_size.find(size);
   if (sized == by_size.end()) return false;
   // Empty files have nothing to compare.
   if (size == 0) {
     *entry = stored[sized->second.front()].entry;
+    if (digest) *digest = stored[sized->second.front()].digest;
     return true;
   }
   last_host = &host;
@@ -111,14 +113,16 @@ bool CONTENT_INDEX::find(const fs::path& host, std::uintmax_t size, fs::file_tim
     if (!unchanged(host, size, time)) return false;
     if (!unchanged(*earlier.host, earlier.size, earlier.time)) continue;
     *entry = earlier.entry;
+    if (digest) *digest = earlier.digest;
     return true;
   }
   return false;
 }
 
-void CONTENT_INDEX::add(const fs::path& host, std::uintmax_t size, fs::file_time_type time, const std::string& entry) {
+void CONTENT_INDEX::add(const fs::path& host, std::uintmax_t size, fs::file_time_type time, const std::string& entry,
+                        const FILE_DIGEST& digest) {
   by_size[size].push_back(stored.size());
-  stored.push_back({&host, size, time, entry, SUM(), SUM()});
+  stored.push_back({&host, size, time, entry, digest, SUM(), SUM()});
   if (&host == last_host) {
     stored.back().sample = last_sample;
     stored.back().whole = last_whole;

@@ -176,14 +176,13 @@ namespace {
 class UPDATE_COMPARISON : public FILE_COMPARISON {
 public:
   enum STATE : INT_U8 { UNPAIRED, SAME, CHANGED, ADDED };
-  UPDATE_COMPARISON(PACKAGE* earlier, const INSTALLATION& now, const std::vector<TREE_FILE>& tree,
-                    std::unordered_map<fs::path::string_type, std::string>* digests)
-      : earlier(earlier), now(now), tree(tree), state(tree.size(), UNPAIRED), digests(digests) {}
+  UPDATE_COMPARISON(PACKAGE* earlier, const INSTALLATION& now, std::vector<TREE_FILE>& tree)
+      : earlier(earlier), now(now), tree(tree), state(tree.size(), UNPAIRED) {}
 
   // The stored bytes are read where they lie in the earlier package, block by block against the file of
   // the tree: no copy of them is written.
   int compare_bytes(const INSTALLATION_FILE& first, const INSTALLATION_FILE& second) override {
-    const TREE_FILE& file = tree[&second - now.files];
+    TREE_FILE& file = tree[&second - now.files];
     PACKAGE_ENTRY entry;
     if (!earlier->find_entry(first.packed_name, &entry)) return -1;
     std::error_code code;
@@ -210,7 +209,7 @@ public:
     // A file that grew since its size was taken differs too.
     if (read && !differ) differ = std::fgetc(host) != EOF;
     close_file(host);
-    if (read && !differ) (*digests)[file.real.native()] = hash.file_digest();
+    if (read && !differ) file.digest = hash.file_digest();
     return !read && !differ ? -1 : differ ? 1 : 0;
   }
   void paired(const INSTALLATION_FILE&, const INSTALLATION_FILE& second, bool changed) override {
@@ -221,12 +220,11 @@ public:
 
   PACKAGE* earlier;
   const INSTALLATION& now;
-  const std::vector<TREE_FILE>& tree;
+  std::vector<TREE_FILE>& tree;
   std::vector<STATE> state;  // per file of the tree
   std::vector<const INSTALLATION_FILE*> dropped;
 
 private:
-  std::unordered_map<fs::path::string_type, std::string>* digests;
   // The folder of the file compared last (a tree's files come folder by folder), and what is read of it.
   fs::path opened_folder_path;
   FOLDER opened_folder;
@@ -273,7 +271,7 @@ bool PACKER::compare_with_earlier() {
     INSTALLATION now = {};
     now.files = records.data();
     now.file_count = (INT_S16)records.size();
-    UPDATE_COMPARISON comparison(earlier_database->package, now, files[n], &file_digests);
+    UPDATE_COMPARISON comparison(earlier_database->package, now, files[n]);
     const INSTALLATION_FILE* culprit = nullptr;
     std::string in = " of the installation \"" + installation_lines[n].name + "\"";
     switch (compare_installation_files(then, now, &comparison, &culprit)) {
@@ -374,7 +372,8 @@ bool PACKER::check_kinds(size_t n, const INSTALLATION& then, const std::vector<I
 }
 
 // Installation n keeps the files it carries, the links among them, and the shortcuts whose programs
-// it carries; the uninstall entry is the installed version's.
+// it carries; the uninstall entry is the installed version's. The whole version's files (with the
+// digests of those found the same) go to version_files, for its identity.
 void PACKER::keep_carried(size_t n, const std::vector<bool>& carried) {
   std::vector<TREE_FILE> kept;
   std::set<std::string> paths;
@@ -384,6 +383,7 @@ void PACKER::keep_carried(size_t n, const std::vector<bool>& carried) {
       paths.insert(files[n][i].relative);
     }
   files[n].swap(kept);
+  version_files.push_back(std::move(kept));
   auto carries = [&paths](const std::string& path) {
     auto below = paths.lower_bound(path + "/");
     return paths.count(path) || (below != paths.end() && below->compare(0, path.size() + 1, path + "/") == 0);

@@ -23,8 +23,25 @@ INT_U64 word_at(const unsigned char* bytes) {
   return word;
 }
 
-// A lane after it takes a word: for the lane as it stands, each word gives a lane of its own.
-INT_U64 step(INT_U64 lane, INT_U64 word) { return rotate(lane + word * PRIME_2, 31) * PRIME_1; }
+// The 128-bit product of a and b, its two halves folded into one by exclusive or.
+INT_U64 folded_product(INT_U64 a, INT_U64 b) {
+#ifdef __SIZEOF_INT128__
+  unsigned __int128 product = (unsigned __int128)a * b;
+  return (INT_U64)product ^ (INT_U64)(product >> 64);
+#else
+  INT_U64 a_low = a & 0xFFFFFFFFu, a_high = a >> 32, b_low = b & 0xFFFFFFFFu, b_high = b >> 32;
+  INT_U64 low = a_low * b_low, middle_1 = a_high * b_low, middle_2 = a_low * b_high, high = a_high * b_high;
+  INT_U64 carry = ((low >> 32) + (middle_1 & 0xFFFFFFFFu) + (middle_2 & 0xFFFFFFFFu)) >> 32;
+  return (low + (middle_1 << 32) + (middle_2 << 32)) ^ (high + (middle_1 >> 32) + (middle_2 >> 32) + carry);
+#endif
+}
+
+// A lane after it takes two words: one multiplied by the other (each with a constant of the lane's
+// own, the first with the lane too), added to the lane, so that a word that makes a factor zero loses
+// that step's words alone, never what the lane held.
+INT_U64 step(INT_U64 lane, const unsigned char* bytes, INT_U64 first_key, INT_U64 second_key) {
+  return lane + folded_product(word_at(bytes) ^ lane ^ first_key, word_at(bytes + 8) ^ second_key);
+}
 
 // Every bit of the result depends on every bit of x.
 INT_U64 avalanche(INT_U64 x) {
@@ -47,28 +64,31 @@ INT_U64 fold(const INT_U64 lanes[4], const INT_U64 multipliers[4], INT_U64 total
 
 }  // namespace
 
-// Each lane takes one word of every 32 bytes.
+// The lanes' constants: each lane takes two words of every 64 bytes.
+static const INT_U64 KEYS[8] = {PRIME_1, PRIME_2, PRIME_3, PRIME_4, PRIME_5, PRIME_1 ^ PRIME_3, PRIME_2 ^ PRIME_4,
+                                PRIME_3 ^ PRIME_5};
+
 void CONTENT_HASH::stripe(const unsigned char* bytes) {
-  for (int i = 0; i < 4; i++) lanes[i] = step(lanes[i], word_at(bytes + 8 * i));
+  for (int i = 0; i < 4; i++) lanes[i] = step(lanes[i], bytes + 16 * i, KEYS[2 * i], KEYS[2 * i + 1]);
 }
 
 void CONTENT_HASH::add(const void* data, size_t size) {
   const unsigned char* bytes = static_cast<const unsigned char*>(data);
   total += size;
   if (used > 0) {
-    size_t take = size < 32 - used ? size : 32 - used;
+    size_t take = size < STRIPE - used ? size : STRIPE - used;
     std::memcpy(pending + used, bytes, take);
     used += take;
     bytes += take;
     size -= take;
-    if (used < 32) return;
+    if (used < STRIPE) return;
     stripe(pending);
     used = 0;
   }
   // The lanes stay in registers through the stripes (the bytes might be the hash's own, to the compiler).
   INT_U64 lane[4] = {lanes[0], lanes[1], lanes[2], lanes[3]};
-  for (; size >= 32; bytes += 32, size -= 32)
-    for (int i = 0; i < 4; i++) lane[i] = step(lane[i], word_at(bytes + 8 * i));
+  for (; size >= STRIPE; bytes += STRIPE, size -= STRIPE)
+    for (int i = 0; i < 4; i++) lane[i] = step(lane[i], bytes + 16 * i, KEYS[2 * i], KEYS[2 * i + 1]);
   std::memcpy(lanes, lane, sizeof lanes);
   std::memcpy(pending, bytes, size);
   used = size;
@@ -77,7 +97,7 @@ void CONTENT_HASH::add(const void* data, size_t size) {
 // The last bytes are one more stripe, marked where they end (0x80, then zeros), so that no two streams
 // leave the same stripe; the count of bytes goes into both halves.
 void CONTENT_HASH::finish(unsigned char out[16]) {
-  std::memset(pending + used, 0, 32 - used);
+  std::memset(pending + used, 0, STRIPE - used);
   pending[used] = 0x80;
   stripe(pending);
   static const INT_U64 low[4] = {PRIME_1, PRIME_2, PRIME_3, PRIME_4};
@@ -87,19 +107,20 @@ void CONTENT_HASH::finish(unsigned char out[16]) {
     for (int i = 0; i < 8; i++) out[8 * k + i] = (unsigned char)(halves[k] >> (8 * i));
 }
 
-std::string CONTENT_HASH::file_digest() {
+FILE_DIGEST CONTENT_HASH::file_digest() {
+  FILE_DIGEST digest;
   INT_U64 size = total;
-  unsigned char out[16];
-  finish(out);
-  std::string digest((const char*)out, 16);
-  for (int i = 0; i < 8; i++) digest += (char)(size >> (8 * i));
+  finish(digest.bytes);
+  for (int i = 0; i < 8; i++) digest.bytes[16 + i] = (unsigned char)(size >> (8 * i));
+  digest.taken = true;
   return digest;
 }
 
 // The identity of the whole version: every file of every installation (files before an update keeps
 // only what it carries), in order, by its path, its rule and the digest of its bytes; a missing_file
-// by its path alone. A file's digest is the one taken as it was packed or compared, else its bytes are
-// read here, each file once. The identity is the hash in hexadecimal.
+// by its path alone. A file's digest is the one taken as it was packed (an update's carried files are
+// among its files, in the same order) or compared; only a file that neither read whole is read here.
+// The identity is the hash in hexadecimal.
 bool PACKER::identify_version() {
   CONTENT_HASH version;
   version.add("velk-version 2", 15);
@@ -108,16 +129,21 @@ bool PACKER::identify_version() {
   for (size_t n = 0; n < whole.size(); n++) {
     std::string head = "installation " + std::to_string(n);
     version.add(head.c_str(), head.size() + 1);
+    size_t packed = 0;  // the next of the files packed that may be this one
     for (const TREE_FILE& file : whole[n]) {
-      std::string name = system_name(file.relative);
-      version.add(name.c_str(), name.size() + 1);
+      version.add(file.relative.c_str(), file.relative.size() + 1);
       version.add(&file.overwrite, 1);
       if (file.missing) {
         version.add("missing", 8);
         continue;
       }
-      std::string& digest = file_digests[file.real.native()];
-      if (digest.empty()) {
+      FILE_DIGEST digest = file.digest;
+      if (&whole != &files) {
+        while (packed < files[n].size() && files[n][packed].relative < file.relative) packed++;
+        if (packed < files[n].size() && files[n][packed].relative == file.relative && files[n][packed].digest.taken)
+          digest = files[n][packed].digest;
+      }
+      if (!digest.taken) {
         std::ifstream stream(file.host, std::ios::binary);
         if (!stream) return fail(file.host.string() + ": cannot be read");
         CONTENT_HASH sum;
@@ -128,7 +154,7 @@ bool PACKER::identify_version() {
         if (!stream.eof()) return fail(file.host.string() + ": cannot be read");
         digest = sum.file_digest();
       }
-      version.add(digest.data(), digest.size());
+      version.add(digest.bytes, sizeof digest.bytes);
     }
   }
   unsigned char out[16];
