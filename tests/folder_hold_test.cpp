@@ -761,7 +761,7 @@ TEST(FolderHold, InAGroupWritableFolderAMemberHoldsItAndAnotherUserDoesNot) {
                       FOLDER_HOLDER taken;
                       FOLDER_HOLD* own = hold_folder(&folder, &taken);
                       release_folder(own);
-                      return own ? "held" : taken.cause;
+                      return std::string(own ? "held" : taken.cause);
                     }),
             "held");
   EXPECT_FALSE(std::filesystem::exists(file));
