@@ -239,6 +239,23 @@ bool WM_TEXT_WIN::add_text(const char* text, const char* link, const COLOUR* col
   return result;
 }
 
+// Adds the plain bytes of text from at, each its own character, to *width until a byte that is not
+// plain, and returns that byte's index; where the width reaches avail first, or the line its 16-bit
+// length, -1 - the index of the byte that did so. Kept apart from the wrapping, whose many values
+// would otherwise crowd this loop out of the registers.
+INT_S32 WM_TEXT_WIN::measure_plain(const char* text, INT_S32 at, INT_S32 avail, INT_S32* width) const {
+  INT_S32 sum = *width;
+  for (unsigned char byte; (byte = (unsigned char)text[at]) > WIDE_RUN_MARK; at++) {
+    sum += byte == '\t' ? tab_advance(sum, char_widths[(INT_U8)' ']) : char_widths[byte];
+    if (sum >= avail || at >= 0x7FFF) {
+      *width = sum;
+      return -1 - at;
+    }
+  }
+  *width = sum;
+  return at;
+}
+
 bool WM_TEXT_WIN::wrap_line(char* text, char* link, COLOUR colour, bool may_add_scrollbar) {
   refresh_char_widths();
   char* piece = text;
@@ -287,17 +304,16 @@ bool WM_TEXT_WIN::wrap_line(char* text, char* link, COLOUR colour, bool may_add_
     INT_S32 plain_from = 0;                      // where the stretch of plain bytes up to n began
     bool overflow = false, in_run = piece_in_run, stop_in_run = in_run;
     while (!overflow) {
-      // A stretch of plain bytes, each its own character, is measured at once as next_character would.
-      for (unsigned char byte; !in_run && (byte = (unsigned char)piece[at]) > WIDE_RUN_MARK;) {
-        width_so_far += byte == '\t' ? tab_advance(width_so_far, char_widths[(INT_U8)' ']) : char_widths[byte];
-        // A display line's length is 16 bits: a longer one is broken there.
-        if (at >= 0x7FFF || width_so_far >= avail) {
-          stop = at++;
+      // A stretch of plain bytes, each its own character, is measured at once as next_character would,
+      // in locals of its own. A display line's length is 16 bits: a longer one is broken there.
+      if (!in_run) {
+        at = measure_plain(piece, at, avail, &width_so_far);
+        if (at < 0) {
+          stop = -at - 1;
+          at = stop + 1;
           stop_in_run = false;
           overflow = true;
-          break;
         }
-        at++;
       }
       if (overflow || (!in_run && !piece[at])) break;
       stop = at;

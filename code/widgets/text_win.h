@@ -188,6 +188,7 @@ private:
   INT_S16 line_height();
   INT_S32 available_width();
   void refresh_char_widths();
+  INT_S32 measure_plain(const char* text, INT_S32 at, INT_S32 avail, INT_S32* width) const;
   INT_S16 char_widths[256];   // advance of each byte in the window's font, for wrapping and hit tests
   std::unordered_map<INT_U32, INT_S16> wide_widths;  // and of each wide character met
   const void* widths_font;    // the font slot and sizes the table was made for
