@@ -548,6 +548,19 @@ int count_colour(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, COLOUR colour, 
   return count;
 }
 
+// A display line's length is 16 bits: a line of characters that take no width (a font so small that
+// its letters round to nothing) is broken at 32,767 bytes, however wide the window.
+TEST_F(TextWinDrawing, ADisplayLineHoldsAtMost32767Bytes) {
+  WM_TEXT_WIN* window = make_window(200, 102, 20, false, ssf_top_align_text, SANS, 1);
+  ASSERT_EQ(window->measure("l", 1), 0);
+  std::string line(40000, 'l');
+  window->add_text(line.c_str(), nullptr, nullptr, false, true);
+  ASSERT_EQ(window->screen_count, 2);
+  EXPECT_EQ(window->screen_buffer[0].length, 0x7FFF);
+  EXPECT_EQ(window->screen_buffer[1].length, 40000 - 0x7FFF);
+  delete window;
+}
+
 TEST_F(TextWinDrawing, LinesInTheirRowsAndSelectedLinesAsBlocks) {
   WINDOW_PAGE page;
   WM_TEXT_WIN* window = make_window(200, 102, 20, true, ssf_top_align_text, SANS);
