@@ -549,7 +549,8 @@ int count_colour(INT_S16 x1, INT_S16 y1, INT_S16 x2, INT_S16 y2, COLOUR colour, 
 }
 
 // A display line's length is 16 bits: a line of characters that take no width (a font so small that
-// its letters round to nothing) is broken at 32,767 bytes, however wide the window.
+// its letters round to nothing) is broken at 32,767 bytes, however wide the window; a line of wide
+// characters before the character that would pass them.
 TEST_F(TextWinDrawing, ADisplayLineHoldsAtMost32767Bytes) {
   WM_TEXT_WIN* window = make_window(200, 102, 20, false, ssf_top_align_text, SANS, 1);
   ASSERT_EQ(window->measure("l", 1), 0);
@@ -558,6 +559,24 @@ TEST_F(TextWinDrawing, ADisplayLineHoldsAtMost32767Bytes) {
   ASSERT_EQ(window->screen_count, 2);
   EXPECT_EQ(window->screen_buffer[0].length, 0x7FFF);
   EXPECT_EQ(window->screen_buffer[1].length, 40000 - 0x7FFF);
+  delete window;
+  // So is a line of wide characters, between two of them: 7,000 in one run, a mark and 5 bytes each.
+  window = make_window(200, 102, 20, false, ssf_top_align_text, SANS, 1);
+  std::string letters;
+  for (int i = 0; i < 7000; i++) letters += "л";
+  std::vector<char> text(letters.size() * 3 + 8);
+  ASSERT_TRUE(utf8_to_text(letters.c_str(), text.data(), text.size()));
+  window->add_text(text.data(), nullptr, nullptr, false, true);
+  ASSERT_EQ(window->screen_count, 2);
+  EXPECT_LE(window->screen_buffer[0].length, 0x7FFF);
+  size_t read = 0;
+  for (int k = 0; k < 2; k++)
+    for (const TEXT_WIN_CHARACTER& character : window->characters_of(window->screen_buffer[k])) {
+      EXPECT_EQ(character.code, 0x043Bu);
+      read++;
+    }
+  EXPECT_EQ(read, 7000u);
+  EXPECT_EQ(window->screen_buffer[1].in_run, 1);
   delete window;
 }
 
