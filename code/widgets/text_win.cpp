@@ -283,20 +283,11 @@ bool WM_TEXT_WIN::wrap_line(char* text, char* link, COLOUR colour, bool may_add_
     };
     WIDE_RUN_READER reader(piece, piece_in_run);
     INT_U32 code;
-    // The next character from at (moved past it); false at the end. A plain byte outside a run is its
-    // own character; the reader takes the runs. before: where the character starts.
-    auto next_character = [&](INT_S32* at, BREAK* before) {
-      const unsigned char byte = (unsigned char)piece[*at];
-      if (!reader.run && byte > WIDE_RUN_MARK) {
-        *before = {*at, false};
-        code = byte;
-        ++*at;
-        return true;
-      }
-      reader.seek(*at, reader.run);
+    // The next character (into code) from where the reader stands; false at the end. before: where the
+    // character starts.
+    auto next_character = [&](BREAK* before) {
       if (!reader.next_character(&code)) return false;
       *before = {reader.start_position(), reader.unit_in_run};
-      *at = reader.position();
       return true;
     };
     INT_S32 avail = available_width();
@@ -343,18 +334,18 @@ bool WM_TEXT_WIN::wrap_line(char* text, char* link, COLOUR colour, bool may_add_
         if (piece[p] == '/' || piece[p] == '-' || piece[p] == '.') separator = {p + 1, false};
     } else {
       reader.seek(0, piece_in_run);
-      for (INT_S32 from = 0, next = 0; from <= stop && next_character(&next, &before); from = next) {
+      for (INT_S32 from = 0; from <= stop && next_character(&before); from = reader.position()) {
         if (from > 0 && (code == ' ' || code == '\t')) blank = before;
-        if (from > 0 && from < stop && (code == '/' || code == '-' || code == '.')) separator = {next, reader.run};
+        if (from > 0 && from < stop && (code == '/' || code == '-' || code == '.'))
+          separator = {reader.position(), reader.run};
       }
     }
     BREAK cut = blank.at >= 0 ? blank : separator.at >= 0 ? separator : fitted;
     // The line ends at its break; the next starts at the first character after the blanks there.
     line->length = (INT_S16)(cut.at > 0x7FFF ? 0x7FFF : cut.at);
     reader.seek(cut.at, cut.in_run);
-    INT_S32 rest = cut.at;
     bool more = false;
-    while (next_character(&rest, &before))
+    while (next_character(&before))
       if (code != ' ' && code != '\t') {
         more = true;
         break;
