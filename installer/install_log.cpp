@@ -23,10 +23,34 @@ static bool name_taken_in(const FOLDER* folder, const char* name) {
 }
 static bool name_taken(const INSTALL_STATE* state, const char* name) { return name_taken_in(&state->log_folder, name); }
 
+// How keeping a log under a numbered name ended.
+enum LOG_KEEPING { LOG_KEPT, LOG_GONE, LOG_NOT_KEPT };
+
+// Keeps the log of the folder under the first free name "install_log-<n>.txt" beside it, by a rename
+// that never replaces: at any moment the log has the one name or the other. name: the name it took, or
+// the last one tried; reason: why it could not be kept. LOG_GONE where the log went meanwhile.
+static LOG_KEEPING keep_under_number(const FOLDER* folder, std::string* name, char* reason, size_t size) {
+  for (int n = 1; n <= KEPT_LOG_LIMIT; n++) {
+    *name = format_text("install_log-%d.txt", n);
+    forget_file_failure();
+    if (rename_file(folder, INSTALL_LOG_NAME, folder, name->c_str())) return LOG_KEPT;
+    describe_file_failure(reason, size);
+    if (!name_taken_in(folder, INSTALL_LOG_NAME)) return LOG_GONE;
+    // A name that is taken (by a log kept before): the next one.
+    if (!name_taken_in(folder, name->c_str())) return LOG_NOT_KEPT;
+    std::snprintf(reason, size, "%s", "every numbered name is taken");
+  }
+  return LOG_NOT_KEPT;
+}
+
+// The log's line that says where an earlier log was kept.
+static std::string kept_line(const FOLDER& folder, const std::string& name) {
+  return "Kept the earlier install log as \"" + printable_text(full_path(folder, name.c_str()).c_str()) + "\"";
+}
+
 // What an earlier run left at the log's place (the log of the update before it, where updates log into
-// a folder of their own; an installation's there, of this product or another) is kept under the first
-// free name "install_log-<n>.txt" beside it, by a rename that never replaces: at any moment the earlier
-// log has the one name or the other. A folder there is no log (the new log cannot take its place
+// a folder of their own; an installation's there, of this product or another) is kept under a numbered
+// name beside it (keep_under_number). A folder there is no log (the new log cannot take its place
 // either). False, with the cause, when it cannot be kept: then the new log does not take its place.
 static bool keep_earlier_log(INSTALL_STATE* state, std::string* cause) {
   if (!state->kept_log_name.empty()) return true;
@@ -34,21 +58,13 @@ static bool keep_earlier_log(INSTALL_STATE* state, std::string* cause) {
     return true;
   std::string name;
   char reason[256] = "";
-  for (int n = 1; n <= KEPT_LOG_LIMIT; n++) {
-    name = format_text("install_log-%d.txt", n);
-    forget_file_failure();
-    if (rename_file(&state->log_folder, INSTALL_LOG_NAME, &state->log_folder, name.c_str())) {
+  switch (keep_under_number(&state->log_folder, &name, reason, sizeof reason)) {
+    case LOG_GONE: return true;  // nothing is left to keep
+    case LOG_KEPT:
       state->kept_log_name = name;
-      std::string path = full_path(state->log_folder, name.c_str());
-      state->kept_log_line += "Kept the earlier install log as \"" + printable_text(path.c_str()) + "\"\n";
+      state->kept_log_line += kept_line(state->log_folder, name) + "\n";
       return true;
-    }
-    describe_file_failure(reason, sizeof reason);
-    // Gone meanwhile: nothing is left to keep.
-    if (!name_taken(state, INSTALL_LOG_NAME)) return true;
-    // A name that is taken (by a log kept before): the next one.
-    if (!name_taken(state, name.c_str())) break;
-    std::snprintf(reason, sizeof reason, "%s", "every numbered name is taken");
+    case LOG_NOT_KEPT: break;
   }
   *cause = "the earlier log there cannot be kept as \"" + full_path(state->log_folder, name.c_str()) + "\"";
   if (reason[0]) *cause += std::string(": ") + reason;
@@ -146,18 +162,15 @@ void keep_latest_update_log(DATABASE* database) {
   while (text.size() > 1 && text.back() == '/') text.pop_back();
   text = (text.empty() ? std::string("$HERE") : text) + "/patch";
   FOLDER folder(state->base_folder);
+  std::string name;
+  char reason[256];
   if (!set_known_folder(&folder, text.c_str(), false, &state->base_folder) ||
-      get_file_kind(&folder, INSTALL_LOG_NAME) != FILE_KIND_FILE)
+      get_file_kind(&folder, INSTALL_LOG_NAME) != FILE_KIND_FILE ||
+      keep_under_number(&folder, &name, reason, sizeof reason) != LOG_KEPT)
     return;
-  for (int n = 1; n <= KEPT_LOG_LIMIT; n++) {
-    std::string name = format_text("install_log-%d.txt", n);
-    if (name_taken_in(&folder, name.c_str())) continue;
-    if (!rename_file(&folder, INSTALL_LOG_NAME, &folder, name.c_str())) return;
-    std::string line = "Kept the earlier install log as \"" + printable_text(full_path(folder, name.c_str()).c_str()) + "\"";
-    write_log(state, line + "\n", false);
-    if (INSTALL_OBSERVER* observer = get_install_observer()) observer->earlier_log_kept(line.c_str());
-    return;
-  }
+  std::string line = kept_line(folder, name);
+  write_log(state, line + "\n", false);
+  if (INSTALL_OBSERVER* observer = get_install_observer()) observer->earlier_log_kept(line.c_str());
 }
 
 // A write to the log failed: the log ends there, said once with the system's cause.
