@@ -81,15 +81,16 @@ static const char* script_text(WM_SCRIPT* script) {
   return script->text.type == STRING_TYPE && script->text.value.text ? script->text.value.text : "";
 }
 
-// An update's message on the options page: the package's (in its language), then, when an earlier log
-// was found that the update does not go over, what it is, named as automatic mode names it ("its install
-// log" there is the earlier installation's: "The install log" here).
+// What an earlier log was found to be, as a sentence of the options page: named as automatic mode names
+// it ("its install log" there is the earlier installation's: "The install log" here).
 static std::string found_sentence(const EARLIER_LOG& earlier) {
   std::string found = earlier.mismatch;
   if (found.compare(0, 4, "its ") == 0) found.replace(0, 3, "the");
   if (!found.empty() && found[0] >= 'a' && found[0] <= 'z') found[0] = (char)(found[0] - 32);
   return found + ".";
 }
+// An update's message on the options page: the package's (in its language), then, when an earlier log
+// was found that the update does not go over, what it is.
 static std::string update_message_text(const EARLIER_LOG& earlier) {
   std::string text = wizard_text(&LANGUAGE::PATCH_MSG);
   if (earlier.verdict == EARLIER_LOG_MATCHES || earlier.verdict == EARLIER_LOG_NOT_FOUND) return text;

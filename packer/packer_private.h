@@ -118,7 +118,7 @@ struct TREE_FILE {
   INT_U8 overwrite = 0;   // its overwrite rule: 2 only where absent, 1 only over an older file, 0 always
   int overwrite_line = 0;  // the overwrite line that gave it
   // The digest of its bytes (CONTENT_HASH::file_digest) once they were read whole, as it was packed or
-  // compared with the earlier version's; empty before.
+  // compared with the earlier version's; not taken before.
   FILE_DIGEST digest{};
 };
 
@@ -154,8 +154,7 @@ std::string log_folder_problem(const std::string& key, const std::string& value)
 class CONTENT_INDEX {
 public:
   // The entry of a file packed before with the bytes of the host file (of that size and modification
-  // time); false when there is none.
-  // With it, the digest of the entry's bytes.
+  // time), and the digest of its bytes when digest is given; false when there is none.
   bool find(const fs::path& host, std::uintmax_t size, fs::file_time_type time, std::string* entry,
             FILE_DIGEST* digest = nullptr);
   // The host file as it was packed into entry: its size and modification time then, and the digest of
